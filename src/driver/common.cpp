@@ -1,0 +1,281 @@
+#include "common.h"
+
+#include "debug.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+struct CommonState {
+    std::mutex lock;
+    std::string home = "/home/dromik";
+    std::string sysroot;
+    bool sysrootRead = false;
+    std::atomic<time_t> fixedTime{0};
+    std::atomic<long> writeFailAfter{-1};
+};
+CommonState common;
+} // namespace
+
+int Common_SetHome(const char* dir) {
+    std::string d = dir && *dir ? dir : "/home/dromik";
+    if (Common_MkdirP(d) != 0) {
+        Debug_WriteLog(1, "%s.%d : cannot create home %s, %s", __func__, __LINE__, d.c_str(),
+                       strerror(errno));
+        return -1;
+    }
+    if (chdir(d.c_str()) != 0) {
+        Debug_WriteLog(1, "%s.%d : cannot enter home %s, %s", __func__, __LINE__, d.c_str(),
+                       strerror(errno));
+        return -1;
+    }
+    char* real = realpath(d.c_str(), nullptr);
+    std::lock_guard<std::mutex> g(common.lock);
+    common.home = real ? real : d;
+    free(real);
+    return 0;
+}
+
+const std::string& Common_HomeDir() { return common.home; }
+
+std::string Common_HomePath(const std::string& rel) {
+    std::string r = rel;
+    if (r.rfind("./", 0) == 0) r.erase(0, 2);
+    return common.home + "/" + r;
+}
+
+void Common_SetSysroot(const char* root) {
+    std::lock_guard<std::mutex> g(common.lock);
+    common.sysroot = root ? root : "";
+    while (!common.sysroot.empty() && common.sysroot.back() == '/') common.sysroot.pop_back();
+    common.sysrootRead = true;
+}
+
+const std::string& Common_Sysroot() {
+    std::lock_guard<std::mutex> g(common.lock);
+    if (!common.sysrootRead) {
+        const char* e = getenv("KEST_SYSROOT");
+        common.sysroot = e ? e : "";
+        while (!common.sysroot.empty() && common.sysroot.back() == '/') common.sysroot.pop_back();
+        common.sysrootRead = true;
+    }
+    return common.sysroot;
+}
+
+std::string Common_SysPath(const std::string& abs) { return Common_Sysroot() + abs; }
+
+std::string Common_ShellQuote(const std::string& value) {
+    std::string out = "'";
+    for (char c : value) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    out += "'";
+    return out;
+}
+
+namespace {
+int waitChild(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int spawnWithPipes(const std::vector<std::string>& argv, const std::string* in, std::string* out,
+                   size_t max) {
+    if (argv.empty()) return -1;
+    int inPipe[2] = {-1, -1}, outPipe[2] = {-1, -1};
+    if (in && pipe2(inPipe, O_CLOEXEC) != 0) return -1;
+    if (out && pipe2(outPipe, O_CLOEXEC) != 0) {
+        if (in) close(inPipe[0]), close(inPipe[1]);
+        return -1;
+    }
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    if (in) posix_spawn_file_actions_adddup2(&fa, inPipe[0], 0);
+    if (out) posix_spawn_file_actions_adddup2(&fa, outPipe[1], 1);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    int rc = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    if (in) close(inPipe[0]);
+    if (out) close(outPipe[1]);
+    if (rc != 0) {
+        if (in) close(inPipe[1]);
+        if (out) close(outPipe[0]);
+        Debug_WriteLog(1, "%s.%d : cannot start %s, %s", __func__, __LINE__, argv[0].c_str(),
+                       strerror(rc));
+        return -1;
+    }
+    if (in) {
+        const char* p = in->data();
+        size_t left = in->size();
+        while (left > 0) {
+            ssize_t n = write(inPipe[1], p, left);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            p += n;
+            left -= size_t(n);
+        }
+        close(inPipe[1]);
+    }
+    if (out) {
+        char buf[4096];
+        for (;;) {
+            ssize_t n = read(outPipe[0], buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            if (out->size() < max) out->append(buf, std::min(size_t(n), max - out->size()));
+        }
+        close(outPipe[0]);
+    }
+    return waitChild(pid);
+}
+} // namespace
+
+int Common_System(const std::string& cmdline) {
+    return spawnWithPipes({"/bin/sh", "-c", cmdline}, nullptr, nullptr, 0);
+}
+
+int Common_Run(const std::vector<std::string>& argv, const std::string* stdinText) {
+    return spawnWithPipes(argv, stdinText, nullptr, 0);
+}
+
+int Common_RunCapture(const std::vector<std::string>& argv, std::string& out, size_t max) {
+    out.clear();
+    return spawnWithPipes(argv, nullptr, &out, max);
+}
+
+time_t Common_Now() {
+    time_t f = common.fixedTime.load();
+    return f ? f : time(nullptr);
+}
+
+void Common_LocalTime(struct tm* out) {
+    time_t t = Common_Now();
+    localtime_r(&t, out);
+}
+
+void Common_SetFixedTime(time_t t) { common.fixedTime = t; }
+void Common_ClearFixedTime() { common.fixedTime = 0; }
+void Common_SetWriteFailAfter(long bytes) { common.writeFailAfter = bytes; }
+
+int Common_WriteFileAtomic(const std::string& path, const void* data, size_t len) {
+    std::string dir = ".";
+    size_t slash = path.rfind('/');
+    if (slash != std::string::npos) dir = slash == 0 ? "/" : path.substr(0, slash);
+    std::string tmp = path + ".tmpXXXXXX";
+    std::vector<char> name(tmp.begin(), tmp.end());
+    name.push_back('\0');
+    int fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        Debug_WriteLog(1, "%s.%d : cannot create %s, %s", __func__, __LINE__, name.data(),
+                       strerror(errno));
+        return -1;
+    }
+    fchmod(fd, 0666 & ~0022);
+    const char* p = static_cast<const char*>(data);
+    size_t left = len;
+    long failAfter = common.writeFailAfter.load();
+    bool ok = true;
+    while (left > 0) {
+        size_t chunk = left;
+        if (failAfter >= 0) {
+            size_t done = len - left;
+            if (done >= size_t(failAfter)) {
+                ok = false;
+                errno = EIO;
+                break;
+            }
+            chunk = std::min(chunk, size_t(failAfter) - done);
+        }
+        ssize_t n = write(fd, p, chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        p += n;
+        left -= size_t(n);
+    }
+    if (ok && fsync(fd) != 0) ok = false;
+    int err = errno;
+    if (close(fd) != 0) ok = false;
+    if (!ok) {
+        Debug_WriteLog(1, "%s.%d : write %s failed, %s", __func__, __LINE__, path.c_str(),
+                       strerror(err));
+        unlink(name.data());
+        return -1;
+    }
+    if (rename(name.data(), path.c_str()) != 0) {
+        Debug_WriteLog(1, "%s.%d : rename to %s failed, %s", __func__, __LINE__, path.c_str(),
+                       strerror(errno));
+        unlink(name.data());
+        return -1;
+    }
+    int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        fsync(dfd);
+        close(dfd);
+    }
+    return 0;
+}
+
+int Common_MkdirP(const std::string& path, unsigned mode) {
+    if (path.empty()) return -1;
+    std::string cur;
+    size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = path.find('/', pos + 1);
+        cur = path.substr(0, pos);
+        if (cur.empty()) continue;
+        if (mkdir(cur.c_str(), mode) != 0 && errno != EEXIST) return -1;
+    }
+    struct stat st;
+    return (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ? 0 : -1;
+}
+
+int Common_ReadFile(const std::string& path, std::string& out, size_t max) {
+    out.clear();
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    char buf[8192];
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            close(fd);
+            return -1;
+        }
+        if (n == 0) break;
+        if (out.size() + size_t(n) > max) {
+            close(fd);
+            return -1;
+        }
+        out.append(buf, size_t(n));
+    }
+    close(fd);
+    return 0;
+}
+
+bool Common_Exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}

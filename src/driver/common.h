@@ -1,0 +1,51 @@
+// The board seam: data home, sysroot, command runner, clock and atomic file writes.
+// Every access of the panel to the outside world goes through these few functions.
+#pragma once
+
+#include <ctime>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+// Data home: the working directory ("/home/dromik" on the board). `Common_SetHome`
+// creates it if missing and changes into it; returns 0 or -1.
+int Common_SetHome(const char* dir);
+const std::string& Common_HomeDir();
+// Absolute path of a file under the data home ("files/job" -> "/home/dromik/files/job").
+std::string Common_HomePath(const std::string& rel);
+
+// Sysroot prefix for /dev, /sys, /proc, /media, /var/run paths (empty on the board).
+// Read from KEST_SYSROOT at first use; tests may set it explicitly.
+void Common_SetSysroot(const char* root);
+const std::string& Common_Sysroot();
+std::string Common_SysPath(const std::string& abs);
+
+// Shell quoting: the value becomes one literal word for /bin/sh.
+std::string Common_ShellQuote(const std::string& value);
+// Runs a shell command line through /bin/sh, as the board's programs expect. Callers
+// build the line with Common_ShellQuote for every interpolated value. Exit status is
+// returned (-1 when the shell could not be started); most callers ignore it.
+int Common_System(const std::string& cmdline);
+// Runs a program with arguments (each quoted) and, optionally, text on its standard
+// input so secrets never appear on a command line.
+int Common_Run(const std::vector<std::string>& argv, const std::string* stdinText = nullptr);
+// Runs a program and captures its standard output (up to `max` bytes).
+int Common_RunCapture(const std::vector<std::string>& argv, std::string& out, size_t max = 65536);
+
+// Clock: local time of the panel. Tests may pin it or shift it.
+time_t Common_Now();
+void Common_LocalTime(struct tm* out);
+void Common_SetFixedTime(time_t t);  // 0 returns to the real clock
+void Common_ClearFixedTime();
+
+// Replaces `path` atomically with `len` bytes: temporary file in the same folder,
+// fsync, rename, fsync of the folder. Returns 0 or -1; on failure the old file stays.
+int Common_WriteFileAtomic(const std::string& path, const void* data, size_t len);
+// Test hook: fail the atomic writer after `bytes` bytes of payload (-1 = never).
+void Common_SetWriteFailAfter(long bytes);
+
+// Creates a directory and its missing parents (mode 0777). Returns 0 or -1.
+int Common_MkdirP(const std::string& path, unsigned mode = 0777);
+// Reads a whole (small) file; returns 0 or -1.
+int Common_ReadFile(const std::string& path, std::string& out, size_t max = 1 << 24);
+bool Common_Exists(const std::string& path);

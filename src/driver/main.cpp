@@ -1,0 +1,62 @@
+// Entry point of zqcapp: options, data home, then start-up, GUI loop and shutdown.
+#include "common.h"
+#include "EwRuntime.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+void usage() {
+    printf("Usage: zqcapp [--home DIR] [--help] [--version] [Qt options]\n"
+           "\n"
+           "Operator panel and cell controller of a station of networked screwdrivers.\n"
+           "\n"
+           "Options:\n"
+           "  --home DIR     data home (working directory); default /home/dromik\n"
+           "  --help         show this text\n"
+           "  --version      show the version\n"
+           "\n"
+           "Environment:\n"
+           "  KEST_HOME        data home when --home is not given\n"
+           "  KEST_SYSROOT     prefix of /dev, /sys, /proc, /media and /var/run paths\n"
+           "                   (empty on the board; the simulated cell sets it)\n"
+           "  KEST_FBDEV       framebuffer device instead of /dev/fb0\n"
+           "  QT_QPA_PLATFORM  Qt platform; unset or linuxfb draws on the framebuffer,\n"
+           "                   xcb, vnc or offscreen draw elsewhere\n"
+           "\n"
+           "Console keys: Enter, Escape, arrows, 'm' for the GUI; 'p' shuts down.\n");
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    const char* home = getenv("KEST_HOME");
+    for (int i = 1; i < argc; ++i) {
+        if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
+            usage();
+            return 0;
+        }
+        if (!strcmp(argv[i], "--version")) {
+            printf("zqcapp %s\n", KEST_VERSION);
+            return 0;
+        }
+        if (!strcmp(argv[i], "--home")) {
+            if (i + 1 >= argc) {
+                fprintf(stderr, "zqcapp: --home needs a directory\n");
+                return 2;
+            }
+            home = argv[++i];
+        }
+    }
+    if (Common_SetHome(home) != 0) {
+        fprintf(stderr, "zqcapp: cannot use data home %s\n", home ? home : "/home/dromik");
+        return 1;
+    }
+    EwSetArgs(argc, argv);
+    if (!EwInit()) return 1;
+    EwPrintSystemInfo();
+    while (EwProcess()) {
+    }
+    EwDone();
+    return 0;
+}

@@ -1,0 +1,165 @@
+// The device object: the one GUI-side gateway to the driver layer. Screens read and
+// change settings through its properties, call driver modules through its methods and
+// subscribe to its system events, which carry the driver events to the GUI.
+#pragma once
+
+#include "SystemEvent.h"
+#include "ew_driver.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <cstdint>
+
+class ApplicationDeviceClass : public QObject, public EwDriverSink {
+    Q_OBJECT
+    Q_PROPERTY(int CurrTdx READ OnGetCurrTdx WRITE OnSetCurrTdx NOTIFY CurrTdxChanged)
+    Q_PROPERTY(int PrevTdx READ OnGetPrevTdx NOTIFY PrevTdxChanged)
+    Q_PROPERTY(int UserLevel READ OnGetUserLevel WRITE OnSetUserLevel NOTIFY UserLevelChanged)
+    Q_PROPERTY(bool DebugPageOpen READ OnGetDebugPageOpen WRITE OnSetDebugPageOpen NOTIFY DebugPageOpenChanged)
+
+public:
+    explicit ApplicationDeviceClass(QObject* parent = nullptr);
+    ~ApplicationDeviceClass() override;
+
+    // GUI strings to and from the driver's 8-bit text; a character that does not fit
+    // in Latin-1 becomes a blank.
+    static QByteArray ToNative(const QString& text);
+    static QString FromNative(const char* text);
+
+    // ---- system events (driver events and GUI-only notifications) ----
+    SystemEvent UpdateRegtoolsEvent;
+    SystemEvent UpdateDiscotoolsEvent;
+    SystemEvent FastenEvent;
+    SystemEvent GraphEvent;
+    SystemEvent InputEvents[16];
+    SystemEvent DrvsUpdateEvent;
+    SystemEvent DrvUpdateNotifierEvent;
+    SystemEvent BcodeEvent;
+    SystemEvent EwDebugEvent;
+    SystemEvent EwInitDoneEvent;
+    SystemEvent ImgTooLargeEvent;
+    SystemEvent WlanScanEvent;
+    SystemEvent DisconnFlagEvent;
+    SystemEvent TtyEvent;
+    SystemEvent ProcessingEvent;
+    SystemEvent BstHotplugEvent;
+    SystemEvent BstEvent;
+    SystemEvent BstCommFailEvent;
+    SystemEvent UpdateDevsEvent;
+
+    // ---- family: driver events (DeviceEvents.cpp) ----
+    void UpdateDiscotools() override;
+    void UpdateRegtools(int32_t tdx, int32_t state) override;
+    void UpdateCurrTdx(int32_t tdx) override;
+    void TriggerGraphEvent(int32_t tdx) override;
+    void TriggerFastenEvent(int32_t tdx) override;
+    void TriggerInput(int32_t port, int32_t value) override;
+    void TriggerDrvsUpdate() override;
+    void TriggerDrvUpdateNotifier();
+    void TriggerBcode(const char* text) override;
+    void TriggerEwDebug(const char* text) override;
+    void TriggerEwInitDone() override;
+    void TriggerImgTooLarge(int32_t width, int32_t height) override;
+    void TriggerWlanScanEvent(int32_t scanning) override;
+    void TriggerWithJobDisconnFlagSet(int32_t tdx, int32_t flag) override;
+    void TriggerTTY(int32_t connected) override;
+    void TriggerProcessing(int32_t done) override;
+    void TriggerBstHotplug(int32_t present) override;
+    void TriggerBstEvent(int32_t mask, int32_t preset, int32_t alarm, int32_t opmode) override;
+    void TriggerBstCommFail(int32_t failed) override;
+    void TriggerUpdateDevs() override;
+
+    // ---- family: shell state (DeviceShell.cpp) ----
+    int32_t OnGetCurrTdx();
+    void OnSetCurrTdx(int32_t value);
+    int32_t OnGetPrevTdx() const { return PrevTdx_; }
+    int32_t OnGetUserLevel() const { return UserLevel_; }
+    void OnSetUserLevel(int32_t value);
+    bool OnGetDebugPageOpen() const { return DebugPageOpen_; }
+    void OnSetDebugPageOpen(bool value);
+
+    // ---- family: debug (DeviceDebug.cpp) ----
+    Q_PROPERTY(bool DebugFlagDisco READ OnGetDebugFlagDisco WRITE OnSetDebugFlagDisco NOTIFY DebugFlagDiscoChanged)
+    Q_PROPERTY(bool DebugFlagInput READ OnGetDebugFlagInput WRITE OnSetDebugFlagInput NOTIFY DebugFlagInputChanged)
+    Q_PROPERTY(bool DebugFlagOutput READ OnGetDebugFlagOutput WRITE OnSetDebugFlagOutput NOTIFY DebugFlagOutputChanged)
+    Q_PROPERTY(bool DebugFlagBarcode READ OnGetDebugFlagBarcode WRITE OnSetDebugFlagBarcode NOTIFY DebugFlagBarcodeChanged)
+    Q_PROPERTY(bool DebugFlagSetting READ OnGetDebugFlagSetting WRITE OnSetDebugFlagSetting NOTIFY DebugFlagSettingChanged)
+    Q_PROPERTY(bool DebugFlagModbus READ OnGetDebugFlagModbus WRITE OnSetDebugFlagModbus NOTIFY DebugFlagModbusChanged)
+    Q_PROPERTY(bool DebugFlagNetlink READ OnGetDebugFlagNetlink WRITE OnSetDebugFlagNetlink NOTIFY DebugFlagNetlinkChanged)
+    Q_PROPERTY(bool DebugFlagEwevent READ OnGetDebugFlagEwevent WRITE OnSetDebugFlagEwevent NOTIFY DebugFlagEweventChanged)
+    Q_PROPERTY(bool DebugFlagBEF READ OnGetDebugFlagBEF WRITE OnSetDebugFlagBEF NOTIFY DebugFlagBEFChanged)
+    Q_PROPERTY(bool DebugFlagBST READ OnGetDebugFlagBST WRITE OnSetDebugFlagBST NOTIFY DebugFlagBSTChanged)
+#define KEST_DEBUG_FLAG_PROPERTY(Name)                                                           \
+    bool OnGet##Name();                                                                          \
+    void OnSet##Name(bool on);
+    KEST_DEBUG_FLAG_PROPERTY(DebugFlagDisco)
+    KEST_DEBUG_FLAG_PROPERTY(DebugFlagInput)
+    KEST_DEBUG_FLAG_PROPERTY(DebugFlagOutput)
+    KEST_DEBUG_FLAG_PROPERTY(DebugFlagBarcode)
+    KEST_DEBUG_FLAG_PROPERTY(DebugFlagSetting)
+    KEST_DEBUG_FLAG_PROPERTY(DebugFlagModbus)
+    KEST_DEBUG_FLAG_PROPERTY(DebugFlagNetlink)
+    KEST_DEBUG_FLAG_PROPERTY(DebugFlagEwevent)
+    KEST_DEBUG_FLAG_PROPERTY(DebugFlagBEF)
+    KEST_DEBUG_FLAG_PROPERTY(DebugFlagBST)
+#undef KEST_DEBUG_FLAG_PROPERTY
+    // Flag by index (the debug settings dialog binds its toggles through these).
+    bool GetDebugFlag(int index);
+    void SetDebugFlag(int index, bool on);
+    void DebugWrite(int32_t flag, const QString& text);
+    int32_t DebugOpenFd();
+    void DebugWriteFd(const QString& text);
+    void DebugCloseFd();
+
+    // ---- family: settings (DeviceSettings.cpp) ----
+
+    // ---- family: tool registry (DeviceTools.cpp) ----
+
+    // ---- family: Modbus access (DeviceModbus.cpp) ----
+
+    // ---- family: fastening event channel and tool lock (DeviceOperation.cpp) ----
+
+    // ---- family: jobs and steps (DeviceJobs.cpp) ----
+
+    // ---- family: job execution and result log (DeviceLog.cpp) ----
+
+    // ---- family: barcode (DeviceBarcode.cpp) ----
+
+    // ---- family: digital I/O (DeviceIo.cpp) ----
+
+    // ---- family: sound (DeviceSound.cpp) ----
+
+    // ---- family: bit socket tray (DeviceBst.cpp) ----
+
+    // ---- family: backup event forwarding (DeviceBef.cpp) ----
+
+    // ---- family: storage and files (DeviceStorage.cpp) ----
+
+signals:
+    void CurrTdxChanged();
+    void PrevTdxChanged();
+    void UserLevelChanged();
+    void DebugPageOpenChanged();
+    void DebugFlagDiscoChanged();
+    void DebugFlagInputChanged();
+    void DebugFlagOutputChanged();
+    void DebugFlagBarcodeChanged();
+    void DebugFlagSettingChanged();
+    void DebugFlagModbusChanged();
+    void DebugFlagNetlinkChanged();
+    void DebugFlagEweventChanged();
+    void DebugFlagBEFChanged();
+    void DebugFlagBSTChanged();
+    // ---- notify signals of the settings-backed properties ----
+
+private:
+    void notifyDebugFlag(int index);
+    int32_t CurrTdx_ = -1;
+    int32_t PrevTdx_ = -1;
+    int32_t UserLevel_ = 0;
+    bool DebugPageOpen_ = false;
+};
+
+// The one instance, created on first use.
+ApplicationDeviceClass* ApplicationDevice();

@@ -1,0 +1,117 @@
+#include "TestEnv.h"
+
+#include "common.h"
+#include "debug.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+#ifndef KEST_SOURCE_DIR
+#error KEST_SOURCE_DIR must be defined
+#endif
+
+const std::vector<std::string>& TestEnv::stubbedCommands() {
+    static const std::vector<std::string> names = {
+        "reboot", "ifconfig", "route", "dhcpcd", "amixer", "date", "hwclock", "hostapd",
+        "iwlist", "proftpd", "ftpasswd", "killall", "iw", "udhcpc", "sync"};
+    return names;
+}
+
+TestEnv::TestEnv() {
+    char tmpl[] = "/tmp/kest-test-XXXXXX";
+    root_ = mkdtemp(tmpl);
+    home_ = root_ + "/home";
+    sysroot_ = root_ + "/sysroot";
+    stubDir_ = root_ + "/stubs";
+    fs::create_directories(home_);
+    fs::create_directories(sysroot_);
+    fs::create_directories(stubDir_);
+    for (const auto& n : stubbedCommands())
+        fs::create_symlink(std::string(KEST_SOURCE_DIR) + "/sim/stubs/record-stub", stubDir_ + "/" + n);
+    char buf[4096];
+    oldCwd_ = getcwd(buf, sizeof buf) ? buf : "/";
+    const char* p = getenv("PATH");
+    oldPath_ = p ? p : "/usr/bin:/bin";
+    setenv("PATH", (stubDir_ + ":" + oldPath_).c_str(), 1);
+    setenv("KEST_STUB_LOG", (root_ + "/stub.log").c_str(), 1);
+    setenv("KEST_SYSROOT", sysroot_.c_str(), 1);
+    Common_SetSysroot(sysroot_.c_str());
+    Common_SetHome(home_.c_str());
+}
+
+TestEnv::~TestEnv() {
+    Common_ClearFixedTime();
+    Common_SetWriteFailAfter(-1);
+    if (chdir(oldCwd_.c_str()) != 0) {
+    }
+    setenv("PATH", oldPath_.c_str(), 1);
+    std::error_code ec;
+    if (!getenv("KEST_KEEP_TEST_DIRS")) fs::remove_all(root_, ec);
+}
+
+std::vector<std::string> TestEnv::stubCalls() const {
+    std::vector<std::string> out;
+    std::ifstream in(root_ + "/stub.log");
+    std::string line;
+    while (std::getline(in, line)) out.push_back(line);
+    return out;
+}
+
+void TestEnv::clearStubCalls() const { fs::remove(root_ + "/stub.log"); }
+
+void TestEnv::writeFile(const std::string& path, const std::string& content) {
+    fs::path p(path);
+    if (p.has_parent_path()) fs::create_directories(p.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+std::string TestEnv::readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool TestEnv::exists(const std::string& path) { return fs::exists(path); }
+
+namespace {
+std::mutex captureLock;
+std::vector<std::string> captured;
+} // namespace
+
+LogCapture::LogCapture() {
+    clear();
+    Debug_SetLineHook([](const char* line) {
+        std::lock_guard<std::mutex> g(captureLock);
+        captured.emplace_back(line);
+    });
+}
+
+LogCapture::~LogCapture() { Debug_SetLineHook(nullptr); }
+
+std::vector<std::string> LogCapture::lines() const {
+    std::lock_guard<std::mutex> g(captureLock);
+    return captured;
+}
+
+bool LogCapture::contains(const std::string& needle) const { return count(needle) > 0; }
+
+size_t LogCapture::count(const std::string& needle) const {
+    std::lock_guard<std::mutex> g(captureLock);
+    size_t n = 0;
+    for (const auto& l : captured)
+        if (l.find(needle) != std::string::npos) ++n;
+    return n;
+}
+
+void LogCapture::clear() {
+    std::lock_guard<std::mutex> g(captureLock);
+    captured.clear();
+}

@@ -1,0 +1,43 @@
+// A temporary data home and sysroot per test, with recording stubs first on PATH so no
+// test ever runs reboot, ifconfig, amixer and the like.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class TestEnv {
+public:
+    // Creates the folders, enters the data home, sets KEST_SYSROOT, PATH and KEST_STUB_LOG.
+    TestEnv();
+    ~TestEnv();
+    TestEnv(const TestEnv&) = delete;
+    TestEnv& operator=(const TestEnv&) = delete;
+
+    const std::string& root() const { return root_; }
+    const std::string& home() const { return home_; }
+    const std::string& sysroot() const { return sysroot_; }
+    // Lines the stubs recorded, in order ("amixer sset Speaker 95%").
+    std::vector<std::string> stubCalls() const;
+    void clearStubCalls() const;
+    // Writes a file (folders created), relative paths are under the data home.
+    static void writeFile(const std::string& path, const std::string& content);
+    static std::string readFile(const std::string& path);
+    static bool exists(const std::string& path);
+
+    // Names of the commands that get a stub.
+    static const std::vector<std::string>& stubbedCommands();
+
+private:
+    std::string root_, home_, sysroot_, stubDir_, oldCwd_, oldPath_;
+};
+
+// Collects debug-log lines for the lifetime of the object.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    std::vector<std::string> lines() const;
+    bool contains(const std::string& needle) const;
+    size_t count(const std::string& needle) const;
+    void clear();
+};
