@@ -122,11 +122,34 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
     EwDriver_CreateQueue();
     Debug_Init();
     load_setting();
-    // Module start-up in its fixed order; each module adds its call at its place:
-    // load_job, ToolManager_LoadRegTools, Sound_Init, Usb_Init, Operation_Init,
-    // FtpServer_Init, Bef_init, Browser_Refresh_Drvs.
+    // Module start-up in its fixed order (each module's call stands at its place).
+
+    // load_job
+
+    // ToolManager_LoadRegTools
+
+    // Sound_Init
+
+    // Usb_Init
+
+    // Operation_Init
+
+    // FtpServer_Init
+
+    // Bef_init
+
+    // Browser_Refresh_Drvs
+
     Threads_Init();
-    // Then: Gpio_Init, Barcode_Init, Disco_Init, the network message queue.
+
+    // Gpio_Init
+
+    // Barcode_Init
+
+    // Disco_Init
+
+    // the network message queue
+
     EwDriver_PushMsgQ_InitDone();
     return 0;
 }

@@ -7,12 +7,16 @@
 #include <future>
 #include <glib.h>
 #include <mutex>
+#include <vector>
 
 namespace {
 struct ThreadsState {
     GMainLoop* mainLoops[LOOP_COUNT] = {};
     GThread* threads[LOOP_COUNT] = {};
     std::once_flag once;
+    std::mutex setupLock;
+    std::vector<std::function<void()>> setups[LOOP_COUNT];
+    bool started = false;
 };
 ThreadsState threadsCtx;
 
@@ -26,6 +30,14 @@ gpointer threadFunc(gpointer data) {
     GMainContext* ctx = g_main_loop_get_context(loop);
     // Loop 0 iterates the global default context; the others own theirs.
     if (ctx != g_main_context_default()) g_main_context_push_thread_default(ctx);
+    int index = 0;
+    while (index < LOOP_COUNT && threadsCtx.mainLoops[index] != loop) ++index;
+    std::vector<std::function<void()>> setups;
+    {
+        std::lock_guard<std::mutex> g(threadsCtx.setupLock);
+        if (index < LOOP_COUNT) setups = threadsCtx.setups[index];
+    }
+    for (auto& s : setups) s();
     g_main_loop_run(loop);
     return nullptr;
 }
@@ -37,6 +49,10 @@ int Threads_Init() {
             GMainContext* ctx = i == 0 ? nullptr : g_main_context_new();
             threadsCtx.mainLoops[i] = g_main_loop_new(ctx, FALSE);
             if (ctx) g_main_context_unref(ctx); // the loop keeps it alive
+        }
+        {
+            std::lock_guard<std::mutex> g(threadsCtx.setupLock);
+            threadsCtx.started = true;
         }
         for (int i = 0; i < LOOP_COUNT; ++i) {
             GError* err = nullptr;
@@ -60,6 +76,25 @@ GMainLoop* Threads_GetMainLoop(int index) {
 GMainContext* Threads_GetContext(int index) {
     GMainLoop* l = Threads_GetMainLoop(index);
     return l ? g_main_loop_get_context(l) : nullptr;
+}
+
+void Threads_AddSetup(int index, std::function<void()> setup) {
+    if (index < 0 || index >= LOOP_COUNT || !setup) return;
+    {
+        std::lock_guard<std::mutex> g(threadsCtx.setupLock);
+        if (!threadsCtx.started) {
+            threadsCtx.setups[index].push_back(std::move(setup));
+            return;
+        }
+    }
+    auto* fn = new std::function<void()>(std::move(setup));
+    g_main_context_invoke_full(
+        Threads_GetContext(index), G_PRIORITY_DEFAULT,
+        [](gpointer p) -> gboolean {
+            (*static_cast<std::function<void()>*>(p))();
+            return G_SOURCE_REMOVE;
+        },
+        fn, [](gpointer p) { delete static_cast<std::function<void()>*>(p); });
 }
 
 void Threads_RunSync(int index, std::function<void()> fn) {

@@ -32,6 +32,10 @@ int Threads_Init();
 GMainLoop* Threads_GetMainLoop(int index);
 // The context of that loop (the default context for 0), or nullptr.
 GMainContext* Threads_GetContext(int index);
+// Registers a set-up that runs on the loop's own thread before its loop starts (a
+// module's queue creation, a socket opened by the thread). Modules initialised before
+// Threads_Init call this; registered later, it is run on the loop at once.
+void Threads_AddSetup(int index, std::function<void()> setup);
 // Runs `fn` on the loop's thread and waits for it to finish (set-up, tests).
 void Threads_RunSync(int index, std::function<void()> fn);
 
