@@ -154,6 +154,11 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
     return 0;
 }
 
+void EwDriver_SetDeviceObject(EwDriverSink* deviceObject) {
+    EwDriver_CreateQueue();
+    ewDriver_MsgQ.deviceObject = deviceObject;
+}
+
 void EwDriver_Deinitialize() { ewDriver_MsgQ.deviceObject = nullptr; }
 
 int EwDriver_ProcessData() {
