@@ -49,7 +49,7 @@ void push(int32_t kind, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d =
     m->w[2] = c;
     m->w[3] = d;
     m->text = text;
-    int fd;
+    int fd = -1;
     {
         std::lock_guard<std::mutex> g(ewDriver_MsgQ.lock);
         if (!ewDriver_MsgQ.created) {
@@ -57,8 +57,10 @@ void push(int32_t kind, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d =
             free(m);
             return;
         }
+        // Only the first message of a batch wakes the GUI: it drains until the queue is
+        // empty, so later ones are taken in the same pass.
+        if (ewDriver_MsgQ.queue.empty()) fd = ewDriver_MsgQ.wakeFd;
         ewDriver_MsgQ.queue.push_back(m);
-        fd = ewDriver_MsgQ.wakeFd;
     }
     uint64_t one = 1;
     if (fd >= 0) (void)!write(fd, &one, sizeof one);
