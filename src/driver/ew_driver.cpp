@@ -2,6 +2,7 @@
 
 #include "debug.h"
 #include "setting.h"
+#include "sound.h"
 #include "threads.h"
 
 #include <cerrno>
@@ -128,7 +129,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     // ToolManager_LoadRegTools
 
-    // Sound_Init
+    Sound_Init();
 
     // Usb_Init
 

@@ -129,6 +129,13 @@ public:
     // ---- family: digital I/O (DeviceIo.cpp) ----
 
     // ---- family: sound (DeviceSound.cpp) ----
+    // Requests to the sound worker: a tap plays "ok.wav" once, OK twice, NG "ng.wav" twice.
+    void SoundTap();
+    void SoundOk();
+    void SoundNg();
+    // Volume index 0..4 (mute, 85, 90, 95, 100 %): stored, applied and saved at once.
+    void OnSetVolume(int32_t index);
+    int32_t OnGetVolume();
 
     // ---- family: bit socket tray (DeviceBst.cpp) ----
 
