@@ -1,6 +1,7 @@
 #include "ew_driver.h"
 
 #include "debug.h"
+#include "io.h"
 #include "setting.h"
 #include "sound.h"
 #include "threads.h"
@@ -143,7 +144,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     Threads_Init();
 
-    // Gpio_Init
+    Gpio_Init();
 
     // Barcode_Init
 
