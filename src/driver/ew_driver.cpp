@@ -1,7 +1,9 @@
 #include "ew_driver.h"
 
 #include "debug.h"
+#include "io.h"
 #include "setting.h"
+#include "sound.h"
 #include "threads.h"
 
 #include <cerrno>
@@ -130,7 +132,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     // ToolManager_LoadRegTools
 
-    // Sound_Init
+    Sound_Init();
 
     // Usb_Init
 
@@ -144,7 +146,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     Threads_Init();
 
-    // Gpio_Init
+    Gpio_Init();
 
     // Barcode_Init
 
