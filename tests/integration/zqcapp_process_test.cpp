@@ -160,12 +160,12 @@ TEST(ZqcappProcess, HelpAndVersion) {
     TestEnv env;
     Proc h;
     h.start({ZQCAPP_PATH, "--help"});
-    EXPECT_EQ(h.wait(5000), 0);
+    EXPECT_EQ(h.wait(30000), 0) << h.output;
     for (const char* s : {"--home", "KEST_HOME", "KEST_SYSROOT", "KEST_FBDEV", "QT_QPA_PLATFORM"})
         EXPECT_NE(h.output.find(s), std::string::npos) << s;
     Proc v;
     v.start({ZQCAPP_PATH, "--version"});
-    EXPECT_EQ(v.wait(5000), 0);
+    EXPECT_EQ(v.wait(30000), 0) << v.output;
     EXPECT_EQ(v.output.rfind("zqcapp ", 0), 0u);
 }
 
@@ -174,7 +174,7 @@ TEST(ZqcappProcess, MissingFramebufferFailsStartUp) {
     unsetenv("QT_QPA_PLATFORM"); // the board path: the panel's own framebuffer checks
     Proc p;
     p.start({ZQCAPP_PATH, "--home", env.root() + "/h"});
-    EXPECT_EQ(p.wait(10000), 1);
+    EXPECT_EQ(p.wait(30000), 1);
     EXPECT_NE(p.output.find("Initialize Display...                        Error: failed to open framebuffer device."),
               std::string::npos) << p.output;
     EXPECT_EQ(p.output.find("Initialize Touch Driver"), std::string::npos);
