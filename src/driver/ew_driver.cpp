@@ -1,6 +1,8 @@
 #include "ew_driver.h"
 
+#include "bef.h"
 #include "debug.h"
+#include "job.h"
 #include "setting.h"
 #include "threads.h"
 
@@ -124,7 +126,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
     load_setting();
     // Module start-up in its fixed order (each module's call stands at its place).
 
-    // load_job
+    load_job();
 
     // ToolManager_LoadRegTools
 
@@ -136,7 +138,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     // FtpServer_Init
 
-    // Bef_init
+    Bef_init();
 
     // Browser_Refresh_Drvs
 
