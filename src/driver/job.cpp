@@ -158,6 +158,11 @@ void scanOne(const std::string& path) {
     }
     JobListEntry e;
     job_decode_entry(head + JH_JDX, &e);
+    // The stored name picks the file every later operation opens, writes or removes.
+    if (!nameUsable(e.name)) {
+        DBG_ERR("invalid job name in %s", path.c_str());
+        return;
+    }
     job.jobs.push_back(e);
 }
 } // namespace

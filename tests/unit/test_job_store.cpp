@@ -335,3 +335,12 @@ TEST_F(JobStoreTest, SaveStoresTheCurrentIndexEvenAfterAMove) {
     load_job();
     EXPECT_EQ(names(), (std::vector<std::string>{"j1", "j0"}));
 }
+
+TEST_F(JobStoreTest, StoredNamesThatLeaveTheFolderAreSkipped) {
+    TestEnv::writeFile(jobPath("evil"), jobImage("../../victim", 0, 0, 0));
+    TestEnv::writeFile(jobPath("empty"), jobImage("", 1, 0, 0));
+    TestEnv::writeFile(jobPath("good"), jobImage("good", 2, 0, 0));
+    load_job();
+    EXPECT_EQ(names(), (std::vector<std::string>{"good"}));
+    EXPECT_TRUE(log.contains("invalid job name in ./files/job/evil.job"));
+}
