@@ -89,18 +89,23 @@ int EventLog_Write(const char* job, const char* step, const char* barcode, const
     struct tm t;
     Common_LocalTime(&t);
     std::string dir = EventLog_DirName(get_setting_log()->path, t);
-    if (Common_MkdirP(dir) != 0) {
-        DBG_ERR("cannot create %s, %s", dir.c_str(), strerror(errno));
-        return -1;
-    }
     std::string path = EventLog_FileName(dir, t);
     std::string line = EventLog_FormatLine(t, job, step, barcode, tool, r);
     if (line.empty()) return -1;
-    bool created = true;
-    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST) {
-        created = false;
-        fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    // The day's file usually exists: one open. Otherwise the folders and the header.
+    bool created = false;
+    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        if (Common_MkdirP(dir) != 0) {
+            DBG_ERR("cannot create %s, %s", dir.c_str(), strerror(errno));
+            return -1;
+        }
+        created = true;
+        fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EEXIST) {
+            created = false;
+            fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        }
     }
     if (fd < 0) {
         DBG_ERR("%s open fail : %s", path.c_str(), strerror(errno));
