@@ -1,7 +1,9 @@
 #include "ew_driver.h"
 
+#include "bef.h"
 #include "debug.h"
 #include "io.h"
+#include "job.h"
 #include "setting.h"
 #include "sound.h"
 #include "threads.h"
@@ -128,7 +130,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
     load_setting();
     // Module start-up in its fixed order (each module's call stands at its place).
 
-    // load_job
+    load_job();
 
     // ToolManager_LoadRegTools
 
@@ -140,7 +142,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     // FtpServer_Init
 
-    // Bef_init
+    Bef_init();
 
     // Browser_Refresh_Drvs
 
