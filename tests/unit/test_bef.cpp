@@ -242,7 +242,8 @@ TEST_F(BefTest, ResultsQueuedWhileDownArriveInOrder) {
 TEST_F(BefTest, ServerClosingGivesRecvFinAndReconnectAfterFiveSeconds) {
     TestServer server;
     start(1, server.port());
-    EXPECT_TRUE(Bef_TimerArmed());
+    // The forwarding worker arms the timer in its own set-up.
+    EXPECT_TRUE(waitFor([] { return Bef_TimerArmed() || Bef_IsConnected() == 1; }, milliseconds(2000)));
     ASSERT_TRUE(server.waitAccepts(1, milliseconds(8000)));
     ASSERT_TRUE(waitFor([] { return Bef_IsConnected() == 1; }, milliseconds(2000)));
     EXPECT_FALSE(Bef_TimerArmed());
