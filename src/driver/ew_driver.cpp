@@ -1,8 +1,10 @@
 #include "ew_driver.h"
 
 #include "debug.h"
+#include "disco.h"
 #include "setting.h"
 #include "threads.h"
+#include "tools.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -126,7 +128,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     // load_job
 
-    // ToolManager_LoadRegTools
+    ToolManager_LoadRegTools();
 
     // Sound_Init
 
@@ -146,7 +148,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     // Barcode_Init
 
-    // Disco_Init
+    Disco_Init();
 
     // the network message queue
 
