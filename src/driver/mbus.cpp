@@ -308,3 +308,20 @@ void tool_lock_all_except_tdx(int tdx) {
 void autolock_off_all() {
     forEachTool([](int i) { Modbus_Write(i, MBUS_REG_AUTO_LOCK, 0, 0); });
 }
+
+void Mbus_EncodeText(const char* text, uint16_t regs[16]) {
+    size_t n = text ? strnlen(text, 32) : 0;
+    for (size_t i = 0; i < 16; ++i) {
+        uint8_t hi = 2 * i < n ? uint8_t(text[2 * i]) : 0;
+        uint8_t lo = 2 * i + 1 < n ? uint8_t(text[2 * i + 1]) : 0;
+        regs[i] = uint16_t(hi << 8 | lo);
+    }
+}
+
+void Mbus_DecodeText(const uint16_t regs[16], char out[33]) {
+    for (int i = 0; i < 16; ++i) {
+        out[2 * i] = char(regs[i] >> 8);
+        out[2 * i + 1] = char(regs[i] & 0xff);
+    }
+    out[32] = 0;
+}

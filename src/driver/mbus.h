@@ -76,6 +76,11 @@ enum { SCREEN_CODE_OP_WITHOUT_JOB = 3, SCREEN_CODE_MONITOR = 4 };
 void Modbus_SetScreenCode(int code);
 int Modbus_GetScreenCode();
 
+// Text of up to 32 characters in 16 registers, two per register, first character in the
+// high byte, NUL-padded (Wi-Fi name and pass phrase of a tool); decode writes 33 bytes.
+void Mbus_EncodeText(const char* text, uint16_t regs[16]);
+void Mbus_DecodeText(const uint16_t regs[16], char out[33]);
+
 // ---- building blocks (also used by the tool simulator's tests) ----
 // New TCP context with the link settings (recovery 6, 1 s response time-out, unit 255).
 modbus_t* Modbus_NewCtx(uint32_t ip, uint16_t port);

@@ -206,14 +206,6 @@ void sendTo(const char* addr, int port, const std::vector<uint8_t>& b) {
     close(s);
 }
 
-template <typename F> bool waitFor(F cond) {
-    for (int i = 0; i < 500; ++i) {
-        if (cond()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return cond();
-}
-
 TEST_F(DiscoProc, AnswersOnEachEndpointRecordTheirInterface) {
     int port = atoi(getenv("KEST_DISCO_PORT"));
     ToolInfo eth = makeInfo(1), wlan = makeInfo(2);

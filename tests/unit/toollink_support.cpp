@@ -125,3 +125,120 @@ std::string regRecord(const char* name, uint8_t macLast, uint8_t type, uint32_t 
 }
 
 } // namespace toollink_test
+
+#include <modbus.h>
+#include <poll.h>
+
+namespace toollink_test {
+
+namespace {
+int listenOn(int port) {
+    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int one = 1;
+    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(uint16_t(port));
+    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(s, 4) != 0) {
+        close(s);
+        return -1;
+    }
+    return s;
+}
+} // namespace
+
+TestToolServer::TestToolServer(int port, bool withEventPort) : port_(port) {
+    map_ = modbus_mapping_new(0, 0, 6000, 6000);
+    dataListen_ = listenOn(port);
+    if (withEventPort) eventListen_ = listenOn(port + 1);
+    thread_ = std::thread([this] { run(); });
+}
+
+TestToolServer::~TestToolServer() {
+    stop_ = true;
+    thread_.join();
+    for (int fd : {dataListen_, eventListen_, dataClient_, eventClient_.load()})
+        if (fd >= 0) close(fd);
+    modbus_mapping_free(map_);
+}
+
+void TestToolServer::setHolding(int addr, uint16_t v) {
+    std::lock_guard<std::mutex> g(lock_);
+    map_->tab_registers[addr] = v;
+}
+void TestToolServer::setInput(int addr, uint16_t v) {
+    std::lock_guard<std::mutex> g(lock_);
+    map_->tab_input_registers[addr] = v;
+}
+uint16_t TestToolServer::holding(int addr) {
+    std::lock_guard<std::mutex> g(lock_);
+    return map_->tab_registers[addr];
+}
+std::vector<std::pair<int, int>> TestToolServer::requests() {
+    std::lock_guard<std::mutex> g(lock_);
+    return requests_;
+}
+std::vector<std::pair<int, int>> TestToolServer::writes() {
+    std::lock_guard<std::mutex> g(lock_);
+    return writes_;
+}
+void TestToolServer::clearLog() {
+    std::lock_guard<std::mutex> g(lock_);
+    requests_.clear();
+    writes_.clear();
+}
+bool TestToolServer::eventConnected() {
+    return eventClient_.load() >= 0;
+}
+
+bool TestToolServer::sendEvent(const std::vector<uint8_t>& bytes) {
+    if (!waitFor([this] { return eventConnected(); })) return false;
+    return write(eventClient_.load(), bytes.data(), bytes.size()) == ssize_t(bytes.size());
+}
+
+void TestToolServer::run() {
+    modbus_t* ctx = modbus_new_tcp("127.0.0.1", port_);
+    uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
+    while (!stop_) {
+        pollfd p[3] = {
+            {dataListen_, POLLIN, 0}, {eventListen_, POLLIN, 0}, {dataClient_, POLLIN, 0}};
+        if (poll(p, 3, 20) <= 0) continue;
+        if (p[0].revents & POLLIN) {
+            int c = accept4(dataListen_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (dataClient_ >= 0) close(dataClient_);
+            dataClient_ = c;
+            modbus_set_socket(ctx, c);
+            continue;
+        }
+        if (p[1].revents & POLLIN) {
+            int c = accept4(eventListen_, nullptr, nullptr, SOCK_CLOEXEC);
+            int old = eventClient_.exchange(c);
+            if (old >= 0) close(old);
+        }
+        if (dataClient_ >= 0 && (p[2].revents & (POLLIN | POLLHUP))) {
+            int rc = modbus_receive(ctx, query);
+            if (rc <= 0) {
+                close(dataClient_);
+                dataClient_ = -1;
+                continue;
+            }
+            int fn = query[7], addr = query[8] << 8 | query[9];
+            {
+                std::lock_guard<std::mutex> g(lock_);
+                requests_.emplace_back(fn, addr);
+            }
+            if (silent) continue;
+            if (dropNext > 0) {
+                --dropNext;
+                continue;
+            }
+            std::lock_guard<std::mutex> g(lock_);
+            if (modbus_reply(ctx, query, rc, map_) > 0 && fn == 6 && addr < 6000)
+                writes_.emplace_back(addr, query[10] << 8 | query[11]);
+        }
+    }
+    modbus_free(ctx);
+}
+
+} // namespace toollink_test

@@ -12,6 +12,7 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -94,5 +95,60 @@ void feedAck(const ToolInfo& info, uint32_t netif = TOOL_NETIF_ETH, uint8_t busy
 // 80-byte "./regtools" record.
 std::string regRecord(const char* name, uint8_t macLast, uint8_t type = TOOL_TYPE_ZQ,
                       uint32_t model = 1234);
+
+} // namespace toollink_test
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+typedef struct _modbus_mapping_t modbus_mapping_t;
+
+namespace toollink_test {
+
+// A virtual tool for the tests: a libmodbus server on 127.0.0.1:port (data) and a
+// listener on port + 1 (event connection), served by one thread. Requests can be
+// dropped (no answer) to provoke time-outs; pushed frames go out on the event link.
+class TestToolServer {
+  public:
+    explicit TestToolServer(int port, bool withEventPort = true);
+    ~TestToolServer();
+    int port() const { return port_; }
+
+    void setHolding(int addr, uint16_t v);
+    void setInput(int addr, uint16_t v);
+    uint16_t holding(int addr);
+    // (function code, address) of every request received, in order.
+    std::vector<std::pair<int, int>> requests();
+    // (address, value) of every register write answered.
+    std::vector<std::pair<int, int>> writes();
+    void clearLog();
+    std::atomic<int> dropNext{0}; // the next n requests get no answer
+    std::atomic<bool> silent{false};
+
+    // Waits for the event connection and writes raw bytes on it; false without a client.
+    bool sendEvent(const std::vector<uint8_t>& bytes);
+    bool eventConnected();
+
+  private:
+    void run();
+    int port_;
+    int dataListen_ = -1, eventListen_ = -1, dataClient_ = -1;
+    std::atomic<int> eventClient_{-1};
+    std::atomic<bool> stop_{false};
+    std::mutex lock_;
+    modbus_mapping_t* map_ = nullptr;
+    std::vector<std::pair<int, int>> requests_, writes_;
+    std::thread thread_;
+};
+
+// Polls `cond` every 10 ms for up to 5 s (waiting for another thread, not timing it).
+template <typename F> bool waitFor(F cond) {
+    for (int i = 0; i < 500; ++i) {
+        if (cond()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return cond();
+}
 
 } // namespace toollink_test

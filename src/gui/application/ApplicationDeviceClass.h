@@ -139,6 +139,20 @@ public:
     static QString ModelText(int32_t type, uint32_t model);
 
     // ---- family: Modbus access (DeviceModbus.cpp) ----
+    // Synchronous on the GUI thread under the registered-table lock; results as Modbus_Read
+    // and Modbus_Write (0 ok, 1 range, 2 tool index, 3 not connected, 4 dismissed, 5 failed).
+    int32_t MbusRead(int32_t addr, int32_t count);
+    int32_t MbusGetData(int32_t addr);
+    int32_t MbusWrite(int32_t addr, int32_t value);
+    int32_t MbusReadTdx(int32_t tdx, int32_t addr, int32_t count);
+    int32_t MbusGetDataTdx(int32_t tdx, int32_t addr);
+    int32_t MbusWriteTdx(int32_t tdx, int32_t addr, int32_t value);
+    int32_t GetTorqueUnit_ByTdx(int32_t tdx);
+    int32_t GetTorqueValue_ByPreset(int32_t tdx, int32_t preset);
+    QString GetTdxToolSsid(int32_t tdx);
+    QString GetTdxToolPsk(int32_t tdx);
+    int32_t SetTdxToolSsid(int32_t tdx, const QString& text);
+    int32_t SetTdxToolPsk(int32_t tdx, const QString& text);
 
     // ---- family: fastening event channel and tool lock (DeviceOperation.cpp) ----
 
