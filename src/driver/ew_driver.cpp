@@ -2,6 +2,7 @@
 
 #include "debug.h"
 #include "disco.h"
+#include "operation.h"
 #include "setting.h"
 #include "threads.h"
 #include "tools.h"
@@ -134,7 +135,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     // Usb_Init
 
-    // Operation_Init
+    Operation_Init();
 
     // FtpServer_Init
 
