@@ -2,11 +2,14 @@
 
 #include "bef.h"
 #include "debug.h"
+#include "disco.h"
 #include "io.h"
 #include "job.h"
+#include "operation.h"
 #include "setting.h"
 #include "sound.h"
 #include "threads.h"
+#include "tools.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -132,13 +135,13 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     load_job();
 
-    // ToolManager_LoadRegTools
+    ToolManager_LoadRegTools();
 
     Sound_Init();
 
     // Usb_Init
 
-    // Operation_Init
+    Operation_Init();
 
     // FtpServer_Init
 
@@ -152,7 +155,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     // Barcode_Init
 
-    // Disco_Init
+    Disco_Init();
 
     // the network message queue
 
