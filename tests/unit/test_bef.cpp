@@ -242,7 +242,8 @@ TEST_F(BefTest, ResultsQueuedWhileDownArriveInOrder) {
 TEST_F(BefTest, ServerClosingGivesRecvFinAndReconnectAfterFiveSeconds) {
     TestServer server;
     start(1, server.port());
-    EXPECT_TRUE(Bef_TimerArmed());
+    EXPECT_TRUE(waitFor([] { return Bef_TimerArmed(); }, milliseconds(2000)))
+        << "armed by the worker's set-up";
     ASSERT_TRUE(server.waitAccepts(1, milliseconds(8000)));
     ASSERT_TRUE(waitFor([] { return Bef_IsConnected() == 1; }, milliseconds(2000)));
     EXPECT_FALSE(Bef_TimerArmed());
