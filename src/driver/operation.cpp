@@ -29,7 +29,7 @@ struct FetState {
     uint32_t writeIndex = 0;
     std::vector<FetItem> items;
 };
-FetState fet;
+FetState& fet = *new FetState; // never destroyed (see tools.cpp)
 std::atomic<uint32_t> fet_enable{0};
 std::atomic<OperationSetBarcode> barcodeSet{nullptr};
 std::atomic<OperationGetBarcode> barcodeGet{nullptr};

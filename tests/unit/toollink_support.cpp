@@ -84,6 +84,14 @@ std::vector<int> DriverFixture::takeConnects() {
     return popped;
 }
 
+void DriverFixture::TearDown() {
+    ToolManager_DismissTool_All();
+    Disco_Deinit();
+    for (int loop : {LOOP_DISCO_ETH, LOOP_DISCO_WLAN, LOOP_MODBUS, LOOP_DATABACKUP})
+        Threads_RunSync(loop, [] {});
+    sink.drain();
+}
+
 DriverFixture::~DriverFixture() {
     EwDriver_Deinitialize();
 }
