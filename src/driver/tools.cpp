@@ -157,6 +157,11 @@ void ToolManager_SetBarcodeOps(const ToolBarcodeOps* ops) {
     barcodeOps.store(ops);
 }
 
+BarcodeTable** ToolManager_BarcodeSlot(int tdx) {
+    RegToolRecord* rec = ToolManager_RegTool(tdx);
+    return rec ? &rec->barcode : nullptr;
+}
+
 // ---- context and watch release ----
 
 void ToolManager_TeardownRxWatch(RegToolRecord* rec) {

@@ -68,6 +68,9 @@ void DriverFixture::startDriver(bool recordConnects) {
             popped.push_back(int(w[1]));
             free(item);
         });
+        // The loop's own queue lives for the whole process, as in the program.
+        static WorkQueue* loopQueue = nullptr;
+        loopQueue = Modbus_GetMsgQ();
         Modbus_SetMsgQ(recordQ);
     }
     sink.drain();
