@@ -1,9 +1,13 @@
 #include "ew_driver.h"
 
+#include "bef.h"
 #include "debug.h"
 #include "disco.h"
+#include "io.h"
+#include "job.h"
 #include "operation.h"
 #include "setting.h"
+#include "sound.h"
 #include "threads.h"
 #include "tools.h"
 
@@ -52,7 +56,7 @@ void push(int32_t kind, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d =
     m->w[2] = c;
     m->w[3] = d;
     m->text = text;
-    int fd;
+    int fd = -1;
     {
         std::lock_guard<std::mutex> g(ewDriver_MsgQ.lock);
         if (!ewDriver_MsgQ.created) {
@@ -60,8 +64,10 @@ void push(int32_t kind, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d =
             free(m);
             return;
         }
+        // Only the first message of a batch wakes the GUI: it drains until the queue is
+        // empty, so later ones are taken in the same pass.
+        if (ewDriver_MsgQ.queue.empty()) fd = ewDriver_MsgQ.wakeFd;
         ewDriver_MsgQ.queue.push_back(m);
-        fd = ewDriver_MsgQ.wakeFd;
     }
     uint64_t one = 1;
     if (fd >= 0) (void)!write(fd, &one, sizeof one);
@@ -127,11 +133,11 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
     load_setting();
     // Module start-up in its fixed order (each module's call stands at its place).
 
-    // load_job
+    load_job();
 
     ToolManager_LoadRegTools();
 
-    // Sound_Init
+    Sound_Init();
 
     // Usb_Init
 
@@ -139,13 +145,13 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     // FtpServer_Init
 
-    // Bef_init
+    Bef_init();
 
     // Browser_Refresh_Drvs
 
     Threads_Init();
 
-    // Gpio_Init
+    Gpio_Init();
 
     // Barcode_Init
 
@@ -155,6 +161,11 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     EwDriver_PushMsgQ_InitDone();
     return 0;
+}
+
+void EwDriver_SetDeviceObject(EwDriverSink* deviceObject) {
+    EwDriver_CreateQueue();
+    ewDriver_MsgQ.deviceObject = deviceObject;
 }
 
 void EwDriver_Deinitialize() { ewDriver_MsgQ.deviceObject = nullptr; }
