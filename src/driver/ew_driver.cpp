@@ -1,5 +1,6 @@
 #include "ew_driver.h"
 
+#include "barcode.h"
 #include "debug.h"
 #include "io.h"
 #include "setting.h"
@@ -146,7 +147,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     Gpio_Init();
 
-    // Barcode_Init
+    Barcode_Init();
 
     // Disco_Init
 
