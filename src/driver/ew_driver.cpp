@@ -1,6 +1,7 @@
 #include "ew_driver.h"
 
 #include "barcode.h"
+#include "bst.h"
 #include "debug.h"
 #include "io.h"
 #include "setting.h"
@@ -142,6 +143,8 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
     // Bef_init
 
     // Browser_Refresh_Drvs
+
+    Bst_Start(); // the tray worker: bst_init, then bst_main every 200 ms
 
     Threads_Init();
 

@@ -176,6 +176,15 @@ public:
     int32_t OnGetVolume();
 
     // ---- family: bit socket tray (DeviceBst.cpp) ----
+    bool IsBstConnect();
+    // True when every polled value (preset, alarm, opmode, sockets) is known.
+    bool IsBstComm();
+    // A new UnitBstEvent (caller owns it) with mask 0 and the four cached values.
+    QObject* GetBstData();
+    // The tray's Modbus result: 1 written, -1 failed or no tray.
+    int32_t BstWrite(int32_t address, int32_t value);
+    // Marks the cached alarm as 2 so the next poll reports the tray's real alarm.
+    void SetBstAlarmForce();
 
     // ---- family: backup event forwarding (DeviceBef.cpp) ----
 
