@@ -244,6 +244,34 @@ public:
                           int32_t barcodeSource);
 
     // ---- family: barcode (DeviceBarcode.cpp) ----
+    // Table 8 is the job table, 0..7 a tool's preset table.
+    void BarcodeRefreshDev();
+    int32_t BarcodeGetLen(int32_t table);
+    // Fills the one reused UnitBarcodeData with a row (preset -1 for the job table).
+    QObject* UpdateCurrBarcode(int32_t table, int32_t row);
+    void BarcodeAddJob(int32_t table, const QString& code, int32_t partial, int32_t start,
+                       int32_t end, const QString& jobName);
+    void BarcodeEditJob(int32_t table, int32_t row, const QString& code, int32_t partial,
+                        int32_t start, int32_t end, const QString& jobName);
+    void BarcodeAddPreset(int32_t tdx, const QString& code, int32_t partial, int32_t start,
+                          int32_t end, int32_t preset);
+    void BarcodeEditPreset(int32_t tdx, int32_t row, const QString& code, int32_t partial,
+                           int32_t start, int32_t end, int32_t preset);
+    void BarcodeMoveUp(int32_t table, int32_t row);
+    void BarcodeMoveDown(int32_t table, int32_t row);
+    void BarcodeMoveTop(int32_t table, int32_t row);
+    void BarcodeMoveEnd(int32_t table, int32_t row);
+    void BarcodeDelete(int32_t table, int32_t row);
+    void BarcodeDeleteSelOn(int32_t table);
+    // Multi-delete marks; row -1 marks or clears every row.
+    void BarcodeSetSelected(int32_t table, int32_t row, bool selected);
+    int32_t BarcodeSave(int32_t table);
+    QString BarcodeGetCurrCode();
+    // Matching (first equal row wins): job name or empty; preset or -1.
+    QString BarcodeFindJob(const QString& code);
+    int32_t BarcodeFindPreset(int32_t tdx, const QString& code);
+    bool GetSettingBarcodeTdx(int32_t tdx);
+    void SetSettingBarcodeTdx(int32_t tdx, bool on);
 
     // ---- family: digital I/O (DeviceIo.cpp) ----
     // Output i (taken modulo 16) to a level; the level is remembered.
@@ -267,6 +295,15 @@ public:
     int32_t OnGetVolume();
 
     // ---- family: bit socket tray (DeviceBst.cpp) ----
+    bool IsBstConnect();
+    // True when every polled value (preset, alarm, opmode, sockets) is known.
+    bool IsBstComm();
+    // A new UnitBstEvent (caller owns it) with mask 0 and the four cached values.
+    QObject* GetBstData();
+    // The tray's Modbus result: 1 written, -1 failed or no tray.
+    int32_t BstWrite(int32_t address, int32_t value);
+    // Marks the cached alarm as 2 so the next poll reports the tray's real alarm.
+    void SetBstAlarmForce();
 
     // ---- family: backup event forwarding (DeviceBef.cpp) ----
     Q_PROPERTY(bool BefEnable READ OnGetBefEnable WRITE OnSetBefEnable NOTIFY BefEnableChanged)
