@@ -320,7 +320,7 @@ CurveRecord VirtualTool::curveFor(const EventRecord& r) const {
     const int n = 50; // two channels of 50 samples still fit one Modbus/TCP frame
     for (int i = 0; i < n; i++) {
         // A torque curve: idle run, then a rise to the final torque in the last fifth.
-        const int rise = i < 40 ? i * r.convTorque / 400 : r.convTorque * (i - 30) / 20;
+        const int rise = i < 40 ? i * r.convTorque / 400 : r.convTorque * (i - 39) / 10;
         c.samples1.push_back(static_cast<int16_t>(rise > r.convTorque ? r.convTorque : rise));
         if (c.channel2) c.samples2.push_back(static_cast<int16_t>(r.speed - r.speed * i / n));
     }
