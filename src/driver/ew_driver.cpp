@@ -1,7 +1,9 @@
 #include "ew_driver.h"
 
 #include "debug.h"
+#include "io.h"
 #include "setting.h"
+#include "sound.h"
 #include "threads.h"
 
 #include <cerrno>
@@ -49,7 +51,7 @@ void push(int32_t kind, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d =
     m->w[2] = c;
     m->w[3] = d;
     m->text = text;
-    int fd;
+    int fd = -1;
     {
         std::lock_guard<std::mutex> g(ewDriver_MsgQ.lock);
         if (!ewDriver_MsgQ.created) {
@@ -57,8 +59,10 @@ void push(int32_t kind, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d =
             free(m);
             return;
         }
+        // Only the first message of a batch wakes the GUI: it drains until the queue is
+        // empty, so later ones are taken in the same pass.
+        if (ewDriver_MsgQ.queue.empty()) fd = ewDriver_MsgQ.wakeFd;
         ewDriver_MsgQ.queue.push_back(m);
-        fd = ewDriver_MsgQ.wakeFd;
     }
     uint64_t one = 1;
     if (fd >= 0) (void)!write(fd, &one, sizeof one);
@@ -128,7 +132,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     // ToolManager_LoadRegTools
 
-    // Sound_Init
+    Sound_Init();
 
     // Usb_Init
 
@@ -142,7 +146,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     Threads_Init();
 
-    // Gpio_Init
+    Gpio_Init();
 
     // Barcode_Init
 
@@ -152,6 +156,11 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     EwDriver_PushMsgQ_InitDone();
     return 0;
+}
+
+void EwDriver_SetDeviceObject(EwDriverSink* deviceObject) {
+    EwDriver_CreateQueue();
+    ewDriver_MsgQ.deviceObject = deviceObject;
 }
 
 void EwDriver_Deinitialize() { ewDriver_MsgQ.deviceObject = nullptr; }

@@ -58,6 +58,9 @@ public:
 // Start-up of the driver layer in its fixed order; takes the device object.
 int EwDriver_Initialize(EwDriverSink* deviceObject);
 void EwDriver_Deinitialize();
+// Hands the queue to a device object without running the module start-up (tests and
+// tools that drive single modules).
+void EwDriver_SetDeviceObject(EwDriverSink* deviceObject);
 // Called once per GUI cycle on the GUI thread; returns 0.
 int EwDriver_ProcessData();
 // Number of messages delivered by the last EwDriver_ProcessData (activity accounting).

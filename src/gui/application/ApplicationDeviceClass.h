@@ -127,8 +127,25 @@ public:
     // ---- family: barcode (DeviceBarcode.cpp) ----
 
     // ---- family: digital I/O (DeviceIo.cpp) ----
+    // Output i (taken modulo 16) to a level; the level is remembered.
+    void SetGpioOutVal(int32_t i, int32_t level);
+    // Every output whose function is f (1..8) to a level; how many were set (0 otherwise).
+    int32_t SetSysOutLevel(int32_t f, int32_t level);
+    void OutputOffAll();
+    void SetInputEdge(int32_t i, int32_t edge);
+    // Level of input i read now (1 = active), -1 for an invalid input.
+    int32_t GetInputStatus(int32_t i);
+    // Level last written to output i (0 for an invalid output).
+    int32_t GetOutputStatus(int32_t i);
 
     // ---- family: sound (DeviceSound.cpp) ----
+    // Requests to the sound worker: a tap plays "ok.wav" once, OK twice, NG "ng.wav" twice.
+    void SoundTap();
+    void SoundOk();
+    void SoundNg();
+    // Volume index 0..4 (mute, 85, 90, 95, 100 %): stored, applied and saved at once.
+    void OnSetVolume(int32_t index);
+    int32_t OnGetVolume();
 
     // ---- family: bit socket tray (DeviceBst.cpp) ----
 
