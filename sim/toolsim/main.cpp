@@ -1,6 +1,7 @@
 // toolsim: virtual tools for the panel's tests and demo. See --help.
 #include "sim.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +36,9 @@ Options:
   --reply-unicast      send scan and search acks to the requester, not the group
   --auto MS            every tool fastens every MS ms while unlocked (demo)
   --auto-ng N          in automatic mode every N-th fastening is NG
+  --write-regtools PATH
+                       write the panel's "./regtools" file (80-byte records) naming
+                       these tools, so a panel started on it connects them at once
   --stamp              put the send time (CLOCK_MONOTONIC microseconds, 48 bits) in
                        A1 (high), A2, A3 (low) of every event frame (benchmarks)
   -v, -vv              log connections (-v) and every request (-vv) on stderr
@@ -142,11 +146,25 @@ static std::string ifaceAddress(const std::string& name) {
     return out;
 }
 
+static int writeRegtools(const std::string& path, const std::vector<ToolIdentity>& tools) {
+    const std::string tmp = path + ".tmp";
+    FILE* f = std::fopen(tmp.c_str(), "wb");
+    if (!f) return -1;
+    bool ok = true;
+    for (const auto& t : tools) {
+        const auto rec = encodeRegtoolsRecord(t);
+        ok = ok && std::fwrite(rec.data(), 1, rec.size(), f) == rec.size();
+    }
+    ok = (std::fclose(f) == 0) && ok;
+    return ok && std::rename(tmp.c_str(), path.c_str()) == 0 ? 0 : -1;
+}
+
 int main(int argc, char** argv) {
     Options o;
     int count = -1, portBase = 5020;
     std::vector<int> types;
     std::vector<std::string> specs;
+    std::string regtools;
     for (int i = 1; i < argc; i++) {
         const std::string a = argv[i];
         auto next = [&]() -> std::string {
@@ -190,6 +208,8 @@ int main(int argc, char** argv) {
             o.autoPeriodMs = std::atoi(next().c_str());
         } else if (a == "--auto-ng") {
             o.autoNgEvery = std::atoi(next().c_str());
+        } else if (a == "--write-regtools") {
+            regtools = next();
         } else if (a == "--stamp") {
             o.stamp = true;
         } else if (a == "-v") {
@@ -247,6 +267,10 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < o.tools.size(); i++) {
         if (!o.tools[i].ip) o.tools[i].ip = bindIp;
         if (!o.tools[i].port) o.tools[i].port = static_cast<uint16_t>(portBase + 2 * i);
+    }
+    if (!regtools.empty() && writeRegtools(regtools, o.tools) != 0) {
+        std::fprintf(stderr, "toolsim: cannot write %s: %s\n", regtools.c_str(), strerror(errno));
+        return 1;
     }
     signal(SIGPIPE, SIG_IGN);
     Sim sim(o);

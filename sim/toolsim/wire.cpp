@@ -201,6 +201,23 @@ std::vector<uint8_t> encodeMalformed(Malformed kind, uint8_t type, uint16_t tran
     return f;
 }
 
+std::vector<uint8_t> encodeRegtoolsRecord(const ToolIdentity& id) {
+    std::vector<uint8_t> r(kRegtoolsRecordSize, 0);
+    const std::string serial = id.serial.substr(0, 15);
+    const std::string name = (std::string(familyName(id.type)) + serial).substr(0, 32);
+    std::memcpy(&r[0], name.data(), name.size());
+    std::memcpy(&r[33], serial.data(), serial.size());
+    for (int i = 0; i < 4; i++)
+        r[52 + static_cast<size_t>(i)] = static_cast<uint8_t>(id.model >> (8 * i));
+    std::memcpy(&r[56], id.mac, 6);
+    char def[32];
+    std::snprintf(def, sizeof def, "%s%02x%02x%02x%02x%02x%02x", familyName(id.type), id.mac[0],
+                  id.mac[1], id.mac[2], id.mac[3], id.mac[4], id.mac[5]);
+    std::memcpy(&r[62], def, std::min<size_t>(std::strlen(def), 16)); // 16 characters: no NUL
+    r[78] = id.type;
+    return r;
+}
+
 std::string macText(const uint8_t mac[6]) {
     char buf[18];
     std::snprintf(buf, sizeof buf, "%02x:%02x:%02x:%02x:%02x:%02x", mac[0], mac[1], mac[2], mac[3],

@@ -88,6 +88,11 @@ int parseMalformed(const std::string& name, Malformed* out);
 std::vector<uint8_t> encodeMalformed(Malformed kind, uint8_t type, uint16_t transaction,
                                      size_t garbageLen, uint32_t seed);
 
+// The panel's 80-byte registered-tool record for this tool, as the panel would save it
+// after registering the tool under its initial name (family prefix and serial number).
+constexpr size_t kRegtoolsRecordSize = 80;
+std::vector<uint8_t> encodeRegtoolsRecord(const ToolIdentity& id);
+
 std::string macText(const uint8_t mac[6]);
 int parseMac(const std::string& text, uint8_t mac[6]);
 std::string ipText(uint32_t hostOrder);
