@@ -1,10 +1,12 @@
 #include "ew_driver.h"
 
 #include "debug.h"
+#include "disco.h"
 #include "io.h"
 #include "setting.h"
 #include "sound.h"
 #include "threads.h"
+#include "tools.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -130,7 +132,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     // load_job
 
-    // ToolManager_LoadRegTools
+    ToolManager_LoadRegTools();
 
     Sound_Init();
 
@@ -150,7 +152,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     // Barcode_Init
 
-    // Disco_Init
+    Disco_Init();
 
     // the network message queue
 

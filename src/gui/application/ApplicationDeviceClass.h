@@ -115,8 +115,44 @@ public:
     // ---- family: settings (DeviceSettings.cpp) ----
 
     // ---- family: tool registry (DeviceTools.cpp) ----
+    int32_t GetRegtoolsLen();
+    int32_t GetDiscotoolsLen();
+    int32_t GetSelToolConn();
+    int32_t GetTdxToolConn(int32_t tdx);
+    int32_t GetTdxToolState(int32_t tdx); // connection state 0..5, -1 for a bad index
+    QString GetTdxToolName(int32_t tdx);
+    int32_t SetTdxToolName(int32_t tdx, const QString& name);
+    int32_t FindRegTdxByName(const QString& name);
+    int32_t GetToolType_ByTdx(int32_t tdx);
+    int32_t GetToolType();
+    void ToolLost(int32_t tdx);
+    void ToolLostByNetif(int32_t netif);
+    // List columns of the tool-list screens: serial, model text ("ZQ" + model), MAC.
+    QString GetTdxToolSerial(int32_t tdx);
+    QString GetTdxToolModel(int32_t tdx);
+    QString GetTdxToolMac(int32_t tdx);
+    QString GetDiscoToolSerial(int32_t index);
+    QString GetDiscoToolModel(int32_t index);
+    int32_t RegisterDiscoTool(int32_t index);
+    int32_t ReleaseRegTool(int32_t tdx);
+    int32_t SaveRegTools();
+    static QString ModelText(int32_t type, uint32_t model);
 
     // ---- family: Modbus access (DeviceModbus.cpp) ----
+    // Synchronous on the GUI thread under the registered-table lock; results as Modbus_Read
+    // and Modbus_Write (0 ok, 1 range, 2 tool index, 3 not connected, 4 dismissed, 5 failed).
+    int32_t MbusRead(int32_t addr, int32_t count);
+    int32_t MbusGetData(int32_t addr);
+    int32_t MbusWrite(int32_t addr, int32_t value);
+    int32_t MbusReadTdx(int32_t tdx, int32_t addr, int32_t count);
+    int32_t MbusGetDataTdx(int32_t tdx, int32_t addr);
+    int32_t MbusWriteTdx(int32_t tdx, int32_t addr, int32_t value);
+    int32_t GetTorqueUnit_ByTdx(int32_t tdx);
+    int32_t GetTorqueValue_ByPreset(int32_t tdx, int32_t preset);
+    QString GetTdxToolSsid(int32_t tdx);
+    QString GetTdxToolPsk(int32_t tdx);
+    int32_t SetTdxToolSsid(int32_t tdx, const QString& text);
+    int32_t SetTdxToolPsk(int32_t tdx, const QString& text);
 
     // ---- family: fastening event channel and tool lock (DeviceOperation.cpp) ----
 
