@@ -3,6 +3,7 @@
 #include "debug.h"
 #include "disco.h"
 #include "io.h"
+#include "operation.h"
 #include "setting.h"
 #include "sound.h"
 #include "threads.h"
@@ -138,7 +139,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     // Usb_Init
 
-    // Operation_Init
+    Operation_Init();
 
     // FtpServer_Init
 

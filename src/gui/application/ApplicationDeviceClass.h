@@ -155,6 +155,23 @@ public:
     int32_t SetTdxToolPsk(int32_t tdx, const QString& text);
 
     // ---- family: fastening event channel and tool lock (DeviceOperation.cpp) ----
+    Q_PROPERTY(int FetEnable READ OnGetFetEnable WRITE OnSetFetEnable NOTIFY FetEnableChanged)
+    int32_t OnGetFetEnable();
+    void OnSetFetEnable(int32_t mask);
+    int32_t EnableDataBackup(int32_t tdx, int32_t skipStored);
+    int32_t DisableDataBackup(int32_t tdx);
+    // The oldest result of the tool the screens have not read yet (each call consumes one;
+    // one call per "fastening" event), or the last one again. The caller owns the object.
+    class UnitFastenEventData* GetFastenEventData(int32_t tdx);
+    int32_t GetFetLen();
+    void ClearFet();
+    int32_t GetNoPendingEvent(int32_t tdx);
+    void ClearNoPendingEvent();
+    int32_t SetToolLock(int32_t tdx, int32_t value);
+    int32_t SetAutoLock(int32_t tdx, int32_t value);
+    void ToolLockAll();
+    void ToolLockExceptTdx(int32_t tdx);
+    Q_SIGNAL void FetEnableChanged();
 
     // ---- family: jobs and steps (DeviceJobs.cpp) ----
 
