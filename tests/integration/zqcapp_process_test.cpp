@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sstream>
 #include <spawn.h>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -34,7 +34,8 @@ struct Proc {
         posix_spawn_file_actions_addclose(&fa, pin[1]);
         posix_spawn_file_actions_addclose(&fa, pout[0]);
         std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         ASSERT_EQ(posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ), 0);
         posix_spawn_file_actions_destroy(&fa);
@@ -48,7 +49,8 @@ struct Proc {
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         while (output.find(needle) == std::string::npos) {
             int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
-                               end - std::chrono::steady_clock::now()).count());
+                               end - std::chrono::steady_clock::now())
+                               .count());
             if (left <= 0) return false;
             pollfd p{out, POLLIN, 0};
             if (poll(&p, 1, left) <= 0) continue;
@@ -175,7 +177,9 @@ TEST(ZqcappProcess, MissingFramebufferFailsStartUp) {
     Proc p;
     p.start({ZQCAPP_PATH, "--home", env.root() + "/h"});
     EXPECT_EQ(p.wait(10000), 1);
-    EXPECT_NE(p.output.find("Initialize Display...                        Error: failed to open framebuffer device."),
-              std::string::npos) << p.output;
+    EXPECT_NE(p.output.find("Initialize Display...                        Error: failed to open "
+                            "framebuffer device."),
+              std::string::npos)
+        << p.output;
     EXPECT_EQ(p.output.find("Initialize Touch Driver"), std::string::npos);
 }
