@@ -2,8 +2,10 @@
 #include "regmap.h"
 #include "sim.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <iterator>
 #include <sstream>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -92,6 +94,13 @@ std::string Sim::doCommand(const std::vector<std::string>& w) {
     if (cmd == "help") return "ok see toolsim --help";
     if (cmd == "list") return listTools();
 
+    static const char* const kToolCommands[] = {
+        "auto",      "burst",  "stats", "fasten", "barcode", "count", "event", "error",
+        "raw",       "silent", "back",  "die",    "revive",  "drop",  "busy",  "advertise",
+        "readdress", "set",    "setin", "get",    "temp",    "lock"};
+    if (std::find(std::begin(kToolCommands), std::end(kToolCommands), cmd) ==
+        std::end(kToolCommands))
+        return "err unknown command " + cmd;
     // Every other command names a tool (or "all" where that makes sense).
     if (w.size() < 2) return "err missing tool";
     std::vector<int> targets;
@@ -288,7 +297,7 @@ std::string Sim::doCommand(const std::vector<std::string>& w) {
         tool.sync();
         return "ok";
     }
-    return "err unknown command " + cmd;
+    return "err unknown command " + cmd; // listed above but not handled
 }
 
 void Sim::onControlAccept() {

@@ -227,6 +227,9 @@ void Sim::onAccept(int t, bool event) {
     int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     if (event) {
+        // A peer that stops reading must not stall every tool: give up on it after 2 s.
+        timeval tv{2, 0};
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
         closeEvent(t); // one event connection per tool: the newest wins
         l.evFd = fd;
         log(1, "tool %d: event connection", t);

@@ -8,8 +8,11 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <modbus.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using harness::DiscoClient;
 using harness::Toolsim;
@@ -258,4 +261,114 @@ TEST_F(ToolsimTest, ParameterInitialisationRestoresDefaultsAndRestartsTheLink) {
     Client again(5020);
     ASSERT_TRUE(again.connected);
     EXPECT_EQ(again.get(2), def);
+}
+
+// ---- control interface ----
+
+TEST_F(ToolsimTest, CommandsOnStandardInputAndHelp) {
+    int in[2], out[2];
+    ASSERT_EQ(pipe(in), 0);
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        close(in[1]);
+        close(out[0]);
+        execl(harness::toolsimPath().c_str(), "toolsim", "--tools", "1", "--exit-on-eof",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    const std::string script = "list\nfasten 0 ok\nlock 0 1\nfasten 0 ok\nbogus\nfasten 9 ok\n";
+    ASSERT_EQ(write(in[1], script.data(), script.size()), static_cast<ssize_t>(script.size()));
+    close(in[1]); // end of input ends the program
+    std::string all;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(out[0], buf, sizeof buf)) > 0)
+        all.append(buf, static_cast<size_t>(n));
+    close(out[0]);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0);
+    std::vector<std::string> lines;
+    for (size_t p = 0, q; (q = all.find('\n', p)) != std::string::npos; p = q + 1)
+        lines.push_back(all.substr(p, q - p));
+    ASSERT_EQ(lines.size(), 7u) << all;
+    EXPECT_EQ(lines[0], "ready 1");
+    EXPECT_EQ(lines[1].rfind("ok 1 | 0 ZQ serial=KS2607201", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2], "ok 1");
+    EXPECT_EQ(lines[3], "ok");
+    EXPECT_EQ(lines[4], "err locked");
+    EXPECT_EQ(lines[5], "err unknown command bogus");
+    EXPECT_EQ(lines[6], "err bad tool 9");
+
+    // --help names every command the control interface answers.
+    FILE* p = popen((harness::toolsimPath() + " --help").c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string help;
+    while (fgets(buf, sizeof buf, p))
+        help += buf;
+    EXPECT_EQ(pclose(p), 0);
+    for (const char* c : {"list",
+                          "stats",
+                          "fasten",
+                          "barcode",
+                          "count",
+                          "event",
+                          "error",
+                          "raw",
+                          "silent",
+                          "back",
+                          "die",
+                          "revive",
+                          "drop",
+                          "readdress",
+                          "advertise",
+                          "busy",
+                          "auto",
+                          "burst",
+                          "set",
+                          "setin",
+                          "get",
+                          "temp",
+                          "lock",
+                          "quit",
+                          "--bind",
+                          "--iface",
+                          "--control",
+                          "--ack-wait",
+                          "--write-regtools"})
+        EXPECT_NE(help.find(std::string(" ") + c + " "), std::string::npos) << c;
+}
+
+TEST_F(ToolsimTest, RegtoolsFileNamesTheTools) {
+    char tmpl[] = "/tmp/toolsim-rt-XXXXXX";
+    const std::string dir = mkdtemp(tmpl);
+    const std::string path = dir + "/regtools";
+    {
+        Toolsim sim({"--tools", "2", "--types", "4,2", "--write-regtools", path});
+        ASSERT_TRUE(sim.ok());
+    }
+    FILE* f = fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::vector<uint8_t> d(200);
+    d.resize(fread(d.data(), 1, d.size(), f));
+    fclose(f);
+    std::filesystem::remove_all(dir);
+    ASSERT_EQ(d.size(), 160u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&d[0])), "XWTCKS2607401");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&d[33])), "KS2607401");
+    EXPECT_EQ(d[49] | d[50] | d[51], 0);
+    EXPECT_EQ(d[52] | (d[53] << 8), 1400) << "model little-endian";
+    EXPECT_EQ(d[56], 0x02);
+    EXPECT_EQ(d[61], 0x01);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&d[62]), 16), "XWTC024b53000401")
+        << "16 characters, no terminator";
+    EXPECT_EQ(d[78], 4);
+    EXPECT_EQ(d[79], 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&d[80])), "ZQKS2607202");
+    EXPECT_EQ(d[80 + 78], 2);
 }
