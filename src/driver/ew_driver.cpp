@@ -1,8 +1,10 @@
 #include "ew_driver.h"
 
+#include "bef.h"
 #include "debug.h"
 #include "disco.h"
 #include "io.h"
+#include "job.h"
 #include "operation.h"
 #include "setting.h"
 #include "sound.h"
@@ -131,7 +133,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
     load_setting();
     // Module start-up in its fixed order (each module's call stands at its place).
 
-    // load_job
+    load_job();
 
     ToolManager_LoadRegTools();
 
@@ -143,7 +145,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     // FtpServer_Init
 
-    // Bef_init
+    Bef_init();
 
     // Browser_Refresh_Drvs
 

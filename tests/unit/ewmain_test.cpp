@@ -117,3 +117,49 @@ TEST(SystemInfo, LabelsArePaddedTo45) {
     EXPECT_NE(t.find("8388608"), std::string::npos);
     EXPECT_EQ(EwStepLabel("Initialize Display...").size(), 45u);
 }
+
+#include "TestEnv.h"
+
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+// The real reader thread on a recorded stream fed through a FIFO in the sysroot.
+TEST(TouchReader, RecordedStreamReachesTheQuery) {
+    TestEnv env;
+    std::string dev = env.sysroot() + "/dev/input/event0";
+    TestEnv::writeFile(env.sysroot() + "/dev/input/.keep", "");
+    ASSERT_EQ(mkfifo(dev.c_str(), 0600), 0);
+    Touch_Reset();
+    Touch_Start();
+    int fd = open(dev.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    unsigned char buf[48];
+    record(buf, 3, 53, 640);
+    record(buf + 16, 3, 54, 400);
+    record(buf + 32, 1, 330, 1);
+    ASSERT_EQ(write(fd, buf, sizeof buf), ssize_t(sizeof buf));
+    int wake = Touch_WakeFd();
+    ASSERT_GE(wake, 0);
+    uint64_t v = 0;
+    for (int i = 0; i < 500 && read(wake, &v, sizeof v) != sizeof v; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_GT(v, 0u); // the GUI loop is woken after the read
+    TouchPoint p{};
+    ASSERT_TRUE(Touch_Query(&p));
+    EXPECT_EQ(p.x, 640);
+    EXPECT_EQ(p.y, 400);
+    record(buf, 1, 330, 0);
+    ASSERT_EQ(write(fd, buf, 16), 16);
+    bool released = false;
+    for (int i = 0; i < 500 && !released; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (Touch_Query(&p)) continue; // moves while held, then the last look
+        released = true;
+    }
+    EXPECT_TRUE(released);
+    Touch_Stop();
+    close(fd); // a short read ends the thread
+}

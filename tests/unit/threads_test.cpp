@@ -43,7 +43,8 @@ TEST(WorkQueue, DrainsInOrderOneAtATimeAndHonoursBound) {
     std::mutex m;
     std::vector<intptr_t> seen;
     std::atomic<int> inside{0}, maxInside{0};
-    WorkQueue* q = WorkQueue_New(Threads_GetContext(LOOP_BEF), [&](void* item) {
+    static WorkQueue* q; // queues live for the process
+    q = WorkQueue_New(Threads_GetContext(LOOP_BEF), [&](void* item) {
         int now = ++inside;
         maxInside = std::max(maxInside.load(), now);
         std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -68,7 +69,8 @@ TEST(WorkQueue, DrainsInOrderOneAtATimeAndHonoursBound) {
 
     // A bounded queue on a loop that is kept busy refuses the item beyond its bound.
     std::atomic<bool> release{false};
-    WorkQueue* b = WorkQueue_New(Threads_GetContext(LOOP_GPIO), [&](void*) {
+    static WorkQueue* b;
+    b = WorkQueue_New(Threads_GetContext(LOOP_GPIO), [&](void*) {
         while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }, 3);
     ASSERT_EQ(WorkQueue_Push(b, nullptr), 0);

@@ -11,6 +11,14 @@
 #include <QString>
 #include <cstdint>
 
+// Payloads of the jobs-and-steps and result-log families.
+struct EventLogRecord;
+class UnitStepFastenData;
+class UnitStepInputData;
+class UnitStepOutputData;
+class UnitStepDelayData;
+class UnitStepMsgData;
+
 class ApplicationDeviceClass : public QObject, public EwDriverSink {
     Q_OBJECT
     Q_PROPERTY(int CurrTdx READ OnGetCurrTdx WRITE OnSetCurrTdx NOTIFY CurrTdxChanged)
@@ -174,8 +182,66 @@ public:
     Q_SIGNAL void FetEnableChanged();
 
     // ---- family: jobs and steps (DeviceJobs.cpp) ----
+    // Results as the job store gives them (0 success, -1 failure, JOB_ERR_NAME_EXISTS
+    // when a new, copied or renamed job would take another job's name).
+    int32_t JobCreateNew(const QString& name);
+    int32_t GetJobsLen();
+    QString GetJobNameJdx(int32_t jdx); // null string when invalid
+    int32_t GetJobStepCountJdx(int32_t jdx); // list entry figures for the job list rows
+    int32_t GetJobTotalScrewJdx(int32_t jdx);
+    int32_t SetJobNameJdx(int32_t jdx, const QString& name);
+    int32_t JobMoveUp(int32_t jdx);
+    int32_t JobMoveDown(int32_t jdx);
+    int32_t JobDelete(int32_t jdx);
+    int32_t JobCopy(int32_t jdx, const QString& name);
+    int32_t JobLoad(int32_t jdx);
+    int32_t JobSave(int32_t jdx);
+    void JobFree();
+    int32_t FindJdxByName(const QString& name);
+    int32_t StepCreateNew(int32_t type);
+    int32_t GetStepsLen();
+    int32_t GetStepType(int32_t sdx); // 0 when invalid
+    QString GetStepName(int32_t sdx);
+    int32_t SetStepName(int32_t sdx, const QString& name);
+    int32_t StepMoveUp(int32_t sdx);
+    int32_t StepMoveDown(int32_t sdx);
+    int32_t StepDelete(int32_t sdx);
+    int32_t StepCopy(int32_t sdx);
+    int32_t GetTotalScrewOfLoadedJob();
+    // Step fields of the loaded job. Getters of the wrong type or index log and return
+    // empty fields; setters then return -1 and change nothing. The fastening, input and
+    // output objects are reused by every call; delay and message objects are new and
+    // belong to the caller.
+    UnitStepFastenData* GetFastenData(int32_t sdx);
+    int32_t SetFastenToolName(int32_t sdx, const QString& name);
+    int32_t SetFastenNoScrews(int32_t sdx, int32_t count);
+    int32_t SetFastenPresetNo(int32_t sdx, int32_t preset);
+    int32_t SetFastenImgFilename(int32_t sdx, const QString& path);
+    int32_t SaveScrewPos(int32_t sdx, const UnitStepFastenData* data);
+    UnitStepInputData* GetInputStepData(int32_t sdx);
+    int32_t SetInputStepData(int32_t sdx, const UnitStepInputData* data);
+    UnitStepOutputData* GetOutputStepData(int32_t sdx);
+    int32_t SetOutputStepData(int32_t sdx, const UnitStepOutputData* data);
+    UnitStepDelayData* GetDelayData(int32_t sdx);
+    int32_t SetDelayData(int32_t sdx, const UnitStepDelayData* data); // the mode's fields only
+    UnitStepMsgData* GetMsgData(int32_t sdx);
+    int32_t SetMsgTextLine1(int32_t sdx, const QString& text);
+    int32_t SetMsgTextLine2(int32_t sdx, const QString& text);
+    int32_t SetMsgTextLine3(int32_t sdx, const QString& text);
+    int32_t SetMsgImgFilename(int32_t sdx, const QString& path);
+
+private:
+    UnitStepFastenData* FastenData_ = nullptr;
+    UnitStepInputData* InputData_ = nullptr;
+    UnitStepOutputData* OutputData_ = nullptr;
+
+public:
 
     // ---- family: job execution and result log (DeviceLog.cpp) ----
+    // Appends one result line. jdx, sdx: -1 for none; tdx names the Tool column; barcode
+    // source 0 = the scanner's current code, 1 = the code the tool sent in the record.
+    int32_t WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx, const EventLogRecord& record,
+                          int32_t barcodeSource);
 
     // ---- family: barcode (DeviceBarcode.cpp) ----
 
@@ -203,6 +269,24 @@ public:
     // ---- family: bit socket tray (DeviceBst.cpp) ----
 
     // ---- family: backup event forwarding (DeviceBef.cpp) ----
+    Q_PROPERTY(bool BefEnable READ OnGetBefEnable WRITE OnSetBefEnable NOTIFY BefEnableChanged)
+    Q_PROPERTY(uint32_t BefServerIp READ OnGetBefServerIp WRITE OnSetBefServerIp)
+    Q_PROPERTY(uint32_t BefServerPort READ OnGetBefServerPort WRITE OnSetBefServerPort)
+    bool OnGetBefEnable();
+    void OnSetBefEnable(bool on);
+    uint32_t OnGetBefServerIp(); // first octet most significant
+    void OnSetBefServerIp(uint32_t address);
+    uint32_t OnGetBefServerPort();
+    void OnSetBefServerPort(uint32_t port);
+    // The share screen's apply: 0 when switch, address and port are all unchanged,
+    // else 1 (stored, connection closed with "Change setting", reconnecting when on).
+    int32_t BefApplySetting(bool enable, uint32_t address, uint32_t port);
+    void BefCloseServerStream(const QString& reason);
+    bool BefIsConnected();
+Q_SIGNALS:
+    void BefEnableChanged();
+
+public:
 
     // ---- family: storage and files (DeviceStorage.cpp) ----
 
