@@ -74,6 +74,7 @@ inline int storageHook(const char* path, BrowserStorageStat* out) {
 class ShellTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        env.reset(); // leave the old data home before entering a new one
         env = std::make_unique<TestEnv>();
         load_setting();
         Debug_Init();

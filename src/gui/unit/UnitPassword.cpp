@@ -12,7 +12,7 @@
 UnitPassword::UnitPassword(QWidget* parent) : QFrame(parent) {
     setObjectName("UnitPassword");
     setProperty("role", "dialog");
-    setFixedSize(900, 620);
+    setFixedSize(900, 690);
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(32, 24, 32, 24);
     v->setSpacing(12);

@@ -40,7 +40,13 @@ PageDebug::PageDebug(QWidget* parent) : Page(parent) {
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(24, 52, 24, 20);
     v->setSpacing(12);
-    auto* top = new QHBoxLayout;
+    // The toolbar is solid so its controls stay legible over any screen.
+    auto* bar = new QFrame(this);
+    bar->setObjectName("debugBar");
+    bar->setStyleSheet("QFrame#debugBar { background: #1d242b; border: 2px solid #3a4754;"
+                       " border-radius: 10px; }");
+    auto* top = new QHBoxLayout(bar);
+    top->setContentsMargins(16, 8, 8, 8);
     auto* title = new QLabel("Debug log", this);
     title->setProperty("role", "title");
     count_ = new QLabel(this);
@@ -62,13 +68,13 @@ PageDebug::PageDebug(QWidget* parent) : Page(parent) {
     QPushButton* settings = button("debugSettings", "Settings");
     QPushButton* save = button("debugSave", "Save", "ok");
     QPushButton* close = button("debugClose", "Close", "danger");
-    v->addLayout(top);
+    v->addWidget(bar);
     list_ = new QListView(this);
     list_->setObjectName("debugList");
     list_->setModel(model_);
     list_->setUniformItemSizes(true);
     list_->setStyleSheet("QListView::item { height: 30px; padding-left: 8px; }"
-                         "QListView { background: rgba(0, 0, 0, 170); }");
+                         "QListView { background: rgba(0, 0, 0, 200); }");
     list_->setSelectionMode(QAbstractItemView::NoSelection);
     list_->setFocusPolicy(Qt::NoFocus);
     v->addWidget(list_, 1);
@@ -76,7 +82,6 @@ PageDebug::PageDebug(QWidget* parent) : Page(parent) {
     connect(clear, &QPushButton::clicked, this, [this] {
         UiSound_Tap();
         model_->Clear();
-        updateCount();
     });
     connect(settings, &QPushButton::clicked, this, [this] {
         UiSound_Tap();
@@ -90,6 +95,8 @@ PageDebug::PageDebug(QWidget* parent) : Page(parent) {
         UiSound_Tap();
         Leave();
     });
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &PageDebug::updateCount);
+    connect(model_, &QAbstractItemModel::modelReset, this, &PageDebug::updateCount);
     connect(&ApplicationDevice()->EwDebugEvent, &SystemEvent::triggered, this, &PageDebug::onLine);
     updateCount();
 }
@@ -104,7 +111,6 @@ void PageDebug::onLine(QObject* ctx) {
     if (!p) return;
     model_->Append(p->Text);
     list_->scrollToBottom();
-    updateCount();
 }
 
 void PageDebug::updateCount() {
