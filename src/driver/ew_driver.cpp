@@ -1,8 +1,15 @@
 #include "ew_driver.h"
 
+#include "bef.h"
 #include "debug.h"
+#include "disco.h"
+#include "io.h"
+#include "job.h"
+#include "operation.h"
 #include "setting.h"
+#include "sound.h"
 #include "threads.h"
+#include "tools.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -49,7 +56,7 @@ void push(int32_t kind, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d =
     m->w[2] = c;
     m->w[3] = d;
     m->text = text;
-    int fd;
+    int fd = -1;
     {
         std::lock_guard<std::mutex> g(ewDriver_MsgQ.lock);
         if (!ewDriver_MsgQ.created) {
@@ -57,8 +64,10 @@ void push(int32_t kind, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d =
             free(m);
             return;
         }
+        // Only the first message of a batch wakes the GUI: it drains until the queue is
+        // empty, so later ones are taken in the same pass.
+        if (ewDriver_MsgQ.queue.empty()) fd = ewDriver_MsgQ.wakeFd;
         ewDriver_MsgQ.queue.push_back(m);
-        fd = ewDriver_MsgQ.wakeFd;
     }
     uint64_t one = 1;
     if (fd >= 0) (void)!write(fd, &one, sizeof one);
@@ -124,29 +133,29 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
     load_setting();
     // Module start-up in its fixed order (each module's call stands at its place).
 
-    // load_job
+    load_job();
 
-    // ToolManager_LoadRegTools
+    ToolManager_LoadRegTools();
 
-    // Sound_Init
+    Sound_Init();
 
     // Usb_Init
 
-    // Operation_Init
+    Operation_Init();
 
     // FtpServer_Init
 
-    // Bef_init
+    Bef_init();
 
     // Browser_Refresh_Drvs
 
     Threads_Init();
 
-    // Gpio_Init
+    Gpio_Init();
 
     // Barcode_Init
 
-    // Disco_Init
+    Disco_Init();
 
     // the network message queue
 

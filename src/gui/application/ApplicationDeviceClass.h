@@ -16,6 +16,14 @@
 #include <QString>
 #include <cstdint>
 
+// Payloads of the jobs-and-steps and result-log families.
+struct EventLogRecord;
+class UnitStepFastenData;
+class UnitStepInputData;
+class UnitStepOutputData;
+class UnitStepDelayData;
+class UnitStepMsgData;
+
 class ApplicationDeviceClass : public QObject, public EwDriverSink {
     Q_OBJECT
     Q_PROPERTY(int CurrTdx READ OnGetCurrTdx WRITE OnSetCurrTdx NOTIFY CurrTdxChanged)
@@ -295,24 +303,170 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     void SystemRestart();
 
     // ---- family: tool registry (DeviceTools.cpp) ----
+    int32_t GetRegtoolsLen();
+    int32_t GetDiscotoolsLen();
+    int32_t GetSelToolConn();
+    int32_t GetTdxToolConn(int32_t tdx);
+    int32_t GetTdxToolState(int32_t tdx); // connection state 0..5, -1 for a bad index
+    QString GetTdxToolName(int32_t tdx);
+    int32_t SetTdxToolName(int32_t tdx, const QString& name);
+    int32_t FindRegTdxByName(const QString& name);
+    int32_t GetToolType_ByTdx(int32_t tdx);
+    int32_t GetToolType();
+    void ToolLost(int32_t tdx);
+    void ToolLostByNetif(int32_t netif);
+    // List columns of the tool-list screens: serial, model text ("ZQ" + model), MAC.
+    QString GetTdxToolSerial(int32_t tdx);
+    QString GetTdxToolModel(int32_t tdx);
+    QString GetTdxToolMac(int32_t tdx);
+    QString GetDiscoToolSerial(int32_t index);
+    QString GetDiscoToolModel(int32_t index);
+    int32_t RegisterDiscoTool(int32_t index);
+    int32_t ReleaseRegTool(int32_t tdx);
+    int32_t SaveRegTools();
+    static QString ModelText(int32_t type, uint32_t model);
 
     // ---- family: Modbus access (DeviceModbus.cpp) ----
+    // Synchronous on the GUI thread under the registered-table lock; results as Modbus_Read
+    // and Modbus_Write (0 ok, 1 range, 2 tool index, 3 not connected, 4 dismissed, 5 failed).
+    int32_t MbusRead(int32_t addr, int32_t count);
+    int32_t MbusGetData(int32_t addr);
+    int32_t MbusWrite(int32_t addr, int32_t value);
+    int32_t MbusReadTdx(int32_t tdx, int32_t addr, int32_t count);
+    int32_t MbusGetDataTdx(int32_t tdx, int32_t addr);
+    int32_t MbusWriteTdx(int32_t tdx, int32_t addr, int32_t value);
+    int32_t GetTorqueUnit_ByTdx(int32_t tdx);
+    int32_t GetTorqueValue_ByPreset(int32_t tdx, int32_t preset);
+    QString GetTdxToolSsid(int32_t tdx);
+    QString GetTdxToolPsk(int32_t tdx);
+    int32_t SetTdxToolSsid(int32_t tdx, const QString& text);
+    int32_t SetTdxToolPsk(int32_t tdx, const QString& text);
 
     // ---- family: fastening event channel and tool lock (DeviceOperation.cpp) ----
+    Q_PROPERTY(int FetEnable READ OnGetFetEnable WRITE OnSetFetEnable NOTIFY FetEnableChanged)
+    int32_t OnGetFetEnable();
+    void OnSetFetEnable(int32_t mask);
+    int32_t EnableDataBackup(int32_t tdx, int32_t skipStored);
+    int32_t DisableDataBackup(int32_t tdx);
+    // The oldest result of the tool the screens have not read yet (each call consumes one;
+    // one call per "fastening" event), or the last one again. The caller owns the object.
+    class UnitFastenEventData* GetFastenEventData(int32_t tdx);
+    int32_t GetFetLen();
+    void ClearFet();
+    int32_t GetNoPendingEvent(int32_t tdx);
+    void ClearNoPendingEvent();
+    int32_t SetToolLock(int32_t tdx, int32_t value);
+    int32_t SetAutoLock(int32_t tdx, int32_t value);
+    void ToolLockAll();
+    void ToolLockExceptTdx(int32_t tdx);
+    Q_SIGNAL void FetEnableChanged();
 
     // ---- family: jobs and steps (DeviceJobs.cpp) ----
+    // Results as the job store gives them (0 success, -1 failure, JOB_ERR_NAME_EXISTS
+    // when a new, copied or renamed job would take another job's name).
+    int32_t JobCreateNew(const QString& name);
+    int32_t GetJobsLen();
+    QString GetJobNameJdx(int32_t jdx); // null string when invalid
+    int32_t GetJobStepCountJdx(int32_t jdx); // list entry figures for the job list rows
+    int32_t GetJobTotalScrewJdx(int32_t jdx);
+    int32_t SetJobNameJdx(int32_t jdx, const QString& name);
+    int32_t JobMoveUp(int32_t jdx);
+    int32_t JobMoveDown(int32_t jdx);
+    int32_t JobDelete(int32_t jdx);
+    int32_t JobCopy(int32_t jdx, const QString& name);
+    int32_t JobLoad(int32_t jdx);
+    int32_t JobSave(int32_t jdx);
+    void JobFree();
+    int32_t FindJdxByName(const QString& name);
+    int32_t StepCreateNew(int32_t type);
+    int32_t GetStepsLen();
+    int32_t GetStepType(int32_t sdx); // 0 when invalid
+    QString GetStepName(int32_t sdx);
+    int32_t SetStepName(int32_t sdx, const QString& name);
+    int32_t StepMoveUp(int32_t sdx);
+    int32_t StepMoveDown(int32_t sdx);
+    int32_t StepDelete(int32_t sdx);
+    int32_t StepCopy(int32_t sdx);
+    int32_t GetTotalScrewOfLoadedJob();
+    // Step fields of the loaded job. Getters of the wrong type or index log and return
+    // empty fields; setters then return -1 and change nothing. The fastening, input and
+    // output objects are reused by every call; delay and message objects are new and
+    // belong to the caller.
+    UnitStepFastenData* GetFastenData(int32_t sdx);
+    int32_t SetFastenToolName(int32_t sdx, const QString& name);
+    int32_t SetFastenNoScrews(int32_t sdx, int32_t count);
+    int32_t SetFastenPresetNo(int32_t sdx, int32_t preset);
+    int32_t SetFastenImgFilename(int32_t sdx, const QString& path);
+    int32_t SaveScrewPos(int32_t sdx, const UnitStepFastenData* data);
+    UnitStepInputData* GetInputStepData(int32_t sdx);
+    int32_t SetInputStepData(int32_t sdx, const UnitStepInputData* data);
+    UnitStepOutputData* GetOutputStepData(int32_t sdx);
+    int32_t SetOutputStepData(int32_t sdx, const UnitStepOutputData* data);
+    UnitStepDelayData* GetDelayData(int32_t sdx);
+    int32_t SetDelayData(int32_t sdx, const UnitStepDelayData* data); // the mode's fields only
+    UnitStepMsgData* GetMsgData(int32_t sdx);
+    int32_t SetMsgTextLine1(int32_t sdx, const QString& text);
+    int32_t SetMsgTextLine2(int32_t sdx, const QString& text);
+    int32_t SetMsgTextLine3(int32_t sdx, const QString& text);
+    int32_t SetMsgImgFilename(int32_t sdx, const QString& path);
+
+private:
+    UnitStepFastenData* FastenData_ = nullptr;
+    UnitStepInputData* InputData_ = nullptr;
+    UnitStepOutputData* OutputData_ = nullptr;
+
+public:
 
     // ---- family: job execution and result log (DeviceLog.cpp) ----
+    // Appends one result line. jdx, sdx: -1 for none; tdx names the Tool column; barcode
+    // source 0 = the scanner's current code, 1 = the code the tool sent in the record.
+    int32_t WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx, const EventLogRecord& record,
+                          int32_t barcodeSource);
 
     // ---- family: barcode (DeviceBarcode.cpp) ----
 
     // ---- family: digital I/O (DeviceIo.cpp) ----
+    // Output i (taken modulo 16) to a level; the level is remembered.
+    void SetGpioOutVal(int32_t i, int32_t level);
+    // Every output whose function is f (1..8) to a level; how many were set (0 otherwise).
+    int32_t SetSysOutLevel(int32_t f, int32_t level);
+    void OutputOffAll();
+    void SetInputEdge(int32_t i, int32_t edge);
+    // Level of input i read now (1 = active), -1 for an invalid input.
+    int32_t GetInputStatus(int32_t i);
+    // Level last written to output i (0 for an invalid output).
+    int32_t GetOutputStatus(int32_t i);
 
     // ---- family: sound (DeviceSound.cpp) ----
+    // Requests to the sound worker: a tap plays "ok.wav" once, OK twice, NG "ng.wav" twice.
+    void SoundTap();
+    void SoundOk();
+    void SoundNg();
+    // Volume index 0..4 (mute, 85, 90, 95, 100 %): stored, applied and saved at once.
+    void OnSetVolume(int32_t index);
+    int32_t OnGetVolume();
 
     // ---- family: bit socket tray (DeviceBst.cpp) ----
 
     // ---- family: backup event forwarding (DeviceBef.cpp) ----
+    Q_PROPERTY(bool BefEnable READ OnGetBefEnable WRITE OnSetBefEnable NOTIFY BefEnableChanged)
+    Q_PROPERTY(uint32_t BefServerIp READ OnGetBefServerIp WRITE OnSetBefServerIp)
+    Q_PROPERTY(uint32_t BefServerPort READ OnGetBefServerPort WRITE OnSetBefServerPort)
+    bool OnGetBefEnable();
+    void OnSetBefEnable(bool on);
+    uint32_t OnGetBefServerIp(); // first octet most significant
+    void OnSetBefServerIp(uint32_t address);
+    uint32_t OnGetBefServerPort();
+    void OnSetBefServerPort(uint32_t port);
+    // The share screen's apply: 0 when switch, address and port are all unchanged,
+    // else 1 (stored, connection closed with "Change setting", reconnecting when on).
+    int32_t BefApplySetting(bool enable, uint32_t address, uint32_t port);
+    void BefCloseServerStream(const QString& reason);
+    bool BefIsConnected();
+Q_SIGNALS:
+    void BefEnableChanged();
+
+public:
 
     // ---- family: storage and files (DeviceStorage.cpp) ----
     // Figures of the file system holding `path` ("/media/..." under the sysroot).

@@ -1,0 +1,154 @@
+// Digital I/O against a simulated sysfs GPIO tree (sim/gpio/gpio-tree): line set-up,
+// active-low inputs, output writes, edges, and input changes reaching the event queue
+// through the same handler as on the board.
+#include "RecordingSink.h"
+#include "TestEnv.h"
+#include "debug.h"
+#include "io.h"
+#include "threads.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+const std::string kTree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
+
+class IoTest : public ::testing::Test {
+  protected:
+    TestEnv env;
+    RecordingSink sink;
+
+    void SetUp() override {
+        ASSERT_EQ(std::system((kTree + " init " + env.sysroot()).c_str()), 0);
+        EwDriver_SetDeviceObject(&sink);
+        Threads_Init();
+    }
+    void TearDown() override { EwDriver_SetDeviceObject(nullptr); }
+    std::string attr(uint32_t gpio, const char* leaf) const {
+        return TestEnv::readFile(env.sysroot() + "/sys/class/gpio/gpio" + std::to_string(gpio) +
+                                 "/" + leaf);
+    }
+    void setAttr(uint32_t gpio, const char* leaf, const std::string& v) const {
+        TestEnv::writeFile(
+            env.sysroot() + "/sys/class/gpio/gpio" + std::to_string(gpio) + "/" + leaf, v);
+    }
+    // Drives input `pos` (0-based) electrically low (0) or high (1).
+    void wire(int pos, int level) const {
+        std::string cmd = kTree + " wire " + env.sysroot() + " " + std::to_string(pos + 1) + " " +
+                          std::to_string(level);
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    }
+};
+} // namespace
+
+TEST_F(IoTest, InitConfiguresEveryLineAndLeavesOutputLevelsAlone) {
+    setAttr(gpio_out_no[4], "value", "1\n"); // the kernel's level of a new output
+    ASSERT_EQ(Gpio_Init(), 0);
+    EXPECT_TRUE(Gpio_IsSimulated());
+    for (int i = 0; i < IO_PORT_COUNT; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(attr(gpio_out_no[i], "direction"), "out\n");
+        EXPECT_EQ(attr(gpio_out_no[i], "edge"), "none\n");
+        EXPECT_EQ(attr(gpio_in_no[i], "direction"), "in\n");
+        EXPECT_EQ(attr(gpio_in_no[i], "active_low"), "1\n");
+        EXPECT_EQ(attr(gpio_in_no[i], "edge"), "both\n");
+        EXPECT_EQ(get_gpio_out_val(i), 0);
+    }
+    EXPECT_EQ(attr(GPIO_EXTRA_OUT, "direction"), "out\n");
+    EXPECT_EQ(attr(gpio_out_no[4], "value"), "1\n");
+    // The last line exported is the extra output.
+    EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/gpio/export"), "110\n");
+    EXPECT_TRUE(sink.drain().empty()); // set-up posts nothing
+}
+
+TEST_F(IoTest, InputWiredLowReadsOneAndHighReadsZero) {
+    Gpio_Init();
+    for (int pos : {0, 7, 15}) {
+        wire(pos, 0);
+        EXPECT_EQ(get_gpio_in_val(pos), 1) << pos;
+        wire(pos, 1);
+        EXPECT_EQ(get_gpio_in_val(pos), 0) << pos;
+    }
+    EXPECT_EQ(get_gpio_in_val(16), -1);
+    EXPECT_EQ(get_gpio_in_val(-1), -1);
+}
+
+TEST_F(IoTest, ToggledInputReachesTheQueueWithItsSettledLevel) {
+    Debug_GetFlag()[DEBUG_FLAG_INPUT] = 1;
+    LogCapture log;
+    Gpio_Init();
+    wire(2, 0);
+    ASSERT_TRUE(sink.waitFor("input 2", 3000));
+    EXPECT_EQ(sink.with("input"), std::vector<std::string>{"input 2 1"});
+    wire(2, 1);
+    ASSERT_TRUE(sink.waitFor("input 2 0", 3000));
+    wire(11, 0);
+    ASSERT_TRUE(sink.waitFor("input 11 1", 3000));
+    EXPECT_EQ(sink.with("input"),
+              (std::vector<std::string>{"input 2 1", "input 2 0", "input 11 1"}));
+    EXPECT_TRUE(log.contains("input event, port.2 = 1"));
+    EXPECT_TRUE(log.contains("input event, port.11 = 1"));
+}
+
+TEST_F(IoTest, OutputWritesAndRemembersTheLevel) {
+    Debug_GetFlag()[DEBUG_FLAG_OUTPUT] = 1;
+    LogCapture log;
+    Gpio_Init();
+    struct {
+        int pos, level;
+        const char* file;
+        int remembered;
+    } cases[] = {{0, 1, "1\n", 1}, {15, 7, "1\n", 1}, {15, 0, "0\n", 0}, {8, -1, "1\n", 1}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(set_gpio_out_val(c.pos, c.level), 0);
+        EXPECT_EQ(attr(gpio_out_no[c.pos], "value"), c.file);
+        EXPECT_EQ(get_gpio_out_val(c.pos), c.remembered);
+    }
+    EXPECT_TRUE(log.contains("output, port.0 = 1"));
+    EXPECT_TRUE(log.contains("output, port.15 = 0"));
+    EXPECT_EQ(set_gpio_out_val(16, 1), -1);
+    EXPECT_EQ(set_gpio_out_val(-1, 1), -1);
+}
+
+TEST_F(IoTest, EdgeWordsAndBounds) {
+    Gpio_Init();
+    const char* words[] = {"none\n", "rising\n", "falling\n", "both\n"};
+    for (int e = 0; e < 4; ++e) {
+        ASSERT_EQ(set_gpio_edge(gpio_in_no[5], e), 0);
+        EXPECT_EQ(attr(gpio_in_no[5], "edge"), words[e]);
+    }
+    LogCapture log;
+    EXPECT_EQ(set_gpio_edge(gpio_in_no[5], 4), -1);
+    EXPECT_EQ(set_gpio_edge(gpio_in_no[5], -1), -1);
+    EXPECT_EQ(attr(gpio_in_no[5], "edge"), "both\n");
+    EXPECT_EQ(set_gpio_edge(999, 3), -1); // no such line
+    EXPECT_EQ(log.count("set_gpio_edge."), 3u);
+}
+
+TEST_F(IoTest, MissingTreeFailsLoudlyWithoutEvents) {
+    // A board without these lines: every input open fails and is logged once.
+    std::system(("rm -rf " + env.sysroot() + "/sys").c_str());
+    LogCapture log;
+    Gpio_Init();
+    EXPECT_EQ(log.count("open fail"), size_t(IO_PORT_COUNT));
+    EXPECT_EQ(get_gpio_in_val(0), -1);
+    EXPECT_EQ(set_gpio_out_val(0, 1), -1);
+    sink.drain();
+    EXPECT_TRUE(sink.with("input").empty());
+}
+
+TEST(IoNames, FunctionVocabularies) {
+    EXPECT_STREQ(Io_InputFuncName(0), "");
+    EXPECT_STREQ(Io_InputFuncName(1), "Job select.1");
+    EXPECT_STREQ(Io_InputFuncName(8), "Job select.8");
+    EXPECT_STREQ(Io_InputFuncName(9), "Skip");
+    EXPECT_STREQ(Io_InputFuncName(15), "Alarm reset");
+    EXPECT_STREQ(Io_InputFuncName(16), "");
+    EXPECT_STREQ(Io_InputFuncName(-1), "");
+    EXPECT_STREQ(Io_OutputFuncName(1), "Fastening OK");
+    EXPECT_STREQ(Io_OutputFuncName(7), "Ready");
+    EXPECT_STREQ(Io_OutputFuncName(8), "Alarm");
+    EXPECT_STREQ(Io_OutputFuncName(9), "");
+}

@@ -1,0 +1,245 @@
+// Sound: real alsa-lib, "default" routed by a test configuration to the file plugin,
+// so every test checks the exact samples that reached the device.
+#include "RecordingSink.h"
+#include "TestEnv.h"
+#include "setting.h"
+#include "sound.h"
+#include "threads.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <future>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string samplesOf(const std::string& wav) {
+    SoundWaveInfo w{};
+    if (Sound_ParseWave(reinterpret_cast<const uint8_t*>(wav.data()), wav.size(), &w) != 0)
+        return {};
+    return wav.substr(w.dataOffset, w.dataLength);
+}
+
+std::string makeWave(uint32_t frames, uint16_t channels, uint32_t rate, uint8_t seed) {
+    std::string data;
+    for (uint32_t i = 0; i < frames * channels; ++i) {
+        data.push_back(char((i * 7 + seed) & 0xff));
+        data.push_back(char((i >> 3) & 0x7f));
+    }
+    auto le = [](std::string& s, uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            s.push_back(char((v >> (8 * i)) & 0xff));
+    };
+    std::string h = "RIFF";
+    le(h, 36 + uint32_t(data.size()), 4);
+    h += "WAVEfmt ";
+    le(h, 16, 4);
+    le(h, 1, 2);
+    le(h, channels, 2);
+    le(h, rate, 4);
+    le(h, rate * channels * 2, 4);
+    le(h, channels * 2, 2);
+    le(h, 16, 2);
+    h += "data";
+    le(h, uint32_t(data.size()), 4);
+    return h + data;
+}
+
+class SoundTest : public ::testing::Test {
+  protected:
+    TestEnv env;
+    std::string out;
+
+    void SetUp() override {
+        out = env.root() + "/played.raw";
+        fs::create_directories(env.home() + "/sound");
+        for (const char* n : {"tab.wav", "ok.wav", "ng.wav"})
+            fs::copy_file(std::string(KEST_SOURCE_DIR) + "/data/sound/" + n,
+                          env.home() + "/sound/" + n);
+        routeTo("{ type file\n slave.pcm { type null }\n file \"" + out +
+                "\"\n format \"raw\"\n}\n");
+    }
+    void routeTo(const std::string& pcmDefault) {
+        std::string conf = env.root() + "/asound.conf";
+        TestEnv::writeFile(conf, "pcm.!default " + pcmDefault);
+        setenv("ALSA_CONFIG_PATH", conf.c_str(), 1);
+    }
+    static std::string wav(const char* n) { return TestEnv::readFile(std::string("sound/") + n); }
+    std::string played() const { return TestEnv::readFile(out); }
+    // Waits until `bytes` have reached the device, then a little longer to catch extras.
+    std::string playedAfter(size_t bytes) const {
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (played().size() < bytes && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return played();
+    }
+    void startWorker() {
+        Threads_Init();
+        Threads_RunSync(LOOP_SOUND, [] {}); // the worker's set-up has run
+        ASSERT_NE(Sound_GetMsgQ(), nullptr);
+    }
+};
+} // namespace
+
+TEST_F(SoundTest, StartupPlaysTabOnceOnTheCallingThread) {
+    Sound_Init();
+    EXPECT_EQ(played(), samplesOf(wav("tab.wav")));
+    EXPECT_EQ(Sound_GetLength(SOUND_TAB), wav("tab.wav").size());
+}
+
+TEST_F(SoundTest, OkIsOkWaveTwiceBackToBackAndTapOnce) {
+    Sound_Init();
+    startWorker();
+    const std::string tab = samplesOf(wav("tab.wav")), ok = samplesOf(wav("ok.wav")),
+                      ng = samplesOf(wav("ng.wav"));
+    ASSERT_FALSE(ok.empty());
+    Sound_PushMsgQ(SOUND_OK);
+    Sound_PushMsgQ(SOUND_OK);
+    EXPECT_EQ(playedAfter(tab.size() + 2 * ok.size()), tab + ok + ok);
+    Sound_PushMsgQ(SOUND_OK);
+    EXPECT_EQ(playedAfter(tab.size() + 3 * ok.size()), tab + ok + ok + ok);
+    Sound_PushMsgQ(SOUND_NG);
+    Sound_PushMsgQ(SOUND_NG);
+    EXPECT_EQ(playedAfter(tab.size() + 3 * ok.size() + 2 * ng.size()),
+              tab + ok + ok + ok + ng + ng);
+}
+
+TEST_F(SoundTest, ElevenRequestsWhileBusyKeepTenAndDropTheEleventh) {
+    Sound_Init();
+    startWorker();
+    // Hold the sound worker as a long sound would.
+    std::promise<void> entered, release;
+    auto releaseFuture = release.get_future().share();
+    std::thread holder([&] {
+        Threads_RunSync(LOOP_SOUND, [&] {
+            entered.set_value();
+            releaseFuture.wait();
+        });
+    });
+    entered.get_future().wait();
+    int accepted = 0;
+    for (int i = 0; i < 11; ++i)
+        accepted += Sound_PushMsgQ(SOUND_OK) == 0;
+    EXPECT_EQ(accepted, 10);
+    EXPECT_EQ(Sound_PushMsgQ(SOUND_NG), -1);
+    release.set_value();
+    holder.join();
+    const std::string tab = samplesOf(wav("tab.wav")), ok = samplesOf(wav("ok.wav"));
+    std::string expect = tab;
+    for (int i = 0; i < 10; ++i)
+        expect += ok;
+    EXPECT_EQ(playedAfter(expect.size()), expect);
+    // Once drained the queue takes requests again.
+    EXPECT_EQ(Sound_PushMsgQ(SOUND_OK), 0);
+}
+
+TEST_F(SoundTest, NumbersOutsideTheTableAreIgnored) {
+    Sound_Init();
+    startWorker();
+    const std::string tab = samplesOf(wav("tab.wav")), ng = samplesOf(wav("ng.wav"));
+    Sound_Play(3);
+    Sound_Play(-1);
+    EXPECT_EQ(played(), tab);
+    Sound_PushMsgQ(3);
+    Sound_PushMsgQ(1000);
+    Sound_PushMsgQ(SOUND_NG); // played after the ignored ones, in order
+    EXPECT_EQ(playedAfter(tab.size() + ng.size()), tab + ng);
+}
+
+TEST_F(SoundTest, LastPartialWriteUnitIsPlayed) {
+    // 10007 frames (a prime) cannot be a whole number of two-period units.
+    TestEnv::writeFile("sound/ng.wav", makeWave(10007, 2, 11025, 5));
+    TestEnv::writeFile("sound/ok.wav", makeWave(10007, 1, 8000, 9));
+    Sound_Init();
+    size_t base = played().size();
+    Sound_Play(SOUND_OK);
+    Sound_Play(SOUND_NG);
+    std::string all = played();
+    std::string ok = samplesOf(wav("ok.wav")), ng = samplesOf(wav("ng.wav"));
+    ASSERT_EQ(ok.size(), 10007u * 2);
+    ASSERT_EQ(ng.size(), 10007u * 4);
+    EXPECT_EQ(all.substr(base), ok + ng);
+}
+
+TEST_F(SoundTest, MissingOrShortFileSilencesOnlyThatSound) {
+    fs::remove(env.home() + "/sound/ng.wav");
+    TestEnv::writeFile("sound/tab.wav", "RIFF"); // not a wave: silent, no crash
+    LogCapture log;
+    Sound_Init();
+    EXPECT_TRUE(log.contains("./sound/ng.wav read fail. "));
+    EXPECT_EQ(Sound_GetLength(SOUND_NG), 0u);
+    EXPECT_EQ(played(), "");
+    Sound_Play(SOUND_NG);
+    Sound_Play(SOUND_OK);
+    EXPECT_EQ(played(), samplesOf(wav("ok.wav")));
+}
+
+TEST_F(SoundTest, NoPlaybackDeviceLeavesEverySoundSilent) {
+    routeTo("{ type hw\n card 97\n device 0\n}\n");
+    testing::internal::CaptureStdout();
+    LogCapture log;
+    Sound_Init();
+    startWorker();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Sound_PushMsgQ(i % 3), 0);
+    // Requests are still taken and discarded one by one.
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (WorkQueue_Length(Sound_GetMsgQ()) > 0 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    Threads_RunSync(LOOP_SOUND, [] {});
+    std::string stdoutText = testing::internal::GetCapturedStdout();
+    EXPECT_NE(stdoutText.find("ERROR: Cannot open pcm device. "), std::string::npos);
+    EXPECT_EQ(stdoutText.find("Cannot write"), std::string::npos);
+    EXPECT_EQ(WorkQueue_Length(Sound_GetMsgQ()), 0u);
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_TRUE(log.lines().empty());
+}
+
+TEST_F(SoundTest, RequestsBeforeTheWorkerStartsAreLost) {
+    Sound_Init();
+    EXPECT_EQ(Sound_PushMsgQ(SOUND_OK), -1);
+}
+
+TEST(SoundWave, HeaderFieldsAndDataChunk) {
+    std::string w = makeWave(3, 2, 44100, 1);
+    SoundWaveInfo info{};
+    ASSERT_EQ(Sound_ParseWave(reinterpret_cast<const uint8_t*>(w.data()), w.size(), &info), 0);
+    EXPECT_EQ(info.channels, 2u);
+    EXPECT_EQ(info.rate, 44100u);
+    EXPECT_EQ(info.dataOffset, 44u);
+    EXPECT_EQ(info.dataLength, 12u);
+    // A "LIST" chunk before the data is skipped; a data size past the end is cut.
+    std::string withList = w.substr(0, 36) + std::string("LIST\x04\0\0\0abcd", 12) + w.substr(36);
+    withList[40 + 12] = char(0xff);
+    ASSERT_EQ(
+        Sound_ParseWave(reinterpret_cast<const uint8_t*>(withList.data()), withList.size(), &info),
+        0);
+    EXPECT_EQ(info.dataOffset, 56u);
+    EXPECT_EQ(info.dataLength, 12u);
+    for (size_t cut : {0, 11, 43}) {
+        EXPECT_EQ(Sound_ParseWave(reinterpret_cast<const uint8_t*>(w.data()), cut, &info), -1);
+    }
+    std::string notRiff = w;
+    notRiff[0] = 'X';
+    EXPECT_EQ(
+        Sound_ParseWave(reinterpret_cast<const uint8_t*>(notRiff.data()), notRiff.size(), &info),
+        -1);
+}
+
+TEST(SoundVolume, IndexToMixerPercentage) {
+    TestEnv env;
+    const int expect[] = {0, 85, 90, 95, 100, 100, 100, 100};
+    for (uint32_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(volume_percent(i), expect[i]);
+        env.clearStubCalls();
+        get_setting_system()->volume = i;
+        apply_volume();
+        ASSERT_EQ(env.stubCalls().size(), 1u);
+        EXPECT_EQ(env.stubCalls()[0], "amixer sset Speaker " + std::to_string(expect[i]) + "%");
+    }
+}
