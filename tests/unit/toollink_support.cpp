@@ -71,6 +71,7 @@ void DriverFixture::startDriver(bool recordConnects) {
         // The loop's own queue lives for the whole process, as in the program.
         static WorkQueue* loopQueue = nullptr;
         loopQueue = Modbus_GetMsgQ();
+        (void)loopQueue;
         Modbus_SetMsgQ(recordQ);
     }
     sink.drain();

@@ -450,8 +450,6 @@ public:
     // Matching (first equal row wins): job name or empty; preset or -1.
     QString BarcodeFindJob(const QString& code);
     int32_t BarcodeFindPreset(int32_t tdx, const QString& code);
-    bool GetSettingBarcodeTdx(int32_t tdx);
-    void SetSettingBarcodeTdx(int32_t tdx, bool on);
 
     // ---- family: digital I/O (DeviceIo.cpp) ----
     // Output i (taken modulo 16) to a level; the level is remembered.
@@ -470,9 +468,7 @@ public:
     void SoundTap();
     void SoundOk();
     void SoundNg();
-    // Volume index 0..4 (mute, 85, 90, 95, 100 %): stored, applied and saved at once.
-    void OnSetVolume(int32_t index);
-    int32_t OnGetVolume();
+    // (Volume is a settings-backed property of the settings family: applied and saved at once.)
 
     // ---- family: bit socket tray (DeviceBst.cpp) ----
     bool IsBstConnect();
@@ -486,22 +482,13 @@ public:
     void SetBstAlarmForce();
 
     // ---- family: backup event forwarding (DeviceBef.cpp) ----
-    Q_PROPERTY(bool BefEnable READ OnGetBefEnable WRITE OnSetBefEnable NOTIFY BefEnableChanged)
-    Q_PROPERTY(uint32_t BefServerIp READ OnGetBefServerIp WRITE OnSetBefServerIp)
-    Q_PROPERTY(uint32_t BefServerPort READ OnGetBefServerPort WRITE OnSetBefServerPort)
-    bool OnGetBefEnable();
-    void OnSetBefEnable(bool on);
-    uint32_t OnGetBefServerIp(); // first octet most significant
-    void OnSetBefServerIp(uint32_t address);
-    uint32_t OnGetBefServerPort();
-    void OnSetBefServerPort(uint32_t port);
+    // (BefEnable, BefServerIp and BefServerPort are settings-backed properties of the
+    // settings family.)
     // The share screen's apply: 0 when switch, address and port are all unchanged,
     // else 1 (stored, connection closed with "Change setting", reconnecting when on).
     int32_t BefApplySetting(bool enable, uint32_t address, uint32_t port);
     void BefCloseServerStream(const QString& reason);
     bool BefIsConnected();
-Q_SIGNALS:
-    void BefEnableChanged();
 
 public:
 
