@@ -216,24 +216,13 @@ public:
     // ---- family: bit socket tray (DeviceBst.cpp) ----
 
     // ---- family: backup event forwarding (DeviceBef.cpp) ----
-    Q_PROPERTY(bool BefEnable READ OnGetBefEnable WRITE OnSetBefEnable NOTIFY BefEnableChanged)
-    Q_PROPERTY(uint32_t BefServerIp READ OnGetBefServerIp WRITE OnSetBefServerIp)
-    Q_PROPERTY(uint32_t BefServerPort READ OnGetBefServerPort WRITE OnSetBefServerPort)
-    bool OnGetBefEnable();
-    void OnSetBefEnable(bool on);
-    uint32_t OnGetBefServerIp(); // first octet most significant
-    void OnSetBefServerIp(uint32_t address);
-    uint32_t OnGetBefServerPort();
-    void OnSetBefServerPort(uint32_t port);
-    // The share screen's apply: 0 when switch, address and port are all unchanged,
-    // else 1 (stored, connection closed with "Change setting", reconnecting when on).
+    // The three settings are the settings family's properties BefEnable, BefServerIp and
+    // BefServerPort. The share screen's apply: 0 when switch, address and port are all
+    // unchanged, else 1 (stored, connection closed with "Change setting", reconnecting
+    // when on).
     int32_t BefApplySetting(bool enable, uint32_t address, uint32_t port);
     void BefCloseServerStream(const QString& reason);
     bool BefIsConnected();
-Q_SIGNALS:
-    void BefEnableChanged();
-
-public:
 
     // ---- family: storage and files (DeviceStorage.cpp) ----
 
