@@ -482,15 +482,13 @@ public:
     void SetBstAlarmForce();
 
     // ---- family: backup event forwarding (DeviceBef.cpp) ----
-    // (BefEnable, BefServerIp and BefServerPort are settings-backed properties of the
-    // settings family.)
-    // The share screen's apply: 0 when switch, address and port are all unchanged,
-    // else 1 (stored, connection closed with "Change setting", reconnecting when on).
+    // The three settings are the settings family's properties BefEnable, BefServerIp and
+    // BefServerPort. The share screen's apply: 0 when switch, address and port are all
+    // unchanged, else 1 (stored, connection closed with "Change setting", reconnecting
+    // when on).
     int32_t BefApplySetting(bool enable, uint32_t address, uint32_t port);
     void BefCloseServerStream(const QString& reason);
     bool BefIsConnected();
-
-public:
 
     // ---- family: storage and files (DeviceStorage.cpp) ----
     // Figures of the file system holding `path` ("/media/..." under the sysroot).
