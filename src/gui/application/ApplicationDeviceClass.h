@@ -187,9 +187,6 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     Q_PROPERTY(bool FtpEnable READ OnGetFtpEnable WRITE OnSetFtpEnable NOTIFY FtpEnableChanged)
     Q_PROPERTY(QString FtpUser READ OnGetFtpUser WRITE OnSetFtpUser)
     Q_PROPERTY(QString FtpPwd READ OnGetFtpPwd WRITE OnSetFtpPwd)
-    Q_PROPERTY(bool BefEnable READ OnGetBefEnable WRITE OnSetBefEnable NOTIFY BefEnableChanged)
-    Q_PROPERTY(uint BefServerIp READ OnGetBefServerIp WRITE OnSetBefServerIp)
-    Q_PROPERTY(int BefServerPort READ OnGetBefServerPort WRITE OnSetBefServerPort)
     Q_PROPERTY(int Brightness READ OnGetBrightness WRITE OnSetBrightness NOTIFY BrightnessChanged)
     Q_PROPERTY(int Volume READ OnGetVolume WRITE OnSetVolume NOTIFY VolumeChanged)
     int32_t OnGetOpmode();
@@ -262,16 +259,8 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     void OnSetFtpUser(const QString& value);
     QString OnGetFtpPwd();
     void OnSetFtpPwd(const QString& value);
-    bool OnGetBefEnable();
-    void OnSetBefEnable(bool value);
-    uint32_t OnGetBefServerIp();
-    void OnSetBefServerIp(uint32_t value);
-    int32_t OnGetBefServerPort();
-    void OnSetBefServerPort(int32_t value);
     int32_t OnGetBrightness();
     void OnSetBrightness(int32_t value);
-    int32_t OnGetVolume();
-    void OnSetVolume(int32_t value);
     // Settings operations (DeviceSettings.cpp).
     int32_t SaveSetting();
     QString GetSysPwd();
@@ -521,7 +510,6 @@ public:
     void EthDhcpChanged();
     void WifiBandChanged();
     void FtpEnableChanged();
-    void BefEnableChanged();
     void BrightnessChanged();
     void VolumeChanged();
 
@@ -567,11 +555,7 @@ public:
     bool FtpEnable_{};
     QString FtpUser_{};
     QString FtpPwd_{};
-    bool BefEnable_{};
-    uint32_t BefServerIp_{};
-    int32_t BefServerPort_{};
     int32_t Brightness_{};
-    int32_t Volume_{};
     UnitVendorInfo_t VendorInfo_;
     void setStr(char* field, size_t size, const QString& value);
 };

@@ -22,6 +22,7 @@ void ApplicationDeviceClass::OnSetVolume(int32_t index) {
     get_setting_system()->volume = uint32_t(index);
     apply_volume();
     save_setting();
+    emit VolumeChanged();
 }
 
 int32_t ApplicationDeviceClass::OnGetVolume() {
