@@ -187,6 +187,9 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     Q_PROPERTY(bool FtpEnable READ OnGetFtpEnable WRITE OnSetFtpEnable NOTIFY FtpEnableChanged)
     Q_PROPERTY(QString FtpUser READ OnGetFtpUser WRITE OnSetFtpUser)
     Q_PROPERTY(QString FtpPwd READ OnGetFtpPwd WRITE OnSetFtpPwd)
+    Q_PROPERTY(bool BefEnable READ OnGetBefEnable WRITE OnSetBefEnable NOTIFY BefEnableChanged)
+    Q_PROPERTY(uint BefServerIp READ OnGetBefServerIp WRITE OnSetBefServerIp)
+    Q_PROPERTY(int BefServerPort READ OnGetBefServerPort WRITE OnSetBefServerPort)
     Q_PROPERTY(int Brightness READ OnGetBrightness WRITE OnSetBrightness NOTIFY BrightnessChanged)
     Q_PROPERTY(int Volume READ OnGetVolume WRITE OnSetVolume NOTIFY VolumeChanged)
     int32_t OnGetOpmode();
@@ -259,8 +262,16 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     void OnSetFtpUser(const QString& value);
     QString OnGetFtpPwd();
     void OnSetFtpPwd(const QString& value);
+    bool OnGetBefEnable();
+    void OnSetBefEnable(bool value);
+    uint32_t OnGetBefServerIp();
+    void OnSetBefServerIp(uint32_t value);
+    int32_t OnGetBefServerPort();
+    void OnSetBefServerPort(int32_t value);
     int32_t OnGetBrightness();
     void OnSetBrightness(int32_t value);
+    int32_t OnGetVolume();
+    void OnSetVolume(int32_t value);
     // Settings operations (DeviceSettings.cpp).
     int32_t SaveSetting();
     QString GetSysPwd();
@@ -413,6 +424,32 @@ public:
                           int32_t barcodeSource);
 
     // ---- family: barcode (DeviceBarcode.cpp) ----
+    // Table 8 is the job table, 0..7 a tool's preset table.
+    void BarcodeRefreshDev();
+    int32_t BarcodeGetLen(int32_t table);
+    // Fills the one reused UnitBarcodeData with a row (preset -1 for the job table).
+    QObject* UpdateCurrBarcode(int32_t table, int32_t row);
+    void BarcodeAddJob(int32_t table, const QString& code, int32_t partial, int32_t start,
+                       int32_t end, const QString& jobName);
+    void BarcodeEditJob(int32_t table, int32_t row, const QString& code, int32_t partial,
+                        int32_t start, int32_t end, const QString& jobName);
+    void BarcodeAddPreset(int32_t tdx, const QString& code, int32_t partial, int32_t start,
+                          int32_t end, int32_t preset);
+    void BarcodeEditPreset(int32_t tdx, int32_t row, const QString& code, int32_t partial,
+                           int32_t start, int32_t end, int32_t preset);
+    void BarcodeMoveUp(int32_t table, int32_t row);
+    void BarcodeMoveDown(int32_t table, int32_t row);
+    void BarcodeMoveTop(int32_t table, int32_t row);
+    void BarcodeMoveEnd(int32_t table, int32_t row);
+    void BarcodeDelete(int32_t table, int32_t row);
+    void BarcodeDeleteSelOn(int32_t table);
+    // Multi-delete marks; row -1 marks or clears every row.
+    void BarcodeSetSelected(int32_t table, int32_t row, bool selected);
+    int32_t BarcodeSave(int32_t table);
+    QString BarcodeGetCurrCode();
+    // Matching (first equal row wins): job name or empty; preset or -1.
+    QString BarcodeFindJob(const QString& code);
+    int32_t BarcodeFindPreset(int32_t tdx, const QString& code);
 
     // ---- family: digital I/O (DeviceIo.cpp) ----
     // Output i (taken modulo 16) to a level; the level is remembered.
@@ -431,31 +468,27 @@ public:
     void SoundTap();
     void SoundOk();
     void SoundNg();
-    // Volume index 0..4 (mute, 85, 90, 95, 100 %): stored, applied and saved at once.
-    void OnSetVolume(int32_t index);
-    int32_t OnGetVolume();
+    // (Volume is a settings-backed property of the settings family: applied and saved at once.)
 
     // ---- family: bit socket tray (DeviceBst.cpp) ----
+    bool IsBstConnect();
+    // True when every polled value (preset, alarm, opmode, sockets) is known.
+    bool IsBstComm();
+    // A new UnitBstEvent (caller owns it) with mask 0 and the four cached values.
+    QObject* GetBstData();
+    // The tray's Modbus result: 1 written, -1 failed or no tray.
+    int32_t BstWrite(int32_t address, int32_t value);
+    // Marks the cached alarm as 2 so the next poll reports the tray's real alarm.
+    void SetBstAlarmForce();
 
     // ---- family: backup event forwarding (DeviceBef.cpp) ----
-    Q_PROPERTY(bool BefEnable READ OnGetBefEnable WRITE OnSetBefEnable NOTIFY BefEnableChanged)
-    Q_PROPERTY(uint32_t BefServerIp READ OnGetBefServerIp WRITE OnSetBefServerIp)
-    Q_PROPERTY(uint32_t BefServerPort READ OnGetBefServerPort WRITE OnSetBefServerPort)
-    bool OnGetBefEnable();
-    void OnSetBefEnable(bool on);
-    uint32_t OnGetBefServerIp(); // first octet most significant
-    void OnSetBefServerIp(uint32_t address);
-    uint32_t OnGetBefServerPort();
-    void OnSetBefServerPort(uint32_t port);
-    // The share screen's apply: 0 when switch, address and port are all unchanged,
-    // else 1 (stored, connection closed with "Change setting", reconnecting when on).
+    // The three settings are the settings family's properties BefEnable, BefServerIp and
+    // BefServerPort. The share screen's apply: 0 when switch, address and port are all
+    // unchanged, else 1 (stored, connection closed with "Change setting", reconnecting
+    // when on).
     int32_t BefApplySetting(bool enable, uint32_t address, uint32_t port);
     void BefCloseServerStream(const QString& reason);
     bool BefIsConnected();
-Q_SIGNALS:
-    void BefEnableChanged();
-
-public:
 
     // ---- family: storage and files (DeviceStorage.cpp) ----
     // Figures of the file system holding `path` ("/media/..." under the sysroot).
@@ -510,6 +543,7 @@ public:
     void EthDhcpChanged();
     void WifiBandChanged();
     void FtpEnableChanged();
+    void BefEnableChanged();
     void BrightnessChanged();
     void VolumeChanged();
 
@@ -555,7 +589,11 @@ public:
     bool FtpEnable_{};
     QString FtpUser_{};
     QString FtpPwd_{};
+    bool BefEnable_{};
+    uint32_t BefServerIp_{};
+    int32_t BefServerPort_{};
     int32_t Brightness_{};
+    int32_t Volume_{};
     UnitVendorInfo_t VendorInfo_;
     void setStr(char* field, size_t size, const QString& value);
 };

@@ -354,6 +354,34 @@ void ApplicationDeviceClass::OnSetFtpPwd(const QString& value) {
     setStr(get_setting()->share.ftp_password, sizeof get_setting()->share.ftp_password, value);
 }
 
+bool ApplicationDeviceClass::OnGetBefEnable() {
+    BefEnable_ = get_setting()->share.bef_enable == 1;
+    return BefEnable_;
+}
+
+void ApplicationDeviceClass::OnSetBefEnable(bool value) {
+    get_setting()->share.bef_enable = value ? 1 : 0;
+    emit BefEnableChanged();
+}
+
+uint32_t ApplicationDeviceClass::OnGetBefServerIp() {
+    BefServerIp_ = uint32_t(get_setting()->share.bef_server_ip);
+    return BefServerIp_;
+}
+
+void ApplicationDeviceClass::OnSetBefServerIp(uint32_t value) {
+    get_setting()->share.bef_server_ip = uint32_t(value);
+}
+
+int32_t ApplicationDeviceClass::OnGetBefServerPort() {
+    BefServerPort_ = int32_t(get_setting()->share.bef_port);
+    return BefServerPort_;
+}
+
+void ApplicationDeviceClass::OnSetBefServerPort(int32_t value) {
+    get_setting()->share.bef_port = uint32_t(value);
+}
+
 int32_t ApplicationDeviceClass::OnGetBrightness() {
     Brightness_ = int32_t(get_setting()->system.brightness);
     return Brightness_;
@@ -364,4 +392,16 @@ void ApplicationDeviceClass::OnSetBrightness(int32_t value) {
     apply_brightness();
     save_setting();
     emit BrightnessChanged();
+}
+
+int32_t ApplicationDeviceClass::OnGetVolume() {
+    Volume_ = int32_t(get_setting()->system.volume);
+    return Volume_;
+}
+
+void ApplicationDeviceClass::OnSetVolume(int32_t value) {
+    get_setting()->system.volume = uint32_t(value);
+    apply_volume();
+    save_setting();
+    emit VolumeChanged();
 }
