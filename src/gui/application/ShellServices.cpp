@@ -80,7 +80,7 @@ QStringList ShellServices::Drives() {
 }
 
 void ShellServices::BarcodeRefreshDev() {
-    // WIRE(barcode): ApplicationDevice()->BarcodeRefreshDev();
+    ApplicationDevice()->BarcodeRefreshDev();
 }
 
 bool ShellServices::BarcodeScannerPresent() {
@@ -88,8 +88,7 @@ bool ShellServices::BarcodeScannerPresent() {
 }
 
 bool ShellServices::IsBstConnect() {
-    // WIRE(bit socket tray): return ApplicationDevice()->IsBstConnect();
-    return false;
+    return ApplicationDevice()->IsBstConnect();
 }
 
 int ShellServices::FindJob(const QString& name) {
@@ -97,6 +96,6 @@ int ShellServices::FindJob(const QString& name) {
 }
 
 void ShellServices::LoadJob(int jdx) {
-    // WIRE(job execution): the operation screen loads job `jdx` (ApplicationDevice()->JobLoad).
-    (void)jdx;
+    // The job is loaded into the store; the operation screen, once it exists, runs it.
+    ApplicationDevice()->JobLoad(jdx);
 }
