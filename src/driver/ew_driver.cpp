@@ -1,12 +1,17 @@
 #include "ew_driver.h"
 
 #include "barcode.h"
+#include "bef.h"
 #include "bst.h"
 #include "debug.h"
+#include "disco.h"
 #include "io.h"
+#include "job.h"
+#include "operation.h"
 #include "setting.h"
 #include "sound.h"
 #include "threads.h"
+#include "tools.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -53,7 +58,7 @@ void push(int32_t kind, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d =
     m->w[2] = c;
     m->w[3] = d;
     m->text = text;
-    int fd;
+    int fd = -1;
     {
         std::lock_guard<std::mutex> g(ewDriver_MsgQ.lock);
         if (!ewDriver_MsgQ.created) {
@@ -61,8 +66,10 @@ void push(int32_t kind, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d =
             free(m);
             return;
         }
+        // Only the first message of a batch wakes the GUI: it drains until the queue is
+        // empty, so later ones are taken in the same pass.
+        if (ewDriver_MsgQ.queue.empty()) fd = ewDriver_MsgQ.wakeFd;
         ewDriver_MsgQ.queue.push_back(m);
-        fd = ewDriver_MsgQ.wakeFd;
     }
     uint64_t one = 1;
     if (fd >= 0) (void)!write(fd, &one, sizeof one);
@@ -128,19 +135,19 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
     load_setting();
     // Module start-up in its fixed order (each module's call stands at its place).
 
-    // load_job
+    load_job();
 
-    // ToolManager_LoadRegTools
+    ToolManager_LoadRegTools();
 
     Sound_Init();
 
     // Usb_Init
 
-    // Operation_Init
+    Operation_Init();
 
     // FtpServer_Init
 
-    // Bef_init
+    Bef_init();
 
     // Browser_Refresh_Drvs
 
@@ -152,7 +159,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     Barcode_Init();
 
-    // Disco_Init
+    Disco_Init();
 
     // the network message queue
 

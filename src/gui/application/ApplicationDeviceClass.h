@@ -4,6 +4,11 @@
 #pragma once
 
 #include "SystemEvent.h"
+#include "UnitIF_ADDR_T.h"
+#include "UnitStorageUsageData.h"
+#include "UnitTime.h"
+#include "UnitVendorInfo_t.h"
+#include "UnitWIFI_CONF_T.h"
 #include "ew_driver.h"
 
 #include <QByteArray>
@@ -11,14 +16,23 @@
 #include <QString>
 #include <cstdint>
 
+// Payloads of the jobs-and-steps and result-log families.
+struct EventLogRecord;
+class UnitStepFastenData;
+class UnitStepInputData;
+class UnitStepOutputData;
+class UnitStepDelayData;
+class UnitStepMsgData;
+
 class ApplicationDeviceClass : public QObject, public EwDriverSink {
     Q_OBJECT
     Q_PROPERTY(int CurrTdx READ OnGetCurrTdx WRITE OnSetCurrTdx NOTIFY CurrTdxChanged)
     Q_PROPERTY(int PrevTdx READ OnGetPrevTdx NOTIFY PrevTdxChanged)
     Q_PROPERTY(int UserLevel READ OnGetUserLevel WRITE OnSetUserLevel NOTIFY UserLevelChanged)
-    Q_PROPERTY(bool DebugPageOpen READ OnGetDebugPageOpen WRITE OnSetDebugPageOpen NOTIFY DebugPageOpenChanged)
+    Q_PROPERTY(bool DebugPageOpen READ OnGetDebugPageOpen WRITE OnSetDebugPageOpen NOTIFY
+                   DebugPageOpenChanged)
 
-public:
+  public:
     explicit ApplicationDeviceClass(QObject* parent = nullptr);
     ~ApplicationDeviceClass() override;
 
@@ -80,18 +94,28 @@ public:
     void OnSetDebugPageOpen(bool value);
 
     // ---- family: debug (DeviceDebug.cpp) ----
-    Q_PROPERTY(bool DebugFlagDisco READ OnGetDebugFlagDisco WRITE OnSetDebugFlagDisco NOTIFY DebugFlagDiscoChanged)
-    Q_PROPERTY(bool DebugFlagInput READ OnGetDebugFlagInput WRITE OnSetDebugFlagInput NOTIFY DebugFlagInputChanged)
-    Q_PROPERTY(bool DebugFlagOutput READ OnGetDebugFlagOutput WRITE OnSetDebugFlagOutput NOTIFY DebugFlagOutputChanged)
-    Q_PROPERTY(bool DebugFlagBarcode READ OnGetDebugFlagBarcode WRITE OnSetDebugFlagBarcode NOTIFY DebugFlagBarcodeChanged)
-    Q_PROPERTY(bool DebugFlagSetting READ OnGetDebugFlagSetting WRITE OnSetDebugFlagSetting NOTIFY DebugFlagSettingChanged)
-    Q_PROPERTY(bool DebugFlagModbus READ OnGetDebugFlagModbus WRITE OnSetDebugFlagModbus NOTIFY DebugFlagModbusChanged)
-    Q_PROPERTY(bool DebugFlagNetlink READ OnGetDebugFlagNetlink WRITE OnSetDebugFlagNetlink NOTIFY DebugFlagNetlinkChanged)
-    Q_PROPERTY(bool DebugFlagEwevent READ OnGetDebugFlagEwevent WRITE OnSetDebugFlagEwevent NOTIFY DebugFlagEweventChanged)
-    Q_PROPERTY(bool DebugFlagBEF READ OnGetDebugFlagBEF WRITE OnSetDebugFlagBEF NOTIFY DebugFlagBEFChanged)
-    Q_PROPERTY(bool DebugFlagBST READ OnGetDebugFlagBST WRITE OnSetDebugFlagBST NOTIFY DebugFlagBSTChanged)
-#define KEST_DEBUG_FLAG_PROPERTY(Name)                                                           \
-    bool OnGet##Name();                                                                          \
+    Q_PROPERTY(bool DebugFlagDisco READ OnGetDebugFlagDisco WRITE OnSetDebugFlagDisco NOTIFY
+                   DebugFlagDiscoChanged)
+    Q_PROPERTY(bool DebugFlagInput READ OnGetDebugFlagInput WRITE OnSetDebugFlagInput NOTIFY
+                   DebugFlagInputChanged)
+    Q_PROPERTY(bool DebugFlagOutput READ OnGetDebugFlagOutput WRITE OnSetDebugFlagOutput NOTIFY
+                   DebugFlagOutputChanged)
+    Q_PROPERTY(bool DebugFlagBarcode READ OnGetDebugFlagBarcode WRITE OnSetDebugFlagBarcode NOTIFY
+                   DebugFlagBarcodeChanged)
+    Q_PROPERTY(bool DebugFlagSetting READ OnGetDebugFlagSetting WRITE OnSetDebugFlagSetting NOTIFY
+                   DebugFlagSettingChanged)
+    Q_PROPERTY(bool DebugFlagModbus READ OnGetDebugFlagModbus WRITE OnSetDebugFlagModbus NOTIFY
+                   DebugFlagModbusChanged)
+    Q_PROPERTY(bool DebugFlagNetlink READ OnGetDebugFlagNetlink WRITE OnSetDebugFlagNetlink NOTIFY
+                   DebugFlagNetlinkChanged)
+    Q_PROPERTY(bool DebugFlagEwevent READ OnGetDebugFlagEwevent WRITE OnSetDebugFlagEwevent NOTIFY
+                   DebugFlagEweventChanged)
+    Q_PROPERTY(
+        bool DebugFlagBEF READ OnGetDebugFlagBEF WRITE OnSetDebugFlagBEF NOTIFY DebugFlagBEFChanged)
+    Q_PROPERTY(
+        bool DebugFlagBST READ OnGetDebugFlagBST WRITE OnSetDebugFlagBST NOTIFY DebugFlagBSTChanged)
+#define KEST_DEBUG_FLAG_PROPERTY(Name)                                                             \
+    bool OnGet##Name();                                                                            \
     void OnSet##Name(bool on);
     KEST_DEBUG_FLAG_PROPERTY(DebugFlagDisco)
     KEST_DEBUG_FLAG_PROPERTY(DebugFlagInput)
@@ -113,16 +137,291 @@ public:
     void DebugCloseFd();
 
     // ---- family: settings (DeviceSettings.cpp) ----
+    // Settings-backed properties (DeviceSettingsProps.cpp): getters read the field into
+    // the shadow, setters write it and notify; only Brightness and Volume save at once.
+    Q_PROPERTY(int Opmode READ OnGetOpmode WRITE OnSetOpmode NOTIFY OpmodeChanged)
+    Q_PROPERTY(int ScrewCountDir READ OnGetScrewCountDir WRITE OnSetScrewCountDir NOTIFY
+                   ScrewCountDirChanged)
+    Q_PROPERTY(int ScrewCountUnit READ OnGetScrewCountUnit WRITE OnSetScrewCountUnit NOTIFY
+                   ScrewCountUnitChanged)
+    Q_PROPERTY(int JobSelType READ OnGetJobSelType WRITE OnSetJobSelType NOTIFY JobSelTypeChanged)
+    Q_PROPERTY(int BarcodeIF READ OnGetBarcodeIF WRITE OnSetBarcodeIF NOTIFY BarcodeIFChanged)
+    Q_PROPERTY(bool AutoStartJobOnBoot READ OnGetAutoStartJobOnBoot WRITE OnSetAutoStartJobOnBoot
+                   NOTIFY AutoStartJobOnBootChanged)
+    Q_PROPERTY(bool SkipWithoutPwd READ OnGetSkipWithoutPwd WRITE OnSetSkipWithoutPwd NOTIFY
+                   SkipWithoutPwdChanged)
+    Q_PROPERTY(bool BackWithoutPwd READ OnGetBackWithoutPwd WRITE OnSetBackWithoutPwd NOTIFY
+                   BackWithoutPwdChanged)
+    Q_PROPERTY(bool ResetWithoutPwd READ OnGetResetWithoutPwd WRITE OnSetResetWithoutPwd NOTIFY
+                   ResetWithoutPwdChanged)
+    Q_PROPERTY(
+        bool DispJobReset READ OnGetDispJobReset WRITE OnSetDispJobReset NOTIFY DispJobResetChanged)
+    Q_PROPERTY(bool JobSelWithoutPwd READ OnGetJobSelWithoutPwd WRITE OnSetJobSelWithoutPwd NOTIFY
+                   JobSelWithoutPwdChanged)
+    Q_PROPERTY(bool AutoRestartJob READ OnGetAutoRestartJob WRITE OnSetAutoRestartJob NOTIFY
+                   AutoRestartJobChanged)
+    Q_PROPERTY(bool BackupManager READ OnGetBackupManager WRITE OnSetBackupManager NOTIFY
+                   BackupManagerChanged)
+    Q_PROPERTY(bool BitSocketTray READ OnGetBitSocketTray WRITE OnSetBitSocketTray NOTIFY
+                   BitSocketTrayChanged)
+    Q_PROPERTY(int LogPath READ OnGetLogPath WRITE OnSetLogPath NOTIFY LogPathChanged)
+    Q_PROPERTY(
+        bool LogToolname READ OnGetLogToolname WRITE OnSetLogToolname NOTIFY LogToolnameChanged)
+    Q_PROPERTY(bool LogBarcode READ OnGetLogBarcode WRITE OnSetLogBarcode NOTIFY LogBarcodeChanged)
+    Q_PROPERTY(bool LogFtime READ OnGetLogFtime WRITE OnSetLogFtime NOTIFY LogFtimeChanged)
+    Q_PROPERTY(bool LogPreset READ OnGetLogPreset WRITE OnSetLogPreset NOTIFY LogPresetChanged)
+    Q_PROPERTY(bool LogTtorque READ OnGetLogTtorque WRITE OnSetLogTtorque NOTIFY LogTtorqueChanged)
+    Q_PROPERTY(bool LogCtorque READ OnGetLogCtorque WRITE OnSetLogCtorque NOTIFY LogCtorqueChanged)
+    Q_PROPERTY(bool LogSpeed READ OnGetLogSpeed WRITE OnSetLogSpeed NOTIFY LogSpeedChanged)
+    Q_PROPERTY(bool LogA1 READ OnGetLogA1 WRITE OnSetLogA1 NOTIFY LogA1Changed)
+    Q_PROPERTY(bool LogA2 READ OnGetLogA2 WRITE OnSetLogA2 NOTIFY LogA2Changed)
+    Q_PROPERTY(bool LogA3 READ OnGetLogA3 WRITE OnSetLogA3 NOTIFY LogA3Changed)
+    Q_PROPERTY(bool LogScrewNo READ OnGetLogScrewNo WRITE OnSetLogScrewNo NOTIFY LogScrewNoChanged)
+    Q_PROPERTY(bool LogError READ OnGetLogError WRITE OnSetLogError NOTIFY LogErrorChanged)
+    Q_PROPERTY(
+        bool LogDirection READ OnGetLogDirection WRITE OnSetLogDirection NOTIFY LogDirectionChanged)
+    Q_PROPERTY(bool LogStatus READ OnGetLogStatus WRITE OnSetLogStatus NOTIFY LogStatusChanged)
+    Q_PROPERTY(bool LogSnug READ OnGetLogSnug WRITE OnSetLogSnug NOTIFY LogSnugChanged)
+    Q_PROPERTY(int EthDhcp READ OnGetEthDhcp WRITE OnSetEthDhcp NOTIFY EthDhcpChanged)
+    Q_PROPERTY(int WifiBand READ OnGetWifiBand WRITE OnSetWifiBand NOTIFY WifiBandChanged)
+    Q_PROPERTY(bool FtpEnable READ OnGetFtpEnable WRITE OnSetFtpEnable NOTIFY FtpEnableChanged)
+    Q_PROPERTY(QString FtpUser READ OnGetFtpUser WRITE OnSetFtpUser)
+    Q_PROPERTY(QString FtpPwd READ OnGetFtpPwd WRITE OnSetFtpPwd)
+    Q_PROPERTY(bool BefEnable READ OnGetBefEnable WRITE OnSetBefEnable NOTIFY BefEnableChanged)
+    Q_PROPERTY(uint BefServerIp READ OnGetBefServerIp WRITE OnSetBefServerIp)
+    Q_PROPERTY(int BefServerPort READ OnGetBefServerPort WRITE OnSetBefServerPort)
+    Q_PROPERTY(int Brightness READ OnGetBrightness WRITE OnSetBrightness NOTIFY BrightnessChanged)
+    Q_PROPERTY(int Volume READ OnGetVolume WRITE OnSetVolume NOTIFY VolumeChanged)
+    int32_t OnGetOpmode();
+    void OnSetOpmode(int32_t value);
+    int32_t OnGetScrewCountDir();
+    void OnSetScrewCountDir(int32_t value);
+    int32_t OnGetScrewCountUnit();
+    void OnSetScrewCountUnit(int32_t value);
+    int32_t OnGetJobSelType();
+    void OnSetJobSelType(int32_t value);
+    int32_t OnGetBarcodeIF();
+    void OnSetBarcodeIF(int32_t value);
+    bool OnGetAutoStartJobOnBoot();
+    void OnSetAutoStartJobOnBoot(bool value);
+    bool OnGetSkipWithoutPwd();
+    void OnSetSkipWithoutPwd(bool value);
+    bool OnGetBackWithoutPwd();
+    void OnSetBackWithoutPwd(bool value);
+    bool OnGetResetWithoutPwd();
+    void OnSetResetWithoutPwd(bool value);
+    bool OnGetDispJobReset();
+    void OnSetDispJobReset(bool value);
+    bool OnGetJobSelWithoutPwd();
+    void OnSetJobSelWithoutPwd(bool value);
+    bool OnGetAutoRestartJob();
+    void OnSetAutoRestartJob(bool value);
+    bool OnGetBackupManager();
+    void OnSetBackupManager(bool value);
+    bool OnGetBitSocketTray();
+    void OnSetBitSocketTray(bool value);
+    int32_t OnGetLogPath();
+    void OnSetLogPath(int32_t value);
+    bool OnGetLogToolname();
+    void OnSetLogToolname(bool value);
+    bool OnGetLogBarcode();
+    void OnSetLogBarcode(bool value);
+    bool OnGetLogFtime();
+    void OnSetLogFtime(bool value);
+    bool OnGetLogPreset();
+    void OnSetLogPreset(bool value);
+    bool OnGetLogTtorque();
+    void OnSetLogTtorque(bool value);
+    bool OnGetLogCtorque();
+    void OnSetLogCtorque(bool value);
+    bool OnGetLogSpeed();
+    void OnSetLogSpeed(bool value);
+    bool OnGetLogA1();
+    void OnSetLogA1(bool value);
+    bool OnGetLogA2();
+    void OnSetLogA2(bool value);
+    bool OnGetLogA3();
+    void OnSetLogA3(bool value);
+    bool OnGetLogScrewNo();
+    void OnSetLogScrewNo(bool value);
+    bool OnGetLogError();
+    void OnSetLogError(bool value);
+    bool OnGetLogDirection();
+    void OnSetLogDirection(bool value);
+    bool OnGetLogStatus();
+    void OnSetLogStatus(bool value);
+    bool OnGetLogSnug();
+    void OnSetLogSnug(bool value);
+    int32_t OnGetEthDhcp();
+    void OnSetEthDhcp(int32_t value);
+    int32_t OnGetWifiBand();
+    void OnSetWifiBand(int32_t value);
+    bool OnGetFtpEnable();
+    void OnSetFtpEnable(bool value);
+    QString OnGetFtpUser();
+    void OnSetFtpUser(const QString& value);
+    QString OnGetFtpPwd();
+    void OnSetFtpPwd(const QString& value);
+    bool OnGetBefEnable();
+    void OnSetBefEnable(bool value);
+    uint32_t OnGetBefServerIp();
+    void OnSetBefServerIp(uint32_t value);
+    int32_t OnGetBefServerPort();
+    void OnSetBefServerPort(int32_t value);
+    int32_t OnGetBrightness();
+    void OnSetBrightness(int32_t value);
+    int32_t OnGetVolume();
+    void OnSetVolume(int32_t value);
+    // Settings operations (DeviceSettings.cpp).
+    int32_t SaveSetting();
+    QString GetSysPwd();
+    void SetSysPwd(const QString& text);
+    QString GetDefaultJobName();
+    void SetDefaultJobName(const QString& text);
+    QString GetBstToolName();
+    void SetBstToolName(const QString& text);
+    UnitIF_ADDR_T GetEthStaticAddrs();
+    void SetEthStaticAddrs(const UnitIF_ADDR_T& addrs);
+    UnitWIFI_CONF_T GetWifiConf();
+    void SetWifiConf(const UnitWIFI_CONF_T& conf);
+    bool GetSettingBarcodeTdx(int32_t tdx);
+    void SetSettingBarcodeTdx(int32_t tdx, bool flag);
+    // Ports 0..15; input functions 0..15, output functions 0..8. Invalid values are
+    // refused with a debug line; getters then return -1.
+    int32_t GetSysInputFunc(int32_t port);
+    void SetSysInputFunc(int32_t port, int32_t func);
+    int32_t GetSysOutFunc(int32_t port);
+    void SetSysOutFunc(int32_t port, int32_t func);
+    QString GetSysInputName(int32_t port);
+    QString GetSysOutName(int32_t port);
+    static QString InputFuncName(int32_t func);
+    static QString OutputFuncName(int32_t func);
+    UnitVendorInfo_t GetVendorInfo();
+    void SetVendorInfo(const UnitVendorInfo_t& info);
+    UnitTime GetTime();
+    void FactoryReset();
+    void SystemRestart();
 
     // ---- family: tool registry (DeviceTools.cpp) ----
+    int32_t GetRegtoolsLen();
+    int32_t GetDiscotoolsLen();
+    int32_t GetSelToolConn();
+    int32_t GetTdxToolConn(int32_t tdx);
+    int32_t GetTdxToolState(int32_t tdx); // connection state 0..5, -1 for a bad index
+    QString GetTdxToolName(int32_t tdx);
+    int32_t SetTdxToolName(int32_t tdx, const QString& name);
+    int32_t FindRegTdxByName(const QString& name);
+    int32_t GetToolType_ByTdx(int32_t tdx);
+    int32_t GetToolType();
+    void ToolLost(int32_t tdx);
+    void ToolLostByNetif(int32_t netif);
+    // List columns of the tool-list screens: serial, model text ("ZQ" + model), MAC.
+    QString GetTdxToolSerial(int32_t tdx);
+    QString GetTdxToolModel(int32_t tdx);
+    QString GetTdxToolMac(int32_t tdx);
+    QString GetDiscoToolSerial(int32_t index);
+    QString GetDiscoToolModel(int32_t index);
+    int32_t RegisterDiscoTool(int32_t index);
+    int32_t ReleaseRegTool(int32_t tdx);
+    int32_t SaveRegTools();
+    static QString ModelText(int32_t type, uint32_t model);
 
     // ---- family: Modbus access (DeviceModbus.cpp) ----
+    // Synchronous on the GUI thread under the registered-table lock; results as Modbus_Read
+    // and Modbus_Write (0 ok, 1 range, 2 tool index, 3 not connected, 4 dismissed, 5 failed).
+    int32_t MbusRead(int32_t addr, int32_t count);
+    int32_t MbusGetData(int32_t addr);
+    int32_t MbusWrite(int32_t addr, int32_t value);
+    int32_t MbusReadTdx(int32_t tdx, int32_t addr, int32_t count);
+    int32_t MbusGetDataTdx(int32_t tdx, int32_t addr);
+    int32_t MbusWriteTdx(int32_t tdx, int32_t addr, int32_t value);
+    int32_t GetTorqueUnit_ByTdx(int32_t tdx);
+    int32_t GetTorqueValue_ByPreset(int32_t tdx, int32_t preset);
+    QString GetTdxToolSsid(int32_t tdx);
+    QString GetTdxToolPsk(int32_t tdx);
+    int32_t SetTdxToolSsid(int32_t tdx, const QString& text);
+    int32_t SetTdxToolPsk(int32_t tdx, const QString& text);
 
     // ---- family: fastening event channel and tool lock (DeviceOperation.cpp) ----
+    Q_PROPERTY(int FetEnable READ OnGetFetEnable WRITE OnSetFetEnable NOTIFY FetEnableChanged)
+    int32_t OnGetFetEnable();
+    void OnSetFetEnable(int32_t mask);
+    int32_t EnableDataBackup(int32_t tdx, int32_t skipStored);
+    int32_t DisableDataBackup(int32_t tdx);
+    // The oldest result of the tool the screens have not read yet (each call consumes one;
+    // one call per "fastening" event), or the last one again. The caller owns the object.
+    class UnitFastenEventData* GetFastenEventData(int32_t tdx);
+    int32_t GetFetLen();
+    void ClearFet();
+    int32_t GetNoPendingEvent(int32_t tdx);
+    void ClearNoPendingEvent();
+    int32_t SetToolLock(int32_t tdx, int32_t value);
+    int32_t SetAutoLock(int32_t tdx, int32_t value);
+    void ToolLockAll();
+    void ToolLockExceptTdx(int32_t tdx);
+    Q_SIGNAL void FetEnableChanged();
 
     // ---- family: jobs and steps (DeviceJobs.cpp) ----
+    // Results as the job store gives them (0 success, -1 failure, JOB_ERR_NAME_EXISTS
+    // when a new, copied or renamed job would take another job's name).
+    int32_t JobCreateNew(const QString& name);
+    int32_t GetJobsLen();
+    QString GetJobNameJdx(int32_t jdx); // null string when invalid
+    int32_t GetJobStepCountJdx(int32_t jdx); // list entry figures for the job list rows
+    int32_t GetJobTotalScrewJdx(int32_t jdx);
+    int32_t SetJobNameJdx(int32_t jdx, const QString& name);
+    int32_t JobMoveUp(int32_t jdx);
+    int32_t JobMoveDown(int32_t jdx);
+    int32_t JobDelete(int32_t jdx);
+    int32_t JobCopy(int32_t jdx, const QString& name);
+    int32_t JobLoad(int32_t jdx);
+    int32_t JobSave(int32_t jdx);
+    void JobFree();
+    int32_t FindJdxByName(const QString& name);
+    int32_t StepCreateNew(int32_t type);
+    int32_t GetStepsLen();
+    int32_t GetStepType(int32_t sdx); // 0 when invalid
+    QString GetStepName(int32_t sdx);
+    int32_t SetStepName(int32_t sdx, const QString& name);
+    int32_t StepMoveUp(int32_t sdx);
+    int32_t StepMoveDown(int32_t sdx);
+    int32_t StepDelete(int32_t sdx);
+    int32_t StepCopy(int32_t sdx);
+    int32_t GetTotalScrewOfLoadedJob();
+    // Step fields of the loaded job. Getters of the wrong type or index log and return
+    // empty fields; setters then return -1 and change nothing. The fastening, input and
+    // output objects are reused by every call; delay and message objects are new and
+    // belong to the caller.
+    UnitStepFastenData* GetFastenData(int32_t sdx);
+    int32_t SetFastenToolName(int32_t sdx, const QString& name);
+    int32_t SetFastenNoScrews(int32_t sdx, int32_t count);
+    int32_t SetFastenPresetNo(int32_t sdx, int32_t preset);
+    int32_t SetFastenImgFilename(int32_t sdx, const QString& path);
+    int32_t SaveScrewPos(int32_t sdx, const UnitStepFastenData* data);
+    UnitStepInputData* GetInputStepData(int32_t sdx);
+    int32_t SetInputStepData(int32_t sdx, const UnitStepInputData* data);
+    UnitStepOutputData* GetOutputStepData(int32_t sdx);
+    int32_t SetOutputStepData(int32_t sdx, const UnitStepOutputData* data);
+    UnitStepDelayData* GetDelayData(int32_t sdx);
+    int32_t SetDelayData(int32_t sdx, const UnitStepDelayData* data); // the mode's fields only
+    UnitStepMsgData* GetMsgData(int32_t sdx);
+    int32_t SetMsgTextLine1(int32_t sdx, const QString& text);
+    int32_t SetMsgTextLine2(int32_t sdx, const QString& text);
+    int32_t SetMsgTextLine3(int32_t sdx, const QString& text);
+    int32_t SetMsgImgFilename(int32_t sdx, const QString& path);
+
+private:
+    UnitStepFastenData* FastenData_ = nullptr;
+    UnitStepInputData* InputData_ = nullptr;
+    UnitStepOutputData* OutputData_ = nullptr;
+
+public:
 
     // ---- family: job execution and result log (DeviceLog.cpp) ----
+    // Appends one result line. jdx, sdx: -1 for none; tdx names the Tool column; barcode
+    // source 0 = the scanner's current code, 1 = the code the tool sent in the record.
+    int32_t WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx, const EventLogRecord& record,
+                          int32_t barcodeSource);
 
     // ---- family: barcode (DeviceBarcode.cpp) ----
     // Table 8 is the job table, 0..7 a tool's preset table.
@@ -151,8 +450,6 @@ public:
     // Matching (first equal row wins): job name or empty; preset or -1.
     QString BarcodeFindJob(const QString& code);
     int32_t BarcodeFindPreset(int32_t tdx, const QString& code);
-    bool GetSettingBarcodeTdx(int32_t tdx);
-    void SetSettingBarcodeTdx(int32_t tdx, bool on);
 
     // ---- family: digital I/O (DeviceIo.cpp) ----
     // Output i (taken modulo 16) to a level; the level is remembered.
@@ -171,9 +468,7 @@ public:
     void SoundTap();
     void SoundOk();
     void SoundNg();
-    // Volume index 0..4 (mute, 85, 90, 95, 100 %): stored, applied and saved at once.
-    void OnSetVolume(int32_t index);
-    int32_t OnGetVolume();
+    // (Volume is a settings-backed property of the settings family: applied and saved at once.)
 
     // ---- family: bit socket tray (DeviceBst.cpp) ----
     bool IsBstConnect();
@@ -187,10 +482,19 @@ public:
     void SetBstAlarmForce();
 
     // ---- family: backup event forwarding (DeviceBef.cpp) ----
+    // The three settings are the settings family's properties BefEnable, BefServerIp and
+    // BefServerPort. The share screen's apply: 0 when switch, address and port are all
+    // unchanged, else 1 (stored, connection closed with "Change setting", reconnecting
+    // when on).
+    int32_t BefApplySetting(bool enable, uint32_t address, uint32_t port);
+    void BefCloseServerStream(const QString& reason);
+    bool BefIsConnected();
 
     // ---- family: storage and files (DeviceStorage.cpp) ----
+    // Figures of the file system holding `path` ("/media/..." under the sysroot).
+    UnitStorageUsageData GetStorageUsage(const QString& path);
 
-signals:
+  signals:
     void CurrTdxChanged();
     void PrevTdxChanged();
     void UserLevelChanged();
@@ -206,13 +510,92 @@ signals:
     void DebugFlagBEFChanged();
     void DebugFlagBSTChanged();
     // ---- notify signals of the settings-backed properties ----
+    void OpmodeChanged();
+    void ScrewCountDirChanged();
+    void ScrewCountUnitChanged();
+    void JobSelTypeChanged();
+    void BarcodeIFChanged();
+    void AutoStartJobOnBootChanged();
+    void SkipWithoutPwdChanged();
+    void BackWithoutPwdChanged();
+    void ResetWithoutPwdChanged();
+    void DispJobResetChanged();
+    void JobSelWithoutPwdChanged();
+    void AutoRestartJobChanged();
+    void BackupManagerChanged();
+    void BitSocketTrayChanged();
+    void LogPathChanged();
+    void LogToolnameChanged();
+    void LogBarcodeChanged();
+    void LogFtimeChanged();
+    void LogPresetChanged();
+    void LogTtorqueChanged();
+    void LogCtorqueChanged();
+    void LogSpeedChanged();
+    void LogA1Changed();
+    void LogA2Changed();
+    void LogA3Changed();
+    void LogScrewNoChanged();
+    void LogErrorChanged();
+    void LogDirectionChanged();
+    void LogStatusChanged();
+    void LogSnugChanged();
+    void EthDhcpChanged();
+    void WifiBandChanged();
+    void FtpEnableChanged();
+    void BefEnableChanged();
+    void BrightnessChanged();
+    void VolumeChanged();
 
-private:
+  private:
     void notifyDebugFlag(int index);
     int32_t CurrTdx_ = -1;
     int32_t PrevTdx_ = -1;
     int32_t UserLevel_ = 0;
     bool DebugPageOpen_ = false;
+    // Shadow fields of the settings-backed properties, refreshed by every read.
+    int32_t Opmode_{};
+    int32_t ScrewCountDir_{};
+    int32_t ScrewCountUnit_{};
+    int32_t JobSelType_{};
+    int32_t BarcodeIF_{};
+    bool AutoStartJobOnBoot_{};
+    bool SkipWithoutPwd_{};
+    bool BackWithoutPwd_{};
+    bool ResetWithoutPwd_{};
+    bool DispJobReset_{};
+    bool JobSelWithoutPwd_{};
+    bool AutoRestartJob_{};
+    bool BackupManager_{};
+    bool BitSocketTray_{};
+    int32_t LogPath_{};
+    bool LogToolname_{};
+    bool LogBarcode_{};
+    bool LogFtime_{};
+    bool LogPreset_{};
+    bool LogTtorque_{};
+    bool LogCtorque_{};
+    bool LogSpeed_{};
+    bool LogA1_{};
+    bool LogA2_{};
+    bool LogA3_{};
+    bool LogScrewNo_{};
+    bool LogError_{};
+    bool LogDirection_{};
+    bool LogStatus_{};
+    bool LogSnug_{};
+    int32_t EthDhcp_{};
+    int32_t WifiBand_{};
+    bool FtpEnable_{};
+    QString FtpUser_{};
+    QString FtpPwd_{};
+    bool BefEnable_{};
+    uint32_t BefServerIp_{};
+    int32_t BefServerPort_{};
+    int32_t Brightness_{};
+    int32_t Volume_{};
+    UnitVendorInfo_t VendorInfo_;
+    void setStr(char* field, size_t size, const QString& value);
 };
 
 // The one instance, created on first use.

@@ -108,12 +108,3 @@ int32_t ApplicationDeviceClass::BarcodeFindPreset(int32_t tdx, const QString& co
     return Barcode_FindPreset(tdx, c.constData());
 }
 
-bool ApplicationDeviceClass::GetSettingBarcodeTdx(int32_t tdx) {
-    if (tdx < 0 || tdx >= BARCODE_TOOL_TABLES) return false;
-    return get_setting_barcode()->tool[tdx] != 0;
-}
-
-void ApplicationDeviceClass::SetSettingBarcodeTdx(int32_t tdx, bool on) {
-    if (tdx < 0 || tdx >= BARCODE_TOOL_TABLES) return;
-    get_setting_barcode()->tool[tdx] = on ? 1 : 0;
-}

@@ -1,12 +1,16 @@
 // Device-object family "shell state": current tool, user level, debug page.
 #include "ApplicationDeviceClass.h"
+#include "tools.h"
 
-int32_t ApplicationDeviceClass::OnGetCurrTdx() { return CurrTdx_; }
+int32_t ApplicationDeviceClass::OnGetCurrTdx() {
+    return CurrTdx_;
+}
 
 void ApplicationDeviceClass::OnSetCurrTdx(int32_t value) {
     // Always notifies, even with the same value: screens re-read the current tool.
     PrevTdx_ = CurrTdx_;
     CurrTdx_ = value;
+    ToolManager_SetCurrTdx(value);
     emit PrevTdxChanged();
     emit CurrTdxChanged();
 }

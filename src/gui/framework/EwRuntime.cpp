@@ -88,8 +88,8 @@ bool displayStep() {
         rt.Width = int(rt.fb.width);
         rt.Height = int(rt.fb.height);
         // Qt draws through linuxfb on the same device; the panel feeds touch and keys.
-        std::string spec = "linuxfb:fb=" + Fb_DevicePath();
-        setenv("QT_QPA_PLATFORM", spec.c_str(), 1);
+        std::string platform = "linuxfb:fb=" + Fb_DevicePath();
+        setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
         setenv("QT_QPA_FB_DISABLE_INPUT", "1", 1);
         setenv("QT_QPA_FB_HIDECURSOR", "1", 1);
     }

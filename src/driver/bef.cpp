@@ -1,0 +1,365 @@
+// Backup event forwarding client. The event channel queues messages (never waiting on
+// the network); the forwarding worker ("L") sends them one at a time while connected;
+// the reconnect timer on the default loop connects. One lock serialises every change of
+// the connection state and each send.
+#include "bef.h"
+
+#include "debug.h"
+#include "setting.h"
+#include "threads.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <gio/gio.h>
+#include <mutex>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+
+namespace {
+struct BefMsg {
+    uint32_t len;
+    uint8_t data[BEF_MSG_MAX];
+};
+
+struct BefCtx {
+    std::mutex lock; // the connection state below and every send
+    GSocket* socket = nullptr;
+    GSource* connectTimer = nullptr;
+    GSocketAddress* serverAddr = nullptr;
+    GIOChannel* channel = nullptr;
+    GSource* watch = nullptr;
+    std::atomic<int> connected{0};
+    unsigned generation = 0; // bumped by every close; stale watches and attempts see it
+};
+BefCtx bef_ctx;
+
+struct BefQueue {
+    std::mutex lock;
+    std::deque<BefMsg*> items;
+    bool scheduled = false; // a sender dispatch is pending on the forwarding loop
+    size_t dropped = 0;
+};
+BefQueue bef_MsgQ;
+
+gboolean senderDispatch(gpointer);
+
+// Wakes the sender when there is work and a connection (no polling).
+void kickSender() {
+    GMainContext* ctx = Threads_GetContext(LOOP_BEF);
+    if (!ctx) return;
+    {
+        std::lock_guard<std::mutex> g(bef_MsgQ.lock);
+        if (bef_MsgQ.scheduled || bef_MsgQ.items.empty() || !bef_ctx.connected.load()) return;
+        bef_MsgQ.scheduled = true;
+    }
+    GSource* s = g_idle_source_new();
+    g_source_set_callback(s, senderDispatch, nullptr, nullptr);
+    g_source_attach(s, ctx);
+    g_source_unref(s);
+}
+
+// One message per dispatch, so the loop's other sources (the receive watch) run between.
+gboolean senderDispatch(gpointer) {
+    Bef_ProcMsgQ();
+    std::lock_guard<std::mutex> g(bef_MsgQ.lock);
+    if (bef_MsgQ.items.empty() || !bef_ctx.connected.load()) {
+        bef_MsgQ.scheduled = false;
+        return G_SOURCE_REMOVE;
+    }
+    return G_SOURCE_CONTINUE;
+}
+
+gboolean timerCallback(gpointer) {
+    return Bef_ConnectTimerCallback() ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+}
+
+void timerAddLocked() {
+    DBG_LOG(DEBUG_FLAG_BEF, "Add timer for server connection. ");
+    if (bef_ctx.connectTimer) return;
+    GSource* s = g_timeout_source_new_seconds(BEF_RECONNECT_SECONDS);
+    g_source_set_callback(s, timerCallback, nullptr, nullptr);
+    g_source_attach(s, Threads_GetContext(LOOP_DEFAULT));
+    bef_ctx.connectTimer = s;
+}
+
+void timerDelLocked() {
+    if (!bef_ctx.connectTimer) return;
+    g_source_destroy(bef_ctx.connectTimer);
+    g_source_unref(bef_ctx.connectTimer);
+    bef_ctx.connectTimer = nullptr;
+}
+
+void closeLocked(const char* reason) {
+    DBG_LOG(DEBUG_FLAG_BEF, "Close server stream (%s).", reason ? reason : "");
+    bef_ctx.connected = 0;
+    ++bef_ctx.generation;
+    if (bef_ctx.serverAddr) g_object_unref(bef_ctx.serverAddr);
+    bef_ctx.serverAddr = nullptr;
+    if (bef_ctx.watch) {
+        g_source_destroy(bef_ctx.watch);
+        g_source_unref(bef_ctx.watch);
+        bef_ctx.watch = nullptr;
+    }
+    if (bef_ctx.channel) g_io_channel_unref(bef_ctx.channel);
+    bef_ctx.channel = nullptr;
+    if (bef_ctx.socket) {
+        g_socket_close(bef_ctx.socket, nullptr);
+        g_object_unref(bef_ctx.socket);
+        bef_ctx.socket = nullptr;
+    }
+    if (get_setting_share()->bef_enable == 1)
+        timerAddLocked();
+    else
+        timerDelLocked(); // switched off: stay closed
+}
+
+gboolean recvCallback(GIOChannel*, GIOCondition, gpointer data) {
+    unsigned gen = GPOINTER_TO_UINT(data);
+    std::lock_guard<std::mutex> g(bef_ctx.lock);
+    if (gen != bef_ctx.generation || !bef_ctx.socket) return G_SOURCE_REMOVE;
+    DBG_LOG(DEBUG_FLAG_BEF, "Recv callback on server stream ???");
+    char buf[256];
+    GError* err = nullptr;
+    gssize n = g_socket_receive(bef_ctx.socket, buf, sizeof buf, nullptr, &err);
+    DBG_LOG_PLAIN(DEBUG_FLAG_BEF, "Rlen is %d \n", int(n));
+    if (n == 0) {
+        DBG_LOG(DEBUG_FLAG_BEF, "Read len 0");
+        closeLocked("Recv FIN");
+        return G_SOURCE_REMOVE;
+    }
+    if (n < 0) {
+        bool wouldBlock = g_error_matches(err, G_IO_ERROR, G_IO_ERROR_WOULD_BLOCK) ||
+                          g_error_matches(err, G_IO_ERROR, G_IO_ERROR_TIMED_OUT);
+        DBG_ERR("server stream receive fail : %s", err ? err->message : "");
+        g_clear_error(&err);
+        if (wouldBlock) return G_SOURCE_CONTINUE;
+        closeLocked("Recv error");
+        return G_SOURCE_REMOVE;
+    }
+    return G_SOURCE_CONTINUE;
+}
+
+// A fresh IPv4 TCP socket with the 3 s limits and no-delay.
+GSocket* newSocket() {
+    GError* err = nullptr;
+    GSocket* s =
+        g_socket_new(G_SOCKET_FAMILY_IPV4, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, &err);
+    if (!s) {
+        DBG_ERR("socket create fail : %s", err ? err->message : "");
+        g_clear_error(&err);
+        return nullptr;
+    }
+    g_socket_set_blocking(s, TRUE);
+    g_socket_set_timeout(s, BEF_CONNECT_TIMEOUT_MS / 1000);
+    if (!g_socket_set_option(s, IPPROTO_TCP, TCP_USER_TIMEOUT, BEF_CONNECT_TIMEOUT_MS, &err) ||
+        !g_socket_set_option(s, IPPROTO_TCP, TCP_NODELAY, 1, &err)) {
+        DBG_ERR("socket option fail : %s", err ? err->message : "");
+        g_clear_error(&err);
+    }
+    return s;
+}
+} // namespace
+
+int Bef_BuildMsg(int tdx, const uint8_t* frame, size_t len, uint8_t out[BEF_MSG_MAX]) {
+    if (!frame || len < BEF_FRAME_MIN || len > BEF_FRAME_MAX) return -1;
+    memcpy(out, frame, 4);
+    unsigned length = ((unsigned(frame[4]) << 8) | frame[5]) + 2;
+    out[4] = uint8_t(length >> 8);
+    out[5] = uint8_t(length);
+    out[6] = frame[6];
+    out[7] = frame[7];
+    out[8] = uint8_t(frame[8] + 2);
+    out[9] = uint8_t(tdx & 0xff);
+    out[10] = uint8_t((tdx >> 8) & 0xff);
+    memcpy(out + 11, frame + 9, len - 9);
+    return int(len + 2);
+}
+
+int Bef_init() {
+    {
+        std::lock_guard<std::mutex> g(bef_ctx.lock);
+        bef_ctx.socket = nullptr;
+        bef_ctx.connectTimer = nullptr;
+        bef_ctx.serverAddr = nullptr;
+        bef_ctx.channel = nullptr;
+        bef_ctx.watch = nullptr;
+        bef_ctx.connected = 0;
+    }
+    Threads_AddSetup(LOOP_BEF, [] {
+        std::lock_guard<std::mutex> g(bef_ctx.lock);
+        if (get_setting_share()->bef_enable == 1) timerAddLocked();
+    });
+    return 0;
+}
+
+int Bef_PushMsgQ(int tdx, const uint8_t* frame, size_t len) {
+    if (!frame || len == 0) return -1;
+    DBG_LOG(DEBUG_FLAG_BEF, "Push asyncQ, on TDX,%d. ", tdx);
+    auto* m = static_cast<BefMsg*>(malloc(sizeof(BefMsg)));
+    if (!m) abort(); // allocation failure ends the process
+    int n = Bef_BuildMsg(tdx, frame, len, m->data);
+    if (n < 0) {
+        DBG_ERR("frame of %d bytes refused (tdx %d)", int(len), tdx);
+        free(m);
+        return -1;
+    }
+    m->len = uint32_t(n);
+    BefMsg* dropped = nullptr;
+    {
+        std::lock_guard<std::mutex> g(bef_MsgQ.lock);
+        if (bef_MsgQ.items.size() >= BEF_QUEUE_MAX) {
+            dropped = bef_MsgQ.items.front();
+            bef_MsgQ.items.pop_front();
+            ++bef_MsgQ.dropped;
+        }
+        bef_MsgQ.items.push_back(m);
+    }
+    if (dropped) {
+        DBG_ERR("forwarding queue full (%d), oldest message dropped", int(BEF_QUEUE_MAX));
+        free(dropped);
+    }
+    kickSender();
+    return 0;
+}
+
+int Bef_ProcMsgQ() {
+    std::lock_guard<std::mutex> g(bef_ctx.lock);
+    if (!bef_ctx.connected.load() || !bef_ctx.socket) return 1;
+    BefMsg* m = nullptr;
+    {
+        std::lock_guard<std::mutex> q(bef_MsgQ.lock);
+        if (bef_MsgQ.items.empty()) return 1;
+        m = bef_MsgQ.items.front();
+        bef_MsgQ.items.pop_front();
+    }
+    DBG_LOG(DEBUG_FLAG_BEF, "Pop asyncQ, send ...");
+    // A short send is completed; one failed send is tried once more from where it stopped.
+    size_t sent = 0;
+    int failures = 0;
+    while (sent < m->len) {
+        GError* err = nullptr;
+        gssize n = g_socket_send(bef_ctx.socket, reinterpret_cast<const gchar*>(m->data) + sent,
+                                 m->len - sent, nullptr, &err);
+        if (n > 0) {
+            sent += size_t(n);
+            continue;
+        }
+        DBG_ERR("send fail : %s", err ? err->message : "no progress");
+        g_clear_error(&err);
+        if (++failures >= 2) {
+            closeLocked("Send error");
+            break;
+        }
+    }
+    free(m);
+    return 1;
+}
+
+void Bef_ConnectTimerAdd() {
+    std::lock_guard<std::mutex> g(bef_ctx.lock);
+    timerAddLocked();
+}
+
+void Bef_ConnectTimerDel() {
+    std::lock_guard<std::mutex> g(bef_ctx.lock);
+    timerDelLocked();
+}
+
+int Bef_ConnectTimerCallback() {
+    DBG_LOG(DEBUG_FLAG_BEF, "Try to connect server ... ");
+    unsigned gen;
+    GSocketAddress* addr;
+    {
+        std::lock_guard<std::mutex> g(bef_ctx.lock);
+        if (bef_ctx.connected.load()) return 1;
+        if (!bef_ctx.serverAddr) {
+            const SettingShare* sh = get_setting_share();
+            char ip[32];
+            uint32_t a = sh->bef_server_ip;
+            snprintf(ip, sizeof ip, "%d.%d.%d.%d", int(a >> 24), int((a >> 16) & 0xff),
+                     int((a >> 8) & 0xff), int(a & 0xff));
+            bef_ctx.serverAddr = g_inet_socket_address_new_from_string(ip, sh->bef_port & 0xffff);
+            if (!bef_ctx.serverAddr) {
+                DBG_ERR("invalid server address %s:%u", ip, unsigned(sh->bef_port & 0xffff));
+                return 0;
+            }
+        }
+        gen = bef_ctx.generation;
+        addr = G_SOCKET_ADDRESS(g_object_ref(bef_ctx.serverAddr));
+    }
+    // The blocking connect (at most 3 s) runs without the lock on a socket nobody else
+    // sees yet, so closers and the sender never wait for it.
+    GSocket* s = newSocket();
+    if (!s) {
+        g_object_unref(addr);
+        return 0;
+    }
+    GError* err = nullptr;
+    gboolean ok = g_socket_connect(s, addr, nullptr, &err);
+    g_object_unref(addr);
+    if (!ok) {
+        DBG_LOG(DEBUG_FLAG_BEF, "connect fail : %s", err ? err->message : "");
+        g_clear_error(&err);
+        g_socket_close(s, nullptr);
+        g_object_unref(s);
+        return 0;
+    }
+    {
+        std::lock_guard<std::mutex> g(bef_ctx.lock);
+        if (gen != bef_ctx.generation || bef_ctx.connected.load()) {
+            // Closed (new settings) while connecting: the next tick uses the new address.
+            g_socket_close(s, nullptr);
+            g_object_unref(s);
+            return bef_ctx.connected.load() ? 1 : 0;
+        }
+        DBG_LOG(DEBUG_FLAG_BEF, "Connect success !! ");
+        bef_ctx.socket = s;
+        DBG_LOG(DEBUG_FLAG_BEF, "Delete timer due to connect success. ");
+        timerDelLocked();
+        bef_ctx.channel = g_io_channel_unix_new(g_socket_get_fd(s));
+        bef_ctx.watch =
+            g_io_create_watch(bef_ctx.channel, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR));
+        g_source_set_callback(bef_ctx.watch, G_SOURCE_FUNC(recvCallback),
+                              GUINT_TO_POINTER(bef_ctx.generation), nullptr);
+        g_source_attach(bef_ctx.watch, Threads_GetContext(LOOP_BEF));
+        bef_ctx.connected = 1;
+    }
+    kickSender();
+    return 1;
+}
+
+void Bef_CloseServerStream(const char* reason) {
+    std::lock_guard<std::mutex> g(bef_ctx.lock);
+    closeLocked(reason);
+}
+
+int Bef_ApplySetting(uint32_t enable, uint32_t serverIp, uint32_t port) {
+    // The forwarding fields change under the connection lock, where the timer, the
+    // receive watch and the closers read them.
+    std::lock_guard<std::mutex> g(bef_ctx.lock);
+    SettingShare* sh = get_setting_share();
+    if (sh->bef_enable == enable && sh->bef_server_ip == serverIp && sh->bef_port == port) return 0;
+    sh->bef_enable = enable;
+    sh->bef_server_ip = serverIp;
+    sh->bef_port = port;
+    closeLocked("Change setting");
+    return 1;
+}
+
+int Bef_IsConnected() {
+    return bef_ctx.connected.load();
+}
+
+bool Bef_TimerArmed() {
+    std::lock_guard<std::mutex> g(bef_ctx.lock);
+    return bef_ctx.connectTimer != nullptr;
+}
+
+size_t Bef_QueueLen() {
+    std::lock_guard<std::mutex> g(bef_MsgQ.lock);
+    return bef_MsgQ.items.size();
+}

@@ -1,0 +1,404 @@
+#include "disco.h"
+
+#include "debug.h"
+#include "ew_driver.h"
+#include "mbus.h"
+#include "threads.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <glib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+struct DiscoCtx {
+    int sock = -1;
+    GIOChannel* channel = nullptr;
+    GSource* watch = nullptr;
+    sockaddr_in dest{};
+};
+struct McGroupInfo {
+    uint32_t group = 0; // network order, 0 = none recorded
+    uint32_t ifaddr = 0;
+};
+struct DiscoState {
+    DiscoConfig config{};
+    bool configSet = false;
+};
+DiscoCtx discoCtxEth, discoCtxWlan;
+McGroupInfo mcGroupInfo;
+DiscoState disco;
+
+uint16_t be16(const uint8_t* p) {
+    return uint16_t(p[0] << 8 | p[1]);
+}
+uint32_t be32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+void put16(uint8_t* p, uint16_t v) {
+    p[0] = uint8_t(v >> 8);
+    p[1] = uint8_t(v);
+}
+void put32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (24 - 8 * i));
+}
+
+uint32_t envAddr(const char* name, uint32_t dflt) {
+    const char* v = getenv(name);
+    in_addr a{};
+    if (v && inet_pton(AF_INET, v, &a) == 1) return ntohl(a.s_addr);
+    return dflt;
+}
+uint16_t envPort(const char* name, uint16_t dflt) {
+    const char* v = getenv(name);
+    if (!v || !*v) return dflt;
+    long p = strtol(v, nullptr, 10);
+    return p > 0 && p < 65536 ? uint16_t(p) : dflt;
+}
+
+#define IP4(ip)                                                                                    \
+    int((ip) >> 24 & 0xff), int((ip) >> 16 & 0xff), int((ip) >> 8 & 0xff), int((ip)&0xff)
+
+gboolean recvFrom(DiscoCtx* ctx, uint32_t netif) {
+    uint8_t buf[DISCO_MAX_DGRAM];
+    ssize_t n = recv(ctx->sock, buf, sizeof buf, MSG_DONTWAIT);
+    if (n < 0) return G_SOURCE_CONTINUE;
+    DBG_LOG_PLAIN(DEBUG_FLAG_DISCO,
+                  netif == TOOL_NETIF_ETH ? "recv disco from eth" : "recv disco from wlan");
+    if (n < DISCO_HDR_LEN) return G_SOURCE_CONTINUE;
+    Disco_Proc(buf, size_t(n), netif);
+    return G_SOURCE_CONTINUE;
+}
+
+gboolean Disco_RecvCB_FromEth(GIOChannel*, GIOCondition, gpointer) {
+    return recvFrom(&discoCtxEth, TOOL_NETIF_ETH);
+}
+gboolean Disco_RecvCB_FromWlan(GIOChannel*, GIOCondition, gpointer) {
+    return recvFrom(&discoCtxWlan, TOOL_NETIF_WLAN);
+}
+
+void openSocket(DiscoCtx* ctx, const char* fn, const char* ctxName, uint32_t bindAddr, int loop,
+                GIOFunc cb) {
+    const DiscoConfig& c = disco.config;
+    ctx->dest.sin_family = AF_INET;
+    ctx->dest.sin_addr.s_addr = htonl(c.group);
+    ctx->dest.sin_port = htons(c.destPort);
+    ctx->sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (ctx->sock < 0) {
+        Debug_WriteLog(1, "%s.%d : fail to create %s socket, %s", fn, __LINE__, ctxName,
+                       strerror(errno));
+        return;
+    }
+    unsigned char loopOff = 0;
+    if (setsockopt(ctx->sock, IPPROTO_IP, IP_MULTICAST_LOOP, &loopOff, sizeof loopOff) < 0)
+        Debug_WriteLog(1, "%s.%d : fail to disable multicast loop , %s", fn, __LINE__,
+                       strerror(errno));
+    int on = 1;
+    if (setsockopt(ctx->sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) < 0)
+        Debug_WriteLog(1, "%s.%d : fail to set reuse address, %s", fn, __LINE__, strerror(errno));
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(bindAddr);
+    local.sin_port = htons(c.port);
+    if (bind(ctx->sock, reinterpret_cast<sockaddr*>(&local), sizeof local) < 0)
+        Debug_WriteLog(1, "%s.%d : fail to bind, %s", fn, __LINE__, strerror(errno));
+    ctx->channel = g_io_channel_unix_new(ctx->sock);
+    ctx->watch = g_io_create_watch(ctx->channel, G_IO_IN);
+    g_source_set_callback(ctx->watch, G_SOURCE_FUNC(cb), nullptr, nullptr);
+    g_source_attach(ctx->watch, Threads_GetContext(loop));
+}
+
+void closeSocket(DiscoCtx* ctx) {
+    if (ctx->watch) {
+        g_source_destroy(ctx->watch);
+        g_source_unref(ctx->watch);
+        ctx->watch = nullptr;
+    }
+    if (ctx->channel) {
+        g_io_channel_unref(ctx->channel);
+        ctx->channel = nullptr;
+    }
+    if (ctx->sock >= 0) close(ctx->sock);
+    ctx->sock = -1;
+}
+
+void Disco_OpenSocket_Eth() {
+    openSocket(&discoCtxEth, __func__, "discoCtxEth", disco.config.ethAddr, LOOP_DISCO_ETH,
+               Disco_RecvCB_FromEth);
+}
+void Disco_OpenSocket_Wlan() {
+    openSocket(&discoCtxWlan, __func__, "discoCtxWlan", disco.config.wlanAddr, LOOP_DISCO_WLAN,
+               Disco_RecvCB_FromWlan);
+}
+
+bool sendTo(DiscoCtx* ctx, const uint8_t* msg, size_t len) {
+    if (ctx->sock < 0) {
+        errno = EBADF;
+        return false;
+    }
+    ssize_t n =
+        sendto(ctx->sock, msg, len, 0, reinterpret_cast<sockaddr*>(&ctx->dest), sizeof ctx->dest);
+    return n == ssize_t(len);
+}
+
+// Advertise causes 1, 2 and 4: a registered tool comes back with new addressing.
+void reconnectRegistered(const ToolInfo* info, uint8_t cause, uint32_t netif) {
+    int tdx;
+    {
+        ToolManager_LockRegTools();
+        tdx = -1;
+        for (int i = 0; i < ToolManager_RegToolsLen_Unlocked(); ++i)
+            if (memcmp(ToolManager_RegTool(i)->mac, info->mac, 6) == 0) {
+                tdx = i;
+                break;
+            }
+        if (tdx < 0) {
+            ToolManager_UnlockRegTools();
+            return;
+        }
+        RegToolRecord* rec = ToolManager_RegTool(tdx);
+        ToolManager_TeardownRxWatch(rec);
+        ToolManager_ReleaseCtx(&rec->mbCtx, &rec->mbConnected);
+        ToolManager_ReleaseCtx(&rec->evCtx, &rec->evConnected);
+        rec->version = info->version;
+        rec->cause = cause;
+        memcpy(rec->serial, info->serial, TOOL_SERIAL_SIZE);
+        rec->model = info->model;
+        rec->ip = info->ip;
+        rec->port = info->port;
+        rec->busy = info->busy;
+        rec->netif = netif;
+        rec->state = TOOL_STATE_CONNECTING;
+        rec->miss = 0;
+        EwDriver_PushMsgQ_SetDisconnFlag(tdx, 1);
+        ToolManager_UnlockRegTools();
+    }
+    Modbus_MsgQ_Push_Connect(tdx);
+}
+} // namespace
+
+// ---- configuration ----
+
+void Disco_DefaultConfig(DiscoConfig* out) {
+    out->group = 0xEF424D2B; // 239.66.77.43
+    out->port = 53256;
+    out->destPort = 53256;
+    out->ethAddr = INADDR_ANY;
+    out->wlanAddr = 0xC0A88301; // 192.168.131.1
+}
+
+void Disco_ConfigFromEnv(DiscoConfig* out) {
+    Disco_DefaultConfig(out);
+    out->group = envAddr("KEST_DISCO_GROUP", out->group);
+    out->port = envPort("KEST_DISCO_PORT", out->port);
+    out->destPort = envPort("KEST_DISCO_DEST_PORT", out->port);
+    out->ethAddr = envAddr("KEST_DISCO_ETH_ADDR", out->ethAddr);
+    out->wlanAddr = envAddr("KEST_DISCO_WLAN_ADDR", out->wlanAddr);
+}
+
+void Disco_SetConfig(const DiscoConfig* config) {
+    if (!config) {
+        disco.configSet = false;
+        return;
+    }
+    disco.config = *config;
+    disco.configSet = true;
+}
+
+// ---- pure wire helpers ----
+
+void Disco_DecodeToolInfo(const uint8_t* p, ToolInfo* out) {
+    memcpy(out->serial, p, TOOL_SERIAL_SIZE);
+    out->model = be32(p + 16);
+    out->ip = be32(p + 20);
+    out->port = be16(p + 24);
+    memcpy(out->mac, p + 26, 6);
+    out->busy = p[32];
+    out->version = be16(p + 33);
+    out->type = p[35];
+}
+
+void Disco_EncodeToolInfo(const ToolInfo* in, uint8_t* p) {
+    memcpy(p, in->serial, TOOL_SERIAL_SIZE);
+    put32(p + 16, in->model);
+    put32(p + 20, in->ip);
+    put16(p + 24, in->port);
+    memcpy(p + 26, in->mac, 6);
+    p[32] = in->busy;
+    put16(p + 33, in->version);
+    p[35] = in->type;
+}
+
+size_t Disco_EncodeHeader(uint16_t type, uint8_t* out) {
+    out[0] = 0x34;
+    out[1] = 0x12;
+    put16(out + 2, type);
+    return DISCO_HDR_LEN;
+}
+
+size_t Disco_EncodeSearchReq(const char* text, uint8_t out[DISCO_SEARCH_REQ_LEN]) {
+    memset(out, 0, DISCO_SEARCH_REQ_LEN);
+    Disco_EncodeHeader(DISCO_SEARCH_REQ, out);
+    if (text) memcpy(out + 4, text, strnlen(text, 15));
+    return DISCO_SEARCH_REQ_LEN;
+}
+
+size_t Disco_EncodeAck(uint16_t type, const ToolInfo* info, uint8_t out[DISCO_ACK_LEN]) {
+    Disco_EncodeHeader(type, out);
+    Disco_EncodeToolInfo(info, out + 4);
+    return DISCO_ACK_LEN;
+}
+
+size_t Disco_EncodeAdvertise(uint8_t cause, const ToolInfo* info,
+                             uint8_t out[DISCO_ADVERTISE_LEN]) {
+    Disco_EncodeHeader(DISCO_ADVERTISE, out);
+    out[4] = cause;
+    Disco_EncodeToolInfo(info, out + 5);
+    return DISCO_ADVERTISE_LEN;
+}
+
+// ---- processing ----
+
+int Disco_Proc(const uint8_t* buf, size_t len, uint32_t netif) {
+    if (!buf || len < DISCO_HDR_LEN) return -1;
+    uint16_t type = be16(buf + 2);
+    ToolInfo info;
+    switch (type) {
+    case DISCO_SCAN_REQ:
+    case DISCO_SEARCH_REQ:
+        DBG_LOG_PLAIN(DEBUG_FLAG_DISCO, "recv disco req (%d) from other controller", type);
+        return 0;
+    case DISCO_SCAN_ACK:
+    case DISCO_SEARCH_ACK:
+        if (len < DISCO_ACK_LEN) {
+            DBG_ERR("short disco message, type 0x%x, %zu bytes", type, len);
+            return -1;
+        }
+        Disco_DecodeToolInfo(buf + 4, &info);
+        DBG_LOG_PLAIN(DEBUG_FLAG_DISCO,
+                      type == DISCO_SCAN_ACK ? "scan ack %d.%d.%d.%d" : "search ack %d.%d.%d.%d",
+                      IP4(info.ip));
+        ToolManager_UpdateToolState_ByDisco(&info, 0, netif);
+        return 0;
+    case DISCO_ADVERTISE: {
+        if (len < DISCO_ADVERTISE_LEN) {
+            DBG_ERR("short disco message, type 0x%x, %zu bytes", type, len);
+            return -1;
+        }
+        uint8_t cause = buf[4];
+        Disco_DecodeToolInfo(buf + 5, &info);
+        DBG_LOG_PLAIN(DEBUG_FLAG_DISCO, "advertise %d.%d.%d.%d (%d)", IP4(info.ip), cause);
+        if (cause < 1 || cause > 5) {
+            Debug_WriteLog(1, "invalid advertise cuase (0x%02x)", cause);
+            return -1;
+        }
+        if (cause == 3 || cause == 5)
+            ToolManager_UpdateToolState_ByDisco(&info, cause, netif);
+        else
+            reconnectRegistered(&info, cause, netif);
+        return 0;
+    }
+    default:
+        DBG_ERR("invalid message type, 0x%x", type);
+        return -1;
+    }
+}
+
+// ---- endpoints ----
+
+int Disco_Init() {
+    if (!disco.configSet) Disco_ConfigFromEnv(&disco.config);
+    Disco_OpenSocket_Eth();
+    Disco_OpenSocket_Wlan();
+    return 0;
+}
+
+void Disco_Deinit() {
+    closeSocket(&discoCtxEth);
+    closeSocket(&discoCtxWlan);
+    mcGroupInfo = McGroupInfo{};
+}
+
+int Disco_GetSocket_Eth() {
+    return discoCtxEth.sock;
+}
+int Disco_GetSocket_Wlan() {
+    return discoCtxWlan.sock;
+}
+
+int Disco_Send_ScanReq(int keepAlive) {
+    if (keepAlive) {
+        ToolManager_KeepAlive_DiscoTools();
+        ToolManager_KeepAlive_RegTools();
+    }
+    DBG_LOG_PLAIN(DEBUG_FLAG_DISCO, "send disco scan");
+    uint8_t msg[DISCO_SCAN_REQ_LEN];
+    Disco_EncodeHeader(DISCO_SCAN_REQ, msg);
+    int ret = 0;
+    if (!sendTo(&discoCtxEth, msg, sizeof msg)) {
+        DBG_LOG(DEBUG_FLAG_DISCO, "fail to send scan to eth, %s", strerror(errno));
+        ret = -1;
+    }
+    if (!sendTo(&discoCtxWlan, msg, sizeof msg)) {
+        DBG_LOG(DEBUG_FLAG_DISCO, "fail to send scan to wlan, %s", strerror(errno));
+        ret = -1;
+    }
+    return ret;
+}
+
+int Disco_Send_SearchReq(const char* text) {
+    if (!text) return 0;
+    DBG_LOG_PLAIN(DEBUG_FLAG_DISCO, "send disco search");
+    uint8_t msg[DISCO_SEARCH_REQ_LEN];
+    Disco_EncodeSearchReq(text, msg);
+    int ret = 0;
+    if (!sendTo(&discoCtxEth, msg, sizeof msg)) {
+        DBG_ERR("fail to send discoCtxEth search, %s", strerror(errno));
+        ret = -1;
+    }
+    if (!sendTo(&discoCtxWlan, msg, sizeof msg)) {
+        DBG_ERR("fail to send discoCtxWlan search, %s", strerror(errno));
+        ret = -1;
+    }
+    return ret;
+}
+
+int Disco_Join_McGroup(int sock, uint32_t ifaddr) {
+    DBG_LOG_PLAIN(DEBUG_FLAG_DISCO, "join MC group %d.%d.%d.%d", IP4(ifaddr));
+    int ret = 0;
+    in_addr iface{};
+    iface.s_addr = htonl(ifaddr);
+    if (setsockopt(sock, IPPROTO_IP, IP_MULTICAST_IF, &iface, sizeof iface) < 0) {
+        DBG_LOG_PLAIN(DEBUG_FLAG_NETLINK, "set multicast interface fail : %s", strerror(errno));
+        ret = -1;
+    }
+    ip_mreq mreq{};
+    mreq.imr_multiaddr.s_addr = htonl(disco.config.group ? disco.config.group : 0xEF424D2B);
+    mreq.imr_interface.s_addr = htonl(ifaddr);
+    mcGroupInfo.group = mreq.imr_multiaddr.s_addr;
+    mcGroupInfo.ifaddr = mreq.imr_interface.s_addr;
+    if (setsockopt(sock, IPPROTO_IP, IP_ADD_MEMBERSHIP, &mreq, sizeof mreq) < 0) {
+        DBG_LOG_PLAIN(DEBUG_FLAG_NETLINK, "fail to join MC group : %s", strerror(errno));
+        ret = -1;
+    }
+    return ret;
+}
+
+int Disco_Leave_McGroup(int sock) {
+    DBG_LOG_PLAIN(DEBUG_FLAG_DISCO, "leave MC group");
+    if (mcGroupInfo.group == 0) return 0;
+    ip_mreq mreq{};
+    mreq.imr_multiaddr.s_addr = mcGroupInfo.group;
+    mreq.imr_interface.s_addr = mcGroupInfo.ifaddr;
+    mcGroupInfo.group = 0;
+    if (setsockopt(sock, IPPROTO_IP, IP_DROP_MEMBERSHIP, &mreq, sizeof mreq) < 0) {
+        DBG_ERR("fail to leave MC group , %s", strerror(errno));
+        return -1;
+    }
+    return 0;
+}

@@ -1,0 +1,540 @@
+// Job store: the job list (one entry per job file, sorted by stored index) and the one
+// loaded job. Used from the GUI thread only.
+#include "job.h"
+
+#include "common.h"
+#include "debug.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+const char* const job_dpath = "./files/job";
+
+namespace {
+const char* const kStepNameFmt[STEP_TYPE_COUNT] = {"fastening-%d", "input-%d", "output-%d",
+                                                   "delay-%d", "message-%d"};
+
+struct JobStore {
+    std::vector<JobListEntry> jobs; // the job list, position = jdx
+    JobHeader header;               // the loaded job's header image
+    std::vector<StepRecord> steps;  // the loaded job's steps
+    bool loaded = false;            // a job counts as loaded while its step array exists
+    char nameBuf[JOB_NAME_SIZE] = {};
+    char stepNameBuf[JOB_NAME_SIZE] = {};
+};
+JobStore job;
+
+bool validJdx(int jdx) {
+    return jdx >= 0 && size_t(jdx) < job.jobs.size();
+}
+bool validSdx(int sdx) {
+    return job.loaded && sdx >= 0 && size_t(sdx) < job.steps.size();
+}
+
+void cutName(const char* in, char out[JOB_NAME_SIZE]) {
+    memset(out, 0, JOB_NAME_SIZE);
+    strncpy(out, in, JOB_NAME_SIZE - 1);
+}
+
+// A job name becomes a file name: it must not be empty, leave the job folder, or hide
+// the file from the start-up scan.
+bool nameUsable(const char* name) {
+    return name[0] != '\0' && name[0] != '.' && strchr(name, '/') == nullptr;
+}
+
+// True when `name` is taken by a job other than `self` (a list entry or a file).
+bool nameTaken(const char* name, int self) {
+    for (size_t i = 0; i < job.jobs.size(); ++i)
+        if (int(i) != self && strcmp(job.jobs[i].name, name) == 0) return true;
+    if (self >= 0 && strcmp(job.jobs[size_t(self)].name, name) == 0) return false;
+    return Common_Exists(job_file_path(name));
+}
+
+void sortList() {
+    std::stable_sort(job.jobs.begin(), job.jobs.end(),
+                     [](const JobListEntry& a, const JobListEntry& b) { return a.jdx < b.jdx; });
+}
+
+// Writes 4 or 128 header bytes in place; the changes are within the first sector.
+int patchFile(const char* caller, const char* name, size_t offset, const uint8_t* bytes,
+              size_t len) {
+    std::string path = job_file_path(name);
+    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        Debug_WriteLog(1, "%s.%d : %s open fail : %s", caller, __LINE__, path.c_str(),
+                       strerror(errno));
+        return -1;
+    }
+    ssize_t n = pwrite(fd, bytes, len, off_t(offset));
+    int err = errno;
+    close(fd);
+    if (n != ssize_t(len)) {
+        Debug_WriteLog(1, "%s.%d : fwrite error, expected %d but %d : %s", caller, __LINE__,
+                       int(len), int(n), strerror(err));
+        return -1;
+    }
+    return 0;
+}
+
+int writeJdx(const char* caller, const JobListEntry& e) {
+    uint8_t b[4];
+    job_put_u32(b, e.jdx);
+    return patchFile(caller, e.name, JH_JDX, b, sizeof b);
+}
+
+// Reads a whole job file (at most 16 MB).
+int readJobFile(const char* caller, const char* name, std::string& out) {
+    std::string path = job_file_path(name);
+    if (Common_ReadFile(path, out) != 0) {
+        Debug_WriteLog(1, "%s.%d : %s open fail : %s", caller, __LINE__, path.c_str(),
+                       strerror(errno));
+        return -1;
+    }
+    if (out.size() < JOB_HEADER_SIZE) {
+        Debug_WriteLog(1, "%s.%d : %s read error, expect %d but %d : %s", caller, __LINE__,
+                       path.c_str(), int(JOB_HEADER_SIZE), int(out.size()), "short file");
+        return -1;
+    }
+    return 0;
+}
+
+// Stores `image` (a job file with its header already patched) under `name`.
+int writeJobFile(const char* caller, const char* name, const std::string& image) {
+    std::string path = job_file_path(name);
+    if (Common_WriteFileAtomic(path, image.data(), image.size()) != 0) {
+        Debug_WriteLog(1, "%s.%d : %s write error, expect %d : %s", caller, __LINE__, path.c_str(),
+                       int(image.size()), strerror(errno));
+        return -1;
+    }
+    return 0;
+}
+
+void putHeaderName(std::string& image, const char* name) {
+    job_put_text(reinterpret_cast<uint8_t*>(&image[JH_NAME]), JOB_NAME_SIZE, name);
+}
+
+void putHeaderJdx(std::string& image, uint32_t jdx) {
+    job_put_u32(reinterpret_cast<uint8_t*>(&image[JH_JDX]), jdx);
+}
+
+void scanOne(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        DBG_ERR("%s is not a regular file, skipped", path.c_str());
+        return;
+    }
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        DBG_ERR("%s open fail : %s", path.c_str(), strerror(errno));
+        return;
+    }
+    uint8_t head[JOB_HEADER_SIZE];
+    size_t got = 0;
+    int err = 0;
+    while (got < sizeof head) {
+        ssize_t n = read(fd, head + got, sizeof head - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            err = n < 0 ? errno : 0;
+            break;
+        }
+        got += size_t(n);
+    }
+    close(fd);
+    if (got < sizeof head) {
+        DBG_ERR("%s read error, expect %d but %d : %s", path.c_str(), int(sizeof head), int(got),
+                err ? strerror(err) : "end of file");
+        return;
+    }
+    if (!job_header_valid(head)) {
+        DBG_ERR("invalid job file (%s)", path.c_str());
+        return;
+    }
+    JobListEntry e;
+    job_decode_entry(head + JH_JDX, &e);
+    // The stored name picks the file every later operation opens, writes or removes.
+    if (!nameUsable(e.name)) {
+        DBG_ERR("invalid job name in %s", path.c_str());
+        return;
+    }
+    job.jobs.push_back(e);
+}
+} // namespace
+
+std::string job_file_path(const char* name) {
+    return std::string(job_dpath) + "/" + (name ? name : "") + ".job";
+}
+
+int load_job() {
+    job.jobs.clear();
+    DIR* d = opendir(job_dpath);
+    if (!d) {
+        DBG_ERR("directory open fail (%s)", job_dpath);
+        return 0;
+    }
+    std::vector<std::string> names;
+    while (dirent* de = readdir(d))
+        if (de->d_name[0] != '.') names.push_back(de->d_name);
+    closedir(d);
+    std::sort(names.begin(), names.end()); // a stable order for equal stored indexes
+    for (const auto& n : names)
+        scanOne(std::string(job_dpath) + "/" + n);
+    sortList();
+    return 0;
+}
+
+int job_new(const char* name) {
+    if (!name) {
+        DBG_ERR("name is null");
+        return -1;
+    }
+    JobListEntry e;
+    cutName(name, e.name);
+    if (!nameUsable(e.name)) {
+        DBG_ERR("invalid job name (%s)", e.name);
+        return -1;
+    }
+    if (nameTaken(e.name, -1)) {
+        DBG_ERR("job name already used (%s)", e.name);
+        return JOB_ERR_NAME_EXISTS;
+    }
+    e.jdx = uint32_t(job.jobs.size());
+    job.jobs.push_back(e);
+    JobHeader h;
+    memcpy(h.sign, "zqc.job.", 8);
+    h.reserved_marker[1] = 1;
+    h.entry = e;
+    std::string image(JOB_HEADER_SIZE, '\0');
+    job_encode_header(h, reinterpret_cast<uint8_t*>(image.data()));
+    std::string path = job_file_path(e.name);
+    if (Common_WriteFileAtomic(path, image.data(), image.size()) != 0) {
+        DBG_ERR("%s open fail : %s", path.c_str(), strerror(errno));
+        return -1;
+    }
+    return 0;
+}
+
+namespace {
+// Swaps list positions a and a+1 and stores both new positions in their files.
+void swapJobs(const char* caller, size_t a) {
+    std::swap(job.jobs[a], job.jobs[a + 1]);
+    job.jobs[a].jdx = uint32_t(a);
+    job.jobs[a + 1].jdx = uint32_t(a + 1);
+    writeJdx(caller, job.jobs[a]);
+    writeJdx(caller, job.jobs[a + 1]);
+    sortList();
+}
+} // namespace
+
+int job_move_up(int jdx) {
+    if (jdx < 1 || !validJdx(jdx)) {
+        DBG_ERR("invalid job index, %d / %d", jdx, int(job.jobs.size()));
+        return 0;
+    }
+    swapJobs(__func__, size_t(jdx - 1));
+    return 0;
+}
+
+int job_move_down(int jdx) {
+    if (!validJdx(jdx) || !validJdx(jdx + 1)) {
+        DBG_ERR("invalid job index, %d / %d", jdx, int(job.jobs.size()));
+        return 0;
+    }
+    swapJobs(__func__, size_t(jdx));
+    return 0;
+}
+
+int job_delete(int jdx) {
+    if (!validJdx(jdx)) {
+        DBG_ERR("invalid job index, %d / %d", jdx, int(job.jobs.size()));
+        return -1;
+    }
+    std::string path = job_file_path(job.jobs[size_t(jdx)].name);
+    // A file that is already gone leaves only its entry to remove.
+    if (remove(path.c_str()) != 0 && errno != ENOENT) {
+        DBG_ERR("g_remove return fail (%s)", path.c_str());
+        return -1;
+    }
+    job.jobs.erase(job.jobs.begin() + jdx);
+    for (size_t i = size_t(jdx); i < job.jobs.size(); ++i) {
+        job.jobs[i].jdx = uint32_t(i);
+        writeJdx(__func__, job.jobs[i]);
+    }
+    return 0;
+}
+
+int job_copy(int jdx, const char* name) {
+    if (!validJdx(jdx) || !name) {
+        DBG_ERR("invalid parameters (%d, %p)", jdx, static_cast<const void*>(name));
+        return -1;
+    }
+    JobListEntry e = job.jobs[size_t(jdx)];
+    cutName(name, e.name);
+    if (!nameUsable(e.name)) {
+        DBG_ERR("invalid job name (%s)", e.name);
+        return -1;
+    }
+    if (nameTaken(e.name, -1)) {
+        DBG_ERR("job name already used (%s)", e.name);
+        return JOB_ERR_NAME_EXISTS;
+    }
+    e.jdx = uint32_t(job.jobs.size());
+    std::string image;
+    int rc = readJobFile("modify_jobheader_name", job.jobs[size_t(jdx)].name, image);
+    job.jobs.push_back(e);
+    if (rc != 0) return -1;
+    putHeaderJdx(image, e.jdx);
+    putHeaderName(image, e.name);
+    return writeJobFile("modify_jobheader_name", e.name, image);
+}
+
+int job_load(int jdx) {
+    job.steps.clear();
+    job.loaded = true;
+    job.header = JobHeader{};
+    if (!validJdx(jdx)) {
+        DBG_ERR("invalid job index, %d / %d", jdx, int(job.jobs.size()));
+        return -1;
+    }
+    std::string path = job_file_path(job.jobs[size_t(jdx)].name);
+    FILE* f = fopen(path.c_str(), "rbe");
+    if (!f) {
+        DBG_ERR("%s open fail : %s", path.c_str(), strerror(errno));
+        return -1;
+    }
+    uint8_t head[JOB_HEADER_SIZE];
+    size_t n = fread(head, 1, sizeof head, f);
+    if (n != sizeof head) {
+        DBG_ERR("header read fail, expect %d but %d : %s", int(sizeof head), int(n),
+                strerror(errno));
+        fclose(f);
+        return -1;
+    }
+    job_decode_header(head, &job.header);
+    uint32_t count = job.header.entry.steps;
+    for (uint32_t i = 0; i < count; ++i) {
+        StepRecord r;
+        n = fread(r.b, 1, sizeof r.b, f);
+        if (n != sizeof r.b) {
+            DBG_ERR("step(%d/%d) read fail, expect %d but %d : %s", int(i + 1), int(count),
+                    int(sizeof r.b), int(n), ferror(f) ? strerror(errno) : "end of file");
+            break; // nothing can follow the end of the file
+        }
+        job.steps.push_back(r);
+    }
+    fclose(f);
+    return job.steps.size() == count ? 0 : -1;
+}
+
+int job_save(int jdx) {
+    if (!job.loaded || !validJdx(jdx)) {
+        DBG_ERR("invalid parameters (%p, %d, %d)",
+                job.loaded ? static_cast<const void*>(job.steps.data()) : nullptr, jdx,
+                int(job.jobs.size()));
+        return -1;
+    }
+    JobListEntry& h = job.header.entry;
+    h.steps = uint32_t(job.steps.size());
+    h.total_screws = 0;
+    for (auto& c : h.counters)
+        c = 0;
+    for (const auto& s : job.steps) {
+        uint32_t t = step_type(s);
+        if (t < STEP_TYPE_COUNT) ++h.counters[t];
+        if (t == STEP_FASTENING) h.total_screws += job_get_u32(s.b + SF_SCREWS);
+    }
+    // The job is stored under its list position and its current name.
+    h.jdx = uint32_t(jdx);
+    memcpy(h.name, job.jobs[size_t(jdx)].name, JOB_NAME_SIZE);
+    memcpy(job.header.sign, "zqc.job.", 8);
+    job.jobs[size_t(jdx)] = h;
+    std::string image(JOB_HEADER_SIZE + STEP_RECORD_SIZE * job.steps.size(), '\0');
+    auto* p = reinterpret_cast<uint8_t*>(image.data());
+    job_encode_header(job.header, p);
+    for (size_t i = 0; i < job.steps.size(); ++i)
+        memcpy(p + JOB_HEADER_SIZE + STEP_RECORD_SIZE * i, job.steps[i].b, STEP_RECORD_SIZE);
+    std::string path = job_file_path(h.name);
+    if (Common_WriteFileAtomic(path, image.data(), image.size()) != 0) {
+        DBG_ERR("%s save fail, %d bytes not written", path.c_str(), int(image.size()));
+        return -1;
+    }
+    return 0;
+}
+
+void job_free() {
+    job.steps.clear();
+    job.steps.shrink_to_fit();
+    job.loaded = false;
+}
+
+int step_new(uint32_t type) {
+    if (type >= STEP_TYPE_COUNT) {
+        DBG_ERR("invalid step type (%d)", int(type));
+        return -1;
+    }
+    if (!job.loaded) {
+        DBG_ERR("no job loaded");
+        return -1;
+    }
+    StepRecord r;
+    uint32_t n = ++job.header.entry.counters[type];
+    char name[JOB_NAME_SIZE];
+    snprintf(name, sizeof name, kStepNameFmt[type], int(n));
+    job_put_u32(r.b + SR_TYPE, type);
+    step_set_name(&r, name);
+    if (type == STEP_OUTPUT) job_put_u32(r.b + SO_WIDTH, 100);
+    job.steps.push_back(r);
+    ++job.header.entry.steps;
+    return 0;
+}
+
+int step_move_up(int sdx) {
+    if (sdx < 1 || !validSdx(sdx)) {
+        DBG_ERR("invalid parameters (%p, %d, %d)", static_cast<const void*>(job.steps.data()), sdx,
+                int(job.steps.size()));
+        return -1;
+    }
+    std::swap(job.steps[size_t(sdx) - 1], job.steps[size_t(sdx)]);
+    return 0;
+}
+
+int step_move_down(int sdx) {
+    if (!validSdx(sdx) || !validSdx(sdx + 1)) {
+        DBG_ERR("invalid parameters (%p, %d, %d)", static_cast<const void*>(job.steps.data()), sdx,
+                int(job.steps.size()));
+        return -1;
+    }
+    std::swap(job.steps[size_t(sdx)], job.steps[size_t(sdx) + 1]);
+    return 0;
+}
+
+int step_delete(int sdx) {
+    if (!validSdx(sdx)) {
+        DBG_ERR("invalid parameters (%p, %d, %d)", static_cast<const void*>(job.steps.data()), sdx,
+                int(job.steps.size()));
+        return -1;
+    }
+    uint32_t t = step_type(job.steps[size_t(sdx)]);
+    if (t < STEP_TYPE_COUNT && job.header.entry.counters[t] > 0) --job.header.entry.counters[t];
+    job.steps.erase(job.steps.begin() + sdx);
+    if (job.header.entry.steps > 0) --job.header.entry.steps;
+    return 0;
+}
+
+int step_copy(int sdx) {
+    if (!validSdx(sdx)) {
+        DBG_ERR("invalid parameters (%p, %d, %d)", static_cast<const void*>(job.steps.data()), sdx,
+                int(job.steps.size()));
+        return -1;
+    }
+    StepRecord r = job.steps[size_t(sdx)];
+    char src[JOB_NAME_SIZE];
+    step_name(r, src);
+    std::string name = std::string(src) + "-copy";
+    step_set_name(&r, name.c_str());
+    uint32_t t = step_type(r);
+    if (t < STEP_TYPE_COUNT) ++job.header.entry.counters[t];
+    job.steps.push_back(r);
+    ++job.header.entry.steps;
+    return 0;
+}
+
+const char* get_jobname_jdx(int jdx) {
+    if (!validJdx(jdx)) {
+        DBG_ERR("invalid job index (%d)", jdx);
+        return nullptr;
+    }
+    memcpy(job.nameBuf, job.jobs[size_t(jdx)].name, JOB_NAME_SIZE);
+    return job.nameBuf;
+}
+
+int set_jobname_jdx(int jdx, const char* name) {
+    if (!validJdx(jdx) || !name) {
+        DBG_ERR("invalid parameters (%d, %p)", jdx, static_cast<const void*>(name));
+        return -1;
+    }
+    char newName[JOB_NAME_SIZE];
+    cutName(name, newName);
+    if (!nameUsable(newName)) {
+        DBG_ERR("invalid job name (%s)", newName);
+        return -1;
+    }
+    if (nameTaken(newName, jdx)) {
+        DBG_ERR("job name already used (%s)", newName);
+        return JOB_ERR_NAME_EXISTS;
+    }
+    JobListEntry& e = job.jobs[size_t(jdx)];
+    // The renamed file is complete before the old one goes: a power cut leaves the job
+    // under the old name, or under both, never under neither.
+    std::string image;
+    int r1 = readJobFile(__func__, e.name, image);
+    int r2 = -1;
+    if (r1 == 0) {
+        putHeaderName(image, newName);
+        r2 = writeJobFile(__func__, newName, image);
+        if (r2 == 0 && strcmp(newName, e.name) != 0) {
+            std::string oldPath = job_file_path(e.name);
+            if (unlink(oldPath.c_str()) != 0) {
+                DBG_ERR("g_rename fail (%s -> %s) : %s", oldPath.c_str(),
+                        job_file_path(newName).c_str(), strerror(errno));
+                r2 = -1;
+            }
+        }
+    }
+    if (r1 != 0 || r2 != 0) {
+        DBG_ERR("job rename fail (%d, %d, %d)", r1, r2, jdx);
+        return -1;
+    }
+    memcpy(e.name, newName, JOB_NAME_SIZE);
+    return 0;
+}
+
+const char* get_stepname_sdx(int sdx) {
+    if (!validSdx(sdx)) {
+        DBG_ERR("invalid sdx (%d,%d)", sdx, int(job.steps.size()));
+        return nullptr;
+    }
+    step_name(job.steps[size_t(sdx)], job.stepNameBuf);
+    return job.stepNameBuf;
+}
+
+int set_stepname_sdx(int sdx, const char* name) {
+    if (!validSdx(sdx) || !name) {
+        DBG_ERR("invalid sdx (%d,%d)", sdx, int(job.steps.size()));
+        return -1;
+    }
+    step_set_name(&job.steps[size_t(sdx)], name);
+    return 0;
+}
+
+int find_jdx_by_name(const char* name) {
+    if (!name) return -1;
+    for (size_t i = 0; i < job.jobs.size(); ++i)
+        if (strcmp(job.jobs[i].name, name) == 0) return int(i);
+    return -1;
+}
+
+int job_list_len() {
+    return int(job.jobs.size());
+}
+const JobListEntry* job_list_entry(int jdx) {
+    return validJdx(jdx) ? &job.jobs[size_t(jdx)] : nullptr;
+}
+bool job_is_loaded() {
+    return job.loaded;
+}
+int job_steps_len() {
+    return job.loaded ? int(job.steps.size()) : 0;
+}
+JobHeader* job_loaded_header() {
+    return &job.header;
+}
+StepRecord* job_step(int sdx) {
+    return validSdx(sdx) ? &job.steps[size_t(sdx)] : nullptr;
+}

@@ -1,0 +1,593 @@
+#include "tools.h"
+
+#include "common.h"
+#include "debug.h"
+#include "disco.h"
+#include "ew_driver.h"
+#include "mbus.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <glib.h>
+#include <modbus.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+struct RegToolsState {
+    std::mutex lock;
+    std::vector<RegToolRecord> tools;
+};
+struct DiscoToolsState {
+    std::mutex lock;
+    std::vector<DiscoToolRecord> tools;
+};
+// Never destroyed: worker threads use the tables until the process ends, so no exit-time
+// destructor may run under them.
+RegToolsState& regTools = *new RegToolsState;
+DiscoToolsState& discoTools = *new DiscoToolsState;
+std::atomic<int> currTDX{-1};
+std::atomic<const ToolBarcodeOps*> barcodeOps{nullptr};
+
+const char* const kRegToolsFile = "./regtools";
+
+std::string toolDir(const char* name) {
+    return std::string("./files/tools/") + name;
+}
+
+int findRegLocked(const uint8_t* mac) {
+    for (size_t i = 0; i < regTools.tools.size(); ++i)
+        if (memcmp(regTools.tools[i].mac, mac, 6) == 0) return int(i);
+    return -1;
+}
+
+int findDiscoLocked(const uint8_t* mac) {
+    for (size_t i = 0; i < discoTools.tools.size(); ++i)
+        if (memcmp(discoTools.tools[i].info.mac, mac, 6) == 0) return int(i);
+    return -1;
+}
+
+// Removes the discovered entry with this MAC; disco lock held. True when one was there.
+bool removeDiscoLocked(const uint8_t* mac) {
+    int i = findDiscoLocked(mac);
+    if (i < 0) return false;
+    discoTools.tools.erase(discoTools.tools.begin() + i);
+    return true;
+}
+
+void pushConnect(int tdx) {
+    Modbus_MsgQ_Push_Connect(tdx);
+}
+
+void newRegRecord(RegToolRecord* rec) {
+    memset(rec, 0, sizeof *rec);
+    rec->frameLen = 0;
+}
+} // namespace
+
+void ToolManager_LockRegTools() {
+    regTools.lock.lock();
+}
+void ToolManager_UnlockRegTools() {
+    regTools.lock.unlock();
+}
+void ToolManager_LockDiscoTools() {
+    discoTools.lock.lock();
+}
+void ToolManager_UnlockDiscoTools() {
+    discoTools.lock.unlock();
+}
+
+int CheckTdx(int tdx, const char* caller, int line) {
+    int count = int(regTools.tools.size());
+    if (tdx >= 0 && tdx < count && tdx <= TOOL_MAX_REG - 1) return 0;
+    if (tdx != -1)
+        Debug_WriteLog(1, "%s.%d : invalid regtdx %d/%d", caller ? caller : "?", line, tdx, count);
+    return 1;
+}
+
+RegToolRecord* ToolManager_RegTool(int tdx) {
+    if (tdx < 0 || tdx >= int(regTools.tools.size()) || tdx >= TOOL_MAX_REG) return nullptr;
+    return &regTools.tools[size_t(tdx)];
+}
+
+DiscoToolRecord* ToolManager_DiscoTool(int index) {
+    if (index < 0 || index >= int(discoTools.tools.size())) return nullptr;
+    return &discoTools.tools[size_t(index)];
+}
+
+int ToolManager_RegToolsLen_Unlocked() {
+    return int(regTools.tools.size());
+}
+
+int ToolManager_GetRegToolsLen() {
+    std::lock_guard<std::mutex> g(regTools.lock);
+    return int(regTools.tools.size());
+}
+
+int ToolManager_GetDiscoToolsLen() {
+    std::lock_guard<std::mutex> g(discoTools.lock);
+    return int(discoTools.tools.size());
+}
+
+int ToolManager_FindDiscoTdx_ByMac(const uint8_t* mac) {
+    if (!mac) return -1;
+    std::lock_guard<std::mutex> g(discoTools.lock);
+    return findDiscoLocked(mac);
+}
+
+int ToolManager_FindRegTdx_ByMac(const uint8_t* mac) {
+    if (!mac) return -1;
+    std::lock_guard<std::mutex> g(regTools.lock);
+    return findRegLocked(mac);
+}
+
+int ToolManager_FindTdx_ByName(const char* name) {
+    if (!name) {
+        DBG_ERR("invalid parameters : tname is null");
+        return -1;
+    }
+    for (size_t i = 0; i < regTools.tools.size(); ++i)
+        if (strcmp(regTools.tools[i].name, name) == 0) return int(i);
+    return -1;
+}
+
+const char* ToolManager_GetToolName_ByTdx(int tdx) {
+    thread_local char nameCopy[TOOL_NAME_SIZE];
+    RegToolRecord* rec = ToolManager_RegTool(tdx);
+    if (!rec) return nullptr;
+    memcpy(nameCopy, rec->name, TOOL_NAME_SIZE);
+    nameCopy[TOOL_NAME_SIZE - 1] = 0;
+    return nameCopy;
+}
+
+void ToolManager_SetCurrTdx(int tdx) {
+    currTDX.store(tdx);
+}
+int ToolManager_GetCurrTdx() {
+    return currTDX.load();
+}
+
+void ToolManager_SetBarcodeOps(const ToolBarcodeOps* ops) {
+    barcodeOps.store(ops);
+}
+
+BarcodeTable** ToolManager_BarcodeSlot(int tdx) {
+    RegToolRecord* rec = ToolManager_RegTool(tdx);
+    return rec ? &rec->barcode : nullptr;
+}
+
+// ---- context and watch release ----
+
+void ToolManager_TeardownRxWatch(RegToolRecord* rec) {
+    if (rec->rxWatch) {
+        g_source_destroy(rec->rxWatch);
+        g_source_unref(rec->rxWatch);
+        rec->rxWatch = nullptr;
+    }
+    if (rec->rxChannel) {
+        g_io_channel_unref(rec->rxChannel); // the socket belongs to the Modbus context
+        rec->rxChannel = nullptr;
+    }
+}
+
+void ToolManager_ReleaseCtx(modbus_t** ctx, uint32_t* connected) {
+    if (*ctx) {
+        if (*connected) modbus_close(*ctx);
+        modbus_free(*ctx);
+        *ctx = nullptr;
+    }
+    *connected = 0;
+}
+
+// ---- load and save ----
+
+int ToolManager_LoadRegTools() {
+    {
+        std::lock_guard<std::mutex> g(regTools.lock);
+        regTools.tools.clear();
+        regTools.tools.reserve(TOOL_MAX_REG);
+    }
+    {
+        std::lock_guard<std::mutex> g(discoTools.lock);
+        discoTools.tools.clear();
+    }
+    EwDriver_SetCurrTdxSource([]() -> int32_t { return ToolManager_GetCurrTdx(); });
+    Modbus_Init();
+    struct stat st;
+    if (stat(kRegToolsFile, &st) == 0 && st.st_size % REGTOOLS_RECORD_SIZE != 0)
+        unlink(kRegToolsFile);
+    FILE* f = fopen(kRegToolsFile, "rb");
+    if (!f) {
+        if (errno == ENOENT) {
+            f = fopen(kRegToolsFile, "wb");
+            if (f) {
+                fclose(f);
+                return 0;
+            }
+        }
+        DBG_ERR("%s open fail : %s", kRegToolsFile, strerror(errno));
+        return -1;
+    }
+    uint8_t buf[REGTOOLS_RECORD_SIZE];
+    std::vector<std::string> folders;
+    {
+        std::lock_guard<std::mutex> g(regTools.lock);
+        while (fread(buf, 1, sizeof buf, f) == sizeof buf) {
+            if (regTools.tools.size() >= TOOL_MAX_REG) {
+                DBG_ERR("%s holds more than %d tools, the rest is ignored", kRegToolsFile,
+                        TOOL_MAX_REG);
+                break;
+            }
+            RegToolRecord rec;
+            newRegRecord(&rec);
+            if (RegTools_DecodeRecord(buf, &rec) != 0) {
+                DBG_ERR("%s : unusable tool name, record skipped", kRegToolsFile);
+                continue;
+            }
+            memcpy(rec.maccopy, rec.mac, 6);
+            regTools.tools.push_back(rec);
+            folders.push_back(toolDir(rec.name));
+        }
+    }
+    fclose(f);
+    for (const auto& d : folders)
+        Common_MkdirP(d, 0777);
+    return 0;
+}
+
+int ToolManager_SaveRegTools() {
+    std::vector<uint8_t> data;
+    {
+        std::lock_guard<std::mutex> g(regTools.lock);
+        data.resize(regTools.tools.size() * REGTOOLS_RECORD_SIZE);
+        for (size_t i = 0; i < regTools.tools.size(); ++i)
+            RegTools_EncodeRecord(&regTools.tools[i], &data[i * REGTOOLS_RECORD_SIZE]);
+    }
+    if (Common_WriteFileAtomic(kRegToolsFile, data.data(), data.size()) != 0) {
+        DBG_ERR("%s open fail : %s", kRegToolsFile, strerror(errno));
+        return -1;
+    }
+    return 0;
+}
+
+// ---- dismissal ----
+
+int ToolManager_DismissTool_ByTdx(int tdx, int lock) {
+    if (lock) regTools.lock.lock();
+    if (CheckTdx(tdx, __func__, __LINE__)) {
+        if (lock) regTools.lock.unlock();
+        return -1;
+    }
+    RegToolRecord* rec = &regTools.tools[size_t(tdx)];
+    bool hadCtx = rec->mbCtx || rec->evCtx;
+    ToolManager_TeardownRxWatch(rec);
+    ToolManager_ReleaseCtx(&rec->mbCtx, &rec->mbConnected);
+    ToolManager_ReleaseCtx(&rec->evCtx, &rec->evConnected);
+    rec->state = TOOL_STATE_IDLE;
+    rec->miss = 0;
+    int expected = tdx;
+    if (currTDX.compare_exchange_strong(expected, -1)) {
+        EwDriver_PushMsgQ_UpdateCurrTdx();
+        EwDriver_PushMsgQ_UpdateRegTools(tdx, TOOL_STATE_IDLE);
+    } else if (hadCtx) {
+        EwDriver_PushMsgQ_UpdateRegTools(tdx, TOOL_STATE_IDLE);
+    }
+    if (lock) regTools.lock.unlock();
+    return 0;
+}
+
+int ToolManager_DismissTool_ByNetIf(uint32_t netif) {
+    std::lock_guard<std::mutex> g(regTools.lock);
+    for (size_t i = 0; i < regTools.tools.size(); ++i)
+        if (regTools.tools[i].netif == netif) ToolManager_DismissTool_ByTdx(int(i), 0);
+    return 0;
+}
+
+int ToolManager_DismissTool_All() {
+    std::lock_guard<std::mutex> g(regTools.lock);
+    for (size_t i = 0; i < regTools.tools.size(); ++i)
+        ToolManager_DismissTool_ByTdx(int(i), 0);
+    return 0;
+}
+
+// ---- discovery answers ----
+
+namespace {
+// A registered tool answered; registered-table lock held.
+void updateRegLocked(int tdx, const ToolInfo* info, uint8_t cause, uint32_t netif) {
+    RegToolRecord* rec = &regTools.tools[size_t(tdx)];
+    rec->netif = netif;
+    rec->miss = 0;
+    switch (rec->state) {
+    case TOOL_STATE_IDLE:
+        rec->cause = cause;
+        rec->version = info->version;
+        memcpy(rec->serial, info->serial, TOOL_SERIAL_SIZE);
+        rec->model = info->model;
+        rec->ip = info->ip;
+        rec->port = info->port;
+        rec->busy = info->busy;
+        if (rec->busy) {
+            rec->state = TOOL_STATE_BUSY;
+            EwDriver_PushMsgQ_UpdateRegTools(tdx, TOOL_STATE_BUSY);
+        } else {
+            pushConnect(tdx);
+            rec->state = TOOL_STATE_CONNECTING;
+        }
+        break;
+    case TOOL_STATE_BUSY:
+        rec->busy = info->busy;
+        if (!rec->busy) {
+            pushConnect(tdx);
+            rec->state = TOOL_STATE_CONNECTING;
+        }
+        break;
+    case TOOL_STATE_CONNECTING:
+        break;
+    case TOOL_STATE_CONNECTED:
+        if (rec->ip == info->ip && rec->port == info->port) break;
+        ToolManager_DismissTool_ByTdx(tdx, 0);
+        rec->ip = info->ip;
+        rec->port = info->port;
+        rec->state = TOOL_STATE_CONNECTING;
+        pushConnect(tdx);
+        break;
+    default:
+        pushConnect(tdx);
+        break; // 4 and 5: retry; the attempt sets the state
+    }
+}
+
+// An unregistered tool answered; discovered-table lock held. True when the list changed.
+bool updateDiscoLocked(const ToolInfo* info, uint8_t cause, uint32_t netif) {
+    int i = findDiscoLocked(info->mac);
+    if (i < 0) {
+        if (info->busy) return false;
+        DiscoToolRecord rec;
+        memset(&rec, 0, sizeof rec);
+        rec.info = *info;
+        ToolManager_MakeDefaultName(info, rec.defname);
+        rec.netif = netif;
+        discoTools.tools.push_back(rec);
+        return true;
+    }
+    if (info->busy) {
+        discoTools.tools.erase(discoTools.tools.begin() + i);
+        return true;
+    }
+    DiscoToolRecord* rec = &discoTools.tools[size_t(i)];
+    memcpy(rec->info.serial, info->serial, TOOL_SERIAL_SIZE);
+    rec->info.model = info->model;
+    rec->info.ip = info->ip;
+    rec->info.port = info->port;
+    rec->info.busy = info->busy;
+    rec->info.version = info->version;
+    rec->info.type = info->type;
+    if (cause) rec->cause = cause;
+    rec->netif = netif;
+    rec->miss = 0;
+    return false;
+}
+
+// A tool left (advertise cause 3) or its Wi-Fi station disconnected.
+void toolLeaves(const uint8_t* mac) {
+    int tdx;
+    {
+        std::lock_guard<std::mutex> g(regTools.lock);
+        tdx = findRegLocked(mac);
+        if (tdx >= 0) ToolManager_DismissTool_ByTdx(tdx, 0);
+    }
+    bool removed;
+    {
+        std::lock_guard<std::mutex> g(discoTools.lock);
+        removed = removeDiscoLocked(mac);
+    }
+    if (removed) EwDriver_PushMsgQ_UpdateDiscoTools();
+}
+} // namespace
+
+int ToolManager_UpdateToolState_ByDisco(const ToolInfo* info, uint8_t cause, uint32_t netif) {
+    if (!info) return -1;
+    if (cause == 3) {
+        toolLeaves(info->mac);
+        return 0;
+    }
+    if (cause == 5) {
+        int tdx;
+        {
+            std::lock_guard<std::mutex> g(regTools.lock);
+            tdx = findRegLocked(info->mac);
+            if (tdx < 0) return 0;
+            RegToolRecord* rec = &regTools.tools[size_t(tdx)];
+            ToolManager_TeardownRxWatch(rec);
+            ToolManager_ReleaseCtx(&rec->evCtx, &rec->evConnected);
+        }
+        pushConnect(tdx);
+        return 0;
+    }
+    // The lookup and the update happen under the locks so an index cannot go stale.
+    std::unique_lock<std::mutex> dg(discoTools.lock);
+    std::unique_lock<std::mutex> rg(regTools.lock);
+    int tdx = findRegLocked(info->mac);
+    if (tdx >= 0) {
+        dg.unlock();
+        updateRegLocked(tdx, info, cause, netif);
+        return 0;
+    }
+    rg.unlock();
+    bool changed = updateDiscoLocked(info, cause, netif);
+    dg.unlock();
+    if (changed) EwDriver_PushMsgQ_UpdateDiscoTools();
+    return 0;
+}
+
+int ToolManager_UpdateToolState_ByHostapd(const uint8_t* mac) {
+    if (!mac) return -1;
+    toolLeaves(mac);
+    return 0;
+}
+
+// ---- keep-alive ----
+
+void ToolManager_KeepAlive_DiscoTools() {
+    int removed = 0;
+    {
+        std::lock_guard<std::mutex> g(discoTools.lock);
+        for (int i = int(discoTools.tools.size()) - 1; i >= 0; --i) {
+            DiscoToolRecord& r = discoTools.tools[size_t(i)];
+            if (r.miss > 2) {
+                discoTools.tools.erase(discoTools.tools.begin() + i);
+                ++removed;
+            } else {
+                ++r.miss;
+            }
+        }
+    }
+    for (int i = 0; i < removed; ++i)
+        EwDriver_PushMsgQ_UpdateDiscoTools();
+}
+
+void ToolManager_KeepAlive_RegTools() {
+    std::lock_guard<std::mutex> g(regTools.lock);
+    for (size_t i = 0; i < regTools.tools.size(); ++i) {
+        RegToolRecord& r = regTools.tools[i];
+        if (r.state != TOOL_STATE_CONNECTED) continue;
+        if (r.miss > 2) {
+            r.miss = 0;
+            ToolManager_DismissTool_ByTdx(int(i), 0);
+        } else {
+            ++r.miss;
+        }
+    }
+}
+
+void ToolManager_RemoveAll_DiscoTools() {
+    std::lock_guard<std::mutex> g(discoTools.lock);
+    discoTools.tools.clear();
+}
+
+// ---- registration, release, rename ----
+
+int ToolManager_MoveTool_DiscoToReg(int index) {
+    std::unique_lock<std::mutex> dg(discoTools.lock);
+    int len = int(discoTools.tools.size());
+    if (index < 0 || index >= len) {
+        Debug_WriteLog(1, "invalid disco_index : %d / %d \n", len, index);
+        return -1;
+    }
+    std::unique_lock<std::mutex> rg(regTools.lock);
+    if (regTools.tools.size() >= TOOL_MAX_REG) {
+        DBG_ERR("registered table full (%d tools)", TOOL_MAX_REG);
+        return -1;
+    }
+    const DiscoToolRecord& d = discoTools.tools[size_t(index)];
+    RegToolRecord rec;
+    newRegRecord(&rec);
+    ToolManager_MakeRegName(d.info.type, d.info.serial, rec.name);
+    memcpy(rec.serial, d.info.serial, TOOL_SERIAL_SIZE);
+    rec.model = d.info.model;
+    memcpy(rec.mac, d.info.mac, 6);
+    memcpy(rec.defname, d.defname, TOOL_DEFNAME_SIZE);
+    rec.type = d.info.type;
+    rec.ip = d.info.ip;
+    rec.port = d.info.port;
+    memcpy(rec.maccopy, d.info.mac, 6);
+    rec.busy = d.info.busy;
+    rec.netif = d.netif;
+    rec.cause = d.cause;
+    rec.version = d.info.version;
+    rec.state = TOOL_STATE_CONNECTING;
+    const ToolBarcodeOps* ops = barcodeOps.load();
+    rec.barcode = ops ? ops->create() : nullptr;
+    regTools.tools.push_back(rec);
+    int tdx = int(regTools.tools.size()) - 1;
+    std::string dir = toolDir(rec.name);
+    discoTools.tools.erase(discoTools.tools.begin() + index);
+    pushConnect(tdx);
+    EwDriver_PushMsgQ_UpdateRegTools(tdx, TOOL_STATE_CONNECTING);
+    EwDriver_PushMsgQ_UpdateDiscoTools();
+    rg.unlock();
+    dg.unlock();
+    Common_MkdirP(dir, 0777);
+    return 0;
+}
+
+int ToolManager_MoveTool_RegToDisco(int tdx) {
+    {
+        std::lock_guard<std::mutex> g(regTools.lock);
+        int len = int(regTools.tools.size());
+        if (tdx < 0 || tdx >= len) {
+            Debug_WriteLog(1, "invalid reg_index : %d / %d \n", len, tdx);
+            return -1;
+        }
+        RegToolRecord* rec = &regTools.tools[size_t(tdx)];
+        ToolManager_TeardownRxWatch(rec);
+        ToolManager_ReleaseCtx(&rec->mbCtx, &rec->mbConnected);
+        ToolManager_ReleaseCtx(&rec->evCtx, &rec->evConnected);
+        rmdir(toolDir(rec->name).c_str()); // only an empty folder goes
+        const ToolBarcodeOps* ops = barcodeOps.load();
+        if (rec->barcode && ops) ops->destroy(rec->barcode);
+        rec->barcode = nullptr;
+        regTools.tools.erase(regTools.tools.begin() + tdx);
+        // The current tool index follows its tool when later tools move down, and never
+        // points at the released tool's successor.
+        int cur = currTDX.load();
+        if (cur >= tdx && currTDX.compare_exchange_strong(cur, cur == tdx ? -1 : cur - 1))
+            EwDriver_PushMsgQ_UpdateCurrTdx();
+        EwDriver_PushMsgQ_UpdateRegTools(-1, -1);
+    }
+    Disco_Send_ScanReq(0);
+    return 0;
+}
+
+namespace {
+// Appends the lines of an existing folder's "barcode.zq" to the tool's table.
+void mergeBarcodeFile(RegToolRecord* rec, const std::string& path) {
+    FILE* f = fopen(path.c_str(), "r");
+    if (!f) return;
+    const ToolBarcodeOps* ops = barcodeOps.load();
+    if (ops && !rec->barcode) rec->barcode = ops->create();
+    char line[1001];
+    while (fgets(line, sizeof line, f)) {
+        ToolBarcodeLine l;
+        ToolManager_ParseBarcodeLine(line, &l);
+        if (!ops || !rec->barcode) continue;
+        if (ops->append(rec->barcode, l.code, l.partial, l.start, l.end, l.preset) != 0)
+            DBG_ERR("fail to add barcode line of %s", path.c_str());
+    }
+    if (!ops) DBG_ERR("no barcode tables, lines of %s not merged", path.c_str());
+    fclose(f);
+}
+} // namespace
+
+int ToolManager_SetToolName_ByTdx(int tdx, const char* name) {
+    std::lock_guard<std::mutex> g(regTools.lock);
+    int len = int(regTools.tools.size());
+    if (tdx < 0 || tdx >= len || tdx >= TOOL_MAX_REG || !ToolManager_NameIsSafe(name)) {
+        DBG_ERR("invalid parameters (%d,%d,%s)", tdx, len, name ? name : "(null)");
+        return -1;
+    }
+    RegToolRecord* rec = &regTools.tools[size_t(tdx)];
+    char newName[TOOL_NAME_SIZE] = {};
+    memcpy(newName, name, strnlen(name, TOOL_NAME_SIZE - 1));
+    if (strcmp(newName, rec->name) == 0) return 0; // same folder: nothing to move or merge
+    std::string oldDir = toolDir(rec->name), newDir = toolDir(newName);
+    struct stat st;
+    if (stat(newDir.c_str(), &st) != 0) {
+        if (rename(oldDir.c_str(), newDir.c_str()) != 0) {
+            DBG_ERR("fail to move %s to %s, %s", oldDir.c_str(), newDir.c_str(), strerror(errno));
+            Common_MkdirP(newDir, 0777);
+        }
+    } else {
+        rmdir(oldDir.c_str()); // only an empty folder goes
+        mergeBarcodeFile(rec, newDir + "/barcode.zq");
+    }
+    memcpy(rec->name, newName, TOOL_NAME_SIZE);
+    return 0;
+}

@@ -1,0 +1,24 @@
+// Device-object family "job execution and result log": the CSV result log writer.
+#include "ApplicationDeviceClass.h"
+#include "eventlog.h"
+#include "job.h"
+
+#include <cstring>
+#include <string>
+
+int32_t ApplicationDeviceClass::WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx,
+                                              const EventLogRecord& record, int32_t barcodeSource) {
+    // Names are copied at once: both getters hand out static buffers.
+    std::string job, step;
+    if (jdx != -1)
+        if (const char* n = get_jobname_jdx(jdx)) job = n;
+    if (sdx != -1)
+        if (const char* n = get_stepname_sdx(sdx)) step = n;
+    std::string barcode;
+    if (barcodeSource == 1)
+        barcode.assign(record.Barcode, strnlen(record.Barcode, sizeof record.Barcode));
+    else
+        barcode = EventLog_ScannerCode();
+    std::string tool = EventLog_ToolName(tdx);
+    return EventLog_Write(job.c_str(), step.c_str(), barcode.c_str(), tool.c_str(), record);
+}

@@ -1,0 +1,87 @@
+// Device-object family "Modbus access": register reads and writes of the screens, the
+// torque values read at connection and the tool's Wi-Fi name and pass phrase.
+#include "ApplicationDeviceClass.h"
+#include "mbus.h"
+#include "tools.h"
+
+namespace {
+const int kSsidReg = 287;
+const int kPskReg = 303;
+
+QString textFromMirror(int32_t tdx, int first) {
+    ToolManager_LockRegTools();
+    bool ok = ToolManager_RegTool(tdx) != nullptr;
+    ToolManager_UnlockRegTools();
+    if (!ok) return QString();
+    uint16_t regs[16];
+    for (int i = 0; i < 16; ++i)
+        regs[i] = Modbus_GetData(tdx, first + i);
+    char text[33];
+    Mbus_DecodeText(regs, text);
+    return ApplicationDeviceClass::FromNative(text);
+}
+
+// Writes the 16 registers one by one; stops at the first failed write.
+int32_t textToTool(int32_t tdx, int first, const QString& text) {
+    uint16_t regs[16];
+    Mbus_EncodeText(ApplicationDeviceClass::ToNative(text).left(32).constData(), regs);
+    int32_t ret = MBUS_OK;
+    for (int i = 0; i < 16 && ret == MBUS_OK; ++i)
+        ret = Modbus_Write(tdx, first + i, regs[i], 1);
+    return ret;
+}
+} // namespace
+
+int32_t ApplicationDeviceClass::MbusRead(int32_t addr, int32_t count) {
+    return Modbus_Read(CurrTdx_, addr, count, 1);
+}
+
+int32_t ApplicationDeviceClass::MbusGetData(int32_t addr) {
+    return Modbus_GetData(ToolManager_GetCurrTdx(), addr);
+}
+
+int32_t ApplicationDeviceClass::MbusWrite(int32_t addr, int32_t value) {
+    return Modbus_Write(CurrTdx_, addr, uint16_t(value), 1);
+}
+
+int32_t ApplicationDeviceClass::MbusReadTdx(int32_t tdx, int32_t addr, int32_t count) {
+    return Modbus_Read(tdx, addr, count, 1);
+}
+
+int32_t ApplicationDeviceClass::MbusGetDataTdx(int32_t tdx, int32_t addr) {
+    return Modbus_GetData(tdx, addr);
+}
+
+int32_t ApplicationDeviceClass::MbusWriteTdx(int32_t tdx, int32_t addr, int32_t value) {
+    if (tdx < 0) return MBUS_ERR_NOT_CONNECTED;
+    return Modbus_Write(tdx, addr, uint16_t(value & 0xffff), 1);
+}
+
+int32_t ApplicationDeviceClass::GetTorqueUnit_ByTdx(int32_t tdx) {
+    ToolManager_LockRegTools();
+    RegToolRecord* rec = ToolManager_RegTool(tdx);
+    int32_t unit = rec ? rec->torqueUnit : -1;
+    ToolManager_UnlockRegTools();
+    return unit;
+}
+
+int32_t ApplicationDeviceClass::GetTorqueValue_ByPreset(int32_t tdx, int32_t preset) {
+    int addr = preset * 15 + 2;
+    if (Modbus_Read(tdx, addr, 1, 1) != MBUS_OK) return 0;
+    return Modbus_GetData(tdx, addr);
+}
+
+QString ApplicationDeviceClass::GetTdxToolSsid(int32_t tdx) {
+    return textFromMirror(tdx, kSsidReg);
+}
+QString ApplicationDeviceClass::GetTdxToolPsk(int32_t tdx) {
+    return textFromMirror(tdx, kPskReg);
+}
+
+int32_t ApplicationDeviceClass::SetTdxToolSsid(int32_t tdx, const QString& text) {
+    return textToTool(tdx, kSsidReg, text);
+}
+
+int32_t ApplicationDeviceClass::SetTdxToolPsk(int32_t tdx, const QString& text) {
+    return textToTool(tdx, kPskReg, text);
+}

@@ -1,0 +1,151 @@
+// The device object's delivery of driver events: payloads, ordering, dropped indexes,
+// the current-tool property and the debug flag properties.
+#include "ApplicationDeviceClass.h"
+#include "RecordingSink.h"
+#include "UnitBarcodeData.h"
+#include "UnitDisconnFlagData.h"
+#include "UnitIoEventData.h"
+#include "UnitTdxData.h"
+#include "debug.h"
+#include "ew_driver.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+void runTasks() { QCoreApplication::sendPostedEvents(); }
+
+class DeviceEventsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Debug_SetQuiet(true);
+        EwDriver_SetDeviceObject(dev);
+    }
+    void TearDown() override {
+        EwDriver_Deinitialize();
+        runTasks();
+    }
+    ApplicationDeviceClass* dev = ApplicationDevice();
+};
+} // namespace
+
+TEST_F(DeviceEventsTest, HandlersRunAfterProcessDataInPostedOrderWithOwnPayloads) {
+    std::vector<int> seen;
+    QPointer<QObject> firstPayload;
+    auto c = QObject::connect(&dev->FastenEvent, &SystemEvent::triggered, [&](QObject* ctx) {
+        auto* p = qobject_cast<UnitTdxData*>(ctx);
+        ASSERT_NE(p, nullptr);
+        if (!firstPayload) firstPayload = p;
+        seen.push_back(p->Tdx);
+    });
+    for (int i = 0; i < 100; ++i) EwDriver_PushMsgQ_RecvBackupData(i);
+    EwDriver_ProcessData();
+    EXPECT_TRUE(seen.empty()); // delivery runs when the cycle processes its tasks
+    runTasks();
+    ASSERT_EQ(seen.size(), 100u);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(seen[size_t(i)], i);
+    EXPECT_TRUE(firstPayload.isNull()); // freed once every handler has run
+    QObject::disconnect(c);
+}
+
+TEST_F(DeviceEventsTest, EveryHandlerSeesThePayload) {
+    int a = 0, b = 0;
+    auto c1 = QObject::connect(&dev->BcodeEvent, &SystemEvent::triggered, [&](QObject* ctx) {
+        a += qobject_cast<UnitBarcodeData*>(ctx)->Code == QString::fromLatin1("Z\xe9-1");
+    });
+    auto c2 = QObject::connect(&dev->BcodeEvent, &SystemEvent::triggered, [&](QObject* ctx) {
+        b += qobject_cast<UnitBarcodeData*>(ctx)->Code.size() == 4;
+    });
+    EwDriver_PushMsgQ_RecvBarcode("Z\xe9-1");
+    EwDriver_ProcessData();
+    runTasks();
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 1);
+    QObject::disconnect(c1);
+    QObject::disconnect(c2);
+}
+
+TEST_F(DeviceEventsTest, InputPortsAboveFifteenAndToolsAboveSevenAreDropped) {
+    std::vector<int> ports;
+    std::vector<QMetaObject::Connection> cs;
+    for (int i = 0; i < 16; ++i)
+        cs.push_back(QObject::connect(&dev->InputEvents[i], &SystemEvent::triggered, [&, i](QObject* ctx) {
+            auto* p = qobject_cast<UnitIoEventData*>(ctx);
+            EXPECT_EQ(p->Port, i);
+            ports.push_back(p->Port * 10 + p->Value);
+        }));
+    int flags = 0;
+    cs.push_back(QObject::connect(&dev->DisconnFlagEvent, &SystemEvent::triggered, [&](QObject* ctx) {
+        EXPECT_EQ(qobject_cast<UnitDisconnFlagData*>(ctx)->Tdx, 7);
+        ++flags;
+    }));
+    EwDriver_PushMsgQ_RecvInput(16, 1);
+    EwDriver_PushMsgQ_RecvInput(15, 1);
+    EwDriver_PushMsgQ_RecvInput(0, 0);
+    EwDriver_PushMsgQ_SetDisconnFlag(8, 1);
+    EwDriver_PushMsgQ_SetDisconnFlag(7, 1);
+    EwDriver_ProcessData();
+    runTasks();
+    EXPECT_EQ(ports, (std::vector<int>{151, 0}));
+    EXPECT_EQ(flags, 1);
+    for (auto& c : cs) QObject::disconnect(c);
+}
+
+TEST_F(DeviceEventsTest, UnchangedCurrentToolNotifiesNobody) {
+    static int32_t registry = 3;
+    EwDriver_SetCurrTdxSource([] { return registry; });
+    QSignalSpy spy(dev, &ApplicationDeviceClass::CurrTdxChanged);
+    EwDriver_PushMsgQ_UpdateCurrTdx();
+    EwDriver_ProcessData();
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(dev->OnGetCurrTdx(), 3);
+    int prev = dev->OnGetPrevTdx();
+    EwDriver_PushMsgQ_UpdateCurrTdx();
+    EwDriver_ProcessData();
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(dev->OnGetPrevTdx(), prev);
+    // The property setter always notifies and makes PrevTdx equal CurrTdx.
+    dev->OnSetCurrTdx(3);
+    EXPECT_EQ(spy.count(), 2);
+    EXPECT_EQ(dev->OnGetPrevTdx(), 3);
+    EwDriver_SetCurrTdxSource(nullptr);
+}
+
+TEST_F(DeviceEventsTest, DebugFlagPropertiesSwitchTheDriverFlags) {
+    const char* names[] = {"DebugFlagDisco",   "DebugFlagInput",   "DebugFlagOutput", "DebugFlagBarcode",
+                           "DebugFlagSetting", "DebugFlagModbus",  "DebugFlagNetlink", "DebugFlagEwevent",
+                           "DebugFlagBEF",     "DebugFlagBST"};
+    Debug_Init();
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_TRUE(dev->setProperty(names[i], true)) << names[i];
+        EXPECT_NE(Debug_GetFlag()[i].load(), 0) << names[i];
+        for (int j = 0; j < 10; ++j) {
+            if (j != i) {
+                EXPECT_EQ(Debug_GetFlag()[j].load(), 0) << names[i] << " touched " << j;
+            }
+        }
+        EXPECT_TRUE(dev->property(names[i]).toBool());
+        dev->setProperty(names[i], false);
+        EXPECT_EQ(Debug_GetFlag()[i].load(), 0);
+    }
+}
+
+TEST_F(DeviceEventsTest, DebugWriteOnlyWithFlagExactlyOne) {
+    int n = 0;
+    auto c = QObject::connect(&dev->EwDebugEvent, &SystemEvent::triggered, [&](QObject*) { ++n; });
+    dev->DebugWrite(2, "x");
+    dev->DebugWrite(0, "x");
+    dev->DebugWrite(1, "shown");
+    runTasks();
+    EXPECT_EQ(n, 1);
+    QObject::disconnect(c);
+}
+
+TEST(DeviceText, NativeConversionBlanksWhatDoesNotFit) {
+    EXPECT_EQ(ApplicationDeviceClass::ToNative(QString::fromUtf8("Ab\xc3\xa9\xe2\x82\xac\xe4\xb8\xad!")),
+              QByteArray("Ab\xe9  !"));
+    EXPECT_EQ(ApplicationDeviceClass::FromNative("\xe9t\xe9"), QString::fromUtf8("\xc3\xa9t\xc3\xa9"));
+    EXPECT_EQ(ApplicationDeviceClass::FromNative(nullptr), QString());
+}

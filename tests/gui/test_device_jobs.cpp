@@ -1,0 +1,203 @@
+// Device-object families "jobs and steps", "result log" and "backup event forwarding"
+// over real job files and log files in a temporary data home.
+#include "ApplicationDeviceClass.h"
+#include "TestEnv.h"
+#include "UnitStepDelayData.h"
+#include "UnitStepFastenData.h"
+#include "UnitStepInputData.h"
+#include "UnitStepMsgData.h"
+#include "UnitStepOutputData.h"
+#include "common.h"
+#include "debug.h"
+#include "eventlog.h"
+#include "job.h"
+#include "setting.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+namespace {
+struct DeviceJobsTest : ::testing::Test {
+    TestEnv env;
+    LogCapture log;
+    ApplicationDeviceClass* dev = ApplicationDevice();
+    void SetUp() override {
+        load_setting();
+        fs::create_directories("files/job");
+        load_job();
+        job_free();
+        ASSERT_EQ(dev->JobCreateNew("assembly"), 0);
+        ASSERT_EQ(dev->JobLoad(0), 0);
+    }
+};
+} // namespace
+
+TEST_F(DeviceJobsTest, NamesAreConvertedToEightBitText) {
+    EXPECT_EQ(dev->JobCreateNew(QString::fromUtf8("caf\u00e9 \u2603x")), 0);
+    EXPECT_EQ(dev->GetJobNameJdx(1), QString::fromUtf8("caf\u00e9  x"));
+    EXPECT_TRUE(TestEnv::exists("files/job/caf\xe9  x.job"));
+    EXPECT_EQ(dev->FindJdxByName(QString::fromUtf8("caf\u00e9  x")), 1);
+    EXPECT_TRUE(dev->GetJobNameJdx(5).isNull());
+    EXPECT_EQ(dev->JobCopy(0, "assembly"), JOB_ERR_NAME_EXISTS);
+    EXPECT_EQ(dev->SetJobNameJdx(1, "assembly"), JOB_ERR_NAME_EXISTS);
+    EXPECT_EQ(dev->SetJobNameJdx(1, "line 2"), 0);
+    EXPECT_EQ(dev->GetJobsLen(), 2);
+}
+
+TEST_F(DeviceJobsTest, FasteningFieldsRoundTripThroughTheFile) {
+    ASSERT_EQ(dev->StepCreateNew(STEP_FASTENING), 0);
+    EXPECT_EQ(dev->SetFastenToolName(0, QString(40, 'T')), 0);
+    EXPECT_EQ(dev->SetFastenPresetNo(0, 15), 0);
+    EXPECT_EQ(dev->SetFastenNoScrews(0, 2), 0);
+    UnitStepFastenData* f = dev->GetFastenData(0);
+    f->ImgFilename = "./files/image/part.png";
+    f->ScrewPos[0]->Enabled = true;
+    f->ScrewPos[0]->X = 100;
+    f->ScrewPos[0]->Y = 200;
+    f->ScrewPos[0]->Radius = 25;
+    f->ScrewPos[0]->Width = 4;
+    f->ScrewPos[0]->PendingColor = QColor(255, 255, 0, 10);
+    f->ScrewPos[0]->OkColor = QColor(0, 255, 0);
+    f->ScrewPos[0]->NgColor = QColor(255, 0, 0);
+    f->ScrewPos[1]->Enabled = true;
+    f->ScrewPos[1]->X = 300;
+    EXPECT_EQ(dev->SaveScrewPos(0, f), 0);
+    ASSERT_EQ(dev->JobSave(0), 0);
+    EXPECT_EQ(dev->GetJobTotalScrewJdx(0), 2);
+    EXPECT_EQ(dev->GetJobStepCountJdx(0), 1);
+    dev->JobFree();
+    EXPECT_EQ(dev->GetStepsLen(), 0);
+    EXPECT_EQ(dev->GetTotalScrewOfLoadedJob(), 0);
+    ASSERT_EQ(dev->JobLoad(0), 0);
+    EXPECT_EQ(dev->GetTotalScrewOfLoadedJob(), 2);
+    UnitStepFastenData* g = dev->GetFastenData(0);
+    EXPECT_EQ(g, f) << "one reused object";
+    EXPECT_EQ(g->ToolName, QString(32, 'T'));
+    EXPECT_EQ(g->PresetNo, 15);
+    EXPECT_EQ(g->NoScrews, 2);
+    EXPECT_EQ(g->ImgFlag, 1);
+    EXPECT_EQ(g->ImgFilename, "./files/image/part.png");
+    EXPECT_TRUE(g->ScrewPos[0]->Enabled);
+    EXPECT_EQ(g->ScrewPos[0]->Y, 200);
+    EXPECT_EQ(g->ScrewPos[0]->PendingColor, QColor(255, 255, 0, 255)) << "stored opaque";
+    EXPECT_EQ(g->ScrewPos[0]->NgColor, QColor(255, 0, 0));
+    EXPECT_EQ(g->ScrewPos[1]->X, 300);
+    EXPECT_FALSE(g->ScrewPos[2]->Enabled);
+}
+
+TEST_F(DeviceJobsTest, WrongTypeOrIndexGivesEmptyObjectsAndRefusedSetters) {
+    dev->StepCreateNew(STEP_INPUT);
+    UnitStepFastenData* f = dev->GetFastenData(0);
+    EXPECT_TRUE(f->ToolName.isEmpty());
+    EXPECT_EQ(f->NoScrews, 0);
+    EXPECT_EQ(dev->SetFastenNoScrews(0, 3), -1);
+    EXPECT_EQ(dev->SetFastenToolName(7, "x"), -1);
+    EXPECT_EQ(dev->SetMsgTextLine1(0, "x"), -1);
+    std::unique_ptr<UnitStepDelayData> d(dev->GetDelayData(0));
+    EXPECT_EQ(d->Mode, 0);
+    EXPECT_TRUE(d->Line1.isEmpty());
+    EXPECT_EQ(dev->GetStepType(9), 0);
+    EXPECT_EQ(dev->GetStepType(0), STEP_INPUT);
+    EXPECT_TRUE(log.contains("GetFastenData."));
+    EXPECT_EQ(dev->StepCreateNew(-1), -1);
+}
+
+TEST_F(DeviceJobsTest, InputOutputDelayAndMessageFields) {
+    dev->StepCreateNew(STEP_INPUT);
+    dev->StepCreateNew(STEP_OUTPUT);
+    dev->StepCreateNew(STEP_DELAY);
+    dev->StepCreateNew(STEP_MESSAGE);
+    UnitStepInputData* in = dev->GetInputStepData(0);
+    in->Used[3] = 1;
+    in->Condition = 2;
+    EXPECT_EQ(dev->SetInputStepData(0, in), 0);
+    UnitStepOutputData* out = dev->GetOutputStepData(1);
+    EXPECT_EQ(out->ImpulseWidth, 100);
+    out->Used[15] = 1;
+    out->Mode[15] = 1;
+    out->ImpulseWidth = 250;
+    EXPECT_EQ(dev->SetOutputStepData(1, out), 0);
+    UnitStepDelayData delay;
+    delay.Mode = 2;
+    delay.Barcode = "ABC-123";
+    delay.Partial = 1;
+    delay.RangeStart = 1;
+    delay.RangeEnd = 3;
+    EXPECT_EQ(dev->SetDelayData(2, &delay), 0);
+    delay.Mode = 7;
+    EXPECT_EQ(dev->SetDelayData(2, &delay), -1);
+    EXPECT_EQ(dev->SetMsgTextLine2(3, "Check the cable"), 0);
+    EXPECT_EQ(dev->SetMsgImgFilename(3, "./files/image/cable.png"), 0);
+    ASSERT_EQ(dev->JobSave(0), 0);
+    ASSERT_EQ(dev->JobLoad(0), 0);
+    EXPECT_EQ(dev->GetInputStepData(0)->Used[3], 1);
+    EXPECT_EQ(dev->GetInputStepData(0)->Condition, 2);
+    EXPECT_EQ(dev->GetOutputStepData(1)->ImpulseWidth, 250);
+    EXPECT_EQ(dev->GetOutputStepData(1)->Mode[15], 1);
+    std::unique_ptr<UnitStepDelayData> d(dev->GetDelayData(2));
+    EXPECT_EQ(d->Mode, 2);
+    EXPECT_EQ(d->Barcode, "ABC-123");
+    EXPECT_EQ(d->RangeEnd, 3);
+    std::unique_ptr<UnitStepMsgData> m(dev->GetMsgData(3));
+    EXPECT_TRUE(m->Line1.isEmpty());
+    EXPECT_EQ(m->Line2, "Check the cable");
+    EXPECT_EQ(m->ImgFilename, "./files/image/cable.png");
+}
+
+TEST_F(DeviceJobsTest, StepListOperations) {
+    dev->StepCreateNew(STEP_DELAY);
+    dev->StepCreateNew(STEP_MESSAGE);
+    EXPECT_EQ(dev->StepCopy(0), 0);
+    EXPECT_EQ(dev->GetStepName(2), "delay-1-copy");
+    EXPECT_EQ(dev->SetStepName(2, "wait"), 0);
+    EXPECT_EQ(dev->StepMoveUp(2), 0);
+    EXPECT_EQ(dev->GetStepName(1), "wait");
+    EXPECT_EQ(dev->StepMoveDown(0), 0);
+    EXPECT_EQ(dev->GetStepName(0), "wait");
+    EXPECT_EQ(dev->StepDelete(0), 0);
+    EXPECT_EQ(dev->GetStepsLen(), 2);
+    EXPECT_TRUE(dev->GetStepName(5).isNull());
+}
+
+TEST_F(DeviceJobsTest, WriteEventLogUsesNamesAndBarcodeSource) {
+    dev->StepCreateNew(STEP_FASTENING);
+    dev->SetStepName(0, "M6 screws");
+    Common_SetFixedTime(1780000000);
+    struct tm t;
+    Common_LocalTime(&t);
+    std::string file = EventLog_FileName(EventLog_DirName(0, t), t);
+    EventLogRecord r;
+    r.TargetTorque = 1234;
+    r.Status = 1;
+    strcpy(r.Barcode, "FROM-TOOL");
+    EventLog_SetToolNameSource([](int tdx) { return "tool#" + std::to_string(tdx); });
+    ASSERT_EQ(dev->WriteEventLog(0, 0, 2, r, 0), 0);
+    ASSERT_EQ(dev->WriteEventLog(-1, -1, 1, r, 1), 0);
+    EventLog_SetToolNameSource(nullptr);
+    std::string text = TestEnv::readFile(file);
+    EXPECT_NE(text.find(",assembly,M6 screws,-,tool#2,0,0,12.34,"), std::string::npos) << text;
+    EXPECT_NE(text.find(",,,FROM-TOOL,tool#1,"), std::string::npos) << text;
+    EXPECT_EQ(text.rfind(EVENTLOG_HEADER, 0), 0u);
+}
+
+TEST_F(DeviceJobsTest, ForwardingApplyStoresOnlyChanges) {
+    SettingShare* sh = get_setting_share();
+    sh->bef_enable = 0;
+    sh->bef_server_ip = 0x0a000001;
+    sh->bef_port = 5000;
+    Debug_GetFlag()[DEBUG_FLAG_BEF].store(1);
+    log.clear();
+    EXPECT_EQ(dev->BefApplySetting(false, 0x0a000001, 5000), 0) << "unchanged: nothing happens";
+    EXPECT_FALSE(log.contains("Close server stream"));
+    EXPECT_EQ(dev->BefApplySetting(false, 0x0a000001, 5001), 1);
+    EXPECT_TRUE(log.contains("Close server stream (Change setting)."));
+    EXPECT_EQ(sh->bef_port, 5001u);
+    EXPECT_EQ(sh->bef_server_ip, 0x0a000001u);
+    EXPECT_FALSE(dev->BefIsConnected());
+    dev->BefCloseServerStream("link down");
+    EXPECT_TRUE(log.contains("Close server stream (link down)."));
+    EXPECT_FALSE(dev->BefIsConnected());
+}

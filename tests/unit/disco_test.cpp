@@ -1,0 +1,323 @@
+// Discovery: wire format, datagram processing and the two endpoints over loopback.
+#include "toollink_support.h"
+
+#include "debug.h"
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace toollink_test;
+
+namespace {
+
+const uint8_t kInfoBytes[36] = {
+    'S',  'N',  '-',  '4',  '2',  0,    0,    0,    0,    0,
+    0,    0,    0,    0,    0,    0,    0x00, 0x01, 0xE2, 0x40, // model 123456
+    0x7f, 0x00, 0x00, 0x05,                                     // 127.0.0.5
+    0x13, 0x9C,                                                 // port 5020
+    0x02, 0x11, 0x22, 0x33, 0x44, 0x55,                         // mac
+    0x01,                                                       // busy
+    0x04, 0xD2,                                                 // version 1234
+    0x03};                                                      // type ZQT
+
+TEST(DiscoWire, ToolInfoDecodesBigEndianFieldsAndEncodesBack) {
+    ToolInfo i;
+    Disco_DecodeToolInfo(kInfoBytes, &i);
+    EXPECT_STREQ(i.serial, "SN-42");
+    EXPECT_EQ(i.model, 123456u);
+    EXPECT_EQ(i.ip, 0x7f000005u);
+    EXPECT_EQ(i.port, 5020);
+    EXPECT_EQ(i.mac[0], 0x02);
+    EXPECT_EQ(i.mac[5], 0x55);
+    EXPECT_EQ(i.busy, 1);
+    EXPECT_EQ(i.version, 1234);
+    EXPECT_EQ(i.type, 3);
+    uint8_t back[36];
+    Disco_EncodeToolInfo(&i, back);
+    EXPECT_EQ(memcmp(back, kInfoBytes, 36), 0);
+}
+
+TEST(DiscoWire, RequestsCarryHeaderAndText) {
+    uint8_t scan[4];
+    ASSERT_EQ(Disco_EncodeHeader(DISCO_SCAN_REQ, scan), 4u);
+    EXPECT_EQ(std::vector<uint8_t>(scan, scan + 4), (std::vector<uint8_t>{0x34, 0x12, 0, 1}));
+    uint8_t search[DISCO_SEARCH_REQ_LEN];
+    Disco_EncodeSearchReq("0123456789abcdefXYZ", search); // cut to 15 characters
+    EXPECT_EQ(search[3], 2);
+    EXPECT_EQ(std::string((char*)search + 4), "0123456789abcde");
+    EXPECT_EQ(search[19], 0);
+    ToolInfo i;
+    Disco_DecodeToolInfo(kInfoBytes, &i);
+    uint8_t adv[DISCO_ADVERTISE_LEN];
+    Disco_EncodeAdvertise(4, &i, adv);
+    EXPECT_EQ(adv[3], 0x81);
+    EXPECT_EQ(adv[4], 4);
+    EXPECT_EQ(memcmp(adv + 5, kInfoBytes, 36), 0); // unaligned block at byte 5
+}
+
+// ---- processing, with the registry running ----
+
+class DiscoProc : public DriverFixture {
+  protected:
+    void SetUp() override {
+        startDriver();
+        Debug_GetFlag()[DEBUG_FLAG_DISCO] = 1;
+    }
+    std::vector<uint8_t> ack(uint16_t type, const ToolInfo& i) {
+        std::vector<uint8_t> b(DISCO_ACK_LEN);
+        Disco_EncodeAck(type, &i, b.data());
+        return b;
+    }
+    std::vector<uint8_t> advertise(uint8_t cause, const ToolInfo& i) {
+        std::vector<uint8_t> b(DISCO_ADVERTISE_LEN);
+        Disco_EncodeAdvertise(cause, &i, b.data());
+        return b;
+    }
+    int proc(const std::vector<uint8_t>& b, uint32_t netif = 1) {
+        // An exact-size heap copy, so reading past the end is caught by the sanitizers.
+        std::vector<uint8_t> copy(b);
+        return Disco_Proc(copy.data(), copy.size(), netif);
+    }
+};
+
+TEST_F(DiscoProc, DatagramsByTypeAndLength) {
+    ToolInfo t = makeInfo(3);
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        int result;
+        const char* log;
+        int discoLen;
+    } cases[] = {
+        {"scan from another controller",
+         {0x34, 0x12, 0, 1},
+         0,
+         "recv disco req (1) from other controller",
+         0},
+        {"search from another controller",
+         {0, 0, 0, 2, 'x'},
+         0,
+         "recv disco req (2) from other controller",
+         0},
+        {"too short for a header", {0x34, 0x12, 0}, -1, nullptr, 0},
+        {"unknown type", {0x34, 0x12, 0, 5}, -1, "invalid message type, 0x5", 0},
+        {"ack one byte short",
+         [&] {
+             auto b = ack(DISCO_SCAN_ACK, t);
+             b.pop_back();
+             return b;
+         }(),
+         -1, "short disco message", 0},
+        {"advertise cut after the cause", {0x34, 0x12, 0, 0x81, 1}, -1, "short disco message", 0},
+        {"advertise cause 0", advertise(0, t), -1, "invalid advertise cuase (0x00)", 0},
+        {"advertise cause 6", advertise(6, t), -1, "invalid advertise cuase (0x06)", 0},
+        {"advertise cause 255", advertise(255, t), -1, "invalid advertise cuase (0xff)", 0},
+        {"scan ack", ack(DISCO_SCAN_ACK, t), 0, "scan ack 127.0.0.1", 1},
+        {"search ack with trailing bytes",
+         [&] {
+             auto b = ack(DISCO_SEARCH_ACK, makeInfo(4));
+             b.resize(100, 0xee);
+             return b;
+         }(),
+         0, "search ack 127.0.0.1", 2},
+    };
+    for (const auto& c : cases) {
+        LogCapture log;
+        EXPECT_EQ(proc(c.bytes), c.result) << c.what;
+        if (c.log) {
+            EXPECT_TRUE(log.contains(c.log)) << c.what;
+        }
+        EXPECT_EQ(ToolManager_GetDiscoToolsLen(), c.discoLen) << c.what;
+    }
+}
+
+TEST_F(DiscoProc, AdvertiseReconnectOnlyTouchesRegisteredTools) {
+    ToolInfo t = makeInfo(1, TOOL_TYPE_ZQ, 0x7f000001, 5020, "A");
+    EXPECT_EQ(proc(advertise(1, t)), 0); // unknown tool: nothing
+    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
+    EXPECT_TRUE(takeConnects().empty());
+
+    proc(ack(DISCO_SCAN_ACK, t));
+    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
+    takeConnects();
+    ToolManager_LockRegTools();
+    ToolManager_RegTool(0)->state = TOOL_STATE_CONNECTED;
+    ToolManager_RegTool(0)->miss = 2;
+    ToolManager_UnlockRegTools();
+    sink.drain();
+
+    ToolInfo moved = makeInfo(1, TOOL_TYPE_XWC, 0x7f000009, 6000, "B");
+    EXPECT_EQ(proc(advertise(2, moved), TOOL_NETIF_WLAN), 0);
+    EXPECT_EQ(takeConnects(), std::vector<int>{0});
+    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"disconn", 0, 1}}));
+    ToolManager_LockRegTools();
+    RegToolRecord* r = ToolManager_RegTool(0);
+    EXPECT_EQ(r->state, uint32_t(TOOL_STATE_CONNECTING));
+    EXPECT_EQ(r->ip, 0x7f000009u);
+    EXPECT_EQ(r->port, 6000);
+    EXPECT_EQ(r->cause, 2);
+    EXPECT_EQ(r->netif, 2u);
+    EXPECT_EQ(r->miss, 0);
+    EXPECT_EQ(r->type, TOOL_TYPE_ZQ); // type and name stay
+    EXPECT_STREQ(r->name, "ZQA");
+    EXPECT_STREQ(r->serial, "B");
+    ToolManager_UnlockRegTools();
+}
+
+TEST_F(DiscoProc, AdvertiseCauseFiveRenewsOnlyTheEventConnection) {
+    ToolInfo t = makeInfo(1);
+    proc(ack(DISCO_SCAN_ACK, t));
+    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
+    takeConnects();
+    EXPECT_EQ(proc(advertise(5, t)), 0);
+    EXPECT_EQ(takeConnects(), std::vector<int>{0});
+    EXPECT_EQ(proc(advertise(5, makeInfo(77))), 0); // unregistered: ignored
+    EXPECT_TRUE(takeConnects().empty());
+}
+
+// ---- real endpoints on loopback ----
+
+int udpSocketOn(const char* addr, int port) {
+    int s = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    inet_pton(AF_INET, addr, &a.sin_addr);
+    a.sin_port = htons(uint16_t(port));
+    if (port && bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        close(s);
+        return -1;
+    }
+    return s;
+}
+
+void sendTo(const char* addr, int port, const std::vector<uint8_t>& b) {
+    int s = udpSocketOn("127.0.0.1", 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    inet_pton(AF_INET, addr, &a.sin_addr);
+    a.sin_port = htons(uint16_t(port));
+    sendto(s, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    close(s);
+}
+
+TEST_F(DiscoProc, AnswersOnEachEndpointRecordTheirInterface) {
+    int port = atoi(getenv("KEST_DISCO_PORT"));
+    ToolInfo eth = makeInfo(1), wlan = makeInfo(2);
+    std::vector<uint8_t> b(DISCO_ACK_LEN);
+    Disco_EncodeAck(DISCO_SCAN_ACK, &eth, b.data());
+    sendTo("127.0.0.2", port, b); // only the Ethernet endpoint (any address) takes this
+    Disco_EncodeAck(DISCO_SCAN_ACK, &wlan, b.data());
+    sendTo("127.0.0.1", port, b); // the Wi-Fi endpoint is bound to 127.0.0.1 here
+    ASSERT_TRUE(waitFor([] { return ToolManager_GetDiscoToolsLen() == 2; }));
+    ToolManager_LockDiscoTools();
+    for (int i = 0; i < 2; ++i) {
+        DiscoToolRecord* r = ToolManager_DiscoTool(i);
+        EXPECT_EQ(r->netif, r->info.mac[5] == 1 ? 1u : 2u) << i;
+    }
+    ToolManager_UnlockDiscoTools();
+}
+
+TEST_F(DiscoProc, ScanAndSearchReachTheDestination) {
+    int dest = atoi(getenv("KEST_DISCO_DEST_PORT"));
+    int rx = udpSocketOn("127.0.0.1", dest);
+    ASSERT_GE(rx, 0);
+    EXPECT_EQ(Disco_Send_ScanReq(0), 0);
+    EXPECT_EQ(Disco_Send_SearchReq("ZQ12"), 0);
+    EXPECT_EQ(Disco_Send_SearchReq(nullptr), 0); // nothing sent
+    std::vector<std::vector<uint8_t>> got;
+    pollfd p{rx, POLLIN, 0};
+    while (poll(&p, 1, 500) > 0) {
+        uint8_t buf[64];
+        ssize_t n = recv(rx, buf, sizeof buf, 0);
+        got.emplace_back(buf, buf + n);
+    }
+    close(rx);
+    ASSERT_EQ(got.size(), 4u); // scan and search, each from both endpoints
+    int scans = 0, searches = 0;
+    for (const auto& g : got) {
+        if (g == std::vector<uint8_t>{0x34, 0x12, 0, 1}) ++scans;
+        if (g.size() == 20 && g[3] == 2 && std::string((char*)g.data() + 4) == "ZQ12") ++searches;
+    }
+    EXPECT_EQ(scans, 2);
+    EXPECT_EQ(searches, 2);
+}
+
+TEST_F(DiscoProc, FailedEthernetSendStillSendsOnWifiAndReturnsFailure) {
+    int dest = atoi(getenv("KEST_DISCO_DEST_PORT"));
+    int rx = udpSocketOn("127.0.0.1", dest);
+    // Replace the Ethernet socket by one that cannot send to an IPv4 address.
+    int unixSock = socket(AF_UNIX, SOCK_DGRAM, 0);
+    ASSERT_GE(dup2(unixSock, Disco_GetSocket_Eth()), 0);
+    close(unixSock);
+    LogCapture log;
+    EXPECT_EQ(Disco_Send_ScanReq(0), -1);
+    EXPECT_TRUE(log.contains("fail to send scan to eth"));
+    EXPECT_FALSE(log.contains("fail to send scan to wlan"));
+    pollfd p{rx, POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, 2000), 1);
+    close(rx);
+}
+
+TEST_F(DiscoProc, ScanWithKeepAliveRunsTheKeepAlivePasses) {
+    proc(ack(DISCO_SCAN_ACK, makeInfo(1)));
+    sink.drain();
+    for (int i = 0; i < 3; ++i)
+        Disco_Send_ScanReq(1);
+    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 1);
+    Disco_Send_ScanReq(0); // no keep-alive pass
+    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 1);
+    Disco_Send_ScanReq(1);
+    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
+}
+
+TEST_F(DiscoProc, LeaveWithoutMembershipAndFailedJoin) {
+    Debug_GetFlag()[DEBUG_FLAG_NETLINK] = 1;
+    LogCapture log;
+    EXPECT_EQ(Disco_Leave_McGroup(Disco_GetSocket_Eth()), 0);
+    EXPECT_TRUE(log.contains("leave MC group"));
+    EXPECT_EQ(Disco_Join_McGroup(-1, 0x7f000001), -1);
+    EXPECT_TRUE(log.contains("join MC group 127.0.0.1"));
+    EXPECT_TRUE(log.contains("set multicast interface fail : "));
+    EXPECT_TRUE(log.contains("fail to join MC group : "));
+    // The attempted join is recorded, so a leave now tries the drop and reports it.
+    EXPECT_EQ(Disco_Leave_McGroup(-1), -1);
+    EXPECT_TRUE(log.contains("fail to leave MC group , "));
+    EXPECT_EQ(Disco_Leave_McGroup(-1), 0); // the record was cleared anyway
+}
+
+TEST(DiscoEndpoints, WifiBindFailureIsLoggedAndEthernetStillWorks) {
+    TestEnv env;
+    setLoopbackDisco("192.0.2.77"); // an address this machine does not have
+    LogCapture log;
+    Threads_Init();
+    Disco_Init();
+    EXPECT_TRUE(log.contains("Disco_OpenSocket_Wlan."));
+    EXPECT_TRUE(log.contains(": fail to bind, "));
+    EXPECT_FALSE(log.contains("Disco_OpenSocket_Eth."));
+    EXPECT_GE(Disco_GetSocket_Wlan(), 0);
+    Disco_Deinit();
+    EXPECT_EQ(Disco_GetSocket_Eth(), -1);
+}
+
+TEST(DiscoEndpoints, ConfigComesFromTheEnvironment) {
+    setenv("KEST_DISCO_PORT", "40001", 1);
+    unsetenv("KEST_DISCO_DEST_PORT");
+    setenv("KEST_DISCO_GROUP", "239.1.2.3", 1);
+    setenv("KEST_DISCO_WLAN_ADDR", "not an address", 1);
+    unsetenv("KEST_DISCO_ETH_ADDR");
+    DiscoConfig c;
+    Disco_ConfigFromEnv(&c);
+    EXPECT_EQ(c.port, 40001);
+    EXPECT_EQ(c.destPort, 40001);
+    EXPECT_EQ(c.group, 0xEF010203u);
+    EXPECT_EQ(c.wlanAddr, 0xC0A88301u); // unusable text: the default stays
+    EXPECT_EQ(c.ethAddr, 0u);
+}
+
+} // namespace

@@ -1,0 +1,165 @@
+// Console key mapping, touch state rules and the framebuffer colour check.
+#include "ewmain.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+std::vector<int> decode(const std::string& bytes, bool flushAtEnd = true) {
+    ConsoleDecoder d;
+    std::vector<int> keys;
+    for (unsigned char c : bytes) {
+        int k = d.feed(c);
+        if (k != EW_KEY_NONE) keys.push_back(k);
+    }
+    if (flushAtEnd) {
+        int k = d.flush();
+        if (k != EW_KEY_NONE) keys.push_back(k);
+    }
+    return keys;
+}
+
+void record(unsigned char out[16], uint16_t type, uint16_t code, int32_t value) {
+    for (int i = 0; i < 8; ++i) out[i] = 0;
+    out[8] = uint8_t(type), out[9] = uint8_t(type >> 8);
+    out[10] = uint8_t(code), out[11] = uint8_t(code >> 8);
+    uint32_t v = uint32_t(value);
+    out[12] = uint8_t(v), out[13] = uint8_t(v >> 8), out[14] = uint8_t(v >> 16), out[15] = uint8_t(v >> 24);
+}
+
+void apply(TouchState& st, uint16_t type, uint16_t code, int32_t value) {
+    unsigned char r[16];
+    record(r, type, code, value);
+    Touch_ApplyRecord(st, r);
+}
+} // namespace
+
+TEST(Console, MapsKeys) {
+    struct Case {
+        std::string in;
+        std::vector<int> keys;
+    } cases[] = {
+        {"\n", {EW_KEY_OK}},
+        {"\x1b", {EW_KEY_EXIT}},
+        {"\x1b[A", {EW_KEY_UP}},
+        {"\x1b[B", {EW_KEY_DOWN}},
+        {"\x1b[C", {EW_KEY_RIGHT}},
+        {"\x1b[D", {EW_KEY_LEFT}},
+        {"m", {EW_KEY_MENU}},
+        {"p", {EW_KEY_QUIT}},
+        {"x7 q", {}},
+        {"\x1b[E", {}},       // escape "[" with a letter other than A..D is ignored
+        {"\x1b[Z\n", {EW_KEY_OK}},
+        {"\x1b[A\x1b[D", {EW_KEY_UP, EW_KEY_LEFT}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(decode(c.in), c.keys) << "input: " << c.in.size();
+}
+
+TEST(Touch, HeldTouchGivesPressMovesAndOneRelease) {
+    TouchState st;
+    TouchPoint p{};
+    EXPECT_FALSE(Touch_QueryState(st, &p));
+    apply(st, 3, 53, 100);
+    apply(st, 3, 54, 200);
+    apply(st, 1, 330, 1);
+    ASSERT_TRUE(Touch_QueryState(st, &p)); // press
+    EXPECT_EQ(p.x, 100);
+    EXPECT_EQ(p.y, 200);
+    apply(st, 3, 53, 110);
+    ASSERT_TRUE(Touch_QueryState(st, &p)); // move
+    EXPECT_EQ(p.x, 110);
+    ASSERT_TRUE(Touch_QueryState(st, &p)); // still held: another move
+    apply(st, 3, 54, 220);
+    apply(st, 1, 330, 0);
+    ASSERT_TRUE(Touch_QueryState(st, &p)); // release seen: last position once more
+    EXPECT_EQ(p.y, 220);
+    EXPECT_FALSE(Touch_QueryState(st, &p)); // then nothing: the GUI delivers the release
+    EXPECT_EQ(st.state, 0);
+}
+
+TEST(Touch, ShortTapIsCompletedAsPressThenRelease) {
+    TouchState st;
+    TouchPoint p{};
+    apply(st, 3, 53, 5);
+    apply(st, 3, 54, 6);
+    apply(st, 1, 330, 1);
+    apply(st, 1, 330, 0); // broken before the GUI looked
+    ASSERT_TRUE(Touch_QueryState(st, &p)); // press
+    ASSERT_TRUE(Touch_QueryState(st, &p)); // release seen
+    EXPECT_FALSE(Touch_QueryState(st, &p)); // released
+    EXPECT_EQ(p.x, 5);
+    // A new contact starts cleanly afterwards.
+    apply(st, 1, 330, 1);
+    EXPECT_EQ(st.state, 1);
+    EXPECT_FALSE(st.releasedEarly);
+}
+
+TEST(Touch, IgnoresOtherEvents) {
+    TouchState st;
+    apply(st, 0, 0, 0);
+    apply(st, 3, 57, 1);
+    apply(st, 1, 331, 1);
+    EXPECT_EQ(st.state, 0);
+    EXPECT_EQ(st.x, 0);
+}
+
+TEST(Framebuffer, ColourFormatRule) {
+    struct { uint32_t bpp; bool fits; } cases[] = {{16, false}, {24, false}, {31, false},
+                                                  {32, true},  {39, true},  {40, false}};
+    for (auto c : cases) EXPECT_EQ(Fb_FormatFits(c.bpp), c.fits) << c.bpp;
+}
+
+TEST(SystemInfo, LabelsArePaddedTo45) {
+    std::string t = EwSystemInfoText(0, 1280, 800);
+    EXPECT_EQ(t.rfind(std::string(45, '-') + "\n", 0), 0u);
+    EXPECT_NE(t.find(EwStepLabel("Color format") + "RGBA8888\n"), std::string::npos);
+    EXPECT_NE(t.find("8388608"), std::string::npos);
+    EXPECT_EQ(EwStepLabel("Initialize Display...").size(), 45u);
+}
+
+#include "TestEnv.h"
+
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+// The real reader thread on a recorded stream fed through a FIFO in the sysroot.
+TEST(TouchReader, RecordedStreamReachesTheQuery) {
+    TestEnv env;
+    std::string dev = env.sysroot() + "/dev/input/event0";
+    TestEnv::writeFile(env.sysroot() + "/dev/input/.keep", "");
+    ASSERT_EQ(mkfifo(dev.c_str(), 0600), 0);
+    Touch_Reset();
+    Touch_Start();
+    int fd = open(dev.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    unsigned char buf[48];
+    record(buf, 3, 53, 640);
+    record(buf + 16, 3, 54, 400);
+    record(buf + 32, 1, 330, 1);
+    ASSERT_EQ(write(fd, buf, sizeof buf), ssize_t(sizeof buf));
+    int wake = Touch_WakeFd();
+    ASSERT_GE(wake, 0);
+    uint64_t v = 0;
+    for (int i = 0; i < 500 && read(wake, &v, sizeof v) != sizeof v; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_GT(v, 0u); // the GUI loop is woken after the read
+    TouchPoint p{};
+    ASSERT_TRUE(Touch_Query(&p));
+    EXPECT_EQ(p.x, 640);
+    EXPECT_EQ(p.y, 400);
+    record(buf, 1, 330, 0);
+    ASSERT_EQ(write(fd, buf, 16), 16);
+    bool released = false;
+    for (int i = 0; i < 500 && !released; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (Touch_Query(&p)) continue; // moves while held, then the last look
+        released = true;
+    }
+    EXPECT_TRUE(released);
+    Touch_Stop();
+    close(fd); // a short read ends the thread
+}

@@ -1,0 +1,232 @@
+// Settings store: first start, file format, parsing rules, legacy image, vendor block,
+// brightness and volume, and saves that survive an interrupted write.
+#include "TestEnv.h"
+#include "common.h"
+#include "debug.h"
+#include "setting.h"
+
+#include <cstring>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+const char* kFile = "./files/setting/setting.kest";
+
+class SettingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Debug_SetQuiet(true);
+        TestEnv::writeFile(env.sysroot() + "/sys/class/backlight/pwm-backlight/brightness", "");
+    }
+    std::string line(const char* key, const std::string& value) {
+        char buf[64];
+        snprintf(buf, sizeof buf, "%-30s= ", key);
+        return buf + value + "\n";
+    }
+    TestEnv env;
+};
+} // namespace
+
+TEST_F(SettingTest, FirstStartCreatesDirectoriesAndDefaultFile) {
+    ASSERT_EQ(load_setting(), 0);
+    for (const char* d : {"files", "files/log", "files/job", "files/setting", "files/image"})
+        EXPECT_TRUE(std::filesystem::is_directory(d)) << d;
+    std::string text = TestEnv::readFile(kFile);
+    ASSERT_GT(text.size(), 58u);
+    EXPECT_EQ(text.substr(0, 58), "\n" + std::string(56, '#') + "\n");
+    EXPECT_NE(text.find("#\n# Setting -> Operation\n#\n"), std::string::npos);
+    EXPECT_NE(text.find(line("operation mode", "with job")), std::string::npos);
+    EXPECT_NE(text.find(line("ip", "192.168.0.85")), std::string::npos);
+    EXPECT_NE(text.find(line("manual channel", "-1")), std::string::npos);
+    EXPECT_NE(text.find(line("ssid", "quillet")), std::string::npos);
+    EXPECT_NE(text.find(line("band", "5G")), std::string::npos);
+    EXPECT_NE(text.find(line("volume", "100")), std::string::npos);
+    EXPECT_NE(text.find(line("skip without pwd", "true")), std::string::npos);
+    EXPECT_NE(text.find(line("a1", "false")), std::string::npos);
+    // The brightness file and the mixer got the defaults.
+    EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/backlight/pwm-backlight/brightness"), "100\n");
+    EXPECT_EQ(env.stubCalls(), std::vector<std::string>{"amixer sset Speaker 100%"});
+    // Today's log directory.
+    struct tm tm;
+    Common_LocalTime(&tm);
+    char dir[64];
+    snprintf(dir, sizeof dir, "files/log/%04d/%02d/%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+    EXPECT_TRUE(std::filesystem::is_directory(dir));
+}
+
+TEST_F(SettingTest, EveryFieldRoundTrips) {
+    load_setting();
+    Setting* s = get_setting();
+    s->operation.operation_mode = 1;
+    s->operation.screw_count_dir = 1;
+    s->operation.job_sel_type = 1;
+    s->operation.barcode_if = 1;
+    s->operation.auto_start_job = 1;
+    setting_set_str(s->operation.default_job_name, sizeof s->operation.default_job_name, "Door left");
+    s->operation.backup_manager = 1;
+    setting_set_str(s->operation.bst_tool_name, sizeof s->operation.bst_tool_name, "ZQ-7");
+    for (int i = 0; i < 16; ++i) s->io.input[i] = uint32_t(i);
+    for (int i = 0; i < 16; ++i) s->io.output[i] = uint32_t(i % 9);
+    s->log.path = 1;
+    s->log.a1 = 1;
+    s->log.status = 0;
+    for (int i = 0; i < 8; ++i) s->barcode.tool[i] = uint32_t(i & 1);
+    s->network.dhcp = 0;
+    s->network.ip = 0x0A000102;
+    s->network.netmask = 0xFFFF0000;
+    s->network.gateway = 0x0A0000FE;
+    setting_set_str(s->network.ssid, sizeof s->network.ssid, "line-3 AP");
+    setting_set_str(s->network.wifi_password, sizeof s->network.wifi_password, "p@ss word");
+    s->network.band = 0;
+    s->network.country = 2;
+    s->network.channel_mode = 1;
+    s->network.manual_channel = 36;
+    s->share.ftp_enable = 0;
+    setting_set_str(s->share.ftp_username, sizeof s->share.ftp_username, "op");
+    setting_set_str(s->share.ftp_password, sizeof s->share.ftp_password, "x");
+    s->share.bef_enable = 1;
+    s->share.bef_server_ip = 0x7F000001;
+    s->share.bef_port = 9100;
+    setting_set_str(s->system.login_password, sizeof s->system.login_password, "1234");
+    s->system.language = 5;
+    s->system.brightness = 1;
+    s->system.volume = 0;
+    Setting saved;
+    memcpy(&saved, s, sizeof saved);
+    ASSERT_EQ(save_setting(), 0);
+    ASSERT_EQ(load_setting(), 0); // defaults, then the file
+    EXPECT_EQ(memcmp(&saved, get_setting(), sizeof saved), 0);
+}
+
+TEST_F(SettingTest, ParsingRules) {
+    struct Case {
+        std::string text;
+        std::function<bool(const Setting&)> check;
+        const char* what;
+    } cases[] = {
+        {line("volume", "75"), [](const Setting& s) { return s.system.volume == 3; }, "volume 75"},
+        {"band = 2.4G\n", [](const Setting& s) { return s.network.band == 0; }, "single blanks"},
+        {"band=2.4G\n", [](const Setting& s) { return s.network.band == 1; }, "no blanks: ignored"},
+        {line("brightness", "100"), [](const Setting& s) { return s.system.brightness == 3; }, "100"},
+        {line("input.1", "job select 1"), [](const Setting& s) { return s.io.input[0] == 1; }, "first match"},
+        {line("manual channel", "-1"), [](const Setting& s) { return s.network.manual_channel == -1; }, "-1"},
+        {line("manual channel", "abc"), [](const Setting& s) { return s.network.manual_channel == 0; }, "not a number"},
+        {line("bef port", "99999999999999"), [](const Setting& s) { return s.share.bef_port == 0x7FFFFFFF; }, "huge"},
+        {line("ip", "255.255.255.255"), [](const Setting& s) { return s.network.ip == 0xFFFFFFFF; }, "bcast"},
+        {line("ip", "10.1.2"), [](const Setting& s) { return s.network.ip == 0xFFFFFFFF; }, "bad ip"},
+        {line("ip", "10.1.2.3"), [](const Setting& s) { return s.network.ip == 0x0A010203; }, "ip"},
+        {line("a1", "maybe"), [](const Setting& s) { return s.log.a1 == 0; }, "bool unchanged"},
+        {line("a1", "  true"), [](const Setting& s) { return s.log.a1 == 1; }, "bool contains"},
+        {line("dhcp", "nothing"), [](const Setting& s) { return s.network.dhcp == 1; }, "enum unchanged"},
+        {line("unknown key", "1") + "# comment = x\n\n", [](const Setting& s) {
+             return memcmp(&s, get_default_setting(), sizeof s) == 0; }, "unknown, comment, empty"},
+        {line("Setting -> Operation", "x"), [](const Setting& s) {
+             return memcmp(&s, get_default_setting(), sizeof s) == 0; }, "section name"},
+        {line("ssid", std::string(300, 'w')), [](const Setting& s) {
+             return strlen(s.network.ssid) == 127; }, "long string truncated"},
+        {line("ssid", "a = b"), [](const Setting& s) { return strcmp(s.network.ssid, "a") == 0; }, "second ="},
+        {line("default job name", ""), [](const Setting& s) { return s.operation.default_job_name[0] == 0; }, "empty"},
+        {" band = 2.4G\n", [](const Setting& s) { return s.network.band == 1; }, "leading blank kept"},
+    };
+    for (const auto& c : cases) {
+        Setting s;
+        memcpy(&s, get_default_setting(), sizeof s);
+        setting_parse_text(&s, c.text.data(), c.text.size());
+        EXPECT_TRUE(c.check(s)) << c.what;
+    }
+}
+
+TEST_F(SettingTest, BadInputNeverCrashesAndKeepsDefaults) {
+    std::string text = std::string(5000, 'k') + " = x\n"; // longer than one read
+    text += line("volume", "25");
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i) garbage += char((i * 131) & 0xff);
+    text += garbage + "\n";
+    text += line("operation mode", "without job");
+    Setting s;
+    memcpy(&s, get_default_setting(), sizeof s);
+    setting_parse_text(&s, text.data(), text.size());
+    EXPECT_EQ(s.system.volume, 1u);
+    EXPECT_EQ(s.operation.operation_mode, 1u);
+    EXPECT_EQ(s.network.ip, get_default_setting()->network.ip);
+}
+
+TEST_F(SettingTest, LineLongerThan999IsSplitIntoReads) {
+    // The 1000th character starts a new read: a key placed there is seen as a line.
+    std::string text = std::string(999, 'x') + line("volume", "50");
+    Setting s;
+    memcpy(&s, get_default_setting(), sizeof s);
+    setting_parse_text(&s, text.data(), text.size());
+    EXPECT_EQ(s.system.volume, 2u);
+}
+
+TEST_F(SettingTest, VolumeAndBrightnessApplied) {
+    TestEnv::writeFile(kFile, line("volume", "75") + line("brightness", "50"));
+    ASSERT_EQ(load_setting(), 0);
+    EXPECT_EQ(get_setting_system()->volume, 3u);
+    EXPECT_EQ(env.stubCalls(), std::vector<std::string>{"amixer sset Speaker 95%"});
+    EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/backlight/pwm-backlight/brightness"), "50\n");
+    struct { uint32_t idx; int vol; int bright; } maps[] = {
+        {0, 0, 25}, {1, 85, 50}, {2, 90, 75}, {3, 95, 100}, {4, 100, 100}, {7, 100, 100}};
+    for (auto m : maps) {
+        EXPECT_EQ(volume_percent(m.idx), m.vol);
+        EXPECT_EQ(brightness_percent(m.idx), m.bright);
+    }
+}
+
+TEST_F(SettingTest, LegacyImageConvertedOnce) {
+    std::string img(1140, '\0');
+    img[0] = 1; // operation mode "without job"
+    // bytes 16.. of the image land at record offset 20: "auto start job on boot" = 1
+    img[16] = 1;
+    memcpy(&img[1004 - 4], "4321", 4); // login password (record offset 1004)
+    img[1136 - 4] = 2;                 // brightness index 2
+    TestEnv::writeFile("./files/setting/setting.conf", img);
+    ASSERT_EQ(load_setting(), 0);
+    EXPECT_EQ(get_setting_operation()->operation_mode, 1u);
+    EXPECT_EQ(get_setting_operation()->barcode_if, 0u);
+    EXPECT_EQ(get_setting_operation()->auto_start_job, 1u);
+    EXPECT_STREQ(get_setting_system()->login_password, "4321");
+    EXPECT_EQ(get_setting_system()->brightness, 2u);
+    EXPECT_FALSE(TestEnv::exists("./files/setting/setting.conf"));
+    EXPECT_NE(TestEnv::readFile(kFile).find(line("operation mode", "without job")), std::string::npos);
+}
+
+TEST_F(SettingTest, LegacyImageOfOtherSizeIsDeleted) {
+    TestEnv::writeFile("./files/setting/setting.conf", std::string(1144, '\1'));
+    ASSERT_EQ(load_setting(), 0);
+    EXPECT_FALSE(TestEnv::exists("./files/setting/setting.conf"));
+    EXPECT_EQ(memcmp(get_setting(), get_default_setting(), sizeof(Setting)), 0);
+    EXPECT_TRUE(TestEnv::exists(kFile));
+}
+
+TEST_F(SettingTest, VendorBlockKeeps127Characters) {
+    load_setting();
+    ASSERT_EQ(set_vendor_info(std::string(200, 'v').c_str()), 0);
+    EXPECT_EQ(strlen(get_vendor_info()), 127u);
+    std::string file = TestEnv::readFile("vendor");
+    EXPECT_EQ(file.size(), 128u);
+    memset(get_vendor_info(), 0, 128);
+    read_vendor_info();
+    EXPECT_EQ(std::string(get_vendor_info()), std::string(127, 'v'));
+}
+
+TEST_F(SettingTest, InterruptedSaveLeavesOldOrNewFile) {
+    load_setting();
+    std::string old = TestEnv::readFile(kFile);
+    setting_set_str(get_setting_network()->ssid, 128, "changed");
+    std::string fresh = setting_format_text(get_setting());
+    for (long cut : {0L, 1L, 100L, long(fresh.size()) / 2, long(fresh.size()) - 1}) {
+        Common_SetWriteFailAfter(cut);
+        EXPECT_EQ(save_setting(), -1) << cut;
+        EXPECT_EQ(TestEnv::readFile(kFile), old) << cut;
+    }
+    Common_SetWriteFailAfter(-1);
+    ASSERT_EQ(save_setting(), 0);
+    EXPECT_EQ(TestEnv::readFile(kFile), fresh);
+    // No temporary files are left behind.
+    int files = 0;
+    for (auto& e : std::filesystem::directory_iterator("./files/setting")) (void)e, ++files;
+    EXPECT_EQ(files, 1);
+}

@@ -1,0 +1,345 @@
+// Backup event forwarding against a real TCP server on 127.0.0.1 started by the test.
+#include "TestEnv.h"
+#include "bef.h"
+#include "debug.h"
+#include "setting.h"
+#include "threads.h"
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace std::chrono;
+
+namespace {
+constexpr uint32_t kLoopback = 0x7f000001;
+
+// Accepts connections one after the other and records every byte received.
+class TestServer {
+  public:
+    TestServer() {
+        lfd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        int one = 1;
+        setsockopt(lfd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in a = {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(kLoopback);
+        bind(lfd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        socklen_t len = sizeof a;
+        getsockname(lfd_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+        listen(lfd_, 4);
+        th_ = std::thread([this] { run(); });
+    }
+    ~TestServer() {
+        stop_ = true;
+        th_.join();
+        if (cfd_ >= 0) close(cfd_);
+        close(lfd_);
+    }
+    uint16_t port() const { return port_; }
+    int accepts() const { return accepts_.load(); }
+    std::string data() {
+        std::lock_guard<std::mutex> g(m_);
+        return data_;
+    }
+    // The server ends the current connection (the client sees end of stream).
+    void dropClient() { drop_ = true; }
+    // A server that stops reading: the client's sends block once the buffers are full.
+    void pauseReading(bool on) { paused_ = on; }
+    bool waitBytes(size_t n, milliseconds limit = milliseconds(10000)) {
+        auto end = steady_clock::now() + limit;
+        while (steady_clock::now() < end) {
+            if (data().size() >= n) return true;
+            std::this_thread::sleep_for(milliseconds(5));
+        }
+        return data().size() >= n;
+    }
+    bool waitAccepts(int n, milliseconds limit) {
+        auto end = steady_clock::now() + limit;
+        while (steady_clock::now() < end) {
+            if (accepts() >= n) return true;
+            std::this_thread::sleep_for(milliseconds(10));
+        }
+        return accepts() >= n;
+    }
+
+  private:
+    void run() {
+        while (!stop_) {
+            if (drop_.exchange(false) && cfd_ >= 0) {
+                close(cfd_);
+                cfd_ = -1;
+            }
+            pollfd p[2] = {{lfd_, POLLIN, 0}, {cfd_, POLLIN, 0}};
+            if (poll(p, cfd_ >= 0 && !paused_ ? 2 : 1, 20) <= 0) continue;
+            if (p[0].revents & POLLIN) {
+                int c = accept4(lfd_, nullptr, nullptr, SOCK_CLOEXEC);
+                if (c >= 0) {
+                    if (cfd_ >= 0) close(cfd_);
+                    cfd_ = c;
+                    ++accepts_;
+                }
+                continue;
+            }
+            if (cfd_ >= 0 && (p[1].revents & (POLLIN | POLLHUP))) {
+                char buf[65536];
+                ssize_t n = read(cfd_, buf, sizeof buf);
+                if (n <= 0) {
+                    close(cfd_);
+                    cfd_ = -1;
+                } else {
+                    std::lock_guard<std::mutex> g(m_);
+                    data_.append(buf, size_t(n));
+                }
+            }
+        }
+    }
+    int lfd_ = -1, cfd_ = -1;
+    uint16_t port_ = 0;
+    std::thread th_;
+    std::atomic<bool> stop_{false}, drop_{false}, paused_{false};
+    std::atomic<int> accepts_{0};
+    std::mutex m_;
+    std::string data_;
+};
+
+// A 70-byte driver event frame: header, byte count 61, data bytes counting from `seed`.
+std::vector<uint8_t> eventFrame(size_t len = 70, uint8_t seed = 0) {
+    std::vector<uint8_t> f(len);
+    f[0] = 0x12;
+    f[1] = 0x34;
+    f[2] = 0;
+    f[3] = 0;
+    unsigned length = unsigned(len - 6);
+    f[4] = uint8_t(length >> 8);
+    f[5] = uint8_t(length);
+    f[6] = 1;
+    f[7] = 3;
+    f[8] = uint8_t(len - 9);
+    for (size_t i = 9; i < len; ++i)
+        f[i] = uint8_t(seed + i);
+    return f;
+}
+
+bool waitFor(const std::function<bool()>& cond, milliseconds limit) {
+    auto end = steady_clock::now() + limit;
+    while (steady_clock::now() < end) {
+        if (cond()) return true;
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    return cond();
+}
+
+struct BefTest : ::testing::Test {
+    TestEnv env;
+    LogCapture log;
+    void start(uint32_t enable, uint16_t port) {
+        load_setting();
+        Debug_GetFlag()[DEBUG_FLAG_BEF].store(1);
+        SettingShare* sh = get_setting_share();
+        sh->bef_enable = enable;
+        sh->bef_server_ip = kLoopback;
+        sh->bef_port = port;
+        Bef_init();
+        Threads_Init();
+    }
+    void TearDown() override { Bef_ApplySetting(0, 0, 0); }
+};
+} // namespace
+
+TEST(BefMessage, ToolIndexInsertedAndLengthsAdjusted) {
+    auto f = eventFrame();
+    uint8_t out[BEF_MSG_MAX];
+    ASSERT_EQ(Bef_BuildMsg(3, f.data(), f.size(), out), 72);
+    EXPECT_EQ(0, memcmp(out, f.data(), 4));
+    EXPECT_EQ((out[4] << 8) | out[5], ((f[4] << 8) | f[5]) + 2);
+    EXPECT_EQ(out[6], f[6]);
+    EXPECT_EQ(out[7], f[7]);
+    EXPECT_EQ(out[8], f[8] + 2);
+    EXPECT_EQ(out[9], 0x03);
+    EXPECT_EQ(out[10], 0x00);
+    EXPECT_EQ(0, memcmp(out + 11, f.data() + 9, 61));
+}
+
+TEST(BefMessage, Boundaries) {
+    uint8_t out[BEF_MSG_MAX];
+    struct Case {
+        size_t len;
+        int expect;
+    } cases[] = {{0, -1}, {8, -1}, {9, 11}, {37, 39}, {70, 72}, {71, -1}, {101, -1}};
+    for (auto c : cases) {
+        std::vector<uint8_t> f =
+            c.len >= 9 ? eventFrame(c.len) : std::vector<uint8_t>(c.len + 1, 0);
+        EXPECT_EQ(Bef_BuildMsg(0, f.data(), c.len, out), c.expect) << c.len;
+    }
+    auto f = eventFrame(37);
+    f[8] = 0xff; // byte count wraps modulo 256
+    f[4] = 0xff;
+    f[5] = 0xff; // length wraps modulo 65536
+    ASSERT_EQ(Bef_BuildMsg(0x1234, f.data(), f.size(), out), 39);
+    EXPECT_EQ(out[8], 0x01);
+    EXPECT_EQ(out[4], 0x00);
+    EXPECT_EQ(out[5], 0x01);
+    EXPECT_EQ(out[9], 0x34);
+    EXPECT_EQ(out[10], 0x12);
+    EXPECT_EQ(Bef_BuildMsg(0, nullptr, 10, out), -1);
+}
+
+TEST_F(BefTest, FrameArrivesWithToolIndex) {
+    TestServer server;
+    start(0, server.port());
+    EXPECT_EQ(Bef_PushMsgQ(3, nullptr, 70), -1);
+    EXPECT_EQ(Bef_PushMsgQ(3, eventFrame().data(), 0), -1);
+    EXPECT_EQ(Bef_PushMsgQ(3, eventFrame(71).data(), 71), -1) << "too long frames are refused";
+    EXPECT_EQ(Bef_QueueLen(), 0u);
+    ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
+    EXPECT_TRUE(log.contains("Connect success !! "));
+    auto f = eventFrame();
+    ASSERT_EQ(Bef_PushMsgQ(3, f.data(), f.size()), 0);
+    ASSERT_TRUE(server.waitBytes(72));
+    std::string d = server.data();
+    ASSERT_EQ(d.size(), 72u);
+    EXPECT_EQ(uint8_t(d[9]), 0x03);
+    EXPECT_EQ(uint8_t(d[10]), 0x00);
+    EXPECT_EQ(uint8_t(d[5]), f[5] + 2);
+    EXPECT_EQ(uint8_t(d[8]), f[8] + 2);
+    EXPECT_TRUE(log.contains("Push asyncQ, on TDX,3. "));
+    EXPECT_TRUE(log.contains("Pop asyncQ, send ..."));
+}
+
+TEST_F(BefTest, ResultsQueuedWhileDownArriveInOrder) {
+    uint16_t port;
+    {
+        TestServer probe; // a port that is free again once the probe is gone
+        port = probe.port();
+    }
+    start(0, port);
+    EXPECT_EQ(Bef_ConnectTimerCallback(), 0) << "nobody listens yet";
+    for (uint8_t i = 0; i < 20; ++i)
+        ASSERT_EQ(Bef_PushMsgQ(i, eventFrame(40, i).data(), 40), 0);
+    EXPECT_EQ(Bef_QueueLen(), 20u);
+    std::this_thread::sleep_for(milliseconds(50));
+    EXPECT_EQ(Bef_QueueLen(), 20u) << "nothing is sent without a connection";
+    TestServer server; // new port, so point the settings at it and reconnect
+    Bef_ApplySetting(0, kLoopback, server.port());
+    ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
+    ASSERT_TRUE(server.waitBytes(20 * 42));
+    std::string d = server.data();
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(uint8_t(d[size_t(i) * 42 + 9]), i) << "message " << i << " in its place";
+        EXPECT_EQ(uint8_t(d[size_t(i) * 42 + 11]), uint8_t(i + 9));
+    }
+    EXPECT_EQ(Bef_QueueLen(), 0u);
+}
+
+TEST_F(BefTest, ServerClosingGivesRecvFinAndReconnectAfterFiveSeconds) {
+    TestServer server;
+    start(1, server.port());
+    EXPECT_TRUE(waitFor([] { return Bef_TimerArmed(); }, milliseconds(2000)))
+        << "armed by the worker's set-up";
+    ASSERT_TRUE(server.waitAccepts(1, milliseconds(8000)));
+    ASSERT_TRUE(waitFor([] { return Bef_IsConnected() == 1; }, milliseconds(2000)));
+    EXPECT_FALSE(Bef_TimerArmed());
+    auto closedAt = steady_clock::now();
+    server.dropClient();
+    ASSERT_TRUE(waitFor([&] { return log.contains("Close server stream (Recv FIN)."); },
+                        milliseconds(2000)));
+    EXPECT_TRUE(log.contains("Read len 0"));
+    EXPECT_TRUE(Bef_TimerArmed());
+    ASSERT_TRUE(server.waitAccepts(2, milliseconds(9000)));
+    auto gap = duration_cast<milliseconds>(steady_clock::now() - closedAt).count();
+    EXPECT_GE(gap, 4500);
+    EXPECT_LE(gap, 7500);
+    auto f = eventFrame();
+    ASSERT_TRUE(waitFor([] { return Bef_IsConnected() == 1; }, milliseconds(2000)));
+    Bef_PushMsgQ(1, f.data(), f.size());
+    EXPECT_TRUE(server.waitBytes(72));
+}
+
+TEST_F(BefTest, ChangingOnlyThePortReconnectsThereAndUnchangedDoesNothing) {
+    TestServer a, b;
+    start(1, a.port());
+    ASSERT_TRUE(a.waitAccepts(1, milliseconds(8000)));
+    ASSERT_TRUE(waitFor([] { return Bef_IsConnected() == 1; }, milliseconds(2000)));
+    log.clear();
+    EXPECT_EQ(Bef_ApplySetting(1, kLoopback, a.port()), 0);
+    EXPECT_FALSE(log.contains("Close server stream"));
+    EXPECT_EQ(Bef_IsConnected(), 1);
+    EXPECT_EQ(Bef_ApplySetting(1, kLoopback, b.port()), 1);
+    EXPECT_TRUE(log.contains("Close server stream (Change setting)."));
+    EXPECT_EQ(Bef_IsConnected(), 0);
+    ASSERT_TRUE(b.waitAccepts(1, milliseconds(8000)));
+    auto f = eventFrame();
+    ASSERT_TRUE(waitFor([] { return Bef_IsConnected() == 1; }, milliseconds(2000)));
+    Bef_PushMsgQ(2, f.data(), f.size());
+    EXPECT_TRUE(b.waitBytes(72));
+    EXPECT_EQ(a.data().size(), 0u);
+    EXPECT_EQ(a.accepts(), 1);
+}
+
+TEST_F(BefTest, SwitchingOffClosesAndStaysClosed) {
+    TestServer server;
+    start(0, server.port());
+    ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
+    get_setting_share()->bef_enable = 1;
+    EXPECT_EQ(Bef_ApplySetting(0, kLoopback, server.port()), 1);
+    EXPECT_EQ(Bef_IsConnected(), 0);
+    EXPECT_FALSE(Bef_TimerArmed());
+    // Switching off keeps what is queued.
+    Bef_PushMsgQ(0, eventFrame().data(), 70);
+    EXPECT_EQ(Bef_QueueLen(), 1u);
+    ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
+    EXPECT_TRUE(server.waitBytes(72));
+}
+
+TEST_F(BefTest, BoundDropsTheOldest) {
+    start(0, 1);
+    for (size_t i = 0; i <= BEF_QUEUE_MAX; ++i) {
+        auto f = eventFrame(13);
+        f[9] = uint8_t(i);
+        f[10] = uint8_t(i >> 8);
+        f[11] = uint8_t(i >> 16);
+        ASSERT_EQ(Bef_PushMsgQ(0, f.data(), f.size()), 0);
+    }
+    EXPECT_EQ(Bef_QueueLen(), BEF_QUEUE_MAX);
+    EXPECT_EQ(log.count("oldest message dropped"), 1u);
+    TestServer server;
+    Bef_ApplySetting(0, kLoopback, server.port());
+    ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
+    ASSERT_TRUE(server.waitBytes(15 * BEF_QUEUE_MAX, milliseconds(60000)));
+    std::string d = server.data();
+    auto seq = [&](size_t k) {
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(d.data()) + 15 * k + 11;
+        return size_t(p[0]) | size_t(p[1]) << 8 | size_t(p[2]) << 16;
+    };
+    EXPECT_EQ(seq(0), 1u) << "message 0 was dropped";
+    EXPECT_EQ(seq(BEF_QUEUE_MAX - 1), BEF_QUEUE_MAX);
+}
+
+TEST_F(BefTest, StalledServerGivesSendErrorAndKeepsTheRestQueued) {
+    TestServer server;
+    server.pauseReading(true);
+    start(0, server.port());
+    ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
+    auto f = eventFrame();
+    // Far more than the loopback buffers hold, so a send must block and time out.
+    const size_t pushed = 60000;
+    for (size_t i = 0; i < pushed; ++i)
+        Bef_PushMsgQ(0, f.data(), f.size());
+    ASSERT_TRUE(waitFor([&] { return log.contains("Close server stream (Send error)."); },
+                        milliseconds(30000)));
+    EXPECT_EQ(log.count("send fail"), 2u) << "one retry before giving up";
+    EXPECT_EQ(Bef_IsConnected(), 0);
+    size_t left = Bef_QueueLen();
+    EXPECT_GT(left, 0u) << "the rest waits for the next connection";
+    EXPECT_LT(left, pushed);
+}

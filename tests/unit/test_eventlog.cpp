@@ -1,0 +1,192 @@
+// Fastening result log: formatting, daily files, and failures that must not damage
+// lines already written.
+#include "TestEnv.h"
+#include "common.h"
+#include "eventlog.h"
+#include "setting.h"
+
+#include <cstring>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+// Local-time instant (the test process keeps its own TZ).
+time_t localInstant(int y, int mo, int d, int h, int mi, int s) {
+    struct tm t = {};
+    t.tm_year = y - 1900;
+    t.tm_mon = mo - 1;
+    t.tm_mday = d;
+    t.tm_hour = h;
+    t.tm_min = mi;
+    t.tm_sec = s;
+    t.tm_isdst = -1;
+    return mktime(&t);
+}
+
+EventLogRecord sample() {
+    EventLogRecord r;
+    r.FastenTime = 850;
+    r.Preset = 3;
+    r.TargetTorque = 1234;
+    r.ConvTorque = 1301;
+    r.Speed = 600;
+    r.A1 = 1;
+    r.A2 = 2;
+    r.A3 = 3;
+    r.ScrewNo = 4;
+    r.Error = 0;
+    r.Direction = 1;
+    r.Status = 1;
+    r.Snug = 65535;
+    return r;
+}
+
+std::vector<std::string> lines(const std::string& path) {
+    std::vector<std::string> out;
+    std::string s = TestEnv::readFile(path), cur;
+    for (char c : s) {
+        cur += c;
+        if (c == '\n') {
+            out.push_back(cur);
+            cur.clear();
+        }
+    }
+    if (!cur.empty()) out.push_back(cur);
+    return out;
+}
+
+struct EventLogTest : ::testing::Test {
+    TestEnv env;
+    LogCapture log;
+    void SetUp() override {
+        load_setting();
+        get_setting_log()->path = 0;
+    }
+};
+} // namespace
+
+TEST(EventLogFormat, LineHasNineteenFieldsAndExactFormats) {
+    struct tm t = {};
+    t.tm_year = 126;
+    t.tm_mon = 11;
+    t.tm_mday = 4;
+    t.tm_hour = 7;
+    t.tm_min = 5;
+    t.tm_sec = 9;
+    std::string line = EventLog_FormatLine(t, "job A", "fastening-1", "-", "tool1", sample());
+    EXPECT_EQ(line,
+              "2026-12-04 07:05:09,job A,fastening-1,-,tool1,850,3,12.34,13.01,600,1,2,3,4,0,1,1,"
+              "65535,\n");
+    EXPECT_EQ(std::count(line.begin(), line.end(), ','), 18);
+}
+
+TEST(EventLogFormat, EmptyJobAndStepAndTorqueRounding) {
+    struct tm t = {};
+    t.tm_year = 126;
+    t.tm_mday = 1;
+    EventLogRecord r;
+    r.TargetTorque = 5;
+    r.ConvTorque = 65535;
+    std::string line = EventLog_FormatLine(t, nullptr, nullptr, "", "", r);
+    EXPECT_EQ(line.substr(0, 24), "2026-01-01 00:00:00,,,,,");
+    EXPECT_NE(line.find(",0.05,655.35,"), std::string::npos) << line;
+}
+
+TEST(EventLogFormat, DirectoryAndFileNames) {
+    TestEnv env;
+    struct tm t = {};
+    t.tm_year = 126;
+    t.tm_mon = 11;
+    t.tm_mday = 4;
+    EXPECT_EQ(EventLog_DirName(0, t), "./files/log/2026/12/04");
+    EXPECT_EQ(EventLog_DirName(1, t), env.sysroot() + "/media/mmcblk1p1/2026/12/04");
+    EXPECT_EQ(EventLog_FileName("./files/log/2026/12/04", t),
+              "./files/log/2026/12/04/20261204.csv");
+}
+
+TEST_F(EventLogTest, FirstResultOfTheDayCreatesFoldersAndHeader) {
+    fs::remove_all("files/log");
+    Common_SetFixedTime(localInstant(2026, 12, 4, 10, 0, 0));
+    ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
+    ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
+    auto l = lines("files/log/2026/12/04/20261204.csv");
+    ASSERT_EQ(l.size(), 3u);
+    EXPECT_EQ(l[0], EVENTLOG_HEADER);
+    EXPECT_EQ(l[1].substr(0, 24), "2026-12-04 10:00:00,J,S,");
+    EXPECT_EQ(l[1], l[2]);
+}
+
+TEST_F(EventLogTest, ResultsAroundMidnightGoToTwoFiles) {
+    Common_SetFixedTime(localInstant(2026, 12, 31, 23, 59, 59));
+    ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);
+    Common_SetFixedTime(localInstant(2027, 1, 1, 0, 0, 0));
+    ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);
+    auto a = lines("files/log/2026/12/31/20261231.csv");
+    auto b = lines("files/log/2027/01/01/20270101.csv");
+    ASSERT_EQ(a.size(), 2u);
+    ASSERT_EQ(b.size(), 2u);
+    EXPECT_EQ(a[1].substr(0, 19), "2026-12-31 23:59:59");
+    EXPECT_EQ(b[1].substr(0, 19), "2027-01-01 00:00:00");
+}
+
+TEST_F(EventLogTest, MicroSdLocationUsesTheMediaFolder) {
+    get_setting_log()->path = 1;
+    Common_SetFixedTime(localInstant(2026, 3, 5, 12, 0, 0));
+    ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);
+    EXPECT_TRUE(TestEnv::exists(env.sysroot() + "/media/mmcblk1p1/2026/03/05/20260305.csv"));
+}
+
+TEST_F(EventLogTest, DefaultSourcesGiveDashBarcodeUntilInstalled) {
+    EXPECT_EQ(EventLog_ScannerCode(), "-");
+    EXPECT_EQ(EventLog_ToolName(0), "");
+    EventLog_SetScannerCodeSource([] { return std::string("ABC"); });
+    EventLog_SetToolNameSource([](int tdx) { return "tool" + std::to_string(tdx); });
+    EXPECT_EQ(EventLog_ScannerCode(), "ABC");
+    EXPECT_EQ(EventLog_ToolName(3), "tool3");
+    EventLog_SetScannerCodeSource(nullptr);
+    EventLog_SetToolNameSource(nullptr);
+}
+
+TEST_F(EventLogTest, UncreatableDirectoryOrUnopenableFileFails) {
+    Common_SetFixedTime(localInstant(2026, 6, 1, 8, 0, 0));
+    fs::remove_all("files/log");
+    TestEnv::writeFile("files/log/2026", "a file where the year folder belongs");
+    EXPECT_EQ(EventLog_Write("", "", "-", "T", sample()), -1);
+    fs::remove_all("files/log");
+    fs::create_directories("files/log/2026/06/01/20260601.csv"); // a folder in the file's place
+    EXPECT_EQ(EventLog_Write("", "", "-", "T", sample()), -1);
+    EXPECT_TRUE(log.contains("EventLog_Write."));
+}
+
+// A full disk: a tiny tmpfs in a private mount namespace (needs root).
+TEST_F(EventLogTest, FullDiskReturnsFailureAndKeepsEarlierLinesWhole) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root for a private tmpfs";
+    if (unshare(CLONE_NEWNS) != 0) GTEST_SKIP() << "no mount namespace";
+    ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+    fs::create_directories("files/log");
+    ASSERT_EQ(mount("tmpfs", "files/log", "tmpfs", 0, "size=8k"), 0) << strerror(errno);
+    Common_SetFixedTime(localInstant(2026, 7, 7, 7, 7, 7));
+    int ok = 0, failed = 0;
+    for (int i = 0; i < 400 && failed < 3; ++i) {
+        if (EventLog_Write("a job with a longish name", "fastening-12", "BARCODE-0123456789",
+                           "tool", sample()) == 0)
+            ++ok;
+        else
+            ++failed;
+    }
+    EXPECT_GT(ok, 10);
+    EXPECT_EQ(failed, 3);
+    auto l = lines("files/log/2026/07/07/20260707.csv");
+    ASSERT_EQ(int(l.size()), ok + 1);
+    EXPECT_EQ(l[0], EVENTLOG_HEADER);
+    for (size_t i = 1; i < l.size(); ++i) {
+        EXPECT_EQ(l[i].back(), '\n');
+        EXPECT_EQ(l[i], l[1]);
+    }
+    umount("files/log");
+}

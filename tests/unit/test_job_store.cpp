@@ -1,0 +1,346 @@
+// Job store against real job files in a temporary data home.
+#include "TestEnv.h"
+#include "common.h"
+#include "job.h"
+
+#include <cstring>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+// A job file image built byte by byte, independent of the store's encoder.
+std::string jobImage(const std::string& name, uint32_t jdx, uint32_t steps, uint32_t records,
+                     const char* magic = "zqc.job.") {
+    std::string img(172 + 4096 * size_t(records), '\0');
+    memcpy(&img[0], magic, 8);
+    img[9] = 1;
+    auto put = [&](size_t off, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            img[off + size_t(i)] = char((v >> (8 * i)) & 0xff);
+    };
+    put(12, jdx);
+    memcpy(&img[16], name.data(), std::min<size_t>(name.size(), 127));
+    put(144, steps);
+    for (uint32_t r = 0; r < records; ++r) {
+        size_t base = 172 + 4096 * size_t(r);
+        put(base, 1); // input step
+        std::string sn = "input-" + std::to_string(r + 1);
+        memcpy(&img[base + 4], sn.data(), sn.size());
+    }
+    return img;
+}
+
+uint32_t fileU32(const std::string& path, size_t off) {
+    std::string s = TestEnv::readFile(path);
+    if (s.size() < off + 4) return 0xdeadbeef;
+    return uint32_t(uint8_t(s[off])) | uint32_t(uint8_t(s[off + 1])) << 8 |
+           uint32_t(uint8_t(s[off + 2])) << 16 | uint32_t(uint8_t(s[off + 3])) << 24;
+}
+
+std::string fileName(const std::string& path) {
+    std::string s = TestEnv::readFile(path);
+    return s.size() >= 144 ? std::string(s.c_str() + 16) : std::string();
+}
+
+std::string jobPath(const std::string& name) {
+    return "files/job/" + name + ".job";
+}
+
+struct JobStoreTest : ::testing::Test {
+    TestEnv env;
+    LogCapture log;
+    void SetUp() override {
+        fs::create_directories("files/job");
+        load_job();
+        job_free();
+    }
+    void makeJobs(int n) {
+        for (int i = 0; i < n; ++i)
+            TestEnv::writeFile(jobPath("j" + std::to_string(i)),
+                               jobImage("j" + std::to_string(i), uint32_t(i), 0, 0));
+        ASSERT_EQ(load_job(), 0);
+        ASSERT_EQ(job_list_len(), n);
+    }
+    std::vector<std::string> names() {
+        std::vector<std::string> out;
+        for (int i = 0; i < job_list_len(); ++i)
+            out.push_back(job_list_entry(i)->name);
+        return out;
+    }
+};
+} // namespace
+
+TEST_F(JobStoreTest, EmptyAndMissingDirectory) {
+    EXPECT_EQ(load_job(), 0);
+    EXPECT_EQ(job_list_len(), 0);
+    fs::remove_all("files/job");
+    EXPECT_EQ(load_job(), 0);
+    EXPECT_EQ(job_list_len(), 0);
+    EXPECT_TRUE(log.contains("load_job.")) << "missing directory is logged";
+    EXPECT_TRUE(log.contains("directory open fail (./files/job)"));
+}
+
+TEST_F(JobStoreTest, ScanSkipsHiddenShortForeignAndNonRegularEntries) {
+    TestEnv::writeFile(jobPath("b"), jobImage("beta", 1, 0, 0));
+    TestEnv::writeFile("files/job/.hidden.job", jobImage("hidden", 0, 0, 0));
+    TestEnv::writeFile(jobPath("short"), jobImage("short", 2, 0, 0).substr(0, 171));
+    TestEnv::writeFile(jobPath("foreign"), jobImage("foreign", 3, 0, 0, "zqc.jobX"));
+    TestEnv::writeFile(jobPath("a"), jobImage("alpha", 0, 0, 0));
+    fs::create_directories("files/job/subdir.job");
+    ASSERT_EQ(mkfifo("files/job/pipe.job", 0600), 0);
+    fs::create_symlink(fs::absolute(jobPath("a")), "files/job/link.job");
+    ASSERT_EQ(load_job(), 0);
+    EXPECT_EQ(names(), (std::vector<std::string>{"alpha", "beta"}));
+    EXPECT_TRUE(log.contains("./files/job/short.job read error, expect 172 but 171"));
+    EXPECT_TRUE(log.contains("invalid job file (./files/job/foreign.job)"));
+    EXPECT_FALSE(log.contains("hidden"));
+    EXPECT_TRUE(log.contains("pipe.job is not a regular file"));
+    EXPECT_TRUE(log.contains("subdir.job is not a regular file"));
+    EXPECT_TRUE(log.contains("link.job is not a regular file"));
+}
+
+TEST_F(JobStoreTest, EntryNameComesFromHeaderAndListIsSortedByStoredIndex) {
+    TestEnv::writeFile(jobPath("x"), jobImage("third", 7, 0, 0));
+    TestEnv::writeFile(jobPath("y"), jobImage("first", 0, 0, 0));
+    TestEnv::writeFile(jobPath("z"), jobImage("second", 3, 0, 0));
+    load_job();
+    EXPECT_EQ(names(), (std::vector<std::string>{"first", "second", "third"}));
+    EXPECT_EQ(find_jdx_by_name("second"), 1);
+    EXPECT_EQ(find_jdx_by_name("z"), -1);
+    EXPECT_EQ(find_jdx_by_name(nullptr), -1);
+}
+
+TEST_F(JobStoreTest, DuplicateStoredIndexesAreBothListed) {
+    TestEnv::writeFile(jobPath("p"), jobImage("p", 1, 0, 0));
+    TestEnv::writeFile(jobPath("q"), jobImage("q", 1, 0, 0));
+    load_job();
+    ASSERT_EQ(job_list_len(), 2);
+    auto n = names();
+    std::sort(n.begin(), n.end());
+    EXPECT_EQ(n, (std::vector<std::string>{"p", "q"}));
+    // From now on positions count: moving fixes both stored values.
+    job_move_down(0);
+    EXPECT_EQ(fileU32(jobPath(job_list_entry(0)->name), 12), 0u);
+    EXPECT_EQ(fileU32(jobPath(job_list_entry(1)->name), 12), 1u);
+}
+
+TEST_F(JobStoreTest, MoveAtTheEdgesChangesNothing) {
+    makeJobs(3);
+    auto before = names();
+    EXPECT_EQ(job_move_up(0), 0);
+    EXPECT_EQ(job_move_down(2), 0);
+    EXPECT_EQ(job_move_up(-1), 0);
+    EXPECT_EQ(job_move_down(7), 0);
+    EXPECT_EQ(names(), before);
+    EXPECT_TRUE(log.contains("invalid job index, 0 / 3"));
+    EXPECT_TRUE(log.contains("invalid job index, 2 / 3"));
+}
+
+TEST_F(JobStoreTest, MoveSwapsInMemoryAndInFiles) {
+    makeJobs(3);
+    EXPECT_EQ(job_move_up(2), 0);
+    EXPECT_EQ(names(), (std::vector<std::string>{"j0", "j2", "j1"}));
+    EXPECT_EQ(fileU32(jobPath("j2"), 12), 1u);
+    EXPECT_EQ(fileU32(jobPath("j1"), 12), 2u);
+    EXPECT_EQ(job_move_down(0), 0);
+    EXPECT_EQ(names(), (std::vector<std::string>{"j2", "j0", "j1"}));
+    load_job(); // the files alone give the same order
+    EXPECT_EQ(names(), (std::vector<std::string>{"j2", "j0", "j1"}));
+}
+
+TEST_F(JobStoreTest, DeleteRenumbersFollowingJobs) {
+    makeJobs(5);
+    EXPECT_EQ(job_delete(2), 0);
+    EXPECT_FALSE(TestEnv::exists(jobPath("j2")));
+    EXPECT_EQ(names(), (std::vector<std::string>{"j0", "j1", "j3", "j4"}));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(job_list_entry(i)->jdx, uint32_t(i));
+    EXPECT_EQ(fileU32(jobPath("j3"), 12), 2u);
+    EXPECT_EQ(fileU32(jobPath("j4"), 12), 3u);
+    EXPECT_EQ(fileU32(jobPath("j1"), 12), 1u);
+    EXPECT_EQ(job_delete(4), -1);
+    EXPECT_EQ(job_delete(-1), -1);
+}
+
+TEST_F(JobStoreTest, DeleteKeepsListWhenFileCannotBeRemoved) {
+    makeJobs(2);
+    fs::remove(jobPath("j0"));
+    fs::create_directories(jobPath("j0") + "/inner"); // a non-empty folder cannot be removed
+    EXPECT_EQ(job_delete(0), -1);
+    EXPECT_EQ(job_list_len(), 2);
+    EXPECT_TRUE(log.contains("g_remove return fail (./files/job/j0.job)"));
+    // A file that is already gone only leaves its entry behind to remove.
+    fs::remove(jobPath("j1"));
+    EXPECT_EQ(job_delete(1), 0);
+    EXPECT_EQ(job_list_len(), 1);
+}
+
+TEST_F(JobStoreTest, NewJobWritesHeaderAndAppends) {
+    makeJobs(1);
+    EXPECT_EQ(job_new("fresh"), 0);
+    ASSERT_EQ(job_list_len(), 2);
+    EXPECT_EQ(job_list_entry(1)->jdx, 1u);
+    std::string img = TestEnv::readFile(jobPath("fresh"));
+    ASSERT_EQ(img.size(), 172u);
+    EXPECT_EQ(img.substr(0, 8), "zqc.job.");
+    EXPECT_EQ(img[9], 1);
+    EXPECT_EQ(fileU32(jobPath("fresh"), 12), 1u);
+    EXPECT_EQ(fileName(jobPath("fresh")), "fresh");
+    EXPECT_EQ(job_new(nullptr), -1);
+    EXPECT_TRUE(log.contains("name is null"));
+}
+
+TEST_F(JobStoreTest, NewJobNameIsCutTo127Characters) {
+    std::string longName(200, 'n');
+    EXPECT_EQ(job_new(longName.c_str()), 0);
+    EXPECT_EQ(std::string(job_list_entry(0)->name), longName.substr(0, 127));
+    EXPECT_TRUE(TestEnv::exists(jobPath(longName.substr(0, 127))));
+}
+
+TEST_F(JobStoreTest, NamesThatWouldLeaveOrHideTheFileAreRefused) {
+    for (const char* bad : {"", "../escape", "a/b", ".hidden"}) {
+        EXPECT_EQ(job_new(bad), -1) << bad;
+    }
+    EXPECT_EQ(job_list_len(), 0);
+    EXPECT_FALSE(TestEnv::exists("files/escape.job"));
+}
+
+TEST_F(JobStoreTest, NewJobNeverReplacesAnExistingFile) {
+    makeJobs(2);
+    EXPECT_EQ(job_new("j1"), JOB_ERR_NAME_EXISTS);
+    EXPECT_EQ(job_list_len(), 2);
+    EXPECT_EQ(fileU32(jobPath("j1"), 12), 1u);
+}
+
+TEST_F(JobStoreTest, LoadReadsAllStepsOrReportsMissingRecords) {
+    TestEnv::writeFile(jobPath("full"), jobImage("full", 0, 3, 3));
+    TestEnv::writeFile(jobPath("cut"), jobImage("cut", 1, 3, 2));
+    load_job();
+    EXPECT_EQ(job_load(0), 0);
+    EXPECT_EQ(job_steps_len(), 3);
+    EXPECT_STREQ(get_stepname_sdx(2), "input-3");
+    EXPECT_EQ(job_load(1), -1);
+    EXPECT_EQ(job_steps_len(), 2);
+    EXPECT_TRUE(job_is_loaded());
+    EXPECT_TRUE(log.contains("step(3/3) read fail, expect 4096 but 0"));
+}
+
+TEST_F(JobStoreTest, LoadFailuresLeaveAnEmptyLoadedJob) {
+    makeJobs(1);
+    EXPECT_EQ(job_load(5), -1);
+    EXPECT_TRUE(job_is_loaded());
+    EXPECT_EQ(job_steps_len(), 0);
+    EXPECT_TRUE(log.contains("invalid job index, 5 / 1"));
+    fs::remove(jobPath("j0"));
+    EXPECT_EQ(job_load(0), -1);
+    EXPECT_TRUE(log.contains("./files/job/j0.job open fail"));
+    job_free();
+    EXPECT_FALSE(job_is_loaded());
+    EXPECT_EQ(job_steps_len(), 0);
+}
+
+TEST_F(JobStoreTest, HugeStepCountInHeaderDoesNotSpin) {
+    TestEnv::writeFile(jobPath("h"), jobImage("h", 0, 0xffffffffu, 1));
+    load_job();
+    EXPECT_EQ(job_load(0), -1);
+    EXPECT_EQ(job_steps_len(), 1);
+    EXPECT_EQ(log.count("read fail"), 1u);
+}
+
+TEST_F(JobStoreTest, SaveRecomputesCountersAndWritesExactSize) {
+    makeJobs(1);
+    ASSERT_EQ(job_load(0), 0);
+    ASSERT_EQ(step_new(STEP_FASTENING), 0);
+    ASSERT_EQ(step_new(STEP_FASTENING), 0);
+    ASSERT_EQ(step_new(STEP_INPUT), 0);
+    job_put_u32(job_step(0)->b + SF_SCREWS, 4);
+    job_put_u32(job_step(1)->b + SF_SCREWS, 5);
+    job_put_u32(job_step(2)->b + SF_SCREWS, 100); // not a fastening step: not counted
+    ASSERT_EQ(job_save(0), 0);
+    EXPECT_EQ(fs::file_size(jobPath("j0")), 172u + 3 * 4096);
+    EXPECT_EQ(fileU32(jobPath("j0"), 144), 3u);
+    EXPECT_EQ(fileU32(jobPath("j0"), 148), 9u);
+    EXPECT_EQ(fileU32(jobPath("j0"), 152), 2u);
+    EXPECT_EQ(fileU32(jobPath("j0"), 156), 1u);
+    EXPECT_EQ(job_list_entry(0)->total_screws, 9u);
+    EXPECT_EQ(job_list_entry(0)->steps, 3u);
+    // Reloading gives the same steps back.
+    ASSERT_EQ(job_load(0), 0);
+    EXPECT_STREQ(get_stepname_sdx(1), "fastening-2");
+    EXPECT_EQ(job_get_u32(job_step(1)->b + SF_SCREWS), 5u);
+}
+
+TEST_F(JobStoreTest, SaveWithoutFasteningStepsWritesZeroScrews) {
+    makeJobs(1);
+    job_load(0);
+    step_new(STEP_DELAY);
+    EXPECT_EQ(job_save(0), 0);
+    EXPECT_EQ(fileU32(jobPath("j0"), 148), 0u);
+    EXPECT_EQ(fileU32(jobPath("j0"), 164), 1u);
+}
+
+TEST_F(JobStoreTest, RecomputedCountersReuseStepNumbers) {
+    makeJobs(1);
+    job_load(0);
+    for (int i = 0; i < 3; ++i)
+        step_new(STEP_INPUT);
+    EXPECT_STREQ(get_stepname_sdx(2), "input-3");
+    step_delete(1);
+    job_save(0);
+    step_new(STEP_INPUT);
+    EXPECT_STREQ(get_stepname_sdx(1), "input-3");
+    EXPECT_STREQ(get_stepname_sdx(2), "input-3");
+}
+
+TEST_F(JobStoreTest, SaveRequiresLoadedJobAndValidIndex) {
+    makeJobs(1);
+    EXPECT_EQ(job_save(0), -1);
+    job_load(0);
+    EXPECT_EQ(job_save(1), -1);
+    EXPECT_EQ(job_save(-1), -1);
+    EXPECT_TRUE(log.contains("job_save."));
+}
+
+TEST_F(JobStoreTest, PowerCutDuringSaveLeavesOldOrNewFile) {
+    makeJobs(1);
+    job_load(0);
+    step_new(STEP_MESSAGE);
+    ASSERT_EQ(job_save(0), 0);
+    std::string before = TestEnv::readFile(jobPath("j0"));
+    step_new(STEP_MESSAGE);
+    step_new(STEP_OUTPUT);
+    for (long cut : {0L, 100L, 172L, 5000L, 12000L}) {
+        Common_SetWriteFailAfter(cut);
+        EXPECT_EQ(job_save(0), -1) << cut;
+        EXPECT_EQ(TestEnv::readFile(jobPath("j0")), before) << cut;
+    }
+    Common_SetWriteFailAfter(-1);
+    EXPECT_EQ(job_save(0), 0);
+    EXPECT_EQ(fs::file_size(jobPath("j0")), 172u + 3 * 4096);
+    for (const auto& e : fs::directory_iterator("files/job"))
+        EXPECT_EQ(e.path().extension(), ".job") << "no temporary file left: " << e.path();
+}
+
+TEST_F(JobStoreTest, SaveStoresTheCurrentIndexEvenAfterAMove) {
+    makeJobs(2);
+    ASSERT_EQ(job_load(1), 0);
+    job_move_up(1); // j1 now at position 0
+    ASSERT_EQ(job_save(0), 0);
+    EXPECT_EQ(fileU32(jobPath("j1"), 12), 0u);
+    load_job();
+    EXPECT_EQ(names(), (std::vector<std::string>{"j1", "j0"}));
+}
+
+TEST_F(JobStoreTest, StoredNamesThatLeaveTheFolderAreSkipped) {
+    TestEnv::writeFile(jobPath("evil"), jobImage("../../victim", 0, 0, 0));
+    TestEnv::writeFile(jobPath("empty"), jobImage("", 1, 0, 0));
+    TestEnv::writeFile(jobPath("good"), jobImage("good", 2, 0, 0));
+    load_job();
+    EXPECT_EQ(names(), (std::vector<std::string>{"good"}));
+    EXPECT_TRUE(log.contains("invalid job name in ./files/job/evil.job"));
+}

@@ -1,0 +1,83 @@
+// Worker loops and the woken request queue.
+#include "threads.h"
+
+#include <atomic>
+#include <chrono>
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+TEST(Threads, LoopsByIndex) {
+    EXPECT_EQ(Threads_GetMainLoop(0), nullptr); // before start-up
+    ASSERT_EQ(Threads_Init(), 0);
+    ASSERT_NE(Threads_GetMainLoop(0), nullptr);
+    EXPECT_EQ(g_main_loop_get_context(Threads_GetMainLoop(0)), g_main_context_default());
+    ASSERT_NE(Threads_GetMainLoop(13), nullptr);
+    EXPECT_NE(Threads_GetContext(13), g_main_context_default());
+    EXPECT_EQ(Threads_GetMainLoop(14), nullptr);
+    EXPECT_EQ(Threads_GetMainLoop(-1), nullptr);
+    for (int i = 1; i < LOOP_COUNT; ++i)
+        for (int j = i + 1; j < LOOP_COUNT; ++j) EXPECT_NE(Threads_GetContext(i), Threads_GetContext(j));
+}
+
+TEST(Threads, SetupRunsOnItsOwnThread) {
+    std::atomic<bool> ran{false};
+    std::thread::id where;
+    Threads_AddSetup(LOOP_SOUND, [&] {
+        where = std::this_thread::get_id();
+        ran = true;
+    });
+    Threads_Init();
+    for (int i = 0; i < 200 && !ran; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(ran);
+    std::thread::id loopThread;
+    Threads_RunSync(LOOP_SOUND, [&] { loopThread = std::this_thread::get_id(); });
+    EXPECT_EQ(where, loopThread);
+    EXPECT_NE(where, std::this_thread::get_id());
+}
+
+TEST(WorkQueue, DrainsInOrderOneAtATimeAndHonoursBound) {
+    Threads_Init();
+    std::mutex m;
+    std::vector<intptr_t> seen;
+    std::atomic<int> inside{0}, maxInside{0};
+    static WorkQueue* q; // queues live for the process
+    q = WorkQueue_New(Threads_GetContext(LOOP_BEF), [&](void* item) {
+        int now = ++inside;
+        maxInside = std::max(maxInside.load(), now);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        {
+            std::lock_guard<std::mutex> g(m);
+            seen.push_back(reinterpret_cast<intptr_t>(item));
+        }
+        --inside;
+    }, 0);
+    for (intptr_t i = 1; i <= 500; ++i) ASSERT_EQ(WorkQueue_Push(q, reinterpret_cast<void*>(i)), 0);
+    for (int i = 0; i < 400; ++i) {
+        {
+            std::lock_guard<std::mutex> g(m);
+            if (seen.size() == 500) break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::lock_guard<std::mutex> g(m);
+    ASSERT_EQ(seen.size(), 500u);
+    for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], intptr_t(i + 1));
+    EXPECT_EQ(maxInside.load(), 1);
+
+    // A bounded queue on a loop that is kept busy refuses the item beyond its bound.
+    std::atomic<bool> release{false};
+    static WorkQueue* b;
+    b = WorkQueue_New(Threads_GetContext(LOOP_GPIO), [&](void*) {
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }, 3);
+    ASSERT_EQ(WorkQueue_Push(b, nullptr), 0);
+    while (WorkQueue_Length(b) != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(WorkQueue_Push(b, nullptr), 0);
+    EXPECT_EQ(WorkQueue_Push(b, nullptr), 0);
+    EXPECT_EQ(WorkQueue_Push(b, nullptr), 0);
+    EXPECT_EQ(WorkQueue_Push(b, nullptr), -1);
+    release = true;
+}
