@@ -44,16 +44,3 @@ TEST(DeviceBarcode, JobTableRowsThroughTheDeviceObject) {
     EXPECT_EQ(dev->BarcodeGetLen(3), 0); // no such tool
     EXPECT_EQ(dev->BarcodeGetCurrCode(), "-");
 }
-
-TEST(DeviceBarcode, PresetSelectionSettingPerTool) {
-    TestEnv env;
-    load_setting();
-    ApplicationDeviceClass* dev = ApplicationDevice();
-    dev->SetSettingBarcodeTdx(2, true);
-    EXPECT_TRUE(dev->GetSettingBarcodeTdx(2));
-    EXPECT_EQ(get_setting_barcode()->tool[2], 1u);
-    dev->SetSettingBarcodeTdx(2, false);
-    EXPECT_FALSE(dev->GetSettingBarcodeTdx(2));
-    dev->SetSettingBarcodeTdx(8, true); // ignored
-    EXPECT_FALSE(dev->GetSettingBarcodeTdx(8));
-}
