@@ -6,6 +6,7 @@
 #include "debug.h"
 #include "ew_driver.h"
 #include "threads.h"
+#include "tools.h"
 
 #include <atomic>
 #include <cerrno>
@@ -103,6 +104,18 @@ void openDev(const std::string& path) {
     g_source_attach(barcodeCtx.watch, Threads_GetContext(LOOP_BARCODE));
 }
 
+// The tool tables in the registry records, under the registered-table lock.
+const char* registryName(int tdx) {
+    RegToolRecord* rec = ToolManager_RegTool(tdx);
+    return rec ? rec->name : nullptr;
+}
+const BarcodeToolAccess registryAccess = {ToolManager_LockRegTools, ToolManager_UnlockRegTools,
+                                          ToolManager_RegToolsLen_Unlocked, ToolManager_BarcodeSlot,
+                                          registryName};
+// What the registry uses to create, free and fill a tool's table.
+const ToolBarcodeOps registryOps = {BarcodeTable_Create, BarcodeTable_Destroy,
+                                    BarcodeTable_AppendPreset};
+
 // Runs `fn` on the table of that index with its lock held; -1 for a bad index.
 int withTable(int table, const std::function<int(BarcodeTable*, int kind, int tdx)>& fn) {
     if (table == BARCODE_JOB_TABLE) {
@@ -133,6 +146,10 @@ void Barcode_SetToolAccess(const BarcodeToolAccess* access) {
 }
 
 int Barcode_Init() {
+    // The registry's records hold the tool tables unless another access was installed.
+    ToolManager_SetBarcodeOps(&registryOps);
+    const BarcodeToolAccess* none = nullptr;
+    barcodeCtx.tools.compare_exchange_strong(none, &registryAccess);
     {
         std::lock_guard<std::mutex> g(barcodeCtx.codeLock);
         BarcodeKey_Reset(&barcodeCtx.key);

@@ -43,6 +43,7 @@ class BstTest : public ::testing::Test {
         Debug_GetFlag()[DEBUG_FLAG_BST] = 1;
     }
     void TearDown() override {
+        sink.drain();
         EwDriver_SetDeviceObject(nullptr);
         bst_set_usb_search(nullptr);
     }

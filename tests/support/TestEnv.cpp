@@ -41,6 +41,9 @@ TestEnv::TestEnv() {
     setenv("PATH", (stubDir_ + ":" + oldPath_).c_str(), 1);
     setenv("KEST_STUB_LOG", (root_ + "/stub.log").c_str(), 1);
     setenv("KEST_SYSROOT", sysroot_.c_str(), 1);
+    // Sound goes nowhere unless a test routes it: no test opens the machine's sound card.
+    writeFile(root_ + "/asound.conf", "pcm.!default { type null }\n");
+    setenv("ALSA_CONFIG_PATH", (root_ + "/asound.conf").c_str(), 1);
     Common_SetSysroot(sysroot_.c_str());
     Common_SetHome(home_.c_str());
 }

@@ -7,7 +7,8 @@
 
 class TestEnv {
 public:
-    // Creates the folders, enters the data home, sets KEST_SYSROOT, PATH and KEST_STUB_LOG.
+    // Creates the folders, enters the data home, sets KEST_SYSROOT, PATH and KEST_STUB_LOG,
+    // and routes ALSA "default" to a null device (ALSA_CONFIG_PATH).
     TestEnv();
     ~TestEnv();
     TestEnv(const TestEnv&) = delete;

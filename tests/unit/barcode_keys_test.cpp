@@ -175,8 +175,12 @@ class BarcodeReaderTest : public ::testing::Test {
         Threads_Init();
     }
     void TearDown() override {
-        EwDriver_SetDeviceObject(nullptr);
+        // Close the reader on its own loop first, so nothing is posted after the drain.
+        unlink(node.c_str());
+        Barcode_RefreshDev();
         if (writer >= 0) close(writer);
+        sink.drain();
+        EwDriver_SetDeviceObject(nullptr);
     }
     void send(const std::vector<Ev>& evs) {
         for (const Ev& e : evs) {

@@ -25,7 +25,10 @@ class IoTest : public ::testing::Test {
         EwDriver_SetDeviceObject(&sink);
         Threads_Init();
     }
-    void TearDown() override { EwDriver_SetDeviceObject(nullptr); }
+    void TearDown() override {
+        sink.drain(); // nothing is left queued at exit
+        EwDriver_SetDeviceObject(nullptr);
+    }
     std::string attr(uint32_t gpio, const char* leaf) const {
         return TestEnv::readFile(env.sysroot() + "/sys/class/gpio/gpio" + std::to_string(gpio) +
                                  "/" + leaf);
