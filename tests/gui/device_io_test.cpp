@@ -79,8 +79,10 @@ TEST_F(DeviceIoTest, InputStatusAndEdge) {
 
 TEST_F(DeviceIoTest, TriggerInputBeyondFifteenRaisesNothing) {
     int raised = 0;
+    // The handlers live only as long as this test's counter.
+    QObject guard;
     for (auto& e : dev->InputEvents)
-        QObject::connect(&e, &SystemEvent::triggered, [&](QObject*) { ++raised; });
+        QObject::connect(&e, &SystemEvent::triggered, &guard, [&](QObject*) { ++raised; });
     dev->TriggerInput(16, 1);
     QCoreApplication::processEvents();
     EXPECT_EQ(raised, 0);
