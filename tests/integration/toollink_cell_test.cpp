@@ -185,3 +185,23 @@ TEST_F(ToolLinkCell, ReleasingToolZeroOfThreeRenumbersTheOthers) {
     EXPECT_EQ(Modbus_Read(1, 252, 1, 1), MBUS_OK);
     EXPECT_EQ(std::to_string(Modbus_GetData(1, 252)), sim_->cmd("get 2 252").substr(3));
 }
+
+TEST_F(ToolLinkCell, RegtoolsWrittenByTheToolsConnectAtTheFirstScan) {
+    // The demo's path: "./regtools" names the tools before the panel starts.
+    startTools({2, 4}, {"--write-regtools", env_.home() + "/regtools"});
+    startDriver();
+    ASSERT_EQ(ToolManager_GetRegToolsLen(), 2);
+    ToolManager_LockRegTools();
+    EXPECT_STREQ(ToolManager_GetToolName_ByTdx(0), "ZQKS2607201");
+    EXPECT_STREQ(ToolManager_GetToolName_ByTdx(1), "XWTCKS2607402");
+    EXPECT_EQ(ToolManager_RegTool(1)->type, 4);
+    EXPECT_EQ(ToolManager_RegTool(1)->model, 1400u);
+    EXPECT_EQ(std::string(ToolManager_RegTool(1)->defname, TOOL_DEFNAME_SIZE), "XWTC024b53000402");
+    EXPECT_EQ(ToolManager_RegTool(0)->state, static_cast<uint32_t>(TOOL_STATE_IDLE));
+    ToolManager_UnlockRegTools();
+    EXPECT_TRUE(TestEnv::exists(env_.home() + "/files/tools/ZQKS2607201"));
+    Disco_Send_ScanReq(1);
+    EXPECT_TRUE(waitFor(
+        [&] { return state(0) == TOOL_STATE_CONNECTED && state(1) == TOOL_STATE_CONNECTED; }));
+    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0) << "registered tools do not enter the list";
+}
