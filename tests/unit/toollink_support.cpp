@@ -69,8 +69,8 @@ void DriverFixture::startDriver(bool recordConnects) {
             free(item);
         });
         // The loop's own queue lives for the whole process, as in the program.
-        static WorkQueue* loopQueue = nullptr;
-        loopQueue = Modbus_GetMsgQ();
+        static std::vector<WorkQueue*> replaced;
+        replaced.push_back(Modbus_GetMsgQ());
         Modbus_SetMsgQ(recordQ);
     }
     sink.drain();
