@@ -29,7 +29,7 @@ struct FetState {
     uint32_t writeIndex = 0;
     std::vector<FetItem> items;
 };
-FetState fet;
+FetState& fet = *new FetState; // never destroyed (see tools.cpp)
 std::atomic<uint32_t> fet_enable{0};
 std::atomic<OperationSetBarcode> barcodeSet{nullptr};
 std::atomic<OperationGetBarcode> barcodeGet{nullptr};
@@ -66,7 +66,7 @@ int tdxOfCurrentWatch() {
     return -1;
 }
 
-// The peer closed the event connection: drop it so the tool is retried at its next
+// The peer closed the event connection (or it failed): drop it so the tool is retried at its next
 // discovery answer (state 4), instead of the watch firing on end-of-file forever.
 void eventLinkLost(int tdx, RegToolRecord* rec) {
     DBG_ERR("event connection of tdx.%d closed by the tool", tdx);
@@ -90,7 +90,7 @@ void queueFrame(RegToolRecord* rec, int tdx, const uint8_t* frame, int len) {
     ++rec->evqCount;
 }
 
-gboolean fastening_event_cb(GIOChannel*, GIOCondition, gpointer) {
+gboolean fastening_event_cb(GIOChannel*, GIOCondition cond, gpointer) {
     ToolManager_LockRegTools();
     if (g_source_is_destroyed(g_main_current_source())) {
         ToolManager_UnlockRegTools();
@@ -104,7 +104,8 @@ gboolean fastening_event_cb(GIOChannel*, GIOCondition, gpointer) {
     RegToolRecord* rec = ToolManager_RegTool(tdx);
     int fd = rec->evCtx ? modbus_get_socket(rec->evCtx) : -1;
     uint8_t peek;
-    if (fd < 0 || recv(fd, &peek, 1, MSG_PEEK | MSG_DONTWAIT) == 0) {
+    if (fd < 0 || (cond & (G_IO_ERR | G_IO_NVAL)) ||
+        recv(fd, &peek, 1, MSG_PEEK | MSG_DONTWAIT) == 0) {
         eventLinkLost(tdx, rec);
         ToolManager_UnlockRegTools();
         return G_SOURCE_REMOVE;
@@ -210,7 +211,8 @@ int fastening_event_enable(int tdx, int skipStored) {
     }
     if (!rec->rxWatch && modbus_get_socket(rec->evCtx) >= 0) {
         rec->rxChannel = g_io_channel_unix_new(modbus_get_socket(rec->evCtx));
-        rec->rxWatch = g_io_create_watch(rec->rxChannel, GIOCondition(G_IO_IN | G_IO_HUP));
+        rec->rxWatch = g_io_create_watch(rec->rxChannel,
+                                         GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR | G_IO_NVAL));
         g_source_set_callback(rec->rxWatch, G_SOURCE_FUNC(fastening_event_cb), nullptr, nullptr);
         g_source_attach(rec->rxWatch, Threads_GetContext(LOOP_DATABACKUP));
     }

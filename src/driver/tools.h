@@ -173,6 +173,9 @@ void ToolManager_ReleaseCtx(modbus_t** ctx, uint32_t* connected);
 
 // Barcode table operations of the barcode module (nullptr: no tables are created).
 void ToolManager_SetBarcodeOps(const ToolBarcodeOps* ops);
+// The record's table pointer for the barcode module (caller holds the registered-table
+// lock); nullptr for a bad index.
+BarcodeTable** ToolManager_BarcodeSlot(int tdx);
 
 // ---- pure helpers (exposed for tests) ----
 // Default name of a discovered tool ("ZQ" + 12 hex digits of the MAC, ...), 16 bytes.

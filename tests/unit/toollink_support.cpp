@@ -68,6 +68,9 @@ void DriverFixture::startDriver(bool recordConnects) {
             popped.push_back(int(w[1]));
             free(item);
         });
+        // The loop's own queue lives for the whole process, as in the program.
+        static std::vector<WorkQueue*> replaced;
+        replaced.push_back(Modbus_GetMsgQ());
         Modbus_SetMsgQ(recordQ);
     }
     sink.drain();
@@ -82,6 +85,14 @@ std::vector<int> DriverFixture::takeConnects() {
     while (idleCtx && g_main_context_iteration(idleCtx, FALSE)) {
     }
     return popped;
+}
+
+void DriverFixture::TearDown() {
+    ToolManager_DismissTool_All();
+    Disco_Deinit();
+    for (int loop : {LOOP_DISCO_ETH, LOOP_DISCO_WLAN, LOOP_MODBUS, LOOP_DATABACKUP})
+        Threads_RunSync(loop, [] {});
+    sink.drain();
 }
 
 DriverFixture::~DriverFixture() {

@@ -85,6 +85,9 @@ class DriverFixture : public ::testing::Test {
     GMainContext* idleCtx = nullptr;
     WorkQueue* recordQ = nullptr;
     std::vector<int> popped;
+    // Closes every tool connection and discovery socket and waits until the worker loops
+    // are idle, so nothing of the test still runs while the process exits.
+    void TearDown() override;
     ~DriverFixture() override;
 };
 

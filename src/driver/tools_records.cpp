@@ -1,0 +1,100 @@
+// Registry records and names: pure helpers of the tool registry (no lock, no file).
+#include "tools.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+const char* familyPrefix(uint8_t type) {
+    switch (type) {
+    case TOOL_TYPE_XWC:
+        return "XWC";
+    case TOOL_TYPE_ZQ:
+        return "ZQ";
+    case TOOL_TYPE_ZQT:
+        return "ZQT";
+    case TOOL_TYPE_XWTC:
+        return "XWTC";
+    default:
+        return "";
+    }
+}
+
+} // namespace
+
+int MacAddr_Atoi(const char* text, uint8_t* mac) {
+    if (!text || !mac) return 1;
+    unsigned v[6];
+    if (sscanf(text, "%x:%x:%x:%x:%x:%x", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]) != 6) return 1;
+    for (int i = 0; i < 6; ++i)
+        mac[i] = uint8_t(v[i]);
+    return 0;
+}
+
+// ---- pure helpers ----
+
+void ToolManager_MakeDefaultName(const ToolInfo* info, char out[TOOL_DEFNAME_SIZE]) {
+    char tmp[TOOL_DEFNAME_SIZE + 8];
+    const uint8_t* m = info->mac;
+    snprintf(tmp, sizeof tmp, "%s%02x%02x%02x%02x%02x%02x", familyPrefix(info->type), m[0], m[1],
+             m[2], m[3], m[4], m[5]);
+    memset(out, 0, TOOL_DEFNAME_SIZE);
+    memcpy(out, tmp, strnlen(tmp, TOOL_DEFNAME_SIZE));
+}
+
+void ToolManager_MakeRegName(uint8_t type, const char* serial, char out[TOOL_NAME_SIZE]) {
+    char s[TOOL_SERIAL_SIZE + 1] = {};
+    memcpy(s, serial, strnlen(serial, TOOL_SERIAL_SIZE));
+    memset(out, 0, TOOL_NAME_SIZE);
+    snprintf(out, TOOL_NAME_SIZE, "%s%s", familyPrefix(type), s);
+}
+
+bool ToolManager_NameIsSafe(const char* name) {
+    if (!name || !*name) return false;
+    if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) return false;
+    return strchr(name, '/') == nullptr;
+}
+
+void RegTools_EncodeRecord(const RegToolRecord* rec, uint8_t out[REGTOOLS_RECORD_SIZE]) {
+    memset(out, 0, REGTOOLS_RECORD_SIZE);
+    memcpy(out, rec->name, strnlen(rec->name, TOOL_NAME_SIZE - 1));
+    memcpy(out + 33, rec->serial, TOOL_SERIAL_SIZE);
+    for (int i = 0; i < 4; ++i)
+        out[52 + i] = uint8_t(rec->model >> (8 * i));
+    memcpy(out + 56, rec->mac, 6);
+    memcpy(out + 62, rec->defname, TOOL_DEFNAME_SIZE);
+    out[78] = rec->type;
+}
+
+int RegTools_DecodeRecord(const uint8_t in[REGTOOLS_RECORD_SIZE], RegToolRecord* rec) {
+    memcpy(rec->name, in, TOOL_NAME_SIZE);
+    rec->name[TOOL_NAME_SIZE - 1] = 0; // an unterminated name is cut to 32 characters
+    memcpy(rec->serial, in + 33, TOOL_SERIAL_SIZE);
+    rec->model =
+        uint32_t(in[52]) | uint32_t(in[53]) << 8 | uint32_t(in[54]) << 16 | uint32_t(in[55]) << 24;
+    memcpy(rec->mac, in + 56, 6);
+    memcpy(rec->defname, in + 62, TOOL_DEFNAME_SIZE);
+    rec->type = in[78];
+    return ToolManager_NameIsSafe(rec->name) ? 0 : -1;
+}
+
+int ToolManager_ParseBarcodeLine(const char* line, ToolBarcodeLine* out) {
+    memset(out, 0, sizeof *out);
+    uint32_t* nums[4] = {&out->partial, &out->start, &out->end, &out->preset};
+    const char* p = line;
+    for (int field = 0; field < 5; ++field) {
+        size_t n = strcspn(p, "~\r\n");
+        if (n == 0) break; // parsing stops at the first empty field
+        if (field == 0) {
+            memcpy(out->code, p, n < 32 ? n : 32);
+        } else {
+            char num[24] = {};
+            memcpy(num, p, n < sizeof num - 1 ? n : sizeof num - 1);
+            *nums[field - 1] = uint32_t(strtol(num, nullptr, 10));
+        }
+        if (p[n] != '~') break;
+        p += n + 1;
+    }
+    return 0;
+}
