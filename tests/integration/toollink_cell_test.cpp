@@ -125,6 +125,7 @@ TEST_F(ToolLinkCell, ReaddressingAdvertiseReconnectsOnce) {
     EXPECT_EQ(ToolManager_RegTool(0)->cause, 1);
     ToolManager_UnlockRegTools();
     EXPECT_EQ(log.count("Push connect msg"), 1u);
+    EXPECT_EQ(log.count("Tdx.0, 10.77.0.31:6100"), 1u) << "one connect, at the new address";
     EXPECT_EQ(sim_->stat(0, "data"), 1);
     EXPECT_EQ(sim_->stat(0, "event"), 1);
     for (const auto& e : seen_)
