@@ -206,3 +206,20 @@ TEST_F(ToolLinkCell, RegtoolsWrittenByTheToolsConnectAtTheFirstScan) {
         [&] { return state(0) == TOOL_STATE_CONNECTED && state(1) == TOOL_STATE_CONNECTED; }));
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0) << "registered tools do not enter the list";
 }
+
+TEST_F(ToolLinkCell, AdvertiseCause5RenewsOnlyTheEventLinkAndCause3Dismisses) {
+    startTools({2});
+    startDriver();
+    registerAll(1);
+    LogCapture log;
+    Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
+    ASSERT_EQ(sim_->cmd("advertise 0 5"), "ok");
+    EXPECT_TRUE(waitEvent({"regtools", 0, 3}));
+    EXPECT_EQ(log.count("Create new ctx for event"), 1u);
+    EXPECT_EQ(log.count("Create new ctx for mbus"), 0u) << "the data link stays";
+    EXPECT_TRUE(waitFor([&] { return sim_->stat(0, "event") == 1 && sim_->stat(0, "data") == 1; }));
+    ASSERT_EQ(sim_->cmd("advertise 0 3"), "ok"); // the tool leaves
+    EXPECT_TRUE(waitEvent({"regtools", 0, 0}));
+    EXPECT_EQ(state(0), TOOL_STATE_IDLE);
+    EXPECT_EQ(ToolManager_GetRegToolsLen(), 1) << "dismissed, still registered";
+}
