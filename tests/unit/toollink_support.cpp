@@ -69,8 +69,9 @@ void DriverFixture::startDriver(bool recordConnects) {
             free(item);
         });
         // The loop's own queue lives for the whole process, as in the program.
-        static std::vector<WorkQueue*> replaced;
-        replaced.push_back(Modbus_GetMsgQ());
+        static WorkQueue* loopQueue = nullptr;
+        loopQueue = Modbus_GetMsgQ();
+        (void)loopQueue;
         Modbus_SetMsgQ(recordQ);
     }
     sink.drain();
