@@ -125,6 +125,7 @@ TEST_F(ToolLinkCell, ReaddressingAdvertiseReconnectsOnce) {
     EXPECT_EQ(ToolManager_RegTool(0)->cause, 1);
     ToolManager_UnlockRegTools();
     EXPECT_EQ(log.count("Push connect msg"), 1u);
+    EXPECT_EQ(log.count("Tdx.0, 10.77.0.31:6100"), 1u) << "one connect, at the new address";
     EXPECT_EQ(sim_->stat(0, "data"), 1);
     EXPECT_EQ(sim_->stat(0, "event"), 1);
     for (const auto& e : seen_)
@@ -184,4 +185,41 @@ TEST_F(ToolLinkCell, ReleasingToolZeroOfThreeRenumbersTheOthers) {
     // The renumbered tools still answer reads at their new indexes.
     EXPECT_EQ(Modbus_Read(1, 252, 1, 1), MBUS_OK);
     EXPECT_EQ(std::to_string(Modbus_GetData(1, 252)), sim_->cmd("get 2 252").substr(3));
+}
+
+TEST_F(ToolLinkCell, RegtoolsWrittenByTheToolsConnectAtTheFirstScan) {
+    // The demo's path: "./regtools" names the tools before the panel starts.
+    startTools({2, 4}, {"--write-regtools", env_.home() + "/regtools"});
+    startDriver();
+    ASSERT_EQ(ToolManager_GetRegToolsLen(), 2);
+    ToolManager_LockRegTools();
+    EXPECT_STREQ(ToolManager_GetToolName_ByTdx(0), "ZQKS2607201");
+    EXPECT_STREQ(ToolManager_GetToolName_ByTdx(1), "XWTCKS2607402");
+    EXPECT_EQ(ToolManager_RegTool(1)->type, 4);
+    EXPECT_EQ(ToolManager_RegTool(1)->model, 1400u);
+    EXPECT_EQ(std::string(ToolManager_RegTool(1)->defname, TOOL_DEFNAME_SIZE), "XWTC024b53000402");
+    EXPECT_EQ(ToolManager_RegTool(0)->state, static_cast<uint32_t>(TOOL_STATE_IDLE));
+    ToolManager_UnlockRegTools();
+    EXPECT_TRUE(TestEnv::exists(env_.home() + "/files/tools/ZQKS2607201"));
+    Disco_Send_ScanReq(1);
+    EXPECT_TRUE(waitFor(
+        [&] { return state(0) == TOOL_STATE_CONNECTED && state(1) == TOOL_STATE_CONNECTED; }));
+    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0) << "registered tools do not enter the list";
+}
+
+TEST_F(ToolLinkCell, AdvertiseCause5RenewsOnlyTheEventLinkAndCause3Dismisses) {
+    startTools({2});
+    startDriver();
+    registerAll(1);
+    LogCapture log;
+    Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
+    ASSERT_EQ(sim_->cmd("advertise 0 5"), "ok");
+    EXPECT_TRUE(waitEvent({"regtools", 0, 3}));
+    EXPECT_EQ(log.count("Create new ctx for event"), 1u);
+    EXPECT_EQ(log.count("Create new ctx for mbus"), 0u) << "the data link stays";
+    EXPECT_TRUE(waitFor([&] { return sim_->stat(0, "event") == 1 && sim_->stat(0, "data") == 1; }));
+    ASSERT_EQ(sim_->cmd("advertise 0 3"), "ok"); // the tool leaves
+    EXPECT_TRUE(waitEvent({"regtools", 0, 0}));
+    EXPECT_EQ(state(0), TOOL_STATE_IDLE);
+    EXPECT_EQ(ToolManager_GetRegToolsLen(), 1) << "dismissed, still registered";
 }

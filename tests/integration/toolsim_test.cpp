@@ -372,3 +372,14 @@ TEST_F(ToolsimTest, RegtoolsFileNamesTheTools) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&d[80])), "ZQKS2607202");
     EXPECT_EQ(d[80 + 78], 2);
 }
+
+TEST_F(ToolsimTest, InterfaceOptionGivesTheToolsItsAddress) {
+    Toolsim sim({"--iface", "lo", "--tools", "1"});
+    ASSERT_TRUE(sim.ok());
+    DiscoClient dc;
+    dc.send(harness::scanRequest());
+    const auto acks = dc.collect(0x82, 300);
+    ASSERT_EQ(acks.size(), 1u);
+    EXPECT_EQ(be32(acks[0], 24), 0x7F000001u);
+    EXPECT_TRUE(Client(5020).connected);
+}
