@@ -35,7 +35,8 @@ struct BefCtx {
     std::atomic<int> connected{0};
     unsigned generation = 0; // bumped by every close; stale watches and attempts see it
 };
-BefCtx bef_ctx;
+// Never destroyed: the forwarding worker may still run while the process exits.
+BefCtx& bef_ctx = *new BefCtx;
 
 struct BefQueue {
     std::mutex lock;
@@ -43,7 +44,8 @@ struct BefQueue {
     bool scheduled = false; // a sender dispatch is pending on the forwarding loop
     size_t dropped = 0;
 };
-BefQueue bef_MsgQ;
+// Never destroyed: messages still queued at exit stay reachable.
+BefQueue& bef_MsgQ = *new BefQueue;
 
 gboolean senderDispatch(gpointer);
 

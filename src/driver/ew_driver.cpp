@@ -47,7 +47,9 @@ struct EwDriverState {
     EwDriverCurrTdxSource currTdx = nullptr;
     int lastDelivered = 0;
 };
-EwDriverState ewDriver_MsgQ;
+// Never destroyed: worker threads may still post while the process exits, and
+// undelivered messages stay reachable in it.
+EwDriverState& ewDriver_MsgQ = *new EwDriverState;
 
 void push(int32_t kind, int32_t a = 0, int32_t b = 0, int32_t c = 0, int32_t d = 0,
           char* text = nullptr) {
