@@ -266,11 +266,12 @@ int Modbus_Write(int tdx, int addr, uint16_t value, int lock) {
                 modbus_strerror(errno), tdx, addr, value);
         if (modbus_write_register(rec->mbCtx, addr, value) != 1) {
             if (errno == ETIMEDOUT) {
-                DBG_LOG(DEBUG_FLAG_MODBUS, "failed to write (%s), %d.%d-%d, do dismiss",
-                        modbus_strerror(errno), tdx, addr, value);
+                DBG_ERR("failed to write (%s), %d.%d-%d, do dismiss", modbus_strerror(errno), tdx,
+                        addr, value);
                 ToolManager_DismissTool_ByTdx(tdx, 0);
                 ret = MBUS_ERR_DISMISSED;
             } else {
+                DBG_ERR("failed to write (%s), %d.%d-%d", modbus_strerror(errno), tdx, addr, value);
                 ret = MBUS_ERR_WRITE;
             }
         }
