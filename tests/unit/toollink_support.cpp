@@ -87,11 +87,17 @@ std::vector<int> DriverFixture::takeConnects() {
     return popped;
 }
 
+void quiesceLoops() {
+    // Every loop, not only ours: a loop that is still starting up reads the thread table,
+    // which the process destroys at exit.
+    for (int loop = 0; loop < LOOP_COUNT; ++loop)
+        Threads_RunSync(loop, [] {});
+}
+
 void DriverFixture::TearDown() {
     ToolManager_DismissTool_All();
     Disco_Deinit();
-    for (int loop : {LOOP_DISCO_ETH, LOOP_DISCO_WLAN, LOOP_MODBUS, LOOP_DATABACKUP})
-        Threads_RunSync(loop, [] {});
+    quiesceLoops();
     sink.drain();
 }
 
