@@ -7,16 +7,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
 namespace {
+std::string scratch;
+
 void enterScratchHome() {
     static bool done = false;
     if (done) return;
     done = true;
     char tmpl[] = "/tmp/fuzz-joblist-XXXXXX";
     if (!mkdtemp(tmpl)) abort();
+    scratch = tmpl;
+    atexit([] {
+        std::error_code ec;
+        std::filesystem::remove_all(scratch, ec);
+    });
     Common_SetHome(tmpl);
     Common_MkdirP("files/job");
     Debug_SetQuiet(true);

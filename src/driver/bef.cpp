@@ -190,7 +190,8 @@ int Bef_init() {
         bef_ctx.connected = 0;
     }
     Threads_AddSetup(LOOP_BEF, [] {
-        if (get_setting_share()->bef_enable == 1) Bef_ConnectTimerAdd();
+        std::lock_guard<std::mutex> g(bef_ctx.lock);
+        if (get_setting_share()->bef_enable == 1) timerAddLocked();
     });
     return 0;
 }
@@ -337,12 +338,15 @@ void Bef_CloseServerStream(const char* reason) {
 }
 
 int Bef_ApplySetting(uint32_t enable, uint32_t serverIp, uint32_t port) {
+    // The forwarding fields change under the connection lock, where the timer, the
+    // receive watch and the closers read them.
+    std::lock_guard<std::mutex> g(bef_ctx.lock);
     SettingShare* sh = get_setting_share();
     if (sh->bef_enable == enable && sh->bef_server_ip == serverIp && sh->bef_port == port) return 0;
     sh->bef_enable = enable;
     sh->bef_server_ip = serverIp;
     sh->bef_port = port;
-    Bef_CloseServerStream("Change setting");
+    closeLocked("Change setting");
     return 1;
 }
 

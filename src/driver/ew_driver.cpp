@@ -1,6 +1,8 @@
 #include "ew_driver.h"
 
+#include "barcode.h"
 #include "bef.h"
+#include "bst.h"
 #include "debug.h"
 #include "disco.h"
 #include "io.h"
@@ -149,11 +151,13 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     // Browser_Refresh_Drvs
 
+    Bst_Start(); // the tray worker: bst_init, then bst_main every 200 ms
+
     Threads_Init();
 
     Gpio_Init();
 
-    // Barcode_Init
+    Barcode_Init();
 
     Disco_Init();
 

@@ -361,7 +361,7 @@ int job_save(int jdx) {
         memcpy(p + JOB_HEADER_SIZE + STEP_RECORD_SIZE * i, job.steps[i].b, STEP_RECORD_SIZE);
     std::string path = job_file_path(h.name);
     if (Common_WriteFileAtomic(path, image.data(), image.size()) != 0) {
-        DBG_ERR("job header write fail, expect %d but %d : %s", int(image.size()), 0, path.c_str());
+        DBG_ERR("%s save fail, %d bytes not written", path.c_str(), int(image.size()));
         return -1;
     }
     return 0;

@@ -8,11 +8,11 @@
 #include "UnitStepMsgData.h"
 #include "UnitStepOutputData.h"
 #include "common.h"
+#include "debug.h"
 #include "eventlog.h"
 #include "job.h"
 #include "setting.h"
 
-#include <QSignalSpy>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
@@ -183,18 +183,21 @@ TEST_F(DeviceJobsTest, WriteEventLogUsesNamesAndBarcodeSource) {
     EXPECT_EQ(text.rfind(EVENTLOG_HEADER, 0), 0u);
 }
 
-TEST_F(DeviceJobsTest, ForwardingPropertiesAndApply) {
-    QSignalSpy spy(dev, &ApplicationDeviceClass::BefEnableChanged);
-    dev->OnSetBefServerIp(0x0a000001);
-    dev->OnSetBefServerPort(5000);
-    EXPECT_EQ(spy.count(), 0);
-    EXPECT_EQ(get_setting_share()->bef_server_ip, 0x0a000001u);
-    EXPECT_EQ(dev->OnGetBefServerPort(), 5000u);
-    dev->OnSetBefEnable(false);
-    EXPECT_EQ(spy.count(), 1);
+TEST_F(DeviceJobsTest, ForwardingApplyStoresOnlyChanges) {
+    SettingShare* sh = get_setting_share();
+    sh->bef_enable = 0;
+    sh->bef_server_ip = 0x0a000001;
+    sh->bef_port = 5000;
+    Debug_GetFlag()[DEBUG_FLAG_BEF].store(1);
+    log.clear();
     EXPECT_EQ(dev->BefApplySetting(false, 0x0a000001, 5000), 0) << "unchanged: nothing happens";
+    EXPECT_FALSE(log.contains("Close server stream"));
     EXPECT_EQ(dev->BefApplySetting(false, 0x0a000001, 5001), 1);
-    EXPECT_EQ(dev->OnGetBefServerPort(), 5001u);
+    EXPECT_TRUE(log.contains("Close server stream (Change setting)."));
+    EXPECT_EQ(sh->bef_port, 5001u);
+    EXPECT_EQ(sh->bef_server_ip, 0x0a000001u);
     EXPECT_FALSE(dev->BefIsConnected());
-    EXPECT_FALSE(dev->OnGetBefEnable());
+    dev->BefCloseServerStream("link down");
+    EXPECT_TRUE(log.contains("Close server stream (link down)."));
+    EXPECT_FALSE(dev->BefIsConnected());
 }

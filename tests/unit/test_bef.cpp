@@ -53,6 +53,8 @@ class TestServer {
     }
     // The server ends the current connection (the client sees end of stream).
     void dropClient() { drop_ = true; }
+    // A server that stops reading: the client's sends block once the buffers are full.
+    void pauseReading(bool on) { paused_ = on; }
     bool waitBytes(size_t n, milliseconds limit = milliseconds(10000)) {
         auto end = steady_clock::now() + limit;
         while (steady_clock::now() < end) {
@@ -78,7 +80,7 @@ class TestServer {
                 cfd_ = -1;
             }
             pollfd p[2] = {{lfd_, POLLIN, 0}, {cfd_, POLLIN, 0}};
-            if (poll(p, cfd_ >= 0 ? 2 : 1, 20) <= 0) continue;
+            if (poll(p, cfd_ >= 0 && !paused_ ? 2 : 1, 20) <= 0) continue;
             if (p[0].revents & POLLIN) {
                 int c = accept4(lfd_, nullptr, nullptr, SOCK_CLOEXEC);
                 if (c >= 0) {
@@ -104,7 +106,7 @@ class TestServer {
     int lfd_ = -1, cfd_ = -1;
     uint16_t port_ = 0;
     std::thread th_;
-    std::atomic<bool> stop_{false}, drop_{false};
+    std::atomic<bool> stop_{false}, drop_{false}, paused_{false};
     std::atomic<int> accepts_{0};
     std::mutex m_;
     std::string data_;
@@ -242,8 +244,8 @@ TEST_F(BefTest, ResultsQueuedWhileDownArriveInOrder) {
 TEST_F(BefTest, ServerClosingGivesRecvFinAndReconnectAfterFiveSeconds) {
     TestServer server;
     start(1, server.port());
-    // The forwarding worker arms the timer in its own set-up.
-    EXPECT_TRUE(waitFor([] { return Bef_TimerArmed() || Bef_IsConnected() == 1; }, milliseconds(2000)));
+    EXPECT_TRUE(waitFor([] { return Bef_TimerArmed(); }, milliseconds(2000)))
+        << "armed by the worker's set-up";
     ASSERT_TRUE(server.waitAccepts(1, milliseconds(8000)));
     ASSERT_TRUE(waitFor([] { return Bef_IsConnected() == 1; }, milliseconds(2000)));
     EXPECT_FALSE(Bef_TimerArmed());
@@ -321,4 +323,23 @@ TEST_F(BefTest, BoundDropsTheOldest) {
     };
     EXPECT_EQ(seq(0), 1u) << "message 0 was dropped";
     EXPECT_EQ(seq(BEF_QUEUE_MAX - 1), BEF_QUEUE_MAX);
+}
+
+TEST_F(BefTest, StalledServerGivesSendErrorAndKeepsTheRestQueued) {
+    TestServer server;
+    server.pauseReading(true);
+    start(0, server.port());
+    ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
+    auto f = eventFrame();
+    // Far more than the loopback buffers hold, so a send must block and time out.
+    const size_t pushed = 60000;
+    for (size_t i = 0; i < pushed; ++i)
+        Bef_PushMsgQ(0, f.data(), f.size());
+    ASSERT_TRUE(waitFor([&] { return log.contains("Close server stream (Send error)."); },
+                        milliseconds(30000)));
+    EXPECT_EQ(log.count("send fail"), 2u) << "one retry before giving up";
+    EXPECT_EQ(Bef_IsConnected(), 0);
+    size_t left = Bef_QueueLen();
+    EXPECT_GT(left, 0u) << "the rest waits for the next connection";
+    EXPECT_LT(left, pushed);
 }

@@ -1,22 +1,120 @@
 #include "ApplicationApplication.h"
 
 #include "ApplicationDeviceClass.h"
+#include "Page.h"
+#include "ShellServices.h"
+#include "Theme.h"
+#include "Timer.h"
+#include "UnitScrim.h"
+#include "page/shell/PageHome.h"
+#include "page/shell/PageStatusBar.h"
 
-#include <QLabel>
-#include <QVBoxLayout>
+#include <QApplication>
+#include <QMouseEvent>
+
+namespace {
+std::function<Page*()>& topDownFactory() {
+    static std::function<Page*()> f;
+    return f;
+}
+constexpr int kSwipeMin = 60; // downward travel that makes a swipe
+} // namespace
+
+void ApplicationApplication::SetTopDownBoxFactory(std::function<Page*()> factory) {
+    topDownFactory() = std::move(factory);
+}
 
 ApplicationApplication::ApplicationApplication(QWidget* parent) : QWidget(parent) {
     setObjectName("RootObject");
     setWindowTitle("zqcapp");
-    ApplicationDevice(); // the device object exists from the root's creation on
-    auto* layout = new QVBoxLayout(this);
-    auto* title = new QLabel("Kest panel", this);
-    title->setObjectName("rootTitle");
-    title->setAlignment(Qt::AlignCenter);
-    title->setStyleSheet("font-size: 48px; color: #e8eef2;");
-    layout->addWidget(title);
-    setStyleSheet("ApplicationApplication { background: #1c2329; }");
     setAttribute(Qt::WA_StyledBackground, true);
+    setStyleSheet(Theme::StyleSheet());
+    ApplicationDeviceClass* dev = ApplicationDevice(); // exists from the root's creation on
+    ShellServices::Get();
+    home_ = new PageHome(this);
+    statusBar_ = new PageStatusBar(this);
+
+    drvTimer_ = new Timer(this);
+    drvTimer_->SetPeriod(3000);
+    connect(drvTimer_, &Timer::trigger, this, &ApplicationApplication::refreshDrives);
+    connect(&dev->DrvsUpdateEvent, &SystemEvent::triggered, this, [this] {
+        // Already running: later storage events ride on the first one's refresh.
+        drvTimer_->SetEnabled(true);
+    });
+
+    scanTimer_ = new Timer(this);
+    scanTimer_->SetBegin(100);
+    scanTimer_->SetPeriod(3000);
+    connect(scanTimer_, &Timer::trigger, this, [] { ShellServices::Get()->DiscoScan(); });
+    scanTimer_->SetEnabled(true);
+
+    qApp->installEventFilter(this);
+    Init(Theme::ScreenWidth, Theme::ScreenHeight);
 }
 
-void ApplicationApplication::Init(int width, int height) { setFixedSize(width, height); }
+void ApplicationApplication::Init(int width, int height) {
+    setFixedSize(width, height);
+}
+
+void ApplicationApplication::resizeEvent(QResizeEvent*) {
+    statusBar_->setGeometry(0, 0, width(), Theme::StatusBarHeight);
+    home_->setGeometry(0, Theme::StatusBarHeight, width(), height() - Theme::StatusBarHeight);
+    statusBar_->raise();
+}
+
+void ApplicationApplication::refreshDrives() {
+    drvTimer_->SetEnabled(false);
+    ShellServices* s = ShellServices::Get();
+    ApplicationDeviceClass* dev = ApplicationDevice();
+    s->RefreshDrvs();
+    dev->TriggerDrvUpdateNotifier();
+    s->BarcodeRefreshDev();
+    dev->TriggerUpdateDevs();
+}
+
+bool ApplicationApplication::eventFilter(QObject* o, QEvent* e) {
+    auto type = e->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
+        type != QEvent::MouseMove)
+        return false;
+    auto* w = qobject_cast<QWidget*>(o);
+    if (!w || w->window() != this || !w->isWidgetType()) return false;
+    auto* me = static_cast<QMouseEvent*>(e);
+    QPoint p = mapFromGlobal(me->globalPosition().toPoint());
+    if (type == QEvent::MouseButtonPress) {
+        swipeArmed_ = p.y() >= 0 && p.y() < Theme::SwipeStripHeight;
+        swipeStart_ = p;
+        return false;
+    }
+    if (!swipeArmed_) return false;
+    QPoint d = p - swipeStart_;
+    // Straight down or diagonally down: more downward travel than sideways.
+    if (d.y() >= kSwipeMin && qAbs(d.x()) <= d.y()) {
+        swipeArmed_ = false;
+        OpenTopDownBox();
+    } else if (type == QEvent::MouseButtonRelease) {
+        swipeArmed_ = false;
+    }
+    return false;
+}
+
+void ApplicationApplication::OpenTopDownBox() {
+    if (topDown_ || !topDownFactory()) return;
+    Page* p = topDownFactory()();
+    if (!p) return;
+    topDown_ = p;
+    connect(p, &Page::completed, this, &ApplicationApplication::CloseTopDownBox);
+    topDownModal_.scrim = new UnitScrim(this);
+    topDownModal_.scrim->show();
+    topDownModal_.dialog = p;
+    QRect area(0, 0, width(), p->sizeHint().height() > 0 ? p->sizeHint().height() : height() / 2);
+    Navigator::Present(this, p, Transition::SlideDown, area);
+}
+
+void ApplicationApplication::CloseTopDownBox() {
+    if (!topDown_) return;
+    if (topDownModal_.scrim) topDownModal_.scrim->deleteLater();
+    Navigator::Dismiss(topDown_, Transition::SlideUp);
+    topDownModal_ = ModalHandle();
+    topDown_ = nullptr;
+}

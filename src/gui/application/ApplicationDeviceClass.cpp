@@ -9,7 +9,8 @@ ApplicationDeviceClass::~ApplicationDeviceClass() = default;
 QByteArray ApplicationDeviceClass::ToNative(const QString& text) {
     QByteArray out;
     out.reserve(text.size());
-    for (QChar c : text) out.append(c.unicode() <= 0xff ? char(c.unicode()) : ' ');
+    for (QChar c : text)
+        out.append(c.unicode() <= 0xff ? char(c.unicode()) : ' ');
     return out;
 }
 

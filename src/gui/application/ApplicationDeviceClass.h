@@ -4,6 +4,11 @@
 #pragma once
 
 #include "SystemEvent.h"
+#include "UnitIF_ADDR_T.h"
+#include "UnitStorageUsageData.h"
+#include "UnitTime.h"
+#include "UnitVendorInfo_t.h"
+#include "UnitWIFI_CONF_T.h"
 #include "ew_driver.h"
 
 #include <QByteArray>
@@ -24,9 +29,10 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     Q_PROPERTY(int CurrTdx READ OnGetCurrTdx WRITE OnSetCurrTdx NOTIFY CurrTdxChanged)
     Q_PROPERTY(int PrevTdx READ OnGetPrevTdx NOTIFY PrevTdxChanged)
     Q_PROPERTY(int UserLevel READ OnGetUserLevel WRITE OnSetUserLevel NOTIFY UserLevelChanged)
-    Q_PROPERTY(bool DebugPageOpen READ OnGetDebugPageOpen WRITE OnSetDebugPageOpen NOTIFY DebugPageOpenChanged)
+    Q_PROPERTY(bool DebugPageOpen READ OnGetDebugPageOpen WRITE OnSetDebugPageOpen NOTIFY
+                   DebugPageOpenChanged)
 
-public:
+  public:
     explicit ApplicationDeviceClass(QObject* parent = nullptr);
     ~ApplicationDeviceClass() override;
 
@@ -88,18 +94,28 @@ public:
     void OnSetDebugPageOpen(bool value);
 
     // ---- family: debug (DeviceDebug.cpp) ----
-    Q_PROPERTY(bool DebugFlagDisco READ OnGetDebugFlagDisco WRITE OnSetDebugFlagDisco NOTIFY DebugFlagDiscoChanged)
-    Q_PROPERTY(bool DebugFlagInput READ OnGetDebugFlagInput WRITE OnSetDebugFlagInput NOTIFY DebugFlagInputChanged)
-    Q_PROPERTY(bool DebugFlagOutput READ OnGetDebugFlagOutput WRITE OnSetDebugFlagOutput NOTIFY DebugFlagOutputChanged)
-    Q_PROPERTY(bool DebugFlagBarcode READ OnGetDebugFlagBarcode WRITE OnSetDebugFlagBarcode NOTIFY DebugFlagBarcodeChanged)
-    Q_PROPERTY(bool DebugFlagSetting READ OnGetDebugFlagSetting WRITE OnSetDebugFlagSetting NOTIFY DebugFlagSettingChanged)
-    Q_PROPERTY(bool DebugFlagModbus READ OnGetDebugFlagModbus WRITE OnSetDebugFlagModbus NOTIFY DebugFlagModbusChanged)
-    Q_PROPERTY(bool DebugFlagNetlink READ OnGetDebugFlagNetlink WRITE OnSetDebugFlagNetlink NOTIFY DebugFlagNetlinkChanged)
-    Q_PROPERTY(bool DebugFlagEwevent READ OnGetDebugFlagEwevent WRITE OnSetDebugFlagEwevent NOTIFY DebugFlagEweventChanged)
-    Q_PROPERTY(bool DebugFlagBEF READ OnGetDebugFlagBEF WRITE OnSetDebugFlagBEF NOTIFY DebugFlagBEFChanged)
-    Q_PROPERTY(bool DebugFlagBST READ OnGetDebugFlagBST WRITE OnSetDebugFlagBST NOTIFY DebugFlagBSTChanged)
-#define KEST_DEBUG_FLAG_PROPERTY(Name)                                                           \
-    bool OnGet##Name();                                                                          \
+    Q_PROPERTY(bool DebugFlagDisco READ OnGetDebugFlagDisco WRITE OnSetDebugFlagDisco NOTIFY
+                   DebugFlagDiscoChanged)
+    Q_PROPERTY(bool DebugFlagInput READ OnGetDebugFlagInput WRITE OnSetDebugFlagInput NOTIFY
+                   DebugFlagInputChanged)
+    Q_PROPERTY(bool DebugFlagOutput READ OnGetDebugFlagOutput WRITE OnSetDebugFlagOutput NOTIFY
+                   DebugFlagOutputChanged)
+    Q_PROPERTY(bool DebugFlagBarcode READ OnGetDebugFlagBarcode WRITE OnSetDebugFlagBarcode NOTIFY
+                   DebugFlagBarcodeChanged)
+    Q_PROPERTY(bool DebugFlagSetting READ OnGetDebugFlagSetting WRITE OnSetDebugFlagSetting NOTIFY
+                   DebugFlagSettingChanged)
+    Q_PROPERTY(bool DebugFlagModbus READ OnGetDebugFlagModbus WRITE OnSetDebugFlagModbus NOTIFY
+                   DebugFlagModbusChanged)
+    Q_PROPERTY(bool DebugFlagNetlink READ OnGetDebugFlagNetlink WRITE OnSetDebugFlagNetlink NOTIFY
+                   DebugFlagNetlinkChanged)
+    Q_PROPERTY(bool DebugFlagEwevent READ OnGetDebugFlagEwevent WRITE OnSetDebugFlagEwevent NOTIFY
+                   DebugFlagEweventChanged)
+    Q_PROPERTY(
+        bool DebugFlagBEF READ OnGetDebugFlagBEF WRITE OnSetDebugFlagBEF NOTIFY DebugFlagBEFChanged)
+    Q_PROPERTY(
+        bool DebugFlagBST READ OnGetDebugFlagBST WRITE OnSetDebugFlagBST NOTIFY DebugFlagBSTChanged)
+#define KEST_DEBUG_FLAG_PROPERTY(Name)                                                             \
+    bool OnGet##Name();                                                                            \
     void OnSet##Name(bool on);
     KEST_DEBUG_FLAG_PROPERTY(DebugFlagDisco)
     KEST_DEBUG_FLAG_PROPERTY(DebugFlagInput)
@@ -121,6 +137,170 @@ public:
     void DebugCloseFd();
 
     // ---- family: settings (DeviceSettings.cpp) ----
+    // Settings-backed properties (DeviceSettingsProps.cpp): getters read the field into
+    // the shadow, setters write it and notify; only Brightness and Volume save at once.
+    Q_PROPERTY(int Opmode READ OnGetOpmode WRITE OnSetOpmode NOTIFY OpmodeChanged)
+    Q_PROPERTY(int ScrewCountDir READ OnGetScrewCountDir WRITE OnSetScrewCountDir NOTIFY
+                   ScrewCountDirChanged)
+    Q_PROPERTY(int ScrewCountUnit READ OnGetScrewCountUnit WRITE OnSetScrewCountUnit NOTIFY
+                   ScrewCountUnitChanged)
+    Q_PROPERTY(int JobSelType READ OnGetJobSelType WRITE OnSetJobSelType NOTIFY JobSelTypeChanged)
+    Q_PROPERTY(int BarcodeIF READ OnGetBarcodeIF WRITE OnSetBarcodeIF NOTIFY BarcodeIFChanged)
+    Q_PROPERTY(bool AutoStartJobOnBoot READ OnGetAutoStartJobOnBoot WRITE OnSetAutoStartJobOnBoot
+                   NOTIFY AutoStartJobOnBootChanged)
+    Q_PROPERTY(bool SkipWithoutPwd READ OnGetSkipWithoutPwd WRITE OnSetSkipWithoutPwd NOTIFY
+                   SkipWithoutPwdChanged)
+    Q_PROPERTY(bool BackWithoutPwd READ OnGetBackWithoutPwd WRITE OnSetBackWithoutPwd NOTIFY
+                   BackWithoutPwdChanged)
+    Q_PROPERTY(bool ResetWithoutPwd READ OnGetResetWithoutPwd WRITE OnSetResetWithoutPwd NOTIFY
+                   ResetWithoutPwdChanged)
+    Q_PROPERTY(
+        bool DispJobReset READ OnGetDispJobReset WRITE OnSetDispJobReset NOTIFY DispJobResetChanged)
+    Q_PROPERTY(bool JobSelWithoutPwd READ OnGetJobSelWithoutPwd WRITE OnSetJobSelWithoutPwd NOTIFY
+                   JobSelWithoutPwdChanged)
+    Q_PROPERTY(bool AutoRestartJob READ OnGetAutoRestartJob WRITE OnSetAutoRestartJob NOTIFY
+                   AutoRestartJobChanged)
+    Q_PROPERTY(bool BackupManager READ OnGetBackupManager WRITE OnSetBackupManager NOTIFY
+                   BackupManagerChanged)
+    Q_PROPERTY(bool BitSocketTray READ OnGetBitSocketTray WRITE OnSetBitSocketTray NOTIFY
+                   BitSocketTrayChanged)
+    Q_PROPERTY(int LogPath READ OnGetLogPath WRITE OnSetLogPath NOTIFY LogPathChanged)
+    Q_PROPERTY(
+        bool LogToolname READ OnGetLogToolname WRITE OnSetLogToolname NOTIFY LogToolnameChanged)
+    Q_PROPERTY(bool LogBarcode READ OnGetLogBarcode WRITE OnSetLogBarcode NOTIFY LogBarcodeChanged)
+    Q_PROPERTY(bool LogFtime READ OnGetLogFtime WRITE OnSetLogFtime NOTIFY LogFtimeChanged)
+    Q_PROPERTY(bool LogPreset READ OnGetLogPreset WRITE OnSetLogPreset NOTIFY LogPresetChanged)
+    Q_PROPERTY(bool LogTtorque READ OnGetLogTtorque WRITE OnSetLogTtorque NOTIFY LogTtorqueChanged)
+    Q_PROPERTY(bool LogCtorque READ OnGetLogCtorque WRITE OnSetLogCtorque NOTIFY LogCtorqueChanged)
+    Q_PROPERTY(bool LogSpeed READ OnGetLogSpeed WRITE OnSetLogSpeed NOTIFY LogSpeedChanged)
+    Q_PROPERTY(bool LogA1 READ OnGetLogA1 WRITE OnSetLogA1 NOTIFY LogA1Changed)
+    Q_PROPERTY(bool LogA2 READ OnGetLogA2 WRITE OnSetLogA2 NOTIFY LogA2Changed)
+    Q_PROPERTY(bool LogA3 READ OnGetLogA3 WRITE OnSetLogA3 NOTIFY LogA3Changed)
+    Q_PROPERTY(bool LogScrewNo READ OnGetLogScrewNo WRITE OnSetLogScrewNo NOTIFY LogScrewNoChanged)
+    Q_PROPERTY(bool LogError READ OnGetLogError WRITE OnSetLogError NOTIFY LogErrorChanged)
+    Q_PROPERTY(
+        bool LogDirection READ OnGetLogDirection WRITE OnSetLogDirection NOTIFY LogDirectionChanged)
+    Q_PROPERTY(bool LogStatus READ OnGetLogStatus WRITE OnSetLogStatus NOTIFY LogStatusChanged)
+    Q_PROPERTY(bool LogSnug READ OnGetLogSnug WRITE OnSetLogSnug NOTIFY LogSnugChanged)
+    Q_PROPERTY(int EthDhcp READ OnGetEthDhcp WRITE OnSetEthDhcp NOTIFY EthDhcpChanged)
+    Q_PROPERTY(int WifiBand READ OnGetWifiBand WRITE OnSetWifiBand NOTIFY WifiBandChanged)
+    Q_PROPERTY(bool FtpEnable READ OnGetFtpEnable WRITE OnSetFtpEnable NOTIFY FtpEnableChanged)
+    Q_PROPERTY(QString FtpUser READ OnGetFtpUser WRITE OnSetFtpUser)
+    Q_PROPERTY(QString FtpPwd READ OnGetFtpPwd WRITE OnSetFtpPwd)
+    Q_PROPERTY(bool BefEnable READ OnGetBefEnable WRITE OnSetBefEnable NOTIFY BefEnableChanged)
+    Q_PROPERTY(uint BefServerIp READ OnGetBefServerIp WRITE OnSetBefServerIp)
+    Q_PROPERTY(int BefServerPort READ OnGetBefServerPort WRITE OnSetBefServerPort)
+    Q_PROPERTY(int Brightness READ OnGetBrightness WRITE OnSetBrightness NOTIFY BrightnessChanged)
+    Q_PROPERTY(int Volume READ OnGetVolume WRITE OnSetVolume NOTIFY VolumeChanged)
+    int32_t OnGetOpmode();
+    void OnSetOpmode(int32_t value);
+    int32_t OnGetScrewCountDir();
+    void OnSetScrewCountDir(int32_t value);
+    int32_t OnGetScrewCountUnit();
+    void OnSetScrewCountUnit(int32_t value);
+    int32_t OnGetJobSelType();
+    void OnSetJobSelType(int32_t value);
+    int32_t OnGetBarcodeIF();
+    void OnSetBarcodeIF(int32_t value);
+    bool OnGetAutoStartJobOnBoot();
+    void OnSetAutoStartJobOnBoot(bool value);
+    bool OnGetSkipWithoutPwd();
+    void OnSetSkipWithoutPwd(bool value);
+    bool OnGetBackWithoutPwd();
+    void OnSetBackWithoutPwd(bool value);
+    bool OnGetResetWithoutPwd();
+    void OnSetResetWithoutPwd(bool value);
+    bool OnGetDispJobReset();
+    void OnSetDispJobReset(bool value);
+    bool OnGetJobSelWithoutPwd();
+    void OnSetJobSelWithoutPwd(bool value);
+    bool OnGetAutoRestartJob();
+    void OnSetAutoRestartJob(bool value);
+    bool OnGetBackupManager();
+    void OnSetBackupManager(bool value);
+    bool OnGetBitSocketTray();
+    void OnSetBitSocketTray(bool value);
+    int32_t OnGetLogPath();
+    void OnSetLogPath(int32_t value);
+    bool OnGetLogToolname();
+    void OnSetLogToolname(bool value);
+    bool OnGetLogBarcode();
+    void OnSetLogBarcode(bool value);
+    bool OnGetLogFtime();
+    void OnSetLogFtime(bool value);
+    bool OnGetLogPreset();
+    void OnSetLogPreset(bool value);
+    bool OnGetLogTtorque();
+    void OnSetLogTtorque(bool value);
+    bool OnGetLogCtorque();
+    void OnSetLogCtorque(bool value);
+    bool OnGetLogSpeed();
+    void OnSetLogSpeed(bool value);
+    bool OnGetLogA1();
+    void OnSetLogA1(bool value);
+    bool OnGetLogA2();
+    void OnSetLogA2(bool value);
+    bool OnGetLogA3();
+    void OnSetLogA3(bool value);
+    bool OnGetLogScrewNo();
+    void OnSetLogScrewNo(bool value);
+    bool OnGetLogError();
+    void OnSetLogError(bool value);
+    bool OnGetLogDirection();
+    void OnSetLogDirection(bool value);
+    bool OnGetLogStatus();
+    void OnSetLogStatus(bool value);
+    bool OnGetLogSnug();
+    void OnSetLogSnug(bool value);
+    int32_t OnGetEthDhcp();
+    void OnSetEthDhcp(int32_t value);
+    int32_t OnGetWifiBand();
+    void OnSetWifiBand(int32_t value);
+    bool OnGetFtpEnable();
+    void OnSetFtpEnable(bool value);
+    QString OnGetFtpUser();
+    void OnSetFtpUser(const QString& value);
+    QString OnGetFtpPwd();
+    void OnSetFtpPwd(const QString& value);
+    bool OnGetBefEnable();
+    void OnSetBefEnable(bool value);
+    uint32_t OnGetBefServerIp();
+    void OnSetBefServerIp(uint32_t value);
+    int32_t OnGetBefServerPort();
+    void OnSetBefServerPort(int32_t value);
+    int32_t OnGetBrightness();
+    void OnSetBrightness(int32_t value);
+    int32_t OnGetVolume();
+    void OnSetVolume(int32_t value);
+    // Settings operations (DeviceSettings.cpp).
+    int32_t SaveSetting();
+    QString GetSysPwd();
+    void SetSysPwd(const QString& text);
+    QString GetDefaultJobName();
+    void SetDefaultJobName(const QString& text);
+    QString GetBstToolName();
+    void SetBstToolName(const QString& text);
+    UnitIF_ADDR_T GetEthStaticAddrs();
+    void SetEthStaticAddrs(const UnitIF_ADDR_T& addrs);
+    UnitWIFI_CONF_T GetWifiConf();
+    void SetWifiConf(const UnitWIFI_CONF_T& conf);
+    bool GetSettingBarcodeTdx(int32_t tdx);
+    void SetSettingBarcodeTdx(int32_t tdx, bool flag);
+    // Ports 0..15; input functions 0..15, output functions 0..8. Invalid values are
+    // refused with a debug line; getters then return -1.
+    int32_t GetSysInputFunc(int32_t port);
+    void SetSysInputFunc(int32_t port, int32_t func);
+    int32_t GetSysOutFunc(int32_t port);
+    void SetSysOutFunc(int32_t port, int32_t func);
+    QString GetSysInputName(int32_t port);
+    QString GetSysOutName(int32_t port);
+    static QString InputFuncName(int32_t func);
+    static QString OutputFuncName(int32_t func);
+    UnitVendorInfo_t GetVendorInfo();
+    void SetVendorInfo(const UnitVendorInfo_t& info);
+    UnitTime GetTime();
+    void FactoryReset();
+    void SystemRestart();
 
     // ---- family: tool registry (DeviceTools.cpp) ----
     int32_t GetRegtoolsLen();
@@ -244,6 +424,32 @@ public:
                           int32_t barcodeSource);
 
     // ---- family: barcode (DeviceBarcode.cpp) ----
+    // Table 8 is the job table, 0..7 a tool's preset table.
+    void BarcodeRefreshDev();
+    int32_t BarcodeGetLen(int32_t table);
+    // Fills the one reused UnitBarcodeData with a row (preset -1 for the job table).
+    QObject* UpdateCurrBarcode(int32_t table, int32_t row);
+    void BarcodeAddJob(int32_t table, const QString& code, int32_t partial, int32_t start,
+                       int32_t end, const QString& jobName);
+    void BarcodeEditJob(int32_t table, int32_t row, const QString& code, int32_t partial,
+                        int32_t start, int32_t end, const QString& jobName);
+    void BarcodeAddPreset(int32_t tdx, const QString& code, int32_t partial, int32_t start,
+                          int32_t end, int32_t preset);
+    void BarcodeEditPreset(int32_t tdx, int32_t row, const QString& code, int32_t partial,
+                           int32_t start, int32_t end, int32_t preset);
+    void BarcodeMoveUp(int32_t table, int32_t row);
+    void BarcodeMoveDown(int32_t table, int32_t row);
+    void BarcodeMoveTop(int32_t table, int32_t row);
+    void BarcodeMoveEnd(int32_t table, int32_t row);
+    void BarcodeDelete(int32_t table, int32_t row);
+    void BarcodeDeleteSelOn(int32_t table);
+    // Multi-delete marks; row -1 marks or clears every row.
+    void BarcodeSetSelected(int32_t table, int32_t row, bool selected);
+    int32_t BarcodeSave(int32_t table);
+    QString BarcodeGetCurrCode();
+    // Matching (first equal row wins): job name or empty; preset or -1.
+    QString BarcodeFindJob(const QString& code);
+    int32_t BarcodeFindPreset(int32_t tdx, const QString& code);
 
     // ---- family: digital I/O (DeviceIo.cpp) ----
     // Output i (taken modulo 16) to a level; the level is remembered.
@@ -262,35 +468,33 @@ public:
     void SoundTap();
     void SoundOk();
     void SoundNg();
-    // Volume index 0..4 (mute, 85, 90, 95, 100 %): stored, applied and saved at once.
-    void OnSetVolume(int32_t index);
-    int32_t OnGetVolume();
+    // (Volume is a settings-backed property of the settings family: applied and saved at once.)
 
     // ---- family: bit socket tray (DeviceBst.cpp) ----
+    bool IsBstConnect();
+    // True when every polled value (preset, alarm, opmode, sockets) is known.
+    bool IsBstComm();
+    // A new UnitBstEvent (caller owns it) with mask 0 and the four cached values.
+    QObject* GetBstData();
+    // The tray's Modbus result: 1 written, -1 failed or no tray.
+    int32_t BstWrite(int32_t address, int32_t value);
+    // Marks the cached alarm as 2 so the next poll reports the tray's real alarm.
+    void SetBstAlarmForce();
 
     // ---- family: backup event forwarding (DeviceBef.cpp) ----
-    Q_PROPERTY(bool BefEnable READ OnGetBefEnable WRITE OnSetBefEnable NOTIFY BefEnableChanged)
-    Q_PROPERTY(uint32_t BefServerIp READ OnGetBefServerIp WRITE OnSetBefServerIp)
-    Q_PROPERTY(uint32_t BefServerPort READ OnGetBefServerPort WRITE OnSetBefServerPort)
-    bool OnGetBefEnable();
-    void OnSetBefEnable(bool on);
-    uint32_t OnGetBefServerIp(); // first octet most significant
-    void OnSetBefServerIp(uint32_t address);
-    uint32_t OnGetBefServerPort();
-    void OnSetBefServerPort(uint32_t port);
-    // The share screen's apply: 0 when switch, address and port are all unchanged,
-    // else 1 (stored, connection closed with "Change setting", reconnecting when on).
+    // The three settings are the settings family's properties BefEnable, BefServerIp and
+    // BefServerPort. The share screen's apply: 0 when switch, address and port are all
+    // unchanged, else 1 (stored, connection closed with "Change setting", reconnecting
+    // when on).
     int32_t BefApplySetting(bool enable, uint32_t address, uint32_t port);
     void BefCloseServerStream(const QString& reason);
     bool BefIsConnected();
-Q_SIGNALS:
-    void BefEnableChanged();
-
-public:
 
     // ---- family: storage and files (DeviceStorage.cpp) ----
+    // Figures of the file system holding `path` ("/media/..." under the sysroot).
+    UnitStorageUsageData GetStorageUsage(const QString& path);
 
-signals:
+  signals:
     void CurrTdxChanged();
     void PrevTdxChanged();
     void UserLevelChanged();
@@ -306,13 +510,92 @@ signals:
     void DebugFlagBEFChanged();
     void DebugFlagBSTChanged();
     // ---- notify signals of the settings-backed properties ----
+    void OpmodeChanged();
+    void ScrewCountDirChanged();
+    void ScrewCountUnitChanged();
+    void JobSelTypeChanged();
+    void BarcodeIFChanged();
+    void AutoStartJobOnBootChanged();
+    void SkipWithoutPwdChanged();
+    void BackWithoutPwdChanged();
+    void ResetWithoutPwdChanged();
+    void DispJobResetChanged();
+    void JobSelWithoutPwdChanged();
+    void AutoRestartJobChanged();
+    void BackupManagerChanged();
+    void BitSocketTrayChanged();
+    void LogPathChanged();
+    void LogToolnameChanged();
+    void LogBarcodeChanged();
+    void LogFtimeChanged();
+    void LogPresetChanged();
+    void LogTtorqueChanged();
+    void LogCtorqueChanged();
+    void LogSpeedChanged();
+    void LogA1Changed();
+    void LogA2Changed();
+    void LogA3Changed();
+    void LogScrewNoChanged();
+    void LogErrorChanged();
+    void LogDirectionChanged();
+    void LogStatusChanged();
+    void LogSnugChanged();
+    void EthDhcpChanged();
+    void WifiBandChanged();
+    void FtpEnableChanged();
+    void BefEnableChanged();
+    void BrightnessChanged();
+    void VolumeChanged();
 
-private:
+  private:
     void notifyDebugFlag(int index);
     int32_t CurrTdx_ = -1;
     int32_t PrevTdx_ = -1;
     int32_t UserLevel_ = 0;
     bool DebugPageOpen_ = false;
+    // Shadow fields of the settings-backed properties, refreshed by every read.
+    int32_t Opmode_{};
+    int32_t ScrewCountDir_{};
+    int32_t ScrewCountUnit_{};
+    int32_t JobSelType_{};
+    int32_t BarcodeIF_{};
+    bool AutoStartJobOnBoot_{};
+    bool SkipWithoutPwd_{};
+    bool BackWithoutPwd_{};
+    bool ResetWithoutPwd_{};
+    bool DispJobReset_{};
+    bool JobSelWithoutPwd_{};
+    bool AutoRestartJob_{};
+    bool BackupManager_{};
+    bool BitSocketTray_{};
+    int32_t LogPath_{};
+    bool LogToolname_{};
+    bool LogBarcode_{};
+    bool LogFtime_{};
+    bool LogPreset_{};
+    bool LogTtorque_{};
+    bool LogCtorque_{};
+    bool LogSpeed_{};
+    bool LogA1_{};
+    bool LogA2_{};
+    bool LogA3_{};
+    bool LogScrewNo_{};
+    bool LogError_{};
+    bool LogDirection_{};
+    bool LogStatus_{};
+    bool LogSnug_{};
+    int32_t EthDhcp_{};
+    int32_t WifiBand_{};
+    bool FtpEnable_{};
+    QString FtpUser_{};
+    QString FtpPwd_{};
+    bool BefEnable_{};
+    uint32_t BefServerIp_{};
+    int32_t BefServerPort_{};
+    int32_t Brightness_{};
+    int32_t Volume_{};
+    UnitVendorInfo_t VendorInfo_;
+    void setStr(char* field, size_t size, const QString& value);
 };
 
 // The one instance, created on first use.

@@ -5,9 +5,13 @@
 
 #include <cstdio>
 
-#define KEST_DEBUG_FLAG_IMPL(Name, Index)                                                        \
-    bool ApplicationDeviceClass::OnGet##Name() { return GetDebugFlag(Index); }                   \
-    void ApplicationDeviceClass::OnSet##Name(bool on) { SetDebugFlag(Index, on); }
+#define KEST_DEBUG_FLAG_IMPL(Name, Index)                                                          \
+    bool ApplicationDeviceClass::OnGet##Name() {                                                   \
+        return GetDebugFlag(Index);                                                                \
+    }                                                                                              \
+    void ApplicationDeviceClass::OnSet##Name(bool on) {                                            \
+        SetDebugFlag(Index, on);                                                                   \
+    }
 KEST_DEBUG_FLAG_IMPL(DebugFlagDisco, DEBUG_FLAG_DISCO)
 KEST_DEBUG_FLAG_IMPL(DebugFlagInput, DEBUG_FLAG_INPUT)
 KEST_DEBUG_FLAG_IMPL(DebugFlagOutput, DEBUG_FLAG_OUTPUT)
@@ -34,17 +38,38 @@ void ApplicationDeviceClass::SetDebugFlag(int index, bool on) {
 
 void ApplicationDeviceClass::notifyDebugFlag(int index) {
     switch (index) {
-    case DEBUG_FLAG_DISCO: emit DebugFlagDiscoChanged(); break;
-    case DEBUG_FLAG_INPUT: emit DebugFlagInputChanged(); break;
-    case DEBUG_FLAG_OUTPUT: emit DebugFlagOutputChanged(); break;
-    case DEBUG_FLAG_BARCODE: emit DebugFlagBarcodeChanged(); break;
-    case DEBUG_FLAG_SETTING: emit DebugFlagSettingChanged(); break;
-    case DEBUG_FLAG_MODBUS: emit DebugFlagModbusChanged(); break;
-    case DEBUG_FLAG_NETLINK: emit DebugFlagNetlinkChanged(); break;
-    case DEBUG_FLAG_EWEVENT: emit DebugFlagEweventChanged(); break;
-    case DEBUG_FLAG_BEF: emit DebugFlagBEFChanged(); break;
-    case DEBUG_FLAG_BST: emit DebugFlagBSTChanged(); break;
-    default: break;
+    case DEBUG_FLAG_DISCO:
+        emit DebugFlagDiscoChanged();
+        break;
+    case DEBUG_FLAG_INPUT:
+        emit DebugFlagInputChanged();
+        break;
+    case DEBUG_FLAG_OUTPUT:
+        emit DebugFlagOutputChanged();
+        break;
+    case DEBUG_FLAG_BARCODE:
+        emit DebugFlagBarcodeChanged();
+        break;
+    case DEBUG_FLAG_SETTING:
+        emit DebugFlagSettingChanged();
+        break;
+    case DEBUG_FLAG_MODBUS:
+        emit DebugFlagModbusChanged();
+        break;
+    case DEBUG_FLAG_NETLINK:
+        emit DebugFlagNetlinkChanged();
+        break;
+    case DEBUG_FLAG_EWEVENT:
+        emit DebugFlagEweventChanged();
+        break;
+    case DEBUG_FLAG_BEF:
+        emit DebugFlagBEFChanged();
+        break;
+    case DEBUG_FLAG_BST:
+        emit DebugFlagBSTChanged();
+        break;
+    default:
+        break;
     }
 }
 
@@ -59,11 +84,15 @@ void ApplicationDeviceClass::DebugWrite(int32_t flag, const QString& text) {
     EwDebugEvent.Trigger(p);
 }
 
-int32_t ApplicationDeviceClass::DebugOpenFd() { return Debug_OpenFile_ForSave(); }
+int32_t ApplicationDeviceClass::DebugOpenFd() {
+    return Debug_OpenFile_ForSave();
+}
 
 void ApplicationDeviceClass::DebugWriteFd(const QString& text) {
     QByteArray native = ToNative(text);
     Debug_WriteFile_ForSave(native.constData());
 }
 
-void ApplicationDeviceClass::DebugCloseFd() { Debug_CloseFile_ForSave(); }
+void ApplicationDeviceClass::DebugCloseFd() {
+    Debug_CloseFile_ForSave();
+}

@@ -13,7 +13,9 @@
 #include "UnitTdxData.h"
 #include "UnitTtyEventData.h"
 
-void ApplicationDeviceClass::UpdateDiscotools() { UpdateDiscotoolsEvent.Trigger(); }
+void ApplicationDeviceClass::UpdateDiscotools() {
+    UpdateDiscotoolsEvent.Trigger();
+}
 
 void ApplicationDeviceClass::UpdateRegtools(int32_t tdx, int32_t state) {
     auto* p = new UnitEwEventRegtool;
@@ -50,8 +52,12 @@ void ApplicationDeviceClass::TriggerInput(int32_t port, int32_t value) {
     InputEvents[port].Trigger(p);
 }
 
-void ApplicationDeviceClass::TriggerDrvsUpdate() { DrvsUpdateEvent.Trigger(); }
-void ApplicationDeviceClass::TriggerDrvUpdateNotifier() { DrvUpdateNotifierEvent.Trigger(); }
+void ApplicationDeviceClass::TriggerDrvsUpdate() {
+    DrvsUpdateEvent.Trigger();
+}
+void ApplicationDeviceClass::TriggerDrvUpdateNotifier() {
+    DrvUpdateNotifierEvent.Trigger();
+}
 
 void ApplicationDeviceClass::TriggerBcode(const char* text) {
     auto* p = new UnitBarcodeData;
@@ -65,7 +71,9 @@ void ApplicationDeviceClass::TriggerEwDebug(const char* text) {
     EwDebugEvent.Trigger(p);
 }
 
-void ApplicationDeviceClass::TriggerEwInitDone() { EwInitDoneEvent.Trigger(); }
+void ApplicationDeviceClass::TriggerEwInitDone() {
+    EwInitDoneEvent.Trigger();
+}
 
 void ApplicationDeviceClass::TriggerImgTooLarge(int32_t width, int32_t height) {
     auto* p = new UnitImgResData;
@@ -94,7 +102,9 @@ void ApplicationDeviceClass::TriggerTTY(int32_t connected) {
     TtyEvent.Trigger(p);
 }
 
-void ApplicationDeviceClass::TriggerProcessing(int32_t) { ProcessingEvent.Trigger(); }
+void ApplicationDeviceClass::TriggerProcessing(int32_t) {
+    ProcessingEvent.Trigger();
+}
 
 void ApplicationDeviceClass::TriggerBstHotplug(int32_t present) {
     auto* p = new UnitBstHotplug;
@@ -118,4 +128,6 @@ void ApplicationDeviceClass::TriggerBstCommFail(int32_t failed) {
     BstCommFailEvent.Trigger(p);
 }
 
-void ApplicationDeviceClass::TriggerUpdateDevs() { UpdateDevsEvent.Trigger(); }
+void ApplicationDeviceClass::TriggerUpdateDevs() {
+    UpdateDevsEvent.Trigger();
+}

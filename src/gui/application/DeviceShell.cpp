@@ -2,7 +2,9 @@
 #include "ApplicationDeviceClass.h"
 #include "tools.h"
 
-int32_t ApplicationDeviceClass::OnGetCurrTdx() { return CurrTdx_; }
+int32_t ApplicationDeviceClass::OnGetCurrTdx() {
+    return CurrTdx_;
+}
 
 void ApplicationDeviceClass::OnSetCurrTdx(int32_t value) {
     // Always notifies, even with the same value: screens re-read the current tool.

@@ -16,14 +16,3 @@ void ApplicationDeviceClass::SoundNg() {
     Sound_PushMsgQ(SOUND_NG);
     Sound_PushMsgQ(SOUND_NG);
 }
-
-void ApplicationDeviceClass::OnSetVolume(int32_t index) {
-    if (index < 0) index = 0;
-    get_setting_system()->volume = uint32_t(index);
-    apply_volume();
-    save_setting();
-}
-
-int32_t ApplicationDeviceClass::OnGetVolume() {
-    return int32_t(get_setting_system()->volume);
-}

@@ -1,0 +1,186 @@
+// Shared parts of the event benchmarks: the two receive paths measured side by side.
+//   raw:   libmodbus event clients polled by one thread, acknowledge on a data client;
+//   panel: the driver layer (registry, Modbus link, event channel) with a consumer
+//          thread woken by the driver-to-GUI queue, taking each result and acknowledging.
+// Both run in the simulated cell against toolsim; the caller is root.
+#pragma once
+
+#include "panel_cell.h"
+
+#include "common.h"
+#include "debug.h"
+#include "disco.h"
+#include "ew_driver.h"
+#include "mbus.h"
+#include "operation.h"
+#include "tools.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <modbus.h>
+#include <mutex>
+#include <poll.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace bench {
+
+inline uint64_t nowUs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return uint64_t(ts.tv_sec) * 1000000u + uint64_t(ts.tv_nsec) / 1000;
+}
+// The send time toolsim put in A1..A3 (--stamp).
+inline uint64_t stampOf(uint16_t a1, uint16_t a2, uint16_t a3) {
+    return (uint64_t(a1) << 32) | (uint64_t(a2) << 16) | a3;
+}
+inline double pct(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[size_t(p * double(v.size() - 1))];
+}
+
+inline std::vector<std::string> toolArgs(int n, const std::vector<std::string>& extra) {
+    std::vector<std::string> a = {"--bind", harness::PanelCell::toolIp(0), "--stamp"};
+    for (int i = 0; i < n; i++) {
+        a.push_back("--tool");
+        a.push_back("2,ip=" + harness::PanelCell::toolIp(i) + ",port=5020");
+    }
+    a.insert(a.end(), extra.begin(), extra.end());
+    return a;
+}
+
+// Raw path: `onFrame(tool, frame, len)` for every frame; stops when `done()` is true.
+struct RawLink {
+    std::vector<modbus_t*> data, ev;
+    bool open(int n) {
+        for (int i = 0; i < n; i++) {
+            const std::string ip = harness::PanelCell::toolIp(i);
+            modbus_t* d = modbus_new_tcp(ip.c_str(), 5020);
+            modbus_t* e = modbus_new_tcp(ip.c_str(), 5021);
+            modbus_set_slave(d, 255);
+            modbus_set_response_timeout(d, 1, 0);
+            modbus_set_response_timeout(e, 1, 0);
+            if (modbus_connect(d) != 0 || modbus_connect(e) != 0) return false;
+            data.push_back(d);
+            ev.push_back(e);
+        }
+        return true;
+    }
+    ~RawLink() {
+        for (auto* c : data)
+            modbus_close(c), modbus_free(c);
+        for (auto* c : ev)
+            modbus_close(c), modbus_free(c);
+    }
+    void writeAll(int reg, int v) {
+        for (auto* d : data)
+            modbus_write_register(d, reg, v);
+    }
+    // Receives until done() or `timeoutMs` without traffic; acknowledges every frame.
+    void receive(const std::function<void(int, const uint8_t*, int)>& onFrame,
+                 const std::function<bool()>& done, int timeoutMs = 5000) {
+        std::vector<pollfd> fds;
+        for (auto* e : ev)
+            fds.push_back({modbus_get_socket(e), POLLIN, 0});
+        uint8_t buf[MODBUS_TCP_MAX_ADU_LENGTH];
+        while (!done()) {
+            if (poll(fds.data(), fds.size(), timeoutMs) <= 0) return;
+            for (size_t i = 0; i < fds.size(); i++) {
+                if (!(fds[i].revents & POLLIN)) continue;
+                const int n = modbus_receive_confirmation(ev[i], buf);
+                if (n < 37) continue;
+                onFrame(int(i), buf, n);
+                modbus_write_register(data[i], 4016, 1);
+            }
+        }
+    }
+};
+
+// Panel path: the driver layer on this side of the cell with a consumer thread.
+class PanelLink : public EwDriverSink {
+  public:
+    std::function<void(int, const FastenEventRecord&)> onResult;
+    std::atomic<int> connected{0};
+
+    bool start(int n, const std::string& home, const std::string& stubDir) {
+        // System commands are recorded by the cell's stubs, never run.
+        setenv("PATH", (stubDir + ":" + std::getenv("PATH")).c_str(), 1);
+        setenv("KEST_STUB_LOG", (home + "/commands.log").c_str(), 1);
+        std::filesystem::create_directories(home + "/sysroot");
+        Common_SetHome(home.c_str());
+        Common_SetSysroot((home + "/sysroot").c_str());
+        std::system((std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree init " + home + "/sysroot")
+                        .c_str());
+        Debug_SetQuiet(true);
+        setenv("KEST_DISCO_WLAN_ADDR", "127.0.0.1", 1);
+        if (EwDriver_Initialize(this) != 0) return false;
+        Disco_Join_McGroup(Disco_GetSocket_Eth(), harness::PanelCell::kPanelIp);
+        consumer_ = std::thread([this] { consume(); });
+        // "./regtools" names the tools: the first scan's acks connect them.
+        for (int k = 0; k < 50 && connected.load() < n; k++) {
+            Disco_Send_ScanReq(0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return connected.load() == n;
+    }
+    void stop() {
+        stop_ = true;
+        if (consumer_.joinable()) consumer_.join();
+        EwDriver_Deinitialize();
+    }
+
+    void UpdateRegtools(int32_t, int32_t s) override {
+        if (s == TOOL_STATE_CONNECTED) connected++;
+    }
+    void TriggerFastenEvent(int32_t t) override {
+        FastenEventRecord r{};
+        if (Operation_TakeEvent(t, &r) == 0) {
+            if (onResult) onResult(t, r);
+            Modbus_Write(t, MBUS_REG_EVENT_ACK, 1, 1);
+        }
+    }
+    void UpdateDiscotools() override {}
+    void UpdateCurrTdx(int32_t) override {}
+    void TriggerGraphEvent(int32_t) override {}
+    void TriggerInput(int32_t, int32_t) override {}
+    void TriggerDrvsUpdate() override {}
+    void TriggerBcode(const char*) override {}
+    void TriggerEwDebug(const char*) override {}
+    void TriggerEwInitDone() override {}
+    void TriggerImgTooLarge(int32_t, int32_t) override {}
+    void TriggerWlanScanEvent(int32_t) override {}
+    void TriggerWithJobDisconnFlagSet(int32_t, int32_t) override {}
+    void TriggerTTY(int32_t) override {}
+    void TriggerProcessing(int32_t) override {}
+    void TriggerBstHotplug(int32_t) override {}
+    void TriggerBstEvent(int32_t, int32_t, int32_t, int32_t) override {}
+    void TriggerBstCommFail(int32_t) override {}
+    void TriggerUpdateDevs() override {}
+
+  private:
+    // The consumer sleeps on the queue's eventfd like the GUI loop does.
+    void consume() {
+        const int fd = EwDriver_GetWakeFd();
+        while (!stop_) {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 100) > 0) {
+                uint64_t v;
+                (void)!read(fd, &v, sizeof v);
+            }
+            EwDriver_ProcessData();
+        }
+    }
+    std::thread consumer_;
+    std::atomic<bool> stop_{false};
+};
+
+} // namespace bench

@@ -1,0 +1,205 @@
+// Device-object family "settings", its operations: passwords and names, addresses,
+// Wi-Fi, barcode participation, I/O function assignments, vendor text, clock, factory
+// reset and restart.
+#include "ApplicationDeviceClass.h"
+#include "common.h"
+#include "debug.h"
+#include "setting.h"
+
+#include <cstring>
+
+namespace {
+// Display names of the input functions 1..15 and the output functions 1..8.
+const char* const kInputNames[16] = {"",
+                                     "Job select.1",
+                                     "Job select.2",
+                                     "Job select.3",
+                                     "Job select.4",
+                                     "Job select.5",
+                                     "Job select.6",
+                                     "Job select.7",
+                                     "Job select.8",
+                                     "Skip",
+                                     "Back",
+                                     "Reset step",
+                                     "Reset job",
+                                     "Next job",
+                                     "Previous job",
+                                     "Alarm reset"};
+const char* const kOutputNames[9] = {"",       "Fastening OK", "Fastening NG", "Step OK", "Step NG",
+                                     "Job OK", "Job NG",       "Ready",        "Alarm"};
+constexpr int kPorts = 16;
+} // namespace
+
+void ApplicationDeviceClass::setStr(char* field, size_t size, const QString& value) {
+    QByteArray native = ToNative(value);
+    setting_set_str(field, size, native.constData());
+}
+
+int32_t ApplicationDeviceClass::SaveSetting() {
+    return save_setting();
+}
+
+QString ApplicationDeviceClass::GetSysPwd() {
+    return FromNative(setting_get_str(get_setting_system()->login_password).c_str());
+}
+
+void ApplicationDeviceClass::SetSysPwd(const QString& text) {
+    setStr(get_setting_system()->login_password, sizeof get_setting_system()->login_password, text);
+}
+
+QString ApplicationDeviceClass::GetDefaultJobName() {
+    return FromNative(setting_get_str(get_setting_operation()->default_job_name).c_str());
+}
+
+void ApplicationDeviceClass::SetDefaultJobName(const QString& text) {
+    // setting_set_str clears the whole buffer before the copy.
+    setStr(get_setting_operation()->default_job_name,
+           sizeof get_setting_operation()->default_job_name, text);
+}
+
+QString ApplicationDeviceClass::GetBstToolName() {
+    return FromNative(setting_get_str(get_setting_operation()->bst_tool_name).c_str());
+}
+
+void ApplicationDeviceClass::SetBstToolName(const QString& text) {
+    // At most 31 characters, although the buffer has room for 32.
+    setStr(get_setting_operation()->bst_tool_name, 32, text.left(31));
+}
+
+UnitIF_ADDR_T ApplicationDeviceClass::GetEthStaticAddrs() {
+    const SettingNetwork* n = get_setting_network();
+    UnitIF_ADDR_T a;
+    a.Ip = n->ip;
+    a.Netmask = n->netmask;
+    a.Gateway = n->gateway;
+    return a;
+}
+
+void ApplicationDeviceClass::SetEthStaticAddrs(const UnitIF_ADDR_T& addrs) {
+    SettingNetwork* n = get_setting_network();
+    n->ip = addrs.Ip;
+    n->netmask = addrs.Netmask;
+    n->gateway = addrs.Gateway;
+}
+
+UnitWIFI_CONF_T ApplicationDeviceClass::GetWifiConf() {
+    UnitWIFI_CONF_T c;
+    c.Ssid = FromNative(setting_get_str(get_setting_network()->ssid).c_str());
+    c.Passphrase = FromNative(setting_get_str(get_setting_network()->wifi_password).c_str());
+    return c;
+}
+
+void ApplicationDeviceClass::SetWifiConf(const UnitWIFI_CONF_T& conf) {
+    SettingNetwork* n = get_setting_network();
+    setStr(n->ssid, sizeof n->ssid, conf.Ssid);
+    setStr(n->wifi_password, sizeof n->wifi_password, conf.Passphrase);
+}
+
+bool ApplicationDeviceClass::GetSettingBarcodeTdx(int32_t tdx) {
+    int i = ((tdx % 8) + 8) % 8;
+    return get_setting_barcode()->tool[i] == 1;
+}
+
+void ApplicationDeviceClass::SetSettingBarcodeTdx(int32_t tdx, bool flag) {
+    int i = ((tdx % 8) + 8) % 8;
+    get_setting_barcode()->tool[i] = flag ? 1 : 0;
+}
+
+int32_t ApplicationDeviceClass::GetSysInputFunc(int32_t port) {
+    if (port < 0 || port >= kPorts) {
+        Debug_WriteLog(1, "(Application::DeviceClass.GetSysInputFunc.19) invalid input no, %d",
+                       port);
+        return -1;
+    }
+    return int32_t(get_setting_io()->input[port]);
+}
+
+void ApplicationDeviceClass::SetSysInputFunc(int32_t port, int32_t func) {
+    if (func < 0 || func >= 16) {
+        Debug_WriteLog(1, "(Application::DeviceClass.SetSysInputFunc.15) invalid sys input val, %d",
+                       func);
+        return;
+    }
+    if (port < 0 || port >= kPorts) {
+        Debug_WriteLog(1, "(Application::DeviceClass.SetSysInputFunc.20) invalid input no, %d",
+                       port);
+        return;
+    }
+    get_setting_io()->input[port] = uint32_t(func);
+}
+
+int32_t ApplicationDeviceClass::GetSysOutFunc(int32_t port) {
+    if (port < 0 || port >= kPorts) {
+        Debug_WriteLog(1, "(Application::DeviceClass.GetSysOutFunc.19) invalid output no, %d",
+                       port);
+        return -1;
+    }
+    return int32_t(get_setting_io()->output[port]);
+}
+
+void ApplicationDeviceClass::SetSysOutFunc(int32_t port, int32_t func) {
+    if (func < 0 || func >= 9) {
+        Debug_WriteLog(1, "(Application::DeviceClass.SetSysOutFunc.15) invalid sys output val, %d",
+                       func);
+        return;
+    }
+    if (port < 0 || port >= kPorts) {
+        Debug_WriteLog(1, "(Application::DeviceClass.SetSysOutFunc.20) invalid output no, %d",
+                       port);
+        return;
+    }
+    get_setting_io()->output[port] = uint32_t(func);
+}
+
+QString ApplicationDeviceClass::InputFuncName(int32_t func) {
+    return (func >= 0 && func < 16) ? QString(kInputNames[func]) : QString();
+}
+
+QString ApplicationDeviceClass::OutputFuncName(int32_t func) {
+    return (func >= 0 && func < 9) ? QString(kOutputNames[func]) : QString();
+}
+
+QString ApplicationDeviceClass::GetSysInputName(int32_t port) {
+    return InputFuncName(GetSysInputFunc(port));
+}
+
+QString ApplicationDeviceClass::GetSysOutName(int32_t port) {
+    return OutputFuncName(GetSysOutFunc(port));
+}
+
+UnitVendorInfo_t ApplicationDeviceClass::GetVendorInfo() {
+    const char* v = get_vendor_info();
+    // The block is 128 bytes and may arrive from the file without a terminator.
+    VendorInfo_.Text = QString::fromLatin1(v, int(strnlen(v, 128)));
+    return VendorInfo_;
+}
+
+void ApplicationDeviceClass::SetVendorInfo(const UnitVendorInfo_t& info) {
+    QByteArray native = ToNative(info.Text);
+    set_vendor_info(native.constData());
+    VendorInfo_.Text = QString::fromLatin1(get_vendor_info());
+}
+
+UnitTime ApplicationDeviceClass::GetTime() {
+    struct tm tm {};
+    Common_LocalTime(&tm);
+    UnitTime t;
+    t.Year = tm.tm_year + 1900;
+    t.Month = tm.tm_mon + 1;
+    t.Day = tm.tm_mday;
+    t.Hour = tm.tm_hour;
+    t.Minute = tm.tm_min;
+    t.Second = tm.tm_sec;
+    return t;
+}
+
+void ApplicationDeviceClass::FactoryReset() {
+    // The glob stays outside the quotes so the shell expands it; "vendor" survives.
+    Common_System("rm -rf " + Common_ShellQuote(Common_HomePath("regtools")));
+    Common_System("rm -rf " + Common_ShellQuote(Common_HomePath("files")) + "/*");
+}
+
+void ApplicationDeviceClass::SystemRestart() {
+    Common_System("reboot");
+}

@@ -1,0 +1,28 @@
+// Device-object family "storage and files": storage usage figures.
+#include "ApplicationDeviceClass.h"
+#include "browser.h"
+
+UnitStorageUsageData ApplicationDeviceClass::GetStorageUsage(const QString& path) {
+    UnitStorageUsageData d;
+    BrowserStorageStat st{};
+    QByteArray native = ToNative(path);
+    int rc = Browser_StorageStat(native.constData(), &st);
+    if (rc == -1) {
+        d.TotalGB = d.FreeGB = d.UsedGB = d.TotalMB = d.FreeMB = d.UsedMB = d.UsedPercent =
+            QString("");
+        return d;
+    }
+    if (rc != 0) return d;
+    const double gb = 1024.0 * 1024.0 * 1024.0, mb = 1024.0 * 1024.0;
+    const double total = double(st.total), freeb = double(st.free);
+    const double used = total - freeb;
+    d.TotalGB = QString::asprintf("%.1f", total / gb);
+    d.FreeGB = QString::asprintf("%.1f", freeb / gb);
+    d.UsedGB = QString::asprintf("%.1f", used / gb);
+    d.TotalMB = QString::asprintf("%.0f", total / mb);
+    d.FreeMB = QString::asprintf("%.0f", freeb / mb);
+    d.UsedMB = QString::asprintf("%.0f", used / mb);
+    // An empty file system (total 0) is 0 % used rather than a division by zero.
+    d.UsedPercent = QString::asprintf("%.0f", total > 0 ? used / total * 100.0 : 0.0);
+    return d;
+}

@@ -1,0 +1,103 @@
+// Default shell services. A method that still answers "nothing" does so because its
+// module has not joined the device object yet; each carries the one line to wire
+// (marked WIRE) when it does.
+#include "ShellServices.h"
+
+#include "ApplicationDeviceClass.h"
+#include "common.h"
+
+#include <memory>
+
+namespace {
+std::unique_ptr<ShellServices>& current() {
+    static std::unique_ptr<ShellServices> s;
+    return s;
+}
+} // namespace
+
+ShellServices* ShellServices::Get() {
+    if (!current()) Set(nullptr);
+    return current().get();
+}
+
+void ShellServices::Set(ShellServices* services) {
+    current().reset(services ? services : new ShellServices());
+    UiSound_SetSink([](UiSoundKind k) { ShellServices::Get()->Sound(k); });
+}
+
+int ShellServices::RegtoolsLen() {
+    // WIRE(tool registry): return ApplicationDevice()->GetRegtoolsLen();
+    return 0;
+}
+
+int ShellServices::ToolConn(int tdx) {
+    // WIRE(tool registry): return ApplicationDevice()->GetTdxToolConn(tdx);
+    (void)tdx;
+    return 0;
+}
+
+int ShellServices::ToolType(int tdx) {
+    // WIRE(tool registry): return ApplicationDevice()->GetToolType_ByTdx(tdx);
+    (void)tdx;
+    return 0;
+}
+
+QString ShellServices::ToolName(int tdx) {
+    // WIRE(tool registry): return ApplicationDevice()->GetTdxToolName(tdx);
+    (void)tdx;
+    return QString();
+}
+
+void ShellServices::Sound(UiSoundKind kind) {
+    // WIRE(sound): switch (kind) { case UiSoundKind::Tap: ApplicationDevice()->SoundTap();
+    //   break; case UiSoundKind::Ok: ApplicationDevice()->SoundOk(); break;
+    //   case UiSoundKind::Ng: ApplicationDevice()->SoundNg(); break; }
+    (void)kind;
+}
+
+void ShellServices::DiscoScan() {
+    // WIRE(discovery): Disco_Send_ScanReq(1);
+}
+
+void ShellServices::NetInit() {
+    // WIRE(network): ApplicationDevice()->NetInit();
+}
+
+bool ShellServices::IsWifiConnected() {
+    // WIRE(USB hot-plug): return ApplicationDevice()->IsWifiConnected();
+    return false;
+}
+
+int ShellServices::RefreshDrvs() {
+    // WIRE(storage browser): return ApplicationDevice()->RefreshDrvs();
+    return 0;
+}
+
+QStringList ShellServices::Drives() {
+    // WIRE(storage browser): names from ApplicationDevice()->GetDrvsLen() / GetDrvDev(i).
+    return {};
+}
+
+void ShellServices::BarcodeRefreshDev() {
+    // WIRE(barcode): ApplicationDevice()->BarcodeRefreshDev();
+}
+
+bool ShellServices::BarcodeScannerPresent() {
+    return Common_Exists(Common_SysPath("/dev/input/event1"));
+}
+
+bool ShellServices::IsBstConnect() {
+    // WIRE(bit socket tray): return ApplicationDevice()->IsBstConnect();
+    return false;
+}
+
+int ShellServices::FindJob(const QString& name) {
+    // WIRE(job store): return ApplicationDevice()->FindJdxByName(name);
+    (void)name;
+    return -1;
+}
+
+void ShellServices::LoadJob(int jdx) {
+    // WIRE(job execution): the operation screen loads job `jdx` (ApplicationDevice()->JobLoad).
+    (void)jdx;
+}

@@ -1,0 +1,247 @@
+#include "PageHome.h"
+
+#include "ApplicationDeviceClass.h"
+#include "ShellStartup.h"
+#include "UiSound.h"
+#include "UnitErrorPopup.h"
+#include "UnitMenu.h"
+#include "UnitPassword.h"
+#include "common.h"
+#include "page/system/PageDebug.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+PageHome::Factory factories[PageHome::ScreenCount];
+} // namespace
+
+void PageHome::SetFactory(Screen s, Factory f) {
+    factories[s] = std::move(f);
+}
+bool PageHome::HasFactory(Screen s) {
+    return bool(factories[s]);
+}
+
+PageHome::PageHome(QWidget* parent) : Page(parent) {
+    setObjectName("PageHome");
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(0);
+    auto* header = new QWidget(this);
+    header->setFixedHeight(110);
+    auto* h = new QHBoxLayout(header);
+    h->setContentsMargins(40, 20, 40, 4);
+    auto* titles = new QVBoxLayout;
+    auto* product = new QLabel("KEST  ZQC", header);
+    product->setObjectName("homeTitle");
+    product->setStyleSheet("font-size: 40px; font-weight: bold; letter-spacing: 2px;");
+    auto* sub = new QLabel("Fastening cell controller", header);
+    sub->setProperty("role", "subtitle");
+    titles->addWidget(product);
+    titles->addWidget(sub);
+    h->addLayout(titles);
+    h->addStretch(1);
+    debugButton_ = new QPushButton("Debug log", header);
+    debugButton_->setObjectName("btnDebug");
+    connect(debugButton_, &QPushButton::clicked, this, [this] {
+        UiSound_Tap();
+        PresentDebug();
+    });
+    level_ = new QLabel(header);
+    level_->setObjectName("homeLevel");
+    level_->setMinimumHeight(56);
+    level_->setAlignment(Qt::AlignCenter);
+    h->addWidget(debugButton_);
+    h->addSpacing(16);
+    h->addWidget(level_);
+    v->addWidget(header);
+    menuArea_ = new QWidget(this);
+    menuArea_->installEventFilter(this);
+    v->addWidget(menuArea_, 1);
+
+    startup_ = new ShellStartup(this);
+    ApplicationDeviceClass* dev = ApplicationDevice();
+    connect(dev, &ApplicationDeviceClass::UserLevelChanged, this, &PageHome::refreshLevel);
+    connect(dev, &ApplicationDeviceClass::OpmodeChanged, this, &PageHome::refreshTiles);
+    dev->OnSetUserLevel(0);
+    showMenu(false);
+    refreshLevel();
+}
+
+PageHome::~PageHome() = default;
+
+UnitErrorPopup* PageHome::MessageBox() const {
+    return qobject_cast<UnitErrorPopup*>(message_.dialog.data());
+}
+UnitPassword* PageHome::Password() const {
+    return qobject_cast<UnitPassword*>(password_.dialog.data());
+}
+
+void PageHome::showMenu(bool admin) {
+    if (menu_) Navigator::Dismiss(menu_);
+    admin_ = admin;
+    UnitMenu* m = admin ? static_cast<UnitMenu*>(new UnitAdminMenu(menuArea_))
+                        : static_cast<UnitMenu*>(new UnitGuestMenu(menuArea_));
+    menu_ = m;
+    connect(m, &UnitMenu::tilePressed, this, &PageHome::tilePressed);
+    refreshTiles();
+    // The menu area has its final size only once laid out; the slide follows it.
+    QRect area = menuArea_->rect();
+    if (area.height() < 100) area = QRect(0, 0, 1280, 650);
+    Navigator::Present(menuArea_, m, Transition::SlideLeft, area);
+}
+
+bool PageHome::eventFilter(QObject* o, QEvent* e) {
+    if (o == menuArea_ && e->type() == QEvent::Resize && menu_)
+        menu_->setGeometry(menuArea_->rect());
+    return Page::eventFilter(o, e);
+}
+
+void PageHome::refreshTiles() {
+    if (!menu_) return;
+    bool withoutJob = ApplicationDevice()->OnGetOpmode() == 1;
+    menu_->SetTileEnabled("Operation",
+                          HasFactory(withoutJob ? OperationWithoutJob : OperationWithJob));
+    menu_->SetTileEnabled("Job Manager", HasFactory(JobManager));
+    menu_->SetTileEnabled("Parameter", HasFactory(Parameters));
+    menu_->SetTileEnabled("Monitor", HasFactory(Monitor));
+    menu_->SetTileEnabled("Remote", HasFactory(Remote));
+    menu_->SetTileEnabled("Setting", HasFactory(Setting));
+    menu_->SetTileEnabled("System", HasFactory(System));
+    menu_->SetTileEnabled("File browser", HasFactory(Browser));
+}
+
+void PageHome::refreshLevel() {
+    int level = ApplicationDevice()->OnGetUserLevel();
+    static const char* names[] = {"Guest", "Administrator", "Service"};
+    level_->setText(names[qBound(0, level, 2)]);
+    level_->setStyleSheet(QString("font-size: 18px; font-weight: bold; padding: 0 22px;"
+                                  "border-radius: 8px; background: %1;")
+                              .arg(level == 0   ? "#3a4754"
+                                   : level == 1 ? "#1f5f9e"
+                                                : "#8a5a10"));
+    debugButton_->setVisible(level == 2);
+}
+
+void PageHome::tilePressed(const QString& title) {
+    if (title == "Operation")
+        PresentOperation();
+    else if (title == "Job Manager")
+        PresentJobManager();
+    else if (title == "Parameter")
+        PresentParameter();
+    else if (title == "Monitor")
+        PresentMonitor();
+    else if (title == "Remote")
+        PresentRemote();
+    else if (title == "Setting")
+        PresentSetting();
+    else if (title == "System")
+        PresentSystem();
+    else if (title == "File browser")
+        PresentBrowser();
+    else if (title == "Login")
+        PresentPassword();
+    else if (title == "Logout")
+        LogoutAsGuest();
+}
+
+void PageHome::Present(Screen s) {
+    if (open_[s] || !factories[s]) return;
+    Page* p = factories[s]();
+    if (!p) return;
+    open_[s] = p;
+    connect(p, &Page::completed, this, [this, s] { Dismiss(s); });
+    if (s == Browser) {
+        browserModal_ = Navigator::PresentModal(this, p);
+    } else {
+        Navigator::Present(this, p, Transition::SlideLeft);
+    }
+    p->Init();
+}
+
+void PageHome::Dismiss(Screen s) {
+    Page* p = open_[s];
+    if (!p) return;
+    open_[s] = nullptr;
+    if (s == Setting && ApplicationDevice()->SaveSetting() != 0)
+        ShowMessage("Error", "Failed to save.");
+    if (s == Browser) {
+        UiSound_Tap();
+        Navigator::DismissModal(browserModal_);
+        // A program file may have been replaced through the browser.
+        Common_System("chmod +x " + Common_ShellQuote(Common_HomePath("zqcapp")));
+        return;
+    }
+    Navigator::Dismiss(p);
+}
+
+void PageHome::PresentOperation() {
+    Screen s = ApplicationDevice()->OnGetOpmode() == 1 ? OperationWithoutJob : OperationWithJob;
+    if (open_[s] || !factories[s]) return;
+    Present(s);
+    if (ApplicationDevice()->OnGetLogPath() == 1 &&
+        !Common_Exists(Common_SysPath("/dev/mmcblk1p1")))
+        ShowMessage("Warning",
+                    "The log store location is set to MicroSD,\nbut MicroSD does not exist.");
+}
+
+void PageHome::PresentPassword() {
+    if (password_.Open()) return;
+    auto* pw = new UnitPassword;
+    connect(pw, &UnitPassword::ok, this, &PageHome::passwordOk);
+    connect(pw, &UnitPassword::cancel, this, [this] {
+        UiSound_Tap();
+        closePassword();
+    });
+    password_ = Navigator::PresentModal(this, pw, Transition::Scale);
+}
+
+void PageHome::closePassword() {
+    Navigator::DismissModal(password_);
+}
+
+void PageHome::passwordOk() {
+    UiSound_Tap();
+    UnitPassword* pw = Password();
+    if (!pw) return;
+    QString text = pw->Text();
+    int level = 0;
+    if (text == ApplicationDevice()->GetSysPwd())
+        level = 1;
+    else if (text == ServicePassword)
+        level = 2;
+    if (level == 0) {
+        pw->ClearText();
+        UiSound_Ng();
+        pw->ShowIncorrect();
+        return;
+    }
+    closePassword();
+    showMenu(true);
+    ApplicationDevice()->OnSetUserLevel(level);
+}
+
+void PageHome::LogoutAsGuest() {
+    showMenu(false);
+    ApplicationDevice()->OnSetUserLevel(0);
+}
+
+void PageHome::PresentDebug() {
+    PageDebug::Open(window());
+}
+
+bool PageHome::ShowMessage(const QString& title, const QString& text) {
+    if (message_.Open()) return false;
+    UiSound_Ng();
+    auto* box = new UnitErrorPopup;
+    box->SetTitle(title);
+    box->SetText(text);
+    connect(box, &UnitMessageBox::closed, this, [this] { Navigator::DismissModal(message_); });
+    message_ = Navigator::PresentModal(this, box, Transition::Fade);
+    return true;
+}

@@ -1,0 +1,205 @@
+#include "PageStatusBar.h"
+
+#include "ApplicationDeviceClass.h"
+#include "Icons.h"
+#include "ShellServices.h"
+#include "Theme.h"
+#include "Timer.h"
+#include "UnitBstHotplug.h"
+#include "common.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+
+namespace {
+constexpr int kIcon = 28;
+
+QColor colorOfClass(PageStatusBar::StateClass c) {
+    switch (c) {
+    case PageStatusBar::Connected:
+        return Theme::Ok;
+    case PageStatusBar::Failed:
+        return Theme::Ng;
+    case PageStatusBar::Busy:
+        return Theme::Warn;
+    default:
+        return Theme::Idle;
+    }
+}
+
+const char* nameOfClass(PageStatusBar::StateClass c) {
+    switch (c) {
+    case PageStatusBar::Connected:
+        return "connected";
+    case PageStatusBar::Failed:
+        return "failed";
+    case PageStatusBar::Busy:
+        return "busy";
+    default:
+        return "connecting";
+    }
+}
+
+QLabel* iconSlot(QWidget* parent, const QString& name) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setFixedSize(kIcon + 6, kIcon + 6);
+    l->setAlignment(Qt::AlignCenter);
+    return l;
+}
+
+void setIcon(QLabel* l, const QString& picture, const QColor& color) {
+    l->setProperty("picture", picture);
+    l->setPixmap(picture.isEmpty() ? QPixmap() : Icons::Pixmap(picture, color, kIcon));
+}
+} // namespace
+
+PageStatusBar::StateClass PageStatusBar::ClassOfState(int state) {
+    switch (state) {
+    case 3:
+        return Connected;
+    case 4:
+    case 5:
+        return Failed;
+    case 1:
+        return Busy;
+    default:
+        return Connecting;
+    }
+}
+
+QString PageStatusBar::PictureOfType(int type) {
+    if (type == 1 || type == 4) return "tool_controller";
+    if (type == 2 || type == 3) return "tool_driver";
+    return QString();
+}
+
+PageStatusBar::PageStatusBar(QWidget* parent) : QFrame(parent) {
+    setObjectName("PageStatusBar");
+    setProperty("role", "statusbar");
+    setAttribute(Qt::WA_StyledBackground, true);
+    setFixedHeight(Theme::StatusBarHeight);
+    auto* h = new QHBoxLayout(this);
+    h->setContentsMargins(14, 0, 14, 0);
+    h->setSpacing(4);
+    clock_ = new QLabel(this);
+    clock_->setObjectName("statusClock");
+    clock_->setStyleSheet("font-family: 'DejaVu Sans Mono'; font-size: 18px;");
+    clock_->setMinimumWidth(220);
+    tool_ = new QLabel(this);
+    tool_->setObjectName("statusToolName");
+    tool_->setStyleSheet("font-size: 18px; font-weight: bold; color: #5fb0ff;");
+    tool_->setMinimumWidth(220);
+    h->addWidget(clock_);
+    h->addSpacing(16);
+    h->addWidget(tool_);
+    h->addStretch(1);
+    for (int i = 0; i < MaxIcons; ++i) {
+        toolIcons_[i] = iconSlot(this, QString("toolIcon%1").arg(i));
+        h->addWidget(toolIcons_[i]);
+    }
+    count_ = new QLabel(this);
+    count_->setObjectName("statusToolCount");
+    count_->setStyleSheet("font-size: 18px; color: #9aa8b4;");
+    h->addWidget(count_);
+    h->addSpacing(24);
+    for (int i = 0; i < MaxIcons; ++i) {
+        devIcons_[i] = iconSlot(this, QString("devIcon%1").arg(i));
+        h->addWidget(devIcons_[i]);
+    }
+
+    clockTimer_ = new Timer(this);
+    clockTimer_->SetBegin(10);
+    clockTimer_->SetPeriod(1000);
+    connect(clockTimer_, &Timer::trigger, this, &PageStatusBar::RefreshClock);
+    clockTimer_->SetEnabled(true);
+    blinkTimer_ = new Timer(this);
+    blinkTimer_->SetPeriod(500);
+    connect(blinkTimer_, &Timer::trigger, this, &PageStatusBar::blinkTray);
+
+    ApplicationDeviceClass* dev = ApplicationDevice();
+    connect(&dev->UpdateRegtoolsEvent, &SystemEvent::triggered, this, &PageStatusBar::RefreshTools);
+    connect(dev, &ApplicationDeviceClass::CurrTdxChanged, this, &PageStatusBar::RefreshTools);
+    for (SystemEvent* e :
+         {&dev->UpdateDevsEvent, &dev->DrvUpdateNotifierEvent, &dev->BstHotplugEvent})
+        connect(e, &SystemEvent::triggered, this, &PageStatusBar::RefreshDevices);
+    connect(&dev->BstCommFailEvent, &SystemEvent::triggered, this, [this](QObject* ctx) {
+        auto* p = qobject_cast<UnitBstHotplug*>(ctx);
+        SetTrayCommFail(p && p->Value != 0);
+    });
+    RefreshClock();
+    RefreshTools();
+    RefreshDevices();
+}
+
+void PageStatusBar::RefreshClock() {
+    struct tm tm {};
+    Common_LocalTime(&tm);
+    char buf[32];
+    strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+    clock_->setText(buf);
+}
+
+void PageStatusBar::RefreshTools() {
+    ShellServices* s = ShellServices::Get();
+    int tdx = ApplicationDevice()->OnGetCurrTdx();
+    QString name = tdx >= 0 ? s->ToolName(tdx) : QString();
+    tool_->setText(name.isEmpty() ? "unselected" : name);
+    int n = qBound(0, s->RegtoolsLen(), MaxIcons);
+    int connected = 0;
+    for (int i = 0; i < MaxIcons; ++i) {
+        QLabel* l = toolIcons_[i];
+        if (i >= n) {
+            setIcon(l, QString(), QColor());
+            l->setProperty("stateClass", QVariant());
+            continue;
+        }
+        int state = s->ToolConn(i);
+        if (state == 3) ++connected;
+        StateClass c = ClassOfState(state);
+        l->setProperty("stateClass", nameOfClass(c));
+        setIcon(l, PictureOfType(s->ToolType(i)), colorOfClass(c));
+    }
+    count_->setText(QString("(%1/%2)").arg(connected).arg(n));
+}
+
+void PageStatusBar::RefreshDevices() {
+    ShellServices* s = ShellServices::Get();
+    QStringList pictures;
+    for (const QString& d : s->Drives())
+        pictures << (d == "mmcblk1p1" ? "dev_sd" : "dev_usb");
+    trayIndex_ = -1;
+    if (s->IsBstConnect()) {
+        trayIndex_ = int(pictures.size());
+        pictures << "dev_tray";
+    }
+    if (s->BarcodeScannerPresent()) pictures << "dev_barcode";
+    if (s->IsWifiConnected()) pictures << "dev_wifi";
+    for (int i = 0; i < MaxIcons; ++i) {
+        QString pic = i < pictures.size() ? pictures[i] : QString();
+        setIcon(devIcons_[i], pic, Theme::Text);
+    }
+    if (trayIndex_ >= MaxIcons) trayIndex_ = -1;
+    if (trayFail_ && trayIndex_ >= 0) blinkTray();
+}
+
+void PageStatusBar::SetTrayCommFail(bool failed) {
+    trayFail_ = failed;
+    blinkOn_ = false;
+    blinkTimer_->SetEnabled(failed);
+    if (failed)
+        blinkTray();
+    else
+        RefreshDevices();
+}
+
+void PageStatusBar::blinkTray() {
+    if (trayIndex_ < 0) return;
+    blinkOn_ = !blinkOn_;
+    QLabel* l = devIcons_[trayIndex_];
+    if (blinkOn_)
+        setIcon(l, "dev_tray_alarm", Theme::Ng);
+    else
+        setIcon(l, QString(), QColor());
+    l->setProperty("picture", "dev_tray_alarm");
+}

@@ -1,0 +1,175 @@
+// Debug page: ring of lines, clear, save with its dialogs, flags dialog, one instance.
+#include "ShellFixture.h"
+#include "UnitMessageBox.h"
+#include "common.h"
+#include "page/shell/PageHome.h"
+#include "page/system/DebugLogModel.h"
+#include "page/system/PageDebug.h"
+#include "page/system/PageDebugSetting.h"
+
+#include <QCheckBox>
+#include <QDir>
+
+namespace {
+class DebugPageTest : public ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        setenv("TZ", "UTC", 1);
+        tzset();
+        Common_SetFixedTime(1767225600); // 2026-01-01 00:00:00
+        makeRoot();
+        EwDriver_SetDeviceObject(dev);
+        pump(); // lines queued before this test belong to nobody
+    }
+    void TearDown() override {
+        if (PageDebug::Instance()) PageDebug::Instance()->Leave();
+        EwDriver_SetDeviceObject(nullptr);
+        ShellTest::TearDown();
+    }
+    PageDebug* open() {
+        PageDebug* p = PageDebug::Open(root);
+        flush();
+        return p;
+    }
+    // Drains the driver queue into the GUI.
+    void pump() {
+        EwDriver_ProcessData();
+        flush();
+    }
+    std::string saveAndRead(PageDebug* page) {
+        press("debugSave");
+        EXPECT_EQ(page->Dialog()->Text(), "Save?");
+        press("msgConfirm");
+        EXPECT_EQ(page->Dialog()->Text(), "Please wait ...");
+        EXPECT_FALSE(find("msgClose")->isVisible());
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return page->Dialog()->Text() != "Please wait ..."; }, 2000));
+        EXPECT_EQ(page->Dialog()->Text(), "Complete");
+        EXPECT_TRUE(find("msgClose")->isVisible());
+        press("msgClose");
+        return TestEnv::readFile("files/dlog_20260101_000000.dbg");
+    }
+};
+
+TEST_F(DebugPageTest, LinesCarryTheStampAndTheRingDropsTheOldest) {
+    PageDebug* page = open();
+    DebugLogModel* m = page->Model();
+    m->Append("first");
+    EXPECT_EQ(m->Line(0), "[2026-01-01 00:00:00] first");
+    for (int i = 2; i <= DebugLogModel::Capacity + 1; ++i)
+        m->Append(QString("line %1").arg(i));
+    EXPECT_EQ(m->Count(), DebugLogModel::Capacity);
+    EXPECT_EQ(m->rowCount(), DebugLogModel::Capacity);
+    EXPECT_EQ(m->Line(0), "[2026-01-01 00:00:00] line 2");
+    EXPECT_EQ(m->Line(DebugLogModel::Capacity - 1), "[2026-01-01 00:00:00] line 65536");
+    std::string saved = saveAndRead(page);
+    ASSERT_FALSE(saved.empty());
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < saved.size()) {
+        size_t nl = saved.find('\n', pos);
+        lines.push_back(saved.substr(pos, nl - pos));
+        pos = nl + 1;
+    }
+    ASSERT_EQ(lines.size(), size_t(DebugLogModel::Capacity));
+    for (int i = 0; i < DebugLogModel::Capacity; i += 4099)
+        EXPECT_EQ(lines[size_t(i)], "[2026-01-01 00:00:00] line " + std::to_string(i + 2));
+    EXPECT_EQ(lines.back(), "[2026-01-01 00:00:00] line 65536");
+}
+
+TEST_F(DebugPageTest, ClearThenSaveWritesAnEmptyFile) {
+    PageDebug* page = open();
+    page->Model()->Append("a");
+    page->Model()->Append("b");
+    press("debugClear");
+    EXPECT_EQ(page->Model()->Count(), 0);
+    EXPECT_EQ(saveAndRead(page), "");
+    EXPECT_TRUE(TestEnv::exists("files/dlog_20260101_000000.dbg"));
+}
+
+TEST_F(DebugPageTest, SaveFailureSaysSaveFail) {
+    PageDebug* page = open();
+    page->Model()->Append("a");
+    QDir("files").removeRecursively(); // the save file cannot be created
+    press("debugSave");
+    press("msgConfirm");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->Dialog()->Text() != "Please wait ..."; }, 2000));
+    EXPECT_EQ(page->Dialog()->Title(), "Error");
+    EXPECT_EQ(page->Dialog()->Text(), "Save fail");
+    EXPECT_TRUE(find("msgClose")->isVisible());
+}
+
+TEST_F(DebugPageTest, CancellingTheConfirmationWritesNothing) {
+    open();
+    press("debugSave");
+    press("msgClose");
+    QTest::qWait(200);
+    EXPECT_FALSE(TestEnv::exists("files/dlog_20260101_000000.dbg"));
+}
+
+TEST_F(DebugPageTest, OpeningTwiceShowsOnePage) {
+    dev->SetSysPwd("1");
+    press("tileLogin");
+    type("vorkel5293");
+    press("passwordOk");
+    press("btnDebug");
+    PageDebug* first = PageDebug::Instance();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(dev->OnGetDebugPageOpen());
+    root->Home()->PresentDebug();
+    flush();
+    EXPECT_EQ(root->findChildren<PageDebug*>().size(), 1);
+    press("debugClose");
+    EXPECT_FALSE(dev->OnGetDebugPageOpen());
+    EXPECT_EQ(PageDebug::Instance(), nullptr);
+    EXPECT_EQ(root->findChildren<PageDebug*>().size(), 0);
+}
+
+TEST_F(DebugPageTest, WithEveryFlagOffOnlyErrorLinesArrive) {
+    PageDebug* page = open();
+    for (int i = 0; i < DEBUG_FLAG_COUNT; ++i)
+        DBG_LOG(i, "informational %d", i);
+    DBG_ERR("broken %d", 7);
+    pump();
+    ASSERT_EQ(page->Model()->Count(), 1);
+    EXPECT_NE(page->Model()->Line(0).indexOf("broken 7"), -1);
+    EXPECT_NE(page->Model()->Line(0).indexOf(" : broken 7"), -1);
+}
+
+TEST_F(DebugPageTest, FlagToggleSwitchesTheFlagAtOnce) {
+    PageDebug* page = open();
+    press("debugSettings");
+    auto* t = root->findChild<QCheckBox*>("flagModbus");
+    ASSERT_NE(t, nullptr);
+    EXPECT_FALSE(t->isChecked());
+    QTest::mouseClick(t, Qt::LeftButton, {}, QPoint(20, t->height() / 2));
+    flush();
+    EXPECT_TRUE(dev->OnGetDebugFlagModbus());
+    EXPECT_EQ(Debug_GetFlag()[DEBUG_FLAG_MODBUS].load(), 1);
+    DBG_LOG(DEBUG_FLAG_MODBUS, "modbus line");
+    DBG_LOG(DEBUG_FLAG_DISCO, "disco line");
+    pump();
+    ASSERT_EQ(page->Model()->Count(), 1);
+    EXPECT_NE(page->Model()->Line(0).indexOf("modbus line"), -1);
+    // The toggle follows the property when the flag changes elsewhere.
+    dev->OnSetDebugFlagBST(true);
+    EXPECT_TRUE(root->findChild<QCheckBox*>("flagBST")->isChecked());
+    press("debugSettingClose");
+    EXPECT_EQ(root->findChild<PageDebugSetting*>(), nullptr);
+    dev->OnSetDebugFlagModbus(false);
+    dev->OnSetDebugFlagBST(false);
+}
+
+TEST_F(DebugPageTest, LinesWhileClosedAreNotKept) {
+    DBG_ERR("before");
+    pump();
+    PageDebug* page = open();
+    EXPECT_EQ(page->Model()->Count(), 0);
+    dev->DebugWrite(1, "direct");
+    dev->DebugWrite(0, "suppressed");
+    flush();
+    ASSERT_EQ(page->Model()->Count(), 1);
+    EXPECT_TRUE(page->Model()->Line(0).endsWith("direct"));
+}
+} // namespace

@@ -1,0 +1,105 @@
+// Renders every screen and dialog of the shell to $KEST_SCREENS_DIR/<Name>.png so the
+// look can be reviewed.
+#include "ShellFixture.h"
+#include "UnitPassword.h"
+#include "common.h"
+#include "page/shell/PageHome.h"
+#include "page/shell/PageStatusBar.h"
+#include "page/system/DebugLogModel.h"
+#include "page/system/PageDebug.h"
+
+#include <QDir>
+
+namespace {
+class ScreensTest : public ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        setenv("TZ", "UTC", 1);
+        tzset();
+        Common_SetFixedTime(1780000000);
+        const char* dir = getenv("KEST_SCREENS_DIR");
+        outDir = dir ? dir : (std::string(KEST_BINARY_DIR) + "/screens");
+        QDir().mkpath(QString::fromStdString(outDir));
+        services->tools = {{1, 3, "Station-A"}, {2, 3, "ZQ-left"}, {3, 4, "ZQT-right"},
+                           {4, 1, "XWTC-2"},    {2, 2, "ZQ-04"},   {3, 5, "ZQT-06"},
+                           {1, 0, "XWC-07"},    {2, 3, "ZQ-08"}};
+        services->drives = {"sda1", "mmcblk1p1"};
+        services->tray = true;
+        services->wifi = true;
+        TestEnv::writeFile(env->sysroot() + "/dev/input/event1", "");
+        PageHome::SetFactory(PageHome::OperationWithJob, [] { return new Page; });
+        PageHome::SetFactory(PageHome::Monitor, [] { return new Page; });
+    }
+    void TearDown() override {
+        if (PageDebug::Instance()) PageDebug::Instance()->Leave();
+        for (int s = 0; s < PageHome::ScreenCount; ++s)
+            PageHome::SetFactory(PageHome::Screen(s), nullptr);
+        ShellTest::TearDown();
+    }
+    void shot(const char* name, QWidget* w = nullptr) {
+        flush();
+        QImage img = (w ? w : root)->grab().toImage();
+        std::string path = outDir + "/" + name + ".png";
+        ASSERT_TRUE(img.save(QString::fromStdString(path))) << path;
+        EXPECT_EQ(img.width(), (w ? w : root)->width());
+    }
+    std::string outDir;
+};
+
+TEST_F(ScreensTest, RenderShellScreens) {
+    makeRoot();
+    dev->OnSetCurrTdx(1);
+    dev->UpdateRegtools(0, 3);
+    flush();
+    shot("PageHome_Guest");
+    shot("PageStatusBar", root->StatusBar());
+
+    dev->SetSysPwd("4321");
+    press("tileLogin");
+    type("12");
+    shot("UnitPassword");
+    press("passwordOk");
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return root->Home()->Password()->IncorrectVisible(); }, 1000));
+    shot("UnitPassword_Incorrect");
+    type("vorkel5293");
+    press("passwordOk");
+    shot("PageHome_Admin");
+
+    root->Home()->ShowMessage("Warning", "Low disk space !!!\n\nInternal storage 93%\n");
+    shot("UnitErrorPopup");
+    press("msgClose");
+
+    dev->TriggerWlanScanEvent(1);
+    flush();
+    shot("UnitScanning");
+    dev->TriggerWlanScanEvent(0);
+    flush();
+
+    dev->TriggerBstCommFail(1);
+    flush();
+    shot("PageStatusBar_TrayAlarm", root->StatusBar());
+    dev->TriggerBstCommFail(0);
+
+    press("btnDebug");
+    PageDebug* page = PageDebug::Instance();
+    ASSERT_NE(page, nullptr);
+    const char* samples[] = {
+        "disco_scan_ack.412 : tool 00:1b:2c:4d:5e:01 on eth0, 192.168.0.31:5020",
+        "Modbus_Connect.233 : connected 192.168.0.31:5020 (tdx 0)",
+        "ew event : update_regtools",
+        "Gpio_ReadInput.118 : input 3 -> 1",
+        "Bef_Connect.97 : fail to connect 10.0.0.5:7000, Connection refused",
+    };
+    for (int i = 0; i < 40; ++i)
+        page->Model()->Append(samples[i % 5]);
+    shot("PageDebug");
+    press("debugSettings");
+    shot("PageDebugSetting");
+    press("debugSettingClose");
+    press("debugSave");
+    shot("UnitMessageBox_Confirm");
+    press("msgClose");
+}
+} // namespace

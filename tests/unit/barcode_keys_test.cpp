@@ -1,0 +1,261 @@
+// Barcode key decoding and the scanner reader on a simulated input node (a FIFO in the
+// sysroot carrying 16-byte input events).
+#include "RecordingSink.h"
+#include "TestEnv.h"
+#include "barcode.h"
+#include "debug.h"
+#include "threads.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+constexpr uint16_t KEY_ENTER = 28, KEY_TAB = 15, KEY_LSHIFT = 42, KEY_RSHIFT = 54;
+
+// Key codes of the US layout for a few characters (what a scanner sends).
+uint16_t keyOf(char c) {
+    const char* rows[] = {"1234567890-=", "qwertyuiop[]", "asdfghjkl;'`", "\\zxcvbnm,./"};
+    const uint16_t first[] = {2, 16, 30, 43};
+    for (int r = 0; r < 4; ++r)
+        if (const char* p = strchr(rows[r], c)) return uint16_t(first[r] + (p - rows[r]));
+    return c == ' ' ? 57 : 0;
+}
+
+struct Ev {
+    uint16_t type, code;
+    int32_t value;
+};
+
+// Feeds events; returns the codes that were completed.
+std::vector<std::string> feed(BarcodeKeyState* s, const std::vector<Ev>& evs) {
+    std::vector<std::string> out;
+    for (const Ev& e : evs)
+        if (BarcodeKey_Feed(s, e.type, e.code, e.value) == 1) out.emplace_back(s->buf);
+    return out;
+}
+
+std::vector<Ev> typed(const std::string& text) {
+    std::vector<Ev> evs;
+    for (char c : text) {
+        evs.push_back({1, keyOf(c), 1});
+        evs.push_back({1, keyOf(c), 0});
+    }
+    return evs;
+}
+} // namespace
+
+TEST(BarcodeKeys, FortyCharactersAndEnterGiveThirtyTwo) {
+    BarcodeKeyState s;
+    BarcodeKey_Reset(&s);
+    EXPECT_STREQ(s.buf, "-");
+    std::string forty = "0123456789abcdefghijklmnopqrstuvwxyz0123";
+    auto evs = typed(forty);
+    evs.push_back({1, KEY_ENTER, 1});
+    auto codes = feed(&s, evs);
+    ASSERT_EQ(codes.size(), 1u);
+    EXPECT_EQ(codes[0], forty.substr(0, 32));
+    EXPECT_EQ(s.count, 0);
+}
+
+TEST(BarcodeKeys, ShiftRepeatReleaseAndOtherEventTypes) {
+    struct Case {
+        const char* name;
+        std::vector<Ev> evs;
+        std::vector<std::string> codes;
+    } cases[] = {
+        {"shift on digits gives their symbols",
+         {{1, KEY_LSHIFT, 1},
+          {1, 2, 1},
+          {1, 11, 1},
+          {1, KEY_LSHIFT, 0},
+          {1, 2, 1},
+          {1, KEY_ENTER, 1}},
+         {"!)1"}},
+        {"right shift and letters",
+         {{1, KEY_RSHIFT, 1}, {1, 30, 1}, {1, KEY_RSHIFT, 0}, {1, 30, 1}, {1, KEY_TAB, 1}},
+         {"Aa"}},
+        {"shift events of any type count",
+         {{4, KEY_LSHIFT, 1}, {1, 12, 1}, {0, KEY_LSHIFT, 0}, {1, 12, 1}, {1, KEY_ENTER, 1}},
+         {"_-"}},
+        {"a held shift that repeats stays held",
+         {{1, KEY_LSHIFT, 1}, {1, KEY_LSHIFT, 2}, {1, 3, 1}, {1, KEY_ENTER, 1}},
+         {"@"}},
+        {"auto-repeat adds, release does not",
+         {{1, 16, 1}, {1, 16, 2}, {1, 16, 2}, {1, 16, 0}, {1, KEY_ENTER, 1}},
+         {"qqq"}},
+        {"Enter alone posts nothing", {{1, KEY_ENTER, 1}, {1, KEY_ENTER, 0}}, {}},
+        {"Enter release does not end a code", {{1, 2, 1}, {1, KEY_ENTER, 0}}, {}},
+        {"non-key events are ignored",
+         {{2, 2, 1}, {4, 30, 1}, {1, 2, 1}, {1, KEY_ENTER, 1}},
+         {"1"}},
+        {"space with or without shift",
+         {{1, 57, 1}, {1, KEY_LSHIFT, 1}, {1, 57, 1}, {1, KEY_ENTER, 1}},
+         {"  "}},
+        {"punctuation rows",
+         {{1, 26, 1},
+          {1, 27, 1},
+          {1, 39, 1},
+          {1, 40, 1},
+          {1, 41, 1},
+          {1, 43, 1},
+          {1, 51, 1},
+          {1, 52, 1},
+          {1, 53, 1},
+          {1, KEY_LSHIFT, 1},
+          {1, 26, 1},
+          {1, 41, 1},
+          {1, 43, 1},
+          {1, 53, 1},
+          {1, KEY_ENTER, 1}},
+         {"[];'`\\,./{~|?"}},
+        {"backspace and other keys end the code",
+         {{1, 2, 1}, {1, 14, 1}, {1, 3, 1}, {1, 1, 1}},
+         {"1", "2"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BarcodeKeyState s;
+        BarcodeKey_Reset(&s);
+        EXPECT_EQ(feed(&s, c.evs), c.codes);
+    }
+}
+
+TEST(BarcodeKeys, NewCharactersOverwriteThePreviousCodeInPlace) {
+    BarcodeKeyState s;
+    BarcodeKey_Reset(&s);
+    auto evs = typed("abcdef");
+    evs.push_back({1, KEY_ENTER, 1});
+    feed(&s, evs);
+    feed(&s, typed("xy"));
+    EXPECT_STREQ(s.buf, "xycdef");
+    EXPECT_EQ(feed(&s, {{1, KEY_ENTER, 1}}), std::vector<std::string>{"xy"});
+}
+
+TEST(BarcodeKeys, EventLayouts) {
+    uint8_t ev[24] = {};
+    // 16-byte layout: 8 bytes of time, type 1, code 0x1c, value 2.
+    uint8_t tail[8] = {1, 0, 0x1c, 0, 2, 0, 0, 0};
+    memcpy(ev + 8, tail, 8);
+    uint16_t type, code;
+    int32_t value;
+    ASSERT_EQ(BarcodeKey_ParseEvent(ev, 16, 16, &type, &code, &value), 0);
+    EXPECT_EQ(type, 1);
+    EXPECT_EQ(code, 0x1c);
+    EXPECT_EQ(value, 2);
+    memset(ev, 0, sizeof ev);
+    uint8_t neg[8] = {4, 0, 0x34, 0x12, 0xff, 0xff, 0xff, 0xff};
+    memcpy(ev + 16, neg, 8);
+    ASSERT_EQ(BarcodeKey_ParseEvent(ev, 24, 24, &type, &code, &value), 0);
+    EXPECT_EQ(type, 4);
+    EXPECT_EQ(code, 0x1234);
+    EXPECT_EQ(value, -1);
+    EXPECT_EQ(BarcodeKey_ParseEvent(ev, 15, 16, &type, &code, &value), -1);
+}
+
+namespace {
+class BarcodeReaderTest : public ::testing::Test {
+  protected:
+    TestEnv env;
+    RecordingSink sink;
+    std::string node;
+    int writer = -1;
+
+    void SetUp() override {
+        node = env.sysroot() + "/dev/input/event1";
+        std::filesystem::create_directories(env.sysroot() + "/dev/input");
+        ASSERT_EQ(mkfifo(node.c_str(), 0600), 0);
+        writer = open(node.c_str(), O_RDWR | O_CLOEXEC); // keeps the FIFO open both ways
+        ASSERT_GE(writer, 0);
+        EwDriver_SetDeviceObject(&sink);
+        Threads_Init();
+    }
+    void TearDown() override {
+        EwDriver_SetDeviceObject(nullptr);
+        if (writer >= 0) close(writer);
+    }
+    void send(const std::vector<Ev>& evs) {
+        for (const Ev& e : evs) {
+            uint8_t b[16] = {};
+            b[0] = 0x11; // a time stamp the reader must skip
+            b[8] = uint8_t(e.type);
+            b[9] = uint8_t(e.type >> 8);
+            b[10] = uint8_t(e.code);
+            b[11] = uint8_t(e.code >> 8);
+            for (int i = 0; i < 4; ++i)
+                b[12 + i] = uint8_t(uint32_t(e.value) >> (8 * i));
+            ASSERT_EQ(write(writer, b, sizeof b), 16);
+        }
+    }
+};
+} // namespace
+
+TEST_F(BarcodeReaderTest, ScannedCodesReachTheQueueAndTheCurrentBarcode) {
+    Debug_GetFlag()[DEBUG_FLAG_BARCODE] = 1;
+    LogCapture log;
+    Barcode_Init();
+    ASSERT_TRUE(Barcode_IsOpen());
+    EXPECT_EQ(Barcode_GetCurrCode(), "-");
+    auto evs = typed("ab1");
+    evs.insert(evs.begin() + 2, {1, KEY_LSHIFT, 1});
+    evs.push_back({1, KEY_LSHIFT, 0});
+    evs.push_back({1, KEY_ENTER, 1});
+    evs.push_back({1, KEY_ENTER, 1}); // a second Enter posts nothing
+    send(evs);
+    send(typed("zz"));
+    send({{1, KEY_ENTER, 1}});
+    ASSERT_TRUE(sink.waitFor("barcode zz", 3000));
+    EXPECT_EQ(sink.with("barcode"), (std::vector<std::string>{"barcode aB!", "barcode zz"}));
+    EXPECT_EQ(Barcode_GetCurrCode(), "zz");
+    EXPECT_TRUE(log.contains("barcode : aB!"));
+}
+
+TEST_F(BarcodeReaderTest, RefreshFollowsTheNode) {
+    Barcode_Init();
+    EXPECT_TRUE(Barcode_IsOpen());
+    unlink(node.c_str());
+    Barcode_RefreshDev();
+    EXPECT_FALSE(Barcode_IsOpen());
+    ASSERT_EQ(mkfifo(node.c_str(), 0600), 0);
+    close(writer);
+    writer = open(node.c_str(), O_RDWR | O_CLOEXEC);
+    Barcode_RefreshDev();
+    EXPECT_TRUE(Barcode_IsOpen());
+    send(typed("q"));
+    send({{1, KEY_ENTER, 1}});
+    EXPECT_TRUE(sink.waitFor("barcode q", 3000));
+}
+
+TEST_F(BarcodeReaderTest, AScannerThatGoesAwayIsClosed) {
+    Barcode_Init();
+    ASSERT_TRUE(Barcode_IsOpen());
+    close(writer); // the only writer leaves: the reader sees a hang-up
+    writer = -1;
+    for (int i = 0; i < 300 && Barcode_IsOpen(); ++i)
+        usleep(10000);
+    EXPECT_FALSE(Barcode_IsOpen());
+}
+
+TEST(BarcodeCurrent, SetCurrCodeBounds) {
+    TestEnv env;
+    Barcode_Init();
+    Barcode_SetCurrCode("ABC");
+    EXPECT_EQ(Barcode_GetCurrCode(), "ABC");
+    Barcode_SetCurrCode(std::string(33, 'x').c_str());
+    EXPECT_EQ(Barcode_GetCurrCode(), "ABC");
+    Barcode_SetCurrCode(nullptr);
+    EXPECT_EQ(Barcode_GetCurrCode(), "ABC");
+    std::string full(32, 'y');
+    Barcode_SetCurrCode(full.c_str());
+    EXPECT_EQ(Barcode_GetCurrCode(), full);
+    Barcode_SetCurrCode("");
+    EXPECT_EQ(Barcode_GetCurrCode(), "");
+    char small[4];
+    Barcode_SetCurrCode("HELLO");
+    Barcode_GetCurrCode(small, sizeof small);
+    EXPECT_STREQ(small, "HEL");
+}

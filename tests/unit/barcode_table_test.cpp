@@ -1,0 +1,277 @@
+// Barcode tables: file formats, edits and their checks, moves, matching, and the tool
+// tables reached through the registry access hooks (a fake registry here).
+#include "TestEnv.h"
+#include "barcode.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <mutex>
+
+namespace {
+// A stand-in registry: names, table pointers and a lock that counts its use.
+struct FakeRegistry {
+    std::mutex lock;
+    int held = 0;
+    std::vector<std::string> names;
+    BarcodeTable* tables[8] = {};
+};
+FakeRegistry reg;
+
+const BarcodeToolAccess fakeAccess = {
+    [] {
+        reg.lock.lock();
+        ++reg.held;
+    },
+    [] {
+        --reg.held;
+        reg.lock.unlock();
+    },
+    [] {
+        EXPECT_EQ(reg.held, 1);
+        return int(reg.names.size());
+    },
+    [](int tdx) -> BarcodeTable** {
+        EXPECT_EQ(reg.held, 1);
+        return tdx >= 0 && tdx < int(reg.names.size()) ? &reg.tables[tdx] : nullptr;
+    },
+    [](int tdx) -> const char* {
+        EXPECT_EQ(reg.held, 1);
+        return tdx >= 0 && tdx < int(reg.names.size()) ? reg.names[size_t(tdx)].c_str() : nullptr;
+    },
+};
+
+std::vector<std::string> codes(int table) {
+    std::vector<std::string> out;
+    BarcodeEntry e;
+    for (int i = 0; i < Barcode_Len(table); ++i)
+        if (Barcode_GetEntry(table, i, &e) == 0) out.emplace_back(e.code);
+    return out;
+}
+
+class BarcodeTableTest : public ::testing::Test {
+  protected:
+    TestEnv env;
+    void SetUp() override {
+        reg.names = {"ZQ-A", "ZQ-B"};
+        for (auto& t : reg.tables)
+            t = nullptr;
+        TestEnv::writeFile("files/tools/ZQ-A/.keep", "");
+        TestEnv::writeFile("files/tools/ZQ-B/.keep", "");
+        Barcode_SetToolAccess(&fakeAccess);
+    }
+    void TearDown() override { Barcode_SetToolAccess(nullptr); }
+    void jobRows(std::initializer_list<const char*> cs) {
+        for (const char* c : cs)
+            ASSERT_EQ(Barcode_Append(BARCODE_JOB_TABLE, c, 0, 0, 0, "job"), 0);
+    }
+};
+} // namespace
+
+TEST_F(BarcodeTableTest, JobLineLoadsAsWritten) {
+    TestEnv::writeFile("files/barcode.kest", "code~1~2~3~job~\nX~0~0~0~second job~extra~\n\n");
+    Barcode_Init();
+    ASSERT_EQ(Barcode_Len(BARCODE_JOB_TABLE), 3);
+    BarcodeEntry e;
+    ASSERT_EQ(Barcode_GetEntry(BARCODE_JOB_TABLE, 0, &e), 0);
+    EXPECT_STREQ(e.code, "code");
+    EXPECT_EQ(e.partial, 1u);
+    EXPECT_EQ(e.start, 2u);
+    EXPECT_EQ(e.end, 3u);
+    EXPECT_STREQ(e.target, "job");
+    EXPECT_EQ(e.selected, 0);
+    ASSERT_EQ(Barcode_GetEntry(BARCODE_JOB_TABLE, 1, &e), 0);
+    EXPECT_STREQ(e.target, "second job");
+    // An empty line is an entry with an empty code and zero numbers.
+    ASSERT_EQ(Barcode_GetEntry(BARCODE_JOB_TABLE, 2, &e), 0);
+    EXPECT_STREQ(e.code, "");
+    EXPECT_EQ(e.partial + e.start + e.end, 0u);
+    // Saved back, the known fields come out as they went in.
+    ASSERT_EQ(Barcode_Save(BARCODE_JOB_TABLE), 0);
+    EXPECT_EQ(TestEnv::readFile("files/barcode.kest"),
+              "code~1~2~3~job~\nX~0~0~0~second job~\n~0~0~0~~\n");
+}
+
+TEST_F(BarcodeTableTest, OldFileInTheHomeIsMovedInPlace) {
+    TestEnv::writeFile("barcode", "OLD~0~0~0~legacy~\n");
+    Barcode_Init();
+    EXPECT_FALSE(TestEnv::exists("barcode"));
+    EXPECT_EQ(TestEnv::readFile("files/barcode.kest"), "OLD~0~0~0~legacy~\n");
+    EXPECT_EQ(codes(BARCODE_JOB_TABLE), std::vector<std::string>{"OLD"});
+}
+
+TEST_F(BarcodeTableTest, LongFieldsAreCut) {
+    std::string code(40, 'c'), job(200, 'j');
+    TestEnv::writeFile("files/barcode.kest",
+                       code + "~0~0~0~" + job + "~\n" + std::string(1500, 'z'));
+    Barcode_Init();
+    ASSERT_EQ(Barcode_Len(BARCODE_JOB_TABLE), 2); // the long line's remainder is no row
+    BarcodeEntry e;
+    Barcode_GetEntry(BARCODE_JOB_TABLE, 0, &e);
+    EXPECT_EQ(std::string(e.code), code.substr(0, 32));
+    EXPECT_EQ(std::string(e.target), job.substr(0, 127));
+}
+
+TEST_F(BarcodeTableTest, AppendAndEditChecks) {
+    Barcode_Init();
+    EXPECT_EQ(Barcode_Append(BARCODE_JOB_TABLE, nullptr, 0, 0, 0, "j"), -1);
+    EXPECT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "A", 2, 0, 0, "j"), -1);
+    EXPECT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "A", 0, -1, 0, "j"), -1);
+    EXPECT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "A", 0, 0, -1, "j"), -1);
+    EXPECT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "A~B", 0, 0, 0, "j"), -1);
+    EXPECT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "A", 0, 0, 0, "j\nk"), -1);
+    EXPECT_EQ(Barcode_Append(9, "A", 0, 0, 0, "j"), -1);
+    EXPECT_EQ(Barcode_Len(BARCODE_JOB_TABLE), 0);
+    EXPECT_EQ(Barcode_Append(BARCODE_JOB_TABLE, std::string(35, 'k').c_str(), 1, 0, 0, nullptr), 0);
+    BarcodeEntry e;
+    Barcode_GetEntry(BARCODE_JOB_TABLE, 0, &e);
+    EXPECT_EQ(std::string(e.code), std::string(32, 'k'));
+    EXPECT_STREQ(e.target, "");
+    EXPECT_EQ(Barcode_Edit(BARCODE_JOB_TABLE, 0, "B", 1, 3, 5, "job B"), 0);
+    EXPECT_EQ(Barcode_Edit(BARCODE_JOB_TABLE, 0, "C", 3, 3, 5, "job C"), -1);
+    EXPECT_EQ(Barcode_Edit(BARCODE_JOB_TABLE, 1, "C", 0, 0, 0, "job C"), -1);
+    Barcode_GetEntry(BARCODE_JOB_TABLE, 0, &e);
+    EXPECT_STREQ(e.code, "B");
+    EXPECT_EQ(e.start, 3u);
+    EXPECT_STREQ(e.target, "job B");
+    EXPECT_EQ(Barcode_Edit(BARCODE_JOB_TABLE, 0, "B", 0, 0, 0, nullptr), 0);
+    Barcode_GetEntry(BARCODE_JOB_TABLE, 0, &e);
+    EXPECT_STREQ(e.target, ""); // a missing job name clears the field
+    // Tool tables: a missing preset stores -1.
+    int32_t p = 4;
+    ASSERT_EQ(Barcode_Append(1, "T", 0, 0, 0, &p), 0);
+    ASSERT_EQ(Barcode_Edit(1, 0, "T", 0, 0, 0, nullptr), 0);
+    Barcode_GetEntry(1, 0, &e);
+    EXPECT_EQ(BarcodeEntry_Preset(&e), -1);
+    EXPECT_EQ(Barcode_Append(2, "T", 0, 0, 0, &p), -1); // no third tool
+    EXPECT_EQ(Barcode_Len(2), 0);
+}
+
+TEST_F(BarcodeTableTest, MovesAndDeletes) {
+    Barcode_Init();
+    using V = std::vector<std::string>;
+    struct Case {
+        int (*op)(int, int);
+        int row;
+        int rc;
+        V after;
+    } cases[] = {
+        {Barcode_MoveUp, 0, -1, {"A", "B", "C", "D"}},
+        {Barcode_MoveUp, 2, 0, {"A", "C", "B", "D"}},
+        {Barcode_MoveDown, 3, -1, {"A", "B", "C", "D"}},
+        {Barcode_MoveDown, 1, 0, {"A", "C", "B", "D"}},
+        {Barcode_MoveDown, 4, -1, {"A", "B", "C", "D"}},
+        {Barcode_MoveTop, 0, -1, {"A", "B", "C", "D"}},
+        {Barcode_MoveTop, 3, 0, {"D", "A", "B", "C"}},
+        {Barcode_MoveBottom, 3, -1, {"A", "B", "C", "D"}},
+        {Barcode_MoveBottom, 0, 0, {"B", "C", "D", "A"}},
+        {Barcode_MoveBottom, -1, -1, {"A", "B", "C", "D"}},
+        {Barcode_Delete, 1, 0, {"A", "C", "D"}},
+        {Barcode_Delete, 4, -1, {"A", "B", "C", "D"}},
+    };
+    for (const Case& c : cases) {
+        while (Barcode_Len(BARCODE_JOB_TABLE))
+            Barcode_Delete(BARCODE_JOB_TABLE, 0);
+        jobRows({"A", "B", "C", "D"});
+        EXPECT_EQ(c.op(BARCODE_JOB_TABLE, c.row), c.rc) << c.row;
+        EXPECT_EQ(codes(BARCODE_JOB_TABLE), c.after) << c.row;
+    }
+    Barcode_SetSelected(BARCODE_JOB_TABLE, 0, 1);
+    Barcode_SetSelected(BARCODE_JOB_TABLE, 2, 1);
+    EXPECT_EQ(Barcode_Delete_Selected(BARCODE_JOB_TABLE), 0);
+    EXPECT_EQ(codes(BARCODE_JOB_TABLE), (V{"B", "D"}));
+    Barcode_SetSelected(BARCODE_JOB_TABLE, -1, 1);
+    Barcode_Delete_Selected(BARCODE_JOB_TABLE);
+    EXPECT_EQ(Barcode_Len(BARCODE_JOB_TABLE), 0);
+}
+
+TEST_F(BarcodeTableTest, MatchingRule) {
+    Barcode_Init();
+    ASSERT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "XXCDEXX", 1, 3, 5, "partial"), 0);
+    ASSERT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "ABCD", 0, 0, 0, "whole"), 0);
+    ASSERT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "ZZCDE", 1, 3, 5, "second partial"), 0);
+    ASSERT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "AB", 1, 2, 1, "reversed range"), 0);
+    ASSERT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "Q", 1, 0, 1, "range from 0"), 0);
+    struct {
+        const char* code;
+        const char* job;
+    } cases[] = {
+        {"11CDE", "partial"}, // characters 3..5 equal: the first of two matches wins
+        {"11CDE999", "partial"},
+        {"ABCD", "whole"}, // 4 characters: the partial rows (end 5) are skipped
+        {"ABCDX", ""},     // whole rows compare entirely
+        {"11CDF", ""},
+        {"AB", ""}, // start after end never matches
+        {"Q", ""},  // nor does a range from 0
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Barcode_FindJob(c.code), c.job) << c.code;
+    int32_t p5 = 5, p16 = 16;
+    Barcode_Append(0, "P", 0, 0, 0, &p5);
+    Barcode_Append(0, "xxM", 1, 3, 3, &p16);
+    EXPECT_EQ(Barcode_FindPreset(0, "P"), 5);
+    EXPECT_EQ(Barcode_FindPreset(0, "abM"), 16);
+    EXPECT_EQ(Barcode_FindPreset(0, "Q"), -1);
+    EXPECT_EQ(Barcode_FindPreset(1, "P"), -1);
+    EXPECT_EQ(Barcode_FindPreset(8, "P"), -1);
+}
+
+TEST_F(BarcodeTableTest, ToolTablesLoadAndSaveByName) {
+    TestEnv::writeFile("files/tools/ZQ-A/barcode.zq", "P1~0~0~0~1~\nM~1~1~2~17~\n");
+    Barcode_Init();
+    ASSERT_NE(reg.tables[0], nullptr);
+    ASSERT_NE(reg.tables[1], nullptr); // a missing file gives an empty table
+    EXPECT_EQ(Barcode_Len(0), 2);
+    EXPECT_EQ(Barcode_Len(1), 0);
+    EXPECT_EQ(Barcode_Len(5), 0);
+    EXPECT_EQ(Barcode_Len(-1), 0);
+    BarcodeEntry e;
+    Barcode_GetEntry(0, 1, &e);
+    EXPECT_EQ(BarcodeEntry_Preset(&e), 17);
+    EXPECT_EQ(e.partial, 1u);
+    int32_t p = 3;
+    Barcode_Append(1, "NEW", 0, 0, 0, &p);
+    ASSERT_EQ(Barcode_Save(1), 0);
+    EXPECT_EQ(TestEnv::readFile("files/tools/ZQ-B/barcode.zq"), "NEW~0~0~0~3~\n");
+    ASSERT_EQ(Barcode_Save(0), 0);
+    EXPECT_EQ(TestEnv::readFile("files/tools/ZQ-A/barcode.zq"), "P1~0~0~0~1~\nM~1~1~2~17~\n");
+    EXPECT_EQ(Barcode_Save(2), -1);
+    EXPECT_EQ(Barcode_Save(9), -1);
+    // A tool whose folder is gone cannot be saved.
+    reg.names[1] = "gone";
+    EXPECT_EQ(Barcode_Save(1), -1);
+    EXPECT_EQ(reg.held, 0);
+    // The registry's own append (merging a folder) uses the same rows.
+    EXPECT_EQ(BarcodeTable_AppendPreset(reg.tables[0], "R", 0, 0, 0, 15), 0);
+    EXPECT_EQ(Barcode_FindPreset(0, "R"), 15);
+    for (auto& t : reg.tables)
+        BarcodeTable_Destroy(t);
+}
+
+TEST_F(BarcodeTableTest, SaveWithoutFolderFails) {
+    Barcode_Init();
+    jobRows({"A"});
+    std::filesystem::remove_all(env.home() + "/files");
+    EXPECT_EQ(Barcode_Save(BARCODE_JOB_TABLE), -1);
+}
+
+TEST(BarcodeTableFormat, RoundTripOfBothKinds) {
+    BarcodeTable t;
+    int32_t p = 17;
+    ASSERT_EQ(BarcodeTable_Append(&t, BARCODE_KIND_TOOL, "A B", 1, 2, 3, &p), 0);
+    std::string text = BarcodeTable_Format(&t, BARCODE_KIND_TOOL);
+    EXPECT_EQ(text, "A B~1~2~3~17~\n");
+    BarcodeTable back;
+    EXPECT_EQ(BarcodeTable_Parse(&back, text.data(), text.size(), BARCODE_KIND_TOOL), 1);
+    EXPECT_EQ(BarcodeTable_Format(&back, BARCODE_KIND_TOOL), text);
+    BarcodeTable j;
+    ASSERT_EQ(BarcodeTable_Append(&j, BARCODE_KIND_JOB, "c", 0, 0, 0, "job name"), 0);
+    std::string jt = BarcodeTable_Format(&j, BARCODE_KIND_JOB);
+    EXPECT_EQ(jt, "c~0~0~0~job name~\n");
+    BarcodeTable jb;
+    std::string both = jt + "d~1~1~1~x~\r\n";
+    EXPECT_EQ(BarcodeTable_Parse(&jb, both.data(), both.size(), BARCODE_KIND_JOB), 2);
+    ASSERT_EQ(jb.rows.size(), 2u);
+    EXPECT_STREQ(jb.rows[1].target, "x");
+}
