@@ -5,6 +5,7 @@
 #include "bst.h"
 #include "debug.h"
 #include "disco.h"
+#include "eventlog.h"
 #include "io.h"
 #include "job.h"
 #include "operation.h"
@@ -158,6 +159,15 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
     Gpio_Init();
 
     Barcode_Init();
+    // The result log names the tool and the scanner's code through these.
+    EventLog_SetToolNameSource([](int tdx) {
+        std::string name;
+        ToolManager_LockRegTools();
+        if (const char* n = ToolManager_GetToolName_ByTdx(tdx)) name = n;
+        ToolManager_UnlockRegTools();
+        return name;
+    });
+    EventLog_SetScannerCodeSource([] { return Barcode_GetCurrCode(); });
 
     Disco_Init();
 

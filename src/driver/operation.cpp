@@ -1,5 +1,6 @@
 #include "operation.h"
 
+#include "bef.h"
 #include "common.h"
 #include "debug.h"
 #include "ew_driver.h"
@@ -139,9 +140,7 @@ gboolean fastening_event_cb(GIOChannel*, GIOCondition cond, gpointer) {
         if (OperationSetBarcode set = barcodeSet.load()) set(code);
     }
     EwDriver_PushMsgQ_RecvBackupData(tdx);
-    if (get_setting_share()->bef_enable) {
-        // EVENT FORWARDING HAND-OFF: Bef_PushMsgQ(tdx, rec->frame, len);
-    }
+    if (get_setting_share()->bef_enable) Bef_PushMsgQ(tdx, rec->frame, size_t(len));
     ToolManager_UnlockRegTools();
     return G_SOURCE_CONTINUE;
 }

@@ -54,6 +54,8 @@ TEST(DeviceBarcode, PresetSelectionSettingPerTool) {
     EXPECT_EQ(get_setting_barcode()->tool[2], 1u);
     dev->SetSettingBarcodeTdx(2, false);
     EXPECT_FALSE(dev->GetSettingBarcodeTdx(2));
-    dev->SetSettingBarcodeTdx(8, true); // ignored
-    EXPECT_FALSE(dev->GetSettingBarcodeTdx(8));
+    dev->SetSettingBarcodeTdx(10, true); // the index is taken modulo 8
+    EXPECT_TRUE(dev->GetSettingBarcodeTdx(2));
+    EXPECT_TRUE(dev->GetSettingBarcodeTdx(-6));
+    EXPECT_EQ(get_setting_barcode()->tool[2], 1u);
 }

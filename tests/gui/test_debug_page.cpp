@@ -1,4 +1,5 @@
 // Debug page: ring of lines, clear, save with its dialogs, flags dialog, one instance.
+#include "RecordingSink.h"
 #include "ShellFixture.h"
 #include "UnitMessageBox.h"
 #include "common.h"
@@ -19,8 +20,11 @@ class DebugPageTest : public ShellTest {
         tzset();
         Common_SetFixedTime(1767225600); // 2026-01-01 00:00:00
         makeRoot();
+        // Events queued before this test belong to nobody: drain them into a recorder.
+        RecordingSink drain;
+        EwDriver_SetDeviceObject(&drain);
+        EwDriver_ProcessData();
         EwDriver_SetDeviceObject(dev);
-        pump(); // lines queued before this test belong to nobody
     }
     void TearDown() override {
         if (PageDebug::Instance()) PageDebug::Instance()->Leave();

@@ -187,8 +187,10 @@ TEST_F(StartupTest, StorageEventsWithinThePeriodGiveOneRefresh) {
     makeRoot();
     root->DrvRefreshTimer()->SetPeriod(300);
     int notified = 0, devs = 0;
-    QObject::connect(&dev->DrvUpdateNotifierEvent, &SystemEvent::triggered, [&] { ++notified; });
-    QObject::connect(&dev->UpdateDevsEvent, &SystemEvent::triggered, [&] { ++devs; });
+    QObject guard; // the counters live on this stack frame only
+    QObject::connect(&dev->DrvUpdateNotifierEvent, &SystemEvent::triggered, &guard,
+                     [&] { ++notified; });
+    QObject::connect(&dev->UpdateDevsEvent, &SystemEvent::triggered, &guard, [&] { ++devs; });
     QElapsedTimer t;
     t.start();
     for (int i = 0; i < 3; ++i) {

@@ -5,7 +5,9 @@
 #include "ShellServices.h"
 #include "Theme.h"
 #include "Timer.h"
+#include "UiSound.h"
 #include "UnitScrim.h"
+#include "UnitTtyEventData.h"
 #include "page/shell/PageHome.h"
 #include "page/shell/PageStatusBar.h"
 
@@ -17,11 +19,25 @@ std::function<Page*()>& topDownFactory() {
     static std::function<Page*()> f;
     return f;
 }
+std::function<Page*()>& networkFactory() {
+    static std::function<Page*()> f;
+    return f;
+}
+std::function<void(Page*)>& networkCopy() {
+    static std::function<void(Page*)> f;
+    return f;
+}
 constexpr int kSwipeMin = 60; // downward travel that makes a swipe
 } // namespace
 
 void ApplicationApplication::SetTopDownBoxFactory(std::function<Page*()> factory) {
     topDownFactory() = std::move(factory);
+}
+
+void ApplicationApplication::SetNetworkDialogFactory(std::function<Page*()> factory,
+                                                     std::function<void(Page*)> copyToNative) {
+    networkFactory() = std::move(factory);
+    networkCopy() = std::move(copyToNative);
 }
 
 ApplicationApplication::ApplicationApplication(QWidget* parent) : QWidget(parent) {
@@ -40,6 +56,14 @@ ApplicationApplication::ApplicationApplication(QWidget* parent) : QWidget(parent
     connect(&dev->DrvsUpdateEvent, &SystemEvent::triggered, this, [this] {
         // Already running: later storage events ride on the first one's refresh.
         drvTimer_->SetEnabled(true);
+    });
+
+    connect(&dev->TtyEvent, &SystemEvent::triggered, this, [this](QObject* ctx) {
+        auto* p = qobject_cast<UnitTtyEventData*>(ctx);
+        if (p && p->Connected)
+            OpenNetworkDialog();
+        else
+            CloseNetworkDialog();
     });
 
     scanTimer_ = new Timer(this);
@@ -117,4 +141,27 @@ void ApplicationApplication::CloseTopDownBox() {
     Navigator::Dismiss(topDown_, Transition::SlideUp);
     topDownModal_ = ModalHandle();
     topDown_ = nullptr;
+}
+
+void ApplicationApplication::OpenNetworkDialog() {
+    if (network_ || !networkFactory()) return;
+    Page* p = networkFactory()();
+    if (!p) return;
+    UiSound_Ok();
+    network_ = p;
+    connect(p, &Page::completed, this, &ApplicationApplication::networkDone);
+    networkModal_ = Navigator::PresentModal(this, p, Transition::Scale);
+}
+
+void ApplicationApplication::networkDone() {
+    UiSound_Tap();
+    if (network_ && network_->property("confirmed").toBool() && networkCopy())
+        networkCopy()(network_);
+    CloseNetworkDialog();
+}
+
+void ApplicationApplication::CloseNetworkDialog() {
+    if (!network_) return;
+    Navigator::DismissModal(networkModal_);
+    network_ = nullptr;
 }

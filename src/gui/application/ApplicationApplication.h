@@ -33,6 +33,15 @@ class ApplicationApplication : public QWidget {
     void OpenTopDownBox();
     void CloseTopDownBox();
 
+    // The network configuration dialog opened while a service cable is plugged in. The
+    // page signals `completed` for both of its buttons; when its "confirmed" property is
+    // true, `copyToNative` copies its values to the system first.
+    static void SetNetworkDialogFactory(std::function<Page*()> factory,
+                                        std::function<void(Page*)> copyToNative);
+    Page* NetworkDialog() const { return network_; }
+    void OpenNetworkDialog();
+    void CloseNetworkDialog();
+
   protected:
     bool eventFilter(QObject* o, QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
@@ -43,7 +52,10 @@ class ApplicationApplication : public QWidget {
     PageStatusBar* statusBar_;
     Timer* drvTimer_;
     Timer* scanTimer_;
+    void networkDone();
     QPointer<Page> topDown_;
+    QPointer<Page> network_;
+    ModalHandle networkModal_;
     ModalHandle topDownModal_;
     bool swipeArmed_ = false;
     QPoint swipeStart_;

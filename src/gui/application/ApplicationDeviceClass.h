@@ -24,6 +24,8 @@ class UnitStepOutputData;
 class UnitStepDelayData;
 class UnitStepMsgData;
 
+class UnitFastenEventData;
+
 class ApplicationDeviceClass : public QObject, public EwDriverSink {
     Q_OBJECT
     Q_PROPERTY(int CurrTdx READ OnGetCurrTdx WRITE OnSetCurrTdx NOTIFY CurrTdxChanged)
@@ -421,6 +423,9 @@ public:
     // Appends one result line. jdx, sdx: -1 for none; tdx names the Tool column; barcode
     // source 0 = the scanner's current code, 1 = the code the tool sent in the record.
     int32_t WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx, const EventLogRecord& record,
+                          int32_t barcodeSource);
+    // The same for a result the screens read with GetFastenEventData.
+    int32_t WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx, const UnitFastenEventData* data,
                           int32_t barcodeSource);
 
     // ---- family: barcode (DeviceBarcode.cpp) ----

@@ -1,5 +1,6 @@
 // Device-object family "job execution and result log": the CSV result log writer.
 #include "ApplicationDeviceClass.h"
+#include "UnitFastenEventData.h"
 #include "eventlog.h"
 #include "job.h"
 
@@ -21,4 +22,26 @@ int32_t ApplicationDeviceClass::WriteEventLog(int32_t jdx, int32_t sdx, int32_t 
         barcode = EventLog_ScannerCode();
     std::string tool = EventLog_ToolName(tdx);
     return EventLog_Write(job.c_str(), step.c_str(), barcode.c_str(), tool.c_str(), record);
+}
+
+int32_t ApplicationDeviceClass::WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx,
+                                              const UnitFastenEventData* data, int32_t barcodeSource) {
+    if (!data) return -1;
+    EventLogRecord r;
+    r.FastenTime = data->FastenTime;
+    r.Preset = data->Preset;
+    r.TargetTorque = data->TargetTorque;
+    r.ConvTorque = data->ConvTorque;
+    r.Speed = data->Speed;
+    r.A1 = data->A1;
+    r.A2 = data->A2;
+    r.A3 = data->A3;
+    r.ScrewNo = data->ScrewNo;
+    r.Error = data->Error;
+    r.Direction = data->Direction;
+    r.Status = data->Status;
+    r.Snug = data->Snug;
+    QByteArray code = ToNative(data->Barcode.left(int(sizeof r.Barcode) - 1));
+    memcpy(r.Barcode, code.constData(), size_t(code.size()));
+    return WriteEventLog(jdx, sdx, tdx, r, barcodeSource);
 }

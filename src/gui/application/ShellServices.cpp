@@ -5,6 +5,7 @@
 
 #include "ApplicationDeviceClass.h"
 #include "common.h"
+#include "disco.h"
 
 #include <memory>
 
@@ -26,37 +27,37 @@ void ShellServices::Set(ShellServices* services) {
 }
 
 int ShellServices::RegtoolsLen() {
-    // WIRE(tool registry): return ApplicationDevice()->GetRegtoolsLen();
-    return 0;
+    return ApplicationDevice()->GetRegtoolsLen();
 }
 
 int ShellServices::ToolConn(int tdx) {
-    // WIRE(tool registry): return ApplicationDevice()->GetTdxToolConn(tdx);
-    (void)tdx;
-    return 0;
+    return ApplicationDevice()->GetTdxToolConn(tdx);
 }
 
 int ShellServices::ToolType(int tdx) {
-    // WIRE(tool registry): return ApplicationDevice()->GetToolType_ByTdx(tdx);
-    (void)tdx;
-    return 0;
+    return ApplicationDevice()->GetToolType_ByTdx(tdx);
 }
 
 QString ShellServices::ToolName(int tdx) {
-    // WIRE(tool registry): return ApplicationDevice()->GetTdxToolName(tdx);
-    (void)tdx;
-    return QString();
+    return ApplicationDevice()->GetTdxToolName(tdx);
 }
 
 void ShellServices::Sound(UiSoundKind kind) {
-    // WIRE(sound): switch (kind) { case UiSoundKind::Tap: ApplicationDevice()->SoundTap();
-    //   break; case UiSoundKind::Ok: ApplicationDevice()->SoundOk(); break;
-    //   case UiSoundKind::Ng: ApplicationDevice()->SoundNg(); break; }
-    (void)kind;
+    switch (kind) {
+    case UiSoundKind::Tap:
+        ApplicationDevice()->SoundTap();
+        break;
+    case UiSoundKind::Ok:
+        ApplicationDevice()->SoundOk();
+        break;
+    case UiSoundKind::Ng:
+        ApplicationDevice()->SoundNg();
+        break;
+    }
 }
 
 void ShellServices::DiscoScan() {
-    // WIRE(discovery): Disco_Send_ScanReq(1);
+    Disco_Send_ScanReq(1);
 }
 
 void ShellServices::NetInit() {
@@ -92,9 +93,7 @@ bool ShellServices::IsBstConnect() {
 }
 
 int ShellServices::FindJob(const QString& name) {
-    // WIRE(job store): return ApplicationDevice()->FindJdxByName(name);
-    (void)name;
-    return -1;
+    return ApplicationDevice()->FindJdxByName(name);
 }
 
 void ShellServices::LoadJob(int jdx) {

@@ -1,11 +1,23 @@
 #include "UnitMenu.h"
 
+#include "Icons.h"
+#include "Theme.h"
 #include "UiSound.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+QString UnitMenu::IconOf(const QString& title) {
+    static const QMap<QString, QString> icons = {
+        {"Operation", "menu_operation"}, {"Monitor", "menu_monitor"},
+        {"System", "menu_system"},       {"Login", "menu_login"},
+        {"Job Manager", "menu_jobs"},    {"Parameter", "menu_parameter"},
+        {"Remote", "menu_remote"},       {"Setting", "menu_setting"},
+        {"Logout", "menu_logout"},       {"File browser", "menu_browser"}};
+    return icons.value(title);
+}
 
 QString UnitMenu::TileName(const QString& title) {
     QString n = title;
@@ -26,9 +38,10 @@ UnitMenu::UnitMenu(const QList<Tile>& tiles, int columns, QWidget* parent) : QWi
         b->setMinimumHeight(120);
         auto* v = new QVBoxLayout(b);
         v->setContentsMargins(28, 18, 28, 18);
-        auto* accent = new QFrame(b);
-        accent->setFixedSize(48, 6);
-        accent->setStyleSheet("background: #2f8fe8; border-radius: 3px;");
+        auto* accent = new QLabel(b);
+        accent->setObjectName("tileIcon");
+        accent->setFixedSize(52, 52);
+        accent->setPixmap(Icons::Pixmap(IconOf(t.Title), Theme::Accent, 52));
         auto* title = new QLabel(t.Title, b);
         title->setProperty("role", "title");
         auto* sub = new QLabel(t.Subtitle, b);
@@ -53,7 +66,13 @@ UnitMenu::UnitMenu(const QList<Tile>& tiles, int columns, QWidget* parent) : QWi
 }
 
 void UnitMenu::SetTileEnabled(const QString& title, bool enabled) {
-    if (QPushButton* b = tiles_.value(title)) b->setEnabled(enabled);
+    QPushButton* b = tiles_.value(title);
+    if (!b) return;
+    b->setEnabled(enabled);
+    // Texts of a tile that cannot be opened yet are dimmed with it.
+    for (QLabel* l : b->findChildren<QLabel*>())
+        if (l->objectName() != "tileIcon")
+            l->setStyleSheet(enabled ? QString() : "color: #56616b;");
 }
 
 UnitGuestMenu::UnitGuestMenu(QWidget* parent)

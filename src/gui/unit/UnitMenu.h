@@ -19,6 +19,8 @@ class UnitMenu : public QWidget {
     QPushButton* TileButton(const QString& title) const { return tiles_.value(title); }
     QStringList Titles() const { return order_; }
     static QString TileName(const QString& title);
+    // Picture of a tile (an icon name of the resources).
+    static QString IconOf(const QString& title);
 
   signals:
     void tilePressed(const QString& title);
