@@ -105,8 +105,10 @@ modbus_t* Modbus_NewCtx(uint32_t ip, uint16_t port) {
     snprintf(ipText, sizeof ipText, "%d.%d.%d.%d", IP4(ip));
     modbus_t* ctx = modbus_new_tcp(ipText, port);
     if (!ctx) return nullptr;
-    modbus_set_error_recovery(ctx, modbus_error_recovery_mode(MODBUS_ERROR_RECOVERY_LINK |
-                                                              MODBUS_ERROR_RECOVERY_PROTOCOL));
+    // Protocol recovery only: with link recovery on, libmodbus retries a failed send to a
+    // dead tool without end while the registered-table lock is held. The link has its own
+    // rule instead: one retry, then the tool is dismissed.
+    modbus_set_error_recovery(ctx, MODBUS_ERROR_RECOVERY_PROTOCOL);
     modbus_set_response_timeout(ctx, 1, 0);
     modbus_set_debug(ctx, FALSE);
     modbus_set_slave(ctx, MBUS_UNIT_ID);
@@ -236,6 +238,7 @@ int Modbus_Read(int tdx, int addr, int count, int lock) {
         if (n < count) {
             DBG_LOG(DEBUG_FLAG_MODBUS, "failed to read (%s), %d.%d-%d, do retry",
                     modbus_strerror(errno), tdx, addr, count);
+            modbus_flush(rec->mbCtx); // a late answer must not pass for the retry's
             n = readOnce(rec->mbCtx, addr, count, buf);
         }
         if (n < count) {
@@ -264,13 +267,15 @@ int Modbus_Write(int tdx, int addr, uint16_t value, int lock) {
     } else if (modbus_write_register(rec->mbCtx, addr, value) != 1) {
         DBG_LOG(DEBUG_FLAG_MODBUS, "failed to write (%s), %d.%d-%d, do retry",
                 modbus_strerror(errno), tdx, addr, value);
+        modbus_flush(rec->mbCtx);
         if (modbus_write_register(rec->mbCtx, addr, value) != 1) {
             if (errno == ETIMEDOUT) {
-                DBG_LOG(DEBUG_FLAG_MODBUS, "failed to write (%s), %d.%d-%d, do dismiss",
-                        modbus_strerror(errno), tdx, addr, value);
+                DBG_ERR("failed to write (%s), %d.%d-%d, do dismiss", modbus_strerror(errno), tdx,
+                        addr, value);
                 ToolManager_DismissTool_ByTdx(tdx, 0);
                 ret = MBUS_ERR_DISMISSED;
             } else {
+                DBG_ERR("failed to write (%s), %d.%d-%d", modbus_strerror(errno), tdx, addr, value);
                 ret = MBUS_ERR_WRITE;
             }
         }

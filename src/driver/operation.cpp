@@ -204,11 +204,13 @@ uint16_t Operation_PendingEvents(uint16_t newest, uint16_t delivered, uint8_t ty
 int fastening_event_enable(int tdx, int skipStored) {
     ToolManager_LockRegTools();
     RegToolRecord* rec = CheckTdx(tdx, __func__, __LINE__) ? nullptr : ToolManager_RegTool(tdx);
-    if (!rec || !rec->mbCtx || !rec->evCtx) {
+    if (!rec || !rec->mbCtx || !rec->evCtx || !rec->evConnected) {
+        // Without a receiving watch the tool's results would be sent into the void.
+        if (rec) DBG_ERR("tdx.%d has no event connection", tdx);
         ToolManager_UnlockRegTools();
         return -1;
     }
-    if (!rec->rxWatch && modbus_get_socket(rec->evCtx) >= 0) {
+    if (!rec->rxWatch) {
         rec->rxChannel = g_io_channel_unix_new(modbus_get_socket(rec->evCtx));
         rec->rxWatch = g_io_create_watch(rec->rxChannel,
                                          GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR | G_IO_NVAL));

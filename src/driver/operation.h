@@ -55,7 +55,8 @@ uint16_t Operation_PendingEvents(uint16_t newest, uint16_t delivered, uint8_t ty
 
 // ---- event output per tool ----
 // Installs the receive watch (loop 4) if missing and writes 4015 := 2 (skip stored) or 1.
-// Returns the write result, or -1 for an unknown tool or one without both contexts.
+// Returns the write result, or -1 (nothing written) for an unknown tool or one whose data
+// and event connections are not both there.
 int fastening_event_enable(int tdx, int skipStored);
 // Removes the watch and writes 4015 := 0; the write result, or -1 for an unknown tool.
 int fastening_event_disable(int tdx);

@@ -303,6 +303,7 @@ TEST(DiscoEndpoints, WifiBindFailureIsLoggedAndEthernetStillWorks) {
     EXPECT_GE(Disco_GetSocket_Wlan(), 0);
     Disco_Deinit();
     EXPECT_EQ(Disco_GetSocket_Eth(), -1);
+    quiesceLoops();
 }
 
 TEST(DiscoEndpoints, ConfigComesFromTheEnvironment) {

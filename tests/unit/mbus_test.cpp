@@ -161,8 +161,9 @@ TEST_F(Mbus, RefusedWritesReturnFiveAndKeepTheTool) {
     Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
     LogCapture log;
     EXPECT_EQ(Modbus_Write(0, 6500, 1, 1), MBUS_ERR_WRITE); // outside the tool's map
-    EXPECT_EQ(log.count("failed to write ("), 1u);
+    EXPECT_EQ(log.count("failed to write ("), 2u);          // the retry note and the failure
     EXPECT_TRUE(log.contains("0.6500-1, do retry"));
+    EXPECT_FALSE(log.contains("do dismiss"));
     EXPECT_EQ(state(0), TOOL_STATE_CONNECTED);
     EXPECT_EQ(Modbus_Write(0, 4004, 3, 1), 0);
     EXPECT_EQ(tool.holding(4004), 3);
@@ -172,7 +173,9 @@ TEST_F(Mbus, WritesTimingOutTwiceDismissTheTool) {
     TestToolServer tool(port);
     addTool(port);
     tool.silent = true;
+    LogCapture log;
     EXPECT_EQ(Modbus_Write(0, 4001, 1, 1), MBUS_ERR_DISMISSED);
+    EXPECT_TRUE(log.contains("0.4001-1, do dismiss"));
     EXPECT_EQ(state(0), TOOL_STATE_IDLE);
     EXPECT_EQ(sink.drain(), (std::vector<Event>{{"regtools", 0, 0}}));
     EXPECT_EQ(Modbus_Write(0, 4001, 1, 1), MBUS_ERR_NOT_CONNECTED);

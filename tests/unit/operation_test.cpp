@@ -353,6 +353,22 @@ TEST_F(EventChannel, WatchFollowsItsToolWhenEarlierToolsAreReleased) {
     EXPECT_STREQ(r.Barcode, "MOVED");
 }
 
+TEST_F(EventChannel, HalfConnectedToolGetsNoEventOutput) {
+    TestToolServer tool(port, false); // no event port
+    feedAck(makeInfo(1, TOOL_TYPE_ZQ, 0x7f000001, uint16_t(port), "T"));
+    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
+    takeConnects();
+    Modbus_MsgQProc_Connect(0);
+    tool.clearLog();
+    LogCapture log;
+    EXPECT_EQ(fastening_event_enable(0, 0), -1);
+    EXPECT_TRUE(log.contains("tdx.0 has no event connection"));
+    EXPECT_TRUE(tool.writes().empty());
+    ToolManager_LockRegTools();
+    EXPECT_EQ(ToolManager_RegTool(0)->rxWatch, nullptr);
+    ToolManager_UnlockRegTools();
+}
+
 TEST_F(EventChannel, PendingEventsAreReadFromTheCounters) {
     TestToolServer tool(port);
     addTool(tool, TOOL_TYPE_ZQ, 1);

@@ -69,9 +69,8 @@ void DriverFixture::startDriver(bool recordConnects) {
             free(item);
         });
         // The loop's own queue lives for the whole process, as in the program.
-        static WorkQueue* loopQueue = nullptr;
-        loopQueue = Modbus_GetMsgQ();
-        (void)loopQueue;
+        static std::vector<WorkQueue*> replaced;
+        replaced.push_back(Modbus_GetMsgQ());
         Modbus_SetMsgQ(recordQ);
     }
     sink.drain();
@@ -88,11 +87,17 @@ std::vector<int> DriverFixture::takeConnects() {
     return popped;
 }
 
+void quiesceLoops() {
+    // Every loop, not only ours: a loop that is still starting up reads the thread table,
+    // which the process destroys at exit.
+    for (int loop = 0; loop < LOOP_COUNT; ++loop)
+        Threads_RunSync(loop, [] {});
+}
+
 void DriverFixture::TearDown() {
     ToolManager_DismissTool_All();
     Disco_Deinit();
-    for (int loop : {LOOP_DISCO_ETH, LOOP_DISCO_WLAN, LOOP_MODBUS, LOOP_DATABACKUP})
-        Threads_RunSync(loop, [] {});
+    quiesceLoops();
     sink.drain();
 }
 

@@ -71,6 +71,10 @@ int freeUdpPort();
 // another free port (nobody is there unless the test listens), Wi-Fi bound to `wlanAddr`.
 void setLoopbackDisco(const char* wlanAddr = "127.0.0.1");
 
+// Waits until every worker loop has run a no-op: whatever they did before is finished
+// and visible to the caller (used before a test process exits).
+void quiesceLoops();
+
 // Starts the driver layer in the test's data home with the sink; then replaces the connect
 // queue by one on a context nobody iterates, so requests are only counted.
 class DriverFixture : public ::testing::Test {

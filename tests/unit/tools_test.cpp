@@ -182,7 +182,7 @@ TEST_F(Registry, LoadOf160BytesGivesTwoIdleToolsWithFolders) {
     ToolManager_LockRegTools();
     EXPECT_EQ(ToolManager_RegTool(1)->model, 99u);
     EXPECT_EQ(memcmp(ToolManager_RegTool(1)->maccopy, ToolManager_RegTool(1)->mac, 6), 0);
-    EXPECT_NE(ToolManager_RegTool(1)->barcode, nullptr); // created by the barcode loader
+    EXPECT_NE(ToolManager_RegTool(1)->barcode, nullptr); // made by the barcode loader
     ToolManager_UnlockRegTools();
 }
 
@@ -435,7 +435,7 @@ const ToolBarcodeOps fakeOps = {fakeCreate, fakeDestroy, fakeAppend};
 
 TEST_F(Registry, RenameMovesTheFolderOrMergesBarcodeLines) {
     startDriver();
-    ToolManager_SetBarcodeOps(&fakeOps); // after the barcode module installed its own
+    ToolManager_SetBarcodeOps(&fakeOps); // in place of the barcode module's tables
     registerTools(2);
     TestEnv::writeFile("files/tools/ZQSN0/note.txt", "kept");
     ASSERT_EQ(ToolManager_SetToolName_ByTdx(0, "Station A"), 0);
