@@ -38,7 +38,7 @@ class FakeServices : public ShellServices {
     std::vector<int> loadedJobs;
 
     int RegtoolsLen() override { return int(tools.size()); }
-    int ToolConn(int tdx) override { return tools.at(size_t(tdx)).conn; }
+    int ToolState(int tdx) override { return tools.at(size_t(tdx)).conn; }
     int ToolType(int tdx) override { return tools.at(size_t(tdx)).type; }
     QString ToolName(int tdx) override {
         return tdx >= 0 && size_t(tdx) < tools.size() ? tools[size_t(tdx)].name : QString();

@@ -30,8 +30,8 @@ int ShellServices::RegtoolsLen() {
     return ApplicationDevice()->GetRegtoolsLen();
 }
 
-int ShellServices::ToolConn(int tdx) {
-    return ApplicationDevice()->GetTdxToolConn(tdx);
+int ShellServices::ToolState(int tdx) {
+    return ApplicationDevice()->GetTdxToolState(tdx);
 }
 
 int ShellServices::ToolType(int tdx) {

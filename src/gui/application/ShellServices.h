@@ -15,7 +15,7 @@ class ShellServices {
 
     // Tool registry: registered tools in registry order.
     virtual int RegtoolsLen();
-    virtual int ToolConn(int tdx); // connection state 0..5
+    virtual int ToolState(int tdx); // connection state 0..5
     virtual int ToolType(int tdx); // 1 XWC, 2 ZQ, 3 ZQT, 4 XWTC
     virtual QString ToolName(int tdx);
 

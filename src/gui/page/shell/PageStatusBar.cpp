@@ -154,7 +154,7 @@ void PageStatusBar::RefreshTools() {
             l->setProperty("stateClass", QVariant());
             continue;
         }
-        int state = s->ToolConn(i);
+        int state = s->ToolState(i);
         if (state == 3) ++connected;
         StateClass c = ClassOfState(state);
         l->setProperty("stateClass", nameOfClass(c));
