@@ -4,30 +4,12 @@
 #include "ApplicationDeviceClass.h"
 #include "common.h"
 #include "debug.h"
+#include "io.h"
 #include "setting.h"
 
 #include <cstring>
 
 namespace {
-// Display names of the input functions 1..15 and the output functions 1..8.
-const char* const kInputNames[16] = {"",
-                                     "Job select.1",
-                                     "Job select.2",
-                                     "Job select.3",
-                                     "Job select.4",
-                                     "Job select.5",
-                                     "Job select.6",
-                                     "Job select.7",
-                                     "Job select.8",
-                                     "Skip",
-                                     "Back",
-                                     "Reset step",
-                                     "Reset job",
-                                     "Next job",
-                                     "Previous job",
-                                     "Alarm reset"};
-const char* const kOutputNames[9] = {"",       "Fastening OK", "Fastening NG", "Step OK", "Step NG",
-                                     "Job OK", "Job NG",       "Ready",        "Alarm"};
 constexpr int kPorts = 16;
 } // namespace
 
@@ -153,11 +135,11 @@ void ApplicationDeviceClass::SetSysOutFunc(int32_t port, int32_t func) {
 }
 
 QString ApplicationDeviceClass::InputFuncName(int32_t func) {
-    return (func >= 0 && func < 16) ? QString(kInputNames[func]) : QString();
+    return QString::fromLatin1(Io_InputFuncName(func));
 }
 
 QString ApplicationDeviceClass::OutputFuncName(int32_t func) {
-    return (func >= 0 && func < 9) ? QString(kOutputNames[func]) : QString();
+    return QString::fromLatin1(Io_OutputFuncName(func));
 }
 
 QString ApplicationDeviceClass::GetSysInputName(int32_t port) {
