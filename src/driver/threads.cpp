@@ -18,7 +18,8 @@ struct ThreadsState {
     std::vector<std::function<void()>> setups[LOOP_COUNT];
     bool started = false;
 };
-ThreadsState threadsCtx;
+// Never destroyed: the worker threads are not joined and run until the process ends.
+ThreadsState& threadsCtx = *new ThreadsState;
 
 const char* const threadNames[LOOP_COUNT] = {"0", "A", "B", "C", "D", "E", "F",
                                              "G", "H", "I", "J", "K", "L", "M"};
@@ -156,6 +157,12 @@ WorkQueue* WorkQueue_New(GMainContext* context, std::function<void(void*)> handl
                          size_t maxWaiting) {
     auto* q = new WorkQueue{context ? context : g_main_context_default(), std::move(handler),
                             maxWaiting, {}, {}, false};
+    // Queues live for the process (an idle source may still point at one): keep every
+    // queue in a list that is never destroyed.
+    static std::mutex allLock;
+    static auto& all = *new std::vector<WorkQueue*>;
+    std::lock_guard<std::mutex> g(allLock);
+    all.push_back(q);
     return q;
 }
 
