@@ -21,7 +21,7 @@ Options:
   --tools N            number of tools (default 1 unless --tool is given)
   --types LIST         types of those tools, e.g. 2,3,1,4 (default cycles 2,3,1,4);
                        1 XWC (controller), 2 ZQ (driver), 3 ZQT, 4 XWTC
-  --tool SPEC          one tool: TYPE[,ip=A][,port=P][,serial=S][,mac=M][,model=N]
+  --tool DEF           one tool: TYPE[,ip=A][,port=P][,serial=S][,mac=M][,model=N]
                        [,version=V][,busy=1]; repeatable, appended after --tools
   --bind ADDR          address of the tools and of the multicast interface
                        (default 127.0.0.1)
@@ -83,8 +83,8 @@ limits at +1000/+2000 (writes outside them are refused with exception 3), counte
 5000..5038, 252 := 77 initialises a driver's parameters and restarts its link.
 )";
 
-static int parseToolSpec(const std::string& spec, ToolIdentity* id, std::string* err) {
-    std::istringstream in(spec);
+static int parseToolDef(const std::string& def, ToolIdentity* id, std::string* err) {
+    std::istringstream in(def);
     std::string part;
     bool first = true;
     while (std::getline(in, part, ',')) {
@@ -118,7 +118,7 @@ static int parseToolSpec(const std::string& spec, ToolIdentity* id, std::string*
             return *err = "unknown key " + k, -1;
         }
     }
-    return first ? (*err = "empty tool spec", -1) : 0;
+    return first ? (*err = "empty tool definition", -1) : 0;
 }
 
 static ToolIdentity defaultTool(int i, uint8_t type) {
@@ -163,7 +163,7 @@ int main(int argc, char** argv) {
     Options o;
     int count = -1, portBase = 5020;
     std::vector<int> types;
-    std::vector<std::string> specs;
+    std::vector<std::string> defs;
     std::string regtools;
     for (int i = 1; i < argc; i++) {
         const std::string a = argv[i];
@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
             while (std::getline(in, t, ','))
                 types.push_back(std::atoi(t.c_str()));
         } else if (a == "--tool") {
-            specs.push_back(next());
+            defs.push_back(next());
         } else if (a == "--bind") {
             o.bind = next();
         } else if (a == "--iface") {
@@ -233,7 +233,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "toolsim: bad bind address %s\n", o.bind.c_str());
         return 2;
     }
-    if (count < 0) count = specs.empty() ? 1 : 0;
+    if (count < 0) count = defs.empty() ? 1 : 0;
     for (int i = 0; i < count; i++) {
         const int type = i < static_cast<int>(types.size()) ? types[static_cast<size_t>(i)]
                                                             : (i % 4 == 0   ? 2
@@ -246,11 +246,11 @@ int main(int argc, char** argv) {
         }
         o.tools.push_back(defaultTool(i, static_cast<uint8_t>(type)));
     }
-    for (const auto& s : specs) {
+    for (const auto& s : defs) {
         const int i = static_cast<int>(o.tools.size());
         ToolIdentity id = defaultTool(i, 2);
         std::string err;
-        if (parseToolSpec(s, &id, &err) != 0) {
+        if (parseToolDef(s, &id, &err) != 0) {
             std::fprintf(stderr, "toolsim: --tool %s: %s\n", s.c_str(), err.c_str());
             return 2;
         }
