@@ -473,7 +473,6 @@ public:
     void SoundTap();
     void SoundOk();
     void SoundNg();
-    // (Volume is a settings-backed property of the settings family: applied and saved at once.)
 
     // ---- family: bit socket tray (DeviceBst.cpp) ----
     bool IsBstConnect();
