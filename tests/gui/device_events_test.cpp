@@ -118,6 +118,7 @@ TEST_F(DeviceEventsTest, DebugFlagPropertiesSwitchTheDriverFlags) {
                            "DebugFlagSetting", "DebugFlagModbus",  "DebugFlagNetlink", "DebugFlagEwevent",
                            "DebugFlagBEF",     "DebugFlagBST"};
     Debug_Init();
+    QSignalSpy changed(dev, &ApplicationDeviceClass::DebugFlagsChanged);
     for (int i = 0; i < 10; ++i) {
         EXPECT_TRUE(dev->setProperty(names[i], true)) << names[i];
         EXPECT_NE(Debug_GetFlag()[i].load(), 0) << names[i];
@@ -128,8 +129,10 @@ TEST_F(DeviceEventsTest, DebugFlagPropertiesSwitchTheDriverFlags) {
         }
         EXPECT_TRUE(dev->property(names[i]).toBool());
         dev->setProperty(names[i], false);
+        dev->setProperty(names[i], false); // unchanged: no notification
         EXPECT_EQ(Debug_GetFlag()[i].load(), 0);
     }
+    EXPECT_EQ(changed.count(), 20); // one per real change, on and off
 }
 
 TEST_F(DeviceEventsTest, DebugWriteOnlyWithFlagExactlyOne) {

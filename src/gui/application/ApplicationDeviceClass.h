@@ -97,25 +97,25 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
 
     // ---- family: debug (DeviceDebug.cpp) ----
     Q_PROPERTY(bool DebugFlagDisco READ OnGetDebugFlagDisco WRITE OnSetDebugFlagDisco NOTIFY
-                   DebugFlagDiscoChanged)
+                   DebugFlagsChanged)
     Q_PROPERTY(bool DebugFlagInput READ OnGetDebugFlagInput WRITE OnSetDebugFlagInput NOTIFY
-                   DebugFlagInputChanged)
+                   DebugFlagsChanged)
     Q_PROPERTY(bool DebugFlagOutput READ OnGetDebugFlagOutput WRITE OnSetDebugFlagOutput NOTIFY
-                   DebugFlagOutputChanged)
+                   DebugFlagsChanged)
     Q_PROPERTY(bool DebugFlagBarcode READ OnGetDebugFlagBarcode WRITE OnSetDebugFlagBarcode NOTIFY
-                   DebugFlagBarcodeChanged)
+                   DebugFlagsChanged)
     Q_PROPERTY(bool DebugFlagSetting READ OnGetDebugFlagSetting WRITE OnSetDebugFlagSetting NOTIFY
-                   DebugFlagSettingChanged)
+                   DebugFlagsChanged)
     Q_PROPERTY(bool DebugFlagModbus READ OnGetDebugFlagModbus WRITE OnSetDebugFlagModbus NOTIFY
-                   DebugFlagModbusChanged)
+                   DebugFlagsChanged)
     Q_PROPERTY(bool DebugFlagNetlink READ OnGetDebugFlagNetlink WRITE OnSetDebugFlagNetlink NOTIFY
-                   DebugFlagNetlinkChanged)
+                   DebugFlagsChanged)
     Q_PROPERTY(bool DebugFlagEwevent READ OnGetDebugFlagEwevent WRITE OnSetDebugFlagEwevent NOTIFY
-                   DebugFlagEweventChanged)
+                   DebugFlagsChanged)
     Q_PROPERTY(
-        bool DebugFlagBEF READ OnGetDebugFlagBEF WRITE OnSetDebugFlagBEF NOTIFY DebugFlagBEFChanged)
+        bool DebugFlagBEF READ OnGetDebugFlagBEF WRITE OnSetDebugFlagBEF NOTIFY DebugFlagsChanged)
     Q_PROPERTY(
-        bool DebugFlagBST READ OnGetDebugFlagBST WRITE OnSetDebugFlagBST NOTIFY DebugFlagBSTChanged)
+        bool DebugFlagBST READ OnGetDebugFlagBST WRITE OnSetDebugFlagBST NOTIFY DebugFlagsChanged)
 #define KEST_DEBUG_FLAG_PROPERTY(Name)                                                             \
     bool OnGet##Name();                                                                            \
     void OnSet##Name(bool on);
@@ -368,7 +368,7 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // when a new, copied or renamed job would take another job's name).
     int32_t JobCreateNew(const QString& name);
     int32_t GetJobsLen();
-    QString GetJobNameJdx(int32_t jdx); // null string when invalid
+    QString GetJobNameJdx(int32_t jdx);      // null string when invalid
     int32_t GetJobStepCountJdx(int32_t jdx); // list entry figures for the job list rows
     int32_t GetJobTotalScrewJdx(int32_t jdx);
     int32_t SetJobNameJdx(int32_t jdx, const QString& name);
@@ -412,13 +412,12 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     int32_t SetMsgTextLine3(int32_t sdx, const QString& text);
     int32_t SetMsgImgFilename(int32_t sdx, const QString& path);
 
-private:
+  private:
     UnitStepFastenData* FastenData_ = nullptr;
     UnitStepInputData* InputData_ = nullptr;
     UnitStepOutputData* OutputData_ = nullptr;
 
-public:
-
+  public:
     // ---- family: job execution and result log (DeviceLog.cpp) ----
     // Appends one result line. jdx, sdx: -1 for none; tdx names the Tool column; barcode
     // source 0 = the scanner's current code, 1 = the code the tool sent in the record.
@@ -503,16 +502,8 @@ public:
     void PrevTdxChanged();
     void UserLevelChanged();
     void DebugPageOpenChanged();
-    void DebugFlagDiscoChanged();
-    void DebugFlagInputChanged();
-    void DebugFlagOutputChanged();
-    void DebugFlagBarcodeChanged();
-    void DebugFlagSettingChanged();
-    void DebugFlagModbusChanged();
-    void DebugFlagNetlinkChanged();
-    void DebugFlagEweventChanged();
-    void DebugFlagBEFChanged();
-    void DebugFlagBSTChanged();
+    // One notification for the ten debug flag properties.
+    void DebugFlagsChanged();
     // ---- notify signals of the settings-backed properties ----
     void OpmodeChanged();
     void ScrewCountDirChanged();
@@ -552,7 +543,6 @@ public:
     void VolumeChanged();
 
   private:
-    void notifyDebugFlag(int index);
     int32_t CurrTdx_ = -1;
     int32_t PrevTdx_ = -1;
     int32_t UserLevel_ = 0;

@@ -33,44 +33,7 @@ void ApplicationDeviceClass::SetDebugFlag(int index, bool on) {
     if (index < 0 || index >= DEBUG_FLAG_COUNT) return;
     if (GetDebugFlag(index) == on) return;
     Debug_GetFlag()[index].store(on ? 1 : 0);
-    notifyDebugFlag(index);
-}
-
-void ApplicationDeviceClass::notifyDebugFlag(int index) {
-    switch (index) {
-    case DEBUG_FLAG_DISCO:
-        emit DebugFlagDiscoChanged();
-        break;
-    case DEBUG_FLAG_INPUT:
-        emit DebugFlagInputChanged();
-        break;
-    case DEBUG_FLAG_OUTPUT:
-        emit DebugFlagOutputChanged();
-        break;
-    case DEBUG_FLAG_BARCODE:
-        emit DebugFlagBarcodeChanged();
-        break;
-    case DEBUG_FLAG_SETTING:
-        emit DebugFlagSettingChanged();
-        break;
-    case DEBUG_FLAG_MODBUS:
-        emit DebugFlagModbusChanged();
-        break;
-    case DEBUG_FLAG_NETLINK:
-        emit DebugFlagNetlinkChanged();
-        break;
-    case DEBUG_FLAG_EWEVENT:
-        emit DebugFlagEweventChanged();
-        break;
-    case DEBUG_FLAG_BEF:
-        emit DebugFlagBEFChanged();
-        break;
-    case DEBUG_FLAG_BST:
-        emit DebugFlagBSTChanged();
-        break;
-    default:
-        break;
-    }
+    emit DebugFlagsChanged();
 }
 
 void ApplicationDeviceClass::DebugWrite(int32_t flag, const QString& text) {

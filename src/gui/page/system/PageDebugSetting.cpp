@@ -18,20 +18,6 @@ const PageDebugSetting::Flag PageDebugSetting::Flags[10] = {
     {"DebugFlagNetlink", "Netlink"}, {"DebugFlagEwevent", "Ew event"},
     {"DebugFlagBEF", "BEF"},         {"DebugFlagBST", "BST"}};
 
-namespace {
-using Notify = void (ApplicationDeviceClass::*)();
-const Notify kSignals[10] = {&ApplicationDeviceClass::DebugFlagDiscoChanged,
-                             &ApplicationDeviceClass::DebugFlagInputChanged,
-                             &ApplicationDeviceClass::DebugFlagOutputChanged,
-                             &ApplicationDeviceClass::DebugFlagBarcodeChanged,
-                             &ApplicationDeviceClass::DebugFlagSettingChanged,
-                             &ApplicationDeviceClass::DebugFlagModbusChanged,
-                             &ApplicationDeviceClass::DebugFlagNetlinkChanged,
-                             &ApplicationDeviceClass::DebugFlagEweventChanged,
-                             &ApplicationDeviceClass::DebugFlagBEFChanged,
-                             &ApplicationDeviceClass::DebugFlagBSTChanged};
-} // namespace
-
 PageDebugSetting::PageDebugSetting(QWidget* parent) : QFrame(parent) {
     setObjectName("PageDebugSetting");
     setProperty("role", "dialog");
@@ -56,7 +42,7 @@ PageDebugSetting::PageDebugSetting(QWidget* parent) : QFrame(parent) {
             dev->setProperty(name, on);
         });
         // Follow the property when something else switches the flag.
-        connect(dev, kSignals[i], t, [t, dev, name] {
+        connect(dev, &ApplicationDeviceClass::DebugFlagsChanged, t, [t, dev, name] {
             QSignalBlocker block(t);
             t->setChecked(dev->property(name).toBool());
         });
