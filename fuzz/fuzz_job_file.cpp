@@ -2,35 +2,15 @@
 #include "common.h"
 #include "debug.h"
 #include "job.h"
+#include "scratch_home.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <unistd.h>
 
-namespace {
-std::string scratch;
-
-void enterScratchHome() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    char tmpl[] = "/tmp/fuzz-job-XXXXXX";
-    if (!mkdtemp(tmpl)) abort();
-    scratch = tmpl;
-    atexit([] {
-        std::error_code ec;
-        std::filesystem::remove_all(scratch, ec);
-    });
-    Common_SetHome(tmpl);
-    Common_MkdirP("files/job");
-    Debug_SetQuiet(true);
-}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    enterScratchHome();
+    Fuzz_EnterScratchHome("files/job");
     FILE* f = fopen("files/job/fuzz.job", "wb");
     if (!f) abort();
     if (size && fwrite(data, 1, size, f) != size) abort();

@@ -3,36 +3,16 @@
 #include "common.h"
 #include "debug.h"
 #include "job.h"
+#include "scratch_home.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <unistd.h>
 
-namespace {
-std::string scratch;
-
-void enterScratchHome() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    char tmpl[] = "/tmp/fuzz-joblist-XXXXXX";
-    if (!mkdtemp(tmpl)) abort();
-    scratch = tmpl;
-    atexit([] {
-        std::error_code ec;
-        std::filesystem::remove_all(scratch, ec);
-    });
-    Common_SetHome(tmpl);
-    Common_MkdirP("files/job");
-    Debug_SetQuiet(true);
-}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    enterScratchHome();
+    Fuzz_EnterScratchHome("files/job");
     std::string in(reinterpret_cast<const char*>(data), size);
     int files = 0;
     size_t pos = 0;
