@@ -5,6 +5,7 @@
 #include "panel_cell.h"
 
 #include "TestEnv.h"
+#include "ToolEventSink.h"
 #include "debug.h"
 #include "disco.h"
 #include "ew_driver.h"
@@ -28,41 +29,9 @@ namespace cell_test {
 using harness::PanelCell;
 using harness::Toolsim;
 
-struct Ev {
-    std::string kind;
-    int a = 0, b = 0;
-    bool operator==(const Ev& o) const { return kind == o.kind && a == o.a && b == o.b; }
-};
-inline std::ostream& operator<<(std::ostream& os, const Ev& e) {
-    return os << e.kind << "(" << e.a << "," << e.b << ")";
-}
-
+using Ev = kest_test::ToolEvent;
 // Records the driver events; drained on the test thread.
-class Sink : public EwDriverSink {
-  public:
-    std::vector<Ev> events;
-    void UpdateDiscotools() override { events.push_back({"discotools"}); }
-    void UpdateRegtools(int32_t t, int32_t s) override { events.push_back({"regtools", t, s}); }
-    void UpdateCurrTdx(int32_t t) override { events.push_back({"curr_tdx", t}); }
-    void TriggerGraphEvent(int32_t t) override { events.push_back({"graph", t}); }
-    void TriggerFastenEvent(int32_t t) override { events.push_back({"fastening", t}); }
-    void TriggerInput(int32_t, int32_t) override {}
-    void TriggerDrvsUpdate() override {}
-    void TriggerBcode(const char*) override {}
-    void TriggerEwDebug(const char*) override {}
-    void TriggerEwInitDone() override {}
-    void TriggerImgTooLarge(int32_t, int32_t) override {}
-    void TriggerWlanScanEvent(int32_t) override {}
-    void TriggerWithJobDisconnFlagSet(int32_t t, int32_t f) override {
-        events.push_back({"disconn", t, f});
-    }
-    void TriggerTTY(int32_t) override {}
-    void TriggerProcessing(int32_t) override {}
-    void TriggerBstHotplug(int32_t) override {}
-    void TriggerBstEvent(int32_t, int32_t, int32_t, int32_t) override {}
-    void TriggerBstCommFail(int32_t) override {}
-    void TriggerUpdateDevs() override {}
-};
+using Sink = kest_test::ToolEventSink;
 
 class ToolLinkCell : public ::testing::Test {
   protected:

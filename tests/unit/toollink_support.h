@@ -12,6 +12,8 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include "ToolEventSink.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -20,40 +22,10 @@
 
 namespace toollink_test {
 
-struct Event {
-    std::string kind;
-    int a = 0, b = 0;
-    bool operator==(const Event& o) const { return kind == o.kind && a == o.a && b == o.b; }
-};
-inline std::ostream& operator<<(std::ostream& os, const Event& e) {
-    return os << e.kind << "(" << e.a << "," << e.b << ")";
-}
+using Event = kest_test::ToolEvent;
 
-class RecordingSink : public EwDriverSink {
+class RecordingSink : public kest_test::ToolEventSink {
   public:
-    std::vector<Event> events;
-    void UpdateDiscotools() override { events.push_back({"discotools"}); }
-    void UpdateRegtools(int32_t t, int32_t s) override { events.push_back({"regtools", t, s}); }
-    void UpdateCurrTdx(int32_t t) override { events.push_back({"curr_tdx", t}); }
-    void TriggerGraphEvent(int32_t t) override { events.push_back({"graph", t}); }
-    void TriggerFastenEvent(int32_t t) override { events.push_back({"fastening", t}); }
-    void TriggerInput(int32_t, int32_t) override {}
-    void TriggerDrvsUpdate() override {}
-    void TriggerBcode(const char*) override {}
-    void TriggerEwDebug(const char*) override {}
-    void TriggerEwInitDone() override {}
-    void TriggerImgTooLarge(int32_t, int32_t) override {}
-    void TriggerWlanScanEvent(int32_t) override {}
-    void TriggerWithJobDisconnFlagSet(int32_t t, int32_t f) override {
-        events.push_back({"disconn", t, f});
-    }
-    void TriggerTTY(int32_t) override {}
-    void TriggerProcessing(int32_t) override {}
-    void TriggerBstHotplug(int32_t) override {}
-    void TriggerBstEvent(int32_t, int32_t, int32_t, int32_t) override {}
-    void TriggerBstCommFail(int32_t) override {}
-    void TriggerUpdateDevs() override {}
-
     // Delivers what is queued and returns it (the record is then cleared).
     std::vector<Event> drain() {
         EwDriver_ProcessData();
