@@ -237,14 +237,16 @@ TEST_F(MbusQueue, ConnectRequestsRunOnTheModbusLoop) {
     TestToolServer tool(port);
     feedAck(makeInfo(1, TOOL_TYPE_ZQ, 0x7f000001, uint16_t(port)));
     ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
-    ASSERT_TRUE(waitFor([] {
-        ToolManager_LockRegTools();
-        bool up = ToolManager_RegTool(0)->state == TOOL_STATE_CONNECTED;
-        ToolManager_UnlockRegTools();
-        return up;
-    }));
-    auto ev = sink.drain();
-    EXPECT_NE(std::find(ev.begin(), ev.end(), Event{"regtools", 0, 3}), ev.end());
+    // The state is set before the event is queued: wait for the event itself.
+    std::vector<Event> ev;
+    EXPECT_TRUE(waitFor([&] {
+        for (const Event& e : sink.drain())
+            ev.push_back(e);
+        return std::find(ev.begin(), ev.end(), Event{"regtools", 0, 3}) != ev.end();
+    })) << ::testing::PrintToString(ev);
+    ToolManager_LockRegTools();
+    EXPECT_EQ(ToolManager_RegTool(0)->state, uint32_t(TOOL_STATE_CONNECTED));
+    ToolManager_UnlockRegTools();
 }
 
 } // namespace
