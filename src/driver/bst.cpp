@@ -94,6 +94,16 @@ void Bst_Start() {
     });
 }
 
+namespace {
+// The tick's own transitions give way to a hot-plug report that came in meanwhile (an
+// unplug during a slow open, a replug during the close): the next tick acts on it.
+void moveStatus(uint32_t from, uint32_t to) {
+    uint32_t expected = from;
+    if (!bst_ctx.status.compare_exchange_strong(expected, to))
+        BST_LOG("bst status %u kept (not %u)", expected, to);
+}
+} // namespace
+
 int bst_init() {
     bst_ctx.status = BST_STATUS_NONE;
     closeLink();
@@ -105,6 +115,8 @@ int bst_init() {
 }
 
 int bst_open() {
+    // A new arrival never keeps the link of an earlier one, whatever happens next.
+    closeLink();
     int n = 0;
     std::string path;
     for (; n < 10; ++n) {
@@ -137,10 +149,6 @@ int bst_open() {
     }
     {
         std::lock_guard<std::mutex> g(bst_ctx.lock);
-        if (bst_ctx.link) {
-            modbus_close(bst_ctx.link);
-            modbus_free(bst_ctx.link);
-        }
         bst_ctx.link = ctx;
     }
     EwDriver_PushMsgQ_BstHotplug(1);
@@ -183,12 +191,12 @@ int bst_main() {
         BST_LOG("bst arrive");
         if (bst_open() < 0) {
             BST_LOG("bst open fail");
-            bst_ctx.status = BST_STATUS_NONE;
+            moveStatus(BST_STATUS_ARRIVED, BST_STATUS_NONE);
             break;
         }
         BST_LOG("bst open success");
         read_fail_cnt = 0;
-        bst_ctx.status = BST_STATUS_OPEN;
+        moveStatus(BST_STATUS_ARRIVED, BST_STATUS_OPEN);
         EwDriver_PushMsgQ_BstHotplug(1);
         break;
     }
@@ -212,7 +220,7 @@ int bst_main() {
         BST_LOG("bst left");
         closeLink();
         read_fail_cnt = 0;
-        bst_ctx.status = BST_STATUS_NONE;
+        moveStatus(BST_STATUS_LEFT, BST_STATUS_NONE);
         bst_ctx.preset = bst_ctx.alarm = bst_ctx.opmode = -1;
         EwDriver_PushMsgQ_BstHotplug(0);
         break;

@@ -89,23 +89,25 @@ void exportLine(uint32_t gpio, const char* direction) {
     (void)writeAttr(gpioPath(gpio, "direction"), direction);
 }
 
-int readValue(int position) {
-    int fd = ioCtx.valueFd[position];
-    if (fd < 0) return -1;
+// Reads a level from the start of `fd` without moving a shared offset. An empty read is a
+// failure, never a level 0: a half-rewritten value must not pass for a released input.
+int readLevel(int position, int fd) {
     char buf[16];
-    if (lseek(fd, 0, SEEK_SET) < 0) {
-        DBG_ERR("input %d seek fail, %s", position, strerror(errno));
-        return -1;
-    }
-    ssize_t n = read(fd, buf, sizeof buf - 1);
-    if (n < 0) {
-        DBG_ERR("input %d read fail, %s", position, strerror(errno));
+    ssize_t n = pread(fd, buf, sizeof buf - 1, 0);
+    if (n <= 0) {
+        DBG_ERR("input %d read fail, %s", position, n < 0 ? strerror(errno) : "empty");
         return -1;
     }
     buf[n] = '\0';
     int v = atoi(buf);
     ioCtx.in_val[position] = uint8_t(v);
     return v;
+}
+
+// The watched descriptor belongs to the GPIO loop: reading it also clears the edge notice.
+int readValue(int position) {
+    int fd = ioCtx.valueFd[position];
+    return fd < 0 ? -1 : readLevel(position, fd);
 }
 
 // One edge of one input: let the line settle, read its level and hand it to the GUI.
@@ -231,7 +233,16 @@ int get_gpio_in_val(int position) {
         DBG_ERR("invalid input %d", position);
         return -1;
     }
-    return readValue(position);
+    // A descriptor of its own: a read on the watched one would swallow a pending edge.
+    std::string path = gpioPath(gpio_in_no[position], "value");
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        DBG_ERR("%s open fail, %s", path.c_str(), strerror(errno));
+        return -1;
+    }
+    int v = readLevel(position, fd);
+    close(fd);
+    return v;
 }
 
 int set_gpio_edge(uint32_t gpio, int edge) {

@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 namespace fs = std::filesystem;
 using V = std::vector<std::string>;
@@ -234,4 +235,41 @@ TEST_F(BstTest, TrayWorkerPollsOnItsOwnTimer) {
     ASSERT_TRUE(sink.waitFor("bst_event 1 9", 5000));
     bst_left_proc();
     ASSERT_TRUE(sink.waitFor("bst_hotplug 0", 5000));
+}
+
+TEST_F(BstTest, FailedReopenDropsTheEarlierLink) {
+    auto tray = startTray();
+    openTray();
+    // The node is replaced by one that is not a serial port, and the tray is reported anew.
+    fs::remove(node);
+    TestEnv::writeFile(node, "");
+    bst_arrive_proc();
+    bst_main();
+    EXPECT_EQ(get_bst_status(), uint32_t(BST_STATUS_NONE));
+    EXPECT_EQ(bst_write(BST_REG_SOCKET_REQUEST, 5), -1) << "no write through the old link";
+    EXPECT_EQ(tray->send("request"), "request 0");
+}
+
+TEST_F(BstTest, UnplugDuringASlowOpenIsNotLost) {
+    auto tray = startTray();
+    // chmod stands still until the test lets it go: the tray leaves in the middle of the open.
+    std::string gate = env.root() + "/gate";
+    std::string chmod = env.root() + "/bst-stubs/chmod";
+    fs::remove(chmod);
+    TestEnv::writeFile(chmod, "#!/bin/sh\ntouch '" + gate + ".in'\nwhile [ ! -e '" + gate +
+                                  ".go' ]; do sleep 0.01; done\n");
+    fs::permissions(chmod, fs::perms::owner_all);
+    bst_set_usb_search(present);
+    bst_init();
+    std::thread tick([] { bst_main(); });
+    for (int i = 0; i < 500 && !fs::exists(gate + ".in"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    bst_left_proc();
+    TestEnv::writeFile(gate + ".go", "");
+    tick.join();
+    EXPECT_EQ(get_bst_status(), uint32_t(BST_STATUS_LEFT)) << "the departure is kept";
+    bst_main();
+    EXPECT_EQ(get_bst_status(), uint32_t(BST_STATUS_NONE));
+    EXPECT_EQ(events(), (V{"bst_hotplug 1", "bst_hotplug 1", "bst_hotplug 0"}));
+    EXPECT_EQ(bst_write(BST_REG_SOCKET_REQUEST, 1), -1);
 }

@@ -95,6 +95,24 @@ TEST_F(IoTest, ToggledInputReachesTheQueueWithItsSettledLevel) {
     EXPECT_TRUE(log.contains("input event, port.11 = 1"));
 }
 
+TEST_F(IoTest, EmptyValueIsAFailureNotAReleasedInput) {
+    LogCapture log;
+    Gpio_Init();
+    wire(3, 0);
+    ASSERT_TRUE(sink.waitFor("input 3 1", 3000));
+    // A value file caught empty (half rewritten) must neither read as 0 nor post an event.
+    setAttr(gpio_in_no[3], "value", "");
+    EXPECT_EQ(get_gpio_in_val(3), -1);
+    wire(3, 1);
+    ASSERT_TRUE(sink.waitFor("input 3 0", 3000));
+    // Edges are handled in order on one loop: the empty one came before this event.
+    EXPECT_TRUE(log.contains("input 3 read fail, empty"));
+    EXPECT_EQ(sink.with("input"), (std::vector<std::string>{"input 3 1", "input 3 0"}));
+    EXPECT_EQ(get_gpio_in_val(3), 0) << "the GUI read does not disturb the watch";
+    wire(3, 0);
+    EXPECT_TRUE(sink.waitFor("input 3 1", 3000));
+}
+
 TEST_F(IoTest, OutputWritesAndRemembersTheLevel) {
     Debug_GetFlag()[DEBUG_FLAG_OUTPUT] = 1;
     LogCapture log;
