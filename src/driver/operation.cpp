@@ -196,6 +196,8 @@ uint16_t Operation_PendingEvents(uint16_t newest, uint16_t delivered, uint8_t ty
     if (newest > delivered) return uint16_t(newest - delivered);
     if (newest == delivered) return 0;
     uint32_t m = isController(type) ? 100 : 65032;
+    // A delivered count past the counter's range would wrap to a huge backlog.
+    if (uint32_t(delivered) > m + newest) return 0;
     return uint16_t(m - delivered + newest);
 }
 
@@ -265,7 +267,7 @@ int Operation_GetNoPendingEvent(int tdx) {
     ToolManager_LockRegTools();
     RegToolRecord* rec = ToolManager_RegTool(tdx);
     int n = 0;
-    if (rec && rec->mbCtx && rec->mbConnected &&
+    if (rec && rec->mbCtx && rec->state == TOOL_STATE_CONNECTED &&
         Modbus_Read(tdx, MBUS_REG_EVENT_NEWEST, 2, 0) == MBUS_OK)
         n = Operation_PendingEvents(Modbus_GetData(tdx, MBUS_REG_EVENT_NEWEST),
                                     Modbus_GetData(tdx, MBUS_REG_EVENT_DELIVERED), rec->type);

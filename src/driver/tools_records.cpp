@@ -46,8 +46,14 @@ void ToolManager_MakeDefaultName(const ToolInfo* info, char out[TOOL_DEFNAME_SIZ
 void ToolManager_MakeRegName(uint8_t type, const char* serial, char out[TOOL_NAME_SIZE]) {
     char s[TOOL_SERIAL_SIZE + 1] = {};
     memcpy(s, serial, strnlen(serial, TOOL_SERIAL_SIZE));
+    // The serial comes off the network and the name becomes a folder: no path separators or
+    // control characters, and never empty, "." or "..".
+    for (char* c = s; *c; ++c)
+        if (*c == '/' || uint8_t(*c) < 0x20 || *c == 0x7f) *c = '_';
     memset(out, 0, TOOL_NAME_SIZE);
     snprintf(out, TOOL_NAME_SIZE, "%s%s", familyPrefix(type), s);
+    if (!*out) snprintf(out, TOOL_NAME_SIZE, "tool");
+    if (strcmp(out, ".") == 0 || strcmp(out, "..") == 0) memset(out, '_', strlen(out));
 }
 
 bool ToolManager_NameIsSafe(const char* name) {

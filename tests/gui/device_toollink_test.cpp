@@ -236,8 +236,18 @@ TEST_F(DeviceToolLink, EventsLocksAndTheTable) {
     EXPECT_EQ(dev->SetToolLock(ta, 0), 0);
     EXPECT_EQ(a.reg(4001), 0);
     EXPECT_EQ(dev->SetAutoLock(9, 1), -1);
+    EXPECT_EQ(dev->SetAutoLock(2, 1), -1) << "past the registered tools";
     EXPECT_EQ(dev->SetAutoLock(tb, 1), 0);
     EXPECT_EQ(b.reg(264), 1);
+    // The screw count goes to 262 on a driver and to 247 on a controller.
+    EXPECT_EQ(dev->SetScrewCnt(ta, 12), 0);
+    EXPECT_EQ(dev->SetScrewCnt(tb, 7), 0);
+    EXPECT_EQ(a.reg(262), 12);
+    EXPECT_EQ(a.reg(247), 0);
+    EXPECT_EQ(b.reg(247), 7);
+    EXPECT_EQ(b.reg(262), 0);
+    EXPECT_EQ(dev->SetScrewCnt(-1, 1), -1);
+    EXPECT_EQ(dev->SetScrewCnt(2, 1), -1);
 
     a.setReg(2900, 5);
     a.setReg(2901, 65030);

@@ -119,10 +119,16 @@ TEST(EventFrame, PendingStoredEvents) {
         uint16_t newest, delivered;
         uint8_t type;
         uint16_t want;
-    } cases[] = {{5, 65030, TOOL_TYPE_ZQ, 7}, {3, 98, TOOL_TYPE_XWC, 5},
-                 {3, 98, TOOL_TYPE_XWTC, 5},  {10, 4, TOOL_TYPE_ZQT, 6},
-                 {7, 7, TOOL_TYPE_ZQ, 0},     {0, 1, TOOL_TYPE_ZQ, 65031},
-                 {0, 99, TOOL_TYPE_XWC, 1}};
+    } cases[] = {{5, 65030, TOOL_TYPE_ZQ, 7},
+                 {3, 98, TOOL_TYPE_XWC, 5},
+                 {3, 98, TOOL_TYPE_XWTC, 5},
+                 {10, 4, TOOL_TYPE_ZQT, 6},
+                 {7, 7, TOOL_TYPE_ZQ, 0},
+                 {0, 1, TOOL_TYPE_ZQ, 65031},
+                 {0, 99, TOOL_TYPE_XWC, 1},
+                 // A delivered count beyond the counter's range is nonsense, not 65000 results.
+                 {5, 150, TOOL_TYPE_XWC, 0},
+                 {0, 65535, TOOL_TYPE_ZQ, 0}};
     for (const auto& c : cases)
         EXPECT_EQ(Operation_PendingEvents(c.newest, c.delivered, c.type), c.want)
             << c.newest << "/" << c.delivered << " type " << int(c.type);
@@ -367,6 +373,11 @@ TEST_F(EventChannel, HalfConnectedToolGetsNoEventOutput) {
     ToolManager_LockRegTools();
     EXPECT_EQ(ToolManager_RegTool(0)->rxWatch, nullptr);
     ToolManager_UnlockRegTools();
+    // Only a fully connected tool is asked for its stored results.
+    tool.setHolding(2900, 5);
+    tool.setHolding(2901, 2);
+    EXPECT_EQ(Operation_GetNoPendingEvent(0), 0);
+    EXPECT_TRUE(tool.requests().empty());
 }
 
 TEST_F(EventChannel, PendingEventsAreReadFromTheCounters) {

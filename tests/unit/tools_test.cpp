@@ -50,6 +50,27 @@ TEST(ToolsNames, RegisteredNameFromSerialCutTo32) {
     EXPECT_STREQ(out, "A1");
 }
 
+TEST(ToolsNames, RegisteredNameFromAHostileSerialIsAPlainFolderName) {
+    struct {
+        uint8_t type;
+        const char* serial;
+        const char* want;
+    } cases[] = {
+        {TOOL_TYPE_ZQ, "/../../etc", "ZQ_.._.._etc"},
+        {TOOL_TYPE_ZQ, "a\nb\tc", "ZQa_b_c"},
+        {7, "", "tool"},
+        {7, "..", "__"},
+        {7, ".", "_"},
+        {7, "../x", ".._x"},
+    };
+    for (const auto& c : cases) {
+        char out[TOOL_NAME_SIZE];
+        ToolManager_MakeRegName(c.type, c.serial, out);
+        EXPECT_STREQ(out, c.want) << c.serial;
+        EXPECT_TRUE(ToolManager_NameIsSafe(out)) << c.serial;
+    }
+}
+
 TEST(ToolsNames, SafeNames) {
     EXPECT_TRUE(ToolManager_NameIsSafe("ZQ123"));
     EXPECT_TRUE(ToolManager_NameIsSafe("my tool.1"));

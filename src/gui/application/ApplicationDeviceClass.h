@@ -359,6 +359,7 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     void ClearNoPendingEvent();
     int32_t SetToolLock(int32_t tdx, int32_t value);
     int32_t SetAutoLock(int32_t tdx, int32_t value);
+    int32_t SetScrewCnt(int32_t tdx, int32_t count); // 247 on controllers, 262 on drivers
     void ToolLockAll();
     void ToolLockExceptTdx(int32_t tdx);
     Q_SIGNAL void FetEnableChanged();

@@ -60,8 +60,22 @@ int32_t ApplicationDeviceClass::SetToolLock(int32_t tdx, int32_t value) {
 }
 
 int32_t ApplicationDeviceClass::SetAutoLock(int32_t tdx, int32_t value) {
-    if (tdx < 0 || tdx >= TOOL_MAX_REG) return -1;
+    if (tdx < 0 || tdx >= ToolManager_GetRegToolsLen()) return -1;
     return Modbus_Write(tdx, MBUS_REG_AUTO_LOCK, uint16_t(value), 1);
+}
+
+int32_t ApplicationDeviceClass::SetScrewCnt(int32_t tdx, int32_t count) {
+    ToolManager_LockRegTools();
+    RegToolRecord* rec = ToolManager_RegTool(tdx);
+    int32_t ret = -1;
+    if (rec) {
+        // Controllers and drivers keep the screw count at different addresses.
+        bool controller = rec->type == TOOL_TYPE_XWC || rec->type == TOOL_TYPE_XWTC;
+        ret = Modbus_Write(tdx, controller ? MBUS_REG_SCREW_CNT_CTL : MBUS_REG_SCREW_CNT_DRV,
+                           uint16_t(count), 0);
+    }
+    ToolManager_UnlockRegTools();
+    return ret;
 }
 
 void ApplicationDeviceClass::ToolLockAll() {
