@@ -99,7 +99,8 @@ void storeValue(Setting* s, const SettingConfig& c, const std::string& value) {
         writeField(s, c, v);
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -123,7 +124,8 @@ void parseLine(Setting* s, const std::string& line) {
 std::string formatValue(const Setting* s, const SettingConfig& c) {
     char buf[32];
     switch (c.type) {
-    case CFG_BOOL: return readField(s, c) == 1 ? "true" : "false";
+    case CFG_BOOL:
+        return readField(s, c) == 1 ? "true" : "false";
     case CFG_ENUM: {
         uint32_t idx = readField(s, c);
         if (idx >= 99 || !c.values) return "";
@@ -131,7 +133,9 @@ std::string formatValue(const Setting* s, const SettingConfig& c) {
             if (!c.values[i][0]) return "";
         return c.values[idx];
     }
-    case CFG_INT: snprintf(buf, sizeof buf, "%d", int32_t(readField(s, c))); return buf;
+    case CFG_INT:
+        snprintf(buf, sizeof buf, "%d", int32_t(readField(s, c)));
+        return buf;
     case CFG_STRING: {
         const char* field = reinterpret_cast<const char*>(s) + c.offset;
         return std::string(field, strnlen(field, c.width));
@@ -142,12 +146,14 @@ std::string formatValue(const Setting* s, const SettingConfig& c) {
                  v & 0xff);
         return buf;
     }
-    default: return "";
+    default:
+        return "";
     }
 }
 
 void makeDirs() {
-    for (const char* d : {"./files", "./files/log", "./files/job", "./files/setting", "./files/image"})
+    for (const char* d :
+         {"./files", "./files/log", "./files/job", "./files/setting", "./files/image"})
         mkdir(d, 0777);
 }
 
@@ -175,20 +181,40 @@ bool convertLegacy() {
             converted = true;
         }
     }
+    // The old image goes only once its values are safely in the new file.
+    if (converted && save_setting() != 0) {
+        DBG_ERR("%s kept, the converted settings could not be saved", kLegacyFile);
+        return converted;
+    }
     unlink(kLegacyFile);
-    if (converted) save_setting();
     return converted;
 }
 } // namespace
 
-Setting* get_setting() { return &settingCtx.setting; }
-SettingOperation* get_setting_operation() { return &settingCtx.setting.operation; }
-SettingIo* get_setting_io() { return &settingCtx.setting.io; }
-SettingLog* get_setting_log() { return &settingCtx.setting.log; }
-SettingBarcode* get_setting_barcode() { return &settingCtx.setting.barcode; }
-SettingNetwork* get_setting_network() { return &settingCtx.setting.network; }
-SettingShare* get_setting_share() { return &settingCtx.setting.share; }
-SettingSystem* get_setting_system() { return &settingCtx.setting.system; }
+Setting* get_setting() {
+    return &settingCtx.setting;
+}
+SettingOperation* get_setting_operation() {
+    return &settingCtx.setting.operation;
+}
+SettingIo* get_setting_io() {
+    return &settingCtx.setting.io;
+}
+SettingLog* get_setting_log() {
+    return &settingCtx.setting.log;
+}
+SettingBarcode* get_setting_barcode() {
+    return &settingCtx.setting.barcode;
+}
+SettingNetwork* get_setting_network() {
+    return &settingCtx.setting.network;
+}
+SettingShare* get_setting_share() {
+    return &settingCtx.setting.share;
+}
+SettingSystem* get_setting_system() {
+    return &settingCtx.setting.system;
+}
 
 void setting_parse_text(Setting* s, const char* text, size_t len) {
     // Lines are taken as the reader takes them: at most 999 characters per read, so an
@@ -196,7 +222,8 @@ void setting_parse_text(Setting* s, const char* text, size_t len) {
     size_t pos = 0;
     while (pos < len) {
         size_t end = pos;
-        while (end < len && end - pos < kLineMax && text[end] != '\n') ++end;
+        while (end < len && end - pos < kLineMax && text[end] != '\n')
+            ++end;
         if (end < len && text[end] == '\n' && end - pos < kLineMax) ++end;
         std::string line(text + pos, end - pos);
         // Text after an embedded NUL is invisible to a C string reader.
@@ -268,8 +295,12 @@ int set_volume(int percent) {
     return 0;
 }
 
-int apply_brightness() { return set_brightness(brightness_percent(settingCtx.setting.system.brightness)); }
-int apply_volume() { return set_volume(volume_percent(settingCtx.setting.system.volume)); }
+int apply_brightness() {
+    return set_brightness(brightness_percent(settingCtx.setting.system.brightness));
+}
+int apply_volume() {
+    return set_volume(volume_percent(settingCtx.setting.system.volume));
+}
 
 std::string setting_log_dir_today() {
     struct tm tm;
@@ -292,7 +323,8 @@ int load_setting() {
     apply_brightness();
     apply_volume();
     std::string logDir = setting_log_dir_today();
-    if (Common_MkdirP(logDir) != 0) DBG_ERR("fail to create %s, %s", logDir.c_str(), strerror(errno));
+    if (Common_MkdirP(logDir) != 0)
+        DBG_ERR("fail to create %s, %s", logDir.c_str(), strerror(errno));
     read_vendor_info();
     return 0;
 }
@@ -314,7 +346,9 @@ int write_vendor_info() {
     return 0;
 }
 
-char* get_vendor_info() { return settingCtx.vinfo; }
+char* get_vendor_info() {
+    return settingCtx.vinfo;
+}
 
 int set_vendor_info(const char* text) {
     memset(settingCtx.vinfo, 0, sizeof settingCtx.vinfo);

@@ -1,11 +1,13 @@
 // The status bar over the real tool registry: icons by type, classes by connection
 // state and the connected/registered counts come from the registered-tool table.
+#include "ApplicationDeviceClass.h"
 #include "ShellServices.h"
 #include "TestEnv.h"
 #include "page/shell/PageStatusBar.h"
 #include "setting.h"
 #include "tools.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -34,7 +36,8 @@ void setState(int tdx, uint32_t state) {
 TEST(StatusBarRegistry, ThreeRegisteredOneConnected) {
     TestEnv env;
     load_setting();
-    TestEnv::writeFile("regtools", record("drv-a", 1, 2) + record("drv-b", 2, 3) + record("ctl-c", 3, 1));
+    TestEnv::writeFile("regtools",
+                       record("drv-a", 1, 2) + record("drv-b", 2, 3) + record("ctl-c", 3, 1));
     ASSERT_EQ(ToolManager_LoadRegTools(), 0);
     ASSERT_EQ(ToolManager_GetRegToolsLen(), 3);
     setState(1, 3);
@@ -44,7 +47,9 @@ TEST(StatusBarRegistry, ThreeRegisteredOneConnected) {
     bar.RefreshTools();
     EXPECT_EQ(bar.findChild<QLabel*>("statusToolCount")->text(), "(1/3)");
     auto cls = [&](int i) {
-        return bar.findChild<QLabel*>(QString("toolIcon%1").arg(i))->property("stateClass").toString();
+        return bar.findChild<QLabel*>(QString("toolIcon%1").arg(i))
+            ->property("stateClass")
+            .toString();
     };
     auto pic = [&](int i) {
         return bar.findChild<QLabel*>(QString("toolIcon%1").arg(i))->property("picture").toString();
@@ -59,4 +64,18 @@ TEST(StatusBarRegistry, ThreeRegisteredOneConnected) {
     setState(2, 3);
     bar.RefreshTools();
     EXPECT_EQ(bar.findChild<QLabel*>("statusToolCount")->text(), "(3/3)");
+}
+
+TEST(StatusBarRegistry, ToolsLoadedAtStartUpShowWhenStartUpIsDone) {
+    TestEnv env;
+    load_setting();
+    ShellServices::Set(nullptr);
+    PageStatusBar bar; // built before the registry is loaded, as at start-up
+    TestEnv::writeFile("regtools", record("drv-a", 1, 2) + record("drv-b", 2, 3));
+    ASSERT_EQ(ToolManager_LoadRegTools(), 0);
+    EXPECT_EQ(bar.findChild<QLabel*>("statusToolCount")->text(), "(0/0)");
+    ApplicationDevice()->TriggerEwInitDone();
+    QCoreApplication::sendPostedEvents(); // system events are delivered by the GUI cycle
+    EXPECT_EQ(bar.findChild<QLabel*>("statusToolCount")->text(), "(0/2)");
+    EXPECT_EQ(bar.findChild<QLabel*>("toolIcon1")->property("picture").toString(), "tool_driver");
 }

@@ -14,7 +14,7 @@ namespace {
 const char* kFile = "./files/setting/setting.kest";
 
 class SettingTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Debug_SetQuiet(true);
         TestEnv::writeFile(env.sysroot() + "/sys/class/backlight/pwm-backlight/brightness", "");
@@ -45,13 +45,15 @@ TEST_F(SettingTest, FirstStartCreatesDirectoriesAndDefaultFile) {
     EXPECT_NE(text.find(line("skip without pwd", "true")), std::string::npos);
     EXPECT_NE(text.find(line("a1", "false")), std::string::npos);
     // The brightness file and the mixer got the defaults.
-    EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/backlight/pwm-backlight/brightness"), "100\n");
+    EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/backlight/pwm-backlight/brightness"),
+              "100\n");
     EXPECT_EQ(env.stubCalls(), std::vector<std::string>{"amixer sset Speaker 100%"});
     // Today's log directory.
     struct tm tm;
     Common_LocalTime(&tm);
     char dir[64];
-    snprintf(dir, sizeof dir, "files/log/%04d/%02d/%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+    snprintf(dir, sizeof dir, "files/log/%04d/%02d/%02d", tm.tm_year + 1900, tm.tm_mon + 1,
+             tm.tm_mday);
     EXPECT_TRUE(std::filesystem::is_directory(dir));
 }
 
@@ -63,15 +65,19 @@ TEST_F(SettingTest, EveryFieldRoundTrips) {
     s->operation.job_sel_type = 1;
     s->operation.barcode_if = 1;
     s->operation.auto_start_job = 1;
-    setting_set_str(s->operation.default_job_name, sizeof s->operation.default_job_name, "Door left");
+    setting_set_str(s->operation.default_job_name, sizeof s->operation.default_job_name,
+                    "Door left");
     s->operation.backup_manager = 1;
     setting_set_str(s->operation.bst_tool_name, sizeof s->operation.bst_tool_name, "ZQ-7");
-    for (int i = 0; i < 16; ++i) s->io.input[i] = uint32_t(i);
-    for (int i = 0; i < 16; ++i) s->io.output[i] = uint32_t(i % 9);
+    for (int i = 0; i < 16; ++i)
+        s->io.input[i] = uint32_t(i);
+    for (int i = 0; i < 16; ++i)
+        s->io.output[i] = uint32_t(i % 9);
     s->log.path = 1;
     s->log.a1 = 1;
     s->log.status = 0;
-    for (int i = 0; i < 8; ++i) s->barcode.tool[i] = uint32_t(i & 1);
+    for (int i = 0; i < 8; ++i)
+        s->barcode.tool[i] = uint32_t(i & 1);
     s->network.dhcp = 0;
     s->network.ip = 0x0A000102;
     s->network.netmask = 0xFFFF0000;
@@ -108,26 +114,39 @@ TEST_F(SettingTest, ParsingRules) {
         {line("volume", "75"), [](const Setting& s) { return s.system.volume == 3; }, "volume 75"},
         {"band = 2.4G\n", [](const Setting& s) { return s.network.band == 0; }, "single blanks"},
         {"band=2.4G\n", [](const Setting& s) { return s.network.band == 1; }, "no blanks: ignored"},
-        {line("brightness", "100"), [](const Setting& s) { return s.system.brightness == 3; }, "100"},
-        {line("input.1", "job select 1"), [](const Setting& s) { return s.io.input[0] == 1; }, "first match"},
-        {line("manual channel", "-1"), [](const Setting& s) { return s.network.manual_channel == -1; }, "-1"},
-        {line("manual channel", "abc"), [](const Setting& s) { return s.network.manual_channel == 0; }, "not a number"},
-        {line("bef port", "99999999999999"), [](const Setting& s) { return s.share.bef_port == 0x7FFFFFFF; }, "huge"},
-        {line("ip", "255.255.255.255"), [](const Setting& s) { return s.network.ip == 0xFFFFFFFF; }, "bcast"},
-        {line("ip", "10.1.2"), [](const Setting& s) { return s.network.ip == 0xFFFFFFFF; }, "bad ip"},
+        {line("brightness", "100"), [](const Setting& s) { return s.system.brightness == 3; },
+         "100"},
+        {line("input.1", "job select 1"), [](const Setting& s) { return s.io.input[0] == 1; },
+         "first match"},
+        {line("manual channel", "-1"),
+         [](const Setting& s) { return s.network.manual_channel == -1; }, "-1"},
+        {line("manual channel", "abc"),
+         [](const Setting& s) { return s.network.manual_channel == 0; }, "not a number"},
+        {line("bef port", "99999999999999"),
+         [](const Setting& s) { return s.share.bef_port == 0x7FFFFFFF; }, "huge"},
+        {line("ip", "255.255.255.255"), [](const Setting& s) { return s.network.ip == 0xFFFFFFFF; },
+         "bcast"},
+        {line("ip", "10.1.2"), [](const Setting& s) { return s.network.ip == 0xFFFFFFFF; },
+         "bad ip"},
         {line("ip", "10.1.2.3"), [](const Setting& s) { return s.network.ip == 0x0A010203; }, "ip"},
         {line("a1", "maybe"), [](const Setting& s) { return s.log.a1 == 0; }, "bool unchanged"},
         {line("a1", "  true"), [](const Setting& s) { return s.log.a1 == 1; }, "bool contains"},
-        {line("dhcp", "nothing"), [](const Setting& s) { return s.network.dhcp == 1; }, "enum unchanged"},
-        {line("unknown key", "1") + "# comment = x\n\n", [](const Setting& s) {
-             return memcmp(&s, get_default_setting(), sizeof s) == 0; }, "unknown, comment, empty"},
-        {line("Setting -> Operation", "x"), [](const Setting& s) {
-             return memcmp(&s, get_default_setting(), sizeof s) == 0; }, "section name"},
-        {line("ssid", std::string(300, 'w')), [](const Setting& s) {
-             return strlen(s.network.ssid) == 127; }, "long string truncated"},
-        {line("ssid", "a = b"), [](const Setting& s) { return strcmp(s.network.ssid, "a") == 0; }, "second ="},
-        {line("default job name", ""), [](const Setting& s) { return s.operation.default_job_name[0] == 0; }, "empty"},
-        {" band = 2.4G\n", [](const Setting& s) { return s.network.band == 1; }, "leading blank kept"},
+        {line("dhcp", "nothing"), [](const Setting& s) { return s.network.dhcp == 1; },
+         "enum unchanged"},
+        {line("unknown key", "1") + "# comment = x\n\n",
+         [](const Setting& s) { return memcmp(&s, get_default_setting(), sizeof s) == 0; },
+         "unknown, comment, empty"},
+        {line("Setting -> Operation", "x"),
+         [](const Setting& s) { return memcmp(&s, get_default_setting(), sizeof s) == 0; },
+         "section name"},
+        {line("ssid", std::string(300, 'w')),
+         [](const Setting& s) { return strlen(s.network.ssid) == 127; }, "long string truncated"},
+        {line("ssid", "a = b"), [](const Setting& s) { return strcmp(s.network.ssid, "a") == 0; },
+         "second ="},
+        {line("default job name", ""),
+         [](const Setting& s) { return s.operation.default_job_name[0] == 0; }, "empty"},
+        {" band = 2.4G\n", [](const Setting& s) { return s.network.band == 1; },
+         "leading blank kept"},
     };
     for (const auto& c : cases) {
         Setting s;
@@ -141,7 +160,8 @@ TEST_F(SettingTest, BadInputNeverCrashesAndKeepsDefaults) {
     std::string text = std::string(5000, 'k') + " = x\n"; // longer than one read
     text += line("volume", "25");
     std::string garbage;
-    for (int i = 0; i < 4096; ++i) garbage += char((i * 131) & 0xff);
+    for (int i = 0; i < 4096; ++i)
+        garbage += char((i * 131) & 0xff);
     text += garbage + "\n";
     text += line("operation mode", "without job");
     Setting s;
@@ -166,9 +186,13 @@ TEST_F(SettingTest, VolumeAndBrightnessApplied) {
     ASSERT_EQ(load_setting(), 0);
     EXPECT_EQ(get_setting_system()->volume, 3u);
     EXPECT_EQ(env.stubCalls(), std::vector<std::string>{"amixer sset Speaker 95%"});
-    EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/backlight/pwm-backlight/brightness"), "50\n");
-    struct { uint32_t idx; int vol; int bright; } maps[] = {
-        {0, 0, 25}, {1, 85, 50}, {2, 90, 75}, {3, 95, 100}, {4, 100, 100}, {7, 100, 100}};
+    EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/backlight/pwm-backlight/brightness"),
+              "50\n");
+    struct {
+        uint32_t idx;
+        int vol;
+        int bright;
+    } maps[] = {{0, 0, 25}, {1, 85, 50}, {2, 90, 75}, {3, 95, 100}, {4, 100, 100}, {7, 100, 100}};
     for (auto m : maps) {
         EXPECT_EQ(volume_percent(m.idx), m.vol);
         EXPECT_EQ(brightness_percent(m.idx), m.bright);
@@ -190,7 +214,23 @@ TEST_F(SettingTest, LegacyImageConvertedOnce) {
     EXPECT_STREQ(get_setting_system()->login_password, "4321");
     EXPECT_EQ(get_setting_system()->brightness, 2u);
     EXPECT_FALSE(TestEnv::exists("./files/setting/setting.conf"));
-    EXPECT_NE(TestEnv::readFile(kFile).find(line("operation mode", "without job")), std::string::npos);
+    EXPECT_NE(TestEnv::readFile(kFile).find(line("operation mode", "without job")),
+              std::string::npos);
+}
+
+TEST_F(SettingTest, LegacyImageStaysUntilTheNewFileIsWritten) {
+    std::string img(1140, '\0');
+    img[0] = 1;
+    TestEnv::writeFile("./files/setting/setting.conf", img);
+    Common_SetWriteFailAfter(0); // storage full
+    load_setting();
+    Common_SetWriteFailAfter(-1);
+    EXPECT_EQ(get_setting_operation()->operation_mode, 1u) << "the values are in use anyway";
+    EXPECT_TRUE(TestEnv::exists("./files/setting/setting.conf"));
+    ASSERT_EQ(load_setting(), 0); // the next start converts it again
+    EXPECT_FALSE(TestEnv::exists("./files/setting/setting.conf"));
+    EXPECT_NE(TestEnv::readFile(kFile).find(line("operation mode", "without job")),
+              std::string::npos);
 }
 
 TEST_F(SettingTest, LegacyImageOfOtherSizeIsDeleted) {
@@ -227,6 +267,7 @@ TEST_F(SettingTest, InterruptedSaveLeavesOldOrNewFile) {
     EXPECT_EQ(TestEnv::readFile(kFile), fresh);
     // No temporary files are left behind.
     int files = 0;
-    for (auto& e : std::filesystem::directory_iterator("./files/setting")) (void)e, ++files;
+    for (auto& e : std::filesystem::directory_iterator("./files/setting"))
+        (void)e, ++files;
     EXPECT_EQ(files, 1);
 }

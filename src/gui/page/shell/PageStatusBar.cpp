@@ -123,6 +123,11 @@ PageStatusBar::PageStatusBar(QWidget* parent) : QFrame(parent) {
     for (SystemEvent* e :
          {&dev->UpdateDevsEvent, &dev->DrvUpdateNotifierEvent, &dev->BstHotplugEvent})
         connect(e, &SystemEvent::triggered, this, &PageStatusBar::RefreshDevices);
+    // The bar is built before the registry is loaded; loading it posts no tool event.
+    connect(&dev->EwInitDoneEvent, &SystemEvent::triggered, this, [this] {
+        RefreshTools();
+        RefreshDevices();
+    });
     connect(&dev->BstCommFailEvent, &SystemEvent::triggered, this, [this](QObject* ctx) {
         auto* p = qobject_cast<UnitBstHotplug*>(ctx);
         SetTrayCommFail(p && p->Value != 0);
