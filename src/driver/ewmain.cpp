@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/fb.h>
+#include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
@@ -27,8 +28,10 @@ struct ConsoleState {
 ConsoleState console;
 
 struct TouchShared {
-    std::atomic<int32_t> x{0}, y{0}, state{0};
-    std::atomic<bool> releasedEarly{false};
+    // One small lock for the whole contact state: a release read by the touch thread while
+    // the GUI takes the press must land on the state the GUI left, not on a stale copy.
+    std::mutex lock;
+    TouchState st;
     std::atomic<bool> quit{false};
     int wakeFd = -1;
 };
@@ -55,8 +58,12 @@ void Console_Restore() {
     }
 }
 
-int Console_Fd() { return STDIN_FILENO; }
-bool Console_AtEof() { return console.eof; }
+int Console_Fd() {
+    return STDIN_FILENO;
+}
+bool Console_AtEof() {
+    return console.eof;
+}
 
 int ConsoleDecoder::feed(int ch) {
     switch (state) {
@@ -71,26 +78,35 @@ int ConsoleDecoder::feed(int ch) {
             state = 1;
             return EW_KEY_EXIT;
         }
-        {
-            int k = feed(ch);
-            return k == EW_KEY_NONE ? EW_KEY_EXIT : k;
-        }
+        pending = feed(ch);
+        return EW_KEY_EXIT;
     case 2:
         state = 0;
         switch (ch) {
-        case 'A': return EW_KEY_UP;
-        case 'B': return EW_KEY_DOWN;
-        case 'C': return EW_KEY_RIGHT;
-        case 'D': return EW_KEY_LEFT;
-        default: return EW_KEY_NONE;
+        case 'A':
+            return EW_KEY_UP;
+        case 'B':
+            return EW_KEY_DOWN;
+        case 'C':
+            return EW_KEY_RIGHT;
+        case 'D':
+            return EW_KEY_LEFT;
+        default:
+            return EW_KEY_NONE;
         }
     default:
         switch (ch) {
-        case '\n': return EW_KEY_OK;
-        case 27: state = 1; return EW_KEY_NONE;
-        case 'm': return EW_KEY_MENU;
-        case 'p': return EW_KEY_QUIT;
-        default: return EW_KEY_NONE;
+        case '\n':
+            return EW_KEY_OK;
+        case 27:
+            state = 1;
+            return EW_KEY_NONE;
+        case 'm':
+            return EW_KEY_MENU;
+        case 'p':
+            return EW_KEY_QUIT;
+        default:
+            return EW_KEY_NONE;
         }
     }
 }
@@ -105,11 +121,13 @@ int ConsoleDecoder::flush() {
 }
 
 int Console_ReadKey() {
+    if (int k = console.decoder.take(); k != EW_KEY_NONE) return k;
     if (console.eof) return EW_KEY_NONE;
     // Read what is available one byte at a time; an escape sequence arrives as one burst.
     for (;;) {
         struct pollfd p = {STDIN_FILENO, POLLIN, 0};
-        if (poll(&p, 1, 0) <= 0 || !(p.revents & (POLLIN | POLLHUP))) return console.decoder.flush();
+        if (poll(&p, 1, 0) <= 0 || !(p.revents & (POLLIN | POLLHUP)))
+            return console.decoder.flush();
         unsigned char c;
         ssize_t n = read(STDIN_FILENO, &c, 1);
         if (n <= 0) {
@@ -167,25 +185,10 @@ void touchThread(std::string path) {
     while (!touch.quit) {
         ssize_t n = read(fd, buf, sizeof buf);
         if (n < 16) break;
-        TouchState st;
-        st.x = touch.x;
-        st.y = touch.y;
-        st.state = touch.state;
-        st.releasedEarly = touch.releasedEarly;
-        // Apply the records to a snapshot; only the contact edges change the shared state,
-        // with compare-exchange so a concurrent query by the GUI is never lost.
-        int32_t before = st.state;
-        for (ssize_t off = 0; off + 16 <= n; off += 16) Touch_ApplyRecord(st, buf + off);
-        touch.x = st.x;
-        touch.y = st.y;
-        if (st.releasedEarly) touch.releasedEarly = true;
-        if (st.state != before) {
-            int32_t expect = before;
-            if (!touch.state.compare_exchange_strong(expect, st.state)) {
-                // The GUI moved 1 -> 2 meanwhile: apply a release onto the new state.
-                if (expect == 2 && st.state == 3) touch.state = 3;
-                if (expect == 0 && st.state == 1) touch.state = 1;
-            }
+        {
+            std::lock_guard<std::mutex> g(touch.lock);
+            for (ssize_t off = 0; off + 16 <= n; off += 16)
+                Touch_ApplyRecord(touch.st, buf + off);
         }
         uint64_t one = 1;
         if (touch.wakeFd >= 0) (void)!write(touch.wakeFd, &one, sizeof one);
@@ -201,26 +204,26 @@ int Touch_Start() {
     return 0;
 }
 
-void Touch_Stop() { touch.quit = true; }
-int Touch_WakeFd() { return touch.wakeFd; }
+void Touch_Stop() {
+    touch.quit = true;
+}
+int Touch_WakeFd() {
+    return touch.wakeFd;
+}
 
 void Touch_Reset() {
-    touch.x = 0;
-    touch.y = 0;
-    touch.state = 0;
-    touch.releasedEarly = false;
+    std::lock_guard<std::mutex> g(touch.lock);
+    touch.st = TouchState{};
 }
 
 bool Touch_Query(TouchPoint* out) {
-    int32_t s = touch.state.load();
-    if (s == 0) return false;
-    if (out) *out = {touch.x.load(), touch.y.load()};
-    int32_t next = s == 1 ? (touch.releasedEarly.exchange(false) ? 3 : 2) : s == 3 ? 0 : s;
-    if (next != s) touch.state.compare_exchange_strong(s, next);
-    return true;
+    std::lock_guard<std::mutex> g(touch.lock);
+    return Touch_QueryState(touch.st, out);
 }
 
-bool Fb_FormatFits(uint32_t bitsPerPixel) { return bitsPerPixel >= 32 && bitsPerPixel <= 39; }
+bool Fb_FormatFits(uint32_t bitsPerPixel) {
+    return bitsPerPixel >= 32 && bitsPerPixel <= 39;
+}
 
 std::string Fb_DevicePath() {
     const char* e = getenv("KEST_FBDEV");

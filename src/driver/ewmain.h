@@ -7,8 +7,17 @@
 #include <string>
 
 // Framework key codes delivered to the root object.
-enum EwKey { EW_KEY_NONE = 0, EW_KEY_OK = 1, EW_KEY_EXIT = 2, EW_KEY_MENU = 3, EW_KEY_UP = 4,
-             EW_KEY_DOWN = 5, EW_KEY_LEFT = 6, EW_KEY_RIGHT = 7, EW_KEY_QUIT = -1 };
+enum EwKey {
+    EW_KEY_NONE = 0,
+    EW_KEY_OK = 1,
+    EW_KEY_EXIT = 2,
+    EW_KEY_MENU = 3,
+    EW_KEY_UP = 4,
+    EW_KEY_DOWN = 5,
+    EW_KEY_LEFT = 6,
+    EW_KEY_RIGHT = 7,
+    EW_KEY_QUIT = -1
+};
 
 // Console: non-canonical mode without echo (only when standard input is a terminal).
 void Console_Init();
@@ -16,8 +25,15 @@ void Console_Restore();
 // Decoder of console bytes into keys. Feed bytes one at a time; returns the key that a
 // byte completes, EW_KEY_NONE while a sequence is pending or the byte is ignored.
 struct ConsoleDecoder {
-    int state = 0; // 0 idle, 1 after escape, 2 after escape '['
+    int state = 0;             // 0 idle, 1 after escape, 2 after escape '['
+    int pending = EW_KEY_NONE; // a key that came right after a lone escape, due after its Exit
     int feed(int ch);
+    // The key held back by `feed` (EW_KEY_NONE when none); ask after every key fed.
+    int take() {
+        int k = pending;
+        pending = EW_KEY_NONE;
+        return k;
+    }
     // An escape with nothing after it within the read is Exit: call at the end of input.
     int flush();
 };
@@ -29,9 +45,11 @@ int Console_Fd();
 bool Console_AtEof();
 
 // Touch reader on "/dev/input/event0" (under the sysroot).
-struct TouchPoint { int32_t x, y; };
-int Touch_Start();   // starts the reader thread; 0 (a missing device is reported on the thread)
-void Touch_Stop();   // sets the quit flag
+struct TouchPoint {
+    int32_t x, y;
+};
+int Touch_Start(); // starts the reader thread; 0 (a missing device is reported on the thread)
+void Touch_Stop(); // sets the quit flag
 // GUI side: returns true with the position while a touch is reported.
 bool Touch_Query(TouchPoint* out);
 // An eventfd signalled after every read of the reader thread (-1 before Touch_Start).
@@ -39,7 +57,7 @@ int Touch_WakeFd();
 // Pure part of the reader, used by the thread and by tests: apply one 16-byte record.
 struct TouchState {
     int32_t x = 0, y = 0;
-    int32_t state = 0; // 0 idle, 1 pressed unseen, 2 held, 3 released unseen
+    int32_t state = 0;          // 0 idle, 1 pressed unseen, 2 held, 3 released unseen
     bool releasedEarly = false; // contact broken while still in state 1
 };
 void Touch_ApplyRecord(TouchState& st, const unsigned char rec[16]);
@@ -49,7 +67,12 @@ void Touch_Reset();
 
 // Framebuffer: the colour-format rule and the device check.
 bool Fb_FormatFits(uint32_t bitsPerPixel);
-struct FbInfo { int fd = -1; uint32_t width = 0, height = 0, bpp = 0, lineLength = 0; void* addr = nullptr; size_t size = 0; };
+struct FbInfo {
+    int fd = -1;
+    uint32_t width = 0, height = 0, bpp = 0, lineLength = 0;
+    void* addr = nullptr;
+    size_t size = 0;
+};
 // Opens KEST_FBDEV or "/dev/fb0" (under the sysroot), checks and maps it. Prints the
 // panel's error message and returns -1 on failure.
 int Fb_Open(FbInfo* info);

@@ -7,10 +7,11 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sstream>
 #include <spawn.h>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -22,19 +23,21 @@ struct Proc {
     int in = -1, out = -1;
     std::string output;
 
-    void start(const std::vector<std::string>& args) {
+    // `stdinFd` >= 0 replaces the input pipe (a terminal, for example).
+    void start(const std::vector<std::string>& args, int stdinFd = -1) {
         int pin[2], pout[2];
         ASSERT_EQ(pipe(pin), 0);
         ASSERT_EQ(pipe(pout), 0);
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, pin[0], 0);
+        posix_spawn_file_actions_adddup2(&fa, stdinFd >= 0 ? stdinFd : pin[0], 0);
         posix_spawn_file_actions_adddup2(&fa, pout[1], 1);
         posix_spawn_file_actions_adddup2(&fa, pout[1], 2);
         posix_spawn_file_actions_addclose(&fa, pin[1]);
         posix_spawn_file_actions_addclose(&fa, pout[0]);
         std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         ASSERT_EQ(posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ), 0);
         posix_spawn_file_actions_destroy(&fa);
@@ -48,7 +51,8 @@ struct Proc {
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         while (output.find(needle) == std::string::npos) {
             int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
-                               end - std::chrono::steady_clock::now()).count());
+                               end - std::chrono::steady_clock::now())
+                               .count());
             if (left <= 0) return false;
             pollfd p{out, POLLIN, 0};
             if (poll(&p, 1, left) <= 0) continue;
@@ -175,7 +179,29 @@ TEST(ZqcappProcess, MissingFramebufferFailsStartUp) {
     Proc p;
     p.start({ZQCAPP_PATH, "--home", env.root() + "/h"});
     EXPECT_EQ(p.wait(30000), 1);
-    EXPECT_NE(p.output.find("Initialize Display...                        Error: failed to open framebuffer device."),
-              std::string::npos) << p.output;
+    EXPECT_NE(p.output.find("Initialize Display...                        Error: failed to open "
+                            "framebuffer device."),
+              std::string::npos)
+        << p.output;
     EXPECT_EQ(p.output.find("Initialize Touch Driver"), std::string::npos);
+}
+
+TEST(ZqcappProcess, FailedStartLeavesTheTerminalAsItWas) {
+    TestEnv env;
+    unsetenv("QT_QPA_PLATFORM");
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    Proc p;
+    p.start({ZQCAPP_PATH, "--home", env.root() + "/h"}, slave);
+    EXPECT_EQ(p.wait(30000), 1) << p.output;
+    struct termios t;
+    ASSERT_EQ(tcgetattr(slave, &t), 0);
+    EXPECT_TRUE(t.c_lflag & ECHO) << "echo restored";
+    EXPECT_TRUE(t.c_lflag & ICANON) << "line mode restored";
+    close(slave);
+    close(master);
 }

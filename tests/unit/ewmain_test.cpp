@@ -12,6 +12,8 @@ std::vector<int> decode(const std::string& bytes, bool flushAtEnd = true) {
     for (unsigned char c : bytes) {
         int k = d.feed(c);
         if (k != EW_KEY_NONE) keys.push_back(k);
+        k = d.take();
+        if (k != EW_KEY_NONE) keys.push_back(k);
     }
     if (flushAtEnd) {
         int k = d.flush();
@@ -21,11 +23,13 @@ std::vector<int> decode(const std::string& bytes, bool flushAtEnd = true) {
 }
 
 void record(unsigned char out[16], uint16_t type, uint16_t code, int32_t value) {
-    for (int i = 0; i < 8; ++i) out[i] = 0;
+    for (int i = 0; i < 8; ++i)
+        out[i] = 0;
     out[8] = uint8_t(type), out[9] = uint8_t(type >> 8);
     out[10] = uint8_t(code), out[11] = uint8_t(code >> 8);
     uint32_t v = uint32_t(value);
-    out[12] = uint8_t(v), out[13] = uint8_t(v >> 8), out[14] = uint8_t(v >> 16), out[15] = uint8_t(v >> 24);
+    out[12] = uint8_t(v), out[13] = uint8_t(v >> 8), out[14] = uint8_t(v >> 16),
+    out[15] = uint8_t(v >> 24);
 }
 
 void apply(TouchState& st, uint16_t type, uint16_t code, int32_t value) {
@@ -49,11 +53,17 @@ TEST(Console, MapsKeys) {
         {"m", {EW_KEY_MENU}},
         {"p", {EW_KEY_QUIT}},
         {"x7 q", {}},
-        {"\x1b[E", {}},       // escape "[" with a letter other than A..D is ignored
+        {"\x1b[E", {}}, // escape "[" with a letter other than A..D is ignored
         {"\x1b[Z\n", {EW_KEY_OK}},
         {"\x1b[A\x1b[D", {EW_KEY_UP, EW_KEY_LEFT}},
+        // A lone escape keeps its Exit when a key follows in the same burst.
+        {"\x1bm", {EW_KEY_EXIT, EW_KEY_MENU}},
+        {"\x1b\n", {EW_KEY_EXIT, EW_KEY_OK}},
+        {"\x1bx", {EW_KEY_EXIT}},
+        {"\x1b\x1b[A", {EW_KEY_EXIT, EW_KEY_UP}},
     };
-    for (const auto& c : cases) EXPECT_EQ(decode(c.in), c.keys) << "input: " << c.in.size();
+    for (const auto& c : cases)
+        EXPECT_EQ(decode(c.in), c.keys) << "input: " << c.in.size();
 }
 
 TEST(Touch, HeldTouchGivesPressMovesAndOneRelease) {
@@ -84,9 +94,9 @@ TEST(Touch, ShortTapIsCompletedAsPressThenRelease) {
     apply(st, 3, 53, 5);
     apply(st, 3, 54, 6);
     apply(st, 1, 330, 1);
-    apply(st, 1, 330, 0); // broken before the GUI looked
-    ASSERT_TRUE(Touch_QueryState(st, &p)); // press
-    ASSERT_TRUE(Touch_QueryState(st, &p)); // release seen
+    apply(st, 1, 330, 0);                   // broken before the GUI looked
+    ASSERT_TRUE(Touch_QueryState(st, &p));  // press
+    ASSERT_TRUE(Touch_QueryState(st, &p));  // release seen
     EXPECT_FALSE(Touch_QueryState(st, &p)); // released
     EXPECT_EQ(p.x, 5);
     // A new contact starts cleanly afterwards.
@@ -105,9 +115,12 @@ TEST(Touch, IgnoresOtherEvents) {
 }
 
 TEST(Framebuffer, ColourFormatRule) {
-    struct { uint32_t bpp; bool fits; } cases[] = {{16, false}, {24, false}, {31, false},
-                                                  {32, true},  {39, true},  {40, false}};
-    for (auto c : cases) EXPECT_EQ(Fb_FormatFits(c.bpp), c.fits) << c.bpp;
+    struct {
+        uint32_t bpp;
+        bool fits;
+    } cases[] = {{16, false}, {24, false}, {31, false}, {32, true}, {39, true}, {40, false}};
+    for (auto c : cases)
+        EXPECT_EQ(Fb_FormatFits(c.bpp), c.fits) << c.bpp;
 }
 
 TEST(SystemInfo, LabelsArePaddedTo45) {

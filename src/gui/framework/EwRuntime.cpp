@@ -40,8 +40,12 @@ void step(const char* label) {
     fputs(EwStepLabel(label).c_str(), stdout);
     fflush(stdout);
 }
-void ok() { fputs("[OK]\n", stdout), fflush(stdout); }
-void failed() { fputs("[failed]\n", stdout), fflush(stdout); }
+void ok() {
+    fputs("[OK]\n", stdout), fflush(stdout);
+}
+void failed() {
+    fputs("[failed]\n", stdout), fflush(stdout);
+}
 
 bool usesFramebuffer() {
     const char* p = getenv("QT_QPA_PLATFORM");
@@ -50,14 +54,22 @@ bool usesFramebuffer() {
 
 Qt::Key qtKey(int key) {
     switch (key) {
-    case EW_KEY_OK: return Qt::Key_Return;
-    case EW_KEY_EXIT: return Qt::Key_Escape;
-    case EW_KEY_MENU: return Qt::Key_Menu;
-    case EW_KEY_UP: return Qt::Key_Up;
-    case EW_KEY_DOWN: return Qt::Key_Down;
-    case EW_KEY_LEFT: return Qt::Key_Left;
-    case EW_KEY_RIGHT: return Qt::Key_Right;
-    default: return Qt::Key_unknown;
+    case EW_KEY_OK:
+        return Qt::Key_Return;
+    case EW_KEY_EXIT:
+        return Qt::Key_Escape;
+    case EW_KEY_MENU:
+        return Qt::Key_Menu;
+    case EW_KEY_UP:
+        return Qt::Key_Up;
+    case EW_KEY_DOWN:
+        return Qt::Key_Down;
+    case EW_KEY_LEFT:
+        return Qt::Key_Left;
+    case EW_KEY_RIGHT:
+        return Qt::Key_Right;
+    default:
+        return Qt::Key_unknown;
     }
 }
 
@@ -114,13 +126,20 @@ void EwSetArgs(int argc, char** argv) {
     rt.argv = argv;
 }
 
-ApplicationApplication* EwRootObject() { return rt.RootObject; }
-EwCycleStats EwGetCycleStats() { return rt.stats; }
+ApplicationApplication* EwRootObject() {
+    return rt.RootObject;
+}
+EwCycleStats EwGetCycleStats() {
+    return rt.stats;
+}
 
 int EwInit() {
     setenv("QT_NO_GLIB", "1", 1); // GLib's default context belongs to worker "0"
     Console_Init();
-    if (!displayStep()) return 0;
+    if (!displayStep()) {
+        Console_Restore(); // a failed start must not leave the terminal without echo
+        return 0;
+    }
 
     step("Initialize Touch Driver...");
     Touch_Start();
@@ -130,6 +149,7 @@ int EwInit() {
     step("Initialize Graphics Engine...");
     if (!rt.app) {
         failed();
+        Console_Restore();
         return 0;
     }
     QApplication::setQuitOnLastWindowClosed(false);
@@ -138,6 +158,7 @@ int EwInit() {
     rt.RootObject = new ApplicationApplication();
     if (!rt.RootObject) {
         failed();
+        Console_Restore();
         return 0;
     }
     rt.RootObject->Init(1280, 800);
