@@ -22,12 +22,25 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-const char* const ew_event_name[EW_EVENT_COUNT] = {
-    "update_discotools", "update_regtools", "update_curr_tdx", "trigger",
-    "fastening",         "input",           "update_drvs",     "barcode",
-    "debug",             "init_done",       "image too large", "wlan scan",
-    "disconn flag",      "tty",             "processing",      "bst_hotplug",
-    "bst_event",         "bst_commfail",    "update_devs"};
+const char* const ew_event_name[EW_EVENT_COUNT] = {"update_discotools",
+                                                   "update_regtools",
+                                                   "update_curr_tdx",
+                                                   "trigger",
+                                                   "fastening",
+                                                   "input",
+                                                   "update_drvs",
+                                                   "barcode",
+                                                   "debug",
+                                                   "init_done",
+                                                   "image too large",
+                                                   "wlan scan",
+                                                   "disconn flag",
+                                                   "tty",
+                                                   "processing",
+                                                   "bst_hotplug",
+                                                   "bst_event",
+                                                   "bst_commfail",
+                                                   "update_devs"};
 
 namespace {
 struct EwMsg {
@@ -89,28 +102,66 @@ EwMsg* pop() {
 void deliver(EwDriverSink* d, const EwMsg* m) {
     const int32_t* w = m->w;
     switch (m->kind) {
-    case EW_EVENT_UPDATE_DISCOTOOLS: d->UpdateDiscotools(); break;
-    case EW_EVENT_UPDATE_REGTOOLS: d->UpdateRegtools(w[0], w[1]); break;
+    case EW_EVENT_UPDATE_DISCOTOOLS:
+        d->UpdateDiscotools();
+        break;
+    case EW_EVENT_UPDATE_REGTOOLS:
+        d->UpdateRegtools(w[0], w[1]);
+        break;
     case EW_EVENT_UPDATE_CURR_TDX:
         d->UpdateCurrTdx(ewDriver_MsgQ.currTdx ? ewDriver_MsgQ.currTdx() : -1);
         break;
-    case EW_EVENT_TRIGGER: d->TriggerGraphEvent(w[0]); break;
-    case EW_EVENT_FASTENING: d->TriggerFastenEvent(w[0]); break;
-    case EW_EVENT_INPUT: d->TriggerInput(w[0], w[1]); break;
-    case EW_EVENT_UPDATE_DRVS: d->TriggerDrvsUpdate(); break;
-    case EW_EVENT_BARCODE: d->TriggerBcode(m->text ? m->text : ""); break;
-    case EW_EVENT_DEBUG: d->TriggerEwDebug(m->text ? m->text : ""); break;
-    case EW_EVENT_INIT_DONE: d->TriggerEwInitDone(); break;
-    case EW_EVENT_IMG_TOO_LARGE: d->TriggerImgTooLarge(w[0], w[1]); break;
-    case EW_EVENT_WLAN_SCAN: d->TriggerWlanScanEvent(w[0]); break;
-    case EW_EVENT_DISCONN_FLAG: d->TriggerWithJobDisconnFlagSet(w[0], w[1]); break;
-    case EW_EVENT_TTY: d->TriggerTTY(w[0]); break;
-    case EW_EVENT_PROCESSING: d->TriggerProcessing(w[0]); break;
-    case EW_EVENT_BST_HOTPLUG: d->TriggerBstHotplug(w[0]); break;
-    case EW_EVENT_BST_EVENT: d->TriggerBstEvent(w[0], w[1], w[2], w[3]); break;
-    case EW_EVENT_BST_COMMFAIL: d->TriggerBstCommFail(w[0]); break;
-    case EW_EVENT_UPDATE_DEVS: d->TriggerUpdateDevs(); break;
-    default: Debug_WriteLog(1, "unknown ew event type (%d)", m->kind); break;
+    case EW_EVENT_TRIGGER:
+        d->TriggerGraphEvent(w[0]);
+        break;
+    case EW_EVENT_FASTENING:
+        d->TriggerFastenEvent(w[0]);
+        break;
+    case EW_EVENT_INPUT:
+        d->TriggerInput(w[0], w[1]);
+        break;
+    case EW_EVENT_UPDATE_DRVS:
+        d->TriggerDrvsUpdate();
+        break;
+    case EW_EVENT_BARCODE:
+        d->TriggerBcode(m->text ? m->text : "");
+        break;
+    case EW_EVENT_DEBUG:
+        d->TriggerEwDebug(m->text ? m->text : "");
+        break;
+    case EW_EVENT_INIT_DONE:
+        d->TriggerEwInitDone();
+        break;
+    case EW_EVENT_IMG_TOO_LARGE:
+        d->TriggerImgTooLarge(w[0], w[1]);
+        break;
+    case EW_EVENT_WLAN_SCAN:
+        d->TriggerWlanScanEvent(w[0]);
+        break;
+    case EW_EVENT_DISCONN_FLAG:
+        d->TriggerWithJobDisconnFlagSet(w[0], w[1]);
+        break;
+    case EW_EVENT_TTY:
+        d->TriggerTTY(w[0]);
+        break;
+    case EW_EVENT_PROCESSING:
+        d->TriggerProcessing(w[0]);
+        break;
+    case EW_EVENT_BST_HOTPLUG:
+        d->TriggerBstHotplug(w[0]);
+        break;
+    case EW_EVENT_BST_EVENT:
+        d->TriggerBstEvent(w[0], w[1], w[2], w[3]);
+        break;
+    case EW_EVENT_BST_COMMFAIL:
+        d->TriggerBstCommFail(w[0]);
+        break;
+    case EW_EVENT_UPDATE_DEVS:
+        d->TriggerUpdateDevs();
+        break;
+    default:
+        Debug_WriteLog(1, "unknown ew event type (%d)", m->kind);
+        break;
     }
 }
 } // namespace
@@ -127,9 +178,15 @@ int EwDriver_GetWakeFd() {
     return ewDriver_MsgQ.wakeFd;
 }
 
-void EwDriver_SetUsbPump(EwDriverUsbPump pump) { ewDriver_MsgQ.usbPump = pump; }
-void EwDriver_SetCurrTdxSource(EwDriverCurrTdxSource source) { ewDriver_MsgQ.currTdx = source; }
-int EwDriver_LastDelivered() { return ewDriver_MsgQ.lastDelivered; }
+void EwDriver_SetUsbPump(EwDriverUsbPump pump) {
+    ewDriver_MsgQ.usbPump = pump;
+}
+void EwDriver_SetCurrTdxSource(EwDriverCurrTdxSource source) {
+    ewDriver_MsgQ.currTdx = source;
+}
+int EwDriver_LastDelivered() {
+    return ewDriver_MsgQ.lastDelivered;
+}
 
 int EwDriver_Initialize(EwDriverSink* deviceObject) {
     ewDriver_MsgQ.deviceObject = deviceObject;
@@ -196,7 +253,9 @@ void EwDriver_SetDeviceObject(EwDriverSink* deviceObject) {
     ewDriver_MsgQ.deviceObject = deviceObject;
 }
 
-void EwDriver_Deinitialize() { ewDriver_MsgQ.deviceObject = nullptr; }
+void EwDriver_Deinitialize() {
+    ewDriver_MsgQ.deviceObject = nullptr;
+}
 
 int EwDriver_ProcessData() {
     ewDriver_MsgQ.lastDelivered = 0;
@@ -211,9 +270,9 @@ int EwDriver_ProcessData() {
     while (EwMsg* m = pop()) {
         ewDriver_MsgQ.ew_event = m;
         if (m->kind != EW_EVENT_DEBUG)
-            DBG_LOG_PLAIN(DEBUG_FLAG_EWEVENT, "ew event : %s",
-                          ew_event_name[((m->kind % EW_EVENT_COUNT) + EW_EVENT_COUNT) %
-                                        EW_EVENT_COUNT]);
+            DBG_LOG_PLAIN(
+                DEBUG_FLAG_EWEVENT, "ew event : %s",
+                ew_event_name[((m->kind % EW_EVENT_COUNT) + EW_EVENT_COUNT) % EW_EVENT_COUNT]);
         deliver(d, m);
         free(m->text);
         free(m);
@@ -223,15 +282,27 @@ int EwDriver_ProcessData() {
     return 0;
 }
 
-void EwDriver_PushMsgQ_UpdateDiscoTools() { push(EW_EVENT_UPDATE_DISCOTOOLS); }
+void EwDriver_PushMsgQ_UpdateDiscoTools() {
+    push(EW_EVENT_UPDATE_DISCOTOOLS);
+}
 void EwDriver_PushMsgQ_UpdateRegTools(int32_t tdx, int32_t state) {
     push(EW_EVENT_UPDATE_REGTOOLS, tdx, state);
 }
-void EwDriver_PushMsgQ_UpdateCurrTdx() { push(EW_EVENT_UPDATE_CURR_TDX); }
-void EwDriver_PushMsgQ_RecvGraphData(int32_t tdx) { push(EW_EVENT_TRIGGER, tdx); }
-void EwDriver_PushMsgQ_RecvBackupData(int32_t tdx) { push(EW_EVENT_FASTENING, tdx); }
-void EwDriver_PushMsgQ_RecvInput(int32_t port, int32_t value) { push(EW_EVENT_INPUT, port, value); }
-void EwDriver_PushMsgQ_UpdateDrvs() { push(EW_EVENT_UPDATE_DRVS); }
+void EwDriver_PushMsgQ_UpdateCurrTdx() {
+    push(EW_EVENT_UPDATE_CURR_TDX);
+}
+void EwDriver_PushMsgQ_RecvGraphData(int32_t tdx) {
+    push(EW_EVENT_TRIGGER, tdx);
+}
+void EwDriver_PushMsgQ_RecvBackupData(int32_t tdx) {
+    push(EW_EVENT_FASTENING, tdx);
+}
+void EwDriver_PushMsgQ_RecvInput(int32_t port, int32_t value) {
+    push(EW_EVENT_INPUT, port, value);
+}
+void EwDriver_PushMsgQ_UpdateDrvs() {
+    push(EW_EVENT_UPDATE_DRVS);
+}
 void EwDriver_PushMsgQ_RecvBarcode(const char* text) {
     if (!text || !*text) return;
     char* copy = strdup(text);
@@ -239,22 +310,36 @@ void EwDriver_PushMsgQ_RecvBarcode(const char* text) {
     push(EW_EVENT_BARCODE, 0, 0, 0, 0, copy);
 }
 void EwDriver_PushMsgQ_PrintDebug(char* text) {
-    if (!text) return;
+    if (!text || !*text) return;
     push(EW_EVENT_DEBUG, 0, 0, 0, 0, text);
 }
-void EwDriver_PushMsgQ_InitDone() { push(EW_EVENT_INIT_DONE); }
+void EwDriver_PushMsgQ_InitDone() {
+    push(EW_EVENT_INIT_DONE);
+}
 void EwDriver_PushMsgQ_NotifyImgTooLarge(int32_t width, int32_t height) {
     push(EW_EVENT_IMG_TOO_LARGE, width, height);
 }
-void EwDriver_PushMsgQ_WlanScan(int32_t scanning) { push(EW_EVENT_WLAN_SCAN, scanning); }
+void EwDriver_PushMsgQ_WlanScan(int32_t scanning) {
+    push(EW_EVENT_WLAN_SCAN, scanning);
+}
 void EwDriver_PushMsgQ_SetDisconnFlag(int32_t tdx, int32_t flag) {
     push(EW_EVENT_DISCONN_FLAG, tdx, flag & 0xff);
 }
-void EwDriver_PushMsgQ_TTY(int32_t connected) { push(EW_EVENT_TTY, connected); }
-void EwDriver_PushMsgQ_Processing(int32_t done) { push(EW_EVENT_PROCESSING, done); }
-void EwDriver_PushMsgQ_BstHotplug(int32_t present) { push(EW_EVENT_BST_HOTPLUG, present); }
+void EwDriver_PushMsgQ_TTY(int32_t connected) {
+    push(EW_EVENT_TTY, connected);
+}
+void EwDriver_PushMsgQ_Processing(int32_t done) {
+    push(EW_EVENT_PROCESSING, done);
+}
+void EwDriver_PushMsgQ_BstHotplug(int32_t present) {
+    push(EW_EVENT_BST_HOTPLUG, present);
+}
 void EwDriver_PushMsgQ_BstEvent(int32_t mask, int32_t preset, int32_t alarm, int32_t opmode) {
     push(EW_EVENT_BST_EVENT, mask, preset, alarm, opmode);
 }
-void EwDriver_PushMsgQ_BstCommFail(int32_t failed) { push(EW_EVENT_BST_COMMFAIL, failed); }
-void EwDriver_PushMsgQ_UpdateDevs() { push(EW_EVENT_UPDATE_DEVS); }
+void EwDriver_PushMsgQ_BstCommFail(int32_t failed) {
+    push(EW_EVENT_BST_COMMFAIL, failed);
+}
+void EwDriver_PushMsgQ_UpdateDevs() {
+    push(EW_EVENT_UPDATE_DEVS);
+}

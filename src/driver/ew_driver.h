@@ -70,7 +70,7 @@ int EwDriver_LastDelivered();
 int EwDriver_GetWakeFd();
 // Creates the queue if needed (done by EwDriver_Initialize; tests may call it alone).
 void EwDriver_CreateQueue();
-// Optional hook run after the queue is drained (USB events are handled before).
+// Optional hook run at each drain, before the queue: USB events are handled first.
 using EwDriverUsbPump = void (*)();
 void EwDriver_SetUsbPump(EwDriverUsbPump pump);
 // Where the registry answers "current tool index" for kind 2 (set by the tool registry).

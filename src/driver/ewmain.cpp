@@ -260,7 +260,14 @@ int Fb_Open(FbInfo* info) {
     info->lineLength = fix.line_length;
     info->size = size_t(fix.line_length) * var.yres;
     void* addr = mmap(nullptr, info->size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    info->addr = addr == MAP_FAILED ? nullptr : addr;
+    if (addr == MAP_FAILED) {
+        printf("Error: failed to map framebuffer, %s\n", strerror(errno));
+        fflush(stdout);
+        close(fd);
+        *info = FbInfo{};
+        return -1;
+    }
+    info->addr = addr;
     return 0;
 }
 

@@ -15,10 +15,12 @@
 #include <gtest/gtest.h>
 
 namespace {
-void runTasks() { QCoreApplication::sendPostedEvents(); }
+void runTasks() {
+    QCoreApplication::sendPostedEvents();
+}
 
 class DeviceEventsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Debug_SetQuiet(true);
         EwDriver_SetDeviceObject(dev);
@@ -40,12 +42,14 @@ TEST_F(DeviceEventsTest, HandlersRunAfterProcessDataInPostedOrderWithOwnPayloads
         if (!firstPayload) firstPayload = p;
         seen.push_back(p->Tdx);
     });
-    for (int i = 0; i < 100; ++i) EwDriver_PushMsgQ_RecvBackupData(i);
+    for (int i = 0; i < 100; ++i)
+        EwDriver_PushMsgQ_RecvBackupData(i);
     EwDriver_ProcessData();
     EXPECT_TRUE(seen.empty()); // delivery runs when the cycle processes its tasks
     runTasks();
     ASSERT_EQ(seen.size(), 100u);
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(seen[size_t(i)], i);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(seen[size_t(i)], i);
     EXPECT_TRUE(firstPayload.isNull()); // freed once every handler has run
     QObject::disconnect(c);
 }
@@ -71,16 +75,18 @@ TEST_F(DeviceEventsTest, InputPortsAboveFifteenAndToolsAboveSevenAreDropped) {
     std::vector<int> ports;
     std::vector<QMetaObject::Connection> cs;
     for (int i = 0; i < 16; ++i)
-        cs.push_back(QObject::connect(&dev->InputEvents[i], &SystemEvent::triggered, [&, i](QObject* ctx) {
-            auto* p = qobject_cast<UnitIoEventData*>(ctx);
-            EXPECT_EQ(p->Port, i);
-            ports.push_back(p->Port * 10 + p->Value);
-        }));
+        cs.push_back(
+            QObject::connect(&dev->InputEvents[i], &SystemEvent::triggered, [&, i](QObject* ctx) {
+                auto* p = qobject_cast<UnitIoEventData*>(ctx);
+                EXPECT_EQ(p->Port, i);
+                ports.push_back(p->Port * 10 + p->Value);
+            }));
     int flags = 0;
-    cs.push_back(QObject::connect(&dev->DisconnFlagEvent, &SystemEvent::triggered, [&](QObject* ctx) {
-        EXPECT_EQ(qobject_cast<UnitDisconnFlagData*>(ctx)->Tdx, 7);
-        ++flags;
-    }));
+    cs.push_back(
+        QObject::connect(&dev->DisconnFlagEvent, &SystemEvent::triggered, [&](QObject* ctx) {
+            EXPECT_EQ(qobject_cast<UnitDisconnFlagData*>(ctx)->Tdx, 7);
+            ++flags;
+        }));
     EwDriver_PushMsgQ_RecvInput(16, 1);
     EwDriver_PushMsgQ_RecvInput(15, 1);
     EwDriver_PushMsgQ_RecvInput(0, 0);
@@ -90,7 +96,8 @@ TEST_F(DeviceEventsTest, InputPortsAboveFifteenAndToolsAboveSevenAreDropped) {
     runTasks();
     EXPECT_EQ(ports, (std::vector<int>{151, 0}));
     EXPECT_EQ(flags, 1);
-    for (auto& c : cs) QObject::disconnect(c);
+    for (auto& c : cs)
+        QObject::disconnect(c);
 }
 
 TEST_F(DeviceEventsTest, UnchangedCurrentToolNotifiesNobody) {
@@ -114,9 +121,10 @@ TEST_F(DeviceEventsTest, UnchangedCurrentToolNotifiesNobody) {
 }
 
 TEST_F(DeviceEventsTest, DebugFlagPropertiesSwitchTheDriverFlags) {
-    const char* names[] = {"DebugFlagDisco",   "DebugFlagInput",   "DebugFlagOutput", "DebugFlagBarcode",
-                           "DebugFlagSetting", "DebugFlagModbus",  "DebugFlagNetlink", "DebugFlagEwevent",
-                           "DebugFlagBEF",     "DebugFlagBST"};
+    const char* names[] = {"DebugFlagDisco",   "DebugFlagInput",   "DebugFlagOutput",
+                           "DebugFlagBarcode", "DebugFlagSetting", "DebugFlagModbus",
+                           "DebugFlagNetlink", "DebugFlagEwevent", "DebugFlagBEF",
+                           "DebugFlagBST"};
     Debug_Init();
     QSignalSpy changed(dev, &ApplicationDeviceClass::DebugFlagsChanged);
     for (int i = 0; i < 10; ++i) {
@@ -147,8 +155,15 @@ TEST_F(DeviceEventsTest, DebugWriteOnlyWithFlagExactlyOne) {
 }
 
 TEST(DeviceText, NativeConversionBlanksWhatDoesNotFit) {
-    EXPECT_EQ(ApplicationDeviceClass::ToNative(QString::fromUtf8("Ab\xc3\xa9\xe2\x82\xac\xe4\xb8\xad!")),
-              QByteArray("Ab\xe9  !"));
-    EXPECT_EQ(ApplicationDeviceClass::FromNative("\xe9t\xe9"), QString::fromUtf8("\xc3\xa9t\xc3\xa9"));
+    EXPECT_EQ(
+        ApplicationDeviceClass::ToNative(QString::fromUtf8("Ab\xc3\xa9\xe2\x82\xac\xe4\xb8\xad!")),
+        QByteArray("Ab\xe9  !"));
+    // A character beyond 16 bits is one blank; a NUL inside the text is a blank as well.
+    EXPECT_EQ(ApplicationDeviceClass::ToNative(QString::fromUtf8("a\xf0\x9f\x94\xa9"
+                                                                 "b")),
+              QByteArray("a b"));
+    EXPECT_EQ(ApplicationDeviceClass::ToNative(QString::fromUtf8("a\0b", 3)), QByteArray("a b"));
+    EXPECT_EQ(ApplicationDeviceClass::FromNative("\xe9t\xe9"),
+              QString::fromUtf8("\xc3\xa9t\xc3\xa9"));
     EXPECT_EQ(ApplicationDeviceClass::FromNative(nullptr), QString());
 }

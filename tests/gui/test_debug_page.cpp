@@ -130,6 +130,17 @@ TEST_F(DebugPageTest, OpeningTwiceShowsOnePage) {
     EXPECT_EQ(root->findChildren<PageDebug*>().size(), 0);
 }
 
+TEST_F(DebugPageTest, PageDestroyedWithoutLeavingCanBeOpenedAgain) {
+    PageDebug* first = open();
+    ASSERT_NE(first, nullptr);
+    delete first; // its host went away
+    EXPECT_FALSE(dev->OnGetDebugPageOpen());
+    EXPECT_EQ(PageDebug::Instance(), nullptr);
+    PageDebug* second = open();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(PageDebug::Instance(), second);
+}
+
 TEST_F(DebugPageTest, WithEveryFlagOffOnlyErrorLinesArrive) {
     PageDebug* page = open();
     for (int i = 0; i < DEBUG_FLAG_COUNT; ++i)

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 class EwDriverTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Debug_Init();
         Debug_SetQuiet(true);
@@ -20,10 +20,12 @@ protected:
 };
 
 TEST_F(EwDriverTest, BurstOfHundredDrainedInOneCycleInOrder) {
-    for (int i = 0; i < 100; ++i) EwDriver_PushMsgQ_RecvBackupData(i % 8 + i);
+    for (int i = 0; i < 100; ++i)
+        EwDriver_PushMsgQ_RecvBackupData(i % 8 + i);
     auto got = sink.drain();
     ASSERT_EQ(got.size(), 100u);
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(got[size_t(i)], "fastening " + std::to_string(i % 8 + i));
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(got[size_t(i)], "fastening " + std::to_string(i % 8 + i));
     EXPECT_EQ(EwDriver_LastDelivered(), 100);
     EXPECT_TRUE(sink.drain().empty());
 }
@@ -47,12 +49,24 @@ TEST_F(EwDriverTest, EveryKindReachesItsMethodWithPayload) {
     EwDriver_PushMsgQ_BstEvent(5, 2, 0, 1);
     EwDriver_PushMsgQ_BstCommFail(1);
     EwDriver_PushMsgQ_UpdateDevs();
-    std::vector<std::string> expect = {
-        "update_discotools", "update_regtools 2 3", "update_curr_tdx -1", "trigger 4",
-        "fastening 5",       "input 15 1",          "update_drvs",        "barcode AB-12",
-        "init_done",         "image too large 4000 3000", "wlan scan 1",  "disconn flag 7 1",
-        "tty 1",             "processing 0",        "bst_hotplug 1",      "bst_event 5 2 0 1",
-        "bst_commfail 1",    "update_devs"};
+    std::vector<std::string> expect = {"update_discotools",
+                                       "update_regtools 2 3",
+                                       "update_curr_tdx -1",
+                                       "trigger 4",
+                                       "fastening 5",
+                                       "input 15 1",
+                                       "update_drvs",
+                                       "barcode AB-12",
+                                       "init_done",
+                                       "image too large 4000 3000",
+                                       "wlan scan 1",
+                                       "disconn flag 7 1",
+                                       "tty 1",
+                                       "processing 0",
+                                       "bst_hotplug 1",
+                                       "bst_event 5 2 0 1",
+                                       "bst_commfail 1",
+                                       "update_devs"};
     EXPECT_EQ(sink.drain(), expect);
 }
 
@@ -65,9 +79,12 @@ TEST_F(EwDriverTest, CurrentToolIsReadAtDelivery) {
     EwDriver_SetCurrTdxSource(nullptr);
 }
 
-TEST_F(EwDriverTest, EmptyBarcodeIsNeverQueuedAndTextIsCopied) {
+TEST_F(EwDriverTest, EmptyTextIsNeverQueuedAndTextIsCopied) {
     EwDriver_PushMsgQ_RecvBarcode("");
     EwDriver_PushMsgQ_RecvBarcode(nullptr);
+    char empty[1] = "";
+    EwDriver_PushMsgQ_PrintDebug(empty);
+    EwDriver_PushMsgQ_PrintDebug(nullptr);
     char buf[8] = "XYZ";
     EwDriver_PushMsgQ_RecvBarcode(buf);
     buf[0] = 'Q'; // the poster may reuse its buffer at once
@@ -102,9 +119,11 @@ TEST_F(EwDriverTest, PostsFromManyThreadsKeepPerThreadOrderAndWake) {
     std::vector<std::thread> ts;
     for (int t = 0; t < 4; ++t)
         ts.emplace_back([t] {
-            for (int i = 0; i < 250; ++i) EwDriver_PushMsgQ_RecvInput(t, i);
+            for (int i = 0; i < 250; ++i)
+                EwDriver_PushMsgQ_RecvInput(t, i);
         });
-    for (auto& t : ts) t.join();
+    for (auto& t : ts)
+        t.join();
     uint64_t v = 0;
     ASSERT_EQ(read(fd, &v, sizeof v), ssize_t(sizeof v)); // the GUI would have been woken
     EXPECT_GT(v, 0u);

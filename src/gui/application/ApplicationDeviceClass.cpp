@@ -9,8 +9,10 @@ ApplicationDeviceClass::~ApplicationDeviceClass() = default;
 QByteArray ApplicationDeviceClass::ToNative(const QString& text) {
     QByteArray out;
     out.reserve(text.size());
-    for (QChar c : text)
-        out.append(c.unicode() <= 0xff ? char(c.unicode()) : ' ');
+    // One blank per character that does not fit, counting a surrogate pair once; a NUL
+    // would cut the text short in the driver, so it becomes a blank too.
+    for (char32_t c : text.toUcs4())
+        out.append(c != 0 && c <= 0xff ? char(c) : ' ');
     return out;
 }
 

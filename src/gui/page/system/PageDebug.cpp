@@ -104,6 +104,11 @@ PageDebug::PageDebug(QWidget* parent) : Page(parent) {
 PageDebug::~PageDebug() {
     Navigator::DismissModal(dialog_);
     Navigator::DismissModal(settings_);
+    // Destroyed without leaving (its host went away): it must stay possible to open anew.
+    if (instance == this) {
+        instance = nullptr;
+        ApplicationDevice()->OnSetDebugPageOpen(false);
+    }
 }
 
 void PageDebug::onLine(QObject* ctx) {
