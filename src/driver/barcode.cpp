@@ -116,15 +116,17 @@ const BarcodeToolAccess registryAccess = {ToolManager_LockRegTools, ToolManager_
 const ToolBarcodeOps registryOps = {BarcodeTable_Create, BarcodeTable_Destroy,
                                     BarcodeTable_AppendPreset};
 
-// Runs `fn` on the table of that index with its lock held; -1 for a bad index.
-int withTable(int table, const std::function<int(BarcodeTable*, int kind, int tdx)>& fn) {
+// Runs `fn` on the table of that index with its lock held; -1 for a bad index, logged
+// unless the caller treats a missing tool as normal (`quiet`).
+int withTable(int table, const std::function<int(BarcodeTable*, int kind, int tdx)>& fn,
+              bool quiet = false) {
     if (table == BARCODE_JOB_TABLE) {
         std::lock_guard<std::mutex> g(barcodeCtx.jobLock);
         return fn(&barcodeCtx.bcds, BARCODE_KIND_JOB, -1);
     }
     const BarcodeToolAccess* a = barcodeCtx.tools.load();
     if (table < 0 || table >= BARCODE_TOOL_TABLES || !a) {
-        DBG_ERR("invalid barcode table %d", table);
+        if (!quiet) DBG_ERR("invalid barcode table %d", table);
         return -1;
     }
     a->lock();
@@ -133,7 +135,7 @@ int withTable(int table, const std::function<int(BarcodeTable*, int kind, int td
     if (slot) {
         if (!*slot) *slot = BarcodeTable_Create();
         rc = fn(*slot, BARCODE_KIND_TOOL, table);
-    } else {
+    } else if (!quiet) {
         DBG_ERR("invalid barcode table %d", table);
     }
     a->unlock();
@@ -221,7 +223,9 @@ void Barcode_SetCurrCode(const char* text) {
 }
 
 int Barcode_Len(int table) {
-    int n = withTable(table, [](BarcodeTable* t, int, int) { return int(t->rows.size()); });
+    // Lists ask for every tool slot: an unregistered one is simply empty.
+    int n = withTable(
+        table, [](BarcodeTable* t, int, int) { return int(t->rows.size()); }, true);
     return n < 0 ? 0 : n;
 }
 

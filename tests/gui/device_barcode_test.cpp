@@ -41,7 +41,15 @@ TEST(DeviceBarcode, JobTableRowsThroughTheDeviceObject) {
     EXPECT_EQ(dev->BarcodeGetLen(BARCODE_JOB_TABLE), 1);
     EXPECT_EQ(dev->BarcodeSave(BARCODE_JOB_TABLE), 0);
     EXPECT_EQ(TestEnv::readFile("files/barcode.kest"), "Y~0~0~0~Job 3~\n");
-    EXPECT_EQ(dev->BarcodeGetLen(3), 0); // no such tool
+    LogCapture log;
+    EXPECT_EQ(dev->BarcodeGetLen(3), 0); // no such tool: an empty list, not an error
+    EXPECT_EQ(log.count("invalid barcode table"), 0u);
+    // A row that is not there clears the reused object instead of repeating the last row.
+    dev->UpdateCurrBarcode(BARCODE_JOB_TABLE, 0);
+    EXPECT_EQ(dev->UpdateCurrBarcode(BARCODE_JOB_TABLE, 5), row);
+    EXPECT_EQ(row->Code, "");
+    EXPECT_EQ(row->JobName, "");
+    EXPECT_EQ(row->Preset, -1);
     EXPECT_EQ(dev->BarcodeGetCurrCode(), "-");
 }
 

@@ -74,7 +74,10 @@ TEST_F(DeviceIoTest, InputStatusAndEdge) {
     EXPECT_EQ(dev->GetInputStatus(16), -1);
     dev->SetInputEdge(3, IO_EDGE_RISING);
     EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/gpio/gpio111/edge"), "rising\n");
-    dev->SetInputEdge(16, IO_EDGE_NONE); // ignored
+    LogCapture log;
+    dev->SetInputEdge(16, IO_EDGE_NONE); // refused, with a line saying so
+    EXPECT_TRUE(log.contains("invalid input 16"));
+    EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/gpio/gpio111/edge"), "rising\n");
 }
 
 TEST_F(DeviceIoTest, TriggerInputBeyondFifteenRaisesNothing) {

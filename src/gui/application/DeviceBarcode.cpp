@@ -23,7 +23,15 @@ int32_t ApplicationDeviceClass::BarcodeGetLen(int32_t table) {
 QObject* ApplicationDeviceClass::UpdateCurrBarcode(int32_t table, int32_t row) {
     UnitBarcodeData* d = rowObject();
     BarcodeEntry e;
-    if (Barcode_GetEntry(table, row, &e) != 0) return d;
+    if (Barcode_GetEntry(table, row, &e) != 0) {
+        // No row: never hand back the previous row's data as if it were this one.
+        d->Code.clear();
+        d->JobName.clear();
+        d->Partial = d->Start = d->End = 0;
+        d->Selected = false;
+        d->Preset = -1;
+        return d;
+    }
     d->Code = FromNative(e.code);
     d->Partial = int32_t(e.partial);
     d->Start = int32_t(e.start);
@@ -107,4 +115,3 @@ int32_t ApplicationDeviceClass::BarcodeFindPreset(int32_t tdx, const QString& co
     QByteArray c = ToNative(code);
     return Barcode_FindPreset(tdx, c.constData());
 }
-

@@ -1,6 +1,7 @@
 // Device-object family "digital I/O": outputs by position or by function, input levels
 // and edges.
 #include "ApplicationDeviceClass.h"
+#include "debug.h"
 #include "io.h"
 #include "setting.h"
 
@@ -26,7 +27,10 @@ void ApplicationDeviceClass::OutputOffAll() {
 }
 
 void ApplicationDeviceClass::SetInputEdge(int32_t i, int32_t edge) {
-    if (i < 0 || i >= IO_PORT_COUNT) return;
+    if (i < 0 || i >= IO_PORT_COUNT) {
+        DBG_ERR("invalid input %d", i);
+        return;
+    }
     set_gpio_edge(gpio_in_no[i], edge);
 }
 
