@@ -101,6 +101,10 @@ void openSocket(DiscoCtx* ctx, const char* fn, const char* ctxName, uint32_t bin
     int on = 1;
     if (setsockopt(ctx->sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) < 0)
         Debug_WriteLog(1, "%s.%d : fail to set reuse address, %s", fn, __LINE__, strerror(errno));
+    // The Wi-Fi address is given to its interface only when the access point comes up,
+    // which can be after start-up: bind to it anyway and receive once it exists.
+    if (setsockopt(ctx->sock, IPPROTO_IP, IP_FREEBIND, &on, sizeof on) < 0)
+        Debug_WriteLog(1, "%s.%d : fail to set free bind, %s", fn, __LINE__, strerror(errno));
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = htonl(bindAddr);

@@ -555,6 +555,11 @@ void mergeBarcodeFile(RegToolRecord* rec, const std::string& path) {
     if (ops && !rec->barcode) rec->barcode = ops->create();
     char line[1001];
     while (fgets(line, sizeof line, f)) {
+        // An over-long line is cut, not read on as further entries.
+        size_t n = strlen(line);
+        if (n == sizeof line - 1 && line[n - 1] != '\n')
+            for (int c = fgetc(f); c != EOF && c != '\n'; c = fgetc(f)) {
+            }
         ToolBarcodeLine l;
         ToolManager_ParseBarcodeLine(line, &l);
         if (!ops || !rec->barcode) continue;

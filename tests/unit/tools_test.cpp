@@ -464,23 +464,28 @@ TEST_F(Registry, RenameMovesTheFolderOrMergesBarcodeLines) {
     EXPECT_EQ(TestEnv::readFile("files/tools/Station A/note.txt"), "kept");
     EXPECT_FALSE(fs::exists("files/tools/ZQSN0"));
 
-    TestEnv::writeFile("files/tools/Old/barcode.zq", "AB12~0~0~0~3~\nCD~1~2~4~16~\n");
+    // The middle line is over-long: it is cut to one entry, its tail is not a line of its own.
+    TestEnv::writeFile("files/tools/Old/barcode.zq", "AB12~0~0~0~3~\nLONG~0~0~0~1~" +
+                                                         std::string(1500, 'x') +
+                                                         "~7~\nCD~1~2~4~16~\n");
     ASSERT_EQ(ToolManager_SetToolName_ByTdx(1, "Old"), 0);
     EXPECT_FALSE(fs::exists("files/tools/ZQSN1")); // the empty old folder went
     ToolManager_LockRegTools();
     auto* t = reinterpret_cast<FakeTable*>(ToolManager_RegTool(1)->barcode);
     ASSERT_NE(t, nullptr);
-    ASSERT_EQ(t->rows.size(), 2u);
+    ASSERT_EQ(t->rows.size(), 3u);
     EXPECT_STREQ(t->rows[0].code, "AB12");
     EXPECT_EQ(t->rows[0].preset, 3u);
-    EXPECT_EQ(t->rows[1].end, 4u);
-    EXPECT_EQ(t->rows[1].preset, 16u);
+    EXPECT_STREQ(t->rows[1].code, "LONG");
+    EXPECT_STREQ(t->rows[2].code, "CD");
+    EXPECT_EQ(t->rows[2].end, 4u);
+    EXPECT_EQ(t->rows[2].preset, 16u);
     ToolManager_UnlockRegTools();
     // Renaming to its own name neither removes its folder nor merges its lines twice.
     ASSERT_EQ(ToolManager_SetToolName_ByTdx(1, "Old"), 0);
     EXPECT_TRUE(fs::exists("files/tools/Old/barcode.zq"));
     ToolManager_LockRegTools();
-    EXPECT_EQ(reinterpret_cast<FakeTable*>(ToolManager_RegTool(1)->barcode)->rows.size(), 2u);
+    EXPECT_EQ(reinterpret_cast<FakeTable*>(ToolManager_RegTool(1)->barcode)->rows.size(), 3u);
     ToolManager_UnlockRegTools();
     ASSERT_EQ(ToolManager_MoveTool_RegToDisco(1), 0); // frees the table (ASan checks)
     ToolManager_SetBarcodeOps(nullptr);
