@@ -269,7 +269,11 @@ int Modbus_Write(int tdx, int addr, uint16_t value, int lock) {
                 modbus_strerror(errno), tdx, addr, value);
         modbus_flush(rec->mbCtx);
         if (modbus_write_register(rec->mbCtx, addr, value) != 1) {
-            if (errno == ETIMEDOUT) {
+            // A link the tool closed (rebooted at the same address) fails every later write
+            // just as surely as a silent one: dismiss it so the next answer reconnects it.
+            int e = errno;
+            if (e == ETIMEDOUT || e == EPIPE || e == ECONNRESET || e == ENOTCONN || e == EBADF ||
+                e == ECONNABORTED) {
                 DBG_ERR("failed to write (%s), %d.%d-%d, do dismiss", modbus_strerror(errno), tdx,
                         addr, value);
                 ToolManager_DismissTool_ByTdx(tdx, 0);

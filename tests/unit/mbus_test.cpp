@@ -169,6 +169,16 @@ TEST_F(Mbus, RefusedWritesReturnFiveAndKeepTheTool) {
     EXPECT_EQ(tool.holding(4004), 3);
 }
 
+TEST_F(Mbus, WriteOnALinkTheToolClosedDismissesTheTool) {
+    auto tool = std::make_unique<TestToolServer>(port);
+    addTool(port);
+    tool.reset(); // the tool restarts: its end of the data link is gone
+    LogCapture log;
+    EXPECT_EQ(Modbus_Write(0, 4001, 1, 1), MBUS_ERR_DISMISSED);
+    EXPECT_TRUE(log.contains("0.4001-1, do dismiss"));
+    EXPECT_EQ(state(0), TOOL_STATE_IDLE);
+}
+
 TEST_F(Mbus, WritesTimingOutTwiceDismissTheTool) {
     TestToolServer tool(port);
     addTool(port);
