@@ -1,5 +1,6 @@
-// Job store: the job list (one entry per job file, sorted by stored index) and the one
-// loaded job. Used from the GUI thread only.
+// Job store: the job list (one entry per job file; at start-up ordered by the index stored
+// in each file, from then on by position) and the one loaded job. Used from the GUI thread
+// only.
 #include "job.h"
 
 #include "common.h"
@@ -56,19 +57,22 @@ bool nameTaken(const char* name, int self) {
     return Common_Exists(job_file_path(name));
 }
 
-void sortList() {
-    std::stable_sort(job.jobs.begin(), job.jobs.end(),
-                     [](const JobListEntry& a, const JobListEntry& b) { return a.jdx < b.jdx; });
-}
-
-// Writes 4 or 128 header bytes in place; the changes are within the first sector.
+// Writes header bytes in place; the changes are within the first sector. Only a regular
+// file is written: a FIFO under a job's name would block the open, a folder cannot be.
 int patchFile(const char* caller, const char* name, size_t offset, const uint8_t* bytes,
               size_t len) {
     std::string path = job_file_path(name);
-    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) {
         Debug_WriteLog(1, "%s.%d : %s open fail : %s", caller, __LINE__, path.c_str(),
                        strerror(errno));
+        return -1;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        Debug_WriteLog(1, "%s.%d : %s open fail : %s", caller, __LINE__, path.c_str(),
+                       "not a regular file");
+        close(fd);
         return -1;
     }
     ssize_t n = pwrite(fd, bytes, len, off_t(offset));
@@ -86,6 +90,19 @@ int writeJdx(const char* caller, const JobListEntry& e) {
     uint8_t b[4];
     job_put_u32(b, e.jdx);
     return patchFile(caller, e.name, JH_JDX, b, sizeof b);
+}
+
+// Jobs are selected by list position (also from digital inputs), and the stored indexes
+// are what orders the list at the next start. So every entry takes its position as jdx,
+// and each file whose stored value differs gets it written. A failed write is logged and
+// the others still go ahead.
+void renumber(const char* caller) {
+    for (size_t i = 0; i < job.jobs.size(); ++i) {
+        JobListEntry& e = job.jobs[i];
+        if (e.jdx == uint32_t(i)) continue;
+        e.jdx = uint32_t(i);
+        writeJdx(caller, e);
+    }
 }
 
 // Reads a whole job file (at most 16 MB).
@@ -182,10 +199,13 @@ int load_job() {
     while (dirent* de = readdir(d))
         if (de->d_name[0] != '.') names.push_back(de->d_name);
     closedir(d);
-    std::sort(names.begin(), names.end()); // a stable order for equal stored indexes
+    // Scanned in file-name order, and sorted stably: equal stored indexes keep that order.
+    std::sort(names.begin(), names.end());
     for (const auto& n : names)
         scanOne(std::string(job_dpath) + "/" + n);
-    sortList();
+    std::stable_sort(job.jobs.begin(), job.jobs.end(),
+                     [](const JobListEntry& a, const JobListEntry& b) { return a.jdx < b.jdx; });
+    renumber(__func__);
     return 0;
 }
 
@@ -204,6 +224,7 @@ int job_new(const char* name) {
         DBG_ERR("job name already used (%s)", e.name);
         return JOB_ERR_NAME_EXISTS;
     }
+    renumber(__func__);
     e.jdx = uint32_t(job.jobs.size());
     job.jobs.push_back(e);
     JobHeader h;
@@ -221,14 +242,10 @@ int job_new(const char* name) {
 }
 
 namespace {
-// Swaps list positions a and a+1 and stores both new positions in their files.
+// Swaps list positions a and a+1 and stores the new positions in their files.
 void swapJobs(const char* caller, size_t a) {
     std::swap(job.jobs[a], job.jobs[a + 1]);
-    job.jobs[a].jdx = uint32_t(a);
-    job.jobs[a + 1].jdx = uint32_t(a + 1);
-    writeJdx(caller, job.jobs[a]);
-    writeJdx(caller, job.jobs[a + 1]);
-    sortList();
+    renumber(caller);
 }
 } // namespace
 
@@ -262,10 +279,7 @@ int job_delete(int jdx) {
         return -1;
     }
     job.jobs.erase(job.jobs.begin() + jdx);
-    for (size_t i = size_t(jdx); i < job.jobs.size(); ++i) {
-        job.jobs[i].jdx = uint32_t(i);
-        writeJdx(__func__, job.jobs[i]);
-    }
+    renumber(__func__);
     return 0;
 }
 
@@ -284,6 +298,7 @@ int job_copy(int jdx, const char* name) {
         DBG_ERR("job name already used (%s)", e.name);
         return JOB_ERR_NAME_EXISTS;
     }
+    renumber(__func__);
     e.jdx = uint32_t(job.jobs.size());
     std::string image;
     int rc = readJobFile("modify_jobheader_name", job.jobs[size_t(jdx)].name, image);
