@@ -26,6 +26,9 @@ struct JobStore {
     JobHeader header;               // the loaded job's header image
     std::vector<StepRecord> steps;  // the loaded job's steps
     bool loaded = false;            // a job counts as loaded while its step array exists
+    // The list name the loaded job came from (kept across renames); empty when nothing
+    // valid was loaded. A save goes only to the entry with this name.
+    char loadedName[JOB_NAME_SIZE] = {};
     char nameBuf[JOB_NAME_SIZE] = {};
     char stepNameBuf[JOB_NAME_SIZE] = {};
 };
@@ -278,6 +281,8 @@ int job_delete(int jdx) {
         DBG_ERR("g_remove return fail (%s)", path.c_str());
         return -1;
     }
+    // A later job with the same name is not the loaded one.
+    if (strcmp(job.loadedName, job.jobs[size_t(jdx)].name) == 0) job.loadedName[0] = '\0';
     job.jobs.erase(job.jobs.begin() + jdx);
     renumber(__func__);
     return 0;
@@ -313,11 +318,13 @@ int job_load(int jdx) {
     job.steps.clear();
     job.loaded = true;
     job.header = JobHeader{};
+    job.loadedName[0] = '\0';
     if (!validJdx(jdx)) {
         DBG_ERR("invalid job index, %d / %d", jdx, int(job.jobs.size()));
         return -1;
     }
-    std::string path = job_file_path(job.jobs[size_t(jdx)].name);
+    memcpy(job.loadedName, job.jobs[size_t(jdx)].name, JOB_NAME_SIZE);
+    std::string path = job_file_path(job.loadedName);
     FILE* f = fopen(path.c_str(), "rbe");
     if (!f) {
         DBG_ERR("%s open fail : %s", path.c_str(), strerror(errno));
@@ -354,6 +361,12 @@ int job_save(int jdx) {
                 int(job.jobs.size()));
         return -1;
     }
+    // An index that points at another job would overwrite that job's file.
+    if (job.loadedName[0] == '\0' || strcmp(job.jobs[size_t(jdx)].name, job.loadedName) != 0) {
+        DBG_ERR("job %d is %s, not the loaded job (%s)", jdx, job.jobs[size_t(jdx)].name,
+                job.loadedName);
+        return -1;
+    }
     JobListEntry& h = job.header.entry;
     h.steps = uint32_t(job.steps.size());
     h.total_screws = 0;
@@ -386,6 +399,7 @@ void job_free() {
     job.steps.clear();
     job.steps.shrink_to_fit();
     job.loaded = false;
+    job.loadedName[0] = '\0';
 }
 
 int step_new(uint32_t type) {
@@ -506,6 +520,7 @@ int set_jobname_jdx(int jdx, const char* name) {
         DBG_ERR("job rename fail (%d, %d, %d)", r1, r2, jdx);
         return -1;
     }
+    if (strcmp(job.loadedName, e.name) == 0) memcpy(job.loadedName, newName, JOB_NAME_SIZE);
     memcpy(e.name, newName, JOB_NAME_SIZE);
     return 0;
 }

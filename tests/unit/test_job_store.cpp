@@ -467,3 +467,50 @@ TEST_F(GappedListTest, IndexIsNeverWrittenThroughAFifoOrFolder) {
     EXPECT_TRUE(log.contains("./files/job/dir.job open fail"));
     EXPECT_TRUE(fs::is_fifo(jobPath("pipe")));
 }
+
+// ---- a save goes only to the job that was loaded ----
+
+TEST_F(JobStoreTest, SaveUnderAnotherJobsIndexIsRefused) {
+    TestEnv::writeFile(jobPath("j0"), jobImage("j0", 0, 1, 1));
+    TestEnv::writeFile(jobPath("j1"), jobImage("j1", 1, 2, 2));
+    load_job();
+    std::string j1 = TestEnv::readFile(jobPath("j1"));
+    ASSERT_EQ(job_load(0), 0);
+    step_new(STEP_MESSAGE);
+    EXPECT_EQ(job_save(1), -1);
+    EXPECT_EQ(TestEnv::readFile(jobPath("j1")), j1);
+    EXPECT_EQ(job_list_entry(1)->steps, 2u);
+    EXPECT_TRUE(log.contains("job_save."));
+    EXPECT_TRUE(log.contains("job 1 is j1, not the loaded job (j0)"));
+    EXPECT_EQ(job_save(0), 0) << "its own index still saves";
+    EXPECT_EQ(fileU32(jobPath("j0"), 144), 2u);
+}
+
+TEST_F(JobStoreTest, SaveFollowsARenameOfTheLoadedJobOnly) {
+    makeJobs(2);
+    ASSERT_EQ(job_load(0), 0);
+    step_new(STEP_INPUT);
+    ASSERT_EQ(set_jobname_jdx(1, "other"), 0);
+    EXPECT_EQ(job_save(1), -1) << "renaming another job does not make it the loaded one";
+    ASSERT_EQ(set_jobname_jdx(0, "renamed"), 0);
+    ASSERT_EQ(job_save(0), 0);
+    EXPECT_EQ(fileU32(jobPath("renamed"), 144), 1u);
+    EXPECT_EQ(fileName(jobPath("renamed")), "renamed");
+    EXPECT_FALSE(TestEnv::exists(jobPath("j0")));
+}
+
+TEST_F(JobStoreTest, SaveAfterAFailedOrMissingLoadIsRefused) {
+    TestEnv::writeFile(jobPath("j0"), jobImage("j0", 0, 2, 2));
+    load_job();
+    std::string before = TestEnv::readFile(jobPath("j0"));
+    EXPECT_EQ(job_load(3), -1);
+    EXPECT_TRUE(job_is_loaded());
+    EXPECT_EQ(job_save(0), -1) << "an empty job must not replace j0";
+    EXPECT_EQ(TestEnv::readFile(jobPath("j0")), before);
+    // A deleted job cannot be saved over a new job that took its name.
+    ASSERT_EQ(job_load(0), 0);
+    ASSERT_EQ(job_delete(0), 0);
+    ASSERT_EQ(job_new("j0"), 0);
+    EXPECT_EQ(job_save(0), -1);
+    EXPECT_EQ(fs::file_size(jobPath("j0")), 172u);
+}
