@@ -124,15 +124,33 @@ int readJobFile(const char* caller, const char* name, std::string& out) {
     return 0;
 }
 
+// Writes a whole job file through the atomic writer; a failure is logged with the step
+// that failed and its error.
+int storeFile(const char* caller, int line, const std::string& path, const std::string& image) {
+    CommonWriteStep step = COMMON_WRITE_NONE;
+    if (Common_WriteFileAtomic(path, image.data(), image.size(), &step) == 0) return 0;
+    const char* err = strerror(errno);
+    switch (step) {
+    case COMMON_WRITE_OPEN:
+        Debug_WriteLog(1, "%s.%d : %s open fail : %s", caller, line, path.c_str(), err);
+        break;
+    case COMMON_WRITE_DATA:
+        Debug_WriteLog(1, "%s.%d : %s write error, expect %d : %s", caller, line, path.c_str(),
+                       int(image.size()), err);
+        break;
+    case COMMON_WRITE_SYNC:
+        Debug_WriteLog(1, "%s.%d : %s sync fail : %s", caller, line, path.c_str(), err);
+        break;
+    default:
+        Debug_WriteLog(1, "%s.%d : %s rename fail : %s", caller, line, path.c_str(), err);
+        break;
+    }
+    return -1;
+}
+
 // Stores `image` (a job file with its header already patched) under `name`.
 int writeJobFile(const char* caller, const char* name, const std::string& image) {
-    std::string path = job_file_path(name);
-    if (Common_WriteFileAtomic(path, image.data(), image.size()) != 0) {
-        Debug_WriteLog(1, "%s.%d : %s write error, expect %d : %s", caller, __LINE__, path.c_str(),
-                       int(image.size()), strerror(errno));
-        return -1;
-    }
-    return 0;
+    return storeFile(caller, __LINE__, job_file_path(name), image);
 }
 
 void putHeaderName(std::string& image, const char* name) {
@@ -236,12 +254,7 @@ int job_new(const char* name) {
     h.entry = e;
     std::string image(JOB_HEADER_SIZE, '\0');
     job_encode_header(h, reinterpret_cast<uint8_t*>(image.data()));
-    std::string path = job_file_path(e.name);
-    if (Common_WriteFileAtomic(path, image.data(), image.size()) != 0) {
-        DBG_ERR("%s open fail : %s", path.c_str(), strerror(errno));
-        return -1;
-    }
-    return 0;
+    return storeFile(__func__, __LINE__, job_file_path(e.name), image);
 }
 
 namespace {
@@ -387,12 +400,7 @@ int job_save(int jdx) {
     job_encode_header(job.header, p);
     for (size_t i = 0; i < job.steps.size(); ++i)
         memcpy(p + JOB_HEADER_SIZE + STEP_RECORD_SIZE * i, job.steps[i].b, STEP_RECORD_SIZE);
-    std::string path = job_file_path(h.name);
-    if (Common_WriteFileAtomic(path, image.data(), image.size()) != 0) {
-        DBG_ERR("%s save fail, %d bytes not written", path.c_str(), int(image.size()));
-        return -1;
-    }
-    return 0;
+    return storeFile(__func__, __LINE__, job_file_path(h.name), image);
 }
 
 void job_free() {

@@ -196,6 +196,19 @@ TEST_F(JobStoreTest, NewJobWritesHeaderAndAppends) {
     EXPECT_TRUE(log.contains("name is null"));
 }
 
+TEST_F(JobStoreTest, NewJobFailureSaysWhatFailed) {
+    Common_SetWriteFailAfter(10);
+    EXPECT_EQ(job_new("w"), -1);
+    Common_SetWriteFailAfter(-1);
+    EXPECT_TRUE(log.contains("job_new."));
+    EXPECT_TRUE(log.contains("./files/job/w.job write error, expect 172 : Input/output error"));
+    EXPECT_FALSE(log.contains("open fail")) << "the file could be opened";
+    fs::remove_all("files/job"); // now the open itself fails
+    log.clear();
+    EXPECT_EQ(job_new("o"), -1);
+    EXPECT_TRUE(log.contains("./files/job/o.job open fail : No such file or directory"));
+}
+
 TEST_F(JobStoreTest, NewJobNameIsCutTo127Characters) {
     std::string longName(200, 'n');
     EXPECT_EQ(job_new(longName.c_str()), 0);
