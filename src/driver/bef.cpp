@@ -75,8 +75,18 @@ gboolean senderDispatch(gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
+void timerDelLocked();
+
+// Ends the timer once the link is up. The decision is taken under the lock, so a close
+// that ran after the attempt (and found this timer armed) keeps it running, and the
+// record is cleared only while it still holds this timer: a later close arms afresh.
 gboolean timerCallback(gpointer) {
-    return Bef_ConnectTimerCallback() ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+    Bef_ConnectTimerCallback();
+    std::lock_guard<std::mutex> g(bef_ctx.lock);
+    if (bef_ctx.connectTimer != g_main_current_source()) return G_SOURCE_REMOVE;
+    if (!bef_ctx.connected.load()) return G_SOURCE_CONTINUE;
+    timerDelLocked();
+    return G_SOURCE_REMOVE;
 }
 
 void timerAddLocked() {

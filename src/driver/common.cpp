@@ -47,7 +47,9 @@ int Common_SetHome(const char* dir) {
     return 0;
 }
 
-const std::string& Common_HomeDir() { return common.home; }
+const std::string& Common_HomeDir() {
+    return common.home;
+}
 
 std::string Common_HomePath(const std::string& rel) {
     std::string r = rel;
@@ -58,7 +60,8 @@ std::string Common_HomePath(const std::string& rel) {
 void Common_SetSysroot(const char* root) {
     std::lock_guard<std::mutex> g(common.lock);
     common.sysroot = root ? root : "";
-    while (!common.sysroot.empty() && common.sysroot.back() == '/') common.sysroot.pop_back();
+    while (!common.sysroot.empty() && common.sysroot.back() == '/')
+        common.sysroot.pop_back();
     common.sysrootRead = true;
 }
 
@@ -67,13 +70,16 @@ const std::string& Common_Sysroot() {
     if (!common.sysrootRead) {
         const char* e = getenv("KEST_SYSROOT");
         common.sysroot = e ? e : "";
-        while (!common.sysroot.empty() && common.sysroot.back() == '/') common.sysroot.pop_back();
+        while (!common.sysroot.empty() && common.sysroot.back() == '/')
+            common.sysroot.pop_back();
         common.sysrootRead = true;
     }
     return common.sysroot;
 }
 
-std::string Common_SysPath(const std::string& abs) { return Common_Sysroot() + abs; }
+std::string Common_SysPath(const std::string& abs) {
+    return Common_Sysroot() + abs;
+}
 
 std::string Common_ShellQuote(const std::string& value) {
     std::string out = "'";
@@ -110,7 +116,8 @@ int spawnWithPipes(const std::vector<std::string>& argv, const std::string* in, 
     if (in) posix_spawn_file_actions_adddup2(&fa, inPipe[0], 0);
     if (out) posix_spawn_file_actions_adddup2(&fa, outPipe[1], 1);
     std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     pid_t pid = -1;
     int rc = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ);
@@ -173,11 +180,25 @@ void Common_LocalTime(struct tm* out) {
     localtime_r(&t, out);
 }
 
-void Common_SetFixedTime(time_t t) { common.fixedTime = t; }
-void Common_ClearFixedTime() { common.fixedTime = 0; }
-void Common_SetWriteFailAfter(long bytes) { common.writeFailAfter = bytes; }
+void Common_SetFixedTime(time_t t) {
+    common.fixedTime = t;
+}
+void Common_ClearFixedTime() {
+    common.fixedTime = 0;
+}
+void Common_SetWriteFailAfter(long bytes) {
+    common.writeFailAfter = bytes;
+}
 
-int Common_WriteFileAtomic(const std::string& path, const void* data, size_t len) {
+int Common_WriteFileAtomic(const std::string& path, const void* data, size_t len,
+                           CommonWriteStep* failed) {
+    // The log line may change errno; the caller gets the failed call's error.
+    auto fail = [&](CommonWriteStep step, int err) {
+        if (failed) *failed = step;
+        errno = err;
+        return -1;
+    };
+    if (failed) *failed = COMMON_WRITE_NONE;
     std::string dir = ".";
     size_t slash = path.rfind('/');
     if (slash != std::string::npos) dir = slash == 0 ? "/" : path.substr(0, slash);
@@ -186,22 +207,24 @@ int Common_WriteFileAtomic(const std::string& path, const void* data, size_t len
     name.push_back('\0');
     int fd = mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
+        int err = errno;
         Debug_WriteLog(1, "%s.%d : cannot create %s, %s", __func__, __LINE__, name.data(),
-                       strerror(errno));
-        return -1;
+                       strerror(err));
+        return fail(COMMON_WRITE_OPEN, err);
     }
     fchmod(fd, 0666 & ~0022);
     const char* p = static_cast<const char*>(data);
     size_t left = len;
     long failAfter = common.writeFailAfter.load();
-    bool ok = true;
+    CommonWriteStep step = COMMON_WRITE_NONE;
+    int err = 0;
     while (left > 0) {
         size_t chunk = left;
         if (failAfter >= 0) {
             size_t done = len - left;
             if (done >= size_t(failAfter)) {
-                ok = false;
-                errno = EIO;
+                step = COMMON_WRITE_DATA;
+                err = EIO;
                 break;
             }
             chunk = std::min(chunk, size_t(failAfter) - done);
@@ -209,26 +232,33 @@ int Common_WriteFileAtomic(const std::string& path, const void* data, size_t len
         ssize_t n = write(fd, p, chunk);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            ok = false;
+            step = COMMON_WRITE_DATA;
+            err = n < 0 ? errno : ENOSPC;
             break;
         }
         p += n;
         left -= size_t(n);
     }
-    if (ok && fsync(fd) != 0) ok = false;
-    int err = errno;
-    if (close(fd) != 0) ok = false;
-    if (!ok) {
+    if (step == COMMON_WRITE_NONE && fsync(fd) != 0) {
+        step = COMMON_WRITE_SYNC;
+        err = errno;
+    }
+    if (close(fd) != 0 && step == COMMON_WRITE_NONE) {
+        step = COMMON_WRITE_SYNC;
+        err = errno;
+    }
+    if (step != COMMON_WRITE_NONE) {
         Debug_WriteLog(1, "%s.%d : write %s failed, %s", __func__, __LINE__, path.c_str(),
                        strerror(err));
         unlink(name.data());
-        return -1;
+        return fail(step, err);
     }
     if (rename(name.data(), path.c_str()) != 0) {
+        err = errno;
         Debug_WriteLog(1, "%s.%d : rename to %s failed, %s", __func__, __LINE__, path.c_str(),
-                       strerror(errno));
+                       strerror(err));
         unlink(name.data());
-        return -1;
+        return fail(COMMON_WRITE_RENAME, err);
     }
     int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {

@@ -35,12 +35,21 @@ int Common_RunCapture(const std::vector<std::string>& argv, std::string& out, si
 // Clock: local time of the panel. Tests may pin it or shift it.
 time_t Common_Now();
 void Common_LocalTime(struct tm* out);
-void Common_SetFixedTime(time_t t);  // 0 returns to the real clock
+void Common_SetFixedTime(time_t t); // 0 returns to the real clock
 void Common_ClearFixedTime();
 
 // Replaces `path` atomically with `len` bytes: temporary file in the same folder,
-// fsync, rename, fsync of the folder. Returns 0 or -1; on failure the old file stays.
-int Common_WriteFileAtomic(const std::string& path, const void* data, size_t len);
+// fsync, rename, fsync of the folder. Returns 0 or -1; on failure the old file stays,
+// errno holds the failed call's error and `failed` (when given) the step that failed.
+enum CommonWriteStep {
+    COMMON_WRITE_NONE = 0,
+    COMMON_WRITE_OPEN,   // creating the temporary file
+    COMMON_WRITE_DATA,   // writing the bytes
+    COMMON_WRITE_SYNC,   // fsync or close of the temporary file
+    COMMON_WRITE_RENAME, // putting it in place
+};
+int Common_WriteFileAtomic(const std::string& path, const void* data, size_t len,
+                           CommonWriteStep* failed = nullptr);
 // Test hook: fail the atomic writer after `bytes` bytes of payload (-1 = never).
 void Common_SetWriteFailAfter(long bytes);
 

@@ -93,6 +93,7 @@ int EventLog_Write(const char* job, const char* step, const char* barcode, const
     std::string line = EventLog_FormatLine(t, job, step, barcode, tool, r);
     if (line.empty()) return -1;
     // The day's file usually exists: one open. Otherwise the folders and the header.
+    // A file that exists but is empty (cut off between creation and header) also gets it.
     bool created = false;
     int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
@@ -111,8 +112,11 @@ int EventLog_Write(const char* job, const char* step, const char* barcode, const
         DBG_ERR("%s open fail : %s", path.c_str(), strerror(errno));
         return -1;
     }
+    bool needHeader = created;
+    struct stat st;
+    if (!created && fstat(fd, &st) == 0 && st.st_size == 0) needHeader = true;
     int rc = 0;
-    if (created && appendWhole(fd, EVENTLOG_HEADER) != 0) {
+    if (needHeader && appendWhole(fd, EVENTLOG_HEADER) != 0) {
         rc = -1;
         unlink(path.c_str()); // the next result starts the file again, header first
     }

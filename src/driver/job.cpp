@@ -1,5 +1,6 @@
-// Job store: the job list (one entry per job file, sorted by stored index) and the one
-// loaded job. Used from the GUI thread only.
+// Job store: the job list (one entry per job file; at start-up ordered by the index stored
+// in each file, from then on by position) and the one loaded job. Used from the GUI thread
+// only.
 #include "job.h"
 
 #include "common.h"
@@ -25,6 +26,9 @@ struct JobStore {
     JobHeader header;               // the loaded job's header image
     std::vector<StepRecord> steps;  // the loaded job's steps
     bool loaded = false;            // a job counts as loaded while its step array exists
+    // The list name the loaded job came from (kept across renames); empty when nothing
+    // valid was loaded. A save goes only to the entry with this name.
+    char loadedName[JOB_NAME_SIZE] = {};
     char nameBuf[JOB_NAME_SIZE] = {};
     char stepNameBuf[JOB_NAME_SIZE] = {};
 };
@@ -56,19 +60,22 @@ bool nameTaken(const char* name, int self) {
     return Common_Exists(job_file_path(name));
 }
 
-void sortList() {
-    std::stable_sort(job.jobs.begin(), job.jobs.end(),
-                     [](const JobListEntry& a, const JobListEntry& b) { return a.jdx < b.jdx; });
-}
-
-// Writes 4 or 128 header bytes in place; the changes are within the first sector.
+// Writes header bytes in place; the changes are within the first sector. Only a regular
+// file is written: a FIFO under a job's name would block the open, a folder cannot be.
 int patchFile(const char* caller, const char* name, size_t offset, const uint8_t* bytes,
               size_t len) {
     std::string path = job_file_path(name);
-    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) {
         Debug_WriteLog(1, "%s.%d : %s open fail : %s", caller, __LINE__, path.c_str(),
                        strerror(errno));
+        return -1;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        Debug_WriteLog(1, "%s.%d : %s open fail : %s", caller, __LINE__, path.c_str(),
+                       "not a regular file");
+        close(fd);
         return -1;
     }
     ssize_t n = pwrite(fd, bytes, len, off_t(offset));
@@ -88,6 +95,19 @@ int writeJdx(const char* caller, const JobListEntry& e) {
     return patchFile(caller, e.name, JH_JDX, b, sizeof b);
 }
 
+// Jobs are selected by list position (also from digital inputs), and the stored indexes
+// are what orders the list at the next start. So every entry takes its position as jdx,
+// and each file whose stored value differs gets it written. A failed write is logged and
+// the others still go ahead.
+void renumber(const char* caller) {
+    for (size_t i = 0; i < job.jobs.size(); ++i) {
+        JobListEntry& e = job.jobs[i];
+        if (e.jdx == uint32_t(i)) continue;
+        e.jdx = uint32_t(i);
+        writeJdx(caller, e);
+    }
+}
+
 // Reads a whole job file (at most 16 MB).
 int readJobFile(const char* caller, const char* name, std::string& out) {
     std::string path = job_file_path(name);
@@ -104,15 +124,33 @@ int readJobFile(const char* caller, const char* name, std::string& out) {
     return 0;
 }
 
+// Writes a whole job file through the atomic writer; a failure is logged with the step
+// that failed and its error.
+int storeFile(const char* caller, int line, const std::string& path, const std::string& image) {
+    CommonWriteStep step = COMMON_WRITE_NONE;
+    if (Common_WriteFileAtomic(path, image.data(), image.size(), &step) == 0) return 0;
+    const char* err = strerror(errno);
+    switch (step) {
+    case COMMON_WRITE_OPEN:
+        Debug_WriteLog(1, "%s.%d : %s open fail : %s", caller, line, path.c_str(), err);
+        break;
+    case COMMON_WRITE_DATA:
+        Debug_WriteLog(1, "%s.%d : %s write error, expect %d : %s", caller, line, path.c_str(),
+                       int(image.size()), err);
+        break;
+    case COMMON_WRITE_SYNC:
+        Debug_WriteLog(1, "%s.%d : %s sync fail : %s", caller, line, path.c_str(), err);
+        break;
+    default:
+        Debug_WriteLog(1, "%s.%d : %s rename fail : %s", caller, line, path.c_str(), err);
+        break;
+    }
+    return -1;
+}
+
 // Stores `image` (a job file with its header already patched) under `name`.
 int writeJobFile(const char* caller, const char* name, const std::string& image) {
-    std::string path = job_file_path(name);
-    if (Common_WriteFileAtomic(path, image.data(), image.size()) != 0) {
-        Debug_WriteLog(1, "%s.%d : %s write error, expect %d : %s", caller, __LINE__, path.c_str(),
-                       int(image.size()), strerror(errno));
-        return -1;
-    }
-    return 0;
+    return storeFile(caller, __LINE__, job_file_path(name), image);
 }
 
 void putHeaderName(std::string& image, const char* name) {
@@ -182,10 +220,13 @@ int load_job() {
     while (dirent* de = readdir(d))
         if (de->d_name[0] != '.') names.push_back(de->d_name);
     closedir(d);
-    std::sort(names.begin(), names.end()); // a stable order for equal stored indexes
+    // Scanned in file-name order, and sorted stably: equal stored indexes keep that order.
+    std::sort(names.begin(), names.end());
     for (const auto& n : names)
         scanOne(std::string(job_dpath) + "/" + n);
-    sortList();
+    std::stable_sort(job.jobs.begin(), job.jobs.end(),
+                     [](const JobListEntry& a, const JobListEntry& b) { return a.jdx < b.jdx; });
+    renumber(__func__);
     return 0;
 }
 
@@ -204,6 +245,7 @@ int job_new(const char* name) {
         DBG_ERR("job name already used (%s)", e.name);
         return JOB_ERR_NAME_EXISTS;
     }
+    renumber(__func__);
     e.jdx = uint32_t(job.jobs.size());
     job.jobs.push_back(e);
     JobHeader h;
@@ -212,23 +254,14 @@ int job_new(const char* name) {
     h.entry = e;
     std::string image(JOB_HEADER_SIZE, '\0');
     job_encode_header(h, reinterpret_cast<uint8_t*>(image.data()));
-    std::string path = job_file_path(e.name);
-    if (Common_WriteFileAtomic(path, image.data(), image.size()) != 0) {
-        DBG_ERR("%s open fail : %s", path.c_str(), strerror(errno));
-        return -1;
-    }
-    return 0;
+    return storeFile(__func__, __LINE__, job_file_path(e.name), image);
 }
 
 namespace {
-// Swaps list positions a and a+1 and stores both new positions in their files.
+// Swaps list positions a and a+1 and stores the new positions in their files.
 void swapJobs(const char* caller, size_t a) {
     std::swap(job.jobs[a], job.jobs[a + 1]);
-    job.jobs[a].jdx = uint32_t(a);
-    job.jobs[a + 1].jdx = uint32_t(a + 1);
-    writeJdx(caller, job.jobs[a]);
-    writeJdx(caller, job.jobs[a + 1]);
-    sortList();
+    renumber(caller);
 }
 } // namespace
 
@@ -261,11 +294,10 @@ int job_delete(int jdx) {
         DBG_ERR("g_remove return fail (%s)", path.c_str());
         return -1;
     }
+    // A later job with the same name is not the loaded one.
+    if (strcmp(job.loadedName, job.jobs[size_t(jdx)].name) == 0) job.loadedName[0] = '\0';
     job.jobs.erase(job.jobs.begin() + jdx);
-    for (size_t i = size_t(jdx); i < job.jobs.size(); ++i) {
-        job.jobs[i].jdx = uint32_t(i);
-        writeJdx(__func__, job.jobs[i]);
-    }
+    renumber(__func__);
     return 0;
 }
 
@@ -284,6 +316,7 @@ int job_copy(int jdx, const char* name) {
         DBG_ERR("job name already used (%s)", e.name);
         return JOB_ERR_NAME_EXISTS;
     }
+    renumber(__func__);
     e.jdx = uint32_t(job.jobs.size());
     std::string image;
     int rc = readJobFile("modify_jobheader_name", job.jobs[size_t(jdx)].name, image);
@@ -298,11 +331,13 @@ int job_load(int jdx) {
     job.steps.clear();
     job.loaded = true;
     job.header = JobHeader{};
+    job.loadedName[0] = '\0';
     if (!validJdx(jdx)) {
         DBG_ERR("invalid job index, %d / %d", jdx, int(job.jobs.size()));
         return -1;
     }
-    std::string path = job_file_path(job.jobs[size_t(jdx)].name);
+    memcpy(job.loadedName, job.jobs[size_t(jdx)].name, JOB_NAME_SIZE);
+    std::string path = job_file_path(job.loadedName);
     FILE* f = fopen(path.c_str(), "rbe");
     if (!f) {
         DBG_ERR("%s open fail : %s", path.c_str(), strerror(errno));
@@ -339,6 +374,12 @@ int job_save(int jdx) {
                 int(job.jobs.size()));
         return -1;
     }
+    // An index that points at another job would overwrite that job's file.
+    if (job.loadedName[0] == '\0' || strcmp(job.jobs[size_t(jdx)].name, job.loadedName) != 0) {
+        DBG_ERR("job %d is %s, not the loaded job (%s)", jdx, job.jobs[size_t(jdx)].name,
+                job.loadedName);
+        return -1;
+    }
     JobListEntry& h = job.header.entry;
     h.steps = uint32_t(job.steps.size());
     h.total_screws = 0;
@@ -359,18 +400,14 @@ int job_save(int jdx) {
     job_encode_header(job.header, p);
     for (size_t i = 0; i < job.steps.size(); ++i)
         memcpy(p + JOB_HEADER_SIZE + STEP_RECORD_SIZE * i, job.steps[i].b, STEP_RECORD_SIZE);
-    std::string path = job_file_path(h.name);
-    if (Common_WriteFileAtomic(path, image.data(), image.size()) != 0) {
-        DBG_ERR("%s save fail, %d bytes not written", path.c_str(), int(image.size()));
-        return -1;
-    }
-    return 0;
+    return storeFile(__func__, __LINE__, job_file_path(h.name), image);
 }
 
 void job_free() {
     job.steps.clear();
     job.steps.shrink_to_fit();
     job.loaded = false;
+    job.loadedName[0] = '\0';
 }
 
 int step_new(uint32_t type) {
@@ -491,6 +528,7 @@ int set_jobname_jdx(int jdx, const char* name) {
         DBG_ERR("job rename fail (%d, %d, %d)", r1, r2, jdx);
         return -1;
     }
+    if (strcmp(job.loadedName, e.name) == 0) memcpy(job.loadedName, newName, JOB_NAME_SIZE);
     memcpy(e.name, newName, JOB_NAME_SIZE);
     return 0;
 }

@@ -343,3 +343,25 @@ TEST_F(BefTest, StalledServerGivesSendErrorAndKeepsTheRestQueued) {
     EXPECT_GT(left, 0u) << "the rest waits for the next connection";
     EXPECT_LT(left, pushed);
 }
+
+TEST_F(BefTest, TimerEndingOnAnUpLinkStillLetsTheNextCloseReconnect) {
+    TestServer server;
+    start(0, server.port());
+    ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
+    get_setting_share()->bef_enable = 1;
+    log.clear();
+    Bef_ConnectTimerAdd(); // armed although the link is up
+    EXPECT_TRUE(Bef_TimerArmed());
+    ASSERT_TRUE(
+        waitFor([&] { return log.contains("Try to connect server ... "); }, milliseconds(8000)))
+        << "the timer fires on the default loop";
+    EXPECT_TRUE(waitFor([] { return !Bef_TimerArmed(); }, milliseconds(2000)))
+        << "a timer that ended is no longer counted as armed";
+    EXPECT_EQ(Bef_IsConnected(), 1);
+    EXPECT_EQ(server.accepts(), 1) << "no second connection while up";
+    server.dropClient();
+    ASSERT_TRUE(waitFor([&] { return log.contains("Close server stream (Recv FIN)."); },
+                        milliseconds(2000)));
+    EXPECT_TRUE(Bef_TimerArmed());
+    EXPECT_TRUE(server.waitAccepts(2, milliseconds(9000))) << "the close armed a reconnect";
+}

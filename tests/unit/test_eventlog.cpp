@@ -121,6 +121,30 @@ TEST_F(EventLogTest, FirstResultOfTheDayCreatesFoldersAndHeader) {
     EXPECT_EQ(l[1], l[2]);
 }
 
+TEST_F(EventLogTest, EmptyDayFileLeftByAPowerCutGetsTheHeader) {
+    // Created, but cut off before the header reached it.
+    TestEnv::writeFile("files/log/2026/12/05/20261205.csv", "");
+    Common_SetFixedTime(localInstant(2026, 12, 5, 9, 30, 0));
+    ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
+    ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
+    auto l = lines("files/log/2026/12/05/20261205.csv");
+    ASSERT_EQ(l.size(), 3u);
+    EXPECT_EQ(l[0], EVENTLOG_HEADER);
+    EXPECT_EQ(l[1].substr(0, 24), "2026-12-05 09:30:00,J,S,");
+    EXPECT_EQ(l[1], l[2]);
+}
+
+TEST_F(EventLogTest, DayFileWithLinesGetsNoSecondHeader) {
+    const std::string earlier = "2026-12-05 08:00:00,J,S,-,T,1,1,1.00,1.00,1,1,1,1,1,0,1,1,1,\n";
+    TestEnv::writeFile("files/log/2026/12/05/20261205.csv", earlier);
+    Common_SetFixedTime(localInstant(2026, 12, 5, 9, 30, 0));
+    ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
+    auto l = lines("files/log/2026/12/05/20261205.csv");
+    ASSERT_EQ(l.size(), 2u);
+    EXPECT_EQ(l[0], earlier);
+    EXPECT_EQ(l[1].substr(0, 24), "2026-12-05 09:30:00,J,S,");
+}
+
 TEST_F(EventLogTest, ResultsAroundMidnightGoToTwoFiles) {
     Common_SetFixedTime(localInstant(2026, 12, 31, 23, 59, 59));
     ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);

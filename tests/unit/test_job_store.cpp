@@ -3,6 +3,7 @@
 #include "common.h"
 #include "job.h"
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -195,6 +196,19 @@ TEST_F(JobStoreTest, NewJobWritesHeaderAndAppends) {
     EXPECT_TRUE(log.contains("name is null"));
 }
 
+TEST_F(JobStoreTest, NewJobFailureSaysWhatFailed) {
+    Common_SetWriteFailAfter(10);
+    EXPECT_EQ(job_new("w"), -1);
+    Common_SetWriteFailAfter(-1);
+    EXPECT_TRUE(log.contains("job_new."));
+    EXPECT_TRUE(log.contains("./files/job/w.job write error, expect 172 : Input/output error"));
+    EXPECT_FALSE(log.contains("open fail")) << "the file could be opened";
+    fs::remove_all("files/job"); // now the open itself fails
+    log.clear();
+    EXPECT_EQ(job_new("o"), -1);
+    EXPECT_TRUE(log.contains("./files/job/o.job open fail : No such file or directory"));
+}
+
 TEST_F(JobStoreTest, NewJobNameIsCutTo127Characters) {
     std::string longName(200, 'n');
     EXPECT_EQ(job_new(longName.c_str()), 0);
@@ -343,4 +357,173 @@ TEST_F(JobStoreTest, StoredNamesThatLeaveTheFolderAreSkipped) {
     load_job();
     EXPECT_EQ(names(), (std::vector<std::string>{"good"}));
     EXPECT_TRUE(log.contains("invalid job name in ./files/job/evil.job"));
+}
+
+// ---- stored indexes with gaps and repeats: positions rule, the files follow ----
+
+namespace {
+struct StoredJob {
+    const char* name; // also the file name
+    uint32_t jdx;
+};
+
+struct GappedListTest : JobStoreTest {
+    void writeJobs(std::initializer_list<StoredJob> jobs) {
+        for (const auto& j : jobs)
+            TestEnv::writeFile(jobPath(j.name), jobImage(j.name, j.jdx, 0, 0));
+        ASSERT_EQ(load_job(), 0);
+    }
+    // Every entry holds its position, in memory and in its file.
+    void expectPositionsStored() {
+        for (int i = 0; i < job_list_len(); ++i) {
+            EXPECT_EQ(job_list_entry(i)->jdx, uint32_t(i)) << job_list_entry(i)->name;
+            EXPECT_EQ(fileU32(jobPath(job_list_entry(i)->name), 12), uint32_t(i))
+                << job_list_entry(i)->name;
+        }
+    }
+    std::vector<std::string> namesAfterRestart() {
+        load_job();
+        return names();
+    }
+};
+using Names = std::vector<std::string>;
+} // namespace
+
+TEST_F(GappedListTest, LoadStoresPositionsOverGappedIndexes) {
+    writeJobs({{"A", 5}, {"B", 6}, {"C", 7}});
+    EXPECT_EQ(names(), (Names{"A", "B", "C"}));
+    expectPositionsStored();
+}
+
+TEST_F(GappedListTest, MoveSwapsOnlyTheNeighboursOverGappedIndexes) {
+    writeJobs({{"A", 5}, {"B", 6}, {"C", 7}});
+    EXPECT_EQ(job_move_down(1), 0);
+    EXPECT_EQ(names(), (Names{"A", "C", "B"}));
+    expectPositionsStored();
+    EXPECT_EQ(namesAfterRestart(), (Names{"A", "C", "B"}));
+    EXPECT_EQ(job_move_up(1), 0);
+    EXPECT_EQ(names(), (Names{"C", "A", "B"}));
+    expectPositionsStored();
+    EXPECT_EQ(namesAfterRestart(), (Names{"C", "A", "B"}));
+}
+
+TEST_F(GappedListTest, DeleteKeepsTheOrderAcrossARestart) {
+    writeJobs({{"A", 5}, {"B", 6}, {"C", 7}});
+    ASSERT_EQ(job_delete(1), 0);
+    EXPECT_EQ(names(), (Names{"A", "C"}));
+    expectPositionsStored();
+    EXPECT_EQ(namesAfterRestart(), (Names{"A", "C"}));
+}
+
+TEST_F(GappedListTest, NewAndCopiedJobsStayLastAcrossARestart) {
+    writeJobs({{"A", 5}, {"B", 6}});
+    ASSERT_EQ(job_new("N"), 0);
+    ASSERT_EQ(job_copy(0, "A2"), 0);
+    EXPECT_EQ(names(), (Names{"A", "B", "N", "A2"}));
+    expectPositionsStored();
+    EXPECT_EQ(namesAfterRestart(), (Names{"A", "B", "N", "A2"}));
+}
+
+TEST_F(GappedListTest, RepeatedIndexesTieByFileNameAndAreRenumbered) {
+    // Written in an order different from the file-name order the tie follows.
+    writeJobs({{"second", 1}, {"third", 1}, {"first", 1}, {"zero", 0}});
+    EXPECT_EQ(names(), (Names{"zero", "first", "second", "third"}));
+    expectPositionsStored();
+    EXPECT_EQ(namesAfterRestart(), (Names{"zero", "first", "second", "third"}));
+}
+
+TEST_F(GappedListTest, ConsistentFilesAreNotRewritten) {
+    for (StoredJob j : {StoredJob{"A", 0}, StoredJob{"B", 1}, StoredJob{"C", 3}})
+        TestEnv::writeFile(jobPath(j.name), jobImage(j.name, j.jdx, 0, 0));
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+    auto age = [&] {
+        for (const char* f : {"A", "B", "C"})
+            fs::last_write_time(jobPath(f), old);
+    };
+    age();
+    ASSERT_EQ(load_job(), 0);
+    EXPECT_EQ(fs::last_write_time(jobPath("A")), old);
+    EXPECT_EQ(fs::last_write_time(jobPath("B")), old);
+    EXPECT_NE(fs::last_write_time(jobPath("C")), old) << "only the file that differed";
+    EXPECT_EQ(fileU32(jobPath("C"), 12), 2u);
+    age(); // a move touches just the two swapped files
+    job_move_up(2);
+    EXPECT_EQ(fs::last_write_time(jobPath("A")), old);
+    EXPECT_NE(fs::last_write_time(jobPath("B")), old);
+    EXPECT_NE(fs::last_write_time(jobPath("C")), old);
+}
+
+TEST_F(GappedListTest, UnwritableIndexIsLoggedAndTheRestStillRenumbered) {
+    // "lost" is named inside other.job; no file carries that name.
+    TestEnv::writeFile(jobPath("other"), jobImage("lost", 5, 0, 0));
+    writeJobs({{"A", 4}, {"C", 6}});
+    EXPECT_EQ(names(), (Names{"A", "lost", "C"}));
+    EXPECT_TRUE(log.contains("load_job."));
+    EXPECT_TRUE(log.contains("./files/job/lost.job open fail"));
+    EXPECT_EQ(fileU32(jobPath("A"), 12), 0u);
+    EXPECT_EQ(fileU32(jobPath("C"), 12), 2u);
+    EXPECT_EQ(job_list_entry(1)->jdx, 1u) << "the list still counts positions";
+}
+
+TEST_F(GappedListTest, IndexIsNeverWrittenThroughAFifoOrFolder) {
+    // Opening a FIFO for writing would wait for a reader forever: fail the test instead.
+    alarm(20);
+    ASSERT_EQ(mkfifo(jobPath("pipe").c_str(), 0600), 0);
+    fs::create_directories(jobPath("dir"));
+    TestEnv::writeFile(jobPath("p"), jobImage("pipe", 4, 0, 0));
+    TestEnv::writeFile(jobPath("d"), jobImage("dir", 5, 0, 0));
+    writeJobs({{"A", 3}});
+    alarm(0);
+    EXPECT_EQ(names(), (Names{"A", "pipe", "dir"}));
+    EXPECT_EQ(fileU32(jobPath("A"), 12), 0u);
+    EXPECT_TRUE(log.contains("./files/job/pipe.job open fail"));
+    EXPECT_TRUE(log.contains("./files/job/dir.job open fail"));
+    EXPECT_TRUE(fs::is_fifo(jobPath("pipe")));
+}
+
+// ---- a save goes only to the job that was loaded ----
+
+TEST_F(JobStoreTest, SaveUnderAnotherJobsIndexIsRefused) {
+    TestEnv::writeFile(jobPath("j0"), jobImage("j0", 0, 1, 1));
+    TestEnv::writeFile(jobPath("j1"), jobImage("j1", 1, 2, 2));
+    load_job();
+    std::string j1 = TestEnv::readFile(jobPath("j1"));
+    ASSERT_EQ(job_load(0), 0);
+    step_new(STEP_MESSAGE);
+    EXPECT_EQ(job_save(1), -1);
+    EXPECT_EQ(TestEnv::readFile(jobPath("j1")), j1);
+    EXPECT_EQ(job_list_entry(1)->steps, 2u);
+    EXPECT_TRUE(log.contains("job_save."));
+    EXPECT_TRUE(log.contains("job 1 is j1, not the loaded job (j0)"));
+    EXPECT_EQ(job_save(0), 0) << "its own index still saves";
+    EXPECT_EQ(fileU32(jobPath("j0"), 144), 2u);
+}
+
+TEST_F(JobStoreTest, SaveFollowsARenameOfTheLoadedJobOnly) {
+    makeJobs(2);
+    ASSERT_EQ(job_load(0), 0);
+    step_new(STEP_INPUT);
+    ASSERT_EQ(set_jobname_jdx(1, "other"), 0);
+    EXPECT_EQ(job_save(1), -1) << "renaming another job does not make it the loaded one";
+    ASSERT_EQ(set_jobname_jdx(0, "renamed"), 0);
+    ASSERT_EQ(job_save(0), 0);
+    EXPECT_EQ(fileU32(jobPath("renamed"), 144), 1u);
+    EXPECT_EQ(fileName(jobPath("renamed")), "renamed");
+    EXPECT_FALSE(TestEnv::exists(jobPath("j0")));
+}
+
+TEST_F(JobStoreTest, SaveAfterAFailedOrMissingLoadIsRefused) {
+    TestEnv::writeFile(jobPath("j0"), jobImage("j0", 0, 2, 2));
+    load_job();
+    std::string before = TestEnv::readFile(jobPath("j0"));
+    EXPECT_EQ(job_load(3), -1);
+    EXPECT_TRUE(job_is_loaded());
+    EXPECT_EQ(job_save(0), -1) << "an empty job must not replace j0";
+    EXPECT_EQ(TestEnv::readFile(jobPath("j0")), before);
+    // A deleted job cannot be saved over a new job that took its name.
+    ASSERT_EQ(job_load(0), 0);
+    ASSERT_EQ(job_delete(0), 0);
+    ASSERT_EQ(job_new("j0"), 0);
+    EXPECT_EQ(job_save(0), -1);
+    EXPECT_EQ(fs::file_size(jobPath("j0")), 172u);
 }

@@ -1,0 +1,64 @@
+// The atomic file writer: which step failed, with which error, and what is left behind.
+#include "TestEnv.h"
+#include "common.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+struct Case {
+    const char* what;
+    std::string path;
+    long failAfter;
+    int rc;
+    CommonWriteStep step;
+    int err; // expected errno when rc is -1
+};
+
+// Nothing but the destination (when written) stays in the folder.
+bool noTemporaryLeft(const std::string& dir) {
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename().string().find(".tmp") != std::string::npos) return false;
+    return true;
+}
+} // namespace
+
+TEST(CommonWriteFileAtomic, ReportsTheFailedStepAndItsError) {
+    TestEnv env;
+    LogCapture log; // the writer's own log line must not change the reported errno
+    fs::create_directories("d/full");
+    TestEnv::writeFile("d/full/inner", "x"); // a non-empty folder cannot be replaced
+    TestEnv::writeFile("d/old.bin", "previous");
+    const Case cases[] = {
+        {"written", "d/new.bin", -1, 0, COMMON_WRITE_NONE, 0},
+        {"no folder", "missing/a.bin", -1, -1, COMMON_WRITE_OPEN, ENOENT},
+        {"data cut", "d/old.bin", 3, -1, COMMON_WRITE_DATA, EIO},
+        {"nothing written", "d/old.bin", 0, -1, COMMON_WRITE_DATA, EIO},
+        {"folder in place", "d/full", -1, -1, COMMON_WRITE_RENAME, EISDIR},
+    };
+    const std::string data = "0123456789";
+    for (const auto& c : cases) {
+        Common_SetWriteFailAfter(c.failAfter);
+        CommonWriteStep step = COMMON_WRITE_RENAME;
+        errno = 0;
+        int rc = Common_WriteFileAtomic(c.path, data.data(), data.size(), &step);
+        int err = errno;
+        Common_SetWriteFailAfter(-1);
+        EXPECT_EQ(rc, c.rc) << c.what;
+        EXPECT_EQ(step, c.step) << c.what;
+        if (c.rc != 0) {
+            EXPECT_EQ(err, c.err) << c.what << ": " << strerror(err);
+        }
+    }
+    EXPECT_EQ(TestEnv::readFile("d/new.bin"), data);
+    EXPECT_EQ(TestEnv::readFile("d/old.bin"), "previous") << "a failed write keeps the old file";
+    EXPECT_TRUE(fs::is_directory("d/full"));
+    EXPECT_TRUE(noTemporaryLeft("d"));
+    EXPECT_EQ(Common_WriteFileAtomic("d/plain.bin", "ab", 2), 0) << "the step is optional";
+    EXPECT_EQ(TestEnv::readFile("d/plain.bin"), "ab");
+}
