@@ -182,7 +182,7 @@ void reconnectRegistered(const ToolInfo* info, uint8_t cause, uint32_t netif) {
         EwDriver_PushMsgQ_SetDisconnFlag(tdx, 1);
         ToolManager_UnlockRegTools();
     }
-    Modbus_MsgQ_Push_Connect(tdx);
+    Modbus_MsgQ_Push_Connect(tdx, info->mac);
 }
 } // namespace
 

@@ -23,6 +23,8 @@ namespace {
 struct ConnectMsg {
     uint32_t kind; // 0 = connect
     uint32_t tdx;
+    uint8_t hasMac;
+    uint8_t mac[6];
 };
 struct ModbusState {
     std::atomic<WorkQueue*> modbus_MsgQ{nullptr};
@@ -52,7 +54,8 @@ int readOnce(modbus_t* ctx, int addr, int count, uint16_t* out) {
 
 void connectHandler(void* item) {
     auto* msg = static_cast<ConnectMsg*>(item);
-    if (msg->kind == 0) Modbus_MsgQProc_Connect(int(msg->tdx));
+    if (msg->kind == 0)
+        Modbus_MsgQProc_ConnectTool(int(msg->tdx), msg->hasMac ? msg->mac : nullptr);
     free(msg);
 }
 } // namespace
@@ -72,13 +75,17 @@ WorkQueue* Modbus_GetMsgQ() {
     return mbus.modbus_MsgQ.load();
 }
 
-int Modbus_MsgQ_Push_Connect(int tdx) {
+int Modbus_MsgQ_Push_Connect(int tdx, const uint8_t* mac) {
     DBG_LOG(DEBUG_FLAG_MODBUS, "Push connect msg");
     WorkQueue* q = mbus.modbus_MsgQ.load();
-    auto* msg = static_cast<ConnectMsg*>(malloc(sizeof(ConnectMsg))); // freed by the worker
+    auto* msg = static_cast<ConnectMsg*>(calloc(1, sizeof(ConnectMsg))); // freed by the worker
     if (!msg) abort();
     msg->kind = 0;
     msg->tdx = uint32_t(tdx);
+    if (mac) {
+        msg->hasMac = 1;
+        memcpy(msg->mac, mac, 6);
+    }
     if (!q || WorkQueue_Push(q, msg) != 0) {
         DBG_ERR("no connect queue, request for tdx.%d dropped", tdx);
         free(msg);
@@ -155,7 +162,20 @@ int Modbus_ConnectTimeout(modbus_t* ctx, uint32_t ip, uint16_t port, int timeout
 }
 
 void Modbus_MsgQProc_Connect(int tdx) {
+    Modbus_MsgQProc_ConnectTool(tdx, nullptr);
+}
+
+void Modbus_MsgQProc_ConnectTool(int tdx, const uint8_t* mac) {
     ToolManager_LockRegTools();
+    if (mac) {
+        int now = ToolManager_FindRegTdx_ByMac_Unlocked(mac);
+        if (now < 0) {
+            DBG_LOG(DEBUG_FLAG_MODBUS, "connect request for a released tool (tdx.%d) dropped", tdx);
+            ToolManager_UnlockRegTools();
+            return;
+        }
+        tdx = now;
+    }
     if (CheckTdx(tdx, "Modbus_MsgQProc_Connect", __LINE__)) {
         ToolManager_UnlockRegTools();
         return;

@@ -49,12 +49,16 @@ void Modbus_Init();
 // Install / read the request queue (tests may install their own on another context).
 void Modbus_SetMsgQ(WorkQueue* queue);
 WorkQueue* Modbus_GetMsgQ();
-// Queues a connect request for tool `tdx`; never blocks. 0, or -1 without a queue.
-int Modbus_MsgQ_Push_Connect(int tdx);
+// Queues a connect request for tool `tdx`; never blocks. 0, or -1 without a queue. With
+// `mac`, the request follows that tool when a release renumbers the table before it runs.
+int Modbus_MsgQ_Push_Connect(int tdx, const uint8_t* mac = nullptr);
 // Handles one connect request (what the queue runs on loop 3): takes the registered-table
 // lock, opens what is missing of the data and event connections, writes the start-up
 // registers and posts "update_regtools" with the new state.
 void Modbus_MsgQProc_Connect(int tdx);
+// The same for a request that names its tool by MAC: it acts on the tool's index now, and
+// does nothing when the tool has been released meanwhile.
+void Modbus_MsgQProc_ConnectTool(int tdx, const uint8_t* mac);
 
 // `lock` nonzero: take the registered-table lock; zero: the caller holds it.
 int Modbus_Read(int tdx, int addr, int count, int lock);

@@ -60,8 +60,10 @@ bool removeDiscoLocked(const uint8_t* mac) {
     return true;
 }
 
-void pushConnect(int tdx) {
-    Modbus_MsgQ_Push_Connect(tdx);
+// Registered-table lock held. The request names the tool by MAC as well, so a release that
+// renumbers the table before loop 3 runs it cannot leave the tool waiting in state 2.
+int pushConnect(int tdx) {
+    return Modbus_MsgQ_Push_Connect(tdx, regTools.tools[size_t(tdx)].mac);
 }
 
 void newRegRecord(RegToolRecord* rec) {
@@ -125,6 +127,9 @@ int ToolManager_FindRegTdx_ByMac(const uint8_t* mac) {
     if (!mac) return -1;
     std::lock_guard<std::mutex> g(regTools.lock);
     return findRegLocked(mac);
+}
+int ToolManager_FindRegTdx_ByMac_Unlocked(const uint8_t* mac) {
+    return mac ? findRegLocked(mac) : -1;
 }
 
 int ToolManager_FindTdx_ByName(const char* name) {
@@ -316,17 +321,13 @@ void updateRegLocked(int tdx, const ToolInfo* info, uint8_t cause, uint32_t neti
         if (rec->busy) {
             rec->state = TOOL_STATE_BUSY;
             EwDriver_PushMsgQ_UpdateRegTools(tdx, TOOL_STATE_BUSY);
-        } else {
-            pushConnect(tdx);
+        } else if (pushConnect(tdx) == 0) { // unqueued: the next answer tries again
             rec->state = TOOL_STATE_CONNECTING;
         }
         break;
     case TOOL_STATE_BUSY:
         rec->busy = info->busy;
-        if (!rec->busy) {
-            pushConnect(tdx);
-            rec->state = TOOL_STATE_CONNECTING;
-        }
+        if (!rec->busy && pushConnect(tdx) == 0) rec->state = TOOL_STATE_CONNECTING;
         break;
     case TOOL_STATE_CONNECTING:
         break;
@@ -335,8 +336,7 @@ void updateRegLocked(int tdx, const ToolInfo* info, uint8_t cause, uint32_t neti
         ToolManager_DismissTool_ByTdx(tdx, 0);
         rec->ip = info->ip;
         rec->port = info->port;
-        rec->state = TOOL_STATE_CONNECTING;
-        pushConnect(tdx);
+        rec->state = pushConnect(tdx) == 0 ? TOOL_STATE_CONNECTING : TOOL_STATE_IDLE;
         break;
     default:
         pushConnect(tdx);
@@ -408,7 +408,7 @@ int ToolManager_UpdateToolState_ByDisco(const ToolInfo* info, uint8_t cause, uin
             ToolManager_TeardownRxWatch(rec);
             ToolManager_ReleaseCtx(&rec->evCtx, &rec->evConnected);
         }
-        pushConnect(tdx);
+        Modbus_MsgQ_Push_Connect(tdx, info->mac);
         return 0;
     }
     // The lookup and the update happen under the locks so an index cannot go stale.
@@ -509,8 +509,9 @@ int ToolManager_MoveTool_DiscoToReg(int index) {
     int tdx = int(regTools.tools.size()) - 1;
     std::string dir = toolDir(rec.name);
     discoTools.tools.erase(discoTools.tools.begin() + index);
-    pushConnect(tdx);
-    EwDriver_PushMsgQ_UpdateRegTools(tdx, TOOL_STATE_CONNECTING);
+    // Unqueued, the tool waits idle for its next answer instead of "connecting" for good.
+    if (pushConnect(tdx) != 0) regTools.tools[size_t(tdx)].state = TOOL_STATE_IDLE;
+    EwDriver_PushMsgQ_UpdateRegTools(tdx, int32_t(regTools.tools[size_t(tdx)].state));
     EwDriver_PushMsgQ_UpdateDiscoTools();
     rg.unlock();
     dg.unlock();

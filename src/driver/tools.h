@@ -133,6 +133,7 @@ int ToolManager_GetRegToolsLen();
 int ToolManager_GetDiscoToolsLen();
 int ToolManager_FindDiscoTdx_ByMac(const uint8_t* mac);
 int ToolManager_FindRegTdx_ByMac(const uint8_t* mac);
+int ToolManager_FindRegTdx_ByMac_Unlocked(const uint8_t* mac); // registered-table lock held
 // Exact name match among registered tools; -1 when absent (a null name is logged).
 // Callers hold the registered-table lock.
 int ToolManager_FindTdx_ByName(const char* name);

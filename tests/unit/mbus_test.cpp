@@ -5,7 +5,9 @@
 #include "debug.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <future>
 #include <modbus.h>
 
 using namespace toollink_test;
@@ -257,6 +259,54 @@ TEST_F(MbusQueue, ConnectRequestsRunOnTheModbusLoop) {
     ToolManager_LockRegTools();
     EXPECT_EQ(ToolManager_RegTool(0)->state, uint32_t(TOOL_STATE_CONNECTED));
     ToolManager_UnlockRegTools();
+}
+
+TEST_F(MbusQueue, RequestFollowsItsToolWhenAReleaseRenumbersTheTable) {
+    startDriver(false);
+    int portA = freeTcpPortPair();
+    TestToolServer a(portA);
+    feedAck(makeInfo(1, TOOL_TYPE_ZQ, 0x7f000001, uint16_t(portA), "A"));
+    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
+    auto state = [](int tdx) {
+        ToolManager_LockRegTools();
+        RegToolRecord* r = ToolManager_RegTool(tdx);
+        uint32_t s = r ? r->state : 99;
+        ToolManager_UnlockRegTools();
+        return s;
+    };
+    ASSERT_TRUE(waitFor([&] { return state(0) == TOOL_STATE_CONNECTED; }));
+    // Hold loop 3 so the next request waits in its queue while tool 0 is released.
+    struct Hold {
+        std::promise<void> go;
+        std::shared_future<void> gate;
+        std::atomic<bool> held{false};
+        ~Hold() { // a failed assertion must not leave the loop held
+            try {
+                go.set_value();
+            } catch (const std::future_error&) {
+            }
+        }
+    } hold;
+    hold.gate = hold.go.get_future().share();
+    g_main_context_invoke(
+        Threads_GetContext(LOOP_MODBUS),
+        [](gpointer p) {
+            auto* h = static_cast<Hold*>(p);
+            h->held = true;
+            h->gate.wait();
+            return gboolean(G_SOURCE_REMOVE);
+        },
+        &hold);
+    ASSERT_TRUE(waitFor([&] { return hold.held.load(); }));
+    int portB = freeTcpPortPair();
+    TestToolServer b(portB);
+    feedAck(makeInfo(2, TOOL_TYPE_ZQ, 0x7f000001, uint16_t(portB), "B"));
+    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0); // B is tool 1, its request queued
+    ASSERT_EQ(state(1), uint32_t(TOOL_STATE_CONNECTING));
+    ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0); // B becomes tool 0
+    hold.go.set_value();
+    EXPECT_TRUE(waitFor([&] { return state(0) == TOOL_STATE_CONNECTED; })) << "state " << state(0);
+    EXPECT_TRUE(b.eventConnected());
 }
 
 } // namespace
