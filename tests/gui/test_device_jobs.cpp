@@ -13,6 +13,7 @@
 #include "job.h"
 #include "setting.h"
 
+#include <QSignalSpy>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
@@ -181,6 +182,26 @@ TEST_F(DeviceJobsTest, WriteEventLogUsesNamesAndBarcodeSource) {
     EXPECT_NE(text.find(",assembly,M6 screws,-,tool#2,0,0,12.34,"), std::string::npos) << text;
     EXPECT_NE(text.find(",,,FROM-TOOL,tool#1,"), std::string::npos) << text;
     EXPECT_EQ(text.rfind(EVENTLOG_HEADER, 0), 0u);
+}
+
+TEST_F(DeviceJobsTest, LogOnAnAbsentMicroSdMovesToInternal) {
+    QSignalSpy changed(dev, &ApplicationDeviceClass::LogPathChanged);
+    dev->OnSetLogPath(0);
+    EXPECT_EQ(dev->CheckLogLocation(), "") << "internal: nothing to check";
+    std::filesystem::create_directories(env.sysroot() + "/dev");
+    TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", "");
+    dev->OnSetLogPath(1);
+    EXPECT_EQ(dev->CheckLogLocation(), "") << "the card is there";
+    EXPECT_EQ(dev->OnGetLogPath(), 1);
+    std::filesystem::remove(env.sysroot() + "/dev/mmcblk1p1");
+    int before = changed.count();
+    EXPECT_EQ(dev->CheckLogLocation(),
+              "Micro SD does not exist.\nThe log location has been changed\nto internal "
+              "automatically.");
+    EXPECT_EQ(dev->OnGetLogPath(), 0);
+    EXPECT_EQ(changed.count(), before + 1);
+    load_setting(); // what was saved
+    EXPECT_EQ(get_setting_log()->path, 0u);
 }
 
 TEST_F(DeviceJobsTest, ForwardingApplyStoresOnlyChanges) {

@@ -424,9 +424,11 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // source 0 = the scanner's current code, 1 = the code the tool sent in the record.
     int32_t WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx, const EventLogRecord& record,
                           int32_t barcodeSource);
-    // The same for a result the screens read with GetFastenEventData.
     int32_t WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx, const UnitFastenEventData* data,
-                          int32_t barcodeSource);
+                          int32_t barcodeSource); // a result read with GetFastenEventData
+    // Before each write: a log on an absent micro SD moves to internal (saved); returns the
+    // message the caller shows under "Message" then, else an empty text.
+    QString CheckLogLocation();
 
     // ---- family: barcode (DeviceBarcode.cpp) ----
     // Table 8 is the job table, 0..7 a tool's preset table.

@@ -1,8 +1,10 @@
 // Device-object family "job execution and result log": the CSV result log writer.
 #include "ApplicationDeviceClass.h"
 #include "UnitFastenEventData.h"
+#include "common.h"
 #include "eventlog.h"
 #include "job.h"
+#include "setting.h"
 
 #include <cstring>
 #include <string>
@@ -25,7 +27,8 @@ int32_t ApplicationDeviceClass::WriteEventLog(int32_t jdx, int32_t sdx, int32_t 
 }
 
 int32_t ApplicationDeviceClass::WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx,
-                                              const UnitFastenEventData* data, int32_t barcodeSource) {
+                                              const UnitFastenEventData* data,
+                                              int32_t barcodeSource) {
     if (!data) return -1;
     EventLogRecord r;
     r.FastenTime = data->FastenTime;
@@ -44,4 +47,15 @@ int32_t ApplicationDeviceClass::WriteEventLog(int32_t jdx, int32_t sdx, int32_t 
     QByteArray code = ToNative(data->Barcode.left(int(sizeof r.Barcode) - 1));
     memcpy(r.Barcode, code.constData(), size_t(code.size()));
     return WriteEventLog(jdx, sdx, tdx, r, barcodeSource);
+}
+
+QString ApplicationDeviceClass::CheckLogLocation() {
+    // Without the card the folders would be made in the empty mount point, on the internal
+    // flash, and hidden as soon as a card is mounted over them.
+    if (get_setting_log()->path != 1 || Common_Exists(Common_SysPath("/dev/mmcblk1p1")))
+        return QString();
+    OnSetLogPath(0);
+    SaveSetting();
+    return "Micro SD does not exist.\nThe log location has been changed\nto internal "
+           "automatically.";
 }
