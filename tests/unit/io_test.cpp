@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace {
 const std::string kTree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
@@ -91,8 +93,14 @@ TEST_F(IoTest, ToggledInputReachesTheQueueWithItsSettledLevel) {
     ASSERT_TRUE(sink.waitFor("input 11 1", 3000));
     EXPECT_EQ(sink.with("input"),
               (std::vector<std::string>{"input 2 1", "input 2 0", "input 11 1"}));
-    EXPECT_TRUE(log.contains("input event, port.2 = 1"));
-    EXPECT_TRUE(log.contains("input event, port.11 = 1"));
+    // The handler writes its line just after posting the event.
+    auto logged = [&](const char* line) {
+        for (int i = 0; i < 300 && !log.contains(line); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return log.contains(line);
+    };
+    EXPECT_TRUE(logged("input event, port.2 = 1"));
+    EXPECT_TRUE(logged("input event, port.11 = 1"));
 }
 
 TEST_F(IoTest, EmptyValueIsAFailureNotAReleasedInput) {
