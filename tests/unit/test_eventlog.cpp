@@ -109,29 +109,24 @@ TEST(EventLogFormat, DirectoryAndFileNames) {
               "./files/log/2026/12/04/20261204.csv");
 }
 
-TEST_F(EventLogTest, FirstResultOfTheDayCreatesFoldersAndHeader) {
-    fs::remove_all("files/log");
-    Common_SetFixedTime(localInstant(2026, 12, 4, 10, 0, 0));
-    ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
-    ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
-    auto l = lines("files/log/2026/12/04/20261204.csv");
-    ASSERT_EQ(l.size(), 3u);
-    EXPECT_EQ(l[0], EVENTLOG_HEADER);
-    EXPECT_EQ(l[1].substr(0, 24), "2026-12-04 10:00:00,J,S,");
-    EXPECT_EQ(l[1], l[2]);
-}
-
-TEST_F(EventLogTest, EmptyDayFileLeftByAPowerCutGetsTheHeader) {
-    // Created, but cut off before the header reached it.
-    TestEnv::writeFile("files/log/2026/12/05/20261205.csv", "");
-    Common_SetFixedTime(localInstant(2026, 12, 5, 9, 30, 0));
-    ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
-    ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
-    auto l = lines("files/log/2026/12/05/20261205.csv");
-    ASSERT_EQ(l.size(), 3u);
-    EXPECT_EQ(l[0], EVENTLOG_HEADER);
-    EXPECT_EQ(l[1].substr(0, 24), "2026-12-05 09:30:00,J,S,");
-    EXPECT_EQ(l[1], l[2]);
+TEST_F(EventLogTest, FirstResultOfTheDayWritesTheHeaderOnce) {
+    struct {
+        const char* what;
+        bool emptyFileFirst; // created, but cut off before the header reached it
+    } cases[] = {{"no folders yet", false}, {"empty file left by a power cut", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all("files/log");
+        if (c.emptyFileFirst) TestEnv::writeFile("files/log/2026/12/04/20261204.csv", "");
+        Common_SetFixedTime(localInstant(2026, 12, 4, 10, 0, 0));
+        ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
+        ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
+        auto l = lines("files/log/2026/12/04/20261204.csv");
+        ASSERT_EQ(l.size(), 3u);
+        EXPECT_EQ(l[0], EVENTLOG_HEADER);
+        EXPECT_EQ(l[1].substr(0, 24), "2026-12-04 10:00:00,J,S,");
+        EXPECT_EQ(l[1], l[2]);
+    }
 }
 
 TEST_F(EventLogTest, DayFileWithLinesGetsNoSecondHeader) {
