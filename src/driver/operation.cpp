@@ -243,12 +243,16 @@ int Operation_TakeEvent(int tdx, FastenEventRecord* out) {
     int ret = -1;
     memset(out, 0, sizeof *out);
     if (rec) {
-        if (rec->evqCount) {
+        bool fresh = rec->evqCount > 0;
+        if (fresh) {
             rec->evLast = rec->evq[rec->evqHead];
             rec->evqHead = (rec->evqHead + 1) % TOOL_EVENT_QUEUE_DEPTH;
             --rec->evqCount;
         }
         ret = Operation_DecodeFrame(rec->evLast.bytes, rec->evLast.len, out);
+        // After a full ring dropped a frame, the surplus event finds nothing new: say so,
+        // so the result is not counted twice.
+        if (ret == 0 && !fresh) ret = 1;
     }
     ToolManager_UnlockRegTools();
     return ret;

@@ -61,7 +61,8 @@ int fastening_event_enable(int tdx, int skipStored);
 // Removes the watch and writes 4015 := 0; the write result, or -1 for an unknown tool.
 int fastening_event_disable(int tdx);
 // The oldest result the screens have not read (it then becomes the "last read" one), or
-// the last read again when none is waiting. 0, or -1 when the tool never sent one.
+// the last read again when none is waiting. 0 for a new result, 1 for the last one again,
+// -1 when the tool never sent one.
 int Operation_TakeEvent(int tdx, FastenEventRecord* out);
 // Number of results waiting for the screens.
 int Operation_QueuedEvents(int tdx);

@@ -279,6 +279,10 @@ TEST_F(DeviceToolLink, EventsLocksAndTheTable) {
     EXPECT_EQ(d->ConvTorque, 1234);
     EXPECT_EQ(d->Status, 2);
     EXPECT_EQ(d->Barcode, QString::fromUtf8("B\u00e4"));
+    EXPECT_TRUE(d->Fresh);
+    std::unique_ptr<UnitFastenEventData> again(dev->GetFastenEventData(ta));
+    EXPECT_EQ(again->ConvTorque, 1234);
+    EXPECT_FALSE(again->Fresh) << "the same result a second time is not a new screw";
     EXPECT_EQ(dev->GetFetLen(), 1);
     dev->ClearFet();
     EXPECT_EQ(dev->GetFetLen(), 0);

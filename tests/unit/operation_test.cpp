@@ -243,7 +243,7 @@ TEST_F(EventChannel, TwoQuickResultsBothReachTheScreensAndTheTable) {
     ASSERT_EQ(Operation_TakeEvent(0, &r), 0);
     EXPECT_STREQ(r.Barcode, "SECOND");
     EXPECT_EQ(r.FastenTime, 201);
-    ASSERT_EQ(Operation_TakeEvent(0, &r), 0); // nothing new: the last one again
+    ASSERT_EQ(Operation_TakeEvent(0, &r), 1); // nothing new: the last one again
     EXPECT_STREQ(r.Barcode, "SECOND");
     EXPECT_EQ(get_fet_len(), 2);
     FetItem it;
@@ -254,6 +254,28 @@ TEST_F(EventChannel, TwoQuickResultsBothReachTheScreensAndTheTable) {
     EXPECT_EQ(tool.holding(4015), 2);
     ASSERT_EQ(fastening_event_disable(0), 0);
     EXPECT_EQ(tool.holding(4015), 0);
+}
+
+TEST_F(EventChannel, FullRingDropsTheOldestAndTheSurplusEventIsNoNewResult) {
+    TestToolServer tool(port);
+    addTool(tool, TOOL_TYPE_ZQ, 1);
+    ASSERT_EQ(fastening_event_enable(0, 0), 0);
+    std::vector<uint8_t> burst;
+    for (int i = 0; i <= TOOL_EVENT_QUEUE_DEPTH; ++i) { // one more than the ring holds
+        auto f = makeFrame(TOOL_TYPE_ZQ, 1, "R" + std::to_string(i), true, uint16_t(i));
+        burst.insert(burst.end(), f.begin(), f.end());
+    }
+    LogCapture log;
+    ASSERT_TRUE(tool.sendEvent(burst));
+    EXPECT_EQ(waitEvents("fastening", TOOL_EVENT_QUEUE_DEPTH + 1).size(),
+              size_t(TOOL_EVENT_QUEUE_DEPTH + 1));
+    EXPECT_TRUE(log.contains("event queue of tdx.0 full, oldest result dropped"));
+    FastenEventRecord r;
+    for (int i = 1; i <= TOOL_EVENT_QUEUE_DEPTH; ++i) {
+        ASSERT_EQ(Operation_TakeEvent(0, &r), 0) << i;
+        EXPECT_EQ(std::string(r.Barcode), "R" + std::to_string(i));
+    }
+    EXPECT_EQ(Operation_TakeEvent(0, &r), 1) << "the surplus event finds nothing new";
 }
 
 TEST_F(EventChannel, ControllerFrameIsNormalisedAndOnlyEnabledToolsFillTheTable) {

@@ -30,9 +30,10 @@ int32_t ApplicationDeviceClass::DisableDataBackup(int32_t tdx) {
 
 UnitFastenEventData* ApplicationDeviceClass::GetFastenEventData(int32_t tdx) {
     FastenEventRecord r;
-    Operation_TakeEvent(tdx, &r);
+    int taken = Operation_TakeEvent(tdx, &r);
     auto* d = new UnitFastenEventData;
     d->Fill(r);
+    d->Fresh = taken == 0;
     return d;
 }
 

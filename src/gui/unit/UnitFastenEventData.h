@@ -24,6 +24,8 @@ class UnitFastenEventData : public QObject {
     uint16_t Status = 0; // 1 OK, 2 NG, 7 barcode read at the tool, 8 screw count
     uint16_t Snug = 0;
     QString Barcode;
+    // False when no unread result was waiting (the last one again): not a new screw.
+    bool Fresh = false;
 
     void Fill(const FastenEventRecord& r) {
         FastenTime = r.FastenTime;
