@@ -8,11 +8,13 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/fb.h>
+#include <linux/input.h>
 #include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -139,13 +141,13 @@ int Console_ReadKey() {
     }
 }
 
-void Touch_ApplyRecord(TouchState& st, const unsigned char rec[16]) {
-    // struct input_event on a 64-bit board is 24 bytes; the panel's touch records are the
-    // 32-bit layout: 8 bytes of time, u16 type, u16 code, s32 value (little-endian).
-    uint16_t type = uint16_t(rec[8] | (rec[9] << 8));
-    uint16_t code = uint16_t(rec[10] | (rec[11] << 8));
-    int32_t value = int32_t(uint32_t(rec[12]) | (uint32_t(rec[13]) << 8) |
-                            (uint32_t(rec[14]) << 16) | (uint32_t(rec[15]) << 24));
+void Touch_ApplyRecord(TouchState& st, const unsigned char* rec, size_t size) {
+    // u16 type, u16 code, s32 value (little-endian) after the time stamp.
+    const unsigned char* p = rec + size - 8;
+    uint16_t type = uint16_t(p[0] | (p[1] << 8));
+    uint16_t code = uint16_t(p[2] | (p[3] << 8));
+    int32_t value = int32_t(uint32_t(p[4]) | (uint32_t(p[5]) << 8) | (uint32_t(p[6]) << 16) |
+                            (uint32_t(p[7]) << 24));
     if (type == 3) { // EV_ABS
         if (code == 53) st.x = value;
         if (code == 54) st.y = value;
@@ -181,14 +183,19 @@ void touchThread(std::string path) {
         fflush(stdout);
         return;
     }
+    // The kernel's records have the size of its struct input_event (24 bytes on a 64-bit
+    // board); a simulated node (a FIFO) carries 16-byte records.
+    struct stat st;
+    const ssize_t size =
+        fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) ? ssize_t(sizeof(struct input_event)) : 16;
     unsigned char buf[1024];
     while (!touch.quit) {
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n < 16) break;
+        ssize_t n = read(fd, buf, sizeof buf - sizeof buf % size_t(size));
+        if (n < size) break;
         {
             std::lock_guard<std::mutex> g(touch.lock);
-            for (ssize_t off = 0; off + 16 <= n; off += 16)
-                Touch_ApplyRecord(touch.st, buf + off);
+            for (ssize_t off = 0; off + size <= n; off += size)
+                Touch_ApplyRecord(touch.st, buf + off, size_t(size));
         }
         uint64_t one = 1;
         if (touch.wakeFd >= 0) (void)!write(touch.wakeFd, &one, sizeof one);

@@ -54,13 +54,15 @@ void Touch_Stop(); // sets the quit flag
 bool Touch_Query(TouchPoint* out);
 // An eventfd signalled after every read of the reader thread (-1 before Touch_Start).
 int Touch_WakeFd();
-// Pure part of the reader, used by the thread and by tests: apply one 16-byte record.
+// Pure part of the reader, used by the thread and by tests: apply one input record of
+// `size` bytes. Type, code and value are its last 8 bytes, after the time stamp: 16-byte
+// records on a 32-bit board and on simulated nodes, 24 bytes on a 64-bit kernel.
 struct TouchState {
     int32_t x = 0, y = 0;
     int32_t state = 0;          // 0 idle, 1 pressed unseen, 2 held, 3 released unseen
     bool releasedEarly = false; // contact broken while still in state 1
 };
-void Touch_ApplyRecord(TouchState& st, const unsigned char rec[16]);
+void Touch_ApplyRecord(TouchState& st, const unsigned char* rec, size_t size = 16);
 bool Touch_QueryState(TouchState& st, TouchPoint* out);
 // Test hook: reset the shared state.
 void Touch_Reset();

@@ -22,20 +22,21 @@ std::vector<int> decode(const std::string& bytes, bool flushAtEnd = true) {
     return keys;
 }
 
-void record(unsigned char out[16], uint16_t type, uint16_t code, int32_t value) {
-    for (int i = 0; i < 8; ++i)
-        out[i] = 0;
-    out[8] = uint8_t(type), out[9] = uint8_t(type >> 8);
-    out[10] = uint8_t(code), out[11] = uint8_t(code >> 8);
+// An input record of `size` bytes: time stamp (here 0xEE), then type, code and value.
+void record(unsigned char* out, size_t size, uint16_t type, uint16_t code, int32_t value) {
+    for (size_t i = 0; i < size - 8; ++i)
+        out[i] = 0xEE;
+    unsigned char* p = out + size - 8;
+    p[0] = uint8_t(type), p[1] = uint8_t(type >> 8);
+    p[2] = uint8_t(code), p[3] = uint8_t(code >> 8);
     uint32_t v = uint32_t(value);
-    out[12] = uint8_t(v), out[13] = uint8_t(v >> 8), out[14] = uint8_t(v >> 16),
-    out[15] = uint8_t(v >> 24);
+    p[4] = uint8_t(v), p[5] = uint8_t(v >> 8), p[6] = uint8_t(v >> 16), p[7] = uint8_t(v >> 24);
 }
 
-void apply(TouchState& st, uint16_t type, uint16_t code, int32_t value) {
-    unsigned char r[16];
-    record(r, type, code, value);
-    Touch_ApplyRecord(st, r);
+void apply(TouchState& st, uint16_t type, uint16_t code, int32_t value, size_t size = 16) {
+    unsigned char r[24];
+    record(r, size, type, code, value);
+    Touch_ApplyRecord(st, r, size);
 }
 } // namespace
 
@@ -64,6 +65,22 @@ TEST(Console, MapsKeys) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(decode(c.in), c.keys) << "input: " << c.in.size();
+}
+
+TEST(Touch, SixteenAndTwentyFourByteRecordsReadAlike) {
+    for (size_t size : {size_t(16), size_t(24)}) { // 32-bit board or simulated node; 64-bit
+        SCOPED_TRACE(size);
+        TouchState st;
+        TouchPoint p{};
+        apply(st, 3, 53, 640, size);
+        apply(st, 3, 54, -5, size);
+        apply(st, 1, 330, 1, size);
+        ASSERT_TRUE(Touch_QueryState(st, &p));
+        EXPECT_EQ(p.x, 640);
+        EXPECT_EQ(p.y, -5);
+        apply(st, 1, 330, 0, size);
+        EXPECT_EQ(st.state, 3);
+    }
 }
 
 TEST(Touch, HeldTouchGivesPressMovesAndOneRelease) {
@@ -150,9 +167,9 @@ TEST(TouchReader, RecordedStreamReachesTheQuery) {
     int fd = open(dev.c_str(), O_WRONLY);
     ASSERT_GE(fd, 0);
     unsigned char buf[48];
-    record(buf, 3, 53, 640);
-    record(buf + 16, 3, 54, 400);
-    record(buf + 32, 1, 330, 1);
+    record(buf, 16, 3, 53, 640);
+    record(buf + 16, 16, 3, 54, 400);
+    record(buf + 32, 16, 1, 330, 1);
     ASSERT_EQ(write(fd, buf, sizeof buf), ssize_t(sizeof buf));
     int wake = Touch_WakeFd();
     ASSERT_GE(wake, 0);
@@ -164,7 +181,7 @@ TEST(TouchReader, RecordedStreamReachesTheQuery) {
     ASSERT_TRUE(Touch_Query(&p));
     EXPECT_EQ(p.x, 640);
     EXPECT_EQ(p.y, 400);
-    record(buf, 1, 330, 0);
+    record(buf, 16, 1, 330, 0);
     ASSERT_EQ(write(fd, buf, 16), 16);
     bool released = false;
     for (int i = 0; i < 500 && !released; ++i) {
