@@ -202,7 +202,10 @@ int Common_WriteFileAtomic(const std::string& path, const void* data, size_t len
     std::string dir = ".";
     size_t slash = path.rfind('/');
     if (slash != std::string::npos) dir = slash == 0 ? "/" : path.substr(0, slash);
-    std::string tmp = path + ".tmpXXXXXX";
+    // A hidden name: a temporary file left by a power cut must never be taken for a job,
+    // a table or a log by a folder scan.
+    std::string tmp =
+        dir + "/." + path.substr(slash == std::string::npos ? 0 : slash + 1) + ".tmpXXXXXX";
     std::vector<char> name(tmp.begin(), tmp.end());
     name.push_back('\0');
     int fd = mkostemp(name.data(), O_CLOEXEC);

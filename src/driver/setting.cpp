@@ -163,7 +163,12 @@ bool convertLegacy() {
     bool converted = false;
     if (st.st_size == off_t(kLegacySize)) {
         std::string data;
-        if (Common_ReadFile(kLegacyFile, data, kLegacySize) == 0 && data.size() == kLegacySize) {
+        if (Common_ReadFile(kLegacyFile, data, kLegacySize) != 0 || data.size() != kLegacySize) {
+            // Unreadable now is not worthless: keep it for the next start.
+            DBG_ERR("%s read fail, kept, %s", kLegacyFile, strerror(errno));
+            return false;
+        }
+        {
             auto* rec = reinterpret_cast<unsigned char*>(&settingCtx.setting);
             // The legacy image lacks "barcode interfae" (bytes 16..19), which keeps its default.
             memcpy(rec, data.data(), 16);
@@ -315,10 +320,16 @@ int load_setting() {
     memcpy(&settingCtx.setting, get_default_setting(), sizeof(Setting));
     makeDirs();
     if (!convertLegacy()) {
-        if (!Common_Exists(kSettingFile))
+        if (!Common_Exists(kSettingFile)) {
             save_setting();
-        else
-            load_setting_plain_text();
+        } else if (load_setting_plain_text() != 0) {
+            // Running on defaults; the next save must not destroy what could not be read.
+            std::string aside = std::string(kSettingFile) + ".unreadable";
+            DBG_ERR("%s read fail (%s), defaults in use, file moved to %s", kSettingFile,
+                    strerror(errno), aside.c_str());
+            if (rename(kSettingFile, aside.c_str()) != 0)
+                DBG_ERR("%s cannot be moved aside, %s", kSettingFile, strerror(errno));
+        }
     }
     apply_brightness();
     apply_volume();

@@ -59,6 +59,8 @@ TEST(CommonWriteFileAtomic, ReportsTheFailedStepAndItsError) {
     EXPECT_EQ(TestEnv::readFile("d/old.bin"), "previous") << "a failed write keeps the old file";
     EXPECT_TRUE(fs::is_directory("d/full"));
     EXPECT_TRUE(noTemporaryLeft("d"));
+    // The temporary file is hidden, so a scan never takes a leftover for a real file.
+    EXPECT_TRUE(log.contains("cannot create missing/.a.bin.tmp")) << "hidden temporary name";
     EXPECT_EQ(Common_WriteFileAtomic("d/plain.bin", "ab", 2), 0) << "the step is optional";
     EXPECT_EQ(TestEnv::readFile("d/plain.bin"), "ab");
 }

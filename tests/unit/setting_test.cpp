@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 namespace {
+namespace fs = std::filesystem;
 const char* kFile = "./files/setting/setting.kest";
 
 class SettingTest : public ::testing::Test {
@@ -231,6 +232,18 @@ TEST_F(SettingTest, LegacyImageStaysUntilTheNewFileIsWritten) {
     EXPECT_FALSE(TestEnv::exists("./files/setting/setting.conf"));
     EXPECT_NE(TestEnv::readFile(kFile).find(line("operation mode", "without job")),
               std::string::npos);
+}
+
+TEST_F(SettingTest, UnreadableFileIsMovedAsideNotOverwritten) {
+    // Stands for a file the panel cannot read (I/O error): a folder under its name.
+    fs::create_directories(std::string(kFile) + "/keep");
+    LogCapture log;
+    ASSERT_EQ(load_setting(), 0);
+    EXPECT_EQ(memcmp(get_setting(), get_default_setting(), sizeof(Setting)), 0);
+    EXPECT_TRUE(log.contains("read fail"));
+    EXPECT_TRUE(fs::exists(std::string(kFile) + ".unreadable/keep")) << "kept for diagnosis";
+    EXPECT_EQ(save_setting(), 0) << "the defaults can be saved in its place";
+    EXPECT_TRUE(fs::is_regular_file(kFile));
 }
 
 TEST_F(SettingTest, LegacyImageOfOtherSizeIsDeleted) {
