@@ -547,31 +547,6 @@ int ToolManager_MoveTool_RegToDisco(int tdx) {
     return 0;
 }
 
-namespace {
-// Appends the lines of an existing folder's "barcode.zq" to the tool's table.
-void mergeBarcodeFile(RegToolRecord* rec, const std::string& path) {
-    FILE* f = fopen(path.c_str(), "r");
-    if (!f) return;
-    const ToolBarcodeOps* ops = barcodeOps.load();
-    if (ops && !rec->barcode) rec->barcode = ops->create();
-    char line[1001];
-    while (fgets(line, sizeof line, f)) {
-        // An over-long line is cut, not read on as further entries.
-        size_t n = strlen(line);
-        if (n == sizeof line - 1 && line[n - 1] != '\n')
-            for (int c = fgetc(f); c != EOF && c != '\n'; c = fgetc(f)) {
-            }
-        ToolBarcodeLine l;
-        ToolManager_ParseBarcodeLine(line, &l);
-        if (!ops || !rec->barcode) continue;
-        if (ops->append(rec->barcode, l.code, l.partial, l.start, l.end, l.preset) != 0)
-            DBG_ERR("fail to add barcode line of %s", path.c_str());
-    }
-    if (!ops) DBG_ERR("no barcode tables, lines of %s not merged", path.c_str());
-    fclose(f);
-}
-} // namespace
-
 int ToolManager_SetToolName_ByTdx(int tdx, const char* name) {
     std::lock_guard<std::mutex> g(regTools.lock);
     int len = int(regTools.tools.size());
@@ -586,13 +561,16 @@ int ToolManager_SetToolName_ByTdx(int tdx, const char* name) {
     std::string oldDir = toolDir(rec->name), newDir = toolDir(newName);
     struct stat st;
     if (stat(newDir.c_str(), &st) != 0) {
-        if (rename(oldDir.c_str(), newDir.c_str()) != 0) {
+        // No old folder: make the new one. Any other failure keeps the old name, or the
+        // tool's barcode table would be stranded in the old folder.
+        if (rename(oldDir.c_str(), newDir.c_str()) != 0 &&
+            (errno != ENOENT || Common_MkdirP(newDir, 0777) != 0)) {
             DBG_ERR("fail to move %s to %s, %s", oldDir.c_str(), newDir.c_str(), strerror(errno));
-            Common_MkdirP(newDir, 0777);
+            return -1;
         }
     } else {
         rmdir(oldDir.c_str()); // only an empty folder goes
-        mergeBarcodeFile(rec, newDir + "/barcode.zq");
+        ToolManager_MergeBarcodeFile(rec, newDir + "/barcode.zq", barcodeOps.load());
     }
     memcpy(rec->name, newName, TOOL_NAME_SIZE);
     return 0;

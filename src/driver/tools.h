@@ -195,3 +195,7 @@ struct ToolBarcodeLine {
     uint32_t partial, start, end, preset;
 };
 int ToolManager_ParseBarcodeLine(const char* line, ToolBarcodeLine* out);
+// Appends the lines of a folder's "barcode.zq" to the tool's table (created through `ops`
+// when missing); an over-long line is cut. Registered-table lock held.
+void ToolManager_MergeBarcodeFile(RegToolRecord* rec, const std::string& path,
+                                  const ToolBarcodeOps* ops);

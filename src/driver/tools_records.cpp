@@ -1,5 +1,8 @@
-// Registry records and names: pure helpers of the tool registry (no lock, no file).
+// Registry records and names: helpers of the tool registry that take no lock (the caller
+// holds it where needed), and the barcode-file merge of a rename.
 #include "tools.h"
+
+#include "debug.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -103,4 +106,26 @@ int ToolManager_ParseBarcodeLine(const char* line, ToolBarcodeLine* out) {
         p += n + 1;
     }
     return 0;
+}
+
+void ToolManager_MergeBarcodeFile(RegToolRecord* rec, const std::string& path,
+                                  const ToolBarcodeOps* ops) {
+    FILE* f = fopen(path.c_str(), "r");
+    if (!f) return;
+    if (ops && !rec->barcode) rec->barcode = ops->create();
+    char line[1001];
+    while (fgets(line, sizeof line, f)) {
+        // An over-long line is cut, not read on as further entries.
+        size_t n = strlen(line);
+        if (n == sizeof line - 1 && line[n - 1] != '\n')
+            for (int c = fgetc(f); c != EOF && c != '\n'; c = fgetc(f)) {
+            }
+        ToolBarcodeLine l;
+        ToolManager_ParseBarcodeLine(line, &l);
+        if (!ops || !rec->barcode) continue;
+        if (ops->append(rec->barcode, l.code, l.partial, l.start, l.end, l.preset) != 0)
+            DBG_ERR("fail to add barcode line of %s", path.c_str());
+    }
+    if (!ops) DBG_ERR("no barcode tables, lines of %s not merged", path.c_str());
+    fclose(f);
 }
