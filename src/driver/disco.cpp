@@ -177,12 +177,13 @@ void reconnectRegistered(const ToolInfo* info, uint8_t cause, uint32_t netif) {
         rec->port = info->port;
         rec->busy = info->busy;
         rec->netif = netif;
-        rec->state = TOOL_STATE_CONNECTING;
         rec->miss = 0;
+        // Unqueued, the tool waits idle for its next answer instead of "connecting" for good.
+        rec->state =
+            Modbus_MsgQ_Push_Connect(tdx, info->mac) == 0 ? TOOL_STATE_CONNECTING : TOOL_STATE_IDLE;
         EwDriver_PushMsgQ_SetDisconnFlag(tdx, 1);
         ToolManager_UnlockRegTools();
     }
-    Modbus_MsgQ_Push_Connect(tdx, info->mac);
 }
 } // namespace
 

@@ -338,9 +338,18 @@ int job_load(int jdx) {
     }
     memcpy(job.loadedName, job.jobs[size_t(jdx)].name, JOB_NAME_SIZE);
     std::string path = job_file_path(job.loadedName);
-    FILE* f = fopen(path.c_str(), "rbe");
+    // Only a regular file is read: a FIFO put under a job's name must not hang the screen.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st;
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        close(fd);
+        fd = -1;
+        errno = EINVAL;
+    }
+    FILE* f = fd >= 0 ? fdopen(fd, "rb") : nullptr;
     if (!f) {
         DBG_ERR("%s open fail : %s", path.c_str(), strerror(errno));
+        if (fd >= 0) close(fd);
         return -1;
     }
     uint8_t head[JOB_HEADER_SIZE];
@@ -394,13 +403,14 @@ int job_save(int jdx) {
     h.jdx = uint32_t(jdx);
     memcpy(h.name, job.jobs[size_t(jdx)].name, JOB_NAME_SIZE);
     memcpy(job.header.sign, "zqc.job.", 8);
-    job.jobs[size_t(jdx)] = h;
     std::string image(JOB_HEADER_SIZE + STEP_RECORD_SIZE * job.steps.size(), '\0');
     auto* p = reinterpret_cast<uint8_t*>(image.data());
     job_encode_header(job.header, p);
     for (size_t i = 0; i < job.steps.size(); ++i)
         memcpy(p + JOB_HEADER_SIZE + STEP_RECORD_SIZE * i, job.steps[i].b, STEP_RECORD_SIZE);
-    return storeFile(__func__, __LINE__, job_file_path(h.name), image);
+    if (storeFile(__func__, __LINE__, job_file_path(h.name), image) != 0) return -1;
+    job.jobs[size_t(jdx)] = h; // the list shows only what the file holds
+    return 0;
 }
 
 void job_free() {

@@ -1,7 +1,8 @@
 // Entry point of zqcapp: options, data home, then start-up, GUI loop and shutdown.
-#include "common.h"
 #include "EwRuntime.h"
+#include "common.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -52,6 +53,8 @@ int main(int argc, char** argv) {
         fprintf(stderr, "zqcapp: cannot use data home %s\n", home ? home : "/home/dromik");
         return 1;
     }
+    // A peer or child that goes away mid-write must give EPIPE, not end the panel.
+    signal(SIGPIPE, SIG_IGN);
     EwSetArgs(argc, argv);
     if (!EwInit()) return 1;
     EwPrintSystemInfo();

@@ -289,6 +289,21 @@ TEST_F(JobStoreTest, SaveRecomputesCountersAndWritesExactSize) {
     EXPECT_EQ(job_get_u32(job_step(1)->b + SF_SCREWS), 5u);
 }
 
+TEST_F(JobStoreTest, FailedSaveLeavesTheListAsTheFileIs) {
+    makeJobs(1);
+    ASSERT_EQ(job_load(0), 0);
+    ASSERT_EQ(step_new(STEP_FASTENING), 0);
+    job_put_u32(job_step(0)->b + SF_SCREWS, 4);
+    uint32_t steps = job_list_entry(0)->steps, screws = job_list_entry(0)->total_screws;
+    Common_SetWriteFailAfter(0); // storage full
+    EXPECT_EQ(job_save(0), -1);
+    Common_SetWriteFailAfter(-1);
+    EXPECT_EQ(job_list_entry(0)->steps, steps) << "the list shows what was saved";
+    EXPECT_EQ(job_list_entry(0)->total_screws, screws);
+    ASSERT_EQ(job_save(0), 0);
+    EXPECT_EQ(job_list_entry(0)->total_screws, 4u);
+}
+
 TEST_F(JobStoreTest, SaveWithoutFasteningStepsWritesZeroScrews) {
     makeJobs(1);
     job_load(0);
@@ -479,6 +494,11 @@ TEST_F(GappedListTest, IndexIsNeverWrittenThroughAFifoOrFolder) {
     EXPECT_TRUE(log.contains("./files/job/pipe.job open fail"));
     EXPECT_TRUE(log.contains("./files/job/dir.job open fail"));
     EXPECT_TRUE(fs::is_fifo(jobPath("pipe")));
+    // Loading it is refused at once instead of waiting for a writer.
+    alarm(20);
+    EXPECT_EQ(job_load(1), -1);
+    alarm(0);
+    EXPECT_EQ(log.count("./files/job/pipe.job open fail"), 2u);
 }
 
 // ---- a save goes only to the job that was loaded ----
