@@ -167,8 +167,12 @@ int Barcode_Load() {
         std::lock_guard<std::mutex> g(barcodeCtx.jobLock);
         barcodeCtx.bcds.rows.clear();
         std::string text;
-        if (Common_Exists(kJobFile) && Common_ReadFile(kJobFile, text) == 0)
-            BarcodeTable_Parse(&barcodeCtx.bcds, text.data(), text.size(), BARCODE_KIND_JOB);
+        if (Common_Exists(kJobFile)) {
+            if (Common_ReadFile(kJobFile, text) == 0)
+                BarcodeTable_Parse(&barcodeCtx.bcds, text.data(), text.size(), BARCODE_KIND_JOB);
+            else // the empty table's next save must not replace it
+                Common_MoveAsideUnreadable(kJobFile);
+        }
     }
     const BarcodeToolAccess* a = barcodeCtx.tools.load();
     if (!a) return 0;

@@ -234,6 +234,7 @@ int BarcodeTable_LoadTool(BarcodeTable* table, const char* toolName) {
     std::string text;
     if (Common_ReadFile(path, text) != 0) {
         DBG_ERR("%s read fail", path.c_str());
+        Common_MoveAsideUnreadable(path); // the empty table's next save must not replace it
         return -1;
     }
     BarcodeTable_Parse(table, text.data(), text.size(), BARCODE_KIND_TOOL);

@@ -308,6 +308,16 @@ int Common_ReadFile(const std::string& path, std::string& out, size_t max) {
     return 0;
 }
 
+int Common_MoveAsideUnreadable(const std::string& path) {
+    std::string aside = path + ".unreadable";
+    Debug_WriteLog(1, "%s.%d : %s cannot be read (%s), moved to %s", __func__, __LINE__,
+                   path.c_str(), strerror(errno), aside.c_str());
+    if (rename(path.c_str(), aside.c_str()) == 0) return 0;
+    Debug_WriteLog(1, "%s.%d : %s cannot be moved aside, %s", __func__, __LINE__, path.c_str(),
+                   strerror(errno));
+    return -1;
+}
+
 bool Common_Exists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;

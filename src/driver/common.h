@@ -57,4 +57,7 @@ void Common_SetWriteFailAfter(long bytes);
 int Common_MkdirP(const std::string& path, unsigned mode = 0777);
 // Reads a whole (small) file; returns 0 or -1.
 int Common_ReadFile(const std::string& path, std::string& out, size_t max = 1 << 24);
+// A file that exists but cannot be read is renamed to "<path>.unreadable" (logged), so the
+// next save of defaults or an empty table does not destroy it. 0 when moved.
+int Common_MoveAsideUnreadable(const std::string& path);
 bool Common_Exists(const std::string& path);

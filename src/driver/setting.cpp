@@ -324,11 +324,7 @@ int load_setting() {
             save_setting();
         } else if (load_setting_plain_text() != 0) {
             // Running on defaults; the next save must not destroy what could not be read.
-            std::string aside = std::string(kSettingFile) + ".unreadable";
-            DBG_ERR("%s read fail (%s), defaults in use, file moved to %s", kSettingFile,
-                    strerror(errno), aside.c_str());
-            if (rename(kSettingFile, aside.c_str()) != 0)
-                DBG_ERR("%s cannot be moved aside, %s", kSettingFile, strerror(errno));
+            Common_MoveAsideUnreadable(kSettingFile);
         }
     }
     apply_brightness();

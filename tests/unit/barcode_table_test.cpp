@@ -249,6 +249,24 @@ TEST_F(BarcodeTableTest, ToolTablesLoadAndSaveByName) {
         BarcodeTable_Destroy(t);
 }
 
+TEST_F(BarcodeTableTest, UnreadableTablesAreMovedAsideNotOverwritten) {
+    // Folders under the files' names stand for files the panel cannot read.
+    std::filesystem::create_directories(env.home() + "/files/barcode.kest/x");
+    std::filesystem::create_directories(env.home() + "/files/tools/ZQ-A/barcode.zq/x");
+    LogCapture log;
+    Barcode_Init();
+    EXPECT_EQ(Barcode_Len(BARCODE_JOB_TABLE), 0);
+    EXPECT_EQ(Barcode_Len(0), 0);
+    EXPECT_EQ(log.count("cannot be read"), 2u);
+    EXPECT_TRUE(TestEnv::exists("files/barcode.kest.unreadable/x"));
+    EXPECT_TRUE(TestEnv::exists("files/tools/ZQ-A/barcode.zq.unreadable/x"));
+    jobRows({"A"});
+    EXPECT_EQ(Barcode_Save(BARCODE_JOB_TABLE), 0) << "a new table takes the free name";
+    EXPECT_EQ(TestEnv::readFile("files/barcode.kest"), "A~0~0~0~job~\n");
+    for (auto& t : reg.tables)
+        BarcodeTable_Destroy(t);
+}
+
 TEST_F(BarcodeTableTest, SaveWithoutFolderFails) {
     Barcode_Init();
     jobRows({"A"});

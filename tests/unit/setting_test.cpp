@@ -240,7 +240,7 @@ TEST_F(SettingTest, UnreadableFileIsMovedAsideNotOverwritten) {
     LogCapture log;
     ASSERT_EQ(load_setting(), 0);
     EXPECT_EQ(memcmp(get_setting(), get_default_setting(), sizeof(Setting)), 0);
-    EXPECT_TRUE(log.contains("read fail"));
+    EXPECT_TRUE(log.contains("cannot be read"));
     EXPECT_TRUE(fs::exists(std::string(kFile) + ".unreadable/keep")) << "kept for diagnosis";
     EXPECT_EQ(save_setting(), 0) << "the defaults can be saved in its place";
     EXPECT_TRUE(fs::is_regular_file(kFile));
