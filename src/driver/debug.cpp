@@ -22,17 +22,22 @@ DebugState dbg;
 } // namespace
 
 void Debug_Init() {
-    for (auto& f : dbg.flag) f.store(0);
+    for (auto& f : dbg.flag)
+        f.store(0);
 }
 
-std::atomic<int32_t>* Debug_GetFlag() { return dbg.flag; }
+std::atomic<int32_t>* Debug_GetFlag() {
+    return dbg.flag;
+}
 
 void Debug_SetLineHook(DebugLineHook hook) {
     std::lock_guard<std::mutex> g(dbg.hookLock);
     dbg.hook = std::move(hook);
 }
 
-void Debug_SetQuiet(bool quiet) { dbg.quiet = quiet; }
+void Debug_SetQuiet(bool quiet) {
+    dbg.quiet = quiet;
+}
 
 void Debug_WriteLog(int enabled, const char* format, ...) {
     if (!enabled || !format) return;
@@ -64,8 +69,7 @@ int Debug_OpenFile_ForSave() {
     if (dbg.saveFile) fclose(dbg.saveFile);
     dbg.saveFile = fopen(name, "w");
     if (!dbg.saveFile) {
-        Debug_WriteLog(1, "%s.%d : fail to open %s, %s", __func__, __LINE__, name,
-                       strerror(errno));
+        Debug_WriteLog(1, "%s.%d : fail to open %s, %s", __func__, __LINE__, name, strerror(errno));
         return -1;
     }
     return 0;
@@ -83,15 +87,24 @@ void Debug_WriteFile_ForSave(const char* line) {
         Debug_WriteLog(1, "%s.%d : log is null", __func__, __LINE__);
         return;
     }
-    fprintf(dbg.saveFile, "%s\n", line);
+    fprintf(dbg.saveFile, "%s\n", line); // an error stays on the stream for the close
 }
 
-void Debug_CloseFile_ForSave() {
-    std::lock_guard<std::mutex> g(dbg.saveLock);
-    if (dbg.saveFile) {
-        fclose(dbg.saveFile);
-        dbg.saveFile = nullptr;
+int Debug_CloseFile_ForSave() {
+    std::unique_lock<std::mutex> g(dbg.saveLock);
+    if (!dbg.saveFile) return -1;
+    // A full disk shows up here (buffered writes, the final flush): never "Complete" then.
+    bool failed = ferror(dbg.saveFile) != 0;
+    int err = errno;
+    if (fclose(dbg.saveFile) != 0 && !failed) {
+        failed = true;
+        err = errno;
     }
+    dbg.saveFile = nullptr;
+    g.unlock();
+    if (!failed) return 0;
+    Debug_WriteLog(1, "%s.%d : debug log not saved whole, %s", __func__, __LINE__, strerror(err));
+    return -1;
 }
 
 std::string Debug_HexDumpText(const void* bytes, size_t length) {
@@ -106,7 +119,8 @@ std::string Debug_HexDumpText(const void* bytes, size_t length) {
             snprintf(tmp, sizeof tmp, "%02x ", b[off + i]);
             out += tmp;
         }
-        for (size_t i = n; i < 16; ++i) out += "   ";
+        for (size_t i = n; i < 16; ++i)
+            out += "   ";
         out += "    ";
         for (size_t i = 0; i < n; ++i) {
             unsigned char c = b[off + i];

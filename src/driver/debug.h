@@ -29,7 +29,7 @@ void Debug_WriteLog(int enabled, const char* format, ...) __attribute__((format(
 
 int Debug_OpenFile_ForSave();
 void Debug_WriteFile_ForSave(const char* line);
-void Debug_CloseFile_ForSave();
+int Debug_CloseFile_ForSave(); // 0, or -1 when a line or the final flush failed
 void Debug_HexDump(const void* bytes, size_t length);
 // Formats the hex dump into a string (what Debug_HexDump prints).
 std::string Debug_HexDumpText(const void* bytes, size_t length);
@@ -41,16 +41,17 @@ void Debug_SetLineHook(DebugLineHook hook);
 void Debug_SetQuiet(bool quiet);
 
 // Failure lines: always written, with the function name and source line.
-#define DBG_ERR(fmt, ...) Debug_WriteLog(1, "%s.%d : " fmt, __func__, __LINE__ __VA_OPT__(, ) __VA_ARGS__)
+#define DBG_ERR(fmt, ...)                                                                          \
+    Debug_WriteLog(1, "%s.%d : " fmt, __func__, __LINE__ __VA_OPT__(, ) __VA_ARGS__)
 // Informational lines under a debug flag; with the flag off only the test is paid.
-#define DBG_LOG(flagIndex, fmt, ...)                                                           \
-    do {                                                                                       \
-        if (Debug_GetFlag()[flagIndex].load(std::memory_order_relaxed))                        \
-            Debug_WriteLog(1, "%s.%d : " fmt, __func__, __LINE__ __VA_OPT__(, ) __VA_ARGS__); \
+#define DBG_LOG(flagIndex, fmt, ...)                                                               \
+    do {                                                                                           \
+        if (Debug_GetFlag()[flagIndex].load(std::memory_order_relaxed))                            \
+            Debug_WriteLog(1, "%s.%d : " fmt, __func__, __LINE__ __VA_OPT__(, ) __VA_ARGS__);      \
     } while (0)
 // Informational line under a flag, written exactly as formatted (no function prefix).
-#define DBG_LOG_PLAIN(flagIndex, fmt, ...)                                           \
-    do {                                                                             \
-        if (Debug_GetFlag()[flagIndex].load(std::memory_order_relaxed))              \
-            Debug_WriteLog(1, fmt __VA_OPT__(, ) __VA_ARGS__);                       \
+#define DBG_LOG_PLAIN(flagIndex, fmt, ...)                                                         \
+    do {                                                                                           \
+        if (Debug_GetFlag()[flagIndex].load(std::memory_order_relaxed))                            \
+            Debug_WriteLog(1, fmt __VA_OPT__(, ) __VA_ARGS__);                                     \
     } while (0)

@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 
 namespace {
 class DebugPageTest : public ShellTest {
@@ -93,15 +94,32 @@ TEST_F(DebugPageTest, ClearThenSaveWritesAnEmptyFile) {
 }
 
 TEST_F(DebugPageTest, SaveFailureSaysSaveFail) {
-    PageDebug* page = open();
-    page->Model()->Append("a");
-    QDir("files").removeRecursively(); // the save file cannot be created
-    press("debugSave");
-    press("msgConfirm");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return page->Dialog()->Text() != "Please wait ..."; }, 2000));
-    EXPECT_EQ(page->Dialog()->Title(), "Error");
-    EXPECT_EQ(page->Dialog()->Text(), "Save fail");
-    EXPECT_TRUE(find("msgClose")->isVisible());
+    struct {
+        const char* what;
+        void (*prepare)();
+    } cases[] = {
+        {"the save file cannot be created", [] { QDir("files").removeRecursively(); }},
+        // The file opens, but the disk is full: the lines never reach it.
+        {"the disk is full", [] { QFile::link("/dev/full", "files/dlog_20260101_000000.dbg"); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir().mkpath("files");
+        PageDebug* page = open();
+        page->Model()->Append(QString(8192, 'a')); // more than one buffer
+        c.prepare();
+        press("debugSave");
+        press("msgConfirm");
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return page->Dialog()->Text() != "Please wait ..."; }, 2000));
+        EXPECT_EQ(page->Dialog()->Title(), "Error");
+        EXPECT_EQ(page->Dialog()->Text(), "Save fail");
+        EXPECT_TRUE(find("msgClose")->isVisible());
+        press("msgClose");
+        page->Leave();
+        flush();
+        QFile::remove("files/dlog_20260101_000000.dbg");
+    }
 }
 
 TEST_F(DebugPageTest, CancellingTheConfirmationWritesNothing) {

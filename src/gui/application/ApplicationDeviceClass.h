@@ -136,7 +136,7 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     void DebugWrite(int32_t flag, const QString& text);
     int32_t DebugOpenFd();
     void DebugWriteFd(const QString& text);
-    void DebugCloseFd();
+    int32_t DebugCloseFd();
 
     // ---- family: settings (DeviceSettings.cpp) ----
     // Settings-backed properties (DeviceSettingsProps.cpp): getters read the field into

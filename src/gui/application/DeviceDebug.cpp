@@ -56,6 +56,6 @@ void ApplicationDeviceClass::DebugWriteFd(const QString& text) {
     Debug_WriteFile_ForSave(native.constData());
 }
 
-void ApplicationDeviceClass::DebugCloseFd() {
-    Debug_CloseFile_ForSave();
+int32_t ApplicationDeviceClass::DebugCloseFd() {
+    return Debug_CloseFile_ForSave();
 }

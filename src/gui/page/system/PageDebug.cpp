@@ -146,16 +146,17 @@ void PageDebug::AskSave() {
 void PageDebug::Save() {
     ApplicationDeviceClass* dev = ApplicationDevice();
     UnitMessageBox* box = Dialog();
-    if (dev->DebugOpenFd() != 0) {
-        if (box) {
-            box->SetTitle("Error");
-            box->SetText("Save fail");
-        }
-    } else {
+    bool saved = dev->DebugOpenFd() == 0;
+    if (saved) {
         for (int i = 0; i < model_->Count(); ++i)
             dev->DebugWriteFd(model_->Line(i));
-        dev->DebugCloseFd();
-        if (box) box->SetText("Complete");
+        saved = dev->DebugCloseFd() == 0;
+    }
+    if (box && saved) {
+        box->SetText("Complete");
+    } else if (box) {
+        box->SetTitle("Error");
+        box->SetText("Save fail");
     }
     if (box) box->SetCloseVisible(true);
 }
