@@ -288,15 +288,22 @@ int set_brightness(int percent) {
         DBG_ERR("fail to open %s, %s", path.c_str(), strerror(errno));
         return -1;
     }
-    fprintf(f, "%d\n", percent);
-    fclose(f);
+    bool ok = fprintf(f, "%d\n", percent) > 0;
+    if (fclose(f) != 0 || !ok) {
+        DBG_ERR("fail to write %s, %s", path.c_str(), strerror(errno));
+        return -1;
+    }
     return 0;
 }
 
 int set_volume(int percent) {
     char cmd[64];
     snprintf(cmd, sizeof cmd, "amixer sset Speaker %d%%", percent);
-    Common_System(cmd);
+    int rc = Common_System(cmd);
+    if (rc != 0) {
+        DBG_ERR("%s failed (%d)", cmd, rc);
+        return -1;
+    }
     return 0;
 }
 
@@ -358,9 +365,15 @@ char* get_vendor_info() {
 }
 
 int set_vendor_info(const char* text) {
-    memset(settingCtx.vinfo, 0, sizeof settingCtx.vinfo);
-    if (text) strncpy(settingCtx.vinfo, text, sizeof settingCtx.vinfo - 1);
-    return write_vendor_info();
+    // The text in use changes only once the file holds it.
+    char next[sizeof settingCtx.vinfo] = {};
+    if (text) strncpy(next, text, sizeof next - 1);
+    if (Common_WriteFileAtomic(kVendorFile, next, sizeof next) != 0) {
+        DBG_ERR("%s write fail, vendor text unchanged", kVendorFile);
+        return -1;
+    }
+    memcpy(settingCtx.vinfo, next, sizeof next);
+    return 0;
 }
 
 void setting_get_str(const char* field, char* out, size_t outSize) {

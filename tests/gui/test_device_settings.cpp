@@ -202,6 +202,12 @@ TEST_F(DeviceSettingsTest, VendorTextIsCutAndWrittenAtOnce) {
     std::string file = TestEnv::readFile("vendor");
     ASSERT_EQ(file.size(), 128u);
     EXPECT_EQ(file[127], '\0');
+    // Not saved: the text in use stays what the file holds.
+    Common_SetWriteFailAfter(0);
+    EXPECT_EQ(dev->SetVendorInfo(UnitVendorInfo_t{"new text"}), -1);
+    Common_SetWriteFailAfter(-1);
+    EXPECT_EQ(dev->GetVendorInfo().Text, QString(127, 'v'));
+    EXPECT_EQ(TestEnv::readFile("vendor").size(), 128u);
 }
 
 TEST_F(DeviceSettingsTest, TimeComesFromThePanelClock) {

@@ -299,7 +299,7 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     static QString InputFuncName(int32_t func);
     static QString OutputFuncName(int32_t func);
     UnitVendorInfo_t GetVendorInfo();
-    void SetVendorInfo(const UnitVendorInfo_t& info);
+    int32_t SetVendorInfo(const UnitVendorInfo_t& info); // -1: not saved, text unchanged
     UnitTime GetTime();
     void FactoryReset();
     void SystemRestart();

@@ -157,10 +157,11 @@ UnitVendorInfo_t ApplicationDeviceClass::GetVendorInfo() {
     return VendorInfo_;
 }
 
-void ApplicationDeviceClass::SetVendorInfo(const UnitVendorInfo_t& info) {
+int32_t ApplicationDeviceClass::SetVendorInfo(const UnitVendorInfo_t& info) {
     QByteArray native = ToNative(info.Text);
-    set_vendor_info(native.constData());
+    int32_t rc = set_vendor_info(native.constData());
     VendorInfo_.Text = QString::fromLatin1(get_vendor_info());
+    return rc;
 }
 
 UnitTime ApplicationDeviceClass::GetTime() {
