@@ -180,20 +180,28 @@ void Sound_Play(int32_t number) {
     // Two periods per write; the frames left over go in one last short write.
     const size_t frameBytes = size_t(channels) * 2;
     const snd_pcm_uframes_t unitFrames = period * 2;
-    const size_t unitBytes = unitFrames * frameBytes;
     const uint8_t* p = e.data + wave.dataOffset;
     size_t frames = wave.dataLength / frameBytes;
+    bool retried = false;
     while (frames > 0) {
         snd_pcm_uframes_t n = frames >= unitFrames ? unitFrames : frames;
         snd_pcm_sframes_t r = snd_pcm_writei(pcm, p, n);
         if (r == -EPIPE) {
             fprintf(stderr, "underrun occurred\n");
             snd_pcm_prepare(pcm);
+            // The chunk was not played: write it once more rather than skip it.
+            if (!retried) {
+                retried = true;
+                continue;
+            }
         } else if (r < 0) {
             report("ERROR: Cannot write to playback device. %s\n", int(r));
         }
-        p += unitBytes;
-        frames -= n;
+        retried = false;
+        // A short write goes on from the first frame not taken; a failed one skips the chunk.
+        snd_pcm_uframes_t done = r > 0 ? snd_pcm_uframes_t(r) : n;
+        p += done * frameBytes;
+        frames -= done;
     }
     snd_pcm_drain(pcm);
 }
