@@ -170,6 +170,8 @@ void EwDriver_CreateQueue() {
     std::lock_guard<std::mutex> g(ewDriver_MsgQ.lock);
     if (ewDriver_MsgQ.created) return;
     ewDriver_MsgQ.wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (ewDriver_MsgQ.wakeFd < 0) // the GUI would only see events when something else wakes it
+        DBG_ERR("fail to create the wake eventfd, %s", strerror(errno));
     ewDriver_MsgQ.created = true;
 }
 

@@ -191,7 +191,14 @@ void touchThread(std::string path) {
     unsigned char buf[1024];
     while (!touch.quit) {
         ssize_t n = read(fd, buf, sizeof buf - sizeof buf % size_t(size));
-        if (n < size) break;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < size) {
+            // Touch is dead from here on: say so for the maintenance log.
+            if (!touch.quit)
+                printf("Error: touch input ended (%s).\n", n < 0 ? strerror(errno) : "short read");
+            fflush(stdout);
+            break;
+        }
         {
             std::lock_guard<std::mutex> g(touch.lock);
             for (ssize_t off = 0; off + size <= n; off += size)

@@ -86,7 +86,8 @@ void exportLine(uint32_t gpio, const char* direction) {
     snprintf(num, sizeof num, "%u\n", gpio);
     // Not checked: a line that is already exported simply fails to export again.
     (void)writeAttr(Common_SysPath("/sys/class/gpio/export"), num);
-    (void)writeAttr(gpioPath(gpio, "direction"), direction);
+    if (writeAttr(gpioPath(gpio, "direction"), direction) != 0)
+        DBG_ERR("gpio%u direction fail, %s", gpio, strerror(errno));
 }
 
 // Reads a level from the start of `fd` without moving a shared offset. An empty read is a

@@ -149,6 +149,9 @@ int Modbus_ConnectTimeout(modbus_t* ctx, uint32_t ip, uint16_t port, int timeout
     if (rc < 0) {
         int e = errno;
         close(fd);
+        // The caller's line says which link; this one says where and why.
+        DBG_LOG(DEBUG_FLAG_MODBUS, "connect to %d.%d.%d.%d:%d fail, %s", IP4(ip), port,
+                strerror(e));
         errno = e;
         return -1;
     }

@@ -242,7 +242,8 @@ int ToolManager_LoadRegTools() {
     }
     fclose(f);
     for (const auto& d : folders)
-        Common_MkdirP(d, 0777);
+        if (Common_MkdirP(d, 0777) != 0)
+            DBG_ERR("fail to create %s, %s", d.c_str(), strerror(errno));
     return 0;
 }
 
@@ -515,7 +516,9 @@ int ToolManager_MoveTool_DiscoToReg(int index) {
     EwDriver_PushMsgQ_UpdateDiscoTools();
     rg.unlock();
     dg.unlock();
-    Common_MkdirP(dir, 0777);
+    // Without its folder the tool's barcode table cannot be saved later.
+    if (Common_MkdirP(dir, 0777) != 0)
+        DBG_ERR("fail to create %s, %s", dir.c_str(), strerror(errno));
     return 0;
 }
 
