@@ -131,6 +131,7 @@ int spawnWithPipes(const std::vector<std::string>& argv, const std::string* in, 
                        strerror(rc));
         return -1;
     }
+    bool inputCut = false;
     if (in) {
         const char* p = in->data();
         size_t left = in->size();
@@ -140,6 +141,12 @@ int spawnWithPipes(const std::vector<std::string>& argv, const std::string* in, 
             if (n <= 0) break;
             p += n;
             left -= size_t(n);
+        }
+        // A child that quit before reading all its input did not get what it was told.
+        if (left > 0) {
+            inputCut = true;
+            Debug_WriteLog(1, "%s.%d : %s took %d of %d input bytes", __func__, __LINE__,
+                           argv[0].c_str(), int(in->size() - left), int(in->size()));
         }
         close(inPipe[1]);
     }
@@ -153,7 +160,8 @@ int spawnWithPipes(const std::vector<std::string>& argv, const std::string* in, 
         }
         close(outPipe[0]);
     }
-    return waitChild(pid);
+    int status = waitChild(pid);
+    return inputCut ? -1 : status;
 }
 } // namespace
 
@@ -263,11 +271,13 @@ int Common_WriteFileAtomic(const std::string& path, const void* data, size_t len
         unlink(name.data());
         return fail(COMMON_WRITE_RENAME, err);
     }
+    // The new file is in place; a folder that cannot be synced only weakens power-cut
+    // safety, which the maintenance log should show.
     int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        fsync(dfd);
-        close(dfd);
-    }
+    if (dfd < 0 || fsync(dfd) != 0)
+        Debug_WriteLog(1, "%s.%d : folder %s not synced, %s", __func__, __LINE__, dir.c_str(),
+                       strerror(errno));
+    if (dfd >= 0) close(dfd);
     return 0;
 }
 

@@ -238,9 +238,10 @@ void Modbus_MsgQProc_ConnectTool(int tdx, const uint8_t* mac) {
                      : (!rec->mbConnected && !rec->evConnected) ? TOOL_STATE_FAILED
                                                                 : TOOL_STATE_HALF;
     rec->state = state;
-    ToolManager_UnlockRegTools();
     DBG_LOG(DEBUG_FLAG_MODBUS, "Notify to EwGUI");
+    // Posted before unlocking: a release right after must not renumber the tool under it.
     EwDriver_PushMsgQ_UpdateRegTools(tdx, int32_t(state));
+    ToolManager_UnlockRegTools();
 }
 
 int Modbus_Read(int tdx, int addr, int count, int lock) {

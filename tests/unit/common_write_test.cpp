@@ -3,6 +3,7 @@
 #include "common.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -63,4 +64,17 @@ TEST(CommonWriteFileAtomic, ReportsTheFailedStepAndItsError) {
     EXPECT_TRUE(log.contains("cannot create missing/.a.bin.tmp")) << "hidden temporary name";
     EXPECT_EQ(Common_WriteFileAtomic("d/plain.bin", "ab", 2), 0) << "the step is optional";
     EXPECT_EQ(TestEnv::readFile("d/plain.bin"), "ab");
+}
+
+TEST(CommonRun, InputReachesTheChildOrTheCallIsAFailure) {
+    TestEnv env;
+    signal(SIGPIPE, SIG_IGN); // as the panel does at start-up
+    const std::string text = "secret pass phrase\n";
+    EXPECT_EQ(Common_Run({"/bin/sh", "-c", "cat > got"}, &text), 0);
+    EXPECT_EQ(TestEnv::readFile("got"), text);
+    // A child that quits without reading: more input than a pipe holds cannot reach it.
+    const std::string big(1 << 20, 'x');
+    LogCapture log;
+    EXPECT_EQ(Common_Run({"/bin/true"}, &big), -1);
+    EXPECT_TRUE(log.contains("input bytes"));
 }

@@ -179,8 +179,9 @@ UnitTime ApplicationDeviceClass::GetTime() {
 
 void ApplicationDeviceClass::FactoryReset() {
     // The glob stays outside the quotes so the shell expands it; "vendor" survives.
-    Common_System("rm -rf " + Common_ShellQuote(Common_HomePath("regtools")));
-    Common_System("rm -rf " + Common_ShellQuote(Common_HomePath("files")) + "/*");
+    for (const std::string& cmd : {"rm -rf " + Common_ShellQuote(Common_HomePath("regtools")),
+                                   "rm -rf " + Common_ShellQuote(Common_HomePath("files")) + "/*"})
+        if (int rc = Common_System(cmd); rc != 0) DBG_ERR("%s failed (%d)", cmd.c_str(), rc);
 }
 
 void ApplicationDeviceClass::SystemRestart() {
