@@ -306,7 +306,7 @@ TEST_F(MbusQueue, RequestFollowsItsToolWhenAReleaseRenumbersTheTable) {
     ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0); // B becomes tool 0
     hold.go.set_value();
     EXPECT_TRUE(waitFor([&] { return state(0) == TOOL_STATE_CONNECTED; })) << "state " << state(0);
-    EXPECT_TRUE(b.eventConnected());
+    EXPECT_TRUE(waitFor([&] { return b.eventConnected(); })) << "its event link is up too";
 }
 
 } // namespace
