@@ -205,8 +205,12 @@ int ToolManager_LoadRegTools() {
     EwDriver_SetCurrTdxSource([]() -> int32_t { return ToolManager_GetCurrTdx(); });
     Modbus_Init();
     struct stat st;
-    if (stat(kRegToolsFile, &st) == 0 && st.st_size % REGTOOLS_RECORD_SIZE != 0)
-        unlink(kRegToolsFile);
+    // A file of the wrong size is not used; it is kept aside for diagnosis, not deleted.
+    if (stat(kRegToolsFile, &st) == 0 && st.st_size % REGTOOLS_RECORD_SIZE != 0) {
+        DBG_ERR("%s has %ld bytes, not whole records: moved aside", kRegToolsFile,
+                long(st.st_size));
+        if (rename(kRegToolsFile, "./regtools.bad") != 0) unlink(kRegToolsFile);
+    }
     FILE* f = fopen(kRegToolsFile, "rb");
     if (!f) {
         if (errno == ENOENT) {

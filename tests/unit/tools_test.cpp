@@ -207,12 +207,14 @@ TEST_F(Registry, LoadOf160BytesGivesTwoIdleToolsWithFolders) {
     ToolManager_UnlockRegTools();
 }
 
-TEST_F(Registry, LoadOf100BytesDeletesTheFileAndStartsEmpty) {
-    TestEnv::writeFile("regtools", regRecord("ZQalpha", 1) + std::string(20, 'x'));
+TEST_F(Registry, LoadOf100BytesSetsTheFileAsideAndStartsEmpty) {
+    const std::string bad = regRecord("ZQalpha", 1) + std::string(20, 'x');
+    TestEnv::writeFile("regtools", bad);
     startDriver();
     EXPECT_EQ(ToolManager_GetRegToolsLen(), 0);
     ASSERT_TRUE(TestEnv::exists("regtools"));
     EXPECT_EQ(fs::file_size("regtools"), 0u);
+    EXPECT_EQ(TestEnv::readFile("regtools.bad"), bad) << "kept for diagnosis";
 }
 
 TEST_F(Registry, LoadSkipsUnsafeNamesAndKeepsAtMostEight) {
