@@ -18,28 +18,6 @@
 #include <unistd.h>
 
 namespace harness {
-
-bool PrivateNet::enter() {
-    if (geteuid() != 0) return false;
-    oldNs_ = open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
-    if (oldNs_ < 0 || unshare(CLONE_NEWNET) != 0) return false;
-    const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    ifreq ifr{};
-    std::strcpy(ifr.ifr_name, "lo");
-    bool up = s >= 0 && ioctl(s, SIOCGIFFLAGS, &ifr) == 0;
-    ifr.ifr_flags |= IFF_UP;
-    up = up && ioctl(s, SIOCSIFFLAGS, &ifr) == 0;
-    if (s >= 0) close(s);
-    return up;
-}
-
-void PrivateNet::restore() {
-    if (oldNs_ < 0) return;
-    setns(oldNs_, CLONE_NEWNET);
-    close(oldNs_);
-    oldNs_ = -1;
-}
-
 std::string toolsimPath() {
     return std::string(SIM_BIN_DIR) + "/toolsim/toolsim";
 }
@@ -204,13 +182,6 @@ std::vector<std::vector<uint8_t>> DiscoClient::collect(uint16_t type, int timeou
 
 std::vector<uint8_t> scanRequest() {
     return {0x34, 0x12, 0x00, 0x01};
-}
-
-std::vector<uint8_t> searchRequest(const std::string& text) {
-    std::vector<uint8_t> d = {0x34, 0x12, 0x00, 0x02};
-    d.resize(20, 0);
-    std::memcpy(d.data() + 4, text.data(), std::min<size_t>(text.size(), 15));
-    return d;
 }
 
 } // namespace harness

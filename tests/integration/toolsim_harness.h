@@ -1,5 +1,5 @@
-// Test helpers around the toolsim program: a private network namespace for the test,
-// the toolsim process with its control socket, and a discovery client socket.
+// Test helpers around the toolsim program: the toolsim process with its control socket,
+// and a discovery client socket.
 #pragma once
 
 #include <cstdint>
@@ -7,19 +7,6 @@
 #include <vector>
 
 namespace harness {
-
-// Moves the calling thread into a fresh network namespace with loopback up, so tests
-// can use the fixed discovery port and any 127.x address without meeting other
-// programs. Returns false when not permitted (not root). restore() goes back.
-class PrivateNet {
-  public:
-    bool enter();
-    void restore();
-    ~PrivateNet() { restore(); }
-
-  private:
-    int oldNs_ = -1;
-};
 
 std::string toolsimPath();
 
@@ -63,6 +50,5 @@ class DiscoClient {
 };
 
 std::vector<uint8_t> scanRequest();
-std::vector<uint8_t> searchRequest(const std::string& text);
 
 } // namespace harness
