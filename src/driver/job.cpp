@@ -230,22 +230,31 @@ int load_job() {
     return 0;
 }
 
+namespace {
+// The name of a job about to be added: cut to size, usable as a file name, not taken.
+// 0, -1, or JOB_ERR_NAME_EXISTS; the failure line names the caller.
+int takeNewName(const char* caller, const char* name, char out[JOB_NAME_SIZE]) {
+    cutName(name, out);
+    if (!nameUsable(out)) {
+        Debug_WriteLog(1, "%s.%d : invalid job name (%s)", caller, __LINE__, out);
+        return -1;
+    }
+    if (nameTaken(out, -1)) {
+        Debug_WriteLog(1, "%s.%d : job name already used (%s)", caller, __LINE__, out);
+        return JOB_ERR_NAME_EXISTS;
+    }
+    return 0;
+}
+} // namespace
+
 int job_new(const char* name) {
     if (!name) {
         DBG_ERR("name is null");
         return -1;
     }
     JobListEntry e;
-    cutName(name, e.name);
-    if (!nameUsable(e.name)) {
-        DBG_ERR("invalid job name (%s)", e.name);
-        return -1;
-    }
-    if (nameTaken(e.name, -1)) {
-        DBG_ERR("job name already used (%s)", e.name);
-        return JOB_ERR_NAME_EXISTS;
-    }
-    renumber(__func__);
+    if (int rc = takeNewName(__func__, name, e.name); rc != 0) return rc;
+    // Every entry already holds its position: the new one is last.
     e.jdx = uint32_t(job.jobs.size());
     job.jobs.push_back(e);
     JobHeader h;
@@ -307,16 +316,7 @@ int job_copy(int jdx, const char* name) {
         return -1;
     }
     JobListEntry e = job.jobs[size_t(jdx)];
-    cutName(name, e.name);
-    if (!nameUsable(e.name)) {
-        DBG_ERR("invalid job name (%s)", e.name);
-        return -1;
-    }
-    if (nameTaken(e.name, -1)) {
-        DBG_ERR("job name already used (%s)", e.name);
-        return JOB_ERR_NAME_EXISTS;
-    }
-    renumber(__func__);
+    if (int rc = takeNewName(__func__, name, e.name); rc != 0) return rc;
     e.jdx = uint32_t(job.jobs.size());
     std::string image;
     int rc = readJobFile("modify_jobheader_name", job.jobs[size_t(jdx)].name, image);
