@@ -169,17 +169,3 @@ TEST_F(IoTest, MissingTreeFailsLoudlyWithoutEvents) {
     sink.drain();
     EXPECT_TRUE(sink.with("input").empty());
 }
-
-TEST(IoNames, FunctionVocabularies) {
-    EXPECT_STREQ(Io_InputFuncName(0), "");
-    EXPECT_STREQ(Io_InputFuncName(1), "Job select.1");
-    EXPECT_STREQ(Io_InputFuncName(8), "Job select.8");
-    EXPECT_STREQ(Io_InputFuncName(9), "Skip");
-    EXPECT_STREQ(Io_InputFuncName(15), "Alarm reset");
-    EXPECT_STREQ(Io_InputFuncName(16), "");
-    EXPECT_STREQ(Io_InputFuncName(-1), "");
-    EXPECT_STREQ(Io_OutputFuncName(1), "Fastening OK");
-    EXPECT_STREQ(Io_OutputFuncName(7), "Ready");
-    EXPECT_STREQ(Io_OutputFuncName(8), "Alarm");
-    EXPECT_STREQ(Io_OutputFuncName(9), "");
-}
