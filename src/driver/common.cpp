@@ -332,3 +332,47 @@ bool Common_Exists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
 }
+
+int Common_OpenRegular(const std::string& path, int flags, unsigned mode) {
+    int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, mode);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    if (!(flags & O_NONBLOCK)) {
+        int fl = fcntl(fd, F_GETFL);
+        if (fl >= 0) fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    }
+    return fd;
+}
+
+FILE* Common_FopenRegular(const std::string& path, const char* fmode) {
+    int flags = 0;
+    bool plus = strchr(fmode, '+') != nullptr;
+    switch (fmode[0]) {
+    case 'r':
+        flags = plus ? O_RDWR : O_RDONLY;
+        break;
+    case 'w':
+        flags = (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+        break;
+    case 'a':
+        flags = (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+        break;
+    default:
+        errno = EINVAL;
+        return nullptr;
+    }
+    int fd = Common_OpenRegular(path, flags);
+    if (fd < 0) return nullptr;
+    FILE* f = fdopen(fd, fmode);
+    if (!f) {
+        int e = errno;
+        close(fd);
+        errno = e;
+    }
+    return f;
+}

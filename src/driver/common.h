@@ -2,6 +2,7 @@
 // Every access of the panel to the outside world goes through these few functions.
 #pragma once
 
+#include <cstdio>
 #include <ctime>
 #include <initializer_list>
 #include <string>
@@ -61,3 +62,11 @@ int Common_ReadFile(const std::string& path, std::string& out, size_t max = 1 <<
 // next save of defaults or an empty table does not destroy it. 0 when moved.
 int Common_MoveAsideUnreadable(const std::string& path);
 bool Common_Exists(const std::string& path);
+// Opens `path` only when it is a regular file, without ever blocking: a FIFO, device or
+// folder put where a data file belongs (a restored archive can bring one) would hang the
+// open or the read. `flags` are open(2) flags (O_NONBLOCK is added for the open and
+// cleared after; O_CLOEXEC always). Returns the descriptor, or -1 with errno set (EINVAL
+// for a file that is not regular).
+int Common_OpenRegular(const std::string& path, int flags, unsigned mode = 0666);
+// The same as a stdio stream ("r", "rb", "w"...); nullptr with errno set.
+FILE* Common_FopenRegular(const std::string& path, const char* fmode);

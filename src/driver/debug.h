@@ -43,6 +43,10 @@ void Debug_SetQuiet(bool quiet);
 // Failure lines: always written, with the function name and source line.
 #define DBG_ERR(fmt, ...)                                                                          \
     Debug_WriteLog(1, "%s.%d : " fmt, __func__, __LINE__ __VA_OPT__(, ) __VA_ARGS__)
+// Failure lines whose caller name is fixed by the system's log format (a handler logging
+// under its dispatcher's name, for instance) rather than the enclosing function.
+#define DBG_ERR_AS(caller, fmt, ...)                                                               \
+    Debug_WriteLog(1, "%s.%d : " fmt, caller, __LINE__ __VA_OPT__(, ) __VA_ARGS__)
 // Informational lines under a debug flag; with the flag off only the test is paid.
 #define DBG_LOG(flagIndex, fmt, ...)                                                               \
     do {                                                                                           \
