@@ -333,6 +333,10 @@ bool Common_Exists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
+bool Common_MicroSdPresent() {
+    return Common_Exists(Common_SysPath("/dev/mmcblk1p1"));
+}
+
 int Common_OpenRegular(const std::string& path, int flags, unsigned mode) {
     int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, mode);
     if (fd < 0) return -1;

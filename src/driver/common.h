@@ -62,6 +62,9 @@ int Common_ReadFile(const std::string& path, std::string& out, size_t max = 1 <<
 // next save of defaults or an empty table does not destroy it. 0 when moved.
 int Common_MoveAsideUnreadable(const std::string& path);
 bool Common_Exists(const std::string& path);
+// The micro-SD card is in its slot (its block device exists under the sysroot). Log and
+// start-up checks use it to choose between internal storage and the card.
+bool Common_MicroSdPresent();
 // Opens `path` only when it is a regular file, without ever blocking: a FIFO, device or
 // folder put where a data file belongs (a restored archive can bring one) would hang the
 // open or the read. `flags` are open(2) flags (O_NONBLOCK is added for the open and
