@@ -1,6 +1,7 @@
 // The real zqcapp process: start-up sequence, data home, console quit, shutdown order.
 #include "TestEnv.h"
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
@@ -63,18 +65,45 @@ struct Proc {
         }
         return true;
     }
+    // Waits for the process to exit, reading its output meanwhile (a full pipe would
+    // stall it). Blocks on a pidfd, so the deadline only bounds the wait. Returns the exit
+    // status (128 + signal), or -1 when the process is still running at the deadline.
     int wait(int ms) {
-        for (int i = 0; i < ms / 10; ++i) {
-            int st;
-            pid_t r = waitpid(pid, &st, WNOHANG);
-            if (r == pid) {
-                waitFor("\x01never", 50);
-                pid = -1;
-                return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-            }
-            waitFor("\x01never", 10);
+        int pfd = int(syscall(SYS_pidfd_open, pid, 0));
+        if (pfd < 0) return -1;
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        bool exited = false;
+        while (!exited) {
+            int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
+                               end - std::chrono::steady_clock::now())
+                               .count());
+            if (left <= 0) break;
+            pollfd p[2] = {{pfd, POLLIN, 0}, {out, POLLIN, 0}};
+            if (poll(p, out >= 0 ? 2 : 1, left) <= 0) continue;
+            if (p[1].revents) drain(false);
+            exited = p[0].revents != 0;
         }
-        return -1;
+        close(pfd);
+        if (!exited) return -1;
+        int st = 0;
+        if (waitpid(pid, &st, 0) != pid) return -1;
+        pid = -1;
+        drain(true); // what the process wrote last, up to end of file
+        return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    }
+    // Appends what the pipe holds; `toEof` reads until every writer has closed it (a
+    // child the panel left behind may hold it: that wait is bounded).
+    void drain(bool toEof) {
+        if (out < 0) return;
+        char buf[4096];
+        for (;;) {
+            pollfd p{out, POLLIN, 0};
+            if (poll(&p, 1, toEof ? 10000 : 0) <= 0) return;
+            ssize_t n = read(out, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return;
+            output.append(buf, size_t(n));
+        }
     }
     ~Proc() {
         if (pid > 0) {

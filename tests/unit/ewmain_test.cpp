@@ -1,4 +1,5 @@
 // Console key mapping, touch state rules and the framebuffer colour check.
+#include "Wait.h"
 #include "ewmain.h"
 
 #include <gtest/gtest.h>
@@ -174,8 +175,7 @@ TEST(TouchReader, RecordedStreamReachesTheQuery) {
     int wake = Touch_WakeFd();
     ASSERT_GE(wake, 0);
     uint64_t v = 0;
-    for (int i = 0; i < 500 && read(wake, &v, sizeof v) != sizeof v; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    kest_test::WaitUntil([&] { return read(wake, &v, sizeof v) == sizeof v; });
     EXPECT_GT(v, 0u); // the GUI loop is woken after the read
     TouchPoint p{};
     ASSERT_TRUE(Touch_Query(&p));
@@ -183,13 +183,8 @@ TEST(TouchReader, RecordedStreamReachesTheQuery) {
     EXPECT_EQ(p.y, 400);
     record(buf, 16, 1, 330, 0);
     ASSERT_EQ(write(fd, buf, 16), 16);
-    bool released = false;
-    for (int i = 0; i < 500 && !released; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        if (Touch_Query(&p)) continue; // moves while held, then the last look
-        released = true;
-    }
-    EXPECT_TRUE(released);
+    // Moves while held, then the last look: released once a query finds no contact.
+    EXPECT_TRUE(kest_test::WaitUntil([&] { return !Touch_Query(&p); }));
     Touch_Stop();
     close(fd); // a short read ends the thread
 }

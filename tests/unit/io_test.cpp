@@ -1,6 +1,7 @@
 // Digital I/O against a simulated sysfs GPIO tree (sim/gpio/gpio-tree): line set-up,
 // active-low inputs, output writes, edges, and input changes reaching the event queue
 // through the same handler as on the board.
+#include "Wait.h"
 #include "RecordingSink.h"
 #include "TestEnv.h"
 #include "debug.h"
@@ -85,19 +86,17 @@ TEST_F(IoTest, ToggledInputReachesTheQueueWithItsSettledLevel) {
     LogCapture log;
     Gpio_Init();
     wire(2, 0);
-    ASSERT_TRUE(sink.waitFor("input 2", 3000));
+    ASSERT_TRUE(sink.waitFor("input 2", 20000));
     EXPECT_EQ(sink.with("input"), std::vector<std::string>{"input 2 1"});
     wire(2, 1);
-    ASSERT_TRUE(sink.waitFor("input 2 0", 3000));
+    ASSERT_TRUE(sink.waitFor("input 2 0", 20000));
     wire(11, 0);
-    ASSERT_TRUE(sink.waitFor("input 11 1", 3000));
+    ASSERT_TRUE(sink.waitFor("input 11 1", 20000));
     EXPECT_EQ(sink.with("input"),
               (std::vector<std::string>{"input 2 1", "input 2 0", "input 11 1"}));
     // The handler writes its line just after posting the event.
     auto logged = [&](const char* line) {
-        for (int i = 0; i < 300 && !log.contains(line); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return log.contains(line);
+        return kest_test::WaitUntil([&] { return log.contains(line); });
     };
     EXPECT_TRUE(logged("input event, port.2 = 1"));
     EXPECT_TRUE(logged("input event, port.11 = 1"));
@@ -107,20 +106,19 @@ TEST_F(IoTest, EmptyValueIsAFailureNotAReleasedInput) {
     LogCapture log;
     Gpio_Init();
     wire(3, 0);
-    ASSERT_TRUE(sink.waitFor("input 3 1", 3000));
+    ASSERT_TRUE(sink.waitFor("input 3 1", 20000));
     // A value file caught empty (half rewritten) must neither read as 0 nor post an event.
     setAttr(gpio_in_no[3], "value", "");
     EXPECT_EQ(get_gpio_in_val(3), -1);
     // The GUI read and the handler each say so; the next edge waits for the handler's line.
-    for (int i = 0; i < 300 && log.count("input 3 read fail, empty") < 2; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    kest_test::WaitUntil([&] { return log.count("input 3 read fail, empty") >= 2; });
     EXPECT_EQ(log.count("input 3 read fail, empty"), 2u);
     wire(3, 1);
-    ASSERT_TRUE(sink.waitFor("input 3 0", 3000));
+    ASSERT_TRUE(sink.waitFor("input 3 0", 20000));
     EXPECT_EQ(sink.with("input"), (std::vector<std::string>{"input 3 1", "input 3 0"}));
     EXPECT_EQ(get_gpio_in_val(3), 0) << "the GUI read does not disturb the watch";
     wire(3, 0);
-    EXPECT_TRUE(sink.waitFor("input 3 1", 3000));
+    EXPECT_TRUE(sink.waitFor("input 3 1", 20000));
 }
 
 TEST_F(IoTest, OutputWritesAndRemembersTheLevel) {

@@ -1,5 +1,6 @@
 // Sound: real alsa-lib, "default" routed by a test configuration to the file plugin,
 // so every test checks the exact samples that reached the device.
+#include "Wait.h"
 #include "RecordingSink.h"
 #include "TestEnv.h"
 #include "setting.h"
@@ -204,9 +205,7 @@ TEST_F(SoundTest, NoPlaybackDeviceLeavesEverySoundSilent) {
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(Sound_PushMsgQ(i % 3), 0);
     // Requests are still taken and discarded one by one.
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (WorkQueue_Length(Sound_GetMsgQ()) > 0 && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    kest_test::WaitUntil([] { return WorkQueue_Length(Sound_GetMsgQ()) == 0; });
     Threads_RunSync(LOOP_SOUND, [] {});
     std::string stdoutText = testing::internal::GetCapturedStdout();
     EXPECT_NE(stdoutText.find("ERROR: Cannot open pcm device. "), std::string::npos);

@@ -1,4 +1,5 @@
 // Worker loops and the woken request queue.
+#include "Wait.h"
 #include "threads.h"
 
 #include <atomic>
@@ -30,8 +31,7 @@ TEST(Threads, SetupRunsOnItsOwnThread) {
         ran = true;
     });
     Threads_Init();
-    for (int i = 0; i < 200 && !ran; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_TRUE(ran);
+    ASSERT_TRUE(kest_test::WaitUntil([&] { return ran.load(); }));
     std::thread::id loopThread;
     Threads_RunSync(LOOP_SOUND, [&] { loopThread = std::this_thread::get_id(); });
     EXPECT_EQ(where, loopThread);
@@ -55,13 +55,10 @@ TEST(WorkQueue, DrainsInOrderOneAtATimeAndHonoursBound) {
         --inside;
     }, 0);
     for (intptr_t i = 1; i <= 500; ++i) ASSERT_EQ(WorkQueue_Push(q, reinterpret_cast<void*>(i)), 0);
-    for (int i = 0; i < 400; ++i) {
-        {
-            std::lock_guard<std::mutex> g(m);
-            if (seen.size() == 500) break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    kest_test::WaitUntil([&] {
+        std::lock_guard<std::mutex> g(m);
+        return seen.size() == 500;
+    });
     std::lock_guard<std::mutex> g(m);
     ASSERT_EQ(seen.size(), 500u);
     for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], intptr_t(i + 1));
@@ -74,7 +71,7 @@ TEST(WorkQueue, DrainsInOrderOneAtATimeAndHonoursBound) {
         while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }, 3);
     ASSERT_EQ(WorkQueue_Push(b, nullptr), 0);
-    while (WorkQueue_Length(b) != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(kest_test::WaitUntil([&] { return WorkQueue_Length(b) == 0; }));
     EXPECT_EQ(WorkQueue_Push(b, nullptr), 0);
     EXPECT_EQ(WorkQueue_Push(b, nullptr), 0);
     EXPECT_EQ(WorkQueue_Push(b, nullptr), 0);
