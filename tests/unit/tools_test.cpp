@@ -42,22 +42,14 @@ TEST(ToolsNames, DefaultNameByFamily) {
     }
 }
 
-TEST(ToolsNames, RegisteredNameFromSerialCutTo32) {
-    char out[TOOL_NAME_SIZE];
-    char serial[TOOL_SERIAL_SIZE];
-    memset(serial, 'S', sizeof serial); // a full, unterminated serial
-    ToolManager_MakeRegName(TOOL_TYPE_XWTC, serial, out);
-    EXPECT_STREQ(out, "XWTCSSSSSSSSSSSSSSSS");
-    ToolManager_MakeRegName(7, "A1", out);
-    EXPECT_STREQ(out, "A1");
-}
-
-TEST(ToolsNames, RegisteredNameFromAHostileSerialIsAPlainFolderName) {
+TEST(ToolsNames, RegisteredNameIsPrefixAndSerialAsAPlainFolderName) {
     struct {
         uint8_t type;
         const char* serial;
         const char* want;
     } cases[] = {
+        {TOOL_TYPE_XWTC, "SSSSSSSSSSSSSSSSSSSS", "XWTCSSSSSSSSSSSSSSSS"}, // 16 bytes taken
+        {7, "A1", "A1"},
         {TOOL_TYPE_ZQ, "/../../etc", "ZQ_.._.._etc"},
         {TOOL_TYPE_ZQ, "a\nb\tc", "ZQa_b_c"},
         {7, "", "tool"},
@@ -182,12 +174,12 @@ class Registry : public DriverFixture {
     uint32_t state(int tdx) { return view(tdx).state; }
     std::string name(int tdx) { return view(tdx).name; }
     // Puts tool `tdx` into a state as its connect attempts would leave it.
-    void prime(int tdx, uint32_t state, int miss = 0, uint32_t netif = TOOL_NETIF_ETH) {
+    void prime(int tdx, uint32_t state, int miss) {
         RegToolsLock g;
         RegToolRecord* r = ToolManager_RegTool(tdx);
         r->state = state;
         r->miss = miss;
-        r->netif = netif;
+        r->netif = TOOL_NETIF_ETH;
         r->ip = 0x7f000001;
         r->port = 5020;
         r->busy = state == TOOL_STATE_BUSY;
@@ -198,15 +190,23 @@ class Registry : public DriverFixture {
     }
 };
 
-TEST_F(Registry, LoadOf160BytesGivesTwoIdleToolsWithFolders) {
-    TestEnv::writeFile("regtools", regRecord("ZQalpha", 1) + regRecord("XWCbeta", 2, 1, 99));
+TEST_F(Registry, LoadGivesIdleToolsWithFoldersSkipsUnsafeNamesAndKeepsEight) {
+    std::string file =
+        regRecord("ZQalpha", 1) + regRecord("XWCbeta", 2, 1, 99) + regRecord("../../escape", 3);
+    for (int i = 0; i < 7; ++i)
+        file += regRecord(("T" + std::to_string(i)).c_str(), uint8_t(i + 4));
+    TestEnv::writeFile("regtools", file);
+    LogCapture log;
     startDriver();
-    ASSERT_EQ(ToolManager_GetRegToolsLen(), 2);
+    ASSERT_EQ(ToolManager_GetRegToolsLen(), 8);
     EXPECT_EQ(name(0), "ZQalpha");
-    EXPECT_EQ(name(1), "XWCbeta");
-    EXPECT_EQ(state(0), 0u);
+    EXPECT_EQ(name(7), "T5");
+    EXPECT_EQ(state(1), 0u);
     EXPECT_TRUE(fs::is_directory("files/tools/ZQalpha"));
     EXPECT_TRUE(fs::is_directory("files/tools/XWCbeta"));
+    EXPECT_FALSE(fs::exists("../escape"));
+    EXPECT_TRUE(log.contains("record skipped"));
+    EXPECT_TRUE(log.contains("more than 8 tools"));
     ToolView v = view(1);
     EXPECT_EQ(v.model, 99u);
     EXPECT_EQ(v.mac[5], 2) << "the MAC copy";
@@ -240,19 +240,6 @@ TEST_F(Registry, DamagedOrSpecialFileIsMovedAsideUnderANameOfItsOwn) {
     Common_SetFixedTime(0);
 }
 
-TEST_F(Registry, LoadSkipsUnsafeNamesAndKeepsAtMostEight) {
-    std::string file = regRecord("../../escape", 1);
-    for (int i = 0; i < 9; ++i)
-        file += regRecord(("T" + std::to_string(i)).c_str(), uint8_t(i + 2));
-    TestEnv::writeFile("regtools", file);
-    LogCapture log;
-    startDriver();
-    EXPECT_EQ(ToolManager_GetRegToolsLen(), 8);
-    EXPECT_EQ(name(0), "T0");
-    EXPECT_FALSE(fs::exists("../escape"));
-    EXPECT_TRUE(log.contains("record skipped"));
-}
-
 TEST_F(Registry, SaveRoundTripsTheRecordsAndAFailureKeepsTheOldFile) {
     std::string file = regRecord("ZQalpha", 1) + regRecord("ZQTgamma", 3, 3, 42);
     TestEnv::writeFile("regtools", file);
@@ -269,7 +256,7 @@ TEST_F(Registry, SaveRoundTripsTheRecordsAndAFailureKeepsTheOldFile) {
     EXPECT_EQ(TestEnv::readFile("regtools"), file);
 }
 
-TEST_F(Registry, BusyUnknownToolIsNotListedUntilItIsFree) {
+TEST_F(Registry, UnknownToolIsListedWhileFreeAndAnswering) {
     startDriver();
     ToolInfo t = makeInfo(7);
     feedAck(t, TOOL_NETIF_ETH, 1);
@@ -288,6 +275,12 @@ TEST_F(Registry, BusyUnknownToolIsNotListedUntilItIsFree) {
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
     EXPECT_EQ(sink.drain(), (std::vector<Event>{{"discotools"}}));
     EXPECT_EQ(ToolManager_GetDiscoToolView(0, &d), -1);
+    feedAck(t);
+    sink.drain();
+    EXPECT_EQ(ToolManager_UpdateToolState_ByDisco(&t, 3, TOOL_NETIF_ETH), 0); // it leaves
+    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
+    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"discotools"}}));
+    EXPECT_EQ(ToolManager_UpdateToolState_ByHostapd(nullptr), -1);
 }
 
 TEST_F(Registry, DiscoveredToolIsDroppedAtTheFourthSilentTick) {
@@ -308,52 +301,24 @@ TEST_F(Registry, DiscoveredToolIsDroppedAtTheFourthSilentTick) {
     EXPECT_EQ(sink.drain(), (std::vector<Event>{{"discotools"}}));
 }
 
-// What happens to registered tool 0 in each state at each input: its new state, the
-// events posted to the screens and the connect requests queued.
-enum class In { Ack, AckBusy, AckMoved, Tick, Leave, Renew, Readdress, Hostapd, Lost, EthDown };
-
-void apply(In in) {
-    ToolInfo t = makeInfo(1, TOOL_TYPE_ZQ, 0x7f000001, 5020, "SN0");
-    ToolInfo moved = makeInfo(1, TOOL_TYPE_ZQ, 0x7f000002, 5020, "SN0");
-    switch (in) {
-    case In::Ack:
-        feedAck(t);
-        break;
-    case In::AckBusy:
-        feedAck(t, TOOL_NETIF_ETH, 1);
-        break;
-    case In::AckMoved:
-        feedAck(moved);
-        break;
-    case In::Tick:
-        ToolManager_KeepAlive_RegTools();
-        break;
-    case In::Leave:
-        ToolManager_UpdateToolState_ByDisco(&t, 3, TOOL_NETIF_ETH);
-        break;
-    case In::Renew:
-        ToolManager_UpdateToolState_ByDisco(&t, 5, TOOL_NETIF_ETH);
-        break;
-    case In::Readdress:
-        ToolManager_Readdress(&moved, 2, TOOL_NETIF_ETH);
-        break;
-    case In::Hostapd:
-        ToolManager_UpdateToolState_ByHostapd(t.mac);
-        break;
-    case In::Lost:
-        ToolManager_DismissTool_ByTdx(0, 1);
-        break;
-    case In::EthDown:
-        ToolManager_DismissTool_ByNetIf(TOOL_NETIF_ETH);
-        break;
-    }
-}
-
+// What happens to registered tool 0 in each state at each input: its new state, its
+// keep-alive count and address, the events posted to the screens, the connect requests.
 TEST_F(Registry, TransitionsOfARegisteredTool) {
     const uint32_t I = TOOL_STATE_IDLE, B = TOOL_STATE_BUSY, C = TOOL_STATE_CONNECTING,
                    K = TOOL_STATE_CONNECTED, H = TOOL_STATE_HALF, F = TOOL_STATE_FAILED;
     const std::vector<Event> none, lostCurrent = {{"curr_tdx", -1}, {"regtools", 0, 0}};
     const std::vector<int> asked = {0};
+    static const ToolInfo t = makeInfo(1, TOOL_TYPE_ZQ, 0x7f000001, 5020, "SN0");
+    static const ToolInfo moved = makeInfo(1, TOOL_TYPE_ZQ, 0x7f000002, 5020, "SN0");
+    using In = void (*)();
+    const In ack = [] { feedAck(t); }, ackBusy = [] { feedAck(t, TOOL_NETIF_ETH, 1); },
+             ackMoved = [] { feedAck(moved); }, tick = [] { ToolManager_KeepAlive_RegTools(); },
+             leave = [] { ToolManager_UpdateToolState_ByDisco(&t, 3, TOOL_NETIF_ETH); },
+             renew = [] { ToolManager_UpdateToolState_ByDisco(&t, 5, TOOL_NETIF_ETH); },
+             readdress = [] { ToolManager_Readdress(&moved, 2, TOOL_NETIF_ETH); },
+             hostapd = [] { ToolManager_UpdateToolState_ByHostapd(t.mac); },
+             lost = [] { ToolManager_DismissTool_ByTdx(0, 1); },
+             ethDown = [] { ToolManager_DismissTool_ByNetIf(TOOL_NETIF_ETH); };
     struct Row {
         uint32_t from;
         int miss;
@@ -366,28 +331,28 @@ TEST_F(Registry, TransitionsOfARegisteredTool) {
         std::vector<int> connects;
         uint32_t ipAfter = 0x7f000001;
     } rows[] = {
-        {I, 2, false, true, In::Ack, C, 0, none, asked},
-        {I, 0, false, true, In::AckBusy, B, 0, {{"regtools", 0, 1}}, {}},
-        {I, 0, false, false, In::Ack, I, 0, none, {}}, // unqueued: asks again next time
-        {B, 0, false, true, In::AckBusy, B, 0, none, {}},
-        {B, 0, false, true, In::Ack, C, 0, none, asked},
-        {B, 0, false, false, In::Ack, B, 0, none, {}},
-        {C, 0, false, true, In::Ack, C, 0, none, {}},
-        {K, 2, false, true, In::Ack, K, 0, none, {}},
-        {K, 0, false, true, In::AckMoved, C, 0, none, asked, 0x7f000002},
-        {K, 0, true, true, In::AckMoved, C, 0, lostCurrent, asked, 0x7f000002},
-        {H, 0, false, true, In::Ack, H, 0, none, asked},
-        {F, 0, false, true, In::Ack, F, 0, none, asked},
-        {K, 2, false, true, In::Tick, K, 3, none, {}},
-        {K, 3, false, true, In::Tick, I, 0, none, {}}, // the fourth silent tick
-        {K, 3, true, true, In::Tick, I, 0, lostCurrent, {}},
-        {H, 3, false, true, In::Tick, H, 3, none, {}}, // only connected tools are counted
-        {K, 0, false, true, In::Leave, I, 0, none, {}},
-        {K, 0, true, true, In::Hostapd, I, 0, lostCurrent, {}},
-        {K, 0, false, true, In::Renew, K, 0, none, asked},
-        {K, 1, false, true, In::Readdress, C, 0, {{"disconn", 0, 1}}, asked, 0x7f000002},
-        {B, 0, false, true, In::Lost, I, 0, none, {}},
-        {K, 0, true, true, In::EthDown, I, 0, lostCurrent, {}},
+        {I, 2, false, true, ack, C, 0, none, asked},
+        {I, 0, false, true, ackBusy, B, 0, {{"regtools", 0, 1}}, {}},
+        {I, 0, false, false, ack, I, 0, none, {}}, // unqueued: asks again next time
+        {B, 0, false, true, ackBusy, B, 0, none, {}},
+        {B, 0, false, true, ack, C, 0, none, asked},
+        {B, 0, false, false, ack, B, 0, none, {}},
+        {C, 0, false, true, ack, C, 0, none, {}},
+        {K, 2, false, true, ack, K, 0, none, {}},
+        {K, 0, false, true, ackMoved, C, 0, none, asked, 0x7f000002},
+        {K, 0, true, true, ackMoved, C, 0, lostCurrent, asked, 0x7f000002},
+        {H, 0, false, true, ack, H, 0, none, asked},
+        {F, 0, false, true, ack, F, 0, none, asked},
+        {K, 2, false, true, tick, K, 3, none, {}},
+        {K, 3, false, true, tick, I, 0, none, {}}, // the fourth silent tick
+        {K, 3, true, true, tick, I, 0, lostCurrent, {}},
+        {H, 3, false, true, tick, H, 3, none, {}}, // only connected tools are counted
+        {K, 0, false, true, leave, I, 0, none, {}},
+        {K, 0, true, true, hostapd, I, 0, lostCurrent, {}},
+        {K, 0, false, true, renew, K, 0, none, asked},
+        {K, 1, false, true, readdress, C, 0, {{"disconn", 0, 1}}, asked, 0x7f000002},
+        {B, 0, false, true, lost, I, 0, none, {}},
+        {K, 0, true, true, ethDown, I, 0, lostCurrent, {}},
     };
     startDriver();
     registerTools(1);
@@ -398,7 +363,7 @@ TEST_F(Registry, TransitionsOfARegisteredTool) {
         ToolManager_SetCurrTdx(r.current ? 0 : 1);
         if (!r.queue) Modbus_SetMsgQ(nullptr);
         LogCapture log;
-        apply(r.in);
+        r.in();
         Modbus_SetMsgQ(recordQ);
         const ToolView v = view(0);
         EXPECT_EQ(v.state, r.to) << "row " << i;
@@ -438,20 +403,6 @@ TEST_F(Registry, DismissalNeverWaitsForTheToolsConnection) {
     EXPECT_EQ(Modbus_Read(0, 100, 1, 1), MBUS_ERR_NOT_CONNECTED);
     EXPECT_EQ(sink.drain(), (std::vector<Event>{{"regtools", 0, 0}}));
     ToolConn_Unref(conn); // the last reference frees it (ASan checks)
-}
-
-TEST_F(Registry, InvalidIndexesAreRefused) {
-    startDriver();
-    registerTools(2);
-    LogCapture log;
-    EXPECT_EQ(ToolManager_DismissTool_ByTdx(2, 1), -1);
-    EXPECT_TRUE(log.contains("invalid regtdx 2/2"));
-    EXPECT_EQ(ToolManager_DismissTool_ByTdx(-1, 1), -1);
-    EXPECT_EQ(log.count("invalid regtdx"), 1u); // -1 is refused silently
-    ToolView v;
-    EXPECT_EQ(ToolManager_GetToolView(2, &v), -1);
-    EXPECT_EQ(v.name[0], 0);
-    EXPECT_TRUE(sink.drain().empty());
 }
 
 TEST_F(Registry, ReleasingToolZeroOfThreeRenumbers) {
@@ -494,17 +445,6 @@ TEST_F(Registry, RegistrationBuildsTheRecordAndRefusesANinthTool) {
     EXPECT_EQ(ToolManager_GetRegToolsLen(), 8);
     EXPECT_EQ(ToolManager_MoveTool_DiscoToReg(3), -1);
     EXPECT_TRUE(log.contains("invalid disco_index : 1 / 3"));
-}
-
-TEST_F(Registry, LeavingToolIsUnlisted) {
-    startDriver();
-    feedAck(makeInfo(5));
-    sink.drain();
-    ToolInfo t = makeInfo(5);
-    EXPECT_EQ(ToolManager_UpdateToolState_ByDisco(&t, 3, TOOL_NETIF_ETH), 0);
-    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"discotools"}}));
-    EXPECT_EQ(ToolManager_UpdateToolState_ByHostapd(nullptr), -1);
 }
 
 // Barcode tables as the barcode module would provide them, for the rename merge.
@@ -589,7 +529,7 @@ TEST_F(Registry, RenameRefusesBadArguments) {
     EXPECT_EQ(name(0), "ZQSN0");
 }
 
-TEST_F(Registry, FindByMacAndNameAndCheckTdx) {
+TEST_F(Registry, FindByMacAndNameAndInvalidIndexes) {
     startDriver();
     registerTools(2);
     uint8_t mac2[6] = {0x02, 0x00, 0x5e, 0x10, 0x20, 2};
@@ -605,6 +545,14 @@ TEST_F(Registry, FindByMacAndNameAndCheckTdx) {
     LogCapture log;
     EXPECT_EQ(ToolManager_FindTdx_ByName(nullptr), -1);
     EXPECT_TRUE(log.contains("invalid parameters : tname is null"));
+    EXPECT_EQ(ToolManager_DismissTool_ByTdx(2, 1), -1);
+    EXPECT_TRUE(log.contains("invalid regtdx 2/2"));
+    EXPECT_EQ(ToolManager_DismissTool_ByTdx(-1, 1), -1);
+    EXPECT_EQ(log.count("invalid regtdx"), 1u); // -1 is refused silently
+    ToolView v;
+    EXPECT_EQ(ToolManager_GetToolView(2, &v), -1);
+    EXPECT_EQ(v.name[0], 0);
+    EXPECT_TRUE(sink.drain().empty());
 }
 
 } // namespace
