@@ -41,7 +41,7 @@ int main() {
         const std::string home = mkdtemp(tmpl);
         auto sim = cell.startToolsim(toolArgs(tools, {"--write-regtools", home + "/regtools"}));
         PanelLink link;
-        link.onResult = [&](int, const FastenEventRecord&) { panelGot++; };
+        link.onResult = [&](int, const FastenResult&) { panelGot++; };
         if (!sim || !sim->ok() || !fill(*sim) || !link.start(tools, home, cell.stubDir())) {
             std::fprintf(stderr, "bench_event_catchup: panel did not connect the tools\n");
             return 1;

@@ -48,7 +48,7 @@ int main() {
         auto sim = cell.startToolsim(toolArgs(tools, {"--write-regtools", home + "/regtools"}));
         std::mutex m;
         PanelLink link;
-        link.onResult = [&](int, const FastenEventRecord& r) {
+        link.onResult = [&](int, const FastenResult& r) {
             std::lock_guard<std::mutex> g(m);
             panel.push_back(double(nowUs() - stampOf(r.A1, r.A2, r.A3)));
         };

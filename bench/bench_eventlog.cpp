@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     Debug_SetQuiet(true);
     get_setting_log()->path = 0;
     Common_SetFixedTime(1780000000);
-    EventLogRecord r;
+    FastenResult r;
     r.FastenTime = 812;
     r.TargetTorque = 1234;
     r.ConvTorque = 1240;

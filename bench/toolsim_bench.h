@@ -108,7 +108,7 @@ struct RawLink {
 // Panel path: the driver layer on this side of the cell with a consumer thread.
 class PanelLink : public EwDriverSink {
   public:
-    std::function<void(int, const FastenEventRecord&)> onResult;
+    std::function<void(int, const FastenResult&)> onResult;
     std::atomic<int> connected{0};
 
     bool start(int n, const std::string& home, const std::string& stubDir) {
@@ -142,7 +142,7 @@ class PanelLink : public EwDriverSink {
         if (s == TOOL_STATE_CONNECTED) connected++;
     }
     void TriggerFastenEvent(int32_t t) override {
-        FastenEventRecord r{};
+        FastenResult r{};
         if (Operation_TakeEvent(t, &r) == 0) {
             if (onResult) onResult(t, r);
             Modbus_Write(t, MBUS_REG_EVENT_ACK, 1, 1);

@@ -3,7 +3,7 @@
 // beyond the received bytes is caught by the sanitizers.
 #include "debug.h"
 #include "disco.h"
-#include "tools.h"
+#include "tools_private.h"
 
 #include <cstring>
 #include <vector>

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             continue;
         }
         if (len < 37 || len > int(size)) __builtin_trap();
-        FastenEventRecord r;
+        FastenResult r;
         if (Operation_DecodeFrame(f.data(), len, &r) != 0) __builtin_trap();
         if (strnlen(r.Barcode, sizeof r.Barcode) > 32) __builtin_trap();
         if (size_t(len) - 37 < strlen(r.Barcode)) __builtin_trap();

@@ -1,5 +1,5 @@
 // Fuzz target: the 80-byte "./regtools" record decoder.
-#include "tools.h"
+#include "tools_private.h"
 
 #include <cstring>
 

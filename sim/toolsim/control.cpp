@@ -97,7 +97,7 @@ std::string Sim::doCommand(const std::vector<std::string>& w) {
     static const char* const kToolCommands[] = {
         "auto",      "burst",  "stats", "fasten", "barcode", "count", "event", "error",
         "raw",       "silent", "back",  "die",    "revive",  "drop",  "busy",  "advertise",
-        "readdress", "set",    "setin", "get",    "temp",    "lock"};
+        "readdress", "set",    "setin", "get",    "temp",    "lock",  "drip"};
     if (std::find(std::begin(kToolCommands), std::end(kToolCommands), cmd) ==
         std::end(kToolCommands))
         return "err unknown command " + cmd;
@@ -289,6 +289,11 @@ std::string Sim::doCommand(const std::vector<std::string>& w) {
     if (cmd == "temp") {
         if (w.size() < 3 || !toLong(w[2], &a) || a < 0 || a > 65535) return "err bad value";
         tool.input()[kRegTemperature] = static_cast<uint16_t>(a);
+        return "ok";
+    }
+    if (cmd == "drip") {
+        if (w.size() < 3 || !toLong(w[2], &a) || a < 0 || a > 60000) return "err usage: drip T MS";
+        links_[static_cast<size_t>(t)].dripMs = static_cast<int>(a);
         return "ok";
     }
     if (cmd == "lock") {

@@ -73,6 +73,7 @@ tool index from 0, or "all" for auto and burst:
   get T REG [N]                read registers (3000..3999 from the input table)
   temp T TENTHS                temperature in register 3313
   lock T 0|1                   the tool's own lock (register 4001)
+  drip T MS                    answer Modbus requests one byte every MS ms (0: at once)
   quit                         end the program
 
 Registers: presets (p-1)*15+1.., advanced 500.., settings 238..266, network 267..320,

@@ -40,6 +40,8 @@ Sim::~Sim() {
         if (links_[t].ctx) modbus_free(links_[t].ctx);
     }
     if (discoFd_ >= 0) close(discoFd_);
+    for (int fd : capture_)
+        if (fd >= 0) close(fd);
     for (auto& c : clients_)
         close(c.fd);
     if (controlFd_ >= 0) {
@@ -158,6 +160,9 @@ void Sim::closeData(int t, int fd) {
     Link& l = links_[t];
     close(fd);
     l.dataFds.erase(std::remove(l.dataFds.begin(), l.dataFds.end(), fd), l.dataFds.end());
+    drips_.erase(
+        std::remove_if(drips_.begin(), drips_.end(), [fd](const Drip& d) { return d.fd == fd; }),
+        drips_.end());
     if (tools_[t]->curveFd == fd) tools_[t]->curveFd = -1;
 }
 
@@ -242,7 +247,6 @@ void Sim::onAccept(int t, bool event) {
 
 void Sim::onData(int t, int fd) {
     Link& l = links_[t];
-    VirtualTool& tool = *tools_[t];
     uint8_t q[MODBUS_TCP_MAX_ADU_LENGTH];
     modbus_set_socket(l.ctx, fd);
     const int rc = modbus_receive(l.ctx, q);
@@ -253,6 +257,46 @@ void Sim::onData(int t, int fd) {
         }
         return;
     }
+    if (l.dripMs <= 0) {
+        serve(t, fd, q, rc);
+        return;
+    }
+    // A slow tool: the answer is caught whole, then leaves a byte at a time.
+    if (capture_[0] < 0 && socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, capture_) != 0) {
+        log(0, "socketpair: %s", strerror(errno));
+        return;
+    }
+    modbus_set_socket(l.ctx, capture_[0]);
+    serve(t, fd, q, rc);
+    modbus_set_socket(l.ctx, fd);
+    captureDrip(t, fd);
+}
+
+void Sim::captureDrip(int t, int fd) {
+    auto it =
+        std::find_if(drips_.begin(), drips_.end(), [fd](const Drip& d) { return d.fd == fd; });
+    if (it == drips_.end()) {
+        drips_.push_back({t, fd, {}, Clock::now()});
+        it = drips_.end() - 1;
+    }
+    char buf[MODBUS_TCP_MAX_ADU_LENGTH];
+    ssize_t n;
+    while ((n = recv(capture_[1], buf, sizeof buf, MSG_DONTWAIT)) > 0)
+        it->bytes.append(buf, static_cast<size_t>(n));
+}
+
+void Sim::pumpDrips() {
+    const auto now = Clock::now();
+    for (Drip& d : drips_) {
+        if (d.bytes.empty() || now < d.next) continue;
+        if (send(d.fd, d.bytes.data(), 1, MSG_NOSIGNAL | MSG_DONTWAIT) == 1) d.bytes.erase(0, 1);
+        d.next = now + std::chrono::milliseconds(links_[static_cast<size_t>(d.t)].dripMs);
+    }
+}
+
+void Sim::serve(int t, int fd, const uint8_t* q, int rc) {
+    Link& l = links_[t];
+    VirtualTool& tool = *tools_[t];
     const int hl = modbus_get_header_length(l.ctx);
     const int fc = q[hl];
     if (fc == MODBUS_FC_WRITE_SINGLE_REGISTER && rc >= hl + 5) {
@@ -385,6 +429,7 @@ void Sim::afterProduce(int t) {
 }
 
 void Sim::timers() {
+    pumpDrips();
     const auto now = Clock::now();
     for (size_t i = 0; i < tools_.size(); i++) {
         const int t = static_cast<int>(i);
@@ -432,6 +477,8 @@ int Sim::nextTimeoutMs() const {
         if (tool.inFlight && opts_.ackWaitMs > 0)
             best = std::min(best, tool.inFlightSince + std::chrono::milliseconds(opts_.ackWaitMs));
     }
+    for (const Drip& d : drips_)
+        if (!d.bytes.empty()) best = std::min(best, d.next);
     if (best == Clock::time_point::max()) return -1;
     const auto us =
         std::chrono::duration_cast<std::chrono::microseconds>(best - Clock::now()).count();

@@ -44,6 +44,13 @@ class Sim {
         std::vector<int> dataFds;
         modbus_t* ctx = nullptr;
         uint16_t tid = 0;
+        int dripMs = 0; // > 0: Modbus answers leave one byte every dripMs ms
+    };
+    // Answer bytes of a slow tool still to go out on one data connection.
+    struct Drip {
+        int t, fd;
+        std::string bytes;
+        Clock::time_point next;
     };
     struct Client {
         int fd;
@@ -55,6 +62,8 @@ class Sim {
     std::vector<Link> links_;
     int discoFd_ = -1, controlFd_ = -1;
     std::vector<Client> clients_;
+    std::vector<Drip> drips_;
+    int capture_[2] = {-1, -1}; // socket pair that catches a slow tool's answers
     std::string stdinBuf_;
     bool stdinOpen_ = true, quit_ = false;
     uint32_t mcastIf_ = 0;
@@ -70,6 +79,9 @@ class Sim {
     void advertise(int t, uint8_t cause);
     void onAccept(int t, bool event);
     void onData(int t, int fd);
+    void serve(int t, int fd, const uint8_t* q, int rc);
+    void captureDrip(int t, int fd);
+    void pumpDrips();
     void onEventFd(int t);
     void handleEffect(int t, int fd, const WriteEffect& fx);
     void pump(int t);

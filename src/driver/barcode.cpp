@@ -6,7 +6,7 @@
 #include "debug.h"
 #include "ew_driver.h"
 #include "threads.h"
-#include "tools.h"
+#include "tools_private.h"
 
 #include <atomic>
 #include <cerrno>

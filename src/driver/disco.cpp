@@ -1,9 +1,8 @@
 #include "disco.h"
 
 #include "debug.h"
-#include "ew_driver.h"
-#include "mbus.h"
 #include "threads.h"
+#include "wire_util.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -33,21 +32,6 @@ DiscoCtx discoCtxEth, discoCtxWlan;
 McGroupInfo mcGroupInfo;
 DiscoState disco;
 
-uint16_t be16(const uint8_t* p) {
-    return uint16_t(p[0] << 8 | p[1]);
-}
-uint32_t be32(const uint8_t* p) {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-void put16(uint8_t* p, uint16_t v) {
-    p[0] = uint8_t(v >> 8);
-    p[1] = uint8_t(v);
-}
-void put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = uint8_t(v >> (24 - 8 * i));
-}
-
 uint32_t envAddr(const char* name, uint32_t dflt) {
     const char* v = getenv(name);
     in_addr a{};
@@ -60,9 +44,6 @@ uint16_t envPort(const char* name, uint16_t dflt) {
     long p = strtol(v, nullptr, 10);
     return p > 0 && p < 65536 ? uint16_t(p) : dflt;
 }
-
-#define IP4(ip)                                                                                    \
-    int((ip) >> 24 & 0xff), int((ip) >> 16 & 0xff), int((ip) >> 8 & 0xff), int((ip)&0xff)
 
 gboolean recvFrom(DiscoCtx* ctx, uint32_t netif) {
     uint8_t buf[DISCO_MAX_DGRAM];
@@ -150,41 +131,6 @@ bool sendTo(DiscoCtx* ctx, const uint8_t* msg, size_t len) {
     return n == ssize_t(len);
 }
 
-// Advertise causes 1, 2 and 4: a registered tool comes back with new addressing.
-void reconnectRegistered(const ToolInfo* info, uint8_t cause, uint32_t netif) {
-    int tdx;
-    {
-        ToolManager_LockRegTools();
-        tdx = -1;
-        for (int i = 0; i < ToolManager_RegToolsLen_Unlocked(); ++i)
-            if (memcmp(ToolManager_RegTool(i)->mac, info->mac, 6) == 0) {
-                tdx = i;
-                break;
-            }
-        if (tdx < 0) {
-            ToolManager_UnlockRegTools();
-            return;
-        }
-        RegToolRecord* rec = ToolManager_RegTool(tdx);
-        ToolManager_TeardownRxWatch(rec);
-        ToolManager_ReleaseCtx(&rec->mbCtx, &rec->mbConnected);
-        ToolManager_ReleaseCtx(&rec->evCtx, &rec->evConnected);
-        rec->version = info->version;
-        rec->cause = cause;
-        memcpy(rec->serial, info->serial, TOOL_SERIAL_SIZE);
-        rec->model = info->model;
-        rec->ip = info->ip;
-        rec->port = info->port;
-        rec->busy = info->busy;
-        rec->netif = netif;
-        rec->miss = 0;
-        // Unqueued, the tool waits idle for its next answer instead of "connecting" for good.
-        rec->state =
-            Modbus_MsgQ_Push_Connect(tdx, info->mac) == 0 ? TOOL_STATE_CONNECTING : TOOL_STATE_IDLE;
-        EwDriver_PushMsgQ_SetDisconnFlag(tdx, 1);
-        ToolManager_UnlockRegTools();
-    }
-}
 } // namespace
 
 // ---- configuration ----
@@ -305,7 +251,7 @@ int Disco_Proc(const uint8_t* buf, size_t len, uint32_t netif) {
         if (cause == 3 || cause == 5)
             ToolManager_UpdateToolState_ByDisco(&info, cause, netif);
         else
-            reconnectRegistered(&info, cause, netif);
+            ToolManager_Readdress(&info, cause, netif);
         return 0;
     }
     default:

@@ -64,7 +64,7 @@ std::string EventLog_FileName(const std::string& dir, const struct tm& t) {
 }
 
 std::string EventLog_FormatLine(const struct tm& t, const char* job, const char* step,
-                                const char* barcode, const char* tool, const EventLogRecord& r) {
+                                const char* barcode, const char* tool, const FastenResult& r) {
     char head[64];
     snprintf(head, sizeof head, "%04d-%02d-%02d %02d:%02d:%02d,", t.tm_year + 1900, t.tm_mon + 1,
              t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
@@ -85,7 +85,7 @@ std::string EventLog_FormatLine(const struct tm& t, const char* job, const char*
 }
 
 int EventLog_Write(const char* job, const char* step, const char* barcode, const char* tool,
-                   const EventLogRecord& r) {
+                   const FastenResult& r) {
     struct tm t;
     Common_LocalTime(&t);
     std::string dir = EventLog_DirName(get_setting_log()->path, t);

@@ -2,18 +2,12 @@
 // location ("./files/log/Y/M/D/YYYYMMDD.csv" or the micro SD card).
 #pragma once
 
+#include "fasten_result.h"
+
 #include <cstdint>
 #include <ctime>
 #include <functional>
 #include <string>
-
-// The decoded fastening event as the log needs it (the thirteen event registers and
-// the barcode text the tool sent).
-struct EventLogRecord {
-    uint16_t FastenTime = 0, Preset = 0, TargetTorque = 0, ConvTorque = 0, Speed = 0;
-    uint16_t A1 = 0, A2 = 0, A3 = 0, ScrewNo = 0, Error = 0, Direction = 0, Status = 0, Snug = 0;
-    char Barcode[33] = {};
-};
 
 extern const char* const EVENTLOG_HEADER;
 
@@ -22,13 +16,13 @@ extern const char* const EVENTLOG_HEADER;
 std::string EventLog_DirName(uint32_t location, const struct tm& t);
 std::string EventLog_FileName(const std::string& dir, const struct tm& t);
 std::string EventLog_FormatLine(const struct tm& t, const char* job, const char* step,
-                                const char* barcode, const char* tool, const EventLogRecord& r);
+                                const char* barcode, const char* tool, const FastenResult& r);
 
 // Appends one line for the current local time to the file of the configured location;
 // creates the day directory and the header as needed. A line is written whole or not
 // at all. Returns 0 or -1.
 int EventLog_Write(const char* job, const char* step, const char* barcode, const char* tool,
-                   const EventLogRecord& r);
+                   const FastenResult& r);
 
 // Where the tool names and the scanner's current code come from (the tool registry and
 // the barcode reader install theirs). Until then: empty name, and "-" (no code read).

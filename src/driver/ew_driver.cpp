@@ -12,7 +12,7 @@
 #include "setting.h"
 #include "sound.h"
 #include "threads.h"
-#include "tools.h"
+#include "tools_private.h"
 
 #include <cerrno>
 #include <cstdlib>

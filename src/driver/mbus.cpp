@@ -3,7 +3,8 @@
 #include "debug.h"
 #include "ew_driver.h"
 #include "threads.h"
-#include "tools.h"
+#include "tools_private.h"
+#include "wire_util.h"
 
 #include <arpa/inet.h>
 #include <atomic>
@@ -32,19 +33,13 @@ struct ModbusState {
     bool setupAdded = false;
 };
 ModbusState mbus;
-// Register mirror: written under the registered-table lock, read without it.
+// Register mirror: written by the transactions (under the tool's connection lock), read
+// without a lock.
 std::atomic<uint16_t> mBusReadBuf[TOOL_MAX_REG][MBUS_MIRROR_REGS];
-
-#define IP4(ip)                                                                                    \
-    int((ip) >> 24 & 0xff), int((ip) >> 16 & 0xff), int((ip) >> 8 & 0xff), int((ip)&0xff)
 
 void clearMirror(int tdx, int addr, int count) {
     for (int i = 0; i < count; ++i)
         mBusReadBuf[tdx][addr + i].store(0, std::memory_order_relaxed);
-}
-
-bool isController(uint8_t type) {
-    return type == TOOL_TYPE_XWC || type == TOOL_TYPE_XWTC;
 }
 
 int readOnce(modbus_t* ctx, int addr, int count, uint16_t* out) {
@@ -113,8 +108,8 @@ modbus_t* Modbus_NewCtx(uint32_t ip, uint16_t port) {
     modbus_t* ctx = modbus_new_tcp(ipText, port);
     if (!ctx) return nullptr;
     // Protocol recovery only: with link recovery on, libmodbus retries a failed send to a
-    // dead tool without end while the registered-table lock is held. The link has its own
-    // rule instead: one retry, then the tool is dismissed.
+    // dead tool without end. The link has its own rule instead: one retry, then the tool
+    // is dismissed.
     modbus_set_error_recovery(ctx, MODBUS_ERROR_RECOVERY_PROTOCOL);
     modbus_set_response_timeout(ctx, 1, 0);
     modbus_set_debug(ctx, FALSE);
@@ -122,7 +117,10 @@ modbus_t* Modbus_NewCtx(uint32_t ip, uint16_t port) {
     return ctx;
 }
 
-int Modbus_ConnectTimeout(modbus_t* ctx, uint32_t ip, uint16_t port, int timeoutMs) {
+namespace {
+// A connected, blocking TCP socket within `timeoutMs` (non-blocking connect and poll), or
+// -1 with errno set.
+int connectFd(uint32_t ip, uint16_t port, int timeoutMs) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return -1;
     sockaddr_in sa{};
@@ -159,157 +157,282 @@ int Modbus_ConnectTimeout(modbus_t* ctx, uint32_t ip, uint16_t port, int timeout
     fcntl(fd, F_SETFL, flags & ~O_NONBLOCK); // libmodbus waits with select on a blocking fd
     int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    return fd;
+}
+} // namespace
+
+int Modbus_ConnectTimeout(modbus_t* ctx, uint32_t ip, uint16_t port, int timeoutMs) {
+    int fd = connectFd(ip, port, timeoutMs);
+    if (fd < 0) return -1;
     modbus_close(ctx); // a context keeps one socket
     modbus_set_socket(ctx, fd);
     return 0;
 }
 
+// ---- per-tool connections ----
+
+ToolConn* ToolConn_New(uint32_t ip, uint16_t port) {
+    modbus_t* ctx = Modbus_NewCtx(ip, port);
+    if (!ctx) {
+        DBG_ERR("cannot make a context for %d.%d.%d.%d:%d", IP4(ip), port);
+        return nullptr;
+    }
+    auto* conn = new ToolConn;
+    conn->ctx = ctx;
+    return conn;
+}
+
+ToolConn* ToolConn_Ref(ToolConn* conn) {
+    if (conn) conn->refs.fetch_add(1);
+    return conn;
+}
+
+void ToolConn_Unref(ToolConn* conn) {
+    if (!conn || conn->refs.fetch_sub(1) != 1) return;
+    // Nobody else can reach it now: no lock needed.
+    modbus_close(conn->ctx);
+    modbus_free(conn->ctx);
+    delete conn;
+}
+
+int ToolConn_Fd(ToolConn* conn) {
+    std::lock_guard<std::mutex> g(conn->fdLock);
+    return conn->fd;
+}
+
+int ToolConn_Connect(ToolConn* conn, uint32_t ip, uint16_t port, int timeoutMs) {
+    int fd = connectFd(ip, port, timeoutMs);
+    if (fd < 0) return -1;
+    std::lock_guard<std::mutex> g(conn->fdLock);
+    modbus_close(conn->ctx); // a context keeps one socket
+    modbus_set_socket(conn->ctx, fd);
+    conn->fd = fd;
+    if (conn->dropped) shutdown(fd, SHUT_RDWR); // dismissed while connecting
+    conn->connected = 1;
+    return 0;
+}
+
+void ToolConn_Drop(ToolConn** slot) {
+    ToolConn* conn = *slot;
+    if (!conn) return;
+    *slot = nullptr;
+    conn->dropped = true;
+    {
+        // The socket stays open (its number cannot be reused) until the last reference
+        // goes; shutting it down ends a blocked send or receive of another thread at once.
+        std::lock_guard<std::mutex> g(conn->fdLock);
+        if (conn->fd >= 0) shutdown(conn->fd, SHUT_RDWR);
+    }
+    ToolConn_Unref(conn);
+}
+
+// ---- transactions (caller holds conn->lock) ----
+
+namespace {
+int connRead(ToolConn* conn, int tdx, int addr, int count) {
+    if (!conn || conn->dropped || !conn->connected) {
+        clearMirror(tdx, addr, count);
+        return MBUS_ERR_NOT_CONNECTED;
+    }
+    if (count <= 0) return MBUS_OK;
+    uint16_t buf[MBUS_MIRROR_REGS];
+    int n = readOnce(conn->ctx, addr, count, buf);
+    if (n < count) {
+        DBG_LOG_PLAIN(DEBUG_FLAG_MODBUS, "Modbus_Read.%d : failed to read (%s), %d.%d-%d, do retry",
+                      __LINE__, modbus_strerror(errno), tdx, addr, count);
+        modbus_flush(conn->ctx); // a late answer must not pass for the retry's
+        n = readOnce(conn->ctx, addr, count, buf);
+    }
+    if (n < count) {
+        DBG_ERR_AS("Modbus_Read", "failed to read (%s), %d.%d-%d", modbus_strerror(errno), tdx,
+                   addr, count);
+        clearMirror(tdx, addr, count);
+        ToolManager_DismissTool_ByConn(conn);
+        return MBUS_ERR_DISMISSED;
+    }
+    for (int i = 0; i < count; ++i)
+        mBusReadBuf[tdx][addr + i].store(buf[i], std::memory_order_relaxed);
+    return MBUS_OK;
+}
+
+int connWrite(ToolConn* conn, int tdx, int addr, uint16_t value) {
+    if (!conn || conn->dropped || !conn->connected) return MBUS_ERR_NOT_CONNECTED;
+    if (modbus_write_register(conn->ctx, addr, value) == 1) return MBUS_OK;
+    DBG_LOG_PLAIN(DEBUG_FLAG_MODBUS, "Modbus_Write.%d : failed to write (%s), %d.%d-%d, do retry",
+                  __LINE__, modbus_strerror(errno), tdx, addr, value);
+    modbus_flush(conn->ctx);
+    if (modbus_write_register(conn->ctx, addr, value) == 1) return MBUS_OK;
+    // A link the tool closed (rebooted at the same address) fails every later write just
+    // as surely as a silent one: dismiss it so the next answer reconnects it.
+    int e = errno;
+    if (e == ETIMEDOUT || e == EPIPE || e == ECONNRESET || e == ENOTCONN || e == EBADF ||
+        e == ECONNABORTED) {
+        DBG_ERR_AS("Modbus_Write", "failed to write (%s), %d.%d-%d, do dismiss", modbus_strerror(e),
+                   tdx, addr, value);
+        ToolManager_DismissTool_ByConn(conn);
+        return MBUS_ERR_DISMISSED;
+    }
+    DBG_ERR_AS("Modbus_Write", "failed to write (%s), %d.%d-%d", modbus_strerror(e), tdx, addr,
+               value);
+    return MBUS_ERR_WRITE;
+}
+
+// What the start-up reads brought; a value is taken only when its read succeeded.
+struct StartupValues {
+    bool unitOk = false, minOk = false, maxOk = false;
+    uint16_t unit = 0, min = 0, max = 0;
+};
+
+// The registers written and read when the data connection comes up (conn->lock held).
+void startupTransactions(ToolConn* conn, int tdx, uint8_t type, int lockValue, StartupValues* sv) {
+    bool ctl = isController(type);
+    connWrite(conn, tdx, MBUS_REG_TOOL_LOCK, uint16_t(lockValue));
+    connWrite(conn, tdx, ctl ? MBUS_REG_AUTO_DATA_OUT_CTL : MBUS_REG_AUTO_DATA_OUT_DRV, 0);
+    connWrite(conn, tdx, MBUS_REG_GRAPH_TRIGGER, 0);
+    connWrite(conn, tdx, MBUS_REG_EVENT_OUTPUT, 0);
+    int unitReg = ctl ? MBUS_REG_TORQUE_UNIT_CTL : MBUS_REG_TORQUE_UNIT_DRV;
+    if ((sv->unitOk = connRead(conn, tdx, unitReg, 1) == MBUS_OK))
+        sv->unit = Modbus_GetData(tdx, unitReg);
+    if ((sv->minOk = connRead(conn, tdx, MBUS_REG_TORQUE_MIN, 1) == MBUS_OK))
+        sv->min = Modbus_GetData(tdx, MBUS_REG_TORQUE_MIN);
+    if ((sv->maxOk = connRead(conn, tdx, MBUS_REG_TORQUE_MAX, 1) == MBUS_OK))
+        sv->max = Modbus_GetData(tdx, MBUS_REG_TORQUE_MAX);
+}
+
+// The tool of this connect attempt, found again after working unlocked: by MAC (a release
+// may have renumbered the table) and by its data connection (a dismissal or readdressing
+// meanwhile ends the attempt). Registered-table lock held.
+RegToolRecord* sameAttempt(const uint8_t* mac, ToolConn* data, int* tdx) {
+    *tdx = ToolManager_FindRegTdx_ByMac_Unlocked(mac);
+    RegToolRecord* rec = ToolManager_RegTool(*tdx);
+    return rec && rec->mbConn == data ? rec : nullptr;
+}
+
+// The tool's data connection with a reference, after the index and address checks
+// (registered-table lock taken for the lookup only). Sets `*ret` when refused.
+ToolConnRef dataConnOf(int tdx, int addr, int count, bool checkRange, const char* fn, int* ret) {
+    RegToolsLock g;
+    *ret = MBUS_OK;
+    if (CheckTdx(tdx, fn, __LINE__)) {
+        *ret = MBUS_ERR_TDX;
+        return ToolConnRef();
+    }
+    if (checkRange && CheckMbusAddr(addr, count, fn, __LINE__)) {
+        *ret = MBUS_ERR_RANGE;
+        return ToolConnRef();
+    }
+    return ToolConnRef(ToolManager_RegTool(tdx)->mbConn);
+}
+} // namespace
+
 void Modbus_MsgQProc_Connect(int tdx) {
     Modbus_MsgQProc_ConnectTool(tdx, nullptr);
 }
 
-void Modbus_MsgQProc_ConnectTool(int tdx, const uint8_t* mac) {
-    ToolManager_LockRegTools();
-    if (mac) {
-        int now = ToolManager_FindRegTdx_ByMac_Unlocked(mac);
-        if (now < 0) {
-            DBG_LOG(DEBUG_FLAG_MODBUS, "connect request for a released tool (tdx.%d) dropped", tdx);
-            ToolManager_UnlockRegTools();
-            return;
-        }
-        tdx = now;
-    }
-    if (CheckTdx(tdx, "Modbus_MsgQProc_Connect", __LINE__)) {
-        ToolManager_UnlockRegTools();
-        return;
-    }
-    RegToolRecord* rec = ToolManager_RegTool(tdx);
-    DBG_LOG(DEBUG_FLAG_MODBUS, "Tdx.%d, %d.%d.%d.%d:%d", tdx, IP4(rec->ip), rec->port);
-    if (!rec->mbCtx) {
-        DBG_LOG(DEBUG_FLAG_MODBUS, "Create new ctx for mbus");
-        rec->mbCtx = Modbus_NewCtx(rec->ip, rec->port);
-        rec->mbConnected = 0;
-    }
-    if (rec->mbCtx && !rec->mbConnected) {
-        DBG_LOG(DEBUG_FLAG_MODBUS, "Establish a Modbus connection");
-        if (Modbus_ConnectTimeout(rec->mbCtx, rec->ip, rec->port, MBUS_CONNECT_TIMEOUT_MS) != 0) {
-            rec->mbConnected = 0;
-            DBG_ERR("Failed to connect (modbus)");
-        } else {
-            rec->mbConnected = 1;
-            int code = Modbus_GetScreenCode();
-            int lockValue =
-                (code == SCREEN_CODE_OP_WITHOUT_JOB || code == SCREEN_CODE_MONITOR) ? 0 : 1;
-            DBG_LOG(DEBUG_FLAG_MODBUS, "Lock control %d", lockValue);
-            bool ctl = isController(rec->type);
-            Modbus_Write(tdx, MBUS_REG_TOOL_LOCK, uint16_t(lockValue), 0);
-            Modbus_Write(tdx, ctl ? MBUS_REG_AUTO_DATA_OUT_CTL : MBUS_REG_AUTO_DATA_OUT_DRV, 0, 0);
-            Modbus_Write(tdx, MBUS_REG_GRAPH_TRIGGER, 0, 0);
-            Modbus_Write(tdx, MBUS_REG_EVENT_OUTPUT, 0, 0);
-            int unitReg = ctl ? MBUS_REG_TORQUE_UNIT_CTL : MBUS_REG_TORQUE_UNIT_DRV;
-            if (Modbus_Read(tdx, unitReg, 1, 0) == 0)
-                rec->torqueUnit = Modbus_GetData(tdx, unitReg);
-            if (Modbus_Read(tdx, MBUS_REG_TORQUE_MIN, 1, 0) == 0)
-                rec->torqueMin = Modbus_GetData(tdx, MBUS_REG_TORQUE_MIN);
-            if (Modbus_Read(tdx, MBUS_REG_TORQUE_MAX, 1, 0) == 0)
-                rec->torqueMax = Modbus_GetData(tdx, MBUS_REG_TORQUE_MAX);
-            if (!rec->mbCtx) { // dismissed by a failed start-up transaction; it posted state 0
-                ToolManager_UnlockRegTools();
+// Works in three short holds of the registered-table lock; the network traffic between
+// them runs under the tool's own connection locks only, so the screens and the other
+// tools never wait for this tool's connect time-outs and start-up transactions.
+void Modbus_MsgQProc_ConnectTool(int tdx, const uint8_t* macIn) {
+    uint8_t mac[6];
+    uint32_t ip;
+    uint16_t port;
+    uint8_t type;
+    ToolConnRef data;
+    {
+        RegToolsLock g;
+        if (macIn) {
+            int now = ToolManager_FindRegTdx_ByMac_Unlocked(macIn);
+            if (now < 0) {
+                DBG_LOG(DEBUG_FLAG_MODBUS, "connect request for a released tool (tdx.%d) dropped",
+                        tdx);
                 return;
+            }
+            tdx = now;
+        }
+        if (CheckTdx(tdx, "Modbus_MsgQProc_Connect", __LINE__)) return;
+        RegToolRecord* rec = ToolManager_RegTool(tdx);
+        memcpy(mac, rec->mac, 6);
+        ip = rec->ip;
+        port = rec->port;
+        type = rec->type;
+        DBG_LOG(DEBUG_FLAG_MODBUS, "Tdx.%d, %d.%d.%d.%d:%d", tdx, IP4(ip), port);
+        if (!rec->mbConn) {
+            DBG_LOG(DEBUG_FLAG_MODBUS, "Create new ctx for mbus");
+            rec->mbConn = ToolConn_New(ip, port);
+        }
+        data = ToolConnRef(rec->mbConn);
+    }
+    StartupValues sv;
+    if (data) {
+        std::lock_guard<std::mutex> cl(data->lock);
+        if (!data->dropped && !data->connected) {
+            DBG_LOG(DEBUG_FLAG_MODBUS, "Establish a Modbus connection");
+            if (ToolConn_Connect(data.get(), ip, port, MBUS_CONNECT_TIMEOUT_MS) != 0)
+                DBG_ERR("Failed to connect (modbus)");
+            else {
+                int code = Modbus_GetScreenCode();
+                int lockValue =
+                    (code == SCREEN_CODE_OP_WITHOUT_JOB || code == SCREEN_CODE_MONITOR) ? 0 : 1;
+                DBG_LOG(DEBUG_FLAG_MODBUS, "Lock control %d", lockValue);
+                startupTransactions(data.get(), tdx, type, lockValue, &sv);
             }
         }
     }
-    if (!rec->evCtx) {
-        DBG_LOG(DEBUG_FLAG_MODBUS, "Create new ctx for event");
-        rec->evCtx = Modbus_NewCtx(rec->ip, uint16_t(rec->port + 1));
-        rec->evConnected = 0;
+    // Dismissed meanwhile (a start-up transaction failed twice, or the screens, keep-alive
+    // or a readdressing dropped it): the dismissal has told the screens.
+    if (data && data->dropped) return;
+    ToolConnRef ev;
+    {
+        RegToolsLock g;
+        RegToolRecord* rec = sameAttempt(mac, data.get(), &tdx);
+        if (!rec) return;
+        if (!rec->evConn) {
+            DBG_LOG(DEBUG_FLAG_MODBUS, "Create new ctx for event");
+            rec->evConn = ToolConn_New(ip, uint16_t(port + 1));
+        }
+        ev = ToolConnRef(rec->evConn);
     }
-    if (rec->evCtx && !rec->evConnected) {
-        DBG_LOG(DEBUG_FLAG_MODBUS, "Establish a Event connection");
-        if (Modbus_ConnectTimeout(rec->evCtx, rec->ip, uint16_t(rec->port + 1),
-                                  MBUS_CONNECT_TIMEOUT_MS) != 0) {
-            rec->evConnected = 0;
-            DBG_ERR("Failed to connect (event)");
-        } else {
-            rec->evConnected = 1;
+    if (ev) {
+        std::lock_guard<std::mutex> cl(ev->lock);
+        if (!ev->dropped && !ev->connected) {
+            DBG_LOG(DEBUG_FLAG_MODBUS, "Establish a Event connection");
+            if (ToolConn_Connect(ev.get(), ip, uint16_t(port + 1), MBUS_CONNECT_TIMEOUT_MS) != 0)
+                DBG_ERR("Failed to connect (event)");
         }
     }
-    uint32_t state = (rec->mbConnected && rec->evConnected)     ? TOOL_STATE_CONNECTED
-                     : (!rec->mbConnected && !rec->evConnected) ? TOOL_STATE_FAILED
-                                                                : TOOL_STATE_HALF;
-    rec->state = state;
+    RegToolsLock g;
+    RegToolRecord* rec = sameAttempt(mac, data.get(), &tdx);
+    if (!rec) return;
+    if (sv.unitOk) rec->torqueUnit = sv.unit;
+    if (sv.minOk) rec->torqueMin = sv.min;
+    if (sv.maxOk) rec->torqueMax = sv.max;
+    bool d = rec->mbConn && rec->mbConn->connected, e = rec->evConn && rec->evConn->connected;
+    uint32_t state = (d && e)     ? TOOL_STATE_CONNECTED
+                     : (!d && !e) ? TOOL_STATE_FAILED
+                                  : TOOL_STATE_HALF;
     DBG_LOG(DEBUG_FLAG_MODBUS, "Notify to EwGUI");
     // Posted before unlocking: a release right after must not renumber the tool under it.
-    EwDriver_PushMsgQ_UpdateRegTools(tdx, int32_t(state));
-    ToolManager_UnlockRegTools();
+    ToolManager_SetState_Locked(tdx, rec, state, true);
 }
 
 int Modbus_Read(int tdx, int addr, int count, int lock) {
     DBG_LOG(DEBUG_FLAG_MODBUS, "%d.%d-%d", tdx, addr, count);
-    if (lock) ToolManager_LockRegTools();
-    int ret = MBUS_OK;
-    RegToolRecord* rec = nullptr;
-    uint16_t buf[MBUS_MIRROR_REGS];
-    if (CheckTdx(tdx, __func__, __LINE__)) {
-        ret = MBUS_ERR_TDX;
-    } else if (CheckMbusAddr(addr, count, __func__, __LINE__)) {
-        ret = MBUS_ERR_RANGE;
-    } else if (rec = ToolManager_RegTool(tdx), !rec->mbCtx || !rec->mbConnected) {
-        clearMirror(tdx, addr, count);
-        ret = MBUS_ERR_NOT_CONNECTED;
-    } else if (count > 0) {
-        int n = readOnce(rec->mbCtx, addr, count, buf);
-        if (n < count) {
-            DBG_LOG(DEBUG_FLAG_MODBUS, "failed to read (%s), %d.%d-%d, do retry",
-                    modbus_strerror(errno), tdx, addr, count);
-            modbus_flush(rec->mbCtx); // a late answer must not pass for the retry's
-            n = readOnce(rec->mbCtx, addr, count, buf);
-        }
-        if (n < count) {
-            DBG_ERR("failed to read (%s), %d.%d-%d", modbus_strerror(errno), tdx, addr, count);
-            clearMirror(tdx, addr, count);
-            ToolManager_DismissTool_ByTdx(tdx, 0);
-            ret = MBUS_ERR_DISMISSED;
-        } else {
-            for (int i = 0; i < count; ++i)
-                mBusReadBuf[tdx][addr + i].store(buf[i], std::memory_order_relaxed);
-        }
-    }
-    if (lock) ToolManager_UnlockRegTools();
-    return ret;
+    int ret;
+    ToolConnRef conn = dataConnOf(tdx, addr, count, true, __func__, &ret);
+    if (ret != MBUS_OK) return ret;
+    std::unique_lock<std::mutex> cl;
+    if (conn && lock) cl = std::unique_lock<std::mutex>(conn->lock);
+    return connRead(conn.get(), tdx, addr, count);
 }
 
 int Modbus_Write(int tdx, int addr, uint16_t value, int lock) {
     DBG_LOG(DEBUG_FLAG_MODBUS, "%d.%d-%d", tdx, addr, value);
-    if (lock) ToolManager_LockRegTools();
-    int ret = MBUS_OK;
-    RegToolRecord* rec = nullptr;
-    if (CheckTdx(tdx, __func__, __LINE__)) {
-        ret = MBUS_ERR_TDX;
-    } else if (rec = ToolManager_RegTool(tdx), !rec->mbCtx || !rec->mbConnected) {
-        ret = MBUS_ERR_NOT_CONNECTED;
-    } else if (modbus_write_register(rec->mbCtx, addr, value) != 1) {
-        DBG_LOG(DEBUG_FLAG_MODBUS, "failed to write (%s), %d.%d-%d, do retry",
-                modbus_strerror(errno), tdx, addr, value);
-        modbus_flush(rec->mbCtx);
-        if (modbus_write_register(rec->mbCtx, addr, value) != 1) {
-            // A link the tool closed (rebooted at the same address) fails every later write
-            // just as surely as a silent one: dismiss it so the next answer reconnects it.
-            int e = errno;
-            if (e == ETIMEDOUT || e == EPIPE || e == ECONNRESET || e == ENOTCONN || e == EBADF ||
-                e == ECONNABORTED) {
-                DBG_ERR("failed to write (%s), %d.%d-%d, do dismiss", modbus_strerror(errno), tdx,
-                        addr, value);
-                ToolManager_DismissTool_ByTdx(tdx, 0);
-                ret = MBUS_ERR_DISMISSED;
-            } else {
-                DBG_ERR("failed to write (%s), %d.%d-%d", modbus_strerror(errno), tdx, addr, value);
-                ret = MBUS_ERR_WRITE;
-            }
-        }
-    }
-    if (lock) ToolManager_UnlockRegTools();
-    return ret;
+    int ret;
+    ToolConnRef conn = dataConnOf(tdx, addr, 0, false, __func__, &ret);
+    if (ret != MBUS_OK) return ret;
+    std::unique_lock<std::mutex> cl;
+    if (conn && lock) cl = std::unique_lock<std::mutex>(conn->lock);
+    return connWrite(conn.get(), tdx, addr, value);
 }
 
 uint16_t Modbus_GetData(int tdx, int addr) {
@@ -320,26 +443,26 @@ uint16_t Modbus_GetData(int tdx, int addr) {
 }
 
 namespace {
+// For every registered tool in index order; the count is taken under the lock, the writes
+// run after it (each under its own tool's connection lock).
 template <typename F> void forEachTool(F f) {
-    ToolManager_LockRegTools();
-    int n = ToolManager_RegToolsLen_Unlocked();
+    int n = ToolManager_GetRegToolsLen();
     for (int i = 0; i < n && i < TOOL_MAX_REG; ++i)
         f(i);
-    ToolManager_UnlockRegTools();
 }
 } // namespace
 
 void tool_lock_all() {
-    forEachTool([](int i) { Modbus_Write(i, MBUS_REG_TOOL_LOCK, 1, 0); });
+    forEachTool([](int i) { Modbus_Write(i, MBUS_REG_TOOL_LOCK, 1, 1); });
 }
 void tool_unlock_all() {
-    forEachTool([](int i) { Modbus_Write(i, MBUS_REG_TOOL_LOCK, 0, 0); });
+    forEachTool([](int i) { Modbus_Write(i, MBUS_REG_TOOL_LOCK, 0, 1); });
 }
 void tool_lock_all_except_tdx(int tdx) {
-    forEachTool([tdx](int i) { Modbus_Write(i, MBUS_REG_TOOL_LOCK, i == tdx ? 0 : 1, 0); });
+    forEachTool([tdx](int i) { Modbus_Write(i, MBUS_REG_TOOL_LOCK, i == tdx ? 0 : 1, 1); });
 }
 void autolock_off_all() {
-    forEachTool([](int i) { Modbus_Write(i, MBUS_REG_AUTO_LOCK, 0, 0); });
+    forEachTool([](int i) { Modbus_Write(i, MBUS_REG_AUTO_LOCK, 0, 1); });
 }
 
 void Mbus_EncodeText(const char* text, uint16_t regs[16]) {

@@ -52,15 +52,18 @@ WorkQueue* Modbus_GetMsgQ();
 // Queues a connect request for tool `tdx`; never blocks. 0, or -1 without a queue. With
 // `mac`, the request follows that tool when a release renumbers the table before it runs.
 int Modbus_MsgQ_Push_Connect(int tdx, const uint8_t* mac = nullptr);
-// Handles one connect request (what the queue runs on loop 3): takes the registered-table
-// lock, opens what is missing of the data and event connections, writes the start-up
-// registers and posts "update_regtools" with the new state.
+// Handles one connect request (what the queue runs on loop 3): opens what is missing of
+// the data and event connections, writes the start-up registers and posts
+// "update_regtools" with the new state. The network traffic runs under the tool's own
+// connection locks, never under the registered-table lock.
 void Modbus_MsgQProc_Connect(int tdx);
 // The same for a request that names its tool by MAC: it acts on the tool's index now, and
 // does nothing when the tool has been released meanwhile.
 void Modbus_MsgQProc_ConnectTool(int tdx, const uint8_t* mac);
 
-// `lock` nonzero: take the registered-table lock; zero: the caller holds it.
+// One transaction on the tool's data connection. The registered-table lock is taken only
+// to find the connection; the transaction runs under the tool's connection lock (`lock`
+// nonzero: taken here; zero: the caller holds it). Never call with a table lock held.
 int Modbus_Read(int tdx, int addr, int count, int lock);
 int Modbus_Write(int tdx, int addr, uint16_t value, int lock);
 // Mirrored value of register addr % 6000 of tool tdx % 8; 0 for tdx -1. No lock.
@@ -68,7 +71,7 @@ uint16_t Modbus_GetData(int tdx, int addr);
 // 0 when 0 <= addr and addr + count <= 6000, else 1 (logged).
 int CheckMbusAddr(int addr, int count, const char* caller, int line);
 
-// Each under the registered-table lock, for every registered tool, results ignored.
+// Each for every registered tool in index order, results ignored.
 void tool_lock_all();
 void tool_unlock_all();
 void tool_lock_all_except_tdx(int tdx);

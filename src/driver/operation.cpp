@@ -7,7 +7,8 @@
 #include "mbus.h"
 #include "setting.h"
 #include "threads.h"
-#include "tools.h"
+#include "tools_private.h"
+#include "wire_util.h"
 
 #include <atomic>
 #include <cerrno>
@@ -35,20 +36,6 @@ std::atomic<uint32_t> fet_enable{0};
 std::atomic<OperationSetBarcode> barcodeSet{nullptr};
 std::atomic<OperationGetBarcode> barcodeGet{nullptr};
 
-uint16_t be16(const uint8_t* p) {
-    return uint16_t(p[0] << 8 | p[1]);
-}
-
-bool isController(uint8_t type) {
-    return type == TOOL_TYPE_XWC || type == TOOL_TYPE_XWTC;
-}
-
-// Registers 1..13 start at byte 11.
-void decodeRegs(const uint8_t* f, uint16_t* v) {
-    for (int i = 0; i < 13; ++i)
-        v[i] = be16(f + 11 + 2 * i);
-}
-
 void barcodeText(const uint8_t* frame, int len, char out[33]) {
     int n = 0;
     while (n < 32 && FASTEN_BARCODE_OFFSET + n < len && frame[FASTEN_BARCODE_OFFSET + n]) {
@@ -59,29 +46,30 @@ void barcodeText(const uint8_t* frame, int len, char out[33]) {
 }
 
 // The record whose receive watch is running now (indexes move when tools are released,
-// so the watch is matched, not a stored index). Registered-table lock held.
+// so the watch is matched, not a stored index). Registered-table lock held; -1 when the
+// watch was torn down (the tool dismissed or released meanwhile).
 int tdxOfCurrentWatch() {
     GSource* current = g_main_current_source();
+    if (g_source_is_destroyed(current)) return -1;
     for (int i = 0; i < ToolManager_RegToolsLen_Unlocked(); ++i)
         if (ToolManager_RegTool(i) && ToolManager_RegTool(i)->rxWatch == current) return i;
     return -1;
 }
 
-// The peer closed the event connection (or it failed): drop it so the tool is retried at its next
-// discovery answer (state 4), instead of the watch firing on end-of-file forever.
+// The peer closed the event connection (or it failed): drop it so the tool is retried at its
+// next discovery answer (state 4), instead of the watch firing on end-of-file forever.
+// Registered-table lock held.
 void eventLinkLost(int tdx, RegToolRecord* rec) {
-    DBG_ERR("event connection of tdx.%d closed by the tool", tdx);
+    DBG_ERR_AS("fastening_event_cb", "event connection of tdx.%d closed by the tool", tdx);
     ToolManager_TeardownRxWatch(rec);
-    ToolManager_ReleaseCtx(&rec->evCtx, &rec->evConnected);
-    if (rec->state == TOOL_STATE_CONNECTED) {
-        rec->state = TOOL_STATE_HALF;
-        EwDriver_PushMsgQ_UpdateRegTools(tdx, TOOL_STATE_HALF);
-    }
+    ToolConn_Drop(&rec->evConn);
+    if (rec->state == TOOL_STATE_CONNECTED)
+        ToolManager_SetState_Locked(tdx, rec, TOOL_STATE_HALF, true);
 }
 
 void queueFrame(RegToolRecord* rec, int tdx, const uint8_t* frame, int len) {
     if (rec->evqCount == TOOL_EVENT_QUEUE_DEPTH) {
-        DBG_ERR("event queue of tdx.%d full, oldest result dropped", tdx);
+        DBG_ERR_AS("fastening_event_cb", "event queue of tdx.%d full, oldest result dropped", tdx);
         rec->evqHead = (rec->evqHead + 1) % TOOL_EVENT_QUEUE_DEPTH;
         --rec->evqCount;
     }
@@ -91,57 +79,79 @@ void queueFrame(RegToolRecord* rec, int tdx, const uint8_t* frame, int len) {
     ++rec->evqCount;
 }
 
-gboolean fastening_event_cb(GIOChannel*, GIOCondition cond, gpointer) {
-    ToolManager_LockRegTools();
-    if (g_source_is_destroyed(g_main_current_source())) {
-        ToolManager_UnlockRegTools();
-        return G_SOURCE_REMOVE;
-    }
-    int tdx = tdxOfCurrentWatch();
-    if (CheckTdx(tdx, "fastening_event_cb", __LINE__)) {
-        ToolManager_UnlockRegTools();
-        return G_SOURCE_REMOVE;
-    }
-    RegToolRecord* rec = ToolManager_RegTool(tdx);
-    int fd = rec->evCtx ? modbus_get_socket(rec->evCtx) : -1;
+// What the receive step saw.
+enum class Rx { Frame, Lost, Skip };
+
+// Receives one frame from the event connection under its own lock (not the registry's:
+// a tool that sends slowly holds up nobody else). `dataUp` is the data connection state.
+Rx receiveFrame(ToolConn* ev, GIOCondition cond, bool dataUp, void* dataCtx, int tdx,
+                uint8_t* frame, int* len) {
+    std::lock_guard<std::mutex> cl(ev->lock);
+    int fd = ToolConn_Fd(ev);
     uint8_t peek;
-    if (fd < 0 || (cond & (G_IO_ERR | G_IO_NVAL)) ||
-        recv(fd, &peek, 1, MSG_PEEK | MSG_DONTWAIT) == 0) {
+    if (ev->dropped || fd < 0 || (cond & (G_IO_ERR | G_IO_NVAL)) ||
+        recv(fd, &peek, 1, MSG_PEEK | MSG_DONTWAIT) == 0)
+        return Rx::Lost;
+    if (!dataUp) {
+        DBG_ERR_AS("fastening_event_cb", "invalid status (%p/%d)", dataCtx, 0);
+        // Read the frame and drop it, or the watch would fire again at once.
+        ssize_t n = recv(fd, frame, TOOL_FRAME_SIZE, MSG_DONTWAIT);
+        DBG_ERR_AS("fastening_event_cb",
+                   "event frame of tdx.%d dropped (%d bytes), data connection down", tdx, int(n));
+        return Rx::Skip;
+    }
+    *len = modbus_receive_confirmation(ev->ctx, frame);
+    if (*len < FASTEN_FRAME_MIN) {
+        const char* err = *len < 0 ? modbus_strerror(errno) : "short frame";
+        modbus_flush(ev->ctx);
+        Debug_WriteLog(1, "%s.%d : invalid data len from tdx.%d, expect %d but %d, %s\n",
+                       "fastening_event_cb", __LINE__, tdx, FASTEN_FRAME_DRIVER, *len, err);
+        return Rx::Skip;
+    }
+    return Rx::Frame;
+}
+
+gboolean fastening_event_cb(GIOChannel*, GIOCondition cond, gpointer) {
+    ToolConnRef ev;
+    int tdx;
+    uint8_t type;
+    bool dataUp;
+    void* dataCtx;
+    {
+        RegToolsLock g;
+        tdx = tdxOfCurrentWatch();
+        if (CheckTdx(tdx, "fastening_event_cb", __LINE__)) return G_SOURCE_REMOVE;
+        RegToolRecord* rec = ToolManager_RegTool(tdx);
+        ev = ToolConnRef(rec->evConn);
+        type = rec->type;
+        dataUp = rec->mbConn && rec->mbConn->connected;
+        dataCtx = rec->mbConn ? static_cast<void*>(rec->mbConn->ctx) : nullptr;
+    }
+    uint8_t frame[TOOL_FRAME_SIZE] = {};
+    int len = 0;
+    Rx rx = ev ? receiveFrame(ev.get(), cond, dataUp, dataCtx, tdx, frame, &len) : Rx::Lost;
+    if (rx == Rx::Skip) return G_SOURCE_CONTINUE;
+    RegToolsLock g;
+    tdx = tdxOfCurrentWatch(); // found again: the table may have changed meanwhile
+    RegToolRecord* rec = ToolManager_RegTool(tdx);
+    if (!rec || rec->evConn != ev.get()) return G_SOURCE_REMOVE; // dismissed or released
+    if (rx == Rx::Lost) {
         eventLinkLost(tdx, rec);
-        ToolManager_UnlockRegTools();
         return G_SOURCE_REMOVE;
     }
-    if (!rec->mbCtx || !rec->mbConnected) {
-        DBG_ERR("invalid status (%p/%d)", static_cast<void*>(rec->mbCtx), int(rec->mbConnected));
-        // Read the frame and drop it, or the watch would fire again at once.
-        ssize_t n = recv(fd, rec->frame, TOOL_FRAME_SIZE, MSG_DONTWAIT);
-        DBG_ERR("event frame of tdx.%d dropped (%d bytes), data connection down", tdx, int(n));
-        ToolManager_UnlockRegTools();
-        return G_SOURCE_CONTINUE;
-    }
-    memset(rec->frame, 0, FASTEN_FRAME_DRIVER);
-    int len = modbus_receive_confirmation(rec->evCtx, rec->frame);
-    if (len < FASTEN_FRAME_MIN) {
-        const char* err = len < 0 ? modbus_strerror(errno) : "short frame";
-        modbus_flush(rec->evCtx);
-        Debug_WriteLog(1, "%s.%d : invalid data len from tdx.%d, expect %d but %d, %s\n",
-                       "fastening_event_cb", __LINE__, tdx, FASTEN_FRAME_DRIVER, len, err);
-        ToolManager_UnlockRegTools();
-        return G_SOURCE_CONTINUE;
-    }
-    len = Operation_NormaliseFrame(rec->frame, len, TOOL_FRAME_SIZE, rec->type);
+    len = Operation_NormaliseFrame(frame, len, TOOL_FRAME_SIZE, type);
+    memcpy(rec->frame, frame, TOOL_FRAME_SIZE);
     rec->frameLen = len;
-    queueFrame(rec, tdx, rec->frame, len);
+    queueFrame(rec, tdx, frame, len);
     if (get_setting_operation()->operation_mode == 1) { // "without job"
-        if (fet_enable.load() & (1u << tdx)) add_fet_item(tdx, rec->frame, len);
-    } else if (be16(rec->frame + 33) == FASTEN_STATUS_BARCODE) {
+        if (fet_enable.load() & (1u << tdx)) add_fet_item(tdx, frame, len);
+    } else if (be16(frame + 33) == FASTEN_STATUS_BARCODE) {
         char code[33];
-        barcodeText(rec->frame, len, code);
+        barcodeText(frame, len, code);
         if (OperationSetBarcode set = barcodeSet.load()) set(code);
     }
     EwDriver_PushMsgQ_RecvBackupData(tdx);
-    if (get_setting_share()->bef_enable) Bef_PushMsgQ(tdx, rec->frame, size_t(len));
-    ToolManager_UnlockRegTools();
+    if (get_setting_share()->bef_enable) Bef_PushMsgQ(tdx, frame, size_t(len));
     return G_SOURCE_CONTINUE;
 }
 } // namespace
@@ -177,17 +187,11 @@ int Operation_NormaliseFrame(uint8_t* frame, int len, size_t cap, uint8_t type) 
     return newLen;
 }
 
-int Operation_DecodeFrame(const uint8_t* frame, int len, FastenEventRecord* out) {
-    memset(out, 0, sizeof *out);
+int Operation_DecodeFrame(const uint8_t* frame, int len, FastenResult* out) {
+    *out = FastenResult{};
     if (!frame || len < FASTEN_FRAME_MIN) return -1;
-    uint16_t v[13];
-    decodeRegs(frame, v);
-    uint16_t* f[13] = {&out->FastenTime, &out->Preset, &out->TargetTorque, &out->ConvTorque,
-                       &out->Speed,      &out->A1,     &out->A2,           &out->A3,
-                       &out->ScrewNo,    &out->Error,  &out->Direction,    &out->Status,
-                       &out->Snug};
-    for (int i = 0; i < 13; ++i)
-        *f[i] = v[i];
+    for (int i = 0; i < 13; ++i) // registers 1..13 start at byte 11
+        out->*kFastenResultRegs[i] = be16(frame + 11 + 2 * i);
     barcodeText(frame, len, out->Barcode);
     return 0;
 }
@@ -204,44 +208,44 @@ uint16_t Operation_PendingEvents(uint16_t newest, uint16_t delivered, uint8_t ty
 // ---- event output per tool ----
 
 int fastening_event_enable(int tdx, int skipStored) {
-    ToolManager_LockRegTools();
-    RegToolRecord* rec = CheckTdx(tdx, __func__, __LINE__) ? nullptr : ToolManager_RegTool(tdx);
-    if (!rec || !rec->mbCtx || !rec->evCtx || !rec->evConnected) {
-        // Without a receiving watch the tool's results would be sent into the void.
-        if (rec) DBG_ERR("tdx.%d has no event connection", tdx);
-        ToolManager_UnlockRegTools();
-        return -1;
+    {
+        RegToolsLock g;
+        RegToolRecord* rec = CheckTdx(tdx, __func__, __LINE__) ? nullptr : ToolManager_RegTool(tdx);
+        int fd = rec && rec->mbConn && rec->evConn && rec->evConn->connected
+                     ? ToolConn_Fd(rec->evConn)
+                     : -1;
+        if (fd < 0) {
+            // Without a receiving watch the tool's results would be sent into the void.
+            if (rec) DBG_ERR("tdx.%d has no event connection", tdx);
+            return -1;
+        }
+        if (!rec->rxWatch) {
+            rec->rxChannel = g_io_channel_unix_new(fd);
+            rec->rxWatch = g_io_create_watch(
+                rec->rxChannel, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR | G_IO_NVAL));
+            g_source_set_callback(rec->rxWatch, G_SOURCE_FUNC(fastening_event_cb), nullptr,
+                                  nullptr);
+            g_source_attach(rec->rxWatch, Threads_GetContext(LOOP_DATABACKUP));
+        }
     }
-    if (!rec->rxWatch) {
-        rec->rxChannel = g_io_channel_unix_new(modbus_get_socket(rec->evCtx));
-        rec->rxWatch = g_io_create_watch(rec->rxChannel,
-                                         GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR | G_IO_NVAL));
-        g_source_set_callback(rec->rxWatch, G_SOURCE_FUNC(fastening_event_cb), nullptr, nullptr);
-        g_source_attach(rec->rxWatch, Threads_GetContext(LOOP_DATABACKUP));
-    }
-    int ret = Modbus_Write(tdx, MBUS_REG_EVENT_OUTPUT, skipStored ? 2 : 1, 0);
-    ToolManager_UnlockRegTools();
-    return ret;
+    return Modbus_Write(tdx, MBUS_REG_EVENT_OUTPUT, skipStored ? 2 : 1, 1);
 }
 
 int fastening_event_disable(int tdx) {
-    ToolManager_LockRegTools();
-    RegToolRecord* rec = CheckTdx(tdx, __func__, __LINE__) ? nullptr : ToolManager_RegTool(tdx);
-    if (!rec) {
-        ToolManager_UnlockRegTools();
-        return -1;
+    {
+        RegToolsLock g;
+        RegToolRecord* rec = CheckTdx(tdx, __func__, __LINE__) ? nullptr : ToolManager_RegTool(tdx);
+        if (!rec) return -1;
+        ToolManager_TeardownRxWatch(rec);
     }
-    ToolManager_TeardownRxWatch(rec);
-    int ret = Modbus_Write(tdx, MBUS_REG_EVENT_OUTPUT, 0, 0);
-    ToolManager_UnlockRegTools();
-    return ret;
+    return Modbus_Write(tdx, MBUS_REG_EVENT_OUTPUT, 0, 1);
 }
 
-int Operation_TakeEvent(int tdx, FastenEventRecord* out) {
-    ToolManager_LockRegTools();
+int Operation_TakeEvent(int tdx, FastenResult* out) {
+    RegToolsLock g;
     RegToolRecord* rec = ToolManager_RegTool(tdx);
     int ret = -1;
-    memset(out, 0, sizeof *out);
+    *out = FastenResult{};
     if (rec) {
         bool fresh = rec->evqCount > 0;
         if (fresh) {
@@ -254,29 +258,23 @@ int Operation_TakeEvent(int tdx, FastenEventRecord* out) {
         // so the result is not counted twice.
         if (ret == 0 && !fresh) ret = 1;
     }
-    ToolManager_UnlockRegTools();
     return ret;
 }
 
 int Operation_QueuedEvents(int tdx) {
-    ToolManager_LockRegTools();
+    RegToolsLock g;
     RegToolRecord* rec = ToolManager_RegTool(tdx);
-    int n = rec ? int(rec->evqCount) : 0;
-    ToolManager_UnlockRegTools();
-    return n;
+    return rec ? int(rec->evqCount) : 0;
 }
 
 int Operation_GetNoPendingEvent(int tdx) {
     if (tdx < 0) return 0;
-    ToolManager_LockRegTools();
-    RegToolRecord* rec = ToolManager_RegTool(tdx);
-    int n = 0;
-    if (rec && rec->mbCtx && rec->state == TOOL_STATE_CONNECTED &&
-        Modbus_Read(tdx, MBUS_REG_EVENT_NEWEST, 2, 0) == MBUS_OK)
-        n = Operation_PendingEvents(Modbus_GetData(tdx, MBUS_REG_EVENT_NEWEST),
-                                    Modbus_GetData(tdx, MBUS_REG_EVENT_DELIVERED), rec->type);
-    ToolManager_UnlockRegTools();
-    return n;
+    ToolView v;
+    if (ToolManager_GetToolView(tdx, &v) != 0 || v.state != TOOL_STATE_CONNECTED ||
+        Modbus_Read(tdx, MBUS_REG_EVENT_NEWEST, 2, 1) != MBUS_OK)
+        return 0;
+    return Operation_PendingEvents(Modbus_GetData(tdx, MBUS_REG_EVENT_NEWEST),
+                                   Modbus_GetData(tdx, MBUS_REG_EVENT_DELIVERED), v.type);
 }
 
 // ---- fastening event table ----
@@ -284,7 +282,7 @@ int Operation_GetNoPendingEvent(int tdx) {
 int add_fet_item(int tdx, const uint8_t* frame, int len) {
     if (!frame || len < FASTEN_FRAME_MIN) return -1;
     FetItem item;
-    memset(&item, 0, sizeof item);
+    Operation_DecodeFrame(frame, len, &item); // the tool's own barcode text
     struct tm tm;
     Common_LocalTime(&tm);
     char when[64];
@@ -293,19 +291,12 @@ int add_fet_item(int tdx, const uint8_t* frame, int len) {
     memcpy(item.time, when, sizeof item.time - 1);
     if (const char* name = ToolManager_GetToolName_ByTdx(tdx))
         snprintf(item.toolName, sizeof item.toolName, "%s", name);
-    uint16_t v[13];
-    decodeRegs(frame, v);
-    uint16_t* f[13] = {&item.FastenTime, &item.Preset, &item.TargetTorque, &item.ConvTorque,
-                       &item.Speed,      &item.A1,     &item.A2,           &item.A3,
-                       &item.ScrewNo,    &item.Error,  &item.Direction,    &item.Status,
-                       &item.Snug};
-    for (int i = 0; i < 13; ++i)
-        *f[i] = v[i];
-    if (get_setting_operation()->barcode_if == 1) { // "remote": the tool's own text
-        barcodeText(frame, len, item.barcode);
-    } else if (OperationGetBarcode get = barcodeGet.load()) {
-        get(item.barcode, sizeof item.barcode);
-        item.barcode[32] = 0;
+    if (get_setting_operation()->barcode_if != 1) { // not "remote": the reader's code
+        memset(item.Barcode, 0, sizeof item.Barcode);
+        if (OperationGetBarcode get = barcodeGet.load()) {
+            get(item.Barcode, sizeof item.Barcode);
+            item.Barcode[32] = 0;
+        }
     }
     std::lock_guard<std::mutex> g(fet.lock);
     item.seq = ++fet.seq;

@@ -3,6 +3,8 @@
 // fastening event table (FET) of operation without job, and pending stored events.
 #pragma once
 
+#include "fasten_result.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -20,22 +22,12 @@ enum FastenStatus {
     FASTEN_STATUS_SCREW_COUNT = 8
 };
 
-// The decoded event (frame registers 1 to 13 and the barcode text), Qt-free; the GUI's
-// UnitFastenEventData is filled from it.
-struct FastenEventRecord {
-    uint16_t FastenTime, Preset, TargetTorque, ConvTorque, Speed, A1, A2, A3, ScrewNo, Error,
-        Direction, Status, Snug;
-    char Barcode[33]; // at most 32 characters
-};
-
-// One entry of the fastening event table.
-struct FetItem {
-    uint32_t seq; // from 1 since start or the last clear
-    char time[20];
-    char toolName[33];
-    char barcode[33];
-    uint16_t FastenTime, Preset, TargetTorque, ConvTorque, Speed, A1, A2, A3, ScrewNo, Error,
-        Direction, Status, Snug;
+// One entry of the fastening event table: the result (its Barcode is the tool's text or
+// the reader's code, by the barcode interface setting) and where and when it came in.
+struct FetItem : FastenResult {
+    uint32_t seq = 0; // from 1 since start or the last clear
+    char time[20] = {};
+    char toolName[33] = {};
 };
 
 int Operation_Init();
@@ -48,7 +40,7 @@ int Operation_Init();
 // size (one byte past the text is cleared when it fits).
 int Operation_NormaliseFrame(uint8_t* frame, int len, size_t cap, uint8_t type);
 // Registers 1 to 13 (big-endian) and the text at offset 37 (bounded by `len`). 0 or -1.
-int Operation_DecodeFrame(const uint8_t* frame, int len, FastenEventRecord* out);
+int Operation_DecodeFrame(const uint8_t* frame, int len, FastenResult* out);
 // Stored events not yet delivered: newest - delivered, wrapping at 100 (types 1, 4) or
 // 65032 (types 2, 3).
 uint16_t Operation_PendingEvents(uint16_t newest, uint16_t delivered, uint8_t type);
@@ -56,14 +48,14 @@ uint16_t Operation_PendingEvents(uint16_t newest, uint16_t delivered, uint8_t ty
 // ---- event output per tool ----
 // Installs the receive watch (loop 4) if missing and writes 4015 := 2 (skip stored) or 1.
 // Returns the write result, or -1 (nothing written) for an unknown tool or one whose data
-// and event connections are not both there.
+// and event connections are not both there. Call without a table lock held.
 int fastening_event_enable(int tdx, int skipStored);
 // Removes the watch and writes 4015 := 0; the write result, or -1 for an unknown tool.
 int fastening_event_disable(int tdx);
 // The oldest result the screens have not read (it then becomes the "last read" one), or
 // the last read again when none is waiting. 0 for a new result, 1 for the last one again,
 // -1 when the tool never sent one.
-int Operation_TakeEvent(int tdx, FastenEventRecord* out);
+int Operation_TakeEvent(int tdx, FastenResult* out);
 // Number of results waiting for the screens.
 int Operation_QueuedEvents(int tdx);
 // Reads 2900/2901 and returns the pending stored events (0 for a bad or unconnected tool).

@@ -5,6 +5,7 @@
 #include "disco.h"
 #include "ew_driver.h"
 #include "mbus.h"
+#include "tools_private.h"
 
 #include <atomic>
 #include <cerrno>
@@ -12,7 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <glib.h>
-#include <modbus.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,9 +66,35 @@ int pushConnect(int tdx) {
     return Modbus_MsgQ_Push_Connect(tdx, regTools.tools[size_t(tdx)].mac);
 }
 
-void newRegRecord(RegToolRecord* rec) {
-    memset(rec, 0, sizeof *rec);
-    rec->frameLen = 0;
+// Drops both connections and the receive watch; registered-table lock held.
+void dropLinks(RegToolRecord* rec) {
+    ToolManager_TeardownRxWatch(rec);
+    ToolConn_Drop(&rec->mbConn);
+    ToolConn_Drop(&rec->evConn);
+}
+
+// Where a damaged "./regtools" goes: a name of its own per occurrence, so an earlier
+// one is never overwritten.
+std::string badFileName() {
+    struct tm t;
+    Common_LocalTime(&t);
+    char stamp[32];
+    snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", t.tm_year + 1900, t.tm_mon + 1,
+             t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    const std::string base = std::string(kRegToolsFile) + ".bad." + stamp;
+    std::string name = base;
+    for (int i = 1; Common_Exists(name) && i < 1000; ++i)
+        name = base + "." + std::to_string(i);
+    return name;
+}
+
+void moveAside(const char* why) {
+    const std::string to = badFileName();
+    DBG_ERR("%s %s: moved to %s", kRegToolsFile, why, to.c_str());
+    if (rename(kRegToolsFile, to.c_str()) != 0) {
+        DBG_ERR("cannot move %s aside, %s", kRegToolsFile, strerror(errno));
+        unlink(kRegToolsFile);
+    }
 }
 } // namespace
 
@@ -108,24 +134,62 @@ int ToolManager_RegToolsLen_Unlocked() {
 }
 
 int ToolManager_GetRegToolsLen() {
-    std::lock_guard<std::mutex> g(regTools.lock);
+    RegToolsLock g;
     return int(regTools.tools.size());
 }
 
 int ToolManager_GetDiscoToolsLen() {
-    std::lock_guard<std::mutex> g(discoTools.lock);
+    DiscoToolsLock g;
     return int(discoTools.tools.size());
+}
+
+int ToolManager_GetToolView(int tdx, ToolView* out) {
+    memset(out, 0, sizeof *out);
+    RegToolsLock g;
+    const RegToolRecord* r = ToolManager_RegTool(tdx);
+    if (!r) return -1;
+    memcpy(out->name, r->name, TOOL_NAME_SIZE - 1);
+    memcpy(out->serial, r->serial, TOOL_SERIAL_SIZE);
+    memcpy(out->defname, r->defname, TOOL_DEFNAME_SIZE);
+    out->model = r->model;
+    memcpy(out->mac, r->maccopy, 6);
+    out->type = r->type;
+    out->ip = r->ip;
+    out->port = r->port;
+    out->busy = r->busy;
+    out->netif = r->netif;
+    out->state = r->state;
+    out->cause = r->cause;
+    out->version = r->version;
+    out->torqueUnit = r->torqueUnit;
+    out->torqueMin = r->torqueMin;
+    out->torqueMax = r->torqueMax;
+    out->dataUp = r->mbConn && r->mbConn->connected.load();
+    out->eventUp = r->evConn && r->evConn->connected.load();
+    return 0;
+}
+
+int ToolManager_GetDiscoToolView(int index, DiscoToolView* out) {
+    memset(out, 0, sizeof *out);
+    DiscoToolsLock g;
+    const DiscoToolRecord* r = ToolManager_DiscoTool(index);
+    if (!r) return -1;
+    out->info = r->info;
+    memcpy(out->defname, r->defname, TOOL_DEFNAME_SIZE);
+    out->cause = r->cause;
+    out->netif = r->netif;
+    return 0;
 }
 
 int ToolManager_FindDiscoTdx_ByMac(const uint8_t* mac) {
     if (!mac) return -1;
-    std::lock_guard<std::mutex> g(discoTools.lock);
+    DiscoToolsLock g;
     return findDiscoLocked(mac);
 }
 
 int ToolManager_FindRegTdx_ByMac(const uint8_t* mac) {
     if (!mac) return -1;
-    std::lock_guard<std::mutex> g(regTools.lock);
+    RegToolsLock g;
     return findRegLocked(mac);
 }
 int ToolManager_FindRegTdx_ByMac_Unlocked(const uint8_t* mac) {
@@ -137,6 +201,7 @@ int ToolManager_FindTdx_ByName(const char* name) {
         DBG_ERR("invalid parameters : tname is null");
         return -1;
     }
+    RegToolsLock g;
     for (size_t i = 0; i < regTools.tools.size(); ++i)
         if (strcmp(regTools.tools[i].name, name) == 0) return int(i);
     return -1;
@@ -167,7 +232,13 @@ BarcodeTable** ToolManager_BarcodeSlot(int tdx) {
     return rec ? &rec->barcode : nullptr;
 }
 
-// ---- context and watch release ----
+void ToolManager_SetState_Locked(int tdx, RegToolRecord* rec, uint32_t state, bool post) {
+    if (rec->state != state)
+        DBG_LOG(DEBUG_FLAG_MODBUS, "tdx.%d state %u -> %u", tdx, unsigned(rec->state),
+                unsigned(state));
+    rec->state = state;
+    if (post) EwDriver_PushMsgQ_UpdateRegTools(tdx, int32_t(state));
+}
 
 void ToolManager_TeardownRxWatch(RegToolRecord* rec) {
     if (rec->rxWatch) {
@@ -176,45 +247,39 @@ void ToolManager_TeardownRxWatch(RegToolRecord* rec) {
         rec->rxWatch = nullptr;
     }
     if (rec->rxChannel) {
-        g_io_channel_unref(rec->rxChannel); // the socket belongs to the Modbus context
+        g_io_channel_unref(rec->rxChannel); // the socket belongs to the connection
         rec->rxChannel = nullptr;
     }
-}
-
-void ToolManager_ReleaseCtx(modbus_t** ctx, uint32_t* connected) {
-    if (*ctx) {
-        if (*connected) modbus_close(*ctx);
-        modbus_free(*ctx);
-        *ctx = nullptr;
-    }
-    *connected = 0;
 }
 
 // ---- load and save ----
 
 int ToolManager_LoadRegTools() {
     {
-        std::lock_guard<std::mutex> g(regTools.lock);
+        RegToolsLock g;
         regTools.tools.clear();
         regTools.tools.reserve(TOOL_MAX_REG);
     }
     {
-        std::lock_guard<std::mutex> g(discoTools.lock);
+        DiscoToolsLock g;
         discoTools.tools.clear();
     }
     EwDriver_SetCurrTdxSource([]() -> int32_t { return ToolManager_GetCurrTdx(); });
     Modbus_Init();
+    // A damaged file is not used but kept for diagnosis; so is a FIFO or folder in its
+    // place, which would otherwise block the start-up or fail every save.
     struct stat st;
-    // A file of the wrong size is not used; it is kept aside for diagnosis, not deleted.
-    if (stat(kRegToolsFile, &st) == 0 && st.st_size % REGTOOLS_RECORD_SIZE != 0) {
-        DBG_ERR("%s has %ld bytes, not whole records: moved aside", kRegToolsFile,
-                long(st.st_size));
-        if (rename(kRegToolsFile, "./regtools.bad") != 0) unlink(kRegToolsFile);
+    if (stat(kRegToolsFile, &st) == 0) {
+        if (!S_ISREG(st.st_mode))
+            moveAside("is not a regular file");
+        else if (st.st_size % REGTOOLS_RECORD_SIZE != 0)
+            moveAside(
+                ("has " + std::to_string(long(st.st_size)) + " bytes, not whole records").c_str());
     }
-    FILE* f = fopen(kRegToolsFile, "rb");
+    FILE* f = Common_FopenRegular(kRegToolsFile, "rb");
     if (!f) {
         if (errno == ENOENT) {
-            f = fopen(kRegToolsFile, "wb");
+            f = Common_FopenRegular(kRegToolsFile, "wb");
             if (f) {
                 fclose(f);
                 return 0;
@@ -226,7 +291,7 @@ int ToolManager_LoadRegTools() {
     uint8_t buf[REGTOOLS_RECORD_SIZE];
     std::vector<std::string> folders;
     {
-        std::lock_guard<std::mutex> g(regTools.lock);
+        RegToolsLock g;
         while (fread(buf, 1, sizeof buf, f) == sizeof buf) {
             if (regTools.tools.size() >= TOOL_MAX_REG) {
                 DBG_ERR("%s holds more than %d tools, the rest is ignored", kRegToolsFile,
@@ -234,7 +299,7 @@ int ToolManager_LoadRegTools() {
                 break;
             }
             RegToolRecord rec;
-            newRegRecord(&rec);
+            memset(&rec, 0, sizeof rec);
             if (RegTools_DecodeRecord(buf, &rec) != 0) {
                 DBG_ERR("%s : unusable tool name, record skipped", kRegToolsFile);
                 continue;
@@ -254,7 +319,7 @@ int ToolManager_LoadRegTools() {
 int ToolManager_SaveRegTools() {
     std::vector<uint8_t> data;
     {
-        std::lock_guard<std::mutex> g(regTools.lock);
+        RegToolsLock g;
         data.resize(regTools.tools.size() * REGTOOLS_RECORD_SIZE);
         for (size_t i = 0; i < regTools.tools.size(); ++i)
             RegTools_EncodeRecord(&regTools.tools[i], &data[i * REGTOOLS_RECORD_SIZE]);
@@ -269,38 +334,39 @@ int ToolManager_SaveRegTools() {
 // ---- dismissal ----
 
 int ToolManager_DismissTool_ByTdx(int tdx, int lock) {
-    if (lock) regTools.lock.lock();
-    if (CheckTdx(tdx, __func__, __LINE__)) {
-        if (lock) regTools.lock.unlock();
-        return -1;
-    }
+    std::unique_lock<std::mutex> g(regTools.lock, std::defer_lock);
+    if (lock) g.lock();
+    if (CheckTdx(tdx, __func__, __LINE__)) return -1;
     RegToolRecord* rec = &regTools.tools[size_t(tdx)];
-    bool hadCtx = rec->mbCtx || rec->evCtx;
-    ToolManager_TeardownRxWatch(rec);
-    ToolManager_ReleaseCtx(&rec->mbCtx, &rec->mbConnected);
-    ToolManager_ReleaseCtx(&rec->evCtx, &rec->evConnected);
-    rec->state = TOOL_STATE_IDLE;
+    bool hadCtx = rec->mbConn || rec->evConn;
+    dropLinks(rec);
     rec->miss = 0;
     int expected = tdx;
-    if (currTDX.compare_exchange_strong(expected, -1)) {
-        EwDriver_PushMsgQ_UpdateCurrTdx();
-        EwDriver_PushMsgQ_UpdateRegTools(tdx, TOOL_STATE_IDLE);
-    } else if (hadCtx) {
-        EwDriver_PushMsgQ_UpdateRegTools(tdx, TOOL_STATE_IDLE);
-    }
-    if (lock) regTools.lock.unlock();
+    bool wasCurrent = currTDX.compare_exchange_strong(expected, -1);
+    if (wasCurrent) EwDriver_PushMsgQ_UpdateCurrTdx(); // the screens leave the tool first
+    ToolManager_SetState_Locked(tdx, rec, TOOL_STATE_IDLE, wasCurrent || hadCtx);
     return 0;
 }
 
+void ToolManager_DismissTool_ByConn(ToolConn* conn) {
+    if (!conn) return;
+    RegToolsLock g;
+    for (size_t i = 0; i < regTools.tools.size(); ++i)
+        if (regTools.tools[i].mbConn == conn || regTools.tools[i].evConn == conn) {
+            ToolManager_DismissTool_ByTdx(int(i), 0);
+            return;
+        }
+}
+
 int ToolManager_DismissTool_ByNetIf(uint32_t netif) {
-    std::lock_guard<std::mutex> g(regTools.lock);
+    RegToolsLock g;
     for (size_t i = 0; i < regTools.tools.size(); ++i)
         if (regTools.tools[i].netif == netif) ToolManager_DismissTool_ByTdx(int(i), 0);
     return 0;
 }
 
 int ToolManager_DismissTool_All() {
-    std::lock_guard<std::mutex> g(regTools.lock);
+    RegToolsLock g;
     for (size_t i = 0; i < regTools.tools.size(); ++i)
         ToolManager_DismissTool_ByTdx(int(i), 0);
     return 0;
@@ -309,6 +375,13 @@ int ToolManager_DismissTool_All() {
 // ---- discovery answers ----
 
 namespace {
+// Queues a connect request and enters state 2; a request that cannot be queued leaves
+// the tool in `otherwise`, so its next answer asks again.
+void connectOr(int tdx, RegToolRecord* rec, uint32_t otherwise) {
+    ToolManager_SetState_Locked(
+        tdx, rec, pushConnect(tdx) == 0 ? uint32_t(TOOL_STATE_CONNECTING) : otherwise, false);
+}
+
 // A registered tool answered; registered-table lock held.
 void updateRegLocked(int tdx, const ToolInfo* info, uint8_t cause, uint32_t netif) {
     RegToolRecord* rec = &regTools.tools[size_t(tdx)];
@@ -323,16 +396,14 @@ void updateRegLocked(int tdx, const ToolInfo* info, uint8_t cause, uint32_t neti
         rec->ip = info->ip;
         rec->port = info->port;
         rec->busy = info->busy;
-        if (rec->busy) {
-            rec->state = TOOL_STATE_BUSY;
-            EwDriver_PushMsgQ_UpdateRegTools(tdx, TOOL_STATE_BUSY);
-        } else if (pushConnect(tdx) == 0) { // unqueued: the next answer tries again
-            rec->state = TOOL_STATE_CONNECTING;
-        }
+        if (rec->busy)
+            ToolManager_SetState_Locked(tdx, rec, TOOL_STATE_BUSY, true);
+        else
+            connectOr(tdx, rec, TOOL_STATE_IDLE);
         break;
     case TOOL_STATE_BUSY:
         rec->busy = info->busy;
-        if (!rec->busy && pushConnect(tdx) == 0) rec->state = TOOL_STATE_CONNECTING;
+        if (!rec->busy) connectOr(tdx, rec, TOOL_STATE_BUSY);
         break;
     case TOOL_STATE_CONNECTING:
         break;
@@ -341,7 +412,7 @@ void updateRegLocked(int tdx, const ToolInfo* info, uint8_t cause, uint32_t neti
         ToolManager_DismissTool_ByTdx(tdx, 0);
         rec->ip = info->ip;
         rec->port = info->port;
-        rec->state = pushConnect(tdx) == 0 ? TOOL_STATE_CONNECTING : TOOL_STATE_IDLE;
+        connectOr(tdx, rec, TOOL_STATE_IDLE);
         break;
     default:
         pushConnect(tdx);
@@ -382,15 +453,14 @@ bool updateDiscoLocked(const ToolInfo* info, uint8_t cause, uint32_t netif) {
 
 // A tool left (advertise cause 3) or its Wi-Fi station disconnected.
 void toolLeaves(const uint8_t* mac) {
-    int tdx;
     {
-        std::lock_guard<std::mutex> g(regTools.lock);
-        tdx = findRegLocked(mac);
+        RegToolsLock g;
+        int tdx = findRegLocked(mac);
         if (tdx >= 0) ToolManager_DismissTool_ByTdx(tdx, 0);
     }
     bool removed;
     {
-        std::lock_guard<std::mutex> g(discoTools.lock);
+        DiscoToolsLock g;
         removed = removeDiscoLocked(mac);
     }
     if (removed) EwDriver_PushMsgQ_UpdateDiscoTools();
@@ -406,12 +476,12 @@ int ToolManager_UpdateToolState_ByDisco(const ToolInfo* info, uint8_t cause, uin
     if (cause == 5) {
         int tdx;
         {
-            std::lock_guard<std::mutex> g(regTools.lock);
+            RegToolsLock g;
             tdx = findRegLocked(info->mac);
             if (tdx < 0) return 0;
             RegToolRecord* rec = &regTools.tools[size_t(tdx)];
             ToolManager_TeardownRxWatch(rec);
-            ToolManager_ReleaseCtx(&rec->evCtx, &rec->evConnected);
+            ToolConn_Drop(&rec->evConn);
         }
         Modbus_MsgQ_Push_Connect(tdx, info->mac);
         return 0;
@@ -432,6 +502,27 @@ int ToolManager_UpdateToolState_ByDisco(const ToolInfo* info, uint8_t cause, uin
     return 0;
 }
 
+int ToolManager_Readdress(const ToolInfo* info, uint8_t cause, uint32_t netif) {
+    if (!info) return -1;
+    RegToolsLock g;
+    int tdx = findRegLocked(info->mac);
+    if (tdx < 0) return 0;
+    RegToolRecord* rec = &regTools.tools[size_t(tdx)];
+    dropLinks(rec);
+    rec->version = info->version;
+    rec->cause = cause;
+    memcpy(rec->serial, info->serial, TOOL_SERIAL_SIZE);
+    rec->model = info->model;
+    rec->ip = info->ip;
+    rec->port = info->port;
+    rec->busy = info->busy;
+    rec->netif = netif;
+    rec->miss = 0;
+    connectOr(tdx, rec, TOOL_STATE_IDLE);
+    EwDriver_PushMsgQ_SetDisconnFlag(tdx, 1);
+    return 0;
+}
+
 int ToolManager_UpdateToolState_ByHostapd(const uint8_t* mac) {
     if (!mac) return -1;
     toolLeaves(mac);
@@ -443,7 +534,7 @@ int ToolManager_UpdateToolState_ByHostapd(const uint8_t* mac) {
 void ToolManager_KeepAlive_DiscoTools() {
     int removed = 0;
     {
-        std::lock_guard<std::mutex> g(discoTools.lock);
+        DiscoToolsLock g;
         for (int i = int(discoTools.tools.size()) - 1; i >= 0; --i) {
             DiscoToolRecord& r = discoTools.tools[size_t(i)];
             if (r.miss > 2) {
@@ -459,7 +550,7 @@ void ToolManager_KeepAlive_DiscoTools() {
 }
 
 void ToolManager_KeepAlive_RegTools() {
-    std::lock_guard<std::mutex> g(regTools.lock);
+    RegToolsLock g;
     for (size_t i = 0; i < regTools.tools.size(); ++i) {
         RegToolRecord& r = regTools.tools[i];
         if (r.state != TOOL_STATE_CONNECTED) continue;
@@ -473,27 +564,27 @@ void ToolManager_KeepAlive_RegTools() {
 }
 
 void ToolManager_RemoveAll_DiscoTools() {
-    std::lock_guard<std::mutex> g(discoTools.lock);
+    DiscoToolsLock g;
     discoTools.tools.clear();
 }
 
 // ---- registration, release, rename ----
 
 int ToolManager_MoveTool_DiscoToReg(int index) {
-    std::unique_lock<std::mutex> dg(discoTools.lock);
+    DiscoToolsLock dg;
     int len = int(discoTools.tools.size());
     if (index < 0 || index >= len) {
         Debug_WriteLog(1, "invalid disco_index : %d / %d \n", len, index);
         return -1;
     }
-    std::unique_lock<std::mutex> rg(regTools.lock);
+    RegToolsLock rg;
     if (regTools.tools.size() >= TOOL_MAX_REG) {
         DBG_ERR("registered table full (%d tools)", TOOL_MAX_REG);
         return -1;
     }
     const DiscoToolRecord& d = discoTools.tools[size_t(index)];
     RegToolRecord rec;
-    newRegRecord(&rec);
+    memset(&rec, 0, sizeof rec);
     ToolManager_MakeRegName(d.info.type, d.info.serial, rec.name);
     memcpy(rec.serial, d.info.serial, TOOL_SERIAL_SIZE);
     rec.model = d.info.model;
@@ -507,7 +598,6 @@ int ToolManager_MoveTool_DiscoToReg(int index) {
     rec.netif = d.netif;
     rec.cause = d.cause;
     rec.version = d.info.version;
-    rec.state = TOOL_STATE_CONNECTING;
     const ToolBarcodeOps* ops = barcodeOps.load();
     rec.barcode = ops ? ops->create() : nullptr;
     regTools.tools.push_back(rec);
@@ -515,8 +605,9 @@ int ToolManager_MoveTool_DiscoToReg(int index) {
     std::string dir = toolDir(rec.name);
     discoTools.tools.erase(discoTools.tools.begin() + index);
     // Unqueued, the tool waits idle for its next answer instead of "connecting" for good.
-    if (pushConnect(tdx) != 0) regTools.tools[size_t(tdx)].state = TOOL_STATE_IDLE;
-    EwDriver_PushMsgQ_UpdateRegTools(tdx, int32_t(regTools.tools[size_t(tdx)].state));
+    ToolManager_SetState_Locked(tdx, &regTools.tools.back(),
+                                pushConnect(tdx) == 0 ? TOOL_STATE_CONNECTING : TOOL_STATE_IDLE,
+                                true);
     EwDriver_PushMsgQ_UpdateDiscoTools();
     rg.unlock();
     dg.unlock();
@@ -528,16 +619,14 @@ int ToolManager_MoveTool_DiscoToReg(int index) {
 
 int ToolManager_MoveTool_RegToDisco(int tdx) {
     {
-        std::lock_guard<std::mutex> g(regTools.lock);
+        RegToolsLock g;
         int len = int(regTools.tools.size());
         if (tdx < 0 || tdx >= len) {
             Debug_WriteLog(1, "invalid reg_index : %d / %d \n", len, tdx);
             return -1;
         }
         RegToolRecord* rec = &regTools.tools[size_t(tdx)];
-        ToolManager_TeardownRxWatch(rec);
-        ToolManager_ReleaseCtx(&rec->mbCtx, &rec->mbConnected);
-        ToolManager_ReleaseCtx(&rec->evCtx, &rec->evConnected);
+        dropLinks(rec);
         rmdir(toolDir(rec->name).c_str()); // only an empty folder goes
         const ToolBarcodeOps* ops = barcodeOps.load();
         if (rec->barcode && ops) ops->destroy(rec->barcode);
@@ -555,7 +644,7 @@ int ToolManager_MoveTool_RegToDisco(int tdx) {
 }
 
 int ToolManager_SetToolName_ByTdx(int tdx, const char* name) {
-    std::lock_guard<std::mutex> g(regTools.lock);
+    RegToolsLock g;
     int len = int(regTools.tools.size());
     if (tdx < 0 || tdx >= len || tdx >= TOOL_MAX_REG || !ToolManager_NameIsSafe(name)) {
         DBG_ERR("invalid parameters (%d,%d,%s)", tdx, len, name ? name : "(null)");

@@ -2,7 +2,10 @@
 // holds it where needed), and the barcode-file merge of a rename.
 #include "tools.h"
 
+#include "common.h"
 #include "debug.h"
+#include "tools_private.h"
+#include "wire_util.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -69,8 +72,7 @@ void RegTools_EncodeRecord(const RegToolRecord* rec, uint8_t out[REGTOOLS_RECORD
     memset(out, 0, REGTOOLS_RECORD_SIZE);
     memcpy(out, rec->name, strnlen(rec->name, TOOL_NAME_SIZE - 1));
     memcpy(out + 33, rec->serial, TOOL_SERIAL_SIZE);
-    for (int i = 0; i < 4; ++i)
-        out[52 + i] = uint8_t(rec->model >> (8 * i));
+    putLe32(out + 52, rec->model);
     memcpy(out + 56, rec->mac, 6);
     memcpy(out + 62, rec->defname, TOOL_DEFNAME_SIZE);
     out[78] = rec->type;
@@ -80,8 +82,7 @@ int RegTools_DecodeRecord(const uint8_t in[REGTOOLS_RECORD_SIZE], RegToolRecord*
     memcpy(rec->name, in, TOOL_NAME_SIZE);
     rec->name[TOOL_NAME_SIZE - 1] = 0; // an unterminated name is cut to 32 characters
     memcpy(rec->serial, in + 33, TOOL_SERIAL_SIZE);
-    rec->model =
-        uint32_t(in[52]) | uint32_t(in[53]) << 8 | uint32_t(in[54]) << 16 | uint32_t(in[55]) << 24;
+    rec->model = le32(in + 52);
     memcpy(rec->mac, in + 56, 6);
     memcpy(rec->defname, in + 62, TOOL_DEFNAME_SIZE);
     rec->type = in[78];
@@ -110,7 +111,7 @@ int ToolManager_ParseBarcodeLine(const char* line, ToolBarcodeLine* out) {
 
 void ToolManager_MergeBarcodeFile(RegToolRecord* rec, const std::string& path,
                                   const ToolBarcodeOps* ops) {
-    FILE* f = fopen(path.c_str(), "r");
+    FILE* f = Common_FopenRegular(path, "r"); // a FIFO in its place must not block the rename
     if (!f) return;
     if (ops && !rec->barcode) rec->barcode = ops->create();
     char line[1001];

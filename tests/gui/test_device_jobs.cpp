@@ -170,7 +170,7 @@ TEST_F(DeviceJobsTest, WriteEventLogUsesNamesAndBarcodeSource) {
     struct tm t;
     Common_LocalTime(&t);
     std::string file = EventLog_FileName(EventLog_DirName(0, t), t);
-    EventLogRecord r;
+    FastenResult r;
     r.TargetTorque = 1234;
     r.Status = 1;
     strcpy(r.Barcode, "FROM-TOOL");

@@ -5,7 +5,7 @@
 #include "TestEnv.h"
 #include "page/shell/PageStatusBar.h"
 #include "setting.h"
-#include "tools.h"
+#include "tools_private.h"
 
 #include <QCoreApplication>
 #include <QLabel>

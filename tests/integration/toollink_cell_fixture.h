@@ -10,7 +10,7 @@
 #include "disco.h"
 #include "ew_driver.h"
 #include "mbus.h"
-#include "tools.h"
+#include "tools_private.h"
 
 #include <gtest/gtest.h>
 

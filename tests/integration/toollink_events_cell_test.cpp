@@ -13,7 +13,7 @@ class EventsCell : public ToolLinkCell {
   protected:
     // Waits for the next "fastening" of tool `tdx`, takes its record and acknowledges it
     // as the screens do. False when none came.
-    bool nextResult(int tdx, FastenEventRecord* rec, int timeoutMs = 4000) {
+    bool nextResult(int tdx, FastenResult* rec, int timeoutMs = 4000) {
         if (!waitEvent({"fastening", tdx}, timeoutMs)) return false;
         if (Operation_TakeEvent(tdx, rec) != 0) return false;
         return Modbus_Write(tdx, MBUS_REG_EVENT_ACK, 1, 1) == MBUS_OK;
@@ -39,7 +39,7 @@ TEST_F(EventsCell, StoredResultsComeFirstWithOutput1) {
     EXPECT_EQ(Operation_GetNoPendingEvent(0), 3);
     ASSERT_EQ(fastening_event_enable(0, 0), MBUS_OK);
     EXPECT_EQ(sim_->cmd("get 0 4015"), "ok 1");
-    FastenEventRecord r{};
+    FastenResult r{};
     for (int i = 0; i < 3; i++) {
         ASSERT_TRUE(nextResult(0, &r)) << i;
         EXPECT_EQ(r.ConvTorque, 101 + i) << "oldest first";
@@ -67,7 +67,7 @@ TEST_F(EventsCell, Output2SkipsStoredResults) {
     EXPECT_TRUE(noResult(0)) << "stored results are skipped";
     EXPECT_EQ(Operation_GetNoPendingEvent(0), 0);
     ASSERT_EQ(sim_->cmd("fasten 0 ok torque=808"), "ok 5");
-    FastenEventRecord r{};
+    FastenResult r{};
     ASSERT_TRUE(nextResult(0, &r));
     EXPECT_EQ(r.ConvTorque, 808);
 }
@@ -80,7 +80,7 @@ TEST_F(EventsCell, ControllerFramesAreNormalised) {
     ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
     ASSERT_EQ(fastening_event_enable(1, 1), MBUS_OK);
     ASSERT_EQ(sim_->cmd("barcode 0 ABC"), "ok 1");
-    FastenEventRecord r{};
+    FastenResult r{};
     ASSERT_TRUE(nextResult(0, &r));
     EXPECT_EQ(r.Status, FASTEN_STATUS_BARCODE);
     EXPECT_STREQ(r.Barcode, "ABC");
@@ -119,7 +119,7 @@ TEST_F(EventsCell, MalformedFramesAreDroppedAndTheToolStays) {
     // The link still carries good results.
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     ASSERT_EQ(sim_->cmd("fasten 0 ok torque=909"), "ok 1");
-    FastenEventRecord r{};
+    FastenResult r{};
     ASSERT_TRUE(nextResult(0, &r));
     EXPECT_EQ(r.ConvTorque, 909);
     EXPECT_EQ(state(0), TOOL_STATE_CONNECTED);
@@ -134,7 +134,7 @@ TEST_F(EventsCell, LockedToolSendsNothingUntilUnlocked) {
     EXPECT_EQ(sim_->cmd("fasten 0 ok"), "err locked") << "locked at connection";
     ASSERT_EQ(Modbus_Write(0, MBUS_REG_TOOL_LOCK, 0, 1), MBUS_OK);
     ASSERT_EQ(sim_->cmd("fasten 0 ok torque=42"), "ok 1");
-    FastenEventRecord r{};
+    FastenResult r{};
     ASSERT_TRUE(nextResult(0, &r));
     EXPECT_EQ(r.ConvTorque, 42);
     tool_lock_all();

@@ -3,7 +3,7 @@
 // freed with the record.
 #include "barcode.h"
 #include "toollink_support.h"
-#include "tools.h"
+#include "tools_private.h"
 
 #include <gtest/gtest.h>
 

@@ -137,48 +137,34 @@ TEST_F(DiscoProc, DatagramsByTypeAndLength) {
     }
 }
 
-TEST_F(DiscoProc, AdvertiseReconnectOnlyTouchesRegisteredTools) {
+// Causes 1, 2, 4 readdress and 5 renews the event link of registered tools only (the
+// registry's transitions table has the states and events).
+TEST_F(DiscoProc, AdvertisesReachOnlyRegisteredTools) {
     ToolInfo t = makeInfo(1, TOOL_TYPE_ZQ, 0x7f000001, 5020, "A");
-    EXPECT_EQ(proc(advertise(1, t)), 0); // unknown tool: nothing
+    for (uint8_t cause : {1, 2, 4, 5})
+        EXPECT_EQ(proc(advertise(cause, t)), 0) << int(cause); // unknown tool: nothing
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
     EXPECT_TRUE(takeConnects().empty());
 
     proc(ack(DISCO_SCAN_ACK, t));
     ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
     takeConnects();
-    ToolManager_LockRegTools();
-    ToolManager_RegTool(0)->state = TOOL_STATE_CONNECTED;
-    ToolManager_RegTool(0)->miss = 2;
-    ToolManager_UnlockRegTools();
     sink.drain();
-
     ToolInfo moved = makeInfo(1, TOOL_TYPE_XWC, 0x7f000009, 6000, "B");
     EXPECT_EQ(proc(advertise(2, moved), TOOL_NETIF_WLAN), 0);
     EXPECT_EQ(takeConnects(), std::vector<int>{0});
     EXPECT_EQ(sink.drain(), (std::vector<Event>{{"disconn", 0, 1}}));
-    ToolManager_LockRegTools();
-    RegToolRecord* r = ToolManager_RegTool(0);
-    EXPECT_EQ(r->state, uint32_t(TOOL_STATE_CONNECTING));
-    EXPECT_EQ(r->ip, 0x7f000009u);
-    EXPECT_EQ(r->port, 6000);
-    EXPECT_EQ(r->cause, 2);
-    EXPECT_EQ(r->netif, 2u);
-    EXPECT_EQ(r->miss, 0);
-    EXPECT_EQ(r->type, TOOL_TYPE_ZQ); // type and name stay
-    EXPECT_STREQ(r->name, "ZQA");
-    EXPECT_STREQ(r->serial, "B");
-    ToolManager_UnlockRegTools();
-}
-
-TEST_F(DiscoProc, AdvertiseCauseFiveRenewsOnlyTheEventConnection) {
-    ToolInfo t = makeInfo(1);
-    proc(ack(DISCO_SCAN_ACK, t));
-    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
-    takeConnects();
-    EXPECT_EQ(proc(advertise(5, t)), 0);
+    ToolView v;
+    ASSERT_EQ(ToolManager_GetToolView(0, &v), 0);
+    EXPECT_EQ(v.ip, 0x7f000009u);
+    EXPECT_EQ(v.port, 6000);
+    EXPECT_EQ(v.cause, 2);
+    EXPECT_EQ(v.netif, 2u);
+    EXPECT_EQ(v.type, TOOL_TYPE_ZQ); // type and name stay
+    EXPECT_STREQ(v.name, "ZQA");
+    EXPECT_STREQ(v.serial, "B");
+    EXPECT_EQ(proc(advertise(5, moved)), 0);
     EXPECT_EQ(takeConnects(), std::vector<int>{0});
-    EXPECT_EQ(proc(advertise(5, makeInfo(77))), 0); // unregistered: ignored
-    EXPECT_TRUE(takeConnects().empty());
 }
 
 // ---- real endpoints on loopback ----
@@ -215,12 +201,11 @@ TEST_F(DiscoProc, AnswersOnEachEndpointRecordTheirInterface) {
     Disco_EncodeAck(DISCO_SCAN_ACK, &wlan, b.data());
     sendTo("127.0.0.1", port, b); // the Wi-Fi endpoint is bound to 127.0.0.1 here
     ASSERT_TRUE(waitFor([] { return ToolManager_GetDiscoToolsLen() == 2; }));
-    ToolManager_LockDiscoTools();
     for (int i = 0; i < 2; ++i) {
-        DiscoToolRecord* r = ToolManager_DiscoTool(i);
-        EXPECT_EQ(r->netif, r->info.mac[5] == 1 ? 1u : 2u) << i;
+        DiscoToolView d;
+        ASSERT_EQ(ToolManager_GetDiscoToolView(i, &d), 0);
+        EXPECT_EQ(d.netif, d.info.mac[5] == 1 ? 1u : 2u) << i;
     }
-    ToolManager_UnlockDiscoTools();
 }
 
 TEST_F(DiscoProc, ScanAndSearchReachTheDestination) {

@@ -79,7 +79,7 @@ TEST(EventFrame, NormaliseByTypeAndLength) {
         int delta = got - int(c.frame.size());
         EXPECT_EQ(f[8], uint8_t(bc + delta)) << c.what;
         EXPECT_EQ(f[4] << 8 | f[5], (lenField + delta) & 0xffff) << c.what;
-        FastenEventRecord r;
+        FastenResult r;
         ASSERT_EQ(Operation_DecodeFrame(f.data(), got, &r), 0);
         EXPECT_EQ(std::string(r.Barcode), c.code) << c.what;
     }
@@ -94,7 +94,7 @@ TEST(EventFrame, NormaliseByTypeAndLength) {
 TEST(EventFrame, DecodeReadsRegistersAndBoundsTheBarcode) {
     auto f = makeFrame(TOOL_TYPE_ZQ, 2, "", true, 1000);
     memset(&f[37], 'Z', 33); // no terminator anywhere in the text area
-    FastenEventRecord r;
+    FastenResult r;
     ASSERT_EQ(Operation_DecodeFrame(f.data(), int(f.size()), &r), 0);
     EXPECT_EQ(r.FastenTime, 1001);
     EXPECT_EQ(r.Preset, 1002);
@@ -183,8 +183,8 @@ TEST(Fet, BarcodeComesFromTheToolOrTheReader) {
     FetItem a, b;
     get_fet_item(0, &a);
     get_fet_item(1, &b);
-    EXPECT_STREQ(a.barcode, "AT-TOOL");
-    EXPECT_STREQ(b.barcode, "LOCAL-1");
+    EXPECT_STREQ(a.Barcode, "AT-TOOL");
+    EXPECT_STREQ(b.Barcode, "LOCAL-1");
     EXPECT_EQ(a.ConvTorque, 104);
     EXPECT_EQ(a.Status, 1);
     Operation_SetBarcodeHooks(nullptr, nullptr);
@@ -236,7 +236,7 @@ TEST_F(EventChannel, TwoQuickResultsBothReachTheScreensAndTheTable) {
     both.insert(both.end(), b.begin(), b.end());
     ASSERT_TRUE(tool.sendEvent(both)); // back to back in one segment
     EXPECT_EQ(waitEvents("fastening", 2), (std::vector<Event>{{"fastening", 0}, {"fastening", 0}}));
-    FastenEventRecord r;
+    FastenResult r;
     ASSERT_EQ(Operation_TakeEvent(0, &r), 0);
     EXPECT_STREQ(r.Barcode, "FIRST");
     EXPECT_EQ(r.Status, 1);
@@ -270,7 +270,7 @@ TEST_F(EventChannel, FullRingDropsTheOldestAndTheSurplusEventIsNoNewResult) {
     EXPECT_EQ(waitEvents("fastening", TOOL_EVENT_QUEUE_DEPTH + 1).size(),
               size_t(TOOL_EVENT_QUEUE_DEPTH + 1));
     EXPECT_TRUE(log.contains("event queue of tdx.0 full, oldest result dropped"));
-    FastenEventRecord r;
+    FastenResult r;
     for (int i = 1; i <= TOOL_EVENT_QUEUE_DEPTH; ++i) {
         ASSERT_EQ(Operation_TakeEvent(0, &r), 0) << i;
         EXPECT_EQ(std::string(r.Barcode), "R" + std::to_string(i));
@@ -287,7 +287,7 @@ TEST_F(EventChannel, ControllerFrameIsNormalisedAndOnlyEnabledToolsFillTheTable)
     fastening_event_enable(0, 0);
     ASSERT_TRUE(tool.sendEvent(makeFrame(TOOL_TYPE_XWC, 1, "ABC")));
     ASSERT_EQ(waitEvents("fastening", 1).size(), 1u);
-    FastenEventRecord r;
+    FastenResult r;
     Operation_TakeEvent(0, &r);
     EXPECT_STREQ(r.Barcode, "ABC");
     ToolManager_LockRegTools();
@@ -324,7 +324,7 @@ TEST_F(EventChannel, ShortFrameIsDroppedAndTheWatchStays) {
         waitFor([&] { return log.contains("invalid data len from tdx.0, expect 70 but 36"); }));
     ASSERT_TRUE(tool.sendEvent(makeFrame(TOOL_TYPE_ZQ, 1, "", false)));
     ASSERT_EQ(waitEvents("fastening", 1).size(), 1u);
-    FastenEventRecord r;
+    FastenResult r;
     EXPECT_EQ(Operation_TakeEvent(0, &r), 0);
     EXPECT_STREQ(r.Barcode, "");
 }
@@ -334,7 +334,7 @@ TEST_F(EventChannel, FrameIsReadAndDroppedWhileTheDataConnectionIsDown) {
     addTool(tool, TOOL_TYPE_ZQ, 1);
     fastening_event_enable(0, 0);
     ToolManager_LockRegTools();
-    ToolManager_RegTool(0)->mbConnected = 0;
+    ToolManager_RegTool(0)->mbConn->connected = 0;
     ToolManager_UnlockRegTools();
     LogCapture log;
     ASSERT_TRUE(tool.sendEvent(makeFrame(TOOL_TYPE_ZQ, 1, "LOST")));
@@ -342,11 +342,11 @@ TEST_F(EventChannel, FrameIsReadAndDroppedWhileTheDataConnectionIsDown) {
     EXPECT_TRUE(log.contains("invalid status ("));
     EXPECT_EQ(log.count("invalid status ("), 1u); // read once, not fired without end
     ToolManager_LockRegTools();
-    ToolManager_RegTool(0)->mbConnected = 1;
+    ToolManager_RegTool(0)->mbConn->connected = 1;
     ToolManager_UnlockRegTools();
     ASSERT_TRUE(tool.sendEvent(makeFrame(TOOL_TYPE_ZQ, 1, "KEPT")));
     ASSERT_EQ(waitEvents("fastening", 1).size(), 1u);
-    FastenEventRecord r;
+    FastenResult r;
     Operation_TakeEvent(0, &r);
     EXPECT_STREQ(r.Barcode, "KEPT");
     EXPECT_EQ(Operation_QueuedEvents(0), 0);
@@ -360,7 +360,7 @@ TEST_F(EventChannel, ClosedEventConnectionMakesTheToolHalfConnected) {
     EXPECT_EQ(waitEvents("regtools", 1), (std::vector<Event>{{"regtools", 0, 4}}));
     ToolManager_LockRegTools();
     EXPECT_EQ(ToolManager_RegTool(0)->rxWatch, nullptr);
-    EXPECT_EQ(ToolManager_RegTool(0)->evCtx, nullptr);
+    EXPECT_EQ(ToolManager_RegTool(0)->evConn, nullptr);
     ToolManager_UnlockRegTools();
 }
 
@@ -376,7 +376,7 @@ TEST_F(EventChannel, WatchFollowsItsToolWhenEarlierToolsAreReleased) {
     sink.drain();
     ASSERT_TRUE(second.sendEvent(makeFrame(TOOL_TYPE_ZQ, 1, "MOVED")));
     EXPECT_EQ(waitEvents("fastening", 1), (std::vector<Event>{{"fastening", 0}}));
-    FastenEventRecord r;
+    FastenResult r;
     Operation_TakeEvent(0, &r);
     EXPECT_STREQ(r.Barcode, "MOVED");
 }

@@ -28,8 +28,8 @@ time_t localInstant(int y, int mo, int d, int h, int mi, int s) {
     return mktime(&t);
 }
 
-EventLogRecord sample() {
-    EventLogRecord r;
+FastenResult sample() {
+    FastenResult r;
     r.FastenTime = 850;
     r.Preset = 3;
     r.TargetTorque = 1234;
@@ -89,7 +89,7 @@ TEST(EventLogFormat, EmptyJobAndStepAndTorqueRounding) {
     struct tm t = {};
     t.tm_year = 126;
     t.tm_mday = 1;
-    EventLogRecord r;
+    FastenResult r;
     r.TargetTorque = 5;
     r.ConvTorque = 65535;
     std::string line = EventLog_FormatLine(t, nullptr, nullptr, "", "", r);

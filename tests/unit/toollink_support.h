@@ -7,7 +7,7 @@
 #include "ew_driver.h"
 #include "mbus.h"
 #include "threads.h"
-#include "tools.h"
+#include "tools_private.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>

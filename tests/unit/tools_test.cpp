@@ -3,10 +3,12 @@
 #include "toollink_support.h"
 
 #include "common.h"
+#include "debug.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <sys/stat.h>
 
 using namespace toollink_test;
@@ -40,22 +42,14 @@ TEST(ToolsNames, DefaultNameByFamily) {
     }
 }
 
-TEST(ToolsNames, RegisteredNameFromSerialCutTo32) {
-    char out[TOOL_NAME_SIZE];
-    char serial[TOOL_SERIAL_SIZE];
-    memset(serial, 'S', sizeof serial); // a full, unterminated serial
-    ToolManager_MakeRegName(TOOL_TYPE_XWTC, serial, out);
-    EXPECT_STREQ(out, "XWTCSSSSSSSSSSSSSSSS");
-    ToolManager_MakeRegName(7, "A1", out);
-    EXPECT_STREQ(out, "A1");
-}
-
-TEST(ToolsNames, RegisteredNameFromAHostileSerialIsAPlainFolderName) {
+TEST(ToolsNames, RegisteredNameIsPrefixAndSerialAsAPlainFolderName) {
     struct {
         uint8_t type;
         const char* serial;
         const char* want;
     } cases[] = {
+        {TOOL_TYPE_XWTC, "SSSSSSSSSSSSSSSSSSSS", "XWTCSSSSSSSSSSSSSSSS"}, // 16 bytes taken
+        {7, "A1", "A1"},
         {TOOL_TYPE_ZQ, "/../../etc", "ZQ_.._.._etc"},
         {TOOL_TYPE_ZQ, "a\nb\tc", "ZQa_b_c"},
         {7, "", "tool"},
@@ -172,85 +166,97 @@ class Registry : public DriverFixture {
         takeConnects();
         sink.drain();
     }
-    void setState(int tdx, uint32_t state) {
-        ToolManager_LockRegTools();
-        ToolManager_RegTool(tdx)->state = state;
-        ToolManager_UnlockRegTools();
+    ToolView view(int tdx) {
+        ToolView v;
+        EXPECT_EQ(ToolManager_GetToolView(tdx, &v), 0) << tdx;
+        return v;
     }
-    uint32_t state(int tdx) {
-        ToolManager_LockRegTools();
-        uint32_t s = ToolManager_RegTool(tdx)->state;
-        ToolManager_UnlockRegTools();
-        return s;
+    uint32_t state(int tdx) { return view(tdx).state; }
+    std::string name(int tdx) { return view(tdx).name; }
+    // Puts tool `tdx` into a state as its connect attempts would leave it.
+    void prime(int tdx, uint32_t state, int miss) {
+        RegToolsLock g;
+        RegToolRecord* r = ToolManager_RegTool(tdx);
+        r->state = state;
+        r->miss = miss;
+        r->netif = TOOL_NETIF_ETH;
+        r->ip = 0x7f000001;
+        r->port = 5020;
+        r->busy = state == TOOL_STATE_BUSY;
     }
-    std::string name(int tdx) {
-        ToolManager_LockRegTools();
-        std::string n = ToolManager_GetToolName_ByTdx(tdx);
-        ToolManager_UnlockRegTools();
-        return n;
+    int miss(int tdx) {
+        RegToolsLock g;
+        return ToolManager_RegTool(tdx)->miss;
     }
 };
 
-TEST_F(Registry, LoadOf160BytesGivesTwoIdleToolsWithFolders) {
-    TestEnv::writeFile("regtools", regRecord("ZQalpha", 1) + regRecord("XWCbeta", 2, 1, 99));
+TEST_F(Registry, LoadGivesIdleToolsWithFoldersSkipsUnsafeNamesAndKeepsEight) {
+    std::string file =
+        regRecord("ZQalpha", 1) + regRecord("XWCbeta", 2, 1, 99) + regRecord("../../escape", 3);
+    for (int i = 0; i < 7; ++i)
+        file += regRecord(("T" + std::to_string(i)).c_str(), uint8_t(i + 4));
+    TestEnv::writeFile("regtools", file);
+    LogCapture log;
     startDriver();
-    ASSERT_EQ(ToolManager_GetRegToolsLen(), 2);
+    ASSERT_EQ(ToolManager_GetRegToolsLen(), 8);
     EXPECT_EQ(name(0), "ZQalpha");
-    EXPECT_EQ(name(1), "XWCbeta");
-    EXPECT_EQ(state(0), 0u);
+    EXPECT_EQ(name(7), "T5");
+    EXPECT_EQ(state(1), 0u);
     EXPECT_TRUE(fs::is_directory("files/tools/ZQalpha"));
     EXPECT_TRUE(fs::is_directory("files/tools/XWCbeta"));
+    EXPECT_FALSE(fs::exists("../escape"));
+    EXPECT_TRUE(log.contains("record skipped"));
+    EXPECT_TRUE(log.contains("more than 8 tools"));
+    ToolView v = view(1);
+    EXPECT_EQ(v.model, 99u);
+    EXPECT_EQ(v.mac[5], 2) << "the MAC copy";
     ToolManager_LockRegTools();
-    EXPECT_EQ(ToolManager_RegTool(1)->model, 99u);
-    EXPECT_EQ(memcmp(ToolManager_RegTool(1)->maccopy, ToolManager_RegTool(1)->mac, 6), 0);
     EXPECT_NE(ToolManager_RegTool(1)->barcode, nullptr); // made by the barcode loader
     ToolManager_UnlockRegTools();
 }
 
-TEST_F(Registry, LoadOf100BytesSetsTheFileAsideAndStartsEmpty) {
+TEST_F(Registry, DamagedOrSpecialFileIsMovedAsideUnderANameOfItsOwn) {
+    Common_SetFixedTime(1780000000); // the names carry the local time
+    struct tm t;
+    Common_LocalTime(&t);
+    char stamp[32];
+    strftime(stamp, sizeof stamp, "regtools.bad.%Y%m%d-%H%M%S", &t);
     const std::string bad = regRecord("ZQalpha", 1) + std::string(20, 'x');
     TestEnv::writeFile("regtools", bad);
     startDriver();
     EXPECT_EQ(ToolManager_GetRegToolsLen(), 0);
-    ASSERT_TRUE(TestEnv::exists("regtools"));
-    EXPECT_EQ(fs::file_size("regtools"), 0u);
-    EXPECT_EQ(TestEnv::readFile("regtools.bad"), bad) << "kept for diagnosis";
+    EXPECT_EQ(fs::file_size("regtools"), 0u) << "started empty";
+    // A second damaged file in the same second does not replace the first one's evidence.
+    TestEnv::writeFile("regtools", "short");
+    ASSERT_EQ(ToolManager_LoadRegTools(), 0);
+    EXPECT_EQ(TestEnv::readFile(stamp), bad);
+    EXPECT_EQ(TestEnv::readFile(std::string(stamp) + ".1"), "short");
+    // A FIFO in its place (a restored archive can bring one) neither blocks nor stays.
+    fs::remove("regtools");
+    ASSERT_EQ(mkfifo("regtools", 0644), 0);
+    ASSERT_EQ(ToolManager_LoadRegTools(), 0);
+    EXPECT_TRUE(fs::is_fifo(std::string(stamp) + ".2"));
+    EXPECT_TRUE(fs::is_regular_file("regtools"));
+    Common_SetFixedTime(0);
 }
 
-TEST_F(Registry, LoadSkipsUnsafeNamesAndKeepsAtMostEight) {
-    std::string file = regRecord("../../escape", 1);
-    for (int i = 0; i < 9; ++i)
-        file += regRecord(("T" + std::to_string(i)).c_str(), uint8_t(i + 2));
-    TestEnv::writeFile("regtools", file);
-    LogCapture log;
-    startDriver();
-    EXPECT_EQ(ToolManager_GetRegToolsLen(), 8);
-    EXPECT_EQ(name(0), "T0");
-    EXPECT_FALSE(fs::exists("../escape"));
-    EXPECT_TRUE(log.contains("record skipped"));
-}
-
-TEST_F(Registry, SaveRoundTripsTheRecords) {
+TEST_F(Registry, SaveRoundTripsTheRecordsAndAFailureKeepsTheOldFile) {
     std::string file = regRecord("ZQalpha", 1) + regRecord("ZQTgamma", 3, 3, 42);
     TestEnv::writeFile("regtools", file);
     startDriver();
     fs::remove("regtools");
     ASSERT_EQ(ToolManager_SaveRegTools(), 0);
     EXPECT_EQ(TestEnv::readFile("regtools"), file);
-}
-
-TEST_F(Registry, SaveFailureKeepsTheOldFile) {
-    TestEnv::writeFile("regtools", regRecord("ZQalpha", 9));
-    startDriver();
-    registerTools(1);
+    feedAck(makeInfo(9));
+    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
     Common_SetWriteFailAfter(10);
     LogCapture log;
     EXPECT_EQ(ToolManager_SaveRegTools(), -1);
     EXPECT_TRUE(log.contains("./regtools open fail"));
-    EXPECT_EQ(TestEnv::readFile("regtools"), regRecord("ZQalpha", 9));
+    EXPECT_EQ(TestEnv::readFile("regtools"), file);
 }
 
-TEST_F(Registry, BusyUnknownToolIsNotListedUntilItIsFree) {
+TEST_F(Registry, UnknownToolIsListedWhileFreeAndAnswering) {
     startDriver();
     ToolInfo t = makeInfo(7);
     feedAck(t, TOOL_NETIF_ETH, 1);
@@ -259,14 +265,22 @@ TEST_F(Registry, BusyUnknownToolIsNotListedUntilItIsFree) {
     feedAck(t, TOOL_NETIF_WLAN, 0);
     ASSERT_EQ(ToolManager_GetDiscoToolsLen(), 1);
     EXPECT_EQ(sink.drain(), (std::vector<Event>{{"discotools"}}));
-    ToolManager_LockDiscoTools();
-    EXPECT_EQ(ToolManager_DiscoTool(0)->netif, 2u);
-    ToolManager_UnlockDiscoTools();
+    DiscoToolView d;
+    ASSERT_EQ(ToolManager_GetDiscoToolView(0, &d), 0);
+    EXPECT_EQ(d.netif, 2u);
+    EXPECT_STREQ(d.defname, "ZQ02005e102007");
     feedAck(t); // a repeat changes nothing visible
     EXPECT_TRUE(sink.drain().empty());
     feedAck(t, TOOL_NETIF_ETH, 1); // taken by another controller: leaves the list
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
     EXPECT_EQ(sink.drain(), (std::vector<Event>{{"discotools"}}));
+    EXPECT_EQ(ToolManager_GetDiscoToolView(0, &d), -1);
+    feedAck(t);
+    sink.drain();
+    EXPECT_EQ(ToolManager_UpdateToolState_ByDisco(&t, 3, TOOL_NETIF_ETH), 0); // it leaves
+    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
+    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"discotools"}}));
+    EXPECT_EQ(ToolManager_UpdateToolState_ByHostapd(nullptr), -1);
 }
 
 TEST_F(Registry, DiscoveredToolIsDroppedAtTheFourthSilentTick) {
@@ -287,74 +301,108 @@ TEST_F(Registry, DiscoveredToolIsDroppedAtTheFourthSilentTick) {
     EXPECT_EQ(sink.drain(), (std::vector<Event>{{"discotools"}}));
 }
 
-TEST_F(Registry, ConnectedToolIsDismissedAtTheFourthSilentTickAndComesBack) {
-    startDriver();
-    registerTools(2);
-    setState(0, TOOL_STATE_CONNECTED);
-    setState(1, TOOL_STATE_HALF); // only connected tools are counted
-    for (int tick = 1; tick <= 3; ++tick)
-        ToolManager_KeepAlive_RegTools();
-    EXPECT_EQ(state(0), TOOL_STATE_CONNECTED);
-    ToolManager_KeepAlive_RegTools();
-    EXPECT_EQ(state(0), TOOL_STATE_IDLE);
-    EXPECT_EQ(state(1), TOOL_STATE_HALF);
-    // No contexts existed, so the dismissal itself stays quiet.
-    EXPECT_TRUE(sink.drain().empty());
-    feedAck(makeInfo(1, TOOL_TYPE_ZQ, 0x7f000001, 5020, "SN0"));
-    EXPECT_EQ(state(0), TOOL_STATE_CONNECTING);
-    EXPECT_EQ(takeConnects(), std::vector<int>{0});
-}
-
-TEST_F(Registry, IdleToolReportingBusyBecomesBusyThenConnectsWhenFree) {
+// What happens to registered tool 0 in each state at each input: its new state, its
+// keep-alive count and address, the events posted to the screens, the connect requests.
+TEST_F(Registry, TransitionsOfARegisteredTool) {
+    const uint32_t I = TOOL_STATE_IDLE, B = TOOL_STATE_BUSY, C = TOOL_STATE_CONNECTING,
+                   K = TOOL_STATE_CONNECTED, H = TOOL_STATE_HALF, F = TOOL_STATE_FAILED;
+    const std::vector<Event> none, lostCurrent = {{"curr_tdx", -1}, {"regtools", 0, 0}};
+    const std::vector<int> asked = {0};
+    static const ToolInfo t = makeInfo(1, TOOL_TYPE_ZQ, 0x7f000001, 5020, "SN0");
+    static const ToolInfo moved = makeInfo(1, TOOL_TYPE_ZQ, 0x7f000002, 5020, "SN0");
+    using In = void (*)();
+    const In ack = [] { feedAck(t); }, ackBusy = [] { feedAck(t, TOOL_NETIF_ETH, 1); },
+             ackMoved = [] { feedAck(moved); }, tick = [] { ToolManager_KeepAlive_RegTools(); },
+             leave = [] { ToolManager_UpdateToolState_ByDisco(&t, 3, TOOL_NETIF_ETH); },
+             renew = [] { ToolManager_UpdateToolState_ByDisco(&t, 5, TOOL_NETIF_ETH); },
+             readdress = [] { ToolManager_Readdress(&moved, 2, TOOL_NETIF_ETH); },
+             hostapd = [] { ToolManager_UpdateToolState_ByHostapd(t.mac); },
+             lost = [] { ToolManager_DismissTool_ByTdx(0, 1); },
+             ethDown = [] { ToolManager_DismissTool_ByNetIf(TOOL_NETIF_ETH); };
+    struct Row {
+        uint32_t from;
+        int miss;
+        bool current; // the screens' current tool
+        bool queue;   // the connect queue exists
+        In in;
+        uint32_t to;
+        int missAfter;
+        std::vector<Event> events;
+        std::vector<int> connects;
+        uint32_t ipAfter = 0x7f000001;
+    } rows[] = {
+        {I, 2, false, true, ack, C, 0, none, asked},
+        {I, 0, false, true, ackBusy, B, 0, {{"regtools", 0, 1}}, {}},
+        {I, 0, false, false, ack, I, 0, none, {}}, // unqueued: asks again next time
+        {B, 0, false, true, ackBusy, B, 0, none, {}},
+        {B, 0, false, true, ack, C, 0, none, asked},
+        {B, 0, false, false, ack, B, 0, none, {}},
+        {C, 0, false, true, ack, C, 0, none, {}},
+        {K, 2, false, true, ack, K, 0, none, {}},
+        {K, 0, false, true, ackMoved, C, 0, none, asked, 0x7f000002},
+        {K, 0, true, true, ackMoved, C, 0, lostCurrent, asked, 0x7f000002},
+        {H, 0, false, true, ack, H, 0, none, asked},
+        {F, 0, false, true, ack, F, 0, none, asked},
+        {K, 2, false, true, tick, K, 3, none, {}},
+        {K, 3, false, true, tick, I, 0, none, {}}, // the fourth silent tick
+        {K, 3, true, true, tick, I, 0, lostCurrent, {}},
+        {H, 3, false, true, tick, H, 3, none, {}}, // only connected tools are counted
+        {K, 0, false, true, leave, I, 0, none, {}},
+        {K, 0, true, true, hostapd, I, 0, lostCurrent, {}},
+        {K, 0, false, true, renew, K, 0, none, asked},
+        {K, 1, false, true, readdress, C, 0, {{"disconn", 0, 1}}, asked, 0x7f000002},
+        {B, 0, false, true, lost, I, 0, none, {}},
+        {K, 0, true, true, ethDown, I, 0, lostCurrent, {}},
+    };
     startDriver();
     registerTools(1);
-    setState(0, TOOL_STATE_IDLE);
-    ToolInfo t = makeInfo(1, TOOL_TYPE_ZQ, 0x7f000001, 5020, "SN0");
-    feedAck(t, TOOL_NETIF_ETH, 1);
-    EXPECT_EQ(state(0), TOOL_STATE_BUSY);
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"regtools", 0, 1}}));
-    EXPECT_TRUE(takeConnects().empty());
-    feedAck(t, TOOL_NETIF_ETH, 0);
-    EXPECT_EQ(state(0), TOOL_STATE_CONNECTING);
-    EXPECT_EQ(takeConnects(), std::vector<int>{0});
+    Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const Row& r = rows[i];
+        prime(0, r.from, r.miss);
+        ToolManager_SetCurrTdx(r.current ? 0 : 1);
+        if (!r.queue) Modbus_SetMsgQ(nullptr);
+        LogCapture log;
+        r.in();
+        Modbus_SetMsgQ(recordQ);
+        const ToolView v = view(0);
+        EXPECT_EQ(v.state, r.to) << "row " << i;
+        EXPECT_EQ(miss(0), r.missAfter) << "row " << i;
+        EXPECT_EQ(v.ip, r.ipAfter) << "row " << i;
+        EXPECT_EQ(sink.drain(), r.events) << "row " << i;
+        EXPECT_EQ(takeConnects(), r.connects) << "row " << i;
+        // Each change is logged (a readdressing passes through idle).
+        EXPECT_EQ(log.contains("tdx.0 state "), r.from != r.to) << "row " << i;
+        if (r.from != r.to) {
+            EXPECT_TRUE(log.contains("-> " + std::to_string(r.to))) << "row " << i;
+        }
+    }
 }
 
-TEST_F(Registry, ReaddressedConnectedToolIsReconnectedAtItsNewAddress) {
+TEST_F(Registry, DismissalNeverWaitsForTheToolsConnection) {
     startDriver();
     registerTools(1);
-    setState(0, TOOL_STATE_CONNECTED);
-    feedAck(makeInfo(1, TOOL_TYPE_ZQ, 0x7f000001, 5020, "SN0")); // same address: nothing
-    EXPECT_TRUE(takeConnects().empty());
-    feedAck(makeInfo(1, TOOL_TYPE_ZQ, 0x7f000002, 5020, "SN0"));
-    EXPECT_EQ(state(0), TOOL_STATE_CONNECTING);
-    EXPECT_EQ(takeConnects(), std::vector<int>{0});
+    // A connect attempt to a closed port leaves the data connection made but down.
+    Modbus_MsgQProc_Connect(0);
+    ASSERT_EQ(state(0), TOOL_STATE_FAILED);
     ToolManager_LockRegTools();
-    EXPECT_EQ(ToolManager_RegTool(0)->ip, 0x7f000002u);
+    ToolConn* conn = ToolConn_Ref(ToolManager_RegTool(0)->mbConn);
     ToolManager_UnlockRegTools();
-}
-
-TEST_F(Registry, HalfConnectedToolIsRetriedOnEveryAnswer) {
-    startDriver();
-    registerTools(1);
-    setState(0, TOOL_STATE_FAILED);
-    feedAck(makeInfo(1));
-    feedAck(makeInfo(1));
-    EXPECT_EQ(takeConnects(), (std::vector<int>{0, 0}));
-    EXPECT_EQ(state(0), TOOL_STATE_FAILED);
-}
-
-TEST_F(Registry, DismissingTheCurrentToolPostsCurrTdxBeforeRegtools) {
-    startDriver();
-    registerTools(2);
-    ToolManager_SetCurrTdx(1);
-    EXPECT_EQ(ToolManager_DismissTool_ByTdx(1, 1), 0);
-    EXPECT_EQ(ToolManager_GetCurrTdx(), -1);
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"curr_tdx", -1}, {"regtools", 1, 0}}));
-    LogCapture log;
-    EXPECT_EQ(ToolManager_DismissTool_ByTdx(2, 1), -1);
-    EXPECT_TRUE(log.contains("invalid regtdx 2/2"));
-    EXPECT_EQ(ToolManager_DismissTool_ByTdx(-1, 1), -1);
-    EXPECT_EQ(log.count("invalid regtdx"), 1u); // -1 is refused silently
+    ASSERT_NE(conn, nullptr);
+    sink.drain();
+    {
+        // As a transaction in progress holds it: the screens' queries, the keep-alive and
+        // the dismissal all go ahead.
+        std::lock_guard<std::mutex> busy(conn->lock);
+        ToolManager_KeepAlive_RegTools();
+        EXPECT_EQ(ToolManager_GetRegToolsLen(), 1);
+        EXPECT_EQ(ToolManager_DismissTool_ByTdx(0, 1), 0);
+        EXPECT_EQ(state(0), TOOL_STATE_IDLE);
+        EXPECT_TRUE(conn->dropped);
+    }
+    EXPECT_EQ(Modbus_Read(0, 100, 1, 1), MBUS_ERR_NOT_CONNECTED);
+    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"regtools", 0, 0}}));
+    ToolConn_Unref(conn); // the last reference frees it (ASan checks)
 }
 
 TEST_F(Registry, ReleasingToolZeroOfThreeRenumbers) {
@@ -385,13 +433,11 @@ TEST_F(Registry, RegistrationBuildsTheRecordAndRefusesANinthTool) {
     EXPECT_EQ(takeConnects(), std::vector<int>{0});
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
     EXPECT_TRUE(fs::is_directory("files/tools/ZQTABC"));
-    ToolManager_LockRegTools();
-    RegToolRecord* r = ToolManager_RegTool(0);
-    EXPECT_STREQ(r->name, "ZQTABC");
-    EXPECT_EQ(std::string(r->defname, 15), "ZQT02005e102009");
-    EXPECT_EQ(r->netif, 2u);
-    EXPECT_EQ(r->state, uint32_t(TOOL_STATE_CONNECTING));
-    ToolManager_UnlockRegTools();
+    ToolView v = view(0);
+    EXPECT_STREQ(v.name, "ZQTABC");
+    EXPECT_STREQ(v.defname, "ZQT02005e102009");
+    EXPECT_EQ(v.netif, 2u);
+    EXPECT_EQ(v.state, uint32_t(TOOL_STATE_CONNECTING));
     registerTools(7);
     feedAck(makeInfo(50));
     LogCapture log;
@@ -399,38 +445,6 @@ TEST_F(Registry, RegistrationBuildsTheRecordAndRefusesANinthTool) {
     EXPECT_EQ(ToolManager_GetRegToolsLen(), 8);
     EXPECT_EQ(ToolManager_MoveTool_DiscoToReg(3), -1);
     EXPECT_TRUE(log.contains("invalid disco_index : 1 / 3"));
-}
-
-TEST_F(Registry, AdvertiseLeaveAndHostapdDisconnectDismissAndUnlist) {
-    startDriver();
-    registerTools(1);
-    feedAck(makeInfo(5));
-    sink.drain();
-    ToolInfo t = makeInfo(5);
-    EXPECT_EQ(ToolManager_UpdateToolState_ByDisco(&t, 3, TOOL_NETIF_ETH), 0);
-    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"discotools"}}));
-    EXPECT_EQ(ToolManager_UpdateToolState_ByHostapd(nullptr), -1);
-    ToolManager_SetCurrTdx(0);
-    uint8_t mac1[6] = {0x02, 0x00, 0x5e, 0x10, 0x20, 1};
-    EXPECT_EQ(ToolManager_UpdateToolState_ByHostapd(mac1), 0);
-    EXPECT_EQ(state(0), TOOL_STATE_IDLE);
-    EXPECT_EQ(ToolManager_GetCurrTdx(), -1);
-}
-
-TEST_F(Registry, DismissByNetIfTouchesOnlyThatNetwork) {
-    startDriver();
-    registerTools(2);
-    ToolManager_LockRegTools();
-    ToolManager_RegTool(0)->netif = 2;
-    ToolManager_UnlockRegTools();
-    setState(0, TOOL_STATE_CONNECTED);
-    setState(1, TOOL_STATE_CONNECTED);
-    ToolManager_DismissTool_ByNetIf(2);
-    EXPECT_EQ(state(0), TOOL_STATE_IDLE);
-    EXPECT_EQ(state(1), TOOL_STATE_CONNECTED);
-    ToolManager_DismissTool_All();
-    EXPECT_EQ(state(1), TOOL_STATE_IDLE);
 }
 
 // Barcode tables as the barcode module would provide them, for the rename merge.
@@ -456,10 +470,16 @@ int fakeAppend(BarcodeTable* t, const char* code, uint32_t partial, uint32_t sta
 }
 const ToolBarcodeOps fakeOps = {fakeCreate, fakeDestroy, fakeAppend};
 
+size_t barcodeRows(int tdx) {
+    RegToolsLock g;
+    auto* t = reinterpret_cast<FakeTable*>(ToolManager_RegTool(tdx)->barcode);
+    return t ? t->rows.size() : 0;
+}
+
 TEST_F(Registry, RenameMovesTheFolderOrMergesBarcodeLines) {
     startDriver();
     ToolManager_SetBarcodeOps(&fakeOps); // in place of the barcode module's tables
-    registerTools(2);
+    registerTools(3);
     TestEnv::writeFile("files/tools/ZQSN0/note.txt", "kept");
     ASSERT_EQ(ToolManager_SetToolName_ByTdx(0, "Station A"), 0);
     EXPECT_EQ(name(0), "Station A");
@@ -472,23 +492,28 @@ TEST_F(Registry, RenameMovesTheFolderOrMergesBarcodeLines) {
                                                          "~7~\nCD~1~2~4~16~\n");
     ASSERT_EQ(ToolManager_SetToolName_ByTdx(1, "Old"), 0);
     EXPECT_FALSE(fs::exists("files/tools/ZQSN1")); // the empty old folder went
-    ToolManager_LockRegTools();
-    auto* t = reinterpret_cast<FakeTable*>(ToolManager_RegTool(1)->barcode);
-    ASSERT_NE(t, nullptr);
-    ASSERT_EQ(t->rows.size(), 3u);
-    EXPECT_STREQ(t->rows[0].code, "AB12");
-    EXPECT_EQ(t->rows[0].preset, 3u);
-    EXPECT_STREQ(t->rows[1].code, "LONG");
-    EXPECT_STREQ(t->rows[2].code, "CD");
-    EXPECT_EQ(t->rows[2].end, 4u);
-    EXPECT_EQ(t->rows[2].preset, 16u);
-    ToolManager_UnlockRegTools();
+    {
+        RegToolsLock g;
+        auto* t = reinterpret_cast<FakeTable*>(ToolManager_RegTool(1)->barcode);
+        ASSERT_NE(t, nullptr);
+        ASSERT_EQ(t->rows.size(), 3u);
+        EXPECT_STREQ(t->rows[0].code, "AB12");
+        EXPECT_EQ(t->rows[0].preset, 3u);
+        EXPECT_STREQ(t->rows[1].code, "LONG");
+        EXPECT_STREQ(t->rows[2].code, "CD");
+        EXPECT_EQ(t->rows[2].end, 4u);
+        EXPECT_EQ(t->rows[2].preset, 16u);
+    }
     // Renaming to its own name neither removes its folder nor merges its lines twice.
     ASSERT_EQ(ToolManager_SetToolName_ByTdx(1, "Old"), 0);
     EXPECT_TRUE(fs::exists("files/tools/Old/barcode.zq"));
-    ToolManager_LockRegTools();
-    EXPECT_EQ(reinterpret_cast<FakeTable*>(ToolManager_RegTool(1)->barcode)->rows.size(), 3u);
-    ToolManager_UnlockRegTools();
+    EXPECT_EQ(barcodeRows(1), 3u);
+    // A FIFO in place of the table file is not read (it would block the rename).
+    fs::create_directories("files/tools/Piped");
+    ASSERT_EQ(mkfifo("files/tools/Piped/barcode.zq", 0644), 0);
+    const size_t before = barcodeRows(2);
+    ASSERT_EQ(ToolManager_SetToolName_ByTdx(2, "Piped"), 0);
+    EXPECT_EQ(barcodeRows(2), before);
     ASSERT_EQ(ToolManager_MoveTool_RegToDisco(1), 0); // frees the table (ASan checks)
     ToolManager_SetBarcodeOps(nullptr);
 }
@@ -504,15 +529,15 @@ TEST_F(Registry, RenameRefusesBadArguments) {
     EXPECT_EQ(name(0), "ZQSN0");
 }
 
-TEST_F(Registry, FindByMacAndNameAndCheckTdx) {
+TEST_F(Registry, FindByMacAndNameAndInvalidIndexes) {
     startDriver();
     registerTools(2);
     uint8_t mac2[6] = {0x02, 0x00, 0x5e, 0x10, 0x20, 2};
     EXPECT_EQ(ToolManager_FindRegTdx_ByMac(mac2), 1);
     EXPECT_EQ(ToolManager_FindRegTdx_ByMac(nullptr), -1);
-    ToolManager_LockRegTools();
     EXPECT_EQ(ToolManager_FindTdx_ByName("ZQSN1"), 1);
     EXPECT_EQ(ToolManager_FindTdx_ByName("ZQSN"), -1);
+    ToolManager_LockRegTools();
     EXPECT_EQ(CheckTdx(1, "t", 1), 0);
     EXPECT_EQ(CheckTdx(2, "t", 1), 1);
     EXPECT_EQ(ToolManager_GetToolName_ByTdx(8), nullptr);
@@ -520,6 +545,14 @@ TEST_F(Registry, FindByMacAndNameAndCheckTdx) {
     LogCapture log;
     EXPECT_EQ(ToolManager_FindTdx_ByName(nullptr), -1);
     EXPECT_TRUE(log.contains("invalid parameters : tname is null"));
+    EXPECT_EQ(ToolManager_DismissTool_ByTdx(2, 1), -1);
+    EXPECT_TRUE(log.contains("invalid regtdx 2/2"));
+    EXPECT_EQ(ToolManager_DismissTool_ByTdx(-1, 1), -1);
+    EXPECT_EQ(log.count("invalid regtdx"), 1u); // -1 is refused silently
+    ToolView v;
+    EXPECT_EQ(ToolManager_GetToolView(2, &v), -1);
+    EXPECT_EQ(v.name[0], 0);
+    EXPECT_TRUE(sink.drain().empty());
 }
 
 } // namespace

@@ -17,7 +17,7 @@
 #include <cstdint>
 
 // Payloads of the jobs-and-steps and result-log families.
-struct EventLogRecord;
+struct FastenResult;
 class UnitStepFastenData;
 class UnitStepInputData;
 class UnitStepOutputData;
@@ -329,8 +329,9 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     static QString ModelText(int32_t type, uint32_t model);
 
     // ---- family: Modbus access (DeviceModbus.cpp) ----
-    // Synchronous on the GUI thread under the registered-table lock; results as Modbus_Read
-    // and Modbus_Write (0 ok, 1 range, 2 tool index, 3 not connected, 4 dismissed, 5 failed).
+    // Synchronous on the GUI thread under that tool's connection lock (never the registry's,
+    // so another tool's traffic never holds the screens up); results as Modbus_Read and
+    // Modbus_Write (0 ok, 1 range, 2 tool index, 3 not connected, 4 dismissed, 5 failed).
     int32_t MbusRead(int32_t addr, int32_t count);
     int32_t MbusGetData(int32_t addr);
     int32_t MbusWrite(int32_t addr, int32_t value);
@@ -422,7 +423,7 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // ---- family: job execution and result log (DeviceLog.cpp) ----
     // Appends one result line. jdx, sdx: -1 for none; tdx names the Tool column; barcode
     // source 0 = the scanner's current code, 1 = the code the tool sent in the record.
-    int32_t WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx, const EventLogRecord& record,
+    int32_t WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx, const FastenResult& record,
                           int32_t barcodeSource);
     int32_t WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx, const UnitFastenEventData* data,
                           int32_t barcodeSource); // a result read with GetFastenEventData

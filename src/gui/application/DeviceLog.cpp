@@ -10,7 +10,7 @@
 #include <string>
 
 int32_t ApplicationDeviceClass::WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx,
-                                              const EventLogRecord& record, int32_t barcodeSource) {
+                                              const FastenResult& record, int32_t barcodeSource) {
     // Names are copied at once: both getters hand out static buffers.
     std::string job, step;
     if (jdx != -1)
@@ -30,23 +30,7 @@ int32_t ApplicationDeviceClass::WriteEventLog(int32_t jdx, int32_t sdx, int32_t 
                                               const UnitFastenEventData* data,
                                               int32_t barcodeSource) {
     if (!data) return -1;
-    EventLogRecord r;
-    r.FastenTime = data->FastenTime;
-    r.Preset = data->Preset;
-    r.TargetTorque = data->TargetTorque;
-    r.ConvTorque = data->ConvTorque;
-    r.Speed = data->Speed;
-    r.A1 = data->A1;
-    r.A2 = data->A2;
-    r.A3 = data->A3;
-    r.ScrewNo = data->ScrewNo;
-    r.Error = data->Error;
-    r.Direction = data->Direction;
-    r.Status = data->Status;
-    r.Snug = data->Snug;
-    QByteArray code = ToNative(data->Barcode.left(int(sizeof r.Barcode) - 1));
-    memcpy(r.Barcode, code.constData(), size_t(code.size()));
-    return WriteEventLog(jdx, sdx, tdx, r, barcodeSource);
+    return WriteEventLog(jdx, sdx, tdx, static_cast<const FastenResult&>(*data), barcodeSource);
 }
 
 QString ApplicationDeviceClass::CheckLogLocation() {

@@ -9,10 +9,8 @@ const int kSsidReg = 287;
 const int kPskReg = 303;
 
 QString textFromMirror(int32_t tdx, int first) {
-    ToolManager_LockRegTools();
-    bool ok = ToolManager_RegTool(tdx) != nullptr;
-    ToolManager_UnlockRegTools();
-    if (!ok) return QString();
+    ToolView v;
+    if (ToolManager_GetToolView(tdx, &v) != 0) return QString();
     uint16_t regs[16];
     for (int i = 0; i < 16; ++i)
         regs[i] = Modbus_GetData(tdx, first + i);
@@ -58,11 +56,8 @@ int32_t ApplicationDeviceClass::MbusWriteTdx(int32_t tdx, int32_t addr, int32_t 
 }
 
 int32_t ApplicationDeviceClass::GetTorqueUnit_ByTdx(int32_t tdx) {
-    ToolManager_LockRegTools();
-    RegToolRecord* rec = ToolManager_RegTool(tdx);
-    int32_t unit = rec ? rec->torqueUnit : -1;
-    ToolManager_UnlockRegTools();
-    return unit;
+    ToolView v;
+    return ToolManager_GetToolView(tdx, &v) == 0 ? v.torqueUnit : -1;
 }
 
 int32_t ApplicationDeviceClass::GetTorqueValue_ByPreset(int32_t tdx, int32_t preset) {

@@ -5,6 +5,7 @@
 #include "mbus.h"
 #include "operation.h"
 #include "tools.h"
+#include "wire_util.h"
 
 namespace {
 // Pending stored events per tool index, as last read by GetNoPendingEvent.
@@ -29,7 +30,7 @@ int32_t ApplicationDeviceClass::DisableDataBackup(int32_t tdx) {
 }
 
 UnitFastenEventData* ApplicationDeviceClass::GetFastenEventData(int32_t tdx) {
-    FastenEventRecord r;
+    FastenResult r;
     int taken = Operation_TakeEvent(tdx, &r);
     auto* d = new UnitFastenEventData;
     d->Fill(r);
@@ -66,17 +67,11 @@ int32_t ApplicationDeviceClass::SetAutoLock(int32_t tdx, int32_t value) {
 }
 
 int32_t ApplicationDeviceClass::SetScrewCnt(int32_t tdx, int32_t count) {
-    ToolManager_LockRegTools();
-    RegToolRecord* rec = ToolManager_RegTool(tdx);
-    int32_t ret = -1;
-    if (rec) {
-        // Controllers and drivers keep the screw count at different addresses.
-        bool controller = rec->type == TOOL_TYPE_XWC || rec->type == TOOL_TYPE_XWTC;
-        ret = Modbus_Write(tdx, controller ? MBUS_REG_SCREW_CNT_CTL : MBUS_REG_SCREW_CNT_DRV,
-                           uint16_t(count), 0);
-    }
-    ToolManager_UnlockRegTools();
-    return ret;
+    ToolView v;
+    if (ToolManager_GetToolView(tdx, &v) != 0) return -1;
+    // Controllers and drivers keep the screw count at different addresses.
+    return Modbus_Write(tdx, isController(v.type) ? MBUS_REG_SCREW_CNT_CTL : MBUS_REG_SCREW_CNT_DRV,
+                        uint16_t(count), 1);
 }
 
 void ApplicationDeviceClass::ToolLockAll() {

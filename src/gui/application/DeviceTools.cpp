@@ -1,25 +1,19 @@
 // Device-object family "tool registry": tool tables, names, types and connection
-// states for the screens, each read under the owning table's lock.
+// states for the screens, each from a copy the registry takes under its table's lock.
 #include "ApplicationDeviceClass.h"
 #include "tools.h"
 
 #include <cstring>
 
 namespace {
-// Runs `f` on the registered record under the lock; `fallback` for a bad index.
+// `f` on a copy of the registered tool; `fallback` for a bad index.
 template <typename R, typename F> R withRegTool(int32_t tdx, R fallback, F f) {
-    ToolManager_LockRegTools();
-    RegToolRecord* rec = ToolManager_RegTool(tdx);
-    R r = rec ? f(rec) : fallback;
-    ToolManager_UnlockRegTools();
-    return r;
+    ToolView v;
+    return ToolManager_GetToolView(tdx, &v) == 0 ? f(v) : fallback;
 }
 template <typename R, typename F> R withDiscoTool(int32_t index, R fallback, F f) {
-    ToolManager_LockDiscoTools();
-    DiscoToolRecord* rec = ToolManager_DiscoTool(index);
-    R r = rec ? f(rec) : fallback;
-    ToolManager_UnlockDiscoTools();
-    return r;
+    DiscoToolView v;
+    return ToolManager_GetDiscoToolView(index, &v) == 0 ? f(v) : fallback;
 }
 QString serialText(const char* serial) {
     return ApplicationDeviceClass::FromNative(
@@ -41,7 +35,7 @@ int32_t ApplicationDeviceClass::GetDiscotoolsLen() {
 }
 
 int32_t ApplicationDeviceClass::GetTdxToolState(int32_t tdx) {
-    return withRegTool<int32_t>(tdx, -1, [](RegToolRecord* r) { return int32_t(r->state); });
+    return withRegTool<int32_t>(tdx, -1, [](const ToolView& r) { return int32_t(r.state); });
 }
 
 int32_t ApplicationDeviceClass::GetTdxToolConn(int32_t tdx) {
@@ -55,7 +49,7 @@ int32_t ApplicationDeviceClass::GetSelToolConn() {
 
 QString ApplicationDeviceClass::GetTdxToolName(int32_t tdx) {
     return withRegTool<QString>(tdx, QString(),
-                                [](RegToolRecord* r) { return FromNative(r->name); });
+                                [](const ToolView& r) { return FromNative(r.name); });
 }
 
 int32_t ApplicationDeviceClass::SetTdxToolName(int32_t tdx, const QString& name) {
@@ -63,15 +57,11 @@ int32_t ApplicationDeviceClass::SetTdxToolName(int32_t tdx, const QString& name)
 }
 
 int32_t ApplicationDeviceClass::FindRegTdxByName(const QString& name) {
-    QByteArray n = ToNative(name);
-    ToolManager_LockRegTools();
-    int32_t tdx = ToolManager_FindTdx_ByName(n.constData());
-    ToolManager_UnlockRegTools();
-    return tdx;
+    return ToolManager_FindTdx_ByName(ToNative(name).constData());
 }
 
 int32_t ApplicationDeviceClass::GetToolType_ByTdx(int32_t tdx) {
-    return withRegTool<int32_t>(tdx, 255, [](RegToolRecord* r) { return int32_t(r->type); });
+    return withRegTool<int32_t>(tdx, 255, [](const ToolView& r) { return int32_t(r.type); });
 }
 
 int32_t ApplicationDeviceClass::GetToolType() {
@@ -88,17 +78,17 @@ void ApplicationDeviceClass::ToolLostByNetif(int32_t netif) {
 
 QString ApplicationDeviceClass::GetTdxToolSerial(int32_t tdx) {
     return withRegTool<QString>(tdx, QString(),
-                                [](RegToolRecord* r) { return serialText(r->serial); });
+                                [](const ToolView& r) { return serialText(r.serial); });
 }
 
 QString ApplicationDeviceClass::GetTdxToolModel(int32_t tdx) {
     return withRegTool<QString>(tdx, QString(),
-                                [](RegToolRecord* r) { return ModelText(r->type, r->model); });
+                                [](const ToolView& r) { return ModelText(r.type, r.model); });
 }
 
 QString ApplicationDeviceClass::GetTdxToolMac(int32_t tdx) {
-    return withRegTool<QString>(tdx, QString(), [](RegToolRecord* r) {
-        const uint8_t* m = r->maccopy;
+    return withRegTool<QString>(tdx, QString(), [](const ToolView& r) {
+        const uint8_t* m = r.mac;
         return QString::asprintf("%02x:%02x:%02x:%02x:%02x:%02x", m[0], m[1], m[2], m[3], m[4],
                                  m[5]);
     });
@@ -106,12 +96,12 @@ QString ApplicationDeviceClass::GetTdxToolMac(int32_t tdx) {
 
 QString ApplicationDeviceClass::GetDiscoToolSerial(int32_t index) {
     return withDiscoTool<QString>(index, QString(),
-                                  [](DiscoToolRecord* r) { return serialText(r->info.serial); });
+                                  [](const DiscoToolView& r) { return serialText(r.info.serial); });
 }
 
 QString ApplicationDeviceClass::GetDiscoToolModel(int32_t index) {
-    return withDiscoTool<QString>(index, QString(), [](DiscoToolRecord* r) {
-        return ModelText(r->info.type, r->info.model);
+    return withDiscoTool<QString>(index, QString(), [](const DiscoToolView& r) {
+        return ModelText(r.info.type, r.info.model);
     });
 }
 

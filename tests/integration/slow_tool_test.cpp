@@ -1,0 +1,214 @@
+// A registered tool whose data connection trickles its answers must not hold up the screen:
+// the real zqcapp process in the cell keeps its 3 s discovery scan going while it connects
+// that tool, and still ends at once on 'p'. One byte every 0.4 s keeps each answer inside
+// the link's 0.5 s byte time-out, so every start-up transaction succeeds slowly (about
+// 5 s each) instead of failing fast.
+#include "TestEnv.h"
+#include "panel_cell.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sched.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using harness::PanelCell;
+
+// Receives the panel's scan requests on the tools' side of the cell, each with the kernel's
+// time of arrival, so the gaps measured are the panel's and not this test's scheduling.
+class ScanListener {
+  public:
+    // Created in the network namespace of process `pid` (toolsim's).
+    explicit ScanListener(int pid) {
+        std::thread([&] {
+            int ns = open(("/proc/" + std::to_string(pid) + "/ns/net").c_str(), O_RDONLY);
+            if (ns < 0 || setns(ns, CLONE_NEWNET) != 0) return;
+            close(ns);
+            fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+            int one = 1;
+            setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+            setsockopt(fd_, SOL_SOCKET, SO_TIMESTAMPNS, &one, sizeof one);
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_port = htons(53256);
+            inet_pton(AF_INET, "239.66.77.43", &a.sin_addr);
+            ip_mreq m{};
+            m.imr_multiaddr = a.sin_addr;
+            inet_pton(AF_INET, PanelCell::toolIp(0).c_str(), &m.imr_interface);
+            if (bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+                setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &m, sizeof m) != 0) {
+                close(fd_);
+                fd_ = -1;
+            }
+        }).join();
+    }
+    ~ScanListener() {
+        if (fd_ >= 0) close(fd_);
+    }
+    int fd() const { return fd_; }
+    // Reads one datagram; records its arrival when it is a scan request.
+    void read() {
+        uint8_t buf[64];
+        char ctl[CMSG_SPACE(sizeof(timespec))];
+        iovec iov{buf, sizeof buf};
+        msghdr mh{};
+        mh.msg_iov = &iov;
+        mh.msg_iovlen = 1;
+        mh.msg_control = ctl;
+        mh.msg_controllen = sizeof ctl;
+        ssize_t n = recvmsg(fd_, &mh, MSG_DONTWAIT);
+        if (n != 4 || buf[2] != 0 || buf[3] != 1) return;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&mh); c; c = CMSG_NXTHDR(&mh, c))
+            if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+                timespec ts;
+                memcpy(&ts, CMSG_DATA(c), sizeof ts);
+                at.push_back(double(ts.tv_sec) + ts.tv_nsec / 1e9);
+            }
+    }
+    std::vector<double> at; // seconds, kernel time of arrival
+
+  private:
+    int fd_ = -1;
+};
+
+// The zqcapp process with its console on a pipe.
+struct Panel {
+    pid_t pid = -1;
+    int in = -1, out = -1, pidfd = -1;
+    std::string output;
+    int status = -1;
+
+    bool start(const std::string& home) {
+        int pin[2], pout[2];
+        if (pipe2(pin, O_CLOEXEC) != 0 || pipe2(pout, O_CLOEXEC) != 0) return false;
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_adddup2(&fa, pin[0], 0);
+        posix_spawn_file_actions_adddup2(&fa, pout[1], 1);
+        posix_spawn_file_actions_adddup2(&fa, pout[1], 2);
+        std::string exe = ZQCAPP_PATH;
+        std::string homeArg = home;
+        char* argv[] = {exe.data(), const_cast<char*>("--home"), homeArg.data(), nullptr};
+        int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&fa);
+        close(pin[0]);
+        close(pout[1]);
+        in = pin[1];
+        out = pout[0];
+        if (rc != 0) return false;
+        pidfd = int(syscall(SYS_pidfd_open, pid, 0));
+        return pidfd >= 0;
+    }
+    // Takes what is there to read; false at end of output.
+    bool drain() {
+        char buf[4096];
+        ssize_t n = read(out, buf, sizeof buf);
+        if (n > 0) output.append(buf, size_t(n));
+        return n > 0;
+    }
+    bool reap() {
+        int st;
+        if (waitpid(pid, &st, WNOHANG) != pid) return false;
+        status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+        pid = -1;
+        return true;
+    }
+    ~Panel() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        for (int fd : {in, out, pidfd})
+            if (fd >= 0) close(fd);
+    }
+};
+
+// Serves the panel's output, the scan listener and the panel's exit until `done` holds or
+// the deadline passes. Returns done().
+bool serveUntil(Panel& p, ScanListener& scans, Clock::time_point deadline,
+                const std::function<bool()>& done) {
+    while (!done()) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return false;
+        pollfd f[3] = {{p.out, POLLIN, 0}, {scans.fd(), POLLIN, 0}, {p.pidfd, POLLIN, 0}};
+        if (poll(f, p.pid > 0 ? 3 : 2, int(left.count())) <= 0) continue;
+        if (f[0].revents) p.drain();
+        if (f[1].revents) scans.read();
+        if (p.pid > 0 && f[2].revents) p.reap();
+    }
+    return true;
+}
+
+double largestGap(const std::vector<double>& at, double until) {
+    double gap = 0;
+    for (size_t i = 1; i < at.size(); ++i)
+        gap = std::max(gap, at[i] - at[i - 1]);
+    return at.empty() ? until : std::max(gap, until - at.back());
+}
+
+TEST(SlowTool, ScreenKeepsScanningAndQuitsWhileATrickleToolConnects) {
+    PanelCell cell;
+    if (!cell.up()) GTEST_SKIP() << "needs root for the cell's network namespaces";
+    TestEnv env;
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("XDG_RUNTIME_DIR", (env.root() + "/xdg").c_str(), 1);
+    std::filesystem::create_directories(env.root() + "/xdg");
+    std::filesystem::permissions(env.root() + "/xdg", std::filesystem::perms::owner_all);
+    for (const char* v : {"KEST_DISCO_GROUP", "KEST_DISCO_PORT", "KEST_DISCO_DEST_PORT",
+                          "KEST_DISCO_ETH_ADDR", "KEST_DISCO_WLAN_ADDR"})
+        unsetenv(v); // the board's discovery endpoints
+    const std::string home = env.root() + "/panelhome";
+    std::filesystem::create_directories(home);
+
+    auto sim = cell.startToolsim({"--bind", PanelCell::toolIp(0), "--tool",
+                                  "2,ip=" + PanelCell::toolIp(0) + ",port=5020", "--reply-unicast",
+                                  "--write-regtools", home + "/regtools"});
+    ASSERT_TRUE(sim && sim->ok());
+    ASSERT_EQ(sim->cmd("drip 0 400"), "ok");
+    ScanListener scans(sim->pid());
+    ASSERT_GE(scans.fd(), 0);
+
+    Panel p;
+    ASSERT_TRUE(p.start(home));
+    // The panel connects the registered tool at its first answer (the first scan goes out
+    // 100 ms after start-up); wait for the tool to see the data connection.
+    const auto start = Clock::now();
+    ASSERT_TRUE(serveUntil(p, scans, start + std::chrono::seconds(30), [&] {
+        return sim->stat(0, "data") >= 1;
+    })) << p.output;
+    // Four scan periods while the start-up registers trickle in.
+    const size_t before = scans.at.size();
+    serveUntil(p, scans, Clock::now() + std::chrono::seconds(20),
+               [&] { return scans.at.size() >= before + 4 || p.pid < 0; });
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    const double gap = largestGap(scans.at, double(now.tv_sec) + now.tv_nsec / 1e9);
+    EXPECT_LE(gap, 4.5) << "the scan timer stopped for " << gap << " s\n" << p.output;
+
+    ASSERT_EQ(write(p.in, "p", 1), 1);
+    const auto quit = Clock::now();
+    EXPECT_TRUE(serveUntil(p, scans, quit + std::chrono::seconds(5), [&] { return p.pid < 0; }))
+        << "'p' did not end the panel within 5 s\n"
+        << p.output;
+    EXPECT_EQ(p.status, 0) << p.output;
+}
+
+} // namespace
