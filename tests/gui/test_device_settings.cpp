@@ -3,101 +3,120 @@
 #include "common.h"
 
 #include <QSignalSpy>
+#include <map>
+#include <sstream>
 
 namespace {
 class DeviceSettingsTest : public ShellTest {};
 
-TEST_F(DeviceSettingsTest, GettersReadTheRecordAndSettersNotifyWithoutSaving) {
-    get_setting_operation()->screw_count_dir = 1;
-    EXPECT_EQ(dev->OnGetScrewCountDir(), 1);
-    EXPECT_EQ(dev->property("ScrewCountDir").toInt(), 1);
-    std::string before = TestEnv::readFile("files/setting/setting.kest");
-    QSignalSpy spy(dev, &ApplicationDeviceClass::LogSnugChanged);
-    dev->setProperty("LogSnug", true);
-    EXPECT_EQ(spy.count(), 1);
-    EXPECT_EQ(get_setting_log()->snug, 1u);
-    dev->OnSetLogSnug(true); // same value: still notifies
-    EXPECT_EQ(spy.count(), 2);
-    EXPECT_EQ(TestEnv::readFile("files/setting/setting.kest"), before);
-    EXPECT_EQ(dev->SaveSetting(), 0);
-    EXPECT_NE(TestEnv::readFile("files/setting/setting.kest")
-                  .find("snug                          = true"),
-              std::string::npos);
+// Key lines of the settings file by key.
+std::map<std::string, std::string> settingsFile() {
+    std::map<std::string, std::string> keys;
+    std::istringstream in(TestEnv::readFile("files/setting/setting.kest"));
+    for (std::string line; std::getline(in, line);) {
+        size_t eq = line.find("= ");
+        if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
+        std::string key = line.substr(0, eq);
+        key.erase(key.find_last_not_of(' ') + 1);
+        keys[key] = line.substr(eq + 2);
+    }
+    return keys;
 }
 
-TEST_F(DeviceSettingsTest, EveryNotifyingPropertyRoundTrips) {
-    const char* props[] = {"Opmode",    "ScrewCountDir", "ScrewCountUnit", "JobSelType",
-                           "BarcodeIF", "LogPath",       "EthDhcp",        "WifiBand"};
-    for (const char* p : props) {
-        int idx = dev->metaObject()->indexOfProperty(p);
-        ASSERT_GE(idx, 0) << p;
-        QMetaProperty mp = dev->metaObject()->property(idx);
-        ASSERT_TRUE(mp.hasNotifySignal()) << p;
-        dev->setProperty(p, 1);
-        EXPECT_EQ(dev->property(p).toInt(), 1) << p;
-        dev->setProperty(p, 0);
-        EXPECT_EQ(dev->property(p).toInt(), 0) << p;
-    }
-    const char* bools[] = {
-        "AutoStartJobOnBoot", "SkipWithoutPwd", "BackWithoutPwd", "ResetWithoutPwd", "DispJobReset",
-        "JobSelWithoutPwd",   "AutoRestartJob", "BackupManager",  "BitSocketTray",   "LogToolname",
-        "LogBarcode",         "LogFtime",       "LogPreset",      "LogTtorque",      "LogCtorque",
-        "LogSpeed",           "LogA1",          "LogA2",          "LogA3",           "LogScrewNo",
-        "LogError",           "LogDirection",   "LogStatus",      "LogSnug",         "FtpEnable",
-        "BefEnable"};
-    for (const char* p : bools) {
-        for (bool v : {true, false}) {
-            ASSERT_TRUE(dev->setProperty(p, v)) << p;
-            EXPECT_EQ(dev->property(p).toBool(), v) << p;
+// Every settings property against the key it must land under: a setter or getter wired
+// to another field changes the wrong line, or reads back the wrong value.
+TEST_F(DeviceSettingsTest, EachPropertyWritesItsOwnKey) {
+    enum Observers { Silent, Notifies, SavedAtOnce };
+    struct Row {
+        const char* property;
+        QVariant value; // differs from the default
+        const char* key;
+        const char* text; // the value as the file writes it
+        Observers observers;
+    };
+    const std::string x127(127, 'x');
+    const Row rows[] = {
+        {"Opmode", 1, "operation mode", "without job", Notifies},
+        {"ScrewCountDir", 1, "screw count direction", "down", Notifies},
+        {"ScrewCountUnit", 1, "screw count unit", "per job", Notifies},
+        {"JobSelType", 1, "job selection type", "direct", Notifies},
+        {"BarcodeIF", 1, "barcode interfae", "remote", Notifies},
+        {"AutoStartJobOnBoot", true, "auto start job on boot", "true", Notifies},
+        {"SkipWithoutPwd", false, "skip without pwd", "false", Notifies},
+        {"BackWithoutPwd", false, "back without pwd", "false", Notifies},
+        {"ResetWithoutPwd", false, "reset without pwd", "false", Notifies},
+        {"DispJobReset", false, "disp job reset", "false", Notifies},
+        {"JobSelWithoutPwd", false, "job sel without pwd", "false", Notifies},
+        {"AutoRestartJob", false, "auto job restart", "false", Notifies},
+        {"BackupManager", true, "backup manager", "true", Notifies},
+        {"BitSocketTray", true, "bit socket tray", "true", Notifies},
+        {"LogPath", 1, "path", "micro sd", Notifies},
+        {"LogToolname", false, "tool name", "false", Notifies},
+        {"LogBarcode", false, "barcode", "false", Notifies},
+        {"LogFtime", false, "fasten time", "false", Notifies},
+        {"LogPreset", false, "preset no", "false", Notifies},
+        {"LogTtorque", false, "target torque", "false", Notifies},
+        {"LogCtorque", false, "converted torque", "false", Notifies},
+        {"LogSpeed", false, "speed", "false", Notifies},
+        {"LogA1", true, "a1", "true", Notifies},
+        {"LogA2", true, "a2", "true", Notifies},
+        {"LogA3", false, "a3", "false", Notifies},
+        {"LogScrewNo", false, "screw no", "false", Notifies},
+        {"LogError", false, "error", "false", Notifies},
+        {"LogDirection", false, "direction", "false", Notifies},
+        {"LogStatus", false, "status", "false", Notifies},
+        {"LogSnug", true, "snug", "true", Notifies},
+        {"EthDhcp", 0, "dhcp", "static", Notifies},
+        {"WifiBand", 0, "band", "2.4G", Notifies},
+        {"FtpEnable", false, "ftp enable", "false", Notifies},
+        // GUI text to 8-bit text: what does not fit becomes a blank; the buffer cuts.
+        {"FtpUser", QString::fromUtf8("op\u20acr"), "ftp username", "op r", Silent},
+        {"FtpPwd", QString(200, 'x'), "ftp password", x127.c_str(), Silent},
+        {"BefEnable", true, "bef enable", "true", Notifies},
+        {"BefServerIp", 0x0A000105u, "bef server ip", "10.0.1.5", Silent},
+        {"BefServerPort", 5020, "bef port", "5020", Silent},
+        {"Brightness", 1, "brightness", "50", SavedAtOnce},
+        {"Volume", 0, "volume", "mute", SavedAtOnce},
+    };
+    const std::string backlight = env->sysroot() + "/sys/class/backlight/pwm-backlight/brightness";
+    TestEnv::writeFile(backlight, "");
+    const QMetaObject* mo = dev->metaObject();
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.property);
+        *get_setting() = *get_default_setting();
+        ASSERT_EQ(save_setting(), 0);
+        const auto defaults = settingsFile();
+        QMetaProperty mp = mo->property(mo->indexOfProperty(r.property));
+        ASSERT_TRUE(mp.isValid());
+        EXPECT_EQ(mp.hasNotifySignal(), r.observers != Silent);
+        std::unique_ptr<QSignalSpy> spy;
+        if (mp.hasNotifySignal()) spy = std::make_unique<QSignalSpy>(dev, mp.notifySignal());
+
+        ASSERT_TRUE(dev->setProperty(r.property, r.value));
+        if (spy) {
+            EXPECT_EQ(spy->count(), 1);
+        }
+        QVariant back = dev->property(r.property);
+        if (r.value.typeId() == QMetaType::QString)
+            EXPECT_EQ(back.toString().toStdString(), r.text);
+        else
+            EXPECT_EQ(back.toLongLong(), r.value.toLongLong());
+        if (r.observers != SavedAtOnce) {
+            EXPECT_EQ(settingsFile(), defaults); // memory only until SaveSetting
+            ASSERT_EQ(dev->SaveSetting(), 0);
+        }
+        auto saved = settingsFile();
+        ASSERT_EQ(saved.size(), defaults.size());
+        EXPECT_EQ(saved[r.key], r.text);
+        for (const auto& [key, text] : defaults) {
+            if (key != r.key) {
+                EXPECT_EQ(saved[key], text) << key;
+            }
         }
     }
-    dev->OnSetBackWithoutPwd(false);
-    EXPECT_EQ(get_setting_operation()->back_without_pwd, 0u);
-    dev->OnSetBefEnable(true);
-    EXPECT_EQ(get_setting_share()->bef_enable, 1u);
-}
-
-TEST_F(DeviceSettingsTest, ShareAndForwardingSettersDoNotNotify) {
-    for (const char* p : {"FtpUser", "FtpPwd", "BefServerIp", "BefServerPort"}) {
-        QMetaProperty mp = dev->metaObject()->property(dev->metaObject()->indexOfProperty(p));
-        EXPECT_FALSE(mp.hasNotifySignal()) << p;
-    }
-    dev->OnSetFtpUser(QString::fromUtf8("op\u20acr"));
-    EXPECT_STREQ(get_setting_share()->ftp_username, "op r");
-    dev->OnSetFtpPwd(QString(200, 'x'));
-    EXPECT_EQ(strlen(get_setting_share()->ftp_password), 127u);
-    dev->OnSetBefServerIp(0xC0A80001);
-    EXPECT_EQ(dev->OnGetBefServerIp(), 0xC0A80001u);
-    dev->OnSetBefServerPort(5020);
-    EXPECT_EQ(get_setting_share()->bef_port, 5020u);
-}
-
-TEST_F(DeviceSettingsTest, VolumeAppliesAndSavesAtOnce) {
-    uint32_t current = get_setting_system()->volume;
-    std::remove("files/setting/setting.kest");
-    env->clearStubCalls();
-    QSignalSpy spy(dev, &ApplicationDeviceClass::VolumeChanged);
-    dev->OnSetVolume(int32_t(current));
-    EXPECT_TRUE(TestEnv::exists("files/setting/setting.kest"));
-    EXPECT_EQ(spy.count(), 1);
-    dev->OnSetVolume(3);
-    auto calls = env->stubCalls();
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls.back(), "amixer sset Speaker 95%");
-    EXPECT_NE(
-        TestEnv::readFile("files/setting/setting.kest").find("volume                        = 75"),
-        std::string::npos);
-}
-
-TEST_F(DeviceSettingsTest, BrightnessAppliesAndSavesAtOnce) {
-    TestEnv::writeFile(env->sysroot() + "/sys/class/backlight/pwm-backlight/brightness", "");
-    std::remove("files/setting/setting.kest");
-    dev->OnSetBrightness(1);
-    EXPECT_EQ(TestEnv::readFile(env->sysroot() + "/sys/class/backlight/pwm-backlight/brightness"),
-              "50\n");
-    EXPECT_NE(
-        TestEnv::readFile("files/setting/setting.kest").find("brightness                    = 50"),
-        std::string::npos);
+    // The two applied at once reached the hardware.
+    EXPECT_EQ(TestEnv::readFile(backlight), "50\n");
+    EXPECT_EQ(env->stubCalls().back(), "amixer sset Speaker 0%");
 }
 
 TEST_F(DeviceSettingsTest, SetCurrTdxAlwaysNotifiesUpdateCurrTdxDoesNotRepeat) {
