@@ -304,6 +304,8 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // ---- family: barcode (DeviceBarcode.cpp) ----
     // Table 8 is the job table, 0..7 a tool's preset table.
     void BarcodeRefreshDev();
+    // The scanner's device node exists.
+    bool IsBarcodeScannerPresent();
     int32_t BarcodeGetLen(int32_t table);
     // Fills the one reused UnitBarcodeData with a row (preset -1 for the job table).
     QObject* UpdateCurrBarcode(int32_t table, int32_t row);
@@ -370,6 +372,23 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // ---- family: storage and files (DeviceStorage.cpp) ----
     // Figures of the file system holding `path` ("/media/..." under the sysroot).
     UnitStorageUsageData GetStorageUsage(const QString& path);
+    // Removable drives under "/media": rebuild the list (its length), its length, the name
+    // at an index ("sda1", "mmcblk1p1"; null when out of range).
+    int32_t RefreshDrvs();
+    int32_t GetDrvsLen();
+    QString GetDrvDev(int32_t index);
+    // A micro SD card is in its slot ("/dev/mmcblk1p1").
+    bool IsMicroSdPresent();
+    // "chmod +x" on the program file, which may have been replaced through the browser.
+    void MarkProgramExecutable();
+
+    // ---- family: network (DeviceNetwork.cpp) ----
+    // Discovery scan request on both networks, keep-alive passes first.
+    void DiscoScan();
+    // Network start-up (Ethernet, the access point) and the Wi-Fi adapter. Their modules
+    // have not joined yet: see DeviceNetwork.cpp for what they answer until then.
+    void NetInit();
+    bool IsWifiConnected();
 
   signals:
     void CurrTdxChanged();

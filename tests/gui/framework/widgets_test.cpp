@@ -30,7 +30,7 @@ TEST_F(FrameworkTest, TextKeypadTypesShiftsAndEdits) {
     EXPECT_EQ(edit.text(), "aB1 ");
     click(&pad, "key_Clear");
     EXPECT_EQ(edit.text(), "");
-    EXPECT_EQ(services->count(UiSoundKind::Tap), 9);
+    EXPECT_EQ(sounds(UiSoundKind::Tap), 9);
     for (auto* b : pad.findChildren<QPushButton*>())
         EXPECT_GE(b->minimumSizeHint().height(), 1);
 }
@@ -58,7 +58,7 @@ TEST_F(FrameworkTest, ConfirmationBoxSignalsChoiceAndCancel) {
     click(&box, "msgClose");
     EXPECT_EQ(confirmed.count(), 1);
     EXPECT_EQ(closed.count(), 1);
-    EXPECT_EQ(services->count(UiSoundKind::Tap), 2);
+    EXPECT_EQ(sounds(UiSoundKind::Tap), 2);
 }
 
 TEST_F(FrameworkTest, ScrimKeepsTouchesAwayFromTheScreenBelow) {

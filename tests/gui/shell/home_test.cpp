@@ -1,8 +1,10 @@
-// Home screen: menus, login levels, working screens, message box, settings save.
+// Home screen: menus from the screen registry, login levels, working screens opened and
+// left through the navigator, message box, settings save.
 #include "ShellFixture.h"
 #include "UnitErrorPopup.h"
 #include "UnitMenu.h"
 #include "UnitPassword.h"
+#include "UnitScrim.h"
 #include "common.h"
 #include "page/shell/PageHome.h"
 
@@ -10,30 +12,14 @@
 #include <QLabel>
 
 namespace {
-class Counted : public Page {
-  public:
-    explicit Counted(int* created) { ++*created; }
-};
-
 class HomeTest : public ShellTest {
   protected:
-    void TearDown() override {
-        for (int s = 0; s < PageHome::ScreenCount; ++s)
-            PageHome::SetFactory(PageHome::Screen(s), nullptr);
-        ShellTest::TearDown();
-    }
     PageHome* home() { return root->Home(); }
-    int created[PageHome::ScreenCount] = {};
-    void registerAll() {
-        for (int s = 0; s < PageHome::ScreenCount; ++s)
-            PageHome::SetFactory(PageHome::Screen(s),
-                                 [this, s] { return new Counted(&created[s]); });
-    }
-    void login(const QString& pwd) {
-        press("tileLogin");
-        ASSERT_NE(home()->Password(), nullptr);
-        type(pwd);
-        press("passwordOk");
+    QStringList texts(const char* tile) {
+        QStringList t;
+        for (auto* l : find(tile)->findChildren<QLabel*>())
+            t << l->text();
+        return t;
     }
 };
 
@@ -43,52 +29,80 @@ TEST_F(HomeTest, MenusCarryTheirTilesInOrder) {
     EXPECT_EQ(home()->Menu()->Titles(), QStringList({"Operation", "Monitor", "System", "Login"}));
     struct Row {
         const char* tile;
-        const char* subtitle;
+        const char* guest;
+        const char* admin;
     };
-    for (Row r :
-         {Row{"tileOperation", "Start your job"}, Row{"tileMonitor", "Graph, IO, Error ..."},
-          Row{"tileSystem", "SW Version, Storage usage ..."},
-          Row{"tileLogin", "as Administrator"}}) {
-        auto* b = find(r.tile);
-        ASSERT_NE(b, nullptr) << r.tile;
-        QStringList texts;
-        for (auto* l : b->findChildren<QLabel*>())
-            texts << l->text();
-        EXPECT_TRUE(texts.contains(r.subtitle)) << r.tile;
+    const Row rows[] = {
+        {"tileOperation", "Start your job", "Start your job"},
+        {"tileMonitor", "Graph, IO, Error ...", "Graph, I/O, Error"},
+        {"tileSystem", "SW Version, Storage usage ...", "SW version, Storage ..."},
+        {"tileLogin", "as Administrator", nullptr},
+        {"tileJobManager", nullptr, "Create & edit job"},
+        {"tileParameter", nullptr, "Edit tool setting"},
+        {"tileRemote", nullptr, "Control remote tool"},
+        {"tileSetting", nullptr, "System configuration"},
+        {"tileLogout", nullptr, "as Guest"},
+        {"tileFilebrowser", nullptr, "Copy, Delete ..."},
+    };
+    for (bool admin : {false, true}) {
+        if (admin) {
+            dev->SetSysPwd("4321");
+            login("4321");
+            EXPECT_EQ(home()->Menu()->Titles(),
+                      QStringList({"Operation", "Job Manager", "Parameter", "Monitor", "Remote",
+                                   "Setting", "System", "Logout", "File browser"}));
+        }
+        for (const Row& r : rows) {
+            const char* subtitle = admin ? r.admin : r.guest;
+            SCOPED_TRACE(r.tile);
+            if (!subtitle) {
+                EXPECT_EQ(find(r.tile), nullptr);
+                continue;
+            }
+            ASSERT_NE(find(r.tile), nullptr);
+            EXPECT_TRUE(texts(r.tile).contains(subtitle));
+            EXPECT_FALSE(find(r.tile)->findChild<QLabel*>("tileIcon")->pixmap().isNull());
+        }
     }
-    dev->SetSysPwd("4321");
-    login("4321");
-    EXPECT_EQ(home()->Menu()->Titles(),
-              QStringList({"Operation", "Job Manager", "Parameter", "Monitor", "Remote", "Setting",
-                           "System", "Logout", "File browser"}));
 }
 
 TEST_F(HomeTest, TilesOfScreensNotBuiltAreDisabled) {
-    PageHome::SetFactory(PageHome::Monitor, [this] { return new Counted(&created[0]); });
+    standIn({ScreenId::Monitor});
     makeRoot();
     EXPECT_TRUE(find("tileMonitor")->isEnabled());
     EXPECT_FALSE(find("tileSystem")->isEnabled());
     EXPECT_FALSE(find("tileOperation")->isEnabled());
     EXPECT_TRUE(find("tileLogin")->isEnabled());
+    // The operation tile follows the screen of the mode in force.
+    standIn({ScreenId::OperationWithoutJob});
+    dev->OnSetOpmode(1);
+    EXPECT_TRUE(find("tileOperation")->isEnabled());
 }
 
-TEST_F(HomeTest, LoginPasswordGivesAdministratorLevel) {
-    makeRoot();
-    dev->SetSysPwd("4321");
-    login("4321");
-    EXPECT_TRUE(home()->AdminMenuShown());
-    EXPECT_EQ(dev->OnGetUserLevel(), 1);
-    EXPECT_EQ(home()->Password(), nullptr);
-    EXPECT_FALSE(find("btnDebug")->isVisible());
-}
-
-TEST_F(HomeTest, ServicePasswordGivesServiceLevel) {
-    makeRoot();
-    dev->SetSysPwd("4321");
-    login("vorkel5293");
-    EXPECT_TRUE(home()->AdminMenuShown());
-    EXPECT_EQ(dev->OnGetUserLevel(), 2);
-    EXPECT_TRUE(find("btnDebug")->isVisible());
+TEST_F(HomeTest, LoginAndServicePasswordsGiveTheirLevels) {
+    struct Case {
+        const char* typed;
+        int level;
+        bool debugButton;
+    };
+    for (Case c : {Case{"4321", 1, false}, Case{"vorkel5293", 2, true}}) {
+        SCOPED_TRACE(c.typed);
+        makeRoot();
+        dev->SetSysPwd("4321");
+        login(c.typed);
+        EXPECT_TRUE(home()->AdminMenuShown());
+        EXPECT_EQ(dev->OnGetUserLevel(), c.level);
+        EXPECT_EQ(home()->Password(), nullptr);
+        EXPECT_EQ(find("btnDebug")->isVisible(), c.debugButton);
+        press("tileLogout");
+        EXPECT_FALSE(home()->AdminMenuShown());
+        EXPECT_EQ(dev->OnGetUserLevel(), 0);
+        EXPECT_NE(find("tileLogin"), nullptr);
+        EXPECT_FALSE(find("btnDebug")->isVisible());
+        delete root;
+        root = nullptr;
+        flush();
+    }
 }
 
 TEST_F(HomeTest, WrongPasswordClearsBlinksFourTimesAndKeepsThePrompt) {
@@ -98,7 +112,7 @@ TEST_F(HomeTest, WrongPasswordClearsBlinksFourTimesAndKeepsThePrompt) {
     UnitPassword* pw = home()->Password();
     ASSERT_NE(pw, nullptr);
     EXPECT_EQ(pw->Text(), "");
-    EXPECT_EQ(services->count(UiSoundKind::Ng), 1);
+    EXPECT_EQ(sounds(UiSoundKind::Ng), 1);
     EXPECT_EQ(dev->OnGetUserLevel(), 0);
     EXPECT_FALSE(home()->AdminMenuShown());
     // Record every visibility change of the message until the blinking ends.
@@ -106,7 +120,7 @@ TEST_F(HomeTest, WrongPasswordClearsBlinksFourTimesAndKeepsThePrompt) {
     t.start();
     int shows = 0;
     bool last = false;
-    while (pw->Blinking() && t.elapsed() < 4000) {
+    while (pw->Blinking() && t.elapsed() < 10000) {
         QTest::qWait(20);
         if (pw->IncorrectVisible() && !last) ++shows;
         last = pw->IncorrectVisible();
@@ -138,29 +152,34 @@ TEST_F(HomeTest, CancelClosesThePrompt) {
     EXPECT_EQ(dev->OnGetUserLevel(), 0);
 }
 
-TEST_F(HomeTest, LogoutReturnsToGuest) {
-    makeRoot();
-    dev->SetSysPwd("4321");
-    login("vorkel5293");
-    press("tileLogout");
-    EXPECT_FALSE(home()->AdminMenuShown());
-    EXPECT_EQ(dev->OnGetUserLevel(), 0);
-    EXPECT_NE(find("tileLogin"), nullptr);
-    EXPECT_FALSE(find("btnDebug")->isVisible());
-}
-
-TEST_F(HomeTest, PresentingAnOpenScreenAgainDoesNothing) {
-    registerAll();
+TEST_F(HomeTest, OneScreenOfEachKindAndOnlyAtItsLevel) {
+    standInAll();
     makeRoot();
     press("tileMonitor");
-    ASSERT_NE(home()->OpenScreen(PageHome::Monitor), nullptr);
-    home()->PresentMonitor();
-    EXPECT_EQ(created[PageHome::Monitor], 1);
-    home()->OpenScreen(PageHome::Monitor)->Leave();
+    Page* monitor = Screens::Find(ScreenId::Monitor);
+    ASSERT_NE(monitor, nullptr);
+    EXPECT_EQ(Screens::Open(ScreenId::Monitor, home()), monitor);
+    EXPECT_EQ(created[ScreenId::Monitor], 1);
+    monitor->Leave();
     flush();
-    EXPECT_EQ(home()->OpenScreen(PageHome::Monitor), nullptr);
+    EXPECT_EQ(Screens::Find(ScreenId::Monitor), nullptr);
     press("tileMonitor");
-    EXPECT_EQ(created[PageHome::Monitor], 2);
+    EXPECT_EQ(created[ScreenId::Monitor], 2);
+    // Lowest user level of a screen: guest, administrator, service.
+    struct Case {
+        ScreenId id;
+        int level;
+    };
+    for (Case c :
+         {Case{ScreenId::Setting, 1}, Case{ScreenId::Browser, 1}, Case{ScreenId::Debug, 2}}) {
+        for (int level = 0; level <= 2; ++level) {
+            dev->OnSetUserLevel(level);
+            Page* p = Screens::Open(c.id, root);
+            EXPECT_EQ(p != nullptr, level >= c.level) << int(c.id) << " at " << level;
+            Screens::Close(c.id);
+            flush();
+        }
+    }
 }
 
 TEST_F(HomeTest, SecondMessageIsDroppedWhileOneIsOpen) {
@@ -169,69 +188,87 @@ TEST_F(HomeTest, SecondMessageIsDroppedWhileOneIsOpen) {
     EXPECT_FALSE(home()->ShowMessage("Error", "second"));
     ASSERT_NE(home()->MessageBox(), nullptr);
     EXPECT_EQ(home()->MessageBox()->Text(), "first");
-    EXPECT_EQ(services->count(UiSoundKind::Ng), 1);
+    EXPECT_EQ(sounds(UiSoundKind::Ng), 1);
     press("msgClose");
     EXPECT_EQ(home()->MessageBox(), nullptr);
-    EXPECT_EQ(services->count(UiSoundKind::Tap), 1);
+    EXPECT_EQ(sounds(UiSoundKind::Tap), 1);
     EXPECT_TRUE(home()->ShowMessage("Error", "third"));
 }
 
-TEST_F(HomeTest, OperationTileFollowsTheOperationMode) {
-    registerAll();
-    TestEnv::writeFile(env->sysroot() + "/dev/mmcblk1p1", "");
-    makeRoot();
-    dev->OnSetOpmode(1);
-    press("tileOperation");
-    EXPECT_NE(home()->OpenScreen(PageHome::OperationWithoutJob), nullptr);
-    EXPECT_EQ(home()->OpenScreen(PageHome::OperationWithJob), nullptr);
-    EXPECT_EQ(home()->MessageBox(), nullptr);
-}
-
-TEST_F(HomeTest, OperationWarnsWhenTheLogCardIsMissing) {
-    registerAll();
-    makeRoot();
-    dev->OnSetLogPath(1);
-    press("tileOperation");
-    EXPECT_NE(home()->OpenScreen(PageHome::OperationWithJob), nullptr);
-    ASSERT_NE(home()->MessageBox(), nullptr);
-    EXPECT_EQ(home()->MessageBox()->Title(), "Warning");
-    EXPECT_EQ(home()->MessageBox()->Text(),
-              "The log store location is set to MicroSD,\nbut MicroSD does not exist.");
+TEST_F(HomeTest, OperationTileFollowsTheModeAndWarnsOfAMissingLogCard) {
+    standInAll();
+    struct Case {
+        int opmode;
+        bool logOnCard, cardPresent;
+        ScreenId opens;
+        bool warns;
+    };
+    const Case cases[] = {
+        {1, true, true, ScreenId::OperationWithoutJob, false},
+        {0, true, false, ScreenId::OperationWithJob, true},
+        {1, true, false, ScreenId::OperationWithoutJob, true},
+        {0, false, false, ScreenId::OperationWithJob, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(&c - cases));
+        makeRoot();
+        if (c.cardPresent) TestEnv::writeFile(env->sysroot() + "/dev/mmcblk1p1", "");
+        dev->OnSetOpmode(c.opmode);
+        dev->OnSetLogPath(c.logOnCard ? 1 : 0);
+        press("tileOperation");
+        EXPECT_NE(Screens::Find(c.opens), nullptr);
+        EXPECT_EQ(home()->MessageBox() != nullptr, c.warns);
+        if (c.warns) {
+            EXPECT_EQ(home()->MessageBox()->Title(), "Warning");
+            EXPECT_EQ(home()->MessageBox()->Text(),
+                      "The log store location is set to MicroSD,\nbut MicroSD does not exist.");
+        }
+        delete root;
+        root = nullptr;
+        flush();
+        std::remove((env->sysroot() + "/dev/mmcblk1p1").c_str());
+    }
 }
 
 TEST_F(HomeTest, LeavingSettingsSavesAndReportsAFailure) {
-    registerAll();
+    standInAll();
     makeRoot();
     dev->SetSysPwd("4321");
     login("4321");
     press("tileSetting");
     dev->OnSetScrewCountDir(1);
-    home()->OpenScreen(PageHome::Setting)->Leave();
+    Screens::Find(ScreenId::Setting)->Leave();
     flush();
     EXPECT_NE(TestEnv::readFile("files/setting/setting.kest").find("= down"), std::string::npos);
     EXPECT_EQ(home()->MessageBox(), nullptr);
 
     press("tileSetting");
     Common_SetWriteFailAfter(0);
-    home()->OpenScreen(PageHome::Setting)->Leave();
+    Screens::Find(ScreenId::Setting)->Leave();
+    Common_SetWriteFailAfter(-1);
     flush();
-    EXPECT_EQ(home()->OpenScreen(PageHome::Setting), nullptr);
+    EXPECT_EQ(Screens::Find(ScreenId::Setting), nullptr);
     ASSERT_NE(home()->MessageBox(), nullptr);
     EXPECT_EQ(home()->MessageBox()->Title(), "Error");
     EXPECT_EQ(home()->MessageBox()->Text(), "Failed to save.");
 }
 
 TEST_F(HomeTest, LeavingTheBrowserMakesTheProgramExecutable) {
-    registerAll();
+    standInAll();
     makeRoot();
     dev->SetSysPwd("4321");
     login("4321");
     press("tileFilebrowser");
-    ASSERT_NE(home()->OpenScreen(PageHome::Browser), nullptr);
+    Page* browser = Screens::Find(ScreenId::Browser);
+    ASSERT_NE(browser, nullptr);
+    EXPECT_NE(root->findChild<UnitScrim*>(), nullptr); // a modal dialog
     TestEnv::writeFile("zqcapp", "#!/bin/sh\n");
-    home()->OpenScreen(PageHome::Browser)->Leave();
+    int taps = sounds(UiSoundKind::Tap);
+    browser->Leave();
     flush();
-    EXPECT_EQ(home()->OpenScreen(PageHome::Browser), nullptr);
+    EXPECT_EQ(Screens::Find(ScreenId::Browser), nullptr);
+    EXPECT_EQ(root->findChild<UnitScrim*>(), nullptr);
+    EXPECT_EQ(sounds(UiSoundKind::Tap), taps + 1);
     EXPECT_EQ(access("zqcapp", X_OK), 0);
 }
 } // namespace
