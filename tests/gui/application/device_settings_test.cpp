@@ -119,59 +119,36 @@ TEST_F(DeviceSettingsTest, EachPropertyWritesItsOwnKey) {
     EXPECT_EQ(env->stubCalls().back(), "amixer sset Speaker 0%");
 }
 
-TEST_F(DeviceSettingsTest, SetCurrTdxAlwaysNotifiesUpdateCurrTdxDoesNotRepeat) {
-    dev->OnSetCurrTdx(2);
-    QSignalSpy spy(dev, &ApplicationDeviceClass::CurrTdxChanged);
-    dev->OnSetCurrTdx(2);
-    EXPECT_EQ(spy.count(), 1);
-    EXPECT_EQ(dev->OnGetPrevTdx(), 2);
-    EXPECT_EQ(dev->OnGetCurrTdx(), 2);
-    dev->UpdateCurrTdx(2);
-    EXPECT_EQ(spy.count(), 1);
-}
-
 TEST_F(DeviceSettingsTest, IoFunctionsRefuseOutOfRangeWithExactMessages) {
     LogCapture log;
+    enum Call { GetIn, GetOut, SetIn, SetOut };
     struct Case {
-        std::function<int()> call;
+        Call call;
+        int port, func;
         const char* message;
     };
     const Case cases[] = {
-        {[&] { return dev->GetSysInputFunc(16); },
-         "(Application::DeviceClass.GetSysInputFunc.19) invalid input no, 16"},
-        {[&] { return dev->GetSysInputFunc(-1); },
-         "(Application::DeviceClass.GetSysInputFunc.19) invalid input no, -1"},
-        {[&] { return dev->GetSysOutFunc(19); },
-         "(Application::DeviceClass.GetSysOutFunc.19) invalid output no, 19"},
-        {[&] {
-             dev->SetSysInputFunc(3, 16);
-             return -1;
-         },
-         "(Application::DeviceClass.SetSysInputFunc.15) invalid sys input val, 16"},
-        {[&] {
-             dev->SetSysInputFunc(20, 1);
-             return -1;
-         },
-         "(Application::DeviceClass.SetSysInputFunc.20) invalid input no, 20"},
-        {[&] {
-             dev->SetSysOutFunc(3, 9);
-             return -1;
-         },
-         "(Application::DeviceClass.SetSysOutFunc.15) invalid sys output val, 9"},
-        {[&] {
-             dev->SetSysOutFunc(16, 1);
-             return -1;
-         },
-         "(Application::DeviceClass.SetSysOutFunc.20) invalid output no, 16"},
+        {GetIn, 16, 0, "GetSysInputFunc.19) invalid input no, 16"},
+        {GetIn, -1, 0, "GetSysInputFunc.19) invalid input no, -1"},
+        {GetOut, 19, 0, "GetSysOutFunc.19) invalid output no, 19"},
+        {SetIn, 3, 16, "SetSysInputFunc.15) invalid sys input val, 16"},
+        {SetIn, 20, 1, "SetSysInputFunc.20) invalid input no, 20"},
+        {SetOut, 3, 9, "SetSysOutFunc.15) invalid sys output val, 9"},
+        {SetOut, 16, 1, "SetSysOutFunc.20) invalid output no, 16"},
     };
     get_setting_io()->output[3] = 5;
     get_setting_io()->input[3] = 2;
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
         log.clear();
-        EXPECT_EQ(c.call(), -1) << c.message;
-        auto lines = log.lines();
-        ASSERT_EQ(lines.size(), 1u) << c.message;
-        EXPECT_EQ(lines[0], c.message);
+        int got = -1; // the setters return nothing
+        if (c.call == GetIn) got = dev->GetSysInputFunc(c.port);
+        if (c.call == GetOut) got = dev->GetSysOutFunc(c.port);
+        if (c.call == SetIn) dev->SetSysInputFunc(c.port, c.func);
+        if (c.call == SetOut) dev->SetSysOutFunc(c.port, c.func);
+        EXPECT_EQ(got, -1);
+        EXPECT_EQ(log.lines(),
+                  std::vector<std::string>{std::string("(Application::DeviceClass.") + c.message});
     }
     EXPECT_EQ(get_setting_io()->output[3], 5u); // refused values change nothing
     EXPECT_EQ(get_setting_io()->input[3], 2u);
