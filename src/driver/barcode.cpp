@@ -202,6 +202,10 @@ bool Barcode_IsOpen() {
     return barcodeCtx.fd >= 0;
 }
 
+bool Barcode_DevicePresent() {
+    return Common_Exists(Common_SysPath(kDevice));
+}
+
 void Barcode_GetCurrCode(char* out, size_t size) {
     if (!out || !size) return;
     std::lock_guard<std::mutex> g(barcodeCtx.codeLock);

@@ -98,6 +98,8 @@ int Barcode_Init();
 int Barcode_Load();
 int Barcode_RefreshDev();
 bool Barcode_IsOpen();
+// The scanner's device node exists (the status bar shows the scanner then).
+bool Barcode_DevicePresent();
 std::string Barcode_GetCurrCode();
 void Barcode_GetCurrCode(char* out, size_t size);
 void Barcode_SetCurrCode(const char* text);

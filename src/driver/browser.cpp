@@ -3,14 +3,21 @@
 #include "common.h"
 #include "debug.h"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <vector>
 
 namespace {
+constexpr size_t kDrvNameSize = 16; // at most 15 characters
+
 struct BrowserState {
     BrowserStorageStatHook statHook = nullptr;
+    std::vector<std::array<char, kDrvNameSize>> drvs;
 };
 BrowserState browserCtx;
 
@@ -41,4 +48,37 @@ int Browser_StorageStat(const char* path, BrowserStorageStat* out) {
     out->total = uint64_t(vfs.f_blocks) * vfs.f_frsize;
     out->free = uint64_t(vfs.f_bfree) * vfs.f_frsize;
     return 0;
+}
+
+int Browser_Refresh_Drvs() {
+    browserCtx.drvs.clear();
+    const std::string media = Common_SysPath("/media");
+    DIR* dir = opendir(media.c_str());
+    if (!dir) {
+        // No mount folder at all simply means no drive.
+        if (errno != ENOENT)
+            DBG_ERR("directory open fail (%s), %s", media.c_str(), strerror(errno));
+        return 0;
+    }
+    while (const dirent* e = readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name[0] == '.' || name == "mmcblk3p1" || name == "mmcblk3p2") continue;
+        struct stat st;
+        if (stat((media + "/" + name).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+        if (!Common_Exists(Common_SysPath("/dev/" + name))) continue; // a stale mount folder
+        std::array<char, kDrvNameSize> drv{};
+        name.copy(drv.data(), kDrvNameSize - 1);
+        browserCtx.drvs.push_back(drv);
+    }
+    closedir(dir);
+    return int(browserCtx.drvs.size());
+}
+
+int Browser_GetDrvsLen() {
+    return int(browserCtx.drvs.size());
+}
+
+const char* Browser_GetDrvName(int index) {
+    if (index < 0 || size_t(index) >= browserCtx.drvs.size()) return nullptr;
+    return browserCtx.drvs[size_t(index)].data();
 }

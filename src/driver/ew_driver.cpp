@@ -2,6 +2,7 @@
 
 #include "barcode.h"
 #include "bef.h"
+#include "browser.h"
 #include "bst.h"
 #include "debug.h"
 #include "disco.h"
@@ -211,7 +212,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     Bef_init();
 
-    // Browser_Refresh_Drvs
+    Browser_Refresh_Drvs();
 
     Bst_Start(); // the tray worker: bst_init, then bst_main every 200 ms
 

@@ -1,65 +1,33 @@
-// Shared set-up of the shell GUI tests: a temporary data home and sysroot with loaded
-// settings, instant transitions, and shell services the test controls.
+// Shared set-up of the GUI tests: a temporary data home and sysroot with loaded settings,
+// instant transitions, the real device object over real files, the sounds recorded, and
+// stand-in pages for screens that are not built yet.
 #pragma once
 
 #include "ApplicationApplication.h"
 #include "ApplicationDeviceClass.h"
 #include "Navigator.h"
-#include "ShellServices.h"
+#include "Page.h"
 #include "TestEnv.h"
+#include "UiSound.h"
 #include "browser.h"
 #include "debug.h"
 #include "ew_driver.h"
+#include "page/Screens.h"
 #include "setting.h"
+#include "tools_private.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
 
-struct FakeTool {
-    int type;
-    int conn;
-    QString name;
-};
-
-// Records what the shell asks of the modules that join later.
-class FakeServices : public ShellServices {
-  public:
-    std::vector<FakeTool> tools;
-    QStringList drives;
-    bool wifi = false, tray = false;
-    std::map<QString, int> jobs;
-    std::vector<UiSoundKind> sounds;
-    int scans = 0, netInits = 0, driveRefreshes = 0, barcodeRefreshes = 0;
-    std::vector<int> loadedJobs;
-
-    int RegtoolsLen() override { return int(tools.size()); }
-    int ToolState(int tdx) override { return tools.at(size_t(tdx)).conn; }
-    int ToolType(int tdx) override { return tools.at(size_t(tdx)).type; }
-    QString ToolName(int tdx) override {
-        return tdx >= 0 && size_t(tdx) < tools.size() ? tools[size_t(tdx)].name : QString();
-    }
-    void Sound(UiSoundKind k) override { sounds.push_back(k); }
-    void DiscoScan() override { ++scans; }
-    void NetInit() override { ++netInits; }
-    bool IsWifiConnected() override { return wifi; }
-    int RefreshDrvs() override { return ++driveRefreshes, int(drives.size()); }
-    QStringList Drives() override { return drives; }
-    void BarcodeRefreshDev() override { ++barcodeRefreshes; }
-    bool IsBstConnect() override { return tray; }
-    int FindJob(const QString& name) override {
-        auto it = jobs.find(name);
-        return it == jobs.end() ? -1 : it->second;
-    }
-    void LoadJob(int jdx) override { loadedJobs.push_back(jdx); }
-    int count(UiSoundKind k) const { return int(std::count(sounds.begin(), sounds.end(), k)); }
-};
-
-// Storage figures by board path, for the low-space checks.
+// Storage figures by board path, for the low-space checks (a temporary folder cannot be
+// made 90 % full).
 inline std::map<std::string, BrowserStorageStat>& storageFigures() {
     static std::map<std::string, BrowserStorageStat> m;
     return m;
@@ -71,6 +39,13 @@ inline int storageHook(const char* path, BrowserStorageStat* out) {
     return 0;
 }
 
+// A registered tool as the test lays it into "./regtools" and the registry.
+struct RegisteredTool {
+    const char* name;
+    uint8_t type;   // 1 XWC, 2 ZQ, 3 ZQT, 4 XWTC
+    uint32_t state; // connection state 0..5
+};
+
 class ShellTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -79,8 +54,9 @@ class ShellTest : public ::testing::Test {
         load_setting();
         Debug_Init();
         Navigator::SetInstant(true);
-        services = new FakeServices;
-        ShellServices::Set(services);
+        played.clear();
+        created.clear();
+        recordSounds();
         storageFigures().clear();
         Browser_SetStorageStatHook(storageHook);
         dev = ApplicationDevice();
@@ -92,12 +68,15 @@ class ShellTest : public ::testing::Test {
         delete root;
         root = nullptr;
         flush();
+        for (int i = 0; i < int(ScreenId::Count); ++i)
+            Screens::SetFactory(ScreenId(i), nullptr);
+        UiSound_SetSink(nullptr);
         Browser_SetStorageStatHook(nullptr);
-        ShellServices::Set(nullptr);
         env.reset();
     }
     ApplicationApplication* makeRoot() {
         root = new ApplicationApplication;
+        recordSounds(); // the root plays through the sound module; the tests count them
         root->show();
         flush();
         return root;
@@ -124,14 +103,64 @@ class ShellTest : public ::testing::Test {
         for (QChar c : text)
             press(("key_" + QString(c)).toLatin1().constData());
     }
+    void login(const QString& pwd) {
+        press("tileLogin");
+        type(pwd);
+        press("passwordOk");
+    }
     void setInternalUsage(int percent) {
         TestEnv::writeFile(env->sysroot() + "/media/mmcblk3p2/.keep", "");
         uint64_t total = 100ull << 30;
         storageFigures()["/media/mmcblk3p2"] = {total, total - total * uint64_t(percent) / 100};
     }
+    // Stand-in pages for screens not built yet; created[id] counts them.
+    void standIn(std::initializer_list<ScreenId> ids) {
+        for (ScreenId id : ids)
+            Screens::SetFactory(id, [this, id] {
+                ++created[id];
+                return new Page;
+            });
+    }
+    void standInAll() {
+        for (int i = 0; i < int(ScreenId::Count); ++i)
+            if (!Screens::Built(ScreenId(i))) standIn({ScreenId(i)});
+    }
+    // Tools in "./regtools", loaded into the registry with their connection states.
+    void registerTools(std::initializer_list<RegisteredTool> tools) {
+        std::string file;
+        uint8_t mac = 0;
+        for (const RegisteredTool& t : tools) {
+            RegToolRecord rec;
+            memset(&rec, 0, sizeof rec);
+            strncpy(rec.name, t.name, TOOL_NAME_SIZE - 1);
+            memcpy(rec.serial, "SER", 3);
+            const uint8_t addr[6] = {0x02, 0x00, 0x5e, 0x10, 0x20, ++mac};
+            memcpy(rec.mac, addr, 6);
+            rec.type = t.type;
+            uint8_t out[REGTOOLS_RECORD_SIZE];
+            RegTools_EncodeRecord(&rec, out);
+            file.append(reinterpret_cast<char*>(out), sizeof out);
+        }
+        TestEnv::writeFile("regtools", file);
+        ASSERT_EQ(ToolManager_LoadRegTools(), 0);
+        int tdx = 0;
+        for (const RegisteredTool& t : tools)
+            setToolState(tdx++, t.state);
+    }
+    static void setToolState(int tdx, uint32_t state) {
+        RegToolsLock lock;
+        ToolManager_SetState_Locked(tdx, ToolManager_RegTool(tdx), state, false);
+    }
+    int sounds(UiSoundKind k) const { return int(std::count(played.begin(), played.end(), k)); }
 
     std::unique_ptr<TestEnv> env;
-    FakeServices* services = nullptr;
     ApplicationDeviceClass* dev = nullptr;
     ApplicationApplication* root = nullptr;
+    std::map<ScreenId, int> created;
+    std::vector<UiSoundKind> played;
+
+  private:
+    void recordSounds() {
+        UiSound_SetSink([this](UiSoundKind k) { played.push_back(k); });
+    }
 };

@@ -3,6 +3,7 @@
 #include "browser.h"
 
 #include <gtest/gtest.h>
+#include <set>
 
 namespace {
 int fixedFigures(const char*, BrowserStorageStat* out) {
@@ -32,5 +33,38 @@ TEST(BrowserStorage, MediaPathsLieUnderTheSysrootAndTheHookGivesFigures) {
     // The hook never makes a missing path exist.
     EXPECT_EQ(Browser_StorageStat("/media/sdb1", &st), -1);
     Browser_SetStorageStatHook(nullptr);
+}
+} // namespace
+
+namespace {
+TEST(BrowserDrives, MountFoldersWithADeviceNodeAreDrives) {
+    TestEnv env;
+    EXPECT_EQ(Browser_Refresh_Drvs(), 0); // no "/media" at all
+    const std::string sys = env.sysroot();
+    struct Entry {
+        const char* name;
+        bool folder, node, listed;
+    } entries[] = {
+        {"sda1", true, true, true},
+        {"mmcblk1p1", true, true, true},
+        {"sdb1", true, false, false},     // stale mount folder
+        {"mmcblk3p2", true, true, false}, // internal partitions
+        {"mmcblk3p1", true, true, false},
+        {".hidden", true, true, false},
+        {"sdc1", false, true, false}, // a file, not a folder
+        {"a-very-long-drive-name", true, true, true},
+    };
+    for (const Entry& e : entries) {
+        std::string media = sys + "/media/" + e.name;
+        TestEnv::writeFile(e.folder ? media + "/.keep" : media, "");
+        if (e.node) TestEnv::writeFile(sys + "/dev/" + e.name, "");
+    }
+    ASSERT_EQ(Browser_Refresh_Drvs(), 3);
+    std::set<std::string> names;
+    for (int i = 0; i < Browser_GetDrvsLen(); ++i)
+        names.insert(Browser_GetDrvName(i));
+    EXPECT_EQ(names, (std::set<std::string>{"sda1", "mmcblk1p1", "a-very-long-dri"}));
+    EXPECT_EQ(Browser_GetDrvName(3), nullptr);
+    EXPECT_EQ(Browser_GetDrvName(-1), nullptr);
 }
 } // namespace

@@ -1,13 +1,11 @@
 #include "ApplicationApplication.h"
 
 #include "ApplicationDeviceClass.h"
-#include "Page.h"
-#include "ShellServices.h"
 #include "Theme.h"
 #include "Timer.h"
 #include "UiSound.h"
-#include "UnitScrim.h"
 #include "UnitTtyEventData.h"
+#include "page/Screens.h"
 #include "page/shell/PageHome.h"
 #include "page/shell/PageStatusBar.h"
 
@@ -15,30 +13,25 @@
 #include <QMouseEvent>
 
 namespace {
-std::function<Page*()>& topDownFactory() {
-    static std::function<Page*()> f;
-    return f;
-}
-std::function<Page*()>& networkFactory() {
-    static std::function<Page*()> f;
-    return f;
-}
-std::function<void(Page*)>& networkCopy() {
-    static std::function<void(Page*)> f;
-    return f;
-}
 constexpr int kSwipeMin = 60; // downward travel that makes a swipe
+
+// Framework dialogs play their sounds through UiSound; on the panel they are the sound
+// module's requests.
+void playThroughDevice(UiSoundKind kind) {
+    ApplicationDeviceClass* dev = ApplicationDevice();
+    switch (kind) {
+    case UiSoundKind::Tap:
+        dev->SoundTap();
+        break;
+    case UiSoundKind::Ok:
+        dev->SoundOk();
+        break;
+    case UiSoundKind::Ng:
+        dev->SoundNg();
+        break;
+    }
+}
 } // namespace
-
-void ApplicationApplication::SetTopDownBoxFactory(std::function<Page*()> factory) {
-    topDownFactory() = std::move(factory);
-}
-
-void ApplicationApplication::SetNetworkDialogFactory(std::function<Page*()> factory,
-                                                     std::function<void(Page*)> copyToNative) {
-    networkFactory() = std::move(factory);
-    networkCopy() = std::move(copyToNative);
-}
 
 ApplicationApplication::ApplicationApplication(QWidget* parent) : QWidget(parent) {
     setObjectName("RootObject");
@@ -46,7 +39,7 @@ ApplicationApplication::ApplicationApplication(QWidget* parent) : QWidget(parent
     setAttribute(Qt::WA_StyledBackground, true);
     setStyleSheet(Theme::StyleSheet());
     ApplicationDeviceClass* dev = ApplicationDevice(); // exists from the root's creation on
-    ShellServices::Get();
+    UiSound_SetSink(playThroughDevice);
     home_ = new PageHome(this);
     statusBar_ = new PageStatusBar(this);
 
@@ -69,7 +62,7 @@ ApplicationApplication::ApplicationApplication(QWidget* parent) : QWidget(parent
     scanTimer_ = new Timer(this);
     scanTimer_->SetBegin(100);
     scanTimer_->SetPeriod(3000);
-    connect(scanTimer_, &Timer::trigger, this, [] { ShellServices::Get()->DiscoScan(); });
+    connect(scanTimer_, &Timer::trigger, this, [] { ApplicationDevice()->DiscoScan(); });
     scanTimer_->SetEnabled(true);
 
     qApp->installEventFilter(this);
@@ -88,11 +81,10 @@ void ApplicationApplication::resizeEvent(QResizeEvent*) {
 
 void ApplicationApplication::refreshDrives() {
     drvTimer_->SetEnabled(false);
-    ShellServices* s = ShellServices::Get();
     ApplicationDeviceClass* dev = ApplicationDevice();
-    s->RefreshDrvs();
+    dev->RefreshDrvs();
     dev->TriggerDrvUpdateNotifier();
-    s->BarcodeRefreshDev();
+    dev->BarcodeRefreshDev();
     dev->TriggerUpdateDevs();
 }
 
@@ -122,46 +114,26 @@ bool ApplicationApplication::eventFilter(QObject* o, QEvent* e) {
     return false;
 }
 
+Page* ApplicationApplication::TopDownBox() const {
+    return Screens::Find(ScreenId::TopDownBox);
+}
+
 void ApplicationApplication::OpenTopDownBox() {
-    if (topDown_ || !topDownFactory()) return;
-    Page* p = topDownFactory()();
-    if (!p) return;
-    topDown_ = p;
-    connect(p, &Page::completed, this, &ApplicationApplication::CloseTopDownBox);
-    topDownModal_.scrim = new UnitScrim(this);
-    topDownModal_.scrim->show();
-    topDownModal_.dialog = p;
-    QRect area(0, 0, width(), p->sizeHint().height() > 0 ? p->sizeHint().height() : height() / 2);
-    Navigator::Present(this, p, Transition::SlideDown, area);
+    Screens::Open(ScreenId::TopDownBox, this);
 }
 
 void ApplicationApplication::CloseTopDownBox() {
-    if (!topDown_) return;
-    if (topDownModal_.scrim) topDownModal_.scrim->deleteLater();
-    Navigator::Dismiss(topDown_, Transition::SlideUp);
-    topDownModal_ = ModalHandle();
-    topDown_ = nullptr;
+    Screens::Close(ScreenId::TopDownBox);
+}
+
+Page* ApplicationApplication::NetworkDialog() const {
+    return Screens::Find(ScreenId::Network);
 }
 
 void ApplicationApplication::OpenNetworkDialog() {
-    if (network_ || !networkFactory()) return;
-    Page* p = networkFactory()();
-    if (!p) return;
-    UiSound_Ok();
-    network_ = p;
-    connect(p, &Page::completed, this, &ApplicationApplication::networkDone);
-    networkModal_ = Navigator::PresentModal(this, p, Transition::Scale);
-}
-
-void ApplicationApplication::networkDone() {
-    UiSound_Tap();
-    if (network_ && network_->property("confirmed").toBool() && networkCopy())
-        networkCopy()(network_);
-    CloseNetworkDialog();
+    Screens::Open(ScreenId::Network, this);
 }
 
 void ApplicationApplication::CloseNetworkDialog() {
-    if (!network_) return;
-    Navigator::DismissModal(networkModal_);
-    network_ = nullptr;
+    Screens::Close(ScreenId::Network);
 }

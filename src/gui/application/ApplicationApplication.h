@@ -3,13 +3,10 @@
 // timers (drive refresh after storage changes, periodic discovery scan).
 #pragma once
 
-#include "Navigator.h"
-
-#include <QPointer>
+#include <QPoint>
 #include <QWidget>
-#include <functional>
 
-#include "Page.h"
+class Page;
 class PageHome;
 class PageStatusBar;
 class Timer;
@@ -26,19 +23,15 @@ class ApplicationApplication : public QWidget {
     Timer* DrvRefreshTimer() const { return drvTimer_; }
     Timer* ScanTimer() const { return scanTimer_; }
 
-    // The pull-down tool panel, created by this factory when it exists; a downward
-    // swipe from the top strip opens it.
-    static void SetTopDownBoxFactory(std::function<Page*()> factory);
-    Page* TopDownBox() const { return topDown_; }
+    // The pull-down tool panel (screen registry row TopDownBox); a downward swipe from the
+    // top strip opens it, its close slot slides it back up.
+    Page* TopDownBox() const;
     void OpenTopDownBox();
     void CloseTopDownBox();
 
-    // The network configuration dialog opened while a service cable is plugged in. The
-    // page signals `completed` for both of its buttons; when its "confirmed" property is
-    // true, `copyToNative` copies its values to the system first.
-    static void SetNetworkDialogFactory(std::function<Page*()> factory,
-                                        std::function<void(Page*)> copyToNative);
-    Page* NetworkDialog() const { return network_; }
+    // The network configuration dialog (row Network), open while a service cable is
+    // plugged in. Its confirming button copies its values to the tool before it leaves.
+    Page* NetworkDialog() const;
     void OpenNetworkDialog();
     void CloseNetworkDialog();
 
@@ -52,11 +45,6 @@ class ApplicationApplication : public QWidget {
     PageStatusBar* statusBar_;
     Timer* drvTimer_;
     Timer* scanTimer_;
-    void networkDone();
-    QPointer<Page> topDown_;
-    QPointer<Page> network_;
-    ModalHandle networkModal_;
-    ModalHandle topDownModal_;
     bool swipeArmed_ = false;
     QPoint swipeStart_;
 };

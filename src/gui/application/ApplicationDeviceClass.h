@@ -3,6 +3,7 @@
 // subscribe to its system events, which carry the driver events to the GUI.
 #pragma once
 
+#include "DeviceSettingsTable.h"
 #include "SystemEvent.h"
 #include "UnitIF_ADDR_T.h"
 #include "UnitStorageUsageData.h"
@@ -139,141 +140,11 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     int32_t DebugCloseFd();
 
     // ---- family: settings (DeviceSettings.cpp) ----
-    // Settings-backed properties (DeviceSettingsProps.cpp): getters read the field into
-    // the shadow, setters write it and notify; only Brightness and Volume save at once.
-    Q_PROPERTY(int Opmode READ OnGetOpmode WRITE OnSetOpmode NOTIFY OpmodeChanged)
-    Q_PROPERTY(int ScrewCountDir READ OnGetScrewCountDir WRITE OnSetScrewCountDir NOTIFY
-                   ScrewCountDirChanged)
-    Q_PROPERTY(int ScrewCountUnit READ OnGetScrewCountUnit WRITE OnSetScrewCountUnit NOTIFY
-                   ScrewCountUnitChanged)
-    Q_PROPERTY(int JobSelType READ OnGetJobSelType WRITE OnSetJobSelType NOTIFY JobSelTypeChanged)
-    Q_PROPERTY(int BarcodeIF READ OnGetBarcodeIF WRITE OnSetBarcodeIF NOTIFY BarcodeIFChanged)
-    Q_PROPERTY(bool AutoStartJobOnBoot READ OnGetAutoStartJobOnBoot WRITE OnSetAutoStartJobOnBoot
-                   NOTIFY AutoStartJobOnBootChanged)
-    Q_PROPERTY(bool SkipWithoutPwd READ OnGetSkipWithoutPwd WRITE OnSetSkipWithoutPwd NOTIFY
-                   SkipWithoutPwdChanged)
-    Q_PROPERTY(bool BackWithoutPwd READ OnGetBackWithoutPwd WRITE OnSetBackWithoutPwd NOTIFY
-                   BackWithoutPwdChanged)
-    Q_PROPERTY(bool ResetWithoutPwd READ OnGetResetWithoutPwd WRITE OnSetResetWithoutPwd NOTIFY
-                   ResetWithoutPwdChanged)
-    Q_PROPERTY(
-        bool DispJobReset READ OnGetDispJobReset WRITE OnSetDispJobReset NOTIFY DispJobResetChanged)
-    Q_PROPERTY(bool JobSelWithoutPwd READ OnGetJobSelWithoutPwd WRITE OnSetJobSelWithoutPwd NOTIFY
-                   JobSelWithoutPwdChanged)
-    Q_PROPERTY(bool AutoRestartJob READ OnGetAutoRestartJob WRITE OnSetAutoRestartJob NOTIFY
-                   AutoRestartJobChanged)
-    Q_PROPERTY(bool BackupManager READ OnGetBackupManager WRITE OnSetBackupManager NOTIFY
-                   BackupManagerChanged)
-    Q_PROPERTY(bool BitSocketTray READ OnGetBitSocketTray WRITE OnSetBitSocketTray NOTIFY
-                   BitSocketTrayChanged)
-    Q_PROPERTY(int LogPath READ OnGetLogPath WRITE OnSetLogPath NOTIFY LogPathChanged)
-    Q_PROPERTY(
-        bool LogToolname READ OnGetLogToolname WRITE OnSetLogToolname NOTIFY LogToolnameChanged)
-    Q_PROPERTY(bool LogBarcode READ OnGetLogBarcode WRITE OnSetLogBarcode NOTIFY LogBarcodeChanged)
-    Q_PROPERTY(bool LogFtime READ OnGetLogFtime WRITE OnSetLogFtime NOTIFY LogFtimeChanged)
-    Q_PROPERTY(bool LogPreset READ OnGetLogPreset WRITE OnSetLogPreset NOTIFY LogPresetChanged)
-    Q_PROPERTY(bool LogTtorque READ OnGetLogTtorque WRITE OnSetLogTtorque NOTIFY LogTtorqueChanged)
-    Q_PROPERTY(bool LogCtorque READ OnGetLogCtorque WRITE OnSetLogCtorque NOTIFY LogCtorqueChanged)
-    Q_PROPERTY(bool LogSpeed READ OnGetLogSpeed WRITE OnSetLogSpeed NOTIFY LogSpeedChanged)
-    Q_PROPERTY(bool LogA1 READ OnGetLogA1 WRITE OnSetLogA1 NOTIFY LogA1Changed)
-    Q_PROPERTY(bool LogA2 READ OnGetLogA2 WRITE OnSetLogA2 NOTIFY LogA2Changed)
-    Q_PROPERTY(bool LogA3 READ OnGetLogA3 WRITE OnSetLogA3 NOTIFY LogA3Changed)
-    Q_PROPERTY(bool LogScrewNo READ OnGetLogScrewNo WRITE OnSetLogScrewNo NOTIFY LogScrewNoChanged)
-    Q_PROPERTY(bool LogError READ OnGetLogError WRITE OnSetLogError NOTIFY LogErrorChanged)
-    Q_PROPERTY(
-        bool LogDirection READ OnGetLogDirection WRITE OnSetLogDirection NOTIFY LogDirectionChanged)
-    Q_PROPERTY(bool LogStatus READ OnGetLogStatus WRITE OnSetLogStatus NOTIFY LogStatusChanged)
-    Q_PROPERTY(bool LogSnug READ OnGetLogSnug WRITE OnSetLogSnug NOTIFY LogSnugChanged)
-    Q_PROPERTY(int EthDhcp READ OnGetEthDhcp WRITE OnSetEthDhcp NOTIFY EthDhcpChanged)
-    Q_PROPERTY(int WifiBand READ OnGetWifiBand WRITE OnSetWifiBand NOTIFY WifiBandChanged)
-    Q_PROPERTY(bool FtpEnable READ OnGetFtpEnable WRITE OnSetFtpEnable NOTIFY FtpEnableChanged)
-    Q_PROPERTY(QString FtpUser READ OnGetFtpUser WRITE OnSetFtpUser)
-    Q_PROPERTY(QString FtpPwd READ OnGetFtpPwd WRITE OnSetFtpPwd)
-    Q_PROPERTY(bool BefEnable READ OnGetBefEnable WRITE OnSetBefEnable NOTIFY BefEnableChanged)
-    Q_PROPERTY(uint BefServerIp READ OnGetBefServerIp WRITE OnSetBefServerIp)
-    Q_PROPERTY(int BefServerPort READ OnGetBefServerPort WRITE OnSetBefServerPort)
-    Q_PROPERTY(int Brightness READ OnGetBrightness WRITE OnSetBrightness NOTIFY BrightnessChanged)
-    Q_PROPERTY(int Volume READ OnGetVolume WRITE OnSetVolume NOTIFY VolumeChanged)
-    int32_t OnGetOpmode();
-    void OnSetOpmode(int32_t value);
-    int32_t OnGetScrewCountDir();
-    void OnSetScrewCountDir(int32_t value);
-    int32_t OnGetScrewCountUnit();
-    void OnSetScrewCountUnit(int32_t value);
-    int32_t OnGetJobSelType();
-    void OnSetJobSelType(int32_t value);
-    int32_t OnGetBarcodeIF();
-    void OnSetBarcodeIF(int32_t value);
-    bool OnGetAutoStartJobOnBoot();
-    void OnSetAutoStartJobOnBoot(bool value);
-    bool OnGetSkipWithoutPwd();
-    void OnSetSkipWithoutPwd(bool value);
-    bool OnGetBackWithoutPwd();
-    void OnSetBackWithoutPwd(bool value);
-    bool OnGetResetWithoutPwd();
-    void OnSetResetWithoutPwd(bool value);
-    bool OnGetDispJobReset();
-    void OnSetDispJobReset(bool value);
-    bool OnGetJobSelWithoutPwd();
-    void OnSetJobSelWithoutPwd(bool value);
-    bool OnGetAutoRestartJob();
-    void OnSetAutoRestartJob(bool value);
-    bool OnGetBackupManager();
-    void OnSetBackupManager(bool value);
-    bool OnGetBitSocketTray();
-    void OnSetBitSocketTray(bool value);
-    int32_t OnGetLogPath();
-    void OnSetLogPath(int32_t value);
-    bool OnGetLogToolname();
-    void OnSetLogToolname(bool value);
-    bool OnGetLogBarcode();
-    void OnSetLogBarcode(bool value);
-    bool OnGetLogFtime();
-    void OnSetLogFtime(bool value);
-    bool OnGetLogPreset();
-    void OnSetLogPreset(bool value);
-    bool OnGetLogTtorque();
-    void OnSetLogTtorque(bool value);
-    bool OnGetLogCtorque();
-    void OnSetLogCtorque(bool value);
-    bool OnGetLogSpeed();
-    void OnSetLogSpeed(bool value);
-    bool OnGetLogA1();
-    void OnSetLogA1(bool value);
-    bool OnGetLogA2();
-    void OnSetLogA2(bool value);
-    bool OnGetLogA3();
-    void OnSetLogA3(bool value);
-    bool OnGetLogScrewNo();
-    void OnSetLogScrewNo(bool value);
-    bool OnGetLogError();
-    void OnSetLogError(bool value);
-    bool OnGetLogDirection();
-    void OnSetLogDirection(bool value);
-    bool OnGetLogStatus();
-    void OnSetLogStatus(bool value);
-    bool OnGetLogSnug();
-    void OnSetLogSnug(bool value);
-    int32_t OnGetEthDhcp();
-    void OnSetEthDhcp(int32_t value);
-    int32_t OnGetWifiBand();
-    void OnSetWifiBand(int32_t value);
-    bool OnGetFtpEnable();
-    void OnSetFtpEnable(bool value);
-    QString OnGetFtpUser();
-    void OnSetFtpUser(const QString& value);
-    QString OnGetFtpPwd();
-    void OnSetFtpPwd(const QString& value);
-    bool OnGetBefEnable();
-    void OnSetBefEnable(bool value);
-    uint32_t OnGetBefServerIp();
-    void OnSetBefServerIp(uint32_t value);
-    int32_t OnGetBefServerPort();
-    void OnSetBefServerPort(int32_t value);
-    int32_t OnGetBrightness();
-    void OnSetBrightness(int32_t value);
-    int32_t OnGetVolume();
-    void OnSetVolume(int32_t value);
+    // Settings-backed properties, generated from DeviceSettingsTable.h (accessors in
+    // DeviceSettingsProps.cpp): getters read the field into the shadow, setters write it
+    // and notify; only Brightness and Volume apply and save at once.
+    KEST_SETTING_PROPERTIES(KEST_SETTING_Q_PROPERTY)
+    KEST_SETTING_PROPERTIES(KEST_SETTING_ACCESSORS)
     // Settings operations (DeviceSettings.cpp).
     int32_t SaveSetting();
     QString GetSysPwd();
@@ -434,6 +305,8 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // ---- family: barcode (DeviceBarcode.cpp) ----
     // Table 8 is the job table, 0..7 a tool's preset table.
     void BarcodeRefreshDev();
+    // The scanner's device node exists.
+    bool IsBarcodeScannerPresent();
     int32_t BarcodeGetLen(int32_t table);
     // Fills the one reused UnitBarcodeData with a row (preset -1 for the job table).
     QObject* UpdateCurrBarcode(int32_t table, int32_t row);
@@ -500,6 +373,23 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // ---- family: storage and files (DeviceStorage.cpp) ----
     // Figures of the file system holding `path` ("/media/..." under the sysroot).
     UnitStorageUsageData GetStorageUsage(const QString& path);
+    // Removable drives under "/media": rebuild the list (its length), its length, the name
+    // at an index ("sda1", "mmcblk1p1"; null when out of range).
+    int32_t RefreshDrvs();
+    int32_t GetDrvsLen();
+    QString GetDrvDev(int32_t index);
+    // A micro SD card is in its slot ("/dev/mmcblk1p1").
+    bool IsMicroSdPresent();
+    // "chmod +x" on the program file, which may have been replaced through the browser.
+    void MarkProgramExecutable();
+
+    // ---- family: network (DeviceNetwork.cpp) ----
+    // Discovery scan request on both networks, keep-alive passes first.
+    void DiscoScan();
+    // Network start-up (Ethernet, the access point) and the Wi-Fi adapter. Their modules
+    // have not joined yet: see DeviceNetwork.cpp for what they answer until then.
+    void NetInit();
+    bool IsWifiConnected();
 
   signals:
     void CurrTdxChanged();
@@ -508,43 +398,8 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     void DebugPageOpenChanged();
     // One notification for the ten debug flag properties.
     void DebugFlagsChanged();
-    // ---- notify signals of the settings-backed properties ----
-    void OpmodeChanged();
-    void ScrewCountDirChanged();
-    void ScrewCountUnitChanged();
-    void JobSelTypeChanged();
-    void BarcodeIFChanged();
-    void AutoStartJobOnBootChanged();
-    void SkipWithoutPwdChanged();
-    void BackWithoutPwdChanged();
-    void ResetWithoutPwdChanged();
-    void DispJobResetChanged();
-    void JobSelWithoutPwdChanged();
-    void AutoRestartJobChanged();
-    void BackupManagerChanged();
-    void BitSocketTrayChanged();
-    void LogPathChanged();
-    void LogToolnameChanged();
-    void LogBarcodeChanged();
-    void LogFtimeChanged();
-    void LogPresetChanged();
-    void LogTtorqueChanged();
-    void LogCtorqueChanged();
-    void LogSpeedChanged();
-    void LogA1Changed();
-    void LogA2Changed();
-    void LogA3Changed();
-    void LogScrewNoChanged();
-    void LogErrorChanged();
-    void LogDirectionChanged();
-    void LogStatusChanged();
-    void LogSnugChanged();
-    void EthDhcpChanged();
-    void WifiBandChanged();
-    void FtpEnableChanged();
-    void BefEnableChanged();
-    void BrightnessChanged();
-    void VolumeChanged();
+    // Notify signals of the settings-backed properties.
+    KEST_SETTING_PROPERTIES(KEST_SETTING_SIGNAL)
 
   private:
     int32_t CurrTdx_ = -1;
@@ -552,46 +407,7 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     int32_t UserLevel_ = 0;
     bool DebugPageOpen_ = false;
     // Shadow fields of the settings-backed properties, refreshed by every read.
-    int32_t Opmode_{};
-    int32_t ScrewCountDir_{};
-    int32_t ScrewCountUnit_{};
-    int32_t JobSelType_{};
-    int32_t BarcodeIF_{};
-    bool AutoStartJobOnBoot_{};
-    bool SkipWithoutPwd_{};
-    bool BackWithoutPwd_{};
-    bool ResetWithoutPwd_{};
-    bool DispJobReset_{};
-    bool JobSelWithoutPwd_{};
-    bool AutoRestartJob_{};
-    bool BackupManager_{};
-    bool BitSocketTray_{};
-    int32_t LogPath_{};
-    bool LogToolname_{};
-    bool LogBarcode_{};
-    bool LogFtime_{};
-    bool LogPreset_{};
-    bool LogTtorque_{};
-    bool LogCtorque_{};
-    bool LogSpeed_{};
-    bool LogA1_{};
-    bool LogA2_{};
-    bool LogA3_{};
-    bool LogScrewNo_{};
-    bool LogError_{};
-    bool LogDirection_{};
-    bool LogStatus_{};
-    bool LogSnug_{};
-    int32_t EthDhcp_{};
-    int32_t WifiBand_{};
-    bool FtpEnable_{};
-    QString FtpUser_{};
-    QString FtpPwd_{};
-    bool BefEnable_{};
-    uint32_t BefServerIp_{};
-    int32_t BefServerPort_{};
-    int32_t Brightness_{};
-    int32_t Volume_{};
+    KEST_SETTING_PROPERTIES(KEST_SETTING_SHADOW)
     UnitVendorInfo_t VendorInfo_;
     void setStr(char* field, size_t size, const QString& value);
 };

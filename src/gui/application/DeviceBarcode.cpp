@@ -16,6 +16,10 @@ void ApplicationDeviceClass::BarcodeRefreshDev() {
     Barcode_RefreshDev();
 }
 
+bool ApplicationDeviceClass::IsBarcodeScannerPresent() {
+    return Barcode_DevicePresent();
+}
+
 int32_t ApplicationDeviceClass::BarcodeGetLen(int32_t table) {
     return Barcode_Len(table);
 }

@@ -1,6 +1,9 @@
-// Device-object family "storage and files": storage usage figures.
+// Device-object family "storage and files": storage usage figures, the drive list, the
+// micro SD slot and the program file.
 #include "ApplicationDeviceClass.h"
 #include "browser.h"
+#include "common.h"
+#include "debug.h"
 
 UnitStorageUsageData ApplicationDeviceClass::GetStorageUsage(const QString& path) {
     UnitStorageUsageData d;
@@ -25,4 +28,25 @@ UnitStorageUsageData ApplicationDeviceClass::GetStorageUsage(const QString& path
     // An empty file system (total 0) is 0 % used rather than a division by zero.
     d.UsedPercent = QString::asprintf("%.0f", total > 0 ? used / total * 100.0 : 0.0);
     return d;
+}
+
+int32_t ApplicationDeviceClass::RefreshDrvs() {
+    return Browser_Refresh_Drvs();
+}
+
+int32_t ApplicationDeviceClass::GetDrvsLen() {
+    return Browser_GetDrvsLen();
+}
+
+QString ApplicationDeviceClass::GetDrvDev(int32_t index) {
+    return FromNative(Browser_GetDrvName(index));
+}
+
+bool ApplicationDeviceClass::IsMicroSdPresent() {
+    return Common_MicroSdPresent();
+}
+
+void ApplicationDeviceClass::MarkProgramExecutable() {
+    std::string cmd = "chmod +x " + Common_ShellQuote(Common_HomePath("zqcapp"));
+    if (int rc = Common_System(cmd); rc != 0) DBG_ERR("%s failed (%d)", cmd.c_str(), rc);
 }

@@ -1,13 +1,28 @@
 #include "Navigator.h"
 
+#include "Page.h"
 #include "UnitScrim.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QPropertyAnimation>
+#include <algorithm>
+#include <vector>
 
 namespace {
 bool instant = false;
 constexpr int kDuration = 220;
+
+// The pages the navigator holds, in push order.
+struct Pushed {
+    Page* page;
+    QPointer<UnitScrim> scrim;
+    int kind;
+    Transition transition;
+};
+std::vector<Pushed>& pushed() {
+    static std::vector<Pushed> list;
+    return list;
+}
 
 void animate(QObject* target, const QByteArray& prop, const QVariant& from, const QVariant& to,
              std::function<void()> done = nullptr) {
@@ -108,12 +123,16 @@ void Dismiss(QWidget* page, Transition t) {
     page->deleteLater();
 }
 
-ModalHandle PresentModal(QWidget* host, QWidget* dialog, Transition t) {
-    ModalHandle h;
-    h.scrim = new UnitScrim(host);
-    h.scrim->show();
-    h.scrim->raise();
-    animate(h.scrim, "Dim", 0, UnitScrim::FullDim);
+namespace {
+UnitScrim* dimHost(QWidget* host) {
+    auto* scrim = new UnitScrim(host);
+    scrim->show();
+    scrim->raise();
+    animate(scrim, "Dim", 0, UnitScrim::FullDim);
+    return scrim;
+}
+
+void placeCentred(QWidget* host, QWidget* dialog, Transition t) {
     dialog->setParent(host);
     dialog->adjustSize();
     QRect final(QPoint(0, 0), dialog->size());
@@ -125,6 +144,85 @@ ModalHandle PresentModal(QWidget* host, QWidget* dialog, Transition t) {
         ScaleIn(dialog, final);
     else if (t == Transition::Fade)
         FadeIn(dialog);
+}
+
+Page* push(QWidget* host, Page* page, Transition t, int kind, std::function<void()> left,
+           bool modal) {
+    if (Page* open = Find(kind)) {
+        if (open != page) delete page;
+        return open;
+    }
+    Pushed entry{page, modal ? dimHost(host) : nullptr, kind, t};
+    pushed().push_back(entry);
+    // Destroyed with its host, without a pop: forget it so its kind can open again.
+    QObject::connect(page, &QObject::destroyed, [page] {
+        auto& list = pushed();
+        for (auto it = list.begin(); it != list.end(); ++it) {
+            if (it->page != page) continue;
+            if (it->scrim) it->scrim->deleteLater();
+            list.erase(it);
+            break;
+        }
+    });
+    // The operator left it: the opener's reaction first (a save, a sound), then the pop;
+    // a second completion of a page on its way out does nothing.
+    QObject::connect(page, &Page::completed, page, [page, left = std::move(left)] {
+        auto& list = pushed();
+        bool held = std::any_of(list.begin(), list.end(),
+                                [page](const Pushed& e) { return e.page == page; });
+        if (!held) return;
+        if (left) left();
+        Pop(page);
+    });
+    if (!modal) {
+        Present(host, page, t);
+    } else if (t == Transition::SlideDown) {
+        int h = page->sizeHint().height() > 0 ? page->sizeHint().height() : host->height() / 2;
+        Present(host, page, t, QRect(0, 0, host->width(), h));
+    } else {
+        placeCentred(host, page, t);
+    }
+    page->Init();
+    return page;
+}
+} // namespace
+
+Page* Push(QWidget* host, Page* page, Transition t, int kind, std::function<void()> left) {
+    return push(host, page, t, kind, std::move(left), false);
+}
+
+Page* PushModal(QWidget* host, Page* page, Transition t, int kind, std::function<void()> left) {
+    return push(host, page, t, kind, std::move(left), true);
+}
+
+bool Pop(Page* page) {
+    auto& list = pushed();
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        if (it->page != page) continue;
+        Pushed entry = *it;
+        list.erase(it);
+        if (entry.scrim) {
+            entry.scrim->hide();
+            entry.scrim->deleteLater();
+        }
+        Dismiss(page,
+                entry.transition == Transition::SlideDown ? Transition::SlideUp : Transition::None);
+        return true;
+    }
+    return false;
+}
+
+Page* Find(int kind) {
+    if (kind < 0) return nullptr;
+    for (const Pushed& e : pushed())
+        if (e.kind == kind) return e.page;
+    return nullptr;
+}
+
+ModalHandle PresentModal(QWidget* host, QWidget* dialog, Transition t) {
+    ModalHandle h;
+    h.scrim = dimHost(host);
+    placeCentred(host, dialog, t);
     h.dialog = dialog;
     return h;
 }

@@ -5,7 +5,9 @@
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
+#include <functional>
 
+class Page;
 class UnitScrim;
 
 enum class Transition { None, SlideLeft, SlideDown, SlideUp, Fade, Scale };
@@ -22,6 +24,26 @@ namespace Navigator {
 void SetInstant(bool instant);
 bool Instant();
 int DurationMs();
+
+// Screens (pages) are pushed and popped here, and only here: the navigator shows the page
+// over `host`, calls its Init() and keeps it until it is popped; the page's `completed`
+// runs `left` (the opener's reaction to the operator leaving it) and pops it. A `kind`
+// >= 0 allows one open page of that kind: pushing another deletes the new page and
+// returns the open one.
+// Push: slides in (or fades in) over the host's whole area.
+Page* Push(QWidget* host, Page* page, Transition t = Transition::SlideLeft, int kind = -1,
+           std::function<void()> left = nullptr);
+// PushModal: over a dimming scrim; scaled or faded in at the centre, or with SlideDown
+// slid down from the top edge at its own height and slid back up when popped.
+Page* PushModal(QWidget* host, Page* page, Transition t = Transition::Scale, int kind = -1,
+                std::function<void()> left = nullptr);
+// Takes a pushed page (and its scrim) off the screen and deletes it; false when it was
+// not pushed or is gone already. No `left` reaction: the opener closes it.
+bool Pop(Page* page);
+// The open page of a kind, or nullptr.
+Page* Find(int kind);
+
+// Widgets that are not screens (menus, prompts, message boxes) are presented directly:
 
 // Shows `page` as a child of `host` in `area` (the host's rect when empty).
 void Present(QWidget* host, QWidget* page, Transition t, QRect area = QRect());

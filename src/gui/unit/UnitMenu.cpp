@@ -9,16 +9,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-QString UnitMenu::IconOf(const QString& title) {
-    static const QMap<QString, QString> icons = {
-        {"Operation", "menu_operation"}, {"Monitor", "menu_monitor"},
-        {"System", "menu_system"},       {"Login", "menu_login"},
-        {"Job Manager", "menu_jobs"},    {"Parameter", "menu_parameter"},
-        {"Remote", "menu_remote"},       {"Setting", "menu_setting"},
-        {"Logout", "menu_logout"},       {"File browser", "menu_browser"}};
-    return icons.value(title);
-}
-
 QString UnitMenu::TileName(const QString& title) {
     QString n = title;
     n.remove(' ');
@@ -41,7 +31,7 @@ UnitMenu::UnitMenu(const QList<Tile>& tiles, int columns, QWidget* parent) : QWi
         auto* accent = new QLabel(b);
         accent->setObjectName("tileIcon");
         accent->setFixedSize(52, 52);
-        accent->setPixmap(Icons::Pixmap(IconOf(t.Title), Theme::Accent, 52));
+        accent->setPixmap(Icons::Pixmap(t.Icon, Theme::Accent, 52));
         auto* title = new QLabel(t.Title, b);
         title->setProperty("role", "title");
         auto* sub = new QLabel(t.Subtitle, b);
@@ -75,25 +65,12 @@ void UnitMenu::SetTileEnabled(const QString& title, bool enabled) {
             l->setStyleSheet(enabled ? QString() : "color: #56616b;");
 }
 
-UnitGuestMenu::UnitGuestMenu(QWidget* parent)
-    : UnitMenu({{"Operation", "Start your job"},
-                {"Monitor", "Graph, IO, Error ..."},
-                {"System", "SW Version, Storage usage ..."},
-                {"Login", "as Administrator"}},
-               2, parent) {
+UnitGuestMenu::UnitGuestMenu(const QList<Tile>& tiles, QWidget* parent)
+    : UnitMenu(tiles, 2, parent) {
     setObjectName("UnitGuestMenu");
 }
 
-UnitAdminMenu::UnitAdminMenu(QWidget* parent)
-    : UnitMenu({{"Operation", "Start your job"},
-                {"Job Manager", "Create & edit job"},
-                {"Parameter", "Edit tool setting"},
-                {"Monitor", "Graph, I/O, Error"},
-                {"Remote", "Control remote tool"},
-                {"Setting", "System configuration"},
-                {"System", "SW version, Storage ..."},
-                {"Logout", "as Guest"},
-                {"File browser", "Copy, Delete ..."}},
-               3, parent) {
+UnitAdminMenu::UnitAdminMenu(const QList<Tile>& tiles, QWidget* parent)
+    : UnitMenu(tiles, 3, parent) {
     setObjectName("UnitAdminMenu");
 }

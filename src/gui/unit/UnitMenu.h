@@ -1,5 +1,5 @@
-// A menu of large tiles (title and subtitle) in a grid; pressing a tile plays the tap
-// sound and signals its title. Tiles are named "tile" + title without blanks.
+// A menu of large tiles (picture, title and subtitle) in a grid; pressing a tile plays the
+// tap sound and signals its title. Tiles are named "tile" + title without blanks.
 #pragma once
 
 #include <QMap>
@@ -13,14 +13,13 @@ class UnitMenu : public QWidget {
     struct Tile {
         const char* Title;
         const char* Subtitle;
+        const char* Icon; // resource icon name
     };
     UnitMenu(const QList<Tile>& tiles, int columns, QWidget* parent = nullptr);
     void SetTileEnabled(const QString& title, bool enabled);
     QPushButton* TileButton(const QString& title) const { return tiles_.value(title); }
     QStringList Titles() const { return order_; }
     static QString TileName(const QString& title);
-    // Picture of a tile (an icon name of the resources).
-    static QString IconOf(const QString& title);
 
   signals:
     void tilePressed(const QString& title);
@@ -30,16 +29,16 @@ class UnitMenu : public QWidget {
     QStringList order_;
 };
 
-// The guest menu: Operation, Monitor, System, Login.
+// The guest menu (two columns) and the administrator menu (three columns); their tiles
+// come from the screen registry.
 class UnitGuestMenu : public UnitMenu {
     Q_OBJECT
   public:
-    explicit UnitGuestMenu(QWidget* parent = nullptr);
+    explicit UnitGuestMenu(const QList<Tile>& tiles, QWidget* parent = nullptr);
 };
 
-// The administrator menu: nine tiles including Logout and File browser.
 class UnitAdminMenu : public UnitMenu {
     Q_OBJECT
   public:
-    explicit UnitAdminMenu(QWidget* parent = nullptr);
+    explicit UnitAdminMenu(const QList<Tile>& tiles, QWidget* parent = nullptr);
 };

@@ -6,25 +6,13 @@
 #include "UnitErrorPopup.h"
 #include "UnitMenu.h"
 #include "UnitPassword.h"
-#include "common.h"
-#include "page/system/PageDebug.h"
+#include "page/Screens.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-PageHome::Factory factories[PageHome::ScreenCount];
-} // namespace
-
-void PageHome::SetFactory(Screen s, Factory f) {
-    factories[s] = std::move(f);
-}
-bool PageHome::HasFactory(Screen s) {
-    return bool(factories[s]);
-}
 
 PageHome::PageHome(QWidget* parent) : Page(parent) {
     setObjectName("PageHome");
@@ -84,10 +72,12 @@ UnitPassword* PageHome::Password() const {
 void PageHome::showMenu(bool admin) {
     if (menu_) Navigator::Dismiss(menu_);
     admin_ = admin;
-    UnitMenu* m = admin ? static_cast<UnitMenu*>(new UnitAdminMenu(menuArea_))
-                        : static_cast<UnitMenu*>(new UnitGuestMenu(menuArea_));
+    QList<UnitMenu::Tile> tiles = Screens::MenuTiles(admin);
+    UnitMenu* m = admin ? static_cast<UnitMenu*>(new UnitAdminMenu(tiles, menuArea_))
+                        : static_cast<UnitMenu*>(new UnitGuestMenu(tiles, menuArea_));
     menu_ = m;
-    connect(m, &UnitMenu::tilePressed, this, &PageHome::tilePressed);
+    connect(m, &UnitMenu::tilePressed, this,
+            [this](const QString& title) { Screens::OpenTile(title, this); });
     refreshTiles();
     // The menu area has its final size only once laid out; the slide follows it.
     QRect area = menuArea_->rect();
@@ -103,16 +93,8 @@ bool PageHome::eventFilter(QObject* o, QEvent* e) {
 
 void PageHome::refreshTiles() {
     if (!menu_) return;
-    bool withoutJob = ApplicationDevice()->OnGetOpmode() == 1;
-    menu_->SetTileEnabled("Operation",
-                          HasFactory(withoutJob ? OperationWithoutJob : OperationWithJob));
-    menu_->SetTileEnabled("Job Manager", HasFactory(JobManager));
-    menu_->SetTileEnabled("Parameter", HasFactory(Parameters));
-    menu_->SetTileEnabled("Monitor", HasFactory(Monitor));
-    menu_->SetTileEnabled("Remote", HasFactory(Remote));
-    menu_->SetTileEnabled("Setting", HasFactory(Setting));
-    menu_->SetTileEnabled("System", HasFactory(System));
-    menu_->SetTileEnabled("File browser", HasFactory(Browser));
+    for (const QString& title : menu_->Titles())
+        menu_->SetTileEnabled(title, Screens::TileEnabled(title));
 }
 
 void PageHome::refreshLevel() {
@@ -127,67 +109,8 @@ void PageHome::refreshLevel() {
     debugButton_->setVisible(level == 2);
 }
 
-void PageHome::tilePressed(const QString& title) {
-    if (title == "Operation")
-        PresentOperation();
-    else if (title == "Job Manager")
-        PresentJobManager();
-    else if (title == "Parameter")
-        PresentParameter();
-    else if (title == "Monitor")
-        PresentMonitor();
-    else if (title == "Remote")
-        PresentRemote();
-    else if (title == "Setting")
-        PresentSetting();
-    else if (title == "System")
-        PresentSystem();
-    else if (title == "File browser")
-        PresentBrowser();
-    else if (title == "Login")
-        PresentPassword();
-    else if (title == "Logout")
-        LogoutAsGuest();
-}
-
-void PageHome::Present(Screen s) {
-    if (open_[s] || !factories[s]) return;
-    Page* p = factories[s]();
-    if (!p) return;
-    open_[s] = p;
-    connect(p, &Page::completed, this, [this, s] { Dismiss(s); });
-    if (s == Browser) {
-        browserModal_ = Navigator::PresentModal(this, p);
-    } else {
-        Navigator::Present(this, p, Transition::SlideLeft);
-    }
-    p->Init();
-}
-
-void PageHome::Dismiss(Screen s) {
-    Page* p = open_[s];
-    if (!p) return;
-    open_[s] = nullptr;
-    if (s == Setting && ApplicationDevice()->SaveSetting() != 0)
-        ShowMessage("Error", "Failed to save.");
-    if (s == Browser) {
-        UiSound_Tap();
-        Navigator::DismissModal(browserModal_);
-        // A program file may have been replaced through the browser.
-        Common_System("chmod +x " + Common_ShellQuote(Common_HomePath("zqcapp")));
-        return;
-    }
-    Navigator::Dismiss(p);
-}
-
 void PageHome::PresentOperation() {
-    Screen s = ApplicationDevice()->OnGetOpmode() == 1 ? OperationWithoutJob : OperationWithJob;
-    if (open_[s] || !factories[s]) return;
-    Present(s);
-    if (ApplicationDevice()->OnGetLogPath() == 1 &&
-        !Common_Exists(Common_SysPath("/dev/mmcblk1p1")))
-        ShowMessage("Warning",
-                    "The log store location is set to MicroSD,\nbut MicroSD does not exist.");
+    Screens::OpenTile("Operation", this);
 }
 
 void PageHome::PresentPassword() {
@@ -232,7 +155,7 @@ void PageHome::LogoutAsGuest() {
 }
 
 void PageHome::PresentDebug() {
-    PageDebug::Open(window());
+    Screens::Open(ScreenId::Debug, window());
 }
 
 bool PageHome::ShowMessage(const QString& title, const QString& text) {

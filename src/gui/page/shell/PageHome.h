@@ -1,70 +1,33 @@
-// The home screen: the guest or administrator menu, the working screens opened over it
-// (at most one of each kind), the login prompt, the message box and the start-up checks.
+// The home screen: the guest or administrator menu built from the screen registry, the
+// login prompt, the message box and the start-up checks; working screens open over it.
 #pragma once
 
 #include "Navigator.h"
 #include "Page.h"
+#include "UnitMenu.h"
 
 #include <QPointer>
-#include <functional>
 
 class QLabel;
 class QPushButton;
 class ShellStartup;
-#include "UnitMenu.h"
 class UnitPassword;
 class UnitErrorPopup;
 
 class PageHome : public Page {
     Q_OBJECT
   public:
-    enum Screen {
-        OperationWithJob,
-        OperationWithoutJob,
-        JobManager,
-        Parameters,
-        Monitor,
-        Remote,
-        Setting,
-        System,
-        Browser,
-        ScreenCount
-    };
-    using Factory = std::function<Page*()>;
-    // Screens register how they are created; a tile without a factory is disabled.
-    static void SetFactory(Screen s, Factory f);
-    static bool HasFactory(Screen s);
-
     static constexpr const char* ServicePassword = "vorkel5293";
 
     explicit PageHome(QWidget* parent = nullptr);
     ~PageHome() override;
 
+    // The operation screen of the configured mode (what the "Operation" tile opens).
     void PresentOperation();
-    void PresentJobManager() { Present(JobManager); }
-    void PresentParameter() { Present(Parameters); }
-    void PresentMonitor() { Present(Monitor); }
-    void PresentRemote() { Present(Remote); }
-    void PresentSetting() { Present(Setting); }
-    void PresentSystem() { Present(System); }
-    void PresentBrowser() { Present(Browser); }
     void PresentPassword();
     void LogoutAsGuest();
-    // The debug page over the current screen (service level).
+    // The debug page over the whole window (service level).
     void PresentDebug();
-    void DismissOperationWithJob() { Dismiss(OperationWithJob); }
-    void DismissOperationWithoutJob() { Dismiss(OperationWithoutJob); }
-    void DismissJobManager() { Dismiss(JobManager); }
-    void DismissParameters() { Dismiss(Parameters); }
-    void DismissMonitor() { Dismiss(Monitor); }
-    void DismissRemote() { Dismiss(Remote); }
-    void DismissSetting() { Dismiss(Setting); }
-    void DismissSystem() { Dismiss(System); }
-    void DismissBrowser() { Dismiss(Browser); }
-
-    void Present(Screen s);
-    void Dismiss(Screen s);
-    Page* OpenScreen(Screen s) const { return open_[s]; }
 
     // Message box: plays NG, dims and shows the box; false (dropped) if one is open.
     bool ShowMessage(const QString& title, const QString& text);
@@ -81,7 +44,6 @@ class PageHome : public Page {
     void showMenu(bool admin);
     void refreshTiles();
     void refreshLevel();
-    void tilePressed(const QString& title);
     void passwordOk();
     void closePassword();
     QWidget* menuArea_;
@@ -89,8 +51,6 @@ class PageHome : public Page {
     QPushButton* debugButton_;
     QPointer<UnitMenu> menu_;
     bool admin_ = false;
-    QPointer<Page> open_[ScreenCount];
-    ModalHandle browserModal_;
     ModalHandle password_;
     ModalHandle message_;
     ShellStartup* startup_;

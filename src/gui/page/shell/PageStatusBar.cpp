@@ -2,11 +2,9 @@
 
 #include "ApplicationDeviceClass.h"
 #include "Icons.h"
-#include "ShellServices.h"
 #include "Theme.h"
 #include "Timer.h"
 #include "UnitBstHotplug.h"
-#include "common.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -138,19 +136,17 @@ PageStatusBar::PageStatusBar(QWidget* parent) : QFrame(parent) {
 }
 
 void PageStatusBar::RefreshClock() {
-    struct tm tm {};
-    Common_LocalTime(&tm);
-    char buf[32];
-    strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-    clock_->setText(buf);
+    UnitTime t = ApplicationDevice()->GetTime();
+    clock_->setText(QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month, t.Day,
+                                      t.Hour, t.Minute, t.Second));
 }
 
 void PageStatusBar::RefreshTools() {
-    ShellServices* s = ShellServices::Get();
-    int tdx = ApplicationDevice()->OnGetCurrTdx();
-    QString name = tdx >= 0 ? s->ToolName(tdx) : QString();
+    ApplicationDeviceClass* dev = ApplicationDevice();
+    int tdx = dev->OnGetCurrTdx();
+    QString name = tdx >= 0 ? dev->GetTdxToolName(tdx) : QString();
     tool_->setText(name.isEmpty() ? "unselected" : name);
-    int n = qBound(0, s->RegtoolsLen(), MaxIcons);
+    int n = qBound(0, dev->GetRegtoolsLen(), MaxIcons);
     int connected = 0;
     for (int i = 0; i < MaxIcons; ++i) {
         QLabel* l = toolIcons_[i];
@@ -159,27 +155,27 @@ void PageStatusBar::RefreshTools() {
             l->setProperty("stateClass", QVariant());
             continue;
         }
-        int state = s->ToolState(i);
+        int state = dev->GetTdxToolState(i);
         if (state == 3) ++connected;
         StateClass c = ClassOfState(state);
         l->setProperty("stateClass", nameOfClass(c));
-        setIcon(l, PictureOfType(s->ToolType(i)), colorOfClass(c));
+        setIcon(l, PictureOfType(dev->GetToolType_ByTdx(i)), colorOfClass(c));
     }
     count_->setText(QString("(%1/%2)").arg(connected).arg(n));
 }
 
 void PageStatusBar::RefreshDevices() {
-    ShellServices* s = ShellServices::Get();
+    ApplicationDeviceClass* dev = ApplicationDevice();
     QStringList pictures;
-    for (const QString& d : s->Drives())
-        pictures << (d == "mmcblk1p1" ? "dev_sd" : "dev_usb");
+    for (int i = 0; i < dev->GetDrvsLen(); ++i)
+        pictures << (dev->GetDrvDev(i) == "mmcblk1p1" ? "dev_sd" : "dev_usb");
     trayIndex_ = -1;
-    if (s->IsBstConnect()) {
+    if (dev->IsBstConnect()) {
         trayIndex_ = int(pictures.size());
         pictures << "dev_tray";
     }
-    if (s->BarcodeScannerPresent()) pictures << "dev_barcode";
-    if (s->IsWifiConnected()) pictures << "dev_wifi";
+    if (dev->IsBarcodeScannerPresent()) pictures << "dev_barcode";
+    if (dev->IsWifiConnected()) pictures << "dev_wifi";
     for (int i = 0; i < MaxIcons; ++i) {
         QString pic = i < pictures.size() ? pictures[i] : QString();
         setIcon(devIcons_[i], pic, Theme::Text);

@@ -2,11 +2,9 @@
 
 #include "ApplicationDeviceClass.h"
 #include "PageHome.h"
-#include "ShellServices.h"
 #include "Timer.h"
 #include "UnitScanEventData.h"
 #include "UnitScanning.h"
-#include "common.h"
 
 ShellStartup::ShellStartup(PageHome* home) : QObject(home), home_(home) {
     timeout_ = new Timer(this);
@@ -22,45 +20,46 @@ ShellStartup::ShellStartup(PageHome* home) : QObject(home), home_(home) {
 }
 
 void ShellStartup::OnInitDone() {
-    ShellServices* s = ShellServices::Get();
-    s->NetInit();
-    if (!s->IsWifiConnected()) {
-        LowSpaceCheck();
-        AutoStartCheck();
-        done_ = true;
-    }
+    ApplicationDeviceClass* dev = ApplicationDevice();
+    dev->NetInit();
+    run(checks_.InitDone(dev->IsWifiConnected()));
     // Fill the status bar and the drive list.
-    ApplicationDevice()->TriggerUpdateDevs();
-    ApplicationDevice()->TriggerDrvsUpdate();
+    dev->TriggerUpdateDevs();
+    dev->TriggerDrvsUpdate();
 }
 
 void ShellStartup::OnWlanScan(int scanning) {
-    if (scanning) {
-        if (scanning_.Open()) return;
-        scanning_ = Navigator::PresentModal(home_, new UnitScanning, Transition::Fade);
-        timeout_->SetEnabled(false);
-        timeout_->SetEnabled(true);
-        return;
-    }
-    timeout_->SetEnabled(false);
-    if (scanning_.Open()) closeScanning();
-    if (!scanEnded_) {
-        scanEnded_ = true;
-        LowSpaceCheck();
-    }
+    run(scanning ? checks_.ScanStarted() : checks_.ScanEnded());
 }
 
 void ShellStartup::OnScanTimeout() {
-    timeout_->SetEnabled(false);
-    if (scanning_.Open()) closeScanning();
-    home_->ShowMessage("Error", "Scanning failed.");
+    run(checks_.TimedOut());
 }
 
-void ShellStartup::closeScanning() {
-    Navigator::DismissModal(scanning_);
-    if (!done_) {
-        AutoStartCheck();
-        done_ = true;
+void ShellStartup::run(const StartupChecks::Steps& steps) {
+    for (StartupChecks::Step step : steps) {
+        switch (step) {
+        case StartupChecks::LowSpaceCheck:
+            LowSpaceCheck();
+            break;
+        case StartupChecks::AutoStartCheck:
+            AutoStartCheck();
+            break;
+        case StartupChecks::ShowScanning:
+            scanning_ = Navigator::PresentModal(home_, new UnitScanning, Transition::Fade);
+            timeout_->SetEnabled(false);
+            timeout_->SetEnabled(true);
+            break;
+        case StartupChecks::CloseScanning:
+            Navigator::DismissModal(scanning_);
+            break;
+        case StartupChecks::StopTimeout:
+            timeout_->SetEnabled(false);
+            break;
+        case StartupChecks::ScanFailed:
+            home_->ShowMessage("Error", "Scanning failed.");
+            break;
+        }
     }
 }
 
@@ -73,17 +72,16 @@ void ShellStartup::LowSpaceCheck() {
         if (ok && pct > 89) text += label + QString::number(pct) + "%\n";
     };
     check("/media/mmcblk3p2", "Internal storage ");
-    if (Common_Exists(Common_SysPath("/dev/mmcblk1p1")))
-        check("/media/mmcblk1p1", "micro sd storage ");
+    if (dev->IsMicroSdPresent()) check("/media/mmcblk1p1", "micro sd storage ");
     if (!text.isEmpty()) home_->ShowMessage("Warning", "Low disk space !!!\n\n" + text);
 }
 
 void ShellStartup::AutoStartCheck() {
     ApplicationDeviceClass* dev = ApplicationDevice();
     if (!dev->OnGetAutoStartJobOnBoot() || dev->OnGetOpmode() != 0) return;
-    // The job store answers through the device object (FindJdxByName) once it exists.
-    int jdx = ShellServices::Get()->FindJob(dev->GetDefaultJobName());
+    int jdx = dev->FindJdxByName(dev->GetDefaultJobName());
     if (jdx < 0) return;
     home_->PresentOperation();
-    ShellServices::Get()->LoadJob(jdx);
+    // Loaded into the job store; the operation screen runs the loaded job.
+    dev->JobLoad(jdx);
 }

@@ -1,9 +1,10 @@
-// The start-up checks of the home screen: network start-up, low-space warning and
-// job auto-start once the driver layer is ready, or after the access point's channel
-// scan when a Wi-Fi adapter is present (with the scanning indicator and its time-out).
+// The start-up checks of the home screen: network start-up once the driver layer is ready,
+// then the steps StartupChecks decides (low-space warning, job auto-start, the scanning
+// indicator of the access point's channel scan and its time-out).
 #pragma once
 
 #include "Navigator.h"
+#include "StartupChecks.h"
 
 #include <QObject>
 
@@ -16,7 +17,7 @@ class ShellStartup : public QObject {
     explicit ShellStartup(PageHome* home);
     static constexpr int ScanTimeoutMs = 20000;
 
-    bool StartupDone() const { return done_; }
+    bool StartupDone() const { return checks_.Done(); }
     bool ScanningShown() const { return scanning_.Open(); }
     Timer* ScanTimeout() const { return timeout_; }
 
@@ -28,10 +29,9 @@ class ShellStartup : public QObject {
     void AutoStartCheck();
 
   private:
-    void closeScanning();
+    void run(const StartupChecks::Steps& steps);
     PageHome* home_;
     Timer* timeout_;
     ModalHandle scanning_;
-    bool done_ = false;
-    bool scanEnded_ = false;
+    StartupChecks checks_;
 };

@@ -1,6 +1,6 @@
 #include "DebugLogModel.h"
 
-#include "common.h"
+#include "ApplicationDeviceClass.h"
 
 DebugLogModel::DebugLogModel(QObject* parent) : QAbstractListModel(parent) {}
 
@@ -19,10 +19,9 @@ const QString& DebugLogModel::Line(int i) const {
 }
 
 QString DebugLogModel::Stamp() {
-    struct tm tm {};
-    Common_LocalTime(&tm);
-    return QString::asprintf("[%d-%02d-%02d %02d:%02d:%02d] ", tm.tm_year + 1900, tm.tm_mon + 1,
-                             tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    UnitTime t = ApplicationDevice()->GetTime();
+    return QString::asprintf("[%d-%02d-%02d %02d:%02d:%02d] ", t.Year, t.Month, t.Day, t.Hour,
+                             t.Minute, t.Second);
 }
 
 void DebugLogModel::Append(const QString& line) {

@@ -7,29 +7,22 @@
 #include "UnitEwDebugLog.h"
 #include "UnitMessageBox.h"
 
+#include "page/Screens.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
-#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
-namespace {
-QPointer<PageDebug> instance;
-} // namespace
-
 PageDebug* PageDebug::Instance() {
-    return instance;
+    return qobject_cast<PageDebug*>(Screens::Find(ScreenId::Debug));
 }
 
-PageDebug* PageDebug::Open(QWidget* host) {
-    if (instance || ApplicationDevice()->OnGetDebugPageOpen()) return instance;
-    auto* page = new PageDebug(host);
-    instance = page;
+void PageDebug::Init() {
+    open_ = true;
     ApplicationDevice()->OnSetDebugPageOpen(true);
-    Navigator::Present(host, page, Transition::Fade);
-    return page;
 }
 
 PageDebug::PageDebug(QWidget* parent) : Page(parent) {
@@ -105,10 +98,7 @@ PageDebug::~PageDebug() {
     Navigator::DismissModal(dialog_);
     Navigator::DismissModal(settings_);
     // Destroyed without leaving (its host went away): it must stay possible to open anew.
-    if (instance == this) {
-        instance = nullptr;
-        ApplicationDevice()->OnSetDebugPageOpen(false);
-    }
+    if (open_) ApplicationDevice()->OnSetDebugPageOpen(false);
 }
 
 void PageDebug::onLine(QObject* ctx) {
@@ -169,8 +159,8 @@ void PageDebug::openSettings() {
 }
 
 void PageDebug::Leave() {
+    // Cleared now, not at deletion: a new page may open before this one is deleted.
+    open_ = false;
     ApplicationDevice()->OnSetDebugPageOpen(false);
-    instance = nullptr;
-    emit completed(this);
-    Navigator::Dismiss(this);
+    Page::Leave();
 }

@@ -1,5 +1,5 @@
 // The debug page: the log lines raised while it is open, with clear, save and the
-// debug flag settings. Laid over the current screen; only one exists at a time.
+// debug flag settings. Laid over the current screen (screen registry row Debug).
 #pragma once
 
 #include "Navigator.h"
@@ -13,10 +13,11 @@ class UnitMessageBox;
 class PageDebug : public Page {
     Q_OBJECT
   public:
-    // Opens the page over `host` unless one is open; returns the open page.
-    static PageDebug* Open(QWidget* host);
-    static PageDebug* Instance();
+    explicit PageDebug(QWidget* parent = nullptr);
     ~PageDebug() override;
+    // The open debug page, or nullptr.
+    static PageDebug* Instance();
+    void Init() override;
 
     DebugLogModel* Model() const { return model_; }
     // The save steps (also pressed through the buttons).
@@ -26,7 +27,6 @@ class PageDebug : public Page {
     void Leave() override;
 
   private:
-    explicit PageDebug(QWidget* parent);
     void onLine(QObject* ctx);
     void updateCount();
     void openSettings();
@@ -35,4 +35,5 @@ class PageDebug : public Page {
     QLabel* count_;
     ModalHandle dialog_;
     ModalHandle settings_;
+    bool open_ = false; // DebugPageOpen set by this page and not cleared yet
 };

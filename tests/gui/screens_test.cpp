@@ -2,6 +2,7 @@
 // look can be reviewed.
 #include "ShellFixture.h"
 #include "UnitPassword.h"
+#include "bst.h"
 #include "common.h"
 #include "page/shell/PageHome.h"
 #include "page/shell/PageStatusBar.h"
@@ -21,20 +22,32 @@ class ScreensTest : public ShellTest {
         const char* dir = getenv("KEST_SCREENS_DIR");
         outDir = dir ? dir : (std::string(KEST_BINARY_DIR) + "/screens");
         QDir().mkpath(QString::fromStdString(outDir));
-        services->tools = {{1, 3, "Station-A"}, {2, 3, "ZQ-left"}, {3, 4, "ZQT-right"},
-                           {4, 1, "XWTC-2"},    {2, 2, "ZQ-04"},   {3, 5, "ZQT-06"},
-                           {1, 0, "XWC-07"},    {2, 3, "ZQ-08"}};
-        services->drives = {"sda1", "mmcblk1p1"};
-        services->tray = true;
-        services->wifi = true;
-        TestEnv::writeFile(env->sysroot() + "/dev/input/event1", "");
-        PageHome::SetFactory(PageHome::OperationWithJob, [] { return new Page; });
-        PageHome::SetFactory(PageHome::Monitor, [] { return new Page; });
+        registerTools({{"Station-A", 1, 3},
+                       {"ZQ-left", 2, 3},
+                       {"ZQT-right", 3, 4},
+                       {"XWTC-2", 4, 1},
+                       {"ZQ-04", 2, 2},
+                       {"ZQT-06", 3, 5},
+                       {"XWC-07", 1, 0},
+                       {"ZQ-08", 2, 3}});
+        const std::string sys = env->sysroot();
+        for (const char* d : {"sda1", "mmcblk1p1"}) {
+            TestEnv::writeFile(sys + "/media/" + d + "/.keep", "");
+            TestEnv::writeFile(sys + "/dev/" + d, "");
+        }
+        dev->RefreshDrvs();
+        TestEnv::writeFile(sys + "/dev/input/event1", "");
+        bst_set_usb_search([](uint16_t, uint16_t) { return 0; });
+        bst_init();
+        bst_arrive_proc(); // a tray on the bus
+        bst_main();
+        standIn({ScreenId::OperationWithJob, ScreenId::Monitor});
     }
     void TearDown() override {
         if (PageDebug::Instance()) PageDebug::Instance()->Leave();
-        for (int s = 0; s < PageHome::ScreenCount; ++s)
-            PageHome::SetFactory(PageHome::Screen(s), nullptr);
+        bst_left_proc();
+        bst_main();
+        bst_set_usb_search(nullptr);
         ShellTest::TearDown();
     }
     void shot(const char* name, QWidget* w = nullptr) {

@@ -33,7 +33,8 @@ class DebugPageTest : public ShellTest {
         ShellTest::TearDown();
     }
     PageDebug* open() {
-        PageDebug* p = PageDebug::Open(root);
+        dev->OnSetUserLevel(2);
+        auto* p = qobject_cast<PageDebug*>(Screens::Open(ScreenId::Debug, root));
         flush();
         return p;
     }
@@ -132,9 +133,7 @@ TEST_F(DebugPageTest, CancellingTheConfirmationWritesNothing) {
 
 TEST_F(DebugPageTest, OpeningTwiceShowsOnePage) {
     dev->SetSysPwd("1");
-    press("tileLogin");
-    type("vorkel5293");
-    press("passwordOk");
+    login("vorkel5293");
     press("btnDebug");
     PageDebug* first = PageDebug::Instance();
     ASSERT_NE(first, nullptr);

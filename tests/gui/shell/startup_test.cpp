@@ -1,0 +1,229 @@
+// Start-up checks: the state machine as a table, then the home screen carrying its steps
+// out over real storage figures, the real job store and the root timers.
+#include "ShellFixture.h"
+#include "Timer.h"
+#include "UnitErrorPopup.h"
+#include "job.h"
+#include "page/shell/PageHome.h"
+#include "page/shell/ShellStartup.h"
+#include "page/shell/StartupChecks.h"
+
+#include <QElapsedTimer>
+
+namespace {
+using Step = StartupChecks::Step;
+using Steps = StartupChecks::Steps;
+
+TEST(StartupChecks, StepsInOrderForEachSequenceOfEvents) {
+    enum Event { Init, InitWifi, ScanOn, ScanOff, Timeout };
+    struct Case {
+        const char* what;
+        std::vector<std::pair<Event, Steps>> events;
+        bool done;
+    };
+    const Case cases[] = {
+        {"no adapter: both checks at once",
+         {{Init, {Step::LowSpaceCheck, Step::AutoStartCheck}}},
+         true},
+        {"adapter: the checks follow the first scan end, once",
+         {{InitWifi, {}},
+          {ScanOn, {Step::ShowScanning}},
+          {ScanOn, {}},
+          {ScanOff,
+           {Step::StopTimeout, Step::CloseScanning, Step::AutoStartCheck, Step::LowSpaceCheck}},
+          {ScanOn, {Step::ShowScanning}},
+          {ScanOff, {Step::StopTimeout, Step::CloseScanning}}},
+         true},
+        {"scan end without an indicator: the space check only",
+         {{InitWifi, {}}, {ScanOff, {Step::StopTimeout, Step::LowSpaceCheck}}},
+         false},
+        {"time-out: auto-start and the error; a later scan end still checks space",
+         {{InitWifi, {}},
+          {ScanOn, {Step::ShowScanning}},
+          {Timeout,
+           {Step::StopTimeout, Step::CloseScanning, Step::AutoStartCheck, Step::ScanFailed}},
+          {ScanOff, {Step::StopTimeout, Step::LowSpaceCheck}}},
+         true},
+        {"scan after the checks ran: no second auto-start",
+         {{Init, {Step::LowSpaceCheck, Step::AutoStartCheck}},
+          {ScanOn, {Step::ShowScanning}},
+          {ScanOff, {Step::StopTimeout, Step::CloseScanning, Step::LowSpaceCheck}}},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StartupChecks m;
+        int i = 0;
+        for (const auto& [event, want] : c.events) {
+            Steps got = event == Init       ? m.InitDone(false)
+                        : event == InitWifi ? m.InitDone(true)
+                        : event == ScanOn   ? m.ScanStarted()
+                        : event == ScanOff  ? m.ScanEnded()
+                                            : m.TimedOut();
+            EXPECT_EQ(got, want) << "event " << i++;
+        }
+        EXPECT_EQ(m.Done(), c.done);
+        EXPECT_FALSE(m.ScanningShown());
+    }
+}
+
+class StartupTest : public ShellTest {
+  protected:
+    PageHome* home() { return root->Home(); }
+    void initDone() {
+        dev->TriggerEwInitDone();
+        flush();
+    }
+    void scan(int on) {
+        dev->TriggerWlanScanEvent(on);
+        flush();
+    }
+    // A job in the real store, the default job, auto-start on.
+    void autoStartJob(const char* name) {
+        dev->JobFree();
+        load_job();
+        ASSERT_EQ(dev->JobCreateNew("other"), 0);
+        if (name) {
+            ASSERT_EQ(dev->JobCreateNew(name), 0);
+        }
+        dev->OnSetAutoStartJobOnBoot(true);
+        dev->SetDefaultJobName(name ? name : "nojob");
+        standIn({ScreenId::OperationWithJob});
+    }
+    static bool loaded(const char* name) {
+        return job_is_loaded() && std::string(job_loaded_header()->entry.name) == name;
+    }
+};
+
+TEST_F(StartupTest, StorageFiguresGiveOneWarning) {
+    struct Case {
+        int internal;
+        int card;
+        bool cardPresent;
+        const char* text;
+    };
+    const Case cases[] = {
+        {89, 0, false, nullptr},
+        {90, 0, false, "Low disk space !!!\n\nInternal storage 90%\n"},
+        {89, 95, false, nullptr},
+        {10, 95, true, "Low disk space !!!\n\nmicro sd storage 95%\n"},
+        {100, 90, true, "Low disk space !!!\n\nInternal storage 100%\nmicro sd storage 90%\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.internal);
+        SetUp();
+        setInternalUsage(c.internal);
+        TestEnv::writeFile(env->sysroot() + "/media/mmcblk1p1/.keep", "");
+        storageFigures()["/media/mmcblk1p1"] = {1000, 1000 - 10 * uint64_t(c.card)};
+        if (c.cardPresent) TestEnv::writeFile(env->sysroot() + "/dev/mmcblk1p1", "");
+        makeRoot();
+        initDone();
+        EXPECT_TRUE(home()->Startup()->StartupDone());
+        if (!c.text) {
+            EXPECT_EQ(home()->MessageBox(), nullptr);
+        } else {
+            ASSERT_NE(home()->MessageBox(), nullptr);
+            EXPECT_EQ(home()->MessageBox()->Title(), "Warning");
+            EXPECT_EQ(home()->MessageBox()->Text(), c.text);
+            EXPECT_EQ(sounds(UiSoundKind::Ng), 1);
+        }
+        // The status bar and the drive list are asked to fill.
+        EXPECT_TRUE(root->DrvRefreshTimer()->Enabled());
+        TearDown();
+    }
+    SetUp();
+}
+
+TEST_F(StartupTest, AutoStartLoadsTheDefaultJobIfItExists) {
+    struct Case {
+        const char* job; // default job; nullptr: names no job
+        int opmode;
+        bool opens;
+    };
+    for (Case c :
+         {Case{"body-left", 0, true}, Case{nullptr, 0, false}, Case{"body-left", 1, false}}) {
+        SCOPED_TRACE(c.job ? c.job : "no job");
+        SetUp();
+        autoStartJob(c.job);
+        dev->OnSetOpmode(c.opmode);
+        makeRoot();
+        initDone();
+        EXPECT_TRUE(home()->Startup()->StartupDone());
+        EXPECT_EQ(created[ScreenId::OperationWithJob], c.opens ? 1 : 0);
+        EXPECT_EQ(job_is_loaded(), c.opens);
+        EXPECT_EQ(c.opens && loaded(c.job), c.opens);
+        EXPECT_EQ(home()->MessageBox(), nullptr);
+        TearDown();
+    }
+    SetUp();
+}
+
+TEST_F(StartupTest, ScanIndicatorFollowsTheScanAndRunsTheChecks) {
+    autoStartJob("j");
+    setInternalUsage(95);
+    makeRoot();
+    scan(1);
+    EXPECT_TRUE(home()->Startup()->ScanningShown());
+    EXPECT_TRUE(home()->Startup()->ScanTimeout()->Enabled());
+    scan(0);
+    EXPECT_FALSE(home()->Startup()->ScanningShown());
+    EXPECT_FALSE(home()->Startup()->ScanTimeout()->Enabled());
+    EXPECT_TRUE(home()->Startup()->StartupDone());
+    EXPECT_TRUE(loaded("j"));
+    ASSERT_NE(home()->MessageBox(), nullptr);
+    EXPECT_EQ(home()->MessageBox()->Text(), "Low disk space !!!\n\nInternal storage 95%\n");
+}
+
+TEST_F(StartupTest, ScanTimeOutReportsAndAutoStarts) {
+    autoStartJob("j");
+    setInternalUsage(95);
+    makeRoot();
+    home()->Startup()->ScanTimeout()->SetBegin(30);
+    scan(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return home()->MessageBox() != nullptr; }, 10000));
+    EXPECT_FALSE(home()->Startup()->ScanningShown());
+    EXPECT_EQ(home()->MessageBox()->Title(), "Error");
+    EXPECT_EQ(home()->MessageBox()->Text(), "Scanning failed.");
+    EXPECT_TRUE(loaded("j"));
+    EXPECT_TRUE(home()->Startup()->StartupDone());
+}
+
+TEST_F(StartupTest, StorageEventsWithinThePeriodGiveOneRefresh) {
+    TestEnv::writeFile(env->sysroot() + "/media/sda1/.keep", "");
+    TestEnv::writeFile(env->sysroot() + "/dev/sda1", "");
+    makeRoot();
+    root->DrvRefreshTimer()->SetPeriod(300);
+    int notified = 0, devs = 0;
+    QObject guard; // the counters live on this stack frame only
+    QObject::connect(&dev->DrvUpdateNotifierEvent, &SystemEvent::triggered, &guard,
+                     [&] { ++notified; });
+    QObject::connect(&dev->UpdateDevsEvent, &SystemEvent::triggered, &guard, [&] { ++devs; });
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < 3; ++i)
+        dev->TriggerDrvsUpdate();
+    flush();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notified > 0; }, 10000));
+    EXPECT_GE(t.elapsed(), 290);
+    EXPECT_EQ(dev->GetDrvsLen(), 1);
+    EXPECT_EQ(dev->GetDrvDev(0), "sda1");
+    EXPECT_FALSE(root->DrvRefreshTimer()->Enabled());
+    // Three events, one refresh: the later events do not restart or repeat it.
+    QTest::qWait(700);
+    EXPECT_EQ(notified, 1);
+    EXPECT_EQ(devs, 1);
+}
+
+TEST_F(StartupTest, DiscoveryScanStartsAfterOneHundredMilliseconds) {
+    dev->OnSetDebugFlagDisco(true);
+    LogCapture log;
+    QElapsedTimer t;
+    t.start();
+    makeRoot();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.contains("send disco scan"); }, 10000));
+    EXPECT_GE(t.elapsed(), 95);
+    root->ScanTimer()->SetPeriod(50); // the next period picks it up
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.count("send disco scan") >= 2; }, 10000));
+    dev->OnSetDebugFlagDisco(false);
+}
+} // namespace

@@ -1,0 +1,133 @@
+// The status bar over the real device object: tool icons by type and connection state
+// from the registry, device icons from the drive list, the tray, the scanner node, and
+// the clock.
+#include "ShellFixture.h"
+#include "bst.h"
+#include "common.h"
+#include "page/shell/PageStatusBar.h"
+
+#include <QLabel>
+
+namespace {
+class StatusBarTest : public ShellTest {
+  protected:
+    QLabel* label(const QString& name) { return root->StatusBar()->findChild<QLabel*>(name); }
+    QString icon(const char* row, int i, const char* prop = "picture") {
+        return label(QString("%1%2").arg(row).arg(i))->property(prop).toString();
+    }
+    QString text(const char* name) { return label(name)->text(); }
+};
+
+int absent(uint16_t, uint16_t) {
+    return 0;
+}
+
+TEST_F(StatusBarTest, ToolIconsByTypeAndStateWithTheCounts) {
+    registerTools({{"press-1", 1, 3},
+                   {"d2", 2, 4},
+                   {"d3", 3, 5},
+                   {"c4", 4, 1},
+                   {"d5", 2, 2},
+                   {"d6", 3, 0},
+                   {"x7", 9, 3},
+                   {"c8", 1, 3}});
+    makeRoot();
+    struct Want {
+        const char* picture;
+        const char* cls;
+    };
+    const Want want[8] = {{"tool_controller", "connected"},
+                          {"tool_driver", "failed"},
+                          {"tool_driver", "failed"},
+                          {"tool_controller", "busy"},
+                          {"tool_driver", "connecting"},
+                          {"tool_driver", "connecting"},
+                          {"", "connected"},
+                          {"tool_controller", "connected"}};
+    for (int i = 0; i < 8; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(icon("toolIcon", i), want[i].picture);
+        EXPECT_EQ(icon("toolIcon", i, "stateClass"), want[i].cls);
+    }
+    EXPECT_EQ(text("statusToolCount"), "(3/8)");
+    EXPECT_EQ(text("statusToolName"), "unselected");
+    dev->OnSetCurrTdx(0);
+    flush();
+    EXPECT_EQ(text("statusToolName"), "press-1");
+    // A registry event refreshes the states.
+    setToolState(1, 3);
+    dev->UpdateRegtools(1, 3);
+    flush();
+    EXPECT_EQ(text("statusToolCount"), "(4/8)");
+}
+
+TEST_F(StatusBarTest, ToolsLoadedAtStartUpShowWhenStartUpIsDone) {
+    makeRoot(); // built before the registry is loaded, as at start-up
+    registerTools({{"a", 2, 2}, {"b", 2, 3}, {"c", 1, 5}});
+    EXPECT_EQ(text("statusToolCount"), "(0/0)");
+    dev->TriggerEwInitDone();
+    flush();
+    EXPECT_EQ(text("statusToolCount"), "(1/3)");
+    EXPECT_EQ(icon("toolIcon", 2), "tool_controller");
+    EXPECT_EQ(icon("toolIcon", 3), "");
+}
+
+TEST_F(StatusBarTest, DeviceIconsInOrderAndTrayAlarmBlinks) {
+    const std::string sys = env->sysroot();
+    for (const char* d : {"sda1", "mmcblk1p1"}) {
+        TestEnv::writeFile(sys + "/media/" + d + "/.keep", "");
+        TestEnv::writeFile(sys + "/dev/" + d, "");
+    }
+    TestEnv::writeFile(sys + "/dev/input/event1", "");
+    // Drives come in directory order: the pictures follow the list.
+    auto drivePictures = [&] {
+        std::vector<QString> pictures;
+        for (int i = 0; i < dev->GetDrvsLen(); ++i)
+            pictures.push_back(dev->GetDrvDev(i) == "mmcblk1p1" ? "dev_sd" : "dev_usb");
+        return pictures;
+    };
+    ASSERT_EQ(dev->RefreshDrvs(), 2);
+    const std::vector<QString> drives = drivePictures();
+    // A tray whose serial node never appears is connected (and never communicates).
+    bst_set_usb_search(absent);
+    bst_init();
+    bst_arrive_proc();
+    bst_main();
+    makeRoot();
+    const QString want[] = {drives[0], drives[1], "dev_tray", "dev_barcode", "", "", "", ""};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(icon("devIcon", i), want[i]) << i;
+    dev->TriggerBstCommFail(1);
+    flush();
+    QLabel* tray = label("devIcon2");
+    EXPECT_EQ(icon("devIcon", 2), "dev_tray_alarm");
+    bool shown = !tray->pixmap().isNull();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tray->pixmap().isNull() == shown; }, 10000));
+    dev->TriggerBstCommFail(0);
+    flush();
+    EXPECT_EQ(icon("devIcon", 2), "dev_tray");
+    EXPECT_FALSE(tray->pixmap().isNull());
+    // A drive that appears shows after the refresh; a pulled scanner goes.
+    TestEnv::writeFile(sys + "/media/sdb1/.keep", "");
+    TestEnv::writeFile(sys + "/dev/sdb1", "");
+    std::remove((sys + "/dev/input/event1").c_str());
+    ASSERT_EQ(dev->RefreshDrvs(), 3);
+    dev->TriggerUpdateDevs();
+    flush();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(icon("devIcon", i), drivePictures()[size_t(i)]) << i;
+    EXPECT_EQ(icon("devIcon", 3), "dev_tray");
+    EXPECT_EQ(icon("devIcon", 4), "");
+    bst_left_proc();
+    bst_main();
+    bst_set_usb_search(nullptr);
+}
+
+TEST_F(StatusBarTest, ClockFollowsThePanelClock) {
+    Common_SetFixedTime(1767225599); // 2025-12-31 23:59:59 UTC
+    setenv("TZ", "UTC", 1);
+    tzset();
+    makeRoot();
+    EXPECT_EQ(text("statusClock"), "2025-12-31 23:59:59");
+}
+} // namespace
