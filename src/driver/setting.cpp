@@ -345,8 +345,11 @@ int load_setting() {
 
 int read_vendor_info() {
     memset(settingCtx.vinfo, 0, sizeof settingCtx.vinfo);
-    FILE* f = fopen(kVendorFile, "rb");
-    if (!f) return 0;
+    FILE* f = Common_FopenRegular(kVendorFile, "rb");
+    if (!f) {
+        if (errno != ENOENT) DBG_ERR("%s cannot be read, %s", kVendorFile, strerror(errno));
+        return 0;
+    }
     size_t n = fread(settingCtx.vinfo, 1, sizeof settingCtx.vinfo, f);
     (void)n;
     fclose(f);

@@ -468,37 +468,44 @@ TEST_F(GappedListTest, ConsistentFilesAreNotRewritten) {
     EXPECT_NE(fs::last_write_time(jobPath("C")), old);
 }
 
-TEST_F(GappedListTest, UnwritableIndexIsLoggedAndTheRestStillRenumbered) {
-    // "lost" is named inside other.job; no file carries that name.
-    TestEnv::writeFile(jobPath("other"), jobImage("lost", 5, 0, 0));
-    writeJobs({{"A", 4}, {"C", 6}});
-    EXPECT_EQ(names(), (Names{"A", "lost", "C"}));
-    EXPECT_TRUE(log.contains("load_job."));
-    EXPECT_TRUE(log.contains("./files/job/lost.job open fail"));
-    EXPECT_EQ(fileU32(jobPath("A"), 12), 0u);
-    EXPECT_EQ(fileU32(jobPath("C"), 12), 2u);
-    EXPECT_EQ(job_list_entry(1)->jdx, 1u) << "the list still counts positions";
+TEST_F(GappedListTest, AFileCarryingAnotherJobsNameKeepsItsOwnIndexAndSteps) {
+    // a.job was copied by hand from b.job: both carry the name "b".
+    TestEnv::writeFile(jobPath("a"), jobImage("b", 5, 1, 1));
+    TestEnv::writeFile(jobPath("b"), jobImage("b", 6, 2, 2));
+    writeJobs({{"c", 7}});
+    for (int start = 0; start < 2; ++start) { // and the next start finds the same
+        EXPECT_EQ(fileU32(jobPath("a"), 12), 0u) << start;
+        EXPECT_EQ(fileU32(jobPath("b"), 12), 1u) << start;
+        EXPECT_EQ(fileU32(jobPath("c"), 12), 2u) << start;
+        load_job();
+    }
+    ASSERT_EQ(job_load(0), 0);
+    EXPECT_EQ(job_steps_len(), 1) << "a.job's own steps";
+    std::string b = TestEnv::readFile(jobPath("b"));
+    step_new(STEP_INPUT);
+    ASSERT_EQ(job_save(0), 0);
+    EXPECT_EQ(fileU32(jobPath("a"), 144), 2u);
+    EXPECT_EQ(TestEnv::readFile(jobPath("b")), b) << "the other job's file is untouched";
 }
 
 TEST_F(GappedListTest, IndexIsNeverWrittenThroughAFifoOrFolder) {
-    // Opening a FIFO for writing would wait for a reader forever: fail the test instead.
+    writeJobs({{"A", 0}, {"P", 1}, {"D", 2}, {"Z", 3}});
+    // Replaced while the panel runs (a restore beside it): a FIFO opened for writing
+    // would wait for a reader forever, so the test is bounded.
+    fs::remove(jobPath("P"));
+    ASSERT_EQ(mkfifo(jobPath("P").c_str(), 0600), 0);
+    fs::remove(jobPath("D"));
+    fs::create_directories(jobPath("D"));
     alarm(20);
-    ASSERT_EQ(mkfifo(jobPath("pipe").c_str(), 0600), 0);
-    fs::create_directories(jobPath("dir"));
-    TestEnv::writeFile(jobPath("p"), jobImage("pipe", 4, 0, 0));
-    TestEnv::writeFile(jobPath("d"), jobImage("dir", 5, 0, 0));
-    writeJobs({{"A", 3}});
+    ASSERT_EQ(job_delete(0), 0);
+    EXPECT_EQ(job_load(0), -1) << "refused at once instead of waiting for a writer";
     alarm(0);
-    EXPECT_EQ(names(), (Names{"A", "pipe", "dir"}));
-    EXPECT_EQ(fileU32(jobPath("A"), 12), 0u);
-    EXPECT_TRUE(log.contains("./files/job/pipe.job open fail"));
-    EXPECT_TRUE(log.contains("./files/job/dir.job open fail"));
-    EXPECT_TRUE(fs::is_fifo(jobPath("pipe")));
-    // Loading it is refused at once instead of waiting for a writer.
-    alarm(20);
-    EXPECT_EQ(job_load(1), -1);
-    alarm(0);
-    EXPECT_EQ(log.count("./files/job/pipe.job open fail"), 2u);
+    EXPECT_EQ(names(), (Names{"P", "D", "Z"}));
+    EXPECT_TRUE(log.contains("job_delete."));
+    EXPECT_EQ(log.count("./files/job/P.job open fail"), 2u);
+    EXPECT_TRUE(log.contains("./files/job/D.job open fail"));
+    EXPECT_EQ(fileU32(jobPath("Z"), 12), 2u) << "the others are still renumbered";
+    EXPECT_TRUE(fs::is_fifo(jobPath("P")));
 }
 
 // ---- a save goes only to the job that was loaded ----
@@ -514,7 +521,8 @@ TEST_F(JobStoreTest, SaveUnderAnotherJobsIndexIsRefused) {
     EXPECT_EQ(TestEnv::readFile(jobPath("j1")), j1);
     EXPECT_EQ(job_list_entry(1)->steps, 2u);
     EXPECT_TRUE(log.contains("job_save."));
-    EXPECT_TRUE(log.contains("job 1 is j1, not the loaded job (j0)"));
+    EXPECT_TRUE(
+        log.contains("job 1 is ./files/job/j1.job, not the loaded job (./files/job/j0.job)"));
     EXPECT_EQ(job_save(0), 0) << "its own index still saves";
     EXPECT_EQ(fileU32(jobPath("j0"), 144), 2u);
 }
