@@ -125,11 +125,11 @@ TEST_F(SettingTest, ParsingRules) {
          [](const Setting& s) { return s.network.manual_channel == 0; }, "not a number"},
         {line("bef port", "99999999999999"),
          [](const Setting& s) { return s.share.bef_port == 0x7FFFFFFF; }, "huge"},
-        {line("ip", "255.255.255.255"), [](const Setting& s) { return s.network.ip == 0xFFFFFFFF; },
-         "bcast"},
-        {line("ip", "10.1.2"), [](const Setting& s) { return s.network.ip == 0xFFFFFFFF; },
-         "bad ip"},
-        {line("ip", "10.1.2.3"), [](const Setting& s) { return s.network.ip == 0x0A010203; }, "ip"},
+        {line("ip", "192.168.000.085"), [](const Setting& s) { return s.network.ip == 0xC0A80055; },
+         "zero-padded ip"},
+        {line("gateway", "10.1.2"),
+         [](const Setting& s) { return s.network.gateway == 0xC0A80001; },
+         "bad ip keeps the default"},
         {line("a1", "maybe"), [](const Setting& s) { return s.log.a1 == 0; }, "bool unchanged"},
         {line("a1", "  true"), [](const Setting& s) { return s.log.a1 == 1; }, "bool contains"},
         {line("dhcp", "nothing"), [](const Setting& s) { return s.network.dhcp == 1; },
@@ -155,6 +155,48 @@ TEST_F(SettingTest, ParsingRules) {
         setting_parse_text(&s, c.text.data(), c.text.size());
         EXPECT_TRUE(c.check(s)) << c.what;
     }
+}
+
+TEST(SettingAddress, DottedDecimalOctetsAndRefusals) {
+    struct {
+        const char* text;
+        int rc;
+        uint32_t value;
+    } cases[] = {
+        {"192.168.0.85", 0, 0xC0A80055},
+        {"192.168.000.085", 0, 0xC0A80055},
+        {"010.001.002.008", 0, 0x0A010208}, // decimal, not octal
+        {"0.0.0.0", 0, 0},
+        {"255.255.255.255", 0, 0xFFFFFFFF},
+        {" \t10.0.0.1", 0, 0x0A000001},
+        {"256.1.1.1", -1, 0},
+        {"1.2.3.1000", -1, 0},
+        {"99999999999.1.1.1", -1, 0},
+        {"1.2.3", -1, 0},
+        {"1.2.3.4.5", -1, 0},
+        {"1.2.3.", -1, 0},
+        {".1.2.3", -1, 0},
+        {"1..2.3", -1, 0},
+        {"1.2.3.4x", -1, 0},
+        {"1.2.3.4 5", -1, 0},
+        {"-1.2.3.4", -1, 0},
+        {"+1.2.3.4", -1, 0},
+        {"0x7f.0.0.1", -1, 0},
+        {"", -1, 0},
+        {"a.b.c.d", -1, 0},
+    };
+    for (const auto& c : cases) {
+        uint32_t v = 0x5A5A5A5A;
+        EXPECT_EQ(setting_parse_ipv4(c.text, &v), c.rc) << c.text;
+        EXPECT_EQ(v, c.rc == 0 ? c.value : 0x5A5A5A5Au) << c.text << ": unchanged when refused";
+    }
+    LogCapture log;
+    Setting s;
+    memcpy(&s, get_default_setting(), sizeof s);
+    std::string text = "gateway = 192.168.0.300\n";
+    setting_parse_text(&s, text.data(), text.size());
+    EXPECT_TRUE(
+        log.contains("\"192.168.0.300\" is not an address for \"gateway\", kept 192.168.0.1"));
 }
 
 TEST_F(SettingTest, BadInputNeverCrashesAndKeepsDefaults) {
