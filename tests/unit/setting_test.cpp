@@ -58,6 +58,17 @@ TEST_F(SettingTest, FirstStartCreatesDirectoriesAndDefaultFile) {
     EXPECT_TRUE(std::filesystem::is_directory(dir));
 }
 
+TEST_F(SettingTest, TodaysLogFolderGoesOnTheCardOnlyWhenItIsIn) {
+    TestEnv::writeFile(kFile, line("path", "micro sd"));
+    for (bool card : {false, true}) {
+        if (card) TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", "");
+        ASSERT_EQ(load_setting(), 0);
+        EXPECT_EQ(fs::is_directory(setting_log_dir_today()), card) << setting_log_dir_today();
+        EXPECT_EQ(fs::exists(env.sysroot() + "/media/mmcblk1p1"), card)
+            << "nothing made inside the empty mount point";
+    }
+}
+
 TEST_F(SettingTest, EveryFieldRoundTrips) {
     load_setting();
     Setting* s = get_setting();

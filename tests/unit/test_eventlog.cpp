@@ -153,9 +153,14 @@ TEST_F(EventLogTest, ResultsAroundMidnightGoToTwoFiles) {
     EXPECT_EQ(b[1].substr(0, 19), "2027-01-01 00:00:00");
 }
 
-TEST_F(EventLogTest, MicroSdLocationUsesTheMediaFolder) {
+TEST_F(EventLogTest, MicroSdLocationUsesTheMediaFolderOnlyWithTheCard) {
     get_setting_log()->path = 1;
     Common_SetFixedTime(localInstant(2026, 3, 5, 12, 0, 0));
+    // No card: nothing is made inside the empty mount point.
+    EXPECT_EQ(EventLog_Write("", "", "-", "T", sample()), -1);
+    EXPECT_TRUE(log.contains("micro sd not present"));
+    EXPECT_FALSE(TestEnv::exists(env.sysroot() + "/media/mmcblk1p1/2026"));
+    TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", "");
     ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);
     EXPECT_TRUE(TestEnv::exists(env.sysroot() + "/media/mmcblk1p1/2026/03/05/20260305.csv"));
 }
