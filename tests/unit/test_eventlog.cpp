@@ -97,18 +97,6 @@ TEST(EventLogFormat, EmptyJobAndStepAndTorqueRounding) {
     EXPECT_NE(line.find(",0.05,655.35,"), std::string::npos) << line;
 }
 
-TEST(EventLogFormat, DirectoryAndFileNames) {
-    TestEnv env;
-    struct tm t = {};
-    t.tm_year = 126;
-    t.tm_mon = 11;
-    t.tm_mday = 4;
-    EXPECT_EQ(EventLog_DirName(0, t), "./files/log/2026/12/04");
-    EXPECT_EQ(EventLog_DirName(1, t), env.sysroot() + "/media/mmcblk1p1/2026/12/04");
-    EXPECT_EQ(EventLog_FileName("./files/log/2026/12/04", t),
-              "./files/log/2026/12/04/20261204.csv");
-}
-
 TEST_F(EventLogTest, FirstResultOfTheDayWritesTheHeaderOnce) {
     struct {
         const char* what;
