@@ -1,7 +1,8 @@
 // Backup event forwarding client. The event channel queues messages (never waiting on
-// the network); the forwarding worker ("L") sends them one at a time while connected;
+// the network); the forwarding worker ("L") sends them one at a time while connected, on
+// a non-blocking socket, and waits for a slow server on its loop, never under the lock;
 // the reconnect timer on the default loop connects. One lock serialises every change of
-// the connection state and each send.
+// the connection state and each send call, so a close from the GUI never waits long.
 #include "bef.h"
 
 #include "debug.h"
@@ -15,9 +16,11 @@
 #include <cstring>
 #include <deque>
 #include <gio/gio.h>
+#include <glib-unix.h>
 #include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <string>
 
 namespace {
 struct BefMsg {
@@ -33,7 +36,12 @@ struct BefCtx {
     GIOChannel* channel = nullptr;
     GSource* watch = nullptr;
     std::atomic<int> connected{0};
-    unsigned generation = 0; // bumped by every close; stale watches and attempts see it
+    unsigned generation = 0;      // bumped by every close; stale watches and attempts see it
+    BefMsg* current = nullptr;    // the message being sent, taken from the queue
+    size_t sent = 0;              // bytes of it the socket took
+    int failures = 0;             // failed sends of it; the second closes the link
+    GSource* writeWait = nullptr; // waits (at most 3 s) for the socket to take more
+    size_t unexpected = 0;        // bytes the server sent on this link
 };
 // Never destroyed: the forwarding worker may still run while the process exits.
 BefCtx& bef_ctx = *new BefCtx;
@@ -65,10 +73,13 @@ void kickSender() {
 }
 
 // One message per dispatch, so the loop's other sources (the receive watch) run between.
+// While the socket is full the write wait carries on instead.
 gboolean senderDispatch(gpointer) {
     Bef_ProcMsgQ();
-    std::lock_guard<std::mutex> g(bef_MsgQ.lock);
-    if (bef_MsgQ.items.empty() || !bef_ctx.connected.load()) {
+    std::lock_guard<std::mutex> g(bef_ctx.lock);
+    std::lock_guard<std::mutex> q(bef_MsgQ.lock);
+    if (bef_ctx.writeWait || !bef_ctx.connected.load() ||
+        (bef_MsgQ.items.empty() && !bef_ctx.current)) {
         bef_MsgQ.scheduled = false;
         return G_SOURCE_REMOVE;
     }
@@ -105,10 +116,30 @@ void timerDelLocked() {
     bef_ctx.connectTimer = nullptr;
 }
 
+void dropWaitLocked() {
+    if (!bef_ctx.writeWait) return;
+    g_source_destroy(bef_ctx.writeWait);
+    g_source_unref(bef_ctx.writeWait);
+    bef_ctx.writeWait = nullptr;
+}
+
 void closeLocked(const char* reason) {
     DBG_LOG(DEBUG_FLAG_BEF, "Close server stream (%s).", reason ? reason : "");
     bef_ctx.connected = 0;
     ++bef_ctx.generation;
+    dropWaitLocked();
+    if (bef_ctx.current) {
+        // A message the server refused twice is dropped; one cut short by any other
+        // close is sent whole on the next link.
+        if (strcmp(reason ? reason : "", "Send error") == 0) {
+            free(bef_ctx.current);
+        } else {
+            std::lock_guard<std::mutex> q(bef_MsgQ.lock);
+            bef_MsgQ.items.push_front(bef_ctx.current);
+        }
+        bef_ctx.current = nullptr;
+    }
+    bef_ctx.unexpected = 0;
     if (bef_ctx.serverAddr) g_object_unref(bef_ctx.serverAddr);
     bef_ctx.serverAddr = nullptr;
     if (bef_ctx.watch) {
@@ -134,7 +165,7 @@ gboolean recvCallback(GIOChannel*, GIOCondition, gpointer data) {
     std::lock_guard<std::mutex> g(bef_ctx.lock);
     if (gen != bef_ctx.generation || !bef_ctx.socket) return G_SOURCE_REMOVE;
     DBG_LOG(DEBUG_FLAG_BEF, "Recv callback on server stream ???");
-    char buf[256];
+    char buf[1024];
     GError* err = nullptr;
     gssize n = g_socket_receive(bef_ctx.socket, buf, sizeof buf, nullptr, &err);
     DBG_LOG_PLAIN(DEBUG_FLAG_BEF, "Rlen is %d \n", int(n));
@@ -144,15 +175,89 @@ gboolean recvCallback(GIOChannel*, GIOCondition, gpointer data) {
         return G_SOURCE_REMOVE;
     }
     if (n < 0) {
-        bool wouldBlock = g_error_matches(err, G_IO_ERROR, G_IO_ERROR_WOULD_BLOCK) ||
-                          g_error_matches(err, G_IO_ERROR, G_IO_ERROR_TIMED_OUT);
-        DBG_ERR("server stream receive fail : %s", err ? err->message : "");
+        bool wouldBlock = g_error_matches(err, G_IO_ERROR, G_IO_ERROR_WOULD_BLOCK);
+        if (!wouldBlock) DBG_ERR("server stream receive fail : %s", err ? err->message : "");
         g_clear_error(&err);
-        if (wouldBlock) return G_SOURCE_CONTINUE;
+        // Woken without data; or the sender waits on this socket too: it meets the error
+        // in this same loop pass and decides the message's fate (one retry, then "Send
+        // error"), whichever watch runs first.
+        if (wouldBlock || bef_ctx.writeWait) return G_SOURCE_CONTINUE;
         closeLocked("Recv error");
         return G_SOURCE_REMOVE;
     }
+    // The server has nothing to say on this link: one that keeps talking would hold the
+    // panel busy discarding, so the link is closed and made again at the next tick.
+    bef_ctx.unexpected += size_t(n);
+    if (bef_ctx.unexpected > BEF_RECV_LIMIT) {
+        DBG_ERR("server sent %d bytes unasked, reconnecting", int(bef_ctx.unexpected));
+        closeLocked("Unexpected data");
+        return G_SOURCE_REMOVE;
+    }
     return G_SOURCE_CONTINUE;
+}
+
+gboolean writableCallback(gint, GIOCondition, gpointer);
+
+// Waits on the forwarding loop until the socket takes data, at most the send limit.
+void armWaitLocked() {
+    GSource* s = g_unix_fd_source_new(g_socket_get_fd(bef_ctx.socket), G_IO_OUT);
+    g_source_set_ready_time(s, g_get_monotonic_time() + gint64(BEF_CONNECT_TIMEOUT_MS) * 1000);
+    g_source_set_callback(s, G_SOURCE_FUNC(writableCallback), GUINT_TO_POINTER(bef_ctx.generation),
+                          nullptr);
+    g_source_attach(s, Threads_GetContext(LOOP_BEF));
+    bef_ctx.writeWait = s;
+    DBG_LOG(DEBUG_FLAG_BEF, "send waits for the server");
+}
+
+// One failed send of the current message; the second closes the link. False when closed.
+bool failLocked(const char* why) {
+    ++bef_ctx.failures;
+    DBG_ERR("send fail, try %d of 2 : %s", bef_ctx.failures, why);
+    if (bef_ctx.failures < 2) return true;
+    closeLocked("Send error");
+    return false;
+}
+
+// Sends what the socket takes of the current message without waiting. A full socket
+// arms the write wait; a finished message is freed.
+void sendLocked() {
+    while (bef_ctx.current && bef_ctx.socket) {
+        GError* err = nullptr;
+        gssize n = g_socket_send(
+            bef_ctx.socket, reinterpret_cast<const gchar*>(bef_ctx.current->data) + bef_ctx.sent,
+            bef_ctx.current->len - bef_ctx.sent, nullptr, &err);
+        if (n > 0) {
+            bef_ctx.sent += size_t(n);
+            if (bef_ctx.sent < bef_ctx.current->len) continue; // a short send is completed
+            free(bef_ctx.current);
+            bef_ctx.current = nullptr;
+            return;
+        }
+        if (n < 0 && g_error_matches(err, G_IO_ERROR, G_IO_ERROR_WOULD_BLOCK)) {
+            g_clear_error(&err);
+            armWaitLocked();
+            return;
+        }
+        std::string why = err ? err->message : "no progress";
+        g_clear_error(&err);
+        if (!failLocked(why.c_str())) return;
+    }
+}
+
+gboolean writableCallback(gint, GIOCondition cond, gpointer data) {
+    bool more;
+    {
+        std::lock_guard<std::mutex> g(bef_ctx.lock);
+        if (GPOINTER_TO_UINT(data) != bef_ctx.generation ||
+            bef_ctx.writeWait != g_main_current_source())
+            return G_SOURCE_REMOVE;
+        dropWaitLocked();
+        if (cond == 0 && !failLocked("the server took nothing for 3 s")) return G_SOURCE_REMOVE;
+        sendLocked();
+        more = !bef_ctx.writeWait && bef_ctx.connected.load();
+    }
+    if (more) kickSender();
+    return G_SOURCE_REMOVE;
 }
 
 // A fresh IPv4 TCP socket with the 3 s limits and no-delay.
@@ -240,34 +345,17 @@ int Bef_PushMsgQ(int tdx, const uint8_t* frame, size_t len) {
 
 int Bef_ProcMsgQ() {
     std::lock_guard<std::mutex> g(bef_ctx.lock);
-    if (!bef_ctx.connected.load() || !bef_ctx.socket) return 1;
-    BefMsg* m = nullptr;
-    {
+    if (!bef_ctx.connected.load() || !bef_ctx.socket || bef_ctx.writeWait) return 1;
+    if (!bef_ctx.current) {
         std::lock_guard<std::mutex> q(bef_MsgQ.lock);
         if (bef_MsgQ.items.empty()) return 1;
-        m = bef_MsgQ.items.front();
+        bef_ctx.current = bef_MsgQ.items.front();
         bef_MsgQ.items.pop_front();
+        bef_ctx.sent = 0;
+        bef_ctx.failures = 0;
+        DBG_LOG(DEBUG_FLAG_BEF, "Pop asyncQ, send ...");
     }
-    DBG_LOG(DEBUG_FLAG_BEF, "Pop asyncQ, send ...");
-    // A short send is completed; one failed send is tried once more from where it stopped.
-    size_t sent = 0;
-    int failures = 0;
-    while (sent < m->len) {
-        GError* err = nullptr;
-        gssize n = g_socket_send(bef_ctx.socket, reinterpret_cast<const gchar*>(m->data) + sent,
-                                 m->len - sent, nullptr, &err);
-        if (n > 0) {
-            sent += size_t(n);
-            continue;
-        }
-        DBG_ERR("send fail : %s", err ? err->message : "no progress");
-        g_clear_error(&err);
-        if (++failures >= 2) {
-            closeLocked("Send error");
-            break;
-        }
-    }
-    free(m);
+    sendLocked();
     return 1;
 }
 
@@ -329,6 +417,7 @@ int Bef_ConnectTimerCallback() {
             return bef_ctx.connected.load() ? 1 : 0;
         }
         DBG_LOG(DEBUG_FLAG_BEF, "Connect success !! ");
+        g_socket_set_blocking(s, FALSE); // the sender waits on its loop, not in send
         bef_ctx.socket = s;
         DBG_LOG(DEBUG_FLAG_BEF, "Delete timer due to connect success. ");
         timerDelLocked();

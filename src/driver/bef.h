@@ -11,6 +11,9 @@ constexpr size_t BEF_FRAME_MIN = 9;      // header up to the byte count
 constexpr size_t BEF_QUEUE_MAX = 100000; // beyond this the oldest message is dropped
 constexpr unsigned BEF_RECONNECT_SECONDS = 5;
 constexpr unsigned BEF_CONNECT_TIMEOUT_MS = 3000;
+// The server is not expected to send anything; beyond this many bytes on one link the
+// panel stops discarding, closes and reconnects at the next timer tick.
+constexpr size_t BEF_RECV_LIMIT = 4096;
 
 // Builds the forwarded message from an event frame: length fields + 2, the tool index
 // (16-bit little-endian) inserted at offset 9. Returns the message length (len + 2) or -1
@@ -23,7 +26,9 @@ int Bef_init();
 // Called by the fastening event channel for each valid frame while forwarding is on.
 // Returns 0 when queued, -1 when refused (no frame, empty, too short or too long).
 int Bef_PushMsgQ(int tdx, const uint8_t* frame, size_t len);
-// Sends at most one queued message when connected. Always returns 1.
+// Sends (or goes on sending) the message at the head of the queue when connected, without
+// waiting: a server that takes nothing is waited for on the forwarding loop, at most 3 s
+// twice, then the link is closed with "Send error". Always returns 1.
 int Bef_ProcMsgQ();
 void Bef_ConnectTimerAdd();
 void Bef_ConnectTimerDel();

@@ -297,7 +297,7 @@ int Common_MkdirP(const std::string& path, unsigned mode) {
 
 int Common_ReadFile(const std::string& path, std::string& out, size_t max) {
     out.clear();
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = Common_OpenRegular(path, O_RDONLY);
     if (fd < 0) return -1;
     char buf[8192];
     for (;;) {

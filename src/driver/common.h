@@ -56,7 +56,7 @@ void Common_SetWriteFailAfter(long bytes);
 
 // Creates a directory and its missing parents (mode 0777). Returns 0 or -1.
 int Common_MkdirP(const std::string& path, unsigned mode = 0777);
-// Reads a whole (small) file; returns 0 or -1.
+// Reads a whole (small) regular file, never blocking (Common_OpenRegular); 0 or -1.
 int Common_ReadFile(const std::string& path, std::string& out, size_t max = 1 << 24);
 // A file that exists but cannot be read is renamed to "<path>.unreadable" (logged), so the
 // next save of defaults or an empty table does not destroy it. 0 when moved.

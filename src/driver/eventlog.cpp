@@ -86,6 +86,11 @@ std::string EventLog_FormatLine(const struct tm& t, const char* job, const char*
 
 int EventLog_Write(const char* job, const char* step, const char* barcode, const char* tool,
                    const FastenResult& r) {
+    // Without the card the folders would be made inside its empty mount point.
+    if (get_setting_log()->path == 1 && !Common_MicroSdPresent()) {
+        DBG_ERR("micro sd not present, result not written");
+        return -1;
+    }
     struct tm t;
     Common_LocalTime(&t);
     std::string dir = EventLog_DirName(get_setting_log()->path, t);

@@ -21,14 +21,22 @@ namespace {
 const char* const kStepNameFmt[STEP_TYPE_COUNT] = {"fastening-%d", "input-%d", "output-%d",
                                                    "delay-%d", "message-%d"};
 
+// A list entry and the file it was read from. The stored name usually names the file, but
+// a file copied by hand may carry another job's name: every read and write of the entry
+// goes to its own file, never to the file its name would give.
+struct JobSlot {
+    JobListEntry e;
+    std::string file;
+};
+
 struct JobStore {
-    std::vector<JobListEntry> jobs; // the job list, position = jdx
-    JobHeader header;               // the loaded job's header image
-    std::vector<StepRecord> steps;  // the loaded job's steps
-    bool loaded = false;            // a job counts as loaded while its step array exists
-    // The list name the loaded job came from (kept across renames); empty when nothing
-    // valid was loaded. A save goes only to the entry with this name.
-    char loadedName[JOB_NAME_SIZE] = {};
+    std::vector<JobSlot> jobs;     // the job list, position = jdx
+    JobHeader header;              // the loaded job's header image
+    std::vector<StepRecord> steps; // the loaded job's steps
+    bool loaded = false;           // a job counts as loaded while its step array exists
+    // The file the loaded job came from (kept across renames); empty when nothing valid
+    // was loaded. A save goes only to the entry of this file.
+    std::string loadedFile;
     char nameBuf[JOB_NAME_SIZE] = {};
     char stepNameBuf[JOB_NAME_SIZE] = {};
 };
@@ -55,44 +63,36 @@ bool nameUsable(const char* name) {
 // True when `name` is taken by a job other than `self` (a list entry or a file).
 bool nameTaken(const char* name, int self) {
     for (size_t i = 0; i < job.jobs.size(); ++i)
-        if (int(i) != self && strcmp(job.jobs[i].name, name) == 0) return true;
-    if (self >= 0 && strcmp(job.jobs[size_t(self)].name, name) == 0) return false;
-    return Common_Exists(job_file_path(name));
+        if (int(i) != self && strcmp(job.jobs[i].e.name, name) == 0) return true;
+    std::string path = job_file_path(name);
+    if (self >= 0 && job.jobs[size_t(self)].file == path) return false;
+    return Common_Exists(path);
 }
 
 // Writes header bytes in place; the changes are within the first sector. Only a regular
-// file is written: a FIFO under a job's name would block the open, a folder cannot be.
-int patchFile(const char* caller, const char* name, size_t offset, const uint8_t* bytes,
+// file is written: a FIFO in its place would block the open, a folder cannot be.
+int patchFile(const char* caller, const std::string& path, size_t offset, const uint8_t* bytes,
               size_t len) {
-    std::string path = job_file_path(name);
-    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    int fd = Common_OpenRegular(path, O_WRONLY | O_NOFOLLOW);
     if (fd < 0) {
-        Debug_WriteLog(1, "%s.%d : %s open fail : %s", caller, __LINE__, path.c_str(),
-                       strerror(errno));
-        return -1;
-    }
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        Debug_WriteLog(1, "%s.%d : %s open fail : %s", caller, __LINE__, path.c_str(),
-                       "not a regular file");
-        close(fd);
+        DBG_ERR_AS(caller, "%s open fail : %s", path.c_str(), strerror(errno));
         return -1;
     }
     ssize_t n = pwrite(fd, bytes, len, off_t(offset));
     int err = errno;
     close(fd);
     if (n != ssize_t(len)) {
-        Debug_WriteLog(1, "%s.%d : fwrite error, expected %d but %d : %s", caller, __LINE__,
-                       int(len), int(n), strerror(err));
+        DBG_ERR_AS(caller, "fwrite error, expected %d but %d : %s", int(len), int(n),
+                   strerror(err));
         return -1;
     }
     return 0;
 }
 
-int writeJdx(const char* caller, const JobListEntry& e) {
+int writeJdx(const char* caller, const JobSlot& j) {
     uint8_t b[4];
-    job_put_u32(b, e.jdx);
-    return patchFile(caller, e.name, JH_JDX, b, sizeof b);
+    job_put_u32(b, j.e.jdx);
+    return patchFile(caller, j.file, JH_JDX, b, sizeof b);
 }
 
 // Jobs are selected by list position (also from digital inputs), and the stored indexes
@@ -101,24 +101,22 @@ int writeJdx(const char* caller, const JobListEntry& e) {
 // the others still go ahead.
 void renumber(const char* caller) {
     for (size_t i = 0; i < job.jobs.size(); ++i) {
-        JobListEntry& e = job.jobs[i];
-        if (e.jdx == uint32_t(i)) continue;
-        e.jdx = uint32_t(i);
-        writeJdx(caller, e);
+        JobSlot& j = job.jobs[i];
+        if (j.e.jdx == uint32_t(i)) continue;
+        j.e.jdx = uint32_t(i);
+        writeJdx(caller, j);
     }
 }
 
-// Reads a whole job file (at most 16 MB).
-int readJobFile(const char* caller, const char* name, std::string& out) {
-    std::string path = job_file_path(name);
+// Reads a whole job file (at most 16 MB; a regular file only).
+int readJobFile(const char* caller, const std::string& path, std::string& out) {
     if (Common_ReadFile(path, out) != 0) {
-        Debug_WriteLog(1, "%s.%d : %s open fail : %s", caller, __LINE__, path.c_str(),
-                       strerror(errno));
+        DBG_ERR_AS(caller, "%s open fail : %s", path.c_str(), strerror(errno));
         return -1;
     }
     if (out.size() < JOB_HEADER_SIZE) {
-        Debug_WriteLog(1, "%s.%d : %s read error, expect %d but %d : %s", caller, __LINE__,
-                       path.c_str(), int(JOB_HEADER_SIZE), int(out.size()), "short file");
+        DBG_ERR_AS(caller, "%s read error, expect %d but %d : %s", path.c_str(),
+                   int(JOB_HEADER_SIZE), int(out.size()), "short file");
         return -1;
     }
     return 0;
@@ -126,31 +124,25 @@ int readJobFile(const char* caller, const char* name, std::string& out) {
 
 // Writes a whole job file through the atomic writer; a failure is logged with the step
 // that failed and its error.
-int storeFile(const char* caller, int line, const std::string& path, const std::string& image) {
+int storeFile(const char* caller, const std::string& path, const std::string& image) {
     CommonWriteStep step = COMMON_WRITE_NONE;
     if (Common_WriteFileAtomic(path, image.data(), image.size(), &step) == 0) return 0;
     const char* err = strerror(errno);
     switch (step) {
     case COMMON_WRITE_OPEN:
-        Debug_WriteLog(1, "%s.%d : %s open fail : %s", caller, line, path.c_str(), err);
+        DBG_ERR_AS(caller, "%s open fail : %s", path.c_str(), err);
         break;
     case COMMON_WRITE_DATA:
-        Debug_WriteLog(1, "%s.%d : %s write error, expect %d : %s", caller, line, path.c_str(),
-                       int(image.size()), err);
+        DBG_ERR_AS(caller, "%s write error, expect %d : %s", path.c_str(), int(image.size()), err);
         break;
     case COMMON_WRITE_SYNC:
-        Debug_WriteLog(1, "%s.%d : %s sync fail : %s", caller, line, path.c_str(), err);
+        DBG_ERR_AS(caller, "%s sync fail : %s", path.c_str(), err);
         break;
     default:
-        Debug_WriteLog(1, "%s.%d : %s rename fail : %s", caller, line, path.c_str(), err);
+        DBG_ERR_AS(caller, "%s rename fail : %s", path.c_str(), err);
         break;
     }
     return -1;
-}
-
-// Stores `image` (a job file with its header already patched) under `name`.
-int writeJobFile(const char* caller, const char* name, const std::string& image) {
-    return storeFile(caller, __LINE__, job_file_path(name), image);
 }
 
 void putHeaderName(std::string& image, const char* name) {
@@ -162,12 +154,11 @@ void putHeaderJdx(std::string& image, uint32_t jdx) {
 }
 
 void scanOne(const std::string& path) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    int fd = Common_OpenRegular(path, O_RDONLY | O_NOFOLLOW);
+    if (fd < 0 && (errno == EINVAL || errno == ELOOP)) {
         DBG_ERR("%s is not a regular file, skipped", path.c_str());
         return;
     }
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) {
         DBG_ERR("%s open fail : %s", path.c_str(), strerror(errno));
         return;
@@ -194,14 +185,15 @@ void scanOne(const std::string& path) {
         DBG_ERR("invalid job file (%s)", path.c_str());
         return;
     }
-    JobListEntry e;
-    job_decode_entry(head + JH_JDX, &e);
-    // The stored name picks the file every later operation opens, writes or removes.
-    if (!nameUsable(e.name)) {
+    JobSlot j;
+    job_decode_entry(head + JH_JDX, &j.e);
+    // The stored name becomes the file name of a rename, copy or new job.
+    if (!nameUsable(j.e.name)) {
         DBG_ERR("invalid job name in %s", path.c_str());
         return;
     }
-    job.jobs.push_back(e);
+    j.file = path;
+    job.jobs.push_back(std::move(j));
 }
 } // namespace
 
@@ -225,7 +217,7 @@ int load_job() {
     for (const auto& n : names)
         scanOne(std::string(job_dpath) + "/" + n);
     std::stable_sort(job.jobs.begin(), job.jobs.end(),
-                     [](const JobListEntry& a, const JobListEntry& b) { return a.jdx < b.jdx; });
+                     [](const JobSlot& a, const JobSlot& b) { return a.e.jdx < b.e.jdx; });
     renumber(__func__);
     return 0;
 }
@@ -236,11 +228,11 @@ namespace {
 int takeNewName(const char* caller, const char* name, char out[JOB_NAME_SIZE]) {
     cutName(name, out);
     if (!nameUsable(out)) {
-        Debug_WriteLog(1, "%s.%d : invalid job name (%s)", caller, __LINE__, out);
+        DBG_ERR_AS(caller, "invalid job name (%s)", out);
         return -1;
     }
     if (nameTaken(out, -1)) {
-        Debug_WriteLog(1, "%s.%d : job name already used (%s)", caller, __LINE__, out);
+        DBG_ERR_AS(caller, "job name already used (%s)", out);
         return JOB_ERR_NAME_EXISTS;
     }
     return 0;
@@ -252,18 +244,19 @@ int job_new(const char* name) {
         DBG_ERR("name is null");
         return -1;
     }
-    JobListEntry e;
-    if (int rc = takeNewName(__func__, name, e.name); rc != 0) return rc;
+    JobSlot j;
+    if (int rc = takeNewName(__func__, name, j.e.name); rc != 0) return rc;
     // Every entry already holds its position: the new one is last.
-    e.jdx = uint32_t(job.jobs.size());
-    job.jobs.push_back(e);
+    j.e.jdx = uint32_t(job.jobs.size());
+    j.file = job_file_path(j.e.name);
+    job.jobs.push_back(j);
     JobHeader h;
     memcpy(h.sign, "zqc.job.", 8);
     h.reserved_marker[1] = 1;
-    h.entry = e;
+    h.entry = j.e;
     std::string image(JOB_HEADER_SIZE, '\0');
     job_encode_header(h, reinterpret_cast<uint8_t*>(image.data()));
-    return storeFile(__func__, __LINE__, job_file_path(e.name), image);
+    return storeFile(__func__, j.file, image);
 }
 
 namespace {
@@ -297,14 +290,14 @@ int job_delete(int jdx) {
         DBG_ERR("invalid job index, %d / %d", jdx, int(job.jobs.size()));
         return -1;
     }
-    std::string path = job_file_path(job.jobs[size_t(jdx)].name);
+    const std::string& path = job.jobs[size_t(jdx)].file;
     // A file that is already gone leaves only its entry to remove.
     if (remove(path.c_str()) != 0 && errno != ENOENT) {
         DBG_ERR("g_remove return fail (%s)", path.c_str());
         return -1;
     }
-    // A later job with the same name is not the loaded one.
-    if (strcmp(job.loadedName, job.jobs[size_t(jdx)].name) == 0) job.loadedName[0] = '\0';
+    // A later job under the same file is not the loaded one.
+    if (job.loadedFile == path) job.loadedFile.clear();
     job.jobs.erase(job.jobs.begin() + jdx);
     renumber(__func__);
     return 0;
@@ -315,41 +308,34 @@ int job_copy(int jdx, const char* name) {
         DBG_ERR("invalid parameters (%d, %p)", jdx, static_cast<const void*>(name));
         return -1;
     }
-    JobListEntry e = job.jobs[size_t(jdx)];
-    if (int rc = takeNewName(__func__, name, e.name); rc != 0) return rc;
-    e.jdx = uint32_t(job.jobs.size());
+    JobSlot j = job.jobs[size_t(jdx)];
+    if (int rc = takeNewName(__func__, name, j.e.name); rc != 0) return rc;
+    j.e.jdx = uint32_t(job.jobs.size());
+    j.file = job_file_path(j.e.name);
     std::string image;
-    int rc = readJobFile("modify_jobheader_name", job.jobs[size_t(jdx)].name, image);
-    job.jobs.push_back(e);
+    int rc = readJobFile("modify_jobheader_name", job.jobs[size_t(jdx)].file, image);
+    job.jobs.push_back(j);
     if (rc != 0) return -1;
-    putHeaderJdx(image, e.jdx);
-    putHeaderName(image, e.name);
-    return writeJobFile("modify_jobheader_name", e.name, image);
+    putHeaderJdx(image, j.e.jdx);
+    putHeaderName(image, j.e.name);
+    return storeFile("modify_jobheader_name", j.file, image);
 }
 
 int job_load(int jdx) {
     job.steps.clear();
     job.loaded = true;
     job.header = JobHeader{};
-    job.loadedName[0] = '\0';
+    job.loadedFile.clear();
     if (!validJdx(jdx)) {
         DBG_ERR("invalid job index, %d / %d", jdx, int(job.jobs.size()));
         return -1;
     }
-    memcpy(job.loadedName, job.jobs[size_t(jdx)].name, JOB_NAME_SIZE);
-    std::string path = job_file_path(job.loadedName);
-    // Only a regular file is read: a FIFO put under a job's name must not hang the screen.
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st;
-    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        close(fd);
-        fd = -1;
-        errno = EINVAL;
-    }
-    FILE* f = fd >= 0 ? fdopen(fd, "rb") : nullptr;
+    job.loadedFile = job.jobs[size_t(jdx)].file;
+    const std::string& path = job.loadedFile;
+    // Only a regular file is read: a FIFO put in its place must not hang the screen.
+    FILE* f = Common_FopenRegular(path, "rb");
     if (!f) {
         DBG_ERR("%s open fail : %s", path.c_str(), strerror(errno));
-        if (fd >= 0) close(fd);
         return -1;
     }
     uint8_t head[JOB_HEADER_SIZE];
@@ -384,9 +370,10 @@ int job_save(int jdx) {
         return -1;
     }
     // An index that points at another job would overwrite that job's file.
-    if (job.loadedName[0] == '\0' || strcmp(job.jobs[size_t(jdx)].name, job.loadedName) != 0) {
-        DBG_ERR("job %d is %s, not the loaded job (%s)", jdx, job.jobs[size_t(jdx)].name,
-                job.loadedName);
+    JobSlot& slot = job.jobs[size_t(jdx)];
+    if (job.loadedFile.empty() || slot.file != job.loadedFile) {
+        DBG_ERR("job %d is %s, not the loaded job (%s)", jdx, slot.file.c_str(),
+                job.loadedFile.c_str());
         return -1;
     }
     JobListEntry& h = job.header.entry;
@@ -401,15 +388,15 @@ int job_save(int jdx) {
     }
     // The job is stored under its list position and its current name.
     h.jdx = uint32_t(jdx);
-    memcpy(h.name, job.jobs[size_t(jdx)].name, JOB_NAME_SIZE);
+    memcpy(h.name, slot.e.name, JOB_NAME_SIZE);
     memcpy(job.header.sign, "zqc.job.", 8);
     std::string image(JOB_HEADER_SIZE + STEP_RECORD_SIZE * job.steps.size(), '\0');
     auto* p = reinterpret_cast<uint8_t*>(image.data());
     job_encode_header(job.header, p);
     for (size_t i = 0; i < job.steps.size(); ++i)
         memcpy(p + JOB_HEADER_SIZE + STEP_RECORD_SIZE * i, job.steps[i].b, STEP_RECORD_SIZE);
-    if (storeFile(__func__, __LINE__, job_file_path(h.name), image) != 0) return -1;
-    job.jobs[size_t(jdx)] = h; // the list shows only what the file holds
+    if (storeFile(__func__, slot.file, image) != 0) return -1;
+    slot.e = h; // the list shows only what the file holds
     return 0;
 }
 
@@ -417,7 +404,7 @@ void job_free() {
     job.steps.clear();
     job.steps.shrink_to_fit();
     job.loaded = false;
-    job.loadedName[0] = '\0';
+    job.loadedFile.clear();
 }
 
 int step_new(uint32_t type) {
@@ -497,7 +484,7 @@ const char* get_jobname_jdx(int jdx) {
         DBG_ERR("invalid job index (%d)", jdx);
         return nullptr;
     }
-    memcpy(job.nameBuf, job.jobs[size_t(jdx)].name, JOB_NAME_SIZE);
+    memcpy(job.nameBuf, job.jobs[size_t(jdx)].e.name, JOB_NAME_SIZE);
     return job.nameBuf;
 }
 
@@ -516,30 +503,29 @@ int set_jobname_jdx(int jdx, const char* name) {
         DBG_ERR("job name already used (%s)", newName);
         return JOB_ERR_NAME_EXISTS;
     }
-    JobListEntry& e = job.jobs[size_t(jdx)];
+    JobSlot& j = job.jobs[size_t(jdx)];
+    std::string newPath = job_file_path(newName);
     // The renamed file is complete before the old one goes: a power cut leaves the job
     // under the old name, or under both, never under neither.
     std::string image;
-    int r1 = readJobFile(__func__, e.name, image);
+    int r1 = readJobFile(__func__, j.file, image);
     int r2 = -1;
     if (r1 == 0) {
         putHeaderName(image, newName);
-        r2 = writeJobFile(__func__, newName, image);
-        if (r2 == 0 && strcmp(newName, e.name) != 0) {
-            std::string oldPath = job_file_path(e.name);
-            if (unlink(oldPath.c_str()) != 0) {
-                DBG_ERR("g_rename fail (%s -> %s) : %s", oldPath.c_str(),
-                        job_file_path(newName).c_str(), strerror(errno));
-                r2 = -1;
-            }
+        r2 = storeFile(__func__, newPath, image);
+        if (r2 == 0 && newPath != j.file && unlink(j.file.c_str()) != 0) {
+            DBG_ERR("g_rename fail (%s -> %s) : %s", j.file.c_str(), newPath.c_str(),
+                    strerror(errno));
+            r2 = -1;
         }
     }
     if (r1 != 0 || r2 != 0) {
         DBG_ERR("job rename fail (%d, %d, %d)", r1, r2, jdx);
         return -1;
     }
-    if (strcmp(job.loadedName, e.name) == 0) memcpy(job.loadedName, newName, JOB_NAME_SIZE);
-    memcpy(e.name, newName, JOB_NAME_SIZE);
+    if (job.loadedFile == j.file) job.loadedFile = newPath;
+    memcpy(j.e.name, newName, JOB_NAME_SIZE);
+    j.file = newPath;
     return 0;
 }
 
@@ -564,7 +550,7 @@ int set_stepname_sdx(int sdx, const char* name) {
 int find_jdx_by_name(const char* name) {
     if (!name) return -1;
     for (size_t i = 0; i < job.jobs.size(); ++i)
-        if (strcmp(job.jobs[i].name, name) == 0) return int(i);
+        if (strcmp(job.jobs[i].e.name, name) == 0) return int(i);
     return -1;
 }
 
@@ -572,7 +558,7 @@ int job_list_len() {
     return int(job.jobs.size());
 }
 const JobListEntry* job_list_entry(int jdx) {
-    return validJdx(jdx) ? &job.jobs[size_t(jdx)] : nullptr;
+    return validJdx(jdx) ? &job.jobs[size_t(jdx)].e : nullptr;
 }
 bool job_is_loaded() {
     return job.loaded;

@@ -3,7 +3,6 @@
 #include "common.h"
 #include "debug.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +58,8 @@ std::string rtrim(std::string s) {
     return s;
 }
 
+std::string formatValue(const Setting* s, const SettingConfig& c);
+
 void storeValue(Setting* s, const SettingConfig& c, const std::string& value) {
     switch (c.type) {
     case CFG_BOOL:
@@ -93,10 +94,14 @@ void storeValue(Setting* s, const SettingConfig& c, const std::string& value) {
         break;
     }
     case CFG_IPV4: {
-        struct in_addr a;
-        uint32_t v = 0xFFFFFFFFu;
-        if (inet_pton(AF_INET, value.c_str(), &a) == 1) v = ntohl(a.s_addr);
-        writeField(s, c, v);
+        // A hand-edited address that cannot be read keeps the value in use (the default
+        // at start-up) rather than becoming a broadcast address.
+        uint32_t v;
+        if (setting_parse_ipv4(value.c_str(), &v) == 0)
+            writeField(s, c, v);
+        else
+            DBG_ERR("\"%s\" is not an address for \"%s\", kept %s", value.c_str(), c.key,
+                    formatValue(s, c).c_str());
         break;
     }
     default:
@@ -195,6 +200,26 @@ bool convertLegacy() {
     return converted;
 }
 } // namespace
+
+int setting_parse_ipv4(const char* text, uint32_t* out) {
+    if (!text || !out) return -1;
+    while (*text == ' ' || *text == '\t')
+        ++text;
+    uint32_t v = 0;
+    for (int octet = 0; octet < 4; ++octet) {
+        if (octet > 0 && *text++ != '.') return -1;
+        if (*text < '0' || *text > '9') return -1;
+        unsigned n = 0;
+        while (*text >= '0' && *text <= '9') {
+            n = n * 10 + unsigned(*text++ - '0');
+            if (n > 255) return -1;
+        }
+        v = v << 8 | n;
+    }
+    if (*text != '\0') return -1;
+    *out = v;
+    return 0;
+}
 
 Setting* get_setting() {
     return &settingCtx.setting;
@@ -337,7 +362,10 @@ int load_setting() {
     apply_brightness();
     apply_volume();
     std::string logDir = setting_log_dir_today();
-    if (Common_MkdirP(logDir) != 0)
+    // Without the card the folders would be made inside its empty mount point.
+    if (settingCtx.setting.log.path == 1 && !Common_MicroSdPresent())
+        DBG_ERR("micro sd not present, %s not created", logDir.c_str());
+    else if (Common_MkdirP(logDir) != 0)
         DBG_ERR("fail to create %s, %s", logDir.c_str(), strerror(errno));
     read_vendor_info();
     return 0;
@@ -345,8 +373,11 @@ int load_setting() {
 
 int read_vendor_info() {
     memset(settingCtx.vinfo, 0, sizeof settingCtx.vinfo);
-    FILE* f = fopen(kVendorFile, "rb");
-    if (!f) return 0;
+    FILE* f = Common_FopenRegular(kVendorFile, "rb");
+    if (!f) {
+        if (errno != ENOENT) DBG_ERR("%s cannot be read, %s", kVendorFile, strerror(errno));
+        return 0;
+    }
     size_t n = fread(settingCtx.vinfo, 1, sizeof settingCtx.vinfo, f);
     (void)n;
     fclose(f);

@@ -7,12 +7,12 @@
 #include <string>
 
 struct SettingOperation {
-    uint32_t operation_mode;      // 0 "with job", 1 "without job"
-    uint32_t screw_count_dir;     // 0 "up", 1 "down"
-    uint32_t screw_count_unit;    // 0 "per step", 1 "per job"
-    uint32_t job_sel_type;        // 0 "binary", 1 "direct"
-    uint32_t barcode_if;          // 0 "local", 1 "remote"
-    uint32_t auto_start_job;      // bool
+    uint32_t operation_mode;   // 0 "with job", 1 "without job"
+    uint32_t screw_count_dir;  // 0 "up", 1 "down"
+    uint32_t screw_count_unit; // 0 "per step", 1 "per job"
+    uint32_t job_sel_type;     // 0 "binary", 1 "direct"
+    uint32_t barcode_if;       // 0 "local", 1 "remote"
+    uint32_t auto_start_job;   // bool
     char default_job_name[128];
     uint32_t skip_without_pwd;
     uint32_t back_without_pwd;
@@ -42,7 +42,7 @@ struct SettingBarcode {
 };
 
 struct SettingNetwork {
-    uint32_t dhcp; // 0 "static", 1 "dhcp"
+    uint32_t dhcp;                 // 0 "static", 1 "dhcp"
     uint32_t ip, netmask, gateway; // first octet in the most significant byte
     char ssid[128];
     char wifi_password[128];
@@ -87,13 +87,20 @@ static_assert(offsetof(Setting, share) == 732);
 static_assert(offsetof(Setting, system) == 1004);
 static_assert(sizeof(Setting) == 1144);
 
-enum SettingType { CFG_BOOL = 0, CFG_ENUM = 1, CFG_INT = 2, CFG_STRING = 3, CFG_IPV4 = 4, CFG_SECTION = 5 };
+enum SettingType {
+    CFG_BOOL = 0,
+    CFG_ENUM = 1,
+    CFG_INT = 2,
+    CFG_STRING = 3,
+    CFG_IPV4 = 4,
+    CFG_SECTION = 5
+};
 
 struct SettingConfig {
-    const char* key;       // key text, or the title of a section row
-    uint32_t offset;       // byte offset in the record
-    uint32_t width;        // 1, 2, 4 for numbers; buffer size for strings
-    int type;              // SettingType
+    const char* key;           // key text, or the title of a section row
+    uint32_t offset;           // byte offset in the record
+    uint32_t width;            // 1, 2, 4 for numbers; buffer size for strings
+    int type;                  // SettingType
     const char* const* values; // enumeration texts ending with "" (nullptr otherwise)
 };
 
@@ -117,6 +124,10 @@ int load_setting_plain_text();
 void setting_parse_text(Setting* s, const char* text, size_t len);
 // Formats the record as the settings file text.
 std::string setting_format_text(const Setting* s);
+// Dotted decimal IPv4 address, first octet most significant: four octets of decimal
+// digits (leading zeros stay decimal: "192.168.000.085"), each at most 255; blanks before
+// the address are skipped. 0, or -1 for anything else (*out unchanged).
+int setting_parse_ipv4(const char* text, uint32_t* out);
 
 int set_brightness(int percent);
 int set_volume(int percent);

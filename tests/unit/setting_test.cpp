@@ -5,6 +5,7 @@
 #include "debug.h"
 #include "setting.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -58,49 +59,61 @@ TEST_F(SettingTest, FirstStartCreatesDirectoriesAndDefaultFile) {
     EXPECT_TRUE(std::filesystem::is_directory(dir));
 }
 
-TEST_F(SettingTest, EveryFieldRoundTrips) {
+TEST_F(SettingTest, TodaysLogFolderGoesOnTheCardOnlyWhenItIsIn) {
+    TestEnv::writeFile(kFile, line("path", "micro sd"));
+    for (bool card : {false, true}) {
+        if (card) TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", "");
+        ASSERT_EQ(load_setting(), 0);
+        EXPECT_EQ(fs::is_directory(setting_log_dir_today()), card) << setting_log_dir_today();
+        EXPECT_EQ(fs::exists(env.sysroot() + "/media/mmcblk1p1"), card)
+            << "nothing made inside the empty mount point";
+    }
+}
+
+TEST_F(SettingTest, EveryKeyRoundTripsThroughTheFile) {
     load_setting();
-    Setting* s = get_setting();
-    s->operation.operation_mode = 1;
-    s->operation.screw_count_dir = 1;
-    s->operation.job_sel_type = 1;
-    s->operation.barcode_if = 1;
-    s->operation.auto_start_job = 1;
-    setting_set_str(s->operation.default_job_name, sizeof s->operation.default_job_name,
-                    "Door left");
-    s->operation.backup_manager = 1;
-    setting_set_str(s->operation.bst_tool_name, sizeof s->operation.bst_tool_name, "ZQ-7");
-    for (int i = 0; i < 16; ++i)
-        s->io.input[i] = uint32_t(i);
-    for (int i = 0; i < 16; ++i)
-        s->io.output[i] = uint32_t(i % 9);
-    s->log.path = 1;
-    s->log.a1 = 1;
-    s->log.status = 0;
-    for (int i = 0; i < 8; ++i)
-        s->barcode.tool[i] = uint32_t(i & 1);
-    s->network.dhcp = 0;
-    s->network.ip = 0x0A000102;
-    s->network.netmask = 0xFFFF0000;
-    s->network.gateway = 0x0A0000FE;
-    setting_set_str(s->network.ssid, sizeof s->network.ssid, "line-3 AP");
-    setting_set_str(s->network.wifi_password, sizeof s->network.wifi_password, "p@ss word");
-    s->network.band = 0;
-    s->network.country = 2;
-    s->network.channel_mode = 1;
-    s->network.manual_channel = 36;
-    s->share.ftp_enable = 0;
-    setting_set_str(s->share.ftp_username, sizeof s->share.ftp_username, "op");
-    setting_set_str(s->share.ftp_password, sizeof s->share.ftp_password, "x");
-    s->share.bef_enable = 1;
-    s->share.bef_server_ip = 0x7F000001;
-    s->share.bef_port = 9100;
-    setting_set_str(s->system.login_password, sizeof s->system.login_password, "1234");
-    s->system.language = 5;
-    s->system.brightness = 1;
-    s->system.volume = 0;
+    auto* rec = reinterpret_cast<unsigned char*>(get_setting());
+    const auto* dft = reinterpret_cast<const unsigned char*>(get_default_setting());
+    // Each key owns its own bytes, and every field of the record has a key (the 3 bytes
+    // after "bst tool name" are padding): a value per key is a value per field.
+    std::vector<int> owner(sizeof(Setting), -1);
+    for (size_t i = 0; i < configs_count; ++i) {
+        const SettingConfig& c = configs[i];
+        if (c.type == CFG_SECTION) continue;
+        ASSERT_LE(c.offset + c.width, sizeof(Setting)) << c.key;
+        for (size_t b = c.offset; b < c.offset + c.width; ++b) {
+            EXPECT_EQ(owner[b], -1) << c.key << " overlaps another key";
+            owner[b] = int(i);
+        }
+        // A value other than the default, of the key's kind.
+        uint32_t v = 0, old = 0;
+        memcpy(&old, dft + c.offset, std::min<size_t>(c.width, 4));
+        size_t n = 0;
+        switch (c.type) {
+        case CFG_BOOL:
+            v = old ? 0 : 1;
+            break;
+        case CFG_ENUM:
+            while (c.values[n][0])
+                ++n;
+            v = uint32_t((old + 1) % n);
+            break;
+        case CFG_INT:
+            v = uint32_t(-7 - int(i));
+            break;
+        case CFG_IPV4:
+            v = 0x0A000100u + uint32_t(i);
+            break;
+        case CFG_STRING:
+            memset(rec + c.offset, 0, c.width);
+            snprintf(reinterpret_cast<char*>(rec + c.offset), c.width, "v %zu", i);
+            continue;
+        }
+        memcpy(rec + c.offset, &v, std::min<size_t>(c.width, 4));
+    }
+    EXPECT_EQ(std::count(owner.begin(), owner.end(), -1), 3);
     Setting saved;
-    memcpy(&saved, s, sizeof saved);
+    memcpy(&saved, get_setting(), sizeof saved);
     ASSERT_EQ(save_setting(), 0);
     ASSERT_EQ(load_setting(), 0); // defaults, then the file
     EXPECT_EQ(memcmp(&saved, get_setting(), sizeof saved), 0);
@@ -125,11 +138,11 @@ TEST_F(SettingTest, ParsingRules) {
          [](const Setting& s) { return s.network.manual_channel == 0; }, "not a number"},
         {line("bef port", "99999999999999"),
          [](const Setting& s) { return s.share.bef_port == 0x7FFFFFFF; }, "huge"},
-        {line("ip", "255.255.255.255"), [](const Setting& s) { return s.network.ip == 0xFFFFFFFF; },
-         "bcast"},
-        {line("ip", "10.1.2"), [](const Setting& s) { return s.network.ip == 0xFFFFFFFF; },
-         "bad ip"},
-        {line("ip", "10.1.2.3"), [](const Setting& s) { return s.network.ip == 0x0A010203; }, "ip"},
+        {line("ip", "192.168.000.085"), [](const Setting& s) { return s.network.ip == 0xC0A80055; },
+         "zero-padded ip"},
+        {line("gateway", "10.1.2"),
+         [](const Setting& s) { return s.network.gateway == 0xC0A80001; },
+         "bad ip keeps the default"},
         {line("a1", "maybe"), [](const Setting& s) { return s.log.a1 == 0; }, "bool unchanged"},
         {line("a1", "  true"), [](const Setting& s) { return s.log.a1 == 1; }, "bool contains"},
         {line("dhcp", "nothing"), [](const Setting& s) { return s.network.dhcp == 1; },
@@ -155,6 +168,48 @@ TEST_F(SettingTest, ParsingRules) {
         setting_parse_text(&s, c.text.data(), c.text.size());
         EXPECT_TRUE(c.check(s)) << c.what;
     }
+}
+
+TEST(SettingAddress, DottedDecimalOctetsAndRefusals) {
+    struct {
+        const char* text;
+        int rc;
+        uint32_t value;
+    } cases[] = {
+        {"192.168.0.85", 0, 0xC0A80055},
+        {"192.168.000.085", 0, 0xC0A80055},
+        {"010.001.002.008", 0, 0x0A010208}, // decimal, not octal
+        {"0.0.0.0", 0, 0},
+        {"255.255.255.255", 0, 0xFFFFFFFF},
+        {" \t10.0.0.1", 0, 0x0A000001},
+        {"256.1.1.1", -1, 0},
+        {"1.2.3.1000", -1, 0},
+        {"99999999999.1.1.1", -1, 0},
+        {"1.2.3", -1, 0},
+        {"1.2.3.4.5", -1, 0},
+        {"1.2.3.", -1, 0},
+        {".1.2.3", -1, 0},
+        {"1..2.3", -1, 0},
+        {"1.2.3.4x", -1, 0},
+        {"1.2.3.4 5", -1, 0},
+        {"-1.2.3.4", -1, 0},
+        {"+1.2.3.4", -1, 0},
+        {"0x7f.0.0.1", -1, 0},
+        {"", -1, 0},
+        {"a.b.c.d", -1, 0},
+    };
+    for (const auto& c : cases) {
+        uint32_t v = 0x5A5A5A5A;
+        EXPECT_EQ(setting_parse_ipv4(c.text, &v), c.rc) << c.text;
+        EXPECT_EQ(v, c.rc == 0 ? c.value : 0x5A5A5A5Au) << c.text << ": unchanged when refused";
+    }
+    LogCapture log;
+    Setting s;
+    memcpy(&s, get_default_setting(), sizeof s);
+    std::string text = "gateway = 192.168.0.300\n";
+    setting_parse_text(&s, text.data(), text.size());
+    EXPECT_TRUE(
+        log.contains("\"192.168.0.300\" is not an address for \"gateway\", kept 192.168.0.1"));
 }
 
 TEST_F(SettingTest, BadInputNeverCrashesAndKeepsDefaults) {

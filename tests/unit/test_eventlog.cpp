@@ -97,18 +97,6 @@ TEST(EventLogFormat, EmptyJobAndStepAndTorqueRounding) {
     EXPECT_NE(line.find(",0.05,655.35,"), std::string::npos) << line;
 }
 
-TEST(EventLogFormat, DirectoryAndFileNames) {
-    TestEnv env;
-    struct tm t = {};
-    t.tm_year = 126;
-    t.tm_mon = 11;
-    t.tm_mday = 4;
-    EXPECT_EQ(EventLog_DirName(0, t), "./files/log/2026/12/04");
-    EXPECT_EQ(EventLog_DirName(1, t), env.sysroot() + "/media/mmcblk1p1/2026/12/04");
-    EXPECT_EQ(EventLog_FileName("./files/log/2026/12/04", t),
-              "./files/log/2026/12/04/20261204.csv");
-}
-
 TEST_F(EventLogTest, FirstResultOfTheDayWritesTheHeaderOnce) {
     struct {
         const char* what;
@@ -153,9 +141,14 @@ TEST_F(EventLogTest, ResultsAroundMidnightGoToTwoFiles) {
     EXPECT_EQ(b[1].substr(0, 19), "2027-01-01 00:00:00");
 }
 
-TEST_F(EventLogTest, MicroSdLocationUsesTheMediaFolder) {
+TEST_F(EventLogTest, MicroSdLocationUsesTheMediaFolderOnlyWithTheCard) {
     get_setting_log()->path = 1;
     Common_SetFixedTime(localInstant(2026, 3, 5, 12, 0, 0));
+    // No card: nothing is made inside the empty mount point.
+    EXPECT_EQ(EventLog_Write("", "", "-", "T", sample()), -1);
+    EXPECT_TRUE(log.contains("micro sd not present"));
+    EXPECT_FALSE(TestEnv::exists(env.sysroot() + "/media/mmcblk1p1/2026"));
+    TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", "");
     ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);
     EXPECT_TRUE(TestEnv::exists(env.sysroot() + "/media/mmcblk1p1/2026/03/05/20260305.csv"));
 }
