@@ -58,7 +58,7 @@ class BstTest : public ::testing::Test {
         V out;
         for (const auto& e : sink.events)
             if (e.rfind("debug", 0) != 0) out.push_back(e);
-        sink.events.clear();
+        sink.clear();
         return out;
     }
     void openTray() {

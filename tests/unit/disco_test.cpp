@@ -155,7 +155,7 @@ TEST_F(DiscoProc, AdvertiseReconnectOnlyTouchesRegisteredTools) {
     ToolInfo moved = makeInfo(1, TOOL_TYPE_XWC, 0x7f000009, 6000, "B");
     EXPECT_EQ(proc(advertise(2, moved), TOOL_NETIF_WLAN), 0);
     EXPECT_EQ(takeConnects(), std::vector<int>{0});
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"disconn", 0, 1}}));
+    EXPECT_EQ(sink.drain(), (Lines{"disconn flag 0 1"}));
     ToolManager_LockRegTools();
     RegToolRecord* r = ToolManager_RegTool(0);
     EXPECT_EQ(r->state, uint32_t(TOOL_STATE_CONNECTING));

@@ -258,7 +258,7 @@ TEST_F(Registry, BusyUnknownToolIsNotListedUntilItIsFree) {
     EXPECT_TRUE(sink.drain().empty());
     feedAck(t, TOOL_NETIF_WLAN, 0);
     ASSERT_EQ(ToolManager_GetDiscoToolsLen(), 1);
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"discotools"}}));
+    EXPECT_EQ(sink.drain(), (Lines{"update_discotools"}));
     ToolManager_LockDiscoTools();
     EXPECT_EQ(ToolManager_DiscoTool(0)->netif, 2u);
     ToolManager_UnlockDiscoTools();
@@ -266,7 +266,7 @@ TEST_F(Registry, BusyUnknownToolIsNotListedUntilItIsFree) {
     EXPECT_TRUE(sink.drain().empty());
     feedAck(t, TOOL_NETIF_ETH, 1); // taken by another controller: leaves the list
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"discotools"}}));
+    EXPECT_EQ(sink.drain(), (Lines{"update_discotools"}));
 }
 
 TEST_F(Registry, DiscoveredToolIsDroppedAtTheFourthSilentTick) {
@@ -284,7 +284,7 @@ TEST_F(Registry, DiscoveredToolIsDroppedAtTheFourthSilentTick) {
     ASSERT_EQ(ToolManager_GetDiscoToolsLen(), 1);
     uint8_t mac2[6] = {0x02, 0x00, 0x5e, 0x10, 0x20, 2};
     EXPECT_EQ(ToolManager_FindDiscoTdx_ByMac(mac2), 0);
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"discotools"}}));
+    EXPECT_EQ(sink.drain(), (Lines{"update_discotools"}));
 }
 
 TEST_F(Registry, ConnectedToolIsDismissedAtTheFourthSilentTickAndComesBack) {
@@ -312,7 +312,7 @@ TEST_F(Registry, IdleToolReportingBusyBecomesBusyThenConnectsWhenFree) {
     ToolInfo t = makeInfo(1, TOOL_TYPE_ZQ, 0x7f000001, 5020, "SN0");
     feedAck(t, TOOL_NETIF_ETH, 1);
     EXPECT_EQ(state(0), TOOL_STATE_BUSY);
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"regtools", 0, 1}}));
+    EXPECT_EQ(sink.drain(), (Lines{"update_regtools 0 1"}));
     EXPECT_TRUE(takeConnects().empty());
     feedAck(t, TOOL_NETIF_ETH, 0);
     EXPECT_EQ(state(0), TOOL_STATE_CONNECTING);
@@ -349,7 +349,7 @@ TEST_F(Registry, DismissingTheCurrentToolPostsCurrTdxBeforeRegtools) {
     ToolManager_SetCurrTdx(1);
     EXPECT_EQ(ToolManager_DismissTool_ByTdx(1, 1), 0);
     EXPECT_EQ(ToolManager_GetCurrTdx(), -1);
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"curr_tdx", -1}, {"regtools", 1, 0}}));
+    EXPECT_EQ(sink.drain(), (Lines{"update_curr_tdx -1", "update_regtools 1 0"}));
     LogCapture log;
     EXPECT_EQ(ToolManager_DismissTool_ByTdx(2, 1), -1);
     EXPECT_TRUE(log.contains("invalid regtdx 2/2"));
@@ -370,7 +370,7 @@ TEST_F(Registry, ReleasingToolZeroOfThreeRenumbers) {
     EXPECT_FALSE(fs::exists("files/tools/ZQSN0"));
     EXPECT_TRUE(fs::exists("files/tools/ZQSN1"));
     auto ev = sink.drain();
-    EXPECT_NE(std::find(ev.begin(), ev.end(), Event{"regtools", -1, -1}), ev.end());
+    EXPECT_NE(std::find(ev.begin(), ev.end(), std::string("update_regtools -1 -1")), ev.end());
     LogCapture log;
     EXPECT_EQ(ToolManager_MoveTool_RegToDisco(5), -1);
     EXPECT_TRUE(log.contains("invalid reg_index : 2 / 5"));
@@ -381,7 +381,7 @@ TEST_F(Registry, RegistrationBuildsTheRecordAndRefusesANinthTool) {
     feedAck(makeInfo(9, TOOL_TYPE_ZQT, 0x7f000001, 5020, "ABC"), TOOL_NETIF_WLAN);
     sink.drain();
     ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"regtools", 0, 2}, {"discotools"}}));
+    EXPECT_EQ(sink.drain(), (Lines{"update_regtools 0 2", "update_discotools"}));
     EXPECT_EQ(takeConnects(), std::vector<int>{0});
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
     EXPECT_TRUE(fs::is_directory("files/tools/ZQTABC"));
@@ -409,7 +409,7 @@ TEST_F(Registry, AdvertiseLeaveAndHostapdDisconnectDismissAndUnlist) {
     ToolInfo t = makeInfo(5);
     EXPECT_EQ(ToolManager_UpdateToolState_ByDisco(&t, 3, TOOL_NETIF_ETH), 0);
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"discotools"}}));
+    EXPECT_EQ(sink.drain(), (Lines{"update_discotools"}));
     EXPECT_EQ(ToolManager_UpdateToolState_ByHostapd(nullptr), -1);
     ToolManager_SetCurrTdx(0);
     uint8_t mac1[6] = {0x02, 0x00, 0x5e, 0x10, 0x20, 1};
