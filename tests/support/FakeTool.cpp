@@ -126,7 +126,7 @@ std::vector<uint8_t> FakeTool::ack(int i, bool busy) const {
 
 std::unique_ptr<FakeTool> FakeTool::onLoopback(const std::vector<int>& types,
                                                const std::vector<std::string>& extra) {
-    std::mt19937 rnd(unsigned(getpid()) * 2654435761u ^ unsigned(time(nullptr)));
+    static std::mt19937 rnd(unsigned(getpid()) * 2654435761u ^ unsigned(time(nullptr)));
     for (int attempt = 0; attempt < 50; attempt++) {
         const int port = 20000 + 2 * int(rnd() % 15000), disco = 20000 + int(rnd() % 40000),
                   panel = 20000 + int(rnd() % 40000);

@@ -132,6 +132,7 @@ void ToolCellTest::startTools(const std::vector<int>& types,
 }
 
 void ToolCellTest::startDriver() {
+    ASSERT_TRUE(tools) << "tools first: they set where the panel's discovery goes";
     const std::string sys = env.sysroot();
     ASSERT_EQ(sh(std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree init " + sys), 0);
     TestEnv::writeFile(sys + "/sys/class/backlight/pwm-backlight/brightness", "100\n");

@@ -20,6 +20,7 @@ namespace {
 class Wiring : public ToolCellTest {
   protected:
     void SetUp() override {
+        ToolCellTest::SetUp();
         startTools({2});
         startDriver();
         registerAll(1);
