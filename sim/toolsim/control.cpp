@@ -83,7 +83,7 @@ std::string Sim::stats(int t) const {
       << " data=" << l.dataFds.size() << " event=" << (l.evFd >= 0 ? 1 : 0)
       << " lock=" << tool.holding()[kRegLock] << " output=" << tool.holding()[kRegEventOutput]
       << " remaining=" << tool.remaining << " preset=" << tool.holding()[kRegPreset]
-      << " scans=" << tool.scans << " ignore=" << l.ignore;
+      << " scans=" << tool.scans << " ignore=" << l.ignore << " requests=" << discoRequests_;
     return o.str();
 }
 

@@ -212,6 +212,7 @@ void Sim::onDisco() {
         DiscoRequest req;
         if (decodeDiscoRequest(buf, static_cast<size_t>(n), &req) != 0) continue;
         if (req.type != kScanReq && req.type != kSearchReq) continue; // our own acks, others
+        discoRequests_++;
         log(2, "%s from %s", req.type == kScanReq ? "scan" : "search", inet_ntoa(from.sin_addr));
         for (size_t t = 0; t < tools_.size(); t++) {
             VirtualTool& tool = *tools_[t];

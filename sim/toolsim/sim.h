@@ -86,6 +86,7 @@ class Sim {
     std::string stdinBuf_;
     bool stdinOpen_ = true, stdinWaiting_ = false, quit_ = false;
     uint32_t mcastIf_ = 0;
+    uint64_t discoRequests_ = 0; // scan and search requests answered
 
     void log(int level, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
     int openDisco();

@@ -14,12 +14,12 @@ namespace {
 class ToolEvents : public ToolLinkTest {
   protected:
     // Tools 0..n-1 registered, connected and unlocked (as the working screens do).
-    void connect(const std::vector<int>& types) {
-        startTools(types);
-        startDriver();
-        registerAll(int(types.size()));
+    Result connect(const std::vector<int>& types) {
+        if (Result r = bringUp(types); !r) return r;
         for (size_t t = 0; t < types.size(); t++)
-            ASSERT_EQ(Modbus_Write(int(t), MBUS_REG_TOOL_LOCK, 0, 1), MBUS_OK);
+            if (Modbus_Write(int(t), MBUS_REG_TOOL_LOCK, 0, 1) != MBUS_OK)
+                return ::testing::AssertionFailure() << "unlocking tool " << t;
+        return ::testing::AssertionSuccess();
     }
     // Waits for the next "fastening" of tool `tdx`, takes its record and acknowledges it
     // as the screens do.
@@ -32,7 +32,7 @@ class ToolEvents : public ToolLinkTest {
 TOOL_CELLS(ToolEvents);
 
 TEST_P(ToolEvents, StoredResultsComeFirstWithOutput1AndEachIsAcknowledged) {
-    connect({2});
+    ASSERT_TRUE(connect({2}));
     for (int i = 0; i < 3; i++)
         ASSERT_EQ(tools->cmd("fasten 0 ok torque=" + str(101 + i)), "ok " + str(i + 1));
     EXPECT_EQ(Operation_GetNoPendingEvent(0), 3);
@@ -59,7 +59,7 @@ TEST_P(ToolEvents, StoredResultsComeFirstWithOutput1AndEachIsAcknowledged) {
 }
 
 TEST_P(ToolEvents, Output2SkipsStoredResults) {
-    connect({3});
+    ASSERT_TRUE(connect({3}));
     for (int i = 0; i < 4; i++)
         ASSERT_EQ(tools->cmd("fasten 0 ok torque=7"), "ok " + str(i + 1));
     ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
@@ -71,7 +71,7 @@ TEST_P(ToolEvents, Output2SkipsStoredResults) {
 }
 
 TEST_P(ToolEvents, BackToBackResultsBothReachTheScreensAndTheTable) {
-    connect({2});
+    ASSERT_TRUE(connect({2}));
     ASSERT_EQ(tools->cmd("ackwait 0 0"), "ok");  // stored results go out in one write
     get_setting_operation()->operation_mode = 1; // without job
     fet_set_enable(0x01);
@@ -100,7 +100,7 @@ TEST_P(ToolEvents, BackToBackResultsBothReachTheScreensAndTheTable) {
 }
 
 TEST_P(ToolEvents, FullRingDropsTheOldestAndTheSurplusEventIsNoNewResult) {
-    connect({2});
+    ASSERT_TRUE(connect({2}));
     ASSERT_EQ(tools->cmd("ackwait 0 0"), "ok");
     for (int i = 0; i <= TOOL_EVENT_QUEUE_DEPTH; ++i) // one more than the ring holds
         ASSERT_EQ(tools->cmd("fasten 0 ok time=" + str(1000 + i)), "ok " + str(i + 1));
@@ -115,7 +115,7 @@ TEST_P(ToolEvents, FullRingDropsTheOldestAndTheSurplusEventIsNoNewResult) {
 }
 
 TEST_P(ToolEvents, ControllerFramesAreNormalisedAndResultsKeepTheirTool) {
-    connect({4, 2});
+    ASSERT_TRUE(connect({4, 2}));
     get_setting_operation()->operation_mode = 1;
     get_setting_operation()->barcode_if = 1; // remote
     fet_set_enable(0x02);                    // tool 1 only
@@ -141,7 +141,7 @@ TEST_P(ToolEvents, ControllerFramesAreNormalisedAndResultsKeepTheirTool) {
 }
 
 TEST_P(ToolEvents, WithJobABarcodeEventSetsTheCurrentBarcode) {
-    connect({2});
+    ASSERT_TRUE(connect({2}));
     get_setting_operation()->operation_mode = 0; // with job
     fet_set_enable(0xff);
     ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
@@ -152,7 +152,7 @@ TEST_P(ToolEvents, WithJobABarcodeEventSetsTheCurrentBarcode) {
 }
 
 TEST_P(ToolEvents, MalformedFramesAreDroppedAndTheToolStays) {
-    connect({2});
+    ASSERT_TRUE(connect({2}));
     ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
     ASSERT_EQ(tools->cmd("raw 0 short"), "ok 36");
     EXPECT_TRUE(log.waitFor("invalid data len from tdx.0, expect 70 but 36"));
@@ -175,7 +175,7 @@ TEST_P(ToolEvents, MalformedFramesAreDroppedAndTheToolStays) {
 }
 
 TEST_P(ToolEvents, FrameIsReadAndDroppedWhileTheDataConnectionIsDown) {
-    connect({2});
+    ASSERT_TRUE(connect({2}));
     ASSERT_EQ(tools->cmd("ackwait 0 0"), "ok");
     ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
     auto dataLink = [](uint32_t up) {
@@ -195,7 +195,7 @@ TEST_P(ToolEvents, FrameIsReadAndDroppedWhileTheDataConnectionIsDown) {
 }
 
 TEST_P(ToolEvents, ClosedEventConnectionMakesTheToolHalfConnected) {
-    connect({2});
+    ASSERT_TRUE(connect({2}));
     ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
     ASSERT_EQ(tools->cmd("evport 0 off"), "ok");
     EXPECT_TRUE(sink.next("update_regtools 0 4"));
@@ -206,7 +206,7 @@ TEST_P(ToolEvents, ClosedEventConnectionMakesTheToolHalfConnected) {
 }
 
 TEST_P(ToolEvents, WatchFollowsItsToolWhenEarlierToolsAreReleased) {
-    connect({2, 2});
+    ASSERT_TRUE(connect({2, 2}));
     ASSERT_EQ(fastening_event_enable(0, 1), 0);
     ASSERT_EQ(fastening_event_enable(1, 1), 0);
     ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
@@ -216,9 +216,7 @@ TEST_P(ToolEvents, WatchFollowsItsToolWhenEarlierToolsAreReleased) {
 }
 
 TEST_P(ToolEvents, LockedToolSendsNothingUntilUnlocked) {
-    startTools({2});
-    startDriver();
-    registerAll(1);
+    ASSERT_TRUE(bringUp({2}));
     ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
     EXPECT_EQ(tools->cmd("fasten 0 ok"), "err locked") << "locked at connection";
     ASSERT_EQ(Modbus_Write(0, MBUS_REG_TOOL_LOCK, 0, 1), MBUS_OK);

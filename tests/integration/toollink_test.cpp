@@ -29,10 +29,9 @@ class ToolLink : public ToolLinkTest {
 TOOL_CELLS(ToolLink);
 
 TEST_P(ToolLink, DiscoversToolsOfEveryType) {
-    startTools({1, 2, 3, 4});
-    startDriver();
-    Disco_Send_ScanReq(0);
-    ASSERT_TRUE(acksIn());
+    ASSERT_TRUE(startTools({1, 2, 3, 4}));
+    ASSERT_TRUE(startDriver());
+    ASSERT_TRUE(scan());
     ASSERT_EQ(ToolManager_GetDiscoToolsLen(), 4);
     EXPECT_TRUE(sink.waitFor("update_discotools"));
     const char* prefixes[5] = {"", "XWC", "ZQ", "ZQT", "XWTC"};
@@ -58,27 +57,25 @@ TEST_P(ToolLink, DiscoversToolsOfEveryType) {
 }
 
 TEST_P(ToolLink, BusyToolStaysOutOfTheListUntilFree) {
-    startTools({2, 2});
+    ASSERT_TRUE(startTools({2, 2}));
     ASSERT_EQ(tools->cmd("busy 1 1"), "ok");
-    startDriver();
-    Disco_Send_ScanReq(0);
-    ASSERT_TRUE(acksIn());
+    ASSERT_TRUE(startDriver());
+    ASSERT_TRUE(scan());
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 1) << "the busy tool is not listed";
     ASSERT_EQ(tools->cmd("busy 1 0"), "ok");
-    Disco_Send_ScanReq(0);
-    ASSERT_TRUE(acksIn());
+    ASSERT_TRUE(scan());
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 2);
 }
 
 // Start-up traffic of both families, a repeated request, and the lock helpers.
 TEST_P(ToolLink, RegistrationConnectsWithTheStartUpTraffic) {
-    startTools({2, 1});
+    ASSERT_TRUE(startTools({2, 1}));
     // Values the connection must change, and distinctive units to read.
     for (const char* c : {"set 0 4001 0", "set 0 4015 1", "set 0 259 1", "set 0 260 4",
                           "set 1 4001 0", "set 1 4015 2", "set 1 277 1", "set 1 252 3"})
         ASSERT_EQ(tools->cmd(c), "ok") << c;
-    startDriver();
-    registerAll(2);
+    ASSERT_TRUE(startDriver());
+    ASSERT_TRUE(registerAll());
     EXPECT_EQ(macOf(0), mac(2, 0));
     EXPECT_EQ(macOf(1), mac(1, 1));
     EXPECT_EQ(tools->trace(0), "4001=1 259=0 4100=0 4015=0 3:260 3:1002 3:2002");
@@ -109,19 +106,18 @@ TEST_P(ToolLink, RegistrationConnectsWithTheStartUpTraffic) {
 }
 
 TEST_P(ToolLink, MonitorScreenConnectsUnlocked) {
-    startTools({4});
-    startDriver();
+    ASSERT_TRUE(startTools({4}));
+    ASSERT_TRUE(startDriver());
     Modbus_SetScreenCode(SCREEN_CODE_MONITOR);
-    registerAll(1);
+    ASSERT_TRUE(registerAll());
     EXPECT_EQ(tools->trace(0), "4001=0 277=0 4100=0 4015=0 3:252 3:1002 3:2002");
 }
 
 TEST_P(ToolLink, HalfConnectedToolGetsNoEventOutputAndAFailedOneIsReported) {
-    startTools({2});
+    ASSERT_TRUE(startTools({2}));
     ASSERT_EQ(tools->cmd("evport 0 off"), "ok");
-    startDriver();
-    Disco_Send_ScanReq(0);
-    ASSERT_TRUE(acksIn());
+    ASSERT_TRUE(startDriver());
+    ASSERT_TRUE(scan());
     ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
     ASSERT_TRUE(sink.next("update_regtools 0 4"));
     EXPECT_TRUE(log.contains("Failed to connect (event)"));
@@ -140,9 +136,7 @@ TEST_P(ToolLink, HalfConnectedToolGetsNoEventOutputAndAFailedOneIsReported) {
 }
 
 TEST_P(ToolLink, ReadFunctionDependsOnTheAddressOnBothAttempts) {
-    startTools({2});
-    startDriver();
-    registerAll(1);
+    ASSERT_TRUE(bringUp({2}));
     tools->trace(0);
     EXPECT_EQ(Modbus_Read(1, 0, 1, 1), MBUS_ERR_TDX);
     EXPECT_EQ(Modbus_Write(-1, 0, 1, 1), MBUS_ERR_TDX);
@@ -159,9 +153,7 @@ TEST_P(ToolLink, ReadFunctionDependsOnTheAddressOnBothAttempts) {
 }
 
 TEST_P(ToolLink, ReadFillsTheMirrorAndAFailedRetryDismissesTheTool) {
-    startTools({2});
-    startDriver();
-    registerAll(1);
+    ASSERT_TRUE(bringUp({2}));
     for (const char* c : {"set 0 100 11", "set 0 101 22", "setin 0 3100 7"})
         ASSERT_EQ(tools->cmd(c), "ok");
     ASSERT_EQ(Modbus_Read(0, 100, 2, 1), MBUS_OK);
@@ -189,9 +181,7 @@ TEST_P(ToolLink, ReadFillsTheMirrorAndAFailedRetryDismissesTheTool) {
 // With libmodbus's own link recovery a failed send to a dead tool is retried forever while
 // the registered-table lock is held; the link uses protocol recovery only and its own rule.
 TEST_P(ToolLink, ToolKilledMidReadIsDismissedAfterTheRetry) {
-    startTools({2});
-    startDriver();
-    registerAll(1);
+    ASSERT_TRUE(bringUp({2}));
     Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1; // the retry note is informational
     ASSERT_EQ(tools->cmd("ignore 0 1"), "ok");
     auto read = std::async(std::launch::async, [] { return Modbus_Read(0, 1, 10, 1); });
@@ -208,14 +198,12 @@ TEST_P(ToolLink, ToolKilledMidReadIsDismissedAfterTheRetry) {
     EXPECT_EQ(log.count("failed to read"), 2u) << "the retry and the final failure";
     EXPECT_EQ(Modbus_GetData(0, 1), 0) << "mirror cleared";
     ASSERT_EQ(tools->cmd("revive 0"), "ok");
-    Disco_Send_ScanReq(1);
+    ASSERT_TRUE(scan(1));
     EXPECT_TRUE(sink.next("update_regtools 0 3")) << "connected anew when it answers";
 }
 
 TEST_P(ToolLink, FailedWritesAreRefusedOrDismissTheTool) {
-    startTools({2});
-    startDriver();
-    registerAll(1);
+    ASSERT_TRUE(bringUp({2}));
     Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
     EXPECT_EQ(Modbus_Write(0, 6500, 1, 1), MBUS_ERR_WRITE) << "outside the tool's map";
     EXPECT_EQ(log.count("failed to write ("), 2u) << "the retry note and the failure";
@@ -229,7 +217,7 @@ TEST_P(ToolLink, FailedWritesAreRefusedOrDismissTheTool) {
     EXPECT_EQ(Modbus_Write(0, 4001, 1, 1), MBUS_ERR_DISMISSED);
     EXPECT_EQ(log.count("0.4001-1, do dismiss"), 1u);
     ASSERT_TRUE(sink.next("update_regtools 0 0"));
-    Disco_Send_ScanReq(1);
+    ASSERT_TRUE(scan(1));
     ASSERT_TRUE(sink.next("update_regtools 0 3"));
 
     ASSERT_EQ(tools->cmd("silent 0"), "ok"); // both attempts time out
@@ -240,9 +228,7 @@ TEST_P(ToolLink, FailedWritesAreRefusedOrDismissTheTool) {
 }
 
 TEST_P(ToolLink, SilentToolIsDismissedAtTheFourthTickAndReconnected) {
-    startTools({2, 3});
-    startDriver();
-    registerAll(2);
+    ASSERT_TRUE(bringUp({2, 3}));
     ASSERT_TRUE(tick()); // every answer so far is in: both miss counters are 0
     ASSERT_EQ(tools->cmd("silent 0"), "ok");
     for (int k = 1; k <= 3; k++) {
@@ -254,15 +240,13 @@ TEST_P(ToolLink, SilentToolIsDismissedAtTheFourthTickAndReconnected) {
     EXPECT_EQ(state(1), TOOL_STATE_CONNECTED) << "the answering tool stays";
     EXPECT_TRUE(sink.next("update_regtools 0 0"));
     ASSERT_EQ(tools->cmd("back 0"), "ok");
-    Disco_Send_ScanReq(1);
+    ASSERT_TRUE(scan(1));
     EXPECT_TRUE(sink.next("update_regtools 0 3")) << "connected anew when it answers";
     EXPECT_TRUE(tools->wait(0, "data=1")) << "the old connections were closed";
 }
 
 TEST_P(ToolLink, ReaddressingAdvertiseReconnectsOnce) {
-    startTools({2});
-    startDriver();
-    registerAll(1);
+    ASSERT_TRUE(bringUp({2}));
     Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
     const std::string port = str(cell->port() + 100);
     ASSERT_EQ(tools->cmd("readdress 0 ip=" + cell->spareIp(0) + " port=" + port + " cause=1"),
@@ -281,9 +265,7 @@ TEST_P(ToolLink, ReaddressingAdvertiseReconnectsOnce) {
 }
 
 TEST_P(ToolLink, AdvertiseCause5RenewsOnlyTheEventLinkAndCause3Dismisses) {
-    startTools({2});
-    startDriver();
-    registerAll(1);
+    ASSERT_TRUE(bringUp({2}));
     Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
     ASSERT_EQ(tools->cmd("advertise 0 5"), "ok");
     EXPECT_TRUE(sink.next("update_regtools 0 3"));
@@ -296,9 +278,7 @@ TEST_P(ToolLink, AdvertiseCause5RenewsOnlyTheEventLinkAndCause3Dismisses) {
 }
 
 TEST_P(ToolLink, ReleasingToolZeroOfThreeRenumbersTheOthers) {
-    startTools({2, 3, 1});
-    startDriver();
-    registerAll(3);
+    ASSERT_TRUE(bringUp({2, 3, 1}));
     ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
     EXPECT_TRUE(sink.next("update_regtools -1 -1"));
     EXPECT_EQ(ToolManager_GetRegToolsLen(), 2);
@@ -317,10 +297,9 @@ TEST_P(ToolLink, ReleasingToolZeroOfThreeRenumbersTheOthers) {
 // A connect request waiting on loop "C" while a release renumbers the table still
 // connects its own tool.
 TEST_P(ToolLink, RequestFollowsItsToolWhenAReleaseRenumbersTheTable) {
-    startTools({2, 2});
-    startDriver();
-    Disco_Send_ScanReq(0);
-    ASSERT_TRUE(acksIn());
+    ASSERT_TRUE(startTools({2, 2}));
+    ASSERT_TRUE(startDriver());
+    ASSERT_TRUE(scan());
     ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
     ASSERT_TRUE(waitState(0, TOOL_STATE_CONNECTED));
     struct Hold {
@@ -354,8 +333,8 @@ TEST_P(ToolLink, RequestFollowsItsToolWhenAReleaseRenumbersTheTable) {
 
 TEST_P(ToolLink, RegtoolsWrittenByTheToolsConnectAtTheFirstScan) {
     // The demo's path: "./regtools" names the tools before the panel starts.
-    startTools({2, 4}, {"--write-regtools", env.home() + "/regtools"});
-    startDriver();
+    ASSERT_TRUE(startTools({2, 4}, {"--write-regtools", env.home() + "/regtools"}));
+    ASSERT_TRUE(startDriver());
     ASSERT_EQ(ToolManager_GetRegToolsLen(), 2);
     ToolManager_LockRegTools();
     EXPECT_STREQ(ToolManager_GetToolName_ByTdx(0), "ZQKS2607201");
@@ -366,7 +345,7 @@ TEST_P(ToolLink, RegtoolsWrittenByTheToolsConnectAtTheFirstScan) {
     EXPECT_EQ(ToolManager_RegTool(0)->state, uint32_t(TOOL_STATE_IDLE));
     ToolManager_UnlockRegTools();
     EXPECT_TRUE(TestEnv::exists(env.home() + "/files/tools/ZQKS2607201"));
-    Disco_Send_ScanReq(1);
+    ASSERT_TRUE(scan(1));
     EXPECT_TRUE(waitState(0, TOOL_STATE_CONNECTED));
     EXPECT_TRUE(waitState(1, TOOL_STATE_CONNECTED));
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0) << "registered tools do not enter the list";

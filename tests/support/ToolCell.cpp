@@ -26,6 +26,7 @@ class LoopbackCell : public ToolCell {
     std::string toolIp(int i) const override { return FakeTool::loopbackIp(i); }
     std::string spareIp(int i) const override { return FakeTool::spareIp(i); }
     uint16_t port() const override { return port_; }
+    int scansReachingTools() const override { return 2; }
 
   private:
     uint16_t port_ = 0;
@@ -81,6 +82,7 @@ class NamespaceCell : public ToolCell {
     std::string toolIp(int i) const override { return "10.77.0." + std::to_string(11 + i); }
     std::string spareIp(int i) const override { return "10.77.0." + std::to_string(31 + i); }
     uint16_t port() const override { return 5020; }
+    int scansReachingTools() const override { return 1; }
     void driverStarted() override {
         EXPECT_EQ(Disco_Join_McGroup(Disco_GetSocket_Eth(), 0x0A4D0001), 0); // 10.77.0.1
     }
@@ -124,50 +126,65 @@ void ToolCellTest::TearDown() {
     cell.reset();
 }
 
-void ToolCellTest::startTools(const std::vector<int>& types,
-                              const std::vector<std::string>& extra) {
+ToolCellTest::Result ToolCellTest::startTools(const std::vector<int>& types,
+                                              const std::vector<std::string>& extra) {
     tools = cell->startTools(types, extra);
     toolCount_ = int(types.size());
-    ASSERT_TRUE(tools && tools->ok()) << "toolsim did not come up";
+    if (!tools || !tools->ok()) return ::testing::AssertionFailure() << "toolsim did not come up";
+    return ::testing::AssertionSuccess();
 }
 
-void ToolCellTest::startDriver() {
-    ASSERT_TRUE(tools) << "tools first: they set where the panel's discovery goes";
+ToolCellTest::Result ToolCellTest::startDriver() {
+    if (!tools) return ::testing::AssertionFailure() << "tools first: they set where scans go";
     const std::string sys = env.sysroot();
-    ASSERT_EQ(sh(std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree init " + sys), 0);
+    if (sh(std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree init " + sys) != 0)
+        return ::testing::AssertionFailure() << "gpio-tree failed";
     TestEnv::writeFile(sys + "/sys/class/backlight/pwm-backlight/brightness", "100\n");
     sink.recordDebug = false;
-    ASSERT_EQ(EwDriver_Initialize(&sink), 0);
+    if (EwDriver_Initialize(&sink) != 0) return ::testing::AssertionFailure() << "driver start";
     driver_ = true;
-    Debug_GetFlag()[DEBUG_FLAG_DISCO] = 1; // the "scan ack" notes mark a tick's answers
+    Debug_GetFlag()[DEBUG_FLAG_DISCO] = 1; // the "scan ack" notes tell when answers are in
     cell->driverStarted();
     sink.drain();
     sink.clear();
+    return ::testing::AssertionSuccess();
 }
 
-void ToolCellTest::registerAll(int n) {
-    Disco_Send_ScanReq(0);
-    ASSERT_TRUE(acksIn());
-    ASSERT_EQ(ToolManager_GetDiscoToolsLen(), n);
-    for (int i = 0; i < n; i++)
-        ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
-    for (int i = 0; i < n; i++)
-        ASSERT_TRUE(sink.waitFor("update_regtools " + str(i) + " 3")) << "tool " << i;
+ToolCellTest::Result ToolCellTest::registerAll() {
+    if (Result r = scan(); !r) return r;
+    if (ToolManager_GetDiscoToolsLen() != toolCount_)
+        return ::testing::AssertionFailure()
+               << ToolManager_GetDiscoToolsLen() << " of " << toolCount_ << " tools discovered";
+    for (int i = 0; i < toolCount_; i++)
+        if (ToolManager_MoveTool_DiscoToReg(0) != 0)
+            return ::testing::AssertionFailure() << "registering tool " << i;
+    for (int i = 0; i < toolCount_; i++)
+        if (!sink.waitFor("update_regtools " + str(i) + " 3"))
+            return ::testing::AssertionFailure() << "tool " << i << " not connected";
     sink.clear();
+    return ::testing::AssertionSuccess();
 }
 
-bool ToolCellTest::tick() {
-    Disco_Send_ScanReq(1);
-    return acksIn();
+ToolCellTest::Result ToolCellTest::bringUp(const std::vector<int>& types) {
+    if (Result r = startTools(types); !r) return r;
+    if (Result r = startDriver(); !r) return r;
+    return registerAll();
 }
 
-bool ToolCellTest::acksIn() {
-    // toolsim answers the scans it has before any later command, and the panel handles
+ToolCellTest::Result ToolCellTest::scan(int keepAlive) {
+    Disco_Send_ScanReq(keepAlive);
+    // toolsim counts the requests it answered and each tool's answers; the panel handles
     // the answers in order on one socket, each with a note naming the tool's address.
+    scansSent_ += cell->scansReachingTools();
+    if (!tools->wait(0, "requests>=" + std::to_string(scansSent_)))
+        return ::testing::AssertionFailure() << "the tools did not get the scan";
     for (int i = 0; i < toolCount_; i++)
         if (!log.waitFor("scan ack " + cell->toolIp(i), size_t(tools->stat(i, "scans"))))
-            return false;
-    return true;
+            return ::testing::AssertionFailure() << "answers of tool " << i << " not handled";
+    // The note comes first: let the discovery loops finish what they are at.
+    Threads_RunSync(LOOP_DISCO_ETH, [] {});
+    Threads_RunSync(LOOP_DISCO_WLAN, [] {});
+    return ::testing::AssertionSuccess();
 }
 
 uint32_t ToolCellTest::state(int tdx) {

@@ -30,6 +30,9 @@ class ToolCell {
     virtual std::string toolIp(int i) const = 0;
     virtual std::string spareIp(int i) const = 0;
     virtual uint16_t port() const = 0;
+    // Scan requests reaching the tools per Disco_Send_ScanReq: on loopback both endpoints'
+    // scans arrive; in the namespace cell the Wi-Fi endpoint's (from 127.0.0.1) stay home.
+    virtual int scansReachingTools() const = 0;
     // After EwDriver_Initialize: what the link monitor does on the board when eth0 gets
     // its address (the multicast membership), where the cell needs it.
     virtual void driverStarted() {}
@@ -45,17 +48,20 @@ class ToolCellTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
+    using Result = ::testing::AssertionResult;
     // Tools of these types (1 XWC, 2 ZQ, 3 ZQT, 4 XWTC); tool i has MAC mac(type, i).
-    void startTools(const std::vector<int>& types, const std::vector<std::string>& extra = {});
+    Result startTools(const std::vector<int>& types, const std::vector<std::string>& extra = {});
     // The driver layer as at start-up (the board's files in the sysroot), discovery
-    // notes on, the Ethernet endpoint joined.
-    void startDriver();
-    // Scans, registers every discovered tool in the tools' order, waits until connected.
-    void registerAll(int n);
-    // One scan-timer tick (keep-alive passes, then a scan); true once its answers are in.
-    bool tick();
-    // True once the panel has handled every scan ack the tools have sent.
-    bool acksIn();
+    // notes on, the Ethernet endpoint joined. After startTools: they set where scans go.
+    Result startDriver();
+    // Scans, registers every tool in the tools' order, waits until all are connected.
+    Result registerAll();
+    // All three.
+    Result bringUp(const std::vector<int>& types);
+    // Disco_Send_ScanReq(keepAlive) as the scan timer sends it; true once the tools have
+    // answered it and the panel has handled every answer (a "scan ack" note per answer).
+    Result scan(int keepAlive = 0);
+    Result tick() { return scan(1); }
     // State of registered tool tdx, 99 for none.
     uint32_t state(int tdx);
     bool waitState(int tdx, uint32_t want, int ms = 6000);
@@ -72,6 +78,7 @@ class ToolCellTest : public ::testing::Test {
   private:
     bool driver_ = false;
     int toolCount_ = 0;
+    long scansSent_ = 0;
 };
 
 // Value-parametrised tool-link suites run once per cell: "Cell/Suite.Test/Loopback".

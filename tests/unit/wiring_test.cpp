@@ -21,9 +21,7 @@ class Wiring : public ToolCellTest {
   protected:
     void SetUp() override {
         ToolCellTest::SetUp();
-        startTools({2});
-        startDriver();
-        registerAll(1);
+        ASSERT_TRUE(bringUp({2}));
     }
 };
 
