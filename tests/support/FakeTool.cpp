@@ -12,6 +12,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <random>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/un.h>
@@ -166,6 +167,7 @@ ToolsimProcess::ToolsimProcess(const std::vector<std::string>& args) {
     argv.insert(argv.end(), {"--control", sock, "--no-stdin"});
     pid_ = fork();
     if (pid_ == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL); // a test killed at its time limit leaves no tool
         dup2(out[1], 1);
         std::vector<char*> av;
         for (auto& a : argv)
