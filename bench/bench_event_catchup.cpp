@@ -15,9 +15,9 @@ int main() {
     const int tools = 8;
     const int stored = std::getenv("BENCH_STORED") ? std::atoi(std::getenv("BENCH_STORED")) : 2000;
     const int total = tools * stored;
-    harness::PanelCell cell;
-    if (!cell.up()) return 1;
-    auto fill = [&](harness::Toolsim& sim) {
+    auto cell = ToolCell::make(ToolCell::Namespaces);
+    if (!cell->up()) return 1;
+    auto fill = [&](Toolsim& sim) {
         sim.cmd("burst all " + std::to_string(stored) + " 0");
         for (int t = 0; t < tools; t++)
             if (sim.stat(t, "pending") != stored) return false;
@@ -28,21 +28,20 @@ int main() {
     int rawGot = 0;
     std::atomic<int> panelGot{0};
     {
-        auto sim = cell.startToolsim(toolArgs(tools, {}));
+        auto sim = startTools(*cell, tools, {});
         RawLink link;
-        if (!sim || !sim->ok() || !fill(*sim) || !link.open(tools)) return 1;
+        if (!sim || !sim->ok() || !fill(*sim) || !link.open(*cell, tools)) return 1;
         const uint64_t t0 = nowUs();
         link.writeAll(4015, 1);
         link.receive([&](int, const uint8_t*, int) { rawGot++; }, [&] { return rawGot >= total; });
         rawSecs = double(nowUs() - t0) / 1e6;
     }
     {
-        char tmpl[] = "/tmp/kest-bench-XXXXXX";
-        const std::string home = mkdtemp(tmpl);
-        auto sim = cell.startToolsim(toolArgs(tools, {"--write-regtools", home + "/regtools"}));
+        TestEnv env;
+        auto sim = startTools(*cell, tools, {"--write-regtools", env.home() + "/regtools"});
         PanelLink link;
         link.onResult = [&](int, const FastenResult&) { panelGot++; };
-        if (!sim || !sim->ok() || !fill(*sim) || !link.start(tools, home, cell.stubDir())) {
+        if (!sim || !sim->ok() || !fill(*sim) || !link.start(tools, *cell, env)) {
             std::fprintf(stderr, "bench_event_catchup: panel did not connect the tools\n");
             return 1;
         }
@@ -63,10 +62,6 @@ int main() {
             if (sim->stat(t, "pending") != 0)
                 std::printf("  tool %d: results left in the tool\n", t);
         link.stop();
-        if (chdir("/") != 0) {
-        }
-        std::error_code ec;
-        std::filesystem::remove_all(home, ec);
     }
     const double rawRate = rawSecs > 0 ? rawGot / rawSecs : 0;
     const double panelRate = panelSecs > 0 ? panelGot.load() / panelSecs : 0;
@@ -78,7 +73,7 @@ int main() {
     std::printf("  ratio panel/raw    : %.2f\n", rawRate > 0 ? panelRate / rawRate : 0);
     const bool complete = rawGot >= total && panelGot.load() >= total;
     if (!complete) std::printf("  INCOMPLETE: expected %d results on each path\n", total);
-    cell.down();
+    cell.reset();
     std::fflush(stdout);
     _exit(complete ? 0 : 1); // the driver's worker threads are not joined
 }

@@ -14,13 +14,13 @@ int main() {
     const int tools = 8, rate = 20;
     const int seconds = std::getenv("BENCH_SECONDS") ? std::atoi(std::getenv("BENCH_SECONDS")) : 10;
     const int per = rate * seconds, total = tools * per;
-    harness::PanelCell cell;
-    if (!cell.up()) {
+    auto cell = ToolCell::make(ToolCell::Namespaces);
+    if (!cell->up()) {
         std::fprintf(stderr, "bench_event_latency: cell did not come up\n");
         return 1;
     }
     // Each tool fastens every 50 ms, the tools spread over the period.
-    auto startBursts = [&](harness::Toolsim& sim) {
+    auto startBursts = [&](Toolsim& sim) {
         for (int t = 0; t < tools; t++) {
             sim.cmd("burst " + std::to_string(t) + " " + std::to_string(per) + " " +
                     std::to_string(1000000 / rate));
@@ -30,9 +30,9 @@ int main() {
 
     std::vector<double> raw, panel;
     {
-        auto sim = cell.startToolsim(toolArgs(tools, {}));
+        auto sim = startTools(*cell, tools, {});
         RawLink link;
-        if (!sim || !sim->ok() || !link.open(tools)) return 1;
+        if (!sim || !sim->ok() || !link.open(*cell, tools)) return 1;
         link.writeAll(4015, 2);
         startBursts(*sim);
         link.receive(
@@ -43,16 +43,15 @@ int main() {
             [&] { return int(raw.size()) >= total; });
     }
     {
-        char tmpl[] = "/tmp/kest-bench-XXXXXX";
-        const std::string home = mkdtemp(tmpl);
-        auto sim = cell.startToolsim(toolArgs(tools, {"--write-regtools", home + "/regtools"}));
+        TestEnv env;
+        auto sim = startTools(*cell, tools, {"--write-regtools", env.home() + "/regtools"});
         std::mutex m;
         PanelLink link;
         link.onResult = [&](int, const FastenResult& r) {
             std::lock_guard<std::mutex> g(m);
             panel.push_back(double(nowUs() - stampOf(r.A1, r.A2, r.A3)));
         };
-        if (!sim || !sim->ok() || !link.start(tools, home, cell.stubDir())) {
+        if (!sim || !sim->ok() || !link.start(tools, *cell, env)) {
             std::fprintf(stderr, "bench_event_latency: panel did not connect the tools\n");
             return 1;
         }
@@ -69,10 +68,6 @@ int main() {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         link.stop();
-        if (chdir("/") != 0) {
-        }
-        std::error_code ec;
-        std::filesystem::remove_all(home, ec);
     }
     const double r50 = pct(raw, 0.5), r99 = pct(raw, 0.99), p50 = pct(panel, 0.5),
                  p99 = pct(panel, 0.99);
@@ -85,7 +80,7 @@ int main() {
                 r99 > 0 ? p99 / r99 : 0);
     const bool complete = int(raw.size()) >= total && int(panel.size()) >= total;
     if (!complete) std::printf("  INCOMPLETE: expected %d results on each path\n", total);
-    cell.down();
+    cell.reset();
     std::fflush(stdout);
     _exit(complete ? 0 : 1); // the driver's worker threads are not joined
 }

@@ -5,7 +5,8 @@
 // Both run in the simulated cell against toolsim; the caller is root.
 #pragma once
 
-#include "panel_cell.h"
+#include "TestEnv.h"
+#include "ToolCell.h"
 
 #include "common.h"
 #include "debug.h"
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -48,24 +50,22 @@ inline double pct(std::vector<double> v, double p) {
     return v[size_t(p * double(v.size() - 1))];
 }
 
-inline std::vector<std::string> toolArgs(int n, const std::vector<std::string>& extra) {
-    std::vector<std::string> a = {"--bind", harness::PanelCell::toolIp(0), "--stamp"};
-    for (int i = 0; i < n; i++) {
-        a.push_back("--tool");
-        a.push_back("2,ip=" + harness::PanelCell::toolIp(i) + ",port=5020");
-    }
+// n drivers (type 2) stamping their send time into every frame.
+inline std::unique_ptr<Toolsim> startTools(ToolCell& cell, int n,
+                                           const std::vector<std::string>& extra) {
+    std::vector<std::string> a = {"--stamp"};
     a.insert(a.end(), extra.begin(), extra.end());
-    return a;
+    return cell.startTools(std::vector<int>(size_t(n), 2), a);
 }
 
 // Raw path: `onFrame(tool, frame, len)` for every frame; stops when `done()` is true.
 struct RawLink {
     std::vector<modbus_t*> data, ev;
-    bool open(int n) {
+    bool open(ToolCell& cell, int n) {
         for (int i = 0; i < n; i++) {
-            const std::string ip = harness::PanelCell::toolIp(i);
-            modbus_t* d = modbus_new_tcp(ip.c_str(), 5020);
-            modbus_t* e = modbus_new_tcp(ip.c_str(), 5021);
+            const std::string ip = cell.toolIp(i);
+            modbus_t* d = modbus_new_tcp(ip.c_str(), cell.port());
+            modbus_t* e = modbus_new_tcp(ip.c_str(), cell.port() + 1);
             modbus_set_slave(d, 255);
             modbus_set_response_timeout(d, 1, 0);
             modbus_set_response_timeout(e, 1, 0);
@@ -109,28 +109,19 @@ struct RawLink {
 class PanelLink : public EwDriverSink {
   public:
     std::function<void(int, const FastenResult&)> onResult;
-    std::atomic<int> connected{0};
 
-    bool start(int n, const std::string& home, const std::string& stubDir) {
-        // System commands are recorded by the cell's stubs, never run.
-        setenv("PATH", (stubDir + ":" + std::getenv("PATH")).c_str(), 1);
-        setenv("KEST_STUB_LOG", (home + "/commands.log").c_str(), 1);
-        std::filesystem::create_directories(home + "/sysroot");
-        Common_SetHome(home.c_str());
-        Common_SetSysroot((home + "/sysroot").c_str());
-        std::system((std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree init " + home + "/sysroot")
-                        .c_str());
+    // The driver layer in `env` (stubs first on PATH, the board's files in the sysroot),
+    // whose "./regtools" names the tools: the first scan's answers connect them.
+    bool start(int n, ToolCell& cell, const TestEnv& env) {
+        std::system(
+            (std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree init " + env.sysroot()).c_str());
         Debug_SetQuiet(true);
-        setenv("KEST_DISCO_WLAN_ADDR", "127.0.0.1", 1);
         if (EwDriver_Initialize(this) != 0) return false;
-        Disco_Join_McGroup(Disco_GetSocket_Eth(), harness::PanelCell::kPanelIp);
+        cell.driverStarted();
         consumer_ = std::thread([this] { consume(); });
-        // "./regtools" names the tools: the first scan's acks connect them.
-        for (int k = 0; k < 50 && connected.load() < n; k++) {
-            Disco_Send_ScanReq(0);
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return connected.load() == n;
+        Disco_Send_ScanReq(0);
+        std::unique_lock<std::mutex> g(lock_);
+        return changed_.wait_for(g, std::chrono::seconds(10), [&] { return connected == n; });
     }
     void stop() {
         stop_ = true;
@@ -139,7 +130,9 @@ class PanelLink : public EwDriverSink {
     }
 
     void UpdateRegtools(int32_t, int32_t s) override {
+        std::lock_guard<std::mutex> g(lock_);
         if (s == TOOL_STATE_CONNECTED) connected++;
+        changed_.notify_all();
     }
     void TriggerFastenEvent(int32_t t) override {
         FastenResult r{};
@@ -181,6 +174,9 @@ class PanelLink : public EwDriverSink {
     }
     std::thread consumer_;
     std::atomic<bool> stop_{false};
+    std::mutex lock_;
+    std::condition_variable changed_;
+    int connected = 0;
 };
 
 } // namespace bench

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -81,7 +82,8 @@ std::string Sim::stats(int t) const {
       << " filtered=" << tool.filtered << " overflowed=" << tool.overflowed
       << " data=" << l.dataFds.size() << " event=" << (l.evFd >= 0 ? 1 : 0)
       << " lock=" << tool.holding()[kRegLock] << " output=" << tool.holding()[kRegEventOutput]
-      << " remaining=" << tool.remaining << " preset=" << tool.holding()[kRegPreset];
+      << " remaining=" << tool.remaining << " preset=" << tool.holding()[kRegPreset]
+      << " scans=" << tool.scans << " ignore=" << l.ignore << " requests=" << discoRequests_;
     return o.str();
 }
 
@@ -95,9 +97,9 @@ std::string Sim::doCommand(const std::vector<std::string>& w) {
     if (cmd == "list") return listTools();
 
     static const char* const kToolCommands[] = {
-        "auto",      "burst",  "stats", "fasten", "barcode", "count", "event", "error",
-        "raw",       "silent", "back",  "die",    "revive",  "drop",  "busy",  "advertise",
-        "readdress", "set",    "setin", "get",    "temp",    "lock",  "drip"};
+        "auto",   "burst", "stats", "fasten", "barcode", "count",  "event",     "error",     "raw",
+        "silent", "back",  "die",   "revive", "drop",    "busy",   "advertise", "readdress", "set",
+        "setin",  "get",   "temp",  "lock",   "trace",   "ignore", "evport",    "ackwait",   "drip"};
     if (std::find(std::begin(kToolCommands), std::end(kToolCommands), cmd) ==
         std::end(kToolCommands))
         return "err unknown command " + cmd;
@@ -148,6 +150,36 @@ std::string Sim::doCommand(const std::vector<std::string>& w) {
     if (targets.size() != 1) return "err one tool only for " + cmd;
 
     if (cmd == "stats") return stats(t);
+    Link& link = links_[static_cast<size_t>(t)];
+    if (cmd == "trace") {
+        std::string out = "ok" + link.trace;
+        link.trace.clear();
+        return out;
+    }
+    if (cmd == "ignore") {
+        if (w.size() < 3 || !toLong(w[2], &a) || a < 0) return "err usage: ignore T N";
+        link.ignore = static_cast<int>(a);
+        return "ok";
+    }
+    if (cmd == "ackwait") {
+        if (w.size() < 3 || !toLong(w[2], &a) || a < 0) return "err usage: ackwait T MS";
+        link.ackWaitMs = static_cast<int>(a);
+        pump(t);
+        return "ok";
+    }
+    if (cmd == "evport") {
+        if (w.size() < 3 || (w[2] != "on" && w[2] != "off")) return "err usage: evport T on|off";
+        link.eventPort = w[2] == "on";
+        if (!link.eventPort) {
+            closeEvent(t);
+            if (link.evListenFd >= 0) close(link.evListenFd);
+            link.evListenFd = -1;
+        } else if (link.evListenFd < 0 && !tool.dead) {
+            closeLinks(t, true);
+            if (openListeners(t) != 0) return "err cannot listen";
+        }
+        return "ok";
+    }
     if (cmd == "fasten") {
         if (w.size() < 3 || (w[2] != "ok" && w[2] != "ng")) return "err usage: fasten T ok|ng";
         if (!keyValues(w, 3, &kv, &texts)) return "err bad key=value";
@@ -196,6 +228,12 @@ std::string Sim::doCommand(const std::vector<std::string>& w) {
                 if (!toLong("0x" + w[3].substr(i, 2), &v)) return "err bad hex";
                 frame.push_back(static_cast<uint8_t>(v));
             }
+        } else if (w[2] == "cut") {
+            if (w.size() < 4 || !toLong(w[3], &a) || a < 9 || a > 260) return "err bad length";
+            EventRecord r;
+            r.status = 1;
+            r.barcode = tool.lastBarcode;
+            frame = cutFrame(encodeEventFrame(tool.id.type, ++link.tid, r), static_cast<size_t>(a));
         } else if (parseMalformed(w[2], &kind) == 0) {
             if (w.size() > 3 && (!toLong(w[3], &a) || a < 1 || a > 4096)) return "err bad length";
             frame = encodeMalformed(kind, tool.id.type, ++links_[static_cast<size_t>(t)].tid,
@@ -310,7 +348,16 @@ void Sim::onControlAccept() {
     if (fd >= 0) clients_.push_back({fd, {}});
 }
 
+void Sim::addClient(int fd) {
+    clients_.push_back({fd, {}});
+}
+
 static void answer(int fd, const std::string& reply) {
+    if (fd < 0) {
+        printf("%s\n", reply.c_str());
+        fflush(stdout);
+        return;
+    }
     const std::string line = reply + "\n";
     size_t off = 0;
     while (off < line.size()) {
@@ -320,21 +367,112 @@ static void answer(int fd, const std::string& reply) {
     }
 }
 
+void Sim::lines(int fd, std::string& buf, bool* waiting) {
+    size_t nl;
+    while (!quit_ && !*waiting && (nl = buf.find('\n')) != std::string::npos) {
+        const std::string line = buf.substr(0, nl);
+        buf.erase(0, nl + 1);
+        if (line.compare(0, 5, "wait ") == 0)
+            *waiting = startWait(fd, line);
+        else
+            answer(fd, command(line));
+    }
+}
+
+// wait T COND.. [ms=N]: COND is KEY=V or KEY>=V over the keys of "stats T", or rREG for
+// a holding register. Answers "ok" once all hold, "err timeout ..." at the deadline.
+bool Sim::startWait(int fd, const std::string& line) {
+    const auto w = split(line);
+    long t = -1, ms = 5000;
+    if (w.size() < 3 || !toLong(w[1], &t) || t < 0 || t >= static_cast<long>(tools_.size())) {
+        answer(fd, "err usage: wait T KEY=V|KEY>=V.. [ms=N]");
+        return false;
+    }
+    Waiter wt{fd, static_cast<int>(t), {}, {}};
+    for (size_t i = 2; i < w.size(); i++) {
+        if (w[i].compare(0, 3, "ms=") == 0 && toLong(w[i].substr(3), &ms) && ms >= 0) continue;
+        wt.conds.push_back(w[i]);
+    }
+    wt.deadline = Clock::now() + std::chrono::milliseconds(ms);
+    const int h = holds(wt);
+    if (h != 0) {
+        answer(fd, h > 0 ? "ok" : "err bad condition");
+        return false;
+    }
+    waiters_.push_back(wt);
+    return true;
+}
+
+int Sim::holds(const Waiter& w) const {
+    std::map<std::string, long> st;
+    std::istringstream in(stats(w.tool));
+    std::string kv;
+    while (in >> kv) {
+        const size_t eq = kv.find('=');
+        long v;
+        if (eq != std::string::npos && toLong(kv.substr(eq + 1), &v)) st[kv.substr(0, eq)] = v;
+    }
+    for (const auto& c : w.conds) {
+        const size_t eq = c.find('=');
+        if (eq == std::string::npos || eq == 0) return -1;
+        const bool ge = c[eq - 1] == '>';
+        const std::string key = c.substr(0, ge ? eq - 1 : eq);
+        long want, have, reg;
+        if (!toLong(c.substr(eq + 1), &want)) return -1;
+        if (key.size() > 1 && key[0] == 'r' && toLong(key.substr(1), &reg) && reg >= 0 &&
+            reg < kRegCount)
+            have = tools_[static_cast<size_t>(w.tool)]->holding()[reg];
+        else if (st.count(key))
+            have = st[key];
+        else
+            return -1;
+        if (ge ? have < want : have != want) return 0;
+    }
+    return 1;
+}
+
+void Sim::checkWaiters() {
+    const auto now = Clock::now();
+    std::vector<int> done;
+    for (size_t i = 0; i < waiters_.size();) {
+        const int h = holds(waiters_[i]);
+        if (h == 0 && now < waiters_[i].deadline) {
+            i++;
+            continue;
+        }
+        answer(waiters_[i].fd, h > 0 ? "ok" : "err timeout " + stats(waiters_[i].tool).substr(3));
+        done.push_back(waiters_[i].fd);
+        waiters_.erase(waiters_.begin() + static_cast<long>(i));
+    }
+    // Lines that came while the answer was held back.
+    for (int fd : done) {
+        if (fd < 0) {
+            stdinWaiting_ = false;
+            lines(-1, stdinBuf_, &stdinWaiting_);
+            continue;
+        }
+        for (auto& c : clients_)
+            if (c.fd == fd) {
+                c.waiting = false;
+                lines(fd, c.buf, &c.waiting);
+            }
+    }
+}
+
 void Sim::onClient(size_t i) {
     char buf[1024];
     const ssize_t n = recv(clients_[i].fd, buf, sizeof buf, 0);
     if (n <= 0) {
-        close(clients_[i].fd);
+        const int fd = clients_[i].fd;
+        waiters_.erase(std::remove_if(waiters_.begin(), waiters_.end(),
+                                      [fd](const Waiter& w) { return w.fd == fd; }),
+                       waiters_.end());
+        close(fd);
         clients_.erase(clients_.begin() + static_cast<long>(i));
         return;
     }
     clients_[i].buf.append(buf, static_cast<size_t>(n));
-    size_t nl;
-    while (!quit_ && (nl = clients_[i].buf.find('\n')) != std::string::npos) {
-        const std::string line = clients_[i].buf.substr(0, nl);
-        clients_[i].buf.erase(0, nl + 1);
-        answer(clients_[i].fd, command(line));
-    }
+    lines(clients_[i].fd, clients_[i].buf, &clients_[i].waiting);
 }
 
 void Sim::onStdin() {
@@ -346,13 +484,7 @@ void Sim::onStdin() {
         return;
     }
     stdinBuf_.append(buf, static_cast<size_t>(n));
-    size_t nl;
-    while (!quit_ && (nl = stdinBuf_.find('\n')) != std::string::npos) {
-        const std::string line = stdinBuf_.substr(0, nl);
-        stdinBuf_.erase(0, nl + 1);
-        printf("%s\n", command(line).c_str());
-        fflush(stdout);
-    }
+    lines(-1, stdinBuf_, &stdinWaiting_);
 }
 
 } // namespace toolsim

@@ -1,14 +1,8 @@
 // toolsim: virtual tools for the panel's tests and demo. See --help.
 #include "sim.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <ifaddrs.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sstream>
 #include <string>
 
 using namespace toolsim;
@@ -34,6 +28,9 @@ Options:
   --ack-wait MS        after sending an event wait up to MS ms for 4016 := 1 before
                        the next one (default 1000; 0 sends without waiting)
   --reply-unicast      send scan and search acks to the requester, not the group
+  --disco ADDR:PORT    where the tools take discovery requests (default
+                       239.66.77.43:53256; a unicast address is bound, not joined)
+  --reply-to ADDR:PORT where acks and advertises go (default: the --disco endpoint)
   --auto MS            every tool fastens every MS ms while unlocked (demo)
   --auto-ng N          in automatic mode every N-th fastening is NG
   --write-regtools PATH
@@ -74,6 +71,16 @@ tool index from 0, or "all" for auto and burst:
   temp T TENTHS                temperature in register 3313
   lock T 0|1                   the tool's own lock (register 4001)
   drip T MS                    answer Modbus requests one byte every MS ms (0: at once)
+  trace T                      requests on the data connections since the last trace:
+                               "3:260" read (function:address), "4001=1" write,
+                               "!" refused, "~" ignored
+  ignore T N                   the next N data requests get no answer
+  evport T on|off              open / close the event listener (and connection)
+  ackwait T MS                 this tool's --ack-wait
+  raw T cut LEN                an OK result cut to LEN bytes, header made to match
+  wait T COND.. [ms=N]         answer "ok" once every COND holds, "err timeout ..."
+                               after N ms (default 5000); COND is KEY=V or KEY>=V over
+                               the keys of stats, or rREG for a holding register
   quit                         end the program
 
 Registers: presets (p-1)*15+1.., advanced 500.., settings 238..266, network 267..320,
@@ -84,194 +91,17 @@ limits at +1000/+2000 (writes outside them are refused with exception 3), counte
 5000..5038, 252 := 77 initialises a driver's parameters and restarts its link.
 )";
 
-static int parseToolDef(const std::string& def, ToolIdentity* id, std::string* err) {
-    std::istringstream in(def);
-    std::string part;
-    bool first = true;
-    while (std::getline(in, part, ',')) {
-        if (first) {
-            first = false;
-            const int type = std::atoi(part.c_str());
-            if (type < 1 || type > 4) return *err = "type must be 1 to 4", -1;
-            id->type = static_cast<uint8_t>(type);
-            continue;
-        }
-        const size_t eq = part.find('=');
-        if (eq == std::string::npos) return *err = "expected key=value: " + part, -1;
-        const std::string k = part.substr(0, eq), v = part.substr(eq + 1);
-        if (k == "ip") {
-            if (parseIp(v, &id->ip) != 0) return *err = "bad ip " + v, -1;
-        } else if (k == "port") {
-            const long p = std::atol(v.c_str());
-            if (p < 1 || p > 65534) return *err = "bad port " + v, -1;
-            id->port = static_cast<uint16_t>(p);
-        } else if (k == "serial") {
-            id->serial = v.substr(0, 15);
-        } else if (k == "mac") {
-            if (parseMac(v, id->mac) != 0) return *err = "bad mac " + v, -1;
-        } else if (k == "model") {
-            id->model = static_cast<uint32_t>(std::strtoul(v.c_str(), nullptr, 0));
-        } else if (k == "version") {
-            id->version = static_cast<uint16_t>(std::atoi(v.c_str()));
-        } else if (k == "busy") {
-            id->busy = std::atoi(v.c_str()) != 0;
-        } else {
-            return *err = "unknown key " + k, -1;
-        }
-    }
-    return first ? (*err = "empty tool definition", -1) : 0;
-}
-
-static ToolIdentity defaultTool(int i, uint8_t type) {
-    static const uint32_t models[5] = {0, 1200, 3020, 3030, 1400};
-    ToolIdentity id;
-    id.type = type;
-    id.serial = "KS2607" + std::to_string(type) + std::to_string(100 + i + 1).substr(1);
-    id.model = models[type];
-    const uint8_t mac[6] = {0x02, 0x4b, 0x53, 0x00, type, static_cast<uint8_t>(i + 1)};
-    std::memcpy(id.mac, mac, 6);
-    id.version = 1203;
-    return id;
-}
-
-static std::string ifaceAddress(const std::string& name) {
-    ifaddrs* list = nullptr;
-    std::string out;
-    if (getifaddrs(&list) != 0) return out;
-    for (ifaddrs* a = list; a; a = a->ifa_next)
-        if (a->ifa_addr && a->ifa_addr->sa_family == AF_INET && name == a->ifa_name) {
-            out = ipText(ntohl(reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr));
-            break;
-        }
-    freeifaddrs(list);
-    return out;
-}
-
-static int writeRegtools(const std::string& path, const std::vector<ToolIdentity>& tools) {
-    const std::string tmp = path + ".tmp";
-    FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (!f) return -1;
-    bool ok = true;
-    for (const auto& t : tools) {
-        const auto rec = encodeRegtoolsRecord(t);
-        ok = ok && std::fwrite(rec.data(), 1, rec.size(), f) == rec.size();
-    }
-    ok = (std::fclose(f) == 0) && ok;
-    return ok && std::rename(tmp.c_str(), path.c_str()) == 0 ? 0 : -1;
-}
-
 int main(int argc, char** argv) {
     Options o;
-    int count = -1, portBase = 5020;
-    std::vector<int> types;
-    std::vector<std::string> defs;
-    std::string regtools;
-    for (int i = 1; i < argc; i++) {
-        const std::string a = argv[i];
-        auto next = [&]() -> std::string {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "toolsim: %s needs a value\n", a.c_str());
-                std::exit(2);
-            }
-            return argv[++i];
-        };
-        if (a == "--help" || a == "-h") {
-            std::fputs(kHelp, stdout);
-            return 0;
-        } else if (a == "--tools") {
-            count = std::atoi(next().c_str());
-        } else if (a == "--types") {
-            std::istringstream in(next());
-            std::string t;
-            while (std::getline(in, t, ','))
-                types.push_back(std::atoi(t.c_str()));
-        } else if (a == "--tool") {
-            defs.push_back(next());
-        } else if (a == "--bind") {
-            o.bind = next();
-        } else if (a == "--iface") {
-            o.iface = next();
-        } else if (a == "--mcast-if") {
-            o.mcastIf = next();
-        } else if (a == "--port-base") {
-            portBase = std::atoi(next().c_str());
-        } else if (a == "--control") {
-            o.control = next();
-        } else if (a == "--no-stdin") {
-            o.useStdin = false;
-        } else if (a == "--exit-on-eof") {
-            o.exitOnEof = true;
-        } else if (a == "--ack-wait") {
-            o.ackWaitMs = std::atoi(next().c_str());
-        } else if (a == "--reply-unicast") {
-            o.replyUnicast = true;
-        } else if (a == "--auto") {
-            o.autoPeriodMs = std::atoi(next().c_str());
-        } else if (a == "--auto-ng") {
-            o.autoNgEvery = std::atoi(next().c_str());
-        } else if (a == "--write-regtools") {
-            regtools = next();
-        } else if (a == "--stamp") {
-            o.stamp = true;
-        } else if (a == "-v") {
-            o.verbose = 1;
-        } else if (a == "-vv") {
-            o.verbose = 2;
-        } else {
-            std::fprintf(stderr, "toolsim: unknown option %s (see --help)\n", a.c_str());
-            return 2;
-        }
+    std::string err;
+    const int rc = parseArgs(std::vector<std::string>(argv + 1, argv + argc), &o, &err);
+    if (rc == 1) {
+        std::fputs(kHelp, stdout);
+        return 0;
     }
-    if (!o.iface.empty()) {
-        o.bind = ifaceAddress(o.iface);
-        if (o.bind.empty()) {
-            std::fprintf(stderr, "toolsim: no IPv4 address on %s\n", o.iface.c_str());
-            return 2;
-        }
-    }
-    uint32_t bindIp = 0;
-    if (parseIp(o.bind, &bindIp) != 0) {
-        std::fprintf(stderr, "toolsim: bad bind address %s\n", o.bind.c_str());
+    if (rc != 0) {
+        std::fprintf(stderr, "toolsim: %s\n", err.c_str());
         return 2;
-    }
-    if (count < 0) count = defs.empty() ? 1 : 0;
-    for (int i = 0; i < count; i++) {
-        const int type = i < static_cast<int>(types.size()) ? types[static_cast<size_t>(i)]
-                                                            : (i % 4 == 0   ? 2
-                                                               : i % 4 == 1 ? 3
-                                                               : i % 4 == 2 ? 1
-                                                                            : 4);
-        if (type < 1 || type > 4) {
-            std::fprintf(stderr, "toolsim: type must be 1 to 4\n");
-            return 2;
-        }
-        o.tools.push_back(defaultTool(i, static_cast<uint8_t>(type)));
-    }
-    for (const auto& s : defs) {
-        const int i = static_cast<int>(o.tools.size());
-        ToolIdentity id = defaultTool(i, 2);
-        std::string err;
-        if (parseToolDef(s, &id, &err) != 0) {
-            std::fprintf(stderr, "toolsim: --tool %s: %s\n", s.c_str(), err.c_str());
-            return 2;
-        }
-        const ToolIdentity def = defaultTool(i, id.type); // defaults follow the type
-        if (s.find("serial=") == std::string::npos) id.serial = def.serial;
-        if (s.find("model=") == std::string::npos) id.model = def.model;
-        if (s.find("mac=") == std::string::npos) std::memcpy(id.mac, def.mac, 6);
-        o.tools.push_back(id);
-    }
-    if (o.tools.empty() || o.tools.size() > 8) {
-        std::fprintf(stderr, "toolsim: 1 to 8 tools\n");
-        return 2;
-    }
-    for (size_t i = 0; i < o.tools.size(); i++) {
-        if (!o.tools[i].ip) o.tools[i].ip = bindIp;
-        if (!o.tools[i].port) o.tools[i].port = static_cast<uint16_t>(portBase + 2 * i);
-    }
-    if (!regtools.empty() && writeRegtools(regtools, o.tools) != 0) {
-        std::fprintf(stderr, "toolsim: cannot write %s: %s\n", regtools.c_str(), strerror(errno));
-        return 1;
     }
     signal(SIGPIPE, SIG_IGN);
     Sim sim(o);

@@ -32,6 +32,8 @@ Sim::Sim(Options opts) : opts_(std::move(opts)) {
         }
     }
     links_.resize(tools_.size());
+    for (auto& l : links_)
+        l.ackWaitMs = opts_.ackWaitMs;
 }
 
 Sim::~Sim() {
@@ -75,6 +77,10 @@ int Sim::start() {
         return -1;
     }
     mcastIf_ = ip;
+    if (!opts_.regtools.empty() && writeRegtools(opts_.regtools, opts_.tools) != 0) {
+        fprintf(stderr, "toolsim: cannot write %s: %s\n", opts_.regtools.c_str(), strerror(errno));
+        return -1;
+    }
     if (openDisco() != 0) return -1;
     for (size_t t = 0; t < tools_.size(); t++) {
         links_[t].ctx = modbus_new_tcp(nullptr, 0); // only used with modbus_set_socket
@@ -102,14 +108,14 @@ int Sim::openDisco() {
     if (discoFd_ < 0) return -1;
     int one = 1;
     setsockopt(discoFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    uint32_t group = 0;
-    parseIp(kDiscoGroup, &group);
+    const uint32_t group = opts_.discoIp;
     // Bound to the group so only discovery datagrams arrive here.
-    sockaddr_in a = inet(group, kDiscoPort);
+    sockaddr_in a = inet(group, opts_.discoPort);
     if (bind(discoFd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
         fprintf(stderr, "toolsim: discovery bind: %s\n", strerror(errno));
         return -1;
     }
+    if (!IN_MULTICAST(group)) return 0; // a unicast address (loopback tests): bound, no join
     ip_mreq m{};
     m.imr_multiaddr.s_addr = htonl(group);
     m.imr_interface.s_addr = htonl(mcastIf_);
@@ -144,8 +150,8 @@ int Sim::openListeners(int t) {
     VirtualTool& tool = *tools_[t];
     Link& l = links_[t];
     l.listenFd = listenOn(tool.id.ip, tool.id.port);
-    l.evListenFd = listenOn(tool.id.ip, static_cast<uint16_t>(tool.id.port + 1));
-    if (l.listenFd < 0 || l.evListenFd < 0) {
+    if (l.eventPort) l.evListenFd = listenOn(tool.id.ip, static_cast<uint16_t>(tool.id.port + 1));
+    if (l.listenFd < 0 || (l.eventPort && l.evListenFd < 0)) {
         fprintf(stderr, "toolsim: tool %d: cannot listen on %s:%u/%u: %s\n", t,
                 ipText(tool.id.ip).c_str(), tool.id.port, tool.id.port + 1, strerror(errno));
         closeLinks(t, true);
@@ -187,14 +193,8 @@ void Sim::closeLinks(int t, bool listenersToo) {
 }
 
 void Sim::sendDisco(const std::vector<uint8_t>& d, const void* to) {
-    sockaddr_in dst;
-    if (to) {
-        dst = *static_cast<const sockaddr_in*>(to);
-    } else {
-        uint32_t group = 0;
-        parseIp(kDiscoGroup, &group);
-        dst = inet(group, kDiscoPort);
-    }
+    sockaddr_in dst =
+        to ? *static_cast<const sockaddr_in*>(to) : inet(opts_.replyIp, opts_.replyPort);
     if (sendto(discoFd_, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&dst), sizeof dst) !=
         static_cast<ssize_t>(d.size()))
         log(0, "discovery send failed: %s", strerror(errno));
@@ -206,22 +206,27 @@ void Sim::advertise(int t, uint8_t cause) {
 }
 
 void Sim::onDisco() {
-    uint8_t buf[1500];
-    sockaddr_in from{};
-    socklen_t fl = sizeof from;
-    const ssize_t n =
-        recvfrom(discoFd_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &fl);
-    if (n <= 0) return;
-    DiscoRequest req;
-    if (decodeDiscoRequest(buf, static_cast<size_t>(n), &req) != 0) return;
-    if (req.type != kScanReq && req.type != kSearchReq) return; // our own acks, other tools
-    log(2, "%s from %s", req.type == kScanReq ? "scan" : "search", inet_ntoa(from.sin_addr));
-    for (size_t t = 0; t < tools_.size(); t++) {
-        VirtualTool& tool = *tools_[t];
-        if (tool.silent || tool.dead) continue;
-        if (req.type == kSearchReq && !searchMatches(req.text, tool.id)) continue;
-        const uint16_t type = req.type == kScanReq ? kScanAck : kSearchAck;
-        sendDisco(encodeAck(type, tool.id), opts_.replyUnicast ? &from : nullptr);
+    // Every waiting datagram, so a command that follows requests finds them answered.
+    for (;;) {
+        uint8_t buf[1500];
+        sockaddr_in from{};
+        socklen_t fl = sizeof from;
+        const ssize_t n = recvfrom(discoFd_, buf, sizeof buf, MSG_DONTWAIT,
+                                   reinterpret_cast<sockaddr*>(&from), &fl);
+        if (n < 0) return;
+        DiscoRequest req;
+        if (decodeDiscoRequest(buf, static_cast<size_t>(n), &req) != 0) continue;
+        if (req.type != kScanReq && req.type != kSearchReq) continue; // our own acks, others
+        discoRequests_++;
+        log(2, "%s from %s", req.type == kScanReq ? "scan" : "search", inet_ntoa(from.sin_addr));
+        for (size_t t = 0; t < tools_.size(); t++) {
+            VirtualTool& tool = *tools_[t];
+            if (tool.silent || tool.dead) continue;
+            if (req.type == kSearchReq && !searchMatches(req.text, tool.id)) continue;
+            const uint16_t type = req.type == kScanReq ? kScanAck : kSearchAck;
+            sendDisco(encodeAck(type, tool.id), opts_.replyUnicast ? &from : nullptr);
+            if (type == kScanAck) tool.scans++;
+        }
     }
 }
 
@@ -299,12 +304,24 @@ void Sim::serve(int t, int fd, const uint8_t* q, int rc) {
     VirtualTool& tool = *tools_[t];
     const int hl = modbus_get_header_length(l.ctx);
     const int fc = q[hl];
-    if (fc == MODBUS_FC_WRITE_SINGLE_REGISTER && rc >= hl + 5) {
+    // Trace: "3:260" a read (function:address), "4001=1" a write, "!" refused, "~" ignored.
+    const bool single = fc == MODBUS_FC_WRITE_SINGLE_REGISTER && rc >= hl + 5;
+    std::string entry =
+        single ? std::to_string(get16(q + hl + 1)) + "=" + std::to_string(get16(q + hl + 3))
+               : std::to_string(fc) + ":" + std::to_string(get16(q + hl + 1));
+    if (l.ignore > 0) {
+        l.ignore--;
+        l.trace += " ~" + entry;
+        return;
+    }
+    l.trace += " " + entry;
+    if (single) {
         const int addr = get16(q + hl + 1);
         const uint16_t value = get16(q + hl + 3);
         const int ex = tool.checkWrite(addr, value);
         log(2, "tool %d: write %d := %u%s", t, addr, value, ex ? " refused" : "");
         if (ex) {
+            l.trace += "!";
             modbus_reply_exception(l.ctx, q, static_cast<unsigned>(ex));
             return;
         }
@@ -397,20 +414,25 @@ static uint64_t monotonicUs() {
 void Sim::pump(int t) {
     VirtualTool& tool = *tools_[t];
     Link& l = links_[t];
-    while (!tool.silent && !tool.dead && l.evFd >= 0 && tool.outputOn()) {
-        const EventRecord* r = tool.nextToSend();
-        if (!r) break;
-        EventRecord out = *r;
+    if (tool.silent || tool.dead || l.evFd < 0 || !tool.outputOn() || !tool.nextToSend()) return;
+    // Waiting for acknowledges: the oldest event only. Otherwise every stored event in
+    // one write, so the panel gets them back to back.
+    const size_t n = l.ackWaitMs > 0 ? 1 : tool.store.size();
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i < n; i++) {
+        EventRecord r = tool.store[i];
         if (opts_.stamp) {
             const uint64_t us = monotonicUs();
-            out.a1 = static_cast<uint16_t>(us >> 32);
-            out.a2 = static_cast<uint16_t>(us >> 16);
-            out.a3 = static_cast<uint16_t>(us);
+            r.a1 = static_cast<uint16_t>(us >> 32);
+            r.a2 = static_cast<uint16_t>(us >> 16);
+            r.a3 = static_cast<uint16_t>(us);
         }
-        if (sendRaw(t, encodeEventFrame(tool.id.type, ++l.tid, out)) != 0) break;
-        tool.markSent(opts_.ackWaitMs > 0);
-        if (opts_.ackWaitMs > 0) break;
+        const auto frame = encodeEventFrame(tool.id.type, ++l.tid, r);
+        out.insert(out.end(), frame.begin(), frame.end());
     }
+    if (sendRaw(t, out) != 0) return;
+    for (size_t i = 0; i < n; i++)
+        tool.markSent(l.ackWaitMs > 0);
 }
 
 void Sim::afterProduce(int t) {
@@ -457,8 +479,9 @@ void Sim::timers() {
             tool.fasten(true, {});
             afterProduce(t);
         }
-        if (tool.inFlight && opts_.ackWaitMs > 0 &&
-            now - tool.inFlightSince >= std::chrono::milliseconds(opts_.ackWaitMs)) {
+        const int ackWait = links_[i].ackWaitMs;
+        if (tool.inFlight && ackWait > 0 &&
+            now - tool.inFlightSince >= std::chrono::milliseconds(ackWait)) {
             log(1, "tool %d: no acknowledge for event %u", t, tool.store.front().number);
             tool.giveUpAck();
             pump(t);
@@ -468,14 +491,17 @@ void Sim::timers() {
 
 int Sim::nextTimeoutMs() const {
     auto best = Clock::time_point::max();
-    for (const auto& tp : tools_) {
-        const VirtualTool& tool = *tp;
+    for (const auto& w : waiters_)
+        best = std::min(best, w.deadline);
+    for (size_t i = 0; i < tools_.size(); i++) {
+        const VirtualTool& tool = *tools_[i];
         if (tool.dead) continue;
         if (tool.autoOn) best = std::min(best, tool.autoNext);
         if (tool.runPending) best = std::min(best, tool.runAt);
         if (tool.burstLeft > 0) best = std::min(best, tool.burstNext);
-        if (tool.inFlight && opts_.ackWaitMs > 0)
-            best = std::min(best, tool.inFlightSince + std::chrono::milliseconds(opts_.ackWaitMs));
+        if (tool.inFlight && links_[i].ackWaitMs > 0)
+            best =
+                std::min(best, tool.inFlightSince + std::chrono::milliseconds(links_[i].ackWaitMs));
     }
     for (const Drip& d : drips_)
         if (!d.bytes.empty()) best = std::min(best, d.next);
@@ -486,8 +512,10 @@ int Sim::nextTimeoutMs() const {
 }
 
 int Sim::run() {
-    printf("ready %zu\n", tools_.size());
-    fflush(stdout);
+    if (opts_.announce) {
+        printf("ready %zu\n", tools_.size());
+        fflush(stdout);
+    }
     while (!quit_) {
         std::vector<pollfd> fds;
         std::vector<std::pair<int, int>> who; // (kind, index): see the dispatch below
@@ -548,6 +576,7 @@ int Sim::run() {
             if (kind == 1 || kind == 2 || kind == 3) break;
         }
         timers();
+        checkWaiters();
     }
     return 0;
 }

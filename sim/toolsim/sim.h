@@ -19,13 +19,24 @@ struct Options {
     bool useStdin = true;
     bool exitOnEof = false;
     bool replyUnicast = false; // acks to the requester instead of the group
-    int ackWaitMs = 1000;      // 0: do not wait for 4016 between events
-    bool stamp = false;        // send time (monotonic us) in A1..A3 of every frame
+    // Discovery: where the tools listen (a multicast group is joined, a unicast address
+    // bound) and where acks and advertises go (default: the same).
+    uint32_t discoIp = 0, replyIp = 0;
+    uint16_t discoPort = 0, replyPort = 0;
+    std::string regtools; // write the panel's "./regtools" for these tools at start
+    bool announce = true; // "ready N" on standard output once serving
+    int ackWaitMs = 1000; // 0: do not wait for 4016 between events
+    bool stamp = false;   // send time (monotonic us) in A1..A3 of every frame
     int verbose = 0;
     int autoPeriodMs = 0; // > 0: every tool starts in automatic mode
     int autoNgEvery = 0;
     std::vector<ToolIdentity> tools;
 };
+
+// Fills `o` from the program's arguments (see --help); 0, 1 for --help, -1 with `err`.
+int parseArgs(const std::vector<std::string>& args, Options* o, std::string* err);
+// The panel's "./regtools" naming `tools`, written whole or not at all.
+int writeRegtools(const std::string& path, const std::vector<ToolIdentity>& tools);
 
 class Sim {
   public:
@@ -36,7 +47,11 @@ class Sim {
     // Runs until "quit" (or end of standard input with exitOnEof). Returns 0.
     int run();
     // Executes one control line; returns the one-line answer ("ok ..." or "err ...").
+    // "wait" is answered only by a control client (it holds the answer back).
     std::string command(const std::string& line);
+    // A connected stream socket that sends control lines, like a control-socket client
+    // (in-process use: the other end of a socket pair). Call before run().
+    void addClient(int fd);
 
   private:
     struct Link {
@@ -45,6 +60,10 @@ class Sim {
         modbus_t* ctx = nullptr;
         uint16_t tid = 0;
         int dripMs = 0; // > 0: Modbus answers leave one byte every dripMs ms
+        int ackWaitMs = 0;
+        int ignore = 0;        // the next n data requests get no answer
+        bool eventPort = true; // the event listener is open
+        std::string trace;     // requests since the last "trace" command
     };
     // Answer bytes of a slow tool still to go out on one data connection.
     struct Drip {
@@ -55,6 +74,14 @@ class Sim {
     struct Client {
         int fd;
         std::string buf;
+        bool waiting = false; // a "wait" is pending: further lines wait too
+    };
+    // A held-back answer to "wait T COND..": given when every condition holds or at the
+    // deadline. fd -1 is standard input.
+    struct Waiter {
+        int fd, tool;
+        std::vector<std::string> conds;
+        Clock::time_point deadline;
     };
 
     Options opts_;
@@ -64,9 +91,11 @@ class Sim {
     std::vector<Client> clients_;
     std::vector<Drip> drips_;
     int capture_[2] = {-1, -1}; // socket pair that catches a slow tool's answers
+    std::vector<Waiter> waiters_;
     std::string stdinBuf_;
-    bool stdinOpen_ = true, quit_ = false;
+    bool stdinOpen_ = true, stdinWaiting_ = false, quit_ = false;
     uint32_t mcastIf_ = 0;
+    uint64_t discoRequests_ = 0; // scan and search requests answered
 
     void log(int level, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
     int openDisco();
@@ -92,6 +121,11 @@ class Sim {
     void onControlAccept();
     void onClient(size_t i);
     void onStdin();
+    void lines(int fd, std::string& buf, bool* waiting);
+    bool startWait(int fd, const std::string& line);
+    int holds(const Waiter& w) const; // 1 all hold, 0 not yet, -1 bad condition
+    void checkWaiters();
+    std::string traceCommand(int t, const std::vector<std::string>& w);
     std::string doCommand(const std::vector<std::string>& w);
     std::string listTools() const;
     std::string stats(int t) const;

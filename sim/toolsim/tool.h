@@ -76,6 +76,7 @@ class VirtualTool {
     Clock::time_point burstNext;
 
     uint64_t produced = 0, sent = 0, acked = 0, filtered = 0, overflowed = 0, ackTimeouts = 0;
+    uint64_t scans = 0; // scan acks sent
     uint32_t rng;
 
     bool locked() const { return holding()[4001] != 0; }

@@ -115,6 +115,13 @@ std::vector<uint8_t> encodeEventFrame(uint8_t type, uint16_t transaction, const 
     return f;
 }
 
+std::vector<uint8_t> cutFrame(std::vector<uint8_t> f, size_t size) {
+    f.resize(std::max<size_t>(size, 9), 0);
+    put16(&f[4], static_cast<uint16_t>(f.size() - 6));
+    f[8] = static_cast<uint8_t>(f.size() - 9);
+    return f;
+}
+
 std::vector<uint8_t> encodeCurveFrame(uint16_t transaction, const CurveRecord& c) {
     const size_t n = c.samples1.size();
     const bool two = c.channel2 != 0;
@@ -166,14 +173,10 @@ std::vector<uint8_t> encodeMalformed(Malformed kind, uint8_t type, uint16_t tran
     std::vector<uint8_t> f = encodeEventFrame(type, transaction, r);
     switch (kind) {
     case Malformed::Short: // 36 bytes, consistent header: one byte short of the fixed part
-        f.resize(36);
-        put16(&f[4], 30);
-        f[8] = 27;
+        f = cutFrame(f, 36);
         break;
     case Malformed::Long: // consistent header, 60 extra bytes of zeros
-        f.resize(f.size() + 60, 0);
-        put16(&f[4], static_cast<uint16_t>(f.size() - 6));
-        f[8] = static_cast<uint8_t>(f.size() - 9);
+        f = cutFrame(f, f.size() + 60);
         break;
     case Malformed::Huge: // the largest frame a Modbus/TCP peer accepts
         f.resize(260, 0x55);

@@ -71,6 +71,9 @@ constexpr size_t kDriverFrameSize = 70;      // 37 + 33-byte NUL-terminated text
 constexpr size_t kControllerFrameSize = 101; // 37 + 32 registers, one character each
 // The event frame in the layout of the tool type.
 std::vector<uint8_t> encodeEventFrame(uint8_t type, uint16_t transaction, const EventRecord& r);
+// The frame cut to `size` bytes (at least 9), its length field and byte count made to
+// match: 37 bytes is a result without barcode, less is short, more cuts the barcode.
+std::vector<uint8_t> cutFrame(std::vector<uint8_t> frame, size_t size);
 
 // Curve frame (sent on the data connection when armed): 40 bytes of header and result
 // values, then n samples of channel 1 and, with a nonzero channel-2 code, n of channel 2.

@@ -11,8 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <poll.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using V = std::vector<std::string>;
@@ -58,7 +62,7 @@ class BstTest : public ::testing::Test {
         V out;
         for (const auto& e : sink.events)
             if (e.rfind("debug", 0) != 0) out.push_back(e);
-        sink.events.clear();
+        sink.clear();
         return out;
     }
     void openTray() {
@@ -253,19 +257,24 @@ TEST_F(BstTest, FailedReopenDropsTheEarlierLink) {
 TEST_F(BstTest, UnplugDuringASlowOpenIsNotLost) {
     auto tray = startTray();
     // chmod stands still until the test lets it go: the tray leaves in the middle of the open.
+    // It says so on one FIFO and waits on another.
     std::string gate = env.root() + "/gate";
     std::string chmod = env.root() + "/bst-stubs/chmod";
     fs::remove(chmod);
-    TestEnv::writeFile(chmod, "#!/bin/sh\ntouch '" + gate + ".in'\nwhile [ ! -e '" + gate +
-                                  ".go' ]; do sleep 0.01; done\n");
+    ASSERT_EQ(mkfifo((gate + ".in").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((gate + ".go").c_str(), 0600), 0);
+    TestEnv::writeFile(chmod,
+                       "#!/bin/sh\necho in > '" + gate + ".in'\nread x < '" + gate + ".go'\n");
     fs::permissions(chmod, fs::perms::owner_all);
     bst_set_usb_search(present);
     bst_init();
+    const int in = open((gate + ".in").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     std::thread tick([] { bst_main(); });
-    for (int i = 0; i < 500 && !fs::exists(gate + ".in"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    pollfd p{in, POLLIN, 0};
+    EXPECT_EQ(poll(&p, 1, 10000), 1) << "chmod did not start";
+    close(in);
     bst_left_proc();
-    TestEnv::writeFile(gate + ".go", "");
+    TestEnv::writeFile(gate + ".go", "go\n"); // opens once chmod reads
     tick.join();
     EXPECT_EQ(get_bst_status(), uint32_t(BST_STATUS_LEFT)) << "the departure is kept";
     bst_main();

@@ -4,7 +4,7 @@
 // the link's 0.5 s byte time-out, so every start-up transaction succeeds slowly (about
 // 5 s each) instead of failing fast.
 #include "TestEnv.h"
-#include "panel_cell.h"
+#include "ToolCell.h"
 
 #include <gtest/gtest.h>
 
@@ -30,14 +30,14 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using harness::PanelCell;
 
 // Receives the panel's scan requests on the tools' side of the cell, each with the kernel's
 // time of arrival, so the gaps measured are the panel's and not this test's scheduling.
 class ScanListener {
   public:
-    // Created in the network namespace of process `pid` (toolsim's).
-    explicit ScanListener(int pid) {
+    // Created in the network namespace of process `pid` (toolsim's), on the interface
+    // with address `ip`.
+    ScanListener(int pid, const std::string& ip) {
         std::thread([&] {
             int ns = open(("/proc/" + std::to_string(pid) + "/ns/net").c_str(), O_RDONLY);
             if (ns < 0 || setns(ns, CLONE_NEWNET) != 0) return;
@@ -52,7 +52,7 @@ class ScanListener {
             inet_pton(AF_INET, "239.66.77.43", &a.sin_addr);
             ip_mreq m{};
             m.imr_multiaddr = a.sin_addr;
-            inet_pton(AF_INET, PanelCell::toolIp(0).c_str(), &m.imr_interface);
+            inet_pton(AF_INET, ip.c_str(), &m.imr_interface);
             if (bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
                 setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &m, sizeof m) != 0) {
                 close(fd_);
@@ -165,8 +165,8 @@ double largestGap(const std::vector<double>& at, double until) {
 }
 
 TEST(SlowTool, ScreenKeepsScanningAndQuitsWhileATrickleToolConnects) {
-    PanelCell cell;
-    if (!cell.up()) GTEST_SKIP() << "needs root for the cell's network namespaces";
+    auto cell = ToolCell::make(ToolCell::Namespaces);
+    if (!cell->up()) GTEST_SKIP() << "needs root for the cell's network namespaces";
     TestEnv env;
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("XDG_RUNTIME_DIR", (env.root() + "/xdg").c_str(), 1);
@@ -178,12 +178,12 @@ TEST(SlowTool, ScreenKeepsScanningAndQuitsWhileATrickleToolConnects) {
     const std::string home = env.root() + "/panelhome";
     std::filesystem::create_directories(home);
 
-    auto sim = cell.startToolsim({"--bind", PanelCell::toolIp(0), "--tool",
-                                  "2,ip=" + PanelCell::toolIp(0) + ",port=5020", "--reply-unicast",
-                                  "--write-regtools", home + "/regtools"});
+    auto sim = cell->startTools({2}, {"--reply-unicast", "--write-regtools", home + "/regtools"});
     ASSERT_TRUE(sim && sim->ok());
+    auto* proc = dynamic_cast<ToolsimProcess*>(sim.get());
+    ASSERT_NE(proc, nullptr);
     ASSERT_EQ(sim->cmd("drip 0 400"), "ok");
-    ScanListener scans(sim->pid());
+    ScanListener scans(proc->pid(), cell->toolIp(0));
     ASSERT_GE(scans.fd(), 0);
 
     Panel p;

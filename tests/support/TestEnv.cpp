@@ -3,6 +3,8 @@
 #include "common.h"
 #include "debug.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,8 +20,8 @@ namespace fs = std::filesystem;
 
 const std::vector<std::string>& TestEnv::stubbedCommands() {
     static const std::vector<std::string> names = {
-        "reboot", "ifconfig", "route", "dhcpcd", "amixer", "date", "hwclock", "hostapd",
-        "iwlist", "proftpd", "ftpasswd", "killall", "iw", "udhcpc", "sync"};
+        "reboot", "ifconfig", "route",    "dhcpcd",  "amixer", "date",   "hwclock", "hostapd",
+        "iwlist", "proftpd",  "ftpasswd", "killall", "iw",     "udhcpc", "sync"};
     return names;
 }
 
@@ -33,7 +35,8 @@ TestEnv::TestEnv() {
     fs::create_directories(sysroot_);
     fs::create_directories(stubDir_);
     for (const auto& n : stubbedCommands())
-        fs::create_symlink(std::string(KEST_SOURCE_DIR) + "/sim/stubs/record-stub", stubDir_ + "/" + n);
+        fs::create_symlink(std::string(KEST_SOURCE_DIR) + "/sim/stubs/record-stub",
+                           stubDir_ + "/" + n);
     char buf[4096];
     oldCwd_ = getcwd(buf, sizeof buf) ? buf : "/";
     const char* p = getenv("PATH");
@@ -62,11 +65,14 @@ std::vector<std::string> TestEnv::stubCalls() const {
     std::vector<std::string> out;
     std::ifstream in(root_ + "/stub.log");
     std::string line;
-    while (std::getline(in, line)) out.push_back(line);
+    while (std::getline(in, line))
+        out.push_back(line);
     return out;
 }
 
-void TestEnv::clearStubCalls() const { fs::remove(root_ + "/stub.log"); }
+void TestEnv::clearStubCalls() const {
+    fs::remove(root_ + "/stub.log");
+}
 
 void TestEnv::writeFile(const std::string& path, const std::string& content) {
     fs::path p(path);
@@ -82,11 +88,21 @@ std::string TestEnv::readFile(const std::string& path) {
     return ss.str();
 }
 
-bool TestEnv::exists(const std::string& path) { return fs::exists(path); }
+bool TestEnv::exists(const std::string& path) {
+    return fs::exists(path);
+}
 
 namespace {
 std::mutex captureLock;
+std::condition_variable captureCv;
 std::vector<std::string> captured;
+
+size_t countLocked(const std::string& needle) {
+    size_t n = 0;
+    for (const auto& l : captured)
+        if (l.find(needle) != std::string::npos) ++n;
+    return n;
+}
 } // namespace
 
 LogCapture::LogCapture() {
@@ -94,24 +110,32 @@ LogCapture::LogCapture() {
     Debug_SetLineHook([](const char* line) {
         std::lock_guard<std::mutex> g(captureLock);
         captured.emplace_back(line);
+        captureCv.notify_all();
     });
 }
 
-LogCapture::~LogCapture() { Debug_SetLineHook(nullptr); }
+LogCapture::~LogCapture() {
+    Debug_SetLineHook(nullptr);
+}
 
 std::vector<std::string> LogCapture::lines() const {
     std::lock_guard<std::mutex> g(captureLock);
     return captured;
 }
 
-bool LogCapture::contains(const std::string& needle) const { return count(needle) > 0; }
+bool LogCapture::contains(const std::string& needle) const {
+    return count(needle) > 0;
+}
 
 size_t LogCapture::count(const std::string& needle) const {
     std::lock_guard<std::mutex> g(captureLock);
-    size_t n = 0;
-    for (const auto& l : captured)
-        if (l.find(needle) != std::string::npos) ++n;
-    return n;
+    return countLocked(needle);
+}
+
+bool LogCapture::waitFor(const std::string& needle, size_t n, int ms) const {
+    std::unique_lock<std::mutex> g(captureLock);
+    return captureCv.wait_for(g, std::chrono::milliseconds(ms),
+                              [&] { return countLocked(needle) >= n; });
 }
 
 void LogCapture::clear() {

@@ -6,7 +6,7 @@
 #include <vector>
 
 class TestEnv {
-public:
+  public:
     // Creates the folders, enters the data home, sets KEST_SYSROOT, PATH and KEST_STUB_LOG,
     // and routes ALSA "default" to a null device (ALSA_CONFIG_PATH).
     TestEnv();
@@ -28,17 +28,19 @@ public:
     // Names of the commands that get a stub.
     static const std::vector<std::string>& stubbedCommands();
 
-private:
+  private:
     std::string root_, home_, sysroot_, stubDir_, oldCwd_, oldPath_;
 };
 
 // Collects debug-log lines for the lifetime of the object.
 class LogCapture {
-public:
+  public:
     LogCapture();
     ~LogCapture();
     std::vector<std::string> lines() const;
     bool contains(const std::string& needle) const;
     size_t count(const std::string& needle) const;
+    // Blocks until `n` lines contain `needle` (lines come from any thread); false after `ms`.
+    bool waitFor(const std::string& needle, size_t n = 1, int ms = 5000) const;
     void clear();
 };

@@ -153,9 +153,10 @@ TEST_F(DiscoProc, AdvertisesReachOnlyRegisteredTools) {
     ToolInfo moved = makeInfo(1, TOOL_TYPE_XWC, 0x7f000009, 6000, "B");
     EXPECT_EQ(proc(advertise(2, moved), TOOL_NETIF_WLAN), 0);
     EXPECT_EQ(takeConnects(), std::vector<int>{0});
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"disconn", 0, 1}}));
+    EXPECT_EQ(sink.drain(), (Lines{"disconn flag 0 1"}));
     ToolView v;
     ASSERT_EQ(ToolManager_GetToolView(0, &v), 0);
+    EXPECT_EQ(v.state, uint32_t(TOOL_STATE_CONNECTING));
     EXPECT_EQ(v.ip, 0x7f000009u);
     EXPECT_EQ(v.port, 6000);
     EXPECT_EQ(v.cause, 2);
@@ -163,7 +164,14 @@ TEST_F(DiscoProc, AdvertisesReachOnlyRegisteredTools) {
     EXPECT_EQ(v.type, TOOL_TYPE_ZQ); // type and name stay
     EXPECT_STREQ(v.name, "ZQA");
     EXPECT_STREQ(v.serial, "B");
-    EXPECT_EQ(proc(advertise(5, moved)), 0);
+}
+
+TEST_F(DiscoProc, AdvertiseCauseFiveRenewsOnlyTheEventConnection) {
+    ToolInfo t = makeInfo(1);
+    proc(ack(DISCO_SCAN_ACK, t));
+    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
+    takeConnects();
+    EXPECT_EQ(proc(advertise(5, t)), 0);
     EXPECT_EQ(takeConnects(), std::vector<int>{0});
 }
 

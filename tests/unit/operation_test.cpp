@@ -1,48 +1,32 @@
-// Fastening event channel: frame normalisation and decoding, pending-event arithmetic,
-// the fastening event table, and event frames from a tool over a real socket.
-#include "toollink_support.h"
-
+// Fastening event channel without a tool: frame normalisation and decoding, pending-event
+// arithmetic and the fastening event table, on frames from the tool simulator's encoder.
+// Frames over real event connections: the tool-link suites in tests/integration.
+#include "TestEnv.h"
 #include "common.h"
-#include "debug.h"
 #include "operation.h"
 #include "setting.h"
+#include "tools.h"
+#include "wire.h"
 
-#include <algorithm>
-#include <modbus.h>
-
-using namespace toollink_test;
+#include <cstring>
+#include <gtest/gtest.h>
 
 namespace {
 
-// A frame as a tool sends it: registers 1..13 = base + i, the given status, and the
-// barcode in the layout of the tool type (none when `withBarcode` is false).
+// A frame as a tool of `type` sends it: registers 1..13 = base + i, the given status, the
+// barcode in the layout of the tool type (cut to the 37-byte fixed part without barcode).
 std::vector<uint8_t> makeFrame(uint8_t type, uint16_t status, const std::string& code,
                                bool withBarcode = true, uint16_t base = 100) {
-    std::vector<uint8_t> f(37, 0);
-    if (withBarcode) {
-        if (type == TOOL_TYPE_XWC || type == TOOL_TYPE_XWTC) {
-            f.resize(101, 0);
-            for (size_t i = 0; i < code.size() && i < 32; ++i)
-                f[37 + 2 * i + 1] = uint8_t(code[i]);
-        } else {
-            f.resize(70, 0);
-            memcpy(&f[37], code.data(), std::min<size_t>(code.size(), 32));
-        }
-    }
-    for (int i = 1; i <= 13; ++i) {
-        uint16_t v = i == 12 ? status : uint16_t(base + i);
-        f[9 + 2 * i] = uint8_t(v >> 8);
-        f[10 + 2 * i] = uint8_t(v);
-    }
-    f[0] = 0x12; // transaction id
-    f[1] = 0x34;
-    uint16_t length = uint16_t(f.size() - 6);
-    f[4] = uint8_t(length >> 8);
-    f[5] = uint8_t(length);
-    f[6] = 255;
-    f[7] = 3;
-    f[8] = uint8_t(f.size() - 9);
-    return f;
+    toolsim::EventRecord r;
+    uint16_t* regs[13] = {&r.fastenTime, &r.preset, &r.targetTorque, &r.convTorque, &r.speed,
+                          &r.a1,         &r.a2,     &r.a3,           &r.screwNo,    &r.error,
+                          &r.direction,  &r.status, &r.snug};
+    for (int i = 0; i < 13; ++i)
+        *regs[i] = uint16_t(base + i + 1);
+    r.status = status;
+    r.barcode = code;
+    auto f = toolsim::encodeEventFrame(type, 0x1234, r);
+    return withBarcode ? f : toolsim::cutFrame(f, 37);
 }
 
 TEST(EventFrame, NormaliseByTypeAndLength) {
@@ -53,7 +37,7 @@ TEST(EventFrame, NormaliseByTypeAndLength) {
         int want;
         std::string code;
     } cases[] = {
-        {"36 bytes", TOOL_TYPE_ZQ, std::vector<uint8_t>(36, 0), -1, ""},
+        {"36 bytes", TOOL_TYPE_ZQ, toolsim::cutFrame(makeFrame(2, 1, ""), 36), -1, ""},
         {"driver without barcode", TOOL_TYPE_ZQ, makeFrame(2, 1, "", false), 37, ""},
         {"controller without barcode", TOOL_TYPE_XWC, makeFrame(1, 1, "", false), 37, ""},
         {"driver full frame", TOOL_TYPE_ZQT, makeFrame(3, 1, "QR-77"), 70, "QR-77"},
@@ -62,12 +46,7 @@ TEST(EventFrame, NormaliseByTypeAndLength) {
          makeFrame(4, 1, "0123456789abcdef0123456789ABCDEF"), 69,
          "0123456789abcdef0123456789ABCDEF"},
         {"controller cut inside the barcode", TOOL_TYPE_XWC,
-         [] {
-             auto f = makeFrame(1, 1, "ABCDEFGH");
-             f.resize(44);
-             return f;
-         }(),
-         40, "ABC"},
+         toolsim::cutFrame(makeFrame(1, 1, "ABCDEFGH"), 44), 40, "ABC"},
     };
     for (auto& c : cases) {
         std::vector<uint8_t> f = c.frame;
@@ -188,231 +167,6 @@ TEST(Fet, BarcodeComesFromTheToolOrTheReader) {
     EXPECT_EQ(a.ConvTorque, 104);
     EXPECT_EQ(a.Status, 1);
     Operation_SetBarcodeHooks(nullptr, nullptr);
-}
-
-// ---- over a real event connection ----
-
-std::string lastBarcodeSet;
-void recordBarcode(const char* text) {
-    lastBarcodeSet = text;
-}
-
-class EventChannel : public DriverFixture {
-  protected:
-    void SetUp() override { startDriver(); }
-    int addTool(TestToolServer& srv, uint8_t type, uint8_t mac) {
-        feedAck(makeInfo(mac, type, 0x7f000001, uint16_t(srv.port()), "T"));
-        int tdx = ToolManager_GetRegToolsLen();
-        EXPECT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
-        takeConnects();
-        Modbus_MsgQProc_Connect(tdx);
-        EXPECT_TRUE(waitFor([&] { return srv.eventConnected(); }));
-        sink.drain();
-        return tdx;
-    }
-    // Events of one kind seen within the wait, collected until `n` arrived.
-    std::vector<Event> waitEvents(const std::string& kind, size_t n) {
-        std::vector<Event> got;
-        waitFor([&] {
-            for (auto& e : sink.drain())
-                if (e.kind == kind) got.push_back(e);
-            return got.size() >= n;
-        });
-        return got;
-    }
-    int port = freeTcpPortPair();
-};
-
-TEST_F(EventChannel, TwoQuickResultsBothReachTheScreensAndTheTable) {
-    TestToolServer tool(port);
-    addTool(tool, TOOL_TYPE_ZQ, 1);
-    get_setting_operation()->operation_mode = 1; // without job
-    fet_set_enable(0x01);
-    ASSERT_EQ(fastening_event_enable(0, 0), 0);
-    EXPECT_EQ(tool.holding(4015), 1);
-    auto a = makeFrame(TOOL_TYPE_ZQ, 1, "FIRST", true, 100);
-    auto b = makeFrame(TOOL_TYPE_ZQ, 2, "SECOND", true, 200);
-    std::vector<uint8_t> both(a);
-    both.insert(both.end(), b.begin(), b.end());
-    ASSERT_TRUE(tool.sendEvent(both)); // back to back in one segment
-    EXPECT_EQ(waitEvents("fastening", 2), (std::vector<Event>{{"fastening", 0}, {"fastening", 0}}));
-    FastenResult r;
-    ASSERT_EQ(Operation_TakeEvent(0, &r), 0);
-    EXPECT_STREQ(r.Barcode, "FIRST");
-    EXPECT_EQ(r.Status, 1);
-    ASSERT_EQ(Operation_TakeEvent(0, &r), 0);
-    EXPECT_STREQ(r.Barcode, "SECOND");
-    EXPECT_EQ(r.FastenTime, 201);
-    ASSERT_EQ(Operation_TakeEvent(0, &r), 1); // nothing new: the last one again
-    EXPECT_STREQ(r.Barcode, "SECOND");
-    EXPECT_EQ(get_fet_len(), 2);
-    FetItem it;
-    get_fet_item(1, &it);
-    EXPECT_EQ(it.seq, 2u);
-    EXPECT_STREQ(it.toolName, "ZQT");
-    ASSERT_EQ(fastening_event_enable(0, 1), 0);
-    EXPECT_EQ(tool.holding(4015), 2);
-    ASSERT_EQ(fastening_event_disable(0), 0);
-    EXPECT_EQ(tool.holding(4015), 0);
-}
-
-TEST_F(EventChannel, FullRingDropsTheOldestAndTheSurplusEventIsNoNewResult) {
-    TestToolServer tool(port);
-    addTool(tool, TOOL_TYPE_ZQ, 1);
-    ASSERT_EQ(fastening_event_enable(0, 0), 0);
-    std::vector<uint8_t> burst;
-    for (int i = 0; i <= TOOL_EVENT_QUEUE_DEPTH; ++i) { // one more than the ring holds
-        auto f = makeFrame(TOOL_TYPE_ZQ, 1, "R" + std::to_string(i), true, uint16_t(i));
-        burst.insert(burst.end(), f.begin(), f.end());
-    }
-    LogCapture log;
-    ASSERT_TRUE(tool.sendEvent(burst));
-    EXPECT_EQ(waitEvents("fastening", TOOL_EVENT_QUEUE_DEPTH + 1).size(),
-              size_t(TOOL_EVENT_QUEUE_DEPTH + 1));
-    EXPECT_TRUE(log.contains("event queue of tdx.0 full, oldest result dropped"));
-    FastenResult r;
-    for (int i = 1; i <= TOOL_EVENT_QUEUE_DEPTH; ++i) {
-        ASSERT_EQ(Operation_TakeEvent(0, &r), 0) << i;
-        EXPECT_EQ(std::string(r.Barcode), "R" + std::to_string(i));
-    }
-    EXPECT_EQ(Operation_TakeEvent(0, &r), 1) << "the surplus event finds nothing new";
-}
-
-TEST_F(EventChannel, ControllerFrameIsNormalisedAndOnlyEnabledToolsFillTheTable) {
-    TestToolServer tool(port);
-    addTool(tool, TOOL_TYPE_XWC, 1);
-    get_setting_operation()->operation_mode = 1;
-    get_setting_operation()->barcode_if = 1;
-    fet_set_enable(0x02); // tool 1 only
-    fastening_event_enable(0, 0);
-    ASSERT_TRUE(tool.sendEvent(makeFrame(TOOL_TYPE_XWC, 1, "ABC")));
-    ASSERT_EQ(waitEvents("fastening", 1).size(), 1u);
-    FastenResult r;
-    Operation_TakeEvent(0, &r);
-    EXPECT_STREQ(r.Barcode, "ABC");
-    ToolManager_LockRegTools();
-    EXPECT_EQ(ToolManager_RegTool(0)->frameLen, 40);
-    EXPECT_EQ(ToolManager_RegTool(0)->frame[8], 92 - 61);
-    ToolManager_UnlockRegTools();
-    EXPECT_EQ(get_fet_len(), 0);
-}
-
-TEST_F(EventChannel, WithJobABarcodeEventSetsTheCurrentBarcode) {
-    TestToolServer tool(port);
-    addTool(tool, TOOL_TYPE_ZQ, 1);
-    Operation_SetBarcodeHooks(recordBarcode, nullptr);
-    get_setting_operation()->operation_mode = 0; // with job
-    fet_set_enable(0xff);
-    fastening_event_enable(0, 0);
-    ASSERT_TRUE(tool.sendEvent(makeFrame(TOOL_TYPE_ZQ, FASTEN_STATUS_BARCODE, "JOB-42")));
-    ASSERT_EQ(waitEvents("fastening", 1).size(), 1u);
-    EXPECT_EQ(lastBarcodeSet, "JOB-42");
-    EXPECT_EQ(get_fet_len(), 0);
-    Operation_SetBarcodeHooks(nullptr, nullptr);
-}
-
-TEST_F(EventChannel, ShortFrameIsDroppedAndTheWatchStays) {
-    TestToolServer tool(port);
-    addTool(tool, TOOL_TYPE_ZQ, 1);
-    fastening_event_enable(0, 0);
-    LogCapture log;
-    auto shortFrame = makeFrame(TOOL_TYPE_ZQ, 1, "", false);
-    shortFrame.pop_back();
-    shortFrame[8] = uint8_t(shortFrame.size() - 9);
-    ASSERT_TRUE(tool.sendEvent(shortFrame));
-    ASSERT_TRUE(
-        waitFor([&] { return log.contains("invalid data len from tdx.0, expect 70 but 36"); }));
-    ASSERT_TRUE(tool.sendEvent(makeFrame(TOOL_TYPE_ZQ, 1, "", false)));
-    ASSERT_EQ(waitEvents("fastening", 1).size(), 1u);
-    FastenResult r;
-    EXPECT_EQ(Operation_TakeEvent(0, &r), 0);
-    EXPECT_STREQ(r.Barcode, "");
-}
-
-TEST_F(EventChannel, FrameIsReadAndDroppedWhileTheDataConnectionIsDown) {
-    TestToolServer tool(port);
-    addTool(tool, TOOL_TYPE_ZQ, 1);
-    fastening_event_enable(0, 0);
-    ToolManager_LockRegTools();
-    ToolManager_RegTool(0)->mbConn->connected = 0;
-    ToolManager_UnlockRegTools();
-    LogCapture log;
-    ASSERT_TRUE(tool.sendEvent(makeFrame(TOOL_TYPE_ZQ, 1, "LOST")));
-    ASSERT_TRUE(waitFor([&] { return log.contains("data connection down"); }));
-    EXPECT_TRUE(log.contains("invalid status ("));
-    EXPECT_EQ(log.count("invalid status ("), 1u); // read once, not fired without end
-    ToolManager_LockRegTools();
-    ToolManager_RegTool(0)->mbConn->connected = 1;
-    ToolManager_UnlockRegTools();
-    ASSERT_TRUE(tool.sendEvent(makeFrame(TOOL_TYPE_ZQ, 1, "KEPT")));
-    ASSERT_EQ(waitEvents("fastening", 1).size(), 1u);
-    FastenResult r;
-    Operation_TakeEvent(0, &r);
-    EXPECT_STREQ(r.Barcode, "KEPT");
-    EXPECT_EQ(Operation_QueuedEvents(0), 0);
-}
-
-TEST_F(EventChannel, ClosedEventConnectionMakesTheToolHalfConnected) {
-    auto* tool = new TestToolServer(port);
-    addTool(*tool, TOOL_TYPE_ZQ, 1);
-    fastening_event_enable(0, 0);
-    delete tool; // closes both connections
-    EXPECT_EQ(waitEvents("regtools", 1), (std::vector<Event>{{"regtools", 0, 4}}));
-    ToolManager_LockRegTools();
-    EXPECT_EQ(ToolManager_RegTool(0)->rxWatch, nullptr);
-    EXPECT_EQ(ToolManager_RegTool(0)->evConn, nullptr);
-    ToolManager_UnlockRegTools();
-}
-
-TEST_F(EventChannel, WatchFollowsItsToolWhenEarlierToolsAreReleased) {
-    TestToolServer first(port);
-    int port2 = port + 2;
-    TestToolServer second(port2);
-    addTool(first, TOOL_TYPE_ZQ, 1);
-    addTool(second, TOOL_TYPE_ZQ, 2);
-    fastening_event_enable(0, 0);
-    fastening_event_enable(1, 0);
-    ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
-    sink.drain();
-    ASSERT_TRUE(second.sendEvent(makeFrame(TOOL_TYPE_ZQ, 1, "MOVED")));
-    EXPECT_EQ(waitEvents("fastening", 1), (std::vector<Event>{{"fastening", 0}}));
-    FastenResult r;
-    Operation_TakeEvent(0, &r);
-    EXPECT_STREQ(r.Barcode, "MOVED");
-}
-
-TEST_F(EventChannel, HalfConnectedToolGetsNoEventOutput) {
-    TestToolServer tool(port, false); // no event port
-    feedAck(makeInfo(1, TOOL_TYPE_ZQ, 0x7f000001, uint16_t(port), "T"));
-    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
-    takeConnects();
-    Modbus_MsgQProc_Connect(0);
-    tool.clearLog();
-    LogCapture log;
-    EXPECT_EQ(fastening_event_enable(0, 0), -1);
-    EXPECT_TRUE(log.contains("tdx.0 has no event connection"));
-    EXPECT_TRUE(tool.writes().empty());
-    ToolManager_LockRegTools();
-    EXPECT_EQ(ToolManager_RegTool(0)->rxWatch, nullptr);
-    ToolManager_UnlockRegTools();
-    // Only a fully connected tool is asked for its stored results.
-    tool.setHolding(2900, 5);
-    tool.setHolding(2901, 2);
-    EXPECT_EQ(Operation_GetNoPendingEvent(0), 0);
-    EXPECT_TRUE(tool.requests().empty());
-}
-
-TEST_F(EventChannel, PendingEventsAreReadFromTheCounters) {
-    TestToolServer tool(port);
-    addTool(tool, TOOL_TYPE_ZQ, 1);
-    tool.setHolding(2900, 5);
-    tool.setHolding(2901, 65030);
-    EXPECT_EQ(Operation_GetNoPendingEvent(0), 7);
-    EXPECT_EQ(Operation_GetNoPendingEvent(1), 0);
-    EXPECT_EQ(Operation_GetNoPendingEvent(-1), 0);
-    ToolManager_DismissTool_ByTdx(0, 1);
-    EXPECT_EQ(Operation_GetNoPendingEvent(0), 0);
-    EXPECT_EQ(fastening_event_enable(0, 0), -1); // no contexts after dismissal
 }
 
 } // namespace

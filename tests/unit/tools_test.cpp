@@ -264,7 +264,7 @@ TEST_F(Registry, UnknownToolIsListedWhileFreeAndAnswering) {
     EXPECT_TRUE(sink.drain().empty());
     feedAck(t, TOOL_NETIF_WLAN, 0);
     ASSERT_EQ(ToolManager_GetDiscoToolsLen(), 1);
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"discotools"}}));
+    EXPECT_EQ(sink.drain(), (Lines{"update_discotools"}));
     DiscoToolView d;
     ASSERT_EQ(ToolManager_GetDiscoToolView(0, &d), 0);
     EXPECT_EQ(d.netif, 2u);
@@ -273,13 +273,13 @@ TEST_F(Registry, UnknownToolIsListedWhileFreeAndAnswering) {
     EXPECT_TRUE(sink.drain().empty());
     feedAck(t, TOOL_NETIF_ETH, 1); // taken by another controller: leaves the list
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"discotools"}}));
+    EXPECT_EQ(sink.drain(), (Lines{"update_discotools"}));
     EXPECT_EQ(ToolManager_GetDiscoToolView(0, &d), -1);
     feedAck(t);
     sink.drain();
     EXPECT_EQ(ToolManager_UpdateToolState_ByDisco(&t, 3, TOOL_NETIF_ETH), 0); // it leaves
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"discotools"}}));
+    EXPECT_EQ(sink.drain(), (Lines{"update_discotools"}));
     EXPECT_EQ(ToolManager_UpdateToolState_ByHostapd(nullptr), -1);
 }
 
@@ -298,7 +298,7 @@ TEST_F(Registry, DiscoveredToolIsDroppedAtTheFourthSilentTick) {
     ASSERT_EQ(ToolManager_GetDiscoToolsLen(), 1);
     uint8_t mac2[6] = {0x02, 0x00, 0x5e, 0x10, 0x20, 2};
     EXPECT_EQ(ToolManager_FindDiscoTdx_ByMac(mac2), 0);
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"discotools"}}));
+    EXPECT_EQ(sink.drain(), (Lines{"update_discotools"}));
 }
 
 // What happens to registered tool 0 in each state at each input: its new state, its
@@ -306,7 +306,7 @@ TEST_F(Registry, DiscoveredToolIsDroppedAtTheFourthSilentTick) {
 TEST_F(Registry, TransitionsOfARegisteredTool) {
     const uint32_t I = TOOL_STATE_IDLE, B = TOOL_STATE_BUSY, C = TOOL_STATE_CONNECTING,
                    K = TOOL_STATE_CONNECTED, H = TOOL_STATE_HALF, F = TOOL_STATE_FAILED;
-    const std::vector<Event> none, lostCurrent = {{"curr_tdx", -1}, {"regtools", 0, 0}};
+    const Lines none, lostCurrent = {"update_curr_tdx -1", "update_regtools 0 0"};
     const std::vector<int> asked = {0};
     static const ToolInfo t = makeInfo(1, TOOL_TYPE_ZQ, 0x7f000001, 5020, "SN0");
     static const ToolInfo moved = makeInfo(1, TOOL_TYPE_ZQ, 0x7f000002, 5020, "SN0");
@@ -327,12 +327,12 @@ TEST_F(Registry, TransitionsOfARegisteredTool) {
         In in;
         uint32_t to;
         int missAfter;
-        std::vector<Event> events;
+        Lines events;
         std::vector<int> connects;
         uint32_t ipAfter = 0x7f000001;
     } rows[] = {
         {I, 2, false, true, ack, C, 0, none, asked},
-        {I, 0, false, true, ackBusy, B, 0, {{"regtools", 0, 1}}, {}},
+        {I, 0, false, true, ackBusy, B, 0, {"update_regtools 0 1"}, {}},
         {I, 0, false, false, ack, I, 0, none, {}}, // unqueued: asks again next time
         {B, 0, false, true, ackBusy, B, 0, none, {}},
         {B, 0, false, true, ack, C, 0, none, asked},
@@ -350,7 +350,7 @@ TEST_F(Registry, TransitionsOfARegisteredTool) {
         {K, 0, false, true, leave, I, 0, none, {}},
         {K, 0, true, true, hostapd, I, 0, lostCurrent, {}},
         {K, 0, false, true, renew, K, 0, none, asked},
-        {K, 1, false, true, readdress, C, 0, {{"disconn", 0, 1}}, asked, 0x7f000002},
+        {K, 1, false, true, readdress, C, 0, {"disconn flag 0 1"}, asked, 0x7f000002},
         {B, 0, false, true, lost, I, 0, none, {}},
         {K, 0, true, true, ethDown, I, 0, lostCurrent, {}},
     };
@@ -401,7 +401,7 @@ TEST_F(Registry, DismissalNeverWaitsForTheToolsConnection) {
         EXPECT_TRUE(conn->dropped);
     }
     EXPECT_EQ(Modbus_Read(0, 100, 1, 1), MBUS_ERR_NOT_CONNECTED);
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"regtools", 0, 0}}));
+    EXPECT_EQ(sink.drain(), (Lines{"update_regtools 0 0"}));
     ToolConn_Unref(conn); // the last reference frees it (ASan checks)
 }
 
@@ -418,7 +418,7 @@ TEST_F(Registry, ReleasingToolZeroOfThreeRenumbers) {
     EXPECT_FALSE(fs::exists("files/tools/ZQSN0"));
     EXPECT_TRUE(fs::exists("files/tools/ZQSN1"));
     auto ev = sink.drain();
-    EXPECT_NE(std::find(ev.begin(), ev.end(), Event{"regtools", -1, -1}), ev.end());
+    EXPECT_NE(std::find(ev.begin(), ev.end(), std::string("update_regtools -1 -1")), ev.end());
     LogCapture log;
     EXPECT_EQ(ToolManager_MoveTool_RegToDisco(5), -1);
     EXPECT_TRUE(log.contains("invalid reg_index : 2 / 5"));
@@ -429,7 +429,7 @@ TEST_F(Registry, RegistrationBuildsTheRecordAndRefusesANinthTool) {
     feedAck(makeInfo(9, TOOL_TYPE_ZQT, 0x7f000001, 5020, "ABC"), TOOL_NETIF_WLAN);
     sink.drain();
     ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
-    EXPECT_EQ(sink.drain(), (std::vector<Event>{{"regtools", 0, 2}, {"discotools"}}));
+    EXPECT_EQ(sink.drain(), (Lines{"update_regtools 0 2", "update_discotools"}));
     EXPECT_EQ(takeConnects(), std::vector<int>{0});
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
     EXPECT_TRUE(fs::is_directory("files/tools/ZQTABC"));

@@ -1,0 +1,231 @@
+// Fastening results from virtual tools through the panel's event channel, in every cell:
+// stored results first or skipped, acknowledges, back-to-back frames, the per-tool ring,
+// the controller layout, malformed frames, lost links and locks.
+#include "ToolCell.h"
+#include "tools_private.h"
+
+#include "barcode.h"
+#include "mbus.h"
+#include "operation.h"
+#include "setting.h"
+#include "tools.h"
+
+namespace {
+
+class ToolEvents : public ToolLinkTest {
+  protected:
+    // Tools 0..n-1 registered, connected and unlocked (as the working screens do).
+    Result connect(const std::vector<int>& types) {
+        if (Result r = bringUp(types); !r) return r;
+        for (size_t t = 0; t < types.size(); t++)
+            if (Modbus_Write(int(t), MBUS_REG_TOOL_LOCK, 0, 1) != MBUS_OK)
+                return ::testing::AssertionFailure() << "unlocking tool " << t;
+        return ::testing::AssertionSuccess();
+    }
+    // Waits for the next "fastening" of tool `tdx`, takes its record and acknowledges it
+    // as the screens do.
+    bool nextResult(int tdx, FastenResult* r) {
+        return sink.next("fastening " + str(tdx)) && Operation_TakeEvent(tdx, r) == 0 &&
+               Modbus_Write(tdx, MBUS_REG_EVENT_ACK, 1, 1) == MBUS_OK;
+    }
+    FastenResult r{};
+};
+TOOL_CELLS(ToolEvents);
+
+TEST_P(ToolEvents, StoredResultsComeFirstWithOutput1AndEachIsAcknowledged) {
+    ASSERT_TRUE(connect({2}));
+    for (int i = 0; i < 3; i++)
+        ASSERT_EQ(tools->cmd("fasten 0 ok torque=" + str(101 + i)), "ok " + str(i + 1));
+    EXPECT_EQ(Operation_GetNoPendingEvent(0), 3);
+    EXPECT_EQ(Operation_GetNoPendingEvent(1), 0);
+    EXPECT_EQ(Operation_GetNoPendingEvent(-1), 0);
+    ASSERT_EQ(fastening_event_enable(0, 0), MBUS_OK);
+    EXPECT_EQ(tools->reg(0, 4015), 1);
+    for (int i = 0; i < 3; i++) {
+        ASSERT_TRUE(nextResult(0, &r)) << i;
+        EXPECT_EQ(r.ConvTorque, 101 + i) << "oldest first";
+        EXPECT_EQ(r.Status, FASTEN_STATUS_OK);
+    }
+    EXPECT_EQ(Operation_GetNoPendingEvent(0), 0);
+    ASSERT_EQ(tools->cmd("fasten 0 ng torque=555 preset=4 barcode=LOT-42"), "ok 4");
+    ASSERT_TRUE(nextResult(0, &r));
+    EXPECT_EQ(r.ConvTorque, 555);
+    EXPECT_EQ(r.Status, FASTEN_STATUS_NG);
+    EXPECT_EQ(r.Preset, 4);
+    EXPECT_STREQ(r.Barcode, "LOT-42");
+    EXPECT_TRUE(tools->wait(0, "acked=4 pending=0")) << "every result acknowledged once";
+    ToolManager_DismissTool_ByTdx(0, 1);
+    EXPECT_EQ(Operation_GetNoPendingEvent(0), 0);
+    EXPECT_EQ(fastening_event_enable(0, 0), -1) << "no connections after dismissal";
+}
+
+TEST_P(ToolEvents, Output2SkipsStoredResults) {
+    ASSERT_TRUE(connect({3}));
+    for (int i = 0; i < 4; i++)
+        ASSERT_EQ(tools->cmd("fasten 0 ok torque=7"), "ok " + str(i + 1));
+    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
+    EXPECT_EQ(tools->reg(0, 4015), 2);
+    EXPECT_EQ(Operation_GetNoPendingEvent(0), 0);
+    ASSERT_EQ(tools->cmd("fasten 0 ok torque=808"), "ok 5");
+    ASSERT_TRUE(nextResult(0, &r));
+    EXPECT_EQ(r.ConvTorque, 808) << "the stored results would have come first";
+}
+
+TEST_P(ToolEvents, BackToBackResultsBothReachTheScreensAndTheTable) {
+    ASSERT_TRUE(connect({2}));
+    ASSERT_EQ(tools->cmd("ackwait 0 0"), "ok");  // stored results go out in one write
+    get_setting_operation()->operation_mode = 1; // without job
+    fet_set_enable(0x01);
+    ASSERT_EQ(tools->cmd("fasten 0 ok barcode=FIRST"), "ok 1");
+    ASSERT_EQ(tools->cmd("fasten 0 ng time=201 barcode=SECOND"), "ok 2");
+    ASSERT_EQ(fastening_event_enable(0, 0), 0);
+    ASSERT_TRUE(sink.next("fastening 0"));
+    ASSERT_TRUE(sink.next("fastening 0"));
+    ASSERT_EQ(Operation_TakeEvent(0, &r), 0);
+    EXPECT_STREQ(r.Barcode, "FIRST");
+    EXPECT_EQ(r.Status, 1);
+    ASSERT_EQ(Operation_TakeEvent(0, &r), 0);
+    EXPECT_STREQ(r.Barcode, "SECOND");
+    EXPECT_EQ(r.FastenTime, 201);
+    ASSERT_EQ(Operation_TakeEvent(0, &r), 1) << "nothing new: the last one again";
+    EXPECT_STREQ(r.Barcode, "SECOND");
+    EXPECT_EQ(get_fet_len(), 2);
+    FetItem it;
+    get_fet_item(1, &it);
+    EXPECT_EQ(it.seq, 2u);
+    EXPECT_STREQ(it.toolName, "ZQKS2607201");
+    ASSERT_EQ(fastening_event_enable(0, 1), 0);
+    EXPECT_EQ(tools->reg(0, 4015), 2);
+    ASSERT_EQ(fastening_event_disable(0), 0);
+    EXPECT_EQ(tools->reg(0, 4015), 0);
+}
+
+TEST_P(ToolEvents, FullRingDropsTheOldestAndTheSurplusEventIsNoNewResult) {
+    ASSERT_TRUE(connect({2}));
+    ASSERT_EQ(tools->cmd("ackwait 0 0"), "ok");
+    for (int i = 0; i <= TOOL_EVENT_QUEUE_DEPTH; ++i) // one more than the ring holds
+        ASSERT_EQ(tools->cmd("fasten 0 ok time=" + str(1000 + i)), "ok " + str(i + 1));
+    ASSERT_EQ(fastening_event_enable(0, 0), 0);
+    ASSERT_TRUE(sink.waitUntil([&] { return sink.count("fastening 0") == 17; }));
+    EXPECT_TRUE(log.contains("event queue of tdx.0 full, oldest result dropped"));
+    for (int i = 1; i <= TOOL_EVENT_QUEUE_DEPTH; ++i) {
+        ASSERT_EQ(Operation_TakeEvent(0, &r), 0) << i;
+        EXPECT_EQ(r.FastenTime, 1000 + i);
+    }
+    EXPECT_EQ(Operation_TakeEvent(0, &r), 1) << "the surplus event finds nothing new";
+}
+
+TEST_P(ToolEvents, ControllerFramesAreNormalisedAndResultsKeepTheirTool) {
+    ASSERT_TRUE(connect({4, 2}));
+    get_setting_operation()->operation_mode = 1;
+    get_setting_operation()->barcode_if = 1; // remote
+    fet_set_enable(0x02);                    // tool 1 only
+    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
+    ASSERT_EQ(fastening_event_enable(1, 1), MBUS_OK);
+    ASSERT_EQ(tools->cmd("barcode 0 ABC"), "ok 1");
+    ASSERT_TRUE(nextResult(0, &r));
+    EXPECT_EQ(r.Status, FASTEN_STATUS_BARCODE);
+    EXPECT_STREQ(r.Barcode, "ABC");
+    ToolManager_LockRegTools();
+    EXPECT_EQ(ToolManager_RegTool(0)->frameLen, 40) << "37 + 3 characters";
+    EXPECT_EQ(ToolManager_RegTool(0)->frame[8], 92 - 61);
+    ToolManager_UnlockRegTools();
+    // One at a time: the tools send concurrently.
+    ASSERT_EQ(tools->cmd("fasten 1 ok torque=21"), "ok 1");
+    ASSERT_TRUE(nextResult(1, &r));
+    EXPECT_EQ(r.ConvTorque, 21);
+    ASSERT_EQ(tools->cmd("fasten 0 ok torque=11"), "ok 2");
+    ASSERT_TRUE(nextResult(0, &r));
+    EXPECT_EQ(r.ConvTorque, 11);
+    EXPECT_STREQ(r.Barcode, "ABC") << "the tool's last barcode rides along";
+    EXPECT_EQ(get_fet_len(), 1) << "only the enabled tool fills the table";
+}
+
+TEST_P(ToolEvents, WithJobABarcodeEventSetsTheCurrentBarcode) {
+    ASSERT_TRUE(connect({2}));
+    get_setting_operation()->operation_mode = 0; // with job
+    fet_set_enable(0xff);
+    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
+    ASSERT_EQ(tools->cmd("barcode 0 JOB-42"), "ok 1");
+    ASSERT_TRUE(sink.next("fastening 0"));
+    EXPECT_EQ(Barcode_GetCurrCode(), "JOB-42");
+    EXPECT_EQ(get_fet_len(), 0);
+}
+
+TEST_P(ToolEvents, MalformedFramesAreDroppedAndTheToolStays) {
+    ASSERT_TRUE(connect({2}));
+    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
+    ASSERT_EQ(tools->cmd("raw 0 short"), "ok 36");
+    EXPECT_TRUE(log.waitFor("invalid data len from tdx.0, expect 70 but 36"));
+    // An exception answer instead of a frame: the receive fails.
+    ASSERT_EQ(tools->cmd("raw 0 hex 000100000003ff8302"), "ok 9");
+    EXPECT_TRUE(log.waitFor("invalid data len from tdx.0", 2));
+    // A byte count beyond the bytes sent: the receive times out and the link is flushed.
+    ASSERT_EQ(tools->cmd("raw 0 badcount"), "ok 70");
+    EXPECT_TRUE(log.waitFor("invalid data len from tdx.0", 3));
+    // 37 bytes is a result without barcode.
+    ASSERT_EQ(tools->cmd("raw 0 cut 37"), "ok 37");
+    ASSERT_TRUE(nextResult(0, &r));
+    EXPECT_STREQ(r.Barcode, "");
+    ASSERT_EQ(tools->cmd("fasten 0 ok torque=909"), "ok 1");
+    ASSERT_TRUE(nextResult(0, &r));
+    EXPECT_EQ(r.ConvTorque, 909);
+    EXPECT_EQ(sink.count("fastening 0"), 2u) << "nothing else reached the screens";
+    EXPECT_EQ(state(0), TOOL_STATE_CONNECTED);
+    EXPECT_EQ(ToolManager_GetRegToolsLen(), 1);
+}
+
+TEST_P(ToolEvents, FrameIsReadAndDroppedWhileTheDataConnectionIsDown) {
+    ASSERT_TRUE(connect({2}));
+    ASSERT_EQ(tools->cmd("ackwait 0 0"), "ok");
+    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
+    auto dataLink = [](uint32_t up) {
+        ToolManager_LockRegTools();
+        ToolManager_RegTool(0)->mbConn->connected = up;
+        ToolManager_UnlockRegTools();
+    };
+    dataLink(0);
+    ASSERT_EQ(tools->cmd("fasten 0 ok barcode=LOST"), "ok 1");
+    ASSERT_TRUE(log.waitFor("data connection down"));
+    EXPECT_EQ(log.count("invalid status ("), 1u) << "read once, not fired without end";
+    dataLink(1);
+    ASSERT_EQ(tools->cmd("fasten 0 ok barcode=KEPT"), "ok 2");
+    ASSERT_TRUE(nextResult(0, &r));
+    EXPECT_STREQ(r.Barcode, "KEPT");
+    EXPECT_EQ(Operation_QueuedEvents(0), 0);
+}
+
+TEST_P(ToolEvents, ClosedEventConnectionMakesTheToolHalfConnected) {
+    ASSERT_TRUE(connect({2}));
+    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
+    ASSERT_EQ(tools->cmd("evport 0 off"), "ok");
+    EXPECT_TRUE(sink.next("update_regtools 0 4"));
+    ToolManager_LockRegTools();
+    EXPECT_EQ(ToolManager_RegTool(0)->rxWatch, nullptr);
+    EXPECT_EQ(ToolManager_RegTool(0)->evConn, nullptr);
+    ToolManager_UnlockRegTools();
+}
+
+TEST_P(ToolEvents, WatchFollowsItsToolWhenEarlierToolsAreReleased) {
+    ASSERT_TRUE(connect({2, 2}));
+    ASSERT_EQ(fastening_event_enable(0, 1), 0);
+    ASSERT_EQ(fastening_event_enable(1, 1), 0);
+    ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
+    ASSERT_EQ(tools->cmd("fasten 1 ok barcode=MOVED"), "ok 1");
+    ASSERT_TRUE(nextResult(0, &r));
+    EXPECT_STREQ(r.Barcode, "MOVED");
+}
+
+TEST_P(ToolEvents, LockedToolSendsNothingUntilUnlocked) {
+    ASSERT_TRUE(bringUp({2}));
+    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
+    EXPECT_EQ(tools->cmd("fasten 0 ok"), "err locked") << "locked at connection";
+    ASSERT_EQ(Modbus_Write(0, MBUS_REG_TOOL_LOCK, 0, 1), MBUS_OK);
+    ASSERT_EQ(tools->cmd("fasten 0 ok torque=42"), "ok 1");
+    ASSERT_TRUE(nextResult(0, &r));
+    EXPECT_EQ(r.ConvTorque, 42);
+    tool_lock_all();
+    EXPECT_EQ(tools->cmd("fasten 0 ok"), "err locked");
+}
+
+} // namespace

@@ -1,0 +1,355 @@
+// The panel's tool link (discovery, registry, Modbus link) against virtual tools, in
+// every cell: over loopback with toolsim's code in this process, and across the
+// simulated cell's network namespaces with the toolsim program (root only).
+#include "ToolCell.h"
+#include "tools_private.h"
+
+#include "debug.h"
+#include "disco.h"
+#include "mbus.h"
+#include "operation.h"
+#include "threads.h"
+#include "tools.h"
+
+#include <arpa/inet.h>
+#include <future>
+#include <glib.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class ToolLink : public ToolLinkTest {
+  protected:
+    uint32_t hostIp(const std::string& text) {
+        in_addr a{};
+        inet_pton(AF_INET, text.c_str(), &a);
+        return ntohl(a.s_addr);
+    }
+};
+TOOL_CELLS(ToolLink);
+
+TEST_P(ToolLink, DiscoversToolsOfEveryType) {
+    ASSERT_TRUE(startTools({1, 2, 3, 4}));
+    ASSERT_TRUE(startDriver());
+    ASSERT_TRUE(scan());
+    ASSERT_EQ(ToolManager_GetDiscoToolsLen(), 4);
+    EXPECT_TRUE(sink.waitFor("update_discotools"));
+    const char* prefixes[5] = {"", "XWC", "ZQ", "ZQT", "XWTC"};
+    ToolManager_LockDiscoTools();
+    for (int i = 0; i < 4; i++) {
+        const DiscoToolRecord* d = ToolManager_DiscoTool(i);
+        ASSERT_NE(d, nullptr);
+        const int type = d->info.type, idx = type - 1; // tool i has type i + 1
+        ASSERT_TRUE(type >= 1 && type <= 4) << type;
+        EXPECT_EQ(std::string(d->info.serial), "KS2607" + str(type) + "0" + str(idx + 1));
+        EXPECT_EQ(d->info.ip, hostIp(cell->toolIp(idx)));
+        EXPECT_EQ(d->info.port, cell->port());
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(d->info.mac), 6), mac(type, idx));
+        EXPECT_EQ(d->info.version, 1203);
+        EXPECT_EQ(d->info.busy, 0);
+        EXPECT_EQ(d->netif, uint32_t(TOOL_NETIF_ETH));
+        char want[32];
+        snprintf(want, sizeof want, "%s024b5300%02x%02x", prefixes[type], type, idx + 1);
+        EXPECT_EQ(std::string(d->defname, strnlen(d->defname, TOOL_DEFNAME_SIZE)),
+                  std::string(want).substr(0, 16));
+    }
+    ToolManager_UnlockDiscoTools();
+}
+
+TEST_P(ToolLink, BusyToolStaysOutOfTheListUntilFree) {
+    ASSERT_TRUE(startTools({2, 2}));
+    ASSERT_EQ(tools->cmd("busy 1 1"), "ok");
+    ASSERT_TRUE(startDriver());
+    ASSERT_TRUE(scan());
+    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 1) << "the busy tool is not listed";
+    ASSERT_EQ(tools->cmd("busy 1 0"), "ok");
+    ASSERT_TRUE(scan());
+    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 2);
+}
+
+// Start-up traffic of both families, a repeated request, and the lock helpers.
+TEST_P(ToolLink, RegistrationConnectsWithTheStartUpTraffic) {
+    ASSERT_TRUE(startTools({2, 1}));
+    // Values the connection must change, and distinctive units to read.
+    for (const char* c : {"set 0 4001 0", "set 0 4015 1", "set 0 259 1", "set 0 260 4",
+                          "set 1 4001 0", "set 1 4015 2", "set 1 277 1", "set 1 252 3"})
+        ASSERT_EQ(tools->cmd(c), "ok") << c;
+    ASSERT_TRUE(startDriver());
+    ASSERT_TRUE(registerAll());
+    EXPECT_EQ(macOf(0), mac(2, 0));
+    EXPECT_EQ(macOf(1), mac(1, 1));
+    EXPECT_EQ(tools->trace(0), "4001=1 259=0 4100=0 4015=0 3:260 3:1002 3:2002");
+    EXPECT_EQ(tools->trace(1), "4001=1 277=0 4100=0 4015=0 3:252 3:1002 3:2002");
+    ToolManager_LockRegTools();
+    const RegToolRecord a = *ToolManager_RegTool(0), b = *ToolManager_RegTool(1);
+    ToolManager_UnlockRegTools();
+    EXPECT_EQ(a.torqueUnit, 4);
+    EXPECT_EQ(b.torqueUnit, 3);
+    EXPECT_EQ(a.torqueMin, tools->reg(0, 1002));
+    EXPECT_EQ(a.torqueMax, tools->reg(0, 2002));
+    EXPECT_LT(a.torqueMin, a.torqueMax);
+    EXPECT_TRUE(tools->wait(0, "data=1 event=1"));
+    EXPECT_TRUE(tools->wait(1, "data=1 event=1"));
+    // A request with both connections up reconnects nothing; it only reports again.
+    Modbus_MsgQ_Push_Connect(0);
+    EXPECT_TRUE(sink.next("update_regtools 0 3"));
+    EXPECT_EQ(tools->trace(0), "");
+
+    tool_lock_all_except_tdx(1);
+    EXPECT_EQ(tools->trace(0), "4001=1");
+    EXPECT_EQ(tools->trace(1), "4001=0");
+    autolock_off_all();
+    tool_unlock_all();
+    tool_lock_all();
+    EXPECT_EQ(tools->trace(0), "264=0 4001=0 4001=1");
+    EXPECT_EQ(tools->trace(1), "264=0 4001=0 4001=1");
+}
+
+TEST_P(ToolLink, MonitorScreenConnectsUnlocked) {
+    ASSERT_TRUE(startTools({4}));
+    ASSERT_TRUE(startDriver());
+    Modbus_SetScreenCode(SCREEN_CODE_MONITOR);
+    ASSERT_TRUE(registerAll());
+    EXPECT_EQ(tools->trace(0), "4001=0 277=0 4100=0 4015=0 3:252 3:1002 3:2002");
+}
+
+TEST_P(ToolLink, HalfConnectedToolGetsNoEventOutputAndAFailedOneIsReported) {
+    ASSERT_TRUE(startTools({2}));
+    ASSERT_EQ(tools->cmd("evport 0 off"), "ok");
+    ASSERT_TRUE(startDriver());
+    ASSERT_TRUE(scan());
+    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
+    ASSERT_TRUE(sink.next("update_regtools 0 4"));
+    EXPECT_TRUE(log.contains("Failed to connect (event)"));
+    EXPECT_FALSE(log.contains("Failed to connect (modbus)"));
+    tools->trace(0);
+    EXPECT_EQ(fastening_event_enable(0, 0), -1);
+    EXPECT_TRUE(log.contains("tdx.0 has no event connection"));
+    EXPECT_EQ(Operation_GetNoPendingEvent(0), 0) << "only a connected tool is asked";
+    EXPECT_EQ(tools->trace(0), "") << "no traffic";
+
+    ToolManager_DismissTool_ByTdx(0, 1);
+    ASSERT_EQ(tools->cmd("die 0"), "ok");
+    Modbus_MsgQ_Push_Connect(0);
+    EXPECT_TRUE(sink.next("update_regtools 0 5"));
+    EXPECT_TRUE(log.contains("Failed to connect (modbus)"));
+}
+
+TEST_P(ToolLink, ReadFunctionDependsOnTheAddressOnBothAttempts) {
+    ASSERT_TRUE(bringUp({2}));
+    tools->trace(0);
+    EXPECT_EQ(Modbus_Read(1, 0, 1, 1), MBUS_ERR_TDX);
+    EXPECT_EQ(Modbus_Write(-1, 0, 1, 1), MBUS_ERR_TDX);
+    EXPECT_EQ(Modbus_Read(0, 5995, 6, 1), MBUS_ERR_RANGE);
+    EXPECT_EQ(tools->trace(0), "") << "refused without traffic";
+    for (int addr : {3000, 5000}) { // the first attempt goes unanswered, the retry is read
+        ASSERT_EQ(tools->cmd("ignore 0 1"), "ok");
+        EXPECT_EQ(Modbus_Read(0, addr, 1, 1), MBUS_OK) << addr;
+    }
+    EXPECT_EQ(Modbus_Read(0, 4999, 1, 1), MBUS_OK);
+    EXPECT_EQ(Modbus_Read(0, 2999, 1, 1), MBUS_OK);
+    EXPECT_EQ(tools->trace(0), "~4:3000 4:3000 ~3:5000 3:5000 4:4999 3:2999");
+    EXPECT_EQ(state(0), TOOL_STATE_CONNECTED);
+}
+
+TEST_P(ToolLink, ReadFillsTheMirrorAndAFailedRetryDismissesTheTool) {
+    ASSERT_TRUE(bringUp({2}));
+    for (const char* c : {"set 0 100 11", "set 0 101 22", "setin 0 3100 7"})
+        ASSERT_EQ(tools->cmd(c), "ok");
+    ASSERT_EQ(Modbus_Read(0, 100, 2, 1), MBUS_OK);
+    ASSERT_EQ(Modbus_Read(0, 3100, 1, 1), MBUS_OK);
+    EXPECT_EQ(Modbus_GetData(0, 100), 11);
+    EXPECT_EQ(Modbus_GetData(0, 101), 22);
+    EXPECT_EQ(Modbus_GetData(8, 6101), 22); // index and address wrap
+    EXPECT_EQ(Modbus_GetData(0, 3100), 7);
+    EXPECT_EQ(Modbus_GetData(-1, 100), 0);
+    ToolManager_SetCurrTdx(0);
+    ASSERT_EQ(tools->cmd("silent 0"), "ok");
+    EXPECT_EQ(Modbus_Read(0, 100, 2, 1), MBUS_ERR_DISMISSED);
+    EXPECT_TRUE(log.contains("), 0.100-2"));
+    EXPECT_EQ(Modbus_GetData(0, 100), 0) << "no stale values";
+    EXPECT_EQ(Modbus_GetData(0, 101), 0);
+    EXPECT_EQ(Modbus_GetData(0, 3100), 7) << "other registers keep theirs";
+    EXPECT_EQ(state(0), TOOL_STATE_IDLE);
+    EXPECT_EQ(ToolManager_GetCurrTdx(), -1);
+    EXPECT_EQ(sink.drain(),
+              (std::vector<std::string>{"update_curr_tdx -1", "update_regtools 0 0"}));
+    EXPECT_EQ(Modbus_Read(0, 3100, 1, 1), MBUS_ERR_NOT_CONNECTED);
+    EXPECT_EQ(Modbus_GetData(0, 3100), 0);
+}
+
+// With libmodbus's own link recovery a failed send to a dead tool is retried forever while
+// the registered-table lock is held; the link uses protocol recovery only and its own rule.
+TEST_P(ToolLink, ToolKilledMidReadIsDismissedAfterTheRetry) {
+    ASSERT_TRUE(bringUp({2}));
+    Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1; // the retry note is informational
+    ASSERT_EQ(tools->cmd("ignore 0 1"), "ok");
+    auto read = std::async(std::launch::async, [] { return Modbus_Read(0, 1, 10, 1); });
+    ASSERT_TRUE(tools->wait(0, "ignore=0")) << "the read reached the tool";
+    ASSERT_EQ(tools->cmd("die 0"), "ok"); // and the tool goes away meanwhile
+    if (read.wait_for(8s) != std::future_status::ready) {
+        ADD_FAILURE() << "Modbus_Read did not return within 8 s of the tool's death";
+        tools->cmd("revive 0"); // lets the stuck read reconnect and finish
+    }
+    EXPECT_EQ(read.get(), MBUS_ERR_DISMISSED);
+    EXPECT_EQ(state(0), TOOL_STATE_IDLE);
+    EXPECT_TRUE(sink.next("update_regtools 0 0"));
+    EXPECT_EQ(log.count("0.1-10, do retry"), 1u);
+    EXPECT_EQ(log.count("failed to read"), 2u) << "the retry and the final failure";
+    EXPECT_EQ(Modbus_GetData(0, 1), 0) << "mirror cleared";
+    ASSERT_EQ(tools->cmd("revive 0"), "ok");
+    ASSERT_TRUE(scan(1));
+    EXPECT_TRUE(sink.next("update_regtools 0 3")) << "connected anew when it answers";
+}
+
+TEST_P(ToolLink, FailedWritesAreRefusedOrDismissTheTool) {
+    ASSERT_TRUE(bringUp({2}));
+    Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
+    EXPECT_EQ(Modbus_Write(0, 6500, 1, 1), MBUS_ERR_WRITE) << "outside the tool's map";
+    EXPECT_EQ(log.count("failed to write ("), 2u) << "the retry note and the failure";
+    EXPECT_TRUE(log.contains("0.6500-1, do retry"));
+    EXPECT_EQ(state(0), TOOL_STATE_CONNECTED) << "a refusal keeps the tool";
+    EXPECT_EQ(Modbus_Write(0, 4004, 3, 1), MBUS_OK);
+    EXPECT_EQ(tools->reg(0, 4004), 3);
+    EXPECT_FALSE(log.contains("do dismiss"));
+
+    ASSERT_EQ(tools->cmd("drop 0"), "ok"); // the tool restarts: its end of the link is gone
+    EXPECT_EQ(Modbus_Write(0, 4001, 1, 1), MBUS_ERR_DISMISSED);
+    EXPECT_EQ(log.count("0.4001-1, do dismiss"), 1u);
+    ASSERT_TRUE(sink.next("update_regtools 0 0"));
+    ASSERT_TRUE(scan(1));
+    ASSERT_TRUE(sink.next("update_regtools 0 3"));
+
+    ASSERT_EQ(tools->cmd("silent 0"), "ok"); // both attempts time out
+    EXPECT_EQ(Modbus_Write(0, 4001, 1, 1), MBUS_ERR_DISMISSED);
+    EXPECT_EQ(log.count("0.4001-1, do dismiss"), 2u);
+    EXPECT_TRUE(sink.next("update_regtools 0 0"));
+    EXPECT_EQ(Modbus_Write(0, 4001, 1, 1), MBUS_ERR_NOT_CONNECTED);
+}
+
+TEST_P(ToolLink, SilentToolIsDismissedAtTheFourthTickAndReconnected) {
+    ASSERT_TRUE(bringUp({2, 3}));
+    ASSERT_TRUE(tick()); // every answer so far is in: both miss counters are 0
+    ASSERT_EQ(tools->cmd("silent 0"), "ok");
+    for (int k = 1; k <= 3; k++) {
+        ASSERT_TRUE(tick());
+        EXPECT_EQ(state(0), TOOL_STATE_CONNECTED) << "tick " << k;
+    }
+    ASSERT_TRUE(tick());
+    EXPECT_EQ(state(0), TOOL_STATE_IDLE) << "dismissed at the fourth tick";
+    EXPECT_EQ(state(1), TOOL_STATE_CONNECTED) << "the answering tool stays";
+    EXPECT_TRUE(sink.next("update_regtools 0 0"));
+    ASSERT_EQ(tools->cmd("back 0"), "ok");
+    ASSERT_TRUE(scan(1));
+    EXPECT_TRUE(sink.next("update_regtools 0 3")) << "connected anew when it answers";
+    EXPECT_TRUE(tools->wait(0, "data=1")) << "the old connections were closed";
+}
+
+TEST_P(ToolLink, ReaddressingAdvertiseReconnectsOnce) {
+    ASSERT_TRUE(bringUp({2}));
+    Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
+    const std::string port = str(cell->port() + 100);
+    ASSERT_EQ(tools->cmd("readdress 0 ip=" + cell->spareIp(0) + " port=" + port + " cause=1"),
+              "ok");
+    EXPECT_TRUE(sink.next("disconn flag 0 1"));
+    EXPECT_TRUE(sink.next("update_regtools 0 3"));
+    ToolManager_LockRegTools();
+    EXPECT_EQ(ToolManager_RegTool(0)->port, cell->port() + 100);
+    EXPECT_EQ(ToolManager_RegTool(0)->ip, hostIp(cell->spareIp(0)));
+    EXPECT_EQ(ToolManager_RegTool(0)->cause, 1);
+    ToolManager_UnlockRegTools();
+    EXPECT_EQ(log.count("Push connect msg"), 1u);
+    EXPECT_EQ(log.count("Tdx.0, " + cell->spareIp(0) + ":" + port), 1u) << "one connect";
+    EXPECT_TRUE(tools->wait(0, "data=1 event=1"));
+    EXPECT_EQ(sink.count("update_regtools 0 0"), 0u) << "not dismissed";
+}
+
+TEST_P(ToolLink, AdvertiseCause5RenewsOnlyTheEventLinkAndCause3Dismisses) {
+    ASSERT_TRUE(bringUp({2}));
+    Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
+    ASSERT_EQ(tools->cmd("advertise 0 5"), "ok");
+    EXPECT_TRUE(sink.next("update_regtools 0 3"));
+    EXPECT_EQ(log.count("Create new ctx for event"), 1u);
+    EXPECT_EQ(log.count("Create new ctx for mbus"), 0u) << "the data link stays";
+    EXPECT_TRUE(tools->wait(0, "event=1 data=1"));
+    ASSERT_EQ(tools->cmd("advertise 0 3"), "ok"); // the tool leaves
+    EXPECT_TRUE(sink.next("update_regtools 0 0"));
+    EXPECT_EQ(ToolManager_GetRegToolsLen(), 1) << "dismissed, still registered";
+}
+
+TEST_P(ToolLink, ReleasingToolZeroOfThreeRenumbersTheOthers) {
+    ASSERT_TRUE(bringUp({2, 3, 1}));
+    ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
+    EXPECT_TRUE(sink.next("update_regtools -1 -1"));
+    EXPECT_EQ(ToolManager_GetRegToolsLen(), 2);
+    EXPECT_EQ(macOf(0), mac(3, 1));
+    EXPECT_EQ(macOf(1), mac(1, 2));
+    EXPECT_EQ(state(0), TOOL_STATE_CONNECTED);
+    EXPECT_EQ(state(1), TOOL_STATE_CONNECTED);
+    // The extra scan of the release brings the tool back among the discovered ones.
+    EXPECT_TRUE(sink.waitUntil([] { return ToolManager_GetDiscoToolsLen() == 1; }));
+    EXPECT_TRUE(tools->wait(0, "data=0 event=0")) << "its links closed";
+    // The renumbered tools still answer reads at their new indexes.
+    EXPECT_EQ(Modbus_Read(1, 252, 1, 1), MBUS_OK);
+    EXPECT_EQ(Modbus_GetData(1, 252), tools->reg(2, 252));
+}
+
+// A connect request waiting on loop "C" while a release renumbers the table still
+// connects its own tool.
+TEST_P(ToolLink, RequestFollowsItsToolWhenAReleaseRenumbersTheTable) {
+    ASSERT_TRUE(startTools({2, 2}));
+    ASSERT_TRUE(startDriver());
+    ASSERT_TRUE(scan());
+    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
+    ASSERT_TRUE(waitState(0, TOOL_STATE_CONNECTED));
+    struct Hold {
+        std::promise<void> held, go;
+        std::shared_future<void> gate = go.get_future().share();
+        ~Hold() { // a failed assertion must not leave the loop held
+            try {
+                go.set_value();
+            } catch (const std::future_error&) {
+            }
+        }
+    } hold;
+    g_main_context_invoke(
+        Threads_GetContext(LOOP_MODBUS),
+        [](gpointer p) {
+            auto* h = static_cast<Hold*>(p);
+            h->held.set_value();
+            h->gate.wait();
+            return gboolean(G_SOURCE_REMOVE);
+        },
+        &hold);
+    ASSERT_EQ(hold.held.get_future().wait_for(5s), std::future_status::ready);
+    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0); // tool 1, its request queued
+    ASSERT_EQ(state(1), uint32_t(TOOL_STATE_CONNECTING));
+    ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0); // it becomes tool 0
+    hold.go.set_value();
+    EXPECT_TRUE(waitState(0, TOOL_STATE_CONNECTED)) << "state " << state(0);
+    EXPECT_EQ(macOf(0), mac(2, 1));
+    EXPECT_TRUE(tools->wait(1, "data=1 event=1")) << "both its links are up";
+}
+
+TEST_P(ToolLink, RegtoolsWrittenByTheToolsConnectAtTheFirstScan) {
+    // The demo's path: "./regtools" names the tools before the panel starts.
+    ASSERT_TRUE(startTools({2, 4}, {"--write-regtools", env.home() + "/regtools"}));
+    ASSERT_TRUE(startDriver());
+    ASSERT_EQ(ToolManager_GetRegToolsLen(), 2);
+    ToolManager_LockRegTools();
+    EXPECT_STREQ(ToolManager_GetToolName_ByTdx(0), "ZQKS2607201");
+    EXPECT_STREQ(ToolManager_GetToolName_ByTdx(1), "XWTCKS2607402");
+    EXPECT_EQ(ToolManager_RegTool(1)->type, 4);
+    EXPECT_EQ(ToolManager_RegTool(1)->model, 1400u);
+    EXPECT_EQ(std::string(ToolManager_RegTool(1)->defname, TOOL_DEFNAME_SIZE), "XWTC024b53000402");
+    EXPECT_EQ(ToolManager_RegTool(0)->state, uint32_t(TOOL_STATE_IDLE));
+    ToolManager_UnlockRegTools();
+    EXPECT_TRUE(TestEnv::exists(env.home() + "/files/tools/ZQKS2607201"));
+    ASSERT_TRUE(scan(1));
+    EXPECT_TRUE(waitState(0, TOOL_STATE_CONNECTED));
+    EXPECT_TRUE(waitState(1, TOOL_STATE_CONNECTED));
+    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0) << "registered tools do not enter the list";
+}
+
+} // namespace

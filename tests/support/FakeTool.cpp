@@ -1,0 +1,206 @@
+#include "FakeTool.h"
+
+#include "sim.h"
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <netinet/in.h>
+#include <poll.h>
+#include <random>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// One line from `fd` within `ms` (blocking in poll), buffered in `buf`.
+bool readLine(int fd, std::string& buf, std::string* line, int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        const size_t nl = buf.find('\n');
+        if (nl != std::string::npos) {
+            *line = buf.substr(0, nl);
+            buf.erase(0, nl + 1);
+            return true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              end - std::chrono::steady_clock::now())
+                              .count();
+        pollfd p{fd, POLLIN, 0};
+        if (left <= 0 || poll(&p, 1, int(left)) <= 0) return false;
+        char tmp[4096];
+        const ssize_t n = read(fd, tmp, sizeof tmp);
+        if (n <= 0) return false;
+        buf.append(tmp, size_t(n));
+    }
+}
+
+// A port nobody holds on any local address: bound once without address reuse.
+bool portFree(int type, const char* addr, int port) {
+    const int s = socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(uint16_t(port));
+    inet_pton(AF_INET, addr, &a.sin_addr);
+    const bool ok = bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    close(s);
+    return ok;
+}
+
+} // namespace
+
+Toolsim::~Toolsim() {
+    if (fd_ >= 0) close(fd_);
+}
+
+std::string Toolsim::cmd(const std::string& line) {
+    if (fd_ < 0) return "err no toolsim";
+    const std::string l = line + "\n";
+    if (send(fd_, l.data(), l.size(), MSG_NOSIGNAL) != ssize_t(l.size())) return "err send";
+    // toolsim answers every line; the limit only bounds a broken peer ("wait" adds its own).
+    std::string reply;
+    return readLine(fd_, rx_, &reply, 70000) ? reply : "err no answer";
+}
+
+bool Toolsim::wait(int t, const std::string& conds, int ms) {
+    return cmd("wait " + std::to_string(t) + " " + conds + " ms=" + std::to_string(ms)) == "ok";
+}
+
+long Toolsim::stat(int t, const std::string& key) {
+    const std::string s = cmd("stats " + std::to_string(t));
+    const size_t p = s.find(" " + key + "=");
+    return p == std::string::npos ? -1 : std::atol(s.c_str() + p + key.size() + 2);
+}
+
+std::string Toolsim::trace(int t) {
+    const std::string s = cmd("trace " + std::to_string(t));
+    return s.size() > 3 ? s.substr(3) : "";
+}
+
+long Toolsim::reg(int t, int reg) {
+    const std::string s = cmd("get " + std::to_string(t) + " " + std::to_string(reg));
+    return s.rfind("ok ", 0) == 0 ? std::atol(s.c_str() + 3) : -1;
+}
+
+FakeTool::FakeTool(const std::vector<std::string>& args) {
+    toolsim::Options o;
+    std::string err;
+    if (toolsim::parseArgs(args, &o, &err) != 0) {
+        fprintf(stderr, "FakeTool: %s\n", err.c_str());
+        return;
+    }
+    o.useStdin = false;
+    o.announce = false;
+    for (const auto& id : o.tools) {
+        toolsim::ToolIdentity busy = id;
+        busy.busy = true;
+        acks_[0].push_back(toolsim::encodeAck(toolsim::kScanAck, id));
+        acks_[1].push_back(toolsim::encodeAck(toolsim::kScanAck, busy));
+    }
+    port_ = o.tools[0].port;
+    sim_ = std::make_unique<toolsim::Sim>(o);
+    int sv[2];
+    if (sim_->start() != 0 || socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv) != 0) return;
+    sim_->addClient(sv[0]);
+    fd_ = sv[1];
+    thread_ = std::thread([this] { sim_->run(); });
+}
+
+FakeTool::~FakeTool() {
+    if (thread_.joinable()) {
+        cmd("quit");
+        thread_.join();
+    }
+}
+
+std::vector<uint8_t> FakeTool::ack(int i, bool busy) const {
+    return acks_[busy ? 1 : 0].at(size_t(i));
+}
+
+std::unique_ptr<FakeTool> FakeTool::onLoopback(const std::vector<int>& types,
+                                               const std::vector<std::string>& extra) {
+    static std::mt19937 rnd(unsigned(getpid()) * 2654435761u ^ unsigned(time(nullptr)));
+    for (int attempt = 0; attempt < 50; attempt++) {
+        const int port = 20000 + 2 * int(rnd() % 15000), disco = 20000 + int(rnd() % 40000),
+                  panel = 20000 + int(rnd() % 40000);
+        if (disco == panel || !portFree(SOCK_DGRAM, "127.0.0.1", disco) ||
+            !portFree(SOCK_DGRAM, "0.0.0.0", panel))
+            continue;
+        std::vector<std::string> args = {"--disco", "127.0.0.1:" + std::to_string(disco),
+                                         "--reply-to", "127.0.0.2:" + std::to_string(panel)};
+        for (size_t i = 0; i < types.size(); i++)
+            args.insert(args.end(),
+                        {"--tool", std::to_string(types[i]) + ",ip=" + loopbackIp(int(i)) +
+                                       ",port=" + std::to_string(port)});
+        args.insert(args.end(), extra.begin(), extra.end());
+        auto tool = std::make_unique<FakeTool>(args);
+        if (!tool->ok()) continue; // a port was taken meanwhile
+        // The panel's side: scans to the tools; the Ethernet endpoint (any address) takes
+        // the answers sent to 127.0.0.2, the Wi-Fi endpoint sits on 127.0.0.1.
+        setenv("KEST_DISCO_GROUP", "127.0.0.1", 1);
+        setenv("KEST_DISCO_DEST_PORT", std::to_string(disco).c_str(), 1);
+        setenv("KEST_DISCO_PORT", std::to_string(panel).c_str(), 1);
+        setenv("KEST_DISCO_ETH_ADDR", "0.0.0.0", 1);
+        setenv("KEST_DISCO_WLAN_ADDR", "127.0.0.1", 1);
+        return tool;
+    }
+    return nullptr;
+}
+
+ToolsimProcess::ToolsimProcess(const std::vector<std::string>& args) {
+    char tmpl[] = "/tmp/toolsim-test-XXXXXX";
+    if (!mkdtemp(tmpl)) return;
+    dir_ = tmpl;
+    const std::string sock = dir_ + "/ctl";
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) return;
+    std::vector<std::string> argv = {std::string(SIM_BIN_DIR) + "/toolsim/toolsim"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    argv.insert(argv.end(), {"--control", sock, "--no-stdin"});
+    pid_ = fork();
+    if (pid_ == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL); // a test killed at its time limit leaves no tool
+        dup2(out[1], 1);
+        std::vector<char*> av;
+        for (auto& a : argv)
+            av.push_back(a.data());
+        av.push_back(nullptr);
+        execv(av[0], av.data());
+        _exit(127);
+    }
+    close(out[1]);
+    pidfd_ = int(syscall(SYS_pidfd_open, pid_, 0));
+    std::string buf, line;
+    const bool ready = readLine(out[0], buf, &line, 10000) && line.rfind("ready", 0) == 0;
+    close(out[0]);
+    if (!ready) return;
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    std::strncpy(a.sun_path, sock.c_str(), sizeof a.sun_path - 1);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0)
+        fd_ = fd;
+    else
+        close(fd);
+}
+
+ToolsimProcess::~ToolsimProcess() {
+    if (fd_ >= 0) cmd("quit");
+    if (pid_ > 0) {
+        // Its exit, or SIGKILL after 5 s.
+        pollfd p{pidfd_, POLLIN, 0};
+        if (pidfd_ < 0 || poll(&p, 1, 5000) <= 0) kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    if (pidfd_ >= 0) close(pidfd_);
+    std::error_code ec;
+    if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
+}

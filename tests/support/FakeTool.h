@@ -1,0 +1,78 @@
+// Virtual tools for the tool-link tests and benchmarks: toolsim's own code serving the
+// register map over Modbus/TCP, the event connection on port + 1 and discovery, driven
+// by toolsim's command lines, either inside the test process (FakeTool) or as the
+// toolsim program (ToolsimProcess, used across the simulated cell's namespaces).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace toolsim {
+class Sim;
+}
+
+// The control side of a running toolsim.
+class Toolsim {
+  public:
+    virtual ~Toolsim();
+    bool ok() const { return fd_ >= 0; }
+    // One command line ("fasten 0 ok torque=42", see toolsim --help); its answer line.
+    std::string cmd(const std::string& line);
+    // Waits inside toolsim until every condition holds for tool `t` ("event=1",
+    // "acked>=4", "r4015=1"); false at the deadline.
+    bool wait(int t, const std::string& conds, int ms = 5000);
+    // Value of `key` in "stats T", -1 when missing.
+    long stat(int t, const std::string& key);
+    // Requests on tool t's data connections since the last call: "4001=1 3:260 ...".
+    std::string trace(int t);
+    // Holding register `reg` of tool t.
+    long reg(int t, int reg);
+
+  protected:
+    int fd_ = -1;
+
+  private:
+    std::string rx_;
+};
+
+// toolsim's virtual tools served by a thread of this process.
+class FakeTool : public Toolsim {
+  public:
+    // toolsim's own options ("--tool 2,ip=127.0.0.11,port=20100", "--disco ...").
+    explicit FakeTool(const std::vector<std::string>& args);
+    ~FakeTool() override;
+
+    // Tools of the given types on loopback: tool i at 127.0.0.(11 + i), all on one free
+    // port pair, discovery answered from a free port. Points the panel's discovery at it
+    // (the KEST_DISCO_* environment read by Disco_Init): scans go to the tools, answers
+    // reach the Ethernet endpoint. Null when no free ports were found.
+    static std::unique_ptr<FakeTool> onLoopback(const std::vector<int>& types,
+                                                const std::vector<std::string>& extra = {});
+    static std::string loopbackIp(int i) { return "127.0.0." + std::to_string(11 + i); }
+    static std::string spareIp(int i) { return "127.0.0." + std::to_string(31 + i); }
+    uint16_t port() const { return port_; }
+    // Tool i's scan answer as toolsim sends it (for tests feeding Disco_Proc directly).
+    std::vector<uint8_t> ack(int i, bool busy = false) const;
+
+  private:
+    std::unique_ptr<toolsim::Sim> sim_;
+    std::vector<std::vector<uint8_t>> acks_[2];
+    std::thread thread_;
+    uint16_t port_ = 0;
+};
+
+// The toolsim program as a child process, with a control socket.
+class ToolsimProcess : public Toolsim {
+  public:
+    explicit ToolsimProcess(const std::vector<std::string>& args);
+    ~ToolsimProcess() override;
+    int pid() const { return pid_; } // its network namespace is the tools' side
+
+
+  private:
+    int pid_ = -1, pidfd_ = -1;
+    std::string dir_;
+};

@@ -1,0 +1,208 @@
+#include "ToolCell.h"
+
+#include "debug.h"
+#include "disco.h"
+#include "threads.h"
+#include "tools.h"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <sched.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+class LoopbackCell : public ToolCell {
+  public:
+    bool up() override { return true; }
+    std::unique_ptr<Toolsim> startTools(const std::vector<int>& types,
+                                        const std::vector<std::string>& extra) override {
+        auto t = FakeTool::onLoopback(types, extra);
+        if (t) port_ = t->port();
+        return t;
+    }
+    std::string toolIp(int i) const override { return FakeTool::loopbackIp(i); }
+    std::string spareIp(int i) const override { return FakeTool::spareIp(i); }
+    uint16_t port() const override { return port_; }
+    int scansReachingTools() const override { return 2; }
+
+  private:
+    uint16_t port_ = 0;
+};
+
+int sh(const std::string& cmd) {
+    const int rc = std::system(cmd.c_str());
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+// sim/cell/cell.sh: panel namespace (eth0 10.77.0.1) and tools namespace (10.77.0.11..18,
+// spares 10.77.0.31..38) joined by a veth pair.
+class NamespaceCell : public ToolCell {
+  public:
+    ~NamespaceCell() override {
+        if (self_ >= 0) setns(self_, CLONE_NEWNET);
+        for (int fd : {self_, panel_, tools_})
+            if (fd >= 0) close(fd);
+        if (!dir_.empty()) {
+            sh(script() + " down " + dir_ + " >/dev/null 2>&1");
+            std::error_code ec;
+            std::filesystem::remove_all(dir_, ec);
+        }
+    }
+    bool up() override {
+        if (geteuid() != 0) return false;
+        char tmpl[] = "/tmp/kest-panel-cell-XXXXXX";
+        if (!mkdtemp(tmpl)) return false;
+        dir_ = tmpl;
+        const std::string tag = "pc" + std::to_string(getpid());
+        if (sh(script() + " up " + dir_ + " --name " + tag + " >/dev/null") != 0) return false;
+        self_ = open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
+        panel_ = open(("/var/run/netns/kest-p-" + tag).c_str(), O_RDONLY | O_CLOEXEC);
+        tools_ = open(("/var/run/netns/kest-t-" + tag).c_str(), O_RDONLY | O_CLOEXEC);
+        for (const char* v :
+             {"KEST_DISCO_GROUP", "KEST_DISCO_PORT", "KEST_DISCO_DEST_PORT", "KEST_DISCO_ETH_ADDR"})
+            unsetenv(v);
+        setenv("KEST_DISCO_WLAN_ADDR", "127.0.0.1", 1); // no access point in the cell
+        return self_ >= 0 && panel_ >= 0 && tools_ >= 0 && setns(panel_, CLONE_NEWNET) == 0;
+    }
+    std::unique_ptr<Toolsim> startTools(const std::vector<int>& types,
+                                        const std::vector<std::string>& extra) override {
+        std::vector<std::string> args = {"--bind", toolIp(0)};
+        for (size_t i = 0; i < types.size(); i++)
+            args.insert(args.end(), {"--tool", std::to_string(types[i]) + ",ip=" + toolIp(int(i)) +
+                                                   ",port=5020"});
+        args.insert(args.end(), extra.begin(), extra.end());
+        if (setns(tools_, CLONE_NEWNET) != 0) return nullptr;
+        auto t = std::make_unique<ToolsimProcess>(args);
+        setns(panel_, CLONE_NEWNET);
+        return t->ok() ? std::move(t) : nullptr;
+    }
+    std::string toolIp(int i) const override { return "10.77.0." + std::to_string(11 + i); }
+    std::string spareIp(int i) const override { return "10.77.0." + std::to_string(31 + i); }
+    uint16_t port() const override { return 5020; }
+    int scansReachingTools() const override { return 1; }
+    void driverStarted() override {
+        EXPECT_EQ(Disco_Join_McGroup(Disco_GetSocket_Eth(), 0x0A4D0001), 0); // 10.77.0.1
+    }
+
+  private:
+    static std::string script() { return std::string(KEST_SOURCE_DIR) + "/sim/cell/cell.sh"; }
+    std::string dir_;
+    int self_ = -1, panel_ = -1, tools_ = -1;
+};
+
+} // namespace
+
+std::unique_ptr<ToolCell> ToolCell::make(Kind kind) {
+    if (kind == Namespaces) return std::make_unique<NamespaceCell>();
+    return std::make_unique<LoopbackCell>();
+}
+
+std::string cellName(const ::testing::TestParamInfo<ToolCell::Kind>& info) {
+    return info.param == ToolCell::Loopback ? "Loopback" : "Namespaces";
+}
+
+void quiesceLoops() {
+    // Every loop, not only ours: a loop still starting up reads the thread table, which
+    // the process destroys at exit.
+    for (int loop = 0; loop < LOOP_COUNT; ++loop)
+        Threads_RunSync(loop, [] {});
+}
+
+void ToolCellTest::SetUp() {
+    if (!cell->up()) GTEST_SKIP() << "needs root for the cell's network namespaces";
+}
+
+void ToolCellTest::TearDown() {
+    if (driver_) {
+        ToolManager_DismissTool_All();
+        Disco_Deinit();
+        quiesceLoops();
+        EwDriver_Deinitialize();
+    }
+    tools.reset();
+    cell.reset();
+}
+
+ToolCellTest::Result ToolCellTest::startTools(const std::vector<int>& types,
+                                              const std::vector<std::string>& extra) {
+    tools = cell->startTools(types, extra);
+    toolCount_ = int(types.size());
+    if (!tools || !tools->ok()) return ::testing::AssertionFailure() << "toolsim did not come up";
+    return ::testing::AssertionSuccess();
+}
+
+ToolCellTest::Result ToolCellTest::startDriver() {
+    if (!tools) return ::testing::AssertionFailure() << "tools first: they set where scans go";
+    const std::string sys = env.sysroot();
+    if (sh(std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree init " + sys) != 0)
+        return ::testing::AssertionFailure() << "gpio-tree failed";
+    TestEnv::writeFile(sys + "/sys/class/backlight/pwm-backlight/brightness", "100\n");
+    sink.recordDebug = false;
+    if (EwDriver_Initialize(&sink) != 0) return ::testing::AssertionFailure() << "driver start";
+    driver_ = true;
+    Debug_GetFlag()[DEBUG_FLAG_DISCO] = 1; // the "scan ack" notes tell when answers are in
+    cell->driverStarted();
+    sink.drain();
+    sink.clear();
+    return ::testing::AssertionSuccess();
+}
+
+ToolCellTest::Result ToolCellTest::registerAll() {
+    if (Result r = scan(); !r) return r;
+    if (ToolManager_GetDiscoToolsLen() != toolCount_)
+        return ::testing::AssertionFailure()
+               << ToolManager_GetDiscoToolsLen() << " of " << toolCount_ << " tools discovered";
+    for (int i = 0; i < toolCount_; i++)
+        if (ToolManager_MoveTool_DiscoToReg(0) != 0)
+            return ::testing::AssertionFailure() << "registering tool " << i;
+    for (int i = 0; i < toolCount_; i++)
+        if (!sink.waitFor("update_regtools " + str(i) + " 3"))
+            return ::testing::AssertionFailure() << "tool " << i << " not connected";
+    sink.clear();
+    return ::testing::AssertionSuccess();
+}
+
+ToolCellTest::Result ToolCellTest::bringUp(const std::vector<int>& types) {
+    if (Result r = startTools(types); !r) return r;
+    if (Result r = startDriver(); !r) return r;
+    return registerAll();
+}
+
+ToolCellTest::Result ToolCellTest::scan(int keepAlive) {
+    Disco_Send_ScanReq(keepAlive);
+    // toolsim counts the requests it answered and each tool's answers; the panel handles
+    // the answers in order on one socket, each with a note naming the tool's address.
+    scansSent_ += cell->scansReachingTools();
+    if (!tools->wait(0, "requests>=" + std::to_string(scansSent_)))
+        return ::testing::AssertionFailure() << "the tools did not get the scan";
+    for (int i = 0; i < toolCount_; i++)
+        if (!log.waitFor("scan ack " + cell->toolIp(i), size_t(tools->stat(i, "scans"))))
+            return ::testing::AssertionFailure() << "answers of tool " << i << " not handled";
+    // The note comes first: let the discovery loops finish what they are at.
+    Threads_RunSync(LOOP_DISCO_ETH, [] {});
+    Threads_RunSync(LOOP_DISCO_WLAN, [] {});
+    return ::testing::AssertionSuccess();
+}
+
+uint32_t ToolCellTest::state(int tdx) {
+    ToolView v;
+    return ToolManager_GetToolView(tdx, &v) == 0 ? v.state : 99;
+}
+
+bool ToolCellTest::waitState(int tdx, uint32_t want, int ms) {
+    return sink.waitUntil([&] { return state(tdx) == want; }, ms);
+}
+
+std::string ToolCellTest::macOf(int tdx) {
+    ToolView v;
+    if (ToolManager_GetToolView(tdx, &v) != 0) return "";
+    return std::string(reinterpret_cast<const char*>(v.mac), 6);
+}
+
+std::string ToolCellTest::mac(int type, int index) {
+    const char m[6] = {0x02, 0x4b, 0x53, 0x00, char(type), char(index + 1)};
+    return std::string(m, 6);
+}
