@@ -43,7 +43,9 @@ std::vector<double> rawQueue() {
                 std::unique_lock<std::mutex> g(m);
                 cv.wait(g, [&] { return !q.empty(); });
                 while (!q.empty()) {
-                    lat.push_back(std::chrono::duration<double, std::micro>(Clock::now() - q.front()).count());
+                    lat.push_back(
+                        std::chrono::duration<double, std::micro>(Clock::now() - q.front())
+                            .count());
                     q.pop_front();
                     ++got;
                 }
@@ -81,7 +83,8 @@ int main(int argc, char** argv) {
     int received = 0;
     QObject::connect(&ApplicationDevice()->FastenEvent, &SystemEvent::triggered, [&](QObject* ctx) {
         int seq = static_cast<UnitTdxData*>(ctx)->Tdx;
-        lat.push_back(std::chrono::duration<double, std::micro>(Clock::now() - sent[size_t(seq)]).count());
+        lat.push_back(
+            std::chrono::duration<double, std::micro>(Clock::now() - sent[size_t(seq)]).count());
         ++received;
     });
     for (int r = 0; r < kRounds; ++r) {
@@ -93,14 +96,18 @@ int main(int argc, char** argv) {
                 EwDriver_PushMsgQ_RecvBackupData(i);
             }
         });
-        while (received < kBurst) EwProcess();
+        while (received < kBurst)
+            EwProcess();
         poster.join();
     }
     std::vector<double> raw = rawQueue();
     printf("post-to-handler latency, %d bursts of %d events\n", kRounds, kBurst);
-    printf("  panel queue -> GUI handler: p50 %8.1f us, p99 %8.1f us\n", pct(lat, 0.5), pct(lat, 0.99));
-    printf("  raw mutex/condvar queue:    p50 %8.1f us, p99 %8.1f us\n", pct(raw, 0.5), pct(raw, 0.99));
-    printf("  ratio panel/raw: p50 %.2f, p99 %.2f\n", pct(lat, 0.5) / std::max(pct(raw, 0.5), 0.001),
+    printf("  panel queue -> GUI handler: p50 %8.1f us, p99 %8.1f us\n", pct(lat, 0.5),
+           pct(lat, 0.99));
+    printf("  raw mutex/condvar queue:    p50 %8.1f us, p99 %8.1f us\n", pct(raw, 0.5),
+           pct(raw, 0.99));
+    printf("  ratio panel/raw: p50 %.2f, p99 %.2f\n",
+           pct(lat, 0.5) / std::max(pct(raw, 0.5), 0.001),
            pct(lat, 0.99) / std::max(pct(raw, 0.99), 0.001));
     EwDone();
     std::string cmd = "rm -rf '" + root + "'";

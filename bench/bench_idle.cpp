@@ -1,6 +1,7 @@
 // Idle cost of a running zqcapp: CPU share and wake-ups per second over N seconds with
 // nothing happening, beside a reference loop that sleeps 1 us per cycle, measured in the
 // same run. Usage: bench_idle [seconds=30]
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -12,7 +13,6 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <atomic>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
     std::string home = root + "/home";
     const char* args[] = {ZQCAPP_PATH, "--home", home.c_str(), nullptr};
     pid_t pid;
-    if (posix_spawn(&pid, ZQCAPP_PATH, &fa, nullptr, const_cast<char**>(args), environ) != 0) return 1;
+    if (posix_spawn(&pid, ZQCAPP_PATH, &fa, nullptr, const_cast<char**>(args), environ) != 0)
+        return 1;
     close(in[0]);
     close(out[1]);
     // Wait for the main loop, then let start-up settle.
@@ -130,17 +131,20 @@ int main(int argc, char** argv) {
 
     double cpu = (b.cpuSeconds - a.cpuSeconds) / wall * 100.0;
     double wakes = double(b.switches - a.switches) / wall;
-    double refCpu = ((r1.ru_utime.tv_sec - r0.ru_utime.tv_sec) + (r1.ru_stime.tv_sec - r0.ru_stime.tv_sec) +
-                     (r1.ru_utime.tv_usec - r0.ru_utime.tv_usec) / 1e6 +
-                     (r1.ru_stime.tv_usec - r0.ru_stime.tv_usec) / 1e6) / wall * 100.0;
+    double refCpu =
+        ((r1.ru_utime.tv_sec - r0.ru_utime.tv_sec) + (r1.ru_stime.tv_sec - r0.ru_stime.tv_sec) +
+         (r1.ru_utime.tv_usec - r0.ru_utime.tv_usec) / 1e6 +
+         (r1.ru_stime.tv_usec - r0.ru_stime.tv_usec) / 1e6) /
+        wall * 100.0;
     double refWakes = double((r1.ru_nvcsw + r1.ru_nivcsw) - (r0.ru_nvcsw + r0.ru_nivcsw)) / wall;
     printf("idle over %.1f s\n", wall);
     printf("  zqcapp:          %6.3f %% of one core, %8.1f wake-ups/s\n", cpu, wakes);
-    printf("  1 us sleep loop: %6.3f %% of one core, %8.1f wake-ups/s (%ld cycles)\n", refCpu, refWakes,
-           refCycles.load());
+    printf("  1 us sleep loop: %6.3f %% of one core, %8.1f wake-ups/s (%ld cycles)\n", refCpu,
+           refWakes, refCycles.load());
     printf("  ratio zqcapp/reference: cpu %.4f, wake-ups %.5f\n", refCpu > 0 ? cpu / refCpu : 0.0,
            refWakes > 0 ? wakes / refWakes : 0.0);
-    printf("  goal: < 0.5 %% and < 30 wake-ups/s: %s\n", (cpu < 0.5 && wakes < 30) ? "met" : "NOT met");
+    printf("  goal: < 0.5 %% and < 30 wake-ups/s: %s\n",
+           (cpu < 0.5 && wakes < 30) ? "met" : "NOT met");
     std::string cmd = "rm -rf '" + root + "'";
     return system(cmd.c_str()) == 0 ? 0 : 0;
 }

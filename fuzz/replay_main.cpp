@@ -20,7 +20,8 @@ void loadFile(const std::string& path) {
     std::string s;
     char buf[4096];
     size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        s.append(buf, n);
     fclose(f);
     seeds.push_back(s);
 }
@@ -36,7 +37,8 @@ uint64_t next() {
 
 int main(int argc, char** argv) {
     long count = argc > 1 ? atol(argv[1]) : 10000;
-    for (int i = 2; i < argc; ++i) loadFile(argv[i]);
+    for (int i = 2; i < argc; ++i)
+        loadFile(argv[i]);
     std::string self = argv[0];
     std::string name = self.substr(self.rfind('/') + 1);
     std::string dir = std::string(KEST_FUZZ_CORPUS) + "/" + name;
@@ -45,7 +47,8 @@ int main(int argc, char** argv) {
             if (e->d_name[0] != '.') loadFile(dir + "/" + e->d_name);
         closedir(d);
     }
-    for (const auto& s : seeds) LLVMFuzzerTestOneInput((const uint8_t*)s.data(), s.size());
+    for (const auto& s : seeds)
+        LLVMFuzzerTestOneInput((const uint8_t*)s.data(), s.size());
     std::vector<uint8_t> buf;
     for (long i = 0; i < count; ++i) {
         if (!seeds.empty() && (next() % 4) != 0) {
@@ -54,15 +57,25 @@ int main(int argc, char** argv) {
             int edits = 1 + int(next() % 8);
             for (int k = 0; k < edits; ++k) {
                 switch (next() % 4) {
-                case 0: if (!buf.empty()) buf[next() % buf.size()] = uint8_t(next()); break;
-                case 1: buf.insert(buf.begin() + long(buf.empty() ? 0 : next() % buf.size()), uint8_t(next())); break;
-                case 2: if (!buf.empty()) buf.erase(buf.begin() + long(next() % buf.size())); break;
-                default: if (!buf.empty()) buf.resize(next() % (buf.size() + 1)); break;
+                case 0:
+                    if (!buf.empty()) buf[next() % buf.size()] = uint8_t(next());
+                    break;
+                case 1:
+                    buf.insert(buf.begin() + long(buf.empty() ? 0 : next() % buf.size()),
+                               uint8_t(next()));
+                    break;
+                case 2:
+                    if (!buf.empty()) buf.erase(buf.begin() + long(next() % buf.size()));
+                    break;
+                default:
+                    if (!buf.empty()) buf.resize(next() % (buf.size() + 1));
+                    break;
                 }
             }
         } else {
             buf.resize(next() % 2048);
-            for (auto& b : buf) b = uint8_t(next());
+            for (auto& b : buf)
+                b = uint8_t(next());
         }
         LLVMFuzzerTestOneInput(buf.data(), buf.size());
     }

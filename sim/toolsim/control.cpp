@@ -97,9 +97,10 @@ std::string Sim::doCommand(const std::vector<std::string>& w) {
     if (cmd == "list") return listTools();
 
     static const char* const kToolCommands[] = {
-        "auto",   "burst", "stats", "fasten", "barcode", "count",  "event",     "error",     "raw",
-        "silent", "back",  "die",   "revive", "drop",    "busy",   "advertise", "readdress", "set",
-        "setin",  "get",   "temp",  "lock",   "trace",   "ignore", "evport",    "ackwait",   "drip"};
+        "auto",  "burst",     "stats",     "fasten", "barcode", "count",  "event",
+        "error", "raw",       "silent",    "back",   "die",     "revive", "drop",
+        "busy",  "advertise", "readdress", "set",    "setin",   "get",    "temp",
+        "lock",  "trace",     "ignore",    "evport", "ackwait", "drip"};
     if (std::find(std::begin(kToolCommands), std::end(kToolCommands), cmd) ==
         std::end(kToolCommands))
         return "err unknown command " + cmd;

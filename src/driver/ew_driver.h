@@ -32,7 +32,7 @@ extern const char* const ew_event_name[EW_EVENT_COUNT];
 // The receiving side: implemented by the GUI's device object. Strings are 8-bit
 // (Latin-1) and valid only during the call.
 class EwDriverSink {
-public:
+  public:
     virtual ~EwDriverSink() = default;
     virtual void UpdateDiscotools() = 0;
     virtual void UpdateRegtools(int32_t tdx, int32_t state) = 0;
@@ -85,8 +85,8 @@ void EwDriver_PushMsgQ_RecvGraphData(int32_t tdx);
 void EwDriver_PushMsgQ_RecvBackupData(int32_t tdx);
 void EwDriver_PushMsgQ_RecvInput(int32_t port, int32_t value);
 void EwDriver_PushMsgQ_UpdateDrvs();
-void EwDriver_PushMsgQ_RecvBarcode(const char* text);  // copies the text
-void EwDriver_PushMsgQ_PrintDebug(char* text);         // takes ownership (malloc'd)
+void EwDriver_PushMsgQ_RecvBarcode(const char* text); // copies the text
+void EwDriver_PushMsgQ_PrintDebug(char* text);        // takes ownership (malloc'd)
 void EwDriver_PushMsgQ_InitDone();
 void EwDriver_PushMsgQ_NotifyImgTooLarge(int32_t width, int32_t height);
 void EwDriver_PushMsgQ_WlanScan(int32_t scanning);

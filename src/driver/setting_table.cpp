@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+// The tables are laid out by hand, one key or vocabulary per line.
+// clang-format off
 namespace {
 const char* const vOpmode[] = {"with job", "without job", ""};
 const char* const vCountDir[] = {"up", "down", ""};
@@ -137,6 +139,7 @@ const SettingConfig configs[] = {
     ENUMF("brightness", system.brightness, vBrightness),
     ENUMF("volume", system.volume, vVolume),
 };
+// clang-format on
 const size_t configs_count = sizeof(configs) / sizeof(configs[0]);
 static_assert(sizeof(configs) / sizeof(configs[0]) == 103);
 

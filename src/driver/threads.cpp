@@ -32,13 +32,15 @@ gpointer threadFunc(gpointer data) {
     // Loop 0 iterates the global default context; the others own theirs.
     if (ctx != g_main_context_default()) g_main_context_push_thread_default(ctx);
     int index = 0;
-    while (index < LOOP_COUNT && threadsCtx.mainLoops[index] != loop) ++index;
+    while (index < LOOP_COUNT && threadsCtx.mainLoops[index] != loop)
+        ++index;
     std::vector<std::function<void()>> setups;
     {
         std::lock_guard<std::mutex> g(threadsCtx.setupLock);
         if (index < LOOP_COUNT) setups = threadsCtx.setups[index];
     }
-    for (auto& s : setups) s();
+    for (auto& s : setups)
+        s();
     g_main_loop_run(loop);
     return nullptr;
 }
@@ -155,8 +157,12 @@ gboolean workQueueDispatch(gpointer p) {
 
 WorkQueue* WorkQueue_New(GMainContext* context, std::function<void(void*)> handler,
                          size_t maxWaiting) {
-    auto* q = new WorkQueue{context ? context : g_main_context_default(), std::move(handler),
-                            maxWaiting, {}, {}, false};
+    auto* q = new WorkQueue{context ? context : g_main_context_default(),
+                            std::move(handler),
+                            maxWaiting,
+                            {},
+                            {},
+                            false};
     // Queues live for the process (an idle source may still point at one): keep every
     // queue in a list that is never destroyed.
     static std::mutex allLock;

@@ -9,20 +9,20 @@ typedef struct _GMainLoop GMainLoop;
 typedef struct _GMainContext GMainContext;
 
 enum ThreadLoopIndex {
-    LOOP_DEFAULT = 0,   // "0": the process-wide default context
-    LOOP_DISCO_ETH = 1, // "A"
-    LOOP_DISCO_WLAN = 2,// "B"
-    LOOP_MODBUS = 3,    // "C"
-    LOOP_DATABACKUP = 4,// "D"
-    LOOP_GRAPH = 5,     // "E"
-    LOOP_BARCODE = 6,   // "F"
-    LOOP_NETLINK = 7,   // "G"
-    LOOP_MICROSD = 8,   // "H"
-    LOOP_HOSTAPD = 9,   // "I"
-    LOOP_SOUND = 10,    // "J"
-    LOOP_GPIO = 11,     // "K"
-    LOOP_BEF = 12,      // "L"
-    LOOP_BST = 13,      // "M"
+    LOOP_DEFAULT = 0,    // "0": the process-wide default context
+    LOOP_DISCO_ETH = 1,  // "A"
+    LOOP_DISCO_WLAN = 2, // "B"
+    LOOP_MODBUS = 3,     // "C"
+    LOOP_DATABACKUP = 4, // "D"
+    LOOP_GRAPH = 5,      // "E"
+    LOOP_BARCODE = 6,    // "F"
+    LOOP_NETLINK = 7,    // "G"
+    LOOP_MICROSD = 8,    // "H"
+    LOOP_HOSTAPD = 9,    // "I"
+    LOOP_SOUND = 10,     // "J"
+    LOOP_GPIO = 11,      // "K"
+    LOOP_BEF = 12,       // "L"
+    LOOP_BST = 13,       // "M"
     LOOP_COUNT = 14
 };
 

@@ -71,7 +71,6 @@ class ToolsimProcess : public Toolsim {
     ~ToolsimProcess() override;
     int pid() const { return pid_; } // its network namespace is the tools' side
 
-
   private:
     int pid_ = -1, pidfd_ = -1;
     std::string dir_;

@@ -8,7 +8,8 @@
 TEST(Debug, FlagsStartOffAndGateLines) {
     Debug_SetQuiet(true);
     Debug_Init();
-    for (int i = 0; i < DEBUG_FLAG_COUNT; ++i) EXPECT_EQ(Debug_GetFlag()[i].load(), 0);
+    for (int i = 0; i < DEBUG_FLAG_COUNT; ++i)
+        EXPECT_EQ(Debug_GetFlag()[i].load(), 0);
     LogCapture cap;
     DBG_LOG(DEBUG_FLAG_DISCO, "hidden %d", 1);
     DBG_ERR("shown %d", 2);
@@ -22,9 +23,11 @@ TEST(Debug, FlagsStartOffAndGateLines) {
 }
 
 TEST(Debug, HexDumpLayout) {
-    const unsigned char bytes[18] = {'A', 'B', 0, 0x7f, 'z', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, '~', ' '};
+    const unsigned char bytes[18] = {'A', 'B', 0, 0x7f, 'z', 1,  2,  3,   4,
+                                     5,   6,   7, 8,    9,   10, 11, '~', ' '};
     std::string d = Debug_HexDumpText(bytes, sizeof bytes);
-    std::string line1 = "0000 41 42 00 7f 7a 01 02 03 04 05 06 07 08 09 0a 0b     AB..z...........\n";
+    std::string line1 =
+        "0000 41 42 00 7f 7a 01 02 03 04 05 06 07 08 09 0a 0b     AB..z...........\n";
     std::string line2 = "0010 7e 20 " + std::string(14 * 3, ' ') + "    ~ \n";
     EXPECT_EQ(d, line1 + line2);
     EXPECT_EQ(Debug_HexDumpText(bytes, 0), "");
@@ -35,7 +38,8 @@ TEST(Debug, SaveFileNamedByLocalTime) {
     Debug_SetQuiet(true);
     Common_MkdirP("./files");
     struct tm tm = {};
-    tm.tm_year = 2026 - 1900, tm.tm_mon = 0, tm.tm_mday = 2, tm.tm_hour = 3, tm.tm_min = 4, tm.tm_sec = 5;
+    tm.tm_year = 2026 - 1900, tm.tm_mon = 0, tm.tm_mday = 2, tm.tm_hour = 3, tm.tm_min = 4,
+    tm.tm_sec = 5;
     tm.tm_isdst = -1;
     Common_SetFixedTime(mktime(&tm));
     LogCapture cap;

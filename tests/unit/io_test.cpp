@@ -1,9 +1,9 @@
 // Digital I/O against a simulated sysfs GPIO tree (sim/gpio/gpio-tree): line set-up,
 // active-low inputs, output writes, edges, and input changes reaching the event queue
 // through the same handler as on the board.
-#include "Wait.h"
 #include "RecordingSink.h"
 #include "TestEnv.h"
+#include "Wait.h"
 #include "debug.h"
 #include "io.h"
 #include "threads.h"

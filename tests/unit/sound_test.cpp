@@ -1,8 +1,8 @@
 // Sound: real alsa-lib, "default" routed by a test configuration to the file plugin,
 // so every test checks the exact samples that reached the device.
-#include "Wait.h"
 #include "RecordingSink.h"
 #include "TestEnv.h"
+#include "Wait.h"
 #include "setting.h"
 #include "sound.h"
 #include "threads.h"

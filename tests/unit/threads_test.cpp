@@ -20,7 +20,8 @@ TEST(Threads, LoopsByIndex) {
     EXPECT_EQ(Threads_GetMainLoop(14), nullptr);
     EXPECT_EQ(Threads_GetMainLoop(-1), nullptr);
     for (int i = 1; i < LOOP_COUNT; ++i)
-        for (int j = i + 1; j < LOOP_COUNT; ++j) EXPECT_NE(Threads_GetContext(i), Threads_GetContext(j));
+        for (int j = i + 1; j < LOOP_COUNT; ++j)
+            EXPECT_NE(Threads_GetContext(i), Threads_GetContext(j));
 }
 
 TEST(Threads, SetupRunsOnItsOwnThread) {
@@ -44,32 +45,41 @@ TEST(WorkQueue, DrainsInOrderOneAtATimeAndHonoursBound) {
     std::vector<intptr_t> seen;
     std::atomic<int> inside{0}, maxInside{0};
     static WorkQueue* q; // queues live for the process
-    q = WorkQueue_New(Threads_GetContext(LOOP_BEF), [&](void* item) {
-        int now = ++inside;
-        maxInside = std::max(maxInside.load(), now);
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-        {
-            std::lock_guard<std::mutex> g(m);
-            seen.push_back(reinterpret_cast<intptr_t>(item));
-        }
-        --inside;
-    }, 0);
-    for (intptr_t i = 1; i <= 500; ++i) ASSERT_EQ(WorkQueue_Push(q, reinterpret_cast<void*>(i)), 0);
+    q = WorkQueue_New(
+        Threads_GetContext(LOOP_BEF),
+        [&](void* item) {
+            int now = ++inside;
+            maxInside = std::max(maxInside.load(), now);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            {
+                std::lock_guard<std::mutex> g(m);
+                seen.push_back(reinterpret_cast<intptr_t>(item));
+            }
+            --inside;
+        },
+        0);
+    for (intptr_t i = 1; i <= 500; ++i)
+        ASSERT_EQ(WorkQueue_Push(q, reinterpret_cast<void*>(i)), 0);
     kest_test::WaitUntil([&] {
         std::lock_guard<std::mutex> g(m);
         return seen.size() == 500;
     });
     std::lock_guard<std::mutex> g(m);
     ASSERT_EQ(seen.size(), 500u);
-    for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], intptr_t(i + 1));
+    for (size_t i = 0; i < seen.size(); ++i)
+        EXPECT_EQ(seen[i], intptr_t(i + 1));
     EXPECT_EQ(maxInside.load(), 1);
 
     // A bounded queue on a loop that is kept busy refuses the item beyond its bound.
     std::atomic<bool> release{false};
     static WorkQueue* b;
-    b = WorkQueue_New(Threads_GetContext(LOOP_GPIO), [&](void*) {
-        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }, 3);
+    b = WorkQueue_New(
+        Threads_GetContext(LOOP_GPIO),
+        [&](void*) {
+            while (!release)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        },
+        3);
     ASSERT_EQ(WorkQueue_Push(b, nullptr), 0);
     ASSERT_TRUE(kest_test::WaitUntil([&] { return WorkQueue_Length(b) == 0; }));
     EXPECT_EQ(WorkQueue_Push(b, nullptr), 0);

@@ -12,5 +12,7 @@ void EwDone();
 void EwPrintSystemInfo();
 ApplicationApplication* EwRootObject();
 // Counters for tests and benchmarks: GUI cycles run and cycles that slept.
-struct EwCycleStats { unsigned long cycles = 0, waits = 0; };
+struct EwCycleStats {
+    unsigned long cycles = 0, waits = 0;
+};
 EwCycleStats EwGetCycleStats();

@@ -8,17 +8,17 @@
 
 class SystemEvent : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit SystemEvent(QObject* parent = nullptr) : QObject(parent) {}
     // Takes ownership of `payload` (may be null).
     void Trigger(QObject* payload = nullptr);
     // Number of deliveries still scheduled (tests).
     int Pending() const { return pending_; }
 
-signals:
+  signals:
     // Handlers read the payload during the call only.
     void triggered(QObject* context);
 
-private:
+  private:
     int pending_ = 0;
 };

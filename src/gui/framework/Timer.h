@@ -7,7 +7,7 @@
 
 class Timer : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit Timer(QObject* parent = nullptr);
     void SetPeriod(int ms) { period_ = ms; }
     void SetBegin(int ms) { begin_ = ms; }
@@ -16,10 +16,10 @@ public:
     void SetEnabled(bool on);
     bool Enabled() const { return enabled_; }
 
-signals:
+  signals:
     void trigger();
 
-private:
+  private:
     void expired();
     QTimer timer_;
     int period_ = 0;

@@ -7,7 +7,7 @@
 
 class UnitBarcodeData : public QObject {
     Q_OBJECT
-public:
+  public:
     QString Code;
     // A barcode table row (UpdateCurrBarcode); the scan event carries the code only.
     int32_t Partial = 0;

@@ -7,7 +7,7 @@
 
 class UnitBstEvent : public QObject {
     Q_OBJECT
-public:
+  public:
     int32_t ChangeMask = 0;
     int32_t Preset = -1;
     int32_t Alarm = -1;

@@ -7,6 +7,6 @@
 
 class UnitBstHotplug : public QObject {
     Q_OBJECT
-public:
+  public:
     uint8_t Value = 0;
 };

@@ -7,7 +7,7 @@
 
 class UnitDisconnFlagData : public QObject {
     Q_OBJECT
-public:
+  public:
     int32_t Tdx = -1;
     int32_t Flag = 0;
 };

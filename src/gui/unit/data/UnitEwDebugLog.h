@@ -7,6 +7,6 @@
 
 class UnitEwDebugLog : public QObject {
     Q_OBJECT
-public:
+  public:
     QString Text;
 };

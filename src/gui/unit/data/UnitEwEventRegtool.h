@@ -7,7 +7,7 @@
 
 class UnitEwEventRegtool : public QObject {
     Q_OBJECT
-public:
+  public:
     int32_t Tdx = -1;
     int32_t State = -1;
 };

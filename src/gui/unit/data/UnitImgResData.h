@@ -7,7 +7,7 @@
 
 class UnitImgResData : public QObject {
     Q_OBJECT
-public:
+  public:
     int32_t Width = 0;
     int32_t Height = 0;
 };

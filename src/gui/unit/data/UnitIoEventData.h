@@ -7,7 +7,7 @@
 
 class UnitIoEventData : public QObject {
     Q_OBJECT
-public:
+  public:
     int32_t Value = 0;
     int32_t Port = 0;
 };

@@ -7,6 +7,6 @@
 
 class UnitScanEventData : public QObject {
     Q_OBJECT
-public:
+  public:
     uint8_t Scanning = 0;
 };

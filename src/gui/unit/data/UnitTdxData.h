@@ -7,6 +7,6 @@
 
 class UnitTdxData : public QObject {
     Q_OBJECT
-public:
+  public:
     int32_t Tdx = -1;
 };

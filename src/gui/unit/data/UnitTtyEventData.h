@@ -7,6 +7,6 @@
 
 class UnitTtyEventData : public QObject {
     Q_OBJECT
-public:
+  public:
     uint8_t Connected = 0;
 };
