@@ -71,27 +71,25 @@ void openSocket(DiscoCtx* ctx, const char* fn, const char* ctxName, uint32_t bin
     ctx->dest.sin_port = htons(c.destPort);
     ctx->sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (ctx->sock < 0) {
-        Debug_WriteLog(1, "%s.%d : fail to create %s socket, %s", fn, __LINE__, ctxName,
-                       strerror(errno));
+        DBG_ERR_AS(fn, "fail to create %s socket, %s", ctxName, strerror(errno));
         return;
     }
     unsigned char loopOff = 0;
     if (setsockopt(ctx->sock, IPPROTO_IP, IP_MULTICAST_LOOP, &loopOff, sizeof loopOff) < 0)
-        Debug_WriteLog(1, "%s.%d : fail to disable multicast loop , %s", fn, __LINE__,
-                       strerror(errno));
+        DBG_ERR_AS(fn, "fail to disable multicast loop , %s", strerror(errno));
     int on = 1;
     if (setsockopt(ctx->sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) < 0)
-        Debug_WriteLog(1, "%s.%d : fail to set reuse address, %s", fn, __LINE__, strerror(errno));
+        DBG_ERR_AS(fn, "fail to set reuse address, %s", strerror(errno));
     // The Wi-Fi address is given to its interface only when the access point comes up,
     // which can be after start-up: bind to it anyway and receive once it exists.
     if (setsockopt(ctx->sock, IPPROTO_IP, IP_FREEBIND, &on, sizeof on) < 0)
-        Debug_WriteLog(1, "%s.%d : fail to set free bind, %s", fn, __LINE__, strerror(errno));
+        DBG_ERR_AS(fn, "fail to set free bind, %s", strerror(errno));
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = htonl(bindAddr);
     local.sin_port = htons(c.port);
     if (bind(ctx->sock, reinterpret_cast<sockaddr*>(&local), sizeof local) < 0)
-        Debug_WriteLog(1, "%s.%d : fail to bind, %s", fn, __LINE__, strerror(errno));
+        DBG_ERR_AS(fn, "fail to bind, %s", strerror(errno));
     ctx->channel = g_io_channel_unix_new(ctx->sock);
     ctx->watch = g_io_create_watch(ctx->channel, G_IO_IN);
     g_source_set_callback(ctx->watch, G_SOURCE_FUNC(cb), nullptr, nullptr);

@@ -104,8 +104,8 @@ Rx receiveFrame(ToolConn* ev, GIOCondition cond, bool dataUp, void* dataCtx, int
     if (*len < FASTEN_FRAME_MIN) {
         const char* err = *len < 0 ? modbus_strerror(errno) : "short frame";
         modbus_flush(ev->ctx);
-        Debug_WriteLog(1, "%s.%d : invalid data len from tdx.%d, expect %d but %d, %s\n",
-                       "fastening_event_cb", __LINE__, tdx, FASTEN_FRAME_DRIVER, *len, err);
+        DBG_ERR_AS("fastening_event_cb", "invalid data len from tdx.%d, expect %d but %d, %s\n",
+                   tdx, FASTEN_FRAME_DRIVER, *len, err);
         return Rx::Skip;
     }
     return Rx::Frame;
