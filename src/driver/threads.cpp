@@ -3,6 +3,7 @@
 #include "debug.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <future>
 #include <glib.h>
@@ -17,6 +18,10 @@ struct ThreadsState {
     std::mutex setupLock;
     std::vector<std::function<void()>> setups[LOOP_COUNT];
     bool started = false;
+    // Threads whose set-ups have not finished yet; Threads_Init waits for none, so a queue
+    // a set-up creates (the connect queue, for one) exists before anything can post to it.
+    int settingUp = 0;
+    std::condition_variable setUp;
 };
 // Never destroyed: the worker threads are not joined and run until the process ends.
 ThreadsState& threadsCtx = *new ThreadsState;
@@ -41,6 +46,11 @@ gpointer threadFunc(gpointer data) {
     }
     for (auto& s : setups)
         s();
+    {
+        std::lock_guard<std::mutex> g(threadsCtx.setupLock);
+        --threadsCtx.settingUp;
+    }
+    threadsCtx.setUp.notify_all();
     g_main_loop_run(loop);
     return nullptr;
 }
@@ -59,14 +69,22 @@ int Threads_Init() {
         }
         for (int i = 0; i < LOOP_COUNT; ++i) {
             GError* err = nullptr;
+            {
+                std::lock_guard<std::mutex> g(threadsCtx.setupLock);
+                ++threadsCtx.settingUp;
+            }
             threadsCtx.threads[i] =
                 g_thread_try_new(threadNames[i], threadFunc, threadsCtx.mainLoops[i], &err);
             if (!threadsCtx.threads[i]) {
+                std::lock_guard<std::mutex> g(threadsCtx.setupLock);
+                --threadsCtx.settingUp;
                 DBG_ERR("cannot start thread %s, %s", threadNames[i],
                         err ? err->message : "unknown");
                 if (err) g_error_free(err);
             }
         }
+        std::unique_lock<std::mutex> g(threadsCtx.setupLock);
+        threadsCtx.setUp.wait(g, [] { return threadsCtx.settingUp == 0; });
     });
     return 0;
 }

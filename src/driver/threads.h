@@ -26,7 +26,8 @@ enum ThreadLoopIndex {
     LOOP_COUNT = 14
 };
 
-// Creates the 14 loops and threads in index order. Returns 0 (a second call does nothing).
+// Creates the 14 loops and threads in index order and returns once every thread has run
+// the set-ups registered before it. Returns 0 (a second call does nothing).
 int Threads_Init();
 // The loop of that index, or nullptr for an index above 13 (or before Threads_Init).
 GMainLoop* Threads_GetMainLoop(int index);
