@@ -34,12 +34,6 @@ DiscoToolsState& discoTools = *new DiscoToolsState;
 std::atomic<int> currTDX{-1};
 std::atomic<const ToolBarcodeOps*> barcodeOps{nullptr};
 
-const char* const kRegToolsFile = "./regtools";
-
-std::string toolDir(const char* name) {
-    return std::string("./files/tools/") + name;
-}
-
 int findRegLocked(const uint8_t* mac) {
     for (size_t i = 0; i < regTools.tools.size(); ++i)
         if (memcmp(regTools.tools[i].mac, mac, 6) == 0) return int(i);
@@ -73,29 +67,6 @@ void dropLinks(RegToolRecord* rec) {
     ToolConn_Drop(&rec->evConn);
 }
 
-// Where a damaged "./regtools" goes: a name of its own per occurrence, so an earlier
-// one is never overwritten.
-std::string badFileName() {
-    struct tm t;
-    Common_LocalTime(&t);
-    char stamp[32];
-    snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", t.tm_year + 1900, t.tm_mon + 1,
-             t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
-    const std::string base = std::string(kRegToolsFile) + ".bad." + stamp;
-    std::string name = base;
-    for (int i = 1; Common_Exists(name) && i < 1000; ++i)
-        name = base + "." + std::to_string(i);
-    return name;
-}
-
-void moveAside(const char* why) {
-    const std::string to = badFileName();
-    DBG_ERR("%s %s: moved to %s", kRegToolsFile, why, to.c_str());
-    if (rename(kRegToolsFile, to.c_str()) != 0) {
-        DBG_ERR("cannot move %s aside, %s", kRegToolsFile, strerror(errno));
-        unlink(kRegToolsFile);
-    }
-}
 } // namespace
 
 void ToolManager_LockRegTools() {
@@ -266,50 +237,16 @@ int ToolManager_LoadRegTools() {
     }
     EwDriver_SetCurrTdxSource([]() -> int32_t { return ToolManager_GetCurrTdx(); });
     Modbus_Init();
-    // A damaged file is not used but kept for diagnosis; so is a FIFO or folder in its
-    // place, which would otherwise block the start-up or fail every save.
-    struct stat st;
-    if (stat(kRegToolsFile, &st) == 0) {
-        if (!S_ISREG(st.st_mode))
-            moveAside("is not a regular file");
-        else if (st.st_size % REGTOOLS_RECORD_SIZE != 0)
-            moveAside(
-                ("has " + std::to_string(long(st.st_size)) + " bytes, not whole records").c_str());
-    }
-    FILE* f = Common_FopenRegular(kRegToolsFile, "rb");
-    if (!f) {
-        if (errno == ENOENT) {
-            f = Common_FopenRegular(kRegToolsFile, "wb");
-            if (f) {
-                fclose(f);
-                return 0;
-            }
-        }
-        DBG_ERR("%s open fail : %s", kRegToolsFile, strerror(errno));
-        return -1;
-    }
-    uint8_t buf[REGTOOLS_RECORD_SIZE];
+    std::vector<RegToolRecord> loaded;
+    if (RegTools_ReadFile(&loaded) != 0) return -1;
     std::vector<std::string> folders;
     {
         RegToolsLock g;
-        while (fread(buf, 1, sizeof buf, f) == sizeof buf) {
-            if (regTools.tools.size() >= TOOL_MAX_REG) {
-                DBG_ERR("%s holds more than %d tools, the rest is ignored", kRegToolsFile,
-                        TOOL_MAX_REG);
-                break;
-            }
-            RegToolRecord rec;
-            memset(&rec, 0, sizeof rec);
-            if (RegTools_DecodeRecord(buf, &rec) != 0) {
-                DBG_ERR("%s : unusable tool name, record skipped", kRegToolsFile);
-                continue;
-            }
-            memcpy(rec.maccopy, rec.mac, 6);
+        for (const RegToolRecord& rec : loaded) {
             regTools.tools.push_back(rec);
-            folders.push_back(toolDir(rec.name));
+            folders.push_back(ToolManager_ToolDir(rec.name));
         }
     }
-    fclose(f);
     for (const auto& d : folders)
         if (Common_MkdirP(d, 0777) != 0)
             DBG_ERR("fail to create %s, %s", d.c_str(), strerror(errno));
@@ -324,11 +261,7 @@ int ToolManager_SaveRegTools() {
         for (size_t i = 0; i < regTools.tools.size(); ++i)
             RegTools_EncodeRecord(&regTools.tools[i], &data[i * REGTOOLS_RECORD_SIZE]);
     }
-    if (Common_WriteFileAtomic(kRegToolsFile, data.data(), data.size()) != 0) {
-        DBG_ERR("%s open fail : %s", kRegToolsFile, strerror(errno));
-        return -1;
-    }
-    return 0;
+    return RegTools_WriteFile(data);
 }
 
 // ---- dismissal ----
@@ -602,7 +535,7 @@ int ToolManager_MoveTool_DiscoToReg(int index) {
     rec.barcode = ops ? ops->create() : nullptr;
     regTools.tools.push_back(rec);
     int tdx = int(regTools.tools.size()) - 1;
-    std::string dir = toolDir(rec.name);
+    std::string dir = ToolManager_ToolDir(rec.name);
     discoTools.tools.erase(discoTools.tools.begin() + index);
     // Unqueued, the tool waits idle for its next answer instead of "connecting" for good.
     ToolManager_SetState_Locked(tdx, &regTools.tools.back(),
@@ -627,7 +560,7 @@ int ToolManager_MoveTool_RegToDisco(int tdx) {
         }
         RegToolRecord* rec = &regTools.tools[size_t(tdx)];
         dropLinks(rec);
-        rmdir(toolDir(rec->name).c_str()); // only an empty folder goes
+        rmdir(ToolManager_ToolDir(rec->name).c_str()); // only an empty folder goes
         const ToolBarcodeOps* ops = barcodeOps.load();
         if (rec->barcode && ops) ops->destroy(rec->barcode);
         rec->barcode = nullptr;
@@ -654,20 +587,7 @@ int ToolManager_SetToolName_ByTdx(int tdx, const char* name) {
     char newName[TOOL_NAME_SIZE] = {};
     memcpy(newName, name, strnlen(name, TOOL_NAME_SIZE - 1));
     if (strcmp(newName, rec->name) == 0) return 0; // same folder: nothing to move or merge
-    std::string oldDir = toolDir(rec->name), newDir = toolDir(newName);
-    struct stat st;
-    if (stat(newDir.c_str(), &st) != 0) {
-        // No old folder: make the new one. Any other failure keeps the old name, or the
-        // tool's barcode table would be stranded in the old folder.
-        if (rename(oldDir.c_str(), newDir.c_str()) != 0 &&
-            (errno != ENOENT || Common_MkdirP(newDir, 0777) != 0)) {
-            DBG_ERR("fail to move %s to %s, %s", oldDir.c_str(), newDir.c_str(), strerror(errno));
-            return -1;
-        }
-    } else {
-        rmdir(oldDir.c_str()); // only an empty folder goes
-        ToolManager_MergeBarcodeFile(rec, newDir + "/barcode.zq", barcodeOps.load());
-    }
+    if (ToolManager_MoveToolFolder(rec, newName, barcodeOps.load()) != 0) return -1;
     memcpy(rec->name, newName, TOOL_NAME_SIZE);
     return 0;
 }

@@ -2,6 +2,8 @@
 // record access under the table locks, the scoped lock guards, the per-tool connections.
 #pragma once
 
+#include <vector>
+
 #include "tools.h"
 
 #include <atomic>
@@ -194,3 +196,16 @@ int RegTools_DecodeRecord(const uint8_t in[REGTOOLS_RECORD_SIZE], RegToolRecord*
 // when missing); an over-long line is cut. Registered-table lock held.
 void ToolManager_MergeBarcodeFile(RegToolRecord* rec, const std::string& path,
                                   const ToolBarcodeOps* ops);
+
+// ---- the "./regtools" file (tools_file.cpp) ----
+// Reads the records (run-time part zero, mac copy filled); a damaged or non-regular file
+// is moved aside under a time-stamped name and a missing one is created empty. 0 or -1.
+int RegTools_ReadFile(std::vector<RegToolRecord>* out);
+// Replaces the file atomically with the encoded records. 0 or -1.
+int RegTools_WriteFile(const std::vector<uint8_t>& records);
+// "./files/tools/<name>", the tool's folder.
+std::string ToolManager_ToolDir(const char* name);
+// A rename's folder step (registered-table lock held): the folder moves to the new name,
+// or, when that folder exists, its barcode lines merge into the tool's table. 0, or -1
+// when the folder could not be moved (the caller keeps the old name).
+int ToolManager_MoveToolFolder(RegToolRecord* rec, const char* newName, const ToolBarcodeOps* ops);
