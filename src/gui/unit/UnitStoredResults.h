@@ -1,0 +1,71 @@
+// The stored-results dialog: every registered tool with its name, type, link status and
+// the count of results stored in it (re-read every 500 ms), a collect choice per tool and,
+// once confirmed, a progress bar per collected tool. It only shows and reports; the
+// collector behind it decides.
+#pragma once
+
+#include <QFrame>
+#include <QVector>
+#include <functional>
+
+class QCheckBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class Timer;
+
+class UnitStoredResults : public QFrame {
+    Q_OBJECT
+  public:
+    static constexpr int RefreshMs = 500;
+    static constexpr int MaxTools = 8;
+    struct ToolRow {
+        QString Name;
+        int Type = 0;    // 1 XWC, 2 ZQ, 3 ZQT, 4 XWTC
+        int State = 0;   // connection state 0..5
+        int Pending = 0; // results stored in the tool
+    };
+    using Source = std::function<ToolRow(int tdx)>;
+
+    // `tools` rows (at most 8) read through `source` now and every 500 ms.
+    UnitStoredResults(int tools, Source source, QWidget* parent = nullptr);
+    void Refresh();
+    int Tools() const { return tools_; }
+
+    // Collect choice per tool (checked for tools with stored results at first).
+    bool Chosen(int tdx) const;
+    void SetChosen(int tdx, bool on);
+    QVector<bool> Choices() const;
+    // Progress bar of a collected tool: shown with its maximum, then advanced.
+    void ShowProgress(int tdx, int maximum);
+    void SetProgress(int tdx, int value);
+    int Progress(int tdx) const;
+    bool ProgressShown(int tdx) const;
+    void SetConfirmEnabled(bool on);
+    bool ConfirmEnabled() const;
+    QString PendingText(int tdx) const;
+    QString StatusText(int tdx) const;
+
+    static QString TypeName(int type);
+    static QString LinkText(int state);
+
+  signals:
+    void confirmed(const QVector<bool>& choices);
+    void leave();
+
+  private:
+    struct Line {
+        QLabel* name;
+        QLabel* type;
+        QLabel* status;
+        QLabel* pending;
+        QCheckBox* collect;
+        QProgressBar* progress;
+    };
+    int tools_;
+    Source source_;
+    QVector<Line> lines_;
+    QPushButton* confirm_;
+    QPushButton* leave_;
+    Timer* refresh_;
+};
