@@ -237,6 +237,11 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     Q_SIGNAL void FetEnableChanged();
 
     // ---- family: jobs and steps (DeviceJobs.cpp) ----
+    // The job the job screen has loaded (list position), -1 for none.
+    Q_PROPERTY(int CurrJdx READ OnGetCurrJdx WRITE OnSetCurrJdx NOTIFY CurrJdxChanged)
+    int32_t OnGetCurrJdx() const { return CurrJdx_; }
+    void OnSetCurrJdx(int32_t jdx);
+    Q_SIGNAL void CurrJdxChanged();
     // Results as the job store gives them (0 success, -1 failure, JOB_ERR_NAME_EXISTS
     // when a new, copied or renamed job would take another job's name).
     int32_t JobCreateNew(const QString& name);
@@ -286,6 +291,7 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     int32_t SetMsgImgFilename(int32_t sdx, const QString& path);
 
   private:
+    int32_t CurrJdx_ = -1;
     UnitStepFastenData* FastenData_ = nullptr;
     UnitStepInputData* InputData_ = nullptr;
     UnitStepOutputData* OutputData_ = nullptr;

@@ -93,6 +93,13 @@ int32_t ApplicationDeviceClass::JobCopy(int32_t jdx, const QString& name) {
     return job_copy(jdx, ToNative(name).constData());
 }
 
+void ApplicationDeviceClass::OnSetCurrJdx(int32_t jdx) {
+    if (jdx < 0) jdx = -1;
+    if (jdx == CurrJdx_) return;
+    CurrJdx_ = jdx;
+    emit CurrJdxChanged();
+}
+
 int32_t ApplicationDeviceClass::JobLoad(int32_t jdx) {
     return job_load(jdx);
 }

@@ -5,6 +5,7 @@
 #include "Navigator.h"
 #include "Page.h"
 #include "UiSound.h"
+#include "page/operation/PageOperationWithJob.h"
 #include "page/shell/PageHome.h"
 #include "page/system/PageDebug.h"
 
@@ -68,8 +69,8 @@ using S = ScreenId;
 // clang-format off
 const ScreenRow rows[] = {
     {.Id = S::OperationWithJob, .Tile = "Operation", .GuestSubtitle = "Start your job",
-     .AdminSubtitle = "Start your job", .Icon = "menu_operation", .Current = withJob,
-     .Opened = warnIfLogCardMissing},
+     .AdminSubtitle = "Start your job", .Icon = "menu_operation",
+     .Factory = make<PageOperationWithJob>, .Current = withJob, .Opened = warnIfLogCardMissing},
     {.Id = S::OperationWithoutJob, .Tile = "Operation", .GuestSubtitle = "Start your job",
      .AdminSubtitle = "Start your job", .Icon = "menu_operation", .Current = withoutJob,
      .Opened = warnIfLogCardMissing},

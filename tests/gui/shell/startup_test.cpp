@@ -88,7 +88,6 @@ class StartupTest : public ShellTest {
         }
         dev->OnSetAutoStartJobOnBoot(true);
         dev->SetDefaultJobName(name ? name : "nojob");
-        standIn({ScreenId::OperationWithJob});
     }
     static bool loaded(const char* name) {
         return job_is_loaded() && std::string(job_loaded_header()->entry.name) == name;
@@ -149,7 +148,7 @@ TEST_F(StartupTest, AutoStartLoadsTheDefaultJobIfItExists) {
         makeRoot();
         initDone();
         EXPECT_TRUE(home()->Startup()->StartupDone());
-        EXPECT_EQ(created[ScreenId::OperationWithJob], c.opens ? 1 : 0);
+        EXPECT_EQ(Screens::Find(ScreenId::OperationWithJob) != nullptr, c.opens);
         EXPECT_EQ(job_is_loaded(), c.opens);
         EXPECT_EQ(c.opens && loaded(c.job), c.opens);
         EXPECT_EQ(home()->MessageBox(), nullptr);

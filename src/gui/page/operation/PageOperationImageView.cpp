@@ -69,30 +69,24 @@ void PageOperationImageView::Highlight(int i) {
     update();
 }
 
-void PageOperationImageView::Advance(bool next) {
-    if (current_ < 0) return;
-    Circle& c = circles_[size_t(current_)];
-    if (c.Enabled) c.State = Mark::Ok;
-    if (next && current_ + 1 < Count())
-        Highlight(current_ + 1);
-    else {
-        current_ = -1;
-        blink_->SetEnabled(false);
-        update();
-    }
-}
-
-void PageOperationImageView::MarkNg() {
-    if (current_ < 0) return;
-    Circle& c = circles_[size_t(current_)];
-    if (c.Enabled) c.State = Mark::Ng;
+void PageOperationImageView::MarkOk(int i) {
+    if (i < 0 || i >= Count()) return;
+    if (circles_[size_t(i)].Enabled) circles_[size_t(i)].State = Mark::Ok;
+    if (i == current_) Highlight(-1);
     update();
 }
 
-void PageOperationImageView::Back() {
-    if (current_ <= 0) return;
-    circles_[size_t(current_)].State = Mark::Hidden;
-    Highlight(current_ - 1);
+void PageOperationImageView::MarkNg(int i) {
+    if (i < 0 || i >= Count()) return;
+    if (circles_[size_t(i)].Enabled) circles_[size_t(i)].State = Mark::Ng;
+    update();
+}
+
+void PageOperationImageView::Hide(int i) {
+    if (i < 0 || i >= Count()) return;
+    circles_[size_t(i)].State = Mark::Hidden;
+    if (i == current_) Highlight(-1);
+    update();
 }
 
 void PageOperationImageView::ClearMarks() {

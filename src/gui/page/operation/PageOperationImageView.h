@@ -36,14 +36,12 @@ class PageOperationImageView : public QWidget {
     void SetPositions(const UnitStepFastenData* step, int count);
     // Makes circle i (0-based) current: drawn pending with its number, blinking.
     void Highlight(int i);
-    // The current circle takes its OK colour and stays; the next one becomes current when
-    // `next` is below the count.
-    void Advance(bool next);
-    // The current circle takes its NG colour; it stays current.
-    void MarkNg();
-    // The current circle and its number are hidden with their pending colour restored; the
-    // previous one becomes current.
-    void Back();
+    // Circle i in its OK colour, visible; it is no longer current.
+    void MarkOk(int i);
+    // Circle i in its NG colour; a current circle stays current.
+    void MarkNg(int i);
+    // Circle i and its number hidden, its pending colour restored; no longer current.
+    void Hide(int i);
     // Hides every circle and stops the blinking (the picture stays).
     void ClearMarks();
     // Drops the picture and the circles.

@@ -2,6 +2,8 @@
 
 #include "ApplicationDeviceClass.h"
 #include "PageHome.h"
+#include "page/Screens.h"
+#include "page/operation/PageOperationWithJob.h"
 #include "Timer.h"
 #include "UnitScanEventData.h"
 #include "UnitScanning.h"
@@ -81,7 +83,7 @@ void ShellStartup::AutoStartCheck() {
     if (!dev->OnGetAutoStartJobOnBoot() || dev->OnGetOpmode() != 0) return;
     int jdx = dev->FindJdxByName(dev->GetDefaultJobName());
     if (jdx < 0) return;
-    home_->PresentOperation();
-    // Loaded into the job store; the operation screen runs the loaded job.
-    dev->JobLoad(jdx);
+    // The job screen (opened if it is not) runs the job from its first step.
+    if (auto* page = qobject_cast<PageOperationWithJob*>(Screens::Open(ScreenId::OperationWithJob, home_)))
+        page->Run().JobLoad(jdx);
 }
