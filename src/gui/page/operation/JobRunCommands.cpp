@@ -139,7 +139,10 @@ void JobRun::SkipCommand(bool fromInput) {
 }
 
 void JobRun::NextScrew() {
-    if (!InFastenStep() || !waiting_ || screwsDone_ >= stepScrews_) return;
+    if (!InFastenStep() || !waiting_) return;
+    // A step whose tool is not registered keeps the previous step's counters, which may
+    // already be complete: skipping then ends the step instead of leaving it stuck.
+    if (screwsDone_ >= stepScrews_) return NextStep();
     screwsDone_++;
     jobScrewsDone_++;
     UpdateCounter();
