@@ -107,8 +107,8 @@ class JobRun {
     void DisableInputHandlers();
     void Refresh() { port_.ViewChanged(); }
     // commands (JobRunCommands.cpp)
-    void Command(const QString& context, bool fromInput);
-    void RunPassworded(const QString& pwdContext);
+    void SkipCommand(bool fromInput);
+    bool Running() const { return jdx_ >= 0 && stepCount_ > 0; }
     void NextScrew();
     void TakeBack();
     void ResetStepProper();
@@ -152,4 +152,5 @@ class JobRun {
     // output step
     std::array<uint8_t, 17> impulseOut_{};
     int32_t trayTool_ = -1;
+    int32_t pendingRow_ = -1; // job chosen while another runs, waiting for "openjob"
 };
