@@ -16,7 +16,12 @@ class UnitConfirmation : public UnitMessageBox {
         SetText(question);
         SetConfirm("OK");
         // Distinct from a message box that may be open beside it.
-        if (auto* b = findChild<QPushButton*>("msgConfirm")) b->setObjectName("confirmOk");
+        if (auto* b = findChild<QPushButton*>("msgConfirm")) {
+            b->setObjectName("confirmOk");
+            // The command confirmed plays the tap itself.
+            disconnect(b, &QPushButton::clicked, nullptr, nullptr);
+            connect(b, &QPushButton::clicked, this, &UnitMessageBox::confirmed);
+        }
         if (auto* b = findChild<QPushButton*>("msgClose")) b->setObjectName("confirmCancel");
     }
     const QString& Context() const { return context_; }

@@ -1,6 +1,7 @@
 #include "OperationDevicePort.h"
 
 #include "ApplicationDeviceClass.h"
+#include "UiSound.h"
 #include "UnitBarcodeData.h"
 #include "UnitBstEvent.h"
 #include "UnitStepDelayData.h"
@@ -143,14 +144,15 @@ int32_t OperationDevicePort::GetSysOutFunc(int32_t output) {
 QString OperationDevicePort::InputFuncName(int32_t function) {
     return ApplicationDeviceClass::InputFuncName(function);
 }
+// Through the screens' sound hook, which the root points at the device object's sounds.
 void OperationDevicePort::SoundOk() {
-    dev_->SoundOk();
+    UiSound_Ok();
 }
 void OperationDevicePort::SoundNg() {
-    dev_->SoundNg();
+    UiSound_Ng();
 }
 void OperationDevicePort::SoundTap() {
-    dev_->SoundTap();
+    UiSound_Tap();
 }
 
 bool OperationDevicePort::IsBstConnect() {

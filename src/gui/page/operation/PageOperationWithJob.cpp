@@ -253,14 +253,6 @@ void PageOperationWithJob::ViewChanged() {
         break;
     case RunView::Step::Delay:
         shown = delay_;
-        delay_->SetTitle(v.delayTitle);
-        if (v.delayButton)
-            delay_->ShowConfirm(line(v.delayLines, 0), line(v.delayLines, 1),
-                                line(v.delayLines, 2));
-        else if (!v.delayBarcode.isEmpty())
-            delay_->ShowBarcode(v.delayBarcode, v.delayHlStart, v.delayHlEnd);
-        else if (!v.delayFixed.isEmpty())
-            delay_->SetRemainingText(v.delayFixed);
         break;
     case RunView::Step::Message:
         shown = message_;
@@ -270,6 +262,14 @@ void PageOperationWithJob::ViewChanged() {
         static_cast<QLabel*>(empty_)->setText(v.jobName.isEmpty() ? "No job loaded" : "");
         break;
     }
+    // A time delay may count down behind the message view it keeps on screen.
+    delay_->SetTitle(v.delayTitle);
+    if (v.delayButton)
+        delay_->ShowConfirm(line(v.delayLines, 0), line(v.delayLines, 1), line(v.delayLines, 2));
+    else if (!v.delayBarcode.isEmpty())
+        delay_->ShowBarcode(v.delayBarcode, v.delayHlStart, v.delayHlEnd);
+    else if (!v.delayFixed.isEmpty())
+        delay_->SetRemainingText(v.delayFixed);
     stack_->setCurrentWidget(shown);
     pictureSlot_->setVisible(v.picture && !v.fullScreen);
     fullScreen_ = v.picture && v.fullScreen;

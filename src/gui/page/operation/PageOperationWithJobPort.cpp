@@ -9,6 +9,7 @@
 #include "UnitSelectJob.h"
 #include "UnitStepDelayView.h"
 #include "UnitStoredResults.h"
+#include "UiSound.h"
 
 #include <QTimer>
 
@@ -109,6 +110,7 @@ void PageOperationWithJob::AskPassword(const QString& context) {
     connect(pw, &UnitPassword::ok, this, [this] {
         UnitPassword* pw = PasswordDialog();
         if (!pw) return;
+        UiSound_Tap();
         const QString text = pw->Text();
         // Closed before the command runs, which may open the next dialog.
         if (text == SysPassword()) Navigator::DismissModal(password_);

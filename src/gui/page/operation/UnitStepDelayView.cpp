@@ -1,7 +1,5 @@
 #include "UnitStepDelayView.h"
 
-#include "UiSound.h"
-
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -45,10 +43,8 @@ UnitStepDelayView::UnitStepDelayView(QWidget* parent) : QFrame(parent) {
         remaining_->setText(FormatRemaining(v.toInt(), duration_));
     });
     connect(countdown_, &QVariantAnimation::finished, this, &UnitStepDelayView::finished);
-    connect(confirm_, &QPushButton::clicked, this, [this] {
-        UiSound_Tap();
-        emit confirmed();
-    });
+    // The end of the delay plays the tap.
+    connect(confirm_, &QPushButton::clicked, this, &UnitStepDelayView::confirmed);
     hideModes();
 }
 

@@ -1,0 +1,407 @@
+// The job screen pressed on the offscreen platform over the real device object, the real
+// job store and toolsim's virtual tools on loopback: a job runs, the buttons ask and act,
+// one dialog of each kind, the picture follows the screws; every view is rendered to
+// $KEST_SCREENS_DIR.
+#include "FakeTool.h"
+#include "page/operation/PageOperationImageView.h"
+#include "ShellFixture.h"
+#include "UnitConfirmation.h"
+#include "UnitNotice.h"
+#include "UnitPassword.h"
+#include "UnitSelectJob.h"
+#include "UnitStepDelayData.h"
+#include "page/operation/UnitStepDelayView.h"
+#include "UnitStepFastenData.h"
+#include "page/operation/UnitStepFastenView.h"
+#include "Timer.h"
+#include "UnitStoredResults.h"
+#include "page/operation/UnitStepMessageView.h"
+#include "Wait.h"
+#include "common.h"
+#include "disco.h"
+#include "io.h"
+#include "job.h"
+#include "mbus.h"
+#include "operation.h"
+#include "page/operation/PageOperationWithJob.h"
+#include "threads.h"
+
+#include <QDir>
+#include <QImage>
+#include <QListView>
+
+namespace {
+const std::string kTree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
+
+class JobScreenTest : public ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        ASSERT_EQ(std::system((kTree + " init " + env->sysroot()).c_str()), 0);
+        Threads_Init();
+        Gpio_Init();
+        Operation_Init();
+        EwDriver_SetDeviceObject(dev);
+        const char* dir = getenv("KEST_SCREENS_DIR");
+        outDir = dir ? dir : (std::string(KEST_BINARY_DIR) + "/screens");
+        QDir().mkpath(QString::fromStdString(outDir));
+    }
+    void TearDown() override {
+        delete root;
+        root = nullptr;
+        flush();
+        for (int t = dev->GetRegtoolsLen() - 1; t >= 0; --t)
+            dev->ToolLost(t);
+        tools.reset();
+        ShellTest::TearDown();
+    }
+    // Virtual tools registered and connected in this order; their registered names.
+    void connectTools(const std::vector<int>& types) {
+        tools = FakeTool::onLoopback(types);
+        ASSERT_TRUE(tools);
+        for (size_t i = 0; i < types.size(); ++i) {
+            const auto a = tools->ack(int(i));
+            Disco_Proc(a.data(), a.size(), TOOL_NETIF_ETH);
+            const int tdx = dev->GetRegtoolsLen();
+            ASSERT_EQ(dev->RegisterDiscoTool(0), 0);
+            Modbus_MsgQProc_Connect(tdx);
+            ASSERT_EQ(dev->GetTdxToolState(tdx), 3);
+        }
+    }
+    struct Step {
+        int type;
+        QString tool; // fastening: tool name; message: first line
+        int screws = 0;
+        int preset = 0;
+        int delayMs = 0;
+    };
+    // A job in the store, saved and not loaded.
+    void makeJob(const QString& name, const std::vector<Step>& steps) {
+        ASSERT_EQ(dev->JobCreateNew(name), 0);
+        const int jdx = dev->FindJdxByName(name);
+        ASSERT_EQ(dev->JobLoad(jdx), 0);
+        for (const Step& s : steps) {
+            const int sdx = dev->GetStepsLen();
+            ASSERT_EQ(dev->StepCreateNew(s.type), 0);
+            if (s.type == kStepFasten) {
+                dev->SetFastenToolName(sdx, s.tool);
+                dev->SetFastenNoScrews(sdx, s.screws);
+                dev->SetFastenPresetNo(sdx, s.preset);
+            } else if (s.type == kStepMsg) {
+                dev->SetMsgTextLine1(sdx, s.tool);
+            } else if (s.type == kStepDelay) {
+                UnitStepDelayData d;
+                d.Mode = 0;
+                d.TimeUnit = 1;
+                d.TimeValue = s.delayMs;
+                dev->SetDelayData(sdx, &d);
+            }
+        }
+        ASSERT_EQ(dev->JobSave(jdx), 0);
+        dev->JobFree();
+    }
+    PageOperationWithJob* openScreen() {
+        if (!root) makeRoot();
+        press("tileOperation");
+        return qobject_cast<PageOperationWithJob*>(Screens::Find(ScreenId::OperationWithJob));
+    }
+    // Drains the driver queue and the GUI's events until `pred` holds.
+    template <class Pred> bool until(Pred pred) {
+        return kest_test::WaitUntil([&] {
+            EwDriver_ProcessData();
+            flush();
+            return pred();
+        });
+    }
+    void chooseRow(int row) {
+        auto* view = find<QListView>("selectJobList");
+        ASSERT_NE(view, nullptr);
+        const QRect r = view->visualRect(view->model()->index(row, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+        flush();
+    }
+    void shot(const char* name, QWidget* w = nullptr) {
+        flush();
+        QImage img = (w ? w : root)->grab().toImage();
+        ASSERT_TRUE(img.save(QString::fromStdString(outDir + "/" + name + ".png"))) << name;
+    }
+    long reg(int t, int r) { return tools->reg(t, r); }
+
+    std::unique_ptr<FakeTool> tools;
+    std::string outDir;
+};
+
+TEST_F(JobScreenTest, AJobRunsOnTwoToolsAndStartsOver) {
+    connectTools({2, 1});
+    const QString a = dev->GetTdxToolName(0), b = dev->GetTdxToolName(1);
+    makeJob("body", {{kStepFasten, a, 2, 2}, {kStepMsg, "Turn the part"}, {kStepFasten, b, 1, 0}});
+    PageOperationWithJob* page = openScreen();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->VisibleStepView()->objectName(), "opNoJob");
+    press("opOpenJob"); // "job sel without pwd" is on by default
+    ASSERT_NE(page->SelectJobDialog(), nullptr);
+    EXPECT_EQ(page->SelectJobDialog()->Count(), 1);
+    chooseRow(0);
+    EXPECT_EQ(page->SelectJobDialog(), nullptr);
+    EXPECT_EQ(find<QLabel>("opJobName")->text(), "body");
+    EXPECT_EQ(dev->OnGetCurrJdx(), 0);
+
+    UnitStepFastenView* f = page->FastenView();
+    ASSERT_TRUE(until([&] { return page->VisibleStepView() == f; }));
+    EXPECT_EQ(f->Tool(), a + "  /  P3");
+    EXPECT_EQ(f->Counter(), "0");
+    EXPECT_EQ(page->SelectedStepRow(), 0);
+    EXPECT_EQ(page->StepListRows().size(), 3);
+    // Only the step's tool is unlocked, with the step's preset and screw count.
+    EXPECT_EQ(reg(0, 4001), 0);
+    EXPECT_EQ(reg(1, 4001), 1);
+    EXPECT_EQ(reg(0, 4004), 3);
+    EXPECT_EQ(reg(0, 262), 2);
+    shot("PageOperationWithJob");
+
+    ASSERT_EQ(tools->cmd("fasten 0 ok torque=1234"), "ok 1");
+    ASSERT_TRUE(until([&] { return f->Counter() == "1"; }));
+    EXPECT_EQ(f->Sign(), UnitStepFastenView::Ok);
+    EXPECT_TRUE(f->Result().startsWith("12.34 / ")) << f->Result().toStdString();
+    EXPECT_EQ(f->ResultTone(), UnitStepFastenView::Ok);
+    EXPECT_EQ(sounds(UiSoundKind::Ok), 1);
+    ASSERT_EQ(tools->cmd("fasten 0 ng error=330"), "ok 2");
+    ASSERT_TRUE(until([&] { return f->Sign() == UnitStepFastenView::Ng; }));
+    EXPECT_EQ(f->Error(), "E330 : Target torque reached before the min angle");
+    EXPECT_EQ(f->Counter(), "1") << "an NG screw does not count";
+    shot("UnitStepFastenView", f);
+    ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 3");
+    // The message step passes; the second tool's step waits.
+    ASSERT_TRUE(until([&] { return page->SelectedStepRow() == 2; }));
+    EXPECT_EQ(reg(1, 4001), 0);
+    EXPECT_EQ(reg(0, 4001), 1);
+    EXPECT_EQ(reg(1, 247), 1) << "a controller keeps the screw count in 247";
+    ASSERT_EQ(tools->cmd("fasten 1 ok"), "ok 1");
+    ASSERT_TRUE(until([&] { return page->Banner() == "Job OK !!!"; }));
+    shot("PageOperationWithJob_Banner");
+    // Every result of both tools was acknowledged and logged.
+    EXPECT_TRUE(tools->wait(0, "acked>=3"));
+    EXPECT_TRUE(tools->wait(1, "acked>=1"));
+    // "auto job restart": the banner goes and the job runs again from step 1.
+    ASSERT_TRUE(until([&] { return page->Banner().isEmpty() && page->SelectedStepRow() == 0; }));
+    ASSERT_TRUE(until([&] { return reg(0, 4001) == 0; }));
+    EXPECT_EQ(f->Counter(), "0");
+}
+
+TEST_F(JobScreenTest, ConfirmationsAndPasswordsOneDialogAtATime) {
+    connectTools({2});
+    const QString a = dev->GetTdxToolName(0);
+    makeJob("one", {{kStepFasten, a, 3, 0}});
+    makeJob("two", {{kStepFasten, a, 1, 0}});
+    dev->OnSetSkipWithoutPwd(false);
+    dev->OnSetJobSelWithoutPwd(false);
+    dev->SetSysPwd("4321");
+    PageOperationWithJob* page = openScreen();
+    ASSERT_NE(page, nullptr);
+    page->Run().JobLoad(0);
+    ASSERT_TRUE(until([&] { return page->Run().Waiting(); }));
+
+    // Cancel only closes; a second request while one is open is ignored.
+    press("opSkip");
+    ASSERT_NE(page->ConfirmDialog(), nullptr);
+    EXPECT_EQ(page->ConfirmDialog()->Text(), "Skip ?");
+    UnitConfirmation* first = page->ConfirmDialog();
+    page->Confirm("Back ?", "back");
+    EXPECT_EQ(page->ConfirmDialog(), first);
+    EXPECT_EQ(root->findChildren<UnitConfirmation*>().size(), 1);
+    shot("UnitConfirmation");
+    press("confirmCancel");
+    EXPECT_EQ(page->ConfirmDialog(), nullptr);
+    EXPECT_EQ(page->Run().ScrewsDone(), 0);
+
+    // OK asks the password; a wrong one keeps the dialog open in its error state.
+    press("opSkip");
+    press("confirmOk");
+    ASSERT_NE(page->PasswordDialog(), nullptr);
+    const int ngBefore = int(std::count(played.begin(), played.end(), UiSoundKind::Ng));
+    type("99");
+    press("passwordOk");
+    ASSERT_NE(page->PasswordDialog(), nullptr);
+    EXPECT_TRUE(page->PasswordDialog()->Text().isEmpty());
+    EXPECT_TRUE(page->PasswordDialog()->Blinking());
+    EXPECT_GT(sounds(UiSoundKind::Ng), ngBefore);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->PasswordDialog()->IncorrectVisible(); }, 5000));
+    shot("UnitPassword_Job");
+    page->AskPassword("back"); // one password dialog at a time
+    EXPECT_EQ(root->findChildren<UnitPassword*>().size(), 1);
+    type("4321");
+    press("passwordOk");
+    EXPECT_EQ(page->PasswordDialog(), nullptr);
+    EXPECT_EQ(page->Run().ScrewsDone(), 1) << "the screw was skipped";
+    EXPECT_EQ(page->FastenView()->Counter(), "1");
+    EXPECT_EQ(reg(0, 262), 2);
+
+    // A message and a confirmation may be open together, one of each.
+    page->ShowMessage("Error", "Logging failed");
+    page->ShowMessage("Message", "second");
+    EXPECT_EQ(page->MessageDialog()->Text(), "Logging failed");
+    shot("UnitMessageBox_Job");
+    press("opNextJob");
+    ASSERT_NE(page->ConfirmDialog(), nullptr);
+    EXPECT_EQ(page->ConfirmDialog()->Text(), "Move next job ?");
+    press("msgClose");
+    press("confirmOk"); // "reset without pwd" is on
+    ASSERT_TRUE(until([&] { return find<QLabel>("opJobName")->text() == "two"; }));
+
+    // Open job asks the password, then the selection; choosing with a job loaded asks.
+    press("opOpenJob");
+    type("4321");
+    press("passwordOk");
+    ASSERT_NE(page->SelectJobDialog(), nullptr);
+    shot("UnitSelectJob");
+    chooseRow(0);
+    ASSERT_NE(page->ConfirmDialog(), nullptr);
+    EXPECT_EQ(page->ConfirmDialog()->Text(), "The running job is stopped.\nDo you want to run it?");
+    press("confirmOk");
+    EXPECT_EQ(page->SelectJobDialog(), nullptr);
+    EXPECT_EQ(find<QLabel>("opJobName")->text(), "one");
+
+    // Home with a job loaded asks; OK locks every tool and leaves.
+    press("opHome");
+    EXPECT_EQ(page->ConfirmDialog()->Text(), "job is running.\nAre you sure you want to quit?");
+    press("confirmCancel");
+    EXPECT_NE(Screens::Find(ScreenId::OperationWithJob), nullptr);
+    press("opHome");
+    press("confirmOk");
+    EXPECT_EQ(Screens::Find(ScreenId::OperationWithJob), nullptr);
+    EXPECT_EQ(reg(0, 4001), 1);
+    EXPECT_EQ(reg(0, 4015), 0);
+    EXPECT_EQ(dev->OnGetCurrJdx(), -1);
+}
+
+TEST_F(JobScreenTest, ResetJobButtonHiddenBySettingAndHomeWithoutJobLeaves) {
+    dev->OnSetDispJobReset(false);
+    openScreen();
+    auto* b = find<QPushButton>("opResetJob");
+    ASSERT_NE(b, nullptr);
+    EXPECT_FALSE(b->isVisible());
+    EXPECT_TRUE(find<QPushButton>("opSkip")->isVisible());
+    press("opHome"); // no job: no question
+    EXPECT_EQ(Screens::Find(ScreenId::OperationWithJob), nullptr);
+}
+
+TEST_F(JobScreenTest, PictureCirclesFollowTheScrews) {
+    connectTools({2});
+    const QString a = dev->GetTdxToolName(0);
+    makeJob("pic", {{kStepFasten, a, 3, 0}});
+    QImage part(800, 600, QImage::Format_RGB32);
+    part.fill(QColor(90, 100, 110));
+    QDir().mkpath("files/image");
+    ASSERT_TRUE(part.save("files/image/part.png"));
+    ASSERT_EQ(dev->JobLoad(0), 0);
+    dev->SetFastenImgFilename(0, "./files/image/part.png");
+    UnitStepFastenData* d = dev->GetFastenData(0);
+    for (int i = 0; i < 3; ++i) {
+        UnitScrewPosData* p = d->ScrewPos[i];
+        p->Enabled = true;
+        p->X = 150 + 250 * i;
+        p->Y = 300;
+        p->Radius = 40;
+        p->Width = 4;
+        p->PendingColor = QColor(240, 170, 30);
+        p->OkColor = QColor(46, 184, 92);
+        p->NgColor = QColor(226, 61, 61);
+    }
+    ASSERT_EQ(dev->SaveScrewPos(0, d), 0);
+    ASSERT_EQ(dev->JobSave(0), 0);
+    dev->JobFree();
+
+    PageOperationWithJob* page = openScreen();
+    page->Run().JobLoad(0);
+    PageOperationImageView* img = page->ImageView();
+    ASSERT_TRUE(until([&] { return img->Current() == 0; }));
+    EXPECT_TRUE(img->isVisible());
+    EXPECT_TRUE(img->HasPicture());
+    using M = PageOperationImageView::Mark;
+    EXPECT_EQ(img->MarkOf(0), M::Pending);
+    EXPECT_EQ(img->MarkOf(2), M::Pending);
+    EXPECT_EQ(img->MarkOf(3), M::Hidden) << "positions not defined are not drawn";
+    // The current circle blinks: first toggle after 100 ms, then every 500 ms.
+    EXPECT_TRUE(img->Blinking());
+    EXPECT_EQ(img->BlinkTimer()->Begin(), 100);
+    EXPECT_EQ(img->BlinkTimer()->Period(), 500);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !img->OutlineOn(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return img->OutlineOn(); }, 5000));
+
+    ASSERT_EQ(tools->cmd("fasten 0 ng"), "ok 1");
+    ASSERT_TRUE(until([&] { return img->MarkOf(0) == M::Ng; }));
+    EXPECT_EQ(img->Current(), 0);
+    ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 2");
+    ASSERT_TRUE(until([&] { return img->Current() == 1; }));
+    EXPECT_EQ(img->MarkOf(0), M::Ok);
+    shot("PageOperationImageView", img);
+    // The tool gives the screw back: the current circle hides, the previous is current.
+    ASSERT_EQ(tools->cmd("count 0"), "ok 3");
+    ASSERT_TRUE(until([&] { return img->Current() == 0; }));
+    EXPECT_EQ(img->MarkOf(1), M::Hidden);
+    EXPECT_EQ(img->MarkOf(0), M::Pending);
+
+    press("opFullScreen");
+    EXPECT_EQ(img->geometry(), page->rect());
+    shot("PageOperationImageView_FullScreen");
+    QTest::mouseClick(img, Qt::LeftButton);
+    flush();
+    EXPECT_NE(img->geometry(), page->rect());
+}
+
+TEST_F(JobScreenTest, StepViewsOfADelayAndAMessage) {
+    makeJob("views", {{kStepMsg, "Insert the bracket"}, {kStepDelay, "", 0, 0, 1500}});
+    PageOperationWithJob* page = openScreen();
+    page->Run().JobLoad(0);
+    ASSERT_TRUE(until([&] { return page->VisibleStepView() == page->MessageView(); }));
+    shot("UnitStepMessageView", page->MessageView());
+    // A time delay right after a message keeps the message on screen while it counts.
+    ASSERT_TRUE(until([&] { return page->DelayView()->CountingDown(); }));
+    EXPECT_EQ(page->VisibleStepView(), page->MessageView());
+    EXPECT_EQ(page->DelayView()->Title(), "Time ( 1500 ms )");
+    // The countdown ends the step; the job ends with its banner.
+    ASSERT_TRUE(until([&] { return page->Banner() == "Job OK !!!"; }));
+
+    struct Case {
+        int remaining, duration;
+        const char* text;
+    };
+    for (Case c : {Case{999, 999, "0.999"}, Case{1000, 1000, "1.0"}, Case{450, 5000, "0.5"},
+                   Case{0, 800, "0.000"}})
+        EXPECT_EQ(UnitStepDelayView::FormatRemaining(c.remaining, c.duration), c.text);
+}
+
+TEST_F(JobScreenTest, DialogsRenderedAndNoticeReplaced) {
+    PageOperationWithJob* page = openScreen();
+    // Not-found notice: a second notice replaces the text and starts the fade again.
+    UnitNotice* n = page->Notice();
+    n->Show("Job not found\nAAA");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return n->Opacity() < 0.9; }, 5000));
+    n->Show("Job not found\nBBB");
+    EXPECT_EQ(n->text(), "Job not found\nBBB");
+    EXPECT_DOUBLE_EQ(n->Opacity(), 1.0);
+    shot("UnitNotice");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !n->Showing(); }, 5000));
+
+    // The stored-results dialog re-reads its rows every 500 ms and shows progress.
+    int pending = 12;
+    UnitStoredResults dlg(2, [&](int t) {
+        return UnitStoredResults::ToolRow{QString("tool-%1").arg(t), t + 1, t == 0 ? 3 : 0,
+                                          t == 0 ? pending : 0};
+    });
+    EXPECT_TRUE(dlg.Chosen(0));
+    EXPECT_FALSE(dlg.Chosen(1)) << "nothing stored, nothing to choose";
+    EXPECT_EQ(dlg.StatusText(0), "Connected");
+    EXPECT_EQ(dlg.StatusText(1), "Disconnected");
+    pending = 7;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.PendingText(0) == "7"; }, 5000));
+    dlg.ShowProgress(0, 12);
+    dlg.SetProgress(0, 5);
+    dlg.SetConfirmEnabled(false);
+    EXPECT_TRUE(dlg.ProgressShown(0));
+    EXPECT_FALSE(dlg.ProgressShown(1));
+    EXPECT_EQ(dlg.Progress(0), 5);
+    dlg.resize(dlg.size());
+    shot("UnitStoredResults", &dlg);
+}
+} // namespace
