@@ -288,6 +288,7 @@ void JobRun::EnterFasten() {
     view_.resultKind = RunView::Kind::Neutral;
     view_.errorText.clear();
     view_.toolLine = d.ToolName + "  /  P" + QString::number(d.PresetNo + 1);
+    if (const QString code = port_.CurrentBarcode(); !code.isNull()) view_.barcodeLine = code;
     const int32_t total = jobScrewsTotal_, done = jobScrewsDone_;
     if (set_.countDir != 0 && set_.countDir != 1)
         port_.DebugLog(JobRunPort::Dbg::Debug, "Invalid screw count direction");

@@ -58,6 +58,7 @@ void JobRun::LinkUp(int32_t t) {
     const int32_t own = pending - draining_[k];
     const bool manager = port_.Settings().backupManager;
     if (pending > 0 && InFastenStep() && t == stepTool_ && disconnected_[k]) {
+        stored_.SetPending(t, 0); // they arrive as ordinary results of the step
         catchUp_ = own;
         if (catchUp_ == 0) {
             RestoreStepOn(t); // only earlier steps' results: the count is right already
@@ -80,6 +81,7 @@ void JobRun::LinkUp(int32_t t) {
         }
     } else {
         draining_[k] = 0; // the tool drops what it stored
+        stored_.SetPending(t, 0);
         RestoreStepOn(t);
         port_.EnableDataBackup(t, 1);
     }

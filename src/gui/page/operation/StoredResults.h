@@ -62,7 +62,6 @@ class ResultOnce {
     static constexpr int kTools = 8, kDepth = 4;
     bool Repeat(int32_t tdx, int32_t eventNo) const;
     void Take(int32_t tdx, int32_t eventNo);
-    void Forget(int32_t tdx);
 
   private:
     std::array<std::array<int32_t, kDepth>, kTools> seen_ = [] {
