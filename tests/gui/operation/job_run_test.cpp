@@ -518,9 +518,9 @@ TEST_F(JobRunTest, ResetStepMakesTheJobNgOnlyWhenWorkWasDone) {
         for (int i = 0; i < c.oks; i++)
             c.step.type == kStepFasten ? r.OnFastenEvent(0, Res(1)) : r.OnInput(1, 1);
         r.OnConfirmed("reset step");
-        EXPECT_EQ(r.JobNg(), c.ng) << c.step.type << " " << c.oks;
         port.active.clear();
         r.OnTimer(RunTimer::NextStep);
+        EXPECT_EQ(r.JobNg(), c.ng) << c.step.type << " " << c.oks;
         EXPECT_EQ(r.Sdx(), 0); // the same step again from its beginning
         EXPECT_EQ(r.ScrewsDone(), 0);
     }
@@ -782,6 +782,12 @@ TEST_F(JobRunTest, AResentResultIsAcknowledgedButNeverCountedOrLoggedTwice) {
     EXPECT_TRUE(Has(Take(), "screwcnt 0 1"));
     Event(1, 0, 2, 42); // a live result racing its own catch-up copy
     EXPECT_EQ(run.ScrewsDone(), 2);
+    // Back with nothing stored: nothing can come again, whatever its number.
+    run.OnToolState(0, 2);
+    p.pending[0] = 0;
+    run.OnToolState(0, 3);
+    Event(1, 0, 3, 42);
+    EXPECT_EQ(run.ScrewsDone(), 3);
 }
 
 TEST_F(JobRunTest, StoredResultsArrivingAfterTheStepChangedAreLoggedButNotJudged) {

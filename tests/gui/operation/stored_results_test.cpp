@@ -131,6 +131,9 @@ TEST(ResultOnce, RepeatsAreTheRecentNumbersOfTheSameTool) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(once.Repeat(c.tdx, c.no), c.repeat) << c.tdx << " " << c.no;
+    once.Forget(0);
+    EXPECT_FALSE(once.Repeat(0, 5));
+    EXPECT_TRUE(once.Repeat(1, 9));
 }
 
 } // namespace

@@ -122,6 +122,7 @@ void JobRun::JobLoad(int32_t jdx) {
     jdx_ = jdx;
     sdx_ = -1;
     stepType_ = -1;
+    carryNg_ = false;
     jobScrewsTotal_ = port_.GetTotalScrewOfLoadedJob();
     stepCount_ = port_.GetStepsLen();
     if (stepCount_ > 0) port_.Start(RunTimer::NextStep, 100);
@@ -201,7 +202,8 @@ void JobRun::OnNextStepTimer() {
     if (jdx_ < 0) return;
     stepCount_ = port_.GetStepsLen();
     if (sdx_ == -1) {
-        jobNg_ = false;
+        jobNg_ = carryNg_;
+        carryNg_ = false;
         jobScrewsDone_ = 0;
         view_.sign = RunView::Kind::Neutral;
         view_.banner.clear();

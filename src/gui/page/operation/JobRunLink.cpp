@@ -51,6 +51,7 @@ void JobRun::LinkUp(int32_t t) {
     port_.SetAutoLock(t, 1);
     port_.MbusWriteTdx(t, kRegLock, 1);
     const int32_t pending = port_.GetNoPendingEvent(t);
+    if (pending <= 0) once_.Forget(t);
     port_.CloseMessage();
     // The tool delivers oldest first: the first of its stored results are the ones of an
     // earlier step that were still expected; only the rest can belong to this step.

@@ -115,3 +115,8 @@ void ResultOnce::Take(int32_t tdx, int32_t eventNo) {
     seen_[k][static_cast<size_t>(next_[k])] = eventNo;
     next_[k] = (next_[k] + 1) % kDepth;
 }
+
+void ResultOnce::Forget(int32_t tdx) {
+    if (tdx < 0 || tdx >= kTools) return;
+    seen_[static_cast<size_t>(tdx)].fill(-1);
+}
