@@ -102,9 +102,10 @@ class Port : public JobRunPort {
     void SoundOk() override { L("sound ok"); }
     void SoundNg() override { L("sound ng"); }
     void SoundTap() override { L("sound tap"); }
-    bool IsBstConnect() override { return false; }
-    bool IsBstComm() override { return false; }
-    bool IsBstSlave() override { return true; }
+    bool bst = false, bstSlave = true; // tray connected and communicating, its mode
+    bool IsBstConnect() override { return bst; }
+    bool IsBstComm() override { return bst; }
+    bool IsBstSlave() override { return bstSlave; }
     int32_t BstSocketCount() override { return 8; }
     void BstWrite(int32_t r, int32_t v) override { L("bst " + N(r) + " " + N(v)); }
     void SetBstAlarmForce() override { L("bstforce"); }
@@ -517,9 +518,9 @@ TEST_F(JobRunTest, ResetStepMakesTheJobNgOnlyWhenWorkWasDone) {
         for (int i = 0; i < c.oks; i++)
             c.step.type == kStepFasten ? r.OnFastenEvent(0, Res(1)) : r.OnInput(1, 1);
         r.OnConfirmed("reset step");
-        EXPECT_EQ(r.JobNg(), c.ng) << c.step.type << " " << c.oks;
         port.active.clear();
         r.OnTimer(RunTimer::NextStep);
+        EXPECT_EQ(r.JobNg(), c.ng) << c.step.type << " " << c.oks;
         EXPECT_EQ(r.Sdx(), 0); // the same step again from its beginning
         EXPECT_EQ(r.ScrewsDone(), 0);
     }
@@ -662,6 +663,64 @@ TEST_F(JobRunTest, HomeAsksWhileAJobRunsAndLocksEveryTool) {
     EXPECT_EQ(run.Jdx(), -1);
 }
 
+TEST_F(JobRunTest, StepsThatDoNotWait) {
+    const struct {
+        Step step;
+        std::vector<std::string> want, never;
+    } cases[] = {
+        {Step{.screws = 0}, {}, {"unlock 0", "write 0 4004 3"}},
+        {Step{.type = kStepInput, .in = {4}, .cond = 0}, {}, {}}, // input 4: a system function
+        {Step{.type = kStepOutput, .out = {{9, 1}, {10, 1}}}, {"out 9 1", "out 10 1"}, {"out 9 0"}},
+        {Step{.type = kStepDelay, .value = 0}, {}, {"timer start Delay 0"}},
+        {Step{.type = kStepMsg}, {"lockall"}, {}},
+    };
+    for (const auto& c : cases) {
+        Port port;
+        port.inFunc[4] = 15;
+        port.jobs.push_back({"j", {c.step, Step{.type = kStepMsg}}});
+        JobRun r(port);
+        r.Create();
+        r.JobLoad(0);
+        port.active.clear();
+        port.lines.clear();
+        r.OnTimer(RunTimer::NextStep);
+        EXPECT_FALSE(r.Waiting()) << c.step.type;
+        EXPECT_TRUE(InOrder(port.lines, c.want)) << c.step.type;
+        port.active.clear();
+        r.OnTimer(RunTimer::NextStep); // the message step after it
+        for (const auto& l : c.never)
+            EXPECT_FALSE(Has(port.lines, l)) << c.step.type << " " << l;
+    }
+}
+
+TEST_F(JobRunTest, OutputImpulsesAndTimeDelayEndByTheirTimers) {
+    Load({Step{.type = kStepOutput, .out = {{9, 0}, {10, 1}}}, Step{.type = kStepDelay, .value = 2},
+          Step{.type = kStepMsg}});
+    EXPECT_TRUE(InOrder(Take(), {"out 9 0", "out 9 1", "out 10 1", "timer start OutputStep 300"}));
+    Fire(RunTimer::OutputStep);
+    EXPECT_EQ(Take(), (std::vector<std::string>{"out 9 0", "timer start NextStep 100"}));
+    Settle();
+    EXPECT_EQ(run.View().delayTitle, "Time ( 2 sec )");
+    EXPECT_TRUE(Has(Take(), "timer start Delay 2000"));
+    Fire(RunTimer::Delay);
+    EXPECT_TRUE(InOrder(Take(), {"sound tap", "timer start NextStep 100"}));
+}
+
+TEST_F(JobRunTest, TrayInSlaveModeRequestsTheSocketAndDecidesTheLock) {
+    p.s.bstOn = true;
+    p.bst = true;
+    Load({Step{}});
+    auto l = Take();
+    EXPECT_TRUE(InOrder(l, {"write 0 4004 3", "bst 3200 3", "bstforce"}));
+    EXPECT_FALSE(Has(l, "unlock 0"));
+    run.OnTrayEvent(0x2, 2, 1, 0);
+    run.OnTrayEvent(0x2, 2, 0, 0);
+    run.OnTrayEvent(0x4, 2, 0, 1);
+    EXPECT_EQ(Take(), (std::vector<std::string>{
+                          "lock 0 1", "lock 0 0", "lock 0 1",
+                          "msg Warning|In With job mode,\nBST should operate in Slave mode"}));
+}
+
 // ---- link loss, catch-up, judge once ----
 
 TEST_F(JobRunTest, LinkLostAndUpWithoutPendingRestoresTheStep) {
@@ -723,6 +782,12 @@ TEST_F(JobRunTest, AResentResultIsAcknowledgedButNeverCountedOrLoggedTwice) {
     EXPECT_TRUE(Has(Take(), "screwcnt 0 1"));
     Event(1, 0, 2, 42); // a live result racing its own catch-up copy
     EXPECT_EQ(run.ScrewsDone(), 2);
+    // Back with nothing stored: nothing can come again, whatever its number.
+    run.OnToolState(0, 2);
+    p.pending[0] = 0;
+    run.OnToolState(0, 3);
+    Event(1, 0, 3, 42);
+    EXPECT_EQ(run.ScrewsDone(), 3);
 }
 
 TEST_F(JobRunTest, StoredResultsArrivingAfterTheStepChangedAreLoggedButNotJudged) {

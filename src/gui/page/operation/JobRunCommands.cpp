@@ -182,12 +182,16 @@ void JobRun::ResetStepProper() {
     if (stepType_ == kStepDelay) port_.Stop(RunTimer::Delay);
     JobRelease(false);
     if (sdx_ != -1) sdx_--;
+    // Back at the start of the job: the screws done in the reset first step still make
+    // the job NG (the job start would otherwise clear it).
+    carryNg_ = sdx_ == -1 && jobNg_;
     port_.Start(RunTimer::NextStep, 100);
 }
 
 void JobRun::ResetJobProper() {
     if (jdx_ < 0) return;
     JobRelease(false);
+    carryNg_ = false;
     if (stepCount_ > 0) {
         sdx_ = -1;
         waiting_ = false;

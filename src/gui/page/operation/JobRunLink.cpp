@@ -51,6 +51,7 @@ void JobRun::LinkUp(int32_t t) {
     port_.SetAutoLock(t, 1);
     port_.MbusWriteTdx(t, kRegLock, 1);
     const int32_t pending = port_.GetNoPendingEvent(t);
+    if (pending <= 0) once_.Forget(t);
     port_.CloseMessage();
     // The tool delivers oldest first: the first of its stored results are the ones of an
     // earlier step that were still expected; only the rest can belong to this step.
@@ -58,6 +59,7 @@ void JobRun::LinkUp(int32_t t) {
     const int32_t own = pending - draining_[k];
     const bool manager = port_.Settings().backupManager;
     if (pending > 0 && InFastenStep() && t == stepTool_ && disconnected_[k]) {
+        stored_.SetPending(t, 0); // they arrive as ordinary results of the step
         catchUp_ = own;
         if (catchUp_ == 0) {
             RestoreStepOn(t); // only earlier steps' results: the count is right already
@@ -80,6 +82,7 @@ void JobRun::LinkUp(int32_t t) {
         }
     } else {
         draining_[k] = 0; // the tool drops what it stored
+        stored_.SetPending(t, 0);
         RestoreStepOn(t);
         port_.EnableDataBackup(t, 1);
     }

@@ -172,6 +172,9 @@ class JobRunPort {
     virtual const UnitStepMsgData& MsgStep(int32_t sdx) = 0;
     virtual std::vector<JobBarcodeEntry> JobBarcodeTable() = 0;
     virtual void SetCurrentJob(int32_t jdx) = 0; // the device object's current job
+    // The reader's current barcode, shown at the entry of a fastening step; a null string
+    // keeps the barcode line as it is.
+    virtual QString CurrentBarcode() { return {}; }
 
     // ---- timers ----
     virtual void Start(RunTimer t, int32_t ms) = 0;

@@ -62,6 +62,8 @@ class ResultOnce {
     static constexpr int kTools = 8, kDepth = 4;
     bool Repeat(int32_t tdx, int32_t eventNo) const;
     void Take(int32_t tdx, int32_t eventNo);
+    // The tool came back with nothing stored: nothing can be resent, and a tool whose
+    // numbering started again must not have its new results taken for repeats.
     void Forget(int32_t tdx);
 
   private:
