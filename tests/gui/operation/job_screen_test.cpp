@@ -3,19 +3,15 @@
 // one dialog of each kind, the picture follows the screws; every view is rendered to
 // $KEST_SCREENS_DIR.
 #include "FakeTool.h"
-#include "page/operation/PageOperationImageView.h"
 #include "ShellFixture.h"
+#include "Timer.h"
 #include "UnitConfirmation.h"
 #include "UnitNotice.h"
 #include "UnitPassword.h"
 #include "UnitSelectJob.h"
 #include "UnitStepDelayData.h"
-#include "page/operation/UnitStepDelayView.h"
 #include "UnitStepFastenData.h"
-#include "page/operation/UnitStepFastenView.h"
-#include "Timer.h"
 #include "UnitStoredResults.h"
-#include "page/operation/UnitStepMessageView.h"
 #include "Wait.h"
 #include "common.h"
 #include "disco.h"
@@ -23,7 +19,11 @@
 #include "job.h"
 #include "mbus.h"
 #include "operation.h"
+#include "page/operation/PageOperationImageView.h"
 #include "page/operation/PageOperationWithJob.h"
+#include "page/operation/UnitStepDelayView.h"
+#include "page/operation/UnitStepFastenView.h"
+#include "page/operation/UnitStepMessageView.h"
 #include "threads.h"
 
 #include <QDir>

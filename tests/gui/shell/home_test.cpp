@@ -71,7 +71,7 @@ TEST_F(HomeTest, TilesOfScreensNotBuiltAreDisabled) {
     makeRoot();
     EXPECT_TRUE(find("tileMonitor")->isEnabled());
     EXPECT_FALSE(find("tileSystem")->isEnabled());
-    EXPECT_FALSE(find("tileOperation")->isEnabled());
+    EXPECT_TRUE(find("tileOperation")->isEnabled()); // the job screen
     EXPECT_TRUE(find("tileLogin")->isEnabled());
     // The operation tile follows the screen of the mode in force.
     standIn({ScreenId::OperationWithoutJob});

@@ -13,7 +13,8 @@
 namespace {
 constexpr int kAckRegister = 4016;
 constexpr int kJobBarcodeTable = 8;
-const char* const kTorqueUnits[7] = {"Kgf.cm", "Kgf.m", "N.m", "cN.m", "Lbf.in", "Ozf.in", "Lbf.ft"};
+const char* const kTorqueUnits[7] = {"Kgf.cm", "Kgf.m",  "N.m",   "cN.m",
+                                     "Lbf.in", "Ozf.in", "Lbf.ft"};
 } // namespace
 
 OperationDevicePort::OperationDevicePort()
@@ -103,8 +104,8 @@ int32_t OperationDevicePort::GetNoPendingEvent(int32_t tdx) {
 }
 
 int32_t OperationDevicePort::LogAndAcknowledge(int32_t jdx, int32_t sdx, int32_t tdx,
-                                               const FastenResult& record,
-                                               int32_t barcodeSource, int32_t ackTdx) {
+                                               const FastenResult& record, int32_t barcodeSource,
+                                               int32_t ackTdx) {
     if (ackTdx < 0 || ackTdx >= dev_->GetRegtoolsLen()) return -1;
     // The line first, then the acknowledgement: a tool drops a result it saw
     // acknowledged. The tool is acknowledged even when the log fails, so its protocol
@@ -233,4 +234,8 @@ std::vector<JobBarcodeEntry> OperationDevicePort::JobBarcodeTable() {
 
 void OperationDevicePort::SetCurrentJob(int32_t jdx) {
     dev_->OnSetCurrJdx(jdx);
+}
+
+QString OperationDevicePort::CurrentBarcode() {
+    return dev_->BarcodeGetCurrCode();
 }

@@ -72,6 +72,7 @@ class OperationDevicePort : public JobRunPort {
     const UnitStepMsgData& MsgStep(int32_t sdx) override;
     std::vector<JobBarcodeEntry> JobBarcodeTable() override;
     void SetCurrentJob(int32_t jdx) override;
+    QString CurrentBarcode() override;
 
   protected:
     ApplicationDeviceClass* dev_;

@@ -49,22 +49,22 @@ PageOperationWithJob::PageOperationWithJob(QWidget* parent) : Page(parent) {
 
     auto* body = new QHBoxLayout;
     body->setSpacing(10);
-    stepModel_ = new ListModel<QString>(
-        [] { return ApplicationDevice()->GetStepsLen(); },
-        [](int i) {
-            ApplicationDeviceClass* dev = ApplicationDevice();
-            const int type = dev->GetStepType(i);
-            return QString("%1  %2\n     %3")
-                .arg(i + 1, 3)
-                .arg(dev->GetStepName(i))
-                .arg(type >= 0 && type <= 4 ? kStepTypeNames[type] : "");
-        },
-        [](const QString& row, int role) -> QVariant {
-            if (role == Qt::DisplayRole) return row;
-            if (role == Qt::SizeHintRole) return QSize(0, 64);
-            return {};
-        },
-        this);
+    stepModel_ =
+        new ListModel<QString>([] { return ApplicationDevice()->GetStepsLen(); },
+                               [](int i) {
+                                   ApplicationDeviceClass* dev = ApplicationDevice();
+                                   const int type = dev->GetStepType(i);
+                                   return QString("%1  %2\n     %3")
+                                       .arg(i + 1, 3)
+                                       .arg(dev->GetStepName(i))
+                                       .arg(type >= 0 && type <= 4 ? kStepTypeNames[type] : "");
+                               },
+                               [](const QString& row, int role) -> QVariant {
+                                   if (role == Qt::DisplayRole) return row;
+                                   if (role == Qt::SizeHintRole) return QSize(0, 64);
+                                   return {};
+                               },
+                               this);
     steps_ = new QListView(this);
     steps_->setObjectName("opStepList");
     steps_->setModel(stepModel_);
@@ -118,8 +118,7 @@ PageOperationWithJob::PageOperationWithJob(QWidget* parent) : Page(parent) {
         connect(timer, &QTimer::timeout, this, [this, t] { run_->OnTimer(RunTimer(t)); });
         timers_[RunTimer(t)] = timer;
     }
-    connect(delay_, &UnitStepDelayView::finished, this,
-            [this] { run_->OnTimer(RunTimer::Delay); });
+    connect(delay_, &UnitStepDelayView::finished, this, [this] { run_->OnTimer(RunTimer::Delay); });
     connect(delay_, &UnitStepDelayView::confirmed, this, [this] { run_->DelayConfirm(); });
 
     run_ = std::make_unique<JobRun>(*this);
@@ -282,8 +281,7 @@ void PageOperationWithJob::ViewChanged() {
         banner_->setStyleSheet(QString("font-size: 72px; font-weight: bold; color: #12161a;"
                                        "background: %1; border-radius: 24px;")
                                    .arg((ok ? Theme::Ok : Theme::Ng).name()));
-        banner_->setGeometry(QRect(0, 0, 760, 220).translated(
-            rect().center() - QPoint(380, 110)));
+        banner_->setGeometry(QRect(0, 0, 760, 220).translated(rect().center() - QPoint(380, 110)));
         banner_->raise();
     }
     resetJob_->setVisible(v.resetJobButton);

@@ -3,13 +3,13 @@
 #include "ApplicationDeviceClass.h"
 #include "PageOperationImageView.h"
 #include "PageOperationWithJob.h"
+#include "UiSound.h"
 #include "UnitConfirmation.h"
 #include "UnitNotice.h"
 #include "UnitPassword.h"
 #include "UnitSelectJob.h"
 #include "UnitStepDelayView.h"
 #include "UnitStoredResults.h"
-#include "UiSound.h"
 
 #include <QTimer>
 

@@ -2,11 +2,11 @@
 
 #include "ApplicationDeviceClass.h"
 #include "PageHome.h"
-#include "page/Screens.h"
-#include "page/operation/PageOperationWithJob.h"
 #include "Timer.h"
 #include "UnitScanEventData.h"
 #include "UnitScanning.h"
+#include "page/Screens.h"
+#include "page/operation/PageOperationWithJob.h"
 
 ShellStartup::ShellStartup(PageHome* home) : QObject(home), home_(home) {
     timeout_ = new Timer(this);
@@ -84,6 +84,7 @@ void ShellStartup::AutoStartCheck() {
     int jdx = dev->FindJdxByName(dev->GetDefaultJobName());
     if (jdx < 0) return;
     // The job screen (opened if it is not) runs the job from its first step.
-    if (auto* page = qobject_cast<PageOperationWithJob*>(Screens::Open(ScreenId::OperationWithJob, home_)))
+    if (auto* page =
+            qobject_cast<PageOperationWithJob*>(Screens::Open(ScreenId::OperationWithJob, home_)))
         page->Run().JobLoad(jdx);
 }
