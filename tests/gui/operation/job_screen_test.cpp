@@ -11,6 +11,8 @@
 #include "UnitSelectJob.h"
 #include "UnitStepDelayData.h"
 #include "UnitStepFastenData.h"
+#include "UnitStepInputData.h"
+#include "UnitStepOutputData.h"
 #include "UnitStoredResults.h"
 #include "Wait.h"
 #include "common.h"
@@ -23,7 +25,9 @@
 #include "page/operation/PageOperationWithJob.h"
 #include "page/operation/UnitStepDelayView.h"
 #include "page/operation/UnitStepFastenView.h"
+#include "page/operation/UnitStepInputView.h"
 #include "page/operation/UnitStepMessageView.h"
+#include "page/operation/UnitStepOutputView.h"
 #include "threads.h"
 
 #include <QDir>
@@ -369,6 +373,79 @@ TEST_F(JobScreenTest, StepViewsOfADelayAndAMessage) {
     for (Case c : {Case{999, 999, "0.999"}, Case{1000, 1000, "1.0"}, Case{450, 5000, "0.5"},
                    Case{0, 800, "0.000"}})
         EXPECT_EQ(UnitStepDelayView::FormatRemaining(c.remaining, c.duration), c.text);
+}
+
+TEST_F(JobScreenTest, InputOutputAndDelayStepsShowAndAdvance) {
+    makeJob("io", {{kStepInput, ""}, {kStepOutput, ""}, {kStepDelay, ""}, {kStepDelay, ""}});
+    ASSERT_EQ(dev->JobLoad(0), 0);
+    UnitStepInputData in;
+    in.Used[0] = in.Used[3] = 1;
+    in.Condition = 0;
+    ASSERT_EQ(dev->SetInputStepData(0, &in), 0);
+    UnitStepOutputData out;
+    out.Used[0] = out.Used[1] = 1;
+    out.Mode[0] = 0;
+    out.Mode[1] = 1;
+    out.ImpulseWidth = 300;
+    ASSERT_EQ(dev->SetOutputStepData(1, &out), 0);
+    UnitStepDelayData confirm;
+    confirm.Mode = 1;
+    confirm.Line1 = "Check the seal";
+    ASSERT_EQ(dev->SetDelayData(2, &confirm), 0);
+    UnitStepDelayData code;
+    code.Mode = 2;
+    code.Barcode = "AB123XY";
+    code.Partial = 1;
+    code.RangeStart = 3;
+    code.RangeEnd = 5;
+    ASSERT_EQ(dev->SetDelayData(3, &code), 0);
+    ASSERT_EQ(dev->JobSave(0), 0);
+    dev->JobFree();
+
+    PageOperationWithJob* page = openScreen();
+    page->Run().JobLoad(0);
+    ASSERT_TRUE(until([&] { return page->VisibleStepView() == page->InputView(); }));
+    EXPECT_EQ(page->InputView()->Lines(), QStringList({"IN1", "IN4"}));
+    shot("UnitStepInputView", page->InputView());
+    // Both inputs must be seen active.
+    dev->TriggerInput(0, 1);
+    dev->TriggerInput(3, 1);
+    ASSERT_TRUE(until([&] { return page->VisibleStepView() == page->OutputView(); }));
+    EXPECT_EQ(page->OutputView()->Caption(), "300 ms");
+    EXPECT_EQ(page->OutputView()->Lines().size(), 2);
+    EXPECT_EQ(dev->GetOutputStatus(1), 1) << "a high output stays high";
+    shot("UnitStepOutputView", page->OutputView());
+    ASSERT_TRUE(until([&] { return find<QPushButton>("delayConfirm")->isVisible(); }));
+    EXPECT_EQ(page->DelayView()->Title(), "Message");
+    EXPECT_EQ(dev->GetOutputStatus(0), 0) << "the impulse has ended";
+    shot("UnitStepDelayView_Confirm", page->DelayView());
+    press("delayConfirm");
+    ASSERT_TRUE(until([&] { return page->DelayView()->Title() == "Barcode"; }));
+    EXPECT_TRUE(page->DelayView()->Lines().contains("123</span>"));
+    shot("UnitStepDelayView_Barcode", page->DelayView());
+    dev->TriggerBcode("zz123"); // characters 3..5 match
+    ASSERT_TRUE(until([&] { return page->Banner() == "Job OK !!!"; }));
+}
+
+TEST_F(JobScreenTest, StoredResultsAreCollectedThroughTheDialog) {
+    connectTools({2});
+    ASSERT_EQ(dev->SetToolLock(0, 0), 0); // the tool fastens while no screen takes results
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok " + std::to_string(i + 1));
+    dev->OnSetBackupManager(true);
+    PageOperationWithJob* page = openScreen();
+    ASSERT_TRUE(until([&] { return page->StoredDialog() != nullptr; }));
+    UnitStoredResults* dlg = page->StoredDialog();
+    EXPECT_EQ(dlg->PendingText(0), "3");
+    EXPECT_TRUE(dlg->Chosen(0));
+    page->StoredOpen(); // one at a time
+    EXPECT_EQ(root->findChildren<UnitStoredResults*>().size(), 1);
+    shot("UnitStoredResults_Job");
+    press("storedConfirm");
+    // Collected, acknowledged, and the dialog closes at the end.
+    ASSERT_TRUE(until([&] { return page->StoredDialog() == nullptr; }));
+    EXPECT_TRUE(tools->wait(0, "acked>=3"));
+    EXPECT_EQ(page->Run().Stored().Pending(0), 0);
 }
 
 TEST_F(JobScreenTest, DialogsRenderedAndNoticeReplaced) {
