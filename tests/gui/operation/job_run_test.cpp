@@ -853,8 +853,9 @@ TEST_F(JobRunTest, ToolsimResendOfAnUnacknowledgedEventIsJudgedOnce) {
 TEST_F(JobRunTest, StoredResultsCollectedWithTheManagerAreLoggedNotCounted) {
     p.s.backupManager = true;
     p.pending[1] = 2;
-    Load({Step{.tool = "T0", .screws = 3}});
+    Load({Step{.tool = "T1", .screws = 3}}); // even the step tool's stored results
     EXPECT_TRUE(p.active.count(RunTimer::StoredPrompt));
+    EXPECT_TRUE(Has(p.lines, "backup 0 1"));
     EXPECT_FALSE(Has(p.lines, "backup 1 1"));
     Fire(RunTimer::StoredPrompt);
     Take();
@@ -862,11 +863,13 @@ TEST_F(JobRunTest, StoredResultsCollectedWithTheManagerAreLoggedNotCounted) {
     EXPECT_TRUE(Has(Take(), "backup 1 0"));
     Event(1, 1, 0, 5);
     Event(1, 1, 0, 5); // a resend while collecting: progress, no second line
-    EXPECT_EQ(Take(), (std::vector<std::string>{"log -1 -1 1 ack 1", "write 1 4016 1",
-                                                "dbg result 5 of tdx.1 again: acknowledged, "
-                                                "not counted",
-                                                "autolock 1 1", "stored close"}));
+    EXPECT_EQ(Take(), (std::vector<std::string>{
+                          "log -1 -1 1 ack 1", "write 1 4016 1",
+                          "dbg result 5 of tdx.1 again: acknowledged, not counted", "autolock 1 1",
+                          "write 1 4004 3", "screwcnt 1 3", "unlock 1", "stored close"}));
     EXPECT_EQ(run.ScrewsDone(), 0);
+    Event(1, 1, 0, 6); // collection over: a result of the step again
+    EXPECT_EQ(run.ScrewsDone(), 1);
 }
 
 } // namespace
