@@ -753,6 +753,20 @@ TEST_F(JobRunTest, StoredResultsOfTheStepToolAreCaughtUpAndCounted) {
     EXPECT_TRUE(Has(Take(), "screwcnt 0 1")); // the remaining count after the last one
 }
 
+TEST_F(JobRunTest, StoredResultsOfACompleteStepAreLoggedOnly) {
+    Load({Step{.screws = 1}, Step{.type = kStepInput, .in = {1}, .cond = 0}});
+    Event(1, 0, 1);
+    run.OnToolState(0, 2); // before the next step starts
+    p.pending[0] = 2;
+    Take();
+    run.OnToolState(0, 3);
+    const auto l = Take();
+    EXPECT_TRUE(Has(l, "backup 0 0"));
+    EXPECT_FALSE(Has(l, "unlock 0"));
+    EXPECT_EQ(run.Draining(0), 2);
+    EXPECT_EQ(run.CatchUp(), 0);
+}
+
 TEST_F(JobRunTest, PendingResultsOfAnotherToolAreDroppedWithoutTheManager) {
     Load({Step{.screws = 3}});
     p.pending[1] = 4;
