@@ -435,12 +435,14 @@ TEST_F(JobRunTest, WithoutAutoRestartTheJobIsReleasedAndReadyGoesHigh) {
 TEST_F(JobRunTest, SkipMakesTheJobNgOnlyOnFasteningAndInputSteps) {
     const struct {
         Step step;
+        int skips;
         bool ng;
     } cases[] = {
-        {Step{.type = kStepInput, .in = {1}, .cond = 0}, true},
-        {Step{.type = kStepOutput, .out = {{9, 0}}}, false},
-        {Step{.type = kStepDelay, .delayMode = 1}, false},
-        {Step{.type = kStepFasten}, true},
+        {Step{.type = kStepInput, .in = {1}, .cond = 0}, 1, true},
+        {Step{.type = kStepOutput, .out = {{9, 0}}}, 1, false},
+        {Step{.type = kStepDelay, .delayMode = 1}, 1, false},
+        {Step{.type = kStepMsg}, 1, false},   // within its 100 ms
+        {Step{.type = kStepFasten}, 2, true}, // each screw skipped
     };
     for (const auto& c : cases) {
         Port port;
@@ -451,10 +453,10 @@ TEST_F(JobRunTest, SkipMakesTheJobNgOnlyOnFasteningAndInputSteps) {
         r.JobLoad(0);
         port.active.clear();
         r.OnTimer(RunTimer::NextStep);
-        ASSERT_TRUE(r.Waiting()) << c.step.type;
-        for (int i = 0; i < 2; i++) // a fastening step of 2 needs two skips
-            if (r.Sdx() == 0 && !port.active.count(RunTimer::NextStep)) r.OnConfirmed("skip");
+        for (int i = 0; i < c.skips; i++)
+            r.OnConfirmed("skip");
         EXPECT_EQ(r.JobNg(), c.ng) << c.step.type;
+        EXPECT_EQ(r.Sdx(), 0) << c.step.type;
         EXPECT_TRUE(port.active.count(RunTimer::NextStep)) << c.step.type;
     }
 }
@@ -753,6 +755,20 @@ TEST_F(JobRunTest, StoredResultsOfTheStepToolAreCaughtUpAndCounted) {
     EXPECT_TRUE(Has(Take(), "screwcnt 0 1")); // the remaining count after the last one
 }
 
+TEST_F(JobRunTest, StoredResultsOfACompleteStepAreLoggedOnly) {
+    Load({Step{.screws = 1}, Step{.type = kStepInput, .in = {1}, .cond = 0}});
+    Event(1, 0, 1);
+    run.OnToolState(0, 2); // before the next step starts
+    p.pending[0] = 2;
+    Take();
+    run.OnToolState(0, 3);
+    const auto l = Take();
+    EXPECT_TRUE(Has(l, "backup 0 0"));
+    EXPECT_FALSE(Has(l, "unlock 0"));
+    EXPECT_EQ(run.Draining(0), 2);
+    EXPECT_EQ(run.CatchUp(), 0);
+}
+
 TEST_F(JobRunTest, PendingResultsOfAnotherToolAreDroppedWithoutTheManager) {
     Load({Step{.screws = 3}});
     p.pending[1] = 4;
@@ -853,8 +869,9 @@ TEST_F(JobRunTest, ToolsimResendOfAnUnacknowledgedEventIsJudgedOnce) {
 TEST_F(JobRunTest, StoredResultsCollectedWithTheManagerAreLoggedNotCounted) {
     p.s.backupManager = true;
     p.pending[1] = 2;
-    Load({Step{.tool = "T0", .screws = 3}});
+    Load({Step{.tool = "T1", .screws = 3}}); // even the step tool's stored results
     EXPECT_TRUE(p.active.count(RunTimer::StoredPrompt));
+    EXPECT_TRUE(Has(p.lines, "backup 0 1"));
     EXPECT_FALSE(Has(p.lines, "backup 1 1"));
     Fire(RunTimer::StoredPrompt);
     Take();
@@ -862,11 +879,13 @@ TEST_F(JobRunTest, StoredResultsCollectedWithTheManagerAreLoggedNotCounted) {
     EXPECT_TRUE(Has(Take(), "backup 1 0"));
     Event(1, 1, 0, 5);
     Event(1, 1, 0, 5); // a resend while collecting: progress, no second line
-    EXPECT_EQ(Take(), (std::vector<std::string>{"log -1 -1 1 ack 1", "write 1 4016 1",
-                                                "dbg result 5 of tdx.1 again: acknowledged, "
-                                                "not counted",
-                                                "autolock 1 1", "stored close"}));
+    EXPECT_EQ(Take(), (std::vector<std::string>{
+                          "log -1 -1 1 ack 1", "write 1 4016 1",
+                          "dbg result 5 of tdx.1 again: acknowledged, not counted", "autolock 1 1",
+                          "write 1 4004 3", "screwcnt 1 3", "unlock 1", "stored close"}));
     EXPECT_EQ(run.ScrewsDone(), 0);
+    Event(1, 1, 0, 6); // collection over: a result of the step again
+    EXPECT_EQ(run.ScrewsDone(), 1);
 }
 
 } // namespace

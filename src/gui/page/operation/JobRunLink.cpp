@@ -61,7 +61,12 @@ void JobRun::LinkUp(int32_t t) {
     if (pending > 0 && InFastenStep() && t == stepTool_ && disconnected_[k]) {
         stored_.SetPending(t, 0); // they arrive as ordinary results of the step
         catchUp_ = own;
-        if (catchUp_ == 0) {
+        if (!waiting_) {
+            // The step is complete (the next one starts shortly): they are logged only,
+            // and the tool stays locked.
+            draining_[k] = pending;
+            catchUp_ = 0;
+        } else if (catchUp_ == 0) {
             RestoreStepOn(t); // only earlier steps' results: the count is right already
         } else {
             port_.MbusWriteTdx(t, kRegPreset, stepPreset_ + 1);
