@@ -126,6 +126,10 @@ PageOperationWithJob::PageOperationWithJob(QWidget* parent) : Page(parent) {
 }
 
 PageOperationWithJob::~PageOperationWithJob() {
+    // The run state goes before the child widgets: nothing they emit while they are
+    // destroyed may reach it.
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
     for (auto& [id, timer] : timers_)
         timer->stop();
     Navigator::DismissModal(messageBox_);
