@@ -448,6 +448,27 @@ TEST_F(JobScreenTest, StoredResultsAreCollectedThroughTheDialog) {
     EXPECT_EQ(page->Run().Stored().Pending(0), 0);
 }
 
+TEST_F(JobScreenTest, BarcodesAndJobSelectInputsLoadJobs) {
+    makeJob("left", {{kStepMsg, "left"}});
+    makeJob("right", {{kStepMsg, "right"}});
+    dev->BarcodeAddJob(8, "BODY-R", 0, 0, 0, "right");
+    PageOperationWithJob* page = openScreen();
+    auto* name = find<QLabel>("opJobName");
+    // A code in no table entry: the not-found notice.
+    dev->TriggerBcode("NOPE-7");
+    ASSERT_TRUE(until([&] { return page->Notice()->Showing(); }));
+    EXPECT_EQ(page->Notice()->text(), "Job not found\nNOPE-7");
+    EXPECT_TRUE(name->text().isEmpty());
+    dev->TriggerBcode("BODY-R");
+    ASSERT_TRUE(until([&] { return name->text() == "right"; }));
+    // Binary selection: "Job select.1" active (the line pulled low) is mask 1, job 0.
+    dev->SetSysInputFunc(4, 1);
+    ASSERT_EQ(std::system((kTree + " wire " + env->sysroot() + " 5 0").c_str()), 0);
+    dev->TriggerInput(4, 1);
+    ASSERT_TRUE(until([&] { return name->text() == "left"; }));
+    EXPECT_EQ(dev->OnGetCurrJdx(), 0);
+}
+
 TEST_F(JobScreenTest, DialogsRenderedAndNoticeReplaced) {
     PageOperationWithJob* page = openScreen();
     // Not-found notice: a second notice replaces the text and starts the fade again.
