@@ -172,8 +172,10 @@ bool UnitStoredResults::ProgressShown(int tdx) const {
 
 void UnitStoredResults::SetConfirmEnabled(bool on) {
     confirm_->setEnabled(on);
+    // Enabled again when a tool came back with results: only tools not being collected
+    // can be chosen.
     for (Line& l : lines_)
-        if (!on) l.collect->setEnabled(false);
+        l.collect->setEnabled(on && l.progress->isHidden());
 }
 bool UnitStoredResults::ConfirmEnabled() const {
     return confirm_->isEnabled();

@@ -499,6 +499,16 @@ TEST_F(JobScreenTest, DialogsRenderedAndNoticeReplaced) {
     EXPECT_TRUE(dlg.ProgressShown(0));
     EXPECT_FALSE(dlg.ProgressShown(1));
     EXPECT_EQ(dlg.Progress(0), 5);
+    auto collect = [&](int t) {
+        return dlg.findChild<QWidget*>(QString("storedCollect%1").arg(t))->isEnabled();
+    };
+    EXPECT_FALSE(collect(1));
+    // Confirm enabled again (a tool came back with results): only tools not being
+    // collected can be chosen.
+    dlg.SetConfirmEnabled(true);
+    EXPECT_TRUE(collect(1));
+    EXPECT_FALSE(collect(0));
+    dlg.SetConfirmEnabled(false);
     dlg.resize(dlg.size());
     shot("UnitStoredResults", &dlg);
 }

@@ -106,6 +106,14 @@ int32_t OperationDevicePort::GetNoPendingEvent(int32_t tdx) {
 int32_t OperationDevicePort::LogAndAcknowledge(int32_t jdx, int32_t sdx, int32_t tdx,
                                                const FastenResult& record, int32_t barcodeSource,
                                                int32_t ackTdx) {
+    // Becomes dev_->LogAndAcknowledge(...) with the durable log writer, whose failures
+    // arrive as the device object's LogFailEvent.
+    return logThenAcknowledge(jdx, sdx, tdx, record, barcodeSource, ackTdx);
+}
+
+int32_t OperationDevicePort::logThenAcknowledge(int32_t jdx, int32_t sdx, int32_t tdx,
+                                                const FastenResult& record, int32_t barcodeSource,
+                                                int32_t ackTdx) {
     if (ackTdx < 0 || ackTdx >= dev_->GetRegtoolsLen()) return -1;
     // The line first, then the acknowledgement: a tool drops a result it saw
     // acknowledged. The tool is acknowledged even when the log fails, so its protocol

@@ -80,6 +80,8 @@ class OperationDevicePort : public JobRunPort {
     virtual void LogFailed() = 0;
 
   private:
+    int32_t logThenAcknowledge(int32_t jdx, int32_t sdx, int32_t tdx, const FastenResult& record,
+                               int32_t barcodeSource, int32_t ackTdx);
     std::unique_ptr<UnitStepDelayData> delay_;
     std::unique_ptr<UnitStepMsgData> msg_;
 };
