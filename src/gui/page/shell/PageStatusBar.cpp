@@ -148,8 +148,8 @@ void PageStatusBar::RefreshTools() {
     // screen does not use.
     int jdx = dev->OnGetCurrentJob();
     int tdx = dev->OnGetCurrTdx();
-    QString name = jdx >= 0 ? dev->GetJobNameJdx(jdx)
-                            : (tdx >= 0 ? dev->GetTdxToolName(tdx) : QString());
+    QString name =
+        jdx >= 0 ? dev->GetJobNameJdx(jdx) : (tdx >= 0 ? dev->GetTdxToolName(tdx) : QString());
     tool_->setText(name.isEmpty() ? "unselected" : name);
     int n = qBound(0, dev->GetRegtoolsLen(), MaxIcons);
     int connected = 0;
