@@ -132,3 +132,29 @@ TEST_F(ResultAckProcess, KillNineRightAfterTheAckKeepsTheLine) {
         EXPECT_EQ(screwOf(l.back()), i);
     }
 }
+
+// KEST_FAULT makes the whole internal log unwritable: the result is acknowledged, kept
+// in the spool on the card (flushed before the ack), and a panel started after a kill -9
+// without the fault writes it to the log at start.
+TEST_F(ResultAckProcess, SpooledResultSurvivesKillNineAndIsWrittenAtTheNextStart) {
+    panel.reset();
+    TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", "");
+    setenv("KEST_FAULT", ("eacces:" + env.home() + "/files/log").c_str(), 1);
+    panel = std::make_unique<Harness>(env.home());
+    unsetenv("KEST_FAULT");
+    ASSERT_TRUE(panel->waitFor("connected 0", 20000)) << panel->output;
+    ASSERT_TRUE(tools->wait(0, "r4015=2 r4001=0", 10000));
+    ASSERT_EQ(tools->cmd("fasten 0 ok screw=42"), "ok 1");
+    ASSERT_TRUE(tools->wait(0, "acked=1", 10000));
+    panel->kill9();
+    EXPECT_TRUE(logLines().empty());
+    const std::string spool = env.sysroot() + "/media/mmcblk1p1/spool.csv";
+    ASSERT_TRUE(TestEnv::exists(spool));
+    EXPECT_EQ(screwOf(TestEnv::readFile(spool)), 42);
+    panel = std::make_unique<Harness>(env.home());
+    ASSERT_TRUE(panel->waitFor("connected 0", 20000)) << panel->output;
+    auto l = logLines();
+    ASSERT_EQ(l.size(), 1u);
+    EXPECT_EQ(screwOf(l[0]), 42);
+    EXPECT_FALSE(TestEnv::exists(spool));
+}
