@@ -64,6 +64,9 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     SystemEvent BstEvent;
     SystemEvent BstCommFailEvent;
     SystemEvent UpdateDevsEvent;
+    // A result line could not be written to the log (it went to the spool): screens show
+    // "Error" / "Logging failed", one dialog at a time.
+    SystemEvent LogFailEvent;
 
     // ---- family: driver events (DeviceEvents.cpp) ----
     void UpdateDiscotools() override;
@@ -86,6 +89,7 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     void TriggerBstEvent(int32_t mask, int32_t preset, int32_t alarm, int32_t opmode) override;
     void TriggerBstCommFail(int32_t failed) override;
     void TriggerUpdateDevs() override;
+    void TriggerLogFail() override;
 
     // ---- family: shell state (DeviceShell.cpp) ----
     int32_t OnGetCurrTdx();
@@ -305,6 +309,15 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
                           int32_t barcodeSource);
     int32_t WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx, const UnitFastenEventData* data,
                           int32_t barcodeSource); // a result read with GetFastenEventData
+    // The durable path of the screens that acknowledge results: formats the line now
+    // (names, time and barcode as at the call) and hands it to the log writer; register
+    // 4016 := 1 goes to ackTdx only once the line is on disk (or in the spool when the
+    // log cannot be written, which raises LogFailEvent). Order per tool and in the file
+    // is call order. Never blocks on disk. 0 when queued, -1 for a bad tool index.
+    int32_t LogAndAcknowledge(int32_t jdx, int32_t sdx, int32_t tdx, const FastenResult& record,
+                              int32_t barcodeSource, int32_t ackTdx);
+    // Blocks until every line handed over is written and acknowledged (shutdown, tests).
+    void FlushEventLog();
     // Before each write: a log on an absent micro SD moves to internal (saved); returns the
     // message the caller shows under "Message" then, else an empty text.
     QString CheckLogLocation();
