@@ -24,6 +24,12 @@ struct CommonState {
     bool sysrootRead = false;
     std::atomic<time_t> fixedTime{0};
     std::atomic<long> writeFailAfter{-1};
+    // Fault seam: prefix, error and operations, read from KEST_FAULT at first use.
+    std::mutex faultLock;
+    bool faultRead = false;
+    std::string faultPrefix;
+    int faultErr = 0;
+    int faultOps = 0;
 };
 CommonState common;
 } // namespace
@@ -379,4 +385,80 @@ FILE* Common_FopenRegular(const std::string& path, const char* fmode) {
         errno = e;
     }
     return f;
+}
+
+void Common_SetFault(const char* pathPrefix, int err, int ops) {
+    std::lock_guard<std::mutex> g(common.faultLock);
+    common.faultRead = true;
+    common.faultPrefix = pathPrefix ? pathPrefix : "";
+    common.faultErr = common.faultPrefix.empty() ? 0 : err;
+    common.faultOps = common.faultPrefix.empty() ? 0 : ops;
+}
+
+int Common_FaultFor(const std::string& path, int op) {
+    std::lock_guard<std::mutex> g(common.faultLock);
+    if (!common.faultRead) {
+        common.faultRead = true;
+        const char* env = getenv("KEST_FAULT");
+        const char* colon = env ? strchr(env, ':') : nullptr;
+        if (colon && colon[1]) {
+            std::string kind(env, size_t(colon - env));
+            if (kind == "enospc") {
+                common.faultErr = ENOSPC;
+                common.faultOps = COMMON_FAULT_WRITE | COMMON_FAULT_SYNC;
+            } else if (kind == "eacces") {
+                common.faultErr = EACCES;
+                common.faultOps = COMMON_FAULT_OPEN;
+            }
+            if (common.faultErr)
+                common.faultPrefix = colon + 1;
+            else
+                DBG_ERR("unknown KEST_FAULT kind \"%s\"", kind.c_str());
+        }
+    }
+    if (common.faultPrefix.empty() || !(common.faultOps & op)) return 0;
+    if (path.compare(0, common.faultPrefix.size(), common.faultPrefix) == 0) return common.faultErr;
+    if (!path.empty() && path[0] != '/') {
+        std::string rel = path.compare(0, 2, "./") == 0 ? path.substr(2) : path;
+        std::string abs = Common_HomeDir() + "/" + rel;
+        if (abs.compare(0, common.faultPrefix.size(), common.faultPrefix) == 0)
+            return common.faultErr;
+    }
+    return 0;
+}
+
+int Common_IoOpen(const std::string& path, int flags, unsigned mode) {
+    if (int err = Common_FaultFor(path, COMMON_FAULT_OPEN)) {
+        errno = err;
+        return -1;
+    }
+    return open(path.c_str(), flags | O_CLOEXEC, mode);
+}
+
+long Common_IoWrite(const std::string& path, int fd, const void* data, size_t len) {
+    if (int err = Common_FaultFor(path, COMMON_FAULT_WRITE)) {
+        errno = err;
+        return -1;
+    }
+    ssize_t n;
+    do {
+        n = write(fd, data, len);
+    } while (n < 0 && errno == EINTR);
+    return long(n);
+}
+
+int Common_IoSync(const std::string& path, int fd) {
+    if (int err = Common_FaultFor(path, COMMON_FAULT_SYNC)) {
+        errno = err;
+        return -1;
+    }
+    return fdatasync(fd);
+}
+
+int Common_IoMkdirP(const std::string& path) {
+    if (int err = Common_FaultFor(path, COMMON_FAULT_OPEN)) {
+        errno = err;
+        return -1;
+    }
+    return Common_MkdirP(path);
 }

@@ -54,6 +54,25 @@ int Common_WriteFileAtomic(const std::string& path, const void* data, size_t len
 // Test hook: fail the atomic writer after `bytes` bytes of payload (-1 = never).
 void Common_SetWriteFailAfter(long bytes);
 
+// Fault seam of the result log's I/O: the calls below behave as open/write/fdatasync,
+// except that under a path prefix chosen by a test they fail with an error code. Tests
+// call Common_SetFault; a process reads KEST_FAULT once ("enospc:<prefix>" fails writes
+// and flushes, "eacces:<prefix>" fails opens and folder creation). A relative path is
+// matched both as given and under the data home.
+enum CommonFaultOp {
+    COMMON_FAULT_OPEN = 1,  // opening a file, creating a folder
+    COMMON_FAULT_WRITE = 2, // write()
+    COMMON_FAULT_SYNC = 4,  // fdatasync()
+};
+// `ops` is a mask of CommonFaultOp; a null or empty prefix clears the fault.
+void Common_SetFault(const char* pathPrefix, int err, int ops);
+// The error to fail `op` on `path` with, 0 for none.
+int Common_FaultFor(const std::string& path, int op);
+int Common_IoOpen(const std::string& path, int flags, unsigned mode = 0666);
+long Common_IoWrite(const std::string& path, int fd, const void* data, size_t len);
+int Common_IoSync(const std::string& path, int fd);
+int Common_IoMkdirP(const std::string& path);
+
 // Creates a directory and its missing parents (mode 0777). Returns 0 or -1.
 int Common_MkdirP(const std::string& path, unsigned mode = 0777);
 // Reads a whole (small) regular file, never blocking (Common_OpenRegular); 0 or -1.

@@ -2,6 +2,7 @@
 // opened for appending, so readers (FTP, storage browser) never see half a line; a line
 // that does not fit is cut back off again.
 #include "eventlog.h"
+#include "eventlog_private.h"
 
 #include "common.h"
 #include "debug.h"
@@ -32,23 +33,64 @@ const char* orEmpty(const char* s) {
     return s ? s : "";
 }
 
-// Writes all of `line` with one write(); on a short write the file is cut back to
-// `size` so no partial line stays behind.
-int appendWhole(int fd, const std::string& line) {
+// A job, step, tool or barcode text holding a separator is quoted as CSV does, so the
+// columns never shift; any other text stays as it is.
+std::string csvField(const char* s) {
+    std::string in = orEmpty(s);
+    if (in.find_first_of(",\"\r\n") == std::string::npos) return in;
+    std::string out = "\"";
+    for (char c : in) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+} // namespace
+
+int EventLog_AppendWhole(int fd, const std::string& path, const std::string& data) {
     struct stat st;
     if (fstat(fd, &st) != 0) return -1;
-    ssize_t n;
-    do {
-        n = write(fd, line.data(), line.size());
-    } while (n < 0 && errno == EINTR);
-    if (n == ssize_t(line.size())) return 0;
+    long n = Common_IoWrite(path, fd, data.data(), data.size());
+    if (n == long(data.size())) return 0;
     int err = n < 0 ? errno : ENOSPC;
     if (n > 0 && ftruncate(fd, st.st_size) != 0)
         DBG_ERR("cannot cut back partial line, %s", strerror(errno));
     errno = err;
     return -1;
 }
-} // namespace
+
+int EventLog_OpenDay(const std::string& path, bool* needHeader, const char* caller) {
+    // The day's file usually exists: one open. Otherwise the folders and the header.
+    // A file that exists but is empty (cut off between creation and header) also gets it.
+    *needHeader = false;
+    int fd = Common_IoOpen(path, O_WRONLY | O_APPEND);
+    if (fd < 0 && errno == ENOENT) {
+        std::string dir = path.substr(0, path.rfind('/'));
+        if (Common_IoMkdirP(dir) != 0) {
+            DBG_ERR_AS(caller, "cannot create %s, %s", dir.c_str(), strerror(errno));
+            return -1;
+        }
+        fd = Common_IoOpen(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL, 0666);
+        if (fd >= 0) {
+            // The new name itself must survive a power cut with the lines in it.
+            int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (dfd >= 0) {
+                (void)fsync(dfd);
+                close(dfd);
+            }
+        } else if (errno == EEXIST) {
+            fd = Common_IoOpen(path, O_WRONLY | O_APPEND);
+        }
+    }
+    if (fd < 0) {
+        DBG_ERR_AS(caller, "%s open fail : %s", path.c_str(), strerror(errno));
+        return -1;
+    }
+    struct stat st;
+    if (fstat(fd, &st) == 0 && st.st_size == 0) *needHeader = true;
+    return fd;
+}
 
 std::string EventLog_DirName(uint32_t location, const struct tm& t) {
     char buf[64];
@@ -69,15 +111,16 @@ std::string EventLog_FormatLine(const struct tm& t, const char* job, const char*
     snprintf(head, sizeof head, "%04d-%02d-%02d %02d:%02d:%02d,", t.tm_year + 1900, t.tm_mon + 1,
              t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
     std::string line = head;
-    line += orEmpty(job);
+    line += csvField(job);
     line += ",";
-    line += orEmpty(step);
+    line += csvField(step);
     line += ",";
+    std::string code = csvField(barcode), name = csvField(tool);
     char* tail = nullptr;
-    int n = asprintf(&tail, "%s,%s,%d,%d,%.02f,%.02f,%d,%d,%d,%d,%d,%d,%d,%d,%d,\n",
-                     orEmpty(barcode), orEmpty(tool), r.FastenTime, r.Preset,
-                     r.TargetTorque / 100.0, r.ConvTorque / 100.0, r.Speed, r.A1, r.A2, r.A3,
-                     r.ScrewNo, r.Error, r.Direction, r.Status, r.Snug);
+    int n =
+        asprintf(&tail, "%s,%s,%d,%d,%.02f,%.02f,%d,%d,%d,%d,%d,%d,%d,%d,%d,\n", code.c_str(),
+                 name.c_str(), r.FastenTime, r.Preset, r.TargetTorque / 100.0, r.ConvTorque / 100.0,
+                 r.Speed, r.A1, r.A2, r.A3, r.ScrewNo, r.Error, r.Direction, r.Status, r.Snug);
     if (n < 0) return std::string();
     line.append(tail, size_t(n));
     free(tail);
@@ -97,35 +140,15 @@ int EventLog_Write(const char* job, const char* step, const char* barcode, const
     std::string path = EventLog_FileName(dir, t);
     std::string line = EventLog_FormatLine(t, job, step, barcode, tool, r);
     if (line.empty()) return -1;
-    // The day's file usually exists: one open. Otherwise the folders and the header.
-    // A file that exists but is empty (cut off between creation and header) also gets it.
-    bool created = false;
-    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) {
-        if (Common_MkdirP(dir) != 0) {
-            DBG_ERR("cannot create %s, %s", dir.c_str(), strerror(errno));
-            return -1;
-        }
-        created = true;
-        fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno == EEXIST) {
-            created = false;
-            fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-        }
-    }
-    if (fd < 0) {
-        DBG_ERR("%s open fail : %s", path.c_str(), strerror(errno));
-        return -1;
-    }
-    bool needHeader = created;
-    struct stat st;
-    if (!created && fstat(fd, &st) == 0 && st.st_size == 0) needHeader = true;
+    bool needHeader = false;
+    int fd = EventLog_OpenDay(path, &needHeader, __func__);
+    if (fd < 0) return -1;
     int rc = 0;
-    if (needHeader && appendWhole(fd, EVENTLOG_HEADER) != 0) {
+    if (needHeader && EventLog_AppendWhole(fd, path, EVENTLOG_HEADER) != 0) {
         rc = -1;
         unlink(path.c_str()); // the next result starts the file again, header first
     }
-    if (rc == 0 && appendWhole(fd, line) != 0) rc = -1;
+    if (rc == 0 && EventLog_AppendWhole(fd, path, line) != 0) rc = -1;
     if (rc != 0) DBG_ERR("%s write fail : %s", path.c_str(), strerror(errno));
     if (close(fd) != 0 && rc == 0) {
         DBG_ERR("%s close fail : %s", path.c_str(), strerror(errno));

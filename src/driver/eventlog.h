@@ -12,7 +12,9 @@
 extern const char* const EVENTLOG_HEADER;
 
 // Pure formatting (no I/O): the day directory for a location (0 internal, 1 micro SD),
-// the file inside it, and one result line ending in ",\n". Null texts are empty.
+// the file inside it, and one result line ending in ",\n". Null texts are empty; a job,
+// step, barcode or tool text holding a comma, double quote, CR or LF is quoted as CSV
+// does ("a,""b""" for a,"b"), any other text is written as it is.
 std::string EventLog_DirName(uint32_t location, const struct tm& t);
 std::string EventLog_FileName(const std::string& dir, const struct tm& t);
 std::string EventLog_FormatLine(const struct tm& t, const char* job, const char* step,
@@ -30,3 +32,28 @@ void EventLog_SetToolNameSource(std::function<std::string(int tdx)> fn);
 void EventLog_SetScannerCodeSource(std::function<std::string()> fn);
 std::string EventLog_ToolName(int tdx);
 std::string EventLog_ScannerCode();
+
+// ---- durable path: the log writer on loop "N" (eventlog_writer.cpp) ----
+// Hands a formatted line to the writer. The writer appends the lines it has in hand to
+// their day files (the day is the line's own time) with one fdatasync per file, then
+// writes register 4016 := 1 to each line's tool (`ackTdx`, -1 for none) in queue order.
+// A line that cannot be written goes to the spool (a file on the other storage when it
+// can be written, else memory) and is acknowledged all the same; the GUI gets
+// "log_fail". Spooled lines are appended, in order, before the next lines once the log
+// can be written again. Never blocks on disk. Returns 0.
+int EventLog_Queue(const std::string& line, int ackTdx);
+// Blocks until every line queued before the call is written (or spooled) and
+// acknowledged. Used at shutdown, and by tests and benchmarks.
+void EventLog_Flush();
+// Driver start-up: replays spool files an earlier run left behind, on the writer's loop.
+void EventLog_StartWriter();
+// Where the spool file goes while the log at `location` cannot be written: the other
+// storage ("./files/log/spool.csv" internal, "spool.csv" at the card's root), or empty
+// when the card is the other storage and is not present.
+std::string EventLog_SpoolPath(uint32_t location);
+// Lines held in the spool now (file and memory); the memory part's bound (default
+// 10000, the oldest line is dropped beyond it, with a log line counting drops).
+size_t EventLog_SpoolLength();
+void EventLog_SetSpoolLimit(size_t lines);
+// Test seam: what acknowledges a line (default: Modbus_Write(tdx, 4016, 1)).
+void EventLog_SetAckWriter(std::function<int(int tdx)> fn);

@@ -41,7 +41,8 @@ const char* const ew_event_name[EW_EVENT_COUNT] = {"update_discotools",
                                                    "bst_hotplug",
                                                    "bst_event",
                                                    "bst_commfail",
-                                                   "update_devs"};
+                                                   "update_devs",
+                                                   "log_fail"};
 
 namespace {
 struct EwMsg {
@@ -160,6 +161,9 @@ void deliver(EwDriverSink* d, const EwMsg* m) {
     case EW_EVENT_UPDATE_DEVS:
         d->TriggerUpdateDevs();
         break;
+    case EW_EVENT_LOG_FAIL:
+        d->TriggerLogFail();
+        break;
     default:
         Debug_WriteLog(1, "unknown ew event type (%d)", m->kind);
         break;
@@ -216,6 +220,8 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     Bst_Start(); // the tray worker: bst_init, then bst_main every 200 ms
 
+    EventLog_StartWriter(); // a spool left by the last run is written first
+
     Threads_Init();
 
     Gpio_Init();
@@ -257,6 +263,7 @@ void EwDriver_SetDeviceObject(EwDriverSink* deviceObject) {
 }
 
 void EwDriver_Deinitialize() {
+    EventLog_Flush(); // every queued result reaches the file and its tool before exit
     ewDriver_MsgQ.deviceObject = nullptr;
 }
 
@@ -345,4 +352,7 @@ void EwDriver_PushMsgQ_BstCommFail(int32_t failed) {
 }
 void EwDriver_PushMsgQ_UpdateDevs() {
     push(EW_EVENT_UPDATE_DEVS);
+}
+void EwDriver_PushMsgQ_LogFail() {
+    push(EW_EVENT_LOG_FAIL);
 }

@@ -24,7 +24,8 @@ enum EwEventKind {
     EW_EVENT_BST_EVENT = 16,
     EW_EVENT_BST_COMMFAIL = 17,
     EW_EVENT_UPDATE_DEVS = 18,
-    EW_EVENT_COUNT = 19
+    EW_EVENT_LOG_FAIL = 19,
+    EW_EVENT_COUNT = 20
 };
 
 extern const char* const ew_event_name[EW_EVENT_COUNT];
@@ -53,10 +54,14 @@ class EwDriverSink {
     virtual void TriggerBstEvent(int32_t mask, int32_t preset, int32_t alarm, int32_t opmode) = 0;
     virtual void TriggerBstCommFail(int32_t failed) = 0;
     virtual void TriggerUpdateDevs() = 0;
+    // A result line could not be written to the log (it was kept in the spool).
+    virtual void TriggerLogFail() {}
 };
 
 // Start-up of the driver layer in its fixed order; takes the device object.
 int EwDriver_Initialize(EwDriverSink* deviceObject);
+// Waits until the result log writer has written and acknowledged what it was given, then
+// detaches the device object.
 void EwDriver_Deinitialize();
 // Hands the queue to a device object without running the module start-up (tests and
 // tools that drive single modules).
@@ -97,3 +102,4 @@ void EwDriver_PushMsgQ_BstHotplug(int32_t present);
 void EwDriver_PushMsgQ_BstEvent(int32_t mask, int32_t preset, int32_t alarm, int32_t opmode);
 void EwDriver_PushMsgQ_BstCommFail(int32_t failed);
 void EwDriver_PushMsgQ_UpdateDevs();
+void EwDriver_PushMsgQ_LogFail();

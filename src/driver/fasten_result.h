@@ -18,6 +18,9 @@ struct FastenResult {
     uint16_t Status = 0; // 1 OK, 2 NG, 7 barcode read at the tool, 8 screw count
     uint16_t Snug = 0;
     char Barcode[33] = {}; // at most 32 characters, NUL-terminated
+    // Frame register 0: the tool's number of the event. Not part of the log line; it only
+    // helps to recognise a stored result the tool sends again.
+    uint16_t EventNo = 0;
 };
 
 // The result fields in the order of frame registers 1 to 13.
@@ -27,3 +30,14 @@ inline constexpr uint16_t FastenResult::*kFastenResultRegs[13] = {
     &FastenResult::A2,         &FastenResult::A3,        &FastenResult::ScrewNo,
     &FastenResult::Error,      &FastenResult::Direction, &FastenResult::Status,
     &FastenResult::Snug};
+
+// Same event content, register 0 and text included.
+inline bool SameFastenResult(const FastenResult& a, const FastenResult& b) {
+    for (uint16_t FastenResult::*f : kFastenResultRegs)
+        if (a.*f != b.*f) return false;
+    for (unsigned i = 0; i < sizeof a.Barcode; ++i) {
+        if (a.Barcode[i] != b.Barcode[i]) return false;
+        if (!a.Barcode[i]) break;
+    }
+    return a.EventNo == b.EventNo;
+}

@@ -190,6 +190,7 @@ int Operation_NormaliseFrame(uint8_t* frame, int len, size_t cap, uint8_t type) 
 int Operation_DecodeFrame(const uint8_t* frame, int len, FastenResult* out) {
     *out = FastenResult{};
     if (!frame || len < FASTEN_FRAME_MIN) return -1;
+    out->EventNo = be16(frame + 9);
     for (int i = 0; i < 13; ++i) // registers 1..13 start at byte 11
         out->*kFastenResultRegs[i] = be16(frame + 11 + 2 * i);
     barcodeText(frame, len, out->Barcode);

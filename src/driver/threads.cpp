@@ -26,8 +26,8 @@ struct ThreadsState {
 // Never destroyed: the worker threads are not joined and run until the process ends.
 ThreadsState& threadsCtx = *new ThreadsState;
 
-const char* const threadNames[LOOP_COUNT] = {"0", "A", "B", "C", "D", "E", "F",
-                                             "G", "H", "I", "J", "K", "L", "M"};
+const char* const threadNames[LOOP_COUNT] = {"0", "A", "B", "C", "D", "E", "F", "G",
+                                             "H", "I", "J", "K", "L", "M", "N"};
 
 // Each worker runs its own set-up and then its loop until the process ends. Module
 // set-ups that belong to a thread are called here as their modules arrive.

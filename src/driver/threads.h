@@ -1,4 +1,4 @@
-// The fourteen worker threads of the driver layer, each running one GLib main loop,
+// The fifteen worker threads of the driver layer, each running one GLib main loop,
 // and a small request queue that wakes its loop when an item is pushed.
 #pragma once
 
@@ -23,13 +23,14 @@ enum ThreadLoopIndex {
     LOOP_GPIO = 11,      // "K"
     LOOP_BEF = 12,       // "L"
     LOOP_BST = 13,       // "M"
-    LOOP_COUNT = 14
+    LOOP_EVENTLOG = 14,  // "N": the result log's writes and flushes, so they stall no one
+    LOOP_COUNT = 15
 };
 
-// Creates the 14 loops and threads in index order and returns once every thread has run
+// Creates the 15 loops and threads in index order and returns once every thread has run
 // the set-ups registered before it. Returns 0 (a second call does nothing).
 int Threads_Init();
-// The loop of that index, or nullptr for an index above 13 (or before Threads_Init).
+// The loop of that index, or nullptr for an index above 14 (or before Threads_Init).
 GMainLoop* Threads_GetMainLoop(int index);
 // The context of that loop (the default context for 0), or nullptr.
 GMainContext* Threads_GetContext(int index);

@@ -11,8 +11,10 @@
 #include "setting.h"
 #include "tools_private.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -20,7 +22,7 @@
 #include <mutex>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -31,55 +33,57 @@ namespace fs = std::filesystem;
 namespace {
 using kest_test::WaitUntil;
 
-// Every write the panel makes to an output's value file, with the level read right after
-// it (the panel writes each level with its own open, write and close).
+// Every level the panel writes to an output, in order: the output's value file is a FIFO
+// held open here (the panel opens, writes and closes it for each level), so no write is
+// lost or merged however late this reader runs.
 class OutputWatch {
   public:
     OutputWatch(const std::string& sysroot, const std::vector<int>& outputs) {
-        fd_ = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
         for (int o : outputs) {
             const std::string path =
                 sysroot + "/sys/class/gpio/gpio" + std::to_string(gpio_out_no[o - 1]) + "/value";
-            wd_[inotify_add_watch(fd_, path.c_str(), IN_CLOSE_WRITE)] = {o, path};
+            unlink(path.c_str());
+            if (mkfifo(path.c_str(), 0644) != 0) continue;
+            fds_[o] = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
         }
         thread_ = std::thread([this] { run(); });
     }
     ~OutputWatch() {
         stop_ = true;
         thread_.join();
-        close(fd_);
+        for (auto& [o, fd] : fds_)
+            close(fd);
     }
-    int writes(int o) {
-        std::lock_guard<std::mutex> g(lock_);
-        return int(levels_[o].size());
-    }
-    // The levels seen, e.g. "0101".
+    // The levels written, e.g. "0100".
     std::string levels(int o) {
         std::lock_guard<std::mutex> g(lock_);
         return levels_[o];
     }
+    int highs(int o) {
+        const std::string l = levels(o);
+        return int(std::count(l.begin(), l.end(), '1'));
+    }
 
   private:
     void run() {
-        char buf[4096] __attribute__((aligned(8)));
         while (!stop_) {
-            pollfd p{fd_, POLLIN, 0};
-            if (poll(&p, 1, 50) <= 0) continue;
-            const ssize_t n = read(fd_, buf, sizeof buf);
-            for (ssize_t i = 0; i < n;) {
-                auto* e = reinterpret_cast<inotify_event*>(buf + i);
-                auto it = wd_.find(e->wd);
-                if (it != wd_.end()) {
-                    std::string v = TestEnv::readFile(it->second.second);
-                    std::lock_guard<std::mutex> g(lock_);
-                    levels_[it->second.first] += v.empty() ? '?' : v[0];
-                }
-                i += ssize_t(sizeof(inotify_event) + e->len);
+            std::vector<pollfd> p;
+            std::vector<int> outs;
+            for (auto& [o, fd] : fds_) {
+                p.push_back({fd, POLLIN, 0});
+                outs.push_back(o);
+            }
+            if (poll(p.data(), p.size(), 50) <= 0) continue;
+            for (size_t i = 0; i < p.size(); ++i) {
+                char buf[256];
+                const ssize_t n = read(p[i].fd, buf, sizeof buf);
+                std::lock_guard<std::mutex> g(lock_);
+                for (ssize_t k = 0; k < n; ++k)
+                    if (buf[k] == '0' || buf[k] == '1') levels_[outs[i]] += buf[k];
             }
         }
     }
-    int fd_ = -1;
-    std::map<int, std::pair<int, std::string>> wd_;
+    std::map<int, int> fds_;
     std::map<int, std::string> levels_;
     std::mutex lock_;
     std::atomic<bool> stop_{false};
@@ -238,16 +242,17 @@ TEST_F(JobRunCell, ThreeStepJobOnTwoToolsRunsTwice) {
         ASSERT_TRUE(tools->wait(1, "acked>=" + std::to_string(run + 1), 20000));
         EXPECT_GE(logLines(env.home()), before + 3);
         // The output step's impulse and the Job OK pulse.
-        ASSERT_TRUE(WaitUntil([&] { return outputs.writes(3) >= 2 * (run + 1); }));
-        ASSERT_TRUE(WaitUntil([&] { return outputs.writes(2) >= 3 * (run + 1); }));
+        ASSERT_TRUE(WaitUntil([&] { return outputs.highs(3) == run + 1; }));
+        ASSERT_TRUE(WaitUntil([&] { return outputs.highs(2) == run + 1; }));
     }
     EXPECT_EQ(logLines(env.home()), 6);
-    // Every "Fastening OK" pulse is 0, 1, then 0 again 100 ms later.
-    ASSERT_TRUE(WaitUntil([&] { return outputs.writes(1) >= 18; }));
-    EXPECT_NE(outputs.levels(1).find('1'), std::string::npos) << outputs.levels(1);
-    EXPECT_EQ(
-        TestEnv::readFile(sys + "/sys/class/gpio/gpio" + std::to_string(gpio_out_no[0]) + "/value"),
-        "0\n");
+    // Six "Fastening OK" pulses, each ended by a 0; the last Job OK pulse ends too.
+    ASSERT_TRUE(WaitUntil([&] { return outputs.highs(1) == 6 && outputs.levels(1).back() == '0'; }))
+        << outputs.levels(1);
+    EXPECT_EQ(outputs.levels(1).find("11"), std::string::npos) << outputs.levels(1);
+    ASSERT_TRUE(WaitUntil([&] { return outputs.levels(2).back() == '0'; }));
+    EXPECT_EQ(outputs.highs(2), 2) << outputs.levels(2);
+    EXPECT_EQ(outputs.highs(3), 2) << outputs.levels(3);
     ASSERT_EQ(write(in_, "p", 1), 1);
 }
 } // namespace

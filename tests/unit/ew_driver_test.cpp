@@ -49,6 +49,7 @@ TEST_F(EwDriverTest, EveryKindReachesItsMethodWithPayload) {
     EwDriver_PushMsgQ_BstEvent(5, 2, 0, 1);
     EwDriver_PushMsgQ_BstCommFail(1);
     EwDriver_PushMsgQ_UpdateDevs();
+    EwDriver_PushMsgQ_LogFail();
     std::vector<std::string> expect = {"update_discotools",
                                        "update_regtools 2 3",
                                        "update_curr_tdx -1",
@@ -66,7 +67,8 @@ TEST_F(EwDriverTest, EveryKindReachesItsMethodWithPayload) {
                                        "bst_hotplug 1",
                                        "bst_event 5 2 0 1",
                                        "bst_commfail 1",
-                                       "update_devs"};
+                                       "update_devs",
+                                       "log_fail"};
     EXPECT_EQ(sink.drain(), expect);
 }
 

@@ -24,6 +24,7 @@ std::vector<uint8_t> makeFrame(uint8_t type, uint16_t status, const std::string&
     for (int i = 0; i < 13; ++i)
         *regs[i] = uint16_t(base + i + 1);
     r.status = status;
+    r.number = base;
     r.barcode = code;
     auto f = toolsim::encodeEventFrame(type, 0x1234, r);
     return withBarcode ? f : toolsim::cutFrame(f, 37);
@@ -75,6 +76,7 @@ TEST(EventFrame, DecodeReadsRegistersAndBoundsTheBarcode) {
     memset(&f[37], 'Z', 33); // no terminator anywhere in the text area
     FastenResult r;
     ASSERT_EQ(Operation_DecodeFrame(f.data(), int(f.size()), &r), 0);
+    EXPECT_EQ(r.EventNo, 1000); // register 0, the tool's number of the event
     EXPECT_EQ(r.FastenTime, 1001);
     EXPECT_EQ(r.Preset, 1002);
     EXPECT_EQ(r.TargetTorque, 1003);

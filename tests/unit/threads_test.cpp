@@ -15,9 +15,9 @@ TEST(Threads, LoopsByIndex) {
     ASSERT_EQ(Threads_Init(), 0);
     ASSERT_NE(Threads_GetMainLoop(0), nullptr);
     EXPECT_EQ(g_main_loop_get_context(Threads_GetMainLoop(0)), g_main_context_default());
-    ASSERT_NE(Threads_GetMainLoop(13), nullptr);
-    EXPECT_NE(Threads_GetContext(13), g_main_context_default());
-    EXPECT_EQ(Threads_GetMainLoop(14), nullptr);
+    ASSERT_NE(Threads_GetMainLoop(14), nullptr);
+    EXPECT_NE(Threads_GetContext(14), g_main_context_default());
+    EXPECT_EQ(Threads_GetMainLoop(15), nullptr);
     EXPECT_EQ(Threads_GetMainLoop(-1), nullptr);
     for (int i = 1; i < LOOP_COUNT; ++i)
         for (int j = i + 1; j < LOOP_COUNT; ++j)

@@ -64,6 +64,9 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     SystemEvent BstEvent;
     SystemEvent BstCommFailEvent;
     SystemEvent UpdateDevsEvent;
+    // A result line could not be written to the log (it went to the spool): screens show
+    // "Error" / "Logging failed", one dialog at a time.
+    SystemEvent LogFailEvent;
 
     // ---- family: driver events (DeviceEvents.cpp) ----
     void UpdateDiscotools() override;
@@ -86,6 +89,7 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     void TriggerBstEvent(int32_t mask, int32_t preset, int32_t alarm, int32_t opmode) override;
     void TriggerBstCommFail(int32_t failed) override;
     void TriggerUpdateDevs() override;
+    void TriggerLogFail() override;
 
     // ---- family: shell state (DeviceShell.cpp) ----
     int32_t OnGetCurrTdx();
@@ -237,11 +241,6 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     Q_SIGNAL void FetEnableChanged();
 
     // ---- family: jobs and steps (DeviceJobs.cpp) ----
-    // The job the job screen has loaded (list position), -1 for none.
-    Q_PROPERTY(int CurrJdx READ OnGetCurrJdx WRITE OnSetCurrJdx NOTIFY CurrJdxChanged)
-    int32_t OnGetCurrJdx() const { return CurrJdx_; }
-    void OnSetCurrJdx(int32_t jdx);
-    Q_SIGNAL void CurrJdxChanged();
     // Results as the job store gives them (0 success, -1 failure, JOB_ERR_NAME_EXISTS
     // when a new, copied or renamed job would take another job's name).
     int32_t JobCreateNew(const QString& name);
@@ -268,6 +267,12 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     int32_t StepDelete(int32_t sdx);
     int32_t StepCopy(int32_t sdx);
     int32_t GetTotalScrewOfLoadedJob();
+    // The job the job screen runs (list position), -1 for none. The job screen sets it at
+    // every load and release; the status bar shows that job's name.
+    Q_PROPERTY(int CurrentJob READ OnGetCurrentJob WRITE OnSetCurrentJob NOTIFY CurrentJobChanged)
+    int32_t OnGetCurrentJob();
+    void OnSetCurrentJob(int32_t jdx);
+    Q_SIGNAL void CurrentJobChanged();
     // Step fields of the loaded job. Getters of the wrong type or index log and return
     // empty fields; setters then return -1 and change nothing. The fastening, input and
     // output objects are reused by every call; delay and message objects are new and
@@ -291,7 +296,7 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     int32_t SetMsgImgFilename(int32_t sdx, const QString& path);
 
   private:
-    int32_t CurrJdx_ = -1;
+    int32_t CurrentJob_ = -1;
     UnitStepFastenData* FastenData_ = nullptr;
     UnitStepInputData* InputData_ = nullptr;
     UnitStepOutputData* OutputData_ = nullptr;
@@ -304,6 +309,15 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
                           int32_t barcodeSource);
     int32_t WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx, const UnitFastenEventData* data,
                           int32_t barcodeSource); // a result read with GetFastenEventData
+    // The durable path of the screens that acknowledge results: formats the line now
+    // (names, time and barcode as at the call) and hands it to the log writer; register
+    // 4016 := 1 goes to ackTdx only once the line is on disk (or in the spool when the
+    // log cannot be written, which raises LogFailEvent). Order per tool and in the file
+    // is call order. Never blocks on disk. 0 when queued, -1 for a bad tool index.
+    int32_t LogAndAcknowledge(int32_t jdx, int32_t sdx, int32_t tdx, const FastenResult& record,
+                              int32_t barcodeSource, int32_t ackTdx);
+    // Blocks until every line handed over is written and acknowledged (shutdown, tests).
+    void FlushEventLog();
     // Before each write: a log on an absent micro SD moves to internal (saved); returns the
     // message the caller shows under "Message" then, else an empty text.
     QString CheckLogLocation();

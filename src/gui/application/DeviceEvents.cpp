@@ -131,3 +131,7 @@ void ApplicationDeviceClass::TriggerBstCommFail(int32_t failed) {
 void ApplicationDeviceClass::TriggerUpdateDevs() {
     UpdateDevsEvent.Trigger();
 }
+
+void ApplicationDeviceClass::TriggerLogFail() {
+    LogFailEvent.Trigger();
+}

@@ -93,13 +93,6 @@ int32_t ApplicationDeviceClass::JobCopy(int32_t jdx, const QString& name) {
     return job_copy(jdx, ToNative(name).constData());
 }
 
-void ApplicationDeviceClass::OnSetCurrJdx(int32_t jdx) {
-    if (jdx < 0) jdx = -1;
-    if (jdx == CurrJdx_) return;
-    CurrJdx_ = jdx;
-    emit CurrJdxChanged();
-}
-
 int32_t ApplicationDeviceClass::JobLoad(int32_t jdx) {
     return job_load(jdx);
 }
@@ -108,6 +101,17 @@ int32_t ApplicationDeviceClass::JobSave(int32_t jdx) {
 }
 void ApplicationDeviceClass::JobFree() {
     job_free();
+}
+
+int32_t ApplicationDeviceClass::OnGetCurrentJob() {
+    return CurrentJob_;
+}
+
+void ApplicationDeviceClass::OnSetCurrentJob(int32_t jdx) {
+    if (jdx < 0 || jdx >= job_list_len()) jdx = -1;
+    if (jdx == CurrentJob_) return;
+    CurrentJob_ = jdx;
+    emit CurrentJobChanged();
 }
 
 int32_t ApplicationDeviceClass::FindJdxByName(const QString& name) {

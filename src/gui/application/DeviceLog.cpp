@@ -2,6 +2,7 @@
 #include "ApplicationDeviceClass.h"
 #include "UnitFastenEventData.h"
 #include "common.h"
+#include "debug.h"
 #include "eventlog.h"
 #include "job.h"
 #include "setting.h"
@@ -9,21 +10,52 @@
 #include <cstring>
 #include <string>
 
+namespace {
+struct LogTexts {
+    std::string job, step, barcode, tool;
+};
+
+// The texts of a result line as they are at the call. Names are copied at once: both
+// getters hand out static buffers.
+LogTexts logTexts(int32_t jdx, int32_t sdx, int32_t tdx, const FastenResult& record,
+                  int32_t barcodeSource) {
+    LogTexts t;
+    if (jdx != -1)
+        if (const char* n = get_jobname_jdx(jdx)) t.job = n;
+    if (sdx != -1)
+        if (const char* n = get_stepname_sdx(sdx)) t.step = n;
+    if (barcodeSource == 1)
+        t.barcode.assign(record.Barcode, strnlen(record.Barcode, sizeof record.Barcode));
+    else
+        t.barcode = EventLog_ScannerCode();
+    t.tool = EventLog_ToolName(tdx);
+    return t;
+}
+} // namespace
+
 int32_t ApplicationDeviceClass::WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx,
                                               const FastenResult& record, int32_t barcodeSource) {
-    // Names are copied at once: both getters hand out static buffers.
-    std::string job, step;
-    if (jdx != -1)
-        if (const char* n = get_jobname_jdx(jdx)) job = n;
-    if (sdx != -1)
-        if (const char* n = get_stepname_sdx(sdx)) step = n;
-    std::string barcode;
-    if (barcodeSource == 1)
-        barcode.assign(record.Barcode, strnlen(record.Barcode, sizeof record.Barcode));
-    else
-        barcode = EventLog_ScannerCode();
-    std::string tool = EventLog_ToolName(tdx);
-    return EventLog_Write(job.c_str(), step.c_str(), barcode.c_str(), tool.c_str(), record);
+    LogTexts t = logTexts(jdx, sdx, tdx, record, barcodeSource);
+    return EventLog_Write(t.job.c_str(), t.step.c_str(), t.barcode.c_str(), t.tool.c_str(), record);
+}
+
+int32_t ApplicationDeviceClass::LogAndAcknowledge(int32_t jdx, int32_t sdx, int32_t tdx,
+                                                  const FastenResult& record, int32_t barcodeSource,
+                                                  int32_t ackTdx) {
+    if (tdx < 0 || tdx > 7 || ackTdx < -1 || ackTdx > 7) {
+        DBG_ERR("invalid tdx %d / ack tdx %d", tdx, ackTdx);
+        return -1;
+    }
+    LogTexts t = logTexts(jdx, sdx, tdx, record, barcodeSource);
+    struct tm now;
+    Common_LocalTime(&now);
+    std::string line = EventLog_FormatLine(now, t.job.c_str(), t.step.c_str(), t.barcode.c_str(),
+                                           t.tool.c_str(), record);
+    return EventLog_Queue(line, ackTdx);
+}
+
+void ApplicationDeviceClass::FlushEventLog() {
+    EventLog_Flush();
 }
 
 int32_t ApplicationDeviceClass::WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx,

@@ -10,10 +10,14 @@
 #include "common.h"
 #include "debug.h"
 #include "eventlog.h"
+#include "ew_driver.h"
 #include "job.h"
 #include "setting.h"
 
+#include <QCoreApplication>
 #include <QSignalSpy>
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
@@ -182,6 +186,57 @@ TEST_F(DeviceJobsTest, WriteEventLogUsesNamesAndBarcodeSource) {
     EXPECT_NE(text.find(",assembly,M6 screws,-,tool#2,0,0,12.34,"), std::string::npos) << text;
     EXPECT_NE(text.find(",,,FROM-TOOL,tool#1,"), std::string::npos) << text;
     EXPECT_EQ(text.rfind(EVENTLOG_HEADER, 0), 0u);
+}
+
+// The durable verb: the line (names as at the call, quoted where needed) is in the file
+// when its tool is acknowledged; a line the log cannot take is still acknowledged and
+// raises LogFailEvent, and reaches the file first once the log can be written again.
+TEST_F(DeviceJobsTest, LogAndAcknowledgeWritesFirstAcknowledgesThenReportsFailures) {
+    dev->StepCreateNew(STEP_FASTENING);
+    dev->SetStepName(0, "M6, left");
+    Common_SetFixedTime(1780000000);
+    struct tm t;
+    Common_LocalTime(&t);
+    std::string file = EventLog_FileName(EventLog_DirName(0, t), t);
+    EwDriver_SetDeviceObject(dev);
+    std::vector<std::string> acks; // "tdx:file at that moment"
+    EventLog_SetAckWriter([&](int tdx) {
+        acks.push_back(std::to_string(tdx) + ":" + TestEnv::readFile(file));
+        return 0;
+    });
+    int fails = 0;
+    auto c = QObject::connect(&dev->LogFailEvent, &SystemEvent::triggered, [&] { ++fails; });
+    FastenResult r;
+    r.ScrewNo = 1;
+    EXPECT_EQ(dev->LogAndAcknowledge(0, 0, 8, r, 0, 0), -1);
+    EXPECT_EQ(dev->LogAndAcknowledge(0, 0, 2, r, 0, 8), -1);
+    ASSERT_EQ(dev->LogAndAcknowledge(0, 0, 2, r, 0, 3), 0);
+    dev->FlushEventLog();
+    ASSERT_EQ(acks.size(), 1u);
+    EXPECT_EQ(acks[0].substr(0, 2), "3:");
+    EXPECT_NE(acks[0].find(",assembly,\"M6, left\",-,"), std::string::npos) << acks[0];
+
+    Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
+    r.ScrewNo = 2;
+    ASSERT_EQ(dev->LogAndAcknowledge(-1, -1, 1, r, 0, 1), 0);
+    dev->FlushEventLog();
+    EwDriver_ProcessData();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(fails, 1);
+    ASSERT_EQ(acks.size(), 2u) << "acknowledged although not written";
+    EXPECT_EQ(std::count(acks[1].begin(), acks[1].end(), '\n'), 2) << "header and first line";
+    Common_SetFault(nullptr, 0, 0);
+    r.ScrewNo = 3;
+    ASSERT_EQ(dev->LogAndAcknowledge(-1, -1, 1, r, 0, -1), 0);
+    dev->FlushEventLog();
+    EXPECT_EQ(acks.size(), 2u) << "ack tdx -1: none";
+    std::string text = TestEnv::readFile(file);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4);
+    EXPECT_LT(text.find(",1,0,0,0,0,\n"), text.find(",2,0,0,0,0,\n")) << text;
+    EXPECT_LT(text.find(",2,0,0,0,0,\n"), text.find(",3,0,0,0,0,\n")) << text;
+    QObject::disconnect(c);
+    EventLog_SetAckWriter(nullptr);
+    EwDriver_Deinitialize();
 }
 
 TEST_F(DeviceJobsTest, LogOnAnAbsentMicroSdMovesToInternal) {

@@ -223,6 +223,7 @@ class JobRunTest : public ::testing::Test {
   protected:
     Port p;
     JobRun run{p};
+    int nextNo_ = 1000;
 
     // Lines recorded since the last call; the whole list for Has/Lacks.
     std::vector<std::string> Take() {
@@ -262,8 +263,11 @@ class JobRunTest : public ::testing::Test {
         run.JobLoad(0);
         Settle();
     }
+    // Each event is a distinct record unless the test gives the tool's event number.
     void Event(int status, int t = 0, int screwNo = 0, int no = -1) {
-        run.OnFastenEvent(t, Res(status, screwNo), no);
+        FastenResult r = Res(status, screwNo);
+        r.EventNo = uint16_t(no >= 0 ? no : nextNo_++);
+        run.OnFastenEvent(t, r);
     }
 };
 
@@ -779,7 +783,7 @@ TEST_F(JobRunTest, PendingResultsOfAnotherToolAreDroppedWithoutTheManager) {
 }
 
 TEST_F(JobRunTest, AResentResultIsAcknowledgedButNeverCountedOrLoggedTwice) {
-    Load({Step{.screws = 3}});
+    Load({Step{.screws = 4}});
     Event(1, 0, 1, 41);
     Take();
     // The acknowledgement was lost with the link: the tool sends result 41 again, as a
@@ -795,15 +799,18 @@ TEST_F(JobRunTest, AResentResultIsAcknowledgedButNeverCountedOrLoggedTwice) {
     EXPECT_EQ(run.ScrewsDone(), 1);
     Event(1, 0, 2, 42); // the one made while the link was down counts
     EXPECT_EQ(run.ScrewsDone(), 2);
-    EXPECT_TRUE(Has(Take(), "screwcnt 0 1"));
-    Event(1, 0, 2, 42); // a live result racing its own catch-up copy
-    EXPECT_EQ(run.ScrewsDone(), 2);
-    // Back with nothing stored: nothing can come again, whatever its number.
+    EXPECT_TRUE(Has(Take(), "screwcnt 0 2"));
+    Event(1, 0, 3, 41); // the same number in another record is another result
+    EXPECT_EQ(run.ScrewsDone(), 3);
+    // Back with nothing stored: nothing can come again. The same record live is a new
+    // result (a tool that leaves its event number alone, the same barcode read twice).
     run.OnToolState(0, 2);
     p.pending[0] = 0;
     run.OnToolState(0, 3);
-    Event(1, 0, 3, 42);
-    EXPECT_EQ(run.ScrewsDone(), 3);
+    Take();
+    Event(1, 0, 3, 41);
+    EXPECT_EQ(run.ScrewsDone(), 4);
+    EXPECT_TRUE(Has(Take(), "log 0 0 0 ack 0"));
 }
 
 TEST_F(JobRunTest, StoredResultsArrivingAfterTheStepChangedAreLoggedButNotJudged) {
@@ -848,7 +855,9 @@ TEST_F(JobRunTest, ToolsimResendOfAnUnacknowledgedEventIsJudgedOnce) {
         ASSERT_NE(e, nullptr);
         const int no = e->number;
         tool.markSent(true);
-        run.OnFastenEvent(0, Res(e->status, e->screwNo), no);
+        FastenResult r = Res(e->status, e->screwNo);
+        r.EventNo = uint16_t(no);
+        run.OnFastenEvent(0, r);
     };
     ASSERT_EQ(tool.fasten(true, {}), 0);
     deliver();

@@ -148,7 +148,7 @@ TEST_F(JobScreenTest, AJobRunsOnTwoToolsAndStartsOver) {
     chooseRow(0);
     EXPECT_EQ(page->SelectJobDialog(), nullptr);
     EXPECT_EQ(find<QLabel>("opJobName")->text(), "body");
-    EXPECT_EQ(dev->OnGetCurrJdx(), 0);
+    EXPECT_EQ(dev->OnGetCurrentJob(), 0);
 
     UnitStepFastenView* f = page->FastenView();
     ASSERT_TRUE(until([&] { return page->VisibleStepView() == f; }));
@@ -275,7 +275,7 @@ TEST_F(JobScreenTest, ConfirmationsAndPasswordsOneDialogAtATime) {
     EXPECT_EQ(Screens::Find(ScreenId::OperationWithJob), nullptr);
     EXPECT_EQ(reg(0, 4001), 1);
     EXPECT_EQ(reg(0, 4015), 0);
-    EXPECT_EQ(dev->OnGetCurrJdx(), -1);
+    EXPECT_EQ(dev->OnGetCurrentJob(), -1);
 }
 
 TEST_F(JobScreenTest, ResetJobButtonHiddenBySettingAndHomeWithoutJobLeaves) {
@@ -466,7 +466,7 @@ TEST_F(JobScreenTest, BarcodesAndJobSelectInputsLoadJobs) {
     ASSERT_EQ(std::system((kTree + " wire " + env->sysroot() + " 5 0").c_str()), 0);
     dev->TriggerInput(4, 1);
     ASSERT_TRUE(until([&] { return name->text() == "left"; }));
-    EXPECT_EQ(dev->OnGetCurrJdx(), 0);
+    EXPECT_EQ(dev->OnGetCurrentJob(), 0);
 }
 
 TEST_F(JobScreenTest, DialogsRenderedAndNoticeReplaced) {

@@ -116,24 +116,40 @@ TEST(StoredResults, AToolBackDuringCollectionIsChosenAgain) {
     EXPECT_EQ(r.seen, (Lines{"start 0", "start 1", "complete 1", "start 0", "complete 0", "end"}));
 }
 
-TEST(ResultOnce, RepeatsAreTheRecentNumbersOfTheSameTool) {
+TEST(ResultOnce, RepeatsAreTheSameRecordsAmongTheLastFourOfTheSameTool) {
+    auto rec = [](int no, int screw = 1, const char* code = "") {
+        FastenResult r;
+        r.Status = 1;
+        r.EventNo = uint16_t(no);
+        r.ScrewNo = uint16_t(screw);
+        snprintf(r.Barcode, sizeof r.Barcode, "%s", code);
+        return r;
+    };
     ResultOnce once;
     for (int n = 1; n <= 5; n++)
-        once.Take(0, n);
-    once.Take(1, 9);
-    once.Take(2, -1);
+        once.Take(0, rec(n));
+    once.Take(1, rec(9, 1, "AB"));
     const struct {
-        int tdx, no;
+        int tdx;
+        FastenResult r;
         bool repeat;
     } cases[] = {
-        {0, 5, true},  {0, 2, true}, {0, 1, false}, // older than the last four
-        {0, 6, false}, {1, 9, true}, {1, 5, false}, {2, -1, false}, {8, 9, false},
+        {0, rec(5), true},
+        {0, rec(2), true},
+        {0, rec(1), false}, // older than four
+        {0, rec(5, 2), false},
+        {0, rec(6), false},
+        {1, rec(9, 1, "AB"), true},
+        {1, rec(9), false},
+        {1, rec(9, 1, "ABC"), false},
+        {2, rec(9, 1, "AB"), false},
+        {8, rec(9, 1, "AB"), false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(once.Repeat(c.tdx, c.no), c.repeat) << c.tdx << " " << c.no;
+        EXPECT_EQ(once.Repeat(c.tdx, c.r), c.repeat) << c.tdx << " " << c.r.EventNo;
     once.Forget(0);
-    EXPECT_FALSE(once.Repeat(0, 5));
-    EXPECT_TRUE(once.Repeat(1, 9));
+    EXPECT_FALSE(once.Repeat(0, rec(5)));
+    EXPECT_TRUE(once.Repeat(1, rec(9, 1, "AB")));
 }
 
 } // namespace

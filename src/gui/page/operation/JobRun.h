@@ -16,9 +16,8 @@ class JobRun {
 
     // ---- events forwarded by the screen ----
     void OnTimer(RunTimer t);
-    // A fastening event of tdx: the record read with GetFastenEventData; eventNo is the
-    // tool's event number (frame register 0), -1 when not known.
-    void OnFastenEvent(int32_t tdx, const FastenResult& record, int32_t eventNo = -1);
+    // A fastening event of tdx: the record read with GetFastenEventData.
+    void OnFastenEvent(int32_t tdx, const FastenResult& record);
     void OnToolState(int32_t tdx, int32_t state); // registry update, states of the registry
     void OnBarcode(const QString& text);          // scanner
     void OnDisconnFlag(int32_t tdx, int32_t flag);

@@ -55,14 +55,17 @@ void JobRun::LogResult(int32_t jdx, int32_t sdx, int32_t tdx, const FastenResult
         port_.ShowMessage("Error", "Logging failed");
 }
 
-void JobRun::OnFastenEvent(int32_t t, const FastenResult& r, int32_t eventNo) {
+void JobRun::OnFastenEvent(int32_t t, const FastenResult& r) {
     const bool toolOk = t >= 0 && t < 8;
-    if (toolOk && once_.Repeat(t, eventNo)) {
-        // A resend of a result already logged and judged: its acknowledgement was lost.
+    // Only a result from the tool's store can be a copy of one taken before the link
+    // dropped (its acknowledgement lost with the link).
+    const bool fromStore = toolOk && (stored_.Pending(t) > 0 || draining_[size_t(t)] > 0 ||
+                                      (catchUp_ > 0 && t == stepTool_));
+    if (fromStore && once_.Repeat(t, r)) {
         port_.MbusWriteTdx(t, 4016, 1);
         port_.DebugLog(
             JobRunPort::Dbg::Debug,
-            QString("result %1 of tdx.%2 again: acknowledged, not counted").arg(eventNo).arg(t));
+            QString("result %1 of tdx.%2 again: acknowledged, not counted").arg(r.EventNo).arg(t));
         if (stored_.Pending(t) > 0) {
             stored_.OnResult(t);
             port_.StoredRefresh();
@@ -73,7 +76,7 @@ void JobRun::OnFastenEvent(int32_t t, const FastenResult& r, int32_t eventNo) {
         }
         return;
     }
-    if (toolOk) once_.Take(t, eventNo);
+    if (toolOk) once_.Take(t, r);
     if (stored_.Pending(t) > 0) return StoredResult(t, r);
     if (toolOk && draining_[static_cast<size_t>(t)] > 0) {
         // A stored result of an earlier step: logged, never judged.

@@ -11,7 +11,6 @@
 #include "UnitStepOutputData.h"
 
 namespace {
-constexpr int kAckRegister = 4016;
 constexpr int kJobBarcodeTable = 8;
 const char* const kTorqueUnits[7] = {"Kgf.cm", "Kgf.m",  "N.m",   "cN.m",
                                      "Lbf.in", "Ozf.in", "Lbf.ft"};
@@ -106,22 +105,8 @@ int32_t OperationDevicePort::GetNoPendingEvent(int32_t tdx) {
 int32_t OperationDevicePort::LogAndAcknowledge(int32_t jdx, int32_t sdx, int32_t tdx,
                                                const FastenResult& record, int32_t barcodeSource,
                                                int32_t ackTdx) {
-    // Becomes dev_->LogAndAcknowledge(...) with the durable log writer, whose failures
-    // arrive as the device object's LogFailEvent.
-    return logThenAcknowledge(jdx, sdx, tdx, record, barcodeSource, ackTdx);
-}
-
-int32_t OperationDevicePort::logThenAcknowledge(int32_t jdx, int32_t sdx, int32_t tdx,
-                                                const FastenResult& record, int32_t barcodeSource,
-                                                int32_t ackTdx) {
-    if (ackTdx < 0 || ackTdx >= dev_->GetRegtoolsLen()) return -1;
-    // The line first, then the acknowledgement: a tool drops a result it saw
-    // acknowledged. The tool is acknowledged even when the log fails, so its protocol
-    // goes on.
-    const bool logged = dev_->WriteEventLog(jdx, sdx, tdx, record, barcodeSource) == 0;
-    dev_->MbusWriteTdx(ackTdx, kAckRegister, 1);
-    if (!logged) LogFailed();
-    return 0;
+    // The line is on disk (or spooled, raising LogFailEvent) before the tool sees 4016 := 1.
+    return dev_->LogAndAcknowledge(jdx, sdx, tdx, record, barcodeSource, ackTdx);
 }
 
 void OperationDevicePort::CheckLogLocation() {
@@ -241,7 +226,7 @@ std::vector<JobBarcodeEntry> OperationDevicePort::JobBarcodeTable() {
 }
 
 void OperationDevicePort::SetCurrentJob(int32_t jdx) {
-    dev_->OnSetCurrJdx(jdx);
+    dev_->OnSetCurrentJob(jdx);
 }
 
 QString OperationDevicePort::CurrentBarcode() {

@@ -76,12 +76,8 @@ class OperationDevicePort : public JobRunPort {
 
   protected:
     ApplicationDeviceClass* dev_;
-    // Raised when a result line could not be written ("Error" / "Logging failed").
-    virtual void LogFailed() = 0;
 
   private:
-    int32_t logThenAcknowledge(int32_t jdx, int32_t sdx, int32_t tdx, const FastenResult& record,
-                               int32_t barcodeSource, int32_t ackTdx);
     std::unique_ptr<UnitStepDelayData> delay_;
     std::unique_ptr<UnitStepMsgData> msg_;
 };

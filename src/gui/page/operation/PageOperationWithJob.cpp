@@ -195,6 +195,8 @@ QWidget* PageOperationWithJob::buildButtons() {
 void PageOperationWithJob::subscribe() {
     ApplicationDeviceClass* dev = ApplicationDevice();
     connect(&dev->FastenEvent, &SystemEvent::triggered, this, &PageOperationWithJob::fastenEvent);
+    connect(&dev->LogFailEvent, &SystemEvent::triggered, this,
+            [this] { ShowMessage("Error", "Logging failed"); });
     connect(&dev->UpdateRegtoolsEvent, &SystemEvent::triggered, this, [this](QObject* p) {
         if (auto* e = qobject_cast<UnitEwEventRegtool*>(p)) run_->OnToolState(e->Tdx, e->State);
     });

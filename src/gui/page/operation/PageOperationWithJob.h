@@ -83,7 +83,6 @@ class PageOperationWithJob : public Page, public OperationDevicePort {
     void GoHome() override;
 
   protected:
-    void LogFailed() override;
     void resizeEvent(QResizeEvent* e) override;
 
   private:

@@ -84,10 +84,6 @@ void PageOperationWithJob::CloseMessage() {
     Navigator::DismissModal(messageBox_);
 }
 
-void PageOperationWithJob::LogFailed() {
-    ShowMessage("Error", "Logging failed");
-}
-
 void PageOperationWithJob::Confirm(const QString& question, const QString& context) {
     if (confirm_.Open()) return;
     auto* box = new UnitConfirmation(question, context);

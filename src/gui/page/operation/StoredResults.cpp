@@ -102,21 +102,24 @@ void StoredResults::OnLinkLost(int32_t tdx) {
     if (total_ == 0 && !AnyPending() && hooks_.finished) hooks_.finished();
 }
 
-bool ResultOnce::Repeat(int32_t tdx, int32_t eventNo) const {
-    if (eventNo < 0 || tdx < 0 || tdx >= kTools) return false;
-    for (int32_t n : seen_[static_cast<size_t>(tdx)])
-        if (n == eventNo) return true;
+bool ResultOnce::Repeat(int32_t tdx, const FastenResult& r) const {
+    if (tdx < 0 || tdx >= kTools) return false;
+    const auto k = static_cast<size_t>(tdx);
+    for (size_t i = 0; i < kDepth; ++i)
+        if (used_[k][i] && SameFastenResult(seen_[k][i], r)) return true;
     return false;
 }
 
-void ResultOnce::Take(int32_t tdx, int32_t eventNo) {
-    if (eventNo < 0 || tdx < 0 || tdx >= kTools) return;
+void ResultOnce::Take(int32_t tdx, const FastenResult& r) {
+    if (tdx < 0 || tdx >= kTools) return;
     const auto k = static_cast<size_t>(tdx);
-    seen_[k][static_cast<size_t>(next_[k])] = eventNo;
+    const auto i = static_cast<size_t>(next_[k]);
+    seen_[k][i] = r;
+    used_[k][i] = true;
     next_[k] = (next_[k] + 1) % kDepth;
 }
 
 void ResultOnce::Forget(int32_t tdx) {
     if (tdx < 0 || tdx >= kTools) return;
-    seen_[static_cast<size_t>(tdx)].fill(-1);
+    used_[static_cast<size_t>(tdx)].fill(false);
 }

@@ -2,6 +2,8 @@
 // counts, the tools chosen in the dialog, progress, the tool being collected, the total.
 #pragma once
 
+#include "fasten_result.h"
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -53,25 +55,22 @@ class StoredResults {
     bool confirmed_ = false;
 };
 
-// Judge-once guard: remembers the tool's event numbers (register 0 of the event frame) of
-// the last results taken from each tool. A result carrying a number taken recently is a
-// resend of a result whose acknowledgement was lost: acknowledge it, never count or log
-// it again. Number -1 (not known) is never a repeat.
+// Judge-once guard: remembers the last results taken from each tool, whole (register 0 of
+// the frame, the tool's event number, included). A tool sends a result again only from
+// its store, after a reconnection, when our acknowledgement was lost with the link; such
+// a copy is the same record. Identical records are normal otherwise (the same barcode
+// read twice, a tool that leaves register 0 at zero), so callers ask only while the tool
+// is delivering stored results.
 class ResultOnce {
   public:
     static constexpr int kTools = 8, kDepth = 4;
-    bool Repeat(int32_t tdx, int32_t eventNo) const;
-    void Take(int32_t tdx, int32_t eventNo);
-    // The tool came back with nothing stored: nothing can be resent, and a tool whose
-    // numbering started again must not have its new results taken for repeats.
+    bool Repeat(int32_t tdx, const FastenResult& r) const;
+    void Take(int32_t tdx, const FastenResult& r);
+    // The tool came back with nothing stored: nothing can be resent.
     void Forget(int32_t tdx);
 
   private:
-    std::array<std::array<int32_t, kDepth>, kTools> seen_ = [] {
-        std::array<std::array<int32_t, kDepth>, kTools> a{};
-        for (auto& row : a)
-            row.fill(-1);
-        return a;
-    }();
+    std::array<std::array<FastenResult, kDepth>, kTools> seen_{};
+    std::array<std::array<bool, kDepth>, kTools> used_{};
     std::array<int32_t, kTools> next_{};
 };

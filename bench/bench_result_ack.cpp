@@ -1,0 +1,142 @@
+// Result to acknowledgement: the time from toolsim sending a fastening result to the
+// tool's 4016 := 1 being answered, with the result's log line flushed to disk in between,
+// for 8 virtual tools at 5 results/s each over the simulated cell. The panel path is the
+// driver layer with a consumer doing what the job screen does (take the result, format
+// the line, hand it to the log writer, which acknowledges after the flush). Beside it in
+// the same run the raw path: libmodbus receive, append + fdatasync, one Modbus write.
+// Reports p50 and p99 of both and their ratio. Needs root (namespaces); else skipped.
+#include "toolsim_bench.h"
+
+#include "eventlog.h"
+
+#include <deque>
+#include <fcntl.h>
+
+using namespace bench;
+
+namespace {
+// The panel side: results are logged and acknowledged through the log writer.
+class AckLink : public PanelLink {
+  public:
+    std::mutex lock;
+    std::deque<uint64_t> stamps[8]; // send times of the lines waiting for their ack
+    std::vector<double> lat;
+
+    void TriggerFastenEvent(int32_t t) override {
+        FastenResult r{};
+        if (t < 0 || t > 7 || Operation_TakeEvent(t, &r) != 0) return;
+        struct tm now;
+        Common_LocalTime(&now);
+        std::string line = EventLog_FormatLine(now, "", "", "-", "tool", r);
+        {
+            std::lock_guard<std::mutex> g(lock);
+            stamps[t].push_back(stampOf(r.A1, r.A2, r.A3));
+        }
+        EventLog_Queue(line, t);
+    }
+    void ackWritten(int t) {
+        const uint64_t now = nowUs();
+        std::lock_guard<std::mutex> g(lock);
+        if (stamps[t].empty()) return;
+        lat.push_back(double(now - stamps[t].front()));
+        stamps[t].pop_front();
+    }
+    size_t count() {
+        std::lock_guard<std::mutex> g(lock);
+        return lat.size();
+    }
+};
+} // namespace
+
+int main() {
+    if (geteuid() != 0) {
+        std::puts("bench_result_ack: skipped (needs root for the cell's namespaces)");
+        return 0;
+    }
+    const int tools = 8, rate = 5;
+    const int seconds = std::getenv("BENCH_SECONDS") ? std::atoi(std::getenv("BENCH_SECONDS")) : 20;
+    const int per = rate * seconds, total = tools * per;
+    auto cell = ToolCell::make(ToolCell::Namespaces);
+    if (!cell->up()) {
+        std::fprintf(stderr, "bench_result_ack: cell did not come up\n");
+        return 1;
+    }
+    auto startBursts = [&](Toolsim& sim) {
+        for (int t = 0; t < tools; t++) {
+            sim.cmd("burst " + std::to_string(t) + " " + std::to_string(per) + " " +
+                    std::to_string(1000000 / rate));
+            std::this_thread::sleep_for(std::chrono::microseconds(1000000 / rate / tools));
+        }
+    };
+
+    std::vector<double> raw;
+    {
+        TestEnv env;
+        auto sim = startTools(*cell, tools, {});
+        RawLink link;
+        if (!sim || !sim->ok() || !link.open(*cell, tools)) return 1;
+        link.writeAll(4015, 2);
+        const int fd = open("raw.csv", O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        std::vector<pollfd> fds;
+        for (auto* e : link.ev)
+            fds.push_back({modbus_get_socket(e), POLLIN, 0});
+        startBursts(*sim);
+        uint8_t buf[MODBUS_TCP_MAX_ADU_LENGTH];
+        while (int(raw.size()) < total && poll(fds.data(), fds.size(), 5000) > 0) {
+            for (size_t i = 0; i < fds.size(); i++) {
+                if (!(fds[i].revents & POLLIN)) continue;
+                const int n = modbus_receive_confirmation(link.ev[i], buf);
+                if (n < 37) continue;
+                const auto be = [&](int o) { return uint16_t((buf[o] << 8) | buf[o + 1]); };
+                char line[160];
+                const int len =
+                    snprintf(line, sizeof line, "%u,%u,%u,%u\n", be(11), be(13), be(17), be(27));
+                (void)!write(fd, line, size_t(len));
+                fdatasync(fd);
+                modbus_write_register(link.data[i], 4016, 1);
+                raw.push_back(double(nowUs() - stampOf(be(21), be(23), be(25))));
+            }
+        }
+        close(fd);
+    }
+    std::vector<double> panel;
+    {
+        TestEnv env;
+        auto sim = startTools(*cell, tools, {"--write-regtools", env.home() + "/regtools"});
+        AckLink link;
+        EventLog_SetAckWriter([&link](int t) {
+            int rc = Modbus_Write(t, MBUS_REG_EVENT_ACK, 1, 1);
+            link.ackWritten(t);
+            return rc;
+        });
+        if (!sim || !sim->ok() || !link.start(tools, *cell, env)) {
+            std::fprintf(stderr, "bench_result_ack: panel did not connect the tools\n");
+            return 1;
+        }
+        for (int t = 0; t < tools; t++) {
+            Modbus_Write(t, MBUS_REG_TOOL_LOCK, 0, 1);
+            fastening_event_enable(t, 1);
+        }
+        startBursts(*sim);
+        for (int waited = 0; waited < (seconds + 10) * 100 && int(link.count()) < total; waited++)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10)); // bounds the wait
+        link.stop();
+        std::lock_guard<std::mutex> g(link.lock);
+        panel = link.lat;
+    }
+    const double r50 = pct(raw, 0.5), r99 = pct(raw, 0.99), p50 = pct(panel, 0.5),
+                 p99 = pct(panel, 0.99);
+    std::printf("result to acknowledgement with the line on disk, %d tools x %d results/s, %d s\n",
+                tools, rate, seconds);
+    std::printf("  raw (append+fdatasync+write) : %zu results, p50 %.0f us, p99 %.0f us\n",
+                raw.size(), r50, r99);
+    std::printf("  panel (log writer, then ack) : %zu results, p50 %.0f us, p99 %.0f us\n",
+                panel.size(), p50, p99);
+    std::printf("  ratio panel/raw              : p50 %.2f, p99 %.2f\n", r50 > 0 ? p50 / r50 : 0,
+                r99 > 0 ? p99 / r99 : 0);
+    const bool complete = int(raw.size()) >= total && int(panel.size()) >= total;
+    if (!complete) std::printf("  INCOMPLETE: expected %d results on each path\n", total);
+    cell.reset();
+    std::fflush(stdout);
+    _exit(complete ? 0 : 1); // the driver's worker threads are not joined
+}

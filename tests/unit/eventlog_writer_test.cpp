@@ -1,0 +1,333 @@
+// The result log writer: CSV quoting, file order, acknowledgement only after the line is
+// in the file, and the spool when the log cannot be written (fault seam, real tmpfs).
+#include "RecordingSink.h"
+#include "TestEnv.h"
+#include "common.h"
+#include "eventlog.h"
+#include "ew_driver.h"
+#include "setting.h"
+#include "threads.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+// Fields of one CSV line as a spreadsheet reads them (quotes removed, "" -> ").
+std::vector<std::string> csvSplit(const std::string& line) {
+    std::vector<std::string> out(1);
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        char c = line[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"')
+                out.back() += line[++i];
+            else if (c == '"')
+                quoted = false;
+            else
+                out.back() += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            out.emplace_back();
+        } else if (c != '\n' || i + 1 != line.size()) {
+            out.back() += c;
+        }
+    }
+    return out;
+}
+
+struct tm day(int y, int mo, int d, int h = 10, int mi = 0, int s = 0) {
+    struct tm t = {};
+    t.tm_year = y - 1900;
+    t.tm_mon = mo - 1;
+    t.tm_mday = d;
+    t.tm_hour = h;
+    t.tm_min = mi;
+    t.tm_sec = s;
+    return t;
+}
+
+FastenResult result(int screw) {
+    FastenResult r;
+    r.ScrewNo = uint16_t(screw);
+    r.Status = 1;
+    return r;
+}
+
+std::string line(int tool, int screw, const struct tm& t = day(2026, 12, 6)) {
+    return EventLog_FormatLine(t, "J", "S", "-", ("tool" + std::to_string(tool)).c_str(),
+                               result(screw));
+}
+
+std::vector<std::string> fileLines(const std::string& path) {
+    std::vector<std::string> out;
+    std::string s = TestEnv::readFile(path);
+    size_t start = 0, nl;
+    while ((nl = s.find('\n', start)) != std::string::npos) {
+        out.push_back(s.substr(start, nl + 1 - start));
+        start = nl + 1;
+    }
+    return out;
+}
+
+const char* const DAY_FILE = "files/log/2026/12/06/20261206.csv";
+
+struct WriterTest : ::testing::Test {
+    TestEnv env;
+    LogCapture log;
+    RecordingSink sink;
+    std::mutex ackLock;
+    std::vector<std::string> acks; // "tdx:lines in the day file at that moment"
+    std::string sd;
+
+    void SetUp() override {
+        load_setting();
+        get_setting_log()->path = 0;
+        EwDriver_SetDeviceObject(&sink);
+        Threads_Init();
+        sd = env.sysroot() + "/media/mmcblk1p1";
+        EventLog_SetAckWriter([this](int tdx) {
+            std::lock_guard<std::mutex> g(ackLock);
+            acks.push_back(std::to_string(tdx) + ":" + std::to_string(fileLines(dayFile()).size()));
+            return 0;
+        });
+    }
+    void TearDown() override {
+        Common_SetFault(nullptr, 0, 0);
+        EventLog_Flush();
+        EventLog_SetAckWriter(nullptr);
+        EventLog_SetSpoolLimit(10000);
+    }
+    std::string dayFile() const {
+        return get_setting_log()->path == 1 ? sd + "/2026/12/06/20261206.csv" : DAY_FILE;
+    }
+    void insertCard() { TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", ""); }
+};
+} // namespace
+
+TEST(EventLogQuoting, FieldsWithSeparatorsAreQuotedOthersStayAsTheyAre) {
+    struct {
+        const char *job, *step, *barcode, *tool;
+        const char* expectHead; // fields 1..5 as written
+    } cases[] = {
+        {"job A", "step-1", "-", "tool1", "2026-12-06 10:00:00,job A,step-1,-,tool1,"},
+        {"a,b", "s", "-", "t", "2026-12-06 10:00:00,\"a,b\",s,-,t,"},
+        {"j", "say \"hi\"", "-", "t", "2026-12-06 10:00:00,j,\"say \"\"hi\"\"\",-,t,"},
+        {"j", "s", "LOT\r\n7", "t", "2026-12-06 10:00:00,j,s,\"LOT\r\n7\",t,"},
+        {"j", "s", "-", "left,\"right\"", "2026-12-06 10:00:00,j,s,-,\"left,\"\"right\"\"\","},
+        {"", "", "", "", "2026-12-06 10:00:00,,,,,"},
+        {"\"", "'", "a b;c", "\xe9t\xe9", "2026-12-06 10:00:00,\"\"\"\",',a b;c,\xe9t\xe9,"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expectHead);
+        std::string l =
+            EventLog_FormatLine(day(2026, 12, 6), c.job, c.step, c.barcode, c.tool, result(4));
+        EXPECT_EQ(l.substr(0, strlen(c.expectHead)), c.expectHead);
+        auto f = csvSplit(l);
+        ASSERT_EQ(f.size(), 19u);
+        EXPECT_EQ(f[1], c.job);
+        EXPECT_EQ(f[2], c.step);
+        EXPECT_EQ(f[3], c.barcode);
+        EXPECT_EQ(f[4], c.tool);
+        EXPECT_EQ(f[13], "4");
+        EXPECT_EQ(f[18], "");
+    }
+}
+
+TEST_F(WriterTest, LinesOfManyToolsReachTheFileInCallOrderAndEachAckFollowsItsLine) {
+    std::vector<std::string> sent;
+    for (int i = 0; i < 200; ++i) {
+        sent.push_back(line(i % 8, i));
+        ASSERT_EQ(EventLog_Queue(sent.back(), i % 8), 0);
+    }
+    EventLog_Flush();
+    auto l = fileLines(DAY_FILE);
+    ASSERT_EQ(l.size(), sent.size() + 1);
+    EXPECT_EQ(l[0], EVENTLOG_HEADER);
+    for (size_t i = 0; i < sent.size(); ++i)
+        EXPECT_EQ(l[i + 1], sent[i]) << i;
+    ASSERT_EQ(acks.size(), sent.size());
+    for (size_t i = 0; i < acks.size(); ++i) {
+        int tdx = 0, linesThen = 0;
+        ASSERT_EQ(sscanf(acks[i].c_str(), "%d:%d", &tdx, &linesThen), 2);
+        EXPECT_EQ(tdx, int(i % 8)) << "acks in queue order";
+        EXPECT_GE(linesThen, int(i) + 2) << "ack " << i << " came before its line was in the file";
+    }
+    EXPECT_EQ(sink.drain().size(), 0u) << "no log_fail";
+}
+
+TEST_F(WriterTest, LinesGoToTheFileOfTheirOwnDay) {
+    EventLog_Queue(line(0, 1, day(2026, 12, 5, 23, 59, 59)), -1);
+    EventLog_Queue(line(0, 2, day(2026, 12, 6, 0, 0, 0)), 0);
+    EventLog_Flush();
+    auto a = fileLines("files/log/2026/12/05/20261205.csv");
+    auto b = fileLines(DAY_FILE);
+    ASSERT_EQ(a.size(), 2u);
+    ASSERT_EQ(b.size(), 2u);
+    EXPECT_EQ(a[1].substr(0, 19), "2026-12-05 23:59:59");
+    EXPECT_EQ(b[1].substr(0, 19), "2026-12-06 00:00:00");
+    EXPECT_EQ(acks, std::vector<std::string>{"0:2"}) << "no ack for -1";
+}
+
+// The log cannot be written: the line is acknowledged all the same, the GUI hears of it,
+// the line waits in the spool (file on the other storage or memory) and reaches the log,
+// in order and before newer lines, when it can be written again.
+TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
+    struct {
+        const char* what;
+        uint32_t location;
+        bool card;
+        int err, ops;
+        bool spoolFile; // else memory
+    } cases[] = {
+        {"internal full on write, no card", 0, false, ENOSPC, COMMON_FAULT_WRITE, false},
+        {"internal full at the flush, no card", 0, false, ENOSPC, COMMON_FAULT_SYNC, false},
+        {"internal folder unwritable, no card", 0, false, EACCES, COMMON_FAULT_OPEN, false},
+        {"internal full, spool on the card", 0, true, ENOSPC, COMMON_FAULT_WRITE, true},
+        {"card unwritable, spool internal", 1, true, EACCES, COMMON_FAULT_OPEN, true},
+        {"card taken out, spool internal", 1, false, 0, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all("files/log");
+        fs::remove_all(sd);
+        fs::remove(env.sysroot() + "/dev/mmcblk1p1");
+        get_setting_log()->path = c.location;
+        if (c.card) insertCard();
+        if (c.ops) Common_SetFault(c.location == 1 ? sd.c_str() : "./files/log", c.err, c.ops);
+        acks.clear();
+        sink.clear();
+        log.clear();
+        EventLog_Queue(line(0, 1), 0);
+        EventLog_Queue(line(1, 2), 1);
+        EventLog_Flush();
+        EXPECT_EQ(acks.size(), 2u) << "acknowledged although not written";
+        EXPECT_EQ(EventLog_SpoolLength(), 2u);
+        EXPECT_TRUE(fileLines(dayFile()).empty()) << "no line and no lone header in the log";
+        std::string spool = EventLog_SpoolPath(c.location);
+        EXPECT_EQ(TestEnv::exists(spool), c.spoolFile) << spool;
+        if (c.spoolFile) {
+            EXPECT_EQ(fileLines(spool), (std::vector{line(0, 1), line(1, 2)}));
+        }
+        EXPECT_TRUE(sink.waitFor("log_fail"));
+        // Still failing: the next line joins the spool behind them.
+        EventLog_Queue(line(2, 3), 2);
+        EventLog_Flush();
+        EXPECT_EQ(EventLog_SpoolLength(), 3u);
+        // Writable again: spooled lines first, then the new one; the spool is gone.
+        Common_SetFault(nullptr, 0, 0);
+        if (c.location == 1) insertCard();
+        EventLog_Queue(line(3, 4), 3);
+        EventLog_Flush();
+        auto l = fileLines(dayFile());
+        EXPECT_EQ(l, (std::vector<std::string>{EVENTLOG_HEADER, line(0, 1), line(1, 2), line(2, 3),
+                                               line(3, 4)}));
+        EXPECT_EQ(EventLog_SpoolLength(), 0u);
+        EXPECT_FALSE(TestEnv::exists(spool));
+        EXPECT_TRUE(log.contains("3 spooled results written"));
+        EXPECT_EQ(acks.size(), 4u);
+    }
+}
+
+TEST_F(WriterTest, MemorySpoolKeepsTheNewestLinesUpToItsBound) {
+    EventLog_SetSpoolLimit(3);
+    Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
+    for (int i = 1; i <= 5; ++i)
+        EventLog_Queue(line(0, i), 0);
+    EventLog_Flush();
+    EXPECT_EQ(EventLog_SpoolLength(), 3u);
+    EXPECT_TRUE(log.contains("2 oldest results dropped"));
+    EXPECT_EQ(acks.size(), 5u);
+    Common_SetFault(nullptr, 0, 0);
+    EventLog_Queue(line(0, 6), 0);
+    EventLog_Flush();
+    EXPECT_EQ(fileLines(DAY_FILE), (std::vector<std::string>{EVENTLOG_HEADER, line(0, 3),
+                                                             line(0, 4), line(0, 5), line(0, 6)}));
+}
+
+TEST_F(WriterTest, SpoolFileLeftByAnEarlierRunIsWrittenAtStart) {
+    insertCard();
+    get_setting_log()->path = 1;
+    // The last line was cut by a power cut: it was never acknowledged and is left out.
+    TestEnv::writeFile("files/log/spool.csv", line(0, 1) + line(0, 2) + "2026-12-06 10:0");
+    EventLog_StartWriter();
+    Threads_RunSync(LOOP_EVENTLOG, [] {});
+    EXPECT_EQ(fileLines(dayFile()),
+              (std::vector<std::string>{EVENTLOG_HEADER, line(0, 1), line(0, 2)}));
+    EXPECT_FALSE(TestEnv::exists("files/log/spool.csv"));
+    EXPECT_TRUE(log.contains("2 spooled results written"));
+    EXPECT_TRUE(log.contains("incomplete last line left out"));
+}
+
+TEST(CommonFault, PrefixErrorAndOperationsChooseWhatFails) {
+    TestEnv env;
+    struct {
+        const char* prefix;
+        int ops;
+        const char* path;
+        int op;
+        int expect;
+    } cases[] = {
+        {"./files/log", COMMON_FAULT_WRITE, "./files/log/2026/x.csv", COMMON_FAULT_WRITE, ENOSPC},
+        {"./files/log", COMMON_FAULT_WRITE, "./files/log/2026/x.csv", COMMON_FAULT_SYNC, 0},
+        {"./files/log", COMMON_FAULT_WRITE, "./files/job/x", COMMON_FAULT_WRITE, 0},
+        {"/media", COMMON_FAULT_OPEN, "/media/mmcblk1p1/a", COMMON_FAULT_OPEN, ENOSPC},
+        {nullptr, COMMON_FAULT_WRITE, "./files/log/a", COMMON_FAULT_WRITE, 0},
+    };
+    for (const auto& c : cases) {
+        Common_SetFault(c.prefix, ENOSPC, c.ops);
+        EXPECT_EQ(Common_FaultFor(c.path, c.op), c.expect) << c.path;
+    }
+    // A relative path is also matched under the data home.
+    Common_SetFault((Common_HomeDir() + "/files/log").c_str(), EACCES, COMMON_FAULT_OPEN);
+    EXPECT_EQ(Common_IoOpen("./files/log/a.csv", O_RDONLY), -1);
+    EXPECT_EQ(errno, EACCES);
+    Common_SetFault(nullptr, 0, 0);
+}
+
+// A real full disk: a tiny tmpfs in a private mount namespace holds the internal log; the
+// lines that do not fit go to the card and come back once there is room.
+// The mount namespace is made before the writer's thread starts, so it shares it.
+struct FullDiskTest : WriterTest {
+    void SetUp() override {
+        if (geteuid() != 0) GTEST_SKIP() << "needs root for a private tmpfs";
+        if (unshare(CLONE_NEWNS) != 0) GTEST_SKIP() << "no mount namespace";
+        ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+        fs::create_directories("files/log");
+        ASSERT_EQ(mount("tmpfs", "files/log", "tmpfs", 0, "size=8k"), 0) << strerror(errno);
+        WriterTest::SetUp();
+    }
+};
+
+TEST_F(FullDiskTest, RealFullDiskSpoolsToTheCard) {
+    insertCard();
+    std::vector<std::string> sent;
+    for (int i = 0; EventLog_SpoolLength() == 0 && i < 400; ++i) {
+        sent.push_back(line(i % 8, i));
+        EventLog_Queue(sent.back(), i % 8);
+        EventLog_Flush();
+    }
+    ASSERT_EQ(EventLog_SpoolLength(), 1u);
+    EXPECT_EQ(fileLines(EventLog_SpoolPath(0)), std::vector<std::string>{sent.back()});
+    EXPECT_EQ(acks.size(), sent.size());
+    // Room again (a day file removed by the operator): the spooled line is written.
+    std::string full = TestEnv::readFile(DAY_FILE);
+    ASSERT_EQ(umount("files/log"), 0);
+    TestEnv::writeFile(DAY_FILE, full);
+    sent.push_back(line(0, 999));
+    EventLog_Queue(sent.back(), 0);
+    EventLog_Flush();
+    auto l = fileLines(DAY_FILE);
+    ASSERT_EQ(l.size(), sent.size() + 1);
+    for (size_t i = 0; i < sent.size(); ++i)
+        EXPECT_EQ(l[i + 1], sent[i]) << i;
+    EXPECT_EQ(EventLog_SpoolLength(), 0u);
+}
