@@ -241,7 +241,10 @@ TEST_F(JobScreenTest, ConfirmationsAndPasswordsOneDialogAtATime) {
     EXPECT_EQ(reg(0, 262), 2);
 
     // A message and a confirmation may be open together, one of each.
-    page->ShowMessage("Error", "Logging failed");
+    dev->LogFailEvent.Trigger(); // a result line went to the spool
+    flush();
+    ASSERT_NE(page->MessageDialog(), nullptr);
+    EXPECT_EQ(page->MessageDialog()->Title(), "Error");
     page->ShowMessage("Message", "second");
     EXPECT_EQ(page->MessageDialog()->Text(), "Logging failed");
     shot("UnitMessageBox_Job");
