@@ -173,7 +173,7 @@ TEST_F(JobScreenTest, AJobRunsOnTwoToolsAndStartsOver) {
     ASSERT_TRUE(until([&] { return f->Sign() == UnitStepFastenView::Ng; }));
     EXPECT_EQ(f->Error(), "E330 : Target torque reached before the min angle");
     EXPECT_EQ(f->Counter(), "1") << "an NG screw does not count";
-    shot("UnitStepFastenView", f);
+    shot("UnitStepFastenView");
     ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 3");
     // The message step passes; the second tool's step waits.
     ASSERT_TRUE(until([&] { return page->SelectedStepRow() == 2; }));
@@ -361,7 +361,7 @@ TEST_F(JobScreenTest, StepViewsOfADelayAndAMessage) {
     PageOperationWithJob* page = openScreen();
     page->Run().JobLoad(0);
     ASSERT_TRUE(until([&] { return page->VisibleStepView() == page->MessageView(); }));
-    shot("UnitStepMessageView", page->MessageView());
+    shot("UnitStepMessageView");
     // A time delay right after a message keeps the message on screen while it counts.
     ASSERT_TRUE(until([&] { return page->DelayView()->CountingDown(); }));
     EXPECT_EQ(page->VisibleStepView(), page->MessageView());
@@ -409,7 +409,7 @@ TEST_F(JobScreenTest, InputOutputAndDelayStepsShowAndAdvance) {
     page->Run().JobLoad(0);
     ASSERT_TRUE(until([&] { return page->VisibleStepView() == page->InputView(); }));
     EXPECT_EQ(page->InputView()->Lines(), QStringList({"IN1", "IN4"}));
-    shot("UnitStepInputView", page->InputView());
+    shot("UnitStepInputView");
     // Both inputs must be seen active.
     dev->TriggerInput(0, 1);
     dev->TriggerInput(3, 1);
@@ -417,15 +417,15 @@ TEST_F(JobScreenTest, InputOutputAndDelayStepsShowAndAdvance) {
     EXPECT_EQ(page->OutputView()->Caption(), "300 ms");
     EXPECT_EQ(page->OutputView()->Lines().size(), 2);
     EXPECT_EQ(dev->GetOutputStatus(1), 1) << "a high output stays high";
-    shot("UnitStepOutputView", page->OutputView());
+    shot("UnitStepOutputView");
     ASSERT_TRUE(until([&] { return find<QPushButton>("delayConfirm")->isVisible(); }));
     EXPECT_EQ(page->DelayView()->Title(), "Message");
     EXPECT_EQ(dev->GetOutputStatus(0), 0) << "the impulse has ended";
-    shot("UnitStepDelayView_Confirm", page->DelayView());
+    shot("UnitStepDelayView_Confirm");
     press("delayConfirm");
     ASSERT_TRUE(until([&] { return page->DelayView()->Title() == "Barcode"; }));
     EXPECT_TRUE(page->DelayView()->Lines().contains("123</span>"));
-    shot("UnitStepDelayView_Barcode", page->DelayView());
+    shot("UnitStepDelayView_Barcode");
     dev->TriggerBcode("zz123"); // characters 3..5 match
     ASSERT_TRUE(until([&] { return page->Banner() == "Job OK !!!"; }));
 }
