@@ -7,9 +7,9 @@
 #include <iterator>
 
 namespace {
-const char* const kTitles[] = {"Tool",   "Barcode", "Time (ms)", "Preset", "Target",
-                               "Torque", "Speed",   "A1",        "A2",     "A3",
-                               "Screw",  "Error",   "Dir",       "Status", "Snug"};
+const char* const kTitles[] = {"Tool",   "Barcode", "Time", "Preset", "Target",
+                               "Torque", "Speed",   "A1",   "A2",     "A3",
+                               "Screw",  "Error",   "Dir",  "Status", "Snug"};
 static_assert(std::size(kTitles) == FetTableModel::FieldCount);
 
 const QColor kRowNg{0x7a, 0x1f, 0x1f};

@@ -13,6 +13,7 @@
 #include "UnitMessageBox.h"
 #include "UnitTdxData.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -88,6 +89,12 @@ PageOperationWithoutJob::PageOperationWithoutJob(QWidget* parent) : Page(parent)
     table_->setSelectionMode(QAbstractItemView::NoSelection);
     table_->setFocusPolicy(Qt::NoFocus);
     table_->setWordWrap(false);
+    table_->setStyleSheet(
+        "QTableView { background: #0c0f12; color: #f2f5f7; gridline-color: #3a4754;"
+        " border: 2px solid #3a4754; border-radius: 8px; font-size: 17px; }"
+        "QHeaderView::section { background: #27313b; color: #f2f5f7; font-size: 16px;"
+        " font-weight: bold; border: 0; border-right: 1px solid #3a4754; padding: 4px; }");
+    table_->viewport()->installEventFilter(this);
     body->addWidget(table_, 1);
     v->addLayout(body, 1);
 
@@ -186,9 +193,13 @@ void PageOperationWithoutJob::layoutColumns() {
     }
 }
 
+bool PageOperationWithoutJob::eventFilter(QObject* o, QEvent* e) {
+    if (o == table_->viewport() && e->type() == QEvent::Resize) layoutColumns();
+    return Page::eventFilter(o, e);
+}
+
 void PageOperationWithoutJob::resizeEvent(QResizeEvent* e) {
     Page::resizeEvent(e);
-    layoutColumns();
     notice_->adjustSize();
     notice_->move((width() - notice_->width()) / 2, (height() - notice_->height()) / 2);
 }

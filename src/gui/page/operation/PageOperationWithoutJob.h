@@ -41,6 +41,7 @@ class PageOperationWithoutJob : public Page, private FreeRunDevice {
 
   protected:
     void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
 
   private:
     // ---- the screen's side of FreeRunPort ----
