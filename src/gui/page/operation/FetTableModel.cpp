@@ -4,6 +4,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <cstring>
 #include <iterator>
 
 namespace {
@@ -15,6 +16,13 @@ static_assert(std::size(kTitles) == FetTableModel::FieldCount);
 const QColor kRowNg{0x7a, 0x1f, 0x1f};
 const QColor kRowOk{0x1a, 0x5e, 0x33};
 const QColor kRowOther{0x2c, 0x34, 0x3c};
+
+bool sameItem(const UnitFetItem& a, const UnitFetItem& b) {
+    for (uint16_t FastenResult::*f : kFastenResultRegs)
+        if (a.*f != b.*f) return false;
+    return a.Seq == b.Seq && strcmp(a.Time, b.Time) == 0 && strcmp(a.ToolName, b.ToolName) == 0 &&
+           strcmp(a.FastenResult::Barcode, b.FastenResult::Barcode) == 0;
+}
 } // namespace
 
 FetTableModel::FetTableModel(CountFn count, ItemFn item, QObject* parent)
@@ -44,6 +52,11 @@ QString FetTableModel::FieldTitle(int field) {
     return kTitles[field];
 }
 
+bool FetTableModel::isLast(int position) const {
+    UnitFetItem it;
+    return item_(position, &it) && sameItem(it, last_);
+}
+
 uint32_t FetTableModel::seqAt(int position) const {
     UnitFetItem it;
     return item_(position, &it) ? it.Seq : 0;
@@ -68,6 +81,7 @@ int FetTableModel::oldestPosition(int len) const {
 
 void FetTableModel::reset(int len, int oldest, uint32_t newest) {
     beginResetModel();
+    rememberLast(len, oldest);
     rows_ = len;
     len_ = len;
     oldest_ = oldest;
@@ -75,6 +89,11 @@ void FetTableModel::reset(int len, int oldest, uint32_t newest) {
     cachedRow_ = -1;
     ++resets_;
     endResetModel();
+}
+
+void FetTableModel::rememberLast(int len, int oldest) {
+    last_ = UnitFetItem();
+    if (len > 0) item_((oldest + len - 1) % len, &last_);
 }
 
 void FetTableModel::Sync() {
@@ -86,11 +105,14 @@ void FetTableModel::Sync() {
     const int oldest = oldestPosition(len);
     const uint32_t newest = seqAt((oldest + len - 1) % len);
     if (newest == newest_ && len == rows_) return;
-    // The last row known before must still be there, `added` rows above the end.
+    // The last result shown must still be there, `added` rows above the end (from an
+    // empty table: the numbering goes on from it). Anything else was a clear.
     const long added = long(newest) - long(newest_);
     const long dropped = long(rows_) + added - long(len);
-    const bool follows = rows_ > 0 && added > 0 && added < len && dropped >= 0 && dropped < rows_ &&
-                         seqAt((oldest + len - 1 - int(added)) % len) == newest_;
+    const bool follows = added > 0 && added <= len && dropped >= 0 &&
+                         (rows_ == 0 ? added == len && seqAt(oldest) == newest_ + 1
+                                     : dropped < rows_ && added < len &&
+                                           isLast((oldest + len - 1 - int(added)) % len));
     if (!follows) {
         reset(len, oldest, newest);
         return;
@@ -106,6 +128,7 @@ void FetTableModel::Sync() {
     beginInsertRows(QModelIndex(), rows_, rows_ + int(added) - 1);
     rows_ += int(added);
     newest_ = newest;
+    rememberLast(len, oldest);
     endInsertRows();
 }
 

@@ -60,6 +60,8 @@ class FetTableModel : public QAbstractTableModel {
 
   private:
     uint32_t seqAt(int position) const;
+    bool isLast(int position) const;
+    void rememberLast(int len, int oldest);
     int oldestPosition(int len) const;
     const UnitFetItem* row(int r) const;
     QVariant cell(const UnitFetItem& it, int field) const;
@@ -74,6 +76,7 @@ class FetTableModel : public QAbstractTableModel {
     int oldest_ = 0;      // array position of row 0
     uint32_t newest_ = 0; // sequence number of the last row
     int resets_ = 0;
+    UnitFetItem last_; // the entry of the last row, to recognise it after a change
     mutable int cachedRow_ = -1;
     mutable UnitFetItem cached_;
 };
