@@ -271,6 +271,12 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     int32_t StepDelete(int32_t sdx);
     int32_t StepCopy(int32_t sdx);
     int32_t GetTotalScrewOfLoadedJob();
+    // The job the job screen runs (list position), -1 for none. The job screen sets it at
+    // every load and release; the status bar shows that job's name.
+    Q_PROPERTY(int CurrentJob READ OnGetCurrentJob WRITE OnSetCurrentJob NOTIFY CurrentJobChanged)
+    int32_t OnGetCurrentJob();
+    void OnSetCurrentJob(int32_t jdx);
+    Q_SIGNAL void CurrentJobChanged();
     // Step fields of the loaded job. Getters of the wrong type or index log and return
     // empty fields; setters then return -1 and change nothing. The fastening, input and
     // output objects are reused by every call; delay and message objects are new and
@@ -294,6 +300,7 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     int32_t SetMsgImgFilename(int32_t sdx, const QString& path);
 
   private:
+    int32_t CurrentJob_ = -1;
     UnitStepFastenData* FastenData_ = nullptr;
     UnitStepInputData* InputData_ = nullptr;
     UnitStepOutputData* OutputData_ = nullptr;

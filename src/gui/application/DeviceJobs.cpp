@@ -103,6 +103,17 @@ void ApplicationDeviceClass::JobFree() {
     job_free();
 }
 
+int32_t ApplicationDeviceClass::OnGetCurrentJob() {
+    return CurrentJob_;
+}
+
+void ApplicationDeviceClass::OnSetCurrentJob(int32_t jdx) {
+    if (jdx < 0 || jdx >= job_list_len()) jdx = -1;
+    if (jdx == CurrentJob_) return;
+    CurrentJob_ = jdx;
+    emit CurrentJobChanged();
+}
+
 int32_t ApplicationDeviceClass::FindJdxByName(const QString& name) {
     return find_jdx_by_name(ToNative(name).constData());
 }

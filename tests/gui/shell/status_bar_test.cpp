@@ -7,6 +7,7 @@
 #include "page/shell/PageStatusBar.h"
 
 #include <QLabel>
+#include <QSignalSpy>
 
 namespace {
 class StatusBarTest : public ShellTest {
@@ -121,6 +122,24 @@ TEST_F(StatusBarTest, DeviceIconsInOrderAndTrayAlarmBlinks) {
     bst_left_proc();
     bst_main();
     bst_set_usb_search(nullptr);
+}
+
+TEST_F(StatusBarTest, RunningJobNameTakesThePlaceOfTheCurrentTool) {
+    registerTools({{"press-1", 1, 3}});
+    ASSERT_EQ(dev->JobCreateNew("Door, left"), 0);
+    makeRoot();
+    EXPECT_EQ(text("statusToolName"), "unselected");
+    dev->OnSetCurrTdx(0);
+    flush();
+    EXPECT_EQ(text("statusToolName"), "press-1");
+    QSignalSpy changed(dev, &ApplicationDeviceClass::CurrentJobChanged);
+    dev->OnSetCurrentJob(0);
+    dev->OnSetCurrentJob(0);
+    EXPECT_EQ(changed.count(), 1) << "only a change is announced";
+    EXPECT_EQ(text("statusToolName"), "Door, left");
+    dev->OnSetCurrentJob(7); // no such job: none runs
+    EXPECT_EQ(dev->OnGetCurrentJob(), -1);
+    EXPECT_EQ(text("statusToolName"), "press-1");
 }
 
 TEST_F(StatusBarTest, ClockFollowsThePanelClock) {

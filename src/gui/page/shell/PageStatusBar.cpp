@@ -118,6 +118,7 @@ PageStatusBar::PageStatusBar(QWidget* parent) : QFrame(parent) {
     ApplicationDeviceClass* dev = ApplicationDevice();
     connect(&dev->UpdateRegtoolsEvent, &SystemEvent::triggered, this, &PageStatusBar::RefreshTools);
     connect(dev, &ApplicationDeviceClass::CurrTdxChanged, this, &PageStatusBar::RefreshTools);
+    connect(dev, &ApplicationDeviceClass::CurrentJobChanged, this, &PageStatusBar::RefreshTools);
     for (SystemEvent* e :
          {&dev->UpdateDevsEvent, &dev->DrvUpdateNotifierEvent, &dev->BstHotplugEvent})
         connect(e, &SystemEvent::triggered, this, &PageStatusBar::RefreshDevices);
@@ -143,8 +144,12 @@ void PageStatusBar::RefreshClock() {
 
 void PageStatusBar::RefreshTools() {
     ApplicationDeviceClass* dev = ApplicationDevice();
+    // While a job runs its name takes the place of the current tool, which the job
+    // screen does not use.
+    int jdx = dev->OnGetCurrentJob();
     int tdx = dev->OnGetCurrTdx();
-    QString name = tdx >= 0 ? dev->GetTdxToolName(tdx) : QString();
+    QString name =
+        jdx >= 0 ? dev->GetJobNameJdx(jdx) : (tdx >= 0 ? dev->GetTdxToolName(tdx) : QString());
     tool_->setText(name.isEmpty() ? "unselected" : name);
     int n = qBound(0, dev->GetRegtoolsLen(), MaxIcons);
     int connected = 0;

@@ -1,0 +1,170 @@
+// Job runner: link loss and reconnection with catch-up, the stored-results collection and
+// the bit socket tray in slave mode.
+#include "JobRun.h"
+
+namespace {
+constexpr int32_t kRegPreset = 4004;
+constexpr int32_t kRegLock = 4001;
+} // namespace
+
+void JobRun::OnDisconnFlag(int32_t tdx, int32_t flag) {
+    if (tdx >= 0 && tdx < 8) disconnected_[static_cast<size_t>(tdx)] = flag ? 1 : 0;
+}
+
+void JobRun::OnToolState(int32_t t, int32_t state) {
+    if (t < 0 || t >= 8) return;
+    if (state == 3)
+        LinkUp(t);
+    else if (state == 0 || state == 2)
+        LinkLost(t);
+}
+
+void JobRun::LinkLost(int32_t t) {
+    if (port_.Settings().backupManager && stored_.Pending(t) > 0) {
+        stored_.OnLinkLost(t);
+        port_.StoredRefresh();
+    }
+    if (port_.StoredIsOpen()) return;
+    if (!InFastenStep() || t != stepTool_) return;
+    disconnected_[static_cast<size_t>(t)] = 1;
+    view_.resultText = "-";
+    view_.resultKind = RunView::Kind::Neutral;
+    port_.ShowMessage("Message", "The connection was lost.\n\n" + port_.ToolName(t));
+    Refresh();
+}
+
+void JobRun::RestoreStepOn(int32_t t) {
+    if (!InFastenStep() || t != stepTool_ || !waiting_) return;
+    view_.resultText = TargetText(t, stepPreset_);
+    view_.resultKind = RunView::Kind::Neutral;
+    port_.MbusWriteTdx(t, kRegPreset, stepPreset_ + 1);
+    port_.SetScrewCnt(t, stepScrews_ - screwsDone_);
+    if (port_.Settings().bstOn)
+        port_.SetBstAlarmForce();
+    else
+        port_.ToolLockExceptTdx(t);
+    Refresh();
+}
+
+void JobRun::LinkUp(int32_t t) {
+    const auto k = static_cast<size_t>(t);
+    port_.SetAutoLock(t, 1);
+    port_.MbusWriteTdx(t, kRegLock, 1);
+    const int32_t pending = port_.GetNoPendingEvent(t);
+    if (pending <= 0) once_.Forget(t);
+    port_.CloseMessage();
+    // The tool delivers oldest first: the first of its stored results are the ones of an
+    // earlier step that were still expected; only the rest can belong to this step.
+    draining_[k] = std::min(draining_[k], std::max(pending, 0));
+    const int32_t own = pending - draining_[k];
+    const bool manager = port_.Settings().backupManager;
+    if (pending > 0 && InFastenStep() && t == stepTool_ && disconnected_[k]) {
+        stored_.SetPending(t, 0); // they arrive as ordinary results of the step
+        catchUp_ = own;
+        if (!waiting_) {
+            // The step is complete (the next one starts shortly): they are logged only,
+            // and the tool stays locked.
+            draining_[k] = pending;
+            catchUp_ = 0;
+        } else if (catchUp_ == 0) {
+            RestoreStepOn(t); // only earlier steps' results: the count is right already
+        } else {
+            port_.MbusWriteTdx(t, kRegPreset, stepPreset_ + 1);
+            if (port_.Settings().bstOn)
+                port_.SetBstAlarmForce();
+            else
+                port_.ToolLockExceptTdx(t);
+        }
+        port_.EnableDataBackup(t, 0);
+    } else if (pending > 0 && manager) {
+        draining_[k] = 0; // collected as stored results, never judged
+        stored_.SetPending(t, pending);
+        if (port_.StoredIsOpen()) {
+            stored_.Reopen();
+            port_.StoredRefresh();
+        } else {
+            port_.StoredOpen();
+        }
+    } else {
+        draining_[k] = 0; // the tool drops what it stored
+        stored_.SetPending(t, 0);
+        RestoreStepOn(t);
+        port_.EnableDataBackup(t, 1);
+    }
+    disconnected_[k] = 0;
+    Refresh();
+}
+
+// ---- stored results ----
+
+void JobRun::StoredResult(int32_t t, const FastenResult& r) {
+    LogResult(-1, -1, t, r, t);
+    stored_.OnResult(t);
+    port_.StoredRefresh();
+}
+
+void JobRun::OnStoredConfirmed(uint32_t chosenMask) {
+    uint32_t connected = 0;
+    for (int32_t t : port_.RegisteredTools())
+        if (t >= 0 && t < 8 && port_.ToolConnected(t)) connected |= 1u << t;
+    stored_.Confirm(chosenMask, connected);
+    port_.StoredRefresh();
+}
+
+void JobRun::OnStoredLeave() {
+    port_.StoredClose();
+    LeaveHome();
+}
+
+// ---- bit socket tray ----
+
+void JobRun::TrayWarnSlave() {
+    port_.ShowMessage("Warning", "In With job mode,\nBST should operate in Slave mode");
+}
+
+void JobRun::LockStepTool(int32_t on) {
+    if (stepTool_ >= 0) port_.SetToolLock(stepTool_, on);
+}
+
+void JobRun::TrayCheck() {
+    const RunSettings s = port_.Settings();
+    if (!s.bstOn) return;
+    trayTool_ = port_.FindRegTdxByName(s.bstToolName);
+    if (trayTool_ == -1)
+        port_.ShowMessage("Warning", "The tool specified in BST could not be found.");
+    if (port_.IsBstConnect() && port_.IsBstComm() && !port_.IsBstSlave()) TrayWarnSlave();
+}
+
+void JobRun::OnTrayEvent(int32_t mask, int32_t, int32_t alarm, int32_t opmode) {
+    if (!port_.Settings().bstOn) return;
+    if (InFastenStep() && port_.IsBstConnect() && port_.IsBstComm()) {
+        if (opmode != 0)
+            LockStepTool(1);
+        else if (mask & 0x2)
+            LockStepTool(alarm != 0 ? 1 : 0);
+    }
+    if ((mask & 0x4) && opmode == 1) TrayWarnSlave();
+}
+
+void JobRun::OnTrayHotplug(bool present) {
+    if (!port_.Settings().bstOn) return;
+    if (!present) {
+        port_.ToolLockAll();
+        return;
+    }
+    if (!port_.IsBstComm()) return;
+    if (!port_.IsBstSlave()) {
+        TrayWarnSlave();
+        return;
+    }
+    if (InFastenStep() && waiting_ && stepTool_ >= 0) {
+        TraySocketRequest(stepPreset_ < port_.BstSocketCount() ? stepPreset_ + 1 : 0);
+        port_.SetBstAlarmForce();
+    } else {
+        TraySocketRequest(0);
+    }
+}
+
+void JobRun::OnTrayCommFail() {
+    if (InFastenStep()) LockStepTool(1);
+}

@@ -1,0 +1,77 @@
+// Collection of the results a tool stored while no screen took them: per-tool pending
+// counts, the tools chosen in the dialog, progress, the tool being collected, the total.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+class StoredResults {
+  public:
+    static constexpr int kTools = 8;
+    // What the screen does at each turn. start: ask t for its stored results
+    // (EnableDataBackup(t, 0), with the job-free screen's FET bit cleared first);
+    // complete: t's last stored result arrived (unlock/restore); decline: t was not chosen
+    // (its stored results are dropped); finished: nothing is left to collect (close).
+    struct Hooks {
+        std::function<void(int32_t)> start, complete, decline;
+        std::function<void()> finished;
+    };
+    explicit StoredResults(Hooks hooks) : hooks_(std::move(hooks)) {}
+
+    void Clear(); // all counts 0, nothing chosen, not collecting
+    void SetPending(int32_t tdx, int32_t n);
+    int32_t Pending(int32_t tdx) const; // 0 for a bad index
+    bool AnyPending() const;
+    bool Confirmed() const { return confirmed_; } // the dialog's confirm button is disabled
+    // The dialog's confirmation: tools in chosenMask (bit t) that are connected are
+    // collected one after the other; every other tool with pending results is declined.
+    // With nothing to collect, finished runs.
+    void Confirm(uint32_t chosenMask, uint32_t connectedMask);
+    // A stored result of tdx arrived; false when tdx had none pending (not counted).
+    bool OnResult(int32_t tdx);
+    // tdx lost its link: its results are dropped from the total, the next tool starts.
+    void OnLinkLost(int32_t tdx);
+    // A new pending count after the tool came back while the dialog is open: the confirm
+    // button is enabled again so the operator can choose it.
+    void Reopen() { confirmed_ = false; }
+
+    int32_t Current() const { return current_; } // tool being collected, -1 none
+    int32_t Total() const { return total_; }     // results still to collect
+    int32_t Maximum(int32_t tdx) const;          // bar maximum (pending at confirmation)
+    int32_t Progress(int32_t tdx) const;         // results received of it
+    bool Chosen(int32_t tdx) const;
+
+  private:
+    void StartNext();
+    static bool Valid(int32_t t) { return t >= 0 && t < kTools; }
+    Hooks hooks_;
+    std::array<int32_t, kTools> pending_{}, max_{}, progress_{};
+    std::array<bool, kTools> chosen_{};
+    int32_t current_ = -1;
+    int32_t total_ = 0;
+    bool confirmed_ = false;
+};
+
+// Judge-once guard: remembers the tool's event numbers (register 0 of the event frame) of
+// the last results taken from each tool. A result carrying a number taken recently is a
+// resend of a result whose acknowledgement was lost: acknowledge it, never count or log
+// it again. Number -1 (not known) is never a repeat.
+class ResultOnce {
+  public:
+    static constexpr int kTools = 8, kDepth = 4;
+    bool Repeat(int32_t tdx, int32_t eventNo) const;
+    void Take(int32_t tdx, int32_t eventNo);
+    // The tool came back with nothing stored: nothing can be resent, and a tool whose
+    // numbering started again must not have its new results taken for repeats.
+    void Forget(int32_t tdx);
+
+  private:
+    std::array<std::array<int32_t, kDepth>, kTools> seen_ = [] {
+        std::array<std::array<int32_t, kDepth>, kTools> a{};
+        for (auto& row : a)
+            row.fill(-1);
+        return a;
+    }();
+    std::array<int32_t, kTools> next_{};
+};

@@ -1,0 +1,891 @@
+// The job runner's run state against a recording port: (set-up, events) -> (state, lines).
+// Timers are fired by hand, so every case is instant and deterministic.
+#include "UnitStepDelayData.h"
+#include "UnitStepFastenData.h"
+#include "UnitStepInputData.h"
+#include "UnitStepMsgData.h"
+#include "UnitStepOutputData.h"
+#include "page/operation/JobRun.h"
+#include "tool.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+#include <string>
+
+namespace {
+
+struct Step {
+    int type = kStepFasten;
+    QString tool = "T0";
+    int preset = 2, screws = 2, img = 0;
+    std::vector<int> in = {};    // used inputs
+    int cond = 0;                // input condition
+    std::map<int, int> out = {}; // output -> mode
+    int delayMode = 0, value = 1, unit = 0;
+    QString code = {}; // delay barcode
+    int partial = 0, start = 0, end = 0;
+};
+
+class Port : public JobRunPort {
+  public:
+    std::vector<std::string> lines;
+    RunSettings s;
+    std::map<int, QString> tools{{0, "T0"}, {1, "T1"}};
+    std::map<int, int> pending;
+    std::vector<std::pair<QString, std::vector<Step>>> jobs;
+    int loaded = -1;
+    int in[17] = {}, inFunc[17] = {}, outFunc[17] = {};
+    std::vector<JobBarcodeEntry> table;
+    std::set<RunTimer> active;
+    bool storedOpen = false;
+    UnitStepFastenData fasten;
+    UnitStepInputData input;
+    UnitStepOutputData output;
+    UnitStepDelayData delay;
+    UnitStepMsgData msg;
+
+    Port() {
+        for (int f = 1; f <= 8; f++)
+            outFunc[f] = f; // outputs 1..8 carry functions 1..8: pulses are seen
+    }
+    void L(const std::string& l) { lines.push_back(l); }
+    static std::string N(int v) { return std::to_string(v); }
+    const Step& St(int sdx) {
+        return jobs[static_cast<size_t>(loaded)].second.at(static_cast<size_t>(sdx));
+    }
+
+    RunSettings Settings() override { return s; }
+    QString SysPassword() override { return "1234"; }
+    void DebugLog(Dbg, const QString& t) override { L("dbg " + t.toStdString()); }
+    std::vector<int32_t> RegisteredTools() override {
+        std::vector<int32_t> v;
+        for (auto& [t, n] : tools)
+            v.push_back(t);
+        return v;
+    }
+    QString ToolName(int32_t t) override { return tools.count(t) ? tools[t] : QString(); }
+    bool ToolConnected(int32_t t) override { return tools.count(t) > 0; }
+    int32_t FindRegTdxByName(const QString& n) override {
+        for (auto& [t, name] : tools)
+            if (name == n) return t;
+        return -1;
+    }
+    void ToolLockAll() override { L("lockall"); }
+    void ToolLockExceptTdx(int32_t t) override { L("unlock " + N(t)); }
+    void SetToolLock(int32_t t, int32_t on) override { L("lock " + N(t) + " " + N(on)); }
+    void SetAutoLock(int32_t t, int32_t on) override { L("autolock " + N(t) + " " + N(on)); }
+    int32_t MbusWriteTdx(int32_t t, int32_t r, int32_t v) override {
+        L("write " + N(t) + " " + N(r) + " " + N(v));
+        return 0;
+    }
+    void SetScrewCnt(int32_t t, int32_t n) override { L("screwcnt " + N(t) + " " + N(n)); }
+    int32_t GetTorqueValue_ByPreset(int32_t, int32_t) override { return 1250; }
+    QString TorqueUnitName(int32_t) override { return "N.m"; }
+    void EnableDataBackup(int32_t t, int32_t f) override { L("backup " + N(t) + " " + N(f)); }
+    void DisableDataBackup(int32_t t) override { L("backup-off " + N(t)); }
+    int32_t GetNoPendingEvent(int32_t t) override { return pending.count(t) ? pending[t] : 0; }
+    int32_t LogAndAcknowledge(int32_t j, int32_t sd, int32_t t, const FastenResult&, int32_t,
+                              int32_t ack) override {
+        L("log " + N(j) + " " + N(sd) + " " + N(t) + " ack " + N(ack));
+        return 0;
+    }
+    void CheckLogLocation() override {}
+    void SetSysOutLevel(int32_t f, int32_t l) override { L("sysout " + N(f) + " " + N(l)); }
+    void SetGpioOutVal(int32_t o, int32_t l) override { L("out " + N(o) + " " + N(l)); }
+    void OutputOffAll() override { L("alloff"); }
+    void SetInputEdge(int32_t, int32_t) override {}
+    int32_t GetInputStatus(int32_t i) override { return in[i]; }
+    int32_t GetSysInputFunc(int32_t i) override { return inFunc[i]; }
+    int32_t GetSysOutFunc(int32_t o) override { return outFunc[o]; }
+    QString InputFuncName(int32_t f) override { return QString::number(f); }
+    void SoundOk() override { L("sound ok"); }
+    void SoundNg() override { L("sound ng"); }
+    void SoundTap() override { L("sound tap"); }
+    bool bst = false, bstSlave = true; // tray connected and communicating, its mode
+    bool IsBstConnect() override { return bst; }
+    bool IsBstComm() override { return bst; }
+    bool IsBstSlave() override { return bstSlave; }
+    int32_t BstSocketCount() override { return 8; }
+    void BstWrite(int32_t r, int32_t v) override { L("bst " + N(r) + " " + N(v)); }
+    void SetBstAlarmForce() override { L("bstforce"); }
+    int32_t JobLoad(int32_t j) override {
+        loaded = j;
+        L("jobload " + N(j));
+        return 0;
+    }
+    void JobFree() override { loaded = -1; }
+    int32_t GetJobsLen() override { return static_cast<int32_t>(jobs.size()); }
+    QString JobName(int32_t j) override { return jobs[static_cast<size_t>(j)].first; }
+    int32_t FindJdxByName(const QString& n) override {
+        for (size_t i = 0; i < jobs.size(); i++)
+            if (jobs[i].first == n) return static_cast<int32_t>(i);
+        return -1;
+    }
+    int32_t GetStepsLen() override {
+        return loaded < 0 ? 0
+                          : static_cast<int32_t>(jobs[static_cast<size_t>(loaded)].second.size());
+    }
+    int32_t GetStepType(int32_t sdx) override { return St(sdx).type; }
+    int32_t GetTotalScrewOfLoadedJob() override {
+        int n = 0;
+        for (auto& st : jobs[static_cast<size_t>(loaded)].second)
+            n += st.type == kStepFasten ? st.screws : 0;
+        return n;
+    }
+    const UnitStepFastenData& FastenStep(int32_t sdx) override {
+        const Step& st = St(sdx);
+        fasten.ToolName = st.tool;
+        fasten.PresetNo = st.preset;
+        fasten.NoScrews = st.screws;
+        fasten.ImgFlag = st.img;
+        fasten.ImgFilename = "p.png";
+        return fasten;
+    }
+    const UnitStepInputData& InputStep(int32_t sdx) override {
+        const Step& st = St(sdx);
+        std::fill(std::begin(input.Used), std::end(input.Used), 0);
+        for (int i : st.in)
+            input.Used[i - 1] = 1;
+        input.Condition = st.cond;
+        return input;
+    }
+    const UnitStepOutputData& OutputStep(int32_t sdx) override {
+        const Step& st = St(sdx);
+        std::fill(std::begin(output.Used), std::end(output.Used), 0);
+        for (auto [o, m] : st.out) {
+            output.Used[o - 1] = 1;
+            output.Mode[o - 1] = m;
+        }
+        output.ImpulseWidth = 300;
+        return output;
+    }
+    const UnitStepDelayData& DelayStep(int32_t sdx) override {
+        const Step& st = St(sdx);
+        delay.Mode = st.delayMode;
+        delay.TimeValue = st.value;
+        delay.TimeUnit = st.unit;
+        delay.Barcode = st.code;
+        delay.Partial = st.partial;
+        delay.RangeStart = st.start;
+        delay.RangeEnd = st.end;
+        return delay;
+    }
+    const UnitStepMsgData& MsgStep(int32_t) override { return msg; }
+    std::vector<JobBarcodeEntry> JobBarcodeTable() override { return table; }
+    void SetCurrentJob(int32_t j) override { L("current " + N(j)); }
+    void Start(RunTimer t, int32_t ms) override {
+        active.insert(t);
+        L(std::string("timer start ") + RunTimerName(t) + " " + N(ms));
+    }
+    void Stop(RunTimer t) override { active.erase(t); }
+    void ViewChanged() override {}
+    void PictureLoad(const QString&, const UnitStepFastenData*) override { L("pic load"); }
+    void PictureHighlight(int32_t n) override { L("pic hl " + N(n)); }
+    void PictureMarkOk(int32_t n) override { L("pic ok " + N(n)); }
+    void PictureMarkNg(int32_t n) override { L("pic ng " + N(n)); }
+    void PictureHide(int32_t n) override { L("pic hide " + N(n)); }
+    void PictureClear() override { L("pic clear"); }
+    void ShowMessage(const QString& a, const QString& b) override {
+        L("msg " + a.toStdString() + "|" + b.toStdString());
+    }
+    void CloseMessage() override {}
+    void Confirm(const QString&, const QString& c) override { L("confirm " + c.toStdString()); }
+    void CloseConfirm() override {}
+    void AskPassword(const QString& c) override { L("pwd " + c.toStdString()); }
+    void ShowNotice(const QString& t) override { L("notice " + t.toStdString()); }
+    void OpenJobSelect() override { L("jobselect"); }
+    void CloseJobSelect() override {}
+    void StoredOpen() override {
+        storedOpen = true;
+        L("stored open");
+    }
+    void StoredRefresh() override {}
+    bool StoredIsOpen() override { return storedOpen; }
+    void StoredClose() override {
+        storedOpen = false;
+        L("stored close");
+    }
+    void GoHome() override { L("home"); }
+};
+
+FastenResult Res(int status, int screwNo = 0, int error = 0) {
+    FastenResult r;
+    r.Status = static_cast<uint16_t>(status);
+    r.ScrewNo = static_cast<uint16_t>(screwNo);
+    r.Error = static_cast<uint16_t>(error);
+    r.ConvTorque = 1240;
+    r.TargetTorque = 1250;
+    return r;
+}
+
+class JobRunTest : public ::testing::Test {
+  protected:
+    Port p;
+    JobRun run{p};
+
+    // Lines recorded since the last call; the whole list for Has/Lacks.
+    std::vector<std::string> Take() {
+        std::vector<std::string> v;
+        v.swap(p.lines);
+        return v;
+    }
+    static bool Has(const std::vector<std::string>& v, const std::string& l) {
+        return std::find(v.begin(), v.end(), l) != v.end();
+    }
+    // `want` appear in this order (others may come between).
+    static ::testing::AssertionResult InOrder(const std::vector<std::string>& v,
+                                              const std::vector<std::string>& want) {
+        size_t i = 0;
+        for (const auto& l : v)
+            if (i < want.size() && l == want[i]) i++;
+        if (i == want.size()) return ::testing::AssertionSuccess();
+        std::string all;
+        for (const auto& l : v)
+            all += "\n  " + l;
+        return ::testing::AssertionFailure() << "missing \"" << want[i] << "\" in:" << all;
+    }
+    void Fire(RunTimer t) {
+        ASSERT_TRUE(p.active.count(t)) << RunTimerName(t) << " not running";
+        p.active.erase(t);
+        run.OnTimer(t);
+    }
+    // Runs next-step timers until a step waits or the job ends.
+    void Settle() {
+        for (int i = 0; i < 20 && p.active.count(RunTimer::NextStep); i++)
+            Fire(RunTimer::NextStep);
+    }
+    void Load(std::vector<Step> steps, int jobs = 1) {
+        for (int i = 0; i < jobs; i++)
+            p.jobs.push_back({QString("job%1").arg(i), steps});
+        run.Create();
+        run.JobLoad(0);
+        Settle();
+    }
+    void Event(int status, int t = 0, int screwNo = 0, int no = -1) {
+        run.OnFastenEvent(t, Res(status, screwNo), no);
+    }
+};
+
+TEST_F(JobRunTest, StepEntryWritesPresetCountLocksAndUnlocksOnlyTheStepTool) {
+    Load({Step{}});
+    EXPECT_TRUE(InOrder(Take(), {"jobload 0", "sysout 7 0", "current 0", "lockall",
+                                 "write 0 4004 3", "screwcnt 0 2", "autolock 0 1", "unlock 0"}));
+    EXPECT_TRUE(run.Waiting());
+    EXPECT_EQ(run.View().toolLine, "T0  /  P3");
+    EXPECT_EQ(run.View().resultText, "0.00 / 12.50 N.m");
+}
+
+TEST_F(JobRunTest, NgThenOkOnOneScrewCountsOnceAndStaysOk) {
+    Load({Step{}});
+    Take();
+    Event(2, 0, 1);
+    EXPECT_EQ(run.ScrewsDone(), 0);
+    EXPECT_EQ(run.View().errorText, "E0 : Unknown error code");
+    Event(1, 0, 1);
+    Event(1, 0, 2);
+    const auto l = Take();
+    EXPECT_TRUE(InOrder(l, {"log 0 0 0 ack 0", "sound ng", "sysout 2 1", "sound ok", "sysout 1 1",
+                            "sysout 3 1", "lockall", "timer start NextStep 100"}));
+    EXPECT_FALSE(Has(l, "sysout 4 1"));
+    Settle();
+    EXPECT_FALSE(run.JobNg());
+    EXPECT_EQ(run.View().banner, "Job OK !!!");
+}
+
+TEST_F(JobRunTest, CounterTextsForEveryUnitAndDirection) {
+    // Job of 3 + 2 screws, three OK results in step one, one in step two.
+    const struct {
+        int unit, dir;
+        std::vector<std::string> texts; // at entry 1, after each OK, at entry 2, after OK
+    } cases[] = {
+        {1, 1, {"5", "4", "3", "2", "2", "1"}},
+        {1, 0, {"0", "1", "2", "3", "3", "4"}},
+        {0, 1, {"3", "2", "1", "0", "2", "1"}},
+        {0, 0, {"0", "1", "2", "3", "0", "1"}},
+    };
+    for (const auto& c : cases) {
+        Port port;
+        port.s.countUnit = c.unit;
+        port.s.countDir = c.dir;
+        port.jobs.push_back({"j", {Step{.screws = 3}, Step{.screws = 2}}});
+        JobRun r(port);
+        r.Create();
+        r.JobLoad(0);
+        std::vector<std::string> seen;
+        auto next = [&] {
+            port.active.erase(RunTimer::NextStep);
+            r.OnTimer(RunTimer::NextStep);
+        };
+        next();
+        seen.push_back(r.View().counterText.toStdString());
+        for (int i = 0; i < 3; i++) {
+            r.OnFastenEvent(0, Res(1, i + 1));
+            seen.push_back(r.View().counterText.toStdString());
+        }
+        next();
+        seen.push_back(r.View().counterText.toStdString());
+        r.OnFastenEvent(0, Res(1, 4));
+        seen.push_back(r.View().counterText.toStdString());
+        EXPECT_EQ(seen, c.texts) << "unit " << c.unit << " dir " << c.dir;
+    }
+}
+
+TEST_F(JobRunTest, InputStepConditionsOnEntry) {
+    const struct {
+        int cond;
+        int lvl1, lvl2;
+        bool sysFunc2; // input 2 has a system function
+        bool waiting;
+    } cases[] = {
+        {2, 1, 1, false, false}, // "Status high", all high already: passes at once
+        {2, 1, 0, false, true},
+        {3, 0, 0, false, false},
+        {3, 1, 0, false, true},
+        {0, 0, 0, false, true},
+        {1, 1, 1, false, true},
+        {2, 1, 0, true, false}, // the low input has a system function: ignored
+    };
+    for (const auto& c : cases) {
+        Port port;
+        port.in[1] = c.lvl1;
+        port.in[2] = c.lvl2;
+        port.inFunc[2] = c.sysFunc2 ? 15 : 0;
+        port.jobs.push_back({"j", {Step{.type = kStepInput, .in = {1, 2}, .cond = c.cond}}});
+        JobRun r(port);
+        r.Create();
+        r.JobLoad(0);
+        port.active.clear();
+        r.OnTimer(RunTimer::NextStep);
+        EXPECT_EQ(r.Waiting(), c.waiting) << "cond " << c.cond << " " << c.lvl1 << c.lvl2;
+        EXPECT_EQ(port.active.count(RunTimer::NextStep) == 1, !c.waiting);
+    }
+}
+
+TEST_F(JobRunTest, InputStepActiveHighNeedsEachInputOnce) {
+    Load({Step{.type = kStepInput, .in = {1, 2}, .cond = 0}, Step{.type = kStepMsg}});
+    run.OnInput(1, 1);
+    run.OnInput(1, 0);
+    run.OnInput(1, 1); // counts once
+    EXPECT_FALSE(p.active.count(RunTimer::NextStep));
+    run.OnInput(2, 1);
+    EXPECT_TRUE(p.active.count(RunTimer::NextStep));
+}
+
+TEST_F(JobRunTest, UnregisteredStepToolUnlocksNothingAndKeepsCounters) {
+    Load({Step{.screws = 3}, Step{.tool = "nope", .screws = 5}});
+    for (int i = 1; i <= 3; i++)
+        Event(1, 0, i);
+    Take();
+    Settle();
+    const auto l = Take();
+    EXPECT_FALSE(Has(l, "unlock 0"));
+    EXPECT_FALSE(Has(l, "write 0 4004 3"));
+    EXPECT_TRUE(run.Waiting());
+    EXPECT_EQ(run.StepTool(), -1);
+    EXPECT_EQ(run.StepScrews(), 3);
+    EXPECT_EQ(run.ScrewsDone(), 3);
+    Event(1, 0, 4); // its results never count
+    EXPECT_EQ(run.ScrewsDone(), 3);
+    // The kept counters are complete already: a skip ends the step (NG), not nothing.
+    p.s.skipNoPwd = true;
+    run.OnConfirmed("skip");
+    EXPECT_TRUE(run.JobNg());
+    EXPECT_TRUE(p.active.count(RunTimer::NextStep));
+}
+
+TEST_F(JobRunTest, ScrewCountEventGivesBackOnlyTheNextNumber) {
+    Load({Step{.screws = 3}});
+    Event(1, 0, 7);
+    Event(1, 0, 8);
+    Take();
+    Event(8, 0, 5); // not last + 1: only the tap
+    EXPECT_EQ(run.ScrewsDone(), 2);
+    EXPECT_EQ(Take(), (std::vector<std::string>{"log 0 0 0 ack 0", "sound tap"}));
+    Event(8, 0, 9);
+    EXPECT_EQ(run.ScrewsDone(), 1);
+    EXPECT_EQ(run.JobScrewsDone(), 1);
+}
+
+TEST_F(JobRunTest, AutoRestartClearsJobNgAtTheRestartNotAtTheBanner) {
+    p.s.autoRestart = true;
+    p.s.skipNoPwd = true;
+    Load({Step{.screws = 1}});
+    run.OnConfirmed("skip"); // the only screw skipped: step and job NG
+    Settle();
+    EXPECT_EQ(run.View().banner, "Job NG !!!");
+    Take();
+    Fire(RunTimer::JobResult);
+    EXPECT_TRUE(InOrder(Take(), {"alloff", "timer start NextStep 100"}));
+    EXPECT_TRUE(run.JobNg());
+    EXPECT_EQ(run.Sdx(), -1);
+    Fire(RunTimer::NextStep);
+    EXPECT_FALSE(run.JobNg());
+    EXPECT_EQ(run.Sdx(), 0);
+}
+
+TEST_F(JobRunTest, WithoutAutoRestartTheJobIsReleasedAndReadyGoesHigh) {
+    Load({Step{.type = kStepMsg}});
+    Take();
+    Fire(RunTimer::JobResult);
+    EXPECT_EQ(run.Jdx(), -1);
+    EXPECT_TRUE(InOrder(Take(), {"current -1", "lockall", "sysout 7 0", "sysout 7 1"}));
+}
+
+TEST_F(JobRunTest, SkipMakesTheJobNgOnlyOnFasteningAndInputSteps) {
+    const struct {
+        Step step;
+        int skips;
+        bool ng;
+    } cases[] = {
+        {Step{.type = kStepInput, .in = {1}, .cond = 0}, 1, true},
+        {Step{.type = kStepOutput, .out = {{9, 0}}}, 1, false},
+        {Step{.type = kStepDelay, .delayMode = 1}, 1, false},
+        {Step{.type = kStepMsg}, 1, false},   // within its 100 ms
+        {Step{.type = kStepFasten}, 2, true}, // each screw skipped
+    };
+    for (const auto& c : cases) {
+        Port port;
+        port.s.skipNoPwd = true;
+        port.jobs.push_back({"j", {c.step, Step{.type = kStepMsg}}});
+        JobRun r(port);
+        r.Create();
+        r.JobLoad(0);
+        port.active.clear();
+        r.OnTimer(RunTimer::NextStep);
+        for (int i = 0; i < c.skips; i++)
+            r.OnConfirmed("skip");
+        EXPECT_EQ(r.JobNg(), c.ng) << c.step.type;
+        EXPECT_EQ(r.Sdx(), 0) << c.step.type;
+        EXPECT_TRUE(port.active.count(RunTimer::NextStep)) << c.step.type;
+    }
+}
+
+TEST_F(JobRunTest, SkipOfAScrewAsksThePasswordUnlessAllowedOrFromAnInput) {
+    p.inFunc[3] = 9;
+    Load({Step{.screws = 3}});
+    Take();
+    run.OnConfirmed("skip");
+    EXPECT_TRUE(Has(Take(), "pwd next"));
+    EXPECT_FALSE(run.OnPassword("next", "999"));
+    EXPECT_EQ(Take(), std::vector<std::string>{"sound ng"});
+    EXPECT_TRUE(run.OnPassword("next", "1234"));
+    EXPECT_EQ(run.ScrewsDone(), 1);
+    EXPECT_TRUE(Has(Take(), "screwcnt 0 2"));
+    run.OnInput(3, 0); // acts on the rising level only
+    EXPECT_EQ(run.ScrewsDone(), 1);
+    run.OnInput(3, 1);
+    EXPECT_EQ(run.ScrewsDone(), 2);
+    Event(1, 0, 1); // the last screw OK: the skipped ones make step and job NG
+    EXPECT_TRUE(run.StepNg());
+    EXPECT_TRUE(run.JobNg());
+}
+
+TEST_F(JobRunTest, TakeBackOfAnOkScrewMakesTheJobNg) {
+    p.s.backNoPwd = true;
+    Load({Step{.screws = 3}});
+    Event(1, 0, 1);
+    Take();
+    run.OnConfirmed("back");
+    EXPECT_EQ(run.ScrewsDone(), 0);
+    EXPECT_TRUE(run.JobNg());
+    EXPECT_TRUE(Has(Take(), "screwcnt 0 3"));
+    Event(1, 0, 1);
+    Event(1, 0, 2);
+    Event(1, 0, 3);
+    Settle();
+    EXPECT_EQ(run.View().banner, "Job NG !!!");
+}
+
+TEST_F(JobRunTest, ResetStepMakesTheJobNgOnlyWhenWorkWasDone) {
+    const struct {
+        Step step;
+        int oks;
+        bool ng;
+    } cases[] = {
+        {Step{.screws = 3}, 0, false},
+        {Step{.screws = 3}, 1, true},
+        {Step{.type = kStepInput, .in = {1, 2}, .cond = 0}, 0, false},
+        {Step{.type = kStepInput, .in = {1, 2}, .cond = 0}, 1, true},
+    };
+    for (const auto& c : cases) {
+        Port port;
+        port.s.resetNoPwd = true;
+        port.jobs.push_back({"j", {c.step}});
+        JobRun r(port);
+        r.Create();
+        r.JobLoad(0);
+        port.active.clear();
+        r.OnTimer(RunTimer::NextStep);
+        for (int i = 0; i < c.oks; i++)
+            c.step.type == kStepFasten ? r.OnFastenEvent(0, Res(1)) : r.OnInput(1, 1);
+        r.OnConfirmed("reset step");
+        port.active.clear();
+        r.OnTimer(RunTimer::NextStep);
+        EXPECT_EQ(r.JobNg(), c.ng) << c.step.type << " " << c.oks;
+        EXPECT_EQ(r.Sdx(), 0); // the same step again from its beginning
+        EXPECT_EQ(r.ScrewsDone(), 0);
+    }
+}
+
+TEST_F(JobRunTest, NextAndPreviousJobAtTheEndsAskNothing) {
+    Load({Step{}}, 2);
+    Take();
+    run.PrevJob();
+    EXPECT_TRUE(Take().empty());
+    run.NextJob();
+    EXPECT_EQ(Take(), std::vector<std::string>{"confirm next job"});
+    run.OnConfirmed("next job");
+    EXPECT_TRUE(Has(Take(), "pwd next job"));
+    run.OnPassword("next job", "1234");
+    EXPECT_EQ(run.Jdx(), 1);
+    Take();
+    run.NextJob();
+    EXPECT_TRUE(Take().empty());
+}
+
+TEST_F(JobRunTest, NextJobInputLoadsWithoutPassword) {
+    p.inFunc[5] = 13;
+    p.inFunc[6] = 14;
+    Load({Step{}}, 2);
+    Take();
+    run.OnInput(5, 1);
+    const auto l = Take();
+    EXPECT_TRUE(Has(l, "jobload 1"));
+    EXPECT_FALSE(Has(l, "pwd next job"));
+    run.OnInput(5, 1); // last job: nothing
+    EXPECT_EQ(run.Jdx(), 1);
+    run.OnInput(6, 1);
+    EXPECT_EQ(run.Jdx(), 0);
+}
+
+TEST_F(JobRunTest, ANewJobStopsTheOldJobsBanner) {
+    p.inFunc[5] = 13;
+    Load({Step{.type = kStepMsg}}, 2);
+    ASSERT_TRUE(p.active.count(RunTimer::JobResult));
+    run.OnInput(5, 1);
+    EXPECT_FALSE(p.active.count(RunTimer::JobResult));
+    EXPECT_TRUE(run.View().banner.isEmpty());
+}
+
+TEST_F(JobRunTest, BarcodeMatchingRule) {
+    const struct {
+        const char *code, *entry;
+        int partial, start, end;
+        bool match;
+    } cases[] = {
+        {"ABCDEF", "ABCDEF", 0, 0, 0, true},  {"ABCDEF", "abcdef", 0, 0, 0, false},
+        {"xxCDEyyy", "ABCDE", 1, 3, 5, true}, {"zzCDE", "..CDE", 1, 3, 5, true},
+        {"xxCDx", "ABCDE", 1, 3, 5, false},   {"ABCD", "ABCD", 1, 3, 5, false}, // too short
+        {"ABCDE", "ABCDE", 1, 0, 5, false},                                     // no valid range
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(JobRun::BarcodeMatches(c.code, c.entry, c.partial, c.start, c.end), c.match)
+            << c.code << " " << c.entry;
+}
+
+TEST_F(JobRunTest, ScannerSelectsTheFirstMatchingEntry) {
+    p.jobs = {{"a", {Step{}}}, {"b", {Step{}}}, {"c", {Step{}}}};
+    p.table = {{"X1", 0, 0, 0, "zz"}, {"..CDE", 1, 3, 5, "c"}, {"ABCDE", 0, 0, 0, "b"}};
+    run.Create();
+    Take();
+    run.OnBarcode("ABCDE");
+    EXPECT_TRUE(InOrder(Take(), {"sound tap", "dbg ew receive barcode event ABCDE",
+                                 "dbg code search success, 2/3, c", "dbg job search result , 2",
+                                 "jobload 2"}));
+    run.JobRelease(true);
+    p.table.clear();
+    Take();
+    run.OnBarcode("Q");
+    EXPECT_TRUE(Has(Take(), "notice Job not found\nQ"));
+    EXPECT_EQ(run.Jdx(), -1);
+}
+
+TEST_F(JobRunTest, DelayBarcodeStepWaitsForItsCode) {
+    Load({Step{.type = kStepDelay,
+               .delayMode = 2,
+               .code = "AB123",
+               .partial = 1,
+               .start = 3,
+               .end = 5},
+          Step{.type = kStepMsg}});
+    run.OnBarcode("AB124");
+    EXPECT_TRUE(run.Waiting());
+    run.OnFastenEvent(1, [] { // the same from a tool's barcode read
+        FastenResult r = Res(7);
+        std::strcpy(r.Barcode, "zz123");
+        return r;
+    }());
+    EXPECT_FALSE(run.Waiting());
+    EXPECT_TRUE(p.active.count(RunTimer::NextStep));
+}
+
+TEST_F(JobRunTest, JobSelectInputs) {
+    // Binary: "Job select.1" and "Job select.3" high give mask 5, job 4.
+    p.jobs.assign(8, {"j", {Step{}}});
+    p.inFunc[1] = 1;
+    p.inFunc[2] = 3;
+    run.Create();
+    p.in[1] = 1;
+    run.OnInput(1, 1);
+    EXPECT_EQ(run.Jdx(), 0);
+    p.in[2] = 1;
+    run.OnInput(2, 1);
+    EXPECT_EQ(run.Jdx(), 4);
+    p.in[1] = p.in[2] = 0;
+    run.OnInput(2, 0);
+    EXPECT_EQ(run.Jdx(), -1); // mask 0 releases
+    // Direct: "Job select.8" loads job 7, releasing the input keeps it.
+    p.s.jobSelType = 1;
+    p.inFunc[9] = 8;
+    run.OnInput(9, 1);
+    EXPECT_EQ(run.Jdx(), 7);
+    run.OnInput(9, 0);
+    EXPECT_EQ(run.Jdx(), 7);
+}
+
+TEST_F(JobRunTest, JobChosenWhileAnotherRunsNeedsConfirmation) {
+    Load({Step{}}, 3);
+    Take();
+    run.OnJobChosen(2);
+    EXPECT_EQ(Take(), std::vector<std::string>{"confirm openjob"});
+    EXPECT_EQ(run.Jdx(), 0);
+    run.OnConfirmed("openjob");
+    EXPECT_EQ(run.Jdx(), 2);
+}
+
+TEST_F(JobRunTest, HomeAsksWhileAJobRunsAndLocksEveryTool) {
+    Load({Step{}});
+    Take();
+    run.Home();
+    EXPECT_EQ(Take(), std::vector<std::string>{"confirm backhome"});
+    run.OnConfirmed("backhome");
+    EXPECT_TRUE(InOrder(
+        Take(), {"write 0 4001 1", "backup-off 0", "write 1 4001 1", "backup-off 1", "home"}));
+    EXPECT_EQ(run.Jdx(), -1);
+}
+
+TEST_F(JobRunTest, StepsThatDoNotWait) {
+    const struct {
+        Step step;
+        std::vector<std::string> want, never;
+    } cases[] = {
+        {Step{.screws = 0}, {}, {"unlock 0", "write 0 4004 3"}},
+        {Step{.type = kStepInput, .in = {4}, .cond = 0}, {}, {}}, // input 4: a system function
+        {Step{.type = kStepOutput, .out = {{9, 1}, {10, 1}}}, {"out 9 1", "out 10 1"}, {"out 9 0"}},
+        {Step{.type = kStepDelay, .value = 0}, {}, {"timer start Delay 0"}},
+        {Step{.type = kStepMsg}, {"lockall"}, {}},
+    };
+    for (const auto& c : cases) {
+        Port port;
+        port.inFunc[4] = 15;
+        port.jobs.push_back({"j", {c.step, Step{.type = kStepMsg}}});
+        JobRun r(port);
+        r.Create();
+        r.JobLoad(0);
+        port.active.clear();
+        port.lines.clear();
+        r.OnTimer(RunTimer::NextStep);
+        EXPECT_FALSE(r.Waiting()) << c.step.type;
+        EXPECT_TRUE(InOrder(port.lines, c.want)) << c.step.type;
+        port.active.clear();
+        r.OnTimer(RunTimer::NextStep); // the message step after it
+        for (const auto& l : c.never)
+            EXPECT_FALSE(Has(port.lines, l)) << c.step.type << " " << l;
+    }
+}
+
+TEST_F(JobRunTest, OutputImpulsesAndTimeDelayEndByTheirTimers) {
+    Load({Step{.type = kStepOutput, .out = {{9, 0}, {10, 1}}}, Step{.type = kStepDelay, .value = 2},
+          Step{.type = kStepMsg}});
+    EXPECT_TRUE(InOrder(Take(), {"out 9 0", "out 9 1", "out 10 1", "timer start OutputStep 300"}));
+    Fire(RunTimer::OutputStep);
+    EXPECT_EQ(Take(), (std::vector<std::string>{"out 9 0", "timer start NextStep 100"}));
+    Settle();
+    EXPECT_EQ(run.View().delayTitle, "Time ( 2 sec )");
+    EXPECT_TRUE(Has(Take(), "timer start Delay 2000"));
+    Fire(RunTimer::Delay);
+    EXPECT_TRUE(InOrder(Take(), {"sound tap", "timer start NextStep 100"}));
+}
+
+TEST_F(JobRunTest, TrayInSlaveModeRequestsTheSocketAndDecidesTheLock) {
+    p.s.bstOn = true;
+    p.bst = true;
+    Load({Step{}});
+    auto l = Take();
+    EXPECT_TRUE(InOrder(l, {"write 0 4004 3", "bst 3200 3", "bstforce"}));
+    EXPECT_FALSE(Has(l, "unlock 0"));
+    run.OnTrayEvent(0x2, 2, 1, 0);
+    run.OnTrayEvent(0x2, 2, 0, 0);
+    run.OnTrayEvent(0x4, 2, 0, 1);
+    EXPECT_EQ(Take(), (std::vector<std::string>{
+                          "lock 0 1", "lock 0 0", "lock 0 1",
+                          "msg Warning|In With job mode,\nBST should operate in Slave mode"}));
+}
+
+// ---- link loss, catch-up, judge once ----
+
+TEST_F(JobRunTest, LinkLostAndUpWithoutPendingRestoresTheStep) {
+    Load({Step{.screws = 3}});
+    Event(1, 0, 1);
+    Take();
+    run.OnToolState(0, 2);
+    EXPECT_TRUE(Has(Take(), "msg Message|The connection was lost.\n\nT0"));
+    EXPECT_TRUE(run.Disconnected(0));
+    EXPECT_EQ(run.View().resultText, "-");
+    run.OnToolState(0, 3);
+    EXPECT_TRUE(InOrder(Take(), {"autolock 0 1", "write 0 4001 1", "write 0 4004 3", "screwcnt 0 2",
+                                 "unlock 0", "backup 0 1"}));
+    EXPECT_FALSE(run.Disconnected(0));
+}
+
+TEST_F(JobRunTest, StoredResultsOfTheStepToolAreCaughtUpAndCounted) {
+    Load({Step{.screws = 3}});
+    run.OnToolState(0, 2);
+    p.pending[0] = 2;
+    Take();
+    run.OnToolState(0, 3);
+    auto l = Take();
+    EXPECT_TRUE(InOrder(l, {"write 0 4001 1", "write 0 4004 3", "unlock 0", "backup 0 0"}));
+    EXPECT_EQ(run.CatchUp(), 2);
+    Event(1, 0, 1, 11);
+    EXPECT_FALSE(Has(Take(), "screwcnt 0 2"));
+    Event(1, 0, 2, 12);
+    EXPECT_EQ(run.ScrewsDone(), 2);
+    EXPECT_TRUE(Has(Take(), "screwcnt 0 1")); // the remaining count after the last one
+}
+
+TEST_F(JobRunTest, StoredResultsOfACompleteStepAreLoggedOnly) {
+    Load({Step{.screws = 1}, Step{.type = kStepInput, .in = {1}, .cond = 0}});
+    Event(1, 0, 1);
+    run.OnToolState(0, 2); // before the next step starts
+    p.pending[0] = 2;
+    Take();
+    run.OnToolState(0, 3);
+    const auto l = Take();
+    EXPECT_TRUE(Has(l, "backup 0 0"));
+    EXPECT_FALSE(Has(l, "unlock 0"));
+    EXPECT_EQ(run.Draining(0), 2);
+    EXPECT_EQ(run.CatchUp(), 0);
+}
+
+TEST_F(JobRunTest, PendingResultsOfAnotherToolAreDroppedWithoutTheManager) {
+    Load({Step{.screws = 3}});
+    p.pending[1] = 4;
+    Take();
+    run.OnToolState(1, 3);
+    EXPECT_TRUE(Has(Take(), "backup 1 1"));
+    EXPECT_EQ(run.CatchUp(), 0);
+}
+
+TEST_F(JobRunTest, AResentResultIsAcknowledgedButNeverCountedOrLoggedTwice) {
+    Load({Step{.screws = 3}});
+    Event(1, 0, 1, 41);
+    Take();
+    // The acknowledgement was lost with the link: the tool sends result 41 again, as a
+    // stored result counted in its pending number.
+    run.OnToolState(0, 2);
+    p.pending[0] = 2;
+    run.OnToolState(0, 3);
+    Take();
+    Event(1, 0, 1, 41);
+    EXPECT_EQ(Take(), (std::vector<std::string>{"write 0 4016 1",
+                                                "dbg result 41 of tdx.0 again: acknowledged, "
+                                                "not counted"}));
+    EXPECT_EQ(run.ScrewsDone(), 1);
+    Event(1, 0, 2, 42); // the one made while the link was down counts
+    EXPECT_EQ(run.ScrewsDone(), 2);
+    EXPECT_TRUE(Has(Take(), "screwcnt 0 1"));
+    Event(1, 0, 2, 42); // a live result racing its own catch-up copy
+    EXPECT_EQ(run.ScrewsDone(), 2);
+    // Back with nothing stored: nothing can come again, whatever its number.
+    run.OnToolState(0, 2);
+    p.pending[0] = 0;
+    run.OnToolState(0, 3);
+    Event(1, 0, 3, 42);
+    EXPECT_EQ(run.ScrewsDone(), 3);
+}
+
+TEST_F(JobRunTest, StoredResultsArrivingAfterTheStepChangedAreLoggedButNotJudged) {
+    p.s.skipNoPwd = true;
+    Load({Step{.screws = 1}, Step{.screws = 2}});
+    run.OnToolState(0, 2);
+    p.pending[0] = 3;
+    run.OnToolState(0, 3);
+    ASSERT_EQ(run.CatchUp(), 3);
+    run.OnConfirmed("skip"); // the operator moves on before they arrive
+    Settle();
+    ASSERT_EQ(run.Sdx(), 1);
+    EXPECT_EQ(run.Draining(0), 3);
+    Take();
+    Event(1, 0, 1, 7);
+    Event(2, 0, 2, 8);
+    EXPECT_EQ(Take(), (std::vector<std::string>{"log -1 -1 0 ack 0", "log -1 -1 0 ack 0"}));
+    EXPECT_EQ(run.ScrewsDone(), 0);
+    // The link drops again with one of them still stored, and one new result made.
+    run.OnToolState(0, 2);
+    p.pending[0] = 2;
+    run.OnToolState(0, 3);
+    EXPECT_EQ(run.Draining(0), 1);
+    EXPECT_EQ(run.CatchUp(), 1);
+    Event(1, 0, 3, 9); // still the earlier step's
+    EXPECT_EQ(run.ScrewsDone(), 0);
+    Event(1, 0, 1, 10); // this step's
+    EXPECT_EQ(run.ScrewsDone(), 1);
+}
+
+// The resend rule against toolsim's own event store: an event whose acknowledgement is
+// lost stays stored and comes again with the same number after reconnection.
+TEST_F(JobRunTest, ToolsimResendOfAnUnacknowledgedEventIsJudgedOnce) {
+    toolsim::ToolIdentity id;
+    id.type = 2;
+    toolsim::VirtualTool tool(0, id);
+    tool.holding()[4001] = 0;
+    tool.applyWrite(4015, 1);
+    Load({Step{.screws = 3}});
+    auto deliver = [&] {
+        const toolsim::EventRecord* e = tool.nextToSend();
+        ASSERT_NE(e, nullptr);
+        const int no = e->number;
+        tool.markSent(true);
+        run.OnFastenEvent(0, Res(e->status, e->screwNo), no);
+    };
+    ASSERT_EQ(tool.fasten(true, {}), 0);
+    deliver();
+    tool.connectionLost(); // link lost before our 4016 reached it
+    ASSERT_EQ(tool.fasten(true, {}), 0);
+    run.OnToolState(0, 2);
+    p.pending[0] = tool.pending();
+    EXPECT_EQ(p.pending[0], 2);
+    run.OnToolState(0, 3);
+    deliver(); // the first again
+    tool.acknowledge();
+    deliver(); // the one made while the link was down
+    tool.acknowledge();
+    EXPECT_EQ(run.ScrewsDone(), 2);
+    EXPECT_EQ(tool.pending(), 0);
+}
+
+TEST_F(JobRunTest, StoredResultsCollectedWithTheManagerAreLoggedNotCounted) {
+    p.s.backupManager = true;
+    p.pending[1] = 2;
+    Load({Step{.tool = "T1", .screws = 3}}); // even the step tool's stored results
+    EXPECT_TRUE(p.active.count(RunTimer::StoredPrompt));
+    EXPECT_TRUE(Has(p.lines, "backup 0 1"));
+    EXPECT_FALSE(Has(p.lines, "backup 1 1"));
+    Fire(RunTimer::StoredPrompt);
+    Take();
+    run.OnStoredConfirmed(0x2);
+    EXPECT_TRUE(Has(Take(), "backup 1 0"));
+    Event(1, 1, 0, 5);
+    Event(1, 1, 0, 5); // a resend while collecting: progress, no second line
+    EXPECT_EQ(Take(), (std::vector<std::string>{
+                          "log -1 -1 1 ack 1", "write 1 4016 1",
+                          "dbg result 5 of tdx.1 again: acknowledged, not counted", "autolock 1 1",
+                          "write 1 4004 3", "screwcnt 1 3", "unlock 1", "stored close"}));
+    EXPECT_EQ(run.ScrewsDone(), 0);
+    Event(1, 1, 0, 6); // collection over: a result of the step again
+    EXPECT_EQ(run.ScrewsDone(), 1);
+}
+
+} // namespace
