@@ -55,6 +55,8 @@ class FreeScreenTest : public ShellTest {
         const int tdx = dev->GetRegtoolsLen();
         EXPECT_EQ(dev->RegisterDiscoTool(0), 0);
         Modbus_MsgQProc_Connect(tdx);
+        EwDriver_ProcessData(); // its "connected" reaches the screen shown now
+        flush();
         return tdx;
     }
     PageOperationWithoutJob* open() {
@@ -253,4 +255,35 @@ TEST_F(FreeScreenTest, TheErrorCodeListShowsEveryCode) {
     EXPECT_EQ(find<QTableWidget>("errorCodeTable"), nullptr);
 }
 
+} // namespace
+
+namespace {
+// Results a tool stored while no screen took them are collected into the log through the
+// dialog, never into the table; afterwards the tool works unlocked with its results listed.
+TEST_F(FreeScreenTest, StoredResultsGoToTheLogNotTheTable) {
+    tools = FakeTool::onLoopback({2});
+    const int t = connect(0);
+    ASSERT_EQ(tools->cmd("set 0 4001 0"), "ok");
+    ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 1");
+    ASSERT_EQ(tools->cmd("fasten 0 ng"), "ok 2");
+    dev->OnSetBackupManager(true);
+    page = open();
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->StoredDialog() != nullptr; }, 20000));
+    EXPECT_EQ(page->Run().Pending(t), 2);
+    press("msgConfirm");
+    ASSERT_TRUE(deliverUntil([&] { return page->StoredDialog() == nullptr; }));
+    EXPECT_EQ(rows(), 0);
+    EXPECT_EQ(tools->reg(0, 4001), 0);
+    EXPECT_EQ(dev->OnGetFetEnable() & 1, 1);
+    const std::string dir = setting_log_dir_today();
+    int lines = 0;
+    for (const QString& f : QDir(QString::fromStdString(dir)).entryList({"*.csv"})) {
+        const std::string text = TestEnv::readFile(dir + "/" + f.toStdString());
+        lines += int(std::count(text.begin(), text.end(), '\n'));
+    }
+    EXPECT_EQ(lines, 3) << "the header and both stored results";
+    fasten("fasten 0 ok");
+    EXPECT_EQ(cell(0, 0), "1") << "live results are listed again";
+}
 } // namespace

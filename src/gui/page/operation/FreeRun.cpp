@@ -10,23 +10,32 @@ constexpr int kPromptMs = 100;
 constexpr int kTrayCheckMs = 100;
 } // namespace
 
+FreeRun::FreeRun(FreeRunPort& port)
+    : port_(port), stored_({.start = [this](int32_t t) { startCollecting(t); },
+                            .complete = [this](int32_t t) { storedToolDone(t); },
+                            .decline =
+                                [this](int32_t t) {
+                                    if (connected(t)) openTool(t);
+                                },
+                            .finished =
+                                [this] {
+                                    if (port_.StoredOpen()) port_.StoredClose();
+                                }}) {}
+
+bool FreeRun::connected(int tdx) {
+    return tdx < port_.ToolCount() && port_.ToolState(tdx) == kConnected;
+}
+
 void FreeRun::Start() {
     port_.TableChanged();
-    pending_.fill(0);
-    chosen_ = 0;
-    total_ = 0;
-    collecting_ = -1;
+    stored_.Clear();
     const bool manager = port_.BackupManager();
-    bool stored = false;
     for (int t = 0; t < port_.ToolCount() && t < kTools; ++t) {
-        if (port_.ToolState(t) != kConnected) continue;
-        if (manager) pending_[size_t(t)] = port_.PendingEvents(t);
-        if (pending_[size_t(t)] > 0)
-            stored = true;
-        else
-            openTool(t);
+        if (!connected(t)) continue;
+        if (manager) stored_.SetPending(t, port_.PendingEvents(t));
+        if (stored_.Pending(t) == 0) openTool(t);
     }
-    if (stored) port_.StartTimer(FreeTimer::StoredPrompt, kPromptMs);
+    if (stored_.AnyPending()) port_.StartTimer(FreeTimer::StoredPrompt, kPromptMs);
     port_.StartTimer(FreeTimer::TrayCheck, kTrayCheckMs);
 }
 
@@ -47,7 +56,7 @@ void FreeRun::logResult(int tdx, const FastenResult& r, int barcodeSource) {
 
 void FreeRun::Fasten(int tdx) {
     if (tdx < 0 || tdx >= kTools) return;
-    if (pending_[size_t(tdx)] > 0) {
+    if (stored_.Pending(tdx) > 0) {
         storedResult(tdx);
         return;
     }
@@ -70,19 +79,14 @@ void FreeRun::Fasten(int tdx) {
     if (preset >= 0) port_.WriteRegister(tdx, kRegPreset, preset);
 }
 
+// A stored result goes to the log only: no sound, not shown, not in the table.
 void FreeRun::storedResult(int tdx) {
     FastenResult r;
     if (!port_.ReadResult(tdx, &r)) return;
     logResult(tdx, r, port_.BarcodeInterface() == 1 ? 1 : 0);
-    int& left = pending_[size_t(tdx)];
-    --left;
-    if (chosen_ & (1u << tdx)) {
-        --total_;
-        port_.StoredProgress(tdx, left);
-    }
-    if (left == 0) storedToolDone(tdx);
-    if (collecting_ == tdx && left == 0) startNextCollection();
-    if (total_ <= 0 && port_.StoredOpen() && collecting_ < 0) port_.StoredClose();
+    // The bar advances before the collector moves on (and may close the dialog).
+    if (stored_.Chosen(tdx)) port_.StoredProgress(tdx, stored_.Progress(tdx) + 1);
+    stored_.OnResult(tdx);
 }
 
 // Its stored results are in the log: from now on its results enter the table and it is
@@ -96,63 +100,38 @@ void FreeRun::storedToolDone(int tdx) {
         port_.WriteRegister(tdx, kRegToolLock, 0);
 }
 
-void FreeRun::startNextCollection() {
-    collecting_ = -1;
-    for (int t = 0; t < port_.ToolCount() && t < kTools; ++t) {
-        if (!(chosen_ & (1u << t)) || pending_[size_t(t)] <= 0) continue;
-        if (port_.ToolState(t) != kConnected) continue;
-        collecting_ = t;
-        // Stored results go to the log only, not into the table.
-        port_.SetFetBit(t, false);
-        port_.EnableDataBackup(t, 0);
-        return;
-    }
+void FreeRun::startCollecting(int tdx) {
+    // Stored results go to the log only, not into the table.
+    port_.SetFetBit(tdx, false);
+    port_.EnableDataBackup(tdx, 0);
 }
 
 void FreeRun::StoredConfirmed(unsigned chosen) {
-    chosen_ = chosen;
-    total_ = 0;
-    for (int t = 0; t < port_.ToolCount() && t < kTools; ++t) {
-        int& left = pending_[size_t(t)];
-        if (left <= 0) continue;
-        if ((chosen & (1u << t)) && port_.ToolState(t) == kConnected) {
-            total_ += left;
-            continue;
-        }
-        chosen_ &= ~(1u << t);
-        left = 0;
-        if (port_.ToolState(t) == kConnected) openTool(t);
-    }
-    if (collecting_ < 0) startNextCollection();
-    if (total_ == 0) port_.StoredClose();
-}
-
-void FreeRun::dropPending(int tdx) {
-    int& left = pending_[size_t(tdx)];
-    if (chosen_ & (1u << tdx)) total_ -= left;
-    chosen_ &= ~(1u << tdx);
-    left = 0;
-    if (collecting_ == tdx) startNextCollection();
-    if (!port_.StoredOpen()) return;
+    unsigned linked = 0;
     for (int t = 0; t < port_.ToolCount() && t < kTools; ++t)
-        if (pending_[size_t(t)] > 0 && port_.ToolState(t) == kConnected) return;
-    port_.StoredClose();
+        if (connected(t)) linked |= 1u << t;
+    stored_.Confirm(chosen, linked);
 }
 
 void FreeRun::Registry(int tdx, int state) {
     if (tdx < 0 || tdx >= kTools) return;
     if (state != kConnected) {
-        if (port_.BackupManager()) dropPending(tdx);
+        if (port_.BackupManager()) stored_.OnLinkLost(tdx);
         return;
     }
-    if (port_.BackupManager()) {
+    if (port_.BackupManager() && stored_.Chosen(tdx)) {
+        // Connected again without a loss seen in between: the same link, still collecting.
+        if (port_.StoredOpen()) port_.StoredRefresh(tdx);
+    } else if (port_.BackupManager()) {
         const int left = port_.PendingEvents(tdx);
-        pending_[size_t(tdx)] = left;
+        stored_.SetPending(tdx, left);
         if (left == 0) openTool(tdx);
-        if (port_.StoredOpen())
+        if (port_.StoredOpen()) {
+            if (left > 0) stored_.Reopen(); // the operator may choose it now
             port_.StoredRefresh(tdx);
-        else if (left > 0)
+        } else if (left > 0) {
             port_.StoredShow();
+        }
     } else {
         openTool(tdx);
     }

@@ -4,15 +4,15 @@
 #pragma once
 
 #include "FreeRunPort.h"
+#include "StoredResults.h"
 
-#include <array>
 #include <string>
 
 class FreeRun {
   public:
     static constexpr int kTools = 8;
 
-    explicit FreeRun(FreeRunPort& port) : port_(port) {}
+    explicit FreeRun(FreeRunPort& port);
 
     // The screen was created: tools unlocked and their results on, or the stored-results
     // prompt when a tool holds results; the tray check timer started.
@@ -31,26 +31,24 @@ class FreeRun {
     void StoredConfirmed(unsigned chosen);
     void StoredLeave() { HomePressed(); }
 
-    int Pending(int tdx) const { return tdx >= 0 && tdx < kTools ? pending_[size_t(tdx)] : 0; }
-    int StoredTotal() const { return total_; }
-    int Collecting() const { return collecting_; }
+    int Pending(int tdx) const { return stored_.Pending(tdx); }
+    int StoredTotal() const { return stored_.Total(); }
+    int Collecting() const { return stored_.Current(); }
+    const StoredResults& Stored() const { return stored_; }
     int TrayTool() const { return trayTool_; }
 
   private:
     void openTool(int tdx);
     void storedResult(int tdx);
     void storedToolDone(int tdx);
-    void startNextCollection();
-    void dropPending(int tdx);
+    void startCollecting(int tdx);
+    bool connected(int tdx);
     void logResult(int tdx, const FastenResult& r, int barcodeSource);
     void lockTray(bool on);
     void trayPreset(int preset);
     void masterModeWarning();
 
     FreeRunPort& port_;
-    std::array<int, kTools> pending_{};
-    unsigned chosen_ = 0; // tools chosen for collection
-    int total_ = 0;       // stored results still to collect
-    int collecting_ = -1; // tool whose stored results arrive now
+    StoredResults stored_;
     int trayTool_ = -1;
 };

@@ -320,7 +320,15 @@ void PageOperationWithoutJob::StoredShow() {
 }
 
 void PageOperationWithoutJob::StoredRefresh(int) {
-    if (UnitMessageBox* b = StoredDialog()) b->SetText(storedText());
+    UnitMessageBox* b = StoredDialog();
+    if (!b) return;
+    if (collecting_ && !run_.Stored().Confirmed()) {
+        // A tool came back with stored results: the operator confirms again.
+        collecting_ = false;
+        b->SetConfirm("Collect");
+        b->SetCloseText("Home");
+    }
+    b->SetText(storedText());
 }
 
 void PageOperationWithoutJob::StoredProgress(int, int) {
