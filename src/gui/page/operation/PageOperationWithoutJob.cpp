@@ -127,6 +127,7 @@ PageOperationWithoutJob::PageOperationWithoutJob(QWidget* parent) : Page(parent)
 }
 
 PageOperationWithoutJob::~PageOperationWithoutJob() {
+    table_->viewport()->removeEventFilter(this);
     Navigator::DismissModal(message_);
     Navigator::DismissModal(confirm_);
     Navigator::DismissModal(errorList_);
