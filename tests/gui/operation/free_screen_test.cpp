@@ -73,6 +73,14 @@ class FreeScreenTest : public ShellTest {
         });
     }
     int rows() const { return page ? page->Model()->rowCount() : -1; }
+    // Renders the window to $KEST_SCREENS_DIR/<name>.png for review.
+    void shot(const char* name) {
+        const char* dir = getenv("KEST_SCREENS_DIR");
+        const std::string out = dir ? dir : std::string(KEST_BINARY_DIR) + "/screens";
+        QDir().mkpath(QString::fromStdString(out));
+        flush();
+        ASSERT_TRUE(root->grab().save(QString::fromStdString(out + "/" + name + ".png")));
+    }
     QString cell(int row, int column) const {
         return page->Model()->index(row, column).data().toString();
     }
@@ -138,15 +146,12 @@ TEST_F(FreeScreenTest, ResultsBecomeRowsWithTheChosenColumnsAndTheRightSounds) {
     // The status column is wider than 110 px here: long labels.
     EXPECT_GE(page->Table()->columnWidth(4), PageOperationWithoutJob::kLongStatusWidth);
 
-    const char* dir = getenv("KEST_SCREENS_DIR");
-    const std::string out = dir ? dir : std::string(KEST_BINARY_DIR) + "/screens";
-    QDir().mkpath(QString::fromStdString(out));
     setColumns({"LogToolname", "LogBarcode", "LogFtime", "LogPreset", "LogTtorque", "LogCtorque",
                 "LogSpeed", "LogScrewNo", "LogError", "LogStatus"});
     page->BuildColumns();
     dev->OnSetBarcodeIF(1); // the code the tool read goes into the row
     fasten("fasten 0 ok torque=1180 time=820 barcode=LOT-4711");
-    ASSERT_TRUE(root->grab().save(QString::fromStdString(out + "/PageOperationWithoutJob.png")));
+    shot("PageOperationWithoutJob");
 }
 
 TEST_F(FreeScreenTest, WithEveryColumnOffOnlyTheSequenceIsShown) {
@@ -251,6 +256,7 @@ TEST_F(FreeScreenTest, TheErrorCodeListShowsEveryCode) {
     EXPECT_EQ(table->rowCount(), 29);
     EXPECT_EQ(table->item(0, 0)->text(), "E104");
     EXPECT_EQ(table->item(28, 1)->text(), QString::fromUtf8("Battery temperature over 80\u00b0C"));
+    shot("UnitErrorCodeList");
     press("errorCodeClose");
     EXPECT_EQ(find<QTableWidget>("errorCodeTable"), nullptr);
 }

@@ -89,11 +89,7 @@ PageOperationWithoutJob::PageOperationWithoutJob(QWidget* parent) : Page(parent)
     table_->setSelectionMode(QAbstractItemView::NoSelection);
     table_->setFocusPolicy(Qt::NoFocus);
     table_->setWordWrap(false);
-    table_->setStyleSheet(
-        "QTableView { background: #0c0f12; color: #f2f5f7; gridline-color: #3a4754;"
-        " border: 2px solid #3a4754; border-radius: 8px; font-size: 17px; }"
-        "QHeaderView::section { background: #27313b; color: #f2f5f7; font-size: 16px;"
-        " font-weight: bold; border: 0; border-right: 1px solid #3a4754; padding: 4px; }");
+    table_->setStyleSheet(ResultFormat::TableStyle());
     table_->viewport()->installEventFilter(this);
     body->addWidget(table_, 1);
     v->addLayout(body, 1);

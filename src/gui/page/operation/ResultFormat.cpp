@@ -40,3 +40,10 @@ QString TorqueUnit(int32_t code) {
     return code < 0 ? QString() : kUnits[code % 7];
 }
 } // namespace ResultFormat
+
+QString ResultFormat::TableStyle() {
+    return "QTableView { background: #0c0f12; color: #f2f5f7; gridline-color: #3a4754;"
+           " border: 2px solid #3a4754; border-radius: 8px; font-size: 17px; }"
+           "QHeaderView::section { background: #27313b; color: #f2f5f7; font-size: 16px;"
+           " font-weight: bold; border: 0; border-right: 1px solid #3a4754; padding: 4px; }";
+}

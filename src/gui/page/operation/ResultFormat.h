@@ -19,4 +19,6 @@ QString StatusPanel(uint32_t status);
 QColor StatusColor(uint32_t status);
 // Torque unit code (taken modulo 7) to its name ("Kgf.cm" .. "Lbf.ft"); empty when < 0.
 QString TorqueUnit(int32_t code);
+// Style sheet of the result and error-code tables (dark cells, light text and headers).
+QString TableStyle();
 } // namespace ResultFormat

@@ -1,6 +1,7 @@
 #include "UnitErrorCodeList.h"
 
 #include "ErrorCodes.h"
+#include "ResultFormat.h"
 #include "UiSound.h"
 
 #include <QHBoxLayout>
@@ -30,6 +31,7 @@ UnitErrorCodeList::UnitErrorCodeList(QWidget* parent) : QFrame(parent) {
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionMode(QAbstractItemView::NoSelection);
     table_->setFocusPolicy(Qt::NoFocus);
+    table_->setStyleSheet(ResultFormat::TableStyle());
     const ErrorCodes::Entry* e = ErrorCodes::Table();
     for (int i = 0; i < ErrorCodes::Count(); ++i) {
         auto* code = new QTableWidgetItem("E" + QString::number(e[i].Code));
