@@ -26,6 +26,7 @@ class UnitStepDelayData;
 class UnitStepMsgData;
 
 class UnitFastenEventData;
+struct UnitFetItem;
 
 class ApplicationDeviceClass : public QObject, public EwDriverSink {
     Q_OBJECT
@@ -217,6 +218,10 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     int32_t GetTorqueValue_ByPreset(int32_t tdx, int32_t preset);
     QString GetTdxToolSsid(int32_t tdx);
     QString GetTdxToolPsk(int32_t tdx);
+    // Code of the working screen shown (3 operation without job, 4 monitor, 0 any other):
+    // a tool connecting while it is 3 or 4 is left unlocked, else it is locked.
+    void SetScreenCode(int32_t code);
+    int32_t GetScreenCode();
     int32_t SetTdxToolSsid(int32_t tdx, const QString& text);
     int32_t SetTdxToolPsk(int32_t tdx, const QString& text);
 
@@ -230,6 +235,9 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // one call per "fastening" event), or the last one again. The caller owns the object.
     class UnitFastenEventData* GetFastenEventData(int32_t tdx);
     int32_t GetFetLen();
+    // Copy of the table entry at array position `index` (0 .. GetFetLen() - 1); false when
+    // there is none. Once the table has wrapped the oldest entry is not at position 0.
+    bool GetFetItem(int32_t index, UnitFetItem* out);
     void ClearFet();
     int32_t GetNoPendingEvent(int32_t tdx);
     void ClearNoPendingEvent();

@@ -73,6 +73,13 @@ QString ApplicationDeviceClass::GetTdxToolPsk(int32_t tdx) {
     return textFromMirror(tdx, kPskReg);
 }
 
+void ApplicationDeviceClass::SetScreenCode(int32_t code) {
+    Modbus_SetScreenCode(code);
+}
+int32_t ApplicationDeviceClass::GetScreenCode() {
+    return Modbus_GetScreenCode();
+}
+
 int32_t ApplicationDeviceClass::SetTdxToolSsid(int32_t tdx, const QString& text) {
     return textToTool(tdx, kSsidReg, text);
 }

@@ -2,10 +2,13 @@
 // decoded results, the fastening event table, pending stored events and tool locks.
 #include "ApplicationDeviceClass.h"
 #include "UnitFastenEventData.h"
+#include "UnitFetItem.h"
 #include "mbus.h"
 #include "operation.h"
 #include "tools.h"
 #include "wire_util.h"
+
+#include <cstring>
 
 namespace {
 // Pending stored events per tool index, as last read by GetNoPendingEvent.
@@ -41,6 +44,16 @@ UnitFastenEventData* ApplicationDeviceClass::GetFastenEventData(int32_t tdx) {
 int32_t ApplicationDeviceClass::GetFetLen() {
     return get_fet_len();
 }
+bool ApplicationDeviceClass::GetFetItem(int32_t index, UnitFetItem* out) {
+    FetItem item;
+    if (!out || get_fet_item(index, &item) != 0) return false;
+    static_cast<FastenResult&>(*out) = item;
+    out->Seq = item.seq;
+    memcpy(out->Time, item.time, sizeof out->Time);
+    memcpy(out->ToolName, item.toolName, sizeof out->ToolName);
+    return true;
+}
+
 void ApplicationDeviceClass::ClearFet() {
     clear_fet();
 }

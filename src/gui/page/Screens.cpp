@@ -6,6 +6,7 @@
 #include "Page.h"
 #include "UiSound.h"
 #include "page/operation/PageOperationWithJob.h"
+#include "page/operation/PageOperationWithoutJob.h"
 #include "page/shell/PageHome.h"
 #include "page/system/PageDebug.h"
 
@@ -72,7 +73,8 @@ const ScreenRow rows[] = {
      .AdminSubtitle = "Start your job", .Icon = "menu_operation",
      .Factory = make<PageOperationWithJob>, .Current = withJob, .Opened = warnIfLogCardMissing},
     {.Id = S::OperationWithoutJob, .Tile = "Operation", .GuestSubtitle = "Start your job",
-     .AdminSubtitle = "Start your job", .Icon = "menu_operation", .Current = withoutJob,
+     .AdminSubtitle = "Start your job", .Icon = "menu_operation",
+     .Factory = make<PageOperationWithoutJob>, .Current = withoutJob,
      .Opened = warnIfLogCardMissing},
     {.Id = S::JobManager, .Tile = "Job Manager", .AdminSubtitle = "Create & edit job",
      .Icon = "menu_jobs", .Level = 1},

@@ -1,0 +1,243 @@
+#include "FreeRun.h"
+
+namespace {
+constexpr int kRegToolLock = 4001;
+constexpr int kRegPreset = 4004;
+constexpr int kConnected = 3;
+constexpr int kStatusNg = 2;
+constexpr int kStatusBarcode = 7;
+constexpr int kPromptMs = 100;
+constexpr int kTrayCheckMs = 100;
+} // namespace
+
+FreeRun::FreeRun(FreeRunPort& port)
+    : port_(port), stored_({.start = [this](int32_t t) { startCollecting(t); },
+                            .complete = [this](int32_t t) { storedToolDone(t); },
+                            .decline =
+                                [this](int32_t t) {
+                                    if (connected(t)) openTool(t);
+                                },
+                            .finished =
+                                [this] {
+                                    if (port_.StoredOpen()) port_.StoredClose();
+                                }}) {}
+
+bool FreeRun::connected(int tdx) {
+    return tdx < port_.ToolCount() && port_.ToolState(tdx) == kConnected;
+}
+
+void FreeRun::Start() {
+    port_.TableChanged();
+    stored_.Clear();
+    const bool manager = port_.BackupManager();
+    for (int t = 0; t < port_.ToolCount() && t < kTools; ++t) {
+        if (!connected(t)) continue;
+        if (manager) stored_.SetPending(t, port_.PendingEvents(t));
+        if (stored_.Pending(t) == 0) openTool(t);
+    }
+    if (stored_.AnyPending()) port_.StartTimer(FreeTimer::StoredPrompt, kPromptMs);
+    port_.StartTimer(FreeTimer::TrayCheck, kTrayCheckMs);
+}
+
+// Results of the tool enter the table, it works unlocked and sends only new results.
+void FreeRun::openTool(int tdx) {
+    port_.SetFetBit(tdx, true);
+    port_.WriteRegister(tdx, kRegToolLock, 0);
+    port_.SetAutoLock(tdx, 0);
+    port_.EnableDataBackup(tdx, 1);
+}
+
+void FreeRun::logResult(int tdx, const FastenResult& r, int barcodeSource) {
+    const std::string moved = port_.CheckLogLocation();
+    if (!moved.empty()) port_.Message("Message", moved);
+    if (port_.LogAndAcknowledge(tdx, r, barcodeSource) != 0)
+        port_.Message("Error", "Logging failed");
+}
+
+void FreeRun::Fasten(int tdx) {
+    if (tdx < 0 || tdx >= kTools) return;
+    if (stored_.Pending(tdx) > 0) {
+        storedResult(tdx);
+        return;
+    }
+    FastenResult r;
+    // Nothing unread: the result was taken already and must not be logged twice.
+    if (!port_.ReadResult(tdx, &r)) return;
+    if (r.Status == kStatusNg)
+        port_.SoundNg();
+    else
+        port_.SoundTap();
+    const bool remote = port_.BarcodeInterface() == 1;
+    logResult(tdx, r, remote ? 1 : 0);
+    port_.ShowLast(tdx, r);
+    port_.TableChanged();
+    if (r.Status != kStatusBarcode) return;
+    const std::string code(r.Barcode);
+    if (remote) port_.Notice(code);
+    if (!port_.BarcodePresetOn(tdx)) return;
+    const int preset = port_.FindPreset(tdx, code);
+    if (preset >= 0) port_.WriteRegister(tdx, kRegPreset, preset);
+}
+
+// A stored result goes to the log only: no sound, not shown, not in the table.
+void FreeRun::storedResult(int tdx) {
+    FastenResult r;
+    if (!port_.ReadResult(tdx, &r)) return;
+    logResult(tdx, r, port_.BarcodeInterface() == 1 ? 1 : 0);
+    // The bar advances before the collector moves on (and may close the dialog).
+    if (stored_.Chosen(tdx)) port_.StoredProgress(tdx, stored_.Progress(tdx) + 1);
+    stored_.OnResult(tdx);
+}
+
+// Its stored results are in the log: from now on its results enter the table and it is
+// unlocked, unless the tray decides its lock.
+void FreeRun::storedToolDone(int tdx) {
+    port_.SetFetBit(tdx, true);
+    port_.SetAutoLock(tdx, 0);
+    if (port_.TrayUsed() && tdx == trayTool_)
+        port_.TrayAlarmForce();
+    else
+        port_.WriteRegister(tdx, kRegToolLock, 0);
+}
+
+void FreeRun::startCollecting(int tdx) {
+    // Stored results go to the log only, not into the table.
+    port_.SetFetBit(tdx, false);
+    port_.EnableDataBackup(tdx, 0);
+}
+
+void FreeRun::StoredConfirmed(unsigned chosen) {
+    unsigned linked = 0;
+    for (int t = 0; t < port_.ToolCount() && t < kTools; ++t)
+        if (connected(t)) linked |= 1u << t;
+    stored_.Confirm(chosen, linked);
+}
+
+void FreeRun::Registry(int tdx, int state) {
+    if (tdx < 0 || tdx >= kTools) return;
+    if (state != kConnected) {
+        if (port_.BackupManager()) stored_.OnLinkLost(tdx);
+        return;
+    }
+    if (port_.BackupManager() && stored_.Chosen(tdx)) {
+        // Connected again without a loss seen in between: the same link, still collecting.
+        if (port_.StoredOpen()) port_.StoredRefresh(tdx);
+    } else if (port_.BackupManager()) {
+        const int left = port_.PendingEvents(tdx);
+        stored_.SetPending(tdx, left);
+        if (left == 0) openTool(tdx);
+        if (port_.StoredOpen()) {
+            if (left > 0) stored_.Reopen(); // the operator may choose it now
+            port_.StoredRefresh(tdx);
+        } else if (left > 0) {
+            port_.StoredShow();
+        }
+    } else {
+        openTool(tdx);
+    }
+    if (!port_.TrayUsed() || tdx != trayTool_) return;
+    const FreeTray tray = port_.Tray();
+    if (!tray.Connected) {
+        port_.WriteRegister(tdx, kRegToolLock, 1);
+    } else if (tray.Preset != -1 && tray.Alarm != -1 && tray.Opmode == 1 && tray.Alarm == 0) {
+        port_.WriteRegister(tdx, kRegPreset, tray.Preset);
+        port_.WriteRegister(tdx, kRegToolLock, 0);
+    } else if (tray.Preset == -1 || tray.Alarm == -1 || tray.Opmode != 0) {
+        port_.WriteRegister(tdx, kRegToolLock, 1);
+    }
+}
+
+void FreeRun::ScannerCode(const std::string& code) {
+    // With the tools' scanners in use the local scanner selects and shows nothing.
+    if (port_.BarcodeInterface() != 0) return;
+    port_.Notice(code);
+}
+
+void FreeRun::lockTray(bool on) {
+    if (trayTool_ >= 0) port_.SetToolLock(trayTool_, on ? 1 : 0);
+}
+
+void FreeRun::trayPreset(int preset) {
+    if (trayTool_ >= 0) port_.WriteRegister(trayTool_, kRegPreset, preset);
+}
+
+void FreeRun::masterModeWarning() {
+    port_.Message("Warning", "In Without job mode,\nBST should operate in Master mode");
+}
+
+void FreeRun::Timer(FreeTimer id) {
+    if (id == FreeTimer::StoredPrompt) {
+        if (!port_.StoredOpen()) port_.StoredShow();
+        return;
+    }
+    if (!port_.TrayUsed()) return;
+    trayTool_ = port_.FindTrayTool();
+    if (trayTool_ < 0) port_.Message("Warning", "The tool specified in BST could not be found.");
+    const FreeTray tray = port_.Tray();
+    if (tray.Connected && tray.Comm && tray.Opmode == 0) {
+        lockTray(true);
+        masterModeWarning();
+    } else if (tray.Connected && tray.Comm && tray.Opmode == 1 && tray.Alarm == 0) {
+        trayPreset(tray.Preset);
+        lockTray(false);
+    } else {
+        lockTray(true);
+    }
+}
+
+void FreeRun::TrayEvent(int mask, int preset, int alarm, int opmode) {
+    if (!port_.TrayUsed()) return;
+    if (!port_.Tray().Comm || opmode != 1) {
+        lockTray(true);
+    } else if (mask & 3) { // preset or alarm changed
+        if (alarm != 0) {
+            lockTray(true);
+        } else {
+            trayPreset(preset);
+            lockTray(false);
+        }
+    }
+    if ((mask & 4) && opmode == 0) {
+        lockTray(true);
+        masterModeWarning();
+    }
+}
+
+void FreeRun::TrayHotplug(bool present) {
+    if (!port_.TrayUsed()) return;
+    if (!present) {
+        lockTray(true);
+        return;
+    }
+    const FreeTray tray = port_.Tray();
+    if (!tray.Comm) return;
+    if (tray.Opmode == 1) {
+        if (tray.Alarm != 0) {
+            lockTray(true);
+        } else {
+            trayPreset(tray.Preset);
+            lockTray(false);
+        }
+    } else if (tray.Opmode == 0) {
+        masterModeWarning();
+    }
+}
+
+void FreeRun::ClearPressed() {
+    port_.Confirm("Clear ?", "clear");
+}
+
+void FreeRun::Confirmed(const std::string& context) {
+    if (context != "clear") return;
+    port_.ClearLast();
+    port_.ClearFet();
+    port_.TableChanged();
+}
+
+void FreeRun::HomePressed() {
+    for (int t = 0; t < port_.ToolCount() && t < kTools; ++t) {
+        port_.WriteRegister(t, kRegToolLock, 1);
+        port_.DisableDataBackup(t);
+    }
+    port_.LeaveScreen();
+}

@@ -1,0 +1,305 @@
+// The run state of the operation screen without a job as a table: a set-up and a sequence
+// of events against a recording port, and the port calls they must give, in order.
+#include "page/operation/FreeRun.h"
+
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+FastenResult result(int status, const char* barcode = "") {
+    FastenResult r;
+    r.Status = uint16_t(status);
+    strncpy(r.Barcode, barcode, sizeof r.Barcode - 1);
+    return r;
+}
+
+// Records every call as one short line; answers from its fields.
+struct RecordingPort : FreeRunPort {
+    bool manager = false;
+    int barcodeIf = 0;
+    bool trayUsed = false;
+    std::vector<int> states{3, 3};
+    std::vector<int> pending{0, 0};
+    int trayTool = -1;
+    FreeTray tray;
+    std::map<int, std::deque<FastenResult>> results;
+    std::vector<bool> presetOn{false, false};
+    std::map<std::string, int> presets; // code -> preset, the same for every tool
+    bool logFails = false;
+    std::string moved;
+    bool storedOpen = false;
+    std::vector<std::string> lines;
+
+    void rec(const std::string& l) { lines.push_back(l); }
+    static std::string n(int v) { return std::to_string(v); }
+
+    bool BackupManager() override { return manager; }
+    int BarcodeInterface() override { return barcodeIf; }
+    bool TrayUsed() override { return trayUsed; }
+    int ToolCount() override { return int(states.size()); }
+    int ToolState(int t) override { return states.at(size_t(t)); }
+    int FindTrayTool() override { return trayTool; }
+    int PendingEvents(int t) override { return pending.at(size_t(t)); }
+    void WriteRegister(int t, int reg, int v) override { rec(n(t) + ":" + n(reg) + "=" + n(v)); }
+    void SetToolLock(int t, int on) override { rec(n(t) + ":lock=" + n(on)); }
+    void SetAutoLock(int t, int on) override { rec(n(t) + ":auto=" + n(on)); }
+    void EnableDataBackup(int t, int skip) override { rec(n(t) + ":events=" + n(skip)); }
+    void DisableDataBackup(int t) override { rec(n(t) + ":events off"); }
+    void SetFetBit(int t, bool on) override { rec(n(t) + (on ? ":fet+" : ":fet-")); }
+    void ClearFet() override { rec("clear fet"); }
+    bool ReadResult(int t, FastenResult* out) override {
+        auto& q = results[t];
+        if (q.empty()) return false;
+        *out = q.front();
+        q.pop_front();
+        return true;
+    }
+    std::string CheckLogLocation() override { return moved; }
+    int LogAndAcknowledge(int t, const FastenResult& r, int src) override {
+        rec(n(t) + ":log+ack status " + n(r.Status) + " source " + n(src));
+        return logFails ? -1 : 0;
+    }
+    bool BarcodePresetOn(int t) override { return presetOn.at(size_t(t)); }
+    int FindPreset(int, const std::string& code) override {
+        auto it = presets.find(code);
+        return it == presets.end() ? -1 : it->second;
+    }
+    FreeTray Tray() override { return tray; }
+    void TrayAlarmForce() override { rec("tray force"); }
+    void SoundTap() override { rec("tap"); }
+    void SoundNg() override { rec("ng"); }
+    void StartTimer(FreeTimer id, int ms) override {
+        rec(std::string(id == FreeTimer::StoredPrompt ? "prompt" : "tray check") + " in " + n(ms));
+    }
+    void ShowLast(int t, const FastenResult& r) override {
+        rec("last " + n(t) + " status " + n(r.Status));
+    }
+    void ClearLast() override { rec("last cleared"); }
+    void TableChanged() override { rec("table"); }
+    void Notice(const std::string& text) override { rec("notice " + text); }
+    void Message(const std::string& title, const std::string& text) override {
+        rec(title + ": " + text);
+    }
+    void Confirm(const std::string& q, const std::string& ctx) override {
+        rec("confirm " + q + " (" + ctx + ")");
+    }
+    void LeaveScreen() override { rec("leave"); }
+    bool StoredOpen() override { return storedOpen; }
+    void StoredShow() override {
+        storedOpen = true;
+        rec("stored open");
+    }
+    void StoredRefresh(int t) override { rec("stored refresh " + n(t)); }
+    void StoredProgress(int t, int got) override { rec("stored " + n(t) + " got " + n(got)); }
+    void StoredClose() override {
+        storedOpen = false;
+        rec("stored close");
+    }
+};
+
+using Lines = std::vector<std::string>;
+const Lines kOpen0 = {"0:fet+", "0:4001=0", "0:auto=0", "0:events=1"};
+const Lines kOpen1 = {"1:fet+", "1:4001=0", "1:auto=0", "1:events=1"};
+
+Lines join(std::initializer_list<Lines> parts) {
+    Lines all;
+    for (const Lines& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+struct Case {
+    const char* name;
+    std::function<void(RecordingPort&)> setUp;
+    std::function<void(FreeRun&, RecordingPort&)> events; // after Start, lines cleared
+    Lines expected;
+};
+
+// clang-format off
+const Case kCases[] = {
+    {"an NG result sounds NG, others only tap; each is logged, shown and listed",
+     [](RecordingPort& p) { p.results[0] = {result(2), result(1), result(6)}; },
+     [](FreeRun& r, RecordingPort&) { r.Fasten(0); r.Fasten(0); r.Fasten(0); },
+     {"ng", "0:log+ack status 2 source 0", "last 0 status 2", "table",
+      "tap", "0:log+ack status 1 source 0", "last 0 status 1", "table",
+      "tap", "0:log+ack status 6 source 0", "last 0 status 6", "table"}},
+    {"an event with nothing unread is neither logged nor shown a second time",
+     [](RecordingPort&) {}, [](FreeRun& r, RecordingPort&) { r.Fasten(1); r.Fasten(9); }, {}},
+    {"a failed log line and a missing card are reported; the run goes on",
+     [](RecordingPort& p) { p.results[1] = {result(1)}; p.logFails = true;
+                            p.moved = "Micro SD does not exist."; },
+     [](FreeRun& r, RecordingPort&) { r.Fasten(1); },
+     {"tap", "Message: Micro SD does not exist.", "1:log+ack status 1 source 0",
+      "Error: Logging failed", "last 1 status 1", "table"}},
+    {"a barcode read at a tool selects the matching preset when its setting is on",
+     [](RecordingPort& p) { p.results[1] = {result(7, "AB-77")}; p.presetOn = {false, true};
+                            p.presets["AB-77"] = 3; },
+     [](FreeRun& r, RecordingPort&) { r.Fasten(1); },
+     {"tap", "1:log+ack status 7 source 0", "last 1 status 7", "table", "1:4004=3"}},
+    {"with the setting off, or no matching row, nothing is written",
+     [](RecordingPort& p) { p.results[0] = {result(7, "AB-77")}; p.results[1] = {result(7, "X")};
+                            p.presetOn = {false, true}; p.presets["AB-77"] = 3; },
+     [](FreeRun& r, RecordingPort&) { r.Fasten(0); r.Fasten(1); },
+     {"tap", "0:log+ack status 7 source 0", "last 0 status 7", "table",
+      "tap", "1:log+ack status 7 source 0", "last 1 status 7", "table"}},
+    {"with the tools' scanners the tool's code is logged and shown; the local scanner is ignored",
+     [](RecordingPort& p) { p.barcodeIf = 1; p.results[0] = {result(7, "R-1")}; },
+     [](FreeRun& r, RecordingPort&) { r.ScannerCode("LOCAL"); r.Fasten(0); },
+     {"tap", "0:log+ack status 7 source 1", "last 0 status 7", "table", "notice R-1"}},
+    {"the local scanner's code is shown and selects nothing",
+     [](RecordingPort&) {}, [](FreeRun& r, RecordingPort&) { r.ScannerCode("LOCAL"); },
+     {"notice LOCAL"}},
+    {"clear asks first; only the confirmation clears panel and table",
+     [](RecordingPort&) {},
+     [](FreeRun& r, RecordingPort&) { r.ClearPressed(); r.Confirmed("other"); r.Confirmed("clear"); },
+     {"confirm Clear ? (clear)", "last cleared", "clear fet", "table"}},
+    {"home locks every registered tool and turns its results off",
+     [](RecordingPort& p) { p.states = {3, 0}; },
+     [](FreeRun& r, RecordingPort&) { r.HomePressed(); },
+     {"0:4001=1", "0:events off", "1:4001=1", "1:events off", "leave"}},
+    {"a tool that connects is unlocked with its results on; a lost one changes nothing",
+     [](RecordingPort& p) { p.states = {3, 0}; },
+     [](FreeRun& r, RecordingPort& p) { r.Registry(1, 2); p.states[1] = 3; r.Registry(1, 3); },
+     kOpen1},
+    {"with the backup manager a connecting tool with stored results opens the dialog",
+     [](RecordingPort& p) { p.manager = true; p.states = {3, 0}; },
+     [](FreeRun& r, RecordingPort& p) { p.pending[1] = 2; p.states[1] = 3; r.Registry(1, 3);
+                                        r.Registry(1, 3); },
+     {"stored open", "stored refresh 1"}},
+    {"the tray tool connecting: master mode without alarm takes the tray's preset",
+     [](RecordingPort& p) { p.trayUsed = true; p.trayTool = 1;
+                            p.tray = {true, true, 5, 0, 1}; },
+     [](FreeRun& r, RecordingPort&) { r.Timer(FreeTimer::TrayCheck); r.Registry(1, 3); },
+     join({{"1:4004=5", "1:lock=0"}, kOpen1, {"1:4004=5", "1:4001=0"}})},
+    {"the tray tool connecting: no tray locks it, slave mode leaves it, alarm locks it",
+     [](RecordingPort& p) { p.trayUsed = true; p.trayTool = 0; p.tray = {false, false, -1, -1, -1}; },
+     [](FreeRun& r, RecordingPort& p) {
+         r.Timer(FreeTimer::TrayCheck); p.lines.clear();
+         r.Registry(0, 3);
+         p.tray = {true, true, 2, 0, 0}; r.Registry(0, 3);
+         p.tray = {true, true, 2, 1, 1}; r.Registry(0, 3); },
+     join({kOpen0, {"0:4001=1"}, kOpen0, kOpen0, {"0:4001=1"}})},
+    {"tray check: unknown tool, and a tray in slave mode is refused",
+     [](RecordingPort& p) { p.trayUsed = true; p.trayTool = -1; p.tray = {true, true, 2, 0, 0}; },
+     [](FreeRun& r, RecordingPort&) { r.Timer(FreeTimer::TrayCheck); },
+     {"Warning: The tool specified in BST could not be found.",
+      "Warning: In Without job mode,\nBST should operate in Master mode"}},
+    {"tray check: a silent or alarmed tray locks the tool; nothing when the tray is off",
+     [](RecordingPort& p) { p.trayUsed = true; p.trayTool = 0; p.tray = {true, false, 2, 0, 1}; },
+     [](FreeRun& r, RecordingPort& p) {
+         r.Timer(FreeTimer::TrayCheck);
+         p.tray = {true, true, 2, 3, 1}; r.Timer(FreeTimer::TrayCheck);
+         p.trayUsed = false; r.Timer(FreeTimer::TrayCheck); r.TrayEvent(3, 1, 0, 1);
+         r.TrayHotplug(false); },
+     {"0:lock=1", "0:lock=1"}},
+    {"tray events in master mode: alarm locks, alarm cleared takes the preset and unlocks",
+     [](RecordingPort& p) { p.trayUsed = true; p.trayTool = 0; p.tray = {true, true, 2, 0, 1}; },
+     [](FreeRun& r, RecordingPort& p) {
+         r.Timer(FreeTimer::TrayCheck); p.lines.clear();
+         r.TrayEvent(2, 4, 1, 1); r.TrayEvent(3, 4, 0, 1); r.TrayEvent(0, 4, 0, 1); },
+     {"0:lock=1", "0:4004=4", "0:lock=0"}},
+    {"tray events: a switch to slave mode locks and warns; a silent tray locks",
+     [](RecordingPort& p) { p.trayUsed = true; p.trayTool = 0; p.tray = {true, true, 2, 0, 1}; },
+     [](FreeRun& r, RecordingPort& p) {
+         r.Timer(FreeTimer::TrayCheck); p.lines.clear();
+         r.TrayEvent(4, 2, 0, 0); p.tray.Comm = false; r.TrayEvent(1, 2, 0, 1); },
+     {"0:lock=1", "0:lock=1", "Warning: In Without job mode,\nBST should operate in Master mode",
+      "0:lock=1"}},
+    {"tray plugged in: master mode takes the preset, slave mode warns; removed locks",
+     [](RecordingPort& p) { p.trayUsed = true; p.trayTool = 1; p.tray = {true, true, 6, 0, 1}; },
+     [](FreeRun& r, RecordingPort& p) {
+         r.Timer(FreeTimer::TrayCheck); p.lines.clear();
+         r.TrayHotplug(true); p.tray.Opmode = 0; r.TrayHotplug(true); r.TrayHotplug(false); },
+     {"1:4004=6", "1:lock=0", "Warning: In Without job mode,\nBST should operate in Master mode",
+      "1:lock=1"}},
+};
+// clang-format on
+
+class FreeRunTable : public ::testing::TestWithParam<Case> {};
+
+TEST_P(FreeRunTable, Steps) {
+    const Case& c = GetParam();
+    RecordingPort port;
+    c.setUp(port);
+    FreeRun run(port);
+    run.Start();
+    port.lines.clear();
+    c.events(run, port);
+    EXPECT_EQ(port.lines, c.expected) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FreeRunTable, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+TEST(FreeRun, StartOpensConnectedToolsAndStartsTheTrayCheck) {
+    RecordingPort port;
+    port.states = {3, 5};
+    FreeRun run(port);
+    run.Start();
+    EXPECT_EQ(port.lines, join({{"table"}, kOpen0, {"tray check in 100"}}));
+}
+
+// Stored results with the backup manager: tool 0 holds two, tool 1 one. Only the tool
+// being collected has its table bit cleared; each finished tool is unlocked (the tray
+// tool through the tray), the next one started, and the dialog closes at the end.
+TEST(FreeRun, StoredResultsAreCollectedToolByToolOutsideTheTable) {
+    RecordingPort port;
+    port.manager = true;
+    port.trayUsed = true;
+    port.trayTool = 1;
+    port.tray = {true, true, 1, 0, 1};
+    port.states = {3, 3, 3};
+    port.pending = {2, 1, 0};
+    port.presetOn = {false, false, false};
+    FreeRun run(port);
+    run.Start();
+    EXPECT_EQ(port.lines, Lines({"table", "2:fet+", "2:4001=0", "2:auto=0", "2:events=1",
+                                 "prompt in 100", "tray check in 100"}));
+    run.Timer(FreeTimer::TrayCheck);
+    port.lines.clear();
+    run.Timer(FreeTimer::StoredPrompt);
+    run.StoredConfirmed(0x3);
+    EXPECT_EQ(run.StoredTotal(), 3);
+    EXPECT_EQ(run.Collecting(), 0);
+    port.results[0] = {result(1), result(2)};
+    port.results[1] = {result(1)};
+    run.Fasten(0);
+    run.Registry(0, 3); // a late "connected" of the same link: still collecting
+    run.Fasten(0);
+    run.Fasten(1);
+    EXPECT_EQ(port.lines,
+              Lines({"stored open", "0:fet-", "0:events=0", "0:log+ack status 1 source 0",
+                     "stored 0 got 1", "stored refresh 0", "0:log+ack status 2 source 0",
+                     "stored 0 got 2", "0:fet+", "0:auto=0", "0:4001=0", "1:fet-", "1:events=0",
+                     "1:log+ack status 1 source 0", "stored 1 got 1", "1:fet+", "1:auto=0",
+                     "tray force", "stored close"}))
+        << "stored results make no sound and never reach the panel or the table";
+    EXPECT_EQ(run.StoredTotal(), 0);
+}
+
+TEST(FreeRun, ToolsNotChosenAreOpenedAndALostToolIsDroppedFromTheTotal) {
+    RecordingPort port;
+    port.manager = true;
+    port.pending = {4, 3};
+    FreeRun run(port);
+    run.Start();
+    run.Timer(FreeTimer::StoredPrompt);
+    port.lines.clear();
+    run.StoredConfirmed(0x2); // tool 0 not chosen: its stored results stay in the tool
+    EXPECT_EQ(port.lines, join({kOpen0, {"1:fet-", "1:events=0"}}));
+    EXPECT_EQ(run.StoredTotal(), 3);
+    port.lines.clear();
+    port.states[1] = 0;
+    run.Registry(1, 0);
+    EXPECT_EQ(run.StoredTotal(), 0);
+    EXPECT_EQ(run.Pending(1), 0);
+    EXPECT_EQ(port.lines, Lines({"stored close"}));
+}
+
+} // namespace

@@ -1,0 +1,295 @@
+// The operation screen without a job over the real device object and virtual tools on
+// loopback: results become table rows with the chosen columns, clear, sounds, preset by
+// barcode, the scanner rule and the screen code that leaves connecting tools unlocked.
+#include "FakeTool.h"
+#include "ShellFixture.h"
+#include "UnitMessageBox.h"
+#include "Wait.h"
+#include "barcode.h"
+#include "disco.h"
+#include "mbus.h"
+#include "operation.h"
+#include "page/operation/FetTableModel.h"
+#include "page/operation/PageOperationWithoutJob.h"
+#include "page/operation/UnitLastResult.h"
+#include "threads.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QTableView>
+#include <QTableWidget>
+
+namespace {
+
+class FreeScreenTest : public ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        EwDriver_CreateQueue();
+        EwDriver_SetDeviceObject(dev);
+        Operation_Init();
+        Threads_Init();
+        // The tool barcode tables live in the registry records, as the driver start-up joins
+        // them.
+        static const ToolBarcodeOps ops = {BarcodeTable_Create, BarcodeTable_Destroy,
+                                           BarcodeTable_AppendPreset};
+        static const BarcodeToolAccess access = {
+            ToolManager_LockRegTools, ToolManager_UnlockRegTools, ToolManager_RegToolsLen_Unlocked,
+            ToolManager_BarcodeSlot, ToolManager_GetToolName_ByTdx};
+        ToolManager_SetBarcodeOps(&ops);
+        Barcode_SetToolAccess(&access);
+        ToolManager_LoadRegTools();
+        dev->OnSetOpmode(1); // without job
+    }
+    void TearDown() override {
+        for (int t = dev->GetRegtoolsLen() - 1; t >= 0; --t)
+            dev->ToolLost(t);
+        ShellTest::TearDown();
+        tools.reset();
+        dev->SetScreenCode(0);
+    }
+    // Registers virtual tool i and connects it on this thread; its index.
+    int connect(int i) {
+        const auto a = tools->ack(i);
+        Disco_Proc(a.data(), a.size(), TOOL_NETIF_ETH);
+        const int tdx = dev->GetRegtoolsLen();
+        EXPECT_EQ(dev->RegisterDiscoTool(0), 0);
+        Modbus_MsgQProc_Connect(tdx);
+        EwDriver_ProcessData(); // its "connected" reaches the screen shown now
+        flush();
+        return tdx;
+    }
+    PageOperationWithoutJob* open() {
+        makeRoot();
+        press("tileOperation");
+        return qobject_cast<PageOperationWithoutJob*>(Screens::Find(ScreenId::OperationWithoutJob));
+    }
+    // Delivers driver events to the screens until `pred` holds.
+    template <class Pred> bool deliverUntil(Pred pred) {
+        return kest_test::WaitUntil([&] {
+            EwDriver_ProcessData();
+            flush();
+            return pred();
+        });
+    }
+    int rows() const { return page ? page->Model()->rowCount() : -1; }
+    // Renders the window to $KEST_SCREENS_DIR/<name>.png for review.
+    void shot(const char* name) {
+        const char* dir = getenv("KEST_SCREENS_DIR");
+        const std::string out = dir ? dir : std::string(KEST_BINARY_DIR) + "/screens";
+        QDir().mkpath(QString::fromStdString(out));
+        flush();
+        ASSERT_TRUE(root->grab().save(QString::fromStdString(out + "/" + name + ".png")));
+    }
+    QString cell(int row, int column) const {
+        return page->Model()->index(row, column).data().toString();
+    }
+    void fasten(const std::string& line) {
+        const int before = rows();
+        ASSERT_EQ(tools->cmd(line).rfind("ok ", 0), 0u) << line;
+        ASSERT_TRUE(deliverUntil([&] { return rows() > before; })) << line;
+    }
+    void setColumns(std::initializer_list<const char*> on) {
+        const char* all[] = {"LogToolname", "LogBarcode", "LogFtime",     "LogPreset", "LogTtorque",
+                             "LogCtorque",  "LogSpeed",   "LogA1",        "LogA2",     "LogA3",
+                             "LogScrewNo",  "LogError",   "LogDirection", "LogStatus", "LogSnug"};
+        for (const char* p : all)
+            dev->setProperty(p, std::find_if(on.begin(), on.end(), [&](const char* o) {
+                                    return strcmp(o, p) == 0;
+                                }) != on.end());
+    }
+
+    std::unique_ptr<FakeTool> tools;
+    PageOperationWithoutJob* page = nullptr;
+};
+
+TEST_F(FreeScreenTest, ResultsBecomeRowsWithTheChosenColumnsAndTheRightSounds) {
+    tools = FakeTool::onLoopback({2});
+    const int t = connect(0);
+    setColumns({"LogToolname", "LogCtorque", "LogDirection", "LogStatus"});
+    page = open();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(dev->OnGetFetEnable() & 1, 1);
+    EXPECT_TRUE(tools->wait(0, "r4015=2 r4001=0"));
+    tools->trace(0);
+    played.clear();
+    fasten("fasten 0 ok torque=1234 dir=0");
+    EXPECT_EQ(sounds(UiSoundKind::Tap), 1);
+    EXPECT_EQ(sounds(UiSoundKind::Ng), 0);
+    fasten("fasten 0 ng torque=905 dir=1");
+    EXPECT_EQ(sounds(UiSoundKind::Ng), 1) << "an NG result plays the NG sound";
+    EXPECT_EQ(sounds(UiSoundKind::Tap), 1) << "and no tap";
+    // Each result is acknowledged (after its log line) before it is listed.
+    const std::string trace = tools->trace(0);
+    EXPECT_EQ(trace.substr(trace.find("4016")), "4016=1 4016=1") << trace;
+
+    const QString name = dev->GetTdxToolName(t);
+    QStringList titles;
+    for (int c = 0; c < page->Model()->columnCount(); ++c)
+        titles << page->Model()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+    EXPECT_EQ(titles, QStringList({"No.", "Tool", "Torque", "Dir", "Status"}));
+    struct Row {
+        QStringList cells;
+        QColor background;
+    } want[] = {{{"1", name, "12.34", "F", "OK"}, QColor(0x1a, 0x5e, 0x33)},
+                {{"2", name, "9.05", "L", "NG"}, QColor(0x7a, 0x1f, 0x1f)}};
+    for (int r = 0; r < 2; ++r) {
+        QStringList got;
+        for (int c = 0; c < 5; ++c)
+            got << cell(r, c);
+        EXPECT_EQ(got, want[r].cells) << r;
+        EXPECT_EQ(page->Model()->index(r, 1).data(Qt::BackgroundRole).value<QBrush>().color(),
+                  want[r].background);
+    }
+    EXPECT_EQ(page->LastResult()->StatusText(), "NG");
+    EXPECT_EQ(page->LastResult()->ToolText(), name);
+    // The status column is wider than 110 px here: long labels.
+    EXPECT_GE(page->Table()->columnWidth(4), PageOperationWithoutJob::kLongStatusWidth);
+
+    setColumns({"LogToolname", "LogBarcode", "LogFtime", "LogPreset", "LogTtorque", "LogCtorque",
+                "LogSpeed", "LogScrewNo", "LogError", "LogStatus"});
+    page->BuildColumns();
+    dev->OnSetBarcodeIF(1); // the code the tool read goes into the row
+    fasten("fasten 0 ok torque=1180 time=820 barcode=LOT-4711");
+    shot("PageOperationWithoutJob");
+}
+
+TEST_F(FreeScreenTest, WithEveryColumnOffOnlyTheSequenceIsShown) {
+    tools = FakeTool::onLoopback({3});
+    connect(0);
+    setColumns({});
+    page = open();
+    ASSERT_NE(page, nullptr);
+    fasten("fasten 0 ok");
+    EXPECT_EQ(page->Model()->columnCount(), 1);
+    EXPECT_EQ(cell(0, 0), "1");
+}
+
+TEST_F(FreeScreenTest, ClearAfterConfirmationEmptiesTheTableAndNumberingStartsAgain) {
+    tools = FakeTool::onLoopback({2});
+    connect(0);
+    page = open();
+    ASSERT_NE(page, nullptr);
+    fasten("fasten 0 ok");
+    fasten("fasten 0 ok");
+    press("opClear");
+    ASSERT_NE(page->ConfirmDialog(), nullptr);
+    EXPECT_EQ(page->ConfirmDialog()->Text(), "Clear ?");
+    press("msgClose"); // cancelled: nothing cleared
+    EXPECT_EQ(rows(), 2);
+    press("opClear");
+    press("msgConfirm");
+    EXPECT_EQ(rows(), 0);
+    EXPECT_EQ(page->LastResult()->StatusText(), "-");
+    fasten("fasten 0 ng");
+    EXPECT_EQ(rows(), 1);
+    EXPECT_EQ(cell(0, 0), "1");
+}
+
+TEST_F(FreeScreenTest, ABarcodeAtTheToolSelectsItsPresetOnlyWithTheToolSettingOn) {
+    tools = FakeTool::onLoopback({2});
+    const int t = connect(0);
+    dev->BarcodeAddPreset(t, "AB-77", 0, 0, 0, 3);
+    ASSERT_EQ(tools->cmd("set 0 4004 1"), "ok");
+    page = open();
+    ASSERT_NE(page, nullptr);
+    struct Case {
+        bool settingOn;
+        long preset;
+    } cases[] = {{false, 1}, {true, 3}};
+    for (const Case& c : cases) {
+        dev->SetSettingBarcodeTdx(t, c.settingOn);
+        fasten("barcode 0 AB-77");
+        // The preset write, if any, is made before the row is shown.
+        EXPECT_EQ(tools->reg(0, 4004), c.preset) << c.settingOn;
+    }
+}
+
+TEST_F(FreeScreenTest, ScannerCodesAreShownOnlyWithTheLocalScanner) {
+    struct Case {
+        int barcodeIf;
+        bool shown;
+    } cases[] = {{1, false}, {0, true}};
+    page = open();
+    ASSERT_NE(page, nullptr);
+    for (const Case& c : cases) {
+        dev->OnSetBarcodeIF(c.barcodeIf);
+        page->NoticeLabel()->hide();
+        dev->TriggerBcode("SCAN-42");
+        flush();
+        EXPECT_EQ(page->NoticeLabel()->isVisible(), c.shown) << c.barcodeIf;
+        if (c.shown) {
+            EXPECT_EQ(page->NoticeLabel()->text(), "SCAN-42");
+            // The notice goes away on its own.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !page->NoticeLabel()->isVisible(); }, 20000));
+        }
+    }
+}
+
+TEST_F(FreeScreenTest, AToolConnectingWhileTheScreenIsShownStaysUnlocked) {
+    tools = FakeTool::onLoopback({2, 3});
+    page = open();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(dev->GetScreenCode(), PageOperationWithoutJob::kScreenCode);
+    tools->trace(0);
+    connect(0);
+    // The first write of the connection is the lock, made by the link itself.
+    EXPECT_EQ(tools->trace(0).rfind("4001=0", 0), 0u);
+    EXPECT_EQ(tools->reg(0, 4001), 0);
+    press("opHome");
+    EXPECT_EQ(Screens::Find(ScreenId::OperationWithoutJob), nullptr);
+    page = nullptr;
+    EXPECT_EQ(dev->GetScreenCode(), 0);
+    EXPECT_EQ(tools->reg(0, 4001), 1) << "leaving locks every registered tool";
+    EXPECT_EQ(tools->reg(0, 4015), 0);
+    tools->trace(1);
+    connect(1);
+    EXPECT_EQ(tools->trace(1).rfind("4001=1", 0), 0u) << "elsewhere a connecting tool is locked";
+}
+
+TEST_F(FreeScreenTest, TheErrorCodeListShowsEveryCode) {
+    page = open();
+    ASSERT_NE(page, nullptr);
+    press("opErrorCodes");
+    auto* table = find<QTableWidget>("errorCodeTable");
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->rowCount(), 29);
+    EXPECT_EQ(table->item(0, 0)->text(), "E104");
+    EXPECT_EQ(table->item(28, 1)->text(), QString::fromUtf8("Battery temperature over 80\u00b0C"));
+    shot("UnitErrorCodeList");
+    press("errorCodeClose");
+    EXPECT_EQ(find<QTableWidget>("errorCodeTable"), nullptr);
+}
+
+} // namespace
+
+namespace {
+// Results a tool stored while no screen took them are collected into the log through the
+// dialog, never into the table; afterwards the tool works unlocked with its results listed.
+TEST_F(FreeScreenTest, StoredResultsGoToTheLogNotTheTable) {
+    tools = FakeTool::onLoopback({2});
+    const int t = connect(0);
+    ASSERT_EQ(tools->cmd("set 0 4001 0"), "ok");
+    ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 1");
+    ASSERT_EQ(tools->cmd("fasten 0 ng"), "ok 2");
+    dev->OnSetBackupManager(true);
+    page = open();
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->StoredDialog() != nullptr; }, 20000));
+    EXPECT_EQ(page->Run().Pending(t), 2);
+    press("msgConfirm");
+    ASSERT_TRUE(deliverUntil([&] { return page->StoredDialog() == nullptr; }));
+    EXPECT_EQ(rows(), 0);
+    EXPECT_EQ(tools->reg(0, 4001), 0);
+    EXPECT_EQ(dev->OnGetFetEnable() & 1, 1);
+    const std::string dir = setting_log_dir_today();
+    int lines = 0;
+    for (const QString& f : QDir(QString::fromStdString(dir)).entryList({"*.csv"})) {
+        const std::string text = TestEnv::readFile(dir + "/" + f.toStdString());
+        lines += int(std::count(text.begin(), text.end(), '\n'));
+    }
+    EXPECT_EQ(lines, 3) << "the header and both stored results";
+    fasten("fasten 0 ok");
+    EXPECT_EQ(cell(0, 0), "1") << "live results are listed again";
+}
+} // namespace
