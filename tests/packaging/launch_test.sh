@@ -77,9 +77,11 @@ chmod +x "$dir/zqcapp"
 mkfifo "$dir/log"
 ZQCAPP_PROGRAM="$dir/zqcapp" ZQCAPP_STATE="$dir/state/failed-starts" "$launch" </dev/null >"$dir/log" 2>&1 &
 pid=$!
-head -n1 "$dir/log" >/dev/null # blocks until the program is in its main loop
-cat "$dir/log" >/dev/null &
+exec 4<"$dir/log" # held open to the end, as the journal is: no write meets a closed pipe
+read -r line <&4  # blocks until the program is in its main loop
 kill -TERM "$pid"
+cat <&4 >/dev/null # to the end of the output: the launcher and the program closed it
+exec 4<&-
 wait "$pid"
 rc=$?
 check "SIGTERM ends the launcher with the program's status (143)" [ "$rc" = 143 ]
