@@ -1,6 +1,7 @@
 // Entry point of zqcapp: options, data home, then start-up, GUI loop and shutdown.
 #include "EwRuntime.h"
 #include "common.h"
+#include "debug.h"
 
 #include <csignal>
 #include <cstdio>
@@ -57,6 +58,8 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     EwSetArgs(argc, argv);
     if (!EwInit()) return 1;
+    // Started by the service's launcher in place of a program that failed to start.
+    if (const char* why = getenv("KEST_FALLBACK"); why && *why) DBG_ERR("%s", why);
     EwPrintSystemInfo();
     while (EwProcess()) {
     }

@@ -14,9 +14,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <modbus.h>
+#include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -33,13 +35,31 @@ struct ModbusState {
     bool setupAdded = false;
 };
 ModbusState mbus;
-// Register mirror: written by the transactions (under the tool's connection lock), read
-// without a lock.
-std::atomic<uint16_t> mBusReadBuf[TOOL_MAX_REG][MBUS_MIRROR_REGS];
+// Register mirror of each tool: written by the transactions (under the tool's connection
+// lock), read without a lock. The values of one read go in as one block under a sequence
+// counter (odd while a block is being written), so a reader of several registers copies
+// them again until it saw no writer: never half of one read and half of the next, on a
+// weakly ordered CPU either.
+struct Mirror {
+    std::mutex writeLock; // leaf lock: one block writer at a time
+    std::atomic<uint32_t> seq{0};
+    std::atomic<uint16_t> regs[MBUS_MIRROR_REGS];
+};
+Mirror mBusReadBuf[TOOL_MAX_REG];
+
+void storeBlock(int tdx, int addr, int count, const uint16_t* values) {
+    Mirror& m = mBusReadBuf[tdx];
+    std::lock_guard<std::mutex> g(m.writeLock);
+    uint32_t s = m.seq.load(std::memory_order_relaxed);
+    m.seq.store(s + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release); // odd before any value
+    for (int i = 0; i < count; ++i)
+        m.regs[addr + i].store(values ? values[i] : 0, std::memory_order_relaxed);
+    m.seq.store(s + 2, std::memory_order_release); // every value before even
+}
 
 void clearMirror(int tdx, int addr, int count) {
-    for (int i = 0; i < count; ++i)
-        mBusReadBuf[tdx][addr + i].store(0, std::memory_order_relaxed);
+    storeBlock(tdx, addr, count, nullptr);
 }
 
 int readOnce(modbus_t* ctx, int addr, int count, uint16_t* out) {
@@ -250,8 +270,7 @@ int connRead(ToolConn* conn, int tdx, int addr, int count) {
         ToolManager_DismissTool_ByConn(conn);
         return MBUS_ERR_DISMISSED;
     }
-    for (int i = 0; i < count; ++i)
-        mBusReadBuf[tdx][addr + i].store(buf[i], std::memory_order_relaxed);
+    storeBlock(tdx, addr, count, buf);
     return MBUS_OK;
 }
 
@@ -439,7 +458,34 @@ uint16_t Modbus_GetData(int tdx, int addr) {
     if (tdx == -1) return 0;
     int t = ((tdx % TOOL_MAX_REG) + TOOL_MAX_REG) % TOOL_MAX_REG;
     int a = ((addr % MBUS_MIRROR_REGS) + MBUS_MIRROR_REGS) % MBUS_MIRROR_REGS;
-    return mBusReadBuf[t][a].load(std::memory_order_relaxed);
+    return mBusReadBuf[t].regs[a].load(std::memory_order_relaxed);
+}
+
+int Modbus_GetBlock(int tdx, int addr, int count, uint16_t* out) {
+    if (!out || count < 0) return -1;
+    if (tdx < 0 || tdx >= TOOL_MAX_REG) {
+        memset(out, 0, sizeof(uint16_t) * size_t(count));
+        return tdx == -1 ? 0 : -1;
+    }
+    if (CheckMbusAddr(addr, count, __func__, __LINE__)) return -1;
+    const Mirror& m = mBusReadBuf[tdx];
+    for (;;) {
+        uint32_t before = m.seq.load(std::memory_order_acquire);
+        if (before & 1) { // a writer is copying a block in: a few thousand stores at most
+            sched_yield();
+            continue;
+        }
+        for (int i = 0; i < count; ++i)
+            out[i] = m.regs[addr + i].load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire); // every value before the check
+        if (m.seq.load(std::memory_order_relaxed) == before) return 0;
+    }
+}
+
+void Modbus_StoreBlock(int tdx, int addr, int count, const uint16_t* values) {
+    if (tdx < 0 || tdx >= TOOL_MAX_REG || count < 0) return;
+    if (CheckMbusAddr(addr, count, __func__, __LINE__)) return;
+    storeBlock(tdx, addr, count, values);
 }
 
 namespace {

@@ -68,6 +68,12 @@ int Modbus_Read(int tdx, int addr, int count, int lock);
 int Modbus_Write(int tdx, int addr, uint16_t value, int lock);
 // Mirrored value of register addr % 6000 of tool tdx % 8; 0 for tdx -1. No lock.
 uint16_t Modbus_GetData(int tdx, int addr);
+// Mirrored values of `count` registers from `addr` as one read left them all (a value
+// block, a text, counters 2900 and 2901), never a mix of two reads. Zeros for tdx -1.
+// 0, or -1 for another tool index outside 0..7 or a range outside 0..5999.
+int Modbus_GetBlock(int tdx, int addr, int count, uint16_t* out);
+// Stores a block in the mirror as a completed read does (values null: zeros).
+void Modbus_StoreBlock(int tdx, int addr, int count, const uint16_t* values);
 // 0 when 0 <= addr and addr + count <= 6000, else 1 (logged).
 int CheckMbusAddr(int addr, int count, const char* caller, int line);
 

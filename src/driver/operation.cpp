@@ -274,8 +274,9 @@ int Operation_GetNoPendingEvent(int tdx) {
     if (ToolManager_GetToolView(tdx, &v) != 0 || v.state != TOOL_STATE_CONNECTED ||
         Modbus_Read(tdx, MBUS_REG_EVENT_NEWEST, 2, 1) != MBUS_OK)
         return 0;
-    return Operation_PendingEvents(Modbus_GetData(tdx, MBUS_REG_EVENT_NEWEST),
-                                   Modbus_GetData(tdx, MBUS_REG_EVENT_DELIVERED), v.type);
+    uint16_t counters[2]; // newest and delivered, from one read
+    if (Modbus_GetBlock(tdx, MBUS_REG_EVENT_NEWEST, 2, counters) != 0) return 0;
+    return Operation_PendingEvents(counters[0], counters[1], v.type);
 }
 
 // ---- fastening event table ----

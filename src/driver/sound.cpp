@@ -6,10 +6,12 @@
 
 #include <alsa/asoundlib.h>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 namespace {
 struct SoundEntry {
@@ -96,7 +98,37 @@ int Sound_ParseWave(const uint8_t* bytes, size_t length, SoundWaveInfo* out) {
     return -1;
 }
 
+int Sound_InstallMissing(const char* from) {
+    int copied = 0;
+    for (const char* name : soundFiles) {
+        std::string to = std::string(kSoundDir) + "/" + name;
+        std::string src = std::string(from ? from : "") + "/" + name;
+        if (Common_Exists(to) || !from || !Common_Exists(src)) continue;
+        std::string bytes;
+        if (Common_ReadFile(src, bytes) != 0 || Common_MkdirP(kSoundDir) != 0 ||
+            Common_WriteFileAtomic(to, bytes.data(), bytes.size()) != 0) {
+            DBG_ERR("%s: cannot copy %s (%s)", to.c_str(), src.c_str(), strerror(errno));
+            return -1;
+        }
+        ++copied;
+    }
+    return copied;
+}
+
 int Sound_Init() {
+    // A new data home gets the installed copies (<prefix>/share/zqcapp/sound beside the
+    // program's <prefix>/bin); a sound the site replaced stays.
+    if (const char* from = getenv("KEST_SOUND_SOURCE")) {
+        Sound_InstallMissing(from);
+    } else {
+        char exe[4096];
+        ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+        if (n > 0) {
+            std::string dir(exe, size_t(n));
+            dir.erase(dir.find_last_of('/') + 1);
+            Sound_InstallMissing((dir + "../share/zqcapp/sound").c_str());
+        }
+    }
     for (int i = 0; i < SOUND_COUNT; ++i)
         loadOne(i);
     int err = snd_pcm_open(&soundCtx.pcm, "default", SND_PCM_STREAM_PLAYBACK, 0);

@@ -12,8 +12,13 @@ enum SoundNumber { SOUND_TAB = 0, SOUND_OK = 1, SOUND_NG = 2, SOUND_COUNT = 3 };
 // Requests waiting beyond this many are dropped.
 constexpr size_t SOUND_QUEUE_MAX = 10;
 
-// Loads "./sound/tab.wav", "ok.wav", "ng.wav", opens the "default" playback device,
-// registers the worker's queue set-up and plays the start-up sound. Returns 0.
+// Copies each of the three wave files missing in "./sound" from folder `from` (the
+// installed copies), never replacing one that is there. The count copied, or -1.
+int Sound_InstallMissing(const char* from);
+// Installs missing sounds (from $KEST_SOUND_SOURCE, else the installed copies in
+// ../share/zqcapp/sound from the program's folder), loads "./sound/tab.wav", "ok.wav", "ng.wav",
+// opens the "default" playback device, registers the worker's queue set-up and plays the start-up
+// sound. Returns 0.
 int Sound_Init();
 void Sound_SetMsgQ(WorkQueue* queue);
 WorkQueue* Sound_GetMsgQ();

@@ -21,6 +21,7 @@
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -45,7 +46,9 @@ class ScanListener {
             fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
             int one = 1;
             setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-            setsockopt(fd_, SOL_SOCKET, SO_TIMESTAMPNS, &one, sizeof one);
+            // Microseconds are plenty for gaps of seconds, and qemu-user (the arm64 run)
+            // translates SO_TIMESTAMP but not SO_TIMESTAMPNS.
+            setsockopt(fd_, SOL_SOCKET, SO_TIMESTAMP, &one, sizeof one);
             sockaddr_in a{};
             a.sin_family = AF_INET;
             a.sin_port = htons(53256);
@@ -67,7 +70,7 @@ class ScanListener {
     // Reads one datagram; records its arrival when it is a scan request.
     void read() {
         uint8_t buf[64];
-        char ctl[CMSG_SPACE(sizeof(timespec))];
+        char ctl[CMSG_SPACE(sizeof(timeval))];
         iovec iov{buf, sizeof buf};
         msghdr mh{};
         mh.msg_iov = &iov;
@@ -77,10 +80,10 @@ class ScanListener {
         ssize_t n = recvmsg(fd_, &mh, MSG_DONTWAIT);
         if (n != 4 || buf[2] != 0 || buf[3] != 1) return;
         for (cmsghdr* c = CMSG_FIRSTHDR(&mh); c; c = CMSG_NXTHDR(&mh, c))
-            if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
-                timespec ts;
-                memcpy(&ts, CMSG_DATA(c), sizeof ts);
-                at.push_back(double(ts.tv_sec) + ts.tv_nsec / 1e9);
+            if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMP) {
+                timeval tv;
+                memcpy(&tv, CMSG_DATA(c), sizeof tv);
+                at.push_back(double(tv.tv_sec) + tv.tv_usec / 1e6);
             }
     }
     std::vector<double> at; // seconds, kernel time of arrival

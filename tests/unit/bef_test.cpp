@@ -334,7 +334,8 @@ TEST_F(BefTest, StalledServerFailsOneMessageTwiceAndNeverHoldsTheGui) {
     const size_t pushed = BEF_QUEUE_MAX; // far more than the socket buffers hold
     for (size_t i = 0; i < pushed; ++i)
         Bef_PushMsgQ(0, f.data(), f.size());
-    ASSERT_TRUE(waitFor([&] { return log.contains("send waits for the server"); }, seconds(10)));
+    // Filling the socket buffers takes thousands of sends: long under emulation (arm64 run).
+    ASSERT_TRUE(waitFor([&] { return log.contains("send waits for the server"); }, seconds(60)));
     EXPECT_TRUE(returnsPromptly([&] { Bef_ApplySetting(0, kLoopback, server.port()); }));
     ASSERT_TRUE(
         waitFor([&] { return log.contains("Close server stream (Send error)."); }, seconds(30)));
@@ -351,7 +352,8 @@ TEST_F(BefTest, StalledServerFailsOneMessageTwiceAndNeverHoldsTheGui) {
     // goes back to the head of the queue.
     ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
     log.clear();
-    ASSERT_TRUE(waitFor([&] { return log.contains("send waits for the server"); }, seconds(10)));
+    // Filling the socket buffers takes thousands of sends: long under emulation (arm64 run).
+    ASSERT_TRUE(waitFor([&] { return log.contains("send waits for the server"); }, seconds(60)));
     size_t before = Bef_QueueLen();
     EXPECT_TRUE(returnsPromptly([] { Bef_CloseServerStream("Change setting"); }));
     EXPECT_EQ(Bef_IsConnected(), 0);

@@ -196,6 +196,40 @@ TEST_F(SoundTest, MissingOrShortFileSilencesOnlyThatSound) {
     EXPECT_TRUE(sameBytes(played(), samplesOf(wav("ok.wav"))));
 }
 
+// A new data home gets the installed sounds; a sound the site put there is kept.
+TEST_F(SoundTest, MissingSoundsComeFromTheInstalledCopies) {
+    const std::string from = env.root() + "/share/zqcapp/sound";
+    fs::create_directories(from);
+    for (const char* n : {"tab.wav", "ok.wav", "ng.wav"})
+        fs::copy_file(std::string(KEST_SOURCE_DIR) + "/data/sound/" + n, from + "/" + n);
+    TestEnv::writeFile(from + "/ok.wav", wav("ng.wav")); // tell the copies apart
+    const std::string siteTab = wav("tab.wav");
+    fs::remove("sound/ok.wav");
+    fs::remove("sound/ng.wav");
+    EXPECT_EQ(Sound_InstallMissing(from.c_str()), 2);
+    EXPECT_EQ(wav("tab.wav"), siteTab);
+    EXPECT_EQ(wav("ok.wav"), wav("ng.wav"));
+    EXPECT_EQ(Sound_InstallMissing(from.c_str()), 0);
+
+    fs::remove_all("sound"); // a fresh data home, through the start-up
+    setenv("KEST_SOUND_SOURCE", from.c_str(), 1);
+    Sound_Init();
+    unsetenv("KEST_SOUND_SOURCE");
+    EXPECT_EQ(Sound_GetLength(SOUND_NG), wav("ng.wav").size());
+    EXPECT_TRUE(sameBytes(played(), samplesOf(wav("tab.wav"))));
+}
+
+TEST_F(SoundTest, SoundsNotInstalledOrNotCopiedStayMissing) {
+    fs::remove_all("sound");
+    EXPECT_EQ(Sound_InstallMissing((env.root() + "/none").c_str()), 0);
+    EXPECT_EQ(Sound_InstallMissing(nullptr), 0);
+    EXPECT_FALSE(fs::exists("sound"));
+    TestEnv::writeFile("sound", "a file where the folder belongs");
+    LogCapture log;
+    EXPECT_EQ(Sound_InstallMissing((std::string(KEST_SOURCE_DIR) + "/data/sound").c_str()), -1);
+    EXPECT_TRUE(log.contains("./sound/tab.wav: cannot copy "));
+}
+
 TEST_F(SoundTest, NoPlaybackDeviceLeavesEverySoundSilent) {
     routeTo("{ type hw\n card 97\n device 0\n}\n");
     testing::internal::CaptureStdout();

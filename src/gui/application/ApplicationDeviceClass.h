@@ -15,6 +15,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QVector>
 #include <cstdint>
 
 // Payloads of the jobs-and-steps and result-log families.
@@ -213,6 +214,9 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     int32_t MbusWrite(int32_t addr, int32_t value);
     int32_t MbusReadTdx(int32_t tdx, int32_t addr, int32_t count);
     int32_t MbusGetDataTdx(int32_t tdx, int32_t addr);
+    // Mirrored values of `count` registers as one read left them (a block, never a mix of
+    // two reads); empty for a range outside the mirror.
+    QVector<uint16_t> MbusGetBlockTdx(int32_t tdx, int32_t addr, int32_t count);
     int32_t MbusWriteTdx(int32_t tdx, int32_t addr, int32_t value);
     int32_t GetTorqueUnit_ByTdx(int32_t tdx);
     int32_t GetTorqueValue_ByPreset(int32_t tdx, int32_t preset);

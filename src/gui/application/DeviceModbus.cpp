@@ -12,8 +12,7 @@ QString textFromMirror(int32_t tdx, int first) {
     ToolView v;
     if (ToolManager_GetToolView(tdx, &v) != 0) return QString();
     uint16_t regs[16];
-    for (int i = 0; i < 16; ++i)
-        regs[i] = Modbus_GetData(tdx, first + i);
+    if (Modbus_GetBlock(tdx, first, 16, regs) != 0) return QString();
     char text[33];
     Mbus_DecodeText(regs, text);
     return ApplicationDeviceClass::FromNative(text);
@@ -48,6 +47,13 @@ int32_t ApplicationDeviceClass::MbusReadTdx(int32_t tdx, int32_t addr, int32_t c
 
 int32_t ApplicationDeviceClass::MbusGetDataTdx(int32_t tdx, int32_t addr) {
     return Modbus_GetData(tdx, addr);
+}
+
+QVector<uint16_t> ApplicationDeviceClass::MbusGetBlockTdx(int32_t tdx, int32_t addr,
+                                                          int32_t count) {
+    QVector<uint16_t> regs(count > 0 ? count : 0);
+    if (Modbus_GetBlock(tdx, addr, int(regs.size()), regs.data()) != 0) return {};
+    return regs;
 }
 
 int32_t ApplicationDeviceClass::MbusWriteTdx(int32_t tdx, int32_t addr, int32_t value) {
