@@ -90,20 +90,21 @@ class OutputWatch {
     std::thread thread_;
 };
 
-// Result lines in the day's CSV files of the data home (the header line not counted).
-inline int logLines(const std::string& home) {
-    int lines = 0;
+// Result lines in the day's CSV files of the data home, the header lines left out.
+inline std::vector<std::string> logRows(const std::string& home) {
+    std::vector<std::string> rows;
     std::error_code ec;
     for (auto& f : fs::recursive_directory_iterator(home + "/files/log", ec)) {
         if (f.path().extension() != ".csv") continue;
         std::ifstream in(f.path());
         std::string l;
-        int n = 0;
-        while (std::getline(in, l))
-            ++n;
-        lines += std::max(0, n - 1);
+        for (bool header = true; std::getline(in, l); header = false)
+            if (!header) rows.push_back(l);
     }
-    return lines;
+    return rows;
+}
+inline int logLines(const std::string& home) {
+    return int(logRows(home).size());
 }
 
 // Positions of the writes in a toolsim trace, in this order; false when one is missing.
