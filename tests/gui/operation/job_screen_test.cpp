@@ -457,7 +457,7 @@ TEST_F(JobScreenTest, StoredResultsAreCollectedThroughTheDialog) {
 // Three tools hold results before the screen opens: confirmed, each tool is collected in
 // turn, and every result is in the log once, in the tool's order (told apart by angle 1).
 TEST_F(JobScreenTest, StoredResultsOfThreeToolsAreLoggedOnceInOrder) {
-    connectTools({2, 1, 2});
+    connectTools({2, 3, 1});
     std::vector<int> want;
     for (int t = 0; t < 3; ++t) {
         ASSERT_EQ(dev->SetToolLock(t, 0), 0);
