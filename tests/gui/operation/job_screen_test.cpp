@@ -33,6 +33,9 @@
 #include <QDir>
 #include <QImage>
 #include <QListView>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace {
 const std::string kTree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
@@ -449,6 +452,50 @@ TEST_F(JobScreenTest, StoredResultsAreCollectedThroughTheDialog) {
     ASSERT_TRUE(until([&] { return page->StoredDialog() == nullptr; }));
     EXPECT_TRUE(tools->wait(0, "acked>=3"));
     EXPECT_EQ(page->Run().Stored().Pending(0), 0);
+}
+
+// Three tools hold results before the screen opens: confirmed, each tool is collected in
+// turn, and every result is in the log once, in the tool's order (told apart by angle 1).
+TEST_F(JobScreenTest, StoredResultsOfThreeToolsAreLoggedOnceInOrder) {
+    connectTools({2, 3, 1});
+    std::vector<int> want;
+    for (int t = 0; t < 3; ++t) {
+        ASSERT_EQ(dev->SetToolLock(t, 0), 0);
+        for (int i = 0; i < 2 + t; ++i) {
+            want.push_back(100 * (t + 1) + i);
+            ASSERT_EQ(
+                tools->cmd("fasten " + std::to_string(t) + " ok a1=" + std::to_string(want.back())),
+                "ok " + std::to_string(i + 1));
+        }
+    }
+    dev->OnSetBackupManager(true);
+    PageOperationWithJob* page = openScreen();
+    ASSERT_TRUE(until([&] { return page->StoredDialog() != nullptr; }));
+    UnitStoredResults* dlg = page->StoredDialog();
+    for (int t = 0; t < 3; ++t) {
+        EXPECT_EQ(dlg->PendingText(t), QString::number(2 + t));
+        EXPECT_TRUE(dlg->Chosen(t));
+    }
+    press("storedConfirm");
+    ASSERT_TRUE(until([&] { return page->StoredDialog() == nullptr; }));
+    for (int t = 0; t < 3; ++t)
+        EXPECT_TRUE(tools->wait(t, "acked>=" + std::to_string(2 + t) + " pending=0")) << t;
+    // Acknowledged after its line: every line is in the day's file now.
+    std::vector<int> got;
+    for (auto& f : std::filesystem::recursive_directory_iterator("files/log")) {
+        if (f.path().extension() != ".csv") continue;
+        std::ifstream in(f.path());
+        std::string line;
+        std::getline(in, line); // the header
+        while (std::getline(in, line)) {
+            std::stringstream cols(line);
+            std::string c;
+            for (int k = 0; k <= 10; ++k)
+                std::getline(cols, c, ',');
+            got.push_back(std::stoi(c)); // A1
+        }
+    }
+    EXPECT_EQ(got, want);
 }
 
 TEST_F(JobScreenTest, BarcodesAndJobSelectInputsLoadJobs) {

@@ -1,0 +1,216 @@
+// The zqcapp process in the simulated cell with its tools: the fixture of the job screen's
+// end-to-end tests, output levels read through FIFOs in the GPIO tree, log and trace checks.
+#pragma once
+
+#include "FakeTool.h"
+#include "TestEnv.h"
+#include "ToolCell.h"
+#include "Wait.h"
+#include "io.h"
+#include "job.h"
+#include "setting.h"
+#include "tools_private.h"
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <mutex>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace jobcell {
+namespace fs = std::filesystem;
+using kest_test::WaitUntil;
+
+// Every level the panel writes to an output, in order: the output's value file is a FIFO
+// held open here (the panel opens, writes and closes it for each level), so no write is
+// lost or merged however late this reader runs.
+class OutputWatch {
+  public:
+    OutputWatch(const std::string& sysroot, const std::vector<int>& outputs) {
+        for (int o : outputs) {
+            const std::string path =
+                sysroot + "/sys/class/gpio/gpio" + std::to_string(gpio_out_no[o - 1]) + "/value";
+            unlink(path.c_str());
+            if (mkfifo(path.c_str(), 0644) != 0) continue;
+            fds_[o] = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        }
+        thread_ = std::thread([this] { run(); });
+    }
+    ~OutputWatch() {
+        stop_ = true;
+        thread_.join();
+        for (auto& [o, fd] : fds_)
+            close(fd);
+    }
+    // The levels written, e.g. "0100".
+    std::string levels(int o) {
+        std::lock_guard<std::mutex> g(lock_);
+        return levels_[o];
+    }
+    int highs(int o) {
+        const std::string l = levels(o);
+        return int(std::count(l.begin(), l.end(), '1'));
+    }
+
+  private:
+    void run() {
+        while (!stop_) {
+            std::vector<pollfd> p;
+            std::vector<int> outs;
+            for (auto& [o, fd] : fds_) {
+                p.push_back({fd, POLLIN, 0});
+                outs.push_back(o);
+            }
+            if (poll(p.data(), p.size(), 50) <= 0) continue;
+            for (size_t i = 0; i < p.size(); ++i) {
+                char buf[256];
+                const ssize_t n = read(p[i].fd, buf, sizeof buf);
+                std::lock_guard<std::mutex> g(lock_);
+                for (ssize_t k = 0; k < n; ++k)
+                    if (buf[k] == '0' || buf[k] == '1') levels_[outs[i]] += buf[k];
+            }
+        }
+    }
+    std::map<int, int> fds_;
+    std::map<int, std::string> levels_;
+    std::mutex lock_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// Result lines in the day's CSV files of the data home, the header lines left out.
+inline std::vector<std::string> logRows(const std::string& home) {
+    std::vector<std::string> rows;
+    std::error_code ec;
+    for (auto& f : fs::recursive_directory_iterator(home + "/files/log", ec)) {
+        if (f.path().extension() != ".csv") continue;
+        std::ifstream in(f.path());
+        std::string l;
+        for (bool header = true; std::getline(in, l); header = false)
+            if (!header) rows.push_back(l);
+    }
+    return rows;
+}
+inline int logLines(const std::string& home) {
+    return int(logRows(home).size());
+}
+
+// Positions of the writes in a toolsim trace, in this order; false when one is missing.
+inline bool inOrder(const std::string& trace, const std::vector<std::string>& writes) {
+    size_t at = 0;
+    for (const std::string& w : writes) {
+        at = (" " + trace + " ").find(" " + w + " ", at);
+        if (at == std::string::npos) return false;
+        at += w.size();
+    }
+    return true;
+}
+
+inline void putStep(StepRecord* s, const char* tool, uint32_t preset, uint32_t screws) {
+    job_put_text(s->b + SF_TOOL, JOB_TOOLNAME_SIZE, tool);
+    job_put_u32(s->b + SF_PRESET, preset);
+    job_put_u32(s->b + SF_SCREWS, screws);
+}
+
+class JobRunCell : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (out_ >= 0) close(out_);
+        tools.reset();
+        cell.reset();
+    }
+    void startPanel() {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        const std::string xdg = env.root() + "/xdg";
+        fs::create_directories(xdg);
+        fs::permissions(xdg, fs::perms::owner_all);
+        setenv("XDG_RUNTIME_DIR", xdg.c_str(), 1);
+        int pout[2], pin[2];
+        ASSERT_EQ(pipe(pout), 0);
+        ASSERT_EQ(pipe(pin), 0);
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_adddup2(&fa, pin[0], 0);
+        posix_spawn_file_actions_adddup2(&fa, pout[1], 1);
+        posix_spawn_file_actions_adddup2(&fa, pout[1], 2);
+        std::string home = env.home();
+        std::vector<char*> argv = {const_cast<char*>(ZQCAPP_PATH), const_cast<char*>("--home"),
+                                   home.data(), nullptr};
+        ASSERT_EQ(posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&fa);
+        close(pin[0]);
+        close(pout[1]);
+        in_ = pin[1];
+        out_ = pout[0];
+        // Its output is read (and dropped) so a full pipe never stalls it.
+        reader_ = std::thread([fd = out_] {
+            char buf[4096];
+            while (read(fd, buf, sizeof buf) > 0) {
+            }
+        });
+        reader_.detach();
+    }
+    // The GPIO tree, toolsim with one tool per type and the panel's registry naming them;
+    // the tools' registered names in `names`.
+    void startCellTools(const std::vector<int>& types) {
+        ASSERT_EQ(
+            std::system((std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree init " + env.sysroot())
+                            .c_str()),
+            0);
+        const std::string regtools = env.home() + "/regtools";
+        tools = cell->startTools(types, {"--reply-unicast", "--write-regtools", regtools});
+        ASSERT_TRUE(tools && tools->ok());
+        ASSERT_TRUE(WaitUntil(
+            [&] { return fs::exists(regtools) && fs::file_size(regtools) >= 80 * types.size(); }));
+        ASSERT_EQ(ToolManager_LoadRegTools(), 0);
+        names.clear();
+        for (size_t i = 0; i < types.size(); ++i)
+            names.push_back(ToolManager_RegTool(int(i))->name);
+    }
+    struct Fasten {
+        std::string tool;
+        uint32_t preset, screws;
+    };
+    // A job of fastening steps appended to the store (a message step where the tool name is
+    // empty).
+    static void addJob(const char* name, const std::vector<Fasten>& steps) {
+        fs::create_directories("files/job");
+        load_job();
+        ASSERT_EQ(job_new(name), 0);
+        const int jdx = job_list_len() - 1;
+        ASSERT_EQ(job_load(jdx), 0);
+        for (const Fasten& f : steps) {
+            const int sdx = job_steps_len();
+            ASSERT_EQ(step_new(f.tool.empty() ? uint32_t(STEP_MESSAGE) : uint32_t(STEP_FASTENING)),
+                      0);
+            if (!f.tool.empty()) putStep(job_step(sdx), f.tool.c_str(), f.preset, f.screws);
+        }
+        ASSERT_EQ(job_save(jdx), 0);
+        job_free();
+    }
+    std::vector<std::string> names;
+    TestEnv env;
+    std::unique_ptr<ToolCell> cell = ToolCell::make(ToolCell::Namespaces);
+    std::unique_ptr<Toolsim> tools;
+    pid_t pid_ = -1;
+    int in_ = -1, out_ = -1;
+    std::thread reader_;
+};
+
+} // namespace jobcell

@@ -1,0 +1,133 @@
+// The job screen end to end in the simulated cell, beyond a plain run: a tool whose link
+// drops mid-step has the results it stored meanwhile caught up and counted for the step;
+// jobs are chosen by a barcode read at a tool and by the binary job-select inputs. The
+// zqcapp process runs in the panel's namespace, toolsim in the tools'. Root only.
+#include "JobCell.h"
+
+namespace {
+using namespace jobcell;
+
+TEST_F(JobRunCell, ResultsStoredWhileTheLinkIsDownCountForTheStep) {
+    if (!cell->up()) GTEST_SKIP() << "needs root for the cell's network namespaces";
+    startCellTools({2, 1});
+    ASSERT_FALSE(HasFatalFailure());
+    load_setting();
+    get_setting_operation()->operation_mode = 0;
+    get_setting_operation()->auto_start_job = 1;
+    get_setting_operation()->auto_job_restart = 0;
+    setting_set_str(get_setting_operation()->default_job_name,
+                    sizeof get_setting_operation()->default_job_name, "link");
+    ASSERT_EQ(save_setting(), 0);
+    addJob("link", {{names[0], 0, 4}, {names[1], 2, 1}});
+    ASSERT_FALSE(HasFatalFailure());
+    startPanel();
+
+    ASSERT_TRUE(tools->wait(0, "r4001=0 r4004=1 r262=4 event=1", 30000));
+    ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 1");
+    ASSERT_TRUE(tools->wait(0, "acked>=1", 20000));
+    tools->trace(0);
+    // The tool's end of the link goes away and it answers no scan, so the panel cannot
+    // reconnect; it goes on fastening into its store. Then it answers again.
+    ASSERT_EQ(tools->cmd("silent 0"), "ok");
+    ASSERT_EQ(tools->cmd("drop 0"), "ok");
+    ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 2");
+    ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 3");
+    ASSERT_TRUE(tools->wait(0, "pending=2 event=0"));
+    ASSERT_EQ(tools->cmd("back 0"), "ok");
+    // Back on the link, the two stored results arrive, each logged before its
+    // acknowledgement, and count: one screw remains, told to the tool after the last.
+    ASSERT_TRUE(tools->wait(0, "acked>=3 pending=0 r262=1 r4001=0", 30000))
+        << tools->cmd("stats 0");
+    EXPECT_GE(logLines(env.home()), 3);
+    const std::string trace = tools->trace(0);
+    // Locked, the step's preset, unlocked, stored results on; the remaining count once
+    // both have been judged (their acknowledgements follow their log lines, in order).
+    EXPECT_TRUE(inOrder(trace, {"4001=1", "4004=1", "4001=0", "4015=1", "262=1"})) << trace;
+    EXPECT_TRUE(inOrder(trace, {"4015=1", "4016=1", "4016=1"})) << trace;
+    EXPECT_EQ(trace.find("262=", trace.find("262=1") + 1), std::string::npos) << trace;
+    EXPECT_EQ(trace.find("4015=2"), std::string::npos) << "stored results skipped: " << trace;
+    EXPECT_EQ(tools->reg(1, 4001), 1) << "the other tool stays locked";
+    // The fourth screw ends the step: tool B's step starts.
+    ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 4");
+    ASSERT_TRUE(tools->wait(1, "r4001=0 r4004=3 r247=1", 20000));
+    ASSERT_TRUE(tools->wait(0, "acked>=4", 20000));
+    EXPECT_EQ(tools->reg(0, 4001), 1);
+    // Each result logged once, all four with the job (not as results of no job).
+    const std::vector<std::string> rows = logRows(env.home());
+    EXPECT_EQ(rows.size(), 4u);
+    for (const std::string& r : rows)
+        EXPECT_EQ(r.substr(19, 6), ",link,") << r;
+}
+
+TEST_F(JobRunCell, ToolBarcodeAndBinaryInputsLoadTheirJobs) {
+    if (!cell->up()) GTEST_SKIP() << "needs root for the cell's network namespaces";
+    startCellTools({2, 1});
+    ASSERT_FALSE(HasFatalFailure());
+    // The start-up job has one message step: it ends at once and leaves no job loaded,
+    // with the "Ready" output (4) high. Inputs 5 and 6 are "Job select.1" and ".2".
+    load_setting();
+    get_setting_operation()->operation_mode = 0;
+    get_setting_operation()->auto_start_job = 1;
+    get_setting_operation()->auto_job_restart = 0;
+    get_setting_operation()->job_sel_type = 0;
+    setting_set_str(get_setting_operation()->default_job_name,
+                    sizeof get_setting_operation()->default_job_name, "idle");
+    get_setting_io()->output[3] = IO_OUT_READY;
+    get_setting_io()->input[4] = 1;
+    get_setting_io()->input[5] = 2;
+    ASSERT_EQ(save_setting(), 0);
+    addJob("right", {{names[1], 4, 3}});
+    addJob("left", {{names[0], 6, 2}});
+    addJob("idle", {{"", 0, 0}});
+    ASSERT_FALSE(HasFatalFailure());
+    // Whole code "BODY-R"; characters 3..4 "AB" for the left job.
+    TestEnv::writeFile("files/barcode.kest", "BODY-R~0~0~0~right~\nxxAB~1~3~4~left~\n");
+
+    OutputWatch outputs(env.sysroot(), {4});
+    startPanel();
+    auto readyHigh = [&](int highs) {
+        return WaitUntil([&] {
+            const std::string l = outputs.levels(4);
+            return outputs.highs(4) >= highs && l.back() == '1';
+        });
+    };
+    ASSERT_TRUE(readyHigh(1)) << outputs.levels(4);
+    ASSERT_TRUE(tools->wait(0, "event=1 output=2", 20000));
+    ASSERT_TRUE(tools->wait(1, "event=1 output=2", 20000));
+    tools->trace(0);
+    tools->trace(1);
+
+    // A code in no entry loads nothing; a partial match loads the left job on tool A.
+    ASSERT_EQ(tools->cmd("barcode 1 NOPE-7"), "ok 1");
+    ASSERT_TRUE(tools->wait(1, "acked>=1", 20000));
+    ASSERT_EQ(tools->cmd("barcode 1 99AB5"), "ok 2");
+    ASSERT_TRUE(tools->wait(0, "r4001=0 r4004=7 r262=2", 20000));
+    EXPECT_EQ(tools->trace(1).find("4004="), std::string::npos);
+
+    // Binary selection, the mask rebuilt at every edge. "Job select.1": mask 1, job 1.
+    const std::string wire =
+        std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree wire " + env.sysroot() + " ";
+    ASSERT_EQ(std::system((wire + "5 0").c_str()), 0);
+    ASSERT_TRUE(tools->wait(1, "r4001=0 r4004=5 r247=3", 20000));
+    ASSERT_TRUE(tools->wait(0, "r4001=1", 20000));
+    // Both: mask 3, job 3 (its message step ends the job at once: "Ready" again).
+    ASSERT_EQ(std::system((wire + "6 0").c_str()), 0);
+    ASSERT_TRUE(readyHigh(2)) << outputs.levels(4);
+    EXPECT_EQ(tools->reg(1, 4001), 1);
+    // "Job select.2" alone: mask 2, job 2.
+    tools->trace(0);
+    ASSERT_EQ(std::system((wire + "5 1").c_str()), 0);
+    ASSERT_TRUE(tools->wait(0, "r4001=0 r4004=7 r262=2", 20000));
+    // None: mask 0 releases the job, all locked.
+    ASSERT_EQ(std::system((wire + "6 1").c_str()), 0);
+    ASSERT_TRUE(tools->wait(0, "r4001=1", 20000));
+
+    // With no job loaded, the whole code of the right job read at tool A loads it.
+    tools->trace(1);
+    ASSERT_EQ(tools->cmd("barcode 0 BODY-R"), "ok 1");
+    ASSERT_TRUE(tools->wait(1, "r4001=0 r4004=5 r247=3", 20000));
+    EXPECT_EQ(tools->reg(0, 4001), 1);
+    ASSERT_TRUE(tools->wait(0, "acked>=1", 20000));
+    EXPECT_EQ(logLines(env.home()), 3) << "each barcode read is logged";
+}
+} // namespace
