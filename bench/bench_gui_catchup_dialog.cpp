@@ -68,7 +68,8 @@ RawRun rawDrain(ToolCell& cell, int stored, const std::vector<std::vector<int>>&
                 if (screw != last[size_t(t)] + 1) run.ordered = false;
                 last[size_t(t)] = screw;
                 char line[96];
-                const int len = snprintf(line, sizeof line, "%d,%u,%u,%d\n", t, be(11), be(17), screw);
+                const int len =
+                    snprintf(line, sizeof line, "%d,%u,%u,%d\n", t, be(11), be(17), screw);
                 lines.append(line, size_t(len));
                 ready.push_back(t);
             }
@@ -178,8 +179,8 @@ int main() {
         left += sim->stat(t, "pending");
     }
     const bool ok = acked && closed && int(lines.size()) == total && inOrder == kTools &&
-                    ackedSum == total && left == 0 && rawAll.got == total &&
-                    rawEach.got == total && rawAll.ordered && rawEach.ordered;
+                    ackedSum == total && left == 0 && rawAll.got == total && rawEach.got == total &&
+                    rawAll.ordered && rawEach.ordered;
 
     const double rate = secs > 0 ? total / secs : 0;
     const double allRate = rawAll.secs > 0 ? rawAll.got / rawAll.secs : 0;
@@ -188,10 +189,10 @@ int main() {
                 kTools, stored);
     std::printf("  raw, all tools at once   : %d results in %.2f s, %.0f results/s\n", rawAll.got,
                 rawAll.secs, allRate);
-    std::printf("  raw, one tool at a time  : %d results in %.2f s, %.0f results/s\n",
-                rawEach.got, rawEach.secs, eachRate);
-    std::printf("  job screen dialog        : %d results in %.2f s, %.0f results/s\n", total,
-                secs, rate);
+    std::printf("  raw, one tool at a time  : %d results in %.2f s, %.0f results/s\n", rawEach.got,
+                rawEach.secs, eachRate);
+    std::printf("  job screen dialog        : %d results in %.2f s, %.0f results/s\n", total, secs,
+                rate);
     std::printf("  ratio dialog/raw         : %.2f (all at once), %.2f (one at a time)\n",
                 allRate > 0 ? rate / allRate : 0, eachRate > 0 ? rate / eachRate : 0);
     std::printf("  check: %zu log lines, %d/%d tools 1..%d in order, toolsim acked %ld, left %ld,"

@@ -38,7 +38,8 @@ template <class Pred> bool cycleUntil(Pred pred, int ms) {
 
 // Wakes the GUI loop from another thread.
 inline void wakeGui() {
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
 }
 
 // The GUI runtime and the driver layer in `env`, connected to the n tools named in its
@@ -50,8 +51,9 @@ inline bool startPanel(ToolCell& cell, const TestEnv& env, int n, bool backupMan
     std::filesystem::permissions(xdg, std::filesystem::perms::owner_all);
     setenv("XDG_RUNTIME_DIR", xdg.c_str(), 1);
     std::filesystem::create_directories(env.home() + "/files/job");
-    if (std::system((std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree init " + env.sysroot())
-                        .c_str()) != 0)
+    if (std::system(
+            (std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree init " + env.sysroot()).c_str()) !=
+        0)
         return false;
     if (!EwInit()) return false;
     Debug_SetQuiet(true);
@@ -129,8 +131,8 @@ inline std::vector<std::vector<std::string>> logLines(const std::string& home) {
 constexpr size_t kFieldTool = 4, kFieldScrew = 13;
 
 // Per tool name the screw numbers of its lines, in file order.
-inline std::map<std::string, std::vector<int>> screwsByTool(
-    const std::vector<std::vector<std::string>>& lines) {
+inline std::map<std::string, std::vector<int>>
+screwsByTool(const std::vector<std::vector<std::string>>& lines) {
     std::map<std::string, std::vector<int>> m;
     for (const auto& f : lines)
         if (f.size() > kFieldScrew) m[f[kFieldTool]].push_back(std::atoi(f[kFieldScrew].c_str()));
