@@ -4,9 +4,13 @@
 #include "FakeTool.h"
 #include "ShellFixture.h"
 #include "UnitMessageBox.h"
+#include "UnitNotice.h"
+#include "UnitStoredResults.h"
 #include "Wait.h"
 #include "barcode.h"
+#include "common.h"
 #include "disco.h"
+#include "eventlog.h"
 #include "mbus.h"
 #include "operation.h"
 #include "page/operation/FetTableModel.h"
@@ -42,6 +46,8 @@ class FreeScreenTest : public ShellTest {
         dev->OnSetOpmode(1); // without job
     }
     void TearDown() override {
+        Common_SetFault(nullptr, 0, 0);
+        dev->FlushEventLog(); // no line is written into the next test's data home
         for (int t = dev->GetRegtoolsLen() - 1; t >= 0; --t)
             dev->ToolLost(t);
         ShellTest::TearDown();
@@ -73,6 +79,20 @@ class FreeScreenTest : public ShellTest {
         });
     }
     int rows() const { return page ? page->Model()->rowCount() : -1; }
+    // Result lines (the header not counted) in today's log files.
+    static int logLines() {
+        const std::string dir = setting_log_dir_today();
+        int lines = 0;
+        for (const QString& f : QDir(QString::fromStdString(dir)).entryList({"*.csv"})) {
+            const std::string text = TestEnv::readFile(dir + "/" + f.toStdString());
+            lines += int(std::count(text.begin(), text.end(), '\n'));
+            if (text.rfind(EVENTLOG_HEADER, 0) == 0) --lines;
+        }
+        return lines;
+    }
+    bool acked(int tool, int n) {
+        return tools->wait(tool, "acked>=" + std::to_string(n), int(kest_test::kWaitLimit.count()));
+    }
     // Renders the window to $KEST_SCREENS_DIR/<name>.png for review.
     void shot(const char* name) {
         const char* dir = getenv("KEST_SCREENS_DIR");
@@ -119,7 +139,9 @@ TEST_F(FreeScreenTest, ResultsBecomeRowsWithTheChosenColumnsAndTheRightSounds) {
     fasten("fasten 0 ng torque=905 dir=1");
     EXPECT_EQ(sounds(UiSoundKind::Ng), 1) << "an NG result plays the NG sound";
     EXPECT_EQ(sounds(UiSoundKind::Tap), 1) << "and no tap";
-    // Each result is acknowledged (after its log line) before it is listed.
+    // Each result is acknowledged once, and only after its line is in the log.
+    ASSERT_TRUE(acked(0, 2));
+    EXPECT_EQ(logLines(), 2);
     const std::string trace = tools->trace(0);
     EXPECT_EQ(trace.substr(trace.find("4016")), "4016=1 4016=1") << trace;
 
@@ -214,14 +236,13 @@ TEST_F(FreeScreenTest, ScannerCodesAreShownOnlyWithTheLocalScanner) {
     ASSERT_NE(page, nullptr);
     for (const Case& c : cases) {
         dev->OnSetBarcodeIF(c.barcodeIf);
-        page->NoticeLabel()->hide();
         dev->TriggerBcode("SCAN-42");
         flush();
-        EXPECT_EQ(page->NoticeLabel()->isVisible(), c.shown) << c.barcodeIf;
+        EXPECT_EQ(page->NoticeWidget()->Showing(), c.shown) << c.barcodeIf;
         if (c.shown) {
-            EXPECT_EQ(page->NoticeLabel()->text(), "SCAN-42");
-            // The notice goes away on its own.
-            EXPECT_TRUE(QTest::qWaitFor([&] { return !page->NoticeLabel()->isVisible(); }, 20000));
+            EXPECT_EQ(page->NoticeWidget()->text(), "SCAN-42");
+            // The notice fades away on its own.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !page->NoticeWidget()->Showing(); }, 20000));
         }
     }
 }
@@ -277,19 +298,52 @@ TEST_F(FreeScreenTest, StoredResultsGoToTheLogNotTheTable) {
     ASSERT_NE(page, nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return page->StoredDialog() != nullptr; }, 20000));
     EXPECT_EQ(page->Run().Pending(t), 2);
-    press("msgConfirm");
+    UnitStoredResults* dlg = page->StoredDialog();
+    EXPECT_EQ(dlg->PendingText(t), "2");
+    EXPECT_TRUE(dlg->Chosen(t));
+    shot("UnitStoredResults_Free");
+    press("storedConfirm");
     ASSERT_TRUE(deliverUntil([&] { return page->StoredDialog() == nullptr; }));
     EXPECT_EQ(rows(), 0);
     EXPECT_EQ(tools->reg(0, 4001), 0);
     EXPECT_EQ(dev->OnGetFetEnable() & 1, 1);
-    const std::string dir = setting_log_dir_today();
-    int lines = 0;
-    for (const QString& f : QDir(QString::fromStdString(dir)).entryList({"*.csv"})) {
-        const std::string text = TestEnv::readFile(dir + "/" + f.toStdString());
-        lines += int(std::count(text.begin(), text.end(), '\n'));
-    }
-    EXPECT_EQ(lines, 3) << "the header and both stored results";
+    ASSERT_TRUE(acked(0, 2));
+    EXPECT_EQ(logLines(), 2) << "both stored results";
     fasten("fasten 0 ok");
     EXPECT_EQ(cell(0, 0), "1") << "live results are listed again";
+}
+} // namespace
+
+namespace {
+// A log the writer cannot take (full disk): every result is still acknowledged, the screen
+// says so once, and the held lines reach the file in order once it can be written again.
+TEST_F(FreeScreenTest, AFailedLogLineIsReportedOnceAndKeptUntilTheLogWorks) {
+    tools = FakeTool::onLoopback({2});
+    connect(0);
+    page = open();
+    ASSERT_NE(page, nullptr);
+    Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE | COMMON_FAULT_OPEN);
+    fasten("fasten 0 ok screw=71 error=0 dir=0 snug=0");
+    fasten("fasten 0 ng screw=72 error=0 dir=0 snug=0");
+    ASSERT_TRUE(acked(0, 2)) << "the tool protocol is unchanged";
+    ASSERT_TRUE(deliverUntil([&] { return page->MessageDialog() != nullptr; }));
+    EXPECT_EQ(page->MessageDialog()->Title(), "Error");
+    EXPECT_EQ(page->MessageDialog()->Text(), "Logging failed");
+    EXPECT_EQ(root->findChildren<UnitMessageBox*>().size(), 1u) << "one message at a time";
+    EXPECT_EQ(logLines(), 0);
+    EXPECT_EQ(EventLog_SpoolLength(), 2u);
+    press("msgClose");
+    Common_SetFault(nullptr, 0, 0);
+    fasten("fasten 0 ok screw=73 error=0 dir=0 snug=0");
+    dev->FlushEventLog();
+    EXPECT_EQ(EventLog_SpoolLength(), 0u);
+    const std::string dir = setting_log_dir_today();
+    const QStringList files = QDir(QString::fromStdString(dir)).entryList({"*.csv"});
+    ASSERT_EQ(files.size(), 1);
+    const std::string text = TestEnv::readFile(dir + "/" + files[0].toStdString());
+    std::vector<size_t> at;
+    for (const char* screw : {",71,0,0,1,0,\n", ",72,0,0,2,0,\n", ",73,0,0,1,0,\n"})
+        at.push_back(text.find(screw));
+    EXPECT_TRUE(std::is_sorted(at.begin(), at.end()) && at.back() != std::string::npos) << text;
 }
 } // namespace

@@ -11,7 +11,6 @@ namespace {
 ApplicationDeviceClass* dev() {
     return ApplicationDevice();
 }
-constexpr int kRegAcknowledge = 4016;
 } // namespace
 
 bool FreeRunDevice::BackupManager() {
@@ -69,12 +68,10 @@ std::string FreeRunDevice::CheckLogLocation() {
     return dev()->CheckLogLocation().toStdString();
 }
 
-// The line is written before the tool is acknowledged: a tool drops a result from its
-// store once acknowledged, so the result must be on disk by then.
+// The tool drops a result from its store once acknowledged, so the device object sends
+// 4016 := 1 only after the line is on disk (or spooled, which raises LogFailEvent).
 int FreeRunDevice::LogAndAcknowledge(int tdx, const FastenResult& r, int barcodeSource) {
-    const int logged = dev()->WriteEventLog(-1, -1, tdx, r, barcodeSource);
-    dev()->MbusWriteTdx(tdx, kRegAcknowledge, 1);
-    return logged == 0 ? 0 : -1;
+    return dev()->LogAndAcknowledge(-1, -1, tdx, r, barcodeSource, tdx);
 }
 
 bool FreeRunDevice::BarcodePresetOn(int tdx) {

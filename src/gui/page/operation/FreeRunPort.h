@@ -40,8 +40,9 @@ class FreeRunPort {
     virtual bool ReadResult(int tdx, FastenResult* out) = 0;
     // A log on an absent card moves to internal storage: the message to show, or "".
     virtual std::string CheckLogLocation() = 0;
-    // Writes the result line (no job, no step) and acknowledges it to the tool; 0 or -1
-    // (not written: the tool is still acknowledged).
+    // Hands the result line (no job, no step) to the log writer, which acknowledges it to
+    // the tool once written: 0, or -1 when it was refused. A line that cannot be written
+    // is reported later (the screen shows "Logging failed") and still acknowledged.
     virtual int LogAndAcknowledge(int tdx, const FastenResult& r, int barcodeSource) = 0;
     virtual bool BarcodePresetOn(int tdx) = 0;                    // settings "tool 1".."tool 8"
     virtual int FindPreset(int tdx, const std::string& code) = 0; // -1 no match

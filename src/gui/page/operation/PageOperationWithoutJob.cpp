@@ -11,6 +11,8 @@
 #include "UnitEwEventRegtool.h"
 #include "UnitLastResult.h"
 #include "UnitMessageBox.h"
+#include "UnitNotice.h"
+#include "UnitStoredResults.h"
 #include "UnitTdxData.h"
 
 #include <QEvent>
@@ -25,7 +27,6 @@ namespace {
 ApplicationDeviceClass* dev() {
     return ApplicationDevice();
 }
-constexpr int kNoticeMs = 1000;
 constexpr int kRowHeight = 40;
 
 // The log settings that choose the columns, in their order.
@@ -94,14 +95,7 @@ PageOperationWithoutJob::PageOperationWithoutJob(QWidget* parent) : Page(parent)
     body->addWidget(table_, 1);
     v->addLayout(body, 1);
 
-    notice_ = new QLabel(this);
-    notice_->setObjectName("opNotice");
-    notice_->setAlignment(Qt::AlignCenter);
-    notice_->setStyleSheet("background: #2f8fe8; color: white; font-size: 28px;"
-                           "font-weight: bold; border-radius: 12px; padding: 18px 36px;");
-    notice_->hide();
-    noticeTimer_.setSingleShot(true);
-    connect(&noticeTimer_, &QTimer::timeout, notice_, &QLabel::hide);
+    notice_ = new UnitNotice(this);
     promptTimer_.setSingleShot(true);
     trayTimer_.setSingleShot(true);
     connect(&promptTimer_, &QTimer::timeout, this, [this] { run_.Timer(FreeTimer::StoredPrompt); });
@@ -151,6 +145,9 @@ void PageOperationWithoutJob::connectEvents() {
     connect(&d->FastenEvent, &SystemEvent::triggered, this, [this](QObject* ctx) {
         if (auto* p = qobject_cast<UnitTdxData*>(ctx)) run_.Fasten(p->Tdx);
     });
+    // A result line the writer could not put on disk (it went to the spool).
+    connect(&d->LogFailEvent, &SystemEvent::triggered, this,
+            [this] { Message("Error", "Logging failed"); });
     connect(&d->UpdateRegtoolsEvent, &SystemEvent::triggered, this, [this](QObject* ctx) {
         if (auto* p = qobject_cast<UnitEwEventRegtool*>(ctx)) run_.Registry(p->Tdx, p->State);
     });
@@ -195,12 +192,6 @@ bool PageOperationWithoutJob::eventFilter(QObject* o, QEvent* e) {
     return Page::eventFilter(o, e);
 }
 
-void PageOperationWithoutJob::resizeEvent(QResizeEvent* e) {
-    Page::resizeEvent(e);
-    notice_->adjustSize();
-    notice_->move((width() - notice_->width()) / 2, (height() - notice_->height()) / 2);
-}
-
 void PageOperationWithoutJob::StartTimer(FreeTimer id, int ms) {
     (id == FreeTimer::StoredPrompt ? promptTimer_ : trayTimer_).start(ms);
 }
@@ -220,12 +211,7 @@ void PageOperationWithoutJob::TableChanged() {
 }
 
 void PageOperationWithoutJob::Notice(const std::string& text) {
-    notice_->setText(QString::fromLatin1(text.c_str()));
-    notice_->adjustSize();
-    notice_->move((width() - notice_->width()) / 2, (height() - notice_->height()) / 2);
-    notice_->raise();
-    notice_->show();
-    noticeTimer_.start(kNoticeMs);
+    notice_->Show(QString::fromLatin1(text.c_str()));
 }
 
 UnitMessageBox* PageOperationWithoutJob::MessageDialog() const {
@@ -234,8 +220,8 @@ UnitMessageBox* PageOperationWithoutJob::MessageDialog() const {
 UnitMessageBox* PageOperationWithoutJob::ConfirmDialog() const {
     return qobject_cast<UnitMessageBox*>(confirm_.dialog.data());
 }
-UnitMessageBox* PageOperationWithoutJob::StoredDialog() const {
-    return qobject_cast<UnitMessageBox*>(stored_.dialog.data());
+UnitStoredResults* PageOperationWithoutJob::StoredDialog() const {
+    return qobject_cast<UnitStoredResults*>(stored_.dialog.data());
 }
 
 void PageOperationWithoutJob::Message(const std::string& title, const std::string& text) {
@@ -273,18 +259,7 @@ void PageOperationWithoutJob::showErrorCodes() {
     errorList_ = Navigator::PresentModal(this, list, Transition::Scale);
 }
 
-// ---- stored results: a plain dialog that collects every listed tool ----
-
-QString PageOperationWithoutJob::storedText() const {
-    QStringList lines;
-    for (int t = 0; t < dev()->GetRegtoolsLen() && t < FreeRun::kTools; ++t)
-        if (run_.Pending(t) > 0)
-            lines << QString("%1 : %2").arg(dev()->GetTdxToolName(t)).arg(run_.Pending(t));
-    QString head = collecting_
-                       ? QString("Collecting stored results (%1 left)").arg(run_.StoredTotal())
-                       : QString("Tools hold stored results.");
-    return head + "\n\n" + lines.join("\n");
-}
+// ---- stored results: the shared dialog over the run state's collector ----
 
 bool PageOperationWithoutJob::StoredOpen() {
     return stored_.Open();
@@ -292,47 +267,49 @@ bool PageOperationWithoutJob::StoredOpen() {
 
 void PageOperationWithoutJob::StoredShow() {
     if (stored_.Open()) return;
-    collecting_ = false;
-    auto* box = new UnitMessageBox;
-    box->setObjectName("storedResults");
-    box->SetTitle("Message");
-    box->SetText(storedText());
-    box->SetConfirm("Collect");
-    box->SetCloseText("Home");
-    connect(box, &UnitMessageBox::closed, this, [this] {
+    const int tools = std::min(dev()->GetRegtoolsLen(), int(FreeRun::kTools));
+    auto* dlg = new UnitStoredResults(tools, [this](int t) {
+        return UnitStoredResults::ToolRow{dev()->GetTdxToolName(t), dev()->GetToolType_ByTdx(t),
+                                          dev()->GetTdxToolState(t), run_.Pending(t)};
+    });
+    connect(dlg, &UnitStoredResults::confirmed, this, [this](const QVector<bool>& choices) {
+        unsigned mask = 0;
+        for (int t = 0; t < choices.size(); ++t)
+            if (choices[t]) mask |= 1u << t;
+        run_.StoredConfirmed(mask);
+        StoredRefresh(-1);
+    });
+    connect(dlg, &UnitStoredResults::leave, this, [this] {
         Navigator::DismissModal(stored_);
         run_.StoredLeave();
     });
-    connect(box, &UnitMessageBox::confirmed, this, [this, box] {
-        collecting_ = true;
-        box->SetConfirm(QString());
-        box->SetCloseText("Home");
-        unsigned all = 0;
-        for (int t = 0; t < FreeRun::kTools; ++t)
-            if (run_.Pending(t) > 0) all |= 1u << t;
-        run_.StoredConfirmed(all);
-        if (UnitMessageBox* b = StoredDialog()) b->SetText(storedText());
-    });
-    stored_ = Navigator::PresentModal(this, box, Transition::Scale);
+    stored_ = Navigator::PresentModal(this, dlg, Transition::Scale);
+    StoredRefresh(-1);
 }
 
+// Rows re-read, a bar for every tool being collected; confirm enabled again when a tool
+// came back with stored results the operator may now choose.
 void PageOperationWithoutJob::StoredRefresh(int) {
-    UnitMessageBox* b = StoredDialog();
-    if (!b) return;
-    if (collecting_ && !run_.Stored().Confirmed()) {
-        // A tool came back with stored results: the operator confirms again.
-        collecting_ = false;
-        b->SetConfirm("Collect");
-        b->SetCloseText("Home");
+    UnitStoredResults* dlg = StoredDialog();
+    if (!dlg) return;
+    const StoredResults& s = run_.Stored();
+    dlg->Refresh();
+    for (int t = 0; t < dlg->Tools(); ++t) {
+        if (s.Maximum(t) <= 0) continue;
+        if (!dlg->ProgressShown(t)) dlg->ShowProgress(t, s.Maximum(t));
+        dlg->SetProgress(t, s.Progress(t));
     }
-    b->SetText(storedText());
+    dlg->SetConfirmEnabled(!s.Confirmed());
 }
 
-void PageOperationWithoutJob::StoredProgress(int, int) {
-    if (UnitMessageBox* b = StoredDialog()) b->SetText(storedText());
+// Told before the collector counts the result (it may close the dialog then).
+void PageOperationWithoutJob::StoredProgress(int tdx, int collected) {
+    UnitStoredResults* dlg = StoredDialog();
+    if (!dlg) return;
+    StoredRefresh(tdx);
+    dlg->SetProgress(tdx, collected);
 }
 
 void PageOperationWithoutJob::StoredClose() {
-    collecting_ = false;
     Navigator::DismissModal(stored_);
 }

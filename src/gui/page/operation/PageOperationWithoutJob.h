@@ -11,10 +11,11 @@
 #include <QTimer>
 
 class FetTableModel;
-class QLabel;
 class QTableView;
 class UnitLastResult;
 class UnitMessageBox;
+class UnitNotice;
+class UnitStoredResults;
 
 class PageOperationWithoutJob : public Page, private FreeRunDevice {
     Q_OBJECT
@@ -32,15 +33,14 @@ class PageOperationWithoutJob : public Page, private FreeRunDevice {
     FetTableModel* Model() const { return model_; }
     QTableView* Table() const { return table_; }
     UnitLastResult* LastResult() const { return last_; }
-    QLabel* NoticeLabel() const { return notice_; }
+    UnitNotice* NoticeWidget() const { return notice_; }
     UnitMessageBox* MessageDialog() const;
     UnitMessageBox* ConfirmDialog() const;
-    UnitMessageBox* StoredDialog() const;
+    UnitStoredResults* StoredDialog() const;
     // Columns from the log settings, widths shared out over the table.
     void BuildColumns();
 
   protected:
-    void resizeEvent(QResizeEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
 
   private:
@@ -62,20 +62,17 @@ class PageOperationWithoutJob : public Page, private FreeRunDevice {
     void connectEvents();
     void layoutColumns();
     void showErrorCodes();
-    QString storedText() const;
 
     FreeRun run_;
     FetTableModel* model_;
     QTableView* table_;
     UnitLastResult* last_;
-    QLabel* notice_;
-    QTimer noticeTimer_;
+    UnitNotice* notice_;
     QTimer promptTimer_;
     QTimer trayTimer_;
     ModalHandle message_;
     ModalHandle confirm_;
     ModalHandle errorList_;
     ModalHandle stored_;
-    bool collecting_ = false; // the stored-results dialog shows progress
-    bool shown_ = false;      // the screen code is ours
+    bool shown_ = false; // the screen code is ours
 };
