@@ -58,9 +58,15 @@ ScrewPosition position(int x, int y) {
     return s;
 }
 
+// Appends a step to the loaded job; its record, or nullptr.
+StepRecord* addStep(uint32_t type) {
+    const int sdx = job_steps_len();
+    return step_new(type) == 0 ? job_step(sdx) : nullptr;
+}
+
 int addFastening(const char* name, const std::string& tool, uint32_t preset, uint32_t screws) {
-    int sdx = step_new(STEP_FASTENING);
-    StepRecord* s = job_step(sdx);
+    const int sdx = job_steps_len();
+    StepRecord* s = addStep(STEP_FASTENING);
     if (!s) return -1;
     step_set_name(s, name);
     job_put_text(s->b + SF_TOOL, JOB_TOOLNAME_SIZE, tool.c_str());
@@ -100,24 +106,25 @@ int stepsJob(const std::vector<std::string>& tools) {
     StepMessage msg;
     snprintf(msg.line[0], JOB_NAME_SIZE, "Place the housing in the fixture");
     snprintf(msg.line[1], JOB_NAME_SIZE, "The job goes on by itself");
-    int sdx = step_new(STEP_MESSAGE);
-    step_put_message(job_step(sdx), msg);
+    StepRecord* step = addStep(STEP_MESSAGE);
+    if (!step) return -1;
+    step_put_message(step, msg);
     // "Status low" on input 1: met at once while nothing drives the simulated input.
     StepInput in;
     in.used[0] = 1;
     in.condition = 3;
-    sdx = step_new(STEP_INPUT);
-    step_put_input(job_step(sdx), in);
+    if (!(step = addStep(STEP_INPUT))) return -1;
+    step_put_input(step, in);
     StepOutput out;
     out.used[0] = out.used[1] = 1;
     out.width = 500;
-    sdx = step_new(STEP_OUTPUT);
-    step_put_output(job_step(sdx), out);
+    if (!(step = addStep(STEP_OUTPUT))) return -1;
+    step_put_output(step, out);
     StepDelay delay;
     delay.mode = 0;
     delay.time_value = 2;
-    sdx = step_new(STEP_DELAY);
-    step_put_delay(job_step(sdx), delay);
+    if (!(step = addStep(STEP_DELAY))) return -1;
+    step_put_delay(step, delay);
     for (size_t i = 0; i < tools.size() && i < 2; ++i) {
         std::string name = "Fasten on " + tools[i];
         if (addFastening(name.c_str(), tools[i], uint32_t(i), 2) < 0) return -1;

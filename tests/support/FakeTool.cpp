@@ -134,8 +134,9 @@ std::unique_ptr<FakeTool> FakeTool::onLoopback(const std::vector<int>& types,
         if (disco == panel || !portFree(SOCK_DGRAM, "127.0.0.1", disco) ||
             !portFree(SOCK_DGRAM, "0.0.0.0", panel))
             continue;
-        std::vector<std::string> args = {"--disco", "127.0.0.1:" + std::to_string(disco),
-                                         "--reply-to", "127.0.0.2:" + std::to_string(panel)};
+        std::vector<std::string> args = {"--disco",    "127.0.0.1:" + std::to_string(disco),
+                                         "--reply-to", "127.0.0.2:" + std::to_string(panel),
+                                         "--ack-wait", kTestAckWaitMs};
         for (size_t i = 0; i < types.size(); i++)
             args.insert(args.end(),
                         {"--tool", std::to_string(types[i]) + ",ip=" + loopbackIp(int(i)) +

@@ -14,6 +14,12 @@ namespace toolsim {
 class Sim;
 }
 
+// How long the virtual tools of the tests wait for an acknowledgement before they give
+// an event up. The panel acknowledges once the result's line is flushed to disk, which a
+// disk hog can delay for seconds; the tool's own 1 s default would then count the event
+// delivered and take the late acknowledgement for the next one. Callers may override.
+inline constexpr const char* kTestAckWaitMs = "30000";
+
 // The control side of a running toolsim.
 class Toolsim {
   public:

@@ -69,7 +69,7 @@ class NamespaceCell : public ToolCell {
     }
     std::unique_ptr<Toolsim> startTools(const std::vector<int>& types,
                                         const std::vector<std::string>& extra) override {
-        std::vector<std::string> args = {"--bind", toolIp(0)};
+        std::vector<std::string> args = {"--bind", toolIp(0), "--ack-wait", kTestAckWaitMs};
         for (size_t i = 0; i < types.size(); i++)
             args.insert(args.end(), {"--tool", std::to_string(types[i]) + ",ip=" + toolIp(int(i)) +
                                                    ",port=5020"});

@@ -204,6 +204,8 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     int32_t ReleaseRegTool(int32_t tdx);
     int32_t SaveRegTools();
     static QString ModelText(int32_t type, uint32_t model);
+    // "XWC", "ZQ", "ZQT" or "XWTC" for tool types 1 to 4, else empty.
+    static QString ToolTypeName(int32_t type);
 
     // ---- family: Modbus access (DeviceModbus.cpp) ----
     // Synchronous on the GUI thread under that tool's connection lock (never the registry's,

@@ -21,10 +21,13 @@ QString serialText(const char* serial) {
 }
 } // namespace
 
+QString ApplicationDeviceClass::ToolTypeName(int32_t type) {
+    static const char* const names[] = {"", "XWC", "ZQ", "ZQT", "XWTC"};
+    return QString::fromLatin1(type >= 1 && type <= 4 ? names[type] : "");
+}
+
 QString ApplicationDeviceClass::ModelText(int32_t type, uint32_t model) {
-    static const char* const prefix[] = {"", "XWC", "ZQ", "ZQT", "XWTC"};
-    const char* p = (type >= 1 && type <= 4) ? prefix[type] : "";
-    return QString::fromLatin1(p) + QString::number(model);
+    return ToolTypeName(type) + QString::number(model);
 }
 
 int32_t ApplicationDeviceClass::GetRegtoolsLen() {

@@ -1,5 +1,6 @@
 #include "UnitStoredResults.h"
 
+#include "ApplicationDeviceClass.h"
 #include "Timer.h"
 #include "UiSound.h"
 
@@ -12,18 +13,8 @@
 #include <QVBoxLayout>
 
 QString UnitStoredResults::TypeName(int type) {
-    switch (type) {
-    case 1:
-        return "XWC";
-    case 2:
-        return "ZQ";
-    case 3:
-        return "ZQT";
-    case 4:
-        return "XWTC";
-    default:
-        return "-";
-    }
+    const QString name = ApplicationDeviceClass::ToolTypeName(type);
+    return name.isEmpty() ? "-" : name;
 }
 
 QString UnitStoredResults::LinkText(int state) {

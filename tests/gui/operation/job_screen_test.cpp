@@ -295,6 +295,16 @@ TEST_F(JobScreenTest, ResetJobButtonHiddenBySettingAndHomeWithoutJobLeaves) {
     EXPECT_EQ(Screens::Find(ScreenId::OperationWithJob), nullptr);
 }
 
+TEST_F(JobScreenTest, AToolConnectingWhileTheScreenIsShownIsLocked) {
+    openScreen();
+    ASSERT_EQ(dev->GetScreenCode(), 0);
+    connectTools({2});
+    // The first write of the connection is the lock, made by the link itself; only a
+    // step of a loaded job unlocks a tool here.
+    EXPECT_EQ(tools->trace(0).rfind("4001=1", 0), 0u);
+    EXPECT_EQ(reg(0, 4001), 1);
+}
+
 TEST_F(JobScreenTest, PictureCirclesFollowTheScrews) {
     connectTools({2});
     const QString a = dev->GetTdxToolName(0);
