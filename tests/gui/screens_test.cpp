@@ -74,7 +74,7 @@ TEST_F(ScreensTest, RenderShellScreens) {
     shot("UnitPassword");
     press("passwordOk");
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return root->Home()->Password()->IncorrectVisible(); }, 1000));
+        QTest::qWaitFor([&] { return root->Home()->Password()->IncorrectVisible(); }, 20000));
     shot("UnitPassword_Incorrect");
     type("vorkel5293");
     press("passwordOk");

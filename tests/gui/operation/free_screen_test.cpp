@@ -140,7 +140,7 @@ TEST_F(FreeScreenTest, ResultsBecomeRowsWithTheChosenColumnsAndTheRightSounds) {
     EXPECT_EQ(sounds(UiSoundKind::Ng), 1) << "an NG result plays the NG sound";
     EXPECT_EQ(sounds(UiSoundKind::Tap), 1) << "and no tap";
     // Each result is acknowledged once, and only after its line is in the log.
-    ASSERT_TRUE(acked(0, 2));
+    ASSERT_TRUE(acked(0, 2)) << tools->cmd("stats 0") << ", writes " << tools->trace(0);
     EXPECT_EQ(logLines(), 2);
     const std::string trace = tools->trace(0);
     EXPECT_EQ(trace.substr(trace.find("4016")), "4016=1 4016=1") << trace;

@@ -232,7 +232,7 @@ TEST_F(JobScreenTest, ConfirmationsAndPasswordsOneDialogAtATime) {
     EXPECT_TRUE(page->PasswordDialog()->Text().isEmpty());
     EXPECT_TRUE(page->PasswordDialog()->Blinking());
     EXPECT_GT(sounds(UiSoundKind::Ng), ngBefore);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return page->PasswordDialog()->IncorrectVisible(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->PasswordDialog()->IncorrectVisible(); }, 20000));
     shot("UnitPassword_Job");
     page->AskPassword("back"); // one password dialog at a time
     EXPECT_EQ(root->findChildren<UnitPassword*>().size(), 1);
@@ -345,8 +345,8 @@ TEST_F(JobScreenTest, PictureCirclesFollowTheScrews) {
     EXPECT_TRUE(img->Blinking());
     EXPECT_EQ(img->BlinkTimer()->Begin(), 100);
     EXPECT_EQ(img->BlinkTimer()->Period(), 500);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !img->OutlineOn(); }, 5000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return img->OutlineOn(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !img->OutlineOn(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return img->OutlineOn(); }, 20000));
 
     ASSERT_EQ(tools->cmd("fasten 0 ng"), "ok 1");
     ASSERT_TRUE(until([&] { return img->MarkOf(0) == M::Ng; }));
@@ -534,12 +534,12 @@ TEST_F(JobScreenTest, DialogsRenderedAndNoticeReplaced) {
     // Not-found notice: a second notice replaces the text and starts the fade again.
     UnitNotice* n = page->Notice();
     n->Show("Job not found\nAAA");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return n->Opacity() < 0.9; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return n->Opacity() < 0.9; }, 20000));
     n->Show("Job not found\nBBB");
     EXPECT_EQ(n->text(), "Job not found\nBBB");
     EXPECT_DOUBLE_EQ(n->Opacity(), 1.0);
     shot("UnitNotice");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !n->Showing(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !n->Showing(); }, 20000));
 
     // The stored-results dialog re-reads its rows every 500 ms and shows progress.
     int pending = 12;
@@ -552,7 +552,7 @@ TEST_F(JobScreenTest, DialogsRenderedAndNoticeReplaced) {
     EXPECT_EQ(dlg.StatusText(0), "Connected");
     EXPECT_EQ(dlg.StatusText(1), "Disconnected");
     pending = 7;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.PendingText(0) == "7"; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.PendingText(0) == "7"; }, 20000));
     dlg.ShowProgress(0, 12);
     dlg.SetProgress(0, 5);
     dlg.SetConfirmEnabled(false);

@@ -179,7 +179,7 @@ TEST_F(StartupTest, ScanTimeOutReportsAndAutoStarts) {
     makeRoot();
     home()->Startup()->ScanTimeout()->SetBegin(30);
     scan(1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return home()->MessageBox() != nullptr; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return home()->MessageBox() != nullptr; }, 20000));
     EXPECT_FALSE(home()->Startup()->ScanningShown());
     EXPECT_EQ(home()->MessageBox()->Title(), "Error");
     EXPECT_EQ(home()->MessageBox()->Text(), "Scanning failed.");
@@ -202,7 +202,7 @@ TEST_F(StartupTest, StorageEventsWithinThePeriodGiveOneRefresh) {
     for (int i = 0; i < 3; ++i)
         dev->TriggerDrvsUpdate();
     flush();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return notified > 0; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notified > 0; }, 20000));
     EXPECT_GE(t.elapsed(), 290);
     EXPECT_EQ(dev->GetDrvsLen(), 1);
     EXPECT_EQ(dev->GetDrvDev(0), "sda1");
@@ -219,10 +219,10 @@ TEST_F(StartupTest, DiscoveryScanStartsAfterOneHundredMilliseconds) {
     QElapsedTimer t;
     t.start();
     makeRoot();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return log.contains("send disco scan"); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.contains("send disco scan"); }, 20000));
     EXPECT_GE(t.elapsed(), 95);
     root->ScanTimer()->SetPeriod(50); // the next period picks it up
-    ASSERT_TRUE(QTest::qWaitFor([&] { return log.count("send disco scan") >= 2; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.count("send disco scan") >= 2; }, 20000));
     dev->OnSetDebugFlagDisco(false);
 }
 } // namespace

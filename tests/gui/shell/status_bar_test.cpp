@@ -103,7 +103,7 @@ TEST_F(StatusBarTest, DeviceIconsInOrderAndTrayAlarmBlinks) {
     QLabel* tray = label("devIcon2");
     EXPECT_EQ(icon("devIcon", 2), "dev_tray_alarm");
     bool shown = !tray->pixmap().isNull();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return tray->pixmap().isNull() == shown; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tray->pixmap().isNull() == shown; }, 20000));
     dev->TriggerBstCommFail(0);
     flush();
     EXPECT_EQ(icon("devIcon", 2), "dev_tray");

@@ -47,10 +47,13 @@ class DebugPageTest : public ShellTest {
         press("debugSave");
         EXPECT_EQ(page->Dialog()->Text(), "Save?");
         press("msgConfirm");
-        EXPECT_EQ(page->Dialog()->Text(), "Please wait ...");
-        EXPECT_FALSE(find("msgClose")->isVisible());
+        // A slow machine may already have finished; while it works, nothing closes it.
+        if (page->Dialog()->Text() != "Complete") {
+            EXPECT_EQ(page->Dialog()->Text(), "Please wait ...");
+            EXPECT_FALSE(find("msgClose")->isVisible());
+        }
         EXPECT_TRUE(
-            QTest::qWaitFor([&] { return page->Dialog()->Text() != "Please wait ..."; }, 2000));
+            QTest::qWaitFor([&] { return page->Dialog()->Text() != "Please wait ..."; }, 20000));
         EXPECT_EQ(page->Dialog()->Text(), "Complete");
         EXPECT_TRUE(find("msgClose")->isVisible());
         press("msgClose");
@@ -112,7 +115,7 @@ TEST_F(DebugPageTest, SaveFailureSaysSaveFail) {
         press("debugSave");
         press("msgConfirm");
         ASSERT_TRUE(
-            QTest::qWaitFor([&] { return page->Dialog()->Text() != "Please wait ..."; }, 2000));
+            QTest::qWaitFor([&] { return page->Dialog()->Text() != "Please wait ..."; }, 20000));
         EXPECT_EQ(page->Dialog()->Title(), "Error");
         EXPECT_EQ(page->Dialog()->Text(), "Save fail");
         EXPECT_TRUE(find("msgClose")->isVisible());
