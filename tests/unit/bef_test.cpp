@@ -335,7 +335,7 @@ TEST_F(BefTest, StalledServerFailsOneMessageTwiceAndNeverHoldsTheGui) {
     for (size_t i = 0; i < pushed; ++i)
         Bef_PushMsgQ(0, f.data(), f.size());
     // Filling the socket buffers takes thousands of sends: long under emulation (arm64 run).
-    ASSERT_TRUE(waitFor([&] { return log.contains("send waits for the server"); }, seconds(60)));
+    ASSERT_TRUE(waitFor([&] { return log.contains("send waits for the server"); }, seconds(180)));
     EXPECT_TRUE(returnsPromptly([&] { Bef_ApplySetting(0, kLoopback, server.port()); }));
     ASSERT_TRUE(
         waitFor([&] { return log.contains("Close server stream (Send error)."); }, seconds(30)));
@@ -353,7 +353,7 @@ TEST_F(BefTest, StalledServerFailsOneMessageTwiceAndNeverHoldsTheGui) {
     ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
     log.clear();
     // Filling the socket buffers takes thousands of sends: long under emulation (arm64 run).
-    ASSERT_TRUE(waitFor([&] { return log.contains("send waits for the server"); }, seconds(60)));
+    ASSERT_TRUE(waitFor([&] { return log.contains("send waits for the server"); }, seconds(180)));
     size_t before = Bef_QueueLen();
     EXPECT_TRUE(returnsPromptly([] { Bef_CloseServerStream("Change setting"); }));
     EXPECT_EQ(Bef_IsConnected(), 0);
