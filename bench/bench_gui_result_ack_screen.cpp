@@ -38,29 +38,7 @@ std::vector<double> rawPath(ToolCell& cell, int total, int per) {
     RawLink link;
     if (!sim || !sim->ok() || !link.open(cell, kTools)) return raw;
     link.writeAll(4015, 2);
-    const int fd = open("raw.csv", O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    std::vector<pollfd> fds;
-    for (auto* e : link.ev)
-        fds.push_back({modbus_get_socket(e), POLLIN, 0});
-    startBursts(*sim, per);
-    uint8_t buf[MODBUS_TCP_MAX_ADU_LENGTH];
-    while (int(raw.size()) < total && poll(fds.data(), fds.size(), 5000) > 0) {
-        for (size_t i = 0; i < fds.size(); i++) {
-            if (!(fds[i].revents & POLLIN)) continue;
-            const int n = modbus_receive_confirmation(link.ev[i], buf);
-            if (n < 37) continue;
-            const auto be = [&](int o) { return uint16_t((buf[o] << 8) | buf[o + 1]); };
-            char line[160];
-            const int len =
-                snprintf(line, sizeof line, "%u,%u,%u,%u\n", be(11), be(13), be(17), be(27));
-            (void)!write(fd, line, size_t(len));
-            fdatasync(fd);
-            modbus_write_register(link.data[i], 4016, 1);
-            raw.push_back(double(nowUs() - stampOf(be(21), be(23), be(25))));
-        }
-    }
-    close(fd);
-    return raw;
+    return link.durableAckLatencies(total, [&] { startBursts(*sim, per); });
 }
 
 // Send times of the results the screen took and the times their acknowledgements were

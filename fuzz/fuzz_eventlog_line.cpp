@@ -1,36 +1,11 @@
 // Fuzz target: a result line built from outside texts (barcodes from the scanner or the
 // tool, names typed at the panel) always reads back as 19 CSV fields with the same texts.
+#include "../tests/support/CsvRead.h"
 #include "eventlog.h"
 
 #include <cstring>
 #include <string>
 #include <vector>
-
-namespace {
-std::vector<std::string> csvSplit(const std::string& line) {
-    std::vector<std::string> out(1);
-    bool quoted = false;
-    for (size_t i = 0; i < line.size(); ++i) {
-        char c = line[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"')
-                out.back() += line[++i];
-            else if (c == '"')
-                quoted = false;
-            else
-                out.back() += c;
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            out.emplace_back();
-        } else if (c != '\n' || i + 1 != line.size()) {
-            out.back() += c;
-        }
-    }
-    if (quoted) out.clear(); // an unterminated quote is a failure
-    return out;
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Four NUL-free texts separated by NUL bytes: job, step, barcode, tool.
@@ -52,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string line = EventLog_FormatLine(t, texts[0].c_str(), texts[1].c_str(), texts[2].c_str(),
                                            texts[3].c_str(), r);
     if (line.empty() || line.back() != '\n') __builtin_trap();
-    std::vector<std::string> f = csvSplit(line);
+    std::vector<std::string> f = CsvSplit(line);
     if (f.size() != 19) __builtin_trap();
     for (int i = 0; i < 4; ++i)
         if (f[size_t(i) + 1] != texts[i]) __builtin_trap();

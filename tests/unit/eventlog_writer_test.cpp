@@ -1,5 +1,6 @@
 // The result log writer: CSV quoting, file order, acknowledgement only after the line is
 // in the file, and the spool when the log cannot be written (fault seam, real tmpfs).
+#include "CsvRead.h"
 #include "RecordingSink.h"
 #include "TestEnv.h"
 #include "common.h"
@@ -20,29 +21,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-// Fields of one CSV line as a spreadsheet reads them (quotes removed, "" -> ").
-std::vector<std::string> csvSplit(const std::string& line) {
-    std::vector<std::string> out(1);
-    bool quoted = false;
-    for (size_t i = 0; i < line.size(); ++i) {
-        char c = line[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"')
-                out.back() += line[++i];
-            else if (c == '"')
-                quoted = false;
-            else
-                out.back() += c;
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            out.emplace_back();
-        } else if (c != '\n' || i + 1 != line.size()) {
-            out.back() += c;
-        }
-    }
-    return out;
-}
 
 struct tm day(int y, int mo, int d, int h = 10, int mi = 0, int s = 0) {
     struct tm t = {};
@@ -131,7 +109,7 @@ TEST(EventLogQuoting, FieldsWithSeparatorsAreQuotedOthersStayAsTheyAre) {
         std::string l =
             EventLog_FormatLine(day(2026, 12, 6), c.job, c.step, c.barcode, c.tool, result(4));
         EXPECT_EQ(l.substr(0, strlen(c.expectHead)), c.expectHead);
-        auto f = csvSplit(l);
+        auto f = CsvSplit(l);
         ASSERT_EQ(f.size(), 19u);
         EXPECT_EQ(f[1], c.job);
         EXPECT_EQ(f[2], c.step);
