@@ -18,6 +18,7 @@ struct DiscoCtx {
     int sock = -1;
     GIOChannel* channel = nullptr;
     GSource* watch = nullptr;
+    int loop = -1; // the loop the watch runs on
     sockaddr_in dest{};
 };
 struct McGroupInfo {
@@ -93,19 +94,28 @@ void openSocket(DiscoCtx* ctx, const char* fn, const char* ctxName, uint32_t bin
     ctx->channel = g_io_channel_unix_new(ctx->sock);
     ctx->watch = g_io_create_watch(ctx->channel, G_IO_IN);
     g_source_set_callback(ctx->watch, G_SOURCE_FUNC(cb), nullptr, nullptr);
+    ctx->loop = loop;
     g_source_attach(ctx->watch, Threads_GetContext(loop));
 }
 
 void closeSocket(DiscoCtx* ctx) {
-    if (ctx->watch) {
-        g_source_destroy(ctx->watch);
-        g_source_unref(ctx->watch);
-        ctx->watch = nullptr;
-    }
-    if (ctx->channel) {
-        g_io_channel_unref(ctx->channel);
-        ctx->channel = nullptr;
-    }
+    // The watch goes on its own loop: destroying it from here would not wait for a receive
+    // in progress, and that receive could then read a closed (or already reused) descriptor.
+    auto drop = [ctx] {
+        if (ctx->watch) {
+            g_source_destroy(ctx->watch);
+            g_source_unref(ctx->watch);
+            ctx->watch = nullptr;
+        }
+        if (ctx->channel) {
+            g_io_channel_unref(ctx->channel);
+            ctx->channel = nullptr;
+        }
+    };
+    if (ctx->watch && ctx->loop >= 0)
+        Threads_RunSync(ctx->loop, drop);
+    else
+        drop();
     if (ctx->sock >= 0) close(ctx->sock);
     ctx->sock = -1;
 }
