@@ -19,14 +19,6 @@ int main() {
         std::fprintf(stderr, "bench_event_latency: cell did not come up\n");
         return 1;
     }
-    // Each tool fastens every 50 ms, the tools spread over the period.
-    auto startBursts = [&](Toolsim& sim) {
-        for (int t = 0; t < tools; t++) {
-            sim.cmd("burst " + std::to_string(t) + " " + std::to_string(per) + " " +
-                    std::to_string(1000000 / rate));
-            std::this_thread::sleep_for(std::chrono::microseconds(1000000 / rate / tools));
-        }
-    };
 
     std::vector<double> raw, panel;
     {
@@ -34,7 +26,7 @@ int main() {
         RawLink link;
         if (!sim || !sim->ok() || !link.open(*cell, tools)) return 1;
         link.writeAll(4015, 2);
-        startBursts(*sim);
+        startBursts(*sim, tools, per, rate);
         link.receive(
             [&](int, const uint8_t* f, int) {
                 const auto be = [&](int o) { return uint16_t((f[o] << 8) | f[o + 1]); };
@@ -59,7 +51,7 @@ int main() {
             Modbus_Write(t, MBUS_REG_TOOL_LOCK, 0, 1);
             fastening_event_enable(t, 1);
         }
-        startBursts(*sim);
+        startBursts(*sim, tools, per, rate);
         for (int waited = 0; waited < (seconds + 10) * 100; waited++) {
             {
                 std::lock_guard<std::mutex> g(m);
@@ -69,15 +61,8 @@ int main() {
         }
         link.stop();
     }
-    const double r50 = pct(raw, 0.5), r99 = pct(raw, 0.99), p50 = pct(panel, 0.5),
-                 p99 = pct(panel, 0.99);
     std::printf("event latency, %d tools x %d results/s, %d s\n", tools, rate, seconds);
-    std::printf("  raw libmodbus loop : %zu results, p50 %.0f us, p99 %.0f us\n", raw.size(), r50,
-                r99);
-    std::printf("  panel to consumer  : %zu results, p50 %.0f us, p99 %.0f us\n", panel.size(), p50,
-                p99);
-    std::printf("  ratio panel/raw    : p50 %.2f, p99 %.2f\n", r50 > 0 ? p50 / r50 : 0,
-                r99 > 0 ? p99 / r99 : 0);
+    reportLatencies("raw libmodbus loop", raw, "panel to consumer", panel);
     const bool complete = int(raw.size()) >= total && int(panel.size()) >= total;
     if (!complete) std::printf("  INCOMPLETE: expected %d results on each path\n", total);
     cell.reset();

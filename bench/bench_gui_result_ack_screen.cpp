@@ -23,14 +23,6 @@ using namespace gbench;
 namespace {
 const int kTools = 8, kRate = 5;
 
-void startBursts(Toolsim& sim, int per) {
-    for (int t = 0; t < kTools; t++) {
-        sim.cmd("burst " + std::to_string(t) + " " + std::to_string(per) + " " +
-                std::to_string(1000000 / kRate));
-        std::this_thread::sleep_for(std::chrono::microseconds(1000000 / kRate / kTools));
-    }
-}
-
 std::vector<double> rawPath(ToolCell& cell, int total, int per) {
     std::vector<double> raw;
     TestEnv env;
@@ -38,7 +30,7 @@ std::vector<double> rawPath(ToolCell& cell, int total, int per) {
     RawLink link;
     if (!sim || !sim->ok() || !link.open(cell, kTools)) return raw;
     link.writeAll(4015, 2);
-    return link.durableAckLatencies(total, [&] { startBursts(*sim, per); });
+    return link.durableAckLatencies(total, [&] { startBursts(*sim, kTools, per, kRate); });
 }
 
 // Send times of the results the screen took and the times their acknowledgements were
@@ -123,7 +115,7 @@ int main() {
     std::atomic<bool> done{false};
     bool acked = true;
     std::thread load([&] {
-        startBursts(*sim, per);
+        startBursts(*sim, kTools, per, kRate);
         for (int t = 0; t < kTools; t++)
             if (!sim->wait(t, "acked>=" + std::to_string(per), (seconds + 30) * 1000))
                 acked = false;
@@ -150,16 +142,9 @@ int main() {
     // Tool 0's results counted on the step: the screen judged them.
     const QString counted = page->FastenView()->Counter();
 
-    const double r50 = pct(raw, 0.5), r99 = pct(raw, 0.99), p50 = pct(panel, 0.5),
-                 p99 = pct(panel, 0.99);
     std::printf("result to acknowledgement through the job screen, %d tools x %d results/s, %d s\n",
                 kTools, kRate, seconds);
-    std::printf("  raw (append+fdatasync+write)  : %zu results, p50 %.0f us, p99 %.0f us\n",
-                raw.size(), r50, r99);
-    std::printf("  job screen (GUI, log, then ack): %zu results, p50 %.0f us, p99 %.0f us\n",
-                panel.size(), p50, p99);
-    std::printf("  ratio screen/raw              : p50 %.2f, p99 %.2f\n", r50 > 0 ? p50 / r50 : 0,
-                r99 > 0 ? p99 / r99 : 0);
+    reportLatencies("raw (append+fdatasync+write)", raw, "job screen (GUI, log, then ack)", panel);
     std::printf("  check: %zu log lines, %d distinct results, toolsim acked all: %s,"
                 " step counter %s\n",
                 lines.size(), distinct, acked ? "yes" : "no", counted.toStdString().c_str());

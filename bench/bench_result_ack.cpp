@@ -61,13 +61,6 @@ int main() {
         std::fprintf(stderr, "bench_result_ack: cell did not come up\n");
         return 1;
     }
-    auto startBursts = [&](Toolsim& sim) {
-        for (int t = 0; t < tools; t++) {
-            sim.cmd("burst " + std::to_string(t) + " " + std::to_string(per) + " " +
-                    std::to_string(1000000 / rate));
-            std::this_thread::sleep_for(std::chrono::microseconds(1000000 / rate / tools));
-        }
-    };
 
     std::vector<double> raw;
     {
@@ -76,7 +69,7 @@ int main() {
         RawLink link;
         if (!sim || !sim->ok() || !link.open(*cell, tools)) return 1;
         link.writeAll(4015, 2);
-        raw = link.durableAckLatencies(total, [&] { startBursts(*sim); });
+        raw = link.durableAckLatencies(total, [&] { startBursts(*sim, tools, per, rate); });
     }
     std::vector<double> panel;
     {
@@ -96,23 +89,16 @@ int main() {
             Modbus_Write(t, MBUS_REG_TOOL_LOCK, 0, 1);
             fastening_event_enable(t, 1);
         }
-        startBursts(*sim);
+        startBursts(*sim, tools, per, rate);
         for (int waited = 0; waited < (seconds + 10) * 100 && int(link.count()) < total; waited++)
             std::this_thread::sleep_for(std::chrono::milliseconds(10)); // bounds the wait
         link.stop();
         std::lock_guard<std::mutex> g(link.lock);
         panel = link.lat;
     }
-    const double r50 = pct(raw, 0.5), r99 = pct(raw, 0.99), p50 = pct(panel, 0.5),
-                 p99 = pct(panel, 0.99);
     std::printf("result to acknowledgement with the line on disk, %d tools x %d results/s, %d s\n",
                 tools, rate, seconds);
-    std::printf("  raw (append+fdatasync+write) : %zu results, p50 %.0f us, p99 %.0f us\n",
-                raw.size(), r50, r99);
-    std::printf("  panel (log writer, then ack) : %zu results, p50 %.0f us, p99 %.0f us\n",
-                panel.size(), p50, p99);
-    std::printf("  ratio panel/raw              : p50 %.2f, p99 %.2f\n", r50 > 0 ? p50 / r50 : 0,
-                r99 > 0 ? p99 / r99 : 0);
+    reportLatencies("raw (append+fdatasync+write)", raw, "panel (log writer, then ack)", panel);
     const bool complete = int(raw.size()) >= total && int(panel.size()) >= total;
     if (!complete) std::printf("  INCOMPLETE: expected %d results on each path\n", total);
     cell.reset();

@@ -59,6 +59,28 @@ inline std::unique_ptr<Toolsim> startTools(ToolCell& cell, int n,
     return cell.startTools(std::vector<int>(size_t(n), 2), a);
 }
 
+// Tools 0..tools-1 each fasten `per` results at `rate` per second, their starts spread
+// over one period so the frames do not arrive in lockstep.
+inline void startBursts(Toolsim& sim, int tools, int per, int rate) {
+    for (int t = 0; t < tools; t++) {
+        sim.cmd("burst " + std::to_string(t) + " " + std::to_string(per) + " " +
+                std::to_string(1000000 / rate));
+        std::this_thread::sleep_for(std::chrono::microseconds(1000000 / rate / tools));
+    }
+}
+
+// Prints p50 and p99 of both paths and their ratio, path over raw.
+inline void reportLatencies(const char* rawName, const std::vector<double>& raw,
+                            const char* pathName, const std::vector<double>& path) {
+    const double r50 = pct(raw, 0.5), r99 = pct(raw, 0.99), p50 = pct(path, 0.5),
+                 p99 = pct(path, 0.99);
+    std::printf("  %-32s: %zu results, p50 %.0f us, p99 %.0f us\n", rawName, raw.size(), r50, r99);
+    std::printf("  %-32s: %zu results, p50 %.0f us, p99 %.0f us\n", pathName, path.size(), p50,
+                p99);
+    std::printf("  %-32s: p50 %.2f, p99 %.2f\n", "ratio to raw", r50 > 0 ? p50 / r50 : 0,
+                r99 > 0 ? p99 / r99 : 0);
+}
+
 // Raw path: `onFrame(tool, frame, len)` for every frame; stops when `done()` is true.
 struct RawLink {
     std::vector<modbus_t*> data, ev;

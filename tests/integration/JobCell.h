@@ -183,6 +183,16 @@ class JobRunCell : public ::testing::Test {
         for (size_t i = 0; i < types.size(); ++i)
             names.push_back(ToolManager_RegTool(int(i))->name);
     }
+    // Loads the settings for a run: operation with a job, `job` started at start-up,
+    // restarted automatically or not. The caller changes more and saves.
+    static void startupJob(const char* job, uint32_t autoRestart) {
+        load_setting();
+        SettingOperation* op = get_setting_operation();
+        op->operation_mode = 0;
+        op->auto_start_job = 1;
+        op->auto_job_restart = autoRestart;
+        setting_set_str(op->default_job_name, sizeof op->default_job_name, job);
+    }
     struct Fasten {
         std::string tool;
         uint32_t preset, screws;

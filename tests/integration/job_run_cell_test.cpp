@@ -4,7 +4,6 @@
 // and the output pulses in the GPIO tree are checked from outside. Root only.
 #include "JobCell.h"
 #include "setting.h"
-#include "tools_private.h"
 
 namespace {
 using namespace jobcell;
@@ -12,22 +11,12 @@ using namespace jobcell;
 TEST_F(JobRunCell, ThreeStepJobOnTwoToolsRunsTwice) {
     if (!cell->up()) GTEST_SKIP() << "needs root for the cell's network namespaces";
     const std::string sys = env.sysroot();
-    ASSERT_EQ(
-        std::system((std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree init " + sys).c_str()), 0);
-    const std::string regtools = env.home() + "/regtools";
-    tools = cell->startTools({2, 1}, {"--reply-unicast", "--write-regtools", regtools});
-    ASSERT_TRUE(tools && tools->ok());
-    ASSERT_TRUE(WaitUntil([&] { return fs::exists(regtools) && fs::file_size(regtools) >= 160; }));
-    ASSERT_EQ(ToolManager_LoadRegTools(), 0);
-    const std::string a = ToolManager_RegTool(0)->name, b = ToolManager_RegTool(1)->name;
+    startCellTools({2, 1});
+    ASSERT_FALSE(HasFatalFailure());
+    const std::string a = names[0], b = names[1];
 
     // Settings: the job starts at start-up; output 1 "Fastening OK", 2 "Job OK".
-    load_setting();
-    get_setting_operation()->operation_mode = 0;
-    get_setting_operation()->auto_start_job = 1;
-    get_setting_operation()->auto_job_restart = 1;
-    setting_set_str(get_setting_operation()->default_job_name,
-                    sizeof get_setting_operation()->default_job_name, "cell");
+    startupJob("cell", 1);
     get_setting_io()->output[0] = IO_OUT_FASTEN_OK;
     get_setting_io()->output[1] = IO_OUT_JOB_OK;
     ASSERT_EQ(save_setting(), 0);

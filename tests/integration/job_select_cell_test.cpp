@@ -11,12 +11,7 @@ TEST_F(JobRunCell, ResultsStoredWhileTheLinkIsDownCountForTheStep) {
     if (!cell->up()) GTEST_SKIP() << "needs root for the cell's network namespaces";
     startCellTools({2, 1});
     ASSERT_FALSE(HasFatalFailure());
-    load_setting();
-    get_setting_operation()->operation_mode = 0;
-    get_setting_operation()->auto_start_job = 1;
-    get_setting_operation()->auto_job_restart = 0;
-    setting_set_str(get_setting_operation()->default_job_name,
-                    sizeof get_setting_operation()->default_job_name, "link");
+    startupJob("link", 0);
     ASSERT_EQ(save_setting(), 0);
     addJob("link", {{names[0], 0, 4}, {names[1], 2, 1}});
     ASSERT_FALSE(HasFatalFailure());
@@ -65,13 +60,8 @@ TEST_F(JobRunCell, ToolBarcodeAndBinaryInputsLoadTheirJobs) {
     ASSERT_FALSE(HasFatalFailure());
     // The start-up job has one message step: it ends at once and leaves no job loaded,
     // with the "Ready" output (4) high. Inputs 5 and 6 are "Job select.1" and ".2".
-    load_setting();
-    get_setting_operation()->operation_mode = 0;
-    get_setting_operation()->auto_start_job = 1;
-    get_setting_operation()->auto_job_restart = 0;
+    startupJob("idle", 0);
     get_setting_operation()->job_sel_type = 0;
-    setting_set_str(get_setting_operation()->default_job_name,
-                    sizeof get_setting_operation()->default_job_name, "idle");
     get_setting_io()->output[3] = IO_OUT_READY;
     get_setting_io()->input[4] = 1;
     get_setting_io()->input[5] = 2;

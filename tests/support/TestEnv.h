@@ -2,8 +2,26 @@
 // test ever runs reboot, ifconfig, amixer and the like.
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <vector>
+
+// A calendar time in the test process's own zone, and its instant.
+inline struct tm localTm(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+    struct tm t = {};
+    t.tm_year = y - 1900;
+    t.tm_mon = mo - 1;
+    t.tm_mday = d;
+    t.tm_hour = h;
+    t.tm_min = mi;
+    t.tm_sec = s;
+    t.tm_isdst = -1;
+    return t;
+}
+inline time_t localInstant(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+    struct tm t = localTm(y, mo, d, h, mi, s);
+    return mktime(&t);
+}
 
 class TestEnv {
   public:

@@ -37,11 +37,7 @@ TEST(Debug, SaveFileNamedByLocalTime) {
     TestEnv env;
     Debug_SetQuiet(true);
     Common_MkdirP("./files");
-    struct tm tm = {};
-    tm.tm_year = 2026 - 1900, tm.tm_mon = 0, tm.tm_mday = 2, tm.tm_hour = 3, tm.tm_min = 4,
-    tm.tm_sec = 5;
-    tm.tm_isdst = -1;
-    Common_SetFixedTime(mktime(&tm));
+    Common_SetFixedTime(localInstant(2026, 1, 2, 3, 4, 5));
     LogCapture cap;
     Debug_WriteFile_ForSave("before open");
     EXPECT_TRUE(cap.contains(" : fd is null"));

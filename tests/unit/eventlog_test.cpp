@@ -15,18 +15,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-// Local-time instant (the test process keeps its own TZ).
-time_t localInstant(int y, int mo, int d, int h, int mi, int s) {
-    struct tm t = {};
-    t.tm_year = y - 1900;
-    t.tm_mon = mo - 1;
-    t.tm_mday = d;
-    t.tm_hour = h;
-    t.tm_min = mi;
-    t.tm_sec = s;
-    t.tm_isdst = -1;
-    return mktime(&t);
-}
 
 FastenResult sample() {
     FastenResult r;
@@ -71,13 +59,7 @@ struct EventLogTest : ::testing::Test {
 } // namespace
 
 TEST(EventLogFormat, LineHasNineteenFieldsAndExactFormats) {
-    struct tm t = {};
-    t.tm_year = 126;
-    t.tm_mon = 11;
-    t.tm_mday = 4;
-    t.tm_hour = 7;
-    t.tm_min = 5;
-    t.tm_sec = 9;
+    const struct tm t = localTm(2026, 12, 4, 7, 5, 9);
     std::string line = EventLog_FormatLine(t, "job A", "fastening-1", "-", "tool1", sample());
     EXPECT_EQ(line,
               "2026-12-04 07:05:09,job A,fastening-1,-,tool1,850,3,12.34,13.01,600,1,2,3,4,0,1,1,"
@@ -86,9 +68,7 @@ TEST(EventLogFormat, LineHasNineteenFieldsAndExactFormats) {
 }
 
 TEST(EventLogFormat, EmptyJobAndStepAndTorqueRounding) {
-    struct tm t = {};
-    t.tm_year = 126;
-    t.tm_mday = 1;
+    const struct tm t = localTm(2026, 1, 1);
     FastenResult r;
     r.TargetTorque = 5;
     r.ConvTorque = 65535;

@@ -23,14 +23,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct tm day(int y, int mo, int d, int h = 10, int mi = 0, int s = 0) {
-    struct tm t = {};
-    t.tm_year = y - 1900;
-    t.tm_mon = mo - 1;
-    t.tm_mday = d;
-    t.tm_hour = h;
-    t.tm_min = mi;
-    t.tm_sec = s;
-    return t;
+    return localTm(y, mo, d, h, mi, s);
 }
 
 FastenResult result(int screw) {

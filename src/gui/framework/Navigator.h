@@ -17,6 +17,8 @@ struct ModalHandle {
     QPointer<QWidget> dialog;
     QPointer<UnitScrim> scrim;
     bool Open() const { return !dialog.isNull(); }
+    // The open dialog as its own class; null when closed or of another class.
+    template <class T> T* As() const { return qobject_cast<T*>(dialog.data()); }
 };
 
 namespace Navigator {

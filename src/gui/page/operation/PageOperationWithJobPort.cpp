@@ -56,19 +56,19 @@ void PageOperationWithJob::PictureClear() {
 }
 
 UnitMessageBox* PageOperationWithJob::MessageDialog() const {
-    return qobject_cast<UnitMessageBox*>(messageBox_.dialog.data());
+    return messageBox_.As<UnitMessageBox>();
 }
 UnitConfirmation* PageOperationWithJob::ConfirmDialog() const {
-    return qobject_cast<UnitConfirmation*>(confirm_.dialog.data());
+    return confirm_.As<UnitConfirmation>();
 }
 UnitPassword* PageOperationWithJob::PasswordDialog() const {
-    return qobject_cast<UnitPassword*>(password_.dialog.data());
+    return password_.As<UnitPassword>();
 }
 UnitSelectJob* PageOperationWithJob::SelectJobDialog() const {
-    return qobject_cast<UnitSelectJob*>(selectJob_.dialog.data());
+    return selectJob_.As<UnitSelectJob>();
 }
 UnitStoredResults* PageOperationWithJob::StoredDialog() const {
-    return qobject_cast<UnitStoredResults*>(stored_.dialog.data());
+    return stored_.As<UnitStoredResults>();
 }
 
 void PageOperationWithJob::ShowMessage(const QString& title, const QString& text) {

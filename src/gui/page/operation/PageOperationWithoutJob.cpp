@@ -215,13 +215,13 @@ void PageOperationWithoutJob::Notice(const std::string& text) {
 }
 
 UnitMessageBox* PageOperationWithoutJob::MessageDialog() const {
-    return qobject_cast<UnitMessageBox*>(message_.dialog.data());
+    return message_.As<UnitMessageBox>();
 }
 UnitMessageBox* PageOperationWithoutJob::ConfirmDialog() const {
-    return qobject_cast<UnitMessageBox*>(confirm_.dialog.data());
+    return confirm_.As<UnitMessageBox>();
 }
 UnitStoredResults* PageOperationWithoutJob::StoredDialog() const {
-    return qobject_cast<UnitStoredResults*>(stored_.dialog.data());
+    return stored_.As<UnitStoredResults>();
 }
 
 void PageOperationWithoutJob::Message(const std::string& title, const std::string& text) {

@@ -63,10 +63,10 @@ PageHome::PageHome(QWidget* parent) : Page(parent) {
 PageHome::~PageHome() = default;
 
 UnitErrorPopup* PageHome::MessageBox() const {
-    return qobject_cast<UnitErrorPopup*>(message_.dialog.data());
+    return message_.As<UnitErrorPopup>();
 }
 UnitPassword* PageHome::Password() const {
-    return qobject_cast<UnitPassword*>(password_.dialog.data());
+    return password_.As<UnitPassword>();
 }
 
 void PageHome::showMenu(bool admin) {

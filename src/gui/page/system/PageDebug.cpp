@@ -113,7 +113,7 @@ void PageDebug::updateCount() {
 }
 
 UnitMessageBox* PageDebug::Dialog() const {
-    return qobject_cast<UnitMessageBox*>(dialog_.dialog.data());
+    return dialog_.As<UnitMessageBox>();
 }
 
 void PageDebug::AskSave() {
