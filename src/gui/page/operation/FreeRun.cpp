@@ -127,7 +127,6 @@ void FreeRun::Registry(int tdx, int state) {
         stored_.SetPending(tdx, left);
         if (left == 0) openTool(tdx);
         if (port_.StoredOpen()) {
-            if (left > 0) stored_.Reopen(); // the operator may choose it now
             port_.StoredRefresh(tdx);
         } else if (left > 0) {
             port_.StoredShow();

@@ -80,7 +80,6 @@ void JobRun::LinkUp(int32_t t) {
         draining_[k] = 0; // collected as stored results, never judged
         stored_.SetPending(t, pending);
         if (port_.StoredIsOpen()) {
-            stored_.Reopen();
             port_.StoredRefresh();
         } else {
             port_.StoredOpen();

@@ -20,6 +20,13 @@ void StoredResults::SetPending(int32_t tdx, int32_t n) {
         if (current_ == tdx) current_ = -1;
     }
     pending_[k] = n > 0 ? n : 0;
+    if (n > 0) {
+        // Results to choose from, in this round or a new one after an earlier finished:
+        // the bar starts empty and the operator may confirm again.
+        max_[k] = 0;
+        progress_[k] = 0;
+        confirmed_ = false;
+    }
 }
 
 int32_t StoredResults::Pending(int32_t tdx) const {

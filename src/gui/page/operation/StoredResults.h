@@ -22,6 +22,7 @@ class StoredResults {
     explicit StoredResults(Hooks hooks) : hooks_(std::move(hooks)) {}
 
     void Clear(); // all counts 0, nothing chosen, not collecting
+    // A count above 0 enables the confirmation again, so the operator can choose the tool.
     void SetPending(int32_t tdx, int32_t n);
     int32_t Pending(int32_t tdx) const; // 0 for a bad index
     bool AnyPending() const;
@@ -34,9 +35,6 @@ class StoredResults {
     bool OnResult(int32_t tdx);
     // tdx lost its link: its results are dropped from the total, the next tool starts.
     void OnLinkLost(int32_t tdx);
-    // A new pending count after the tool came back while the dialog is open: the confirm
-    // button is enabled again so the operator can choose it.
-    void Reopen() { confirmed_ = false; }
 
     int32_t Current() const { return current_; } // tool being collected, -1 none
     int32_t Total() const { return total_; }     // results still to collect
