@@ -60,6 +60,35 @@ int EventLog_AppendWhole(int fd, const std::string& path, const std::string& dat
     return -1;
 }
 
+int EventLog_SyncDir(const std::string& dir) {
+    int dfd = open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0) return -1;
+    int rc = fsync(dfd);
+    close(dfd);
+    return rc;
+}
+
+namespace {
+// Creates the missing folders of `dir`; each new name is flushed into its parent, so the
+// day's first line does not vanish with its folder at a power cut. 0 or -1.
+int makeDirsDurably(const std::string& dir) {
+    std::string existing = dir;
+    struct stat st;
+    while (!existing.empty() && stat(existing.c_str(), &st) != 0) {
+        size_t cut = existing.rfind('/');
+        existing = cut == std::string::npos ? "" : existing.substr(0, cut);
+    }
+    if (existing == dir) return 0;
+    if (Common_IoMkdirP(dir) != 0) return -1;
+    if (EventLog_SyncDir(existing) != 0) return -1;
+    for (size_t at = existing.empty() ? 0 : existing.size() + 1; at <= dir.size(); ++at)
+        if ((at == dir.size() || dir[at] == '/') && at > 0 &&
+            EventLog_SyncDir(dir.substr(0, at)) != 0)
+            return -1;
+    return 0;
+}
+} // namespace
+
 int EventLog_OpenDay(const std::string& path, bool* needHeader, const char* caller) {
     // The day's file usually exists: one open. Otherwise the folders and the header.
     // A file that exists but is empty (cut off between creation and header) also gets it.
@@ -67,21 +96,18 @@ int EventLog_OpenDay(const std::string& path, bool* needHeader, const char* call
     int fd = Common_IoOpen(path, O_WRONLY | O_APPEND);
     if (fd < 0 && errno == ENOENT) {
         std::string dir = path.substr(0, path.rfind('/'));
-        if (Common_IoMkdirP(dir) != 0) {
+        if (makeDirsDurably(dir) != 0) {
             DBG_ERR_AS(caller, "cannot create %s, %s", dir.c_str(), strerror(errno));
             return -1;
         }
         fd = Common_IoOpen(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL, 0666);
-        if (fd >= 0) {
-            // The new name itself must survive a power cut with the lines in it.
-            int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (dfd >= 0) {
-                (void)fsync(dfd);
-                close(dfd);
-            }
-        } else if (errno == EEXIST) {
-            fd = Common_IoOpen(path, O_WRONLY | O_APPEND);
+        // The new name itself must survive a power cut with the lines in it.
+        if (fd >= 0 && EventLog_SyncDir(dir) != 0) {
+            DBG_ERR_AS(caller, "cannot flush %s, %s", dir.c_str(), strerror(errno));
+            close(fd);
+            return -1;
         }
+        if (fd < 0 && errno == EEXIST) fd = Common_IoOpen(path, O_WRONLY | O_APPEND);
     }
     if (fd < 0) {
         DBG_ERR_AS(caller, "%s open fail : %s", path.c_str(), strerror(errno));

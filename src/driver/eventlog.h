@@ -45,6 +45,9 @@ int EventLog_Queue(const std::string& line, int ackTdx);
 // Blocks until every line queued before the call is written (or spooled) and
 // acknowledged. Used at shutdown, and by tests and benchmarks.
 void EventLog_Flush();
+// At exit: Flush, then a last try to write the results the spool holds in memory (the
+// log, else the spool file); what is still left is named in the debug log.
+void EventLog_Shutdown();
 // Driver start-up: replays spool files an earlier run left behind, on the writer's loop.
 void EventLog_StartWriter();
 // Where the spool file goes while the log at `location` cannot be written: the other

@@ -102,19 +102,20 @@ int appendDurably(const std::vector<std::string>& lines, uint32_t location) {
             rc = -1;
         }
     }
-    for (auto& f : files) {
-        if (rc != 0 && (ftruncate(f.fd, f.size) != 0 || fdatasync(f.fd) != 0))
-            DBG_ERR("cannot cut %s back, %s", f.path.c_str(), strerror(errno));
-        close(f.fd);
+    // Newest first: a file touched twice (lines of another day in between) ends at the
+    // size it had before the first.
+    for (auto f = files.rbegin(); f != files.rend(); ++f) {
+        if (rc != 0 && (ftruncate(f->fd, f->size) != 0 || fdatasync(f->fd) != 0))
+            DBG_ERR("cannot cut %s back, %s", f->path.c_str(), strerror(errno));
+        close(f->fd);
     }
     return rc;
 }
 
-// Appends `data` to a spool file and flushes it; 0 or -1.
+// Appends `data` to a spool file and flushes it (a new file's name too); 0 or -1.
 int appendSpoolFile(const std::string& path, const std::string& data) {
-    std::string dir = path.substr(0, path.rfind('/'));
-    if (Common_IoMkdirP(dir) != 0) return -1;
-    int fd = Common_IoOpen(path, O_WRONLY | O_APPEND | O_CREAT, 0666);
+    bool isNew = false;
+    int fd = EventLog_OpenDay(path, &isNew, __func__);
     if (fd < 0) return -1;
     int rc = EventLog_AppendWhole(fd, path, data);
     if (rc == 0) rc = Common_IoSync(path, fd);
@@ -122,15 +123,21 @@ int appendSpoolFile(const std::string& path, const std::string& data) {
     return rc;
 }
 
-// The complete lines of a spool file (a line cut by a power cut was never acknowledged
-// and is left out); -1 when it cannot be read.
+// The complete records of a spool file, each ending at a line break outside quotes (a
+// quoted text may hold one). A record cut by a power cut was never acknowledged and is
+// left out. -1 when the file cannot be read.
 int readSpoolFile(const std::string& path, std::vector<std::string>& out) {
     std::string text;
-    if (Common_ReadFile(path, text) != 0) return -1;
-    size_t start = 0, nl;
-    while ((nl = text.find('\n', start)) != std::string::npos) {
-        out.push_back(text.substr(start, nl + 1 - start));
-        start = nl + 1;
+    if (Common_ReadFile(path, text, SIZE_MAX) != 0) return -1;
+    size_t start = 0;
+    bool quoted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"') {
+            quoted = !quoted;
+        } else if (text[i] == '\n' && !quoted) {
+            out.push_back(text.substr(start, i + 1 - start));
+            start = i + 1;
+        }
     }
     if (start < text.size()) DBG_ERR("%s : incomplete last line left out", path.c_str());
     return 0;
@@ -183,7 +190,10 @@ bool recoverSpool(uint32_t location) {
     }
     lines.insert(lines.end(), writer.spoolMem.begin(), writer.spoolMem.end());
     if (appendDurably(lines, location) != 0) return false;
-    if (!writer.spoolFile.empty() && unlink(writer.spoolFile.c_str()) != 0)
+    // Its removal is flushed too: a spool back after a power cut would be written twice.
+    if (!writer.spoolFile.empty() &&
+        (unlink(writer.spoolFile.c_str()) != 0 ||
+         EventLog_SyncDir(writer.spoolFile.substr(0, writer.spoolFile.rfind('/'))) != 0))
         DBG_ERR("cannot remove %s, %s", writer.spoolFile.c_str(), strerror(errno));
     Debug_WriteLog(1, "result log written again, %zu spooled results written", lines.size());
     writer.spoolFile.clear();
@@ -250,7 +260,8 @@ void replayAtStart() {
             continue;
         }
         if (appendDurably(lines, location) == 0) {
-            unlink(path.c_str());
+            if (unlink(path.c_str()) != 0 || EventLog_SyncDir(path.substr(0, path.rfind('/'))) != 0)
+                DBG_ERR("cannot remove %s, %s", path.c_str(), strerror(errno));
             Debug_WriteLog(1, "result log written again, %zu spooled results written",
                            lines.size());
         } else if (writer.spoolFile.empty()) {
@@ -293,6 +304,18 @@ void EventLog_Flush() {
     std::unique_lock<std::mutex> g(writer.lock);
     uint64_t target = writer.queued;
     writer.idle.wait(g, [target] { return writer.done >= target; });
+}
+
+void EventLog_Shutdown() {
+    EventLog_Flush();
+    std::lock_guard<std::mutex> g(writer.runLock);
+    if (writer.spoolMem.empty()) return;
+    // Results in memory were acknowledged: a last try at the log, then at the spool file.
+    const uint32_t location = get_setting_log()->path;
+    if (!recoverSpool(location)) spoolLines({}, location);
+    if (!writer.spoolMem.empty())
+        DBG_ERR("%zu acknowledged results lost at exit, neither log nor spool writable",
+                writer.spoolMem.size());
 }
 
 void EventLog_StartWriter() {

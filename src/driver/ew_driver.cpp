@@ -263,7 +263,7 @@ void EwDriver_SetDeviceObject(EwDriverSink* deviceObject) {
 }
 
 void EwDriver_Deinitialize() {
-    EventLog_Flush(); // every queued result reaches the file and its tool before exit
+    EventLog_Shutdown(); // every queued result reaches the file and its tool before exit
     ewDriver_MsgQ.deviceObject = nullptr;
 }
 

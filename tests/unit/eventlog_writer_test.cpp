@@ -238,6 +238,44 @@ TEST_F(WriterTest, SpoolFileLeftByAnEarlierRunIsWrittenAtStart) {
     EXPECT_TRUE(log.contains("incomplete last line left out"));
 }
 
+// A quoted line break keeps a record whole: the spool gives it back as one record, and
+// it goes to the file of its own day.
+TEST_F(WriterTest, SpooledRecordWithALineBreakStaysWholeInItsDay) {
+    insertCard();
+    get_setting_log()->path = 1;
+    const struct tm eve = day(2026, 12, 5, 23, 59, 59);
+    const std::string split = EventLog_FormatLine(eve, "Job\nA", "S", "-", "tool0", result(1)),
+                      today = line(0, 2);
+    TestEnv::writeFile("files/log/spool.csv", split + today);
+    EventLog_StartWriter();
+    Threads_RunSync(LOOP_EVENTLOG, [] {});
+    EXPECT_EQ(TestEnv::readFile(EventLog_FileName(EventLog_DirName(1, eve), eve)),
+              EVENTLOG_HEADER + split);
+    EXPECT_EQ(TestEnv::readFile(dayFile()), EVENTLOG_HEADER + today);
+    EXPECT_TRUE(log.contains("2 spooled results written"));
+}
+
+// At exit the results held in memory get a last try; those that cannot be written are
+// named, not dropped silently.
+TEST_F(WriterTest, ExitWritesTheMemorySpoolOrNamesWhatIsLost) {
+    for (bool writable : {true, false}) {
+        SCOPED_TRACE(writable);
+        fs::remove_all("files/log");
+        log.clear();
+        Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
+        EventLog_Queue(line(0, 1), 0);
+        EventLog_Flush();
+        ASSERT_EQ(EventLog_SpoolLength(), 1u);
+        if (writable) Common_SetFault(nullptr, 0, 0);
+        EventLog_Shutdown();
+        EXPECT_EQ(fileLines(DAY_FILE).size(), writable ? 2u : 0u);
+        EXPECT_EQ(EventLog_SpoolLength(), writable ? 0u : 1u);
+        EXPECT_EQ(log.contains("1 acknowledged results lost at exit"), !writable);
+        Common_SetFault(nullptr, 0, 0);
+        EventLog_Shutdown(); // leaves nothing for the next case
+    }
+}
+
 TEST(CommonFault, PrefixErrorAndOperationsChooseWhatFails) {
     TestEnv env;
     struct {
