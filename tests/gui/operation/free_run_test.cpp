@@ -283,6 +283,35 @@ TEST(FreeRun, StoredResultsAreCollectedToolByToolOutsideTheTable) {
     EXPECT_EQ(run.StoredTotal(), 0);
 }
 
+// A result taken live whose acknowledgement was lost with the link comes again from the
+// tool's store: acknowledged and counted for the collection, not logged twice.
+TEST(FreeRun, AResultSentAgainFromTheStoreIsLoggedOnce) {
+    RecordingPort port;
+    port.manager = true;
+    port.states = {3};
+    port.pending = {0};
+    FreeRun run(port);
+    run.Start();
+    FastenResult taken = result(1);
+    taken.EventNo = 41;
+    FastenResult next = taken;
+    next.EventNo = 42;
+    port.results[0] = {taken};
+    run.Fasten(0);
+    run.Registry(0, 0);
+    port.pending = {2};
+    port.storedOpen = true;
+    run.Registry(0, 3);
+    run.StoredConfirmed(0x1);
+    port.lines.clear();
+    port.results[0] = {taken, next};
+    run.Fasten(0);
+    run.Fasten(0);
+    EXPECT_EQ(port.lines,
+              Lines({"0:4016=1", "stored 0 got 1", "0:log+ack status 1 source 0", "stored 0 got 2",
+                     "0:fet+", "0:auto=0", "0:4001=0", "stored close"}));
+}
+
 TEST(FreeRun, ToolsNotChosenAreOpenedAndALostToolIsDroppedFromTheTotal) {
     RecordingPort port;
     port.manager = true;

@@ -3,6 +3,7 @@
 namespace {
 constexpr int kRegToolLock = 4001;
 constexpr int kRegPreset = 4004;
+constexpr int kRegEventAck = 4016;
 constexpr int kConnected = 3;
 constexpr int kStatusNg = 2;
 constexpr int kStatusBarcode = 7;
@@ -63,6 +64,7 @@ void FreeRun::Fasten(int tdx) {
     FastenResult r;
     // Nothing unread: the result was taken already and must not be logged twice.
     if (!port_.ReadResult(tdx, &r)) return;
+    once_.Take(tdx, r);
     if (r.Status == kStatusNg)
         port_.SoundNg();
     else
@@ -83,7 +85,13 @@ void FreeRun::Fasten(int tdx) {
 void FreeRun::storedResult(int tdx) {
     FastenResult r;
     if (!port_.ReadResult(tdx, &r)) return;
-    logResult(tdx, r, port_.BarcodeInterface() == 1 ? 1 : 0);
+    if (once_.Repeat(tdx, r)) {
+        // Taken before the link dropped, its acknowledgement lost with it: in the log already.
+        port_.WriteRegister(tdx, kRegEventAck, 1);
+    } else {
+        once_.Take(tdx, r);
+        logResult(tdx, r, port_.BarcodeInterface() == 1 ? 1 : 0);
+    }
     // The bar advances before the collector moves on (and may close the dialog).
     if (stored_.Chosen(tdx)) port_.StoredProgress(tdx, stored_.Progress(tdx) + 1);
     stored_.OnResult(tdx);
@@ -125,7 +133,10 @@ void FreeRun::Registry(int tdx, int state) {
     } else if (port_.BackupManager()) {
         const int left = port_.PendingEvents(tdx);
         stored_.SetPending(tdx, left);
-        if (left == 0) openTool(tdx);
+        if (left == 0) {
+            once_.Forget(tdx); // nothing stored, nothing can come again
+            openTool(tdx);
+        }
         if (port_.StoredOpen()) {
             port_.StoredRefresh(tdx);
         } else if (left > 0) {

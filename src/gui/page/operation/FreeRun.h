@@ -50,5 +50,6 @@ class FreeRun {
 
     FreeRunPort& port_;
     StoredResults stored_;
+    ResultOnce once_;
     int trayTool_ = -1;
 };
