@@ -99,7 +99,7 @@ struct ResultAckProcess : ::testing::Test {
         panel = std::make_unique<Harness>(env.home());
         ASSERT_GT(panel->pid, 0);
         ASSERT_TRUE(panel->waitFor("connected 0", 20000)) << panel->output;
-        ASSERT_TRUE(tools->wait(0, "r4015=2 r4001=0", 10000));
+        ASSERT_TRUE(tools->wait(0, "r4015=2 r4001=0"));
     }
 };
 } // namespace
@@ -110,13 +110,10 @@ TEST_F(ResultAckProcess, TheToolSeesTheAckOnlyWhenTheLineIsInTheFile) {
     ASSERT_EQ(tools->cmd("ignore 0 1"), "ok");
     ASSERT_EQ(tools->cmd("fasten 0 ok screw=7"), "ok 1");
     std::string trace;
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (trace.find("~4016=1") == std::string::npos && std::chrono::steady_clock::now() < end) {
+    ASSERT_TRUE(kest_test::WaitUntil([&] {
         trace += tools->trace(0);
-        if (trace.find("~4016=1") == std::string::npos)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5)); // bounds the poll
-    }
-    ASSERT_NE(trace.find("~4016=1"), std::string::npos) << trace;
+        return trace.find("~4016=1") != std::string::npos;
+    })) << trace;
     auto l = logLines();
     ASSERT_EQ(l.size(), 1u) << "the acknowledgement reached the tool before the line";
     EXPECT_EQ(screwOf(l[0]), 7);
@@ -125,7 +122,7 @@ TEST_F(ResultAckProcess, TheToolSeesTheAckOnlyWhenTheLineIsInTheFile) {
 TEST_F(ResultAckProcess, KillNineRightAfterTheAckKeepsTheLine) {
     for (int i = 1; i <= 5; ++i) {
         ASSERT_EQ(tools->cmd("fasten 0 ok screw=" + std::to_string(i)), "ok " + std::to_string(i));
-        ASSERT_TRUE(tools->wait(0, "acked=" + std::to_string(i), 10000)) << i;
+        ASSERT_TRUE(tools->wait(0, "acked=" + std::to_string(i))) << i;
         if (i == 5) panel->kill9(); // at once: nothing more may reach the file
         auto l = logLines();
         ASSERT_EQ(l.size(), size_t(i)) << "after ack " << i;
@@ -143,9 +140,9 @@ TEST_F(ResultAckProcess, SpooledResultSurvivesKillNineAndIsWrittenAtTheNextStart
     panel = std::make_unique<Harness>(env.home());
     unsetenv("KEST_FAULT");
     ASSERT_TRUE(panel->waitFor("connected 0", 20000)) << panel->output;
-    ASSERT_TRUE(tools->wait(0, "r4015=2 r4001=0", 10000));
+    ASSERT_TRUE(tools->wait(0, "r4015=2 r4001=0"));
     ASSERT_EQ(tools->cmd("fasten 0 ok screw=42"), "ok 1");
-    ASSERT_TRUE(tools->wait(0, "acked=1", 10000));
+    ASSERT_TRUE(tools->wait(0, "acked=1"));
     panel->kill9();
     EXPECT_TRUE(logLines().empty());
     const std::string spool = env.sysroot() + "/media/mmcblk1p1/spool.csv";

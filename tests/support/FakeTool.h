@@ -4,6 +4,8 @@
 // toolsim program (ToolsimProcess, used across the simulated cell's namespaces).
 #pragma once
 
+#include "Wait.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,8 +30,9 @@ class Toolsim {
     // One command line ("fasten 0 ok torque=42", see toolsim --help); its answer line.
     std::string cmd(const std::string& line);
     // Waits inside toolsim until every condition holds for tool `t` ("event=1",
-    // "acked>=4", "r4015=1"); false at the deadline.
-    bool wait(int t, const std::string& conds, int ms = 5000);
+    // "acked>=4", "r4015=1"); false at the deadline, which only bounds the wait (an
+    // acknowledgement waits for a flush that a loaded disk can hold up for seconds).
+    bool wait(int t, const std::string& conds, int ms = int(kest_test::kWaitLimit.count()));
     // Value of `key` in "stats T", -1 when missing.
     long stat(int t, const std::string& key);
     // Requests on tool t's data connections since the last call: "4001=1 3:260 ...".

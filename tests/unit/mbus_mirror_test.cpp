@@ -59,8 +59,11 @@ TEST(MbusMirror, ReadersNeverSeeAMixOfTwoReads) {
     } const blocks[] = {{287, 16}, {MBUS_REG_EVENT_NEWEST, 2}, {1000, 600}};
     const int tdx = 5, generations = 20000;
     std::atomic<bool> done{false};
-    std::atomic<int> torn{0}, reads{0};
+    std::atomic<int> torn{0}, reads{0}, started{0};
     std::thread writer([&] {
+        // Both readers copy while the writer writes, however the threads get scheduled.
+        while (started.load() < 2)
+            std::this_thread::yield();
         std::vector<uint16_t> v(600);
         for (int g = 1; g <= generations; ++g) {
             for (const auto& b : blocks) {
@@ -75,6 +78,7 @@ TEST(MbusMirror, ReadersNeverSeeAMixOfTwoReads) {
         readers.emplace_back([&] {
             std::vector<uint16_t> out(600);
             uint16_t last[3] = {0, 0, 0};
+            ++started;
             while (!done) {
                 for (int k = 0; k < 3; ++k) {
                     const auto& b = blocks[k];

@@ -370,7 +370,8 @@ TEST_F(JobScreenTest, PictureCirclesFollowTheScrews) {
 }
 
 TEST_F(JobScreenTest, StepViewsOfADelayAndAMessage) {
-    makeJob("views", {{kStepMsg, "Insert the bracket"}, {kStepDelay, "", 0, 0, 1500}});
+    // Long enough that a loaded machine still sees it counting.
+    makeJob("views", {{kStepMsg, "Insert the bracket"}, {kStepDelay, "", 0, 0, 5000}});
     PageOperationWithJob* page = openScreen();
     page->Run().JobLoad(0);
     ASSERT_TRUE(until([&] { return page->VisibleStepView() == page->MessageView(); }));
@@ -378,7 +379,7 @@ TEST_F(JobScreenTest, StepViewsOfADelayAndAMessage) {
     // A time delay right after a message keeps the message on screen while it counts.
     ASSERT_TRUE(until([&] { return page->DelayView()->CountingDown(); }));
     EXPECT_EQ(page->VisibleStepView(), page->MessageView());
-    EXPECT_EQ(page->DelayView()->Title(), "Time ( 1500 ms )");
+    EXPECT_EQ(page->DelayView()->Title(), "Time ( 5000 ms )");
     // The countdown ends the step; the job ends with its banner.
     ASSERT_TRUE(until([&] { return page->Banner() == "Job OK !!!"; }));
 
