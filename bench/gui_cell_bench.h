@@ -5,6 +5,8 @@
 
 #include "toolsim_bench.h"
 
+#include "CsvRead.h"
+
 #include "ApplicationApplication.h"
 #include "ApplicationDeviceClass.h"
 #include "EwRuntime.h"
@@ -99,34 +101,9 @@ inline PageOperationWithJob* openJobScreen() {
     return page;
 }
 
-// The result lines of every day file under the data home's log folder (headers skipped),
-// split into fields (the names in these benches need no quoting).
+// The result lines of every day file under the data home's log folder, split into fields.
 inline std::vector<std::vector<std::string>> logLines(const std::string& home) {
-    std::vector<std::vector<std::string>> out;
-    std::error_code ec;
-    std::vector<std::filesystem::path> files;
-    for (auto& f : std::filesystem::recursive_directory_iterator(home + "/files/log", ec))
-        if (f.path().extension() == ".csv" && f.path().filename() != "spool.csv")
-            files.push_back(f.path());
-    std::sort(files.begin(), files.end());
-    for (const auto& p : files) {
-        std::ifstream in(p);
-        std::string l;
-        bool header = true;
-        while (std::getline(in, l)) {
-            if (header) {
-                header = false;
-                continue;
-            }
-            std::vector<std::string> fields;
-            std::stringstream s(l);
-            std::string f;
-            while (std::getline(s, f, ','))
-                fields.push_back(f);
-            out.push_back(fields);
-        }
-    }
-    return out;
+    return LogRecords(home + "/files/log");
 }
 constexpr size_t kFieldTool = 4, kFieldScrew = 13;
 

@@ -2,6 +2,7 @@
 // end-to-end tests, output levels read through FIFOs in the GPIO tree, log and trace checks.
 #pragma once
 
+#include "CsvRead.h"
 #include "FakeTool.h"
 #include "TestEnv.h"
 #include "ToolCell.h"
@@ -90,18 +91,9 @@ class OutputWatch {
     std::thread thread_;
 };
 
-// Result lines in the day's CSV files of the data home, the header lines left out.
-inline std::vector<std::string> logRows(const std::string& home) {
-    std::vector<std::string> rows;
-    std::error_code ec;
-    for (auto& f : fs::recursive_directory_iterator(home + "/files/log", ec)) {
-        if (f.path().extension() != ".csv") continue;
-        std::ifstream in(f.path());
-        std::string l;
-        for (bool header = true; std::getline(in, l); header = false)
-            if (!header) rows.push_back(l);
-    }
-    return rows;
+// Result records in the day's CSV files of the data home.
+inline std::vector<std::vector<std::string>> logRows(const std::string& home) {
+    return LogRecords(home + "/files/log");
 }
 inline int logLines(const std::string& home) {
     return int(logRows(home).size());

@@ -1,6 +1,7 @@
 // A result a tool has seen acknowledged is in the log file: checked at the moment the
 // tool receives 4016 := 1, and after the panel process is killed (-9) right then. The
 // panel is ack_harness (the driver layer logging and acknowledging as the job screen).
+#include "CsvRead.h"
 #include "FakeTool.h"
 #include "TestEnv.h"
 
@@ -63,30 +64,14 @@ struct Harness {
     }
 };
 
-// Result lines of today's log file (the header left out).
-std::vector<std::string> logLines() {
-    struct tm t;
-    time_t now = time(nullptr);
-    localtime_r(&now, &t);
-    char path[128];
-    snprintf(path, sizeof path, "files/log/%04d/%02d/%02d/%04d%02d%02d.csv", t.tm_year + 1900,
-             t.tm_mon + 1, t.tm_mday, t.tm_year + 1900, t.tm_mon + 1, t.tm_mday);
-    std::vector<std::string> out;
-    std::string s = TestEnv::readFile(path);
-    size_t start = 0, nl;
-    while ((nl = s.find('\n', start)) != std::string::npos) {
-        if (start > 0) out.push_back(s.substr(start, nl - start));
-        start = nl + 1;
-    }
-    return out;
+// Result records of the log, every day.
+std::vector<std::vector<std::string>> logLines() {
+    return LogRecords("files/log");
 }
 
-// The Screw no column of a result line.
-int screwOf(const std::string& line) {
-    size_t pos = 0;
-    for (int i = 0; i < 13; ++i)
-        pos = line.find(',', pos) + 1;
-    return std::atoi(line.c_str() + pos);
+// The Screw no column of a result record.
+int screwOf(const std::vector<std::string>& record) {
+    return record.size() > 13 ? std::atoi(record[13].c_str()) : -1;
 }
 
 struct ResultAckProcess : ::testing::Test {
@@ -147,7 +132,7 @@ TEST_F(ResultAckProcess, SpooledResultSurvivesKillNineAndIsWrittenAtTheNextStart
     EXPECT_TRUE(logLines().empty());
     const std::string spool = env.sysroot() + "/media/mmcblk1p1/spool.csv";
     ASSERT_TRUE(TestEnv::exists(spool));
-    EXPECT_EQ(screwOf(TestEnv::readFile(spool)), 42);
+    EXPECT_EQ(screwOf(CsvSplit(TestEnv::readFile(spool))), 42);
     panel = std::make_unique<Harness>(env.home());
     ASSERT_TRUE(panel->waitFor("connected 0", 20000)) << panel->output;
     auto l = logLines();

@@ -2,6 +2,10 @@
 // quotes, quotes removed, "" read as one quote. For the log tests and the fuzz target.
 #pragma once
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -28,5 +32,32 @@ inline std::vector<std::string> CsvSplit(const std::string& line) {
         }
     }
     if (quoted) out.clear();
+    return out;
+}
+
+// The result records of every day file under `logDir` (a data home's "files/log"), days
+// in order, each split into its fields; header lines and the spool are left out. A
+// quoted line break stays inside its record.
+inline std::vector<std::vector<std::string>> LogRecords(const std::string& logDir) {
+    std::vector<std::filesystem::path> files;
+    std::error_code ec;
+    for (auto& f : std::filesystem::recursive_directory_iterator(logDir, ec))
+        if (f.path().extension() == ".csv" && f.path().filename() != "spool.csv")
+            files.push_back(f.path());
+    std::sort(files.begin(), files.end());
+    std::vector<std::vector<std::string>> out;
+    for (const auto& p : files) {
+        std::ifstream in(p);
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        bool quoted = false, header = true;
+        size_t start = 0;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '"') quoted = !quoted;
+            if (text[i] != '\n' || quoted) continue;
+            if (!header) out.push_back(CsvSplit(text.substr(start, i + 1 - start)));
+            header = false;
+            start = i + 1;
+        }
+    }
     return out;
 }

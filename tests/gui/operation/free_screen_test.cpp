@@ -1,6 +1,7 @@
 // The operation screen without a job over the real device object and virtual tools on
 // loopback: results become table rows with the chosen columns, clear, sounds, preset by
 // barcode, the scanner rule and the screen code that leaves connecting tools unlocked.
+#include "CsvRead.h"
 #include "FakeTool.h"
 #include "ShellFixture.h"
 #include "UnitMessageBox.h"
@@ -79,17 +80,8 @@ class FreeScreenTest : public ShellTest {
         });
     }
     int rows() const { return page ? page->Model()->rowCount() : -1; }
-    // Result lines (the header not counted) in today's log files.
-    static int logLines() {
-        const std::string dir = setting_log_dir_today();
-        int lines = 0;
-        for (const QString& f : QDir(QString::fromStdString(dir)).entryList({"*.csv"})) {
-            const std::string text = TestEnv::readFile(dir + "/" + f.toStdString());
-            lines += int(std::count(text.begin(), text.end(), '\n'));
-            if (text.rfind(EVENTLOG_HEADER, 0) == 0) --lines;
-        }
-        return lines;
-    }
+    // Result lines in the log, every day.
+    static int logLines() { return int(LogRecords("files/log").size()); }
     // Waits until the panel has written n acknowledgements (4016 := 1) to tool 0: the
     // writes, not the tool's own count, which a late "connected" of the tool can leave
     // behind (its 4015 := 2 makes the tool drop a result in flight).
@@ -352,13 +344,9 @@ TEST_F(FreeScreenTest, AFailedLogLineIsReportedOnceAndKeptUntilTheLogWorks) {
     fasten("fasten 0 ok screw=73 error=0 dir=0 snug=0");
     dev->FlushEventLog();
     EXPECT_EQ(EventLog_SpoolLength(), 0u);
-    const std::string dir = setting_log_dir_today();
-    const QStringList files = QDir(QString::fromStdString(dir)).entryList({"*.csv"});
-    ASSERT_EQ(files.size(), 1);
-    const std::string text = TestEnv::readFile(dir + "/" + files[0].toStdString());
-    std::vector<size_t> at;
-    for (const char* screw : {",71,0,0,1,0,\n", ",72,0,0,2,0,\n", ",73,0,0,1,0,\n"})
-        at.push_back(text.find(screw));
-    EXPECT_TRUE(std::is_sorted(at.begin(), at.end()) && at.back() != std::string::npos) << text;
+    std::vector<std::string> screws;
+    for (const auto& record : LogRecords("files/log"))
+        screws.push_back(record.at(13));
+    EXPECT_EQ(screws, (std::vector<std::string>{"71", "72", "73"})) << "spooled first, in order";
 }
 } // namespace

@@ -2,6 +2,7 @@
 // job store and toolsim's virtual tools on loopback: a job runs, the buttons ask and act,
 // one dialog of each kind, the picture follows the screws; every view is rendered to
 // $KEST_SCREENS_DIR.
+#include "CsvRead.h"
 #include "FakeTool.h"
 #include "ShellFixture.h"
 #include "Timer.h"
@@ -34,8 +35,6 @@
 #include <QImage>
 #include <QListView>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace {
 const std::string kTree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
@@ -493,19 +492,8 @@ TEST_F(JobScreenTest, StoredResultsOfThreeToolsAreLoggedOnceInOrder) {
         EXPECT_TRUE(tools->wait(t, "acked>=" + std::to_string(2 + t) + " pending=0")) << t;
     // Acknowledged after its line: every line is in the day's file now.
     std::vector<int> got;
-    for (auto& f : std::filesystem::recursive_directory_iterator("files/log")) {
-        if (f.path().extension() != ".csv") continue;
-        std::ifstream in(f.path());
-        std::string line;
-        std::getline(in, line); // the header
-        while (std::getline(in, line)) {
-            std::stringstream cols(line);
-            std::string c;
-            for (int k = 0; k <= 10; ++k)
-                std::getline(cols, c, ',');
-            got.push_back(std::stoi(c)); // A1
-        }
-    }
+    for (const auto& record : LogRecords("files/log"))
+        got.push_back(std::stoi(record.at(10))); // A1
     EXPECT_EQ(got, want);
 }
 
