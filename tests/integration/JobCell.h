@@ -123,7 +123,10 @@ class JobRunCell : public ::testing::Test {
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
         }
+        // The panel is gone, so its output ends: the reader stops before the pipe closes.
+        if (reader_.joinable()) reader_.join();
         if (out_ >= 0) close(out_);
+        if (in_ >= 0) close(in_);
         tools.reset();
         cell.reset();
     }
@@ -156,7 +159,6 @@ class JobRunCell : public ::testing::Test {
             while (read(fd, buf, sizeof buf) > 0) {
             }
         });
-        reader_.detach();
     }
     // The GPIO tree, toolsim with one tool per type and the panel's registry naming them;
     // the tools' registered names in `names`.
