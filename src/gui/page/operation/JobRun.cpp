@@ -257,7 +257,10 @@ void JobRun::EnterStep() {
     stepType_ = port_.GetStepType(sdx_);
     if (TrayReady()) TraySocketRequest(0);
     view_.stepRow = sdx_;
+    // The delay view's content belongs to its step: no later refresh redraws it.
     view_.delayButton = false;
+    view_.delayBarcode.clear();
+    view_.delayFixed.clear();
     switch (stepType_) {
     case kStepFasten:
         EnterFasten();

@@ -284,9 +284,10 @@ void PageOperationWithJob::ViewChanged() {
     banner_->setVisible(!v.banner.isEmpty());
     if (!v.banner.isEmpty()) {
         const bool ok = v.banner.contains("OK");
-        banner_->setStyleSheet(QString("font-size: 72px; font-weight: bold; color: #12161a;"
-                                       "background: %1; border-radius: 24px;")
-                                   .arg((ok ? Theme::Ok : Theme::Ng).name()));
+        const QString css = QString("font-size: 72px; font-weight: bold; color: #12161a;"
+                                    "background: %1; border-radius: 24px;")
+                                .arg((ok ? Theme::Ok : Theme::Ng).name());
+        if (banner_->styleSheet() != css) banner_->setStyleSheet(css);
         banner_->setGeometry(QRect(0, 0, 760, 220).translated(rect().center() - QPoint(380, 110)));
         banner_->raise();
     }

@@ -17,6 +17,11 @@ QString colourOf(UnitStepFastenView::Tone t) {
            : t == UnitStepFastenView::Ng ? Theme::Ng.name()
                                          : Theme::Text.name();
 }
+// Restyling re-polishes a label, and every result refreshes the view: only a changed
+// style is set.
+void restyle(QLabel* l, const QString& css) {
+    if (l->styleSheet() != css) l->setStyleSheet(css);
+}
 } // namespace
 
 UnitStepFastenView::UnitStepFastenView(QWidget* parent) : QFrame(parent) {
@@ -66,8 +71,7 @@ void UnitStepFastenView::SetCounter(const QString& text) {
 void UnitStepFastenView::SetResult(const QString& text, Tone tone) {
     tone_ = tone;
     result_->setText(text);
-    result_->setStyleSheet(
-        QString("font-size: 34px; font-weight: bold; color: %1;").arg(colourOf(tone)));
+    restyle(result_, QString("font-size: 34px; font-weight: bold; color: %1;").arg(colourOf(tone)));
 }
 void UnitStepFastenView::SetError(const QString& text) {
     error_->setText(text);
@@ -75,12 +79,10 @@ void UnitStepFastenView::SetError(const QString& text) {
 void UnitStepFastenView::SetSign(Tone sign) {
     sign_ = sign;
     sign_l_->setText(sign == Ok ? "OK" : sign == Ng ? "NG" : "");
-    sign_l_->setStyleSheet(
-        sign == Neutral
-            ? QString("border: 3px dashed #3a4754; border-radius: 16px;")
-            : QString("font-size: 64px; font-weight: bold; color: #12161a; background: %1;"
-                      "border-radius: 16px;")
-                  .arg(colourOf(sign)));
+    restyle(sign_l_, sign == Neutral ? QString("border: 3px dashed #3a4754; border-radius: 16px;")
+                                     : QString("font-size: 64px; font-weight: bold; color: #12161a;"
+                                               "background: %1; border-radius: 16px;")
+                                           .arg(colourOf(sign)));
 }
 
 QString UnitStepFastenView::Tool() const {
