@@ -85,8 +85,10 @@ class Port : public JobRunPort {
     void EnableDataBackup(int32_t t, int32_t f) override { L("backup " + N(t) + " " + N(f)); }
     void DisableDataBackup(int32_t t) override { L("backup-off " + N(t)); }
     int32_t GetNoPendingEvent(int32_t t) override { return pending.count(t) ? pending[t] : 0; }
-    int32_t LogAndAcknowledge(int32_t j, int32_t sd, int32_t t, const FastenResult&, int32_t,
+    std::vector<int> sources; // barcode source of each logged result
+    int32_t LogAndAcknowledge(int32_t j, int32_t sd, int32_t t, const FastenResult&, int32_t src,
                               int32_t ack) override {
+        sources.push_back(src);
         L("log " + N(j) + " " + N(sd) + " " + N(t) + " ack " + N(ack));
         return 0;
     }
@@ -499,6 +501,88 @@ TEST_F(JobRunTest, TakeBackOfAnOkScrewMakesTheJobNg) {
     Event(1, 0, 3);
     Settle();
     EXPECT_EQ(run.View().banner, "Job NG !!!");
+}
+
+// An NG screw that the count then passes over is a skipped screw: the OK results after it
+// still end the step NG.
+TEST_F(JobRunTest, AnNgScrewPassedOverLeavesTheStepAndTheJobNg) {
+    p.s.skipNoPwd = true;
+    Load({Step{.screws = 3}});
+    Event(1, 0, 1);
+    Event(2, 0, 2);
+    run.OnConfirmed("skip"); // Next screw over the NG one
+    EXPECT_EQ(run.ScrewsDone(), 2);
+    Take();
+    Event(1, 0, 3);
+    const auto l = Take();
+    EXPECT_TRUE(InOrder(l, {"sysout 1 1", "sysout 4 1", "lockall", "timer start NextStep 100"}));
+    EXPECT_FALSE(Has(l, "sysout 3 1"));
+    EXPECT_TRUE(run.StepNg());
+    Settle();
+    EXPECT_TRUE(Has(Take(), "sysout 6 1"));
+    EXPECT_EQ(run.View().banner, "Job NG !!!");
+}
+
+// The job runner logs the scanner's barcode: the "remote" interface is for the screens
+// that show results without a job.
+TEST_F(JobRunTest, EveryResultIsLoggedWithTheScannersBarcode) {
+    p.s.barcodeInterface = 1;
+    p.s.backupManager = true;
+    p.pending[1] = 1;
+    Load({Step{}});
+    Event(1, 0, 1); // live, with a job
+    Fire(RunTimer::StoredPrompt);
+    run.OnStoredConfirmed(0x2);
+    Event(1, 1, 0); // stored
+    run.JobRelease(true);
+    Event(1, 0, 2); // live, without a job
+    EXPECT_EQ(p.sources, (std::vector<int>{0, 0, 0}));
+}
+
+TEST_F(JobRunTest, FullScreenOnAStepWithoutAPictureIsIgnored) {
+    Load({Step{.screws = 1}, Step{.screws = 1, .img = 1}, Step{.screws = 1, .img = 1}});
+    run.FullScreen(true);
+    EXPECT_FALSE(run.View().fullScreen);
+    Event(1, 0, 1);
+    Settle();
+    ASSERT_TRUE(run.View().picture);
+    EXPECT_FALSE(run.View().fullScreen);
+    // Pressed over a picture it holds for the next picture step.
+    run.FullScreen(true);
+    EXPECT_TRUE(run.View().fullScreen);
+    Event(1, 0, 2);
+    Settle();
+    ASSERT_EQ(run.Sdx(), 2);
+    EXPECT_TRUE(run.View().fullScreen);
+}
+
+// The screen goes away: pulses still high and the outputs of the job's output steps go
+// back to 0; no timer is left to do it.
+TEST_F(JobRunTest, ClosingSetsBackEveryOutputTheRunRaised) {
+    Load({Step{.type = kStepOutput, .out = {{9, 0}, {10, 1}}}});
+    Take();
+    run.Close();
+    EXPECT_TRUE(InOrder(Take(), {"out 9 0", "out 10 0"}));
+    EXPECT_FALSE(p.active.count(RunTimer::OutputStep));
+
+    Port port;
+    port.jobs.push_back({"j", {Step{.screws = 1}}});
+    JobRun r(port);
+    r.Create();
+    r.JobLoad(0);
+    port.active.erase(RunTimer::NextStep);
+    r.OnTimer(RunTimer::NextStep);
+    r.OnFastenEvent(0, Res(1, 1)); // Fastening OK and Step OK high
+    port.active.erase(RunTimer::FunctionPulse1);
+    r.OnTimer(RunTimer::FunctionPulse1); // its 100 ms are over
+    port.active.erase(RunTimer::NextStep);
+    r.OnTimer(RunTimer::NextStep); // Job OK high
+    r.JobRelease(true);            // leaving with the job released first
+    port.lines.clear();
+    r.Close();
+    EXPECT_EQ(port.lines, (std::vector<std::string>{"sysout 3 0", "sysout 5 0"}));
+    EXPECT_FALSE(port.active.count(RunTimer::FunctionPulse3));
+    EXPECT_FALSE(port.active.count(RunTimer::FunctionPulse5));
 }
 
 TEST_F(JobRunTest, ResetStepMakesTheJobNgOnlyWhenWorkWasDone) {

@@ -31,9 +31,11 @@
 #include "page/operation/UnitStepOutputView.h"
 #include "threads.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QImage>
 #include <QListView>
+#include <QProgressBar>
 #include <filesystem>
 
 namespace {
@@ -132,6 +134,66 @@ class JobScreenTest : public ShellTest {
         ASSERT_TRUE(img.save(QString::fromStdString(outDir + "/" + name + ".png"))) << name;
     }
     long reg(int t, int r) { return tools->reg(t, r); }
+    // Job 0: one step of three screws of `tool`, drawn at three positions on a part.
+    void makePictureJob(const QString& tool) {
+        makeJob("pic", {{kStepFasten, tool, 3, 0}});
+        QImage part(800, 600, QImage::Format_RGB32);
+        part.fill(QColor(90, 100, 110));
+        QDir().mkpath("files/image");
+        ASSERT_TRUE(part.save("files/image/part.png"));
+        ASSERT_EQ(dev->JobLoad(0), 0);
+        dev->SetFastenImgFilename(0, "./files/image/part.png");
+        UnitStepFastenData* d = dev->GetFastenData(0);
+        for (int i = 0; i < 3; ++i) {
+            UnitScrewPosData* p = d->ScrewPos[i];
+            p->Enabled = true;
+            p->X = 150 + 250 * i;
+            p->Y = 300;
+            p->Radius = 40;
+            p->Width = 4;
+            p->PendingColor = QColor(240, 170, 30);
+            p->OkColor = QColor(46, 184, 92);
+            p->NgColor = QColor(226, 61, 61);
+        }
+        ASSERT_EQ(dev->SaveScrewPos(0, d), 0);
+        ASSERT_EQ(dev->JobSave(0), 0);
+        dev->JobFree();
+    }
+    // The widget a touch at the centre of `w` reaches: the topmost one there.
+    static QWidget* topAt(QWidget* w) {
+        QWidget* top = w->window();
+        return top->childAt(w->mapTo(top, w->rect().center()));
+    }
+    // Every button of `dlg` is on top where the operator touches it.
+    static void expectOnTop(QWidget* dlg) {
+        ASSERT_NE(dlg, nullptr);
+        for (QPushButton* b : dlg->findChildren<QPushButton*>()) {
+            if (!b->isVisible()) continue;
+            QWidget* top = topAt(b);
+            EXPECT_EQ(top, b) << b->objectName().toStdString() << " under "
+                              << (top ? top->objectName().toStdString() : "nothing");
+        }
+    }
+    // A touch at the centre of the button `name`, through the window like the touch
+    // screen's: whatever is on top there gets it.
+    void touch(const QString& name) {
+        auto* b = find<QPushButton>(name.toLatin1().constData());
+        ASSERT_NE(b, nullptr) << name.toStdString();
+        QWidget* top = b->window();
+        const QPoint at = b->mapTo(top, b->rect().center());
+        QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, at);
+        flush();
+    }
+    // Output `pos` (1..16) as the GPIO tree holds it: what the PLC reads.
+    int outputLine(int pos) const {
+        const std::string cmd = kTree + " out " + env->sysroot() + " " + std::to_string(pos);
+        FILE* f = popen(cmd.c_str(), "r");
+        if (!f) return -1;
+        int v = -1;
+        if (fscanf(f, "%d", &v) != 1) v = -1;
+        pclose(f);
+        return v;
+    }
 
     std::unique_ptr<FakeTool> tools;
     std::string outDir;
@@ -495,6 +557,32 @@ TEST_F(JobScreenTest, StoredResultsOfThreeToolsAreLoggedOnceInOrder) {
     for (const auto& record : LogRecords("files/log"))
         got.push_back(std::stoi(record.at(10))); // A1
     EXPECT_EQ(got, want);
+}
+
+// A result pulse is still high when the operator leaves: the output goes back as the
+// screen goes, not 100 ms later from a timer that is gone by then.
+TEST_F(JobScreenTest, LeavingWithinAPulseSetsItsOutputBack) {
+    connectTools({2});
+    makeJob("one", {{kStepFasten, dev->GetTdxToolName(0), 2, 0}});
+    dev->SetSysOutFunc(0, 1); // output 1 "Fastening OK"
+    PageOperationWithJob* page = openScreen();
+    page->Run().JobLoad(0);
+    ASSERT_TRUE(until([&] { return page->Run().Waiting(); }));
+    press("opHome");
+    ASSERT_NE(page->ConfirmDialog(), nullptr);
+    // The result is taken and the screen left with only posted events delivered between:
+    // no timer runs, so the pulse cannot have ended on its own.
+    ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 1");
+    ASSERT_TRUE(kest_test::WaitUntil([&] {
+        EwDriver_ProcessData();
+        QCoreApplication::sendPostedEvents();
+        return page->Run().ScrewsDone() == 1;
+    }));
+    ASSERT_EQ(outputLine(1), 1);
+    find<QPushButton>("confirmOk")->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(Screens::Find(ScreenId::OperationWithJob), nullptr);
+    EXPECT_EQ(outputLine(1), 0);
 }
 
 TEST_F(JobScreenTest, BarcodesAndJobSelectInputsLoadJobs) {

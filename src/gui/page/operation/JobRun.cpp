@@ -92,7 +92,10 @@ void JobRun::OnTimer(RunTimer t) {
     default: {
         const int32_t f =
             static_cast<int32_t>(t) - static_cast<int32_t>(RunTimer::FunctionPulse1) + 1;
-        if (f >= 1 && f <= 8) port_.SetSysOutLevel(f, 0);
+        if (f >= 1 && f <= 8) {
+            port_.SetSysOutLevel(f, 0);
+            pulsing_[static_cast<size_t>(f)] = 0;
+        }
         break;
     }
     }
@@ -159,6 +162,20 @@ void JobRun::JobRelease(bool full) {
     port_.Stop(RunTimer::Delay);
     if (TrayReady() && port_.IsBstSlave()) TraySocketRequest(0);
     Refresh();
+}
+
+void JobRun::Close() {
+    for (int32_t f = 1; f <= 8; f++) {
+        if (!pulsing_[static_cast<size_t>(f)]) continue;
+        port_.Stop(FunctionPulseTimer(f));
+        port_.SetSysOutLevel(f, 0);
+    }
+    pulsing_.fill(0);
+    port_.Stop(RunTimer::OutputStep);
+    impulseOut_.fill(0);
+    if (jdx_ < 0) return; // released: its outputs are low already
+    for (int32_t o = 1; o <= 16; o++)
+        if (port_.GetSysOutFunc(o) == 0) port_.SetGpioOutVal(o, 0);
 }
 
 void JobRun::NextStep() {

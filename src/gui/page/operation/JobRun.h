@@ -13,6 +13,10 @@ class JobRun {
 
     // The screen was created (settings read, tools set up, tray check started).
     void Create();
+    // The screen goes away: result pulses still high and the outputs of a job still loaded
+    // (impulses and "high" outputs of its output steps) go to 0 now; their timers go with
+    // the screen.
+    void Close();
 
     // ---- events forwarded by the screen ----
     void OnTimer(RunTimer t);
@@ -143,6 +147,7 @@ class JobRun {
     std::array<uint8_t, 8> disconnected_{};
     bool pictureMode_ = false, fullScreen_ = false;
     std::array<int32_t, 9> outUsers_{}; // users of output functions 1..8
+    std::array<uint8_t, 9> pulsing_{};  // output functions 1..8 high in their 100 ms pulse
     // input step
     int32_t inputCondition_ = 0;
     int32_t requiredCount_ = 0, requiredAtEntry_ = 0;

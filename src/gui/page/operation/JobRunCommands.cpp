@@ -44,8 +44,9 @@ void JobRun::Home() {
 }
 
 void JobRun::FullScreen(bool on) {
+    if (!view_.picture) return; // nothing to show: a later picture step does not inherit it
     fullScreen_ = on;
-    if (view_.picture) view_.fullScreen = on;
+    view_.fullScreen = on;
     Refresh();
 }
 

@@ -17,6 +17,7 @@ void JobRun::Pulse(int32_t f) {
     port_.SetSysOutLevel(f, 0);
     port_.SetSysOutLevel(f, 1);
     port_.Start(FunctionPulseTimer(f), 100);
+    pulsing_[static_cast<size_t>(f)] = 1;
 }
 
 void JobRun::UpdateCounter() {
@@ -52,8 +53,9 @@ bool JobRun::Disconnected(int32_t tdx) const {
 
 void JobRun::LogResult(int32_t jdx, int32_t sdx, int32_t tdx, const FastenResult& r, int32_t ack) {
     port_.CheckLogLocation();
-    if (port_.LogAndAcknowledge(jdx, sdx, tdx, r, port_.Settings().barcodeInterface == 1 ? 1 : 0,
-                                ack) != 0)
+    // Always the scanner's code: a code read at a tool becomes the current barcode
+    // (ToolBarcode), so the job's lines carry it either way.
+    if (port_.LogAndAcknowledge(jdx, sdx, tdx, r, 0, ack) != 0)
         port_.ShowMessage("Error", "Logging failed");
 }
 

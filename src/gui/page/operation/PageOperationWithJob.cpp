@@ -126,6 +126,8 @@ PageOperationWithJob::PageOperationWithJob(QWidget* parent) : Page(parent) {
 }
 
 PageOperationWithJob::~PageOperationWithJob() {
+    // Outputs still high go back while the timers that would end them still exist.
+    run_->Close();
     // The run state goes before the child widgets: nothing they emit while they are
     // destroyed may reach it.
     for (QObject* child : findChildren<QObject*>())
