@@ -368,30 +368,7 @@ TEST_F(JobScreenTest, AToolConnectingWhileTheScreenIsShownIsLocked) {
 
 TEST_F(JobScreenTest, PictureCirclesFollowTheScrews) {
     connectTools({2});
-    const QString a = dev->GetTdxToolName(0);
-    makeJob("pic", {{kStepFasten, a, 3, 0}});
-    QImage part(800, 600, QImage::Format_RGB32);
-    part.fill(QColor(90, 100, 110));
-    QDir().mkpath("files/image");
-    ASSERT_TRUE(part.save("files/image/part.png"));
-    ASSERT_EQ(dev->JobLoad(0), 0);
-    dev->SetFastenImgFilename(0, "./files/image/part.png");
-    UnitStepFastenData* d = dev->GetFastenData(0);
-    for (int i = 0; i < 3; ++i) {
-        UnitScrewPosData* p = d->ScrewPos[i];
-        p->Enabled = true;
-        p->X = 150 + 250 * i;
-        p->Y = 300;
-        p->Radius = 40;
-        p->Width = 4;
-        p->PendingColor = QColor(240, 170, 30);
-        p->OkColor = QColor(46, 184, 92);
-        p->NgColor = QColor(226, 61, 61);
-    }
-    ASSERT_EQ(dev->SaveScrewPos(0, d), 0);
-    ASSERT_EQ(dev->JobSave(0), 0);
-    dev->JobFree();
-
+    makePictureJob(dev->GetTdxToolName(0));
     PageOperationWithJob* page = openScreen();
     page->Run().JobLoad(0);
     PageOperationImageView* img = page->ImageView();
@@ -428,6 +405,46 @@ TEST_F(JobScreenTest, PictureCirclesFollowTheScrews) {
     QTest::mouseClick(img, Qt::LeftButton);
     flush();
     EXPECT_NE(img->geometry(), page->rect());
+}
+
+// Dialogs opened over a step's picture stay on top and take the operator's touches, after
+// the screen has been refreshed beneath them, beside the step and in full screen.
+TEST_F(JobScreenTest, DialogsStayOverThePicture) {
+    connectTools({2});
+    makePictureJob(dev->GetTdxToolName(0));
+    dev->OnSetSkipWithoutPwd(false);
+    dev->SetSysPwd("4321");
+    PageOperationWithJob* page = openScreen();
+    page->Run().JobLoad(0);
+    PageOperationImageView* img = page->ImageView();
+    ASSERT_TRUE(until([&] { return img->Current() == 0; }));
+
+    press("opSkip");
+    press("confirmOk");
+    ASSERT_NE(page->PasswordDialog(), nullptr);
+    ASSERT_EQ(tools->cmd("fasten 0 ng"), "ok 1"); // a result refreshes the screen
+    ASSERT_TRUE(until([&] { return img->MarkOf(0) == PageOperationImageView::Mark::Ng; }));
+    expectOnTop(page->PasswordDialog());
+    for (const char* key : {"key_4", "key_3", "key_2", "key_1", "passwordOk"})
+        touch(key);
+    EXPECT_EQ(page->PasswordDialog(), nullptr);
+    EXPECT_EQ(page->Run().ScrewsDone(), 1);
+
+    press("opFullScreen");
+    ASSERT_EQ(img->geometry(), page->rect());
+    dev->UpdateRegtools(0, 2);
+    flush();
+    ASSERT_NE(page->MessageDialog(), nullptr);
+    expectOnTop(page->MessageDialog());
+    touch("msgClose");
+    EXPECT_EQ(page->MessageDialog(), nullptr);
+    page->StoredOpen(); // as for a tool back with stored results
+    dev->UpdateRegtools(0, 3);
+    flush();
+    expectOnTop(page->StoredDialog());
+    touch("storedConfirm"); // nothing stored: the dialog closes
+    EXPECT_EQ(page->StoredDialog(), nullptr);
+    EXPECT_EQ(img->geometry(), page->rect());
 }
 
 TEST_F(JobScreenTest, StepViewsOfADelayAndAMessage) {

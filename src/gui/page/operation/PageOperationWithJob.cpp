@@ -99,6 +99,9 @@ PageOperationWithJob::PageOperationWithJob(QWidget* parent) : Page(parent) {
     v->addLayout(body, 1);
     v->addWidget(buildButtons());
 
+    // Made after the laid-out widgets: the picture lies over them (and over all in full
+    // screen), the banner over it, and every dialog, raised when presented, over both.
+    // Neither is raised again, so a refresh never buries an open dialog.
     image_ = new PageOperationImageView(this);
     image_->hide();
     connect(image_, &PageOperationImageView::pressed, this, [this] {
@@ -291,7 +294,6 @@ void PageOperationWithJob::ViewChanged() {
                                 .arg((ok ? Theme::Ok : Theme::Ng).name());
         if (banner_->styleSheet() != css) banner_->setStyleSheet(css);
         banner_->setGeometry(QRect(0, 0, 760, 220).translated(rect().center() - QPoint(380, 110)));
-        banner_->raise();
     }
     resetJob_->setVisible(v.resetJobButton);
     resetJob_->setEnabled(v.resetJobButton);
@@ -321,8 +323,6 @@ void PageOperationWithJob::placePicture() {
         layout()->activate();
         image_->setGeometry(QRect(pictureSlot_->mapTo(this, QPoint(0, 0)), pictureSlot_->size()));
     }
-    image_->raise();
-    if (banner_->isVisible()) banner_->raise();
 }
 
 void PageOperationWithJob::resizeEvent(QResizeEvent* e) {
