@@ -151,6 +151,21 @@ void UnitStoredResults::ShowProgress(int tdx, int maximum) {
     p->show();
     lines_[tdx].collect->setEnabled(false);
 }
+void UnitStoredResults::SetBar(int tdx, int maximum, int value) {
+    if (tdx < 0 || tdx >= tools_) return;
+    Line& l = lines_[tdx];
+    if (maximum <= 0) {
+        if (l.progress->isHidden()) return;
+        l.progress->hide();
+        l.progress->setValue(0);
+        l.collect->setChecked(true);
+        l.collect->setEnabled(confirm_->isEnabled());
+        return;
+    }
+    if (l.progress->isHidden() || l.progress->maximum() != maximum) ShowProgress(tdx, maximum);
+    l.progress->setValue(value);
+}
+
 void UnitStoredResults::SetProgress(int tdx, int value) {
     if (tdx >= 0 && tdx < tools_) lines_[tdx].progress->setValue(value);
 }

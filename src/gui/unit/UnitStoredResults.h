@@ -39,6 +39,10 @@ class UnitStoredResults : public QFrame {
     // Progress bar of a collected tool: shown with its maximum, then advanced.
     void ShowProgress(int tdx, int maximum);
     void SetProgress(int tdx, int value);
+    // The bar as the collector has it: a maximum above 0 shows it (anew when the maximum
+    // changed) at `value`; 0 means the tool has no bar in this round: a bar left from an
+    // earlier one goes and the tool can be chosen again, checked as at the opening.
+    void SetBar(int tdx, int maximum, int value);
     int Progress(int tdx) const;
     bool ProgressShown(int tdx) const;
     void SetConfirmEnabled(bool on);

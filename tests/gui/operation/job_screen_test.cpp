@@ -543,6 +543,45 @@ TEST_F(JobScreenTest, StoredResultsAreCollectedThroughTheDialog) {
     EXPECT_EQ(page->Run().Stored().Pending(0), 0);
 }
 
+// A tool that drops and comes back with more results while the dialog is open starts a new
+// round: its old bar goes, its choice can be changed, and its new bar counts the new
+// number.
+TEST_F(JobScreenTest, AToolBackDuringTheCollectionIsChosenAfresh) {
+    connectTools({2, 2});
+    for (int t = 0; t < 2; ++t) {
+        ASSERT_EQ(dev->SetToolLock(t, 0), 0);
+        for (int i = 0; i < 2; ++i)
+            ASSERT_EQ(tools->cmd("fasten " + std::to_string(t) + " ok"),
+                      "ok " + std::to_string(i + 1));
+    }
+    dev->OnSetBackupManager(true);
+    PageOperationWithJob* page = openScreen();
+    ASSERT_TRUE(until([&] { return page->StoredDialog() != nullptr; }));
+    UnitStoredResults* dlg = page->StoredDialog();
+    press("storedConfirm");
+    ASSERT_TRUE(dlg->ProgressShown(0));
+    // Tool 0 drops before its first result is taken, fastens once more, and comes back.
+    dev->UpdateRegtools(0, 2);
+    flush();
+    ASSERT_EQ(dev->SetToolLock(0, 0), 0);
+    ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 3");
+    dev->UpdateRegtools(0, 3);
+    flush();
+    ASSERT_EQ(page->StoredDialog(), dlg);
+    ASSERT_EQ(dlg->PendingText(0), "3");
+    auto* collect = dlg->findChild<QCheckBox*>("storedCollect0");
+    EXPECT_FALSE(dlg->ProgressShown(0));
+    EXPECT_TRUE(collect->isEnabled());
+    EXPECT_TRUE(collect->isChecked());
+    EXPECT_TRUE(dlg->ConfirmEnabled());
+    press("storedConfirm");
+    ASSERT_TRUE(dlg->ProgressShown(0));
+    EXPECT_EQ(dlg->findChild<QProgressBar*>("storedProgress0")->maximum(), 3);
+    ASSERT_TRUE(until([&] { return page->StoredDialog() == nullptr; }));
+    EXPECT_TRUE(tools->wait(0, "acked>=3 pending=0"));
+    EXPECT_TRUE(tools->wait(1, "acked>=2 pending=0"));
+}
+
 // Three tools hold results before the screen opens: confirmed, each tool is collected in
 // turn, and every result is in the log once, in the tool's order (told apart by angle 1).
 TEST_F(JobScreenTest, StoredResultsOfThreeToolsAreLoggedOnceInOrder) {

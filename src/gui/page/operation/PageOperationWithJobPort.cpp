@@ -162,11 +162,8 @@ void PageOperationWithJob::StoredRefresh() {
     if (!dlg) return;
     const StoredResults& s = run_->Stored();
     dlg->Refresh();
-    for (int t = 0; t < dlg->Tools(); ++t) {
-        if (s.Maximum(t) <= 0) continue;
-        if (!dlg->ProgressShown(t)) dlg->ShowProgress(t, s.Maximum(t));
-        dlg->SetProgress(t, s.Progress(t));
-    }
+    for (int t = 0; t < dlg->Tools(); ++t)
+        dlg->SetBar(t, s.Maximum(t), s.Progress(t));
     dlg->SetConfirmEnabled(!s.Confirmed());
 }
 
