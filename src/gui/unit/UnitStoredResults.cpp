@@ -151,6 +151,7 @@ void UnitStoredResults::ShowProgress(int tdx, int maximum) {
     p->show();
     lines_[tdx].collect->setEnabled(false);
 }
+
 void UnitStoredResults::SetBar(int tdx, int maximum, int value) {
     if (tdx < 0 || tdx >= tools_) return;
     Line& l = lines_[tdx];

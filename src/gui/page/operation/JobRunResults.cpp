@@ -53,8 +53,8 @@ bool JobRun::Disconnected(int32_t tdx) const {
 
 void JobRun::LogResult(int32_t jdx, int32_t sdx, int32_t tdx, const FastenResult& r, int32_t ack) {
     port_.CheckLogLocation();
-    // Always the scanner's code: a code read at a tool becomes the current barcode
-    // (ToolBarcode), so the job's lines carry it either way.
+    // Always the current barcode: with a job, a code read at a tool becomes it as its
+    // frame arrives, so the job's lines carry that code too.
     if (port_.LogAndAcknowledge(jdx, sdx, tdx, r, 0, ack) != 0)
         port_.ShowMessage("Error", "Logging failed");
 }
