@@ -454,8 +454,13 @@ void logOrSpool(const std::vector<std::string>& lines, uint32_t location) {
     EwDriver_PushMsgQ_LogFail();
 }
 
-// Tries the whole spool now, whatever its back-off (Flush, exit).
+// Tries the whole spool now, whatever its back-off (Flush, exit). No hop to the loop
+// when the spool is empty.
 void trySpoolNow() {
+    {
+        std::lock_guard<std::mutex> g(writer.runLock);
+        if (spoolLength() == 0) return;
+    }
     Threads_RunSync(LOOP_EVENTLOG, [] {
         std::lock_guard<std::mutex> g(writer.runLock);
         if (spoolLength() == 0) return;
