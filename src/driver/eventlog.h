@@ -39,16 +39,21 @@ std::string EventLog_ScannerCode();
 // writes register 4016 := 1 to each line's tool (`ackTdx`, -1 for none) in queue order.
 // A line that cannot be written goes to the spool (a file on the other storage when it
 // can be written, else memory) and is acknowledged all the same; the GUI gets
-// "log_fail". Spooled lines are appended, in order, before the next lines once the log
-// can be written again. Never blocks on disk. Returns 0.
+// "log_fail". While the spool holds lines, later lines join it behind them; the spool is
+// tried again with back-off (first after 1 s, the wait doubling up to 60 s) and, once the
+// log takes it, written a slice at a time, in order, between batches. Never blocks on
+// disk. Returns 0.
 int EventLog_Queue(const std::string& line, int ackTdx);
 // Blocks until every line queued before the call is written (or spooled) and
-// acknowledged. Used at shutdown, and by tests and benchmarks.
+// acknowledged, then tries the whole spool once, whatever its back-off. Used at
+// shutdown, and by tests and benchmarks.
 void EventLog_Flush();
-// At exit: Flush, then a last try to write the results the spool holds in memory (the
-// log, else the spool file); what is still left is named in the debug log.
+// At exit: Flush, then the results the spool holds in memory go to the spool file (beyond
+// its bound if need be); what is still left is named in the debug log.
 void EventLog_Shutdown();
-// Driver start-up: replays spool files an earlier run left behind, on the writer's loop.
+// Driver start-up: takes over spool files an earlier run left behind (their records not
+// yet in the log) and writes them, on the writer's loop before it takes results; what
+// the log does not take is tried again with back-off.
 void EventLog_StartWriter();
 // Where the spool file goes while the log at `location` cannot be written: the other
 // storage ("./files/log/spool.csv" internal, "spool.csv" at the card's root), or empty
@@ -58,5 +63,11 @@ std::string EventLog_SpoolPath(uint32_t location);
 // 10000, the oldest line is dropped beyond it, with a log line counting drops).
 size_t EventLog_SpoolLength();
 void EventLog_SetSpoolLimit(size_t lines);
+// The spool file's bound in results (default 100000); beyond it later lines wait in
+// memory, said once in the debug log.
+void EventLog_SetSpoolFileLimit(size_t lines);
+// The back-off of the spool's tries: the first `firstMs` after a failure, each failed try
+// doubling the wait up to `maxMs` (defaults 1000 and 60000).
+void EventLog_SetRetryDelays(int firstMs, int maxMs);
 // Test seam: what acknowledges a line (default: Modbus_Write(tdx, 4016, 1)).
 void EventLog_SetAckWriter(std::function<int(int tdx)> fn);

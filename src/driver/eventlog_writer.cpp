@@ -1,6 +1,7 @@
 // Result log writer on loop "N": lines reach the disk (fdatasync) before their tools get
 // the acknowledgement, so a result a tool has dropped from its store is never lost.
-// Lines that cannot be written wait in a spool and are appended, in order, later.
+// Lines that cannot be written wait in a bounded spool, which is tried again with back-off
+// and written to the log a slice at a time, in order, before any later line.
 #include "common.h"
 #include "debug.h"
 #include "eventlog.h"
@@ -10,7 +11,9 @@
 #include "setting.h"
 #include "threads.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -28,6 +31,14 @@ struct LogItem {
     int ackTdx;
 };
 
+// A spool file: its records from byte `from` on are not in the log yet.
+struct SpoolFile {
+    std::string path;
+    off_t from = 0;
+    size_t lines = 0;   // records from `from` on
+    size_t records = 0; // every record in the file: its bound counts these
+};
+
 struct EventLogWriterState {
     std::mutex lock; // the queue and the counters
     std::condition_variable idle;
@@ -35,18 +46,29 @@ struct EventLogWriterState {
     bool scheduled = false;
     uint64_t queued = 0, done = 0;
 
-    std::mutex runLock;    // one batch at a time; guards everything below
-    std::string spoolFile; // holds the oldest spooled lines; empty for none
-    size_t spoolFileLines = 0;
-    std::deque<std::string> spoolMem; // lines after those of the file, not on any disk
-    size_t memLimit = 10000;
+    std::mutex runLock;               // one batch or spool try at a time; guards all below
+    std::deque<SpoolFile> spoolFiles; // oldest first; spooled lines go to the last
+    std::deque<std::string> spoolMem; // lines after those of the files, not on any disk
+    size_t memLimit = 10000, fileLimit = 100000;
     uint64_t dropped = 0;
+    bool fullSaid = false;                         // the full spool file was named in the debug log
+    bool failing = false;                          // the last try at the log failed
+    int firstMs = 1000, maxMs = 60000, waitMs = 0; // back-off of the spool's tries
+    GSource* retry = nullptr;                      // the armed try, on loop "N"
+    std::chrono::steady_clock::time_point retryAt; // the same without the loop
+    size_t written = 0; // spooled lines written since the spool was last empty
     std::function<int(int)> ack;
 };
 // Never destroyed: the loop may still run a batch while the process exits.
 EventLogWriterState& writer = *new EventLogWriterState;
 
 const char* const SPOOL_INTERNAL = "./files/log/spool.csv";
+// Spooled lines go to the log by slices of about this many bytes: a result waits for one
+// slice at most, never for the whole spool.
+const size_t SPOOL_SLICE = 64 * 1024;
+// A spool file whose first records are in the log starts with "#", the offset where the
+// others begin (20 digits) and a line break, written over those records.
+const size_t SPOOL_MARK_LEN = 22;
 
 // The day file of a line: the date it carries ("YYYY-MM-DD ..."), else today.
 std::string dayFileFor(const std::string& line, uint32_t location) {
@@ -123,43 +145,166 @@ int appendSpoolFile(const std::string& path, const std::string& data) {
     return rc;
 }
 
-// The complete records of a spool file, each ending at a line break outside quotes (a
-// quoted text may hold one). A record cut by a power cut was never acknowledged and is
-// left out. -1 when the file cannot be read.
-int readSpoolFile(const std::string& path, std::vector<std::string>& out) {
-    std::string text;
-    if (Common_ReadFile(path, text, SIZE_MAX) != 0) return -1;
-    size_t start = 0;
+// Complete records of a spool text from `start` on, each ending at a line break outside
+// quotes (a quoted text may hold one), about `maxBytes` of them (at least one); `out` may
+// be null. Returns the offset after the last record taken.
+size_t takeRecords(const std::string& text, size_t start, size_t maxBytes,
+                   std::vector<std::string>* out) {
     bool quoted = false;
-    for (size_t i = 0; i < text.size(); ++i) {
+    size_t end = start;
+    for (size_t i = start; i < text.size() && end - start < maxBytes; ++i) {
         if (text[i] == '"') {
             quoted = !quoted;
         } else if (text[i] == '\n' && !quoted) {
-            out.push_back(text.substr(start, i + 1 - start));
-            start = i + 1;
+            if (out) out->push_back(text.substr(end, i + 1 - end));
+            end = i + 1;
         }
     }
-    if (start < text.size()) DBG_ERR("%s : incomplete last line left out", path.c_str());
+    return end;
+}
+
+size_t spoolLength() {
+    size_t n = writer.spoolMem.size();
+    for (const SpoolFile& f : writer.spoolFiles)
+        n += f.lines;
+    return n;
+}
+
+void removeSpool(const std::string& path) {
+    // Its removal is flushed too: a spool back after a power cut would be written twice.
+    if (unlink(path.c_str()) != 0 || EventLog_SyncDir(path.substr(0, path.rfind('/'))) != 0)
+        DBG_ERR("cannot remove %s, %s", path.c_str(), strerror(errno));
+}
+
+// Takes over a spool file found on disk: where its unwritten records begin (after the
+// mark), how many there are; a record cut by a power cut (never acknowledged) is cut off,
+// so later lines start clean. Read in blocks, once. 1 with records to write, 0 for none
+// (the file is removed), -1 when it cannot be read.
+int adoptSpool(const std::string& path, SpoolFile* f) {
+    int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        DBG_ERR("spool %s unreadable, %s", path.c_str(), strerror(errno));
+        return -1;
+    }
+    std::string block(SPOOL_SLICE, '\0');
+    ssize_t n = pread(fd, block.data(), SPOOL_MARK_LEN, 0);
+    unsigned long long mark = 0;
+    struct stat st = {};
+    f->path = path;
+    f->from = 0;
+    if (n == ssize_t(SPOOL_MARK_LEN) && block[0] == '#' && block[SPOOL_MARK_LEN - 1] == '\n' &&
+        sscanf(block.c_str() + 1, "%20llu", &mark) == 1 && mark >= SPOOL_MARK_LEN &&
+        fstat(fd, &st) == 0 && mark <= (unsigned long long)st.st_size)
+        f->from = off_t(mark);
+    else if (n > 0 && block[0] == '#')
+        DBG_ERR("%s : mark unreadable, read from the start", path.c_str());
+    size_t before = 0, lines = 0;
+    off_t at = 0, end = f->from;
+    bool quoted = false;
+    while ((n = pread(fd, block.data(), block.size(), at)) > 0) {
+        for (ssize_t i = 0; i < n; ++i, ++at) {
+            if (at < f->from) {
+                before += block[size_t(i)] == '\n';
+            } else if (block[size_t(i)] == '"') {
+                quoted = !quoted;
+            } else if (block[size_t(i)] == '\n' && !quoted) {
+                ++lines;
+                end = at + 1;
+            }
+        }
+    }
+    if (n < 0) {
+        DBG_ERR("spool %s unreadable, %s", path.c_str(), strerror(errno));
+        close(fd);
+        return -1;
+    }
+    if (at > end) {
+        DBG_ERR("%s : incomplete last line left out", path.c_str());
+        if (ftruncate(fd, std::max(end, f->from)) != 0 || fdatasync(fd) != 0)
+            DBG_ERR("cannot cut %s back, %s", path.c_str(), strerror(errno));
+    }
+    close(fd);
+    f->lines = lines;
+    f->records = before + lines;
+    if (lines > 0) return 1;
+    removeSpool(path);
     return 0;
 }
 
-// Keeps lines in the spool: in the spool file when it can be written (the lines waiting
-// in memory go first), else in memory, bounded.
-void spoolLines(const std::vector<std::string>& lines, uint32_t location) {
-    std::string target = writer.spoolFile.empty() ? EventLog_SpoolPath(location) : writer.spoolFile;
-    if (!target.empty()) {
+// The next slice of a spool file's unwritten records; *next is where the rest begins.
+// 0, or -1 with errno set.
+int readSlice(const SpoolFile& f, std::vector<std::string>& out, off_t* next) {
+    int fd = open(f.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    std::string text;
+    for (size_t want = SPOOL_SLICE;; want *= 2) { // a record longer than a slice: read more
+        text.resize(want);
+        ssize_t n = pread(fd, text.data(), want, f.from);
+        if (n < 0) {
+            close(fd);
+            return -1;
+        }
+        text.resize(size_t(n));
+        const size_t end = takeRecords(text, 0, SPOOL_SLICE, &out);
+        if (end > 0 || size_t(n) < want) {
+            *next = f.from + off_t(end);
+            break;
+        }
+    }
+    close(fd);
+    if (!out.empty()) return 0;
+    errno = ENODATA; // no whole record left where the count says there are some
+    return -1;
+}
+
+// Writes, over the records already in the log, where the others begin, so a restart does
+// not write them twice. A failure costs at most duplicates after a power cut.
+void markSpool(const SpoolFile& f) {
+    if (f.from < off_t(SPOOL_MARK_LEN)) return;
+    char mark[SPOOL_MARK_LEN + 1];
+    snprintf(mark, sizeof mark, "#%020llu\n", (unsigned long long)f.from);
+    int fd = Common_IoOpen(f.path, O_WRONLY);
+    if (fd < 0 || pwrite(fd, mark, SPOOL_MARK_LEN, 0) != ssize_t(SPOOL_MARK_LEN) ||
+        Common_IoSync(f.path, fd) != 0)
+        DBG_ERR("cannot mark %s, %s", f.path.c_str(), strerror(errno));
+    if (fd >= 0) close(fd);
+}
+
+// Keeps lines in the spool, behind those it holds: in the newest spool file while it can
+// be written and stays within its bound (the lines waiting in memory go first), else in
+// memory, bounded too (the oldest dropped). At exit the bound of the file gives way: the
+// lines in memory were acknowledged.
+void spoolLines(const std::vector<std::string>& lines, uint32_t location, bool atExit = false) {
+    const size_t n = writer.spoolMem.size() + lines.size();
+    if (n == 0) return;
+    SpoolFile fresh;
+    SpoolFile* f = writer.spoolFiles.empty() ? nullptr : &writer.spoolFiles.back();
+    if (!f && !(fresh.path = EventLog_SpoolPath(location)).empty()) {
+        // A file a run left there (its card was out at the start) keeps its place first.
+        const int rc = Common_Exists(fresh.path) ? adoptSpool(fresh.path, &fresh) : 0;
+        if (rc > 0) writer.spoolFiles.push_back(fresh);
+        f = rc > 0 ? &writer.spoolFiles.back() : rc == 0 ? &fresh : nullptr;
+    }
+    if (f && !atExit && f->records + n > writer.fileLimit) {
+        if (!writer.fullSaid)
+            DBG_ERR("result spool %s is full (%zu results): later results wait in memory, at "
+                    "most %zu, the oldest dropped beyond",
+                    f->path.c_str(), f->records, writer.memLimit);
+        writer.fullSaid = true;
+    } else if (f) {
         std::string chunk;
         for (auto& l : writer.spoolMem)
             chunk += l;
         for (auto& l : lines)
             chunk += l;
-        if (appendSpoolFile(target, chunk) == 0) {
-            writer.spoolFile = target;
-            writer.spoolFileLines += writer.spoolMem.size() + lines.size();
+        if (appendSpoolFile(f->path, chunk) == 0) {
+            f->lines += n;
+            f->records += n;
+            if (f == &fresh) writer.spoolFiles.push_back(fresh);
             writer.spoolMem.clear();
             return;
         }
-        DBG_ERR("spool %s not writable, %s; results kept in memory", target.c_str(),
+        DBG_ERR("spool %s not writable, %s; results kept in memory", f->path.c_str(),
                 strerror(errno));
     }
     size_t before = writer.dropped;
@@ -175,31 +320,161 @@ void spoolLines(const std::vector<std::string>& lines, uint32_t location) {
                 writer.memLimit, (unsigned long long)writer.dropped);
 }
 
-// Writes the spool to the log before anything newer; true when the spool is empty after.
-bool recoverSpool(uint32_t location) {
-    if (writer.spoolFile.empty() && writer.spoolMem.empty()) return true;
+// One slice of the spool, oldest first, to the log. 1 when it was written and more wait,
+// 0 when the spool is empty, -1 when the log could not take it.
+int drainSlice(uint32_t location) {
     std::vector<std::string> lines;
-    if (!writer.spoolFile.empty() && readSpoolFile(writer.spoolFile, lines) != 0) {
-        // The card holding it was taken out: its lines wait there for the next start-up,
-        // those in memory are written now.
-        DBG_ERR("spool %s unreadable, %s; left for the next start", writer.spoolFile.c_str(),
-                strerror(errno));
-        writer.spoolFile.clear();
-        writer.spoolFileLines = 0;
+    off_t next = 0;
+    while (lines.empty() && !writer.spoolFiles.empty()) {
+        const SpoolFile& f = writer.spoolFiles.front();
+        if (f.lines > 0 && readSlice(f, lines, &next) == 0) break;
+        if (f.lines > 0) // the card holding it was taken out: they wait for the next start
+            DBG_ERR("spool %s unreadable, %s; %zu results left for the next start", f.path.c_str(),
+                    strerror(errno), f.lines);
+        else
+            removeSpool(f.path);
         lines.clear();
+        writer.spoolFiles.pop_front();
     }
-    lines.insert(lines.end(), writer.spoolMem.begin(), writer.spoolMem.end());
-    if (appendDurably(lines, location) != 0) return false;
-    // Its removal is flushed too: a spool back after a power cut would be written twice.
-    if (!writer.spoolFile.empty() &&
-        (unlink(writer.spoolFile.c_str()) != 0 ||
-         EventLog_SyncDir(writer.spoolFile.substr(0, writer.spoolFile.rfind('/'))) != 0))
-        DBG_ERR("cannot remove %s, %s", writer.spoolFile.c_str(), strerror(errno));
-    Debug_WriteLog(1, "result log written again, %zu spooled results written", lines.size());
-    writer.spoolFile.clear();
-    writer.spoolFileLines = 0;
-    writer.spoolMem.clear();
-    return true;
+    const bool fromFile = !lines.empty();
+    for (size_t i = 0, bytes = 0; !fromFile && i < writer.spoolMem.size() && bytes < SPOOL_SLICE;
+         ++i) {
+        lines.push_back(writer.spoolMem[i]);
+        bytes += writer.spoolMem[i].size();
+    }
+    if (lines.empty()) return 0;
+    if (appendDurably(lines, location) != 0) return -1;
+    writer.written += lines.size();
+    if (fromFile) {
+        SpoolFile& f = writer.spoolFiles.front();
+        f.from = next;
+        f.lines -= std::min(f.lines, lines.size());
+        if (f.lines > 0) {
+            markSpool(f);
+        } else {
+            removeSpool(f.path);
+            writer.spoolFiles.pop_front();
+        }
+    } else {
+        writer.spoolMem.erase(writer.spoolMem.begin(),
+                              writer.spoolMem.begin() + std::ptrdiff_t(lines.size()));
+    }
+    if (spoolLength() > 0) return 1;
+    Debug_WriteLog(1, "result log written again, %zu spooled results written", writer.written);
+    writer.written = 0;
+    writer.fullSaid = false;
+    return 0;
+}
+
+gboolean retryFired(gpointer);
+
+// Arms the spool's next try in `ms` (0: at the loop's next turn), replacing one armed
+// already. It runs beside the batches (same priority), so a result waits for one slice
+// at most. Without the writer's loop the next batch makes the try once it is due.
+void armRetry(int ms) {
+    writer.retryAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    GMainContext* ctx = Threads_GetContext(LOOP_EVENTLOG);
+    if (!ctx) return;
+    if (writer.retry) {
+        g_source_destroy(writer.retry);
+        g_source_unref(writer.retry);
+    }
+    writer.retry = g_timeout_source_new(guint(ms));
+    g_source_set_priority(writer.retry, G_PRIORITY_DEFAULT_IDLE);
+    g_source_set_callback(writer.retry, retryFired, nullptr, nullptr);
+    g_source_attach(writer.retry, ctx);
+}
+
+void cancelRetry() {
+    if (!writer.retry) return;
+    g_source_destroy(writer.retry);
+    g_source_unref(writer.retry);
+    writer.retry = nullptr;
+}
+
+// The log failed: the next try waits twice as long as the last, within the bounds.
+void retryLater() {
+    writer.failing = true;
+    writer.waitMs = std::clamp(writer.waitMs * 2, writer.firstMs, writer.maxMs);
+    DBG_ERR("%zu results wait in the spool, the log cannot be written; next try in %d ms",
+            spoolLength(), writer.waitMs);
+    armRetry(writer.waitMs);
+}
+
+// After a slice written (rc 1) the next follows at once; with the spool empty (0) no try
+// waits any more.
+void spoolWritten(int rc) {
+    writer.failing = false;
+    writer.waitMs = 0;
+    if (rc > 0)
+        armRetry(0);
+    else
+        cancelRetry();
+}
+
+// One try of the spool: a slice to the log.
+void trySpool(uint32_t location) {
+    const int rc = drainSlice(location);
+    if (rc < 0) return retryLater();
+    spoolWritten(rc);
+}
+
+gboolean retryFired(gpointer) {
+    std::lock_guard<std::mutex> g(writer.runLock);
+    if (writer.retry) {
+        g_source_unref(writer.retry); // this source; it is removed on return
+        writer.retry = nullptr;
+    }
+    trySpool(get_setting_log()->path);
+    return G_SOURCE_REMOVE;
+}
+
+// The batch's lines go to the log, unless the spool holds lines: then they join it, and
+// its tries write them after those, in order. A batch never tries the spool (except
+// without the writer's loop, once a try is due), so an acknowledgement waits for one slice
+// of it at most, never for all of it. The GUI hears of lines spooled while the log fails
+// and of lines dropped.
+void logOrSpool(const std::vector<std::string>& lines, uint32_t location) {
+    if (spoolLength() > 0 && !Threads_GetContext(LOOP_EVENTLOG) &&
+        std::chrono::steady_clock::now() >= writer.retryAt) {
+        trySpool(location);
+    } else if (spoolLength() > 0 && writer.spoolMem.size() + lines.size() > writer.memLimit) {
+        // Full: a slice is tried at once rather than a line dropped while the log may take
+        // it again; a failure leaves the back-off as it is.
+        const int rc = drainSlice(location);
+        if (rc >= 0) spoolWritten(rc);
+    }
+    const bool behind = spoolLength() > 0;
+    if (!behind && appendDurably(lines, location) == 0) return;
+    const uint64_t dropped = writer.dropped;
+    spoolLines(lines, location);
+    if (!behind) retryLater();
+    if (!writer.failing && writer.dropped == dropped) return;
+    DBG_ERR("logging failed, %zu results kept in the spool", lines.size());
+    EwDriver_PushMsgQ_LogFail();
+}
+
+// Tries the whole spool now, whatever its back-off (Flush, exit). No hop to the loop
+// when the spool is empty.
+void trySpoolNow() {
+    {
+        std::lock_guard<std::mutex> g(writer.runLock);
+        if (spoolLength() == 0) return;
+    }
+    Threads_RunSync(LOOP_EVENTLOG, [] {
+        std::lock_guard<std::mutex> g(writer.runLock);
+        if (spoolLength() == 0) return;
+        const uint32_t location = get_setting_log()->path;
+        int rc;
+        while ((rc = drainSlice(location)) > 0) {
+        }
+        if (rc == 0)
+            spoolWritten(0);
+        else if (writer.retry) // the back-off armed goes on
+            writer.failing = true;
+        else
+            retryLater();
+    });
 }
 
 // One batch: everything queued now shares the flush of its day file.
@@ -217,11 +492,7 @@ void runBatch() {
         lines.reserve(batch.size());
         for (auto& it : batch)
             lines.push_back(it.line);
-        if (!recoverSpool(location) || appendDurably(lines, location) != 0) {
-            spoolLines(lines, location);
-            DBG_ERR("logging failed, %zu results kept in the spool", lines.size());
-            EwDriver_PushMsgQ_LogFail();
-        }
+        logOrSpool(lines, location);
         for (auto& it : batch) {
             if (it.ackTdx < 0) continue;
             if (writer.ack)
@@ -248,27 +519,34 @@ gboolean dispatch(gpointer) {
     }
 }
 
-// A spool file left by an earlier run is written to the log, or kept as the spool.
+// Spool files an earlier run left are taken over, the older first, and written whole
+// before the loop takes any result (no acknowledgement can wait on it yet); what the log
+// does not take is tried again like any spooled line.
 void replayAtStart() {
     std::lock_guard<std::mutex> g(writer.runLock);
-    uint32_t location = get_setting_log()->path;
+    std::vector<std::pair<struct timespec, SpoolFile>> found;
     for (const std::string& path : {std::string(SPOOL_INTERNAL), EventLog_SpoolPath(0)}) {
-        if (path.empty() || !Common_Exists(path) || path == writer.spoolFile) continue;
-        std::vector<std::string> lines;
-        if (readSpoolFile(path, lines) != 0) {
-            DBG_ERR("spool %s unreadable, %s", path.c_str(), strerror(errno));
+        if (path.empty() || !Common_Exists(path) ||
+            std::any_of(writer.spoolFiles.begin(), writer.spoolFiles.end(),
+                        [&](const SpoolFile& f) { return f.path == path; }))
             continue;
-        }
-        if (appendDurably(lines, location) == 0) {
-            if (unlink(path.c_str()) != 0 || EventLog_SyncDir(path.substr(0, path.rfind('/'))) != 0)
-                DBG_ERR("cannot remove %s, %s", path.c_str(), strerror(errno));
-            Debug_WriteLog(1, "result log written again, %zu spooled results written",
-                           lines.size());
-        } else if (writer.spoolFile.empty()) {
-            writer.spoolFile = path;
-            writer.spoolFileLines = lines.size();
-        }
+        struct stat st = {};
+        SpoolFile f;
+        if (stat(path.c_str(), &st) == 0 && adoptSpool(path, &f) > 0)
+            found.push_back({st.st_mtim, f});
     }
+    // Two only when a card was out at a try: its file is the older.
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+        return a.first.tv_sec != b.first.tv_sec ? a.first.tv_sec < b.first.tv_sec
+                                                : a.first.tv_nsec < b.first.tv_nsec;
+    });
+    for (auto& [at, f] : found)
+        writer.spoolFiles.push_back(f);
+    const uint32_t location = get_setting_log()->path;
+    int rc = 0;
+    while (spoolLength() > 0 && (rc = drainSlice(location)) > 0) {
+    }
+    if (rc < 0) retryLater();
 }
 } // namespace
 
@@ -301,18 +579,20 @@ int EventLog_Queue(const std::string& line, int ackTdx) {
 }
 
 void EventLog_Flush() {
-    std::unique_lock<std::mutex> g(writer.lock);
-    uint64_t target = writer.queued;
-    writer.idle.wait(g, [target] { return writer.done >= target; });
+    {
+        std::unique_lock<std::mutex> g(writer.lock);
+        uint64_t target = writer.queued;
+        writer.idle.wait(g, [target] { return writer.done >= target; });
+    }
+    trySpoolNow();
 }
 
 void EventLog_Shutdown() {
-    EventLog_Flush();
+    EventLog_Flush(); // the last try at the log
     std::lock_guard<std::mutex> g(writer.runLock);
     if (writer.spoolMem.empty()) return;
-    // Results in memory were acknowledged: a last try at the log, then at the spool file.
-    const uint32_t location = get_setting_log()->path;
-    if (!recoverSpool(location)) spoolLines({}, location);
+    // Results in memory were acknowledged: to the spool file, beyond its bound if need be.
+    spoolLines({}, get_setting_log()->path, true);
     if (!writer.spoolMem.empty())
         DBG_ERR("%zu acknowledged results lost at exit, neither log nor spool writable",
                 writer.spoolMem.size());
@@ -324,12 +604,23 @@ void EventLog_StartWriter() {
 
 size_t EventLog_SpoolLength() {
     std::lock_guard<std::mutex> g(writer.runLock);
-    return writer.spoolFileLines + writer.spoolMem.size();
+    return spoolLength();
 }
 
 void EventLog_SetSpoolLimit(size_t lines) {
     std::lock_guard<std::mutex> g(writer.runLock);
     writer.memLimit = lines ? lines : 1;
+}
+
+void EventLog_SetSpoolFileLimit(size_t lines) {
+    std::lock_guard<std::mutex> g(writer.runLock);
+    writer.fileLimit = lines ? lines : 1;
+}
+
+void EventLog_SetRetryDelays(int firstMs, int maxMs) {
+    std::lock_guard<std::mutex> g(writer.runLock);
+    writer.firstMs = std::max(firstMs, 1);
+    writer.maxMs = std::max(maxMs, writer.firstMs);
 }
 
 void EventLog_SetAckWriter(std::function<int(int)> fn) {

@@ -3,12 +3,14 @@
 #include "CsvRead.h"
 #include "RecordingSink.h"
 #include "TestEnv.h"
+#include "Wait.h"
 #include "common.h"
 #include "eventlog.h"
 #include "ew_driver.h"
 #include "setting.h"
 #include "threads.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -76,11 +78,19 @@ struct WriterTest : ::testing::Test {
         EventLog_Flush();
         EventLog_SetAckWriter(nullptr);
         EventLog_SetSpoolLimit(10000);
+        EventLog_SetSpoolFileLimit(100000);
+        EventLog_SetRetryDelays(1000, 60000);
     }
     std::string dayFile() const {
         return get_setting_log()->path == 1 ? sd + "/2026/12/06/20261206.csv" : DAY_FILE;
     }
     void insertCard() { TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", ""); }
+    bool waitAcks(size_t n) {
+        return kest_test::WaitUntil([&] {
+            std::lock_guard<std::mutex> g(ackLock);
+            return acks.size() >= n;
+        });
+    }
 };
 } // namespace
 
@@ -203,7 +213,7 @@ TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
                                                line(3, 4)}));
         EXPECT_EQ(EventLog_SpoolLength(), 0u);
         EXPECT_FALSE(TestEnv::exists(spool));
-        EXPECT_TRUE(log.contains("3 spooled results written"));
+        EXPECT_TRUE(log.contains("4 spooled results written")) << "the last behind the others";
         EXPECT_EQ(acks.size(), 4u);
     }
 }
@@ -224,18 +234,156 @@ TEST_F(WriterTest, MemorySpoolKeepsTheNewestLinesUpToItsBound) {
                                                              line(0, 4), line(0, 5), line(0, 6)}));
 }
 
+// The spool file has a bound: beyond it later results wait in memory (the newest kept),
+// which is said once in the debug log, and the screens hear "log_fail" as for any result
+// the log did not take.
+TEST_F(WriterTest, TheSpoolFileIsBoundedAndAFullBoundIsReported) {
+    insertCard();
+    EventLog_SetSpoolFileLimit(3);
+    EventLog_SetSpoolLimit(1);
+    Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
+    for (int i = 1; i <= 6; ++i) {
+        EventLog_Queue(line(0, i), 0);
+        EventLog_Flush();
+    }
+    const std::string spool = EventLog_SpoolPath(0);
+    EXPECT_EQ(fileLines(spool), (std::vector{line(0, 1), line(0, 2), line(0, 3)}));
+    EXPECT_EQ(EventLog_SpoolLength(), 4u);
+    EXPECT_EQ(log.count("spool.csv is full (3 results)"), 1u);
+    EXPECT_TRUE(log.contains("2 oldest results dropped"));
+    EXPECT_EQ(acks.size(), 6u);
+    EXPECT_TRUE(sink.waitFor("log_fail"));
+    Common_SetFault(nullptr, 0, 0);
+    EventLog_Flush();
+    EventLog_Queue(line(0, 7), 0);
+    EventLog_Flush();
+    EXPECT_EQ(fileLines(DAY_FILE),
+              (std::vector<std::string>{EVENTLOG_HEADER, line(0, 1), line(0, 2), line(0, 3),
+                                        line(0, 6), line(0, 7)}));
+    EXPECT_EQ(EventLog_SpoolLength(), 0u);
+    EXPECT_FALSE(TestEnv::exists(spool));
+}
+
+// While the log fails, a new result is spooled behind the others and acknowledged without
+// any try of the log: the spool is tried on its own schedule, not at every result.
+TEST_F(WriterTest, AResultDuringAnOutageIsAcknowledgedWithoutATryOfTheSpool) {
+    insertCard();
+    EventLog_SetRetryDelays(3600000, 3600000); // no try of its own during the test
+    Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
+    std::vector<std::string> sent;
+    for (int i = 1; i <= 5; ++i) {
+        sent.push_back(line(i % 8, i));
+        EventLog_Queue(sent.back(), i % 8);
+        ASSERT_TRUE(waitAcks(sent.size()));
+    }
+    EXPECT_EQ(log.count("write fail"), 1u) << "only the first result tried the log";
+    EXPECT_EQ(fileLines(EventLog_SpoolPath(0)), sent);
+    // The log works again: a try of the spool writes it, in order.
+    Common_SetFault(nullptr, 0, 0);
+    EventLog_Flush();
+    sent.insert(sent.begin(), EVENTLOG_HEADER);
+    EXPECT_EQ(fileLines(DAY_FILE), sent);
+    EXPECT_EQ(EventLog_SpoolLength(), 0u);
+}
+
+// Each failed try doubles the wait before the next, up to its bound; once the log can be
+// written the spool reaches it without a new result.
+TEST_F(WriterTest, TheSpoolIsTriedAgainWithBackOffAndWrittenWithoutANewResult) {
+    EventLog_SetRetryDelays(1, 8);
+    Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
+    EventLog_Queue(line(0, 1), 0);
+    ASSERT_TRUE(log.waitFor("next try in 8 ms", 2, 20000));
+    std::vector<size_t> at;
+    const auto lines = log.lines();
+    for (const char* ms :
+         {"next try in 1 ms", "next try in 2 ms", "next try in 4 ms", "next try in 8 ms"})
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (lines[i].find(ms) != std::string::npos) {
+                at.push_back(i);
+                break;
+            }
+    ASSERT_EQ(at.size(), 4u);
+    EXPECT_TRUE(std::is_sorted(at.begin(), at.end()));
+    EXPECT_EQ(acks.size(), 1u);
+    Common_SetFault(nullptr, 0, 0);
+    ASSERT_TRUE(kest_test::WaitUntil([] { return EventLog_SpoolLength() == 0; }));
+    EXPECT_EQ(fileLines(DAY_FILE), (std::vector<std::string>{EVENTLOG_HEADER, line(0, 1)}));
+    EXPECT_TRUE(log.contains("1 spooled results written"));
+}
+
 TEST_F(WriterTest, SpoolFileLeftByAnEarlierRunIsWrittenAtStart) {
     insertCard();
     get_setting_log()->path = 1;
     // The last line was cut by a power cut: it was never acknowledged and is left out.
     TestEnv::writeFile("files/log/spool.csv", line(0, 1) + line(0, 2) + "2026-12-06 10:0");
-    EventLog_StartWriter();
-    Threads_RunSync(LOOP_EVENTLOG, [] {});
+    EventLog_StartWriter(); // the spool's tries write it, no result needed
+    ASSERT_TRUE(log.waitFor("2 spooled results written"));
     EXPECT_EQ(fileLines(dayFile()),
               (std::vector<std::string>{EVENTLOG_HEADER, line(0, 1), line(0, 2)}));
     EXPECT_FALSE(TestEnv::exists("files/log/spool.csv"));
     EXPECT_TRUE(log.contains("2 spooled results written"));
     EXPECT_TRUE(log.contains("incomplete last line left out"));
+}
+
+// The spool reaches the log a slice at a time; after each slice its file says where the
+// rest begins, so a restart would not write the slice again.
+TEST_F(WriterTest, TheSpoolIsWrittenBySlicesEachMarkedInItsFile) {
+    insertCard();
+    EventLog_SetRetryDelays(3600000, 3600000);
+    std::vector<std::string> a, b;
+    std::string text;
+    for (int i = 0; i < 1000; ++i) {
+        a.push_back(line(i % 8, i));
+        text += a.back();
+    }
+    for (int i = 0; i < 3; ++i) {
+        b.push_back(line(0, i, day(2026, 12, 7)));
+        text += b.back();
+    }
+    const std::string spool = EventLog_SpoolPath(0);
+    TestEnv::writeFile(spool, text);
+    // The next day's folder cannot be made: the slice holding its lines fails.
+    Common_SetFault("./files/log/2026/12/07", EACCES, COMMON_FAULT_OPEN);
+    EventLog_StartWriter();
+    ASSERT_TRUE(log.waitFor("next try in 3600000 ms"));
+    const auto done = fileLines(DAY_FILE);
+    ASSERT_GT(done.size(), 1u);
+    ASSERT_LT(done.size(), a.size() + 1) << "one slice, not the whole spool";
+    const size_t n = done.size() - 1;
+    EXPECT_EQ(std::vector<std::string>(done.begin() + 1, done.end()),
+              std::vector<std::string>(a.begin(), a.begin() + std::ptrdiff_t(n)));
+    EXPECT_EQ(EventLog_SpoolLength(), a.size() - n + b.size());
+    size_t offset = 0;
+    for (size_t i = 0; i < n; ++i)
+        offset += a[i].size();
+    char mark[32];
+    snprintf(mark, sizeof mark, "#%020zu\n", offset);
+    const std::string after = TestEnv::readFile(spool);
+    EXPECT_EQ(after.substr(0, 22), mark);
+    EXPECT_EQ(after.substr(offset), text.substr(offset));
+    // Writable again: the rest once, in order.
+    Common_SetFault(nullptr, 0, 0);
+    EventLog_Flush();
+    a.insert(a.begin(), EVENTLOG_HEADER);
+    b.insert(b.begin(), EVENTLOG_HEADER);
+    EXPECT_EQ(fileLines(DAY_FILE), a);
+    EXPECT_EQ(fileLines("files/log/2026/12/07/20261207.csv"), b);
+    EXPECT_FALSE(TestEnv::exists(spool));
+    EXPECT_TRUE(log.contains("1003 spooled results written"));
+}
+
+// After a power cut during that, the next start takes the spool up after its mark.
+TEST_F(WriterTest, ASpoolFileTakenUpAgainStartsAfterItsMark) {
+    insertCard();
+    get_setting_log()->path = 1;
+    const std::string first = line(0, 1) + line(0, 2), rest = line(0, 3);
+    char mark[32];
+    snprintf(mark, sizeof mark, "#%020zu\n", first.size());
+    TestEnv::writeFile("files/log/spool.csv", mark + first.substr(22) + rest);
+    EventLog_StartWriter();
+    ASSERT_TRUE(log.waitFor("1 spooled results written"));
+    EXPECT_EQ(fileLines(dayFile()), (std::vector<std::string>{EVENTLOG_HEADER, line(0, 3)}));
+    EXPECT_FALSE(TestEnv::exists("files/log/spool.csv"));
 }
 
 // A quoted line break keeps a record whole: the spool gives it back as one record, and
@@ -247,8 +395,8 @@ TEST_F(WriterTest, SpooledRecordWithALineBreakStaysWholeInItsDay) {
     const std::string split = EventLog_FormatLine(eve, "Job\nA", "S", "-", "tool0", result(1)),
                       today = line(0, 2);
     TestEnv::writeFile("files/log/spool.csv", split + today);
-    EventLog_StartWriter();
-    Threads_RunSync(LOOP_EVENTLOG, [] {});
+    EventLog_StartWriter(); // the spool's tries write it, no result needed
+    ASSERT_TRUE(log.waitFor("2 spooled results written"));
     EXPECT_EQ(TestEnv::readFile(EventLog_FileName(EventLog_DirName(1, eve), eve)),
               EVENTLOG_HEADER + split);
     EXPECT_EQ(TestEnv::readFile(dayFile()), EVENTLOG_HEADER + today);

@@ -218,6 +218,33 @@ const Case kCases[] = {
          r.TrayHotplug(true); p.tray.Opmode = 0; r.TrayHotplug(true); r.TrayHotplug(false); },
      {"1:4004=6", "1:lock=0", "Warning: In Without job mode,\nBST should operate in Master mode",
       "1:lock=1"}},
+    // Results with event number 0 (a tool that leaves register 0 alone): only the first
+    // result after a link loss, like the last one taken before it, is the tool's resend.
+    {"stored results alike each get their line",
+     [](RecordingPort& p) { p.manager = true; p.pending = {2, 0};
+                            p.results[0] = {result(5), result(5)}; },
+     [](FreeRun& r, RecordingPort&) { r.Timer(FreeTimer::StoredPrompt); r.StoredConfirmed(0x1);
+                                      r.Fasten(0); r.Fasten(0); },
+     {"stored open", "0:fet-", "0:events=0", "0:log+ack status 5 source 0", "stored 0 got 1",
+      "0:log+ack status 5 source 0", "stored 0 got 2", "0:fet+", "0:auto=0", "0:4001=0",
+      "stored close"}},
+    {"after a link loss the resend is acknowledged only, the same result again is logged",
+     [](RecordingPort& p) { p.manager = true; p.results[0] = {result(5), result(5), result(5)}; },
+     [](FreeRun& r, RecordingPort& p) { r.Fasten(0); r.Registry(0, 0); p.pending[0] = 2;
+                                        r.Registry(0, 3); r.StoredConfirmed(0x1); r.Fasten(0);
+                                        r.Fasten(0); },
+     {"tap", "0:log+ack status 5 source 0", "last 0 status 5", "table", "stored open", "0:fet-",
+      "0:events=0", "0:4016=1", "stored 0 got 1", "0:log+ack status 5 source 0",
+      "stored 0 got 2", "0:fet+", "0:auto=0", "0:4001=0", "stored close"}},
+    {"a stored result like an earlier one, or like the last but not first back, is logged",
+     [](RecordingPort& p) {
+         p.manager = true;
+         p.results[0] = {result(5), result(7, "L"), result(5), result(7, "L")}; },
+     [](FreeRun& r, RecordingPort& p) { r.Fasten(0); r.Fasten(0); r.Registry(0, 4);
+                                        p.pending[0] = 2; r.Registry(0, 3); r.StoredConfirmed(0x1);
+                                        p.lines.clear(); r.Fasten(0); r.Fasten(0); },
+     {"0:log+ack status 5 source 0", "stored 0 got 1", "0:log+ack status 7 source 0",
+      "stored 0 got 2", "0:fet+", "0:auto=0", "0:4001=0", "stored close"}},
 };
 // clang-format on
 

@@ -8,6 +8,8 @@
 #include "page/operation/JobRun.h"
 #include "tool.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -897,6 +899,71 @@ TEST_F(JobRunTest, AResentResultIsAcknowledgedButNeverCountedOrLoggedTwice) {
     EXPECT_TRUE(Has(Take(), "log 0 0 0 ack 0"));
 }
 
+// Only the first result after a link loss can be the tool's resend, and only of the last
+// result taken before the loss: every other result gets its line, however alike. The
+// records carry event number 0, as from a tool that leaves register 0 alone.
+TEST_F(JobRunTest, AlikeStoredResultsAreEachLoggedOnlyTheResendIsNot) {
+    FastenResult code = Res(7);
+    snprintf(code.Barcode, sizeof code.Barcode, "LOT7");
+    const FastenResult ok = Res(1, 1), reset = Res(5);
+    const struct {
+        const char* what;
+        bool collect; // collected through the dialog, else caught up by the step
+        std::vector<FastenResult> before, stored;
+        std::vector<bool> logged;
+    } rows[] = {
+        {"the resend, then the same code read twice",
+         false,
+         {code},
+         {code, code, code},
+         {false, true, true}},
+        {"two alarm resets made while the link was down",
+         false,
+         {ok},
+         {reset, reset},
+         {true, true}},
+        {"like the last one taken, but not the first back",
+         false,
+         {reset},
+         {ok, reset},
+         {true, true}},
+        {"like an earlier result, not the last", false, {reset, code}, {reset}, {true}},
+        {"collected: two alarm resets", true, {}, {reset, reset}, {true, true}},
+        {"collected: the resend, then the same again",
+         true,
+         {reset},
+         {reset, reset},
+         {false, true}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Port q;
+        JobRun jr{q};
+        q.s.backupManager = row.collect;
+        q.jobs.push_back({"job0", {Step{.screws = 9}}});
+        jr.Create();
+        jr.JobLoad(0);
+        for (int i = 0; i < 20 && q.active.erase(RunTimer::NextStep); i++)
+            jr.OnTimer(RunTimer::NextStep);
+        const int t = row.collect ? 1 : 0; // the step tool comes back into its step
+        for (const auto& r : row.before)
+            jr.OnFastenEvent(t, r);
+        jr.OnToolState(t, 2);
+        q.pending[t] = static_cast<int>(row.stored.size());
+        jr.OnToolState(t, 3);
+        if (row.collect) jr.OnStoredConfirmed(1u << t);
+        for (size_t i = 0; i < row.stored.size(); i++) {
+            q.lines.clear();
+            jr.OnFastenEvent(t, row.stored[i]);
+            const bool logged = std::any_of(q.lines.begin(), q.lines.end(),
+                                            [](const auto& l) { return l.rfind("log ", 0) == 0; });
+            EXPECT_EQ(logged, row.logged[i]) << "stored result " << i;
+            EXPECT_EQ(Has(q.lines, "write " + std::to_string(t) + " 4016 1"), !row.logged[i])
+                << "acknowledged once, by its line or alone";
+        }
+    }
+}
+
 TEST_F(JobRunTest, StoredResultsArrivingAfterTheStepChangedAreLoggedButNotJudged) {
     p.s.skipNoPwd = true;
     Load({Step{.screws = 1}, Step{.screws = 2}});
@@ -959,6 +1026,46 @@ TEST_F(JobRunTest, ToolsimResendOfAnUnacknowledgedEventIsJudgedOnce) {
     EXPECT_EQ(tool.pending(), 0);
 }
 
+// The same with the tool's event number left at zero: the resend is still judged once,
+// and a code read twice at the tool while the link was down gives two lines.
+TEST_F(JobRunTest, ToolsimResendWithoutEventNumbersIsJudgedOnceAlikeResultsAreLogged) {
+    toolsim::ToolIdentity id;
+    id.type = 2;
+    toolsim::VirtualTool tool(0, id);
+    tool.holding()[4001] = 0;
+    tool.applyWrite(4015, 1);
+    Load({Step{.screws = 3}});
+    auto deliver = [&] {
+        const toolsim::EventRecord* e = tool.nextToSend();
+        ASSERT_NE(e, nullptr);
+        FastenResult r = Res(e->status, e->screwNo);
+        r.Preset = e->preset;
+        r.Direction = e->direction;
+        snprintf(r.Barcode, sizeof r.Barcode, "%s", e->barcode.c_str());
+        tool.markSent(true);
+        run.OnFastenEvent(0, r);
+    };
+    ASSERT_EQ(tool.fasten(true, {}), 0);
+    deliver();
+    tool.connectionLost(); // link lost before our 4016 reached it
+    ASSERT_EQ(tool.barcodeRead("LOT7"), 0);
+    ASSERT_EQ(tool.barcodeRead("LOT7"), 0);
+    run.OnToolState(0, 2);
+    p.pending[0] = tool.pending();
+    EXPECT_EQ(p.pending[0], 3);
+    run.OnToolState(0, 3);
+    Take();
+    for (int i = 0; i < 3; i++) {
+        deliver();
+        tool.acknowledge();
+    }
+    const auto l = Take();
+    EXPECT_EQ(std::count(l.begin(), l.end(), "log 0 0 0 ack 0"), 2) << "the two codes";
+    EXPECT_EQ(std::count(l.begin(), l.end(), "write 0 4016 1"), 1) << "the resend";
+    EXPECT_EQ(run.ScrewsDone(), 1);
+    EXPECT_EQ(tool.pending(), 0);
+}
+
 TEST_F(JobRunTest, StoredResultsCollectedWithTheManagerAreLoggedNotCounted) {
     p.s.backupManager = true;
     p.pending[1] = 2;
@@ -971,11 +1078,10 @@ TEST_F(JobRunTest, StoredResultsCollectedWithTheManagerAreLoggedNotCounted) {
     run.OnStoredConfirmed(0x2);
     EXPECT_TRUE(Has(Take(), "backup 1 0"));
     Event(1, 1, 0, 5);
-    Event(1, 1, 0, 5); // a resend while collecting: progress, no second line
-    EXPECT_EQ(Take(), (std::vector<std::string>{
-                          "log -1 -1 1 ack 1", "write 1 4016 1",
-                          "dbg result 5 of tdx.1 again: acknowledged, not counted", "autolock 1 1",
-                          "write 1 4004 3", "screwcnt 1 3", "unlock 1", "stored close"}));
+    Event(1, 1, 0, 5); // alike, with no link lost between: a result of its own
+    EXPECT_EQ(Take(), (std::vector<std::string>{"log -1 -1 1 ack 1", "log -1 -1 1 ack 1",
+                                                "autolock 1 1", "write 1 4004 3", "screwcnt 1 3",
+                                                "unlock 1", "stored close"}));
     EXPECT_EQ(run.ScrewsDone(), 0);
     Event(1, 1, 0, 6); // collection over: a result of the step again
     EXPECT_EQ(run.ScrewsDone(), 1);

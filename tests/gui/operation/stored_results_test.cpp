@@ -2,6 +2,7 @@
 // and the judge-once guard over tools' event numbers.
 #include "page/operation/StoredResults.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -123,40 +124,58 @@ TEST(StoredResults, AToolBackDuringCollectionIsChosenAgain) {
     EXPECT_EQ(Lines(r.seen.end() - 3, r.seen.end()), (Lines{"start 0", "complete 0", "end"}));
 }
 
-TEST(ResultOnce, RepeatsAreTheSameRecordsAmongTheLastFourOfTheSameTool) {
-    auto rec = [](int no, int screw = 1, const char* code = "") {
+TEST(ResultOnce, OnlyTheFirstResultAfterALossCanBeTheResendOfTheLastTaken) {
+    // Event number 0 throughout: a tool that leaves register 0 alone.
+    auto rec = [](int status, const char* code = "") {
         FastenResult r;
-        r.Status = 1;
-        r.EventNo = uint16_t(no);
-        r.ScrewNo = uint16_t(screw);
+        r.Status = uint16_t(status);
         snprintf(r.Barcode, sizeof r.Barcode, "%s", code);
         return r;
     };
-    ResultOnce once;
-    for (int n = 1; n <= 5; n++)
-        once.Take(0, rec(n));
-    once.Take(1, rec(9, 1, "AB"));
-    const struct {
+    const FastenResult a = rec(5), b = rec(7, "AB"), b2 = rec(7, "ABC");
+    // T take, L link lost, F forget, R ask whether the result is the resend.
+    struct Op {
+        char op;
         int tdx;
         FastenResult r;
-        bool repeat;
-    } cases[] = {
-        {0, rec(5), true},
-        {0, rec(2), true},
-        {0, rec(1), false}, // older than four
-        {0, rec(5, 2), false},
-        {0, rec(6), false},
-        {1, rec(9, 1, "AB"), true},
-        {1, rec(9), false},
-        {1, rec(9, 1, "ABC"), false},
-        {2, rec(9, 1, "AB"), false},
-        {8, rec(9, 1, "AB"), false},
+        bool resent = false;
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(once.Repeat(c.tdx, c.r), c.repeat) << c.tdx << " " << c.r.EventNo;
-    once.Forget(0);
-    EXPECT_FALSE(once.Repeat(0, rec(5)));
-    EXPECT_TRUE(once.Repeat(1, rec(9, 1, "AB")));
+    const struct {
+        const char* what;
+        std::vector<Op> ops;
+    } rows[] = {
+        {"alike on a live link", {{'T', 0, a}, {'R', 0, a, false}}},
+        {"the resend, then the same again",
+         {{'T', 0, a}, {'L', 0, {}}, {'R', 0, a, true}, {'R', 0, a, false}}},
+        {"first back unlike the last, then like it",
+         {{'T', 0, a}, {'L', 0, {}}, {'R', 0, b, false}, {'R', 0, a, false}}},
+        {"like an earlier result, not the last",
+         {{'T', 0, a}, {'T', 0, b}, {'L', 0, {}}, {'R', 0, a, false}}},
+        {"another text is another result", {{'T', 0, b}, {'L', 0, {}}, {'R', 0, b2, false}}},
+        {"a result taken after the loss ends it",
+         {{'T', 0, a}, {'L', 0, {}}, {'T', 0, b}, {'R', 0, b, false}}},
+        {"two losses before it comes",
+         {{'T', 0, a}, {'L', 0, {}}, {'L', 0, {}}, {'R', 0, a, true}}},
+        {"its acknowledgement lost again",
+         {{'T', 0, a}, {'L', 0, {}}, {'R', 0, a, true}, {'L', 0, {}}, {'R', 0, a, true}}},
+        {"per tool", {{'T', 0, a}, {'L', 1, {}}, {'R', 1, a, false}, {'R', 0, a, false}}},
+        {"nothing taken yet", {{'L', 0, {}}, {'R', 0, FastenResult{}, false}}},
+        {"back with nothing stored", {{'T', 0, a}, {'L', 0, {}}, {'F', 0, {}}, {'R', 0, a, false}}},
+        {"bad index", {{'T', 8, a}, {'L', 8, {}}, {'R', 8, a, false}, {'R', -1, a, false}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ResultOnce once;
+        for (size_t i = 0; i < row.ops.size(); i++) {
+            const Op& o = row.ops[i];
+            if (o.op == 'T') once.Take(o.tdx, o.r);
+            if (o.op == 'L') once.LinkLost(o.tdx);
+            if (o.op == 'F') once.Forget(o.tdx);
+            if (o.op == 'R') {
+                EXPECT_EQ(once.Resent(o.tdx, o.r), o.resent) << "step " << i;
+            }
+        }
+    }
 }
 
 } // namespace

@@ -85,7 +85,7 @@ void FreeRun::Fasten(int tdx) {
 void FreeRun::storedResult(int tdx) {
     FastenResult r;
     if (!port_.ReadResult(tdx, &r)) return;
-    if (once_.Repeat(tdx, r)) {
+    if (once_.Resent(tdx, r)) {
         // Taken before the link dropped, its acknowledgement lost with it: in the log already.
         port_.WriteRegister(tdx, kRegEventAck, 1);
     } else {
@@ -124,6 +124,7 @@ void FreeRun::StoredConfirmed(unsigned chosen) {
 void FreeRun::Registry(int tdx, int state) {
     if (tdx < 0 || tdx >= kTools) return;
     if (state != kConnected) {
+        once_.LinkLost(tdx); // its last result's acknowledgement may be lost
         if (port_.BackupManager()) stored_.OnLinkLost(tdx);
         return;
     }

@@ -13,6 +13,7 @@ void JobRun::OnDisconnFlag(int32_t tdx, int32_t flag) {
 
 void JobRun::OnToolState(int32_t t, int32_t state) {
     if (t < 0 || t >= 8) return;
+    if (state != 3) once_.LinkLost(t); // its last result's acknowledgement may be lost
     if (state == 3)
         LinkUp(t);
     else if (state == 0 || state == 2)

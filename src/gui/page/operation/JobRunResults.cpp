@@ -65,7 +65,7 @@ void JobRun::OnFastenEvent(int32_t t, const FastenResult& r) {
     // dropped (its acknowledgement lost with the link).
     const bool fromStore = toolOk && (stored_.Pending(t) > 0 || draining_[size_t(t)] > 0 ||
                                       (catchUp_ > 0 && t == stepTool_));
-    if (fromStore && once_.Repeat(t, r)) {
+    if (fromStore && once_.Resent(t, r)) {
         port_.MbusWriteTdx(t, 4016, 1);
         port_.DebugLog(
             JobRunPort::Dbg::Debug,

@@ -109,24 +109,26 @@ void StoredResults::OnLinkLost(int32_t tdx) {
     if (total_ == 0 && !AnyPending() && hooks_.finished) hooks_.finished();
 }
 
-bool ResultOnce::Repeat(int32_t tdx, const FastenResult& r) const {
-    if (tdx < 0 || tdx >= kTools) return false;
+void ResultOnce::Take(int32_t tdx, const FastenResult& r) {
+    if (!Valid(tdx)) return;
     const auto k = static_cast<size_t>(tdx);
-    for (size_t i = 0; i < kDepth; ++i)
-        if (used_[k][i] && SameFastenResult(seen_[k][i], r)) return true;
-    return false;
+    last_[k] = r;
+    taken_[k] = true;
+    open_[k] = false;
 }
 
-void ResultOnce::Take(int32_t tdx, const FastenResult& r) {
-    if (tdx < 0 || tdx >= kTools) return;
+void ResultOnce::LinkLost(int32_t tdx) {
+    if (Valid(tdx)) open_[static_cast<size_t>(tdx)] = taken_[static_cast<size_t>(tdx)];
+}
+
+bool ResultOnce::Resent(int32_t tdx, const FastenResult& r) {
+    if (!Valid(tdx)) return false;
     const auto k = static_cast<size_t>(tdx);
-    const auto i = static_cast<size_t>(next_[k]);
-    seen_[k][i] = r;
-    used_[k][i] = true;
-    next_[k] = (next_[k] + 1) % kDepth;
+    const bool again = open_[k] && SameFastenResult(last_[k], r);
+    open_[k] = false;
+    return again;
 }
 
 void ResultOnce::Forget(int32_t tdx) {
-    if (tdx < 0 || tdx >= kTools) return;
-    used_[static_cast<size_t>(tdx)].fill(false);
+    if (Valid(tdx)) open_[static_cast<size_t>(tdx)] = taken_[static_cast<size_t>(tdx)] = false;
 }

@@ -53,22 +53,27 @@ class StoredResults {
     bool confirmed_ = false;
 };
 
-// Judge-once guard: remembers the last results taken from each tool, whole (register 0 of
-// the frame, the tool's event number, included). A tool sends a result again only from
-// its store, after a reconnection, when our acknowledgement was lost with the link; such
-// a copy is the same record. Identical records are normal otherwise (the same barcode
-// read twice, a tool that leaves register 0 at zero), so callers ask only while the tool
-// is delivering stored results.
+// Judge-once guard. A tool sends a result again only when our acknowledgement was lost
+// with the link: the result in flight when the link dropped stays in its store and comes
+// back first after the reconnection. So only that first result, equal (whole record) to
+// the last one taken before the loss, is a resend. Alike results are normal otherwise (the
+// same code read twice, two alarm resets, a tool that leaves register 0 at zero) and each
+// gets its line.
 class ResultOnce {
   public:
-    static constexpr int kTools = 8, kDepth = 4;
-    bool Repeat(int32_t tdx, const FastenResult& r) const;
+    static constexpr int kTools = 8;
+    // A result of tdx was taken (logged); no resend can follow it.
     void Take(int32_t tdx, const FastenResult& r);
+    // tdx's link dropped: the last result taken may come again, first.
+    void LinkLost(int32_t tdx);
+    // Asked for each stored result before it is taken: true when r is the resend. Only the
+    // first result after a loss can be one, so the question is answered once per loss.
+    bool Resent(int32_t tdx, const FastenResult& r);
     // The tool came back with nothing stored: nothing can be resent.
     void Forget(int32_t tdx);
 
   private:
-    std::array<std::array<FastenResult, kDepth>, kTools> seen_{};
-    std::array<std::array<bool, kDepth>, kTools> used_{};
-    std::array<int32_t, kTools> next_{};
+    static bool Valid(int32_t t) { return t >= 0 && t < kTools; }
+    std::array<FastenResult, kTools> last_{};
+    std::array<bool, kTools> taken_{}, open_{};
 };
