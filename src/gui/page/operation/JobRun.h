@@ -117,6 +117,7 @@ class JobRun {
     // link, stored results and tray (JobRunLink.cpp)
     void LinkLost(int32_t t);
     void LinkUp(int32_t t);
+    void LinkUpAgain(int32_t t); // "connected" again, no loss seen since
     void RestoreStepOn(int32_t t);
     void StoredResult(int32_t t, const FastenResult& r);
     void TrayCheck();
@@ -141,6 +142,7 @@ class JobRun {
     int32_t catchUp_ = 0;               // stored results expected from stepTool_ this step
     std::array<int32_t, 8> draining_{}; // stored results of earlier steps still expected
     std::array<uint8_t, 8> disconnected_{};
+    std::array<uint8_t, 8> linked_{}; // connected, and no loss seen since
     bool pictureMode_ = false, fullScreen_ = false;
     std::array<int32_t, 9> outUsers_{}; // users of output functions 1..8
     // input step
