@@ -103,8 +103,9 @@ class Port : public JobRunPort {
     void SoundNg() override { L("sound ng"); }
     void SoundTap() override { L("sound tap"); }
     bool bst = false, bstSlave = true; // tray connected and communicating, its mode
+    bool bstQuiet = false;             // connected, not answering yet
     bool IsBstConnect() override { return bst; }
-    bool IsBstComm() override { return bst; }
+    bool IsBstComm() override { return bst && !bstQuiet; }
     bool IsBstSlave() override { return bstSlave; }
     int32_t BstSocketCount() override { return 8; }
     void BstWrite(int32_t r, int32_t v) override { L("bst " + N(r) + " " + N(v)); }
@@ -956,6 +957,33 @@ TEST_F(JobRunTest, EventLinkAloneLostLocksTheStepToolUntilItCatchesUp) {
     run.OnToolState(0, 3);
     EXPECT_TRUE(InOrder(Take(), {"write 0 4004 3", "unlock 0", "backup 0 0"}));
     EXPECT_EQ(run.CatchUp(), 1);
+}
+
+TEST_F(JobRunTest, TrayCommFailureLocksTheStepToolOnlyWithTheTrayOn) {
+    Load({Step{}});
+    Take();
+    run.OnTrayCommFail();
+    EXPECT_FALSE(Has(Take(), "lock 0 1")) << "\"bit socket tray\" off";
+    p.s.bstOn = true;
+    run.OnTrayCommFail();
+    EXPECT_TRUE(Has(Take(), "lock 0 1"));
+}
+
+// A tray plugged in during a step answers only after its hot-plug events: its first
+// report requests the step's socket, and the next decides the lock.
+TEST_F(JobRunTest, ATrayPluggedInDuringAStepRequestsTheSocketAtItsFirstAnswer) {
+    p.s.bstOn = true;
+    Load({Step{}});
+    p.bst = true;
+    p.bstQuiet = true;
+    run.OnTrayHotplug(true);
+    run.OnTrayHotplug(true);
+    Take();
+    p.bstQuiet = false;
+    run.OnTrayEvent(0x7, 0, 0, 0);
+    EXPECT_EQ(Take(), (std::vector<std::string>{"bst 3200 3", "bstforce"}));
+    run.OnTrayEvent(0x2, 0, 0, 0);
+    EXPECT_EQ(Take(), (std::vector<std::string>{"lock 0 0"}));
 }
 
 } // namespace

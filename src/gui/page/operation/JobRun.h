@@ -153,6 +153,8 @@ class JobRun {
     // output step
     std::array<uint8_t, 17> impulseOut_{};
     int32_t trayTool_ = -1;
+    // a tray plugged in, its first report still to come
+    bool trayFirstAnswer_ = false;
     bool carryNg_ = false;    // a reset of the first step keeps the job NG over the start
     int32_t pendingRow_ = -1; // job chosen while another runs, waiting for "openjob"
 };

@@ -165,6 +165,13 @@ void JobRun::TrayCheck() {
 
 void JobRun::OnTrayEvent(int32_t mask, int32_t, int32_t alarm, int32_t opmode) {
     if (!port_.Settings().bstOn) return;
+    if (trayFirstAnswer_ && port_.IsBstConnect() && port_.IsBstComm()) {
+        // A tray plugged in during the run answers only after its hot-plug events: its
+        // first report gets what the plug-in would have (the step's socket and the forced
+        // alarm), and the next report decides the lock.
+        trayFirstAnswer_ = false;
+        if (port_.IsBstSlave()) return OnTrayHotplug(true);
+    }
     if (InFastenStep() && port_.IsBstConnect() && port_.IsBstComm()) {
         if (opmode != 0)
             LockStepTool(1);
@@ -176,6 +183,7 @@ void JobRun::OnTrayEvent(int32_t mask, int32_t, int32_t alarm, int32_t opmode) {
 
 void JobRun::OnTrayHotplug(bool present) {
     if (!port_.Settings().bstOn) return;
+    trayFirstAnswer_ = present && !port_.IsBstComm();
     if (!present) {
         port_.ToolLockAll();
         return;
@@ -194,5 +202,6 @@ void JobRun::OnTrayHotplug(bool present) {
 }
 
 void JobRun::OnTrayCommFail() {
-    if (InFastenStep()) LockStepTool(1);
+    // Any adapter of the tray's type raises it: it is the tray's only with the setting on.
+    if (port_.Settings().bstOn && InFastenStep()) LockStepTool(1);
 }
