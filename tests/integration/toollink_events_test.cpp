@@ -161,6 +161,29 @@ TEST_P(ToolEvents, AFrameLeftInTheSocketWhenOutputWentOffIsNotANewResult) {
     EXPECT_EQ(sink.count("fastening 0"), 1u);
 }
 
+// Output off and on again and again while the tool fastens on (each result sent at once):
+// after each enable, stored results skipped, only results made after it are taken, each
+// once and in order, whatever was in the ring or the socket when output went off.
+TEST_P(ToolEvents, OutputOffAndOnWhileTheToolSendsGivesOnlyLaterResults) {
+    ASSERT_TRUE(connect({2}));
+    ASSERT_EQ(tools->cmd("ackwait 0 0"), "ok");
+    ASSERT_EQ(tools->cmd("burst 0 60000 500"), "ok");
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_EQ(fastening_event_disable(0), MBUS_OK);
+        const long before = tools->stat(0, "newest");
+        ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
+        long last = before;
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(kest_test::WaitUntil([] { return Operation_QueuedEvents(0) > 0; }))
+                << round;
+            ASSERT_EQ(Operation_TakeEvent(0, &r), 0);
+            EXPECT_GT(long(r.EventNo), last) << "round " << round << ", made before " << before;
+            last = r.EventNo;
+        }
+    }
+    ASSERT_EQ(tools->cmd("burst 0 0 0"), "ok");
+}
+
 // A renewed event connection (advertise cause 5) keeps the tool's output on: what it
 // sends there before a screen enables the output again is a result, and is kept.
 TEST_P(ToolEvents, ResultsOnARenewedEventConnectionWaitForTheScreen) {
