@@ -17,6 +17,7 @@
 #include <glib.h>
 #include <modbus.h>
 #include <mutex>
+#include <poll.h>
 #include <sys/socket.h>
 #include <vector>
 
@@ -67,6 +68,41 @@ void eventLinkLost(int tdx, RegToolRecord* rec) {
         ToolManager_SetState_Locked(tdx, rec, TOOL_STATE_HALF, true);
 }
 
+// Unread frames whose "fastening" reached no screen (it went away meanwhile) would
+// otherwise be taken by the next screen's events, each one result late. A "fastening"
+// still on its way then finds a newer frame or nothing (not fresh). Lock held.
+void dropUnread(RegToolRecord* rec, int tdx) {
+    if (rec->evqCount)
+        DBG_LOG(DEBUG_FLAG_EWEVENT, "tdx.%d: %u unread result(s) dropped", tdx,
+                unsigned(rec->evqCount));
+    rec->evqHead = 0;
+    rec->evqCount = 0;
+}
+
+// Reads and drops the whole frames waiting on an event connection whose output was
+// turned off: the tool sent them before, keeps those results stored, and sends them
+// again first (4015 := 1) or drops them (4015 := 2). Holds ev->lock.
+void dropSentBeforeOff(ToolConn* ev, int tdx) {
+    const int fd = ToolConn_Fd(ev);
+    int frames = 0;
+    uint8_t frame[TOOL_FRAME_SIZE];
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        uint8_t peek;
+        if (fd < 0 || poll(&p, 1, 0) != 1 || !(p.revents & POLLIN) ||
+            recv(fd, &peek, 1, MSG_PEEK | MSG_DONTWAIT) != 1)
+            break; // nothing left, or end of file (the watch sees that)
+        if (modbus_receive_confirmation(ev->ctx, frame) < 0) {
+            modbus_flush(ev->ctx);
+            break;
+        }
+        ++frames;
+    }
+    if (frames)
+        DBG_LOG(DEBUG_FLAG_EWEVENT, "tdx.%d: %d frame(s) sent before event output went off dropped",
+                tdx, frames);
+}
+
 void queueFrame(RegToolRecord* rec, int tdx, const uint8_t* frame, int len) {
     if (rec->evqCount == TOOL_EVENT_QUEUE_DEPTH) {
         DBG_ERR_AS("fastening_event_cb", "event queue of tdx.%d full, oldest result dropped", tdx);
@@ -80,18 +116,23 @@ void queueFrame(RegToolRecord* rec, int tdx, const uint8_t* frame, int len) {
 }
 
 // What the receive step saw.
-enum class Rx { Frame, Lost, Skip };
+enum class Rx { Frame, Lost, Skip, Gone };
 
 // Receives one frame from the event connection under its own lock (not the registry's:
 // a tool that sends slowly holds up nobody else). `dataUp` is the data connection state.
-Rx receiveFrame(ToolConn* ev, GIOCondition cond, bool dataUp, void* dataCtx, int tdx,
-                uint8_t* frame, int* len) {
+Rx receiveFrame(ToolConn* ev, GSource* watch, GIOCondition cond, bool dataUp, void* dataCtx,
+                int tdx, uint8_t* frame, int* len) {
     std::lock_guard<std::mutex> cl(ev->lock);
+    // Torn down while we waited (output turned off): what is there now belongs to no
+    // screen, and the next watch's start drops it.
+    if (g_source_is_destroyed(watch)) return Rx::Gone;
     int fd = ToolConn_Fd(ev);
     uint8_t peek;
-    if (ev->dropped || fd < 0 || (cond & (G_IO_ERR | G_IO_NVAL)) ||
-        recv(fd, &peek, 1, MSG_PEEK | MSG_DONTWAIT) == 0)
-        return Rx::Lost;
+    ssize_t peeked = fd < 0 ? -1 : recv(fd, &peek, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (peeked < 0 && fd >= 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) &&
+        !(cond & (G_IO_ERR | G_IO_NVAL)) && !ev->dropped)
+        return Rx::Skip; // taken meanwhile (a new watch's start dropped it): nothing to wait for
+    if (ev->dropped || fd < 0 || (cond & (G_IO_ERR | G_IO_NVAL)) || peeked <= 0) return Rx::Lost;
     if (!dataUp) {
         DBG_ERR_AS("fastening_event_cb", "invalid status (%p/%d)", dataCtx, 0);
         // Read the frame and drop it, or the watch would fire again at once.
@@ -129,8 +170,11 @@ gboolean fastening_event_cb(GIOChannel*, GIOCondition cond, gpointer) {
     }
     uint8_t frame[TOOL_FRAME_SIZE] = {};
     int len = 0;
-    Rx rx = ev ? receiveFrame(ev.get(), cond, dataUp, dataCtx, tdx, frame, &len) : Rx::Lost;
+    Rx rx = ev ? receiveFrame(ev.get(), g_main_current_source(), cond, dataUp, dataCtx, tdx, frame,
+                              &len)
+               : Rx::Lost;
     if (rx == Rx::Skip) return G_SOURCE_CONTINUE;
+    if (rx == Rx::Gone) return G_SOURCE_REMOVE;
     RegToolsLock g;
     tdx = tdxOfCurrentWatch(); // found again: the table may have changed meanwhile
     RegToolRecord* rec = ToolManager_RegTool(tdx);
@@ -209,6 +253,7 @@ uint16_t Operation_PendingEvents(uint16_t newest, uint16_t delivered, uint8_t ty
 // ---- event output per tool ----
 
 int fastening_event_enable(int tdx, int skipStored) {
+    ToolConnRef ev; // set when a new watch is to start on it
     {
         RegToolsLock g;
         RegToolRecord* rec = CheckTdx(tdx, __func__, __LINE__) ? nullptr : ToolManager_RegTool(tdx);
@@ -220,8 +265,22 @@ int fastening_event_enable(int tdx, int skipStored) {
             if (rec) DBG_ERR("tdx.%d has no event connection", tdx);
             return -1;
         }
+        // A running watch stays: its frames are results for the screen asking now.
+        if (!rec->rxWatch) ev = ToolConnRef(rec->evConn);
+    }
+    if (ev) {
+        // Connection lock before the table's, as the receiver takes them.
+        std::lock_guard<std::mutex> cl(ev->lock);
+        if (ev->outputOff.exchange(false)) dropSentBeforeOff(ev.get(), tdx);
+        RegToolsLock g;
+        RegToolRecord* rec = ToolManager_RegTool(tdx);
+        if (!rec || rec->evConn != ev.get()) {
+            DBG_ERR("tdx.%d lost its event connection", tdx); // renewed: its "connected" follows
+            return -1;
+        }
         if (!rec->rxWatch) {
-            rec->rxChannel = g_io_channel_unix_new(fd);
+            dropUnread(rec, tdx); // left by an earlier connection or screen
+            rec->rxChannel = g_io_channel_unix_new(ToolConn_Fd(ev.get()));
             rec->rxWatch = g_io_create_watch(
                 rec->rxChannel, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR | G_IO_NVAL));
             g_source_set_callback(rec->rxWatch, G_SOURCE_FUNC(fastening_event_cb), nullptr,
@@ -233,13 +292,19 @@ int fastening_event_enable(int tdx, int skipStored) {
 }
 
 int fastening_event_disable(int tdx) {
+    ToolConnRef ev;
     {
         RegToolsLock g;
         RegToolRecord* rec = CheckTdx(tdx, __func__, __LINE__) ? nullptr : ToolManager_RegTool(tdx);
         if (!rec) return -1;
         ToolManager_TeardownRxWatch(rec);
+        dropUnread(rec, tdx);
+        ev = ToolConnRef(rec->evConn);
     }
-    return Modbus_Write(tdx, MBUS_REG_EVENT_OUTPUT, 0, 1);
+    int ret = Modbus_Write(tdx, MBUS_REG_EVENT_OUTPUT, 0, 1);
+    // Only a tool that took the write has stopped sending; otherwise what arrives is new.
+    if (ret == MBUS_OK && ev) ev->outputOff = true;
+    return ret;
 }
 
 int Operation_TakeEvent(int tdx, FastenResult* out) {

@@ -31,6 +31,9 @@ struct ToolConn {
     modbus_t* ctx = nullptr; // set at creation, never replaced
     std::atomic<uint32_t> connected{0};
     std::atomic<bool> dropped{false}; // detached from its tool: users stop at their next step
+    // Event connection whose tool was told 4015 := 0: frames still in its socket were sent
+    // before that, and the tool keeps those results stored (read under `lock`).
+    std::atomic<bool> outputOff{false};
     std::atomic<int> refs{1};
     std::mutex fdLock; // leaf lock: the socket number against its shutdown by a dismissal
     int fd = -1;       // the connected socket, under fdLock
@@ -122,7 +125,8 @@ struct RegToolRecord {
     uint16_t torqueMax;
     uint8_t frame[TOOL_FRAME_SIZE]; // last frame received on the event or curve connection
     int32_t frameLen;
-    // fastening frames not yet read by the screens (ring), and the one read last
+    // fastening frames not yet read by the screens (ring), and the one read last; emptied
+    // when event output goes off and when a new receive watch starts
     ToolEventFrame evq[TOOL_EVENT_QUEUE_DEPTH];
     uint32_t evqHead;
     uint32_t evqCount;

@@ -1,11 +1,36 @@
 // The job screen end to end in the simulated cell, beyond a plain run: a tool whose link
-// drops mid-step has the results it stored meanwhile caught up and counted for the step;
-// jobs are chosen by a barcode read at a tool and by the binary job-select inputs. The
-// zqcapp process runs in the panel's namespace, toolsim in the tools'. Root only.
+// drops mid-step has the results it stored meanwhile caught up and counted for the step,
+// also when the link is announced twice; jobs are chosen by a barcode read at a tool and
+// by the binary job-select inputs. The zqcapp process runs in the panel's namespace,
+// toolsim in the tools'. Root only.
 #include "JobCell.h"
+#include "wire.h"
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
 
 namespace {
 using namespace jobcell;
+
+// Tool tdx's advertise with `cause`, encoded by toolsim, sent to the panel's Ethernet
+// endpoint: the panel process has not joined the discovery group here (its link monitor
+// joins when eth0 gets its address, which the cell gives it before the start), so the
+// tools' advertises to the group do not reach it.
+bool advertiseToPanel(int tdx, uint8_t cause) {
+    toolsim::ToolIdentity id;
+    memcpy(id.mac, ToolManager_RegTool(tdx)->mac, 6);
+    id.type = ToolManager_RegTool(tdx)->type;
+    const std::vector<uint8_t> d = toolsim::encodeAdvertise(cause, id);
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(53256);
+    inet_pton(AF_INET, "10.77.0.1", &to.sin_addr);
+    const bool sent = fd >= 0 && sendto(fd, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                                        sizeof to) == ssize_t(d.size());
+    if (fd >= 0) close(fd);
+    return sent;
+}
 
 TEST_F(JobRunCell, ResultsStoredWhileTheLinkIsDownCountForTheStep) {
     if (!cell->up()) GTEST_SKIP() << "needs root for the cell's network namespaces";
@@ -52,6 +77,48 @@ TEST_F(JobRunCell, ResultsStoredWhileTheLinkIsDownCountForTheStep) {
     EXPECT_EQ(rows.size(), 4u);
     for (const auto& r : rows)
         EXPECT_EQ(r.at(1), "link") << r.at(0);
+}
+
+// The same link announced a second time while the step tool catches up (advertise cause
+// 5 renews only the event connection): the results the tool still holds must keep coming
+// and count, not be dropped by 4015 := 2.
+TEST_F(JobRunCell, ASecondConnectedDuringTheCatchUpDropsNothing) {
+    if (!cell->up()) GTEST_SKIP() << "needs root for the cell's network namespaces";
+    startCellTools({2});
+    ASSERT_FALSE(HasFatalFailure());
+    startupJob("again", 0);
+    ASSERT_EQ(save_setting(), 0);
+    addJob("again", {{names[0], 0, 8}, {names[0], 2, 1}});
+    ASSERT_FALSE(HasFatalFailure());
+    startPanel();
+
+    ASSERT_TRUE(tools->wait(0, "r4001=0 r4004=1 r262=8 event=1", 30000));
+    ASSERT_EQ(tools->cmd("silent 0"), "ok");
+    ASSERT_EQ(tools->cmd("drop 0"), "ok");
+    for (int i = 1; i <= 6; ++i)
+        ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok " + std::to_string(i));
+    ASSERT_TRUE(tools->wait(0, "pending=6 event=0"));
+    // Each answer trickles out, so the catch-up lasts seconds.
+    ASSERT_EQ(tools->cmd("drip 0 30"), "ok");
+    tools->trace(0);
+    ASSERT_EQ(tools->cmd("back 0"), "ok");
+    ASSERT_TRUE(tools->wait(0, "r4015=1", 60000)) << tools->cmd("stats 0");
+    ASSERT_TRUE(advertiseToPanel(0, 5));
+    ASSERT_TRUE(tools->wait(0, "acked>=6 pending=0", 60000)) << tools->cmd("stats 0");
+    const std::string trace = tools->trace(0);
+    EXPECT_EQ(trace.find("4015=2"), std::string::npos) << "stored results dropped: " << trace;
+    ASSERT_EQ(tools->cmd("drip 0 0"), "ok");
+    // All six counted: two more screws end the step, the second step selects preset 3.
+    for (int i = 7; i <= 8; ++i) {
+        ASSERT_TRUE(tools->wait(0, "r4001=0", 20000));
+        ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok " + std::to_string(i));
+        ASSERT_TRUE(tools->wait(0, "acked>=" + std::to_string(i), 20000));
+    }
+    ASSERT_TRUE(tools->wait(0, "r4004=3", 20000)) << tools->trace(0);
+    const auto rows = logRows(env.home());
+    ASSERT_EQ(rows.size(), 8u);
+    for (const auto& r : rows) // each logged once, all in the first step
+        EXPECT_EQ(r.at(1) + "/" + r.at(2), "again/" + rows[0].at(2)) << r.at(0);
 }
 
 TEST_F(JobRunCell, ToolBarcodeAndBinaryInputsLoadTheirJobs) {

@@ -2,6 +2,7 @@
 // stored results first or skipped, acknowledges, back-to-back frames, the per-tool ring,
 // the controller layout, malformed frames, lost links and locks.
 #include "ToolCell.h"
+#include "Wait.h"
 #include "tools_private.h"
 
 #include "barcode.h"
@@ -9,6 +10,8 @@
 #include "operation.h"
 #include "setting.h"
 #include "tools.h"
+
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -27,6 +30,13 @@ class ToolEvents : public ToolLinkTest {
     bool nextResult(int tdx, FastenResult* r) {
         return sink.next("fastening " + str(tdx)) && Operation_TakeEvent(tdx, r) == 0 &&
                Modbus_Write(tdx, MBUS_REG_EVENT_ACK, 1, 1) == MBUS_OK;
+    }
+    // Bytes waiting unread in the panel's end of the tool's event connection.
+    static int unreadBytes(int tdx) {
+        RegToolsLock g;
+        RegToolRecord* rec = ToolManager_RegTool(tdx);
+        int n = 0, fd = rec && rec->evConn ? ToolConn_Fd(rec->evConn) : -1;
+        return fd >= 0 && ioctl(fd, FIONREAD, &n) == 0 ? n : -1;
     }
     FastenResult r{};
 };
@@ -113,6 +123,80 @@ TEST_P(ToolEvents, FullRingDropsTheOldestAndTheSurplusEventIsNoNewResult) {
         EXPECT_EQ(r.FastenTime, 1000 + i);
     }
     EXPECT_EQ(Operation_TakeEvent(0, &r), 1) << "the surplus event finds nothing new";
+}
+
+// A screen leaves while the tool sends: the result's "fastening" reaches no screen and its
+// frame stays unread. The next screen must see the tool's results, not that frame.
+TEST_P(ToolEvents, AScreenThatLeftAndCameBackSeesOnlyWhatTheToolSendsItNow) {
+    ASSERT_TRUE(connect({2}));
+    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
+    ASSERT_EQ(tools->cmd("fasten 0 ok torque=101"), "ok 1");
+    ASSERT_TRUE(sink.next("fastening 0"));
+    ASSERT_EQ(fastening_event_disable(0), MBUS_OK);
+    // Stored results first: the unacknowledged one is still in the tool's store.
+    ASSERT_EQ(fastening_event_enable(0, 0), MBUS_OK);
+    ASSERT_TRUE(nextResult(0, &r));
+    EXPECT_EQ(r.ConvTorque, 101) << "sent again from the tool's store";
+    ASSERT_EQ(tools->cmd("fasten 0 ng torque=202"), "ok 2");
+    ASSERT_TRUE(nextResult(0, &r));
+    EXPECT_EQ(r.ConvTorque, 202) << "judged one fastening late";
+    EXPECT_EQ(r.Status, FASTEN_STATUS_NG);
+    EXPECT_NE(Operation_TakeEvent(0, &r), 0) << "nothing else unread";
+    EXPECT_TRUE(tools->wait(0, "acked=2 pending=0")) << "each acknowledged its own result";
+}
+
+// A frame the tool sent before it took 4015 := 0 arrives after the watch is gone; the
+// tool keeps that result stored, so the frame is no new result for the next screen.
+TEST_P(ToolEvents, AFrameLeftInTheSocketWhenOutputWentOffIsNotANewResult) {
+    ASSERT_TRUE(connect({2}));
+    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
+    ASSERT_EQ(fastening_event_disable(0), MBUS_OK);
+    ASSERT_EQ(tools->cmd("raw 0 cut 70"), "ok 70");
+    ASSERT_TRUE(kest_test::WaitUntil([] { return unreadBytes(0) == 70; }));
+    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
+    ASSERT_EQ(tools->cmd("fasten 0 ng torque=303"), "ok 1");
+    ASSERT_TRUE(nextResult(0, &r));
+    EXPECT_EQ(r.ConvTorque, 303);
+    EXPECT_EQ(r.Status, FASTEN_STATUS_NG);
+    EXPECT_EQ(sink.count("fastening 0"), 1u);
+}
+
+// Output off and on again and again while the tool fastens on (each result sent at once):
+// after each enable, stored results skipped, only results made after it are taken, each
+// once and in order, whatever was in the ring or the socket when output went off.
+TEST_P(ToolEvents, OutputOffAndOnWhileTheToolSendsGivesOnlyLaterResults) {
+    ASSERT_TRUE(connect({2}));
+    ASSERT_EQ(tools->cmd("ackwait 0 0"), "ok");
+    ASSERT_EQ(tools->cmd("burst 0 60000 500"), "ok");
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_EQ(fastening_event_disable(0), MBUS_OK);
+        const long before = tools->stat(0, "newest");
+        ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
+        long last = before;
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(kest_test::WaitUntil([] { return Operation_QueuedEvents(0) > 0; }))
+                << round;
+            ASSERT_EQ(Operation_TakeEvent(0, &r), 0);
+            EXPECT_GT(long(r.EventNo), last) << "round " << round << ", made before " << before;
+            last = r.EventNo;
+        }
+    }
+    ASSERT_EQ(tools->cmd("burst 0 0 0"), "ok");
+}
+
+// A renewed event connection (advertise cause 5) keeps the tool's output on: what it
+// sends there before a screen enables the output again is a result, and is kept.
+TEST_P(ToolEvents, ResultsOnARenewedEventConnectionWaitForTheScreen) {
+    ASSERT_TRUE(connect({2}));
+    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
+    ASSERT_EQ(tools->cmd("advertise 0 5"), "ok");
+    ASSERT_TRUE(sink.next("update_regtools 0 3"));
+    ASSERT_EQ(tools->cmd("fasten 0 ok torque=404"), "ok 1");
+    ASSERT_TRUE(kest_test::WaitUntil([] { return unreadBytes(0) == 70; }));
+    ASSERT_EQ(fastening_event_enable(0, 0), MBUS_OK);
+    ASSERT_TRUE(nextResult(0, &r));
+    EXPECT_EQ(r.ConvTorque, 404);
+    EXPECT_TRUE(tools->wait(0, "acked=1 pending=0"));
 }
 
 TEST_P(ToolEvents, ControllerFramesAreNormalisedAndResultsKeepTheirTool) {

@@ -107,8 +107,9 @@ class Port : public JobRunPort {
     void SoundNg() override { L("sound ng"); }
     void SoundTap() override { L("sound tap"); }
     bool bst = false, bstSlave = true; // tray connected and communicating, its mode
+    bool bstQuiet = false;             // connected, not answering yet
     bool IsBstConnect() override { return bst; }
-    bool IsBstComm() override { return bst; }
+    bool IsBstComm() override { return bst && !bstQuiet; }
     bool IsBstSlave() override { return bstSlave; }
     int32_t BstSocketCount() override { return 8; }
     void BstWrite(int32_t r, int32_t v) override { L("bst " + N(r) + " " + N(v)); }
@@ -863,6 +864,7 @@ TEST_F(JobRunTest, PendingResultsOfAnotherToolAreDroppedWithoutTheManager) {
     Load({Step{.screws = 3}});
     p.pending[1] = 4;
     Take();
+    run.OnToolState(1, 0);
     run.OnToolState(1, 3);
     EXPECT_TRUE(Has(Take(), "backup 1 1"));
     EXPECT_EQ(run.CatchUp(), 0);
@@ -1085,6 +1087,93 @@ TEST_F(JobRunTest, StoredResultsCollectedWithTheManagerAreLoggedNotCounted) {
     EXPECT_EQ(run.ScrewsDone(), 0);
     Event(1, 1, 0, 6); // collection over: a result of the step again
     EXPECT_EQ(run.ScrewsDone(), 1);
+}
+
+// ---- link and tray: catch-up rules, event link alone, tray set-up ----
+
+TEST_F(JobRunTest, AnotherToolsResultDoesNotCountAgainstTheCatchUp) {
+    Load({Step{.screws = 3}});
+    run.OnToolState(0, 2);
+    p.pending[0] = 2;
+    run.OnToolState(0, 3);
+    Take();
+    Event(1, 1, 1); // logged with the step tool's index, never counted
+    EXPECT_EQ(run.CatchUp(), 2);
+    Event(1, 0, 1);
+    EXPECT_FALSE(Has(Take(), "screwcnt 0 2")) << "the remaining count before the last one";
+    Event(1, 0, 2);
+    EXPECT_EQ(run.CatchUp(), 0);
+    EXPECT_EQ(run.ScrewsDone(), 2);
+    EXPECT_TRUE(Has(Take(), "screwcnt 0 1"));
+}
+
+// A connect retry or a renewed event connection (advertise cause 5) announces the same
+// link again during the catch-up: the stored results still in the tool keep coming.
+TEST_F(JobRunTest, ASecondConnectedDuringTheCatchUpKeepsItGoing) {
+    Load({Step{.screws = 3}});
+    run.OnToolState(0, 2);
+    p.pending[0] = 2;
+    run.OnToolState(0, 3);
+    Event(1, 0, 1, 11);
+    Take();
+    // Our acknowledgement of 11 came too late for the old event connection: the tool
+    // counts it pending and sends it again.
+    p.pending[0] = 2;
+    run.OnToolState(0, 3);
+    EXPECT_EQ(Take(), (std::vector<std::string>{"backup 0 0"}));
+    EXPECT_EQ(run.CatchUp(), 2);
+    Event(1, 0, 1, 11);
+    EXPECT_EQ(run.ScrewsDone(), 1);
+    Event(1, 0, 2, 12);
+    EXPECT_EQ(run.ScrewsDone(), 2);
+    EXPECT_TRUE(Has(Take(), "screwcnt 0 1"));
+    // After a real loss the next "connected" is a reconnection again.
+    run.OnToolState(0, 0);
+    p.pending[0] = 0;
+    run.OnToolState(0, 3);
+    EXPECT_TRUE(InOrder(Take(), {"write 0 4001 1", "unlock 0", "backup 0 1"}));
+}
+
+// The data link alone would keep the step tool working while its results cannot come.
+TEST_F(JobRunTest, EventLinkAloneLostLocksTheStepToolUntilItCatchesUp) {
+    Load({Step{.screws = 3}});
+    Take();
+    run.OnToolState(1, 4);
+    EXPECT_FALSE(Has(Take(), "lock 1 1")) << "not the step tool";
+    run.OnToolState(0, 4);
+    EXPECT_TRUE(Has(Take(), "lock 0 1"));
+    EXPECT_TRUE(run.Disconnected(0));
+    p.pending[0] = 1; // made before the lock took
+    run.OnToolState(0, 3);
+    EXPECT_TRUE(InOrder(Take(), {"write 0 4004 3", "unlock 0", "backup 0 0"}));
+    EXPECT_EQ(run.CatchUp(), 1);
+}
+
+TEST_F(JobRunTest, TrayCommFailureLocksTheStepToolOnlyWithTheTrayOn) {
+    Load({Step{}});
+    Take();
+    run.OnTrayCommFail();
+    EXPECT_FALSE(Has(Take(), "lock 0 1")) << "\"bit socket tray\" off";
+    p.s.bstOn = true;
+    run.OnTrayCommFail();
+    EXPECT_TRUE(Has(Take(), "lock 0 1"));
+}
+
+// A tray plugged in during a step answers only after its hot-plug events: its first
+// report requests the step's socket, and the next decides the lock.
+TEST_F(JobRunTest, ATrayPluggedInDuringAStepRequestsTheSocketAtItsFirstAnswer) {
+    p.s.bstOn = true;
+    Load({Step{}});
+    p.bst = true;
+    p.bstQuiet = true;
+    run.OnTrayHotplug(true);
+    run.OnTrayHotplug(true);
+    Take();
+    p.bstQuiet = false;
+    run.OnTrayEvent(0x7, 0, 0, 0);
+    EXPECT_EQ(Take(), (std::vector<std::string>{"bst 3200 3", "bstforce"}));
+    run.OnTrayEvent(0x2, 0, 0, 0);
+    EXPECT_EQ(Take(), (std::vector<std::string>{"lock 0 0"}));
 }
 
 } // namespace

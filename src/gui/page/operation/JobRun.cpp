@@ -51,6 +51,7 @@ void JobRun::Create() {
     stored_.Clear();
     bool any = false;
     for (int32_t t : port_.RegisteredTools()) {
+        if (t >= 0 && t < 8) linked_[static_cast<size_t>(t)] = port_.ToolConnected(t) ? 1 : 0;
         const int32_t n = set_.backupManager ? port_.GetNoPendingEvent(t) : 0;
         stored_.SetPending(t, n);
         if (n > 0) {

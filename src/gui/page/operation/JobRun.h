@@ -121,6 +121,7 @@ class JobRun {
     // link, stored results and tray (JobRunLink.cpp)
     void LinkLost(int32_t t);
     void LinkUp(int32_t t);
+    void LinkUpAgain(int32_t t); // "connected" again, no loss seen since
     void RestoreStepOn(int32_t t);
     void StoredResult(int32_t t, const FastenResult& r);
     void TrayCheck();
@@ -145,6 +146,7 @@ class JobRun {
     int32_t catchUp_ = 0;               // stored results expected from stepTool_ this step
     std::array<int32_t, 8> draining_{}; // stored results of earlier steps still expected
     std::array<uint8_t, 8> disconnected_{};
+    std::array<uint8_t, 8> linked_{}; // connected, and no loss seen since
     bool pictureMode_ = false, fullScreen_ = false;
     std::array<int32_t, 9> outUsers_{}; // users of output functions 1..8
     std::array<uint8_t, 9> pulsing_{};  // output functions 1..8 high in their 100 ms pulse
@@ -156,6 +158,8 @@ class JobRun {
     // output step
     std::array<uint8_t, 17> impulseOut_{};
     int32_t trayTool_ = -1;
+    // a tray plugged in, its first report still to come
+    bool trayFirstAnswer_ = false;
     bool carryNg_ = false;    // a reset of the first step keeps the job NG over the start
     int32_t pendingRow_ = -1; // job chosen while another runs, waiting for "openjob"
 };

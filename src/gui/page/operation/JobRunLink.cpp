@@ -8,16 +8,43 @@ constexpr int32_t kRegLock = 4001;
 } // namespace
 
 void JobRun::OnDisconnFlag(int32_t tdx, int32_t flag) {
-    if (tdx >= 0 && tdx < 8) disconnected_[static_cast<size_t>(tdx)] = flag ? 1 : 0;
+    if (tdx < 0 || tdx >= 8) return;
+    disconnected_[static_cast<size_t>(tdx)] = flag ? 1 : 0;
+    if (flag) linked_[static_cast<size_t>(tdx)] = 0; // readdressed: a new link follows
 }
 
 void JobRun::OnToolState(int32_t t, int32_t state) {
     if (t < 0 || t >= 8) return;
     if (state != 3) once_.LinkLost(t); // its last result's acknowledgement may be lost
-    if (state == 3)
+    const auto k = static_cast<size_t>(t);
+    const bool again = state == 3 && linked_[k];
+    linked_[k] = state == 3 ? 1 : 0;
+    if (again && stored_.Pending(t) == 0) {
+        LinkUpAgain(t);
+    } else if (state == 3) {
         LinkUp(t);
-    else if (state == 0 || state == 2)
+    } else if (state == 0 || state == 2) {
         LinkLost(t);
+    } else if (state == 4) {
+        // The event link alone is gone: the data link would keep the step tool working
+        // while its results cannot reach us. It stays locked until the link is back, and
+        // what it made before the lock took is caught up then.
+        if (InFastenStep() && t == stepTool_ && waiting_) LockStepTool(1);
+        LinkLost(t);
+    }
+}
+
+// The same link announced again (a connect retry, or advertise cause 5 renewing only the
+// event connection): the tool's registers are as we left them, so nothing is restored,
+// and event output goes back on with stored results first, so nothing the tool still
+// holds is dropped. On a new event connection the tool sends from the front of its store
+// again, the result whose acknowledgement came too late for the old one included (taken
+// as a repeat), so a catch-up expects the tool's pending number now.
+void JobRun::LinkUpAgain(int32_t t) {
+    once_.LinkLost(t); // the resend may come first on the new event connection
+    if (t == stepTool_ && catchUp_ > 0 && draining_[static_cast<size_t>(t)] == 0)
+        catchUp_ = std::max(catchUp_, port_.GetNoPendingEvent(t));
+    port_.EnableDataBackup(t, 0);
 }
 
 void JobRun::LinkLost(int32_t t) {
@@ -123,7 +150,10 @@ void JobRun::TrayWarnSlave() {
 }
 
 void JobRun::LockStepTool(int32_t on) {
-    if (stepTool_ >= 0) port_.SetToolLock(stepTool_, on);
+    if (stepTool_ < 0) return;
+    // A tool whose link is lost stays locked until the step is restored on it.
+    if (!on && disconnected_[static_cast<size_t>(stepTool_)]) return;
+    port_.SetToolLock(stepTool_, on);
 }
 
 void JobRun::TrayCheck() {
@@ -137,6 +167,13 @@ void JobRun::TrayCheck() {
 
 void JobRun::OnTrayEvent(int32_t mask, int32_t, int32_t alarm, int32_t opmode) {
     if (!port_.Settings().bstOn) return;
+    if (trayFirstAnswer_ && port_.IsBstConnect() && port_.IsBstComm()) {
+        // A tray plugged in during the run answers only after its hot-plug events: its
+        // first report gets what the plug-in would have (the step's socket and the forced
+        // alarm), and the next report decides the lock.
+        trayFirstAnswer_ = false;
+        if (port_.IsBstSlave()) return OnTrayHotplug(true);
+    }
     if (InFastenStep() && port_.IsBstConnect() && port_.IsBstComm()) {
         if (opmode != 0)
             LockStepTool(1);
@@ -148,6 +185,7 @@ void JobRun::OnTrayEvent(int32_t mask, int32_t, int32_t alarm, int32_t opmode) {
 
 void JobRun::OnTrayHotplug(bool present) {
     if (!port_.Settings().bstOn) return;
+    trayFirstAnswer_ = present && !port_.IsBstComm();
     if (!present) {
         port_.ToolLockAll();
         return;
@@ -166,5 +204,6 @@ void JobRun::OnTrayHotplug(bool present) {
 }
 
 void JobRun::OnTrayCommFail() {
-    if (InFastenStep()) LockStepTool(1);
+    // Any adapter of the tray's type raises it: it is the tray's only with the setting on.
+    if (port_.Settings().bstOn && InFastenStep()) LockStepTool(1);
 }
