@@ -568,7 +568,8 @@ TEST_F(JobScreenTest, AToolBackDuringTheCollectionIsChosenAfresh) {
     dev->UpdateRegtools(0, 3);
     flush();
     ASSERT_EQ(page->StoredDialog(), dlg);
-    ASSERT_EQ(dlg->PendingText(0), "3");
+    // Drawn at the end of the dialog's frame; the driver's queue is left alone meanwhile.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->PendingText(0) == "3"; }, 20000));
     auto* collect = dlg->findChild<QCheckBox*>("storedCollect0");
     EXPECT_FALSE(dlg->ProgressShown(0));
     EXPECT_TRUE(collect->isEnabled());
@@ -675,8 +676,9 @@ TEST_F(JobScreenTest, DialogsRenderedAndNoticeReplaced) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !n->Showing(); }, 20000));
 
     // The stored-results dialog re-reads its rows every 500 ms and shows progress.
-    int pending = 12;
+    int pending = 12, reads = 0;
     UnitStoredResults dlg(2, [&](int t) {
+        ++reads;
         return UnitStoredResults::ToolRow{QString("tool-%1").arg(t), t + 1, t == 0 ? 3 : 0,
                                           t == 0 ? pending : 0};
     });
@@ -692,6 +694,22 @@ TEST_F(JobScreenTest, DialogsRenderedAndNoticeReplaced) {
     EXPECT_TRUE(dlg.ProgressShown(0));
     EXPECT_FALSE(dlg.ProgressShown(1));
     EXPECT_EQ(dlg.Progress(0), 5);
+    // A collection delivers results faster than a screen shows them: bars and rows are
+    // drawn at most once a frame, with the latest values at its end.
+    auto* bar = dlg.findChild<QProgressBar*>("storedProgress0");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->value() == 5; }, 20000));
+    int draws = 0;
+    QObject::connect(bar, &QProgressBar::valueChanged, &dlg, [&] { ++draws; });
+    const int readsBefore = reads;
+    for (int v = 6; v <= 12; ++v) {
+        dlg.SetProgress(0, v);
+        dlg.Refresh();
+    }
+    EXPECT_LE(draws, 1);
+    EXPECT_LE(reads - readsBefore, 2) << "each row read once at most";
+    EXPECT_EQ(dlg.Progress(0), 12);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->value() == 12; }, 20000));
+    EXPECT_LE(draws, 2);
     auto collect = [&](int t) {
         return dlg.findChild<QWidget*>(QString("storedCollect%1").arg(t))->isEnabled();
     };
