@@ -41,6 +41,16 @@
 namespace {
 const std::string kTree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
 
+// Counts the paints of one widget.
+struct Paints : QObject {
+    explicit Paints(QWidget* w) { w->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++n;
+        return false;
+    }
+    int n = 0;
+};
+
 class JobScreenTest : public ShellTest {
   protected:
     void SetUp() override {
@@ -233,10 +243,14 @@ TEST_F(JobScreenTest, AJobRunsOnTwoToolsAndStartsOver) {
     EXPECT_TRUE(f->Result().startsWith("12.34 / ")) << f->Result().toStdString();
     EXPECT_EQ(f->ResultTone(), UnitStepFastenView::Ok);
     EXPECT_EQ(sounds(UiSoundKind::Ok), 1);
+    // A result within the step redraws the fastening view, not the step list.
+    Paints listPaints(find<QListView>("opStepList")->viewport());
     ASSERT_EQ(tools->cmd("fasten 0 ng error=330"), "ok 2");
     ASSERT_TRUE(until([&] { return f->Sign() == UnitStepFastenView::Ng; }));
     EXPECT_EQ(f->Error(), "E330 : Target torque reached before the min angle");
     EXPECT_EQ(f->Counter(), "1") << "an NG screw does not count";
+    flush();
+    EXPECT_EQ(listPaints.n, 0);
     shot("UnitStepFastenView");
     ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 3");
     // The message step passes; the second tool's step waits.
