@@ -285,6 +285,9 @@ int fastening_event_enable(int tdx, int skipStored) {
                 rec->rxChannel, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR | G_IO_NVAL));
             g_source_set_callback(rec->rxWatch, G_SOURCE_FUNC(fastening_event_cb), nullptr,
                                   nullptr);
+            // The callback never runs the loop itself. Without this GLib takes the socket
+            // out of the poll set around every dispatch and wakes the loop twice for it.
+            g_source_set_can_recurse(rec->rxWatch, TRUE);
             g_source_attach(rec->rxWatch, Threads_GetContext(LOOP_DATABACKUP));
         }
     }

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 QString UnitStoredResults::TypeName(int type) {
@@ -107,6 +108,12 @@ UnitStoredResults::UnitStoredResults(int tools, Source source, QWidget* parent)
         UiSound_Tap();
         emit leave();
     });
+    frame_ = new QTimer(this);
+    frame_->setSingleShot(true);
+    frame_->setInterval(FrameMs);
+    connect(frame_, &QTimer::timeout, this, [this] {
+        if (rowsDue_ || barsDue_) Redraw(); // else the frame ends and the timer stays off
+    });
     Refresh();
     for (int t = 0; t < tools_; ++t)
         lines_[t].collect->setChecked(source_ && source_(t).Pending > 0);
@@ -117,17 +124,36 @@ UnitStoredResults::UnitStoredResults(int tools, Source source, QWidget* parent)
 }
 
 void UnitStoredResults::Refresh() {
-    if (!source_) return;
-    for (int t = 0; t < tools_; ++t) {
-        const ToolRow r = source_(t);
-        Line& l = lines_[t];
-        l.name->setText(r.Name);
-        l.type->setText(TypeName(r.Type));
-        l.status->setText(LinkText(r.State));
-        l.status->setStyleSheet(
-            QString("font-size: 20px; color: %1;").arg(r.State == 3 ? "#2eb85c" : "#9aa8b4"));
-        l.pending->setText(QString::number(r.Pending));
+    rowsDue_ = true;
+    if (!frame_->isActive()) Redraw();
+}
+
+// Draws what changed and starts a frame; changes during it wait for its end.
+void UnitStoredResults::Redraw() {
+    Draw();
+    frame_->start();
+}
+
+void UnitStoredResults::Draw() {
+    if (rowsDue_ && source_) {
+        for (int t = 0; t < tools_; ++t) {
+            const ToolRow r = source_(t);
+            Line& l = lines_[t];
+            l.name->setText(r.Name);
+            l.type->setText(TypeName(r.Type));
+            l.status->setText(LinkText(r.State));
+            const bool linked = r.State == 3;
+            if (l.shown < 0 || (l.shown == 3) != linked) // a style sheet is parsed again
+                l.status->setStyleSheet(
+                    QString("font-size: 20px; color: %1;").arg(linked ? "#2eb85c" : "#9aa8b4"));
+            l.shown = r.State;
+            l.pending->setText(QString::number(r.Pending));
+        }
     }
+    if (barsDue_)
+        for (Line& l : lines_)
+            if (l.progress->value() != l.value) l.progress->setValue(l.value);
+    rowsDue_ = barsDue_ = false;
 }
 
 bool UnitStoredResults::Chosen(int tdx) const {
@@ -148,6 +174,7 @@ void UnitStoredResults::ShowProgress(int tdx, int maximum) {
     QProgressBar* p = lines_[tdx].progress;
     p->setRange(0, qMax(0, maximum));
     p->setValue(0);
+    lines_[tdx].value = 0;
     p->show();
     lines_[tdx].collect->setEnabled(false);
 }
@@ -159,19 +186,23 @@ void UnitStoredResults::SetBar(int tdx, int maximum, int value) {
         if (l.progress->isHidden()) return;
         l.progress->hide();
         l.progress->setValue(0);
+        l.value = 0;
         l.collect->setChecked(true);
         l.collect->setEnabled(confirm_->isEnabled());
         return;
     }
     if (l.progress->isHidden() || l.progress->maximum() != maximum) ShowProgress(tdx, maximum);
-    l.progress->setValue(value);
+    SetProgress(tdx, value);
 }
 
 void UnitStoredResults::SetProgress(int tdx, int value) {
-    if (tdx >= 0 && tdx < tools_) lines_[tdx].progress->setValue(value);
+    if (tdx < 0 || tdx >= tools_ || lines_[tdx].value == value) return;
+    lines_[tdx].value = value;
+    barsDue_ = true;
+    if (!frame_->isActive()) Redraw();
 }
 int UnitStoredResults::Progress(int tdx) const {
-    return tdx >= 0 && tdx < tools_ ? lines_[tdx].progress->value() : -1;
+    return tdx >= 0 && tdx < tools_ ? lines_[tdx].value : -1;
 }
 bool UnitStoredResults::ProgressShown(int tdx) const {
     return tdx >= 0 && tdx < tools_ && !lines_[tdx].progress->isHidden();

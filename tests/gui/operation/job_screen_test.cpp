@@ -41,6 +41,16 @@
 namespace {
 const std::string kTree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
 
+// Counts the paints of one widget.
+struct Paints : QObject {
+    explicit Paints(QWidget* w) { w->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++n;
+        return false;
+    }
+    int n = 0;
+};
+
 class JobScreenTest : public ShellTest {
   protected:
     void SetUp() override {
@@ -233,10 +243,14 @@ TEST_F(JobScreenTest, AJobRunsOnTwoToolsAndStartsOver) {
     EXPECT_TRUE(f->Result().startsWith("12.34 / ")) << f->Result().toStdString();
     EXPECT_EQ(f->ResultTone(), UnitStepFastenView::Ok);
     EXPECT_EQ(sounds(UiSoundKind::Ok), 1);
+    // A result within the step redraws the fastening view, not the step list.
+    Paints listPaints(find<QListView>("opStepList")->viewport());
     ASSERT_EQ(tools->cmd("fasten 0 ng error=330"), "ok 2");
     ASSERT_TRUE(until([&] { return f->Sign() == UnitStepFastenView::Ng; }));
     EXPECT_EQ(f->Error(), "E330 : Target torque reached before the min angle");
     EXPECT_EQ(f->Counter(), "1") << "an NG screw does not count";
+    flush();
+    EXPECT_EQ(listPaints.n, 0);
     shot("UnitStepFastenView");
     ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 3");
     // The message step passes; the second tool's step waits.
@@ -568,7 +582,8 @@ TEST_F(JobScreenTest, AToolBackDuringTheCollectionIsChosenAfresh) {
     dev->UpdateRegtools(0, 3);
     flush();
     ASSERT_EQ(page->StoredDialog(), dlg);
-    ASSERT_EQ(dlg->PendingText(0), "3");
+    // Drawn at the end of the dialog's frame; the driver's queue is left alone meanwhile.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg->PendingText(0) == "3"; }, 20000));
     auto* collect = dlg->findChild<QCheckBox*>("storedCollect0");
     EXPECT_FALSE(dlg->ProgressShown(0));
     EXPECT_TRUE(collect->isEnabled());
@@ -675,8 +690,9 @@ TEST_F(JobScreenTest, DialogsRenderedAndNoticeReplaced) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !n->Showing(); }, 20000));
 
     // The stored-results dialog re-reads its rows every 500 ms and shows progress.
-    int pending = 12;
+    int pending = 12, reads = 0;
     UnitStoredResults dlg(2, [&](int t) {
+        ++reads;
         return UnitStoredResults::ToolRow{QString("tool-%1").arg(t), t + 1, t == 0 ? 3 : 0,
                                           t == 0 ? pending : 0};
     });
@@ -692,6 +708,22 @@ TEST_F(JobScreenTest, DialogsRenderedAndNoticeReplaced) {
     EXPECT_TRUE(dlg.ProgressShown(0));
     EXPECT_FALSE(dlg.ProgressShown(1));
     EXPECT_EQ(dlg.Progress(0), 5);
+    // A collection delivers results faster than a screen shows them: bars and rows are
+    // drawn at most once a frame, with the latest values at its end.
+    auto* bar = dlg.findChild<QProgressBar*>("storedProgress0");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->value() == 5; }, 20000));
+    int draws = 0;
+    QObject::connect(bar, &QProgressBar::valueChanged, &dlg, [&] { ++draws; });
+    const int readsBefore = reads;
+    for (int v = 6; v <= 12; ++v) {
+        dlg.SetProgress(0, v);
+        dlg.Refresh();
+    }
+    EXPECT_LE(draws, 1);
+    EXPECT_LE(reads - readsBefore, 2) << "each row read once at most";
+    EXPECT_EQ(dlg.Progress(0), 12);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->value() == 12; }, 20000));
+    EXPECT_LE(draws, 2);
     auto collect = [&](int t) {
         return dlg.findChild<QWidget*>(QString("storedCollect%1").arg(t))->isEnabled();
     };

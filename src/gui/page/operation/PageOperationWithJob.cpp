@@ -301,12 +301,16 @@ void PageOperationWithJob::ViewChanged() {
 
 void PageOperationWithJob::renderStepList() {
     const RunView& v = run_->View();
-    if (v.stepListLoaded != listed_ || v.jobName != listedJob_) {
+    const bool reloaded = v.stepListLoaded != listed_ || v.jobName != listedJob_;
+    if (reloaded) {
         listed_ = v.stepListLoaded;
         listedJob_ = v.jobName;
         stepModel_->Reload(); // empty once the job is dropped from the store
     }
     const int row = listed_ ? v.stepRow : -1;
+    // Every result refreshes the view; scrolling to the row shown already redraws it.
+    if (!reloaded && row == listedRow_) return;
+    listedRow_ = row;
     if (row >= 0 && row < stepModel_->rowCount()) {
         const QModelIndex index = stepModel_->index(row);
         steps_->setCurrentIndex(index);

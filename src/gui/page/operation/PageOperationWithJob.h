@@ -102,6 +102,7 @@ class PageOperationWithJob : public Page, public OperationDevicePort {
     ListModel<QString>* stepModel_ = nullptr;
     QString listedJob_;
     bool listed_ = false;
+    int listedRow_ = -1;
     QStackedWidget* stack_ = nullptr;
     QWidget* empty_ = nullptr;
     UnitStepFastenView* fasten_ = nullptr;
