@@ -4,19 +4,14 @@
 
 #include <arpa/inet.h>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <netinet/in.h>
 #include <poll.h>
 #include <random>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -161,28 +156,13 @@ ToolsimProcess::ToolsimProcess(const std::vector<std::string>& args) {
     if (!mkdtemp(tmpl)) return;
     dir_ = tmpl;
     const std::string sock = dir_ + "/ctl";
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return;
     std::vector<std::string> argv = {std::string(SIM_BIN_DIR) + "/toolsim/toolsim"};
     argv.insert(argv.end(), args.begin(), args.end());
     argv.insert(argv.end(), {"--control", sock, "--no-stdin"});
-    pid_ = fork();
-    if (pid_ == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL); // a test killed at its time limit leaves no tool
-        dup2(out[1], 1);
-        std::vector<char*> av;
-        for (auto& a : argv)
-            av.push_back(a.data());
-        av.push_back(nullptr);
-        execv(av[0], av.data());
-        _exit(127);
-    }
-    close(out[1]);
-    pidfd_ = int(syscall(SYS_pidfd_open, pid_, 0));
-    std::string buf, line;
-    const bool ready = readLine(out[0], buf, &line, 10000) && line.rfind("ready", 0) == 0;
-    close(out[0]);
-    if (!ready) return;
+    std::string line;
+    if (!proc_.start(argv, {.stderrToo = false}) || !proc_.nextLine(&line, 10000) ||
+        line.rfind("ready", 0) != 0)
+        return;
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un a{};
     a.sun_family = AF_UNIX;
@@ -195,13 +175,7 @@ ToolsimProcess::ToolsimProcess(const std::vector<std::string>& args) {
 
 ToolsimProcess::~ToolsimProcess() {
     if (fd_ >= 0) cmd("quit");
-    if (pid_ > 0) {
-        // Its exit, or SIGKILL after 5 s.
-        pollfd p{pidfd_, POLLIN, 0};
-        if (pidfd_ < 0 || poll(&p, 1, 5000) <= 0) kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-    if (pidfd_ >= 0) close(pidfd_);
+    proc_.wait(5000); // its exit, or SIGKILL after 5 s
     std::error_code ec;
     if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
 }

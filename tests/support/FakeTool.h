@@ -4,6 +4,7 @@
 // toolsim program (ToolsimProcess, used across the simulated cell's namespaces).
 #pragma once
 
+#include "ChildProcess.h"
 #include "Wait.h"
 
 #include <cstdint>
@@ -78,9 +79,9 @@ class ToolsimProcess : public Toolsim {
   public:
     explicit ToolsimProcess(const std::vector<std::string>& args);
     ~ToolsimProcess() override;
-    int pid() const { return pid_; } // its network namespace is the tools' side
+    int pid() const { return proc_.pid(); } // its network namespace is the tools' side
 
   private:
-    int pid_ = -1, pidfd_ = -1;
+    ChildProcess proc_;
     std::string dir_;
 };
