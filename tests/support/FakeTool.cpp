@@ -1,6 +1,7 @@
 #include "FakeTool.h"
 
 #include "sim.h"
+#include "tools_private.h"
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -38,19 +39,48 @@ bool readLine(int fd, std::string& buf, std::string* line, int ms) {
     }
 }
 
-// A port nobody holds on any local address: bound once without address reuse.
-bool portFree(int type, const char* addr, int port) {
-    const int s = socket(AF_INET, type | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(uint16_t(port));
-    inet_pton(AF_INET, addr, &a.sin_addr);
-    const bool ok = bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    close(s);
-    return ok;
-}
+std::mt19937 rnd(unsigned(getpid()) * 2654435761u ^ unsigned(time(nullptr)));
 
 } // namespace
+
+std::string regRecord(const char* name, uint8_t macLast, uint8_t type, uint32_t model) {
+    RegToolRecord rec;
+    memset(&rec, 0, sizeof rec);
+    strncpy(rec.name, name, TOOL_NAME_SIZE - 1);
+    memcpy(rec.serial, "SER", 3);
+    rec.model = model;
+    const uint8_t mac[6] = {0x02, 0x00, 0x5e, 0x10, 0x20, macLast};
+    memcpy(rec.mac, mac, 6);
+    rec.type = type;
+    uint8_t out[REGTOOLS_RECORD_SIZE];
+    RegTools_EncodeRecord(&rec, out);
+    return std::string(reinterpret_cast<char*>(out), sizeof out);
+}
+
+int FreeUdpPort(const char* addr) {
+    for (;;) { // bound once without address reuse: nobody holds it on any local address
+        const int port = 20000 + int(rnd() % 40000),
+                  s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(uint16_t(port));
+        inet_pton(AF_INET, addr, &a.sin_addr);
+        const bool ok = bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        close(s);
+        if (ok) return port;
+    }
+}
+
+void SetLoopbackDisco(const char* wlanAddr, int port, int dest) {
+    if (!port) port = FreeUdpPort("0.0.0.0");
+    while (!dest || dest == port)
+        dest = FreeUdpPort("127.0.0.1");
+    setenv("KEST_DISCO_GROUP", "127.0.0.1", 1);
+    setenv("KEST_DISCO_DEST_PORT", std::to_string(dest).c_str(), 1);
+    setenv("KEST_DISCO_PORT", std::to_string(port).c_str(), 1);
+    setenv("KEST_DISCO_ETH_ADDR", "0.0.0.0", 1);
+    setenv("KEST_DISCO_WLAN_ADDR", wlanAddr, 1);
+}
 
 Toolsim::~Toolsim() {
     if (fd_ >= 0) close(fd_);
@@ -122,13 +152,10 @@ std::vector<uint8_t> FakeTool::ack(int i, bool busy) const {
 
 std::unique_ptr<FakeTool> FakeTool::onLoopback(const std::vector<int>& types,
                                                const std::vector<std::string>& extra) {
-    static std::mt19937 rnd(unsigned(getpid()) * 2654435761u ^ unsigned(time(nullptr)));
     for (int attempt = 0; attempt < 50; attempt++) {
-        const int port = 20000 + 2 * int(rnd() % 15000), disco = 20000 + int(rnd() % 40000),
-                  panel = 20000 + int(rnd() % 40000);
-        if (disco == panel || !portFree(SOCK_DGRAM, "127.0.0.1", disco) ||
-            !portFree(SOCK_DGRAM, "0.0.0.0", panel))
-            continue;
+        const int port = 20000 + 2 * int(rnd() % 15000), disco = FreeUdpPort("127.0.0.1"),
+                  panel = FreeUdpPort("0.0.0.0");
+        if (disco == panel) continue;
         std::vector<std::string> args = {"--disco",    "127.0.0.1:" + std::to_string(disco),
                                          "--reply-to", "127.0.0.2:" + std::to_string(panel),
                                          "--ack-wait", kTestAckWaitMs};
@@ -139,13 +166,7 @@ std::unique_ptr<FakeTool> FakeTool::onLoopback(const std::vector<int>& types,
         args.insert(args.end(), extra.begin(), extra.end());
         auto tool = std::make_unique<FakeTool>(args);
         if (!tool->ok()) continue; // a port was taken meanwhile
-        // The panel's side: scans to the tools; the Ethernet endpoint (any address) takes
-        // the answers sent to 127.0.0.2, the Wi-Fi endpoint sits on 127.0.0.1.
-        setenv("KEST_DISCO_GROUP", "127.0.0.1", 1);
-        setenv("KEST_DISCO_DEST_PORT", std::to_string(disco).c_str(), 1);
-        setenv("KEST_DISCO_PORT", std::to_string(panel).c_str(), 1);
-        setenv("KEST_DISCO_ETH_ADDR", "0.0.0.0", 1);
-        setenv("KEST_DISCO_WLAN_ADDR", "127.0.0.1", 1);
+        SetLoopbackDisco("127.0.0.1", panel, disco);
         return tool;
     }
     return nullptr;

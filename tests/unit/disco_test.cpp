@@ -286,7 +286,7 @@ TEST_F(DiscoProc, LeaveWithoutMembershipAndFailedJoin) {
 
 TEST(DiscoEndpoints, WifiEndpointBindsBeforeItsAddressExists) {
     TestEnv env;
-    setLoopbackDisco("192.0.2.77"); // an address this machine does not have (yet)
+    SetLoopbackDisco("192.0.2.77"); // an address this machine does not have (yet)
     LogCapture log;
     Threads_Init();
     Disco_Init();

@@ -1,10 +1,10 @@
 // Device object: settings properties, I/O function checks, vendor text, clock, reset.
+#include "CsvRead.h"
 #include "ShellFixture.h"
 #include "common.h"
 
 #include <QSignalSpy>
 #include <map>
-#include <sstream>
 
 namespace {
 class DeviceSettingsTest : public ShellTest {};
@@ -12,8 +12,7 @@ class DeviceSettingsTest : public ShellTest {};
 // Key lines of the settings file by key.
 std::map<std::string, std::string> settingsFile() {
     std::map<std::string, std::string> keys;
-    std::istringstream in(TestEnv::readFile("files/setting/setting.kest"));
-    for (std::string line; std::getline(in, line);) {
+    for (const std::string& line : FileLines("files/setting/setting.kest")) {
         size_t eq = line.find("= ");
         if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
         std::string key = line.substr(0, eq);
