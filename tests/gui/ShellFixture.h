@@ -5,6 +5,7 @@
 
 #include "ApplicationApplication.h"
 #include "ApplicationDeviceClass.h"
+#include "FakeTool.h"
 #include "Navigator.h"
 #include "Page.h"
 #include "TestEnv.h"
@@ -21,7 +22,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
@@ -129,18 +129,8 @@ class ShellTest : public ::testing::Test {
     void registerTools(std::initializer_list<RegisteredTool> tools) {
         std::string file;
         uint8_t mac = 0;
-        for (const RegisteredTool& t : tools) {
-            RegToolRecord rec;
-            memset(&rec, 0, sizeof rec);
-            strncpy(rec.name, t.name, TOOL_NAME_SIZE - 1);
-            memcpy(rec.serial, "SER", 3);
-            const uint8_t addr[6] = {0x02, 0x00, 0x5e, 0x10, 0x20, ++mac};
-            memcpy(rec.mac, addr, 6);
-            rec.type = t.type;
-            uint8_t out[REGTOOLS_RECORD_SIZE];
-            RegTools_EncodeRecord(&rec, out);
-            file.append(reinterpret_cast<char*>(out), sizeof out);
-        }
+        for (const RegisteredTool& t : tools)
+            file += regRecord(t.name, ++mac, t.type, 0);
         TestEnv::writeFile("regtools", file);
         ASSERT_EQ(ToolManager_LoadRegTools(), 0);
         int tdx = 0;

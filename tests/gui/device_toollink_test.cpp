@@ -4,6 +4,7 @@
 #include "FakeTool.h"
 #include "TestEnv.h"
 #include "UnitFastenEventData.h"
+#include "Wait.h"
 #include "disco.h"
 #include "ew_driver.h"
 #include "mbus.h"
@@ -13,11 +14,8 @@
 #include "tools.h"
 
 #include <QSignalSpy>
-#include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
-#include <poll.h>
-#include <unistd.h>
 
 namespace {
 
@@ -36,19 +34,6 @@ class DeviceToolLink : public ::testing::Test {
         EXPECT_EQ(dev->RegisterDiscoTool(0), 0);
         Modbus_MsgQProc_Connect(tdx);
         return tdx;
-    }
-    // Blocks on the driver queue's wake eventfd until tool tdx has a result queued.
-    bool waitResult(int tdx) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        for (;;) {
-            uint64_t v;
-            (void)!read(EwDriver_GetWakeFd(), &v, sizeof v); // the next post wakes the poll
-            if (Operation_QueuedEvents(tdx) > 0) return true;
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                end - std::chrono::steady_clock::now());
-            pollfd p{EwDriver_GetWakeFd(), POLLIN, 0};
-            if (left.count() <= 0 || poll(&p, 1, int(left.count())) < 0) return false;
-        }
     }
     TestEnv env;
     ApplicationDeviceClass* dev = nullptr;
@@ -168,7 +153,7 @@ TEST_F(DeviceToolLink, EventsLocksAndTheTable) {
     ASSERT_EQ(dev->EnableDataBackup(ta, 1), 0);
     EXPECT_EQ(tools->reg(0, 4015), 2);
     ASSERT_EQ(tools->cmd("fasten 0 ng torque=1234 barcode=B\xe4"), "ok 3"); // Latin-1 a-umlaut
-    ASSERT_TRUE(waitResult(ta));
+    ASSERT_TRUE(kest_test::WaitUntil([&] { return Operation_QueuedEvents(ta) > 0; }));
     std::unique_ptr<UnitFastenEventData> d(dev->GetFastenEventData(ta));
     EXPECT_EQ(d->ConvTorque, 1234);
     EXPECT_EQ(d->Status, 2);

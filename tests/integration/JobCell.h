@@ -2,6 +2,7 @@
 // end-to-end tests, output levels read through FIFOs in the GPIO tree, log and trace checks.
 #pragma once
 
+#include "ChildProcess.h"
 #include "CsvRead.h"
 #include "FakeTool.h"
 #include "TestEnv.h"
@@ -14,21 +15,15 @@
 
 #include <algorithm>
 #include <atomic>
-#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <mutex>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace jobcell {
 namespace fs = std::filesystem;
@@ -119,46 +114,13 @@ inline void putStep(StepRecord* s, const char* tool, uint32_t preset, uint32_t s
 class JobRunCell : public ::testing::Test {
   protected:
     void TearDown() override {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        // The panel is gone, so its output ends: the reader stops before the pipe closes.
-        if (reader_.joinable()) reader_.join();
-        if (out_ >= 0) close(out_);
-        if (in_ >= 0) close(in_);
+        panel.stop();
         tools.reset();
         cell.reset();
     }
     void startPanel() {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        const std::string xdg = env.root() + "/xdg";
-        fs::create_directories(xdg);
-        fs::permissions(xdg, fs::perms::owner_all);
-        setenv("XDG_RUNTIME_DIR", xdg.c_str(), 1);
-        int pout[2], pin[2];
-        ASSERT_EQ(pipe(pout), 0);
-        ASSERT_EQ(pipe(pin), 0);
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, pin[0], 0);
-        posix_spawn_file_actions_adddup2(&fa, pout[1], 1);
-        posix_spawn_file_actions_adddup2(&fa, pout[1], 2);
-        std::string home = env.home();
-        std::vector<char*> argv = {const_cast<char*>(ZQCAPP_PATH), const_cast<char*>("--home"),
-                                   home.data(), nullptr};
-        ASSERT_EQ(posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&fa);
-        close(pin[0]);
-        close(pout[1]);
-        in_ = pin[1];
-        out_ = pout[0];
-        // Its output is read (and dropped) so a full pipe never stalls it.
-        reader_ = std::thread([fd = out_] {
-            char buf[4096];
-            while (read(fd, buf, sizeof buf) > 0) {
-            }
-        });
+        SetPanelEnvironment(env.root());
+        ASSERT_TRUE(panel.start({ZQCAPP_PATH, "--home", env.home()}));
     }
     // The GPIO tree, toolsim with one tool per type and the panel's registry naming them;
     // the tools' registered names in `names`.
@@ -212,9 +174,7 @@ class JobRunCell : public ::testing::Test {
     TestEnv env;
     std::unique_ptr<ToolCell> cell = ToolCell::make(ToolCell::Namespaces);
     std::unique_ptr<Toolsim> tools;
-    pid_t pid_ = -1;
-    int in_ = -1, out_ = -1;
-    std::thread reader_;
+    ChildProcess panel;
 };
 
 } // namespace jobcell

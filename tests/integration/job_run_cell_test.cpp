@@ -80,6 +80,6 @@ TEST_F(JobRunCell, ThreeStepJobOnTwoToolsRunsTwice) {
     ASSERT_TRUE(WaitUntil([&] { return outputs.levels(2).back() == '0'; }));
     EXPECT_EQ(outputs.highs(2), 2) << outputs.levels(2);
     EXPECT_EQ(outputs.highs(3), 2) << outputs.levels(3);
-    ASSERT_EQ(write(in_, "p", 1), 1);
+    ASSERT_TRUE(panel.write("p"));
 }
 } // namespace

@@ -1,5 +1,6 @@
 // The demo's sample jobs: jobgen writes them through the job store for the tools named in
 // "./regtools", and the panel's store reads them back with the steps the demo relies on.
+#include "FakeTool.h"
 #include "TestEnv.h"
 #include "job.h"
 
@@ -10,17 +11,6 @@
 
 namespace {
 const std::string kJobgen = std::string(SIM_BIN_DIR) + "/jobgen/jobgen";
-
-// 80-byte registry records; only the name (first 33 bytes) matters here.
-std::string regtools(const std::vector<std::string>& names) {
-    std::string file;
-    for (const std::string& n : names) {
-        std::string rec(80, '\0');
-        rec.replace(0, n.size(), n);
-        file += rec;
-    }
-    return file;
-}
 
 int runJobgen(const std::string& home) {
     return WEXITSTATUS(std::system((kJobgen + " --home '" + home + "' 2>/dev/null").c_str()));
@@ -35,7 +25,7 @@ std::vector<uint32_t> stepTypes() {
 
 TEST(Jobgen, WritesThePictureAndStepsJobsForTheRegisteredTools) {
     TestEnv env;
-    TestEnv::writeFile("regtools", regtools({"ZQ-1", "XWC-2"}));
+    TestEnv::writeFile("regtools", regRecord("ZQ-1", 1) + regRecord("XWC-2", 2, 1));
     ASSERT_EQ(runJobgen(env.home()), 0);
     ASSERT_EQ(runJobgen(env.home()), 0) << "a second run replaces the samples";
     ASSERT_EQ(load_job(), 0);

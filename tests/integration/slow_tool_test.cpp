@@ -3,6 +3,7 @@
 // that tool, and still ends at once on 'p'. One byte every 0.4 s keeps each answer inside
 // the link's 0.5 s byte time-out, so every start-up transaction succeeds slowly (about
 // 5 s each) instead of failing fast.
+#include "ChildProcess.h"
 #include "TestEnv.h"
 #include "ToolCell.h"
 
@@ -17,16 +18,10 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
 #include <sys/time.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -92,70 +87,17 @@ class ScanListener {
     int fd_ = -1;
 };
 
-// The zqcapp process with its console on a pipe.
-struct Panel {
-    pid_t pid = -1;
-    int in = -1, out = -1, pidfd = -1;
-    std::string output;
-    int status = -1;
-
-    bool start(const std::string& home) {
-        int pin[2], pout[2];
-        if (pipe2(pin, O_CLOEXEC) != 0 || pipe2(pout, O_CLOEXEC) != 0) return false;
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, pin[0], 0);
-        posix_spawn_file_actions_adddup2(&fa, pout[1], 1);
-        posix_spawn_file_actions_adddup2(&fa, pout[1], 2);
-        std::string exe = ZQCAPP_PATH;
-        std::string homeArg = home;
-        char* argv[] = {exe.data(), const_cast<char*>("--home"), homeArg.data(), nullptr};
-        int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv, environ);
-        posix_spawn_file_actions_destroy(&fa);
-        close(pin[0]);
-        close(pout[1]);
-        in = pin[1];
-        out = pout[0];
-        if (rc != 0) return false;
-        pidfd = int(syscall(SYS_pidfd_open, pid, 0));
-        return pidfd >= 0;
-    }
-    // Takes what is there to read; false at end of output.
-    bool drain() {
-        char buf[4096];
-        ssize_t n = read(out, buf, sizeof buf);
-        if (n > 0) output.append(buf, size_t(n));
-        return n > 0;
-    }
-    bool reap() {
-        int st;
-        if (waitpid(pid, &st, WNOHANG) != pid) return false;
-        status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-        pid = -1;
-        return true;
-    }
-    ~Panel() {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-        for (int fd : {in, out, pidfd})
-            if (fd >= 0) close(fd);
-    }
-};
-
-// Serves the panel's output, the scan listener and the panel's exit until `done` holds or
-// the deadline passes. Returns done().
-bool serveUntil(Panel& p, ScanListener& scans, Clock::time_point deadline,
+// Serves the scan listener and the panel's exit until `done` holds or the deadline passes.
+// Returns done().
+bool serveUntil(ChildProcess& p, ScanListener& scans, Clock::time_point deadline,
                 const std::function<bool()>& done) {
     while (!done()) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return false;
-        pollfd f[3] = {{p.out, POLLIN, 0}, {scans.fd(), POLLIN, 0}, {p.pidfd, POLLIN, 0}};
-        if (poll(f, p.pid > 0 ? 3 : 2, int(left.count())) <= 0) continue;
-        if (f[0].revents) p.drain();
-        if (f[1].revents) scans.read();
-        if (p.pid > 0 && f[2].revents) p.reap();
+        pollfd f[2] = {{scans.fd(), POLLIN, 0}, {p.pidfd(), POLLIN, 0}};
+        if (poll(f, p.running() ? 2 : 1, int(left.count())) <= 0) continue;
+        if (f[0].revents) scans.read();
+        if (p.running() && f[1].revents) p.wait(0);
     }
     return true;
 }
@@ -171,10 +113,7 @@ TEST(SlowTool, ScreenKeepsScanningAndQuitsWhileATrickleToolConnects) {
     auto cell = ToolCell::make(ToolCell::Namespaces);
     if (!cell->up()) GTEST_SKIP() << "needs root for the cell's network namespaces";
     TestEnv env;
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("XDG_RUNTIME_DIR", (env.root() + "/xdg").c_str(), 1);
-    std::filesystem::create_directories(env.root() + "/xdg");
-    std::filesystem::permissions(env.root() + "/xdg", std::filesystem::perms::owner_all);
+    SetPanelEnvironment(env.root());
     for (const char* v : {"KEST_DISCO_GROUP", "KEST_DISCO_PORT", "KEST_DISCO_DEST_PORT",
                           "KEST_DISCO_ETH_ADDR", "KEST_DISCO_WLAN_ADDR"})
         unsetenv(v); // the board's discovery endpoints
@@ -189,29 +128,29 @@ TEST(SlowTool, ScreenKeepsScanningAndQuitsWhileATrickleToolConnects) {
     ScanListener scans(proc->pid(), cell->toolIp(0));
     ASSERT_GE(scans.fd(), 0);
 
-    Panel p;
-    ASSERT_TRUE(p.start(home));
+    ChildProcess p;
+    ASSERT_TRUE(p.start({ZQCAPP_PATH, "--home", home}));
     // The panel connects the registered tool at its first answer (the first scan goes out
     // 100 ms after start-up); wait for the tool to see the data connection.
     const auto start = Clock::now();
     ASSERT_TRUE(serveUntil(p, scans, start + std::chrono::seconds(30), [&] {
         return sim->stat(0, "data") >= 1;
-    })) << p.output;
+    })) << p.output();
     // Four scan periods while the start-up registers trickle in.
     const size_t before = scans.at.size();
     serveUntil(p, scans, Clock::now() + std::chrono::seconds(20),
-               [&] { return scans.at.size() >= before + 4 || p.pid < 0; });
+               [&] { return scans.at.size() >= before + 4 || !p.running(); });
     timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
     const double gap = largestGap(scans.at, double(now.tv_sec) + now.tv_nsec / 1e9);
-    EXPECT_LE(gap, 4.5) << "the scan timer stopped for " << gap << " s\n" << p.output;
+    EXPECT_LE(gap, 4.5) << "the scan timer stopped for " << gap << " s\n" << p.output();
 
-    ASSERT_EQ(write(p.in, "p", 1), 1);
+    ASSERT_TRUE(p.write("p"));
     const auto quit = Clock::now();
-    EXPECT_TRUE(serveUntil(p, scans, quit + std::chrono::seconds(5), [&] { return p.pid < 0; }))
+    EXPECT_TRUE(serveUntil(p, scans, quit + std::chrono::seconds(5), [&] { return !p.running(); }))
         << "'p' did not end the panel within 5 s\n"
-        << p.output;
-    EXPECT_EQ(p.status, 0) << p.output;
+        << p.output();
+    EXPECT_EQ(p.status(), 0) << p.output();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Reading a result line back as a spreadsheet does: fields split at commas outside
-// quotes, quotes removed, "" read as one quote. For the log tests and the fuzz target.
+// quotes, quotes removed, "" read as one quote. For the log tests and the fuzz target;
+// and any text file's lines.
 #pragma once
 
 #include <algorithm>
@@ -59,5 +60,14 @@ inline std::vector<std::vector<std::string>> LogRecords(const std::string& logDi
             start = i + 1;
         }
     }
+    return out;
+}
+
+// The lines of a text file without their line ends (a last line without one included).
+inline std::vector<std::string> FileLines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> out;
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
     return out;
 }

@@ -1,22 +1,18 @@
 #include "FakeTool.h"
 
 #include "sim.h"
+#include "tools_private.h"
 
 #include <arpa/inet.h>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <netinet/in.h>
 #include <poll.h>
 #include <random>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -43,19 +39,48 @@ bool readLine(int fd, std::string& buf, std::string* line, int ms) {
     }
 }
 
-// A port nobody holds on any local address: bound once without address reuse.
-bool portFree(int type, const char* addr, int port) {
-    const int s = socket(AF_INET, type | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(uint16_t(port));
-    inet_pton(AF_INET, addr, &a.sin_addr);
-    const bool ok = bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    close(s);
-    return ok;
-}
+std::mt19937 rnd(unsigned(getpid()) * 2654435761u ^ unsigned(time(nullptr)));
 
 } // namespace
+
+std::string regRecord(const char* name, uint8_t macLast, uint8_t type, uint32_t model) {
+    RegToolRecord rec;
+    memset(&rec, 0, sizeof rec);
+    strncpy(rec.name, name, TOOL_NAME_SIZE - 1);
+    memcpy(rec.serial, "SER", 3);
+    rec.model = model;
+    const uint8_t mac[6] = {0x02, 0x00, 0x5e, 0x10, 0x20, macLast};
+    memcpy(rec.mac, mac, 6);
+    rec.type = type;
+    uint8_t out[REGTOOLS_RECORD_SIZE];
+    RegTools_EncodeRecord(&rec, out);
+    return std::string(reinterpret_cast<char*>(out), sizeof out);
+}
+
+int FreeUdpPort(const char* addr) {
+    for (;;) { // bound once without address reuse: nobody holds it on any local address
+        const int port = 20000 + int(rnd() % 40000),
+                  s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(uint16_t(port));
+        inet_pton(AF_INET, addr, &a.sin_addr);
+        const bool ok = bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        close(s);
+        if (ok) return port;
+    }
+}
+
+void SetLoopbackDisco(const char* wlanAddr, int port, int dest) {
+    if (!port) port = FreeUdpPort("0.0.0.0");
+    while (!dest || dest == port)
+        dest = FreeUdpPort("127.0.0.1");
+    setenv("KEST_DISCO_GROUP", "127.0.0.1", 1);
+    setenv("KEST_DISCO_DEST_PORT", std::to_string(dest).c_str(), 1);
+    setenv("KEST_DISCO_PORT", std::to_string(port).c_str(), 1);
+    setenv("KEST_DISCO_ETH_ADDR", "0.0.0.0", 1);
+    setenv("KEST_DISCO_WLAN_ADDR", wlanAddr, 1);
+}
 
 Toolsim::~Toolsim() {
     if (fd_ >= 0) close(fd_);
@@ -127,13 +152,10 @@ std::vector<uint8_t> FakeTool::ack(int i, bool busy) const {
 
 std::unique_ptr<FakeTool> FakeTool::onLoopback(const std::vector<int>& types,
                                                const std::vector<std::string>& extra) {
-    static std::mt19937 rnd(unsigned(getpid()) * 2654435761u ^ unsigned(time(nullptr)));
     for (int attempt = 0; attempt < 50; attempt++) {
-        const int port = 20000 + 2 * int(rnd() % 15000), disco = 20000 + int(rnd() % 40000),
-                  panel = 20000 + int(rnd() % 40000);
-        if (disco == panel || !portFree(SOCK_DGRAM, "127.0.0.1", disco) ||
-            !portFree(SOCK_DGRAM, "0.0.0.0", panel))
-            continue;
+        const int port = 20000 + 2 * int(rnd() % 15000), disco = FreeUdpPort("127.0.0.1"),
+                  panel = FreeUdpPort("0.0.0.0");
+        if (disco == panel) continue;
         std::vector<std::string> args = {"--disco",    "127.0.0.1:" + std::to_string(disco),
                                          "--reply-to", "127.0.0.2:" + std::to_string(panel),
                                          "--ack-wait", kTestAckWaitMs};
@@ -144,13 +166,7 @@ std::unique_ptr<FakeTool> FakeTool::onLoopback(const std::vector<int>& types,
         args.insert(args.end(), extra.begin(), extra.end());
         auto tool = std::make_unique<FakeTool>(args);
         if (!tool->ok()) continue; // a port was taken meanwhile
-        // The panel's side: scans to the tools; the Ethernet endpoint (any address) takes
-        // the answers sent to 127.0.0.2, the Wi-Fi endpoint sits on 127.0.0.1.
-        setenv("KEST_DISCO_GROUP", "127.0.0.1", 1);
-        setenv("KEST_DISCO_DEST_PORT", std::to_string(disco).c_str(), 1);
-        setenv("KEST_DISCO_PORT", std::to_string(panel).c_str(), 1);
-        setenv("KEST_DISCO_ETH_ADDR", "0.0.0.0", 1);
-        setenv("KEST_DISCO_WLAN_ADDR", "127.0.0.1", 1);
+        SetLoopbackDisco("127.0.0.1", panel, disco);
         return tool;
     }
     return nullptr;
@@ -161,28 +177,13 @@ ToolsimProcess::ToolsimProcess(const std::vector<std::string>& args) {
     if (!mkdtemp(tmpl)) return;
     dir_ = tmpl;
     const std::string sock = dir_ + "/ctl";
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return;
     std::vector<std::string> argv = {std::string(SIM_BIN_DIR) + "/toolsim/toolsim"};
     argv.insert(argv.end(), args.begin(), args.end());
     argv.insert(argv.end(), {"--control", sock, "--no-stdin"});
-    pid_ = fork();
-    if (pid_ == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL); // a test killed at its time limit leaves no tool
-        dup2(out[1], 1);
-        std::vector<char*> av;
-        for (auto& a : argv)
-            av.push_back(a.data());
-        av.push_back(nullptr);
-        execv(av[0], av.data());
-        _exit(127);
-    }
-    close(out[1]);
-    pidfd_ = int(syscall(SYS_pidfd_open, pid_, 0));
-    std::string buf, line;
-    const bool ready = readLine(out[0], buf, &line, 10000) && line.rfind("ready", 0) == 0;
-    close(out[0]);
-    if (!ready) return;
+    std::string line;
+    if (!proc_.start(argv, {.stderrToo = false}) || !proc_.nextLine(&line, 10000) ||
+        line.rfind("ready", 0) != 0)
+        return;
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un a{};
     a.sun_family = AF_UNIX;
@@ -195,13 +196,7 @@ ToolsimProcess::ToolsimProcess(const std::vector<std::string>& args) {
 
 ToolsimProcess::~ToolsimProcess() {
     if (fd_ >= 0) cmd("quit");
-    if (pid_ > 0) {
-        // Its exit, or SIGKILL after 5 s.
-        pollfd p{pidfd_, POLLIN, 0};
-        if (pidfd_ < 0 || poll(&p, 1, 5000) <= 0) kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-    if (pidfd_ >= 0) close(pidfd_);
+    proc_.wait(5000); // its exit, or SIGKILL after 5 s
     std::error_code ec;
     if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
 }

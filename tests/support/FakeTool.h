@@ -4,6 +4,7 @@
 // toolsim program (ToolsimProcess, used across the simulated cell's namespaces).
 #pragma once
 
+#include "ChildProcess.h"
 #include "Wait.h"
 
 #include <cstdint>
@@ -21,6 +22,19 @@ class Sim;
 // disk hog can delay for seconds; the tool's own 1 s default would then count the event
 // delivered and take the late acknowledgement for the next one. Callers may override.
 inline constexpr const char* kTestAckWaitMs = "30000";
+
+// A registered tool's 80-byte "./regtools" record as the panel saves it: serial "SER",
+// MAC 02:00:5e:10:20:`macLast`.
+std::string regRecord(const char* name, uint8_t macLast, uint8_t type = 2 /* ZQ */,
+                      uint32_t model = 1234);
+
+// A UDP port nobody holds on `addr` now.
+int FreeUdpPort(const char* addr);
+// Points the panel's discovery (the KEST_DISCO_* environment read by Disco_Init) at
+// loopback: both endpoints on `port`, the Ethernet one on any address (it takes what is
+// sent to 127.0.0.2), the Wi-Fi one on `wlanAddr`; scans go to 127.0.0.1:`dest`. Free
+// ports where 0 (nobody is at `dest` then unless the test listens there).
+void SetLoopbackDisco(const char* wlanAddr = "127.0.0.1", int port = 0, int dest = 0);
 
 // The control side of a running toolsim.
 class Toolsim {
@@ -56,8 +70,8 @@ class FakeTool : public Toolsim {
 
     // Tools of the given types on loopback: tool i at 127.0.0.(11 + i), all on one free
     // port pair, discovery answered from a free port. Points the panel's discovery at it
-    // (the KEST_DISCO_* environment read by Disco_Init): scans go to the tools, answers
-    // reach the Ethernet endpoint. Null when no free ports were found.
+    // (SetLoopbackDisco): scans go to the tools, answers reach the Ethernet endpoint. Null
+    // when no free ports were found.
     static std::unique_ptr<FakeTool> onLoopback(const std::vector<int>& types,
                                                 const std::vector<std::string>& extra = {});
     static std::string loopbackIp(int i) { return "127.0.0." + std::to_string(11 + i); }
@@ -78,9 +92,9 @@ class ToolsimProcess : public Toolsim {
   public:
     explicit ToolsimProcess(const std::vector<std::string>& args);
     ~ToolsimProcess() override;
-    int pid() const { return pid_; } // its network namespace is the tools' side
+    int pid() const { return proc_.pid(); } // its network namespace is the tools' side
 
   private:
-    int pid_ = -1, pidfd_ = -1;
+    ChildProcess proc_;
     std::string dir_;
 };

@@ -1,5 +1,6 @@
 #include "TestEnv.h"
 
+#include "CsvRead.h"
 #include "common.h"
 #include "debug.h"
 
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <sstream>
 #include <unistd.h>
@@ -62,12 +64,7 @@ TestEnv::~TestEnv() {
 }
 
 std::vector<std::string> TestEnv::stubCalls() const {
-    std::vector<std::string> out;
-    std::ifstream in(root_ + "/stub.log");
-    std::string line;
-    while (std::getline(in, line))
-        out.push_back(line);
-    return out;
+    return FileLines(root_ + "/stub.log");
 }
 
 void TestEnv::clearStubCalls() const {
@@ -96,11 +93,14 @@ namespace {
 std::mutex captureLock;
 std::condition_variable captureCv;
 std::vector<std::string> captured;
+// Per needle: the lines looked at and how many held it. Lines are only appended until
+// clear(), so a wait that looks again and again reads each line once.
+std::map<std::string, std::pair<size_t, size_t>> scanned;
 
 size_t countLocked(const std::string& needle) {
-    size_t n = 0;
-    for (const auto& l : captured)
-        if (l.find(needle) != std::string::npos) ++n;
+    auto& [seen, n] = scanned[needle];
+    for (; seen < captured.size(); ++seen)
+        n += captured[seen].find(needle) != std::string::npos;
     return n;
 }
 } // namespace
@@ -141,4 +141,5 @@ bool LogCapture::waitFor(const std::string& needle, size_t n, int ms) const {
 void LogCapture::clear() {
     std::lock_guard<std::mutex> g(captureLock);
     captured.clear();
+    scanned.clear();
 }

@@ -1,7 +1,9 @@
 // Barcode key decoding and the scanner reader on a simulated input node (a FIFO in the
 // sysroot carrying 16-byte input events).
+#include "InputRecord.h"
 #include "RecordingSink.h"
 #include "TestEnv.h"
+#include "Wait.h"
 #include "barcode.h"
 #include "debug.h"
 #include "threads.h"
@@ -177,15 +179,8 @@ class BarcodeReaderTest : public ::testing::Test {
     }
     void send(const std::vector<Ev>& evs) {
         for (const Ev& e : evs) {
-            uint8_t b[16] = {};
-            b[0] = 0x11; // a time stamp the reader must skip
-            b[8] = uint8_t(e.type);
-            b[9] = uint8_t(e.type >> 8);
-            b[10] = uint8_t(e.code);
-            b[11] = uint8_t(e.code >> 8);
-            for (int i = 0; i < 4; ++i)
-                b[12 + i] = uint8_t(uint32_t(e.value) >> (8 * i));
-            ASSERT_EQ(write(writer, b, sizeof b), 16);
+            const std::string b = InputRecord(e.type, e.code, e.value);
+            ASSERT_EQ(write(writer, b.data(), b.size()), 16);
         }
     }
 };
@@ -232,9 +227,7 @@ TEST_F(BarcodeReaderTest, AScannerThatGoesAwayIsClosed) {
     ASSERT_TRUE(Barcode_IsOpen());
     close(writer); // the only writer leaves: the reader sees a hang-up
     writer = -1;
-    for (int i = 0; i < 300 && Barcode_IsOpen(); ++i)
-        usleep(10000);
-    EXPECT_FALSE(Barcode_IsOpen());
+    EXPECT_TRUE(kest_test::WaitUntil([] { return !Barcode_IsOpen(); }));
 }
 
 TEST(BarcodeCurrent, SetCurrCodeBounds) {

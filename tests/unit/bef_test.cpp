@@ -1,126 +1,21 @@
 // Backup event forwarding against a real TCP server on 127.0.0.1 started by the test.
+#include "TcpServer.h"
 #include "TestEnv.h"
 #include "bef.h"
 #include "debug.h"
 #include "setting.h"
 #include "threads.h"
 
-#include <arpa/inet.h>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <future>
 #include <gtest/gtest.h>
-#include <mutex>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 
 using namespace std::chrono;
+using kest_test::WaitUntil;
 
 namespace {
 constexpr uint32_t kLoopback = 0x7f000001;
-
-// Accepts connections one after the other and records every byte received. It can stop
-// reading (with small buffers, so the panel's sends soon find them full) and can stream
-// bytes the panel never asked for.
-class TestServer {
-  public:
-    explicit TestServer(int rcvbuf = 0) {
-        lfd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        int one = 1;
-        setsockopt(lfd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        if (rcvbuf) setsockopt(lfd_, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
-        sockaddr_in a = {};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(kLoopback);
-        bind(lfd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        getsockname(lfd_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
-        listen(lfd_, 4);
-        th_ = std::thread([this] { run(); });
-    }
-    ~TestServer() {
-        stop_ = true;
-        th_.join();
-        if (cfd_ >= 0) close(cfd_);
-        close(lfd_);
-    }
-    uint16_t port() const { return port_; }
-    int accepts() {
-        std::lock_guard<std::mutex> g(m_);
-        return accepts_;
-    }
-    std::string data() {
-        std::lock_guard<std::mutex> g(m_);
-        return data_;
-    }
-    // The server ends the current connection (the client sees end of stream).
-    void dropClient() { drop_ = true; }
-    void pauseReading(bool on) { paused_ = on; }
-    void streamToClient(bool on) { stream_ = on; }
-    bool waitBytes(size_t n, milliseconds limit = milliseconds(10000)) {
-        std::unique_lock<std::mutex> g(m_);
-        return cv_.wait_for(g, limit, [&] { return data_.size() >= n; });
-    }
-    bool waitAccepts(int n, milliseconds limit) {
-        std::unique_lock<std::mutex> g(m_);
-        return cv_.wait_for(g, limit, [&] { return accepts_ >= n; });
-    }
-
-  private:
-    void run() {
-        static const char chunk[4096] = {};
-        while (!stop_) {
-            if (drop_.exchange(false) && cfd_ >= 0) {
-                close(cfd_);
-                cfd_ = -1;
-            }
-            short ev = short((paused_ ? 0 : POLLIN) | (stream_ ? POLLOUT : 0));
-            pollfd p[2] = {{lfd_, POLLIN, 0}, {cfd_, ev, 0}};
-            if (poll(p, cfd_ >= 0 && ev ? 2 : 1, 20) <= 0) continue;
-            if (p[0].revents & POLLIN) {
-                int c = accept4(lfd_, nullptr, nullptr, SOCK_CLOEXEC);
-                if (c >= 0) {
-                    if (cfd_ >= 0) close(cfd_);
-                    cfd_ = c;
-                    std::lock_guard<std::mutex> g(m_);
-                    ++accepts_;
-                    cv_.notify_all();
-                }
-                continue;
-            }
-            if (cfd_ < 0) continue;
-            if (p[1].revents & POLLOUT && send(cfd_, chunk, sizeof chunk, MSG_NOSIGNAL) < 0) {
-                close(cfd_);
-                cfd_ = -1;
-            } else if (p[1].revents & (POLLIN | POLLHUP | POLLERR)) {
-                char buf[65536];
-                ssize_t n = read(cfd_, buf, sizeof buf);
-                if (n <= 0) {
-                    close(cfd_);
-                    cfd_ = -1;
-                } else {
-                    std::lock_guard<std::mutex> g(m_);
-                    data_.append(buf, size_t(n));
-                    cv_.notify_all();
-                }
-            }
-        }
-    }
-    int lfd_ = -1, cfd_ = -1;
-    uint16_t port_ = 0;
-    std::thread th_;
-    std::atomic<bool> stop_{false}, drop_{false}, paused_{false}, stream_{false};
-    std::mutex m_;
-    std::condition_variable cv_;
-    int accepts_ = 0;
-    std::string data_;
-};
 
 // A 70-byte driver event frame: header, byte count 61, data bytes counting from `seed`.
 std::vector<uint8_t> eventFrame(size_t len = 70, uint8_t seed = 0) {
@@ -138,15 +33,6 @@ std::vector<uint8_t> eventFrame(size_t len = 70, uint8_t seed = 0) {
     for (size_t i = 9; i < len; ++i)
         f[i] = uint8_t(seed + i);
     return f;
-}
-
-bool waitFor(const std::function<bool()>& cond, milliseconds limit) {
-    auto end = steady_clock::now() + limit;
-    while (steady_clock::now() < end) {
-        if (cond()) return true;
-        std::this_thread::sleep_for(milliseconds(10));
-    }
-    return cond();
 }
 
 struct BefTest : ::testing::Test {
@@ -191,7 +77,7 @@ TEST(BefMessage, Boundaries) {
 }
 
 TEST_F(BefTest, FrameArrivesWithToolIndex) {
-    TestServer server;
+    TcpServer server;
     start(0, server.port());
     EXPECT_EQ(Bef_PushMsgQ(3, nullptr, 70), -1);
     EXPECT_EQ(Bef_PushMsgQ(3, eventFrame().data(), 0), -1);
@@ -215,7 +101,7 @@ TEST_F(BefTest, FrameArrivesWithToolIndex) {
 TEST_F(BefTest, ResultsQueuedWhileDownArriveInOrder) {
     uint16_t port;
     {
-        TestServer probe; // a port that is free again once the probe is gone
+        TcpServer probe; // a port that is free again once the probe is gone
         port = probe.port();
     }
     start(0, port);
@@ -223,7 +109,7 @@ TEST_F(BefTest, ResultsQueuedWhileDownArriveInOrder) {
     for (uint8_t i = 0; i < 20; ++i)
         ASSERT_EQ(Bef_PushMsgQ(i, eventFrame(40, i).data(), 40), 0);
     EXPECT_EQ(Bef_QueueLen(), 20u) << "nothing is sent without a connection";
-    TestServer server; // new port, so point the settings at it and reconnect
+    TcpServer server; // new port, so point the settings at it and reconnect
     Bef_ApplySetting(0, kLoopback, server.port());
     ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
     ASSERT_TRUE(server.waitBytes(20 * 42));
@@ -236,17 +122,17 @@ TEST_F(BefTest, ResultsQueuedWhileDownArriveInOrder) {
 }
 
 TEST_F(BefTest, ServerClosingGivesRecvFinAndReconnectAfterFiveSeconds) {
-    TestServer server;
+    TcpServer server;
     start(1, server.port());
-    EXPECT_TRUE(waitFor([] { return Bef_TimerArmed(); }, seconds(30)))
+    EXPECT_TRUE(WaitUntil([] { return Bef_TimerArmed(); }, seconds(30)))
         << "armed by the worker's set-up";
     ASSERT_TRUE(server.waitAccepts(1, seconds(30)));
-    ASSERT_TRUE(waitFor([] { return Bef_IsConnected() == 1; }, seconds(30)));
+    ASSERT_TRUE(WaitUntil([] { return Bef_IsConnected() == 1; }, seconds(30)));
     EXPECT_FALSE(Bef_TimerArmed());
     auto closedAt = steady_clock::now();
     server.dropClient();
     ASSERT_TRUE(
-        waitFor([&] { return log.contains("Close server stream (Recv FIN)."); }, seconds(30)));
+        WaitUntil([&] { return log.contains("Close server stream (Recv FIN)."); }, seconds(30)));
     EXPECT_TRUE(log.contains("Read len 0"));
     EXPECT_TRUE(Bef_TimerArmed());
     ASSERT_TRUE(server.waitAccepts(2, seconds(30)));
@@ -254,13 +140,13 @@ TEST_F(BefTest, ServerClosingGivesRecvFinAndReconnectAfterFiveSeconds) {
     EXPECT_GE(gap, 4500);
     EXPECT_LE(gap, 7500);
     auto f = eventFrame();
-    ASSERT_TRUE(waitFor([] { return Bef_IsConnected() == 1; }, seconds(30)));
+    ASSERT_TRUE(WaitUntil([] { return Bef_IsConnected() == 1; }, seconds(30)));
     Bef_PushMsgQ(1, f.data(), f.size());
     EXPECT_TRUE(server.waitBytes(72));
 }
 
 TEST_F(BefTest, ChangingOnlyThePortReconnectsThereAndUnchangedDoesNothing) {
-    TestServer a, b;
+    TcpServer a, b;
     start(0, a.port());
     ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
     get_setting_share()->bef_enable = 1;
@@ -273,7 +159,7 @@ TEST_F(BefTest, ChangingOnlyThePortReconnectsThereAndUnchangedDoesNothing) {
     EXPECT_EQ(Bef_IsConnected(), 0);
     ASSERT_TRUE(b.waitAccepts(1, seconds(30)));
     auto f = eventFrame();
-    ASSERT_TRUE(waitFor([] { return Bef_IsConnected() == 1; }, seconds(30)));
+    ASSERT_TRUE(WaitUntil([] { return Bef_IsConnected() == 1; }, seconds(30)));
     Bef_PushMsgQ(2, f.data(), f.size());
     EXPECT_TRUE(b.waitBytes(72));
     EXPECT_EQ(a.data().size(), 0u);
@@ -281,7 +167,7 @@ TEST_F(BefTest, ChangingOnlyThePortReconnectsThereAndUnchangedDoesNothing) {
 }
 
 TEST_F(BefTest, SwitchingOffClosesAndStaysClosed) {
-    TestServer server;
+    TcpServer server;
     start(0, server.port());
     ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
     get_setting_share()->bef_enable = 1;
@@ -306,7 +192,7 @@ TEST_F(BefTest, BoundDropsTheOldest) {
     }
     EXPECT_EQ(Bef_QueueLen(), BEF_QUEUE_MAX);
     EXPECT_EQ(log.count("oldest message dropped"), 1u);
-    TestServer server;
+    TcpServer server;
     Bef_ApplySetting(0, kLoopback, server.port());
     ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
     ASSERT_TRUE(server.waitBytes(15 * BEF_QUEUE_MAX, milliseconds(60000)));
@@ -326,7 +212,7 @@ template <typename F> bool returnsPromptly(F call) {
 }
 
 TEST_F(BefTest, StalledServerFailsOneMessageTwiceAndNeverHoldsTheGui) {
-    TestServer server(4096);
+    TcpServer server(4096);
     server.pauseReading(true);
     start(0, server.port());
     ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
@@ -335,10 +221,10 @@ TEST_F(BefTest, StalledServerFailsOneMessageTwiceAndNeverHoldsTheGui) {
     for (size_t i = 0; i < pushed; ++i)
         Bef_PushMsgQ(0, f.data(), f.size());
     // Filling the socket buffers takes thousands of sends: long under emulation (arm64 run).
-    ASSERT_TRUE(waitFor([&] { return log.contains("send waits for the server"); }, seconds(180)));
+    ASSERT_TRUE(WaitUntil([&] { return log.contains("send waits for the server"); }, seconds(180)));
     EXPECT_TRUE(returnsPromptly([&] { Bef_ApplySetting(0, kLoopback, server.port()); }));
     ASSERT_TRUE(
-        waitFor([&] { return log.contains("Close server stream (Send error)."); }, seconds(30)));
+        WaitUntil([&] { return log.contains("Close server stream (Send error)."); }, seconds(30)));
     // Tries count per message: other messages may have waited once and gone on, but only
     // one reached its second failure, and that closed the link (nothing else says "Send
     // error").
@@ -353,7 +239,7 @@ TEST_F(BefTest, StalledServerFailsOneMessageTwiceAndNeverHoldsTheGui) {
     ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
     log.clear();
     // Filling the socket buffers takes thousands of sends: long under emulation (arm64 run).
-    ASSERT_TRUE(waitFor([&] { return log.contains("send waits for the server"); }, seconds(180)));
+    ASSERT_TRUE(WaitUntil([&] { return log.contains("send waits for the server"); }, seconds(180)));
     size_t before = Bef_QueueLen();
     EXPECT_TRUE(returnsPromptly([] { Bef_CloseServerStream("Change setting"); }));
     EXPECT_EQ(Bef_IsConnected(), 0);
@@ -363,33 +249,34 @@ TEST_F(BefTest, StalledServerFailsOneMessageTwiceAndNeverHoldsTheGui) {
 }
 
 TEST_F(BefTest, ServerThatKeepsSendingIsCutOffAndReconnected) {
-    TestServer server;
+    TcpServer server;
     server.streamToClient(true);
     start(0, server.port());
     ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
     get_setting_share()->bef_enable = 1; // so the close arms the reconnect timer
-    ASSERT_TRUE(waitFor([&] { return log.contains("bytes unasked, reconnecting"); }, seconds(30)));
+    ASSERT_TRUE(
+        WaitUntil([&] { return log.contains("bytes unasked, reconnecting"); }, seconds(30)));
     EXPECT_TRUE(log.contains("Close server stream (Unexpected data)."));
     EXPECT_TRUE(server.waitAccepts(2, seconds(30))) << "made again at the next tick";
 }
 
 TEST_F(BefTest, TimerEndingOnAnUpLinkStillLetsTheNextCloseReconnect) {
-    TestServer server;
+    TcpServer server;
     start(0, server.port());
     ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
     get_setting_share()->bef_enable = 1;
     log.clear();
     Bef_ConnectTimerAdd(); // armed although the link is up
     EXPECT_TRUE(Bef_TimerArmed());
-    ASSERT_TRUE(waitFor([&] { return log.contains("Try to connect server ... "); }, seconds(30)))
+    ASSERT_TRUE(WaitUntil([&] { return log.contains("Try to connect server ... "); }, seconds(30)))
         << "the timer fires on the default loop";
-    EXPECT_TRUE(waitFor([] { return !Bef_TimerArmed(); }, seconds(30)))
+    EXPECT_TRUE(WaitUntil([] { return !Bef_TimerArmed(); }, seconds(30)))
         << "a timer that ended is no longer counted as armed";
     EXPECT_EQ(Bef_IsConnected(), 1);
     EXPECT_EQ(server.accepts(), 1) << "no second connection while up";
     server.dropClient();
     ASSERT_TRUE(
-        waitFor([&] { return log.contains("Close server stream (Recv FIN)."); }, seconds(30)));
+        WaitUntil([&] { return log.contains("Close server stream (Recv FIN)."); }, seconds(30)));
     EXPECT_TRUE(Bef_TimerArmed());
     EXPECT_TRUE(server.waitAccepts(2, seconds(30))) << "the close armed a reconnect";
 }

@@ -4,12 +4,10 @@
 #include "debug.h"
 
 #include <arpa/inet.h>
-#include <chrono>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace toollink_test;
@@ -166,15 +164,6 @@ TEST_F(DiscoProc, AdvertisesReachOnlyRegisteredTools) {
     EXPECT_STREQ(v.serial, "B");
 }
 
-TEST_F(DiscoProc, AdvertiseCauseFiveRenewsOnlyTheEventConnection) {
-    ToolInfo t = makeInfo(1);
-    proc(ack(DISCO_SCAN_ACK, t));
-    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
-    takeConnects();
-    EXPECT_EQ(proc(advertise(5, t)), 0);
-    EXPECT_EQ(takeConnects(), std::vector<int>{0});
-}
-
 // ---- real endpoints on loopback ----
 
 int udpSocketOn(const char* addr, int port) {
@@ -286,7 +275,7 @@ TEST_F(DiscoProc, LeaveWithoutMembershipAndFailedJoin) {
 
 TEST(DiscoEndpoints, WifiEndpointBindsBeforeItsAddressExists) {
     TestEnv env;
-    setLoopbackDisco("192.0.2.77"); // an address this machine does not have (yet)
+    SetLoopbackDisco("192.0.2.77"); // an address this machine does not have (yet)
     LogCapture log;
     Threads_Init();
     Disco_Init();

@@ -1,4 +1,5 @@
 // Console key mapping, touch state rules and the framebuffer colour check.
+#include "InputRecord.h"
 #include "Wait.h"
 #include "ewmain.h"
 
@@ -23,21 +24,9 @@ std::vector<int> decode(const std::string& bytes, bool flushAtEnd = true) {
     return keys;
 }
 
-// An input record of `size` bytes: time stamp (here 0xEE), then type, code and value.
-void record(unsigned char* out, size_t size, uint16_t type, uint16_t code, int32_t value) {
-    for (size_t i = 0; i < size - 8; ++i)
-        out[i] = 0xEE;
-    unsigned char* p = out + size - 8;
-    p[0] = uint8_t(type), p[1] = uint8_t(type >> 8);
-    p[2] = uint8_t(code), p[3] = uint8_t(code >> 8);
-    uint32_t v = uint32_t(value);
-    p[4] = uint8_t(v), p[5] = uint8_t(v >> 8), p[6] = uint8_t(v >> 16), p[7] = uint8_t(v >> 24);
-}
-
 void apply(TouchState& st, uint16_t type, uint16_t code, int32_t value, size_t size = 16) {
-    unsigned char r[24];
-    record(r, size, type, code, value);
-    Touch_ApplyRecord(st, r, size);
+    const std::string r = InputRecord(type, code, value, size);
+    Touch_ApplyRecord(st, reinterpret_cast<const unsigned char*>(r.data()), size);
 }
 } // namespace
 
@@ -167,11 +156,9 @@ TEST(TouchReader, RecordedStreamReachesTheQuery) {
     Touch_Start();
     int fd = open(dev.c_str(), O_WRONLY);
     ASSERT_GE(fd, 0);
-    unsigned char buf[48];
-    record(buf, 16, 3, 53, 640);
-    record(buf + 16, 16, 3, 54, 400);
-    record(buf + 32, 16, 1, 330, 1);
-    ASSERT_EQ(write(fd, buf, sizeof buf), ssize_t(sizeof buf));
+    const std::string press =
+        InputRecord(3, 53, 640) + InputRecord(3, 54, 400) + InputRecord(1, 330, 1);
+    ASSERT_EQ(write(fd, press.data(), press.size()), 48);
     int wake = Touch_WakeFd();
     ASSERT_GE(wake, 0);
     uint64_t v = 0;
@@ -181,8 +168,7 @@ TEST(TouchReader, RecordedStreamReachesTheQuery) {
     ASSERT_TRUE(Touch_Query(&p));
     EXPECT_EQ(p.x, 640);
     EXPECT_EQ(p.y, 400);
-    record(buf, 16, 1, 330, 0);
-    ASSERT_EQ(write(fd, buf, 16), 16);
+    ASSERT_EQ(write(fd, InputRecord(1, 330, 0).data(), 16), 16);
     // Moves while held, then the last look: released once a query finds no contact.
     EXPECT_TRUE(kest_test::WaitUntil([&] { return !Touch_Query(&p); }));
     Touch_Stop();

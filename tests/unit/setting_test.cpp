@@ -309,12 +309,17 @@ TEST_F(SettingTest, LegacyImageOfOtherSizeIsDeleted) {
     EXPECT_TRUE(TestEnv::exists(kFile));
 }
 
-TEST_F(SettingTest, VendorBlockKeeps127Characters) {
+TEST_F(SettingTest, VendorBlockKeeps127CharactersAndChangesOnlyOnceSaved) {
     load_setting();
     ASSERT_EQ(set_vendor_info(std::string(200, 'v').c_str()), 0);
     EXPECT_EQ(strlen(get_vendor_info()), 127u);
-    std::string file = TestEnv::readFile("vendor");
-    EXPECT_EQ(file.size(), 128u);
+    const std::string file = TestEnv::readFile("vendor");
+    EXPECT_EQ(file, std::string(127, 'v') + '\0');
+    Common_SetWriteFailAfter(0);
+    EXPECT_EQ(set_vendor_info("new text"), -1);
+    Common_SetWriteFailAfter(-1);
+    EXPECT_EQ(TestEnv::readFile("vendor"), file);
+    EXPECT_EQ(strlen(get_vendor_info()), 127u) << "the text in use is what the file holds";
     memset(get_vendor_info(), 0, 128);
     read_vendor_info();
     EXPECT_EQ(std::string(get_vendor_info()), std::string(127, 'v'));

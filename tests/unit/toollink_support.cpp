@@ -2,43 +2,12 @@
 
 #include "wire.h"
 
-#include <arpa/inet.h>
 #include <cstring>
-#include <netinet/in.h>
-#include <random>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace toollink_test {
 
-namespace {
-int freeUdpPort() {
-    static std::mt19937 rnd(unsigned(getpid()) * 2654435761u ^ unsigned(time(nullptr)));
-    for (;;) {
-        const int port = 20000 + int(rnd() % 30000);
-        const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{AF_INET, htons(uint16_t(port)), {}, {}};
-        const bool ok = bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-        close(s);
-        if (ok) return port;
-    }
-}
-} // namespace
-
-void setLoopbackDisco(const char* wlanAddr) {
-    const int port = freeUdpPort();
-    int dest = freeUdpPort();
-    while (dest == port)
-        dest = freeUdpPort();
-    setenv("KEST_DISCO_PORT", std::to_string(port).c_str(), 1);
-    setenv("KEST_DISCO_DEST_PORT", std::to_string(dest).c_str(), 1);
-    setenv("KEST_DISCO_GROUP", "127.0.0.1", 1);
-    setenv("KEST_DISCO_ETH_ADDR", "0.0.0.0", 1);
-    setenv("KEST_DISCO_WLAN_ADDR", wlanAddr, 1);
-}
-
 void DriverFixture::startDriver(bool recordConnects) {
-    setLoopbackDisco();
+    SetLoopbackDisco();
     sink.recordDebug = false;
     EwDriver_Initialize(&sink);
     Threads_RunSync(LOOP_MODBUS, [] {}); // the loop's own queue is installed by now
@@ -101,20 +70,6 @@ void feedAck(const ToolInfo& info, uint32_t netif, uint8_t busy) {
     id.type = info.type;
     const auto d = toolsim::encodeAck(toolsim::kScanAck, id);
     Disco_Proc(d.data(), d.size(), netif);
-}
-
-std::string regRecord(const char* name, uint8_t macLast, uint8_t type, uint32_t model) {
-    RegToolRecord rec;
-    memset(&rec, 0, sizeof rec);
-    strncpy(rec.name, name, TOOL_NAME_SIZE - 1);
-    memcpy(rec.serial, "SER", 3);
-    rec.model = model;
-    const uint8_t mac[6] = {0x02, 0x00, 0x5e, 0x10, 0x20, macLast};
-    memcpy(rec.mac, mac, 6);
-    rec.type = type;
-    uint8_t out[REGTOOLS_RECORD_SIZE];
-    RegTools_EncodeRecord(&rec, out);
-    return std::string(reinterpret_cast<char*>(out), sizeof out);
 }
 
 } // namespace toollink_test

@@ -1,5 +1,5 @@
 // Fixture pieces of the registry and discovery tests: the driver layer with a connect
-// queue that only records, loopback discovery settings, tool records and scan answers.
+// queue that only records, tool records and scan answers.
 #pragma once
 
 #include "RecordingSink.h"
@@ -21,10 +21,6 @@
 namespace toollink_test {
 
 using Lines = std::vector<std::string>;
-
-// Puts discovery on loopback: endpoints on a free port, scans sent to 127.0.0.1 on
-// another free port (nobody is there unless the test listens), Wi-Fi bound to `wlanAddr`.
-void setLoopbackDisco(const char* wlanAddr = "127.0.0.1");
 
 // Starts the driver layer in the test's data home with the sink; then replaces the connect
 // queue by one on a context nobody iterates, so requests are only counted.
@@ -51,8 +47,5 @@ ToolInfo makeInfo(uint8_t macLast, uint8_t type = TOOL_TYPE_ZQ, uint32_t ip = 0x
                   uint16_t port = 5020, const char* serial = "SN0001");
 // Feeds the scan ack toolsim would send for `info` through the datagram processor.
 void feedAck(const ToolInfo& info, uint32_t netif = TOOL_NETIF_ETH, uint8_t busy = 0);
-// 80-byte "./regtools" record.
-std::string regRecord(const char* name, uint8_t macLast, uint8_t type = TOOL_TYPE_ZQ,
-                      uint32_t model = 1234);
 
 } // namespace toollink_test

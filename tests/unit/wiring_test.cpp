@@ -1,6 +1,7 @@
 // The joints between modules made at start-up: a received result is forwarded to the
 // plant server when forwarding is on, and the result log names the registered tool and
 // the scanner's current code.
+#include "TcpServer.h"
 #include "ToolCell.h"
 
 #include "barcode.h"
@@ -9,11 +10,6 @@
 #include "mbus.h"
 #include "operation.h"
 #include "tools.h"
-
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -26,34 +22,18 @@ class Wiring : public ToolCellTest {
 };
 
 TEST_F(Wiring, ReceivedResultIsForwardedWhenForwardingIsOn) {
-    const int lsock = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t alen = sizeof a;
-    ASSERT_EQ(bind(lsock, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    getsockname(lsock, reinterpret_cast<sockaddr*>(&a), &alen);
-    ASSERT_EQ(listen(lsock, 1), 0);
-    Bef_ApplySetting(1, 0x7f000001, ntohs(a.sin_port));
+    TcpServer server;
+    Bef_ApplySetting(1, 0x7f000001, server.port());
     Bef_ConnectTimerCallback(); // connects before it returns
     ASSERT_EQ(Bef_IsConnected(), 1);
-    const int conn = accept(lsock, nullptr, nullptr);
-    ASSERT_GE(conn, 0);
     ASSERT_EQ(Modbus_Write(0, MBUS_REG_TOOL_LOCK, 0, 1), MBUS_OK);
     ASSERT_EQ(fastening_event_enable(0, 0), 0);
     ASSERT_EQ(tools->cmd("fasten 0 ok barcode=FWD-1"), "ok 1");
-    std::string got;
-    while (got.size() < 72) {
-        pollfd p{conn, POLLIN, 0};
-        ASSERT_GT(poll(&p, 1, 5000), 0) << "nothing forwarded";
-        char buf[256];
-        const ssize_t n = read(conn, buf, sizeof buf);
-        ASSERT_GT(n, 0);
-        got.append(buf, size_t(n));
-    }
+    ASSERT_TRUE(server.waitBytes(72)) << "nothing forwarded";
+    const std::string got = server.data();
     ASSERT_EQ(got.size(), 72u);
     EXPECT_EQ(uint8_t(got[9]), 0); // tool index of the registered tool
     EXPECT_EQ(got.substr(39, 5), "FWD-1");
-    close(conn);
-    close(lsock);
 }
 
 TEST_F(Wiring, ResultLogNamesTheToolAndTheScannerCode) {

@@ -52,18 +52,3 @@ TEST(DeviceBarcode, JobTableRowsThroughTheDeviceObject) {
     EXPECT_EQ(row->Preset, -1);
     EXPECT_EQ(dev->BarcodeGetCurrCode(), "-");
 }
-
-TEST(DeviceBarcode, PresetSelectionSettingPerTool) {
-    TestEnv env;
-    load_setting();
-    ApplicationDeviceClass* dev = ApplicationDevice();
-    dev->SetSettingBarcodeTdx(2, true);
-    EXPECT_TRUE(dev->GetSettingBarcodeTdx(2));
-    EXPECT_EQ(get_setting_barcode()->tool[2], 1u);
-    dev->SetSettingBarcodeTdx(2, false);
-    EXPECT_FALSE(dev->GetSettingBarcodeTdx(2));
-    dev->SetSettingBarcodeTdx(10, true); // the index is taken modulo 8
-    EXPECT_TRUE(dev->GetSettingBarcodeTdx(2));
-    EXPECT_TRUE(dev->GetSettingBarcodeTdx(-6));
-    EXPECT_EQ(get_setting_barcode()->tool[2], 1u);
-}

@@ -5,7 +5,6 @@
 #include "setting.h"
 #include "threads.h"
 
-#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -78,18 +77,4 @@ TEST_F(DeviceIoTest, InputStatusAndEdge) {
     dev->SetInputEdge(16, IO_EDGE_NONE); // refused, with a line saying so
     EXPECT_TRUE(log.contains("invalid input 16"));
     EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/gpio/gpio111/edge"), "rising\n");
-}
-
-TEST_F(DeviceIoTest, TriggerInputBeyondFifteenRaisesNothing) {
-    int raised = 0;
-    // The handlers live only as long as this test's counter.
-    QObject guard;
-    for (auto& e : dev->InputEvents)
-        QObject::connect(&e, &SystemEvent::triggered, &guard, [&](QObject*) { ++raised; });
-    dev->TriggerInput(16, 1);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(raised, 0);
-    dev->TriggerInput(15, 1);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(raised, 1);
 }

@@ -1,10 +1,10 @@
 // Device object: settings properties, I/O function checks, vendor text, clock, reset.
+#include "CsvRead.h"
 #include "ShellFixture.h"
 #include "common.h"
 
 #include <QSignalSpy>
 #include <map>
-#include <sstream>
 
 namespace {
 class DeviceSettingsTest : public ShellTest {};
@@ -12,8 +12,7 @@ class DeviceSettingsTest : public ShellTest {};
 // Key lines of the settings file by key.
 std::map<std::string, std::string> settingsFile() {
     std::map<std::string, std::string> keys;
-    std::istringstream in(TestEnv::readFile("files/setting/setting.kest"));
-    for (std::string line; std::getline(in, line);) {
+    for (const std::string& line : FileLines("files/setting/setting.kest")) {
         size_t eq = line.find("= ");
         if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
         std::string key = line.substr(0, eq);
@@ -80,6 +79,7 @@ TEST_F(DeviceSettingsTest, EachPropertyWritesItsOwnKey) {
     };
     const std::string backlight = env->sysroot() + "/sys/class/backlight/pwm-backlight/brightness";
     TestEnv::writeFile(backlight, "");
+    env->clearStubCalls();
     const QMetaObject* mo = dev->metaObject();
     for (const Row& r : rows) {
         SCOPED_TRACE(r.property);
@@ -114,9 +114,9 @@ TEST_F(DeviceSettingsTest, EachPropertyWritesItsOwnKey) {
             }
         }
     }
-    // The two applied at once reached the hardware.
+    // The two applied at once reached the hardware (the mixer once).
     EXPECT_EQ(TestEnv::readFile(backlight), "50\n");
-    EXPECT_EQ(env->stubCalls().back(), "amixer sset Speaker 0%");
+    EXPECT_EQ(env->stubCalls(), std::vector<std::string>{"amixer sset Speaker 0%"});
 }
 
 TEST_F(DeviceSettingsTest, IoFunctionsRefuseOutOfRangeWithExactMessages) {
@@ -178,6 +178,11 @@ TEST_F(DeviceSettingsTest, StringOperationsTruncateAndConvert) {
     EXPECT_EQ(get_setting_operation()->default_job_name[6], '\0');
     dev->SetSysPwd(QString(150, '7'));
     EXPECT_EQ(dev->GetSysPwd().size(), 127);
+    EXPECT_EQ(dev->SetVendorInfo(UnitVendorInfo_t{QString(200, 'v')}), 0); // saved at once
+    EXPECT_EQ(dev->GetVendorInfo().Text, QString(127, 'v'));
+    Common_SetWriteFailAfter(0);
+    EXPECT_EQ(dev->SetVendorInfo(UnitVendorInfo_t{"new text"}), -1);
+    Common_SetWriteFailAfter(-1);
     UnitWIFI_CONF_T w{"cell-7", "s3cret pass"};
     dev->SetWifiConf(w);
     EXPECT_EQ(dev->GetWifiConf().Ssid, "cell-7");
@@ -186,24 +191,11 @@ TEST_F(DeviceSettingsTest, StringOperationsTruncateAndConvert) {
     dev->SetEthStaticAddrs(a);
     EXPECT_EQ(get_setting_network()->ip, 0x0A000002u);
     EXPECT_EQ(dev->GetEthStaticAddrs().Gateway, 0x0A000001u);
-    dev->SetSettingBarcodeTdx(9, true); // index modulo 8
-    EXPECT_TRUE(dev->GetSettingBarcodeTdx(1));
+    dev->SetSettingBarcodeTdx(9, true); // index modulo 8, below zero too
+    EXPECT_TRUE(dev->GetSettingBarcodeTdx(-7));
     EXPECT_EQ(get_setting_barcode()->tool[1], 1u);
-}
-
-TEST_F(DeviceSettingsTest, VendorTextIsCutAndWrittenAtOnce) {
-    UnitVendorInfo_t v{QString(200, 'v')};
-    dev->SetVendorInfo(v);
-    EXPECT_EQ(dev->GetVendorInfo().Text, QString(127, 'v'));
-    std::string file = TestEnv::readFile("vendor");
-    ASSERT_EQ(file.size(), 128u);
-    EXPECT_EQ(file[127], '\0');
-    // Not saved: the text in use stays what the file holds.
-    Common_SetWriteFailAfter(0);
-    EXPECT_EQ(dev->SetVendorInfo(UnitVendorInfo_t{"new text"}), -1);
-    Common_SetWriteFailAfter(-1);
-    EXPECT_EQ(dev->GetVendorInfo().Text, QString(127, 'v'));
-    EXPECT_EQ(TestEnv::readFile("vendor").size(), 128u);
+    dev->SetSettingBarcodeTdx(1, false);
+    EXPECT_FALSE(dev->GetSettingBarcodeTdx(9));
 }
 
 TEST_F(DeviceSettingsTest, TimeComesFromThePanelClock) {

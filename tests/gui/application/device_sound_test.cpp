@@ -1,5 +1,5 @@
-// Device object, sound family: requests reach the sound queue in the right number and
-// the volume is stored, applied through the mixer and saved at once.
+// Device object, sound family: requests reach the sound queue in the right number (the
+// volume property is a row of the settings properties' table).
 #include "ApplicationDeviceClass.h"
 #include "TestEnv.h"
 #include "setting.h"
@@ -40,32 +40,4 @@ TEST(DeviceSound, TapOkAndNgQueueOneTwoAndTwoRequests) {
     EXPECT_EQ(WorkQueue_Length(q), SOUND_QUEUE_MAX);
     release.set_value();
     holder.join();
-}
-
-TEST(DeviceSound, VolumeIsStoredAppliedAndSaved) {
-    TestEnv env;
-    load_setting();
-    ApplicationDeviceClass* dev = ApplicationDevice();
-    struct Case {
-        int index;
-        const char* mixer;
-        const char* saved;
-    } cases[] = {{3, "amixer sset Speaker 95%", "75"},
-                 {0, "amixer sset Speaker 0%", "mute"},
-                 {4, "amixer sset Speaker 100%", "100"}};
-    for (const Case& c : cases) {
-        env.clearStubCalls();
-        dev->OnSetVolume(c.index);
-        EXPECT_EQ(dev->OnGetVolume(), c.index);
-        ASSERT_EQ(env.stubCalls().size(), 1u);
-        EXPECT_EQ(env.stubCalls()[0], c.mixer);
-        std::string file = TestEnv::readFile("files/setting/setting.kest");
-        size_t at = file.find("\nvolume");
-        ASSERT_NE(at, std::string::npos);
-        std::string row = file.substr(at + 1, file.find('\n', at + 1) - at - 1);
-        EXPECT_EQ(row.substr(row.find("= ") + 2), c.saved) << row;
-    }
-    env.clearStubCalls();
-    dev->OnSetVolume(7); // beyond the table: full volume
-    EXPECT_EQ(env.stubCalls().at(0), "amixer sset Speaker 100%");
 }

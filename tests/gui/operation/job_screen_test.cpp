@@ -536,27 +536,6 @@ TEST_F(JobScreenTest, InputOutputAndDelayStepsShowAndAdvance) {
     ASSERT_TRUE(until([&] { return page->Banner() == "Job OK !!!"; }));
 }
 
-TEST_F(JobScreenTest, StoredResultsAreCollectedThroughTheDialog) {
-    connectTools({2});
-    ASSERT_EQ(dev->SetToolLock(0, 0), 0); // the tool fastens while no screen takes results
-    for (int i = 0; i < 3; ++i)
-        ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok " + std::to_string(i + 1));
-    dev->OnSetBackupManager(true);
-    PageOperationWithJob* page = openScreen();
-    ASSERT_TRUE(until([&] { return page->StoredDialog() != nullptr; }));
-    UnitStoredResults* dlg = page->StoredDialog();
-    EXPECT_EQ(dlg->PendingText(0), "3");
-    EXPECT_TRUE(dlg->Chosen(0));
-    page->StoredOpen(); // one at a time
-    EXPECT_EQ(root->findChildren<UnitStoredResults*>().size(), 1);
-    shot("UnitStoredResults_Job");
-    press("storedConfirm");
-    // Collected, acknowledged, and the dialog closes at the end.
-    ASSERT_TRUE(until([&] { return page->StoredDialog() == nullptr; }));
-    EXPECT_TRUE(tools->wait(0, "acked>=3"));
-    EXPECT_EQ(page->Run().Stored().Pending(0), 0);
-}
-
 // A tool that drops and comes back with more results while the dialog is open starts a new
 // round: its old bar goes, its choice can be changed, and its new bar counts the new
 // number.
@@ -619,10 +598,16 @@ TEST_F(JobScreenTest, StoredResultsOfThreeToolsAreLoggedOnceInOrder) {
         EXPECT_EQ(dlg->PendingText(t), QString::number(2 + t));
         EXPECT_TRUE(dlg->Chosen(t));
     }
+    page->StoredOpen(); // one at a time
+    EXPECT_EQ(root->findChildren<UnitStoredResults*>().size(), 1);
+    shot("UnitStoredResults_Job");
     press("storedConfirm");
+    // Collected, acknowledged, and the dialog closes at the end.
     ASSERT_TRUE(until([&] { return page->StoredDialog() == nullptr; }));
     for (int t = 0; t < 3; ++t)
         EXPECT_TRUE(tools->wait(t, "acked>=" + std::to_string(2 + t) + " pending=0")) << t;
+    for (int t = 0; t < 3; ++t)
+        EXPECT_EQ(page->Run().Stored().Pending(t), 0) << t;
     // Acknowledged after its line: every line is in the day's file now.
     std::vector<int> got;
     for (const auto& record : LogRecords("files/log"))

@@ -1,4 +1,5 @@
 // Debug page: ring of lines, clear, save with its dialogs, flags dialog, one instance.
+#include "CsvRead.h"
 #include "RecordingSink.h"
 #include "ShellFixture.h"
 #include "UnitMessageBox.h"
@@ -72,15 +73,8 @@ TEST_F(DebugPageTest, LinesCarryTheStampAndTheRingDropsTheOldest) {
     EXPECT_EQ(m->rowCount(), DebugLogModel::Capacity);
     EXPECT_EQ(m->Line(0), "[2026-01-01 00:00:00] line 2");
     EXPECT_EQ(m->Line(DebugLogModel::Capacity - 1), "[2026-01-01 00:00:00] line 65536");
-    std::string saved = saveAndRead(page);
-    ASSERT_FALSE(saved.empty());
-    std::vector<std::string> lines;
-    size_t pos = 0;
-    while (pos < saved.size()) {
-        size_t nl = saved.find('\n', pos);
-        lines.push_back(saved.substr(pos, nl - pos));
-        pos = nl + 1;
-    }
+    ASSERT_FALSE(saveAndRead(page).empty());
+    const auto lines = FileLines("files/dlog_20260101_000000.dbg");
     ASSERT_EQ(lines.size(), size_t(DebugLogModel::Capacity));
     for (int i = 0; i < DebugLogModel::Capacity; i += 4099)
         EXPECT_EQ(lines[size_t(i)], "[2026-01-01 00:00:00] line " + std::to_string(i + 2));
