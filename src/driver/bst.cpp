@@ -1,4 +1,5 @@
 #include "bst.h"
+#include "usb.h"
 
 #include "common.h"
 #include "debug.h"
@@ -9,7 +10,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <glib.h>
-#include <libusb.h>
 #include <modbus.h>
 #include <mutex>
 #include <string>
@@ -57,31 +57,7 @@ void bst_set_usb_search(BstUsbSearch search) {
 }
 
 int bst_usb_search_default(uint16_t vendor, uint16_t product) {
-    libusb_context* usb = nullptr;
-    int rc = libusb_init(&usb);
-    if (rc != 0) {
-        DBG_ERR("libusb init error : %s", libusb_error_name(rc));
-        return 0;
-    }
-    libusb_device** list = nullptr;
-    ssize_t n = libusb_get_device_list(usb, &list);
-    int found = 0;
-    if (n < 0) {
-        DBG_ERR("get device list error : %s", libusb_error_name(int(n)));
-    } else {
-        for (ssize_t i = 0; i < n && !found; ++i) {
-            struct libusb_device_descriptor desc;
-            rc = libusb_get_device_descriptor(list[i], &desc);
-            if (rc != 0) {
-                DBG_ERR("failed to get device descriptor : %s", libusb_error_name(rc));
-                continue;
-            }
-            found = desc.idVendor == vendor && desc.idProduct == product;
-        }
-        libusb_free_device_list(list, 1);
-    }
-    libusb_exit(usb);
-    return found;
+    return usb_search_vpid(vendor, product);
 }
 
 void Bst_Start() {
