@@ -11,6 +11,7 @@
 #include "job.h"
 #include "operation.h"
 #include "setting.h"
+#include "share.h"
 #include "sound.h"
 #include "threads.h"
 #include "tools_private.h"
@@ -212,7 +213,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     Operation_Init();
 
-    // FtpServer_Init
+    FtpServer_Init();
 
     Bef_init();
 

@@ -1,0 +1,178 @@
+// The FTP share served by Debian's proftpd from the files the panel generates, in a
+// network and mount namespace of the test's own (as root): a real FTP client (curl) logs
+// in with the account of the settings, reads and replaces files under "files" and cannot
+// leave it.
+#include "TestEnv.h"
+#include "Wait.h"
+#include "common.h"
+#include "setting.h"
+#include "share.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using kest_test::WaitUntil;
+
+namespace {
+constexpr const char* kDaemon = "/usr/sbin/proftpd";
+constexpr const char* kTool = "/usr/sbin/ftpasswd";
+// Shell characters, quotes and a blank: the account must take it as it is.
+const std::string kPassword = "a b$(touch pwned)`touch pwned2`'\";|&";
+
+bool loopbackUp() {
+    int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ifreq r{};
+    snprintf(r.ifr_name, sizeof r.ifr_name, "lo");
+    bool ok = s >= 0 && ioctl(s, SIOCGIFFLAGS, &r) == 0;
+    r.ifr_flags |= IFF_UP;
+    ok = ok && ioctl(s, SIOCSIFFLAGS, &r) == 0;
+    if (s >= 0) close(s);
+    return ok;
+}
+
+bool listening() {
+    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(21);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool ok = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    close(s);
+    return ok;
+}
+
+struct FtpShare : ::testing::Test {
+    TestEnv env;
+    std::string err;
+
+    // Private network and mounts: the daemon's pid file and scoreboard go to a folder of
+    // the test bound over /run, and /etc/shells lists the account's /bin/false as a board
+    // that serves FTP must (proftpd refuses logins whose shell it does not list).
+    bool enterNamespaces() {
+        oldNet_ = open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
+        oldMnt_ = open("/proc/self/ns/mnt", O_RDONLY | O_CLOEXEC);
+        if (oldNet_ < 0 || oldMnt_ < 0) return false;
+        if (unshare(CLONE_NEWNET | CLONE_NEWNS) != 0) return false;
+        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
+        std::string run = env.root() + "/run";
+        fs::create_directories(run);
+        if (mount(run.c_str(), "/run", nullptr, MS_BIND, nullptr) != 0) return false;
+        if (!fs::is_symlink("/var/run") &&
+            mount(run.c_str(), "/var/run", nullptr, MS_BIND, nullptr) != 0)
+            return false;
+        std::string shells = env.root() + "/shells";
+        TestEnv::writeFile(shells, TestEnv::readFile("/etc/shells") + "/bin/false\n");
+        if (mount(shells.c_str(), "/etc/shells", nullptr, MS_BIND, nullptr) != 0) return false;
+        return loopbackUp();
+    }
+
+    void SetUp() override {
+        if (geteuid() != 0) GTEST_SKIP() << "needs root for its namespaces";
+        if (access(kDaemon, X_OK) != 0 || access(kTool, X_OK) != 0)
+            GTEST_SKIP() << "proftpd-basic is not installed";
+        ASSERT_TRUE(enterNamespaces()) << strerror(errno);
+        // The system paths are this test's own now: the pid file and /proc as they are.
+        Common_SetSysroot("");
+        // The real daemon on PATH in place of its stub; the real tool as "./ftpasswd".
+        std::string stub = env.root() + "/stubs/proftpd";
+        fs::remove(stub);
+        fs::create_symlink(kDaemon, stub);
+        fs::create_symlink(kTool, env.home() + "/ftpasswd");
+
+        TestEnv::writeFile("files/log/2025/01/01/20250101.csv", "2025-01-01 08:00:00,OK\n");
+        TestEnv::writeFile("files/job/a.job", "old job\n");
+        TestEnv::writeFile("regtools", "registry\n");
+        load_setting();
+        SettingShare* s = get_setting_share();
+        s->ftp_enable = 1;
+        setting_set_str(s->ftp_username, sizeof s->ftp_username, "quillet");
+        setting_set_str(s->ftp_password, sizeof s->ftp_password, kPassword.c_str());
+        EXPECT_EQ(FtpServer_Init(), 0);
+        ASSERT_TRUE(WaitUntil(listening)) << "proftpd does not listen";
+    }
+    void TearDown() override {
+        std::string pid;
+        if (Common_ReadFile("/run/proftpd.pid", pid) == 0) {
+            kill_ftpd();
+            std::string proc = "/proc/" + std::to_string(atoi(pid.c_str()));
+            EXPECT_TRUE(WaitUntil([&] { return !fs::exists(proc); })) << "proftpd still runs";
+        }
+        // Back to the machine's namespaces for the next test of this process.
+        if (oldMnt_ >= 0) setns(oldMnt_, CLONE_NEWNS), close(oldMnt_);
+        if (oldNet_ >= 0) setns(oldNet_, CLONE_NEWNET), close(oldNet_);
+    }
+    int oldNet_ = -1, oldMnt_ = -1;
+
+    // curl's exit status; its output in `out`.
+    int curl(std::vector<std::string> args, std::string& out,
+             const std::string& password = kPassword) {
+        std::vector<std::string> argv = {"curl", "-sS",    "--max-time",
+                                         "20",   "--user", "quillet:" + password};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return Common_RunCapture(argv, out);
+    }
+};
+} // namespace
+
+TEST_F(FtpShare, ServesTheFilesFolderToTheAccount) {
+    const std::string url = "ftp://127.0.0.1";
+    std::string out;
+    // List and fetch a day log.
+    ASSERT_EQ(curl({"--list-only", url + "/log/2025/01/01/"}, out), 0);
+    EXPECT_EQ(out, "20250101.csv\n");
+    ASSERT_EQ(curl({url + "/log/2025/01/01/20250101.csv"}, out), 0);
+    EXPECT_EQ(out, "2025-01-01 08:00:00,OK\n");
+    // Replace a job file.
+    TestEnv::writeFile(env.root() + "/new.job", "new job\n");
+    ASSERT_EQ(curl({"-T", env.root() + "/new.job", url + "/job/a.job"}, out), 0);
+    EXPECT_EQ(TestEnv::readFile("files/job/a.job"), "new job\n");
+
+    // The files root is the whole view: ".." and absolute paths stay inside it.
+    struct Escape {
+        std::vector<std::string> args;
+    } escapes[] = {{{"--path-as-is", url + "/../regtools"}},
+                   {{"--path-as-is", url + "/job/../../regtools"}},
+                   {{"-Q", "CWD ..", url + "/regtools"}},
+                   {{url + "/%2F" + env.home().substr(1) + "/regtools"}}};
+    for (const Escape& e : escapes) {
+        SCOPED_TRACE(e.args.back());
+        EXPECT_NE(curl(e.args, out), 0);
+        EXPECT_EQ(out.find("registry"), std::string::npos);
+    }
+
+    // A wrong password is refused (530); the shell characters ran nothing anywhere.
+    EXPECT_EQ(curl({url + "/"}, out, "vuzo"), 67);
+    EXPECT_EQ(curl({url + "/"}, out, kPassword + "x"), 67);
+    EXPECT_FALSE(TestEnv::exists("pwned") || TestEnv::exists("pwned2") ||
+                 TestEnv::exists("files/pwned") || TestEnv::exists("/pwned"));
+}
+
+// Switching FTP off and restarting: the daemon stops and no new one starts; on again with
+// a new password, only that password logs in.
+TEST_F(FtpShare, StopAndRestartWithANewPassword) {
+    std::string out;
+    kill_ftpd();
+    ASSERT_TRUE(WaitUntil([] { return !listening(); }));
+    get_setting_share()->ftp_enable = 0;
+    EXPECT_EQ(run_ftpd(), 0);
+    EXPECT_FALSE(listening());
+
+    SettingShare* s = get_setting_share();
+    s->ftp_enable = 1;
+    setting_set_str(s->ftp_password, sizeof s->ftp_password, "second pass");
+    EXPECT_EQ(run_ftpd(), 0);
+    ASSERT_TRUE(WaitUntil(listening));
+    EXPECT_EQ(curl({"ftp://127.0.0.1/log/2025/01/01/20250101.csv"}, out, "second pass"), 0);
+    EXPECT_EQ(curl({"ftp://127.0.0.1/"}, out), 67) << "the old password is gone";
+}
