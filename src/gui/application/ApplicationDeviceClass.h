@@ -6,6 +6,7 @@
 #include "DeviceSettingsTable.h"
 #include "SystemEvent.h"
 #include "UnitIF_ADDR_T.h"
+#include "UnitIfAddrData.h"
 #include "UnitStorageUsageData.h"
 #include "UnitTime.h"
 #include "UnitVendorInfo_t.h"
@@ -424,6 +425,20 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // have not joined yet: see DeviceNetwork.cpp for what they answer until then.
     void NetInit();
     bool IsWifiConnected();
+
+    // ---- family: interfaces and FTP share (DeviceNetworkSettings.cpp, DeviceShare.cpp) ----
+    // Ethernet and the access point's interface up and down (the kernel's link messages
+    // do the rest). The addresses and Wi-Fi settings are the settings family's.
+    void Eth0Up();
+    void Eth0Down();
+    void Wlan0Up();
+    void Wlan0Down();
+    // Addresses of "eth0" or "wlan0" as the status screen shows them; what could not be
+    // read is 0 (the gateway is always eth0's default gateway).
+    UnitIfAddrData GetIfAddr(const QString& ifname);
+    // FTP: stop the daemon; regenerate the account and start it when enabled.
+    void KillFtpd();
+    int32_t RunFtpd();
 
   signals:
     void CurrTdxChanged();

@@ -15,6 +15,10 @@ template <class T> T fromField(const uint32_t& word) {
         return T(word);
 }
 
+template <class T> T fromField(const int32_t& word) {
+    return T(word);
+}
+
 template <class T, size_t N> T fromField(const char (&text)[N]) {
     return ApplicationDeviceClass::FromNative(setting_get_str(text).c_str());
 }
@@ -24,6 +28,9 @@ void toField(uint32_t& word, bool value) {
 }
 void toField(uint32_t& word, int value) {
     word = uint32_t(value);
+}
+void toField(int32_t& word, int value) {
+    word = value;
 }
 void toField(uint32_t& word, uint value) {
     word = value;

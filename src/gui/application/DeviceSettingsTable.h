@@ -44,6 +44,9 @@
     X(BOOL, LogSnug, log.snug, NOTIFY, nullptr)                                                    \
     X(INT, EthDhcp, network.dhcp, NOTIFY, nullptr)                                                 \
     X(INT, WifiBand, network.band, NOTIFY, nullptr)                                                \
+    X(INT, WifiCountry, network.country, NOTIFY, nullptr)                                          \
+    X(INT, WifiChannelMode, network.channel_mode, NOTIFY, nullptr)                                 \
+    X(INT, WifiManualChannel, network.manual_channel, NOTIFY, nullptr)                             \
     X(BOOL, FtpEnable, share.ftp_enable, NOTIFY, nullptr)                                          \
     X(TEXT, FtpUser, share.ftp_username, SILENT, nullptr)                                          \
     X(TEXT, FtpPwd, share.ftp_password, SILENT, nullptr)                                           \
