@@ -115,4 +115,34 @@ TEST_F(ScreensTest, RenderShellScreens) {
     shot("UnitMessageBox_Confirm");
     press("msgClose");
 }
+
+// The network and share tabs, the advanced Wi-Fi dialog, the on-screen keypad over a tab
+// and the network status tab (what this machine's interfaces show).
+TEST_F(ScreensTest, RenderNetworkScreens) {
+    makeRoot();
+    dev->SetSysPwd("4321");
+    login("4321");
+    press("tileSetting");
+    shot("PageSettingNetwork");
+    press("wifiAdvanced");
+    press("advMode_1");
+    shot("UnitWlanAdvanced");
+    press("advCancel");
+    QTest::mouseClick(find<QLineEdit>("wifiSsid"), Qt::LeftButton);
+    shot("PageSettingNetwork_Keypad");
+    press("keypadDone");
+    QTest::mouseClick(find<QLineEdit>("ethIp_0"), Qt::LeftButton);
+    shot("PageSettingNetwork_NumericKeypad");
+    press("keypadDone");
+    press("wifiApply");
+    press("tabSettingShare");
+    shot("PageSettingShare");
+    find<QLineEdit>("ftpUser")->clear();
+    press("ftpApply");
+    shot("PageSettingShare_Error");
+    press("msgClose");
+    press("tabBack");
+    press("tileSystem");
+    shot("PageSystemNetwork");
+}
 } // namespace

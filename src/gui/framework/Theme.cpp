@@ -18,6 +18,7 @@ QPushButton {
   background: #27313b; border: 2px solid #3a4754; border-radius: 8px;
 }
 QPushButton:pressed { background: #2f8fe8; border-color: #5fb0ff; }
+QPushButton:checked { background: #22466b; border-color: #2f8fe8; }
 QPushButton:disabled { color: #5b6772; background: #1d242b; border-color: #28323b; }
 QPushButton[role="ok"] { background: #1f7a3e; border-color: #2eb85c; }
 QPushButton[role="ok"]:pressed { background: #2eb85c; }

@@ -5,9 +5,14 @@
 #include "Navigator.h"
 #include "Page.h"
 #include "UiSound.h"
+#include "page/network/PageSystemNetwork.h"
 #include "page/operation/PageOperationWithJob.h"
 #include "page/operation/PageOperationWithoutJob.h"
+#include "page/settings/PageSettingNetwork.h"
+#include "page/settings/PageSettingShare.h"
+#include "page/settings/SettingsRestarts.h"
 #include "page/shell/PageHome.h"
+#include "page/shell/PageTabHost.h"
 #include "page/system/PageDebug.h"
 
 #include <QPointer>
@@ -37,6 +42,22 @@ void saveSettings(QWidget* host) {
     PageHome* home = homeOf(host);
     if (ApplicationDevice()->SaveSetting() != 0 && home)
         home->ShowMessage("Error", "Failed to save.");
+}
+
+// Leaving the settings screens: pending Wi-Fi and FTP restarts run now, then the file
+// is saved.
+void leaveSettings(QWidget* host) {
+    SettingsRestarts::Instance().RunPending();
+    saveSettings(host);
+}
+
+// The tabs built so far, until the settings and system containers take them.
+Page* settingTabs() {
+    return new PageTabHost({{"tabSettingNetwork", "Network", ScreenId::SettingNetwork},
+                            {"tabSettingShare", "Share", ScreenId::SettingShare}});
+}
+Page* systemTabs() {
+    return new PageTabHost({{"tabSystemNetwork", "Network status", ScreenId::SystemNetwork}});
 }
 
 void browserLeft(QWidget*) {
@@ -85,9 +106,9 @@ const ScreenRow rows[] = {
     {.Id = S::Remote, .Tile = "Remote", .AdminSubtitle = "Control remote tool",
      .Icon = "menu_remote", .Level = 1},
     {.Id = S::Setting, .Tile = "Setting", .AdminSubtitle = "System configuration",
-     .Icon = "menu_setting", .Level = 1, .Left = saveSettings},
+     .Icon = "menu_setting", .Level = 1, .Factory = settingTabs, .Left = leaveSettings},
     {.Id = S::System, .Tile = "System", .GuestSubtitle = "SW Version, Storage usage ...",
-     .AdminSubtitle = "SW version, Storage ...", .Icon = "menu_system"},
+     .AdminSubtitle = "SW version, Storage ...", .Icon = "menu_system", .Factory = systemTabs},
     {.Id = S::Login, .Tile = "Login", .GuestSubtitle = "as Administrator", .Icon = "menu_login",
      .How = P::Action, .Opened = login},
     {.Id = S::Logout, .Tile = "Logout", .AdminSubtitle = "as Guest", .Icon = "menu_logout",
@@ -98,6 +119,11 @@ const ScreenRow rows[] = {
     // Opened by the service cable; its confirming button copies the values to the tool.
     {.Id = S::Network, .How = P::Modal, .Opened = ok, .Left = tap},
     {.Id = S::TopDownBox, .How = P::PullDown},
+    // Tabs of the settings and system screens (opened inside them).
+    {.Id = S::SettingNetwork, .Level = 1, .Factory = make<PageSettingNetwork>,
+     .Left = leaveSettings},
+    {.Id = S::SettingShare, .Level = 1, .Factory = make<PageSettingShare>, .Left = leaveSettings},
+    {.Id = S::SystemNetwork, .Factory = make<PageSystemNetwork>},
 };
 // clang-format on
 static_assert(std::size(rows) == size_t(ScreenId::Count));

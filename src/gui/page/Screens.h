@@ -27,6 +27,9 @@ enum class ScreenId {
     Debug,
     Network,
     TopDownBox,
+    SettingNetwork,
+    SettingShare,
+    SystemNetwork,
     Count
 };
 

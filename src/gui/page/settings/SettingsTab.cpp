@@ -5,9 +5,11 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMetaProperty>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -27,6 +29,11 @@ SettingsTab::SettingsTab(QWidget* parent) : Page(parent) {
 QWidget* SettingsTab::addRow(const QString& label, QWidget* control) {
     int row = grid_->rowCount();
     auto* l = new QLabel(label, this);
+    if (!control) {
+        l->setProperty("role", "subtitle");
+        grid_->addWidget(l, row, 0, 1, 2);
+        return l;
+    }
     grid_->addWidget(l, row, 0);
     grid_->addWidget(control, row, 1);
     // The label is hidden with its row.
@@ -112,4 +119,63 @@ void SettingsTab::Refresh() {
         if (auto* l = qobject_cast<QWidget*>(row->property("rowLabel").value<QObject*>()))
             l->setVisible(shown);
     }
+}
+
+QLineEdit* SettingsTab::AddEntry(const char* name, UnitKeypad::Mode mode) {
+    auto* e = new QLineEdit(this);
+    e->setObjectName(name);
+    e->setProperty("keypad", int(mode));
+    e->installEventFilter(this);
+    return e;
+}
+
+QLineEdit* SettingsTab::KeypadTarget() const {
+    return pad_ && pad_->isVisible() ? target_.data() : nullptr;
+}
+
+bool SettingsTab::eventFilter(QObject* watched, QEvent* event) {
+    // A tap shows the keypad even where the window has no focus to give (no window
+    // manager on the board's framebuffer).
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::MouseButtonPress)
+        if (auto* e = qobject_cast<QLineEdit*>(watched)) showKeypad(e);
+    return Page::eventFilter(watched, event);
+}
+
+void SettingsTab::showKeypad(QLineEdit* target) {
+    if (!pad_) {
+        pad_ = new QFrame(this);
+        pad_->setObjectName("settingsKeypad");
+        pad_->setProperty("role", "dialog");
+        auto* v = new QVBoxLayout(pad_);
+        v->setContentsMargins(16, 12, 16, 12);
+        for (int m = 0; m < 2; ++m) {
+            keys_[m] = new UnitKeypad(UnitKeypad::Mode(m), pad_);
+            v->addWidget(keys_[m]);
+        }
+        auto* done = new QPushButton("Done", pad_);
+        done->setObjectName("keypadDone");
+        done->setProperty("role", "ok");
+        done->setFocusPolicy(Qt::NoFocus);
+        connect(done, &QPushButton::clicked, this, [this] {
+            UiSound_Tap();
+            pad_->hide();
+            if (target_) target_->clearFocus();
+        });
+        v->addWidget(done, 0, Qt::AlignRight);
+    }
+    target_ = target;
+    int mode = target->property("keypad").toInt();
+    for (int m = 0; m < 2; ++m) {
+        keys_[m]->SetTarget(target);
+        keys_[m]->setVisible(m == mode);
+    }
+    int w = mode == UnitKeypad::Numeric ? 420 : 1000;
+    pad_->adjustSize();
+    int h = pad_->sizeHint().height();
+    // Over the half of the tab the field is not in, so the field stays in sight.
+    int fieldY = target->mapTo(this, QPoint(0, target->height() / 2)).y();
+    int y = fieldY > height() / 2 ? 8 : height() - h - 8;
+    pad_->setGeometry((width() - w) / 2, y, w, h);
+    pad_->raise();
+    pad_->show();
 }

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "Page.h"
+#include "UnitKeypad.h"
 
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 #include <functional>
 
@@ -13,6 +15,7 @@ class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QGridLayout;
+class QLineEdit;
 
 class SettingsTab : public Page {
     Q_OBJECT
@@ -31,8 +34,18 @@ class SettingsTab : public Page {
     // Re-reads every bound property and row condition.
     Q_SLOT void Refresh() override;
 
-  protected:
+    // A text entry of the tab's own, named `name`: not bound, the tab applies it when the
+    // operator confirms. While it has the focus the tab's keypad types into it; the
+    // keypad's "Done" (named "keypadDone") puts the keypad away.
+    QLineEdit* AddEntry(const char* name, UnitKeypad::Mode mode);
+    // A label and a control (or a group of controls) as one row; a row label of "" makes
+    // a section heading when `control` is null.
     QWidget* addRow(const QString& label, QWidget* control);
+    // The open keypad's target, or null.
+    QLineEdit* KeypadTarget() const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     struct Binding {
@@ -41,7 +54,11 @@ class SettingsTab : public Page {
         QCheckBox* toggle = nullptr;
     };
     void follow(const char* property);
+    void showKeypad(QLineEdit* target);
     QGridLayout* grid_;
+    QWidget* pad_ = nullptr;
+    UnitKeypad* keys_[2] = {};
+    QPointer<QLineEdit> target_;
     QList<Binding> bindings_;
     QList<QPair<QWidget*, std::function<bool()>>> conditions_;
 };

@@ -1,0 +1,32 @@
+// The share tab: the FTP share (switch, user name, password) and backup event forwarding
+// (switch, server address, port), each applied by its own button through ShareForm.
+// Every button plays the tap sound.
+#pragma once
+
+#include "Navigator.h"
+#include "SettingsTab.h"
+
+class QCheckBox;
+class QLineEdit;
+class UnitMessageBox;
+
+class PageSettingShare : public SettingsTab {
+    Q_OBJECT
+  public:
+    explicit PageSettingShare(QWidget* parent = nullptr);
+    UnitMessageBox* MessageDialog() const;
+
+  private:
+    void load();
+    void enableFields();
+    void applyFtp();
+    void applyForward();
+    void message(const QString& title, const QString& text);
+    QCheckBox* ftpEnable_;
+    QLineEdit* ftpUser_;
+    QLineEdit* ftpPwd_;
+    QCheckBox* befEnable_;
+    QLineEdit* befIp_[4];
+    QLineEdit* befPort_;
+    ModalHandle message_;
+};

@@ -1,0 +1,56 @@
+#include "ShareForm.h"
+
+#include "EthernetForm.h"
+
+namespace {
+bool hasControl(const QString& text) {
+    for (QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f) return true;
+    return false;
+}
+} // namespace
+
+SharePlan ShareForm::PlanFtp(const FtpSettings& stored, const FtpSettings& e) {
+    SharePlan p;
+    if (e.Enable) {
+        if (e.User.isEmpty())
+            p.Error = "Please input the User name";
+        else if (e.Password.isEmpty())
+            p.Error = "Please input the Password";
+        // ':' separates the password file's fields and a line break starts a new entry;
+        // ftpasswd reads the password up to its first line break.
+        else if (e.User.contains(':') || hasControl(e.User))
+            p.Error = "Invalid character in User name";
+        else if (hasControl(e.Password))
+            p.Error = "Invalid character in Password";
+        if (!p.Error.isEmpty()) return p;
+    }
+    if (e.Enable == stored.Enable && e.User == stored.User && e.Password == stored.Password)
+        return p;
+    p.Apply = true;
+    p.Restart = e.Enable;
+    return p;
+}
+
+SharePlan ShareForm::PlanForward(const ForwardSettings& stored, bool enable,
+                                 const QStringList& octets, const QString& port,
+                                 ForwardSettings* entered) {
+    SharePlan p;
+    ForwardSettings e;
+    e.Enable = enable;
+    e.Address = EthernetForm::Pack(octets, 0);
+    bool ok = false;
+    uint v = port.trimmed().toUInt(&ok, 10);
+    e.Port = ok && v <= 0xffff ? v : 0;
+    if (entered) *entered = e;
+    if (enable) {
+        if (e.Address == 0 || (!octets.isEmpty() && octets[0].trimmed() == "0"))
+            p.Error = "Invalid server ip address.";
+        else if (port.trimmed() == "0")
+            p.Error = "Invalid port number.";
+        if (!p.Error.isEmpty()) return p;
+    }
+    if (e.Enable == stored.Enable && e.Address == stored.Address && e.Port == stored.Port) return p;
+    p.Apply = true;
+    return p;
+}

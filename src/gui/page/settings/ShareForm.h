@@ -1,0 +1,33 @@
+// The share tab without widgets: the FTP half's and the forwarding half's checks and
+// what each apply button does against the stored settings.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+struct FtpSettings {
+    bool Enable = false;
+    QString User, Password;
+};
+
+struct ForwardSettings {
+    bool Enable = false;
+    uint32_t Address = 0;
+    uint32_t Port = 0;
+};
+
+struct SharePlan {
+    QString Error;      // shown under "Error"; nothing else happens then
+    bool Apply = false; // store, then FTP: stop the daemon (restart after 1 s when on),
+                        // save; forwarding: close with "Change setting". Then the message.
+    bool Restart = false;
+};
+
+class ShareForm {
+  public:
+    static SharePlan PlanFtp(const FtpSettings& stored, const FtpSettings& entry);
+    // The entries as typed: four address fields and the port field.
+    static SharePlan PlanForward(const ForwardSettings& stored, bool enable,
+                                 const QStringList& octets, const QString& port,
+                                 ForwardSettings* entered);
+};

@@ -1,0 +1,79 @@
+// Shared set-up of the network and share tab tests: a tab on its own over the real device
+// object, its widgets entered and pressed by object name, its message box read back, and
+// the settings as the file holds them.
+#pragma once
+
+#include "ShellFixture.h"
+#include "UnitMessageBox.h"
+#include "page/settings/SettingsRestarts.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+
+class TabTest : public ShellTest {
+  protected:
+    void TearDown() override {
+        tab.reset();
+        SettingsRestarts::Instance().Cancel(SettingsRestarts::Wifi);
+        SettingsRestarts::Instance().Cancel(SettingsRestarts::Ftp);
+        ShellTest::TearDown();
+    }
+    template <class T> void open() {
+        tab.reset();
+        flush();
+        tab.reset(new T);
+        tab->resize(1200, 700);
+        tab->show();
+        flush();
+    }
+    template <class W = QPushButton> W* widget(const char* name) const {
+        return tab->findChild<W*>(name);
+    }
+    void tap(const char* name) {
+        auto* b = widget<QAbstractButton>(name);
+        ASSERT_NE(b, nullptr) << name;
+        ASSERT_TRUE(b->isEnabled()) << name;
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2));
+        flush();
+    }
+    // Types into a field as the keypad would (the field's validator applies).
+    void enter(const char* name, const QString& text) {
+        auto* e = widget<QLineEdit>(name);
+        ASSERT_NE(e, nullptr) << name;
+        e->clear();
+        QTest::keyClicks(e, text);
+    }
+    void enterOctets(const char* prefix, const QString& dotted) {
+        QStringList o = dotted.split('.');
+        for (int i = 0; i < 4; ++i)
+            enter(QString("%1_%2").arg(prefix).arg(i).toLatin1().constData(), o[i]);
+    }
+    // "Title / text" of the open message box, "" for none; the box is closed.
+    std::string dialog() {
+        auto* box = tab->findChild<UnitMessageBox*>();
+        if (!box) return "";
+        std::string s = (box->Title() + " / " + box->Text()).toStdString();
+        QTest::mouseClick(box->findChild<QPushButton*>("msgClose"), Qt::LeftButton);
+        flush();
+        return s;
+    }
+    // The settings as the file holds them.
+    static Setting fileSetting() {
+        Setting s = *get_default_setting();
+        std::string t = TestEnv::readFile("files/setting/setting.kest");
+        setting_parse_text(&s, t.data(), t.size());
+        return s;
+    }
+    // Waits for a stub line; the milliseconds since `since`, -1 when it never came.
+    qint64 waitStub(const std::string& line, const QElapsedTimer& since) {
+        auto seen = [&] {
+            for (const auto& l : env->stubCalls())
+                if (l == line) return true;
+            return false;
+        };
+        if (!QTest::qWaitFor(seen, int(kest_test::kWaitLimit.count()))) return -1;
+        return since.elapsed();
+    }
+    std::unique_ptr<Page> tab;
+};

@@ -1,0 +1,268 @@
+// The network tab: Ethernet and Wi-Fi applies as tables (entries pressed in, then the
+// settings record, the file, the interface commands and the dialog), the advanced dialog,
+// and the Wi-Fi checks of its widget-free form.
+#include "NetworkTabFixture.h"
+#include "page/settings/PageSettingNetwork.h"
+#include "page/settings/UnitWlanAdvanced.h"
+#include "page/settings/WifiForm.h"
+
+#include <QListWidget>
+
+namespace {
+constexpr uint32_t ip(int a, int b, int c, int d) {
+    return uint32_t(a) << 24 | uint32_t(b) << 16 | uint32_t(c) << 8 | uint32_t(d);
+}
+const char* kApplied = "Message / Changes have been applied.";
+const std::vector<std::string> kEthCycle = {"ifconfig eth0 down", "ifconfig eth0 up"};
+
+class NetworkTabTest : public TabTest {};
+
+TEST_F(NetworkTabTest, EthernetApply) {
+    struct Case {
+        const char* what;
+        uint32_t dhcp;         // stored
+        const char* mode;      // button pressed, nullptr for none
+        const char* fields[3]; // ip, netmask, gateway entered (nullptr: as shown)
+        const char* dialog;
+        uint32_t dhcpAfter, ipAfter, maskAfter, gwAfter; // in the record
+        bool cycled;                                     // eth0 cycled and the file saved
+    } cases[] = {
+        {"DHCP unchanged",
+         1,
+         nullptr,
+         {"10.0.0.9", nullptr, nullptr},
+         "",
+         1,
+         ip(10, 0, 0, 5),
+         ip(255, 255, 255, 0),
+         ip(10, 0, 0, 1),
+         false},
+        {"static unchanged",
+         0,
+         "ethMode_0",
+         {},
+         "",
+         0,
+         ip(10, 0, 0, 5),
+         ip(255, 255, 255, 0),
+         ip(10, 0, 0, 1),
+         false},
+        {"static edited, taken without checks",
+         0,
+         nullptr,
+         {"0.0.0.7", "0.0.0.0", "10.0.0.254"},
+         kApplied,
+         0,
+         ip(0, 0, 0, 7),
+         0,
+         ip(10, 0, 0, 254),
+         true},
+        {"to DHCP clears the addresses", 0, "ethMode_1", {}, kApplied, 1, 0, 0, 0, true},
+        {"to static with IP 0",
+         1,
+         "ethMode_0",
+         {"0.0.0.0", nullptr, nullptr},
+         "Error / Invalid ip address.",
+         0,
+         ip(10, 0, 0, 5),
+         ip(255, 255, 255, 0),
+         ip(10, 0, 0, 1),
+         false},
+        {"to static, first IP field 0",
+         1,
+         "ethMode_0",
+         {"0.1.2.3", nullptr, nullptr},
+         "Error / Invalid ip address.",
+         0,
+         ip(10, 0, 0, 5),
+         ip(255, 255, 255, 0),
+         ip(10, 0, 0, 1),
+         false},
+        {"to static, netmask first field 0",
+         1,
+         "ethMode_0",
+         {"10.1.1.1", "0.255.255.0", nullptr},
+         "Error / Invalid netmask address.",
+         0,
+         ip(10, 0, 0, 5),
+         ip(255, 255, 255, 0),
+         ip(10, 0, 0, 1),
+         false},
+        {"to static, gateway not checked",
+         1,
+         "ethMode_0",
+         {"10.1.1.1", "255.255.0.0", "0.0.0.0"},
+         kApplied,
+         0,
+         ip(10, 1, 1, 1),
+         ip(255, 255, 0, 0),
+         0,
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SettingNetwork* n = get_setting_network();
+        n->dhcp = c.dhcp;
+        n->ip = ip(10, 0, 0, 5);
+        n->netmask = ip(255, 255, 255, 0);
+        n->gateway = ip(10, 0, 0, 1);
+        ASSERT_EQ(save_setting(), 0);
+        open<PageSettingNetwork>();
+        env->clearStubCalls();
+        if (c.mode) tap(c.mode);
+        const char* prefixes[] = {"ethIp", "ethMask", "ethGw"};
+        for (int i = 0; i < 3; ++i)
+            if (c.fields[i]) enterOctets(prefixes[i], c.fields[i]);
+        tap("ethApply");
+
+        EXPECT_EQ(dialog(), c.dialog);
+        EXPECT_EQ(n->dhcp, c.dhcpAfter);
+        EXPECT_EQ(n->ip, c.ipAfter);
+        EXPECT_EQ(n->netmask, c.maskAfter);
+        EXPECT_EQ(n->gateway, c.gwAfter);
+        EXPECT_EQ(env->stubCalls(), c.cycled ? kEthCycle : std::vector<std::string>{});
+        Setting f = fileSetting();
+        EXPECT_EQ(f.network.ip, c.cycled ? c.ipAfter : ip(10, 0, 0, 5));
+        EXPECT_EQ(f.network.dhcp, c.cycled ? c.dhcpAfter : c.dhcp) << "saved only when applied";
+    }
+    EXPECT_EQ(sounds(UiSoundKind::Tap), 8 + 6 + 6); // applies, mode buttons, message boxes
+}
+
+TEST_F(NetworkTabTest, WifiApply) {
+    const std::string down = "ifconfig wlan0 down";
+    struct Case {
+        const char* what;
+        const char* ssid; // entered, nullptr: as shown
+        const char* pass;
+        std::function<void()> also; // band or advanced presses
+        const char* dialog;
+        bool cycled;
+    } cases[] = {
+        {"empty SSID", "", nullptr, nullptr, "Error / Please input the SSID", false},
+        {"empty pass phrase", nullptr, "", nullptr, "Error / Please input the Password", false},
+        {"SSID of 33", "abcdefghijabcdefghijabcdefghijabc", nullptr, nullptr,
+         "Error / Invalid SSID length (max 32)", false},
+        {"pass phrase of 7", nullptr, "1234567", nullptr,
+         "Error / Invalid password length (expected 8..31)", false},
+        {"pass phrase of 32", nullptr, "12345678901234567890123456789012", nullptr,
+         "Error / Invalid password length (expected 8..31)", false},
+        {"unchanged does not cycle", nullptr, nullptr, nullptr, "", false},
+        {"advanced cancelled", nullptr, nullptr,
+         [this] {
+             tap("wifiAdvanced");
+             tap("advCountry_1");
+             tap("advCancel");
+         },
+         "", false},
+        {"SSID of 32, pass phrase of 31", "abcdefghijabcdefghijabcdefghijab",
+         "1234567890123456789012345678901", nullptr, kApplied, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        load_setting(); // "quillet", "40718253", 5 GHz
+        open<PageSettingNetwork>();
+        env->clearStubCalls();
+        if (c.ssid) enter("wifiSsid", c.ssid);
+        if (c.pass) enter("wifiPass", c.pass);
+        if (c.also) c.also();
+        tap("wifiApply");
+        EXPECT_EQ(dialog(), c.dialog);
+        EXPECT_EQ(env->stubCalls(),
+                  c.cycled ? std::vector<std::string>{down} : std::vector<std::string>{});
+        EXPECT_EQ(SettingsRestarts::Instance().Pending(SettingsRestarts::Wifi), c.cycled);
+        EXPECT_EQ(std::string(get_setting_network()->ssid),
+                  c.cycled ? c.ssid : std::string("quillet"));
+        SettingsRestarts::Instance().Cancel(SettingsRestarts::Wifi);
+    }
+}
+
+// The band selector sets automatic channel choice at once; the advanced dialog offers the
+// band's and country's channels and its OK is stored with the next apply; wlan0 comes up
+// again 1 s after the apply.
+TEST_F(NetworkTabTest, BandAdvancedAndRestart) {
+    SettingNetwork* n = get_setting_network();
+    n->channel_mode = 1;
+    n->manual_channel = 149;
+    open<PageSettingNetwork>();
+    tap("wifiBand_0");
+    EXPECT_EQ(n->channel_mode, 0u);
+    EXPECT_EQ(n->manual_channel, -1);
+    EXPECT_EQ(n->band, 1u) << "the band itself waits for the apply";
+    tap("wifiBand_1");
+
+    tap("wifiAdvanced");
+    auto* list = widget<QListWidget>("advChannels");
+    ASSERT_NE(list, nullptr);
+    EXPECT_FALSE(list->isEnabled()) << "automatic mode";
+    auto channels = [&] {
+        QStringList l;
+        for (int i = 0; i < list->count(); ++i)
+            l << list->item(i)->text();
+        return l.join(',');
+    };
+    EXPECT_EQ(channels(), "36,40,44,48,149,153,157,161,165");
+    tap("advCountry_2");
+    tap("advMode_1");
+    EXPECT_TRUE(list->isEnabled());
+    EXPECT_EQ(channels(), "36,40,44,48");
+    QListWidgetItem* ch44 = list->item(2);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(ch44).center());
+    tap("advOk");
+    EXPECT_EQ(widget<UnitWlanAdvanced>("UnitWlanAdvanced"), nullptr);
+    EXPECT_EQ(n->country, 0u) << "stored with the apply";
+
+    env->clearStubCalls();
+    QElapsedTimer since;
+    since.start();
+    tap("wifiApply");
+    EXPECT_EQ(dialog(), kApplied);
+    EXPECT_EQ(n->country, 2u);
+    EXPECT_EQ(n->channel_mode, 1u);
+    EXPECT_EQ(n->manual_channel, 44);
+    EXPECT_EQ(fileSetting().network.manual_channel, 44);
+    EXPECT_EQ(env->stubCalls(), std::vector<std::string>{"ifconfig wlan0 down"});
+    qint64 up = waitStub("ifconfig wlan0 192.168.131.1 netmask 255.255.255.0 up", since);
+    EXPECT_GE(up, SettingsRestarts::kDelayMs);
+    EXPECT_FALSE(SettingsRestarts::Instance().Pending(SettingsRestarts::Wifi));
+}
+
+// A tapped field gets the tab's keypad (numeric for an octet); its keys type there.
+TEST_F(NetworkTabTest, KeypadTypesIntoTheTappedField) {
+    open<PageSettingNetwork>();
+    auto* ssid = widget<QLineEdit>("wifiSsid");
+    auto* octet = widget<QLineEdit>("ethGw_3");
+    QTest::mouseClick(ssid, Qt::LeftButton);
+    ssid->clear();
+    for (const char* k : {"key_a", "key_Shift", "key_p", "key_Space", "key_7"})
+        tap(k);
+    EXPECT_EQ(ssid->text(), "aP 7");
+    QTest::mouseClick(octet, Qt::LeftButton);
+    EXPECT_FALSE(widget("key_a")->isVisible()) << "numeric keys only";
+    tap("key_Clear");
+    tap("key_9");
+    EXPECT_EQ(octet->text(), "9");
+    EXPECT_EQ(ssid->text(), "aP 7");
+    tap("keypadDone");
+    EXPECT_FALSE(widget<QWidget>("settingsKeypad")->isVisible());
+    EXPECT_EQ(sounds(UiSoundKind::Tap), 8);
+}
+
+TEST(WifiForm, ChecksInOrder) {
+    struct Case {
+        QString ssid, pass, error;
+    } cases[] = {
+        {"", "", "Please input the SSID"},
+        {"a\nb", "", "Please input the Password"},
+        {QString(33, 'a'), "1234567", "Invalid SSID length (max 32)"},
+        {"a\nb", "1234567", "Invalid password length (expected 8..31)"},
+        {"a\nb", "12345678", "Invalid character in SSID"},
+        {"ssid", "1234\t5678", "Invalid character in Password"},
+        {"ssid", QString("1234567\x7f"), "Invalid character in Password"},
+        {QString(32, 'a'), QString(31, 'p'), ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(WifiForm::Check(c.ssid, c.pass), c.error) << c.ssid.toStdString();
+    EXPECT_EQ(WifiForm::ParseChannel("x"), -1);
+    EXPECT_EQ(WifiForm::ParseChannel("165"), 165);
+}
+} // namespace

@@ -1,0 +1,178 @@
+// The share tab: the FTP and forwarding applies as tables (switches and entries pressed
+// in, then the settings record, the file, the daemon's stop and restart, the dialog), and
+// the pending restarts run when the operator leaves the settings screen.
+#include "ChildProcess.h"
+#include "NetworkTabFixture.h"
+#include "page/settings/PageSettingShare.h"
+
+#include <csignal>
+
+namespace {
+const char* kApplied = "Message / Changes have been applied.";
+
+class ShareTabTest : public TabTest {
+  protected:
+    std::string startLine() const { return "proftpd -c " + env->home() + "/proftpd.conf"; }
+    // A process the pid file names as proftpd, to see the stop.
+    void fakeDaemon(ChildProcess& p) {
+        ASSERT_TRUE(p.start({"/bin/sleep", "600"}));
+        TestEnv::writeFile(env->sysroot() + "/proc/" + std::to_string(p.pid()) + "/comm",
+                           "proftpd\n");
+        TestEnv::writeFile(env->sysroot() + "/var/run/proftpd.pid", std::to_string(p.pid()) + "\n");
+    }
+};
+
+TEST_F(ShareTabTest, FtpApply) {
+    struct Case {
+        const char* what;
+        bool switchOff;
+        const char* user; // entered, nullptr: as shown
+        const char* pwd;
+        const char* dialog;
+        bool stopped, restarts;
+        uint32_t enableAfter;
+        const char* userAfter;
+        const char* pwdAfter;
+    } cases[] = {
+        {"unchanged", false, nullptr, nullptr, "", false, false, 1, "quillet", "vuzo"},
+        {"empty user, FTP on", false, "", nullptr, "Error / Please input the User name", false,
+         false, 1, "quillet", "vuzo"},
+        {"empty password, FTP on", false, nullptr, "", "Error / Please input the Password", false,
+         false, 1, "quillet", "vuzo"},
+        {"user with a colon", false, "a:b", nullptr, "Error / Invalid character in User name",
+         false, false, 1, "quillet", "vuzo"},
+        {"empty user, FTP off: not checked", true, "", nullptr, kApplied, true, false, 0, "",
+         "vuzo"},
+        {"only the password", false, nullptr, "n3w $(pass)", kApplied, true, true, 1, "quillet",
+         "n3w $(pass)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SettingShare* st = get_setting_share();
+        st->ftp_enable = 1;
+        setting_set_str(st->ftp_username, sizeof st->ftp_username, "quillet");
+        setting_set_str(st->ftp_password, sizeof st->ftp_password, "vuzo");
+        open<PageSettingShare>();
+        ChildProcess daemon;
+        fakeDaemon(daemon);
+        env->clearStubCalls();
+        if (c.user) enter("ftpUser", c.user);
+        if (c.pwd) enter("ftpPwd", c.pwd);
+        if (c.switchOff) {
+            tap("ftpEnable");
+            EXPECT_FALSE(widget<QLineEdit>("ftpUser")->isEnabled());
+        }
+        tap("ftpApply");
+
+        EXPECT_EQ(dialog(), c.dialog);
+        const SettingShare* s = get_setting_share();
+        EXPECT_EQ(s->ftp_enable, c.enableAfter);
+        EXPECT_STREQ(s->ftp_username, c.userAfter);
+        EXPECT_STREQ(s->ftp_password, c.pwdAfter);
+        EXPECT_EQ(fileSetting().share.ftp_enable, c.enableAfter) << "saved when applied";
+        EXPECT_EQ(daemon.wait(c.stopped ? int(kest_test::kWaitLimit.count()) : 300),
+                  c.stopped ? 128 + SIGTERM : -1);
+        EXPECT_EQ(SettingsRestarts::Instance().Pending(SettingsRestarts::Ftp), c.restarts);
+        if (c.restarts) {
+            QElapsedTimer since;
+            since.start();
+            EXPECT_GE(waitStub(startLine(), since), 0);
+            EXPECT_EQ(env->stubCalls().front(),
+                      "ftpasswd --stdin --passwd --name=quillet --uid 0 --home " + env->home() +
+                          "/files --shell /bin/false");
+            EXPECT_EQ(TestEnv::readFile(env->root() + "/stub.log").find("n3w"), std::string::npos)
+                << "the password is on no command line";
+        } else {
+            EXPECT_EQ(env->stubCalls(), std::vector<std::string>{});
+        }
+    }
+}
+
+// The restart comes 1 s after the apply; switching off meanwhile drops it.
+TEST_F(ShareTabTest, RestartOneSecondLaterUnlessSwitchedOff) {
+    open<PageSettingShare>();
+    env->clearStubCalls();
+    QElapsedTimer since;
+    since.start();
+    enter("ftpPwd", "second");
+    tap("ftpApply");
+    EXPECT_EQ(dialog(), kApplied);
+    EXPECT_GE(waitStub(startLine(), since), SettingsRestarts::kDelayMs);
+
+    enter("ftpPwd", "third");
+    tap("ftpApply");
+    dialog();
+    tap("ftpEnable");
+    tap("ftpApply");
+    EXPECT_EQ(dialog(), kApplied);
+    EXPECT_FALSE(SettingsRestarts::Instance().Pending(SettingsRestarts::Ftp));
+    EXPECT_EQ(env->stubCalls().size(), 2u) << "no second start";
+}
+
+TEST_F(ShareTabTest, ForwardingApply) {
+    struct Case {
+        const char* what;
+        bool switchOn;
+        bool offAgain;  // switched off after the entries
+        const char* ip; // entered, nullptr: as shown
+        const char* port;
+        const char* dialog;
+        uint32_t enableAfter, ipAfter, portAfter;
+    } cases[] = {
+        {"address 0", true, false, "0.0.0.0", "5001", "Error / Invalid server ip address.", 0, 0,
+         0},
+        {"first field 0", true, false, "0.1.2.3", "5001", "Error / Invalid server ip address.", 0,
+         0, 0},
+        {"port 0", true, false, "10.0.0.1", "0", "Error / Invalid port number.", 0, 0, 0},
+        {"unchanged", false, false, nullptr, nullptr, "", 0, 0, 0},
+        {"off with address 0: not checked", true, true, "0.0.0.0", "7", kApplied, 0, 0, 7},
+        {"on", true, false, "10.0.0.1", "5001", kApplied, 1, 0x0a000001, 5001},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dev->BefApplySetting(false, 0, 0);
+        ASSERT_EQ(save_setting(), 0);
+        open<PageSettingShare>();
+        EXPECT_EQ(widget<QLineEdit>("befPort")->isEnabled(), false);
+        if (c.switchOn) tap("befEnable");
+        if (c.ip) enterOctets("befIp", c.ip);
+        if (c.port) enter("befPort", c.port);
+        if (c.offAgain) tap("befEnable");
+        tap("befApply");
+        EXPECT_EQ(dialog(), c.dialog);
+        const SettingShare* s = get_setting_share();
+        EXPECT_EQ(s->bef_enable, c.enableAfter);
+        EXPECT_EQ(s->bef_server_ip, c.ipAfter);
+        EXPECT_EQ(s->bef_port, c.portAfter);
+        EXPECT_EQ(fileSetting().share.bef_port, 0u) << "written when the screens are left";
+    }
+    dev->BefApplySetting(false, 0, 0);
+}
+
+// Leaving the settings screen runs the pending restarts at once, then saves.
+TEST_F(ShareTabTest, LeavingRunsPendingRestarts) {
+    makeRoot();
+    dev->SetSysPwd("4321");
+    login("4321");
+    press("tileSetting");
+    press("tabSettingShare");
+    find<QLineEdit>("ftpPwd")->setText("fourth");
+    press("ftpApply");
+    press("msgClose");
+    press("tabSettingNetwork");
+    find<QLineEdit>("wifiPass")->setText("newphrase");
+    press("wifiApply");
+    press("msgClose");
+    dev->OnSetScrewCountDir(1);
+    env->clearStubCalls();
+    press("tabBack");
+    EXPECT_EQ(Screens::Find(ScreenId::Setting), nullptr);
+    auto calls = env->stubCalls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0], "ifconfig wlan0 192.168.131.1 netmask 255.255.255.0 up");
+    EXPECT_EQ(calls[2], startLine());
+    EXPECT_FALSE(SettingsRestarts::Instance().Pending(SettingsRestarts::Wifi));
+    EXPECT_FALSE(SettingsRestarts::Instance().Pending(SettingsRestarts::Ftp));
+    EXPECT_EQ(fileSetting().operation.screw_count_dir, 1u);
+}
+} // namespace
