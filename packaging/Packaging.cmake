@@ -52,8 +52,11 @@ if(KEST_DEB_DEPENDS)
 else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
-# Fonts through fontconfig; the mixer command of the volume setting.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, alsa-utils")
+# Fonts through fontconfig; the mixer command of the volume setting; the outside
+# programs of the network: interface and route commands, DHCP client, access point,
+# channel survey and the FTP share.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "fonts-dejavu-core, alsa-utils, net-tools, dhcpcd-base, hostapd, wireless-tools, proftpd-basic")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/postinst
     ${CMAKE_SOURCE_DIR}/packaging/prerm ${CMAKE_SOURCE_DIR}/packaging/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
