@@ -425,6 +425,12 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     void NetInit();
     bool IsWifiConnected();
 
+    // ---- family: USB (DeviceUsb.cpp) ----
+    // The tool network registers 267..319 read when the tool was plugged in (string words
+    // low byte first); writing sends them to the tool (never 282..286). 0, -1 for a wrong size.
+    QVector<uint16_t> GetTtyNetinfo();
+    int32_t TtyXmitNetinfo(const QVector<uint16_t>& image);
+
   signals:
     void CurrTdxChanged();
     void PrevTdxChanged();
