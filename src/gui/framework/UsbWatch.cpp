@@ -3,27 +3,34 @@
 #include "usb.h"
 
 #include <QSocketNotifier>
+#include <atomic>
 #include <poll.h>
 
 namespace {
-UsbWatch* current = nullptr; // the library's notifier calls carry no object
+std::atomic<UsbWatch*> current{nullptr}; // the library's notifier calls carry no object
 }
 
 UsbWatch::UsbWatch(QObject* parent) : QObject(parent) {
     current = this;
     for (UsbPollFd f : Usb_GetPollFds())
         add(f.fd, f.events);
+    // The library may report descriptors from its own event thread: notifiers are made
+    // and dropped on the GUI thread.
     Usb_SetPollFdNotifiers(
         [](int fd, short events) {
-            if (current) current->add(fd, events);
+            if (UsbWatch* w = current.load())
+                QMetaObject::invokeMethod(w, [w, fd, events] { w->add(fd, events); });
         },
         [](int fd) {
-            if (current) current->remove(fd);
+            if (UsbWatch* w = current.load())
+                QMetaObject::invokeMethod(w, [w, fd] { w->remove(fd); });
         });
 }
 
 UsbWatch::~UsbWatch() {
-    if (current == this) current = nullptr;
+    UsbWatch* self = this;
+    current.compare_exchange_strong(self, nullptr);
+    Usb_SetPollFdNotifiers(nullptr, nullptr);
 }
 
 void UsbWatch::add(int fd, short events) {
