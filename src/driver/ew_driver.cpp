@@ -15,6 +15,7 @@
 #include "sound.h"
 #include "threads.h"
 #include "tools_private.h"
+#include "usb.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -209,7 +210,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     Sound_Init();
 
-    // Usb_Init
+    Usb_Init(); // hot-plug handlers run in the GUI cycle, before the queue is drained
 
     Operation_Init();
 

@@ -436,9 +436,18 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // Addresses of "eth0" or "wlan0" as the status screen shows them; what could not be
     // read is 0 (the gateway is always eth0's default gateway).
     UnitIfAddrData GetIfAddr(const QString& ifname);
+    // The Wi-Fi tab's checks (the first failing one's message, empty when they pass) and
+    // the channels offered in manual mode: the access point's own rules.
+    static QString CheckWifiConf(const QString& ssid, const QString& passphrase);
+    static QList<int> WifiManualChannels(int band, int country);
     // FTP: stop the daemon; regenerate the account and start it when enabled.
     void KillFtpd();
     int32_t RunFtpd();
+    // ---- family: USB (DeviceUsb.cpp) ----
+    // The tool network registers 267..319 read when the tool was plugged in (string words
+    // low byte first); writing sends them to the tool (never 282..286). 0, -1 for a wrong size.
+    QVector<uint16_t> GetTtyNetinfo();
+    int32_t TtyXmitNetinfo(const QVector<uint16_t>& image);
 
   signals:
     void CurrTdxChanged();

@@ -8,6 +8,7 @@
 // checks run at once and the status bar shows no Wi-Fi icon. Each becomes its module's call.
 #include "ApplicationDeviceClass.h"
 #include "disco.h"
+#include "usb.h"
 
 void ApplicationDeviceClass::DiscoScan() {
     Disco_Send_ScanReq(1);
@@ -16,5 +17,5 @@ void ApplicationDeviceClass::DiscoScan() {
 void ApplicationDeviceClass::NetInit() {}
 
 bool ApplicationDeviceClass::IsWifiConnected() {
-    return false;
+    return is_wifi_dongle_connected() != 0;
 }

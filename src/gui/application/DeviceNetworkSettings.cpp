@@ -32,3 +32,14 @@ UnitIfAddrData ApplicationDeviceClass::GetIfAddr(const QString& ifname) {
     memcpy(d.Mac, a.mac, sizeof d.Mac);
     return d;
 }
+
+QString ApplicationDeviceClass::CheckWifiConf(const QString& ssid, const QString& passphrase) {
+    return QString::fromLatin1(Hostapd_CheckWifiConfMessage(
+        Hostapd_CheckWifiConf(ToNative(ssid).constData(), ToNative(passphrase).constData())));
+}
+
+QList<int> ApplicationDeviceClass::WifiManualChannels(int band, int country) {
+    int channels[16];
+    int n = Hostapd_ManualChannels(uint32_t(band), uint32_t(country), channels, 16);
+    return QList<int>(channels, channels + n);
+}

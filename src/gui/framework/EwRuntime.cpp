@@ -2,6 +2,7 @@
 
 #include "ApplicationApplication.h"
 #include "ApplicationDeviceClass.h"
+#include "UsbWatch.h"
 #include "ew_driver.h"
 #include "ewmain.h"
 
@@ -30,6 +31,7 @@ struct RuntimeState {
     QSocketNotifier* driverNotifier = nullptr;
     QSocketNotifier* consoleNotifier = nullptr;
     QSocketNotifier* touchNotifier = nullptr;
+    UsbWatch* usbWatch = nullptr;
     EwCycleStats stats;
     char arg0[16] = "zqcapp";
     char* defaultArgv[2] = {arg0, nullptr};
@@ -170,6 +172,7 @@ int EwInit() {
     int wfd = EwDriver_GetWakeFd();
     if (wfd >= 0) rt.driverNotifier = new QSocketNotifier(wfd, QSocketNotifier::Read);
     rt.consoleNotifier = new QSocketNotifier(Console_Fd(), QSocketNotifier::Read);
+    rt.usbWatch = new UsbWatch;
     int tfd = Touch_WakeFd();
     if (tfd >= 0) {
         rt.touchNotifier = new QSocketNotifier(tfd, QSocketNotifier::Read);
@@ -232,6 +235,8 @@ void EwDone() {
     delete rt.driverNotifier;
     delete rt.consoleNotifier;
     delete rt.touchNotifier;
+    delete rt.usbWatch;
+    rt.usbWatch = nullptr;
     rt.driverNotifier = rt.consoleNotifier = rt.touchNotifier = nullptr;
     delete rt.RootObject;
     rt.RootObject = nullptr;

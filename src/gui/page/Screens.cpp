@@ -6,6 +6,7 @@
 #include "Page.h"
 #include "UiSound.h"
 #include "page/network/PageSystemNetwork.h"
+#include "page/network/PageNetwork.h"
 #include "page/operation/PageOperationWithJob.h"
 #include "page/operation/PageOperationWithoutJob.h"
 #include "page/settings/PageSettingNetwork.h"
@@ -117,7 +118,7 @@ const ScreenRow rows[] = {
      .Icon = "menu_browser", .Level = 1, .How = P::Modal, .Left = browserLeft},
     {.Id = S::Debug, .Level = 2, .How = P::Overlay, .Factory = make<PageDebug>},
     // Opened by the service cable; its confirming button copies the values to the tool.
-    {.Id = S::Network, .How = P::Modal, .Opened = ok, .Left = tap},
+    {.Id = S::Network, .How = P::Modal, .Factory = make<PageNetwork>, .Opened = ok, .Left = tap},
     {.Id = S::TopDownBox, .How = P::PullDown},
     // Tabs of the settings and system screens (opened inside them).
     {.Id = S::SettingNetwork, .Level = 1, .Factory = make<PageSettingNetwork>,

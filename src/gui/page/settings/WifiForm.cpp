@@ -1,23 +1,11 @@
 #include "WifiForm.h"
 
-namespace {
-// A line break or another control character would add lines to hostapd.conf.
-bool hasControl(const QString& text) {
-    for (QChar c : text)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f) return true;
-    return false;
-}
-} // namespace
+#include "ApplicationDeviceClass.h"
 
+// The checks and channel lists are the access point's own, so the tab and the file it
+// writes can never disagree.
 QString WifiForm::Check(const QString& ssid, const QString& pass) {
-    if (ssid.isEmpty()) return "Please input the SSID";
-    if (pass.isEmpty()) return "Please input the Password";
-    if (ssid.size() > kSsidMax) return "Invalid SSID length (max 32)";
-    if (pass.size() < kPassMin || pass.size() > kPassMax)
-        return "Invalid password length (expected 8..31)";
-    if (hasControl(ssid)) return "Invalid character in SSID";
-    if (hasControl(pass)) return "Invalid character in Password";
-    return {};
+    return ApplicationDeviceClass::CheckWifiConf(ssid, pass);
 }
 
 WifiPlan WifiForm::Plan(const WifiSettings& stored, const WifiSettings& e, bool advancedChanged) {
@@ -34,9 +22,7 @@ WifiPlan WifiForm::Plan(const WifiSettings& stored, const WifiSettings& e, bool 
 }
 
 QList<int> WifiForm::Channels(int band, int country) {
-    if (band != 1) return {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
-    if (country == 0) return {36, 40, 44, 48, 149, 153, 157, 161, 165};
-    return {36, 40, 44, 48};
+    return ApplicationDeviceClass::WifiManualChannels(band, country);
 }
 
 int WifiForm::ParseChannel(const QString& text) {

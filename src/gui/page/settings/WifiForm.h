@@ -22,9 +22,6 @@ struct WifiPlan {
 
 class WifiForm {
   public:
-    static constexpr int kSsidMax = 32;
-    // A tool's pass-phrase field holds 31 characters, and tools are given this one.
-    static constexpr int kPassMin = 8, kPassMax = 31;
     // The first failing check's message, empty when the entries pass.
     static QString Check(const QString& ssid, const QString& passphrase);
     static WifiPlan Plan(const WifiSettings& stored, const WifiSettings& entry,

@@ -1,0 +1,275 @@
+// The tool network dialog: its form conversion as a table, and the dialog against a
+// Modbus RTU slave on a pseudo-terminal plugged in as the tool's USB serial port.
+// Register values are written out by hand (first character in the high byte), apart from
+// the panel's own conversion.
+#include "RtuPeer.h"
+#include "ShellFixture.h"
+#include "UsbTestSource.h"
+#include "page/network/NetworkImage.h"
+#include "page/network/PageNetwork.h"
+#include "usb.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QRadioButton>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using Regs = std::map<int, uint16_t>;
+
+namespace {
+
+TEST(NetworkImage, TextWordsBothWays) {
+    struct {
+        QVector<uint16_t> words; // 16 words in memory order
+        QString text;
+    } rows[] = {
+        {{0x4241, 0x0043}, "ABC"},
+        {{0x4241, 0x4443}, "ABCD"},
+        {{}, ""},
+        {{0x00e9}, QString::fromLatin1("\xe9")},
+    };
+    for (const auto& r : rows) {
+        QVector<uint16_t> image(53);
+        for (int i = 0; i < r.words.size(); ++i)
+            image[20 + i] = r.words[i];
+        EXPECT_EQ(NetworkImage::TextAt(image, 20), r.text);
+        QVector<uint16_t> back(53, 0xffff);
+        NetworkImage::PutText(back, 20, r.text);
+        EXPECT_EQ(back.mid(20, 16), image.mid(20, 16)) << r.text.toStdString();
+    }
+    QVector<uint16_t> image(53);
+    NetworkImage::PutText(image, 36, QString(40, 'x')); // 31 kept, NUL last
+    EXPECT_EQ(NetworkImage::TextAt(image, 36), QString(31, 'x'));
+    EXPECT_EQ(image[51], 0x0078);
+}
+
+TEST(NetworkImage, FormFieldsToWords) {
+    QVector<uint16_t> read(53, 7);
+    struct {
+        const char* what;
+        bool dhcp;
+        const char *ip0, *port;
+        uint16_t word1, word2, word14;
+    } rows[] = {
+        {"static", false, "10", "5020", 0, 10, 5020},
+        {"empty port", false, "10", "", 0, 10, 5000},
+        {"port not a number", false, "10", "50a", 0, 10, 5000},
+        {"port too large", false, "10", "70000", 0, 10, 5000},
+        {"dhcp keeps the address words", true, "", "1", 1, 7, 1},
+    };
+    for (const auto& r : rows) {
+        NetworkForm f = NetworkImage::FormOf(read);
+        f.Dhcp = r.dhcp;
+        f.Octets[0] = r.ip0;
+        f.Port = r.port;
+        QVector<uint16_t> img = NetworkImage::ImageOf(f, read);
+        EXPECT_EQ(img[1], r.word1) << r.what;
+        EXPECT_EQ(img[2], r.word2) << r.what;
+        EXPECT_EQ(img[14], r.word14) << r.what;
+        EXPECT_EQ(img.mid(15, 5), read.mid(15, 5)) << r.what;
+    }
+}
+
+class PageNetworkTest : public ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        // chmod of the serial node is recorded, not run.
+        std::string stubs = env->root() + "/tty-stubs";
+        fs::create_directories(stubs);
+        fs::create_symlink(std::string(KEST_SOURCE_DIR) + "/sim/stubs/record-stub",
+                           stubs + "/chmod");
+        setenv("PATH", (stubs + ":" + getenv("PATH")).c_str(), 1);
+        fs::create_directories(env->sysroot() + "/dev");
+        node = env->sysroot() + "/dev/ttyACM0";
+        Usb_SetEventSource(&src);
+        ASSERT_EQ(Usb_Init(), 0);
+        EwDriver_SetDeviceObject(dev);
+        makeRoot();
+    }
+    void TearDown() override {
+        EwDriver_SetDeviceObject(nullptr);
+        ShellTest::TearDown();
+        Usb_SetEventSource(nullptr);
+    }
+    bool cycleUntil(const std::function<bool()>& cond) {
+        return QTest::qWaitFor(
+            [&] {
+                EwDriver_ProcessData();
+                flush();
+                return cond();
+            },
+            int(kest_test::kWaitLimit.count()));
+    }
+    // The tool's registers: Wi-Fi on, static 192.168.0.50/255.255.255.0 via 192.168.0.1,
+    // port 5020, SSID "ABC", pass phrase "pass1234", country 2; 282..286 hold 0xAAAA.
+    static Regs toolRegs() {
+        Regs r = {{267, 1},      {268, 0},      {281, 5020},   {287, 0x4142}, {288, 0x4300},
+                  {303, 0x7061}, {304, 0x7373}, {305, 0x3132}, {306, 0x3334}, {319, 2}};
+        const int octets[12] = {192, 168, 0, 50, 255, 255, 255, 0, 192, 168, 0, 1};
+        for (int i = 0; i < 12; ++i)
+            r[269 + i] = uint16_t(octets[i]);
+        for (int a = 282; a <= 286; ++a)
+            r[a] = 0xAAAA;
+        return r;
+    }
+    void load(RtuPeer& peer, const Regs& regs) {
+        for (int a = 267; a <= 319; ++a)
+            peer.set(a, regs.count(a) ? regs.at(a) : 0);
+        peer.clearWrites();
+    }
+    void plug() {
+        src.Plug(0x0483, 0x5740);
+        ASSERT_TRUE(cycleUntil([&] { return root->NetworkDialog() != nullptr; }));
+    }
+    void pull() {
+        src.Pull(0x0483, 0x5740);
+        ASSERT_TRUE(cycleUntil([&] { return root->NetworkDialog() == nullptr; }));
+    }
+    void setField(const char* name, const QString& text) {
+        auto* e = find<QLineEdit>(name);
+        ASSERT_NE(e, nullptr) << name;
+        e->clear();
+        QTest::keyClicks(e, text);
+    }
+    void click(const char* name) {
+        auto* b = find<QAbstractButton>(name);
+        ASSERT_NE(b, nullptr) << name;
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(12, b->height() / 2)); // its indicator
+        flush();
+    }
+    UsbTestSource src;
+    std::string node;
+};
+
+TEST_F(PageNetworkTest, ReadEditWriteAsTheToolHoldsThem) {
+    setting_set_str(get_setting_network()->ssid, 128, "panel-ap");
+    setting_set_str(get_setting_network()->wifi_password, 128, "secret123");
+    RtuPeer peer(node, 267, 53);
+    const Regs read = toolRegs();
+    struct {
+        const char* what;
+        std::function<void()> act;
+        Regs want; // registers changed from `read`; nothing written when `sent` is false
+        bool sent;
+    } rows[] = {
+        {"unchanged", [&] { press("netApply"); }, {}, true},
+        {"edited",
+         [&] {
+             setField("netSsid", "XYZW");
+             setField("netPsk", "12345678");
+             setField("netIp3", "77");
+             setField("netPort", "");
+             press("netApply");
+         },
+         {{287, 0x5859},
+          {288, 0x5A57},
+          {303, 0x3132},
+          {304, 0x3334},
+          {305, 0x3536},
+          {306, 0x3738},
+          {272, 77},
+          {281, 5000}},
+         true},
+        {"dhcp",
+         [&] {
+             click("netDhcp");
+             EXPECT_EQ(find<QLineEdit>("netIp0")->text(), "");
+             EXPECT_FALSE(find<QLineEdit>("netIp0")->isEnabled());
+             press("netApply");
+         },
+         {{268, 1}},
+         true},
+        {"panel's Wi-Fi",
+         [&] {
+             press("netPanelWifi");
+             press("netApply");
+         },
+         {{287, 0x7061},
+          {288, 0x6E65},
+          {289, 0x6C2D},
+          {290, 0x6170},
+          {291, 0},
+          {303, 0x7365},
+          {304, 0x6372},
+          {305, 0x6574},
+          {306, 0x3132},
+          {307, 0x3300}},
+         true},
+        {"cancel",
+         [&] {
+             setField("netSsid", "nope");
+             press("netCancel");
+         },
+         {},
+         false},
+    };
+    for (const auto& r : rows) {
+        load(peer, read);
+        plug();
+        EXPECT_EQ(find<QLineEdit>("netSsid")->text(), "ABC") << r.what;
+        EXPECT_EQ(find<QLineEdit>("netPsk")->text(), "pass1234") << r.what;
+        EXPECT_EQ(find<QLineEdit>("netIp0")->text(), "192") << r.what;
+        EXPECT_EQ(find<QLineEdit>("netGw3")->text(), "1") << r.what;
+        EXPECT_EQ(find<QLineEdit>("netPort")->text(), "5020") << r.what;
+        EXPECT_EQ(find<QComboBox>("netWifi")->currentText(), "   On") << r.what;
+        EXPECT_EQ(find<QComboBox>("netCountry")->currentText(), "Europe") << r.what;
+        EXPECT_TRUE(find<QRadioButton>("netStatic")->isChecked()) << r.what;
+        if (std::string(r.what) == "unchanged") {
+            const char* dir = getenv("KEST_SCREENS_DIR");
+            std::string out = dir ? dir : std::string(KEST_BINARY_DIR) + "/screens";
+            QDir().mkpath(QString::fromStdString(out));
+            EXPECT_TRUE(root->grab().save(QString::fromStdString(out + "/PageNetwork.png")));
+        }
+        r.act();
+        flush();
+        EXPECT_EQ(root->NetworkDialog(), nullptr) << r.what;
+        auto writes = peer.writes();
+        if (!r.sent) {
+            EXPECT_TRUE(writes.empty()) << r.what;
+        } else {
+            std::vector<int> order = {267};
+            for (int a = 268; a <= 280; ++a)
+                order.push_back(a);
+            order.insert(order.end(), {281, 319});
+            for (int a = 287; a <= 318; ++a)
+                order.push_back(a);
+            ASSERT_EQ(writes.size(), order.size()) << r.what;
+            for (size_t i = 0; i < order.size(); ++i) {
+                int a = order[i];
+                uint16_t want = r.want.count(a) ? r.want.at(a) : read.count(a) ? read.at(a) : 0;
+                EXPECT_EQ(writes[i].first, a) << r.what;
+                EXPECT_EQ(writes[i].second, want) << r.what << " register " << a;
+            }
+        }
+        for (int a = 282; a <= 286; ++a)
+            EXPECT_EQ(peer.get(a), 0xAAAA) << r.what;
+        src.Pull(0x0483, 0x5740);
+        ASSERT_TRUE(cycleUntil([&] { return dev->GetTtyNetinfo().size() && !tty_link_open(); }));
+    }
+    std::vector<std::string> calls = env->stubCalls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "chmod a+rw " + node), 5);
+}
+
+TEST_F(PageNetworkTest, PullingTheToolClosesTheDialogAndSendsNothing) {
+    RtuPeer peer(node, 267, 53);
+    load(peer, toolRegs());
+    plug();
+    setField("netSsid", "changed");
+    pull();
+    EXPECT_TRUE(peer.writes().empty());
+    EXPECT_EQ(sounds(UiSoundKind::Tap), 0);
+}
+
+TEST_F(PageNetworkTest, AShortReadOpensNoDialog) {
+    LogCapture log;
+    RtuPeer peer(node, 267, 30); // the tool answers the request with an error
+    src.Plug(0x0483, 0x5740);
+    ASSERT_TRUE(cycleUntil([&] { return log.contains("read network registers fail"); }));
+    ASSERT_TRUE(cycleUntil([&] { return tty_link_open() == 1; }));
+    EXPECT_EQ(root->NetworkDialog(), nullptr);
+    pull(); // the link closes with the departure
+    EXPECT_EQ(tty_link_open(), 0);
+}
+} // namespace

@@ -1,0 +1,203 @@
+// USB hot-plug through an injected event source: the ten registrations, and what plugging
+// and pulling each kind of device does, handled as the GUI cycle does (woken by the
+// module's descriptors, then the queue drained).
+#include "FakeTool.h"
+#include "RecordingSink.h"
+#include "TestEnv.h"
+#include "UsbTestSource.h"
+#include "Wait.h"
+#include "bst.h"
+#include "debug.h"
+#include "setting.h"
+#include "tools_private.h"
+#include "usb.h"
+#include "wlan.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <poll.h>
+
+using Lines = std::vector<std::string>;
+
+namespace {
+constexpr uint16_t kIptime[2] = {0x0BDA, 0xB812}, kTplink[2] = {0x2357, 0x0115},
+                   kTool[2] = {0x0483, 0x5740}, kTray[2] = {0x0403, 0x6001},
+                   kStick[2] = {0x0781, 0x5567};
+
+class UsbTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        EwDriver_SetDeviceObject(&sink);
+        sink.recordDebug = false;
+        Debug_GetFlag()[DEBUG_FLAG_NETLINK] = 1;
+        Usb_SetEventSource(&src);
+    }
+    void TearDown() override {
+        sink.drain();
+        EwDriver_SetDeviceObject(nullptr);
+        Usb_SetEventSource(nullptr);
+    }
+    // The GUI loop: sleeps on the USB descriptors and the queue's, then runs a cycle.
+    bool cycleUntil(const std::function<bool()>& cond) {
+        auto end = std::chrono::steady_clock::now() + kest_test::kWaitLimit;
+        for (;;) {
+            sink.drain();
+            if (cond()) return true;
+            if (std::chrono::steady_clock::now() >= end) return false;
+            std::vector<pollfd> p;
+            for (UsbPollFd f : Usb_GetPollFds())
+                p.push_back({f.fd, f.events, 0});
+            p.push_back({EwDriver_GetWakeFd(), POLLIN, 0});
+            poll(p.data(), p.size(), 1000);
+        }
+    }
+    Lines events() {
+        sink.drain();
+        Lines e = sink.events;
+        sink.clear();
+        return e;
+    }
+    size_t ifups() const {
+        Lines c = env.stubCalls();
+        return size_t(std::count(c.begin(), c.end(),
+                                 "ifconfig wlan0 192.168.131.1 netmask "
+                                 "255.255.255.0 up"));
+    }
+    void wlan0(bool present) {
+        TestEnv::writeFile(env.sysroot() + "/proc/net/wireless",
+                           present ? "Inter-|\n wlan0: 0000\n" : "Inter-|\n");
+    }
+
+    TestEnv env;
+    RecordingSink sink;
+    UsbTestSource src;
+    LogCapture log;
+};
+
+TEST_F(UsbTest, TenRegistrationsInOrderAFailedOneDoesNotStopTheRest) {
+    src.failRegistration = {1, 8};
+    ASSERT_EQ(Usb_Init(), 0);
+    struct Want {
+        int vendor, product, events;
+    };
+    std::vector<Want> want = {
+        {0x0BDA, 0xB812, 1}, {0x2357, 0x0115, 1}, {0x2357, 0x0115, 2}, {0x0483, 0x5740, 1},
+        {0x0483, 0x5740, 2}, {0x0403, 0x6001, 1}, {0x0403, 0x6001, 2}, {-1, -1, 2},
+    };
+    ASSERT_EQ(src.regs.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(src.regs[i].vendor, want[i].vendor) << i;
+        EXPECT_EQ(src.regs[i].product, want[i].product) << i;
+        EXPECT_EQ(src.regs[i].events, want[i].events) << i;
+    }
+    EXPECT_TRUE(log.contains("register wifi(iptime) left event fail : LIBUSB_ERROR_TEST"));
+    EXPECT_TRUE(log.contains("register storage arrive event fail : LIBUSB_ERROR_TEST"));
+}
+
+TEST_F(UsbTest, NoLibraryOrNoHotplugRegistersNothing) {
+    struct {
+        int init;
+        bool hotplug;
+        const char* line;
+    } rows[] = {
+        {-99, true, "libusb_init fail : LIBUSB_ERROR_TEST"},
+        {0, false, "hotplug capabilites are not supported on this platform"},
+    };
+    for (const auto& r : rows) {
+        UsbTestSource s;
+        s.initResult = r.init;
+        s.hotplug = r.hotplug;
+        Usb_SetEventSource(&s);
+        log.clear();
+        EXPECT_EQ(Usb_Init(), -1);
+        EXPECT_TRUE(s.regs.empty());
+        EXPECT_TRUE(log.contains(r.line));
+        Usb_SetEventSource(&src);
+    }
+}
+
+TEST_F(UsbTest, PluggingAndPullingEachKind) {
+    TestEnv::writeFile("regtools", regRecord("eth", 1) + regRecord("wifi", 2));
+    ASSERT_EQ(ToolManager_LoadRegTools(), 0);
+    auto setTool = [](int tdx, uint32_t netif) {
+        RegToolsLock g;
+        ToolManager_RegTool(tdx)->netif = netif;
+        ToolManager_SetState_Locked(tdx, ToolManager_RegTool(tdx), TOOL_STATE_CONNECTED, false);
+    };
+    auto state = [](int tdx) {
+        ToolView v{};
+        ToolManager_GetToolView(tdx, &v);
+        return v.state;
+    };
+    ASSERT_EQ(Usb_Init(), 0);
+    wlan0(true);
+    struct {
+        const char* what;
+        bool plug;
+        const uint16_t* dev;
+        Lines events;
+        const char* logged;
+    } rows[] = {
+        {"stick in", true, kStick, {"update_drvs"}, nullptr},
+        {"stick out", false, kStick, {"update_drvs"}, nullptr},
+        {"tray in", true, kTray, {"update_drvs"}, "BST arrived"},
+        {"tray out", false, kTray, {"update_drvs"}, "BST left"},
+        {"iptime in", true, kIptime, {"update_drvs"}, "Wi-Fi dongle arrived"},
+        {"tplink in", true, kTplink, {"update_drvs"}, "Wi-Fi dongle arrived"},
+        {"tool out", false, kTool, {"tty 0", "update_drvs"}, "ttyACM left"},
+    };
+    for (const auto& r : rows) {
+        log.clear();
+        env.clearStubCalls();
+        r.plug ? src.Plug(r.dev[0], r.dev[1]) : src.Pull(r.dev[0], r.dev[1]);
+        ASSERT_TRUE(cycleUntil([&] { return sink.events.size() >= r.events.size(); })) << r.what;
+        EXPECT_EQ(events(), r.events) << r.what;
+        if (r.logged) {
+            EXPECT_TRUE(log.contains(r.logged)) << r.what;
+        }
+        if (r.dev == kTray) {
+            EXPECT_EQ(get_bst_status(), r.plug ? 1u : 3u) << r.what;
+        }
+        EXPECT_EQ(ifups(), r.dev == kIptime || r.dev == kTplink ? 1u : 0u) << r.what;
+        EXPECT_EQ(usb_search_vpid(r.dev[0], r.dev[1]), r.plug ? 1 : 0) << r.what;
+    }
+    EXPECT_EQ(is_wifi_dongle_connected(), 1);
+
+    // Pulling the dongle: its tools dismissed at once, the access point stopped.
+    setTool(0, 1);
+    setTool(1, 2);
+    Hostapd_Run();
+    ASSERT_EQ(Hostapd_IsRunning(), 1);
+    src.Pull(kIptime[0], kIptime[1]);
+    ASSERT_TRUE(cycleUntil([&] { return sink.count("update_drvs") > 0; }));
+    EXPECT_TRUE(log.contains("Wi-Fi dongle left"));
+    EXPECT_EQ(state(0), uint32_t(TOOL_STATE_CONNECTED));
+    EXPECT_EQ(state(1), uint32_t(TOOL_STATE_IDLE));
+    EXPECT_EQ(Hostapd_IsRunning(), 0);
+}
+
+TEST_F(UsbTest, DongleInterfaceIsWaitedForOnTimerTicksAndAPullEndsTheWait) {
+    ASSERT_EQ(Usb_Init(), 0);
+    wlan0(false);
+    src.Plug(kIptime[0], kIptime[1]);
+    ASSERT_TRUE(cycleUntil([&] { return log.contains("Wi-Fi dongle arrived"); }));
+    EXPECT_EQ(ifups(), 0u);
+    wlan0(true); // the driver has made the interface
+    ASSERT_TRUE(cycleUntil([&] { return ifups() == 1; }));
+
+    // Pulled while waiting: the interface showing up later brings nothing up.
+    wlan0(false);
+    src.Plug(kTplink[0], kTplink[1]);
+    src.Pull(kTplink[0], kTplink[1]);
+    ASSERT_TRUE(cycleUntil([&] { return log.contains("Wi-Fi dongle left"); }));
+    wlan0(true);
+    // A tool plugged without a serial node gives up after its own ten ticks, time in which
+    // a wait still running would have seen wlan0.
+    src.Plug(kTool[0], kTool[1]);
+    ASSERT_TRUE(cycleUntil([&] { return log.contains("no ttyACM node"); }));
+    EXPECT_EQ(ifups(), 1u);
+    EXPECT_EQ(sink.count("tty"), 0u);
+}
+} // namespace

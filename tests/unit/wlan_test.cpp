@@ -1,0 +1,470 @@
+// Access point: hostapd.conf per country, band and channel mode, the channel report, the
+// Wi-Fi checks, the control protocol through the real wpa_ctrl client against a test
+// server, and the stop of exactly the daemon that was started.
+#include "ChildProcess.h"
+#include "CsvRead.h"
+#include "FakeTool.h"
+#include "RecordingSink.h"
+#include "TestEnv.h"
+#include "Wait.h"
+#include "debug.h"
+#include "ew_driver.h"
+#include "setting.h"
+#include "threads.h"
+#include "tools_private.h"
+#include "wlan.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <climits>
+#include <csignal>
+#include <filesystem>
+#include <mutex>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using kest_test::WaitUntil;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+// ---- hostapd.conf ----
+
+TEST(HostapdConf, AllLinesInOrder) {
+    HostapdConfInput in{"panel-ap", "secret123", 0, 0, 0, -1, 5, 149};
+    EXPECT_EQ(Hostapd_ConfLines(in),
+              (Lines{"interface=wlan0", "driver=nl80211", "ctrl_interface=/var/run/hostapd",
+                     "ctrl_interface_group=0", "ssid=panel-ap", "country_code=US", "hw_mode=g",
+                     "channel=5", "max_num_sta=8", "ieee80211n=1", "ieee80211ac=1", "ieee80211d=1",
+                     "ieee80211h=1", "wpa=2", "wpa_passphrase=secret123", "wpa_key_mgmt=WPA-PSK",
+                     "wpa_pairwise=CCMP"}));
+}
+
+TEST(HostapdConf, CountryBandAndChannelLines) {
+    struct {
+        uint32_t band, country, mode;
+        int32_t manual;
+        int best24, best5;
+        const char *cc, *hw, *channel;
+    } rows[] = {
+        {0, 0, 0, -1, 9, 44, "country_code=US", "hw_mode=g", "channel=9"},
+        {1, 0, 0, -1, 9, 157, "country_code=US", "hw_mode=a", "channel=157"},
+        {1, 1, 0, -1, 1, 40, "country_code=FR", "hw_mode=a", "channel=40"},
+        {0, 2, 0, -1, 1, 36, "country_code=JP", "hw_mode=g", "channel=1"},
+        {1, 7, 0, -1, 1, 48, "country_code=US", "hw_mode=a", "channel=48"},
+        {0, 0, 0, -1, -1, -1, "country_code=US", "hw_mode=g", "channel=-1"}, // no report
+        {0, 1, 1, 11, 5, 36, "country_code=FR", "hw_mode=g", "channel=11"},  // manual wins
+        {1, 2, 1, 44, 5, 36, "country_code=JP", "hw_mode=a", "channel=44"},
+        {1, 0, 1, -1, 5, 36, "country_code=US", "hw_mode=a", "channel=-1"},
+    };
+    for (const auto& r : rows) {
+        HostapdConfInput in{"s", "p", r.band, r.country, r.mode, r.manual, r.best24, r.best5};
+        Lines l = Hostapd_ConfLines(in);
+        ASSERT_EQ(l.size(), 17u);
+        EXPECT_EQ(l[5], r.cc) << r.band << r.country << r.mode;
+        EXPECT_EQ(l[6], r.hw) << r.band << r.country << r.mode;
+        EXPECT_EQ(l[7], r.channel) << r.band << r.country << r.mode;
+    }
+}
+
+// ---- the channel report ----
+
+std::string report(std::initializer_list<std::pair<int, long>> rows) {
+    std::string t = "best_channel_24G = 1\n";
+    char line[96];
+    for (auto [ch, v] : rows) {
+        snprintf(line, sizeof line, "The rx cnt of channel %3d = %ld\n", ch, v);
+        t += line;
+    }
+    return t + "best_channel_5G = 36\n";
+}
+
+TEST(HostapdBestChannel, ReportRows) {
+    struct {
+        const char* what;
+        uint32_t country;
+        std::string text;
+        int best24, best5;
+    } rows[] = {
+        {"lowest of 1, 5, 9", 0, report({{1, 30}, {5, 10}, {9, 20}}), 5, -1},
+        {"equal values: first listed", 0, report({{9, 10}, {1, 10}, {5, 10}}), 9, -1},
+        {"13 and others never", 0, report({{13, 0}, {6, 0}, {1, 50}}), 1, -1},
+        {"US takes the upper band", 0, report({{36, 9}, {149, 3}, {165, 4}}), -1, 149},
+        {"Europe: 36..48 only", 1, report({{36, 9}, {44, 5}, {149, 1}, {52, 0}}), -1, 44},
+        {"Japan: 36..48 only", 2, report({{40, 2}, {48, 2}, {161, 0}}), -1, 40},
+        {"unknown country: 48", 9, report({{36, 1}, {1, 7}}), 1, 48},
+        {"negative value", 0, report({{1, -5}, {5, 0}}), 1, -1},
+        {"short, bad and long lines", 0,
+         "x = 1\nThe rx cnt of channel   a = 1\nThe rx cnt of channel   5 = 1x\n"
+         "The rx cnt of channel   9 =\nThe rx cnt of channel   1 = 99999999999999\n" +
+             std::string(1001, ' ') + "\nThe rx cnt of channel   1 = 4",
+         1, -1},
+    };
+    for (const auto& r : rows) {
+        int b24 = -1, b5 = -1;
+        Hostapd_ParseBestChannel(r.text.data(), r.text.size(), r.country, &b24, &b5);
+        EXPECT_EQ(b24, r.best24) << r.what;
+        EXPECT_EQ(b5, r.best5) << r.what;
+    }
+}
+
+// ---- the Wi-Fi tab's checks and channel lists ----
+
+TEST(HostapdChecks, MessagesInOrder) {
+    std::string s32(32, 's'), s33(33, 's'), p31(31, 'p'), p32(32, 'p');
+    struct {
+        const char *ssid, *psk, *message;
+    } rows[] = {
+        {"", "", "Please input the SSID"},
+        {"ap", "", "Please input the Password"},
+        {s33.c_str(), "1234567", "Invalid SSID length (max 32)"},
+        {s32.c_str(), "1234567", "Invalid password length (expected 8..31)"},
+        {"ap", p32.c_str(), "Invalid password length (expected 8..31)"},
+        {"ap", "12345678", ""},
+        {"ap", p31.c_str(), ""},
+        {"ap\nwpa=0", "12345678", "Invalid character in SSID"},
+        {"ap", "1234567\x7f", "Invalid character in Password"},
+        {"ap", "12345678\r", "Invalid character in Password"},
+        {"caf\xe9", "12345678", ""}, // Latin-1 text is fine
+    };
+    for (const auto& r : rows)
+        EXPECT_STREQ(Hostapd_CheckWifiConfMessage(Hostapd_CheckWifiConf(r.ssid, r.psk)), r.message)
+            << r.ssid << " / " << r.psk;
+}
+
+TEST(HostapdChecks, ManualChannelLists) {
+    using V = std::vector<int>;
+    struct {
+        uint32_t band, country;
+        V channels;
+    } rows[] = {
+        {0, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
+        {0, 1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
+        {0, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
+        {1, 0, {36, 40, 44, 48, 149, 153, 157, 161, 165}},
+        {1, 1, {36, 40, 44, 48}},
+        {1, 2, {36, 40, 44, 48}},
+    };
+    for (const auto& r : rows) {
+        int out[32];
+        int n = Hostapd_ManualChannels(r.band, r.country, out, 32);
+        EXPECT_EQ(V(out, out + n), r.channels) << r.band << r.country;
+    }
+    int two[2];
+    EXPECT_EQ(Hostapd_ManualChannels(1, 0, two, 2), 2);
+}
+
+// ---- the daemon's control protocol ----
+
+TEST(HostapdLines, Parse) {
+    struct {
+        const char* line;
+        int kind;
+        uint8_t last;
+    } rows[] = {
+        {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20:0a", HOSTAPD_LINE_STA_LEFT, 0x0a},
+        {"<3>AP-STA-DISCONNECTED 02:00:5E:10:20:FF reason=3", HOSTAPD_LINE_STA_LEFT, 0xff},
+        {"AP-STA-DISCONNECTED 02:00:5e:10:20:01", HOSTAPD_LINE_STA_LEFT, 0x01},
+        {"<3>AP-STA-DISCONNECTED", HOSTAPD_LINE_NO_MAC, 0},
+        {"<3>AP-STA-DISCONNECTED ", HOSTAPD_LINE_NO_MAC, 0},
+        {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20", HOSTAPD_LINE_BAD_MAC, 0},
+        {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20:0g", HOSTAPD_LINE_BAD_MAC, 0},
+        {"<3>AP-STA-DISCONNECTED 102:00:5e:10:20:01", HOSTAPD_LINE_BAD_MAC, 0},
+        {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20:011", HOSTAPD_LINE_BAD_MAC, 0},
+        {"<3>AP-STA-DISCONNECTED 2:0:5e:10:20:1", HOSTAPD_LINE_BAD_MAC, 0},
+        {"<3>AP-STA-DISCONNECTEDX 02:00:5e:10:20:01", HOSTAPD_LINE_OTHER, 0},
+        {"<3>AP-STA-CONNECTED 02:00:5e:10:20:01", HOSTAPD_LINE_OTHER, 0},
+        {"<3>AP-ENABLED ", HOSTAPD_LINE_AP_ENABLED, 0},
+        {"<3>AP-ENABLED", HOSTAPD_LINE_AP_ENABLED, 0},
+        {"<3>AP-ENABLEDX", HOSTAPD_LINE_OTHER, 0},
+        {"<3>AP-DISABLED ", HOSTAPD_LINE_OTHER, 0},
+        {"", HOSTAPD_LINE_OTHER, 0},
+    };
+    for (const auto& r : rows) {
+        uint8_t mac[6] = {};
+        EXPECT_EQ(Hostapd_ParseLine(r.line, strlen(r.line), mac), r.kind) << r.line;
+        EXPECT_EQ(mac[5], r.last) << r.line;
+    }
+}
+
+// The daemon's side of the control socket: answers ATTACH and DETACH with "OK" and sends
+// event lines to the attached client.
+class CtrlServer {
+  public:
+    explicit CtrlServer(const std::string& path) : path_(path) {
+        fs::create_directories(fs::path(path).parent_path());
+        fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un a{};
+        a.sun_family = AF_UNIX;
+        strncpy(a.sun_path, path.c_str(), sizeof a.sun_path - 1);
+        if (bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) ADD_FAILURE() << path;
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~CtrlServer() {
+        shutdown(fd_, SHUT_RDWR);
+        thread_.join();
+        close(fd_);
+        unlink(path_.c_str());
+    }
+    Lines requests() const {
+        std::lock_guard<std::mutex> g(lock_);
+        return requests_;
+    }
+    bool send(const std::string& line) {
+        std::lock_guard<std::mutex> g(lock_);
+        return sendto(fd_, line.data(), line.size(), 0, reinterpret_cast<sockaddr*>(&client_),
+                      clientLen_) == ssize_t(line.size());
+    }
+
+  private:
+    void serve() {
+        char buf[512];
+        for (;;) {
+            sockaddr_un from{};
+            socklen_t len = sizeof from;
+            ssize_t n = recvfrom(fd_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+            if (n <= 0) return;
+            std::lock_guard<std::mutex> g(lock_);
+            requests_.emplace_back(buf, size_t(n));
+            client_ = from;
+            clientLen_ = len;
+            sendto(fd_, "OK\n", 3, 0, reinterpret_cast<sockaddr*>(&from), len);
+        }
+    }
+    std::string path_;
+    int fd_ = -1;
+    std::thread thread_;
+    mutable std::mutex lock_;
+    Lines requests_;
+    sockaddr_un client_{};
+    socklen_t clientLen_ = 0;
+};
+
+class HostapdRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        EwDriver_SetDeviceObject(&sink);
+        Debug_GetFlag()[DEBUG_FLAG_NETLINK] = 1;
+        Debug_GetFlag()[DEBUG_FLAG_DISCO] = 1;
+        setting_set_str(get_setting_network()->ssid, 128, "panel-ap");
+        setting_set_str(get_setting_network()->wifi_password, 128, "secret123");
+        get_setting_network()->channel_mode = 1;
+        get_setting_network()->manual_channel = 6;
+        fs::create_directories(env.sysroot() + "/var/run");
+        TestEnv::writeFile(env.sysroot() + "/proc/net/wireless",
+                           "Inter-| sta-|\n face | tus |\n wlan0: 0000 0 0 0\n");
+    }
+    void TearDown() override {
+        Hostapd_Kill();
+        sink.drain();
+        EwDriver_SetDeviceObject(nullptr);
+    }
+    std::string ctrlPath() const { return env.sysroot() + "/var/run/hostapd/wlan0"; }
+    std::string pidFile() const { return env.sysroot() + "/var/run/hostapd.pid"; }
+    Lines scanEvents() {
+        sink.drain();
+        return sink.with("wlan scan");
+    }
+
+    TestEnv env;
+    RecordingSink sink;
+    LogCapture log;
+};
+
+TEST_F(HostapdRun, StartWritesThePrivateFileStartsTheDaemonAndReportsTheScan) {
+    struct {
+        uint32_t mode;
+        const char* channelLine;
+        size_t iwlist;
+        Lines events;
+    } rows[] = {
+        {0, "channel=9", 3, {"wlan scan 1", "wlan scan 0"}},
+        {1, "channel=6", 0, {"wlan scan 0"}},
+    };
+    TestEnv::writeFile(env.sysroot() + "/proc/net/rtl88x2bu/wlan0/best_channel",
+                       report({{1, 40}, {9, 12}}));
+    TestEnv::writeFile("hostapd.conf", "old\n");
+    chmod("hostapd.conf", 0644);
+    for (const auto& r : rows) {
+        env.clearStubCalls();
+        sink.clear();
+        get_setting_network()->channel_mode = r.mode;
+        Hostapd_Run();
+        EXPECT_EQ(Hostapd_IsRunning(), 1);
+        Lines conf = FileLines("hostapd.conf");
+        ASSERT_EQ(conf.size(), 17u);
+        EXPECT_EQ(conf[4], "ssid=panel-ap");
+        EXPECT_EQ(conf[7], r.channelLine);
+        EXPECT_EQ(conf[14], "wpa_passphrase=secret123");
+        struct stat st;
+        ASSERT_EQ(stat("hostapd.conf", &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+        Lines calls = env.stubCalls();
+        EXPECT_EQ(size_t(std::count(calls.begin(), calls.end(), "iwlist wlan0 scan")), r.iwlist);
+        EXPECT_EQ(calls.back(), "hostapd -B -P " + pidFile() + " hostapd.conf");
+        EXPECT_EQ(scanEvents(), r.events);
+        Hostapd_Run(); // running: nothing again
+        EXPECT_EQ(env.stubCalls().size(), calls.size());
+        Hostapd_Kill();
+        EXPECT_EQ(Hostapd_IsRunning(), 0);
+    }
+    // Secrets never reach a command line.
+    for (const std::string& c : env.stubCalls())
+        EXPECT_EQ(c.find("secret123"), std::string::npos) << c;
+}
+
+TEST_F(HostapdRun, ControlCharacterInTheSettingsStartsNothing) {
+    setting_set_str(get_setting_network()->wifi_password, 128, "secret123\nwpa=0");
+    Hostapd_Run();
+    EXPECT_EQ(Hostapd_IsRunning(), 0);
+    EXPECT_FALSE(TestEnv::exists("hostapd.conf"));
+    EXPECT_TRUE(env.stubCalls().empty());
+    EXPECT_EQ(scanEvents(), (Lines{"wlan scan 0"}));
+}
+
+TEST_F(HostapdRun, StationLeavingMarksItsToolDisconnectedThroughTheRealClient) {
+    TestEnv::writeFile("regtools", regRecord("t0", 1) + regRecord("t1", 2));
+    ASSERT_EQ(ToolManager_LoadRegTools(), 0);
+    auto setState = [](int tdx, uint32_t s) {
+        ToolManager_LockRegTools();
+        ToolManager_SetState_Locked(tdx, ToolManager_RegTool(tdx), s, false);
+        ToolManager_UnlockRegTools();
+    };
+    auto state = [](int tdx) {
+        ToolView v{};
+        ToolManager_GetToolView(tdx, &v);
+        return v.state;
+    };
+    setState(0, TOOL_STATE_CONNECTED);
+    setState(1, TOOL_STATE_CONNECTED);
+    Threads_Init();
+    CtrlServer server(ctrlPath());
+    Threads_RunSync(LOOP_HOSTAPD, Hostapd_Run); // where the network queue runs it
+    ASSERT_EQ(server.requests(), (Lines{"ATTACH"}));
+
+    struct {
+        const char* line;
+        const char* logged; // proves the line was handled
+        uint32_t state0, state1;
+    } rows[] = {
+        {"<3>AP-STA-CONNECTED 02:00:5e:10:20:02", "hostapd say : <3>AP-STA-CONNECTED", 3, 3},
+        {"<3>AP-STA-DISCONNECTED", "mac is null", 3, 3},
+        {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20", "malformed mac", 3, 3},
+        {"<3>AP-STA-DISCONNECTED 102:00:5e:10:20:02", "malformed mac", 3, 3},
+        {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20:02\n<3>forged", "malformed mac", 3, 3},
+        {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20:09", "AP-STA-DISCONNECTED 02:00:5e:10:20:09", 3, 3},
+        {"<3>AP-ENABLED ", "join MC group 192.168.131.1", 3, 3},
+        {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20:02", "tdx.1 state 3 -> 0", 3, 0},
+    };
+    Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
+    for (const auto& r : rows) {
+        size_t before = log.count(r.logged);
+        ASSERT_TRUE(server.send(r.line));
+        ASSERT_TRUE(log.waitFor(r.logged, before + 1, 20000)) << r.line;
+        Threads_RunSync(LOOP_HOSTAPD, [] {}); // the callback has returned
+        EXPECT_EQ(state(0), r.state0) << r.line;
+        EXPECT_EQ(state(1), r.state1) << r.line;
+    }
+    EXPECT_TRUE(log.contains("02?<3>forged")); // one log line, the break shown as '?'
+
+    Hostapd_Kill();
+    EXPECT_EQ(server.requests(), (Lines{"ATTACH", "DETACH"}));
+    setState(1, TOOL_STATE_CONNECTED);
+    server.send("<3>AP-STA-DISCONNECTED 02:00:5e:10:20:02");
+    Threads_RunSync(LOOP_HOSTAPD, [] {});
+    EXPECT_EQ(state(1), uint32_t(TOOL_STATE_CONNECTED)); // nobody listens any more
+}
+
+// A stand-in hostapd: with -B it leaves a background copy of itself (named hostapd) that
+// writes its pid to the -P file and sleeps until it is terminated.
+const char* kDaemonStub = R"(#!/bin/sh
+if [ "$1" = "--daemon" ]; then
+    echo $$ >"$2"
+    trap 'kill $child 2>/dev/null; exit 0' TERM
+    sleep 600 & child=$!
+    wait $child
+    exit 0
+fi
+pidfile=
+while [ $# -gt 0 ]; do
+    case "$1" in -P) pidfile=$2; shift 2 ;; *) shift ;; esac
+done
+"$0" --daemon "$pidfile" </dev/null >/dev/null 2>&1 &
+exit 0
+)";
+
+bool alive(pid_t pid) {
+    std::string stat = TestEnv::readFile("/proc/" + std::to_string(pid) + "/stat");
+    size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
+}
+
+pid_t pidIn(const std::string& file) {
+    pid_t pid = 0;
+    WaitUntil([&] { return (pid = pid_t(atoi(TestEnv::readFile(file).c_str()))) > 0; });
+    return pid;
+}
+
+class HostapdDaemon : public HostapdRun {
+  protected:
+    void SetUp() override {
+        HostapdRun::SetUp();
+        std::string dir = env.root() + "/daemon-stub";
+        fs::create_directories(dir);
+        TestEnv::writeFile(dir + "/hostapd", kDaemonStub);
+        chmod((dir + "/hostapd").c_str(), 0755);
+        setenv("PATH", (dir + ":" + getenv("PATH")).c_str(), 1);
+        stub = dir + "/hostapd";
+    }
+    void TearDown() override {
+        HostapdRun::TearDown();
+        for (pid_t p : others)
+            if (alive(p)) kill(p, SIGTERM);
+    }
+    std::string stub;
+    std::vector<pid_t> others;
+};
+
+TEST_F(HostapdDaemon, StopEndsExactlyTheStartedDaemon) {
+    // Another hostapd on the machine, and a stale pid file naming a process that is not one.
+    std::string otherPid = env.root() + "/other.pid";
+    ASSERT_EQ(system((stub + " -B -P " + otherPid + " other.conf").c_str()), 0);
+    pid_t other = pidIn(otherPid);
+    others.push_back(other);
+    ChildProcess sleeper;
+    ASSERT_TRUE(sleeper.start({"/bin/sleep", "600"}));
+    TestEnv::writeFile(pidFile(), std::to_string(sleeper.pid()) + "\n");
+
+    CtrlServer server(ctrlPath());
+    Hostapd_Run();
+    pid_t started = pidIn(pidFile());
+    ASSERT_NE(started, sleeper.pid());
+    others.push_back(started);
+    ASSERT_TRUE(alive(started));
+    Hostapd_Kill();
+    EXPECT_TRUE(WaitUntil([&] { return !alive(started); }));
+    EXPECT_TRUE(alive(other));
+    EXPECT_TRUE(alive(sleeper.pid()));
+    EXPECT_FALSE(TestEnv::exists(pidFile()));
+    Hostapd_Kill(); // stopped: nothing more
+    EXPECT_TRUE(alive(other));
+}
+
+TEST_F(HostapdDaemon, StopDuringTheWaitForTheSocketEndsTheStart) {
+    // No control socket ever appears; the stop comes while the start waits for it.
+    std::thread starter([] { Hostapd_Run(); });
+    pid_t started = pidIn(pidFile());
+    others.push_back(started);
+    Hostapd_Kill();
+    starter.join();
+    EXPECT_TRUE(WaitUntil([&] { return !alive(started); }));
+    EXPECT_EQ(Hostapd_IsRunning(), 0);
+    EXPECT_TRUE(log.contains("wpa_ctrl_open fail"));
+}
+
+} // namespace
