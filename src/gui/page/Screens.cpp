@@ -9,6 +9,8 @@
 #include "page/operation/PageOperationWithoutJob.h"
 #include "page/shell/PageHome.h"
 #include "page/system/PageDebug.h"
+#include "page/tools/PageEditToolList.h"
+#include "page/tools/PageTopDownBox.h"
 
 #include <QPointer>
 #include <array>
@@ -59,6 +61,11 @@ void ok(QWidget*) {
     UiSound_Ok();
 }
 
+// The tool list editor was closed from the pull-down panel: the registered tools are kept.
+void saveRegTools(QWidget*) {
+    ApplicationDevice()->SaveRegTools();
+}
+
 template <class T> Page* make() {
     return new T;
 }
@@ -97,7 +104,9 @@ const ScreenRow rows[] = {
     {.Id = S::Debug, .Level = 2, .How = P::Overlay, .Factory = make<PageDebug>},
     // Opened by the service cable; its confirming button copies the values to the tool.
     {.Id = S::Network, .How = P::Modal, .Opened = ok, .Left = tap},
-    {.Id = S::TopDownBox, .How = P::PullDown},
+    {.Id = S::TopDownBox, .How = P::PullDown, .Factory = make<PageTopDownBox>},
+    {.Id = S::EditToolList, .Level = 1, .How = P::Modal, .Factory = make<PageEditToolList>,
+     .Left = saveRegTools},
 };
 // clang-format on
 static_assert(std::size(rows) == size_t(ScreenId::Count));
