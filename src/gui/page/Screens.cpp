@@ -10,6 +10,7 @@
 #include "page/shell/PageHome.h"
 #include "page/system/PageDebug.h"
 #include "page/tools/PageEditToolList.h"
+#include "page/tools/PageRemote.h"
 #include "page/tools/PageTopDownBox.h"
 
 #include <QPointer>
@@ -90,7 +91,7 @@ const ScreenRow rows[] = {
     {.Id = S::Monitor, .Tile = "Monitor", .GuestSubtitle = "Graph, IO, Error ...",
      .AdminSubtitle = "Graph, I/O, Error", .Icon = "menu_monitor"},
     {.Id = S::Remote, .Tile = "Remote", .AdminSubtitle = "Control remote tool",
-     .Icon = "menu_remote", .Level = 1},
+     .Icon = "menu_remote", .Level = 1, .Factory = make<PageRemote>},
     {.Id = S::Setting, .Tile = "Setting", .AdminSubtitle = "System configuration",
      .Icon = "menu_setting", .Level = 1, .Left = saveSettings},
     {.Id = S::System, .Tile = "System", .GuestSubtitle = "SW Version, Storage usage ...",
