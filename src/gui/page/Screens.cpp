@@ -5,6 +5,7 @@
 #include "Navigator.h"
 #include "Page.h"
 #include "UiSound.h"
+#include "page/monitor/PageMonitor.h"
 #include "page/operation/PageOperationWithJob.h"
 #include "page/operation/PageOperationWithoutJob.h"
 #include "page/shell/PageHome.h"
@@ -89,7 +90,7 @@ const ScreenRow rows[] = {
     {.Id = S::Parameters, .Tile = "Parameter", .AdminSubtitle = "Edit tool setting",
      .Icon = "menu_parameter", .Level = 1},
     {.Id = S::Monitor, .Tile = "Monitor", .GuestSubtitle = "Graph, IO, Error ...",
-     .AdminSubtitle = "Graph, I/O, Error", .Icon = "menu_monitor"},
+     .AdminSubtitle = "Graph, I/O, Error", .Icon = "menu_monitor", .Factory = make<PageMonitor>},
     {.Id = S::Remote, .Tile = "Remote", .AdminSubtitle = "Control remote tool",
      .Icon = "menu_remote", .Level = 1, .Factory = make<PageRemote>},
     {.Id = S::Setting, .Tile = "Setting", .AdminSubtitle = "System configuration",

@@ -154,6 +154,7 @@ TEST_F(HomeTest, CancelClosesThePrompt) {
 
 TEST_F(HomeTest, OneScreenOfEachKindAndOnlyAtItsLevel) {
     standInAll();
+    standIn({ScreenId::Monitor}); // counted
     makeRoot();
     press("tileMonitor");
     Page* monitor = Screens::Find(ScreenId::Monitor);

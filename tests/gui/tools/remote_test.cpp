@@ -67,6 +67,7 @@ TEST_F(RemoteTest, ButtonsWriteTheirRegistersAndToolInitDismissesTheTool) {
     }
     EXPECT_EQ(state.Preset(), 12);
     EXPECT_EQ(tools->reg(0, 4004), 12);
+    shot("PageRemoteTool_Live");
 
     // Tool init: 252 := 77 after the question, then the tool is dismissed.
     press("remoteToolInit");

@@ -38,7 +38,6 @@ TEST_F(ToolListTest, RegisterRenameReleaseAndTheRegtoolsFile) {
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(text("editDiscoCount"), "3 ea");
     EXPECT_EQ(text("editRegCount"), "0 ea");
-    shot("PageEditToolList");
 
     // Register the second and then the (new) first discovered tool.
     clickCell("editDiscoList", 1, 1);
@@ -98,7 +97,6 @@ TEST_F(ToolListTest, RegisterRenameReleaseAndTheRegtoolsFile) {
     clickCell("editRegList", 0, PageEditToolList::ColSerial);
     press("editRelease");
     EXPECT_EQ(msgText(), "Release?");
-    shot("PageEditToolList_Release");
     press("msgConfirm");
     deliver();
     EXPECT_EQ(toolsWhenCurrentCleared, 2);
@@ -137,7 +135,6 @@ TEST_F(ToolListTest, EightToolsMakeTheLimitDialogEvenWithNothingChosen) {
         EXPECT_EQ(msgText(), "Exceed limit\n\nUp to 8 tools can be registered.");
         EXPECT_EQ(text("msgTitle"), "Error");
         EXPECT_EQ(sounds(UiSoundKind::Ng), 1);
-        if (chosen) shot("PageEditToolList_Limit");
         press("msgClose");
         EXPECT_EQ(dev->GetRegtoolsLen(), 8);
         EXPECT_EQ(dev->GetDiscotoolsLen(), 1);
@@ -185,7 +182,7 @@ TEST_F(ToolListTest, PanelListsToolsWithTheirLinkAndChoosesAConnectedOne) {
     // The temperature timer reads 3313 of the connected tools.
     EXPECT_TRUE(QTest::qWaitFor([&] { return panel->Row(0)->Text(F::Temp) == "23.5"; }, 20000));
     EXPECT_EQ(panel->Row(2)->Text(F::Temp), "-");
-    shot("PageTopDownBox");
+    shot("PageTopDownBox_Live");
 
     played.clear();
     QTest::mouseClick(panel->Row(2), Qt::LeftButton);
