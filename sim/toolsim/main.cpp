@@ -46,7 +46,9 @@ tool index from 0, or "all" for auto and burst:
   list                         tools, addresses, lock, event output, pending events
   stats T                      counters: produced, sent, acked, pending, connections
   fasten T ok|ng [k=v ...]     one fastening; keys: time preset target torque speed
-                               a1 a2 a3 screw error dir snug status barcode=TEXT
+                               a1 a2 a3 screw error dir snug status barcode=TEXT;
+                               an NG reports error 334, 330, 332 in turn (torque
+                               short, seated early, turned too far), or error=CODE
                                (refused with "err locked" while 4001 = 1)
   barcode T TEXT               a barcode read at the tool (status 7)
   count T [DELTA]              screw-count event (status 8), DELTA screws given back

@@ -3,6 +3,7 @@
 #include "regmap.h"
 
 #include <cstdlib>
+#include <iterator>
 
 namespace toolsim {
 
@@ -109,9 +110,31 @@ static void applyOverrides(EventRecord& r, const std::map<std::string, long>& kv
     }
 }
 
+// The record of an NG of that kind; other codes keep the short torque of base().
+void VirtualTool::shapeNg(EventRecord& r, uint16_t code) {
+    r.error = code;
+    switch (code) {
+    case 330: // seated too early: full torque at a small angle
+        r.convTorque = r.targetTorque;
+        r.a1 = static_cast<uint16_t>(90 + rand() % 90);
+        break;
+    case 332: // turned too far before the torque came
+        r.convTorque = r.targetTorque;
+        r.a1 = static_cast<uint16_t>(2200 + rand() % 600);
+        break;
+    default: // 334 and the rest: the torque never came up
+        break;
+    }
+}
+
 int VirtualTool::fasten(bool ok, const std::map<std::string, long>& kv) {
     if (locked()) return -1;
     EventRecord r = base(ok);
+    if (!ok) {
+        auto chosen = kv.find("error");
+        shapeNg(r, chosen != kv.end() ? static_cast<uint16_t>(chosen->second)
+                                      : kNgCodes[ngCount++ % std::size(kNgCodes)]);
+    }
     const int screwCount = holding()[regScrewCount(id.type)];
     if (ok && remaining > 0) remaining--;
     r.screwNo = static_cast<uint16_t>(screwCount > 0 ? remaining : fastenings + 1);

@@ -75,6 +75,9 @@ class VirtualTool {
     int burstIntervalUs = 0;
     Clock::time_point burstNext;
 
+    // NG fastenings without a chosen code take the next of the NG kinds in turn.
+    uint32_t ngCount = 0;
+
     uint64_t produced = 0, sent = 0, acked = 0, filtered = 0, overflowed = 0, ackTimeouts = 0;
     uint64_t scans = 0; // scan acks sent
     uint32_t rng;
@@ -87,7 +90,9 @@ class VirtualTool {
     // Returns 0, or 1 when the filter dropped it.
     int produce(EventRecord r);
     // A fastening with defaults from the current preset; `kv` overrides fields (time,
-    // preset, target, torque, speed, a1, a2, a3, screw, error, dir, snug, status).
+    // preset, target, torque, speed, a1, a2, a3, screw, error, dir, snug, status). An NG
+    // carries an error code of the tools' table, its torque and angle shaped to match:
+    // `error` chooses it, else the kinds take turns (kNgCodes).
     // Returns 0, -1 when locked, 1 when filtered.
     int fasten(bool ok, const std::map<std::string, long>& kv);
     int barcodeRead(const std::string& code);
@@ -112,8 +117,13 @@ class VirtualTool {
     void sync();
     void resetParameters();
 
+    // What an NG fastening reports when no code is chosen: engaging torque not reached,
+    // target torque before the minimum angle, target torque beyond the maximum angle.
+    static constexpr uint16_t kNgCodes[] = {334, 330, 332};
+
   private:
     EventRecord base(bool ok);
+    void shapeNg(EventRecord& r, uint16_t code);
     uint32_t rand();
 };
 

@@ -9,6 +9,7 @@
 #include "ew_driver.h"
 #include "mbus.h"
 #include "operation.h"
+#include "page/operation/ErrorCodes.h"
 #include "setting.h"
 #include "threads.h"
 #include "tools.h"
@@ -169,6 +170,46 @@ TEST_F(DeviceToolLink, EventsLocksAndTheTable) {
     EXPECT_EQ(tools->reg(0, 4015), 0);
     dev->ToolLost(ta);
     dev->ToolLost(tb);
+}
+
+// The virtual tools' NG results name an error the panel's table knows (the job screen
+// shows its text), with torque and angle that fit it; a chosen code wins.
+TEST_F(DeviceToolLink, NgResultsOfTheVirtualToolsCarryCodesOfTheErrorTable) {
+    Threads_Init();
+    tools = FakeTool::onLoopback({2});
+    const int t = connect(0);
+    get_setting_operation()->operation_mode = 1;
+    ASSERT_EQ(dev->EnableDataBackup(t, 1), 0);
+    ASSERT_EQ(dev->SetToolLock(t, 0), 0);
+    const int target = int(tools->reg(0, 2)); // preset 1's target torque
+    struct Case {
+        const char* line;
+        int error;
+        bool fullTorque; // the target was reached
+        int minAngle, maxAngle;
+    } cases[] = {
+        {"fasten 0 ng", 334, false, 0, 65535},
+        {"fasten 0 ng", 330, true, 0, 179},
+        {"fasten 0 ng", 332, true, 2200, 65535},
+        {"fasten 0 ng", 334, false, 0, 65535},
+        {"fasten 0 ng error=332", 332, true, 2200, 65535},
+        {"fasten 0 ng error=500", 500, false, 0, 65535},
+        {"fasten 0 ok", 0, true, 0, 65535},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(tools->cmd(c.line).rfind("ok ", 0), 0u) << c.line;
+        ASSERT_TRUE(kest_test::WaitUntil([&] { return Operation_QueuedEvents(t) > 0; })) << c.line;
+        std::unique_ptr<UnitFastenEventData> d(dev->GetFastenEventData(t));
+        EXPECT_EQ(d->Error, c.error) << c.line;
+        if (c.error) {
+            EXPECT_NE(ErrorCodes::Text(d->Error), "Unknown error code") << c.line;
+        }
+        EXPECT_EQ(std::abs(d->ConvTorque - target) <= target * 3 / 100, c.fullTorque) << c.line;
+        EXPECT_GE(d->A1, c.minAngle) << c.line;
+        EXPECT_LE(d->A1, c.maxAngle) << c.line;
+        dev->MbusWriteTdx(t, 4016, 1);
+    }
+    dev->ToolLost(t);
 }
 
 } // namespace

@@ -8,8 +8,10 @@
 #include "page/shell/PageStatusBar.h"
 #include "page/system/DebugLogModel.h"
 #include "page/system/PageDebug.h"
+#include "page/tools/PageEditToolList.h"
 
 #include <QDir>
+#include <QTableView>
 
 namespace {
 class ScreensTest : public ShellTest {
@@ -145,4 +147,72 @@ TEST_F(ScreensTest, RenderNetworkScreens) {
     press("tileSystem");
     shot("PageSystemNetwork");
 }
+// The tool screens over the eight registered tools of the fixture (no tool answers, so
+// reads show their empty state; the tests of each screen render them live too).
+TEST_F(ScreensTest, RenderToolScreens) {
+    Screens::SetFactory(ScreenId::Monitor, nullptr);
+    makeRoot();
+    dev->SetSysInputFunc(0, 1);
+    dev->SetSysInputFunc(8, 9);
+    dev->SetSysOutFunc(0, 1);
+    dev->SetSysOutFunc(1, 2);
+    dev->SetSysOutFunc(9, 7);
+    dev->OnSetCurrTdx(1);
+    press("tileMonitor");
+    shot("PageMonitorIo");
+    press("PageMonitorTab1");
+    shot("PageMonitorError");
+    dev->OnSetCurrTdx(0);
+    flush();
+    shot("PageMonitorError_Controller");
+    press("PageMonitorHome");
+
+    press("tileLogin");
+    type("0");
+    press("passwordOk");
+    dev->OnSetCurrTdx(1);
+    press("tileRemote");
+    shot("PageRemoteTool");
+    press("remoteToolInit");
+    shot("PageRemoteTool_Confirm");
+    press("msgClose");
+    dev->OnSetCurrTdx(4);
+    flush();
+    press("remoteRun");
+    shot("PageRemoteTool_NotConnected");
+    press("msgClose");
+    dev->OnSetCurrTdx(0);
+    flush();
+    shot("PageRemoteTool_Controller");
+    press("PageRemoteTab1");
+    shot("PageRemoteOutput");
+    press("PageRemoteHome");
+
+    root->OpenTopDownBox();
+    shot("PageTopDownBox");
+    press("topDownEdit");
+    auto* editor = qobject_cast<PageEditToolList*>(Screens::Find(ScreenId::EditToolList));
+    ASSERT_NE(editor, nullptr);
+    shot("PageEditToolList");
+    press("editRegister");
+    shot("PageEditToolList_Limit");
+    press("msgClose");
+    auto* view = editor->RegisteredView();
+    QRect cell = view->visualRect(view->model()->index(2, PageEditToolList::ColSerial));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    flush();
+    press("editRelease");
+    shot("PageEditToolList_Release");
+    press("msgClose");
+    cell = view->visualRect(view->model()->index(1, PageEditToolList::ColName));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    flush();
+    shot("UnitTextKeypad");
+    press("textKeypadOk"); // its own name
+    shot("PageEditToolList_Exists");
+    press("msgClose");
+    press("textKeypadCancel");
+    press("editClose");
+}
+
 } // namespace

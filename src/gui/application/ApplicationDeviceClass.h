@@ -29,6 +29,7 @@ class UnitStepMsgData;
 
 class UnitFastenEventData;
 struct UnitFetItem;
+struct UnitToolInfo;
 
 class ApplicationDeviceClass : public QObject, public EwDriverSink {
     Q_OBJECT
@@ -207,6 +208,14 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     static QString ModelText(int32_t type, uint32_t model);
     // "XWC", "ZQ", "ZQT" or "XWTC" for tool types 1 to 4, else empty.
     static QString ToolTypeName(int32_t type);
+
+    // ---- family: tool screens (DeviceToolScreens.cpp) ----
+    // Name, serial, model text, MAC, type, link state, firmware, address and port of a
+    // registered tool from one copy of its record (Valid false for a bad index).
+    UnitToolInfo GetTdxToolInfo(int32_t tdx);
+    // Every connected tool unlocked (4001 := 0) with auto-lock off (264 := 0), as the
+    // monitor opens; the number of writes that failed.
+    int32_t UnlockAllTools();
 
     // ---- family: Modbus access (DeviceModbus.cpp) ----
     // Synchronous on the GUI thread under that tool's connection lock (never the registry's,

@@ -5,8 +5,9 @@
 #include "Navigator.h"
 #include "Page.h"
 #include "UiSound.h"
-#include "page/network/PageSystemNetwork.h"
+#include "page/monitor/PageMonitor.h"
 #include "page/network/PageNetwork.h"
+#include "page/network/PageSystemNetwork.h"
 #include "page/operation/PageOperationWithJob.h"
 #include "page/operation/PageOperationWithoutJob.h"
 #include "page/settings/PageSettingNetwork.h"
@@ -15,6 +16,9 @@
 #include "page/shell/PageHome.h"
 #include "page/shell/PageTabHost.h"
 #include "page/system/PageDebug.h"
+#include "page/tools/PageEditToolList.h"
+#include "page/tools/PageRemote.h"
+#include "page/tools/PageTopDownBox.h"
 
 #include <QPointer>
 #include <array>
@@ -81,6 +85,11 @@ void ok(QWidget*) {
     UiSound_Ok();
 }
 
+// The tool list editor was closed from the pull-down panel: the registered tools are kept.
+void saveRegTools(QWidget*) {
+    ApplicationDevice()->SaveRegTools();
+}
+
 template <class T> Page* make() {
     return new T;
 }
@@ -103,9 +112,9 @@ const ScreenRow rows[] = {
     {.Id = S::Parameters, .Tile = "Parameter", .AdminSubtitle = "Edit tool setting",
      .Icon = "menu_parameter", .Level = 1},
     {.Id = S::Monitor, .Tile = "Monitor", .GuestSubtitle = "Graph, IO, Error ...",
-     .AdminSubtitle = "Graph, I/O, Error", .Icon = "menu_monitor"},
+     .AdminSubtitle = "Graph, I/O, Error", .Icon = "menu_monitor", .Factory = make<PageMonitor>},
     {.Id = S::Remote, .Tile = "Remote", .AdminSubtitle = "Control remote tool",
-     .Icon = "menu_remote", .Level = 1},
+     .Icon = "menu_remote", .Level = 1, .Factory = make<PageRemote>},
     {.Id = S::Setting, .Tile = "Setting", .AdminSubtitle = "System configuration",
      .Icon = "menu_setting", .Level = 1, .Factory = settingTabs, .Left = leaveSettings},
     {.Id = S::System, .Tile = "System", .GuestSubtitle = "SW Version, Storage usage ...",
@@ -119,7 +128,9 @@ const ScreenRow rows[] = {
     {.Id = S::Debug, .Level = 2, .How = P::Overlay, .Factory = make<PageDebug>},
     // Opened by the service cable; its confirming button copies the values to the tool.
     {.Id = S::Network, .How = P::Modal, .Factory = make<PageNetwork>, .Opened = ok, .Left = tap},
-    {.Id = S::TopDownBox, .How = P::PullDown},
+    {.Id = S::TopDownBox, .How = P::PullDown, .Factory = make<PageTopDownBox>},
+    {.Id = S::EditToolList, .Level = 1, .How = P::Modal, .Factory = make<PageEditToolList>,
+     .Left = saveRegTools},
     // Tabs of the settings and system screens (opened inside them).
     {.Id = S::SettingNetwork, .Level = 1, .Factory = make<PageSettingNetwork>,
      .Left = leaveSettings},

@@ -27,6 +27,7 @@ enum class ScreenId {
     Debug,
     Network,
     TopDownBox,
+    EditToolList,
     SettingNetwork,
     SettingShare,
     SystemNetwork,

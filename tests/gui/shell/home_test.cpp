@@ -68,15 +68,18 @@ TEST_F(HomeTest, MenusCarryTheirTilesInOrder) {
 
 TEST_F(HomeTest, TilesOfScreensNotBuiltAreDisabled) {
     makeRoot();
-    EXPECT_FALSE(find("tileMonitor")->isEnabled());
+    dev->SetSysPwd("4321");
+    login("4321");
+    EXPECT_FALSE(find("tileParameter")->isEnabled());
+    EXPECT_TRUE(find("tileMonitor")->isEnabled());
     EXPECT_TRUE(find("tileSystem")->isEnabled()); // its network status tab
     delete root;
     root = nullptr;
-    standIn({ScreenId::Monitor});
+    standIn({ScreenId::Parameters});
     makeRoot();
-    EXPECT_TRUE(find("tileMonitor")->isEnabled());
+    login("4321");
+    EXPECT_TRUE(find("tileParameter")->isEnabled());
     EXPECT_TRUE(find("tileOperation")->isEnabled()); // the job screen
-    EXPECT_TRUE(find("tileLogin")->isEnabled());
     // The operation tile follows the screen of the mode in force.
     standIn({ScreenId::OperationWithoutJob});
     dev->OnSetOpmode(1);
@@ -158,6 +161,7 @@ TEST_F(HomeTest, CancelClosesThePrompt) {
 
 TEST_F(HomeTest, OneScreenOfEachKindAndOnlyAtItsLevel) {
     standInAll();
+    standIn({ScreenId::Monitor}); // counted
     makeRoot();
     press("tileMonitor");
     Page* monitor = Screens::Find(ScreenId::Monitor);

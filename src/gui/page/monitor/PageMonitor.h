@@ -1,0 +1,25 @@
+// The monitor screen: the I/O and error tabs. While it is shown every tool runs unlocked
+// with auto-lock off, and the screen code 4 leaves tools that connect meanwhile unlocked.
+#pragma once
+
+#include "PageTabs.h"
+
+class PageMonitorIo;
+class PageMonitorError;
+
+class PageMonitor : public PageTabs {
+    Q_OBJECT
+  public:
+    static constexpr int kScreenCode = 4;
+    explicit PageMonitor(QWidget* parent = nullptr);
+    ~PageMonitor() override;
+    void Init() override;
+    void Leave() override;
+    PageMonitorIo* IoTab() const { return io_; }
+    PageMonitorError* ErrorTab() const { return error_; }
+
+  private:
+    PageMonitorIo* io_;
+    PageMonitorError* error_;
+    bool shown_ = false; // the screen code is ours
+};

@@ -1,0 +1,93 @@
+#include "PageMonitorError.h"
+
+#include "ApplicationDeviceClass.h"
+#include "ToolErrorTexts.h"
+#include "UiSound.h"
+#include "page/operation/ResultFormat.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+ApplicationDeviceClass* dev() {
+    return ApplicationDevice();
+}
+} // namespace
+
+PageMonitorError::PageMonitorError(QWidget* parent) : TabPage(parent) {
+    setObjectName("PageMonitorError");
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(12, 8, 12, 8);
+    notice_ = new QLabel(this);
+    notice_->setObjectName("monitorErrorNotice");
+    notice_->setAlignment(Qt::AlignCenter);
+    notice_->setStyleSheet("font-size: 30px; font-weight: bold; color: #f2a71b;");
+    v->addWidget(notice_, 1);
+    body_ = new QWidget(this);
+    v->addWidget(body_, 1);
+    auto* b = new QVBoxLayout(body_);
+    b->setContentsMargins(0, 0, 0, 0);
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(new QLabel("- Displays up to 8 recent errors.", body_));
+    bar->addStretch(1);
+    auto* refresh = new QPushButton("Refresh", body_);
+    refresh->setObjectName("monitorErrorRefresh");
+    refresh->setMinimumWidth(160);
+    bar->addWidget(refresh);
+    b->addLayout(bar);
+    model_ = new ListModel<Row>(
+        [this] { return read_ ? kCount : 0; },
+        [](int i) { return Row{dev()->MbusGetData(kFirstReg + i)}; }, {"Code", "Description"},
+        [](const Row& r, int column, int role) -> QVariant {
+            if (role != Qt::DisplayRole || r.Code == 0) return {};
+            return column == 0 ? "E" + QString::number(r.Code) : ToolErrorTexts::Text(r.Code);
+        },
+        this);
+    view_ = new QTableView(body_);
+    view_->setObjectName("monitorErrorList");
+    view_->setModel(model_);
+    view_->verticalHeader()->hide();
+    view_->verticalHeader()->setDefaultSectionSize(52);
+    view_->horizontalHeader()->setStretchLastSection(true);
+    view_->setColumnWidth(0, 140);
+    view_->setSelectionMode(QAbstractItemView::NoSelection);
+    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_->setFocusPolicy(Qt::NoFocus);
+    view_->setStyleSheet(ResultFormat::TableStyle());
+    b->addWidget(view_, 1);
+    connect(refresh, &QPushButton::clicked, this, [this] {
+        UiSound_Tap();
+        Reload();
+    });
+}
+
+void PageMonitorError::Shown() {
+    currentTool_ =
+        connect(dev(), &ApplicationDeviceClass::CurrTdxChanged, this, &PageMonitorError::Reload);
+    Reload();
+}
+
+void PageMonitorError::Hidden() {
+    disconnect(currentTool_);
+}
+
+void PageMonitorError::Reload() {
+    const int tdx = dev()->OnGetCurrTdx();
+    const int type = dev()->GetToolType_ByTdx(tdx);
+    QString notice;
+    if (tdx < 0)
+        notice = "Please select a tool.";
+    else if (type == 1 || type == 4)
+        notice = "Please use XWC's local LCD.";
+    notice_->setText(notice);
+    notice_->setVisible(!notice.isEmpty());
+    body_->setVisible(notice.isEmpty());
+    // A failed read shows no line rather than codes of an earlier read.
+    read_ = notice.isEmpty() && dev()->MbusRead(kFirstReg, kCount) == 0;
+    model_->Reload();
+    view_->setColumnWidth(0, 140);
+}

@@ -1,0 +1,146 @@
+#include "PageTopDownBox.h"
+
+#include "ApplicationDeviceClass.h"
+#include "Timer.h"
+#include "UiSound.h"
+#include "UnitSelectToolsItem.h"
+#include "UnitToolInfo.h"
+#include "page/Screens.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+ApplicationDeviceClass* dev() {
+    return ApplicationDevice();
+}
+constexpr int kMaxRows = 8;
+} // namespace
+
+PageTopDownBox::PageTopDownBox(QWidget* parent) : Page(parent) {
+    setObjectName("PageTopDownBox");
+    setStyleSheet("QFrame#PageTopDownBox { background: #161b20;"
+                  " border-bottom: 3px solid #2f8fe8; }");
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(24, 12, 24, 12);
+    v->setSpacing(0);
+    auto* bar = new QHBoxLayout;
+    auto* title = new QLabel("Tools", this);
+    title->setProperty("role", "title");
+    bar->addWidget(title);
+    bar->addStretch(1);
+    paramSave_ = new QPushButton("Save parameters", this);
+    paramSave_->setObjectName("topDownParamSave");
+    paramLoad_ = new QPushButton("Load parameters", this);
+    paramLoad_->setObjectName("topDownParamLoad");
+    for (QPushButton* b : {paramSave_, paramLoad_}) {
+        b->setEnabled(false);
+        b->hide();
+        bar->addWidget(b);
+    }
+    edit_ = new QPushButton("Edit", this);
+    edit_->setObjectName("topDownEdit");
+    edit_->setMinimumWidth(140);
+    auto* close = new QPushButton("Close", this);
+    close->setObjectName("topDownClose");
+    close->setProperty("role", "cancel");
+    close->setMinimumWidth(140);
+    bar->addWidget(edit_);
+    bar->addWidget(close);
+    v->addLayout(bar);
+    v->addSpacing(8);
+    list_ = new QVBoxLayout;
+    list_->setSpacing(0);
+    v->addLayout(list_);
+    v->addStretch(1);
+    footer_ = new QLabel(this);
+    footer_->setObjectName("topDownFooter");
+    footer_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    footer_->setStyleSheet("font-size: 20px; font-weight: bold;");
+    v->addWidget(footer_);
+
+    connect(edit_, &QPushButton::clicked, this, [this] {
+        UiSound_Tap();
+        openEditor();
+    });
+    connect(close, &QPushButton::clicked, this, [this] {
+        UiSound_Tap();
+        Leave();
+    });
+    tempTimer_ = new Timer(this);
+    tempTimer_->SetBegin(100);
+    tempTimer_->SetPeriod(3000);
+    connect(tempTimer_, &Timer::trigger, this, &PageTopDownBox::RefreshTemperatures);
+    connect(&dev()->UpdateRegtoolsEvent, &SystemEvent::triggered, this,
+            &PageTopDownBox::RefreshTools);
+    connect(dev(), &ApplicationDeviceClass::CurrTdxChanged, this, &PageTopDownBox::RefreshTools);
+}
+
+QSize PageTopDownBox::sizeHint() const {
+    return QSize(1280, 100 + kMaxRows * UnitSelectToolsItem::kHeight + 60);
+}
+
+void PageTopDownBox::Init() {
+    edit_->setVisible(dev()->OnGetUserLevel() != 0);
+    RefreshTools();
+    tempTimer_->SetEnabled(true);
+}
+
+UnitSelectToolsItem* PageTopDownBox::Row(int tdx) const {
+    return tdx >= 0 && tdx < rows_.size() ? rows_[tdx] : nullptr;
+}
+
+QString PageTopDownBox::Footer() const {
+    return footer_->text();
+}
+
+void PageTopDownBox::RefreshTools() {
+    const int n = std::min(dev()->GetRegtoolsLen(), kMaxRows);
+    while (rows_.size() > n)
+        delete rows_.takeLast();
+    while (rows_.size() < n) {
+        auto* row = new UnitSelectToolsItem(int(rows_.size()), this);
+        connect(row, &UnitSelectToolsItem::pressed, this, &PageTopDownBox::rowPressed);
+        list_->addWidget(row);
+        rows_.append(row);
+    }
+    const int current = dev()->OnGetCurrTdx();
+    int connected = 0;
+    for (UnitSelectToolsItem* row : rows_) {
+        row->Fill(dev()->GetTdxToolInfo(row->Tdx()));
+        row->SetCurrent(row->Tdx() == current);
+        if (row->Link() == ToolRowFormat::Connected)
+            ++connected;
+        else
+            row->SetTemperature("-");
+    }
+    footer_->setText(ToolRowFormat::Footer(connected, n));
+}
+
+void PageTopDownBox::RefreshTemperatures() {
+    for (UnitSelectToolsItem* row : rows_) {
+        const int tdx = row->Tdx();
+        if (dev()->GetTdxToolConn(tdx) == 1 && dev()->MbusReadTdx(tdx, kTempReg, 1) == 0)
+            row->SetTemperature(
+                ToolRowFormat::Temperature(int16_t(dev()->MbusGetDataTdx(tdx, kTempReg))));
+        else
+            row->SetTemperature("-");
+    }
+}
+
+void PageTopDownBox::rowPressed(int tdx) {
+    UiSound_Tap();
+    if (dev()->GetTdxToolConn(tdx) != 1) return;
+    if (dev()->OnGetCurrTdx() != tdx) dev()->OnSetCurrTdx(tdx);
+    Leave();
+}
+
+void PageTopDownBox::openEditor() {
+    Page* editor = Screens::Open(ScreenId::EditToolList, window());
+    // The row's reaction saves "./regtools" first; then the rows show the new table.
+    if (editor)
+        connect(editor, &Page::completed, this, &PageTopDownBox::RefreshTools,
+                Qt::UniqueConnection);
+}

@@ -1,0 +1,54 @@
+#include "ToolListEditor.h"
+
+void ToolListEditor::TablesChanged() {
+    if (reg_ >= port_.RegCount()) reg_ = -1;
+    if (disco_ >= port_.DiscoCount()) disco_ = -1;
+}
+
+void ToolListEditor::RegisterPressed() {
+    // The limit is told even before a tool is chosen.
+    if (port_.RegCount() >= kMaxTools) {
+        port_.Error(kLimitText);
+        return;
+    }
+    if (disco_ < 0 || disco_ >= port_.DiscoCount()) return;
+    const int index = disco_;
+    reg_ = disco_ = -1;
+    port_.Register(index);
+    port_.ListsChanged();
+}
+
+void ToolListEditor::ReleasePressed() {
+    if (reg_ < 0 || reg_ >= port_.RegCount()) return;
+    port_.ConfirmRelease();
+}
+
+void ToolListEditor::ReleaseConfirmed() {
+    const int tdx = reg_;
+    if (tdx < 0 || tdx >= port_.RegCount()) return;
+    // No screen may act on the released tool's successor meanwhile.
+    if (tdx == port_.CurrTdx()) port_.SetCurrTdx(-1);
+    reg_ = disco_ = -1;
+    port_.Release(tdx);
+    port_.ListsChanged();
+}
+
+bool ToolListEditor::RenameConfirmed(int tdx, const QString& name) {
+    if (name.contains('/')) {
+        port_.Error(kSlashText);
+        return false;
+    }
+    // The tool's own name counts: renaming to it would change nothing.
+    if (port_.FindRegByName(name) >= 0) {
+        port_.Error(kExistText);
+        return false;
+    }
+    if (port_.Rename(tdx, name) != 0) {
+        port_.Error(kRenameFailText);
+        return false;
+    }
+    port_.ListsChanged();
+    // Observers of the current tool see its new name.
+    if (tdx == port_.CurrTdx()) port_.SetCurrTdx(tdx);
+    return true;
+}

@@ -1,0 +1,136 @@
+// The monitor screen over the real device object, virtual tools on loopback and the GPIO
+// tree: tools unlocked with the screen code 4 while it is shown, the error list with its
+// texts, and input lamps following the input events.
+#include "../tools/ToolScreenFixture.h"
+#include "io.h"
+#include "page/monitor/PageMonitor.h"
+#include "page/monitor/PageMonitorError.h"
+#include "page/monitor/PageMonitorIo.h"
+#include "threads.h"
+
+#include <QTableView>
+
+namespace {
+
+class MonitorTest : public ToolScreenTest {
+  protected:
+    PageMonitor* open() {
+        makeRoot();
+        press("tileMonitor"); // on the guest menu
+        return qobject_cast<PageMonitor*>(Screens::Find(ScreenId::Monitor));
+    }
+    QString cell(int row, int column) {
+        auto* v = find<QTableView>("monitorErrorList");
+        return v->model()->index(row, column).data().toString();
+    }
+};
+
+TEST_F(MonitorTest, ToolsRunUnlockedAndAToolConnectingMeanwhileStaysUnlocked) {
+    tools = FakeTool::onLoopback({2, 3, 2});
+    const int a = connect(0), b = connect(1);
+    ASSERT_EQ(tools->cmd("set 1 264 1"), "ok"); // auto-lock on
+    ASSERT_EQ(tools->reg(0, 4001), 1) << "tools connect locked outside the monitor";
+    PageMonitor* page = open();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(dev->GetScreenCode(), PageMonitor::kScreenCode);
+    for (int t : {a, b}) {
+        EXPECT_EQ(tools->reg(t, 4001), 0) << t;
+        EXPECT_EQ(tools->reg(t, 264), 0) << t;
+    }
+    const int c = connect(2);
+    EXPECT_EQ(tools->reg(c, 4001), 0) << "left unlocked at its connection";
+    press("PageMonitorHome");
+    EXPECT_EQ(Screens::Find(ScreenId::Monitor), nullptr);
+    EXPECT_EQ(dev->GetScreenCode(), 0);
+    dev->ToolLost(c);
+    discover(2);
+    Modbus_MsgQProc_Connect(c);
+    deliver();
+    EXPECT_EQ(tools->reg(c, 4001), 1) << "locked again once the monitor is gone";
+}
+
+TEST_F(MonitorTest, ErrorListShowsTheCodesWithTheirTexts) {
+    tools = FakeTool::onLoopback({2, 1});
+    const int t = connect(0);
+    connect(1);
+    for (const char* code : {"104", "999", "330"})
+        ASSERT_EQ(tools->cmd(std::string("error 0 ") + code), "ok");
+    dev->OnSetCurrTdx(t);
+    open();
+    press("PageMonitorTab1");
+    struct Line {
+        const char* code;
+        const char* text;
+    } lines[] = {{"E330", "Target torque reached before the Min angle"},
+                 {"E999", "Undefined error code"},
+                 {"E104", "Low Battery voltage "},
+                 {"", ""}};
+    for (int row = 0; row < 4; ++row) {
+        EXPECT_EQ(cell(row, 0), lines[row].code) << row;
+        EXPECT_EQ(cell(row, 1), lines[row].text) << row;
+    }
+    EXPECT_EQ(find<QTableView>("monitorErrorList")->model()->rowCount(), 8);
+    shot("PageMonitorError_Live");
+    // A new error appears on "Refresh"; a controller shows its notice instead.
+    ASSERT_EQ(tools->cmd("error 0 501"), "ok");
+    press("monitorErrorRefresh");
+    EXPECT_EQ(cell(0, 1), QString::fromUtf8("Battery temperature over 80\u00b0C"));
+    EXPECT_EQ(cell(1, 0), "E330");
+    dev->OnSetCurrTdx(1);
+    flush();
+    EXPECT_EQ(text("monitorErrorNotice"), "Please use XWC's local LCD.");
+    EXPECT_TRUE(find<QLabel>("monitorErrorNotice")->isVisible());
+    // A tool that does not answer leaves no stale lines.
+    dev->OnSetCurrTdx(t);
+    ASSERT_EQ(tools->cmd("die 0"), "ok");
+    press("monitorErrorRefresh");
+    EXPECT_EQ(find<QTableView>("monitorErrorList")->model()->rowCount(), 0);
+}
+
+TEST_F(MonitorTest, InputLampsFollowTheInputsWhileTheTabIsShown) {
+    const std::string tree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
+    const std::string sys = env->sysroot();
+    ASSERT_EQ(std::system((tree + " init " + sys).c_str()), 0);
+    Threads_Init();
+    Gpio_Init();
+    ASSERT_EQ(std::system((tree + " wire " + sys + " 2 0").c_str()), 0); // input 2 to ground
+    ASSERT_TRUE(kest_test::WaitUntil([&] { return dev->GetInputStatus(1) == 1; }));
+    dev->SetSysInputFunc(2, 9); // "Skip"
+    dev->SetGpioOutVal(4, 1);
+    PageMonitor* page = open();
+    PageMonitorIo* io = page->IoTab();
+    auto lit = [](QLabel* l) { return l->property("lit").toBool(); };
+    EXPECT_TRUE(lit(io->InputLamp(1))) << "active low: a grounded input reads 1";
+    EXPECT_FALSE(lit(io->InputLamp(0)));
+    EXPECT_TRUE(lit(io->OutputLamp(4)));
+    EXPECT_EQ(text("ioIn3Name"), "Skip");
+    struct Wire {
+        int pos;     // 1..16
+        int level;   // electrical
+        bool litNow; // the lamp of that input
+    } wires[] = {{5, 0, true}, {2, 1, false}, {16, 0, true}};
+    for (const Wire& w : wires) {
+        ASSERT_EQ(std::system((tree + " wire " + sys + " " + std::to_string(w.pos) + " " +
+                               std::to_string(w.level))
+                                  .c_str()),
+                  0);
+        EXPECT_TRUE(kest_test::WaitUntil([&] {
+            deliver();
+            return lit(io->InputLamp(w.pos - 1)) == w.litNow;
+        })) << w.pos;
+    }
+    // Hidden behind the error tab, the lamps stand still until shown again.
+    press("PageMonitorTab1");
+    int events = 0;
+    QObject::connect(&dev->InputEvents[4], &SystemEvent::triggered, [&] { ++events; });
+    ASSERT_EQ(std::system((tree + " wire " + sys + " 5 1").c_str()), 0);
+    EXPECT_TRUE(kest_test::WaitUntil([&] {
+        deliver();
+        return events > 0;
+    }));
+    EXPECT_TRUE(lit(io->InputLamp(4))) << "no handler while hidden";
+    press("PageMonitorTab0");
+    EXPECT_FALSE(lit(io->InputLamp(4)));
+}
+
+} // namespace

@@ -1,0 +1,76 @@
+// Set-up shared by the tool screens' tests: the shell over the real device object, the
+// driver-to-GUI queue delivered on demand, and virtual tools on loopback that are
+// discovered, registered and connected on the test's thread.
+#pragma once
+
+#include "ShellFixture.h"
+#include "disco.h"
+#include "mbus.h"
+#include "operation.h"
+
+#include <QAbstractItemView>
+#include <QDir>
+#include <QLabel>
+
+class ToolScreenTest : public ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        EwDriver_CreateQueue();
+        EwDriver_SetDeviceObject(dev);
+        Operation_Init();
+        ToolManager_LoadRegTools();
+    }
+    void TearDown() override {
+        for (int t = dev->GetRegtoolsLen() - 1; t >= 0; --t)
+            dev->ToolLost(t);
+        ShellTest::TearDown();
+        tools.reset();
+        dev->SetScreenCode(0);
+    }
+    // Tool i's scan answer: it joins the discovered table.
+    void discover(int i) {
+        const auto a = tools->ack(i);
+        Disco_Proc(a.data(), a.size(), TOOL_NETIF_ETH);
+        deliver();
+    }
+    // Registers virtual tool i and connects it on this thread; its index.
+    int connect(int i) {
+        discover(i);
+        const int tdx = dev->GetRegtoolsLen();
+        EXPECT_EQ(dev->RegisterDiscoTool(dev->GetDiscotoolsLen() - 1), 0);
+        Modbus_MsgQProc_Connect(tdx);
+        deliver();
+        return tdx;
+    }
+    // Driver events to the screens.
+    void deliver() {
+        EwDriver_ProcessData();
+        flush();
+    }
+    void clickCell(const char* view, int row, int column) {
+        auto* v = find<QAbstractItemView>(view);
+        ASSERT_NE(v, nullptr) << view;
+        const QRect r = v->visualRect(v->model()->index(row, column));
+        ASSERT_TRUE(r.isValid()) << view << " row " << row;
+        QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, r.center());
+        flush();
+    }
+    QString text(const char* label) {
+        auto* l = find<QLabel>(label);
+        return l ? l->text() : QString("(no %1)").arg(label);
+    }
+    QString msgText() {
+        auto* l = find<QLabel>("msgText");
+        return l && l->isVisible() ? l->text() : QString();
+    }
+    // Renders the window to $KEST_SCREENS_DIR/<name>.png for review.
+    void shot(const char* name) {
+        const char* dir = getenv("KEST_SCREENS_DIR");
+        const std::string out = dir ? dir : std::string(KEST_BINARY_DIR) + "/screens";
+        QDir().mkpath(QString::fromStdString(out));
+        flush();
+        ASSERT_TRUE(root->grab().save(QString::fromStdString(out + "/" + name + ".png")));
+    }
+    std::unique_ptr<FakeTool> tools;
+};

@@ -1,0 +1,164 @@
+// The remote screen over the real device object and a virtual tool on loopback: each
+// button's register write, the run toggle, tool init (the tool is dismissed and comes
+// back), the messages without a usable tool, and the manual outputs on the GPIO tree.
+#include "ToolScreenFixture.h"
+#include "io.h"
+#include "page/tools/PageRemote.h"
+#include "page/tools/PageRemoteOutput.h"
+#include "page/tools/PageRemoteTool.h"
+#include "threads.h"
+
+namespace {
+
+class RemoteTest : public ToolScreenTest {
+  protected:
+    PageRemote* open() {
+        makeRoot();
+        login("0"); // the default password
+        press("tileRemote");
+        return qobject_cast<PageRemote*>(Screens::Find(ScreenId::Remote));
+    }
+    QString noticeShown() {
+        auto* l = find<QLabel>("remoteNotice");
+        return l && l->isVisible() ? l->text() : QString();
+    }
+};
+
+TEST_F(RemoteTest, ButtonsWriteTheirRegistersAndToolInitDismissesTheTool) {
+    tools = FakeTool::onLoopback({2});
+    const int t = connect(0);
+    ASSERT_EQ(tools->cmd("set 0 4004 7"), "ok"); // the tool's preset now
+    ASSERT_EQ(tools->cmd("set 0 4005 1"), "ok");
+    ASSERT_EQ(tools->cmd("lock 0 1"), "ok");
+    dev->OnSetCurrTdx(t);
+    tools->trace(0);
+    PageRemote* page = open();
+    ASSERT_NE(page, nullptr);
+    RemoteTool& state = page->ToolTab()->State();
+    EXPECT_EQ(noticeShown(), "");
+    EXPECT_EQ(state.Preset(), 7);
+    EXPECT_EQ(state.Direction(), 1);
+    EXPECT_EQ(state.Lock(), 0);
+    EXPECT_EQ(tools->trace(0), "4:3303 4001=0") << "status read, then unlocked";
+    EXPECT_EQ(tools->reg(0, 4001), 0);
+
+    struct Press {
+        const char* button;
+        bool confirm;
+        const char* written; // the tool's trace
+        const char* runText;
+    } presses[] = {
+        {"remoteRun", false, "4003=1", "Stop"},        {"remoteRun", false, "4003=0", "Start"},
+        {"remotePreset12", false, "4004=12", "Start"}, {"remoteDir0", false, "4005=0", "Start"},
+        {"remoteLock1", false, "4001=1", "Start"},     {"remoteLock0", false, "4001=0", "Start"},
+        {"remoteAlarmReset", true, "4000=1", "Start"},
+    };
+    for (const Press& p : presses) {
+        played.clear();
+        press(p.button);
+        if (p.confirm) {
+            EXPECT_EQ(msgText(), "Are you sure?") << p.button;
+            EXPECT_EQ(tools->trace(0), "") << "nothing before the answer";
+            press("msgConfirm");
+        }
+        EXPECT_EQ(tools->trace(0), p.written) << p.button;
+        EXPECT_EQ(find("remoteRun")->text(), p.runText) << p.button;
+        EXPECT_GE(sounds(UiSoundKind::Tap), 1) << p.button;
+    }
+    EXPECT_EQ(state.Preset(), 12);
+    EXPECT_EQ(tools->reg(0, 4004), 12);
+    shot("PageRemoteTool_Live");
+
+    // Tool init: 252 := 77 after the question, then the tool is dismissed.
+    press("remoteToolInit");
+    press("msgConfirm");
+    EXPECT_EQ(tools->trace(0), "252=77");
+    deliver();
+    EXPECT_EQ(dev->GetTdxToolConn(t), 0);
+    EXPECT_EQ(dev->OnGetCurrTdx(), -1) << "a dismissed tool is no longer current";
+    EXPECT_EQ(noticeShown(), "Please select a tool.");
+
+    // Without a usable tool nothing is written and the message says why.
+    struct Refused {
+        int current;
+        const char* message;
+    } refused[] = {{-1, "Please select a tool.."}, {t, "Tool is not connected."}};
+    for (const Refused& r : refused) {
+        dev->OnSetCurrTdx(r.current);
+        flush();
+        auto* run = find("remoteRun");
+        ASSERT_NE(run, nullptr);
+        // The controls are covered by the notice without a tool; press the state's way.
+        if (!run->isVisible())
+            page->ToolTab()->State().ToolInitPressed();
+        else
+            press("remoteToolInit");
+        flush();
+        EXPECT_EQ(msgText(), r.message) << r.current;
+        EXPECT_EQ(text("msgTitle"), "Error");
+        press("msgClose");
+        EXPECT_EQ(tools->trace(0), "") << r.current;
+    }
+
+    // The tool answers the next scan and connects again.
+    discover(0);
+    Modbus_MsgQProc_Connect(t);
+    deliver();
+    EXPECT_EQ(dev->GetTdxToolConn(t), 1);
+    dev->OnSetCurrTdx(t);
+    flush();
+    EXPECT_EQ(state.Lock(), 0) << "refreshed when the current tool changed";
+}
+
+TEST_F(RemoteTest, ControllersAndNoToolGetTheirNotices) {
+    tools = FakeTool::onLoopback({1, 4});
+    connect(0);
+    connect(1);
+    open();
+    EXPECT_EQ(noticeShown(), "Please select a tool.");
+    EXPECT_FALSE(find("remoteRun")->isVisible());
+    for (int t : {0, 1}) {
+        tools->trace(t);
+        dev->OnSetCurrTdx(t);
+        flush();
+        EXPECT_EQ(noticeShown(), "Please use XWC's local LCD.") << t;
+        EXPECT_EQ(tools->trace(t), "") << "nothing read or written on a controller";
+    }
+}
+
+TEST_F(RemoteTest, OutputButtonsToggleTheirOutputs) {
+    const std::string tree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
+    ASSERT_EQ(std::system((tree + " init " + env->sysroot()).c_str()), 0);
+    Threads_Init();
+    Gpio_Init();
+    dev->SetSysOutFunc(0, 1);  // "Fastening OK"
+    dev->SetSysOutFunc(12, 7); // "Ready"
+    dev->SetGpioOutVal(12, 1);
+    open();
+    press("PageRemoteTab1");
+    auto out = [&](int pos) {
+        return TestEnv::readFile(env->sysroot() + "/sys/class/gpio/gpio" +
+                                 std::to_string(gpio_out_no[pos]) + "/value");
+    };
+    EXPECT_EQ(find("outButton1")->text(), "Fastening OK - 1");
+    EXPECT_EQ(find("outButton13")->text(), "13 - Ready");
+    EXPECT_EQ(find("outButton2")->text(), "2");
+    EXPECT_TRUE(find("outButton13")->property("lit").toBool()) << "lamps from the levels";
+    struct Toggle {
+        const char* button;
+        int pos;
+        const char* level;
+    } toggles[] = {{"outButton1", 0, "1\n"},
+                   {"outButton13", 12, "0\n"},
+                   {"outButton1", 0, "0\n"},
+                   {"outButton16", 15, "1\n"}};
+    for (const Toggle& t : toggles) {
+        played.clear();
+        press(t.button);
+        EXPECT_EQ(out(t.pos), t.level) << t.button;
+        EXPECT_EQ(find(t.button)->property("lit").toBool(), t.level[0] == '1') << t.button;
+        EXPECT_EQ(sounds(UiSoundKind::Tap), 1) << t.button;
+    }
+}
+
+} // namespace
