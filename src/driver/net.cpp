@@ -134,8 +134,8 @@ void onRouteItem(const NetNlinkItem* item, void*) {
             if (!up) {
                 DBG_LOG(DEBUG_FLAG_NETLINK, "%s interface down, kill dhcpd & leave MC group",
                         it.ifname);
-                dhcpd_kill();
                 Disco_Leave_McGroup(ethSock);
+                dhcpd_kill();
                 return;
             }
             DBG_LOG(DEBUG_FLAG_NETLINK, "interface up");
@@ -147,9 +147,11 @@ void onRouteItem(const NetNlinkItem* item, void*) {
                 } else {
                     DBG_LOG(DEBUG_FLAG_NETLINK, "link down, kill dhcpd & leave MC group");
                     ToolManager_DismissTool_ByNetIf(TOOL_NETIF_ETH);
-                    dhcpd_kill();
+                    // The client may take seconds to stop (up to the grace of its stop):
+                    // the group and the forwarding link go first.
                     Disco_Leave_McGroup(ethSock);
                     Bef_CloseServerStream("link down");
+                    dhcpd_kill();
                 }
             } else {
                 DBG_LOG(DEBUG_FLAG_NETLINK, "static");

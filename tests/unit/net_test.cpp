@@ -308,11 +308,17 @@ TEST_F(NetMonitor, EthernetLinkLostUnderDhcpDismissesOnlyEthernetTools) {
 }
 
 TEST_F(NetMonitor, StoppingTheClientEndsExactlyTheProcessStarted) {
-    // A client that stays, writing its process number, and a stranger of the same name.
+    // A client that stays, writing its process number, with a helper of its own that
+    // ignores SIGTERM (as the real client's privilege-separation helpers may), and a
+    // stranger of the same name.
     const std::string bin = env.root() + "/client";
     TestEnv::writeFile(bin + "/dhcpcd",
                        "#!/bin/sh\n[ $# -eq 0 ] || echo \"dhcpcd $*\" >>\"$KEST_STUB_LOG\"\n"
-                       "echo $$ >>\"" +
+                       "[ $# -eq 0 ] || sh -c 'trap \"\" TERM; echo $$ >\"$0\"; exec sleep 1000' "
+                       "\"" +
+                           env.root() +
+                           "/helper\" &\n"
+                           "echo $$ >>\"" +
                            env.root() + "/pids\"\nexec sleep 1000\n");
     chmod((bin + "/dhcpcd").c_str(), 0755);
     setenv("PATH", (bin + ":" + getenv("PATH")).c_str(), 1);
@@ -326,7 +332,16 @@ TEST_F(NetMonitor, StoppingTheClientEndsExactlyTheProcessStarted) {
     ASSERT_TRUE(kest_test::WaitUntil([&] { return FileLines(env.root() + "/pids").size() == 2; }));
     const pid_t ours = pid_t(std::stol(FileLines(env.root() + "/pids")[1]));
     EXPECT_EQ(kill(ours, 0), 0);
+    ASSERT_TRUE(
+        kest_test::WaitUntil([&] { return FileLines(env.root() + "/helper").size() == 1; }));
+    const std::string helper = "/proc/" + FileLines(env.root() + "/helper")[0] + "/stat";
+    auto ended = [&] { // gone, or a zombie waiting for its new parent
+        std::string st = TestEnv::readFile(helper);
+        return st.empty() || st.find(") Z ") != std::string::npos;
+    };
+    EXPECT_FALSE(ended());
     feed(link("eth0", UP));
+    EXPECT_TRUE(kest_test::WaitUntil(ended)) << "its helper ended with it";
     EXPECT_EQ(dhcpd_is_run(), 0);
     EXPECT_NE(kill(ours, 0), 0) << "stopped and reaped";
     EXPECT_EQ(kill(stranger.pid(), 0), 0) << "a client started by anything else stays";
