@@ -111,6 +111,7 @@ int main() {
         std::fprintf(stderr, "bench_link: needs root for the cell's namespaces\n");
         return 1;
     }
+    if (!cell->handLinkToPanel()) return 1;
     auto tools = cell->startTools({2, 3}, {"--ack-wait", "1000"});
     if (!tools) return 1;
     Debug_SetQuiet(true);

@@ -38,6 +38,7 @@ class NetCell : public ToolCellTest {
     // Starts the driver with eth0 left to the test, the monitor's notes on.
     Result start(const std::vector<int>& types) {
         cell->autoLink = false;
+        if (!cell->handLinkToPanel()) return ::testing::AssertionFailure() << "eth0 down";
         if (Result r = startTools(types); !r) return r;
         if (Result r = startDriver(); !r) return r;
         for (int f : {DEBUG_FLAG_NETLINK, DEBUG_FLAG_BEF})

@@ -65,8 +65,7 @@ class NamespaceCell : public ToolCell {
         dir_ = tmpl;
         tag_ = "pc" + std::to_string(getpid());
         const std::string& tag = tag_;
-        if (sh(script() + " up " + dir_ + " --name " + tag + " --panel-down >/dev/null") != 0)
-            return false;
+        if (sh(script() + " up " + dir_ + " --name " + tag + " >/dev/null") != 0) return false;
         setenv("KEST_STUB_NETNS_APPLY", "1", 1); // ifconfig and route act in the panel's side
         self_ = open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
         panel_ = open(("/var/run/netns/kest-p-" + tag).c_str(), O_RDONLY | O_CLOEXEC);
@@ -95,13 +94,13 @@ class NamespaceCell : public ToolCell {
     std::string spareIp(int i) const override { return "10.77.0." + std::to_string(31 + i); }
     uint16_t port() const override { return 5020; }
     int scansReachingTools() const override { return 1; }
+    bool handLinkToPanel() override {
+        return sh("ip link set eth0 down && ip addr flush dev eth0") == 0;
+    }
     void driverStarted() override {
         if (!autoLink) return;
-        SettingNetwork* n = get_setting_network();
-        n->dhcp = 0;
-        n->ip = 0x0A4D0001; // 10.77.0.1/24
-        n->netmask = 0xFFFFFF00;
-        n->gateway = 0;
+        CellStaticSettings();
+        EXPECT_TRUE(handLinkToPanel());
         Net_Init();
         EXPECT_TRUE(kest_test::WaitUntil([] { return discoGroupMembers().count("eth0") == 1; }))
             << "the link monitor joins the group on eth0";
@@ -284,4 +283,12 @@ std::vector<std::string> DhcpServerArgs(const std::string& dir) {
 
 bool DhcpPeersInstalled() {
     return access("/usr/sbin/dnsmasq", X_OK) == 0 && access("/usr/sbin/dhcpcd", X_OK) == 0;
+}
+
+void CellStaticSettings() {
+    SettingNetwork* n = get_setting_network();
+    n->dhcp = 0;
+    n->ip = 0x0A4D0001; // 10.77.0.1/24
+    n->netmask = 0xFFFFFF00;
+    n->gateway = 0;
 }

@@ -35,11 +35,14 @@ class ToolCell {
     // Scan requests reaching the tools per Disco_Send_ScanReq: on loopback both endpoints'
     // scans arrive; in the namespace cell the Wi-Fi endpoint's (from 127.0.0.1) stay home.
     virtual int scansReachingTools() const = 0;
-    // After EwDriver_Initialize. The namespace cell's eth0 starts down without address:
-    // with `autoLink` the panel brings it up as on the board (static 10.77.0.1/24, the
-    // link monitor applies it and joins the group), and this waits for the membership.
+    // After EwDriver_Initialize. In the namespace cell, with `autoLink`, the panel brings
+    // eth0 up as on the board (static 10.77.0.1/24: the link monitor applies it and joins
+    // the group) and this waits for the membership.
     virtual void driverStarted() {}
     bool autoLink = true;
+    // Namespace cell: the panel's eth0 down and without address, for a panel to raise with
+    // its own link handling (a zqcapp process with CellStaticSettings, or the link tests).
+    virtual bool handLinkToPanel() { return false; }
     // The tools' side (namespace cell only): a shell command there (its exit status, -1
     // without namespaces) and a program there.
     virtual int onToolsSide(const std::string&) { return -1; }
@@ -112,3 +115,5 @@ std::string cellName(const ::testing::TestParamInfo<ToolCell::Kind>& info);
 void WriteDhcpClient(const std::string& dir);
 std::vector<std::string> DhcpServerArgs(const std::string& dir);
 bool DhcpPeersInstalled();
+// The panel's static address in the cell (10.77.0.1/24, no gateway) in the settings record.
+void CellStaticSettings();
