@@ -3,10 +3,12 @@
 # commands, and (as root) two network namespaces joined by a veth pair, the panel side
 # named eth0, so discovery multicast and Modbus/TCP to the virtual tools are real.
 #
-#   cell.sh up DIR [--no-net] [--sd] [--name TAG]
+#   cell.sh up DIR [--no-net] [--sd] [--name TAG] [--panel-down]
 #       lays out DIR/sysroot, DIR/stubs and DIR/cell.env (source it: KEST_SYSROOT,
 #       KEST_STUB_LOG, PATH, CELL_PANEL_NS, CELL_TOOLS_NS, CELL_PANEL_IP, CELL_TOOLS_IP,
-#       CELL_TOOL_IPS); --sd adds a micro-SD card; --no-net skips the namespaces
+#       CELL_TOOL_IPS); --sd adds a micro-SD card; --no-net skips the namespaces;
+#       --panel-down leaves the panel's eth0 down and without address, for the panel's
+#       own link handling to raise (its ifconfig and route act in its namespace)
 #   cell.sh down DIR
 #       removes the namespaces and the input keeper; the folder is left to the caller
 #   cell.sh panel DIR CMD...    runs CMD in the panel's namespace (or here without one)
@@ -23,18 +25,19 @@ STUBBED="reboot ifconfig route dhcpcd amixer date hwclock hostapd iwlist proftpd
 PANEL_IP=10.77.0.1
 NET=10.77.0
 
-usage() { sed -n '5,17p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '5,19p' "$0" | sed 's/^# \{0,1\}//'; }
 
 die() { echo "cell: $*" >&2; exit 1; }
 
 cell_up() {
     local dir=$1; shift
-    local net=1 sd=0 tag=$$
+    local net=1 sd=0 tag=$$ panelDown=0
     while [ $# -gt 0 ]; do
         case "$1" in
         --no-net) net=0 ;;
         --sd) sd=1 ;;
         --name) tag=$2; shift ;;
+        --panel-down) panelDown=1 ;;
         *) die "unknown option $1" ;;
         esac
         shift
@@ -65,6 +68,8 @@ cell_up() {
     mkdir -p "$dir/stubs"
     local c
     for c in $STUBBED; do ln -sf "$top/sim/stubs/record-stub" "$dir/stubs/$c"; done
+    # In the panel's namespace ifconfig and route also act (with ip), never outside it.
+    for c in ifconfig route; do ln -sf "$top/sim/stubs/netns-stub" "$dir/stubs/$c"; done
     {
         echo "export KEST_SYSROOT='$sys'"
         echo "export KEST_STUB_LOG='$dir/commands.log'"
@@ -80,6 +85,7 @@ cell_up() {
             echo "export CELL_PANEL_NS=$pns CELL_TOOLS_NS=$tns"
             echo "export CELL_PANEL_IP=$PANEL_IP CELL_TOOLS_IP=$NET.11"
             echo "export CELL_TOOL_IPS='$(seq -s ' ' -f "$NET.%g" 11 18)'"
+            echo "export KEST_STUB_NETNS_APPLY=1"
         } >>"$dir/cell.env"
         ip -n "$pns" link set lo up
         ip -n "$tns" link set lo up
@@ -88,14 +94,17 @@ cell_up() {
         ip link set "kt$tag" netns "$tns"
         ip -n "$pns" link set "kp$tag" name eth0
         ip -n "$tns" link set "kt$tag" name tools0
-        ip -n "$pns" addr add "$PANEL_IP/24" dev eth0
+        [ "$panelDown" = 1 ] || ip -n "$pns" addr add "$PANEL_IP/24" dev eth0
         local i
         for i in $(seq 11 18) $(seq 31 38); do ip -n "$tns" addr add "$NET.$i/24" dev tools0; done
-        ip -n "$pns" link set eth0 up
         ip -n "$tns" link set tools0 up
-        # Discovery multicast leaves through the cell link on both sides.
-        ip -n "$pns" route add 224.0.0.0/4 dev eth0
         ip -n "$tns" route add 224.0.0.0/4 dev tools0
+        # Discovery multicast leaves through the cell link on both sides (the panel's
+        # joins name eth0's address, which needs no route).
+        if [ "$panelDown" = 0 ]; then
+            ip -n "$pns" link set eth0 up
+            ip -n "$pns" route add 224.0.0.0/4 dev eth0
+        fi
     fi
     echo "cell: up in $dir"
 }

@@ -28,6 +28,8 @@ Options:
   --ack-wait MS        after sending an event wait up to MS ms for 4016 := 1 before
                        the next one (default 1000; 0 sends without waiting)
   --reply-unicast      send scan and search acks to the requester, not the group
+  --group-only         as a tool on a real network: discovery only through the joined
+                       group, acks and advertises to it (refuses unicast options)
   --disco ADDR:PORT    where the tools take discovery requests (default
                        239.66.77.43:53256; a unicast address is bound, not joined)
   --reply-to ADDR:PORT where acks and advertises go (default: the --disco endpoint)

@@ -136,6 +136,8 @@ int parseArgs(const std::vector<std::string>& args, Options* o, std::string* err
             o->ackWaitMs = std::atoi(next().c_str());
         } else if (a == "--reply-unicast") {
             o->replyUnicast = true;
+        } else if (a == "--group-only") {
+            o->groupOnly = true;
         } else if (a == "--disco") {
             if (parseEndpoint(next(), &o->discoIp, &o->discoPort) != 0)
                 return *err = "bad --disco " + args[i], -1;
@@ -189,6 +191,8 @@ int parseArgs(const std::vector<std::string>& args, Options* o, std::string* err
     }
     if (!o->replyIp) o->replyIp = o->discoIp;
     if (!o->replyPort) o->replyPort = o->discoPort;
+    if (o->groupOnly && (!IN_MULTICAST(o->discoIp) || o->replyIp != o->discoIp || o->replyUnicast))
+        return *err = "--group-only takes no unicast --disco, --reply-to or --reply-unicast", -1;
     return 0;
 }
 

@@ -116,6 +116,9 @@ int Sim::openDisco() {
         return -1;
     }
     if (!IN_MULTICAST(group)) return 0; // a unicast address (loopback tests): bound, no join
+    // Only the group this socket joined: not what other sockets of the host joined.
+    int off = 0;
+    setsockopt(discoFd_, IPPROTO_IP, IP_MULTICAST_ALL, &off, sizeof off);
     ip_mreq m{};
     m.imr_multiaddr.s_addr = htonl(group);
     m.imr_interface.s_addr = htonl(mcastIf_);

@@ -19,6 +19,9 @@ struct Options {
     bool useStdin = true;
     bool exitOnEof = false;
     bool replyUnicast = false; // acks to the requester instead of the group
+    // As a tool on a real network: discovery only through the multicast group (joined on
+    // the tools' interface), acks and advertises to the group, never to a requester.
+    bool groupOnly = false;
     // Discovery: where the tools listen (a multicast group is joined, a unicast address
     // bound) and where acks and advertises go (default: the same).
     uint32_t discoIp = 0, replyIp = 0;

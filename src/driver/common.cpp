@@ -4,13 +4,16 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -177,6 +180,51 @@ int Common_System(const std::string& cmdline) {
 
 int Common_Run(const std::vector<std::string>& argv, const std::string* stdinText) {
     return spawnWithPipes(argv, stdinText, nullptr, 0);
+}
+
+int Common_Spawn(const std::vector<std::string>& argv) {
+    if (argv.empty()) return -1;
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    // A process group of its own: helpers the program forks stop with it.
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attr, 0);
+    pid_t pid = -1;
+    int rc = posix_spawnp(&pid, args[0], nullptr, &attr, args.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    if (rc != 0) {
+        Debug_WriteLog(1, "%s.%d : cannot start %s, %s", __func__, __LINE__, argv[0].c_str(),
+                       strerror(rc));
+        return -1;
+    }
+    return int(pid);
+}
+
+int Common_StopChild(int pid, int graceMs) {
+    if (pid <= 0) return -1;
+    // The child is unreaped until the end, so its number (and its group's) still names it
+    // and its own helpers, a zombie at worst: nothing else is ever signalled.
+    int fd = int(syscall(SYS_pidfd_open, pid, 0));
+    kill(pid, SIGTERM); // the program ends its helpers in its own order
+    if (fd >= 0) {
+        pollfd p = {fd, POLLIN, 0};
+        while (poll(&p, 1, graceMs) < 0 && errno == EINTR) {
+        }
+        close(fd);
+    }
+    // What is left of the group (the child past its grace, helpers it left behind) ends;
+    // the child, a zombie at worst, still holds the group's number.
+    kill(-pid, SIGKILL);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 int Common_RunCapture(const std::vector<std::string>& argv, std::string& out, size_t max) {

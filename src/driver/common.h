@@ -32,6 +32,15 @@ int Common_System(const std::string& cmdline);
 int Common_Run(const std::vector<std::string>& argv, const std::string* stdinText = nullptr);
 // Runs a program and captures its standard output (up to `max` bytes).
 int Common_RunCapture(const std::vector<std::string>& argv, std::string& out, size_t max = 65536);
+// Starts a program (no shell) in a process group of its own and returns at once with its
+// process id, or -1. The caller owns the child: it stays unreaped until Common_StopChild,
+// so its number cannot be reused by another process meanwhile and a stop never hits a
+// stranger.
+int Common_Spawn(const std::vector<std::string>& argv);
+// Stops a child started by Common_Spawn and the helpers it forked (its process group):
+// SIGTERM to the child, at most `graceMs` for it to end, then SIGKILL to what is left of
+// its group; reaps the child. Returns its exit status (128 + signal), -1 for no such child.
+int Common_StopChild(int pid, int graceMs = 3000);
 
 // Clock: local time of the panel. Tests may pin it or shift it.
 time_t Common_Now();

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <glib.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -21,17 +23,63 @@ struct DiscoCtx {
     int loop = -1; // the loop the watch runs on
     sockaddr_in dest{};
 };
+// The membership of each endpoint's socket: Ethernet and Wi-Fi join and leave on their
+// own, so one record per socket (a shared record would make the Ethernet leave drop the
+// Wi-Fi membership, and forget the first of two joins).
+// The interface is kept by index too: when the address is gone before the leave (the DHCP
+// client removes it as it stops), a drop by address would forget the socket's record but
+// leave the interface in the group.
 struct McGroupInfo {
+    int sock = -1;
     uint32_t group = 0; // network order, 0 = none recorded
     uint32_t ifaddr = 0;
+    int ifindex = 0; // 0 = not known (the kernel goes by the address)
 };
+
+// Index of the interface holding IPv4 address `addr` (network order), 0 for none.
+int ifindexOf(uint32_t addr) {
+    if (addr == 0) return 0;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return 0;
+    int index = 0;
+    for (ifaddrs* a = list; a && !index; a = a->ifa_next)
+        if (a->ifa_addr && a->ifa_addr->sa_family == AF_INET &&
+            reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr == addr)
+            index = int(if_nametoindex(a->ifa_name));
+    freeifaddrs(list);
+    return index;
+}
 struct DiscoState {
     DiscoConfig config{};
     bool configSet = false;
 };
 DiscoCtx discoCtxEth, discoCtxWlan;
-McGroupInfo mcGroupInfo;
+McGroupInfo mcGroupInfo[2];
 DiscoState disco;
+
+// The record of `sock`, a free one when it has none (nullptr when both are taken).
+McGroupInfo* mcGroupOf(int sock) {
+    for (auto& m : mcGroupInfo)
+        if (m.sock == sock && m.group) return &m;
+    for (auto& m : mcGroupInfo)
+        if (!m.group) return &m;
+    return nullptr;
+}
+
+// Drops the recorded membership of `m`; the record is cleared whatever the result.
+int dropMembership(McGroupInfo* m, const char* fn) {
+    ip_mreqn mreq{};
+    mreq.imr_multiaddr.s_addr = m->group;
+    mreq.imr_address.s_addr = m->ifaddr;
+    mreq.imr_ifindex = m->ifindex;
+    const int sock = m->sock;
+    *m = McGroupInfo{};
+    if (setsockopt(sock, IPPROTO_IP, IP_DROP_MEMBERSHIP, &mreq, sizeof mreq) < 0) {
+        DBG_ERR_AS(fn, "fail to leave MC group , %s", strerror(errno));
+        return -1;
+    }
+    return 0;
+}
 
 uint32_t envAddr(const char* name, uint32_t dflt) {
     const char* v = getenv(name);
@@ -280,7 +328,8 @@ int Disco_Init() {
 void Disco_Deinit() {
     closeSocket(&discoCtxEth);
     closeSocket(&discoCtxWlan);
-    mcGroupInfo = McGroupInfo{};
+    for (auto& m : mcGroupInfo)
+        m = McGroupInfo{};
 }
 
 int Disco_GetSocket_Eth() {
@@ -330,17 +379,26 @@ int Disco_Send_SearchReq(const char* text) {
 int Disco_Join_McGroup(int sock, uint32_t ifaddr) {
     DBG_LOG_PLAIN(DEBUG_FLAG_DISCO, "join MC group %d.%d.%d.%d", IP4(ifaddr));
     int ret = 0;
+    // A new address (a new DHCP lease, a changed static address) replaces the socket's
+    // membership: the old one would otherwise stay on the interface until the socket closes.
+    McGroupInfo* m = mcGroupOf(sock);
+    if (m && m->group) dropMembership(m, __func__);
     in_addr iface{};
     iface.s_addr = htonl(ifaddr);
     if (setsockopt(sock, IPPROTO_IP, IP_MULTICAST_IF, &iface, sizeof iface) < 0) {
         DBG_LOG_PLAIN(DEBUG_FLAG_NETLINK, "set multicast interface fail : %s", strerror(errno));
         ret = -1;
     }
-    ip_mreq mreq{};
+    ip_mreqn mreq{};
     mreq.imr_multiaddr.s_addr = htonl(disco.config.group ? disco.config.group : 0xEF424D2B);
-    mreq.imr_interface.s_addr = htonl(ifaddr);
-    mcGroupInfo.group = mreq.imr_multiaddr.s_addr;
-    mcGroupInfo.ifaddr = mreq.imr_interface.s_addr;
+    mreq.imr_address.s_addr = htonl(ifaddr);
+    mreq.imr_ifindex = ifindexOf(mreq.imr_address.s_addr);
+    if (m) {
+        m->sock = sock;
+        m->group = mreq.imr_multiaddr.s_addr;
+        m->ifaddr = mreq.imr_address.s_addr;
+        m->ifindex = mreq.imr_ifindex;
+    }
     if (setsockopt(sock, IPPROTO_IP, IP_ADD_MEMBERSHIP, &mreq, sizeof mreq) < 0) {
         DBG_LOG_PLAIN(DEBUG_FLAG_NETLINK, "fail to join MC group : %s", strerror(errno));
         ret = -1;
@@ -350,14 +408,7 @@ int Disco_Join_McGroup(int sock, uint32_t ifaddr) {
 
 int Disco_Leave_McGroup(int sock) {
     DBG_LOG_PLAIN(DEBUG_FLAG_DISCO, "leave MC group");
-    if (mcGroupInfo.group == 0) return 0;
-    ip_mreq mreq{};
-    mreq.imr_multiaddr.s_addr = mcGroupInfo.group;
-    mreq.imr_interface.s_addr = mcGroupInfo.ifaddr;
-    mcGroupInfo.group = 0;
-    if (setsockopt(sock, IPPROTO_IP, IP_DROP_MEMBERSHIP, &mreq, sizeof mreq) < 0) {
-        DBG_ERR("fail to leave MC group , %s", strerror(errno));
-        return -1;
-    }
-    return 0;
+    McGroupInfo* m = mcGroupOf(sock);
+    if (!m || !m->group) return 0;
+    return dropMembership(m, __func__);
 }

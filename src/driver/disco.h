@@ -60,8 +60,11 @@ int Disco_Send_ScanReq(int keepAlive);
 // text sends nothing and returns 0.
 int Disco_Send_SearchReq(const char* text);
 // `ifaddr` in host order. Sets the outgoing interface, joins the group on it and records
-// the membership; 0 when both steps succeed.
+// the membership for that socket (each socket has its own record; a membership the socket
+// already had is dropped first); 0 when both steps succeed.
 int Disco_Join_McGroup(int sock, uint32_t ifaddr);
+// Drops the membership recorded for that socket (0 when none; -1 when the drop failed,
+// the record is cleared either way).
 int Disco_Leave_McGroup(int sock);
 
 // Handles one received datagram from interface `netif` (1 Ethernet, 2 Wi-Fi). Never reads

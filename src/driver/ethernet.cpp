@@ -2,8 +2,11 @@
 
 #include "common.h"
 #include "debug.h"
+#include "setting.h"
+#include "wire_util.h"
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +25,50 @@ void ifconfig_eth0_up() {
 void ifconfig_eth0_down() {
     DBG_LOG(DEBUG_FLAG_NETLINK, "ifdown eth0");
     Common_System("ifconfig eth0 down");
+}
+
+namespace {
+struct EthCtx {
+    std::atomic<int> is_dhcpd_run{0};
+    int dhcpdPid = -1;
+};
+EthCtx ethCtx;
+} // namespace
+
+void dhcpd_run() {
+    if (ethCtx.is_dhcpd_run) return;
+    // Started without a shell and kept in the foreground (-B): the process started is the
+    // client itself, so the stop below ends exactly it and nothing else named dhcpcd.
+    ethCtx.dhcpdPid = Common_Spawn({"dhcpcd", "-B", "eth0"});
+    if (ethCtx.dhcpdPid < 0) {
+        DBG_ERR("dhcpcd start fail");
+        return;
+    }
+    ethCtx.is_dhcpd_run = 1;
+}
+
+void dhcpd_kill() {
+    if (!ethCtx.is_dhcpd_run) return;
+    Common_StopChild(ethCtx.dhcpdPid);
+    ethCtx.dhcpdPid = -1;
+    ethCtx.is_dhcpd_run = 0;
+}
+
+int dhcpd_is_run() {
+    return ethCtx.is_dhcpd_run.load();
+}
+
+void set_ifconfig_eth0() {
+    const SettingNetwork* n = get_setting_network();
+    const uint32_t ip = n->ip, mask = n->netmask, gw = n->gateway;
+    if (ip == 0) return;
+    char cmd[128];
+    snprintf(cmd, sizeof cmd, "ifconfig eth0 %d.%d.%d.%d netmask %d.%d.%d.%d up", IP4(ip),
+             IP4(mask));
+    Common_System(cmd);
+    if (gw == 0) return;
+    snprintf(cmd, sizeof cmd, "route add default gw %d.%d.%d.%d", IP4(gw));
+    Common_System(cmd);
 }
 
 namespace {

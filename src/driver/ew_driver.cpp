@@ -9,6 +9,7 @@
 #include "eventlog.h"
 #include "io.h"
 #include "job.h"
+#include "net.h"
 #include "operation.h"
 #include "setting.h"
 #include "share.h"
@@ -224,6 +225,10 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     EventLog_StartWriter(); // a spool left by the last run is written first
 
+    // The link and card monitors are opened by their own workers before their loops run,
+    // and the network message queue is created on the access point's worker.
+    Net_Start();
+
     Threads_Init();
 
     Gpio_Init();
@@ -252,8 +257,6 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
     EventLog_SetScannerCodeSource([] { return Barcode_GetCurrCode(); });
 
     Disco_Init();
-
-    // the network message queue
 
     EwDriver_PushMsgQ_InitDone();
     return 0;

@@ -120,7 +120,12 @@ TEST(SlowTool, ScreenKeepsScanningAndQuitsWhileATrickleToolConnects) {
     const std::string home = env.root() + "/panelhome";
     std::filesystem::create_directories(home);
 
-    auto sim = cell->startTools({2}, {"--reply-unicast", "--write-regtools", home + "/regtools"});
+    // The panel raises eth0 with its static address and joins the group itself.
+    ASSERT_TRUE(cell->handLinkToPanel());
+    TestEnv::writeFile(home + "/files/setting/setting.kest",
+                       "dhcp = static\nip = 10.77.0.1\nnetmask = 255.255.255.0\n"
+                       "gateway = 0.0.0.0\n");
+    auto sim = cell->startTools({2}, {"--write-regtools", home + "/regtools"});
     ASSERT_TRUE(sim && sim->ok());
     auto* proc = dynamic_cast<ToolsimProcess*>(sim.get());
     ASSERT_NE(proc, nullptr);

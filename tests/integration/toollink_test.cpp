@@ -249,20 +249,33 @@ TEST_P(ToolLink, SilentToolIsDismissedAtTheFourthTickAndReconnected) {
 TEST_P(ToolLink, ReaddressingAdvertiseReconnectsOnce) {
     ASSERT_TRUE(bringUp({2}));
     Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
-    const std::string port = str(cell->port() + 100);
-    ASSERT_EQ(tools->cmd("readdress 0 ip=" + cell->spareIp(0) + " port=" + port + " cause=1"),
-              "ok");
-    EXPECT_TRUE(sink.next("disconn flag 0 1"));
-    EXPECT_TRUE(sink.next("update_regtools 0 3"));
-    ToolManager_LockRegTools();
-    EXPECT_EQ(ToolManager_RegTool(0)->port, cell->port() + 100);
-    EXPECT_EQ(ToolManager_RegTool(0)->ip, hostIp(cell->spareIp(0)));
-    EXPECT_EQ(ToolManager_RegTool(0)->cause, 1);
-    ToolManager_UnlockRegTools();
-    EXPECT_EQ(log.count("Push connect msg"), 1u);
-    EXPECT_EQ(log.count("Tdx.0, " + cell->spareIp(0) + ":" + port), 1u) << "one connect";
-    EXPECT_TRUE(tools->wait(0, "data=1 event=1"));
-    EXPECT_EQ(sink.count("update_regtools 0 0"), 0u) << "not dismissed";
+    struct Row {
+        std::string ip;
+        int port, cause;
+    } rows[] = {
+        {cell->spareIp(0), cell->port() + 100, 1}, // a new address and port
+        {cell->spareIp(0), cell->port() + 200, 4}, // the same address, another port
+        {cell->spareIp(0), cell->port() + 300, 2},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.port);
+        log.clear();
+        sink.clear();
+        const std::string port = str(r.port);
+        ASSERT_EQ(tools->cmd("readdress 0 ip=" + r.ip + " port=" + port + " cause=" + str(r.cause)),
+                  "ok");
+        EXPECT_TRUE(sink.next("disconn flag 0 1"));
+        EXPECT_TRUE(sink.next("update_regtools 0 3"));
+        ToolManager_LockRegTools();
+        EXPECT_EQ(ToolManager_RegTool(0)->port, r.port);
+        EXPECT_EQ(ToolManager_RegTool(0)->ip, hostIp(r.ip));
+        EXPECT_EQ(ToolManager_RegTool(0)->cause, r.cause);
+        ToolManager_UnlockRegTools();
+        EXPECT_EQ(log.count("Push connect msg"), 1u);
+        EXPECT_EQ(log.count("Tdx.0, " + r.ip + ":" + port), 1u) << "one connect, on the new port";
+        EXPECT_TRUE(tools->wait(0, "data=1 event=1"));
+        EXPECT_EQ(sink.count("update_regtools 0 0"), 0u) << "not dismissed";
+    }
 }
 
 TEST_P(ToolLink, AdvertiseCause5RenewsOnlyTheEventLinkAndCause3Dismisses) {

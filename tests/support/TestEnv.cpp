@@ -36,8 +36,10 @@ TestEnv::TestEnv() {
     fs::create_directories(home_);
     fs::create_directories(sysroot_);
     fs::create_directories(stubDir_);
+    // ifconfig and route also act inside a cell's network namespace (KEST_STUB_NETNS_APPLY).
     for (const auto& n : stubbedCommands())
-        fs::create_symlink(std::string(KEST_SOURCE_DIR) + "/sim/stubs/record-stub",
+        fs::create_symlink(std::string(KEST_SOURCE_DIR) + "/sim/stubs/" +
+                               (n == "ifconfig" || n == "route" ? "netns-stub" : "record-stub"),
                            stubDir_ + "/" + n);
     char buf[4096];
     oldCwd_ = getcwd(buf, sizeof buf) ? buf : "/";

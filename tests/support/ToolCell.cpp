@@ -1,7 +1,12 @@
 #include "ToolCell.h"
 
+#include "CsvRead.h"
+#include "common.h"
 #include "debug.h"
 #include "disco.h"
+#include "ethernet.h"
+#include "net.h"
+#include "setting.h"
 #include "threads.h"
 #include "tools.h"
 
@@ -9,6 +14,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sched.h>
+#include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,8 +63,10 @@ class NamespaceCell : public ToolCell {
         char tmpl[] = "/tmp/kest-panel-cell-XXXXXX";
         if (!mkdtemp(tmpl)) return false;
         dir_ = tmpl;
-        const std::string tag = "pc" + std::to_string(getpid());
+        tag_ = "pc" + std::to_string(getpid());
+        const std::string& tag = tag_;
         if (sh(script() + " up " + dir_ + " --name " + tag + " >/dev/null") != 0) return false;
+        setenv("KEST_STUB_NETNS_APPLY", "1", 1); // ifconfig and route act in the panel's side
         self_ = open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
         panel_ = open(("/var/run/netns/kest-p-" + tag).c_str(), O_RDONLY | O_CLOEXEC);
         tools_ = open(("/var/run/netns/kest-t-" + tag).c_str(), O_RDONLY | O_CLOEXEC);
@@ -69,7 +78,9 @@ class NamespaceCell : public ToolCell {
     }
     std::unique_ptr<Toolsim> startTools(const std::vector<int>& types,
                                         const std::vector<std::string>& extra) override {
-        std::vector<std::string> args = {"--bind", toolIp(0), "--ack-wait", kTestAckWaitMs};
+        // As real tools: discovery through the group only.
+        std::vector<std::string> args = {"--bind", toolIp(0), "--ack-wait", kTestAckWaitMs,
+                                         "--group-only"};
         for (size_t i = 0; i < types.size(); i++)
             args.insert(args.end(), {"--tool", std::to_string(types[i]) + ",ip=" + toolIp(int(i)) +
                                                    ",port=5020"});
@@ -83,13 +94,31 @@ class NamespaceCell : public ToolCell {
     std::string spareIp(int i) const override { return "10.77.0." + std::to_string(31 + i); }
     uint16_t port() const override { return 5020; }
     int scansReachingTools() const override { return 1; }
+    bool handLinkToPanel() override {
+        return sh("ip link set eth0 down && ip addr flush dev eth0") == 0;
+    }
     void driverStarted() override {
-        EXPECT_EQ(Disco_Join_McGroup(Disco_GetSocket_Eth(), 0x0A4D0001), 0); // 10.77.0.1
+        if (!autoLink) return;
+        CellStaticSettings();
+        EXPECT_TRUE(handLinkToPanel());
+        Net_Init();
+        EXPECT_TRUE(kest_test::WaitUntil([] { return discoGroupMembers().count("eth0") == 1; }))
+            << "the link monitor joins the group on eth0";
+    }
+    int onToolsSide(const std::string& cmd) override {
+        return sh("ip netns exec kest-t-" + tag_ + " sh -c " + Common_ShellQuote(cmd));
+    }
+    std::unique_ptr<ChildProcess> startOnToolsSide(const std::vector<std::string>& argv) override {
+        if (setns(tools_, CLONE_NEWNET) != 0) return nullptr;
+        auto c = std::make_unique<ChildProcess>();
+        const bool ok = c->start(argv);
+        setns(panel_, CLONE_NEWNET);
+        return ok ? std::move(c) : nullptr;
     }
 
   private:
     static std::string script() { return std::string(KEST_SOURCE_DIR) + "/sim/cell/cell.sh"; }
-    std::string dir_;
+    std::string dir_, tag_;
     int self_ = -1, panel_ = -1, tools_ = -1;
 };
 
@@ -102,6 +131,22 @@ std::unique_ptr<ToolCell> ToolCell::make(Kind kind) {
 
 std::string cellName(const ::testing::TestParamInfo<ToolCell::Kind>& info) {
     return info.param == ToolCell::Loopback ? "Loopback" : "Namespaces";
+}
+
+std::set<std::string> discoGroupMembers() {
+    std::set<std::string> out;
+    std::string dev;
+    for (const auto& l : FileLines("/proc/thread-self/net/igmp")) {
+        if (!l.empty() && l[0] != '\t' && l.find(':') != std::string::npos) {
+            std::istringstream in(l);
+            std::string idx;
+            in >> idx >> dev;
+        } else if (l.find("2B4D42EF") !=
+                   std::string::npos) { // 239.66.77.43 as the kernel prints it
+            out.insert(dev);
+        }
+    }
+    return out;
 }
 
 void quiesceLoops() {
@@ -117,6 +162,7 @@ void ToolCellTest::SetUp() {
 
 void ToolCellTest::TearDown() {
     if (driver_) {
+        Threads_RunSync(LOOP_NETLINK, [] { dhcpd_kill(); }); // a client started in the cell
         ToolManager_DismissTool_All();
         Disco_Deinit();
         quiesceLoops();
@@ -205,4 +251,44 @@ std::string ToolCellTest::macOf(int tdx) {
 std::string ToolCellTest::mac(int type, int index) {
     const char m[6] = {0x02, 0x4b, 0x53, 0x00, char(type), char(index + 1)};
     return std::string(m, 6);
+}
+
+void WriteDhcpClient(const std::string& dir) {
+    TestEnv::writeFile(dir + "/dhcpcd",
+                       "#!/bin/sh\n"
+                       "printf 'dhcpcd %s\\n' \"$*\" >>\"$KEST_STUB_LOG\"\n"
+                       "exec unshare -m sh -c 'mount --make-rprivate / && "
+                       "mount -t tmpfs none /run && mount -t tmpfs none /var/lib && "
+                       "mkdir -p /run/dhcpcd /var/lib/dhcpcd && touch /run/resolv.conf && "
+                       "mount --bind /run/resolv.conf /etc/resolv.conf && "
+                       "exec /usr/sbin/dhcpcd -4 --noarp -f /dev/null -c /bin/true \"$@\"' "
+                       "dhcpcd \"$@\"\n");
+    chmod((dir + "/dhcpcd").c_str(), 0755);
+}
+
+std::vector<std::string> DhcpServerArgs(const std::string& dir) {
+    return {"/usr/sbin/dnsmasq",
+            "--keep-in-foreground",
+            "--conf-file=/dev/null",
+            "--port=0",
+            "--interface=tools0",
+            "--bind-interfaces",
+            "--user=root",
+            "--pid-file=" + dir + "/pid",
+            "--dhcp-range=10.77.0.100,10.77.0.150,255.255.255.0,1h",
+            "--dhcp-leasefile=" + dir + "/leases",
+            "--log-facility=-",
+            "--log-dhcp"};
+}
+
+bool DhcpPeersInstalled() {
+    return access("/usr/sbin/dnsmasq", X_OK) == 0 && access("/usr/sbin/dhcpcd", X_OK) == 0;
+}
+
+void CellStaticSettings() {
+    SettingNetwork* n = get_setting_network();
+    n->dhcp = 0;
+    n->ip = 0x0A4D0001; // 10.77.0.1/24
+    n->netmask = 0xFFFFFF00;
+    n->gateway = 0;
 }

@@ -3,6 +3,7 @@
 // namespaces with the toolsim program (root only). Tests reach both the same way.
 #pragma once
 
+#include "ChildProcess.h"
 #include "FakeTool.h"
 #include "RecordingSink.h"
 #include "TestEnv.h"
@@ -11,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,10 +35,25 @@ class ToolCell {
     // Scan requests reaching the tools per Disco_Send_ScanReq: on loopback both endpoints'
     // scans arrive; in the namespace cell the Wi-Fi endpoint's (from 127.0.0.1) stay home.
     virtual int scansReachingTools() const = 0;
-    // After EwDriver_Initialize: what the link monitor does on the board when eth0 gets
-    // its address (the multicast membership), where the cell needs it.
+    // After EwDriver_Initialize. In the namespace cell, with `autoLink`, the panel brings
+    // eth0 up as on the board (static 10.77.0.1/24: the link monitor applies it and joins
+    // the group) and this waits for the membership.
     virtual void driverStarted() {}
+    bool autoLink = true;
+    // Namespace cell: the panel's eth0 down and without address, for a panel to raise with
+    // its own link handling (a zqcapp process with CellStaticSettings, or the link tests).
+    virtual bool handLinkToPanel() { return false; }
+    // The tools' side (namespace cell only): a shell command there (its exit status, -1
+    // without namespaces) and a program there.
+    virtual int onToolsSide(const std::string&) { return -1; }
+    virtual std::unique_ptr<ChildProcess> startOnToolsSide(const std::vector<std::string>&) {
+        return nullptr;
+    }
 };
+
+// Interfaces of the calling thread's network namespace that are members of the discovery
+// group, as the kernel's membership table (/proc/.../net/igmp) lists them.
+std::set<std::string> discoGroupMembers();
 
 // Runs a no-op on every worker loop: what they did before is finished and visible.
 void quiesceLoops();
@@ -90,3 +107,13 @@ std::string cellName(const ::testing::TestParamInfo<ToolCell::Kind>& info);
 #define TOOL_CELLS(suite)                                                                          \
     INSTANTIATE_TEST_SUITE_P(                                                                      \
         Cell, suite, ::testing::Values(ToolCell::Loopback, ToolCell::Namespaces), cellName)
+
+// DHCP in the namespace cell: a "dhcpcd" in `dir` that records its line as the stubs do
+// and runs the real client in a mount namespace of its own (its lease, pid and resolver
+// files land on scratch file systems), and the arguments of a real dnsmasq serving
+// 10.77.0.100..150 on the tools' side (leases in `dir`; it logs "DHCP, IP range" when up).
+void WriteDhcpClient(const std::string& dir);
+std::vector<std::string> DhcpServerArgs(const std::string& dir);
+bool DhcpPeersInstalled();
+// The panel's static address in the cell (10.77.0.1/24, no gateway) in the settings record.
+void CellStaticSettings();

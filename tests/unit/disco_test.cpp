@@ -1,11 +1,15 @@
 // Discovery: wire format, datagram processing and the two endpoints over loopback.
 #include "toollink_support.h"
 
+#include "CsvRead.h"
 #include "debug.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sched.h>
+#include <set>
+#include <sstream>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -307,3 +311,44 @@ TEST(DiscoEndpoints, ConfigComesFromTheEnvironment) {
 }
 
 } // namespace
+
+// ---- memberships of the two sockets, as the kernel's table shows them (root) ----
+
+namespace {
+int sh(const std::string& cmd) {
+    return std::system((cmd + " >/dev/null 2>&1").c_str());
+}
+} // namespace
+
+TEST(DiscoGroup, EachSocketKeepsItsOwnMembershipAndANewAddressReplacesTheOld) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root for a network namespace";
+    TestEnv env;
+    ASSERT_EQ(unshare(CLONE_NEWNET), 0);
+    ASSERT_EQ(sh("ip link add a0 type veth peer name a1 && ip addr add 10.1.0.1/24 dev a0 && "
+                 "ip addr add 10.2.0.1/24 dev a1 && ip link set a0 up && ip link set a1 up"),
+              0);
+    const int eth = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const int wlan = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    using Set = std::set<std::string>;
+    EXPECT_EQ(Disco_Join_McGroup(eth, 0x0a010001), 0);
+    EXPECT_EQ(Disco_Join_McGroup(wlan, 0x0a020001), 0);
+    EXPECT_EQ(discoGroupMembers(), (Set{"a0", "a1"}));
+    EXPECT_EQ(Disco_Leave_McGroup(eth), 0); // the Ethernet leave keeps the Wi-Fi membership
+    EXPECT_EQ(discoGroupMembers(), (Set{"a1"}));
+    EXPECT_EQ(Disco_Leave_McGroup(eth), 0); // nothing recorded any more
+    EXPECT_EQ(Disco_Join_McGroup(eth, 0x0a010001), 0);
+    EXPECT_EQ(Disco_Join_McGroup(wlan, 0x0a010001), 0); // a new address replaces a1's
+    EXPECT_EQ(discoGroupMembers(), (Set{"a0"}));
+    EXPECT_EQ(Disco_Join_McGroup(eth, 0x0a010001), 0); // the same address again
+    EXPECT_EQ(Disco_Leave_McGroup(wlan), 0);
+    EXPECT_EQ(discoGroupMembers(), (Set{"a0"}));
+    EXPECT_EQ(Disco_Leave_McGroup(eth), 0);
+    EXPECT_EQ(discoGroupMembers(), Set{});
+    // The address gone before the leave (a DHCP client removes it as it stops).
+    EXPECT_EQ(Disco_Join_McGroup(eth, 0x0a010001), 0);
+    ASSERT_EQ(sh("ip addr del 10.1.0.1/24 dev a0"), 0);
+    EXPECT_EQ(Disco_Leave_McGroup(eth), 0);
+    EXPECT_EQ(discoGroupMembers(), Set{});
+    close(eth);
+    close(wlan);
+}

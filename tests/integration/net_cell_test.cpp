@@ -1,0 +1,210 @@
+// The link monitor over real kernel events in the cell's network namespaces: the panel's
+// eth0 starts down without address; the panel raises it, addresses it (static, or DHCP
+// from a real dnsmasq on the tools' side with the real dhcpcd in a mount namespace of
+// its own), joins the discovery group, and follows the peer's link going down and up.
+// Tools answer the group only. Root only.
+#include "CsvRead.h"
+#include "ToolCell.h"
+
+#include "debug.h"
+#include "ethernet.h"
+#include "net.h"
+#include "setting.h"
+#include "threads.h"
+#include "tools.h"
+
+#include <linux/netlink.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using kest_test::WaitUntil;
+
+namespace {
+
+std::string capture(const std::string& cmd) {
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[512];
+        while (fgets(buf, sizeof buf, p))
+            out += buf;
+        pclose(p);
+    }
+    return out;
+}
+
+class NetCell : public ToolCellTest {
+  protected:
+    NetCell() : ToolCellTest(ToolCell::Namespaces) {}
+    // Starts the driver with eth0 left to the test, the monitor's notes on.
+    Result start(const std::vector<int>& types) {
+        cell->autoLink = false;
+        if (!cell->handLinkToPanel()) return ::testing::AssertionFailure() << "eth0 down";
+        if (Result r = startTools(types); !r) return r;
+        if (Result r = startDriver(); !r) return r;
+        for (int f : {DEBUG_FLAG_NETLINK, DEBUG_FLAG_BEF})
+            Debug_GetFlag()[f] = 1;
+        return ::testing::AssertionSuccess();
+    }
+    void setNet(uint32_t dhcp, uint32_t ip, uint32_t gw) {
+        SettingNetwork* n = get_setting_network();
+        n->dhcp = dhcp, n->ip = ip, n->netmask = 0xFFFFFF00, n->gateway = gw;
+    }
+    static bool member() { return discoGroupMembers().count("eth0") == 1; }
+    bool peerLink(bool up) {
+        return cell->onToolsSide(std::string("ip link set tools0 ") + (up ? "up" : "down")) == 0;
+    }
+    // Forgets the discovered tools, scans, and waits until `n` are discovered again.
+    bool foundAgain(int n) {
+        ToolManager_RemoveAll_DiscoTools();
+        return scan() && ToolManager_GetDiscoToolsLen() == n;
+    }
+    // The log's lines are counted by the scan helper: never cleared here, a line is waited
+    // for as one more than were there before the action.
+    struct Seen {
+        LogCapture& log;
+        std::string needle;
+        size_t before;
+        bool again() const { return log.waitFor(needle, before + 1); }
+    };
+    Seen seen(const std::string& needle) { return {log, needle, log.count(needle)}; }
+    bool hasStub(const std::string& line) {
+        for (const auto& l : env.stubCalls())
+            if (l == line) return true;
+        return false;
+    }
+};
+
+TEST_F(NetCell, StaticAddressIsAppliedAndTheGroupJoinedOnEth0WithTheRouteOnlyForAGateway) {
+    ASSERT_TRUE(start({2}));
+    struct Row {
+        uint32_t gw;
+        const char* route; // the kernel's default route afterwards
+    } rows[] = {{0, ""}, {0x0A4D00FE, "default via 10.77.0.254 dev eth0"}};
+    bool first = true;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.gw);
+        setNet(0, 0x0A4D0001, r.gw);
+        env.clearStubCalls();
+        const Seen join = seen("join MC group 10.77.0.1");
+        if (first) {
+            Net_Init(); // "ifconfig eth0 up": the link's first rise
+        } else {
+            ASSERT_EQ(system("ip link set eth0 down"), 0);
+            ASSERT_TRUE(WaitUntil([] { return !member(); })) << "left at interface down";
+            ASSERT_EQ(system("ip link set eth0 up"), 0);
+        }
+        first = false;
+        ASSERT_TRUE(WaitUntil(member)) << "joined on eth0";
+        ASSERT_TRUE(join.again());
+        EXPECT_NE(capture("ip -br addr show dev eth0").find("10.77.0.1/24"), std::string::npos);
+        EXPECT_TRUE(hasStub("ifconfig eth0 10.77.0.1 netmask 255.255.255.0 up"));
+        EXPECT_EQ(hasStub("route add default gw 10.77.0.254"), r.gw != 0);
+        EXPECT_EQ(capture("ip route show default").find("default") == std::string::npos, !*r.route);
+        EXPECT_NE(capture("ip route show default").find(r.route), std::string::npos);
+        EXPECT_TRUE(foundAgain(1)) << "a tool answering the group only is found";
+    }
+}
+
+TEST_F(NetCell, StaticPeerLinkDownLeavesTheGroupAndClosesForwardingAndTheLinkBackRejoins) {
+    ASSERT_TRUE(start({2, 3}));
+    setNet(0, 0x0A4D0001, 0);
+    Net_Init();
+    ASSERT_TRUE(WaitUntil(member));
+    ASSERT_TRUE(foundAgain(2));
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        const Seen down = seen("link down, leave MC group"),
+                   closed = seen("Close server stream (link down).");
+        ASSERT_TRUE(peerLink(false));
+        EXPECT_TRUE(WaitUntil([] { return !member(); })) << "left";
+        EXPECT_TRUE(down.again());
+        EXPECT_TRUE(closed.again());
+        ASSERT_TRUE(peerLink(true));
+        EXPECT_TRUE(WaitUntil(member)) << "joined again";
+        EXPECT_TRUE(foundAgain(2)) << "the tools answering the group only are found again";
+    }
+}
+
+TEST_F(NetCell, KernelDeviceEventsOfTheCardRaiseTheDriveUpdate) {
+    ASSERT_TRUE(start({2}));
+    // A device event as the kernel sends it, to the group the watcher listens on (only
+    // this namespace hears it).
+    const int s = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_KOBJECT_UEVENT);
+    ASSERT_GE(s, 0);
+    sockaddr_nl to{};
+    to.nl_family = AF_NETLINK;
+    to.nl_groups = 1;
+    struct Row {
+        std::string header;
+        size_t raises;
+    } rows[] = {{"add@/devices/platform/mmc1/block/mmcblk1/mmcblk1p1", 1},
+                {"change@/devices/platform/mmc1/block/mmcblk1/mmcblk1p1", 0},
+                {"remove@/devices/platform/mmc1/block/mmcblk1/mmcblk1p1", 1},
+                {"add@/devices/platform/mmc0/block/mmcblk3/mmcblk3p2", 0}};
+    auto send = [&](const std::string& header) {
+        const std::string ev = header + '\0' + "SUBSYSTEM=block" + '\0';
+        return sendto(s, ev.data(), ev.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) ==
+               ssize_t(ev.size());
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.header);
+        sink.clear();
+        // The row's event, then a card insertion: once that one's update is in, the row's
+        // event was handled before it.
+        ASSERT_TRUE(send(r.header));
+        ASSERT_TRUE(send(rows[0].header));
+        EXPECT_TRUE(sink.waitUntil([&] { return sink.count("update_drvs") >= r.raises + 1; }));
+        EwDriver_PushMsgQ_InitDone();
+        ASSERT_TRUE(sink.waitFor("init_done"));
+        EXPECT_EQ(sink.count("update_drvs"), r.raises + 1);
+    }
+    close(s);
+}
+
+TEST_F(NetCell, DhcpLeaseFromARealServerJoinsTheGroupAndALostLinkDismissesTheTools) {
+    if (!DhcpPeersInstalled()) GTEST_SKIP() << "needs dnsmasq and dhcpcd";
+    ASSERT_TRUE(start({2, 3}));
+    const std::string dir = env.root() + "/dhcp";
+    WriteDhcpClient(dir);
+    setenv("PATH", (dir + ":" + getenv("PATH")).c_str(), 1);
+    auto server = cell->startOnToolsSide(DhcpServerArgs(dir));
+    ASSERT_TRUE(server);
+    ASSERT_TRUE(server->waitFor("DHCP, IP range")) << server->output();
+    setNet(1, 0, 0);
+    Debug_GetFlag()[DEBUG_FLAG_DISCO] = 1;
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        const Seen lease = seen("eth0 DHCP : 10.77.0.1");
+        if (round == 0)
+            Net_Init();
+        else
+            ASSERT_TRUE(peerLink(true));
+        ASSERT_TRUE(log.waitFor(lease.needle, lease.before + 1, 60000)) << server->output();
+        ASSERT_TRUE(WaitUntil(member)) << "joined with the leased address";
+        EXPECT_TRUE(log.contains("join MC group 10.77.0.1")); // 10.77.0.100..150
+        EXPECT_EQ(dhcpd_is_run(), 1);
+        if (round == 0) {
+            ASSERT_TRUE(registerAll()) << "the tools are found and connected";
+        } else {
+            ASSERT_TRUE(scan());
+            EXPECT_TRUE(waitState(0, TOOL_STATE_CONNECTED) && waitState(1, TOOL_STATE_CONNECTED))
+                << "connected again at their answers";
+        }
+        sink.clear();
+        const Seen closed = seen("Close server stream (link down).");
+        ASSERT_TRUE(peerLink(false));
+        EXPECT_TRUE(sink.waitFor("update_regtools 0 0")) << "Ethernet tools dismissed";
+        EXPECT_TRUE(WaitUntil([] { return !member(); })) << "left";
+        EXPECT_TRUE(closed.again());
+        Threads_RunSync(LOOP_NETLINK, [] {});
+        EXPECT_EQ(dhcpd_is_run(), 0) << "the client stopped";
+        EXPECT_EQ(state(1), TOOL_STATE_IDLE);
+    }
+    size_t starts = 0;
+    for (const auto& l : env.stubCalls())
+        starts += l == "dhcpcd -B eth0";
+    EXPECT_EQ(starts, 2u) << "once per link-up";
+}
+
+} // namespace
