@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ChildProcess.h"
+
 #include "CsvRead.h"
 #include "FakeTool.h"
 #include "TestEnv.h"
@@ -12,6 +13,7 @@
 #include "job.h"
 #include "setting.h"
 #include "tools_private.h"
+#include <iostream>
 
 #include <algorithm>
 #include <atomic>
@@ -115,6 +117,8 @@ class JobRunCell : public ::testing::Test {
   protected:
     void TearDown() override {
         panel.stop();
+        // The panel's own log says which step of the link, discovery or run fell behind.
+        if (HasFailure()) std::cerr << "---- panel output\n" << panel.output() << "----\n";
         tools.reset();
         cell.reset();
     }

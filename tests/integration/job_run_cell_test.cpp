@@ -42,7 +42,7 @@ TEST_F(JobRunCell, ThreeStepJobOnTwoToolsRunsTwice) {
     OutputWatch outputs(sys, {1, 2, 3});
     startPanel();
     // Step 1 is on tool A once the tools are connected at the panel's first scan.
-    ASSERT_TRUE(tools->wait(0, "r4001=0 r4004=1 r262=2 r264=1", 30000));
+    ASSERT_TRUE(tools->wait(0, "r4001=0 r4004=1 r262=2 r264=1 r4015=2", 30000));
     ASSERT_TRUE(tools->wait(1, "r4001=1", 10000));
 
     for (int run = 0; run < 2; ++run) {

@@ -42,7 +42,7 @@ TEST_F(JobRunCell, ResultsStoredWhileTheLinkIsDownCountForTheStep) {
     ASSERT_FALSE(HasFatalFailure());
     startPanel();
 
-    ASSERT_TRUE(tools->wait(0, "r4001=0 r4004=1 r262=4 event=1", 30000));
+    ASSERT_TRUE(tools->wait(0, "r4001=0 r4004=1 r262=4 r4015=2 event=1", 30000));
     ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 1");
     ASSERT_TRUE(tools->wait(0, "acked>=1", 20000));
     tools->trace(0);
@@ -92,7 +92,7 @@ TEST_F(JobRunCell, ASecondConnectedDuringTheCatchUpDropsNothing) {
     ASSERT_FALSE(HasFatalFailure());
     startPanel();
 
-    ASSERT_TRUE(tools->wait(0, "r4001=0 r4004=1 r262=8 event=1", 30000));
+    ASSERT_TRUE(tools->wait(0, "r4001=0 r4004=1 r262=8 r4015=2 event=1", 30000));
     ASSERT_EQ(tools->cmd("silent 0"), "ok");
     ASSERT_EQ(tools->cmd("drop 0"), "ok");
     for (int i = 1; i <= 6; ++i)
