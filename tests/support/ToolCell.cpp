@@ -10,6 +10,7 @@
 #include "threads.h"
 #include "tools.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -78,9 +79,11 @@ class NamespaceCell : public ToolCell {
     }
     std::unique_ptr<Toolsim> startTools(const std::vector<int>& types,
                                         const std::vector<std::string>& extra) override {
-        // As real tools: discovery through the group only.
-        std::vector<std::string> args = {"--bind", toolIp(0), "--ack-wait", kTestAckWaitMs,
-                                         "--group-only"};
+        // As real tools: discovery through the group only (unless a case asks for unicast
+        // answers).
+        std::vector<std::string> args = {"--bind", toolIp(0), "--ack-wait", kTestAckWaitMs};
+        if (std::find(extra.begin(), extra.end(), "--reply-unicast") == extra.end())
+            args.push_back("--group-only");
         for (size_t i = 0; i < types.size(); i++)
             args.insert(args.end(), {"--tool", std::to_string(types[i]) + ",ip=" + toolIp(int(i)) +
                                                    ",port=5020"});
