@@ -134,10 +134,9 @@ class JobRunCell : public ::testing::Test {
                             .c_str()),
             0);
         const std::string regtools = env.home() + "/regtools";
-        // Acks straight to the panel's address: on the group path the tools connect only
-        // after the panel's join, while the job already runs, and the job runner then
-        // leaves their event output off under load (not settled yet).
-        tools = cell->startTools(types, {"--reply-unicast", "--write-regtools", regtools});
+        // The panel raises eth0 with its static address and joins the group itself.
+        ASSERT_TRUE(cell->handLinkToPanel());
+        tools = cell->startTools(types, {"--write-regtools", regtools});
         ASSERT_TRUE(tools && tools->ok());
         ASSERT_TRUE(WaitUntil(
             [&] { return fs::exists(regtools) && fs::file_size(regtools) >= 80 * types.size(); }));
@@ -155,6 +154,7 @@ class JobRunCell : public ::testing::Test {
         op->auto_start_job = 1;
         op->auto_job_restart = autoRestart;
         setting_set_str(op->default_job_name, sizeof op->default_job_name, job);
+        CellStaticSettings();
     }
     struct Fasten {
         std::string tool;
