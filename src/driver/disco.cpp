@@ -5,6 +5,7 @@
 #include "wire_util.h"
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +18,8 @@
 
 namespace {
 struct DiscoCtx {
-    int sock = -1;
+    // Read by the link monitor's loop, which may see a link message before Disco_Init.
+    std::atomic<int> sock{-1};
     GIOChannel* channel = nullptr;
     GSource* watch = nullptr;
     int loop = -1; // the loop the watch runs on
@@ -137,7 +139,7 @@ void openSocket(DiscoCtx* ctx, const char* fn, const char* ctxName, uint32_t bin
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = htonl(bindAddr);
     local.sin_port = htons(c.port);
-    if (bind(ctx->sock, reinterpret_cast<sockaddr*>(&local), sizeof local) < 0)
+    if (::bind(ctx->sock.load(), reinterpret_cast<sockaddr*>(&local), sizeof local) < 0)
         DBG_ERR_AS(fn, "fail to bind, %s", strerror(errno));
     ctx->channel = g_io_channel_unix_new(ctx->sock);
     ctx->watch = g_io_create_watch(ctx->channel, G_IO_IN);

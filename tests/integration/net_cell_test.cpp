@@ -45,9 +45,12 @@ class NetCell : public ToolCellTest {
             Debug_GetFlag()[f] = 1;
         return ::testing::AssertionSuccess();
     }
+    // On the monitor's loop, as the settings screen's write comes before a later message.
     void setNet(uint32_t dhcp, uint32_t ip, uint32_t gw) {
-        SettingNetwork* n = get_setting_network();
-        n->dhcp = dhcp, n->ip = ip, n->netmask = 0xFFFFFF00, n->gateway = gw;
+        Threads_RunSync(LOOP_NETLINK, [=] {
+            SettingNetwork* n = get_setting_network();
+            n->dhcp = dhcp, n->ip = ip, n->netmask = 0xFFFFFF00, n->gateway = gw;
+        });
     }
     static bool member() { return discoGroupMembers().count("eth0") == 1; }
     bool peerLink(bool up) {

@@ -289,9 +289,16 @@ bool DhcpPeersInstalled() {
 }
 
 void CellStaticSettings() {
-    SettingNetwork* n = get_setting_network();
-    n->dhcp = 0;
-    n->ip = 0x0A4D0001; // 10.77.0.1/24
-    n->netmask = 0xFFFFFF00;
-    n->gateway = 0;
+    // On the link monitor's loop when it runs: its reads come before or after, never during.
+    auto set = [] {
+        SettingNetwork* n = get_setting_network();
+        n->dhcp = 0;
+        n->ip = 0x0A4D0001; // 10.77.0.1/24
+        n->netmask = 0xFFFFFF00;
+        n->gateway = 0;
+    };
+    if (Threads_GetContext(LOOP_NETLINK))
+        Threads_RunSync(LOOP_NETLINK, set);
+    else
+        set();
 }
