@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -28,6 +29,9 @@ const std::vector<std::string>& TestEnv::stubbedCommands() {
 }
 
 TestEnv::TestEnv() {
+    // The driver layer runs in the test process as it runs in the panel, which ignores
+    // SIGPIPE: a peer closing mid-write is an EPIPE to handle, not the end of the process.
+    signal(SIGPIPE, SIG_IGN);
     char tmpl[] = "/tmp/kest-test-XXXXXX";
     root_ = mkdtemp(tmpl);
     home_ = root_ + "/home";
