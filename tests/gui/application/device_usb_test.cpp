@@ -1,8 +1,7 @@
 // USB hot-plug in the GUI: the module's descriptors wake Qt's loop, the cycle runs the
 // handlers, several drive events give one refresh 3 s after the first, and the status
 // bar follows the Wi-Fi dongle.
-#include "ShellFixture.h"
-#include "UsbTestSource.h"
+#include "UsbShellFixture.h"
 #include "UsbWatch.h"
 #include "page/shell/PageStatusBar.h"
 #include "usb.h"
@@ -11,29 +10,8 @@
 #include <QLabel>
 
 namespace {
-class UsbGuiTest : public ShellTest {
+class UsbGuiTest : public UsbShellTest {
   protected:
-    void SetUp() override {
-        ShellTest::SetUp();
-        Usb_SetEventSource(&src);
-        ASSERT_EQ(Usb_Init(), 0);
-        EwDriver_SetDeviceObject(dev);
-    }
-    void TearDown() override {
-        EwDriver_SetDeviceObject(nullptr);
-        ShellTest::TearDown();
-        Usb_SetEventSource(nullptr);
-    }
-    // GUI cycles (driver bridge, then Qt's events) until `cond` holds.
-    bool cycleUntil(const std::function<bool()>& cond) {
-        return QTest::qWaitFor(
-            [&] {
-                EwDriver_ProcessData();
-                flush();
-                return cond();
-            },
-            int(kest_test::kWaitLimit.count()));
-    }
     bool wifiIcon() {
         for (int i = 0; i < PageStatusBar::MaxIcons; ++i)
             if (root->StatusBar()
@@ -42,7 +20,6 @@ class UsbGuiTest : public ShellTest {
                 return true;
         return false;
     }
-    UsbTestSource src;
 };
 
 TEST_F(UsbGuiTest, DescriptorsWakeTheLoop) {

@@ -3,8 +3,7 @@
 // Register values are written out by hand (first character in the high byte), apart from
 // the panel's own conversion.
 #include "RtuPeer.h"
-#include "ShellFixture.h"
-#include "UsbTestSource.h"
+#include "UsbShellFixture.h"
 #include "page/network/NetworkImage.h"
 #include "page/network/PageNetwork.h"
 #include "usb.h"
@@ -71,10 +70,10 @@ TEST(NetworkImage, FormFieldsToWords) {
     }
 }
 
-class PageNetworkTest : public ShellTest {
+class PageNetworkTest : public UsbShellTest {
   protected:
     void SetUp() override {
-        ShellTest::SetUp();
+        UsbShellTest::SetUp();
         // chmod of the serial node is recorded, not run.
         std::string stubs = env->root() + "/tty-stubs";
         fs::create_directories(stubs);
@@ -83,24 +82,7 @@ class PageNetworkTest : public ShellTest {
         setenv("PATH", (stubs + ":" + getenv("PATH")).c_str(), 1);
         fs::create_directories(env->sysroot() + "/dev");
         node = env->sysroot() + "/dev/ttyACM0";
-        Usb_SetEventSource(&src);
-        ASSERT_EQ(Usb_Init(), 0);
-        EwDriver_SetDeviceObject(dev);
         makeRoot();
-    }
-    void TearDown() override {
-        EwDriver_SetDeviceObject(nullptr);
-        ShellTest::TearDown();
-        Usb_SetEventSource(nullptr);
-    }
-    bool cycleUntil(const std::function<bool()>& cond) {
-        return QTest::qWaitFor(
-            [&] {
-                EwDriver_ProcessData();
-                flush();
-                return cond();
-            },
-            int(kest_test::kWaitLimit.count()));
     }
     // The tool's registers: Wi-Fi on, static 192.168.0.50/255.255.255.0 via 192.168.0.1,
     // port 5020, SSID "ABC", pass phrase "pass1234", country 2; 282..286 hold 0xAAAA.
@@ -139,7 +121,6 @@ class PageNetworkTest : public ShellTest {
         QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(12, b->height() / 2)); // its indicator
         flush();
     }
-    UsbTestSource src;
     std::string node;
 };
 
