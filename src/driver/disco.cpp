@@ -13,6 +13,7 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -39,16 +40,35 @@ struct McGroupInfo {
 };
 
 // Index of the interface holding IPv4 address `addr` (network order), 0 for none.
+// The interface list comes from ioctls first (no netlink dump, which a busy or
+// restricted netlink can refuse), then from getifaddrs.
 int ifindexOf(uint32_t addr) {
     if (addr == 0) return 0;
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) return 0;
     int index = 0;
-    for (ifaddrs* a = list; a && !index; a = a->ifa_next)
-        if (a->ifa_addr && a->ifa_addr->sa_family == AF_INET &&
-            reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr == addr)
-            index = int(if_nametoindex(a->ifa_name));
-    freeifaddrs(list);
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0) {
+        ifreq reqs[64];
+        ifconf conf{};
+        conf.ifc_len = sizeof reqs;
+        conf.ifc_req = reqs;
+        if (ioctl(fd, SIOCGIFCONF, &conf) == 0) {
+            const int n = conf.ifc_len / int(sizeof(ifreq));
+            for (int i = 0; i < n && !index; ++i) {
+                if (reinterpret_cast<sockaddr_in*>(&reqs[i].ifr_addr)->sin_addr.s_addr != addr)
+                    continue;
+                if (ioctl(fd, SIOCGIFINDEX, &reqs[i]) == 0) index = reqs[i].ifr_ifindex;
+            }
+        }
+        close(fd);
+    }
+    ifaddrs* list = nullptr;
+    if (!index && getifaddrs(&list) == 0) {
+        for (ifaddrs* a = list; a && !index; a = a->ifa_next)
+            if (a->ifa_addr && a->ifa_addr->sa_family == AF_INET &&
+                reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr == addr)
+                index = int(if_nametoindex(a->ifa_name));
+        freeifaddrs(list);
+    }
     return index;
 }
 struct DiscoState {
@@ -75,7 +95,25 @@ int dropMembership(McGroupInfo* m, const char* fn) {
     mreq.imr_address.s_addr = m->ifaddr;
     mreq.imr_ifindex = m->ifindex;
     const int sock = m->sock;
+    // Unknown at the join: the address may still be there to find the interface by.
+    if (!mreq.imr_ifindex) mreq.imr_ifindex = ifindexOf(mreq.imr_address.s_addr);
     *m = McGroupInfo{};
+    if (!mreq.imr_ifindex) {
+        // The address is gone too. A drop by address alone would forget the socket's record
+        // and leave the interface in the group, so try the interfaces one by one: only the
+        // one the socket joined on accepts the drop.
+        struct if_nameindex* names = if_nameindex();
+        for (struct if_nameindex* n = names; n && n->if_index; ++n) {
+            mreq.imr_ifindex = int(n->if_index);
+            if (setsockopt(sock, IPPROTO_IP, IP_DROP_MEMBERSHIP, &mreq, sizeof mreq) == 0) {
+                if_freenameindex(names);
+                return 0;
+            }
+        }
+        if (names) if_freenameindex(names);
+        mreq.imr_ifindex = 0;
+        DBG_ERR_AS(fn, "interface of %d.%d.%d.%d unknown", IP4(ntohl(mreq.imr_address.s_addr)));
+    }
     if (setsockopt(sock, IPPROTO_IP, IP_DROP_MEMBERSHIP, &mreq, sizeof mreq) < 0) {
         DBG_ERR_AS(fn, "fail to leave MC group , %s", strerror(errno));
         return -1;
@@ -395,6 +433,8 @@ int Disco_Join_McGroup(int sock, uint32_t ifaddr) {
     mreq.imr_multiaddr.s_addr = htonl(disco.config.group ? disco.config.group : 0xEF424D2B);
     mreq.imr_address.s_addr = htonl(ifaddr);
     mreq.imr_ifindex = ifindexOf(mreq.imr_address.s_addr);
+    if (!mreq.imr_ifindex)
+        DBG_LOG_PLAIN(DEBUG_FLAG_NETLINK, "no interface holds %d.%d.%d.%d", IP4(ifaddr));
     if (m) {
         m->sock = sock;
         m->group = mreq.imr_multiaddr.s_addr;

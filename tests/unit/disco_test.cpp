@@ -327,6 +327,8 @@ TEST(DiscoGroup, EachSocketKeepsItsOwnMembershipAndANewAddressReplacesTheOld) {
     ASSERT_EQ(sh("ip link add a0 type veth peer name a1 && ip addr add 10.1.0.1/24 dev a0 && "
                  "ip addr add 10.2.0.1/24 dev a1 && ip link set a0 up && ip link set a1 up"),
               0);
+    LogCapture log;
+    Debug_GetFlag()[DEBUG_FLAG_NETLINK] = 1;
     const int eth = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     const int wlan = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     using Set = std::set<std::string>;
@@ -349,6 +351,8 @@ TEST(DiscoGroup, EachSocketKeepsItsOwnMembershipAndANewAddressReplacesTheOld) {
     ASSERT_EQ(sh("ip addr del 10.1.0.1/24 dev a0"), 0);
     EXPECT_EQ(Disco_Leave_McGroup(eth), 0);
     EXPECT_EQ(discoGroupMembers(), Set{});
+    EXPECT_FALSE(log.contains("no interface holds")) << "every join knew its interface";
+    EXPECT_FALSE(log.contains("unknown"));
     close(eth);
     close(wlan);
 }
