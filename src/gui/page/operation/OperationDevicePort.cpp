@@ -1,6 +1,7 @@
 #include "OperationDevicePort.h"
 
 #include "ApplicationDeviceClass.h"
+#include "ResultFormat.h"
 #include "UiSound.h"
 #include "UnitBarcodeData.h"
 #include "UnitBstEvent.h"
@@ -12,8 +13,6 @@
 
 namespace {
 constexpr int kJobBarcodeTable = 8;
-const char* const kTorqueUnits[7] = {"Kgf.cm", "Kgf.m",  "N.m",   "cN.m",
-                                     "Lbf.in", "Ozf.in", "Lbf.ft"};
 } // namespace
 
 OperationDevicePort::OperationDevicePort()
@@ -90,7 +89,7 @@ int32_t OperationDevicePort::GetTorqueValue_ByPreset(int32_t tdx, int32_t preset
 }
 QString OperationDevicePort::TorqueUnitName(int32_t tdx) {
     const int u = dev_->GetTorqueUnit_ByTdx(tdx);
-    return u < 0 ? QString() : kTorqueUnits[u % 7];
+    return ResultFormat::TorqueUnit(u);
 }
 void OperationDevicePort::EnableDataBackup(int32_t tdx, int32_t skipStored) {
     dev_->EnableDataBackup(tdx, skipStored);
