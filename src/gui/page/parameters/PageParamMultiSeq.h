@@ -1,0 +1,58 @@
+// The "Multi\nSequence" tab of the parameters screen: a program of the current tool, its
+// ten steps as "Step.N" lines of a command (chosen in "Select command") and an argument
+// (on a level bar). A change is written at once as command x 1000 + argument, then the
+// program is read again.
+#pragma once
+
+#include "MultiSeq.h"
+#include "Navigator.h"
+#include "PageTabs.h"
+
+#include <QList>
+
+class QLabel;
+class QPushButton;
+class UnitMessageBox;
+
+class PageParamMultiSeq : public TabPage {
+    Q_OBJECT
+  public:
+    explicit PageParamMultiSeq(QWidget* parent = nullptr);
+    ~PageParamMultiSeq() override;
+    void Shown() override;
+    void Hidden() override;
+    void Refresh() override;
+    int Program() const { return program_; }
+    // The steps as shown, valid only when Read().
+    const QList<MultiSeq::Step>& Steps() const { return steps_; }
+    bool Read() const { return read_; }
+
+  private:
+    struct Line {
+        QLabel* title;
+        QPushButton* command;
+        QWidget* argument;
+        QPushButton* minus;
+        QLabel* value;
+        QPushButton* plus;
+    };
+    QPushButton* button(const QString& name, const QString& text, QWidget* parent);
+    void showLines();
+    void chooseCommand(int step);
+    void setArgument(int step, int argument);
+    void write(int step, const MultiSeq::Step& s);
+    void error(const QString& text);
+
+    QLabel* notice_;
+    QWidget* body_;
+    QList<QPushButton*> programs_;
+    QList<Line> lines_;
+    QList<MultiSeq::Step> steps_;
+    int lowest_[MultiSeq::kSteps] = {};
+    int highest_[MultiSeq::kSteps] = {};
+    int program_ = 1;
+    bool read_ = false;
+    ModalHandle select_;
+    ModalHandle error_;
+    QMetaObject::Connection currentTool_;
+};
