@@ -43,18 +43,10 @@ PageParamBarcode::PageParamBarcode(QWidget* parent) : TabPage(parent) {
     entries_.resize(kEntries);
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(24, 12, 24, 12);
-    notice_ = new QLabel(this);
-    notice_->setObjectName("pbNotice");
-    notice_->setAlignment(Qt::AlignCenter);
-    notice_->setStyleSheet(ParamTabs::kNoticeStyle);
-    v->addWidget(notice_, 1);
-    body_ = new QWidget(this);
-    v->addWidget(body_, 1);
-    auto* b = new QVBoxLayout(body_);
-    b->setContentsMargins(0, 0, 0, 0);
-    b->addLayout(columns(body_, nullptr, {"No.", "Barcode", "Range", "Preset"}));
+    auto* b = v;
+    b->addLayout(columns(this, nullptr, {"No.", "Barcode", "Range", "Preset"}));
 
-    stack_ = new QStackedWidget(body_);
+    stack_ = new QStackedWidget(this);
     auto* scroll = new QScrollArea(stack_);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -90,7 +82,7 @@ PageParamBarcode::PageParamBarcode(QWidget* parent) : TabPage(parent) {
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    clearAll_ = new QPushButton("Clear all", body_);
+    clearAll_ = new QPushButton("Clear all", this);
     clearAll_->setObjectName("pbClearAll");
     clearAll_->setProperty("role", "danger");
     clearAll_->setMinimumWidth(200);
@@ -120,14 +112,7 @@ ToolBarcodeLink PageParamBarcode::link(int tdx) const {
     return l;
 }
 
-void PageParamBarcode::Shown() {
-    currentTool_ =
-        connect(dev(), &ApplicationDeviceClass::CurrTdxChanged, this, [this] { Refresh(); });
-    Refresh();
-}
-
 void PageParamBarcode::Hidden() {
-    disconnect(currentTool_);
     ++generation_; // a read in progress stops
     next_ = -1;
     Navigator::DismissModal(editor_);
@@ -135,15 +120,11 @@ void PageParamBarcode::Hidden() {
 }
 
 void PageParamBarcode::Refresh() {
-    const QString notice = ParamTabs::Notice();
-    notice_->setText(notice);
-    notice_->setVisible(!notice.isEmpty());
-    body_->setVisible(notice.isEmpty());
     entries_.fill(ToolBarcodeEntry{});
     for (int i = 0; i < kEntries; ++i)
         showRow(i);
     ++generation_;
-    next_ = notice.isEmpty() ? 0 : -1;
+    next_ = 0;
     stack_->setCurrentIndex(Reading() ? 1 : 0);
     clearAll_->setEnabled(!Reading());
     if (Reading()) QTimer::singleShot(0, this, [this, g = generation_] { readNext(g); });

@@ -23,7 +23,7 @@ class PageParamBarcode : public TabPage {
   public:
     explicit PageParamBarcode(QWidget* parent = nullptr);
     ~PageParamBarcode() override;
-    void Shown() override;
+    void Shown() override { Refresh(); }
     void Hidden() override;
     void Refresh() override;
     bool Reading() const { return next_ >= 0; }
@@ -39,8 +39,6 @@ class PageParamBarcode : public TabPage {
     void error(const QString& text);
     ToolBarcodeLink link(int tdx) const;
 
-    QLabel* notice_;
-    QWidget* body_;
     QStackedWidget* stack_;
     QList<QPushButton*> rows_;
     QList<QList<QLabel*>> cells_; // number, code, range, preset of each row
@@ -52,5 +50,4 @@ class PageParamBarcode : public TabPage {
     ModalHandle editor_;
     ModalHandle confirm_;
     ModalHandle error_;
-    QMetaObject::Connection currentTool_;
 };

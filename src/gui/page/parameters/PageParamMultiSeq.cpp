@@ -1,9 +1,8 @@
 #include "PageParamMultiSeq.h"
 
-#include "ApplicationDeviceClass.h"
 #include "ParamTabs.h"
-#include "ToolNetwork.h"
 #include "UiSound.h"
+#include "UnitLvBar.h"
 #include "UnitMessageBox.h"
 
 #include <QGridLayout>
@@ -13,33 +12,20 @@
 #include <QVBoxLayout>
 
 namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
 using namespace MultiSeq;
-constexpr int kLimits = 1000; // lower limit at + 1000, upper at + 2000
 } // namespace
 
 PageParamMultiSeq::PageParamMultiSeq(QWidget* parent) : TabPage(parent) {
     setObjectName("PageParamMultiSeq");
     setStyleSheet("QLabel { font-size: 20px; }"
-                  "QPushButton { min-height: 46px; }"
+                  "QPushButton[role=\"command\"] { min-height: 46px; text-align: left;"
+                  " padding: 0 12px; min-width: 330px; }"
                   "QPushButton:checked { background: #1f5f9e; border-color: #2f8fe8; }");
     auto* v = new QVBoxLayout(this);
-    v->setContentsMargins(24, 12, 24, 12);
-    notice_ = new QLabel(this);
-    notice_->setObjectName("pmNotice");
-    notice_->setAlignment(Qt::AlignCenter);
-    notice_->setStyleSheet(ParamTabs::kNoticeStyle);
-    v->addWidget(notice_, 1);
-    body_ = new QWidget(this);
-    v->addWidget(body_, 1);
-    auto* b = new QVBoxLayout(body_);
-    b->setContentsMargins(0, 0, 0, 0);
-
+    v->setContentsMargins(24, 4, 24, 4);
     auto* top = new QHBoxLayout;
     for (int q = 1; q <= kPrograms; ++q) {
-        QPushButton* p = button(QString("pmProgram%1").arg(q), QString("Program %1").arg(q), body_);
+        QPushButton* p = button(QString("pmProgram%1").arg(q), QString("Program %1").arg(q), this);
         p->setCheckable(true);
         p->setMinimumWidth(200);
         connect(p, &QPushButton::clicked, this, [this, q] {
@@ -50,44 +36,31 @@ PageParamMultiSeq::PageParamMultiSeq(QWidget* parent) : TabPage(parent) {
         top->addWidget(p);
     }
     top->addStretch(1);
-    b->addLayout(top);
+    v->addLayout(top);
 
     auto* grid = new QGridLayout;
-    grid->setVerticalSpacing(4);
+    grid->setVerticalSpacing(2);
     grid->setHorizontalSpacing(16);
     for (int s = 0; s < kSteps; ++s) {
         Line l;
-        l.title = new QLabel(StepTitle(s), body_);
-        l.command = button(QString("pmCmd%1").arg(s), QString(), body_);
-        l.command->setMinimumWidth(360);
-        l.command->setStyleSheet("text-align: left; padding: 0 12px;");
+        l.command = button(QString("pmCmd%1").arg(s), QString(), this);
+        l.command->setProperty("role", "command");
         connect(l.command, &QPushButton::clicked, this, [this, s] { chooseCommand(s); });
-        l.argument = new QWidget(body_);
-        auto* h = new QHBoxLayout(l.argument);
-        h->setContentsMargins(0, 0, 0, 0);
-        l.minus = button(QString("pmArgMinus%1").arg(s), "-", l.argument);
-        l.value = new QLabel(l.argument);
-        l.value->setObjectName(QString("pmArg%1").arg(s));
-        l.value->setMinimumWidth(80);
-        l.value->setAlignment(Qt::AlignCenter);
-        l.plus = button(QString("pmArgPlus%1").arg(s), "+", l.argument);
-        h->addWidget(l.minus);
-        h->addWidget(l.value);
-        h->addWidget(l.plus);
-        connect(l.minus, &QPushButton::clicked, this,
-                [this, s] { setArgument(s, steps_[s].argument - 1); });
-        connect(l.plus, &QPushButton::clicked, this,
-                [this, s] { setArgument(s, steps_[s].argument + 1); });
-        grid->addWidget(l.title, s, 0);
+        l.argument = new UnitLvBar(this);
+        l.argument->SetName(QString("pmArg%1").arg(s));
+        l.argument->SetTitle(StepTitle(s));
+        connect(l.argument, &UnitLvBar::changed, this, [this, s](int value) {
+            write(s, {steps_[s].command, value});
+        });
+        grid->addWidget(new QLabel(StepTitle(s), this), s, 0);
         grid->addWidget(l.command, s, 1);
         grid->addWidget(l.argument, s, 2);
         lines_.append(l);
+        steps_.append(Step{});
     }
     grid->setColumnStretch(3, 1);
-    b->addLayout(grid);
-    b->addStretch(1);
-    for (int s = 0; s < kSteps; ++s)
-        steps_.append(Step{});
+    v->addLayout(grid);
+    v->addStretch(1);
 }
 
 PageParamMultiSeq::~PageParamMultiSeq() {
@@ -102,38 +75,14 @@ QPushButton* PageParamMultiSeq::button(const QString& name, const QString& text,
     return b;
 }
 
-void PageParamMultiSeq::Shown() {
-    currentTool_ =
-        connect(dev(), &ApplicationDeviceClass::CurrTdxChanged, this, [this] { Refresh(); });
-    Refresh();
-}
-
 void PageParamMultiSeq::Hidden() {
-    disconnect(currentTool_);
     Navigator::DismissModal(select_);
 }
 
 void PageParamMultiSeq::Refresh() {
-    const QString notice = ParamTabs::Notice();
-    notice_->setText(notice);
-    notice_->setVisible(!notice.isEmpty());
-    body_->setVisible(notice.isEmpty());
-    read_ = false;
-    if (notice.isEmpty()) {
-        const int first = StepRegister(program_, 0), tdx = dev()->OnGetCurrTdx();
-        QVector<uint16_t> blocks[3];
-        read_ = true;
-        for (int k = 0; k < 3 && read_; ++k) {
-            read_ = dev()->MbusRead(first + k * kLimits, kSteps) == 0;
-            if (read_) blocks[k] = dev()->MbusGetBlockTdx(tdx, first + k * kLimits, kSteps);
-            read_ = read_ && blocks[k].size() == kSteps;
-        }
-        for (int s = 0; read_ && s < kSteps; ++s) {
-            steps_[s] = Decode(blocks[0][s]);
-            lowest_[s] = blocks[1][s];
-            highest_[s] = blocks[2][s];
-        }
-    }
+    read_ = block_.Refresh(port_, {StepRegister(program_, 0), kSteps});
+    for (int s = 0; read_ && s < kSteps; ++s)
+        steps_[s] = Decode(block_.At(StepRegister(program_, s)).Value);
     showLines();
 }
 
@@ -147,29 +96,24 @@ void PageParamMultiSeq::showLines() {
         l.command->setText(read_ ? QString(c.label) : "-");
         l.command->setEnabled(read_);
         l.argument->setVisible(!read_ || c.hasArgument);
-        l.value->setText(read_ ? QString::number(steps_[s].argument) : "-");
-        l.minus->setEnabled(read_ && steps_[s].argument > c.lowest);
-        l.plus->setEnabled(read_ && steps_[s].argument < c.highest);
+        l.argument->SetLimits(c.lowest, c.highest);
+        l.argument->SetValue(steps_[s].argument);
+        l.argument->SetValid(read_);
     }
-}
-
-void PageParamMultiSeq::setArgument(int step, int argument) {
-    const Command& c = CommandOf(steps_[step].command);
-    if (!read_ || argument < c.lowest || argument > c.highest) return;
-    write(step, {steps_[step].command, argument});
 }
 
 void PageParamMultiSeq::write(int step, const Step& s) {
     const int value = Encode(s.command, s.argument);
-    // The tool's own limits of the step register; a tool whose upper limit is below its
+    // The tool's own limits of the step register: a tool whose upper limit is below its
     // lower one takes nothing.
-    if (value < lowest_[step] || value > highest_[step]) {
-        error(ToolNetwork::InvalidValue(lowest_[step], highest_[step]));
+    const ParamValue now = block_.At(StepRegister(program_, step));
+    if (!now.Valid || value < now.Lower || value > now.Upper) {
+        error(ParameterMap::InvalidMessage(now.Lower, now.Upper, 0));
         return;
     }
-    const int rc = dev()->MbusWrite(StepRegister(program_, step), value);
+    const WriteOutcome rc = WriteParam(port_, StepRegister(program_, step), value);
     Refresh();
-    if (rc != 0) error(ParamTabs::kWriteFailed);
+    if (rc == WriteOutcome::Failed) error(ParamTabs::kWriteFailed);
 }
 
 void PageParamMultiSeq::chooseCommand(int step) {

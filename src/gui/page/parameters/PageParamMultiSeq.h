@@ -7,19 +7,21 @@
 #include "MultiSeq.h"
 #include "Navigator.h"
 #include "PageTabs.h"
+#include "ParamBlock.h"
+#include "ParamDevice.h"
 
 #include <QList>
 
 class QLabel;
 class QPushButton;
-class UnitMessageBox;
+class UnitLvBar;
 
 class PageParamMultiSeq : public TabPage {
     Q_OBJECT
   public:
     explicit PageParamMultiSeq(QWidget* parent = nullptr);
     ~PageParamMultiSeq() override;
-    void Shown() override;
+    void Shown() override { Refresh(); }
     void Hidden() override;
     void Refresh() override;
     int Program() const { return program_; }
@@ -29,30 +31,22 @@ class PageParamMultiSeq : public TabPage {
 
   private:
     struct Line {
-        QLabel* title;
         QPushButton* command;
-        QWidget* argument;
-        QPushButton* minus;
-        QLabel* value;
-        QPushButton* plus;
+        UnitLvBar* argument;
     };
     QPushButton* button(const QString& name, const QString& text, QWidget* parent);
     void showLines();
     void chooseCommand(int step);
-    void setArgument(int step, int argument);
     void write(int step, const MultiSeq::Step& s);
     void error(const QString& text);
 
-    QLabel* notice_;
-    QWidget* body_;
     QList<QPushButton*> programs_;
     QList<Line> lines_;
     QList<MultiSeq::Step> steps_;
-    int lowest_[MultiSeq::kSteps] = {};
-    int highest_[MultiSeq::kSteps] = {};
+    ParamDevice port_;
+    ParamBlock block_; // the program's step registers and their limits
     int program_ = 1;
     bool read_ = false;
     ModalHandle select_;
     ModalHandle error_;
-    QMetaObject::Connection currentTool_;
 };

@@ -5,6 +5,7 @@
 #include "ToolNetwork.h"
 #include "UiSound.h"
 #include "UnitMessageBox.h"
+#include "UnitNumpad.h"
 #include "UnitTextKeypad.h"
 
 #include <QButtonGroup>
@@ -32,21 +33,15 @@ PageParamNetwork::PageParamNetwork(QWidget* parent) : TabPage(parent) {
                   "QPushButton:checked { background: #1f5f9e; border-color: #2f8fe8; }");
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(24, 12, 24, 12);
-    notice_ = new QLabel(this);
-    notice_->setObjectName("pnNotice");
-    notice_->setAlignment(Qt::AlignCenter);
-    notice_->setStyleSheet(ParamTabs::kNoticeStyle);
-    v->addWidget(notice_, 1);
-    form_ = new QWidget(this);
-    v->addWidget(form_, 1);
-    auto* grid = new QGridLayout(form_);
+    auto* grid = new QGridLayout;
+    v->addLayout(grid, 1);
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(8);
     int row = 0;
 
-    dhcp_ = button("pnDhcp", form_);
+    dhcp_ = button("pnDhcp", this);
     dhcp_->setText(kDhcp);
-    static_ = button("pnStatic", form_);
+    static_ = button("pnStatic", this);
     static_->setText(kStatic);
     auto* group = new QButtonGroup(this);
     for (QPushButton* b : {dhcp_, static_}) {
@@ -59,16 +54,16 @@ PageParamNetwork::PageParamNetwork(QWidget* parent) : TabPage(parent) {
     connect(static_, &QPushButton::clicked, this, [this] { setMode(false); });
 
     for (int r = 0; r < 3; ++r) {
-        grid->addWidget(new QLabel(kRows[r], form_), row, 0);
+        grid->addWidget(new QLabel(kRows[r], this), row, 0);
         auto* h = new QHBoxLayout;
         for (int i = 0; i < 4; ++i) {
             const Field* f = FieldOf(kRowFirst[r] + i);
-            QPushButton* b = button(f->name, form_);
+            QPushButton* b = button(f->name, this);
             connect(b, &QPushButton::clicked, this,
                     [this, reg = f->reg, r] { editNumber(reg, QString(kRows[r]).trimmed()); });
             numbers_[f->reg] = b;
             h->addWidget(b);
-            if (i < 3) h->addWidget(new QLabel(".", form_));
+            if (i < 3) h->addWidget(new QLabel(".", this));
         }
         h->addStretch(1);
         grid->addLayout(h, row++, 1);
@@ -79,20 +74,20 @@ PageParamNetwork::PageParamNetwork(QWidget* parent) : TabPage(parent) {
     } singles[] = {
         {kPort, "Port   :"}, {kCountry, "Country   :"}, {kWebPassword, "Web password   :"}};
     auto single = [&](QPushButton* b, const char* title) {
-        grid->addWidget(new QLabel(title, form_), row, 0);
+        grid->addWidget(new QLabel(title, this), row, 0);
         b->setProperty("wide", true);
         auto* h = new QHBoxLayout;
         h->addWidget(b);
         h->addStretch(1);
         grid->addLayout(h, row++, 1);
     };
-    single(numbers_[kPort] = button(FieldOf(kPort)->name, form_), singles[0].title);
-    ssid_ = button("pnSsid", form_);
+    single(numbers_[kPort] = button(FieldOf(kPort)->name, this), singles[0].title);
+    ssid_ = button("pnSsid", this);
     single(ssid_, "SSID   :");
-    psk_ = button("pnPsk", form_);
+    psk_ = button("pnPsk", this);
     single(psk_, "Password   :");
     for (int i = 1; i < 3; ++i)
-        single(numbers_[singles[i].reg] = button(FieldOf(singles[i].reg)->name, form_),
+        single(numbers_[singles[i].reg] = button(FieldOf(singles[i].reg)->name, this),
                singles[i].title);
     for (const auto& s : singles)
         connect(numbers_[s.reg], &QPushButton::clicked, this,
@@ -116,25 +111,14 @@ QPushButton* PageParamNetwork::button(const QString& name, QWidget* parent) {
     return b;
 }
 
-void PageParamNetwork::Shown() {
-    currentTool_ =
-        connect(dev(), &ApplicationDeviceClass::CurrTdxChanged, this, [this] { Refresh(); });
-    Refresh();
-}
-
 void PageParamNetwork::Hidden() {
-    disconnect(currentTool_);
     Navigator::DismissModal(keypad_);
 }
 
 void PageParamNetwork::Refresh() {
-    const QString notice = ParamTabs::Notice();
     block_.clear();
-    if (notice.isEmpty() && dev()->MbusRead(kFirst, kCount) == 0)
+    if (dev()->MbusRead(kFirst, kCount) == 0)
         block_ = dev()->MbusGetBlockTdx(dev()->OnGetCurrTdx(), kFirst, kCount);
-    notice_->setText(notice);
-    notice_->setVisible(!notice.isEmpty());
-    form_->setVisible(notice.isEmpty());
     show();
 }
 
@@ -172,9 +156,9 @@ void PageParamNetwork::write(int reg, int value) {
 void PageParamNetwork::editNumber(int reg, const QString& title) {
     if (keypad_.Open()) return;
     const Field* f = FieldOf(reg);
-    auto* pad = new UnitTextKeypad(title, ToolNetwork::Text(block_, reg));
-    connect(pad, &UnitTextKeypad::cancel, this, [this] { Navigator::DismissModal(keypad_); });
-    connect(pad, &UnitTextKeypad::ok, this, [this, f, pad] {
+    auto* pad = new UnitNumpad(title, ToolNetwork::Text(block_, reg));
+    connect(pad, &UnitNumpad::cancel, this, [this] { Navigator::DismissModal(keypad_); });
+    connect(pad, &UnitNumpad::ok, this, [this, f, pad] {
         const Parsed p = Parse(pad->Text(), f->lowest, f->highest);
         if (!p.ok) {
             error(p.error); // the keypad stays for another try

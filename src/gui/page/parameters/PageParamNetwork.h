@@ -21,7 +21,7 @@ class PageParamNetwork : public TabPage {
   public:
     explicit PageParamNetwork(QWidget* parent = nullptr);
     ~PageParamNetwork() override;
-    void Shown() override;
+    void Shown() override { Refresh(); }
     void Hidden() override;
     void Refresh() override;
     // Last block read (empty when the read failed or there is no usable tool).
@@ -36,8 +36,6 @@ class PageParamNetwork : public TabPage {
     void write(int reg, int value);
     void error(const QString& text);
 
-    QLabel* notice_;
-    QWidget* form_;
     QPushButton* dhcp_;
     QPushButton* static_;
     QMap<int, QPushButton*> numbers_; // by register
@@ -46,5 +44,4 @@ class PageParamNetwork : public TabPage {
     QVector<uint16_t> block_;
     ModalHandle keypad_;
     ModalHandle error_;
-    QMetaObject::Connection currentTool_;
 };

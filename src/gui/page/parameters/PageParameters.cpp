@@ -2,8 +2,11 @@
 
 #include "ApplicationDeviceClass.h"
 #include "PageParamAdvanced.h"
+#include "PageParamBarcode.h"
 #include "PageParamController.h"
 #include "PageParamFastening.h"
+#include "PageParamMultiSeq.h"
+#include "PageParamNetwork.h"
 #include "PageTabs.h"
 #include "UiSound.h"
 
@@ -52,6 +55,9 @@ PageParameters::PageParameters(QWidget* parent) : Page(parent) {
     AddTab("Fastening", fastening_);
     AddTab("Advanced", advanced_);
     AddTab("Contoller", controller_);
+    AddTab("Multi\nSequence", new PageParamMultiSeq);
+    AddTab("Network", new PageParamNetwork);
+    AddTab("Barcode", new PageParamBarcode);
     connect(ApplicationDevice(), &ApplicationDeviceClass::CurrTdxChanged, this,
             &PageParameters::toolChanged);
 }

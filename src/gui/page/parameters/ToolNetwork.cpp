@@ -1,5 +1,7 @@
 #include "ToolNetwork.h"
 
+#include "ParameterMap.h"
+
 #include <algorithm>
 
 namespace ToolNetwork {
@@ -36,10 +38,6 @@ bool Dhcp(const QVector<uint16_t>& block) {
     return block.size() == kCount && block[kMode - kFirst] == 1;
 }
 
-QString InvalidValue(int lowest, int highest) {
-    return QString("Invalid value !!!\n\n( %1 ~ %2 )").arg(lowest).arg(highest);
-}
-
 Parsed Parse(const QString& text, int lowest, int highest) {
     Parsed p;
     const QString t = text.trimmed();
@@ -57,7 +55,7 @@ Parsed Parse(const QString& text, int lowest, int highest) {
     for (QChar c : t)
         v = std::min<qint64>(v * 10 + (c.unicode() - '0'), qint64(highest) + 1);
     if (v < lowest || v > highest) {
-        p.error = InvalidValue(lowest, highest);
+        p.error = ParameterMap::InvalidMessage(lowest, highest, 0);
         return p;
     }
     p.ok = true;

@@ -41,9 +41,8 @@ struct Parsed {
     int value = 0;
     QString error; // what the operator is told; empty when ok
 };
-// Decimal digits only (surrounding blanks allowed), within [lowest, highest].
+// Decimal digits only (surrounding blanks allowed), within [lowest, highest]; out of range
+// gets the parameter lines' invalid-value message.
 Parsed Parse(const QString& text, int lowest, int highest);
-// "Invalid value !!!\n\n( lowest ~ highest )"
-QString InvalidValue(int lowest, int highest);
 
 } // namespace ToolNetwork
