@@ -94,7 +94,8 @@ TEST_F(ToolTabsTest, PressesReachTheToolsRegistersAndBarcodeTables) {
     struct Case {
         const char* name;
         Tab tab;
-        std::vector<const char*> steps; // object names pressed; "=text" types into the field
+        // Object names pressed; "=text" types into the open field, "!line" goes to toolsim.
+        std::vector<const char*> steps;
         std::function<void()> check;
     } cases[] = {
         {"step command then argument",
@@ -189,7 +190,9 @@ TEST_F(ToolTabsTest, PressesReachTheToolsRegistersAndBarcodeTables) {
         for (int k : {0, 1, 2})
             tools->trace(k);
         for (const char* s : c.steps) {
-            if (*s == '=') {
+            if (*s == '!') {
+                ASSERT_EQ(tools->cmd(s + 1), "ok") << s;
+            } else if (*s == '=') {
                 for (const char* field : {"pbeCode", "numpadField", "textKeypadField"})
                     if (auto* e = find<QLineEdit>(field); e && e->isVisible())
                         typeInto(field, QString(s + 1));
