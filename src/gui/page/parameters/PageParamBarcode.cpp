@@ -41,9 +41,8 @@ PageParamBarcode::PageParamBarcode(QWidget* parent) : TabPage(parent) {
     setStyleSheet("QLabel { font-size: 20px; }"
                   "QPushButton[role=\"row\"] { min-height: 46px; text-align: left; }");
     entries_.resize(kEntries);
-    auto* v = new QVBoxLayout(this);
-    v->setContentsMargins(24, 12, 24, 12);
-    auto* b = v;
+    auto* b = new QVBoxLayout(this);
+    b->setContentsMargins(24, 12, 24, 12);
     b->addLayout(columns(this, nullptr, {"No.", "Barcode", "Range", "Preset"}));
 
     stack_ = new QStackedWidget(this);
