@@ -25,6 +25,7 @@ QPushButton[role="ok"]:pressed { background: #2eb85c; }
 QPushButton[role="cancel"] { background: #3a4754; }
 QPushButton[role="danger"] { background: #8f2323; border-color: #e23d3d; }
 QPushButton[role="key"] { font-size: 24px; min-width: 64px; min-height: 60px; padding: 0; }
+QPushButton[role="param"] { font-size: 18px; min-width: 44px; min-height: 38px; padding: 0 8px; }
 QPushButton[role="tile"] {
   text-align: left; padding: 18px 24px; border-radius: 12px;
   background: #1d242b; border: 2px solid #33404c;

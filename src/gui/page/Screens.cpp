@@ -10,6 +10,7 @@
 #include "page/network/PageSystemNetwork.h"
 #include "page/operation/PageOperationWithJob.h"
 #include "page/operation/PageOperationWithoutJob.h"
+#include "page/parameters/PageParameters.h"
 #include "page/settings/PageSettingNetwork.h"
 #include "page/settings/PageSettingShare.h"
 #include "page/settings/SettingsRestarts.h"
@@ -110,7 +111,7 @@ const ScreenRow rows[] = {
     {.Id = S::JobManager, .Tile = "Job Manager", .AdminSubtitle = "Create & edit job",
      .Icon = "menu_jobs", .Level = 1},
     {.Id = S::Parameters, .Tile = "Parameter", .AdminSubtitle = "Edit tool setting",
-     .Icon = "menu_parameter", .Level = 1},
+     .Icon = "menu_parameter", .Level = 1, .Factory = make<PageParameters>},
     {.Id = S::Monitor, .Tile = "Monitor", .GuestSubtitle = "Graph, IO, Error ...",
      .AdminSubtitle = "Graph, I/O, Error", .Icon = "menu_monitor", .Factory = make<PageMonitor>},
     {.Id = S::Remote, .Tile = "Remote", .AdminSubtitle = "Control remote tool",

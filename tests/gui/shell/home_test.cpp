@@ -70,15 +70,16 @@ TEST_F(HomeTest, TilesOfScreensNotBuiltAreDisabled) {
     makeRoot();
     dev->SetSysPwd("4321");
     login("4321");
-    EXPECT_FALSE(find("tileParameter")->isEnabled());
+    EXPECT_FALSE(find("tileJobManager")->isEnabled());
+    EXPECT_TRUE(find("tileParameter")->isEnabled());
     EXPECT_TRUE(find("tileMonitor")->isEnabled());
     EXPECT_TRUE(find("tileSystem")->isEnabled()); // its network status tab
     delete root;
     root = nullptr;
-    standIn({ScreenId::Parameters});
+    standIn({ScreenId::JobManager});
     makeRoot();
     login("4321");
-    EXPECT_TRUE(find("tileParameter")->isEnabled());
+    EXPECT_TRUE(find("tileJobManager")->isEnabled());
     EXPECT_TRUE(find("tileOperation")->isEnabled()); // the job screen
     // The operation tile follows the screen of the mode in force.
     standIn({ScreenId::OperationWithoutJob});

@@ -1,0 +1,6 @@
+// What the multi-sequence, network and barcode tabs tell the operator alike.
+#pragma once
+
+namespace ParamTabs {
+constexpr const char* kWriteFailed = "Failed to write to the tool.";
+} // namespace ParamTabs

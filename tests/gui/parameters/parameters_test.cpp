@@ -1,0 +1,209 @@
+// The parameters screen over the real device object and virtual tools on loopback: each
+// editor pressed, then the tool's requests and registers checked; the numpad's refusal,
+// the selector dialogs' confirm and cancel, parameter initialisation, the notices without
+// register traffic, and "-" after a failed read.
+#include "page/parameters/PageParameters.h"
+#include "tools/ToolScreenFixture.h"
+
+namespace {
+
+class ParametersTest : public ToolScreenTest {
+  protected:
+    PageParameters* open() {
+        makeRoot();
+        login("0"); // the default password
+        press("tileParameter");
+        return qobject_cast<PageParameters*>(Screens::Find(ScreenId::Parameters));
+    }
+    QString noticeShown() {
+        auto* l = find<QLabel>("paramNotice");
+        return l && l->isVisible() ? l->text() : QString();
+    }
+    QString shown(const char* name) {
+        auto* b = find(name);
+        return b ? b->text() : QString("(no %1)").arg(name);
+    }
+};
+
+constexpr const char* kFasten1 = "3:1 3:1001 3:2001";
+constexpr const char* kSettings = "3:238 3:1238 3:2238";
+
+TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
+    tools = FakeTool::onLoopback({2, 1});
+    const int t = connect(0);
+    const int xwc = connect(1);
+    // Preset 1's target torque limited to 0.00 .. 10.00.
+    ASSERT_EQ(tools->cmd("set 0 1002 0"), "ok");
+    ASSERT_EQ(tools->cmd("set 0 2002 1000"), "ok");
+    dev->OnSetCurrTdx(t);
+    tools->trace(0);
+    PageParameters* page = open();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(noticeShown(), "");
+    EXPECT_EQ(tools->trace(0), kFasten1);
+    EXPECT_EQ(shown("param2Value"), "1.50");
+    EXPECT_EQ(text("param2Title"), "Target torque");
+    EXPECT_EQ(text("param3Title"), "Torque limit (%)");
+    shot("PageParamFastening");
+
+    struct Step {
+        const char* press[4]; // pressed in turn; "=TEXT" types into the open numpad
+        std::string trace;    // the tool's requests
+        int reg;              // then this register holds `value`
+        int value;
+        const char* message; // the refusal shown, closed again
+    } steps[] = {
+        {{"param2Plus"}, "2=151 " + std::string(kFasten1), 2, 151, nullptr},
+        {{"param2Minus"}, "2=150 " + std::string(kFasten1), 2, 150, nullptr},
+        {{"param2Value", "key_Clear", "=9.99", "numpadOk"},
+         "2=999 " + std::string(kFasten1),
+         2,
+         999,
+         nullptr},
+        {{"param2Value", "key_Clear", "=12.34", "numpadOk"},
+         "",
+         2,
+         999,
+         "Invalid value !!!\n\n( 0.00 ~ 10.00 )"},
+        {{"param2Value", "key_Clear", "=1", "numpadCancel"}, "", 2, 999, nullptr},
+        {{"param1Switch"}, "1=1 " + std::string(kFasten1), 1, 1, nullptr},
+        {{"fastenPreset3"}, "3:31 3:1031 3:2031", 32, 190, nullptr},
+        {{"param32Plus"}, "32=191 3:31 3:1031 3:2031", 32, 191, nullptr},
+        {{"PageParametersTab1"}, "3:500 3:1500 3:2500", 500, 0, nullptr},
+        {{"param501Plus"}, "501=1 3:500 3:1500 3:2500", 501, 1, nullptr},
+        {{"PageParametersTab2"}, kSettings, 260, 2, nullptr},
+        {{"param260Select", "selectItem3", "selectOk"},
+         "260=3 " + std::string(kSettings),
+         260,
+         3,
+         nullptr},
+        {{"param260Select", "selectItem0", "selectCancel"}, "", 260, 3, nullptr},
+        {{"param261Select", "selectAll", "selectOk"},
+         "261=32767 " + std::string(kSettings),
+         261,
+         32767,
+         nullptr},
+        {{"param265Select", "selectItem1", "selectOk"},
+         "265=509 " + std::string(kSettings),
+         265,
+         0x1FD,
+         nullptr},
+        {{"param240Select", "selectItem5", "selectOk"},
+         "240=5 " + std::string(kSettings),
+         240,
+         5,
+         nullptr},
+        {{"param258Select", "selectItem0", "selectItem7", "selectOk"},
+         "258=129 " + std::string(kSettings),
+         258,
+         0x81,
+         nullptr},
+        {{"param251Select", "selectItem10", "selectOk"},
+         "251=10 " + std::string(kSettings),
+         251,
+         10,
+         nullptr},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.press[0]);
+        for (const char* p : s.press) {
+            if (!p) break;
+            if (p[0] == '=')
+                type(p + 1);
+            else
+                press(p);
+        }
+        if (s.message) {
+            EXPECT_EQ(msgText(), s.message);
+            if (std::string(s.press[0]) == "param2Value") shot("PageParamFastening_Invalid");
+            press("msgClose");
+        }
+        EXPECT_EQ(tools->trace(0), s.trace);
+        EXPECT_EQ(tools->reg(0, s.reg), s.value);
+    }
+    // The switch to "AC/TM" retitled preset 1's block.
+    press("PageParametersTab0");
+    press("fastenPreset1");
+    EXPECT_EQ(text("param2Title"), "Max torque");
+    EXPECT_EQ(text("param3Title"), "Min torque");
+    EXPECT_EQ(text("paramTypeName"), "AC/TM");
+    EXPECT_EQ(shown("param3Value"), "1.00") << "a torque now, in hundredths";
+    press("PageParametersTab2");
+    EXPECT_EQ(shown("param260Select"), "cN.m");
+    EXPECT_EQ(shown("param251Select"), "ZQ-150");
+    tools->trace(0);
+
+    // A controller shows the notice and is never asked anything.
+    tools->trace(xwc);
+    dev->OnSetCurrTdx(xwc);
+    flush();
+    EXPECT_EQ(noticeShown(), "Please use XWC's local LCD.");
+    press("PageParametersTab0");
+    EXPECT_EQ(tools->trace(xwc), "");
+    shot("PageParameters_Controller");
+
+    // Initialising the parameters dismisses the tool; it comes back through discovery.
+    dev->OnSetCurrTdx(t);
+    flush();
+    press("PageParametersTab2");
+    tools->trace(0);
+    press("param252Value");
+    press("key_Clear");
+    type("77");
+    press("numpadOk");
+    EXPECT_EQ(tools->trace(0), "252=77") << "no list read after the initialisation";
+    deliver();
+    EXPECT_EQ(dev->OnGetCurrTdx(), -1);
+    EXPECT_EQ(noticeShown(), "Please select a tool.");
+    discover(0);
+    Modbus_MsgQProc_Connect(t);
+    deliver();
+    dev->OnSetCurrTdx(t);
+    flush();
+    EXPECT_EQ(shown("param252Value"), "0") << "read again from the restarted tool";
+
+    // A failed read shows "-" on every line, never the older values.
+    press("PageParametersTab0");
+    EXPECT_EQ(shown("param2Value"), "1.50");
+    ASSERT_EQ(tools->cmd("die 0"), "ok");
+    press("fastenPreset2");
+    for (const char* line : {"param17Value", "param22Value"})
+        EXPECT_EQ(shown(line), "-") << line;
+    EXPECT_EQ(shown("param16Value"), "-") << "the type line too";
+    EXPECT_FALSE(find("param17Plus")->isEnabled());
+    EXPECT_EQ(text("paramTypeName"), "-");
+}
+
+TEST_F(ParametersTest, TabsAndDialogsForReview) {
+    tools = FakeTool::onLoopback({2});
+    dev->OnSetCurrTdx(connect(0));
+    open();
+    press("PageParametersTab1");
+    shot("PageParamAdvanced");
+    press("PageParametersTab2");
+    shot("PageParamController");
+    const struct {
+        const char* line;
+        const char* shot;
+    } dialogs[] = {{"param240Select", "UnitParamSelect_Preset"},
+                   {"param251Select", "UnitParamSelect_DriverModel"},
+                   {"param258Select", "UnitParamSelect_ButtonLock"},
+                   {"param260Select", "UnitParamSelect_TorqueUnit"},
+                   {"param261Select", "UnitParamSelect_ScrewType"},
+                   {"param265Select", "UnitParamSelect_BackupType"}};
+    for (const auto& d : dialogs) {
+        press(d.line);
+        shot(d.shot);
+        press("selectCancel");
+    }
+    press("param245Value");
+    shot("UnitNumpad");
+    press("numpadCancel");
+    EXPECT_EQ(tools->reg(0, 245), 800) << "nothing written by the dialogs cancelled";
+    dev->OnSetCurrTdx(-1);
+    flush();
+    EXPECT_EQ(noticeShown(), "Please select a tool.");
+    shot("PageParameters_NoTool");
+}
+
+} // namespace

@@ -1,0 +1,274 @@
+// The widget-free part of the multi-sequence, network and barcode tabs: the step coding
+// with what it shows for values no command stands for, the decimal text of the network
+// fields, and the barcode window's read and write sequences and display form, checked
+// against a register window that behaves like the tool's.
+#include "TestEnv.h"
+#include "debug.h"
+#include "page/parameters/MultiSeq.h"
+#include "page/parameters/ToolBarcode.h"
+#include "page/parameters/ToolNetwork.h"
+
+#include <gtest/gtest.h>
+#include <map>
+
+namespace {
+
+TEST(MultiSeqCode, StepValuesShowAndLogAsTheCommandTableSays) {
+    Debug_Init();
+    EXPECT_EQ(MultiSeq::StepRegister(1, 0), 321);
+    EXPECT_EQ(MultiSeq::StepRegister(2, 9), 340);
+    EXPECT_EQ(MultiSeq::StepRegister(3, 0), -1) << "341 on are the error codes";
+    EXPECT_EQ(MultiSeq::StepTitle(9), "Step.10");
+    struct Case {
+        int value;
+        const char* label;
+        int argument;
+        const char* logged; // "" for none
+    } cases[] = {
+        {0, "  No Operation", 0, ""},
+        {1015, "  Fastening", 15, ""},
+        {1016, "  Fastening", 0, "invalid fastening value, 16"},
+        {2007, "  End", 0, ""}, // no argument: whatever follows is not shown
+        {3999, "  Delay (10ms)", 999, ""},
+        {4000, "  Select preset", 1, "invalid preset number, 0"},
+        {4016, "  Select preset", 1, "invalid preset number, 16"},
+        {5123, "  Loosening (0.1 turn)", 123, ""},
+        {6010, "  Jump", 10, ""},
+        {6011, "  Jump", 1, "invalid jump, 11"},
+        {7000, "  Count Value = A", 0, ""},
+        {8000, "  Sub if (A)", 0, ""},
+        {9000, "  No Operation", 0, "invalid command, 9000"},
+        {65535, "  No Operation", 0, "invalid command, 65535"},
+    };
+    for (const Case& c : cases) {
+        LogCapture log;
+        const MultiSeq::Step s = MultiSeq::Decode(c.value);
+        EXPECT_STREQ(MultiSeq::CommandOf(s.command).label, c.label) << c.value;
+        EXPECT_EQ(s.argument, c.argument) << c.value;
+        if (*c.logged)
+            EXPECT_TRUE(log.contains(c.logged)) << c.value;
+        else
+            EXPECT_TRUE(log.lines().empty()) << c.value;
+    }
+    struct Enc {
+        int command, argument, value;
+    } enc[] = {{1, 7, 1007}, {6, 0, 6001}, {3, 1000, 3999}, {2, 5, 2000}, {12, 3, 0}};
+    for (const Enc& e : enc)
+        EXPECT_EQ(MultiSeq::Encode(e.command, e.argument), e.value) << e.command;
+    // A new command keeps an argument its range allows, else takes the lowest.
+    EXPECT_EQ(MultiSeq::Encode(4, MultiSeq::WithCommand({1, 3}, 4).argument), 4003);
+    EXPECT_EQ(MultiSeq::WithCommand({3, 500}, 6).argument, 1);
+    EXPECT_EQ(MultiSeq::WithCommand({3, 500}, 0).argument, 0);
+}
+
+// Whatever a step register holds, the screen gets a command of the table with an argument
+// inside its range, and re-encoding it gives a value the tool's table accepts.
+TEST(MultiSeqCode, EveryRegisterValueDecodesIntoTheTable) {
+    Debug_SetQuiet(true);
+    for (int v = 0; v <= 65535; ++v) {
+        const MultiSeq::Step s = MultiSeq::Decode(v);
+        ASSERT_GE(s.command, 0) << v;
+        ASSERT_LT(s.command, MultiSeq::kCommands) << v;
+        const MultiSeq::Command& c = MultiSeq::CommandOf(s.command);
+        ASSERT_GE(s.argument, c.hasArgument ? c.lowest : 0) << v;
+        ASSERT_LE(s.argument, c.hasArgument ? c.highest : 0) << v;
+        const int back = MultiSeq::Encode(s.command, s.argument);
+        ASSERT_LE(back, 8999) << v;
+        const bool held = v < 9000 && v % 1000 == (c.hasArgument ? s.argument : 0);
+        ASSERT_EQ(held ? back : v, v) << "a value the table holds is kept";
+    }
+    Debug_SetQuiet(false);
+}
+
+TEST(ToolNetworkCode, DecimalTextIsTakenOnlyWhenWholeAndInRange) {
+    struct Case {
+        const char* text;
+        int lowest, highest;
+        int value; // -1 refused
+        const char* error;
+    } cases[] = {
+        {"5000", 1, 65535, 5000, ""},
+        {" 42 ", 0, 255, 42, ""},
+        {"0", 0, 255, 0, ""},
+        {"255", 0, 255, 255, ""},
+        {"256", 0, 255, -1, "Invalid value !!!\n\n( 0 ~ 255 )"},
+        {"0", 1, 65535, -1, "Invalid value !!!\n\n( 1 ~ 65535 )"},
+        {"99999999999999999999", 1, 65535, -1, "Invalid value !!!\n\n( 1 ~ 65535 )"},
+        {"", 0, 255, -1, "Please input a number."},
+        {"  ", 0, 255, -1, "Please input a number."},
+        {"-1", 0, 255, -1, "Invalid number.\n\nDigits only, please."},
+        {"12.5", 0, 255, -1, "Invalid number.\n\nDigits only, please."},
+        {"1e3", 0, 65535, -1, "Invalid number.\n\nDigits only, please."},
+        {"0x10", 0, 255, -1, "Invalid number.\n\nDigits only, please."},
+        {"99999999999999999999x", 0, 255, -1, "Invalid number.\n\nDigits only, please."},
+    };
+    for (const Case& c : cases) {
+        const ToolNetwork::Parsed p = ToolNetwork::Parse(c.text, c.lowest, c.highest);
+        EXPECT_EQ(p.ok, c.value >= 0) << c.text;
+        EXPECT_EQ(p.ok ? p.value : -1, c.value) << c.text;
+        EXPECT_EQ(p.error, c.error) << c.text;
+    }
+    EXPECT_EQ(ToolNetwork::Fields().size(), 15);
+    EXPECT_EQ(ToolNetwork::FieldOf(280)->name, "pnGateway3");
+    EXPECT_EQ(ToolNetwork::Text({}, 281), "-") << "no block read";
+}
+
+// The tool's side of the window: 30 entries behind 5000..5038, as the tool keeps them.
+struct Window {
+    std::map<int, int> regs;
+    ToolBarcodeEntry table[30];
+    std::vector<std::pair<int, int>> writes;
+    int failAt = -1; // the write with this number fails
+    int write(int addr, int value) {
+        if (int(writes.size()) == failAt) return 5;
+        writes.push_back({addr, value});
+        regs[addr] = value;
+        if (addr == 5000) {
+            const ToolBarcodeEntry& e = table[value];
+            regs[5001] = e.preset, regs[5002] = e.start, regs[5003] = e.end;
+            for (int i = 0; i < 32; ++i)
+                regs[5007 + i] = i < e.code.size() ? e.code[i].unicode() : 0;
+        }
+        if (addr == 5006 && value == 1) {
+            ToolBarcodeEntry& e = table[regs[5000]];
+            e.preset = regs[5001], e.start = regs[5002], e.end = regs[5003];
+            e.code.clear();
+            for (int i = 0; i < 32 && regs[5007 + i]; ++i)
+                e.code += QChar(regs[5007 + i]);
+        }
+        return 0;
+    }
+    ToolBarcodeLink link() {
+        ToolBarcodeLink l;
+        l.write = [this](int a, int v) { return write(a, v); };
+        l.read = [](int, int) { return 0; };
+        l.block = [this](int a, int n) {
+            QVector<uint16_t> b;
+            for (int i = 0; i < n; ++i)
+                b.append(uint16_t(regs[a + i]));
+            return b;
+        };
+        return l;
+    }
+};
+
+TEST(ToolBarcodeCode, EntriesGoThroughTheWindowInTheToolsOrder) {
+    Window w;
+    auto entry = [](const char* code, int preset, int start = 0, int end = 0) {
+        ToolBarcodeEntry e;
+        e.valid = true, e.code = code, e.preset = preset, e.start = start, e.end = end;
+        return e;
+    };
+    // Store with a partial range: index, preset, range, 32 code registers, store.
+    ASSERT_EQ(ToolBarcode::WriteEntry(w.link().write, 4, entry("AB-123", 7, 4, 6), true), 0);
+    ASSERT_EQ(w.writes.size(), 37u);
+    EXPECT_EQ(w.writes[0], std::make_pair(5000, 4));
+    EXPECT_EQ(w.writes[1], std::make_pair(5001, 7));
+    EXPECT_EQ(w.writes[3], std::make_pair(5003, 6));
+    EXPECT_EQ(w.writes[4], std::make_pair(5007, int('A')));
+    EXPECT_EQ(w.writes[10], std::make_pair(5013, 0)) << "0 after the last character";
+    EXPECT_EQ(w.writes[35], std::make_pair(5038, 0));
+    EXPECT_EQ(w.writes[36], std::make_pair(5006, 1));
+    EXPECT_EQ(w.table[4].code, "AB-123");
+    // Without partial comparison the range is written 0 whatever the entry holds.
+    ASSERT_EQ(ToolBarcode::WriteEntry(w.link().write, 5, entry("XY", 2, 1, 2), false), 0);
+    EXPECT_EQ(w.table[5].start + w.table[5].end, 0);
+    // Read back through the window.
+    ToolBarcodeEntry got;
+    ASSERT_EQ(ToolBarcode::ReadEntry(w.link(), 4, &got), 0);
+    EXPECT_TRUE(got.valid);
+    EXPECT_EQ(got.code, "AB-123");
+    EXPECT_EQ(got.preset, 7);
+    EXPECT_EQ(ToolBarcode::Range(got), "4 / 6");
+    EXPECT_EQ(ToolBarcode::Preset(got), "P.7");
+    EXPECT_EQ(ToolBarcode::CodeHtml(got),
+              "AB-<span style=\"color:#f2a71b; text-decoration:underline;\">123</span>");
+    // An empty code clears the entry: every field 0, then the store command.
+    w.writes.clear();
+    ASSERT_EQ(ToolBarcode::WriteEntry(w.link().write, 4, entry("", 9, 3, 3), true), 0);
+    EXPECT_EQ(w.writes[1], std::make_pair(5001, 0));
+    EXPECT_EQ(w.writes[2], std::make_pair(5002, 0));
+    EXPECT_EQ(w.writes.back(), std::make_pair(5006, 1));
+    EXPECT_EQ(w.table[4].code, "");
+    // A write failing midway never reaches the store command.
+    w.writes.clear();
+    w.failAt = 10;
+    EXPECT_EQ(ToolBarcode::WriteEntry(w.link().write, 6, entry("LONGCODE", 3), false), 5);
+    EXPECT_EQ(w.writes.size(), 10u);
+    EXPECT_EQ(w.table[6].code, "") << "nothing stored";
+    w.failAt = -1;
+    // Entries that cannot be stored are refused before any traffic.
+    struct Refused {
+        ToolBarcodeEntry e;
+        bool partial;
+        int index;
+    } refused[] = {
+        {entry("A", 0), false, 0},
+        {entry("A", 16), false, 0},
+        {entry("ABC", 1, 2, 4), true, 0},
+        {entry("ABC", 1, 3, 2), true, 0},
+        {entry("ABC", 1, 0, 0), true, 0},
+        {entry("A", 1), false, 30},
+        {entry(QString(33, 'x').toLatin1().constData(), 1), false, 0},
+    };
+    w.writes.clear();
+    for (const Refused& r : refused)
+        EXPECT_EQ(ToolBarcode::WriteEntry(w.link().write, r.index, r.e, r.partial), -1)
+            << r.e.code.toStdString();
+    EXPECT_TRUE(w.writes.empty());
+    // A window that does not follow the index is not taken for the entry asked.
+    ToolBarcodeLink stuck = w.link();
+    stuck.write = [](int, int) { return 0; };
+    w.regs[5000] = 3;
+    EXPECT_EQ(ToolBarcode::ReadEntry(stuck, 8, &got), -1);
+    EXPECT_FALSE(got.valid);
+    EXPECT_EQ(ToolBarcode::ClearAll(w.link().write), 0);
+    EXPECT_EQ(w.writes.back(), std::make_pair(5005, 2));
+}
+
+TEST(ToolBarcodeCode, DisplayAndRangeChoice) {
+    struct Case {
+        const char* code;
+        int start, end;
+        const char* before;
+        const char* compared;
+        const char* range;
+    } cases[] = {
+        {"ABCDEF", 2, 4, "A", "BCD", "2 / 4"},
+        {"ABCDEF", 0, 0, "ABCDEF", "", "-"},
+        {"ABCDEF", 4, 2, "ABCDEF", "", "4 / 2"},
+        {"ABCDEF", 1, 6, "", "ABCDEF", "1 / 6"},
+        {"", 0, 0, "", "", "-"},
+    };
+    for (const Case& c : cases) {
+        ToolBarcodeEntry e;
+        e.valid = true, e.code = c.code, e.start = c.start, e.end = c.end, e.preset = 1;
+        const auto p = ToolBarcode::Parts(e);
+        EXPECT_EQ(p.before, c.before) << c.code << c.start;
+        EXPECT_EQ(p.compared, c.compared) << c.code << c.start;
+        EXPECT_EQ(p.before + p.compared + p.after, c.code);
+        EXPECT_EQ(ToolBarcode::Range(e), c.range) << c.code << c.start;
+    }
+    ToolBarcodeEntry unread;
+    EXPECT_EQ(ToolBarcode::CodeHtml(unread) + ToolBarcode::Range(unread) +
+                  ToolBarcode::Preset(unread),
+              "---");
+    ToolBarcodeEntry tag;
+    tag.valid = true, tag.code = "<b>", tag.preset = 2;
+    EXPECT_EQ(ToolBarcode::CodeHtml(tag), "&lt;b&gt;") << "codes are text, not markup";
+    EXPECT_EQ(ToolBarcode::Number(29), "30");
+
+    struct Pick {
+        std::vector<int> touches;
+        int start, end;
+    } picks[] = {{{3}, 3, 3}, {{3, 5}, 3, 5}, {{5, 3}, 3, 5}, {{3, 5, 1}, 1, 1}, {{2, 2}, 2, 2}};
+    for (const Pick& p : picks) {
+        ToolBarcode::RangePick r;
+        for (int t : p.touches)
+            r.Touch(t);
+        EXPECT_EQ(r.start, p.start) << p.touches.size();
+        EXPECT_EQ(r.end, p.end) << p.touches.size();
+    }
+}
+
+} // namespace

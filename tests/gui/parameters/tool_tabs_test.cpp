@@ -1,0 +1,242 @@
+// The multi-sequence, network and barcode tabs of the parameters screen over the real
+// device object and virtual tools on loopback: each press changes the tool's registers or
+// its barcode table as the tool itself reports them, bad text writes nothing, and an
+// entry stored for all tools reaches every connected driver but no controller.
+#include "../tools/ToolScreenFixture.h"
+#include "Wait.h"
+#include "page/parameters/PageParamBarcode.h"
+#include "page/parameters/PageParamMultiSeq.h"
+#include "page/parameters/PageParamNetwork.h"
+#include "page/parameters/UnitParamBarcodeEdit.h"
+
+#include <functional>
+#include <sstream>
+
+namespace {
+
+enum Tab { MultiSeqTab, NetworkTab, BarcodeTab };
+
+class ToolTabsTest : public ToolScreenTest {
+  protected:
+    // Opens the parameters screen (once) and shows one of the three tabs.
+    void open(Tab tab);
+    template <class T> T* tab() const { return find<T>(T::staticMetaObject.className()); }
+    void waitRead() {
+        auto* b = tab<PageParamBarcode>();
+        ASSERT_NE(b, nullptr);
+        ASSERT_TRUE(kest_test::WaitUntil([&] {
+            flush();
+            return !b->Reading();
+        }));
+    }
+    // Tool t's barcode entry as the tool keeps it: "code/preset/start/end".
+    std::string entry(int t, int index) {
+        const std::string tool = std::to_string(t) + " ";
+        EXPECT_EQ(tools->cmd("set " + tool + "5000 " + std::to_string(index)), "ok");
+        std::istringstream head(tools->cmd("get " + tool + "5001 3").substr(3));
+        std::istringstream code(tools->cmd("get " + tool + "5007 32").substr(3));
+        int preset = 0, start = 0, end = 0, c = 0;
+        head >> preset >> start >> end;
+        std::string s;
+        while (code >> c && c)
+            s += char(c);
+        return s + "/" + std::to_string(preset) + "/" + std::to_string(start) + "/" +
+               std::to_string(end);
+    }
+    void storeEntry(int t, int index, const std::string& code, int preset) {
+        const std::string tool = "set " + std::to_string(t) + " ";
+        tools->cmd(tool + "5000 " + std::to_string(index));
+        tools->cmd(tool + "5001 " + std::to_string(preset));
+        for (size_t i = 0; i <= code.size(); ++i)
+            tools->cmd(tool + std::to_string(5007 + i) + " " +
+                       std::to_string(i < code.size() ? int(code[i]) : 0));
+        tools->cmd(tool + "5006 1");
+    }
+    void typeInto(const char* field, const QString& text) {
+        auto* e = find<QLineEdit>(field);
+        ASSERT_NE(e, nullptr) << field;
+        e->clear(); // the keypads type at the end of the field
+        type(text);
+    }
+    std::string writes(int t) { // the register writes in tool t's trace
+        std::istringstream in(tools->trace(t));
+        std::string w, out;
+        while (in >> w)
+            if (w.find('=') != std::string::npos) out += (out.empty() ? "" : " ") + w;
+        return out;
+    }
+};
+
+void ToolTabsTest::open(Tab t) {
+    if (root) {
+        press(QString("PageParametersTab%1").arg(3 + int(t)).toLatin1().constData());
+        if (t == BarcodeTab) waitRead();
+        return;
+    }
+    makeRoot();
+    login("0");
+    press("tileParameter");
+    const int index = 3 + int(t); // after "Fastening", "Advanced" and "Contoller"
+    press(QString("PageParametersTab%1").arg(index).toLatin1().constData());
+    if (t == BarcodeTab) waitRead();
+}
+
+TEST_F(ToolTabsTest, PressesReachTheToolsRegistersAndBarcodeTables) {
+    tools = FakeTool::onLoopback({2, 3, 1});
+    const int t = connect(0);
+    connect(1);
+    connect(2);
+    dev->OnSetCurrTdx(t);
+    storeEntry(0, 7, "OLD-7", 2);
+    storeEntry(0, 29, "LAST", 15);
+    tools->trace(0);
+
+    struct Case {
+        const char* name;
+        Tab tab;
+        // Object names pressed; "=text" types into the open field, "!line" goes to toolsim.
+        std::vector<const char*> steps;
+        std::function<void()> check;
+    } cases[] = {
+        {"step command then argument",
+         MultiSeqTab,
+         {"pmCmd0", "pmCommand4", "pmArg0Plus", "pmArg0Plus", "pmArg0Value", "key_Clear", "=12",
+          "numpadOk"},
+         [&] {
+             EXPECT_EQ(writes(0), "321=4001 321=4002 321=4003 321=4012");
+             EXPECT_EQ(tools->reg(0, 321), 4012);
+             EXPECT_EQ(find("pmCmd0")->text(), "  Select preset");
+             EXPECT_EQ(find("pmArg0Value")->text(), "12") << "read again after the write";
+         }},
+        {"program 2, last step jumps",
+         MultiSeqTab,
+         {"pmProgram2", "pmCmd9", "pmCommand6", "pmArg9Minus"},
+         [&] { EXPECT_EQ(writes(0), "340=6001") << "minus stops at the lowest step number"; }},
+        {"no-argument command",
+         MultiSeqTab,
+         {"pmProgram1", "pmCmd1", "pmCommand2"},
+         [&] {
+             EXPECT_EQ(writes(0), "322=2000");
+             EXPECT_FALSE(find("pmArg1Plus")->isVisible()) << "no argument";
+         }},
+        {"port typed",
+         NetworkTab,
+         {"pnPort", "key_Clear", "=5123", "numpadOk"},
+         [&] {
+             EXPECT_EQ(writes(0), "281=5123");
+             EXPECT_EQ(find("pnPort")->text(), "5123") << "read again after the write";
+         }},
+        {"bad port text writes nothing",
+         NetworkTab,
+         {"pnPort", "key_Clear", "=12.5", "numpadOk"},
+         [&] {
+             EXPECT_EQ(msgText(), "Invalid number.\n\nDigits only, please.");
+             press("msgClose");
+             press("key_Clear");
+             type("70000");
+             press("numpadOk");
+             EXPECT_EQ(msgText(), "Invalid value !!!\n\n( 1 ~ 65535 )");
+             press("msgClose");
+             press("numpadCancel");
+             EXPECT_EQ(writes(0), "");
+         }},
+        {"static mode and gateway octet",
+         NetworkTab,
+         {"pnStatic", "pnGateway3", "key_Clear", "=254", "numpadOk"},
+         [&] {
+             EXPECT_EQ(writes(0), "268=0 280=254");
+             EXPECT_TRUE(find("pnStatic")->isChecked());
+         }},
+        {"ssid typed",
+         NetworkTab,
+         {"pnSsid", "=ab", "textKeypadOk"},
+         [&] {
+             EXPECT_EQ(tools->reg(0, 287), 0x6162);
+             EXPECT_EQ(tools->reg(0, 288), 0);
+             EXPECT_EQ(find("pnSsid")->text(), "ab");
+         }},
+        {"entry stored with a compared part",
+         BarcodeTab,
+         {"pbRow2", "=abc123", "pbeChar6", "pbeChar4", "pbeP5", "pbeOk"},
+         [&] {
+             EXPECT_EQ(entry(0, 2), "abc123/5/4/6");
+             EXPECT_EQ(entry(1, 2), "/0/0/0") << "the current tool only";
+             EXPECT_EQ(tab<PageParamBarcode>()->Entries()[2].code, "abc123");
+         }},
+        {"entry cleared",
+         BarcodeTab,
+         {"pbRow7", "=", "pbeOk"},
+         [&] { EXPECT_EQ(entry(0, 7), "/0/0/0"); }},
+        {"entry stored in every driver",
+         BarcodeTab,
+         {"pbRow0", "=zz", "pbeP3", "pbeAll", "pbeOk"},
+         [&] {
+             EXPECT_EQ(entry(0, 0), "zz/3/0/0");
+             EXPECT_EQ(entry(1, 0), "zz/3/0/0");
+             EXPECT_EQ(writes(2), "") << "no controller";
+         }},
+        {"clear all",
+         BarcodeTab,
+         {"pbClearAll", "msgConfirm"},
+         [&] {
+             EXPECT_EQ(entry(0, 29), "/0/0/0");
+             EXPECT_EQ(entry(0, 2), "/0/0/0");
+             EXPECT_EQ(tab<PageParamBarcode>()->Entries()[29].code, "");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        open(c.tab); // one screen for all cases: each new root would count a scan tick
+        for (int k : {0, 1, 2})
+            tools->trace(k);
+        for (const char* s : c.steps) {
+            if (*s == '!') {
+                ASSERT_EQ(tools->cmd(s + 1), "ok") << s;
+            } else if (*s == '=') {
+                for (const char* field : {"pbeCode", "numpadField", "textKeypadField"})
+                    if (auto* e = find<QLineEdit>(field); e && e->isVisible())
+                        typeInto(field, QString(s + 1));
+            } else {
+                press(s);
+            }
+            if (c.tab == BarcodeTab) waitRead();
+        }
+        c.check();
+    }
+}
+
+TEST_F(ToolTabsTest, ScreensOfEachTabAndDialog) {
+    tools = FakeTool::onLoopback({2});
+    dev->OnSetCurrTdx(connect(0));
+    storeEntry(0, 0, "PART-4711-X", 4);
+    tools->cmd("set 0 5002 6");
+    tools->cmd("set 0 5003 9");
+    tools->cmd("set 0 5006 1");
+    tools->cmd("set 0 323 1016"); // shown as fastening 0, with its log line
+    open(MultiSeqTab);
+    shot("PageParamMultiSeq");
+    press("pmCmd2");
+    shot("PageParamMultiSeq_SelectCommand");
+    press("pmSelectCancel");
+    press("PageParametersTab4");
+    shot("PageParamNetwork");
+    press("pnPort");
+    shot("PageParamNetwork_Numpad");
+    press("key_Clear");
+    type("-1");
+    press("numpadOk");
+    shot("PageParamNetwork_Error");
+    press("msgClose");
+    press("numpadCancel");
+    press("PageParametersTab5");
+    shot("PageParamBarcode_Reading");
+    waitRead();
+    shot("PageParamBarcode");
+    press("pbRow0");
+    shot("PageParamBarcode_Edit");
+    press("pbeCancel");
+    press("pbClearAll");
+    shot("PageParamBarcode_ClearAll");
+}
+
+} // namespace
