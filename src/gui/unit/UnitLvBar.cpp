@@ -2,7 +2,7 @@
 
 #include "UiSound.h"
 #include "UnitMessageBox.h"
-#include "UnitNumpad.h"
+#include "UnitTextKeypad.h"
 #include "page/parameters/ParameterMap.h"
 
 #include <QGridLayout>
@@ -98,9 +98,10 @@ void UnitLvBar::step(int direction) {
 void UnitLvBar::openNumpad() {
     if (!valid_ || numpad_.Open()) return;
     auto* pad =
-        new UnitNumpad(ParameterMap::Shown(title_), ParameterMap::Format(value_, decimals_));
-    connect(pad, &UnitNumpad::cancel, this, [this] { Navigator::DismissModal(numpad_); });
-    connect(pad, &UnitNumpad::ok, this, [this, pad] {
+        new UnitTextKeypad(ParameterMap::Shown(title_), ParameterMap::Format(value_, decimals_),
+                           nullptr, UnitKeypad::Numeric);
+    connect(pad, &UnitTextKeypad::cancel, this, [this] { Navigator::DismissModal(numpad_); });
+    connect(pad, &UnitTextKeypad::ok, this, [this, pad] {
         const QString text = pad->Text();
         Navigator::DismissModal(numpad_);
         entered(text);

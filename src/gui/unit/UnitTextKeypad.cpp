@@ -9,30 +9,44 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-UnitTextKeypad::UnitTextKeypad(const QString& title, const QString& text, QWidget* parent)
+UnitTextKeypad::UnitTextKeypad(const QString& title, const QString& text, QWidget* parent,
+                               UnitKeypad::Mode mode)
     : QFrame(parent) {
-    setObjectName("UnitTextKeypad");
+    const bool numeric = mode == UnitKeypad::Numeric;
+    const QString prefix = numeric ? "numpad" : "textKeypad";
+    setObjectName(numeric ? "UnitNumpad" : "UnitTextKeypad");
     setProperty("role", "dialog");
-    setFixedSize(900, 640);
+    if (numeric)
+        setFixedSize(480, 620);
+    else
+        setFixedSize(900, 640);
     auto* v = new QVBoxLayout(this);
-    v->setContentsMargins(32, 24, 32, 24);
+    v->setContentsMargins(numeric ? 28 : 32, numeric ? 20 : 24, numeric ? 28 : 32,
+                          numeric ? 20 : 24);
     v->setSpacing(12);
     auto* t = new QLabel(title, this);
-    t->setProperty("role", "title");
+    t->setProperty("role", numeric ? "subtitle" : "title");
+    t->setWordWrap(numeric);
     field_ = new QLineEdit(text, this);
-    field_->setObjectName("textKeypadField");
-    auto* keypad = new UnitKeypad(UnitKeypad::Text, this);
+    field_->setObjectName(prefix + "Field");
+    if (numeric) {
+        field_->setAlignment(Qt::AlignRight);
+        field_->setStyleSheet("font-size: 28px;");
+    }
+    auto* keypad = new UnitKeypad(mode, this);
     keypad->SetTarget(field_);
     auto* row = new QHBoxLayout;
-    row->addStretch(1);
+    if (!numeric) row->addStretch(1);
     auto* cancelButton = new QPushButton("Cancel", this);
-    cancelButton->setObjectName("textKeypadCancel");
+    cancelButton->setObjectName(prefix + "Cancel");
     cancelButton->setProperty("role", "cancel");
-    cancelButton->setMinimumWidth(200);
     auto* okButton = new QPushButton("OK", this);
-    okButton->setObjectName("textKeypadOk");
+    okButton->setObjectName(prefix + "Ok");
     okButton->setProperty("role", "ok");
-    okButton->setMinimumWidth(200);
+    if (!numeric) {
+        cancelButton->setMinimumWidth(200);
+        okButton->setMinimumWidth(200);
+    }
     row->addWidget(cancelButton);
     row->addWidget(okButton);
     v->addWidget(t);

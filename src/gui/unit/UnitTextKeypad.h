@@ -1,8 +1,10 @@
-// A text entry dialog: a title, the text field with the on-screen text keypad, "Cancel"
-// and "OK". The opener checks the text on `ok` and closes the dialog itself, so it can
-// stay open behind an error message. Named "textKeypadField", "textKeypadOk",
-// "textKeypadCancel".
+// An entry dialog: a title, the text field with the on-screen text or numeric keypad,
+// "Cancel" and "OK". The opener checks the text on `ok` and closes the dialog itself, so
+// it can stay open behind an error message. Named "textKeypadField", "textKeypadOk",
+// "textKeypadCancel" (text) or "numpadField", "numpadOk", "numpadCancel" (numeric).
 #pragma once
+
+#include "UnitKeypad.h"
 
 #include <QFrame>
 
@@ -11,7 +13,8 @@ class QLineEdit;
 class UnitTextKeypad : public QFrame {
     Q_OBJECT
   public:
-    UnitTextKeypad(const QString& title, const QString& text, QWidget* parent = nullptr);
+    UnitTextKeypad(const QString& title, const QString& text, QWidget* parent = nullptr,
+                   UnitKeypad::Mode mode = UnitKeypad::Text);
     QString Text() const;
 
   signals:

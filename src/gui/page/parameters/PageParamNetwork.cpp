@@ -5,7 +5,6 @@
 #include "ToolNetwork.h"
 #include "UiSound.h"
 #include "UnitMessageBox.h"
-#include "UnitNumpad.h"
 #include "UnitTextKeypad.h"
 
 #include <QButtonGroup>
@@ -156,9 +155,10 @@ void PageParamNetwork::write(int reg, int value) {
 void PageParamNetwork::editNumber(int reg, const QString& title) {
     if (keypad_.Open()) return;
     const Field* f = FieldOf(reg);
-    auto* pad = new UnitNumpad(title, ToolNetwork::Text(block_, reg));
-    connect(pad, &UnitNumpad::cancel, this, [this] { Navigator::DismissModal(keypad_); });
-    connect(pad, &UnitNumpad::ok, this, [this, f, pad] {
+    auto* pad =
+        new UnitTextKeypad(title, ToolNetwork::Text(block_, reg), nullptr, UnitKeypad::Numeric);
+    connect(pad, &UnitTextKeypad::cancel, this, [this] { Navigator::DismissModal(keypad_); });
+    connect(pad, &UnitTextKeypad::ok, this, [this, f, pad] {
         const Parsed p = Parse(pad->Text(), f->lowest, f->highest);
         if (!p.ok) {
             error(p.error); // the keypad stays for another try
