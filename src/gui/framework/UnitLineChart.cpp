@@ -6,8 +6,8 @@
 #include <QPainter>
 
 namespace {
-constexpr int kGridRows = 5;     // horizontal grid lines split the height in fifths
-constexpr int kMarkSamples = 50; // a mark on the time axis every this many samples
+constexpr int kGridRows = 5; // horizontal grid lines split the height in fifths
+constexpr int kMarks = 10;   // at most this many marks on the sample axis
 constexpr int kMargin = 6;
 } // namespace
 
@@ -93,10 +93,17 @@ void UnitLineChart::paintEvent(QPaintEvent*) {
     QFont f = font();
     f.setPixelSize(11);
     p.setFont(f);
-    for (int s = 0; s <= span; s += kMarkSamples) {
+    int step = 1; // 1, 2, 5, 10, 20, 50, ... samples between marks
+    for (int base = 1; span / step > kMarks; base *= 10)
+        for (int m : {1, 2, 5})
+            if (span / (step = base * m) <= kMarks) break;
+    for (int s = 0; s <= span; s += step) {
         const int x = r.left() + int((long long)(r.width() - 1) * s / span);
         p.drawLine(x, r.bottom(), x, r.bottom() + 4);
-        p.drawText(x + 2, r.bottom() + 15, QString::number(s));
+        const QString t = QString::number(s);
+        const int w = p.fontMetrics().horizontalAdvance(t);
+        // The last mark's number goes left of it when it would run off the edge.
+        p.drawText(x + 2 + w > width() ? x - 2 - w : x + 2, r.bottom() + 15, t);
     }
     if (zero_ >= 0) {
         p.setPen(QPen(Theme::Muted, 1));

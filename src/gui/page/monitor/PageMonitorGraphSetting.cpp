@@ -18,6 +18,12 @@ PageMonitorGraphSetting::PageMonitorGraphSetting(const GraphSettings& s, QWidget
     setProperty("role", "dialog");
     setFixedSize(1100, 700);
     setStyleSheet("QRadioButton { font-size: 18px; min-height: 44px; }"
+                  "QRadioButton:disabled { color: #5a6672; }"
+                  "QRadioButton::indicator { width: 18px; height: 18px; border-radius: 11px;"
+                  " border: 2px solid #9aa8b4; background: #27313b; }"
+                  "QRadioButton::indicator:checked { background: #2f8fe8;"
+                  " border-color: #f2f5f7; }"
+                  "QRadioButton::indicator:disabled { border-color: #3a4754; }"
                   "QGroupBox { font-size: 20px; font-weight: bold; }");
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(32, 20, 32, 20);
