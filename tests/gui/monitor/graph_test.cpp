@@ -62,8 +62,10 @@ TEST_F(GraphTest, StartArmsAFasteningDrawsStopAndToolChangeEndTheCapture) {
          "4101=1 4102=0 4103=2 4104=1 4100=1", 0},
         {"a fastening: one chart",
          [&] {
+             const int taps = sounds(UiSoundKind::Tap);
              ASSERT_EQ(tools->cmd("fasten 0 ok torque=1250 time=640 speed=800"), "ok 1");
              ASSERT_TRUE(curveDrawn());
+             EXPECT_EQ(sounds(UiSoundKind::Tap), taps + 1) << "the curve's arrival";
              EXPECT_EQ(text("graphValue0"), "640 ms");
              EXPECT_EQ(text("graphValue2"), "12.50");
              EXPECT_EQ(text("graphValue3"), "800");
