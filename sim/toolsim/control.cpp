@@ -83,7 +83,8 @@ std::string Sim::stats(int t) const {
       << " data=" << l.dataFds.size() << " event=" << (l.evFd >= 0 ? 1 : 0)
       << " lock=" << tool.holding()[kRegLock] << " output=" << tool.holding()[kRegEventOutput]
       << " remaining=" << tool.remaining << " preset=" << tool.holding()[kRegPreset]
-      << " scans=" << tool.scans << " ignore=" << l.ignore << " requests=" << discoRequests_;
+      << " scans=" << tool.scans << " ignore=" << l.ignore << " requests=" << discoRequests_
+      << " curves=" << tool.curves << " triggers=" << tool.triggers;
     return o.str();
 }
 
@@ -100,7 +101,7 @@ std::string Sim::doCommand(const std::vector<std::string>& w) {
         "auto",  "burst",     "stats",     "fasten", "barcode", "count",  "event",
         "error", "raw",       "silent",    "back",   "die",     "revive", "drop",
         "busy",  "advertise", "readdress", "set",    "setin",   "get",    "temp",
-        "lock",  "trace",     "ignore",    "evport", "ackwait", "drip"};
+        "lock",  "trace",     "ignore",    "evport", "ackwait", "drip",   "triggers"};
     if (std::find(std::begin(kToolCommands), std::end(kToolCommands), cmd) ==
         std::end(kToolCommands))
         return "err unknown command " + cmd;
@@ -160,6 +161,11 @@ std::string Sim::doCommand(const std::vector<std::string>& w) {
     if (cmd == "ignore") {
         if (w.size() < 3 || !toLong(w[2], &a) || a < 0) return "err usage: ignore T N";
         link.ignore = static_cast<int>(a);
+        return "ok";
+    }
+    if (cmd == "triggers") {
+        if (w.size() < 3 || (w[2] != "on" && w[2] != "off")) return "err usage: triggers T on|off";
+        link.ignoreTrigger = w[2] == "off";
         return "ok";
     }
     if (cmd == "ackwait") {

@@ -80,6 +80,8 @@ tool index from 0, or "all" for auto and burst:
                                "!" refused, "~" ignored
   ignore T N                   the next N data requests get no answer
   evport T on|off              open / close the event listener (and connection)
+  triggers T on|off            off: writes of 4100 (curve trigger) get no answer and
+                               change nothing, as a tool that lost its trigger
   ackwait T MS                 this tool's --ack-wait
   raw T cut LEN                an OK result cut to LEN bytes, header made to match
   wait T COND.. [ms=N]         answer "ok" once every COND holds, "err timeout ..."

@@ -312,8 +312,8 @@ void Sim::serve(int t, int fd, const uint8_t* q, int rc) {
     std::string entry =
         single ? std::to_string(get16(q + hl + 1)) + "=" + std::to_string(get16(q + hl + 3))
                : std::to_string(fc) + ":" + std::to_string(get16(q + hl + 1));
-    if (l.ignore > 0) {
-        l.ignore--;
+    if (l.ignore > 0 || (single && l.ignoreTrigger && get16(q + hl + 1) == kRegCurveTrigger)) {
+        if (l.ignore > 0) l.ignore--;
         l.trace += " ~" + entry;
         return;
     }
@@ -329,6 +329,7 @@ void Sim::serve(int t, int fd, const uint8_t* q, int rc) {
             return;
         }
         modbus_reply(l.ctx, q, rc, tool.map);
+        if (addr == kRegCurveTrigger) tool.triggers++;
         handleEffect(t, fd, tool.applyWrite(addr, value));
         return;
     }
@@ -440,15 +441,15 @@ void Sim::pump(int t) {
 
 void Sim::afterProduce(int t) {
     VirtualTool& tool = *tools_[t];
-    // A curve goes out on the data connection that armed the trigger, after the result.
+    // A curve goes out on the data connection that armed the trigger, after the result,
+    // for every fastening while the trigger stays 1. One write: never inside an answer.
     if (tool.curveArmed && tool.curveFd >= 0 && !tool.silent &&
         (tool.lastFastening.status == 1 || tool.lastFastening.status == 2)) {
         const auto f = encodeCurveFrame(++links_[t].tid, tool.curveFor(tool.lastFastening));
         if (send(tool.curveFd, f.data(), f.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(f.size()))
             log(0, "tool %d: curve send failed", t);
-        tool.curveArmed = false;
-        tool.holding()[kRegCurveTrigger] = 0;
-        tool.sync();
+        else
+            tool.curves++;
     }
     pump(t);
 }

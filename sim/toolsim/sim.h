@@ -64,9 +64,10 @@ class Sim {
         uint16_t tid = 0;
         int dripMs = 0; // > 0: Modbus answers leave one byte every dripMs ms
         int ackWaitMs = 0;
-        int ignore = 0;        // the next n data requests get no answer
-        bool eventPort = true; // the event listener is open
-        std::string trace;     // requests since the last "trace" command
+        int ignore = 0;             // the next n data requests get no answer
+        bool ignoreTrigger = false; // writes of 4100 get no answer and change nothing
+        bool eventPort = true;      // the event listener is open
+        std::string trace;          // requests since the last "trace" command
     };
     // Answer bytes of a slow tool still to go out on one data connection.
     struct Drip {

@@ -326,6 +326,38 @@ void VirtualTool::connectionLost() {
     inFlight = false;
 }
 
+namespace {
+// Sample i of n of a channel (codes of 4101/4102) for the fastening `r`: the torque rises
+// slowly over the run-down and steeply to the final torque in the last fifth; channel 1
+// starts with a short negative dip (the bit settling backwards into the screw head).
+int16_t curveSample(uint16_t code, const EventRecord& r, int i, int n, bool first) {
+    const int knee = n * 4 / 5;
+    const int torque =
+        i < knee ? i * r.convTorque / (10 * knee)
+                 : r.convTorque / 10 + (r.convTorque * 9 / 10) * (i - knee + 1) / (n - knee);
+    long v;
+    switch (code) {
+    case 2: // current (mA / 10)
+    case 6:
+        v = 50 + torque / 4;
+        break;
+    case 3: // speed (rpm)
+    case 5:
+        v = i < knee ? r.speed : r.speed - r.speed * (i - knee) / (n - knee);
+        break;
+    case 4: // angle (degree)
+    case 7:
+        v = long(r.a1 + r.a2) * i / (n - 1);
+        break;
+    default: // torque, torque/angle
+        v = torque;
+        break;
+    }
+    if (first && i >= 2 && i < 6) v = -long(r.convTorque) / 8 - 5;
+    return static_cast<int16_t>(v < -32768 ? -32768 : v > 32767 ? 32767 : v);
+}
+} // namespace
+
 CurveRecord VirtualTool::curveFor(const EventRecord& r) const {
     CurveRecord c;
     c.channel1 = holding()[kRegCurveCh1];
@@ -340,12 +372,12 @@ CurveRecord VirtualTool::curveFor(const EventRecord& r) const {
     c.error = r.error;
     c.count = r.screwNo;
     c.status = r.status;
-    const int n = 50; // two channels of 50 samples still fit one Modbus/TCP frame
+    // As many samples as one Modbus/TCP frame (260 bytes) holds: 100 of one channel, 55
+    // of two.
+    const int n = c.channel2 ? 55 : 100;
     for (int i = 0; i < n; i++) {
-        // A torque curve: idle run, then a rise to the final torque in the last fifth.
-        const int rise = i < 40 ? i * r.convTorque / 400 : r.convTorque * (i - 39) / 10;
-        c.samples1.push_back(static_cast<int16_t>(rise > r.convTorque ? r.convTorque : rise));
-        if (c.channel2) c.samples2.push_back(static_cast<int16_t>(r.speed - r.speed * i / n));
+        c.samples1.push_back(curveSample(c.channel1, r, i, n, true));
+        if (c.channel2) c.samples2.push_back(curveSample(c.channel2, r, i, n, false));
     }
     return c;
 }

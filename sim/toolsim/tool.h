@@ -57,8 +57,9 @@ class VirtualTool {
     uint16_t lastTorque = 0, lastSpeed = 0;
     uint32_t fastenings = 0;
     BarcodeEntry barcodes[30];
-    bool curveArmed = false;
+    bool curveArmed = false; // 4100 = 1: every fastening also sends its curve
     int curveFd = -1;
+    uint64_t curves = 0, triggers = 0; // curves sent, trigger writes answered
     EventRecord lastFastening;
 
     // Automatic fastening (demo): every period while unlocked; every ngEvery-th is NG.

@@ -57,12 +57,22 @@ int tdxOfCurrentWatch() {
     return -1;
 }
 
+// A watch parked by the curve watch while it was receiving: the frame it read is still
+// the tool's result. Lock held; -1 when none.
+int tdxOfParkedWatch(const ToolConn* ev) {
+    for (int i = 0; i < ToolManager_RegToolsLen_Unlocked(); ++i) {
+        RegToolRecord* rec = ToolManager_RegTool(i);
+        if (rec && rec->evConn == ev && rec->rxGraph && rec->evParked) return i;
+    }
+    return -1;
+}
+
 // The peer closed the event connection (or it failed): drop it so the tool is retried at its
 // next discovery answer (state 4), instead of the watch firing on end-of-file forever.
 // Registered-table lock held.
 void eventLinkLost(int tdx, RegToolRecord* rec) {
     DBG_ERR_AS("fastening_event_cb", "event connection of tdx.%d closed by the tool", tdx);
-    ToolManager_TeardownRxWatch(rec);
+    ToolManager_TeardownEventWatch(rec);
     ToolConn_Drop(&rec->evConn);
     if (rec->state == TOOL_STATE_CONNECTED)
         ToolManager_SetState_Locked(tdx, rec, TOOL_STATE_HALF, true);
@@ -177,6 +187,7 @@ gboolean fastening_event_cb(GIOChannel*, GIOCondition cond, gpointer) {
     if (rx == Rx::Gone) return G_SOURCE_REMOVE;
     RegToolsLock g;
     tdx = tdxOfCurrentWatch(); // found again: the table may have changed meanwhile
+    const bool parked = tdx < 0 && (tdx = tdxOfParkedWatch(ev.get())) >= 0;
     RegToolRecord* rec = ToolManager_RegTool(tdx);
     if (!rec || rec->evConn != ev.get()) return G_SOURCE_REMOVE; // dismissed or released
     if (rx == Rx::Lost) {
@@ -184,8 +195,6 @@ gboolean fastening_event_cb(GIOChannel*, GIOCondition cond, gpointer) {
         return G_SOURCE_REMOVE;
     }
     len = Operation_NormaliseFrame(frame, len, TOOL_FRAME_SIZE, type);
-    memcpy(rec->frame, frame, TOOL_FRAME_SIZE);
-    rec->frameLen = len;
     queueFrame(rec, tdx, frame, len);
     if (get_setting_operation()->operation_mode == 1) { // "without job"
         if (fet_enable.load() & (1u << tdx)) add_fet_item(tdx, frame, len);
@@ -196,9 +205,28 @@ gboolean fastening_event_cb(GIOChannel*, GIOCondition cond, gpointer) {
     }
     EwDriver_PushMsgQ_RecvBackupData(tdx);
     if (get_setting_share()->bef_enable) Bef_PushMsgQ(tdx, frame, size_t(len));
-    return G_SOURCE_CONTINUE;
+    return parked ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+}
+
+void installEventWatch(RegToolRecord* rec, int fd) {
+    rec->rxChannel = g_io_channel_unix_new(fd);
+    rec->rxWatch =
+        g_io_create_watch(rec->rxChannel, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR | G_IO_NVAL));
+    g_source_set_callback(rec->rxWatch, G_SOURCE_FUNC(fastening_event_cb), nullptr, nullptr);
+    // The callback never runs the loop itself. Without this GLib takes the socket out of
+    // the poll set around every dispatch and wakes the loop twice for it.
+    g_source_set_can_recurse(rec->rxWatch, TRUE);
+    g_source_attach(rec->rxWatch, Threads_GetContext(LOOP_DATABACKUP));
 }
 } // namespace
+
+void Operation_ResumeEventWatch_Locked(int tdx, RegToolRecord* rec) {
+    ToolConn* ev = rec->evConn;
+    int fd = ev && ev->connected && !ev->dropped ? ToolConn_Fd(ev) : -1;
+    if (rec->rxWatch || fd < 0) return;
+    DBG_LOG(DEBUG_FLAG_EWEVENT, "tdx.%d: event watch resumed", tdx);
+    installEventWatch(rec, fd);
+}
 
 int Operation_Init() {
     std::lock_guard<std::mutex> g(fet.lock);
@@ -265,8 +293,9 @@ int fastening_event_enable(int tdx, int skipStored) {
             if (rec) DBG_ERR("tdx.%d has no event connection", tdx);
             return -1;
         }
-        // A running watch stays: its frames are results for the screen asking now.
-        if (!rec->rxWatch) ev = ToolConnRef(rec->evConn);
+        // A running watch stays: its frames are results for the screen asking now. Behind
+        // a curve watch the event watch is parked, to start when the curve watch goes.
+        if (!rec->rxWatch || (rec->rxGraph && !rec->evParked)) ev = ToolConnRef(rec->evConn);
     }
     if (ev) {
         // Connection lock before the table's, as the receiver takes them.
@@ -278,17 +307,12 @@ int fastening_event_enable(int tdx, int skipStored) {
             DBG_ERR("tdx.%d lost its event connection", tdx); // renewed: its "connected" follows
             return -1;
         }
-        if (!rec->rxWatch) {
+        if (rec->rxGraph && !rec->evParked) {
+            dropUnread(rec, tdx);
+            rec->evParked = 1;
+        } else if (!rec->rxWatch) {
             dropUnread(rec, tdx); // left by an earlier connection or screen
-            rec->rxChannel = g_io_channel_unix_new(ToolConn_Fd(ev.get()));
-            rec->rxWatch = g_io_create_watch(
-                rec->rxChannel, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR | G_IO_NVAL));
-            g_source_set_callback(rec->rxWatch, G_SOURCE_FUNC(fastening_event_cb), nullptr,
-                                  nullptr);
-            // The callback never runs the loop itself. Without this GLib takes the socket
-            // out of the poll set around every dispatch and wakes the loop twice for it.
-            g_source_set_can_recurse(rec->rxWatch, TRUE);
-            g_source_attach(rec->rxWatch, Threads_GetContext(LOOP_DATABACKUP));
+            installEventWatch(rec, ToolConn_Fd(ev.get()));
         }
     }
     return Modbus_Write(tdx, MBUS_REG_EVENT_OUTPUT, skipStored ? 2 : 1, 1);
@@ -300,7 +324,7 @@ int fastening_event_disable(int tdx) {
         RegToolsLock g;
         RegToolRecord* rec = CheckTdx(tdx, __func__, __LINE__) ? nullptr : ToolManager_RegTool(tdx);
         if (!rec) return -1;
-        ToolManager_TeardownRxWatch(rec);
+        ToolManager_TeardownEventWatch(rec);
         dropUnread(rec, tdx);
         ev = ToolConnRef(rec->evConn);
     }

@@ -221,6 +221,15 @@ void ToolManager_TeardownRxWatch(RegToolRecord* rec) {
         g_io_channel_unref(rec->rxChannel); // the socket belongs to the connection
         rec->rxChannel = nullptr;
     }
+    rec->rxGraph = 0;
+    rec->evParked = 0;
+}
+
+void ToolManager_TeardownEventWatch(RegToolRecord* rec) {
+    if (rec->rxGraph)
+        rec->evParked = 0;
+    else
+        ToolManager_TeardownRxWatch(rec);
 }
 
 // ---- load and save ----
@@ -413,7 +422,7 @@ int ToolManager_UpdateToolState_ByDisco(const ToolInfo* info, uint8_t cause, uin
             tdx = findRegLocked(info->mac);
             if (tdx < 0) return 0;
             RegToolRecord* rec = &regTools.tools[size_t(tdx)];
-            ToolManager_TeardownRxWatch(rec);
+            ToolManager_TeardownEventWatch(rec);
             ToolConn_Drop(&rec->evConn);
         }
         Modbus_MsgQ_Push_Connect(tdx, info->mac);

@@ -115,6 +115,10 @@ struct RegToolRecord {
     ToolConn* evConn;      // event connection (port + 1)
     GIOChannel* rxChannel; // receive watch of the event or curve connection
     GSource* rxWatch;
+    // The slot holds the curve watch (data connection) rather than the event watch; an
+    // event watch asked for meanwhile is parked and comes back when the curve watch goes.
+    uint8_t rxGraph;
+    uint8_t evParked;
     uint32_t netif;
     uint32_t state; // assigned only by ToolManager_SetState_Locked
     uint8_t cause;
@@ -123,7 +127,7 @@ struct RegToolRecord {
     uint16_t torqueUnit;
     uint16_t torqueMin;
     uint16_t torqueMax;
-    uint8_t frame[TOOL_FRAME_SIZE]; // last frame received on the event or curve connection
+    uint8_t frame[TOOL_FRAME_SIZE]; // last curve frame received (graph.h), checked
     int32_t frameLen;
     // fastening frames not yet read by the screens (ring), and the one read last; emptied
     // when event output goes off and when a new receive watch starts
@@ -178,8 +182,14 @@ const char* ToolManager_GetToolName_ByTdx(int tdx);
 // The one place a connection state changes: assigns it, logs the transition under the
 // Modbus flag, and posts "update_regtools" (tdx, state) when `post` is set.
 void ToolManager_SetState_Locked(int tdx, RegToolRecord* rec, uint32_t state, bool post);
-// Closes and releases the tool's receive watch.
+// Closes and releases the tool's receive watch, whichever it is (nothing stays parked).
 void ToolManager_TeardownRxWatch(RegToolRecord* rec);
+// Ends the tool's event watch only: a curve watch in the slot stays, the parked event
+// watch is forgotten.
+void ToolManager_TeardownEventWatch(RegToolRecord* rec);
+// Starts the event watch again on the tool's event connection when the slot is free and
+// that connection is up (operation.cpp; the curve module calls it as its watch goes).
+void Operation_ResumeEventWatch_Locked(int tdx, RegToolRecord* rec);
 // The record's table pointer for the barcode module; nullptr for a bad index.
 BarcodeTable** ToolManager_BarcodeSlot(int tdx);
 

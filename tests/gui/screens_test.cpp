@@ -159,8 +159,10 @@ TEST_F(ScreensTest, RenderToolScreens) {
     dev->SetSysOutFunc(9, 7);
     dev->OnSetCurrTdx(1);
     press("tileMonitor");
-    shot("PageMonitorIo");
+    shot("PageMonitorGraph_Empty");
     press("PageMonitorTab1");
+    shot("PageMonitorIo");
+    press("PageMonitorTab2");
     shot("PageMonitorError");
     dev->OnSetCurrTdx(0);
     flush();

@@ -30,6 +30,7 @@ class UnitStepMsgData;
 class UnitFastenEventData;
 struct UnitFetItem;
 struct UnitToolInfo;
+struct GraphFrameCopy; // graph.h
 
 class ApplicationDeviceClass : public QObject, public EwDriverSink {
     Q_OBJECT
@@ -263,6 +264,24 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     void ToolLockAll();
     void ToolLockExceptTdx(int32_t tdx);
     Q_SIGNAL void FetEnableChanged();
+
+    // ---- family: torque curves (DeviceGraph.cpp) ----
+    // Trigger request to the current tool (register 4100 := 1, its answer not awaited):
+    // 0 sent (or the tool dismissed after three unanswered), 2 no tool, 3 not connected.
+    int TriggerEventEnable();
+    // The tool's curve watch on (an event watch is parked meanwhile) and off (the event
+    // watch comes back); 0, 2 invalid tool, 3 not connected. All: every curve watch off.
+    int GraphEnable(int tdx);
+    int GraphDisable(int tdx);
+    void GraphDisableAll();
+    // The count of unanswered trigger requests (the screen sets 0 at its start).
+    Q_PROPERTY(int TriggerEventEnableResCnt READ OnGetTriggerEventEnableResCnt WRITE
+                   OnSetTriggerEventEnableResCnt)
+    int OnGetTriggerEventEnableResCnt();
+    void OnSetTriggerEventEnableResCnt(int n);
+    // The tool's last curve with its torque unit and torque minimum, one copy under the
+    // registry lock; false when the tool has none.
+    bool GraphFrameOf(int tdx, GraphFrameCopy* out);
 
     // ---- family: jobs and steps (DeviceJobs.cpp) ----
     // Results as the job store gives them (0 success, -1 failure, JOB_ERR_NAME_EXISTS

@@ -4,6 +4,7 @@
 #include "ListModel.h"
 #include "ShellFixture.h"
 #include "UnitKeypad.h"
+#include "UnitLineChart.h"
 #include "UnitMessageBox.h"
 #include "UnitScrim.h"
 #include "job.h"
@@ -121,5 +122,31 @@ TEST_F(FrameworkTest, ListModelCopiesTheRowsAtEachReload) {
     model.Reload();
     ASSERT_EQ(model.rowCount(), 1);
     EXPECT_EQ(model.data(model.index(0), Qt::DisplayRole).toString(), "right");
+}
+
+// A flat line at a value sits at its share of the height; values beyond the limits keep
+// to the plot's edges; clear leaves no line.
+TEST_F(FrameworkTest, LineChartScalesAndClipsItsPoints) {
+    UnitLineChart chart;
+    chart.resize(400, 200);
+    chart.setLineColor(Qt::red);
+    chart.setUpperLimit(1000);
+    auto rowOf = [&](std::vector<int> points) {
+        chart.setPoints(std::move(points));
+        const QImage img = chart.grab().toImage();
+        for (int y = 0; y < img.height(); ++y)
+            if (img.pixelColor(200, y) == QColor(Qt::red)) return y;
+        return -1;
+    };
+    const int bottom = rowOf({0, 0}), top = rowOf({1000, 1000});
+    ASSERT_GT(bottom, top + 100);
+    ASSERT_GE(top, 0);
+    const int half = rowOf({500, 500});
+    EXPECT_NEAR(half, (top + bottom) / 2, 2);
+    EXPECT_NEAR(rowOf({0, 1000}), half, 2) << "a rising line crosses the middle halfway";
+    EXPECT_EQ(rowOf({30000, 30000}), top);
+    EXPECT_EQ(rowOf({-30000, -30000}), bottom);
+    chart.clear();
+    EXPECT_EQ(rowOf({}), -1);
 }
 } // namespace

@@ -57,7 +57,7 @@ TEST_F(MonitorTest, ErrorListShowsTheCodesWithTheirTexts) {
         ASSERT_EQ(tools->cmd(std::string("error 0 ") + code), "ok");
     dev->OnSetCurrTdx(t);
     open();
-    press("PageMonitorTab1");
+    press("PageMonitorTab2");
     struct Line {
         const char* code;
         const char* text;
@@ -98,6 +98,7 @@ TEST_F(MonitorTest, InputLampsFollowTheInputsWhileTheTabIsShown) {
     dev->SetSysInputFunc(2, 9); // "Skip"
     dev->SetGpioOutVal(4, 1);
     PageMonitor* page = open();
+    press("PageMonitorTab1");
     PageMonitorIo* io = page->IoTab();
     auto lit = [](QLabel* l) { return l->property("lit").toBool(); };
     EXPECT_TRUE(lit(io->InputLamp(1))) << "active low: a grounded input reads 1";
@@ -120,7 +121,7 @@ TEST_F(MonitorTest, InputLampsFollowTheInputsWhileTheTabIsShown) {
         })) << w.pos;
     }
     // Hidden behind the error tab, the lamps stand still until shown again.
-    press("PageMonitorTab1");
+    press("PageMonitorTab2");
     int events = 0;
     QObject::connect(&dev->InputEvents[4], &SystemEvent::triggered, [&] { ++events; });
     ASSERT_EQ(std::system((tree + " wire " + sys + " 5 1").c_str()), 0);
@@ -129,7 +130,7 @@ TEST_F(MonitorTest, InputLampsFollowTheInputsWhileTheTabIsShown) {
         return events > 0;
     }));
     EXPECT_TRUE(lit(io->InputLamp(4))) << "no handler while hidden";
-    press("PageMonitorTab0");
+    press("PageMonitorTab1");
     EXPECT_FALSE(lit(io->InputLamp(4)));
 }
 

@@ -2,11 +2,14 @@
 
 #include "ApplicationDeviceClass.h"
 #include "PageMonitorError.h"
+#include "PageMonitorGraph.h"
 #include "PageMonitorIo.h"
 
 PageMonitor::PageMonitor(QWidget* parent) : PageTabs("Monitor", "PageMonitor", parent) {
+    graph_ = new PageMonitorGraph;
     io_ = new PageMonitorIo;
     error_ = new PageMonitorError;
+    AddTab("Graph", graph_);
     AddTab("I/O", io_);
     AddTab("Error", error_);
 }

@@ -1,9 +1,10 @@
-// The monitor screen: the I/O and error tabs. While it is shown every tool runs unlocked
+// The monitor screen: the graph, I/O and error tabs. While it is shown every tool runs unlocked
 // with auto-lock off, and the screen code 4 leaves tools that connect meanwhile unlocked.
 #pragma once
 
 #include "PageTabs.h"
 
+class PageMonitorGraph;
 class PageMonitorIo;
 class PageMonitorError;
 
@@ -15,10 +16,12 @@ class PageMonitor : public PageTabs {
     ~PageMonitor() override;
     void Init() override;
     void Leave() override;
+    PageMonitorGraph* GraphTab() const { return graph_; }
     PageMonitorIo* IoTab() const { return io_; }
     PageMonitorError* ErrorTab() const { return error_; }
 
   private:
+    PageMonitorGraph* graph_;
     PageMonitorIo* io_;
     PageMonitorError* error_;
     bool shown_ = false; // the screen code is ours

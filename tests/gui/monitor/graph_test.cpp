@@ -1,0 +1,138 @@
+// The graph tab over the real device object and virtual tools on loopback: Start arms
+// the current tool through its registers, a fastening draws its curve (one and two
+// channels) and fills the value table, Stop disarms, a tool change stops without a
+// write, and Start on a tool that is not connected stays stopped.
+#include "../tools/ToolScreenFixture.h"
+#include "UnitLineChart.h"
+#include "page/monitor/PageMonitor.h"
+#include "page/monitor/PageMonitorGraph.h"
+#include "threads.h"
+
+#include <QRadioButton>
+
+namespace {
+
+class GraphTest : public ToolScreenTest {
+  protected:
+    UnitLineChart* chart(int i) { return find<UnitLineChart>(i ? "graphChart2" : "graphChart1"); }
+    // A choice of the settings dialog (radio buttons, which `press` does not take).
+    void choose(const char* name) {
+        auto* b = find<QRadioButton>(name);
+        ASSERT_NE(b, nullptr) << name;
+        ASSERT_TRUE(b->isEnabled() && b->isVisible()) << name;
+        // On its mark: a wide cell leaves the button's centre outside its hit area.
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(10, b->height() / 2));
+        flush();
+    }
+    QString button() { return find<QPushButton>("graphStart")->text(); }
+    // The curve of tool t's next fastening drawn.
+    bool curveDrawn() {
+        return kest_test::WaitUntil([&] {
+            deliver();
+            return !chart(0)->points().empty();
+        });
+    }
+};
+
+TEST_F(GraphTest, StartArmsAFasteningDrawsStopAndToolChangeEndTheCapture) {
+    tools = FakeTool::onLoopback({2, 2, 3});
+    ASSERT_EQ(Threads_Init(), 0);
+    const int a = connect(0), b = connect(1);
+    ASSERT_EQ(tools->cmd("die 2"), "ok");
+    discover(2); // registered, never connected
+    const int idle = dev->GetRegtoolsLen();
+    ASSERT_EQ(dev->RegisterDiscoTool(dev->GetDiscotoolsLen() - 1), 0);
+    dev->OnSetCurrTdx(a);
+    makeRoot();
+    press("tileMonitor");
+    auto* page = qobject_cast<PageMonitor*>(Screens::Find(ScreenId::Monitor));
+    ASSERT_NE(page, nullptr);
+    ASSERT_EQ(page->CurrentTab(), 0) << "the graph tab comes first";
+
+    // Each step's requests on tool a's data connection, in order, found in toolsim's trace
+    // ("4101=1" a write); after a step that must write nothing, a read closes the trace.
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+        const char* button;
+        const char* writes; // substring of the trace; nullptr: no settings, no disarm
+        int charts;         // charts with points after the step
+    } steps[] = {
+        {"start, default settings", [&] { press("graphStart"); }, "Stop",
+         "4101=1 4102=0 4103=2 4104=1 4100=1", 0},
+        {"a fastening: one chart",
+         [&] {
+             const int taps = sounds(UiSoundKind::Tap);
+             ASSERT_EQ(tools->cmd("fasten 0 ok torque=1250 time=640 speed=800"), "ok 1");
+             ASSERT_TRUE(curveDrawn());
+             EXPECT_EQ(sounds(UiSoundKind::Tap), taps + 1) << "the curve's arrival";
+             EXPECT_EQ(text("graphValue0"), "640 ms");
+             EXPECT_EQ(text("graphValue2"), "12.50");
+             EXPECT_EQ(text("graphValue3"), "800");
+             EXPECT_FALSE(chart(1)->isVisible());
+             shot("PageMonitorGraph");
+         },
+         "Stop", "", 1},
+        {"stop disarms", [&] { press("graphStart"); }, "Start", "4100=0", 1},
+        {"clear", [&] { press("graphClear"); }, "Start", "", 0},
+        {"settings: speed on channel 2, 5 ms, both directions",
+         [&] {
+             press("graphSettings");
+             choose("graphCh2_3");
+             choose("graphSampling_1");
+             choose("graphDir_3");
+             press("graphSettingOk");
+             press("graphStart");
+         },
+         "Stop", "4101=1 4102=3 4103=1 4104=3 4100=1", 0},
+        {"a fastening: two charts",
+         [&] {
+             ASSERT_EQ(tools->cmd("fasten 0 ok torque=1250 speed=800"), "ok 2");
+             ASSERT_TRUE(curveDrawn());
+             EXPECT_TRUE(chart(1)->isVisible());
+             EXPECT_TRUE(text("graphPeak2").startsWith("Speed (rpm) : "))
+                 << text("graphPeak2").toStdString();
+             shot("PageMonitorGraph_TwoChannels");
+         },
+         "Stop", "", 2},
+        {"tool change stops without a write",
+         [&] {
+             dev->OnSetCurrTdx(b);
+             flush();
+             ASSERT_EQ(dev->MbusReadTdx(a, 4100, 1), 0);
+         },
+         "Start", nullptr, 0},
+        {"the settings dialog, Torque/Angle",
+         [&] {
+             press("graphSettings");
+             choose("graphCh1_8");
+             EXPECT_TRUE(find<QWidget>("graphSettingNote")->isVisible());
+             EXPECT_FALSE(find<QWidget>("graphCh2")->isEnabled());
+             shot("PageMonitorGraphSetting");
+             press("graphSettingCancel");
+         },
+         "Start", "", 0},
+        {"start on a tool not connected",
+         [&] {
+             dev->OnSetCurrTdx(idle);
+             flush();
+             press("graphStart");
+         },
+         "Start", "", 0},
+    };
+    tools->trace(a);
+    for (Step& s : steps) {
+        s.act();
+        EXPECT_EQ(button(), s.button) << s.name;
+        const std::string trace = tools->trace(a);
+        if (s.writes)
+            EXPECT_NE(trace.find(s.writes), std::string::npos) << s.name << ": " << trace;
+        else
+            for (const char* w : {"4100=0", "4101="})
+                EXPECT_EQ(trace.find(w), std::string::npos) << s.name << ": " << trace;
+        EXPECT_EQ(!chart(0)->points().empty() + !chart(1)->points().empty(), s.charts) << s.name;
+    }
+    EXPECT_EQ(text("graphValue0"), "") << "cleared by the tool change";
+}
+
+} // namespace

@@ -1,0 +1,353 @@
+// The graph tab's rules without widgets, through a recording port: what Start writes and
+// where it stops, Stop, the re-arm, a tool change, the settings, and frames (made by
+// toolsim's encoder) turned into charts, peaks and the value table.
+#include "page/monitor/MonitorGraph.h"
+#include "wire.h"
+
+#include <gtest/gtest.h>
+#include <map>
+
+namespace {
+
+struct RecPort : MonitorGraphPort {
+    int32_t tdx = 2;
+    int failAt = -1; // register whose write fails
+    int32_t watch = 0;
+    std::vector<std::string> log;
+    GraphFrame frame;
+    bool frameOk = true;
+    GraphView shown;
+    int shows = 0;
+
+    void rec(const std::string& s) { log.push_back(s); }
+    int32_t CurrTdx() override { return tdx; }
+    int32_t Write(int32_t addr, int32_t value) override {
+        rec(std::to_string(addr) + "=" + std::to_string(value));
+        return addr == failAt ? -1 : 0;
+    }
+    void SetTriggerResCnt(int n) override { rec("cnt=" + std::to_string(n)); }
+    int32_t WatchOn(int32_t t) override {
+        rec("on " + std::to_string(t));
+        return watch;
+    }
+    void WatchOff(int32_t t) override { rec("off " + std::to_string(t)); }
+    void WatchOffAll() override { rec("off all"); }
+    void Trigger() override { rec("trigger"); }
+    void Rearm(bool on) override { rec(on ? "rearm" : "no rearm"); }
+    bool ReadFrame(int32_t t, GraphFrame* out) override {
+        rec("read " + std::to_string(t));
+        *out = frame;
+        return frameOk;
+    }
+    void ShowRunning(bool r) override { rec(r ? "Stop" : "Start"); }
+    void ShowSettings(const GraphSettings&) override {}
+    void ShowEmpty() override { rec("clear"); }
+    void Show(const GraphView& v) override {
+        shown = v;
+        ++shows;
+    }
+    std::string joined() const {
+        std::string s;
+        for (const auto& l : log)
+            s += (s.empty() ? "" : ", ") + l;
+        return s;
+    }
+};
+
+TEST(MonitorGraph, StartWritesTheSettingsThenArmsAndStopsAtTheFirstFailure) {
+    struct Case {
+        const char* name;
+        int32_t tdx;
+        int failAt;
+        int32_t watch;
+        bool running;
+        const char* calls;
+    } cases[] = {
+        {"armed", 2, -1, 0, true,
+         "clear, 4101=1, 4102=0, 4103=2, 4104=1, 4100=1, cnt=0, on 2, Stop, rearm"},
+        {"first write refused", 2, 4101, 0, false, "clear, 4101=1"},
+        {"sampling refused", 2, 4103, 0, false, "clear, 4101=1, 4102=0, 4103=2"},
+        {"trigger refused", 2, 4100, 0, false, "clear, 4101=1, 4102=0, 4103=2, 4104=1, 4100=1"},
+        {"no watch: disarmed again", 2, -1, 3, false,
+         "clear, 4101=1, 4102=0, 4103=2, 4104=1, 4100=1, cnt=0, on 2, 4100=0"},
+        {"no current tool", -1, -1, 0, false, "clear"},
+    };
+    for (const Case& c : cases) {
+        RecPort port;
+        port.tdx = c.tdx;
+        port.failAt = c.failAt;
+        port.watch = c.watch;
+        MonitorGraph g(port);
+        g.StartStop();
+        EXPECT_EQ(g.Running(), c.running) << c.name;
+        EXPECT_EQ(port.joined(), c.calls) << c.name;
+    }
+}
+
+TEST(MonitorGraph, RunningStopsOnStopToolChangeAndLeavingAndRearmsOnlyWhileRunning) {
+    struct Case {
+        const char* name;
+        void (*act)(MonitorGraph&);
+        const char* calls; // after a successful start
+    } cases[] = {
+        {"stop", [](MonitorGraph& g) { g.StartStop(); }, "off 2, Start, no rearm, 4100=0"},
+        {"leave", [](MonitorGraph& g) { g.Leave(); }, "off 2, Start, no rearm, 4100=0"},
+        {"tool change", [](MonitorGraph& g) { g.OnToolChanged(); },
+         "off all, Start, no rearm, clear"},
+        {"rearm", [](MonitorGraph& g) { g.OnRearm(); }, "trigger"},
+        {"clear", [](MonitorGraph& g) { g.Clear(); }, "clear"},
+    };
+    for (const Case& c : cases) {
+        RecPort port;
+        MonitorGraph g(port);
+        ASSERT_TRUE(g.Start());
+        port.tdx = 5; // the tool armed is the one stopped, whatever is current now
+        port.log.clear();
+        c.act(g);
+        EXPECT_EQ(port.joined(), c.calls) << c.name;
+        // Stopped, nothing more is sent.
+        if (!g.Running()) {
+            port.log.clear();
+            g.OnRearm();
+            g.Leave();
+            EXPECT_EQ(port.joined(), "") << c.name;
+        }
+    }
+}
+
+TEST(MonitorGraph, SettingsTakenOnlyWhileStopped) {
+    RecPort port;
+    MonitorGraph g(port);
+    EXPECT_EQ(g.Settings(), (GraphSettings{1, 0, 2, 1}));
+    EXPECT_TRUE(g.SetSettings({3, 4, 4, 3}));
+    EXPECT_TRUE(g.SetSettings({8, 4, 1, 2}));
+    EXPECT_EQ(g.Settings(), (GraphSettings{8, 0, 1, 2})) << "Torque/Angle disables channel 2";
+    ASSERT_TRUE(g.Start());
+    EXPECT_EQ(port.log[1], "4101=8");
+    EXPECT_EQ(port.log[2], "4102=0");
+    EXPECT_FALSE(g.CanEditSettings());
+    EXPECT_FALSE(g.SetSettings({2, 2, 2, 2}));
+    EXPECT_EQ(g.Settings().Channel1, 8);
+}
+
+TEST(MonitorGraph, NamesOfTheChoicesAndUnknownOutsideTheLists) {
+    const std::pair<QString, QString> names[] = {
+        {MonitorGraph::ChannelName(0), "Disable"},
+        {MonitorGraph::ChannelName(6), "Current commond (mA)"},
+        {MonitorGraph::ChannelName(8), "Torque/Angle"},
+        {MonitorGraph::ChannelName(9), "Unknown"},
+        {MonitorGraph::SamplingName(1), "5 ms"},
+        {MonitorGraph::SamplingName(4), "30 ms"},
+        {MonitorGraph::SamplingName(0), "Unknown"},
+        {MonitorGraph::SamplingName(5), "Unknown"},
+        {MonitorGraph::DirectionName(3), "Both"},
+        {MonitorGraph::DirectionName(0), "Unknown"},
+        {MonitorGraph::DirectionName(4), "Unknown"},
+        {MonitorGraph::ValueTitle(0), "Time(ms)"},
+        {MonitorGraph::ValueTitle(6), "Snug angle\n(degree)"},
+    };
+    for (const auto& [got, want] : names)
+        EXPECT_EQ(got, want);
+}
+
+toolsim::CurveRecord curve(uint16_t ch1, std::vector<int16_t> s1, uint16_t ch2 = 0,
+                           std::vector<int16_t> s2 = {}) {
+    toolsim::CurveRecord c;
+    c.channel1 = ch1;
+    c.channel2 = ch2;
+    c.fastenTime = 350;
+    c.targetTorque = 1200;
+    c.convTorque = 1180;
+    c.speed = 900;
+    c.angle1 = 10;
+    c.angle2 = 20;
+    c.snugAngle = 7;
+    c.error = 0;
+    c.count = 3;
+    c.status = 1;
+    c.samples1 = std::move(s1);
+    c.samples2 = std::move(s2);
+    return c;
+}
+
+TEST(MonitorGraph, FrameToChartsPeaksAndValues) {
+    struct Case {
+        const char* name;
+        toolsim::CurveRecord c;
+        int unit, torqueMin;
+        int upper;
+        std::vector<int> points;
+        const char* peak;
+        const char* peak2; // nullptr: one chart
+        std::vector<int> points2;
+        const char* time;
+    } cases[] = {
+        {"torque",
+         curve(1, {0, 100, 2000, 1500}),
+         2,
+         500,
+         2550,
+         {500, 500, 600, 2500, 2000},
+         "20.00 N.m",
+         nullptr,
+         {},
+         "350 ms"},
+        {"torque: the result above the samples",
+         curve(1, {0, 40}),
+         9,
+         0,
+         1504,
+         {295, 295, 335},
+         "11.80 N.m",
+         nullptr,
+         {},
+         "350 ms"},
+        {"torque: the tool's minimum",
+         curve(1, {0, 40}),
+         0,
+         4000,
+         5100,
+         {1000, 1000, 1040},
+         "40.00 Kgf.cm",
+         nullptr,
+         {},
+         "350 ms"},
+        {"torque: unit unknown",
+         curve(1, {2000}),
+         -1,
+         0,
+         2550,
+         {500, 2500},
+         "20.00",
+         nullptr,
+         {},
+         "350 ms"},
+        {"current in tens of mA",
+         curve(2, {0, 50, -3}),
+         2,
+         9999,
+         637,
+         {125, 125, 625, 95},
+         "500 mA",
+         nullptr,
+         {},
+         "350 ms"},
+        {"deep negative swing",
+         curve(3, {100, -200}),
+         2,
+         0,
+         1020,
+         {200, 300, 0},
+         "-200 rpm",
+         nullptr,
+         {},
+         "350 ms"},
+        {"flat", curve(4, {0, 0}), 2, 0, 5, {0, 0, 0}, "0 degree", nullptr, {}, "350 ms"},
+        {"tiny peak keeps a height",
+         curve(7, {3}),
+         2,
+         0,
+         5,
+         {0, 3},
+         "3 degree",
+         nullptr,
+         {},
+         "350 ms"},
+        {"no samples", curve(5, {}), 2, 0, 5, {0}, "0 rpm", nullptr, {}, "350 ms"},
+        {"unknown channel: no unit",
+         curve(12, {400}),
+         2,
+         0,
+         510,
+         {100, 500},
+         "400",
+         nullptr,
+         {},
+         "350 ms"},
+        {"torque/angle",
+         curve(8, {800}),
+         4,
+         0,
+         1020,
+         {200, 1000},
+         "8.00 Lbf.in",
+         nullptr,
+         {},
+         "350 / 30 degree"},
+        {"two channels",
+         curve(1, {0, 1000}, 2, {1, 2}),
+         2,
+         0,
+         1504,
+         {295, 295, 1295},
+         "11.80 N.m",
+         "Current (mA) : 20 mA",
+         {5, 15, 25},
+         "350 ms"},
+        {"second torque: samples only",
+         curve(3, {800, 0}, 1, {-100, 400}),
+         6,
+         9000,
+         1020,
+         {200, 1000, 200},
+         "800 rpm",
+         "Torque : 4.00 Lbf.ft",
+         {100, 0, 500},
+         "350 ms"},
+    };
+    for (const Case& c : cases) {
+        GraphFrame f;
+        f.Bytes = toolsim::encodeCurveFrame(1, c.c);
+        f.TorqueUnit = c.unit;
+        f.TorqueMin = c.torqueMin;
+        GraphView v;
+        ASSERT_TRUE(MonitorGraph::Compute(f, &v)) << c.name;
+        EXPECT_EQ(v.Charts[0].Upper, c.upper) << c.name;
+        EXPECT_EQ(v.Charts[0].Points, c.points) << c.name;
+        EXPECT_EQ(v.Charts[0].Zero, c.points[0]) << c.name;
+        EXPECT_EQ(v.Charts[0].Peak, c.peak) << c.name;
+        EXPECT_EQ(v.Charts[1].Shown, c.peak2 != nullptr) << c.name;
+        if (c.peak2) {
+            EXPECT_EQ(v.Charts[1].Peak, c.peak2) << c.name;
+            EXPECT_EQ(v.Charts[1].Points, c.points2) << c.name;
+        }
+        EXPECT_EQ(v.Values,
+                  QStringList({c.time, "12.00", "11.80", "900", "10", "20", "7", "0", "3", "1"}))
+            << c.name;
+    }
+}
+
+TEST(MonitorGraph, FramesThatDoNotAddUpKeepThePreviousCurve) {
+    auto frame = [](std::vector<uint8_t> b) {
+        GraphFrame f;
+        f.Bytes = std::move(b);
+        return f;
+    };
+    const auto good = toolsim::encodeCurveFrame(1, curve(1, {1, 2, 3}));
+    auto two = toolsim::encodeCurveFrame(1, curve(1, {1, 2, 3}, 3, {4, 5, 6}));
+    std::vector<uint8_t> big = toolsim::encodeCurveFrame(1, curve(1, std::vector<int16_t>(512)));
+    std::map<const char*, std::vector<uint8_t>> bad = {
+        {"header cut", {good.begin(), good.begin() + 39}},
+        {"samples cut", {good.begin(), good.end() - 1}},
+        {"second block missing", {two.begin(), two.end() - 6}},
+        {"512 samples", big},
+    };
+    for (const auto& [name, bytes] : bad) {
+        RecPort port;
+        port.frame = frame(bytes);
+        MonitorGraph g(port);
+        g.OnGraphEvent(1);
+        EXPECT_EQ(port.shows, 0) << name;
+    }
+    RecPort port;
+    port.frame = frame(good);
+    MonitorGraph g(port);
+    g.OnGraphEvent(4);
+    EXPECT_EQ(port.log, std::vector<std::string>{"read 4"});
+    EXPECT_EQ(port.shows, 1);
+    port.frameOk = false; // the tool went away before the frame was read
+    g.OnGraphEvent(4);
+    EXPECT_EQ(port.shows, 1);
+}
+
+} // namespace

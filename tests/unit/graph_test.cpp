@@ -1,0 +1,101 @@
+// Curve frames without a tool: the check of received frames on frames from the tool
+// simulator's encoder, and the readers of a kept copy. Frames over real data connections:
+// tests/integration/toollink_curve_test.cpp.
+#include "graph.h"
+#include "wire.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<uint8_t> curve(uint16_t ch1, uint16_t ch2, int n) {
+    toolsim::CurveRecord c;
+    c.channel1 = ch1;
+    c.channel2 = ch2;
+    c.convTorque = 1234;
+    c.status = 1;
+    for (int i = 0; i < n; ++i) {
+        c.samples1.push_back(int16_t(i - 3));
+        c.samples2.push_back(int16_t(1000 + i));
+    }
+    return toolsim::encodeCurveFrame(7, c);
+}
+
+std::vector<uint8_t> withN(std::vector<uint8_t> f, uint16_t n) {
+    f[18] = uint8_t(n >> 8);
+    f[19] = uint8_t(n);
+    return f;
+}
+
+std::vector<uint8_t> cut(std::vector<uint8_t> f, size_t len) {
+    f.resize(len);
+    return f;
+}
+
+TEST(CurveFrame, CheckTable) {
+    const int big = GRAPH_HEADER_SIZE + 4 * GRAPH_SAMPLES_MAX; // every sound layout fits
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> frame;
+        int cap;
+        GraphFrameVerdict want;
+        int n, channels;
+    } cases[] = {
+        {"trigger answer", std::vector<uint8_t>(12, 0xAA), GRAPH_FRAME_MAX, GRAPH_FRAME_TRIGGER_ACK,
+         0, 0},
+        {"one channel, n 100, 240 bytes", curve(1, 0, 100), GRAPH_FRAME_MAX, GRAPH_FRAME_OK, 100,
+         1},
+        {"two channels, n 55, 260 bytes", curve(4, 3, 55), GRAPH_FRAME_MAX, GRAPH_FRAME_OK, 55, 2},
+        {"two channels, n 100, 240 bytes", withN(cut(curve(1, 3, 50), 240), 100), big,
+         GRAPH_FRAME_MISMATCH, 100, 2},
+        {"two channels, n 100, 440 bytes", curve(1, 3, 100), big, GRAPH_FRAME_OK, 100, 2},
+        {"440 bytes beyond the kept frame", curve(1, 3, 100), GRAPH_FRAME_MAX, GRAPH_FRAME_OVERSIZE,
+         100, 2},
+        {"one channel, 40 + 2 x 511", curve(2, 0, 511), big, GRAPH_FRAME_OK, 511, 1},
+        {"n 512", withN(curve(1, 0, 100), 512), big, GRAPH_FRAME_TOO_BIG, 512, 1},
+        {"n 65535", withN(curve(1, 0, 100), 65535), big, GRAPH_FRAME_TOO_BIG, 65535, 1},
+        {"header only, n 0", curve(1, 0, 0), GRAPH_FRAME_MAX, GRAPH_FRAME_OK, 0, 1},
+        {"39 bytes", cut(curve(1, 0, 10), 39), GRAPH_FRAME_MAX, GRAPH_FRAME_SHORT, 0, 0},
+        {"13 bytes", cut(curve(1, 0, 10), 13), GRAPH_FRAME_MAX, GRAPH_FRAME_SHORT, 0, 0},
+        {"11 bytes", cut(curve(1, 0, 10), 11), GRAPH_FRAME_MAX, GRAPH_FRAME_SHORT, 0, 0},
+        {"empty", {}, GRAPH_FRAME_MAX, GRAPH_FRAME_SHORT, 0, 0},
+        {"a sample missing", cut(curve(1, 0, 100), 238), GRAPH_FRAME_MAX, GRAPH_FRAME_MISMATCH, 100,
+         1},
+        {"one byte over", withN(cut(curve(1, 0, 10), 61), 10), GRAPH_FRAME_MAX,
+         GRAPH_FRAME_MISMATCH, 10, 1},
+        {"n says more than sent", withN(curve(1, 0, 100), 101), GRAPH_FRAME_MAX,
+         GRAPH_FRAME_MISMATCH, 101, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        GraphFrameInfo info;
+        EXPECT_EQ(Graph_CheckFrame(c.frame.data(), int(c.frame.size()), &info, c.cap), c.want);
+        EXPECT_EQ(info.n, c.n);
+        EXPECT_EQ(info.channels, c.channels);
+    }
+    EXPECT_EQ(Graph_CheckFrame(nullptr, 40), GRAPH_FRAME_SHORT);
+    EXPECT_EQ(Graph_CheckFrame(nullptr, -1), GRAPH_FRAME_SHORT);
+}
+
+TEST(CurveFrame, ReadersOfACopyStayInsideIt) {
+    const auto f = curve(2, 6, 55);
+    GraphFrameCopy copy;
+    memcpy(copy.bytes, f.data(), f.size());
+    copy.len = int32_t(f.size());
+    ASSERT_EQ(Graph_CheckFrame(copy.bytes, copy.len, &copy.info), GRAPH_FRAME_OK);
+    EXPECT_EQ(Graph_Field(&copy, GRAPH_OFF_CONV), 1234);
+    EXPECT_EQ(Graph_Field(&copy, GRAPH_OFF_STATUS), 1);
+    EXPECT_EQ(Graph_Field(&copy, GRAPH_OFF_CH2), 6);
+    EXPECT_EQ(Graph_Sample(&copy, 1, 0), -3) << "signed";
+    EXPECT_EQ(Graph_Sample(&copy, 1, 54), 51);
+    EXPECT_EQ(Graph_Sample(&copy, 2, 0), 1000) << "the second block";
+    EXPECT_EQ(Graph_Sample(&copy, 2, 54), 1054);
+    for (auto [ch, i] : {std::pair{1, 55}, {2, -1}, {3, 0}, {0, 0}})
+        EXPECT_EQ(Graph_Sample(&copy, ch, i), 0) << ch << "/" << i;
+    EXPECT_EQ(Graph_Field(&copy, copy.len - 1), 0) << "half a register";
+    copy.info.channels = 1;
+    EXPECT_EQ(Graph_Sample(&copy, 2, 0), 0);
+}
+
+} // namespace
