@@ -15,7 +15,8 @@
 
 static_assert(GRAPH_FRAME_MAX == MODBUS_TCP_MAX_ADU_LENGTH, "a curve is one Modbus/TCP frame");
 static_assert(GRAPH_FRAME_MAX <= GRAPH_HEADER_SIZE + 4 * GRAPH_SAMPLES_MAX, "");
-static_assert(TOOL_FRAME_SIZE >= GRAPH_FRAME_MAX, "the record's frame buffer keeps a curve");
+static_assert(TOOL_CURVE_SIZE == GRAPH_FRAME_MAX, "the record keeps the largest curve");
+static_assert(TOOL_FRAME_SIZE >= GRAPH_FRAME_MAX, "a curve is received whole");
 
 std::atomic<int> Graph_EnableTrigger_RefCnt{0};
 
@@ -140,8 +141,8 @@ gboolean Graph_RecvCB(GIOChannel*, GIOCondition cond, gpointer) {
     default:
         break;
     }
-    memcpy(rec->frame, frame, size_t(len));
-    rec->frameLen = len;
+    memcpy(rec->curve, frame, size_t(len));
+    rec->curveLen = len;
     EwDriver_PushMsgQ_RecvGraphData(tdx);
     return G_SOURCE_CONTINUE;
 }
@@ -217,11 +218,11 @@ int Graph_GetFrame(int tdx, GraphFrameCopy* out) {
     *out = GraphFrameCopy{};
     RegToolsLock g;
     RegToolRecord* rec = ToolManager_RegTool(tdx);
-    if (!rec || rec->frameLen <= 0 ||
-        Graph_CheckFrame(rec->frame, rec->frameLen, &out->info) != GRAPH_FRAME_OK)
+    if (!rec || rec->curveLen <= 0 ||
+        Graph_CheckFrame(rec->curve, rec->curveLen, &out->info) != GRAPH_FRAME_OK)
         return -1;
-    memcpy(out->bytes, rec->frame, size_t(rec->frameLen));
-    out->len = rec->frameLen;
+    memcpy(out->bytes, rec->curve, size_t(rec->curveLen));
+    out->len = rec->curveLen;
     out->torqueUnit = rec->torqueUnit;
     out->torqueMin = rec->torqueMin;
     return 0;

@@ -195,6 +195,8 @@ gboolean fastening_event_cb(GIOChannel*, GIOCondition cond, gpointer) {
         return G_SOURCE_REMOVE;
     }
     len = Operation_NormaliseFrame(frame, len, TOOL_FRAME_SIZE, type);
+    memcpy(rec->frame, frame, TOOL_FRAME_SIZE);
+    rec->frameLen = len;
     queueFrame(rec, tdx, frame, len);
     if (get_setting_operation()->operation_mode == 1) { // "without job"
         if (fet_enable.load() & (1u << tdx)) add_fet_item(tdx, frame, len);

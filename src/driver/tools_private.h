@@ -17,6 +17,7 @@ typedef struct _GIOChannel GIOChannel;
 typedef struct _GSource GSource;
 
 #define TOOL_FRAME_SIZE 1064      // receive frame of the event or curve connection
+#define TOOL_CURVE_SIZE 260       // a kept curve frame: one Modbus/TCP frame at most
 #define TOOL_EVENT_FRAME_MAX 260  // largest Modbus/TCP frame (MODBUS_TCP_MAX_ADU_LENGTH)
 #define TOOL_EVENT_QUEUE_DEPTH 16 // fastening frames kept until the screens read them
 
@@ -127,8 +128,12 @@ struct RegToolRecord {
     uint16_t torqueUnit;
     uint16_t torqueMin;
     uint16_t torqueMax;
-    uint8_t frame[TOOL_FRAME_SIZE]; // last curve frame received (graph.h), checked
+    uint8_t frame[TOOL_FRAME_SIZE]; // last frame received on the event connection
     int32_t frameLen;
+    // Last curve received (graph.h), checked; apart from `frame` so that a result arriving
+    // before the screen reads the curve cannot take its place.
+    uint8_t curve[TOOL_CURVE_SIZE];
+    int32_t curveLen;
     // fastening frames not yet read by the screens (ring), and the one read last; emptied
     // when event output goes off and when a new receive watch starts
     ToolEventFrame evq[TOOL_EVENT_QUEUE_DEPTH];
