@@ -441,8 +441,9 @@ void Sim::pump(int t) {
 
 void Sim::afterProduce(int t) {
     VirtualTool& tool = *tools_[t];
-    // A curve goes out on the data connection that armed the trigger, after the result,
-    // for every fastening while the trigger stays 1. One write: never inside an answer.
+    // A curve goes out on the data connection that armed the trigger, after the result of
+    // the next fastening; the trigger is then spent until the panel re-arms it (the graph
+    // screen does every 5 s). One write: never inside an answer.
     if (tool.curveArmed && tool.curveFd >= 0 && !tool.silent &&
         (tool.lastFastening.status == 1 || tool.lastFastening.status == 2)) {
         const auto f = encodeCurveFrame(++links_[t].tid, tool.curveFor(tool.lastFastening));
@@ -450,6 +451,7 @@ void Sim::afterProduce(int t) {
             log(0, "tool %d: curve send failed", t);
         else
             tool.curves++;
+        tool.curveArmed = false;
     }
     pump(t);
 }

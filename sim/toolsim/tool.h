@@ -57,7 +57,7 @@ class VirtualTool {
     uint16_t lastTorque = 0, lastSpeed = 0;
     uint32_t fastenings = 0;
     BarcodeEntry barcodes[30];
-    bool curveArmed = false; // 4100 = 1: every fastening also sends its curve
+    bool curveArmed = false; // 4100 := 1: the next fastening also sends its curve
     int curveFd = -1;
     uint64_t curves = 0, triggers = 0; // curves sent, trigger writes answered
     EventRecord lastFastening;
