@@ -8,7 +8,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-PageTabs::PageTabs(const QString& title, const QString& name, QWidget* parent)
+PageTabs::PageTabs(const QString& title, const QString& name, QWidget* parent,
+                   const QString& homeLabel)
     : Page(parent), name_(name) {
     setObjectName(name);
     auto* v = new QVBoxLayout(this);
@@ -20,12 +21,18 @@ PageTabs::PageTabs(const QString& title, const QString& name, QWidget* parent)
     bar_->addWidget(t);
     bar_->addSpacing(30);
     bar_->addStretch(1);
-    auto* home = new QPushButton("Home", this);
+    auto* home = new QPushButton(homeLabel, this);
     home->setObjectName(name + "Home");
     home->setProperty("role", "cancel");
     home->setMinimumWidth(160);
     bar_->addWidget(home);
     v->addLayout(bar_);
+    notice_ = new QLabel(this);
+    notice_->setObjectName(name + "Notice");
+    notice_->setAlignment(Qt::AlignCenter);
+    notice_->setStyleSheet("font-size: 30px; font-weight: bold; color: #f2a71b;");
+    notice_->hide();
+    v->addWidget(notice_, 1);
     stack_ = new QStackedWidget(this);
     v->addWidget(stack_, 1);
     connect(home, &QPushButton::clicked, this, [this] {
@@ -35,7 +42,7 @@ PageTabs::PageTabs(const QString& title, const QString& name, QWidget* parent)
 }
 
 PageTabs::~PageTabs() {
-    if (TabPage* t = Tab(current_)) t->Hidden();
+    setLive(false);
 }
 
 void PageTabs::AddTab(const QString& label, TabPage* page) {
@@ -55,16 +62,39 @@ void PageTabs::AddTab(const QString& label, TabPage* page) {
     stack_->addWidget(page);
 }
 
+void PageTabs::setLive(bool live) {
+    if (live == live_) return;
+    live_ = live;
+    if (TabPage* t = Tab(current_)) {
+        if (live)
+            t->Shown();
+        else
+            t->Hidden();
+    }
+}
+
 void PageTabs::ShowTab(int index) {
     if (index < 0 || index >= tabs_.size()) return;
     if (index != current_) {
-        if (TabPage* old = Tab(current_)) old->Hidden();
+        setLive(false);
         current_ = index;
         stack_->setCurrentIndex(index);
-        tabs_[index]->Shown();
+        setLive(notice_->isHidden());
     }
     for (int i = 0; i < buttons_.size(); ++i)
         buttons_[i]->setChecked(i == index);
+}
+
+void PageTabs::SetNotice(const QString& text) {
+    setLive(false);
+    notice_->setText(text);
+    notice_->setVisible(!text.isEmpty());
+    stack_->setVisible(text.isEmpty());
+    if (text.isEmpty() && current_ >= 0) setLive(true);
+}
+
+QString PageTabs::Notice() const {
+    return notice_->text();
 }
 
 void PageTabs::Init() {
@@ -72,7 +102,7 @@ void PageTabs::Init() {
 }
 
 void PageTabs::Leave() {
-    if (TabPage* t = Tab(current_)) t->Hidden();
+    setLive(false);
     current_ = -1;
     Page::Leave();
 }

@@ -16,7 +16,7 @@ class ParametersTest : public ToolScreenTest {
         return qobject_cast<PageParameters*>(Screens::Find(ScreenId::Parameters));
     }
     QString noticeShown() {
-        auto* l = find<QLabel>("paramNotice");
+        auto* l = find<QLabel>("PageParametersNotice");
         return l && l->isVisible() ? l->text() : QString();
     }
     QString shown(const char* name) {
