@@ -190,6 +190,14 @@ TEST_F(ScreensTest, RenderToolScreens) {
     shot("PageRemoteOutput");
     press("PageRemoteHome");
 
+    dev->OnSetCurrTdx(1);
+    press("tileParameter");
+    shot("PageParameters_Unread");
+    dev->OnSetCurrTdx(0);
+    flush();
+    shot("PageParameters_Controller");
+    press("PageParametersHome");
+
     root->OpenTopDownBox();
     shot("PageTopDownBox");
     press("topDownEdit");

@@ -20,7 +20,9 @@ void UnitRectSwitch::SetValue(int value, bool valid) {
     valid_ = valid;
     setText(!valid ? QString("-") : value ? QString("ON") : QString("OFF"));
     setEnabled(valid);
-    setProperty("on", valid && value != 0);
+    const bool on = valid && value != 0;
+    if (property("on").toBool() == on) return;
+    setProperty("on", on);
     style()->unpolish(this);
     style()->polish(this);
 }
