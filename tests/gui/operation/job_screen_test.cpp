@@ -245,9 +245,10 @@ TEST_F(JobScreenTest, AJobRunsOnTwoToolsAndStartsOver) {
     EXPECT_EQ(sounds(UiSoundKind::Ok), 1);
     // A result within the step redraws the fastening view, not the step list.
     Paints listPaints(find<QListView>("opStepList")->viewport());
-    ASSERT_EQ(tools->cmd("fasten 0 ng error=330"), "ok 2");
+    ASSERT_EQ(tools->cmd("fasten 0 ng error=335"), "ok 2");
     ASSERT_TRUE(until([&] { return f->Sign() == UnitStepFastenView::Ng; }));
-    EXPECT_EQ(f->Error(), "E330 : Target torque reached before the min angle");
+    EXPECT_EQ(f->Error(), "E335 : Converted torque is out of torque limit (%)")
+        << "printf form shown";
     EXPECT_EQ(f->Counter(), "1") << "an NG screw does not count";
     flush();
     EXPECT_EQ(listPaints.n, 0);

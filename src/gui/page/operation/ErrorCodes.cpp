@@ -3,7 +3,8 @@
 #include <iterator>
 
 namespace {
-// The texts stand as the tools' manuals print them ("%%" included).
+// The texts stand as the tools' manuals print them, in printf form: Text() shows "%%" as
+// "%".
 // clang-format off
 const ErrorCodes::Entry kCodes[] = {
     {104, "Low battery voltage"},
@@ -48,7 +49,7 @@ int Count() {
 }
 QString Text(int32_t code) {
     for (const Entry& e : kCodes)
-        if (e.Code == code) return QString::fromUtf8(e.Text);
+        if (e.Code == code) return QString::fromUtf8(e.Text).replace("%%", "%");
     return "Unknown error code";
 }
 } // namespace ErrorCodes

@@ -37,7 +37,7 @@ UnitErrorCodeList::UnitErrorCodeList(QWidget* parent) : QFrame(parent) {
         auto* code = new QTableWidgetItem("E" + QString::number(e[i].Code));
         code->setTextAlignment(Qt::AlignCenter);
         table_->setItem(i, 0, code);
-        table_->setItem(i, 1, new QTableWidgetItem(QString::fromUtf8(e[i].Text)));
+        table_->setItem(i, 1, new QTableWidgetItem(ErrorCodes::Text(e[i].Code)));
     }
     v->addWidget(table_, 1);
     auto* row = new QHBoxLayout;
