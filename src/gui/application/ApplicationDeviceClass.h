@@ -441,6 +441,24 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     int32_t RefreshDrvs();
     int32_t GetDrvsLen();
     QString GetDrvDev(int32_t index);
+    // Directory listing of `path` (dirs and files sorted, hidden entries left out): 0 or -1,
+    // and the lengths of the two lists (0 before the first refresh).
+    int32_t RefreshFiles(const QString& path);
+    int32_t GetDirsLen();
+    int32_t GetFilesLen();
+    // 0 when the path exists, else -1.
+    int32_t CheckFileDirExist(const QString& path);
+    // Entry names of the last listing (null when out of range).
+    QString GetDirName(int32_t index);
+    QString GetFileName(int32_t index);
+    // File manager operations without a shell, inside a drive root (`dir` is the folder
+    // below it, names joined with "/"): 0 or a BROWSER_... result.
+    int32_t BrowserMakeDir(const QString& root, const QString& dir, const QString& name);
+    int32_t BrowserRename(const QString& root, const QString& dir, const QString& from,
+                          const QString& to);
+    int32_t BrowserRemove(const QString& root, const QString& dir, const QString& name);
+    int32_t BrowserTransfer(bool move, const QString& srcRoot, const QString& srcDir,
+                            const QString& name, const QString& dstRoot, const QString& dstDir);
     // A micro SD card is in its slot ("/dev/mmcblk1p1").
     bool IsMicroSdPresent();
     // "chmod +x" on the program file, which may have been replaced through the browser.

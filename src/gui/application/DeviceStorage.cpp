@@ -42,6 +42,59 @@ QString ApplicationDeviceClass::GetDrvDev(int32_t index) {
     return FromNative(Browser_GetDrvName(index));
 }
 
+int32_t ApplicationDeviceClass::RefreshFiles(const QString& path) {
+    return Browser_Refresh_DirAndFiles(ToNative(path).constData());
+}
+
+int32_t ApplicationDeviceClass::GetDirsLen() {
+    return Browser_GetDirsLen();
+}
+
+int32_t ApplicationDeviceClass::GetFilesLen() {
+    return Browser_GetFilesLen();
+}
+
+int32_t ApplicationDeviceClass::CheckFileDirExist(const QString& path) {
+    return Browser_CheckExist(ToNative(path).constData());
+}
+
+QString ApplicationDeviceClass::GetDirName(int32_t index) {
+    const BrowserItem* item = Browser_GetDir(index);
+    return item ? FromNative(item->name) : QString();
+}
+
+QString ApplicationDeviceClass::GetFileName(int32_t index) {
+    const BrowserItem* item = Browser_GetFile(index);
+    return item ? FromNative(item->name) : QString();
+}
+
+int32_t ApplicationDeviceClass::BrowserMakeDir(const QString& root, const QString& dir,
+                                               const QString& name) {
+    return Browser_MakeDir(ToNative(root).constData(), ToNative(dir).constData(),
+                           ToNative(name).constData());
+}
+
+int32_t ApplicationDeviceClass::BrowserRename(const QString& root, const QString& dir,
+                                              const QString& from, const QString& to) {
+    return Browser_Rename(ToNative(root).constData(), ToNative(dir).constData(),
+                          ToNative(from).constData(), ToNative(to).constData());
+}
+
+int32_t ApplicationDeviceClass::BrowserRemove(const QString& root, const QString& dir,
+                                              const QString& name) {
+    return Browser_Remove(ToNative(root).constData(), ToNative(dir).constData(),
+                          ToNative(name).constData());
+}
+
+int32_t ApplicationDeviceClass::BrowserTransfer(bool move, const QString& srcRoot,
+                                                const QString& srcDir, const QString& name,
+                                                const QString& dstRoot, const QString& dstDir) {
+    const QByteArray a = ToNative(srcRoot), b = ToNative(srcDir), n = ToNative(name),
+                     c = ToNative(dstRoot), d = ToNative(dstDir);
+    return (move ? Browser_Move : Browser_Copy)(a.constData(), b.constData(), n.constData(),
+                                                c.constData(), d.constData());
+}
+
 bool ApplicationDeviceClass::IsMicroSdPresent() {
     return Common_MicroSdPresent();
 }

@@ -16,10 +16,12 @@
 #include "page/settings/SettingsRestarts.h"
 #include "page/shell/PageHome.h"
 #include "page/shell/PageTabHost.h"
+#include "page/storage/PageSystemStorage.h"
 #include "page/system/PageDebug.h"
 #include "page/tools/PageEditToolList.h"
 #include "page/tools/PageRemote.h"
 #include "page/tools/PageTopDownBox.h"
+#include "unit/UnitBrowser.h"
 
 #include <QPointer>
 #include <array>
@@ -63,7 +65,8 @@ Page* settingTabs() {
                             {"tabSettingShare", "Share", ScreenId::SettingShare}});
 }
 Page* systemTabs() {
-    return new PageTabHost({{"tabSystemNetwork", "Network status", ScreenId::SystemNetwork}});
+    return new PageTabHost({{"tabSystemNetwork", "Network status", ScreenId::SystemNetwork},
+                            {"tabSystemStorage", "Storage", ScreenId::SystemStorage}});
 }
 
 void browserLeft(QWidget*) {
@@ -125,7 +128,7 @@ const ScreenRow rows[] = {
     {.Id = S::Logout, .Tile = "Logout", .AdminSubtitle = "as Guest", .Icon = "menu_logout",
      .Level = 1, .How = P::Action, .Opened = logout},
     {.Id = S::Browser, .Tile = "File browser", .AdminSubtitle = "Copy, Delete ...",
-     .Icon = "menu_browser", .Level = 1, .How = P::Modal, .Left = browserLeft},
+     .Icon = "menu_browser", .Level = 1, .How = P::Modal, .Factory = make<UnitBrowser>, .Left = browserLeft},
     {.Id = S::Debug, .Level = 2, .How = P::Overlay, .Factory = make<PageDebug>},
     // Opened by the service cable; its confirming button copies the values to the tool.
     {.Id = S::Network, .How = P::Modal, .Factory = make<PageNetwork>, .Opened = ok, .Left = tap},
@@ -137,6 +140,7 @@ const ScreenRow rows[] = {
      .Left = leaveSettings},
     {.Id = S::SettingShare, .Level = 1, .Factory = make<PageSettingShare>, .Left = leaveSettings},
     {.Id = S::SystemNetwork, .Factory = make<PageSystemNetwork>},
+    {.Id = S::SystemStorage, .Factory = make<PageSystemStorage>},
 };
 // clang-format on
 static_assert(std::size(rows) == size_t(ScreenId::Count));

@@ -31,6 +31,7 @@ enum class ScreenId {
     SettingNetwork,
     SettingShare,
     SystemNetwork,
+    SystemStorage,
     Count
 };
 

@@ -1,0 +1,298 @@
+// The file manager: its model as a table over real folders, then the dialog pressed by
+// object name over a fake USB stick under the sysroot, and the storage status tab.
+#include "ShellFixture.h"
+#include "UnitMessageBox.h"
+#include "UnitTextKeypad.h"
+#include "page/storage/PageSystemStorage.h"
+#include "unit/UnitBrowser.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+class BrowserTest : public ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        sys = env->sysroot();
+        layOut("files/");
+        plugStick("sda1");
+        uint64_t gb = 1ull << 30;
+        TestEnv::writeFile(sys + "/media/mmcblk3p2/.keep", "");
+        storageFigures()["/media/mmcblk3p2"] = {8 * gb, 6 * gb};
+        storageFigures()["/media/sda1"] = {4 * gb, 1 * gb};
+        dev->RefreshDrvs();
+    }
+    void layOut(const std::string& dir) {
+        TestEnv::writeFile(dir + "jobs/a.job", "job");
+        TestEnv::writeFile(dir + "Zeta.bak", "zz");
+        TestEnv::writeFile(dir + "b.bak", "bb");
+        TestEnv::writeFile(dir + ".hidden", "");
+        TestEnv::writeFile(dir + "photo.png", "not really");
+    }
+    void plugStick(const std::string& name) {
+        TestEnv::writeFile(sys + "/media/" + name + "/stick.txt", "usb");
+        TestEnv::writeFile(sys + "/dev/" + name, "");
+    }
+    void pullStick(const std::string& name) {
+        fs::remove_all(sys + "/media/" + name);
+        fs::remove(sys + "/dev/" + name);
+        dev->TriggerDrvUpdateNotifier();
+        flush();
+    }
+    QStringList names(const BrowserModel& m) {
+        QStringList out;
+        for (const auto& it : m.Items())
+            out.append(it.Name);
+        return out;
+    }
+    UnitBrowser* open() {
+        makeRoot();
+        dev->SetSysPwd("4321");
+        login("4321");
+        press("tileFilebrowser");
+        auto* b = qobject_cast<UnitBrowser*>(Screens::Find(ScreenId::Browser));
+        EXPECT_NE(b, nullptr);
+        return b;
+    }
+    int row(UnitBrowser* b, const QString& name) {
+        const auto& items = b->Model().Items();
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i].Name == name) return int(i);
+        ADD_FAILURE() << name.toStdString();
+        return -1;
+    }
+    QPoint at(int r) {
+        auto* list = find<QListWidget>("browserList");
+        return list->visualItemRect(list->item(r)).center();
+    }
+    void tapItem(UnitBrowser* b, const QString& name) {
+        auto* vp = find<QListWidget>("browserList")->viewport();
+        QTest::mouseClick(vp, Qt::LeftButton, {}, at(row(b, name)));
+        flush();
+    }
+    void holdItem(UnitBrowser* b, const QString& name) {
+        auto* vp = find<QListWidget>("browserList")->viewport();
+        const QPoint p = at(row(b, name));
+        QTest::mousePress(vp, Qt::LeftButton, {}, p);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return b->Model().SelectionMode(); }, 20000));
+        QTest::mouseRelease(vp, Qt::LeftButton, {}, p);
+        flush();
+    }
+    // Answers the open name prompt.
+    void enterName(const QString& text) {
+        auto* field = find<QLineEdit>("textKeypadField");
+        ASSERT_NE(field, nullptr);
+        field->setText(text);
+        press("textKeypadOk");
+    }
+    void shot(const char* name) {
+        const char* dir = getenv("KEST_SCREENS_DIR");
+        const QString out = dir ? dir : QString(KEST_BINARY_DIR) + "/screens";
+        QDir().mkpath(out);
+        flush();
+        ASSERT_TRUE(root->grab().save(out + "/" + name + ".png"));
+    }
+    std::string sys;
+};
+
+TEST_F(BrowserTest, ModelRules) {
+    layOut("files/t/"); // a folder of its own: the data home has folders of its own
+    BrowserModel m("./files/t", "internal storage");
+    m.RefreshDrives();
+    m.SelectDrive(0);
+    ASSERT_EQ(m.Drives().size(), 2u);
+    EXPECT_EQ(m.Drives()[1].Label, "USB storage");
+    EXPECT_EQ(m.Drives()[1].Root, "/media/sda1");
+    EXPECT_EQ(names(m), (QStringList{"jobs", "Zeta.bak", "b.bak", "photo.png"}));
+    EXPECT_EQ(m.ProposeFolderName(), "new_folder");
+    fs::create_directories("files/t/new_folder");
+    TestEnv::writeFile("files/t/new_folder1", "");
+    struct NameCase {
+        QString name, message;
+    } nameCases[] = {{"ok name", ""},
+                     {"a/b", "Can not use \"/\" in the name."},
+                     {"jobs", "Already exist."},
+                     {"..", "Already exist."},
+                     {"new_folder1", "Already exist."}};
+    for (const NameCase& c : nameCases)
+        EXPECT_EQ(m.CheckName(c.name), c.message) << c.name.toStdString();
+    EXPECT_EQ(m.ProposeFolderName(), "new_folder2");
+
+    // A hundred levels deep and no further; the label follows the stack.
+    std::string deep = "files/t/jobs";
+    for (int i = 0; i < BrowserModel::MaxDepth; ++i)
+        fs::create_directories(deep += "/d");
+    m.Refresh();
+    ASSERT_TRUE(m.Enter("jobs"));
+    EXPECT_EQ(m.PathLabel(), "internal storage / jobs");
+    while (m.Enter("d")) {
+    }
+    EXPECT_EQ(m.Depth(), BrowserModel::MaxDepth);
+    EXPECT_EQ(m.Folder().count("/d"), BrowserModel::MaxDepth - 1);
+    m.SelectDrive(0);
+    EXPECT_EQ(m.Depth(), 0);
+
+    // Selection: all, none, folders first; paste into the same folder changes nothing.
+    m.Refresh();
+    m.EnterSelection();
+    m.SelectAll(true);
+    EXPECT_TRUE(m.AllSelected());
+    m.SelectAll(false);
+    m.Toggle(int(m.Items().size()) - 1);
+    m.Toggle(0);
+    EXPECT_EQ(m.SelectedNames(), (QStringList{"jobs", "photo.png"}));
+    ASSERT_TRUE(m.Remember(BrowserModel::Clip::Move));
+    EXPECT_EQ(m.Paste(), 0);
+    EXPECT_TRUE(fs::exists("files/t/photo.png"));
+    EXPECT_FALSE(m.SelectionMode());
+    EXPECT_FALSE(m.Remember(BrowserModel::Clip::Copy)); // nothing selected
+
+    // Picker: files by extension, or folders only.
+    struct PickCase {
+        BrowserModel::Pick pick;
+        QStringList ext;
+        int highlight;
+        QStringList listed;
+        QString chosen;
+    } picks[] = {
+        {BrowserModel::Pick::File, {"BAK"}, -1, {"jobs", "new_folder", "Zeta.bak", "b.bak"}, ""},
+        {BrowserModel::Pick::File,
+         {"bak"},
+         3,
+         {"jobs", "new_folder", "Zeta.bak", "b.bak"},
+         "./files/t/b.bak"},
+        {BrowserModel::Pick::File, {"bak"}, 0, {"jobs", "new_folder", "Zeta.bak", "b.bak"}, ""},
+        {BrowserModel::Pick::Folder, {}, -1, {"jobs", "new_folder"}, "./files/t"},
+        {BrowserModel::Pick::Folder, {}, 1, {"jobs", "new_folder"}, "./files/t/new_folder"},
+    };
+    for (const PickCase& c : picks) {
+        m.SetPick(c.pick, c.ext);
+        m.Refresh();
+        m.SetHighlight(c.highlight);
+        EXPECT_EQ(names(m), c.listed);
+        EXPECT_EQ(m.Chosen(), c.chosen);
+    }
+
+    // The stick goes away while shown: back to internal storage.
+    m.SetPick(BrowserModel::Pick::Any);
+    m.SelectDrive(1);
+    EXPECT_EQ(m.StoragePath(), "/media/sda1");
+    EXPECT_FALSE(m.DrivesChanged());
+    fs::remove(sys + "/dev/sda1");
+    EXPECT_TRUE(m.DrivesChanged());
+    EXPECT_EQ(m.Root(), "./files/t");
+    EXPECT_EQ(m.StoragePath(), "/media/mmcblk3p2");
+}
+
+TEST_F(BrowserTest, DialogOverAUsbStick) {
+    UnitBrowser* b = open();
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(find<QLabel>("browserPath")->text(), "internal storage");
+    EXPECT_EQ(find<QLabel>("browserStorage")->text(), "2.0 GB / 8.0 GB   25 %");
+    EXPECT_EQ(find<QProgressBar>("browserStorageBar")->value(), 2048);
+    EXPECT_EQ(find<QComboBox>("browserDrive")->count(), 2);
+    // No image loader yet: a picture shows no preview.
+    tapItem(b, "photo.png");
+    EXPECT_EQ(b->Model().Highlight(), row(b, "photo.png"));
+    EXPECT_TRUE(find<QLabel>("browserPreview")->pixmap().isNull());
+    shot("UnitBrowser");
+
+    // Browse: a first tap highlights a folder, a second opens it; "Up" comes back.
+    tapItem(b, "jobs");
+    tapItem(b, "jobs");
+    EXPECT_EQ(find<QLabel>("browserPath")->text(), "internal storage / jobs");
+    press("browserUp");
+
+    // New folder with a hostile name, the prompt's checks, rename.
+    press("browserNewFolder");
+    ASSERT_NE(b->Dialog(), nullptr);
+    EXPECT_EQ(find<QLineEdit>("textKeypadField")->text(), "new_folder");
+    enterName("x/y");
+    auto* err = root->findChildren<UnitMessageBox*>().value(0);
+    ASSERT_NE(err, nullptr);
+    EXPECT_EQ(err->Text(), "Can not use \"/\" in the name.");
+    press("msgClose");
+    enterName("jobs");
+    EXPECT_EQ(root->findChildren<UnitMessageBox*>().value(0)->Text(), "Already exist.");
+    press("msgClose");
+    enterName("$(touch x) \"q\"");
+    EXPECT_TRUE(fs::is_directory("files/$(touch x) \"q\""));
+    tapItem(b, "b.bak");
+    press("browserRename");
+    EXPECT_EQ(find<QLineEdit>("textKeypadField")->text(), "b.bak");
+    enterName("c`id`.bak");
+    EXPECT_EQ(TestEnv::readFile("files/c`id`.bak"), "bb");
+
+    // Hold to select, copy to the stick, paste there.
+    holdItem(b, "c`id`.bak");
+    tapItem(b, "jobs");
+    EXPECT_EQ(b->Model().SelectedNames(), (QStringList{"jobs", "c`id`.bak"}));
+    shot("UnitBrowser_Selection");
+    press("browserCopy");
+    find<QComboBox>("browserDrive")->setCurrentIndex(1);
+    flush();
+    EXPECT_EQ(find<QLabel>("browserPath")->text(), "USB storage");
+    EXPECT_EQ(find<QLabel>("browserStorage")->text(), "3.0 GB / 4.0 GB   75 %");
+    press("browserPaste");
+    EXPECT_EQ(TestEnv::readFile(sys + "/media/sda1/jobs/a.job"), "job");
+    EXPECT_EQ(TestEnv::readFile(sys + "/media/sda1/c`id`.bak"), "bb");
+    EXPECT_EQ(b->Dialog(), nullptr);
+
+    // Delete on the stick: select all, confirm.
+    press("browserSelect");
+    press("browserSelectAll");
+    EXPECT_EQ(find("browserSelectAll")->text(), "Deselect All");
+    press("browserDelete");
+    EXPECT_EQ(root->findChildren<UnitMessageBox*>().value(0)->Text(), "Delete ?");
+    press("msgConfirm");
+    EXPECT_TRUE(fs::is_empty(sys + "/media/sda1"));
+    EXPECT_FALSE(fs::exists(env->root() + "/home/x"));
+
+    // The stick is pulled while shown.
+    pullStick("sda1");
+    EXPECT_EQ(find<QLabel>("browserPath")->text(), "internal storage");
+    EXPECT_EQ(find<QComboBox>("browserDrive")->count(), 1);
+
+    // OK hands back the highlighted item.
+    QString chosen;
+    QObject::connect(b, &UnitBrowser::chosen, [&](const QString& p) { chosen = p; });
+    tapItem(b, "Zeta.bak");
+    press("browserOk");
+    EXPECT_EQ(chosen, "./files/Zeta.bak");
+    EXPECT_EQ(Screens::Find(ScreenId::Browser), nullptr);
+}
+
+TEST_F(BrowserTest, StorageTabShowsInternalStorageAndTheCardWhenPresent) {
+    makeRoot();
+    PageSystemStorage& page = *new PageSystemStorage(root); // the root's look, owned by it
+    page.resize(1280, 700);
+    page.show();
+    page.Refresh();
+    auto text = [&](const char* name) { return page.findChild<QLabel*>(name)->text(); };
+    EXPECT_EQ(text("storageInternalTotal"), "8.0 GB ( 8192 MB )");
+    EXPECT_EQ(text("storageInternalFree"), "6.0 GB ( 6144 MB )");
+    EXPECT_EQ(text("storageInternalUsed"), "2.0 GB ( 2048 MB )");
+    EXPECT_EQ(text("storageInternalPercent"), "25 %");
+    EXPECT_EQ(page.findChild<QProgressBar*>("storageInternalGauge")->maximum(), 8192);
+    EXPECT_FALSE(page.findChild<QWidget*>("storageSdBlock")->isVisible());
+    EXPECT_EQ(text("storageSdPercent"), "0 %");
+    plugStick("mmcblk1p1");
+    storageFigures()["/media/mmcblk1p1"] = {1ull << 30, 1ull << 28};
+    dev->TriggerDrvUpdateNotifier();
+    flush();
+    EXPECT_TRUE(page.findChild<QWidget*>("storageSdBlock")->isVisible());
+    EXPECT_EQ(text("storageSdPercent"), "75 %");
+    EXPECT_EQ(page.findChild<QProgressBar*>("storageSdGauge")->value(), 768);
+    const char* dir = getenv("KEST_SCREENS_DIR");
+    const QString out = dir ? dir : QString(KEST_BINARY_DIR) + "/screens";
+    QDir().mkpath(out);
+    EXPECT_TRUE(page.grab().save(out + "/PageSystemStorage.png"));
+}
+} // namespace

@@ -1,0 +1,180 @@
+// Listing and file operations of the browser module over real files in the data home and
+// sysroot: order, hidden entries, hostile names, refusals that keep every operation inside
+// its drive root, moves across file systems and a full drive.
+#include "TestEnv.h"
+#include "browser.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+std::vector<std::string> names(int (*len)(), BrowserItem* (*at)(int)) {
+    std::vector<std::string> out;
+    for (int i = 0; i < len(); ++i)
+        out.push_back(at(i)->name);
+    return out;
+}
+
+// Every path under `dir` with its content (folders and links by kind), for "nothing else
+// changed" checks.
+std::map<std::string, std::string> snapshot(const std::string& dir) {
+    std::map<std::string, std::string> out;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+        const std::string rel = fs::relative(e.path(), dir).string();
+        if (e.is_symlink())
+            out[rel] = "-> " + fs::read_symlink(e.path()).string();
+        else if (e.is_directory())
+            out[rel] = "/";
+        else
+            out[rel] = TestEnv::readFile(e.path().string());
+    }
+    return out;
+}
+
+TEST(BrowserListing, DirsThenFilesByteOrderHiddenLeftOutLinksAreFiles) {
+    TestEnv env;
+    for (const char* f : {"b.txt", "B.txt", "a.png", ".hidden", "Zeta/.keep", "alpha/.keep",
+                          ".cache/x", "_u/.keep"})
+        TestEnv::writeFile(std::string("files/") + f, "12345");
+    fs::create_directory_symlink("alpha", "files/link");
+    ASSERT_EQ(Browser_Refresh_DirAndFiles("./files"), 0);
+    EXPECT_EQ(names(Browser_GetDirsLen, Browser_GetDir),
+              (std::vector<std::string>{"Zeta", "_u", "alpha"}));
+    EXPECT_EQ(names(Browser_GetFilesLen, Browser_GetFile),
+              (std::vector<std::string>{"B.txt", "a.png", "b.txt", "link"}));
+    EXPECT_EQ(Browser_GetFile(0)->size, 5u);
+    EXPECT_EQ(Browser_GetFile(3)->size, 5u); // the link's own size ("alpha")
+
+    // Selection: directories first, each list in its order.
+    Browser_GetFile(2)->selected = 1;
+    Browser_GetDir(2)->selected = 1;
+    Browser_GetFile(0)->selected = 1;
+    ASSERT_EQ(Browser_Refresh_SelectedItems(), 3);
+    EXPECT_STREQ(Browser_GetSel(0)->name, "alpha");
+    EXPECT_STREQ(Browser_GetSel(1)->name, "B.txt");
+    EXPECT_STREQ(Browser_GetSel(2)->name, "b.txt");
+    EXPECT_EQ(Browser_GetSel(3), nullptr);
+
+    // Under the sysroot, and a folder that cannot be opened empties both lists.
+    TestEnv::writeFile(env.sysroot() + "/media/sda1/stick.txt", "");
+    ASSERT_EQ(Browser_Refresh_DirAndFiles("/media/sda1"), 0);
+    EXPECT_EQ(names(Browser_GetFilesLen, Browser_GetFile), (std::vector<std::string>{"stick.txt"}));
+    LogCapture log;
+    EXPECT_EQ(Browser_Refresh_DirAndFiles("/media/sdb1"), -1);
+    EXPECT_TRUE(log.contains("directory open fail (/media/sdb1)"));
+    EXPECT_EQ(Browser_GetFilesLen() + Browser_GetDirsLen(), 0);
+    EXPECT_EQ(Browser_Refresh_DirAndFiles(nullptr), -1);
+    EXPECT_TRUE(log.contains("invalid directory path"));
+    EXPECT_EQ(Browser_CheckExist("/media/sda1/stick.txt"), 0);
+    EXPECT_EQ(Browser_CheckExist("./files/link"), 0);
+    EXPECT_EQ(Browser_CheckExist("./files/none"), -1);
+}
+
+TEST(BrowserFiles, HostileNamesAreCreatedRenamedCopiedAndDeletedAsPlainNames) {
+    TestEnv env;
+    TestEnv::writeFile("outside.txt", "keep");
+    fs::create_directories("files/dst");
+    const auto before = snapshot(env.home());
+    const char* hostile[] = {"a\"b", "$(touch x)", "new\nline", "`touch y`", "c;d&e|f", "'q' *"};
+    for (const char* n : hostile) {
+        SCOPED_TRACE(n);
+        const std::string dir = std::string("files/") + n;
+        ASSERT_EQ(Browser_MakeDir("./files", "", n), BROWSER_OK);
+        ASSERT_TRUE(fs::is_directory(dir));
+        TestEnv::writeFile(dir + "/" + n, "payload");
+        const std::string renamed = std::string(n) + "2";
+        ASSERT_EQ(Browser_Rename("./files", "", n, renamed.c_str()), BROWSER_OK);
+        ASSERT_EQ(Browser_Copy("./files", "", renamed.c_str(), "./files", "dst"), BROWSER_OK);
+        EXPECT_EQ(TestEnv::readFile("files/dst/" + renamed + "/" + n), "payload");
+        ASSERT_EQ(Browser_Copy("./files", renamed.c_str(), n, "./files", ""), BROWSER_OK);
+        EXPECT_EQ(TestEnv::readFile(dir), "payload");
+        ASSERT_EQ(Browser_Move("./files", "", n, "./files", "dst"), BROWSER_OK);
+        EXPECT_EQ(TestEnv::readFile("files/dst/" + std::string(n)), "payload");
+        EXPECT_EQ(Browser_Remove("./files", "", renamed.c_str()), BROWSER_OK);
+        EXPECT_EQ(Browser_Remove("./files", "dst", renamed.c_str()), BROWSER_OK);
+        EXPECT_EQ(Browser_Remove("./files", "dst", n), BROWSER_OK);
+    }
+    // Nothing ran: no file made by a command, nothing left anywhere in the data home.
+    EXPECT_EQ(snapshot(env.home()), before);
+    EXPECT_FALSE(fs::exists(env.root() + "/x"));
+    EXPECT_TRUE(env.stubCalls().empty());
+}
+
+TEST(BrowserFiles, RefusalsKeepEveryOperationInsideItsRoot) {
+    TestEnv env;
+    TestEnv::writeFile("outside/secret.txt", "keep");
+    TestEnv::writeFile("files/d/sub/f.txt", "f");
+    TestEnv::writeFile("files/taken.txt", "t");
+    fs::create_directory_symlink("../outside", "files/escape");
+    const auto before = snapshot(env.home());
+    struct Case {
+        const char* what;
+        int rc, expected;
+    } cases[] = {
+        {"mkdir slash", Browser_MakeDir("./files", "", "a/b"), BROWSER_BAD_NAME},
+        {"mkdir dotdot", Browser_MakeDir("./files", "", ".."), BROWSER_BAD_NAME},
+        {"mkdir dot", Browser_MakeDir("./files", "", "."), BROWSER_BAD_NAME},
+        {"mkdir empty", Browser_MakeDir("./files", "", ""), BROWSER_BAD_NAME},
+        {"mkdir taken", Browser_MakeDir("./files", "", "d"), BROWSER_EXISTS},
+        {"dir dotdot", Browser_MakeDir("./files", "../outside", "n"), BROWSER_BAD_PATH},
+        {"dir absolute", Browser_MakeDir("./files", "/tmp", "n"), BROWSER_BAD_PATH},
+        {"dir through link", Browser_MakeDir("./files", "escape", "n"), BROWSER_BAD_PATH},
+        {"remove through link", Browser_Remove("./files", "escape", "secret.txt"),
+         BROWSER_BAD_PATH},
+        {"rename onto taken", Browser_Rename("./files", "", "d", "taken.txt"), BROWSER_EXISTS},
+        {"rename dotdot", Browser_Rename("./files", "", "taken.txt", "../t"), BROWSER_BAD_NAME},
+        {"copy into itself", Browser_Copy("./files", "", "d", "./files", "d/sub"), BROWSER_INSIDE},
+        {"move into itself", Browser_Move("./files", "", "d", "./files", "d"), BROWSER_INSIDE},
+        {"copy onto taken", Browser_Copy("./files", "d/sub", "f.txt", "./files", "d/sub"),
+         BROWSER_EXISTS},
+        {"copy missing", Browser_Copy("./files", "", "none", "./files", "d"), BROWSER_NOT_FOUND},
+        {"copy out by link", Browser_Copy("./files", "", "taken.txt", "./files", "escape"),
+         BROWSER_BAD_PATH},
+        {"move in by link", Browser_Move("./files", "escape", "secret.txt", "./files", ""),
+         BROWSER_BAD_PATH},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.rc, c.expected) << c.what;
+    EXPECT_EQ(snapshot(env.home()), before);
+    // The link itself can be removed; its target stays.
+    EXPECT_EQ(Browser_Remove("./files", "", "escape"), BROWSER_OK);
+    EXPECT_EQ(TestEnv::readFile("outside/secret.txt"), "keep");
+    EXPECT_FALSE(fs::exists("files/escape"));
+}
+
+// A small file system on the stick's mount folder: moves cross file systems and copies
+// fill it up. Needs root for its own mount namespace.
+TEST(BrowserFiles, MoveAcrossFileSystemsAndAFullDriveLeavesNoHalfFile) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root for a mount namespace";
+    TestEnv env;
+    ASSERT_EQ(unshare(CLONE_NEWNS), 0);
+    ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+    const std::string stick = env.sysroot() + "/media/sda1";
+    fs::create_directories(stick);
+    ASSERT_EQ(mount("tmpfs", stick.c_str(), "tmpfs", 0, "size=256k"), 0);
+    TestEnv::writeFile("files/tree/a.txt", "a");
+    TestEnv::writeFile("files/tree/in/b.txt", "b");
+    TestEnv::writeFile("files/big.bin", std::string(1 << 20, 'x'));
+
+    EXPECT_EQ(Browser_Move("./files", "", "tree", "/media/sda1", ""), BROWSER_OK);
+    EXPECT_EQ(TestEnv::readFile(stick + "/tree/in/b.txt"), "b");
+    EXPECT_FALSE(fs::exists("files/tree"));
+    EXPECT_EQ(Browser_Move("/media/sda1", "", "tree", "./files", ""), BROWSER_OK);
+    EXPECT_EQ(TestEnv::readFile("files/tree/a.txt"), "a");
+    EXPECT_TRUE(fs::is_empty(stick));
+
+    LogCapture log;
+    EXPECT_EQ(Browser_Copy("./files", "", "big.bin", "/media/sda1", ""), BROWSER_NO_SPACE);
+    EXPECT_EQ(Browser_Move("./files", "", "big.bin", "/media/sda1", ""), BROWSER_NO_SPACE);
+    EXPECT_TRUE(log.contains("copy fail (big.bin)"));
+    EXPECT_TRUE(fs::is_empty(stick)); // neither the final name nor a temporary one
+    EXPECT_EQ(fs::file_size("files/big.bin"), 1u << 20); // the failed move kept its source
+    umount(stick.c_str());
+}
+} // namespace
