@@ -3,10 +3,11 @@
 # commands, and (as root) two network namespaces joined by a veth pair, the panel side
 # named eth0, so discovery multicast and Modbus/TCP to the virtual tools are real.
 #
-#   cell.sh up DIR [--no-net] [--sd] [--name TAG] [--panel-down]
+#   cell.sh up DIR [--no-net] [--sd] [--stick] [--name TAG] [--panel-down]
 #       lays out DIR/sysroot, DIR/stubs and DIR/cell.env (source it: KEST_SYSROOT,
 #       KEST_STUB_LOG, PATH, CELL_PANEL_NS, CELL_TOOLS_NS, CELL_PANEL_IP, CELL_TOOLS_IP,
-#       CELL_TOOL_IPS); --sd adds a micro-SD card; --no-net skips the namespaces;
+#       CELL_TOOL_IPS); --sd adds a micro-SD card; --stick a USB stick (sda1, with a few
+#       files; remove DIR/sysroot/dev/sda1 to pull it); --no-net skips the namespaces;
 #       --panel-down leaves the panel's eth0 down and without address, for the panel's
 #       own link handling to raise (its ifconfig and route act in its namespace)
 #   cell.sh down DIR
@@ -31,11 +32,12 @@ die() { echo "cell: $*" >&2; exit 1; }
 
 cell_up() {
     local dir=$1; shift
-    local net=1 sd=0 tag=$$ panelDown=0
+    local net=1 sd=0 stick=0 tag=$$ panelDown=0
     while [ $# -gt 0 ]; do
         case "$1" in
         --no-net) net=0 ;;
         --sd) sd=1 ;;
+        --stick) stick=1 ;;
         --name) tag=$2; shift ;;
         --panel-down) panelDown=1 ;;
         *) die "unknown option $1" ;;
@@ -54,6 +56,11 @@ cell_up() {
     if [ "$sd" = 1 ]; then
         mkdir -p "$sys/media/mmcblk1p1"
         : >"$sys/dev/mmcblk1p1"
+    fi
+    if [ "$stick" = 1 ]; then
+        mkdir -p "$sys/media/sda1/backup"
+        echo "stick of the simulated cell" >"$sys/media/sda1/readme.txt"
+        : >"$sys/dev/sda1"
     fi
     # Touch screen and barcode scanner: FIFOs kept open by a keeper so readers block
     # instead of seeing end of file; write 16-byte input records into them to feed.
