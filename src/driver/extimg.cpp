@@ -144,7 +144,14 @@ int decomp_jpg(ExtImgBitmap* out, FILE* file) {
     while (cinfo.output_scanline < h) {
         JSAMPROW rows[1] = {row};
         const JDIMENSION y = cinfo.output_scanline;
-        if (jpeg_read_scanlines(&cinfo, rows, 1) != 1) continue;
+        if (jpeg_read_scanlines(&cinfo, rows, 1) != 1) {
+            // Only a suspending source returns no line; ours never should.
+            DBG_ERR("jpeg read stalled at line %u", y);
+            jpeg_destroy_decompress(&cinfo);
+            free(pixels);
+            free(row);
+            return -1;
+        }
         if (cmyk)
             cmykRow(row, pixels + size_t(y) * w, w, cinfo.saw_Adobe_marker);
         else
