@@ -1,5 +1,6 @@
 #include "PageOperationImageView.h"
 
+#include "ExternImage.h"
 #include "Theme.h"
 #include "Timer.h"
 #include "UnitStepFastenData.h"
@@ -22,8 +23,7 @@ PageOperationImageView::PageOperationImageView(QWidget* parent) : QWidget(parent
 }
 
 bool PageOperationImageView::Load(const QString& path) {
-    picture_ = QPixmap();
-    if (!path.isEmpty()) picture_.load(path);
+    picture_ = QPixmap::fromImage(EwLoadExternBitmap(path));
     update();
     return !picture_.isNull();
 }

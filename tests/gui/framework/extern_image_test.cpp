@@ -1,0 +1,300 @@
+// External bitmaps: real JPEG and PNG files of every colour type written in the data
+// home, decoded to opaque pixels; refused, damaged and foreign files give no image.
+#include "ExternImage.h"
+#include "RecordingSink.h"
+#include "TestEnv.h"
+#include "ew_driver.h"
+
+#include <QColor>
+#include <QFile>
+#include <cstdio>
+#include <functional>
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+QImage filled(int w, int h, QImage::Format f, QColor c) {
+    QImage img(w, h, f);
+    img.fill(c);
+    return img;
+}
+
+bool save(const QImage& img, const char* path, const char* fmt) {
+    return img.save(path, fmt);
+}
+
+// libjpeg writes CMYK with the Adobe marker and the values as given (inverted ink).
+bool saveCmykJpeg(const char* path, int w, int h, const uint8_t cmyk[4]) {
+    FILE* f = fopen(path, "wb");
+    if (!f) return false;
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    jpeg_stdio_dest(&c, f);
+    c.image_width = JDIMENSION(w);
+    c.image_height = JDIMENSION(h);
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<JSAMPLE> row(size_t(w) * 4);
+    for (int x = 0; x < w; ++x)
+        std::copy(cmyk, cmyk + 4, row.begin() + x * 4);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    fclose(f);
+    return true;
+}
+
+void cut(const char* path, double keep) {
+    std::string data = TestEnv::readFile(path);
+    TestEnv::writeFile(path, data.substr(0, size_t(double(data.size()) * keep)));
+}
+
+// Bit depth and colour type from the IHDR, so each row really tests the input it names.
+std::pair<int, int> pngType(const char* path) {
+    std::string d = TestEnv::readFile(path);
+    return d.size() > 25 ? std::make_pair(int(uint8_t(d[24])), int(uint8_t(d[25])))
+                         : std::make_pair(-1, -1);
+}
+
+QImage noise(int w, int h) {
+    QImage img(w, h, QImage::Format_RGB32);
+    uint32_t s = 12345;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            s = s * 1103515245u + 12345u;
+            img.setPixel(x, y, 0xFF000000u | (s >> 8));
+        }
+    return img;
+}
+
+struct Decoded {
+    const char* name;
+    std::function<bool()> make; // writes "in" in the data home
+    int width, height;
+    QColor expect;           // at the centre, each channel within 6
+    std::pair<int, int> png; // expected bit depth and colour type, {0, 0} for JPEG
+};
+
+TEST(ExternImage, DecodesEveryInputToOpaqueRgb) {
+    TestEnv env;
+    const uint8_t red[4] = {255, 0, 0, 255}; // inverted: no cyan, full magenta and yellow
+    QImage palette(40, 20, QImage::Format_Indexed8);
+    palette.setColorTable({qRgb(255, 0, 0), qRgb(0, 160, 40)});
+    palette.fill(1);
+    QImage mono(33, 9, QImage::Format_Mono);
+    mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    mono.fill(1);
+    const Decoded cases[] = {
+        {"jpeg grey",
+         [] {
+             return save(filled(200, 100, QImage::Format_Grayscale8, QColor(128, 128, 128)), "in",
+                         "JPG");
+         },
+         200,
+         100,
+         QColor(128, 128, 128),
+         {0, 0}},
+        {"jpeg cmyk",
+         [&] { return saveCmykJpeg("in", 64, 32, red); },
+         64,
+         32,
+         QColor(255, 0, 0),
+         {0, 0}},
+        {"jpeg 1280 x 800 kept",
+         [] { return save(filled(1280, 800, QImage::Format_RGB32, Qt::blue), "in", "JPG"); },
+         1280,
+         800,
+         QColor(0, 0, 255),
+         {0, 0}},
+        {"png grey 8",
+         [] {
+             return save(filled(30, 20, QImage::Format_Grayscale8, QColor(77, 77, 77)), "in",
+                         "PNG");
+         },
+         30,
+         20,
+         QColor(77, 77, 77),
+         {8, 0}},
+        {"png grey 16",
+         [] {
+             return save(filled(30, 20, QImage::Format_Grayscale16, QColor(200, 200, 200)), "in",
+                         "PNG");
+         },
+         30,
+         20,
+         QColor(200, 200, 200),
+         {16, 0}},
+        {"png palette",
+         [&] { return save(palette, "in", "PNG"); },
+         40,
+         20,
+         QColor(0, 160, 40),
+         {8, 3}},
+        {"png 1 bit",
+         [&] { return save(mono, "in", "PNG"); },
+         33,
+         9,
+         QColor(255, 255, 255),
+         {1, 3}},
+        {"png alpha",
+         [] {
+             return save(filled(30, 20, QImage::Format_ARGB32, QColor(10, 200, 30, 64)), "in",
+                         "PNG");
+         },
+         30,
+         20,
+         QColor(10, 200, 30),
+         {8, 6}},
+        {"png rgba 16",
+         [] {
+             return save(filled(30, 20, QImage::Format_RGBA64, QColor(250, 120, 5, 128)), "in",
+                         "PNG");
+         },
+         30,
+         20,
+         QColor(250, 120, 5),
+         {16, 6}},
+        {"png 4096 wide kept",
+         [] { return save(filled(4096, 2, QImage::Format_RGB32, Qt::red), "in", "PNG"); },
+         4096,
+         2,
+         QColor(255, 0, 0),
+         {8, 2}},
+    };
+    for (const Decoded& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(c.make());
+        if (c.png.first) {
+            EXPECT_EQ(pngType("in"), c.png);
+        }
+        int reports = 0;
+        QImage img = EwLoadExternBitmap("in", [&](int32_t, int32_t) { ++reports; });
+        ASSERT_FALSE(img.isNull());
+        EXPECT_EQ(img.size(), QSize(c.width, c.height));
+        EXPECT_FALSE(img.hasAlphaChannel());
+        QRgb p = img.pixel(c.width / 2, c.height / 2);
+        EXPECT_EQ(qAlpha(p), 255);
+        EXPECT_NEAR(qRed(p), c.expect.red(), 6);
+        EXPECT_NEAR(qGreen(p), c.expect.green(), 6);
+        EXPECT_NEAR(qBlue(p), c.expect.blue(), 6);
+        EXPECT_EQ(reports, 0);
+    }
+}
+
+// A photograph larger than the screen is scaled by the decoder to the largest sixteenth
+// that fits: 4/16 of 4000 x 3000 (5/16 would be 1250 x 937, too tall).
+TEST(ExternImage, LargeJpegIsScaledInTheDecoder) {
+    TestEnv env;
+    QImage photo(4000, 3000, QImage::Format_RGB32);
+    photo.fill(Qt::red);
+    for (int y = 0; y < 3000; ++y)
+        std::fill_n(reinterpret_cast<QRgb*>(photo.scanLine(y)) + 2000, 2000, qRgb(0, 0, 255));
+    ASSERT_TRUE(photo.save("photo.jpg", "JPG"));
+    QImage img = EwLoadExternBitmap("photo.jpg");
+    ASSERT_EQ(img.size(), QSize(1000, 750));
+    EXPECT_GT(qRed(img.pixel(100, 375)), 240);
+    EXPECT_GT(qBlue(img.pixel(900, 375)), 240);
+    EXPECT_LT(qRed(img.pixel(900, 375)), 16);
+}
+
+struct Refused {
+    const char* name;
+    std::function<bool()> make; // writes "in"
+    std::vector<std::string> reports;
+};
+
+TEST(ExternImage, RefusedDamagedAndForeignFilesGiveNoImage) {
+    TestEnv env;
+    const Refused cases[] = {
+        {"png 5000 x 100",
+         [] { return save(filled(5000, 100, QImage::Format_RGB32, Qt::red), "in", "PNG"); },
+         {"5000 x 100"}},
+        {"png 100 x 4097",
+         [] { return save(filled(100, 4097, QImage::Format_RGB32, Qt::red), "in", "PNG"); },
+         {"100 x 4097"}},
+        {"png cut in half",
+         [] {
+             bool ok = save(noise(300, 200), "in", "PNG");
+             cut("in", 0.5);
+             return ok;
+         },
+         {}},
+        {"png header only",
+         [] {
+             bool ok = save(noise(30, 20), "in", "PNG");
+             cut("in", 0.05);
+             return ok;
+         },
+         {}},
+        {"jpeg cut in half",
+         [] {
+             bool ok = save(noise(640, 480), "in", "JPG");
+             cut("in", 0.5);
+             return ok;
+         },
+         {}},
+        {"jpeg 30000 x 30000 declared",
+         [] {
+             // The start-of-frame carries height then width after length and precision.
+             std::string d;
+             if (!save(noise(16, 16), "in", "JPG")) return false;
+             d = TestEnv::readFile("in");
+             size_t sof = d.find("\xFF\xC0");
+             if (sof == std::string::npos) return false;
+             d.replace(sof + 5, 4, std::string("\x75\x30\x75\x30", 4));
+             TestEnv::writeFile("in", d);
+             return true;
+         },
+         {}},
+        {"bmp", [] { return save(noise(30, 20), "in", "BMP"); }, {}},
+        {"png signature only",
+         [] {
+             TestEnv::writeFile("in", std::string("\x89PNG\r\n\x1a\n", 8));
+             return true;
+         },
+         {}},
+        {"empty",
+         [] {
+             TestEnv::writeFile("in", "");
+             return true;
+         },
+         {}},
+        {"missing", [] { return QFile::remove("in") || true; }, {}},
+    };
+    for (const Refused& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(c.make());
+        std::vector<std::string> reports;
+        QImage img = EwLoadExternBitmap("in", [&](int32_t w, int32_t h) {
+            reports.push_back(std::to_string(w) + " x " + std::to_string(h));
+        });
+        EXPECT_TRUE(img.isNull());
+        EXPECT_EQ(reports, c.reports);
+    }
+}
+
+// Without a listener of its own the refusal reaches the device as "image too large".
+TEST(ExternImage, RefusalIsPostedToTheDevice) {
+    TestEnv env;
+    RecordingSink sink;
+    EwDriver_CreateQueue();
+    EwDriver_SetDeviceObject(&sink);
+    ASSERT_TRUE(save(filled(5000, 100, QImage::Format_RGB32, Qt::red), "big.png", "PNG"));
+    EXPECT_TRUE(EwLoadExternBitmap("big.png").isNull());
+    EXPECT_TRUE(sink.waitFor("image too large"));
+    EXPECT_EQ(sink.with("image too large"), std::vector<std::string>{"image too large 5000 100"});
+    EwDriver_SetDeviceObject(nullptr);
+}
+
+} // namespace
