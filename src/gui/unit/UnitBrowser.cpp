@@ -1,5 +1,7 @@
 #include "UnitBrowser.h"
 
+#include "ExternImage.h"
+
 #include "ApplicationDeviceClass.h"
 #include "UiSound.h"
 #include "UnitMessageBox.h"
@@ -15,17 +17,9 @@
 #include <QVBoxLayout>
 #include <memory>
 
-namespace {
-UnitBrowser::PreviewLoader previewLoader = nullptr;
-}
-
 const char* const UnitBrowser::GaugeStyle =
     "QProgressBar { background: #27313b; border: 1px solid #3a4754; border-radius: 4px; }"
     " QProgressBar::chunk { background: #2f8fe8; }";
-
-void UnitBrowser::SetPreviewLoader(PreviewLoader loader) {
-    previewLoader = loader;
-}
 
 QPushButton* UnitBrowser::button(const char* name, const QString& text) {
     auto* b = new QPushButton(text, this);
@@ -201,9 +195,14 @@ void UnitBrowser::held() {
 void UnitBrowser::showPreview() {
     preview_->clear();
     const int h = model_.Highlight();
-    if (h < 0 || !previewLoader || !BrowserModel::IsImage(model_.Items()[size_t(h)].Name)) return;
-    const QImage img = previewLoader(model_.Folder() + "/" + model_.Items()[size_t(h)].Name);
-    if (!img.isNull())
+    if (h < 0 || !BrowserModel::IsImage(model_.Items()[size_t(h)].Name)) return;
+    int tooWide = 0, tooHigh = 0;
+    const QImage img =
+        EwLoadExternBitmap(model_.Folder() + "/" + model_.Items()[size_t(h)].Name,
+                           [&](int32_t w, int32_t hgt) { tooWide = w, tooHigh = hgt; });
+    if (tooWide || tooHigh)
+        ShowImageTooLarge(tooWide, tooHigh);
+    else if (!img.isNull())
         preview_->setPixmap(QPixmap::fromImage(
             img.scaled(preview_->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }

@@ -28,11 +28,6 @@ class UnitBrowser : public Page {
     static constexpr int HoldMs = 500;
     // The look of the storage gauges (also on the storage status tab).
     static const char* const GaugeStyle;
-    // Image preview: returns the picture of a file, or a null image. Until the external
-    // image loader is installed here, no preview is shown.
-    using PreviewLoader = QImage (*)(const QString& path);
-    static void SetPreviewLoader(PreviewLoader loader);
-
     explicit UnitBrowser(const QString& root = "./files", const QString& label = "internal storage",
                          QWidget* parent = nullptr);
     BrowserModel& Model() { return model_; }

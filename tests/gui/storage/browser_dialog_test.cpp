@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -34,7 +35,10 @@ class BrowserTest : public ShellTest {
         TestEnv::writeFile(dir + "Zeta.bak", "zz");
         TestEnv::writeFile(dir + "b.bak", "bb");
         TestEnv::writeFile(dir + ".hidden", "");
-        TestEnv::writeFile(dir + "photo.png", "not really");
+        QImage photo(64, 48, QImage::Format_RGB32);
+        photo.fill(Qt::darkCyan);
+        fs::create_directories(dir);
+        photo.save(QString::fromStdString(dir + "photo.png"));
     }
     void plugStick(const std::string& name) {
         TestEnv::writeFile(sys + "/media/" + name + "/stick.txt", "usb");
@@ -198,11 +202,26 @@ TEST_F(BrowserTest, DialogOverAUsbStick) {
     EXPECT_EQ(find<QLabel>("browserStorage")->text(), "2.0 GB / 8.0 GB   25 %");
     EXPECT_EQ(find<QProgressBar>("browserStorageBar")->value(), 2048);
     EXPECT_EQ(find<QComboBox>("browserDrive")->count(), 2);
-    // No image loader yet: a picture shows no preview.
+    // A picture shows its preview; one over 4096 pixels is refused by name of its size.
     tapItem(b, "photo.png");
     EXPECT_EQ(b->Model().Highlight(), row(b, "photo.png"));
-    EXPECT_TRUE(find<QLabel>("browserPreview")->pixmap().isNull());
+    EXPECT_FALSE(find<QLabel>("browserPreview")->pixmap().isNull());
     shot("UnitBrowser");
+    QImage(5000, 100, QImage::Format_RGB32).save("files/wide.png");
+    b->Init();
+    flush();
+    tapItem(b, "wide.png");
+    auto* tooLarge = root->findChildren<UnitMessageBox*>().value(0);
+    ASSERT_NE(tooLarge, nullptr);
+    EXPECT_EQ(tooLarge->Text(),
+              "The image is too large. (5000 x 100)\n\n Max resolution is 4096 x 4096.");
+    EXPECT_EQ(b->Model().Highlight(), -1);
+    EXPECT_TRUE(find<QLabel>("browserPreview")->pixmap().isNull());
+    shot("UnitBrowser_ImageTooLarge");
+    press("msgClose");
+    fs::remove("files/wide.png");
+    b->Init();
+    flush();
 
     // Browse: a first tap highlights a folder, a second opens it; "Up" comes back.
     tapItem(b, "jobs");
