@@ -252,8 +252,10 @@ TEST_F(BefTest, ServerThatKeepsSendingIsCutOffAndReconnected) {
     TcpServer server;
     server.streamToClient(true);
     start(0, server.port());
+    // Before the link: the server streams at once, and the close that follows (on the
+    // loop) arms the reconnect timer only when forwarding is on.
+    get_setting_share()->bef_enable = 1;
     ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
-    get_setting_share()->bef_enable = 1; // so the close arms the reconnect timer
     ASSERT_TRUE(
         WaitUntil([&] { return log.contains("bytes unasked, reconnecting"); }, seconds(30)));
     EXPECT_TRUE(log.contains("Close server stream (Unexpected data)."));
