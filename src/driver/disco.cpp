@@ -92,12 +92,15 @@ McGroupInfo* mcGroupOf(int sock) {
 int dropMembership(McGroupInfo* m, const char* fn) {
     ip_mreqn mreq{};
     mreq.imr_multiaddr.s_addr = m->group;
-    mreq.imr_address.s_addr = m->ifaddr;
     mreq.imr_ifindex = m->ifindex;
     const int sock = m->sock;
+    const uint32_t ifaddr = m->ifaddr;
     // Unknown at the join: the address may still be there to find the interface by.
-    if (!mreq.imr_ifindex) mreq.imr_ifindex = ifindexOf(mreq.imr_address.s_addr);
+    if (!mreq.imr_ifindex) mreq.imr_ifindex = ifindexOf(ifaddr);
     *m = McGroupInfo{};
+    // With the index known the drop goes by index alone: some kernels check the address
+    // against the interface as well, and when it is gone they forget the socket's record
+    // but leave the interface in the group (and still report success).
     if (!mreq.imr_ifindex) {
         // The address is gone too. A drop by address alone would forget the socket's record
         // and leave the interface in the group, so try the interfaces one by one: only the
@@ -112,7 +115,8 @@ int dropMembership(McGroupInfo* m, const char* fn) {
         }
         if (names) if_freenameindex(names);
         mreq.imr_ifindex = 0;
-        DBG_ERR_AS(fn, "interface of %d.%d.%d.%d unknown", IP4(ntohl(mreq.imr_address.s_addr)));
+        mreq.imr_address.s_addr = ifaddr;
+        DBG_ERR_AS(fn, "interface of %d.%d.%d.%d unknown", IP4(ntohl(ifaddr)));
     }
     if (setsockopt(sock, IPPROTO_IP, IP_DROP_MEMBERSHIP, &mreq, sizeof mreq) < 0) {
         DBG_ERR_AS(fn, "fail to leave MC group , %s", strerror(errno));

@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <sys/socket.h>
+#include <sys/utsname.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -315,6 +316,10 @@ TEST(DiscoEndpoints, ConfigComesFromTheEnvironment) {
 // ---- memberships of the two sockets, as the kernel's table shows them (root) ----
 
 namespace {
+std::string kernelRelease() {
+    utsname u{};
+    return uname(&u) == 0 ? u.release : "?";
+}
 int sh(const std::string& cmd) {
     return std::system((cmd + " >/dev/null 2>&1").c_str());
 }
@@ -350,7 +355,7 @@ TEST(DiscoGroup, EachSocketKeepsItsOwnMembershipAndANewAddressReplacesTheOld) {
     EXPECT_EQ(Disco_Join_McGroup(eth, 0x0a010001), 0);
     ASSERT_EQ(sh("ip addr del 10.1.0.1/24 dev a0"), 0);
     EXPECT_EQ(Disco_Leave_McGroup(eth), 0);
-    EXPECT_EQ(discoGroupMembers(), Set{});
+    EXPECT_EQ(discoGroupMembers(), Set{}) << "kernel " << kernelRelease();
     EXPECT_FALSE(log.contains("no interface holds")) << "every join knew its interface";
     EXPECT_FALSE(log.contains("unknown"));
     close(eth);

@@ -218,6 +218,7 @@ TEST_F(StartupTest, DiscoveryScanStartsAfterOneHundredMilliseconds) {
     LogCapture log;
     QElapsedTimer t;
     t.start();
+    scanning = true;
     makeRoot();
     ASSERT_TRUE(QTest::qWaitFor([&] { return log.contains("send disco scan"); }, 20000));
     EXPECT_GE(t.elapsed(), 95);
