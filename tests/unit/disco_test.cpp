@@ -11,8 +11,8 @@
 #include <set>
 #include <sstream>
 #include <sys/socket.h>
-#include <sys/utsname.h>
 #include <sys/un.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 using namespace toollink_test;
