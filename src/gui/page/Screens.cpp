@@ -141,6 +141,12 @@ const ScreenRow rows[] = {
     {.Id = S::SettingShare, .Level = 1, .Factory = make<PageSettingShare>, .Left = leaveSettings},
     {.Id = S::SystemNetwork, .Factory = make<PageSystemNetwork>},
     {.Id = S::SystemStorage, .Factory = make<PageSystemStorage>},
+    // The job editors, opened from the job manager and the step editor.
+    {.Id = S::StepEditor, .Level = 1},
+    {.Id = S::ScrewPosition, .Level = 1},
+    {.Id = S::Barcode, .Level = 1},
+    // The preset barcode tab of the settings.
+    {.Id = S::SettingBarcode, .Level = 1, .Left = leaveSettings},
 };
 // clang-format on
 static_assert(std::size(rows) == size_t(ScreenId::Count));

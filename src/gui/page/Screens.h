@@ -32,6 +32,10 @@ enum class ScreenId {
     SettingShare,
     SystemNetwork,
     SystemStorage,
+    StepEditor,
+    ScrewPosition,
+    Barcode,
+    SettingBarcode,
     Count
 };
 

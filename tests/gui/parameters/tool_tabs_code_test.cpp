@@ -3,6 +3,7 @@
 // fields, and the barcode window's read and write sequences and display form, checked
 // against a register window that behaves like the tool's.
 #include "TestEnv.h"
+#include "UnitCodeRange.h"
 #include "debug.h"
 #include "page/parameters/MultiSeq.h"
 #include "page/parameters/ToolBarcode.h"
@@ -263,7 +264,7 @@ TEST(ToolBarcodeCode, DisplayAndRangeChoice) {
         int start, end;
     } picks[] = {{{3}, 3, 3}, {{3, 5}, 3, 5}, {{5, 3}, 3, 5}, {{3, 5, 1}, 1, 1}, {{2, 2}, 2, 2}};
     for (const Pick& p : picks) {
-        ToolBarcode::RangePick r;
+        CodeRangePick r;
         for (int t : p.touches)
             r.Touch(t);
         EXPECT_EQ(r.start, p.start) << p.touches.size();

@@ -69,19 +69,6 @@ int WriteEntry(const std::function<int(int addr, int value)>& write, int index,
     return 0;
 }
 
-void RangePick::Touch(int position) {
-    if (!open) {
-        start = end = position;
-        open = true;
-        return;
-    }
-    if (position < start)
-        start = position;
-    else
-        end = position;
-    open = false;
-}
-
 int ClearAll(const std::function<int(int addr, int value)>& write) {
     return write(kClearAll, kClearAllValue);
 }

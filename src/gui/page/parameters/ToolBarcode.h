@@ -46,14 +46,6 @@ int WriteEntry(const std::function<int(int addr, int value)>& write, int index,
 // Why WriteEntry would refuse `entry` (empty when it would not).
 QString Refusal(const ToolBarcodeEntry& entry, bool partial);
 
-// The compared part chosen by touching the code's characters (positions from 1): the
-// first touch marks one character, the second widens the part to the touched one.
-struct RangePick {
-    int start = 0, end = 0;
-    bool open = false; // a first touch waits for its second
-    void Touch(int position);
-};
-
 int ClearAll(const std::function<int(int addr, int value)>& write); // 5005 := 2
 
 // Display: the number from 1; the code split around its compared part (all in `before`

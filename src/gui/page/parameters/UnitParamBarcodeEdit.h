@@ -10,9 +10,8 @@
 #include <QList>
 
 class QLabel;
-class QLineEdit;
 class QPushButton;
-class QHBoxLayout;
+class UnitCodeRange;
 
 class UnitParamBarcodeEdit : public QFrame {
     Q_OBJECT
@@ -29,18 +28,9 @@ class UnitParamBarcodeEdit : public QFrame {
 
   private:
     QPushButton* button(const QString& name, const QString& text, QWidget* parent);
-    void codeChanged();
-    void showRange();
-
     QLabel* title_;
-    QLineEdit* code_;
-    QWidget* chars_;
-    QHBoxLayout* charRow_;
-    QList<QPushButton*> charButtons_;
-    QPushButton* partial_;
-    QLabel* range_;
+    UnitCodeRange* range_;
     QList<QPushButton*> presets_;
     QPushButton* all_;
-    ToolBarcode::RangePick pick_;
     int preset_ = 0;
 };
