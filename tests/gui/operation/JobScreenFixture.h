@@ -1,0 +1,214 @@
+// The job screen's set-up, shared by the tests that run jobs on the operation screen: the
+// shell over the real device object and job store, the GPIO tree in the sysroot, and
+// toolsim's virtual tools on loopback registered and connected on the test's thread.
+#pragma once
+
+#include "CsvRead.h"
+#include "FakeTool.h"
+#include "ShellFixture.h"
+#include "Timer.h"
+#include "UnitConfirmation.h"
+#include "UnitNotice.h"
+#include "UnitPassword.h"
+#include "UnitSelectJob.h"
+#include "UnitStepDelayData.h"
+#include "UnitStepFastenData.h"
+#include "UnitStepInputData.h"
+#include "UnitStepOutputData.h"
+#include "UnitStoredResults.h"
+#include "Wait.h"
+#include "common.h"
+#include "disco.h"
+#include "io.h"
+#include "job.h"
+#include "mbus.h"
+#include "operation.h"
+#include "page/operation/PageOperationImageView.h"
+#include "page/operation/PageOperationWithJob.h"
+#include "page/operation/UnitStepDelayView.h"
+#include "page/operation/UnitStepFastenView.h"
+#include "page/operation/UnitStepInputView.h"
+#include "page/operation/UnitStepMessageView.h"
+#include "page/operation/UnitStepOutputView.h"
+#include "threads.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QImage>
+#include <QListView>
+#include <QProgressBar>
+#include <filesystem>
+
+namespace job_screen_test {
+
+inline const std::string kTree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
+
+// Counts the paints of one widget.
+struct Paints : QObject {
+    explicit Paints(QWidget* w) { w->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++n;
+        return false;
+    }
+    int n = 0;
+};
+
+class JobScreenTest : public ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        ASSERT_EQ(std::system((kTree + " init " + env->sysroot()).c_str()), 0);
+        Threads_Init();
+        Gpio_Init();
+        Operation_Init();
+        EwDriver_SetDeviceObject(dev);
+        const char* dir = getenv("KEST_SCREENS_DIR");
+        outDir = dir ? dir : (std::string(KEST_BINARY_DIR) + "/screens");
+        QDir().mkpath(QString::fromStdString(outDir));
+    }
+    void TearDown() override {
+        delete root;
+        root = nullptr;
+        flush();
+        for (int t = dev->GetRegtoolsLen() - 1; t >= 0; --t)
+            dev->ToolLost(t);
+        tools.reset();
+        ShellTest::TearDown();
+    }
+    // Virtual tools registered and connected in this order; their registered names.
+    void connectTools(const std::vector<int>& types) {
+        tools = FakeTool::onLoopback(types);
+        ASSERT_TRUE(tools);
+        for (size_t i = 0; i < types.size(); ++i) {
+            const auto a = tools->ack(int(i));
+            Disco_Proc(a.data(), a.size(), TOOL_NETIF_ETH);
+            const int tdx = dev->GetRegtoolsLen();
+            ASSERT_EQ(dev->RegisterDiscoTool(0), 0);
+            Modbus_MsgQProc_Connect(tdx);
+            ASSERT_EQ(dev->GetTdxToolState(tdx), 3);
+        }
+    }
+    struct Step {
+        int type;
+        QString tool; // fastening: tool name; message: first line
+        int screws = 0;
+        int preset = 0;
+        int delayMs = 0;
+    };
+    // A job in the store, saved and not loaded.
+    void makeJob(const QString& name, const std::vector<Step>& steps) {
+        ASSERT_EQ(dev->JobCreateNew(name), 0);
+        const int jdx = dev->FindJdxByName(name);
+        ASSERT_EQ(dev->JobLoad(jdx), 0);
+        for (const Step& s : steps) {
+            const int sdx = dev->GetStepsLen();
+            ASSERT_EQ(dev->StepCreateNew(s.type), 0);
+            if (s.type == kStepFasten) {
+                dev->SetFastenToolName(sdx, s.tool);
+                dev->SetFastenNoScrews(sdx, s.screws);
+                dev->SetFastenPresetNo(sdx, s.preset);
+            } else if (s.type == kStepMsg) {
+                dev->SetMsgTextLine1(sdx, s.tool);
+            } else if (s.type == kStepDelay) {
+                UnitStepDelayData d;
+                d.Mode = 0;
+                d.TimeUnit = 1;
+                d.TimeValue = s.delayMs;
+                dev->SetDelayData(sdx, &d);
+            }
+        }
+        ASSERT_EQ(dev->JobSave(jdx), 0);
+        dev->JobFree();
+    }
+    PageOperationWithJob* openScreen() {
+        if (!root) makeRoot();
+        press("tileOperation");
+        return qobject_cast<PageOperationWithJob*>(Screens::Find(ScreenId::OperationWithJob));
+    }
+    // Drains the driver queue and the GUI's events until `pred` holds.
+    template <class Pred> bool until(Pred pred) {
+        return kest_test::WaitUntil([&] {
+            EwDriver_ProcessData();
+            flush();
+            return pred();
+        });
+    }
+    void chooseRow(int row) {
+        auto* view = find<QListView>("selectJobList");
+        ASSERT_NE(view, nullptr);
+        const QRect r = view->visualRect(view->model()->index(row, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+        flush();
+    }
+    void shot(const char* name, QWidget* w = nullptr) {
+        flush();
+        QImage img = (w ? w : root)->grab().toImage();
+        ASSERT_TRUE(img.save(QString::fromStdString(outDir + "/" + name + ".png"))) << name;
+    }
+    long reg(int t, int r) { return tools->reg(t, r); }
+    // Job 0: one step of three screws of `tool`, drawn at three positions on a part.
+    void makePictureJob(const QString& tool) {
+        makeJob("pic", {{kStepFasten, tool, 3, 0}});
+        QImage part(800, 600, QImage::Format_RGB32);
+        part.fill(QColor(90, 100, 110));
+        QDir().mkpath("files/image");
+        ASSERT_TRUE(part.save("files/image/part.png"));
+        ASSERT_EQ(dev->JobLoad(0), 0);
+        dev->SetFastenImgFilename(0, "./files/image/part.png");
+        UnitStepFastenData* d = dev->GetFastenData(0);
+        for (int i = 0; i < 3; ++i) {
+            UnitScrewPosData* p = d->ScrewPos[i];
+            p->Enabled = true;
+            p->X = 150 + 250 * i;
+            p->Y = 300;
+            p->Radius = 40;
+            p->Width = 4;
+            p->PendingColor = QColor(240, 170, 30);
+            p->OkColor = QColor(46, 184, 92);
+            p->NgColor = QColor(226, 61, 61);
+        }
+        ASSERT_EQ(dev->SaveScrewPos(0, d), 0);
+        ASSERT_EQ(dev->JobSave(0), 0);
+        dev->JobFree();
+    }
+    // The widget a touch at the centre of `w` reaches: the topmost one there.
+    static QWidget* topAt(QWidget* w) {
+        QWidget* top = w->window();
+        return top->childAt(w->mapTo(top, w->rect().center()));
+    }
+    // Every button of `dlg` is on top where the operator touches it.
+    static void expectOnTop(QWidget* dlg) {
+        ASSERT_NE(dlg, nullptr);
+        for (QPushButton* b : dlg->findChildren<QPushButton*>()) {
+            if (!b->isVisible()) continue;
+            QWidget* top = topAt(b);
+            EXPECT_EQ(top, b) << b->objectName().toStdString() << " under "
+                              << (top ? top->objectName().toStdString() : "nothing");
+        }
+    }
+    // A touch at the centre of the button `name`, through the window like the touch
+    // screen's: whatever is on top there gets it.
+    void touch(const QString& name) {
+        auto* b = find<QPushButton>(name.toLatin1().constData());
+        ASSERT_NE(b, nullptr) << name.toStdString();
+        QWidget* top = b->window();
+        const QPoint at = b->mapTo(top, b->rect().center());
+        QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, at);
+        flush();
+    }
+    // Output `pos` (1..16) as the GPIO tree holds it: what the PLC reads.
+    int outputLine(int pos) const {
+        const std::string cmd = kTree + " out " + env->sysroot() + " " + std::to_string(pos);
+        FILE* f = popen(cmd.c_str(), "r");
+        if (!f) return -1;
+        int v = -1;
+        if (fscanf(f, "%d", &v) != 1) v = -1;
+        pclose(f);
+        return v;
+    }
+
+    std::unique_ptr<FakeTool> tools;
+    std::string outDir;
+};
+
+} // namespace job_screen_test
