@@ -3,6 +3,8 @@
 #pragma once
 
 #include <string>
+#include <sys/types.h>
+#include <vector>
 
 // Flushes the names in folder `dir` ("" for the working folder). 0 or -1.
 int EventLog_SyncDir(const std::string& dir);
@@ -13,3 +15,38 @@ int EventLog_OpenDay(const std::string& path, bool* needHeader, const char* call
 // Writes `data` with one write(); a short write is cut back so no partial line stays.
 // 0, or -1 with errno set.
 int EventLog_AppendWhole(int fd, const std::string& path, const std::string& data);
+
+// ---- spool files (eventlog_spool.cpp) ----
+
+// A spool file: its records from byte `from` on are not in the log yet.
+struct EventLogSpoolFile {
+    std::string path;
+    off_t from = 0;
+    size_t lines = 0;   // records from `from` on
+    size_t records = 0; // every record in the file: its bound counts these
+};
+
+// Spooled lines go to the log by slices of about this many bytes: a result waits for one
+// slice at most, never for the whole spool.
+inline constexpr size_t EVENTLOG_SPOOL_SLICE = 64 * 1024;
+// A spool file whose first records are in the log starts with "#", the offset where the
+// others begin (20 digits) and a line break, written over those records.
+inline constexpr size_t EVENTLOG_SPOOL_MARK_LEN = 22;
+
+// Appends `data` to a spool file and flushes it (a new file's name too); 0 or -1.
+int EventLog_SpoolAppend(const std::string& path, const std::string& data);
+// Complete records of a spool text from `start` on, each ending at a line break outside
+// quotes, about `maxBytes` of them (at least one); `out` may be null. The offset after
+// the last record taken.
+size_t EventLog_TakeRecords(const std::string& text, size_t start, size_t maxBytes,
+                            std::vector<std::string>* out);
+// Removes a spool file and flushes its folder.
+void EventLog_SpoolRemove(const std::string& path);
+// Takes over a spool file found on disk: 1 with records to write, 0 for none (the file
+// is removed), -1 when it cannot be read.
+int EventLog_SpoolAdopt(const std::string& path, EventLogSpoolFile* f);
+// The next slice of a file's unwritten records; *next is where the rest begins. 0, or -1
+// with errno set.
+int EventLog_SpoolReadSlice(const EventLogSpoolFile& f, std::vector<std::string>& out, off_t* next);
+// Writes the offset of the unwritten records over those already in the log.
+void EventLog_SpoolMark(const EventLogSpoolFile& f);

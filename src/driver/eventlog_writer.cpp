@@ -31,14 +31,6 @@ struct LogItem {
     int ackTdx;
 };
 
-// A spool file: its records from byte `from` on are not in the log yet.
-struct SpoolFile {
-    std::string path;
-    off_t from = 0;
-    size_t lines = 0;   // records from `from` on
-    size_t records = 0; // every record in the file: its bound counts these
-};
-
 struct EventLogWriterState {
     std::mutex lock; // the queue and the counters
     std::condition_variable idle;
@@ -46,9 +38,9 @@ struct EventLogWriterState {
     bool scheduled = false;
     uint64_t queued = 0, done = 0;
 
-    std::mutex runLock;               // one batch or spool try at a time; guards all below
-    std::deque<SpoolFile> spoolFiles; // oldest first; spooled lines go to the last
-    std::deque<std::string> spoolMem; // lines after those of the files, not on any disk
+    std::mutex runLock;                       // one batch or spool try at a time; guards all below
+    std::deque<EventLogSpoolFile> spoolFiles; // oldest first; spooled lines go to the last
+    std::deque<std::string> spoolMem;         // lines after those of the files, not on any disk
     size_t memLimit = 10000, fileLimit = 100000;
     uint64_t dropped = 0;
     bool fullSaid = false;                         // the full spool file was named in the debug log
@@ -63,13 +55,6 @@ struct EventLogWriterState {
 EventLogWriterState& writer = *new EventLogWriterState;
 
 const char* const SPOOL_INTERNAL = "./files/log/spool.csv";
-// Spooled lines go to the log by slices of about this many bytes: a result waits for one
-// slice at most, never for the whole spool.
-const size_t SPOOL_SLICE = 64 * 1024;
-// A spool file whose first records are in the log starts with "#", the offset where the
-// others begin (20 digits) and a line break, written over those records.
-const size_t SPOOL_MARK_LEN = 22;
-
 // The day file of a line: the date it carries ("YYYY-MM-DD ..."), else today.
 std::string dayFileFor(const std::string& line, uint32_t location) {
     struct tm t = {};
@@ -134,140 +119,11 @@ int appendDurably(const std::vector<std::string>& lines, uint32_t location) {
     return rc;
 }
 
-// Appends `data` to a spool file and flushes it (a new file's name too); 0 or -1.
-int appendSpoolFile(const std::string& path, const std::string& data) {
-    bool isNew = false;
-    int fd = EventLog_OpenDay(path, &isNew, __func__);
-    if (fd < 0) return -1;
-    int rc = EventLog_AppendWhole(fd, path, data);
-    if (rc == 0) rc = Common_IoSync(path, fd);
-    close(fd);
-    return rc;
-}
-
-// Complete records of a spool text from `start` on, each ending at a line break outside
-// quotes (a quoted text may hold one), about `maxBytes` of them (at least one); `out` may
-// be null. Returns the offset after the last record taken.
-size_t takeRecords(const std::string& text, size_t start, size_t maxBytes,
-                   std::vector<std::string>* out) {
-    bool quoted = false;
-    size_t end = start;
-    for (size_t i = start; i < text.size() && end - start < maxBytes; ++i) {
-        if (text[i] == '"') {
-            quoted = !quoted;
-        } else if (text[i] == '\n' && !quoted) {
-            if (out) out->push_back(text.substr(end, i + 1 - end));
-            end = i + 1;
-        }
-    }
-    return end;
-}
-
 size_t spoolLength() {
     size_t n = writer.spoolMem.size();
-    for (const SpoolFile& f : writer.spoolFiles)
+    for (const EventLogSpoolFile& f : writer.spoolFiles)
         n += f.lines;
     return n;
-}
-
-void removeSpool(const std::string& path) {
-    // Its removal is flushed too: a spool back after a power cut would be written twice.
-    if (unlink(path.c_str()) != 0 || EventLog_SyncDir(path.substr(0, path.rfind('/'))) != 0)
-        DBG_ERR("cannot remove %s, %s", path.c_str(), strerror(errno));
-}
-
-// Takes over a spool file found on disk: where its unwritten records begin (after the
-// mark), how many there are; a record cut by a power cut (never acknowledged) is cut off,
-// so later lines start clean. Read in blocks, once. 1 with records to write, 0 for none
-// (the file is removed), -1 when it cannot be read.
-int adoptSpool(const std::string& path, SpoolFile* f) {
-    int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
-        DBG_ERR("spool %s unreadable, %s", path.c_str(), strerror(errno));
-        return -1;
-    }
-    std::string block(SPOOL_SLICE, '\0');
-    ssize_t n = pread(fd, block.data(), SPOOL_MARK_LEN, 0);
-    unsigned long long mark = 0;
-    struct stat st = {};
-    f->path = path;
-    f->from = 0;
-    if (n == ssize_t(SPOOL_MARK_LEN) && block[0] == '#' && block[SPOOL_MARK_LEN - 1] == '\n' &&
-        sscanf(block.c_str() + 1, "%20llu", &mark) == 1 && mark >= SPOOL_MARK_LEN &&
-        fstat(fd, &st) == 0 && mark <= (unsigned long long)st.st_size)
-        f->from = off_t(mark);
-    else if (n > 0 && block[0] == '#')
-        DBG_ERR("%s : mark unreadable, read from the start", path.c_str());
-    size_t before = 0, lines = 0;
-    off_t at = 0, end = f->from;
-    bool quoted = false;
-    while ((n = pread(fd, block.data(), block.size(), at)) > 0) {
-        for (ssize_t i = 0; i < n; ++i, ++at) {
-            if (at < f->from) {
-                before += block[size_t(i)] == '\n';
-            } else if (block[size_t(i)] == '"') {
-                quoted = !quoted;
-            } else if (block[size_t(i)] == '\n' && !quoted) {
-                ++lines;
-                end = at + 1;
-            }
-        }
-    }
-    if (n < 0) {
-        DBG_ERR("spool %s unreadable, %s", path.c_str(), strerror(errno));
-        close(fd);
-        return -1;
-    }
-    if (at > end) {
-        DBG_ERR("%s : incomplete last line left out", path.c_str());
-        if (ftruncate(fd, std::max(end, f->from)) != 0 || fdatasync(fd) != 0)
-            DBG_ERR("cannot cut %s back, %s", path.c_str(), strerror(errno));
-    }
-    close(fd);
-    f->lines = lines;
-    f->records = before + lines;
-    if (lines > 0) return 1;
-    removeSpool(path);
-    return 0;
-}
-
-// The next slice of a spool file's unwritten records; *next is where the rest begins.
-// 0, or -1 with errno set.
-int readSlice(const SpoolFile& f, std::vector<std::string>& out, off_t* next) {
-    int fd = open(f.path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    std::string text;
-    for (size_t want = SPOOL_SLICE;; want *= 2) { // a record longer than a slice: read more
-        text.resize(want);
-        ssize_t n = pread(fd, text.data(), want, f.from);
-        if (n < 0) {
-            close(fd);
-            return -1;
-        }
-        text.resize(size_t(n));
-        const size_t end = takeRecords(text, 0, SPOOL_SLICE, &out);
-        if (end > 0 || size_t(n) < want) {
-            *next = f.from + off_t(end);
-            break;
-        }
-    }
-    close(fd);
-    if (!out.empty()) return 0;
-    errno = ENODATA; // no whole record left where the count says there are some
-    return -1;
-}
-
-// Writes, over the records already in the log, where the others begin, so a restart does
-// not write them twice. A failure costs at most duplicates after a power cut.
-void markSpool(const SpoolFile& f) {
-    if (f.from < off_t(SPOOL_MARK_LEN)) return;
-    char mark[SPOOL_MARK_LEN + 1];
-    snprintf(mark, sizeof mark, "#%020llu\n", (unsigned long long)f.from);
-    int fd = Common_IoOpen(f.path, O_WRONLY);
-    if (fd < 0 || pwrite(fd, mark, SPOOL_MARK_LEN, 0) != ssize_t(SPOOL_MARK_LEN) ||
-        Common_IoSync(f.path, fd) != 0)
-        DBG_ERR("cannot mark %s, %s", f.path.c_str(), strerror(errno));
-    if (fd >= 0) close(fd);
 }
 
 // Keeps lines in the spool, behind those it holds: in the newest spool file while it can
@@ -277,11 +133,11 @@ void markSpool(const SpoolFile& f) {
 void spoolLines(const std::vector<std::string>& lines, uint32_t location, bool atExit = false) {
     const size_t n = writer.spoolMem.size() + lines.size();
     if (n == 0) return;
-    SpoolFile fresh;
-    SpoolFile* f = writer.spoolFiles.empty() ? nullptr : &writer.spoolFiles.back();
+    EventLogSpoolFile fresh;
+    EventLogSpoolFile* f = writer.spoolFiles.empty() ? nullptr : &writer.spoolFiles.back();
     if (!f && !(fresh.path = EventLog_SpoolPath(location)).empty()) {
         // A file a run left there (its card was out at the start) keeps its place first.
-        const int rc = Common_Exists(fresh.path) ? adoptSpool(fresh.path, &fresh) : 0;
+        const int rc = Common_Exists(fresh.path) ? EventLog_SpoolAdopt(fresh.path, &fresh) : 0;
         if (rc > 0) writer.spoolFiles.push_back(fresh);
         f = rc > 0 ? &writer.spoolFiles.back() : rc == 0 ? &fresh : nullptr;
     }
@@ -297,7 +153,7 @@ void spoolLines(const std::vector<std::string>& lines, uint32_t location, bool a
             chunk += l;
         for (auto& l : lines)
             chunk += l;
-        if (appendSpoolFile(f->path, chunk) == 0) {
+        if (EventLog_SpoolAppend(f->path, chunk) == 0) {
             f->lines += n;
             f->records += n;
             if (f == &fresh) writer.spoolFiles.push_back(fresh);
@@ -326,19 +182,19 @@ int drainSlice(uint32_t location) {
     std::vector<std::string> lines;
     off_t next = 0;
     while (lines.empty() && !writer.spoolFiles.empty()) {
-        const SpoolFile& f = writer.spoolFiles.front();
-        if (f.lines > 0 && readSlice(f, lines, &next) == 0) break;
+        const EventLogSpoolFile& f = writer.spoolFiles.front();
+        if (f.lines > 0 && EventLog_SpoolReadSlice(f, lines, &next) == 0) break;
         if (f.lines > 0) // the card holding it was taken out: they wait for the next start
             DBG_ERR("spool %s unreadable, %s; %zu results left for the next start", f.path.c_str(),
                     strerror(errno), f.lines);
         else
-            removeSpool(f.path);
+            EventLog_SpoolRemove(f.path);
         lines.clear();
         writer.spoolFiles.pop_front();
     }
     const bool fromFile = !lines.empty();
-    for (size_t i = 0, bytes = 0; !fromFile && i < writer.spoolMem.size() && bytes < SPOOL_SLICE;
-         ++i) {
+    for (size_t i = 0, bytes = 0;
+         !fromFile && i < writer.spoolMem.size() && bytes < EVENTLOG_SPOOL_SLICE; ++i) {
         lines.push_back(writer.spoolMem[i]);
         bytes += writer.spoolMem[i].size();
     }
@@ -346,13 +202,13 @@ int drainSlice(uint32_t location) {
     if (appendDurably(lines, location) != 0) return -1;
     writer.written += lines.size();
     if (fromFile) {
-        SpoolFile& f = writer.spoolFiles.front();
+        EventLogSpoolFile& f = writer.spoolFiles.front();
         f.from = next;
         f.lines -= std::min(f.lines, lines.size());
         if (f.lines > 0) {
-            markSpool(f);
+            EventLog_SpoolMark(f);
         } else {
-            removeSpool(f.path);
+            EventLog_SpoolRemove(f.path);
             writer.spoolFiles.pop_front();
         }
     } else {
@@ -524,15 +380,15 @@ gboolean dispatch(gpointer) {
 // does not take is tried again like any spooled line.
 void replayAtStart() {
     std::lock_guard<std::mutex> g(writer.runLock);
-    std::vector<std::pair<struct timespec, SpoolFile>> found;
+    std::vector<std::pair<struct timespec, EventLogSpoolFile>> found;
     for (const std::string& path : {std::string(SPOOL_INTERNAL), EventLog_SpoolPath(0)}) {
         if (path.empty() || !Common_Exists(path) ||
             std::any_of(writer.spoolFiles.begin(), writer.spoolFiles.end(),
-                        [&](const SpoolFile& f) { return f.path == path; }))
+                        [&](const EventLogSpoolFile& f) { return f.path == path; }))
             continue;
         struct stat st = {};
-        SpoolFile f;
-        if (stat(path.c_str(), &st) == 0 && adoptSpool(path, &f) > 0)
+        EventLogSpoolFile f;
+        if (stat(path.c_str(), &st) == 0 && EventLog_SpoolAdopt(path, &f) > 0)
             found.push_back({st.st_mtim, f});
     }
     // Two only when a card was out at a try: its file is the older.
