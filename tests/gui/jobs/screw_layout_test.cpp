@@ -106,6 +106,10 @@ TEST(ScrewLayout, SizeLimitsAndFontBands) {
         EXPECT_EQ(l.At(1).Width, got) << set;
     }
     EXPECT_NE(l.At(0).Radius, 100) << "only the current circle changes";
+    l.SetCurrent(0);
+    EXPECT_EQ(l.Template().Radius, l.At(0).Radius) << "the settings follow the current circle";
+    l.SetCurrent(1);
+    EXPECT_EQ(l.Template().Radius, 1);
     l.SetColor(ScrewLayout::Ng, QColor(1, 2, 3, 40));
     EXPECT_EQ(l.At(1).Colors[ScrewLayout::Ng], QColor(1, 2, 3));
     l.Append(5, 5);

@@ -184,6 +184,10 @@ TEST_F(ScrewPosTest, PlaceMoveDeleteAndSave) {
     press("msgClose");
     press("numpadCancel");
     EXPECT_EQ(page->Dialog(), nullptr);
+    // The controls take the settings of the circle picked, and change that one.
+    touch({100, 100});
+    EXPECT_EQ(text("posRadiusValue"), QString::number(radius));
+    press("posRadiusUp");
     shot("PageScrewPosition");
 
     press("posSave");
@@ -199,7 +203,7 @@ TEST_F(ScrewPosTest, PlaceMoveDeleteAndSave) {
     EXPECT_EQ(f->ScrewPos[1]->Width, width - 1);
     EXPECT_EQ(f->ScrewPos[1]->OkColor.red(), 12);
     EXPECT_EQ(f->ScrewPos[1]->NgColor.blue(), 200);
-    EXPECT_EQ(f->ScrewPos[0]->Radius, radius);
+    EXPECT_EQ(f->ScrewPos[0]->Radius, radius + 1);
     EXPECT_FALSE(f->ScrewPos[2]->Enabled);
 
     ASSERT_EQ(dev->JobSave(0), 0);
@@ -210,7 +214,7 @@ TEST_F(ScrewPosTest, PlaceMoveDeleteAndSave) {
     EXPECT_EQ(u32(file, step + SF_IMG_FLAG), 1u);
     EXPECT_STREQ(file.data() + step + SF_IMG, "./files/image/part.png");
     const uint32_t want[3][4] = {
-        {1, 100, 100, uint32_t(radius)},
+        {1, 100, 100, uint32_t(radius + 1)},
         {1, uint32_t(dragged.x()), uint32_t(dragged.y()), uint32_t(radius + 2)},
         {0, 0, 0, 0}};
     for (size_t k = 0; k < 3; ++k)
@@ -259,6 +263,17 @@ TEST_F(ScrewPosTest, NinetyNineAtMostAndCancelKeepsTheStep) {
     EXPECT_EQ(f->NoScrews, 99);
     EXPECT_TRUE(f->ScrewPos[98]->Enabled);
     EXPECT_EQ(f->ScrewPos[97]->X, 5 * 97);
+
+    // Saving fewer circles disables the positions after them.
+    ASSERT_NE(open(), nullptr);
+    touch({0, 300});
+    press("posDelete");
+    press("posSave");
+    f = dev->GetFastenData(0);
+    EXPECT_EQ(f->NoScrews, 98);
+    EXPECT_EQ(f->ScrewPos[0]->X, 5);
+    EXPECT_EQ(f->ScrewPos[97]->X, 5 * 98);
+    EXPECT_FALSE(f->ScrewPos[98]->Enabled);
 }
 
 TEST_F(ScrewPosTest, ScaledPhotographKeepsDecodedCoordinates) {
@@ -277,11 +292,17 @@ TEST_F(ScrewPosTest, ScaledPhotographKeepsDecodedCoordinates) {
     EXPECT_NEAR(p->X, 640, 2);
     EXPECT_NEAR(p->Y, 400, 2);
 
-    // The job screen's view loads the same file at the same size.
+    // The job screen's view, at the editor's size, draws the circle where it was placed
+    // and leaves the picture's corner alone.
     PageOperationImageView view;
+    view.resize(page->Tunner()->size());
     ASSERT_TRUE(view.Load("./files/image/photo.jpg"));
     view.SetPositions(dev->GetFastenData(0), 1);
-    EXPECT_EQ(view.Count(), 1);
+    const QImage drawn = view.grab().toImage();
+    const QColor plain(90, 110, 130);
+    const QPoint corner = shown.topLeft().toPoint() + QPoint(3, 3);
+    EXPECT_LE(std::abs(QColor(drawn.pixel(corner)).red() - plain.red()), 3);
+    EXPECT_GT(std::abs(QColor(drawn.pixel(shown.center().toPoint())).red() - plain.red()), 40);
 }
 
 TEST_F(ScrewPosTest, RefusedPictureShowsTheLoadersMessage) {

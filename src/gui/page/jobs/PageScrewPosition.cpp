@@ -21,6 +21,7 @@ ApplicationDeviceClass* dev() {
     return ApplicationDevice();
 }
 const char* const componentNames[3] = {"Red", "Green", "Blue"};
+const char* const paintTexts[3] = {"Pending", "OK", "NG"};
 } // namespace
 
 PageScrewPosition::PageScrewPosition(QWidget* parent) : Page(parent) {
@@ -76,7 +77,6 @@ PageScrewPosition::PageScrewPosition(QWidget* parent) : Page(parent) {
 
     auto* paints = new QHBoxLayout;
     const char* paintNames[3] = {"posPending", "posOk", "posNg"};
-    const char* paintTexts[3] = {"Pending", "OK", "NG"};
     for (int i = 0; i < 3; ++i) {
         paints_[i] = button(paintNames[i], paintTexts[i], 44);
         paints_[i]->setCheckable(true);
@@ -100,7 +100,7 @@ PageScrewPosition::PageScrewPosition(QWidget* parent) : Page(parent) {
     end->addWidget(cancelButton);
     side->addLayout(end);
 
-    ScrewLayout& layout = tunner_->Layout();
+    ScrewLayout* layout = &tunner_->Layout();
     auto on = [this](const char* name, auto fn) {
         connect(findChild<QPushButton*>(name), &QPushButton::clicked, this, [this, fn] {
             UiSound_Tap();
@@ -122,17 +122,17 @@ PageScrewPosition::PageScrewPosition(QWidget* parent) : Page(parent) {
         tunner_->SetMode(insert_->isChecked() ? UnitPosTunner::Mode::Insert
                                               : UnitPosTunner::Mode::Select);
     });
-    on("posDelete", [this, &layout] {
-        if (layout.Delete()) countChanged();
+    on("posDelete", [this, layout] {
+        if (layout->Delete()) countChanged();
     });
-    on("posUp", [&layout] { layout.MoveBy(0, -1); });
-    on("posDown", [&layout] { layout.MoveBy(0, 1); });
-    on("posLeft", [&layout] { layout.MoveBy(-1, 0); });
-    on("posRight", [&layout] { layout.MoveBy(1, 0); });
-    on("posRadiusDown", [&layout] { layout.SetRadius(layout.Template().Radius - 1); });
-    on("posRadiusUp", [&layout] { layout.SetRadius(layout.Template().Radius + 1); });
-    on("posWidthDown", [&layout] { layout.SetWidth(layout.Template().Width - 1); });
-    on("posWidthUp", [&layout] { layout.SetWidth(layout.Template().Width + 1); });
+    on("posUp", [layout] { layout->MoveBy(0, -1); });
+    on("posDown", [layout] { layout->MoveBy(0, 1); });
+    on("posLeft", [layout] { layout->MoveBy(-1, 0); });
+    on("posRight", [layout] { layout->MoveBy(1, 0); });
+    on("posRadiusDown", [layout] { layout->SetRadius(layout->Template().Radius - 1); });
+    on("posRadiusUp", [layout] { layout->SetRadius(layout->Template().Radius + 1); });
+    on("posWidthDown", [layout] { layout->SetWidth(layout->Template().Width - 1); });
+    on("posWidthUp", [layout] { layout->SetWidth(layout->Template().Width + 1); });
     for (int i = 0; i < 3; ++i) {
         on(paintNames[i], [this, i] { paint_ = ScrewLayout::Paint(i); });
         on(componentObjects[i], [this, i] { enterComponent(i); });
@@ -248,8 +248,9 @@ void PageScrewPosition::enterComponent(int component) {
     if (keypad_.Open()) return;
     const QColor c = tunner_->Layout().Template().Colors[paint_];
     const int value = component == 0 ? c.red() : component == 1 ? c.green() : c.blue();
-    auto* pad = new UnitTextKeypad(componentNames[component], QString::number(value), nullptr,
-                                   UnitKeypad::Numeric);
+    auto* pad = new UnitTextKeypad(
+        QString("%1 colour - %2").arg(paintTexts[paint_]).arg(componentNames[component]),
+        QString::number(value), nullptr, UnitKeypad::Numeric);
     connect(pad, &UnitTextKeypad::cancel, this, [this] { Navigator::DismissModal(keypad_); });
     connect(pad, &UnitTextKeypad::ok, this, [this, pad, component] {
         bool ok = false;

@@ -9,13 +9,14 @@ void ScrewLayout::SetCurrent(int i) {
         return;
     }
     current_ = std::clamp(i, 0, Count() - 1);
+    follow();
 }
 
 void ScrewLayout::Load(const std::vector<Circle>& circles) {
     circles_ = circles;
     if (circles_.size() > size_t(MaxCircles)) circles_.resize(size_t(MaxCircles));
     current_ = circles_.empty() ? -1 : 0;
-    if (!circles_.empty()) template_ = circles_.front();
+    follow();
 }
 
 void ScrewLayout::SetRadius(int r) {
@@ -61,6 +62,7 @@ bool ScrewLayout::Delete() {
     if (current_ < 0) return false;
     circles_.erase(circles_.begin() + current_);
     if (current_ >= Count()) current_ = Count() - 1;
+    follow();
     return true;
 }
 
@@ -133,6 +135,11 @@ int ScrewLayout::Band(int radius) {
 int ScrewLayout::BandFontPx(int band) {
     static constexpr int px[Bands] = {14, 24, 36, 48, 60};
     return px[std::clamp(band, 0, Bands - 1)];
+}
+
+void ScrewLayout::follow() {
+    // The controls show the current circle's settings, and the next circle takes them.
+    if (current_ >= 0) template_ = circles_[size_t(current_)];
 }
 
 QPoint ScrewLayout::inside(int x, int y) const {

@@ -31,9 +31,9 @@ class ScrewLayout {
     const Circle& At(int i) const { return circles_[size_t(i)]; }
     const std::vector<Circle>& Circles() const { return circles_; }
     int Current() const { return current_; } // -1 with no circles
+    // The current circle's radius, width and colours become the settings of new circles.
     void SetCurrent(int i);
-    // Replaces every circle (as read from a step); the first becomes current and, when
-    // there is one, gives the settings of new circles.
+    // Replaces every circle (as read from a step); the first becomes current.
     void Load(const std::vector<Circle>& circles);
 
     // New circles take these; changing them changes the current circle too.
@@ -71,6 +71,7 @@ class ScrewLayout {
 
   private:
     QPoint inside(int x, int y) const;
+    void follow();
     std::vector<Circle> circles_;
     int current_ = -1;
     Circle template_;
