@@ -41,10 +41,10 @@ class ScrewPosTest : public ToolScreenTest {
         job_free();
         ToolScreenTest::TearDown();
     }
-    static void picture(const char* name, QSize size, const char* format) {
+    static void picture(const QString& name, QSize size, const char* format) {
         QImage img(size, QImage::Format_RGB32);
         img.fill(QColor(90, 110, 130));
-        ASSERT_TRUE(img.save(QString("files/image/") + name, format));
+        ASSERT_TRUE(img.save("files/image/" + name, format));
     }
     PageScrewPosition* open() {
         auto* p = qobject_cast<PageScrewPosition*>(Screens::Open(ScreenId::ScrewPosition, root));
@@ -305,14 +305,36 @@ TEST_F(ScrewPosTest, ScaledPhotographKeepsDecodedCoordinates) {
     EXPECT_GT(std::abs(QColor(drawn.pixel(shown.center().toPoint())).red() - plain.red()), 40);
 }
 
-TEST_F(ScrewPosTest, RefusedPictureShowsTheLoadersMessage) {
+TEST_F(ScrewPosTest, RefusedPictureKeepsThePictureInUse) {
     TestEnv::writeFile("files/image/broken.jpg", std::string("\xFF\xD8\xFF\xE0 not a picture", 20));
+    // "./files/image/" and the name: 255 bytes fit the step, 256 do not.
+    const QString fits = QString(237, 'f') + ".png", tooLong = QString(238, 'n') + ".png";
+    picture(fits, {64, 40}, "PNG");
+    picture(tooLong, {64, 40}, "PNG");
     ASSERT_NE(open(), nullptr);
     pick("part.png");
-    pick("broken.jpg");
-    EXPECT_EQ(msgText(), "Can not load the image.");
-    shot("PageScrewPosition_Error");
-    press("msgClose");
-    EXPECT_EQ(page->PicturePath(), "./files/image/part.png") << "the picture in use stays";
-    EXPECT_TRUE(page->Tunner()->HasPicture());
+    struct Case {
+        QString file, message, path;
+    };
+    const Case cases[] = {
+        {"broken.jpg", "Can not load the image.", "./files/image/part.png"},
+        {tooLong, "The file name is too long or has characters that can not be stored.",
+         "./files/image/part.png"},
+        {fits, "", "./files/image/" + fits},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        pick(c.file);
+        EXPECT_EQ(msgText(), c.message);
+        if (c.file == "broken.jpg") shot("PageScrewPosition_Error");
+        if (!c.message.isEmpty()) press("msgClose");
+        EXPECT_EQ(page->PicturePath(), c.path);
+        EXPECT_TRUE(page->Tunner()->HasPicture());
+    }
+    touch({10, 10});
+    press("posSave");
+    const QString stored = dev->GetFastenData(0)->ImgFilename;
+    EXPECT_EQ(stored, "./files/image/" + fits);
+    PageOperationImageView view;
+    EXPECT_TRUE(view.Load(stored)) << "the job screen finds it";
 }

@@ -192,6 +192,14 @@ void PageScrewPosition::Edit(int sdx) {
 }
 
 void PageScrewPosition::loadPicture(const QString& path, bool tell) {
+    // The step keeps 255 bytes of 8-bit text: a path that does not come back whole from
+    // there would send the job screen after another file.
+    const QByteArray stored = ApplicationDeviceClass::ToNative(path);
+    if (tell &&
+        (stored.size() > MaxPathBytes || ApplicationDeviceClass::FromNative(stored) != path)) {
+        showError("The file name is too long or has characters that can not be stored.");
+        return;
+    }
     QString tooLarge;
     const QImage img = EwLoadExternBitmap(path, [&tooLarge](int32_t w, int32_t h) {
         tooLarge = QString("The image is too large. (%1 x %2)\n\n Max resolution is 4096 x 4096.")

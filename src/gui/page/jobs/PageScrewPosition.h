@@ -19,6 +19,7 @@ class UnitPosTunner;
 class PageScrewPosition : public Page {
     Q_OBJECT
   public:
+    static constexpr int MaxPathBytes = 255; // the step's picture path
     explicit PageScrewPosition(QWidget* parent = nullptr);
     ~PageScrewPosition() override;
     // Edits step `sdx` of the loaded job (a fastening step).
