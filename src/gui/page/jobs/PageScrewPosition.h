@@ -4,6 +4,7 @@
 // circle to the step; Cancel leaves the positions as they were.
 // Widgets: "posPicture", "posAppend", "posInsert", "posDelete", "posUp", "posDown",
 // "posLeft", "posRight", "posRadiusDown", "posRadiusUp", "posWidthDown", "posWidthUp",
+// "posRadiusValue", "posWidthValue" (the current circle's),
 // "posPending", "posOk", "posNg" (which colour is edited), "posRed", "posGreen",
 // "posBlue" (its components, entered on the numpad), "posCount", "posSave", "posCancel".
 #pragma once
