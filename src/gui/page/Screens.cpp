@@ -5,6 +5,7 @@
 #include "Navigator.h"
 #include "Page.h"
 #include "UiSound.h"
+#include "page/jobs/PageScrewPosition.h"
 #include "page/monitor/PageMonitor.h"
 #include "page/network/PageNetwork.h"
 #include "page/network/PageSystemNetwork.h"
@@ -143,7 +144,7 @@ const ScreenRow rows[] = {
     {.Id = S::SystemStorage, .Factory = make<PageSystemStorage>},
     // The job editors, opened from the job manager and the step editor.
     {.Id = S::StepEditor, .Level = 1},
-    {.Id = S::ScrewPosition, .Level = 1},
+    {.Id = S::ScrewPosition, .Level = 1, .Factory = make<PageScrewPosition>},
     {.Id = S::Barcode, .Level = 1},
     // The preset barcode tab of the settings.
     {.Id = S::SettingBarcode, .Level = 1, .Left = leaveSettings},

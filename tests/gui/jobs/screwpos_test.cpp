@@ -1,0 +1,340 @@
+// The screw position editor over a job with one fastening step in the test's data home:
+// pictures written by the test, the view touched at picture points, buttons pressed by
+// name, then the step as the device object reads it and the saved job file.
+#include "../tools/ToolScreenFixture.h"
+#include "UnitBrowser.h"
+#include "UnitStepFastenData.h"
+#include "job.h"
+#include "page/jobs/PageScrewPosition.h"
+#include "page/jobs/UnitPosTunner.h"
+#include "page/operation/PageOperationImageView.h"
+
+#include <QListWidget>
+#include <cstring>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+uint32_t u32(const std::string& b, size_t at) {
+    uint32_t v = 0;
+    std::memcpy(&v, b.data() + at, 4);
+    return v;
+}
+
+class ScrewPosTest : public ToolScreenTest {
+  protected:
+    void SetUp() override {
+        ToolScreenTest::SetUp();
+        fs::create_directories("files/job");
+        fs::create_directories("files/image");
+        load_job();
+        job_free();
+        ASSERT_EQ(dev->JobCreateNew("panel"), 0);
+        ASSERT_EQ(dev->JobLoad(0), 0);
+        ASSERT_EQ(dev->StepCreateNew(STEP_FASTENING), 0);
+        picture("part.png", {640, 400}, "PNG");
+        makeRoot();
+        dev->OnSetUserLevel(1);
+    }
+    void TearDown() override {
+        job_free();
+        ToolScreenTest::TearDown();
+    }
+    static void picture(const QString& name, QSize size, const char* format) {
+        QImage img(size, QImage::Format_RGB32);
+        img.fill(QColor(90, 110, 130));
+        ASSERT_TRUE(img.save("files/image/" + name, format));
+    }
+    PageScrewPosition* open() {
+        auto* p = qobject_cast<PageScrewPosition*>(Screens::Open(ScreenId::ScrewPosition, root));
+        EXPECT_NE(p, nullptr);
+        if (!p) return nullptr;
+        EXPECT_TRUE(QMetaObject::invokeMethod(p, "Edit", Q_ARG(int, 0)));
+        flush();
+        page = p;
+        return p;
+    }
+    const ScrewLayout& layout() { return page->Tunner()->Layout(); }
+    // The view point over the middle of picture pixel p.
+    QPoint viewOf(QPoint p) { return layout().ToView(QPointF(p) + QPointF(0.5, 0.5)).toPoint(); }
+    void touch(QPoint p) {
+        QTest::mouseClick(page->Tunner(), Qt::LeftButton, {}, viewOf(p));
+        flush();
+    }
+    void drag(QPoint from, QPoint to) {
+        UnitPosTunner* t = page->Tunner();
+        QTest::mousePress(t, Qt::LeftButton, {}, viewOf(from));
+        QTest::mouseMove(t, (viewOf(from) + viewOf(to)) / 2);
+        QTest::mouseMove(t, viewOf(to));
+        QTest::mouseRelease(t, Qt::LeftButton, {}, viewOf(to));
+        flush();
+    }
+    void pick(const QString& name) {
+        press("posPicture");
+        auto* b = qobject_cast<UnitBrowser*>(page->Dialog());
+        ASSERT_NE(b, nullptr);
+        auto* list = find<QListWidget>("browserList");
+        const auto& items = b->Model().Items();
+        int row = -1;
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i].Name == name) row = int(i);
+        ASSERT_GE(row, 0) << name.toStdString();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
+        flush();
+        shot("PageScrewPosition_Browser");
+        press("browserOk");
+    }
+    void enter(const char* component, const QString& value) {
+        press(component);
+        press("key_Clear");
+        type(value);
+        press("numpadOk");
+    }
+    std::vector<QPoint> points() {
+        std::vector<QPoint> v;
+        for (const ScrewLayout::Circle& c : layout().Circles())
+            v.emplace_back(c.X, c.Y);
+        return v;
+    }
+    PageScrewPosition* page = nullptr;
+};
+} // namespace
+
+TEST_F(ScrewPosTest, PlaceMoveDeleteAndSave) {
+    ASSERT_NE(open(), nullptr);
+    pick("part.png");
+    ASSERT_TRUE(page->Tunner()->HasPicture());
+    EXPECT_EQ(page->PicturePath(), "./files/image/part.png");
+
+    struct Act {
+        const char* what; // "touch", "drag" or a button
+        QPoint at, to;
+        std::vector<QPoint> circles;
+        int current;
+        int slack = 0; // a drag lands within a pixel of its target
+    };
+    const Act acts[] = {
+        {"touch", {100, 100}, {}, {{100, 100}}, 0}, // an empty step starts appending
+        {"touch", {200, 100}, {}, {{100, 100}, {200, 100}}, 1},
+        {"touch", {300, 100}, {}, {{100, 100}, {200, 100}, {300, 100}}, 2},
+        {"posRight", {}, {}, {{100, 100}, {200, 100}, {301, 100}}, 2},
+        {"posUp", {}, {}, {{100, 100}, {200, 100}, {301, 99}}, 2},
+        {"posLeft", {}, {}, {{100, 100}, {200, 100}, {300, 99}}, 2},
+        {"posDown", {}, {}, {{100, 100}, {200, 100}, {300, 100}}, 2},
+        {"posAppend", {}, {}, {{100, 100}, {200, 100}, {300, 100}}, 2}, // touches now pick
+        {"touch", {100, 100}, {}, {{100, 100}, {200, 100}, {300, 100}}, 0},
+        {"touch", {400, 300}, {}, {{100, 100}, {200, 100}, {300, 100}}, 0}, // nothing there
+        {"posInsert", {}, {}, {{100, 100}, {200, 100}, {300, 100}}, 0},
+        {"touch", {50, 60}, {}, {{50, 60}, {100, 100}, {200, 100}, {300, 100}}, 0},
+        {"touch", {300, 100}, {}, {{50, 60}, {100, 100}, {200, 100}, {300, 100}}, 3},
+        {"posDelete", {}, {}, {{50, 60}, {100, 100}, {200, 100}}, 2}, // the last: one before
+        {"touch", {50, 60}, {}, {{50, 60}, {100, 100}, {200, 100}}, 0},
+        {"posDelete", {}, {}, {{100, 100}, {200, 100}}, 0}, // the next moved into its place
+        {"drag", {200, 100}, {250, 150}, {{100, 100}, {250, 150}}, 1, 1},
+        {"drag", {250, 150}, {700, -40}, {{100, 100}, {639, 0}}, 1}, // kept on the picture
+        {"drag", {639, 0}, {250, 150}, {{100, 100}, {250, 150}}, 1, 1},
+    };
+    for (const Act& a : acts) {
+        SCOPED_TRACE(std::string(a.what) + " " + std::to_string(a.at.x()));
+        if (!strcmp(a.what, "touch"))
+            touch(a.at);
+        else if (!strcmp(a.what, "drag"))
+            drag(a.at, a.to);
+        else
+            press(a.what);
+        const std::vector<QPoint> got = points();
+        ASSERT_EQ(got.size(), a.circles.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            EXPECT_LE(std::abs(got[i].x() - a.circles[i].x()), a.slack) << i;
+            EXPECT_LE(std::abs(got[i].y() - a.circles[i].y()), a.slack) << i;
+        }
+        EXPECT_EQ(layout().Current(), a.current);
+        EXPECT_EQ(dev->GetFastenData(0)->NoScrews, int(a.circles.size()));
+        EXPECT_EQ(text("posCount"), QString("%1 / 99").arg(a.circles.size()));
+    }
+    const QPoint dragged = points()[1];
+
+    // The current circle blinks: its outline toggles at every 500 ms expiry.
+    Timer* blink = page->Tunner()->BlinkTimer();
+    EXPECT_TRUE(blink->Enabled());
+    EXPECT_EQ(blink->Period(), 500);
+    const bool before = page->Tunner()->OutlineOn();
+    emit blink->trigger();
+    EXPECT_NE(page->Tunner()->OutlineOn(), before);
+    emit blink->trigger();
+    EXPECT_EQ(page->Tunner()->OutlineOn(), before);
+
+    // Size, line and colours of the current circle (the second).
+    const int radius = layout().At(1).Radius, width = layout().At(1).Width;
+    press("posRadiusUp");
+    press("posRadiusUp");
+    press("posWidthDown");
+    press("posOk");
+    enter("posRed", "12");
+    press("posNg");
+    enter("posBlue", "200");
+    press("posGreen");
+    press("key_Clear");
+    type("300");
+    press("numpadOk");
+    EXPECT_EQ(msgText(), "Enter a number from 0 to 255.");
+    shot("PageScrewPosition_Numpad");
+    press("msgClose");
+    press("numpadCancel");
+    EXPECT_EQ(page->Dialog(), nullptr);
+    // The controls take the settings of the circle picked, and change that one.
+    touch({100, 100});
+    EXPECT_EQ(text("posRadiusValue"), QString::number(radius));
+    press("posRadiusUp");
+    shot("PageScrewPosition");
+
+    press("posSave");
+    EXPECT_EQ(Screens::Find(ScreenId::ScrewPosition), nullptr);
+    const UnitStepFastenData* f = dev->GetFastenData(0);
+    EXPECT_EQ(f->ImgFlag, 1);
+    EXPECT_EQ(f->ImgFilename, "./files/image/part.png");
+    EXPECT_EQ(f->NoScrews, 2);
+    EXPECT_TRUE(f->ScrewPos[0]->Enabled);
+    EXPECT_EQ(QPoint(f->ScrewPos[0]->X, f->ScrewPos[0]->Y), QPoint(100, 100));
+    EXPECT_EQ(QPoint(f->ScrewPos[1]->X, f->ScrewPos[1]->Y), dragged);
+    EXPECT_EQ(f->ScrewPos[1]->Radius, radius + 2);
+    EXPECT_EQ(f->ScrewPos[1]->Width, width - 1);
+    EXPECT_EQ(f->ScrewPos[1]->OkColor.red(), 12);
+    EXPECT_EQ(f->ScrewPos[1]->NgColor.blue(), 200);
+    EXPECT_EQ(f->ScrewPos[0]->Radius, radius + 1);
+    EXPECT_FALSE(f->ScrewPos[2]->Enabled);
+
+    ASSERT_EQ(dev->JobSave(0), 0);
+    const std::string file = TestEnv::readFile("files/job/panel.job");
+    ASSERT_EQ(file.size(), size_t(JOB_HEADER_SIZE + STEP_RECORD_SIZE));
+    const size_t step = JOB_HEADER_SIZE, pos = step + SF_POS;
+    EXPECT_EQ(u32(file, step + SF_SCREWS), 2u);
+    EXPECT_EQ(u32(file, step + SF_IMG_FLAG), 1u);
+    EXPECT_STREQ(file.data() + step + SF_IMG, "./files/image/part.png");
+    const uint32_t want[3][4] = {
+        {1, 100, 100, uint32_t(radius + 1)},
+        {1, uint32_t(dragged.x()), uint32_t(dragged.y()), uint32_t(radius + 2)},
+        {0, 0, 0, 0}};
+    for (size_t k = 0; k < 3; ++k)
+        for (size_t w = 0; w < 4; ++w)
+            EXPECT_EQ(u32(file, pos + k * SCREW_POSITION_SIZE + w * 4), want[k][w]) << k << w;
+    EXPECT_EQ(uint8_t(file[pos + SCREW_POSITION_SIZE + 23]), 12) << "OK red";
+}
+
+TEST_F(ScrewPosTest, NinetyNineAtMostAndCancelKeepsTheStep) {
+    UnitStepFastenData* f = dev->GetFastenData(0);
+    for (int k = 0; k < 99; ++k) {
+        f->ScrewPos[k]->Enabled = true;
+        f->ScrewPos[k]->X = 5 * k;
+        f->ScrewPos[k]->Y = 300;
+        f->ScrewPos[k]->Radius = 10;
+        f->ScrewPos[k]->Width = 2;
+    }
+    ASSERT_EQ(dev->SaveScrewPos(0, f), 0);
+    ASSERT_EQ(dev->SetFastenNoScrews(0, 99), 0);
+    ASSERT_EQ(dev->SetFastenImgFilename(0, "./files/image/part.png"), 0);
+    ASSERT_NE(open(), nullptr);
+    EXPECT_TRUE(page->Tunner()->HasPicture());
+    EXPECT_EQ(text("posCount"), "99 / 99");
+
+    const char* const acts[] = {"posAppend", "touch", "posInsert", "touch"};
+    for (const char* a : acts) {
+        if (!strcmp(a, "touch"))
+            touch({600, 50});
+        else
+            press(a);
+        EXPECT_EQ(layout().Count(), 99) << a;
+        EXPECT_EQ(dev->GetFastenData(0)->NoScrews, 99) << a;
+    }
+    EXPECT_EQ(points()[98], QPoint(490, 300));
+    touch({490, 300});
+    press("posDelete");
+    EXPECT_EQ(layout().Count(), 98);
+    EXPECT_EQ(layout().Current(), 97);
+    EXPECT_EQ(dev->GetFastenData(0)->NoScrews, 98);
+    press("posRight");
+
+    // Cancel leaves the positions and puts the count back with them.
+    press("posCancel");
+    EXPECT_EQ(Screens::Find(ScreenId::ScrewPosition), nullptr);
+    f = dev->GetFastenData(0);
+    EXPECT_EQ(f->NoScrews, 99);
+    EXPECT_TRUE(f->ScrewPos[98]->Enabled);
+    EXPECT_EQ(f->ScrewPos[97]->X, 5 * 97);
+
+    // Saving fewer circles disables the positions after them.
+    ASSERT_NE(open(), nullptr);
+    touch({0, 300});
+    press("posDelete");
+    press("posSave");
+    f = dev->GetFastenData(0);
+    EXPECT_EQ(f->NoScrews, 98);
+    EXPECT_EQ(f->ScrewPos[0]->X, 5);
+    EXPECT_EQ(f->ScrewPos[97]->X, 5 * 98);
+    EXPECT_FALSE(f->ScrewPos[98]->Enabled);
+}
+
+TEST_F(ScrewPosTest, ScaledPhotographKeepsDecodedCoordinates) {
+    // Twice the screen: the loader decodes it at half size, the space the job screen
+    // draws in, so a touch in the middle is stored as the middle of 1280 x 800.
+    picture("photo.jpg", {2560, 1600}, "JPEG");
+    ASSERT_NE(open(), nullptr);
+    pick("photo.jpg");
+    EXPECT_EQ(layout().Picture(), QSize(1280, 800));
+    const QRectF shown = layout().Shown();
+    QTest::mouseClick(page->Tunner(), Qt::LeftButton, {}, shown.center().toPoint());
+    flush();
+    press("posSave");
+    const UnitScrewPosData* p = dev->GetFastenData(0)->ScrewPos[0];
+    EXPECT_TRUE(p->Enabled);
+    EXPECT_NEAR(p->X, 640, 2);
+    EXPECT_NEAR(p->Y, 400, 2);
+
+    // The job screen's view, at the editor's size, draws the circle where it was placed
+    // and leaves the picture's corner alone.
+    PageOperationImageView view;
+    view.resize(page->Tunner()->size());
+    ASSERT_TRUE(view.Load("./files/image/photo.jpg"));
+    view.SetPositions(dev->GetFastenData(0), 1);
+    const QImage drawn = view.grab().toImage();
+    const QColor plain(90, 110, 130);
+    const QPoint corner = shown.topLeft().toPoint() + QPoint(3, 3);
+    EXPECT_LE(std::abs(QColor(drawn.pixel(corner)).red() - plain.red()), 3);
+    EXPECT_GT(std::abs(QColor(drawn.pixel(shown.center().toPoint())).red() - plain.red()), 40);
+}
+
+TEST_F(ScrewPosTest, RefusedPictureKeepsThePictureInUse) {
+    TestEnv::writeFile("files/image/broken.jpg", std::string("\xFF\xD8\xFF\xE0 not a picture", 20));
+    // "./files/image/" and the name: 255 bytes fit the step, 256 do not.
+    const QString fits = QString(237, 'f') + ".png", tooLong = QString(238, 'n') + ".png";
+    picture(fits, {64, 40}, "PNG");
+    picture(tooLong, {64, 40}, "PNG");
+    ASSERT_NE(open(), nullptr);
+    pick("part.png");
+    struct Case {
+        QString file, message, path;
+    };
+    const Case cases[] = {
+        {"broken.jpg", "Can not load the image.", "./files/image/part.png"},
+        {tooLong, "The file name is too long or has characters that can not be stored.",
+         "./files/image/part.png"},
+        {fits, "", "./files/image/" + fits},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        pick(c.file);
+        EXPECT_EQ(msgText(), c.message);
+        if (c.file == "broken.jpg") shot("PageScrewPosition_Error");
+        if (!c.message.isEmpty()) press("msgClose");
+        EXPECT_EQ(page->PicturePath(), c.path);
+        EXPECT_TRUE(page->Tunner()->HasPicture());
+    }
+    touch({10, 10});
+    press("posSave");
+    const QString stored = dev->GetFastenData(0)->ImgFilename;
+    EXPECT_EQ(stored, "./files/image/" + fits);
+    PageOperationImageView view;
+    EXPECT_TRUE(view.Load(stored)) << "the job screen finds it";
+}
