@@ -5,6 +5,7 @@
 #include "Navigator.h"
 #include "Page.h"
 #include "UiSound.h"
+#include "page/barcode/PageBarcode.h"
 #include "page/monitor/PageMonitor.h"
 #include "page/network/PageNetwork.h"
 #include "page/network/PageSystemNetwork.h"
@@ -144,7 +145,7 @@ const ScreenRow rows[] = {
     // The job editors, opened from the job manager and the step editor.
     {.Id = S::StepEditor, .Level = 1},
     {.Id = S::ScrewPosition, .Level = 1},
-    {.Id = S::Barcode, .Level = 1},
+    {.Id = S::Barcode, .Level = 1, .Factory = make<PageBarcode>},
     // The preset barcode tab of the settings.
     {.Id = S::SettingBarcode, .Level = 1, .Left = leaveSettings},
 };
