@@ -4,6 +4,7 @@
 // list's widget-free rules (cursor after a command, which ones ask first) as a table.
 #include "UnitBarcodeData.h"
 #include "UnitConfirmation.h"
+#include "UnitMessageBox.h"
 #include "UnitSelectJob.h"
 #include "job.h"
 #include "mbus.h"
@@ -187,6 +188,22 @@ TEST_F(JobBarcodeTest, ListShowsRangeAndJobAndScanOpensTheEditor) {
     shot("PageBarcode_Confirm");
     EXPECT_EQ(page->List()->ConfirmDialog()->Context(), "delete");
     press("confirmCancel");
+
+    // A scanner can send the files' field separator; such a code is refused, not stored.
+    dev->TriggerBcode("ab~1~2");
+    flush();
+    chooseJob(0);
+    press("bceOk");
+    ASSERT_NE(page->ErrorDialog(), nullptr);
+    EXPECT_EQ(msgText(), "The code holds a character the table cannot store.");
+    shot("PageBarcode_Error");
+    press("msgClose");
+    EXPECT_NE(page->Editor(), nullptr) << "kept for a correction";
+    press("bceCancel");
+    EXPECT_EQ(dev->BarcodeGetLen(8), 3);
+    press("bcBack");
+    EXPECT_EQ(TestEnv::readFile(kFile),
+              "ab345cd~1~3~5~door~\nwhole~0~0~0~gone~\nnext-1~0~0~0~seat~\n");
 }
 
 TEST_F(JobBarcodeTest, LeavingTurnsResultOutputOff) {

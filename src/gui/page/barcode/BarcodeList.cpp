@@ -72,6 +72,18 @@ QString SelectAllLabel(int len, int selected) {
     return len > 0 && selected == len ? "Deselect All" : "Select All";
 }
 
+QString Refusal(const BarcodeRow& r, bool jobTable) {
+    auto unsafe = [](const QString& t) {
+        return t.contains('~') || t.contains('\n') || t.contains('\r');
+    };
+    if (unsafe(r.Code)) return "The code holds a character the table cannot store.";
+    if (jobTable && unsafe(r.JobName))
+        return "The job name holds a character the table cannot store.";
+    if (!jobTable && (r.Preset < kPresetLowest || r.Preset > kPresetHighest))
+        return "Please select a preset.";
+    return {};
+}
+
 QString Confirmation(Command c) {
     switch (c) {
     case Delete:

@@ -33,6 +33,11 @@ QString Range(const BarcodeRow& r); // "start / end", or "-" for the whole code
 QString Preset(int preset);         // "P.n", "MS-A", "MS-B", "-" for none
 QString SelectAllLabel(int len, int selected);
 
+// Why the editor's row cannot be stored (empty when it can): the table files separate
+// fields with "~" and rows with a newline, so neither may be inside a code or a job name
+// (a scanner can send "~"); a preset row needs a preset.
+QString Refusal(const BarcodeRow& r, bool jobTable);
+
 // The confirmation context a command asks first ("delete", "top", "end"), empty for none,
 // and its question.
 QString Confirmation(Command c);

@@ -93,6 +93,10 @@ void PageBarcode::store() {
     if (!ed) return;
     const BarcodeRow r = ed->Entered();
     if (r.Code.isEmpty()) return; // nothing to store; the editor stays for the code
+    if (const QString why = Refusal(r, true); !why.isEmpty()) {
+        error(why); // the editor stays for a correction
+        return;
+    }
     const int row = ed->Row();
     if (row < 0)
         dev()->BarcodeAddJob(kJobTable, r.Code, r.Partial, r.Start, r.End, r.JobName);

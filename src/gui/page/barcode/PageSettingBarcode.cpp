@@ -122,9 +122,8 @@ void PageSettingBarcode::store() {
     if (!ed) return;
     const BarcodeRow r = ed->Entered();
     if (r.Code.isEmpty()) return; // nothing to store; the editor stays for the code
-    // A row without a preset would choose nothing when its code is read.
-    if (r.Preset < kPresetLowest || r.Preset > kPresetHighest) {
-        error("Please select a preset.");
+    if (const QString why = Refusal(r, false); !why.isEmpty()) {
+        error(why); // the editor stays for a correction
         return;
     }
     const int row = ed->Row();

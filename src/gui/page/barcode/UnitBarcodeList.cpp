@@ -13,7 +13,7 @@
 using namespace BarcodeList;
 
 namespace {
-const int kWidths[5] = {44, 64, 430, 110, 260}; // mark, number, code, range, target
+const int kWidths[5] = {44, 64, 360, 110, 220}; // mark, number, code, range, target
 
 QHBoxLayout* columns(QWidget* parent, QList<QLabel*>* out, const QStringList& texts) {
     auto* h = new QHBoxLayout;
