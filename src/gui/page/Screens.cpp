@@ -5,6 +5,8 @@
 #include "Navigator.h"
 #include "Page.h"
 #include "UiSound.h"
+#include "page/barcode/PageBarcode.h"
+#include "page/barcode/PageSettingBarcode.h"
 #include "page/jobs/PageScrewPosition.h"
 #include "page/monitor/PageMonitor.h"
 #include "page/network/PageNetwork.h"
@@ -63,7 +65,8 @@ void leaveSettings(QWidget* host) {
 // The tabs built so far, until the settings and system containers take them.
 Page* settingTabs() {
     return new PageTabHost({{"tabSettingNetwork", "Network", ScreenId::SettingNetwork},
-                            {"tabSettingShare", "Share", ScreenId::SettingShare}});
+                            {"tabSettingShare", "Share", ScreenId::SettingShare},
+                            {"tabSettingBarcode", "Barcode", ScreenId::SettingBarcode}});
 }
 Page* systemTabs() {
     return new PageTabHost({{"tabSystemNetwork", "Network status", ScreenId::SystemNetwork},
@@ -145,9 +148,10 @@ const ScreenRow rows[] = {
     // The job editors, opened from the job manager and the step editor.
     {.Id = S::StepEditor, .Level = 1},
     {.Id = S::ScrewPosition, .Level = 1, .Factory = make<PageScrewPosition>},
-    {.Id = S::Barcode, .Level = 1},
+    {.Id = S::Barcode, .Level = 1, .Factory = make<PageBarcode>},
     // The preset barcode tab of the settings.
-    {.Id = S::SettingBarcode, .Level = 1, .Left = leaveSettings},
+    {.Id = S::SettingBarcode, .Level = 1, .Factory = make<PageSettingBarcode>,
+     .Left = leaveSettings},
 };
 // clang-format on
 static_assert(std::size(rows) == size_t(ScreenId::Count));

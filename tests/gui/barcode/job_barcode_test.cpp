@@ -1,0 +1,277 @@
+// The job barcode screen over the real job table: presses on the list and the entry
+// editor, then the table file written when the screen is left, byte for byte; a scanned
+// code opens the editor; leaving turns the connected tools' result output off. The
+// list's widget-free rules (cursor after a command, which ones ask first) as a table.
+#include "UnitBarcodeData.h"
+#include "UnitConfirmation.h"
+#include "UnitMessageBox.h"
+#include "UnitSelectJob.h"
+#include "job.h"
+#include "mbus.h"
+
+#include "page/barcode/BarcodeList.h"
+#include "page/barcode/PageBarcode.h"
+#include "page/barcode/UnitBarcodeEdit.h"
+#include "page/barcode/UnitBarcodeList.h"
+#include "tools/ToolScreenFixture.h"
+#include <filesystem>
+
+#include <QLineEdit>
+#include <QListView>
+
+namespace {
+const char* kFile = "files/barcode.kest";
+
+class JobBarcodeTest : public ToolScreenTest {
+  protected:
+    void SetUp() override {
+        ToolScreenTest::SetUp();
+        std::filesystem::create_directories("files/job");
+        load_job();
+        job_free();
+        for (const char* name : {"body", "door", "seat"})
+            ASSERT_EQ(dev->JobCreateNew(name), 0);
+    }
+    // The table holds exactly these rows ("code partial start end job" each).
+    void fill(const std::vector<std::array<QString, 2>>& rows) {
+        while (dev->BarcodeGetLen(8) > 0)
+            dev->BarcodeDelete(8, 0);
+        for (const auto& r : rows)
+            dev->BarcodeAddJob(8, r[0], 0, 0, 0, r[1]);
+    }
+    PageBarcode* open() {
+        if (!root) makeRoot();
+        dev->OnSetUserLevel(1);
+        return qobject_cast<PageBarcode*>(Screens::Open(ScreenId::Barcode, root));
+    }
+    void chooseJob(int jdx) {
+        press("bceJobSelect");
+        auto* v = find<QListView>("selectJobList");
+        ASSERT_NE(v, nullptr);
+        QTest::mouseClick(v->viewport(), Qt::LeftButton, {},
+                          v->visualRect(v->model()->index(jdx, 0)).center());
+        flush();
+    }
+    std::string file() const { return TestEnv::readFile(kFile); }
+};
+
+// Each case: the table before, the presses, the file after leaving the screen.
+TEST_F(JobBarcodeTest, PressesThenTheSavedTable) {
+    struct Case {
+        const char* what;
+        std::vector<const char*> presses; // "=text" types on the keypad, "@n" picks job n
+        const char* file;
+        const char* selectAll; // the select button's label before leaving
+    } cases[] = {
+        {"add a whole code",
+         {"bcAdd", "=ab12", "@1", "bceOk"},
+         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\nab12~0~0~0~door~\n",
+         "Select All"},
+        {"add with the part 3..5 touched",
+         {"bcAdd", "=xy345z", "bceChar3", "bceChar5", "@2", "bceOk"},
+         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\nxy345z~1~3~5~seat~\n",
+         "Select All"},
+        {"OK without a code adds nothing",
+         {"bcAdd", "@2", "bceOk", "bceCancel"},
+         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\n",
+         "Select All"},
+        {"edit the cursor's row",
+         {"bcRow1", "bcEdit", "=7", "@0", "bceOk"},
+         "r1~0~0~0~body~\nr27~0~0~0~body~\nr3~0~0~0~seat~\n",
+         "Select All"},
+        {"edit without a cursor does nothing",
+         {"bcEdit"},
+         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\n",
+         "Select All"},
+        {"delete confirmed",
+         {"bcRow0", "bcDelete", "confirmOk"},
+         "r2~0~0~0~door~\nr3~0~0~0~seat~\n",
+         "Select All"},
+        {"delete cancelled",
+         {"bcRow0", "bcDelete", "confirmCancel"},
+         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\n",
+         "Select All"},
+        {"delete takes the marked rows, not the cursor's",
+         {"bcRow1", "bcSel0", "bcSel2", "bcDelete", "confirmOk"},
+         "r2~0~0~0~door~\n",
+         "Select All"},
+        {"up of row 0 changes nothing",
+         {"bcRow0", "bcUp"},
+         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\n",
+         "Select All"},
+        {"down of the last row changes nothing",
+         {"bcRow2", "bcDown"},
+         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\n",
+         "Select All"},
+        {"up twice follows the row",
+         {"bcRow2", "bcUp", "bcUp"},
+         "r3~0~0~0~seat~\nr1~0~0~0~body~\nr2~0~0~0~door~\n",
+         "Select All"},
+        {"down then top asks and moves",
+         {"bcRow0", "bcDown", "bcTop", "confirmOk"},
+         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\n",
+         "Select All"},
+        {"end asks and moves",
+         {"bcRow0", "bcEnd", "confirmOk"},
+         "r2~0~0~0~door~\nr3~0~0~0~seat~\nr1~0~0~0~body~\n",
+         "Select All"},
+        {"select all then delete empties the table",
+         {"bcSelectAll", "bcDelete", "confirmOk"},
+         "",
+         "Select All"},
+        {"select all shows deselect",
+         {"bcSelectAll"},
+         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\n",
+         "Deselect All"},
+        {"select all twice clears the marks",
+         {"bcSelectAll", "bcSelectAll", "bcRow1", "bcDelete", "confirmOk"},
+         "r1~0~0~0~body~\nr3~0~0~0~seat~\n",
+         "Select All"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fill({{"r1", "body"}, {"r2", "door"}, {"r3", "seat"}});
+        TestEnv::writeFile(kFile, "stale\n");
+        PageBarcode* page = open();
+        ASSERT_NE(page, nullptr);
+        for (const char* p : c.presses) {
+            if (p[0] == '=')
+                type(p + 1);
+            else if (p[0] == '@')
+                chooseJob(p[1] - '0');
+            else
+                press(p);
+        }
+        EXPECT_EQ(find("bcSelectAll")->text(), c.selectAll);
+        EXPECT_EQ(TestEnv::readFile(kFile), "stale\n") << "written only when leaving";
+        press("bcBack");
+        EXPECT_EQ(Screens::Find(ScreenId::Barcode), nullptr);
+        EXPECT_EQ(file(), c.file);
+    }
+}
+
+TEST_F(JobBarcodeTest, ListShowsRangeAndJobAndScanOpensTheEditor) {
+    fill({});
+    dev->BarcodeAddJob(8, "ab345cd", 1, 3, 5, "door");
+    dev->BarcodeAddJob(8, "whole", 0, 0, 0, "gone");
+    PageBarcode* page = open();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->List()->Cells(0), QStringList({"1",
+                                                   "ab<span style=\"color:#f2a71b; "
+                                                   "text-decoration:underline;\">345</span>cd",
+                                                   "3 / 5", "door"}));
+    EXPECT_EQ(page->List()->Cells(1), QStringList({"2", "whole", "-", "gone"}));
+    shot("PageBarcode");
+
+    dev->TriggerBcode("sc4n-77");
+    flush();
+    UnitBarcodeEdit* ed = page->Editor();
+    ASSERT_NE(ed, nullptr) << "a scan opens the editor";
+    EXPECT_EQ(find<QLineEdit>("bceCode")->text(), "sc4n-77");
+    press("bceChar1");
+    press("bceChar4");
+    chooseJob(2);
+    shot("UnitBarcodeEdit_Job");
+    dev->TriggerBcode("next-1"); // a scan into the open editor replaces its code
+    flush();
+    EXPECT_EQ(page->Editor(), ed);
+    EXPECT_EQ(find<QLineEdit>("bceCode")->text(), "next-1");
+    press("bceOk");
+    EXPECT_EQ(page->Editor(), nullptr);
+    auto* row = qobject_cast<UnitBarcodeData*>(dev->UpdateCurrBarcode(8, 2));
+    EXPECT_EQ(row->Code, "next-1");
+    EXPECT_EQ(row->Partial, 0) << "the new code's part was not chosen";
+    EXPECT_EQ(row->JobName, "seat");
+    EXPECT_EQ(page->List()->Cursor(), 2);
+    press("bcRow0");
+    press("bcDelete");
+    shot("PageBarcode_Confirm");
+    EXPECT_EQ(page->List()->ConfirmDialog()->Context(), "delete");
+    press("confirmCancel");
+
+    // A scanner can send the files' field separator; such a code is refused, not stored.
+    dev->TriggerBcode("ab~1~2");
+    flush();
+    chooseJob(0);
+    press("bceOk");
+    ASSERT_NE(page->ErrorDialog(), nullptr);
+    EXPECT_EQ(msgText(), "The code holds a character the table cannot store.");
+    shot("PageBarcode_Error");
+    press("msgClose");
+    EXPECT_NE(page->Editor(), nullptr) << "kept for a correction";
+    press("bceCancel");
+    EXPECT_EQ(dev->BarcodeGetLen(8), 3);
+    press("bcBack");
+    EXPECT_EQ(TestEnv::readFile(kFile),
+              "ab345cd~1~3~5~door~\nwhole~0~0~0~gone~\nnext-1~0~0~0~seat~\n");
+}
+
+TEST_F(JobBarcodeTest, LeavingTurnsResultOutputOff) {
+    tools = FakeTool::onLoopback({2, 3});
+    ASSERT_TRUE(tools);
+    for (int i = 0; i < 2; ++i) {
+        const int tdx = connect(i);
+        ASSERT_EQ(dev->MbusWriteTdx(tdx, MBUS_REG_EVENT_OUTPUT, 1), 0);
+        ASSERT_EQ(tools->reg(i, MBUS_REG_EVENT_OUTPUT), 1);
+    }
+    ASSERT_NE(open(), nullptr);
+    press("bcBack");
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(tools->reg(i, MBUS_REG_EVENT_OUTPUT), 0) << i;
+}
+
+// The cursor after each command and which commands ask first, over a table of 3 rows.
+TEST_F(JobBarcodeTest, CommandRules) {
+    using namespace BarcodeList;
+    struct Case {
+        Command c;
+        int cursor;
+        bool marked; // row 1 marked
+        bool applies;
+        int after;
+        const char* order;
+        const char* context;
+    } cases[] = {
+        {Up, 0, false, false, 0, "abc", ""},
+        {Up, 2, false, true, 1, "acb", ""},
+        {Down, 2, false, false, 2, "abc", ""},
+        {Down, 0, false, true, 1, "bac", ""},
+        {Top, 0, false, false, 0, "abc", "top"},
+        {Top, 2, false, true, 0, "cab", "top"},
+        {End, 2, false, false, 2, "abc", "end"},
+        {End, 0, false, true, 2, "bca", "end"},
+        {Delete, 2, false, true, 1, "ab", "delete"},
+        {Delete, 0, false, true, 0, "bc", "delete"},
+        {Delete, -1, false, false, -1, "abc", "delete"},
+        {Delete, -1, true, true, -1, "ac", "delete"},
+        {Edit, -1, false, false, -1, "abc", ""},
+        {Up, -1, false, false, -1, "abc", ""},
+        {SelectAll, 1, false, true, 1, "abc", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.c) << " at " << c.cursor);
+        fill({{"a", "body"}, {"b", "door"}, {"c", "seat"}});
+        if (c.marked) dev->BarcodeSetSelected(8, 1, true);
+        EXPECT_EQ(Applies(c.c, 8, c.cursor), c.applies);
+        EXPECT_EQ(Confirmation(c.c), c.context);
+        EXPECT_EQ(BarcodeList::Run(c.c, 8, c.cursor), c.after);
+        QString order;
+        for (int i = 0; i < dev->BarcodeGetLen(8); ++i)
+            order += Read(8, i).Code;
+        EXPECT_EQ(order, c.order);
+    }
+    EXPECT_EQ(Preset(3), "P.3");
+    EXPECT_EQ(Preset(16), "MS-A");
+    EXPECT_EQ(Preset(17), "MS-B");
+    EXPECT_EQ(Preset(-1), "-");
+    BarcodeRow r;
+    r.Code = "abc";
+    r.Partial = 1;
+    r.Start = 2;
+    r.End = 3;
+    EXPECT_EQ(Range(r), "2 / 3");
+    r.Partial = 0;
+    EXPECT_EQ(Range(r), "-") << "a whole-code row shows no part";
+}
+
+} // namespace

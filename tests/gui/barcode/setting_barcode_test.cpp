@@ -1,0 +1,179 @@
+// The preset barcode tab of the settings over two registered tools: presses on the tool
+// chooser, the list and the entry editor, then each tool's table file right after the
+// change, byte for byte, and the tool's barcode setting.
+#include "ShellFixture.h"
+#include "UnitMessageBox.h"
+#include "barcode.h"
+#include "page/barcode/PageSettingBarcode.h"
+#include "page/barcode/UnitBarcodeEdit.h"
+#include "page/barcode/UnitBarcodeList.h"
+#include "page/shell/PageTabHost.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <filesystem>
+
+namespace {
+std::string toolFile(const char* name) {
+    return std::string("files/tools/") + name + "/barcode.zq";
+}
+
+class SettingBarcodeTest : public ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        // The tool tables live in the registry records, as the driver start-up joins them.
+        static const ToolBarcodeOps ops = {BarcodeTable_Create, BarcodeTable_Destroy,
+                                           BarcodeTable_AppendPreset};
+        static const BarcodeToolAccess access = {
+            ToolManager_LockRegTools, ToolManager_UnlockRegTools, ToolManager_RegToolsLen_Unlocked,
+            ToolManager_BarcodeSlot, ToolManager_GetToolName_ByTdx};
+        ToolManager_SetBarcodeOps(&ops);
+        Barcode_SetToolAccess(&access);
+        registerTools({{"left", 2, 0}, {"right", 3, 0}});
+        // Registration makes each tool's folder.
+        for (const char* name : {"left", "right"})
+            std::filesystem::create_directories(std::string("files/tools/") + name);
+        makeRoot();
+        dev->SetSysPwd("4321");
+        login("4321");
+        press("tileSetting");
+        press("tabSettingBarcode");
+    }
+    PageSettingBarcode* page() const { return find<PageSettingBarcode>("PageSettingBarcode"); }
+    std::string read(const char* name) const {
+        return TestEnv::exists(toolFile(name)) ? TestEnv::readFile(toolFile(name)) : "(none)";
+    }
+    void shot(const char* name) {
+        const char* dir = getenv("KEST_SCREENS_DIR");
+        const std::string out = dir ? dir : std::string(KEST_BINARY_DIR) + "/screens";
+        QDir().mkpath(QString::fromStdString(out));
+        flush();
+        ASSERT_TRUE(root->grab().save(QString::fromStdString(out + "/" + name + ".png")));
+    }
+};
+
+TEST_F(SettingBarcodeTest, PressesThenEachToolsFile) {
+    ASSERT_NE(page(), nullptr);
+    EXPECT_EQ(page()->Tool(), 0);
+    EXPECT_EQ(find("sbTool0")->text(), "left");
+    EXPECT_EQ(find("sbTool1")->text(), "right");
+    struct Case {
+        const char* what;
+        std::vector<const char*> presses; // "=text" types on the keypad
+        const char* left;                 // the files after the presses
+        const char* right;
+        const char* error; // the error shown (then closed), "" for none
+    } cases[] = {
+        {"add P.3 to the first tool",
+         {"sbAdd", "=k1", "bceP3", "bceOk"},
+         "k1~0~0~0~3~\n",
+         "(none)",
+         ""},
+        {"no preset is refused",
+         {"sbAdd", "=k2", "bceOk"},
+         "k1~0~0~0~3~\n",
+         "(none)",
+         "Please select a preset."},
+        {"MS-B with a part, to all tools",
+         {"bceCancel", "sbAdd", "=abc123", "bceChar4", "bceChar6", "bceP17", "bceAll", "bceOk"},
+         "k1~0~0~0~3~\nabc123~1~4~6~17~\n",
+         "abc123~1~4~6~17~\n",
+         ""},
+        {"the other tool's table",
+         {"sbTool1", "sbAdd", "=r9", "bceP16", "bceOk"},
+         "k1~0~0~0~3~\nabc123~1~4~6~17~\n",
+         "abc123~1~4~6~17~\nr9~0~0~0~16~\n",
+         ""},
+        {"move up saves at once",
+         {"sbRow1", "sbUp"},
+         "k1~0~0~0~3~\nabc123~1~4~6~17~\n",
+         "r9~0~0~0~16~\nabc123~1~4~6~17~\n",
+         ""},
+        {"up of row 0 changes nothing",
+         {"sbUp"},
+         "k1~0~0~0~3~\nabc123~1~4~6~17~\n",
+         "r9~0~0~0~16~\nabc123~1~4~6~17~\n",
+         ""},
+        {"edit the first tool's row",
+         {"sbTool0", "sbRow0", "sbEdit", "=x", "bceP15", "bceOk"},
+         "k1x~0~0~0~15~\nabc123~1~4~6~17~\n",
+         "r9~0~0~0~16~\nabc123~1~4~6~17~\n",
+         ""},
+        {"end then delete",
+         {"sbEnd", "confirmOk", "sbDelete", "confirmOk"},
+         "abc123~1~4~6~17~\n",
+         "r9~0~0~0~16~\nabc123~1~4~6~17~\n",
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const char* p : c.presses) {
+            if (p[0] == '=')
+                type(p + 1);
+            else
+                press(p);
+        }
+        if (*c.error) {
+            ASSERT_NE(page()->ErrorDialog(), nullptr);
+            EXPECT_EQ(page()->ErrorDialog()->findChild<QLabel*>("msgText")->text(), c.error);
+            press("msgClose");
+        } else {
+            EXPECT_EQ(page()->ErrorDialog(), nullptr);
+        }
+        EXPECT_EQ(read("left"), c.left);
+        EXPECT_EQ(read("right"), c.right);
+    }
+}
+
+TEST_F(SettingBarcodeTest, ToolSettingAndScreens) {
+    auto* enable = find<QCheckBox>("sbToolEnable");
+    ASSERT_NE(enable, nullptr);
+    struct Case {
+        const char* tool;
+        const char* label;
+        bool first, second; // the settings after a click
+    } cases[] = {
+        {"sbTool1", "Preset selection by barcode (tool 2)", false, true},
+        {"sbTool0", "Preset selection by barcode (tool 1)", true, true},
+        {"sbTool1", "Preset selection by barcode (tool 2)", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tool);
+        press(c.tool);
+        EXPECT_EQ(enable->text(), c.label);
+        QTest::mouseClick(enable, Qt::LeftButton, {}, QPoint(8, enable->height() / 2));
+        flush();
+        EXPECT_EQ(dev->GetSettingBarcodeTdx(0), c.first);
+        EXPECT_EQ(dev->GetSettingBarcodeTdx(1), c.second);
+        EXPECT_EQ(enable->isChecked(), dev->GetSettingBarcodeTdx(page()->Tool()));
+    }
+    dev->BarcodeAddPreset(1, "ab345cd", 1, 3, 5, 16);
+    page()->Refresh();
+    EXPECT_EQ(page()->List()->Cells(0).value(2), "3 / 5");
+    EXPECT_EQ(page()->List()->Cells(0).value(3), "MS-A");
+    shot("PageSettingBarcode");
+    press("sbRow0");
+    press("sbEdit");
+    shot("UnitBarcodeEdit_Preset");
+    press("bceCancel");
+    press("tabBack"); // leaving the settings saves the settings file
+    dev->SetSettingBarcodeTdx(0, false);
+    ASSERT_EQ(load_setting(), 0);
+    EXPECT_TRUE(dev->GetSettingBarcodeTdx(0)) << "read back from the file";
+    EXPECT_FALSE(dev->GetSettingBarcodeTdx(1));
+}
+
+TEST_F(SettingBarcodeTest, NoToolNoTable) {
+    press("tabBack");
+    registerTools({});
+    press("tileSetting");
+    press("tabSettingBarcode");
+    ASSERT_NE(page(), nullptr);
+    EXPECT_EQ(page()->Tool(), -1);
+    EXPECT_TRUE(find<QLabel>("sbNone")->isVisible());
+    EXPECT_FALSE(find("sbAdd")->isEnabled());
+}
+
+} // namespace
