@@ -5,6 +5,7 @@
 #include "Navigator.h"
 #include "Page.h"
 #include "UiSound.h"
+#include "page/jobs/PageJobManager.h"
 #include "page/monitor/PageMonitor.h"
 #include "page/network/PageNetwork.h"
 #include "page/network/PageSystemNetwork.h"
@@ -112,7 +113,7 @@ const ScreenRow rows[] = {
      .Factory = make<PageOperationWithoutJob>, .Current = withoutJob,
      .Opened = warnIfLogCardMissing},
     {.Id = S::JobManager, .Tile = "Job Manager", .AdminSubtitle = "Create & edit job",
-     .Icon = "menu_jobs", .Level = 1},
+     .Icon = "menu_jobs", .Level = 1, .Factory = make<PageJobManager>},
     {.Id = S::Parameters, .Tile = "Parameter", .AdminSubtitle = "Edit tool setting",
      .Icon = "menu_parameter", .Level = 1, .Factory = make<PageParameters>},
     {.Id = S::Monitor, .Tile = "Monitor", .GuestSubtitle = "Graph, IO, Error ...",
