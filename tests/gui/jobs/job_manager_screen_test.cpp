@@ -241,8 +241,20 @@ TEST_F(JobManagerScreenTest, StoredResultsAreCollectedIntoTheLog) {
         EXPECT_EQ(record.at(2), "");
     }
     EXPECT_EQ(tools->reg(0, 4001), 0) << "the lock is left as it was";
+    // A screen opened over it shares the taker; closing it leaves the results on.
+    auto* nested = new Page;
+    ScreenResults::Attach(nested);
+    EXPECT_EQ(ScreenResults::Instance(), taker);
+    delete nested;
+    EXPECT_EQ(ScreenResults::Instance(), taker);
+    EXPECT_NE(tools->reg(0, 4015), 0);
+    // The last one closing turns the tool's results off.
     press("jobHome");
     EXPECT_EQ(ScreenResults::Instance(), nullptr);
+    EXPECT_TRUE(kest_test::WaitUntil([&] {
+        deliver();
+        return tools->reg(0, 4015) == 0;
+    }));
 }
 
 } // namespace
