@@ -7,6 +7,7 @@
 #include "UiSound.h"
 #include "page/barcode/PageBarcode.h"
 #include "page/barcode/PageSettingBarcode.h"
+#include "page/jobs/PageJobManager.h"
 #include "page/jobs/PageScrewPosition.h"
 #include "page/monitor/PageMonitor.h"
 #include "page/network/PageNetwork.h"
@@ -116,7 +117,7 @@ const ScreenRow rows[] = {
      .Factory = make<PageOperationWithoutJob>, .Current = withoutJob,
      .Opened = warnIfLogCardMissing},
     {.Id = S::JobManager, .Tile = "Job Manager", .AdminSubtitle = "Create & edit job",
-     .Icon = "menu_jobs", .Level = 1},
+     .Icon = "menu_jobs", .Level = 1, .Factory = make<PageJobManager>},
     {.Id = S::Parameters, .Tile = "Parameter", .AdminSubtitle = "Edit tool setting",
      .Icon = "menu_parameter", .Level = 1, .Factory = make<PageParameters>},
     {.Id = S::Monitor, .Tile = "Monitor", .GuestSubtitle = "Graph, IO, Error ...",

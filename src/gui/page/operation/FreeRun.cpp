@@ -3,74 +3,39 @@
 namespace {
 constexpr int kRegToolLock = 4001;
 constexpr int kRegPreset = 4004;
-constexpr int kRegEventAck = 4016;
-constexpr int kConnected = 3;
 constexpr int kStatusNg = 2;
 constexpr int kStatusBarcode = 7;
 constexpr int kPromptMs = 100;
 constexpr int kTrayCheckMs = 100;
 } // namespace
 
-FreeRun::FreeRun(FreeRunPort& port)
-    : port_(port), stored_({.start = [this](int32_t t) { startCollecting(t); },
-                            .complete = [this](int32_t t) { storedToolDone(t); },
-                            .decline =
-                                [this](int32_t t) {
-                                    if (connected(t)) openTool(t);
-                                },
-                            .finished =
-                                [this] {
-                                    if (port_.StoredOpen()) port_.StoredClose();
-                                }}) {}
-
-bool FreeRun::connected(int tdx) {
-    return tdx < port_.ToolCount() && port_.ToolState(tdx) == kConnected;
-}
+FreeRun::FreeRun(FreeRunPort& port) : ResultTaker(port), port_(port) {}
 
 void FreeRun::Start() {
     port_.TableChanged();
-    stored_.Clear();
-    const bool manager = port_.BackupManager();
-    for (int t = 0; t < port_.ToolCount() && t < kTools; ++t) {
-        if (!connected(t)) continue;
-        if (manager) stored_.SetPending(t, port_.PendingEvents(t));
-        if (stored_.Pending(t) == 0) openTool(t);
-    }
-    if (stored_.AnyPending()) port_.StartTimer(FreeTimer::StoredPrompt, kPromptMs);
+    if (ReadPending()) port_.StartTimer(FreeTimer::StoredPrompt, kPromptMs);
     port_.StartTimer(FreeTimer::TrayCheck, kTrayCheckMs);
 }
 
 // Results of the tool enter the table, it works unlocked and sends only new results.
-void FreeRun::openTool(int tdx) {
+void FreeRun::OpenTool(int tdx) {
     port_.SetFetBit(tdx, true);
     port_.WriteRegister(tdx, kRegToolLock, 0);
     port_.SetAutoLock(tdx, 0);
     port_.EnableDataBackup(tdx, 1);
 }
 
-void FreeRun::logResult(int tdx, const FastenResult& r, int barcodeSource) {
-    const std::string moved = port_.CheckLogLocation();
-    if (!moved.empty()) port_.Message("Message", moved);
-    if (port_.LogAndAcknowledge(tdx, r, barcodeSource) != 0)
-        port_.Message("Error", "Logging failed");
-}
-
 void FreeRun::Fasten(int tdx) {
     if (tdx < 0 || tdx >= kTools) return;
-    if (stored_.Pending(tdx) > 0) {
-        storedResult(tdx);
-        return;
-    }
+    if (TakeStored(tdx)) return;
     FastenResult r;
-    // Nothing unread: the result was taken already and must not be logged twice.
-    if (!port_.ReadResult(tdx, &r)) return;
-    once_.Take(tdx, r);
+    if (!ReadLive(tdx, &r)) return;
     if (r.Status == kStatusNg)
         port_.SoundNg();
     else
         port_.SoundTap();
     const bool remote = port_.BarcodeInterface() == 1;
-    logResult(tdx, r, remote ? 1 : 0);
+    LogResult(tdx, r);
     port_.ShowLast(tdx, r);
     port_.TableChanged();
     if (r.Status != kStatusBarcode) return;
@@ -81,25 +46,9 @@ void FreeRun::Fasten(int tdx) {
     if (preset >= 0) port_.WriteRegister(tdx, kRegPreset, preset);
 }
 
-// A stored result goes to the log only: no sound, not shown, not in the table.
-void FreeRun::storedResult(int tdx) {
-    FastenResult r;
-    if (!port_.ReadResult(tdx, &r)) return;
-    if (once_.Resent(tdx, r)) {
-        // Taken before the link dropped, its acknowledgement lost with it: in the log already.
-        port_.WriteRegister(tdx, kRegEventAck, 1);
-    } else {
-        once_.Take(tdx, r);
-        logResult(tdx, r, port_.BarcodeInterface() == 1 ? 1 : 0);
-    }
-    // The bar advances before the collector moves on (and may close the dialog).
-    if (stored_.Chosen(tdx)) port_.StoredProgress(tdx, stored_.Progress(tdx) + 1);
-    stored_.OnResult(tdx);
-}
-
 // Its stored results are in the log: from now on its results enter the table and it is
 // unlocked, unless the tray decides its lock.
-void FreeRun::storedToolDone(int tdx) {
+void FreeRun::StoredToolDone(int tdx) {
     port_.SetFetBit(tdx, true);
     port_.SetAutoLock(tdx, 0);
     if (port_.TrayUsed() && tdx == trayTool_)
@@ -108,44 +57,16 @@ void FreeRun::storedToolDone(int tdx) {
         port_.WriteRegister(tdx, kRegToolLock, 0);
 }
 
-void FreeRun::startCollecting(int tdx) {
+void FreeRun::StartCollecting(int tdx) {
     // Stored results go to the log only, not into the table.
     port_.SetFetBit(tdx, false);
     port_.EnableDataBackup(tdx, 0);
 }
 
-void FreeRun::StoredConfirmed(unsigned chosen) {
-    unsigned linked = 0;
-    for (int t = 0; t < port_.ToolCount() && t < kTools; ++t)
-        if (connected(t)) linked |= 1u << t;
-    stored_.Confirm(chosen, linked);
-}
-
 void FreeRun::Registry(int tdx, int state) {
     if (tdx < 0 || tdx >= kTools) return;
-    if (state != kConnected) {
-        once_.LinkLost(tdx); // its last result's acknowledgement may be lost
-        if (port_.BackupManager()) stored_.OnLinkLost(tdx);
-        return;
-    }
-    if (port_.BackupManager() && stored_.Chosen(tdx)) {
-        // Connected again without a loss seen in between: the same link, still collecting.
-        if (port_.StoredOpen()) port_.StoredRefresh(tdx);
-    } else if (port_.BackupManager()) {
-        const int left = port_.PendingEvents(tdx);
-        stored_.SetPending(tdx, left);
-        if (left == 0) {
-            once_.Forget(tdx); // nothing stored, nothing can come again
-            openTool(tdx);
-        }
-        if (port_.StoredOpen()) {
-            port_.StoredRefresh(tdx);
-        } else if (left > 0) {
-            port_.StoredShow();
-        }
-    } else {
-        openTool(tdx);
-    }
+    LinkChanged(tdx, state);
+    if (state != kConnected) return;
     if (!port_.TrayUsed() || tdx != trayTool_) return;
     const FreeTray tray = port_.Tray();
     if (!tray.Connected) {

@@ -1,17 +1,16 @@
 // The run state of the operation screen without a job, free of widgets: what happens on
 // each result, tool link change, tray report, scanner code and button, carried out
 // through a FreeRunPort. The screen forwards its events here and shows what it is told.
+// Logging and stored results are the shared ResultTaker's.
 #pragma once
 
 #include "FreeRunPort.h"
-#include "StoredResults.h"
+#include "ResultTaker.h"
 
 #include <string>
 
-class FreeRun {
+class FreeRun : public ResultTaker {
   public:
-    static constexpr int kTools = 8;
-
     explicit FreeRun(FreeRunPort& port);
 
     // The screen was created: tools unlocked and their results on, or the stored-results
@@ -26,30 +25,19 @@ class FreeRun {
     void ClearPressed();
     void Confirmed(const std::string& context);
     void HomePressed();
-    // Stored-results dialog: the operator chose the tools to collect (bit per tool) or
-    // left the screen from it.
-    void StoredConfirmed(unsigned chosen);
+    // The stored-results dialog's leave button leaves the screen.
     void StoredLeave() { HomePressed(); }
 
-    int Pending(int tdx) const { return stored_.Pending(tdx); }
-    int StoredTotal() const { return stored_.Total(); }
-    int Collecting() const { return stored_.Current(); }
-    const StoredResults& Stored() const { return stored_; }
     int TrayTool() const { return trayTool_; }
 
   private:
-    void openTool(int tdx);
-    void storedResult(int tdx);
-    void storedToolDone(int tdx);
-    void startCollecting(int tdx);
-    bool connected(int tdx);
-    void logResult(int tdx, const FastenResult& r, int barcodeSource);
+    void OpenTool(int tdx) override;
+    void StoredToolDone(int tdx) override;
+    void StartCollecting(int tdx) override;
     void lockTray(bool on);
     void trayPreset(int preset);
     void masterModeWarning();
 
     FreeRunPort& port_;
-    StoredResults stored_;
-    ResultOnce once_;
     int trayTool_ = -1;
 };

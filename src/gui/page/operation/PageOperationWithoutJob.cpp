@@ -12,7 +12,6 @@
 #include "UnitLastResult.h"
 #include "UnitMessageBox.h"
 #include "UnitNotice.h"
-#include "UnitStoredResults.h"
 #include "UnitTdxData.h"
 
 #include <QEvent>
@@ -96,6 +95,8 @@ PageOperationWithoutJob::PageOperationWithoutJob(QWidget* parent) : Page(parent)
     v->addLayout(body, 1);
 
     notice_ = new UnitNotice(this);
+    prompt_ = new StoredPrompt(run_, this);
+    connect(prompt_, &StoredPrompt::leave, this, [this] { run_.StoredLeave(); });
     promptTimer_.setSingleShot(true);
     trayTimer_.setSingleShot(true);
     connect(&promptTimer_, &QTimer::timeout, this, [this] { run_.Timer(FreeTimer::StoredPrompt); });
@@ -121,7 +122,7 @@ PageOperationWithoutJob::~PageOperationWithoutJob() {
     Navigator::DismissModal(message_);
     Navigator::DismissModal(confirm_);
     Navigator::DismissModal(errorList_);
-    Navigator::DismissModal(stored_);
+    prompt_->Close();
     // Taken away without leaving (its host went away): tools connecting later are locked.
     if (shown_) dev()->SetScreenCode(0);
 }
@@ -221,7 +222,7 @@ UnitMessageBox* PageOperationWithoutJob::ConfirmDialog() const {
     return confirm_.As<UnitMessageBox>();
 }
 UnitStoredResults* PageOperationWithoutJob::StoredDialog() const {
-    return stored_.As<UnitStoredResults>();
+    return prompt_->Dialog();
 }
 
 void PageOperationWithoutJob::Message(const std::string& title, const std::string& text) {
@@ -262,51 +263,17 @@ void PageOperationWithoutJob::showErrorCodes() {
 // ---- stored results: the shared dialog over the run state's collector ----
 
 bool PageOperationWithoutJob::StoredOpen() {
-    return stored_.Open();
+    return prompt_->IsOpen();
 }
-
 void PageOperationWithoutJob::StoredShow() {
-    if (stored_.Open()) return;
-    const int tools = std::min(dev()->GetRegtoolsLen(), int(FreeRun::kTools));
-    auto* dlg = new UnitStoredResults(tools, [this](int t) {
-        return UnitStoredResults::ToolRow{dev()->GetTdxToolName(t), dev()->GetToolType_ByTdx(t),
-                                          dev()->GetTdxToolState(t), run_.Pending(t)};
-    });
-    connect(dlg, &UnitStoredResults::confirmed, this, [this](const QVector<bool>& choices) {
-        unsigned mask = 0;
-        for (int t = 0; t < choices.size(); ++t)
-            if (choices[t]) mask |= 1u << t;
-        run_.StoredConfirmed(mask);
-        StoredRefresh(-1);
-    });
-    connect(dlg, &UnitStoredResults::leave, this, [this] {
-        Navigator::DismissModal(stored_);
-        run_.StoredLeave();
-    });
-    stored_ = Navigator::PresentModal(this, dlg, Transition::Scale);
-    StoredRefresh(-1);
+    prompt_->Show(this);
 }
-
-// Rows re-read, a bar for every tool being collected; confirm enabled again when a tool
-// came back with stored results the operator may now choose.
 void PageOperationWithoutJob::StoredRefresh(int) {
-    UnitStoredResults* dlg = StoredDialog();
-    if (!dlg) return;
-    const StoredResults& s = run_.Stored();
-    dlg->Refresh();
-    for (int t = 0; t < dlg->Tools(); ++t)
-        dlg->SetBar(t, s.Maximum(t), s.Progress(t));
-    dlg->SetConfirmEnabled(!s.Confirmed());
+    prompt_->Refresh();
 }
-
-// Told before the collector counts the result (it may close the dialog then).
 void PageOperationWithoutJob::StoredProgress(int tdx, int collected) {
-    UnitStoredResults* dlg = StoredDialog();
-    if (!dlg) return;
-    StoredRefresh(tdx);
-    dlg->SetProgress(tdx, collected);
+    prompt_->Progress(tdx, collected);
 }
-
 void PageOperationWithoutJob::StoredClose() {
-    Navigator::DismissModal(stored_);
+    prompt_->Close();
 }

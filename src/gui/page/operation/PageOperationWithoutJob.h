@@ -7,6 +7,7 @@
 #include "FreeRunDevice.h"
 #include "Navigator.h"
 #include "Page.h"
+#include "StoredPrompt.h"
 
 #include <QTimer>
 
@@ -73,6 +74,6 @@ class PageOperationWithoutJob : public Page, private FreeRunDevice {
     ModalHandle message_;
     ModalHandle confirm_;
     ModalHandle errorList_;
-    ModalHandle stored_;
+    StoredPrompt* prompt_;
     bool shown_ = false; // the screen code is ours
 };

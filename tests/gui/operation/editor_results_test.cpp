@@ -1,0 +1,131 @@
+// Results while an editor screen is open, as a table: a set-up, Start, a sequence of
+// events against a recording port, and the port calls they must give, in order.
+#include "page/operation/EditorResults.h"
+
+#include <deque>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+FastenResult result(int status) {
+    FastenResult r;
+    r.Status = uint16_t(status);
+    return r;
+}
+
+struct RecordingPort : EditorResultsPort {
+    bool manager = true;
+    int barcodeIf = 0;
+    std::vector<int> states{3, 3};
+    std::vector<int> pending{0, 0};
+    std::map<int, std::deque<FastenResult>> results;
+    bool storedOpen = false;
+    std::vector<std::string> lines;
+
+    void rec(const std::string& l) { lines.push_back(l); }
+    static std::string n(int v) { return std::to_string(v); }
+
+    bool BackupManager() override { return manager; }
+    int BarcodeInterface() override { return barcodeIf; }
+    int ToolCount() override { return int(states.size()); }
+    int ToolState(int t) override { return states.at(size_t(t)); }
+    int PendingEvents(int t) override { return pending.at(size_t(t)); }
+    void WriteRegister(int t, int reg, int v) override { rec(n(t) + ":" + n(reg) + "=" + n(v)); }
+    void EnableDataBackup(int t, int skip) override { rec(n(t) + ":events=" + n(skip)); }
+    void DisableDataBackup(int t) override { rec(n(t) + ":events off"); }
+    bool ReadResult(int t, FastenResult* out) override {
+        auto& q = results[t];
+        if (q.empty()) return false;
+        *out = q.front();
+        q.pop_front();
+        return true;
+    }
+    std::string CheckLogLocation() override { return ""; }
+    int LogAndAcknowledge(int t, const FastenResult& r, int src) override {
+        rec(n(t) + ":log+ack status " + n(r.Status) + " source " + n(src));
+        return 0;
+    }
+    void Message(const std::string& title, const std::string& text) override {
+        rec(title + ": " + text);
+    }
+    bool StoredOpen() override { return storedOpen; }
+    void StoredShow() override {
+        storedOpen = true;
+        rec("stored open");
+    }
+    void StoredRefresh(int t) override { rec("stored refresh " + n(t)); }
+    void StoredProgress(int t, int got) override { rec("stored " + n(t) + " got " + n(got)); }
+    void StoredClose() override {
+        storedOpen = false;
+        rec("stored close");
+    }
+    void StartPrompt(int ms) override { rec("prompt in " + n(ms)); }
+};
+
+using Lines = std::vector<std::string>;
+
+struct Case {
+    const char* name;
+    std::function<void(RecordingPort&)> setUp;
+    std::function<void(EditorResults&, RecordingPort&)> events; // after Start
+    Lines expected;                                             // from Start on
+};
+
+// clang-format off
+const Case kCases[] = {
+    {"a live result is logged and acknowledged; the barcode source follows the setting",
+     [](RecordingPort& p) { p.results[0] = {result(1)}; p.results[1] = {result(2)}; },
+     [](EditorResults& r, RecordingPort& p) { r.Fasten(0); p.barcodeIf = 1; r.Fasten(1); r.Fasten(1); },
+     {"0:events=1", "1:events=1", "0:log+ack status 1 source 0", "1:log+ack status 2 source 1"}},
+    {"without the backup manager connected tools only send new results; no prompt",
+     [](RecordingPort& p) { p.manager = false; p.pending = {4, 0}; p.states = {3, 0}; },
+     [](EditorResults&, RecordingPort&) {},
+     {"0:events=1"}},
+    {"stored results are collected tool by tool in order, with no unlock",
+     [](RecordingPort& p) { p.pending = {2, 1}; p.results[0] = {result(1), result(2)};
+                            p.results[1] = {result(3)}; },
+     [](EditorResults& r, RecordingPort&) { r.Prompt(); r.StoredConfirmed(0x3);
+                                            r.Fasten(0); r.Fasten(0); r.Fasten(1); },
+     {"prompt in 100", "stored open", "0:events=0", "0:log+ack status 1 source 0",
+      "stored 0 got 1", "0:log+ack status 2 source 0", "stored 0 got 2", "1:events=0",
+      "1:log+ack status 3 source 0", "stored 1 got 1", "stored close"}},
+    {"a tool not chosen sends only new results from then on",
+     [](RecordingPort& p) { p.pending = {2, 1}; p.results[1] = {result(3)}; },
+     [](EditorResults& r, RecordingPort&) { r.Prompt(); r.StoredConfirmed(0x2); r.Fasten(1); },
+     {"prompt in 100", "stored open", "0:events=1", "1:events=0",
+      "1:log+ack status 3 source 0", "stored 1 got 1", "stored close"}},
+    {"leave closes the dialog and asks no tool for its stored results",
+     [](RecordingPort& p) { p.pending = {2, 0}; },
+     [](EditorResults& r, RecordingPort& p) { r.Prompt(); r.StoredLeave(); p.results[0] = {result(1)};
+                                              r.Fasten(0); },
+     {"1:events=1", "prompt in 100", "stored open", "stored close",
+      "0:log+ack status 1 source 0"}},
+    {"a tool that reconnects holding results opens the dialog",
+     [](RecordingPort& p) { p.states = {3, 0}; },
+     [](EditorResults& r, RecordingPort& p) { r.Registry(1, 2); p.states[1] = 3; p.pending[1] = 3;
+                                              r.Registry(1, 3); },
+     {"0:events=1", "stored open"}},
+    {"the last screen closing turns every registered tool's results off",
+     [](RecordingPort& p) { p.states = {3, 0}; },
+     [](EditorResults& r, RecordingPort&) { r.Stop(); },
+     {"0:events=1", "0:events off", "1:events off"}},
+};
+// clang-format on
+
+TEST(EditorResults, EventsAsTable) {
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        RecordingPort port;
+        c.setUp(port);
+        EditorResults r(port);
+        r.Start();
+        c.events(r, port);
+        EXPECT_EQ(port.lines, c.expected);
+    }
+}
+
+} // namespace
