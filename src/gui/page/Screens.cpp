@@ -5,6 +5,7 @@
 #include "Navigator.h"
 #include "Page.h"
 #include "UiSound.h"
+#include "page/jobs/PageStepEditor.h"
 #include "page/monitor/PageMonitor.h"
 #include "page/network/PageNetwork.h"
 #include "page/network/PageSystemNetwork.h"
@@ -142,7 +143,7 @@ const ScreenRow rows[] = {
     {.Id = S::SystemNetwork, .Factory = make<PageSystemNetwork>},
     {.Id = S::SystemStorage, .Factory = make<PageSystemStorage>},
     // The job editors, opened from the job manager and the step editor.
-    {.Id = S::StepEditor, .Level = 1},
+    {.Id = S::StepEditor, .Level = 1, .Factory = make<PageStepEditor>},
     {.Id = S::ScrewPosition, .Level = 1},
     {.Id = S::Barcode, .Level = 1},
     // The preset barcode tab of the settings.
