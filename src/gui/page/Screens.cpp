@@ -9,6 +9,7 @@
 #include "page/barcode/PageSettingBarcode.h"
 #include "page/jobs/PageJobManager.h"
 #include "page/jobs/PageScrewPosition.h"
+#include "page/jobs/PageStepEditor.h"
 #include "page/monitor/PageMonitor.h"
 #include "page/network/PageNetwork.h"
 #include "page/network/PageSystemNetwork.h"
@@ -147,7 +148,7 @@ const ScreenRow rows[] = {
     {.Id = S::SystemNetwork, .Factory = make<PageSystemNetwork>},
     {.Id = S::SystemStorage, .Factory = make<PageSystemStorage>},
     // The job editors, opened from the job manager and the step editor.
-    {.Id = S::StepEditor, .Level = 1},
+    {.Id = S::StepEditor, .Level = 1, .Factory = make<PageStepEditor>},
     {.Id = S::ScrewPosition, .Level = 1, .Factory = make<PageScrewPosition>},
     {.Id = S::Barcode, .Level = 1, .Factory = make<PageBarcode>},
     // The preset barcode tab of the settings.

@@ -1,0 +1,249 @@
+#include "PageStepEditor.h"
+
+#include "ApplicationDeviceClass.h"
+#include "PageStepDelay.h"
+#include "PageStepFastening.h"
+#include "PageStepInput.h"
+#include "PageStepMessage.h"
+#include "PageStepOutput.h"
+#include "UiSound.h"
+#include "UnitConfirmation.h"
+#include "UnitMessageBox.h"
+#include "UnitTextKeypad.h"
+#include "job.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+ApplicationDeviceClass* dev() {
+    return ApplicationDevice();
+}
+constexpr int kNoPanel = STEP_TYPE_COUNT; // the blank page of the stack
+} // namespace
+
+QString PageStepEditor::TypeText(int type) {
+    static const char* const names[] = {"Fastening", "Input", "Output", "Delay", "Message"};
+    return type >= 0 && type < STEP_TYPE_COUNT ? names[type] : QString();
+}
+
+PageStepEditor::PageStepEditor(QWidget* parent) : Page(parent), editor_(*this) {
+    setObjectName("PageStepEditor");
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(20, 12, 20, 12);
+    v->setSpacing(8);
+    title_ = new QLabel(this);
+    title_->setObjectName("stepTitle");
+    title_->setProperty("role", "title");
+    v->addWidget(title_);
+
+    model_ = new ListModel<Row>(
+        [] { return dev()->GetStepsLen(); },
+        [](int i) {
+            return Row{i, dev()->GetStepName(i), dev()->GetStepType(i)};
+        },
+        {"No", "Step name", "Type"},
+        [](const Row& r, int column, int role) -> QVariant {
+            if (role != Qt::DisplayRole) return {};
+            return column == 0 ? QVariant(r.Sdx + 1) : column == 1 ? r.Name : TypeText(r.Type);
+        },
+        this);
+    view_ = new QTableView(this);
+    view_->setObjectName("stepList");
+    view_->setModel(model_);
+    view_->verticalHeader()->hide();
+    view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view_->verticalHeader()->setDefaultSectionSize(44);
+    view_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    view_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Fixed);
+    view_->setColumnWidth(0, 60);
+    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view_->setSelectionMode(QAbstractItemView::SingleSelection);
+    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_->setFocusPolicy(Qt::NoFocus);
+    view_->setFixedWidth(440);
+    view_->setStyleSheet("QTableView { background: #0c0f12; font-size: 17px; }"
+                         "QTableView::item:selected { background: #22466b; }"
+                         "QHeaderView::section { background: #27313b; font-size: 16px;"
+                         " padding: 5px; border: none; }");
+
+    panels_ = new QStackedWidget(this);
+    panels_->setObjectName("stepPanelArea");
+    typePanels_[STEP_FASTENING] = new PageStepFastening(panels_);
+    typePanels_[STEP_INPUT] = new PageStepInput(panels_);
+    typePanels_[STEP_OUTPUT] = new PageStepOutput(panels_);
+    typePanels_[STEP_DELAY] = new PageStepDelay(panels_);
+    typePanels_[STEP_MESSAGE] = new PageStepMessage(panels_);
+    for (StepPanel* p : typePanels_)
+        panels_->addWidget(p);
+    panels_->addWidget(new QWidget(panels_));
+    panels_->setCurrentIndex(kNoPanel);
+
+    auto* body = new QHBoxLayout;
+    body->addWidget(view_);
+    body->addWidget(panels_, 1);
+    v->addLayout(body, 1);
+
+    auto buttonRow = [&](std::initializer_list<std::pair<const char*, const char*>> items) {
+        auto* row = new QHBoxLayout;
+        std::vector<QPushButton*> made;
+        for (const auto& [name, text] : items) {
+            auto* b = new QPushButton(text, this);
+            b->setObjectName(name);
+            b->setMinimumHeight(52);
+            row->addWidget(b);
+            made.push_back(b);
+        }
+        v->addLayout(row);
+        return made;
+    };
+    auto adds = buttonRow({{"stepAddFasten", "+ Fastening"},
+                           {"stepAddInput", "+ Input"},
+                           {"stepAddOutput", "+ Output"},
+                           {"stepAddDelay", "+ Delay"},
+                           {"stepAddMessage", "+ Message"}});
+    for (int type = 0; type < STEP_TYPE_COUNT; ++type)
+        connect(adds[size_t(type)], &QPushButton::clicked, this, [this, type] {
+            UiSound_Tap();
+            editor_.AddPressed(type);
+        });
+    auto edits = buttonRow({{"stepCopy", "Copy"},
+                            {"stepDelete", "Delete"},
+                            {"stepRename", "Rename"},
+                            {"stepUp", "Up"},
+                            {"stepDown", "Down"},
+                            {"stepSave", "Save"},
+                            {"stepCancel", "Cancel"}});
+    edits[1]->setProperty("role", "danger");
+    edits[5]->setProperty("role", "ok");
+    edits[6]->setProperty("role", "cancel");
+    void (StepEditor::*actions[])() = {&StepEditor::CopyPressed,   &StepEditor::DeletePressed,
+                                       &StepEditor::RenamePressed, &StepEditor::UpPressed,
+                                       &StepEditor::DownPressed,   &StepEditor::SavePressed,
+                                       &StepEditor::CancelPressed};
+    for (size_t i = 0; i < edits.size(); ++i)
+        connect(edits[i], &QPushButton::clicked, this, [this, action = actions[i]] {
+            UiSound_Tap();
+            (editor_.*action)();
+        });
+    connect(view_, &QTableView::clicked, this, [this](const QModelIndex& i) {
+        UiSound_Tap();
+        editor_.Select(i.row());
+    });
+}
+
+PageStepEditor::~PageStepEditor() {
+    Navigator::DismissModal(dialog_);
+}
+
+void PageStepEditor::Edit(int jdx) {
+    jdx_ = jdx;
+    title_->setText(dev()->GetJobNameJdx(jdx));
+    editor_.Open();
+}
+
+UnitMessageBox* PageStepEditor::Dialog() const {
+    return dialog_.As<UnitMessageBox>();
+}
+
+StepPanel* PageStepEditor::Panel(int type) const {
+    return type >= 0 && type < STEP_TYPE_COUNT ? typePanels_[type] : nullptr;
+}
+
+StepPanel* PageStepEditor::VisiblePanel() const {
+    const int i = panels_->currentIndex();
+    return i < kNoPanel ? typePanels_[i] : nullptr;
+}
+
+int PageStepEditor::StepCount() {
+    return dev()->GetStepsLen();
+}
+int PageStepEditor::AddStep(int type) {
+    return dev()->StepCreateNew(type);
+}
+int PageStepEditor::CopyStep(int sdx) {
+    return dev()->StepCopy(sdx);
+}
+int PageStepEditor::DeleteStep(int sdx) {
+    return dev()->StepDelete(sdx);
+}
+int PageStepEditor::MoveStepUp(int sdx) {
+    return dev()->StepMoveUp(sdx);
+}
+int PageStepEditor::MoveStepDown(int sdx) {
+    return dev()->StepMoveDown(sdx);
+}
+QString PageStepEditor::StepName(int sdx) {
+    return dev()->GetStepName(sdx);
+}
+int PageStepEditor::RenameStep(int sdx, const QString& name) {
+    return dev()->SetStepName(sdx, name);
+}
+int PageStepEditor::SaveJob() {
+    return dev()->JobSave(jdx_);
+}
+void PageStepEditor::FreeJob() {
+    dev()->JobFree();
+}
+
+void PageStepEditor::SavePanel() {
+    if (StepPanel* p = VisiblePanel()) p->Save();
+}
+
+void PageStepEditor::ShowStep(int sdx) {
+    model_->Reload();
+    if (sdx < 0) {
+        panels_->setCurrentIndex(kNoPanel);
+        return;
+    }
+    view_->selectRow(sdx);
+    const int type = dev()->GetStepType(sdx);
+    typePanels_[type]->Load(sdx);
+    panels_->setCurrentIndex(type);
+}
+
+void PageStepEditor::Error(const QString& text) {
+    Navigator::DismissModal(dialog_);
+    UiSound_Ng();
+    auto* box = new UnitMessageBox;
+    box->setObjectName("stepError");
+    box->SetTitle("Error");
+    box->SetText(text);
+    connect(box, &UnitMessageBox::closed, this, [this] { Navigator::DismissModal(dialog_); });
+    dialog_ = Navigator::PresentModal(this, box, Transition::Fade);
+}
+
+void PageStepEditor::Confirm(const QString& question, const QString& context) {
+    if (dialog_.Open()) return;
+    auto* box = new UnitConfirmation(question, context);
+    connect(box, &UnitMessageBox::closed, this, [this] { Navigator::DismissModal(dialog_); });
+    connect(box, &UnitMessageBox::confirmed, this, [this, context] {
+        UiSound_Tap();
+        Navigator::DismissModal(dialog_);
+        editor_.Confirmed(context);
+    });
+    dialog_ = Navigator::PresentModal(this, box, Transition::Scale);
+}
+
+void PageStepEditor::AskName(const QString& current) {
+    if (dialog_.Open()) return;
+    auto* pad = new UnitTextKeypad("Rename", current);
+    pad->setObjectName("stepRenamePad");
+    if (auto* field = pad->findChild<QLineEdit*>("textKeypadField"))
+        field->setPlaceholderText("Enter new name");
+    connect(pad, &UnitTextKeypad::cancel, this, [this] { Navigator::DismissModal(dialog_); });
+    connect(pad, &UnitTextKeypad::ok, this, [this, pad] {
+        if (editor_.NameEntered(pad->Text())) Navigator::DismissModal(dialog_);
+    });
+    dialog_ = Navigator::PresentModal(this, pad, Transition::Scale);
+}
+
+void PageStepEditor::Close() {
+    Leave();
+}

@@ -1,0 +1,99 @@
+// The step editor opened as the job manager opens it: a job file "body" written through
+// the device object in the test's data home, loaded, the screen opened over the root and
+// handed the job index.
+#pragma once
+
+#include "ShellFixture.h"
+#include "job.h"
+#include "page/jobs/PageStepEditor.h"
+#include "page/jobs/StepPanel.h"
+
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableView>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+class StepEditorTest : public ShellTest {
+  protected:
+    static constexpr const char* kFile = "files/job/body.job";
+
+    void SetUp() override {
+        ShellTest::SetUp();
+        std::filesystem::create_directories("files/job");
+        std::filesystem::create_directories("files/image");
+        load_job();
+        job_free();
+        dev->OnSetUserLevel(1);
+        makeRoot();
+    }
+    void TearDown() override {
+        Screens::Close(ScreenId::StepEditor);
+        job_free();
+        ShellTest::TearDown();
+    }
+    // Job 0 with steps of these types, on file and not loaded.
+    void writeJob(const std::vector<int>& types) {
+        ASSERT_EQ(dev->JobCreateNew("body"), 0);
+        ASSERT_EQ(dev->JobLoad(0), 0);
+        for (int t : types)
+            ASSERT_EQ(dev->StepCreateNew(t), 0);
+        ASSERT_EQ(dev->JobSave(0), 0);
+        dev->JobFree();
+    }
+    void open() {
+        ASSERT_EQ(dev->JobLoad(0), 0);
+        dev->OnSetUserLevel(1); // the editors are an administrator's
+        Page* page = Screens::Open(ScreenId::StepEditor, root);
+        editor = qobject_cast<PageStepEditor*>(page);
+        ASSERT_NE(editor, nullptr);
+        ASSERT_TRUE(QMetaObject::invokeMethod(page, "Edit", Q_ARG(int, 0)));
+        flush();
+    }
+    void selectRow(int row) {
+        auto* view = find<QTableView>("stepList");
+        ASSERT_NE(view, nullptr);
+        const QRect r = view->visualRect(view->model()->index(row, 1));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+        flush();
+    }
+    // Text into the open keypad's field (text or numeric).
+    void enter(const QString& text) {
+        auto* field = find<QLineEdit>("textKeypadField");
+        if (!field) field = find<QLineEdit>("numpadField");
+        ASSERT_NE(field, nullptr);
+        field->setText(text);
+    }
+    int selectedRow() const {
+        auto* view = find<QTableView>("stepList");
+        const QModelIndexList rows = view->selectionModel()->selectedRows();
+        return rows.size() == 1 ? rows.first().row() : -1;
+    }
+    std::vector<std::string> stepNames() {
+        std::vector<std::string> names;
+        for (int s = 0; s < dev->GetStepsLen(); ++s)
+            names.push_back(dev->GetStepName(s).toStdString());
+        return names;
+    }
+    // The file as the next load reads it: the job is loaded again from disk.
+    std::vector<std::string> savedNames() {
+        dev->JobFree();
+        EXPECT_EQ(dev->JobLoad(0), 0);
+        return stepNames();
+    }
+    QString dialogText() const {
+        auto* t = find<QLabel>("msgText");
+        return t && t->isVisible() ? t->text() : QString();
+    }
+    void shot(const char* name) {
+        const char* dir = getenv("KEST_SCREENS_DIR");
+        const std::string out = dir ? dir : std::string(KEST_BINARY_DIR) + "/screens";
+        QDir().mkpath(QString::fromStdString(out));
+        flush();
+        ASSERT_TRUE(root->grab().save(QString::fromStdString(out + "/" + name + ".png")));
+    }
+
+    PageStepEditor* editor = nullptr;
+};

@@ -1,0 +1,219 @@
+// The step editor pressed on the real screen over a job file in the data home: the list
+// and the selection after each button, the file after save, cancel, the step limit.
+#include "StepEditorFixture.h"
+#include "UnitMessageBox.h"
+#include "page/jobs/StepEditor.h"
+
+namespace {
+constexpr int F = STEP_FASTENING, I = STEP_INPUT, O = STEP_OUTPUT, D = STEP_DELAY, M = STEP_MESSAGE;
+using Names = std::vector<std::string>;
+
+struct EditorCase {
+    const char* what;
+    std::vector<int> types;         // the job on file
+    std::vector<std::string> steps; // "#n" selects row n, "=text" fills the keypad, else a press
+    Names names;                    // the loaded job afterwards, and the file after save
+    int selected;                   // row and panel afterwards (-1 none)
+    const char* panel;              // objectName of the visible panel
+};
+
+const EditorCase kCases[] = {
+    {"opening shows the first step", {I, O}, {}, {"input-1", "output-1"}, 0, "PageStepInput"},
+    {"empty job shows no panel", {}, {}, {}, -1, nullptr},
+    {"add fastening", {}, {"stepAddFasten"}, {"fastening-1"}, 0, "PageStepFastening"},
+    {"each add selects the new step",
+     {F},
+     {"stepAddInput", "stepAddOutput", "stepAddDelay", "stepAddMessage"},
+     {"fastening-1", "input-1", "output-1", "delay-1", "message-1"},
+     4,
+     "PageStepMessage"},
+    {"copy appends and selects the copy",
+     {F, I, O},
+     {"#0", "stepCopy"},
+     {"fastening-1", "input-1", "output-1", "fastening-1-copy"},
+     3,
+     "PageStepFastening"},
+    {"delete confirmed, the next step moves into the selection",
+     {F, I, O},
+     {"#1", "stepDelete", "confirmOk"},
+     {"fastening-1", "output-1"},
+     1,
+     "PageStepOutput"},
+    {"delete of the last selects the one before",
+     {F, I, O},
+     {"#2", "stepDelete", "confirmOk"},
+     {"fastening-1", "input-1"},
+     1,
+     "PageStepInput"},
+    {"delete refused",
+     {F, I},
+     {"#1", "stepDelete", "confirmCancel"},
+     {"fastening-1", "input-1"},
+     1,
+     "PageStepInput"},
+    {"up follows the step",
+     {F, I, O},
+     {"#2", "stepUp"},
+     {"fastening-1", "output-1", "input-1"},
+     1,
+     "PageStepOutput"},
+    {"down follows the step",
+     {F, I, O},
+     {"#0", "stepDown", "stepDown"},
+     {"input-1", "output-1", "fastening-1"},
+     2,
+     "PageStepFastening"},
+    {"up at the top and down at the bottom do nothing",
+     {F, I},
+     {"#0", "stepUp", "#1", "stepDown"},
+     {"fastening-1", "input-1"},
+     1,
+     "PageStepInput"},
+    {"rename",
+     {F, I},
+     {"#1", "stepRename", "=gate", "textKeypadOk"},
+     {"fastening-1", "gate"},
+     1,
+     "PageStepInput"},
+    {"rename with an empty name stays open until cancelled",
+     {F, I},
+     {"#1", "stepRename", "=", "textKeypadOk", "textKeypadCancel"},
+     {"fastening-1", "input-1"},
+     1,
+     "PageStepInput"},
+};
+} // namespace
+
+TEST_F(StepEditorTest, ButtonsChangeTheLoadedJobAndSaveWritesIt) {
+    for (const EditorCase& c : kCases) {
+        SCOPED_TRACE(c.what);
+        writeJob(c.types);
+        open();
+        for (const std::string& s : c.steps) {
+            if (s[0] == '#')
+                selectRow(std::stoi(s.substr(1)));
+            else if (s[0] == '=')
+                enter(QString::fromStdString(s.substr(1)));
+            else
+                press(s.c_str());
+        }
+        EXPECT_EQ(stepNames(), c.names);
+        EXPECT_EQ(editor->Editor().Selected(), c.selected);
+        EXPECT_EQ(selectedRow(), c.selected);
+        StepPanel* panel = editor->VisiblePanel();
+        if (c.panel) {
+            ASSERT_NE(panel, nullptr);
+            EXPECT_EQ(panel->objectName(), c.panel);
+            EXPECT_EQ(panel->Sdx(), c.selected);
+        } else {
+            EXPECT_EQ(panel, nullptr);
+        }
+        EXPECT_EQ(editor->Dialog(), nullptr);
+        // Nothing reaches the file before save.
+        EXPECT_EQ(TestEnv::readFile(kFile).size(), 172 + 4096 * c.types.size());
+
+        press("stepSave");
+        press("confirmOk");
+        EXPECT_EQ(Screens::Find(ScreenId::StepEditor), nullptr);
+        EXPECT_EQ(TestEnv::readFile(kFile).size(), 172 + 4096 * c.names.size());
+        EXPECT_EQ(savedNames(), c.names);
+        EXPECT_EQ(dev->GetJobStepCountJdx(0), int(c.names.size()));
+
+        ASSERT_EQ(dev->JobDelete(0), 0);
+        dev->JobFree();
+    }
+}
+
+TEST_F(StepEditorTest, CancelDropsEveryEditAndLeavesTheFile) {
+    writeJob({F, I, O, D, M});
+    dev->JobLoad(0);
+    dev->SetFastenNoScrews(0, 4);
+    dev->JobSave(0);
+    dev->JobFree();
+    const std::string before = TestEnv::readFile(kFile);
+    open();
+    shot("step_editor_fastening");
+    press("fastenPresetUp");
+    press("stepAddMessage");
+    selectRow(1);
+    press("inUse3");
+    selectRow(0);
+    press("stepRename");
+    enter("other");
+    press("textKeypadOk");
+    press("stepDown");
+    ASSERT_EQ(dev->GetStepName(1), "other");
+    press("stepCancel");
+    EXPECT_EQ(find<QLabel>("msgText")->text(), "Cancel?");
+    shot("step_editor_cancel");
+    press("confirmOk");
+    EXPECT_EQ(Screens::Find(ScreenId::StepEditor), nullptr);
+    EXPECT_EQ(dev->GetStepsLen(), 0); // no job loaded any more
+    EXPECT_EQ(TestEnv::readFile(kFile), before);
+    EXPECT_EQ(dev->GetJobStepCountJdx(0), 5);
+}
+
+TEST_F(StepEditorTest, StepLimitRefusesAddAndCopy) {
+    writeJob(std::vector<int>(StepEditor::kMaxSteps, I));
+    open();
+    selectRow(0);
+    for (const char* button : {"stepAddFasten", "stepAddMessage", "stepCopy"}) {
+        SCOPED_TRACE(button);
+        press(button);
+        ASSERT_NE(editor->Dialog(), nullptr);
+        EXPECT_EQ(editor->Dialog()->Title(), "Error");
+        EXPECT_EQ(dialogText(), "Step limit exceeded.");
+        EXPECT_EQ(dev->GetStepsLen(), StepEditor::kMaxSteps);
+        if (std::string(button) == "stepCopy") shot("step_editor_limit");
+        press("msgClose");
+        EXPECT_EQ(editor->Dialog(), nullptr);
+    }
+    // Below the limit again, a step can be added.
+    press("stepDelete");
+    press("confirmOk");
+    press("stepAddOutput");
+    EXPECT_EQ(dev->GetStepsLen(), StepEditor::kMaxSteps);
+    EXPECT_EQ(dev->GetStepType(StepEditor::kMaxSteps - 1), O);
+}
+
+TEST_F(StepEditorTest, DialogsAndTitle) {
+    writeJob({F, I});
+    open();
+    EXPECT_EQ(find<QLabel>("stepTitle")->text(), "body");
+    selectRow(1);
+    press("stepRename");
+    auto* field = find<QLineEdit>("textKeypadField");
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->text(), "input-1");
+    EXPECT_EQ(field->placeholderText(), "Enter new name");
+    shot("step_editor_rename");
+    press("textKeypadCancel");
+    press("stepDelete");
+    EXPECT_EQ(dialogText(), "Delete?");
+    shot("step_editor_delete");
+    press("confirmCancel");
+    press("stepSave");
+    EXPECT_EQ(dialogText(), "Save?");
+    shot("step_editor_save");
+    // A second request while one dialog is open is ignored.
+    QMetaObject::invokeMethod(editor, [this] { editor->Editor().CancelPressed(); });
+    flush();
+    EXPECT_EQ(dialogText(), "Save?");
+    press("confirmCancel");
+}
+
+TEST_F(StepEditorTest, FailedSaveKeepsTheEditorAndTheJob) {
+    writeJob({F});
+    open();
+    press("stepAddInput");
+    // The job's folder is replaced by a file: the job cannot be written.
+    std::filesystem::remove_all("files/job");
+    TestEnv::writeFile("files/job", "");
+    press("stepSave");
+    press("confirmOk");
+    ASSERT_NE(editor->Dialog(), nullptr);
+    EXPECT_EQ(dialogText(), StepEditor::kSaveFailText);
+    EXPECT_EQ(Screens::Find(ScreenId::StepEditor), editor);
+    EXPECT_EQ(dev->GetStepsLen(), 2);
+    press("msgClose");
+}

@@ -1,0 +1,267 @@
+// Each step panel pressed on the real editor: the fields reach the loaded job, survive
+// the save into the file and show again when the job is opened anew.
+#include "StepEditorFixture.h"
+#include "UnitBrowser.h"
+#include "UnitStepDelayData.h"
+#include "UnitStepFastenData.h"
+#include "UnitStepInputData.h"
+#include "UnitStepMsgData.h"
+#include "UnitStepOutputData.h"
+
+#include <QImage>
+#include <QListWidget>
+#include <functional>
+#include <memory>
+
+namespace {
+struct PanelCase {
+    const char* what;
+    int type;
+    std::vector<std::string> steps; // a press, "=text" into the keypad, "@name" a browser item
+    std::function<void(ApplicationDeviceClass*)> check; // step 0 of the loaded job
+    const char* widget;                                 // shown again after reopening
+    const char* shows;                                  // its text, or "checked"
+    const char* shot;                                   // screenshot after the presses
+};
+
+const PanelCase kPanels[] = {
+    {"tool chosen from the registered tools",
+     STEP_FASTENING,
+     {"fastenTool", "selectTool1"},
+     [](ApplicationDeviceClass* d) { EXPECT_EQ(d->GetFastenData(0)->ToolName, "right"); },
+     "fastenTool",
+     "right",
+     nullptr},
+    {"preset below the first wraps to the last",
+     STEP_FASTENING,
+     {"fastenPresetDown"},
+     [](ApplicationDeviceClass* d) { EXPECT_EQ(d->GetFastenData(0)->PresetNo, 16); },
+     "fastenPreset",
+     "Multi Sequence-B",
+     nullptr},
+    {"preset up",
+     STEP_FASTENING,
+     {"fastenPresetUp", "fastenPresetUp"},
+     [](ApplicationDeviceClass* d) { EXPECT_EQ(d->GetFastenData(0)->PresetNo, 2); },
+     "fastenPreset",
+     "P3",
+     nullptr},
+    {"screw count, out of range refused",
+     STEP_FASTENING,
+     {"fastenScrews", "=0", "numpadOk", "=100", "numpadOk", "=12", "numpadOk"},
+     [](ApplicationDeviceClass* d) {
+         EXPECT_EQ(d->GetFastenData(0)->NoScrews, 12);
+         EXPECT_EQ(d->GetTotalScrewOfLoadedJob(), 12);
+     },
+     "fastenScrews",
+     "12",
+     "step_editor_fastening_screws"},
+    {"inputs and condition",
+     STEP_INPUT,
+     {"inUse1", "inUse16", "inCond3"},
+     [](ApplicationDeviceClass* d) {
+         const UnitStepInputData* in = d->GetInputStepData(0);
+         EXPECT_EQ(in->Used[0], 1);
+         EXPECT_EQ(in->Used[1], 0);
+         EXPECT_EQ(in->Used[15], 1);
+         EXPECT_EQ(in->Condition, 3);
+     },
+     "inCond3",
+     "checked",
+     "step_editor_input"},
+    {"outputs, mode and width",
+     STEP_OUTPUT,
+     {"outUse2", "outMode2", "outUse9", "outWidth", "=250", "numpadOk"},
+     [](ApplicationDeviceClass* d) {
+         const UnitStepOutputData* out = d->GetOutputStepData(0);
+         EXPECT_EQ(out->Used[1], 1);
+         EXPECT_EQ(out->Mode[1], 1);
+         EXPECT_EQ(out->Used[8], 1);
+         EXPECT_EQ(out->Mode[8], 0);
+         EXPECT_EQ(out->ImpulseWidth, 250);
+     },
+     "outMode2",
+     "High",
+     "step_editor_output"},
+    {"width that is no number is 100",
+     STEP_OUTPUT,
+     {"outWidth", "=40", "numpadOk", "outWidth", "=", "numpadOk"},
+     [](ApplicationDeviceClass* d) { EXPECT_EQ(d->GetOutputStepData(0)->ImpulseWidth, 100); },
+     "outWidth",
+     "100",
+     nullptr},
+    {"delay time in ms",
+     STEP_DELAY,
+     {"delayTime", "=45", "numpadOk", "delayUnitMs"},
+     [](ApplicationDeviceClass* d) {
+         std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
+         EXPECT_EQ(dl->Mode, 0);
+         EXPECT_EQ(dl->TimeValue, 45);
+         EXPECT_EQ(dl->TimeUnit, 1);
+     },
+     "delayUnitMs",
+     "checked",
+     "step_editor_delay_time"},
+    {"delay message",
+     STEP_DELAY,
+     {"delayModeMessage", "delayLine1", "=Check the cover", "textKeypadOk", "delayLine3",
+      "=then OK", "textKeypadOk"},
+     [](ApplicationDeviceClass* d) {
+         std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
+         EXPECT_EQ(dl->Mode, 1);
+         EXPECT_EQ(dl->Line1, "Check the cover");
+         EXPECT_EQ(dl->Line2, "");
+         EXPECT_EQ(dl->Line3, "then OK");
+     },
+     "delayLine1",
+     "Check the cover",
+     "step_editor_delay_message"},
+    {"delay barcode with a compared part",
+     STEP_DELAY,
+     {"delayModeBarcode", "delayCodeEdit", "=AB12345", "textKeypadOk", "delayCodeChar2",
+      "delayCodeChar4"},
+     [](ApplicationDeviceClass* d) {
+         std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
+         EXPECT_EQ(dl->Mode, 2);
+         EXPECT_EQ(dl->Barcode, "AB12345");
+         EXPECT_EQ(dl->Partial, 1);
+         EXPECT_EQ(dl->RangeStart, 2);
+         EXPECT_EQ(dl->RangeEnd, 4);
+     },
+     "delayCodeRange",
+     "2 / 4",
+     "step_editor_delay_barcode"},
+    {"message lines",
+     STEP_MESSAGE,
+     {"msgLine2", "=Hello", "textKeypadOk", "msgLine3", "=world", "textKeypadOk"},
+     [](ApplicationDeviceClass* d) {
+         std::unique_ptr<UnitStepMsgData> m(d->GetMsgData(0));
+         EXPECT_EQ(m->Line1, "");
+         EXPECT_EQ(m->Line2, "Hello");
+         EXPECT_EQ(m->Line3, "world");
+     },
+     "msgLine2",
+     "Hello",
+     nullptr},
+    {"message picture from internal storage",
+     STEP_MESSAGE,
+     {"msgImage", "@part.png", "browserOk"},
+     [](ApplicationDeviceClass* d) {
+         std::unique_ptr<UnitStepMsgData> m(d->GetMsgData(0));
+         EXPECT_EQ(m->ImgFilename, "./files/image/part.png");
+     },
+     "msgImage",
+     "./files/image/part.png",
+     "step_editor_message"},
+};
+} // namespace
+
+class StepPanelsTest : public StepEditorTest {
+  protected:
+    void SetUp() override {
+        StepEditorTest::SetUp();
+        registerTools({{"left", 2, 3}, {"right", 3, 3}});
+        QImage picture(64, 48, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        ASSERT_TRUE(picture.save("files/image/part.png"));
+    }
+    void run(const std::string& s) {
+        if (s[0] == '=') return enter(QString::fromStdString(s.substr(1)));
+        if (s[0] != '@') return press(s.c_str());
+        auto* browser = qobject_cast<UnitBrowser*>(editor->VisiblePanel()->Dialog());
+        ASSERT_NE(browser, nullptr);
+        shot("step_editor_message_browser");
+        const auto& items = browser->Model().Items();
+        auto* list = find<QListWidget>("browserList");
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i].Name == QString::fromStdString(s.substr(1)))
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                                  list->visualItemRect(list->item(int(i))).center());
+        flush();
+    }
+    void expectShows(const char* widget, const char* shows) {
+        auto* w = find<QWidget>(widget);
+        ASSERT_NE(w, nullptr) << widget;
+        if (std::string(shows) == "checked") {
+            auto* b = qobject_cast<QAbstractButton*>(w);
+            ASSERT_NE(b, nullptr);
+            EXPECT_TRUE(b->isChecked()) << widget;
+        } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+            EXPECT_EQ(b->text(), shows) << widget;
+        } else {
+            EXPECT_EQ(qobject_cast<QLabel*>(w)->text(), shows) << widget;
+        }
+    }
+};
+
+TEST_F(StepPanelsTest, FieldsSurviveSaveAndReload) {
+    for (const PanelCase& c : kPanels) {
+        SCOPED_TRACE(c.what);
+        writeJob({c.type});
+        open();
+        for (const std::string& s : c.steps)
+            run(s);
+        if (c.shot) shot(c.shot);
+        EXPECT_EQ(editor->VisiblePanel()->Dialog(), nullptr);
+        press("stepSave");
+        press("confirmOk");
+        ASSERT_EQ(Screens::Find(ScreenId::StepEditor), nullptr);
+        savedNames();
+        c.check(dev);
+        dev->JobFree();
+        open();
+        expectShows(c.widget, c.shows);
+        Screens::Close(ScreenId::StepEditor);
+        flush();
+        ASSERT_EQ(dev->JobDelete(0), 0);
+        dev->JobFree();
+    }
+}
+
+// Switching steps and moving them save the visible panel first.
+TEST_F(StepPanelsTest, SwitchingAndMovingSaveThePanel) {
+    writeJob({STEP_INPUT, STEP_OUTPUT, STEP_DELAY});
+    open();
+    press("inUse5");
+    selectRow(1);
+    EXPECT_EQ(dev->GetInputStepData(0)->Used[4], 1);
+    press("outUse7");
+    press("stepUp");
+    EXPECT_EQ(dev->GetOutputStepData(0)->Used[6], 1);
+    selectRow(2);
+    press("delayTime");
+    enter("9");
+    press("numpadOk");
+    press("stepAddMessage");
+    std::unique_ptr<UnitStepDelayData> dl(dev->GetDelayData(2));
+    EXPECT_EQ(dl->TimeValue, 9);
+}
+
+TEST_F(StepPanelsTest, FasteningPictureAndPositions) {
+    writeJob({STEP_FASTENING});
+    ASSERT_EQ(dev->JobLoad(0), 0);
+    ASSERT_EQ(dev->SetFastenImgFilename(0, "./files/image/part.png"), 0);
+    ASSERT_EQ(dev->JobSave(0), 0);
+    dev->JobFree();
+    open();
+    auto* picture = find<QLabel>("fastenPicture");
+    EXPECT_FALSE(picture->pixmap().isNull());
+    press("fastenTool");
+    EXPECT_NE(find<QWidget>("UnitSelectFastenTool"), nullptr);
+    shot("step_editor_select_tool");
+    press("selectToolCancel");
+    EXPECT_EQ(dev->GetFastenData(0)->ToolName, "");
+
+    // Not built: the button does nothing.
+    press("fastenPositions");
+    EXPECT_EQ(Screens::Find(ScreenId::ScrewPosition), nullptr);
+    // Built: opened over the editor; its changes show when it closes.
+    standIn({ScreenId::ScrewPosition});
+    press("fastenPositions");
+    EXPECT_EQ(created[ScreenId::ScrewPosition], 1);
+    ASSERT_NE(Screens::Find(ScreenId::ScrewPosition), nullptr);
+    ASSERT_EQ(dev->SetFastenNoScrews(0, 7), 0);
+    Screens::Close(ScreenId::ScrewPosition);
+    flush();
+    EXPECT_EQ(find<QPushButton>("fastenScrews")->text(), "7");
+}
