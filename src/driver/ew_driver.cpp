@@ -198,6 +198,18 @@ int EwDriver_LastDelivered() {
     return ewDriver_MsgQ.lastDelivered;
 }
 
+// The result log names the tool and the scanner's code through these.
+void EwDriver_WireLogSources() {
+    EventLog_SetToolNameSource([](int tdx) {
+        std::string name;
+        ToolManager_LockRegTools();
+        if (const char* n = ToolManager_GetToolName_ByTdx(tdx)) name = n;
+        ToolManager_UnlockRegTools();
+        return name;
+    });
+    EventLog_SetScannerCodeSource([] { return Barcode_GetCurrCode(); });
+}
+
 int EwDriver_Initialize(EwDriverSink* deviceObject) {
     ewDriver_MsgQ.deviceObject = deviceObject;
     EwDriver_CreateQueue();
@@ -246,15 +258,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
     Operation_SetBarcodeHooks(Barcode_SetCurrCode,
                               static_cast<void (*)(char*, size_t)>(Barcode_GetCurrCode));
     Barcode_Init();
-    // The result log names the tool and the scanner's code through these.
-    EventLog_SetToolNameSource([](int tdx) {
-        std::string name;
-        ToolManager_LockRegTools();
-        if (const char* n = ToolManager_GetToolName_ByTdx(tdx)) name = n;
-        ToolManager_UnlockRegTools();
-        return name;
-    });
-    EventLog_SetScannerCodeSource([] { return Barcode_GetCurrCode(); });
+    EwDriver_WireLogSources();
 
     Disco_Init();
 

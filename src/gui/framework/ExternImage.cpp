@@ -18,7 +18,9 @@ void reportTooLarge(void* context, int32_t width, int32_t height) {
 QImage EwLoadExternBitmap(const QString& path, const ExternImageTooLarge& tooLarge) {
     if (path.isEmpty()) return {};
     ExtImgBitmap bitmap{};
-    const QByteArray native = path.toLocal8Bit();
+    // Paths come from the device object, one character per stored byte: back to the same
+    // bytes, or a name with bytes above 127 (UTF-8 among them) would not be found.
+    const QByteArray native = path.toLatin1();
     if (ExtImg_LoadPath(&bitmap, native.constData(), reportTooLarge,
                         const_cast<ExternImageTooLarge*>(&tooLarge)) != 0)
         return {};

@@ -1,5 +1,6 @@
 // External bitmaps: real JPEG and PNG files of every colour type written in the data
 // home, decoded to opaque pixels; refused, damaged and foreign files give no image.
+#include "ApplicationDeviceClass.h"
 #include "ExternImage.h"
 #include "RecordingSink.h"
 #include "TestEnv.h"
@@ -206,6 +207,20 @@ TEST(ExternImage, LargeJpegIsScaledInTheDecoder) {
     EXPECT_GT(qRed(img.pixel(100, 375)), 240);
     EXPECT_GT(qBlue(img.pixel(900, 375)), 240);
     EXPECT_LT(qRed(img.pixel(900, 375)), 16);
+}
+
+// A name as the file manager lists it (each stored byte one character) is found: the
+// bytes of a UTF-8 name and of a Latin-1 one.
+TEST(ExternImage, NamesWithHighBytesAreFoundAsListed) {
+    TestEnv env;
+    QImage small(8, 6, QImage::Format_RGB32);
+    small.fill(Qt::green);
+    for (const char* name : {"caf\xc3\xa9.png", "caf\xe9.png"}) {
+        ASSERT_TRUE(small.save("tmp.png", "PNG"));
+        ASSERT_EQ(std::rename("tmp.png", name), 0);
+        EXPECT_EQ(EwLoadExternBitmap(ApplicationDeviceClass::FromNative(name)).size(), QSize(8, 6))
+            << name;
+    }
 }
 
 struct Refused {

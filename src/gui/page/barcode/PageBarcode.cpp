@@ -7,6 +7,7 @@
 #include "UnitBarcodeEdit.h"
 #include "UnitBarcodeList.h"
 #include "UnitMessageBox.h"
+#include "page/operation/ScreenResults.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,6 +23,7 @@ ApplicationDeviceClass* dev() {
 } // namespace
 
 PageBarcode::PageBarcode(QWidget* parent) : Page(parent) {
+    ScreenResults::Attach(this); // results are logged while it is open
     setObjectName("PageBarcode");
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(24, 16, 24, 16);
@@ -113,8 +115,8 @@ void PageBarcode::close() {
         error("Failed to save.");
         return;
     }
-    for (int t = 0; t < dev()->GetRegtoolsLen(); ++t)
-        dev()->DisableDataBackup(t);
+    // The tools' results are turned off by the result taker when the last screen that
+    // takes them closes: the job manager under this screen still takes them.
     Leave();
 }
 

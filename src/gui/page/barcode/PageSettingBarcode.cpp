@@ -6,6 +6,7 @@
 #include "UnitBarcodeEdit.h"
 #include "UnitBarcodeList.h"
 #include "UnitMessageBox.h"
+#include "page/operation/ScreenResults.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -23,6 +24,7 @@ constexpr int kTools = 8;
 } // namespace
 
 PageSettingBarcode::PageSettingBarcode(QWidget* parent) : Page(parent) {
+    ScreenResults::Attach(this); // results are logged while it is open
     setObjectName("PageSettingBarcode");
     setStyleSheet("QPushButton[role=\"tool\"]:checked { background: #1f5f9e; }"
                   "QCheckBox { font-size: 20px; }");

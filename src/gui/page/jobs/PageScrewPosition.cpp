@@ -8,6 +8,7 @@
 #include "UnitPosTunner.h"
 #include "UnitStepFastenData.h"
 #include "UnitTextKeypad.h"
+#include "page/operation/ScreenResults.h"
 
 #include <QDir>
 #include <QGridLayout>
@@ -25,6 +26,7 @@ const char* const paintTexts[3] = {"Pending", "OK", "NG"};
 } // namespace
 
 PageScrewPosition::PageScrewPosition(QWidget* parent) : Page(parent) {
+    ScreenResults::Attach(this); // results are logged while it is open
     setObjectName("PageScrewPosition");
     auto* h = new QHBoxLayout(this);
     h->setContentsMargins(12, 12, 12, 12);

@@ -11,6 +11,7 @@
 #include "UnitMessageBox.h"
 #include "UnitTextKeypad.h"
 #include "job.h"
+#include "page/operation/ScreenResults.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -34,6 +35,7 @@ QString PageStepEditor::TypeText(int type) {
 }
 
 PageStepEditor::PageStepEditor(QWidget* parent) : Page(parent), editor_(*this) {
+    ScreenResults::Attach(this); // results are logged while it is open
     setObjectName("PageStepEditor");
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(20, 12, 20, 12);

@@ -5,6 +5,7 @@
 #include "UiSound.h"
 #include "UnitMessageBox.h"
 #include "UnitParamBarcodeEdit.h"
+#include "page/operation/ScreenResults.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -37,6 +38,7 @@ QHBoxLayout* columns(QWidget* parent, QList<QLabel*>* out, const QStringList& te
 } // namespace
 
 PageParamBarcode::PageParamBarcode(QWidget* parent) : TabPage(parent) {
+    ScreenResults::Attach(this); // results are logged while it is open
     setObjectName("PageParamBarcode");
     setStyleSheet("QLabel { font-size: 20px; }"
                   "QPushButton[role=\"row\"] { min-height: 46px; text-align: left; }");
