@@ -198,6 +198,19 @@ int EwDriver_LastDelivered() {
     return ewDriver_MsgQ.lastDelivered;
 }
 
+// The tool barcode tables live in the registry records: the registry creates, frees
+// and (on a rename merge) fills them through the barcode module; the module reaches
+// them under the registry lock.
+void EwDriver_WireToolBarcodes() {
+    static const ToolBarcodeOps toolBarcodeOps = {BarcodeTable_Create, BarcodeTable_Destroy,
+                                                  BarcodeTable_AppendPreset};
+    static const BarcodeToolAccess barcodeToolAccess = {
+        ToolManager_LockRegTools, ToolManager_UnlockRegTools, ToolManager_RegToolsLen_Unlocked,
+        ToolManager_BarcodeSlot, ToolManager_GetToolName_ByTdx};
+    ToolManager_SetBarcodeOps(&toolBarcodeOps);
+    Barcode_SetToolAccess(&barcodeToolAccess);
+}
+
 // The result log names the tool and the scanner's code through these.
 void EwDriver_WireLogSources() {
     EventLog_SetToolNameSource([](int tdx) {
@@ -245,16 +258,8 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     Gpio_Init();
 
-    // The tool barcode tables live in the registry records: the registry creates, frees
-    // and (on a rename merge) fills them through the barcode module; the module reaches
-    // them under the registry lock; status-7 events set the reader's current code.
-    static const ToolBarcodeOps toolBarcodeOps = {BarcodeTable_Create, BarcodeTable_Destroy,
-                                                  BarcodeTable_AppendPreset};
-    static const BarcodeToolAccess barcodeToolAccess = {
-        ToolManager_LockRegTools, ToolManager_UnlockRegTools, ToolManager_RegToolsLen_Unlocked,
-        ToolManager_BarcodeSlot, ToolManager_GetToolName_ByTdx};
-    ToolManager_SetBarcodeOps(&toolBarcodeOps);
-    Barcode_SetToolAccess(&barcodeToolAccess);
+    EwDriver_WireToolBarcodes();
+    // Status-7 events set the reader's current code.
     Operation_SetBarcodeHooks(Barcode_SetCurrCode,
                               static_cast<void (*)(char*, size_t)>(Barcode_GetCurrCode));
     Barcode_Init();

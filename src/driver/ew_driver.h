@@ -60,6 +60,8 @@ class EwDriverSink {
 
 // Start-up of the driver layer in its fixed order; takes the device object.
 int EwDriver_Initialize(EwDriverSink* deviceObject);
+// The tool barcode tables live in the registry records, reached by the barcode module.
+void EwDriver_WireToolBarcodes();
 // The result log takes tool names from the registry and codes from the scanner.
 void EwDriver_WireLogSources();
 // Waits until the result log writer has written and acknowledged what it was given, then

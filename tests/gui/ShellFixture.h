@@ -19,6 +19,7 @@
 #include "tools_private.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -92,6 +93,15 @@ class ShellTest : public ::testing::Test {
             QCoreApplication::processEvents();
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    // Renders the window (or `w`) to $KEST_SCREENS_DIR/<name>.png (build/screens) for review.
+    void shot(const char* name, QWidget* w = nullptr) {
+        const char* dir = getenv("KEST_SCREENS_DIR");
+        const QString out = dir ? dir : QString(KEST_BINARY_DIR) + "/screens";
+        QDir().mkpath(out);
+        flush();
+        const QString path = out + "/" + name + ".png";
+        ASSERT_TRUE((w ? w : root)->grab().save(path)) << path.toStdString();
     }
     template <class T = QPushButton> T* find(const char* name) const {
         return root ? root->findChild<T*>(name) : nullptr;

@@ -23,14 +23,7 @@ class SettingBarcodeTest : public ShellTest {
   protected:
     void SetUp() override {
         ShellTest::SetUp();
-        // The tool tables live in the registry records, as the driver start-up joins them.
-        static const ToolBarcodeOps ops = {BarcodeTable_Create, BarcodeTable_Destroy,
-                                           BarcodeTable_AppendPreset};
-        static const BarcodeToolAccess access = {
-            ToolManager_LockRegTools, ToolManager_UnlockRegTools, ToolManager_RegToolsLen_Unlocked,
-            ToolManager_BarcodeSlot, ToolManager_GetToolName_ByTdx};
-        ToolManager_SetBarcodeOps(&ops);
-        Barcode_SetToolAccess(&access);
+        EwDriver_WireToolBarcodes(); // the tool tables in the registry records
         registerTools({{"left", 2, 0}, {"right", 3, 0}});
         // Registration makes each tool's folder.
         for (const char* name : {"left", "right"})
@@ -44,13 +37,6 @@ class SettingBarcodeTest : public ShellTest {
     PageSettingBarcode* page() const { return find<PageSettingBarcode>("PageSettingBarcode"); }
     std::string read(const char* name) const {
         return TestEnv::exists(toolFile(name)) ? TestEnv::readFile(toolFile(name)) : "(none)";
-    }
-    void shot(const char* name) {
-        const char* dir = getenv("KEST_SCREENS_DIR");
-        const std::string out = dir ? dir : std::string(KEST_BINARY_DIR) + "/screens";
-        QDir().mkpath(QString::fromStdString(out));
-        flush();
-        ASSERT_TRUE(root->grab().save(QString::fromStdString(out + "/" + name + ".png")));
     }
 };
 

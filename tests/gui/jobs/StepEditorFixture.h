@@ -87,13 +87,6 @@ class StepEditorTest : public ShellTest {
         auto* t = find<QLabel>("msgText");
         return t && t->isVisible() ? t->text() : QString();
     }
-    void shot(const char* name) {
-        const char* dir = getenv("KEST_SCREENS_DIR");
-        const std::string out = dir ? dir : std::string(KEST_BINARY_DIR) + "/screens";
-        QDir().mkpath(QString::fromStdString(out));
-        flush();
-        ASSERT_TRUE(root->grab().save(QString::fromStdString(out + "/" + name + ".png")));
-    }
 
     PageStepEditor* editor = nullptr;
 };

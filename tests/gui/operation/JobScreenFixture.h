@@ -62,9 +62,6 @@ class JobScreenTest : public ShellTest {
         Gpio_Init();
         Operation_Init();
         EwDriver_SetDeviceObject(dev);
-        const char* dir = getenv("KEST_SCREENS_DIR");
-        outDir = dir ? dir : (std::string(KEST_BINARY_DIR) + "/screens");
-        QDir().mkpath(QString::fromStdString(outDir));
     }
     void TearDown() override {
         delete root;
@@ -140,11 +137,6 @@ class JobScreenTest : public ShellTest {
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
         flush();
     }
-    void shot(const char* name, QWidget* w = nullptr) {
-        flush();
-        QImage img = (w ? w : root)->grab().toImage();
-        ASSERT_TRUE(img.save(QString::fromStdString(outDir + "/" + name + ".png"))) << name;
-    }
     long reg(int t, int r) { return tools->reg(t, r); }
     // Job 0: one step of three screws of `tool`, drawn at three positions on a part.
     void makePictureJob(const QString& tool) {
@@ -208,7 +200,6 @@ class JobScreenTest : public ShellTest {
     }
 
     std::unique_ptr<FakeTool> tools;
-    std::string outDir;
 };
 
 } // namespace job_screen_test

@@ -34,15 +34,7 @@ class FreeScreenTest : public ShellTest {
         EwDriver_SetDeviceObject(dev);
         Operation_Init();
         Threads_Init();
-        // The tool barcode tables live in the registry records, as the driver start-up joins
-        // them.
-        static const ToolBarcodeOps ops = {BarcodeTable_Create, BarcodeTable_Destroy,
-                                           BarcodeTable_AppendPreset};
-        static const BarcodeToolAccess access = {
-            ToolManager_LockRegTools, ToolManager_UnlockRegTools, ToolManager_RegToolsLen_Unlocked,
-            ToolManager_BarcodeSlot, ToolManager_GetToolName_ByTdx};
-        ToolManager_SetBarcodeOps(&ops);
-        Barcode_SetToolAccess(&access);
+        EwDriver_WireToolBarcodes(); // the tool tables in the registry records
         ToolManager_LoadRegTools();
         dev->OnSetOpmode(1); // without job
     }
@@ -96,14 +88,6 @@ class FreeScreenTest : public ShellTest {
         });
     }
     std::string writes; // tool 0's register writes taken from its trace so far
-    // Renders the window to $KEST_SCREENS_DIR/<name>.png for review.
-    void shot(const char* name) {
-        const char* dir = getenv("KEST_SCREENS_DIR");
-        const std::string out = dir ? dir : std::string(KEST_BINARY_DIR) + "/screens";
-        QDir().mkpath(QString::fromStdString(out));
-        flush();
-        ASSERT_TRUE(root->grab().save(QString::fromStdString(out + "/" + name + ".png")));
-    }
     QString cell(int row, int column) const {
         return page->Model()->index(row, column).data().toString();
     }

@@ -96,13 +96,6 @@ class BrowserTest : public ShellTest {
         field->setText(text);
         press("textKeypadOk");
     }
-    void shot(const char* name) {
-        const char* dir = getenv("KEST_SCREENS_DIR");
-        const QString out = dir ? dir : QString(KEST_BINARY_DIR) + "/screens";
-        QDir().mkpath(out);
-        flush();
-        ASSERT_TRUE(root->grab().save(out + "/" + name + ".png"));
-    }
     std::string sys;
 };
 

@@ -64,13 +64,5 @@ class ToolScreenTest : public ShellTest {
         auto* l = find<QLabel>("msgText");
         return l && l->isVisible() ? l->text() : QString();
     }
-    // Renders the window to $KEST_SCREENS_DIR/<name>.png for review.
-    void shot(const char* name) {
-        const char* dir = getenv("KEST_SCREENS_DIR");
-        const std::string out = dir ? dir : std::string(KEST_BINARY_DIR) + "/screens";
-        QDir().mkpath(QString::fromStdString(out));
-        flush();
-        ASSERT_TRUE(root->grab().save(QString::fromStdString(out + "/" + name + ".png")));
-    }
     std::unique_ptr<FakeTool> tools;
 };
