@@ -286,6 +286,7 @@ TEST_F(ScrewPosTest, ScaledPhotographKeepsDecodedCoordinates) {
     const QRectF shown = layout().Shown();
     QTest::mouseClick(page->Tunner(), Qt::LeftButton, {}, shown.center().toPoint());
     flush();
+    const QSize viewSize = page->Tunner()->size(); // the screen goes with the save
     press("posSave");
     const UnitScrewPosData* p = dev->GetFastenData(0)->ScrewPos[0];
     EXPECT_TRUE(p->Enabled);
@@ -295,7 +296,7 @@ TEST_F(ScrewPosTest, ScaledPhotographKeepsDecodedCoordinates) {
     // The job screen's view, at the editor's size, draws the circle where it was placed
     // and leaves the picture's corner alone.
     PageOperationImageView view;
-    view.resize(page->Tunner()->size());
+    view.resize(viewSize);
     ASSERT_TRUE(view.Load("./files/image/photo.jpg"));
     view.SetPositions(dev->GetFastenData(0), 1);
     const QImage drawn = view.grab().toImage();
@@ -306,7 +307,7 @@ TEST_F(ScrewPosTest, ScaledPhotographKeepsDecodedCoordinates) {
 }
 
 TEST_F(ScrewPosTest, RefusedPictureKeepsThePictureInUse) {
-    TestEnv::writeFile("files/image/broken.jpg", std::string("\xFF\xD8\xFF\xE0 not a picture", 20));
+    TestEnv::writeFile("files/image/broken.jpg", std::string("\xFF\xD8\xFF\xE0 not a picture"));
     // "./files/image/" and the name: 255 bytes fit the step, 256 do not.
     const QString fits = QString(237, 'f') + ".png", tooLong = QString(238, 'n') + ".png";
     picture(fits, {64, 40}, "PNG");
