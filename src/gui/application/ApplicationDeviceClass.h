@@ -300,6 +300,15 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     int32_t JobSave(int32_t jdx);
     void JobFree();
     int32_t FindJdxByName(const QString& name);
+    // Step types as the job store numbers them (GetStepType, StepCreateNew).
+    enum StepKind {
+        StepTypeFastening,
+        StepTypeInput,
+        StepTypeOutput,
+        StepTypeDelay,
+        StepTypeMessage,
+        StepTypeCount
+    };
     int32_t StepCreateNew(int32_t type);
     int32_t GetStepsLen();
     int32_t GetStepType(int32_t sdx); // 0 when invalid

@@ -11,6 +11,14 @@
 
 #include <cstring>
 
+using Dev = ApplicationDeviceClass;
+static_assert(int(Dev::StepTypeFastening) == int(STEP_FASTENING) &&
+              int(Dev::StepTypeInput) == int(STEP_INPUT) &&
+              int(Dev::StepTypeOutput) == int(STEP_OUTPUT) &&
+              int(Dev::StepTypeDelay) == int(STEP_DELAY) &&
+              int(Dev::StepTypeMessage) == int(STEP_MESSAGE) &&
+              int(Dev::StepTypeCount) == int(STEP_TYPE_COUNT));
+
 namespace {
 // The loaded step `sdx` when it has `type`; logs and gives nullptr otherwise.
 StepRecord* stepOfType(const char* caller, int32_t sdx, uint32_t type) {

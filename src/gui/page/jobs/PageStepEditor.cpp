@@ -10,7 +10,6 @@
 #include "UnitConfirmation.h"
 #include "UnitMessageBox.h"
 #include "UnitTextKeypad.h"
-#include "job.h"
 #include "page/operation/ScreenResults.h"
 
 #include <QHBoxLayout>
@@ -26,12 +25,12 @@ namespace {
 ApplicationDeviceClass* dev() {
     return ApplicationDevice();
 }
-constexpr int kNoPanel = STEP_TYPE_COUNT; // the blank page of the stack
+constexpr int kNoPanel = ApplicationDeviceClass::StepTypeCount; // the blank page of the stack
 } // namespace
 
 QString PageStepEditor::TypeText(int type) {
     static const char* const names[] = {"Fastening", "Input", "Output", "Delay", "Message"};
-    return type >= 0 && type < STEP_TYPE_COUNT ? names[type] : QString();
+    return type >= 0 && type < ApplicationDeviceClass::StepTypeCount ? names[type] : QString();
 }
 
 PageStepEditor::PageStepEditor(QWidget* parent) : Page(parent), editor_(*this) {
@@ -77,11 +76,11 @@ PageStepEditor::PageStepEditor(QWidget* parent) : Page(parent), editor_(*this) {
 
     panels_ = new QStackedWidget(this);
     panels_->setObjectName("stepPanelArea");
-    typePanels_[STEP_FASTENING] = new PageStepFastening(panels_);
-    typePanels_[STEP_INPUT] = new PageStepInput(panels_);
-    typePanels_[STEP_OUTPUT] = new PageStepOutput(panels_);
-    typePanels_[STEP_DELAY] = new PageStepDelay(panels_);
-    typePanels_[STEP_MESSAGE] = new PageStepMessage(panels_);
+    typePanels_[ApplicationDeviceClass::StepTypeFastening] = new PageStepFastening(panels_);
+    typePanels_[ApplicationDeviceClass::StepTypeInput] = new PageStepInput(panels_);
+    typePanels_[ApplicationDeviceClass::StepTypeOutput] = new PageStepOutput(panels_);
+    typePanels_[ApplicationDeviceClass::StepTypeDelay] = new PageStepDelay(panels_);
+    typePanels_[ApplicationDeviceClass::StepTypeMessage] = new PageStepMessage(panels_);
     for (StepPanel* p : typePanels_)
         panels_->addWidget(p);
     panels_->addWidget(new QWidget(panels_));
@@ -110,7 +109,7 @@ PageStepEditor::PageStepEditor(QWidget* parent) : Page(parent), editor_(*this) {
                            {"stepAddOutput", "+ Output"},
                            {"stepAddDelay", "+ Delay"},
                            {"stepAddMessage", "+ Message"}});
-    for (int type = 0; type < STEP_TYPE_COUNT; ++type)
+    for (int type = 0; type < ApplicationDeviceClass::StepTypeCount; ++type)
         connect(adds[size_t(type)], &QPushButton::clicked, this, [this, type] {
             UiSound_Tap();
             editor_.AddPressed(type);
@@ -155,7 +154,7 @@ UnitMessageBox* PageStepEditor::Dialog() const {
 }
 
 StepPanel* PageStepEditor::Panel(int type) const {
-    return type >= 0 && type < STEP_TYPE_COUNT ? typePanels_[type] : nullptr;
+    return type >= 0 && type < ApplicationDeviceClass::StepTypeCount ? typePanels_[type] : nullptr;
 }
 
 StepPanel* PageStepEditor::VisiblePanel() const {

@@ -3,6 +3,7 @@
 // in StepEditor; this screen shows the list, the panels and the dialogs.
 #pragma once
 
+#include "ApplicationDeviceClass.h"
 #include "ListModel.h"
 #include "Navigator.h"
 #include "Page.h"
@@ -58,6 +59,6 @@ class PageStepEditor : public Page, private StepEditorPort {
     QTableView* view_;
     QLabel* title_;
     QStackedWidget* panels_;
-    StepPanel* typePanels_[5] = {};
+    StepPanel* typePanels_[ApplicationDeviceClass::StepTypeCount] = {};
     ModalHandle dialog_; // one confirmation, message or name entry at a time
 };
