@@ -88,6 +88,19 @@ McGroupInfo* mcGroupOf(int sock) {
     return nullptr;
 }
 
+// A membership request with its interface index (ip_mreqn), sent padded to 16 bytes. The
+// kernel reads the first 12 bytes of any request at least that long; qemu-user (the arm64
+// test run) copies the index only from a request the size of its target's struct, where
+// the index is a long, and otherwise passes the kernel an index of 0.
+int setMembership(int sock, int opt, const ip_mreqn& r) {
+    struct {
+        ip_mreqn r;
+        uint32_t pad;
+    } req{r, 0};
+    static_assert(sizeof req == 16);
+    return setsockopt(sock, IPPROTO_IP, opt, &req, sizeof req);
+}
+
 // Drops the recorded membership of `m`; the record is cleared whatever the result.
 int dropMembership(McGroupInfo* m, const char* fn) {
     ip_mreqn mreq{};
@@ -108,7 +121,7 @@ int dropMembership(McGroupInfo* m, const char* fn) {
         struct if_nameindex* names = if_nameindex();
         for (struct if_nameindex* n = names; n && n->if_index; ++n) {
             mreq.imr_ifindex = int(n->if_index);
-            if (setsockopt(sock, IPPROTO_IP, IP_DROP_MEMBERSHIP, &mreq, sizeof mreq) == 0) {
+            if (setMembership(sock, IP_DROP_MEMBERSHIP, mreq) == 0) {
                 if_freenameindex(names);
                 return 0;
             }
@@ -118,7 +131,7 @@ int dropMembership(McGroupInfo* m, const char* fn) {
         mreq.imr_address.s_addr = ifaddr;
         DBG_ERR_AS(fn, "interface of %d.%d.%d.%d unknown", IP4(ntohl(ifaddr)));
     }
-    if (setsockopt(sock, IPPROTO_IP, IP_DROP_MEMBERSHIP, &mreq, sizeof mreq) < 0) {
+    if (setMembership(sock, IP_DROP_MEMBERSHIP, mreq) < 0) {
         DBG_ERR_AS(fn, "fail to leave MC group , %s", strerror(errno));
         return -1;
     }
@@ -445,7 +458,7 @@ int Disco_Join_McGroup(int sock, uint32_t ifaddr) {
         m->ifaddr = mreq.imr_address.s_addr;
         m->ifindex = mreq.imr_ifindex;
     }
-    if (setsockopt(sock, IPPROTO_IP, IP_ADD_MEMBERSHIP, &mreq, sizeof mreq) < 0) {
+    if (setMembership(sock, IP_ADD_MEMBERSHIP, mreq) < 0) {
         DBG_LOG_PLAIN(DEBUG_FLAG_NETLINK, "fail to join MC group : %s", strerror(errno));
         ret = -1;
     }

@@ -334,6 +334,9 @@ TEST(DiscoGroup, EachSocketKeepsItsOwnMembershipAndANewAddressReplacesTheOld) {
               0);
     LogCapture log;
     Debug_GetFlag()[DEBUG_FLAG_NETLINK] = 1;
+    DiscoConfig config; // the default group, whatever an earlier case of this process set
+    Disco_DefaultConfig(&config);
+    Disco_SetConfig(&config);
     const int eth = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     const int wlan = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     using Set = std::set<std::string>;
