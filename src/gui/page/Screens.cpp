@@ -154,6 +154,18 @@ const ScreenRow rows[] = {
     // The preset barcode tab of the settings.
     {.Id = S::SettingBarcode, .Level = 1, .Factory = make<PageSettingBarcode>,
      .Left = leaveSettings},
+    // The other settings tabs, the clock editor, the system tabs and the backup and upgrade
+    // dialogs.
+    {.Id = S::SettingOperation, .Level = 1},
+    {.Id = S::SettingIo, .Level = 1},
+    {.Id = S::SettingLog, .Level = 1},
+    {.Id = S::SettingSystem, .Level = 1},
+    {.Id = S::SystemTime, .Level = 1, .How = P::Modal},
+    {.Id = S::SystemInfo},
+    {.Id = S::SystemVendor, .Level = 2},
+    {.Id = S::TouchTest, .Level = 2, .How = P::Modal},
+    {.Id = S::P2P, .Level = 1, .How = P::Modal},
+    {.Id = S::SwUpgrade, .How = P::Modal},
 };
 // clang-format on
 static_assert(std::size(rows) == size_t(ScreenId::Count));

@@ -36,6 +36,16 @@ enum class ScreenId {
     ScrewPosition,
     Barcode,
     SettingBarcode,
+    SettingOperation,
+    SettingIo,
+    SettingLog,
+    SettingSystem,
+    SystemTime,
+    SystemInfo,
+    SystemVendor,
+    TouchTest,
+    P2P,
+    SwUpgrade,
     Count
 };
 
