@@ -371,6 +371,19 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     tapOn("ioOutputClear");
     shot("PageSettingIo_Clear");
     tapOn("confirmCancel");
+    // The language stays on the page; the backup transfer saves before it opens.
+    press("tabSettingSystem");
+    tapOn("language_2");
+    tapOn("languageApply");
+    EXPECT_EQ(find<PageSettingSystem>("PageSettingSystem")->Language(), 2);
+    standIn({ScreenId::P2P});
+    press("tabSettingOperation");
+    tapOn("Opmode_1");
+    press("tabSettingSystem");
+    tapOn("p2pOpen");
+    EXPECT_EQ(created[ScreenId::P2P], 1);
+    EXPECT_EQ(fileSetting().operation.operation_mode, 1u) << "saved before the backup flow";
+    Screens::Close(ScreenId::P2P);
     SettingsRestarts::Instance().Schedule(SettingsRestarts::Ftp);
     env->clearStubCalls();
     std::filesystem::remove("files/setting/setting.kest");
@@ -379,5 +392,6 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "proftpd -c " + env->home() + "/proftpd.conf"),
               1);
     EXPECT_TRUE(TestEnv::exists("files/setting/setting.kest"));
+    EXPECT_EQ(fileSetting().system.language, 0u);
 }
 } // namespace

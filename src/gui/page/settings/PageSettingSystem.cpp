@@ -93,8 +93,6 @@ PageSettingSystem::PageSettingSystem(QWidget* parent) : SettingsTab(parent) {
     clock_->SetBegin(10);
     clock_->SetPeriod(1000);
     connect(clock_, &Timer::trigger, this, &PageSettingSystem::showTime);
-    clock_->SetEnabled(true);
-    showTime();
 
     addRow("Factory reset", nullptr);
     QPushButton* reset = button(this, "Reset", "factoryReset");
@@ -106,6 +104,17 @@ PageSettingSystem::PageSettingSystem(QWidget* parent) : SettingsTab(parent) {
     QPushButton* p2p = button(this, "P2P", "p2pOpen");
     addRow("", withButton(this, new QLabel("Copy data between panels."), p2p));
     connect(p2p, &QPushButton::clicked, this, &PageSettingSystem::openP2p);
+}
+
+void PageSettingSystem::showEvent(QShowEvent* event) {
+    SettingsTab::showEvent(event);
+    showTime();
+    clock_->SetEnabled(true);
+}
+
+void PageSettingSystem::hideEvent(QHideEvent* event) {
+    clock_->SetEnabled(false);
+    SettingsTab::hideEvent(event);
 }
 
 QString PageSettingSystem::PasswordError(const QString& current, const QString& fresh,

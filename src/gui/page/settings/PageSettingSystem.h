@@ -27,6 +27,11 @@ class PageSettingSystem : public SettingsTab {
     Q_INVOKABLE void ShowMessage(const QString& title, const QString& text,
                                  const QString& tag = QString());
 
+  protected:
+    // The clock line ticks only while the tab is on screen.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
   private:
     void changePassword();
     void showTime();
