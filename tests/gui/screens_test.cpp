@@ -119,6 +119,7 @@ TEST_F(ScreensTest, RenderNetworkScreens) {
     dev->SetSysPwd("4321");
     login("4321");
     press("tileSetting");
+    press("tabSettingNetwork");
     shot("PageSettingNetwork");
     press("wifiAdvanced");
     press("advMode_1");

@@ -16,8 +16,14 @@
 #include "page/operation/PageOperationWithJob.h"
 #include "page/operation/PageOperationWithoutJob.h"
 #include "page/parameters/PageParameters.h"
+#include "page/settings/PageSetting.h"
+#include "page/settings/PageSettingIo.h"
+#include "page/settings/PageSettingLog.h"
 #include "page/settings/PageSettingNetwork.h"
+#include "page/settings/PageSettingOperation.h"
 #include "page/settings/PageSettingShare.h"
+#include "page/settings/PageSettingSystem.h"
+#include "page/settings/PageSystemTime.h"
 #include "page/settings/SettingsRestarts.h"
 #include "page/shell/PageHome.h"
 #include "page/shell/PageTabHost.h"
@@ -64,12 +70,7 @@ void leaveSettings(QWidget* host) {
     saveSettings(host);
 }
 
-// The tabs built so far, until the settings and system containers take them.
-Page* settingTabs() {
-    return new PageTabHost({{"tabSettingNetwork", "Network", ScreenId::SettingNetwork},
-                            {"tabSettingShare", "Share", ScreenId::SettingShare},
-                            {"tabSettingBarcode", "Barcode", ScreenId::SettingBarcode}});
-}
+// The tabs built so far, until the system container takes them.
 Page* systemTabs() {
     return new PageTabHost({{"tabSystemNetwork", "Network status", ScreenId::SystemNetwork},
                             {"tabSystemStorage", "Storage", ScreenId::SystemStorage}});
@@ -126,7 +127,7 @@ const ScreenRow rows[] = {
     {.Id = S::Remote, .Tile = "Remote", .AdminSubtitle = "Control remote tool",
      .Icon = "menu_remote", .Level = 1, .Factory = make<PageRemote>},
     {.Id = S::Setting, .Tile = "Setting", .AdminSubtitle = "System configuration",
-     .Icon = "menu_setting", .Level = 1, .Factory = settingTabs, .Left = leaveSettings},
+     .Icon = "menu_setting", .Level = 1, .Factory = make<PageSetting>, .Left = leaveSettings},
     {.Id = S::System, .Tile = "System", .GuestSubtitle = "SW Version, Storage usage ...",
      .AdminSubtitle = "SW version, Storage ...", .Icon = "menu_system", .Factory = systemTabs},
     {.Id = S::Login, .Tile = "Login", .GuestSubtitle = "as Administrator", .Icon = "menu_login",
@@ -156,11 +157,11 @@ const ScreenRow rows[] = {
      .Left = leaveSettings},
     // The other settings tabs, the clock editor, the system tabs and the backup and upgrade
     // dialogs.
-    {.Id = S::SettingOperation, .Level = 1},
-    {.Id = S::SettingIo, .Level = 1},
-    {.Id = S::SettingLog, .Level = 1},
-    {.Id = S::SettingSystem, .Level = 1},
-    {.Id = S::SystemTime, .Level = 1, .How = P::Modal},
+    {.Id = S::SettingOperation, .Level = 1, .Factory = make<PageSettingOperation>},
+    {.Id = S::SettingIo, .Level = 1, .Factory = make<PageSettingIo>},
+    {.Id = S::SettingLog, .Level = 1, .Factory = make<PageSettingLog>},
+    {.Id = S::SettingSystem, .Level = 1, .Factory = make<PageSettingSystem>},
+    {.Id = S::SystemTime, .Level = 1, .How = P::Modal, .Factory = make<PageSystemTime>},
     {.Id = S::SystemInfo},
     {.Id = S::SystemVendor, .Level = 2},
     {.Id = S::TouchTest, .Level = 2, .How = P::Modal},

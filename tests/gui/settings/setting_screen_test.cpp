@@ -1,0 +1,397 @@
+// The settings screen as the operator uses it: every bound row of the operation, I/O and
+// log tabs pressed, the screen left, and the key in the settings file; the conditional
+// rows; the password change; the factory reset and its password; the clock editor's
+// command lines; a picture of every tab and dialog.
+#include "NetworkTabFixture.h"
+#include "UnitPassword.h"
+#include "common.h"
+#include "page/settings/ClockSetting.h"
+#include "page/settings/PageSettingSystem.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QListView>
+#include <filesystem>
+
+namespace {
+using Field = uint32_t (*)(const Setting&);
+
+class SettingScreenTest : public TabTest {
+  protected:
+    void SetUp() override {
+        TabTest::SetUp();
+        makeRoot();
+        login("0");
+        press("tileSetting");
+    }
+    // Presses a button or a switch where a finger would (a switch's box is at its left).
+    void tapOn(const char* name) {
+        auto* b = find<QAbstractButton>(name);
+        ASSERT_NE(b, nullptr) << name;
+        ASSERT_TRUE(b->isVisible() && b->isEnabled()) << name;
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2));
+        flush();
+    }
+    bool shown(const char* name) const {
+        auto* w = find<QWidget>(name);
+        return w && w->isVisible();
+    }
+    // "Title / text" of the open message box; the box is closed with its button.
+    std::string message() {
+        UnitMessageBox* box = nullptr;
+        for (auto* b : root->findChildren<UnitMessageBox*>())
+            if (b->isVisible()) box = b;
+        if (!box) return "";
+        std::string s = (box->Title() + " / " + box->Text()).toStdString();
+        QTest::mouseClick(box->findChild<QPushButton*>("msgClose"), Qt::LeftButton);
+        flush();
+        return s;
+    }
+    void leave() {
+        press("tabBack");
+        ASSERT_EQ(Screens::Find(ScreenId::Setting), nullptr);
+    }
+};
+
+// Each bound control: pressed on screen, the screen left, the key in the file.
+TEST_F(SettingScreenTest, EveryBoundRowReachesTheFile) {
+    struct Case {
+        std::vector<const char*> presses;
+        Field field;
+        uint32_t after;
+    } cases[] = {
+        {{"tabSettingOperation", "Opmode_1"},
+         [](const Setting& s) { return s.operation.operation_mode; },
+         1},
+        {{"ScrewCountDir_1"}, [](const Setting& s) { return s.operation.screw_count_dir; }, 1},
+        {{"ScrewCountUnit_1"}, [](const Setting& s) { return s.operation.screw_count_unit; }, 1},
+        {{"JobSelType_1"}, [](const Setting& s) { return s.operation.job_sel_type; }, 1},
+        {{"BarcodeIF_1"}, [](const Setting& s) { return s.operation.barcode_if; }, 1},
+        {{"AutoStartJobOnBoot"}, [](const Setting& s) { return s.operation.auto_start_job; }, 1},
+        {{"SkipWithoutPwd"}, [](const Setting& s) { return s.operation.skip_without_pwd; }, 0},
+        {{"BackWithoutPwd"}, [](const Setting& s) { return s.operation.back_without_pwd; }, 0},
+        {{"ResetWithoutPwd"}, [](const Setting& s) { return s.operation.reset_without_pwd; }, 0},
+        {{"DispJobReset"}, [](const Setting& s) { return s.operation.disp_job_reset; }, 0},
+        {{"JobSelWithoutPwd"}, [](const Setting& s) { return s.operation.job_sel_without_pwd; }, 0},
+        {{"AutoRestartJob"}, [](const Setting& s) { return s.operation.auto_job_restart; }, 0},
+        {{"BackupManager"}, [](const Setting& s) { return s.operation.backup_manager; }, 1},
+        {{"BitSocketTray"}, [](const Setting& s) { return s.operation.bit_socket_tray; }, 1},
+        {{"Opmode_0"}, [](const Setting& s) { return s.operation.operation_mode; }, 0},
+        {{"tabSettingIo", "ioInput3", "ioFunc9"},
+         [](const Setting& s) { return s.io.input[3]; },
+         9},
+        {{"tabSettingIo", "ioInput15", "ioFunc15"},
+         [](const Setting& s) { return s.io.input[15]; },
+         15},
+        {{"tabSettingIo", "ioOutput0", "ioFunc8"},
+         [](const Setting& s) { return s.io.output[0]; },
+         8},
+        {{"tabSettingIo", "ioOutput0", "ioFuncCancel"},
+         [](const Setting& s) { return s.io.output[0]; },
+         8},
+        {{"tabSettingIo", "ioInputClear", "confirmCancel"},
+         [](const Setting& s) { return s.io.input[3]; },
+         9},
+        {{"tabSettingIo", "ioInputClear", "confirmOk"},
+         [](const Setting& s) { return s.io.input[3] + s.io.input[15]; },
+         0},
+        {{"tabSettingIo", "ioOutputClear", "confirmOk"},
+         [](const Setting& s) { return s.io.output[0]; },
+         0},
+        {{"tabSettingLog", "LogPath_1"}, [](const Setting& s) { return s.log.path; }, 1},
+        {{"tabSettingLog", "LogToolname"}, [](const Setting& s) { return s.log.tool_name; }, 0},
+        {{"tabSettingLog", "LogBarcode"}, [](const Setting& s) { return s.log.barcode; }, 0},
+        {{"tabSettingLog", "LogFtime"}, [](const Setting& s) { return s.log.fasten_time; }, 0},
+        {{"tabSettingLog", "LogPreset"}, [](const Setting& s) { return s.log.preset_no; }, 0},
+        {{"tabSettingLog", "LogTtorque"}, [](const Setting& s) { return s.log.target_torque; }, 0},
+        {{"tabSettingLog", "LogCtorque"},
+         [](const Setting& s) { return s.log.converted_torque; },
+         0},
+        {{"tabSettingLog", "LogSpeed"}, [](const Setting& s) { return s.log.speed; }, 0},
+        {{"tabSettingLog", "LogA1"}, [](const Setting& s) { return s.log.a1; }, 1},
+        {{"tabSettingLog", "LogA2"}, [](const Setting& s) { return s.log.a2; }, 1},
+        {{"tabSettingLog", "LogA3"}, [](const Setting& s) { return s.log.a3; }, 0},
+        {{"tabSettingLog", "LogScrewNo"}, [](const Setting& s) { return s.log.screw_no; }, 0},
+        {{"tabSettingLog", "LogError"}, [](const Setting& s) { return s.log.error; }, 0},
+        {{"tabSettingLog", "LogDirection"}, [](const Setting& s) { return s.log.direction; }, 0},
+        {{"tabSettingLog", "LogStatus"}, [](const Setting& s) { return s.log.status; }, 0},
+        {{"tabSettingLog", "LogSnug"}, [](const Setting& s) { return s.log.snug; }, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.presses.back());
+        if (!Screens::Find(ScreenId::Setting)) press("tileSetting");
+        const uint32_t before = c.field(fileSetting());
+        for (const char* name : c.presses)
+            tapOn(name);
+        EXPECT_EQ(c.field(fileSetting()), before) << "written only when the screen is left";
+        leave();
+        EXPECT_EQ(c.field(fileSetting()), c.after);
+    }
+}
+
+// The default-job and tray-tool rows follow their conditions; a choice in their lists is
+// stored, a cancelled list changes nothing.
+TEST_F(SettingScreenTest, ConditionalRows) {
+    ASSERT_EQ(dev->JobCreateNew("assembly"), 0);
+    ASSERT_EQ(dev->JobCreateNew("welding"), 0);
+    registerTools({{"left", 2, 0}, {"right", 3, 0}});
+    struct Case {
+        const char* press;
+        bool job, tray;
+    } cases[] = {
+        {"tabSettingOperation", false, false},
+        {"AutoStartJobOnBoot", true, false},
+        {"BitSocketTray", true, false},
+        {"Opmode_1", true, true},
+        {"Opmode_0", true, false},
+        {"Opmode_1", true, true},
+        {"BitSocketTray", true, false},
+        {"AutoStartJobOnBoot", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.press);
+        tapOn(c.press);
+        EXPECT_EQ(shown("defaultJobName"), c.job);
+        EXPECT_EQ(shown("defaultJobSelect"), c.job);
+        EXPECT_EQ(shown("bstToolName"), c.tray);
+        EXPECT_EQ(shown("bstToolSelect"), c.tray);
+    }
+    tapOn("AutoStartJobOnBoot");
+    tapOn("BitSocketTray");
+    shot("PageSettingOperation");
+    tapOn("defaultJobSelect");
+    auto* list = root->findChild<QListView*>();
+    ASSERT_NE(list, nullptr);
+    shot("PageSettingOperation_JobList");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(1, 0)).center());
+    flush();
+    EXPECT_EQ(find<QLineEdit>("defaultJobName")->text(), "welding");
+    tapOn("defaultJobSelect");
+    tapOn("selectJobCancel");
+    tapOn("bstToolSelect");
+    shot("PageSettingOperation_ToolList");
+    tapOn("selectTool1");
+    EXPECT_EQ(find<QLineEdit>("bstToolName")->text(), "right");
+    tapOn("bstToolSelect");
+    tapOn("selectToolCancel");
+    tapOn("AutoStartJobOnBoot"); // hidden, but the name stays
+    leave();
+    const Setting s = fileSetting();
+    EXPECT_STREQ(s.operation.default_job_name, "welding");
+    EXPECT_STREQ(s.operation.bst_tool_name, "right");
+    EXPECT_EQ(s.operation.auto_start_job, 0u);
+}
+
+TEST_F(SettingScreenTest, PasswordChange) {
+    const std::string longest(127, 'k');
+    struct Case {
+        const char *current, *fresh, *confirm;
+        std::string message;
+        std::string stored; // the login password in memory and in the file afterwards
+    } cases[] = {
+        {"", "1", "1", "Error / Please enter old password.", "0"},
+        {"0", "", "1", "Error / Please enter new password.", "0"},
+        {"0", "1", "", "Error / Please enter confirm password.", "0"},
+        {"9", "1", "1", "Error / Incorrect old password.", "0"},
+        {"9", "1", "2", "Error / Incorrect old password.", "0"},
+        {"0", "1", "2", "Error / New and confirm password do not match.", "0"},
+        {"0", "pass 1", "pass 1", "Success / Password has been changed successfully.", "pass 1"},
+        {"pass 1", "", "", "Error / Please enter new password.", "pass 1"},
+    };
+    press("tabSettingSystem");
+    shot("PageSettingSystem");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        find<QLineEdit>("pwdCurrent")->setText(c.current);
+        find<QLineEdit>("pwdNew")->setText(c.fresh);
+        find<QLineEdit>("pwdConfirm")->setText(c.confirm);
+        tapOn("pwdChange");
+        EXPECT_EQ(message(), c.message);
+        EXPECT_EQ(dev->GetSysPwd().toStdString(), c.stored);
+        EXPECT_EQ(std::string(fileSetting().system.login_password), c.stored) << "saved at once";
+        const bool cleared = c.message.rfind("Success", 0) == 0;
+        EXPECT_EQ(find<QLineEdit>("pwdCurrent")->text().isEmpty(), cleared || !*c.current);
+    }
+    // 200 characters are stored as the first 127.
+    const std::string fresh = longest + std::string(73, 'z');
+    find<QLineEdit>("pwdCurrent")->setText("pass 1");
+    find<QLineEdit>("pwdNew")->setText(QString::fromStdString(fresh));
+    find<QLineEdit>("pwdConfirm")->setText(QString::fromStdString(fresh));
+    tapOn("pwdChange");
+    EXPECT_EQ(message(), "Success / Password has been changed successfully.");
+    EXPECT_EQ(dev->GetSysPwd().toStdString(), longest);
+    EXPECT_EQ(std::string(fileSetting().system.login_password), longest);
+}
+
+// The reset takes only the login password; the service password is refused.
+TEST_F(SettingScreenTest, FactoryResetPassword) {
+    dev->SetSysPwd("4321");
+    TestEnv::writeFile("regtools", "x");
+    TestEnv::writeFile("files/job/a.job", "x");
+    ASSERT_EQ(dev->SaveSetting(), 0);
+    press("tabSettingSystem");
+    tapOn("factoryReset");
+    shot("PageSettingSystem_ResetConfirm");
+    tapOn("confirmCancel");
+    EXPECT_TRUE(TestEnv::exists("files/job/a.job"));
+    struct Case {
+        const char* typed;
+        bool accepted;
+    } cases[] = {{"vorkel5293", false}, {"0", false}, {"", false}, {"4321", true}};
+    tapOn("factoryReset");
+    tapOn("confirmOk");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        auto* pw = find<UnitPassword>("UnitPassword");
+        ASSERT_NE(pw, nullptr);
+        env->clearStubCalls();
+        type(c.typed);
+        press("passwordOk");
+        if (!c.accepted) {
+            EXPECT_TRUE(pw->IncorrectVisible() || pw->Blinking());
+            EXPECT_TRUE(pw->Text().isEmpty());
+            EXPECT_TRUE(TestEnv::exists("files/job/a.job"));
+            EXPECT_TRUE(TestEnv::exists("regtools"));
+            shot("PageSettingSystem_ResetPassword");
+            continue;
+        }
+        EXPECT_EQ(find<UnitPassword>("UnitPassword"), nullptr);
+        EXPECT_FALSE(TestEnv::exists("files/job/a.job"));
+        EXPECT_FALSE(TestEnv::exists("files/setting/setting.kest"));
+        EXPECT_FALSE(TestEnv::exists("regtools"));
+        EXPECT_EQ(env->stubCalls(), std::vector<std::string>{}) << "no restart before OK";
+        shot("PageSettingSystem_ResetDone");
+        EXPECT_EQ(message(), "Success / Press OK to restart the system.");
+        EXPECT_EQ(env->stubCalls(), std::vector<std::string>{"reboot"});
+    }
+    EXPECT_GE(sounds(UiSoundKind::Ng), 3);
+}
+
+// Other messages of the tab only close; the ones tagged for a restart restart.
+TEST_F(SettingScreenTest, MessageTags) {
+    press("tabSettingSystem");
+    auto* page = find<PageSettingSystem>("PageSettingSystem");
+    for (const char* tag : {"", "other", "p2p_load", "factory reset"}) {
+        SCOPED_TRACE(tag);
+        env->clearStubCalls();
+        QMetaObject::invokeMethod(page, "ShowMessage", Q_ARG(QString, "Success"),
+                                  Q_ARG(QString, "done"), Q_ARG(QString, tag));
+        EXPECT_EQ(message(), "Success / done");
+        const bool restart = std::string(tag) == "p2p_load" || std::string(tag) == "factory reset";
+        const std::vector<std::string> none, reboot{"reboot"};
+        EXPECT_EQ(env->stubCalls(), restart ? reboot : none);
+    }
+}
+
+// The clock editor: filled with the time now, its OK runs date and then hwclock with
+// the numbers read from the fields, Cancel runs nothing.
+TEST_F(SettingScreenTest, ClockEditor) {
+    struct tm when {};
+    when.tm_year = 2026 - 1900, when.tm_mon = 11, when.tm_mday = 7, when.tm_hour = 18;
+    when.tm_min = 5, when.tm_sec = 9, when.tm_isdst = -1;
+    Common_SetFixedTime(mktime(&when));
+    press("tabSettingSystem");
+    flush();
+    // The shown time follows the clock (refreshed every second).
+    auto* now = find<QLabel>("systemTimeNow");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return now->text() == "2026-12-07 18:05:09"; },
+                                int(kest_test::kWaitLimit.count())))
+        << now->text().toStdString();
+    struct Case {
+        const char *year, *month, *day, *hour, *minute; // nullptr: as filled
+        bool ok;
+        const char* date;
+    } cases[] = {
+        {nullptr, nullptr, nullptr, nullptr, nullptr, true, "date -s 2026-12-7 18:5:00"},
+        {nullptr, nullptr, nullptr, nullptr, nullptr, false, nullptr},
+        {"2027", "1", "31", "0", "59", true, "date -s 2027-1-31 0:59:00"},
+        {"", "x", "", "", "", true, "date -s 1970-1-1 0:0:00"},
+        {"2024", "2", "30", "24", "60", true, "date -s 2024-2-29 23:59:00"},
+        {"2025", "13", "0", "99", "-1", true, "date -s 2025-12-1 23:0:00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.date ? c.date : "cancel");
+        env->clearStubCalls();
+        tapOn("systemTimeChange");
+        ASSERT_NE(Screens::Find(ScreenId::SystemTime), nullptr);
+        EXPECT_EQ(find<QLineEdit>("timeYear")->text(), "2026");
+        EXPECT_EQ(find<QLineEdit>("timeMinute")->text(), "5");
+        const char* names[5] = {"timeYear", "timeMonth", "timeDay", "timeHour", "timeMinute"};
+        const char* values[5] = {c.year, c.month, c.day, c.hour, c.minute};
+        for (int i = 0; i < 5; ++i)
+            if (values[i]) find<QLineEdit>(names[i])->setText(values[i]);
+        if (!c.date) shot("PageSystemTime");
+        tapOn(c.ok ? "timeOk" : "timeCancel");
+        EXPECT_EQ(Screens::Find(ScreenId::SystemTime), nullptr);
+        const std::vector<std::string> none, both{c.date ? c.date : "", "hwclock -w"};
+        EXPECT_EQ(env->stubCalls(), c.ok ? both : none);
+    }
+    Common_SetFixedTime(0);
+}
+
+// The rules alone, where text no screen would let through still builds numbers only.
+TEST(ClockSettingTest, ParseAndCommandLine) {
+    struct Case {
+        const char *y, *mo, *d, *h, *mi;
+        std::vector<std::string> argv;
+    } cases[] = {
+        {"2026", "12", "7", "18", "5", {"date", "-s", "2026-12-7 18:5:00"}},
+        {"2026\"; reboot", "1$(x)", "`1`", "1;", "0x10", {"date", "-s", "1970-1-1 0:0:00"}},
+        {" 2030 ", "02", "29", "23", "59", {"date", "-s", "2030-2-28 23:59:00"}},
+        {"2000", "2", "29", "0", "0", {"date", "-s", "2000-2-29 0:0:00"}},
+        {"1900", "4", "31", "-5", "75", {"date", "-s", "1970-4-30 0:59:00"}},
+        {"99999999999", "6", "15", "12", "30", {"date", "-s", "1970-6-15 12:30:00"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.y);
+        EXPECT_EQ(ClockSetting::DateArgv(ClockSetting::Parse(c.y, c.mo, c.d, c.h, c.mi)), c.argv);
+    }
+    EXPECT_EQ(ClockSetting::HwclockArgv(), (std::vector<std::string>{"hwclock", "-w"}));
+}
+
+// Leaving runs the pending restarts and the save once; a picture of each tab.
+TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
+    const char* tabs[] = {"tabSettingOperation", "tabSettingIo",      "tabSettingLog",
+                          "tabSettingBarcode",   "tabSettingNetwork", "tabSettingShare",
+                          "tabSettingSystem"};
+    const char* pages[] = {"PageSettingOperation", "PageSettingIo",      "PageSettingLog",
+                           "PageSettingBarcode",   "PageSettingNetwork", "PageSettingShare",
+                           "PageSettingSystem"};
+    EXPECT_TRUE(shown("PageSettingOperation")) << "the first tab";
+    for (int i = 0; i < 7; ++i) {
+        press(tabs[i]);
+        EXPECT_TRUE(shown(pages[i]));
+        shot(pages[i]);
+    }
+    press("tabSettingIo");
+    tapOn("ioInput0");
+    shot("PageSettingIo_Functions");
+    tapOn("ioFuncCancel");
+    tapOn("ioOutputClear");
+    shot("PageSettingIo_Clear");
+    tapOn("confirmCancel");
+    // The language stays on the page; the backup transfer saves before it opens.
+    press("tabSettingSystem");
+    tapOn("language_2");
+    tapOn("languageApply");
+    EXPECT_EQ(find<PageSettingSystem>("PageSettingSystem")->Language(), 2);
+    standIn({ScreenId::P2P});
+    press("tabSettingOperation");
+    tapOn("Opmode_1");
+    press("tabSettingSystem");
+    tapOn("p2pOpen");
+    EXPECT_EQ(created[ScreenId::P2P], 1);
+    EXPECT_EQ(fileSetting().operation.operation_mode, 1u) << "saved before the backup flow";
+    Screens::Close(ScreenId::P2P);
+    SettingsRestarts::Instance().Schedule(SettingsRestarts::Ftp);
+    env->clearStubCalls();
+    std::filesystem::remove("files/setting/setting.kest");
+    leave();
+    const auto calls = env->stubCalls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "proftpd -c " + env->home() + "/proftpd.conf"),
+              1);
+    EXPECT_TRUE(TestEnv::exists("files/setting/setting.kest"));
+    EXPECT_EQ(fileSetting().system.language, 0u);
+}
+} // namespace
