@@ -23,6 +23,10 @@
 #include "page/shell/PageTabHost.h"
 #include "page/storage/PageSystemStorage.h"
 #include "page/system/PageDebug.h"
+#include "page/system/PageSystem.h"
+#include "page/system/PageSystemInfo.h"
+#include "page/system/PageSystemVendor.h"
+#include "page/system/PageTouchTest.h"
 #include "page/tools/PageEditToolList.h"
 #include "page/tools/PageRemote.h"
 #include "page/tools/PageTopDownBox.h"
@@ -64,15 +68,11 @@ void leaveSettings(QWidget* host) {
     saveSettings(host);
 }
 
-// The tabs built so far, until the settings and system containers take them.
+// The tabs built so far, until the settings container takes them.
 Page* settingTabs() {
     return new PageTabHost({{"tabSettingNetwork", "Network", ScreenId::SettingNetwork},
                             {"tabSettingShare", "Share", ScreenId::SettingShare},
                             {"tabSettingBarcode", "Barcode", ScreenId::SettingBarcode}});
-}
-Page* systemTabs() {
-    return new PageTabHost({{"tabSystemNetwork", "Network status", ScreenId::SystemNetwork},
-                            {"tabSystemStorage", "Storage", ScreenId::SystemStorage}});
 }
 
 void browserLeft(QWidget*) {
@@ -128,7 +128,7 @@ const ScreenRow rows[] = {
     {.Id = S::Setting, .Tile = "Setting", .AdminSubtitle = "System configuration",
      .Icon = "menu_setting", .Level = 1, .Factory = settingTabs, .Left = leaveSettings},
     {.Id = S::System, .Tile = "System", .GuestSubtitle = "SW Version, Storage usage ...",
-     .AdminSubtitle = "SW version, Storage ...", .Icon = "menu_system", .Factory = systemTabs},
+     .AdminSubtitle = "SW version, Storage ...", .Icon = "menu_system", .Factory = make<PageSystem>},
     {.Id = S::Login, .Tile = "Login", .GuestSubtitle = "as Administrator", .Icon = "menu_login",
      .How = P::Action, .Opened = login},
     {.Id = S::Logout, .Tile = "Logout", .AdminSubtitle = "as Guest", .Icon = "menu_logout",
@@ -161,9 +161,9 @@ const ScreenRow rows[] = {
     {.Id = S::SettingLog, .Level = 1},
     {.Id = S::SettingSystem, .Level = 1},
     {.Id = S::SystemTime, .Level = 1, .How = P::Modal},
-    {.Id = S::SystemInfo},
-    {.Id = S::SystemVendor, .Level = 2},
-    {.Id = S::TouchTest, .Level = 2, .How = P::Modal},
+    {.Id = S::SystemInfo, .Factory = make<PageSystemInfo>},
+    {.Id = S::SystemVendor, .Level = 2, .Factory = make<PageSystemVendor>},
+    {.Id = S::TouchTest, .Level = 2, .How = P::Modal, .Factory = make<PageTouchTest>},
     {.Id = S::P2P, .Level = 1, .How = P::Modal},
     {.Id = S::SwUpgrade, .How = P::Modal},
 };
