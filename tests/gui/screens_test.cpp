@@ -140,6 +140,7 @@ TEST_F(ScreensTest, RenderNetworkScreens) {
     press("msgClose");
     press("tabBack");
     press("tileSystem");
+    press("tabSystemNetwork");
     shot("PageSystemNetwork");
 }
 // The tool screens over the eight registered tools of the fixture (no tool answers, so

@@ -29,6 +29,10 @@
 #include "page/shell/PageTabHost.h"
 #include "page/storage/PageSystemStorage.h"
 #include "page/system/PageDebug.h"
+#include "page/system/PageSystem.h"
+#include "page/system/PageSystemInfo.h"
+#include "page/system/PageSystemVendor.h"
+#include "page/system/PageTouchTest.h"
 #include "page/tools/PageEditToolList.h"
 #include "page/tools/PageRemote.h"
 #include "page/tools/PageTopDownBox.h"
@@ -70,11 +74,6 @@ void leaveSettings(QWidget* host) {
     saveSettings(host);
 }
 
-// The tabs built so far, until the system container takes them.
-Page* systemTabs() {
-    return new PageTabHost({{"tabSystemNetwork", "Network status", ScreenId::SystemNetwork},
-                            {"tabSystemStorage", "Storage", ScreenId::SystemStorage}});
-}
 
 void browserLeft(QWidget*) {
     UiSound_Tap();
@@ -129,7 +128,7 @@ const ScreenRow rows[] = {
     {.Id = S::Setting, .Tile = "Setting", .AdminSubtitle = "System configuration",
      .Icon = "menu_setting", .Level = 1, .Factory = make<PageSetting>, .Left = leaveSettings},
     {.Id = S::System, .Tile = "System", .GuestSubtitle = "SW Version, Storage usage ...",
-     .AdminSubtitle = "SW version, Storage ...", .Icon = "menu_system", .Factory = systemTabs},
+     .AdminSubtitle = "SW version, Storage ...", .Icon = "menu_system", .Factory = make<PageSystem>},
     {.Id = S::Login, .Tile = "Login", .GuestSubtitle = "as Administrator", .Icon = "menu_login",
      .How = P::Action, .Opened = login},
     {.Id = S::Logout, .Tile = "Logout", .AdminSubtitle = "as Guest", .Icon = "menu_logout",
@@ -162,9 +161,9 @@ const ScreenRow rows[] = {
     {.Id = S::SettingLog, .Level = 1, .Factory = make<PageSettingLog>},
     {.Id = S::SettingSystem, .Level = 1, .Factory = make<PageSettingSystem>},
     {.Id = S::SystemTime, .Level = 1, .How = P::Modal, .Factory = make<PageSystemTime>},
-    {.Id = S::SystemInfo},
-    {.Id = S::SystemVendor, .Level = 2},
-    {.Id = S::TouchTest, .Level = 2, .How = P::Modal},
+    {.Id = S::SystemInfo, .Factory = make<PageSystemInfo>},
+    {.Id = S::SystemVendor, .Level = 2, .Factory = make<PageSystemVendor>},
+    {.Id = S::TouchTest, .Level = 2, .How = P::Modal, .Factory = make<PageTouchTest>},
     {.Id = S::P2P, .Level = 1, .How = P::Modal},
     {.Id = S::SwUpgrade, .How = P::Modal},
 };

@@ -12,7 +12,7 @@ PageTabHost::PageTabHost(const QList<Tab>& tabs, QWidget* parent) : Page(parent)
     setObjectName("PageTabHost");
     auto* h = new QHBoxLayout(this);
     h->setContentsMargins(16, 16, 16, 16);
-    auto* side = new QVBoxLayout;
+    auto* side = side_ = new QVBoxLayout;
     buttons_ = new QButtonGroup(this);
     stack_ = new QStackedLayout;
     for (int i = 0; i < tabs.size(); ++i) {
@@ -52,4 +52,12 @@ void PageTabHost::Show(int index) {
     if (QAbstractButton* b = buttons_->button(index)) b->setChecked(true);
     stack_->setCurrentIndex(index);
     if (Page* p = Current()) p->Refresh(); // status tabs read again when shown
+}
+
+QPushButton* PageTabHost::AddButton(const char* name, const QString& label) {
+    auto* b = new QPushButton(label, this);
+    b->setObjectName(name);
+    b->setMinimumWidth(220);
+    side_->insertWidget(side_->count() - 2, b); // above the stretch and "Back"
+    return b;
 }

@@ -10,6 +10,8 @@
 #include <QList>
 
 class QButtonGroup;
+class QPushButton;
+class QVBoxLayout;
 class QStackedLayout;
 
 class PageTabHost : public Page {
@@ -24,8 +26,11 @@ class PageTabHost : public Page {
     // The shown tab's page.
     Page* Current() const;
     void Show(int index);
+    // A button below the tabs that opens something of its own (the debug page).
+    QPushButton* AddButton(const char* name, const QString& label);
 
   private:
     QButtonGroup* buttons_;
     QStackedLayout* stack_;
+    QVBoxLayout* side_;
 };

@@ -1,0 +1,174 @@
+// The system screen: tabs by user level, the information tab's upgrade prompt, the vendor
+// text written to its file, and the touch test, each pressed on screen.
+#include "ShellFixture.h"
+#include "UnitPassword.h"
+#include "page/system/PageDebug.h"
+#include "page/system/PageSystemInfo.h"
+#include "page/system/PageTouchTest.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+class SystemScreenTest : public ShellTest {
+  protected:
+    void TearDown() override {
+        if (PageDebug::Instance()) PageDebug::Instance()->Leave();
+        ShellTest::TearDown();
+    }
+    // The system screen as the operator reaches it, logged in with `pwd` (none: guest).
+    void openAs(const char* pwd) {
+        delete root;
+        root = nullptr;
+        flush();
+        dev->OnSetUserLevel(0);
+        makeRoot();
+        if (pwd) login(pwd);
+        press("tileSystem");
+    }
+    QString label(const char* name) const {
+        auto* l = find<QLabel>(name);
+        return l ? l->text() : QString("<none>");
+    }
+    std::string vendorFile() const { return TestEnv::readFile("vendor"); }
+};
+
+TEST_F(SystemScreenTest, TabsAndUpgradeFollowTheUserLevel) {
+    struct Case {
+        const char* pwd; // nullptr: guest
+        int level;
+        bool upgrade, serviceTabs;
+    } cases[] = {{nullptr, 0, false, false}, {"0", 1, true, false}, {"vorkel5293", 2, true, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.level);
+        openAs(c.pwd);
+        ASSERT_EQ(dev->OnGetUserLevel(), c.level);
+        EXPECT_EQ(label("systemVersion"), QString("v ") + KEST_VERSION);
+        EXPECT_TRUE(find("tabSystemInfo")->isChecked()); // the first tab
+        EXPECT_EQ(find("systemUpgrade")->isEnabled(), c.upgrade);
+        EXPECT_EQ(find("tabSystemVendor") != nullptr, c.serviceTabs);
+        EXPECT_EQ(find("tabSystemDebug") != nullptr, c.serviceTabs);
+        int taps = sounds(UiSoundKind::Tap);
+        press("tabSystemStorage");
+        EXPECT_TRUE(find<QWidget>("PageSystemStorage")->isVisible());
+        EXPECT_FALSE(find<QWidget>("PageSystemInfo")->isVisible());
+        EXPECT_EQ(sounds(UiSoundKind::Tap), taps + 1);
+        if (c.level == 0) shot("PageSystemStorage");
+        if (!c.serviceTabs) continue;
+        press("tabSystemDebug");
+        Page* debug = Screens::Find(ScreenId::Debug);
+        ASSERT_NE(debug, nullptr);
+        press("tabSystemDebug"); // still the one page
+        EXPECT_EQ(root->findChildren<PageDebug*>().size(), 1);
+        debug->Leave();
+        flush();
+    }
+}
+
+TEST_F(SystemScreenTest, UpgradeAsksTheLoginOrTheServicePassword) {
+    standIn({ScreenId::SwUpgrade});
+    dev->SetSysPwd("4321");
+    openAs("4321");
+    dev->GetVendorInfo();
+    shot("PageSystemInfo");
+    struct Case {
+        const char* pwd;
+        bool opens;
+    } cases[] = {{"0", false}, {"4321", true}, {"vorkel5293", true}, {"43210", false}};
+    auto* info = find<PageSystemInfo>("PageSystemInfo");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pwd);
+        const int ng = sounds(UiSoundKind::Ng), before = created[ScreenId::SwUpgrade];
+        press("systemUpgrade");
+        ASSERT_NE(info->Password(), nullptr);
+        EXPECT_FALSE(find("systemUpgrade")->isEnabled()); // the tab waits for its dialog
+        type(c.pwd);
+        if (c.opens) shot("PageSystemInfo_Password");
+        press("passwordOk");
+        EXPECT_EQ(created[ScreenId::SwUpgrade], before + c.opens);
+        EXPECT_FALSE(find("systemUpgrade")->isEnabled());
+        if (c.opens) {
+            EXPECT_EQ(info->Password(), nullptr);
+            ASSERT_NE(Screens::Find(ScreenId::SwUpgrade), nullptr);
+            Screens::Close(ScreenId::SwUpgrade);
+        } else {
+            EXPECT_EQ(sounds(UiSoundKind::Ng), ng + 1);
+            EXPECT_TRUE(info->Password()->Text().isEmpty());
+            EXPECT_TRUE(
+                QTest::qWaitFor([&] { return info->Password()->IncorrectVisible(); }, 20000));
+            press("passwordCancel");
+        }
+        flush();
+        EXPECT_TRUE(find("systemUpgrade")->isEnabled());
+    }
+}
+
+TEST_F(SystemScreenTest, VendorTextIsWrittenAtOnce) {
+    ASSERT_EQ(dev->SetVendorInfo({"old"}), 0);
+    openAs("vorkel5293");
+    press("tabSystemVendor");
+    EXPECT_EQ(find<QLineEdit>("PP_Serial")->text(), "old");
+    shot("PageSystemVendor");
+    struct Case {
+        const char* typed;
+        const char* button;
+        const char* stored;
+    } cases[] = {{"acme-7", "textKeypadOk", "acme-7"},
+                 {"zz", "textKeypadCancel", "acme-7"},
+                 {"", "textKeypadOk", ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        QTest::mouseClick(find<QLineEdit>("PP_Serial"), Qt::LeftButton);
+        flush();
+        ASSERT_NE(find<QLineEdit>("textKeypadField"), nullptr);
+        find<QLineEdit>("textKeypadField")->clear();
+        type(c.typed);
+        if (*c.typed == 'a') shot("PageSystemVendor_Keypad");
+        press(c.button);
+        EXPECT_EQ(find<QLineEdit>("textKeypadField"), nullptr);
+        const std::string file = vendorFile();
+        ASSERT_EQ(file.size(), 128u);
+        EXPECT_STREQ(file.c_str(), c.stored);
+        EXPECT_EQ(find<QLineEdit>("PP_Serial")->text(), c.stored);
+        press("tabSystemInfo");
+        EXPECT_EQ(label("systemVendor"), c.stored);
+        press("tabSystemVendor");
+    }
+}
+
+TEST_F(SystemScreenTest, TouchTestEndsWhenEveryTargetWasTouched) {
+    openAs("vorkel5293");
+    press("tabSystemVendor");
+    struct Case {
+        int touches;      // targets pressed, in order
+        bool closeButton; // then "Close"
+        bool okSound;
+    } cases[] = {{PageTouchTest::Targets, false, true}, {2, true, false}, {0, true, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.touches);
+        press("vendorTouchTest");
+        auto* page = qobject_cast<PageTouchTest*>(Screens::Find(ScreenId::TouchTest));
+        ASSERT_NE(page, nullptr);
+        // Corners and centre of the whole panel.
+        EXPECT_EQ(page->geometry(), root->rect());
+        const QRect r = page->rect();
+        const QPoint want[] = {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight(),
+                               r.center()};
+        for (int i = 0; i < PageTouchTest::Targets; ++i) {
+            QWidget* t = page->findChild<QWidget*>(QString("touchTarget%1").arg(i));
+            const QPoint d = t->geometry().center() - want[i];
+            EXPECT_LT(d.manhattanLength(), 160) << i;
+        }
+        const int oks = sounds(UiSoundKind::Ok);
+        for (int i = 0; i < c.touches; ++i) {
+            EXPECT_NE(Screens::Find(ScreenId::TouchTest), nullptr) << i;
+            press(QString("touchTarget%1").arg(i).toLatin1().constData());
+            if (i == 1 && c.closeButton) shot("PageTouchTest");
+        }
+        if (c.closeButton) press("touchClose");
+        EXPECT_EQ(Screens::Find(ScreenId::TouchTest), nullptr);
+        EXPECT_EQ(sounds(UiSoundKind::Ok), oks + c.okSound);
+        flush();
+    }
+}
+} // namespace
