@@ -75,6 +75,11 @@ PageTopDownBox::PageTopDownBox(QWidget* parent) : Page(parent) {
     connect(dev(), &ApplicationDeviceClass::CurrTdxChanged, this, &PageTopDownBox::RefreshTools);
 }
 
+PageTopDownBox::~PageTopDownBox() {
+    Navigator::DismissModal(wait_);
+    Navigator::DismissModal(error_);
+}
+
 QSize PageTopDownBox::sizeHint() const {
     return QSize(1280, 100 + kMaxRows * UnitSelectToolsItem::kHeight + 60);
 }

@@ -22,6 +22,8 @@ class PageTopDownBox : public Page {
     static constexpr int kTempReg = 3313;
 
     explicit PageTopDownBox(QWidget* parent = nullptr);
+    // The wait indicator and error dialog sit on the window: they go with the panel.
+    ~PageTopDownBox() override;
     void Init() override;
     QSize sizeHint() const override;
 
