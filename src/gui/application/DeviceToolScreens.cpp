@@ -17,6 +17,7 @@ UnitToolInfo ApplicationDeviceClass::GetTdxToolInfo(int32_t tdx) {
     info.Mac = QString::asprintf("%02x:%02x:%02x:%02x:%02x:%02x", v.mac[0], v.mac[1], v.mac[2],
                                  v.mac[3], v.mac[4], v.mac[5]);
     info.Type = v.type;
+    info.ModelNo = v.model;
     info.State = int32_t(v.state);
     info.Version = v.version;
     info.Ip = v.ip;

@@ -155,7 +155,7 @@ TEST_F(ToolListTest, PanelListsToolsWithTheirLinkAndChoosesAConnectedOne) {
     auto* panel = qobject_cast<PageTopDownBox*>(root->TopDownBox());
     ASSERT_NE(panel, nullptr);
     EXPECT_FALSE(find("topDownEdit")->isVisible()) << "guests do not edit the list";
-    EXPECT_FALSE(find("topDownParamSave")->isVisible());
+    EXPECT_FALSE(find("toolRow0Save")->isVisible()) << "nor save parameters";
     ASSERT_EQ(panel->Rows(), 3);
     EXPECT_EQ(panel->Footer(), "2 / 3 ea");
     using F = UnitSelectToolsItem;

@@ -1,15 +1,21 @@
 #include "PageTopDownBox.h"
 
 #include "ApplicationDeviceClass.h"
+#include "ParamFile.h"
+#include "ParamFileRunner.h"
 #include "Timer.h"
 #include "UiSound.h"
+#include "UnitMessageBox.h"
 #include "UnitSelectToolsItem.h"
 #include "UnitToolInfo.h"
 #include "page/Screens.h"
+#include "page/p2p/PageP2P_SelectFile.h"
+#include "page/p2p/PageP2P_SelectFolder.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -31,15 +37,6 @@ PageTopDownBox::PageTopDownBox(QWidget* parent) : Page(parent) {
     title->setProperty("role", "title");
     bar->addWidget(title);
     bar->addStretch(1);
-    paramSave_ = new QPushButton("Save parameters", this);
-    paramSave_->setObjectName("topDownParamSave");
-    paramLoad_ = new QPushButton("Load parameters", this);
-    paramLoad_->setObjectName("topDownParamLoad");
-    for (QPushButton* b : {paramSave_, paramLoad_}) {
-        b->setEnabled(false);
-        b->hide();
-        bar->addWidget(b);
-    }
     edit_ = new QPushButton("Edit", this);
     edit_->setObjectName("topDownEdit");
     edit_->setMinimumWidth(140);
@@ -78,6 +75,11 @@ PageTopDownBox::PageTopDownBox(QWidget* parent) : Page(parent) {
     connect(dev(), &ApplicationDeviceClass::CurrTdxChanged, this, &PageTopDownBox::RefreshTools);
 }
 
+PageTopDownBox::~PageTopDownBox() {
+    Navigator::DismissModal(wait_);
+    Navigator::DismissModal(error_);
+}
+
 QSize PageTopDownBox::sizeHint() const {
     return QSize(1280, 100 + kMaxRows * UnitSelectToolsItem::kHeight + 60);
 }
@@ -103,14 +105,21 @@ void PageTopDownBox::RefreshTools() {
     while (rows_.size() < n) {
         auto* row = new UnitSelectToolsItem(int(rows_.size()), this);
         connect(row, &UnitSelectToolsItem::pressed, this, &PageTopDownBox::rowPressed);
+        connect(row, &UnitSelectToolsItem::saveParams, this, &PageTopDownBox::saveParams);
+        connect(row, &UnitSelectToolsItem::loadParams, this, &PageTopDownBox::loadParams);
         list_->addWidget(row);
         rows_.append(row);
     }
     const int current = dev()->OnGetCurrTdx();
+    const bool loggedIn = dev()->OnGetUserLevel() != 0;
     int connected = 0;
     for (UnitSelectToolsItem* row : rows_) {
-        row->Fill(dev()->GetTdxToolInfo(row->Tdx()));
+        const UnitToolInfo info = dev()->GetTdxToolInfo(row->Tdx());
+        row->Fill(info);
         row->SetCurrent(row->Tdx() == current);
+        // Parameter files are the drivers' (types 2 and 3).
+        row->SetParamButtons(loggedIn && (info.Type == 2 || info.Type == 3),
+                             row->Link() == ToolRowFormat::Connected);
         if (row->Link() == ToolRowFormat::Connected)
             ++connected;
         else
@@ -143,4 +152,52 @@ void PageTopDownBox::openEditor() {
     if (editor)
         connect(editor, &Page::completed, this, &PageTopDownBox::RefreshTools,
                 Qt::UniqueConnection);
+}
+
+void PageTopDownBox::saveParams(int tdx) {
+    UiSound_Tap();
+    if (wait_.Open() || dev()->GetTdxToolConn(tdx) != 1) return;
+    const UnitToolInfo info = dev()->GetTdxToolInfo(tdx);
+    const QString name = QString::fromStdString(
+        ParamFile::DefaultName(info.Name.toStdString(), info.Model.toStdString(), info.Version));
+    auto* dialog = new PageP2P_SelectFolder(name, ".csv", window());
+    connect(dialog, &PageP2P_SelectFolder::accepted, this, [this, tdx](const QString& path) {
+        runLater([tdx, path] { return ParamFileRunner::Save(tdx, path); });
+    });
+}
+
+void PageTopDownBox::loadParams(int tdx) {
+    UiSound_Tap();
+    if (wait_.Open() || dev()->GetTdxToolConn(tdx) != 1) return;
+    auto* dialog = new PageP2P_SelectFile(".csv", true, window());
+    connect(dialog, &PageP2P_SelectFile::accepted, this,
+            [this, tdx](const QString& path, bool barcodeOnly) {
+                runLater([tdx, path, barcodeOnly] {
+                    return ParamFileRunner::Load(tdx, path, barcodeOnly);
+                });
+            });
+}
+
+void PageTopDownBox::runLater(std::function<QString()> work) {
+    auto* box = new UnitMessageBox;
+    box->setObjectName("paramWait");
+    box->SetTitle("Message");
+    box->SetText("Please wait...");
+    box->SetCloseVisible(false);
+    wait_ = Navigator::PresentModal(window(), box, Transition::Fade);
+    QTimer::singleShot(100, this, [this, work = std::move(work)] {
+        lastMessage_ = work();
+        Navigator::DismissModal(wait_);
+        if (!lastMessage_.isEmpty()) showError(lastMessage_);
+    });
+}
+
+void PageTopDownBox::showError(const QString& text) {
+    if (error_.Open()) return; // one at a time; later errors are not shown
+    auto* box = new UnitMessageBox;
+    box->SetTitle("Error");
+    box->SetText(text);
+    connect(box, &UnitMessageBox::closed, this, [this] { Navigator::DismissModal(error_); });
+    UiSound_Ng();
+    error_ = Navigator::PresentModal(window(), box, Transition::Fade);
 }

@@ -1,11 +1,14 @@
 // The pull-down tool panel: every registered tool in a row with its link, address and
 // temperature (read every 3 s), the current tool chosen by touching a connected row, and
-// for a logged-in user the tool list editor, whose closing saves "./regtools".
+// for a logged-in user the tool list editor, whose closing saves "./regtools", and each
+// driver's parameters saved to or loaded from a parameter data file.
 #pragma once
 
+#include "Navigator.h"
 #include "Page.h"
 
 #include <QList>
+#include <functional>
 
 class QLabel;
 class QPushButton;
@@ -19,6 +22,8 @@ class PageTopDownBox : public Page {
     static constexpr int kTempReg = 3313;
 
     explicit PageTopDownBox(QWidget* parent = nullptr);
+    // The wait indicator and error dialog sit on the window: they go with the panel.
+    ~PageTopDownBox() override;
     void Init() override;
     QSize sizeHint() const override;
 
@@ -31,16 +36,25 @@ class PageTopDownBox : public Page {
     int Rows() const { return int(rows_.size()); }
     QString Footer() const;
     Timer* TemperatureTimer() const { return tempTimer_; }
+    // A parameter file save or load is waiting for its timer or running.
+    bool Busy() const { return wait_.Open(); }
+    // The last save's or load's message, empty when it went well.
+    QString LastMessage() const { return lastMessage_; }
 
   private:
     void rowPressed(int tdx);
     void openEditor();
+    void saveParams(int tdx);
+    void loadParams(int tdx);
+    // Shows the wait indicator, then runs `work` 100 ms later so the indicator is drawn
+    // first; its message, if any, in the error dialog.
+    void runLater(std::function<QString()> work);
+    void showError(const QString& text);
     QVBoxLayout* list_;
     QList<UnitSelectToolsItem*> rows_;
     QLabel* footer_;
     QPushButton* edit_;
-    // Where the parameter file save and load of the chosen tool go; hidden until then.
-    QPushButton* paramSave_;
-    QPushButton* paramLoad_;
     Timer* tempTimer_;
+    ModalHandle wait_, error_;
+    QString lastMessage_;
 };

@@ -12,7 +12,7 @@
 namespace {
 const char* const kFieldNames[] = {"No",      "Name",    "Serial", "Model", "Status",
                                    "Version", "Address", "Port",   "Mac",   "Temp"};
-const int kWidths[] = {36, 170, 130, 100, 130, 80, 130, 70, 200, 70};
+const int kWidths[] = {30, 150, 100, 90, 110, 70, 120, 64, 160, 56};
 } // namespace
 
 UnitSelectToolsItem::UnitSelectToolsItem(int tdx, QWidget* parent) : QFrame(parent), tdx_(tdx) {
@@ -22,7 +22,7 @@ UnitSelectToolsItem::UnitSelectToolsItem(int tdx, QWidget* parent) : QFrame(pare
     setAttribute(Qt::WA_StyledBackground, true);
     auto* h = new QHBoxLayout(this);
     h->setContentsMargins(12, 0, 12, 0);
-    h->setSpacing(6);
+    h->setSpacing(4);
     icon_ = new QLabel(this);
     icon_->setFixedWidth(36);
     for (int f = 0; f < FieldCount; ++f) {
@@ -39,10 +39,14 @@ UnitSelectToolsItem::UnitSelectToolsItem(int tdx, QWidget* parent) : QFrame(pare
     load_ = new QPushButton("Load", this);
     load_->setObjectName(name + "Load");
     for (QPushButton* b : {save_, load_}) {
-        b->setEnabled(false);
+        b->setFixedSize(64, 44);
+        // Row-sized, not the screens' finger-sized buttons.
+        b->setStyleSheet("min-width: 0; min-height: 0; padding: 0; font-size: 16px;");
         b->hide();
         h->addWidget(b);
     }
+    connect(save_, &QPushButton::clicked, this, [this] { emit saveParams(tdx_); });
+    connect(load_, &QPushButton::clicked, this, [this] { emit loadParams(tdx_); });
     h->addStretch(1);
     SetCurrent(false);
 }
@@ -75,6 +79,13 @@ void UnitSelectToolsItem::SetCurrent(bool current) {
                           " QLabel { font-size: 16px; }")
                       .arg(objectName(), current ? "#22466b" : "#1d242b"));
     setProperty("current", current);
+}
+
+void UnitSelectToolsItem::SetParamButtons(bool shown, bool usable) {
+    for (QPushButton* b : {save_, load_}) {
+        b->setVisible(shown);
+        b->setEnabled(usable);
+    }
 }
 
 QString UnitSelectToolsItem::Text(Field f) const {

@@ -1,6 +1,7 @@
 // One row of the pull-down tool panel (60 px): number, name, serial, type icon, model,
 // link status, firmware, address, port, MAC, temperature, and the place of the parameter
-// file buttons. Pressing it signals `pressed`. Its labels are named "<row name><Field>".
+// file buttons ("<row name>Save", "<row name>Load"). Pressing it signals `pressed`, its
+// buttons `saveParams` and `loadParams`. Its labels are named "<row name><Field>".
 #pragma once
 
 #include "ToolRowFormat.h"
@@ -21,12 +22,16 @@ class UnitSelectToolsItem : public QFrame {
     void Fill(const UnitToolInfo& info);
     void SetTemperature(const QString& text);
     void SetCurrent(bool current);
+    // The parameter file buttons: shown or not, and usable (a connected tool) or not.
+    void SetParamButtons(bool shown, bool usable);
     QString Text(Field f) const;
     ToolRowFormat::LinkStatus Link() const { return status_; }
     int Tdx() const { return tdx_; }
 
   signals:
     void pressed(int tdx);
+    void saveParams(int tdx);
+    void loadParams(int tdx);
 
   protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
@@ -36,7 +41,6 @@ class UnitSelectToolsItem : public QFrame {
     ToolRowFormat::LinkStatus status_ = ToolRowFormat::Disconnected;
     QLabel* icon_;
     QLabel* fields_[FieldCount];
-    // The parameter file save and load of the row; hidden until they do something.
     QPushButton* save_;
     QPushButton* load_;
 };
