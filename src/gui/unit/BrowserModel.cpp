@@ -217,9 +217,21 @@ int BrowserModel::Paste() {
     return rc;
 }
 
+bool BrowserModel::HasSuffix(const QString& name, const QString& suffix) {
+    const int dot = name.lastIndexOf('.');
+    return dot >= 0 && name.mid(dot) == suffix;
+}
+
+bool BrowserModel::Refused() const {
+    if (accept_.isEmpty() || highlight_ < 0) return false;
+    const Item& it = items_[size_t(highlight_)];
+    return !it.IsDir && !HasSuffix(it.Name, accept_);
+}
+
 QString BrowserModel::Chosen() const {
     const Item* it = highlight_ >= 0 ? &items_[size_t(highlight_)] : nullptr;
     if (pick_ == Pick::File && (!it || it->IsDir)) return {};
+    if (Refused()) return {};
     if (pick_ == Pick::Folder && it && !it->IsDir) return {};
     return it ? Folder() + "/" + it->Name : Folder();
 }

@@ -29,6 +29,12 @@ class BrowserModel {
     // case-insensitive; empty lists every file).
     void SetPick(Pick pick, const QStringList& extensions = {});
     Pick PickKind() const { return pick_; }
+    // A file picker that lists every file but accepts only names whose text from the last
+    // "." equals `suffix` exactly (".p2p"); empty accepts any.
+    void SetAccept(const QString& suffix) { accept_ = suffix; }
+    static bool HasSuffix(const QString& name, const QString& suffix);
+    // The highlighted file is refused by the accepted suffix.
+    bool Refused() const;
 
     // Drives: internal storage first, then the removable drives of the last drive refresh.
     void RefreshDrives();
@@ -99,6 +105,7 @@ class BrowserModel {
     bool selecting_ = false;
     Pick pick_ = Pick::Any;
     QStringList extensions_;
+    QString accept_;
     Clip clip_ = Clip::None;
     QString clipRoot_, clipFolder_;
     QStringList clipNames_;

@@ -133,6 +133,12 @@ UnitBrowser::UnitBrowser(const QString& root, const QString& label, QWidget* par
     on("browserPasteCancel", [this] { model_.LeaveSelection(); });
     connect(ok, &QPushButton::clicked, this, [this] {
         const QString path = model_.Chosen();
+        if (model_.Refused()) {
+            UiSound_Tap();
+            model_.SetHighlight(-1);
+            render();
+            return showMessage("Error", "Invalid file.");
+        }
         if (path.isEmpty()) return; // the picker's rules are not met yet
         emit chosen(path);
         Leave();

@@ -1,6 +1,8 @@
 // The file manager dialog over BrowserModel: drive selector, path, listing, storage figures,
 // the menus of browsing, selection and paste, and OK / Cancel. Every screen that picks a
-// folder or a file opens it; OK emits `chosen` with the path, Cancel emits nothing.
+// folder or a file opens it; OK emits `chosen` with the path, Cancel emits nothing. A file
+// picker with an accepted suffix (BrowserModel::SetAccept) refuses any other file at OK
+// with "Invalid file." and stays open.
 // Widgets: "browserDrive", "browserUp", "browserPath", "browserList", "browserStorage",
 // "browserStorageBar", "browserPreview", "browserNewFolder", "browserRename",
 // "browserSelect", "browserSelectAll", "browserCopy", "browserMove", "browserDelete",

@@ -1,0 +1,153 @@
+// The folder and file dialogs pressed on the root: the browser opened from them as a
+// picker over real folders of the data home, their checks and messages, what they hand
+// back, and that each is gone once it answered.
+#include "ShellFixture.h"
+#include "UnitMessageBox.h"
+#include "page/p2p/PageP2P_SelectFile.h"
+#include "page/p2p/PageP2P_SelectFolder.h"
+#include "unit/UnitBrowser.h"
+
+#include <QLabel>
+#include <optional>
+
+namespace {
+class P2PDialogTest : public ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        TestEnv::writeFile("files/jobs/a.job", "job");
+        TestEnv::writeFile("files/b.p2p", "tar");
+        TestEnv::writeFile("files/c.p2p.txt", "txt");
+        TestEnv::writeFile("files/d.P2P", "tar");
+        makeRoot();
+    }
+    UnitBrowser* browser() { return root->findChild<UnitBrowser*>("UnitBrowser"); }
+    // The open browser: into `folder` (when given), `file` highlighted, then OK.
+    void pick(const QString& folder, const QString& file) {
+        UnitBrowser* b = browser();
+        ASSERT_NE(b, nullptr);
+        if (!folder.isEmpty()) {
+            ASSERT_TRUE(b->Model().Enter(folder));
+        }
+        const auto& items = b->Model().Items();
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i].Name == file) b->Model().SetHighlight(int(i));
+        press("browserOk");
+    }
+    QString message() {
+        auto* box = root->findChild<UnitMessageBox*>();
+        if (!box || !box->isVisible()) return {};
+        EXPECT_EQ(box->Title(), "Error");
+        return box->Text();
+    }
+};
+
+TEST_F(P2PDialogTest, FolderDialogChecksThenHandsBackThePath) {
+    struct Case {
+        const char* folder; // null: none chosen; "" the browser's root
+        const char* name;   // null: the proposal kept
+        QString error, path;
+    } cases[] = {
+        {nullptr, nullptr, "Please select path to save.", ""},
+        {"", "", "Please enter file name to save.", ""},
+        {"", "a/b", "Can not use \"/\" in the file name.", ""},
+        {"", nullptr, "", "./files/Kest_20261207.p2p"},
+        {"", "backup", "", "./files/backup.p2p"},
+        {"jobs", "x.p2p", "", "./files/jobs/x.p2p"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name ? c.name : "(proposal)");
+        std::optional<QString> accepted;
+        bool cancelled = false;
+        auto* d = new PageP2P_SelectFolder("Kest_20261207", ".p2p", root);
+        QObject::connect(d, &PageP2P_SelectFolder::accepted,
+                         [&](const QString& p) { accepted = p; });
+        QObject::connect(d, &PageP2P_SelectFolder::cancelled, [&] { cancelled = true; });
+        flush();
+        EXPECT_EQ(find<QPushButton>("p2pNameField")->text(), "Kest_20261207");
+        if (c.folder) {
+            press("p2pFolderButton");
+            if (!c.name) shot("PageP2P_SelectFolder_Browser");
+            pick(c.folder, {});
+            EXPECT_EQ(browser(), nullptr);
+            EXPECT_EQ(find<QLabel>("p2pFolderField")->text(),
+                      QString("./files") + (*c.folder ? QString("/") + c.folder : ""));
+        }
+        if (c.name) {
+            press("p2pNameField");
+            find<QLineEdit>("textKeypadField")->setText(c.name);
+            press("textKeypadOk");
+        }
+        if (!c.folder) shot("PageP2P_SelectFolder");
+        press("p2pOk");
+        EXPECT_EQ(message(), c.error);
+        if (!c.error.isEmpty()) {
+            EXPECT_FALSE(accepted);
+            press("msgClose");
+            press("p2pCancel");
+            EXPECT_TRUE(cancelled);
+        } else {
+            EXPECT_EQ(accepted.value_or("(none)"), c.path);
+            EXPECT_FALSE(cancelled);
+        }
+        flush();
+        EXPECT_EQ(root->findChild<PageP2P_SelectFolder*>(), nullptr);
+    }
+}
+
+TEST_F(P2PDialogTest, FileDialogAcceptsOnlyItsExtension) {
+    struct Case {
+        bool offer;
+        const char* file; // null: none chosen
+        bool barcodeOnly;
+        QString browserError, error, path;
+    } cases[] = {
+        {true, nullptr, false, "", "Please select file to load.", ""},
+        {false, "c.p2p.txt", false, "Invalid file.", "Please select file to load.", ""},
+        {false, "d.P2P", false, "Invalid file.", "Please select file to load.", ""},
+        {false, "b.p2p", false, "", "", "./files/b.p2p"},
+        {true, "b.p2p", true, "", "", "./files/b.p2p"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file ? c.file : "(none)");
+        std::optional<std::pair<QString, bool>> accepted;
+        bool cancelled = false;
+        auto* d = new PageP2P_SelectFile(".p2p", c.offer, root);
+        QObject::connect(d, &PageP2P_SelectFile::accepted, [&](const QString& p, bool only) {
+            accepted = {p, only};
+        });
+        QObject::connect(d, &PageP2P_SelectFile::cancelled, [&] { cancelled = true; });
+        flush();
+        EXPECT_EQ(find("p2pBarcodeOnly") != nullptr, c.offer);
+        if (c.offer && !c.file) shot("PageP2P_SelectFile");
+        if (c.file) {
+            press("p2pFileButton");
+            pick({}, c.file);
+            if (!c.browserError.isEmpty()) {
+                // Refused inside the browser, which stays open without a highlight.
+                EXPECT_EQ(message(), c.browserError);
+                ASSERT_NE(browser(), nullptr);
+                EXPECT_EQ(browser()->Model().Highlight(), -1);
+                press("msgClose");
+                press("browserCancel");
+            }
+            EXPECT_EQ(browser(), nullptr);
+        }
+        if (c.barcodeOnly) press("p2pBarcodeOnly");
+        press("p2pOk");
+        EXPECT_EQ(message(), c.error);
+        if (!c.error.isEmpty()) {
+            EXPECT_FALSE(accepted);
+            press("msgClose");
+            press("p2pCancel");
+            EXPECT_TRUE(cancelled);
+        } else {
+            ASSERT_TRUE(accepted);
+            EXPECT_EQ(accepted->first, c.path);
+            EXPECT_EQ(accepted->second, c.barcodeOnly);
+        }
+        flush();
+        EXPECT_EQ(root->findChild<PageP2P_SelectFile*>(), nullptr);
+    }
+}
+} // namespace
