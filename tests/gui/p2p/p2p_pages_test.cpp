@@ -4,6 +4,7 @@
 #include "ShellFixture.h"
 #include "UnitMessageBox.h"
 #include "backup.h"
+#include "common.h"
 #include "net.h"
 #include "page/p2p/PageP2P.h"
 #include "page/p2p/PageSwUpgrade.h"
@@ -11,6 +12,7 @@
 #include "unit/UnitBrowser.h"
 #include "upgrade.h"
 
+#include <QLabel>
 #include <QProgressBar>
 #include <fstream>
 #include <glib.h>
