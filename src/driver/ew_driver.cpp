@@ -1,5 +1,6 @@
 #include "ew_driver.h"
 
+#include "backup.h"
 #include "barcode.h"
 #include "bef.h"
 #include "browser.h"
@@ -253,6 +254,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
     // The link and card monitors are opened by their own workers before their loops run,
     // and the network message queue is created on the access point's worker.
     Net_Start();
+    Backup_Start(); // backup save and load messages of that queue
 
     Threads_Init();
 

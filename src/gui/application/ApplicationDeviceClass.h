@@ -473,6 +473,19 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // "chmod +x" on the program file, which may have been replaced through the browser.
     void MarkProgramExecutable();
 
+    // ---- family: backup and upgrade (DeviceBackup.cpp) ----
+    // Queue a save or load of the controller data on the network queue (0, -1 without a
+    // queue); "processing" follows when it is done.
+    int32_t P2PSave(const QString& path);
+    int32_t P2PLoad(const QString& path);
+    // Result of the last save or load finished: 0, a BACKUP_ERR_ code, -1 before the first.
+    int32_t P2PLastResult();
+    // Default archive name of today: "Kest_YYYYMMDD.p2p".
+    QString P2PDefaultName();
+    // Replaces the program with `file` (an executable of this machine, kept whole): 0 or an
+    // UPGRADE_ERR_ code; on failure the program is unchanged.
+    int32_t SwUpgrade(const QString& file);
+
     // ---- family: network (DeviceNetwork.cpp) ----
     // Discovery scan request on both networks, keep-alive passes first.
     void DiscoScan();

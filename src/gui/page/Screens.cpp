@@ -15,6 +15,8 @@
 #include "page/network/PageSystemNetwork.h"
 #include "page/operation/PageOperationWithJob.h"
 #include "page/operation/PageOperationWithoutJob.h"
+#include "page/p2p/PageP2P.h"
+#include "page/p2p/PageSwUpgrade.h"
 #include "page/parameters/PageParameters.h"
 #include "page/settings/PageSetting.h"
 #include "page/settings/PageSettingIo.h"
@@ -164,8 +166,8 @@ const ScreenRow rows[] = {
     {.Id = S::SystemInfo, .Factory = make<PageSystemInfo>},
     {.Id = S::SystemVendor, .Level = 2, .Factory = make<PageSystemVendor>},
     {.Id = S::TouchTest, .Level = 2, .How = P::Modal, .Factory = make<PageTouchTest>},
-    {.Id = S::P2P, .Level = 1, .How = P::Modal},
-    {.Id = S::SwUpgrade, .How = P::Modal},
+    {.Id = S::P2P, .Level = 1, .How = P::Modal, .Factory = make<PageP2P>},
+    {.Id = S::SwUpgrade, .How = P::Modal, .Factory = make<PageSwUpgrade>},
 };
 // clang-format on
 static_assert(std::size(rows) == size_t(ScreenId::Count));

@@ -1,0 +1,109 @@
+// Software upgrade over real files: the program in the test's data home is replaced only by
+// a whole copy of an executable of this machine, and the old one stays as zqcapp.prev.
+#include "FileSizeLimit.h"
+#include "TestEnv.h"
+#include "upgrade.h"
+
+#include <elf.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <fstream>
+#include <functional>
+
+namespace {
+
+// The head of an executable of this machine (the test program's own file), long enough
+// for a copy to take several blocks.
+std::string ownProgram() {
+    std::ifstream f("/proc/self/exe", std::ios::binary);
+    std::string s(300000, '\0');
+    f.read(s.data(), std::streamsize(s.size()));
+    s.resize(size_t(f.gcount()));
+    return s;
+}
+std::string withMachine(std::string elf, uint16_t machine) {
+    memcpy(&elf[EI_NIDENT + 2], &machine, 2);
+    return elf;
+}
+
+TEST(Upgrade, OnlyAWholeExecutableOfThisMachineReplacesTheProgram) {
+    TestEnv env;
+    LogCapture log;
+    const std::string program = env.home() + "/zqcapp";
+    Upgrade_SetProgramPath(program.c_str());
+    const std::string good = ownProgram();
+    UpgradeElfId self{};
+    ASSERT_EQ(Upgrade_SelfId(&self), 0);
+    std::string otherClass = good;
+    otherClass[EI_CLASS] = self.elfClass == ELFCLASS64 ? ELFCLASS32 : ELFCLASS64;
+    struct Row {
+        std::string name, file;
+        std::function<int(const char*)> install;
+        int want;
+        std::string line;
+    };
+    auto plain = [](const char* f) { return Upgrade_Install(f); };
+    auto cut = [](const char* f) {
+        Upgrade_SetCopyCutAfter(4096);
+        int r = Upgrade_Install(f);
+        Upgrade_SetCopyCutAfter(-1);
+        return r;
+    };
+    // The copy may not grow beyond 64 KiB, as on a full card.
+    auto fullDisk = [](const char* f) {
+        return kest_test::RunWithFileSizeLimit(65536, [f] { return Upgrade_Install(f); });
+    };
+    const uint16_t otherMachine = self.machine == EM_AARCH64 ? EM_X86_64 : EM_AARCH64;
+    const std::vector<Row> rows = {
+        {"other machine", withMachine(good, otherMachine), plain, UPGRADE_ERR_ARCH,
+         "built for another machine"},
+        {"other class", otherClass, plain, UPGRADE_ERR_ARCH, "built for another machine"},
+        {"a script", "#!/bin/sh\necho hi\n", plain, UPGRADE_ERR_FORMAT, "not an executable"},
+        {"empty", "", plain, UPGRADE_ERR_FORMAT, "not an executable"},
+        {"truncated copy", good, cut, UPGRADE_ERR_SIZE, "has 4096 bytes of"},
+        {"full disk", good, fullDisk, UPGRADE_ERR_COPY, "write"},
+        {"missing", "", [](const char*) { return Upgrade_Install("/nonexistent/x.dmk"); },
+         UPGRADE_ERR_OPEN, "open /nonexistent/x.dmk fail"},
+    };
+    for (const Row& r : rows) {
+        TestEnv::writeFile(program, "running program");
+        const std::string file = env.root() + "/new.dmk";
+        TestEnv::writeFile(file, r.file);
+        log.clear();
+        EXPECT_EQ(r.install(file.c_str()), r.want) << r.name;
+        if (r.name != "full disk") { // the child logs that one
+            EXPECT_TRUE(log.contains(r.line)) << r.name;
+        }
+        EXPECT_EQ(TestEnv::readFile(program), "running program") << r.name;
+        EXPECT_FALSE(TestEnv::exists(program + ".prev")) << r.name;
+        EXPECT_FALSE(TestEnv::exists(env.home() + "/upgrade")) << r.name;
+    }
+
+    const std::string file = env.root() + "/zqcapp_1.2.3.dmk";
+    TestEnv::writeFile(file, good);
+    ASSERT_EQ(Upgrade_Install(file.c_str()), UPGRADE_OK);
+    EXPECT_TRUE(TestEnv::readFile(program) == good);
+    EXPECT_EQ(TestEnv::readFile(program + ".prev"), "running program");
+    EXPECT_FALSE(TestEnv::exists(env.home() + "/upgrade"));
+    struct stat st;
+    ASSERT_EQ(stat(program.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0111, 0111u);
+    // A second upgrade keeps the program it replaces, not the one before.
+    ASSERT_EQ(Upgrade_Install(file.c_str()), UPGRADE_OK);
+    EXPECT_TRUE(TestEnv::readFile(program + ".prev") == good);
+    Upgrade_SetProgramPath(nullptr);
+}
+
+TEST(Upgrade, TheProgramPathFollowsTheLauncher) {
+    setenv("ZQCAPP_PROGRAM", "/usr/bin/zqcapp", 1);
+    EXPECT_EQ(Upgrade_ProgramPath(), "/usr/bin/zqcapp");
+    unsetenv("ZQCAPP_PROGRAM");
+    char exe[4096];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(Upgrade_ProgramPath(), std::string(exe, size_t(n)));
+}
+
+} // namespace
