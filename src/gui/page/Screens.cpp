@@ -76,7 +76,6 @@ void leaveSettings(QWidget* host) {
     saveSettings(host);
 }
 
-
 void browserLeft(QWidget*) {
     UiSound_Tap();
     // A program file may have been replaced through the browser.
