@@ -28,7 +28,6 @@
 #include "page/settings/PageSystemTime.h"
 #include "page/settings/SettingsRestarts.h"
 #include "page/shell/PageHome.h"
-#include "page/shell/PageTabHost.h"
 #include "page/storage/PageSystemStorage.h"
 #include "page/system/PageDebug.h"
 #include "page/system/PageSystem.h"
