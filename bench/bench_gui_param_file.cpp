@@ -2,23 +2,17 @@
 // the 30 barcode entries read through the device object, then the file written) against the
 // same reads and barcode-window writes done by a plain libmodbus client of the same virtual
 // tool (toolsim's code in this process, on loopback) in the same run.
-#include "FakeTool.h"
-#include "TestEnv.h"
+
+#include "loopback_tool_bench.h"
 
 #include "ApplicationDeviceClass.h"
-#include "debug.h"
-#include "disco.h"
-#include "mbus.h"
 #include "page/tools/ParamFile.h"
 #include "page/tools/ParamFileRunner.h"
-#include "tools.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <modbus.h>
 
 using Clock = std::chrono::steady_clock;
 
@@ -41,23 +35,14 @@ bool rawSave(modbus_t* raw) {
 
 int main(int argc, char** argv) {
     const int saves = argc > 1 ? atoi(argv[1]) : 200;
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("QT_NO_GLIB", "1", 1);
+    benchOffscreen();
     TestEnv env;
     QApplication app(argc, argv);
-    Debug_SetQuiet(true);
     auto tool = FakeTool::onLoopback({3});
     if (!tool) return 1;
-
-    // Panel path: the tool registered from its scan answer and connected.
-    ToolManager_LoadRegTools();
-    const auto ack = tool->ack(0);
-    Disco_Proc(ack.data(), ack.size(), TOOL_NETIF_ETH);
-    ToolManager_MoveTool_DiscoToReg(0);
-    Modbus_MsgQProc_Connect(0);
-    // Raw path: a plain libmodbus client of the same tool.
-    modbus_t* raw = modbus_new_tcp(FakeTool::loopbackIp(0).c_str(), tool->port());
-    if (modbus_connect(raw) != 0) return 1;
+    // Panel path: the tool registered and connected; raw path: libmodbus.
+    modbus_t* raw = benchConnect(*tool);
+    if (!raw) return 1;
     const QString path = "./files/bench.csv";
 
     // Both paths in alternating blocks, so a change of the machine's load hits both alike.

@@ -2,49 +2,34 @@
 // device object, then every line configured) against three raw libmodbus reads of the same
 // blocks from the same virtual tool (toolsim's code in this process, on loopback) in the
 // same run. The tab is the "Contoller" one: its block (122 registers) is the largest.
-#include "FakeTool.h"
-#include "TestEnv.h"
+
+#include "loopback_tool_bench.h"
 
 #include "ApplicationDeviceClass.h"
-#include "debug.h"
-#include "disco.h"
-#include "mbus.h"
 #include "page/parameters/PageParamController.h"
 #include "page/parameters/ParameterMap.h"
-#include "tools.h"
 
 #include <QApplication>
 #include <QPushButton>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <modbus.h>
 
 using Clock = std::chrono::steady_clock;
 
 int main(int argc, char** argv) {
     const int refreshes = argc > 1 ? atoi(argv[1]) : 2000;
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("QT_NO_GLIB", "1", 1);
+    benchOffscreen();
     TestEnv env;
     QApplication app(argc, argv);
-    Debug_SetQuiet(true);
     auto tool = FakeTool::onLoopback({2});
     if (!tool) return 1;
-
-    // Panel path: the tool registered from its scan answer, connected and made current.
-    ToolManager_LoadRegTools();
-    const auto ack = tool->ack(0);
-    Disco_Proc(ack.data(), ack.size(), TOOL_NETIF_ETH);
-    ToolManager_MoveTool_DiscoToReg(0);
-    Modbus_MsgQProc_Connect(0);
+    // Panel path: the tool registered, connected and made current; raw path: libmodbus.
+    modbus_t* raw = benchConnect(*tool);
+    if (!raw) return 1;
     ApplicationDevice()->OnSetCurrTdx(0);
     PageParamController tab;
     tab.resize(1240, 640);
     tab.show();
-    // Raw path: a plain libmodbus client of the same tool.
-    modbus_t* raw = modbus_new_tcp(FakeTool::loopbackIp(0).c_str(), tool->port());
-    if (modbus_connect(raw) != 0) return 1;
     const ParameterMap::Block b = ParameterMap::ToolSettingsBlock();
     uint16_t buf[125];
 

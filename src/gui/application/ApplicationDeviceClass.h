@@ -18,6 +18,8 @@
 #include <QString>
 #include <QVector>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // Payloads of the jobs-and-steps and result-log families.
 struct FastenResult;
@@ -183,6 +185,10 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     UnitTime GetTime();
     void FactoryReset();
     void SystemRestart();
+    // Sets the system clock, then the hardware clock, with the two argument vectors (no
+    // shell); a failure is logged.
+    void SetSystemClock(const std::vector<std::string>& date,
+                        const std::vector<std::string>& hwclock);
 
     // ---- family: tool registry (DeviceTools.cpp) ----
     int32_t GetRegtoolsLen();

@@ -187,3 +187,10 @@ void ApplicationDeviceClass::FactoryReset() {
 void ApplicationDeviceClass::SystemRestart() {
     Common_System("reboot");
 }
+
+void ApplicationDeviceClass::SetSystemClock(const std::vector<std::string>& date,
+                                            const std::vector<std::string>& hwclock) {
+    for (const auto* argv : {&date, &hwclock})
+        if (int rc = Common_Run(*argv); rc != 0)
+            DBG_ERR("%s failed (%d)", argv->front().c_str(), rc);
+}

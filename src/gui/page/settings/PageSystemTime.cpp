@@ -4,8 +4,6 @@
 #include "ClockSetting.h"
 #include "UiSound.h"
 #include "UnitKeypad.h"
-#include "common.h"
-#include "debug.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -82,8 +80,6 @@ void PageSystemTime::confirm() {
     const ClockFields f =
         ClockSetting::Parse(fields_[0]->text(), fields_[1]->text(), fields_[2]->text(),
                             fields_[3]->text(), fields_[4]->text());
-    if (int rc = Common_Run(ClockSetting::DateArgv(f)); rc != 0) DBG_ERR("date failed (%d)", rc);
-    if (int rc = Common_Run(ClockSetting::HwclockArgv()); rc != 0)
-        DBG_ERR("hwclock failed (%d)", rc);
+    ApplicationDevice()->SetSystemClock(ClockSetting::DateArgv(f), ClockSetting::HwclockArgv());
     Leave();
 }
