@@ -39,16 +39,6 @@ GraphFrameVerdict Graph_CheckFrame(const uint8_t* frame, int len, GraphFrameInfo
 namespace {
 const uint8_t kTriggerRequest[6] = {0xFF, 0x06, 0x10, 0x04, 0x00, 0x01}; // 4100 := 1
 
-// The record whose curve watch runs now, matched by the watch (indexes move when tools
-// are released). Registered-table lock held; -1 when it was torn down meanwhile.
-int tdxOfCurrentWatch() {
-    GSource* current = g_main_current_source();
-    if (g_source_is_destroyed(current)) return -1;
-    for (int i = 0; i < ToolManager_RegToolsLen_Unlocked(); ++i)
-        if (ToolManager_RegTool(i) && ToolManager_RegTool(i)->rxWatch == current) return i;
-    return -1;
-}
-
 bool dataUp(const RegToolRecord* rec) {
     return rec->mbConn && rec->mbConn->connected && !rec->mbConn->dropped;
 }
@@ -67,27 +57,28 @@ void removeGraphWatch(int tdx, RegToolRecord* rec) {
     if (resume) Operation_ResumeEventWatch_Locked(tdx, rec);
 }
 
-enum class Rx { Frame, Lost, Skip, Gone, Error };
+enum class CurveRx { Frame, Lost, Skip, Gone, Error };
 
 // One frame from the data connection under its own lock: a screen's transaction on the
 // same connection finishes first and takes its own answer, so what is left is ours.
-Rx receiveFrame(ToolConn* mb, GSource* watch, GIOCondition cond, uint8_t* frame, int* len) {
+CurveRx receiveFrame(ToolConn* mb, GSource* watch, GIOCondition cond, uint8_t* frame, int* len) {
     std::lock_guard<std::mutex> cl(mb->lock);
-    if (g_source_is_destroyed(watch)) return Rx::Gone;
+    if (g_source_is_destroyed(watch)) return CurveRx::Gone;
     int fd = ToolConn_Fd(mb);
     uint8_t peek;
     ssize_t peeked = fd < 0 ? -1 : recv(fd, &peek, 1, MSG_PEEK | MSG_DONTWAIT);
     if (peeked < 0 && fd >= 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) &&
         !(cond & (G_IO_ERR | G_IO_NVAL)) && !mb->dropped)
-        return Rx::Skip; // a transaction's answer, taken by the transaction
-    if (mb->dropped || fd < 0 || (cond & (G_IO_ERR | G_IO_NVAL)) || peeked <= 0) return Rx::Lost;
+        return CurveRx::Skip; // a transaction's answer, taken by the transaction
+    if (mb->dropped || fd < 0 || (cond & (G_IO_ERR | G_IO_NVAL)) || peeked <= 0)
+        return CurveRx::Lost;
     *len = modbus_receive_confirmation(mb->ctx, frame);
     if (*len < 0) {
         DBG_ERR_AS("Graph_RecvCB", "fail to recv trigger event (%s)", modbus_strerror(errno));
         modbus_flush(mb->ctx); // the rest of a frame it could not take
-        return Rx::Error;
+        return CurveRx::Error;
     }
-    return Rx::Frame;
+    return CurveRx::Frame;
 }
 
 gboolean Graph_RecvCB(GIOChannel*, GIOCondition cond, gpointer) {
@@ -95,21 +86,23 @@ gboolean Graph_RecvCB(GIOChannel*, GIOCondition cond, gpointer) {
     int tdx;
     {
         RegToolsLock g;
-        tdx = tdxOfCurrentWatch();
+        tdx = ToolManager_TdxOfCurrentWatch_Unlocked();
         DBG_LOG(DEBUG_FLAG_MODBUS, "trigger event by tdx.%d", tdx);
         if (CheckTdx(tdx, __func__, __LINE__)) return G_SOURCE_REMOVE;
         mb = ToolConnRef(ToolManager_RegTool(tdx)->mbConn);
     }
     uint8_t frame[TOOL_FRAME_SIZE] = {};
     int len = 0;
-    Rx rx = mb ? receiveFrame(mb.get(), g_main_current_source(), cond, frame, &len) : Rx::Lost;
-    if (rx == Rx::Skip || rx == Rx::Error) return G_SOURCE_CONTINUE;
-    if (rx == Rx::Gone) return G_SOURCE_REMOVE;
+    CurveRx rx =
+        mb ? receiveFrame(mb.get(), g_main_current_source(), cond, frame, &len) : CurveRx::Lost;
+    if (rx == CurveRx::Skip || rx == CurveRx::Error) return G_SOURCE_CONTINUE;
+    if (rx == CurveRx::Gone) return G_SOURCE_REMOVE;
     RegToolsLock g;
-    tdx = tdxOfCurrentWatch(); // found again: the table may have changed meanwhile
+    tdx = ToolManager_TdxOfCurrentWatch_Unlocked(); // found again: the table may have changed
+                                                    // meanwhile
     RegToolRecord* rec = ToolManager_RegTool(tdx);
     if (!rec || rec->mbConn != mb.get()) return G_SOURCE_REMOVE; // dismissed or released
-    if (rx == Rx::Lost) {
+    if (rx == CurveRx::Lost) {
         // The tool closed its data connection: nothing more comes on it, and every
         // transaction would fail. Dismissed, it comes back through discovery.
         DBG_ERR_AS("Graph_RecvCB", "data connection of tdx.%d closed by the tool", tdx);

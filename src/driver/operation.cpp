@@ -46,17 +46,6 @@ void barcodeText(const uint8_t* frame, int len, char out[33]) {
     out[n] = 0;
 }
 
-// The record whose receive watch is running now (indexes move when tools are released,
-// so the watch is matched, not a stored index). Registered-table lock held; -1 when the
-// watch was torn down (the tool dismissed or released meanwhile).
-int tdxOfCurrentWatch() {
-    GSource* current = g_main_current_source();
-    if (g_source_is_destroyed(current)) return -1;
-    for (int i = 0; i < ToolManager_RegToolsLen_Unlocked(); ++i)
-        if (ToolManager_RegTool(i) && ToolManager_RegTool(i)->rxWatch == current) return i;
-    return -1;
-}
-
 // A watch parked by the curve watch while it was receiving: the frame it read is still
 // the tool's result. Lock held; -1 when none.
 int tdxOfParkedWatch(const ToolConn* ev) {
@@ -170,7 +159,7 @@ gboolean fastening_event_cb(GIOChannel*, GIOCondition cond, gpointer) {
     void* dataCtx;
     {
         RegToolsLock g;
-        tdx = tdxOfCurrentWatch();
+        tdx = ToolManager_TdxOfCurrentWatch_Unlocked();
         if (CheckTdx(tdx, "fastening_event_cb", __LINE__)) return G_SOURCE_REMOVE;
         RegToolRecord* rec = ToolManager_RegTool(tdx);
         ev = ToolConnRef(rec->evConn);
@@ -186,7 +175,8 @@ gboolean fastening_event_cb(GIOChannel*, GIOCondition cond, gpointer) {
     if (rx == Rx::Skip) return G_SOURCE_CONTINUE;
     if (rx == Rx::Gone) return G_SOURCE_REMOVE;
     RegToolsLock g;
-    tdx = tdxOfCurrentWatch(); // found again: the table may have changed meanwhile
+    tdx = ToolManager_TdxOfCurrentWatch_Unlocked(); // found again: the table may have changed
+                                                    // meanwhile
     const bool parked = tdx < 0 && (tdx = tdxOfParkedWatch(ev.get())) >= 0;
     RegToolRecord* rec = ToolManager_RegTool(tdx);
     if (!rec || rec->evConn != ev.get()) return G_SOURCE_REMOVE; // dismissed or released

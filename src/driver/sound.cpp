@@ -3,6 +3,7 @@
 #include "common.h"
 #include "debug.h"
 #include "threads.h"
+#include "wire_util.h"
 
 #include <alsa/asoundlib.h>
 #include <atomic>
@@ -32,9 +33,6 @@ constexpr size_t kSpare = 2048;
 
 uint32_t le16(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8;
-}
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 void loadOne(int number) {

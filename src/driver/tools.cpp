@@ -104,6 +104,14 @@ int ToolManager_RegToolsLen_Unlocked() {
     return int(regTools.tools.size());
 }
 
+int ToolManager_TdxOfCurrentWatch_Unlocked() {
+    GSource* current = g_main_current_source();
+    if (!current || g_source_is_destroyed(current)) return -1;
+    for (int i = 0; i < ToolManager_RegToolsLen_Unlocked(); ++i)
+        if (ToolManager_RegTool(i) && ToolManager_RegTool(i)->rxWatch == current) return i;
+    return -1;
+}
+
 int ToolManager_GetRegToolsLen() {
     RegToolsLock g;
     return int(regTools.tools.size());

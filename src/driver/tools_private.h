@@ -180,6 +180,10 @@ int CheckTdx(int tdx, const char* caller, int line);
 RegToolRecord* ToolManager_RegTool(int tdx);
 DiscoToolRecord* ToolManager_DiscoTool(int index);
 int ToolManager_RegToolsLen_Unlocked();
+// The record whose receive watch (event or curve) is the GLib source running now, matched
+// by the watch because indexes move when tools are released; -1 when that watch was torn
+// down meanwhile (the tool dismissed or released). Lock held.
+int ToolManager_TdxOfCurrentWatch_Unlocked();
 int ToolManager_FindRegTdx_ByMac_Unlocked(const uint8_t* mac);
 // Copy of the name in a per-thread buffer that the next call overwrites; nullptr for a
 // bad index.

@@ -4,9 +4,6 @@
 #include "browser.h"
 
 namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
 const char* const kMediaPrefix = "/media/";
 } // namespace
 
@@ -24,8 +21,8 @@ void BrowserModel::SetPick(Pick pick, const QStringList& extensions) {
 
 void BrowserModel::RefreshDrives() {
     drives_.resize(1);
-    for (int i = 0; i < dev()->GetDrvsLen(); ++i) {
-        const QString name = dev()->GetDrvDev(i);
+    for (int i = 0; i < ApplicationDevice()->GetDrvsLen(); ++i) {
+        const QString name = ApplicationDevice()->GetDrvDev(i);
         drives_.push_back(
             {name == "mmcblk1p1" ? "Micro SD" : "USB storage", QString(kMediaPrefix) + name});
     }
@@ -40,7 +37,7 @@ void BrowserModel::SelectDrive(int index) {
 
 bool BrowserModel::DrivesChanged() {
     const QString shown = Root();
-    dev()->RefreshDrvs();
+    ApplicationDevice()->RefreshDrvs();
     RefreshDrives();
     if (drive_ == 0) return false;
     for (size_t i = 1; i < drives_.size(); ++i)
@@ -94,12 +91,13 @@ bool BrowserModel::Up() {
 void BrowserModel::Refresh() {
     items_.clear();
     highlight_ = -1;
-    dev()->RefreshFiles(Folder());
-    for (int i = 0; i < dev()->GetDirsLen(); ++i)
-        items_.push_back({dev()->GetDirName(i), true, false});
+    ApplicationDevice()->RefreshFiles(Folder());
+    for (int i = 0; i < ApplicationDevice()->GetDirsLen(); ++i)
+        items_.push_back({ApplicationDevice()->GetDirName(i), true, false});
     if (pick_ != Pick::Folder)
-        for (int i = 0; i < dev()->GetFilesLen(); ++i)
-            if (QString n = dev()->GetFileName(i); wanted(n)) items_.push_back({n, false, false});
+        for (int i = 0; i < ApplicationDevice()->GetFilesLen(); ++i)
+            if (QString n = ApplicationDevice()->GetFileName(i); wanted(n))
+                items_.push_back({n, false, false});
 }
 
 bool BrowserModel::wanted(const QString& file) const {
@@ -153,7 +151,7 @@ QStringList BrowserModel::SelectedNames() const {
 }
 
 bool BrowserModel::listed(const QString& name) const {
-    if (dev()->CheckFileDirExist(Folder() + "/" + name) == 0) return true;
+    if (ApplicationDevice()->CheckFileDirExist(Folder() + "/" + name) == 0) return true;
     for (const Item& it : items_)
         if (it.Name == name) return true;
     return false;
@@ -173,13 +171,13 @@ QString BrowserModel::CheckName(const QString& name) const {
 }
 
 int BrowserModel::MakeFolder(const QString& name) {
-    int rc = dev()->BrowserMakeDir(Root(), RelFolder(), name);
+    int rc = ApplicationDevice()->BrowserMakeDir(Root(), RelFolder(), name);
     Refresh();
     return rc;
 }
 
 int BrowserModel::Rename(const QString& from, const QString& to) {
-    int rc = dev()->BrowserRename(Root(), RelFolder(), from, to);
+    int rc = ApplicationDevice()->BrowserRename(Root(), RelFolder(), from, to);
     Refresh();
     return rc;
 }
@@ -187,7 +185,8 @@ int BrowserModel::Rename(const QString& from, const QString& to) {
 int BrowserModel::DeleteSelected() {
     int rc = 0;
     for (const QString& n : SelectedNames())
-        if (int r = dev()->BrowserRemove(Root(), RelFolder(), n); r != 0 && rc == 0) rc = r;
+        if (int r = ApplicationDevice()->BrowserRemove(Root(), RelFolder(), n); r != 0 && rc == 0)
+            rc = r;
     LeaveSelection();
     Refresh();
     return rc;
@@ -208,8 +207,8 @@ int BrowserModel::Paste() {
     int rc = 0;
     if (clipRoot_ != Root() || clipFolder_ != RelFolder())
         for (const QString& n : clipNames_)
-            if (int r = dev()->BrowserTransfer(clip_ == Clip::Move, clipRoot_, clipFolder_, n,
-                                               Root(), RelFolder());
+            if (int r = ApplicationDevice()->BrowserTransfer(clip_ == Clip::Move, clipRoot_,
+                                                             clipFolder_, n, Root(), RelFolder());
                 r != 0 && rc == 0)
                 rc = r;
     LeaveSelection();

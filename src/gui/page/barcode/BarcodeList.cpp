@@ -7,9 +7,6 @@
 namespace BarcodeList {
 
 namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
 // The tool table's display helpers take the compared part as start and end, 0 and 0 for
 // the whole code.
 ToolBarcodeEntry asToolEntry(const BarcodeRow& r) {
@@ -25,7 +22,7 @@ ToolBarcodeEntry asToolEntry(const BarcodeRow& r) {
 } // namespace
 
 BarcodeRow Read(int table, int row) {
-    auto* d = qobject_cast<UnitBarcodeData*>(dev()->UpdateCurrBarcode(table, row));
+    auto* d = qobject_cast<UnitBarcodeData*>(ApplicationDevice()->UpdateCurrBarcode(table, row));
     BarcodeRow r;
     if (!d) return r;
     r.Code = d->Code;
@@ -39,7 +36,7 @@ BarcodeRow Read(int table, int row) {
 }
 
 int Len(int table) {
-    return dev()->BarcodeGetLen(table);
+    return ApplicationDevice()->BarcodeGetLen(table);
 }
 
 int SelectedCount(int table) {
@@ -141,26 +138,26 @@ int Run(Command c, int table, int row) {
         return row;
     case Delete: {
         if (SelectedCount(table) > 0) {
-            dev()->BarcodeDeleteSelOn(table);
+            ApplicationDevice()->BarcodeDeleteSelOn(table);
             return -1;
         }
-        dev()->BarcodeDelete(table, row);
+        ApplicationDevice()->BarcodeDelete(table, row);
         return row < len - 1 ? row : row - 1;
     }
     case Up:
-        dev()->BarcodeMoveUp(table, row);
+        ApplicationDevice()->BarcodeMoveUp(table, row);
         return row - 1;
     case Down:
-        dev()->BarcodeMoveDown(table, row);
+        ApplicationDevice()->BarcodeMoveDown(table, row);
         return row + 1;
     case Top:
-        dev()->BarcodeMoveTop(table, row);
+        ApplicationDevice()->BarcodeMoveTop(table, row);
         return 0;
     case End:
-        dev()->BarcodeMoveEnd(table, row);
+        ApplicationDevice()->BarcodeMoveEnd(table, row);
         return len - 1;
     case SelectAll:
-        dev()->BarcodeSetSelected(table, -1, SelectedCount(table) < len);
+        ApplicationDevice()->BarcodeSetSelected(table, -1, SelectedCount(table) < len);
         return row;
     }
     return row;

@@ -16,12 +16,6 @@
 
 using namespace BarcodeList;
 
-namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
-} // namespace
-
 PageBarcode::PageBarcode(QWidget* parent) : Page(parent) {
     ScreenResults::Attach(this); // results are logged while it is open
     setObjectName("PageBarcode");
@@ -47,7 +41,7 @@ PageBarcode::PageBarcode(QWidget* parent) : Page(parent) {
         UiSound_Tap();
         close();
     });
-    connect(&dev()->BcodeEvent, &SystemEvent::triggered, this, [this](QObject* p) {
+    connect(&ApplicationDevice()->BcodeEvent, &SystemEvent::triggered, this, [this](QObject* p) {
         auto* d = qobject_cast<UnitBarcodeData*>(p);
         if (!d || d->Code.isEmpty()) return;
         UiSound_Tap();
@@ -101,16 +95,17 @@ void PageBarcode::store() {
     }
     const int row = ed->Row();
     if (row < 0)
-        dev()->BarcodeAddJob(kJobTable, r.Code, r.Partial, r.Start, r.End, r.JobName);
+        ApplicationDevice()->BarcodeAddJob(kJobTable, r.Code, r.Partial, r.Start, r.End, r.JobName);
     else
-        dev()->BarcodeEditJob(kJobTable, row, r.Code, r.Partial, r.Start, r.End, r.JobName);
+        ApplicationDevice()->BarcodeEditJob(kJobTable, row, r.Code, r.Partial, r.Start, r.End,
+                                            r.JobName);
     Navigator::DismissModal(editor_);
     list_->Reload();
     list_->SetCursor(row < 0 ? Len(kJobTable) - 1 : row);
 }
 
 void PageBarcode::close() {
-    if (dev()->BarcodeSave(kJobTable) != 0) {
+    if (ApplicationDevice()->BarcodeSave(kJobTable) != 0) {
         // The edits stay in memory; the operator may try again.
         error("Failed to save.");
         return;

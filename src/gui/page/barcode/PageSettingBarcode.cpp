@@ -17,9 +17,6 @@
 using namespace BarcodeList;
 
 namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
 constexpr int kTools = 8;
 } // namespace
 
@@ -55,8 +52,8 @@ PageSettingBarcode::PageSettingBarcode(QWidget* parent) : Page(parent) {
     connect(enable_, &QCheckBox::clicked, this, [this](bool on) {
         UiSound_Tap();
         // Kept in memory; the settings file is written when the settings screen is left.
-        dev()->SetSettingBarcodeTdx(tdx_, on);
-        enable_->setChecked(dev()->GetSettingBarcodeTdx(tdx_));
+        ApplicationDevice()->SetSettingBarcodeTdx(tdx_, on);
+        enable_->setChecked(ApplicationDevice()->GetSettingBarcodeTdx(tdx_));
     });
     list_ = new UnitBarcodeList(
         "sb", "Preset", [](const BarcodeRow& r) { return Preset(r.Preset); }, this);
@@ -64,7 +61,7 @@ PageSettingBarcode::PageSettingBarcode(QWidget* parent) : Page(parent) {
     connect(list_, &UnitBarcodeList::addRequested, this, [this] { openEditor(-1); });
     connect(list_, &UnitBarcodeList::editRequested, this, [this](int row) { openEditor(row); });
     connect(list_, &UnitBarcodeList::changed, this, [this] { save({tdx_}); });
-    connect(&dev()->UpdateRegtoolsEvent, &SystemEvent::triggered, this,
+    connect(&ApplicationDevice()->UpdateRegtoolsEvent, &SystemEvent::triggered, this,
             &PageSettingBarcode::Refresh);
 }
 
@@ -81,10 +78,10 @@ UnitMessageBox* PageSettingBarcode::ErrorDialog() const {
 }
 
 void PageSettingBarcode::Refresh() {
-    const int n = dev()->GetRegtoolsLen();
+    const int n = ApplicationDevice()->GetRegtoolsLen();
     for (int t = 0; t < kTools; ++t) {
         tools_[t]->setVisible(t < n);
-        if (t < n) tools_[t]->setText(dev()->GetTdxToolName(t));
+        if (t < n) tools_[t]->setText(ApplicationDevice()->GetTdxToolName(t));
     }
     none_->setVisible(n == 0);
     choose(n == 0 ? -1 : tdx_ >= 0 && tdx_ < n ? tdx_ : 0);
@@ -101,7 +98,7 @@ void PageSettingBarcode::choose(int tdx) {
     list_->setEnabled(any);
     if (any) {
         enable_->setText(QString("Preset selection by barcode (tool %1)").arg(tdx + 1));
-        enable_->setChecked(dev()->GetSettingBarcodeTdx(tdx));
+        enable_->setChecked(ApplicationDevice()->GetSettingBarcodeTdx(tdx));
     }
     if (changed)
         list_->SetTable(tdx);
@@ -131,15 +128,16 @@ void PageSettingBarcode::store() {
     const int row = ed->Row();
     QList<int> tools{tdx_};
     if (row >= 0) {
-        dev()->BarcodeEditPreset(tdx_, row, r.Code, r.Partial, r.Start, r.End, r.Preset);
+        ApplicationDevice()->BarcodeEditPreset(tdx_, row, r.Code, r.Partial, r.Start, r.End,
+                                               r.Preset);
     } else {
         if (ed->AllTools()) {
             tools.clear();
-            for (int t = 0; t < dev()->GetRegtoolsLen(); ++t)
+            for (int t = 0; t < ApplicationDevice()->GetRegtoolsLen(); ++t)
                 tools.append(t);
         }
         for (int t : tools)
-            dev()->BarcodeAddPreset(t, r.Code, r.Partial, r.Start, r.End, r.Preset);
+            ApplicationDevice()->BarcodeAddPreset(t, r.Code, r.Partial, r.Start, r.End, r.Preset);
     }
     Navigator::DismissModal(editor_);
     list_->Reload();
@@ -150,7 +148,8 @@ void PageSettingBarcode::store() {
 void PageSettingBarcode::save(const QList<int>& tools) {
     QStringList failed;
     for (int t : tools)
-        if (t >= 0 && dev()->BarcodeSave(t) != 0) failed.append(dev()->GetTdxToolName(t));
+        if (t >= 0 && ApplicationDevice()->BarcodeSave(t) != 0)
+            failed.append(ApplicationDevice()->GetTdxToolName(t));
     if (!failed.isEmpty()) error("Failed to save.\n\n" + failed.join(", "));
 }
 

@@ -17,12 +17,6 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
-} // namespace
-
 PageJobManager::PageJobManager(QWidget* parent) : Page(parent), manager_(*this) {
     setObjectName("PageJobManager");
     ScreenResults::Attach(this);
@@ -45,27 +39,27 @@ PageJobManager::PageJobManager(QWidget* parent) : Page(parent), manager_(*this) 
     QPushButton* home = button(bar, "jobHome", "Home", "cancel");
     v->addLayout(bar);
 
-    model_ =
-        new ListModel<Row>([] { return dev()->GetJobsLen(); },
-                           [](int i) {
-                               return Row{i, dev()->GetJobNameJdx(i), dev()->GetJobStepCountJdx(i),
-                                          dev()->GetJobTotalScrewJdx(i)};
-                           },
-                           {"No", "Job name", "Steps", "Screws"},
-                           [](const Row& r, int column, int role) -> QVariant {
-                               if (role != Qt::DisplayRole) return {};
-                               switch (column) {
-                               case ColNo:
-                                   return r.Jdx + 1;
-                               case ColName:
-                                   return r.Name;
-                               case ColSteps:
-                                   return r.Steps;
-                               default:
-                                   return r.Screws;
-                               }
-                           },
-                           this);
+    model_ = new ListModel<Row>([] { return ApplicationDevice()->GetJobsLen(); },
+                                [](int i) {
+                                    return Row{i, ApplicationDevice()->GetJobNameJdx(i),
+                                               ApplicationDevice()->GetJobStepCountJdx(i),
+                                               ApplicationDevice()->GetJobTotalScrewJdx(i)};
+                                },
+                                {"No", "Job name", "Steps", "Screws"},
+                                [](const Row& r, int column, int role) -> QVariant {
+                                    if (role != Qt::DisplayRole) return {};
+                                    switch (column) {
+                                    case ColNo:
+                                        return r.Jdx + 1;
+                                    case ColName:
+                                        return r.Name;
+                                    case ColSteps:
+                                        return r.Steps;
+                                    default:
+                                        return r.Screws;
+                                    }
+                                },
+                                this);
     view_ = new QTableView(this);
     view_->setObjectName("jobList");
     view_->setModel(model_);
@@ -156,10 +150,10 @@ void PageJobManager::ListChanged() {
 }
 
 int PageJobManager::Count() {
-    return dev()->GetJobsLen();
+    return ApplicationDevice()->GetJobsLen();
 }
 QString PageJobManager::Name(int row) {
-    return dev()->GetJobNameJdx(row);
+    return ApplicationDevice()->GetJobNameJdx(row);
 }
 bool PageJobManager::Exists(const QString& name) {
     // Names are stored 8-bit; the file is looked up under the same bytes.
@@ -167,31 +161,31 @@ bool PageJobManager::Exists(const QString& name) {
     return QFileInfo::exists(QFile::decodeName(path));
 }
 int PageJobManager::Create(const QString& name) {
-    return dev()->JobCreateNew(name);
+    return ApplicationDevice()->JobCreateNew(name);
 }
 int PageJobManager::Copy(int row, const QString& name) {
-    return dev()->JobCopy(row, name);
+    return ApplicationDevice()->JobCopy(row, name);
 }
 int PageJobManager::Rename(int row, const QString& name) {
-    return dev()->SetJobNameJdx(row, name);
+    return ApplicationDevice()->SetJobNameJdx(row, name);
 }
 int PageJobManager::Delete(int row) {
-    return dev()->JobDelete(row);
+    return ApplicationDevice()->JobDelete(row);
 }
 int PageJobManager::MoveUp(int row) {
-    return dev()->JobMoveUp(row);
+    return ApplicationDevice()->JobMoveUp(row);
 }
 int PageJobManager::MoveDown(int row) {
-    return dev()->JobMoveDown(row);
+    return ApplicationDevice()->JobMoveDown(row);
 }
 int PageJobManager::Load(int row) {
-    return dev()->JobLoad(row);
+    return ApplicationDevice()->JobLoad(row);
 }
 
 void PageJobManager::OpenEditor(int row) {
     Page* editor = Screens::Open(ScreenId::StepEditor, window());
     if (!editor) {
-        dev()->JobFree(); // nothing edits it
+        ApplicationDevice()->JobFree(); // nothing edits it
         return;
     }
     // The editor saved or dropped the job: its figures in the list may have changed.

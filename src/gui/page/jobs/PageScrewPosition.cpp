@@ -18,9 +18,6 @@
 #include <QVBoxLayout>
 
 namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
 const char* const componentNames[3] = {"Red", "Green", "Blue"};
 const char* const paintTexts[3] = {"Pending", "OK", "NG"};
 } // namespace
@@ -169,7 +166,7 @@ QWidget* PageScrewPosition::Dialog() const {
 
 void PageScrewPosition::Edit(int sdx) {
     sdx_ = sdx;
-    const UnitStepFastenData* d = dev()->GetFastenData(sdx);
+    const UnitStepFastenData* d = ApplicationDevice()->GetFastenData(sdx);
     countAtOpen_ = d->NoScrews;
     // Every defined position in screw order; this editor never leaves gaps.
     std::vector<ScrewLayout::Circle> circles;
@@ -232,7 +229,7 @@ void PageScrewPosition::showError(const QString& text) {
 
 void PageScrewPosition::countChanged() {
     // The step's count follows the circles, so the job screen counts what is drawn.
-    dev()->SetFastenNoScrews(sdx_, tunner_->Layout().Count());
+    ApplicationDevice()->SetFastenNoScrews(sdx_, tunner_->Layout().Count());
 }
 
 void PageScrewPosition::render() {
@@ -302,8 +299,8 @@ void PageScrewPosition::save() {
     }
     // Without a picture the image flag stays as it was: a flag over an empty path would
     // make the job screen look for a file that is not there.
-    if (!path_.isEmpty()) dev()->SetFastenImgFilename(sdx_, path_);
-    dev()->SaveScrewPos(sdx_, data);
+    if (!path_.isEmpty()) ApplicationDevice()->SetFastenImgFilename(sdx_, path_);
+    ApplicationDevice()->SaveScrewPos(sdx_, data);
     delete data;
     Leave();
 }
@@ -311,7 +308,7 @@ void PageScrewPosition::save() {
 void PageScrewPosition::cancel() {
     // Appends and deletes wrote the count as they went; the positions stay as they were,
     // so the count goes back with them.
-    if (dev()->GetFastenData(sdx_)->NoScrews != countAtOpen_)
-        dev()->SetFastenNoScrews(sdx_, countAtOpen_);
+    if (ApplicationDevice()->GetFastenData(sdx_)->NoScrews != countAtOpen_)
+        ApplicationDevice()->SetFastenNoScrews(sdx_, countAtOpen_);
     Leave();
 }

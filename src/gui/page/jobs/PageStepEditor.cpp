@@ -22,9 +22,6 @@
 #include <QVBoxLayout>
 
 namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
 constexpr int kNoPanel = ApplicationDeviceClass::StepTypeCount; // the blank page of the stack
 } // namespace
 
@@ -45,9 +42,9 @@ PageStepEditor::PageStepEditor(QWidget* parent) : Page(parent), editor_(*this) {
     v->addWidget(title_);
 
     model_ = new ListModel<Row>(
-        [] { return dev()->GetStepsLen(); },
+        [] { return ApplicationDevice()->GetStepsLen(); },
         [](int i) {
-            return Row{i, dev()->GetStepName(i), dev()->GetStepType(i)};
+            return Row{i, ApplicationDevice()->GetStepName(i), ApplicationDevice()->GetStepType(i)};
         },
         {"No", "Step name", "Type"},
         [](const Row& r, int column, int role) -> QVariant {
@@ -145,7 +142,7 @@ PageStepEditor::~PageStepEditor() {
 
 void PageStepEditor::Edit(int jdx) {
     jdx_ = jdx;
-    title_->setText(dev()->GetJobNameJdx(jdx));
+    title_->setText(ApplicationDevice()->GetJobNameJdx(jdx));
     editor_.Open();
 }
 
@@ -163,34 +160,34 @@ StepPanel* PageStepEditor::VisiblePanel() const {
 }
 
 int PageStepEditor::StepCount() {
-    return dev()->GetStepsLen();
+    return ApplicationDevice()->GetStepsLen();
 }
 int PageStepEditor::AddStep(int type) {
-    return dev()->StepCreateNew(type);
+    return ApplicationDevice()->StepCreateNew(type);
 }
 int PageStepEditor::CopyStep(int sdx) {
-    return dev()->StepCopy(sdx);
+    return ApplicationDevice()->StepCopy(sdx);
 }
 int PageStepEditor::DeleteStep(int sdx) {
-    return dev()->StepDelete(sdx);
+    return ApplicationDevice()->StepDelete(sdx);
 }
 int PageStepEditor::MoveStepUp(int sdx) {
-    return dev()->StepMoveUp(sdx);
+    return ApplicationDevice()->StepMoveUp(sdx);
 }
 int PageStepEditor::MoveStepDown(int sdx) {
-    return dev()->StepMoveDown(sdx);
+    return ApplicationDevice()->StepMoveDown(sdx);
 }
 QString PageStepEditor::StepName(int sdx) {
-    return dev()->GetStepName(sdx);
+    return ApplicationDevice()->GetStepName(sdx);
 }
 int PageStepEditor::RenameStep(int sdx, const QString& name) {
-    return dev()->SetStepName(sdx, name);
+    return ApplicationDevice()->SetStepName(sdx, name);
 }
 int PageStepEditor::SaveJob() {
-    return dev()->JobSave(jdx_);
+    return ApplicationDevice()->JobSave(jdx_);
 }
 void PageStepEditor::FreeJob() {
-    dev()->JobFree();
+    ApplicationDevice()->JobFree();
 }
 
 void PageStepEditor::SavePanel() {
@@ -204,7 +201,7 @@ void PageStepEditor::ShowStep(int sdx) {
         return;
     }
     view_->selectRow(sdx);
-    const int type = dev()->GetStepType(sdx);
+    const int type = ApplicationDevice()->GetStepType(sdx);
     typePanels_[type]->Load(sdx);
     panels_->setCurrentIndex(type);
 }

@@ -15,12 +15,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
-} // namespace
-
 QString PageStepFastening::PresetText(int index) {
     if (index == 15) return "Multi Sequence-A";
     if (index == 16) return "Multi Sequence-B";
@@ -100,7 +94,7 @@ PageStepFastening::PageStepFastening(QWidget* parent) : StepPanel(parent) {
 
 void PageStepFastening::Load(int sdx) {
     sdx_ = sdx;
-    const UnitStepFastenData* f = dev()->GetFastenData(sdx);
+    const UnitStepFastenData* f = ApplicationDevice()->GetFastenData(sdx);
     tool_->setText(f->ToolName.isEmpty() ? QString("-") : f->ToolName);
     presetNo_ = f->PresetNo;
     preset_->setText(PresetText(presetNo_));
@@ -123,7 +117,7 @@ void PageStepFastening::chooseTool() {
             [this] { Navigator::DismissModal(dialog_); });
     connect(select, &UnitSelectFastenTool::chosen, this, [this](const QString& name) {
         Navigator::DismissModal(dialog_);
-        dev()->SetFastenToolName(sdx_, name);
+        ApplicationDevice()->SetFastenToolName(sdx_, name);
         Load(sdx_);
     });
     dialog_ = Navigator::PresentModal(host(), select, Transition::Scale);
@@ -132,7 +126,7 @@ void PageStepFastening::chooseTool() {
 void PageStepFastening::stepPreset(int delta) {
     if (sdx_ < 0) return;
     const int next = (presetNo_ + delta + kPresets) % kPresets;
-    if (dev()->SetFastenPresetNo(sdx_, next) == 0) Load(sdx_);
+    if (ApplicationDevice()->SetFastenPresetNo(sdx_, next) == 0) Load(sdx_);
 }
 
 void PageStepFastening::enterScrews() {
@@ -144,7 +138,7 @@ void PageStepFastening::enterScrews() {
         const int n = ParseScrews(pad->Text());
         if (n < 0) return; // out of range: the entry stays open
         Navigator::DismissModal(dialog_);
-        dev()->SetFastenNoScrews(sdx_, n);
+        ApplicationDevice()->SetFastenNoScrews(sdx_, n);
         Load(sdx_);
     });
     dialog_ = Navigator::PresentModal(host(), pad, Transition::Scale);

@@ -13,12 +13,6 @@
 #include <QVBoxLayout>
 #include <memory>
 
-namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
-} // namespace
-
 PageStepMessage::PageStepMessage(QWidget* parent) : StepPanel(parent) {
     setObjectName("PageStepMessage");
     auto* v = new QVBoxLayout(this);
@@ -55,7 +49,7 @@ PageStepMessage::PageStepMessage(QWidget* parent) : StepPanel(parent) {
 
 void PageStepMessage::Load(int sdx) {
     sdx_ = sdx;
-    std::unique_ptr<UnitStepMsgData> m(dev()->GetMsgData(sdx));
+    std::unique_ptr<UnitStepMsgData> m(ApplicationDevice()->GetMsgData(sdx));
     const QString texts[3] = {m->Line1, m->Line2, m->Line3};
     for (int i = 0; i < 3; ++i)
         lines_[i]->setText(texts[i]);
@@ -75,9 +69,9 @@ void PageStepMessage::enterLine(int line) {
     connect(pad, &UnitTextKeypad::ok, this, [this, pad, line] {
         const QString text = pad->Text();
         Navigator::DismissModal(dialog_);
-        if (line == 0) dev()->SetMsgTextLine1(sdx_, text);
-        if (line == 1) dev()->SetMsgTextLine2(sdx_, text);
-        if (line == 2) dev()->SetMsgTextLine3(sdx_, text);
+        if (line == 0) ApplicationDevice()->SetMsgTextLine1(sdx_, text);
+        if (line == 1) ApplicationDevice()->SetMsgTextLine2(sdx_, text);
+        if (line == 2) ApplicationDevice()->SetMsgTextLine3(sdx_, text);
         Load(sdx_);
     });
     dialog_ = Navigator::PresentModal(host(), pad, Transition::Scale);
@@ -89,7 +83,7 @@ void PageStepMessage::chooseImage() {
     browser->Model().SetPick(BrowserModel::Pick::File, {"jpg", "jpeg", "png"});
     connect(browser, &UnitBrowser::chosen, this, [this](const QString& path) {
         Navigator::DismissModal(dialog_);
-        dev()->SetMsgImgFilename(sdx_, path);
+        ApplicationDevice()->SetMsgImgFilename(sdx_, path);
         Load(sdx_);
     });
     connect(browser, &Page::completed, this, [this] { Navigator::DismissModal(dialog_); });

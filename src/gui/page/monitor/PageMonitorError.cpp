@@ -12,12 +12,6 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
-} // namespace
-
 PageMonitorError::PageMonitorError(QWidget* parent) : TabPage(parent) {
     setObjectName("PageMonitorError");
     auto* v = new QVBoxLayout(this);
@@ -41,7 +35,8 @@ PageMonitorError::PageMonitorError(QWidget* parent) : TabPage(parent) {
     b->addLayout(bar);
     model_ = new ListModel<Row>(
         [this] { return read_ ? kCount : 0; },
-        [](int i) { return Row{dev()->MbusGetData(kFirstReg + i)}; }, {"Code", "Description"},
+        [](int i) { return Row{ApplicationDevice()->MbusGetData(kFirstReg + i)}; },
+        {"Code", "Description"},
         [](const Row& r, int column, int role) -> QVariant {
             if (role != Qt::DisplayRole || r.Code == 0) return {};
             return column == 0 ? "E" + QString::number(r.Code) : ToolErrorTexts::Text(r.Code);
@@ -66,8 +61,8 @@ PageMonitorError::PageMonitorError(QWidget* parent) : TabPage(parent) {
 }
 
 void PageMonitorError::Shown() {
-    currentTool_ =
-        connect(dev(), &ApplicationDeviceClass::CurrTdxChanged, this, &PageMonitorError::Reload);
+    currentTool_ = connect(ApplicationDevice(), &ApplicationDeviceClass::CurrTdxChanged, this,
+                           &PageMonitorError::Reload);
     Reload();
 }
 
@@ -76,8 +71,8 @@ void PageMonitorError::Hidden() {
 }
 
 void PageMonitorError::Reload() {
-    const int tdx = dev()->OnGetCurrTdx();
-    const int type = dev()->GetToolType_ByTdx(tdx);
+    const int tdx = ApplicationDevice()->OnGetCurrTdx();
+    const int type = ApplicationDevice()->GetToolType_ByTdx(tdx);
     QString notice;
     if (tdx < 0)
         notice = "Please select a tool.";
@@ -87,7 +82,7 @@ void PageMonitorError::Reload() {
     notice_->setVisible(!notice.isEmpty());
     body_->setVisible(notice.isEmpty());
     // A failed read shows no line rather than codes of an earlier read.
-    read_ = notice.isEmpty() && dev()->MbusRead(kFirstReg, kCount) == 0;
+    read_ = notice.isEmpty() && ApplicationDevice()->MbusRead(kFirstReg, kCount) == 0;
     model_->Reload();
     view_->setColumnWidth(0, 140);
 }

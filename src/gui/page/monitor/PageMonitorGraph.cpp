@@ -16,9 +16,6 @@
 #include <algorithm>
 
 namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
 const QColor kLines[2] = {QColor(0x2f, 0x8f, 0xe8), QColor(0xf2, 0xa7, 0x1b)};
 } // namespace
 
@@ -111,14 +108,15 @@ PageMonitorGraph::~PageMonitorGraph() {
 }
 
 void PageMonitorGraph::Shown() {
-    live_[0] = connect(dev(), &ApplicationDeviceClass::CurrTdxChanged, this,
+    live_[0] = connect(ApplicationDevice(), &ApplicationDeviceClass::CurrTdxChanged, this,
                        [this] { graph_.OnToolChanged(); });
-    live_[1] = connect(&dev()->GraphEvent, &SystemEvent::triggered, this, [this](QObject* ctx) {
-        auto* p = qobject_cast<UnitTdxData*>(ctx);
-        if (!p) return;
-        UiSound_Tap();
-        graph_.OnGraphEvent(p->Tdx);
-    });
+    live_[1] = connect(&ApplicationDevice()->GraphEvent, &SystemEvent::triggered, this,
+                       [this](QObject* ctx) {
+                           auto* p = qobject_cast<UnitTdxData*>(ctx);
+                           if (!p) return;
+                           UiSound_Tap();
+                           graph_.OnGraphEvent(p->Tdx);
+                       });
 }
 
 void PageMonitorGraph::Hidden() {
@@ -148,31 +146,31 @@ void PageMonitorGraph::layoutCharts(bool two) {
 }
 
 int32_t PageMonitorGraph::CurrTdx() {
-    return dev()->OnGetCurrTdx();
+    return ApplicationDevice()->OnGetCurrTdx();
 }
 
 int32_t PageMonitorGraph::Write(int32_t addr, int32_t value) {
-    return dev()->MbusWrite(addr, value);
+    return ApplicationDevice()->MbusWrite(addr, value);
 }
 
 void PageMonitorGraph::SetTriggerResCnt(int n) {
-    dev()->OnSetTriggerEventEnableResCnt(n);
+    ApplicationDevice()->OnSetTriggerEventEnableResCnt(n);
 }
 
 int32_t PageMonitorGraph::WatchOn(int32_t tdx) {
-    return dev()->GraphEnable(tdx);
+    return ApplicationDevice()->GraphEnable(tdx);
 }
 
 void PageMonitorGraph::WatchOff(int32_t tdx) {
-    dev()->GraphDisable(tdx);
+    ApplicationDevice()->GraphDisable(tdx);
 }
 
 void PageMonitorGraph::WatchOffAll() {
-    dev()->GraphDisableAll();
+    ApplicationDevice()->GraphDisableAll();
 }
 
 void PageMonitorGraph::Trigger() {
-    dev()->TriggerEventEnable();
+    ApplicationDevice()->TriggerEventEnable();
 }
 
 void PageMonitorGraph::Rearm(bool on) {
@@ -181,7 +179,7 @@ void PageMonitorGraph::Rearm(bool on) {
 
 bool PageMonitorGraph::ReadFrame(int32_t tdx, GraphFrame* out) {
     GraphFrameCopy c;
-    if (!dev()->GraphFrameOf(tdx, &c)) return false;
+    if (!ApplicationDevice()->GraphFrameOf(tdx, &c)) return false;
     const int len = std::clamp(c.len, 0, int(sizeof c.bytes));
     out->Bytes.assign(c.bytes, c.bytes + len);
     out->TorqueUnit = c.torqueUnit;

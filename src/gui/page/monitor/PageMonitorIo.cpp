@@ -10,9 +10,6 @@
 #include <QVBoxLayout>
 
 namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
 constexpr int kLamp = 26;
 } // namespace
 
@@ -62,7 +59,7 @@ void PageMonitorIo::light(QLabel* lamp, bool on) {
 }
 
 void PageMonitorIo::Shown() {
-    ApplicationDeviceClass* d = dev();
+    ApplicationDeviceClass* d = ApplicationDevice();
     for (int i = 0; i < kPorts; ++i) {
         // A dividing line only under a named row.
         for (auto [label, text] : {std::pair{inNames_[i], d->GetSysInputName(i)},

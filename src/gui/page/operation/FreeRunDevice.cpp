@@ -6,44 +6,38 @@
 
 #include <memory>
 
-namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
-} // namespace
-
 bool FreeRunDevice::TrayUsed() {
-    return dev()->OnGetBitSocketTray();
+    return ApplicationDevice()->OnGetBitSocketTray();
 }
 int FreeRunDevice::FindTrayTool() {
-    return dev()->FindRegTdxByName(dev()->GetBstToolName());
+    return ApplicationDevice()->FindRegTdxByName(ApplicationDevice()->GetBstToolName());
 }
 void FreeRunDevice::SetToolLock(int tdx, int on) {
-    dev()->SetToolLock(tdx, on);
+    ApplicationDevice()->SetToolLock(tdx, on);
 }
 void FreeRunDevice::SetAutoLock(int tdx, int on) {
-    dev()->SetAutoLock(tdx, on);
+    ApplicationDevice()->SetAutoLock(tdx, on);
 }
 void FreeRunDevice::SetFetBit(int tdx, bool on) {
-    const int mask = dev()->OnGetFetEnable();
-    dev()->OnSetFetEnable(on ? mask | (1 << tdx) : mask & ~(1 << tdx));
+    const int mask = ApplicationDevice()->OnGetFetEnable();
+    ApplicationDevice()->OnSetFetEnable(on ? mask | (1 << tdx) : mask & ~(1 << tdx));
 }
 void FreeRunDevice::ClearFet() {
-    dev()->ClearFet();
+    ApplicationDevice()->ClearFet();
 }
 
 bool FreeRunDevice::BarcodePresetOn(int tdx) {
-    return dev()->GetSettingBarcodeTdx(tdx);
+    return ApplicationDevice()->GetSettingBarcodeTdx(tdx);
 }
 int FreeRunDevice::FindPreset(int tdx, const std::string& code) {
-    return dev()->BarcodeFindPreset(tdx, QString::fromLatin1(code.c_str()));
+    return ApplicationDevice()->BarcodeFindPreset(tdx, QString::fromLatin1(code.c_str()));
 }
 
 FreeTray FreeRunDevice::Tray() {
     FreeTray t;
-    t.Connected = dev()->IsBstConnect();
-    t.Comm = dev()->IsBstComm();
-    std::unique_ptr<QObject> data(dev()->GetBstData());
+    t.Connected = ApplicationDevice()->IsBstConnect();
+    t.Comm = ApplicationDevice()->IsBstComm();
+    std::unique_ptr<QObject> data(ApplicationDevice()->GetBstData());
     if (auto* d = qobject_cast<UnitBstEvent*>(data.get())) {
         t.Preset = d->Preset;
         t.Alarm = d->Alarm;
@@ -52,7 +46,7 @@ FreeTray FreeRunDevice::Tray() {
     return t;
 }
 void FreeRunDevice::TrayAlarmForce() {
-    dev()->SetBstAlarmForce();
+    ApplicationDevice()->SetBstAlarmForce();
 }
 
 void FreeRunDevice::SoundTap() {

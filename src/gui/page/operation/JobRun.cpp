@@ -9,13 +9,8 @@
 #include "UnitStepOutputData.h"
 
 namespace {
-constexpr int32_t kRegPreset = 4004;
 constexpr int32_t kBstSocket = 3200;
 constexpr int32_t kFuncReady = 7;
-
-QString Torque(int32_t v) {
-    return QString::number(v / 100.0, 'f', 2);
-}
 } // namespace
 
 const char* RunTimerName(RunTimer t) {

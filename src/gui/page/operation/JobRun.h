@@ -86,6 +86,9 @@ class JobRun {
 
   private:
     friend class JobRunTestAccess;
+    static constexpr int32_t kRegPreset = 4004;
+    // A torque in hundredths as the screens show it ("12.50").
+    static QString Torque(int32_t v) { return QString::number(v / 100.0, 'f', 2); }
     // steps and results (JobRun.cpp)
     void OnNextStepTimer();
     void EnterStep();

@@ -3,7 +3,6 @@
 #include "JobRun.h"
 
 namespace {
-constexpr int32_t kRegPreset = 4004;
 constexpr int32_t kRegLock = 4001;
 } // namespace
 

@@ -4,12 +4,6 @@
 
 #include "ErrorCodes.h"
 
-namespace {
-QString Torque(int32_t v) {
-    return QString::number(v / 100.0, 'f', 2);
-}
-} // namespace
-
 // ---- results ----
 
 void JobRun::Pulse(int32_t f) {

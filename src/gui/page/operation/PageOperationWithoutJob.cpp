@@ -23,14 +23,11 @@
 #include <QVBoxLayout>
 
 namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
 constexpr int kRowHeight = 40;
 
 // The log settings that choose the columns, in their order.
 std::vector<int> chosenFields() {
-    ApplicationDeviceClass* d = dev();
+    ApplicationDeviceClass* d = ApplicationDevice();
     const bool on[FetTableModel::FieldCount] = {
         d->OnGetLogToolname(),  d->OnGetLogBarcode(), d->OnGetLogFtime(),   d->OnGetLogPreset(),
         d->OnGetLogTtorque(),   d->OnGetLogCtorque(), d->OnGetLogSpeed(),   d->OnGetLogA1(),
@@ -71,9 +68,9 @@ PageOperationWithoutJob::PageOperationWithoutJob(QWidget* parent) : Page(parent)
     last_ = new UnitLastResult(this);
     last_->setFixedWidth(300);
     body->addWidget(last_);
-    model_ =
-        new FetTableModel([] { return dev()->GetFetLen(); },
-                          [](int i, UnitFetItem* out) { return dev()->GetFetItem(i, out); }, this);
+    model_ = new FetTableModel(
+        [] { return ApplicationDevice()->GetFetLen(); },
+        [](int i, UnitFetItem* out) { return ApplicationDevice()->GetFetItem(i, out); }, this);
     table_ = new QTableView(this);
     table_->setObjectName("opResultTable");
     table_->setModel(model_);
@@ -124,25 +121,25 @@ PageOperationWithoutJob::~PageOperationWithoutJob() {
     Navigator::DismissModal(errorList_);
     prompt_->Close();
     // Taken away without leaving (its host went away): tools connecting later are locked.
-    if (shown_) dev()->SetScreenCode(0);
+    if (shown_) ApplicationDevice()->SetScreenCode(0);
 }
 
 void PageOperationWithoutJob::Init() {
     // While this screen is shown a tool that connects stays unlocked.
-    dev()->SetScreenCode(kScreenCode);
+    ApplicationDevice()->SetScreenCode(kScreenCode);
     shown_ = true;
     connectEvents();
     run_.Start();
 }
 
 void PageOperationWithoutJob::Leave() {
-    if (shown_) dev()->SetScreenCode(0);
+    if (shown_) ApplicationDevice()->SetScreenCode(0);
     shown_ = false;
     Page::Leave();
 }
 
 void PageOperationWithoutJob::connectEvents() {
-    ApplicationDeviceClass* d = dev();
+    ApplicationDeviceClass* d = ApplicationDevice();
     connect(&d->FastenEvent, &SystemEvent::triggered, this, [this](QObject* ctx) {
         if (auto* p = qobject_cast<UnitTdxData*>(ctx)) run_.Fasten(p->Tdx);
     });
@@ -198,8 +195,8 @@ void PageOperationWithoutJob::StartTimer(FreeTimer id, int ms) {
 }
 
 void PageOperationWithoutJob::ShowLast(int tdx, const FastenResult& r) {
-    last_->Show(dev()->GetTdxToolName(tdx), r,
-                ResultFormat::TorqueUnit(dev()->GetTorqueUnit_ByTdx(tdx)));
+    last_->Show(ApplicationDevice()->GetTdxToolName(tdx), r,
+                ResultFormat::TorqueUnit(ApplicationDevice()->GetTorqueUnit_ByTdx(tdx)));
 }
 
 void PageOperationWithoutJob::ClearLast() {

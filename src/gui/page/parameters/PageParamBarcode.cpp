@@ -16,9 +16,6 @@
 #include <QVBoxLayout>
 
 namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
 using namespace ToolBarcode;
 const int kWidths[4] = {70, 640, 160, 120}; // number, code, range, preset
 
@@ -107,9 +104,15 @@ UnitParamBarcodeEdit* PageParamBarcode::Editor() const {
 
 ToolBarcodeLink PageParamBarcode::link(int tdx) const {
     ToolBarcodeLink l;
-    l.write = [tdx](int addr, int value) { return dev()->MbusWriteTdx(tdx, addr, value); };
-    l.read = [tdx](int addr, int count) { return dev()->MbusReadTdx(tdx, addr, count); };
-    l.block = [tdx](int addr, int count) { return dev()->MbusGetBlockTdx(tdx, addr, count); };
+    l.write = [tdx](int addr, int value) {
+        return ApplicationDevice()->MbusWriteTdx(tdx, addr, value);
+    };
+    l.read = [tdx](int addr, int count) {
+        return ApplicationDevice()->MbusReadTdx(tdx, addr, count);
+    };
+    l.block = [tdx](int addr, int count) {
+        return ApplicationDevice()->MbusGetBlockTdx(tdx, addr, count);
+    };
     return l;
 }
 
@@ -133,11 +136,11 @@ void PageParamBarcode::Refresh() {
 
 void PageParamBarcode::readNext(int generation) {
     if (generation != generation_ || next_ < 0) return; // stopped or started again
-    const int tdx = dev()->OnGetCurrTdx();
+    const int tdx = ApplicationDevice()->OnGetCurrTdx();
     const int rc = ReadEntry(link(tdx), next_, &entries_[next_]);
     showRow(next_);
     // A tool that is gone answers no further entry; the rest stay "-".
-    const bool gone = rc != 0 && dev()->GetTdxToolConn(tdx) != 1;
+    const bool gone = rc != 0 && ApplicationDevice()->GetTdxToolConn(tdx) != 1;
     if (++next_ < kEntries && !gone) {
         QTimer::singleShot(0, this, [this, generation] { readNext(generation); });
         return;
@@ -173,19 +176,20 @@ void PageParamBarcode::store() {
         error(why); // the editor stays for a correction
         return;
     }
-    QList<int> tools{dev()->OnGetCurrTdx()};
+    QList<int> tools{ApplicationDevice()->OnGetCurrTdx()};
     if (ed->AllTools()) {
         tools.clear();
-        for (int t = 0; t < dev()->GetRegtoolsLen(); ++t) {
-            const int type = dev()->GetToolType_ByTdx(t);
-            if (dev()->GetTdxToolConn(t) == 1 && (type == 2 || type == 3)) tools.append(t);
+        for (int t = 0; t < ApplicationDevice()->GetRegtoolsLen(); ++t) {
+            const int type = ApplicationDevice()->GetToolType_ByTdx(t);
+            if (ApplicationDevice()->GetTdxToolConn(t) == 1 && (type == 2 || type == 3))
+                tools.append(t);
         }
     }
     Navigator::DismissModal(editor_);
     QStringList failed;
     for (int t : tools)
         if (WriteEntry(link(t).write, editing_, e, partial) != 0)
-            failed.append(dev()->GetTdxToolName(t));
+            failed.append(ApplicationDevice()->GetTdxToolName(t));
     Refresh();
     if (!failed.isEmpty()) error(QString(ParamTabs::kWriteFailed) + "\n\n" + failed.join(", "));
 }
@@ -201,7 +205,7 @@ void PageParamBarcode::clearAll() {
     connect(box, &UnitMessageBox::closed, this, [this] { Navigator::DismissModal(confirm_); });
     connect(box, &UnitMessageBox::confirmed, this, [this] {
         Navigator::DismissModal(confirm_);
-        const int rc = ClearAll(link(dev()->OnGetCurrTdx()).write);
+        const int rc = ClearAll(link(ApplicationDevice()->OnGetCurrTdx()).write);
         Refresh();
         if (rc != 0) error(ParamTabs::kWriteFailed);
     });

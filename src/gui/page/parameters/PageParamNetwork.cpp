@@ -15,9 +15,6 @@
 #include <QVBoxLayout>
 
 namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
 using namespace ToolNetwork;
 const char* const kRows[3] = {"IP address   :", "Subnet mask   :", "Default gateway   :"};
 const int kRowFirst[3] = {kIp, kMask, kGateway};
@@ -116,8 +113,9 @@ void PageParamNetwork::Hidden() {
 
 void PageParamNetwork::Refresh() {
     block_.clear();
-    if (dev()->MbusRead(kFirst, kCount) == 0)
-        block_ = dev()->MbusGetBlockTdx(dev()->OnGetCurrTdx(), kFirst, kCount);
+    if (ApplicationDevice()->MbusRead(kFirst, kCount) == 0)
+        block_ = ApplicationDevice()->MbusGetBlockTdx(ApplicationDevice()->OnGetCurrTdx(), kFirst,
+                                                      kCount);
     show();
 }
 
@@ -134,9 +132,9 @@ void PageParamNetwork::show() {
         // The addresses are the tool's own business while it takes them from DHCP.
         it.value()->setEnabled(read && (it.key() >= kPort || !dhcp));
     }
-    const int tdx = dev()->OnGetCurrTdx();
-    ssid_->setText(read ? dev()->GetTdxToolSsid(tdx) : "-");
-    psk_->setText(read ? dev()->GetTdxToolPsk(tdx) : "-");
+    const int tdx = ApplicationDevice()->OnGetCurrTdx();
+    ssid_->setText(read ? ApplicationDevice()->GetTdxToolSsid(tdx) : "-");
+    psk_->setText(read ? ApplicationDevice()->GetTdxToolPsk(tdx) : "-");
     for (QPushButton* b : {dhcp_, static_, ssid_, psk_})
         b->setEnabled(read);
 }
@@ -147,7 +145,7 @@ void PageParamNetwork::setMode(bool dhcp) {
 }
 
 void PageParamNetwork::write(int reg, int value) {
-    const int rc = dev()->MbusWrite(reg, value);
+    const int rc = ApplicationDevice()->MbusWrite(reg, value);
     Refresh();
     if (rc != 0) error(ParamTabs::kWriteFailed);
 }
@@ -172,8 +170,9 @@ void PageParamNetwork::editNumber(int reg, const QString& title) {
 
 void PageParamNetwork::editText(bool ssid) {
     if (keypad_.Open()) return;
-    const int tdx = dev()->OnGetCurrTdx();
-    const QString now = ssid ? dev()->GetTdxToolSsid(tdx) : dev()->GetTdxToolPsk(tdx);
+    const int tdx = ApplicationDevice()->OnGetCurrTdx();
+    const QString now =
+        ssid ? ApplicationDevice()->GetTdxToolSsid(tdx) : ApplicationDevice()->GetTdxToolPsk(tdx);
     auto* pad = new UnitTextKeypad(ssid ? "SSID" : "Password", now);
     connect(pad, &UnitTextKeypad::cancel, this, [this] { Navigator::DismissModal(keypad_); });
     connect(pad, &UnitTextKeypad::ok, this, [this, ssid, pad] {
@@ -183,8 +182,9 @@ void PageParamNetwork::editText(bool ssid) {
             return;
         }
         Navigator::DismissModal(keypad_);
-        const int t = dev()->OnGetCurrTdx();
-        const int rc = ssid ? dev()->SetTdxToolSsid(t, text) : dev()->SetTdxToolPsk(t, text);
+        const int t = ApplicationDevice()->OnGetCurrTdx();
+        const int rc = ssid ? ApplicationDevice()->SetTdxToolSsid(t, text)
+                            : ApplicationDevice()->SetTdxToolPsk(t, text);
         Refresh();
         if (rc != 0) error(ParamTabs::kWriteFailed);
     });

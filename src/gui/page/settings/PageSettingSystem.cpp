@@ -18,7 +18,7 @@ namespace {
 const char* const kLanguages[] = {"   English",  "   Spanish",    "   French", "   German",
                                   "   Mandarin", "   Portuguese", "   Czech",  "   Italian"};
 
-QPushButton* button(QWidget* parent, const QString& text, const char* name) {
+QPushButton* tabButton(QWidget* parent, const QString& text, const char* name) {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(name);
     b->setMinimumWidth(180);
@@ -54,7 +54,7 @@ PageSettingSystem::PageSettingSystem(QWidget* parent) : SettingsTab(parent) {
     }
     addRow(labels[0], pwd_[0]);
     addRow(labels[1], pwd_[1]);
-    QPushButton* change = button(this, "Change", "pwdChange");
+    QPushButton* change = tabButton(this, "Change", "pwdChange");
     addRow(labels[2], withButton(this, pwd_[2], change));
     connect(change, &QPushButton::clicked, this, &PageSettingSystem::changePassword);
 
@@ -72,7 +72,7 @@ PageSettingSystem::PageSettingSystem(QWidget* parent) : SettingsTab(parent) {
         g->addWidget(b, i / 4, i % 4);
     }
     connect(languages_, &QButtonGroup::idClicked, this, [] { UiSound_Tap(); });
-    QPushButton* apply = button(this, "Apply", "languageApply");
+    QPushButton* apply = tabButton(this, "Apply", "languageApply");
     addRow("", withButton(this, langBox, apply));
     // The choice stays on this page: no setting reads it.
     connect(apply, &QPushButton::clicked, this, [this] {
@@ -83,7 +83,7 @@ PageSettingSystem::PageSettingSystem(QWidget* parent) : SettingsTab(parent) {
     addRow("System time", nullptr);
     now_ = new QLabel(this);
     now_->setObjectName("systemTimeNow");
-    QPushButton* time = button(this, "Change", "systemTimeChange");
+    QPushButton* time = tabButton(this, "Change", "systemTimeChange");
     addRow("", withButton(this, now_, time));
     connect(time, &QPushButton::clicked, this, [this] {
         UiSound_Tap();
@@ -95,13 +95,13 @@ PageSettingSystem::PageSettingSystem(QWidget* parent) : SettingsTab(parent) {
     connect(clock_, &Timer::trigger, this, &PageSettingSystem::showTime);
 
     addRow("Factory reset", nullptr);
-    QPushButton* reset = button(this, "Reset", "factoryReset");
+    QPushButton* reset = tabButton(this, "Reset", "factoryReset");
     addRow("", withButton(this, new QLabel("All settings are returned to the factory settings."),
                           reset));
     connect(reset, &QPushButton::clicked, this, &PageSettingSystem::askReset);
 
     addRow("P2P", nullptr);
-    QPushButton* p2p = button(this, "P2P", "p2pOpen");
+    QPushButton* p2p = tabButton(this, "P2P", "p2pOpen");
     addRow("", withButton(this, new QLabel("Copy data between panels."), p2p));
     connect(p2p, &QPushButton::clicked, this, &PageSettingSystem::openP2p);
 }

@@ -14,9 +14,6 @@
 #include <QVBoxLayout>
 
 namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
 QString countText(int n) {
     return QString::number(n) + " ea";
 }
@@ -33,9 +30,9 @@ PageEditToolList::PageEditToolList(QWidget* parent) : Page(parent), editor_(*thi
     title->setProperty("role", "title");
     v->addWidget(title);
 
-    regModel_ = new ListModel<RegRow>([] { return dev()->GetRegtoolsLen(); },
+    regModel_ = new ListModel<RegRow>([] { return ApplicationDevice()->GetRegtoolsLen(); },
                                       [](int i) {
-                                          UnitToolInfo t = dev()->GetTdxToolInfo(i);
+                                          UnitToolInfo t = ApplicationDevice()->GetTdxToolInfo(i);
                                           return RegRow{i, t.Name, t.Serial, t.Model};
                                       },
                                       {"No", "Tool name", "Serial number", "Model"},
@@ -54,9 +51,10 @@ PageEditToolList::PageEditToolList(QWidget* parent) : Page(parent), editor_(*thi
                                       },
                                       this);
     discoModel_ = new ListModel<DiscoRow>(
-        [] { return dev()->GetDiscotoolsLen(); },
+        [] { return ApplicationDevice()->GetDiscotoolsLen(); },
         [](int i) {
-            return DiscoRow{i, dev()->GetDiscoToolSerial(i), dev()->GetDiscoToolModel(i)};
+            return DiscoRow{i, ApplicationDevice()->GetDiscoToolSerial(i),
+                            ApplicationDevice()->GetDiscoToolModel(i)};
         },
         {"No", "Serial number", "Model"},
         [](const DiscoRow& r, int column, int role) -> QVariant {
@@ -117,7 +115,7 @@ PageEditToolList::PageEditToolList(QWidget* parent) : Page(parent), editor_(*thi
         UiSound_Tap();
         editor_.SelectDiscovered(i.row());
     });
-    ApplicationDeviceClass* d = dev();
+    ApplicationDeviceClass* d = ApplicationDevice();
     connect(&d->UpdateRegtoolsEvent, &SystemEvent::triggered, this,
             &PageEditToolList::reloadRegistered);
     connect(&d->UpdateDiscotoolsEvent, &SystemEvent::triggered, this,
@@ -188,7 +186,7 @@ void PageEditToolList::ListsChanged() {
 void PageEditToolList::openRename(int tdx) {
     if (keypad_.Open()) return;
     renaming_ = tdx;
-    auto* pad = new UnitTextKeypad("Tool name", dev()->GetTdxToolName(tdx));
+    auto* pad = new UnitTextKeypad("Tool name", ApplicationDevice()->GetTdxToolName(tdx));
     connect(pad, &UnitTextKeypad::cancel, this, [this] { Navigator::DismissModal(keypad_); });
     connect(pad, &UnitTextKeypad::ok, this, [this] {
         UnitTextKeypad* k = Keypad();
@@ -198,28 +196,28 @@ void PageEditToolList::openRename(int tdx) {
 }
 
 int PageEditToolList::RegCount() {
-    return dev()->GetRegtoolsLen();
+    return ApplicationDevice()->GetRegtoolsLen();
 }
 int PageEditToolList::DiscoCount() {
-    return dev()->GetDiscotoolsLen();
+    return ApplicationDevice()->GetDiscotoolsLen();
 }
 int PageEditToolList::FindRegByName(const QString& name) {
-    return dev()->FindRegTdxByName(name);
+    return ApplicationDevice()->FindRegTdxByName(name);
 }
 int PageEditToolList::Register(int index) {
-    return dev()->RegisterDiscoTool(index);
+    return ApplicationDevice()->RegisterDiscoTool(index);
 }
 int PageEditToolList::Release(int tdx) {
-    return dev()->ReleaseRegTool(tdx);
+    return ApplicationDevice()->ReleaseRegTool(tdx);
 }
 int PageEditToolList::Rename(int tdx, const QString& name) {
-    return dev()->SetTdxToolName(tdx, name);
+    return ApplicationDevice()->SetTdxToolName(tdx, name);
 }
 int PageEditToolList::CurrTdx() {
-    return dev()->OnGetCurrTdx();
+    return ApplicationDevice()->OnGetCurrTdx();
 }
 void PageEditToolList::SetCurrTdx(int tdx) {
-    dev()->OnSetCurrTdx(tdx);
+    ApplicationDevice()->OnSetCurrTdx(tdx);
 }
 
 void PageEditToolList::Error(const QString& text) {

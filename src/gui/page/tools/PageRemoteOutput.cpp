@@ -8,9 +8,6 @@
 #include <QStyle>
 
 namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
 // Left column: name first; right column: number first. An output without a function
 // shows its number alone.
 QString label(int i, const QString& name) {
@@ -46,15 +43,15 @@ PageRemoteOutput::PageRemoteOutput(QWidget* parent) : TabPage(parent) {
 
 void PageRemoteOutput::Shown() {
     for (int i = 0; i < kOutputs; ++i) {
-        buttons_[i]->setText(label(i, dev()->GetSysOutName(i)));
-        showLevel(i, dev()->GetOutputStatus(i));
+        buttons_[i]->setText(label(i, ApplicationDevice()->GetSysOutName(i)));
+        showLevel(i, ApplicationDevice()->GetOutputStatus(i));
     }
 }
 
 void PageRemoteOutput::toggle(int i) {
-    const int level = dev()->GetOutputStatus(i) ? 0 : 1;
-    dev()->SetGpioOutVal(i, level);
-    showLevel(i, dev()->GetOutputStatus(i));
+    const int level = ApplicationDevice()->GetOutputStatus(i) ? 0 : 1;
+    ApplicationDevice()->SetGpioOutVal(i, level);
+    showLevel(i, ApplicationDevice()->GetOutputStatus(i));
 }
 
 void PageRemoteOutput::showLevel(int i, int level) {

@@ -12,9 +12,6 @@
 #include <QVBoxLayout>
 
 namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
 constexpr int kPresets = 15;
 const char* const kChecked = "QPushButton:checked { background: #1f5f9e; border-color: #2f8fe8; }";
 } // namespace
@@ -111,8 +108,8 @@ UnitMessageBox* PageRemoteTool::ConfirmDialog() const {
 }
 
 void PageRemoteTool::Shown() {
-    currentTool_ =
-        connect(dev(), &ApplicationDeviceClass::CurrTdxChanged, this, [this] { state_.Refresh(); });
+    currentTool_ = connect(ApplicationDevice(), &ApplicationDeviceClass::CurrTdxChanged, this,
+                           [this] { state_.Refresh(); });
     state_.Refresh();
 }
 
@@ -125,7 +122,7 @@ void PageRemoteTool::Changed() {
     notice_->setText(notice);
     notice_->setVisible(!notice.isEmpty());
     controls_->setVisible(notice.isEmpty());
-    tool_->setText(dev()->GetTdxToolName(dev()->OnGetCurrTdx()));
+    tool_->setText(ApplicationDevice()->GetTdxToolName(ApplicationDevice()->OnGetCurrTdx()));
     run_->setText(state_.Running() ? "Stop" : "Start");
     run_->setProperty("role", state_.Running() ? "danger" : "ok");
     run_->style()->unpolish(run_);
@@ -142,25 +139,25 @@ void PageRemoteTool::Changed() {
 }
 
 int PageRemoteTool::CurrTdx() {
-    return dev()->OnGetCurrTdx();
+    return ApplicationDevice()->OnGetCurrTdx();
 }
 bool PageRemoteTool::Connected() {
-    return dev()->GetTdxToolConn(dev()->OnGetCurrTdx()) == 1;
+    return ApplicationDevice()->GetTdxToolConn(ApplicationDevice()->OnGetCurrTdx()) == 1;
 }
 int PageRemoteTool::ToolType() {
-    return dev()->GetToolType_ByTdx(dev()->OnGetCurrTdx());
+    return ApplicationDevice()->GetToolType_ByTdx(ApplicationDevice()->OnGetCurrTdx());
 }
 int PageRemoteTool::Read(int addr, int count) {
-    return dev()->MbusRead(addr, count);
+    return ApplicationDevice()->MbusRead(addr, count);
 }
 int PageRemoteTool::Data(int addr) {
-    return dev()->MbusGetDataTdx(dev()->OnGetCurrTdx(), addr);
+    return ApplicationDevice()->MbusGetDataTdx(ApplicationDevice()->OnGetCurrTdx(), addr);
 }
 int PageRemoteTool::Write(int addr, int value) {
-    return dev()->MbusWrite(addr, value);
+    return ApplicationDevice()->MbusWrite(addr, value);
 }
 void PageRemoteTool::ToolLost(int tdx) {
-    dev()->ToolLost(tdx);
+    ApplicationDevice()->ToolLost(tdx);
 }
 
 void PageRemoteTool::Error(const QString& text) {

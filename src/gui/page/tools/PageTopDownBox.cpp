@@ -19,9 +19,6 @@
 #include <QVBoxLayout>
 
 namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
 constexpr int kMaxRows = 8;
 } // namespace
 
@@ -70,9 +67,10 @@ PageTopDownBox::PageTopDownBox(QWidget* parent) : Page(parent) {
     tempTimer_->SetBegin(100);
     tempTimer_->SetPeriod(3000);
     connect(tempTimer_, &Timer::trigger, this, &PageTopDownBox::RefreshTemperatures);
-    connect(&dev()->UpdateRegtoolsEvent, &SystemEvent::triggered, this,
+    connect(&ApplicationDevice()->UpdateRegtoolsEvent, &SystemEvent::triggered, this,
             &PageTopDownBox::RefreshTools);
-    connect(dev(), &ApplicationDeviceClass::CurrTdxChanged, this, &PageTopDownBox::RefreshTools);
+    connect(ApplicationDevice(), &ApplicationDeviceClass::CurrTdxChanged, this,
+            &PageTopDownBox::RefreshTools);
 }
 
 PageTopDownBox::~PageTopDownBox() {
@@ -85,7 +83,7 @@ QSize PageTopDownBox::sizeHint() const {
 }
 
 void PageTopDownBox::Init() {
-    edit_->setVisible(dev()->OnGetUserLevel() != 0);
+    edit_->setVisible(ApplicationDevice()->OnGetUserLevel() != 0);
     RefreshTools();
     tempTimer_->SetEnabled(true);
 }
@@ -99,7 +97,7 @@ QString PageTopDownBox::Footer() const {
 }
 
 void PageTopDownBox::RefreshTools() {
-    const int n = std::min(dev()->GetRegtoolsLen(), kMaxRows);
+    const int n = std::min(ApplicationDevice()->GetRegtoolsLen(), kMaxRows);
     while (rows_.size() > n)
         delete rows_.takeLast();
     while (rows_.size() < n) {
@@ -110,11 +108,11 @@ void PageTopDownBox::RefreshTools() {
         list_->addWidget(row);
         rows_.append(row);
     }
-    const int current = dev()->OnGetCurrTdx();
-    const bool loggedIn = dev()->OnGetUserLevel() != 0;
+    const int current = ApplicationDevice()->OnGetCurrTdx();
+    const bool loggedIn = ApplicationDevice()->OnGetUserLevel() != 0;
     int connected = 0;
     for (UnitSelectToolsItem* row : rows_) {
-        const UnitToolInfo info = dev()->GetTdxToolInfo(row->Tdx());
+        const UnitToolInfo info = ApplicationDevice()->GetTdxToolInfo(row->Tdx());
         row->Fill(info);
         row->SetCurrent(row->Tdx() == current);
         // Parameter files are the drivers' (types 2 and 3).
@@ -131,9 +129,10 @@ void PageTopDownBox::RefreshTools() {
 void PageTopDownBox::RefreshTemperatures() {
     for (UnitSelectToolsItem* row : rows_) {
         const int tdx = row->Tdx();
-        if (dev()->GetTdxToolConn(tdx) == 1 && dev()->MbusReadTdx(tdx, kTempReg, 1) == 0)
-            row->SetTemperature(
-                ToolRowFormat::Temperature(int16_t(dev()->MbusGetDataTdx(tdx, kTempReg))));
+        if (ApplicationDevice()->GetTdxToolConn(tdx) == 1 &&
+            ApplicationDevice()->MbusReadTdx(tdx, kTempReg, 1) == 0)
+            row->SetTemperature(ToolRowFormat::Temperature(
+                int16_t(ApplicationDevice()->MbusGetDataTdx(tdx, kTempReg))));
         else
             row->SetTemperature("-");
     }
@@ -141,8 +140,8 @@ void PageTopDownBox::RefreshTemperatures() {
 
 void PageTopDownBox::rowPressed(int tdx) {
     UiSound_Tap();
-    if (dev()->GetTdxToolConn(tdx) != 1) return;
-    if (dev()->OnGetCurrTdx() != tdx) dev()->OnSetCurrTdx(tdx);
+    if (ApplicationDevice()->GetTdxToolConn(tdx) != 1) return;
+    if (ApplicationDevice()->OnGetCurrTdx() != tdx) ApplicationDevice()->OnSetCurrTdx(tdx);
     Leave();
 }
 
@@ -156,8 +155,8 @@ void PageTopDownBox::openEditor() {
 
 void PageTopDownBox::saveParams(int tdx) {
     UiSound_Tap();
-    if (wait_.Open() || dev()->GetTdxToolConn(tdx) != 1) return;
-    const UnitToolInfo info = dev()->GetTdxToolInfo(tdx);
+    if (wait_.Open() || ApplicationDevice()->GetTdxToolConn(tdx) != 1) return;
+    const UnitToolInfo info = ApplicationDevice()->GetTdxToolInfo(tdx);
     const QString name = QString::fromStdString(
         ParamFile::DefaultName(info.Name.toStdString(), info.Model.toStdString(), info.Version));
     auto* dialog = new PageP2P_SelectFolder(name, ".csv", window());
@@ -168,7 +167,7 @@ void PageTopDownBox::saveParams(int tdx) {
 
 void PageTopDownBox::loadParams(int tdx) {
     UiSound_Tap();
-    if (wait_.Open() || dev()->GetTdxToolConn(tdx) != 1) return;
+    if (wait_.Open() || ApplicationDevice()->GetTdxToolConn(tdx) != 1) return;
     auto* dialog = new PageP2P_SelectFile(".csv", true, window());
     connect(dialog, &PageP2P_SelectFile::accepted, this,
             [this, tdx](const QString& path, bool barcodeOnly) {

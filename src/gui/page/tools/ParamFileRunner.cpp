@@ -10,31 +10,30 @@
 
 namespace ParamFileRunner {
 namespace {
-ApplicationDeviceClass* dev() {
-    return ApplicationDevice();
-}
 const char* const kCommFail = "Communication fail";
 } // namespace
 
 QString Save(int32_t tdx, const QString& path) {
-    const UnitToolInfo info = dev()->GetTdxToolInfo(tdx);
+    const UnitToolInfo info = ApplicationDevice()->GetTdxToolInfo(tdx);
     std::vector<ParamFile::Block> blocks = ParamFile::ReadBlocks();
     if (info.Type == 3) blocks.push_back(ParamFile::Type3Block);
     for (const ParamFile::Block& b : blocks)
-        if (int rc = dev()->MbusReadTdx(tdx, b.Start, b.Count); rc != 0) {
+        if (int rc = ApplicationDevice()->MbusReadTdx(tdx, b.Start, b.Count); rc != 0) {
             DBG_ERR("read %d-%d failed (%d)", b.Start, b.Count, rc);
             return kCommFail;
         }
-    auto image = [tdx](int addr) { return uint16_t(dev()->MbusGetDataTdx(tdx, addr)); };
+    auto image = [tdx](int addr) {
+        return uint16_t(ApplicationDevice()->MbusGetDataTdx(tdx, addr));
+    };
     std::string text = ParamFile::Header(info.Type, info.ModelNo, info.Version);
     for (int addr : ParamFile::Registers(info.Type))
         text += ParamFile::Line(addr, image(addr));
     // A barcode entry that cannot be read would go into the file as zeros, and a later
     // load would then clear the tool's entry: a failed entry fails the save instead.
     for (int i = 0; i < ParamFile::BarcodeEntries; ++i) {
-        int rc = dev()->MbusWriteTdx(tdx, ParamFile::BarcodeSelect, i);
+        int rc = ApplicationDevice()->MbusWriteTdx(tdx, ParamFile::BarcodeSelect, i);
         for (const ParamFile::Block& b : ParamFile::BarcodeBlocks)
-            if (rc == 0) rc = dev()->MbusReadTdx(tdx, b.Start, b.Count);
+            if (rc == 0) rc = ApplicationDevice()->MbusReadTdx(tdx, b.Start, b.Count);
         if (rc != 0) {
             DBG_ERR("barcode entry %d failed (%d)", i, rc);
             return kCommFail;
@@ -56,7 +55,7 @@ QString Save(int32_t tdx, const QString& path) {
 }
 
 QString Load(int32_t tdx, const QString& path, bool barcodeOnly) {
-    const UnitToolInfo info = dev()->GetTdxToolInfo(tdx);
+    const UnitToolInfo info = ApplicationDevice()->GetTdxToolInfo(tdx);
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         DBG_ERR("%s: %s", qPrintable(path), qPrintable(f.errorString()));
@@ -74,7 +73,7 @@ QString Load(int32_t tdx, const QString& path, bool barcodeOnly) {
         if (s.Kind == ParamFile::Step::Invalid) end = ParamFile::End::Invalid;
         if (s.Kind == ParamFile::Step::Mismatch) end = ParamFile::End::Mismatch;
         if (s.Kind != ParamFile::Step::Write) continue;
-        const int rc = dev()->MbusWriteTdx(tdx, s.Address, s.Value);
+        const int rc = ApplicationDevice()->MbusWriteTdx(tdx, s.Address, s.Value);
         if (rc == 5)
             end = ParamFile::End::Invalid; // the tool refused the value
         else if (rc != 0)
