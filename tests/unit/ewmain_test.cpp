@@ -73,8 +73,13 @@ TEST(Touch, SixteenAndTwentyFourByteRecordsReadAlike) {
     }
 }
 
-TEST(Touch, HeldTouchGivesPressMovesAndOneRelease) {
+TEST(Touch, IgnoresOtherEventsHeldTouchAndShortTapGivePressMovesAndOneRelease) {
     TouchState st;
+    apply(st, 0, 0, 0);
+    apply(st, 3, 57, 1);
+    apply(st, 1, 331, 1);
+    EXPECT_EQ(st.state, 0);
+    EXPECT_EQ(st.x, 0);
     TouchPoint p{};
     EXPECT_FALSE(Touch_QueryState(st, &p));
     apply(st, 3, 53, 100);
@@ -93,11 +98,8 @@ TEST(Touch, HeldTouchGivesPressMovesAndOneRelease) {
     EXPECT_EQ(p.y, 220);
     EXPECT_FALSE(Touch_QueryState(st, &p)); // then nothing: the GUI delivers the release
     EXPECT_EQ(st.state, 0);
-}
-
-TEST(Touch, ShortTapIsCompletedAsPressThenRelease) {
-    TouchState st;
-    TouchPoint p{};
+    // A short tap is completed as a press, then a release.
+    st = TouchState{};
     apply(st, 3, 53, 5);
     apply(st, 3, 54, 6);
     apply(st, 1, 330, 1);
@@ -110,15 +112,6 @@ TEST(Touch, ShortTapIsCompletedAsPressThenRelease) {
     apply(st, 1, 330, 1);
     EXPECT_EQ(st.state, 1);
     EXPECT_FALSE(st.releasedEarly);
-}
-
-TEST(Touch, IgnoresOtherEvents) {
-    TouchState st;
-    apply(st, 0, 0, 0);
-    apply(st, 3, 57, 1);
-    apply(st, 1, 331, 1);
-    EXPECT_EQ(st.state, 0);
-    EXPECT_EQ(st.x, 0);
 }
 
 TEST(Framebuffer, ColourFormatRule) {

@@ -12,7 +12,7 @@
 
 namespace {
 
-TEST(MbusMirror, BlockReadsBackWhatOneReadStored) {
+TEST(MbusMirror, BlockReadsBackWhatOneReadStoredAndZerosClearABlock) {
     struct Case {
         int tdx, addr, count, want;
     } cases[] = {
@@ -37,9 +37,7 @@ TEST(MbusMirror, BlockReadsBackWhatOneReadStored) {
     uint16_t none[2] = {7, 7};
     EXPECT_EQ(Modbus_GetBlock(-1, 2900, 2, none), 0); // no current tool: zeros
     EXPECT_EQ(none[0] | none[1], 0);
-}
-
-TEST(MbusMirror, StoredZerosClearABlock) {
+    // Stored zeros clear a block.
     const uint16_t v[3] = {1, 2, 3};
     Modbus_StoreBlock(2, 100, 3, v);
     Modbus_StoreBlock(2, 101, 1, nullptr);

@@ -115,7 +115,11 @@ TEST(EventFrame, PendingStoredEvents) {
             << c.newest << "/" << c.delivered << " type " << int(c.type);
 }
 
-TEST(Fet, WrapsAtCapacityAndRestartsNumberingAfterClear) {
+void localBarcode(char* out, size_t size) {
+    snprintf(out, size, "%s", "LOCAL-1");
+}
+
+TEST(Fet, WrapsAtCapacityRestartsNumberingAfterClearBarcodeFromToolOrReader) {
     TestEnv env;
     Operation_Init();
     Common_SetFixedTime(1700000000);
@@ -146,17 +150,10 @@ TEST(Fet, WrapsAtCapacityAndRestartsNumberingAfterClear) {
     ASSERT_EQ(get_fet_item(0, &it), 0);
     EXPECT_EQ(it.seq, 1u);
     EXPECT_EQ(add_fet_item(-1, f.data(), 36), -1);
-}
-
-void localBarcode(char* out, size_t size) {
-    snprintf(out, size, "%s", "LOCAL-1");
-}
-
-TEST(Fet, BarcodeComesFromTheToolOrTheReader) {
-    TestEnv env;
-    Operation_Init();
+    // The barcode comes from the tool or the reader.
+    clear_fet();
+    f = makeFrame(TOOL_TYPE_ZQ, 1, "AT-TOOL");
     Operation_SetBarcodeHooks(nullptr, localBarcode);
-    auto f = makeFrame(TOOL_TYPE_ZQ, 1, "AT-TOOL");
     get_setting_operation()->barcode_if = 1; // remote
     add_fet_item(-1, f.data(), int(f.size()));
     get_setting_operation()->barcode_if = 0; // local

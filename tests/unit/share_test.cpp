@@ -48,58 +48,34 @@ TEST_F(ShareTest, StartTable) {
     const std::string tool =
         "--stdin --passwd --name=quillet --uid 0 --home " + home + "/files --shell /bin/false";
     const std::string start = "proftpd -c " + home + "/proftpd.conf";
+    using Lines = std::vector<std::string>;
     struct Case {
+        Case(const char* w, uint32_t e, const char* u, const char* p, bool l, const char* c,
+             Lines calls, const char* in)
+            : what(w), enable(e), user(u), pwd(p), local(l), conf(c), calls(calls), stdinText(in) {}
         const char* what;
         uint32_t enable;
         const char* user;
         const char* pwd;
         bool local;       // "./ftpasswd" in the data home
         const char* conf; // an existing configuration, nullptr for none
-        std::vector<std::string> calls;
+        Lines calls;
         const char* stdinText; // what the local tool read, nullptr when it did not run
     } cases[] = {
-        {"on, tool from PATH",
-         1,
-         "quillet",
-         "vuzo",
-         false,
-         nullptr,
-         {"ftpasswd " + tool, start},
-         nullptr},
-        {"off: account only", 0, "quillet", "vuzo", false, nullptr, {"ftpasswd " + tool}, nullptr},
-        {"local tool, password on its input",
-         1,
-         "quillet",
-         "a b$(touch x)`touch y`'\"",
-         true,
-         nullptr,
-         {"./ftpasswd " + tool, start},
-         "a b$(touch x)`touch y`'\"\n"},
-        {"edited configuration kept",
-         1,
-         "quillet",
-         "vuzo",
-         true,
-         "Port 2121\n",
-         {"./ftpasswd " + tool, start},
-         "vuzo\n"},
-        {"name with a colon: no account",
-         1,
-         "a::0:0::/:/bin/sh",
-         "vuzo",
-         true,
-         nullptr,
-         {start},
-         nullptr},
-        {"name with a line break: no account", 1, "a\nb", "vuzo", true, nullptr, {start}, nullptr},
-        {"password with a line break: no account",
-         1,
-         "quillet",
-         "x\ny",
-         true,
-         nullptr,
-         {start},
-         nullptr},
+        Case("on, tool from PATH", 1, "quillet", "vuzo", false, nullptr,
+             {"ftpasswd " + tool, start}, nullptr),
+        Case("off: account only", 0, "quillet", "vuzo", false, nullptr, {"ftpasswd " + tool},
+             nullptr),
+        Case("local tool, password on its input", 1, "quillet", "a b$(touch x)`touch y`'\"", true,
+             nullptr, {"./ftpasswd " + tool, start}, "a b$(touch x)`touch y`'\"\n"),
+        Case("edited configuration kept", 1, "quillet", "vuzo", true, "Port 2121\n",
+             {"./ftpasswd " + tool, start}, "vuzo\n"),
+        Case("name with a colon: no account", 1, "a::0:0::/:/bin/sh", "vuzo", true, nullptr,
+             {start}, nullptr),
+        Case("name with a line break: no account", 1, "a\nb", "vuzo", true, nullptr, {start},
+             nullptr),
+        Case("password with a line break: no account", 1, "quillet", "x\ny", true, nullptr, {start},
+             nullptr),
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

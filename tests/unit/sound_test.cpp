@@ -103,17 +103,16 @@ class SoundTest : public ::testing::Test {
 };
 } // namespace
 
-TEST_F(SoundTest, StartupPlaysTabOnceOnTheCallingThread) {
+// Start-up plays the tap once on the calling thread; requests before the worker starts are
+// lost, later ones play in order; numbers outside the table are ignored.
+TEST_F(SoundTest, StartupTapThenQueuedSoundsInOrderAndNumbersOutsideTheTableIgnored) {
     Sound_Init();
-    EXPECT_TRUE(sameBytes(played(), samplesOf(wav("tab.wav"))));
-    EXPECT_EQ(Sound_GetLength(SOUND_TAB), wav("tab.wav").size());
-}
-
-TEST_F(SoundTest, OkIsOkWaveTwiceBackToBackAndTapOnce) {
-    Sound_Init();
-    startWorker();
     const std::string tab = samplesOf(wav("tab.wav")), ok = samplesOf(wav("ok.wav")),
                       ng = samplesOf(wav("ng.wav"));
+    EXPECT_TRUE(sameBytes(played(), tab));
+    EXPECT_EQ(Sound_GetLength(SOUND_TAB), wav("tab.wav").size());
+    EXPECT_EQ(Sound_PushMsgQ(SOUND_OK), -1);
+    startWorker();
     ASSERT_FALSE(ok.empty());
     Sound_PushMsgQ(SOUND_OK);
     Sound_PushMsgQ(SOUND_OK);
@@ -122,8 +121,15 @@ TEST_F(SoundTest, OkIsOkWaveTwiceBackToBackAndTapOnce) {
     EXPECT_TRUE(sameBytes(playedAfter(tab.size() + 3 * ok.size()), tab + ok + ok + ok));
     Sound_PushMsgQ(SOUND_NG);
     Sound_PushMsgQ(SOUND_NG);
-    EXPECT_TRUE(sameBytes(playedAfter(tab.size() + 3 * ok.size() + 2 * ng.size()),
-                          tab + ok + ok + ok + ng + ng));
+    const std::string before = tab + ok + ok + ok + ng + ng;
+    EXPECT_TRUE(sameBytes(playedAfter(before.size()), before));
+    Sound_Play(3);
+    Sound_Play(-1);
+    EXPECT_TRUE(sameBytes(played(), before));
+    Sound_PushMsgQ(3);
+    Sound_PushMsgQ(1000);
+    Sound_PushMsgQ(SOUND_NG); // played after the ignored ones, in order
+    EXPECT_TRUE(sameBytes(playedAfter(before.size() + ng.size()), before + ng));
 }
 
 TEST_F(SoundTest, ElevenRequestsWhileBusyKeepTenAndDropTheEleventh) {
@@ -155,19 +161,6 @@ TEST_F(SoundTest, ElevenRequestsWhileBusyKeepTenAndDropTheEleventh) {
     EXPECT_EQ(Sound_PushMsgQ(SOUND_OK), 0);
 }
 
-TEST_F(SoundTest, NumbersOutsideTheTableAreIgnored) {
-    Sound_Init();
-    startWorker();
-    const std::string tab = samplesOf(wav("tab.wav")), ng = samplesOf(wav("ng.wav"));
-    Sound_Play(3);
-    Sound_Play(-1);
-    EXPECT_TRUE(sameBytes(played(), tab));
-    Sound_PushMsgQ(3);
-    Sound_PushMsgQ(1000);
-    Sound_PushMsgQ(SOUND_NG); // played after the ignored ones, in order
-    EXPECT_TRUE(sameBytes(playedAfter(tab.size() + ng.size()), tab + ng));
-}
-
 TEST_F(SoundTest, LastPartialWriteUnitIsPlayed) {
     // 10007 frames (a prime) cannot be a whole number of two-period units.
     TestEnv::writeFile("sound/ng.wav", makeWave(10007, 2, 11025, 5));
@@ -197,7 +190,7 @@ TEST_F(SoundTest, MissingOrShortFileSilencesOnlyThatSound) {
 }
 
 // A new data home gets the installed sounds; a sound the site put there is kept.
-TEST_F(SoundTest, MissingSoundsComeFromTheInstalledCopies) {
+TEST_F(SoundTest, MissingSoundsComeFromTheInstalledCopiesOrStayMissing) {
     const std::string from = env.root() + "/share/zqcapp/sound";
     fs::create_directories(from);
     for (const char* n : {"tab.wav", "ok.wav", "ng.wav"})
@@ -217,9 +210,7 @@ TEST_F(SoundTest, MissingSoundsComeFromTheInstalledCopies) {
     unsetenv("KEST_SOUND_SOURCE");
     EXPECT_EQ(Sound_GetLength(SOUND_NG), wav("ng.wav").size());
     EXPECT_TRUE(sameBytes(played(), samplesOf(wav("tab.wav"))));
-}
-
-TEST_F(SoundTest, SoundsNotInstalledOrNotCopiedStayMissing) {
+    // Sounds not installed, or that cannot be copied, stay missing.
     fs::remove_all("sound");
     EXPECT_EQ(Sound_InstallMissing((env.root() + "/none").c_str()), 0);
     EXPECT_EQ(Sound_InstallMissing(nullptr), 0);
@@ -247,11 +238,6 @@ TEST_F(SoundTest, NoPlaybackDeviceLeavesEverySoundSilent) {
     EXPECT_EQ(WorkQueue_Length(Sound_GetMsgQ()), 0u);
     EXPECT_FALSE(fs::exists(out));
     EXPECT_TRUE(log.lines().empty());
-}
-
-TEST_F(SoundTest, RequestsBeforeTheWorkerStartsAreLost) {
-    Sound_Init();
-    EXPECT_EQ(Sound_PushMsgQ(SOUND_OK), -1);
 }
 
 TEST(SoundWave, HeaderFieldsAndDataChunk) {
