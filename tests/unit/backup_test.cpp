@@ -3,40 +3,17 @@
 #include "toollink_support.h"
 
 #include "FileSizeLimit.h"
-#include "Wait.h"
 #include "backup.h"
-#include "common.h"
 #include "net.h"
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <fcntl.h>
 #include <sys/sysmacros.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <map>
-
-namespace fs = std::filesystem;
 using namespace toollink_test;
 
 namespace {
 
-// Every entry under `dir`: "d" for a folder, "l:target" for a link, else the content.
-std::map<std::string, std::string> snapshot(const std::string& dir) {
-    std::map<std::string, std::string> out;
-    if (!fs::exists(dir)) return out;
-    for (auto& e : fs::recursive_directory_iterator(dir)) {
-        std::string rel = fs::relative(e.path(), dir).string();
-        if (e.is_symlink())
-            out[rel] = "l:" + fs::read_symlink(e.path()).string();
-        else if (e.is_directory())
-            out[rel] = "d";
-        else
-            out[rel] = TestEnv::readFile(e.path().string());
-    }
-    return out;
-}
 std::map<std::string, std::string> withoutLog(std::map<std::string, std::string> m) {
     std::erase_if(m, [](auto& kv) { return kv.first == "log" || kv.first.rfind("log/", 0) == 0; });
     return m;

@@ -1,20 +1,8 @@
 // Barcode key decoding and the scanner reader on a simulated input node (a FIFO in the
 // sysroot carrying 16-byte input events).
 #include "InputRecord.h"
-#include "RecordingSink.h"
-#include "TestEnv.h"
-#include "Wait.h"
 #include "barcode.h"
-#include "debug.h"
-#include "threads.h"
-
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <fcntl.h>
-#include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "unit_common.h"
 
 namespace {
 constexpr uint16_t KEY_ENTER = 28, KEY_TAB = 15, KEY_LSHIFT = 42, KEY_RSHIFT = 54;

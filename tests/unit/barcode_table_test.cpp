@@ -1,12 +1,7 @@
 // Barcode tables: file formats, edits and their checks, moves, matching, and the tool
 // tables reached through the registry access hooks (a fake registry here).
-#include "TestEnv.h"
 #include "barcode.h"
-
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <mutex>
+#include "unit_common.h"
 
 namespace {
 // A stand-in registry: names, table pointers and a lock that counts its use.

@@ -1,15 +1,7 @@
 // Backup event forwarding against a real TCP server on 127.0.0.1 started by the test.
 #include "TcpServer.h"
-#include "TestEnv.h"
 #include "bef.h"
-#include "debug.h"
-#include "setting.h"
-#include "threads.h"
-
-#include <chrono>
-#include <cstring>
-#include <future>
-#include <gtest/gtest.h>
+#include "unit_common.h"
 
 using namespace std::chrono;
 using kest_test::WaitUntil;

@@ -1,9 +1,6 @@
 // Storage figures of the browser module: sysroot mapping, missing paths, the test seam.
-#include "TestEnv.h"
 #include "browser.h"
-
-#include <gtest/gtest.h>
-#include <set>
+#include "unit_common.h"
 
 namespace {
 int fixedFigures(const char*, BrowserStorageStat* out) {

@@ -1,9 +1,5 @@
 // Debug log: flags, hex dump, save file.
-#include "TestEnv.h"
-#include "common.h"
-#include "debug.h"
-
-#include <gtest/gtest.h>
+#include "unit_common.h"
 
 TEST(Debug, FlagsStartOffAndGateLinesAndHexDumpLayout) {
     Debug_SetQuiet(true);

@@ -1,19 +1,14 @@
 // Discovery: wire format, datagram processing and the two endpoints over loopback.
 #include "toollink_support.h"
 
-#include "CsvRead.h"
-#include "debug.h"
-
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
-#include <set>
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/utsname.h>
-#include <unistd.h>
 
 using namespace toollink_test;
 

@@ -1,18 +1,10 @@
 // Fastening result log: formatting, daily files, and failures that must not damage
 // lines already written.
-#include "TestEnv.h"
-#include "common.h"
 #include "eventlog.h"
-#include "setting.h"
+#include "unit_common.h"
 
-#include <cstring>
-#include <filesystem>
-#include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -32,20 +24,6 @@ FastenResult sample() {
     r.Status = 1;
     r.Snug = 65535;
     return r;
-}
-
-std::vector<std::string> lines(const std::string& path) {
-    std::vector<std::string> out;
-    std::string s = TestEnv::readFile(path), cur;
-    for (char c : s) {
-        cur += c;
-        if (c == '\n') {
-            out.push_back(cur);
-            cur.clear();
-        }
-    }
-    if (!cur.empty()) out.push_back(cur);
-    return out;
 }
 
 struct EventLogTest : ::testing::Test {
@@ -91,7 +69,7 @@ TEST_F(EventLogTest, FirstResultOfTheDayWritesTheHeaderOnce) {
         Common_SetFixedTime(localInstant(2026, 12, 4, 10, 0, 0));
         ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
         ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
-        auto l = lines("files/log/2026/12/04/20261204.csv");
+        auto l = fileLines("files/log/2026/12/04/20261204.csv");
         ASSERT_EQ(l.size(), 3u);
         EXPECT_EQ(l[0], c.first);
         EXPECT_EQ(l[1].substr(0, 24), "2026-12-04 10:00:00,J,S,");
@@ -104,8 +82,8 @@ TEST_F(EventLogTest, ResultsAroundMidnightGoToTwoFiles) {
     ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);
     Common_SetFixedTime(localInstant(2027, 1, 1, 0, 0, 0));
     ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);
-    auto a = lines("files/log/2026/12/31/20261231.csv");
-    auto b = lines("files/log/2027/01/01/20270101.csv");
+    auto a = fileLines("files/log/2026/12/31/20261231.csv");
+    auto b = fileLines("files/log/2027/01/01/20270101.csv");
     ASSERT_EQ(a.size(), 2u);
     ASSERT_EQ(b.size(), 2u);
     EXPECT_EQ(a[1].substr(0, 19), "2026-12-31 23:59:59");
@@ -164,7 +142,7 @@ TEST_F(EventLogTest, FullDiskReturnsFailureAndKeepsEarlierLinesWhole) {
     }
     EXPECT_GT(ok, 10);
     EXPECT_EQ(failed, 3);
-    auto l = lines("files/log/2026/07/07/20260707.csv");
+    auto l = fileLines("files/log/2026/07/07/20260707.csv");
     ASSERT_EQ(int(l.size()), ok + 1);
     EXPECT_EQ(l[0], EVENTLOG_HEADER);
     for (size_t i = 1; i < l.size(); ++i) {

@@ -1,12 +1,6 @@
 // The driver-to-GUI queue: order, one-cycle drain, string ownership, the event log line.
-#include "RecordingSink.h"
-#include "TestEnv.h"
-#include "debug.h"
 #include "ew_driver.h"
-
-#include <gtest/gtest.h>
-#include <thread>
-#include <unistd.h>
+#include "unit_common.h"
 
 class EwDriverTest : public ::testing::Test {
   protected:

@@ -1,11 +1,7 @@
 // Console key mapping, touch state rules and the framebuffer colour check.
 #include "InputRecord.h"
-#include "Wait.h"
 #include "ewmain.h"
-
-#include <gtest/gtest.h>
-#include <string>
-#include <vector>
+#include "unit_common.h"
 
 namespace {
 std::vector<int> decode(const std::string& bytes, bool flushAtEnd = true) {
@@ -114,30 +110,20 @@ TEST(Touch, IgnoresOtherEventsHeldTouchAndShortTapGivePressMovesAndOneRelease) {
     EXPECT_FALSE(st.releasedEarly);
 }
 
-TEST(Framebuffer, ColourFormatRule) {
+TEST(Framebuffer, ColourFormatRuleAndSystemInfoLabelsPaddedTo45) {
     struct {
         uint32_t bpp;
         bool fits;
     } cases[] = {{16, false}, {24, false}, {31, false}, {32, true}, {39, true}, {40, false}};
     for (auto c : cases)
         EXPECT_EQ(Fb_FormatFits(c.bpp), c.fits) << c.bpp;
-}
-
-TEST(SystemInfo, LabelsArePaddedTo45) {
+    // The system information labels are padded to 45.
     std::string t = EwSystemInfoText(0, 1280, 800);
     EXPECT_EQ(t.rfind(std::string(45, '-') + "\n", 0), 0u);
     EXPECT_NE(t.find(EwStepLabel("Color format") + "RGBA8888\n"), std::string::npos);
     EXPECT_NE(t.find("8388608"), std::string::npos);
     EXPECT_EQ(EwStepLabel("Initialize Display...").size(), 45u);
 }
-
-#include "TestEnv.h"
-
-#include <chrono>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
 
 // The real reader thread on a recorded stream fed through a FIFO in the sysroot.
 TEST(TouchReader, RecordedStreamReachesTheQuery) {

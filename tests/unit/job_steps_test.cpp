@@ -1,13 +1,6 @@
 // Step operations, names, renaming and copying of jobs, and the record codecs.
-#include "TestEnv.h"
-#include "common.h"
 #include "job.h"
-
-#include <cstring>
-#include <filesystem>
-#include <gtest/gtest.h>
-
-namespace fs = std::filesystem;
+#include "unit_common.h"
 
 namespace {
 std::string jobPath(const std::string& name) {

@@ -1,17 +1,6 @@
 // Job store against real job files in a temporary data home.
-#include "TestEnv.h"
-#include "common.h"
 #include "job.h"
-
-#include <chrono>
-#include <cstring>
-#include <filesystem>
-#include <gtest/gtest.h>
-#include <string>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
+#include "unit_common.h"
 
 namespace {
 // A job file image built byte by byte, independent of the store's encoder.
@@ -418,7 +407,7 @@ TEST_F(GappedListTest, IndexIsNeverWrittenThroughAFifoOrFolder) {
 
 // ---- a save goes only to the job that was loaded ----
 
-TEST_F(JobStoreTest, SaveUnderAnotherJobsIndexIsRefused) {
+TEST_F(JobStoreTest, SaveUnderAnotherJobsIndexIsRefusedAndFollowsARenameOfTheLoadedJobOnly) {
     TestEnv::writeFile(jobPath("j0"), jobImage("j0", 0, 1, 1));
     TestEnv::writeFile(jobPath("j1"), jobImage("j1", 1, 2, 2));
     load_job();
@@ -433,17 +422,13 @@ TEST_F(JobStoreTest, SaveUnderAnotherJobsIndexIsRefused) {
         log.contains("job 1 is ./files/job/j1.job, not the loaded job (./files/job/j0.job)"));
     EXPECT_EQ(job_save(0), 0) << "its own index still saves";
     EXPECT_EQ(fileU32(jobPath("j0"), 144), 2u);
-}
-
-TEST_F(JobStoreTest, SaveFollowsARenameOfTheLoadedJobOnly) {
-    makeJobs(2);
-    ASSERT_EQ(job_load(0), 0);
+    // A save follows a rename of the loaded job only.
     step_new(STEP_INPUT);
     ASSERT_EQ(set_jobname_jdx(1, "other"), 0);
     EXPECT_EQ(job_save(1), -1) << "renaming another job does not make it the loaded one";
     ASSERT_EQ(set_jobname_jdx(0, "renamed"), 0);
     ASSERT_EQ(job_save(0), 0);
-    EXPECT_EQ(fileU32(jobPath("renamed"), 144), 1u);
+    EXPECT_EQ(fileU32(jobPath("renamed"), 144), 3u);
     EXPECT_EQ(fileName(jobPath("renamed")), "renamed");
     EXPECT_FALSE(TestEnv::exists(jobPath("j0")));
 }

@@ -1,14 +1,7 @@
 // The register mirror's block reads: what one read stored comes back whole, never mixed
 // with the next read's values, while a writer keeps storing blocks on another thread.
-#include "TestEnv.h"
 #include "mbus.h"
-
-#include <atomic>
-#include <cstring>
-#include <gtest/gtest.h>
-#include <string>
-#include <thread>
-#include <vector>
+#include "unit_common.h"
 
 namespace {
 

@@ -3,18 +3,14 @@
 #include "toollink_support.h"
 
 #include "ChildProcess.h"
-#include "CsvRead.h"
-#include "debug.h"
 #include "ethernet.h"
 #include "net.h"
-#include "setting.h"
 #include "wire_util.h"
 #include "wlan.h"
 
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <net/if.h>
-#include <signal.h>
 
 using namespace toollink_test;
 
@@ -244,15 +240,11 @@ TEST_F(NetMonitor, EthernetLinkLostUnderDhcpDismissesOnlyEthernetTools) {
     feedAck(makeInfo(2), TOOL_NETIF_WLAN);
     ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
     ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
-    auto stateOf = [](int tdx) {
-        ToolView v;
-        return ToolManager_GetToolView(tdx, &v) == 0 ? int(v.state) : -1;
-    };
-    ASSERT_EQ(stateOf(0), 2);
-    ASSERT_EQ(stateOf(1), 2);
+    ASSERT_EQ(toolState(0), 2u);
+    ASSERT_EQ(toolState(1), 2u);
     feed(link("eth0", UP));
-    EXPECT_EQ(stateOf(0), 0); // Ethernet: dismissed
-    EXPECT_EQ(stateOf(1), 2); // Wi-Fi: untouched
+    EXPECT_EQ(toolState(0), 0u); // Ethernet: dismissed
+    EXPECT_EQ(toolState(1), 2u); // Wi-Fi: untouched
 }
 
 TEST_F(NetMonitor, StoppingTheClientEndsExactlyTheProcessStarted) {

@@ -1,18 +1,8 @@
 // Settings store: first start, file format, parsing rules, legacy image, vendor block,
 // brightness and volume, and saves that survive an interrupted write.
-#include "TestEnv.h"
-#include "common.h"
-#include "debug.h"
-#include "setting.h"
-
-#include <algorithm>
-#include <cstring>
-#include <filesystem>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
+#include "unit_common.h"
 
 namespace {
-namespace fs = std::filesystem;
 const char* kFile = "./files/setting/setting.kest";
 
 class SettingTest : public ::testing::Test {
@@ -30,7 +20,7 @@ class SettingTest : public ::testing::Test {
 };
 } // namespace
 
-TEST_F(SettingTest, FirstStartCreatesDirectoriesAndDefaultFile) {
+TEST_F(SettingTest, FirstStartDefaultsVolumeBrightnessAndTodaysLogFolderOnTheCardOnlyWhenIn) {
     ASSERT_EQ(load_setting(), 0);
     for (const char* d : {"files", "files/log", "files/job", "files/setting", "files/image"})
         EXPECT_TRUE(std::filesystem::is_directory(d)) << d;
@@ -58,9 +48,24 @@ TEST_F(SettingTest, FirstStartCreatesDirectoriesAndDefaultFile) {
     snprintf(dir, sizeof dir, "files/log/%04d/%02d/%02d", tm.tm_year + 1900, tm.tm_mon + 1,
              tm.tm_mday);
     EXPECT_TRUE(std::filesystem::is_directory(dir));
-}
-
-TEST_F(SettingTest, TodaysLogFolderGoesOnTheCardOnlyWhenItIsIn) {
+    // A later start applies the file's volume and brightness.
+    env.clearStubCalls();
+    TestEnv::writeFile(kFile, line("volume", "75") + line("brightness", "50"));
+    ASSERT_EQ(load_setting(), 0);
+    EXPECT_EQ(get_setting_system()->volume, 3u);
+    EXPECT_EQ(env.stubCalls(), std::vector<std::string>{"amixer sset Speaker 95%"});
+    EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/backlight/pwm-backlight/brightness"),
+              "50\n");
+    struct {
+        uint32_t idx;
+        int vol;
+        int bright;
+    } maps[] = {{0, 0, 25}, {1, 85, 50}, {2, 90, 75}, {3, 95, 100}, {4, 100, 100}, {7, 100, 100}};
+    for (auto m : maps) {
+        EXPECT_EQ(volume_percent(m.idx), m.vol);
+        EXPECT_EQ(brightness_percent(m.idx), m.bright);
+    }
+    // Today's log folder goes on the card only when it is in.
     TestEnv::writeFile(kFile, line("path", "micro sd"));
     for (bool card : {false, true}) {
         if (card) TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", "");
@@ -225,24 +230,6 @@ TEST(SettingAddress, DottedDecimalOctetsAndRefusals) {
     setting_parse_text(&s, text.data(), text.size());
     EXPECT_TRUE(
         log.contains("\"192.168.0.300\" is not an address for \"gateway\", kept 192.168.0.1"));
-}
-
-TEST_F(SettingTest, VolumeAndBrightnessApplied) {
-    TestEnv::writeFile(kFile, line("volume", "75") + line("brightness", "50"));
-    ASSERT_EQ(load_setting(), 0);
-    EXPECT_EQ(get_setting_system()->volume, 3u);
-    EXPECT_EQ(env.stubCalls(), std::vector<std::string>{"amixer sset Speaker 95%"});
-    EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/backlight/pwm-backlight/brightness"),
-              "50\n");
-    struct {
-        uint32_t idx;
-        int vol;
-        int bright;
-    } maps[] = {{0, 0, 25}, {1, 85, 50}, {2, 90, 75}, {3, 95, 100}, {4, 100, 100}, {7, 100, 100}};
-    for (auto m : maps) {
-        EXPECT_EQ(volume_percent(m.idx), m.vol);
-        EXPECT_EQ(brightness_percent(m.idx), m.bright);
-    }
 }
 
 TEST_F(SettingTest, LegacyImageStaysUntilTheNewFileIsWrittenThenIsConvertedOnce) {

@@ -1,17 +1,8 @@
 // FTP share: the password file's account, the configuration created once, the daemon's
 // start and its stop by the pid file, with the recording stubs and real processes.
 #include "ChildProcess.h"
-#include "TestEnv.h"
-#include "common.h"
-#include "setting.h"
 #include "share.h"
-
-#include <csignal>
-#include <filesystem>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-
-namespace fs = std::filesystem;
+#include "unit_common.h"
 
 namespace {
 // The configuration as written down for the board, with the data home in place of
@@ -100,7 +91,7 @@ TEST_F(ShareTest, StartTable) {
     EXPECT_EQ(log.count("no account written"), 3u);
 }
 
-TEST_F(ShareTest, ConfigurationThatCannotBeWritten) {
+TEST_F(ShareTest, ConfigurationThatCannotBeWrittenAndStopByPidFile) {
     account(0, "quillet", "vuzo");
     Common_SetWriteFailAfter(0);
     EXPECT_EQ(FtpServer_Init(), -1);
@@ -113,11 +104,8 @@ TEST_F(ShareTest, ConfigurationThatCannotBeWritten) {
     Common_SetWriteFailAfter(-1);
     EXPECT_EQ(run_ftpd(), 0);
     EXPECT_EQ(TestEnv::readFile("proftpd.conf"), expectedConf(env.home()));
-}
-
-// The pid file's numbers are stopped only when they name a proftpd; other lines, stale
-// numbers given to another program and a missing file stop nothing.
-TEST_F(ShareTest, StopByPidFile) {
+    // The pid file's numbers are stopped only when they name a proftpd; other lines, stale
+    // numbers given to another program and a missing file stop nothing.
     ChildProcess daemon, other;
     ASSERT_TRUE(daemon.start({"/bin/sleep", "600"}));
     ASSERT_TRUE(other.start({"/bin/sleep", "600"}));

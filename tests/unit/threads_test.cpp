@@ -1,14 +1,7 @@
 // Worker loops and the woken request queue.
-#include "Wait.h"
-#include "threads.h"
+#include "unit_common.h"
 
-#include <atomic>
-#include <chrono>
 #include <glib.h>
-#include <gtest/gtest.h>
-#include <mutex>
-#include <thread>
-#include <vector>
 
 // A slow set-up (a queue created on a loaded machine) runs on its own thread, and what it
 // makes exists once Threads_Init returns, before discovery can post a connect request.

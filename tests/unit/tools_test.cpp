@@ -3,17 +3,8 @@
 #include "toollink_support.h"
 
 #include "barcode.h"
-#include "common.h"
-#include "debug.h"
-
-#include <algorithm>
-#include <filesystem>
-#include <map>
-#include <mutex>
-#include <sys/stat.h>
 
 using namespace toollink_test;
-namespace fs = std::filesystem;
 
 namespace {
 

@@ -3,6 +3,7 @@
 // the scanner's current code.
 #include "TcpServer.h"
 #include "ToolCell.h"
+#include "unit_common.h"
 
 #include "barcode.h"
 #include "bef.h"

@@ -2,34 +2,22 @@
 // Wi-Fi checks, the control protocol through the real wpa_ctrl client against a test
 // server, and the stop of exactly the daemon that was started.
 #include "ChildProcess.h"
-#include "CsvRead.h"
 #include "FakeTool.h"
-#include "RecordingSink.h"
-#include "TestEnv.h"
-#include "Wait.h"
-#include "debug.h"
 #include "ew_driver.h"
-#include "setting.h"
-#include "threads.h"
+#include "toollink_support.h"
 #include "tools_private.h"
+#include "unit_common.h"
 #include "wlan.h"
 
-#include <gtest/gtest.h>
-
-#include <atomic>
 #include <climits>
-#include <csignal>
-#include <filesystem>
-#include <mutex>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
-#include <thread>
-#include <unistd.h>
 
-namespace fs = std::filesystem;
 using kest_test::WaitUntil;
 using Lines = std::vector<std::string>;
+
+using toollink_test::setToolState;
+using toollink_test::toolState;
 
 namespace {
 
@@ -325,18 +313,8 @@ TEST_F(HostapdRun, ControlCharacterStartsNothingElseStartWritesThePrivateFileAnd
 TEST_F(HostapdRun, StationLeavingMarksItsToolDisconnectedThroughTheRealClient) {
     TestEnv::writeFile("regtools", regRecord("t0", 1) + regRecord("t1", 2));
     ASSERT_EQ(ToolManager_LoadRegTools(), 0);
-    auto setState = [](int tdx, uint32_t s) {
-        ToolManager_LockRegTools();
-        ToolManager_SetState_Locked(tdx, ToolManager_RegTool(tdx), s, false);
-        ToolManager_UnlockRegTools();
-    };
-    auto state = [](int tdx) {
-        ToolView v{};
-        ToolManager_GetToolView(tdx, &v);
-        return v.state;
-    };
-    setState(0, TOOL_STATE_CONNECTED);
-    setState(1, TOOL_STATE_CONNECTED);
+    setToolState(0, TOOL_STATE_CONNECTED);
+    setToolState(1, TOOL_STATE_CONNECTED);
     Threads_Init();
     CtrlServer server(ctrlPath());
     Threads_RunSync(LOOP_HOSTAPD, Hostapd_Run); // where the network queue runs it
@@ -362,17 +340,17 @@ TEST_F(HostapdRun, StationLeavingMarksItsToolDisconnectedThroughTheRealClient) {
         ASSERT_TRUE(server.send(r.line));
         ASSERT_TRUE(log.waitFor(r.logged, before + 1, 20000)) << r.line;
         Threads_RunSync(LOOP_HOSTAPD, [] {}); // the callback has returned
-        EXPECT_EQ(state(0), r.state0) << r.line;
-        EXPECT_EQ(state(1), r.state1) << r.line;
+        EXPECT_EQ(toolState(0), r.state0) << r.line;
+        EXPECT_EQ(toolState(1), r.state1) << r.line;
     }
     EXPECT_TRUE(log.contains("02?<3>forged")); // one log line, the break shown as '?'
 
     Hostapd_Kill();
     EXPECT_EQ(server.requests(), (Lines{"ATTACH", "DETACH"}));
-    setState(1, TOOL_STATE_CONNECTED);
+    setToolState(1, TOOL_STATE_CONNECTED);
     server.send("<3>AP-STA-DISCONNECTED 02:00:5e:10:20:02");
     Threads_RunSync(LOOP_HOSTAPD, [] {});
-    EXPECT_EQ(state(1), uint32_t(TOOL_STATE_CONNECTED)); // nobody listens any more
+    EXPECT_EQ(toolState(1), uint32_t(TOOL_STATE_CONNECTED)); // nobody listens any more
 }
 
 // A stand-in hostapd: with -B it leaves a background copy of itself (named hostapd) that
