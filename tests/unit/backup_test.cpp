@@ -106,7 +106,14 @@ class Backup : public ::testing::Test {
     LogCapture log;
 };
 
-TEST_F(Backup, SaveThenLoadIntoAnotherHomeGivesTheSameFilesAndKeepsItsLog) {
+TEST_F(Backup, ASaveCutByAFullDiskKeepsTheOldArchiveAndALoadIntoAnotherHomeKeepsItsLog) {
+    const std::string keep = env.root() + "/keep.p2p";
+    TestEnv::writeFile(keep, "older archive");
+    // The image alone is larger than the file size the child may write.
+    EXPECT_EQ(kest_test::RunWithFileSizeLimit(100000, [&] { return Backup_Save(keep.c_str()); }),
+              BACKUP_ERR_WRITE);
+    EXPECT_EQ(TestEnv::readFile(keep), "older archive");
+    EXPECT_FALSE(TestEnv::exists(keep + ".tmp"));
     const std::string p2p = env.root() + "/Kest_20261207.p2p";
     ASSERT_EQ(Backup_Save(p2p.c_str()), BACKUP_OK);
     EXPECT_FALSE(TestEnv::exists(p2p + ".tmp"));
@@ -213,17 +220,6 @@ TEST_F(Backup, HostileArchivesAreRefusedAndTheDataStaysByteForByte) {
         EXPECT_EQ(snapshot(env.home()), before) << r.name;
     }
     EXPECT_FALSE(TestEnv::exists("/x"));
-}
-
-TEST_F(Backup, ASaveCutByAFullDiskLeavesNoFileAndTheOldArchive) {
-    const std::string p2p = env.root() + "/keep.p2p";
-    TestEnv::writeFile(p2p, "older archive");
-    log.clear();
-    // The image alone is larger than the file size the child may write.
-    EXPECT_EQ(kest_test::RunWithFileSizeLimit(100000, [&] { return Backup_Save(p2p.c_str()); }),
-              BACKUP_ERR_WRITE);
-    EXPECT_EQ(TestEnv::readFile(p2p), "older archive");
-    EXPECT_FALSE(TestEnv::exists(p2p + ".tmp"));
 }
 
 // The queue's worker runs the load and raises "processing" with its result.

@@ -288,7 +288,7 @@ TEST_F(NetMonitor, StoppingTheClientEndsExactlyTheProcessStarted) {
     EXPECT_EQ(FileLines(env.root() + "/pids").size(), 2u) << "started once";
 }
 
-TEST_F(NetMonitor, WlanUpRunsTheAccessPointOnItsQueueAndDownStopsIt) {
+TEST_F(NetMonitor, WlanUpRunsTheAccessPointDownStopsItAndTheCardWatcherRaisesTheDriveUpdate) {
     TestEnv::writeFile(env.sysroot() + "/proc/net/wireless", " wlan0: 0000 0 0 0\n");
     feed(link("wlan0", UP));
     EXPECT_TRUE(log.contains("interface up, run hostapd"));
@@ -297,11 +297,7 @@ TEST_F(NetMonitor, WlanUpRunsTheAccessPointOnItsQueueAndDownStopsIt) {
     feed(link("wlan0", 0));
     EXPECT_TRUE(log.contains("interface down, kill hostapd & leave MC group"));
     EXPECT_EQ(Hostapd_IsRunning(), 0);
-}
-
-// ---- the card watcher ----
-
-TEST_F(NetMonitor, CardPartitionAddedOrRemovedRaisesTheDriveUpdate) {
+    // The card watcher: a card partition added or removed raises the drive update.
     struct Row {
         std::string event;
         bool raises;
