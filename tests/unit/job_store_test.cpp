@@ -302,9 +302,12 @@ struct GappedListTest : JobStoreTest {
                 << job_list_entry(i)->name;
         }
     }
-    std::vector<std::string> namesAfterRestart() {
+    // The list in this order, every entry holding its position, and the same after a restart.
+    void expectOrder(const std::vector<std::string>& want) {
+        EXPECT_EQ(names(), want);
+        expectPositionsStored();
         load_job();
-        return names();
+        EXPECT_EQ(names(), want) << "after a restart";
     }
 };
 using Names = std::vector<std::string>;
@@ -312,33 +315,24 @@ using Names = std::vector<std::string>;
 
 TEST_F(GappedListTest, LoadStoresPositionsAndMoveSwapsOnlyTheNeighbours) {
     writeJobs({{"A", 5}, {"B", 6}, {"C", 7}});
-    EXPECT_EQ(names(), (Names{"A", "B", "C"}));
-    expectPositionsStored();
+    expectOrder({"A", "B", "C"});
     EXPECT_EQ(job_move_down(1), 0);
-    EXPECT_EQ(names(), (Names{"A", "C", "B"}));
-    expectPositionsStored();
-    EXPECT_EQ(namesAfterRestart(), (Names{"A", "C", "B"}));
+    expectOrder({"A", "C", "B"});
     EXPECT_EQ(job_move_up(1), 0);
-    EXPECT_EQ(names(), (Names{"C", "A", "B"}));
-    expectPositionsStored();
-    EXPECT_EQ(namesAfterRestart(), (Names{"C", "A", "B"}));
+    expectOrder({"C", "A", "B"});
 }
 
 TEST_F(GappedListTest, NewAndCopiedJobsStayLastAcrossARestart) {
     writeJobs({{"A", 5}, {"B", 6}});
     ASSERT_EQ(job_new("N"), 0);
     ASSERT_EQ(job_copy(0, "A2"), 0);
-    EXPECT_EQ(names(), (Names{"A", "B", "N", "A2"}));
-    expectPositionsStored();
-    EXPECT_EQ(namesAfterRestart(), (Names{"A", "B", "N", "A2"}));
+    expectOrder({"A", "B", "N", "A2"});
 }
 
 TEST_F(GappedListTest, RepeatedIndexesTieByFileNameAndAreRenumbered) {
     // Written in an order different from the file-name order the tie follows.
     writeJobs({{"second", 1}, {"third", 1}, {"first", 1}, {"zero", 0}});
-    EXPECT_EQ(names(), (Names{"zero", "first", "second", "third"}));
-    expectPositionsStored();
-    EXPECT_EQ(namesAfterRestart(), (Names{"zero", "first", "second", "third"}));
+    expectOrder({"zero", "first", "second", "third"});
 }
 
 TEST_F(GappedListTest, ConsistentFilesAreNotRewritten) {
