@@ -1,20 +1,8 @@
 // Barcode key decoding and the scanner reader on a simulated input node (a FIFO in the
 // sysroot carrying 16-byte input events).
 #include "InputRecord.h"
-#include "RecordingSink.h"
-#include "TestEnv.h"
-#include "Wait.h"
 #include "barcode.h"
-#include "debug.h"
-#include "threads.h"
-
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <fcntl.h>
-#include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "unit_common.h"
 
 namespace {
 constexpr uint16_t KEY_ENTER = 28, KEY_TAB = 15, KEY_LSHIFT = 42, KEY_RSHIFT = 54;
@@ -58,7 +46,7 @@ std::vector<Ev> join(std::initializer_list<std::vector<Ev>> parts) {
 }
 } // namespace
 
-TEST(BarcodeKeys, FortyCharactersAndEnterGiveThirtyTwo) {
+TEST(BarcodeKeys, FortyCharactersGiveThirtyTwoAndNewOnesOverwriteInPlace) {
     BarcodeKeyState s;
     BarcodeKey_Reset(&s);
     EXPECT_STREQ(s.buf, "-");
@@ -69,6 +57,13 @@ TEST(BarcodeKeys, FortyCharactersAndEnterGiveThirtyTwo) {
     ASSERT_EQ(codes.size(), 1u);
     EXPECT_EQ(codes[0], forty.substr(0, 32));
     EXPECT_EQ(s.count, 0);
+    // New characters overwrite the previous code in place.
+    evs = typed("abcdef");
+    evs.push_back({1, KEY_ENTER, 1});
+    feed(&s, evs);
+    feed(&s, typed("xy"));
+    EXPECT_STREQ(s.buf, "xycdef");
+    EXPECT_EQ(feed(&s, {{1, KEY_ENTER, 1}}), std::vector<std::string>{"xy"});
 }
 
 TEST(BarcodeKeys, ShiftRepeatReleaseAndOtherEventTypes) {
@@ -118,17 +113,6 @@ TEST(BarcodeKeys, ShiftRepeatReleaseAndOtherEventTypes) {
         BarcodeKey_Reset(&s);
         EXPECT_EQ(feed(&s, c.evs), c.codes);
     }
-}
-
-TEST(BarcodeKeys, NewCharactersOverwriteThePreviousCodeInPlace) {
-    BarcodeKeyState s;
-    BarcodeKey_Reset(&s);
-    auto evs = typed("abcdef");
-    evs.push_back({1, KEY_ENTER, 1});
-    feed(&s, evs);
-    feed(&s, typed("xy"));
-    EXPECT_STREQ(s.buf, "xycdef");
-    EXPECT_EQ(feed(&s, {{1, KEY_ENTER, 1}}), std::vector<std::string>{"xy"});
 }
 
 TEST(BarcodeKeys, EventLayouts) {
@@ -206,7 +190,7 @@ TEST_F(BarcodeReaderTest, ScannedCodesReachTheQueueAndTheCurrentBarcode) {
     EXPECT_TRUE(log.contains("barcode : aB!"));
 }
 
-TEST_F(BarcodeReaderTest, RefreshFollowsTheNode) {
+TEST_F(BarcodeReaderTest, RefreshFollowsTheNodeAndAScannerThatGoesAwayIsClosed) {
     Barcode_Init();
     EXPECT_TRUE(Barcode_IsOpen());
     unlink(node.c_str());
@@ -220,11 +204,7 @@ TEST_F(BarcodeReaderTest, RefreshFollowsTheNode) {
     send(typed("q"));
     send({{1, KEY_ENTER, 1}});
     EXPECT_TRUE(sink.waitFor("barcode q", 3000));
-}
-
-TEST_F(BarcodeReaderTest, AScannerThatGoesAwayIsClosed) {
-    Barcode_Init();
-    ASSERT_TRUE(Barcode_IsOpen());
+    // A scanner that goes away is closed.
     close(writer); // the only writer leaves: the reader sees a hang-up
     writer = -1;
     EXPECT_TRUE(kest_test::WaitUntil([] { return !Barcode_IsOpen(); }));

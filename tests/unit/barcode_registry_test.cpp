@@ -5,8 +5,6 @@
 #include "toollink_support.h"
 #include "tools_private.h"
 
-#include <gtest/gtest.h>
-
 using namespace toollink_test;
 
 namespace {

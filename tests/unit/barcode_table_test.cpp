@@ -1,12 +1,7 @@
 // Barcode tables: file formats, edits and their checks, moves, matching, and the tool
 // tables reached through the registry access hooks (a fake registry here).
-#include "TestEnv.h"
 #include "barcode.h"
-
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <mutex>
+#include "unit_common.h"
 
 namespace {
 // A stand-in registry: names, table pointers and a lock that counts its use.
@@ -112,7 +107,7 @@ TEST_F(BarcodeTableTest, LongFieldsAreCut) {
     EXPECT_EQ(std::string(e.target), job.substr(0, 127));
 }
 
-TEST_F(BarcodeTableTest, AppendAndEditChecks) {
+TEST_F(BarcodeTableTest, AppendEditMoveDeleteMatchAndSaveWithoutFolder) {
     Barcode_Init();
     EXPECT_EQ(Barcode_Append(BARCODE_JOB_TABLE, nullptr, 0, 0, 0, "j"), -1);
     EXPECT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "A", 2, 0, 0, "j"), -1);
@@ -145,10 +140,7 @@ TEST_F(BarcodeTableTest, AppendAndEditChecks) {
     EXPECT_EQ(BarcodeEntry_Preset(&e), -1);
     EXPECT_EQ(Barcode_Append(2, "T", 0, 0, 0, &p), -1); // no third tool
     EXPECT_EQ(Barcode_Len(2), 0);
-}
-
-TEST_F(BarcodeTableTest, MovesAndDeletes) {
-    Barcode_Init();
+    // Moves and deletes.
     using V = std::vector<std::string>;
     struct Case {
         int (*op)(int, int);
@@ -183,10 +175,7 @@ TEST_F(BarcodeTableTest, MovesAndDeletes) {
     Barcode_SetSelected(BARCODE_JOB_TABLE, -1, 1);
     Barcode_Delete_Selected(BARCODE_JOB_TABLE);
     EXPECT_EQ(Barcode_Len(BARCODE_JOB_TABLE), 0);
-}
-
-TEST_F(BarcodeTableTest, MatchingRule) {
-    Barcode_Init();
+    // The matching rule.
     ASSERT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "XXCDEXX", 1, 3, 5, "partial"), 0);
     ASSERT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "ABCD", 0, 0, 0, "whole"), 0);
     ASSERT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "ZZCDE", 1, 3, 5, "second partial"), 0);
@@ -195,7 +184,7 @@ TEST_F(BarcodeTableTest, MatchingRule) {
     struct {
         const char* code;
         const char* job;
-    } cases[] = {
+    } scans[] = {
         {"11CDE", "partial"}, // characters 3..5 equal: the first of two matches wins
         {"11CDE999", "partial"},
         {"ABCD", "whole"}, // 4 characters: the partial rows (end 5) are skipped
@@ -205,7 +194,7 @@ TEST_F(BarcodeTableTest, MatchingRule) {
         {"Q", ""},  // nor does a range from 0
         {"", ""},
     };
-    for (const auto& c : cases)
+    for (const auto& c : scans)
         EXPECT_EQ(Barcode_FindJob(c.code), c.job) << c.code;
     int32_t p5 = 5, p16 = 16;
     Barcode_Append(0, "P", 0, 0, 0, &p5);
@@ -215,6 +204,9 @@ TEST_F(BarcodeTableTest, MatchingRule) {
     EXPECT_EQ(Barcode_FindPreset(0, "Q"), -1);
     EXPECT_EQ(Barcode_FindPreset(1, "P"), -1);
     EXPECT_EQ(Barcode_FindPreset(8, "P"), -1);
+    // Without the folder a save fails.
+    std::filesystem::remove_all(env.home() + "/files");
+    EXPECT_EQ(Barcode_Save(BARCODE_JOB_TABLE), -1);
 }
 
 TEST_F(BarcodeTableTest, ToolTablesLoadAndSaveByName) {
@@ -265,13 +257,6 @@ TEST_F(BarcodeTableTest, UnreadableTablesAreMovedAsideNotOverwritten) {
     EXPECT_EQ(TestEnv::readFile("files/barcode.kest"), "A~0~0~0~job~\n");
     for (auto& t : reg.tables)
         BarcodeTable_Destroy(t);
-}
-
-TEST_F(BarcodeTableTest, SaveWithoutFolderFails) {
-    Barcode_Init();
-    jobRows({"A"});
-    std::filesystem::remove_all(env.home() + "/files");
-    EXPECT_EQ(Barcode_Save(BARCODE_JOB_TABLE), -1);
 }
 
 TEST(BarcodeTableFormat, RoundTripOfBothKinds) {

@@ -1,39 +1,17 @@
 // Listing and file operations of the browser module over real files in the data home and
 // sysroot: order, hidden entries, hostile names, refusals that keep every operation inside
 // its drive root, moves across file systems and a full drive.
-#include "TestEnv.h"
 #include "browser.h"
+#include "unit_common.h"
 
-#include <filesystem>
-#include <gtest/gtest.h>
-#include <map>
 #include <sched.h>
 #include <sys/mount.h>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
 
 namespace {
 std::vector<std::string> names(int (*len)(), BrowserItem* (*at)(int)) {
     std::vector<std::string> out;
     for (int i = 0; i < len(); ++i)
         out.push_back(at(i)->name);
-    return out;
-}
-
-// Every path under `dir` with its content (folders and links by kind), for "nothing else
-// changed" checks.
-std::map<std::string, std::string> snapshot(const std::string& dir) {
-    std::map<std::string, std::string> out;
-    for (const auto& e : fs::recursive_directory_iterator(dir)) {
-        const std::string rel = fs::relative(e.path(), dir).string();
-        if (e.is_symlink())
-            out[rel] = "-> " + fs::read_symlink(e.path()).string();
-        else if (e.is_directory())
-            out[rel] = "/";
-        else
-            out[rel] = TestEnv::readFile(e.path().string());
-    }
     return out;
 }
 

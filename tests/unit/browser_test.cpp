@@ -1,9 +1,6 @@
 // Storage figures of the browser module: sysroot mapping, missing paths, the test seam.
-#include "TestEnv.h"
 #include "browser.h"
-
-#include <gtest/gtest.h>
-#include <set>
+#include "unit_common.h"
 
 namespace {
 int fixedFigures(const char*, BrowserStorageStat* out) {
@@ -12,7 +9,7 @@ int fixedFigures(const char*, BrowserStorageStat* out) {
     return 0;
 }
 
-TEST(BrowserStorage, MissingPathAndRealFileSystem) {
+TEST(BrowserStorage, MissingPathRealFileSystemMediaPathsUnderTheSysrootAndTheHook) {
     TestEnv env;
     BrowserStorageStat st{};
     EXPECT_EQ(Browser_StorageStat("/media/mmcblk3p2", &st), -1);
@@ -20,13 +17,8 @@ TEST(BrowserStorage, MissingPathAndRealFileSystem) {
     EXPECT_GT(st.total, 0u);
     EXPECT_LE(st.free, st.total);
     EXPECT_EQ(Browser_StorageStat(nullptr, &st), -2);
-}
-
-TEST(BrowserStorage, MediaPathsLieUnderTheSysrootAndTheHookGivesFigures) {
-    TestEnv env;
     TestEnv::writeFile(env.sysroot() + "/media/sda1/.keep", "");
     Browser_SetStorageStatHook(fixedFigures);
-    BrowserStorageStat st{};
     EXPECT_EQ(Browser_StorageStat("/media/sda1", &st), 0);
     EXPECT_EQ(st.total, 1000u);
     EXPECT_EQ(st.free, 100u);
@@ -34,6 +26,7 @@ TEST(BrowserStorage, MediaPathsLieUnderTheSysrootAndTheHookGivesFigures) {
     EXPECT_EQ(Browser_StorageStat("/media/sdb1", &st), -1);
     Browser_SetStorageStatHook(nullptr);
 }
+
 } // namespace
 
 namespace {

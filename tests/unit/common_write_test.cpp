@@ -1,15 +1,5 @@
 // The atomic file writer: which step failed, with which error, and what is left behind.
-#include "TestEnv.h"
-#include "common.h"
-
-#include <cerrno>
-#include <csignal>
-#include <cstring>
-#include <filesystem>
-#include <gtest/gtest.h>
-#include <string>
-
-namespace fs = std::filesystem;
+#include "unit_common.h"
 
 namespace {
 struct Case {

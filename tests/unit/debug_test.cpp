@@ -1,11 +1,7 @@
 // Debug log: flags, hex dump, save file.
-#include "TestEnv.h"
-#include "common.h"
-#include "debug.h"
+#include "unit_common.h"
 
-#include <gtest/gtest.h>
-
-TEST(Debug, FlagsStartOffAndGateLines) {
+TEST(Debug, FlagsStartOffAndGateLinesAndHexDumpLayout) {
     Debug_SetQuiet(true);
     Debug_Init();
     for (int i = 0; i < DEBUG_FLAG_COUNT; ++i)
@@ -20,9 +16,6 @@ TEST(Debug, FlagsStartOffAndGateLines) {
     EXPECT_NE(lines[0].find(" : shown 2"), std::string::npos);
     EXPECT_EQ(lines[0].rfind("TestBody.", 0), 0u); // function name and source line first
     EXPECT_NE(lines[1].find(" : now visible"), std::string::npos);
-}
-
-TEST(Debug, HexDumpLayout) {
     const unsigned char bytes[18] = {'A', 'B', 0, 0x7f, 'z', 1,  2,  3,   4,
                                      5,   6,   7, 8,    9,   10, 11, '~', ' '};
     std::string d = Debug_HexDumpText(bytes, sizeof bytes);
@@ -33,12 +26,14 @@ TEST(Debug, HexDumpLayout) {
     EXPECT_EQ(Debug_HexDumpText(bytes, 0), "");
 }
 
-TEST(Debug, SaveFileNamedByLocalTime) {
-    TestEnv env;
+TEST(Debug, SaveFileFailsWithoutFolderAndIsNamedByLocalTime) {
+    TestEnv env; // no ./files folder: the file cannot be created
     Debug_SetQuiet(true);
+    LogCapture cap;
+    EXPECT_EQ(Debug_OpenFile_ForSave(), -1);
+    EXPECT_TRUE(cap.contains("Debug_OpenFile_ForSave."));
     Common_MkdirP("./files");
     Common_SetFixedTime(localInstant(2026, 1, 2, 3, 4, 5));
-    LogCapture cap;
     Debug_WriteFile_ForSave("before open");
     EXPECT_TRUE(cap.contains(" : fd is null"));
     ASSERT_EQ(Debug_OpenFile_ForSave(), 0);
@@ -48,12 +43,4 @@ TEST(Debug, SaveFileNamedByLocalTime) {
     Debug_WriteFile_ForSave("line 2");
     Debug_CloseFile_ForSave();
     EXPECT_EQ(TestEnv::readFile("./files/dlog_20260102_030405.dbg"), "line 1\nline 2\n");
-}
-
-TEST(Debug, SaveFileFailureReturnsMinusOne) {
-    TestEnv env; // no ./files folder: the file cannot be created
-    Debug_SetQuiet(true);
-    LogCapture cap;
-    EXPECT_EQ(Debug_OpenFile_ForSave(), -1);
-    EXPECT_TRUE(cap.contains("Debug_OpenFile_ForSave."));
 }

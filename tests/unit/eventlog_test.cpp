@@ -1,18 +1,10 @@
 // Fastening result log: formatting, daily files, and failures that must not damage
 // lines already written.
-#include "TestEnv.h"
-#include "common.h"
 #include "eventlog.h"
-#include "setting.h"
+#include "unit_common.h"
 
-#include <cstring>
-#include <filesystem>
-#include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -34,20 +26,6 @@ FastenResult sample() {
     return r;
 }
 
-std::vector<std::string> lines(const std::string& path) {
-    std::vector<std::string> out;
-    std::string s = TestEnv::readFile(path), cur;
-    for (char c : s) {
-        cur += c;
-        if (c == '\n') {
-            out.push_back(cur);
-            cur.clear();
-        }
-    }
-    if (!cur.empty()) out.push_back(cur);
-    return out;
-}
-
 struct EventLogTest : ::testing::Test {
     TestEnv env;
     LogCapture log;
@@ -58,54 +36,45 @@ struct EventLogTest : ::testing::Test {
 };
 } // namespace
 
-TEST(EventLogFormat, LineHasNineteenFieldsAndExactFormats) {
+TEST(EventLogFormat, LineHasNineteenFieldsExactFormatsAndEmptyFields) {
     const struct tm t = localTm(2026, 12, 4, 7, 5, 9);
     std::string line = EventLog_FormatLine(t, "job A", "fastening-1", "-", "tool1", sample());
     EXPECT_EQ(line,
               "2026-12-04 07:05:09,job A,fastening-1,-,tool1,850,3,12.34,13.01,600,1,2,3,4,0,1,1,"
               "65535,\n");
     EXPECT_EQ(std::count(line.begin(), line.end(), ','), 18);
-}
-
-TEST(EventLogFormat, EmptyJobAndStepAndTorqueRounding) {
-    const struct tm t = localTm(2026, 1, 1);
+    // No job and step, and the torque rounding.
     FastenResult r;
     r.TargetTorque = 5;
     r.ConvTorque = 65535;
-    std::string line = EventLog_FormatLine(t, nullptr, nullptr, "", "", r);
+    line = EventLog_FormatLine(localTm(2026, 1, 1), nullptr, nullptr, "", "", r);
     EXPECT_EQ(line.substr(0, 24), "2026-01-01 00:00:00,,,,,");
     EXPECT_NE(line.find(",0.05,655.35,"), std::string::npos) << line;
 }
 
+// The first result of the day writes the header once; a day file with lines gets none.
 TEST_F(EventLogTest, FirstResultOfTheDayWritesTheHeaderOnce) {
+    const std::string earlier = "2026-12-04 08:00:00,J,S,-,T,1,1,1.00,1.00,1,1,1,1,1,0,1,1,1,\n";
     struct {
         const char* what;
-        bool emptyFileFirst; // created, but cut off before the header reached it
-    } cases[] = {{"no folders yet", false}, {"empty file left by a power cut", true}};
+        const char* before; // the day file's content, nullptr when there is none
+        std::string first;  // the line the file begins with
+    } cases[] = {{"no folders yet", nullptr, EVENTLOG_HEADER},
+                 {"empty file left by a power cut", "", EVENTLOG_HEADER},
+                 {"day file with lines", earlier.c_str(), earlier}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove_all("files/log");
-        if (c.emptyFileFirst) TestEnv::writeFile("files/log/2026/12/04/20261204.csv", "");
+        if (c.before) TestEnv::writeFile("files/log/2026/12/04/20261204.csv", c.before);
         Common_SetFixedTime(localInstant(2026, 12, 4, 10, 0, 0));
         ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
         ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
-        auto l = lines("files/log/2026/12/04/20261204.csv");
+        auto l = fileLines("files/log/2026/12/04/20261204.csv");
         ASSERT_EQ(l.size(), 3u);
-        EXPECT_EQ(l[0], EVENTLOG_HEADER);
+        EXPECT_EQ(l[0], c.first);
         EXPECT_EQ(l[1].substr(0, 24), "2026-12-04 10:00:00,J,S,");
         EXPECT_EQ(l[1], l[2]);
     }
-}
-
-TEST_F(EventLogTest, DayFileWithLinesGetsNoSecondHeader) {
-    const std::string earlier = "2026-12-05 08:00:00,J,S,-,T,1,1,1.00,1.00,1,1,1,1,1,0,1,1,1,\n";
-    TestEnv::writeFile("files/log/2026/12/05/20261205.csv", earlier);
-    Common_SetFixedTime(localInstant(2026, 12, 5, 9, 30, 0));
-    ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
-    auto l = lines("files/log/2026/12/05/20261205.csv");
-    ASSERT_EQ(l.size(), 2u);
-    EXPECT_EQ(l[0], earlier);
-    EXPECT_EQ(l[1].substr(0, 24), "2026-12-05 09:30:00,J,S,");
 }
 
 TEST_F(EventLogTest, ResultsAroundMidnightGoToTwoFiles) {
@@ -113,15 +82,15 @@ TEST_F(EventLogTest, ResultsAroundMidnightGoToTwoFiles) {
     ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);
     Common_SetFixedTime(localInstant(2027, 1, 1, 0, 0, 0));
     ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);
-    auto a = lines("files/log/2026/12/31/20261231.csv");
-    auto b = lines("files/log/2027/01/01/20270101.csv");
+    auto a = fileLines("files/log/2026/12/31/20261231.csv");
+    auto b = fileLines("files/log/2027/01/01/20270101.csv");
     ASSERT_EQ(a.size(), 2u);
     ASSERT_EQ(b.size(), 2u);
     EXPECT_EQ(a[1].substr(0, 19), "2026-12-31 23:59:59");
     EXPECT_EQ(b[1].substr(0, 19), "2027-01-01 00:00:00");
 }
 
-TEST_F(EventLogTest, MicroSdLocationUsesTheMediaFolderOnlyWithTheCard) {
+TEST_F(EventLogTest, MicroSdOnlyWithTheCardAndAnUnmakeableFolderOrFileFails) {
     get_setting_log()->path = 1;
     Common_SetFixedTime(localInstant(2026, 3, 5, 12, 0, 0));
     // No card: nothing is made inside the empty mount point.
@@ -131,6 +100,17 @@ TEST_F(EventLogTest, MicroSdLocationUsesTheMediaFolderOnlyWithTheCard) {
     TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", "");
     ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);
     EXPECT_TRUE(TestEnv::exists(env.sysroot() + "/media/mmcblk1p1/2026/03/05/20260305.csv"));
+    // The internal log: a folder that cannot be made or a file that cannot be opened fails.
+    get_setting_log()->path = 0;
+    log.clear();
+    Common_SetFixedTime(localInstant(2026, 6, 1, 8, 0, 0));
+    fs::remove_all("files/log");
+    TestEnv::writeFile("files/log/2026", "a file where the year folder belongs");
+    EXPECT_EQ(EventLog_Write("", "", "-", "T", sample()), -1);
+    fs::remove_all("files/log");
+    fs::create_directories("files/log/2026/06/01/20260601.csv"); // a folder in the file's place
+    EXPECT_EQ(EventLog_Write("", "", "-", "T", sample()), -1);
+    EXPECT_TRUE(log.contains("EventLog_Write."));
 }
 
 TEST_F(EventLogTest, DefaultSourcesGiveDashBarcodeUntilInstalled) {
@@ -142,17 +122,6 @@ TEST_F(EventLogTest, DefaultSourcesGiveDashBarcodeUntilInstalled) {
     EXPECT_EQ(EventLog_ToolName(3), "tool3");
     EventLog_SetScannerCodeSource(nullptr);
     EventLog_SetToolNameSource(nullptr);
-}
-
-TEST_F(EventLogTest, UncreatableDirectoryOrUnopenableFileFails) {
-    Common_SetFixedTime(localInstant(2026, 6, 1, 8, 0, 0));
-    fs::remove_all("files/log");
-    TestEnv::writeFile("files/log/2026", "a file where the year folder belongs");
-    EXPECT_EQ(EventLog_Write("", "", "-", "T", sample()), -1);
-    fs::remove_all("files/log");
-    fs::create_directories("files/log/2026/06/01/20260601.csv"); // a folder in the file's place
-    EXPECT_EQ(EventLog_Write("", "", "-", "T", sample()), -1);
-    EXPECT_TRUE(log.contains("EventLog_Write."));
 }
 
 // A full disk: a tiny tmpfs in a private mount namespace (needs root).
@@ -173,7 +142,7 @@ TEST_F(EventLogTest, FullDiskReturnsFailureAndKeepsEarlierLinesWhole) {
     }
     EXPECT_GT(ok, 10);
     EXPECT_EQ(failed, 3);
-    auto l = lines("files/log/2026/07/07/20260707.csv");
+    auto l = fileLines("files/log/2026/07/07/20260707.csv");
     ASSERT_EQ(int(l.size()), ok + 1);
     EXPECT_EQ(l[0], EVENTLOG_HEADER);
     for (size_t i = 1; i < l.size(); ++i) {

@@ -1,26 +1,11 @@
 // The result log writer: CSV quoting, file order, acknowledgement only after the line is
 // in the file, and the spool when the log cannot be written (fault seam, real tmpfs).
-#include "CsvRead.h"
-#include "RecordingSink.h"
-#include "TestEnv.h"
-#include "Wait.h"
-#include "common.h"
 #include "eventlog.h"
 #include "ew_driver.h"
-#include "setting.h"
-#include "threads.h"
+#include "unit_common.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <gtest/gtest.h>
-#include <mutex>
 #include <sched.h>
 #include <sys/mount.h>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -38,17 +23,6 @@ FastenResult result(int screw) {
 std::string line(int tool, int screw, const struct tm& t = day(2026, 12, 6)) {
     return EventLog_FormatLine(t, "J", "S", "-", ("tool" + std::to_string(tool)).c_str(),
                                result(screw));
-}
-
-std::vector<std::string> fileLines(const std::string& path) {
-    std::vector<std::string> out;
-    std::string s = TestEnv::readFile(path);
-    size_t start = 0, nl;
-    while ((nl = s.find('\n', start)) != std::string::npos) {
-        out.push_back(s.substr(start, nl + 1 - start));
-        start = nl + 1;
-    }
-    return out;
 }
 
 const char* const DAY_FILE = "files/log/2026/12/06/20261206.csv";
@@ -69,7 +43,9 @@ struct WriterTest : ::testing::Test {
         sd = env.sysroot() + "/media/mmcblk1p1";
         EventLog_SetAckWriter([this](int tdx) {
             std::lock_guard<std::mutex> g(ackLock);
-            acks.push_back(std::to_string(tdx) + ":" + std::to_string(fileLines(dayFile()).size()));
+            const std::string text = TestEnv::readFile(dayFile()); // whole lines only
+            acks.push_back(std::to_string(tdx) + ":" +
+                           std::to_string(std::count(text.begin(), text.end(), '\n')));
             return 0;
         });
     }
@@ -311,18 +287,40 @@ TEST_F(WriterTest, TheSpoolIsTriedAgainWithBackOffAndWrittenWithoutANewResult) {
     EXPECT_TRUE(log.contains("1 spooled results written"));
 }
 
-TEST_F(WriterTest, SpoolFileLeftByAnEarlierRunIsWrittenAtStart) {
+TEST_F(WriterTest, SpoolFilesLeftByEarlierRunsAreWrittenAtStart) {
     insertCard();
     get_setting_log()->path = 1;
+    const std::string spool = "files/log/spool.csv";
     // The last line was cut by a power cut: it was never acknowledged and is left out.
-    TestEnv::writeFile("files/log/spool.csv", line(0, 1) + line(0, 2) + "2026-12-06 10:0");
+    TestEnv::writeFile(spool, line(0, 1) + line(0, 2) + "2026-12-06 10:0");
     EventLog_StartWriter(); // the spool's tries write it, no result needed
     ASSERT_TRUE(log.waitFor("2 spooled results written"));
-    EXPECT_EQ(fileLines(dayFile()),
-              (std::vector<std::string>{EVENTLOG_HEADER, line(0, 1), line(0, 2)}));
-    EXPECT_FALSE(TestEnv::exists("files/log/spool.csv"));
-    EXPECT_TRUE(log.contains("2 spooled results written"));
+    std::vector<std::string> want = {EVENTLOG_HEADER, line(0, 1), line(0, 2)};
+    EXPECT_EQ(fileLines(dayFile()), want);
+    EXPECT_FALSE(TestEnv::exists(spool));
     EXPECT_TRUE(log.contains("incomplete last line left out"));
+    // After a power cut while a spool was written by slices, the next start takes it up
+    // after its mark.
+    const std::string first = line(0, 1) + line(0, 2);
+    char mark[32];
+    snprintf(mark, sizeof mark, "#%020zu\n", first.size());
+    TestEnv::writeFile(spool, mark + first.substr(22) + line(0, 3));
+    EventLog_StartWriter();
+    ASSERT_TRUE(log.waitFor("1 spooled results written"));
+    want.push_back(line(0, 3));
+    EXPECT_EQ(fileLines(dayFile()), want);
+    EXPECT_FALSE(TestEnv::exists(spool));
+    // A quoted line break keeps a record whole: the spool gives it back as one record, and
+    // it goes to the file of its own day.
+    const struct tm eve = day(2026, 12, 5, 23, 59, 59);
+    const std::string split = EventLog_FormatLine(eve, "Job\nA", "S", "-", "tool0", result(1)),
+                      today = line(0, 4);
+    TestEnv::writeFile(spool, split + today);
+    EventLog_StartWriter();
+    ASSERT_TRUE(log.waitFor("2 spooled results written", 2, 20000));
+    EXPECT_EQ(TestEnv::readFile(EventLog_FileName(EventLog_DirName(1, eve), eve)),
+              EVENTLOG_HEADER + split);
+    EXPECT_EQ(TestEnv::readFile(dayFile()), EVENTLOG_HEADER + first + line(0, 3) + today);
 }
 
 // The spool reaches the log a slice at a time; after each slice its file says where the
@@ -370,37 +368,6 @@ TEST_F(WriterTest, TheSpoolIsWrittenBySlicesEachMarkedInItsFile) {
     EXPECT_EQ(fileLines("files/log/2026/12/07/20261207.csv"), b);
     EXPECT_FALSE(TestEnv::exists(spool));
     EXPECT_TRUE(log.contains("1003 spooled results written"));
-}
-
-// After a power cut during that, the next start takes the spool up after its mark.
-TEST_F(WriterTest, ASpoolFileTakenUpAgainStartsAfterItsMark) {
-    insertCard();
-    get_setting_log()->path = 1;
-    const std::string first = line(0, 1) + line(0, 2), rest = line(0, 3);
-    char mark[32];
-    snprintf(mark, sizeof mark, "#%020zu\n", first.size());
-    TestEnv::writeFile("files/log/spool.csv", mark + first.substr(22) + rest);
-    EventLog_StartWriter();
-    ASSERT_TRUE(log.waitFor("1 spooled results written"));
-    EXPECT_EQ(fileLines(dayFile()), (std::vector<std::string>{EVENTLOG_HEADER, line(0, 3)}));
-    EXPECT_FALSE(TestEnv::exists("files/log/spool.csv"));
-}
-
-// A quoted line break keeps a record whole: the spool gives it back as one record, and
-// it goes to the file of its own day.
-TEST_F(WriterTest, SpooledRecordWithALineBreakStaysWholeInItsDay) {
-    insertCard();
-    get_setting_log()->path = 1;
-    const struct tm eve = day(2026, 12, 5, 23, 59, 59);
-    const std::string split = EventLog_FormatLine(eve, "Job\nA", "S", "-", "tool0", result(1)),
-                      today = line(0, 2);
-    TestEnv::writeFile("files/log/spool.csv", split + today);
-    EventLog_StartWriter(); // the spool's tries write it, no result needed
-    ASSERT_TRUE(log.waitFor("2 spooled results written"));
-    EXPECT_EQ(TestEnv::readFile(EventLog_FileName(EventLog_DirName(1, eve), eve)),
-              EVENTLOG_HEADER + split);
-    EXPECT_EQ(TestEnv::readFile(dayFile()), EVENTLOG_HEADER + today);
-    EXPECT_TRUE(log.contains("2 spooled results written"));
 }
 
 // At exit the results held in memory get a last try; those that cannot be written are

@@ -1,12 +1,6 @@
 // The driver-to-GUI queue: order, one-cycle drain, string ownership, the event log line.
-#include "RecordingSink.h"
-#include "TestEnv.h"
-#include "debug.h"
 #include "ew_driver.h"
-
-#include <gtest/gtest.h>
-#include <thread>
-#include <unistd.h>
+#include "unit_common.h"
 
 class EwDriverTest : public ::testing::Test {
   protected:
@@ -72,16 +66,13 @@ TEST_F(EwDriverTest, EveryKindReachesItsMethodWithPayload) {
     EXPECT_EQ(sink.drain(), expect);
 }
 
-TEST_F(EwDriverTest, CurrentToolIsReadAtDelivery) {
+TEST_F(EwDriverTest, CurrentToolIsReadAtDeliveryEmptyTextNeverQueuedTextCopied) {
     static int32_t registryValue = 2;
     EwDriver_SetCurrTdxSource([] { return registryValue; });
     EwDriver_PushMsgQ_UpdateCurrTdx();
     registryValue = 5; // changes before the GUI drains: the delivered value is the new one
     EXPECT_EQ(sink.drain(), std::vector<std::string>{"update_curr_tdx 5"});
     EwDriver_SetCurrTdxSource(nullptr);
-}
-
-TEST_F(EwDriverTest, EmptyTextIsNeverQueuedAndTextIsCopied) {
     EwDriver_PushMsgQ_RecvBarcode("");
     EwDriver_PushMsgQ_RecvBarcode(nullptr);
     char empty[1] = "";
@@ -93,7 +84,11 @@ TEST_F(EwDriverTest, EmptyTextIsNeverQueuedAndTextIsCopied) {
     EXPECT_EQ(sink.drain(), std::vector<std::string>{"barcode XYZ"});
 }
 
-TEST_F(EwDriverTest, EventLogLineUnderFlag7WithoutFeedback) {
+TEST_F(EwDriverTest, EventLogLineOnlyUnderFlag7AndWithoutFeedback) {
+    LogCapture cap;
+    EwDriver_PushMsgQ_RecvInput(3, 1);
+    sink.drain();
+    EXPECT_FALSE(cap.contains("ew event"));
     Debug_GetFlag()[DEBUG_FLAG_EWEVENT] = 1;
     EwDriver_PushMsgQ_RecvInput(3, 1);
     EwDriver_PushMsgQ_UpdateDrvs();
@@ -106,13 +101,6 @@ TEST_F(EwDriverTest, EventLogLineUnderFlag7WithoutFeedback) {
     EXPECT_EQ(first, expect);
     // Debug events are never logged as events: nothing more follows.
     EXPECT_TRUE(sink.drain().empty());
-}
-
-TEST_F(EwDriverTest, FlagOffMeansNoEventLines) {
-    LogCapture cap;
-    EwDriver_PushMsgQ_RecvInput(3, 1);
-    sink.drain();
-    EXPECT_FALSE(cap.contains("ew event"));
 }
 
 TEST_F(EwDriverTest, PostsFromManyThreadsKeepPerThreadOrderAndWake) {

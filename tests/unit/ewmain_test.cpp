@@ -1,11 +1,7 @@
 // Console key mapping, touch state rules and the framebuffer colour check.
 #include "InputRecord.h"
-#include "Wait.h"
 #include "ewmain.h"
-
-#include <gtest/gtest.h>
-#include <string>
-#include <vector>
+#include "unit_common.h"
 
 namespace {
 std::vector<int> decode(const std::string& bytes, bool flushAtEnd = true) {
@@ -73,8 +69,13 @@ TEST(Touch, SixteenAndTwentyFourByteRecordsReadAlike) {
     }
 }
 
-TEST(Touch, HeldTouchGivesPressMovesAndOneRelease) {
+TEST(Touch, IgnoresOtherEventsHeldTouchAndShortTapGivePressMovesAndOneRelease) {
     TouchState st;
+    apply(st, 0, 0, 0);
+    apply(st, 3, 57, 1);
+    apply(st, 1, 331, 1);
+    EXPECT_EQ(st.state, 0);
+    EXPECT_EQ(st.x, 0);
     TouchPoint p{};
     EXPECT_FALSE(Touch_QueryState(st, &p));
     apply(st, 3, 53, 100);
@@ -93,11 +94,8 @@ TEST(Touch, HeldTouchGivesPressMovesAndOneRelease) {
     EXPECT_EQ(p.y, 220);
     EXPECT_FALSE(Touch_QueryState(st, &p)); // then nothing: the GUI delivers the release
     EXPECT_EQ(st.state, 0);
-}
-
-TEST(Touch, ShortTapIsCompletedAsPressThenRelease) {
-    TouchState st;
-    TouchPoint p{};
+    // A short tap is completed as a press, then a release.
+    st = TouchState{};
     apply(st, 3, 53, 5);
     apply(st, 3, 54, 6);
     apply(st, 1, 330, 1);
@@ -112,39 +110,20 @@ TEST(Touch, ShortTapIsCompletedAsPressThenRelease) {
     EXPECT_FALSE(st.releasedEarly);
 }
 
-TEST(Touch, IgnoresOtherEvents) {
-    TouchState st;
-    apply(st, 0, 0, 0);
-    apply(st, 3, 57, 1);
-    apply(st, 1, 331, 1);
-    EXPECT_EQ(st.state, 0);
-    EXPECT_EQ(st.x, 0);
-}
-
-TEST(Framebuffer, ColourFormatRule) {
+TEST(Framebuffer, ColourFormatRuleAndSystemInfoLabelsPaddedTo45) {
     struct {
         uint32_t bpp;
         bool fits;
     } cases[] = {{16, false}, {24, false}, {31, false}, {32, true}, {39, true}, {40, false}};
     for (auto c : cases)
         EXPECT_EQ(Fb_FormatFits(c.bpp), c.fits) << c.bpp;
-}
-
-TEST(SystemInfo, LabelsArePaddedTo45) {
+    // The system information labels are padded to 45.
     std::string t = EwSystemInfoText(0, 1280, 800);
     EXPECT_EQ(t.rfind(std::string(45, '-') + "\n", 0), 0u);
     EXPECT_NE(t.find(EwStepLabel("Color format") + "RGBA8888\n"), std::string::npos);
     EXPECT_NE(t.find("8388608"), std::string::npos);
     EXPECT_EQ(EwStepLabel("Initialize Display...").size(), 45u);
 }
-
-#include "TestEnv.h"
-
-#include <chrono>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
 
 // The real reader thread on a recorded stream fed through a FIFO in the sysroot.
 TEST(TouchReader, RecordedStreamReachesTheQuery) {

@@ -2,10 +2,8 @@
 // simulator's encoder, and the readers of a kept copy. Frames over real data connections:
 // tests/integration/toollink_curve_test.cpp.
 #include "graph.h"
+#include "unit_common.h"
 #include "wire.h"
-
-#include <cstring>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -33,7 +31,7 @@ std::vector<uint8_t> cut(std::vector<uint8_t> f, size_t len) {
     return f;
 }
 
-TEST(CurveFrame, CheckTable) {
+TEST(CurveFrame, CheckTableAndReadersOfACopyStayInsideIt) {
     const int big = GRAPH_HEADER_SIZE + 4 * GRAPH_SAMPLES_MAX; // every sound layout fits
     struct Case {
         const char* what;
@@ -76,9 +74,7 @@ TEST(CurveFrame, CheckTable) {
     }
     EXPECT_EQ(Graph_CheckFrame(nullptr, 40), GRAPH_FRAME_SHORT);
     EXPECT_EQ(Graph_CheckFrame(nullptr, -1), GRAPH_FRAME_SHORT);
-}
-
-TEST(CurveFrame, ReadersOfACopyStayInsideIt) {
+    // The readers of a kept copy stay inside it.
     const auto f = curve(2, 6, 55);
     GraphFrameCopy copy;
     memcpy(copy.bytes, f.data(), f.size());

@@ -1,19 +1,10 @@
 // Digital I/O against a simulated sysfs GPIO tree (sim/gpio/gpio-tree): line set-up,
 // active-low inputs, output writes, edges, and input changes reaching the event queue
 // through the same handler as on the board.
-#include "RecordingSink.h"
-#include "TestEnv.h"
-#include "Wait.h"
-#include "debug.h"
 #include "io.h"
-#include "threads.h"
+#include "unit_common.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <cstdlib>
-#include <string>
-#include <thread>
 
 namespace {
 const std::string kTree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
@@ -49,7 +40,7 @@ class IoTest : public ::testing::Test {
 };
 } // namespace
 
-TEST_F(IoTest, InitConfiguresEveryLineAndLeavesOutputLevelsAlone) {
+TEST_F(IoTest, InitThenInputsReadActiveLowOutputsWriteAndEdgeWordsWithinBounds) {
     setAttr(gpio_out_no[4], "value", "1\n"); // the kernel's level of a new output
     ASSERT_EQ(Gpio_Init(), 0);
     EXPECT_TRUE(Gpio_IsSimulated());
@@ -67,10 +58,7 @@ TEST_F(IoTest, InitConfiguresEveryLineAndLeavesOutputLevelsAlone) {
     // The last line exported is the extra output.
     EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/gpio/export"), "110\n");
     EXPECT_TRUE(sink.drain().empty()); // set-up posts nothing
-}
-
-TEST_F(IoTest, InputWiredLowReadsOneAndHighReadsZero) {
-    Gpio_Init();
+    // An input wired low reads 1, high reads 0.
     for (int pos : {0, 7, 15}) {
         wire(pos, 0);
         EXPECT_EQ(get_gpio_in_val(pos), 1) << pos;
@@ -79,6 +67,34 @@ TEST_F(IoTest, InputWiredLowReadsOneAndHighReadsZero) {
     }
     EXPECT_EQ(get_gpio_in_val(16), -1);
     EXPECT_EQ(get_gpio_in_val(-1), -1);
+    // An output writes and remembers its level.
+    Debug_GetFlag()[DEBUG_FLAG_OUTPUT] = 1;
+    LogCapture log;
+    struct {
+        int pos, level;
+        const char* file;
+        int remembered;
+    } cases[] = {{0, 1, "1\n", 1}, {15, 7, "1\n", 1}, {15, 0, "0\n", 0}, {8, -1, "1\n", 1}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(set_gpio_out_val(c.pos, c.level), 0);
+        EXPECT_EQ(attr(gpio_out_no[c.pos], "value"), c.file);
+        EXPECT_EQ(get_gpio_out_val(c.pos), c.remembered);
+    }
+    EXPECT_TRUE(log.contains("output, port.0 = 1"));
+    EXPECT_TRUE(log.contains("output, port.15 = 0"));
+    EXPECT_EQ(set_gpio_out_val(16, 1), -1);
+    EXPECT_EQ(set_gpio_out_val(-1, 1), -1);
+    // The edge words, and the bounds.
+    const char* words[] = {"none\n", "rising\n", "falling\n", "both\n"};
+    for (int e = 0; e < 4; ++e) {
+        ASSERT_EQ(set_gpio_edge(gpio_in_no[5], e), 0);
+        EXPECT_EQ(attr(gpio_in_no[5], "edge"), words[e]);
+    }
+    EXPECT_EQ(set_gpio_edge(gpio_in_no[5], 4), -1);
+    EXPECT_EQ(set_gpio_edge(gpio_in_no[5], -1), -1);
+    EXPECT_EQ(attr(gpio_in_no[5], "edge"), "both\n");
+    EXPECT_EQ(set_gpio_edge(999, 3), -1); // no such line
+    EXPECT_EQ(log.count("set_gpio_edge."), 3u);
 }
 
 TEST_F(IoTest, ToggledInputReachesTheQueueWithItsSettledLevel) {
@@ -119,41 +135,6 @@ TEST_F(IoTest, EmptyValueIsAFailureNotAReleasedInput) {
     EXPECT_EQ(get_gpio_in_val(3), 0) << "the GUI read does not disturb the watch";
     wire(3, 0);
     EXPECT_TRUE(sink.waitFor("input 3 1", 20000));
-}
-
-TEST_F(IoTest, OutputWritesAndRemembersTheLevel) {
-    Debug_GetFlag()[DEBUG_FLAG_OUTPUT] = 1;
-    LogCapture log;
-    Gpio_Init();
-    struct {
-        int pos, level;
-        const char* file;
-        int remembered;
-    } cases[] = {{0, 1, "1\n", 1}, {15, 7, "1\n", 1}, {15, 0, "0\n", 0}, {8, -1, "1\n", 1}};
-    for (const auto& c : cases) {
-        ASSERT_EQ(set_gpio_out_val(c.pos, c.level), 0);
-        EXPECT_EQ(attr(gpio_out_no[c.pos], "value"), c.file);
-        EXPECT_EQ(get_gpio_out_val(c.pos), c.remembered);
-    }
-    EXPECT_TRUE(log.contains("output, port.0 = 1"));
-    EXPECT_TRUE(log.contains("output, port.15 = 0"));
-    EXPECT_EQ(set_gpio_out_val(16, 1), -1);
-    EXPECT_EQ(set_gpio_out_val(-1, 1), -1);
-}
-
-TEST_F(IoTest, EdgeWordsAndBounds) {
-    Gpio_Init();
-    const char* words[] = {"none\n", "rising\n", "falling\n", "both\n"};
-    for (int e = 0; e < 4; ++e) {
-        ASSERT_EQ(set_gpio_edge(gpio_in_no[5], e), 0);
-        EXPECT_EQ(attr(gpio_in_no[5], "edge"), words[e]);
-    }
-    LogCapture log;
-    EXPECT_EQ(set_gpio_edge(gpio_in_no[5], 4), -1);
-    EXPECT_EQ(set_gpio_edge(gpio_in_no[5], -1), -1);
-    EXPECT_EQ(attr(gpio_in_no[5], "edge"), "both\n");
-    EXPECT_EQ(set_gpio_edge(999, 3), -1); // no such line
-    EXPECT_EQ(log.count("set_gpio_edge."), 3u);
 }
 
 TEST_F(IoTest, MissingTreeFailsLoudlyWithoutEvents) {

@@ -1,13 +1,6 @@
 // Step operations, names, renaming and copying of jobs, and the record codecs.
-#include "TestEnv.h"
-#include "common.h"
 #include "job.h"
-
-#include <cstring>
-#include <filesystem>
-#include <gtest/gtest.h>
-
-namespace fs = std::filesystem;
+#include "unit_common.h"
 
 namespace {
 std::string jobPath(const std::string& name) {
@@ -54,7 +47,7 @@ TEST_F(JobStepTest, NewStepsAreNamedByTypeCounter) {
     EXPECT_EQ(job_steps_len(), 0);
 }
 
-TEST_F(JobStepTest, MoveStepsWithinBounds) {
+TEST_F(JobStepTest, MoveStepsWithinBoundsAndDeleteDecrementsCounterAndCount) {
     for (int i = 0; i < 3; ++i)
         step_new(STEP_DELAY);
     EXPECT_EQ(step_move_up(0), -1);
@@ -67,6 +60,14 @@ TEST_F(JobStepTest, MoveStepsWithinBounds) {
     EXPECT_EQ(stepNames(), (std::vector<std::string>{"delay-3", "delay-1", "delay-2"}));
     EXPECT_EQ(step_move_down(1), 0); // into the last place
     EXPECT_EQ(stepNames(), (std::vector<std::string>{"delay-3", "delay-2", "delay-1"}));
+    // A delete takes one off the type's counter and the count.
+    step_new(STEP_INPUT);
+    step_new(STEP_INPUT);
+    EXPECT_EQ(step_delete(3), 0);
+    EXPECT_EQ(job_loaded_header()->entry.counters[STEP_INPUT], 1u);
+    EXPECT_EQ(job_loaded_header()->entry.steps, 4u);
+    EXPECT_EQ(step_delete(4), -1);
+    EXPECT_EQ(stepNames(), (std::vector<std::string>{"delay-3", "delay-2", "delay-1", "input-2"}));
 }
 
 TEST_F(JobStepTest, CopyAppendsAtTheEndWithSuffix) {
@@ -85,16 +86,6 @@ TEST_F(JobStepTest, CopyAppendsAtTheEndWithSuffix) {
     ASSERT_EQ(set_stepname_sdx(1, longName.c_str()), 0);
     step_copy(1);
     EXPECT_EQ(std::string(get_stepname_sdx(4)), (longName + "-copy").substr(0, 127));
-}
-
-TEST_F(JobStepTest, DeleteDecrementsCounterAndCount) {
-    step_new(STEP_INPUT);
-    step_new(STEP_INPUT);
-    EXPECT_EQ(step_delete(0), 0);
-    EXPECT_EQ(job_loaded_header()->entry.counters[STEP_INPUT], 1u);
-    EXPECT_EQ(job_loaded_header()->entry.steps, 1u);
-    EXPECT_EQ(step_delete(1), -1);
-    EXPECT_EQ(stepNames(), (std::vector<std::string>{"input-2"}));
 }
 
 TEST_F(JobStepTest, NameAccessorsValidateIndexes) {
@@ -127,7 +118,7 @@ TEST_F(JobStepTest, RenameMovesTheFileAndHeaderName) {
     EXPECT_TRUE(log.contains("invalid parameters (3, "));
 }
 
-TEST_F(JobStepTest, RenameOrCopyOntoAnExistingJobIsRefused) {
+TEST_F(JobStepTest, RenameOrCopyOntoAnExistingJobIsRefusedAndAFailedRenameKeepsTheEntry) {
     std::string otherBefore = TestEnv::readFile(jobPath("other"));
     EXPECT_EQ(set_jobname_jdx(0, "other"), JOB_ERR_NAME_EXISTS);
     EXPECT_EQ(job_copy(0, "other"), JOB_ERR_NAME_EXISTS);
@@ -139,16 +130,14 @@ TEST_F(JobStepTest, RenameOrCopyOntoAnExistingJobIsRefused) {
     EXPECT_EQ(set_jobname_jdx(0, "stray"), JOB_ERR_NAME_EXISTS);
     EXPECT_EQ(job_copy(0, "stray"), JOB_ERR_NAME_EXISTS);
     EXPECT_EQ(TestEnv::readFile(jobPath("stray")), "not a job");
-}
-
-TEST_F(JobStepTest, RenameFailureKeepsEntryAndFile) {
+    // A rename that fails keeps the entry.
     fs::remove(jobPath("base"));
     EXPECT_EQ(set_jobname_jdx(0, "newname"), -1);
     EXPECT_STREQ(get_jobname_jdx(0), "base");
     EXPECT_TRUE(log.contains("job rename fail (-1, -1, 0)"));
 }
 
-TEST_F(JobStepTest, CopyDuplicatesFileWithNewIndexAndName) {
+TEST_F(JobStepTest, CopyDuplicatesFileWithNewIndexAndNameOrFails) {
     step_new(STEP_FASTENING);
     step_new(STEP_DELAY);
     job_save(0);
@@ -164,12 +153,10 @@ TEST_F(JobStepTest, CopyDuplicatesFileWithNewIndexAndName) {
     load_job();
     ASSERT_EQ(job_load(2), 0);
     EXPECT_EQ(job_steps_len(), 2);
-}
-
-TEST_F(JobStepTest, CopyWithInvalidIndexOrMissingSourceFails) {
+    // An invalid index or a missing source fails.
     EXPECT_EQ(job_copy(9, "x"), -1);
     EXPECT_EQ(job_copy(0, nullptr), -1);
-    EXPECT_EQ(job_list_len(), 2);
+    EXPECT_EQ(job_list_len(), 3);
     fs::remove(jobPath("other"));
     EXPECT_EQ(job_copy(1, "again"), -1);
     EXPECT_TRUE(log.contains("modify_jobheader_name."));
@@ -197,7 +184,7 @@ TEST_F(JobStepTest, HostileNamesCopyAndRenameSafely) {
     EXPECT_EQ(find_jdx_by_name("-rf2"), 6);
 }
 
-TEST(JobRecord, ScrewPositionLayout) {
+TEST(JobRecord, ScrewPositionLayoutAndSaveKeepsGeometryOfDisabledPositions) {
     ScrewPosition p;
     p.enabled = 1;
     p.x = 640;
@@ -220,6 +207,28 @@ TEST(JobRecord, ScrewPositionLayout) {
     job_decode_screwpos(b, &q);
     EXPECT_EQ(q.y, -2);
     EXPECT_EQ(q.ng[2], 0xdd);
+    // A save keeps the geometry of disabled positions.
+    StepRecord r;
+    ScrewPosition pos[JOB_MAX_SCREW_POS];
+    pos[0].enabled = 1;
+    pos[0].x = 10;
+    pos[1].enabled = 1;
+    pos[1].x = 20;
+    step_save_screwpos(&r, "img/a.png", pos);
+    StepFasten f;
+    step_get_fasten(r, &f);
+    EXPECT_EQ(f.img_flag, 1u);
+    EXPECT_STREQ(f.img_path, "img/a.png");
+    ScrewPosition next[JOB_MAX_SCREW_POS];
+    next[0].enabled = 1;
+    next[0].x = 11;
+    next[1].x = 99; // disabled: only its enabled word changes
+    step_save_screwpos(&r, "", next);
+    step_get_fasten(r, &f);
+    EXPECT_STREQ(f.img_path, "img/a.png");
+    EXPECT_EQ(f.pos[0].x, 11);
+    EXPECT_EQ(f.pos[1].enabled, 0u);
+    EXPECT_EQ(f.pos[1].x, 20);
 }
 
 TEST(JobRecord, DelayModesShareBytesAndWriteOnlyTheirOwn) {
@@ -249,28 +258,4 @@ TEST(JobRecord, DelayModesShareBytesAndWriteOnlyTheirOwn) {
     EXPECT_EQ(std::string(back.barcode), std::string(32, 'B'));
     EXPECT_EQ(back.range_start, 2u);
     EXPECT_EQ(back.line[0][0], '\0');
-}
-
-TEST(JobRecord, SaveScrewPosKeepsGeometryOfDisabledPositions) {
-    StepRecord r;
-    ScrewPosition pos[JOB_MAX_SCREW_POS];
-    pos[0].enabled = 1;
-    pos[0].x = 10;
-    pos[1].enabled = 1;
-    pos[1].x = 20;
-    step_save_screwpos(&r, "img/a.png", pos);
-    StepFasten f;
-    step_get_fasten(r, &f);
-    EXPECT_EQ(f.img_flag, 1u);
-    EXPECT_STREQ(f.img_path, "img/a.png");
-    ScrewPosition next[JOB_MAX_SCREW_POS];
-    next[0].enabled = 1;
-    next[0].x = 11;
-    next[1].x = 99; // disabled: only its enabled word changes
-    step_save_screwpos(&r, "", next);
-    step_get_fasten(r, &f);
-    EXPECT_STREQ(f.img_path, "img/a.png");
-    EXPECT_EQ(f.pos[0].x, 11);
-    EXPECT_EQ(f.pos[1].enabled, 0u);
-    EXPECT_EQ(f.pos[1].x, 20);
 }

@@ -1,17 +1,6 @@
 // Job store against real job files in a temporary data home.
-#include "TestEnv.h"
-#include "common.h"
 #include "job.h"
-
-#include <chrono>
-#include <cstring>
-#include <filesystem>
-#include <gtest/gtest.h>
-#include <string>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
+#include "unit_common.h"
 
 namespace {
 // A job file image built byte by byte, independent of the store's encoder.
@@ -76,7 +65,7 @@ struct JobStoreTest : ::testing::Test {
 };
 } // namespace
 
-TEST_F(JobStoreTest, EmptyAndMissingDirectory) {
+TEST_F(JobStoreTest, EmptyOrMissingDirectoryAndScanSkipsHiddenShortForeignAndNonRegular) {
     EXPECT_EQ(load_job(), 0);
     EXPECT_EQ(job_list_len(), 0);
     fs::remove_all("files/job");
@@ -84,9 +73,7 @@ TEST_F(JobStoreTest, EmptyAndMissingDirectory) {
     EXPECT_EQ(job_list_len(), 0);
     EXPECT_TRUE(log.contains("load_job.")) << "missing directory is logged";
     EXPECT_TRUE(log.contains("directory open fail (./files/job)"));
-}
-
-TEST_F(JobStoreTest, ScanSkipsHiddenShortForeignAndNonRegularEntries) {
+    log.clear();
     TestEnv::writeFile(jobPath("b"), jobImage("beta", 1, 0, 0));
     TestEnv::writeFile("files/job/.hidden.job", jobImage("hidden", 0, 0, 0));
     TestEnv::writeFile(jobPath("short"), jobImage("short", 2, 0, 0).substr(0, 171));
@@ -110,20 +97,16 @@ TEST_F(JobStoreTest, ScanSkipsHiddenShortForeignAndNonRegularEntries) {
     EXPECT_TRUE(log.contains("link.job is not a regular file"));
 }
 
-TEST_F(JobStoreTest, MoveAtTheEdgesChangesNothing) {
-    makeJobs(3);
+TEST_F(JobStoreTest, MoveAtTheEdgesChangesNothingAndDeleteRenumbersFollowingJobs) {
+    makeJobs(5);
     auto before = names();
     EXPECT_EQ(job_move_up(0), 0);
-    EXPECT_EQ(job_move_down(2), 0);
+    EXPECT_EQ(job_move_down(4), 0);
     EXPECT_EQ(job_move_up(-1), 0);
     EXPECT_EQ(job_move_down(7), 0);
     EXPECT_EQ(names(), before);
-    EXPECT_TRUE(log.contains("invalid job index, 0 / 3"));
-    EXPECT_TRUE(log.contains("invalid job index, 2 / 3"));
-}
-
-TEST_F(JobStoreTest, DeleteRenumbersFollowingJobs) {
-    makeJobs(5);
+    EXPECT_TRUE(log.contains("invalid job index, 0 / 5"));
+    EXPECT_TRUE(log.contains("invalid job index, 4 / 5"));
     EXPECT_EQ(job_delete(2), 0);
     EXPECT_FALSE(TestEnv::exists(jobPath("j2")));
     EXPECT_EQ(names(), (std::vector<std::string>{"j0", "j1", "j3", "j4"}));
@@ -136,19 +119,16 @@ TEST_F(JobStoreTest, DeleteRenumbersFollowingJobs) {
     EXPECT_EQ(job_delete(-1), -1);
     load_job(); // the files alone give the same order
     EXPECT_EQ(names(), (std::vector<std::string>{"j0", "j1", "j3", "j4"}));
-}
-
-TEST_F(JobStoreTest, DeleteKeepsListWhenFileCannotBeRemoved) {
-    makeJobs(2);
+    // A file that cannot be removed keeps its entry.
     fs::remove(jobPath("j0"));
     fs::create_directories(jobPath("j0") + "/inner"); // a non-empty folder cannot be removed
     EXPECT_EQ(job_delete(0), -1);
-    EXPECT_EQ(job_list_len(), 2);
+    EXPECT_EQ(job_list_len(), 4);
     EXPECT_TRUE(log.contains("g_remove return fail (./files/job/j0.job)"));
     // A file that is already gone only leaves its entry behind to remove.
     fs::remove(jobPath("j1"));
     EXPECT_EQ(job_delete(1), 0);
-    EXPECT_EQ(job_list_len(), 1);
+    EXPECT_EQ(job_list_len(), 3);
 }
 
 TEST_F(JobStoreTest, NewJobNamesAndTheHeaderWritten) {
@@ -184,9 +164,8 @@ TEST_F(JobStoreTest, NewJobNamesAndTheHeaderWritten) {
     EXPECT_TRUE(log.contains("name is null"));
     EXPECT_FALSE(TestEnv::exists("files/escape.job"));
     EXPECT_EQ(fileU32(jobPath("j0"), 12), 0u) << "the existing file is not replaced";
-}
-
-TEST_F(JobStoreTest, NewJobFailureSaysWhatFailed) {
+    // A failure says what failed.
+    log.clear();
     Common_SetWriteFailAfter(10);
     EXPECT_EQ(job_new("w"), -1);
     Common_SetWriteFailAfter(-1);
@@ -199,7 +178,7 @@ TEST_F(JobStoreTest, NewJobFailureSaysWhatFailed) {
     EXPECT_TRUE(log.contains("./files/job/o.job open fail : No such file or directory"));
 }
 
-TEST_F(JobStoreTest, LoadReadsAllStepsOrStopsAtTheEndOfTheFile) {
+TEST_F(JobStoreTest, LoadReadsAllStepsOrStopsAtTheEndOfTheFileAndFailuresLeaveAnEmptyJob) {
     struct {
         uint32_t steps, records;
         int rc;
@@ -218,17 +197,14 @@ TEST_F(JobStoreTest, LoadReadsAllStepsOrStopsAtTheEndOfTheFile) {
         EXPECT_TRUE(!c.logged || log.contains(c.logged)) << c.logged;
     }
     EXPECT_STREQ(get_stepname_sdx(0), "input-1");
-}
-
-TEST_F(JobStoreTest, LoadFailuresLeaveAnEmptyLoadedJob) {
-    makeJobs(1);
+    // Failures leave an empty loaded job.
     EXPECT_EQ(job_load(5), -1);
     EXPECT_TRUE(job_is_loaded());
     EXPECT_EQ(job_steps_len(), 0);
     EXPECT_TRUE(log.contains("invalid job index, 5 / 1"));
-    fs::remove(jobPath("j0"));
+    fs::remove(jobPath("j"));
     EXPECT_EQ(job_load(0), -1);
-    EXPECT_TRUE(log.contains("./files/job/j0.job open fail"));
+    EXPECT_TRUE(log.contains("./files/job/j.job open fail"));
     job_free();
     EXPECT_FALSE(job_is_loaded());
     EXPECT_EQ(job_steps_len(), 0);
@@ -248,11 +224,9 @@ TEST_F(JobStoreTest, SaveRecomputesCountersAndWritesExactSize) {
     job_put_u32(job_step(1)->b + SF_SCREWS, 5);
     ASSERT_EQ(job_save(0), 0);
     EXPECT_EQ(fs::file_size(jobPath("j0")), 172u + 4 * 4096);
-    EXPECT_EQ(fileU32(jobPath("j0"), 144), 4u);
-    EXPECT_EQ(fileU32(jobPath("j0"), 148), 9u);
-    EXPECT_EQ(fileU32(jobPath("j0"), 152), 2u);
-    EXPECT_EQ(fileU32(jobPath("j0"), 156), 1u);
-    EXPECT_EQ(fileU32(jobPath("j0"), 164), 1u);
+    // steps, screws, then the fastening, input and delay counters
+    for (auto [off, want] : {std::pair{144, 4u}, {148, 9u}, {152, 2u}, {156, 1u}, {164, 1u}})
+        EXPECT_EQ(fileU32(jobPath("j0"), size_t(off)), want) << off;
     EXPECT_EQ(job_list_entry(0)->total_screws, 9u);
     EXPECT_EQ(job_list_entry(0)->steps, 4u);
     // Reloading gives the same steps back.
@@ -328,47 +302,37 @@ struct GappedListTest : JobStoreTest {
                 << job_list_entry(i)->name;
         }
     }
-    std::vector<std::string> namesAfterRestart() {
+    // The list in this order, every entry holding its position, and the same after a restart.
+    void expectOrder(const std::vector<std::string>& want) {
+        EXPECT_EQ(names(), want);
+        expectPositionsStored();
         load_job();
-        return names();
+        EXPECT_EQ(names(), want) << "after a restart";
     }
 };
 using Names = std::vector<std::string>;
 } // namespace
 
-TEST_F(GappedListTest, LoadStoresPositionsOverGappedIndexes) {
+TEST_F(GappedListTest, LoadStoresPositionsAndMoveSwapsOnlyTheNeighbours) {
     writeJobs({{"A", 5}, {"B", 6}, {"C", 7}});
-    EXPECT_EQ(names(), (Names{"A", "B", "C"}));
-    expectPositionsStored();
-}
-
-TEST_F(GappedListTest, MoveSwapsOnlyTheNeighboursOverGappedIndexes) {
-    writeJobs({{"A", 5}, {"B", 6}, {"C", 7}});
+    expectOrder({"A", "B", "C"});
     EXPECT_EQ(job_move_down(1), 0);
-    EXPECT_EQ(names(), (Names{"A", "C", "B"}));
-    expectPositionsStored();
-    EXPECT_EQ(namesAfterRestart(), (Names{"A", "C", "B"}));
+    expectOrder({"A", "C", "B"});
     EXPECT_EQ(job_move_up(1), 0);
-    EXPECT_EQ(names(), (Names{"C", "A", "B"}));
-    expectPositionsStored();
-    EXPECT_EQ(namesAfterRestart(), (Names{"C", "A", "B"}));
+    expectOrder({"C", "A", "B"});
 }
 
 TEST_F(GappedListTest, NewAndCopiedJobsStayLastAcrossARestart) {
     writeJobs({{"A", 5}, {"B", 6}});
     ASSERT_EQ(job_new("N"), 0);
     ASSERT_EQ(job_copy(0, "A2"), 0);
-    EXPECT_EQ(names(), (Names{"A", "B", "N", "A2"}));
-    expectPositionsStored();
-    EXPECT_EQ(namesAfterRestart(), (Names{"A", "B", "N", "A2"}));
+    expectOrder({"A", "B", "N", "A2"});
 }
 
 TEST_F(GappedListTest, RepeatedIndexesTieByFileNameAndAreRenumbered) {
     // Written in an order different from the file-name order the tie follows.
     writeJobs({{"second", 1}, {"third", 1}, {"first", 1}, {"zero", 0}});
-    EXPECT_EQ(names(), (Names{"zero", "first", "second", "third"}));
-    expectPositionsStored();
-    EXPECT_EQ(namesAfterRestart(), (Names{"zero", "first", "second", "third"}));
+    expectOrder({"zero", "first", "second", "third"});
 }
 
 TEST_F(GappedListTest, ConsistentFilesAreNotRewritten) {
@@ -437,7 +401,7 @@ TEST_F(GappedListTest, IndexIsNeverWrittenThroughAFifoOrFolder) {
 
 // ---- a save goes only to the job that was loaded ----
 
-TEST_F(JobStoreTest, SaveUnderAnotherJobsIndexIsRefused) {
+TEST_F(JobStoreTest, SaveUnderAnotherJobsIndexIsRefusedAndFollowsARenameOfTheLoadedJobOnly) {
     TestEnv::writeFile(jobPath("j0"), jobImage("j0", 0, 1, 1));
     TestEnv::writeFile(jobPath("j1"), jobImage("j1", 1, 2, 2));
     load_job();
@@ -452,17 +416,13 @@ TEST_F(JobStoreTest, SaveUnderAnotherJobsIndexIsRefused) {
         log.contains("job 1 is ./files/job/j1.job, not the loaded job (./files/job/j0.job)"));
     EXPECT_EQ(job_save(0), 0) << "its own index still saves";
     EXPECT_EQ(fileU32(jobPath("j0"), 144), 2u);
-}
-
-TEST_F(JobStoreTest, SaveFollowsARenameOfTheLoadedJobOnly) {
-    makeJobs(2);
-    ASSERT_EQ(job_load(0), 0);
+    // A save follows a rename of the loaded job only.
     step_new(STEP_INPUT);
     ASSERT_EQ(set_jobname_jdx(1, "other"), 0);
     EXPECT_EQ(job_save(1), -1) << "renaming another job does not make it the loaded one";
     ASSERT_EQ(set_jobname_jdx(0, "renamed"), 0);
     ASSERT_EQ(job_save(0), 0);
-    EXPECT_EQ(fileU32(jobPath("renamed"), 144), 1u);
+    EXPECT_EQ(fileU32(jobPath("renamed"), 144), 3u);
     EXPECT_EQ(fileName(jobPath("renamed")), "renamed");
     EXPECT_FALSE(TestEnv::exists(jobPath("j0")));
 }

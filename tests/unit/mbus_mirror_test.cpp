@@ -1,18 +1,11 @@
 // The register mirror's block reads: what one read stored comes back whole, never mixed
 // with the next read's values, while a writer keeps storing blocks on another thread.
-#include "TestEnv.h"
 #include "mbus.h"
-
-#include <atomic>
-#include <cstring>
-#include <gtest/gtest.h>
-#include <string>
-#include <thread>
-#include <vector>
+#include "unit_common.h"
 
 namespace {
 
-TEST(MbusMirror, BlockReadsBackWhatOneReadStored) {
+TEST(MbusMirror, BlockReadsBackWhatOneReadStoredAndZerosClearABlock) {
     struct Case {
         int tdx, addr, count, want;
     } cases[] = {
@@ -37,9 +30,7 @@ TEST(MbusMirror, BlockReadsBackWhatOneReadStored) {
     uint16_t none[2] = {7, 7};
     EXPECT_EQ(Modbus_GetBlock(-1, 2900, 2, none), 0); // no current tool: zeros
     EXPECT_EQ(none[0] | none[1], 0);
-}
-
-TEST(MbusMirror, StoredZerosClearABlock) {
+    // Stored zeros clear a block.
     const uint16_t v[3] = {1, 2, 3};
     Modbus_StoreBlock(2, 100, 3, v);
     Modbus_StoreBlock(2, 101, 1, nullptr);

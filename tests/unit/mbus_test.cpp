@@ -1,20 +1,16 @@
 // Modbus link without a tool: the address rule, the connect time limit refusing at once,
 // and the text coding of the tool's Wi-Fi registers. Traffic with tools: the tool-link
 // suites in tests/integration.
-#include "TestEnv.h"
 #include "mbus.h"
+#include "unit_common.h"
 
-#include <cerrno>
-#include <cstring>
-#include <gtest/gtest.h>
 #include <modbus.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
-TEST(MbusAddr, RangeCheck) {
+TEST(MbusAddr, RangeCheckAndTextTwoCharactersPerRegister) {
     struct Case {
         int addr, count, want;
     } cases[] = {{5995, 5, 0}, {5995, 6, 1}, {0, 6000, 0}, {0, 6001, 1},
@@ -27,6 +23,22 @@ TEST(MbusAddr, RangeCheck) {
                                      "-" + std::to_string(c.count)));
         }
     }
+    // The text of the Wi-Fi registers: two characters per register.
+    uint16_t regs[16];
+    Mbus_EncodeText("ab", regs);
+    EXPECT_EQ(regs[0], 0x6162);
+    for (int i = 1; i < 16; ++i)
+        EXPECT_EQ(regs[i], 0) << i;
+    Mbus_EncodeText("abc", regs);
+    EXPECT_EQ(regs[1], 0x6300);
+    char text[33];
+    Mbus_DecodeText(regs, text);
+    EXPECT_STREQ(text, "abc");
+    uint16_t full[16];
+    for (auto& r : full)
+        r = 0x4142;
+    Mbus_DecodeText(full, text);
+    EXPECT_EQ(strlen(text), 32u);
 }
 
 TEST(MbusConnect, RefusedConnectFailsAtOnce) {
@@ -43,24 +55,6 @@ TEST(MbusConnect, RefusedConnectFailsAtOnce) {
     EXPECT_EQ(Modbus_ConnectTimeout(ctx, 0x7f000001, port, 2000), -1);
     EXPECT_EQ(errno, ECONNREFUSED);
     modbus_free(ctx);
-}
-
-TEST(MbusText, TwoCharactersPerRegister) {
-    uint16_t regs[16];
-    Mbus_EncodeText("ab", regs);
-    EXPECT_EQ(regs[0], 0x6162);
-    for (int i = 1; i < 16; ++i)
-        EXPECT_EQ(regs[i], 0) << i;
-    Mbus_EncodeText("abc", regs);
-    EXPECT_EQ(regs[1], 0x6300);
-    char text[33];
-    Mbus_DecodeText(regs, text);
-    EXPECT_STREQ(text, "abc");
-    uint16_t full[16];
-    for (auto& r : full)
-        r = 0x4142;
-    Mbus_DecodeText(full, text);
-    EXPECT_EQ(strlen(text), 32u);
 }
 
 } // namespace

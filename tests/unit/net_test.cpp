@@ -3,18 +3,14 @@
 #include "toollink_support.h"
 
 #include "ChildProcess.h"
-#include "CsvRead.h"
-#include "debug.h"
 #include "ethernet.h"
 #include "net.h"
-#include "setting.h"
 #include "wire_util.h"
 #include "wlan.h"
 
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <net/if.h>
-#include <signal.h>
 
 using namespace toollink_test;
 
@@ -173,104 +169,52 @@ class NetMonitor : public DriverFixture {
 
 TEST_F(NetMonitor, LinkAndAddressMessagesDriveAddressingAndMembership) {
     const uint32_t IP = 0x0a4d0001, MASK = 0xffffff00, GW = 0x0a4d00fe;
+    using Msgs = std::vector<std::vector<uint8_t>>;
     struct Row {
+        Row(const char* n, uint32_t d, uint32_t i, uint32_t g, Msgs m, Lines c, Lines l, Lines a)
+            : name(n), dhcp(d), ip(i), gw(g), msgs(m), commands(c), lines(l), absent(a) {}
         const char* name;
         uint32_t dhcp, ip, gw;
-        std::vector<std::vector<uint8_t>> msgs;
-        std::vector<std::string> commands; // command lines, in order
-        std::vector<std::string> lines;    // log lines that must be there
-        std::vector<std::string> absent;   // and must not
+        Msgs msgs;
+        Lines commands; // command lines, in order
+        Lines lines;    // log lines that must be there
+        Lines absent;   // and must not
     } rows[] = {
-        {"static, gateway 0: address, no route, join",
-         0,
-         IP,
-         0,
-         {link("eth0", RUN)},
-         {"ifconfig eth0 10.77.0.1 netmask 255.255.255.0 up"},
-         {"interface up", "static", "link up, set static address & join MC group",
-          "join MC group 10.77.0.1"},
-         {"route add"}},
-        {"static with a gateway adds the route",
-         0,
-         IP,
-         GW,
-         {link("eth0", RUN)},
-         {"ifconfig eth0 10.77.0.1 netmask 255.255.255.0 up", "route add default gw 10.77.0.254"},
-         {"join MC group 10.77.0.1"},
-         {}},
-        {"static address 0: no command, still joins with 0",
-         0,
-         0,
-         GW,
-         {link("eth0", RUN)},
-         {},
-         {"join MC group 0.0.0.0"},
-         {}},
-        {"static, link lost: leave and close forwarding",
-         0,
-         IP,
-         0,
-         {link("eth0", UP)},
-         {},
-         {"link down, leave MC group", "leave MC group", "Close server stream (link down)."},
-         {"join MC group"}},
-        {"static address message waits for the link",
-         0,
-         IP,
-         0,
-         {addr("eth0", {IP})},
-         {},
-         {"Netlink event RTM_NEWADDR : eth0", "eth0 STATIC : wait RTM_NEWLINK"},
-         {"join MC group"}},
-        {"dhcp: repeated link-up starts the client once",
-         1,
-         0,
-         0,
-         {link("eth0", RUN), link("eth0", RUN), link("eth0", RUN)},
-         {"dhcpcd -B eth0"},
-         {"dhcp", "link up, run dhcpd"},
-         {"join MC group"}},
-        {"dhcp: the address joins with it",
-         1,
-         0,
-         0,
-         {addr("eth0", {0x0a4d0064})},
-         {},
-         {"Netlink event RTM_NEWADDR : eth0", "eth0 DHCP : 10.77.0.100",
-          "join MC group 10.77.0.100"},
-         {}},
-        {"dhcp: link lost, client stopped, link back starts it again",
-         1,
-         0,
-         0,
-         {link("eth0", RUN), link("eth0", UP), link("eth0", RUN)},
-         {"dhcpcd -B eth0", "dhcpcd -B eth0"},
-         {"link down, kill dhcpd & leave MC group", "Close server stream (link down)."},
-         {}},
-        {"interface down",
-         1,
-         0,
-         0,
-         {link("eth0", 0)},
-         {},
-         {"eth0 interface down, kill dhcpd & leave MC group"},
-         {"Close server stream"}},
-        {"other interfaces are only logged",
-         1,
-         IP,
-         0,
-         {link("tools0", RUN), addr("lo", {0x7f000001})},
-         {},
-         {"Netlink RTM_NEWLINK : tools0", "Netlink event RTM_NEWADDR : lo"},
-         {"join MC group"}},
-        {"wlan0 address waits for the link",
-         0,
-         IP,
-         0,
-         {addr("wlan0", {HOSTAPD_AP_ADDR})},
-         {},
-         {"wlan0 : wait RTM_NEWLINK"},
-         {}},
+        Row("static, gateway 0: address, no route, join", 0, IP, 0, {link("eth0", RUN)},
+            {"ifconfig eth0 10.77.0.1 netmask 255.255.255.0 up"},
+            {"interface up", "static", "link up, set static address & join MC group",
+             "join MC group 10.77.0.1"},
+            {"route add"}),
+        Row("static with a gateway adds the route", 0, IP, GW, {link("eth0", RUN)},
+            {"ifconfig eth0 10.77.0.1 netmask 255.255.255.0 up",
+             "route add default gw 10.77.0.254"},
+            {"join MC group 10.77.0.1"}, {}),
+        Row("static address 0: no command, still joins with 0", 0, 0, GW, {link("eth0", RUN)}, {},
+            {"join MC group 0.0.0.0"}, {}),
+        Row("static, link lost: leave and close forwarding", 0, IP, 0, {link("eth0", UP)}, {},
+            {"link down, leave MC group", "leave MC group", "Close server stream (link down)."},
+            {"join MC group"}),
+        Row("static address message waits for the link", 0, IP, 0, {addr("eth0", {IP})}, {},
+            {"Netlink event RTM_NEWADDR : eth0", "eth0 STATIC : wait RTM_NEWLINK"},
+            {"join MC group"}),
+        Row("dhcp: repeated link-up starts the client once", 1, 0, 0,
+            {link("eth0", RUN), link("eth0", RUN), link("eth0", RUN)}, {"dhcpcd -B eth0"},
+            {"dhcp", "link up, run dhcpd"}, {"join MC group"}),
+        Row("dhcp: the address joins with it", 1, 0, 0, {addr("eth0", {0x0a4d0064})}, {},
+            {"Netlink event RTM_NEWADDR : eth0", "eth0 DHCP : 10.77.0.100",
+             "join MC group 10.77.0.100"},
+            {}),
+        Row("dhcp: link lost, client stopped, link back starts it again", 1, 0, 0,
+            {link("eth0", RUN), link("eth0", UP), link("eth0", RUN)},
+            {"dhcpcd -B eth0", "dhcpcd -B eth0"},
+            {"link down, kill dhcpd & leave MC group", "Close server stream (link down)."}, {}),
+        Row("interface down", 1, 0, 0, {link("eth0", 0)}, {},
+            {"eth0 interface down, kill dhcpd & leave MC group"}, {"Close server stream"}),
+        Row("other interfaces are only logged", 1, IP, 0,
+            {link("tools0", RUN), addr("lo", {0x7f000001})}, {},
+            {"Netlink RTM_NEWLINK : tools0", "Netlink event RTM_NEWADDR : lo"}, {"join MC group"}),
+        Row("wlan0 address waits for the link", 0, IP, 0, {addr("wlan0", {HOSTAPD_AP_ADDR})}, {},
+            {"wlan0 : wait RTM_NEWLINK"}, {}),
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
@@ -296,15 +240,11 @@ TEST_F(NetMonitor, EthernetLinkLostUnderDhcpDismissesOnlyEthernetTools) {
     feedAck(makeInfo(2), TOOL_NETIF_WLAN);
     ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
     ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
-    auto stateOf = [](int tdx) {
-        ToolView v;
-        return ToolManager_GetToolView(tdx, &v) == 0 ? int(v.state) : -1;
-    };
-    ASSERT_EQ(stateOf(0), 2);
-    ASSERT_EQ(stateOf(1), 2);
+    ASSERT_EQ(toolState(0), 2u);
+    ASSERT_EQ(toolState(1), 2u);
     feed(link("eth0", UP));
-    EXPECT_EQ(stateOf(0), 0); // Ethernet: dismissed
-    EXPECT_EQ(stateOf(1), 2); // Wi-Fi: untouched
+    EXPECT_EQ(toolState(0), 0u); // Ethernet: dismissed
+    EXPECT_EQ(toolState(1), 2u); // Wi-Fi: untouched
 }
 
 TEST_F(NetMonitor, StoppingTheClientEndsExactlyTheProcessStarted) {
@@ -348,7 +288,7 @@ TEST_F(NetMonitor, StoppingTheClientEndsExactlyTheProcessStarted) {
     EXPECT_EQ(FileLines(env.root() + "/pids").size(), 2u) << "started once";
 }
 
-TEST_F(NetMonitor, WlanUpRunsTheAccessPointOnItsQueueAndDownStopsIt) {
+TEST_F(NetMonitor, WlanUpRunsTheAccessPointDownStopsItAndTheCardWatcherRaisesTheDriveUpdate) {
     TestEnv::writeFile(env.sysroot() + "/proc/net/wireless", " wlan0: 0000 0 0 0\n");
     feed(link("wlan0", UP));
     EXPECT_TRUE(log.contains("interface up, run hostapd"));
@@ -357,11 +297,7 @@ TEST_F(NetMonitor, WlanUpRunsTheAccessPointOnItsQueueAndDownStopsIt) {
     feed(link("wlan0", 0));
     EXPECT_TRUE(log.contains("interface down, kill hostapd & leave MC group"));
     EXPECT_EQ(Hostapd_IsRunning(), 0);
-}
-
-// ---- the card watcher ----
-
-TEST_F(NetMonitor, CardPartitionAddedOrRemovedRaisesTheDriveUpdate) {
+    // The card watcher: a card partition added or removed raises the drive update.
     struct Row {
         std::string event;
         bool raises;

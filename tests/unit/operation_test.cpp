@@ -1,15 +1,10 @@
 // Fastening event channel without a tool: frame normalisation and decoding, pending-event
 // arithmetic and the fastening event table, on frames from the tool simulator's encoder.
 // Frames over real event connections: the tool-link suites in tests/integration.
-#include "TestEnv.h"
-#include "common.h"
 #include "operation.h"
-#include "setting.h"
 #include "tools.h"
+#include "unit_common.h"
 #include "wire.h"
-
-#include <cstring>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -30,7 +25,7 @@ std::vector<uint8_t> makeFrame(uint8_t type, uint16_t status, const std::string&
     return withBarcode ? f : toolsim::cutFrame(f, 37);
 }
 
-TEST(EventFrame, NormaliseByTypeAndLength) {
+TEST(EventFrame, NormaliseByTypeAndLengthDecodeReadsRegistersAndBoundsTheBarcode) {
     struct Case {
         const char* what;
         uint8_t type;
@@ -69,10 +64,8 @@ TEST(EventFrame, NormaliseByTypeAndLength) {
     Operation_NormaliseFrame(f.data(), 101, f.size(), TOOL_TYPE_XWC);
     EXPECT_EQ(f[8], 92 - 61);
     EXPECT_EQ(f[4] << 8 | f[5], 95 - 61);
-}
-
-TEST(EventFrame, DecodeReadsRegistersAndBoundsTheBarcode) {
-    auto f = makeFrame(TOOL_TYPE_ZQ, 2, "", true, 1000);
+    // Decoding reads the registers and bounds the barcode.
+    f = makeFrame(TOOL_TYPE_ZQ, 2, "", true, 1000);
     memset(&f[37], 'Z', 33); // no terminator anywhere in the text area
     FastenResult r;
     ASSERT_EQ(Operation_DecodeFrame(f.data(), int(f.size()), &r), 0);
@@ -115,7 +108,11 @@ TEST(EventFrame, PendingStoredEvents) {
             << c.newest << "/" << c.delivered << " type " << int(c.type);
 }
 
-TEST(Fet, WrapsAtCapacityAndRestartsNumberingAfterClear) {
+void localBarcode(char* out, size_t size) {
+    snprintf(out, size, "%s", "LOCAL-1");
+}
+
+TEST(Fet, WrapsAtCapacityRestartsNumberingAfterClearBarcodeFromToolOrReader) {
     TestEnv env;
     Operation_Init();
     Common_SetFixedTime(1700000000);
@@ -146,17 +143,10 @@ TEST(Fet, WrapsAtCapacityAndRestartsNumberingAfterClear) {
     ASSERT_EQ(get_fet_item(0, &it), 0);
     EXPECT_EQ(it.seq, 1u);
     EXPECT_EQ(add_fet_item(-1, f.data(), 36), -1);
-}
-
-void localBarcode(char* out, size_t size) {
-    snprintf(out, size, "%s", "LOCAL-1");
-}
-
-TEST(Fet, BarcodeComesFromTheToolOrTheReader) {
-    TestEnv env;
-    Operation_Init();
+    // The barcode comes from the tool or the reader.
+    clear_fet();
+    f = makeFrame(TOOL_TYPE_ZQ, 1, "AT-TOOL");
     Operation_SetBarcodeHooks(nullptr, localBarcode);
-    auto f = makeFrame(TOOL_TYPE_ZQ, 1, "AT-TOOL");
     get_setting_operation()->barcode_if = 1; // remote
     add_fet_item(-1, f.data(), int(f.size()));
     get_setting_operation()->barcode_if = 0; // local

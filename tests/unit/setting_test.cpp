@@ -1,18 +1,8 @@
 // Settings store: first start, file format, parsing rules, legacy image, vendor block,
 // brightness and volume, and saves that survive an interrupted write.
-#include "TestEnv.h"
-#include "common.h"
-#include "debug.h"
-#include "setting.h"
-
-#include <algorithm>
-#include <cstring>
-#include <filesystem>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
+#include "unit_common.h"
 
 namespace {
-namespace fs = std::filesystem;
 const char* kFile = "./files/setting/setting.kest";
 
 class SettingTest : public ::testing::Test {
@@ -30,7 +20,7 @@ class SettingTest : public ::testing::Test {
 };
 } // namespace
 
-TEST_F(SettingTest, FirstStartCreatesDirectoriesAndDefaultFile) {
+TEST_F(SettingTest, FirstStartDefaultsVolumeBrightnessAndTodaysLogFolderOnTheCardOnlyWhenIn) {
     ASSERT_EQ(load_setting(), 0);
     for (const char* d : {"files", "files/log", "files/job", "files/setting", "files/image"})
         EXPECT_TRUE(std::filesystem::is_directory(d)) << d;
@@ -38,14 +28,15 @@ TEST_F(SettingTest, FirstStartCreatesDirectoriesAndDefaultFile) {
     ASSERT_GT(text.size(), 58u);
     EXPECT_EQ(text.substr(0, 58), "\n" + std::string(56, '#') + "\n");
     EXPECT_NE(text.find("#\n# Setting -> Operation\n#\n"), std::string::npos);
-    EXPECT_NE(text.find(line("operation mode", "with job")), std::string::npos);
-    EXPECT_NE(text.find(line("ip", "192.168.0.85")), std::string::npos);
-    EXPECT_NE(text.find(line("manual channel", "-1")), std::string::npos);
-    EXPECT_NE(text.find(line("ssid", "quillet")), std::string::npos);
-    EXPECT_NE(text.find(line("band", "5G")), std::string::npos);
-    EXPECT_NE(text.find(line("volume", "100")), std::string::npos);
-    EXPECT_NE(text.find(line("skip without pwd", "true")), std::string::npos);
-    EXPECT_NE(text.find(line("a1", "false")), std::string::npos);
+    for (auto [key, value] : {std::pair{"operation mode", "with job"},
+                              {"ip", "192.168.0.85"},
+                              {"manual channel", "-1"},
+                              {"ssid", "quillet"},
+                              {"band", "5G"},
+                              {"volume", "100"},
+                              {"skip without pwd", "true"},
+                              {"a1", "false"}})
+        EXPECT_NE(text.find(line(key, value)), std::string::npos) << key;
     // The brightness file and the mixer got the defaults.
     EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/backlight/pwm-backlight/brightness"),
               "100\n");
@@ -57,9 +48,24 @@ TEST_F(SettingTest, FirstStartCreatesDirectoriesAndDefaultFile) {
     snprintf(dir, sizeof dir, "files/log/%04d/%02d/%02d", tm.tm_year + 1900, tm.tm_mon + 1,
              tm.tm_mday);
     EXPECT_TRUE(std::filesystem::is_directory(dir));
-}
-
-TEST_F(SettingTest, TodaysLogFolderGoesOnTheCardOnlyWhenItIsIn) {
+    // A later start applies the file's volume and brightness.
+    env.clearStubCalls();
+    TestEnv::writeFile(kFile, line("volume", "75") + line("brightness", "50"));
+    ASSERT_EQ(load_setting(), 0);
+    EXPECT_EQ(get_setting_system()->volume, 3u);
+    EXPECT_EQ(env.stubCalls(), std::vector<std::string>{"amixer sset Speaker 95%"});
+    EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/backlight/pwm-backlight/brightness"),
+              "50\n");
+    struct {
+        uint32_t idx;
+        int vol;
+        int bright;
+    } maps[] = {{0, 0, 25}, {1, 85, 50}, {2, 90, 75}, {3, 95, 100}, {4, 100, 100}, {7, 100, 100}};
+    for (auto m : maps) {
+        EXPECT_EQ(volume_percent(m.idx), m.vol);
+        EXPECT_EQ(brightness_percent(m.idx), m.bright);
+    }
+    // Today's log folder goes on the card only when it is in.
     TestEnv::writeFile(kFile, line("path", "micro sd"));
     for (bool card : {false, true}) {
         if (card) TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", "");
@@ -120,6 +126,9 @@ TEST_F(SettingTest, EveryKeyRoundTripsThroughTheFile) {
 }
 
 TEST_F(SettingTest, ParsingRules) {
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i)
+        garbage += char((i * 131) & 0xff);
     struct Case {
         std::string text;
         std::function<bool(const Setting&)> check;
@@ -161,6 +170,17 @@ TEST_F(SettingTest, ParsingRules) {
          [](const Setting& s) { return s.operation.default_job_name[0] == 0; }, "empty"},
         {" band = 2.4G\n", [](const Setting& s) { return s.network.band == 1; },
          "leading blank kept"},
+        // Longer than one read, and bytes of every value: no crash, the rest still read.
+        {std::string(5000, 'k') + " = x\n" + line("volume", "25") + garbage + "\n" +
+             line("operation mode", "without job"),
+         [](const Setting& s) {
+             return s.system.volume == 1 && s.operation.operation_mode == 1 &&
+                    s.network.ip == get_default_setting()->network.ip;
+         },
+         "bad input keeps defaults"},
+        // The 1000th character starts a new read: a key placed there is seen as a line.
+        {std::string(999, 'x') + line("volume", "50"),
+         [](const Setting& s) { return s.system.volume == 2; }, "line split into reads"},
     };
     for (const auto& c : cases) {
         Setting s;
@@ -212,50 +232,7 @@ TEST(SettingAddress, DottedDecimalOctetsAndRefusals) {
         log.contains("\"192.168.0.300\" is not an address for \"gateway\", kept 192.168.0.1"));
 }
 
-TEST_F(SettingTest, BadInputNeverCrashesAndKeepsDefaults) {
-    std::string text = std::string(5000, 'k') + " = x\n"; // longer than one read
-    text += line("volume", "25");
-    std::string garbage;
-    for (int i = 0; i < 4096; ++i)
-        garbage += char((i * 131) & 0xff);
-    text += garbage + "\n";
-    text += line("operation mode", "without job");
-    Setting s;
-    memcpy(&s, get_default_setting(), sizeof s);
-    setting_parse_text(&s, text.data(), text.size());
-    EXPECT_EQ(s.system.volume, 1u);
-    EXPECT_EQ(s.operation.operation_mode, 1u);
-    EXPECT_EQ(s.network.ip, get_default_setting()->network.ip);
-}
-
-TEST_F(SettingTest, LineLongerThan999IsSplitIntoReads) {
-    // The 1000th character starts a new read: a key placed there is seen as a line.
-    std::string text = std::string(999, 'x') + line("volume", "50");
-    Setting s;
-    memcpy(&s, get_default_setting(), sizeof s);
-    setting_parse_text(&s, text.data(), text.size());
-    EXPECT_EQ(s.system.volume, 2u);
-}
-
-TEST_F(SettingTest, VolumeAndBrightnessApplied) {
-    TestEnv::writeFile(kFile, line("volume", "75") + line("brightness", "50"));
-    ASSERT_EQ(load_setting(), 0);
-    EXPECT_EQ(get_setting_system()->volume, 3u);
-    EXPECT_EQ(env.stubCalls(), std::vector<std::string>{"amixer sset Speaker 95%"});
-    EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/backlight/pwm-backlight/brightness"),
-              "50\n");
-    struct {
-        uint32_t idx;
-        int vol;
-        int bright;
-    } maps[] = {{0, 0, 25}, {1, 85, 50}, {2, 90, 75}, {3, 95, 100}, {4, 100, 100}, {7, 100, 100}};
-    for (auto m : maps) {
-        EXPECT_EQ(volume_percent(m.idx), m.vol);
-        EXPECT_EQ(brightness_percent(m.idx), m.bright);
-    }
-}
-
-TEST_F(SettingTest, LegacyImageConvertedOnce) {
+TEST_F(SettingTest, LegacyImageStaysUntilTheNewFileIsWrittenThenIsConvertedOnce) {
     std::string img(1140, '\0');
     img[0] = 1; // operation mode "without job"
     // bytes 16.. of the image land at record offset 20: "auto start job on boot" = 1
@@ -263,7 +240,12 @@ TEST_F(SettingTest, LegacyImageConvertedOnce) {
     memcpy(&img[1004 - 4], "4321", 4); // login password (record offset 1004)
     img[1136 - 4] = 2;                 // brightness index 2
     TestEnv::writeFile("./files/setting/setting.conf", img);
-    ASSERT_EQ(load_setting(), 0);
+    Common_SetWriteFailAfter(0); // storage full
+    load_setting();
+    Common_SetWriteFailAfter(-1);
+    EXPECT_EQ(get_setting_operation()->operation_mode, 1u) << "the values are in use anyway";
+    EXPECT_TRUE(TestEnv::exists("./files/setting/setting.conf"));
+    ASSERT_EQ(load_setting(), 0); // the next start converts it again
     EXPECT_EQ(get_setting_operation()->operation_mode, 1u);
     EXPECT_EQ(get_setting_operation()->barcode_if, 0u);
     EXPECT_EQ(get_setting_operation()->auto_start_job, 1u);
@@ -272,21 +254,13 @@ TEST_F(SettingTest, LegacyImageConvertedOnce) {
     EXPECT_FALSE(TestEnv::exists("./files/setting/setting.conf"));
     EXPECT_NE(TestEnv::readFile(kFile).find(line("operation mode", "without job")),
               std::string::npos);
-}
-
-TEST_F(SettingTest, LegacyImageStaysUntilTheNewFileIsWritten) {
-    std::string img(1140, '\0');
-    img[0] = 1;
-    TestEnv::writeFile("./files/setting/setting.conf", img);
-    Common_SetWriteFailAfter(0); // storage full
-    load_setting();
-    Common_SetWriteFailAfter(-1);
-    EXPECT_EQ(get_setting_operation()->operation_mode, 1u) << "the values are in use anyway";
-    EXPECT_TRUE(TestEnv::exists("./files/setting/setting.conf"));
-    ASSERT_EQ(load_setting(), 0); // the next start converts it again
+    // An image of another size is deleted, not read.
+    fs::remove(kFile);
+    TestEnv::writeFile("./files/setting/setting.conf", std::string(1144, '\1'));
+    ASSERT_EQ(load_setting(), 0);
     EXPECT_FALSE(TestEnv::exists("./files/setting/setting.conf"));
-    EXPECT_NE(TestEnv::readFile(kFile).find(line("operation mode", "without job")),
-              std::string::npos);
+    EXPECT_EQ(memcmp(get_setting(), get_default_setting(), sizeof(Setting)), 0);
+    EXPECT_TRUE(TestEnv::exists(kFile));
 }
 
 TEST_F(SettingTest, UnreadableFileIsMovedAsideNotOverwritten) {
@@ -299,14 +273,6 @@ TEST_F(SettingTest, UnreadableFileIsMovedAsideNotOverwritten) {
     EXPECT_TRUE(fs::exists(std::string(kFile) + ".unreadable/keep")) << "kept for diagnosis";
     EXPECT_EQ(save_setting(), 0) << "the defaults can be saved in its place";
     EXPECT_TRUE(fs::is_regular_file(kFile));
-}
-
-TEST_F(SettingTest, LegacyImageOfOtherSizeIsDeleted) {
-    TestEnv::writeFile("./files/setting/setting.conf", std::string(1144, '\1'));
-    ASSERT_EQ(load_setting(), 0);
-    EXPECT_FALSE(TestEnv::exists("./files/setting/setting.conf"));
-    EXPECT_EQ(memcmp(get_setting(), get_default_setting(), sizeof(Setting)), 0);
-    EXPECT_TRUE(TestEnv::exists(kFile));
 }
 
 TEST_F(SettingTest, VendorBlockKeeps127CharactersAndChangesOnlyOnceSaved) {

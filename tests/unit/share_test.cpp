@@ -1,17 +1,8 @@
 // FTP share: the password file's account, the configuration created once, the daemon's
 // start and its stop by the pid file, with the recording stubs and real processes.
 #include "ChildProcess.h"
-#include "TestEnv.h"
-#include "common.h"
-#include "setting.h"
 #include "share.h"
-
-#include <csignal>
-#include <filesystem>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-
-namespace fs = std::filesystem;
+#include "unit_common.h"
 
 namespace {
 // The configuration as written down for the board, with the data home in place of
@@ -48,58 +39,34 @@ TEST_F(ShareTest, StartTable) {
     const std::string tool =
         "--stdin --passwd --name=quillet --uid 0 --home " + home + "/files --shell /bin/false";
     const std::string start = "proftpd -c " + home + "/proftpd.conf";
+    using Lines = std::vector<std::string>;
     struct Case {
+        Case(const char* w, uint32_t e, const char* u, const char* p, bool l, const char* c,
+             Lines calls, const char* in)
+            : what(w), enable(e), user(u), pwd(p), local(l), conf(c), calls(calls), stdinText(in) {}
         const char* what;
         uint32_t enable;
         const char* user;
         const char* pwd;
         bool local;       // "./ftpasswd" in the data home
         const char* conf; // an existing configuration, nullptr for none
-        std::vector<std::string> calls;
+        Lines calls;
         const char* stdinText; // what the local tool read, nullptr when it did not run
     } cases[] = {
-        {"on, tool from PATH",
-         1,
-         "quillet",
-         "vuzo",
-         false,
-         nullptr,
-         {"ftpasswd " + tool, start},
-         nullptr},
-        {"off: account only", 0, "quillet", "vuzo", false, nullptr, {"ftpasswd " + tool}, nullptr},
-        {"local tool, password on its input",
-         1,
-         "quillet",
-         "a b$(touch x)`touch y`'\"",
-         true,
-         nullptr,
-         {"./ftpasswd " + tool, start},
-         "a b$(touch x)`touch y`'\"\n"},
-        {"edited configuration kept",
-         1,
-         "quillet",
-         "vuzo",
-         true,
-         "Port 2121\n",
-         {"./ftpasswd " + tool, start},
-         "vuzo\n"},
-        {"name with a colon: no account",
-         1,
-         "a::0:0::/:/bin/sh",
-         "vuzo",
-         true,
-         nullptr,
-         {start},
-         nullptr},
-        {"name with a line break: no account", 1, "a\nb", "vuzo", true, nullptr, {start}, nullptr},
-        {"password with a line break: no account",
-         1,
-         "quillet",
-         "x\ny",
-         true,
-         nullptr,
-         {start},
-         nullptr},
+        Case("on, tool from PATH", 1, "quillet", "vuzo", false, nullptr,
+             {"ftpasswd " + tool, start}, nullptr),
+        Case("off: account only", 0, "quillet", "vuzo", false, nullptr, {"ftpasswd " + tool},
+             nullptr),
+        Case("local tool, password on its input", 1, "quillet", "a b$(touch x)`touch y`'\"", true,
+             nullptr, {"./ftpasswd " + tool, start}, "a b$(touch x)`touch y`'\"\n"),
+        Case("edited configuration kept", 1, "quillet", "vuzo", true, "Port 2121\n",
+             {"./ftpasswd " + tool, start}, "vuzo\n"),
+        Case("name with a colon: no account", 1, "a::0:0::/:/bin/sh", "vuzo", true, nullptr,
+             {start}, nullptr),
+        Case("name with a line break: no account", 1, "a\nb", "vuzo", true, nullptr, {start},
+             nullptr),
+        Case("password with a line break: no account", 1, "quillet", "x\ny", true, nullptr, {start},
+             nullptr),
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -124,7 +91,7 @@ TEST_F(ShareTest, StartTable) {
     EXPECT_EQ(log.count("no account written"), 3u);
 }
 
-TEST_F(ShareTest, ConfigurationThatCannotBeWritten) {
+TEST_F(ShareTest, ConfigurationThatCannotBeWrittenAndStopByPidFile) {
     account(0, "quillet", "vuzo");
     Common_SetWriteFailAfter(0);
     EXPECT_EQ(FtpServer_Init(), -1);
@@ -137,11 +104,8 @@ TEST_F(ShareTest, ConfigurationThatCannotBeWritten) {
     Common_SetWriteFailAfter(-1);
     EXPECT_EQ(run_ftpd(), 0);
     EXPECT_EQ(TestEnv::readFile("proftpd.conf"), expectedConf(env.home()));
-}
-
-// The pid file's numbers are stopped only when they name a proftpd; other lines, stale
-// numbers given to another program and a missing file stop nothing.
-TEST_F(ShareTest, StopByPidFile) {
+    // The pid file's numbers are stopped only when they name a proftpd; other lines, stale
+    // numbers given to another program and a missing file stop nothing.
     ChildProcess daemon, other;
     ASSERT_TRUE(daemon.start({"/bin/sleep", "600"}));
     ASSERT_TRUE(other.start({"/bin/sleep", "600"}));

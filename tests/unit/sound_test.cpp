@@ -1,21 +1,9 @@
 // Sound: real alsa-lib, "default" routed by a test configuration to the file plugin,
 // so every test checks the exact samples that reached the device.
-#include "RecordingSink.h"
-#include "TestEnv.h"
-#include "Wait.h"
-#include "setting.h"
 #include "sound.h"
-#include "threads.h"
+#include "unit_common.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <future>
-#include <thread>
-
-namespace fs = std::filesystem;
 
 namespace {
 std::string samplesOf(const std::string& wav) {
@@ -81,18 +69,10 @@ class SoundTest : public ::testing::Test {
     }
     static std::string wav(const char* n) { return TestEnv::readFile(std::string("sound/") + n); }
     std::string played() const { return TestEnv::readFile(out); }
-    // Waits until `bytes` have reached the device (as long as playback progresses), then
-    // a little longer to catch extra bytes.
-    std::string playedAfter(size_t bytes) const {
-        size_t last = played().size();
-        auto stall = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (last < bytes && std::chrono::steady_clock::now() < stall) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            size_t now = played().size();
-            if (now != last) stall = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-            last = now;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // What reached the device once the worker took every request and played the one in hand.
+    std::string playedAfterTheQueue() const {
+        EXPECT_TRUE(kest_test::WaitUntil([] { return WorkQueue_Length(Sound_GetMsgQ()) == 0; }));
+        Threads_RunSync(LOOP_SOUND, [] {});
         return played();
     }
     void startWorker() {
@@ -103,27 +83,33 @@ class SoundTest : public ::testing::Test {
 };
 } // namespace
 
-TEST_F(SoundTest, StartupPlaysTabOnceOnTheCallingThread) {
+// Start-up plays the tap once on the calling thread; requests before the worker starts are
+// lost, later ones play in order; numbers outside the table are ignored.
+TEST_F(SoundTest, StartupTapThenQueuedSoundsInOrderAndNumbersOutsideTheTableIgnored) {
     Sound_Init();
-    EXPECT_TRUE(sameBytes(played(), samplesOf(wav("tab.wav"))));
-    EXPECT_EQ(Sound_GetLength(SOUND_TAB), wav("tab.wav").size());
-}
-
-TEST_F(SoundTest, OkIsOkWaveTwiceBackToBackAndTapOnce) {
-    Sound_Init();
-    startWorker();
     const std::string tab = samplesOf(wav("tab.wav")), ok = samplesOf(wav("ok.wav")),
                       ng = samplesOf(wav("ng.wav"));
+    EXPECT_TRUE(sameBytes(played(), tab));
+    EXPECT_EQ(Sound_GetLength(SOUND_TAB), wav("tab.wav").size());
+    EXPECT_EQ(Sound_PushMsgQ(SOUND_OK), -1);
+    startWorker();
     ASSERT_FALSE(ok.empty());
     Sound_PushMsgQ(SOUND_OK);
     Sound_PushMsgQ(SOUND_OK);
-    EXPECT_TRUE(sameBytes(playedAfter(tab.size() + 2 * ok.size()), tab + ok + ok));
+    EXPECT_TRUE(sameBytes(playedAfterTheQueue(), tab + ok + ok));
     Sound_PushMsgQ(SOUND_OK);
-    EXPECT_TRUE(sameBytes(playedAfter(tab.size() + 3 * ok.size()), tab + ok + ok + ok));
+    EXPECT_TRUE(sameBytes(playedAfterTheQueue(), tab + ok + ok + ok));
     Sound_PushMsgQ(SOUND_NG);
     Sound_PushMsgQ(SOUND_NG);
-    EXPECT_TRUE(sameBytes(playedAfter(tab.size() + 3 * ok.size() + 2 * ng.size()),
-                          tab + ok + ok + ok + ng + ng));
+    const std::string before = tab + ok + ok + ok + ng + ng;
+    EXPECT_TRUE(sameBytes(playedAfterTheQueue(), before));
+    Sound_Play(3);
+    Sound_Play(-1);
+    EXPECT_TRUE(sameBytes(played(), before));
+    Sound_PushMsgQ(3);
+    Sound_PushMsgQ(1000);
+    Sound_PushMsgQ(SOUND_NG); // played after the ignored ones, in order
+    EXPECT_TRUE(sameBytes(playedAfterTheQueue(), before + ng));
 }
 
 TEST_F(SoundTest, ElevenRequestsWhileBusyKeepTenAndDropTheEleventh) {
@@ -150,22 +136,9 @@ TEST_F(SoundTest, ElevenRequestsWhileBusyKeepTenAndDropTheEleventh) {
     std::string expect = tab;
     for (int i = 0; i < 10; ++i)
         expect += ok;
-    EXPECT_TRUE(sameBytes(playedAfter(expect.size()), expect));
+    EXPECT_TRUE(sameBytes(playedAfterTheQueue(), expect));
     // Once drained the queue takes requests again.
     EXPECT_EQ(Sound_PushMsgQ(SOUND_OK), 0);
-}
-
-TEST_F(SoundTest, NumbersOutsideTheTableAreIgnored) {
-    Sound_Init();
-    startWorker();
-    const std::string tab = samplesOf(wav("tab.wav")), ng = samplesOf(wav("ng.wav"));
-    Sound_Play(3);
-    Sound_Play(-1);
-    EXPECT_TRUE(sameBytes(played(), tab));
-    Sound_PushMsgQ(3);
-    Sound_PushMsgQ(1000);
-    Sound_PushMsgQ(SOUND_NG); // played after the ignored ones, in order
-    EXPECT_TRUE(sameBytes(playedAfter(tab.size() + ng.size()), tab + ng));
 }
 
 TEST_F(SoundTest, LastPartialWriteUnitIsPlayed) {
@@ -197,7 +170,7 @@ TEST_F(SoundTest, MissingOrShortFileSilencesOnlyThatSound) {
 }
 
 // A new data home gets the installed sounds; a sound the site put there is kept.
-TEST_F(SoundTest, MissingSoundsComeFromTheInstalledCopies) {
+TEST_F(SoundTest, MissingSoundsComeFromTheInstalledCopiesOrStayMissing) {
     const std::string from = env.root() + "/share/zqcapp/sound";
     fs::create_directories(from);
     for (const char* n : {"tab.wav", "ok.wav", "ng.wav"})
@@ -217,9 +190,7 @@ TEST_F(SoundTest, MissingSoundsComeFromTheInstalledCopies) {
     unsetenv("KEST_SOUND_SOURCE");
     EXPECT_EQ(Sound_GetLength(SOUND_NG), wav("ng.wav").size());
     EXPECT_TRUE(sameBytes(played(), samplesOf(wav("tab.wav"))));
-}
-
-TEST_F(SoundTest, SoundsNotInstalledOrNotCopiedStayMissing) {
+    // Sounds not installed, or that cannot be copied, stay missing.
     fs::remove_all("sound");
     EXPECT_EQ(Sound_InstallMissing((env.root() + "/none").c_str()), 0);
     EXPECT_EQ(Sound_InstallMissing(nullptr), 0);
@@ -247,11 +218,6 @@ TEST_F(SoundTest, NoPlaybackDeviceLeavesEverySoundSilent) {
     EXPECT_EQ(WorkQueue_Length(Sound_GetMsgQ()), 0u);
     EXPECT_FALSE(fs::exists(out));
     EXPECT_TRUE(log.lines().empty());
-}
-
-TEST_F(SoundTest, RequestsBeforeTheWorkerStartsAreLost) {
-    Sound_Init();
-    EXPECT_EQ(Sound_PushMsgQ(SOUND_OK), -1);
 }
 
 TEST(SoundWave, HeaderFieldsAndDataChunk) {

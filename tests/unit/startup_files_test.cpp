@@ -1,20 +1,7 @@
 // Start-up loaders of the panel's data files with a FIFO in a file's place (a restored
 // archive can bring one): each returns at once, keeps the FIFO aside and runs on defaults.
-#include "TestEnv.h"
 #include "barcode.h"
-#include "debug.h"
-#include "setting.h"
-
-#include <chrono>
-#include <fcntl.h>
-#include <filesystem>
-#include <functional>
-#include <future>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
+#include "unit_common.h"
 
 namespace {
 // Waits for `load` with a deadline. A loader stuck on the FIFO is set free by opening the

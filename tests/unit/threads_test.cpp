@@ -1,18 +1,25 @@
 // Worker loops and the woken request queue.
-#include "Wait.h"
-#include "threads.h"
+#include "unit_common.h"
 
-#include <atomic>
-#include <chrono>
 #include <glib.h>
-#include <gtest/gtest.h>
-#include <mutex>
-#include <thread>
-#include <vector>
 
-TEST(Threads, LoopsByIndex) {
+// A slow set-up (a queue created on a loaded machine) runs on its own thread, and what it
+// makes exists once Threads_Init returns, before discovery can post a connect request.
+TEST(Threads, SetupRunsOnItsOwnThreadBeforeInitReturnsAndLoopsByIndex) {
+    std::atomic<bool> ran{false};
+    std::thread::id where;
+    Threads_AddSetup(LOOP_SOUND, [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        where = std::this_thread::get_id();
+        ran = true;
+    });
     EXPECT_EQ(Threads_GetMainLoop(0), nullptr); // before start-up
     ASSERT_EQ(Threads_Init(), 0);
+    ASSERT_TRUE(ran.load());
+    std::thread::id loopThread;
+    Threads_RunSync(LOOP_SOUND, [&] { loopThread = std::this_thread::get_id(); });
+    EXPECT_EQ(where, loopThread);
+    EXPECT_NE(where, std::this_thread::get_id());
     ASSERT_NE(Threads_GetMainLoop(0), nullptr);
     EXPECT_EQ(g_main_loop_get_context(Threads_GetMainLoop(0)), g_main_context_default());
     ASSERT_NE(Threads_GetMainLoop(14), nullptr);
@@ -22,24 +29,6 @@ TEST(Threads, LoopsByIndex) {
     for (int i = 1; i < LOOP_COUNT; ++i)
         for (int j = i + 1; j < LOOP_COUNT; ++j)
             EXPECT_NE(Threads_GetContext(i), Threads_GetContext(j));
-}
-
-TEST(Threads, SetupRunsOnItsOwnThreadBeforeInitReturns) {
-    std::atomic<bool> ran{false};
-    std::thread::id where;
-    Threads_AddSetup(LOOP_SOUND, [&] {
-        // A slow set-up (a queue created on a loaded machine): what it makes must exist
-        // once Threads_Init returns, before discovery can post a connect request.
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        where = std::this_thread::get_id();
-        ran = true;
-    });
-    Threads_Init();
-    ASSERT_TRUE(ran.load());
-    std::thread::id loopThread;
-    Threads_RunSync(LOOP_SOUND, [&] { loopThread = std::this_thread::get_id(); });
-    EXPECT_EQ(where, loopThread);
-    EXPECT_NE(where, std::this_thread::get_id());
 }
 
 TEST(WorkQueue, DrainsInOrderOneAtATimeAndHonoursBound) {

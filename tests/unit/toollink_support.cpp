@@ -2,8 +2,6 @@
 
 #include "wire.h"
 
-#include <cstring>
-
 namespace toollink_test {
 
 void DriverFixture::startDriver(bool recordConnects) {
@@ -56,6 +54,18 @@ ToolInfo makeInfo(uint8_t macLast, uint8_t type, uint32_t ip, uint16_t port, con
     i.version = 1234;
     i.type = type;
     return i;
+}
+
+uint32_t toolState(int tdx) {
+    ToolView v{};
+    EXPECT_EQ(ToolManager_GetToolView(tdx, &v), 0) << tdx;
+    return v.state;
+}
+
+void setToolState(int tdx, uint32_t state, int netif) {
+    RegToolsLock g;
+    if (netif >= 0) ToolManager_RegTool(tdx)->netif = uint32_t(netif);
+    ToolManager_SetState_Locked(tdx, ToolManager_RegTool(tdx), state, false);
 }
 
 void feedAck(const ToolInfo& info, uint32_t netif, uint8_t busy) {

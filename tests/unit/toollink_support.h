@@ -2,21 +2,14 @@
 // queue that only records, tool records and scan answers.
 #pragma once
 
-#include "RecordingSink.h"
-#include "TestEnv.h"
 #include "ToolCell.h"
 #include "disco.h"
 #include "ew_driver.h"
 #include "mbus.h"
-#include "threads.h"
 #include "tools_private.h"
+#include "unit_common.h"
 
 #include <glib.h>
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <string>
-#include <vector>
 
 namespace toollink_test {
 
@@ -45,6 +38,10 @@ class DriverFixture : public ::testing::Test {
 
 ToolInfo makeInfo(uint8_t macLast, uint8_t type = TOOL_TYPE_ZQ, uint32_t ip = 0x7f000001,
                   uint16_t port = 5020, const char* serial = "SN0001");
+// The registered tool's state (a failure when there is no such tool).
+uint32_t toolState(int tdx);
+// Puts registered tool `tdx` into `state` as the registry does, on `netif` when given.
+void setToolState(int tdx, uint32_t state, int netif = -1);
 // Feeds the scan ack toolsim would send for `info` through the datagram processor.
 void feedAck(const ToolInfo& info, uint32_t netif = TOOL_NETIF_ETH, uint8_t busy = 0);
 

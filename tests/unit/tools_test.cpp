@@ -2,17 +2,9 @@
 // dismissal, registration, release and rename.
 #include "toollink_support.h"
 
-#include "common.h"
-#include "debug.h"
-
-#include <algorithm>
-#include <filesystem>
-#include <map>
-#include <mutex>
-#include <sys/stat.h>
+#include "barcode.h"
 
 using namespace toollink_test;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -42,7 +34,7 @@ TEST(ToolsNames, DefaultNameByFamily) {
     }
 }
 
-TEST(ToolsNames, RegisteredNameIsPrefixAndSerialAsAPlainFolderName) {
+TEST(ToolsNames, RegisteredNameIsPrefixAndSerialAsAPlainFolderNameAndSafeNames) {
     struct {
         uint8_t type;
         const char* serial;
@@ -63,9 +55,6 @@ TEST(ToolsNames, RegisteredNameIsPrefixAndSerialAsAPlainFolderName) {
         EXPECT_STREQ(out, c.want) << c.serial;
         EXPECT_TRUE(ToolManager_NameIsSafe(out)) << c.serial;
     }
-}
-
-TEST(ToolsNames, SafeNames) {
     EXPECT_TRUE(ToolManager_NameIsSafe("ZQ123"));
     EXPECT_TRUE(ToolManager_NameIsSafe("my tool.1"));
     for (const char* bad : {"", ".", "..", "a/b", "/abs", "../up"})
@@ -84,7 +73,7 @@ TEST(ToolsMac, AtoiParsesSixFieldsAndLeavesOutputOnFailure) {
     EXPECT_NE(MacAddr_Atoi(nullptr, mac), 0);
 }
 
-TEST(ToolsRegtools, RecordLayoutByteByByte) {
+TEST(ToolsRegtools, RecordLayoutByteByByteAndDecodeRefusals) {
     RegToolRecord rec;
     memset(&rec, 0, sizeof rec);
     strcpy(rec.name, "ZQtool");
@@ -114,11 +103,8 @@ TEST(ToolsRegtools, RecordLayoutByteByByte) {
     EXPECT_EQ(back.model, 0x11223344u);
     EXPECT_EQ(memcmp(back.defname, rec.defname, 16), 0);
     EXPECT_EQ(back.type, 3);
-}
-
-TEST(ToolsRegtools, DecodeRejectsUnusableNamesAndTerminatesLongOnes) {
+    // Unusable names are refused, long ones terminated.
     uint8_t in[REGTOOLS_RECORD_SIZE] = {};
-    RegToolRecord rec;
     memcpy(in, "../etc", 6);
     EXPECT_EQ(RegTools_DecodeRecord(in, &rec), -1);
     memset(in, 0, sizeof in);
@@ -256,7 +242,7 @@ TEST_F(Registry, SaveRoundTripsTheRecordsAndAFailureKeepsTheOldFile) {
     EXPECT_EQ(TestEnv::readFile("regtools"), file);
 }
 
-TEST_F(Registry, UnknownToolIsListedWhileFreeAndAnswering) {
+TEST_F(Registry, UnknownToolIsListedWhileFreeAndAnsweringAndDroppedAtTheFourthSilentTick) {
     startDriver();
     ToolInfo t = makeInfo(7);
     feedAck(t, TOOL_NETIF_ETH, 1);
@@ -281,10 +267,7 @@ TEST_F(Registry, UnknownToolIsListedWhileFreeAndAnswering) {
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
     EXPECT_EQ(sink.drain(), (Lines{"update_discotools"}));
     EXPECT_EQ(ToolManager_UpdateToolState_ByHostapd(nullptr), -1);
-}
-
-TEST_F(Registry, DiscoveredToolIsDroppedAtTheFourthSilentTick) {
-    startDriver();
+    // A discovered tool is dropped at the fourth silent tick.
     feedAck(makeInfo(1));
     feedAck(makeInfo(2));
     sink.drain();
@@ -447,38 +430,8 @@ TEST_F(Registry, RegistrationBuildsTheRecordAndRefusesANinthTool) {
     EXPECT_TRUE(log.contains("invalid disco_index : 1 / 3"));
 }
 
-// Barcode tables as the barcode module would provide them, for the rename merge.
-struct FakeTable {
-    std::vector<ToolBarcodeLine> rows;
-};
-BarcodeTable* fakeCreate() {
-    return reinterpret_cast<BarcodeTable*>(new FakeTable);
-}
-void fakeDestroy(BarcodeTable* t) {
-    delete reinterpret_cast<FakeTable*>(t);
-}
-int fakeAppend(BarcodeTable* t, const char* code, uint32_t partial, uint32_t start, uint32_t end,
-               uint32_t preset) {
-    ToolBarcodeLine l{};
-    strncpy(l.code, code, 32);
-    l.partial = partial;
-    l.start = start;
-    l.end = end;
-    l.preset = preset;
-    reinterpret_cast<FakeTable*>(t)->rows.push_back(l);
-    return 0;
-}
-const ToolBarcodeOps fakeOps = {fakeCreate, fakeDestroy, fakeAppend};
-
-size_t barcodeRows(int tdx) {
-    RegToolsLock g;
-    auto* t = reinterpret_cast<FakeTable*>(ToolManager_RegTool(tdx)->barcode);
-    return t ? t->rows.size() : 0;
-}
-
 TEST_F(Registry, RenameMovesTheFolderOrMergesBarcodeLines) {
-    startDriver();
-    ToolManager_SetBarcodeOps(&fakeOps); // in place of the barcode module's tables
+    startDriver(); // with the barcode module's tables
     registerTools(3);
     TestEnv::writeFile("files/tools/ZQSN0/note.txt", "kept");
     ASSERT_EQ(ToolManager_SetToolName_ByTdx(0, "Station A"), 0);
@@ -492,46 +445,40 @@ TEST_F(Registry, RenameMovesTheFolderOrMergesBarcodeLines) {
                                                          "~7~\nCD~1~2~4~16~\n");
     ASSERT_EQ(ToolManager_SetToolName_ByTdx(1, "Old"), 0);
     EXPECT_FALSE(fs::exists("files/tools/ZQSN1")); // the empty old folder went
-    {
-        RegToolsLock g;
-        auto* t = reinterpret_cast<FakeTable*>(ToolManager_RegTool(1)->barcode);
-        ASSERT_NE(t, nullptr);
-        ASSERT_EQ(t->rows.size(), 3u);
-        EXPECT_STREQ(t->rows[0].code, "AB12");
-        EXPECT_EQ(t->rows[0].preset, 3u);
-        EXPECT_STREQ(t->rows[1].code, "LONG");
-        EXPECT_STREQ(t->rows[2].code, "CD");
-        EXPECT_EQ(t->rows[2].end, 4u);
-        EXPECT_EQ(t->rows[2].preset, 16u);
-    }
+    ASSERT_EQ(Barcode_Len(1), 3);
+    BarcodeEntry e[3];
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(Barcode_GetEntry(1, i, &e[i]), 0);
+    EXPECT_STREQ(e[0].code, "AB12");
+    EXPECT_EQ(BarcodeEntry_Preset(&e[0]), 3);
+    EXPECT_STREQ(e[1].code, "LONG");
+    EXPECT_STREQ(e[2].code, "CD");
+    EXPECT_EQ(e[2].end, 4u);
+    EXPECT_EQ(BarcodeEntry_Preset(&e[2]), 16);
     // Renaming to its own name neither removes its folder nor merges its lines twice.
     ASSERT_EQ(ToolManager_SetToolName_ByTdx(1, "Old"), 0);
     EXPECT_TRUE(fs::exists("files/tools/Old/barcode.zq"));
-    EXPECT_EQ(barcodeRows(1), 3u);
+    EXPECT_EQ(Barcode_Len(1), 3);
     // A FIFO in place of the table file is not read (it would block the rename).
     fs::create_directories("files/tools/Piped");
     ASSERT_EQ(mkfifo("files/tools/Piped/barcode.zq", 0644), 0);
-    const size_t before = barcodeRows(2);
+    const int before = Barcode_Len(2);
     ASSERT_EQ(ToolManager_SetToolName_ByTdx(2, "Piped"), 0);
-    EXPECT_EQ(barcodeRows(2), before);
+    EXPECT_EQ(Barcode_Len(2), before);
     ASSERT_EQ(ToolManager_MoveTool_RegToDisco(1), 0); // frees the table (ASan checks)
-    ToolManager_SetBarcodeOps(nullptr);
 }
 
-TEST_F(Registry, RenameRefusesBadArguments) {
-    startDriver();
-    registerTools(1);
-    LogCapture log;
-    EXPECT_EQ(ToolManager_SetToolName_ByTdx(1, "x"), -1);
-    EXPECT_TRUE(log.contains("invalid parameters (1,1,x)"));
-    EXPECT_EQ(ToolManager_SetToolName_ByTdx(0, "../../x"), -1);
-    EXPECT_EQ(ToolManager_SetToolName_ByTdx(0, nullptr), -1);
-    EXPECT_EQ(name(0), "ZQSN0");
-}
-
-TEST_F(Registry, FindByMacAndNameAndInvalidIndexes) {
+TEST_F(Registry, FindByMacAndNameAndInvalidIndexesOrNames) {
     startDriver();
     registerTools(2);
+    {
+        LogCapture log;
+        EXPECT_EQ(ToolManager_SetToolName_ByTdx(2, "x"), -1);
+        EXPECT_TRUE(log.contains("invalid parameters (2,2,x)"));
+        EXPECT_EQ(ToolManager_SetToolName_ByTdx(0, "../../x"), -1);
+        EXPECT_EQ(ToolManager_SetToolName_ByTdx(0, nullptr), -1);
+        EXPECT_EQ(name(0), "ZQSN0");
+    }
     uint8_t mac2[6] = {0x02, 0x00, 0x5e, 0x10, 0x20, 2};
     EXPECT_EQ(ToolManager_FindRegTdx_ByMac(mac2), 1);
     EXPECT_EQ(ToolManager_FindRegTdx_ByMac(nullptr), -1);

@@ -1,16 +1,12 @@
 // Software upgrade over real files: the program in the test's data home is replaced only by
 // a whole copy of an executable of this machine, and the old one stays as zqcapp.prev.
 #include "FileSizeLimit.h"
-#include "TestEnv.h"
+#include "unit_common.h"
 #include "upgrade.h"
 
 #include <elf.h>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <cstring>
 #include <fstream>
-#include <functional>
 
 namespace {
 

@@ -2,24 +2,20 @@
 // and pulling each kind of device does, handled as the GUI cycle does (woken by the
 // module's descriptors, then the queue drained).
 #include "FakeTool.h"
-#include "RecordingSink.h"
-#include "TestEnv.h"
 #include "UsbTestSource.h"
-#include "Wait.h"
 #include "bst.h"
-#include "debug.h"
-#include "setting.h"
+#include "toollink_support.h"
 #include "tools_private.h"
+#include "unit_common.h"
 #include "usb.h"
 #include "wlan.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <chrono>
 #include <poll.h>
 
 using Lines = std::vector<std::string>;
+
+using toollink_test::setToolState;
+using toollink_test::toolState;
 
 namespace {
 constexpr uint16_t kIptime[2] = {0x0BDA, 0xB812}, kTplink[2] = {0x2357, 0x0115},
@@ -76,27 +72,7 @@ class UsbTest : public ::testing::Test {
     LogCapture log;
 };
 
-TEST_F(UsbTest, TenRegistrationsInOrderAFailedOneDoesNotStopTheRest) {
-    src.failRegistration = {1, 8};
-    ASSERT_EQ(Usb_Init(), 0);
-    struct Want {
-        int vendor, product, events;
-    };
-    std::vector<Want> want = {
-        {0x0BDA, 0xB812, 1}, {0x2357, 0x0115, 1}, {0x2357, 0x0115, 2}, {0x0483, 0x5740, 1},
-        {0x0483, 0x5740, 2}, {0x0403, 0x6001, 1}, {0x0403, 0x6001, 2}, {-1, -1, 2},
-    };
-    ASSERT_EQ(src.regs.size(), want.size());
-    for (size_t i = 0; i < want.size(); ++i) {
-        EXPECT_EQ(src.regs[i].vendor, want[i].vendor) << i;
-        EXPECT_EQ(src.regs[i].product, want[i].product) << i;
-        EXPECT_EQ(src.regs[i].events, want[i].events) << i;
-    }
-    EXPECT_TRUE(log.contains("register wifi(iptime) left event fail : LIBUSB_ERROR_TEST"));
-    EXPECT_TRUE(log.contains("register storage arrive event fail : LIBUSB_ERROR_TEST"));
-}
-
-TEST_F(UsbTest, NoLibraryOrNoHotplugRegistersNothing) {
+TEST_F(UsbTest, WithoutLibraryOrHotplugNothingElseTenRegistrationsAFailedOneStopsNone) {
     struct {
         int init;
         bool hotplug;
@@ -116,21 +92,28 @@ TEST_F(UsbTest, NoLibraryOrNoHotplugRegistersNothing) {
         EXPECT_TRUE(log.contains(r.line));
         Usb_SetEventSource(&src);
     }
+    src.failRegistration = {1, 8};
+    ASSERT_EQ(Usb_Init(), 0);
+    struct Want {
+        int vendor, product, events;
+    };
+    std::vector<Want> want = {
+        {0x0BDA, 0xB812, 1}, {0x2357, 0x0115, 1}, {0x2357, 0x0115, 2}, {0x0483, 0x5740, 1},
+        {0x0483, 0x5740, 2}, {0x0403, 0x6001, 1}, {0x0403, 0x6001, 2}, {-1, -1, 2},
+    };
+    ASSERT_EQ(src.regs.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(src.regs[i].vendor, want[i].vendor) << i;
+        EXPECT_EQ(src.regs[i].product, want[i].product) << i;
+        EXPECT_EQ(src.regs[i].events, want[i].events) << i;
+    }
+    EXPECT_TRUE(log.contains("register wifi(iptime) left event fail : LIBUSB_ERROR_TEST"));
+    EXPECT_TRUE(log.contains("register storage arrive event fail : LIBUSB_ERROR_TEST"));
 }
 
 TEST_F(UsbTest, PluggingAndPullingEachKind) {
     TestEnv::writeFile("regtools", regRecord("eth", 1) + regRecord("wifi", 2));
     ASSERT_EQ(ToolManager_LoadRegTools(), 0);
-    auto setTool = [](int tdx, uint32_t netif) {
-        RegToolsLock g;
-        ToolManager_RegTool(tdx)->netif = netif;
-        ToolManager_SetState_Locked(tdx, ToolManager_RegTool(tdx), TOOL_STATE_CONNECTED, false);
-    };
-    auto state = [](int tdx) {
-        ToolView v{};
-        ToolManager_GetToolView(tdx, &v);
-        return v.state;
-    };
     ASSERT_EQ(Usb_Init(), 0);
     wlan0(true);
     struct {
@@ -166,15 +149,15 @@ TEST_F(UsbTest, PluggingAndPullingEachKind) {
     EXPECT_EQ(is_wifi_dongle_connected(), 1);
 
     // Pulling the dongle: its tools dismissed at once, the access point stopped.
-    setTool(0, 1);
-    setTool(1, 2);
+    setToolState(0, TOOL_STATE_CONNECTED, TOOL_NETIF_ETH);
+    setToolState(1, TOOL_STATE_CONNECTED, TOOL_NETIF_WLAN);
     Hostapd_Run();
     ASSERT_EQ(Hostapd_IsRunning(), 1);
     src.Pull(kIptime[0], kIptime[1]);
     ASSERT_TRUE(cycleUntil([&] { return sink.count("update_drvs") > 0; }));
     EXPECT_TRUE(log.contains("Wi-Fi dongle left"));
-    EXPECT_EQ(state(0), uint32_t(TOOL_STATE_CONNECTED));
-    EXPECT_EQ(state(1), uint32_t(TOOL_STATE_IDLE));
+    EXPECT_EQ(toolState(0), uint32_t(TOOL_STATE_CONNECTED));
+    EXPECT_EQ(toolState(1), uint32_t(TOOL_STATE_IDLE));
     EXPECT_EQ(Hostapd_IsRunning(), 0);
 }
 

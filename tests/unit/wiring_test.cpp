@@ -3,6 +3,7 @@
 // the scanner's current code.
 #include "TcpServer.h"
 #include "ToolCell.h"
+#include "unit_common.h"
 
 #include "barcode.h"
 #include "bef.h"
@@ -21,7 +22,7 @@ class Wiring : public ToolCellTest {
     }
 };
 
-TEST_F(Wiring, ReceivedResultIsForwardedWhenForwardingIsOn) {
+TEST_F(Wiring, ResultIsForwardedWhenOnAndTheLogNamesTheToolAndTheScannerCode) {
     TcpServer server;
     Bef_ApplySetting(1, 0x7f000001, server.port());
     Bef_ConnectTimerCallback(); // connects before it returns
@@ -34,9 +35,6 @@ TEST_F(Wiring, ReceivedResultIsForwardedWhenForwardingIsOn) {
     ASSERT_EQ(got.size(), 72u);
     EXPECT_EQ(uint8_t(got[9]), 0); // tool index of the registered tool
     EXPECT_EQ(got.substr(39, 5), "FWD-1");
-}
-
-TEST_F(Wiring, ResultLogNamesTheToolAndTheScannerCode) {
     ASSERT_EQ(ToolManager_SetToolName_ByTdx(0, "Station 4"), 0);
     EXPECT_EQ(EventLog_ToolName(0), "Station 4");
     EXPECT_EQ(EventLog_ToolName(5), "");

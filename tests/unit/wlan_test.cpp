@@ -2,40 +2,28 @@
 // Wi-Fi checks, the control protocol through the real wpa_ctrl client against a test
 // server, and the stop of exactly the daemon that was started.
 #include "ChildProcess.h"
-#include "CsvRead.h"
 #include "FakeTool.h"
-#include "RecordingSink.h"
-#include "TestEnv.h"
-#include "Wait.h"
-#include "debug.h"
 #include "ew_driver.h"
-#include "setting.h"
-#include "threads.h"
+#include "toollink_support.h"
 #include "tools_private.h"
+#include "unit_common.h"
 #include "wlan.h"
 
-#include <gtest/gtest.h>
-
-#include <atomic>
 #include <climits>
-#include <csignal>
-#include <filesystem>
-#include <mutex>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
-#include <thread>
-#include <unistd.h>
 
-namespace fs = std::filesystem;
 using kest_test::WaitUntil;
 using Lines = std::vector<std::string>;
+
+using toollink_test::setToolState;
+using toollink_test::toolState;
 
 namespace {
 
 // ---- hostapd.conf ----
 
-TEST(HostapdConf, AllLinesInOrder) {
+TEST(HostapdConf, AllLinesInOrderAndCountryBandAndChannelLines) {
     HostapdConfInput in{"panel-ap", "secret123", 0, 0, 0, -1, 5, 149};
     EXPECT_EQ(Hostapd_ConfLines(in),
               (Lines{"interface=wlan0", "driver=nl80211", "ctrl_interface=/var/run/hostapd",
@@ -43,9 +31,7 @@ TEST(HostapdConf, AllLinesInOrder) {
                      "channel=5", "max_num_sta=8", "ieee80211n=1", "ieee80211ac=1", "ieee80211d=1",
                      "ieee80211h=1", "wpa=2", "wpa_passphrase=secret123", "wpa_key_mgmt=WPA-PSK",
                      "wpa_pairwise=CCMP"}));
-}
-
-TEST(HostapdConf, CountryBandAndChannelLines) {
+    // The country, band and channel lines.
     struct {
         uint32_t band, country, mode;
         int32_t manual;
@@ -63,7 +49,7 @@ TEST(HostapdConf, CountryBandAndChannelLines) {
         {1, 0, 1, -1, 5, 36, "country_code=US", "hw_mode=a", "channel=-1"},
     };
     for (const auto& r : rows) {
-        HostapdConfInput in{"s", "p", r.band, r.country, r.mode, r.manual, r.best24, r.best5};
+        in = {"s", "p", r.band, r.country, r.mode, r.manual, r.best24, r.best5};
         Lines l = Hostapd_ConfLines(in);
         ASSERT_EQ(l.size(), 17u);
         EXPECT_EQ(l[5], r.cc) << r.band << r.country << r.mode;
@@ -115,7 +101,7 @@ TEST(HostapdBestChannel, ReportRows) {
 
 // ---- the Wi-Fi tab's checks and channel lists ----
 
-TEST(HostapdChecks, MessagesInOrder) {
+TEST(HostapdChecks, MessagesInOrderAndManualChannelLists) {
     std::string s32(32, 's'), s33(33, 's'), p31(31, 'p'), p32(32, 'p');
     struct {
         const char *ssid, *psk, *message;
@@ -135,14 +121,12 @@ TEST(HostapdChecks, MessagesInOrder) {
     for (const auto& r : rows)
         EXPECT_STREQ(Hostapd_CheckWifiConfMessage(Hostapd_CheckWifiConf(r.ssid, r.psk)), r.message)
             << r.ssid << " / " << r.psk;
-}
-
-TEST(HostapdChecks, ManualChannelLists) {
+    // The manual channel lists.
     using V = std::vector<int>;
     struct {
         uint32_t band, country;
         V channels;
-    } rows[] = {
+    } lists[] = {
         {0, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
         {0, 1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
         {0, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
@@ -150,7 +134,7 @@ TEST(HostapdChecks, ManualChannelLists) {
         {1, 1, {36, 40, 44, 48}},
         {1, 2, {36, 40, 44, 48}},
     };
-    for (const auto& r : rows) {
+    for (const auto& r : lists) {
         int out[32];
         int n = Hostapd_ManualChannels(r.band, r.country, out, 32);
         EXPECT_EQ(V(out, out + n), r.channels) << r.band << r.country;
@@ -276,7 +260,15 @@ class HostapdRun : public ::testing::Test {
     LogCapture log;
 };
 
-TEST_F(HostapdRun, StartWritesThePrivateFileStartsTheDaemonAndReportsTheScan) {
+TEST_F(HostapdRun, ControlCharacterStartsNothingElseStartWritesThePrivateFileAndReportsTheScan) {
+    // A control character in the settings starts nothing.
+    setting_set_str(get_setting_network()->wifi_password, 128, "secret123\nwpa=0");
+    Hostapd_Run();
+    EXPECT_EQ(Hostapd_IsRunning(), 0);
+    EXPECT_FALSE(TestEnv::exists("hostapd.conf"));
+    EXPECT_TRUE(env.stubCalls().empty());
+    EXPECT_EQ(scanEvents(), (Lines{"wlan scan 0"}));
+    setting_set_str(get_setting_network()->wifi_password, 128, "secret123");
     struct {
         uint32_t mode;
         const char* channelLine;
@@ -318,30 +310,11 @@ TEST_F(HostapdRun, StartWritesThePrivateFileStartsTheDaemonAndReportsTheScan) {
         EXPECT_EQ(c.find("secret123"), std::string::npos) << c;
 }
 
-TEST_F(HostapdRun, ControlCharacterInTheSettingsStartsNothing) {
-    setting_set_str(get_setting_network()->wifi_password, 128, "secret123\nwpa=0");
-    Hostapd_Run();
-    EXPECT_EQ(Hostapd_IsRunning(), 0);
-    EXPECT_FALSE(TestEnv::exists("hostapd.conf"));
-    EXPECT_TRUE(env.stubCalls().empty());
-    EXPECT_EQ(scanEvents(), (Lines{"wlan scan 0"}));
-}
-
 TEST_F(HostapdRun, StationLeavingMarksItsToolDisconnectedThroughTheRealClient) {
     TestEnv::writeFile("regtools", regRecord("t0", 1) + regRecord("t1", 2));
     ASSERT_EQ(ToolManager_LoadRegTools(), 0);
-    auto setState = [](int tdx, uint32_t s) {
-        ToolManager_LockRegTools();
-        ToolManager_SetState_Locked(tdx, ToolManager_RegTool(tdx), s, false);
-        ToolManager_UnlockRegTools();
-    };
-    auto state = [](int tdx) {
-        ToolView v{};
-        ToolManager_GetToolView(tdx, &v);
-        return v.state;
-    };
-    setState(0, TOOL_STATE_CONNECTED);
-    setState(1, TOOL_STATE_CONNECTED);
+    setToolState(0, TOOL_STATE_CONNECTED);
+    setToolState(1, TOOL_STATE_CONNECTED);
     Threads_Init();
     CtrlServer server(ctrlPath());
     Threads_RunSync(LOOP_HOSTAPD, Hostapd_Run); // where the network queue runs it
@@ -367,17 +340,17 @@ TEST_F(HostapdRun, StationLeavingMarksItsToolDisconnectedThroughTheRealClient) {
         ASSERT_TRUE(server.send(r.line));
         ASSERT_TRUE(log.waitFor(r.logged, before + 1, 20000)) << r.line;
         Threads_RunSync(LOOP_HOSTAPD, [] {}); // the callback has returned
-        EXPECT_EQ(state(0), r.state0) << r.line;
-        EXPECT_EQ(state(1), r.state1) << r.line;
+        EXPECT_EQ(toolState(0), r.state0) << r.line;
+        EXPECT_EQ(toolState(1), r.state1) << r.line;
     }
     EXPECT_TRUE(log.contains("02?<3>forged")); // one log line, the break shown as '?'
 
     Hostapd_Kill();
     EXPECT_EQ(server.requests(), (Lines{"ATTACH", "DETACH"}));
-    setState(1, TOOL_STATE_CONNECTED);
+    setToolState(1, TOOL_STATE_CONNECTED);
     server.send("<3>AP-STA-DISCONNECTED 02:00:5e:10:20:02");
     Threads_RunSync(LOOP_HOSTAPD, [] {});
-    EXPECT_EQ(state(1), uint32_t(TOOL_STATE_CONNECTED)); // nobody listens any more
+    EXPECT_EQ(toolState(1), uint32_t(TOOL_STATE_CONNECTED)); // nobody listens any more
 }
 
 // A stand-in hostapd: with -B it leaves a background copy of itself (named hostapd) that
@@ -430,7 +403,16 @@ class HostapdDaemon : public HostapdRun {
     std::vector<pid_t> others;
 };
 
-TEST_F(HostapdDaemon, StopEndsExactlyTheStartedDaemon) {
+TEST_F(HostapdDaemon, StopDuringTheWaitForTheSocketEndsTheStartAndStopEndsExactlyThatDaemon) {
+    // No control socket appears yet; the stop comes while the start waits for it.
+    std::thread starter([] { Hostapd_Run(); });
+    pid_t waiting = pidIn(pidFile());
+    others.push_back(waiting);
+    Hostapd_Kill();
+    starter.join();
+    EXPECT_TRUE(WaitUntil([&] { return !alive(waiting); }));
+    EXPECT_EQ(Hostapd_IsRunning(), 0);
+    EXPECT_TRUE(log.contains("wpa_ctrl_open fail"));
     // Another hostapd on the machine, and a stale pid file naming a process that is not one.
     std::string otherPid = env.root() + "/other.pid";
     ASSERT_EQ(system((stub + " -B -P " + otherPid + " other.conf").c_str()), 0);
@@ -453,18 +435,6 @@ TEST_F(HostapdDaemon, StopEndsExactlyTheStartedDaemon) {
     EXPECT_FALSE(TestEnv::exists(pidFile()));
     Hostapd_Kill(); // stopped: nothing more
     EXPECT_TRUE(alive(other));
-}
-
-TEST_F(HostapdDaemon, StopDuringTheWaitForTheSocketEndsTheStart) {
-    // No control socket ever appears; the stop comes while the start waits for it.
-    std::thread starter([] { Hostapd_Run(); });
-    pid_t started = pidIn(pidFile());
-    others.push_back(started);
-    Hostapd_Kill();
-    starter.join();
-    EXPECT_TRUE(WaitUntil([&] { return !alive(started); }));
-    EXPECT_EQ(Hostapd_IsRunning(), 0);
-    EXPECT_TRUE(log.contains("wpa_ctrl_open fail"));
 }
 
 } // namespace
