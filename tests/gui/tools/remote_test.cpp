@@ -127,8 +127,7 @@ TEST_F(RemoteTest, ControllersAndNoToolGetTheirNotices) {
 }
 
 TEST_F(RemoteTest, OutputButtonsToggleTheirOutputs) {
-    const std::string tree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
-    ASSERT_EQ(std::system((tree + " init " + env->sysroot()).c_str()), 0);
+    ASSERT_EQ(gpioTree("init"), 0);
     Threads_Init();
     Gpio_Init();
     dev->SetSysOutFunc(0, 1);  // "Fastening OK"
