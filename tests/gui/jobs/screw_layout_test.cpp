@@ -5,22 +5,13 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-// Circles at x = 10, 20, ... on a 1000 x 100 picture, circle `current` current.
-ScrewLayout row(int n, int current) {
-    ScrewLayout l;
-    l.SetPicture({1000, 100});
-    for (int i = 0; i < n; ++i)
-        l.Append(10 * (i + 1), 50);
-    l.SetCurrent(current);
-    return l;
-}
-} // namespace
-
 TEST(ScrewLayout, SizeLimitsAndFontBands) {
     const std::pair<int, int> radii[] = {{0, 1}, {1, 1}, {100, 100}, {101, 100}, {-5, 1}};
     const std::pair<int, int> widths[] = {{0, 1}, {1, 1}, {20, 20}, {21, 20}};
-    ScrewLayout l = row(2, 1);
+    ScrewLayout l; // two circles on a 1000 x 100 picture, the second current
+    l.SetPicture({1000, 100});
+    l.Append(10, 50);
+    l.Append(20, 50);
     for (auto [set, got] : radii) {
         l.SetRadius(set);
         EXPECT_EQ(l.At(1).Radius, got) << set;
