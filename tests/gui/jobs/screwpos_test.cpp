@@ -289,7 +289,7 @@ TEST_F(ScrewPosTest, NinetyNineAtMostAndCancelKeepsTheStep) {
     EXPECT_FALSE(f->ScrewPos[98]->Enabled);
 }
 
-TEST_F(ScrewPosTest, ScaledPhotographKeepsDecodedCoordinates) {
+TEST_F(ScrewPosTest, ScaledPhotographKeepsItsCoordinatesARefusedPictureKeepsTheOneInUse) {
     // Twice the screen: the loader decodes it at half size, the space the job screen
     // draws in, so a touch in the middle is stored as the middle of 1280 x 800.
     picture("photo.jpg", {2560, 1600}, "JPEG");
@@ -317,9 +317,8 @@ TEST_F(ScrewPosTest, ScaledPhotographKeepsDecodedCoordinates) {
     const QPoint corner = shown.topLeft().toPoint() + QPoint(3, 3);
     EXPECT_LE(std::abs(QColor(drawn.pixel(corner)).red() - plain.red()), 3);
     EXPECT_GT(std::abs(QColor(drawn.pixel(shown.center().toPoint())).red() - plain.red()), 40);
-}
 
-TEST_F(ScrewPosTest, RefusedPictureKeepsThePictureInUse) {
+    // A picture that cannot be used leaves the one in use.
     TestEnv::writeFile("files/image/broken.jpg", std::string("\xFF\xD8\xFF\xE0 not a picture"));
     // "./files/image/" and the name: 255 bytes fit the step, 256 do not.
     const QString fits = QString(237, 'f') + ".png", tooLong = QString(238, 'n') + ".png";
@@ -349,6 +348,6 @@ TEST_F(ScrewPosTest, RefusedPictureKeepsThePictureInUse) {
     press("posSave");
     const QString stored = dev->GetFastenData(0)->ImgFilename;
     EXPECT_EQ(stored, "./files/image/" + fits);
-    PageOperationImageView view;
-    EXPECT_TRUE(view.Load(stored)) << "the job screen finds it";
+    PageOperationImageView again;
+    EXPECT_TRUE(again.Load(stored)) << "the job screen finds it";
 }
