@@ -41,7 +41,7 @@ class SettingBarcodeTest : public ShellTest {
     }
 };
 
-TEST_F(SettingBarcodeTest, PressesThenEachToolsFile) {
+TEST_F(SettingBarcodeTest, PressesThenEachToolsFileTheToolSettingAndNoTool) {
     ASSERT_NE(page(), nullptr);
     EXPECT_EQ(page()->Tool(), 0);
     EXPECT_EQ(find("sbTool0")->text(), "left");
@@ -82,21 +82,20 @@ TEST_F(SettingBarcodeTest, PressesThenEachToolsFile) {
         EXPECT_EQ(read("left"), c.left);
         EXPECT_EQ(read("right"), c.right);
     }
-}
 
-TEST_F(SettingBarcodeTest, ToolSettingScreensAndNoTool) {
+    // Each tool's barcode setting, then the settings file.
     auto* enable = find<QCheckBox>("sbToolEnable");
     ASSERT_NE(enable, nullptr);
-    struct Case {
+    struct Setting {
         const char* tool;
         const char* label;
         bool first, second; // the settings after a click
-    } cases[] = {
+    } settings[] = {
         {"sbTool1", "Preset selection by barcode (tool 2)", false, true},
         {"sbTool0", "Preset selection by barcode (tool 1)", true, true},
         {"sbTool1", "Preset selection by barcode (tool 2)", true, false},
     };
-    for (const Case& c : cases) {
+    for (const Setting& c : settings) {
         SCOPED_TRACE(c.tool);
         press(c.tool);
         EXPECT_EQ(enable->text(), c.label);
@@ -106,10 +105,10 @@ TEST_F(SettingBarcodeTest, ToolSettingScreensAndNoTool) {
         EXPECT_EQ(dev->GetSettingBarcodeTdx(1), c.second);
         EXPECT_EQ(enable->isChecked(), dev->GetSettingBarcodeTdx(page()->Tool()));
     }
-    dev->BarcodeAddPreset(1, "ab345cd", 1, 3, 5, 16);
+    dev->BarcodeAddPreset(1, "ab345cd", 1, 3, 5, 16); // after r9 and abc123
     page()->Refresh();
-    EXPECT_EQ(page()->List()->Cells(0).value(2), "3 / 5");
-    EXPECT_EQ(page()->List()->Cells(0).value(3), "MS-A");
+    EXPECT_EQ(page()->List()->Cells(2).value(2), "3 / 5");
+    EXPECT_EQ(page()->List()->Cells(2).value(3), "MS-A");
     shot("PageSettingBarcode");
     press("sbRow0");
     press("sbEdit");
