@@ -57,76 +57,32 @@ class JobBarcodeTest : public ToolScreenTest {
 
 // Each case: the table before, the presses, the file after leaving the screen.
 TEST_F(JobBarcodeTest, PressesThenTheSavedTable) {
+    const std::string r1 = "r1~0~0~0~body~\n", r2 = "r2~0~0~0~door~\n", r3 = "r3~0~0~0~seat~\n";
+    const std::string all = r1 + r2 + r3;
     struct Case {
         const char* what;
-        std::vector<const char*> presses; // "=text" types on the keypad, "@n" picks job n
-        const char* file;
-        const char* selectAll; // the select button's label before leaving
+        const char* presses; // "=text" types on the keypad, "@n" picks job n
+        std::string file;
+        bool marked = false; // the select button says "Deselect All" before leaving
     } cases[] = {
-        {"add a whole code",
-         {"bcAdd", "=ab12", "@1", "bceOk"},
-         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\nab12~0~0~0~door~\n",
-         "Select All"},
-        {"add with the part 3..5 touched",
-         {"bcAdd", "=xy345z", "bceChar3", "bceChar5", "@2", "bceOk"},
-         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\nxy345z~1~3~5~seat~\n",
-         "Select All"},
-        {"OK without a code adds nothing",
-         {"bcAdd", "@2", "bceOk", "bceCancel"},
-         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\n",
-         "Select All"},
-        {"edit the cursor's row",
-         {"bcRow1", "bcEdit", "=7", "@0", "bceOk"},
-         "r1~0~0~0~body~\nr27~0~0~0~body~\nr3~0~0~0~seat~\n",
-         "Select All"},
-        {"edit without a cursor does nothing",
-         {"bcEdit"},
-         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\n",
-         "Select All"},
-        {"delete confirmed",
-         {"bcRow0", "bcDelete", "confirmOk"},
-         "r2~0~0~0~door~\nr3~0~0~0~seat~\n",
-         "Select All"},
-        {"delete cancelled",
-         {"bcRow0", "bcDelete", "confirmCancel"},
-         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\n",
-         "Select All"},
-        {"delete takes the marked rows, not the cursor's",
-         {"bcRow1", "bcSel0", "bcSel2", "bcDelete", "confirmOk"},
-         "r2~0~0~0~door~\n",
-         "Select All"},
-        {"up of row 0 changes nothing",
-         {"bcRow0", "bcUp"},
-         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\n",
-         "Select All"},
-        {"down of the last row changes nothing",
-         {"bcRow2", "bcDown"},
-         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\n",
-         "Select All"},
-        {"up twice follows the row",
-         {"bcRow2", "bcUp", "bcUp"},
-         "r3~0~0~0~seat~\nr1~0~0~0~body~\nr2~0~0~0~door~\n",
-         "Select All"},
-        {"down then top asks and moves",
-         {"bcRow0", "bcDown", "bcTop", "confirmOk"},
-         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\n",
-         "Select All"},
-        {"end asks and moves",
-         {"bcRow0", "bcEnd", "confirmOk"},
-         "r2~0~0~0~door~\nr3~0~0~0~seat~\nr1~0~0~0~body~\n",
-         "Select All"},
-        {"select all then delete empties the table",
-         {"bcSelectAll", "bcDelete", "confirmOk"},
-         "",
-         "Select All"},
-        {"select all shows deselect",
-         {"bcSelectAll"},
-         "r1~0~0~0~body~\nr2~0~0~0~door~\nr3~0~0~0~seat~\n",
-         "Deselect All"},
-        {"select all twice clears the marks",
-         {"bcSelectAll", "bcSelectAll", "bcRow1", "bcDelete", "confirmOk"},
-         "r1~0~0~0~body~\nr3~0~0~0~seat~\n",
-         "Select All"},
+        {"add a whole code", "bcAdd =ab12 @1 bceOk", all + "ab12~0~0~0~door~\n"},
+        {"add comparing chars 3 to 5", "bcAdd =xy345z bceChar3 bceChar5 @2 bceOk",
+         all + "xy345z~1~3~5~seat~\n"},
+        {"OK without a code adds nothing", "bcAdd @2 bceOk bceCancel", all},
+        {"edit the cursor's row", "bcRow1 bcEdit =7 @0 bceOk", r1 + "r27~0~0~0~body~\n" + r3},
+        {"edit without a cursor does nothing", "bcEdit", all},
+        {"delete confirmed", "bcRow0 bcDelete confirmOk", r2 + r3},
+        {"delete cancelled", "bcRow0 bcDelete confirmCancel", all},
+        {"delete takes the marked rows", "bcRow1 bcSel0 bcSel2 bcDelete confirmOk", r2},
+        {"up of row 0 changes nothing", "bcRow0 bcUp", all},
+        {"down of the last row changes nothing", "bcRow2 bcDown", all},
+        {"up twice follows the row", "bcRow2 bcUp bcUp", r3 + r1 + r2},
+        {"down then top asks and moves", "bcRow0 bcDown bcTop confirmOk", all},
+        {"end asks and moves", "bcRow0 bcEnd confirmOk", r2 + r3 + r1},
+        {"select all then delete empties the table", "bcSelectAll bcDelete confirmOk", ""},
+        {"select all shows deselect", "bcSelectAll", all, true},
+        {"select all twice clears the marks", "bcSelectAll bcSelectAll bcRow1 bcDelete confirmOk",
+         r1 + r3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -134,15 +90,15 @@ TEST_F(JobBarcodeTest, PressesThenTheSavedTable) {
         TestEnv::writeFile(kFile, "stale\n");
         PageBarcode* page = open();
         ASSERT_NE(page, nullptr);
-        for (const char* p : c.presses) {
+        for (const std::string& p : words(c.presses)) {
             if (p[0] == '=')
-                type(p + 1);
+                type(QString::fromStdString(p.substr(1)));
             else if (p[0] == '@')
                 chooseJob(p[1] - '0');
             else
-                press(p);
+                press(p.c_str());
         }
-        EXPECT_EQ(find("bcSelectAll")->text(), c.selectAll);
+        EXPECT_EQ(find("bcSelectAll")->text(), c.marked ? "Deselect All" : "Select All");
         EXPECT_EQ(TestEnv::readFile(kFile), "stale\n") << "written only when leaving";
         press("bcBack");
         EXPECT_EQ(Screens::Find(ScreenId::Barcode), nullptr);
@@ -150,7 +106,14 @@ TEST_F(JobBarcodeTest, PressesThenTheSavedTable) {
     }
 }
 
-TEST_F(JobBarcodeTest, ListShowsRangeAndJobAndScanOpensTheEditor) {
+TEST_F(JobBarcodeTest, ListShowsRangeAndJobScanOpensTheEditorLeavingTurnsOutputOff) {
+    tools = FakeTool::onLoopback({2, 3});
+    ASSERT_TRUE(tools);
+    for (int i = 0; i < 2; ++i) {
+        const int tdx = connect(i);
+        ASSERT_EQ(dev->MbusWriteTdx(tdx, MBUS_REG_EVENT_OUTPUT, 1), 0);
+        ASSERT_EQ(tools->reg(i, MBUS_REG_EVENT_OUTPUT), 1);
+    }
     fill({});
     dev->BarcodeAddJob(8, "ab345cd", 1, 3, 5, "door");
     dev->BarcodeAddJob(8, "whole", 0, 0, 0, "gone");
@@ -204,20 +167,8 @@ TEST_F(JobBarcodeTest, ListShowsRangeAndJobAndScanOpensTheEditor) {
     press("bcBack");
     EXPECT_EQ(TestEnv::readFile(kFile),
               "ab345cd~1~3~5~door~\nwhole~0~0~0~gone~\nnext-1~0~0~0~seat~\n");
-}
-
-TEST_F(JobBarcodeTest, LeavingTurnsResultOutputOff) {
-    tools = FakeTool::onLoopback({2, 3});
-    ASSERT_TRUE(tools);
-    for (int i = 0; i < 2; ++i) {
-        const int tdx = connect(i);
-        ASSERT_EQ(dev->MbusWriteTdx(tdx, MBUS_REG_EVENT_OUTPUT, 1), 0);
-        ASSERT_EQ(tools->reg(i, MBUS_REG_EVENT_OUTPUT), 1);
-    }
-    ASSERT_NE(open(), nullptr);
-    press("bcBack");
     for (int i = 0; i < 2; ++i)
-        EXPECT_EQ(tools->reg(i, MBUS_REG_EVENT_OUTPUT), 0) << i;
+        EXPECT_EQ(tools->reg(i, MBUS_REG_EVENT_OUTPUT), 0) << "leaving turns it off, tool " << i;
 }
 
 // The cursor after each command and which commands ask first, over a table of 3 rows.

@@ -1,6 +1,7 @@
 // The preset barcode tab of the settings over two registered tools: presses on the tool
 // chooser, the list and the entry editor, then each tool's table file right after the
 // change, byte for byte, and the tool's barcode setting.
+#include "../tools/ToolScreenFixture.h"
 #include "ShellFixture.h"
 #include "UnitMessageBox.h"
 #include "barcode.h"
@@ -40,66 +41,36 @@ class SettingBarcodeTest : public ShellTest {
     }
 };
 
-TEST_F(SettingBarcodeTest, PressesThenEachToolsFile) {
+TEST_F(SettingBarcodeTest, PressesThenEachToolsFileTheToolSettingAndNoTool) {
     ASSERT_NE(page(), nullptr);
     EXPECT_EQ(page()->Tool(), 0);
     EXPECT_EQ(find("sbTool0")->text(), "left");
     EXPECT_EQ(find("sbTool1")->text(), "right");
+    const std::string k1 = "k1~0~0~0~3~\n", abc = "abc123~1~4~6~17~\n", r9 = "r9~0~0~0~16~\n";
     struct Case {
         const char* what;
-        std::vector<const char*> presses; // "=text" types on the keypad
-        const char* left;                 // the files after the presses
-        const char* right;
-        const char* error; // the error shown (then closed), "" for none
+        const char* presses;     // "=text" types on the keypad
+        std::string left, right; // the files after the presses
+        const char* error = "";  // the error shown (then closed), "" for none
     } cases[] = {
-        {"add P.3 to the first tool",
-         {"sbAdd", "=k1", "bceP3", "bceOk"},
-         "k1~0~0~0~3~\n",
-         "(none)",
-         ""},
-        {"no preset is refused",
-         {"sbAdd", "=k2", "bceOk"},
-         "k1~0~0~0~3~\n",
-         "(none)",
-         "Please select a preset."},
+        {"add P.3 to the first tool", "sbAdd =k1 bceP3 bceOk", k1, "(none)"},
+        {"no preset is refused", "sbAdd =k2 bceOk", k1, "(none)", "Please select a preset."},
         {"MS-B with a part, to all tools",
-         {"bceCancel", "sbAdd", "=abc123", "bceChar4", "bceChar6", "bceP17", "bceAll", "bceOk"},
-         "k1~0~0~0~3~\nabc123~1~4~6~17~\n",
-         "abc123~1~4~6~17~\n",
-         ""},
-        {"the other tool's table",
-         {"sbTool1", "sbAdd", "=r9", "bceP16", "bceOk"},
-         "k1~0~0~0~3~\nabc123~1~4~6~17~\n",
-         "abc123~1~4~6~17~\nr9~0~0~0~16~\n",
-         ""},
-        {"move up saves at once",
-         {"sbRow1", "sbUp"},
-         "k1~0~0~0~3~\nabc123~1~4~6~17~\n",
-         "r9~0~0~0~16~\nabc123~1~4~6~17~\n",
-         ""},
-        {"up of row 0 changes nothing",
-         {"sbUp"},
-         "k1~0~0~0~3~\nabc123~1~4~6~17~\n",
-         "r9~0~0~0~16~\nabc123~1~4~6~17~\n",
-         ""},
-        {"edit the first tool's row",
-         {"sbTool0", "sbRow0", "sbEdit", "=x", "bceP15", "bceOk"},
-         "k1x~0~0~0~15~\nabc123~1~4~6~17~\n",
-         "r9~0~0~0~16~\nabc123~1~4~6~17~\n",
-         ""},
-        {"end then delete",
-         {"sbEnd", "confirmOk", "sbDelete", "confirmOk"},
-         "abc123~1~4~6~17~\n",
-         "r9~0~0~0~16~\nabc123~1~4~6~17~\n",
-         ""},
+         "bceCancel sbAdd =abc123 bceChar4 bceChar6 bceP17 bceAll bceOk", k1 + abc, abc},
+        {"the other tool's table", "sbTool1 sbAdd =r9 bceP16 bceOk", k1 + abc, abc + r9},
+        {"move up saves at once", "sbRow1 sbUp", k1 + abc, r9 + abc},
+        {"up of row 0 changes nothing", "sbUp", k1 + abc, r9 + abc},
+        {"edit the first tool's row", "sbTool0 sbRow0 sbEdit =x bceP15 bceOk",
+         "k1x~0~0~0~15~\n" + abc, r9 + abc},
+        {"end then delete", "sbEnd confirmOk sbDelete confirmOk", abc, r9 + abc},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        for (const char* p : c.presses) {
+        for (const std::string& p : words(c.presses)) {
             if (p[0] == '=')
-                type(p + 1);
+                type(QString::fromStdString(p.substr(1)));
             else
-                press(p);
+                press(p.c_str());
         }
         if (*c.error) {
             ASSERT_NE(page()->ErrorDialog(), nullptr);
@@ -111,21 +82,20 @@ TEST_F(SettingBarcodeTest, PressesThenEachToolsFile) {
         EXPECT_EQ(read("left"), c.left);
         EXPECT_EQ(read("right"), c.right);
     }
-}
 
-TEST_F(SettingBarcodeTest, ToolSettingAndScreens) {
+    // Each tool's barcode setting, then the settings file.
     auto* enable = find<QCheckBox>("sbToolEnable");
     ASSERT_NE(enable, nullptr);
-    struct Case {
+    struct Setting {
         const char* tool;
         const char* label;
         bool first, second; // the settings after a click
-    } cases[] = {
+    } settings[] = {
         {"sbTool1", "Preset selection by barcode (tool 2)", false, true},
         {"sbTool0", "Preset selection by barcode (tool 1)", true, true},
         {"sbTool1", "Preset selection by barcode (tool 2)", true, false},
     };
-    for (const Case& c : cases) {
+    for (const Setting& c : settings) {
         SCOPED_TRACE(c.tool);
         press(c.tool);
         EXPECT_EQ(enable->text(), c.label);
@@ -135,10 +105,10 @@ TEST_F(SettingBarcodeTest, ToolSettingAndScreens) {
         EXPECT_EQ(dev->GetSettingBarcodeTdx(1), c.second);
         EXPECT_EQ(enable->isChecked(), dev->GetSettingBarcodeTdx(page()->Tool()));
     }
-    dev->BarcodeAddPreset(1, "ab345cd", 1, 3, 5, 16);
+    dev->BarcodeAddPreset(1, "ab345cd", 1, 3, 5, 16); // after r9 and abc123
     page()->Refresh();
-    EXPECT_EQ(page()->List()->Cells(0).value(2), "3 / 5");
-    EXPECT_EQ(page()->List()->Cells(0).value(3), "MS-A");
+    EXPECT_EQ(page()->List()->Cells(2).value(2), "3 / 5");
+    EXPECT_EQ(page()->List()->Cells(2).value(3), "MS-A");
     shot("PageSettingBarcode");
     press("sbRow0");
     press("sbEdit");
@@ -149,10 +119,8 @@ TEST_F(SettingBarcodeTest, ToolSettingAndScreens) {
     ASSERT_EQ(load_setting(), 0);
     EXPECT_TRUE(dev->GetSettingBarcodeTdx(0)) << "read back from the file";
     EXPECT_FALSE(dev->GetSettingBarcodeTdx(1));
-}
 
-TEST_F(SettingBarcodeTest, NoToolNoTable) {
-    press("tabBack");
+    // Without a registered tool there is no table to edit.
     registerTools({});
     press("tileSetting");
     press("tabSettingBarcode");

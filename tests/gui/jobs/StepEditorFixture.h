@@ -3,6 +3,7 @@
 // handed the job index.
 #pragma once
 
+#include "../tools/ToolScreenFixture.h"
 #include "ShellFixture.h"
 #include "job.h"
 #include "page/jobs/PageStepEditor.h"

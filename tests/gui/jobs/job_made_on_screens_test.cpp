@@ -26,13 +26,6 @@ class JobMadeOnScreensTest : public JobScreenTest {
         EventLog_SetToolNameSource(nullptr);
         EventLog_SetScannerCodeSource(nullptr);
     }
-    void clickRow(const char* view, int row) {
-        auto* v = find<QTableView>(view);
-        ASSERT_NE(v, nullptr) << view;
-        QTest::mouseClick(v->viewport(), Qt::LeftButton, {},
-                          v->visualRect(v->model()->index(row, 1)).center());
-        flush();
-    }
     // Text into the open keypad (text or numeric), then its OK.
     void enter(const char* field, const QString& text) {
         press(field);
@@ -41,19 +34,6 @@ class JobMadeOnScreensTest : public JobScreenTest {
         ASSERT_NE(f, nullptr);
         f->setText(text);
         press(f->objectName() == "numpadField" ? "numpadOk" : "textKeypadOk");
-    }
-    void pickPicture(PageScrewPosition* page, const QString& name) {
-        press("posPicture");
-        auto* b = qobject_cast<UnitBrowser*>(page->Dialog());
-        ASSERT_NE(b, nullptr);
-        auto* list = find<QListWidget>("browserList");
-        const auto& items = b->Model().Items();
-        for (size_t i = 0; i < items.size(); ++i)
-            if (items[i].Name == name)
-                QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                                  list->visualItemRect(list->item(int(i))).center());
-        flush();
-        press("browserOk");
     }
 };
 
@@ -71,7 +51,11 @@ TEST_F(JobMadeOnScreensTest, EveryStepKindWithScrewPositionsRunsAndIsLogged) {
     press("tileJobManager");
     press("jobNew");
     press("textKeypadOk");
-    clickRow("jobList", 0);
+    auto* jobs = find<QTableView>("jobList");
+    ASSERT_NE(jobs, nullptr);
+    QTest::mouseClick(jobs->viewport(), Qt::LeftButton, {},
+                      jobs->visualRect(jobs->model()->index(0, 1)).center());
+    flush();
     press("jobEdit");
     auto* editor = qobject_cast<PageStepEditor*>(Screens::Find(ScreenId::StepEditor));
     ASSERT_NE(editor, nullptr);
@@ -84,7 +68,17 @@ TEST_F(JobMadeOnScreensTest, EveryStepKindWithScrewPositionsRunsAndIsLogged) {
     press("fastenPositions");
     auto* positions = qobject_cast<PageScrewPosition*>(Screens::Find(ScreenId::ScrewPosition));
     ASSERT_NE(positions, nullptr);
-    pickPicture(positions, "part.png");
+    press("posPicture");
+    auto* browser = qobject_cast<UnitBrowser*>(positions->Dialog());
+    ASSERT_NE(browser, nullptr);
+    auto* list = find<QListWidget>("browserList");
+    const auto& items = browser->Model().Items();
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i].Name == "part.png")
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualItemRect(list->item(int(i))).center());
+    flush();
+    press("browserOk");
     UnitPosTunner* tunner = positions->Tunner();
     for (QPoint p : {QPoint(200, 200), QPoint(440, 200)}) {
         QTest::mouseClick(tunner, Qt::LeftButton, {},

@@ -81,8 +81,8 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
 
     struct Step {
         const char* what;
-        std::function<void()> act;
-        QStringList rows; // "number name", in order
+        const char* presses; // "#n" touches row n, "=text" fills the entry ("+" a space)
+        QStringList rows;    // "number name", in order
         int selected;
         QString shown; // the message or entry text shown after it, "" none
         const char* shot = nullptr;
@@ -92,79 +92,41 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
     const QStringList four = {"1 assembly", "2 new_job", "3 new_job1", "4 assembly1"};
     const QStringList moved = {"1 assembly", "2 new_job", "3 assembly1", "4 new_job1"};
     const QStringList renamed = {"1 assembly", "2 new_job", "3 line 2", "4 new_job1"};
-    const QString slash = "Can not use \"/\" in the job name.";
+    const QString slash = "Can not use \"/\" in the job name.", exists = "Job already exists.";
     const Step steps[] = {
-        {"opened: the jobs, nothing selected", [] {}, two, -1, ""},
-        {"new proposes new_job1", [&] { press("jobNew"); }, two, -1, "new_job1",
-         "PageJobManager_New"},
-        {"its OK creates it, selected last", [&] { press("textKeypadOk"); }, three, 2, ""},
-        {"a slash is refused, the entry stays",
-         [&] {
-             press("jobNew");
-             setField("a/b");
-             press("textKeypadOk");
-         },
-         three, 2, slash, "PageJobManager_Error"},
-        {"an existing name is refused",
-         [&] {
-             press("msgClose");
-             setField("assembly");
-             press("textKeypadOk");
-         },
-         three, 2, "Job already exists."},
-        {"cancel leaves all as it was",
-         [&] {
-             press("msgClose");
-             press("textKeypadCancel");
-         },
-         three, 2, ""},
-        {"copy of the first proposes assembly1",
-         [&] {
-             clickCell("jobList", 0, 1);
-             press("jobCopy");
-         },
-         three, 0, "assembly1"},
-        {"its OK copies it, selected last", [&] { press("textKeypadOk"); }, four, 3, ""},
-        {"up moves it and the selection", [&] { press("jobUp"); }, moved, 2, ""},
-        {"down at the last row does nothing",
-         [&] {
-             press("jobDown");
-             press("jobDown");
-         },
-         four, 3, ""},
-        {"up again", [&] { press("jobUp"); }, moved, 2, ""},
-        {"rename proposes its name", [&] { press("jobRename"); }, moved, 2, "assembly1",
-         "PageJobManager_Rename"},
-        {"a slash in the new name is refused",
-         [&] {
-             setField("x/y");
-             press("textKeypadOk");
-         },
-         moved, 2, slash},
-        {"rename onto another job is refused",
-         [&] {
-             press("msgClose");
-             press("jobRename");
-             setField("new_job");
-             press("textKeypadOk");
-         },
-         moved, 2, "Job already exists."},
-        {"rename stores the new name",
-         [&] {
-             press("msgClose");
-             press("jobRename");
-             setField("line 2");
-             press("textKeypadOk");
-         },
-         renamed, 2, ""},
-        {"delete asks first", [&] { press("jobDelete"); }, renamed, 2, "Delete?",
-         "PageJobManager_Delete"},
-        {"confirmed, the job goes and no row is selected", [&] { press("confirmOk"); }, three, -1,
+        {"opened: the jobs, nothing selected", "", two, -1, ""},
+        {"the row buttons need a row", "jobCopy jobRename jobDelete jobEdit jobUp jobDown", two, -1,
          ""},
+        {"new proposes new_job1", "jobNew", two, -1, "new_job1", "PageJobManager_New"},
+        {"its OK creates it, selected last", "textKeypadOk", three, 2, ""},
+        {"then new proposes new_job2", "jobNew", three, 2, "new_job2"},
+        {"a slash is refused, the entry stays", "=a/b textKeypadOk", three, 2, slash,
+         "PageJobManager_Error"},
+        {"an existing name is refused", "msgClose =assembly textKeypadOk", three, 2, exists},
+        {"cancel leaves all as it was", "msgClose textKeypadCancel", three, 2, ""},
+        {"copy of the first proposes assembly1", "#0 jobCopy", three, 0, "assembly1"},
+        {"its OK copies it, selected last", "textKeypadOk", four, 3, ""},
+        {"up moves it and the selection", "jobUp", moved, 2, ""},
+        {"down at the last row does nothing", "jobDown jobDown", four, 3, ""},
+        {"up again", "jobUp", moved, 2, ""},
+        {"rename proposes its name", "jobRename", moved, 2, "assembly1", "PageJobManager_Rename"},
+        {"a slash in the new name is refused", "=x/y textKeypadOk", moved, 2, slash},
+        {"rename onto another job is refused", "msgClose jobRename =new_job textKeypadOk", moved, 2,
+         exists},
+        {"rename stores the new name", "msgClose jobRename =line+2 textKeypadOk", renamed, 2, ""},
+        {"delete asks first", "jobDelete", renamed, 2, "Delete?", "PageJobManager_Delete"},
+        {"confirmed, the job goes and no row is selected", "confirmOk", three, -1, ""},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.what);
-        s.act();
+        for (const std::string& p : words(s.presses)) {
+            if (p[0] == '#')
+                clickCell("jobList", std::stoi(p.substr(1)), 1);
+            else if (p[0] == '=')
+                setField(QString::fromStdString(p.substr(1)).replace('+', ' '));
+            else
+                press(p.c_str());
+        }
         EXPECT_EQ(rows(), s.rows);
         QStringList names;
         for (const QString& r : s.rows)

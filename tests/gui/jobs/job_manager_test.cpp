@@ -84,10 +84,6 @@ const char* kSlash = "Error: Can not use \"/\" in the job name.";
 
 // clang-format off
 const Case kCases[] = {
-    {"new proposes new_job2 when new_job and new_job1 exist",
-     [](RecordingPort& p) { p.files.unite({"new_job", "new_job1"}); }, -1,
-     [](JobManager& m) { m.NewPressed(); },
-     {"entry Add new job | Enter job name | new_job2 | new job"}, -1},
     {"new proposes nothing when new_job and new_job1..255 all exist",
      [](RecordingPort& p) { p.files.insert("new_job");
                             for (int i = 1; i <= 255; ++i) p.files.insert(QString("new_job%1").arg(i)); },
@@ -97,10 +93,6 @@ const Case kCases[] = {
      [](RecordingPort& p) { p.extra = 997; }, 0,
      [](JobManager& m) { m.NewPressed(); EXPECT_FALSE(m.EntryConfirmed("other", "")); },
      {"Error: Job limit exceeded."}, 0},
-    {"a new job is created and becomes the selected last row",
-     [](RecordingPort&) {}, 0,
-     [](JobManager& m) { EXPECT_TRUE(m.EntryConfirmed("new job", "line 4")); },
-     {"create line 4", "list"}, 3},
     {"an empty name, an existing file or a slash keeps the new-job entry open",
      [](RecordingPort& p) { p.files.insert("stray"); }, -1,
      [](JobManager& m) { EXPECT_FALSE(m.EntryConfirmed("new job", ""));
@@ -118,11 +110,6 @@ const Case kCases[] = {
      {"entry Copy job | Enter job name | b3 | copy job",
       "entry Copy job | Enter job name | a1 | copy job",
       "entry Copy job | Enter job name |  | copy job"}, 2},
-    {"copy, rename, delete and edit need a selected row",
-     [](RecordingPort&) {}, -1,
-     [](JobManager& m) { m.CopyPressed(); m.RenamePressed(); m.DeletePressed(); m.EditPressed();
-                         m.UpPressed(); m.DownPressed(); m.Confirmed("delete"); },
-     {}, -1},
     {"a copy is stored and selected as the last row; onto an existing job it is refused",
      [](RecordingPort&) {}, 0,
      [](JobManager& m) { EXPECT_TRUE(m.EntryConfirmed("copy job", "c"));

@@ -1,101 +1,17 @@
-// The screw circles' editing rules and the picture-to-view mapping, as tables.
+// The screw circles' size limits and font bands, the picture-to-view mapping and the
+// touch rule, as tables; placing, moving and deleting are pressed on the screen
+// (screwpos_test.cpp).
 #include "page/jobs/ScrewLayout.h"
 
 #include <gtest/gtest.h>
-#include <string>
-#include <vector>
-
-namespace {
-std::vector<int> xs(const ScrewLayout& l) {
-    std::vector<int> v;
-    for (const ScrewLayout::Circle& c : l.Circles())
-        v.push_back(c.X);
-    return v;
-}
-// Circles at x = 10, 20, ... on a 1000 x 100 picture, circle `current` current.
-ScrewLayout row(int n, int current) {
-    ScrewLayout l;
-    l.SetPicture({1000, 100});
-    for (int i = 0; i < n; ++i)
-        l.Append(10 * (i + 1), 50);
-    l.SetCurrent(current);
-    return l;
-}
-} // namespace
-
-TEST(ScrewLayout, AppendInsertDeleteRenumber) {
-    struct Case {
-        const char* what;
-        int n, current;
-        char op; // a append, i insert, d delete
-        std::vector<int> xs;
-        int current_after;
-        bool changed;
-    };
-    const Case cases[] = {
-        {"append to none", 0, -1, 'a', {7}, 0, true},
-        {"append goes last and current", 3, 0, 'a', {10, 20, 30, 7}, 3, true},
-        {"insert before the current", 3, 1, 'i', {10, 7, 20, 30}, 1, true},
-        {"insert before the first", 3, 0, 'i', {7, 10, 20, 30}, 0, true},
-        {"insert with none appends", 0, -1, 'i', {7}, 0, true},
-        {"delete: the next moves into its place", 4, 1, 'd', {10, 30, 40}, 1, true},
-        {"delete the first", 3, 0, 'd', {20, 30}, 0, true},
-        {"delete the last: the one before", 4, 3, 'd', {10, 20, 30}, 2, true},
-        {"delete the only one", 1, 0, 'd', {}, -1, true},
-        {"delete with none", 0, -1, 'd', {}, -1, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ScrewLayout l = row(c.n, c.current);
-        const bool changed = c.op == 'a'   ? l.Append(7, 50)
-                             : c.op == 'i' ? l.Insert(7, 50)
-                                           : l.Delete();
-        EXPECT_EQ(changed, c.changed);
-        EXPECT_EQ(xs(l), c.xs);
-        EXPECT_EQ(l.Current(), c.current_after);
-    }
-}
-
-TEST(ScrewLayout, NinetyNineCirclesAtMost) {
-    ScrewLayout l = row(98, 50);
-    EXPECT_TRUE(l.Insert(1, 1));
-    const std::vector<int> full = xs(l);
-    ASSERT_EQ(l.Count(), 99);
-    EXPECT_FALSE(l.Append(2, 2));
-    EXPECT_FALSE(l.Insert(3, 3));
-    EXPECT_EQ(xs(l), full);
-    EXPECT_EQ(l.Current(), 50);
-    EXPECT_TRUE(l.Delete());
-    EXPECT_TRUE(l.Append(4, 4));
-    EXPECT_EQ(l.Count(), 99);
-}
-
-TEST(ScrewLayout, MovesStayOnThePicture) {
-    struct Case {
-        int x, y, dx, dy, ex, ey;
-    };
-    // Picture 200 x 100: centres run 0..199, 0..99.
-    const Case cases[] = {
-        {50, 50, 1, 0, 51, 50},    {50, 50, -1, 0, 49, 50},  {50, 50, 0, 1, 50, 51},
-        {50, 50, 0, -1, 50, 49},   {0, 0, -1, 0, 0, 0},      {0, 0, 0, -1, 0, 0},
-        {199, 99, 1, 0, 199, 99},  {199, 99, 0, 1, 199, 99}, {10, 10, 500, -500, 199, 0},
-        {500, 500, 0, 0, 199, 99}, // placed beyond the picture
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y));
-        ScrewLayout l;
-        l.SetPicture({200, 100});
-        l.Append(c.x, c.y);
-        l.MoveBy(c.dx, c.dy);
-        EXPECT_EQ(l.At(0).X, c.ex);
-        EXPECT_EQ(l.At(0).Y, c.ey);
-    }
-}
 
 TEST(ScrewLayout, SizeLimitsAndFontBands) {
     const std::pair<int, int> radii[] = {{0, 1}, {1, 1}, {100, 100}, {101, 100}, {-5, 1}};
     const std::pair<int, int> widths[] = {{0, 1}, {1, 1}, {20, 20}, {21, 20}};
-    ScrewLayout l = row(2, 1);
+    ScrewLayout l; // two circles on a 1000 x 100 picture, the second current
+    l.SetPicture({1000, 100});
+    l.Append(10, 50);
+    l.Append(20, 50);
     for (auto [set, got] : radii) {
         l.SetRadius(set);
         EXPECT_EQ(l.At(1).Radius, got) << set;

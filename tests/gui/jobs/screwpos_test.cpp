@@ -117,6 +117,11 @@ TEST_F(ScrewPosTest, PlaceMoveDeleteAndSave) {
     };
     const Act acts[] = {
         {"touch", {100, 100}, {}, {{100, 100}}, 0}, // an empty step starts appending
+        {"posDelete", {}, {}, {}, -1},              // the only one
+        {"posDelete", {}, {}, {}, -1},              // none left: nothing
+        {"posInsert", {}, {}, {}, -1},
+        {"touch", {100, 100}, {}, {{100, 100}}, 0}, // an insert into none appends
+        {"posAppend", {}, {}, {{100, 100}}, 0},
         {"touch", {200, 100}, {}, {{100, 100}, {200, 100}}, 1},
         {"touch", {300, 100}, {}, {{100, 100}, {200, 100}, {300, 100}}, 2},
         {"posRight", {}, {}, {{100, 100}, {200, 100}, {301, 100}}, 2},
@@ -134,7 +139,12 @@ TEST_F(ScrewPosTest, PlaceMoveDeleteAndSave) {
         {"posDelete", {}, {}, {{100, 100}, {200, 100}}, 0}, // the next moved into its place
         {"drag", {200, 100}, {250, 150}, {{100, 100}, {250, 150}}, 1, 1},
         {"drag", {250, 150}, {700, -40}, {{100, 100}, {639, 0}}, 1}, // kept on the picture
-        {"drag", {639, 0}, {250, 150}, {{100, 100}, {250, 150}}, 1, 1},
+        {"posRight", {}, {}, {{100, 100}, {639, 0}}, 1},             // at the edges a step stays
+        {"posUp", {}, {}, {{100, 100}, {639, 0}}, 1},
+        {"drag", {639, 0}, {-40, 500}, {{100, 100}, {0, 399}}, 1},
+        {"posLeft", {}, {}, {{100, 100}, {0, 399}}, 1},
+        {"posDown", {}, {}, {{100, 100}, {0, 399}}, 1},
+        {"drag", {0, 399}, {250, 150}, {{100, 100}, {250, 150}}, 1, 1},
     };
     for (const Act& a : acts) {
         SCOPED_TRACE(std::string(a.what) + " " + std::to_string(a.at.x()));
@@ -255,6 +265,9 @@ TEST_F(ScrewPosTest, NinetyNineAtMostAndCancelKeepsTheStep) {
     EXPECT_EQ(layout().Current(), 97);
     EXPECT_EQ(dev->GetFastenData(0)->NoScrews, 98);
     press("posRight");
+    press("posInsert"); // below the limit again
+    touch({600, 50});
+    EXPECT_EQ(layout().Count(), 99);
 
     // Cancel leaves the positions and puts the count back with them.
     press("posCancel");
@@ -276,7 +289,7 @@ TEST_F(ScrewPosTest, NinetyNineAtMostAndCancelKeepsTheStep) {
     EXPECT_FALSE(f->ScrewPos[98]->Enabled);
 }
 
-TEST_F(ScrewPosTest, ScaledPhotographKeepsDecodedCoordinates) {
+TEST_F(ScrewPosTest, ScaledPhotographKeepsItsCoordinatesARefusedPictureKeepsTheOneInUse) {
     // Twice the screen: the loader decodes it at half size, the space the job screen
     // draws in, so a touch in the middle is stored as the middle of 1280 x 800.
     picture("photo.jpg", {2560, 1600}, "JPEG");
@@ -304,9 +317,8 @@ TEST_F(ScrewPosTest, ScaledPhotographKeepsDecodedCoordinates) {
     const QPoint corner = shown.topLeft().toPoint() + QPoint(3, 3);
     EXPECT_LE(std::abs(QColor(drawn.pixel(corner)).red() - plain.red()), 3);
     EXPECT_GT(std::abs(QColor(drawn.pixel(shown.center().toPoint())).red() - plain.red()), 40);
-}
 
-TEST_F(ScrewPosTest, RefusedPictureKeepsThePictureInUse) {
+    // A picture that cannot be used leaves the one in use.
     TestEnv::writeFile("files/image/broken.jpg", std::string("\xFF\xD8\xFF\xE0 not a picture"));
     // "./files/image/" and the name: 255 bytes fit the step, 256 do not.
     const QString fits = QString(237, 'f') + ".png", tooLong = QString(238, 'n') + ".png";
@@ -336,6 +348,6 @@ TEST_F(ScrewPosTest, RefusedPictureKeepsThePictureInUse) {
     press("posSave");
     const QString stored = dev->GetFastenData(0)->ImgFilename;
     EXPECT_EQ(stored, "./files/image/" + fits);
-    PageOperationImageView view;
-    EXPECT_TRUE(view.Load(stored)) << "the job screen finds it";
+    PageOperationImageView again;
+    EXPECT_TRUE(again.Load(stored)) << "the job screen finds it";
 }

@@ -4,92 +4,55 @@
 #include "UnitMessageBox.h"
 #include "page/jobs/StepEditor.h"
 
+#include <cstring>
+
 namespace {
 constexpr int F = STEP_FASTENING, I = STEP_INPUT, O = STEP_OUTPUT, D = STEP_DELAY, M = STEP_MESSAGE;
 using Names = std::vector<std::string>;
 
+const char* const kTypes = "FIODM"; // by STEP_* value
+
 struct EditorCase {
     const char* what;
-    std::vector<int> types;         // the job on file
-    std::vector<std::string> steps; // "#n" selects row n, "=text" fills the keypad, else a press
-    Names names;                    // the loaded job afterwards, and the file after save
-    int selected;                   // row and panel afterwards (-1 none)
-    const char* panel;              // objectName of the visible panel
+    const char* types; // the job on file, a letter a step: F I O D M
+    const char* steps; // "#n" selects row n, "=text" fills the keypad, else a press
+    const char* names; // the loaded job afterwards, and the file after save
+    int selected;      // row and panel afterwards (-1 none)
 };
 
 const EditorCase kCases[] = {
-    {"opening shows the first step", {I, O}, {}, {"input-1", "output-1"}, 0, "PageStepInput"},
-    {"empty job shows no panel", {}, {}, {}, -1, nullptr},
-    {"add fastening", {}, {"stepAddFasten"}, {"fastening-1"}, 0, "PageStepFastening"},
-    {"each add selects the new step",
-     {F},
-     {"stepAddInput", "stepAddOutput", "stepAddDelay", "stepAddMessage"},
-     {"fastening-1", "input-1", "output-1", "delay-1", "message-1"},
-     4,
-     "PageStepMessage"},
-    {"copy appends and selects the copy",
-     {F, I, O},
-     {"#0", "stepCopy"},
-     {"fastening-1", "input-1", "output-1", "fastening-1-copy"},
-     3,
-     "PageStepFastening"},
-    {"delete confirmed, the next step moves into the selection",
-     {F, I, O},
-     {"#1", "stepDelete", "confirmOk"},
-     {"fastening-1", "output-1"},
-     1,
-     "PageStepOutput"},
-    {"delete of the last selects the one before",
-     {F, I, O},
-     {"#2", "stepDelete", "confirmOk"},
-     {"fastening-1", "input-1"},
-     1,
-     "PageStepInput"},
-    {"delete refused",
-     {F, I},
-     {"#1", "stepDelete", "confirmCancel"},
-     {"fastening-1", "input-1"},
-     1,
-     "PageStepInput"},
-    {"up follows the step",
-     {F, I, O},
-     {"#2", "stepUp"},
-     {"fastening-1", "output-1", "input-1"},
-     1,
-     "PageStepOutput"},
-    {"down follows the step",
-     {F, I, O},
-     {"#0", "stepDown", "stepDown"},
-     {"input-1", "output-1", "fastening-1"},
-     2,
-     "PageStepFastening"},
-    {"up at the top and down at the bottom do nothing",
-     {F, I},
-     {"#0", "stepUp", "#1", "stepDown"},
-     {"fastening-1", "input-1"},
-     1,
-     "PageStepInput"},
-    {"rename",
-     {F, I},
-     {"#1", "stepRename", "=gate", "textKeypadOk"},
-     {"fastening-1", "gate"},
-     1,
-     "PageStepInput"},
-    {"rename with an empty name stays open until cancelled",
-     {F, I},
-     {"#1", "stepRename", "=", "textKeypadOk", "textKeypadCancel"},
-     {"fastening-1", "input-1"},
-     1,
-     "PageStepInput"},
+    {"opening shows the first step", "IO", "", "input-1 output-1", 0},
+    {"empty job shows no panel", "", "", "", -1},
+    {"without a step nothing asks", "", "stepCopy stepDelete stepRename stepUp stepDown", "", -1},
+    {"add fastening", "", "stepAddFasten", "fastening-1", 0},
+    {"each add selects it", "F", "stepAddInput stepAddOutput stepAddDelay stepAddMessage",
+     "fastening-1 input-1 output-1 delay-1 message-1", 4},
+    {"copy", "FIO", "#0 stepCopy", "fastening-1 input-1 output-1 fastening-1-copy", 3},
+    {"delete: the next moves in", "FIO", "#1 stepDelete confirmOk", "fastening-1 output-1", 1},
+    {"delete the last", "FIO", "#2 stepDelete confirmOk", "fastening-1 input-1", 1},
+    {"delete the only step", "F", "stepDelete confirmOk", "", -1},
+    {"delete refused", "FI", "#1 stepDelete confirmCancel #1", "fastening-1 input-1", 1},
+    {"up follows the step", "FIO", "#2 stepUp", "fastening-1 output-1 input-1", 1},
+    {"down follows the step", "FIO", "#0 stepDown stepDown", "input-1 output-1 fastening-1", 2},
+    {"up at the top, down at the end", "FI", "#0 stepUp #1 stepDown", "fastening-1 input-1", 1},
+    {"rename", "FI", "#1 stepRename =gate textKeypadOk", "fastening-1 gate", 1},
+    {"empty name", "FI", "#1 stepRename = textKeypadOk textKeypadCancel", "fastening-1 input-1", 1},
 };
+
+// The panel of each step type, by STEP_* value.
+const char* const kPanel[] = {"PageStepFastening", "PageStepInput", "PageStepOutput",
+                              "PageStepDelay", "PageStepMessage"};
 } // namespace
 
 TEST_F(StepEditorTest, ButtonsChangeTheLoadedJobAndSaveWritesIt) {
     for (const EditorCase& c : kCases) {
         SCOPED_TRACE(c.what);
-        writeJob(c.types);
+        std::vector<int> types;
+        for (const char* t = c.types; *t; ++t)
+            types.push_back(int(strchr(kTypes, *t) - kTypes));
+        writeJob(types);
         open();
-        for (const std::string& s : c.steps) {
+        for (const std::string& s : words(c.steps)) {
             if (s[0] == '#')
                 selectRow(std::stoi(s.substr(1)));
             else if (s[0] == '=')
@@ -97,27 +60,28 @@ TEST_F(StepEditorTest, ButtonsChangeTheLoadedJobAndSaveWritesIt) {
             else
                 press(s.c_str());
         }
-        EXPECT_EQ(stepNames(), c.names);
+        const Names names = words(c.names);
+        EXPECT_EQ(stepNames(), names);
         EXPECT_EQ(editor->Editor().Selected(), c.selected);
         EXPECT_EQ(selectedRow(), c.selected);
         StepPanel* panel = editor->VisiblePanel();
-        if (c.panel) {
+        if (c.selected >= 0) {
             ASSERT_NE(panel, nullptr);
-            EXPECT_EQ(panel->objectName(), c.panel);
+            EXPECT_EQ(panel->objectName(), kPanel[dev->GetStepType(c.selected)]);
             EXPECT_EQ(panel->Sdx(), c.selected);
         } else {
             EXPECT_EQ(panel, nullptr);
         }
         EXPECT_EQ(editor->Dialog(), nullptr);
         // Nothing reaches the file before save.
-        EXPECT_EQ(TestEnv::readFile(kFile).size(), 172 + 4096 * c.types.size());
+        EXPECT_EQ(TestEnv::readFile(kFile).size(), 172 + 4096 * types.size());
 
         press("stepSave");
         press("confirmOk");
         EXPECT_EQ(Screens::Find(ScreenId::StepEditor), nullptr);
-        EXPECT_EQ(TestEnv::readFile(kFile).size(), 172 + 4096 * c.names.size());
-        EXPECT_EQ(savedNames(), c.names);
-        EXPECT_EQ(dev->GetJobStepCountJdx(0), int(c.names.size()));
+        EXPECT_EQ(TestEnv::readFile(kFile).size(), 172 + 4096 * names.size());
+        EXPECT_EQ(savedNames(), names);
+        EXPECT_EQ(dev->GetJobStepCountJdx(0), int(names.size()));
 
         ASSERT_EQ(dev->JobDelete(0), 0);
         dev->JobFree();
@@ -176,7 +140,7 @@ TEST_F(StepEditorTest, StepLimitRefusesAddAndCopy) {
     EXPECT_EQ(dev->GetStepType(StepEditor::kMaxSteps - 1), O);
 }
 
-TEST_F(StepEditorTest, DialogsAndTitle) {
+TEST_F(StepEditorTest, DialogsTitleAndAFailedSave) {
     writeJob({F, I});
     open();
     EXPECT_EQ(find<QLabel>("stepTitle")->text(), "body");
@@ -200,11 +164,8 @@ TEST_F(StepEditorTest, DialogsAndTitle) {
     flush();
     EXPECT_EQ(dialogText(), "Save?");
     press("confirmCancel");
-}
 
-TEST_F(StepEditorTest, FailedSaveKeepsTheEditorAndTheJob) {
-    writeJob({F});
-    open();
+    // A failed save keeps the editor and the job.
     press("stepAddInput");
     // The job's folder is replaced by a file: the job cannot be written.
     std::filesystem::remove_all("files/job");
@@ -214,6 +175,6 @@ TEST_F(StepEditorTest, FailedSaveKeepsTheEditorAndTheJob) {
     ASSERT_NE(editor->Dialog(), nullptr);
     EXPECT_EQ(dialogText(), StepEditor::kSaveFailText);
     EXPECT_EQ(Screens::Find(ScreenId::StepEditor), editor);
-    EXPECT_EQ(dev->GetStepsLen(), 2);
+    EXPECT_EQ(dev->GetStepsLen(), 3);
     press("msgClose");
 }

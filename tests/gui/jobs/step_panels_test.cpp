@@ -14,145 +14,96 @@
 #include <memory>
 
 namespace {
+using Dev = ApplicationDeviceClass*;
+
+constexpr int F = STEP_FASTENING, I = STEP_INPUT, O = STEP_OUTPUT, D = STEP_DELAY, M = STEP_MESSAGE;
+
 struct PanelCase {
     const char* what;
     int type;
-    std::vector<std::string> steps; // a press, "=text" into the keypad, "@name" a browser item
-    std::function<void(ApplicationDeviceClass*)> check; // step 0 of the loaded job
-    const char* widget;                                 // shown again after reopening
-    const char* shows;                                  // its text, or "checked"
-    const char* shot;                                   // screenshot after the presses
+    const char* steps;  // a press, "=text" into the keypad ("+" a space), "@name" a browser item
+    const char* widget; // shown again after reopening
+    const char* shows;  // its text, or "checked"
+    const char* shot;   // screenshot after the presses
+    std::function<void(Dev)> check; // step 0 of the loaded job
 };
 
 const PanelCase kPanels[] = {
-    {"tool chosen from the registered tools",
-     STEP_FASTENING,
-     {"fastenTool", "selectTool1"},
-     [](ApplicationDeviceClass* d) { EXPECT_EQ(d->GetFastenData(0)->ToolName, "right"); },
-     "fastenTool",
-     "right",
-     nullptr},
-    {"preset below the first wraps to the last",
-     STEP_FASTENING,
-     {"fastenPresetDown"},
-     [](ApplicationDeviceClass* d) { EXPECT_EQ(d->GetFastenData(0)->PresetNo, 16); },
-     "fastenPreset",
-     "Multi Sequence-B",
-     nullptr},
-    {"preset up",
-     STEP_FASTENING,
-     {"fastenPresetUp", "fastenPresetUp"},
-     [](ApplicationDeviceClass* d) { EXPECT_EQ(d->GetFastenData(0)->PresetNo, 2); },
-     "fastenPreset",
-     "P3",
-     nullptr},
-    {"screw count, out of range refused",
-     STEP_FASTENING,
-     {"fastenScrews", "=0", "numpadOk", "=100", "numpadOk", "=12", "numpadOk"},
-     [](ApplicationDeviceClass* d) {
+    {"tool chosen from the registered tools", F, "fastenTool selectTool1", "fastenTool", "right",
+     nullptr, [](Dev d) { EXPECT_EQ(d->GetFastenData(0)->ToolName, "right"); }},
+    {"preset below the first wraps to the last", F, "fastenPresetDown", "fastenPreset",
+     "Multi Sequence-B", nullptr, [](Dev d) { EXPECT_EQ(d->GetFastenData(0)->PresetNo, 16); }},
+    {"preset up", F, "fastenPresetUp fastenPresetUp", "fastenPreset", "P3", nullptr,
+     [](Dev d) { EXPECT_EQ(d->GetFastenData(0)->PresetNo, 2); }},
+    {"screw count, out of range refused", F, "fastenScrews =0 numpadOk =100 numpadOk =12 numpadOk",
+     "fastenScrews", "12", "step_editor_fastening_screws",
+     [](Dev d) {
          EXPECT_EQ(d->GetFastenData(0)->NoScrews, 12);
          EXPECT_EQ(d->GetTotalScrewOfLoadedJob(), 12);
-     },
-     "fastenScrews",
-     "12",
-     "step_editor_fastening_screws"},
-    {"inputs and condition",
-     STEP_INPUT,
-     {"inUse1", "inUse16", "inCond3"},
-     [](ApplicationDeviceClass* d) {
+     }},
+    {"inputs and condition", I, "inUse1 inUse16 inCond3", "inCond3", "checked", "step_editor_input",
+     [](Dev d) {
          const UnitStepInputData* in = d->GetInputStepData(0);
          EXPECT_EQ(in->Used[0], 1);
          EXPECT_EQ(in->Used[1], 0);
          EXPECT_EQ(in->Used[15], 1);
          EXPECT_EQ(in->Condition, 3);
-     },
-     "inCond3",
-     "checked",
-     "step_editor_input"},
-    {"outputs, mode and width",
-     STEP_OUTPUT,
-     {"outUse2", "outMode2", "outUse9", "outWidth", "=250", "numpadOk"},
-     [](ApplicationDeviceClass* d) {
+     }},
+    {"outputs, mode and width", O, "outUse2 outMode2 outUse9 outWidth =250 numpadOk", "outMode2",
+     "High", "step_editor_output",
+     [](Dev d) {
          const UnitStepOutputData* out = d->GetOutputStepData(0);
          EXPECT_EQ(out->Used[1], 1);
          EXPECT_EQ(out->Mode[1], 1);
          EXPECT_EQ(out->Used[8], 1);
          EXPECT_EQ(out->Mode[8], 0);
          EXPECT_EQ(out->ImpulseWidth, 250);
-     },
-     "outMode2",
-     "High",
-     "step_editor_output"},
-    {"width that is no number is 100",
-     STEP_OUTPUT,
-     {"outWidth", "=40", "numpadOk", "outWidth", "=", "numpadOk"},
-     [](ApplicationDeviceClass* d) { EXPECT_EQ(d->GetOutputStepData(0)->ImpulseWidth, 100); },
-     "outWidth",
-     "100",
-     nullptr},
-    {"delay time in ms",
-     STEP_DELAY,
-     {"delayTime", "=45", "numpadOk", "delayUnitMs"},
-     [](ApplicationDeviceClass* d) {
+     }},
+    {"width that is no number is 100", O, "outWidth =40 numpadOk outWidth = numpadOk", "outWidth",
+     "100", nullptr, [](Dev d) { EXPECT_EQ(d->GetOutputStepData(0)->ImpulseWidth, 100); }},
+    {"delay time in ms", D, "delayTime =45 numpadOk delayUnitMs", "delayUnitMs", "checked",
+     "step_editor_delay_time",
+     [](Dev d) {
          std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
          EXPECT_EQ(dl->Mode, 0);
          EXPECT_EQ(dl->TimeValue, 45);
          EXPECT_EQ(dl->TimeUnit, 1);
-     },
-     "delayUnitMs",
-     "checked",
-     "step_editor_delay_time"},
-    {"delay message",
-     STEP_DELAY,
-     {"delayModeMessage", "delayLine1", "=Check the cover", "textKeypadOk", "delayLine3",
-      "=then OK", "textKeypadOk"},
-     [](ApplicationDeviceClass* d) {
+     }},
+    {"delay message", D,
+     "delayModeMessage delayLine1 =Check+the+cover textKeypadOk delayLine3 =then+OK textKeypadOk",
+     "delayLine1", "Check the cover", "step_editor_delay_message",
+     [](Dev d) {
          std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
          EXPECT_EQ(dl->Mode, 1);
          EXPECT_EQ(dl->Line1, "Check the cover");
          EXPECT_EQ(dl->Line2, "");
          EXPECT_EQ(dl->Line3, "then OK");
-     },
-     "delayLine1",
-     "Check the cover",
-     "step_editor_delay_message"},
-    {"delay barcode with a compared part",
-     STEP_DELAY,
-     {"delayModeBarcode", "delayCodeEdit", "=AB12345", "textKeypadOk", "delayCodeChar2",
-      "delayCodeChar4"},
-     [](ApplicationDeviceClass* d) {
+     }},
+    {"delay barcode with a compared part", D,
+     "delayModeBarcode delayCodeEdit =AB12345 textKeypadOk delayCodeChar2 delayCodeChar4",
+     "delayCodeRange", "2 / 4", "step_editor_delay_barcode",
+     [](Dev d) {
          std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
          EXPECT_EQ(dl->Mode, 2);
          EXPECT_EQ(dl->Barcode, "AB12345");
          EXPECT_EQ(dl->Partial, 1);
          EXPECT_EQ(dl->RangeStart, 2);
          EXPECT_EQ(dl->RangeEnd, 4);
-     },
-     "delayCodeRange",
-     "2 / 4",
-     "step_editor_delay_barcode"},
-    {"message lines",
-     STEP_MESSAGE,
-     {"msgLine2", "=Hello", "textKeypadOk", "msgLine3", "=world", "textKeypadOk"},
-     [](ApplicationDeviceClass* d) {
+     }},
+    {"message lines", M, "msgLine2 =Hello textKeypadOk msgLine3 =world textKeypadOk", "msgLine2",
+     "Hello", nullptr,
+     [](Dev d) {
          std::unique_ptr<UnitStepMsgData> m(d->GetMsgData(0));
          EXPECT_EQ(m->Line1, "");
          EXPECT_EQ(m->Line2, "Hello");
          EXPECT_EQ(m->Line3, "world");
-     },
-     "msgLine2",
-     "Hello",
-     nullptr},
-    {"message picture from internal storage",
-     STEP_MESSAGE,
-     {"msgImage", "@part.png", "browserOk"},
-     [](ApplicationDeviceClass* d) {
+     }},
+    {"message picture from internal storage", M, "msgImage @part.png browserOk", "msgImage",
+     "./files/image/part.png", "step_editor_message",
+     [](Dev d) {
          std::unique_ptr<UnitStepMsgData> m(d->GetMsgData(0));
          EXPECT_EQ(m->ImgFilename, "./files/image/part.png");
-     },
-     "msgImage",
-     "./files/image/part.png",
-     "step_editor_message"},
+     }},
 };
 } // namespace
 
@@ -166,7 +117,7 @@ class StepPanelsTest : public StepEditorTest {
         ASSERT_TRUE(picture.save("files/image/part.png"));
     }
     void run(const std::string& s) {
-        if (s[0] == '=') return enter(QString::fromStdString(s.substr(1)));
+        if (s[0] == '=') return enter(QString::fromStdString(s.substr(1)).replace('+', ' '));
         if (s[0] != '@') return press(s.c_str());
         auto* browser = qobject_cast<UnitBrowser*>(editor->VisiblePanel()->Dialog());
         ASSERT_NE(browser, nullptr);
@@ -199,7 +150,7 @@ TEST_F(StepPanelsTest, FieldsSurviveSaveAndReload) {
         SCOPED_TRACE(c.what);
         writeJob({c.type});
         open();
-        for (const std::string& s : c.steps)
+        for (const std::string& s : words(c.steps))
             run(s);
         if (c.shot) shot(c.shot);
         EXPECT_EQ(editor->VisiblePanel()->Dialog(), nullptr);
@@ -218,9 +169,9 @@ TEST_F(StepPanelsTest, FieldsSurviveSaveAndReload) {
     }
 }
 
-// Switching steps and moving them save the visible panel first.
+// Switching steps, moving them up and down and adding one save the visible panel first.
 TEST_F(StepPanelsTest, SwitchingAndMovingSaveThePanel) {
-    writeJob({STEP_INPUT, STEP_OUTPUT, STEP_DELAY});
+    writeJob({I, O, D});
     open();
     press("inUse5");
     selectRow(1);
@@ -228,6 +179,9 @@ TEST_F(StepPanelsTest, SwitchingAndMovingSaveThePanel) {
     press("outUse7");
     press("stepUp");
     EXPECT_EQ(dev->GetOutputStepData(0)->Used[6], 1);
+    press("outUse8");
+    press("stepDown");
+    EXPECT_EQ(dev->GetOutputStepData(1)->Used[7], 1);
     selectRow(2);
     press("delayTime");
     enter("9");
@@ -238,7 +192,7 @@ TEST_F(StepPanelsTest, SwitchingAndMovingSaveThePanel) {
 }
 
 TEST_F(StepPanelsTest, FasteningPictureAndPositions) {
-    writeJob({STEP_FASTENING});
+    writeJob({F});
     ASSERT_EQ(dev->JobLoad(0), 0);
     ASSERT_EQ(dev->SetFastenImgFilename(0, "./files/image/part.png"), 0);
     ASSERT_EQ(dev->JobSave(0), 0);

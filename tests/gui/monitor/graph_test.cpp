@@ -53,14 +53,14 @@ TEST_F(GraphTest, StartArmsAFasteningDrawsStopAndToolChangeEndTheCapture) {
     // ("4101=1" a write); after a step that must write nothing, a read closes the trace.
     struct Step {
         const char* name;
-        std::function<void()> act;
         const char* button;
         const char* writes; // substring of the trace; nullptr: no settings, no disarm
         int charts;         // charts with points after the step
+        std::function<void()> act;
     } steps[] = {
-        {"start, default settings", [&] { press("graphStart"); }, "Stop",
-         "4101=1 4102=0 4103=2 4104=1 4100=1", 0},
-        {"a fastening: one chart",
+        {"start, default settings", "Stop", "4101=1 4102=0 4103=2 4104=1 4100=1", 0,
+         [&] { press("graphStart"); }},
+        {"a fastening: one chart", "Stop", "", 1,
          [&] {
              const int taps = sounds(UiSoundKind::Tap);
              ASSERT_EQ(tools->cmd("fasten 0 ok torque=1250 time=640 speed=800"), "ok 1");
@@ -71,11 +71,11 @@ TEST_F(GraphTest, StartArmsAFasteningDrawsStopAndToolChangeEndTheCapture) {
              EXPECT_EQ(text("graphValue3"), "800");
              EXPECT_FALSE(chart(1)->isVisible());
              shot("PageMonitorGraph");
-         },
-         "Stop", "", 1},
-        {"stop disarms", [&] { press("graphStart"); }, "Start", "4100=0", 1},
-        {"clear", [&] { press("graphClear"); }, "Start", "", 0},
-        {"settings: speed on channel 2, 5 ms, both directions",
+         }},
+        {"stop disarms", "Start", "4100=0", 1, [&] { press("graphStart"); }},
+        {"clear", "Start", "", 0, [&] { press("graphClear"); }},
+        {"settings: speed on channel 2, 5 ms, both directions", "Stop",
+         "4101=1 4102=3 4103=1 4104=3 4100=1", 0,
          [&] {
              press("graphSettings");
              choose("graphCh2_3");
@@ -83,9 +83,8 @@ TEST_F(GraphTest, StartArmsAFasteningDrawsStopAndToolChangeEndTheCapture) {
              choose("graphDir_3");
              press("graphSettingOk");
              press("graphStart");
-         },
-         "Stop", "4101=1 4102=3 4103=1 4104=3 4100=1", 0},
-        {"a fastening: two charts",
+         }},
+        {"a fastening: two charts", "Stop", "", 2,
          [&] {
              ASSERT_EQ(tools->cmd("fasten 0 ok torque=1250 speed=800"), "ok 2");
              ASSERT_TRUE(curveDrawn());
@@ -93,16 +92,14 @@ TEST_F(GraphTest, StartArmsAFasteningDrawsStopAndToolChangeEndTheCapture) {
              EXPECT_TRUE(text("graphPeak2").startsWith("Speed (rpm) : "))
                  << text("graphPeak2").toStdString();
              shot("PageMonitorGraph_TwoChannels");
-         },
-         "Stop", "", 2},
-        {"tool change stops without a write",
+         }},
+        {"tool change stops without a write", "Start", nullptr, 0,
          [&] {
              dev->OnSetCurrTdx(b);
              flush();
              ASSERT_EQ(dev->MbusReadTdx(a, 4100, 1), 0);
-         },
-         "Start", nullptr, 0},
-        {"the settings dialog, Torque/Angle",
+         }},
+        {"the settings dialog, Torque/Angle", "Start", "", 0,
          [&] {
              press("graphSettings");
              choose("graphCh1_8");
@@ -110,15 +107,13 @@ TEST_F(GraphTest, StartArmsAFasteningDrawsStopAndToolChangeEndTheCapture) {
              EXPECT_FALSE(find<QWidget>("graphCh2")->isEnabled());
              shot("PageMonitorGraphSetting");
              press("graphSettingCancel");
-         },
-         "Start", "", 0},
-        {"start on a tool not connected",
+         }},
+        {"start on a tool not connected", "Start", "", 0,
          [&] {
              dev->OnSetCurrTdx(idle);
              flush();
              press("graphStart");
-         },
-         "Start", "", 0},
+         }},
     };
     tools->trace(a);
     for (Step& s : steps) {

@@ -88,12 +88,10 @@ TEST_F(MonitorTest, ErrorListShowsTheCodesWithTheirTexts) {
 }
 
 TEST_F(MonitorTest, InputLampsFollowTheInputsWhileTheTabIsShown) {
-    const std::string tree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
-    const std::string sys = env->sysroot();
-    ASSERT_EQ(std::system((tree + " init " + sys).c_str()), 0);
+    ASSERT_EQ(gpioTree("init"), 0);
     Threads_Init();
     Gpio_Init();
-    ASSERT_EQ(std::system((tree + " wire " + sys + " 2 0").c_str()), 0); // input 2 to ground
+    ASSERT_EQ(gpioTree("wire", "2 0"), 0); // input 2 to ground
     ASSERT_TRUE(kest_test::WaitUntil([&] { return dev->GetInputStatus(1) == 1; }));
     dev->SetSysInputFunc(2, 9); // "Skip"
     dev->SetGpioOutVal(4, 1);
@@ -111,10 +109,7 @@ TEST_F(MonitorTest, InputLampsFollowTheInputsWhileTheTabIsShown) {
         bool litNow; // the lamp of that input
     } wires[] = {{5, 0, true}, {2, 1, false}, {16, 0, true}};
     for (const Wire& w : wires) {
-        ASSERT_EQ(std::system((tree + " wire " + sys + " " + std::to_string(w.pos) + " " +
-                               std::to_string(w.level))
-                                  .c_str()),
-                  0);
+        ASSERT_EQ(gpioTree("wire", std::to_string(w.pos) + " " + std::to_string(w.level)), 0);
         EXPECT_TRUE(kest_test::WaitUntil([&] {
             deliver();
             return lit(io->InputLamp(w.pos - 1)) == w.litNow;
@@ -124,7 +119,7 @@ TEST_F(MonitorTest, InputLampsFollowTheInputsWhileTheTabIsShown) {
     press("PageMonitorTab2");
     int events = 0;
     QObject::connect(&dev->InputEvents[4], &SystemEvent::triggered, [&] { ++events; });
-    ASSERT_EQ(std::system((tree + " wire " + sys + " 5 1").c_str()), 0);
+    ASSERT_EQ(gpioTree("wire", "5 1"), 0);
     EXPECT_TRUE(kest_test::WaitUntil([&] {
         deliver();
         return events > 0;

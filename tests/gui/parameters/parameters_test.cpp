@@ -47,76 +47,47 @@ TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
     EXPECT_EQ(text("param3Title"), "Torque limit (%)");
     shot("PageParamFastening");
 
+    const std::string f1 = kFasten1, f3 = "3:31 3:1031 3:2031", adv = "3:500 3:1500 3:2500",
+                      set = kSettings;
     struct Step {
-        const char* press[4]; // pressed in turn; "=TEXT" types into the open numpad
-        std::string trace;    // the tool's requests
-        int reg;              // then this register holds `value`
+        const char* presses; // pressed in turn; "=TEXT" types into the open numpad
+        std::string trace;   // the tool's requests
+        int reg;             // then this register holds `value`
         int value;
-        const char* message; // the refusal shown, closed again
+        const char* message = nullptr; // the refusal shown, closed again
+        const char* shot = nullptr;    // the picture taken after the presses
     } steps[] = {
-        {{"param2Plus"}, "2=151 " + std::string(kFasten1), 2, 151, nullptr},
-        {{"param2Minus"}, "2=150 " + std::string(kFasten1), 2, 150, nullptr},
-        {{"param2Value", "key_Clear", "=9.99", "numpadOk"},
-         "2=999 " + std::string(kFasten1),
-         2,
-         999,
-         nullptr},
-        {{"param2Value", "key_Clear", "=12.34", "numpadOk"},
-         "",
-         2,
-         999,
-         "Invalid value !!!\n\n( 0.00 ~ 10.00 )"},
-        {{"param2Value", "key_Clear", "=1", "numpadCancel"}, "", 2, 999, nullptr},
-        {{"param1Switch"}, "1=1 " + std::string(kFasten1), 1, 1, nullptr},
-        {{"fastenPreset3"}, "3:31 3:1031 3:2031", 32, 190, nullptr},
-        {{"param32Plus"}, "32=191 3:31 3:1031 3:2031", 32, 191, nullptr},
-        {{"PageParametersTab1"}, "3:500 3:1500 3:2500", 500, 0, nullptr},
-        {{"param501Plus"}, "501=1 3:500 3:1500 3:2500", 501, 1, nullptr},
-        {{"PageParametersTab2"}, kSettings, 260, 2, nullptr},
-        {{"param260Select", "selectItem3", "selectOk"},
-         "260=3 " + std::string(kSettings),
-         260,
-         3,
-         nullptr},
-        {{"param260Select", "selectItem0", "selectCancel"}, "", 260, 3, nullptr},
-        {{"param261Select", "selectAll", "selectOk"},
-         "261=32767 " + std::string(kSettings),
-         261,
-         32767,
-         nullptr},
-        {{"param265Select", "selectItem1", "selectOk"},
-         "265=509 " + std::string(kSettings),
-         265,
-         0x1FD,
-         nullptr},
-        {{"param240Select", "selectItem5", "selectOk"},
-         "240=5 " + std::string(kSettings),
-         240,
-         5,
-         nullptr},
-        {{"param258Select", "selectItem0", "selectItem7", "selectOk"},
-         "258=129 " + std::string(kSettings),
-         258,
-         0x81,
-         nullptr},
-        {{"param251Select", "selectItem10", "selectOk"},
-         "251=10 " + std::string(kSettings),
-         251,
-         10,
-         nullptr},
+        {"param2Plus", "2=151 " + f1, 2, 151},
+        {"param2Minus", "2=150 " + f1, 2, 150},
+        {"param2Value key_Clear =9.99 numpadOk", "2=999 " + f1, 2, 999},
+        {"param2Value key_Clear =12.34 numpadOk", "", 2, 999,
+         "Invalid value !!!\n\n( 0.00 ~ 10.00 )", "PageParamFastening_Invalid"},
+        {"param2Value key_Clear =1 numpadCancel", "", 2, 999},
+        {"param1Switch", "1=1 " + f1, 1, 1},
+        {"fastenPreset3", f3, 32, 190},
+        {"param32Plus", "32=191 " + f3, 32, 191},
+        {"PageParametersTab1", adv, 500, 0, nullptr, "PageParamAdvanced"},
+        {"param501Plus", "501=1 " + adv, 501, 1},
+        {"PageParametersTab2", set, 260, 2, nullptr, "PageParamController"},
+        {"param260Select selectItem3 selectOk", "260=3 " + set, 260, 3},
+        {"param260Select selectItem0 selectCancel", "", 260, 3},
+        {"param261Select selectAll selectOk", "261=32767 " + set, 261, 32767},
+        {"param265Select selectItem1 selectOk", "265=509 " + set, 265, 0x1FD},
+        {"param240Select selectItem5 selectOk", "240=5 " + set, 240, 5},
+        {"param258Select selectItem0 selectItem7 selectOk", "258=129 " + set, 258, 0x81},
+        {"param251Select selectItem10 selectOk", "251=10 " + set, 251, 10},
     };
     for (const Step& s : steps) {
-        SCOPED_TRACE(s.press[0]);
-        for (const char* p : s.press) {
-            if (!p) break;
+        SCOPED_TRACE(s.presses);
+        for (const std::string& p : words(s.presses)) {
             if (p[0] == '=')
-                type(p + 1);
+                type(QString::fromStdString(p.substr(1)));
             else
-                press(p);
+                press(p.c_str());
         }
+        if (s.shot) shot(s.shot);
         if (s.message) {
             EXPECT_EQ(msgText(), s.message);
-            if (std::string(s.press[0]) == "param2Value") shot("PageParamFastening_Invalid");
             press("msgClose");
         }
         EXPECT_EQ(tools->trace(0), s.trace);
@@ -132,6 +103,22 @@ TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
     press("PageParametersTab2");
     EXPECT_EQ(shown("param260Select"), "cN.m");
     EXPECT_EQ(shown("param251Select"), "ZQ-150");
+    const struct {
+        const char* line;
+        const char* shot;
+    } dialogs[] = {{"param240Select", "UnitParamSelect_Preset"},
+                   {"param251Select", "UnitParamSelect_DriverModel"},
+                   {"param258Select", "UnitParamSelect_ButtonLock"},
+                   {"param260Select", "UnitParamSelect_TorqueUnit"},
+                   {"param261Select", "UnitParamSelect_ScrewType"},
+                   {"param265Select", "UnitParamSelect_BackupType"},
+                   {"param245Value", "UnitNumpad"}};
+    for (const auto& d : dialogs) {
+        press(d.line);
+        shot(d.shot);
+        press(std::string(d.line).ends_with("Value") ? "numpadCancel" : "selectCancel");
+    }
+    EXPECT_EQ(tools->reg(0, 245), 800) << "nothing written by the dialogs cancelled";
     tools->trace(0);
 
     // A controller shows the notice and is never asked anything.
@@ -156,6 +143,7 @@ TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
     deliver();
     EXPECT_EQ(dev->OnGetCurrTdx(), -1);
     EXPECT_EQ(noticeShown(), "Please select a tool.");
+    shot("PageParameters_NoTool");
     discover(0);
     Modbus_MsgQProc_Connect(t);
     deliver();
@@ -173,38 +161,6 @@ TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
     EXPECT_EQ(shown("param16Value"), "-") << "the type line too";
     EXPECT_FALSE(find("param17Plus")->isEnabled());
     EXPECT_EQ(text("paramTypeName"), "-");
-}
-
-TEST_F(ParametersTest, TabsAndDialogsForReview) {
-    tools = FakeTool::onLoopback({2});
-    dev->OnSetCurrTdx(connect(0));
-    open();
-    press("PageParametersTab1");
-    shot("PageParamAdvanced");
-    press("PageParametersTab2");
-    shot("PageParamController");
-    const struct {
-        const char* line;
-        const char* shot;
-    } dialogs[] = {{"param240Select", "UnitParamSelect_Preset"},
-                   {"param251Select", "UnitParamSelect_DriverModel"},
-                   {"param258Select", "UnitParamSelect_ButtonLock"},
-                   {"param260Select", "UnitParamSelect_TorqueUnit"},
-                   {"param261Select", "UnitParamSelect_ScrewType"},
-                   {"param265Select", "UnitParamSelect_BackupType"}};
-    for (const auto& d : dialogs) {
-        press(d.line);
-        shot(d.shot);
-        press("selectCancel");
-    }
-    press("param245Value");
-    shot("UnitNumpad");
-    press("numpadCancel");
-    EXPECT_EQ(tools->reg(0, 245), 800) << "nothing written by the dialogs cancelled";
-    dev->OnSetCurrTdx(-1);
-    flush();
-    EXPECT_EQ(noticeShown(), "Please select a tool.");
-    shot("PageParameters_NoTool");
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "page/parameters/UnitParamBarcodeEdit.h"
 
 #include <functional>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -58,6 +59,7 @@ class ToolTabsTest : public ToolScreenTest {
         e->clear(); // the keypads type at the end of the field
         type(text);
     }
+    std::set<Tab> shown;
     std::string writes(int t) { // the register writes in tool t's trace
         std::istringstream in(tools->trace(t));
         std::string w, out;
@@ -68,17 +70,18 @@ class ToolTabsTest : public ToolScreenTest {
 };
 
 void ToolTabsTest::open(Tab t) {
-    if (root) {
-        press(QString("PageParametersTab%1").arg(3 + int(t)).toLatin1().constData());
-        if (t == BarcodeTab) waitRead();
-        return;
+    if (!root) {
+        makeRoot();
+        login("0");
+        press("tileParameter");
     }
-    makeRoot();
-    login("0");
-    press("tileParameter");
     const int index = 3 + int(t); // after "Fastening", "Advanced" and "Contoller"
     press(QString("PageParametersTab%1").arg(index).toLatin1().constData());
+    const char* const names[] = {"PageParamMultiSeq", "PageParamNetwork", "PageParamBarcode"};
+    const bool first = shown.insert(t).second; // each tab's picture when it is first shown
+    if (first && t == BarcodeTab) shot("PageParamBarcode_Reading");
     if (t == BarcodeTab) waitRead();
+    if (first) shot(names[t]);
 }
 
 TEST_F(ToolTabsTest, PressesReachTheToolsRegistersAndBarcodeTables) {
@@ -87,6 +90,7 @@ TEST_F(ToolTabsTest, PressesReachTheToolsRegistersAndBarcodeTables) {
     connect(1);
     connect(2);
     dev->OnSetCurrTdx(t);
+    storeEntry(0, 2, "A-LONGER-CODE", 9); // written over by a shorter one
     storeEntry(0, 7, "OLD-7", 2);
     storeEntry(0, 29, "LAST", 15);
     tools->trace(0);
@@ -94,41 +98,34 @@ TEST_F(ToolTabsTest, PressesReachTheToolsRegistersAndBarcodeTables) {
     struct Case {
         const char* name;
         Tab tab;
-        // Object names pressed; "=text" types into the open field, "!line" goes to toolsim.
-        std::vector<const char*> steps;
+        // Object names pressed; "=text" types into the open field, "%name" takes the picture
+        // build/screens/name.png.
+        const char* steps;
         std::function<void()> check;
     } cases[] = {
-        {"step command then argument",
-         MultiSeqTab,
-         {"pmCmd0", "pmCommand4", "pmArg0Plus", "pmArg0Plus", "pmArg0Value", "key_Clear", "=12",
-          "numpadOk"},
+        {"step command then argument", MultiSeqTab,
+         "pmCmd0 %PageParamMultiSeq_SelectCommand pmCommand4 pmArg0Plus pmArg0Plus pmArg0Value "
+         "key_Clear =12 numpadOk",
          [&] {
              EXPECT_EQ(writes(0), "321=4001 321=4002 321=4003 321=4012");
              EXPECT_EQ(tools->reg(0, 321), 4012);
              EXPECT_EQ(find("pmCmd0")->text(), "  Select preset");
              EXPECT_EQ(find("pmArg0Value")->text(), "12") << "read again after the write";
          }},
-        {"program 2, last step jumps",
-         MultiSeqTab,
-         {"pmProgram2", "pmCmd9", "pmCommand6", "pmArg9Minus"},
+        {"program 2, last step jumps", MultiSeqTab, "pmProgram2 pmCmd9 pmCommand6 pmArg9Minus",
          [&] { EXPECT_EQ(writes(0), "340=6001") << "minus stops at the lowest step number"; }},
-        {"no-argument command",
-         MultiSeqTab,
-         {"pmProgram1", "pmCmd1", "pmCommand2"},
+        {"no-argument command", MultiSeqTab, "pmProgram1 pmCmd1 pmCommand2",
          [&] {
              EXPECT_EQ(writes(0), "322=2000");
              EXPECT_FALSE(find("pmArg1Plus")->isVisible()) << "no argument";
          }},
-        {"port typed",
-         NetworkTab,
-         {"pnPort", "key_Clear", "=5123", "numpadOk"},
+        {"port typed", NetworkTab, "pnPort %PageParamNetwork_Numpad key_Clear =5123 numpadOk",
          [&] {
              EXPECT_EQ(writes(0), "281=5123");
              EXPECT_EQ(find("pnPort")->text(), "5123") << "read again after the write";
          }},
-        {"bad port text writes nothing",
-         NetworkTab,
-         {"pnPort", "key_Clear", "=12.5", "numpadOk"},
+        {"bad port text writes nothing", NetworkTab,
+         "pnPort key_Clear =12.5 numpadOk %PageParamNetwork_Error",
          [&] {
              EXPECT_EQ(msgText(), "Invalid number.\n\nDigits only, please.");
              press("msgClose");
@@ -140,44 +137,32 @@ TEST_F(ToolTabsTest, PressesReachTheToolsRegistersAndBarcodeTables) {
              press("numpadCancel");
              EXPECT_EQ(writes(0), "");
          }},
-        {"static mode and gateway octet",
-         NetworkTab,
-         {"pnStatic", "pnGateway3", "key_Clear", "=254", "numpadOk"},
+        {"static mode and gateway octet", NetworkTab, "pnStatic pnGateway3 key_Clear =254 numpadOk",
          [&] {
              EXPECT_EQ(writes(0), "268=0 280=254");
              EXPECT_TRUE(find("pnStatic")->isChecked());
          }},
-        {"ssid typed",
-         NetworkTab,
-         {"pnSsid", "=ab", "textKeypadOk"},
+        {"ssid typed", NetworkTab, "pnSsid =ab textKeypadOk",
          [&] {
              EXPECT_EQ(tools->reg(0, 287), 0x6162);
              EXPECT_EQ(tools->reg(0, 288), 0);
              EXPECT_EQ(find("pnSsid")->text(), "ab");
          }},
-        {"entry stored with a compared part",
-         BarcodeTab,
-         {"pbRow2", "=abc123", "pbeChar6", "pbeChar4", "pbeP5", "pbeOk"},
+        {"entry stored with a compared part", BarcodeTab,
+         "pbRow2 %PageParamBarcode_Edit =abc123 pbeChar6 pbeChar4 pbeP5 pbeOk",
          [&] {
              EXPECT_EQ(entry(0, 2), "abc123/5/4/6");
              EXPECT_EQ(entry(1, 2), "/0/0/0") << "the current tool only";
              EXPECT_EQ(tab<PageParamBarcode>()->Entries()[2].code, "abc123");
          }},
-        {"entry cleared",
-         BarcodeTab,
-         {"pbRow7", "=", "pbeOk"},
-         [&] { EXPECT_EQ(entry(0, 7), "/0/0/0"); }},
-        {"entry stored in every driver",
-         BarcodeTab,
-         {"pbRow0", "=zz", "pbeP3", "pbeAll", "pbeOk"},
+        {"entry cleared", BarcodeTab, "pbRow7 = pbeOk", [&] { EXPECT_EQ(entry(0, 7), "/0/0/0"); }},
+        {"entry stored in every driver", BarcodeTab, "pbRow0 =zz pbeP3 pbeAll pbeOk",
          [&] {
              EXPECT_EQ(entry(0, 0), "zz/3/0/0");
              EXPECT_EQ(entry(1, 0), "zz/3/0/0");
              EXPECT_EQ(writes(2), "") << "no controller";
          }},
-        {"clear all",
-         BarcodeTab,
-         {"pbClearAll", "msgConfirm"},
+        {"clear all", BarcodeTab, "pbClearAll %PageParamBarcode_ClearAll msgConfirm",
          [&] {
              EXPECT_EQ(entry(0, 29), "/0/0/0");
              EXPECT_EQ(entry(0, 2), "/0/0/0");
@@ -189,54 +174,20 @@ TEST_F(ToolTabsTest, PressesReachTheToolsRegistersAndBarcodeTables) {
         open(c.tab); // one screen for all cases: each new root would count a scan tick
         for (int k : {0, 1, 2})
             tools->trace(k);
-        for (const char* s : c.steps) {
-            if (*s == '!') {
-                ASSERT_EQ(tools->cmd(s + 1), "ok") << s;
-            } else if (*s == '=') {
+        for (const std::string& s : words(c.steps)) {
+            if (s[0] == '%') {
+                shot(s.c_str() + 1);
+            } else if (s[0] == '=') {
                 for (const char* field : {"pbeCode", "numpadField", "textKeypadField"})
                     if (auto* e = find<QLineEdit>(field); e && e->isVisible())
-                        typeInto(field, QString(s + 1));
+                        typeInto(field, QString::fromStdString(s.substr(1)));
             } else {
-                press(s);
+                press(s.c_str());
             }
             if (c.tab == BarcodeTab) waitRead();
         }
         c.check();
     }
-}
-
-TEST_F(ToolTabsTest, ScreensOfEachTabAndDialog) {
-    tools = FakeTool::onLoopback({2});
-    dev->OnSetCurrTdx(connect(0));
-    storeEntry(0, 0, "PART-4711-X", 4);
-    tools->cmd("set 0 5002 6");
-    tools->cmd("set 0 5003 9");
-    tools->cmd("set 0 5006 1");
-    tools->cmd("set 0 323 1016"); // shown as fastening 0, with its log line
-    open(MultiSeqTab);
-    shot("PageParamMultiSeq");
-    press("pmCmd2");
-    shot("PageParamMultiSeq_SelectCommand");
-    press("pmSelectCancel");
-    press("PageParametersTab4");
-    shot("PageParamNetwork");
-    press("pnPort");
-    shot("PageParamNetwork_Numpad");
-    press("key_Clear");
-    type("-1");
-    press("numpadOk");
-    shot("PageParamNetwork_Error");
-    press("msgClose");
-    press("numpadCancel");
-    press("PageParametersTab5");
-    shot("PageParamBarcode_Reading");
-    waitRead();
-    shot("PageParamBarcode");
-    press("pbRow0");
-    shot("PageParamBarcode_Edit");
-    press("pbeCancel");
-    press("pbClearAll");
-    shot("PageParamBarcode_ClearAll");
 }
 
 } // namespace

@@ -11,6 +11,19 @@
 #include <QAbstractItemView>
 #include <QDir>
 #include <QLabel>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+// The words of a table's list of presses, in turn.
+inline std::vector<std::string> words(const char* text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string w; in >> w;)
+        out.push_back(w);
+    return out;
+}
 
 class ToolScreenTest : public ShellTest {
   protected:
@@ -63,6 +76,11 @@ class ToolScreenTest : public ShellTest {
     QString msgText() {
         auto* l = find<QLabel>("msgText");
         return l && l->isVisible() ? l->text() : QString();
+    }
+    // sim/gpio's tree in the sysroot: "init", or "wire" with "POS LEVEL".
+    int gpioTree(const std::string& verb, const std::string& args = "") {
+        const std::string tree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
+        return std::system((tree + " " + verb + " " + env->sysroot() + " " + args).c_str());
     }
     std::unique_ptr<FakeTool> tools;
 };

@@ -84,7 +84,7 @@ class ParamFileTest : public ToolScreenTest {
     }
 };
 
-TEST_F(ParamFileTest, SaveWritesTheToolsRegistersInFileOrder) {
+TEST_F(ParamFileTest, SaveWritesTheToolsRegistersInFileOrderAndLoadRestoresThem) {
     struct Case {
         int tdx, type;
         const char* name;
@@ -134,105 +134,12 @@ TEST_F(ParamFileTest, SaveWritesTheToolsRegistersInFileOrder) {
         EXPECT_EQ(l[e4 + 4], c.type == 3 ? "A5007,65" : "A5007,0");
         EXPECT_EQ(l[e4 + 36], "A5006,1");
     }
-    // A tool that stops answering mid-save leaves no file.
-    ASSERT_EQ(tools->cmd("ignore 0 1000"), "ok");
-    press("toolRow0Save");
-    press("p2pFolderButton");
-    press("browserOk");
-    press("p2pOk");
-    waitDone(panel);
-    EXPECT_EQ(find<QLabel>("msgText")->text(), "Communication fail");
-    EXPECT_EQ(QDir("files").entryList({"*.csv"}), (QStringList{"zq.csv", "zqt.csv"}));
-}
-
-TEST_F(ParamFileTest, LoadChecksTheFileAndWritesOnlyWhatItMay) {
-    const std::string head2 = "Driver Parameter data file,\nDriver model,ZQ-3020\n"
-                              "Firmware version,1.20.3\n";
-    const std::string head3 = "Driver Parameter data file,\nDriver model,ZQT-3030\r\n"
-                              "Firmware version,9.9.9\n";
-    const std::string body = "A0002,300\nA0251,1\nA0252,77\nA0260,2\nA0240,5\nA5000,2\n"
-                             "A5001,7\nA5006,1\n";
-    struct Case {
-        const char* what;
-        int tdx;
-        bool barcodeOnly;
-        std::string text;
-        QString message;
-        std::vector<int> written;
-    } cases[] = {
-        {"type 2 file into its tool", 0, false, head2 + body, "", {2, 240, 5000, 5001, 5006}},
-        {"into the type-3 tool", 1, false, head2 + body, "Driver model mismatch.", {}},
-        {"ZQ-12 into a ZQ-3020",
-         0,
-         false,
-         "Driver Parameter data file,\nDriver model,ZQ-12\nFirmware version,1\n" + body,
-         "Driver model mismatch.",
-         {}},
-        {"barcode only, any model",
-         1,
-         true,
-         "Driver Parameter data file,\nDriver model,ZQ-12\nFirmware version,1\n" + body,
-         "",
-         {5000, 5001, 5006}},
-        {"trailing blanks, CRLF", 1, false, head3 + "A0355,1\r\n", "", {355}},
-        {"first line", 0, false, "Driver Parameter data file\n" + body, "Invalid data file.", {}},
-        {"second line",
-         0,
-         false,
-         "Driver Parameter data file,\nModel,ZQ-3020\nFirmware version\n",
-         "Invalid data file.",
-         {}},
-        {"third line",
-         0,
-         false,
-         "Driver Parameter data file,\nDriver model,ZQ-3020\nFW,1\n",
-         "Invalid data file.",
-         {}},
-        {"not an A line",
-         0,
-         false,
-         head2 + "A0002,300\nB0003,1\nA0004,1\n",
-         "Invalid data file.",
-         {2}},
-        {"missing value", 0, false, head2 + "A0002\n", "Invalid data file.", {}},
-        {"address 0", 0, false, head2 + "A0000,1\n", "Invalid data file.", {}},
-        {"value past 16 bits", 0, false, head2 + "A0002,65536\n", "Invalid data file.", {}},
-        {"refused by the tool",
-         0,
-         false,
-         head2 + "A0002,9000\nA0003,1\n",
-         "Invalid data file.",
-         {2, 2}},
-        {"line over 1000",
-         0,
-         false,
-         head2 + "A0002,1" + std::string(1000, ' ') + "\n",
-         "Invalid data file.",
-         {}},
-        {"header only", 0, false, head2, "", {}},
-        {"empty file", 0, false, "", "Invalid data file.", {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        TestEnv::writeFile("files/in.csv", c.text);
-        writes(c.tdx);
-        EXPECT_EQ(ParamFileRunner::Load(c.tdx, "./files/in.csv", c.barcodeOnly), c.message);
-        EXPECT_EQ(writes(c.tdx), c.written);
-    }
-    EXPECT_EQ(ParamFileRunner::Load(0, "./files/none.csv", false), "File open fail.");
-    // The tool is gone: the write fails other than by refusal.
-    TestEnv::writeFile("files/in.csv", head2 + body);
-    ASSERT_EQ(tools->cmd("ignore 0 1000"), "ok");
-    EXPECT_EQ(ParamFileRunner::Load(0, "./files/in.csv", false), "Communication fail.");
-}
-
-TEST_F(ParamFileTest, SaveThenLoadOnThePanelRestoresTheTool) {
+    // Saved, the tool changed, then the file loaded back through the file dialog.
     setBarcode(1, 0, 5, "X-1");
     setBarcode(1, 29, 15, std::string(32, 'z'));
     set(1, 2, 420);
     set(1, 356, 250);
     const std::vector<long> before = snapshot(1, 3);
-    PageTopDownBox* panel = openPanel();
     press("toolRow1Save");
     press("p2pFolderButton");
     press("browserOk");
@@ -261,5 +168,71 @@ TEST_F(ParamFileTest, SaveThenLoadOnThePanelRestoresTheTool) {
     waitDone(panel);
     EXPECT_EQ(panel->LastMessage(), "");
     EXPECT_EQ(snapshot(1, 3), before);
+
+    // A tool that stops answering mid-save leaves no file.
+    ASSERT_EQ(tools->cmd("ignore 0 1000"), "ok");
+    press("toolRow0Save");
+    press("p2pFolderButton");
+    press("browserOk");
+    press("p2pOk");
+    waitDone(panel);
+    EXPECT_EQ(find<QLabel>("msgText")->text(), "Communication fail");
+    EXPECT_EQ(QDir("files").entryList({"*.csv"}), (QStringList{"round.csv", "zq.csv", "zqt.csv"}));
 }
+
+TEST_F(ParamFileTest, LoadChecksTheFileAndWritesOnlyWhatItMay) {
+    const std::string head2 = "Driver Parameter data file,\nDriver model,ZQ-3020\n"
+                              "Firmware version,1.20.3\n";
+    const std::string head3 = "Driver Parameter data file,\nDriver model,ZQT-3030\r\n"
+                              "Firmware version,9.9.9\n";
+    const std::string body = "A0002,300\nA0251,1\nA0252,77\nA0260,2\nA0240,5\nA5000,2\n"
+                             "A5001,7\nA5006,1\n";
+    const std::string zq12 =
+        "Driver Parameter data file,\nDriver model,ZQ-12\nFirmware version,1\n";
+    const QString invalid = "Invalid data file.", mismatch = "Driver model mismatch.";
+    struct Case {
+        const char* what;
+        int tdx;
+        bool barcodeOnly;
+        std::string text;
+        QString message;
+        const char* written; // the addresses written, in order
+    } cases[] = {
+        {"type 2 file into its tool", 0, false, head2 + body, "", "2 240 5000 5001 5006"},
+        {"into the type-3 tool", 1, false, head2 + body, mismatch, ""},
+        {"ZQ-12 into a ZQ-3020", 0, false, zq12 + body, mismatch, ""},
+        {"barcode only, any model", 1, true, zq12 + body, "", "5000 5001 5006"},
+        {"trailing blanks, CRLF", 1, false, head3 + "A0355,1\r\n", "", "355"},
+        {"first line", 0, false, "Driver Parameter data file\n" + body, invalid, ""},
+        {"second line", 0, false, "Driver Parameter data file,\nModel,ZQ-3020\nFirmware version\n",
+         invalid, ""},
+        {"third line", 0, false, "Driver Parameter data file,\nDriver model,ZQ-3020\nFW,1\n",
+         invalid, ""},
+        {"not an A line", 0, false, head2 + "A0002,300\nB0003,1\nA0004,1\n", invalid, "2"},
+        {"missing value", 0, false, head2 + "A0002\n", invalid, ""},
+        {"address 0", 0, false, head2 + "A0000,1\n", invalid, ""},
+        {"value past 16 bits", 0, false, head2 + "A0002,65536\n", invalid, ""},
+        {"refused by the tool", 0, false, head2 + "A0002,9000\nA0003,1\n", invalid, "2 2"},
+        {"line over 1000", 0, false, head2 + "A0002,1" + std::string(1000, ' ') + "\n", invalid,
+         ""},
+        {"header only", 0, false, head2, "", ""},
+        {"empty file", 0, false, "", invalid, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestEnv::writeFile("files/in.csv", c.text);
+        writes(c.tdx);
+        EXPECT_EQ(ParamFileRunner::Load(c.tdx, "./files/in.csv", c.barcodeOnly), c.message);
+        std::vector<int> written;
+        for (const std::string& w : words(c.written))
+            written.push_back(std::stoi(w));
+        EXPECT_EQ(writes(c.tdx), written);
+    }
+    EXPECT_EQ(ParamFileRunner::Load(0, "./files/none.csv", false), "File open fail.");
+    // The tool is gone: the write fails other than by refusal.
+    TestEnv::writeFile("files/in.csv", head2 + body);
+    ASSERT_EQ(tools->cmd("ignore 0 1000"), "ok");
+    EXPECT_EQ(ParamFileRunner::Load(0, "./files/in.csv", false), "Communication fail.");
+}
+
 } // namespace

@@ -110,7 +110,13 @@ TEST_F(RemoteTest, ButtonsWriteTheirRegistersAndToolInitDismissesTheTool) {
     EXPECT_EQ(state.Lock(), 0) << "refreshed when the current tool changed";
 }
 
-TEST_F(RemoteTest, ControllersAndNoToolGetTheirNotices) {
+TEST_F(RemoteTest, ControllersGetTheirNoticesAndOutputButtonsToggleTheirOutputs) {
+    ASSERT_EQ(gpioTree("init"), 0);
+    Threads_Init();
+    Gpio_Init();
+    dev->SetSysOutFunc(0, 1);  // "Fastening OK"
+    dev->SetSysOutFunc(12, 7); // "Ready"
+    dev->SetGpioOutVal(12, 1);
     tools = FakeTool::onLoopback({1, 4});
     connect(0);
     connect(1);
@@ -124,17 +130,8 @@ TEST_F(RemoteTest, ControllersAndNoToolGetTheirNotices) {
         EXPECT_EQ(noticeShown(), "Please use XWC's local LCD.") << t;
         EXPECT_EQ(tools->trace(t), "") << "nothing read or written on a controller";
     }
-}
 
-TEST_F(RemoteTest, OutputButtonsToggleTheirOutputs) {
-    const std::string tree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
-    ASSERT_EQ(std::system((tree + " init " + env->sysroot()).c_str()), 0);
-    Threads_Init();
-    Gpio_Init();
-    dev->SetSysOutFunc(0, 1);  // "Fastening OK"
-    dev->SetSysOutFunc(12, 7); // "Ready"
-    dev->SetGpioOutVal(12, 1);
-    open();
+    // The manual outputs on the GPIO tree.
     press("PageRemoteTab1");
     auto out = [&](int pos) {
         return TestEnv::readFile(env->sysroot() + "/sys/class/gpio/gpio" +
