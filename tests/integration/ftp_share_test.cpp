@@ -125,7 +125,7 @@ struct FtpShare : ::testing::Test {
 };
 } // namespace
 
-TEST_F(FtpShare, ServesTheFilesFolderToTheAccount) {
+TEST_F(FtpShare, ServesTheFilesFolderToTheAccountAndRestartsWithANewPassword) {
     const std::string url = "ftp://127.0.0.1";
     std::string out;
     // List and fetch a day log.
@@ -156,12 +156,9 @@ TEST_F(FtpShare, ServesTheFilesFolderToTheAccount) {
     EXPECT_EQ(curl({url + "/"}, out, kPassword + "x"), 67);
     EXPECT_FALSE(TestEnv::exists("pwned") || TestEnv::exists("pwned2") ||
                  TestEnv::exists("files/pwned") || TestEnv::exists("/pwned"));
-}
 
-// Switching FTP off and restarting: the daemon stops and no new one starts; on again with
-// a new password, only that password logs in.
-TEST_F(FtpShare, StopAndRestartWithANewPassword) {
-    std::string out;
+    // Switching FTP off and restarting: the daemon stops and no new one starts; on again
+    // with a new password, only that password logs in.
     kill_ftpd();
     ASSERT_TRUE(WaitUntil([] { return !listening(); }));
     get_setting_share()->ftp_enable = 0;
