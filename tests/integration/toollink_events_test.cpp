@@ -19,12 +19,14 @@ class ToolEvents : public ToolLinkTest {
 };
 TOOL_CELLS(ToolEvents);
 
-TEST_P(ToolEvents, StoredResultsComeFirstWithOutput1AndEachIsAcknowledged) {
-    ASSERT_TRUE(bringUpUnlocked({2}));
+// Tool 0 with output 1 gets its stored results first, tool 1 with output 2 skips them.
+TEST_P(ToolEvents, StoredResultsComeFirstWithOutput1AndEachIsAcknowledgedAndOutput2Skips) {
+    ASSERT_TRUE(bringUpUnlocked({2, 3}));
     for (int i = 0; i < 3; i++)
         ASSERT_EQ(tools->cmd("fasten 0 ok torque=" + str(101 + i)), "ok " + str(i + 1));
     EXPECT_EQ(Operation_GetNoPendingEvent(0), 3);
     EXPECT_EQ(Operation_GetNoPendingEvent(1), 0);
+    EXPECT_EQ(Operation_GetNoPendingEvent(2), 0);
     EXPECT_EQ(Operation_GetNoPendingEvent(-1), 0);
     ASSERT_EQ(fastening_event_enable(0, 0), MBUS_OK);
     EXPECT_EQ(tools->reg(0, 4015), 1);
@@ -44,17 +46,14 @@ TEST_P(ToolEvents, StoredResultsComeFirstWithOutput1AndEachIsAcknowledged) {
     ToolManager_DismissTool_ByTdx(0, 1);
     EXPECT_EQ(Operation_GetNoPendingEvent(0), 0);
     EXPECT_EQ(fastening_event_enable(0, 0), -1) << "no connections after dismissal";
-}
 
-TEST_P(ToolEvents, Output2SkipsStoredResults) {
-    ASSERT_TRUE(bringUpUnlocked({3}));
     for (int i = 0; i < 4; i++)
-        ASSERT_EQ(tools->cmd("fasten 0 ok torque=7"), "ok " + str(i + 1));
-    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
-    EXPECT_EQ(tools->reg(0, 4015), 2);
-    EXPECT_EQ(Operation_GetNoPendingEvent(0), 0);
-    ASSERT_EQ(tools->cmd("fasten 0 ok torque=808"), "ok 5");
-    ASSERT_TRUE(nextResult(0, &r));
+        ASSERT_EQ(tools->cmd("fasten 1 ok torque=7"), "ok " + str(i + 1));
+    ASSERT_EQ(fastening_event_enable(1, 1), MBUS_OK);
+    EXPECT_EQ(tools->reg(1, 4015), 2);
+    EXPECT_EQ(Operation_GetNoPendingEvent(1), 0);
+    ASSERT_EQ(tools->cmd("fasten 1 ok torque=808"), "ok 5");
+    ASSERT_TRUE(nextResult(1, &r));
     EXPECT_EQ(r.ConvTorque, 808) << "the stored results would have come first";
 }
 

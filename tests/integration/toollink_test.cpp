@@ -95,14 +95,6 @@ TEST_P(ToolLink, RegistrationConnectsWithTheStartUpTraffic) {
     EXPECT_EQ(tools->trace(1), "264=0 4001=0 4001=1");
 }
 
-TEST_P(ToolLink, MonitorScreenConnectsUnlocked) {
-    ASSERT_TRUE(startTools({4}));
-    ASSERT_TRUE(startDriver());
-    Modbus_SetScreenCode(SCREEN_CODE_MONITOR);
-    ASSERT_TRUE(registerAll());
-    EXPECT_EQ(tools->trace(0), "4001=0 277=0 4100=0 4015=0 3:252 3:1002 3:2002");
-}
-
 TEST_P(ToolLink, HalfConnectedToolGetsNoEventOutputAndAFailedOneIsReported) {
     ASSERT_TRUE(startTools({2}));
     ASSERT_EQ(tools->cmd("evport 0 off"), "ok");
@@ -213,9 +205,9 @@ TEST_P(ToolLink, ToolKilledMidReadOrWriteIsDismissedAfterTheRetry) {
     EXPECT_EQ(Modbus_Write(0, 4001, 1, 1), MBUS_ERR_NOT_CONNECTED);
 }
 
-TEST_P(ToolLink, SilentToolIsDismissedAtTheFourthTickAndReconnected) {
-    ASSERT_TRUE(bringUp({2, 3}));
-    ASSERT_TRUE(tick()); // every answer so far is in: both miss counters are 0
+TEST_P(ToolLink, SilentToolIsDismissedAtTheFourthTickAndAReleaseRenumbersTheOthers) {
+    ASSERT_TRUE(bringUp({2, 3, 1}));
+    ASSERT_TRUE(tick()); // every answer so far is in: the miss counters are 0
     ASSERT_EQ(tools->cmd("silent 0"), "ok");
     for (int k = 1; k <= 3; k++) {
         ASSERT_TRUE(tick());
@@ -229,6 +221,21 @@ TEST_P(ToolLink, SilentToolIsDismissedAtTheFourthTickAndReconnected) {
     ASSERT_TRUE(scan(1));
     EXPECT_TRUE(sink.next("update_regtools 0 3")) << "connected anew when it answers";
     EXPECT_TRUE(tools->wait(0, "data=1")) << "the old connections were closed";
+
+    // Releasing tool zero of three renumbers the others.
+    ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
+    EXPECT_TRUE(sink.next("update_regtools -1 -1"));
+    EXPECT_EQ(ToolManager_GetRegToolsLen(), 2);
+    EXPECT_EQ(macOf(0), mac(3, 1));
+    EXPECT_EQ(macOf(1), mac(1, 2));
+    EXPECT_EQ(state(0), TOOL_STATE_CONNECTED);
+    EXPECT_EQ(state(1), TOOL_STATE_CONNECTED);
+    // The extra scan of the release brings the tool back among the discovered ones.
+    EXPECT_TRUE(sink.waitUntil([] { return ToolManager_GetDiscoToolsLen() == 1; }));
+    EXPECT_TRUE(tools->wait(0, "data=0 event=0")) << "its links closed";
+    // The renumbered tools still answer reads at their new indexes.
+    EXPECT_EQ(Modbus_Read(1, 252, 1, 1), MBUS_OK);
+    EXPECT_EQ(Modbus_GetData(1, 252), tools->reg(2, 252));
 }
 
 TEST_P(ToolLink, AdvertisesReaddressOrRenewTheLinksOnceAndCause3Dismisses) {
@@ -273,23 +280,6 @@ TEST_P(ToolLink, AdvertisesReaddressOrRenewTheLinksOnceAndCause3Dismisses) {
     EXPECT_EQ(ToolManager_GetRegToolsLen(), 1) << "dismissed, still registered";
 }
 
-TEST_P(ToolLink, ReleasingToolZeroOfThreeRenumbersTheOthers) {
-    ASSERT_TRUE(bringUp({2, 3, 1}));
-    ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
-    EXPECT_TRUE(sink.next("update_regtools -1 -1"));
-    EXPECT_EQ(ToolManager_GetRegToolsLen(), 2);
-    EXPECT_EQ(macOf(0), mac(3, 1));
-    EXPECT_EQ(macOf(1), mac(1, 2));
-    EXPECT_EQ(state(0), TOOL_STATE_CONNECTED);
-    EXPECT_EQ(state(1), TOOL_STATE_CONNECTED);
-    // The extra scan of the release brings the tool back among the discovered ones.
-    EXPECT_TRUE(sink.waitUntil([] { return ToolManager_GetDiscoToolsLen() == 1; }));
-    EXPECT_TRUE(tools->wait(0, "data=0 event=0")) << "its links closed";
-    // The renumbered tools still answer reads at their new indexes.
-    EXPECT_EQ(Modbus_Read(1, 252, 1, 1), MBUS_OK);
-    EXPECT_EQ(Modbus_GetData(1, 252), tools->reg(2, 252));
-}
-
 // A busy tool stays out of the list until free. A connect request waiting on loop "C"
 // while a release renumbers the table still connects its own tool.
 TEST_P(ToolLink, BusyToolIsListedOnceFreeAndARequestFollowsItsToolWhenAReleaseRenumbers) {
@@ -332,7 +322,7 @@ TEST_P(ToolLink, BusyToolIsListedOnceFreeAndARequestFollowsItsToolWhenAReleaseRe
     EXPECT_TRUE(tools->wait(1, "data=1 event=1")) << "both its links are up";
 }
 
-TEST_P(ToolLink, RegtoolsWrittenByTheToolsConnectAtTheFirstScan) {
+TEST_P(ToolLink, RegtoolsWrittenByTheToolsConnectAtTheFirstScanUnlockedOnTheMonitor) {
     // The demo's path: "./regtools" names the tools before the panel starts.
     ASSERT_TRUE(startTools({2, 4}, {"--write-regtools", env.home() + "/regtools"}));
     ASSERT_TRUE(startDriver());
@@ -346,9 +336,11 @@ TEST_P(ToolLink, RegtoolsWrittenByTheToolsConnectAtTheFirstScan) {
     EXPECT_EQ(ToolManager_RegTool(0)->state, uint32_t(TOOL_STATE_IDLE));
     ToolManager_UnlockRegTools();
     EXPECT_TRUE(TestEnv::exists(env.home() + "/files/tools/ZQKS2607201"));
+    Modbus_SetScreenCode(SCREEN_CODE_MONITOR); // the monitor screen connects them unlocked
     ASSERT_TRUE(scan(1));
     EXPECT_TRUE(waitState(0, TOOL_STATE_CONNECTED));
     EXPECT_TRUE(waitState(1, TOOL_STATE_CONNECTED));
+    EXPECT_EQ(tools->trace(1), "4001=0 277=0 4100=0 4015=0 3:252 3:1002 3:2002");
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0) << "registered tools do not enter the list";
 }
 
