@@ -199,7 +199,7 @@ TEST_P(ToolEvents, OutputOffAndOnWhileTheToolSendsGivesOnlyLaterResults) {
     ASSERT_EQ(tools->cmd("burst 0 0 0"), "ok");
 }
 
-TEST_P(ToolEvents, ControllerFramesAreNormalisedAndResultsKeepTheirTool) {
+TEST_P(ToolEvents, ControllerFramesAreNormalisedAndResultsKeepTheirToolAfterARelease) {
     ASSERT_TRUE(bringUpUnlocked({4, 2}));
     get_setting_operation()->operation_mode = 1;
     get_setting_operation()->barcode_if = 1; // remote
@@ -223,6 +223,11 @@ TEST_P(ToolEvents, ControllerFramesAreNormalisedAndResultsKeepTheirTool) {
     EXPECT_EQ(r.ConvTorque, 11);
     EXPECT_STREQ(r.Barcode, "ABC") << "the tool's last barcode rides along";
     EXPECT_EQ(get_fet_len(), 1) << "only the enabled tool fills the table";
+    // The watch follows its tool when an earlier tool is released.
+    ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
+    ASSERT_EQ(tools->cmd("fasten 1 ok barcode=MOVED"), "ok 2");
+    ASSERT_TRUE(nextResult(0, &r));
+    EXPECT_STREQ(r.Barcode, "MOVED");
 }
 
 TEST_P(ToolEvents, MalformedFramesAreDroppedAndOnlyALostEventConnectionHalvesTheTool) {
@@ -253,16 +258,6 @@ TEST_P(ToolEvents, MalformedFramesAreDroppedAndOnlyALostEventConnectionHalvesThe
     EXPECT_EQ(ToolManager_RegTool(0)->rxWatch, nullptr);
     EXPECT_EQ(ToolManager_RegTool(0)->evConn, nullptr);
     ToolManager_UnlockRegTools();
-}
-
-TEST_P(ToolEvents, WatchFollowsItsToolWhenEarlierToolsAreReleased) {
-    ASSERT_TRUE(bringUpUnlocked({2, 2}));
-    ASSERT_EQ(fastening_event_enable(0, 1), 0);
-    ASSERT_EQ(fastening_event_enable(1, 1), 0);
-    ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
-    ASSERT_EQ(tools->cmd("fasten 1 ok barcode=MOVED"), "ok 1");
-    ASSERT_TRUE(nextResult(0, &r));
-    EXPECT_STREQ(r.Barcode, "MOVED");
 }
 
 TEST_P(ToolEvents, LockedToolSendsNothingUntilUnlocked) {
