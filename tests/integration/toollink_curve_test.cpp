@@ -132,37 +132,7 @@ TEST_P(ToolCurves, TriggeredFasteningDeliversItsCurveInEachLayoutAndIgnoredTrigg
     EXPECT_TRUE(kest_test::WaitUntil([] { return Graph_EnableTrigger_RefCnt.load() == 0; }));
 }
 
-TEST_P(ToolCurves, TriggerRequestIsAnsweredAndTheAnswerPostsNothing) {
-    ASSERT_TRUE(connect({2}));
-    EXPECT_EQ(Modbus_WriteRaw_EnableGraphTrigger(1), 2);
-    EXPECT_EQ(Graph_EnableCB_ByTdx(-1), 2);
-    EXPECT_EQ(Graph_DisableCB_ByTdx(8), 2);
-    ASSERT_EQ(Graph_EnableCB_ByTdx(0), 0);
-    Graph_EnableTrigger_RefCnt = 2;
-    tools->trace(0);
-    EXPECT_EQ(Modbus_WriteRaw_EnableGraphTrigger(0), 0);
-    EXPECT_TRUE(kest_test::WaitUntil([] { return Graph_EnableTrigger_RefCnt.load() == 0; }))
-        << "the 12-byte answer clears the count";
-    EXPECT_TRUE(
-        kest_test::WaitUntil([&] { return log.contains("event is trigger enable response"); }));
-    EXPECT_EQ(tools->trace(0), "4100=1") << "one raw write of the trigger";
-    EXPECT_EQ(tools->reg(0, MBUS_REG_GRAPH_TRIGGER), 1);
-    // The request armed the tool: the next fastening is the first "trigger".
-    ASSERT_EQ(tools->cmd("fasten 0 ok torque=321"), "ok 1");
-    ASSERT_TRUE(sink.next("trigger 0"));
-    EXPECT_EQ(sink.count("trigger"), 1u) << "the answer posted nothing";
-
-    ToolManager_DismissTool_ByTdx(0, 1);
-    EXPECT_EQ(Modbus_WriteRaw_EnableGraphTrigger(0), 3);
-    log.clear();
-    EXPECT_EQ(Graph_EnableCB_ByTdx(0), 3);
-    EXPECT_TRUE(log.contains("Graph_EnableCB_ByTdx."));
-    EXPECT_TRUE(log.contains("invalid status ((nil)/0)"));
-    EXPECT_EQ(Graph_DisableCB_ByTdx(0), 3);
-    EXPECT_EQ(slot(0).watch, nullptr) << "the dismissal took the watch";
-}
-
-TEST_P(ToolCurves, CurveWatchParksTheEventWatchAndResultsArriveAfterIt) {
+TEST_P(ToolCurves, CurveWatchParksTheEventWatchAndATriggerRequestIsAnswered) {
     ASSERT_TRUE(connect({2, 3}));
     FastenResult r{};
     ASSERT_EQ(fastening_event_enable(0, 0), MBUS_OK);
@@ -212,6 +182,34 @@ TEST_P(ToolCurves, CurveWatchParksTheEventWatchAndResultsArriveAfterIt) {
     EXPECT_FALSE(slot(0).parked);
     EXPECT_EQ(Graph_DisableCB_ByTdx(0), 0);
     EXPECT_EQ(slot(0).watch, nullptr);
+
+    // A trigger request is answered and the answer posts nothing.
+    EXPECT_EQ(Modbus_WriteRaw_EnableGraphTrigger(2), 2);
+    EXPECT_EQ(Graph_EnableCB_ByTdx(-1), 2);
+    EXPECT_EQ(Graph_DisableCB_ByTdx(8), 2);
+    ASSERT_EQ(Graph_EnableCB_ByTdx(0), 0);
+    Graph_EnableTrigger_RefCnt = 2;
+    tools->trace(0);
+    EXPECT_EQ(Modbus_WriteRaw_EnableGraphTrigger(0), 0);
+    EXPECT_TRUE(kest_test::WaitUntil([] { return Graph_EnableTrigger_RefCnt.load() == 0; }))
+        << "the 12-byte answer clears the count";
+    EXPECT_TRUE(
+        kest_test::WaitUntil([&] { return log.contains("event is trigger enable response"); }));
+    EXPECT_EQ(tools->trace(0), "4100=1") << "one raw write of the trigger";
+    EXPECT_EQ(tools->reg(0, MBUS_REG_GRAPH_TRIGGER), 1);
+    // The request armed the tool: the next fastening is the first "trigger".
+    ASSERT_EQ(tools->cmd("fasten 0 ok torque=321"), "ok 4");
+    ASSERT_TRUE(sink.next("trigger 0"));
+    EXPECT_EQ(sink.count("trigger"), 1u) << "the answer posted nothing";
+
+    ToolManager_DismissTool_ByTdx(0, 1);
+    EXPECT_EQ(Modbus_WriteRaw_EnableGraphTrigger(0), 3);
+    log.clear();
+    EXPECT_EQ(Graph_EnableCB_ByTdx(0), 3);
+    EXPECT_TRUE(log.contains("Graph_EnableCB_ByTdx."));
+    EXPECT_TRUE(log.contains("invalid status ((nil)/0)"));
+    EXPECT_EQ(Graph_DisableCB_ByTdx(0), 3);
+    EXPECT_EQ(slot(0).watch, nullptr) << "the dismissal took the watch";
 }
 
 } // namespace
