@@ -13,6 +13,7 @@
 #include "threads.h"
 #include "tools.h"
 
+#include <algorithm>
 #include <linux/netlink.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -60,9 +61,8 @@ class NetCell : public ToolCellTest {
     };
     Seen seen(const std::string& needle) { return {log, needle, log.count(needle)}; }
     bool hasStub(const std::string& line) {
-        for (const auto& l : env.stubCalls())
-            if (l == line) return true;
-        return false;
+        const auto calls = env.stubCalls();
+        return std::find(calls.begin(), calls.end(), line) != calls.end();
     }
 };
 
