@@ -115,6 +115,9 @@ inline void putStep(StepRecord* s, const char* tool, uint32_t preset, uint32_t s
 
 class JobRunCell : public ::testing::Test {
   protected:
+    void SetUp() override {
+        if (!cell->up()) GTEST_SKIP() << "needs root for the cell's network namespaces";
+    }
     void TearDown() override {
         panel.stop();
         // The panel's own log says which step of the link, discovery or run fell behind.
@@ -159,9 +162,10 @@ class JobRunCell : public ::testing::Test {
     struct Fasten {
         std::string tool;
         uint32_t preset, screws;
+        int output = 0; // an output step instead: a 150 ms impulse on this output (1-based)
     };
     // A job of fastening steps appended to the store (a message step where the tool name is
-    // empty).
+    // empty, an output step where an output is given).
     static void addJob(const char* name, const std::vector<Fasten>& steps) {
         fs::create_directories("files/job");
         load_job();
@@ -170,9 +174,17 @@ class JobRunCell : public ::testing::Test {
         ASSERT_EQ(job_load(jdx), 0);
         for (const Fasten& f : steps) {
             const int sdx = job_steps_len();
-            ASSERT_EQ(step_new(f.tool.empty() ? uint32_t(STEP_MESSAGE) : uint32_t(STEP_FASTENING)),
-                      0);
-            if (!f.tool.empty()) putStep(job_step(sdx), f.tool.c_str(), f.preset, f.screws);
+            const uint32_t type = f.output         ? STEP_OUTPUT
+                                  : f.tool.empty() ? STEP_MESSAGE
+                                                   : STEP_FASTENING;
+            ASSERT_EQ(step_new(type), 0);
+            if (type == STEP_FASTENING) putStep(job_step(sdx), f.tool.c_str(), f.preset, f.screws);
+            if (type != STEP_OUTPUT) continue;
+            StepOutput o;
+            o.used[f.output - 1] = 1;
+            o.mode[f.output - 1] = 0;
+            o.width = 150;
+            step_put_output(job_step(sdx), o);
         }
         ASSERT_EQ(job_save(jdx), 0);
         job_free();

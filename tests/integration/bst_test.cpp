@@ -75,7 +75,7 @@ class BstTest : public ::testing::Test {
 };
 } // namespace
 
-TEST_F(BstTest, TrayPresentAtStartOpensAtTheFirstTick) {
+TEST_F(BstTest, TrayPresentAtStartOpensChangesRaiseEventsAndFailuresAreCounted) {
     auto tray = startTray();
     bst_set_usb_search(present);
     bst_init();
@@ -94,36 +94,37 @@ TEST_F(BstTest, TrayPresentAtStartOpensAtTheFirstTick) {
     EXPECT_TRUE(log.contains("preset change 0xffffffff to 0x3"));
     bst_main(); // nothing changed
     EXPECT_EQ(events(), V{});
-}
 
-TEST_F(BstTest, ChangesRaiseEventsWithTheirMask) {
-    auto tray = startTray();
-    openTray();
-    LogCapture log;
+    // Changes raise events with their mask; a forced alarm (set_bst_alarm, -1 for none) is compared
+    // at the next tick.
     struct Case {
         std::vector<std::string> script;
+        int forcedAlarm;
         V expect;
     } cases[] = {
-        {{"alarm 1"}, {"bst_event 2 3 1 1"}},
-        {{"preset 5", "opmode 0"}, {"bst_event 5 5 1 0"}},
-        {{"sockets 8"}, {}}, // no_socket alone: logged, no event
-        {{"preset 6", "sockets 9"}, {"bst_event 1 6 1 0"}},
-        {{"alarm 0", "opmode 1", "preset 1"}, {"bst_event 7 1 0 1"}},
+        {{"alarm 1"}, -1, {"bst_event 2 3 1 1"}},
+        {{"preset 5", "opmode 0"}, -1, {"bst_event 5 5 1 0"}},
+        {{"sockets 8"}, -1, {}}, // no_socket alone: logged, no event
+        {{"preset 6", "sockets 9"}, -1, {"bst_event 1 6 1 0"}},
+        {{"alarm 0", "opmode 1", "preset 1"}, -1, {"bst_event 7 1 0 1"}},
+        {{"alarm 2"}, -1, {"bst_event 2 1 2 1"}},
+        {{}, 2, {}}, // the tray reports 2 as well: nothing to say
+        {{"alarm 0"}, -1, {"bst_event 2 1 0 1"}},
+        {{}, 2, {"bst_event 2 1 0 1"}},
     };
-    for (const Case& c : cases) {
-        for (const auto& s : c.script)
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        for (const auto& s : cases[i].script)
             ASSERT_EQ(tray->send(s), "ok");
+        if (cases[i].forcedAlarm >= 0) set_bst_alarm(cases[i].forcedAlarm);
         bst_main();
-        EXPECT_EQ(events(), c.expect) << c.script[0];
+        EXPECT_EQ(events(), cases[i].expect);
     }
     EXPECT_EQ(get_bst_no_socket(), 9);
     EXPECT_TRUE(log.contains("no_socket change 0x6 to 0x8"));
     EXPECT_TRUE(log.contains("alarm change 0x0 to 0x1"));
-}
 
-TEST_F(BstTest, CommFailCountsFailuresSinceTheLastReset) {
-    auto tray = startTray();
-    openTray();
+    // A communication failure counts the failures since the last reset.
     ASSERT_EQ(tray->send("silent"), "ok");
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(bst_read(BST_REG_ALARM), -1);
@@ -138,16 +139,12 @@ TEST_F(BstTest, CommFailCountsFailuresSinceTheLastReset) {
     EXPECT_EQ(bst_read(BST_REG_PRESET), -1); // later failures raise nothing more
     EXPECT_EQ(events(), V{});
     ASSERT_EQ(tray->send("back"), "ok");
-    EXPECT_EQ(bst_read(BST_REG_PRESET), 3);
+    EXPECT_EQ(bst_read(BST_REG_PRESET), 1);
     EXPECT_EQ(events(), V{"bst_commfail 0"});
     EXPECT_EQ(get_bst_read_fail_cnt(), 0u);
-    EXPECT_EQ(bst_read(BST_REG_PRESET), 3);
+    EXPECT_EQ(bst_read(BST_REG_PRESET), 1);
     EXPECT_EQ(events(), V{});
-}
-
-TEST_F(BstTest, SilentTrayTurnsValuesUnknownAndFailsInTheSecondTick) {
-    auto tray = startTray();
-    openTray();
+    // A silent tray turns the values unknown and fails in the second tick.
     ASSERT_EQ(tray->send("silent"), "ok");
     bst_main(); // four failures: the values become -1
     EXPECT_EQ(events(), V{"bst_event 7 -1 -1 -1"});
@@ -175,23 +172,6 @@ TEST_F(BstTest, UnplugClosesAndKeepsTheSocketCount) {
     bst_left_proc();
     bst_main();
     EXPECT_EQ(events(), V{"bst_hotplug 0"});
-}
-
-TEST_F(BstTest, ForcedAlarmIsComparedAtTheNextTick) {
-    auto tray = startTray();
-    openTray();
-    ASSERT_EQ(tray->send("alarm 2"), "ok");
-    bst_main();
-    EXPECT_EQ(events(), V{"bst_event 2 3 2 1"});
-    set_bst_alarm(2); // the tray reports 2 as well: nothing to say
-    bst_main();
-    EXPECT_EQ(events(), V{});
-    ASSERT_EQ(tray->send("alarm 0"), "ok");
-    bst_main();
-    events();
-    set_bst_alarm(2);
-    bst_main();
-    EXPECT_EQ(events(), V{"bst_event 2 3 0 1"});
 }
 
 TEST_F(BstTest, ArrivalLaterAndMissingNodes) {

@@ -1,5 +1,7 @@
 // The simulated cell script: sysroot layout, stubs on PATH, and the two namespaces with
 // the panel's eth0 and the tools' addresses.
+#include "ChildProcess.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -10,17 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string run(const std::string& cmd) {
-    std::string out;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return out;
-    char buf[512];
-    while (fgets(buf, sizeof buf, p))
-        out += buf;
-    pclose(p);
-    return out;
-}
 
 std::string cellScript() {
     return std::string(KEST_SOURCE_DIR) + "/sim/cell/cell.sh";
@@ -34,7 +25,7 @@ class CellTest : public ::testing::Test {
         tag_ = "ct" + std::to_string(getpid());
     }
     void TearDown() override {
-        run(cellScript() + " down " + dir_ + " 2>&1");
+        ShellOutput(cellScript() + " down " + dir_ + " 2>&1");
         std::error_code ec;
         fs::remove_all(dir_, ec);
     }
@@ -44,7 +35,7 @@ class CellTest : public ::testing::Test {
 } // namespace
 
 TEST_F(CellTest, SysrootAndStubsWithoutNetwork) {
-    const std::string out = run(cellScript() + " up " + dir_ + " --no-net --sd 2>&1");
+    const std::string out = ShellOutput(cellScript() + " up " + dir_ + " --no-net --sd 2>&1");
     ASSERT_NE(out.find("cell: up"), std::string::npos) << out;
     const std::string sys = dir_ + "/sysroot";
     EXPECT_TRUE(fs::exists(sys + "/sys/class/gpio/export"));
@@ -62,26 +53,27 @@ TEST_F(CellTest, SysrootAndStubsWithoutNetwork) {
     EXPECT_EQ(read(fd, &c, 1), -1) << "no data, but no end of file either";
     close(fd);
     // Stubs record instead of running.
-    const std::string rec =
-        run(". " + dir_ + "/cell.env && reboot now && ifconfig eth0 down && cat $KEST_STUB_LOG");
+    const std::string rec = ShellOutput(
+        ". " + dir_ + "/cell.env && reboot now && ifconfig eth0 down && cat $KEST_STUB_LOG");
     EXPECT_EQ(rec, "reboot now\nifconfig eth0 down\n");
-    EXPECT_EQ(run(". " + dir_ + "/cell.env && echo $CELL_PANEL_NS"), "\n") << "no namespaces";
+    EXPECT_EQ(ShellOutput(". " + dir_ + "/cell.env && echo $CELL_PANEL_NS"), "\n")
+        << "no namespaces";
 }
 
 // Discovery, Modbus/TCP and readdressing across the veth pair: the tool-link suites'
 // namespace runs (Cell/*/Namespaces).
 TEST_F(CellTest, NamespacesComeUpAndGo) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root";
-    const std::string out = run(cellScript() + " up " + dir_ + " --name " + tag_ + " 2>&1");
+    const std::string out = ShellOutput(cellScript() + " up " + dir_ + " --name " + tag_ + " 2>&1");
     ASSERT_NE(out.find("cell: up"), std::string::npos) << out;
     const std::string pns = "kest-p-" + tag_, tns = "kest-t-" + tag_;
-    EXPECT_NE(run("ip netns list").find(pns), std::string::npos);
-    const std::string link = run("ip -n " + pns + " -br addr show dev eth0");
+    EXPECT_NE(ShellOutput("ip netns list").find(pns), std::string::npos);
+    const std::string link = ShellOutput("ip -n " + pns + " -br addr show dev eth0");
     EXPECT_NE(link.find("10.77.0.1/24"), std::string::npos) << link;
     EXPECT_NE(link.find("UP"), std::string::npos) << link;
-    const std::string tools = run("ip -n " + tns + " -br addr show dev tools0");
+    const std::string tools = ShellOutput("ip -n " + tns + " -br addr show dev tools0");
     EXPECT_NE(tools.find("10.77.0.11/24"), std::string::npos) << tools;
     EXPECT_NE(tools.find("10.77.0.38/24"), std::string::npos) << "the spares too: " << tools;
-    run(cellScript() + " down " + dir_);
-    EXPECT_EQ(run("ip netns list").find(pns), std::string::npos) << "namespaces removed";
+    ShellOutput(cellScript() + " down " + dir_);
+    EXPECT_EQ(ShellOutput("ip netns list").find(pns), std::string::npos) << "namespaces removed";
 }

@@ -33,13 +33,10 @@ bool advertiseToPanel(int tdx, uint8_t cause) {
 }
 
 TEST_F(JobRunCell, ResultsStoredWhileTheLinkIsDownCountForTheStep) {
-    if (!cell->up()) GTEST_SKIP() << "needs root for the cell's network namespaces";
-    startCellTools({2, 1});
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(startCellTools({2, 1}));
     startupJob("link", 0);
     ASSERT_EQ(save_setting(), 0);
-    addJob("link", {{names[0], 0, 4}, {names[1], 2, 1}});
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(addJob("link", {{names[0], 0, 4}, {names[1], 2, 1}}));
     startPanel();
 
     ASSERT_TRUE(tools->wait(0, "r4001=0 r4004=1 r262=4 r4015=2 event=1", 30000));
@@ -83,13 +80,10 @@ TEST_F(JobRunCell, ResultsStoredWhileTheLinkIsDownCountForTheStep) {
 // 5 renews only the event connection): the results the tool still holds must keep coming
 // and count, not be dropped by 4015 := 2.
 TEST_F(JobRunCell, ASecondConnectedDuringTheCatchUpDropsNothing) {
-    if (!cell->up()) GTEST_SKIP() << "needs root for the cell's network namespaces";
-    startCellTools({2});
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(startCellTools({2}));
     startupJob("again", 0);
     ASSERT_EQ(save_setting(), 0);
-    addJob("again", {{names[0], 0, 8}, {names[0], 2, 1}});
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(addJob("again", {{names[0], 0, 8}, {names[0], 2, 1}}));
     startPanel();
 
     ASSERT_TRUE(tools->wait(0, "r4001=0 r4004=1 r262=8 r4015=2 event=1", 30000));
@@ -122,9 +116,7 @@ TEST_F(JobRunCell, ASecondConnectedDuringTheCatchUpDropsNothing) {
 }
 
 TEST_F(JobRunCell, ToolBarcodeAndBinaryInputsLoadTheirJobs) {
-    if (!cell->up()) GTEST_SKIP() << "needs root for the cell's network namespaces";
-    startCellTools({2, 1});
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(startCellTools({2, 1}));
     // The start-up job has one message step: it ends at once and leaves no job loaded,
     // with the "Ready" output (4) high. Inputs 5 and 6 are "Job select.1" and ".2".
     startupJob("idle", 0);
@@ -133,10 +125,9 @@ TEST_F(JobRunCell, ToolBarcodeAndBinaryInputsLoadTheirJobs) {
     get_setting_io()->input[4] = 1;
     get_setting_io()->input[5] = 2;
     ASSERT_EQ(save_setting(), 0);
-    addJob("right", {{names[1], 4, 3}});
-    addJob("left", {{names[0], 6, 2}});
-    addJob("idle", {{"", 0, 0}});
-    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(addJob("right", {{names[1], 4, 3}}));
+    ASSERT_NO_FATAL_FAILURE(addJob("left", {{names[0], 6, 2}}));
+    ASSERT_NO_FATAL_FAILURE(addJob("idle", {{"", 0, 0}}));
     // Whole code "BODY-R"; characters 3..4 "AB" for the left job.
     TestEnv::writeFile("files/barcode.kest", "BODY-R~0~0~0~right~\nxxAB~1~3~4~left~\n");
 

@@ -23,8 +23,10 @@ std::vector<uint32_t> stepTypes() {
     return types;
 }
 
-TEST(Jobgen, WritesThePictureAndStepsJobsForTheRegisteredTools) {
+TEST(Jobgen, RefusesAHomeWithoutRegisteredToolsAndWritesTheJobsForThem) {
     TestEnv env;
+    EXPECT_EQ(runJobgen(env.home()), 1);
+    EXPECT_FALSE(TestEnv::exists("files/job/Demo steps.job"));
     TestEnv::writeFile("regtools", regRecord("ZQ-1", 1) + regRecord("XWC-2", 2, 1));
     ASSERT_EQ(runJobgen(env.home()), 0);
     ASSERT_EQ(runJobgen(env.home()), 0) << "a second run replaces the samples";
@@ -59,9 +61,4 @@ TEST(Jobgen, WritesThePictureAndStepsJobsForTheRegisteredTools) {
     job_free();
 }
 
-TEST(Jobgen, RefusesADataHomeWithoutRegisteredTools) {
-    TestEnv env;
-    EXPECT_EQ(runJobgen(env.home()), 1);
-    EXPECT_FALSE(TestEnv::exists("files/job/Demo steps.job"));
-}
 } // namespace

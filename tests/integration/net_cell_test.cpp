@@ -13,6 +13,7 @@
 #include "threads.h"
 #include "tools.h"
 
+#include <algorithm>
 #include <linux/netlink.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -20,17 +21,6 @@
 using kest_test::WaitUntil;
 
 namespace {
-
-std::string capture(const std::string& cmd) {
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buf[512];
-        while (fgets(buf, sizeof buf, p))
-            out += buf;
-        pclose(p);
-    }
-    return out;
-}
 
 class NetCell : public ToolCellTest {
   protected:
@@ -71,14 +61,16 @@ class NetCell : public ToolCellTest {
     };
     Seen seen(const std::string& needle) { return {log, needle, log.count(needle)}; }
     bool hasStub(const std::string& line) {
-        for (const auto& l : env.stubCalls())
-            if (l == line) return true;
-        return false;
+        const auto calls = env.stubCalls();
+        return std::find(calls.begin(), calls.end(), line) != calls.end();
     }
 };
 
-TEST_F(NetCell, StaticAddressIsAppliedAndTheGroupJoinedOnEth0WithTheRouteOnlyForAGateway) {
-    ASSERT_TRUE(start({2}));
+// A static address is applied and the group joined on eth0, with the route only for a
+// gateway; the peer's link going down leaves the group and closes forwarding, its return
+// rejoins; the card's kernel device events raise the drive update.
+TEST_F(NetCell, StaticAddressPeerLinkAndDeviceEvents) {
+    ASSERT_TRUE(start({2, 3}));
     struct Row {
         uint32_t gw;
         const char* route; // the kernel's default route afterwards
@@ -99,21 +91,14 @@ TEST_F(NetCell, StaticAddressIsAppliedAndTheGroupJoinedOnEth0WithTheRouteOnlyFor
         first = false;
         ASSERT_TRUE(WaitUntil(member)) << "joined on eth0";
         ASSERT_TRUE(join.again());
-        EXPECT_NE(capture("ip -br addr show dev eth0").find("10.77.0.1/24"), std::string::npos);
+        EXPECT_NE(ShellOutput("ip -br addr show dev eth0").find("10.77.0.1/24"), std::string::npos);
         EXPECT_TRUE(hasStub("ifconfig eth0 10.77.0.1 netmask 255.255.255.0 up"));
         EXPECT_EQ(hasStub("route add default gw 10.77.0.254"), r.gw != 0);
-        EXPECT_EQ(capture("ip route show default").find("default") == std::string::npos, !*r.route);
-        EXPECT_NE(capture("ip route show default").find(r.route), std::string::npos);
-        EXPECT_TRUE(foundAgain(1)) << "a tool answering the group only is found";
+        EXPECT_EQ(ShellOutput("ip route show default").find("default") == std::string::npos,
+                  !*r.route);
+        EXPECT_NE(ShellOutput("ip route show default").find(r.route), std::string::npos);
+        EXPECT_TRUE(foundAgain(2)) << "the tools answering the group only are found";
     }
-}
-
-TEST_F(NetCell, StaticPeerLinkDownLeavesTheGroupAndClosesForwardingAndTheLinkBackRejoins) {
-    ASSERT_TRUE(start({2, 3}));
-    setNet(0, 0x0A4D0001, 0);
-    Net_Init();
-    ASSERT_TRUE(WaitUntil(member));
-    ASSERT_TRUE(foundAgain(2));
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         const Seen down = seen("link down, leave MC group"),
@@ -126,10 +111,7 @@ TEST_F(NetCell, StaticPeerLinkDownLeavesTheGroupAndClosesForwardingAndTheLinkBac
         EXPECT_TRUE(WaitUntil(member)) << "joined again";
         EXPECT_TRUE(foundAgain(2)) << "the tools answering the group only are found again";
     }
-}
 
-TEST_F(NetCell, KernelDeviceEventsOfTheCardRaiseTheDriveUpdate) {
-    ASSERT_TRUE(start({2}));
     // A device event as the kernel sends it, to the group the watcher listens on (only
     // this namespace hears it).
     const int s = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_KOBJECT_UEVENT);
@@ -137,25 +119,25 @@ TEST_F(NetCell, KernelDeviceEventsOfTheCardRaiseTheDriveUpdate) {
     sockaddr_nl to{};
     to.nl_family = AF_NETLINK;
     to.nl_groups = 1;
-    struct Row {
+    struct Uevent {
         std::string header;
         size_t raises;
-    } rows[] = {{"add@/devices/platform/mmc1/block/mmcblk1/mmcblk1p1", 1},
-                {"change@/devices/platform/mmc1/block/mmcblk1/mmcblk1p1", 0},
-                {"remove@/devices/platform/mmc1/block/mmcblk1/mmcblk1p1", 1},
-                {"add@/devices/platform/mmc0/block/mmcblk3/mmcblk3p2", 0}};
+    } uevents[] = {{"add@/devices/platform/mmc1/block/mmcblk1/mmcblk1p1", 1},
+                   {"change@/devices/platform/mmc1/block/mmcblk1/mmcblk1p1", 0},
+                   {"remove@/devices/platform/mmc1/block/mmcblk1/mmcblk1p1", 1},
+                   {"add@/devices/platform/mmc0/block/mmcblk3/mmcblk3p2", 0}};
     auto send = [&](const std::string& header) {
         const std::string ev = header + '\0' + "SUBSYSTEM=block" + '\0';
         return sendto(s, ev.data(), ev.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) ==
                ssize_t(ev.size());
     };
-    for (const auto& r : rows) {
+    for (const auto& r : uevents) {
         SCOPED_TRACE(r.header);
         sink.clear();
         // The row's event, then a card insertion: once that one's update is in, the row's
         // event was handled before it.
         ASSERT_TRUE(send(r.header));
-        ASSERT_TRUE(send(rows[0].header));
+        ASSERT_TRUE(send(uevents[0].header));
         EXPECT_TRUE(sink.waitUntil([&] { return sink.count("update_drvs") >= r.raises + 1; }));
         EwDriver_PushMsgQ_InitDone();
         ASSERT_TRUE(sink.waitFor("init_done"));

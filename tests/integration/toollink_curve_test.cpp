@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <glib.h>
 #include <sstream>
-#include <sys/ioctl.h>
 
 namespace {
 
@@ -24,10 +23,7 @@ class ToolCurves : public ToolLinkTest {
   protected:
     // Tools registered, connected and unlocked, Modbus notes on.
     Result connect(const std::vector<int>& types) {
-        if (Result r = bringUp(types); !r) return r;
-        for (size_t t = 0; t < types.size(); t++)
-            if (Modbus_Write(int(t), MBUS_REG_TOOL_LOCK, 0, 1) != MBUS_OK)
-                return ::testing::AssertionFailure() << "unlocking tool " << t;
+        if (Result r = bringUpUnlocked(types); !r) return r;
         Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
         Graph_EnableTrigger_RefCnt = 0;
         return ::testing::AssertionSuccess();
@@ -55,20 +51,10 @@ class ToolCurves : public ToolLinkTest {
         RegToolRecord* rec = ToolManager_RegTool(tdx);
         return rec && rec->rxWatch ? g_source_ref(rec->rxWatch) : nullptr;
     }
-    static int unreadEventBytes(int tdx) {
-        RegToolsLock g;
-        RegToolRecord* rec = ToolManager_RegTool(tdx);
-        int n = 0, fd = rec && rec->evConn ? ToolConn_Fd(rec->evConn) : -1;
-        return fd >= 0 && ioctl(fd, FIONREAD, &n) == 0 ? n : -1;
-    }
-    bool nextResult(int tdx, FastenResult* r) {
-        return sink.next("fastening " + str(tdx)) && Operation_TakeEvent(tdx, r) == 0 &&
-               Modbus_Write(tdx, MBUS_REG_EVENT_ACK, 1, 1) == MBUS_OK;
-    }
 };
 TOOL_CELLS(ToolCurves);
 
-TEST_P(ToolCurves, TriggeredFasteningDeliversItsCurveInEachLayout) {
+TEST_P(ToolCurves, TriggeredFasteningDeliversItsCurveInEachLayoutAndIgnoredTriggersDismiss) {
     ASSERT_TRUE(connect({2, 3}));
     ToolView view;
     ASSERT_EQ(ToolManager_GetToolView(1, &view), 0);
@@ -111,40 +97,8 @@ TEST_P(ToolCurves, TriggeredFasteningDeliversItsCurveInEachLayout) {
     EXPECT_EQ(Graph_GetFrame(0, &none), -1);
     EXPECT_EQ(none.len, 0);
     EXPECT_EQ(state(1), TOOL_STATE_CONNECTED) << "the watch and the transactions shared the link";
-}
 
-TEST_P(ToolCurves, TriggerRequestIsAnsweredAndTheAnswerPostsNothing) {
-    ASSERT_TRUE(connect({2}));
-    EXPECT_EQ(Modbus_WriteRaw_EnableGraphTrigger(1), 2);
-    EXPECT_EQ(Graph_EnableCB_ByTdx(-1), 2);
-    EXPECT_EQ(Graph_DisableCB_ByTdx(8), 2);
-    ASSERT_EQ(Graph_EnableCB_ByTdx(0), 0);
-    Graph_EnableTrigger_RefCnt = 2;
-    tools->trace(0);
-    EXPECT_EQ(Modbus_WriteRaw_EnableGraphTrigger(0), 0);
-    EXPECT_TRUE(kest_test::WaitUntil([] { return Graph_EnableTrigger_RefCnt.load() == 0; }))
-        << "the 12-byte answer clears the count";
-    EXPECT_TRUE(
-        kest_test::WaitUntil([&] { return log.contains("event is trigger enable response"); }));
-    EXPECT_EQ(tools->trace(0), "4100=1") << "one raw write of the trigger";
-    EXPECT_EQ(tools->reg(0, MBUS_REG_GRAPH_TRIGGER), 1);
-    // The request armed the tool: the next fastening is the first "trigger".
-    ASSERT_EQ(tools->cmd("fasten 0 ok torque=321"), "ok 1");
-    ASSERT_TRUE(sink.next("trigger 0"));
-    EXPECT_EQ(sink.count("trigger"), 1u) << "the answer posted nothing";
-
-    ToolManager_DismissTool_ByTdx(0, 1);
-    EXPECT_EQ(Modbus_WriteRaw_EnableGraphTrigger(0), 3);
-    log.clear();
-    EXPECT_EQ(Graph_EnableCB_ByTdx(0), 3);
-    EXPECT_TRUE(log.contains("Graph_EnableCB_ByTdx."));
-    EXPECT_TRUE(log.contains("invalid status ((nil)/0)"));
-    EXPECT_EQ(Graph_DisableCB_ByTdx(0), 3);
-    EXPECT_EQ(slot(0).watch, nullptr) << "the dismissal took the watch";
-}
-
-TEST_P(ToolCurves, ToolIgnoringTriggersIsDismissedAtTheNextRequestAndReconnects) {
-    ASSERT_TRUE(connect({2, 3}));
+    // Tool 0 stops answering triggers: dismissed at the next request, and it reconnects.
     ASSERT_EQ(Graph_EnableCB_ByTdx(0), 0);
     tools->trace(0); // the connection's start-up requests
     ASSERT_EQ(tools->cmd("triggers 0 off"), "ok");
@@ -178,7 +132,7 @@ TEST_P(ToolCurves, ToolIgnoringTriggersIsDismissedAtTheNextRequestAndReconnects)
     EXPECT_TRUE(kest_test::WaitUntil([] { return Graph_EnableTrigger_RefCnt.load() == 0; }));
 }
 
-TEST_P(ToolCurves, CurveWatchParksTheEventWatchAndResultsArriveAfterIt) {
+TEST_P(ToolCurves, CurveWatchParksTheEventWatchAndATriggerRequestIsAnswered) {
     ASSERT_TRUE(connect({2, 3}));
     FastenResult r{};
     ASSERT_EQ(fastening_event_enable(0, 0), MBUS_OK);
@@ -228,6 +182,34 @@ TEST_P(ToolCurves, CurveWatchParksTheEventWatchAndResultsArriveAfterIt) {
     EXPECT_FALSE(slot(0).parked);
     EXPECT_EQ(Graph_DisableCB_ByTdx(0), 0);
     EXPECT_EQ(slot(0).watch, nullptr);
+
+    // A trigger request is answered and the answer posts nothing.
+    EXPECT_EQ(Modbus_WriteRaw_EnableGraphTrigger(2), 2);
+    EXPECT_EQ(Graph_EnableCB_ByTdx(-1), 2);
+    EXPECT_EQ(Graph_DisableCB_ByTdx(8), 2);
+    ASSERT_EQ(Graph_EnableCB_ByTdx(0), 0);
+    Graph_EnableTrigger_RefCnt = 2;
+    tools->trace(0);
+    EXPECT_EQ(Modbus_WriteRaw_EnableGraphTrigger(0), 0);
+    EXPECT_TRUE(kest_test::WaitUntil([] { return Graph_EnableTrigger_RefCnt.load() == 0; }))
+        << "the 12-byte answer clears the count";
+    EXPECT_TRUE(
+        kest_test::WaitUntil([&] { return log.contains("event is trigger enable response"); }));
+    EXPECT_EQ(tools->trace(0), "4100=1") << "one raw write of the trigger";
+    EXPECT_EQ(tools->reg(0, MBUS_REG_GRAPH_TRIGGER), 1);
+    // The request armed the tool: the next fastening is the first "trigger".
+    ASSERT_EQ(tools->cmd("fasten 0 ok torque=321"), "ok 4");
+    ASSERT_TRUE(sink.next("trigger 0"));
+    EXPECT_EQ(sink.count("trigger"), 1u) << "the answer posted nothing";
+
+    ToolManager_DismissTool_ByTdx(0, 1);
+    EXPECT_EQ(Modbus_WriteRaw_EnableGraphTrigger(0), 3);
+    log.clear();
+    EXPECT_EQ(Graph_EnableCB_ByTdx(0), 3);
+    EXPECT_TRUE(log.contains("Graph_EnableCB_ByTdx."));
+    EXPECT_TRUE(log.contains("invalid status ((nil)/0)"));
+    EXPECT_EQ(Graph_DisableCB_ByTdx(0), 3);
+    EXPECT_EQ(slot(0).watch, nullptr) << "the dismissal took the watch";
 }
 
 } // namespace

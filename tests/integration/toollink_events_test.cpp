@@ -11,43 +11,22 @@
 #include "setting.h"
 #include "tools.h"
 
-#include <sys/ioctl.h>
-
 namespace {
 
 class ToolEvents : public ToolLinkTest {
   protected:
-    // Tools 0..n-1 registered, connected and unlocked (as the working screens do).
-    Result connect(const std::vector<int>& types) {
-        if (Result r = bringUp(types); !r) return r;
-        for (size_t t = 0; t < types.size(); t++)
-            if (Modbus_Write(int(t), MBUS_REG_TOOL_LOCK, 0, 1) != MBUS_OK)
-                return ::testing::AssertionFailure() << "unlocking tool " << t;
-        return ::testing::AssertionSuccess();
-    }
-    // Waits for the next "fastening" of tool `tdx`, takes its record and acknowledges it
-    // as the screens do.
-    bool nextResult(int tdx, FastenResult* r) {
-        return sink.next("fastening " + str(tdx)) && Operation_TakeEvent(tdx, r) == 0 &&
-               Modbus_Write(tdx, MBUS_REG_EVENT_ACK, 1, 1) == MBUS_OK;
-    }
-    // Bytes waiting unread in the panel's end of the tool's event connection.
-    static int unreadBytes(int tdx) {
-        RegToolsLock g;
-        RegToolRecord* rec = ToolManager_RegTool(tdx);
-        int n = 0, fd = rec && rec->evConn ? ToolConn_Fd(rec->evConn) : -1;
-        return fd >= 0 && ioctl(fd, FIONREAD, &n) == 0 ? n : -1;
-    }
     FastenResult r{};
 };
 TOOL_CELLS(ToolEvents);
 
-TEST_P(ToolEvents, StoredResultsComeFirstWithOutput1AndEachIsAcknowledged) {
-    ASSERT_TRUE(connect({2}));
+// Tool 0 with output 1 gets its stored results first, tool 1 with output 2 skips them.
+TEST_P(ToolEvents, StoredResultsComeFirstWithOutput1AndEachIsAcknowledgedAndOutput2Skips) {
+    ASSERT_TRUE(bringUpUnlocked({2, 3}));
     for (int i = 0; i < 3; i++)
         ASSERT_EQ(tools->cmd("fasten 0 ok torque=" + str(101 + i)), "ok " + str(i + 1));
     EXPECT_EQ(Operation_GetNoPendingEvent(0), 3);
     EXPECT_EQ(Operation_GetNoPendingEvent(1), 0);
+    EXPECT_EQ(Operation_GetNoPendingEvent(2), 0);
     EXPECT_EQ(Operation_GetNoPendingEvent(-1), 0);
     ASSERT_EQ(fastening_event_enable(0, 0), MBUS_OK);
     EXPECT_EQ(tools->reg(0, 4015), 1);
@@ -67,22 +46,19 @@ TEST_P(ToolEvents, StoredResultsComeFirstWithOutput1AndEachIsAcknowledged) {
     ToolManager_DismissTool_ByTdx(0, 1);
     EXPECT_EQ(Operation_GetNoPendingEvent(0), 0);
     EXPECT_EQ(fastening_event_enable(0, 0), -1) << "no connections after dismissal";
-}
 
-TEST_P(ToolEvents, Output2SkipsStoredResults) {
-    ASSERT_TRUE(connect({3}));
     for (int i = 0; i < 4; i++)
-        ASSERT_EQ(tools->cmd("fasten 0 ok torque=7"), "ok " + str(i + 1));
-    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
-    EXPECT_EQ(tools->reg(0, 4015), 2);
-    EXPECT_EQ(Operation_GetNoPendingEvent(0), 0);
-    ASSERT_EQ(tools->cmd("fasten 0 ok torque=808"), "ok 5");
-    ASSERT_TRUE(nextResult(0, &r));
+        ASSERT_EQ(tools->cmd("fasten 1 ok torque=7"), "ok " + str(i + 1));
+    ASSERT_EQ(fastening_event_enable(1, 1), MBUS_OK);
+    EXPECT_EQ(tools->reg(1, 4015), 2);
+    EXPECT_EQ(Operation_GetNoPendingEvent(1), 0);
+    ASSERT_EQ(tools->cmd("fasten 1 ok torque=808"), "ok 5");
+    ASSERT_TRUE(nextResult(1, &r));
     EXPECT_EQ(r.ConvTorque, 808) << "the stored results would have come first";
 }
 
-TEST_P(ToolEvents, BackToBackResultsBothReachTheScreensAndTheTable) {
-    ASSERT_TRUE(connect({2}));
+TEST_P(ToolEvents, BackToBackResultsReachTheScreensAndTheTableAndWithJobABarcodeIsTheCode) {
+    ASSERT_TRUE(bringUpUnlocked({2}));
     ASSERT_EQ(tools->cmd("ackwait 0 0"), "ok");  // stored results go out in one write
     get_setting_operation()->operation_mode = 1; // without job
     fet_set_enable(0x01);
@@ -108,10 +84,20 @@ TEST_P(ToolEvents, BackToBackResultsBothReachTheScreensAndTheTable) {
     EXPECT_EQ(tools->reg(0, 4015), 2);
     ASSERT_EQ(fastening_event_disable(0), 0);
     EXPECT_EQ(tools->reg(0, 4015), 0);
+
+    // With job, a barcode event sets the current barcode and fills no table.
+    get_setting_operation()->operation_mode = 0;
+    fet_set_enable(0xff);
+    clear_fet();
+    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
+    ASSERT_EQ(tools->cmd("barcode 0 JOB-42"), "ok 3");
+    ASSERT_TRUE(sink.next("fastening 0"));
+    EXPECT_EQ(Barcode_GetCurrCode(), "JOB-42");
+    EXPECT_EQ(get_fet_len(), 0);
 }
 
-TEST_P(ToolEvents, FullRingDropsTheOldestAndTheSurplusEventIsNoNewResult) {
-    ASSERT_TRUE(connect({2}));
+TEST_P(ToolEvents, FullRingDropsTheOldestAndAFrameWithTheDataLinkDownIsDropped) {
+    ASSERT_TRUE(bringUpUnlocked({2}));
     ASSERT_EQ(tools->cmd("ackwait 0 0"), "ok");
     for (int i = 0; i <= TOOL_EVENT_QUEUE_DEPTH; ++i) // one more than the ring holds
         ASSERT_EQ(tools->cmd("fasten 0 ok time=" + str(1000 + i)), "ok " + str(i + 1));
@@ -123,12 +109,31 @@ TEST_P(ToolEvents, FullRingDropsTheOldestAndTheSurplusEventIsNoNewResult) {
         EXPECT_EQ(r.FastenTime, 1000 + i);
     }
     EXPECT_EQ(Operation_TakeEvent(0, &r), 1) << "the surplus event finds nothing new";
+
+    // A frame is read and dropped while the data connection is down.
+    sink.clear();
+    log.clear();
+    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
+    auto dataLink = [](uint32_t up) {
+        ToolManager_LockRegTools();
+        ToolManager_RegTool(0)->mbConn->connected = up;
+        ToolManager_UnlockRegTools();
+    };
+    dataLink(0);
+    ASSERT_EQ(tools->cmd("fasten 0 ok barcode=LOST"), "ok 18");
+    ASSERT_TRUE(log.waitFor("data connection down"));
+    EXPECT_EQ(log.count("invalid status ("), 1u) << "read once, not fired without end";
+    dataLink(1);
+    ASSERT_EQ(tools->cmd("fasten 0 ok barcode=KEPT"), "ok 19");
+    ASSERT_TRUE(nextResult(0, &r));
+    EXPECT_STREQ(r.Barcode, "KEPT");
+    EXPECT_EQ(Operation_QueuedEvents(0), 0);
 }
 
 // A screen leaves while the tool sends: the result's "fastening" reaches no screen and its
 // frame stays unread. The next screen must see the tool's results, not that frame.
-TEST_P(ToolEvents, AScreenThatLeftAndCameBackSeesOnlyWhatTheToolSendsItNow) {
-    ASSERT_TRUE(connect({2}));
+TEST_P(ToolEvents, AScreenThatLeftOrARenewedConnectionSeesOnlyWhatTheToolSendsItNow) {
+    ASSERT_TRUE(bringUpUnlocked({2}));
     ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
     ASSERT_EQ(tools->cmd("fasten 0 ok torque=101"), "ok 1");
     ASSERT_TRUE(sink.next("fastening 0"));
@@ -143,29 +148,39 @@ TEST_P(ToolEvents, AScreenThatLeftAndCameBackSeesOnlyWhatTheToolSendsItNow) {
     EXPECT_EQ(r.Status, FASTEN_STATUS_NG);
     EXPECT_NE(Operation_TakeEvent(0, &r), 0) << "nothing else unread";
     EXPECT_TRUE(tools->wait(0, "acked=2 pending=0")) << "each acknowledged its own result";
-}
 
-// A frame the tool sent before it took 4015 := 0 arrives after the watch is gone; the
-// tool keeps that result stored, so the frame is no new result for the next screen.
-TEST_P(ToolEvents, AFrameLeftInTheSocketWhenOutputWentOffIsNotANewResult) {
-    ASSERT_TRUE(connect({2}));
+    // A frame the tool sent before it took 4015 := 0 arrives after the watch is gone; the
+    // tool keeps that result stored, so the frame is no new result for the next screen.
+    sink.clear();
     ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
     ASSERT_EQ(fastening_event_disable(0), MBUS_OK);
     ASSERT_EQ(tools->cmd("raw 0 cut 70"), "ok 70");
-    ASSERT_TRUE(kest_test::WaitUntil([] { return unreadBytes(0) == 70; }));
+    ASSERT_TRUE(kest_test::WaitUntil([] { return unreadEventBytes(0) == 70; }));
     ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
-    ASSERT_EQ(tools->cmd("fasten 0 ng torque=303"), "ok 1");
+    ASSERT_EQ(tools->cmd("fasten 0 ng torque=303"), "ok 3");
     ASSERT_TRUE(nextResult(0, &r));
     EXPECT_EQ(r.ConvTorque, 303);
     EXPECT_EQ(r.Status, FASTEN_STATUS_NG);
     EXPECT_EQ(sink.count("fastening 0"), 1u);
+
+    // A renewed event connection (advertise cause 5) keeps the tool's output on: what it
+    // sends there before a screen enables the output again is a result, and is kept.
+    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
+    ASSERT_EQ(tools->cmd("advertise 0 5"), "ok");
+    ASSERT_TRUE(sink.next("update_regtools 0 3"));
+    ASSERT_EQ(tools->cmd("fasten 0 ok torque=404"), "ok 4");
+    ASSERT_TRUE(kest_test::WaitUntil([] { return unreadEventBytes(0) == 70; }));
+    ASSERT_EQ(fastening_event_enable(0, 0), MBUS_OK);
+    ASSERT_TRUE(nextResult(0, &r));
+    EXPECT_EQ(r.ConvTorque, 404);
+    EXPECT_TRUE(tools->wait(0, "acked=4 pending=0"));
 }
 
 // Output off and on again and again while the tool fastens on (each result sent at once):
 // after each enable, stored results skipped, only results made after it are taken, each
 // once and in order, whatever was in the ring or the socket when output went off.
 TEST_P(ToolEvents, OutputOffAndOnWhileTheToolSendsGivesOnlyLaterResults) {
-    ASSERT_TRUE(connect({2}));
+    ASSERT_TRUE(bringUpUnlocked({2}));
     ASSERT_EQ(tools->cmd("ackwait 0 0"), "ok");
     ASSERT_EQ(tools->cmd("burst 0 60000 500"), "ok");
     for (int round = 0; round < 20; ++round) {
@@ -184,23 +199,8 @@ TEST_P(ToolEvents, OutputOffAndOnWhileTheToolSendsGivesOnlyLaterResults) {
     ASSERT_EQ(tools->cmd("burst 0 0 0"), "ok");
 }
 
-// A renewed event connection (advertise cause 5) keeps the tool's output on: what it
-// sends there before a screen enables the output again is a result, and is kept.
-TEST_P(ToolEvents, ResultsOnARenewedEventConnectionWaitForTheScreen) {
-    ASSERT_TRUE(connect({2}));
-    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
-    ASSERT_EQ(tools->cmd("advertise 0 5"), "ok");
-    ASSERT_TRUE(sink.next("update_regtools 0 3"));
-    ASSERT_EQ(tools->cmd("fasten 0 ok torque=404"), "ok 1");
-    ASSERT_TRUE(kest_test::WaitUntil([] { return unreadBytes(0) == 70; }));
-    ASSERT_EQ(fastening_event_enable(0, 0), MBUS_OK);
-    ASSERT_TRUE(nextResult(0, &r));
-    EXPECT_EQ(r.ConvTorque, 404);
-    EXPECT_TRUE(tools->wait(0, "acked=1 pending=0"));
-}
-
-TEST_P(ToolEvents, ControllerFramesAreNormalisedAndResultsKeepTheirTool) {
-    ASSERT_TRUE(connect({4, 2}));
+TEST_P(ToolEvents, ControllerFramesAreNormalisedAndResultsKeepTheirToolAfterARelease) {
+    ASSERT_TRUE(bringUpUnlocked({4, 2}));
     get_setting_operation()->operation_mode = 1;
     get_setting_operation()->barcode_if = 1; // remote
     fet_set_enable(0x02);                    // tool 1 only
@@ -223,21 +223,15 @@ TEST_P(ToolEvents, ControllerFramesAreNormalisedAndResultsKeepTheirTool) {
     EXPECT_EQ(r.ConvTorque, 11);
     EXPECT_STREQ(r.Barcode, "ABC") << "the tool's last barcode rides along";
     EXPECT_EQ(get_fet_len(), 1) << "only the enabled tool fills the table";
+    // The watch follows its tool when an earlier tool is released.
+    ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
+    ASSERT_EQ(tools->cmd("fasten 1 ok barcode=MOVED"), "ok 2");
+    ASSERT_TRUE(nextResult(0, &r));
+    EXPECT_STREQ(r.Barcode, "MOVED");
 }
 
-TEST_P(ToolEvents, WithJobABarcodeEventSetsTheCurrentBarcode) {
-    ASSERT_TRUE(connect({2}));
-    get_setting_operation()->operation_mode = 0; // with job
-    fet_set_enable(0xff);
-    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
-    ASSERT_EQ(tools->cmd("barcode 0 JOB-42"), "ok 1");
-    ASSERT_TRUE(sink.next("fastening 0"));
-    EXPECT_EQ(Barcode_GetCurrCode(), "JOB-42");
-    EXPECT_EQ(get_fet_len(), 0);
-}
-
-TEST_P(ToolEvents, MalformedFramesAreDroppedAndTheToolStays) {
-    ASSERT_TRUE(connect({2}));
+TEST_P(ToolEvents, MalformedFramesAreDroppedAndOnlyALostEventConnectionHalvesTheTool) {
+    ASSERT_TRUE(bringUpUnlocked({2}));
     ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
     ASSERT_EQ(tools->cmd("raw 0 short"), "ok 36");
     EXPECT_TRUE(log.waitFor("invalid data len from tdx.0, expect 70 but 36"));
@@ -257,47 +251,13 @@ TEST_P(ToolEvents, MalformedFramesAreDroppedAndTheToolStays) {
     EXPECT_EQ(sink.count("fastening 0"), 2u) << "nothing else reached the screens";
     EXPECT_EQ(state(0), TOOL_STATE_CONNECTED);
     EXPECT_EQ(ToolManager_GetRegToolsLen(), 1);
-}
-
-TEST_P(ToolEvents, FrameIsReadAndDroppedWhileTheDataConnectionIsDown) {
-    ASSERT_TRUE(connect({2}));
-    ASSERT_EQ(tools->cmd("ackwait 0 0"), "ok");
-    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
-    auto dataLink = [](uint32_t up) {
-        ToolManager_LockRegTools();
-        ToolManager_RegTool(0)->mbConn->connected = up;
-        ToolManager_UnlockRegTools();
-    };
-    dataLink(0);
-    ASSERT_EQ(tools->cmd("fasten 0 ok barcode=LOST"), "ok 1");
-    ASSERT_TRUE(log.waitFor("data connection down"));
-    EXPECT_EQ(log.count("invalid status ("), 1u) << "read once, not fired without end";
-    dataLink(1);
-    ASSERT_EQ(tools->cmd("fasten 0 ok barcode=KEPT"), "ok 2");
-    ASSERT_TRUE(nextResult(0, &r));
-    EXPECT_STREQ(r.Barcode, "KEPT");
-    EXPECT_EQ(Operation_QueuedEvents(0), 0);
-}
-
-TEST_P(ToolEvents, ClosedEventConnectionMakesTheToolHalfConnected) {
-    ASSERT_TRUE(connect({2}));
-    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
+    // A closed event connection makes the tool half connected.
     ASSERT_EQ(tools->cmd("evport 0 off"), "ok");
     EXPECT_TRUE(sink.next("update_regtools 0 4"));
     ToolManager_LockRegTools();
     EXPECT_EQ(ToolManager_RegTool(0)->rxWatch, nullptr);
     EXPECT_EQ(ToolManager_RegTool(0)->evConn, nullptr);
     ToolManager_UnlockRegTools();
-}
-
-TEST_P(ToolEvents, WatchFollowsItsToolWhenEarlierToolsAreReleased) {
-    ASSERT_TRUE(connect({2, 2}));
-    ASSERT_EQ(fastening_event_enable(0, 1), 0);
-    ASSERT_EQ(fastening_event_enable(1, 1), 0);
-    ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
-    ASSERT_EQ(tools->cmd("fasten 1 ok barcode=MOVED"), "ok 1");
-    ASSERT_TRUE(nextResult(0, &r));
-    EXPECT_STREQ(r.Barcode, "MOVED");
 }
 
 TEST_P(ToolEvents, LockedToolSendsNothingUntilUnlocked) {

@@ -57,17 +57,6 @@ TEST_P(ToolLink, DiscoversToolsOfEveryType) {
     ToolManager_UnlockDiscoTools();
 }
 
-TEST_P(ToolLink, BusyToolStaysOutOfTheListUntilFree) {
-    ASSERT_TRUE(startTools({2, 2}));
-    ASSERT_EQ(tools->cmd("busy 1 1"), "ok");
-    ASSERT_TRUE(startDriver());
-    ASSERT_TRUE(scan());
-    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 1) << "the busy tool is not listed";
-    ASSERT_EQ(tools->cmd("busy 1 0"), "ok");
-    ASSERT_TRUE(scan());
-    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 2);
-}
-
 // Start-up traffic of both families, a repeated request, and the lock helpers.
 TEST_P(ToolLink, RegistrationConnectsWithTheStartUpTraffic) {
     ASSERT_TRUE(startTools({2, 1}));
@@ -106,14 +95,6 @@ TEST_P(ToolLink, RegistrationConnectsWithTheStartUpTraffic) {
     EXPECT_EQ(tools->trace(1), "264=0 4001=0 4001=1");
 }
 
-TEST_P(ToolLink, MonitorScreenConnectsUnlocked) {
-    ASSERT_TRUE(startTools({4}));
-    ASSERT_TRUE(startDriver());
-    Modbus_SetScreenCode(SCREEN_CODE_MONITOR);
-    ASSERT_TRUE(registerAll());
-    EXPECT_EQ(tools->trace(0), "4001=0 277=0 4100=0 4015=0 3:252 3:1002 3:2002");
-}
-
 TEST_P(ToolLink, HalfConnectedToolGetsNoEventOutputAndAFailedOneIsReported) {
     ASSERT_TRUE(startTools({2}));
     ASSERT_EQ(tools->cmd("evport 0 off"), "ok");
@@ -136,7 +117,7 @@ TEST_P(ToolLink, HalfConnectedToolGetsNoEventOutputAndAFailedOneIsReported) {
     EXPECT_TRUE(log.contains("Failed to connect (modbus)"));
 }
 
-TEST_P(ToolLink, ReadFunctionDependsOnTheAddressOnBothAttempts) {
+TEST_P(ToolLink, ReadFunctionDependsOnTheAddressAndAFailedRetryDismissesTheTool) {
     ASSERT_TRUE(bringUp({2}));
     tools->trace(0);
     EXPECT_EQ(Modbus_Read(1, 0, 1, 1), MBUS_ERR_TDX);
@@ -151,10 +132,8 @@ TEST_P(ToolLink, ReadFunctionDependsOnTheAddressOnBothAttempts) {
     EXPECT_EQ(Modbus_Read(0, 2999, 1, 1), MBUS_OK);
     EXPECT_EQ(tools->trace(0), "~4:3000 4:3000 ~3:5000 3:5000 4:4999 3:2999");
     EXPECT_EQ(state(0), TOOL_STATE_CONNECTED);
-}
 
-TEST_P(ToolLink, ReadFillsTheMirrorAndAFailedRetryDismissesTheTool) {
-    ASSERT_TRUE(bringUp({2}));
+    // A read fills the mirror; a failed retry dismisses the tool.
     for (const char* c : {"set 0 100 11", "set 0 101 22", "setin 0 3100 7"})
         ASSERT_EQ(tools->cmd(c), "ok");
     ASSERT_EQ(Modbus_Read(0, 100, 2, 1), MBUS_OK);
@@ -181,7 +160,7 @@ TEST_P(ToolLink, ReadFillsTheMirrorAndAFailedRetryDismissesTheTool) {
 
 // With libmodbus's own link recovery a failed send to a dead tool is retried forever while
 // the registered-table lock is held; the link uses protocol recovery only and its own rule.
-TEST_P(ToolLink, ToolKilledMidReadIsDismissedAfterTheRetry) {
+TEST_P(ToolLink, ToolKilledMidReadOrWriteIsDismissedAfterTheRetry) {
     ASSERT_TRUE(bringUp({2}));
     Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1; // the retry note is informational
     ASSERT_EQ(tools->cmd("ignore 0 1"), "ok");
@@ -201,18 +180,16 @@ TEST_P(ToolLink, ToolKilledMidReadIsDismissedAfterTheRetry) {
     ASSERT_EQ(tools->cmd("revive 0"), "ok");
     ASSERT_TRUE(scan(1));
     EXPECT_TRUE(sink.next("update_regtools 0 3")) << "connected anew when it answers";
-}
 
-TEST_P(ToolLink, FailedWritesAreRefusedOrDismissTheTool) {
-    ASSERT_TRUE(bringUp({2}));
-    Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
+    // Failed writes are refused or dismiss the tool; the read's dismissal is logged already.
+    const size_t dismissals = log.count("do dismiss");
     EXPECT_EQ(Modbus_Write(0, 6500, 1, 1), MBUS_ERR_WRITE) << "outside the tool's map";
     EXPECT_EQ(log.count("failed to write ("), 2u) << "the retry note and the failure";
     EXPECT_TRUE(log.contains("0.6500-1, do retry"));
     EXPECT_EQ(state(0), TOOL_STATE_CONNECTED) << "a refusal keeps the tool";
     EXPECT_EQ(Modbus_Write(0, 4004, 3, 1), MBUS_OK);
     EXPECT_EQ(tools->reg(0, 4004), 3);
-    EXPECT_FALSE(log.contains("do dismiss"));
+    EXPECT_EQ(log.count("do dismiss"), dismissals);
 
     ASSERT_EQ(tools->cmd("drop 0"), "ok"); // the tool restarts: its end of the link is gone
     EXPECT_EQ(Modbus_Write(0, 4001, 1, 1), MBUS_ERR_DISMISSED);
@@ -228,9 +205,9 @@ TEST_P(ToolLink, FailedWritesAreRefusedOrDismissTheTool) {
     EXPECT_EQ(Modbus_Write(0, 4001, 1, 1), MBUS_ERR_NOT_CONNECTED);
 }
 
-TEST_P(ToolLink, SilentToolIsDismissedAtTheFourthTickAndReconnected) {
-    ASSERT_TRUE(bringUp({2, 3}));
-    ASSERT_TRUE(tick()); // every answer so far is in: both miss counters are 0
+TEST_P(ToolLink, SilentToolIsDismissedAtTheFourthTickAndAReleaseRenumbersTheOthers) {
+    ASSERT_TRUE(bringUp({2, 3, 1}));
+    ASSERT_TRUE(tick()); // every answer so far is in: the miss counters are 0
     ASSERT_EQ(tools->cmd("silent 0"), "ok");
     for (int k = 1; k <= 3; k++) {
         ASSERT_TRUE(tick());
@@ -244,9 +221,24 @@ TEST_P(ToolLink, SilentToolIsDismissedAtTheFourthTickAndReconnected) {
     ASSERT_TRUE(scan(1));
     EXPECT_TRUE(sink.next("update_regtools 0 3")) << "connected anew when it answers";
     EXPECT_TRUE(tools->wait(0, "data=1")) << "the old connections were closed";
+
+    // Releasing tool zero of three renumbers the others.
+    ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
+    EXPECT_TRUE(sink.next("update_regtools -1 -1"));
+    EXPECT_EQ(ToolManager_GetRegToolsLen(), 2);
+    EXPECT_EQ(macOf(0), mac(3, 1));
+    EXPECT_EQ(macOf(1), mac(1, 2));
+    EXPECT_EQ(state(0), TOOL_STATE_CONNECTED);
+    EXPECT_EQ(state(1), TOOL_STATE_CONNECTED);
+    // The extra scan of the release brings the tool back among the discovered ones.
+    EXPECT_TRUE(sink.waitUntil([] { return ToolManager_GetDiscoToolsLen() == 1; }));
+    EXPECT_TRUE(tools->wait(0, "data=0 event=0")) << "its links closed";
+    // The renumbered tools still answer reads at their new indexes.
+    EXPECT_EQ(Modbus_Read(1, 252, 1, 1), MBUS_OK);
+    EXPECT_EQ(Modbus_GetData(1, 252), tools->reg(2, 252));
 }
 
-TEST_P(ToolLink, ReaddressingAdvertiseReconnectsOnce) {
+TEST_P(ToolLink, AdvertisesReaddressOrRenewTheLinksOnceAndCause3Dismisses) {
     ASSERT_TRUE(bringUp({2}));
     Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
     struct Row {
@@ -276,11 +268,8 @@ TEST_P(ToolLink, ReaddressingAdvertiseReconnectsOnce) {
         EXPECT_TRUE(tools->wait(0, "data=1 event=1"));
         EXPECT_EQ(sink.count("update_regtools 0 0"), 0u) << "not dismissed";
     }
-}
-
-TEST_P(ToolLink, AdvertiseCause5RenewsOnlyTheEventLinkAndCause3Dismisses) {
-    ASSERT_TRUE(bringUp({2}));
-    Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
+    // Cause 5 renews only the event link, cause 3 dismisses.
+    log.clear();
     ASSERT_EQ(tools->cmd("advertise 0 5"), "ok");
     EXPECT_TRUE(sink.next("update_regtools 0 3"));
     EXPECT_EQ(log.count("Create new ctx for event"), 1u);
@@ -291,29 +280,17 @@ TEST_P(ToolLink, AdvertiseCause5RenewsOnlyTheEventLinkAndCause3Dismisses) {
     EXPECT_EQ(ToolManager_GetRegToolsLen(), 1) << "dismissed, still registered";
 }
 
-TEST_P(ToolLink, ReleasingToolZeroOfThreeRenumbersTheOthers) {
-    ASSERT_TRUE(bringUp({2, 3, 1}));
-    ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
-    EXPECT_TRUE(sink.next("update_regtools -1 -1"));
-    EXPECT_EQ(ToolManager_GetRegToolsLen(), 2);
-    EXPECT_EQ(macOf(0), mac(3, 1));
-    EXPECT_EQ(macOf(1), mac(1, 2));
-    EXPECT_EQ(state(0), TOOL_STATE_CONNECTED);
-    EXPECT_EQ(state(1), TOOL_STATE_CONNECTED);
-    // The extra scan of the release brings the tool back among the discovered ones.
-    EXPECT_TRUE(sink.waitUntil([] { return ToolManager_GetDiscoToolsLen() == 1; }));
-    EXPECT_TRUE(tools->wait(0, "data=0 event=0")) << "its links closed";
-    // The renumbered tools still answer reads at their new indexes.
-    EXPECT_EQ(Modbus_Read(1, 252, 1, 1), MBUS_OK);
-    EXPECT_EQ(Modbus_GetData(1, 252), tools->reg(2, 252));
-}
-
-// A connect request waiting on loop "C" while a release renumbers the table still
-// connects its own tool.
-TEST_P(ToolLink, RequestFollowsItsToolWhenAReleaseRenumbersTheTable) {
+// A busy tool stays out of the list until free. A connect request waiting on loop "C"
+// while a release renumbers the table still connects its own tool.
+TEST_P(ToolLink, BusyToolIsListedOnceFreeAndARequestFollowsItsToolWhenAReleaseRenumbers) {
     ASSERT_TRUE(startTools({2, 2}));
+    ASSERT_EQ(tools->cmd("busy 1 1"), "ok");
     ASSERT_TRUE(startDriver());
     ASSERT_TRUE(scan());
+    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 1) << "the busy tool is not listed";
+    ASSERT_EQ(tools->cmd("busy 1 0"), "ok");
+    ASSERT_TRUE(scan());
+    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 2);
     ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
     ASSERT_TRUE(waitState(0, TOOL_STATE_CONNECTED));
     struct Hold {
@@ -345,7 +322,7 @@ TEST_P(ToolLink, RequestFollowsItsToolWhenAReleaseRenumbersTheTable) {
     EXPECT_TRUE(tools->wait(1, "data=1 event=1")) << "both its links are up";
 }
 
-TEST_P(ToolLink, RegtoolsWrittenByTheToolsConnectAtTheFirstScan) {
+TEST_P(ToolLink, RegtoolsWrittenByTheToolsConnectAtTheFirstScanUnlockedOnTheMonitor) {
     // The demo's path: "./regtools" names the tools before the panel starts.
     ASSERT_TRUE(startTools({2, 4}, {"--write-regtools", env.home() + "/regtools"}));
     ASSERT_TRUE(startDriver());
@@ -359,9 +336,11 @@ TEST_P(ToolLink, RegtoolsWrittenByTheToolsConnectAtTheFirstScan) {
     EXPECT_EQ(ToolManager_RegTool(0)->state, uint32_t(TOOL_STATE_IDLE));
     ToolManager_UnlockRegTools();
     EXPECT_TRUE(TestEnv::exists(env.home() + "/files/tools/ZQKS2607201"));
+    Modbus_SetScreenCode(SCREEN_CODE_MONITOR); // the monitor screen connects them unlocked
     ASSERT_TRUE(scan(1));
     EXPECT_TRUE(waitState(0, TOOL_STATE_CONNECTED));
     EXPECT_TRUE(waitState(1, TOOL_STATE_CONNECTED));
+    EXPECT_EQ(tools->trace(1), "4001=0 277=0 4100=0 4015=0 3:252 3:1002 3:2002");
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0) << "registered tools do not enter the list";
 }
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
@@ -124,4 +125,15 @@ void SetPanelEnvironment(const std::string& root) {
     std::filesystem::permissions(xdg, std::filesystem::perms::owner_all);
     setenv("XDG_RUNTIME_DIR", xdg.c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
+std::string ShellOutput(const std::string& cmd) {
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[512];
+        while (fgets(buf, sizeof buf, p))
+            out += buf;
+        pclose(p);
+    }
+    return out;
 }

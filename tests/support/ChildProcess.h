@@ -62,3 +62,5 @@ class ChildProcess {
 // The environment a zqcapp child needs in a test: Qt's offscreen platform and a private
 // runtime folder under `root`.
 void SetPanelEnvironment(const std::string& root);
+// What a shell command writes to its standard output, once it has ended.
+std::string ShellOutput(const std::string& cmd);

@@ -5,10 +5,13 @@
 #include "debug.h"
 #include "disco.h"
 #include "ethernet.h"
+#include "mbus.h"
 #include "net.h"
+#include "operation.h"
 #include "setting.h"
 #include "threads.h"
 #include "tools.h"
+#include "tools_private.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,6 +19,7 @@
 #include <filesystem>
 #include <sched.h>
 #include <sstream>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -218,6 +222,26 @@ ToolCellTest::Result ToolCellTest::bringUp(const std::vector<int>& types) {
     if (Result r = startTools(types); !r) return r;
     if (Result r = startDriver(); !r) return r;
     return registerAll();
+}
+
+ToolCellTest::Result ToolCellTest::bringUpUnlocked(const std::vector<int>& types) {
+    if (Result r = bringUp(types); !r) return r;
+    for (int t = 0; t < toolCount_; t++)
+        if (Modbus_Write(t, MBUS_REG_TOOL_LOCK, 0, 1) != MBUS_OK)
+            return ::testing::AssertionFailure() << "unlocking tool " << t;
+    return ::testing::AssertionSuccess();
+}
+
+bool ToolCellTest::nextResult(int tdx, FastenResult* r) {
+    return sink.next("fastening " + str(tdx)) && Operation_TakeEvent(tdx, r) == 0 &&
+           Modbus_Write(tdx, MBUS_REG_EVENT_ACK, 1, 1) == MBUS_OK;
+}
+
+int ToolCellTest::unreadEventBytes(int tdx) {
+    RegToolsLock g;
+    RegToolRecord* rec = ToolManager_RegTool(tdx);
+    int n = 0, fd = rec && rec->evConn ? ToolConn_Fd(rec->evConn) : -1;
+    return fd >= 0 && ioctl(fd, FIONREAD, &n) == 0 ? n : -1;
 }
 
 ToolCellTest::Result ToolCellTest::scan(int keepAlive) {

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+struct FastenResult;
+
 class ToolCell {
   public:
     enum Kind { Loopback, Namespaces };
@@ -75,6 +77,13 @@ class ToolCellTest : public ::testing::Test {
     Result registerAll();
     // All three.
     Result bringUp(const std::vector<int>& types);
+    // bringUp, and every tool unlocked (as the working screens do).
+    Result bringUpUnlocked(const std::vector<int>& types);
+    // Waits for the next "fastening" of tool `tdx`, takes its record and acknowledges it
+    // as the screens do.
+    bool nextResult(int tdx, FastenResult* r);
+    // Bytes waiting unread in the panel's end of the tool's event connection, -1 without one.
+    static int unreadEventBytes(int tdx);
     // Disco_Send_ScanReq(keepAlive) as the scan timer sends it; true once the tools have
     // answered it and the panel has handled every answer (a "scan ack" note per answer).
     Result scan(int keepAlive = 0);
