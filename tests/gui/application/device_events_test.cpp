@@ -143,17 +143,6 @@ TEST_F(DeviceEventsTest, DebugFlagPropertiesSwitchTheDriverFlags) {
     EXPECT_EQ(changed.count(), 20); // one per real change, on and off
 }
 
-TEST_F(DeviceEventsTest, DebugWriteOnlyWithFlagExactlyOne) {
-    int n = 0;
-    auto c = QObject::connect(&dev->EwDebugEvent, &SystemEvent::triggered, [&](QObject*) { ++n; });
-    dev->DebugWrite(2, "x");
-    dev->DebugWrite(0, "x");
-    dev->DebugWrite(1, "shown");
-    runTasks();
-    EXPECT_EQ(n, 1);
-    QObject::disconnect(c);
-}
-
 TEST(DeviceText, NativeConversionBlanksWhatDoesNotFit) {
     EXPECT_EQ(
         ApplicationDeviceClass::ToNative(QString::fromUtf8("Ab\xc3\xa9\xe2\x82\xac\xe4\xb8\xad!")),

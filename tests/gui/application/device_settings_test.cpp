@@ -67,6 +67,9 @@ TEST_F(DeviceSettingsTest, EachPropertyWritesItsOwnKey) {
         {"LogSnug", true, "snug", "true", Notifies},
         {"EthDhcp", 0, "dhcp", "static", Notifies},
         {"WifiBand", 0, "band", "2.4G", Notifies},
+        {"WifiCountry", 2, "country", "jp", Notifies},
+        {"WifiChannelMode", 1, "channel mode", "manual", Notifies},
+        {"WifiManualChannel", 165, "manual channel", "165", Notifies},
         {"FtpEnable", false, "ftp enable", "false", Notifies},
         // GUI text to 8-bit text: what does not fit becomes a blank; the buffer cuts.
         {"FtpUser", QString::fromUtf8("op\u20acr"), "ftp username", "op r", Silent},
