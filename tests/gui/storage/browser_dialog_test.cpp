@@ -7,7 +7,6 @@
 #include "unit/UnitBrowser.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -152,6 +151,8 @@ TEST_F(BrowserTest, ModelRules) {
     EXPECT_FALSE(m.Remember(BrowserModel::Clip::Copy)); // nothing selected
 
     // Picker: files by extension, or folders only.
+    const QStringList folders = {"jobs", "new_folder"},
+                      withFiles = folders + QStringList{"Zeta.bak", "b.bak"};
     struct PickCase {
         BrowserModel::Pick pick;
         QStringList ext;
@@ -159,15 +160,11 @@ TEST_F(BrowserTest, ModelRules) {
         QStringList listed;
         QString chosen;
     } picks[] = {
-        {BrowserModel::Pick::File, {"BAK"}, -1, {"jobs", "new_folder", "Zeta.bak", "b.bak"}, ""},
-        {BrowserModel::Pick::File,
-         {"bak"},
-         3,
-         {"jobs", "new_folder", "Zeta.bak", "b.bak"},
-         "./files/t/b.bak"},
-        {BrowserModel::Pick::File, {"bak"}, 0, {"jobs", "new_folder", "Zeta.bak", "b.bak"}, ""},
-        {BrowserModel::Pick::Folder, {}, -1, {"jobs", "new_folder"}, "./files/t"},
-        {BrowserModel::Pick::Folder, {}, 1, {"jobs", "new_folder"}, "./files/t/new_folder"},
+        {BrowserModel::Pick::File, {"BAK"}, -1, withFiles, ""},
+        {BrowserModel::Pick::File, {"bak"}, 3, withFiles, "./files/t/b.bak"},
+        {BrowserModel::Pick::File, {"bak"}, 0, withFiles, ""},
+        {BrowserModel::Pick::Folder, {}, -1, folders, "./files/t"},
+        {BrowserModel::Pick::Folder, {}, 1, folders, "./files/t/new_folder"},
     };
     for (const PickCase& c : picks) {
         m.SetPick(c.pick, c.ext);
@@ -302,9 +299,6 @@ TEST_F(BrowserTest, StorageTabShowsInternalStorageAndTheCardWhenPresent) {
     EXPECT_TRUE(page.findChild<QWidget*>("storageSdBlock")->isVisible());
     EXPECT_EQ(text("storageSdPercent"), "75 %");
     EXPECT_EQ(page.findChild<QProgressBar*>("storageSdGauge")->value(), 768);
-    const char* dir = getenv("KEST_SCREENS_DIR");
-    const QString out = dir ? dir : QString(KEST_BINARY_DIR) + "/screens";
-    QDir().mkpath(out);
-    EXPECT_TRUE(page.grab().save(out + "/PageSystemStorage.png"));
+    shot("PageSystemStorage", &page);
 }
 } // namespace
