@@ -36,17 +36,6 @@ class SettingScreenTest : public TabTest {
         auto* w = find<QWidget>(name);
         return w && w->isVisible();
     }
-    // "Title / text" of the open message box; the box is closed with its button.
-    std::string message() {
-        UnitMessageBox* box = nullptr;
-        for (auto* b : root->findChildren<UnitMessageBox*>())
-            if (b->isVisible()) box = b;
-        if (!box) return "";
-        std::string s = (box->Title() + " / " + box->Text()).toStdString();
-        QTest::mouseClick(box->findChild<QPushButton*>("msgClose"), Qt::LeftButton);
-        flush();
-        return s;
-    }
     void leave() {
         press("tabBack");
         ASSERT_EQ(Screens::Find(ScreenId::Setting), nullptr);
@@ -55,6 +44,10 @@ class SettingScreenTest : public TabTest {
 
 // Each bound control: pressed on screen, the screen left, the key in the file.
 TEST_F(SettingScreenTest, EveryBoundRowReachesTheFile) {
+    const Field in3 = [](const Setting& s) { return s.io.input[3]; };
+    const Field in15 = [](const Setting& s) { return s.io.input[15]; };
+    const Field inputs = [](const Setting& s) { return s.io.input[3] + s.io.input[15]; };
+    const Field out0 = [](const Setting& s) { return s.io.output[0]; };
     struct Case {
         std::vector<const char*> presses;
         Field field;
@@ -77,27 +70,13 @@ TEST_F(SettingScreenTest, EveryBoundRowReachesTheFile) {
         {{"BackupManager"}, [](const Setting& s) { return s.operation.backup_manager; }, 1},
         {{"BitSocketTray"}, [](const Setting& s) { return s.operation.bit_socket_tray; }, 1},
         {{"Opmode_0"}, [](const Setting& s) { return s.operation.operation_mode; }, 0},
-        {{"tabSettingIo", "ioInput3", "ioFunc9"},
-         [](const Setting& s) { return s.io.input[3]; },
-         9},
-        {{"tabSettingIo", "ioInput15", "ioFunc15"},
-         [](const Setting& s) { return s.io.input[15]; },
-         15},
-        {{"tabSettingIo", "ioOutput0", "ioFunc8"},
-         [](const Setting& s) { return s.io.output[0]; },
-         8},
-        {{"tabSettingIo", "ioOutput0", "ioFuncCancel"},
-         [](const Setting& s) { return s.io.output[0]; },
-         8},
-        {{"tabSettingIo", "ioInputClear", "confirmCancel"},
-         [](const Setting& s) { return s.io.input[3]; },
-         9},
-        {{"tabSettingIo", "ioInputClear", "confirmOk"},
-         [](const Setting& s) { return s.io.input[3] + s.io.input[15]; },
-         0},
-        {{"tabSettingIo", "ioOutputClear", "confirmOk"},
-         [](const Setting& s) { return s.io.output[0]; },
-         0},
+        {{"tabSettingIo", "ioInput3", "ioFunc9"}, in3, 9},
+        {{"tabSettingIo", "ioInput15", "ioFunc15"}, in15, 15},
+        {{"tabSettingIo", "ioOutput0", "ioFunc8"}, out0, 8},
+        {{"tabSettingIo", "ioOutput0", "ioFuncCancel"}, out0, 8},
+        {{"tabSettingIo", "ioInputClear", "confirmCancel"}, in3, 9},
+        {{"tabSettingIo", "ioInputClear", "confirmOk"}, inputs, 0},
+        {{"tabSettingIo", "ioOutputClear", "confirmOk"}, out0, 0},
         {{"tabSettingLog", "LogPath_1"}, [](const Setting& s) { return s.log.path; }, 1},
         {{"tabSettingLog", "LogToolname"}, [](const Setting& s) { return s.log.tool_name; }, 0},
         {{"tabSettingLog", "LogBarcode"}, [](const Setting& s) { return s.log.barcode; }, 0},
@@ -207,7 +186,7 @@ TEST_F(SettingScreenTest, PasswordChange) {
         find<QLineEdit>("pwdNew")->setText(c.fresh);
         find<QLineEdit>("pwdConfirm")->setText(c.confirm);
         tapOn("pwdChange");
-        EXPECT_EQ(message(), c.message);
+        EXPECT_EQ(dialog(), c.message);
         EXPECT_EQ(dev->GetSysPwd().toStdString(), c.stored);
         EXPECT_EQ(std::string(fileSetting().system.login_password), c.stored) << "saved at once";
         const bool cleared = c.message.rfind("Success", 0) == 0;
@@ -219,7 +198,7 @@ TEST_F(SettingScreenTest, PasswordChange) {
     find<QLineEdit>("pwdNew")->setText(QString::fromStdString(fresh));
     find<QLineEdit>("pwdConfirm")->setText(QString::fromStdString(fresh));
     tapOn("pwdChange");
-    EXPECT_EQ(message(), "Success / Password has been changed successfully.");
+    EXPECT_EQ(dialog(), "Success / Password has been changed successfully.");
     EXPECT_EQ(dev->GetSysPwd().toStdString(), longest);
     EXPECT_EQ(std::string(fileSetting().system.login_password), longest);
 }
@@ -262,7 +241,7 @@ TEST_F(SettingScreenTest, FactoryResetPassword) {
         EXPECT_FALSE(TestEnv::exists("regtools"));
         EXPECT_EQ(env->stubCalls(), std::vector<std::string>{}) << "no restart before OK";
         shot("PageSettingSystem_ResetDone");
-        EXPECT_EQ(message(), "Success / Press OK to restart the system.");
+        EXPECT_EQ(dialog(), "Success / Press OK to restart the system.");
         EXPECT_EQ(env->stubCalls(), std::vector<std::string>{"reboot"});
     }
     EXPECT_GE(sounds(UiSoundKind::Ng), 3);
@@ -277,7 +256,7 @@ TEST_F(SettingScreenTest, MessageTags) {
         env->clearStubCalls();
         QMetaObject::invokeMethod(page, "ShowMessage", Q_ARG(QString, "Success"),
                                   Q_ARG(QString, "done"), Q_ARG(QString, tag));
-        EXPECT_EQ(message(), "Success / done");
+        EXPECT_EQ(dialog(), "Success / done");
         const bool restart = std::string(tag) == "p2p_load" || std::string(tag) == "factory reset";
         const std::vector<std::string> none, reboot{"reboot"};
         EXPECT_EQ(env->stubCalls(), restart ? reboot : none);
