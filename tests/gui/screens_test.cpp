@@ -49,8 +49,16 @@ class ScreensTest : public ShellTest {
         bst_set_usb_search(nullptr);
         ShellTest::TearDown();
     }
-    // Every view at its own full size, not cut by the window.
+    // The screen the picture is named after (up to a '_') is shown, and every view is at
+    // its own full size, not cut by the window.
     void shot(const char* name, QWidget* w = nullptr) {
+        const QString screen = QString(name).section('_', 0, 0);
+        bool shown = false;
+        for (QWidget* c : root->findChildren<QWidget*>())
+            if (c->isVisible() &&
+                (c->objectName() == screen || screen == c->metaObject()->className()))
+                shown = true;
+        EXPECT_TRUE(shown) << name;
         ShellTest::shot(name, w);
         EXPECT_EQ((w ? w : root)->grab().width(), (w ? w : root)->width());
     }
