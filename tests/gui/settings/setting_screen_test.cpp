@@ -329,7 +329,8 @@ TEST(ClockSettingTest, ParseAndCommandLine) {
     EXPECT_EQ(ClockSetting::HwclockArgv(), (std::vector<std::string>{"hwclock", "-w"}));
 }
 
-// Leaving runs the pending restarts and the save once; a picture of each tab.
+// Leaving runs the pending restarts and the save once; a picture of each tab and dialog,
+// and of the system screen's network status tab.
 TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     const char* tabs[] = {"tabSettingOperation", "tabSettingIo",      "tabSettingLog",
                           "tabSettingBarcode",   "tabSettingNetwork", "tabSettingShare",
@@ -350,6 +351,28 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     tapOn("ioOutputClear");
     shot("PageSettingIo_Clear");
     tapOn("confirmCancel");
+    // The advanced Wi-Fi dialog, the keypads over the network tab, the share tab's check.
+    press("tabSettingNetwork");
+    press("wifiAdvanced");
+    press("advMode_1");
+    EXPECT_TRUE(find<QWidget>("advChannels")->isEnabled());
+    shot("UnitWlanAdvanced");
+    press("advCancel");
+    EXPECT_FALSE(shown("UnitWlanAdvanced"));
+    QTest::mouseClick(find<QLineEdit>("wifiSsid"), Qt::LeftButton);
+    EXPECT_TRUE(shown("key_a"));
+    shot("PageSettingNetwork_Keypad");
+    press("keypadDone");
+    QTest::mouseClick(find<QLineEdit>("ethIp_0"), Qt::LeftButton);
+    EXPECT_TRUE(shown("settingsKeypad"));
+    EXPECT_FALSE(shown("key_a")) << "numeric keys only";
+    shot("PageSettingNetwork_NumericKeypad");
+    press("keypadDone");
+    press("tabSettingShare");
+    find<QLineEdit>("ftpUser")->clear();
+    press("ftpApply");
+    shot("PageSettingShare_Error");
+    EXPECT_EQ(dialog(), "Error / Please input the User name");
     // The language stays on the page; the backup transfer saves before it opens.
     press("tabSettingSystem");
     tapOn("language_2");
@@ -372,5 +395,9 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
               1);
     EXPECT_TRUE(TestEnv::exists("files/setting/setting.kest"));
     EXPECT_EQ(fileSetting().system.language, 0u);
+    press("tileSystem");
+    press("tabSystemNetwork");
+    EXPECT_TRUE(shown("PageSystemNetwork"));
+    shot("PageSystemNetwork");
 }
 } // namespace
