@@ -25,7 +25,7 @@ class BrowserTest : public ShellTest {
         plugStick("sda1");
         uint64_t gb = 1ull << 30;
         TestEnv::writeFile(sys + "/media/mmcblk3p2/.keep", "");
-        storageFigures()["/media/mmcblk3p2"] = {8 * gb, 6 * gb};
+        storageFigures()["/media/mmcblk3p2"] = {8 * gb, 3 * gb / 2};
         storageFigures()["/media/sda1"] = {4 * gb, 1 * gb};
         dev->RefreshDrvs();
     }
@@ -189,8 +189,8 @@ TEST_F(BrowserTest, DialogOverAUsbStick) {
     UnitBrowser* b = open();
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(find<QLabel>("browserPath")->text(), "internal storage");
-    EXPECT_EQ(find<QLabel>("browserStorage")->text(), "2.0 GB / 8.0 GB   25 %");
-    EXPECT_EQ(find<QProgressBar>("browserStorageBar")->value(), 2048);
+    EXPECT_EQ(find<QLabel>("browserStorage")->text(), "6.5 GB / 8.0 GB   81 %");
+    EXPECT_EQ(find<QProgressBar>("browserStorageBar")->value(), 6656);
     EXPECT_EQ(find<QComboBox>("browserDrive")->count(), 2);
     // A picture shows its preview; one over 4096 pixels is refused by name of its size.
     tapItem(b, "photo.png");
@@ -286,9 +286,9 @@ TEST_F(BrowserTest, StorageTabShowsInternalStorageAndTheCardWhenPresent) {
     page.Refresh();
     auto text = [&](const char* name) { return page.findChild<QLabel*>(name)->text(); };
     EXPECT_EQ(text("storageInternalTotal"), "8.0 GB ( 8192 MB )");
-    EXPECT_EQ(text("storageInternalFree"), "6.0 GB ( 6144 MB )");
-    EXPECT_EQ(text("storageInternalUsed"), "2.0 GB ( 2048 MB )");
-    EXPECT_EQ(text("storageInternalPercent"), "25 %");
+    EXPECT_EQ(text("storageInternalFree"), "1.5 GB ( 1536 MB )");
+    EXPECT_EQ(text("storageInternalUsed"), "6.5 GB ( 6656 MB )");
+    EXPECT_EQ(text("storageInternalPercent"), "81 %");
     EXPECT_EQ(page.findChild<QProgressBar*>("storageInternalGauge")->maximum(), 8192);
     EXPECT_FALSE(page.findChild<QWidget*>("storageSdBlock")->isVisible());
     EXPECT_EQ(text("storageSdPercent"), "0 %");
