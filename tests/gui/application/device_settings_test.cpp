@@ -1,4 +1,5 @@
-// Device object: settings properties, I/O function checks, vendor text, clock, reset.
+// Device object: settings properties, I/O function checks, vendor text, clock (the
+// factory reset is the settings screen's test).
 #include "CsvRead.h"
 #include "ShellFixture.h"
 #include "common.h"
@@ -212,21 +213,6 @@ TEST_F(DeviceSettingsTest, TimeComesFromThePanelClock) {
     EXPECT_EQ(t.Hour, 23);
     EXPECT_EQ(t.Minute, 59);
     EXPECT_EQ(t.Second, 59);
-}
-
-TEST_F(DeviceSettingsTest, FactoryResetClearsDataButKeepsVendor) {
-    TestEnv::writeFile("regtools", "x");
-    TestEnv::writeFile("files/job/a b.job", "x");
-    TestEnv::writeFile("vendor", "v");
-    dev->FactoryReset();
-    EXPECT_FALSE(TestEnv::exists("regtools"));
-    EXPECT_FALSE(TestEnv::exists("files/job"));
-    EXPECT_FALSE(TestEnv::exists("files/setting/setting.kest"));
-    EXPECT_TRUE(TestEnv::exists("files"));
-    EXPECT_TRUE(TestEnv::exists("vendor"));
-    env->clearStubCalls();
-    dev->SystemRestart();
-    EXPECT_EQ(env->stubCalls(), std::vector<std::string>{"reboot"});
 }
 
 // The figures of a drive as the storage tab shows them are the file browser's tests.

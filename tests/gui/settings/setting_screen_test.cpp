@@ -203,17 +203,19 @@ TEST_F(SettingScreenTest, PasswordChange) {
     EXPECT_EQ(std::string(fileSetting().system.login_password), longest);
 }
 
-// The reset takes only the login password; the service password is refused.
+// The reset takes only the login password; the service password is refused. It clears
+// the data but keeps the vendor text.
 TEST_F(SettingScreenTest, FactoryResetPassword) {
     dev->SetSysPwd("4321");
     TestEnv::writeFile("regtools", "x");
-    TestEnv::writeFile("files/job/a.job", "x");
+    TestEnv::writeFile("vendor", "v");
+    TestEnv::writeFile("files/job/a b.job", "x");
     ASSERT_EQ(dev->SaveSetting(), 0);
     press("tabSettingSystem");
     tapOn("factoryReset");
     shot("PageSettingSystem_ResetConfirm");
     tapOn("confirmCancel");
-    EXPECT_TRUE(TestEnv::exists("files/job/a.job"));
+    EXPECT_TRUE(TestEnv::exists("files/job/a b.job"));
     struct Case {
         const char* typed;
         bool accepted;
@@ -230,14 +232,16 @@ TEST_F(SettingScreenTest, FactoryResetPassword) {
         if (!c.accepted) {
             EXPECT_TRUE(pw->IncorrectVisible() || pw->Blinking());
             EXPECT_TRUE(pw->Text().isEmpty());
-            EXPECT_TRUE(TestEnv::exists("files/job/a.job"));
+            EXPECT_TRUE(TestEnv::exists("files/job/a b.job"));
             EXPECT_TRUE(TestEnv::exists("regtools"));
             shot("PageSettingSystem_ResetPassword");
             continue;
         }
         EXPECT_EQ(find<UnitPassword>("UnitPassword"), nullptr);
-        EXPECT_FALSE(TestEnv::exists("files/job/a.job"));
+        EXPECT_FALSE(TestEnv::exists("files/job"));
         EXPECT_FALSE(TestEnv::exists("files/setting/setting.kest"));
+        EXPECT_TRUE(TestEnv::exists("files"));
+        EXPECT_TRUE(TestEnv::exists("vendor")) << "the vendor text stays";
         EXPECT_FALSE(TestEnv::exists("regtools"));
         EXPECT_EQ(env->stubCalls(), std::vector<std::string>{}) << "no restart before OK";
         shot("PageSettingSystem_ResetDone");
