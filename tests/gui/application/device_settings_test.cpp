@@ -1,5 +1,5 @@
-// Device object: settings properties, I/O function checks, vendor text, clock (the
-// factory reset is the settings screen's test).
+// Device object: settings properties, I/O function checks, vendor text (the clock and
+// the factory reset are the status bar's and the settings screen's tests).
 #include "CsvRead.h"
 #include "ShellFixture.h"
 #include "common.h"
@@ -180,8 +180,6 @@ TEST_F(DeviceSettingsTest, StringOperationsTruncateAndConvert) {
     dev->SetDefaultJobName("short");
     EXPECT_EQ(dev->GetDefaultJobName(), "short");
     EXPECT_EQ(get_setting_operation()->default_job_name[6], '\0');
-    dev->SetSysPwd(QString(150, '7'));
-    EXPECT_EQ(dev->GetSysPwd().size(), 127);
     EXPECT_EQ(dev->SetVendorInfo(UnitVendorInfo_t{QString(200, 'v')}), 0); // saved at once
     EXPECT_EQ(dev->GetVendorInfo().Text, QString(127, 'v'));
     Common_SetWriteFailAfter(0);
@@ -200,19 +198,6 @@ TEST_F(DeviceSettingsTest, StringOperationsTruncateAndConvert) {
     EXPECT_EQ(get_setting_barcode()->tool[1], 1u);
     dev->SetSettingBarcodeTdx(1, false);
     EXPECT_FALSE(dev->GetSettingBarcodeTdx(9));
-}
-
-TEST_F(DeviceSettingsTest, TimeComesFromThePanelClock) {
-    setenv("TZ", "UTC", 1);
-    tzset();
-    Common_SetFixedTime(1709251199); // 2024-02-29 23:59:59
-    UnitTime t = dev->GetTime();
-    EXPECT_EQ(t.Year, 2024);
-    EXPECT_EQ(t.Month, 2);
-    EXPECT_EQ(t.Day, 29);
-    EXPECT_EQ(t.Hour, 23);
-    EXPECT_EQ(t.Minute, 59);
-    EXPECT_EQ(t.Second, 59);
 }
 
 // The figures of a drive as the storage tab shows them are the file browser's tests.
