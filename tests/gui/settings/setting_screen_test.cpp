@@ -391,12 +391,16 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     EXPECT_EQ(fileSetting().operation.operation_mode, 1u) << "saved before the backup flow";
     Screens::Close(ScreenId::P2P);
     SettingsRestarts::Instance().Schedule(SettingsRestarts::Ftp);
+    SettingsRestarts::Instance().Schedule(SettingsRestarts::Wifi);
     env->clearStubCalls();
     std::filesystem::remove("files/setting/setting.kest");
     leave();
     const auto calls = env->stubCalls();
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), "proftpd -c " + env->home() + "/proftpd.conf"),
-              1);
+    ASSERT_EQ(calls.size(), 3u); // wlan0 up, then the FTP user and the daemon
+    EXPECT_EQ(calls[0], "ifconfig wlan0 192.168.131.1 netmask 255.255.255.0 up");
+    EXPECT_EQ(calls[2], "proftpd -c " + env->home() + "/proftpd.conf");
+    EXPECT_FALSE(SettingsRestarts::Instance().Pending(SettingsRestarts::Wifi));
+    EXPECT_FALSE(SettingsRestarts::Instance().Pending(SettingsRestarts::Ftp));
     EXPECT_TRUE(TestEnv::exists("files/setting/setting.kest"));
     EXPECT_EQ(fileSetting().system.language, 0u);
     press("tileSystem");
