@@ -17,6 +17,7 @@
 #include "page/Screens.h"
 #include "setting.h"
 #include "tools_private.h"
+#include "unit/UnitBrowser.h"
 
 #include <QApplication>
 #include <QDir>
@@ -155,6 +156,19 @@ class ShellTest : public ::testing::Test {
     static void setToolState(int tdx, uint32_t state) {
         RegToolsLock lock;
         ToolManager_SetState_Locked(tdx, ToolManager_RegTool(tdx), state, false);
+    }
+    // The open browser: into `folder` (when given), `file` highlighted (none: the folder
+    // itself), then OK.
+    void browserPick(const QString& file, const QString& folder = {}) {
+        auto* b = root->findChild<UnitBrowser*>("UnitBrowser");
+        ASSERT_NE(b, nullptr);
+        if (!folder.isEmpty()) {
+            ASSERT_TRUE(b->Model().Enter(folder));
+        }
+        const auto& items = b->Model().Items();
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i].Name == file) b->Model().SetHighlight(int(i));
+        press("browserOk");
     }
     int sounds(UiSoundKind k) const { return int(std::count(played.begin(), played.end(), k)); }
 

@@ -33,47 +33,26 @@ class DeviceEventsTest : public ::testing::Test {
 };
 } // namespace
 
-TEST_F(DeviceEventsTest, HandlersRunAfterProcessDataInPostedOrderWithOwnPayloads) {
-    std::vector<int> seen;
+// Handlers run once the cycle processes its tasks, in posted order, each event with its
+// own payload, which every handler sees and which is freed once all have run; input ports
+// above fifteen and tools above seven are dropped.
+TEST_F(DeviceEventsTest, DeliveryOrderPayloadsAndDroppedIndexes) {
+    std::vector<int> seen, ports;
     QPointer<QObject> firstPayload;
-    auto c = QObject::connect(&dev->FastenEvent, &SystemEvent::triggered, [&](QObject* ctx) {
+    int a = 0, b = 0, flags = 0;
+    std::vector<QMetaObject::Connection> cs;
+    cs.push_back(QObject::connect(&dev->FastenEvent, &SystemEvent::triggered, [&](QObject* ctx) {
         auto* p = qobject_cast<UnitTdxData*>(ctx);
         ASSERT_NE(p, nullptr);
         if (!firstPayload) firstPayload = p;
         seen.push_back(p->Tdx);
-    });
-    for (int i = 0; i < 100; ++i)
-        EwDriver_PushMsgQ_RecvBackupData(i);
-    EwDriver_ProcessData();
-    EXPECT_TRUE(seen.empty()); // delivery runs when the cycle processes its tasks
-    runTasks();
-    ASSERT_EQ(seen.size(), 100u);
-    for (int i = 0; i < 100; ++i)
-        EXPECT_EQ(seen[size_t(i)], i);
-    EXPECT_TRUE(firstPayload.isNull()); // freed once every handler has run
-    QObject::disconnect(c);
-}
-
-TEST_F(DeviceEventsTest, EveryHandlerSeesThePayload) {
-    int a = 0, b = 0;
-    auto c1 = QObject::connect(&dev->BcodeEvent, &SystemEvent::triggered, [&](QObject* ctx) {
+    }));
+    cs.push_back(QObject::connect(&dev->BcodeEvent, &SystemEvent::triggered, [&](QObject* ctx) {
         a += qobject_cast<UnitBarcodeData*>(ctx)->Code == QString::fromLatin1("Z\xe9-1");
-    });
-    auto c2 = QObject::connect(&dev->BcodeEvent, &SystemEvent::triggered, [&](QObject* ctx) {
+    }));
+    cs.push_back(QObject::connect(&dev->BcodeEvent, &SystemEvent::triggered, [&](QObject* ctx) {
         b += qobject_cast<UnitBarcodeData*>(ctx)->Code.size() == 4;
-    });
-    EwDriver_PushMsgQ_RecvBarcode("Z\xe9-1");
-    EwDriver_ProcessData();
-    runTasks();
-    EXPECT_EQ(a, 1);
-    EXPECT_EQ(b, 1);
-    QObject::disconnect(c1);
-    QObject::disconnect(c2);
-}
-
-TEST_F(DeviceEventsTest, InputPortsAboveFifteenAndToolsAboveSevenAreDropped) {
-    std::vector<int> ports;
-    std::vector<QMetaObject::Connection> cs;
+    }));
     for (int i = 0; i < 16; ++i)
         cs.push_back(
             QObject::connect(&dev->InputEvents[i], &SystemEvent::triggered, [&, i](QObject* ctx) {
@@ -81,19 +60,28 @@ TEST_F(DeviceEventsTest, InputPortsAboveFifteenAndToolsAboveSevenAreDropped) {
                 EXPECT_EQ(p->Port, i);
                 ports.push_back(p->Port * 10 + p->Value);
             }));
-    int flags = 0;
     cs.push_back(
         QObject::connect(&dev->DisconnFlagEvent, &SystemEvent::triggered, [&](QObject* ctx) {
             EXPECT_EQ(qobject_cast<UnitDisconnFlagData*>(ctx)->Tdx, 7);
             ++flags;
         }));
+    for (int i = 0; i < 100; ++i)
+        EwDriver_PushMsgQ_RecvBackupData(i);
+    EwDriver_PushMsgQ_RecvBarcode("Z\xe9-1");
     EwDriver_PushMsgQ_RecvInput(16, 1);
     EwDriver_PushMsgQ_RecvInput(15, 1);
     EwDriver_PushMsgQ_RecvInput(0, 0);
     EwDriver_PushMsgQ_SetDisconnFlag(8, 1);
     EwDriver_PushMsgQ_SetDisconnFlag(7, 1);
     EwDriver_ProcessData();
+    EXPECT_TRUE(seen.empty()); // delivery runs when the cycle processes its tasks
     runTasks();
+    ASSERT_EQ(seen.size(), 100u);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(seen[size_t(i)], i);
+    EXPECT_TRUE(firstPayload.isNull()); // freed once every handler has run
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 1);
     EXPECT_EQ(ports, (std::vector<int>{151, 0}));
     EXPECT_EQ(flags, 1);
     for (auto& c : cs)
@@ -141,17 +129,6 @@ TEST_F(DeviceEventsTest, DebugFlagPropertiesSwitchTheDriverFlags) {
         EXPECT_EQ(Debug_GetFlag()[i].load(), 0);
     }
     EXPECT_EQ(changed.count(), 20); // one per real change, on and off
-}
-
-TEST_F(DeviceEventsTest, DebugWriteOnlyWithFlagExactlyOne) {
-    int n = 0;
-    auto c = QObject::connect(&dev->EwDebugEvent, &SystemEvent::triggered, [&](QObject*) { ++n; });
-    dev->DebugWrite(2, "x");
-    dev->DebugWrite(0, "x");
-    dev->DebugWrite(1, "shown");
-    runTasks();
-    EXPECT_EQ(n, 1);
-    QObject::disconnect(c);
 }
 
 TEST(DeviceText, NativeConversionBlanksWhatDoesNotFit) {

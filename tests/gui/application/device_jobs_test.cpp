@@ -1,11 +1,10 @@
 // Device-object families "jobs and steps", "result log" and "backup event forwarding"
-// over real job files and log files in a temporary data home.
+// over real job files and log files in a temporary data home. The step fields and the
+// step list as the editor changes them are the step editor's tests (gui/jobs).
 #include "ApplicationDeviceClass.h"
 #include "TestEnv.h"
 #include "UnitStepDelayData.h"
 #include "UnitStepFastenData.h"
-#include "UnitStepInputData.h"
-#include "UnitStepMsgData.h"
 #include "UnitStepOutputData.h"
 #include "common.h"
 #include "debug.h"
@@ -108,63 +107,21 @@ TEST_F(DeviceJobsTest, WrongTypeOrIndexGivesEmptyObjectsAndRefusedSetters) {
     EXPECT_EQ(dev->GetStepType(0), STEP_INPUT);
     EXPECT_TRUE(log.contains("GetFastenData."));
     EXPECT_EQ(dev->StepCreateNew(-1), -1);
-}
-
-TEST_F(DeviceJobsTest, InputOutputDelayAndMessageFields) {
-    dev->StepCreateNew(STEP_INPUT);
-    dev->StepCreateNew(STEP_OUTPUT);
+    EXPECT_TRUE(dev->GetStepName(5).isNull());
+    // A delay of no known mode is refused; the sixteenth output is stored.
     dev->StepCreateNew(STEP_DELAY);
-    dev->StepCreateNew(STEP_MESSAGE);
-    UnitStepInputData* in = dev->GetInputStepData(0);
-    in->Used[3] = 1;
-    in->Condition = 2;
-    EXPECT_EQ(dev->SetInputStepData(0, in), 0);
-    UnitStepOutputData* out = dev->GetOutputStepData(1);
-    EXPECT_EQ(out->ImpulseWidth, 100);
+    UnitStepDelayData delay;
+    EXPECT_EQ(dev->SetDelayData(1, &delay), 0);
+    delay.Mode = 7;
+    EXPECT_EQ(dev->SetDelayData(1, &delay), -1);
+    dev->StepCreateNew(STEP_OUTPUT);
+    UnitStepOutputData* out = dev->GetOutputStepData(2);
     out->Used[15] = 1;
     out->Mode[15] = 1;
-    out->ImpulseWidth = 250;
-    EXPECT_EQ(dev->SetOutputStepData(1, out), 0);
-    UnitStepDelayData delay;
-    delay.Mode = 2;
-    delay.Barcode = "ABC-123";
-    delay.Partial = 1;
-    delay.RangeStart = 1;
-    delay.RangeEnd = 3;
-    EXPECT_EQ(dev->SetDelayData(2, &delay), 0);
-    delay.Mode = 7;
-    EXPECT_EQ(dev->SetDelayData(2, &delay), -1);
-    EXPECT_EQ(dev->SetMsgTextLine2(3, "Check the cable"), 0);
-    EXPECT_EQ(dev->SetMsgImgFilename(3, "./files/image/cable.png"), 0);
+    EXPECT_EQ(dev->SetOutputStepData(2, out), 0);
     ASSERT_EQ(dev->JobSave(0), 0);
     ASSERT_EQ(dev->JobLoad(0), 0);
-    EXPECT_EQ(dev->GetInputStepData(0)->Used[3], 1);
-    EXPECT_EQ(dev->GetInputStepData(0)->Condition, 2);
-    EXPECT_EQ(dev->GetOutputStepData(1)->ImpulseWidth, 250);
-    EXPECT_EQ(dev->GetOutputStepData(1)->Mode[15], 1);
-    std::unique_ptr<UnitStepDelayData> d(dev->GetDelayData(2));
-    EXPECT_EQ(d->Mode, 2);
-    EXPECT_EQ(d->Barcode, "ABC-123");
-    EXPECT_EQ(d->RangeEnd, 3);
-    std::unique_ptr<UnitStepMsgData> m(dev->GetMsgData(3));
-    EXPECT_TRUE(m->Line1.isEmpty());
-    EXPECT_EQ(m->Line2, "Check the cable");
-    EXPECT_EQ(m->ImgFilename, "./files/image/cable.png");
-}
-
-TEST_F(DeviceJobsTest, StepListOperations) {
-    dev->StepCreateNew(STEP_DELAY);
-    dev->StepCreateNew(STEP_MESSAGE);
-    EXPECT_EQ(dev->StepCopy(0), 0);
-    EXPECT_EQ(dev->GetStepName(2), "delay-1-copy");
-    EXPECT_EQ(dev->SetStepName(2, "wait"), 0);
-    EXPECT_EQ(dev->StepMoveUp(2), 0);
-    EXPECT_EQ(dev->GetStepName(1), "wait");
-    EXPECT_EQ(dev->StepMoveDown(0), 0);
-    EXPECT_EQ(dev->GetStepName(0), "wait");
-    EXPECT_EQ(dev->StepDelete(0), 0);
-    EXPECT_EQ(dev->GetStepsLen(), 2);
-    EXPECT_TRUE(dev->GetStepName(5).isNull());
+    EXPECT_EQ(dev->GetOutputStepData(2)->Mode[15], 1);
 }
 
 TEST_F(DeviceJobsTest, WriteEventLogUsesNamesAndBarcodeSource) {

@@ -1,4 +1,5 @@
-// Device object: settings properties, I/O function checks, vendor text, clock, reset.
+// Device object: settings properties, I/O function checks, vendor text (the clock and
+// the factory reset are the status bar's and the settings screen's tests).
 #include "CsvRead.h"
 #include "ShellFixture.h"
 #include "common.h"
@@ -67,6 +68,9 @@ TEST_F(DeviceSettingsTest, EachPropertyWritesItsOwnKey) {
         {"LogSnug", true, "snug", "true", Notifies},
         {"EthDhcp", 0, "dhcp", "static", Notifies},
         {"WifiBand", 0, "band", "2.4G", Notifies},
+        {"WifiCountry", 2, "country", "jp", Notifies},
+        {"WifiChannelMode", 1, "channel mode", "manual", Notifies},
+        {"WifiManualChannel", 165, "manual channel", "165", Notifies},
         {"FtpEnable", false, "ftp enable", "false", Notifies},
         // GUI text to 8-bit text: what does not fit becomes a blank; the buffer cuts.
         {"FtpUser", QString::fromUtf8("op\u20acr"), "ftp username", "op r", Silent},
@@ -176,8 +180,6 @@ TEST_F(DeviceSettingsTest, StringOperationsTruncateAndConvert) {
     dev->SetDefaultJobName("short");
     EXPECT_EQ(dev->GetDefaultJobName(), "short");
     EXPECT_EQ(get_setting_operation()->default_job_name[6], '\0');
-    dev->SetSysPwd(QString(150, '7'));
-    EXPECT_EQ(dev->GetSysPwd().size(), 127);
     EXPECT_EQ(dev->SetVendorInfo(UnitVendorInfo_t{QString(200, 'v')}), 0); // saved at once
     EXPECT_EQ(dev->GetVendorInfo().Text, QString(127, 'v'));
     Common_SetWriteFailAfter(0);
@@ -198,45 +200,8 @@ TEST_F(DeviceSettingsTest, StringOperationsTruncateAndConvert) {
     EXPECT_FALSE(dev->GetSettingBarcodeTdx(9));
 }
 
-TEST_F(DeviceSettingsTest, TimeComesFromThePanelClock) {
-    setenv("TZ", "UTC", 1);
-    tzset();
-    Common_SetFixedTime(1709251199); // 2024-02-29 23:59:59
-    UnitTime t = dev->GetTime();
-    EXPECT_EQ(t.Year, 2024);
-    EXPECT_EQ(t.Month, 2);
-    EXPECT_EQ(t.Day, 29);
-    EXPECT_EQ(t.Hour, 23);
-    EXPECT_EQ(t.Minute, 59);
-    EXPECT_EQ(t.Second, 59);
-}
-
-TEST_F(DeviceSettingsTest, FactoryResetClearsDataButKeepsVendor) {
-    TestEnv::writeFile("regtools", "x");
-    TestEnv::writeFile("files/job/a b.job", "x");
-    TestEnv::writeFile("vendor", "v");
-    dev->FactoryReset();
-    EXPECT_FALSE(TestEnv::exists("regtools"));
-    EXPECT_FALSE(TestEnv::exists("files/job"));
-    EXPECT_FALSE(TestEnv::exists("files/setting/setting.kest"));
-    EXPECT_TRUE(TestEnv::exists("files"));
-    EXPECT_TRUE(TestEnv::exists("vendor"));
-    env->clearStubCalls();
-    dev->SystemRestart();
-    EXPECT_EQ(env->stubCalls(), std::vector<std::string>{"reboot"});
-}
-
-TEST_F(DeviceSettingsTest, StorageUsageFiguresAndMissingPaths) {
-    TestEnv::writeFile(env->sysroot() + "/media/mmcblk3p2/.keep", "");
-    storageFigures()["/media/mmcblk3p2"] = {8ull << 30, 3ull << 29}; // 8 GiB, 1.5 GiB free
-    UnitStorageUsageData d = dev->GetStorageUsage("/media/mmcblk3p2");
-    EXPECT_EQ(d.TotalGB, "8.0");
-    EXPECT_EQ(d.FreeGB, "1.5");
-    EXPECT_EQ(d.UsedGB, "6.5");
-    EXPECT_EQ(d.TotalMB, "8192");
-    EXPECT_EQ(d.FreeMB, "1536");
-    EXPECT_EQ(d.UsedMB, "6656");
-    EXPECT_EQ(d.UsedPercent, "81");
+// The figures of a drive as the storage tab shows them are the file browser's tests.
+TEST_F(DeviceSettingsTest, StorageUsageOfMissingAndRealPaths) {
     UnitStorageUsageData missing = dev->GetStorageUsage("/media/sdz9");
     EXPECT_TRUE(missing.UsedPercent.isEmpty());
     EXPECT_FALSE(missing.UsedPercent.isNull());

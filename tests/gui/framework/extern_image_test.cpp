@@ -79,13 +79,10 @@ QImage noise(int w, int h) {
     return img;
 }
 
-struct Decoded {
-    const char* name;
-    std::function<bool()> make; // writes "in" in the data home
-    int width, height;
-    QColor expect;           // at the centre, each channel within 6
-    std::pair<int, int> png; // expected bit depth and colour type, {0, 0} for JPEG
-};
+// Writes `img` as "in" in the data home.
+std::function<bool()> as(QImage img, const char* fmt) {
+    return [img, fmt] { return img.save("in", fmt); };
+}
 
 TEST(ExternImage, DecodesEveryInputToOpaqueRgb) {
     TestEnv env;
@@ -96,95 +93,51 @@ TEST(ExternImage, DecodesEveryInputToOpaqueRgb) {
     QImage mono(33, 9, QImage::Format_Mono);
     mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
     mono.fill(1);
-    const Decoded cases[] = {
-        {"jpeg grey",
-         [] {
-             return save(filled(200, 100, QImage::Format_Grayscale8, QColor(128, 128, 128)), "in",
-                         "JPG");
-         },
-         200,
-         100,
-         QColor(128, 128, 128),
-         {0, 0}},
-        {"jpeg cmyk",
-         [&] { return saveCmykJpeg("in", 64, 32, red); },
-         64,
-         32,
-         QColor(255, 0, 0),
-         {0, 0}},
-        {"jpeg 1280 x 800 kept",
-         [] { return save(filled(1280, 800, QImage::Format_RGB32, Qt::blue), "in", "JPG"); },
-         1280,
-         800,
-         QColor(0, 0, 255),
-         {0, 0}},
-        {"png grey 8",
-         [] {
-             return save(filled(30, 20, QImage::Format_Grayscale8, QColor(77, 77, 77)), "in",
-                         "PNG");
-         },
-         30,
-         20,
-         QColor(77, 77, 77),
-         {8, 0}},
-        {"png grey 16",
-         [] {
-             return save(filled(30, 20, QImage::Format_Grayscale16, QColor(200, 200, 200)), "in",
-                         "PNG");
-         },
-         30,
-         20,
-         QColor(200, 200, 200),
-         {16, 0}},
-        {"png palette",
-         [&] { return save(palette, "in", "PNG"); },
-         40,
-         20,
-         QColor(0, 160, 40),
-         {8, 3}},
-        {"png 1 bit",
-         [&] { return save(mono, "in", "PNG"); },
-         33,
-         9,
-         QColor(255, 255, 255),
-         {1, 3}},
+    using F = QImage;
+    const QColor grey(128, 128, 128), dark(77, 77, 77), light(200, 200, 200);
+    struct Case {
+        const char* name;
+        QImage in;       // written as "in" in the data home, its size expected back
+        const char* fmt; // "CMYK": a JPEG of that size in the colours of `red`
+        QColor expect;   // at the centre, each channel within 6
+        std::pair<int, int> png = {0, 0}; // expected bit depth and colour type; JPEG: none
+    } cases[] = {
+        {"jpeg grey", filled(200, 100, F::Format_Grayscale8, grey), "JPG", grey},
+        {"jpeg cmyk", QImage(64, 32, F::Format_RGB32), "CMYK", Qt::red},
+        {"jpeg 1280 x 800 kept", filled(1280, 800, F::Format_RGB32, Qt::blue), "JPG", Qt::blue},
+        {"png grey 8", filled(30, 20, F::Format_Grayscale8, dark), "PNG", dark, {8, 0}},
+        {"png grey 16", filled(30, 20, F::Format_Grayscale16, light), "PNG", light, {16, 0}},
+        {"png palette", palette, "PNG", QColor(0, 160, 40), {8, 3}},
+        {"png 1 bit", mono, "PNG", Qt::white, {1, 3}},
         {"png alpha",
-         [] {
-             return save(filled(30, 20, QImage::Format_ARGB32, QColor(10, 200, 30, 64)), "in",
-                         "PNG");
-         },
-         30,
-         20,
+         filled(30, 20, F::Format_ARGB32, QColor(10, 200, 30, 64)),
+         "PNG",
          QColor(10, 200, 30),
          {8, 6}},
         {"png rgba 16",
-         [] {
-             return save(filled(30, 20, QImage::Format_RGBA64, QColor(250, 120, 5, 128)), "in",
-                         "PNG");
-         },
-         30,
-         20,
+         filled(30, 20, F::Format_RGBA64, QColor(250, 120, 5, 128)),
+         "PNG",
          QColor(250, 120, 5),
          {16, 6}},
-        {"png 4096 wide kept",
-         [] { return save(filled(4096, 2, QImage::Format_RGB32, Qt::red), "in", "PNG"); },
-         4096,
-         2,
-         QColor(255, 0, 0),
-         {8, 2}},
+        {"png 4096 wide kept", filled(4096, 2, F::Format_RGB32, Qt::red), "PNG", Qt::red, {8, 2}},
     };
-    for (const Decoded& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(c.make());
+        const QSize size = c.in.size();
+        if (std::string(c.fmt) == "CMYK") {
+            ASSERT_TRUE(saveCmykJpeg("in", size.width(), size.height(), red));
+        } else {
+            ASSERT_TRUE(c.in.save("in", c.fmt));
+        }
         if (c.png.first) {
             EXPECT_EQ(pngType("in"), c.png);
         }
         int reports = 0;
         QImage img = EwLoadExternBitmap("in", [&](int32_t, int32_t) { ++reports; });
         ASSERT_FALSE(img.isNull());
-        EXPECT_EQ(img.size(), QSize(c.width, c.height));
+        EXPECT_EQ(img.size(), size);
         EXPECT_FALSE(img.hasAlphaChannel());
-        QRgb p = img.pixel(c.width / 2, c.height / 2);
+        QRgb p = img.pixel(size.width() / 2, size.height() / 2);
         EXPECT_EQ(qAlpha(p), 255);
         EXPECT_NEAR(qRed(p), c.expect.red(), 6);
         EXPECT_NEAR(qGreen(p), c.expect.green(), 6);
@@ -223,42 +176,35 @@ TEST(ExternImage, NamesWithHighBytesAreFoundAsListed) {
     }
 }
 
-struct Refused {
-    const char* name;
-    std::function<bool()> make; // writes "in"
-    std::vector<std::string> reports;
-};
+// Writes `img` as "in", then keeps only its first `keep` part.
+std::function<bool()> cutAs(QImage img, const char* fmt, double keep) {
+    return [img, fmt, keep] {
+        bool ok = img.save("in", fmt);
+        cut("in", keep);
+        return ok;
+    };
+}
+
+std::function<bool()> bytes(std::string data) {
+    return [data] {
+        TestEnv::writeFile("in", data);
+        return true;
+    };
+}
 
 TEST(ExternImage, RefusedDamagedAndForeignFilesGiveNoImage) {
     TestEnv env;
-    const Refused cases[] = {
-        {"png 5000 x 100",
-         [] { return save(filled(5000, 100, QImage::Format_RGB32, Qt::red), "in", "PNG"); },
-         {"5000 x 100"}},
-        {"png 100 x 4097",
-         [] { return save(filled(100, 4097, QImage::Format_RGB32, Qt::red), "in", "PNG"); },
-         {"100 x 4097"}},
-        {"png cut in half",
-         [] {
-             bool ok = save(noise(300, 200), "in", "PNG");
-             cut("in", 0.5);
-             return ok;
-         },
-         {}},
-        {"png header only",
-         [] {
-             bool ok = save(noise(30, 20), "in", "PNG");
-             cut("in", 0.05);
-             return ok;
-         },
-         {}},
-        {"jpeg cut in half",
-         [] {
-             bool ok = save(noise(640, 480), "in", "JPG");
-             cut("in", 0.5);
-             return ok;
-         },
-         {}},
+    using F = QImage::Format;
+    const struct Case {
+        const char* name;
+        std::function<bool()> make; // writes "in"
+        std::vector<std::string> reports;
+    } cases[] = {
+        {"png 5000 x 100", as(filled(5000, 100, F::Format_RGB32, Qt::red), "PNG"), {"5000 x 100"}},
+        {"png 100 x 4097", as(filled(100, 4097, F::Format_RGB32, Qt::red), "PNG"), {"100 x 4097"}},
+        {"png cut in half", cutAs(noise(300, 200), "PNG", 0.5), {}},
+        {"png header only", cutAs(noise(30, 20), "PNG", 0.05), {}},
+        {"jpeg cut in half", cutAs(noise(640, 480), "JPG", 0.5), {}},
         {"jpeg 30000 x 30000 declared",
          [] {
              // The start-of-frame carries height then width after length and precision.
@@ -272,22 +218,12 @@ TEST(ExternImage, RefusedDamagedAndForeignFilesGiveNoImage) {
              return true;
          },
          {}},
-        {"bmp", [] { return save(noise(30, 20), "in", "BMP"); }, {}},
-        {"png signature only",
-         [] {
-             TestEnv::writeFile("in", std::string("\x89PNG\r\n\x1a\n", 8));
-             return true;
-         },
-         {}},
-        {"empty",
-         [] {
-             TestEnv::writeFile("in", "");
-             return true;
-         },
-         {}},
+        {"bmp", as(noise(30, 20), "BMP"), {}},
+        {"png signature only", bytes(std::string("\x89PNG\r\n\x1a\n", 8)), {}},
+        {"empty", bytes(""), {}},
         {"missing", [] { return QFile::remove("in") || true; }, {}},
     };
-    for (const Refused& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(c.make());
         std::vector<std::string> reports;

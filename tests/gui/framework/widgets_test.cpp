@@ -22,7 +22,8 @@ void click(QWidget* root, const char* name) {
     QTest::mouseClick(b, Qt::LeftButton);
 }
 
-TEST_F(FrameworkTest, TextKeypadTypesShiftsAndEdits) {
+// The text keypad types, shifts and edits; the numeric one has digits, sign and point only.
+TEST_F(FrameworkTest, KeypadsTypeIntoTheirTarget) {
     QWidget host;
     QLineEdit edit(&host);
     UnitKeypad pad(UnitKeypad::Text, &host);
@@ -38,17 +39,12 @@ TEST_F(FrameworkTest, TextKeypadTypesShiftsAndEdits) {
     EXPECT_EQ(sounds(UiSoundKind::Tap), 9);
     for (auto* b : pad.findChildren<QPushButton*>())
         EXPECT_GE(b->minimumSizeHint().height(), 1);
-}
-
-TEST_F(FrameworkTest, NumericKeypadTypesDigitsSignAndPoint) {
-    QWidget host;
-    QLineEdit edit(&host);
-    UnitKeypad pad(UnitKeypad::Numeric, &host);
-    pad.SetTarget(&edit);
+    UnitKeypad numeric(UnitKeypad::Numeric, &host);
+    numeric.SetTarget(&edit);
     for (const char* k : {"key_-", "key_1", "key_2", "key_.", "key_5"})
-        click(&pad, k);
+        click(&numeric, k);
     EXPECT_EQ(edit.text(), "-12.5");
-    EXPECT_EQ(pad.findChild<QPushButton*>("key_a"), nullptr);
+    EXPECT_EQ(numeric.findChild<QPushButton*>("key_a"), nullptr);
 }
 
 TEST_F(FrameworkTest, ConfirmationBoxSignalsChoiceAndCancel) {

@@ -5,7 +5,6 @@
 #include "UnitMessageBox.h"
 #include "page/p2p/PageP2P_SelectFile.h"
 #include "page/p2p/PageP2P_SelectFolder.h"
-#include "unit/UnitBrowser.h"
 
 #include <QLabel>
 #include <optional>
@@ -22,18 +21,6 @@ class P2PDialogTest : public ShellTest {
         makeRoot();
     }
     UnitBrowser* browser() { return root->findChild<UnitBrowser*>("UnitBrowser"); }
-    // The open browser: into `folder` (when given), `file` highlighted, then OK.
-    void pick(const QString& folder, const QString& file) {
-        UnitBrowser* b = browser();
-        ASSERT_NE(b, nullptr);
-        if (!folder.isEmpty()) {
-            ASSERT_TRUE(b->Model().Enter(folder));
-        }
-        const auto& items = b->Model().Items();
-        for (size_t i = 0; i < items.size(); ++i)
-            if (items[i].Name == file) b->Model().SetHighlight(int(i));
-        press("browserOk");
-    }
     QString message() {
         auto* box = root->findChild<UnitMessageBox*>();
         if (!box || !box->isVisible()) return {};
@@ -68,7 +55,7 @@ TEST_F(P2PDialogTest, FolderDialogChecksThenHandsBackThePath) {
         if (c.folder) {
             press("p2pFolderButton");
             if (!c.name) shot("PageP2P_SelectFolder_Browser");
-            pick(c.folder, {});
+            browserPick({}, c.folder);
             EXPECT_EQ(browser(), nullptr);
             EXPECT_EQ(find<QLabel>("p2pFolderField")->text(),
                       QString("./files") + (*c.folder ? QString("/") + c.folder : ""));
@@ -122,7 +109,7 @@ TEST_F(P2PDialogTest, FileDialogAcceptsOnlyItsExtension) {
         if (c.offer && !c.file) shot("PageP2P_SelectFile");
         if (c.file) {
             press("p2pFileButton");
-            pick({}, c.file);
+            browserPick(c.file);
             if (!c.browserError.isEmpty()) {
                 // Refused inside the browser, which stays open without a highlight.
                 EXPECT_EQ(message(), c.browserError);

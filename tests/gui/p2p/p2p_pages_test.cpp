@@ -9,7 +9,6 @@
 #include "page/p2p/PageP2P.h"
 #include "page/p2p/PageSwUpgrade.h"
 #include "threads.h"
-#include "unit/UnitBrowser.h"
 #include "upgrade.h"
 
 #include <QLabel>
@@ -52,15 +51,6 @@ class P2PPagesTest : public ShellTest {
         EwDriver_ProcessData();
         flush();
     }
-    // The open browser: `file` highlighted (none: the folder itself), then OK.
-    void pick(const QString& file) {
-        auto* b = root->findChild<UnitBrowser*>("UnitBrowser");
-        ASSERT_NE(b, nullptr);
-        const auto& items = b->Model().Items();
-        for (size_t i = 0; i < items.size(); ++i)
-            if (items[i].Name == file) b->Model().SetHighlight(int(i));
-        press("browserOk");
-    }
     std::pair<QString, QString> message(QWidget* dialog) {
         auto* box = qobject_cast<UnitMessageBox*>(dialog);
         if (!box || !box->isVisible()) return {};
@@ -75,6 +65,10 @@ class P2PPagesTest : public ShellTest {
     std::string program;
 };
 
+const char* kRestart = "Press OK to restart the system.";
+const char* kUnchanged = "Failed to load.\n\nThe data is unchanged.";
+const char* kRetry = "Failed to upgrade.\n\nPlease retry.";
+
 TEST_F(P2PPagesTest, BackupSavesLoadsAndOffersTheRestartOnlyAfterALoad) {
     TestEnv::writeFile(env->root() + "/broken.p2p", "not an archive");
     struct Row {
@@ -86,20 +80,8 @@ TEST_F(P2PPagesTest, BackupSavesLoadsAndOffersTheRestartOnlyAfterALoad) {
         std::string job; // files/job/Body.job afterwards
     } rows[] = {
         {"save", "p2pSave", nullptr, {}, false, false, "saved job"},
-        {"load",
-         "p2pLoad",
-         "Kest_20261207.p2p",
-         {"Success", "Press OK to restart the system."},
-         true,
-         true,
-         "saved job"},
-        {"broken",
-         "p2pLoad",
-         "broken.p2p",
-         {"Error", "Failed to load.\n\nThe data is unchanged."},
-         true,
-         false,
-         "changed job"},
+        {"load", "p2pLoad", "Kest_20261207.p2p", {"Success", kRestart}, true, true, "saved job"},
+        {"broken", "p2pLoad", "broken.p2p", {"Error", kUnchanged}, true, false, "changed job"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -114,10 +96,10 @@ TEST_F(P2PPagesTest, BackupSavesLoadsAndOffersTheRestartOnlyAfterALoad) {
         if (r.file) {
             TestEnv::writeFile("files/job/Body.job", "changed job");
             press("p2pFileButton");
-            pick(r.file);
+            browserPick(r.file);
         } else {
             press("p2pFolderButton");
-            pick({});
+            browserPick({});
         }
         press("p2pOk");
         EXPECT_EQ(message(page->Dialog()),
@@ -154,16 +136,8 @@ TEST_F(P2PPagesTest, UpgradeReplacesTheProgramOnlyWithAnExecutableOfThisMachine)
         bool replaced;
     } rows[] = {
         {"no file", nullptr, "", {"Error", "Please select a file."}, false},
-        {"not a program",
-         "script.dmk",
-         "Correct ?\n\nscript.dmk",
-         {"Error", "Failed to upgrade.\n\nPlease retry."},
-         false},
-        {"program",
-         "zqcapp_2.dmk",
-         "Correct ?\n\nzqcapp_2.dmk",
-         {"Success", "Press OK to restart the system."},
-         true},
+        {"not a program", "script.dmk", "Correct ?\n\nscript.dmk", {"Error", kRetry}, false},
+        {"program", "zqcapp_2.dmk", "Correct ?\n\nzqcapp_2.dmk", {"Success", kRestart}, true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -174,7 +148,7 @@ TEST_F(P2PPagesTest, UpgradeReplacesTheProgramOnlyWithAnExecutableOfThisMachine)
         flush();
         if (r.file) {
             press("swFileButton");
-            pick(r.file);
+            browserPick(r.file);
             EXPECT_EQ(find<QLabel>("swFileField")->text(), QString("./files/") + r.file);
         }
         if (r.replaced) shot("PageSwUpgrade");

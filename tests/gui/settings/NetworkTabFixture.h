@@ -49,9 +49,13 @@ class TabTest : public ShellTest {
         for (int i = 0; i < 4; ++i)
             enter(QString("%1_%2").arg(prefix).arg(i).toLatin1().constData(), o[i]);
     }
-    // "Title / text" of the open message box, "" for none; the box is closed.
+    // "Title / text" of the open message box of the tab (the window when no tab is open),
+    // "" for none; the box is closed.
     std::string dialog() {
-        auto* box = tab->findChild<UnitMessageBox*>();
+        UnitMessageBox* box = nullptr;
+        QWidget* in = tab ? static_cast<QWidget*>(tab.get()) : root;
+        for (auto* b : in->findChildren<UnitMessageBox*>())
+            if (b->isVisible()) box = b;
         if (!box) return "";
         std::string s = (box->Title() + " / " + box->Text()).toStdString();
         QTest::mouseClick(box->findChild<QPushButton*>("msgClose"), Qt::LeftButton);

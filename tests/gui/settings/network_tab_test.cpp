@@ -18,101 +18,47 @@ const std::vector<std::string> kEthCycle = {"ifconfig eth0 down", "ifconfig eth0
 class NetworkTabTest : public TabTest {};
 
 TEST_F(NetworkTabTest, EthernetApply) {
+    const uint32_t A = ip(10, 0, 0, 5), M = ip(255, 255, 255, 0), G = ip(10, 0, 0, 1); // stored
+    const char* badIp = "Error / Invalid ip address.";
     struct Case {
         const char* what;
-        uint32_t dhcp;         // stored
-        const char* mode;      // button pressed, nullptr for none
-        const char* fields[3]; // ip, netmask, gateway entered (nullptr: as shown)
+        uint32_t dhcp;                    // stored
+        const char* mode;                 // button pressed, nullptr for none
+        const char *ipIn, *maskIn, *gwIn; // entered (nullptr: as shown)
         const char* dialog;
         uint32_t dhcpAfter, ipAfter, maskAfter, gwAfter; // in the record
         bool cycled;                                     // eth0 cycled and the file saved
     } cases[] = {
-        {"DHCP unchanged",
-         1,
-         nullptr,
-         {"10.0.0.9", nullptr, nullptr},
-         "",
-         1,
-         ip(10, 0, 0, 5),
-         ip(255, 255, 255, 0),
-         ip(10, 0, 0, 1),
+        {"DHCP unchanged", 1, nullptr, "10.0.0.9", nullptr, nullptr, "", 1, A, M, G, false},
+        {"static unchanged", 0, "ethMode_0", nullptr, nullptr, nullptr, "", 0, A, M, G, false},
+        {"static edited, taken without checks", 0, nullptr, "0.0.0.7", "0.0.0.0", "10.0.0.254",
+         kApplied, 0, ip(0, 0, 0, 7), 0, ip(10, 0, 0, 254), true},
+        {"to DHCP clears the addresses", 0, "ethMode_1", nullptr, nullptr, nullptr, kApplied, 1, 0,
+         0, 0, true},
+        {"to static with IP 0", 1, "ethMode_0", "0.0.0.0", nullptr, nullptr, badIp, 0, A, M, G,
          false},
-        {"static unchanged",
-         0,
-         "ethMode_0",
-         {},
-         "",
-         0,
-         ip(10, 0, 0, 5),
-         ip(255, 255, 255, 0),
-         ip(10, 0, 0, 1),
-         false},
-        {"static edited, taken without checks",
-         0,
-         nullptr,
-         {"0.0.0.7", "0.0.0.0", "10.0.0.254"},
-         kApplied,
-         0,
-         ip(0, 0, 0, 7),
-         0,
-         ip(10, 0, 0, 254),
-         true},
-        {"to DHCP clears the addresses", 0, "ethMode_1", {}, kApplied, 1, 0, 0, 0, true},
-        {"to static with IP 0",
-         1,
-         "ethMode_0",
-         {"0.0.0.0", nullptr, nullptr},
-         "Error / Invalid ip address.",
-         0,
-         ip(10, 0, 0, 5),
-         ip(255, 255, 255, 0),
-         ip(10, 0, 0, 1),
-         false},
-        {"to static, first IP field 0",
-         1,
-         "ethMode_0",
-         {"0.1.2.3", nullptr, nullptr},
-         "Error / Invalid ip address.",
-         0,
-         ip(10, 0, 0, 5),
-         ip(255, 255, 255, 0),
-         ip(10, 0, 0, 1),
-         false},
-        {"to static, netmask first field 0",
-         1,
-         "ethMode_0",
-         {"10.1.1.1", "0.255.255.0", nullptr},
-         "Error / Invalid netmask address.",
-         0,
-         ip(10, 0, 0, 5),
-         ip(255, 255, 255, 0),
-         ip(10, 0, 0, 1),
-         false},
-        {"to static, gateway not checked",
-         1,
-         "ethMode_0",
-         {"10.1.1.1", "255.255.0.0", "0.0.0.0"},
-         kApplied,
-         0,
-         ip(10, 1, 1, 1),
-         ip(255, 255, 0, 0),
-         0,
-         true},
+        {"to static, first IP field 0", 1, "ethMode_0", "0.1.2.3", nullptr, nullptr, badIp, 0, A, M,
+         G, false},
+        {"to static, netmask first field 0", 1, "ethMode_0", "10.1.1.1", "0.255.255.0", nullptr,
+         "Error / Invalid netmask address.", 0, A, M, G, false},
+        {"to static, gateway not checked", 1, "ethMode_0", "10.1.1.1", "255.255.0.0", "0.0.0.0",
+         kApplied, 0, ip(10, 1, 1, 1), ip(255, 255, 0, 0), 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         SettingNetwork* n = get_setting_network();
         n->dhcp = c.dhcp;
-        n->ip = ip(10, 0, 0, 5);
-        n->netmask = ip(255, 255, 255, 0);
-        n->gateway = ip(10, 0, 0, 1);
+        n->ip = A;
+        n->netmask = M;
+        n->gateway = G;
         ASSERT_EQ(save_setting(), 0);
         open<PageSettingNetwork>();
         env->clearStubCalls();
         if (c.mode) tap(c.mode);
         const char* prefixes[] = {"ethIp", "ethMask", "ethGw"};
+        const char* entered[] = {c.ipIn, c.maskIn, c.gwIn};
         for (int i = 0; i < 3; ++i)
-            if (c.fields[i]) enterOctets(prefixes[i], c.fields[i]);
+            if (entered[i]) enterOctets(prefixes[i], entered[i]);
         tap("ethApply");
 
         EXPECT_EQ(dialog(), c.dialog);
@@ -122,7 +68,7 @@ TEST_F(NetworkTabTest, EthernetApply) {
         EXPECT_EQ(n->gateway, c.gwAfter);
         EXPECT_EQ(env->stubCalls(), c.cycled ? kEthCycle : std::vector<std::string>{});
         Setting f = fileSetting();
-        EXPECT_EQ(f.network.ip, c.cycled ? c.ipAfter : ip(10, 0, 0, 5));
+        EXPECT_EQ(f.network.ip, c.cycled ? c.ipAfter : A);
         EXPECT_EQ(f.network.dhcp, c.cycled ? c.dhcpAfter : c.dhcp) << "saved only when applied";
     }
     EXPECT_EQ(sounds(UiSoundKind::Tap), 8 + 6 + 6); // applies, mode buttons, message boxes

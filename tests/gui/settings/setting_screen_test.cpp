@@ -36,17 +36,6 @@ class SettingScreenTest : public TabTest {
         auto* w = find<QWidget>(name);
         return w && w->isVisible();
     }
-    // "Title / text" of the open message box; the box is closed with its button.
-    std::string message() {
-        UnitMessageBox* box = nullptr;
-        for (auto* b : root->findChildren<UnitMessageBox*>())
-            if (b->isVisible()) box = b;
-        if (!box) return "";
-        std::string s = (box->Title() + " / " + box->Text()).toStdString();
-        QTest::mouseClick(box->findChild<QPushButton*>("msgClose"), Qt::LeftButton);
-        flush();
-        return s;
-    }
     void leave() {
         press("tabBack");
         ASSERT_EQ(Screens::Find(ScreenId::Setting), nullptr);
@@ -55,6 +44,10 @@ class SettingScreenTest : public TabTest {
 
 // Each bound control: pressed on screen, the screen left, the key in the file.
 TEST_F(SettingScreenTest, EveryBoundRowReachesTheFile) {
+    const Field in3 = [](const Setting& s) { return s.io.input[3]; };
+    const Field in15 = [](const Setting& s) { return s.io.input[15]; };
+    const Field inputs = [](const Setting& s) { return s.io.input[3] + s.io.input[15]; };
+    const Field out0 = [](const Setting& s) { return s.io.output[0]; };
     struct Case {
         std::vector<const char*> presses;
         Field field;
@@ -77,27 +70,13 @@ TEST_F(SettingScreenTest, EveryBoundRowReachesTheFile) {
         {{"BackupManager"}, [](const Setting& s) { return s.operation.backup_manager; }, 1},
         {{"BitSocketTray"}, [](const Setting& s) { return s.operation.bit_socket_tray; }, 1},
         {{"Opmode_0"}, [](const Setting& s) { return s.operation.operation_mode; }, 0},
-        {{"tabSettingIo", "ioInput3", "ioFunc9"},
-         [](const Setting& s) { return s.io.input[3]; },
-         9},
-        {{"tabSettingIo", "ioInput15", "ioFunc15"},
-         [](const Setting& s) { return s.io.input[15]; },
-         15},
-        {{"tabSettingIo", "ioOutput0", "ioFunc8"},
-         [](const Setting& s) { return s.io.output[0]; },
-         8},
-        {{"tabSettingIo", "ioOutput0", "ioFuncCancel"},
-         [](const Setting& s) { return s.io.output[0]; },
-         8},
-        {{"tabSettingIo", "ioInputClear", "confirmCancel"},
-         [](const Setting& s) { return s.io.input[3]; },
-         9},
-        {{"tabSettingIo", "ioInputClear", "confirmOk"},
-         [](const Setting& s) { return s.io.input[3] + s.io.input[15]; },
-         0},
-        {{"tabSettingIo", "ioOutputClear", "confirmOk"},
-         [](const Setting& s) { return s.io.output[0]; },
-         0},
+        {{"tabSettingIo", "ioInput3", "ioFunc9"}, in3, 9},
+        {{"tabSettingIo", "ioInput15", "ioFunc15"}, in15, 15},
+        {{"tabSettingIo", "ioOutput0", "ioFunc8"}, out0, 8},
+        {{"tabSettingIo", "ioOutput0", "ioFuncCancel"}, out0, 8},
+        {{"tabSettingIo", "ioInputClear", "confirmCancel"}, in3, 9},
+        {{"tabSettingIo", "ioInputClear", "confirmOk"}, inputs, 0},
+        {{"tabSettingIo", "ioOutputClear", "confirmOk"}, out0, 0},
         {{"tabSettingLog", "LogPath_1"}, [](const Setting& s) { return s.log.path; }, 1},
         {{"tabSettingLog", "LogToolname"}, [](const Setting& s) { return s.log.tool_name; }, 0},
         {{"tabSettingLog", "LogBarcode"}, [](const Setting& s) { return s.log.barcode; }, 0},
@@ -207,7 +186,7 @@ TEST_F(SettingScreenTest, PasswordChange) {
         find<QLineEdit>("pwdNew")->setText(c.fresh);
         find<QLineEdit>("pwdConfirm")->setText(c.confirm);
         tapOn("pwdChange");
-        EXPECT_EQ(message(), c.message);
+        EXPECT_EQ(dialog(), c.message);
         EXPECT_EQ(dev->GetSysPwd().toStdString(), c.stored);
         EXPECT_EQ(std::string(fileSetting().system.login_password), c.stored) << "saved at once";
         const bool cleared = c.message.rfind("Success", 0) == 0;
@@ -219,22 +198,24 @@ TEST_F(SettingScreenTest, PasswordChange) {
     find<QLineEdit>("pwdNew")->setText(QString::fromStdString(fresh));
     find<QLineEdit>("pwdConfirm")->setText(QString::fromStdString(fresh));
     tapOn("pwdChange");
-    EXPECT_EQ(message(), "Success / Password has been changed successfully.");
+    EXPECT_EQ(dialog(), "Success / Password has been changed successfully.");
     EXPECT_EQ(dev->GetSysPwd().toStdString(), longest);
     EXPECT_EQ(std::string(fileSetting().system.login_password), longest);
 }
 
-// The reset takes only the login password; the service password is refused.
+// The reset takes only the login password; the service password is refused. It clears
+// the data but keeps the vendor text.
 TEST_F(SettingScreenTest, FactoryResetPassword) {
     dev->SetSysPwd("4321");
     TestEnv::writeFile("regtools", "x");
-    TestEnv::writeFile("files/job/a.job", "x");
+    TestEnv::writeFile("vendor", "v");
+    TestEnv::writeFile("files/job/a b.job", "x");
     ASSERT_EQ(dev->SaveSetting(), 0);
     press("tabSettingSystem");
     tapOn("factoryReset");
     shot("PageSettingSystem_ResetConfirm");
     tapOn("confirmCancel");
-    EXPECT_TRUE(TestEnv::exists("files/job/a.job"));
+    EXPECT_TRUE(TestEnv::exists("files/job/a b.job"));
     struct Case {
         const char* typed;
         bool accepted;
@@ -251,18 +232,20 @@ TEST_F(SettingScreenTest, FactoryResetPassword) {
         if (!c.accepted) {
             EXPECT_TRUE(pw->IncorrectVisible() || pw->Blinking());
             EXPECT_TRUE(pw->Text().isEmpty());
-            EXPECT_TRUE(TestEnv::exists("files/job/a.job"));
+            EXPECT_TRUE(TestEnv::exists("files/job/a b.job"));
             EXPECT_TRUE(TestEnv::exists("regtools"));
             shot("PageSettingSystem_ResetPassword");
             continue;
         }
         EXPECT_EQ(find<UnitPassword>("UnitPassword"), nullptr);
-        EXPECT_FALSE(TestEnv::exists("files/job/a.job"));
+        EXPECT_FALSE(TestEnv::exists("files/job"));
         EXPECT_FALSE(TestEnv::exists("files/setting/setting.kest"));
+        EXPECT_TRUE(TestEnv::exists("files"));
+        EXPECT_TRUE(TestEnv::exists("vendor")) << "the vendor text stays";
         EXPECT_FALSE(TestEnv::exists("regtools"));
         EXPECT_EQ(env->stubCalls(), std::vector<std::string>{}) << "no restart before OK";
         shot("PageSettingSystem_ResetDone");
-        EXPECT_EQ(message(), "Success / Press OK to restart the system.");
+        EXPECT_EQ(dialog(), "Success / Press OK to restart the system.");
         EXPECT_EQ(env->stubCalls(), std::vector<std::string>{"reboot"});
     }
     EXPECT_GE(sounds(UiSoundKind::Ng), 3);
@@ -277,7 +260,7 @@ TEST_F(SettingScreenTest, MessageTags) {
         env->clearStubCalls();
         QMetaObject::invokeMethod(page, "ShowMessage", Q_ARG(QString, "Success"),
                                   Q_ARG(QString, "done"), Q_ARG(QString, tag));
-        EXPECT_EQ(message(), "Success / done");
+        EXPECT_EQ(dialog(), "Success / done");
         const bool restart = std::string(tag) == "p2p_load" || std::string(tag) == "factory reset";
         const std::vector<std::string> none, reboot{"reboot"};
         EXPECT_EQ(env->stubCalls(), restart ? reboot : none);
@@ -350,7 +333,8 @@ TEST(ClockSettingTest, ParseAndCommandLine) {
     EXPECT_EQ(ClockSetting::HwclockArgv(), (std::vector<std::string>{"hwclock", "-w"}));
 }
 
-// Leaving runs the pending restarts and the save once; a picture of each tab.
+// Leaving runs the pending restarts and the save once; a picture of each tab and dialog,
+// and of the system screen's network status tab.
 TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     const char* tabs[] = {"tabSettingOperation", "tabSettingIo",      "tabSettingLog",
                           "tabSettingBarcode",   "tabSettingNetwork", "tabSettingShare",
@@ -371,6 +355,28 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     tapOn("ioOutputClear");
     shot("PageSettingIo_Clear");
     tapOn("confirmCancel");
+    // The advanced Wi-Fi dialog, the keypads over the network tab, the share tab's check.
+    press("tabSettingNetwork");
+    press("wifiAdvanced");
+    press("advMode_1");
+    EXPECT_TRUE(find<QWidget>("advChannels")->isEnabled());
+    shot("UnitWlanAdvanced");
+    press("advCancel");
+    EXPECT_FALSE(shown("UnitWlanAdvanced"));
+    QTest::mouseClick(find<QLineEdit>("wifiSsid"), Qt::LeftButton);
+    EXPECT_TRUE(shown("key_a"));
+    shot("PageSettingNetwork_Keypad");
+    press("keypadDone");
+    QTest::mouseClick(find<QLineEdit>("ethIp_0"), Qt::LeftButton);
+    EXPECT_TRUE(shown("settingsKeypad"));
+    EXPECT_FALSE(shown("key_a")) << "numeric keys only";
+    shot("PageSettingNetwork_NumericKeypad");
+    press("keypadDone");
+    press("tabSettingShare");
+    find<QLineEdit>("ftpUser")->clear();
+    press("ftpApply");
+    shot("PageSettingShare_Error");
+    EXPECT_EQ(dialog(), "Error / Please input the User name");
     // The language stays on the page; the backup transfer saves before it opens.
     press("tabSettingSystem");
     tapOn("language_2");
@@ -385,13 +391,21 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     EXPECT_EQ(fileSetting().operation.operation_mode, 1u) << "saved before the backup flow";
     Screens::Close(ScreenId::P2P);
     SettingsRestarts::Instance().Schedule(SettingsRestarts::Ftp);
+    SettingsRestarts::Instance().Schedule(SettingsRestarts::Wifi);
     env->clearStubCalls();
     std::filesystem::remove("files/setting/setting.kest");
     leave();
     const auto calls = env->stubCalls();
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), "proftpd -c " + env->home() + "/proftpd.conf"),
-              1);
+    ASSERT_EQ(calls.size(), 3u); // wlan0 up, then the FTP user and the daemon
+    EXPECT_EQ(calls[0], "ifconfig wlan0 192.168.131.1 netmask 255.255.255.0 up");
+    EXPECT_EQ(calls[2], "proftpd -c " + env->home() + "/proftpd.conf");
+    EXPECT_FALSE(SettingsRestarts::Instance().Pending(SettingsRestarts::Wifi));
+    EXPECT_FALSE(SettingsRestarts::Instance().Pending(SettingsRestarts::Ftp));
     EXPECT_TRUE(TestEnv::exists("files/setting/setting.kest"));
     EXPECT_EQ(fileSetting().system.language, 0u);
+    press("tileSystem");
+    press("tabSystemNetwork");
+    EXPECT_TRUE(shown("PageSystemNetwork"));
+    shot("PageSystemNetwork");
 }
 } // namespace

@@ -1,6 +1,6 @@
 // The share tab: the FTP and forwarding applies as tables (switches and entries pressed
-// in, then the settings record, the file, the daemon's stop and restart, the dialog), and
-// the pending restarts run when the operator leaves the settings screen.
+// in, then the settings record, the file, the daemon's stop and restart, the dialog); the
+// pending restarts when the operator leaves are the settings screen's test.
 #include "ChildProcess.h"
 #include "NetworkTabFixture.h"
 #include "page/settings/PageSettingShare.h"
@@ -149,30 +149,4 @@ TEST_F(ShareTabTest, ForwardingApply) {
     dev->BefApplySetting(false, 0, 0);
 }
 
-// Leaving the settings screen runs the pending restarts at once, then saves.
-TEST_F(ShareTabTest, LeavingRunsPendingRestarts) {
-    makeRoot();
-    dev->SetSysPwd("4321");
-    login("4321");
-    press("tileSetting");
-    press("tabSettingShare");
-    find<QLineEdit>("ftpPwd")->setText("fourth");
-    press("ftpApply");
-    press("msgClose");
-    press("tabSettingNetwork");
-    find<QLineEdit>("wifiPass")->setText("newphrase");
-    press("wifiApply");
-    press("msgClose");
-    dev->OnSetScrewCountDir(1);
-    env->clearStubCalls();
-    press("tabBack");
-    EXPECT_EQ(Screens::Find(ScreenId::Setting), nullptr);
-    auto calls = env->stubCalls();
-    ASSERT_EQ(calls.size(), 3u);
-    EXPECT_EQ(calls[0], "ifconfig wlan0 192.168.131.1 netmask 255.255.255.0 up");
-    EXPECT_EQ(calls[2], startLine());
-    EXPECT_FALSE(SettingsRestarts::Instance().Pending(SettingsRestarts::Wifi));
-    EXPECT_FALSE(SettingsRestarts::Instance().Pending(SettingsRestarts::Ftp));
-    EXPECT_EQ(fileSetting().operation.screw_count_dir, 1u);
-}
 } // namespace

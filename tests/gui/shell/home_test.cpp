@@ -113,9 +113,15 @@ TEST_F(HomeTest, LoginAndServicePasswordsGiveTheirLevels) {
     }
 }
 
-TEST_F(HomeTest, WrongPasswordClearsBlinksFourTimesAndKeepsThePrompt) {
+// Cancel closes the prompt; a wrong password clears it and blinks four times, keeping
+// the prompt; a correct one while the error blinks logs in.
+TEST_F(HomeTest, PasswordPromptCancelWrongAndCorrectWhileBlinking) {
     makeRoot();
     dev->SetSysPwd("4321");
+    press("tileLogin");
+    press("passwordCancel");
+    EXPECT_EQ(home()->Password(), nullptr);
+    EXPECT_EQ(dev->OnGetUserLevel(), 0);
     login("9999");
     UnitPassword* pw = home()->Password();
     ASSERT_NE(pw, nullptr);
@@ -138,26 +144,14 @@ TEST_F(HomeTest, WrongPasswordClearsBlinksFourTimesAndKeepsThePrompt) {
     EXPECT_EQ(shows, 2); // four toggles: on, off, on, off
     EXPECT_GE(t.elapsed(), 1400);
     EXPECT_EQ(home()->Password(), pw);
-}
-
-TEST_F(HomeTest, CorrectLoginWhileTheErrorBlinks) {
-    makeRoot();
-    dev->SetSysPwd("4321");
-    login("1111");
+    type("1111");
+    press("passwordOk");
     ASSERT_TRUE(home()->Password()->Blinking());
     type("4321");
     press("passwordOk");
     EXPECT_TRUE(home()->AdminMenuShown());
     EXPECT_EQ(dev->OnGetUserLevel(), 1);
     EXPECT_EQ(home()->Password(), nullptr);
-}
-
-TEST_F(HomeTest, CancelClosesThePrompt) {
-    makeRoot();
-    press("tileLogin");
-    press("passwordCancel");
-    EXPECT_EQ(home()->Password(), nullptr);
-    EXPECT_EQ(dev->OnGetUserLevel(), 0);
 }
 
 TEST_F(HomeTest, OneScreenOfEachKindAndOnlyAtItsLevel) {
@@ -239,7 +233,9 @@ TEST_F(HomeTest, OperationTileFollowsTheModeAndWarnsOfAMissingLogCard) {
     }
 }
 
-TEST_F(HomeTest, LeavingSettingsSavesAndReportsAFailure) {
+// Leaving the settings saves them and reports a failed save; leaving the browser (a modal
+// dialog) makes the program executable.
+TEST_F(HomeTest, LeavingSettingsAndTheBrowser) {
     standInAll();
     makeRoot();
     dev->SetSysPwd("4321");
@@ -260,17 +256,12 @@ TEST_F(HomeTest, LeavingSettingsSavesAndReportsAFailure) {
     ASSERT_NE(home()->MessageBox(), nullptr);
     EXPECT_EQ(home()->MessageBox()->Title(), "Error");
     EXPECT_EQ(home()->MessageBox()->Text(), "Failed to save.");
-}
+    press("msgClose");
 
-TEST_F(HomeTest, LeavingTheBrowserMakesTheProgramExecutable) {
-    standInAll();
-    makeRoot();
-    dev->SetSysPwd("4321");
-    login("4321");
     press("tileFilebrowser");
     Page* browser = Screens::Find(ScreenId::Browser);
     ASSERT_NE(browser, nullptr);
-    EXPECT_NE(root->findChild<UnitScrim*>(), nullptr); // a modal dialog
+    EXPECT_NE(root->findChild<UnitScrim*>(), nullptr);
     TestEnv::writeFile("zqcapp", "#!/bin/sh\n");
     int taps = sounds(UiSoundKind::Tap);
     browser->Leave();
