@@ -56,6 +56,13 @@ Lines join(std::initializer_list<Lines> parts) {
     return all;
 }
 
+// An OK result carrying the tool's event number.
+FastenResult numbered(int no) {
+    FastenResult r = result(1);
+    r.EventNo = uint16_t(no);
+    return r;
+}
+
 struct Case {
     const char* name;
     std::function<void(RecordingPort&)> setUp;
@@ -152,6 +159,16 @@ const Case kCases[] = {
          r.TrayHotplug(true); p.tray.Opmode = 0; r.TrayHotplug(true); r.TrayHotplug(false); },
      {"1:4004=6", "1:lock=0", "Warning: In Without job mode,\nBST should operate in Master mode",
       "1:lock=1"}},
+    {"a result taken live whose acknowledgement was lost with the link, sent again from the "
+     "store: acknowledged and counted for the collection, not logged twice",
+     [](RecordingPort& p) { p.manager = true; p.states = {3}; p.pending = {0};
+                            p.results[0] = {numbered(41)}; },
+     [](FreeRun& r, RecordingPort& p) {
+         r.Fasten(0); r.Registry(0, 0); p.pending = {2}; p.storedOpen = true; r.Registry(0, 3);
+         r.StoredConfirmed(0x1); p.lines.clear(); p.results[0] = {numbered(41), numbered(42)};
+         r.Fasten(0); r.Fasten(0); },
+     {"0:4016=1", "stored 0 got 1", "0:log+ack status 1 source 0", "stored 0 got 2", "0:fet+",
+      "0:auto=0", "0:4001=0", "stored close"}},
     // Results with event number 0 (a tool that leaves register 0 alone): only the first
     // result after a link loss, like the last one taken before it, is the tool's resend.
     {"stored results alike each get their line",
@@ -239,35 +256,6 @@ TEST(FreeRun, StoredResultsAreCollectedToolByToolOutsideTheTable) {
                      "tray force", "stored close"}))
         << "stored results make no sound and never reach the panel or the table";
     EXPECT_EQ(run.StoredTotal(), 0);
-}
-
-// A result taken live whose acknowledgement was lost with the link comes again from the
-// tool's store: acknowledged and counted for the collection, not logged twice.
-TEST(FreeRun, AResultSentAgainFromTheStoreIsLoggedOnce) {
-    RecordingPort port;
-    port.manager = true;
-    port.states = {3};
-    port.pending = {0};
-    FreeRun run(port);
-    run.Start();
-    FastenResult taken = result(1);
-    taken.EventNo = 41;
-    FastenResult next = taken;
-    next.EventNo = 42;
-    port.results[0] = {taken};
-    run.Fasten(0);
-    run.Registry(0, 0);
-    port.pending = {2};
-    port.storedOpen = true;
-    run.Registry(0, 3);
-    run.StoredConfirmed(0x1);
-    port.lines.clear();
-    port.results[0] = {taken, next};
-    run.Fasten(0);
-    run.Fasten(0);
-    EXPECT_EQ(port.lines,
-              Lines({"0:4016=1", "stored 0 got 1", "0:log+ack status 1 source 0", "stored 0 got 2",
-                     "0:fet+", "0:auto=0", "0:4001=0", "stored close"}));
 }
 
 TEST(FreeRun, ToolsNotChosenAreOpenedAndALostToolIsDroppedFromTheTotal) {
