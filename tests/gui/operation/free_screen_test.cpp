@@ -165,6 +165,21 @@ TEST_F(FreeScreenTest, ResultsBecomeRowsWithTheChosenColumnsAndTheRightSounds) {
     dev->OnSetBarcodeIF(1); // the code the tool read goes into the row
     fasten("fasten 0 ok torque=1180 time=820 barcode=LOT-4711");
     shot("PageOperationWithoutJob");
+
+    // A barcode read at the tool selects its preset only with the tool's setting on.
+    dev->OnSetBarcodeIF(0);
+    dev->BarcodeAddPreset(t, "AB-77", 0, 0, 0, 3);
+    ASSERT_EQ(tools->cmd("set 0 4004 1"), "ok");
+    struct Case {
+        bool settingOn;
+        long preset;
+    } cases[] = {{false, 1}, {true, 3}};
+    for (const Case& c : cases) {
+        dev->SetSettingBarcodeTdx(t, c.settingOn);
+        fasten("barcode 0 AB-77");
+        // The preset write, if any, is made before the row is shown.
+        EXPECT_EQ(tools->reg(0, 4004), c.preset) << c.settingOn;
+    }
 }
 
 TEST_F(FreeScreenTest, ClearAfterConfirmationEmptiesTheTableAndNumberingStartsAgain) {
@@ -189,25 +204,6 @@ TEST_F(FreeScreenTest, ClearAfterConfirmationEmptiesTheTableAndNumberingStartsAg
     fasten("fasten 0 ng");
     EXPECT_EQ(rows(), 1);
     EXPECT_EQ(cell(0, 0), "1");
-}
-
-TEST_F(FreeScreenTest, ABarcodeAtTheToolSelectsItsPresetOnlyWithTheToolSettingOn) {
-    tools = FakeTool::onLoopback({2});
-    const int t = connect(0);
-    dev->BarcodeAddPreset(t, "AB-77", 0, 0, 0, 3);
-    ASSERT_EQ(tools->cmd("set 0 4004 1"), "ok");
-    page = open();
-    ASSERT_NE(page, nullptr);
-    struct Case {
-        bool settingOn;
-        long preset;
-    } cases[] = {{false, 1}, {true, 3}};
-    for (const Case& c : cases) {
-        dev->SetSettingBarcodeTdx(t, c.settingOn);
-        fasten("barcode 0 AB-77");
-        // The preset write, if any, is made before the row is shown.
-        EXPECT_EQ(tools->reg(0, 4004), c.preset) << c.settingOn;
-    }
 }
 
 TEST_F(FreeScreenTest, ScannerCodesShownOnlyWithTheLocalScannerAndTheErrorCodeList) {

@@ -781,14 +781,6 @@ TEST_F(JobRunTest, StoredResultsOfACompleteStepAreLoggedOnly) {
     EXPECT_EQ(run.CatchUp(), 0);
 }
 
-TEST_F(JobRunTest, PendingResultsOfAnotherToolAreDroppedWithoutTheManager) {
-    Load({Step{.screws = 3}});
-    Take();
-    Reconnect(1, 4, 0);
-    EXPECT_TRUE(Has(Take(), "backup 1 1"));
-    EXPECT_EQ(run.CatchUp(), 0);
-}
-
 TEST_F(JobRunTest, AResentResultIsAcknowledgedButNeverCountedOrLoggedTwice) {
     Load({Step{.screws = 4}});
     Event(1, 0, 1, 41);
@@ -991,9 +983,14 @@ TEST_F(JobRunTest, ASecondConnectedDuringTheCatchUpKeepsItGoing) {
 }
 
 // The data link alone would keep the step tool working while its results cannot come.
+// Another tool's links leave the step alone; without the manager its stored results are
+// dropped.
 TEST_F(JobRunTest, EventLinkAloneLostLocksTheStepToolUntilItCatchesUp) {
     Load({Step{.screws = 3}});
     Take();
+    Reconnect(1, 4, 0);
+    EXPECT_TRUE(Has(Take(), "backup 1 1"));
+    EXPECT_EQ(run.CatchUp(), 0);
     run.OnToolState(1, 4);
     EXPECT_FALSE(Has(Take(), "lock 1 1")) << "not the step tool";
     run.OnToolState(0, 4);
