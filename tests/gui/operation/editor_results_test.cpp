@@ -1,72 +1,18 @@
 // Results while an editor screen is open, as a table: a set-up, Start, a sequence of
 // events against a recording port, and the port calls they must give, in order.
+#include "RecordingResultsPort.h"
 #include "page/operation/EditorResults.h"
 
-#include <deque>
 #include <functional>
 #include <gtest/gtest.h>
-#include <map>
-#include <string>
-#include <vector>
 
 namespace {
+using namespace results_test;
 
-FastenResult result(int status) {
-    FastenResult r;
-    r.Status = uint16_t(status);
-    return r;
-}
-
-struct RecordingPort : EditorResultsPort {
-    bool manager = true;
-    int barcodeIf = 0;
-    std::vector<int> states{3, 3};
-    std::vector<int> pending{0, 0};
-    std::map<int, std::deque<FastenResult>> results;
-    bool storedOpen = false;
-    std::vector<std::string> lines;
-
-    void rec(const std::string& l) { lines.push_back(l); }
-    static std::string n(int v) { return std::to_string(v); }
-
-    bool BackupManager() override { return manager; }
-    int BarcodeInterface() override { return barcodeIf; }
-    int ToolCount() override { return int(states.size()); }
-    int ToolState(int t) override { return states.at(size_t(t)); }
-    int PendingEvents(int t) override { return pending.at(size_t(t)); }
-    void WriteRegister(int t, int reg, int v) override { rec(n(t) + ":" + n(reg) + "=" + n(v)); }
-    void EnableDataBackup(int t, int skip) override { rec(n(t) + ":events=" + n(skip)); }
-    void DisableDataBackup(int t) override { rec(n(t) + ":events off"); }
-    bool ReadResult(int t, FastenResult* out) override {
-        auto& q = results[t];
-        if (q.empty()) return false;
-        *out = q.front();
-        q.pop_front();
-        return true;
-    }
-    std::string CheckLogLocation() override { return ""; }
-    int LogAndAcknowledge(int t, const FastenResult& r, int src) override {
-        rec(n(t) + ":log+ack status " + n(r.Status) + " source " + n(src));
-        return 0;
-    }
-    void Message(const std::string& title, const std::string& text) override {
-        rec(title + ": " + text);
-    }
-    bool StoredOpen() override { return storedOpen; }
-    void StoredShow() override {
-        storedOpen = true;
-        rec("stored open");
-    }
-    void StoredRefresh(int t) override { rec("stored refresh " + n(t)); }
-    void StoredProgress(int t, int got) override { rec("stored " + n(t) + " got " + n(got)); }
-    void StoredClose() override {
-        storedOpen = false;
-        rec("stored close");
-    }
+struct RecordingPort : EditorResultsPort, RecordingResults {
+    RecordingPort() { manager = true; }
     void StartPrompt(int ms) override { rec("prompt in " + n(ms)); }
 };
-
-using Lines = std::vector<std::string>;
 
 struct Case {
     const char* name;

@@ -165,25 +165,32 @@ TEST_F(FreeScreenTest, ResultsBecomeRowsWithTheChosenColumnsAndTheRightSounds) {
     dev->OnSetBarcodeIF(1); // the code the tool read goes into the row
     fasten("fasten 0 ok torque=1180 time=820 barcode=LOT-4711");
     shot("PageOperationWithoutJob");
+
+    // A barcode read at the tool selects its preset only with the tool's setting on.
+    dev->OnSetBarcodeIF(0);
+    dev->BarcodeAddPreset(t, "AB-77", 0, 0, 0, 3);
+    ASSERT_EQ(tools->cmd("set 0 4004 1"), "ok");
+    struct Case {
+        bool settingOn;
+        long preset;
+    } cases[] = {{false, 1}, {true, 3}};
+    for (const Case& c : cases) {
+        dev->SetSettingBarcodeTdx(t, c.settingOn);
+        fasten("barcode 0 AB-77");
+        // The preset write, if any, is made before the row is shown.
+        EXPECT_EQ(tools->reg(0, 4004), c.preset) << c.settingOn;
+    }
 }
 
-TEST_F(FreeScreenTest, WithEveryColumnOffOnlyTheSequenceIsShown) {
+TEST_F(FreeScreenTest, ClearAfterConfirmationEmptiesTheTableAndNumberingStartsAgain) {
     tools = FakeTool::onLoopback({3});
     connect(0);
-    setColumns({});
+    setColumns({}); // every column off: only the sequence is shown
     page = open();
     ASSERT_NE(page, nullptr);
     fasten("fasten 0 ok");
     EXPECT_EQ(page->Model()->columnCount(), 1);
     EXPECT_EQ(cell(0, 0), "1");
-}
-
-TEST_F(FreeScreenTest, ClearAfterConfirmationEmptiesTheTableAndNumberingStartsAgain) {
-    tools = FakeTool::onLoopback({2});
-    connect(0);
-    page = open();
-    ASSERT_NE(page, nullptr);
-    fasten("fasten 0 ok");
     fasten("fasten 0 ok");
     press("opClear");
     ASSERT_NE(page->ConfirmDialog(), nullptr);
@@ -199,26 +206,7 @@ TEST_F(FreeScreenTest, ClearAfterConfirmationEmptiesTheTableAndNumberingStartsAg
     EXPECT_EQ(cell(0, 0), "1");
 }
 
-TEST_F(FreeScreenTest, ABarcodeAtTheToolSelectsItsPresetOnlyWithTheToolSettingOn) {
-    tools = FakeTool::onLoopback({2});
-    const int t = connect(0);
-    dev->BarcodeAddPreset(t, "AB-77", 0, 0, 0, 3);
-    ASSERT_EQ(tools->cmd("set 0 4004 1"), "ok");
-    page = open();
-    ASSERT_NE(page, nullptr);
-    struct Case {
-        bool settingOn;
-        long preset;
-    } cases[] = {{false, 1}, {true, 3}};
-    for (const Case& c : cases) {
-        dev->SetSettingBarcodeTdx(t, c.settingOn);
-        fasten("barcode 0 AB-77");
-        // The preset write, if any, is made before the row is shown.
-        EXPECT_EQ(tools->reg(0, 4004), c.preset) << c.settingOn;
-    }
-}
-
-TEST_F(FreeScreenTest, ScannerCodesAreShownOnlyWithTheLocalScanner) {
+TEST_F(FreeScreenTest, ScannerCodesShownOnlyWithTheLocalScannerAndTheErrorCodeList) {
     struct Case {
         int barcodeIf;
         bool shown;
@@ -236,6 +224,16 @@ TEST_F(FreeScreenTest, ScannerCodesAreShownOnlyWithTheLocalScanner) {
             EXPECT_TRUE(QTest::qWaitFor([&] { return !page->NoticeWidget()->Showing(); }, 20000));
         }
     }
+    // The error code list shows every code.
+    press("opErrorCodes");
+    auto* table = find<QTableWidget>("errorCodeTable");
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->rowCount(), 29);
+    EXPECT_EQ(table->item(0, 0)->text(), "E104");
+    EXPECT_EQ(table->item(28, 1)->text(), QString::fromUtf8("Battery temperature over 80\u00b0C"));
+    shot("UnitErrorCodeList");
+    press("errorCodeClose");
+    EXPECT_EQ(find<QTableWidget>("errorCodeTable"), nullptr);
 }
 
 TEST_F(FreeScreenTest, AToolConnectingWhileTheScreenIsShownStaysUnlocked) {
@@ -259,23 +257,6 @@ TEST_F(FreeScreenTest, AToolConnectingWhileTheScreenIsShownStaysUnlocked) {
     EXPECT_EQ(tools->trace(1).rfind("4001=1", 0), 0u) << "elsewhere a connecting tool is locked";
 }
 
-TEST_F(FreeScreenTest, TheErrorCodeListShowsEveryCode) {
-    page = open();
-    ASSERT_NE(page, nullptr);
-    press("opErrorCodes");
-    auto* table = find<QTableWidget>("errorCodeTable");
-    ASSERT_NE(table, nullptr);
-    EXPECT_EQ(table->rowCount(), 29);
-    EXPECT_EQ(table->item(0, 0)->text(), "E104");
-    EXPECT_EQ(table->item(28, 1)->text(), QString::fromUtf8("Battery temperature over 80\u00b0C"));
-    shot("UnitErrorCodeList");
-    press("errorCodeClose");
-    EXPECT_EQ(find<QTableWidget>("errorCodeTable"), nullptr);
-}
-
-} // namespace
-
-namespace {
 // Results a tool stored while no screen took them are collected into the log through the
 // dialog, never into the table; afterwards the tool works unlocked with its results listed.
 TEST_F(FreeScreenTest, StoredResultsGoToTheLogNotTheTable) {
@@ -303,9 +284,6 @@ TEST_F(FreeScreenTest, StoredResultsGoToTheLogNotTheTable) {
     fasten("fasten 0 ok");
     EXPECT_EQ(cell(0, 0), "1") << "live results are listed again";
 }
-} // namespace
-
-namespace {
 // A log the writer cannot take (full disk): every result is still acknowledged, the screen
 // says so once, and the held lines reach the file in order once it can be written again.
 TEST_F(FreeScreenTest, AFailedLogLineIsReportedOnceAndKeptUntilTheLogWorks) {

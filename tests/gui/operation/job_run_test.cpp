@@ -224,37 +224,45 @@ FastenResult Res(int status, int screwNo = 0, int error = 0) {
     return r;
 }
 
-class JobRunTest : public ::testing::Test {
-  protected:
+using Lines = std::vector<std::string>;
+
+bool Has(const Lines& v, const std::string& l) {
+    return std::find(v.begin(), v.end(), l) != v.end();
+}
+
+// `want` appear in this order (others may come between).
+::testing::AssertionResult InOrder(const Lines& v, const Lines& want) {
+    size_t i = 0;
+    for (const auto& l : v)
+        if (i < want.size() && l == want[i]) i++;
+    if (i == want.size()) return ::testing::AssertionSuccess();
+    std::string all;
+    for (const auto& l : v)
+        all += "\n  " + l;
+    return ::testing::AssertionFailure() << "missing \"" << want[i] << "\" in:" << all;
+}
+
+// One job runner over its recording port, and the moves every case makes with it.
+struct Rig {
     Port p;
     JobRun run{p};
-    int nextNo_ = 1000;
+    int nextNo = 1000;
 
-    // Lines recorded since the last call; the whole list for Has/Lacks.
-    std::vector<std::string> Take() {
-        std::vector<std::string> v;
+    // Lines recorded since the last call.
+    Lines Take() {
+        Lines v;
         v.swap(p.lines);
         return v;
-    }
-    static bool Has(const std::vector<std::string>& v, const std::string& l) {
-        return std::find(v.begin(), v.end(), l) != v.end();
-    }
-    // `want` appear in this order (others may come between).
-    static ::testing::AssertionResult InOrder(const std::vector<std::string>& v,
-                                              const std::vector<std::string>& want) {
-        size_t i = 0;
-        for (const auto& l : v)
-            if (i < want.size() && l == want[i]) i++;
-        if (i == want.size()) return ::testing::AssertionSuccess();
-        std::string all;
-        for (const auto& l : v)
-            all += "\n  " + l;
-        return ::testing::AssertionFailure() << "missing \"" << want[i] << "\" in:" << all;
     }
     void Fire(RunTimer t) {
         ASSERT_TRUE(p.active.count(t)) << RunTimerName(t) << " not running";
         p.active.erase(t);
         run.OnTimer(t);
+    }
+    // The next-step timer's expiry, whether it runs or not.
+    void Next() {
+        p.active.erase(RunTimer::NextStep);
+        run.OnTimer(RunTimer::NextStep);
     }
     // Runs next-step timers until a step waits or the job ends.
     void Settle() {
@@ -268,45 +276,36 @@ class JobRunTest : public ::testing::Test {
         run.JobLoad(0);
         Settle();
     }
+    // The job loaded and only its first step entered.
+    void Enter(std::vector<Step> steps) {
+        p.jobs.push_back({"j", steps});
+        run.Create();
+        run.JobLoad(0);
+        Next();
+    }
     // Each event is a distinct record unless the test gives the tool's event number.
     void Event(int status, int t = 0, int screwNo = 0, int no = -1) {
         FastenResult r = Res(status, screwNo);
-        r.EventNo = uint16_t(no >= 0 ? no : nextNo_++);
+        r.EventNo = uint16_t(no >= 0 ? no : nextNo++);
         run.OnFastenEvent(t, r);
+    }
+    // The link of `t` lost and back with `pending` stored results.
+    void Reconnect(int t, int pending, int lostState = 2) {
+        run.OnToolState(t, lostState);
+        p.pending[t] = pending;
+        run.OnToolState(t, 3);
     }
 };
 
-TEST_F(JobRunTest, StepEntryWritesPresetCountLocksAndUnlocksOnlyTheStepTool) {
-    Load({Step{}});
-    EXPECT_TRUE(InOrder(Take(), {"jobload 0", "sysout 7 0", "current 0", "lockall",
-                                 "write 0 4004 3", "screwcnt 0 2", "autolock 0 1", "unlock 0"}));
-    EXPECT_TRUE(run.Waiting());
-    EXPECT_EQ(run.View().toolLine, "T0  /  P3");
-    EXPECT_EQ(run.View().resultText, "0.00 / 12.50 N.m");
-}
+class JobRunTest : public ::testing::Test, protected Rig {};
 
-TEST_F(JobRunTest, NgThenOkOnOneScrewCountsOnceAndStaysOk) {
-    Load({Step{}});
-    Take();
-    Event(2, 0, 1);
-    EXPECT_EQ(run.ScrewsDone(), 0);
-    EXPECT_EQ(run.View().errorText, "E0 : Unknown error code");
-    Event(1, 0, 1);
-    Event(1, 0, 2);
-    const auto l = Take();
-    EXPECT_TRUE(InOrder(l, {"log 0 0 0 ack 0", "sound ng", "sysout 2 1", "sound ok", "sysout 1 1",
-                            "sysout 3 1", "lockall", "timer start NextStep 100"}));
-    EXPECT_FALSE(Has(l, "sysout 4 1"));
-    Settle();
-    EXPECT_FALSE(run.JobNg());
-    EXPECT_EQ(run.View().banner, "Job OK !!!");
-}
+// ---- steps and results ----
 
 TEST_F(JobRunTest, CounterTextsForEveryUnitAndDirection) {
     // Job of 3 + 2 screws, three OK results in step one, one in step two.
     const struct {
         int unit, dir;
-        std::vector<std::string> texts; // at entry 1, after each OK, at entry 2, after OK
+        Lines texts; // at entry 1, after each OK, at entry 2, after OK
     } cases[] = {
         {1, 1, {"5", "4", "3", "2", "2", "1"}},
         {1, 0, {"0", "1", "2", "3", "3", "4"}},
@@ -314,75 +313,144 @@ TEST_F(JobRunTest, CounterTextsForEveryUnitAndDirection) {
         {0, 0, {"0", "1", "2", "3", "0", "1"}},
     };
     for (const auto& c : cases) {
-        Port port;
-        port.s.countUnit = c.unit;
-        port.s.countDir = c.dir;
-        port.jobs.push_back({"j", {Step{.screws = 3}, Step{.screws = 2}}});
-        JobRun r(port);
-        r.Create();
-        r.JobLoad(0);
-        std::vector<std::string> seen;
-        auto next = [&] {
-            port.active.erase(RunTimer::NextStep);
-            r.OnTimer(RunTimer::NextStep);
-        };
-        next();
-        seen.push_back(r.View().counterText.toStdString());
+        SCOPED_TRACE("unit " + std::to_string(c.unit) + " dir " + std::to_string(c.dir));
+        Rig k;
+        k.p.s.countUnit = c.unit;
+        k.p.s.countDir = c.dir;
+        k.Enter({Step{.screws = 3}, Step{.screws = 2}});
+        Lines seen{k.run.View().counterText.toStdString()};
         for (int i = 0; i < 3; i++) {
-            r.OnFastenEvent(0, Res(1, i + 1));
-            seen.push_back(r.View().counterText.toStdString());
+            k.run.OnFastenEvent(0, Res(1, i + 1));
+            seen.push_back(k.run.View().counterText.toStdString());
         }
-        next();
-        seen.push_back(r.View().counterText.toStdString());
-        r.OnFastenEvent(0, Res(1, 4));
-        seen.push_back(r.View().counterText.toStdString());
-        EXPECT_EQ(seen, c.texts) << "unit " << c.unit << " dir " << c.dir;
+        k.Next();
+        seen.push_back(k.run.View().counterText.toStdString());
+        k.run.OnFastenEvent(0, Res(1, 4));
+        seen.push_back(k.run.View().counterText.toStdString());
+        EXPECT_EQ(seen, c.texts);
     }
 }
 
-TEST_F(JobRunTest, InputStepConditionsOnEntry) {
+// The result pulses of a step of two screws, and the step's outcome: an NG screw then OK
+// on the same screw leaves the step OK; an NG screw the count passes over (skipped) leaves
+// the step and the job NG however OK the results after it are.
+TEST_F(JobRunTest, ResultPulsesAndTheStepOutcome) {
+    Load({Step{}});
+    Take();
+    Event(2, 0, 1);
+    EXPECT_EQ(run.ScrewsDone(), 0);
+    EXPECT_EQ(run.View().errorText, "E0 : Unknown error code");
+    Event(1, 0, 1);
+    Event(1, 0, 2);
+    auto l = Take();
+    EXPECT_TRUE(InOrder(l, {"log 0 0 0 ack 0", "sound ng", "sysout 2 1", "sound ok", "sysout 1 1",
+                            "sysout 3 1", "lockall", "timer start NextStep 100"}));
+    EXPECT_FALSE(Has(l, "sysout 4 1"));
+    Settle();
+    EXPECT_FALSE(run.JobNg());
+    EXPECT_EQ(run.View().banner, "Job OK !!!");
+
+    Rig k;
+    k.p.s.skipNoPwd = true;
+    k.Load({Step{.screws = 3}});
+    k.Event(1, 0, 1);
+    k.Event(2, 0, 2);
+    k.run.OnConfirmed("skip"); // Next screw over the NG one
+    EXPECT_EQ(k.run.ScrewsDone(), 2);
+    k.Take();
+    k.Event(1, 0, 3);
+    l = k.Take();
+    EXPECT_TRUE(InOrder(l, {"sysout 1 1", "sysout 4 1", "lockall", "timer start NextStep 100"}));
+    EXPECT_FALSE(Has(l, "sysout 3 1"));
+    EXPECT_TRUE(k.run.StepNg());
+    k.Settle();
+    EXPECT_TRUE(Has(k.Take(), "sysout 6 1"));
+    EXPECT_EQ(k.run.View().banner, "Job NG !!!");
+}
+
+TEST_F(JobRunTest, InputStepConditions) {
     const struct {
         int cond;
         int lvl1, lvl2;
-        bool sysFunc2; // input 2 has a system function
-        bool waiting;
+        bool sysFunc2;                           // input 2 has a system function
+        std::vector<std::pair<int, int>> inputs; // after entry
+        bool waiting;                            // else the next step is on its way
     } cases[] = {
-        {2, 1, 1, false, false}, // "Status high", all high already: passes at once
-        {2, 1, 0, false, true},
-        {3, 0, 0, false, false},
-        {3, 1, 0, false, true},
-        {0, 0, 0, false, true},
-        {1, 1, 1, false, true},
-        {2, 1, 0, true, false}, // the low input has a system function: ignored
+        {2, 1, 1, false, {}, false}, // "Status high", all high already: passes at once
+        {2, 1, 0, false, {}, true},
+        {3, 0, 0, false, {}, false},
+        {3, 1, 0, false, {}, true},
+        {0, 0, 0, false, {}, true},
+        {1, 1, 1, false, {}, true},
+        {2, 1, 0, true, {}, false}, // the low input has a system function: ignored
+        // "Active high": each input must be seen rising once; a second rise counts once.
+        {0, 0, 0, false, {{1, 1}, {1, 0}, {1, 1}}, true},
+        {0, 0, 0, false, {{1, 1}, {1, 0}, {1, 1}, {2, 1}}, false},
     };
     for (const auto& c : cases) {
-        Port port;
-        port.in[1] = c.lvl1;
-        port.in[2] = c.lvl2;
-        port.inFunc[2] = c.sysFunc2 ? 15 : 0;
-        port.jobs.push_back({"j", {Step{.type = kStepInput, .in = {1, 2}, .cond = c.cond}}});
-        JobRun r(port);
-        r.Create();
-        r.JobLoad(0);
-        port.active.clear();
-        r.OnTimer(RunTimer::NextStep);
-        EXPECT_EQ(r.Waiting(), c.waiting) << "cond " << c.cond << " " << c.lvl1 << c.lvl2;
-        EXPECT_EQ(port.active.count(RunTimer::NextStep) == 1, !c.waiting);
+        SCOPED_TRACE("cond " + std::to_string(c.cond) + " " + std::to_string(c.lvl1) +
+                     std::to_string(c.lvl2) + " inputs " + std::to_string(c.inputs.size()));
+        Rig k;
+        k.p.in[1] = c.lvl1;
+        k.p.in[2] = c.lvl2;
+        k.p.inFunc[2] = c.sysFunc2 ? 15 : 0;
+        k.Enter({Step{.type = kStepInput, .in = {1, 2}, .cond = c.cond}, Step{.type = kStepMsg}});
+        for (auto [input, level] : c.inputs)
+            k.run.OnInput(input, level);
+        if (c.inputs.empty()) {
+            EXPECT_EQ(k.run.Waiting(), c.waiting) << "at entry";
+        }
+        EXPECT_EQ(k.p.active.count(RunTimer::NextStep) == 1, !c.waiting);
     }
 }
 
-TEST_F(JobRunTest, InputStepActiveHighNeedsEachInputOnce) {
-    Load({Step{.type = kStepInput, .in = {1, 2}, .cond = 0}, Step{.type = kStepMsg}});
-    run.OnInput(1, 1);
-    run.OnInput(1, 0);
-    run.OnInput(1, 1); // counts once
-    EXPECT_FALSE(p.active.count(RunTimer::NextStep));
-    run.OnInput(2, 1);
-    EXPECT_TRUE(p.active.count(RunTimer::NextStep));
+TEST_F(JobRunTest, StepsThatDoNotWait) {
+    const struct {
+        Step step;
+        Lines want, never;
+    } cases[] = {
+        {Step{.screws = 0}, {}, {"unlock 0", "write 0 4004 3"}},
+        {Step{.type = kStepInput, .in = {4}, .cond = 0}, {}, {}}, // input 4: a system function
+        {Step{.type = kStepOutput, .out = {{9, 1}, {10, 1}}}, {"out 9 1", "out 10 1"}, {"out 9 0"}},
+        {Step{.type = kStepDelay, .value = 0}, {}, {"timer start Delay 0"}},
+        {Step{.type = kStepMsg}, {"lockall"}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step.type);
+        Rig k;
+        k.p.inFunc[4] = 15;
+        k.p.jobs.push_back({"j", {c.step, Step{.type = kStepMsg}}});
+        k.run.Create();
+        k.run.JobLoad(0);
+        k.Take();
+        k.Next();
+        EXPECT_FALSE(k.run.Waiting());
+        EXPECT_TRUE(InOrder(k.p.lines, c.want));
+        k.Next(); // the message step after it
+        for (const auto& l : c.never)
+            EXPECT_FALSE(Has(k.p.lines, l)) << l;
+    }
 }
 
-TEST_F(JobRunTest, UnregisteredStepToolUnlocksNothingAndKeepsCounters) {
+// A time delay in seconds counts in its unit and ends with the tap (the screen test's
+// delay is in milliseconds).
+TEST_F(JobRunTest, TimeDelayInSecondsEndsByItsTimer) {
+    Load({Step{.type = kStepDelay, .value = 2}, Step{.type = kStepMsg}});
+    EXPECT_EQ(run.View().delayTitle, "Time ( 2 sec )");
+    EXPECT_TRUE(Has(Take(), "timer start Delay 2000"));
+    Fire(RunTimer::Delay);
+    EXPECT_TRUE(InOrder(Take(), {"sound tap", "timer start NextStep 100"}));
+}
+
+// The step's tool alone is unlocked, with the step's preset and screw count; a tool not
+// registered unlocks nothing.
+TEST_F(JobRunTest, StepEntryUnlocksOnlyARegisteredStepTool) {
     Load({Step{.screws = 3}, Step{.tool = "nope", .screws = 5}});
+    EXPECT_TRUE(InOrder(Take(), {"jobload 0", "sysout 7 0", "current 0", "lockall",
+                                 "write 0 4004 3", "screwcnt 0 3", "autolock 0 1", "unlock 0"}));
+    EXPECT_TRUE(run.Waiting());
+    EXPECT_EQ(run.View().toolLine, "T0  /  P3");
+    EXPECT_EQ(run.View().resultText, "0.00 / 12.50 N.m");
     for (int i = 1; i <= 3; i++)
         Event(1, 0, i);
     Take();
@@ -410,13 +478,14 @@ TEST_F(JobRunTest, ScrewCountEventGivesBackOnlyTheNextNumber) {
     Take();
     Event(8, 0, 5); // not last + 1: only the tap
     EXPECT_EQ(run.ScrewsDone(), 2);
-    EXPECT_EQ(Take(), (std::vector<std::string>{"log 0 0 0 ack 0", "sound tap"}));
+    EXPECT_EQ(Take(), (Lines{"log 0 0 0 ack 0", "sound tap"}));
     Event(8, 0, 9);
     EXPECT_EQ(run.ScrewsDone(), 1);
     EXPECT_EQ(run.JobScrewsDone(), 1);
 }
 
-TEST_F(JobRunTest, AutoRestartClearsJobNgAtTheRestartNotAtTheBanner) {
+// The job's end with and without "auto job restart".
+TEST_F(JobRunTest, TheJobEnd) {
     p.s.autoRestart = true;
     p.s.skipNoPwd = true;
     Load({Step{.screws = 1}});
@@ -426,63 +495,73 @@ TEST_F(JobRunTest, AutoRestartClearsJobNgAtTheRestartNotAtTheBanner) {
     Take();
     Fire(RunTimer::JobResult);
     EXPECT_TRUE(InOrder(Take(), {"alloff", "timer start NextStep 100"}));
-    EXPECT_TRUE(run.JobNg());
+    EXPECT_TRUE(run.JobNg()) << "cleared at the restart, not at the banner";
     EXPECT_EQ(run.Sdx(), -1);
     Fire(RunTimer::NextStep);
     EXPECT_FALSE(run.JobNg());
     EXPECT_EQ(run.Sdx(), 0);
+
+    // Without it the job is released and "Ready" goes high.
+    Rig k;
+    k.Load({Step{.type = kStepMsg}});
+    k.Take();
+    k.Fire(RunTimer::JobResult);
+    EXPECT_EQ(k.run.Jdx(), -1);
+    EXPECT_TRUE(InOrder(k.Take(), {"current -1", "lockall", "sysout 7 0", "sysout 7 1"}));
 }
 
-TEST_F(JobRunTest, WithoutAutoRestartTheJobIsReleasedAndReadyGoesHigh) {
-    Load({Step{.type = kStepMsg}});
-    Take();
-    Fire(RunTimer::JobResult);
-    EXPECT_EQ(run.Jdx(), -1);
-    EXPECT_TRUE(InOrder(Take(), {"current -1", "lockall", "sysout 7 0", "sysout 7 1"}));
-}
+// ---- operator commands ----
 
-TEST_F(JobRunTest, SkipMakesTheJobNgOnlyOnFasteningAndInputSteps) {
+// Skip and reset step with no password asked: which steps the command makes NG.
+TEST_F(JobRunTest, SkipAndResetStepMakeTheJobNgOnlyWhereWorkIsLost) {
+    const Step input{.type = kStepInput, .in = {1, 2}, .cond = 0};
     const struct {
+        const char* command;
         Step step;
-        int skips;
+        int times, oks;
         bool ng;
     } cases[] = {
-        {Step{.type = kStepInput, .in = {1}, .cond = 0}, 1, true},
-        {Step{.type = kStepOutput, .out = {{9, 0}}}, 1, false},
-        {Step{.type = kStepDelay, .delayMode = 1}, 1, false},
-        {Step{.type = kStepMsg}, 1, false},   // within its 100 ms
-        {Step{.type = kStepFasten}, 2, true}, // each screw skipped
+        {"skip", Step{.type = kStepInput, .in = {1}, .cond = 0}, 1, 0, true},
+        {"skip", Step{.type = kStepOutput, .out = {{9, 0}}}, 1, 0, false},
+        {"skip", Step{.type = kStepDelay, .delayMode = 1}, 1, 0, false},
+        {"skip", Step{.type = kStepMsg}, 1, 0, false},   // within its 100 ms
+        {"skip", Step{.type = kStepFasten}, 2, 0, true}, // each screw skipped
+        {"reset step", Step{.screws = 3}, 1, 0, false},
+        {"reset step", Step{.screws = 3}, 1, 1, true},
+        {"reset step", input, 1, 0, false},
+        {"reset step", input, 1, 1, true},
     };
     for (const auto& c : cases) {
-        Port port;
-        port.s.skipNoPwd = true;
-        port.jobs.push_back({"j", {c.step, Step{.type = kStepMsg}}});
-        JobRun r(port);
-        r.Create();
-        r.JobLoad(0);
-        port.active.clear();
-        r.OnTimer(RunTimer::NextStep);
-        for (int i = 0; i < c.skips; i++)
-            r.OnConfirmed("skip");
-        EXPECT_EQ(r.JobNg(), c.ng) << c.step.type;
-        EXPECT_EQ(r.Sdx(), 0) << c.step.type;
-        EXPECT_TRUE(port.active.count(RunTimer::NextStep)) << c.step.type;
+        SCOPED_TRACE(std::string(c.command) + " " + std::to_string(c.step.type) + " oks " +
+                     std::to_string(c.oks));
+        const bool reset = std::string(c.command) == "reset step";
+        Rig k;
+        k.p.s.skipNoPwd = k.p.s.resetNoPwd = true;
+        k.Enter({c.step, Step{.type = kStepMsg}});
+        for (int i = 0; i < c.oks; i++)
+            c.step.type == kStepFasten ? k.run.OnFastenEvent(0, Res(1)) : k.run.OnInput(1, 1);
+        for (int i = 0; i < c.times; i++)
+            k.run.OnConfirmed(c.command);
+        EXPECT_TRUE(k.p.active.count(RunTimer::NextStep));
+        if (reset) k.Next();
+        EXPECT_EQ(k.run.JobNg(), c.ng);
+        EXPECT_EQ(k.run.Sdx(), 0) << "skip: still the step; reset: the same step again";
+        if (reset) {
+            EXPECT_EQ(k.run.ScrewsDone(), 0);
+        }
     }
 }
 
-TEST_F(JobRunTest, SkipOfAScrewAsksThePasswordUnlessAllowedOrFromAnInput) {
+// The password of a skip is the screen test's; an input with the skip function skips a
+// screw on its rising level without one, and the skipped screws leave the step NG.
+TEST_F(JobRunTest, SkipInputActsOnTheRisingLevel) {
     p.inFunc[3] = 9;
     Load({Step{.screws = 3}});
-    Take();
-    run.OnConfirmed("skip");
-    EXPECT_TRUE(Has(Take(), "pwd next"));
-    EXPECT_FALSE(run.OnPassword("next", "999"));
-    EXPECT_EQ(Take(), std::vector<std::string>{"sound ng"});
-    EXPECT_TRUE(run.OnPassword("next", "1234"));
+    run.OnInput(3, 0);
+    EXPECT_EQ(run.ScrewsDone(), 0);
+    run.OnInput(3, 1);
     EXPECT_EQ(run.ScrewsDone(), 1);
     EXPECT_TRUE(Has(Take(), "screwcnt 0 2"));
-    run.OnInput(3, 0); // acts on the rising level only
-    EXPECT_EQ(run.ScrewsDone(), 1);
     run.OnInput(3, 1);
     EXPECT_EQ(run.ScrewsDone(), 2);
     Event(1, 0, 1); // the last screw OK: the skipped ones make step and job NG
@@ -499,47 +578,10 @@ TEST_F(JobRunTest, TakeBackOfAnOkScrewMakesTheJobNg) {
     EXPECT_EQ(run.ScrewsDone(), 0);
     EXPECT_TRUE(run.JobNg());
     EXPECT_TRUE(Has(Take(), "screwcnt 0 3"));
-    Event(1, 0, 1);
-    Event(1, 0, 2);
-    Event(1, 0, 3);
+    for (int i = 1; i <= 3; i++)
+        Event(1, 0, i);
     Settle();
     EXPECT_EQ(run.View().banner, "Job NG !!!");
-}
-
-// An NG screw that the count then passes over is a skipped screw: the OK results after it
-// still end the step NG.
-TEST_F(JobRunTest, AnNgScrewPassedOverLeavesTheStepAndTheJobNg) {
-    p.s.skipNoPwd = true;
-    Load({Step{.screws = 3}});
-    Event(1, 0, 1);
-    Event(2, 0, 2);
-    run.OnConfirmed("skip"); // Next screw over the NG one
-    EXPECT_EQ(run.ScrewsDone(), 2);
-    Take();
-    Event(1, 0, 3);
-    const auto l = Take();
-    EXPECT_TRUE(InOrder(l, {"sysout 1 1", "sysout 4 1", "lockall", "timer start NextStep 100"}));
-    EXPECT_FALSE(Has(l, "sysout 3 1"));
-    EXPECT_TRUE(run.StepNg());
-    Settle();
-    EXPECT_TRUE(Has(Take(), "sysout 6 1"));
-    EXPECT_EQ(run.View().banner, "Job NG !!!");
-}
-
-// The job runner logs the scanner's barcode: the "remote" interface is for the screens
-// that show results without a job.
-TEST_F(JobRunTest, EveryResultIsLoggedWithTheScannersBarcode) {
-    p.s.barcodeInterface = 1;
-    p.s.backupManager = true;
-    p.pending[1] = 1;
-    Load({Step{}});
-    Event(1, 0, 1); // live, with a job
-    Fire(RunTimer::StoredPrompt);
-    run.OnStoredConfirmed(0x2);
-    Event(1, 1, 0); // stored
-    run.JobRelease(true);
-    Event(1, 0, 2); // live, without a job
-    EXPECT_EQ(p.sources, (std::vector<int>{0, 0, 0}));
 }
 
 TEST_F(JobRunTest, FullScreenOnAStepWithoutAPictureIsIgnored) {
@@ -559,104 +601,48 @@ TEST_F(JobRunTest, FullScreenOnAStepWithoutAPictureIsIgnored) {
     EXPECT_TRUE(run.View().fullScreen);
 }
 
-// The screen goes away: pulses still high and the outputs of the job's output steps go
-// back to 0; no timer is left to do it.
-TEST_F(JobRunTest, ClosingSetsBackEveryOutputTheRunRaised) {
+// The screen goes away: the outputs of the job's output steps go back to 0; no timer is
+// left to do it (the result pulses: the screen test leaving within a pulse).
+TEST_F(JobRunTest, ClosingSetsBackTheOutputsOfOutputSteps) {
     Load({Step{.type = kStepOutput, .out = {{9, 0}, {10, 1}}}});
     Take();
     run.Close();
     EXPECT_TRUE(InOrder(Take(), {"out 9 0", "out 10 0"}));
     EXPECT_FALSE(p.active.count(RunTimer::OutputStep));
-
-    Port port;
-    port.jobs.push_back({"j", {Step{.screws = 1}}});
-    JobRun r(port);
-    r.Create();
-    r.JobLoad(0);
-    port.active.erase(RunTimer::NextStep);
-    r.OnTimer(RunTimer::NextStep);
-    r.OnFastenEvent(0, Res(1, 1)); // Fastening OK and Step OK high
-    port.active.erase(RunTimer::FunctionPulse1);
-    r.OnTimer(RunTimer::FunctionPulse1); // its 100 ms are over
-    port.active.erase(RunTimer::NextStep);
-    r.OnTimer(RunTimer::NextStep); // Job OK high
-    r.JobRelease(true);            // leaving with the job released first
-    port.lines.clear();
-    r.Close();
-    EXPECT_EQ(port.lines, (std::vector<std::string>{"sysout 3 0", "sysout 5 0"}));
-    EXPECT_FALSE(port.active.count(RunTimer::FunctionPulse3));
-    EXPECT_FALSE(port.active.count(RunTimer::FunctionPulse5));
 }
 
-TEST_F(JobRunTest, ResetStepMakesTheJobNgOnlyWhenWorkWasDone) {
-    const struct {
-        Step step;
-        int oks;
-        bool ng;
-    } cases[] = {
-        {Step{.screws = 3}, 0, false},
-        {Step{.screws = 3}, 1, true},
-        {Step{.type = kStepInput, .in = {1, 2}, .cond = 0}, 0, false},
-        {Step{.type = kStepInput, .in = {1, 2}, .cond = 0}, 1, true},
-    };
-    for (const auto& c : cases) {
-        Port port;
-        port.s.resetNoPwd = true;
-        port.jobs.push_back({"j", {c.step}});
-        JobRun r(port);
-        r.Create();
-        r.JobLoad(0);
-        port.active.clear();
-        r.OnTimer(RunTimer::NextStep);
-        for (int i = 0; i < c.oks; i++)
-            c.step.type == kStepFasten ? r.OnFastenEvent(0, Res(1)) : r.OnInput(1, 1);
-        r.OnConfirmed("reset step");
-        port.active.clear();
-        r.OnTimer(RunTimer::NextStep);
-        EXPECT_EQ(r.JobNg(), c.ng) << c.step.type << " " << c.oks;
-        EXPECT_EQ(r.Sdx(), 0); // the same step again from its beginning
-        EXPECT_EQ(r.ScrewsDone(), 0);
-    }
-}
+// ---- job selection ----
 
-TEST_F(JobRunTest, NextAndPreviousJobAtTheEndsAskNothing) {
-    Load({Step{}}, 2);
+TEST_F(JobRunTest, NextAndPreviousJob) {
+    p.inFunc[5] = 13;
+    p.inFunc[6] = 14;
+    Load({Step{.type = kStepMsg}}, 3);
+    ASSERT_TRUE(p.active.count(RunTimer::JobResult));
     Take();
-    run.PrevJob();
+    run.PrevJob(); // at the first job: nothing asked
     EXPECT_TRUE(Take().empty());
     run.NextJob();
-    EXPECT_EQ(Take(), std::vector<std::string>{"confirm next job"});
+    EXPECT_EQ(Take(), Lines{"confirm next job"});
     run.OnConfirmed("next job");
     EXPECT_TRUE(Has(Take(), "pwd next job"));
     run.OnPassword("next job", "1234");
     EXPECT_EQ(run.Jdx(), 1);
-    Take();
-    run.NextJob();
-    EXPECT_TRUE(Take().empty());
-}
-
-TEST_F(JobRunTest, NextJobInputLoadsWithoutPassword) {
-    p.inFunc[5] = 13;
-    p.inFunc[6] = 14;
-    Load({Step{}}, 2);
+    // The next-job input loads without a password; a new job stops the old one's banner.
+    Settle();
+    ASSERT_TRUE(p.active.count(RunTimer::JobResult));
     Take();
     run.OnInput(5, 1);
     const auto l = Take();
-    EXPECT_TRUE(Has(l, "jobload 1"));
+    EXPECT_TRUE(Has(l, "jobload 2"));
     EXPECT_FALSE(Has(l, "pwd next job"));
-    run.OnInput(5, 1); // last job: nothing
-    EXPECT_EQ(run.Jdx(), 1);
-    run.OnInput(6, 1);
-    EXPECT_EQ(run.Jdx(), 0);
-}
-
-TEST_F(JobRunTest, ANewJobStopsTheOldJobsBanner) {
-    p.inFunc[5] = 13;
-    Load({Step{.type = kStepMsg}}, 2);
-    ASSERT_TRUE(p.active.count(RunTimer::JobResult));
-    run.OnInput(5, 1);
     EXPECT_FALSE(p.active.count(RunTimer::JobResult));
     EXPECT_TRUE(run.View().banner.isEmpty());
+    run.NextJob(); // at the last job: nothing asked
+    EXPECT_TRUE(Take().empty());
+    run.OnInput(5, 1);
+    EXPECT_EQ(run.Jdx(), 2);
+    run.OnInput(6, 1);
+    EXPECT_EQ(run.Jdx(), 1);
 }
 
 TEST_F(JobRunTest, BarcodeMatchingRule) {
@@ -675,6 +661,7 @@ TEST_F(JobRunTest, BarcodeMatchingRule) {
             << c.code << " " << c.entry;
 }
 
+// Not found and a single entry: the screen test's barcodes.
 TEST_F(JobRunTest, ScannerSelectsTheFirstMatchingEntry) {
     p.jobs = {{"a", {Step{}}}, {"b", {Step{}}}, {"c", {Step{}}}};
     p.table = {{"X1", 0, 0, 0, "zz"}, {"..CDE", 1, 3, 5, "c"}, {"ABCDE", 0, 0, 0, "b"}};
@@ -684,14 +671,10 @@ TEST_F(JobRunTest, ScannerSelectsTheFirstMatchingEntry) {
     EXPECT_TRUE(InOrder(Take(), {"sound tap", "dbg ew receive barcode event ABCDE",
                                  "dbg code search success, 2/3, c", "dbg job search result , 2",
                                  "jobload 2"}));
-    run.JobRelease(true);
-    p.table.clear();
-    Take();
-    run.OnBarcode("Q");
-    EXPECT_TRUE(Has(Take(), "notice Job not found\nQ"));
-    EXPECT_EQ(run.Jdx(), -1);
 }
 
+// The scanner's matching code: the screen test's; here a code that does not match, and
+// the same from a tool's barcode read.
 TEST_F(JobRunTest, DelayBarcodeStepWaitsForItsCode) {
     Load({Step{.type = kStepDelay,
                .delayMode = 2,
@@ -702,11 +685,9 @@ TEST_F(JobRunTest, DelayBarcodeStepWaitsForItsCode) {
           Step{.type = kStepMsg}});
     run.OnBarcode("AB124");
     EXPECT_TRUE(run.Waiting());
-    run.OnFastenEvent(1, [] { // the same from a tool's barcode read
-        FastenResult r = Res(7);
-        std::strcpy(r.Barcode, "zz123");
-        return r;
-    }());
+    FastenResult r = Res(7);
+    std::strcpy(r.Barcode, "zz123");
+    run.OnFastenEvent(1, r);
     EXPECT_FALSE(run.Waiting());
     EXPECT_TRUE(p.active.count(RunTimer::NextStep));
 }
@@ -735,83 +716,20 @@ TEST_F(JobRunTest, JobSelectInputs) {
     EXPECT_EQ(run.Jdx(), 7);
 }
 
-TEST_F(JobRunTest, JobChosenWhileAnotherRunsNeedsConfirmation) {
-    Load({Step{}}, 3);
-    Take();
-    run.OnJobChosen(2);
-    EXPECT_EQ(Take(), std::vector<std::string>{"confirm openjob"});
-    EXPECT_EQ(run.Jdx(), 0);
-    run.OnConfirmed("openjob");
-    EXPECT_EQ(run.Jdx(), 2);
-}
-
-TEST_F(JobRunTest, HomeAsksWhileAJobRunsAndLocksEveryTool) {
+// The job runner logs the scanner's barcode: the "remote" interface is for the screens
+// that show results without a job.
+TEST_F(JobRunTest, EveryResultIsLoggedWithTheScannersBarcode) {
+    p.s.barcodeInterface = 1;
+    p.s.backupManager = true;
+    p.pending[1] = 1;
     Load({Step{}});
-    Take();
-    run.Home();
-    EXPECT_EQ(Take(), std::vector<std::string>{"confirm backhome"});
-    run.OnConfirmed("backhome");
-    EXPECT_TRUE(InOrder(
-        Take(), {"write 0 4001 1", "backup-off 0", "write 1 4001 1", "backup-off 1", "home"}));
-    EXPECT_EQ(run.Jdx(), -1);
-}
-
-TEST_F(JobRunTest, StepsThatDoNotWait) {
-    const struct {
-        Step step;
-        std::vector<std::string> want, never;
-    } cases[] = {
-        {Step{.screws = 0}, {}, {"unlock 0", "write 0 4004 3"}},
-        {Step{.type = kStepInput, .in = {4}, .cond = 0}, {}, {}}, // input 4: a system function
-        {Step{.type = kStepOutput, .out = {{9, 1}, {10, 1}}}, {"out 9 1", "out 10 1"}, {"out 9 0"}},
-        {Step{.type = kStepDelay, .value = 0}, {}, {"timer start Delay 0"}},
-        {Step{.type = kStepMsg}, {"lockall"}, {}},
-    };
-    for (const auto& c : cases) {
-        Port port;
-        port.inFunc[4] = 15;
-        port.jobs.push_back({"j", {c.step, Step{.type = kStepMsg}}});
-        JobRun r(port);
-        r.Create();
-        r.JobLoad(0);
-        port.active.clear();
-        port.lines.clear();
-        r.OnTimer(RunTimer::NextStep);
-        EXPECT_FALSE(r.Waiting()) << c.step.type;
-        EXPECT_TRUE(InOrder(port.lines, c.want)) << c.step.type;
-        port.active.clear();
-        r.OnTimer(RunTimer::NextStep); // the message step after it
-        for (const auto& l : c.never)
-            EXPECT_FALSE(Has(port.lines, l)) << c.step.type << " " << l;
-    }
-}
-
-TEST_F(JobRunTest, OutputImpulsesAndTimeDelayEndByTheirTimers) {
-    Load({Step{.type = kStepOutput, .out = {{9, 0}, {10, 1}}}, Step{.type = kStepDelay, .value = 2},
-          Step{.type = kStepMsg}});
-    EXPECT_TRUE(InOrder(Take(), {"out 9 0", "out 9 1", "out 10 1", "timer start OutputStep 300"}));
-    Fire(RunTimer::OutputStep);
-    EXPECT_EQ(Take(), (std::vector<std::string>{"out 9 0", "timer start NextStep 100"}));
-    Settle();
-    EXPECT_EQ(run.View().delayTitle, "Time ( 2 sec )");
-    EXPECT_TRUE(Has(Take(), "timer start Delay 2000"));
-    Fire(RunTimer::Delay);
-    EXPECT_TRUE(InOrder(Take(), {"sound tap", "timer start NextStep 100"}));
-}
-
-TEST_F(JobRunTest, TrayInSlaveModeRequestsTheSocketAndDecidesTheLock) {
-    p.s.bstOn = true;
-    p.bst = true;
-    Load({Step{}});
-    auto l = Take();
-    EXPECT_TRUE(InOrder(l, {"write 0 4004 3", "bst 3200 3", "bstforce"}));
-    EXPECT_FALSE(Has(l, "unlock 0"));
-    run.OnTrayEvent(0x2, 2, 1, 0);
-    run.OnTrayEvent(0x2, 2, 0, 0);
-    run.OnTrayEvent(0x4, 2, 0, 1);
-    EXPECT_EQ(Take(), (std::vector<std::string>{
-                          "lock 0 1", "lock 0 0", "lock 0 1",
-                          "msg Warning|In With job mode,\nBST should operate in Slave mode"}));
+    Event(1, 0, 1); // live, with a job
+    Fire(RunTimer::StoredPrompt);
+    run.OnStoredConfirmed(0x2);
+    Event(1, 1, 0); // stored
+    run.JobRelease(true);
+    Event(1, 0, 2); // live, without a job
+    EXPECT_EQ(p.sources, (std::vector<int>{0, 0, 0}));
 }
 
 // ---- link loss, catch-up, judge once ----
@@ -830,18 +748,21 @@ TEST_F(JobRunTest, LinkLostAndUpWithoutPendingRestoresTheStep) {
     EXPECT_FALSE(run.Disconnected(0));
 }
 
+// Another tool's result is logged with the step tool's index, never counted.
 TEST_F(JobRunTest, StoredResultsOfTheStepToolAreCaughtUpAndCounted) {
     Load({Step{.screws = 3}});
     run.OnToolState(0, 2);
     p.pending[0] = 2;
     Take();
     run.OnToolState(0, 3);
-    auto l = Take();
-    EXPECT_TRUE(InOrder(l, {"write 0 4001 1", "write 0 4004 3", "unlock 0", "backup 0 0"}));
+    EXPECT_TRUE(InOrder(Take(), {"write 0 4001 1", "write 0 4004 3", "unlock 0", "backup 0 0"}));
+    EXPECT_EQ(run.CatchUp(), 2);
+    Event(1, 1, 1);
     EXPECT_EQ(run.CatchUp(), 2);
     Event(1, 0, 1, 11);
-    EXPECT_FALSE(Has(Take(), "screwcnt 0 2"));
+    EXPECT_FALSE(Has(Take(), "screwcnt 0 2")) << "the remaining count before the last one";
     Event(1, 0, 2, 12);
+    EXPECT_EQ(run.CatchUp(), 0);
     EXPECT_EQ(run.ScrewsDone(), 2);
     EXPECT_TRUE(Has(Take(), "screwcnt 0 1")); // the remaining count after the last one
 }
@@ -860,30 +781,16 @@ TEST_F(JobRunTest, StoredResultsOfACompleteStepAreLoggedOnly) {
     EXPECT_EQ(run.CatchUp(), 0);
 }
 
-TEST_F(JobRunTest, PendingResultsOfAnotherToolAreDroppedWithoutTheManager) {
-    Load({Step{.screws = 3}});
-    p.pending[1] = 4;
-    Take();
-    run.OnToolState(1, 0);
-    run.OnToolState(1, 3);
-    EXPECT_TRUE(Has(Take(), "backup 1 1"));
-    EXPECT_EQ(run.CatchUp(), 0);
-}
-
 TEST_F(JobRunTest, AResentResultIsAcknowledgedButNeverCountedOrLoggedTwice) {
     Load({Step{.screws = 4}});
     Event(1, 0, 1, 41);
-    Take();
     // The acknowledgement was lost with the link: the tool sends result 41 again, as a
     // stored result counted in its pending number.
-    run.OnToolState(0, 2);
-    p.pending[0] = 2;
-    run.OnToolState(0, 3);
+    Reconnect(0, 2);
     Take();
     Event(1, 0, 1, 41);
-    EXPECT_EQ(Take(), (std::vector<std::string>{"write 0 4016 1",
-                                                "dbg result 41 of tdx.0 again: acknowledged, "
-                                                "not counted"}));
+    EXPECT_EQ(Take(), (Lines{"write 0 4016 1", "dbg result 41 of tdx.0 again: acknowledged, "
+                                               "not counted"}));
     EXPECT_EQ(run.ScrewsDone(), 1);
     Event(1, 0, 2, 42); // the one made while the link was down counts
     EXPECT_EQ(run.ScrewsDone(), 2);
@@ -892,9 +799,7 @@ TEST_F(JobRunTest, AResentResultIsAcknowledgedButNeverCountedOrLoggedTwice) {
     EXPECT_EQ(run.ScrewsDone(), 3);
     // Back with nothing stored: nothing can come again. The same record live is a new
     // result (a tool that leaves its event number alone, the same barcode read twice).
-    run.OnToolState(0, 2);
-    p.pending[0] = 0;
-    run.OnToolState(0, 3);
+    Reconnect(0, 0);
     Take();
     Event(1, 0, 3, 41);
     EXPECT_EQ(run.ScrewsDone(), 4);
@@ -939,28 +844,21 @@ TEST_F(JobRunTest, AlikeStoredResultsAreEachLoggedOnlyTheResendIsNot) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        Port q;
-        JobRun jr{q};
-        q.s.backupManager = row.collect;
-        q.jobs.push_back({"job0", {Step{.screws = 9}}});
-        jr.Create();
-        jr.JobLoad(0);
-        for (int i = 0; i < 20 && q.active.erase(RunTimer::NextStep); i++)
-            jr.OnTimer(RunTimer::NextStep);
+        Rig k;
+        k.p.s.backupManager = row.collect;
+        k.Load({Step{.screws = 9}});
         const int t = row.collect ? 1 : 0; // the step tool comes back into its step
         for (const auto& r : row.before)
-            jr.OnFastenEvent(t, r);
-        jr.OnToolState(t, 2);
-        q.pending[t] = static_cast<int>(row.stored.size());
-        jr.OnToolState(t, 3);
-        if (row.collect) jr.OnStoredConfirmed(1u << t);
+            k.run.OnFastenEvent(t, r);
+        k.Reconnect(t, static_cast<int>(row.stored.size()));
+        if (row.collect) k.run.OnStoredConfirmed(1u << t);
         for (size_t i = 0; i < row.stored.size(); i++) {
-            q.lines.clear();
-            jr.OnFastenEvent(t, row.stored[i]);
-            const bool logged = std::any_of(q.lines.begin(), q.lines.end(),
+            k.Take();
+            k.run.OnFastenEvent(t, row.stored[i]);
+            const bool logged = std::any_of(k.p.lines.begin(), k.p.lines.end(),
                                             [](const auto& l) { return l.rfind("log ", 0) == 0; });
             EXPECT_EQ(logged, row.logged[i]) << "stored result " << i;
-            EXPECT_EQ(Has(q.lines, "write " + std::to_string(t) + " 4016 1"), !row.logged[i])
+            EXPECT_EQ(Has(k.p.lines, "write " + std::to_string(t) + " 4016 1"), !row.logged[i])
                 << "acknowledged once, by its line or alone";
         }
     }
@@ -969,9 +867,7 @@ TEST_F(JobRunTest, AlikeStoredResultsAreEachLoggedOnlyTheResendIsNot) {
 TEST_F(JobRunTest, StoredResultsArrivingAfterTheStepChangedAreLoggedButNotJudged) {
     p.s.skipNoPwd = true;
     Load({Step{.screws = 1}, Step{.screws = 2}});
-    run.OnToolState(0, 2);
-    p.pending[0] = 3;
-    run.OnToolState(0, 3);
+    Reconnect(0, 3);
     ASSERT_EQ(run.CatchUp(), 3);
     run.OnConfirmed("skip"); // the operator moves on before they arrive
     Settle();
@@ -980,12 +876,10 @@ TEST_F(JobRunTest, StoredResultsArrivingAfterTheStepChangedAreLoggedButNotJudged
     Take();
     Event(1, 0, 1, 7);
     Event(2, 0, 2, 8);
-    EXPECT_EQ(Take(), (std::vector<std::string>{"log -1 -1 0 ack 0", "log -1 -1 0 ack 0"}));
+    EXPECT_EQ(Take(), (Lines{"log -1 -1 0 ack 0", "log -1 -1 0 ack 0"}));
     EXPECT_EQ(run.ScrewsDone(), 0);
     // The link drops again with one of them still stored, and one new result made.
-    run.OnToolState(0, 2);
-    p.pending[0] = 2;
-    run.OnToolState(0, 3);
+    Reconnect(0, 2);
     EXPECT_EQ(run.Draining(0), 1);
     EXPECT_EQ(run.CatchUp(), 1);
     Event(1, 0, 3, 9); // still the earlier step's
@@ -995,77 +889,54 @@ TEST_F(JobRunTest, StoredResultsArrivingAfterTheStepChangedAreLoggedButNotJudged
 }
 
 // The resend rule against toolsim's own event store: an event whose acknowledgement is
-// lost stays stored and comes again with the same number after reconnection.
+// lost stays stored and comes again after reconnection, with the same number or, from a
+// tool that leaves its event number at zero, alike; it is judged once, while a code read
+// twice at the tool while the link was down gives two lines.
 TEST_F(JobRunTest, ToolsimResendOfAnUnacknowledgedEventIsJudgedOnce) {
-    toolsim::ToolIdentity id;
-    id.type = 2;
-    toolsim::VirtualTool tool(0, id);
-    tool.holding()[4001] = 0;
-    tool.applyWrite(4015, 1);
-    Load({Step{.screws = 3}});
-    auto deliver = [&] {
-        const toolsim::EventRecord* e = tool.nextToSend();
-        ASSERT_NE(e, nullptr);
-        const int no = e->number;
-        tool.markSent(true);
-        FastenResult r = Res(e->status, e->screwNo);
-        r.EventNo = uint16_t(no);
-        run.OnFastenEvent(0, r);
-    };
-    ASSERT_EQ(tool.fasten(true, {}), 0);
-    deliver();
-    tool.connectionLost(); // link lost before our 4016 reached it
-    ASSERT_EQ(tool.fasten(true, {}), 0);
-    run.OnToolState(0, 2);
-    p.pending[0] = tool.pending();
-    EXPECT_EQ(p.pending[0], 2);
-    run.OnToolState(0, 3);
-    deliver(); // the first again
-    tool.acknowledge();
-    deliver(); // the one made while the link was down
-    tool.acknowledge();
-    EXPECT_EQ(run.ScrewsDone(), 2);
-    EXPECT_EQ(tool.pending(), 0);
-}
-
-// The same with the tool's event number left at zero: the resend is still judged once,
-// and a code read twice at the tool while the link was down gives two lines.
-TEST_F(JobRunTest, ToolsimResendWithoutEventNumbersIsJudgedOnceAlikeResultsAreLogged) {
-    toolsim::ToolIdentity id;
-    id.type = 2;
-    toolsim::VirtualTool tool(0, id);
-    tool.holding()[4001] = 0;
-    tool.applyWrite(4015, 1);
-    Load({Step{.screws = 3}});
-    auto deliver = [&] {
-        const toolsim::EventRecord* e = tool.nextToSend();
-        ASSERT_NE(e, nullptr);
-        FastenResult r = Res(e->status, e->screwNo);
-        r.Preset = e->preset;
-        r.Direction = e->direction;
-        snprintf(r.Barcode, sizeof r.Barcode, "%s", e->barcode.c_str());
-        tool.markSent(true);
-        run.OnFastenEvent(0, r);
-    };
-    ASSERT_EQ(tool.fasten(true, {}), 0);
-    deliver();
-    tool.connectionLost(); // link lost before our 4016 reached it
-    ASSERT_EQ(tool.barcodeRead("LOT7"), 0);
-    ASSERT_EQ(tool.barcodeRead("LOT7"), 0);
-    run.OnToolState(0, 2);
-    p.pending[0] = tool.pending();
-    EXPECT_EQ(p.pending[0], 3);
-    run.OnToolState(0, 3);
-    Take();
-    for (int i = 0; i < 3; i++) {
+    for (const bool numbered : {true, false}) {
+        SCOPED_TRACE(numbered ? "event numbers" : "event number zero");
+        toolsim::ToolIdentity id;
+        id.type = 2;
+        toolsim::VirtualTool tool(0, id);
+        tool.holding()[4001] = 0;
+        tool.applyWrite(4015, 1);
+        Rig k;
+        k.Load({Step{.screws = 3}});
+        auto deliver = [&] {
+            const toolsim::EventRecord* e = tool.nextToSend();
+            ASSERT_NE(e, nullptr);
+            FastenResult r = Res(e->status, e->screwNo);
+            if (numbered) r.EventNo = uint16_t(e->number);
+            r.Preset = e->preset;
+            r.Direction = e->direction;
+            snprintf(r.Barcode, sizeof r.Barcode, "%s", e->barcode.c_str());
+            tool.markSent(true);
+            k.run.OnFastenEvent(0, r);
+        };
+        ASSERT_EQ(tool.fasten(true, {}), 0);
         deliver();
-        tool.acknowledge();
+        tool.connectionLost(); // link lost before our 4016 reached it
+        if (numbered) {
+            ASSERT_EQ(tool.fasten(true, {}), 0);
+        } else {
+            ASSERT_EQ(tool.barcodeRead("LOT7"), 0);
+            ASSERT_EQ(tool.barcodeRead("LOT7"), 0);
+        }
+        k.Reconnect(0, tool.pending());
+        EXPECT_EQ(k.p.pending[0], numbered ? 2 : 3);
+        k.Take();
+        for (int i = 0; i < k.p.pending[0]; i++) {
+            deliver();
+            tool.acknowledge();
+        }
+        const auto l = k.Take();
+        EXPECT_EQ(std::count(l.begin(), l.end(), "write 0 4016 1"), 1) << "the resend";
+        if (!numbered) {
+            EXPECT_EQ(std::count(l.begin(), l.end(), "log 0 0 0 ack 0"), 2) << "the two codes";
+        }
+        EXPECT_EQ(k.run.ScrewsDone(), numbered ? 2 : 1);
+        EXPECT_EQ(tool.pending(), 0);
     }
-    const auto l = Take();
-    EXPECT_EQ(std::count(l.begin(), l.end(), "log 0 0 0 ack 0"), 2) << "the two codes";
-    EXPECT_EQ(std::count(l.begin(), l.end(), "write 0 4016 1"), 1) << "the resend";
-    EXPECT_EQ(run.ScrewsDone(), 1);
-    EXPECT_EQ(tool.pending(), 0);
 }
 
 TEST_F(JobRunTest, StoredResultsCollectedWithTheManagerAreLoggedNotCounted) {
@@ -1081,46 +952,25 @@ TEST_F(JobRunTest, StoredResultsCollectedWithTheManagerAreLoggedNotCounted) {
     EXPECT_TRUE(Has(Take(), "backup 1 0"));
     Event(1, 1, 0, 5);
     Event(1, 1, 0, 5); // alike, with no link lost between: a result of its own
-    EXPECT_EQ(Take(), (std::vector<std::string>{"log -1 -1 1 ack 1", "log -1 -1 1 ack 1",
-                                                "autolock 1 1", "write 1 4004 3", "screwcnt 1 3",
-                                                "unlock 1", "stored close"}));
+    EXPECT_EQ(Take(), (Lines{"log -1 -1 1 ack 1", "log -1 -1 1 ack 1", "autolock 1 1",
+                             "write 1 4004 3", "screwcnt 1 3", "unlock 1", "stored close"}));
     EXPECT_EQ(run.ScrewsDone(), 0);
     Event(1, 1, 0, 6); // collection over: a result of the step again
     EXPECT_EQ(run.ScrewsDone(), 1);
-}
-
-// ---- link and tray: catch-up rules, event link alone, tray set-up ----
-
-TEST_F(JobRunTest, AnotherToolsResultDoesNotCountAgainstTheCatchUp) {
-    Load({Step{.screws = 3}});
-    run.OnToolState(0, 2);
-    p.pending[0] = 2;
-    run.OnToolState(0, 3);
-    Take();
-    Event(1, 1, 1); // logged with the step tool's index, never counted
-    EXPECT_EQ(run.CatchUp(), 2);
-    Event(1, 0, 1);
-    EXPECT_FALSE(Has(Take(), "screwcnt 0 2")) << "the remaining count before the last one";
-    Event(1, 0, 2);
-    EXPECT_EQ(run.CatchUp(), 0);
-    EXPECT_EQ(run.ScrewsDone(), 2);
-    EXPECT_TRUE(Has(Take(), "screwcnt 0 1"));
 }
 
 // A connect retry or a renewed event connection (advertise cause 5) announces the same
 // link again during the catch-up: the stored results still in the tool keep coming.
 TEST_F(JobRunTest, ASecondConnectedDuringTheCatchUpKeepsItGoing) {
     Load({Step{.screws = 3}});
-    run.OnToolState(0, 2);
-    p.pending[0] = 2;
-    run.OnToolState(0, 3);
+    Reconnect(0, 2);
     Event(1, 0, 1, 11);
     Take();
     // Our acknowledgement of 11 came too late for the old event connection: the tool
     // counts it pending and sends it again.
     p.pending[0] = 2;
     run.OnToolState(0, 3);
-    EXPECT_EQ(Take(), (std::vector<std::string>{"backup 0 0"}));
+    EXPECT_EQ(Take(), (Lines{"backup 0 0"}));
     EXPECT_EQ(run.CatchUp(), 2);
     Event(1, 0, 1, 11);
     EXPECT_EQ(run.ScrewsDone(), 1);
@@ -1128,16 +978,19 @@ TEST_F(JobRunTest, ASecondConnectedDuringTheCatchUpKeepsItGoing) {
     EXPECT_EQ(run.ScrewsDone(), 2);
     EXPECT_TRUE(Has(Take(), "screwcnt 0 1"));
     // After a real loss the next "connected" is a reconnection again.
-    run.OnToolState(0, 0);
-    p.pending[0] = 0;
-    run.OnToolState(0, 3);
+    Reconnect(0, 0, 0);
     EXPECT_TRUE(InOrder(Take(), {"write 0 4001 1", "unlock 0", "backup 0 1"}));
 }
 
 // The data link alone would keep the step tool working while its results cannot come.
+// Another tool's links leave the step alone; without the manager its stored results are
+// dropped.
 TEST_F(JobRunTest, EventLinkAloneLostLocksTheStepToolUntilItCatchesUp) {
     Load({Step{.screws = 3}});
     Take();
+    Reconnect(1, 4, 0);
+    EXPECT_TRUE(Has(Take(), "backup 1 1"));
+    EXPECT_EQ(run.CatchUp(), 0);
     run.OnToolState(1, 4);
     EXPECT_FALSE(Has(Take(), "lock 1 1")) << "not the step tool";
     run.OnToolState(0, 4);
@@ -1147,6 +1000,22 @@ TEST_F(JobRunTest, EventLinkAloneLostLocksTheStepToolUntilItCatchesUp) {
     run.OnToolState(0, 3);
     EXPECT_TRUE(InOrder(Take(), {"write 0 4004 3", "unlock 0", "backup 0 0"}));
     EXPECT_EQ(run.CatchUp(), 1);
+}
+
+// ---- the bit socket tray ----
+
+TEST_F(JobRunTest, TrayInSlaveModeRequestsTheSocketAndDecidesTheLock) {
+    p.s.bstOn = true;
+    p.bst = true;
+    Load({Step{}});
+    auto l = Take();
+    EXPECT_TRUE(InOrder(l, {"write 0 4004 3", "bst 3200 3", "bstforce"}));
+    EXPECT_FALSE(Has(l, "unlock 0"));
+    run.OnTrayEvent(0x2, 2, 1, 0);
+    run.OnTrayEvent(0x2, 2, 0, 0);
+    run.OnTrayEvent(0x4, 2, 0, 1);
+    EXPECT_EQ(Take(), (Lines{"lock 0 1", "lock 0 0", "lock 0 1",
+                             "msg Warning|In With job mode,\nBST should operate in Slave mode"}));
 }
 
 TEST_F(JobRunTest, TrayCommFailureLocksTheStepToolOnlyWithTheTrayOn) {
@@ -1171,9 +1040,9 @@ TEST_F(JobRunTest, ATrayPluggedInDuringAStepRequestsTheSocketAtItsFirstAnswer) {
     Take();
     p.bstQuiet = false;
     run.OnTrayEvent(0x7, 0, 0, 0);
-    EXPECT_EQ(Take(), (std::vector<std::string>{"bst 3200 3", "bstforce"}));
+    EXPECT_EQ(Take(), (Lines{"bst 3200 3", "bstforce"}));
     run.OnTrayEvent(0x2, 0, 0, 0);
-    EXPECT_EQ(Take(), (std::vector<std::string>{"lock 0 0"}));
+    EXPECT_EQ(Take(), (Lines{"lock 0 0"}));
 }
 
 } // namespace

@@ -70,7 +70,7 @@ TEST_F(JobScreenTest, AJobRunsOnTwoToolsAndStartsOver) {
 }
 
 TEST_F(JobScreenTest, ConfirmationsAndPasswordsOneDialogAtATime) {
-    connectTools({2});
+    connectTools({2, 1});
     const QString a = dev->GetTdxToolName(0);
     makeJob("one", {{kStepFasten, a, 3, 0}});
     makeJob("two", {{kStepFasten, a, 1, 0}});
@@ -141,6 +141,7 @@ TEST_F(JobScreenTest, ConfirmationsAndPasswordsOneDialogAtATime) {
     chooseRow(0);
     ASSERT_NE(page->ConfirmDialog(), nullptr);
     EXPECT_EQ(page->ConfirmDialog()->Text(), "The running job is stopped.\nDo you want to run it?");
+    EXPECT_EQ(find<QLabel>("opJobName")->text(), "two") << "not before the answer";
     press("confirmOk");
     EXPECT_EQ(page->SelectJobDialog(), nullptr);
     EXPECT_EQ(find<QLabel>("opJobName")->text(), "one");
@@ -150,38 +151,42 @@ TEST_F(JobScreenTest, ConfirmationsAndPasswordsOneDialogAtATime) {
     EXPECT_EQ(page->ConfirmDialog()->Text(), "job is running.\nAre you sure you want to quit?");
     press("confirmCancel");
     EXPECT_NE(Screens::Find(ScreenId::OperationWithJob), nullptr);
+    EXPECT_NE(reg(1, 4015), 0) << "the other tool's results are on until then";
     press("opHome");
     press("confirmOk");
     EXPECT_EQ(Screens::Find(ScreenId::OperationWithJob), nullptr);
-    EXPECT_EQ(reg(0, 4001), 1);
-    EXPECT_EQ(reg(0, 4015), 0);
+    for (int t = 0; t < 2; ++t) {
+        EXPECT_EQ(reg(t, 4001), 1) << t;
+        EXPECT_EQ(reg(t, 4015), 0) << t;
+    }
     EXPECT_EQ(dev->OnGetCurrentJob(), -1);
 }
 
-TEST_F(JobScreenTest, ResetJobButtonHiddenBySettingAndHomeWithoutJobLeaves) {
+TEST_F(JobScreenTest, WithoutAJobAConnectingToolIsLockedAndHomeLeaves) {
     dev->OnSetDispJobReset(false);
     openScreen();
     auto* b = find<QPushButton>("opResetJob");
     ASSERT_NE(b, nullptr);
-    EXPECT_FALSE(b->isVisible());
+    EXPECT_FALSE(b->isVisible()) << "hidden by its setting";
     EXPECT_TRUE(find<QPushButton>("opSkip")->isVisible());
-    press("opHome"); // no job: no question
-    EXPECT_EQ(Screens::Find(ScreenId::OperationWithJob), nullptr);
-}
-
-TEST_F(JobScreenTest, AToolConnectingWhileTheScreenIsShownIsLocked) {
-    openScreen();
     ASSERT_EQ(dev->GetScreenCode(), 0);
     connectTools({2});
     // The first write of the connection is the lock, made by the link itself; only a
     // step of a loaded job unlocks a tool here.
     EXPECT_EQ(tools->trace(0).rfind("4001=1", 0), 0u);
     EXPECT_EQ(reg(0, 4001), 1);
+    press("opHome"); // no job: no question
+    EXPECT_EQ(Screens::Find(ScreenId::OperationWithJob), nullptr);
 }
 
-TEST_F(JobScreenTest, PictureCirclesFollowTheScrews) {
+// The circles follow the screws; then dialogs opened over the picture stay on top and take
+// the operator's touches, after the screen has been refreshed beneath them, beside the
+// step and in full screen.
+TEST_F(JobScreenTest, PictureCirclesFollowTheScrewsAndDialogsStayOverThem) {
     connectTools({2});
     makePictureJob(dev->GetTdxToolName(0));
+    dev->OnSetSkipWithoutPwd(false);
+    dev->SetSysPwd("4321");
     PageOperationWithJob* page = openScreen();
     page->Run().JobLoad(0);
     PageOperationImageView* img = page->ImageView();
@@ -218,25 +223,12 @@ TEST_F(JobScreenTest, PictureCirclesFollowTheScrews) {
     QTest::mouseClick(img, Qt::LeftButton);
     flush();
     EXPECT_NE(img->geometry(), page->rect());
-}
-
-// Dialogs opened over a step's picture stay on top and take the operator's touches, after
-// the screen has been refreshed beneath them, beside the step and in full screen.
-TEST_F(JobScreenTest, DialogsStayOverThePicture) {
-    connectTools({2});
-    makePictureJob(dev->GetTdxToolName(0));
-    dev->OnSetSkipWithoutPwd(false);
-    dev->SetSysPwd("4321");
-    PageOperationWithJob* page = openScreen();
-    page->Run().JobLoad(0);
-    PageOperationImageView* img = page->ImageView();
-    ASSERT_TRUE(until([&] { return img->Current() == 0; }));
 
     press("opSkip");
     press("confirmOk");
     ASSERT_NE(page->PasswordDialog(), nullptr);
-    ASSERT_EQ(tools->cmd("fasten 0 ng"), "ok 1"); // a result refreshes the screen
-    ASSERT_TRUE(until([&] { return img->MarkOf(0) == PageOperationImageView::Mark::Ng; }));
+    ASSERT_EQ(tools->cmd("fasten 0 ng"), "ok 4"); // a result refreshes the screen
+    ASSERT_TRUE(until([&] { return img->MarkOf(0) == M::Ng; }));
     expectOnTop(page->PasswordDialog());
     for (const char* key : {"key_4", "key_3", "key_2", "key_1", "passwordOk"})
         touch(key);

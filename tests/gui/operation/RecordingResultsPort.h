@@ -1,0 +1,74 @@
+// The result-taking half shared by the ports of the operation screen without a job and of
+// the editor screens: records every call as one short line, answers from its fields.
+#pragma once
+
+#include "page/operation/ResultsPort.h"
+
+#include <cstring>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace results_test {
+
+using Lines = std::vector<std::string>;
+
+inline FastenResult result(int status, const char* barcode = "") {
+    FastenResult r;
+    r.Status = uint16_t(status);
+    strncpy(r.Barcode, barcode, sizeof r.Barcode - 1);
+    return r;
+}
+
+struct RecordingResults : virtual ResultsPort {
+    bool manager = false;
+    int barcodeIf = 0;
+    std::vector<int> states{3, 3};
+    std::vector<int> pending{0, 0};
+    std::map<int, std::deque<FastenResult>> results;
+    bool logFails = false;
+    std::string moved;
+    bool storedOpen = false;
+    Lines lines;
+
+    void rec(const std::string& l) { lines.push_back(l); }
+    static std::string n(int v) { return std::to_string(v); }
+
+    bool BackupManager() override { return manager; }
+    int BarcodeInterface() override { return barcodeIf; }
+    int ToolCount() override { return int(states.size()); }
+    int ToolState(int t) override { return states.at(size_t(t)); }
+    int PendingEvents(int t) override { return pending.at(size_t(t)); }
+    void WriteRegister(int t, int reg, int v) override { rec(n(t) + ":" + n(reg) + "=" + n(v)); }
+    void EnableDataBackup(int t, int skip) override { rec(n(t) + ":events=" + n(skip)); }
+    void DisableDataBackup(int t) override { rec(n(t) + ":events off"); }
+    bool ReadResult(int t, FastenResult* out) override {
+        auto& q = results[t];
+        if (q.empty()) return false;
+        *out = q.front();
+        q.pop_front();
+        return true;
+    }
+    std::string CheckLogLocation() override { return moved; }
+    int LogAndAcknowledge(int t, const FastenResult& r, int src) override {
+        rec(n(t) + ":log+ack status " + n(r.Status) + " source " + n(src));
+        return logFails ? -1 : 0;
+    }
+    void Message(const std::string& title, const std::string& text) override {
+        rec(title + ": " + text);
+    }
+    bool StoredOpen() override { return storedOpen; }
+    void StoredShow() override {
+        storedOpen = true;
+        rec("stored open");
+    }
+    void StoredRefresh(int t) override { rec("stored refresh " + n(t)); }
+    void StoredProgress(int t, int got) override { rec("stored " + n(t) + " got " + n(got)); }
+    void StoredClose() override {
+        storedOpen = false;
+        rec("stored close");
+    }
+};
+
+} // namespace results_test
