@@ -36,7 +36,7 @@ struct EventLogTest : ::testing::Test {
 };
 } // namespace
 
-TEST(EventLogFormat, LineHasNineteenFieldsExactFormatsAndEmptyFields) {
+TEST(EventLogFormat, LineHasNineteenFieldsExactFormatsEmptyFieldsAndDefaultSources) {
     const struct tm t = localTm(2026, 12, 4, 7, 5, 9);
     std::string line = EventLog_FormatLine(t, "job A", "fastening-1", "-", "tool1", sample());
     EXPECT_EQ(line,
@@ -50,6 +50,15 @@ TEST(EventLogFormat, LineHasNineteenFieldsExactFormatsAndEmptyFields) {
     line = EventLog_FormatLine(localTm(2026, 1, 1), nullptr, nullptr, "", "", r);
     EXPECT_EQ(line.substr(0, 24), "2026-01-01 00:00:00,,,,,");
     EXPECT_NE(line.find(",0.05,655.35,"), std::string::npos) << line;
+    // The default sources give a dash barcode and no tool name until installed.
+    EXPECT_EQ(EventLog_ScannerCode(), "-");
+    EXPECT_EQ(EventLog_ToolName(0), "");
+    EventLog_SetScannerCodeSource([] { return std::string("ABC"); });
+    EventLog_SetToolNameSource([](int tdx) { return "tool" + std::to_string(tdx); });
+    EXPECT_EQ(EventLog_ScannerCode(), "ABC");
+    EXPECT_EQ(EventLog_ToolName(3), "tool3");
+    EventLog_SetScannerCodeSource(nullptr);
+    EventLog_SetToolNameSource(nullptr);
 }
 
 // The first result of the day writes the header once; a day file with lines gets none.
@@ -111,17 +120,6 @@ TEST_F(EventLogTest, MicroSdOnlyWithTheCardAndAnUnmakeableFolderOrFileFails) {
     fs::create_directories("files/log/2026/06/01/20260601.csv"); // a folder in the file's place
     EXPECT_EQ(EventLog_Write("", "", "-", "T", sample()), -1);
     EXPECT_TRUE(log.contains("EventLog_Write."));
-}
-
-TEST_F(EventLogTest, DefaultSourcesGiveDashBarcodeUntilInstalled) {
-    EXPECT_EQ(EventLog_ScannerCode(), "-");
-    EXPECT_EQ(EventLog_ToolName(0), "");
-    EventLog_SetScannerCodeSource([] { return std::string("ABC"); });
-    EventLog_SetToolNameSource([](int tdx) { return "tool" + std::to_string(tdx); });
-    EXPECT_EQ(EventLog_ScannerCode(), "ABC");
-    EXPECT_EQ(EventLog_ToolName(3), "tool3");
-    EventLog_SetScannerCodeSource(nullptr);
-    EventLog_SetToolNameSource(nullptr);
 }
 
 // A full disk: a tiny tmpfs in a private mount namespace (needs root).

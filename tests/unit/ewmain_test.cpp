@@ -53,7 +53,7 @@ TEST(Console, MapsKeys) {
         EXPECT_EQ(decode(c.in), c.keys) << "input: " << c.in.size();
 }
 
-TEST(Touch, SixteenAndTwentyFourByteRecordsReadAlike) {
+TEST(Touch, RecordSizesReadAlikeOtherEventsIgnoredHeldTouchAndShortTapGiveOneRelease) {
     for (size_t size : {size_t(16), size_t(24)}) { // 32-bit board or simulated node; 64-bit
         SCOPED_TRACE(size);
         TouchState st;
@@ -67,9 +67,6 @@ TEST(Touch, SixteenAndTwentyFourByteRecordsReadAlike) {
         apply(st, 1, 330, 0, size);
         EXPECT_EQ(st.state, 3);
     }
-}
-
-TEST(Touch, IgnoresOtherEventsHeldTouchAndShortTapGivePressMovesAndOneRelease) {
     TouchState st;
     apply(st, 0, 0, 0);
     apply(st, 3, 57, 1);

@@ -184,7 +184,7 @@ TEST_F(JobStepTest, HostileNamesCopyAndRenameSafely) {
     EXPECT_EQ(find_jdx_by_name("-rf2"), 6);
 }
 
-TEST(JobRecord, ScrewPositionLayoutAndSaveKeepsGeometryOfDisabledPositions) {
+TEST(JobRecord, ScrewPositionLayoutDisabledGeometryKeptAndDelayModesWriteOnlyTheirOwn) {
     ScrewPosition p;
     p.enabled = 1;
     p.x = 640;
@@ -229,17 +229,15 @@ TEST(JobRecord, ScrewPositionLayoutAndSaveKeepsGeometryOfDisabledPositions) {
     EXPECT_EQ(f.pos[0].x, 11);
     EXPECT_EQ(f.pos[1].enabled, 0u);
     EXPECT_EQ(f.pos[1].x, 20);
-}
-
-TEST(JobRecord, DelayModesShareBytesAndWriteOnlyTheirOwn) {
-    StepRecord r;
+    // Delay modes share bytes and write only their own.
+    StepRecord rec;
     StepDelay d;
     d.mode = 1;
     strcpy(d.line[0], "first line");
     strcpy(d.line[2], "third");
-    step_put_delay(&r, d);
+    step_put_delay(&rec, d);
     StepDelay back;
-    step_get_delay(r, &back);
+    step_get_delay(rec, &back);
     EXPECT_STREQ(back.line[0], "first line");
     EXPECT_STREQ(back.line[2], "third");
     EXPECT_EQ(back.time_value, 0u) << "other modes' fields stay empty";
@@ -249,12 +247,12 @@ TEST(JobRecord, DelayModesShareBytesAndWriteOnlyTheirOwn) {
     bc.partial = 1;
     bc.range_start = 2;
     bc.range_end = 5;
-    step_put_delay(&r, bc);
-    EXPECT_EQ(job_get_u32(r.b + 172), 1u);
-    EXPECT_EQ(job_get_u32(r.b + 180), 5u);
-    EXPECT_STREQ(reinterpret_cast<const char*>(r.b + 264), "") << "line 2 untouched (was empty)";
-    EXPECT_STREQ(reinterpret_cast<const char*>(r.b + 392), "third") << "line 3 kept";
-    step_get_delay(r, &back);
+    step_put_delay(&rec, bc);
+    EXPECT_EQ(job_get_u32(rec.b + 172), 1u);
+    EXPECT_EQ(job_get_u32(rec.b + 180), 5u);
+    EXPECT_STREQ(reinterpret_cast<const char*>(rec.b + 264), "") << "line 2 untouched (was empty)";
+    EXPECT_STREQ(reinterpret_cast<const char*>(rec.b + 392), "third") << "line 3 kept";
+    step_get_delay(rec, &back);
     EXPECT_EQ(std::string(back.barcode), std::string(32, 'B'));
     EXPECT_EQ(back.range_start, 2u);
     EXPECT_EQ(back.line[0][0], '\0');
