@@ -46,7 +46,7 @@ std::vector<Ev> join(std::initializer_list<std::vector<Ev>> parts) {
 }
 } // namespace
 
-TEST(BarcodeKeys, FortyCharactersGiveThirtyTwoNewOnesOverwriteInPlaceAndEventLayouts) {
+TEST(BarcodeKeys, FortyCharactersGiveThirtyTwoOverwriteInPlaceEventLayoutsAndCurrentCodeBounds) {
     BarcodeKeyState s;
     BarcodeKey_Reset(&s);
     EXPECT_STREQ(s.buf, "-");
@@ -83,6 +83,24 @@ TEST(BarcodeKeys, FortyCharactersGiveThirtyTwoNewOnesOverwriteInPlaceAndEventLay
     EXPECT_EQ(code, 0x1234);
     EXPECT_EQ(value, -1);
     EXPECT_EQ(BarcodeKey_ParseEvent(ev, 15, 16, &type, &code, &value), -1);
+    // The current code's bounds.
+    TestEnv env;
+    Barcode_Init();
+    Barcode_SetCurrCode("ABC");
+    EXPECT_EQ(Barcode_GetCurrCode(), "ABC");
+    Barcode_SetCurrCode(std::string(33, 'x').c_str());
+    EXPECT_EQ(Barcode_GetCurrCode(), "ABC");
+    Barcode_SetCurrCode(nullptr);
+    EXPECT_EQ(Barcode_GetCurrCode(), "ABC");
+    std::string full(32, 'y');
+    Barcode_SetCurrCode(full.c_str());
+    EXPECT_EQ(Barcode_GetCurrCode(), full);
+    Barcode_SetCurrCode("");
+    EXPECT_EQ(Barcode_GetCurrCode(), "");
+    char small[4];
+    Barcode_SetCurrCode("HELLO");
+    Barcode_GetCurrCode(small, sizeof small);
+    EXPECT_STREQ(small, "HEL");
 }
 
 TEST(BarcodeKeys, ShiftRepeatReleaseAndOtherEventTypes) {
@@ -198,24 +216,4 @@ TEST_F(BarcodeReaderTest, RefreshFollowsTheNodeAndAScannerThatGoesAwayIsClosed) 
     close(writer); // the only writer leaves: the reader sees a hang-up
     writer = -1;
     EXPECT_TRUE(kest_test::WaitUntil([] { return !Barcode_IsOpen(); }));
-}
-
-TEST(BarcodeCurrent, SetCurrCodeBounds) {
-    TestEnv env;
-    Barcode_Init();
-    Barcode_SetCurrCode("ABC");
-    EXPECT_EQ(Barcode_GetCurrCode(), "ABC");
-    Barcode_SetCurrCode(std::string(33, 'x').c_str());
-    EXPECT_EQ(Barcode_GetCurrCode(), "ABC");
-    Barcode_SetCurrCode(nullptr);
-    EXPECT_EQ(Barcode_GetCurrCode(), "ABC");
-    std::string full(32, 'y');
-    Barcode_SetCurrCode(full.c_str());
-    EXPECT_EQ(Barcode_GetCurrCode(), full);
-    Barcode_SetCurrCode("");
-    EXPECT_EQ(Barcode_GetCurrCode(), "");
-    char small[4];
-    Barcode_SetCurrCode("HELLO");
-    Barcode_GetCurrCode(small, sizeof small);
-    EXPECT_STREQ(small, "HEL");
 }

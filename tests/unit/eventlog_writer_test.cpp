@@ -70,7 +70,7 @@ struct WriterTest : ::testing::Test {
 };
 } // namespace
 
-TEST(EventLogQuoting, FieldsWithSeparatorsAreQuotedOthersStayAsTheyAre) {
+TEST(EventLogQuoting, FieldsWithSeparatorsQuotedOthersAsTheyAreAndTheFaultSeamsChoice) {
     struct {
         const char *job, *step, *barcode, *tool;
         const char* expectHead; // fields 1..5 as written
@@ -97,6 +97,30 @@ TEST(EventLogQuoting, FieldsWithSeparatorsAreQuotedOthersStayAsTheyAre) {
         EXPECT_EQ(f[13], "4");
         EXPECT_EQ(f[18], "");
     }
+    // The fault seam: the prefix, the error and the operations choose what fails.
+    TestEnv env;
+    struct {
+        const char* prefix;
+        int ops;
+        const char* path;
+        int op;
+        int expect;
+    } faults[] = {
+        {"./files/log", COMMON_FAULT_WRITE, "./files/log/2026/x.csv", COMMON_FAULT_WRITE, ENOSPC},
+        {"./files/log", COMMON_FAULT_WRITE, "./files/log/2026/x.csv", COMMON_FAULT_SYNC, 0},
+        {"./files/log", COMMON_FAULT_WRITE, "./files/job/x", COMMON_FAULT_WRITE, 0},
+        {"/media", COMMON_FAULT_OPEN, "/media/mmcblk1p1/a", COMMON_FAULT_OPEN, ENOSPC},
+        {nullptr, COMMON_FAULT_WRITE, "./files/log/a", COMMON_FAULT_WRITE, 0},
+    };
+    for (const auto& f : faults) {
+        Common_SetFault(f.prefix, ENOSPC, f.ops);
+        EXPECT_EQ(Common_FaultFor(f.path, f.op), f.expect) << f.path;
+    }
+    // A relative path is also matched under the data home.
+    Common_SetFault((Common_HomeDir() + "/files/log").c_str(), EACCES, COMMON_FAULT_OPEN);
+    EXPECT_EQ(Common_IoOpen("./files/log/a.csv", O_RDONLY), -1);
+    EXPECT_EQ(errno, EACCES);
+    Common_SetFault(nullptr, 0, 0);
 }
 
 TEST_F(WriterTest, LinesOfManyToolsReachTheFileInCallOrderAndEachAckFollowsItsLine) {
@@ -389,32 +413,6 @@ TEST_F(WriterTest, ExitWritesTheMemorySpoolOrNamesWhatIsLost) {
         Common_SetFault(nullptr, 0, 0);
         EventLog_Shutdown(); // leaves nothing for the next case
     }
-}
-
-TEST(CommonFault, PrefixErrorAndOperationsChooseWhatFails) {
-    TestEnv env;
-    struct {
-        const char* prefix;
-        int ops;
-        const char* path;
-        int op;
-        int expect;
-    } cases[] = {
-        {"./files/log", COMMON_FAULT_WRITE, "./files/log/2026/x.csv", COMMON_FAULT_WRITE, ENOSPC},
-        {"./files/log", COMMON_FAULT_WRITE, "./files/log/2026/x.csv", COMMON_FAULT_SYNC, 0},
-        {"./files/log", COMMON_FAULT_WRITE, "./files/job/x", COMMON_FAULT_WRITE, 0},
-        {"/media", COMMON_FAULT_OPEN, "/media/mmcblk1p1/a", COMMON_FAULT_OPEN, ENOSPC},
-        {nullptr, COMMON_FAULT_WRITE, "./files/log/a", COMMON_FAULT_WRITE, 0},
-    };
-    for (const auto& c : cases) {
-        Common_SetFault(c.prefix, ENOSPC, c.ops);
-        EXPECT_EQ(Common_FaultFor(c.path, c.op), c.expect) << c.path;
-    }
-    // A relative path is also matched under the data home.
-    Common_SetFault((Common_HomeDir() + "/files/log").c_str(), EACCES, COMMON_FAULT_OPEN);
-    EXPECT_EQ(Common_IoOpen("./files/log/a.csv", O_RDONLY), -1);
-    EXPECT_EQ(errno, EACCES);
-    Common_SetFault(nullptr, 0, 0);
 }
 
 // A real full disk: a tiny tmpfs in a private mount namespace holds the internal log; the

@@ -234,19 +234,6 @@ TEST_F(NetMonitor, LinkAndAddressMessagesDriveAddressingAndMembership) {
     }
 }
 
-TEST_F(NetMonitor, EthernetLinkLostUnderDhcpDismissesOnlyEthernetTools) {
-    setNet(1, 0, 0, 0);
-    feedAck(makeInfo(1), TOOL_NETIF_ETH);
-    feedAck(makeInfo(2), TOOL_NETIF_WLAN);
-    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
-    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
-    ASSERT_EQ(toolState(0), 2u);
-    ASSERT_EQ(toolState(1), 2u);
-    feed(link("eth0", UP));
-    EXPECT_EQ(toolState(0), 0u); // Ethernet: dismissed
-    EXPECT_EQ(toolState(1), 2u); // Wi-Fi: untouched
-}
-
 TEST_F(NetMonitor, StoppingTheClientEndsExactlyTheProcessStarted) {
     // A client that stays, writing its process number, with a helper of its own that
     // ignores SIGTERM (as the real client's privilege-separation helpers may), and a
@@ -288,7 +275,7 @@ TEST_F(NetMonitor, StoppingTheClientEndsExactlyTheProcessStarted) {
     EXPECT_EQ(FileLines(env.root() + "/pids").size(), 2u) << "started once";
 }
 
-TEST_F(NetMonitor, WlanUpRunsTheAccessPointDownStopsItAndTheCardWatcherRaisesTheDriveUpdate) {
+TEST_F(NetMonitor, WlanUpAndDownTheCardWatcherAndEthernetLinkLostDismissesOnlyItsTools) {
     TestEnv::writeFile(env.sysroot() + "/proc/net/wireless", " wlan0: 0000 0 0 0\n");
     feed(link("wlan0", UP));
     EXPECT_TRUE(log.contains("interface up, run hostapd"));
@@ -323,6 +310,17 @@ TEST_F(NetMonitor, WlanUpRunsTheAccessPointDownStopsItAndTheCardWatcherRaisesThe
         ASSERT_TRUE(sink.waitFor("init_done"));
         EXPECT_EQ(sink.count("update_drvs"), r.raises ? 1u : 0u);
     }
+    // The Ethernet link lost under DHCP dismisses only the Ethernet tools.
+    setNet(1, 0, 0, 0);
+    feedAck(makeInfo(1), TOOL_NETIF_ETH);
+    feedAck(makeInfo(2), TOOL_NETIF_WLAN);
+    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
+    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
+    ASSERT_EQ(toolState(0), 2u);
+    ASSERT_EQ(toolState(1), 2u);
+    feed(link("eth0", UP));
+    EXPECT_EQ(toolState(0), 0u); // Ethernet: dismissed
+    EXPECT_EQ(toolState(1), 2u); // Wi-Fi: untouched
 }
 
 // ---- network message queue ----

@@ -266,7 +266,7 @@ TEST_F(SettingTest, UnreadableFileIsMovedAsideNotOverwritten) {
     EXPECT_TRUE(fs::is_regular_file(kFile));
 }
 
-TEST_F(SettingTest, VendorBlockKeeps127CharactersAndChangesOnlyOnceSaved) {
+TEST_F(SettingTest, VendorBlockKeeps127CharactersChangesOnlyOnceSavedAndSavesAreWholeOrNone) {
     load_setting();
     ASSERT_EQ(set_vendor_info(std::string(200, 'v').c_str()), 0);
     EXPECT_EQ(strlen(get_vendor_info()), 127u);
@@ -280,10 +280,7 @@ TEST_F(SettingTest, VendorBlockKeeps127CharactersAndChangesOnlyOnceSaved) {
     memset(get_vendor_info(), 0, 128);
     read_vendor_info();
     EXPECT_EQ(std::string(get_vendor_info()), std::string(127, 'v'));
-}
-
-TEST_F(SettingTest, InterruptedSaveLeavesOldOrNewFile) {
-    load_setting();
+    // An interrupted save leaves the old or the new file.
     std::string old = TestEnv::readFile(kFile);
     setting_set_str(get_setting_network()->ssid, 128, "changed");
     std::string fresh = setting_format_text(get_setting());

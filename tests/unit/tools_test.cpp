@@ -60,7 +60,7 @@ TEST(ToolsNames, DefaultRegisteredAndSafeNames) {
     EXPECT_FALSE(ToolManager_NameIsSafe(nullptr));
 }
 
-TEST(ToolsRegtools, MacTextRecordLayoutByteByByteAndDecodeRefusals) {
+TEST(ToolsRegtools, MacTextRecordLayoutDecodeRefusalsAndBarcodeLinesSplitAtTilde) {
     uint8_t parsed[6] = {1, 2, 3, 4, 5, 6};
     EXPECT_NE(MacAddr_Atoi("aa:bb:cc:dd:ee", parsed), 0);
     EXPECT_EQ(parsed[0], 1);
@@ -108,9 +108,7 @@ TEST(ToolsRegtools, MacTextRecordLayoutByteByByteAndDecodeRefusals) {
     memset(in, 'N', 33);                            // no terminator in the name field
     EXPECT_EQ(RegTools_DecodeRecord(in, &rec), 0);
     EXPECT_EQ(strlen(rec.name), 32u);
-}
-
-TEST(ToolsBarcodeLine, SplitsAtTilde) {
+    // A tool's barcode line splits at "~".
     struct Case {
         const char* line;
         const char* code;

@@ -21,9 +21,21 @@ using toollink_test::toolState;
 
 namespace {
 
+// ---- the channel report ----
+
+std::string report(std::initializer_list<std::pair<int, long>> rows) {
+    std::string t = "best_channel_24G = 1\n";
+    char line[96];
+    for (auto [ch, v] : rows) {
+        snprintf(line, sizeof line, "The rx cnt of channel %3d = %ld\n", ch, v);
+        t += line;
+    }
+    return t + "best_channel_5G = 36\n";
+}
+
 // ---- hostapd.conf ----
 
-TEST(HostapdConf, AllLinesInOrderAndCountryBandAndChannelLines) {
+TEST(HostapdConf, LinesInOrderCountryBandAndChannelLinesAndTheChannelReport) {
     HostapdConfInput in{"panel-ap", "secret123", 0, 0, 0, -1, 5, 149};
     EXPECT_EQ(Hostapd_ConfLines(in),
               (Lines{"interface=wlan0", "driver=nl80211", "ctrl_interface=/var/run/hostapd",
@@ -56,27 +68,13 @@ TEST(HostapdConf, AllLinesInOrderAndCountryBandAndChannelLines) {
         EXPECT_EQ(l[6], r.hw) << r.band << r.country << r.mode;
         EXPECT_EQ(l[7], r.channel) << r.band << r.country << r.mode;
     }
-}
-
-// ---- the channel report ----
-
-std::string report(std::initializer_list<std::pair<int, long>> rows) {
-    std::string t = "best_channel_24G = 1\n";
-    char line[96];
-    for (auto [ch, v] : rows) {
-        snprintf(line, sizeof line, "The rx cnt of channel %3d = %ld\n", ch, v);
-        t += line;
-    }
-    return t + "best_channel_5G = 36\n";
-}
-
-TEST(HostapdBestChannel, ReportRows) {
+    // The channel report.
     struct {
         const char* what;
         uint32_t country;
         std::string text;
         int best24, best5;
-    } rows[] = {
+    } reports[] = {
         {"lowest of 1, 5, 9", 0, report({{1, 30}, {5, 10}, {9, 20}}), 5, -1},
         {"equal values: first listed", 0, report({{9, 10}, {1, 10}, {5, 10}}), 9, -1},
         {"13 and others never", 0, report({{13, 0}, {6, 0}, {1, 50}}), 1, -1},
@@ -91,7 +89,7 @@ TEST(HostapdBestChannel, ReportRows) {
              std::string(1001, ' ') + "\nThe rx cnt of channel   1 = 4",
          1, -1},
     };
-    for (const auto& r : rows) {
+    for (const auto& r : reports) {
         int b24 = -1, b5 = -1;
         Hostapd_ParseBestChannel(r.text.data(), r.text.size(), r.country, &b24, &b5);
         EXPECT_EQ(b24, r.best24) << r.what;
