@@ -14,10 +14,7 @@ struct tm day(int y, int mo, int d, int h = 10, int mi = 0, int s = 0) {
 }
 
 FastenResult result(int screw) {
-    FastenResult r;
-    r.ScrewNo = uint16_t(screw);
-    r.Status = 1;
-    return r;
+    return {.ScrewNo = uint16_t(screw), .Status = 1};
 }
 
 std::string line(int tool, int screw, const struct tm& t = day(2026, 12, 6)) {
