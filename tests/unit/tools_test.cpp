@@ -274,7 +274,7 @@ TEST_F(Registry, UnknownToolIsListedWhileFreeAndAnsweringAndDroppedAtTheFourthSi
 
 // What happens to registered tool 0 in each state at each input: its new state, its
 // keep-alive count and address, the events posted to the screens, the connect requests.
-TEST_F(Registry, TransitionsOfARegisteredTool) {
+TEST_F(Registry, TransitionsOfARegisteredToolAndADismissalThatNeverWaitsForItsConnection) {
     const uint32_t I = TOOL_STATE_IDLE, B = TOOL_STATE_BUSY, C = TOOL_STATE_CONNECTING,
                    K = TOOL_STATE_CONNECTED, H = TOOL_STATE_HALF, F = TOOL_STATE_FAILED;
     const Lines none, lostCurrent = {"update_curr_tdx -1", "update_regtools 0 0"};
@@ -348,11 +348,7 @@ TEST_F(Registry, TransitionsOfARegisteredTool) {
             EXPECT_TRUE(log.contains("-> " + std::to_string(r.to))) << "row " << i;
         }
     }
-}
-
-TEST_F(Registry, DismissalNeverWaitsForTheToolsConnection) {
-    startDriver();
-    registerTools(1);
+    // A dismissal never waits for the tool's connection.
     // A connect attempt to a closed port leaves the data connection made but down.
     Modbus_MsgQProc_Connect(0);
     ASSERT_EQ(state(0), TOOL_STATE_FAILED);

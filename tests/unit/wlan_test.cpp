@@ -21,7 +21,7 @@ using toollink_test::toolState;
 
 namespace {
 
-// ---- the channel report ----
+// ---- hostapd.conf, the channel report, the Wi-Fi tab's checks ----
 
 std::string report(std::initializer_list<std::pair<int, long>> rows) {
     std::string t = "best_channel_24G = 1\n";
@@ -33,9 +33,7 @@ std::string report(std::initializer_list<std::pair<int, long>> rows) {
     return t + "best_channel_5G = 36\n";
 }
 
-// ---- hostapd.conf ----
-
-TEST(HostapdConf, LinesInOrderCountryBandAndChannelLinesAndTheChannelReport) {
+TEST(HostapdConf, LinesInOrderTheChannelReportTheWifiChecksAndManualChannelLists) {
     HostapdConfInput in{"panel-ap", "secret123", 0, 0, 0, -1, 5, 149};
     EXPECT_EQ(Hostapd_ConfLines(in),
               (Lines{"interface=wlan0", "driver=nl80211", "ctrl_interface=/var/run/hostapd",
@@ -95,15 +93,11 @@ TEST(HostapdConf, LinesInOrderCountryBandAndChannelLinesAndTheChannelReport) {
         EXPECT_EQ(b24, r.best24) << r.what;
         EXPECT_EQ(b5, r.best5) << r.what;
     }
-}
-
-// ---- the Wi-Fi tab's checks and channel lists ----
-
-TEST(HostapdChecks, MessagesInOrderAndManualChannelLists) {
+    // The Wi-Fi tab's checks, in order, and the manual channel lists.
     std::string s32(32, 's'), s33(33, 's'), p31(31, 'p'), p32(32, 'p');
     struct {
         const char *ssid, *psk, *message;
-    } rows[] = {
+    } checks[] = {
         {"", "", "Please input the SSID"},
         {"ap", "", "Please input the Password"},
         {s33.c_str(), "1234567", "Invalid SSID length (max 32)"},
@@ -116,7 +110,7 @@ TEST(HostapdChecks, MessagesInOrderAndManualChannelLists) {
         {"ap", "12345678\r", "Invalid character in Password"},
         {"caf\xe9", "12345678", ""}, // Latin-1 text is fine
     };
-    for (const auto& r : rows)
+    for (const auto& r : checks)
         EXPECT_STREQ(Hostapd_CheckWifiConfMessage(Hostapd_CheckWifiConf(r.ssid, r.psk)), r.message)
             << r.ssid << " / " << r.psk;
     // The manual channel lists.
