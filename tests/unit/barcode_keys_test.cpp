@@ -178,7 +178,7 @@ class BarcodeReaderTest : public ::testing::Test {
 };
 } // namespace
 
-TEST_F(BarcodeReaderTest, ScannedCodesReachTheQueueAndTheCurrentBarcode) {
+TEST_F(BarcodeReaderTest, ScannedCodesReachTheQueueRefreshFollowsTheNodeAndAGoneScannerCloses) {
     Debug_GetFlag()[DEBUG_FLAG_BARCODE] = 1;
     LogCapture log;
     Barcode_Init();
@@ -196,10 +196,7 @@ TEST_F(BarcodeReaderTest, ScannedCodesReachTheQueueAndTheCurrentBarcode) {
     EXPECT_EQ(sink.with("barcode"), (std::vector<std::string>{"barcode aB!", "barcode zz"}));
     EXPECT_EQ(Barcode_GetCurrCode(), "zz");
     EXPECT_TRUE(log.contains("barcode : aB!"));
-}
-
-TEST_F(BarcodeReaderTest, RefreshFollowsTheNodeAndAScannerThatGoesAwayIsClosed) {
-    Barcode_Init();
+    // A refresh follows the node; a scanner that goes away is closed.
     EXPECT_TRUE(Barcode_IsOpen());
     unlink(node.c_str());
     Barcode_RefreshDev();

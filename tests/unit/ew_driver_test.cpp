@@ -13,7 +13,7 @@ class EwDriverTest : public ::testing::Test {
     RecordingSink sink;
 };
 
-TEST_F(EwDriverTest, BurstOfHundredDrainedInOneCycleInOrder) {
+TEST_F(EwDriverTest, BurstOfHundredDrainedInOneCycleInOrderAndEventLinesOnlyUnderFlag7) {
     for (int i = 0; i < 100; ++i)
         EwDriver_PushMsgQ_RecvBackupData(i % 8 + i);
     auto got = sink.drain();
@@ -21,6 +21,23 @@ TEST_F(EwDriverTest, BurstOfHundredDrainedInOneCycleInOrder) {
     for (int i = 0; i < 100; ++i)
         EXPECT_EQ(got[size_t(i)], "fastening " + std::to_string(i % 8 + i));
     EXPECT_EQ(EwDriver_LastDelivered(), 100);
+    EXPECT_TRUE(sink.drain().empty());
+    // The event log line only under flag 7, and without feedback.
+    LogCapture cap;
+    EwDriver_PushMsgQ_RecvInput(3, 1);
+    sink.drain();
+    EXPECT_FALSE(cap.contains("ew event"));
+    Debug_GetFlag()[DEBUG_FLAG_EWEVENT] = 1;
+    EwDriver_PushMsgQ_RecvInput(3, 1);
+    EwDriver_PushMsgQ_UpdateDrvs();
+    Debug_WriteLog(1, "plain line");
+    auto first = sink.drain();
+    // input, update_drvs, the "plain line" debug event, plus the two "ew event" lines
+    // that arrive as debug events themselves during the same drain.
+    std::vector<std::string> expect = {"input 3 1", "update_drvs", "debug plain line",
+                                       "debug ew event : input", "debug ew event : update_drvs"};
+    EXPECT_EQ(first, expect);
+    // Debug events are never logged as events: nothing more follows.
     EXPECT_TRUE(sink.drain().empty());
 }
 
@@ -76,25 +93,6 @@ TEST_F(EwDriverTest, CurrentToolReadAtDeliveryTextCopiedOrNotQueuedNothingWithou
     EXPECT_TRUE(sink.drain().empty());
     EwDriver_SetDeviceObject(&sink); // undelivered messages stayed in the queue
     EXPECT_EQ(sink.drain(), std::vector<std::string>{"update_devs"});
-}
-
-TEST_F(EwDriverTest, EventLogLineOnlyUnderFlag7AndWithoutFeedback) {
-    LogCapture cap;
-    EwDriver_PushMsgQ_RecvInput(3, 1);
-    sink.drain();
-    EXPECT_FALSE(cap.contains("ew event"));
-    Debug_GetFlag()[DEBUG_FLAG_EWEVENT] = 1;
-    EwDriver_PushMsgQ_RecvInput(3, 1);
-    EwDriver_PushMsgQ_UpdateDrvs();
-    Debug_WriteLog(1, "plain line");
-    auto first = sink.drain();
-    // input, update_drvs, the "plain line" debug event, plus the two "ew event" lines
-    // that arrive as debug events themselves during the same drain.
-    std::vector<std::string> expect = {"input 3 1", "update_drvs", "debug plain line",
-                                       "debug ew event : input", "debug ew event : update_drvs"};
-    EXPECT_EQ(first, expect);
-    // Debug events are never logged as events: nothing more follows.
-    EXPECT_TRUE(sink.drain().empty());
 }
 
 TEST_F(EwDriverTest, PostsFromManyThreadsKeepPerThreadOrderAndWake) {

@@ -88,7 +88,7 @@ TEST_F(JobStepTest, CopyAppendsAtTheEndWithSuffix) {
     EXPECT_EQ(std::string(get_stepname_sdx(4)), (longName + "-copy").substr(0, 127));
 }
 
-TEST_F(JobStepTest, NameAccessorsValidateIndexes) {
+TEST_F(JobStepTest, NameAccessorsValidateIndexesAndRenameMovesTheFileAndHeaderName) {
     EXPECT_EQ(get_jobname_jdx(-1), nullptr);
     EXPECT_TRUE(log.contains("invalid job index (-1)"));
     EXPECT_STREQ(get_jobname_jdx(1), "other");
@@ -99,10 +99,7 @@ TEST_F(JobStepTest, NameAccessorsValidateIndexes) {
     EXPECT_EQ(set_stepname_sdx(0, longName.c_str()), 0);
     EXPECT_EQ(strlen(get_stepname_sdx(0)), 127u);
     EXPECT_EQ(set_stepname_sdx(1, "x"), -1);
-}
-
-TEST_F(JobStepTest, RenameMovesTheFileAndHeaderName) {
-    step_new(STEP_INPUT);
+    // A rename moves the file and the header's name (the job holds the one step above).
     job_save(0);
     EXPECT_EQ(set_jobname_jdx(0, "renamed"), 0);
     EXPECT_FALSE(TestEnv::exists(jobPath("base")));
