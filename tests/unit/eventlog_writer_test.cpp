@@ -215,7 +215,7 @@ TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
     }
 }
 
-TEST_F(WriterTest, MemorySpoolKeepsTheNewestLinesUpToItsBound) {
+TEST_F(WriterTest, MemorySpoolKeepsTheNewestLinesUpToItsBoundAndExitWritesItOrNamesTheLoss) {
     EventLog_SetSpoolLimit(3);
     Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
     for (int i = 1; i <= 5; ++i)
@@ -229,6 +229,23 @@ TEST_F(WriterTest, MemorySpoolKeepsTheNewestLinesUpToItsBound) {
     EventLog_Flush();
     EXPECT_EQ(fileLines(DAY_FILE), (std::vector<std::string>{EVENTLOG_HEADER, line(0, 3),
                                                              line(0, 4), line(0, 5), line(0, 6)}));
+    // At exit the memory spool gets a last try; what cannot be written is named.
+    for (bool writable : {true, false}) {
+        SCOPED_TRACE(writable);
+        fs::remove_all("files/log");
+        log.clear();
+        Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
+        EventLog_Queue(line(0, 1), 0);
+        EventLog_Flush();
+        ASSERT_EQ(EventLog_SpoolLength(), 1u);
+        if (writable) Common_SetFault(nullptr, 0, 0);
+        EventLog_Shutdown();
+        EXPECT_EQ(fileLines(DAY_FILE).size(), writable ? 2u : 0u);
+        EXPECT_EQ(EventLog_SpoolLength(), writable ? 0u : 1u);
+        EXPECT_EQ(log.contains("1 acknowledged results lost at exit"), !writable);
+        Common_SetFault(nullptr, 0, 0);
+        EventLog_Shutdown(); // leaves nothing for the next case
+    }
 }
 
 // The spool file has a bound: beyond it later results wait in memory (the newest kept),
@@ -393,24 +410,6 @@ TEST_F(WriterTest, TheSpoolIsWrittenBySlicesEachMarkedInItsFile) {
 
 // At exit the results held in memory get a last try; those that cannot be written are
 // named, not dropped silently.
-TEST_F(WriterTest, ExitWritesTheMemorySpoolOrNamesWhatIsLost) {
-    for (bool writable : {true, false}) {
-        SCOPED_TRACE(writable);
-        fs::remove_all("files/log");
-        log.clear();
-        Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
-        EventLog_Queue(line(0, 1), 0);
-        EventLog_Flush();
-        ASSERT_EQ(EventLog_SpoolLength(), 1u);
-        if (writable) Common_SetFault(nullptr, 0, 0);
-        EventLog_Shutdown();
-        EXPECT_EQ(fileLines(DAY_FILE).size(), writable ? 2u : 0u);
-        EXPECT_EQ(EventLog_SpoolLength(), writable ? 0u : 1u);
-        EXPECT_EQ(log.contains("1 acknowledged results lost at exit"), !writable);
-        Common_SetFault(nullptr, 0, 0);
-        EventLog_Shutdown(); // leaves nothing for the next case
-    }
-}
 
 // A real full disk: a tiny tmpfs in a private mount namespace holds the internal log; the
 // lines that do not fit go to the card and come back once there is room.
