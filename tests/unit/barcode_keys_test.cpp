@@ -46,7 +46,7 @@ std::vector<Ev> join(std::initializer_list<std::vector<Ev>> parts) {
 }
 } // namespace
 
-TEST(BarcodeKeys, FortyCharactersGiveThirtyTwoAndNewOnesOverwriteInPlace) {
+TEST(BarcodeKeys, FortyCharactersGiveThirtyTwoOverwriteInPlaceEventLayoutsAndCurrentCodeBounds) {
     BarcodeKeyState s;
     BarcodeKey_Reset(&s);
     EXPECT_STREQ(s.buf, "-");
@@ -64,58 +64,7 @@ TEST(BarcodeKeys, FortyCharactersGiveThirtyTwoAndNewOnesOverwriteInPlace) {
     feed(&s, typed("xy"));
     EXPECT_STREQ(s.buf, "xycdef");
     EXPECT_EQ(feed(&s, {{1, KEY_ENTER, 1}}), std::vector<std::string>{"xy"});
-}
-
-TEST(BarcodeKeys, ShiftRepeatReleaseAndOtherEventTypes) {
-    struct Case {
-        const char* name;
-        std::vector<Ev> evs;
-        std::vector<std::string> codes;
-    } cases[] = {
-        {"shift on digits gives their symbols",
-         {{1, KEY_LSHIFT, 1},
-          {1, 2, 1},
-          {1, 11, 1},
-          {1, KEY_LSHIFT, 0},
-          {1, 2, 1},
-          {1, KEY_ENTER, 1}},
-         {"!)1"}},
-        {"right shift and letters",
-         {{1, KEY_RSHIFT, 1}, {1, 30, 1}, {1, KEY_RSHIFT, 0}, {1, 30, 1}, {1, KEY_TAB, 1}},
-         {"Aa"}},
-        {"shift events of any type count",
-         {{4, KEY_LSHIFT, 1}, {1, 12, 1}, {0, KEY_LSHIFT, 0}, {1, 12, 1}, {1, KEY_ENTER, 1}},
-         {"_-"}},
-        {"a held shift that repeats stays held",
-         {{1, KEY_LSHIFT, 1}, {1, KEY_LSHIFT, 2}, {1, 3, 1}, {1, KEY_ENTER, 1}},
-         {"@"}},
-        {"auto-repeat adds, release does not",
-         {{1, 16, 1}, {1, 16, 2}, {1, 16, 2}, {1, 16, 0}, {1, KEY_ENTER, 1}},
-         {"qqq"}},
-        {"Enter alone posts nothing", {{1, KEY_ENTER, 1}, {1, KEY_ENTER, 0}}, {}},
-        {"Enter release does not end a code", {{1, 2, 1}, {1, KEY_ENTER, 0}}, {}},
-        {"non-key events are ignored",
-         {{2, 2, 1}, {4, 30, 1}, {1, 2, 1}, {1, KEY_ENTER, 1}},
-         {"1"}},
-        {"space with or without shift",
-         {{1, 57, 1}, {1, KEY_LSHIFT, 1}, {1, 57, 1}, {1, KEY_ENTER, 1}},
-         {"  "}},
-        {"punctuation rows",
-         join({typed("[];'`\\,./"), {{1, KEY_LSHIFT, 1}}, typed("[`\\/"), {{1, KEY_ENTER, 1}}}),
-         {"[];'`\\,./{~|?"}},
-        {"backspace and other keys end the code",
-         {{1, 2, 1}, {1, 14, 1}, {1, 3, 1}, {1, 1, 1}},
-         {"1", "2"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        BarcodeKeyState s;
-        BarcodeKey_Reset(&s);
-        EXPECT_EQ(feed(&s, c.evs), c.codes);
-    }
-}
-
-TEST(BarcodeKeys, EventLayouts) {
+    // The event layouts.
     uint8_t ev[24] = {};
     // 16-byte layout: 8 bytes of time, type 1, code 0x1c, value 2.
     uint8_t tail[8] = {1, 0, 0x1c, 0, 2, 0, 0, 0};
@@ -134,6 +83,65 @@ TEST(BarcodeKeys, EventLayouts) {
     EXPECT_EQ(code, 0x1234);
     EXPECT_EQ(value, -1);
     EXPECT_EQ(BarcodeKey_ParseEvent(ev, 15, 16, &type, &code, &value), -1);
+    // The current code's bounds.
+    TestEnv env;
+    Barcode_Init();
+    Barcode_SetCurrCode("ABC");
+    EXPECT_EQ(Barcode_GetCurrCode(), "ABC");
+    Barcode_SetCurrCode(std::string(33, 'x').c_str());
+    EXPECT_EQ(Barcode_GetCurrCode(), "ABC");
+    Barcode_SetCurrCode(nullptr);
+    EXPECT_EQ(Barcode_GetCurrCode(), "ABC");
+    std::string full(32, 'y');
+    Barcode_SetCurrCode(full.c_str());
+    EXPECT_EQ(Barcode_GetCurrCode(), full);
+    Barcode_SetCurrCode("");
+    EXPECT_EQ(Barcode_GetCurrCode(), "");
+    char small[4];
+    Barcode_SetCurrCode("HELLO");
+    Barcode_GetCurrCode(small, sizeof small);
+    EXPECT_STREQ(small, "HEL");
+}
+
+TEST(BarcodeKeys, ShiftRepeatReleaseAndOtherEventTypes) {
+    const uint16_t SHIFT = KEY_LSHIFT, ENTER = KEY_ENTER;
+    struct Case {
+        Case(const char* n, std::vector<Ev> e, std::vector<std::string> c)
+            : name(n), evs(std::move(e)), codes(std::move(c)) {}
+        const char* name;
+        std::vector<Ev> evs;
+        std::vector<std::string> codes;
+    } cases[] = {
+        Case("shift on digits gives their symbols",
+             {{1, SHIFT, 1}, {1, 2, 1}, {1, 11, 1}, {1, SHIFT, 0}, {1, 2, 1}, {1, ENTER, 1}},
+             {"!)1"}),
+        Case("right shift and letters",
+             {{1, KEY_RSHIFT, 1}, {1, 30, 1}, {1, KEY_RSHIFT, 0}, {1, 30, 1}, {1, KEY_TAB, 1}},
+             {"Aa"}),
+        Case("shift events of any type count",
+             {{4, SHIFT, 1}, {1, 12, 1}, {0, SHIFT, 0}, {1, 12, 1}, {1, ENTER, 1}}, {"_-"}),
+        Case("a held shift that repeats stays held",
+             {{1, SHIFT, 1}, {1, SHIFT, 2}, {1, 3, 1}, {1, ENTER, 1}}, {"@"}),
+        Case("auto-repeat adds, release does not",
+             {{1, 16, 1}, {1, 16, 2}, {1, 16, 2}, {1, 16, 0}, {1, ENTER, 1}}, {"qqq"}),
+        Case("Enter alone posts nothing", {{1, ENTER, 1}, {1, ENTER, 0}}, {}),
+        Case("Enter release does not end a code", {{1, 2, 1}, {1, ENTER, 0}}, {}),
+        Case("non-key events are ignored", {{2, 2, 1}, {4, 30, 1}, {1, 2, 1}, {1, ENTER, 1}},
+             {"1"}),
+        Case("space with or without shift", {{1, 57, 1}, {1, SHIFT, 1}, {1, 57, 1}, {1, ENTER, 1}},
+             {"  "}),
+        Case("punctuation rows",
+             join({typed("[];'`\\,./"), {{1, SHIFT, 1}}, typed("[`\\/"), {{1, ENTER, 1}}}),
+             {"[];'`\\,./{~|?"}),
+        Case("backspace and other keys end the code", {{1, 2, 1}, {1, 14, 1}, {1, 3, 1}, {1, 1, 1}},
+             {"1", "2"}),
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BarcodeKeyState s;
+        BarcodeKey_Reset(&s);
+        EXPECT_EQ(feed(&s, c.evs), c.codes);
+    }
 }
 
 namespace {
@@ -170,7 +178,7 @@ class BarcodeReaderTest : public ::testing::Test {
 };
 } // namespace
 
-TEST_F(BarcodeReaderTest, ScannedCodesReachTheQueueAndTheCurrentBarcode) {
+TEST_F(BarcodeReaderTest, ScannedCodesReachTheQueueRefreshFollowsTheNodeAndAGoneScannerCloses) {
     Debug_GetFlag()[DEBUG_FLAG_BARCODE] = 1;
     LogCapture log;
     Barcode_Init();
@@ -188,10 +196,7 @@ TEST_F(BarcodeReaderTest, ScannedCodesReachTheQueueAndTheCurrentBarcode) {
     EXPECT_EQ(sink.with("barcode"), (std::vector<std::string>{"barcode aB!", "barcode zz"}));
     EXPECT_EQ(Barcode_GetCurrCode(), "zz");
     EXPECT_TRUE(log.contains("barcode : aB!"));
-}
-
-TEST_F(BarcodeReaderTest, RefreshFollowsTheNodeAndAScannerThatGoesAwayIsClosed) {
-    Barcode_Init();
+    // A refresh follows the node; a scanner that goes away is closed.
     EXPECT_TRUE(Barcode_IsOpen());
     unlink(node.c_str());
     Barcode_RefreshDev();
@@ -208,24 +213,4 @@ TEST_F(BarcodeReaderTest, RefreshFollowsTheNodeAndAScannerThatGoesAwayIsClosed) 
     close(writer); // the only writer leaves: the reader sees a hang-up
     writer = -1;
     EXPECT_TRUE(kest_test::WaitUntil([] { return !Barcode_IsOpen(); }));
-}
-
-TEST(BarcodeCurrent, SetCurrCodeBounds) {
-    TestEnv env;
-    Barcode_Init();
-    Barcode_SetCurrCode("ABC");
-    EXPECT_EQ(Barcode_GetCurrCode(), "ABC");
-    Barcode_SetCurrCode(std::string(33, 'x').c_str());
-    EXPECT_EQ(Barcode_GetCurrCode(), "ABC");
-    Barcode_SetCurrCode(nullptr);
-    EXPECT_EQ(Barcode_GetCurrCode(), "ABC");
-    std::string full(32, 'y');
-    Barcode_SetCurrCode(full.c_str());
-    EXPECT_EQ(Barcode_GetCurrCode(), full);
-    Barcode_SetCurrCode("");
-    EXPECT_EQ(Barcode_GetCurrCode(), "");
-    char small[4];
-    Barcode_SetCurrCode("HELLO");
-    Barcode_GetCurrCode(small, sizeof small);
-    EXPECT_STREQ(small, "HEL");
 }

@@ -9,8 +9,9 @@ int fixedFigures(const char*, BrowserStorageStat* out) {
     return 0;
 }
 
-TEST(BrowserStorage, MissingPathRealFileSystemMediaPathsUnderTheSysrootAndTheHook) {
+TEST(BrowserStorage, FiguresOfMissingAndRealPathsTheHookAndDrivesOfMountFoldersWithANode) {
     TestEnv env;
+    EXPECT_EQ(Browser_Refresh_Drvs(), 0); // no "/media" at all
     BrowserStorageStat st{};
     EXPECT_EQ(Browser_StorageStat("/media/mmcblk3p2", &st), -1);
     EXPECT_EQ(Browser_StorageStat(env.home().c_str(), &st), 0);
@@ -25,14 +26,7 @@ TEST(BrowserStorage, MissingPathRealFileSystemMediaPathsUnderTheSysrootAndTheHoo
     // The hook never makes a missing path exist.
     EXPECT_EQ(Browser_StorageStat("/media/sdb1", &st), -1);
     Browser_SetStorageStatHook(nullptr);
-}
-
-} // namespace
-
-namespace {
-TEST(BrowserDrives, MountFoldersWithADeviceNodeAreDrives) {
-    TestEnv env;
-    EXPECT_EQ(Browser_Refresh_Drvs(), 0); // no "/media" at all
+    // Mount folders with a device node are drives.
     const std::string sys = env.sysroot();
     struct Entry {
         const char* name;

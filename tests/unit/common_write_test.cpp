@@ -19,7 +19,7 @@ bool noTemporaryLeft(const std::string& dir) {
 }
 } // namespace
 
-TEST(CommonWriteFileAtomic, ReportsTheFailedStepAndItsError) {
+TEST(CommonWriteFileAtomic, ReportsTheFailedStepAndItsErrorAndRunFailsOnUnreadInput) {
     TestEnv env;
     LogCapture log; // the writer's own log line must not change the reported errno
     fs::create_directories("d/full");
@@ -54,17 +54,14 @@ TEST(CommonWriteFileAtomic, ReportsTheFailedStepAndItsError) {
     EXPECT_TRUE(log.contains("cannot create missing/.a.bin.tmp")) << "hidden temporary name";
     EXPECT_EQ(Common_WriteFileAtomic("d/plain.bin", "ab", 2), 0) << "the step is optional";
     EXPECT_EQ(TestEnv::readFile("d/plain.bin"), "ab");
-}
-
-TEST(CommonRun, InputReachesTheChildOrTheCallIsAFailure) {
-    TestEnv env;
+    // Common_Run: the input reaches the child or the call is a failure.
     signal(SIGPIPE, SIG_IGN); // as the panel does at start-up
     const std::string text = "secret pass phrase\n";
     EXPECT_EQ(Common_Run({"/bin/sh", "-c", "cat > got"}, &text), 0);
     EXPECT_EQ(TestEnv::readFile("got"), text);
     // A child that quits without reading: more input than a pipe holds cannot reach it.
     const std::string big(1 << 20, 'x');
-    LogCapture log;
+    log.clear();
     EXPECT_EQ(Common_Run({"/bin/true"}, &big), -1);
     EXPECT_TRUE(log.contains("input bytes"));
 }

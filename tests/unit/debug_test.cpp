@@ -1,7 +1,8 @@
 // Debug log: flags, hex dump, save file.
 #include "unit_common.h"
 
-TEST(Debug, FlagsStartOffAndGateLinesAndHexDumpLayout) {
+TEST(Debug, FlagsGateLinesHexDumpLayoutAndSaveFileNamedByLocalTime) {
+    TestEnv env; // no ./files folder: the save file cannot be created
     Debug_SetQuiet(true);
     Debug_Init();
     for (int i = 0; i < DEBUG_FLAG_COUNT; ++i)
@@ -24,12 +25,7 @@ TEST(Debug, FlagsStartOffAndGateLinesAndHexDumpLayout) {
     std::string line2 = "0010 7e 20 " + std::string(14 * 3, ' ') + "    ~ \n";
     EXPECT_EQ(d, line1 + line2);
     EXPECT_EQ(Debug_HexDumpText(bytes, 0), "");
-}
-
-TEST(Debug, SaveFileFailsWithoutFolderAndIsNamedByLocalTime) {
-    TestEnv env; // no ./files folder: the file cannot be created
-    Debug_SetQuiet(true);
-    LogCapture cap;
+    // The save file.
     EXPECT_EQ(Debug_OpenFile_ForSave(), -1);
     EXPECT_TRUE(cap.contains("Debug_OpenFile_ForSave."));
     Common_MkdirP("./files");

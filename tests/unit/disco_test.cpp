@@ -85,44 +85,6 @@ class DiscoProc : public DriverFixture {
     }
 };
 
-TEST_F(DiscoProc, DatagramsByTypeAndLength) {
-    ToolInfo t = makeInfo(3);
-    struct Case {
-        Case(const char* w, std::vector<uint8_t> b, int r, const char* l, int n)
-            : what(w), bytes(b), result(r), log(l), discoLen(n) {}
-        const char* what;
-        std::vector<uint8_t> bytes;
-        int result;
-        const char* log;
-        int discoLen;
-    } cases[] = {
-        Case("scan from another controller", {0x34, 0x12, 0, 1}, 0,
-             "recv disco req (1) from other controller", 0),
-        Case("search from another controller", {0, 0, 0, 2, 'x'}, 0,
-             "recv disco req (2) from other controller", 0),
-        Case("too short for a header", {0x34, 0x12, 0}, -1, nullptr, 0),
-        Case("unknown type", {0x34, 0x12, 0, 5}, -1, "invalid message type, 0x5", 0),
-        Case("ack one byte short", resized(ack(DISCO_SCAN_ACK, t), DISCO_ACK_LEN - 1), -1,
-             "short disco message", 0),
-        Case("advertise cut after the cause", {0x34, 0x12, 0, 0x81, 1}, -1, "short disco message",
-             0),
-        Case("advertise cause 0", advertise(0, t), -1, "invalid advertise cuase (0x00)", 0),
-        Case("advertise cause 6", advertise(6, t), -1, "invalid advertise cuase (0x06)", 0),
-        Case("advertise cause 255", advertise(255, t), -1, "invalid advertise cuase (0xff)", 0),
-        Case("scan ack", ack(DISCO_SCAN_ACK, t), 0, "scan ack 127.0.0.1", 1),
-        Case("search ack with trailing bytes", resized(ack(DISCO_SEARCH_ACK, makeInfo(4)), 100), 0,
-             "search ack 127.0.0.1", 2),
-    };
-    for (const auto& c : cases) {
-        LogCapture log;
-        EXPECT_EQ(proc(c.bytes), c.result) << c.what;
-        if (c.log) {
-            EXPECT_TRUE(log.contains(c.log)) << c.what;
-        }
-        EXPECT_EQ(ToolManager_GetDiscoToolsLen(), c.discoLen) << c.what;
-    }
-}
-
 // Causes 1, 2, 4 readdress and 5 renews the event link of registered tools only (the
 // registry's transitions table has the states and events).
 TEST_F(DiscoProc, AdvertisesReachOnlyRegisteredTools) {
@@ -177,7 +139,7 @@ void sendTo(const char* addr, int port, const std::vector<uint8_t>& b) {
     close(s);
 }
 
-TEST_F(DiscoProc, AnswersOnEachEndpointRecordTheirInterface) {
+TEST_F(DiscoProc, AnswersOnEachEndpointRecordTheirInterfaceAndRequestsReachTheDestination) {
     int port = atoi(getenv("KEST_DISCO_PORT"));
     ToolInfo eth = makeInfo(1), wlan = makeInfo(2);
     std::vector<uint8_t> b(DISCO_ACK_LEN);
@@ -191,9 +153,7 @@ TEST_F(DiscoProc, AnswersOnEachEndpointRecordTheirInterface) {
         ASSERT_EQ(ToolManager_GetDiscoToolView(i, &d), 0);
         EXPECT_EQ(d.netif, d.info.mac[5] == 1 ? 1u : 2u) << i;
     }
-}
-
-TEST_F(DiscoProc, ScanAndSearchReachTheDestinationAndAFailedEthernetSendStillSendsOnWifi) {
+    // Scan and search reach the destination; a failed Ethernet send still sends on Wi-Fi.
     int dest = atoi(getenv("KEST_DISCO_DEST_PORT"));
     int rx = udpSocketOn("127.0.0.1", dest);
     ASSERT_GE(rx, 0);
@@ -228,7 +188,7 @@ TEST_F(DiscoProc, ScanAndSearchReachTheDestinationAndAFailedEthernetSendStillSen
     close(rx);
 }
 
-TEST_F(DiscoProc, ScanWithKeepAliveRunsTheKeepAlivePassesLeaveWithoutMembershipFailedJoin) {
+TEST_F(DiscoProc, ScanWithKeepAliveLeaveWithoutMembershipFailedJoinAndDatagramsByTypeAndLength) {
     proc(ack(DISCO_SCAN_ACK, makeInfo(1)));
     sink.drain();
     for (int i = 0; i < 3; ++i)
@@ -251,6 +211,42 @@ TEST_F(DiscoProc, ScanWithKeepAliveRunsTheKeepAlivePassesLeaveWithoutMembershipF
     EXPECT_EQ(Disco_Leave_McGroup(-1), -1);
     EXPECT_TRUE(log.contains("fail to leave MC group , "));
     EXPECT_EQ(Disco_Leave_McGroup(-1), 0); // the record was cleared anyway
+    // Datagrams by type and length (the list is empty again).
+    ToolInfo t = makeInfo(3);
+    struct Case {
+        Case(const char* w, std::vector<uint8_t> b, int r, const char* l, int n)
+            : what(w), bytes(b), result(r), log(l), discoLen(n) {}
+        const char* what;
+        std::vector<uint8_t> bytes;
+        int result;
+        const char* log;
+        int discoLen;
+    } cases[] = {
+        Case("scan from another controller", {0x34, 0x12, 0, 1}, 0,
+             "recv disco req (1) from other controller", 0),
+        Case("search from another controller", {0, 0, 0, 2, 'x'}, 0,
+             "recv disco req (2) from other controller", 0),
+        Case("too short for a header", {0x34, 0x12, 0}, -1, nullptr, 0),
+        Case("unknown type", {0x34, 0x12, 0, 5}, -1, "invalid message type, 0x5", 0),
+        Case("ack one byte short", resized(ack(DISCO_SCAN_ACK, t), DISCO_ACK_LEN - 1), -1,
+             "short disco message", 0),
+        Case("advertise cut after the cause", {0x34, 0x12, 0, 0x81, 1}, -1, "short disco message",
+             0),
+        Case("advertise cause 0", advertise(0, t), -1, "invalid advertise cuase (0x00)", 0),
+        Case("advertise cause 6", advertise(6, t), -1, "invalid advertise cuase (0x06)", 0),
+        Case("advertise cause 255", advertise(255, t), -1, "invalid advertise cuase (0xff)", 0),
+        Case("scan ack", ack(DISCO_SCAN_ACK, t), 0, "scan ack 127.0.0.1", 1),
+        Case("search ack with trailing bytes", resized(ack(DISCO_SEARCH_ACK, makeInfo(4)), 100), 0,
+             "search ack 127.0.0.1", 2),
+    };
+    for (const auto& c : cases) {
+        LogCapture log;
+        EXPECT_EQ(proc(c.bytes), c.result) << c.what;
+        if (c.log) {
+            EXPECT_TRUE(log.contains(c.log)) << c.what;
+        }
+        EXPECT_EQ(ToolManager_GetDiscoToolsLen(), c.discoLen) << c.what;
+    }
 }
 
 TEST(DiscoEndpoints, WifiEndpointBindsBeforeItsAddressExistsAndConfigComesFromTheEnvironment) {

@@ -9,21 +9,9 @@
 namespace {
 
 FastenResult sample() {
-    FastenResult r;
-    r.FastenTime = 850;
-    r.Preset = 3;
-    r.TargetTorque = 1234;
-    r.ConvTorque = 1301;
-    r.Speed = 600;
-    r.A1 = 1;
-    r.A2 = 2;
-    r.A3 = 3;
-    r.ScrewNo = 4;
-    r.Error = 0;
-    r.Direction = 1;
-    r.Status = 1;
-    r.Snug = 65535;
-    return r;
+    // FastenTime, Preset, TargetTorque, ConvTorque, Speed, A1..A3, ScrewNo, Error, Direction,
+    // Status, Snug: the fields in their declared order.
+    return {850, 3, 1234, 1301, 600, 1, 2, 3, 4, 0, 1, 1, 65535};
 }
 
 struct EventLogTest : ::testing::Test {
@@ -36,7 +24,7 @@ struct EventLogTest : ::testing::Test {
 };
 } // namespace
 
-TEST(EventLogFormat, LineHasNineteenFieldsExactFormatsAndEmptyFields) {
+TEST(EventLogFormat, LineHasNineteenFieldsExactFormatsEmptyFieldsAndDefaultSources) {
     const struct tm t = localTm(2026, 12, 4, 7, 5, 9);
     std::string line = EventLog_FormatLine(t, "job A", "fastening-1", "-", "tool1", sample());
     EXPECT_EQ(line,
@@ -44,16 +32,23 @@ TEST(EventLogFormat, LineHasNineteenFieldsExactFormatsAndEmptyFields) {
               "65535,\n");
     EXPECT_EQ(std::count(line.begin(), line.end(), ','), 18);
     // No job and step, and the torque rounding.
-    FastenResult r;
-    r.TargetTorque = 5;
-    r.ConvTorque = 65535;
+    const FastenResult r{.TargetTorque = 5, .ConvTorque = 65535};
     line = EventLog_FormatLine(localTm(2026, 1, 1), nullptr, nullptr, "", "", r);
     EXPECT_EQ(line.substr(0, 24), "2026-01-01 00:00:00,,,,,");
     EXPECT_NE(line.find(",0.05,655.35,"), std::string::npos) << line;
+    // The default sources give a dash barcode and no tool name until installed.
+    EXPECT_EQ(EventLog_ScannerCode(), "-");
+    EXPECT_EQ(EventLog_ToolName(0), "");
+    EventLog_SetScannerCodeSource([] { return std::string("ABC"); });
+    EventLog_SetToolNameSource([](int tdx) { return "tool" + std::to_string(tdx); });
+    EXPECT_EQ(EventLog_ScannerCode(), "ABC");
+    EXPECT_EQ(EventLog_ToolName(3), "tool3");
+    EventLog_SetScannerCodeSource(nullptr);
+    EventLog_SetToolNameSource(nullptr);
 }
 
 // The first result of the day writes the header once; a day file with lines gets none.
-TEST_F(EventLogTest, FirstResultOfTheDayWritesTheHeaderOnce) {
+TEST_F(EventLogTest, FirstResultOfTheDayWritesTheHeaderOnceAndMidnightSplitsTheFiles) {
     const std::string earlier = "2026-12-04 08:00:00,J,S,-,T,1,1,1.00,1.00,1,1,1,1,1,0,1,1,1,\n";
     struct {
         const char* what;
@@ -75,9 +70,7 @@ TEST_F(EventLogTest, FirstResultOfTheDayWritesTheHeaderOnce) {
         EXPECT_EQ(l[1].substr(0, 24), "2026-12-04 10:00:00,J,S,");
         EXPECT_EQ(l[1], l[2]);
     }
-}
-
-TEST_F(EventLogTest, ResultsAroundMidnightGoToTwoFiles) {
+    // Results around midnight go to two files.
     Common_SetFixedTime(localInstant(2026, 12, 31, 23, 59, 59));
     ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);
     Common_SetFixedTime(localInstant(2027, 1, 1, 0, 0, 0));
@@ -111,17 +104,6 @@ TEST_F(EventLogTest, MicroSdOnlyWithTheCardAndAnUnmakeableFolderOrFileFails) {
     fs::create_directories("files/log/2026/06/01/20260601.csv"); // a folder in the file's place
     EXPECT_EQ(EventLog_Write("", "", "-", "T", sample()), -1);
     EXPECT_TRUE(log.contains("EventLog_Write."));
-}
-
-TEST_F(EventLogTest, DefaultSourcesGiveDashBarcodeUntilInstalled) {
-    EXPECT_EQ(EventLog_ScannerCode(), "-");
-    EXPECT_EQ(EventLog_ToolName(0), "");
-    EventLog_SetScannerCodeSource([] { return std::string("ABC"); });
-    EventLog_SetToolNameSource([](int tdx) { return "tool" + std::to_string(tdx); });
-    EXPECT_EQ(EventLog_ScannerCode(), "ABC");
-    EXPECT_EQ(EventLog_ToolName(3), "tool3");
-    EventLog_SetScannerCodeSource(nullptr);
-    EventLog_SetToolNameSource(nullptr);
 }
 
 // A full disk: a tiny tmpfs in a private mount namespace (needs root).

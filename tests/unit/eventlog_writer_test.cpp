@@ -14,10 +14,7 @@ struct tm day(int y, int mo, int d, int h = 10, int mi = 0, int s = 0) {
 }
 
 FastenResult result(int screw) {
-    FastenResult r;
-    r.ScrewNo = uint16_t(screw);
-    r.Status = 1;
-    return r;
+    return {.ScrewNo = uint16_t(screw), .Status = 1};
 }
 
 std::string line(int tool, int screw, const struct tm& t = day(2026, 12, 6)) {
@@ -70,7 +67,7 @@ struct WriterTest : ::testing::Test {
 };
 } // namespace
 
-TEST(EventLogQuoting, FieldsWithSeparatorsAreQuotedOthersStayAsTheyAre) {
+TEST(EventLogQuoting, FieldsWithSeparatorsQuotedOthersAsTheyAreAndTheFaultSeamsChoice) {
     struct {
         const char *job, *step, *barcode, *tool;
         const char* expectHead; // fields 1..5 as written
@@ -97,6 +94,30 @@ TEST(EventLogQuoting, FieldsWithSeparatorsAreQuotedOthersStayAsTheyAre) {
         EXPECT_EQ(f[13], "4");
         EXPECT_EQ(f[18], "");
     }
+    // The fault seam: the prefix, the error and the operations choose what fails.
+    TestEnv env;
+    struct {
+        const char* prefix;
+        int ops;
+        const char* path;
+        int op;
+        int expect;
+    } faults[] = {
+        {"./files/log", COMMON_FAULT_WRITE, "./files/log/2026/x.csv", COMMON_FAULT_WRITE, ENOSPC},
+        {"./files/log", COMMON_FAULT_WRITE, "./files/log/2026/x.csv", COMMON_FAULT_SYNC, 0},
+        {"./files/log", COMMON_FAULT_WRITE, "./files/job/x", COMMON_FAULT_WRITE, 0},
+        {"/media", COMMON_FAULT_OPEN, "/media/mmcblk1p1/a", COMMON_FAULT_OPEN, ENOSPC},
+        {nullptr, COMMON_FAULT_WRITE, "./files/log/a", COMMON_FAULT_WRITE, 0},
+    };
+    for (const auto& f : faults) {
+        Common_SetFault(f.prefix, ENOSPC, f.ops);
+        EXPECT_EQ(Common_FaultFor(f.path, f.op), f.expect) << f.path;
+    }
+    // A relative path is also matched under the data home.
+    Common_SetFault((Common_HomeDir() + "/files/log").c_str(), EACCES, COMMON_FAULT_OPEN);
+    EXPECT_EQ(Common_IoOpen("./files/log/a.csv", O_RDONLY), -1);
+    EXPECT_EQ(errno, EACCES);
+    Common_SetFault(nullptr, 0, 0);
 }
 
 TEST_F(WriterTest, LinesOfManyToolsReachTheFileInCallOrderAndEachAckFollowsItsLine) {
@@ -194,7 +215,7 @@ TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
     }
 }
 
-TEST_F(WriterTest, MemorySpoolKeepsTheNewestLinesUpToItsBound) {
+TEST_F(WriterTest, MemorySpoolKeepsTheNewestLinesUpToItsBoundAndExitWritesItOrNamesTheLoss) {
     EventLog_SetSpoolLimit(3);
     Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
     for (int i = 1; i <= 5; ++i)
@@ -208,6 +229,23 @@ TEST_F(WriterTest, MemorySpoolKeepsTheNewestLinesUpToItsBound) {
     EventLog_Flush();
     EXPECT_EQ(fileLines(DAY_FILE), (std::vector<std::string>{EVENTLOG_HEADER, line(0, 3),
                                                              line(0, 4), line(0, 5), line(0, 6)}));
+    // At exit the memory spool gets a last try; what cannot be written is named.
+    for (bool writable : {true, false}) {
+        SCOPED_TRACE(writable);
+        fs::remove_all("files/log");
+        log.clear();
+        Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
+        EventLog_Queue(line(0, 1), 0);
+        EventLog_Flush();
+        ASSERT_EQ(EventLog_SpoolLength(), 1u);
+        if (writable) Common_SetFault(nullptr, 0, 0);
+        EventLog_Shutdown();
+        EXPECT_EQ(fileLines(DAY_FILE).size(), writable ? 2u : 0u);
+        EXPECT_EQ(EventLog_SpoolLength(), writable ? 0u : 1u);
+        EXPECT_EQ(log.contains("1 acknowledged results lost at exit"), !writable);
+        Common_SetFault(nullptr, 0, 0);
+        EventLog_Shutdown(); // leaves nothing for the next case
+    }
 }
 
 // The spool file has a bound: beyond it later results wait in memory (the newest kept),
@@ -372,50 +410,6 @@ TEST_F(WriterTest, TheSpoolIsWrittenBySlicesEachMarkedInItsFile) {
 
 // At exit the results held in memory get a last try; those that cannot be written are
 // named, not dropped silently.
-TEST_F(WriterTest, ExitWritesTheMemorySpoolOrNamesWhatIsLost) {
-    for (bool writable : {true, false}) {
-        SCOPED_TRACE(writable);
-        fs::remove_all("files/log");
-        log.clear();
-        Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
-        EventLog_Queue(line(0, 1), 0);
-        EventLog_Flush();
-        ASSERT_EQ(EventLog_SpoolLength(), 1u);
-        if (writable) Common_SetFault(nullptr, 0, 0);
-        EventLog_Shutdown();
-        EXPECT_EQ(fileLines(DAY_FILE).size(), writable ? 2u : 0u);
-        EXPECT_EQ(EventLog_SpoolLength(), writable ? 0u : 1u);
-        EXPECT_EQ(log.contains("1 acknowledged results lost at exit"), !writable);
-        Common_SetFault(nullptr, 0, 0);
-        EventLog_Shutdown(); // leaves nothing for the next case
-    }
-}
-
-TEST(CommonFault, PrefixErrorAndOperationsChooseWhatFails) {
-    TestEnv env;
-    struct {
-        const char* prefix;
-        int ops;
-        const char* path;
-        int op;
-        int expect;
-    } cases[] = {
-        {"./files/log", COMMON_FAULT_WRITE, "./files/log/2026/x.csv", COMMON_FAULT_WRITE, ENOSPC},
-        {"./files/log", COMMON_FAULT_WRITE, "./files/log/2026/x.csv", COMMON_FAULT_SYNC, 0},
-        {"./files/log", COMMON_FAULT_WRITE, "./files/job/x", COMMON_FAULT_WRITE, 0},
-        {"/media", COMMON_FAULT_OPEN, "/media/mmcblk1p1/a", COMMON_FAULT_OPEN, ENOSPC},
-        {nullptr, COMMON_FAULT_WRITE, "./files/log/a", COMMON_FAULT_WRITE, 0},
-    };
-    for (const auto& c : cases) {
-        Common_SetFault(c.prefix, ENOSPC, c.ops);
-        EXPECT_EQ(Common_FaultFor(c.path, c.op), c.expect) << c.path;
-    }
-    // A relative path is also matched under the data home.
-    Common_SetFault((Common_HomeDir() + "/files/log").c_str(), EACCES, COMMON_FAULT_OPEN);
-    EXPECT_EQ(Common_IoOpen("./files/log/a.csv", O_RDONLY), -1);
-    EXPECT_EQ(errno, EACCES);
-    Common_SetFault(nullptr, 0, 0);
-}
 
 // A real full disk: a tiny tmpfs in a private mount namespace holds the internal log; the
 // lines that do not fit go to the card and come back once there is room.

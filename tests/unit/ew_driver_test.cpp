@@ -13,7 +13,7 @@ class EwDriverTest : public ::testing::Test {
     RecordingSink sink;
 };
 
-TEST_F(EwDriverTest, BurstOfHundredDrainedInOneCycleInOrder) {
+TEST_F(EwDriverTest, BurstOfHundredDrainedInOneCycleInOrderAndEventLinesOnlyUnderFlag7) {
     for (int i = 0; i < 100; ++i)
         EwDriver_PushMsgQ_RecvBackupData(i % 8 + i);
     auto got = sink.drain();
@@ -22,69 +22,7 @@ TEST_F(EwDriverTest, BurstOfHundredDrainedInOneCycleInOrder) {
         EXPECT_EQ(got[size_t(i)], "fastening " + std::to_string(i % 8 + i));
     EXPECT_EQ(EwDriver_LastDelivered(), 100);
     EXPECT_TRUE(sink.drain().empty());
-}
-
-TEST_F(EwDriverTest, EveryKindReachesItsMethodWithPayload) {
-    EwDriver_PushMsgQ_UpdateDiscoTools();
-    EwDriver_PushMsgQ_UpdateRegTools(2, 3);
-    EwDriver_PushMsgQ_UpdateCurrTdx();
-    EwDriver_PushMsgQ_RecvGraphData(4);
-    EwDriver_PushMsgQ_RecvBackupData(5);
-    EwDriver_PushMsgQ_RecvInput(15, 1);
-    EwDriver_PushMsgQ_UpdateDrvs();
-    EwDriver_PushMsgQ_RecvBarcode("AB-12");
-    EwDriver_PushMsgQ_InitDone();
-    EwDriver_PushMsgQ_NotifyImgTooLarge(4000, 3000);
-    EwDriver_PushMsgQ_WlanScan(1);
-    EwDriver_PushMsgQ_SetDisconnFlag(7, 0x101);
-    EwDriver_PushMsgQ_TTY(1);
-    EwDriver_PushMsgQ_Processing(0);
-    EwDriver_PushMsgQ_BstHotplug(1);
-    EwDriver_PushMsgQ_BstEvent(5, 2, 0, 1);
-    EwDriver_PushMsgQ_BstCommFail(1);
-    EwDriver_PushMsgQ_UpdateDevs();
-    EwDriver_PushMsgQ_LogFail();
-    std::vector<std::string> expect = {"update_discotools",
-                                       "update_regtools 2 3",
-                                       "update_curr_tdx -1",
-                                       "trigger 4",
-                                       "fastening 5",
-                                       "input 15 1",
-                                       "update_drvs",
-                                       "barcode AB-12",
-                                       "init_done",
-                                       "image too large 4000 3000",
-                                       "wlan scan 1",
-                                       "disconn flag 7 1",
-                                       "tty 1",
-                                       "processing 0",
-                                       "bst_hotplug 1",
-                                       "bst_event 5 2 0 1",
-                                       "bst_commfail 1",
-                                       "update_devs",
-                                       "log_fail"};
-    EXPECT_EQ(sink.drain(), expect);
-}
-
-TEST_F(EwDriverTest, CurrentToolIsReadAtDeliveryEmptyTextNeverQueuedTextCopied) {
-    static int32_t registryValue = 2;
-    EwDriver_SetCurrTdxSource([] { return registryValue; });
-    EwDriver_PushMsgQ_UpdateCurrTdx();
-    registryValue = 5; // changes before the GUI drains: the delivered value is the new one
-    EXPECT_EQ(sink.drain(), std::vector<std::string>{"update_curr_tdx 5"});
-    EwDriver_SetCurrTdxSource(nullptr);
-    EwDriver_PushMsgQ_RecvBarcode("");
-    EwDriver_PushMsgQ_RecvBarcode(nullptr);
-    char empty[1] = "";
-    EwDriver_PushMsgQ_PrintDebug(empty);
-    EwDriver_PushMsgQ_PrintDebug(nullptr);
-    char buf[8] = "XYZ";
-    EwDriver_PushMsgQ_RecvBarcode(buf);
-    buf[0] = 'Q'; // the poster may reuse its buffer at once
-    EXPECT_EQ(sink.drain(), std::vector<std::string>{"barcode XYZ"});
-}
-
-TEST_F(EwDriverTest, EventLogLineOnlyUnderFlag7AndWithoutFeedback) {
+    // The event log line only under flag 7, and without feedback.
     LogCapture cap;
     EwDriver_PushMsgQ_RecvInput(3, 1);
     sink.drain();
@@ -101,6 +39,60 @@ TEST_F(EwDriverTest, EventLogLineOnlyUnderFlag7AndWithoutFeedback) {
     EXPECT_EQ(first, expect);
     // Debug events are never logged as events: nothing more follows.
     EXPECT_TRUE(sink.drain().empty());
+}
+
+TEST_F(EwDriverTest, EveryKindReachesItsMethodWithPayload) {
+    const std::pair<void (*)(), const char*> posts[] = {
+        {[] { EwDriver_PushMsgQ_UpdateDiscoTools(); }, "update_discotools"},
+        {[] { EwDriver_PushMsgQ_UpdateRegTools(2, 3); }, "update_regtools 2 3"},
+        {[] { EwDriver_PushMsgQ_UpdateCurrTdx(); }, "update_curr_tdx -1"},
+        {[] { EwDriver_PushMsgQ_RecvGraphData(4); }, "trigger 4"},
+        {[] { EwDriver_PushMsgQ_RecvBackupData(5); }, "fastening 5"},
+        {[] { EwDriver_PushMsgQ_RecvInput(15, 1); }, "input 15 1"},
+        {[] { EwDriver_PushMsgQ_UpdateDrvs(); }, "update_drvs"},
+        {[] { EwDriver_PushMsgQ_RecvBarcode("AB-12"); }, "barcode AB-12"},
+        {[] { EwDriver_PushMsgQ_InitDone(); }, "init_done"},
+        {[] { EwDriver_PushMsgQ_NotifyImgTooLarge(4000, 3000); }, "image too large 4000 3000"},
+        {[] { EwDriver_PushMsgQ_WlanScan(1); }, "wlan scan 1"},
+        {[] { EwDriver_PushMsgQ_SetDisconnFlag(7, 0x101); }, "disconn flag 7 1"},
+        {[] { EwDriver_PushMsgQ_TTY(1); }, "tty 1"},
+        {[] { EwDriver_PushMsgQ_Processing(0); }, "processing 0"},
+        {[] { EwDriver_PushMsgQ_BstHotplug(1); }, "bst_hotplug 1"},
+        {[] { EwDriver_PushMsgQ_BstEvent(5, 2, 0, 1); }, "bst_event 5 2 0 1"},
+        {[] { EwDriver_PushMsgQ_BstCommFail(1); }, "bst_commfail 1"},
+        {[] { EwDriver_PushMsgQ_UpdateDevs(); }, "update_devs"},
+        {[] { EwDriver_PushMsgQ_LogFail(); }, "log_fail"},
+    };
+    std::vector<std::string> expect;
+    for (const auto& [post, event] : posts) { // all posted before the one drain
+        post();
+        expect.push_back(event);
+    }
+    EXPECT_EQ(sink.drain(), expect);
+}
+
+TEST_F(EwDriverTest, CurrentToolReadAtDeliveryTextCopiedOrNotQueuedNothingWithoutDeviceObject) {
+    static int32_t registryValue = 2;
+    EwDriver_SetCurrTdxSource([] { return registryValue; });
+    EwDriver_PushMsgQ_UpdateCurrTdx();
+    registryValue = 5; // changes before the GUI drains: the delivered value is the new one
+    EXPECT_EQ(sink.drain(), std::vector<std::string>{"update_curr_tdx 5"});
+    EwDriver_SetCurrTdxSource(nullptr);
+    EwDriver_PushMsgQ_RecvBarcode("");
+    EwDriver_PushMsgQ_RecvBarcode(nullptr);
+    char empty[1] = "";
+    EwDriver_PushMsgQ_PrintDebug(empty);
+    EwDriver_PushMsgQ_PrintDebug(nullptr);
+    char buf[8] = "XYZ";
+    EwDriver_PushMsgQ_RecvBarcode(buf);
+    buf[0] = 'Q'; // the poster may reuse its buffer at once
+    EXPECT_EQ(sink.drain(), std::vector<std::string>{"barcode XYZ"});
+    // Nothing is delivered without the device object.
+    EwDriver_Deinitialize();
+    EwDriver_PushMsgQ_UpdateDevs();
+    EXPECT_TRUE(sink.drain().empty());
+    EwDriver_SetDeviceObject(&sink); // undelivered messages stayed in the queue
+    EXPECT_EQ(sink.drain(), std::vector<std::string>{"update_devs"});
 }
 
 TEST_F(EwDriverTest, PostsFromManyThreadsKeepPerThreadOrderAndWake) {
@@ -126,12 +118,4 @@ TEST_F(EwDriverTest, PostsFromManyThreadsKeepPerThreadOrderAndWake) {
         EXPECT_EQ(value, last[port] + 1);
         last[port] = value;
     }
-}
-
-TEST_F(EwDriverTest, NothingIsDeliveredWithoutDeviceObject) {
-    EwDriver_Deinitialize();
-    EwDriver_PushMsgQ_UpdateDevs();
-    EXPECT_TRUE(sink.drain().empty());
-    EwDriver_SetDeviceObject(&sink); // undelivered messages stayed in the queue
-    EXPECT_EQ(sink.drain(), std::vector<std::string>{"update_devs"});
 }

@@ -26,7 +26,7 @@ void apply(TouchState& st, uint16_t type, uint16_t code, int32_t value, size_t s
 }
 } // namespace
 
-TEST(Console, MapsKeys) {
+TEST(Console, MapsKeysAndTheFramebufferColourRuleAndSystemInfoLabels) {
     struct Case {
         std::string in;
         std::vector<int> keys;
@@ -51,9 +51,22 @@ TEST(Console, MapsKeys) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(decode(c.in), c.keys) << "input: " << c.in.size();
+    // The framebuffer's colour format rule.
+    struct {
+        uint32_t bpp;
+        bool fits;
+    } formats[] = {{16, false}, {24, false}, {31, false}, {32, true}, {39, true}, {40, false}};
+    for (auto f : formats)
+        EXPECT_EQ(Fb_FormatFits(f.bpp), f.fits) << f.bpp;
+    // The system information labels are padded to 45.
+    std::string t = EwSystemInfoText(0, 1280, 800);
+    EXPECT_EQ(t.rfind(std::string(45, '-') + "\n", 0), 0u);
+    EXPECT_NE(t.find(EwStepLabel("Color format") + "RGBA8888\n"), std::string::npos);
+    EXPECT_NE(t.find("8388608"), std::string::npos);
+    EXPECT_EQ(EwStepLabel("Initialize Display...").size(), 45u);
 }
 
-TEST(Touch, SixteenAndTwentyFourByteRecordsReadAlike) {
+TEST(Touch, RecordSizesReadAlikeOtherEventsIgnoredHeldTouchAndShortTapGiveOneRelease) {
     for (size_t size : {size_t(16), size_t(24)}) { // 32-bit board or simulated node; 64-bit
         SCOPED_TRACE(size);
         TouchState st;
@@ -67,9 +80,6 @@ TEST(Touch, SixteenAndTwentyFourByteRecordsReadAlike) {
         apply(st, 1, 330, 0, size);
         EXPECT_EQ(st.state, 3);
     }
-}
-
-TEST(Touch, IgnoresOtherEventsHeldTouchAndShortTapGivePressMovesAndOneRelease) {
     TouchState st;
     apply(st, 0, 0, 0);
     apply(st, 3, 57, 1);
@@ -108,21 +118,6 @@ TEST(Touch, IgnoresOtherEventsHeldTouchAndShortTapGivePressMovesAndOneRelease) {
     apply(st, 1, 330, 1);
     EXPECT_EQ(st.state, 1);
     EXPECT_FALSE(st.releasedEarly);
-}
-
-TEST(Framebuffer, ColourFormatRuleAndSystemInfoLabelsPaddedTo45) {
-    struct {
-        uint32_t bpp;
-        bool fits;
-    } cases[] = {{16, false}, {24, false}, {31, false}, {32, true}, {39, true}, {40, false}};
-    for (auto c : cases)
-        EXPECT_EQ(Fb_FormatFits(c.bpp), c.fits) << c.bpp;
-    // The system information labels are padded to 45.
-    std::string t = EwSystemInfoText(0, 1280, 800);
-    EXPECT_EQ(t.rfind(std::string(45, '-') + "\n", 0), 0u);
-    EXPECT_NE(t.find(EwStepLabel("Color format") + "RGBA8888\n"), std::string::npos);
-    EXPECT_NE(t.find("8388608"), std::string::npos);
-    EXPECT_EQ(EwStepLabel("Initialize Display...").size(), 45u);
 }
 
 // The real reader thread on a recorded stream fed through a FIFO in the sysroot.

@@ -33,6 +33,7 @@ std::vector<uint8_t> cut(std::vector<uint8_t> f, size_t len) {
 
 TEST(CurveFrame, CheckTableAndReadersOfACopyStayInsideIt) {
     const int big = GRAPH_HEADER_SIZE + 4 * GRAPH_SAMPLES_MAX; // every sound layout fits
+    const int kept = GRAPH_FRAME_MAX;
     struct Case {
         const char* what;
         std::vector<uint8_t> frame;
@@ -40,30 +41,24 @@ TEST(CurveFrame, CheckTableAndReadersOfACopyStayInsideIt) {
         GraphFrameVerdict want;
         int n, channels;
     } cases[] = {
-        {"trigger answer", std::vector<uint8_t>(12, 0xAA), GRAPH_FRAME_MAX, GRAPH_FRAME_TRIGGER_ACK,
-         0, 0},
-        {"one channel, n 100, 240 bytes", curve(1, 0, 100), GRAPH_FRAME_MAX, GRAPH_FRAME_OK, 100,
-         1},
-        {"two channels, n 55, 260 bytes", curve(4, 3, 55), GRAPH_FRAME_MAX, GRAPH_FRAME_OK, 55, 2},
+        {"trigger answer", std::vector<uint8_t>(12, 0xAA), kept, GRAPH_FRAME_TRIGGER_ACK, 0, 0},
+        {"one channel, n 100, 240 bytes", curve(1, 0, 100), kept, GRAPH_FRAME_OK, 100, 1},
+        {"two channels, n 55, 260 bytes", curve(4, 3, 55), kept, GRAPH_FRAME_OK, 55, 2},
         {"two channels, n 100, 240 bytes", withN(cut(curve(1, 3, 50), 240), 100), big,
          GRAPH_FRAME_MISMATCH, 100, 2},
         {"two channels, n 100, 440 bytes", curve(1, 3, 100), big, GRAPH_FRAME_OK, 100, 2},
-        {"440 bytes beyond the kept frame", curve(1, 3, 100), GRAPH_FRAME_MAX, GRAPH_FRAME_OVERSIZE,
-         100, 2},
+        {"440 bytes beyond the kept frame", curve(1, 3, 100), kept, GRAPH_FRAME_OVERSIZE, 100, 2},
         {"one channel, 40 + 2 x 511", curve(2, 0, 511), big, GRAPH_FRAME_OK, 511, 1},
         {"n 512", withN(curve(1, 0, 100), 512), big, GRAPH_FRAME_TOO_BIG, 512, 1},
         {"n 65535", withN(curve(1, 0, 100), 65535), big, GRAPH_FRAME_TOO_BIG, 65535, 1},
-        {"header only, n 0", curve(1, 0, 0), GRAPH_FRAME_MAX, GRAPH_FRAME_OK, 0, 1},
-        {"39 bytes", cut(curve(1, 0, 10), 39), GRAPH_FRAME_MAX, GRAPH_FRAME_SHORT, 0, 0},
-        {"13 bytes", cut(curve(1, 0, 10), 13), GRAPH_FRAME_MAX, GRAPH_FRAME_SHORT, 0, 0},
-        {"11 bytes", cut(curve(1, 0, 10), 11), GRAPH_FRAME_MAX, GRAPH_FRAME_SHORT, 0, 0},
-        {"empty", {}, GRAPH_FRAME_MAX, GRAPH_FRAME_SHORT, 0, 0},
-        {"a sample missing", cut(curve(1, 0, 100), 238), GRAPH_FRAME_MAX, GRAPH_FRAME_MISMATCH, 100,
-         1},
-        {"one byte over", withN(cut(curve(1, 0, 10), 61), 10), GRAPH_FRAME_MAX,
-         GRAPH_FRAME_MISMATCH, 10, 1},
-        {"n says more than sent", withN(curve(1, 0, 100), 101), GRAPH_FRAME_MAX,
-         GRAPH_FRAME_MISMATCH, 101, 1},
+        {"header only, n 0", curve(1, 0, 0), kept, GRAPH_FRAME_OK, 0, 1},
+        {"39 bytes", cut(curve(1, 0, 10), 39), kept, GRAPH_FRAME_SHORT, 0, 0},
+        {"13 bytes", cut(curve(1, 0, 10), 13), kept, GRAPH_FRAME_SHORT, 0, 0},
+        {"11 bytes", cut(curve(1, 0, 10), 11), kept, GRAPH_FRAME_SHORT, 0, 0},
+        {"empty", {}, kept, GRAPH_FRAME_SHORT, 0, 0},
+        {"a sample missing", cut(curve(1, 0, 100), 238), kept, GRAPH_FRAME_MISMATCH, 100, 1},
+        {"one byte over", withN(cut(curve(1, 0, 10), 61), 10), kept, GRAPH_FRAME_MISMATCH, 10, 1},
+        {"n says more than sent", withN(curve(1, 0, 100), 101), kept, GRAPH_FRAME_MISMATCH, 101, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -88,7 +88,7 @@ TEST_F(JobStepTest, CopyAppendsAtTheEndWithSuffix) {
     EXPECT_EQ(std::string(get_stepname_sdx(4)), (longName + "-copy").substr(0, 127));
 }
 
-TEST_F(JobStepTest, NameAccessorsValidateIndexes) {
+TEST_F(JobStepTest, NameAccessorsValidateIndexesAndRenameMovesTheFileAndHeaderName) {
     EXPECT_EQ(get_jobname_jdx(-1), nullptr);
     EXPECT_TRUE(log.contains("invalid job index (-1)"));
     EXPECT_STREQ(get_jobname_jdx(1), "other");
@@ -99,10 +99,7 @@ TEST_F(JobStepTest, NameAccessorsValidateIndexes) {
     EXPECT_EQ(set_stepname_sdx(0, longName.c_str()), 0);
     EXPECT_EQ(strlen(get_stepname_sdx(0)), 127u);
     EXPECT_EQ(set_stepname_sdx(1, "x"), -1);
-}
-
-TEST_F(JobStepTest, RenameMovesTheFileAndHeaderName) {
-    step_new(STEP_INPUT);
+    // A rename moves the file and the header's name (the job holds the one step above).
     job_save(0);
     EXPECT_EQ(set_jobname_jdx(0, "renamed"), 0);
     EXPECT_FALSE(TestEnv::exists(jobPath("base")));
@@ -184,7 +181,7 @@ TEST_F(JobStepTest, HostileNamesCopyAndRenameSafely) {
     EXPECT_EQ(find_jdx_by_name("-rf2"), 6);
 }
 
-TEST(JobRecord, ScrewPositionLayoutAndSaveKeepsGeometryOfDisabledPositions) {
+TEST(JobRecord, ScrewPositionLayoutDisabledGeometryKeptAndDelayModesWriteOnlyTheirOwn) {
     ScrewPosition p;
     p.enabled = 1;
     p.x = 640;
@@ -229,17 +226,15 @@ TEST(JobRecord, ScrewPositionLayoutAndSaveKeepsGeometryOfDisabledPositions) {
     EXPECT_EQ(f.pos[0].x, 11);
     EXPECT_EQ(f.pos[1].enabled, 0u);
     EXPECT_EQ(f.pos[1].x, 20);
-}
-
-TEST(JobRecord, DelayModesShareBytesAndWriteOnlyTheirOwn) {
-    StepRecord r;
+    // Delay modes share bytes and write only their own.
+    StepRecord rec;
     StepDelay d;
     d.mode = 1;
     strcpy(d.line[0], "first line");
     strcpy(d.line[2], "third");
-    step_put_delay(&r, d);
+    step_put_delay(&rec, d);
     StepDelay back;
-    step_get_delay(r, &back);
+    step_get_delay(rec, &back);
     EXPECT_STREQ(back.line[0], "first line");
     EXPECT_STREQ(back.line[2], "third");
     EXPECT_EQ(back.time_value, 0u) << "other modes' fields stay empty";
@@ -249,12 +244,12 @@ TEST(JobRecord, DelayModesShareBytesAndWriteOnlyTheirOwn) {
     bc.partial = 1;
     bc.range_start = 2;
     bc.range_end = 5;
-    step_put_delay(&r, bc);
-    EXPECT_EQ(job_get_u32(r.b + 172), 1u);
-    EXPECT_EQ(job_get_u32(r.b + 180), 5u);
-    EXPECT_STREQ(reinterpret_cast<const char*>(r.b + 264), "") << "line 2 untouched (was empty)";
-    EXPECT_STREQ(reinterpret_cast<const char*>(r.b + 392), "third") << "line 3 kept";
-    step_get_delay(r, &back);
+    step_put_delay(&rec, bc);
+    EXPECT_EQ(job_get_u32(rec.b + 172), 1u);
+    EXPECT_EQ(job_get_u32(rec.b + 180), 5u);
+    EXPECT_STREQ(reinterpret_cast<const char*>(rec.b + 264), "") << "line 2 untouched (was empty)";
+    EXPECT_STREQ(reinterpret_cast<const char*>(rec.b + 392), "third") << "line 3 kept";
+    step_get_delay(rec, &back);
     EXPECT_EQ(std::string(back.barcode), std::string(32, 'B'));
     EXPECT_EQ(back.range_start, 2u);
     EXPECT_EQ(back.line[0][0], '\0');

@@ -5,7 +5,7 @@
 
 namespace {
 
-TEST(MbusMirror, BlockReadsBackWhatOneReadStoredAndZerosClearABlock) {
+TEST(MbusMirror, BlockReadsBackWhatOneReadStoredZerosClearAndReadersNeverSeeAMix) {
     struct Case {
         int tdx, addr, count, want;
     } cases[] = {
@@ -39,12 +39,7 @@ TEST(MbusMirror, BlockReadsBackWhatOneReadStoredAndZerosClearABlock) {
     EXPECT_EQ(out[0], 1);
     EXPECT_EQ(out[1], 0);
     EXPECT_EQ(out[2], 3);
-}
-
-// One writer stores generation g into every register of a block (a text of 16 registers,
-// the two event counters, a large value block) while readers copy the blocks; a copy
-// holding two generations is a torn read. The writer runs a fixed number of generations.
-TEST(MbusMirror, ReadersNeverSeeAMixOfTwoReads) {
+    // Readers never see a mix of two reads.
     struct Block {
         int addr, count;
     } const blocks[] = {{287, 16}, {MBUS_REG_EVENT_NEWEST, 2}, {1000, 600}};
@@ -94,5 +89,9 @@ TEST(MbusMirror, ReadersNeverSeeAMixOfTwoReads) {
     EXPECT_EQ(counters[0], generations);
     EXPECT_EQ(counters[1], generations);
 }
+
+// One writer stores generation g into every register of a block (a text of 16 registers,
+// the two event counters, a large value block) while readers copy the blocks; a copy
+// holding two generations is a torn read. The writer runs a fixed number of generations.
 
 } // namespace

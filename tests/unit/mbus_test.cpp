@@ -10,7 +10,7 @@
 
 namespace {
 
-TEST(MbusAddr, RangeCheckAndTextTwoCharactersPerRegister) {
+TEST(MbusAddr, RangeCheckTextTwoCharactersPerRegisterAndRefusedConnectFailsAtOnce) {
     struct Case {
         int addr, count, want;
     } cases[] = {{5995, 5, 0}, {5995, 6, 1}, {0, 6000, 0}, {0, 6001, 1},
@@ -39,9 +39,7 @@ TEST(MbusAddr, RangeCheckAndTextTwoCharactersPerRegister) {
         r = 0x4142;
     Mbus_DecodeText(full, text);
     EXPECT_EQ(strlen(text), 32u);
-}
-
-TEST(MbusConnect, RefusedConnectFailsAtOnce) {
+    // A refused connect fails at once.
     // A port just released on loopback: nobody listens there.
     const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};

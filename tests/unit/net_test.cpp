@@ -167,7 +167,14 @@ class NetMonitor : public DriverFixture {
     LogCapture log;
 };
 
-TEST_F(NetMonitor, LinkAndAddressMessagesDriveAddressingAndMembership) {
+// What the backup handler of the network queue took.
+struct Taken {
+    int kind;
+    std::string path;
+};
+std::vector<Taken> taken;
+
+TEST_F(NetMonitor, LinkAndAddressMessagesDriveAddressingAndMembershipBackupMessagesTheirHandler) {
     const uint32_t IP = 0x0a4d0001, MASK = 0xffffff00, GW = 0x0a4d00fe;
     using Msgs = std::vector<std::vector<uint8_t>>;
     struct Row {
@@ -232,19 +239,27 @@ TEST_F(NetMonitor, LinkAndAddressMessagesDriveAddressingAndMembership) {
         feed(link("eth0", 0)); // leaves the client stopped and the group left for the next row
         EXPECT_EQ(dhcpd_is_run(), 0);
     }
-}
+    // Backup messages reach the installed handler with their path.
+    const std::string longPath(200, 'p');
+    Net_SetBackupHandler(nullptr);
+    ASSERT_EQ(Net_PushMsgQ_P2PSave("/media/a.p2p"), 0);
+    drainNetQ();
+    EXPECT_TRUE(log.contains("no backup handler, save of \"/media/a.p2p\" dropped"));
 
-TEST_F(NetMonitor, EthernetLinkLostUnderDhcpDismissesOnlyEthernetTools) {
-    setNet(1, 0, 0, 0);
-    feedAck(makeInfo(1), TOOL_NETIF_ETH);
-    feedAck(makeInfo(2), TOOL_NETIF_WLAN);
-    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
-    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
-    ASSERT_EQ(toolState(0), 2u);
-    ASSERT_EQ(toolState(1), 2u);
-    feed(link("eth0", UP));
-    EXPECT_EQ(toolState(0), 0u); // Ethernet: dismissed
-    EXPECT_EQ(toolState(1), 2u); // Wi-Fi: untouched
+    Net_SetBackupHandler([](int kind, const char* path) { taken.push_back({kind, path}); });
+    Net_PushMsgQ_P2PSave("/media/b.p2p");
+    Net_PushMsgQ_P2PLoad(longPath.c_str());
+    Net_PushMsgQ_P2PLoad(nullptr);
+    drainNetQ();
+    ASSERT_EQ(taken.size(), 3u);
+    EXPECT_EQ(taken[0].kind, NET_MSG_P2P_SAVE);
+    EXPECT_EQ(taken[0].path, "/media/b.p2p");
+    EXPECT_EQ(taken[1].kind, NET_MSG_P2P_LOAD);
+    EXPECT_EQ(taken[1].path, longPath.substr(0, 127));
+    EXPECT_EQ(taken[2].path, "");
+
+    Net_ProcMsgQ(new NetMsg{7, "x"});
+    EXPECT_TRUE(log.contains("invalid network message kind 7"));
 }
 
 TEST_F(NetMonitor, StoppingTheClientEndsExactlyTheProcessStarted) {
@@ -288,7 +303,7 @@ TEST_F(NetMonitor, StoppingTheClientEndsExactlyTheProcessStarted) {
     EXPECT_EQ(FileLines(env.root() + "/pids").size(), 2u) << "started once";
 }
 
-TEST_F(NetMonitor, WlanUpRunsTheAccessPointDownStopsItAndTheCardWatcherRaisesTheDriveUpdate) {
+TEST_F(NetMonitor, WlanUpAndDownTheCardWatcherAndEthernetLinkLostDismissesOnlyItsTools) {
     TestEnv::writeFile(env.sysroot() + "/proc/net/wireless", " wlan0: 0000 0 0 0\n");
     feed(link("wlan0", UP));
     EXPECT_TRUE(log.contains("interface up, run hostapd"));
@@ -323,37 +338,17 @@ TEST_F(NetMonitor, WlanUpRunsTheAccessPointDownStopsItAndTheCardWatcherRaisesThe
         ASSERT_TRUE(sink.waitFor("init_done"));
         EXPECT_EQ(sink.count("update_drvs"), r.raises ? 1u : 0u);
     }
-}
-
-// ---- network message queue ----
-
-struct Taken {
-    int kind;
-    std::string path;
-};
-std::vector<Taken> taken;
-
-TEST_F(NetMonitor, BackupMessagesReachTheInstalledHandlerWithTheirPath) {
-    const std::string longPath(200, 'p');
-    Net_SetBackupHandler(nullptr);
-    ASSERT_EQ(Net_PushMsgQ_P2PSave("/media/a.p2p"), 0);
-    drainNetQ();
-    EXPECT_TRUE(log.contains("no backup handler, save of \"/media/a.p2p\" dropped"));
-
-    Net_SetBackupHandler([](int kind, const char* path) { taken.push_back({kind, path}); });
-    Net_PushMsgQ_P2PSave("/media/b.p2p");
-    Net_PushMsgQ_P2PLoad(longPath.c_str());
-    Net_PushMsgQ_P2PLoad(nullptr);
-    drainNetQ();
-    ASSERT_EQ(taken.size(), 3u);
-    EXPECT_EQ(taken[0].kind, NET_MSG_P2P_SAVE);
-    EXPECT_EQ(taken[0].path, "/media/b.p2p");
-    EXPECT_EQ(taken[1].kind, NET_MSG_P2P_LOAD);
-    EXPECT_EQ(taken[1].path, longPath.substr(0, 127));
-    EXPECT_EQ(taken[2].path, "");
-
-    Net_ProcMsgQ(new NetMsg{7, "x"});
-    EXPECT_TRUE(log.contains("invalid network message kind 7"));
+    // The Ethernet link lost under DHCP dismisses only the Ethernet tools.
+    setNet(1, 0, 0, 0);
+    feedAck(makeInfo(1), TOOL_NETIF_ETH);
+    feedAck(makeInfo(2), TOOL_NETIF_WLAN);
+    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
+    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
+    ASSERT_EQ(toolState(0), 2u);
+    ASSERT_EQ(toolState(1), 2u);
+    feed(link("eth0", UP));
+    EXPECT_EQ(toolState(0), 0u); // Ethernet: dismissed
+    EXPECT_EQ(toolState(1), 2u); // Wi-Fi: untouched
 }
 
 } // namespace

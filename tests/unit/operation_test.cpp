@@ -25,7 +25,7 @@ std::vector<uint8_t> makeFrame(uint8_t type, uint16_t status, const std::string&
     return withBarcode ? f : toolsim::cutFrame(f, 37);
 }
 
-TEST(EventFrame, NormaliseByTypeAndLengthDecodeReadsRegistersAndBoundsTheBarcode) {
+TEST(EventFrame, NormaliseByTypeAndLengthDecodeReadsRegistersBoundsTheBarcodeAndPendingEvents) {
     struct Case {
         const char* what;
         uint8_t type;
@@ -86,26 +86,24 @@ TEST(EventFrame, NormaliseByTypeAndLengthDecodeReadsRegistersAndBoundsTheBarcode
     EXPECT_EQ(Operation_DecodeFrame(f.data(), 40, &r), 0); // only 3 text bytes received
     EXPECT_STREQ(r.Barcode, "ZZZ");
     EXPECT_EQ(Operation_DecodeFrame(f.data(), 36, &r), -1);
-}
-
-TEST(EventFrame, PendingStoredEvents) {
-    struct Case {
+    // The stored events pending.
+    struct {
         uint16_t newest, delivered;
         uint8_t type;
         uint16_t want;
-    } cases[] = {{5, 65030, TOOL_TYPE_ZQ, 7},
-                 {3, 98, TOOL_TYPE_XWC, 5},
-                 {3, 98, TOOL_TYPE_XWTC, 5},
-                 {10, 4, TOOL_TYPE_ZQT, 6},
-                 {7, 7, TOOL_TYPE_ZQ, 0},
-                 {0, 1, TOOL_TYPE_ZQ, 65031},
-                 {0, 99, TOOL_TYPE_XWC, 1},
-                 // A delivered count beyond the counter's range is nonsense, not 65000 results.
-                 {5, 150, TOOL_TYPE_XWC, 0},
-                 {0, 65535, TOOL_TYPE_ZQ, 0}};
-    for (const auto& c : cases)
-        EXPECT_EQ(Operation_PendingEvents(c.newest, c.delivered, c.type), c.want)
-            << c.newest << "/" << c.delivered << " type " << int(c.type);
+    } pending[] = {{5, 65030, TOOL_TYPE_ZQ, 7},
+                   {3, 98, TOOL_TYPE_XWC, 5},
+                   {3, 98, TOOL_TYPE_XWTC, 5},
+                   {10, 4, TOOL_TYPE_ZQT, 6},
+                   {7, 7, TOOL_TYPE_ZQ, 0},
+                   {0, 1, TOOL_TYPE_ZQ, 65031},
+                   {0, 99, TOOL_TYPE_XWC, 1},
+                   // A delivered count beyond the counter's range is nonsense, not 65000 results.
+                   {5, 150, TOOL_TYPE_XWC, 0},
+                   {0, 65535, TOOL_TYPE_ZQ, 0}};
+    for (const auto& p : pending)
+        EXPECT_EQ(Operation_PendingEvents(p.newest, p.delivered, p.type), p.want)
+            << p.newest << "/" << p.delivered << " type " << int(p.type);
 }
 
 void localBarcode(char* out, size_t size) {

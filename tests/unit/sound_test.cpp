@@ -220,7 +220,8 @@ TEST_F(SoundTest, NoPlaybackDeviceLeavesEverySoundSilent) {
     EXPECT_TRUE(log.lines().empty());
 }
 
-TEST(SoundWave, HeaderFieldsAndDataChunk) {
+TEST(SoundWave, HeaderFieldsAndDataChunkAndVolumeIndexToMixerPercentage) {
+    TestEnv env;
     std::string w = makeWave(3, 2, 44100, 1);
     SoundWaveInfo info{};
     ASSERT_EQ(Sound_ParseWave(reinterpret_cast<const uint8_t*>(w.data()), w.size(), &info), 0);
@@ -244,10 +245,7 @@ TEST(SoundWave, HeaderFieldsAndDataChunk) {
     EXPECT_EQ(
         Sound_ParseWave(reinterpret_cast<const uint8_t*>(notRiff.data()), notRiff.size(), &info),
         -1);
-}
-
-TEST(SoundVolume, IndexToMixerPercentage) {
-    TestEnv env;
+    // The volume index to the mixer's percentage.
     const int expect[] = {0, 85, 90, 95, 100, 100, 100, 100};
     for (uint32_t i = 0; i < 8; ++i) {
         EXPECT_EQ(volume_percent(i), expect[i]);

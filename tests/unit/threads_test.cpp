@@ -5,7 +5,7 @@
 
 // A slow set-up (a queue created on a loaded machine) runs on its own thread, and what it
 // makes exists once Threads_Init returns, before discovery can post a connect request.
-TEST(Threads, SetupRunsOnItsOwnThreadBeforeInitReturnsAndLoopsByIndex) {
+TEST(Threads, SetupRunsBeforeInitReturnsLoopsByIndexAndWorkQueuesDrainInOrderWithinBound) {
     std::atomic<bool> ran{false};
     std::thread::id where;
     Threads_AddSetup(LOOP_SOUND, [&] {
@@ -29,10 +29,7 @@ TEST(Threads, SetupRunsOnItsOwnThreadBeforeInitReturnsAndLoopsByIndex) {
     for (int i = 1; i < LOOP_COUNT; ++i)
         for (int j = i + 1; j < LOOP_COUNT; ++j)
             EXPECT_NE(Threads_GetContext(i), Threads_GetContext(j));
-}
-
-TEST(WorkQueue, DrainsInOrderOneAtATimeAndHonoursBound) {
-    Threads_Init();
+    // The work queue drains in order, one item at a time, and honours its bound.
     std::mutex m;
     std::vector<intptr_t> seen;
     std::atomic<int> inside{0}, maxInside{0};

@@ -10,7 +10,7 @@ namespace {
 
 // ---- pure helpers ----
 
-TEST(ToolsNames, DefaultNameByFamily) {
+TEST(ToolsNames, DefaultRegisteredAndSafeNames) {
     struct Case {
         uint8_t type;
         const char* want; // exactly 16 bytes compared
@@ -32,14 +32,12 @@ TEST(ToolsNames, DefaultNameByFamily) {
             EXPECT_EQ(out[want.size()], 0);
         }
     }
-}
-
-TEST(ToolsNames, RegisteredNameIsPrefixAndSerialAsAPlainFolderNameAndSafeNames) {
+    // A registered name is the prefix and the serial as a plain folder name.
     struct {
         uint8_t type;
         const char* serial;
         const char* want;
-    } cases[] = {
+    } regCases[] = {
         {TOOL_TYPE_XWTC, "SSSSSSSSSSSSSSSSSSSS", "XWTCSSSSSSSSSSSSSSSS"}, // 16 bytes taken
         {7, "A1", "A1"},
         {TOOL_TYPE_ZQ, "/../../etc", "ZQ_.._.._etc"},
@@ -49,7 +47,7 @@ TEST(ToolsNames, RegisteredNameIsPrefixAndSerialAsAPlainFolderNameAndSafeNames) 
         {7, ".", "_"},
         {7, "../x", ".._x"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : regCases) {
         char out[TOOL_NAME_SIZE];
         ToolManager_MakeRegName(c.type, c.serial, out);
         EXPECT_STREQ(out, c.want) << c.serial;
@@ -62,18 +60,16 @@ TEST(ToolsNames, RegisteredNameIsPrefixAndSerialAsAPlainFolderNameAndSafeNames) 
     EXPECT_FALSE(ToolManager_NameIsSafe(nullptr));
 }
 
-TEST(ToolsMac, AtoiParsesSixFieldsAndLeavesOutputOnFailure) {
-    uint8_t mac[6] = {1, 2, 3, 4, 5, 6};
-    EXPECT_NE(MacAddr_Atoi("aa:bb:cc:dd:ee", mac), 0);
-    EXPECT_EQ(mac[0], 1);
-    EXPECT_EQ(mac[5], 6);
-    EXPECT_EQ(MacAddr_Atoi("aa:bb:cc:dd:ee:f", mac), 0);
+TEST(ToolsRegtools, MacTextRecordLayoutDecodeRefusalsAndBarcodeLinesSplitAtTilde) {
+    uint8_t parsed[6] = {1, 2, 3, 4, 5, 6};
+    EXPECT_NE(MacAddr_Atoi("aa:bb:cc:dd:ee", parsed), 0);
+    EXPECT_EQ(parsed[0], 1);
+    EXPECT_EQ(parsed[5], 6);
+    EXPECT_EQ(MacAddr_Atoi("aa:bb:cc:dd:ee:f", parsed), 0);
     const uint8_t want[6] = {0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0x0f};
-    EXPECT_EQ(memcmp(mac, want, 6), 0);
-    EXPECT_NE(MacAddr_Atoi(nullptr, mac), 0);
-}
-
-TEST(ToolsRegtools, RecordLayoutByteByByteAndDecodeRefusals) {
+    EXPECT_EQ(memcmp(parsed, want, 6), 0);
+    EXPECT_NE(MacAddr_Atoi(nullptr, parsed), 0);
+    // The record file.
     RegToolRecord rec;
     memset(&rec, 0, sizeof rec);
     strcpy(rec.name, "ZQtool");
@@ -112,9 +108,7 @@ TEST(ToolsRegtools, RecordLayoutByteByByteAndDecodeRefusals) {
     memset(in, 'N', 33);                            // no terminator in the name field
     EXPECT_EQ(RegTools_DecodeRecord(in, &rec), 0);
     EXPECT_EQ(strlen(rec.name), 32u);
-}
-
-TEST(ToolsBarcodeLine, SplitsAtTilde) {
+    // A tool's barcode line splits at "~".
     struct Case {
         const char* line;
         const char* code;
@@ -176,12 +170,12 @@ class Registry : public DriverFixture {
     }
 };
 
-TEST_F(Registry, LoadGivesIdleToolsWithFoldersSkipsUnsafeNamesAndKeepsEight) {
-    std::string file =
-        regRecord("ZQalpha", 1) + regRecord("XWCbeta", 2, 1, 99) + regRecord("../../escape", 3);
+TEST_F(Registry, LoadKeepsEightIdleToolsWithFoldersAndSaveWritesThemBackOrKeepsTheOldFile) {
+    const std::string head = regRecord("ZQalpha", 1) + regRecord("XWCbeta", 2, 1, 99);
+    std::string tools;
     for (int i = 0; i < 7; ++i)
-        file += regRecord(("T" + std::to_string(i)).c_str(), uint8_t(i + 4));
-    TestEnv::writeFile("regtools", file);
+        tools += regRecord(("T" + std::to_string(i)).c_str(), uint8_t(i + 4));
+    TestEnv::writeFile("regtools", head + regRecord("../../escape", 3) + tools);
     LogCapture log;
     startDriver();
     ASSERT_EQ(ToolManager_GetRegToolsLen(), 8);
@@ -199,6 +193,16 @@ TEST_F(Registry, LoadGivesIdleToolsWithFoldersSkipsUnsafeNamesAndKeepsEight) {
     ToolManager_LockRegTools();
     EXPECT_NE(ToolManager_RegTool(1)->barcode, nullptr); // made by the barcode loader
     ToolManager_UnlockRegTools();
+    // Saved, the kept records come back byte for byte.
+    const std::string kept = head + tools.substr(0, 6 * tools.size() / 7);
+    fs::remove("regtools");
+    ASSERT_EQ(ToolManager_SaveRegTools(), 0);
+    EXPECT_EQ(TestEnv::readFile("regtools"), kept);
+    ASSERT_EQ(ToolManager_MoveTool_RegToDisco(7), 0);
+    Common_SetWriteFailAfter(10);
+    EXPECT_EQ(ToolManager_SaveRegTools(), -1);
+    EXPECT_TRUE(log.contains("./regtools open fail"));
+    EXPECT_EQ(TestEnv::readFile("regtools"), kept);
 }
 
 TEST_F(Registry, DamagedOrSpecialFileIsMovedAsideUnderANameOfItsOwn) {
@@ -224,22 +228,6 @@ TEST_F(Registry, DamagedOrSpecialFileIsMovedAsideUnderANameOfItsOwn) {
     EXPECT_TRUE(fs::is_fifo(std::string(stamp) + ".2"));
     EXPECT_TRUE(fs::is_regular_file("regtools"));
     Common_SetFixedTime(0);
-}
-
-TEST_F(Registry, SaveRoundTripsTheRecordsAndAFailureKeepsTheOldFile) {
-    std::string file = regRecord("ZQalpha", 1) + regRecord("ZQTgamma", 3, 3, 42);
-    TestEnv::writeFile("regtools", file);
-    startDriver();
-    fs::remove("regtools");
-    ASSERT_EQ(ToolManager_SaveRegTools(), 0);
-    EXPECT_EQ(TestEnv::readFile("regtools"), file);
-    feedAck(makeInfo(9));
-    ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
-    Common_SetWriteFailAfter(10);
-    LogCapture log;
-    EXPECT_EQ(ToolManager_SaveRegTools(), -1);
-    EXPECT_TRUE(log.contains("./regtools open fail"));
-    EXPECT_EQ(TestEnv::readFile("regtools"), file);
 }
 
 TEST_F(Registry, UnknownToolIsListedWhileFreeAndAnsweringAndDroppedAtTheFourthSilentTick) {
@@ -286,7 +274,7 @@ TEST_F(Registry, UnknownToolIsListedWhileFreeAndAnsweringAndDroppedAtTheFourthSi
 
 // What happens to registered tool 0 in each state at each input: its new state, its
 // keep-alive count and address, the events posted to the screens, the connect requests.
-TEST_F(Registry, TransitionsOfARegisteredTool) {
+TEST_F(Registry, TransitionsOfARegisteredToolAndADismissalThatNeverWaitsForItsConnection) {
     const uint32_t I = TOOL_STATE_IDLE, B = TOOL_STATE_BUSY, C = TOOL_STATE_CONNECTING,
                    K = TOOL_STATE_CONNECTED, H = TOOL_STATE_HALF, F = TOOL_STATE_FAILED;
     const Lines none, lostCurrent = {"update_curr_tdx -1", "update_regtools 0 0"};
@@ -360,11 +348,7 @@ TEST_F(Registry, TransitionsOfARegisteredTool) {
             EXPECT_TRUE(log.contains("-> " + std::to_string(r.to))) << "row " << i;
         }
     }
-}
-
-TEST_F(Registry, DismissalNeverWaitsForTheToolsConnection) {
-    startDriver();
-    registerTools(1);
+    // A dismissal never waits for the tool's connection.
     // A connect attempt to a closed port leaves the data connection made but down.
     Modbus_MsgQProc_Connect(0);
     ASSERT_EQ(state(0), TOOL_STATE_FAILED);

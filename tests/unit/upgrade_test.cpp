@@ -24,7 +24,7 @@ std::string withMachine(std::string elf, uint16_t machine) {
     return elf;
 }
 
-TEST(Upgrade, OnlyAWholeExecutableOfThisMachineReplacesTheProgram) {
+TEST(Upgrade, OnlyAWholeExecutableOfThisMachineReplacesTheProgramWhosePathFollowsTheLauncher) {
     TestEnv env;
     LogCapture log;
     const std::string program = env.home() + "/zqcapp";
@@ -90,9 +90,7 @@ TEST(Upgrade, OnlyAWholeExecutableOfThisMachineReplacesTheProgram) {
     ASSERT_EQ(Upgrade_Install(file.c_str()), UPGRADE_OK);
     EXPECT_TRUE(TestEnv::readFile(program + ".prev") == good);
     Upgrade_SetProgramPath(nullptr);
-}
-
-TEST(Upgrade, TheProgramPathFollowsTheLauncher) {
+    // The program path follows the launcher.
     setenv("ZQCAPP_PROGRAM", "/usr/bin/zqcapp", 1);
     EXPECT_EQ(Upgrade_ProgramPath(), "/usr/bin/zqcapp");
     unsetenv("ZQCAPP_PROGRAM");

@@ -94,19 +94,18 @@ TEST_F(UsbTest, WithoutLibraryOrHotplugNothingElseTenRegistrationsAFailedOneStop
     }
     src.failRegistration = {1, 8};
     ASSERT_EQ(Usb_Init(), 0);
-    struct Want {
-        int vendor, product, events;
-    };
-    std::vector<Want> want = {
-        {0x0BDA, 0xB812, 1}, {0x2357, 0x0115, 1}, {0x2357, 0x0115, 2}, {0x0483, 0x5740, 1},
-        {0x0483, 0x5740, 2}, {0x0403, 0x6001, 1}, {0x0403, 0x6001, 2}, {-1, -1, 2},
-    };
-    ASSERT_EQ(src.regs.size(), want.size());
-    for (size_t i = 0; i < want.size(); ++i) {
-        EXPECT_EQ(src.regs[i].vendor, want[i].vendor) << i;
-        EXPECT_EQ(src.regs[i].product, want[i].product) << i;
-        EXPECT_EQ(src.regs[i].events, want[i].events) << i;
-    }
+    // Vendor, product and events of each registration that took, in order.
+    std::vector<std::tuple<int, int, int>> regs;
+    for (const auto& r : src.regs)
+        regs.emplace_back(r.vendor, r.product, r.events);
+    EXPECT_EQ(regs, (std::vector<std::tuple<int, int, int>>{{0x0BDA, 0xB812, 1},
+                                                            {0x2357, 0x0115, 1},
+                                                            {0x2357, 0x0115, 2},
+                                                            {0x0483, 0x5740, 1},
+                                                            {0x0483, 0x5740, 2},
+                                                            {0x0403, 0x6001, 1},
+                                                            {0x0403, 0x6001, 2},
+                                                            {-1, -1, 2}}));
     EXPECT_TRUE(log.contains("register wifi(iptime) left event fail : LIBUSB_ERROR_TEST"));
     EXPECT_TRUE(log.contains("register storage arrive event fail : LIBUSB_ERROR_TEST"));
 }

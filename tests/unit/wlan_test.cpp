@@ -21,9 +21,19 @@ using toollink_test::toolState;
 
 namespace {
 
-// ---- hostapd.conf ----
+// ---- hostapd.conf, the channel report, the Wi-Fi tab's checks ----
 
-TEST(HostapdConf, AllLinesInOrderAndCountryBandAndChannelLines) {
+std::string report(std::initializer_list<std::pair<int, long>> rows) {
+    std::string t = "best_channel_24G = 1\n";
+    char line[96];
+    for (auto [ch, v] : rows) {
+        snprintf(line, sizeof line, "The rx cnt of channel %3d = %ld\n", ch, v);
+        t += line;
+    }
+    return t + "best_channel_5G = 36\n";
+}
+
+TEST(HostapdConf, LinesInOrderTheChannelReportTheWifiChecksAndManualChannelLists) {
     HostapdConfInput in{"panel-ap", "secret123", 0, 0, 0, -1, 5, 149};
     EXPECT_EQ(Hostapd_ConfLines(in),
               (Lines{"interface=wlan0", "driver=nl80211", "ctrl_interface=/var/run/hostapd",
@@ -56,27 +66,13 @@ TEST(HostapdConf, AllLinesInOrderAndCountryBandAndChannelLines) {
         EXPECT_EQ(l[6], r.hw) << r.band << r.country << r.mode;
         EXPECT_EQ(l[7], r.channel) << r.band << r.country << r.mode;
     }
-}
-
-// ---- the channel report ----
-
-std::string report(std::initializer_list<std::pair<int, long>> rows) {
-    std::string t = "best_channel_24G = 1\n";
-    char line[96];
-    for (auto [ch, v] : rows) {
-        snprintf(line, sizeof line, "The rx cnt of channel %3d = %ld\n", ch, v);
-        t += line;
-    }
-    return t + "best_channel_5G = 36\n";
-}
-
-TEST(HostapdBestChannel, ReportRows) {
+    // The channel report.
     struct {
         const char* what;
         uint32_t country;
         std::string text;
         int best24, best5;
-    } rows[] = {
+    } reports[] = {
         {"lowest of 1, 5, 9", 0, report({{1, 30}, {5, 10}, {9, 20}}), 5, -1},
         {"equal values: first listed", 0, report({{9, 10}, {1, 10}, {5, 10}}), 9, -1},
         {"13 and others never", 0, report({{13, 0}, {6, 0}, {1, 50}}), 1, -1},
@@ -91,21 +87,17 @@ TEST(HostapdBestChannel, ReportRows) {
              std::string(1001, ' ') + "\nThe rx cnt of channel   1 = 4",
          1, -1},
     };
-    for (const auto& r : rows) {
+    for (const auto& r : reports) {
         int b24 = -1, b5 = -1;
         Hostapd_ParseBestChannel(r.text.data(), r.text.size(), r.country, &b24, &b5);
         EXPECT_EQ(b24, r.best24) << r.what;
         EXPECT_EQ(b5, r.best5) << r.what;
     }
-}
-
-// ---- the Wi-Fi tab's checks and channel lists ----
-
-TEST(HostapdChecks, MessagesInOrderAndManualChannelLists) {
+    // The Wi-Fi tab's checks, in order, and the manual channel lists.
     std::string s32(32, 's'), s33(33, 's'), p31(31, 'p'), p32(32, 'p');
     struct {
         const char *ssid, *psk, *message;
-    } rows[] = {
+    } checks[] = {
         {"", "", "Please input the SSID"},
         {"ap", "", "Please input the Password"},
         {s33.c_str(), "1234567", "Invalid SSID length (max 32)"},
@@ -118,7 +110,7 @@ TEST(HostapdChecks, MessagesInOrderAndManualChannelLists) {
         {"ap", "12345678\r", "Invalid character in Password"},
         {"caf\xe9", "12345678", ""}, // Latin-1 text is fine
     };
-    for (const auto& r : rows)
+    for (const auto& r : checks)
         EXPECT_STREQ(Hostapd_CheckWifiConfMessage(Hostapd_CheckWifiConf(r.ssid, r.psk)), r.message)
             << r.ssid << " / " << r.psk;
     // The manual channel lists.
