@@ -98,10 +98,10 @@ std::string Sim::doCommand(const std::vector<std::string>& w) {
     if (cmd == "list") return listTools();
 
     static const char* const kToolCommands[] = {
-        "auto",  "burst",     "stats",     "fasten", "barcode", "count",  "event",
-        "error", "raw",       "silent",    "back",   "die",     "revive", "drop",
-        "busy",  "advertise", "readdress", "set",    "setin",   "get",    "temp",
-        "lock",  "trace",     "ignore",    "evport", "ackwait", "drip",   "triggers"};
+        "auto",      "burst",   "stats", "fasten",   "barcode", "count", "event", "error",
+        "raw",       "silent",  "back",  "die",      "revive",  "drop",  "busy",  "advertise",
+        "readdress", "set",     "setin", "get",      "temp",    "lock",  "trace", "ignore",
+        "evport",    "ackwait", "drip",  "triggers", "refuse"};
     if (std::find(std::begin(kToolCommands), std::end(kToolCommands), cmd) ==
         std::end(kToolCommands))
         return "err unknown command " + cmd;
@@ -339,6 +339,16 @@ std::string Sim::doCommand(const std::vector<std::string>& w) {
     if (cmd == "drip") {
         if (w.size() < 3 || !toLong(w[2], &a) || a < 0 || a > 60000) return "err usage: drip T MS";
         links_[static_cast<size_t>(t)].dripMs = static_cast<int>(a);
+        return "ok";
+    }
+    if (cmd == "refuse") {
+        if (w.size() > 2 && w[2] == "off") {
+            tool.refused.clear();
+            return "ok";
+        }
+        if (w.size() < 3 || !toLong(w[2], &a) || a < 0 || a > 65535)
+            return "err usage: refuse T REG|off";
+        tool.refused.insert(static_cast<int>(a));
         return "ok";
     }
     if (cmd == "lock") {

@@ -82,6 +82,8 @@ tool index from 0, or "all" for auto and burst:
   evport T on|off              open / close the event listener (and connection)
   triggers T on|off            off: writes of 4100 (curve trigger) get no answer and
                                change nothing, as a tool that lost its trigger
+  refuse T REG|off             every later write of REG answered with an exception;
+                               off: all writes taken again
   ackwait T MS                 this tool's --ack-wait
   raw T cut LEN                an OK result cut to LEN bytes, header made to match
   wait T COND.. [ms=N]         answer "ok" once every COND holds, "err timeout ..."

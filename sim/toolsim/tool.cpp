@@ -207,6 +207,7 @@ void VirtualTool::raiseError(uint16_t code) {
 }
 
 int VirtualTool::checkWrite(int addr, uint16_t value) const {
+    if (refused.count(addr)) return MODBUS_EXCEPTION_SLAVE_OR_SERVER_FAILURE;
     return toolsim::checkWrite(id.type, addr, value, holding());
 }
 

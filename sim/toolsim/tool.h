@@ -8,6 +8,7 @@
 #include <deque>
 #include <map>
 #include <modbus.h>
+#include <set>
 #include <string>
 
 namespace toolsim {
@@ -42,8 +43,9 @@ class VirtualTool {
     uint16_t* holding() const { return map->tab_registers; }
     uint16_t* input() const { return map->tab_input_registers; }
 
-    bool silent = false; // answers nothing (discovery, Modbus) until it comes back
-    bool dead = false;   // listeners closed too (power off)
+    bool silent = false;   // answers nothing (discovery, Modbus) until it comes back
+    bool dead = false;     // listeners closed too (power off)
+    std::set<int> refused; // registers whose writes answer an exception (tests)
 
     // Event store: events not yet delivered, oldest first. Counters as in 2900/2901.
     std::deque<EventRecord> store;

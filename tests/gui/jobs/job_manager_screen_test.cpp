@@ -106,11 +106,16 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
         {"cancel leaves all as it was", "msgClose textKeypadCancel", three, 2, ""},
         {"copy of the first proposes assembly1", "#0 jobCopy", three, 0, "assembly1"},
         {"its OK copies it, selected last", "textKeypadOk", four, 3, ""},
-        {"up moves it and the selection", "jobUp", moved, 2, ""},
+        {"copy proposes the first number free", "#1 jobCopy", four, 1, "new_job2"},
+        {"a copy onto a job is refused, the entry closed", "=assembly textKeypadOk", four, 1,
+         exists},
+        {"up moves it and the selection", "msgClose #3 jobUp", moved, 2, ""},
         {"down at the last row does nothing", "jobDown jobDown", four, 3, ""},
-        {"up again", "jobUp", moved, 2, ""},
+        {"up at the first row does nothing", "#0 jobUp", four, 0, ""},
+        {"up again", "#3 jobUp", moved, 2, ""},
         {"rename proposes its name", "jobRename", moved, 2, "assembly1", "PageJobManager_Rename"},
-        {"a slash in the new name is refused", "=x/y textKeypadOk", moved, 2, slash},
+        {"its own name changes nothing", "textKeypadOk", moved, 2, ""},
+        {"a slash in the new name is refused", "jobRename =x/y textKeypadOk", moved, 2, slash},
         {"rename onto another job is refused", "msgClose jobRename =new_job textKeypadOk", moved, 2,
          exists},
         {"rename stores the new name", "msgClose jobRename =line+2 textKeypadOk", renamed, 2, ""},
@@ -159,16 +164,38 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
     EXPECT_EQ(Screens::Find(ScreenId::StepEditor), nullptr);
     EXPECT_FALSE(job_is_loaded());
     shot("PageJobManager");
+
+    // A job file that does not load opens nothing either.
+    Screens::SetFactory(ScreenId::StepEditor, [] { return new StandInStepEditor; });
+    ASSERT_EQ(page->Manager().Selected(), 1);
+    TestEnv::writeFile("files/job/new_job.job", "broken");
+    press("jobEdit");
+    EXPECT_EQ(msgText(), "");
+    EXPECT_EQ(Screens::Find(ScreenId::StepEditor), nullptr);
 }
 
-TEST_F(JobManagerScreenTest, NewJobRefusedAtTheLimit) {
-    for (int i = 0; i < JOB_MAX_JOBS; ++i)
-        ASSERT_EQ(dev->JobCreateNew(QString("j%1").arg(i)), 0);
+// A full list: new says the limit. One below it, with new_job and new_job1..255 all
+// taken, new and a copy of new_job propose no name.
+TEST_F(JobManagerScreenTest, TheLimitThenNoNameLeft) {
+    for (int i = 0; i < JOB_MAX_JOBS; ++i) {
+        const QString name = i > 255 ? QString("j%1").arg(i) : QString("new_job%1").arg(i);
+        ASSERT_EQ(dev->JobCreateNew(i ? name : "new_job"), 0);
+    }
     ASSERT_NE(open(), nullptr);
     press("jobNew");
     EXPECT_EQ(msgText(), "Job limit exceeded.");
     EXPECT_EQ(find<QLineEdit>("textKeypadField"), nullptr);
     EXPECT_EQ(rows().size(), JOB_MAX_JOBS);
+    press("msgClose");
+    ASSERT_EQ(dev->JobDelete(JOB_MAX_JOBS - 1), 0);
+    for (int copyOf : {-1, 0}) {
+        if (copyOf >= 0) clickCell("jobList", copyOf, 1);
+        press(copyOf < 0 ? "jobNew" : "jobCopy");
+        auto* field = find<QLineEdit>("textKeypadField");
+        ASSERT_NE(field, nullptr) << copyOf;
+        EXPECT_EQ(field->text(), "") << copyOf;
+        press("textKeypadCancel");
+    }
 }
 
 // A tool holding results while the job manager is open: the dialog comes up, the chosen

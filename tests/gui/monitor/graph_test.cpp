@@ -1,7 +1,8 @@
 // The graph tab over the real device object and virtual tools on loopback: Start arms
 // the current tool through its registers, a fastening draws its curve (one and two
 // channels) and fills the value table, Stop disarms, a tool change stops without a
-// write, and Start on a tool that is not connected stays stopped.
+// write, a write the tool refuses ends the start, and Start on a tool that is not
+// connected stays stopped.
 #include "../tools/ToolScreenFixture.h"
 #include "UnitLineChart.h"
 #include "page/monitor/PageMonitor.h"
@@ -48,6 +49,18 @@ TEST_F(GraphTest, StartArmsAFasteningDrawsStopAndToolChangeEndTheCapture) {
     auto* page = qobject_cast<PageMonitor*>(Screens::Find(ScreenId::Monitor));
     ASSERT_NE(page, nullptr);
     ASSERT_EQ(page->CurrentTab(), 0) << "the graph tab comes first";
+
+    // Start on tool b (toolsim's 1, current by then) with `reg` refused: its trace holds `upTo`,
+    // not `never`.
+    auto refusedStart = [&](const char* reg, const char* upTo, const char* never) {
+        ASSERT_EQ(tools->cmd("refuse 1 off"), "ok");
+        ASSERT_EQ(tools->cmd(std::string("refuse 1 ") + reg), "ok");
+        tools->trace(1);
+        press("graphStart");
+        const std::string tb = tools->trace(1);
+        EXPECT_NE(tb.find(upTo), std::string::npos) << tb;
+        EXPECT_EQ(tb.find(never), std::string::npos) << tb;
+    };
 
     // Each step's requests on tool a's data connection, in order, found in toolsim's trace
     // ("4101=1" a write); after a step that must write nothing, a read closes the trace.
@@ -108,6 +121,11 @@ TEST_F(GraphTest, StartArmsAFasteningDrawsStopAndToolChangeEndTheCapture) {
              shot("PageMonitorGraphSetting");
              press("graphSettingCancel");
          }},
+        // A write the tool refuses ends the start there, and leaves it stopped: after the
+        // sampling nothing more is written, after the trigger no disarm follows.
+        {"refused sampling", "Start", "", 0, [&] { refusedStart("4103", "4103=1!", "4104="); }},
+        {"refused trigger", "Start", "", 0,
+         [&] { refusedStart("4100", "4104=3 4100=1!", "4100=0"); }},
         {"start on a tool not connected", "Start", "", 0,
          [&] {
              dev->OnSetCurrTdx(idle);
