@@ -3,9 +3,6 @@
 #include "unit_common.h"
 
 namespace {
-std::string jobPath(const std::string& name) {
-    return "files/job/" + name + ".job";
-}
 
 struct JobStepTest : ::testing::Test {
     TestEnv env;

@@ -37,10 +37,6 @@ std::string fileName(const std::string& path) {
     return s.size() >= 144 ? std::string(s.c_str() + 16) : std::string();
 }
 
-std::string jobPath(const std::string& name) {
-    return "files/job/" + name + ".job";
-}
-
 struct JobStoreTest : ::testing::Test {
     TestEnv env;
     LogCapture log;

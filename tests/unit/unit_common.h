@@ -34,6 +34,11 @@
 
 namespace fs = std::filesystem;
 
+// A job's file in the data home.
+inline std::string jobPath(const std::string& name) {
+    return "files/job/" + name + ".job";
+}
+
 // The file's lines, each with its '\n'; an unfinished last line is the last element.
 inline std::vector<std::string> fileLines(const std::string& path) {
     std::vector<std::string> out;
