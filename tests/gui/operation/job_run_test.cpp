@@ -313,13 +313,13 @@ TEST_F(JobRunTest, CounterTextsForEveryUnitAndDirection) {
 }
 
 // The result pulses of a step of two screws, and the step's outcome: an NG screw then OK
-// on the same screw leaves the step OK; an NG screw the count passes over (skipped) leaves
-// the step and the job NG however OK the results after it are.
+// on the same screw leaves the step OK (the job OK too: the screen test's run); an NG screw
+// the count passes over (skipped) leaves the step and the job NG however OK the results
+// after it are.
 TEST_F(JobRunTest, ResultPulsesAndTheStepOutcome) {
     Load({Step{}});
     Take();
     Event(2, 0, 1);
-    EXPECT_EQ(run.ScrewsDone(), 0);
     EXPECT_EQ(run.View().errorText, "E0 : Unknown error code");
     Event(1, 0, 1);
     Event(1, 0, 2);
@@ -327,9 +327,6 @@ TEST_F(JobRunTest, ResultPulsesAndTheStepOutcome) {
     EXPECT_TRUE(InOrder(l, {"log 0 0 0 ack 0", "sound ng", "sysout 2 1", "sound ok", "sysout 1 1",
                             "sysout 3 1", "lockall", "timer start NextStep 100"}));
     EXPECT_FALSE(Has(l, "sysout 4 1"));
-    Settle();
-    EXPECT_FALSE(run.JobNg());
-    EXPECT_EQ(run.View().banner, "Job OK !!!");
 
     Rig k;
     k.p.s.skipNoPwd = true;
@@ -664,7 +661,8 @@ TEST_F(JobRunTest, DelayBarcodeStepWaitsForItsCode) {
 }
 
 TEST_F(JobRunTest, JobSelectInputs) {
-    // Binary: "Job select.1" and "Job select.3" high give mask 5, job 4.
+    // Binary: "Job select.1" and "Job select.3" high give mask 5, job 4 (masks of the
+    // first two and mask 0 releasing: the cell's job-select test).
     p.jobs.assign(8, {"j", {Step{}}});
     p.inFunc[1] = 1;
     p.inFunc[2] = 3;
@@ -675,9 +673,6 @@ TEST_F(JobRunTest, JobSelectInputs) {
     p.in[2] = 1;
     run.OnInput(2, 1);
     EXPECT_EQ(run.Jdx(), 4);
-    p.in[1] = p.in[2] = 0;
-    run.OnInput(2, 0);
-    EXPECT_EQ(run.Jdx(), -1); // mask 0 releases
     // Direct: "Job select.8" loads job 7, releasing the input keeps it.
     p.s.jobSelType = 1;
     p.inFunc[9] = 8;
