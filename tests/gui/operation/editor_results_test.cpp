@@ -55,10 +55,6 @@ const Case kCases[] = {
      [](EditorResults& r, RecordingPort& p) { r.Registry(1, 2); p.states[1] = 3; p.pending[1] = 3;
                                               r.Registry(1, 3); },
      {"0:events=1", "stored open"}},
-    {"the last screen closing turns every registered tool's results off",
-     [](RecordingPort& p) { p.states = {3, 0}; },
-     [](EditorResults& r, RecordingPort&) { r.Stop(); },
-     {"0:events=1", "0:events off", "1:events off"}},
 };
 // clang-format on
 

@@ -78,14 +78,15 @@ class FreeScreenTest : public ShellTest {
     // writes, not the tool's own count, which a late "connected" of the tool can leave
     // behind (its 4015 := 2 makes the tool drop a result in flight).
     bool panelAcks(int n) {
-        return kest_test::WaitUntil([&] {
-            writes += " " + tools->trace(0);
-            int k = 0;
-            for (size_t p = writes.find("4016=1"); p != std::string::npos;
-                 p = writes.find("4016=1", p + 1))
-                ++k;
-            return k >= n;
-        });
+        return kest_test::WaitUntil([&] { return writesOf("4016=1") >= n; });
+    }
+    // Tool 0's writes of `what` so far.
+    int writesOf(const std::string& what) {
+        writes += " " + tools->trace(0);
+        int k = 0;
+        for (size_t p = writes.find(what); p != std::string::npos; p = writes.find(what, p + 1))
+            ++k;
+        return k;
     }
     std::string writes; // tool 0's register writes taken from its trace so far
     QString cell(int row, int column) const {
@@ -130,11 +131,7 @@ TEST_F(FreeScreenTest, ResultsBecomeRowsWithTheChosenColumnsAndTheRightSounds) {
     // Each result is acknowledged once, and only after its line is in the log.
     ASSERT_TRUE(panelAcks(2)) << tools->cmd("stats 0") << ", writes" << writes;
     EXPECT_EQ(logLines(), 2);
-    writes += " " + tools->trace(0);
-    size_t acks = 0;
-    for (size_t p = writes.find("4016="); p != std::string::npos; p = writes.find("4016=", p + 1))
-        ++acks;
-    EXPECT_EQ(acks, 2u) << writes;
+    EXPECT_EQ(writesOf("4016="), 2) << writes;
 
     const QString name = dev->GetTdxToolName(t);
     QStringList titles;

@@ -65,42 +65,6 @@ TEST(StoredResults, CollectsChosenConnectedToolsOneAfterTheOther) {
     }
 }
 
-// A tool back during the collection is chosen afresh: the screen test of a tool back
-// during the collection. Here the counts, a link lost during the collection, and a new
-// round once it is over.
-TEST(StoredResults, ProgressLinkLossAndANewRound) {
-    Recorder r;
-    StoredResults s = r.make();
-    s.SetPending(1, 3);
-    s.SetPending(2, 2);
-    s.SetPending(3, 1);
-    s.Confirm(0xE, 0xFF);
-    EXPECT_EQ(s.Total(), 6);
-    EXPECT_EQ(s.Current(), 1);
-    EXPECT_EQ(s.Maximum(1), 3);
-    s.OnResult(1);
-    EXPECT_EQ(s.Progress(1), 1);
-    EXPECT_EQ(s.Pending(1), 2);
-    EXPECT_EQ(s.Total(), 5);
-    EXPECT_FALSE(s.OnResult(5));
-    EXPECT_EQ(s.Total(), 5);
-    s.OnLinkLost(1); // that tool dropped, the next one started
-    EXPECT_EQ(s.Total(), 3);
-    EXPECT_EQ(s.Current(), 2);
-    s.OnResult(2);
-    s.OnResult(2);
-    s.OnLinkLost(3);
-    EXPECT_EQ(r.seen, (Lines{"start 1", "start 2", "complete 2", "start 3", "end"}));
-    // Later a tool comes back with more: a new round, nothing left over from this one.
-    s.SetPending(2, 1);
-    EXPECT_FALSE(s.Confirmed());
-    EXPECT_EQ(s.Progress(2), 0);
-    s.Confirm(0x4, 0xFF);
-    EXPECT_EQ(s.Maximum(2), 1);
-    s.OnResult(2);
-    EXPECT_EQ(Lines(r.seen.end() - 3, r.seen.end()), (Lines{"start 2", "complete 2", "end"}));
-}
-
 TEST(ResultOnce, OnlyTheFirstResultAfterALossCanBeTheResendOfTheLastTaken) {
     // Event number 0 throughout: a tool that leaves register 0 alone.
     auto rec = [](int status, const char* code = "") {

@@ -1,5 +1,7 @@
 // Everything the job runner does to the world: device actions, job store reads, timers,
 // what the screen shows and its dialogs. The job screen implements it; tests record it.
+// Hooks that only show something or close a dialog do nothing by default, so a recording
+// port overrides just what it checks.
 #pragma once
 
 #include "fasten_result.h"
@@ -124,7 +126,7 @@ class JobRunPort {
     virtual int32_t GetTorqueValue_ByPreset(int32_t tdx, int32_t preset) = 0; // x 100, 0 unknown
     virtual QString TorqueUnitName(int32_t tdx) = 0; // name of GetTorqueUnit_ByTdx
     virtual void EnableDataBackup(int32_t tdx, int32_t skipStored) = 0;
-    virtual void DisableDataBackup(int32_t tdx) = 0;
+    virtual void DisableDataBackup(int32_t) {}
     virtual int32_t GetNoPendingEvent(int32_t tdx) = 0;
 
     // ---- result log: the line, then the acknowledgement (4016 := 1) to ackTdx ----
@@ -132,17 +134,17 @@ class JobRunPort {
                                       const FastenResult& record, int32_t barcodeSource,
                                       int32_t ackTdx) = 0;
     // Falls back to internal storage (saved, with its message) when the micro SD is gone.
-    virtual void CheckLogLocation() = 0;
+    virtual void CheckLogLocation() {}
 
     // ---- inputs, outputs, sounds ----
     virtual void SetSysOutLevel(int32_t function, int32_t level) = 0;
     virtual void SetGpioOutVal(int32_t output, int32_t level) = 0; // outputs 1..16
     virtual void OutputOffAll() = 0;
-    virtual void SetInputEdge(int32_t input, int32_t edge) = 0; // inputs 1..16
+    virtual void SetInputEdge(int32_t /*input*/, int32_t /*edge*/) {} // inputs 1..16
     virtual int32_t GetInputStatus(int32_t input) = 0;
     virtual int32_t GetSysInputFunc(int32_t input) = 0;
     virtual int32_t GetSysOutFunc(int32_t output) = 0;
-    virtual QString InputFuncName(int32_t function) = 0;
+    virtual QString InputFuncName(int32_t) { return {}; }
     virtual void SoundOk() = 0;
     virtual void SoundNg() = 0;
     virtual void SoundTap() = 0;
@@ -181,30 +183,30 @@ class JobRunPort {
     virtual void Stop(RunTimer t) = 0;
 
     // ---- view ----
-    virtual void ViewChanged() = 0; // read JobRun::View()
+    virtual void ViewChanged() {} // read JobRun::View()
     // Picture of the step: load the image and draw every enabled position of `step` in
     // its pending colour (circle n is ScrewPos[n], 0-based below).
-    virtual void PictureLoad(const QString& path, const UnitStepFastenData* step) = 0;
-    virtual void PictureHighlight(int32_t n) = 0; // make circle n current (blinking)
-    virtual void PictureMarkOk(int32_t n) = 0;    // OK colour, stays visible
-    virtual void PictureMarkNg(int32_t n) = 0;
-    virtual void PictureHide(int32_t n) = 0; // hide circle and number, pending colour again
-    virtual void PictureClear() = 0;         // hide all circles, stop blinking
+    virtual void PictureLoad(const QString& /*path*/, const UnitStepFastenData* /*step*/) {}
+    virtual void PictureHighlight(int32_t /*n*/) {} // make circle n current (blinking)
+    virtual void PictureMarkOk(int32_t /*n*/) {}    // OK colour, stays visible
+    virtual void PictureMarkNg(int32_t /*n*/) {}
+    virtual void PictureHide(int32_t /*n*/) {} // hide circle and number, pending colour again
+    virtual void PictureClear() {}             // hide all circles, stop blinking
 
     // ---- dialogs (one of each kind at a time: a request while one is open is ignored) ----
     virtual void ShowMessage(const QString& title, const QString& text) = 0;
-    virtual void CloseMessage() = 0;
+    virtual void CloseMessage() {}
     virtual void Confirm(const QString& question, const QString& context) = 0;
-    virtual void CloseConfirm() = 0;
+    virtual void CloseConfirm() {}
     virtual void AskPassword(const QString& context) = 0;
-    virtual void ShowNotice(const QString& text) = 0; // fades out over 1000 ms
-    virtual void OpenJobSelect() = 0;
-    virtual void CloseJobSelect() = 0;
+    virtual void ShowNotice(const QString& /*text*/) {} // fades out over 1000 ms
+    virtual void OpenJobSelect() {}
+    virtual void CloseJobSelect() {}
     // Stored-results dialog over JobRun::Stored(): open (tool choice), refresh its rows and
     // bars, close. The dialog calls OnStoredConfirmed / OnStoredLeave.
     virtual void StoredOpen() = 0;
-    virtual void StoredRefresh() = 0;
+    virtual void StoredRefresh() {}
     virtual bool StoredIsOpen() = 0;
     virtual void StoredClose() = 0;
-    virtual void GoHome() = 0;
+    virtual void GoHome() {}
 };
