@@ -1,6 +1,7 @@
 // Idle cost of a running zqcapp: CPU share and wake-ups per second over N seconds with
 // nothing happening, beside a reference loop that sleeps 1 us per cycle, measured in the
-// same run. Usage: bench_idle [seconds=30]
+// same run. With --closed-stdin its standard input is closed once the main loop runs (the
+// console gone: the loop must still sleep). Usage: bench_idle [seconds=30] [--closed-stdin]
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -63,6 +64,7 @@ Usage usageOf(pid_t pid) {
 
 int main(int argc, char** argv) {
     int seconds = argc > 1 ? atoi(argv[1]) : 30;
+    const bool closedIn = argc > 2 && std::string(argv[2]) == "--closed-stdin";
     char tmpl[] = "/tmp/kest-bench-idle-XXXXXX";
     std::string root = mkdtemp(tmpl);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -102,6 +104,7 @@ int main(int argc, char** argv) {
         while (read(fd, b, sizeof b) > 0) {
         }
     });
+    if (closedIn) close(in[1]);
     std::this_thread::sleep_for(std::chrono::seconds(2));
 
     // Reference: a loop that sleeps 1 us per cycle, in its own thread, same period.
@@ -123,8 +126,8 @@ int main(int argc, char** argv) {
     double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     stop = true;
     ref.join();
-    if (write(in[1], "p", 1) != 1) kill(pid, SIGTERM);
-    close(in[1]);
+    if (closedIn || write(in[1], "p", 1) != 1) kill(pid, SIGTERM);
+    if (!closedIn) close(in[1]);
     int st;
     waitpid(pid, &st, 0);
     drain.join();

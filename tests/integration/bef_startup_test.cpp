@@ -1,13 +1,12 @@
 // The real zqcapp process forwards nothing until it connects: with "bef enable" saved
 // in the settings file, the start-up slot and the forwarding worker's set-up must make
-// it connect to the configured server about 5 s after start.
+// it connect to the configured server (when: bench_forwarding).
 #include "ChildProcess.h"
 #include "TcpServer.h"
 #include "TestEnv.h"
 #include "common.h"
 #include "setting.h"
 
-#include <chrono>
 #include <gtest/gtest.h>
 
 TEST(ZqcappForwarding, ConnectsToTheSavedServerAfterStartUp) {
@@ -27,9 +26,5 @@ TEST(ZqcappForwarding, ConnectsToTheSavedServerAfterStartUp) {
 
     ChildProcess panel; // its standard input stays open and silent
     ASSERT_TRUE(panel.start({ZQCAPP_PATH, "--home", home}));
-    auto started = std::chrono::steady_clock::now();
     ASSERT_TRUE(server.waitAccepts(1)) << "no connection from the panel within 20 s";
-    auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - started);
-    EXPECT_GE(waited.count(), 4500) << "the first attempt waits for the 5 s timer";
 }

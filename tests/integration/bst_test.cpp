@@ -153,7 +153,7 @@ TEST_F(BstTest, TrayPresentAtStartOpensChangesRaiseEventsAndFailuresAreCounted) 
     EXPECT_EQ(events(), V{"bst_commfail 1"});
 }
 
-TEST_F(BstTest, UnplugClosesAndKeepsTheSocketCount) {
+TEST_F(BstTest, UnplugClosesKeepsTheSocketCountAndAFailedReopenDropsTheLink) {
     auto tray = startTray();
     openTray();
     EXPECT_EQ(bst_write(BST_REG_SOCKET_REQUEST, 4), 1);
@@ -172,6 +172,20 @@ TEST_F(BstTest, UnplugClosesAndKeepsTheSocketCount) {
     bst_left_proc();
     bst_main();
     EXPECT_EQ(events(), V{"bst_hotplug 0"});
+
+    // Plugged again it opens anew; then its node is replaced by one that is not a serial
+    // port, and the tray is reported anew.
+    bst_arrive_proc();
+    bst_main();
+    bst_main();
+    ASSERT_EQ(events(), (V{"bst_hotplug 1", "bst_hotplug 1", "bst_event 7 3 0 1"}));
+    fs::remove(node);
+    TestEnv::writeFile(node, "");
+    bst_arrive_proc();
+    bst_main();
+    EXPECT_EQ(get_bst_status(), uint32_t(BST_STATUS_NONE));
+    EXPECT_EQ(bst_write(BST_REG_SOCKET_REQUEST, 5), -1) << "no write through the old link";
+    EXPECT_EQ(tray->send("request"), "request 4");
 }
 
 TEST_F(BstTest, ArrivalLaterAndMissingNodes) {
@@ -219,19 +233,6 @@ TEST_F(BstTest, TrayWorkerPollsOnItsOwnTimer) {
     ASSERT_TRUE(sink.waitFor("bst_event 1 9", 5000));
     bst_left_proc();
     ASSERT_TRUE(sink.waitFor("bst_hotplug 0", 5000));
-}
-
-TEST_F(BstTest, FailedReopenDropsTheEarlierLink) {
-    auto tray = startTray();
-    openTray();
-    // The node is replaced by one that is not a serial port, and the tray is reported anew.
-    fs::remove(node);
-    TestEnv::writeFile(node, "");
-    bst_arrive_proc();
-    bst_main();
-    EXPECT_EQ(get_bst_status(), uint32_t(BST_STATUS_NONE));
-    EXPECT_EQ(bst_write(BST_REG_SOCKET_REQUEST, 5), -1) << "no write through the old link";
-    EXPECT_EQ(tray->send("request"), "request 0");
 }
 
 TEST_F(BstTest, UnplugDuringASlowOpenIsNotLost) {

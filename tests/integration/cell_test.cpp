@@ -60,20 +60,14 @@ TEST_F(CellTest, SysrootAndStubsWithoutNetwork) {
         << "no namespaces";
 }
 
-// Discovery, Modbus/TCP and readdressing across the veth pair: the tool-link suites'
-// namespace runs (Cell/*/Namespaces).
+// The namespaces of the tool-link suites' namespace runs, removed again by "down".
 TEST_F(CellTest, NamespacesComeUpAndGo) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root";
     const std::string out = ShellOutput(cellScript() + " up " + dir_ + " --name " + tag_ + " 2>&1");
     ASSERT_NE(out.find("cell: up"), std::string::npos) << out;
-    const std::string pns = "kest-p-" + tag_, tns = "kest-t-" + tag_;
+    // Their addresses are the tool-link suites' (Cell/*/Namespaces), which fail without them.
+    const std::string pns = "kest-p-" + tag_;
     EXPECT_NE(ShellOutput("ip netns list").find(pns), std::string::npos);
-    const std::string link = ShellOutput("ip -n " + pns + " -br addr show dev eth0");
-    EXPECT_NE(link.find("10.77.0.1/24"), std::string::npos) << link;
-    EXPECT_NE(link.find("UP"), std::string::npos) << link;
-    const std::string tools = ShellOutput("ip -n " + tns + " -br addr show dev tools0");
-    EXPECT_NE(tools.find("10.77.0.11/24"), std::string::npos) << tools;
-    EXPECT_NE(tools.find("10.77.0.38/24"), std::string::npos) << "the spares too: " << tools;
     ShellOutput(cellScript() + " down " + dir_);
     EXPECT_EQ(ShellOutput("ip netns list").find(pns), std::string::npos) << "namespaces removed";
 }

@@ -1,6 +1,6 @@
 // Fastening results from virtual tools through the panel's event channel, in every cell:
 // stored results first or skipped, acknowledges, back-to-back frames, the per-tool ring,
-// the controller layout, malformed frames, lost links and locks.
+// the controller layout, malformed frames and lost links.
 #include "ToolCell.h"
 #include "Wait.h"
 #include "tools_private.h"
@@ -258,18 +258,6 @@ TEST_P(ToolEvents, MalformedFramesAreDroppedAndOnlyALostEventConnectionHalvesThe
     EXPECT_EQ(ToolManager_RegTool(0)->rxWatch, nullptr);
     EXPECT_EQ(ToolManager_RegTool(0)->evConn, nullptr);
     ToolManager_UnlockRegTools();
-}
-
-TEST_P(ToolEvents, LockedToolSendsNothingUntilUnlocked) {
-    ASSERT_TRUE(bringUp({2}));
-    ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
-    EXPECT_EQ(tools->cmd("fasten 0 ok"), "err locked") << "locked at connection";
-    ASSERT_EQ(Modbus_Write(0, MBUS_REG_TOOL_LOCK, 0, 1), MBUS_OK);
-    ASSERT_EQ(tools->cmd("fasten 0 ok torque=42"), "ok 1");
-    ASSERT_TRUE(nextResult(0, &r));
-    EXPECT_EQ(r.ConvTorque, 42);
-    tool_lock_all();
-    EXPECT_EQ(tools->cmd("fasten 0 ok"), "err locked");
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <arpa/inet.h>
 #include <future>
 #include <glib.h>
+#include <set>
 
 using namespace std::chrono_literals;
 
@@ -29,35 +30,31 @@ class ToolLink : public ToolLinkTest {
 };
 TOOL_CELLS(ToolLink);
 
+// Each type answers the scan over the cell's sockets; the answer's fields are decoded as
+// DiscoWire (unit) and the device object's registry test check them.
 TEST_P(ToolLink, DiscoversToolsOfEveryType) {
     ASSERT_TRUE(startTools({1, 2, 3, 4}));
     ASSERT_TRUE(startDriver());
     ASSERT_TRUE(scan());
     ASSERT_EQ(ToolManager_GetDiscoToolsLen(), 4);
     EXPECT_TRUE(sink.waitFor("update_discotools"));
-    const char* prefixes[5] = {"", "XWC", "ZQ", "ZQT", "XWTC"};
     ToolManager_LockDiscoTools();
+    std::set<int> types;
     for (int i = 0; i < 4; i++) {
         const DiscoToolRecord* d = ToolManager_DiscoTool(i);
         ASSERT_NE(d, nullptr);
         const int type = d->info.type, idx = type - 1; // tool i has type i + 1
-        ASSERT_TRUE(type >= 1 && type <= 4) << type;
-        EXPECT_EQ(std::string(d->info.serial), "KS2607" + str(type) + "0" + str(idx + 1));
-        EXPECT_EQ(d->info.ip, hostIp(cell->toolIp(idx)));
+        types.insert(type);
+        EXPECT_EQ(d->info.ip, hostIp(cell->toolIp(idx))) << type;
         EXPECT_EQ(d->info.port, cell->port());
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(d->info.mac), 6), mac(type, idx));
-        EXPECT_EQ(d->info.version, 1203);
-        EXPECT_EQ(d->info.busy, 0);
-        EXPECT_EQ(d->netif, uint32_t(TOOL_NETIF_ETH));
-        char want[32];
-        snprintf(want, sizeof want, "%s024b5300%02x%02x", prefixes[type], type, idx + 1);
-        EXPECT_EQ(std::string(d->defname, strnlen(d->defname, TOOL_DEFNAME_SIZE)),
-                  std::string(want).substr(0, 16));
     }
     ToolManager_UnlockDiscoTools();
+    EXPECT_EQ(types, (std::set<int>{1, 2, 3, 4}));
 }
 
-// Start-up traffic of both families, a repeated request, and the lock helpers.
+// Start-up traffic of both families and a repeated request (the lock helpers the screens
+// use are the device object's tool-link test's).
 TEST_P(ToolLink, RegistrationConnectsWithTheStartUpTraffic) {
     ASSERT_TRUE(startTools({2, 1}));
     // Values the connection must change, and distinctive units to read.
@@ -84,15 +81,6 @@ TEST_P(ToolLink, RegistrationConnectsWithTheStartUpTraffic) {
     Modbus_MsgQ_Push_Connect(0);
     EXPECT_TRUE(sink.next("update_regtools 0 3"));
     EXPECT_EQ(tools->trace(0), "");
-
-    tool_lock_all_except_tdx(1);
-    EXPECT_EQ(tools->trace(0), "4001=1");
-    EXPECT_EQ(tools->trace(1), "4001=0");
-    autolock_off_all();
-    tool_unlock_all();
-    tool_lock_all();
-    EXPECT_EQ(tools->trace(0), "264=0 4001=0 4001=1");
-    EXPECT_EQ(tools->trace(1), "264=0 4001=0 4001=1");
 }
 
 TEST_P(ToolLink, HalfConnectedToolGetsNoEventOutputAndAFailedOneIsReported) {
@@ -330,9 +318,6 @@ TEST_P(ToolLink, RegtoolsWrittenByTheToolsConnectAtTheFirstScanUnlockedOnTheMoni
     ToolManager_LockRegTools();
     EXPECT_STREQ(ToolManager_GetToolName_ByTdx(0), "ZQKS2607201");
     EXPECT_STREQ(ToolManager_GetToolName_ByTdx(1), "XWTCKS2607402");
-    EXPECT_EQ(ToolManager_RegTool(1)->type, 4);
-    EXPECT_EQ(ToolManager_RegTool(1)->model, 1400u);
-    EXPECT_EQ(std::string(ToolManager_RegTool(1)->defname, TOOL_DEFNAME_SIZE), "XWTC024b53000402");
     EXPECT_EQ(ToolManager_RegTool(0)->state, uint32_t(TOOL_STATE_IDLE));
     ToolManager_UnlockRegTools();
     EXPECT_TRUE(TestEnv::exists(env.home() + "/files/tools/ZQKS2607201"));

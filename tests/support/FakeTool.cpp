@@ -41,6 +41,21 @@ bool readLine(int fd, std::string& buf, std::string* line, int ms) {
 
 std::mt19937 rnd(unsigned(getpid()) * 2654435761u ^ unsigned(time(nullptr)));
 
+// A UDP port nobody holds on `addr` now.
+int FreeUdpPort(const char* addr) {
+    for (;;) { // bound once without address reuse: nobody holds it on any local address
+        const int port = 20000 + int(rnd() % 40000),
+                  s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(uint16_t(port));
+        inet_pton(AF_INET, addr, &a.sin_addr);
+        const bool ok = bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        close(s);
+        if (ok) return port;
+    }
+}
+
 } // namespace
 
 std::string regRecord(const char* name, uint8_t macLast, uint8_t type, uint32_t model) {
@@ -55,20 +70,6 @@ std::string regRecord(const char* name, uint8_t macLast, uint8_t type, uint32_t 
     uint8_t out[REGTOOLS_RECORD_SIZE];
     RegTools_EncodeRecord(&rec, out);
     return std::string(reinterpret_cast<char*>(out), sizeof out);
-}
-
-int FreeUdpPort(const char* addr) {
-    for (;;) { // bound once without address reuse: nobody holds it on any local address
-        const int port = 20000 + int(rnd() % 40000),
-                  s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(uint16_t(port));
-        inet_pton(AF_INET, addr, &a.sin_addr);
-        const bool ok = bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-        close(s);
-        if (ok) return port;
-    }
 }
 
 void SetLoopbackDisco(const char* wlanAddr, int port, int dest) {
@@ -124,12 +125,8 @@ FakeTool::FakeTool(const std::vector<std::string>& args) {
     }
     o.useStdin = false;
     o.announce = false;
-    for (const auto& id : o.tools) {
-        toolsim::ToolIdentity busy = id;
-        busy.busy = true;
-        acks_[0].push_back(toolsim::encodeAck(toolsim::kScanAck, id));
-        acks_[1].push_back(toolsim::encodeAck(toolsim::kScanAck, busy));
-    }
+    for (const auto& id : o.tools)
+        acks_.push_back(toolsim::encodeAck(toolsim::kScanAck, id));
     port_ = o.tools[0].port;
     sim_ = std::make_unique<toolsim::Sim>(o);
     int sv[2];
@@ -144,10 +141,6 @@ FakeTool::~FakeTool() {
         cmd("quit");
         thread_.join();
     }
-}
-
-std::vector<uint8_t> FakeTool::ack(int i, bool busy) const {
-    return acks_[busy ? 1 : 0].at(size_t(i));
 }
 
 std::unique_ptr<FakeTool> FakeTool::onLoopback(const std::vector<int>& types,

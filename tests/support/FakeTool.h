@@ -28,8 +28,6 @@ inline constexpr const char* kTestAckWaitMs = "30000";
 std::string regRecord(const char* name, uint8_t macLast, uint8_t type = 2 /* ZQ */,
                       uint32_t model = 1234);
 
-// A UDP port nobody holds on `addr` now.
-int FreeUdpPort(const char* addr);
 // Points the panel's discovery (the KEST_DISCO_* environment read by Disco_Init) at
 // loopback: both endpoints on `port`, the Ethernet one on any address (it takes what is
 // sent to 127.0.0.2), the Wi-Fi one on `wlanAddr`; scans go to 127.0.0.1:`dest`. Free
@@ -78,11 +76,11 @@ class FakeTool : public Toolsim {
     static std::string spareIp(int i) { return "127.0.0." + std::to_string(31 + i); }
     uint16_t port() const { return port_; }
     // Tool i's scan answer as toolsim sends it (for tests feeding Disco_Proc directly).
-    std::vector<uint8_t> ack(int i, bool busy = false) const;
+    std::vector<uint8_t> ack(int i) const { return acks_.at(size_t(i)); }
 
   private:
     std::unique_ptr<toolsim::Sim> sim_;
-    std::vector<std::vector<uint8_t>> acks_[2];
+    std::vector<std::vector<uint8_t>> acks_;
     std::thread thread_;
     uint16_t port_ = 0;
 };

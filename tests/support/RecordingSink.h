@@ -11,8 +11,7 @@
 class RecordingSink : public EwDriverSink {
   public:
     std::vector<std::string> events; // every line delivered so far (tests may clear it)
-    int32_t currTdx = -1;
-    bool recordDebug = true; // debug-log lines ("debug ...") too
+    bool recordDebug = true;         // debug-log lines ("debug ...") too
 
     // Delivers what is queued; returns the lines not returned by an earlier drain().
     std::vector<std::string> drain();
@@ -35,10 +34,7 @@ class RecordingSink : public EwDriverSink {
 
     void UpdateDiscotools() override { add("update_discotools"); }
     void UpdateRegtools(int32_t tdx, int32_t state) override { add("update_regtools", tdx, state); }
-    void UpdateCurrTdx(int32_t tdx) override {
-        currTdx = tdx;
-        add("update_curr_tdx", tdx);
-    }
+    void UpdateCurrTdx(int32_t tdx) override { add("update_curr_tdx", tdx); }
     void TriggerGraphEvent(int32_t tdx) override { add("trigger", tdx); }
     void TriggerFastenEvent(int32_t tdx) override { add("fastening", tdx); }
     void TriggerInput(int32_t port, int32_t value) override { add("input", port, value); }

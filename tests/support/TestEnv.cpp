@@ -21,13 +21,6 @@ namespace fs = std::filesystem;
 #error KEST_SOURCE_DIR must be defined
 #endif
 
-const std::vector<std::string>& TestEnv::stubbedCommands() {
-    static const std::vector<std::string> names = {
-        "reboot", "ifconfig", "route",    "dhcpcd",  "amixer", "date",   "hwclock", "hostapd",
-        "iwlist", "proftpd",  "ftpasswd", "killall", "iw",     "udhcpc", "sync"};
-    return names;
-}
-
 TestEnv::TestEnv() {
     // The driver layer runs in the test process as it runs in the panel, which ignores
     // SIGPIPE: a peer closing mid-write is an EPIPE to handle, not the end of the process.
@@ -41,7 +34,9 @@ TestEnv::TestEnv() {
     fs::create_directories(sysroot_);
     fs::create_directories(stubDir_);
     // ifconfig and route also act inside a cell's network namespace (KEST_STUB_NETNS_APPLY).
-    for (const auto& n : stubbedCommands())
+    for (std::string n :
+         {"reboot", "ifconfig", "route", "dhcpcd", "amixer", "date", "hwclock", "hostapd", "iwlist",
+          "proftpd", "ftpasswd", "killall", "iw", "udhcpc", "sync"})
         fs::create_symlink(std::string(KEST_SOURCE_DIR) + "/sim/stubs/" +
                                (n == "ifconfig" || n == "route" ? "netns-stub" : "record-stub"),
                            stubDir_ + "/" + n);

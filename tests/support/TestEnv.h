@@ -43,9 +43,6 @@ class TestEnv {
     static std::string readFile(const std::string& path);
     static bool exists(const std::string& path);
 
-    // Names of the commands that get a stub.
-    static const std::vector<std::string>& stubbedCommands();
-
   private:
     std::string root_, home_, sysroot_, stubDir_, oldCwd_, oldPath_;
 };
