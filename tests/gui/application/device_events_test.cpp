@@ -1,5 +1,5 @@
 // The device object's delivery of driver events: payloads, ordering, dropped indexes,
-// the current-tool property and the debug flag properties.
+// the current-tool property (the debug flags are the debug page's toggles).
 #include "ApplicationDeviceClass.h"
 #include "RecordingSink.h"
 #include "UnitBarcodeData.h"
@@ -106,29 +106,6 @@ TEST_F(DeviceEventsTest, UnchangedCurrentToolNotifiesNobody) {
     EXPECT_EQ(spy.count(), 2);
     EXPECT_EQ(dev->OnGetPrevTdx(), 3);
     EwDriver_SetCurrTdxSource(nullptr);
-}
-
-TEST_F(DeviceEventsTest, DebugFlagPropertiesSwitchTheDriverFlags) {
-    const char* names[] = {"DebugFlagDisco",   "DebugFlagInput",   "DebugFlagOutput",
-                           "DebugFlagBarcode", "DebugFlagSetting", "DebugFlagModbus",
-                           "DebugFlagNetlink", "DebugFlagEwevent", "DebugFlagBEF",
-                           "DebugFlagBST"};
-    Debug_Init();
-    QSignalSpy changed(dev, &ApplicationDeviceClass::DebugFlagsChanged);
-    for (int i = 0; i < 10; ++i) {
-        EXPECT_TRUE(dev->setProperty(names[i], true)) << names[i];
-        EXPECT_NE(Debug_GetFlag()[i].load(), 0) << names[i];
-        for (int j = 0; j < 10; ++j) {
-            if (j != i) {
-                EXPECT_EQ(Debug_GetFlag()[j].load(), 0) << names[i] << " touched " << j;
-            }
-        }
-        EXPECT_TRUE(dev->property(names[i]).toBool());
-        dev->setProperty(names[i], false);
-        dev->setProperty(names[i], false); // unchanged: no notification
-        EXPECT_EQ(Debug_GetFlag()[i].load(), 0);
-    }
-    EXPECT_EQ(changed.count(), 20); // one per real change, on and off
 }
 
 TEST(DeviceText, NativeConversionBlanksWhatDoesNotFit) {

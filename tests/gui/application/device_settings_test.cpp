@@ -6,6 +6,7 @@
 
 #include <QSignalSpy>
 #include <map>
+#include <memory>
 
 namespace {
 class DeviceSettingsTest : public ShellTest {};
@@ -23,89 +24,46 @@ std::map<std::string, std::string> settingsFile() {
     return keys;
 }
 
-// Every settings property against the key it must land under: a setter or getter wired
-// to another field changes the wrong line, or reads back the wrong value.
-TEST_F(DeviceSettingsTest, EachPropertyWritesItsOwnKey) {
-    enum Observers { Silent, Notifies, SavedAtOnce };
+// The properties no screen test presses (the operation and log rows are the settings
+// screen's table, the network and share rows their tabs'): each lands under its own key,
+// the text ones converted and cut, the two applied at once saved and sent to the hardware.
+TEST_F(DeviceSettingsTest, PropertiesNoScreenPressesWriteTheirOwnKey) {
     struct Row {
         const char* property;
         QVariant value; // differs from the default
         const char* key;
-        const char* text; // the value as the file writes it
-        Observers observers;
+        std::string text; // the value as the file writes it
+        bool savedAtOnce;
     };
-    const std::string x127(127, 'x');
     const Row rows[] = {
-        {"Opmode", 1, "operation mode", "without job", Notifies},
-        {"ScrewCountDir", 1, "screw count direction", "down", Notifies},
-        {"ScrewCountUnit", 1, "screw count unit", "per job", Notifies},
-        {"JobSelType", 1, "job selection type", "direct", Notifies},
-        {"BarcodeIF", 1, "barcode interfae", "remote", Notifies},
-        {"AutoStartJobOnBoot", true, "auto start job on boot", "true", Notifies},
-        {"SkipWithoutPwd", false, "skip without pwd", "false", Notifies},
-        {"BackWithoutPwd", false, "back without pwd", "false", Notifies},
-        {"ResetWithoutPwd", false, "reset without pwd", "false", Notifies},
-        {"DispJobReset", false, "disp job reset", "false", Notifies},
-        {"JobSelWithoutPwd", false, "job sel without pwd", "false", Notifies},
-        {"AutoRestartJob", false, "auto job restart", "false", Notifies},
-        {"BackupManager", true, "backup manager", "true", Notifies},
-        {"BitSocketTray", true, "bit socket tray", "true", Notifies},
-        {"LogPath", 1, "path", "micro sd", Notifies},
-        {"LogToolname", false, "tool name", "false", Notifies},
-        {"LogBarcode", false, "barcode", "false", Notifies},
-        {"LogFtime", false, "fasten time", "false", Notifies},
-        {"LogPreset", false, "preset no", "false", Notifies},
-        {"LogTtorque", false, "target torque", "false", Notifies},
-        {"LogCtorque", false, "converted torque", "false", Notifies},
-        {"LogSpeed", false, "speed", "false", Notifies},
-        {"LogA1", true, "a1", "true", Notifies},
-        {"LogA2", true, "a2", "true", Notifies},
-        {"LogA3", false, "a3", "false", Notifies},
-        {"LogScrewNo", false, "screw no", "false", Notifies},
-        {"LogError", false, "error", "false", Notifies},
-        {"LogDirection", false, "direction", "false", Notifies},
-        {"LogStatus", false, "status", "false", Notifies},
-        {"LogSnug", true, "snug", "true", Notifies},
-        {"EthDhcp", 0, "dhcp", "static", Notifies},
-        {"WifiBand", 0, "band", "2.4G", Notifies},
-        {"WifiCountry", 2, "country", "jp", Notifies},
-        {"WifiChannelMode", 1, "channel mode", "manual", Notifies},
-        {"WifiManualChannel", 165, "manual channel", "165", Notifies},
-        {"FtpEnable", false, "ftp enable", "false", Notifies},
         // GUI text to 8-bit text: what does not fit becomes a blank; the buffer cuts.
-        {"FtpUser", QString::fromUtf8("op\u20acr"), "ftp username", "op r", Silent},
-        {"FtpPwd", QString(200, 'x'), "ftp password", x127.c_str(), Silent},
-        {"BefEnable", true, "bef enable", "true", Notifies},
-        {"BefServerIp", 0x0A000105u, "bef server ip", "10.0.1.5", Silent},
-        {"BefServerPort", 5020, "bef port", "5020", Silent},
-        {"Brightness", 1, "brightness", "50", SavedAtOnce},
-        {"Volume", 0, "volume", "mute", SavedAtOnce},
+        {"FtpUser", QString::fromUtf8("op\u20acr"), "ftp username", "op r", false},
+        {"FtpPwd", QString(200, 'x'), "ftp password", std::string(127, 'x'), false},
+        {"Brightness", 1, "brightness", "50", true},
+        {"Volume", 0, "volume", "mute", true},
     };
     const std::string backlight = env->sysroot() + "/sys/class/backlight/pwm-backlight/brightness";
     TestEnv::writeFile(backlight, "");
     env->clearStubCalls();
-    const QMetaObject* mo = dev->metaObject();
     for (const Row& r : rows) {
         SCOPED_TRACE(r.property);
         *get_setting() = *get_default_setting();
         ASSERT_EQ(save_setting(), 0);
         const auto defaults = settingsFile();
-        QMetaProperty mp = mo->property(mo->indexOfProperty(r.property));
-        ASSERT_TRUE(mp.isValid());
-        EXPECT_EQ(mp.hasNotifySignal(), r.observers != Silent);
+        const QMetaProperty mp =
+            dev->metaObject()->property(dev->metaObject()->indexOfProperty(r.property));
         std::unique_ptr<QSignalSpy> spy;
         if (mp.hasNotifySignal()) spy = std::make_unique<QSignalSpy>(dev, mp.notifySignal());
-
         ASSERT_TRUE(dev->setProperty(r.property, r.value));
         if (spy) {
             EXPECT_EQ(spy->count(), 1);
         }
-        QVariant back = dev->property(r.property);
+        const QVariant back = dev->property(r.property);
         if (r.value.typeId() == QMetaType::QString)
             EXPECT_EQ(back.toString().toStdString(), r.text);
         else
             EXPECT_EQ(back.toLongLong(), r.value.toLongLong());
-        if (r.observers != SavedAtOnce) {
+        if (!r.savedAtOnce) {
             EXPECT_EQ(settingsFile(), defaults); // memory only until SaveSetting
             ASSERT_EQ(dev->SaveSetting(), 0);
         }
@@ -185,33 +143,6 @@ TEST_F(DeviceSettingsTest, StringOperationsTruncateAndConvert) {
     Common_SetWriteFailAfter(0);
     EXPECT_EQ(dev->SetVendorInfo(UnitVendorInfo_t{"new text"}), -1);
     Common_SetWriteFailAfter(-1);
-    UnitWIFI_CONF_T w{"cell-7", "s3cret pass"};
-    dev->SetWifiConf(w);
-    EXPECT_EQ(dev->GetWifiConf().Ssid, "cell-7");
-    EXPECT_EQ(dev->GetWifiConf().Passphrase, "s3cret pass");
-    UnitIF_ADDR_T a{0x0A000002, 0xFFFF0000, 0x0A000001};
-    dev->SetEthStaticAddrs(a);
-    EXPECT_EQ(get_setting_network()->ip, 0x0A000002u);
-    EXPECT_EQ(dev->GetEthStaticAddrs().Gateway, 0x0A000001u);
-    dev->SetSettingBarcodeTdx(9, true); // index modulo 8, below zero too
-    EXPECT_TRUE(dev->GetSettingBarcodeTdx(-7));
-    EXPECT_EQ(get_setting_barcode()->tool[1], 1u);
-    dev->SetSettingBarcodeTdx(1, false);
-    EXPECT_FALSE(dev->GetSettingBarcodeTdx(9));
 }
 
-// The figures of a drive as the storage tab shows them are the file browser's tests.
-TEST_F(DeviceSettingsTest, StorageUsageOfMissingAndRealPaths) {
-    UnitStorageUsageData missing = dev->GetStorageUsage("/media/sdz9");
-    EXPECT_TRUE(missing.UsedPercent.isEmpty());
-    EXPECT_FALSE(missing.UsedPercent.isNull());
-    // The real file system of the data home, without the hook.
-    Browser_SetStorageStatHook(nullptr);
-    UnitStorageUsageData real = dev->GetStorageUsage(QString::fromStdString(env->home()));
-    bool ok = false;
-    int pct = real.UsedPercent.toInt(&ok);
-    EXPECT_TRUE(ok);
-    EXPECT_GE(pct, 0);
-    EXPECT_LE(pct, 100);
-}
 } // namespace

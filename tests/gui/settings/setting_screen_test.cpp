@@ -2,6 +2,7 @@
 // log tabs pressed, the screen left, and the key in the settings file; the conditional
 // rows; the password change; the factory reset and its password; the clock editor's
 // command lines; a picture of every tab and dialog.
+#include "CsvRead.h"
 #include "NetworkTabFixture.h"
 #include "UnitPassword.h"
 #include "common.h"
@@ -11,7 +12,9 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QListView>
+#include <QSignalSpy>
 #include <filesystem>
+#include <map>
 
 namespace {
 using Field = uint32_t (*)(const Setting&);
@@ -40,6 +43,16 @@ class SettingScreenTest : public TabTest {
         press("tabBack");
         ASSERT_EQ(Screens::Find(ScreenId::Setting), nullptr);
     }
+    // The key lines of the settings file by key.
+    static std::map<std::string, std::string> fileKeys() {
+        std::map<std::string, std::string> keys;
+        for (const std::string& line : FileLines("files/setting/setting.kest")) {
+            const size_t eq = line.find("= ");
+            if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
+            keys[line.substr(0, line.find_last_not_of(' ', eq - 1) + 1)] = line.substr(eq + 2);
+        }
+        return keys;
+    }
 };
 
 // Each bound control: pressed on screen, the screen left, the key in the file.
@@ -52,6 +65,7 @@ TEST_F(SettingScreenTest, EveryBoundRowReachesTheFile) {
         std::vector<const char*> presses;
         Field field;
         uint32_t after;
+        size_t keys = 1; // key lines the leave changes: a row wired to another field shows
     } cases[] = {
         {{"tabSettingOperation", "Opmode_1"},
          [](const Setting& s) { return s.operation.operation_mode; },
@@ -73,10 +87,10 @@ TEST_F(SettingScreenTest, EveryBoundRowReachesTheFile) {
         {{"tabSettingIo", "ioInput3", "ioFunc9"}, in3, 9},
         {{"tabSettingIo", "ioInput15", "ioFunc15"}, in15, 15},
         {{"tabSettingIo", "ioOutput0", "ioFunc8"}, out0, 8},
-        {{"tabSettingIo", "ioOutput0", "ioFuncCancel"}, out0, 8},
-        {{"tabSettingIo", "ioInputClear", "confirmCancel"}, in3, 9},
-        {{"tabSettingIo", "ioInputClear", "confirmOk"}, inputs, 0},
-        {{"tabSettingIo", "ioOutputClear", "confirmOk"}, out0, 0},
+        {{"tabSettingIo", "ioOutput0", "ioFuncCancel"}, out0, 8, 0},
+        {{"tabSettingIo", "ioInputClear", "confirmCancel"}, in3, 9, 0},
+        {{"tabSettingIo", "ioInputClear", "confirmOk"}, inputs, 0, 2},
+        {{"tabSettingIo", "ioOutputClear", "confirmOk"}, out0, 0, 1},
         {{"tabSettingLog", "LogPath_1"}, [](const Setting& s) { return s.log.path; }, 1},
         {{"tabSettingLog", "LogToolname"}, [](const Setting& s) { return s.log.tool_name; }, 0},
         {{"tabSettingLog", "LogBarcode"}, [](const Setting& s) { return s.log.barcode; }, 0},
@@ -96,15 +110,32 @@ TEST_F(SettingScreenTest, EveryBoundRowReachesTheFile) {
         {{"tabSettingLog", "LogStatus"}, [](const Setting& s) { return s.log.status; }, 0},
         {{"tabSettingLog", "LogSnug"}, [](const Setting& s) { return s.log.snug; }, 1},
     };
+    ASSERT_EQ(dev->SaveSetting(), 0); // every key in the file from the start
     for (const Case& c : cases) {
         SCOPED_TRACE(c.presses.back());
         if (!Screens::Find(ScreenId::Setting)) press("tileSetting");
         const uint32_t before = c.field(fileSetting());
+        const auto keys = fileKeys();
+        // A bound row's property notifies its observers once per change.
+        const std::string row(c.presses.back());
+        const QMetaProperty mp = dev->metaObject()->property(
+            dev->metaObject()->indexOfProperty(row.substr(0, row.find('_')).c_str()));
+        std::unique_ptr<QSignalSpy> notified;
+        if (mp.isValid()) notified = std::make_unique<QSignalSpy>(dev, mp.notifySignal());
         for (const char* name : c.presses)
             tapOn(name);
         EXPECT_EQ(c.field(fileSetting()), before) << "written only when the screen is left";
+        if (notified) {
+            EXPECT_EQ(notified->count(), 1);
+        }
         leave();
         EXPECT_EQ(c.field(fileSetting()), c.after);
+        const auto saved = fileKeys();
+        ASSERT_EQ(saved.size(), keys.size());
+        size_t changed = 0;
+        for (const auto& [key, text] : keys)
+            changed += saved.at(key) != text;
+        EXPECT_EQ(changed, c.keys);
     }
 }
 

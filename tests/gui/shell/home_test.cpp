@@ -15,54 +15,26 @@ namespace {
 class HomeTest : public ShellTest {
   protected:
     PageHome* home() { return root->Home(); }
-    QStringList texts(const char* tile) {
-        QStringList t;
-        for (auto* l : find(tile)->findChildren<QLabel*>())
-            t << l->text();
-        return t;
-    }
 };
 
+// Each level's menu in order, every tile with its picture (the subtitles are the look's,
+// in the pictures).
 TEST_F(HomeTest, MenusCarryTheirTilesInOrder) {
     makeRoot();
     ASSERT_FALSE(home()->AdminMenuShown());
     EXPECT_EQ(home()->Menu()->Titles(), QStringList({"Operation", "Monitor", "System", "Login"}));
-    struct Row {
-        const char* tile;
-        const char* guest;
-        const char* admin;
-    };
-    const Row rows[] = {
-        {"tileOperation", "Start your job", "Start your job"},
-        {"tileMonitor", "Graph, IO, Error ...", "Graph, I/O, Error"},
-        {"tileSystem", "SW Version, Storage usage ...", "SW version, Storage ..."},
-        {"tileLogin", "as Administrator", nullptr},
-        {"tileJobManager", nullptr, "Create & edit job"},
-        {"tileParameter", nullptr, "Edit tool setting"},
-        {"tileRemote", nullptr, "Control remote tool"},
-        {"tileSetting", nullptr, "System configuration"},
-        {"tileLogout", nullptr, "as Guest"},
-        {"tileFilebrowser", nullptr, "Copy, Delete ..."},
-    };
-    for (bool admin : {false, true}) {
-        if (admin) {
-            dev->SetSysPwd("4321");
-            login("4321");
-            EXPECT_EQ(home()->Menu()->Titles(),
-                      QStringList({"Operation", "Job Manager", "Parameter", "Monitor", "Remote",
-                                   "Setting", "System", "Logout", "File browser"}));
-        }
-        for (const Row& r : rows) {
-            const char* subtitle = admin ? r.admin : r.guest;
-            SCOPED_TRACE(r.tile);
-            if (!subtitle) {
-                EXPECT_EQ(find(r.tile), nullptr);
-                continue;
-            }
-            ASSERT_NE(find(r.tile), nullptr);
-            EXPECT_TRUE(texts(r.tile).contains(subtitle));
-            EXPECT_FALSE(find(r.tile)->findChild<QLabel*>("tileIcon")->pixmap().isNull());
-        }
+    EXPECT_EQ(find("tileJobManager"), nullptr);
+    dev->SetSysPwd("4321");
+    login("4321");
+    EXPECT_EQ(home()->Menu()->Titles(),
+              QStringList({"Operation", "Job Manager", "Parameter", "Monitor", "Remote", "Setting",
+                           "System", "Logout", "File browser"}));
+    EXPECT_EQ(find("tileLogin"), nullptr);
+    for (const char* tile :
+         {"tileOperation", "tileJobManager", "tileParameter", "tileMonitor", "tileRemote",
+          "tileSetting", "tileSystem", "tileLogout", "tileFilebrowser"}) {
+        ASSERT_NE(find(tile), nullptr) << tile;
+        EXPECT_FALSE(find(tile)->findChild<QLabel*>("tileIcon")->pixmap().isNull()) << tile;
     }
 }
 
@@ -233,21 +205,15 @@ TEST_F(HomeTest, OperationTileFollowsTheModeAndWarnsOfAMissingLogCard) {
     }
 }
 
-// Leaving the settings saves them and reports a failed save; leaving the browser (a modal
+// Leaving the settings reports a failed save; leaving the browser (a modal
 // dialog) makes the program executable.
 TEST_F(HomeTest, LeavingSettingsAndTheBrowser) {
     standInAll();
     makeRoot();
     dev->SetSysPwd("4321");
     login("4321");
-    press("tileSetting");
-    dev->OnSetScrewCountDir(1);
-    Screens::Find(ScreenId::Setting)->Leave();
-    flush();
-    EXPECT_NE(TestEnv::readFile("files/setting/setting.kest").find("= down"), std::string::npos);
-    EXPECT_EQ(home()->MessageBox(), nullptr);
+    press("tileSetting"); // a save that works: the settings screen's tests
 
-    press("tileSetting");
     Common_SetWriteFailAfter(0);
     Screens::Find(ScreenId::Setting)->Leave();
     Common_SetWriteFailAfter(-1);

@@ -121,6 +121,7 @@ TEST_F(StatusBarTest, DeviceIconsInOrderAndTrayAlarmBlinks) {
     EXPECT_EQ(icon("devIcon", 4), "");
     bst_left_proc();
     bst_main();
+    EXPECT_FALSE(dev->IsBstConnect()) << "a pulled tray is gone after the next tick";
     bst_set_usb_search(nullptr);
 }
 

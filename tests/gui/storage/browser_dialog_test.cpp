@@ -1,5 +1,6 @@
-// The file manager: its model as a table over real folders, then the dialog pressed by
-// object name over a fake USB stick under the sysroot, and the storage status tab.
+// The file manager: the model's rules no press reaches (depth, proposals, pickers), the
+// dialog pressed by object name over a fake USB stick under the sysroot (names refused,
+// drives and a pulled stick), and the storage status tab.
 #include "ShellFixture.h"
 #include "UnitMessageBox.h"
 #include "UnitTextKeypad.h"
@@ -103,20 +104,13 @@ TEST_F(BrowserTest, ModelRules) {
     BrowserModel m("./files/t", "internal storage");
     m.RefreshDrives();
     m.SelectDrive(0);
-    ASSERT_EQ(m.Drives().size(), 2u);
-    EXPECT_EQ(m.Drives()[1].Label, "USB storage");
-    EXPECT_EQ(m.Drives()[1].Root, "/media/sda1");
     EXPECT_EQ(names(m), (QStringList{"jobs", "Zeta.bak", "b.bak", "photo.png"}));
     EXPECT_EQ(m.ProposeFolderName(), "new_folder");
     fs::create_directories("files/t/new_folder");
     TestEnv::writeFile("files/t/new_folder1", "");
     struct NameCase {
         QString name, message;
-    } nameCases[] = {{"ok name", ""},
-                     {"a/b", "Can not use \"/\" in the name."},
-                     {"jobs", "Already exist."},
-                     {"..", "Already exist."},
-                     {"new_folder1", "Already exist."}};
+    } nameCases[] = {{"ok name", ""}, {"..", "Already exist."}, {"new_folder1", "Already exist."}};
     for (const NameCase& c : nameCases)
         EXPECT_EQ(m.CheckName(c.name), c.message) << c.name.toStdString();
     EXPECT_EQ(m.ProposeFolderName(), "new_folder2");
@@ -161,10 +155,8 @@ TEST_F(BrowserTest, ModelRules) {
         QString chosen;
     } picks[] = {
         {BrowserModel::Pick::File, {"BAK"}, -1, withFiles, ""},
-        {BrowserModel::Pick::File, {"bak"}, 3, withFiles, "./files/t/b.bak"},
         {BrowserModel::Pick::File, {"bak"}, 0, withFiles, ""},
         {BrowserModel::Pick::Folder, {}, -1, folders, "./files/t"},
-        {BrowserModel::Pick::Folder, {}, 1, folders, "./files/t/new_folder"},
     };
     for (const PickCase& c : picks) {
         m.SetPick(c.pick, c.ext);
@@ -173,16 +165,6 @@ TEST_F(BrowserTest, ModelRules) {
         EXPECT_EQ(names(m), c.listed);
         EXPECT_EQ(m.Chosen(), c.chosen);
     }
-
-    // The stick goes away while shown: back to internal storage.
-    m.SetPick(BrowserModel::Pick::Any);
-    m.SelectDrive(1);
-    EXPECT_EQ(m.StoragePath(), "/media/sda1");
-    EXPECT_FALSE(m.DrivesChanged());
-    fs::remove(sys + "/dev/sda1");
-    EXPECT_TRUE(m.DrivesChanged());
-    EXPECT_EQ(m.Root(), "./files/t");
-    EXPECT_EQ(m.StoragePath(), "/media/mmcblk3p2");
 }
 
 TEST_F(BrowserTest, DialogOverAUsbStick) {

@@ -12,6 +12,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
+#include <iterator>
 
 namespace {
 class DebugPageTest : public ShellTest {
@@ -173,14 +175,31 @@ TEST_F(DebugPageTest, WhatArrivesWithEveryFlagOff) {
     EXPECT_TRUE(page->Model()->Line(1).endsWith("direct"));
 }
 
-TEST_F(DebugPageTest, FlagToggleSwitchesTheFlagAtOnce) {
+// Each toggle switches its own driver flag at once and no other; a switched flag's lines
+// arrive; a toggle follows its property when the flag changes elsewhere.
+TEST_F(DebugPageTest, FlagTogglesSwitchTheirOwnFlagAtOnce) {
+    const char* names[] = {"flagDisco",  "flagInput",   "flagOutput",  "flagBarcode", "flagSetting",
+                           "flagModbus", "flagNetlink", "flagEwevent", "flagBEF",     "flagBST"};
     PageDebug* page = open();
     press("debugSettings");
-    auto* t = root->findChild<QCheckBox*>("flagModbus");
-    ASSERT_NE(t, nullptr);
-    EXPECT_FALSE(t->isChecked());
-    QTest::mouseClick(t, Qt::LeftButton, {}, QPoint(20, t->height() / 2));
-    flush();
+    QSignalSpy changed(dev, &ApplicationDeviceClass::DebugFlagsChanged);
+    auto tap = [&](QCheckBox* t) {
+        QTest::mouseClick(t, Qt::LeftButton, {}, QPoint(20, t->height() / 2));
+        flush();
+    };
+    for (int i = 0; i < int(std::size(names)); ++i) {
+        SCOPED_TRACE(names[i]);
+        auto* t = root->findChild<QCheckBox*>(names[i]);
+        ASSERT_NE(t, nullptr);
+        EXPECT_FALSE(t->isChecked());
+        tap(t);
+        for (int j = 0; j < int(std::size(names)); ++j)
+            EXPECT_EQ(Debug_GetFlag()[j].load() != 0, j == i) << "flag " << j;
+        tap(t);
+        EXPECT_EQ(Debug_GetFlag()[i].load(), 0);
+    }
+    EXPECT_EQ(changed.count(), 20); // one per change, on and off
+    tap(root->findChild<QCheckBox*>("flagModbus"));
     EXPECT_TRUE(dev->OnGetDebugFlagModbus());
     EXPECT_EQ(Debug_GetFlag()[DEBUG_FLAG_MODBUS].load(), 1);
     DBG_LOG(DEBUG_FLAG_MODBUS, "modbus line");
@@ -188,7 +207,6 @@ TEST_F(DebugPageTest, FlagToggleSwitchesTheFlagAtOnce) {
     pump();
     ASSERT_EQ(page->Model()->Count(), 1);
     EXPECT_NE(page->Model()->Line(0).indexOf("modbus line"), -1);
-    // The toggle follows the property when the flag changes elsewhere.
     dev->OnSetDebugFlagBST(true);
     EXPECT_TRUE(root->findChild<QCheckBox*>("flagBST")->isChecked());
     press("debugSettingClose");
