@@ -4,77 +4,18 @@
 // link's 0.5 s byte time-out, so every start-up transaction succeeds slowly instead of
 // failing fast. How long the scan gaps and the exit take is bench_slow_tool's figure.
 #include "ChildProcess.h"
+#include "ScanListener.h"
 #include "TestEnv.h"
 #include "ToolCell.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <chrono>
-#include <fcntl.h>
 #include <filesystem>
-#include <functional>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sched.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Counts the panel's scan requests on the tools' side of the cell: a socket created in the
-// network namespace of process `pid` (toolsim's), joined on the interface with address `ip`.
-struct ScanListener {
-    ScanListener(int pid, const std::string& ip) {
-        std::thread([&] {
-            int ns = open(("/proc/" + std::to_string(pid) + "/ns/net").c_str(), O_RDONLY);
-            if (ns < 0 || setns(ns, CLONE_NEWNET) != 0) return;
-            close(ns);
-            fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-            int one = 1;
-            setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-            sockaddr_in a{};
-            a.sin_family = AF_INET;
-            a.sin_port = htons(53256);
-            inet_pton(AF_INET, "239.66.77.43", &a.sin_addr);
-            ip_mreq m{};
-            m.imr_multiaddr = a.sin_addr;
-            inet_pton(AF_INET, ip.c_str(), &m.imr_interface);
-            if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-                setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &m, sizeof m) != 0) {
-                close(fd);
-                fd = -1;
-            }
-        }).join();
-    }
-    ~ScanListener() {
-        if (fd >= 0) close(fd);
-    }
-    void read() {
-        uint8_t buf[64];
-        ssize_t n = recv(fd, buf, sizeof buf, MSG_DONTWAIT);
-        if (n == 4 && buf[2] == 0 && buf[3] == 1) ++scans;
-    }
-    int fd = -1;
-    size_t scans = 0;
-};
-
-// Serves the scan listener and the panel's exit until `done` holds or the deadline passes.
-bool serveUntil(ChildProcess& p, ScanListener& scans, const std::function<bool()>& done) {
-    const auto deadline = Clock::now() + std::chrono::seconds(30);
-    while (!done()) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) return false;
-        pollfd f[2] = {{scans.fd, POLLIN, 0}, {p.pidfd(), POLLIN, 0}};
-        if (poll(f, p.running() ? 2 : 1, int(left.count())) <= 0) continue;
-        if (f[0].revents) scans.read();
-        if (p.running() && f[1].revents) p.wait(0);
-    }
-    return true;
-}
 
 TEST(SlowTool, ScreenKeepsScanningAndQuitsWhileATrickleToolConnects) {
     auto cell = ToolCell::make(ToolCell::Namespaces);
@@ -98,18 +39,23 @@ TEST(SlowTool, ScreenKeepsScanningAndQuitsWhileATrickleToolConnects) {
     ASSERT_NE(proc, nullptr);
     ASSERT_EQ(sim->cmd("drip 0 400"), "ok");
     ScanListener scans(proc->pid(), cell->toolIp(0));
-    ASSERT_GE(scans.fd, 0);
+    ASSERT_GE(scans.fd(), 0);
 
     ChildProcess p;
     ASSERT_TRUE(p.start({ZQCAPP_PATH, "--home", home}));
     // The panel connects the registered tool at its first answer; wait for the tool to see
     // the data connection, then for four more scans while the start-up registers trickle in.
-    ASSERT_TRUE(serveUntil(p, scans, [&] { return sim->stat(0, "data") >= 1; })) << p.output();
-    const size_t before = scans.scans;
-    EXPECT_TRUE(serveUntil(p, scans, [&] { return scans.scans >= before + 4 || !p.running(); }));
-    EXPECT_GE(scans.scans, before + 4) << "the scan timer stopped\n" << p.output();
+    ASSERT_TRUE(serveUntil(p, scans, Clock::now() + std::chrono::seconds(30), [&] {
+        return sim->stat(0, "data") >= 1;
+    })) << p.output();
+    const size_t before = scans.at.size();
+    EXPECT_TRUE(serveUntil(p, scans, Clock::now() + std::chrono::seconds(30),
+                           [&] { return scans.at.size() >= before + 4 || !p.running(); }));
+    EXPECT_GE(scans.at.size(), before + 4) << "the scan timer stopped\n" << p.output();
     ASSERT_TRUE(p.write("p"));
-    EXPECT_TRUE(serveUntil(p, scans, [&] { return !p.running(); })) << p.output();
+    EXPECT_TRUE(serveUntil(p, scans, Clock::now() + std::chrono::seconds(30), [&] {
+        return !p.running();
+    })) << p.output();
     EXPECT_EQ(p.status(), 0) << p.output();
 }
 
