@@ -857,6 +857,26 @@ TEST_F(JobRunTest, StoredResultsCollectedWithTheManagerAreLoggedNotCounted) {
     EXPECT_EQ(run.ScrewsDone(), 1);
 }
 
+// A second "connected" while the catch-up runs (the tool counted our late acknowledgement
+// as pending) keeps it going; after a real loss the next "connected" reconnects again.
+TEST_F(JobRunTest, ASecondConnectedDuringTheCatchUpKeepsItGoing) {
+    Load({Step{.screws = 3}});
+    Reconnect(0, 2);
+    Event(1, 0, 1, 11);
+    Take();
+    p.pending[0] = 2;
+    run.OnToolState(0, 3);
+    EXPECT_EQ(Take(), (Lines{"backup 0 0"}));
+    EXPECT_EQ(run.CatchUp(), 2);
+    Event(1, 0, 1, 11);
+    EXPECT_EQ(run.ScrewsDone(), 1);
+    Event(1, 0, 2, 12);
+    EXPECT_EQ(run.ScrewsDone(), 2);
+    EXPECT_TRUE(Has(Take(), "screwcnt 0 1"));
+    Reconnect(0, 0, 0);
+    EXPECT_TRUE(InOrder(Take(), {"write 0 4001 1", "unlock 0", "backup 0 1"}));
+}
+
 // The data link alone would keep the step tool working while its results cannot come.
 // Another tool's links leave the step alone; without the manager its stored results are
 // dropped.
