@@ -4,6 +4,7 @@
 // mutex/condition-variable queue to a waiting thread, measured in the same run.
 #include "ApplicationDeviceClass.h"
 #include "EwRuntime.h"
+#include "TestPaths.h"
 #include "common.h"
 #include "debug.h"
 #include "ew_driver.h"
@@ -71,7 +72,8 @@ int main(int argc, char** argv) {
     setenv("XDG_RUNTIME_DIR", root.c_str(), 1);
     std::string stubDir = root + "/stubs";
     Common_MkdirP(stubDir);
-    symlink(KEST_SOURCE_DIR "/sim/stubs/record-stub", (stubDir + "/amixer").c_str());
+    symlink((std::string(KEST_SOURCE_DIR) + "/sim/stubs/record-stub").c_str(),
+            (stubDir + "/amixer").c_str());
     setenv("PATH", (stubDir + ":" + getenv("PATH")).c_str(), 1);
     Common_SetHome((root + "/home").c_str());
     EwSetArgs(argc, argv);

@@ -2,6 +2,7 @@
 // nothing happening, beside a reference loop that sleeps 1 us per cycle, measured in the
 // same run. With --closed-stdin its standard input is closed once the main loop runs (the
 // console gone: the loop must still sleep). Usage: bench_idle [seconds=30] [--closed-stdin]
+#include "TestPaths.h"
 #include <atomic>
 #include <chrono>
 #include <csignal>

@@ -3,6 +3,7 @@
 //     settling read) against a raw inotify wake-up on the same file;
 //  2. barcode table match over 1000 rows against a plain strcmp loop.
 // Prints ratios (panel / raw); absolute times are only context.
+#include "TestPaths.h"
 #include "barcode.h"
 #include "common.h"
 #include "ew_driver.h"

@@ -3,6 +3,7 @@
 // tools on the other, the GUI loop cycled until a condition holds, and the CSV result log.
 #pragma once
 
+#include "TestPaths.h"
 #include "toolsim_bench.h"
 
 #include "CsvRead.h"

@@ -5,6 +5,8 @@
 // and lives in that thread's namespaces. Killed and reaped when the object goes.
 #pragma once
 
+#include "TestPaths.h"
+
 #include "Wait.h"
 
 #include <condition_variable>

@@ -1,4 +1,5 @@
 #include "FakeTool.h"
+#include "TestPaths.h"
 
 #include "sim.h"
 #include "tools_private.h"

@@ -2,6 +2,8 @@
 // test ever runs reboot, ifconfig, amixer and the like.
 #pragma once
 
+#include "TestPaths.h"
+
 #include <ctime>
 #include <string>
 #include <vector>

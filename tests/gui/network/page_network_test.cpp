@@ -3,6 +3,7 @@
 // Register values are written out by hand (first character in the high byte), apart from
 // the panel's own conversion.
 #include "RtuPeer.h"
+#include "TestPaths.h"
 #include "UsbShellFixture.h"
 #include "page/network/NetworkImage.h"
 #include "page/network/PageNetwork.h"
