@@ -43,7 +43,13 @@ std::string EventLog_ScannerCode();
 // tried again with back-off (first after 1 s, the wait doubling up to 60 s) and, once the
 // log takes it, written a slice at a time, in order, between batches. Never blocks on
 // disk. Returns 0.
+// An empty line writes nothing: the tool gets its acknowledgement in the queue's order (a
+// result already in the log, sent again after a lost link).
 int EventLog_Queue(const std::string& line, int ackTdx);
+// Runs `task` on the writer's loop once every line queued before it is written and
+// acknowledged: a tool's event-output changes keep their order with the acknowledgements
+// of its results, so a disable never overtakes the acknowledgement of a line in the writer.
+int EventLog_QueueTask(std::function<void()> task);
 // Blocks until every line queued before the call is written (or spooled) and
 // acknowledged, then tries the whole spool once, whatever its back-off. Used at
 // shutdown, and by tests and benchmarks.

@@ -27,8 +27,9 @@
 
 namespace {
 struct LogItem {
-    std::string line;
+    std::string line; // empty: nothing to write (an acknowledgement or a task only)
     int ackTdx;
+    std::function<void()> task; // run in queue order, after the acknowledgements before it
 };
 
 struct EventLogWriterState {
@@ -347,9 +348,10 @@ void runBatch() {
         std::vector<std::string> lines;
         lines.reserve(batch.size());
         for (auto& it : batch)
-            lines.push_back(it.line);
+            if (!it.line.empty()) lines.push_back(it.line);
         logOrSpool(lines, location);
         for (auto& it : batch) {
+            if (it.task) it.task();
             if (it.ackTdx < 0) continue;
             if (writer.ack)
                 writer.ack(it.ackTdx);
@@ -412,12 +414,25 @@ std::string EventLog_SpoolPath(uint32_t location) {
     return Common_SysPath("/media/mmcblk1p1") + "/spool.csv";
 }
 
+namespace {
+int queueItem(LogItem item);
+} // namespace
+
 int EventLog_Queue(const std::string& line, int ackTdx) {
+    return queueItem({line, ackTdx, nullptr});
+}
+
+int EventLog_QueueTask(std::function<void()> task) {
+    return queueItem({std::string(), -1, std::move(task)});
+}
+
+namespace {
+int queueItem(LogItem item) {
     GMainContext* ctx = Threads_GetContext(LOOP_EVENTLOG);
     bool schedule = false;
     {
         std::lock_guard<std::mutex> g(writer.lock);
-        writer.queue.push_back({line, ackTdx});
+        writer.queue.push_back(std::move(item));
         ++writer.queued;
         if (ctx && !writer.scheduled) writer.scheduled = schedule = true;
     }
@@ -433,6 +448,7 @@ int EventLog_Queue(const std::string& line, int ackTdx) {
     }
     return 0;
 }
+} // namespace
 
 void EventLog_Flush() {
     {

@@ -13,6 +13,7 @@
 #include "UiSound.h"
 #include "browser.h"
 #include "debug.h"
+#include "eventlog.h"
 #include "ew_driver.h"
 #include "page/Screens.h"
 #include "setting.h"
@@ -71,6 +72,9 @@ class ShellTest : public ::testing::Test {
         delete root;
         root = nullptr;
         flush();
+        // Event-output changes of the screens just closed wait behind the log's lines:
+        // done before the next test's tools take their places.
+        EventLog_Flush();
         for (int i = 0; i < int(ScreenId::Count); ++i)
             Screens::SetFactory(ScreenId(i), nullptr);
         UiSound_SetSink(nullptr);

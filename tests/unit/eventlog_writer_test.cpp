@@ -126,14 +126,23 @@ TEST_F(WriterTest, LinesOfManyToolsReachTheFileInCallOrderAndEachAckFollowsItsLi
         sent.push_back(line(i % 8, i));
         ASSERT_EQ(EventLog_Queue(sent.back(), i % 8), 0);
     }
+    // A resend's acknowledgement (no line) and an event-output change keep the queue's order.
+    ASSERT_EQ(EventLog_Queue(std::string(), 3), 0);
+    ASSERT_EQ(EventLog_QueueTask([this] {
+                  std::lock_guard<std::mutex> g(ackLock);
+                  acks.push_back("output off");
+              }),
+              0);
     EventLog_Flush();
     auto l = fileLines(DAY_FILE);
     ASSERT_EQ(l.size(), sent.size() + 1);
     EXPECT_EQ(l[0], EVENTLOG_HEADER);
     for (size_t i = 0; i < sent.size(); ++i)
         EXPECT_EQ(l[i + 1], sent[i]) << i;
-    ASSERT_EQ(acks.size(), sent.size());
-    for (size_t i = 0; i < acks.size(); ++i) {
+    ASSERT_EQ(acks.size(), sent.size() + 2);
+    EXPECT_EQ(acks[sent.size()], "3:201");
+    EXPECT_EQ(acks.back(), "output off");
+    for (size_t i = 0; i < sent.size(); ++i) {
         int tdx = 0, linesThen = 0;
         ASSERT_EQ(sscanf(acks[i].c_str(), "%d:%d", &tdx, &linesThen), 2);
         EXPECT_EQ(tdx, int(i % 8)) << "acks in queue order";

@@ -252,6 +252,9 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     Q_PROPERTY(int FetEnable READ OnGetFetEnable WRITE OnSetFetEnable NOTIFY FetEnableChanged)
     int32_t OnGetFetEnable();
     void OnSetFetEnable(int32_t mask);
+    // Event output on (4015 := 1, or 2 skipping the stored results) and off: both are queued
+    // behind the result lines the log writer holds, so they reach the tool after the
+    // acknowledgements of its results taken so far. 0 when queued, -1 for a bad index.
     int32_t EnableDataBackup(int32_t tdx, int32_t skipStored);
     int32_t DisableDataBackup(int32_t tdx);
     // The oldest result of the tool the screens have not read yet (each call consumes one;
@@ -374,6 +377,9 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // is call order. Never blocks on disk. 0 when queued, -1 for a bad tool index.
     int32_t LogAndAcknowledge(int32_t jdx, int32_t sdx, int32_t tdx, const FastenResult& record,
                               int32_t barcodeSource, int32_t ackTdx);
+    // 4016 := 1 for a result sent again after a lost link (its line is in the log already),
+    // in the queue's order with the tool's other acknowledgements.
+    int32_t AcknowledgeResend(int32_t tdx);
     // Blocks until every line handed over is written and acknowledged (shutdown, tests).
     void FlushEventLog();
     // Before each write: a log on an absent micro SD moves to internal (saved); returns the

@@ -54,6 +54,14 @@ int32_t ApplicationDeviceClass::LogAndAcknowledge(int32_t jdx, int32_t sdx, int3
     return EventLog_Queue(line, ackTdx);
 }
 
+int32_t ApplicationDeviceClass::AcknowledgeResend(int32_t tdx) {
+    if (tdx < 0 || tdx > 7) {
+        DBG_ERR("invalid tdx %d", tdx);
+        return -1;
+    }
+    return EventLog_Queue(std::string(), tdx);
+}
+
 void ApplicationDeviceClass::FlushEventLog() {
     EventLog_Flush();
 }

@@ -3,6 +3,8 @@
 #include "ApplicationDeviceClass.h"
 #include "UnitFastenEventData.h"
 #include "UnitFetItem.h"
+#include "debug.h"
+#include "eventlog.h"
 #include "mbus.h"
 #include "operation.h"
 #include "tools.h"
@@ -25,11 +27,19 @@ void ApplicationDeviceClass::OnSetFetEnable(int32_t mask) {
 }
 
 int32_t ApplicationDeviceClass::EnableDataBackup(int32_t tdx, int32_t skipStored) {
-    return fastening_event_enable(tdx, skipStored);
+    if (tdx < 0 || tdx >= TOOL_MAX_REG) {
+        DBG_ERR("invalid tdx %d", tdx);
+        return -1;
+    }
+    return EventLog_QueueTask([tdx, skipStored] { fastening_event_enable(tdx, skipStored); });
 }
 
 int32_t ApplicationDeviceClass::DisableDataBackup(int32_t tdx) {
-    return fastening_event_disable(tdx);
+    if (tdx < 0 || tdx >= TOOL_MAX_REG) {
+        DBG_ERR("invalid tdx %d", tdx);
+        return -1;
+    }
+    return EventLog_QueueTask([tdx] { fastening_event_disable(tdx); });
 }
 
 UnitFastenEventData* ApplicationDeviceClass::GetFastenEventData(int32_t tdx) {

@@ -67,6 +67,7 @@ class JobScreenTest : public ShellTest {
         delete root;
         root = nullptr;
         flush();
+        EventLog_Flush(); // the closed screens' event-output changes, before the tools go
         for (int t = dev->GetRegtoolsLen() - 1; t >= 0; --t)
             dev->ToolLost(t);
         tools.reset();

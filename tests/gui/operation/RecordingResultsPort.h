@@ -39,10 +39,11 @@ struct RecordingResults : virtual ResultsPort {
     int BarcodeInterface() override { return barcodeIf; }
     int ToolCount() override { return int(states.size()); }
     int ToolState(int t) override { return states.at(size_t(t)); }
-    int PendingEvents(int t) override { return pending.at(size_t(t)); }
+    int32_t GetNoPendingEvent(int32_t t) override { return pending.at(size_t(t)); }
     void WriteRegister(int t, int reg, int v) override { rec(n(t) + ":" + n(reg) + "=" + n(v)); }
     void EnableDataBackup(int t, int skip) override { rec(n(t) + ":events=" + n(skip)); }
     void DisableDataBackup(int t) override { rec(n(t) + ":events off"); }
+    void AckResend(int t) override { rec(n(t) + ":ack again"); }
     bool ReadResult(int t, FastenResult* out) override {
         auto& q = results[t];
         if (q.empty()) return false;

@@ -106,17 +106,18 @@ const Case kCases[] = {
                                         r.Registry(1, 3); },
      {"stored open", "stored refresh 1"}},
     {"the tray tool connecting: master mode without alarm takes the tray's preset",
-     [](RecordingPort& p) { p.trayUsed = true; p.trayTool = 1;
+     [](RecordingPort& p) { p.trayUsed = true; p.trayTool = 1; p.states = {3, 0};
                             p.tray = {true, true, 5, 0, 1}; },
-     [](FreeRun& r, RecordingPort&) { r.Timer(FreeTimer::TrayCheck); r.Registry(1, 3); },
+     [](FreeRun& r, RecordingPort& p) { r.Timer(FreeTimer::TrayCheck); p.states[1] = 3;
+                                        r.Registry(1, 3); },
      join({{"1:4004=5", "1:lock=0"}, kOpen1, {"1:4004=5", "1:4001=0"}})},
     {"the tray tool connecting: no tray locks it, slave mode leaves it, alarm locks it",
      [](RecordingPort& p) { p.trayUsed = true; p.trayTool = 0; p.tray = {false, false, -1, -1, -1}; },
      [](FreeRun& r, RecordingPort& p) {
          r.Timer(FreeTimer::TrayCheck); p.lines.clear();
-         r.Registry(0, 3);
-         p.tray = {true, true, 2, 0, 0}; r.Registry(0, 3);
-         p.tray = {true, true, 2, 1, 1}; r.Registry(0, 3); },
+         r.Registry(0, 2); r.Registry(0, 3);
+         p.tray = {true, true, 2, 0, 0}; r.Registry(0, 2); r.Registry(0, 3);
+         p.tray = {true, true, 2, 1, 1}; r.Registry(0, 2); r.Registry(0, 3); },
      join({kOpen0, {"0:4001=1"}, kOpen0, kOpen0, {"0:4001=1"}})},
     {"tray check: unknown tool, and a tray in slave mode is refused",
      [](RecordingPort& p) { p.trayUsed = true; p.trayTool = -1; p.tray = {true, true, 2, 0, 0}; },
@@ -159,7 +160,7 @@ const Case kCases[] = {
          r.Fasten(0); r.Registry(0, 0); p.pending = {2}; p.storedOpen = true; r.Registry(0, 3);
          r.StoredConfirmed(0x1); p.lines.clear(); p.results[0] = {numbered(41), numbered(42)};
          r.Fasten(0); r.Fasten(0); },
-     {"0:4016=1", "stored 0 got 1", "0:log+ack status 1 source 0", "stored 0 got 2", "0:fet+",
+     {"0:ack again", "stored 0 got 1", "0:log+ack status 1 source 0", "stored 0 got 2", "0:fet+",
       "0:auto=0", "0:4001=0", "stored close"}},
     {"after a link loss the resend is acknowledged only, the same result again is logged",
      [](RecordingPort& p) { p.manager = true; p.results[0] = {result(5), result(5), result(5)}; },
@@ -167,8 +168,36 @@ const Case kCases[] = {
                                         r.Registry(0, 3); r.StoredConfirmed(0x1); r.Fasten(0);
                                         r.Fasten(0); },
      {"tap", "0:log+ack status 5 source 0", "last 0 status 5", "table", "stored open", "0:fet-",
-      "0:events=0", "0:4016=1", "stored 0 got 1", "0:log+ack status 5 source 0",
+      "0:events=0", "0:ack again", "stored 0 got 1", "0:log+ack status 5 source 0",
       "stored 0 got 2", "0:fet+", "0:auto=0", "0:4001=0", "stored close"}},
+    {"a readdressed tool (flag, then connected) sends its last result again: acknowledged only",
+     [](RecordingPort& p) { p.manager = true; p.results[0] = {numbered(41)}; },
+     [](FreeRun& r, RecordingPort& p) {
+         r.Fasten(0); r.DisconnFlag(0, 1); p.pending[0] = 1; r.Registry(0, 3);
+         r.StoredConfirmed(0x1); p.lines.clear(); p.results[0] = {numbered(41)}; r.Fasten(0); },
+     {"0:ack again", "stored 0 got 1", "0:fet+", "0:auto=0", "0:4001=0", "stored close"}},
+    {"advertise cause 5 renews a working tool's event link: output back, stored results first",
+     [](RecordingPort&) {}, [](FreeRun& r, RecordingPort&) { r.Registry(0, 3); }, {"0:events=0"}},
+    {"after a renewed event link the first result is checked: the resend is acknowledged only",
+     [](RecordingPort& p) { p.results[0] = {numbered(7)}; },
+     [](FreeRun& r, RecordingPort& p) {
+         r.Fasten(0); r.Registry(0, 3); p.lines.clear();
+         p.results[0] = {numbered(7), numbered(8)}; r.Fasten(0); r.Fasten(0); },
+     {"0:ack again", "tap", "0:log+ack status 1 source 0", "last 0 status 1", "table"}},
+    {"event link alone lost: the tool is locked; back, it sends what it made meanwhile",
+     [](RecordingPort&) {},
+     [](FreeRun& r, RecordingPort& p) { p.states[0] = 4; r.Registry(0, 4); p.states[0] = 3;
+                                        r.Registry(0, 3); },
+     {"0:4001=1", "0:fet+", "0:4001=0", "0:auto=0", "0:events=0"}},
+    {"the tool being collected readdressed: the next chosen tool goes on, it comes back open",
+     [](RecordingPort& p) { p.manager = true; p.pending = {1, 1}; },
+     [](FreeRun& r, RecordingPort& p) {
+         r.Timer(FreeTimer::StoredPrompt); r.StoredConfirmed(0x3); p.lines.clear();
+         r.DisconnFlag(0, 1); p.pending[0] = 0; r.Registry(0, 3);
+         p.results[1] = {result(1)}; r.Fasten(1); },
+     join({{"1:fet-", "1:events=0", "stored refresh 0"}, kOpen0,
+           {"stored refresh 0", "1:log+ack status 1 source 0", "stored 1 got 1", "1:fet+",
+            "1:auto=0", "1:4001=0", "stored close"}})},
 };
 // clang-format on
 
@@ -211,15 +240,29 @@ TEST(FreeRun, StoredResultsAreCollectedToolByToolOutsideTheTable) {
     port.results[0] = {result(1), result(2)};
     port.results[1] = {result(1)};
     run.Fasten(0);
-    run.Registry(0, 3); // a late "connected" of the same link: still collecting
+    run.Registry(0, 3); // its event link renewed: a new watch, still collecting
     run.Fasten(0);
     run.Fasten(1);
-    EXPECT_EQ(port.lines,
-              Lines({"stored open", "0:fet-", "0:events=0", "0:log+ack status 1 source 0",
-                     "stored 0 got 1", "stored refresh 0", "0:log+ack status 2 source 0",
-                     "stored 0 got 2", "0:fet+", "0:auto=0", "0:4001=0", "1:fet-", "1:events=0",
-                     "1:log+ack status 1 source 0", "stored 1 got 1", "1:fet+", "1:auto=0",
-                     "tray force", "stored close"}))
+    EXPECT_EQ(port.lines, Lines({"stored open",
+                                 "0:fet-",
+                                 "0:events=0",
+                                 "0:log+ack status 1 source 0",
+                                 "stored 0 got 1",
+                                 "0:events=0",
+                                 "stored refresh 0",
+                                 "0:log+ack status 2 source 0",
+                                 "stored 0 got 2",
+                                 "0:fet+",
+                                 "0:auto=0",
+                                 "0:4001=0",
+                                 "1:fet-",
+                                 "1:events=0",
+                                 "1:log+ack status 1 source 0",
+                                 "stored 1 got 1",
+                                 "1:fet+",
+                                 "1:auto=0",
+                                 "tray force",
+                                 "stored close"}))
         << "stored results make no sound and never reach the panel or the table";
     EXPECT_EQ(run.StoredTotal(), 0);
 }

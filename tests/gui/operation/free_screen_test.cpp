@@ -23,6 +23,8 @@
 #include <QLabel>
 #include <QTableView>
 #include <QTableWidget>
+#include <atomic>
+#include <future>
 
 namespace {
 
@@ -281,6 +283,40 @@ TEST_F(FreeScreenTest, StoredResultsGoToTheLogNotTheTable) {
     fasten("fasten 0 ok");
     EXPECT_EQ(cell(0, 0), "1") << "live results are listed again";
 }
+// "Leave" during a collection while a line is still in the writer: the tool hears that
+// line's acknowledgement before its event output goes off, so the result is not sent again
+// to the next screen and logged twice.
+TEST_F(FreeScreenTest, LeavingDuringACollectionTurnsOutputOffAfterTheLastAcknowledgement) {
+    tools = FakeTool::onLoopback({2});
+    connect(0);
+    ASSERT_EQ(tools->cmd("set 0 4001 0"), "ok");
+    ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 1");
+    ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 2");
+    dev->OnSetBackupManager(true);
+    page = open();
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->StoredDialog() != nullptr; }, 20000));
+    std::promise<void> release;
+    std::shared_future<void> held = release.get_future().share();
+    std::atomic<int> acking{0};
+    EventLog_SetAckWriter([&, held](int tdx) {
+        acking++;
+        held.wait(); // the line is written; its acknowledgement waits here
+        return Modbus_Write(tdx, 4016, 1, 1);
+    });
+    writesOf(""); // the connection's own writes
+    writes.clear();
+    press("storedConfirm");
+    ASSERT_TRUE(deliverUntil([&] { return acking.load() >= 1; }));
+    press("storedLeave");
+    release.set_value();
+    dev->FlushEventLog();
+    EventLog_SetAckWriter(nullptr);
+    ASSERT_TRUE(kest_test::WaitUntil([&] { return writesOf("4015=0") >= 1; })) << writes;
+    EXPECT_LT(writes.find("4016=1"), writes.find("4015=0")) << writes;
+    EXPECT_EQ(tools->stat(0, "pending"), 1) << "the second stays stored, the first is acked";
+}
+
 // A log the writer cannot take (full disk): every result is still acknowledged, the screen
 // says so once, and the held lines reach the file in order once it can be written again.
 TEST_F(FreeScreenTest, AFailedLogLineIsReportedOnceAndKeptUntilTheLogWorks) {

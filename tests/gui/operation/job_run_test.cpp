@@ -84,6 +84,8 @@ class Port : public JobRunPort {
     int32_t GetTorqueValue_ByPreset(int32_t, int32_t) override { return 1250; }
     QString TorqueUnitName(int32_t) override { return "N.m"; }
     void EnableDataBackup(int32_t t, int32_t f) override { L("backup " + N(t) + " " + N(f)); }
+    void DisableDataBackup(int32_t t) override { L("backup off " + N(t)); }
+    void AckResend(int32_t t) override { L("ack again " + N(t)); }
     int32_t GetNoPendingEvent(int32_t t) override { return pending.count(t) ? pending[t] : 0; }
     std::vector<int> sources; // barcode source of each logged result
     int32_t LogAndAcknowledge(int32_t j, int32_t sd, int32_t t, const FastenResult&, int32_t src,
@@ -387,7 +389,6 @@ TEST_F(JobRunTest, StepsThatDoNotWait) {
         Step step;
         Lines want, never;
     } cases[] = {
-        {Step{.screws = 0}, {}, {"unlock 0", "write 0 4004 3"}},
         {Step{.type = kStepInput, .in = {4}, .cond = 0}, {}, {}}, // input 4: a system function
         {Step{.type = kStepOutput, .out = {{9, 1}, {10, 1}}}, {"out 9 1", "out 10 1"}, {"out 9 0"}},
         {Step{.type = kStepDelay, .value = 0}, {}, {"timer start Delay 0"}},
@@ -408,6 +409,20 @@ TEST_F(JobRunTest, StepsThatDoNotWait) {
         for (const auto& l : c.never)
             EXPECT_FALSE(Has(k.p.lines, l)) << l;
     }
+}
+
+// A fastening step without screws is a broken job: it waits with nothing unlocked, and
+// skipped it leaves the job NG.
+TEST_F(JobRunTest, AFasteningStepWithoutScrewsWaitsAndMakesTheJobNg) {
+    p.s.skipNoPwd = true;
+    Enter({Step{.screws = 0}});
+    EXPECT_TRUE(run.Waiting());
+    const auto l = Take();
+    EXPECT_TRUE(Has(l, "msg Error|The step has no screws."));
+    EXPECT_FALSE(Has(l, "unlock 0"));
+    run.OnConfirmed("skip");
+    Settle();
+    EXPECT_TRUE(run.JobNg());
 }
 
 // A time delay in seconds counts in its unit and ends with the tap (the screen test's
@@ -747,8 +762,8 @@ TEST_F(JobRunTest, AResentResultIsAcknowledgedButNeverCountedOrLoggedTwice) {
     Reconnect(0, 2);
     Take();
     Event(1, 0, 1, 41);
-    EXPECT_EQ(Take(), (Lines{"write 0 4016 1", "dbg result 41 of tdx.0 again: acknowledged, "
-                                               "not counted"}));
+    EXPECT_EQ(Take(), (Lines{"ack again 0", "dbg result 41 of tdx.0 again: acknowledged, "
+                                            "not counted"}));
     EXPECT_EQ(run.ScrewsDone(), 1);
     Event(1, 0, 2, 42); // the one made while the link was down counts
     EXPECT_EQ(run.ScrewsDone(), 2);
@@ -807,7 +822,7 @@ TEST_F(JobRunTest, AlikeStoredResultsAreEachLoggedOnlyTheResendIsNot) {
             const bool logged = std::any_of(k.p.lines.begin(), k.p.lines.end(),
                                             [](const auto& l) { return l.rfind("log ", 0) == 0; });
             EXPECT_EQ(logged, row.logged[i]) << "stored result " << i;
-            EXPECT_EQ(Has(k.p.lines, "write " + std::to_string(t) + " 4016 1"), !row.logged[i])
+            EXPECT_EQ(Has(k.p.lines, "ack again " + std::to_string(t)), !row.logged[i])
                 << "acknowledged once, by its line or alone";
         }
     }
@@ -857,8 +872,9 @@ TEST_F(JobRunTest, StoredResultsCollectedWithTheManagerAreLoggedNotCounted) {
     EXPECT_EQ(run.ScrewsDone(), 1);
 }
 
-// A second "connected" while the catch-up runs (the tool counted our late acknowledgement
-// as pending) keeps it going; after a real loss the next "connected" reconnects again.
+// A second "connected" while the catch-up runs (the event link renewed, our acknowledgement
+// late) keeps it going, the resend taken as one; after a real loss the next "connected"
+// reconnects again.
 TEST_F(JobRunTest, ASecondConnectedDuringTheCatchUpKeepsItGoing) {
     Load({Step{.screws = 3}});
     Reconnect(0, 2);
@@ -867,7 +883,7 @@ TEST_F(JobRunTest, ASecondConnectedDuringTheCatchUpKeepsItGoing) {
     p.pending[0] = 2;
     run.OnToolState(0, 3);
     EXPECT_EQ(Take(), (Lines{"backup 0 0"}));
-    EXPECT_EQ(run.CatchUp(), 2);
+    EXPECT_EQ(run.CatchUp(), 1) << "the resend was counted when it was taken";
     Event(1, 0, 1, 11);
     EXPECT_EQ(run.ScrewsDone(), 1);
     Event(1, 0, 2, 12);
@@ -875,6 +891,58 @@ TEST_F(JobRunTest, ASecondConnectedDuringTheCatchUpKeepsItGoing) {
     EXPECT_TRUE(Has(Take(), "screwcnt 0 1"));
     Reconnect(0, 0, 0);
     EXPECT_TRUE(InOrder(Take(), {"write 0 4001 1", "unlock 0", "backup 0 1"}));
+}
+
+// A readdressing (the flag, then "connected") and a renewed event link (a second
+// "connected") both let the tool send its last result again: never another screw, never
+// another line; and a renewal takes nothing off an earlier step's stored results.
+TEST_F(JobRunTest, AResendAfterAReaddressingOrARenewalIsNeverCounted) {
+    Load({Step{.screws = 3}});
+    Event(1, 0, 1, 21);
+    run.OnDisconnFlag(0, 1);
+    p.pending[0] = 1; // 21, its acknowledgement lost with the old links
+    run.OnToolState(0, 3);
+    Take();
+    Event(1, 0, 1, 21);
+    EXPECT_EQ(Take(),
+              (Lines{"ack again 0", "dbg result 21 of tdx.0 again: acknowledged, not counted",
+                     "screwcnt 0 2"}));
+    Event(1, 0, 2, 22);
+    run.OnToolState(0, 3);
+    EXPECT_TRUE(Has(Take(), "backup 0 0"));
+    Event(1, 0, 2, 22);
+    EXPECT_EQ(run.ScrewsDone(), 2);
+    EXPECT_FALSE(Has(Take(), "log 0 0 0 ack 0"));
+
+    Rig k;
+    k.p.s.skipNoPwd = true;
+    k.Load({Step{.screws = 1}, Step{.screws = 2}});
+    k.Reconnect(0, 3);
+    k.run.OnConfirmed("skip");
+    k.Settle();
+    k.Event(1, 0, 1, 7);
+    ASSERT_EQ(k.run.Draining(0), 2);
+    k.run.OnToolState(0, 3);
+    k.Event(1, 0, 1, 7);
+    EXPECT_EQ(k.run.Draining(0), 2) << "the resend was drained when it was taken";
+}
+
+// Between fastening steps (and before the first) a line names the tool that sent it and the
+// step that is current, also while a reset step waits to be entered again.
+TEST_F(JobRunTest, ResultsBetweenStepsAreLoggedWithTheirToolAndTheCurrentStep) {
+    p.s.resetNoPwd = true;
+    Enter({Step{.screws = 1}, Step{.type = kStepInput, .in = {1}, .cond = 0}});
+    Event(1, 0, 1);
+    Settle();
+    ASSERT_EQ(run.Sdx(), 1);
+    Take();
+    Event(1, 1);
+    run.OnConfirmed("reset step");
+    Event(1, 1);
+    Lines logs;
+    for (const auto& l : Take())
+        if (l.rfind("log ", 0) == 0) logs.push_back(l);
+    EXPECT_EQ(logs, (Lines{"log 0 1 1 ack 1", "log 0 1 1 ack 1"}));
 }
 
 // The data link alone would keep the step tool working while its results cannot come.

@@ -27,7 +27,8 @@ TEST(StoredResults, CollectsChosenConnectedToolsOneAfterTheOther) {
         const char* name;
         std::vector<int> pending; // per tool 0..3
         uint32_t chosen, connected;
-        std::vector<int> results; // tools whose stored results arrive, in order
+        std::vector<int> results; // tools whose stored results arrive, in order; -1 - t: t
+                                  // counted again with nothing left
         Lines want;
     } cases[] = {
         {"one tool", {3, 0, 0, 0}, 0x1, 0xF, {0, 0, 0}, {"start 0", "complete 0", "end"}},
@@ -50,6 +51,12 @@ TEST(StoredResults, CollectsChosenConnectedToolsOneAfterTheOther) {
          0xF,
          {2, 0},
          {"start 0", "complete 0", "end"}},
+        {"the tool being collected comes back with nothing left: the next one starts",
+         {1, 0, 0, 1},
+         0x9,
+         0xF,
+         {-1, 3},
+         {"start 0", "start 3", "complete 3", "end"}},
     };
     for (const auto& c : cases) {
         Recorder r;
@@ -58,7 +65,7 @@ TEST(StoredResults, CollectsChosenConnectedToolsOneAfterTheOther) {
             s.SetPending(t, c.pending[static_cast<size_t>(t)]);
         s.Confirm(c.chosen, c.connected);
         for (int t : c.results)
-            s.OnResult(t);
+            t < 0 ? s.SetPending(-1 - t, 0) : void(s.OnResult(t));
         EXPECT_EQ(r.seen, c.want) << c.name;
         EXPECT_EQ(s.Total(), 0) << c.name;
         EXPECT_FALSE(s.AnyPending()) << c.name;

@@ -5,9 +5,8 @@ void EditorResults::Start() {
 }
 
 void EditorResults::Fasten(int tdx) {
-    if (tdx < 0 || tdx >= kTools || TakeStored(tdx)) return;
     FastenResult r;
-    if (ReadLive(tdx, &r)) LogResult(tdx, r);
+    if (tdx >= 0 && tdx < kTools && TakeResult(tdx, &r)) LogResult(tdx, r);
 }
 
 void EditorResults::Prompt() {
@@ -22,14 +21,14 @@ void EditorResults::StoredLeave() {
 
 void EditorResults::Stop() {
     for (int t = 0; t < port_.ToolCount() && t < kTools; ++t)
-        port_.DisableDataBackup(t);
+        intake_.OutputOff(t);
 }
 
 // Only new results from it; its lock stays as it is.
 void EditorResults::OpenTool(int tdx) {
-    port_.EnableDataBackup(tdx, 1);
+    OpenOutput(tdx);
 }
 
 void EditorResults::StartCollecting(int tdx) {
-    port_.EnableDataBackup(tdx, 0);
+    intake_.OutputOn(tdx, 0);
 }

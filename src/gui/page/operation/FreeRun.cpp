@@ -22,14 +22,13 @@ void FreeRun::OpenTool(int tdx) {
     port_.SetFetBit(tdx, true);
     port_.WriteRegister(tdx, kRegToolLock, 0);
     port_.SetAutoLock(tdx, 0);
-    port_.EnableDataBackup(tdx, 1);
+    OpenOutput(tdx);
 }
 
 void FreeRun::Fasten(int tdx) {
     if (tdx < 0 || tdx >= kTools) return;
-    if (TakeStored(tdx)) return;
     FastenResult r;
-    if (!ReadLive(tdx, &r)) return;
+    if (!TakeResult(tdx, &r)) return;
     if (r.Status == kStatusNg)
         port_.SoundNg();
     else
@@ -60,12 +59,15 @@ void FreeRun::StoredToolDone(int tdx) {
 void FreeRun::StartCollecting(int tdx) {
     // Stored results go to the log only, not into the table.
     port_.SetFetBit(tdx, false);
-    port_.EnableDataBackup(tdx, 0);
+    intake_.OutputOn(tdx, 0);
 }
 
 void FreeRun::Registry(int tdx, int state) {
     if (tdx < 0 || tdx >= kTools) return;
     LinkChanged(tdx, state);
+    // The event link alone is gone: the data link would keep the tool working while its
+    // results cannot reach us. Locked until the link is back (opening it unlocks it).
+    if (state == ResultIntake::kEventLost) port_.WriteRegister(tdx, kRegToolLock, 1);
     if (state != kConnected) return;
     if (!port_.TrayUsed() || tdx != trayTool_) return;
     const FreeTray tray = port_.Tray();
@@ -169,7 +171,7 @@ void FreeRun::Confirmed(const std::string& context) {
 void FreeRun::HomePressed() {
     for (int t = 0; t < port_.ToolCount() && t < kTools; ++t) {
         port_.WriteRegister(t, kRegToolLock, 1);
-        port_.DisableDataBackup(t);
+        intake_.OutputOff(t);
     }
     port_.LeaveScreen();
 }

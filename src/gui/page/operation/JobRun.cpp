@@ -23,17 +23,19 @@ const char* RunTimerName(RunTimer t) {
 }
 
 JobRun::JobRun(JobRunPort& port)
-    : port_(port), stored_({[this](int32_t t) { port_.EnableDataBackup(t, 0); },
-                            [this](int32_t t) {
-                                port_.SetAutoLock(t, 1);
-                                RestoreStepOn(t);
-                            },
-                            [this](int32_t t) {
-                                port_.SetAutoLock(t, 1);
-                                port_.EnableDataBackup(t, 1);
-                                RestoreStepOn(t);
-                            },
-                            [this] { port_.StoredClose(); }}) {}
+    : port_(port), intake_(port, {.start = [this](int32_t t) { intake_.OutputOn(t, 0); },
+                                  .complete =
+                                      [this](int32_t t) {
+                                          port_.SetAutoLock(t, 1);
+                                          RestoreStepOn(t);
+                                      },
+                                  .decline =
+                                      [this](int32_t t) {
+                                          port_.SetAutoLock(t, 1);
+                                          intake_.OutputOn(t, 1);
+                                          RestoreStepOn(t);
+                                      },
+                                  .finished = [this] { port_.StoredClose(); }}) {}
 
 void JobRun::Create() {
     set_ = port_.Settings();
@@ -43,18 +45,16 @@ void JobRun::Create() {
         if (f >= 1 && f <= 8) outUsers_[static_cast<size_t>(f)]++;
     }
     view_.resetJobButton = set_.dispJobReset;
-    stored_.Clear();
+    intake_.Stored().Clear();
     bool any = false;
     for (int32_t t : port_.RegisteredTools()) {
-        if (t >= 0 && t < 8) linked_[static_cast<size_t>(t)] = port_.ToolConnected(t) ? 1 : 0;
-        const int32_t n = set_.backupManager ? port_.GetNoPendingEvent(t) : 0;
-        stored_.SetPending(t, n);
-        if (n > 0) {
+        intake_.Begin(t, port_.ToolConnected(t));
+        if (set_.backupManager && intake_.ReadPending(t, true) > 0) {
             any = true;
             continue;
         }
         port_.SetAutoLock(t, 1);
-        port_.EnableDataBackup(t, 1);
+        intake_.OutputOn(t, 1);
     }
     if (any) port_.Start(RunTimer::StoredPrompt, 100);
     port_.Start(RunTimer::TrayCheck, 100);
@@ -80,7 +80,7 @@ void JobRun::OnTimer(RunTimer t) {
         OnJobResultTimer();
         break;
     case RunTimer::StoredPrompt:
-        if (stored_.AnyPending()) port_.StoredOpen();
+        if (intake_.Stored().AnyPending()) port_.StoredOpen();
         break;
     case RunTimer::TrayCheck:
         TrayCheck();
@@ -120,7 +120,9 @@ void JobRun::JobLoad(int32_t jdx) {
     view_.stepRow = -1;
     jdx_ = jdx;
     sdx_ = -1;
+    logStep_ = -1;
     stepType_ = -1;
+    stepTool_ = -1;
     carryNg_ = false;
     jobScrewsTotal_ = port_.GetTotalScrewOfLoadedJob();
     stepCount_ = port_.GetStepsLen();
@@ -145,7 +147,9 @@ void JobRun::JobRelease(bool full) {
         view_.step = RunView::Step::None;
         jdx_ = -1;
         sdx_ = -1;
+        logStep_ = -1;
         stepType_ = -1;
+        stepTool_ = -1;
         stepCount_ = 0;
         port_.SetCurrentJob(-1);
     }
@@ -266,6 +270,8 @@ void JobRun::EnterStep() {
     if (catchUp_ > 0 && stepTool_ >= 0 && stepTool_ < 8)
         draining_[static_cast<size_t>(stepTool_)] += catchUp_;
     catchUp_ = 0;
+    stepTool_ = -1; // a fastening step with screws names its own
+    logStep_ = sdx_;
     prevStepType_ = stepType_;
     stepType_ = port_.GetStepType(sdx_);
     if (TrayReady()) TraySocketRequest(0);
@@ -334,8 +340,13 @@ void JobRun::EnterFasten() {
     screwOk_.fill(0);
     stepNg_ = false;
     if (d.NoScrews < 1) {
-        waiting_ = false;
-        view_.step = RunView::Step::None;
+        // A fastening step without screws is a broken job, not a passed step: nothing is
+        // unlocked, the step waits for a skip and the job cannot end OK.
+        waiting_ = true;
+        stepScrews_ = screwsDone_ = 0;
+        stepNg_ = jobNg_ = true;
+        port_.DebugLog(JobRunPort::Dbg::Debug, QString("step %1 has no screws").arg(sdx_ + 1));
+        port_.ShowMessage("Error", "The step has no screws.");
         return;
     }
     waiting_ = true;

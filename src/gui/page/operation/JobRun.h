@@ -3,7 +3,7 @@
 #pragma once
 
 #include "JobRunPort.h"
-#include "StoredResults.h"
+#include "ResultIntake.h"
 #include <array>
 #include <cstdint>
 
@@ -60,7 +60,7 @@ class JobRun {
 
     // ---- read-only state ----
     const RunView& View() const { return view_; }
-    const StoredResults& Stored() const { return stored_; }
+    const StoredResults& Stored() const { return intake_.Stored(); }
     int32_t Jdx() const { return jdx_; }
     int32_t Sdx() const { return sdx_; }
     int32_t StepType() const { return stepType_; }
@@ -124,7 +124,6 @@ class JobRun {
     // link, stored results and tray (JobRunLink.cpp)
     void LinkLost(int32_t t);
     void LinkUp(int32_t t);
-    void LinkUpAgain(int32_t t); // "connected" again, no loss seen since
     void RestoreStepOn(int32_t t);
     void StoredResult(int32_t t, const FastenResult& r);
     void TrayCheck();
@@ -134,10 +133,10 @@ class JobRun {
     JobRunPort& port_;
     RunSettings set_;
     RunView view_;
-    StoredResults stored_;
-    ResultOnce once_;
+    ResultIntake intake_;
 
     int32_t jdx_ = -1, sdx_ = -1;
+    int32_t logStep_ = -1; // the step results are logged under: the one entered last
     int32_t stepType_ = -1, prevStepType_ = -1;
     int32_t stepCount_ = 0;
     int32_t jobScrewsTotal_ = 0;
@@ -149,7 +148,6 @@ class JobRun {
     int32_t catchUp_ = 0;               // stored results expected from stepTool_ this step
     std::array<int32_t, 8> draining_{}; // stored results of earlier steps still expected
     std::array<uint8_t, 8> disconnected_{};
-    std::array<uint8_t, 8> linked_{}; // connected, and no loss seen since
     bool pictureMode_ = false, fullScreen_ = false;
     std::array<int32_t, 9> outUsers_{}; // users of output functions 1..8
     std::array<uint8_t, 9> pulsing_{};  // output functions 1..8 high in their 100 ms pulse

@@ -58,7 +58,7 @@ void JobRun::DelayConfirm() {
 void JobRun::LeaveHome() {
     for (int32_t t : port_.RegisteredTools()) {
         port_.MbusWriteTdx(t, 4001, 1);
-        port_.DisableDataBackup(t);
+        intake_.OutputOff(t);
     }
     if (jdx_ >= 0) JobRelease(true);
     port_.GoHome();

@@ -6,52 +6,45 @@ namespace {
 constexpr int32_t kRegLock = 4001;
 } // namespace
 
+using Link = ResultIntake::Link;
+
 void JobRun::OnDisconnFlag(int32_t tdx, int32_t flag) {
     if (tdx < 0 || tdx >= 8) return;
     disconnected_[static_cast<size_t>(tdx)] = flag ? 1 : 0;
-    if (flag) linked_[static_cast<size_t>(tdx)] = 0; // readdressed: a new link follows
+    if (!flag) return;
+    intake_.OnDisconnFlag(tdx, flag); // readdressed: a new link follows
+    if (port_.StoredIsOpen()) port_.StoredRefresh();
 }
 
 void JobRun::OnToolState(int32_t t, int32_t state) {
-    if (t < 0 || t >= 8) return;
-    if (state != 3) once_.LinkLost(t); // its last result's acknowledgement may be lost
-    const auto k = static_cast<size_t>(t);
-    const bool again = state == 3 && linked_[k];
-    linked_[k] = state == 3 ? 1 : 0;
-    if (again && stored_.Pending(t) == 0) {
-        LinkUpAgain(t);
-    } else if (state == 3) {
+    switch (intake_.OnState(t, state)) {
+    case Link::Up:
         LinkUp(t);
-    } else if (state == 0 || state == 2) {
-        LinkLost(t);
-    } else if (state == 4) {
+        break;
+    case Link::Again: // the intake put its output back; registers are as we left them
+        if (port_.StoredIsOpen()) port_.StoredRefresh();
+        break;
+    case Link::EventLost:
         // The event link alone is gone: the data link would keep the step tool working
         // while its results cannot reach us. It stays locked until the link is back, and
         // what it made before the lock took is caught up then.
         if (InFastenStep() && t == stepTool_ && waiting_) LockStepTool(1);
         LinkLost(t);
+        break;
+    case Link::Lost:
+        LinkLost(t);
+        break;
+    case Link::None:
+        break;
     }
-}
-
-// The same link announced again (a connect retry, or advertise cause 5 renewing only the
-// event connection): the tool's registers are as we left them, so nothing is restored,
-// and event output goes back on with stored results first, so nothing the tool still
-// holds is dropped. On a new event connection the tool sends from the front of its store
-// again, the result whose acknowledgement came too late for the old one included (taken
-// as a repeat), so a catch-up expects the tool's pending number now.
-void JobRun::LinkUpAgain(int32_t t) {
-    once_.LinkLost(t); // the resend may come first on the new event connection
-    if (t == stepTool_ && catchUp_ > 0 && draining_[static_cast<size_t>(t)] == 0)
-        catchUp_ = std::max(catchUp_, port_.GetNoPendingEvent(t));
-    port_.EnableDataBackup(t, 0);
 }
 
 void JobRun::LinkLost(int32_t t) {
-    if (port_.Settings().backupManager && stored_.Pending(t) > 0) {
-        stored_.OnLinkLost(t);
+    // Its stored results were dropped from the collection by the intake.
+    if (port_.StoredIsOpen()) {
         port_.StoredRefresh();
+        return;
     }
-    if (port_.StoredIsOpen()) return;
     if (!InFastenStep() || t != stepTool_) return;
     disconnected_[static_cast<size_t>(t)] = 1;
     view_.resultText = "-";
@@ -77,8 +70,7 @@ void JobRun::LinkUp(int32_t t) {
     const auto k = static_cast<size_t>(t);
     port_.SetAutoLock(t, 1);
     port_.MbusWriteTdx(t, kRegLock, 1);
-    const int32_t pending = port_.GetNoPendingEvent(t);
-    if (pending <= 0) once_.Forget(t);
+    const int32_t pending = intake_.ReadPending(t, false);
     port_.CloseMessage();
     // The tool delivers oldest first: the first of its stored results are the ones of an
     // earlier step that were still expected; only the rest can belong to this step.
@@ -86,7 +78,7 @@ void JobRun::LinkUp(int32_t t) {
     const int32_t own = pending - draining_[k];
     const bool manager = port_.Settings().backupManager;
     if (pending > 0 && InFastenStep() && t == stepTool_ && disconnected_[k]) {
-        stored_.SetPending(t, 0); // they arrive as ordinary results of the step
+        intake_.Stored().SetPending(t, 0); // they arrive as ordinary results of the step
         catchUp_ = own;
         if (!waiting_) {
             // The step is complete (the next one starts shortly): they are logged only,
@@ -102,10 +94,10 @@ void JobRun::LinkUp(int32_t t) {
             else
                 port_.ToolLockExceptTdx(t);
         }
-        port_.EnableDataBackup(t, 0);
+        intake_.OutputOn(t, 0);
     } else if (pending > 0 && manager) {
         draining_[k] = 0; // collected as stored results, never judged
-        stored_.SetPending(t, pending);
+        intake_.Stored().SetPending(t, pending);
         if (port_.StoredIsOpen()) {
             port_.StoredRefresh();
         } else {
@@ -113,9 +105,9 @@ void JobRun::LinkUp(int32_t t) {
         }
     } else {
         draining_[k] = 0; // the tool drops what it stored
-        stored_.SetPending(t, 0);
+        intake_.Stored().SetPending(t, 0);
         RestoreStepOn(t);
-        port_.EnableDataBackup(t, 1);
+        intake_.OutputOn(t, 1);
     }
     disconnected_[k] = 0;
     Refresh();
@@ -125,7 +117,7 @@ void JobRun::LinkUp(int32_t t) {
 
 void JobRun::StoredResult(int32_t t, const FastenResult& r) {
     LogResult(-1, -1, t, r, t);
-    stored_.OnResult(t);
+    intake_.Collected(t);
     port_.StoredRefresh();
 }
 
@@ -133,7 +125,7 @@ void JobRun::OnStoredConfirmed(uint32_t chosenMask) {
     uint32_t connected = 0;
     for (int32_t t : port_.RegisteredTools())
         if (t >= 0 && t < 8 && port_.ToolConnected(t)) connected |= 1u << t;
-    stored_.Confirm(chosenMask, connected);
+    intake_.Stored().Confirm(chosenMask, connected);
     port_.StoredRefresh();
 }
 

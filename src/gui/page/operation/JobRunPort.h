@@ -4,6 +4,7 @@
 // port overrides just what it checks.
 #pragma once
 
+#include "ResultIntake.h"
 #include "fasten_result.h"
 #include <QString>
 #include <QStringList>
@@ -102,10 +103,10 @@ struct RunView {
     bool resetJobButton = true;
 };
 
-class JobRunPort {
+// The event-output writes, pending counts and resend acknowledgements are the intake's
+// (IntakePort).
+class JobRunPort : public IntakePort {
   public:
-    virtual ~JobRunPort() = default;
-
     // ---- settings and debug ----
     virtual RunSettings Settings() = 0;
     virtual QString SysPassword() = 0; // GetSysPwd
@@ -125,9 +126,6 @@ class JobRunPort {
     virtual void SetScrewCnt(int32_t tdx, int32_t n) = 0;
     virtual int32_t GetTorqueValue_ByPreset(int32_t tdx, int32_t preset) = 0; // x 100, 0 unknown
     virtual QString TorqueUnitName(int32_t tdx) = 0; // name of GetTorqueUnit_ByTdx
-    virtual void EnableDataBackup(int32_t tdx, int32_t skipStored) = 0;
-    virtual void DisableDataBackup(int32_t) {}
-    virtual int32_t GetNoPendingEvent(int32_t tdx) = 0;
 
     // ---- result log: the line, then the acknowledgement (4016 := 1) to ackTdx ----
     virtual int32_t LogAndAcknowledge(int32_t jdx, int32_t sdx, int32_t tdx,

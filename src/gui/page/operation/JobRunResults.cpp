@@ -55,35 +55,35 @@ void JobRun::LogResult(int32_t jdx, int32_t sdx, int32_t tdx, const FastenResult
 
 void JobRun::OnFastenEvent(int32_t t, const FastenResult& r) {
     const bool toolOk = t >= 0 && t < 8;
-    // Only a result from the tool's store can be a copy of one taken before the link
-    // dropped (its acknowledgement lost with the link).
-    const bool fromStore = toolOk && (stored_.Pending(t) > 0 || draining_[size_t(t)] > 0 ||
-                                      (catchUp_ > 0 && t == stepTool_));
-    if (fromStore && once_.Resent(t, r)) {
-        port_.MbusWriteTdx(t, 4016, 1);
+    const auto verdict = intake_.Classify(t, r);
+    using Verdict = ResultIntake::Verdict;
+    if (verdict == Verdict::Resend || verdict == Verdict::ResendStored) {
         port_.DebugLog(
             JobRunPort::Dbg::Debug,
             QString("result %1 of tdx.%2 again: acknowledged, not counted").arg(r.EventNo).arg(t));
-        if (stored_.Pending(t) > 0) {
-            stored_.OnResult(t);
+        if (verdict == Verdict::ResendStored) {
+            intake_.Collected(t);
             port_.StoredRefresh();
-        } else if (draining_[static_cast<size_t>(t)] > 0) {
-            draining_[static_cast<size_t>(t)]--;
-        } else if (catchUp_ > 0 && t == stepTool_ && --catchUp_ == 0) {
-            port_.SetScrewCnt(stepTool_, stepScrews_ - screwsDone_);
+        } else if (intake_.ResendCounted(t)) {
+            // The counts read at the reconnection hold it: it is the first of them.
+            if (draining_[static_cast<size_t>(t)] > 0)
+                draining_[static_cast<size_t>(t)]--;
+            else if (catchUp_ > 0 && t == stepTool_ && --catchUp_ == 0)
+                port_.SetScrewCnt(stepTool_, stepScrews_ - screwsDone_);
         }
         return;
     }
-    if (toolOk) once_.Take(t, r);
-    if (stored_.Pending(t) > 0) return StoredResult(t, r);
+    if (verdict == Verdict::Stored) return StoredResult(t, r);
     if (toolOk && draining_[static_cast<size_t>(t)] > 0) {
         // A stored result of an earlier step: logged, never judged.
         draining_[static_cast<size_t>(t)]--;
         LogResult(-1, -1, t, r, t);
         return;
     }
+    // With a job the line names the current step and, in a fastening step, its tool (a
+    // result of another tool counts for nothing there); between steps the sending tool.
     if (jdx_ >= 0)
-        LogResult(jdx_, sdx_, stepTool_ >= 0 ? stepTool_ : t, r, t);
+        LogResult(jdx_, logStep_, InFastenStep() && stepTool_ >= 0 ? stepTool_ : t, r, t);
     else
         LogResult(-1, -1, t, r, t);
     if (InFastenStep() && t == stepTool_ && waiting_)

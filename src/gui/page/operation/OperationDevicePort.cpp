@@ -97,6 +97,9 @@ void OperationDevicePort::EnableDataBackup(int32_t tdx, int32_t skipStored) {
 void OperationDevicePort::DisableDataBackup(int32_t tdx) {
     dev_->DisableDataBackup(tdx);
 }
+void OperationDevicePort::AckResend(int32_t tdx) {
+    dev_->AcknowledgeResend(tdx);
+}
 int32_t OperationDevicePort::GetNoPendingEvent(int32_t tdx) {
     return dev_->GetNoPendingEvent(tdx);
 }

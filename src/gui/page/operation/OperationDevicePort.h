@@ -33,6 +33,7 @@ class OperationDevicePort : public JobRunPort {
     void EnableDataBackup(int32_t tdx, int32_t skipStored) override;
     void DisableDataBackup(int32_t tdx) override;
     int32_t GetNoPendingEvent(int32_t tdx) override;
+    void AckResend(int32_t tdx) override;
 
     int32_t LogAndAcknowledge(int32_t jdx, int32_t sdx, int32_t tdx, const FastenResult& record,
                               int32_t barcodeSource, int32_t ackTdx) override;

@@ -7,6 +7,7 @@
 #include "UnitBarcodeData.h"
 #include "UnitBstEvent.h"
 #include "UnitBstHotplug.h"
+#include "UnitDisconnFlagData.h"
 #include "UnitErrorCodeList.h"
 #include "UnitEwEventRegtool.h"
 #include "UnitLastResult.h"
@@ -146,6 +147,9 @@ void PageOperationWithoutJob::connectEvents() {
     // A result line the writer could not put on disk (it went to the spool).
     connect(&d->LogFailEvent, &SystemEvent::triggered, this,
             [this] { Message("Error", "Logging failed"); });
+    connect(&d->DisconnFlagEvent, &SystemEvent::triggered, this, [this](QObject* ctx) {
+        if (auto* e = qobject_cast<UnitDisconnFlagData*>(ctx)) run_.DisconnFlag(e->Tdx, e->Flag);
+    });
     connect(&d->UpdateRegtoolsEvent, &SystemEvent::triggered, this, [this](QObject* ctx) {
         if (auto* p = qobject_cast<UnitEwEventRegtool*>(ctx)) run_.Registry(p->Tdx, p->State);
     });

@@ -1,12 +1,12 @@
-// The result half shared by every screen that takes fastening results: stored results
-// read at the start, the collection of the chosen tools one by one with its guard
-// against a resent result, link changes during it, and each result logged and
-// acknowledged. What a tool gets when it has nothing stored, when its collection starts
-// and when it ends is the screen's own (the hooks below).
+// The result half shared by every screen without a job that takes fastening results: the
+// tools' link changes, stored results read at the start and collected tool by tool, and
+// each result logged and acknowledged, all through one ResultIntake. What a tool gets when
+// it has nothing (more) to collect, when its collection starts and when it ends is the
+// screen's own (the hooks below).
 #pragma once
 
+#include "ResultIntake.h"
 #include "ResultsPort.h"
-#include "StoredResults.h"
 
 class ResultTaker {
   public:
@@ -20,16 +20,18 @@ class ResultTaker {
 
     // Stored-results dialog: the operator chose the tools to collect (bit per tool).
     void StoredConfirmed(unsigned chosen);
+    // The disconnection flag: the tool was readdressed, a new link follows.
+    void DisconnFlag(int tdx, int flag);
 
-    int Pending(int tdx) const { return stored_.Pending(tdx); }
-    int StoredTotal() const { return stored_.Total(); }
-    int Collecting() const { return stored_.Current(); }
-    const StoredResults& Stored() const { return stored_; }
+    int Pending(int tdx) const { return Stored().Pending(tdx); }
+    int StoredTotal() const { return Stored().Total(); }
+    int Collecting() const { return Stored().Current(); }
+    const StoredResults& Stored() const { return intake_.Stored(); }
 
   protected:
-    // A tool with nothing (more) to collect: its results from now on.
+    // A tool with nothing (more) to collect: its results from now on (OpenOutput).
     virtual void OpenTool(int tdx) = 0;
-    // Its stored results are asked for (EnableDataBackup(t, 0) at the end).
+    // Its stored results are asked for (OutputOn(t, 0) at the end).
     virtual void StartCollecting(int tdx) = 0;
     // Its last stored result arrived.
     virtual void StoredToolDone(int tdx) = 0;
@@ -37,19 +39,19 @@ class ResultTaker {
     // Counts read afresh for every connected tool (with the setting on); tools with
     // nothing stored opened. True when some tool holds results (the prompt is due).
     bool ReadPending();
-    // A result of a tool being collected goes to the log only: true when tdx was one.
-    bool TakeStored(int tdx);
-    // The tool's next live result, remembered against a resend; false when none waited.
-    bool ReadLive(int tdx, FastenResult* r);
+    // The tool's next result: true for a live one, the screen's own. A stored result is
+    // logged here (no sound, no table), a resend only acknowledged: both give false, as
+    // does a tool with nothing unread.
+    bool TakeResult(int tdx, FastenResult* r);
     void LogResult(int tdx, const FastenResult& r);
-    // A tool's link changed: stored results dropped on a loss, counted again on return.
+    // A tool's link changed (registry update).
     void LinkChanged(int tdx, int state);
+    // Event output of a tool opened to the screen: only new results, except after its event
+    // link alone was lost (what it made meanwhile is the screen's).
+    void OpenOutput(int tdx);
     bool Connected(int tdx);
-    void DropStored() { stored_.Clear(); }
+    void DropStored() { intake_.Stored().Clear(); }
 
     ResultsPort& results_;
-
-  private:
-    StoredResults stored_;
-    ResultOnce once_;
+    ResultIntake intake_;
 };

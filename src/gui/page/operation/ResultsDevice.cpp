@@ -17,8 +17,11 @@ int ResultsDevice::ToolCount() {
 int ResultsDevice::ToolState(int tdx) {
     return ApplicationDevice()->GetTdxToolState(tdx);
 }
-int ResultsDevice::PendingEvents(int tdx) {
+int32_t ResultsDevice::GetNoPendingEvent(int32_t tdx) {
     return ApplicationDevice()->GetNoPendingEvent(tdx);
+}
+void ResultsDevice::AckResend(int32_t tdx) {
+    ApplicationDevice()->AcknowledgeResend(tdx);
 }
 void ResultsDevice::WriteRegister(int tdx, int reg, int value) {
     ApplicationDevice()->MbusWriteTdx(tdx, reg, value);

@@ -10,7 +10,8 @@ class ResultsDevice : public virtual ResultsPort {
     int BarcodeInterface() override;
     int ToolCount() override;
     int ToolState(int tdx) override;
-    int PendingEvents(int tdx) override;
+    int32_t GetNoPendingEvent(int32_t tdx) override;
+    void AckResend(int32_t tdx) override;
     void WriteRegister(int tdx, int reg, int value) override;
     void EnableDataBackup(int tdx, int skipStored) override;
     void DisableDataBackup(int tdx) override;

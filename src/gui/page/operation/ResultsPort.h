@@ -1,26 +1,23 @@
-// What every screen that takes fastening results does to the world for them: the tools'
-// stored-result settings, reading a result, logging it with its acknowledgement and the
-// stored-results dialog. The operation screen without a job and the editor screens
-// extend it; the device half is ResultsDevice.
+// What every screen without a job that takes fastening results does to the world for them:
+// settings, reading a result, logging it with its acknowledgement and the stored-results
+// dialog; the event-output writes are the intake's (IntakePort). The operation screen
+// without a job and the editor screens extend it; the device half is ResultsDevice.
 #pragma once
 
+#include "ResultIntake.h"
 #include "fasten_result.h"
 
 #include <string>
 
-class ResultsPort {
+class ResultsPort : public IntakePort {
   public:
-    virtual ~ResultsPort() = default;
     // ---- settings ----
     virtual bool BackupManager() = 0;
     virtual int BarcodeInterface() = 0; // 0 local scanner, 1 the tools' scanners
     // ---- tools ----
     virtual int ToolCount() = 0;        // registered tools
     virtual int ToolState(int tdx) = 0; // connection state, 3 connected
-    virtual int PendingEvents(int tdx) = 0;
     virtual void WriteRegister(int tdx, int reg, int value) = 0;
-    virtual void EnableDataBackup(int tdx, int skipStored) = 0;
-    virtual void DisableDataBackup(int tdx) = 0;
     // ---- results ----
     // The tool's next unread result; false when none was waiting.
     virtual bool ReadResult(int tdx, FastenResult* out) = 0;

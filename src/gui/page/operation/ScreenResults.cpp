@@ -2,6 +2,7 @@
 
 #include "ApplicationDeviceClass.h"
 #include "Page.h"
+#include "UnitDisconnFlagData.h"
 #include "UnitEwEventRegtool.h"
 #include "UnitMessageBox.h"
 #include "UnitTdxData.h"
@@ -34,6 +35,10 @@ ScreenResults::ScreenResults() : results_(*this), prompt_(new StoredPrompt(resul
     // A result line the writer could not put on disk (it went to the spool).
     connect(&d->LogFailEvent, &SystemEvent::triggered, this,
             [this] { Message("Error", "Logging failed"); });
+    connect(&d->DisconnFlagEvent, &SystemEvent::triggered, this, [this](QObject* ctx) {
+        if (auto* e = qobject_cast<UnitDisconnFlagData*>(ctx))
+            results_.DisconnFlag(e->Tdx, e->Flag);
+    });
     connect(&d->UpdateRegtoolsEvent, &SystemEvent::triggered, this, [this](QObject* ctx) {
         if (auto* p = qobject_cast<UnitEwEventRegtool*>(ctx)) results_.Registry(p->Tdx, p->State);
     });

@@ -14,12 +14,21 @@ void StoredResults::Clear() {
 void StoredResults::SetPending(int32_t tdx, int32_t n) {
     if (!Valid(tdx)) return;
     const auto k = static_cast<size_t>(tdx);
+    bool moveOn = false;
     if (chosen_[k]) { // it came back during the collection: its new count replaces the old
         total_ -= pending_[k];
         chosen_[k] = false;
-        if (current_ == tdx) current_ = -1;
+        if (current_ == tdx) {
+            current_ = -1;
+            moveOn = true;
+        }
     }
     pending_[k] = n > 0 ? n : 0;
+    if (moveOn && n <= 0) {
+        // Nothing left of it: the collection goes on with the next chosen tool, or ends.
+        StartNext();
+        if (total_ == 0 && confirmed_ && !AnyPending() && hooks_.finished) hooks_.finished();
+    }
     if (n > 0) {
         // Results to choose from, in this round or a new one after an earlier finished:
         // the bar starts empty and the operator may confirm again.

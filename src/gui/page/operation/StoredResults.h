@@ -66,11 +66,13 @@ class ResultOnce {
     void Take(int32_t tdx, const FastenResult& r);
     // tdx's link dropped: the last result taken may come again, first.
     void LinkLost(int32_t tdx);
-    // Asked for each stored result before it is taken: true when r is the resend. Only the
-    // first result after a loss can be one, so the question is answered once per loss.
+    // Asked for each result before it is taken: true when r is the resend. Only the first
+    // result after a loss can be one, so the question is answered once per loss.
     bool Resent(int32_t tdx, const FastenResult& r);
-    // The tool came back with nothing stored: nothing can be resent.
+    // The tool came back with nothing stored, or sends only new results: nothing can be resent.
     void Forget(int32_t tdx);
+    // A loss was seen and no result has been asked about since.
+    bool Open(int32_t tdx) const { return Valid(tdx) && open_[static_cast<size_t>(tdx)]; }
 
   private:
     static bool Valid(int32_t t) { return t >= 0 && t < kTools; }
