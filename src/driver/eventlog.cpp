@@ -155,8 +155,8 @@ std::string EventLog_FormatLine(const struct tm& t, const char* job, const char*
 
 int EventLog_Write(const char* job, const char* step, const char* barcode, const char* tool,
                    const FastenResult& r) {
-    // Without the card the folders would be made inside its empty mount point.
-    if (get_setting_log()->path == 1 && !Common_MicroSdPresent()) {
+    // Without the card mounted the folders would be made inside its empty mount point.
+    if (get_setting_log()->path == 1 && !Common_MicroSdMounted()) {
         DBG_ERR("micro sd not present, result not written");
         return -1;
     }

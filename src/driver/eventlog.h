@@ -57,7 +57,7 @@ void EventLog_Shutdown();
 void EventLog_StartWriter();
 // Where the spool file goes while the log at `location` cannot be written: the other
 // storage ("./files/log/spool.csv" internal, "spool.csv" at the card's root), or empty
-// when the card is the other storage and is not present.
+// when the card is the other storage and is not mounted.
 std::string EventLog_SpoolPath(uint32_t location);
 // Lines held in the spool now (file and memory); the memory part's bound (default
 // 10000, the oldest line is dropped beyond it, with a log line counting drops).

@@ -74,8 +74,8 @@ std::string dayFileFor(const std::string& line, uint32_t location) {
 // never both in a file and in the spool. 0 or -1.
 int appendDurably(const std::vector<std::string>& lines, uint32_t location) {
     if (lines.empty()) return 0;
-    // Without the card the folders would be made inside its empty mount point.
-    if (location == 1 && !Common_MicroSdPresent()) {
+    // Without the card mounted the folders would be made inside its empty mount point.
+    if (location == 1 && !Common_MicroSdMounted()) {
         DBG_ERR("micro sd not present, %zu results not written", lines.size());
         return -1;
     }
@@ -408,7 +408,7 @@ void replayAtStart() {
 
 std::string EventLog_SpoolPath(uint32_t location) {
     if (location == 1) return SPOOL_INTERNAL;
-    if (!Common_MicroSdPresent()) return std::string();
+    if (!Common_MicroSdMounted()) return std::string();
     return Common_SysPath("/media/mmcblk1p1") + "/spool.csv";
 }
 

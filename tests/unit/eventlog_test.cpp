@@ -86,11 +86,17 @@ TEST_F(EventLogTest, FirstResultOfTheDayWritesTheHeaderOnceAndMidnightSplitsTheF
 TEST_F(EventLogTest, MicroSdOnlyWithTheCardAndAnUnmakeableFolderOrFileFails) {
     get_setting_log()->path = 1;
     Common_SetFixedTime(localInstant(2026, 3, 5, 12, 0, 0));
-    // No card: nothing is made inside the empty mount point.
-    EXPECT_EQ(EventLog_Write("", "", "-", "T", sample()), -1);
-    EXPECT_TRUE(log.contains("micro sd not present"));
-    EXPECT_FALSE(TestEnv::exists(env.sysroot() + "/media/mmcblk1p1/2026"));
-    TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", "");
+    // No card, or a card not mounted (yet): nothing is made inside the empty mount point,
+    // which is on the internal flash.
+    for (bool inSlot : {false, true}) {
+        SCOPED_TRACE(inSlot);
+        if (inSlot) env.insertCard(false);
+        log.clear();
+        EXPECT_EQ(EventLog_Write("", "", "-", "T", sample()), -1);
+        EXPECT_TRUE(log.contains("micro sd not present"));
+        EXPECT_FALSE(TestEnv::exists(env.sysroot() + "/media/mmcblk1p1/2026"));
+    }
+    env.mountCard();
     ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);
     EXPECT_TRUE(TestEnv::exists(env.sysroot() + "/media/mmcblk1p1/2026/03/05/20260305.csv"));
     // The internal log: a folder that cannot be made or a file that cannot be opened fails.

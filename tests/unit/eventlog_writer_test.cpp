@@ -57,7 +57,7 @@ struct WriterTest : ::testing::Test {
     std::string dayFile() const {
         return get_setting_log()->path == 1 ? sd + "/2026/12/06/20261206.csv" : DAY_FILE;
     }
-    void insertCard() { TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", ""); }
+    void insertCard(bool mounted = true) { env.insertCard(mounted); }
     bool waitAcks(size_t n) {
         return kest_test::WaitUntil([&] {
             std::lock_guard<std::mutex> g(ackLock);
@@ -165,6 +165,7 @@ TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
         bool card;
         int err, ops;
         bool spoolFile; // else memory
+        bool unmounted = false; // the card is in its slot but not mounted
     } cases[] = {
         {"internal full on write, no card", 0, false, ENOSPC, COMMON_FAULT_WRITE, false},
         {"internal full at the flush, no card", 0, false, ENOSPC, COMMON_FAULT_SYNC, false},
@@ -172,14 +173,17 @@ TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
         {"internal full, spool on the card", 0, true, ENOSPC, COMMON_FAULT_WRITE, true},
         {"card unwritable, spool internal", 1, true, EACCES, COMMON_FAULT_OPEN, true},
         {"card taken out, spool internal", 1, false, 0, 0, true},
+        {"card in but not mounted, spool internal", 1, false, 0, 0, true, true},
+        {"internal full, card in but not mounted", 0, false, ENOSPC, COMMON_FAULT_WRITE, false,
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove_all("files/log");
         fs::remove_all(sd);
-        fs::remove(env.sysroot() + "/dev/mmcblk1p1");
+        env.removeCard();
         get_setting_log()->path = c.location;
-        if (c.card) insertCard();
+        if (c.card || c.unmounted) insertCard(!c.unmounted);
         if (c.ops) Common_SetFault(c.location == 1 ? sd.c_str() : "./files/log", c.err, c.ops);
         acks.clear();
         sink.clear();
@@ -190,6 +194,7 @@ TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
         EXPECT_EQ(acks.size(), 2u) << "acknowledged although not written";
         EXPECT_EQ(EventLog_SpoolLength(), 2u);
         EXPECT_TRUE(fileLines(dayFile()).empty()) << "no line and no lone header in the log";
+        EXPECT_FALSE(TestEnv::exists(sd + "/2026")) << "nothing in the empty mount point";
         std::string spool = EventLog_SpoolPath(c.location);
         EXPECT_EQ(TestEnv::exists(spool), c.spoolFile) << spool;
         if (c.spoolFile) {
