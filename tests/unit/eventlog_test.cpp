@@ -55,26 +55,29 @@ TEST_F(EventLogTest, FirstResultOfTheDayWritesTheHeaderOnceAndMidnightSplitsTheF
     const std::string earlier = "2026-12-04 08:00:00,J,S,-,T,1,1,1.00,1.00,1,1,1,1,1,0,1,1,1,\n";
     // A line an older version wrote without quoting: its lone quote must not make the
     // rest of the file look like one field.
-    const std::string older = "2026-12-04 07:00:00,5\" screw,S,-,T,1,1,1.00,1.00,1,1,1,1,1,0,1,1,1,\n";
+    const std::string older =
+        "2026-12-04 07:00:00,5\" screw,S,-,T,1,1,1.00,1.00,1,1,1,1,1,0,1,1,1,\n";
     const std::string header = EVENTLOG_HEADER;
     struct {
         const char* what;
         std::optional<std::string> before; // the day file's content, none when there is none
-        std::vector<std::string> kept;  // its lines before the two new ones
-        bool cut;                       // the debug log says a partial record was cut off
+        std::vector<std::string> kept;     // its lines before the two new ones
+        bool cut;                          // the debug log says a partial record was cut off
     } cases[] = {
         {"no folders yet", std::nullopt, {header}, false},
         {"empty file left by a power cut", "", {header}, false},
         {"day file with lines", earlier, {earlier}, false},
         {"torn header", "Time, Job, St", {header}, true},
-        {"torn inside a quoted field", earlier + "2026-12-04 09:00:00,\"job, A",
-         {earlier}, true},
+        {"torn inside a quoted field", earlier + "2026-12-04 09:00:00,\"job, A", {earlier}, true},
         {"torn after a quoted line break",
-         earlier + "2026-12-04 09:00:00,J,S,\"LOT\r\n7", {earlier}, true},
-        {"a lone quote in an older line, whole", older + earlier, {older, earlier},
-         false},
+         earlier + "2026-12-04 09:00:00,J,S,\"LOT\r\n7",
+         {earlier},
+         true},
+        {"a lone quote in an older line, whole", older + earlier, {older, earlier}, false},
         {"a lone quote in an older line, then torn",
-         older + earlier + "2026-12-04 09:0", {older, earlier}, true},
+         older + earlier + "2026-12-04 09:0",
+         {older, earlier},
+         true},
     };
     const std::string added =
         EventLog_FormatLine(localTm(2026, 12, 4, 10, 0, 0), "J", "S", "-", "T", sample());

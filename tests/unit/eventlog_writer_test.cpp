@@ -164,7 +164,7 @@ TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
         uint32_t location;
         bool card;
         int err, ops;
-        bool spoolFile; // else memory
+        bool spoolFile;         // else memory
         bool unmounted = false; // the card is in its slot but not mounted
     } cases[] = {
         {"internal full on write, no card", 0, false, ENOSPC, COMMON_FAULT_WRITE, false},

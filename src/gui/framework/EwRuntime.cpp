@@ -3,8 +3,8 @@
 #include "ApplicationApplication.h"
 #include "ApplicationDeviceClass.h"
 #include "UsbWatch.h"
-#include "ew_driver.h"
 #include "debug.h"
+#include "ew_driver.h"
 #include "ewmain.h"
 
 #include <QAbstractEventDispatcher>
