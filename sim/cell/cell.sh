@@ -56,6 +56,8 @@ cell_up() {
     if [ "$sd" = 1 ]; then
         mkdir -p "$sys/media/mmcblk1p1"
         : >"$sys/dev/mmcblk1p1"
+        # The panel writes to the card only once the mount table names it.
+        echo "/dev/mmcblk1p1 /media/mmcblk1p1 vfat rw 0 0" >"$sys/proc/mounts"
     fi
     if [ "$stick" = 1 ]; then
         mkdir -p "$sys/media/sda1/backup"

@@ -56,6 +56,8 @@ int main(int argc, char** argv) {
     }
     // A peer or child that goes away mid-write must give EPIPE, not end the panel.
     signal(SIGPIPE, SIG_IGN);
+    // Stopped by the system (a restart): the same shutdown as "p".
+    EwQuitOnSignal(SIGTERM);
     EwSetArgs(argc, argv);
     if (!EwInit()) return 1;
     // Started by the service's launcher in place of a program that failed to start.

@@ -391,6 +391,24 @@ bool Common_MicroSdPresent() {
     return Common_Exists(Common_SysPath("/dev/mmcblk1p1"));
 }
 
+bool Common_MicroSdMounted() {
+    if (!Common_MicroSdPresent()) return false;
+    const std::string point = Common_SysPath("/media/mmcblk1p1");
+    struct stat st, up;
+    if (stat(point.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    if (stat(Common_SysPath("/media").c_str(), &up) == 0 && st.st_dev != up.st_dev) return true;
+    // The same device: a bind mount or a file system mounted from the same one would look
+    // like this too, so the mount table decides.
+    FILE* f = fopen(Common_SysPath("/proc/mounts").c_str(), "re");
+    if (!f) return false;
+    bool mounted = false;
+    char line[1024], dir[512];
+    while (!mounted && fgets(line, sizeof line, f))
+        mounted = sscanf(line, "%*s %511s", dir) == 1 && strcmp(dir, "/media/mmcblk1p1") == 0;
+    fclose(f);
+    return mounted;
+}
+
 int Common_OpenRegular(const std::string& path, int flags, unsigned mode) {
     int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, mode);
     if (fd < 0) return -1;

@@ -93,6 +93,11 @@ bool Common_Exists(const std::string& path);
 // The micro-SD card is in its slot (its block device exists under the sysroot). Log and
 // start-up checks use it to choose between internal storage and the card.
 bool Common_MicroSdPresent();
+// The card is present and its file system is mounted on "/media/mmcblk1p1" (the folder
+// lies on another device than its parent, or the mount table "/proc/mounts" names it).
+// Until then that folder is on the internal flash: what is written there is hidden once
+// the card is mounted over it, so the result log writes to the card only when this holds.
+bool Common_MicroSdMounted();
 // Opens `path` only when it is a regular file, without ever blocking: a FIFO, device or
 // folder put where a data file belongs (a restored archive can bring one) would hang the
 // open or the read. `flags` are open(2) flags (O_NONBLOCK is added for the open and

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,9 +24,12 @@ const char* const EVENTLOG_HEADER =
 
 namespace {
 struct EventLogState {
-    std::mutex lock; // guards the two sources
+    std::mutex lock; // guards the two sources and `whole`
     std::function<std::string(int)> toolName;
     std::function<std::string()> scannerCode;
+    // Files this process appended whole records to, and the size it left them at: an
+    // open finding that size need not read the file again for a torn last record.
+    std::map<std::string, off_t> whole;
 };
 EventLogState eventLog;
 
@@ -52,7 +56,12 @@ int EventLog_AppendWhole(int fd, const std::string& path, const std::string& dat
     struct stat st;
     if (fstat(fd, &st) != 0) return -1;
     long n = Common_IoWrite(path, fd, data.data(), data.size());
-    if (n == long(data.size())) return 0;
+    if (n == long(data.size())) {
+        std::lock_guard<std::mutex> g(eventLog.lock);
+        if (eventLog.whole.size() >= 16) eventLog.whole.clear(); // days gone by
+        eventLog.whole[path] = st.st_size + off_t(n);
+        return 0;
+    }
     int err = n < 0 ? errno : ENOSPC;
     if (n > 0 && ftruncate(fd, st.st_size) != 0)
         DBG_ERR("cannot cut back partial line, %s", strerror(errno));
@@ -89,7 +98,7 @@ int makeDirsDurably(const std::string& dir) {
 }
 } // namespace
 
-int EventLog_OpenDay(const std::string& path, bool* needHeader, const char* caller) {
+int EventLog_OpenAppend(const std::string& path, bool* needHeader, const char* caller) {
     // The day's file usually exists: one open. Otherwise the folders and the header.
     // A file that exists but is empty (cut off between creation and header) also gets it.
     *needHeader = false;
@@ -115,6 +124,52 @@ int EventLog_OpenDay(const std::string& path, bool* needHeader, const char* call
     }
     struct stat st;
     if (fstat(fd, &st) == 0 && st.st_size == 0) *needHeader = true;
+    return fd;
+}
+
+namespace {
+// Cuts a day file back to its last whole record when a power cut left it ending inside
+// one (a write is not atomic on the disk). Only that record, which was never
+// acknowledged: its tool sends it again. 0 or -1.
+int cutTornRecord(int fd, const std::string& path, const char* caller) {
+    struct stat st;
+    if (fstat(fd, &st) != 0) return -1;
+    {
+        std::lock_guard<std::mutex> g(eventLog.lock);
+        auto it = eventLog.whole.find(path);
+        if (st.st_size == 0 || (it != eventLog.whole.end() && it->second == st.st_size)) return 0;
+    }
+    const int rfd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    EventLogScan scan;
+    const int rc = rfd < 0 ? -1 : EventLog_ScanRecords(rfd, 0, &scan);
+    if (rfd >= 0) close(rfd);
+    if (rc != 0) {
+        DBG_ERR_AS(caller, "%s unreadable, %s", path.c_str(), strerror(errno));
+        return -1;
+    }
+    if (scan.end < scan.size) {
+        DBG_ERR_AS(caller, "%s : incomplete last record cut off (%lld bytes)", path.c_str(),
+                   (long long)(scan.size - scan.end));
+        if (ftruncate(fd, scan.end) != 0) {
+            DBG_ERR_AS(caller, "cannot cut %s back, %s", path.c_str(), strerror(errno));
+            return -1;
+        }
+    }
+    std::lock_guard<std::mutex> g(eventLog.lock);
+    eventLog.whole[path] = scan.end;
+    return 0;
+}
+} // namespace
+
+int EventLog_OpenDay(const std::string& path, bool* needHeader, const char* caller) {
+    const int fd = EventLog_OpenAppend(path, needHeader, caller);
+    if (fd < 0 || *needHeader) return fd;
+    struct stat st;
+    if (cutTornRecord(fd, path, caller) != 0) {
+        close(fd);
+        return -1;
+    }
+    if (fstat(fd, &st) == 0 && st.st_size == 0) *needHeader = true; // a torn header
     return fd;
 }
 
@@ -155,8 +210,8 @@ std::string EventLog_FormatLine(const struct tm& t, const char* job, const char*
 
 int EventLog_Write(const char* job, const char* step, const char* barcode, const char* tool,
                    const FastenResult& r) {
-    // Without the card the folders would be made inside its empty mount point.
-    if (get_setting_log()->path == 1 && !Common_MicroSdPresent()) {
+    // Without the card mounted the folders would be made inside its empty mount point.
+    if (get_setting_log()->path == 1 && !Common_MicroSdMounted()) {
         DBG_ERR("micro sd not present, result not written");
         return -1;
     }

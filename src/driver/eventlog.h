@@ -58,12 +58,13 @@ void EventLog_Flush();
 // its bound if need be); what is still left is named in the debug log.
 void EventLog_Shutdown();
 // Driver start-up: takes over spool files an earlier run left behind (their records not
-// yet in the log) and writes them, on the writer's loop before it takes results; what
-// the log does not take is tried again with back-off.
+// yet in the log) on the writer's loop before it takes results, without writing them
+// then: the loop writes them a slice at a time, before any later line; what the log does
+// not take is tried again with back-off.
 void EventLog_StartWriter();
 // Where the spool file goes while the log at `location` cannot be written: the other
 // storage ("./files/log/spool.csv" internal, "spool.csv" at the card's root), or empty
-// when the card is the other storage and is not present.
+// when the card is the other storage and is not mounted.
 std::string EventLog_SpoolPath(uint32_t location);
 // Lines held in the spool now (file and memory); the memory part's bound (default
 // 10000, the oldest line is dropped beyond it, with a log line counting drops).

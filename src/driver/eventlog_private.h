@@ -8,13 +8,31 @@
 
 // Flushes the names in folder `dir` ("" for the working folder). 0 or -1.
 int EventLog_SyncDir(const std::string& dir);
-// Opens the day file `path` for appending, creating its folders (and flushing each new
-// name into its folder); *needHeader is set for an empty file. Descriptor or -1, logged
-// under `caller`.
+// Opens the file `path` for appending, creating its folders (and flushing each new name
+// into its folder); *isEmpty is set for an empty file. Descriptor or -1, logged under
+// `caller`.
+int EventLog_OpenAppend(const std::string& path, bool* isEmpty, const char* caller);
+// The same for a day file, which is cut back first when a power cut left it ending inside
+// a record (only that partial record, never acknowledged, said in the debug log), so the
+// next line is not glued to it; *needHeader is set for an empty file.
 int EventLog_OpenDay(const std::string& path, bool* needHeader, const char* caller);
-// Writes `data` with one write(); a short write is cut back so no partial line stays.
-// 0, or -1 with errno set.
+// Writes `data` (whole records) with one write(); a short write is cut back so no partial
+// line stays. 0, or -1 with errno set.
 int EventLog_AppendWhole(int fd, const std::string& path, const std::string& data);
+
+// A record starts with its time, "YYYY-MM-DD HH:MM:SS," (`n` bytes at `p`).
+bool EventLog_IsRecordStart(const char* p, size_t n);
+// The records of a file from `from` on, quote parity starting there.
+struct EventLogScan {
+    off_t size = 0;     // where the file ends
+    off_t end = 0;      // after the last whole record: a partial one follows up to `size`
+    size_t records = 0; // whole records from `from` up to `end`
+};
+// Reads the file in blocks. A record ends at a line break outside quotes; what follows the
+// last is one partial record at most: when line breaks the count takes as quoted are
+// followed by a line that begins as records do, the count went wrong before (a lone quote
+// an older version wrote unquoted) and `end` is the last line break. 0 or -1.
+int EventLog_ScanRecords(int fd, off_t from, EventLogScan* out);
 
 // ---- spool files (eventlog_spool.cpp) ----
 
@@ -22,8 +40,7 @@ int EventLog_AppendWhole(int fd, const std::string& path, const std::string& dat
 struct EventLogSpoolFile {
     std::string path;
     off_t from = 0;
-    size_t lines = 0;   // records from `from` on
-    size_t records = 0; // every record in the file: its bound counts these
+    size_t lines = 0; // records from `from` on: its bound counts these
 };
 
 // Spooled lines go to the log by slices of about this many bytes: a result waits for one
@@ -43,7 +60,8 @@ size_t EventLog_TakeRecords(const std::string& text, size_t start, size_t maxByt
 // Removes a spool file and flushes its folder.
 void EventLog_SpoolRemove(const std::string& path);
 // Takes over a spool file found on disk: 1 with records to write, 0 for none (the file
-// is removed), -1 when it cannot be read.
+// is removed), -1 when it cannot be read. Its mark counts only when it points just after
+// a line break, at a record.
 int EventLog_SpoolAdopt(const std::string& path, EventLogSpoolFile* f);
 // The next slice of a file's unwritten records; *next is where the rest begins. 0, or -1
 // with errno set.

@@ -6,6 +6,7 @@
 #include "eventlog_private.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,7 +17,7 @@
 // Appends `data` to a spool file and flushes it (a new file's name too); 0 or -1.
 int EventLog_SpoolAppend(const std::string& path, const std::string& data) {
     bool isNew = false;
-    int fd = EventLog_OpenDay(path, &isNew, __func__);
+    int fd = EventLog_OpenAppend(path, &isNew, __func__);
     if (fd < 0) return -1;
     int rc = EventLog_AppendWhole(fd, path, data);
     if (rc == 0) rc = Common_IoSync(path, fd);
@@ -48,6 +49,101 @@ void EventLog_SpoolRemove(const std::string& path) {
         DBG_ERR("cannot remove %s, %s", path.c_str(), strerror(errno));
 }
 
+bool EventLog_IsRecordStart(const char* p, size_t n) {
+    static const char form[] = "dddd-dd-dd dd:dd:dd,";
+    if (n < sizeof form - 1) return false;
+    for (size_t i = 0; i + 1 < sizeof form; ++i)
+        if (form[i] == 'd' ? !isdigit((unsigned char)p[i]) : p[i] != form[i]) return false;
+    return true;
+}
+
+int EventLog_ScanRecords(int fd, off_t from, EventLogScan* out) {
+    *out = EventLogScan{};
+    out->end = from;
+    std::string block(EVENTLOG_SPOOL_SLICE, '\0');
+    off_t at = from, lineEnd = from;
+    size_t quotedBreaks = 0; // line breaks taken as quoted since the last record end
+    bool quoted = false;
+    ssize_t n;
+    while ((n = pread(fd, block.data(), block.size(), at)) > 0) {
+        for (ssize_t i = 0; i < n; ++i, ++at) {
+            const char c = block[size_t(i)];
+            if (c == '"') {
+                quoted = !quoted;
+            } else if (c == '\n') {
+                lineEnd = at + 1;
+                if (quoted) {
+                    ++quotedBreaks;
+                    continue;
+                }
+                ++out->records;
+                out->end = at + 1;
+                quotedBreaks = 0;
+            }
+        }
+    }
+    if (n < 0) return -1;
+    out->size = at;
+    if (lineEnd == out->end) return 0;
+    // Line breaks in quotes after the last record end: one record holding a quoted line
+    // break (a barcode may), or a quote count gone wrong. A line there that begins as
+    // records do tells the second; so does a stretch longer than any record.
+    bool wrong = lineEnd - out->end > off_t(EVENTLOG_SPOOL_SLICE);
+    if (!wrong) {
+        std::string tail(size_t(std::min(out->size, lineEnd + 20) - out->end), '\0');
+        n = pread(fd, tail.data(), tail.size(), out->end);
+        if (n < 0) return -1;
+        for (ssize_t i = 0; !wrong && i < n; ++i)
+            wrong = tail[size_t(i)] == '\n' &&
+                    EventLog_IsRecordStart(tail.data() + i + 1, size_t(n - i - 1));
+    }
+    if (wrong) {
+        out->records += quotedBreaks;
+        out->end = lineEnd;
+    }
+    return 0;
+}
+
+namespace {
+// Where a spool file's unwritten records begin. Its mark counts only when it points just
+// after a line break, at a record (or at the end): a power cut can tear the mark, and a
+// torn one may point into a record. Without a good mark: the first record that begins
+// behind the mark's bytes. The mark is written only over records in the log already, so
+// at worst some are written again, none is lost, and the record the mark was written
+// over (a quoted name in it may have lost its opening quote) is not read. -1 on a read
+// error.
+off_t spoolStart(int fd, const std::string& path) {
+    constexpr size_t LEN = EVENTLOG_SPOOL_MARK_LEN;
+    char head[LEN + 1] = {};
+    struct stat st;
+    const ssize_t n = pread(fd, head, LEN, 0);
+    if (n < 0 || fstat(fd, &st) != 0) return -1;
+    if (n == 0 || head[0] != '#') return 0;
+    unsigned long long mark = 0;
+    if (size_t(n) == LEN && head[LEN - 1] == '\n' &&
+        std::all_of(head + 1, head + LEN - 1, [](char c) { return isdigit((unsigned char)c); }) &&
+        sscanf(head + 1, "%20llu", &mark) == 1 && mark >= LEN &&
+        mark <= (unsigned long long)st.st_size) {
+        char at[21] = {};
+        const ssize_t m = pread(fd, at, sizeof at, off_t(mark) - 1);
+        if (m >= 1 && at[0] == '\n' &&
+            (off_t(mark) == st.st_size || EventLog_IsRecordStart(at + 1, size_t(m - 1))))
+            return off_t(mark);
+    }
+    DBG_ERR("%s : mark unreadable, read from the first record behind it", path.c_str());
+    std::string block(EVENTLOG_SPOOL_SLICE + 21, '\0');
+    for (off_t from = 0;; from += off_t(EVENTLOG_SPOOL_SLICE)) {
+        const ssize_t got = pread(fd, block.data(), block.size(), from);
+        if (got < 0) return -1;
+        for (ssize_t i = 0; i < std::min(got, ssize_t(EVENTLOG_SPOOL_SLICE)); ++i)
+            if (block[size_t(i)] == '\n' &&
+                EventLog_IsRecordStart(block.data() + i + 1, size_t(got - i - 1)))
+                return from + i + 1;
+        if (got <= ssize_t(EVENTLOG_SPOOL_SLICE)) return st.st_size;
+    }
+}
+} // namespace
+
 // Takes over a spool file found on disk: where its unwritten records begin (after the
 // mark), how many there are; a record cut by a power cut (never acknowledged) is cut off,
 // so later lines start clean. Read in blocks, once. 1 with records to write, 0 for none
@@ -58,48 +154,22 @@ int EventLog_SpoolAdopt(const std::string& path, EventLogSpoolFile* f) {
         DBG_ERR("spool %s unreadable, %s", path.c_str(), strerror(errno));
         return -1;
     }
-    std::string block(EVENTLOG_SPOOL_SLICE, '\0');
-    ssize_t n = pread(fd, block.data(), EVENTLOG_SPOOL_MARK_LEN, 0);
-    unsigned long long mark = 0;
-    struct stat st = {};
     f->path = path;
-    f->from = 0;
-    if (n == ssize_t(EVENTLOG_SPOOL_MARK_LEN) && block[0] == '#' &&
-        block[EVENTLOG_SPOOL_MARK_LEN - 1] == '\n' &&
-        sscanf(block.c_str() + 1, "%20llu", &mark) == 1 && mark >= EVENTLOG_SPOOL_MARK_LEN &&
-        fstat(fd, &st) == 0 && mark <= (unsigned long long)st.st_size)
-        f->from = off_t(mark);
-    else if (n > 0 && block[0] == '#')
-        DBG_ERR("%s : mark unreadable, read from the start", path.c_str());
-    size_t before = 0, lines = 0;
-    off_t at = 0, end = f->from;
-    bool quoted = false;
-    while ((n = pread(fd, block.data(), block.size(), at)) > 0) {
-        for (ssize_t i = 0; i < n; ++i, ++at) {
-            if (at < f->from) {
-                before += block[size_t(i)] == '\n';
-            } else if (block[size_t(i)] == '"') {
-                quoted = !quoted;
-            } else if (block[size_t(i)] == '\n' && !quoted) {
-                ++lines;
-                end = at + 1;
-            }
-        }
-    }
-    if (n < 0) {
+    f->from = spoolStart(fd, path);
+    EventLogScan scan;
+    if (f->from < 0 || EventLog_ScanRecords(fd, f->from, &scan) != 0) {
         DBG_ERR("spool %s unreadable, %s", path.c_str(), strerror(errno));
         close(fd);
         return -1;
     }
-    if (at > end) {
+    if (scan.size > scan.end) {
         DBG_ERR("%s : incomplete last line left out", path.c_str());
-        if (ftruncate(fd, std::max(end, f->from)) != 0 || fdatasync(fd) != 0)
+        if (ftruncate(fd, scan.end) != 0 || fdatasync(fd) != 0)
             DBG_ERR("cannot cut %s back, %s", path.c_str(), strerror(errno));
     }
     close(fd);
-    f->lines = lines;
-    f->records = before + lines;
-    if (lines > 0) return 1;
+    f->lines = scan.records;
+    if (f->lines > 0) return 1;
     EventLog_SpoolRemove(path);
     return 0;
 }

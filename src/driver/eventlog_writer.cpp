@@ -75,8 +75,8 @@ std::string dayFileFor(const std::string& line, uint32_t location) {
 // never both in a file and in the spool. 0 or -1.
 int appendDurably(const std::vector<std::string>& lines, uint32_t location) {
     if (lines.empty()) return 0;
-    // Without the card the folders would be made inside its empty mount point.
-    if (location == 1 && !Common_MicroSdPresent()) {
+    // Without the card mounted the folders would be made inside its empty mount point.
+    if (location == 1 && !Common_MicroSdMounted()) {
         DBG_ERR("micro sd not present, %zu results not written", lines.size());
         return -1;
     }
@@ -142,11 +142,12 @@ void spoolLines(const std::vector<std::string>& lines, uint32_t location, bool a
         if (rc > 0) writer.spoolFiles.push_back(fresh);
         f = rc > 0 ? &writer.spoolFiles.back() : rc == 0 ? &fresh : nullptr;
     }
-    if (f && !atExit && f->records + n > writer.fileLimit) {
+    // The bound counts the records not in the log yet: the file takes more as slices go.
+    if (f && !atExit && f->lines + n > writer.fileLimit) {
         if (!writer.fullSaid)
             DBG_ERR("result spool %s is full (%zu results): later results wait in memory, at "
                     "most %zu, the oldest dropped beyond",
-                    f->path.c_str(), f->records, writer.memLimit);
+                    f->path.c_str(), f->lines, writer.memLimit);
         writer.fullSaid = true;
     } else if (f) {
         std::string chunk;
@@ -156,7 +157,6 @@ void spoolLines(const std::vector<std::string>& lines, uint32_t location, bool a
             chunk += l;
         if (EventLog_SpoolAppend(f->path, chunk) == 0) {
             f->lines += n;
-            f->records += n;
             if (f == &fresh) writer.spoolFiles.push_back(fresh);
             writer.spoolMem.clear();
             return;
@@ -377,40 +377,44 @@ gboolean dispatch(gpointer) {
     }
 }
 
-// Spool files an earlier run left are taken over, the older first, and written whole
-// before the loop takes any result (no acknowledgement can wait on it yet); what the log
-// does not take is tried again like any spooled line.
+// The time of a spool file's first unwritten record ("YYYY-MM-DD HH:MM:SS"), empty when
+// it cannot be read.
+std::string firstRecordTime(const EventLogSpoolFile& f) {
+    char at[20] = {};
+    const int fd = open(f.path.c_str(), O_RDONLY | O_CLOEXEC);
+    const ssize_t n = fd < 0 ? -1 : pread(fd, at, 19, f.from);
+    if (fd >= 0) close(fd);
+    return n > 0 ? std::string(at, size_t(n)) : std::string();
+}
+
+// Spool files an earlier run left are taken over, the older first, before the loop takes
+// any result; the loop writes them a slice at a time like any spooled line, and later
+// results join them behind. Start-up does not wait for the writing.
 void replayAtStart() {
     std::lock_guard<std::mutex> g(writer.runLock);
-    std::vector<std::pair<struct timespec, EventLogSpoolFile>> found;
-    for (const std::string& path : {std::string(SPOOL_INTERNAL), EventLog_SpoolPath(0)}) {
+    std::vector<std::pair<std::string, EventLogSpoolFile>> found;
+    for (const std::string& path : {EventLog_SpoolPath(0), std::string(SPOOL_INTERNAL)}) {
         if (path.empty() || !Common_Exists(path) ||
             std::any_of(writer.spoolFiles.begin(), writer.spoolFiles.end(),
                         [&](const EventLogSpoolFile& f) { return f.path == path; }))
             continue;
-        struct stat st = {};
         EventLogSpoolFile f;
-        if (stat(path.c_str(), &st) == 0 && EventLog_SpoolAdopt(path, &f) > 0)
-            found.push_back({st.st_mtim, f});
+        if (EventLog_SpoolAdopt(path, &f) > 0) found.push_back({firstRecordTime(f), f});
     }
-    // Two only when a card was out at a try: its file is the older.
-    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
-        return a.first.tv_sec != b.first.tv_sec ? a.first.tv_sec < b.first.tv_sec
-                                                : a.first.tv_nsec < b.first.tv_nsec;
-    });
+    // Two only when a card was out at a try: the one whose results are older goes first
+    // (a mark written after a slice refreshes a file's time, so that cannot tell); the
+    // card's on a tie, it is the older then.
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     for (auto& [at, f] : found)
         writer.spoolFiles.push_back(f);
-    const uint32_t location = get_setting_log()->path;
-    int rc = 0;
-    while (spoolLength() > 0 && (rc = drainSlice(location)) > 0) {
-    }
-    if (rc < 0) retryLater();
+    if (spoolLength() > 0) armRetry(0);
 }
 } // namespace
 
 std::string EventLog_SpoolPath(uint32_t location) {
     if (location == 1) return SPOOL_INTERNAL;
-    if (!Common_MicroSdPresent()) return std::string();
+    if (!Common_MicroSdMounted()) return std::string();
     return Common_SysPath("/media/mmcblk1p1") + "/spool.csv";
 }
 

@@ -362,8 +362,8 @@ int load_setting() {
     apply_brightness();
     apply_volume();
     std::string logDir = setting_log_dir_today();
-    // Without the card the folders would be made inside its empty mount point.
-    if (settingCtx.setting.log.path == 1 && !Common_MicroSdPresent())
+    // Without the card mounted the folders would be made inside its empty mount point.
+    if (settingCtx.setting.log.path == 1 && !Common_MicroSdMounted())
         DBG_ERR("micro sd not present, %s not created", logDir.c_str());
     else if (Common_MkdirP(logDir) != 0)
         DBG_ERR("fail to create %s, %s", logDir.c_str(), strerror(errno));

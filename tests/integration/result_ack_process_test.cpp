@@ -69,7 +69,7 @@ TEST_F(ResultAckProcess, TheToolSeesTheAckOnlyWhenTheLineIsInTheFileEvenAfterKil
 // without the fault writes it to the log at start.
 TEST_F(ResultAckProcess, SpooledResultSurvivesKillNineAndIsWrittenAtTheNextStart) {
     panel.reset();
-    TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", "");
+    env.insertCard();
     setenv("KEST_FAULT", ("eacces:" + env.home() + "/files/log").c_str(), 1);
     startPanel();
     unsetenv("KEST_FAULT");

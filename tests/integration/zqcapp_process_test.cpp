@@ -2,6 +2,7 @@
 #include "ChildProcess.h"
 #include "TestEnv.h"
 
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -46,6 +47,26 @@ TEST(ZqcappProcess, StartsCreatesDataHomeAndQuitsOnP) {
     ASSERT_TRUE(c.waitFor("Start main loop", 20000)) << c.output();
     ASSERT_TRUE(c.write("p"));
     EXPECT_EQ(c.wait(20000), 0) << c.output();
+}
+
+// SIGTERM (the system's stop at a restart) ends the panel as "p" does: the whole shutdown
+// runs, the result log's included, and the exit status is 0.
+TEST(ZqcappProcess, SigtermShutsDownAsTheQuitKeyDoes) {
+    TestEnv env;
+    SetPanelEnvironment(env.root());
+    ChildProcess p;
+    ASSERT_TRUE(p.start({ZQCAPP_PATH, "--home", env.root() + "/panelhome"}));
+    ASSERT_TRUE(p.waitFor("Start main loop", 20000)) << p.output();
+    ASSERT_EQ(kill(p.pid(), SIGTERM), 0);
+    EXPECT_EQ(p.wait(20000), 0) << p.output();
+    const std::string o = p.output();
+    size_t at = o.find("Start main loop");
+    for (const char* label : {"Deinitialize Touch Driver...                 [OK]",
+                              "Shutting down Application...                 [OK]",
+                              "Deinitialize Graphics Engine...              [OK]"}) {
+        at = o.find(label, at);
+        ASSERT_NE(at, std::string::npos) << label << "\n" << o;
+    }
 }
 
 TEST(ZqcappProcess, HelpAndVersion) {

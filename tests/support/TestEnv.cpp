@@ -72,6 +72,21 @@ void TestEnv::clearStubCalls() const {
     fs::remove(root_ + "/stub.log");
 }
 
+void TestEnv::insertCard(bool mounted) const {
+    writeFile(sysroot_ + "/dev/mmcblk1p1", "");
+    fs::create_directories(sysroot_ + "/media/mmcblk1p1");
+    if (mounted) mountCard();
+}
+
+void TestEnv::mountCard() const {
+    writeFile(sysroot_ + "/proc/mounts", "/dev/mmcblk1p1 /media/mmcblk1p1 vfat rw 0 0\n");
+}
+
+void TestEnv::removeCard() const {
+    fs::remove(sysroot_ + "/dev/mmcblk1p1");
+    fs::remove(sysroot_ + "/proc/mounts");
+}
+
 void TestEnv::writeFile(const std::string& path, const std::string& content) {
     fs::path p(path);
     if (p.has_parent_path()) fs::create_directories(p.parent_path());

@@ -44,6 +44,12 @@ class TestEnv {
     static void writeFile(const std::string& path, const std::string& content);
     static std::string readFile(const std::string& path);
     static bool exists(const std::string& path);
+    // The micro-SD card in its slot: its block device in the sysroot and, when `mounted`,
+    // its file system on "/media/mmcblk1p1" in the sysroot's mount table ("/proc/mounts").
+    void insertCard(bool mounted = true) const;
+    void mountCard() const;
+    // Out of its slot: no device and no mount.
+    void removeCard() const;
 
   private:
     std::string root_, home_, sysroot_, stubDir_, oldCwd_, oldPath_;

@@ -3,6 +3,7 @@
 #include "eventlog.h"
 #include "unit_common.h"
 
+#include <optional>
 #include <sched.h>
 #include <sys/mount.h>
 
@@ -47,28 +48,51 @@ TEST(EventLogFormat, LineHasNineteenFieldsExactFormatsEmptyFieldsAndDefaultSourc
     EventLog_SetToolNameSource(nullptr);
 }
 
-// The first result of the day writes the header once; a day file with lines gets none.
+// The first result of the day writes the header once; a day file with lines gets none. A
+// day file a power cut left ending inside a record loses that partial record only (it was
+// never acknowledged), so the next line starts clean and no field swallows the rest.
 TEST_F(EventLogTest, FirstResultOfTheDayWritesTheHeaderOnceAndMidnightSplitsTheFiles) {
     const std::string earlier = "2026-12-04 08:00:00,J,S,-,T,1,1,1.00,1.00,1,1,1,1,1,0,1,1,1,\n";
+    // A line an older version wrote without quoting: its lone quote must not make the
+    // rest of the file look like one field.
+    const std::string older =
+        "2026-12-04 07:00:00,5\" screw,S,-,T,1,1,1.00,1.00,1,1,1,1,1,0,1,1,1,\n";
+    const std::string header = EVENTLOG_HEADER;
     struct {
         const char* what;
-        const char* before; // the day file's content, nullptr when there is none
-        std::string first;  // the line the file begins with
-    } cases[] = {{"no folders yet", nullptr, EVENTLOG_HEADER},
-                 {"empty file left by a power cut", "", EVENTLOG_HEADER},
-                 {"day file with lines", earlier.c_str(), earlier}};
+        std::optional<std::string> before; // the day file's content, none when there is none
+        std::vector<std::string> kept;     // its lines before the two new ones
+        bool cut;                          // the debug log says a partial record was cut off
+    } cases[] = {
+        {"no folders yet", std::nullopt, {header}, false},
+        {"empty file left by a power cut", "", {header}, false},
+        {"day file with lines", earlier, {earlier}, false},
+        {"torn header", "Time, Job, St", {header}, true},
+        {"torn inside a quoted field", earlier + "2026-12-04 09:00:00,\"job, A", {earlier}, true},
+        {"torn after a quoted line break",
+         earlier + "2026-12-04 09:00:00,J,S,\"LOT\r\n7",
+         {earlier},
+         true},
+        {"a lone quote in an older line, whole", older + earlier, {older, earlier}, false},
+        {"a lone quote in an older line, then torn",
+         older + earlier + "2026-12-04 09:0",
+         {older, earlier},
+         true},
+    };
+    const std::string added =
+        EventLog_FormatLine(localTm(2026, 12, 4, 10, 0, 0), "J", "S", "-", "T", sample());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove_all("files/log");
-        if (c.before) TestEnv::writeFile("files/log/2026/12/04/20261204.csv", c.before);
+        log.clear();
+        if (c.before) TestEnv::writeFile("files/log/2026/12/04/20261204.csv", *c.before);
         Common_SetFixedTime(localInstant(2026, 12, 4, 10, 0, 0));
         ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
         ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
-        auto l = fileLines("files/log/2026/12/04/20261204.csv");
-        ASSERT_EQ(l.size(), 3u);
-        EXPECT_EQ(l[0], c.first);
-        EXPECT_EQ(l[1].substr(0, 24), "2026-12-04 10:00:00,J,S,");
-        EXPECT_EQ(l[1], l[2]);
+        std::vector<std::string> want = c.kept;
+        want.insert(want.end(), {added, added});
+        EXPECT_EQ(fileLines("files/log/2026/12/04/20261204.csv"), want);
+        EXPECT_EQ(log.contains("incomplete last record cut off"), c.cut);
     }
     // Results around midnight go to two files.
     Common_SetFixedTime(localInstant(2026, 12, 31, 23, 59, 59));
@@ -86,11 +110,17 @@ TEST_F(EventLogTest, FirstResultOfTheDayWritesTheHeaderOnceAndMidnightSplitsTheF
 TEST_F(EventLogTest, MicroSdOnlyWithTheCardAndAnUnmakeableFolderOrFileFails) {
     get_setting_log()->path = 1;
     Common_SetFixedTime(localInstant(2026, 3, 5, 12, 0, 0));
-    // No card: nothing is made inside the empty mount point.
-    EXPECT_EQ(EventLog_Write("", "", "-", "T", sample()), -1);
-    EXPECT_TRUE(log.contains("micro sd not present"));
-    EXPECT_FALSE(TestEnv::exists(env.sysroot() + "/media/mmcblk1p1/2026"));
-    TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", "");
+    // No card, or a card not mounted (yet): nothing is made inside the empty mount point,
+    // which is on the internal flash.
+    for (bool inSlot : {false, true}) {
+        SCOPED_TRACE(inSlot);
+        if (inSlot) env.insertCard(false);
+        log.clear();
+        EXPECT_EQ(EventLog_Write("", "", "-", "T", sample()), -1);
+        EXPECT_TRUE(log.contains("micro sd not present"));
+        EXPECT_FALSE(TestEnv::exists(env.sysroot() + "/media/mmcblk1p1/2026"));
+    }
+    env.mountCard();
     ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);
     EXPECT_TRUE(TestEnv::exists(env.sysroot() + "/media/mmcblk1p1/2026/03/05/20260305.csv"));
     // The internal log: a folder that cannot be made or a file that cannot be opened fails.

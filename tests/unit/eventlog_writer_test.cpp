@@ -57,7 +57,7 @@ struct WriterTest : ::testing::Test {
     std::string dayFile() const {
         return get_setting_log()->path == 1 ? sd + "/2026/12/06/20261206.csv" : DAY_FILE;
     }
-    void insertCard() { TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", ""); }
+    void insertCard(bool mounted = true) { env.insertCard(mounted); }
     bool waitAcks(size_t n) {
         return kest_test::WaitUntil([&] {
             std::lock_guard<std::mutex> g(ackLock);
@@ -173,7 +173,8 @@ TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
         uint32_t location;
         bool card;
         int err, ops;
-        bool spoolFile; // else memory
+        bool spoolFile;         // else memory
+        bool unmounted = false; // the card is in its slot but not mounted
     } cases[] = {
         {"internal full on write, no card", 0, false, ENOSPC, COMMON_FAULT_WRITE, false},
         {"internal full at the flush, no card", 0, false, ENOSPC, COMMON_FAULT_SYNC, false},
@@ -181,14 +182,17 @@ TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
         {"internal full, spool on the card", 0, true, ENOSPC, COMMON_FAULT_WRITE, true},
         {"card unwritable, spool internal", 1, true, EACCES, COMMON_FAULT_OPEN, true},
         {"card taken out, spool internal", 1, false, 0, 0, true},
+        {"card in but not mounted, spool internal", 1, false, 0, 0, true, true},
+        {"internal full, card in but not mounted", 0, false, ENOSPC, COMMON_FAULT_WRITE, false,
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove_all("files/log");
         fs::remove_all(sd);
-        fs::remove(env.sysroot() + "/dev/mmcblk1p1");
+        env.removeCard();
         get_setting_log()->path = c.location;
-        if (c.card) insertCard();
+        if (c.card || c.unmounted) insertCard(!c.unmounted);
         if (c.ops) Common_SetFault(c.location == 1 ? sd.c_str() : "./files/log", c.err, c.ops);
         acks.clear();
         sink.clear();
@@ -199,6 +203,7 @@ TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
         EXPECT_EQ(acks.size(), 2u) << "acknowledged although not written";
         EXPECT_EQ(EventLog_SpoolLength(), 2u);
         EXPECT_TRUE(fileLines(dayFile()).empty()) << "no line and no lone header in the log";
+        EXPECT_FALSE(TestEnv::exists(sd + "/2026")) << "nothing in the empty mount point";
         std::string spool = EventLog_SpoolPath(c.location);
         EXPECT_EQ(TestEnv::exists(spool), c.spoolFile) << spool;
         if (c.spoolFile) {
@@ -368,6 +373,86 @@ TEST_F(WriterTest, SpoolFilesLeftByEarlierRunsAreWrittenAtStart) {
     EXPECT_EQ(TestEnv::readFile(EventLog_FileName(EventLog_DirName(1, eve), eve)),
               EVENTLOG_HEADER + split);
     EXPECT_EQ(TestEnv::readFile(dayFile()), EVENTLOG_HEADER + first + line(0, 3) + today);
+    // A mark is trusted only when it points just after a line break, at a record: a power
+    // cut can tear it. Otherwise the records from the first one that begins behind it are
+    // written (some maybe again, none lost), and a quoted name the mark was written over
+    // does not make the rest one field.
+    const std::string quoted =
+        EventLog_FormatLine(day(2026, 12, 6), "Job, \"A\"", "S", "-", "tool0", result(5));
+    ASSERT_EQ(quoted[20], '"');
+    const std::string tail = line(0, 6) + line(0, 7);
+    auto marked = [&](const char* mark) { return mark + (quoted + tail).substr(22); };
+    snprintf(mark, sizeof mark, "#%020zu\n", quoted.size() + 5);
+    const std::string intoRecord = mark;
+    snprintf(mark, sizeof mark, "#%020zu\n", quoted.size());
+    struct {
+        const char* what;
+        std::string text;
+        bool trusted;
+    } marks[] = {
+        {"torn into garbage", marked("#00000000000000000a9x\n"), false},
+        {"pointing into a record", marked(intoRecord.c_str()), false},
+        {"just after a line break", marked(mark), true},
+    };
+    for (const auto& c : marks) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(sd + "/2026");
+        log.clear();
+        TestEnv::writeFile(spool, c.text);
+        EventLog_StartWriter();
+        ASSERT_TRUE(log.waitFor("spooled results written"));
+        EXPECT_EQ(fileLines(dayFile()),
+                  (std::vector<std::string>{EVENTLOG_HEADER, line(0, 6), line(0, 7)}));
+        EXPECT_EQ(log.contains("mark unreadable"), !c.trusted);
+        EXPECT_FALSE(TestEnv::exists(spool));
+    }
+}
+
+// Two spool files at start (a card was out at a try): the one holding the older results
+// goes first, whichever was touched last (a mark written after a slice refreshes a file's
+// time).
+TEST_F(WriterTest, TwoSpoolFilesAtStartGoInTheOrderOfTheirResults) {
+    insertCard();
+    const std::string internal = "files/log/spool.csv", card = EventLog_SpoolPath(0);
+    const std::string older = line(0, 1) + line(0, 2), newer = line(1, 3, day(2026, 12, 6, 11));
+    char mark[32];
+    snprintf(mark, sizeof mark, "#%020zu\n", older.size() - line(0, 2).size());
+    TestEnv::writeFile(card, mark + older.substr(22));
+    TestEnv::writeFile(internal, newer);
+    fs::last_write_time(card, fs::last_write_time(internal) + std::chrono::seconds(5));
+    EventLog_StartWriter();
+    ASSERT_TRUE(log.waitFor("2 spooled results written"));
+    EXPECT_EQ(fileLines(DAY_FILE), (std::vector<std::string>{EVENTLOG_HEADER, line(0, 2),
+                                                             line(1, 3, day(2026, 12, 6, 11))}));
+}
+
+// A spool left by an outage does not hold up the start: the writer's set-up only takes
+// the files over, and its slices are written by the loop afterwards, still before any
+// later result.
+struct StartUpTest : WriterTest {
+    size_t heldAtSetUp = 0;
+    std::vector<std::string> spooled;
+    void SetUp() override {
+        std::string text;
+        for (int i = 0; i < 1003; ++i) {
+            spooled.push_back(line(i % 8, i));
+            text += spooled.back();
+        }
+        TestEnv::writeFile("files/log/spool.csv", text);
+        EventLog_StartWriter();
+        Threads_AddSetup(LOOP_EVENTLOG, [this] { heldAtSetUp = EventLog_SpoolLength(); });
+        WriterTest::SetUp();
+    }
+};
+
+TEST_F(StartUpTest, ALeftSpoolIsTakenOverAtSetUpAndWrittenByTheLoopBeforeLaterResults) {
+    EXPECT_EQ(heldAtSetUp, spooled.size()) << "written before the start went on";
+    EventLog_Queue(line(0, 2000), 0);
+    EventLog_Flush();
+    spooled.insert(spooled.begin(), EVENTLOG_HEADER);
+    spooled.push_back(line(0, 2000));
+    EXPECT_EQ(fileLines(DAY_FILE), spooled);
+    EXPECT_FALSE(TestEnv::exists("files/log/spool.csv"));
 }
 
 // The spool reaches the log a slice at a time; after each slice its file says where the
@@ -406,15 +491,24 @@ TEST_F(WriterTest, TheSpoolIsWrittenBySlicesEachMarkedInItsFile) {
     const std::string after = TestEnv::readFile(spool);
     EXPECT_EQ(after.substr(0, 22), mark);
     EXPECT_EQ(after.substr(offset), text.substr(offset));
+    // Its bound counts the records not written yet: one more fits in the file.
+    EventLog_SetSpoolFileLimit(EventLog_SpoolLength() + 1);
+    const std::string later = line(0, 5000);
+    EventLog_Queue(later, 0);
+    EventLog_Flush();
+    EXPECT_FALSE(log.contains("is full")) << "the written records count against the bound";
+    EXPECT_EQ(fileLines(spool).back(), later);
+    EXPECT_EQ(EventLog_SpoolLength(), a.size() - n + b.size() + 1);
     // Writable again: the rest once, in order.
     Common_SetFault(nullptr, 0, 0);
     EventLog_Flush();
     a.insert(a.begin(), EVENTLOG_HEADER);
     b.insert(b.begin(), EVENTLOG_HEADER);
+    a.push_back(later);
     EXPECT_EQ(fileLines(DAY_FILE), a);
     EXPECT_EQ(fileLines("files/log/2026/12/07/20261207.csv"), b);
     EXPECT_FALSE(TestEnv::exists(spool));
-    EXPECT_TRUE(log.contains("1003 spooled results written"));
+    EXPECT_TRUE(log.contains("1004 spooled results written"));
 }
 
 // At exit the results held in memory get a last try; those that cannot be written are

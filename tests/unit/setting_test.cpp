@@ -65,15 +65,16 @@ TEST_F(SettingTest, FirstStartDefaultsVolumeBrightnessAndTodaysLogFolderOnTheCar
         EXPECT_EQ(volume_percent(m.idx), m.vol);
         EXPECT_EQ(brightness_percent(m.idx), m.bright);
     }
-    // Today's log folder goes on the card only when it is in.
+    // Today's log folder goes on the card only when it is in and mounted.
     TestEnv::writeFile(kFile, line("path", "micro sd"));
     for (bool card : {false, true}) {
-        if (card) TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", "");
+        if (card) env.insertCard(false);
         ASSERT_EQ(load_setting(), 0);
-        EXPECT_EQ(fs::is_directory(setting_log_dir_today()), card) << setting_log_dir_today();
-        EXPECT_EQ(fs::exists(env.sysroot() + "/media/mmcblk1p1"), card)
-            << "nothing made inside the empty mount point";
+        EXPECT_FALSE(fs::exists(setting_log_dir_today())) << "nothing in the empty mount point";
     }
+    env.mountCard();
+    ASSERT_EQ(load_setting(), 0);
+    EXPECT_TRUE(fs::is_directory(setting_log_dir_today())) << setting_log_dir_today();
 }
 
 TEST_F(SettingTest, EveryKeyRoundTripsThroughTheFile) {

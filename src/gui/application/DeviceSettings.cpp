@@ -4,6 +4,7 @@
 #include "ApplicationDeviceClass.h"
 #include "common.h"
 #include "debug.h"
+#include "eventlog.h"
 #include "io.h"
 #include "setting.h"
 
@@ -185,6 +186,8 @@ void ApplicationDeviceClass::FactoryReset() {
 }
 
 void ApplicationDeviceClass::SystemRestart() {
+    // The results the log's spool holds in memory were acknowledged: to its file first.
+    EventLog_Shutdown();
     Common_System("reboot");
 }
 

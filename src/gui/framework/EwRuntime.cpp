@@ -3,6 +3,7 @@
 #include "ApplicationApplication.h"
 #include "ApplicationDeviceClass.h"
 #include "UsbWatch.h"
+#include "debug.h"
 #include "ew_driver.h"
 #include "ewmain.h"
 
@@ -13,9 +14,12 @@
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QWindow>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -31,12 +35,25 @@ struct RuntimeState {
     QSocketNotifier* driverNotifier = nullptr;
     QSocketNotifier* consoleNotifier = nullptr;
     QSocketNotifier* touchNotifier = nullptr;
+    QSocketNotifier* quitNotifier = nullptr;
     UsbWatch* usbWatch = nullptr;
     EwCycleStats stats;
     char arg0[16] = "zqcapp";
     char* defaultArgv[2] = {arg0, nullptr};
 };
 RuntimeState rt;
+
+// Set by a quit signal; the pipe wakes the GUI loop from its wait.
+volatile sig_atomic_t quitSignalled = 0;
+int quitPipe[2] = {-1, -1};
+
+void onQuitSignal(int) {
+    const int saved = errno;
+    quitSignalled = 1;
+    const char c = 'q';
+    if (quitPipe[1] >= 0) (void)!write(quitPipe[1], &c, 1);
+    errno = saved;
+}
 
 void step(const char* label) {
     fputs(EwStepLabel(label).c_str(), stdout);
@@ -123,6 +140,22 @@ bool displayStep() {
 }
 } // namespace
 
+int EwQuitOnSignal(int signo) {
+    if (quitPipe[0] < 0 && pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        DBG_ERR("no pipe for signal %d, %s", signo, strerror(errno));
+        return -1;
+    }
+    struct sigaction sa = {};
+    sa.sa_handler = onQuitSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    if (sigaction(signo, &sa, nullptr) != 0) {
+        DBG_ERR("cannot handle signal %d, %s", signo, strerror(errno));
+        return -1;
+    }
+    return 0;
+}
+
 void EwSetArgs(int argc, char** argv) {
     rt.argc = argc;
     rt.argv = argv;
@@ -181,6 +214,14 @@ int EwInit() {
             (void)!read(tfd, &v, sizeof v);
         });
     }
+    if (quitPipe[0] >= 0) {
+        rt.quitNotifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read);
+        QObject::connect(rt.quitNotifier, &QSocketNotifier::activated, [] {
+            char buf[16];
+            while (read(quitPipe[0], buf, sizeof buf) > 0) {
+            }
+        });
+    }
     printf("Start main loop... press 'p' to shut down the application\n");
     fflush(stdout);
     return 1;
@@ -192,6 +233,7 @@ int EwProcess() {
     // 1. driver-to-GUI bridge
     EwDriver_ProcessData();
     // 2. console
+    if (quitSignalled) return 0; // as "p": the shutdown follows
     int key = Console_ReadKey();
     if (key == EW_KEY_QUIT) return 0;
     // A closed standard input stays readable forever: stop watching it.
@@ -235,6 +277,8 @@ void EwDone() {
     delete rt.driverNotifier;
     delete rt.consoleNotifier;
     delete rt.touchNotifier;
+    delete rt.quitNotifier;
+    rt.quitNotifier = nullptr;
     delete rt.usbWatch;
     rt.usbWatch = nullptr;
     rt.driverNotifier = rt.consoleNotifier = rt.touchNotifier = nullptr;

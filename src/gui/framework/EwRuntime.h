@@ -6,6 +6,10 @@
 class ApplicationApplication;
 
 void EwSetArgs(int argc, char** argv);
+// `signo` (SIGTERM: the init system's stop, as "reboot" sends it) ends the GUI loop as "p"
+// does, so the shutdown runs and the result log keeps what it holds. The handler only
+// sets a flag and writes to a pipe the GUI loop watches. 0 or -1.
+int EwQuitOnSignal(int signo);
 int EwInit();
 int EwProcess();
 void EwDone();

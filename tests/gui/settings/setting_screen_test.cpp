@@ -6,6 +6,7 @@
 #include "NetworkTabFixture.h"
 #include "UnitPassword.h"
 #include "common.h"
+#include "eventlog.h"
 #include "page/settings/ClockSetting.h"
 #include "page/settings/PageSettingSystem.h"
 
@@ -282,8 +283,18 @@ TEST_F(SettingScreenTest, FactoryResetPassword) {
     EXPECT_GE(sounds(UiSoundKind::Ng), 3);
 }
 
-// Other messages of the tab only close; the ones tagged for a restart restart.
+// Other messages of the tab only close; the ones tagged for a restart restart, after the
+// result log's shutdown: a result it held in memory (acknowledged, log and card spool not
+// writable then) is in the spool file before the reboot.
 TEST_F(SettingScreenTest, MessageTags) {
+    env->insertCard(false);
+    Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
+    const std::string held = EventLog_FormatLine(localTm(2026, 12, 6, 10), "", "", "-", "t", {});
+    EventLog_Queue(held, -1);
+    EventLog_Flush();
+    ASSERT_EQ(EventLog_SpoolLength(), 1u);
+    env->mountCard();
+    const std::string spool = EventLog_SpoolPath(0);
     press("tabSettingSystem");
     auto* page = find<PageSettingSystem>("PageSettingSystem");
     for (const char* tag : {"", "other", "p2p_load", "factory reset"}) {
@@ -295,7 +306,11 @@ TEST_F(SettingScreenTest, MessageTags) {
         const bool restart = std::string(tag) == "p2p_load" || std::string(tag) == "factory reset";
         const std::vector<std::string> none, reboot{"reboot"};
         EXPECT_EQ(env->stubCalls(), restart ? reboot : none);
+        if (restart) {
+            EXPECT_EQ(TestEnv::readFile(spool), held) << "the log shut down before the reboot";
+        }
     }
+    Common_SetFault(nullptr, 0, 0);
 }
 
 // The clock editor: filled with the time now, its OK runs date and then hwclock with
