@@ -220,9 +220,6 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // Name, serial, model text, MAC, type, link state, firmware, address and port of a
     // registered tool from one copy of its record (Valid false for a bad index).
     UnitToolInfo GetTdxToolInfo(int32_t tdx);
-    // Every connected tool unlocked (4001 := 0) with auto-lock off (264 := 0), as the
-    // monitor opens; the number of writes that failed.
-    int32_t UnlockAllTools();
 
     // ---- family: Modbus access (DeviceModbus.cpp) ----
     // Synchronous on the GUI thread under that tool's connection lock (never the registry's,
