@@ -48,13 +48,17 @@ TEST_F(RemoteTest, ButtonsWriteTheirRegistersAndToolInitDismissesTheTool) {
         const char* written; // the tool's trace
         const char* runText;
     } presses[] = {
-        {"remoteRun", false, "4003=1", "Stop"},        {"remoteRun", false, "4003=0", "Start"},
+        {"remoteRun", false, "4003=1", "Stop"},
+        {"remoteRun", false, "4003=0", "Start"},
         // Another tab puts the tool back: stopped, fastening, locked; back here, unlocked.
-        {"remoteRun", false, "4003=1", "Stop"},        {"remoteDir1", false, "4005=1", "Stop"},
+        {"remoteRun", false, "4003=1", "Stop"},
+        {"remoteDir1", false, "4005=1", "Stop"},
         {"PageRemoteTab1", false, "4003=0 4005=0 4001=1", "Start"},
         {"PageRemoteTab0", false, "4:3303 4001=0", "Start"},
-        {"remotePreset12", false, "4004=12", "Start"}, {"remoteDir0", false, "4005=0", "Start"},
-        {"remoteLock1", false, "4001=1", "Start"},     {"remoteLock0", false, "4001=0", "Start"},
+        {"remotePreset12", false, "4004=12", "Start"},
+        {"remoteDir0", false, "4005=0", "Start"},
+        {"remoteLock1", false, "4001=1", "Start"},
+        {"remoteLock0", false, "4001=0", "Start"},
         {"remoteAlarmReset", true, "4000=1", "Start"},
     };
     for (const Press& p : presses) {

@@ -78,7 +78,7 @@ TEST_F(ToolListTest, RegisterRenameReleaseAndTheRegtoolsFile) {
         {"Left/1", "Can not use \"/\" in the tool name."},
         {second, "Already exist."},
         {second + "9", "Already exist."}, // cut to 32 characters it is the other's
-        {first, "Already exist."}, // its own name
+        {first, "Already exist."},        // its own name
         {"", "Failed to rename."},
         {"Station-L", ""},
     };
