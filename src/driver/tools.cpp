@@ -593,6 +593,16 @@ int ToolManager_MoveTool_RegToDisco(int tdx) {
     return 0;
 }
 
+int ToolManager_SetTorqueUnit_ByTdx(int tdx, uint16_t unit) {
+    RegToolsLock g;
+    if (tdx < 0 || tdx >= int(regTools.tools.size())) {
+        DBG_ERR("invalid tdx (%d)", tdx);
+        return -1;
+    }
+    regTools.tools[size_t(tdx)].torqueUnit = unit;
+    return 0;
+}
+
 int ToolManager_SetToolName_ByTdx(int tdx, const char* name) {
     RegToolsLock g;
     int len = int(regTools.tools.size());

@@ -105,6 +105,8 @@ int ToolManager_DismissTool_All();
 // Renames a tool and moves or merges its folder; names containing "/" (or "." and "..")
 // are refused. "./regtools" is not written here.
 int ToolManager_SetToolName_ByTdx(int tdx, const char* name);
+// The torque unit the screens show for a tool, read again after the operator changed it.
+int ToolManager_SetTorqueUnit_ByTdx(int tdx, uint16_t unit);
 void ToolManager_KeepAlive_DiscoTools();
 void ToolManager_KeepAlive_RegTools();
 void ToolManager_RemoveAll_DiscoTools();

@@ -209,6 +209,7 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     QString GetTdxToolMac(int32_t tdx);
     QString GetDiscoToolSerial(int32_t index);
     QString GetDiscoToolModel(int32_t index);
+    QString GetDiscoToolMac(int32_t index);
     int32_t RegisterDiscoTool(int32_t index);
     int32_t ReleaseRegTool(int32_t tdx);
     int32_t SaveRegTools();
@@ -220,9 +221,6 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // Name, serial, model text, MAC, type, link state, firmware, address and port of a
     // registered tool from one copy of its record (Valid false for a bad index).
     UnitToolInfo GetTdxToolInfo(int32_t tdx);
-    // Every connected tool unlocked (4001 := 0) with auto-lock off (264 := 0), as the
-    // monitor opens; the number of writes that failed.
-    int32_t UnlockAllTools();
 
     // ---- family: Modbus access (DeviceModbus.cpp) ----
     // Synchronous on the GUI thread under that tool's connection lock (never the registry's,
@@ -238,6 +236,9 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     QVector<uint16_t> MbusGetBlockTdx(int32_t tdx, int32_t addr, int32_t count);
     int32_t MbusWriteTdx(int32_t tdx, int32_t addr, int32_t value);
     int32_t GetTorqueUnit_ByTdx(int32_t tdx);
+    // The tool's torque unit register read again into its record (after the operator wrote
+    // it); 0, or the read's result.
+    int32_t RefreshTorqueUnit(int32_t tdx);
     int32_t GetTorqueValue_ByPreset(int32_t tdx, int32_t preset);
     QString GetTdxToolSsid(int32_t tdx);
     QString GetTdxToolPsk(int32_t tdx);

@@ -66,6 +66,17 @@ int32_t ApplicationDeviceClass::GetTorqueUnit_ByTdx(int32_t tdx) {
     return ToolManager_GetToolView(tdx, &v) == 0 ? v.torqueUnit : -1;
 }
 
+int32_t ApplicationDeviceClass::RefreshTorqueUnit(int32_t tdx) {
+    ToolView v;
+    if (ToolManager_GetToolView(tdx, &v) != 0) return MBUS_ERR_TDX;
+    // The controller families keep the unit at another address.
+    const int reg =
+        v.type == 1 || v.type == 4 ? MBUS_REG_TORQUE_UNIT_CTL : MBUS_REG_TORQUE_UNIT_DRV;
+    const int rc = Modbus_Read(tdx, reg, 1, 1);
+    if (rc != MBUS_OK) return rc;
+    return ToolManager_SetTorqueUnit_ByTdx(tdx, Modbus_GetData(tdx, reg));
+}
+
 int32_t ApplicationDeviceClass::GetTorqueValue_ByPreset(int32_t tdx, int32_t preset) {
     int addr = preset * 15 + 2;
     if (Modbus_Read(tdx, addr, 1, 1) != MBUS_OK) return 0;

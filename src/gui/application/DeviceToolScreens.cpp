@@ -24,14 +24,3 @@ UnitToolInfo ApplicationDeviceClass::GetTdxToolInfo(int32_t tdx) {
     info.Port = v.port;
     return info;
 }
-
-int32_t ApplicationDeviceClass::UnlockAllTools() {
-    int32_t failed = 0;
-    for (int32_t tdx = 0; tdx < GetRegtoolsLen(); ++tdx) {
-        // A tool not connected now is left unlocked at its connection (screen code 4).
-        if (GetTdxToolConn(tdx) != 1) continue;
-        if (SetToolLock(tdx, 0) != 0) ++failed;
-        if (SetAutoLock(tdx, 0) != 0) ++failed;
-    }
-    return failed;
-}

@@ -102,6 +102,14 @@ QString ApplicationDeviceClass::GetDiscoToolSerial(int32_t index) {
                                   [](const DiscoToolView& r) { return serialText(r.info.serial); });
 }
 
+QString ApplicationDeviceClass::GetDiscoToolMac(int32_t index) {
+    return withDiscoTool<QString>(index, QString(), [](const DiscoToolView& r) {
+        const uint8_t* m = r.info.mac;
+        return QString::asprintf("%02x:%02x:%02x:%02x:%02x:%02x", m[0], m[1], m[2], m[3], m[4],
+                                 m[5]);
+    });
+}
+
 QString ApplicationDeviceClass::GetDiscoToolModel(int32_t index) {
     return withDiscoTool<QString>(index, QString(), [](const DiscoToolView& r) {
         return ModelText(r.info.type, r.info.model);

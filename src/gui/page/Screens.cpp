@@ -95,9 +95,13 @@ void ok(QWidget*) {
     UiSound_Ok();
 }
 
-// The tool list editor was closed from the pull-down panel: the registered tools are kept.
-void saveRegTools(QWidget*) {
-    ApplicationDevice()->SaveRegTools();
+// The tool list editor was closed from the pull-down panel: the registered tools are kept,
+// or the operator learns they will be gone after a restart.
+void saveRegTools(QWidget* host) {
+    // Opened from the pull-down panel, whose window holds the home screen.
+    PageHome* home = host ? host->window()->findChild<PageHome*>() : nullptr;
+    if (ApplicationDevice()->SaveRegTools() != 0 && home)
+        home->ShowMessage("Error", "Failed to save.");
 }
 
 template <class T> Page* make() {

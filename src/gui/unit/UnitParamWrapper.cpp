@@ -2,8 +2,10 @@
 
 #include "UiSound.h"
 #include "UnitLvBar.h"
+#include "UnitMessageBox.h"
 #include "UnitParamSelect.h"
 #include "UnitRectSwitch.h"
+#include "page/parameters/ParamTabs.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -38,6 +40,7 @@ UnitParamWrapper::UnitParamWrapper(ParamPort& port, std::function<void()> refres
 
 UnitParamWrapper::~UnitParamWrapper() {
     Navigator::DismissModal(selector_);
+    Navigator::DismissModal(error_);
 }
 
 void UnitParamWrapper::Configure(const ParameterMap::Line& line, const ParamValue& value,
@@ -72,8 +75,18 @@ void UnitParamWrapper::Configure(const ParameterMap::Line& line, const ParamValu
 
 void UnitParamWrapper::take(int value) {
     // The refresh may reconfigure this line; it stays alive, being the list's own.
-    if (WriteParam(port_, line_.Reg, value, typeCode_) == WriteOutcome::ToolDismissed) return;
+    const WriteOutcome rc = WriteParam(port_, line_.Reg, value, typeCode_);
+    if (rc == WriteOutcome::ToolDismissed) return;
     if (refresh_) refresh_();
+    if (rc == WriteOutcome::Failed && !error_.Open()) {
+        UiSound_Ng();
+        auto* box = new UnitMessageBox;
+        box->setObjectName("paramError");
+        box->SetTitle("Error");
+        box->SetText(ParamTabs::kWriteFailed);
+        connect(box, &UnitMessageBox::closed, this, [this] { Navigator::DismissModal(error_); });
+        error_ = Navigator::PresentModal(window(), box, Transition::Fade);
+    }
 }
 
 void UnitParamWrapper::openSelector() {

@@ -2,7 +2,8 @@
 // title, register, decimals, value with its limits (or none after a failed read: "-"),
 // and a type code for lines that carry one. A value taken on the line is written at once
 // (value + type code x 1000, low 16 bits) and the list refreshes through its action; the
-// tool is dismissed instead after its parameters were initialised (252 := 77).
+// tool is dismissed instead after its parameters were initialised (252 := 77). A write
+// the tool refuses is told.
 // Editors: a level bar for values, a switch for values limited to 0 and 1, a button
 // opening the selector dialog for lists and masks. Named "param<reg>" with
 // "param<reg>Title", the bar's "param<reg>Minus/Value/Plus", "param<reg>Switch",
@@ -45,4 +46,5 @@ class UnitParamWrapper : public QFrame {
     UnitRectSwitch* switch_;
     QPushButton* select_;
     ModalHandle selector_;
+    ModalHandle error_;
 };

@@ -36,9 +36,9 @@ class GraphTest : public ToolScreenTest {
 };
 
 TEST_F(GraphTest, StartArmsAFasteningDrawsStopAndToolChangeEndTheCapture) {
-    tools = FakeTool::onLoopback({2, 2, 3});
+    tools = FakeTool::onLoopback({2, 2, 3, 1});
     ASSERT_EQ(Threads_Init(), 0);
-    const int a = connect(0), b = connect(1);
+    const int a = connect(0), b = connect(1), xwc = connect(3);
     ASSERT_EQ(tools->cmd("die 2"), "ok");
     discover(2); // registered, never connected
     const int idle = dev->GetRegtoolsLen();
@@ -131,6 +131,23 @@ TEST_F(GraphTest, StartArmsAFasteningDrawsStopAndToolChangeEndTheCapture) {
              dev->OnSetCurrTdx(idle);
              flush();
              press("graphStart");
+         }},
+        // Notices instead of the controls; Start (pressed the state's way) arms nothing.
+        {"a controller", "Start", "", 0,
+         [&] {
+             dev->OnSetCurrTdx(xwc);
+             flush();
+             EXPECT_EQ(text("graphNotice"), "Please use XWC's local LCD.");
+             EXPECT_FALSE(find("graphStart")->isVisible());
+             tools->trace(3);
+             EXPECT_FALSE(page->GraphTab()->Graph().Start());
+             EXPECT_EQ(tools->trace(3), "");
+         }},
+        {"no tool", "Start", "", 0,
+         [&] {
+             dev->OnSetCurrTdx(-1);
+             flush();
+             EXPECT_EQ(text("graphNotice"), "Please select a tool.");
          }},
     };
     tools->trace(a);

@@ -20,6 +20,7 @@ struct RecPort : MonitorGraphPort {
 
     void rec(const std::string& s) { log.push_back(s); }
     int32_t CurrTdx() override { return tdx; }
+    int32_t ToolType(int32_t) override { return 2; }
     int32_t Write(int32_t addr, int32_t value) override {
         rec(std::to_string(addr) + "=" + std::to_string(value));
         return 0;

@@ -42,6 +42,10 @@ TEST_F(MonitorTest, ToolsRunUnlockedAndAToolConnectingMeanwhileStaysUnlocked) {
     press("PageMonitorHome");
     EXPECT_EQ(Screens::Find(ScreenId::Monitor), nullptr);
     EXPECT_EQ(dev->GetScreenCode(), 0);
+    for (int t : {a, b, c})
+        EXPECT_EQ(tools->reg(t, 4001), 1) << t << " locked again when the monitor goes";
+    EXPECT_EQ(tools->reg(b, 264), 1) << "auto-lock as it was";
+    EXPECT_EQ(tools->reg(a, 264), 0);
     dev->ToolLost(c);
     discover(2);
     Modbus_MsgQProc_Connect(c);

@@ -31,6 +31,7 @@ class RecordingPort : public ParamPort {
         return refuse ? 5 : 0;
     }
     void ToolLost() override { ++lost; }
+    void TorqueUnitWritten() override { writes << "unit"; }
     QStringList reads, writes;
     int failAt = -1;
     bool refuse = false;

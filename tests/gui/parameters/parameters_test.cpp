@@ -29,9 +29,11 @@ constexpr const char* kFasten1 = "3:1 3:1001 3:2001";
 constexpr const char* kSettings = "3:238 3:1238 3:2238";
 
 TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
-    tools = FakeTool::onLoopback({2, 1});
+    tools = FakeTool::onLoopback({2, 1, 3});
     const int t = connect(0);
     const int xwc = connect(1);
+    const int zqt = connect(2);
+    ASSERT_EQ(tools->cmd("refuse 0 245"), "ok");
     // Preset 1's target torque limited to 0.00 .. 10.00.
     ASSERT_EQ(tools->cmd("set 0 1002 0"), "ok");
     ASSERT_EQ(tools->cmd("set 0 2002 1000"), "ok");
@@ -69,14 +71,18 @@ TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
         {"PageParametersTab1", adv, 500, 0, nullptr, "PageParamAdvanced"},
         {"param501Plus", "501=1 " + adv, 501, 1},
         {"PageParametersTab2", set, 260, 2, nullptr, "PageParamController"},
-        {"param260Select selectItem3 selectOk", "260=3 " + set, 260, 3},
+        {"param260Select selectItem3 selectOk", "260=3 3:260 " + set, 260, 3},
         {"param260Select selectItem0 selectCancel", "", 260, 3},
         {"param261Select selectAll selectOk", "261=32767 " + set, 261, 32767},
         {"param265Select selectItem1 selectOk", "265=509 " + set, 265, 0x1FD},
         {"param240Select selectItem5 selectOk", "240=5 " + set, 240, 5},
         {"param258Select selectItem0 selectItem7 selectOk", "258=129 " + set, 258, 0x81},
         {"param251Select selectItem10 selectOk", "251=10 " + set, 251, 10},
+        {"param245Plus", "245=801! 245=801! " + set, 245, 800, "Failed to write to the tool."},
+        {"PageParametersTab1 param502Plus", adv + " 502=1! 502=1! " + adv, 502, 0,
+         "Failed to write to the tool."},
     };
+    ASSERT_EQ(tools->cmd("refuse 0 502"), "ok");
     for (const Step& s : steps) {
         SCOPED_TRACE(s.presses);
         for (const std::string& p : words(s.presses)) {
@@ -93,6 +99,7 @@ TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
         EXPECT_EQ(tools->trace(0), s.trace);
         EXPECT_EQ(tools->reg(0, s.reg), s.value);
     }
+    EXPECT_EQ(dev->GetTorqueUnit_ByTdx(t), 3) << "read again after its write";
     // The switch to "AC/TM" retitled preset 1's block.
     press("PageParametersTab0");
     press("fastenPreset1");
@@ -103,6 +110,7 @@ TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
     press("PageParametersTab2");
     EXPECT_EQ(shown("param260Select"), "cN.m");
     EXPECT_EQ(shown("param251Select"), "ZQ-150");
+    EXPECT_FALSE(find<QWidget>("param355")->isVisible()) << "crow foot lines: type 3 only";
     const struct {
         const char* line;
         const char* shot;
@@ -129,6 +137,13 @@ TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
     press("PageParametersTab0");
     EXPECT_EQ(tools->trace(xwc), "");
     shot("PageParameters_Controller");
+    // A type 3 tool's crow foot registers in a block of their own.
+    dev->OnSetCurrTdx(zqt);
+    flush();
+    tools->trace(zqt);
+    press("PageParametersTab2");
+    EXPECT_EQ(tools->trace(zqt), std::string(kSettings) + " 3:355 3:1355 3:2355");
+    EXPECT_TRUE(find<QWidget>("param355")->isVisible());
 
     // Initialising the parameters dismisses the tool; it comes back through discovery.
     dev->OnSetCurrTdx(t);

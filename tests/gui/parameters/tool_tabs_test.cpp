@@ -188,6 +188,19 @@ TEST_F(ToolTabsTest, PressesReachTheToolsRegistersAndBarcodeTables) {
         }
         c.check();
     }
+    // An entry the tab could not read is refused, never erased by confirming it.
+    storeEntry(0, 5, "KEEP", 4);
+    ASSERT_EQ(tools->cmd("refuse 0 5000"), "ok");
+    open(NetworkTab);
+    open(BarcodeTab);
+    ASSERT_EQ(tools->cmd("refuse 0 off"), "ok");
+    press("pbRow5");
+    if (find<QLineEdit>("pbeCode")) {
+        typeInto("pbeCode", "");
+        press("pbeOk");
+    }
+    EXPECT_EQ(msgText(), "Failed to read from the tool.");
+    EXPECT_EQ(entry(0, 5), "KEEP/4/0/0");
 }
 
 } // namespace

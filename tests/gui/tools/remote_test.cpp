@@ -48,9 +48,17 @@ TEST_F(RemoteTest, ButtonsWriteTheirRegistersAndToolInitDismissesTheTool) {
         const char* written; // the tool's trace
         const char* runText;
     } presses[] = {
-        {"remoteRun", false, "4003=1", "Stop"},        {"remoteRun", false, "4003=0", "Start"},
-        {"remotePreset12", false, "4004=12", "Start"}, {"remoteDir0", false, "4005=0", "Start"},
-        {"remoteLock1", false, "4001=1", "Start"},     {"remoteLock0", false, "4001=0", "Start"},
+        {"remoteRun", false, "4003=1", "Stop"},
+        {"remoteRun", false, "4003=0", "Start"},
+        // Another tab puts the tool back: stopped, fastening, locked; back here, unlocked.
+        {"remoteRun", false, "4003=1", "Stop"},
+        {"remoteDir1", false, "4005=1", "Stop"},
+        {"PageRemoteTab1", false, "4003=0 4005=0 4001=1", "Start"},
+        {"PageRemoteTab0", false, "4:3303 4001=0", "Start"},
+        {"remotePreset12", false, "4004=12", "Start"},
+        {"remoteDir0", false, "4005=0", "Start"},
+        {"remoteLock1", false, "4001=1", "Start"},
+        {"remoteLock0", false, "4001=0", "Start"},
         {"remoteAlarmReset", true, "4000=1", "Start"},
     };
     for (const Press& p : presses) {
@@ -108,6 +116,23 @@ TEST_F(RemoteTest, ButtonsWriteTheirRegistersAndToolInitDismissesTheTool) {
     dev->OnSetCurrTdx(t);
     flush();
     EXPECT_EQ(state.Lock(), 0) << "refreshed when the current tool changed";
+
+    // Another current tool, or Home, stops and locks the tool driven so far.
+    for (const std::string leave : {"another tool", "PageRemoteHome"}) {
+        press("remoteRun");
+        tools->trace(0);
+        if (leave == "PageRemoteHome") {
+            press(leave.c_str());
+        } else {
+            dev->OnSetCurrTdx(-1);
+            flush();
+            dev->OnSetCurrTdx(t);
+            flush();
+        }
+        EXPECT_EQ(tools->trace(0).substr(0, 13), "4003=0 4001=1") << leave;
+    }
+    EXPECT_EQ(tools->reg(0, 4003), 0);
+    EXPECT_EQ(tools->reg(0, 4001), 1);
 }
 
 TEST_F(RemoteTest, ControllersGetTheirNoticesAndOutputButtonsToggleTheirOutputs) {

@@ -39,14 +39,21 @@ TEST_F(ToolListTest, RegisterRenameReleaseAndTheRegtoolsFile) {
     EXPECT_EQ(text("editDiscoCount"), "3 ea");
     EXPECT_EQ(text("editRegCount"), "0 ea");
 
-    // Register the second and then the (new) first discovered tool.
+    // Register the second and then the (new) first discovered tool. The choice stays on
+    // its tool when the first one stops answering and the list moves up.
     clickCell("editDiscoList", 1, 1);
     const QString serial = dev->GetDiscoToolSerial(1);
+    for (int tick = 0; tick < 4; ++tick) {
+        ToolManager_KeepAlive_DiscoTools();
+        discover(1);
+        discover(2);
+    }
+    ASSERT_EQ(dev->GetDiscotoolsLen(), 2);
     played.clear();
     press("editRegister");
     deliver();
     EXPECT_EQ(text("editRegCount"), "1 ea");
-    EXPECT_EQ(text("editDiscoCount"), "2 ea");
+    EXPECT_EQ(text("editDiscoCount"), "1 ea");
     EXPECT_EQ(regCell(0, PageEditToolList::ColSerial), serial);
     EXPECT_EQ(regCell(0, PageEditToolList::ColModel), QString("ZQT3030"));
     EXPECT_EQ(page->Editor().SelectedDiscovered(), -1) << "a registration clears the choice";
@@ -57,7 +64,8 @@ TEST_F(ToolListTest, RegisterRenameReleaseAndTheRegtoolsFile) {
     press("editRegister");
     deliver();
     ASSERT_EQ(dev->GetRegtoolsLen(), 2);
-    const QString first = dev->GetTdxToolName(0), second = dev->GetTdxToolName(1);
+    const QString first = dev->GetTdxToolName(0), second = "Line-2-right-station-torque-0032";
+    ASSERT_EQ(dev->SetTdxToolName(1, second), 0) << "the longest name";
     EXPECT_TRUE(folder(first));
 
     // Rename: touching the name opens the keypad with it; the checks keep it open.
@@ -69,7 +77,8 @@ TEST_F(ToolListTest, RegisterRenameReleaseAndTheRegtoolsFile) {
     } cases[] = {
         {"Left/1", "Can not use \"/\" in the tool name."},
         {second, "Already exist."},
-        {first, "Already exist."}, // its own name
+        {second + "9", "Already exist."}, // cut to 32 characters it is the other's
+        {first, "Already exist."},        // its own name
         {"", "Failed to rename."},
         {"Station-L", ""},
     };
@@ -139,6 +148,11 @@ TEST_F(ToolListTest, EightToolsMakeTheLimitDialogEvenWithNothingChosen) {
         EXPECT_EQ(dev->GetRegtoolsLen(), 8);
         EXPECT_EQ(dev->GetDiscotoolsLen(), 1);
     }
+    // The list cannot be kept: closing the editor says so.
+    QFile::remove("regtools");
+    ASSERT_TRUE(QDir().mkdir("regtools"));
+    press("editClose");
+    EXPECT_EQ(msgText(), "Failed to save.");
 }
 
 TEST_F(ToolListTest, PanelListsToolsWithTheirLinkAndChoosesAConnectedOne) {

@@ -1,6 +1,7 @@
 #include "MonitorGraph.h"
 
 #include "page/operation/ResultFormat.h"
+#include "page/tools/ToolNotice.h"
 
 #include <algorithm>
 #include <climits>
@@ -118,11 +119,16 @@ void MonitorGraph::StartStop() {
         Start();
 }
 
+QString MonitorGraph::Notice() {
+    const int32_t tdx = port_.CurrTdx();
+    return ToolNotice::For(tdx, tdx < 0 ? 0 : port_.ToolType(tdx));
+}
+
 bool MonitorGraph::Start() {
     if (running_) return true;
     Clear();
     const int32_t tdx = port_.CurrTdx();
-    if (tdx < 0) return false;
+    if (!Notice().isEmpty()) return false;
     const int values[] = {settings_.Channel1, settings_.Channel2, settings_.Sampling,
                           settings_.Direction};
     for (int i = 0; i < 4; ++i)

@@ -44,6 +44,7 @@ class MonitorGraphPort {
   public:
     virtual ~MonitorGraphPort() = default;
     virtual int32_t CurrTdx() = 0;
+    virtual int32_t ToolType(int32_t tdx) = 0;
     virtual int32_t Write(int32_t addr, int32_t value) = 0; // the current tool; 0 when done
     virtual void SetTriggerResCnt(int n) = 0;
     virtual int32_t WatchOn(int32_t tdx) = 0; // 0 when installed
@@ -74,6 +75,8 @@ class MonitorGraph {
     bool SetSettings(GraphSettings s);
     bool CanEditSettings() const { return !running_; }
 
+    // What covers the tab instead: the no-tool and controller notices (Start arms neither).
+    QString Notice();
     void StartStop(); // the Start/Stop button
     bool Start();
     void Stop();

@@ -15,8 +15,11 @@ PageMonitor::PageMonitor(QWidget* parent) : PageTabs("Monitor", "PageMonitor", p
 }
 
 PageMonitor::~PageMonitor() {
-    // Taken away without leaving (its host went away): tools connecting later are locked.
-    if (shown_) ApplicationDevice()->SetScreenCode(0);
+    // Taken away without leaving (its host went away): the tools are locked all the same.
+    if (shown_) {
+        ApplicationDevice()->SetScreenCode(0);
+        handback_.Release();
+    }
 }
 
 void PageMonitor::Init() {
@@ -24,12 +27,17 @@ void PageMonitor::Init() {
     // The code first: a tool connecting during the unlocking stays unlocked too.
     dev->SetScreenCode(kScreenCode);
     shown_ = true;
-    dev->UnlockAllTools();
+    handback_.UnlockAll();
     PageTabs::Init();
 }
 
 void PageMonitor::Leave() {
-    if (shown_) ApplicationDevice()->SetScreenCode(0);
+    // The code first, so that a tool connecting from now on is locked at its connection,
+    // then the tools unlocked so far.
+    if (shown_) {
+        ApplicationDevice()->SetScreenCode(0);
+        handback_.Release();
+    }
     shown_ = false;
     PageTabs::Leave();
 }

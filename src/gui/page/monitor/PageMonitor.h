@@ -1,8 +1,10 @@
 // The monitor screen: the graph, I/O and error tabs. While it is shown every tool runs unlocked
-// with auto-lock off, and the screen code 4 leaves tools that connect meanwhile unlocked.
+// with auto-lock off, and the screen code 4 leaves tools that connect meanwhile unlocked;
+// when it goes every connected tool is locked again with its auto-lock as it was.
 #pragma once
 
 #include "PageTabs.h"
+#include "page/tools/ToolHandback.h"
 
 class PageMonitorGraph;
 class PageMonitorIo;
@@ -24,5 +26,6 @@ class PageMonitor : public PageTabs {
     PageMonitorGraph* graph_;
     PageMonitorIo* io_;
     PageMonitorError* error_;
+    ToolHandback handback_{ToolHandback::Device()};
     bool shown_ = false; // the screen code is ours
 };

@@ -4,6 +4,7 @@
 #include "ToolErrorTexts.h"
 #include "UiSound.h"
 #include "page/operation/ResultFormat.h"
+#include "page/tools/ToolNotice.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -73,11 +74,7 @@ void PageMonitorError::Hidden() {
 void PageMonitorError::Reload() {
     const int tdx = ApplicationDevice()->OnGetCurrTdx();
     const int type = ApplicationDevice()->GetToolType_ByTdx(tdx);
-    QString notice;
-    if (tdx < 0)
-        notice = "Please select a tool.";
-    else if (type == 1 || type == 4)
-        notice = "Please use XWC's local LCD.";
+    const QString notice = ToolNotice::For(tdx, type);
     notice_->setText(notice);
     notice_->setVisible(!notice.isEmpty());
     body_->setVisible(notice.isEmpty());

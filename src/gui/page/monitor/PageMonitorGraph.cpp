@@ -26,8 +26,18 @@ PageMonitorGraph::PageMonitorGraph(QWidget* parent) : TabPage(parent), graph_(*t
     rearm_->SetBegin(MonitorGraph::kRearmMs);
     connect(rearm_, &Timer::trigger, this, [this] { graph_.OnRearm(); });
 
-    auto* v = new QVBoxLayout(this);
-    v->setContentsMargins(12, 8, 12, 8);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(12, 8, 12, 8);
+    notice_ = new QLabel(this);
+    notice_->setObjectName("graphNotice");
+    notice_->setAlignment(Qt::AlignCenter);
+    notice_->setStyleSheet("font-size: 30px; font-weight: bold; color: #f2a71b;");
+    notice_->hide();
+    outer->addWidget(notice_, 1);
+    controls_ = new QWidget(this);
+    outer->addWidget(controls_, 1);
+    auto* v = new QVBoxLayout(controls_);
+    v->setContentsMargins(0, 0, 0, 0);
     auto* bar = new QHBoxLayout;
     summary_ = new QLabel(this);
     summary_->setObjectName("graphSummary");
@@ -108,8 +118,10 @@ PageMonitorGraph::~PageMonitorGraph() {
 }
 
 void PageMonitorGraph::Shown() {
-    live_[0] = connect(ApplicationDevice(), &ApplicationDeviceClass::CurrTdxChanged, this,
-                       [this] { graph_.OnToolChanged(); });
+    live_[0] = connect(ApplicationDevice(), &ApplicationDeviceClass::CurrTdxChanged, this, [this] {
+        graph_.OnToolChanged();
+        showNotice();
+    });
     live_[1] = connect(&ApplicationDevice()->GraphEvent, &SystemEvent::triggered, this,
                        [this](QObject* ctx) {
                            auto* p = qobject_cast<UnitTdxData*>(ctx);
@@ -117,6 +129,14 @@ void PageMonitorGraph::Shown() {
                            UiSound_Tap();
                            graph_.OnGraphEvent(p->Tdx);
                        });
+    showNotice();
+}
+
+void PageMonitorGraph::showNotice() {
+    const QString notice = graph_.Notice();
+    notice_->setText(notice);
+    notice_->setVisible(!notice.isEmpty());
+    controls_->setVisible(notice.isEmpty());
 }
 
 void PageMonitorGraph::Hidden() {
@@ -147,6 +167,10 @@ void PageMonitorGraph::layoutCharts(bool two) {
 
 int32_t PageMonitorGraph::CurrTdx() {
     return ApplicationDevice()->OnGetCurrTdx();
+}
+
+int32_t PageMonitorGraph::ToolType(int32_t tdx) {
+    return ApplicationDevice()->GetToolType_ByTdx(tdx);
 }
 
 int32_t PageMonitorGraph::Write(int32_t addr, int32_t value) {

@@ -28,8 +28,10 @@ class PageMonitorGraph : public TabPage, private MonitorGraphPort {
   private:
     void openSettings();
     void layoutCharts(bool two);
+    void showNotice();
     // MonitorGraphPort
     int32_t CurrTdx() override;
+    int32_t ToolType(int32_t tdx) override;
     int32_t Write(int32_t addr, int32_t value) override;
     void SetTriggerResCnt(int n) override;
     int32_t WatchOn(int32_t tdx) override;
@@ -45,6 +47,8 @@ class PageMonitorGraph : public TabPage, private MonitorGraphPort {
 
     MonitorGraph graph_;
     Timer* rearm_;
+    QLabel* notice_;
+    QWidget* controls_;
     QPushButton* start_;
     QPushButton* settingsButton_;
     QLabel* summary_;

@@ -160,6 +160,11 @@ void PageParamBarcode::showRow(int index) {
 
 void PageParamBarcode::edit(int index) {
     if (Reading() || editor_.Open()) return;
+    // An entry not read shows nothing of what the tool holds: confirming it would erase it.
+    if (!entries_[index].valid) {
+        error(ParamTabs::kReadFailed);
+        return;
+    }
     editing_ = index;
     auto* ed = new UnitParamBarcodeEdit(index, entries_[index]);
     connect(ed, &UnitParamBarcodeEdit::cancel, this, [this] { Navigator::DismissModal(editor_); });

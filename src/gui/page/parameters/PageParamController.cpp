@@ -1,5 +1,6 @@
 #include "PageParamController.h"
 
+#include "ApplicationDeviceClass.h"
 #include "UnitParamWrapper.h"
 
 #include <QHBoxLayout>
@@ -40,7 +41,15 @@ ParameterMap::Block PageParamController::block() const {
 }
 
 void PageParamController::configure() {
+    ApplicationDeviceClass* dev = ApplicationDevice();
+    const bool crowFoot = dev->GetToolType_ByTdx(dev->OnGetCurrTdx()) == 3;
+    const ParameterMap::Block crow = ParameterMap::CrowFootBlock();
+    if (!crowFoot || !block_.Valid() || !crowFoot_.Refresh(port_, crow)) crowFoot_.Clear();
     const QList<ParameterMap::Line> lines = ParameterMap::ToolSettings();
-    for (int i = 0; i < lines.size(); ++i)
-        lines_[i]->Configure(lines[i], block_.At(lines[i].Reg));
+    for (int i = 0; i < lines.size(); ++i) {
+        const int reg = lines[i].Reg;
+        const bool isCrow = reg >= crow.First && reg < crow.First + crow.Count;
+        lines_[i]->setVisible(!isCrow || crowFoot);
+        lines_[i]->Configure(lines[i], isCrow ? crowFoot_.At(reg) : block_.At(reg));
+    }
 }

@@ -1,5 +1,5 @@
 // The "Contoller" tab: the tool settings (238 to 266, 355 to 359) with their selector
-// dialogs, in two scrolled columns.
+// dialogs, in two scrolled columns; the crow foot lines only for a type 3 tool.
 #pragma once
 
 #include "PageParamList.h"
@@ -13,4 +13,5 @@ class PageParamController : public PageParamList {
     ParameterMap::Block block() const override;
     void configure() override;
     QList<UnitParamWrapper*> lines_;
+    ParamBlock crowFoot_;
 };

@@ -7,6 +7,7 @@
 #include "PageParamFastening.h"
 #include "PageParamMultiSeq.h"
 #include "PageParamNetwork.h"
+#include "page/tools/ToolNotice.h"
 
 PageParameters::PageParameters(QWidget* parent)
     : PageTabs("Parameter", "PageParameters", parent, "Back\nHome") {
@@ -29,10 +30,7 @@ PageParameters::PageParameters(QWidget* parent)
 QString PageParameters::NoticeForCurrentTool() {
     ApplicationDeviceClass* dev = ApplicationDevice();
     const int tdx = dev->OnGetCurrTdx();
-    if (tdx < 0) return "Please select a tool.";
-    const int type = dev->GetToolType_ByTdx(tdx);
-    if (type == 1 || type == 4) return "Please use XWC's local LCD.";
-    return {};
+    return ToolNotice::For(tdx, dev->GetToolType_ByTdx(tdx));
 }
 
 void PageParameters::Init() {

@@ -27,6 +27,7 @@ ParamValue ParamBlock::At(int reg) const {
 WriteOutcome WriteParam(ParamPort& port, int reg, int value, int typeCode) {
     const int wire = ParameterMap::WireValue(value, typeCode);
     if (port.Write(reg, wire) != 0) return WriteOutcome::Failed;
+    if (reg == ParameterMap::kRegTorqueUnit) port.TorqueUnitWritten();
     if (reg == ParameterMap::kRegParamInit && wire == ParameterMap::kParamInitValue) {
         port.ToolLost();
         return WriteOutcome::ToolDismissed;

@@ -17,6 +17,7 @@ class ParamPort {
     virtual QVector<uint16_t> Block(int addr, int count) = 0; // the mirror as that read left it
     virtual int Write(int addr, int value) = 0;               // 0 written
     virtual void ToolLost() = 0;                              // the current tool
+    virtual void TorqueUnitWritten() = 0; // the registry reads the current tool's unit again
 };
 
 struct ParamValue {
@@ -39,5 +40,6 @@ class ParamBlock {
 
 enum class WriteOutcome { Written, Failed, ToolDismissed };
 // Writes a line's new value (with its type code) to the tool. After 252 := 77 the tool
-// restarts with its defaults: it is dismissed and comes back through discovery.
+// restarts with its defaults: it is dismissed and comes back through discovery. After the
+// torque unit the screens' unit is read again.
 WriteOutcome WriteParam(ParamPort& port, int reg, int value, int typeCode = 0);

@@ -12,6 +12,10 @@ QVector<uint16_t> ParamDevice::Block(int addr, int count) {
 int ParamDevice::Write(int addr, int value) {
     return ApplicationDevice()->MbusWrite(addr, value);
 }
+void ParamDevice::TorqueUnitWritten() {
+    ApplicationDeviceClass* dev = ApplicationDevice();
+    dev->RefreshTorqueUnit(dev->OnGetCurrTdx());
+}
 void ParamDevice::ToolLost() {
     ApplicationDeviceClass* dev = ApplicationDevice();
     dev->ToolLost(dev->OnGetCurrTdx());

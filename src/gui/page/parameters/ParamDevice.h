@@ -10,4 +10,5 @@ class ParamDevice : public ParamPort {
     QVector<uint16_t> Block(int addr, int count) override;
     int Write(int addr, int value) override;
     void ToolLost() override;
+    void TorqueUnitWritten() override;
 };

@@ -3,4 +3,5 @@
 
 namespace ParamTabs {
 constexpr const char* kWriteFailed = "Failed to write to the tool.";
+constexpr const char* kReadFailed = "Failed to read from the tool.";
 } // namespace ParamTabs

@@ -173,7 +173,11 @@ QList<Line> ToolSettings() {
 }
 
 Block ToolSettingsBlock() {
-    return {238, 359 - 238 + 1};
+    return {238, 266 - 238 + 1};
+}
+
+Block CrowFootBlock() {
+    return {355, 359 - 355 + 1};
 }
 
 QString ScrewTypeLabel(int preset, bool ccw) {

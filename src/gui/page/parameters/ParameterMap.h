@@ -49,9 +49,11 @@ struct Group {
 };
 QList<Group> AdvancedGroups(int preset); // "A." .. "D."
 
-// Tool settings 238..266 and 355..359, read as one block 238..359.
+// Tool settings 238..266 and 355..359. The crow foot registers 355..359 are a block of their
+// own, read only from a type 3 tool: the other drivers need not serve them.
 QList<Line> ToolSettings();
 Block ToolSettingsBlock();
+Block CrowFootBlock();
 
 // Selector dialogs. A list is one choice; a mask is one bit per item (Code is the bit).
 struct Choice {

@@ -175,7 +175,10 @@ void PageEditToolList::reloadDiscovered() {
     discoModel_->Reload();
     discoCount_->setText(countText(discoModel_->Count()));
     editor_.TablesChanged();
-    if (editor_.SelectedDiscovered() >= 0) discoView_->selectRow(editor_.SelectedDiscovered());
+    if (editor_.SelectedDiscovered() >= 0)
+        discoView_->selectRow(editor_.SelectedDiscovered());
+    else
+        discoView_->clearSelection();
 }
 
 void PageEditToolList::ListsChanged() {
@@ -200,6 +203,9 @@ int PageEditToolList::RegCount() {
 }
 int PageEditToolList::DiscoCount() {
     return ApplicationDevice()->GetDiscotoolsLen();
+}
+QString PageEditToolList::DiscoMac(int index) {
+    return ApplicationDevice()->GetDiscoToolMac(index);
 }
 int PageEditToolList::FindRegByName(const QString& name) {
     return ApplicationDevice()->FindRegTdxByName(name);

@@ -43,6 +43,7 @@ class PageEditToolList : public Page, private ToolListPort {
   private:
     int RegCount() override;
     int DiscoCount() override;
+    QString DiscoMac(int index) override;
     int FindRegByName(const QString& name) override;
     int Register(int index) override;
     int Release(int tdx) override;

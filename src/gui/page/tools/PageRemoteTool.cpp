@@ -83,6 +83,8 @@ PageRemoteTool::PageRemoteTool(QWidget* parent) : TabPage(parent), state_(*this)
 }
 
 PageRemoteTool::~PageRemoteTool() {
+    // Taken away while shown (its screen went away): the tool is put back all the same.
+    state_.Leave();
     Navigator::DismissModal(error_);
     Navigator::DismissModal(confirm_);
 }
@@ -115,6 +117,8 @@ void PageRemoteTool::Shown() {
 
 void PageRemoteTool::Hidden() {
     disconnect(currentTool_);
+    state_.Leave();
+    Changed();
 }
 
 void PageRemoteTool::Changed() {

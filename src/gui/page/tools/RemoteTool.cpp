@@ -1,18 +1,14 @@
 #include "RemoteTool.h"
 
-namespace {
-bool controller(int type) {
-    return type == 1 || type == 4;
-}
-} // namespace
+#include "ToolNotice.h"
 
 QString RemoteTool::Notice() {
-    if (port_.CurrTdx() < 0) return kNoToolNotice;
-    if (controller(port_.ToolType())) return kControllerNotice;
-    return {};
+    const int tdx = port_.CurrTdx();
+    return ToolNotice::For(tdx, tdx < 0 ? 0 : port_.ToolType());
 }
 
 void RemoteTool::Refresh() {
+    handback_.Release();
     running_ = false;
     preset_ = direction_ = lock_ = -1;
     if (Notice().isEmpty() && port_.Read(kStatus, kStatusCount) == 0) {
@@ -20,9 +16,15 @@ void RemoteTool::Refresh() {
         direction_ = port_.Data(kDirectionNow);
         lock_ = 0;
         // Driven from here, the tool must not wait for a job to unlock it.
-        port_.Write(kLock, 0);
+        if (port_.Write(kLock, 0) == 0) handback_.Lock(port_.CurrTdx(), false);
     }
     port_.Changed();
+}
+
+void RemoteTool::Leave() {
+    handback_.Release();
+    running_ = false;
+    lock_ = -1;
 }
 
 bool RemoteTool::ready() {
@@ -40,7 +42,10 @@ bool RemoteTool::ready() {
 void RemoteTool::RunPressed() {
     if (!ready()) return;
     // The button follows what the tool took: a refused write leaves it as it was.
-    if (port_.Write(kRun, running_ ? 0 : 1) == 0) running_ = !running_;
+    if (port_.Write(kRun, running_ ? 0 : 1) == 0) {
+        running_ = !running_;
+        handback_.Running(port_.CurrTdx(), running_);
+    }
     port_.Changed();
 }
 
@@ -52,13 +57,19 @@ void RemoteTool::PresetChosen(int preset) {
 
 void RemoteTool::DirectionChosen(int direction) {
     if (!ready()) return;
-    if (port_.Write(kDirection, direction) == 0) direction_ = direction;
+    if (port_.Write(kDirection, direction) == 0) {
+        direction_ = direction;
+        handback_.Direction(port_.CurrTdx(), direction);
+    }
     port_.Changed();
 }
 
 void RemoteTool::LockChosen(int value) {
     if (!ready()) return;
-    if (port_.Write(kLock, value) == 0) lock_ = value;
+    if (port_.Write(kLock, value) == 0) {
+        lock_ = value;
+        handback_.Lock(port_.CurrTdx(), value != 0);
+    }
     port_.Changed();
 }
 

@@ -3,6 +3,8 @@
 // button, carried out through a port the screen implements over the device object.
 #pragma once
 
+#include "ToolHandback.h"
+
 #include <QString>
 
 class RemoteToolPort {
@@ -39,14 +41,15 @@ class RemoteTool {
     static constexpr const char* kNoTool = "Please select a tool..";
     static constexpr const char* kNotConnected = "Tool is not connected.";
     static constexpr const char* kSure = "Are you sure?";
-    static constexpr const char* kControllerNotice = "Please use XWC's local LCD.";
-    static constexpr const char* kNoToolNotice = "Please select a tool.";
 
-    explicit RemoteTool(RemoteToolPort& port) : port_(port) {}
+    explicit RemoteTool(RemoteToolPort& port, ToolHandbackPort& tools = ToolHandback::Device())
+        : port_(port), handback_(tools) {}
 
-    // On showing and when the current tool changes: the status block read, the tool
-    // unlocked; unknown values and "Start" when the read fails.
+    // On showing and when the current tool changes: the tool driven so far put back, the
+    // status block read, the tool unlocked; unknown values and "Start" when the read fails.
     void Refresh();
+    // The tab goes: the tool stopped, in fastening and locked again.
+    void Leave();
     void RunPressed();
     void PresetChosen(int preset);
     void DirectionChosen(int direction);
@@ -65,6 +68,7 @@ class RemoteTool {
   private:
     bool ready(); // a current, connected tool, else its message
     RemoteToolPort& port_;
+    ToolHandback handback_;
     int preset_ = -1, direction_ = -1, lock_ = -1;
     bool running_ = false;
 };

@@ -1,8 +1,19 @@
 #include "ToolListEditor.h"
 
+void ToolListEditor::SelectDiscovered(int index) {
+    disco_ = port_.DiscoMac(index);
+}
+
+int ToolListEditor::SelectedDiscovered() const {
+    if (disco_.isEmpty()) return -1;
+    for (int i = 0; i < port_.DiscoCount(); ++i)
+        if (port_.DiscoMac(i) == disco_) return i;
+    return -1;
+}
+
 void ToolListEditor::TablesChanged() {
     if (reg_ >= port_.RegCount()) reg_ = -1;
-    if (disco_ >= port_.DiscoCount()) disco_ = -1;
+    if (SelectedDiscovered() < 0) disco_.clear();
 }
 
 void ToolListEditor::RegisterPressed() {
@@ -11,9 +22,10 @@ void ToolListEditor::RegisterPressed() {
         port_.Error(kLimitText);
         return;
     }
-    if (disco_ < 0 || disco_ >= port_.DiscoCount()) return;
-    const int index = disco_;
-    reg_ = disco_ = -1;
+    const int index = SelectedDiscovered();
+    if (index < 0) return;
+    reg_ = -1;
+    disco_.clear();
     port_.Register(index);
     port_.ListsChanged();
 }
@@ -28,12 +40,15 @@ void ToolListEditor::ReleaseConfirmed() {
     if (tdx < 0 || tdx >= port_.RegCount()) return;
     // No screen may act on the released tool's successor meanwhile.
     if (tdx == port_.CurrTdx()) port_.SetCurrTdx(-1);
-    reg_ = disco_ = -1;
+    reg_ = -1;
+    disco_.clear();
     port_.Release(tdx);
     port_.ListsChanged();
 }
 
-bool ToolListEditor::RenameConfirmed(int tdx, const QString& name) {
+bool ToolListEditor::RenameConfirmed(int tdx, const QString& typed) {
+    // Cut as the registry would keep it, so the duplicate check sees the name it stores.
+    const QString name = typed.left(kNameMax);
     if (name.contains('/')) {
         port_.Error(kSlashText);
         return false;

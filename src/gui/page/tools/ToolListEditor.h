@@ -10,6 +10,7 @@ class ToolListPort {
     virtual ~ToolListPort() = default;
     virtual int RegCount() = 0;
     virtual int DiscoCount() = 0;
+    virtual QString DiscoMac(int index) = 0;            // empty for none
     virtual int FindRegByName(const QString& name) = 0; // -1 none
     virtual int Register(int index) = 0;                // 0 done
     virtual int Release(int tdx) = 0;
@@ -24,6 +25,7 @@ class ToolListPort {
 class ToolListEditor {
   public:
     static constexpr int kMaxTools = 8;
+    static constexpr int kNameMax = 32; // what the registry keeps of a name
     static constexpr const char* kLimitText = "Exceed limit\n\nUp to 8 tools can be registered.";
     static constexpr const char* kSlashText = "Can not use \"/\" in the tool name.";
     static constexpr const char* kExistText = "Already exist.";
@@ -32,10 +34,12 @@ class ToolListEditor {
     explicit ToolListEditor(ToolListPort& port) : port_(port) {}
 
     void SelectRegistered(int tdx) { reg_ = tdx; }
-    void SelectDiscovered(int index) { disco_ = index; }
+    // The discovered choice is kept by MAC: the table loses tools from other threads.
+    void SelectDiscovered(int index);
     int SelectedRegistered() const { return reg_; }
-    int SelectedDiscovered() const { return disco_; }
-    // The tables changed: a selection past their ends is dropped.
+    int SelectedDiscovered() const; // its row now, -1 none
+    // The tables changed: a registered choice past the end, a discovered tool gone, is
+    // dropped.
     void TablesChanged();
     void RegisterPressed();
     void ReleasePressed();
@@ -47,5 +51,5 @@ class ToolListEditor {
   private:
     ToolListPort& port_;
     int reg_ = -1;
-    int disco_ = -1;
+    QString disco_; // MAC
 };

@@ -1,0 +1,16 @@
+// What covers a screen that serves only the driver families (tool types 2 and 3): the
+// no-tool notice, the controller families' notice, or nothing.
+#pragma once
+
+#include <QString>
+
+namespace ToolNotice {
+constexpr const char* kNoTool = "Please select a tool.";
+constexpr const char* kController = "Please use XWC's local LCD.";
+
+inline QString For(int tdx, int type) {
+    if (tdx < 0) return kNoTool;
+    if (type == 1 || type == 4) return kController;
+    return {};
+}
+} // namespace ToolNotice
