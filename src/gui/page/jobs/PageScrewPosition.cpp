@@ -282,6 +282,12 @@ void PageScrewPosition::enterComponent(int component) {
 
 void PageScrewPosition::save() {
     const ScrewLayout& l = tunner_->Layout();
+    // A fastening step without a screw would be passed by the job without the tool ever
+    // being unlocked: the editor stays until a position is placed (or Cancel).
+    if (l.Count() == 0) {
+        showError(NoScrewText);
+        return;
+    }
     auto* data = new UnitStepFastenData(this);
     data->ImgFilename = path_;
     for (int k = 0; k < UnitStepFastenData::kPositions; ++k) {
