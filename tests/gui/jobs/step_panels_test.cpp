@@ -90,6 +90,22 @@ const PanelCase kPanels[] = {
          EXPECT_EQ(dl->RangeStart, 2);
          EXPECT_EQ(dl->RangeEnd, 4);
      }},
+    {"delay barcode, the switch without a part compares all", D,
+     "delayModeBarcode delayCodeEdit =AB123 textKeypadOk delayCodePartial", "delayCodeRange", "-",
+     nullptr,
+     [](Dev d) {
+         std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
+         EXPECT_EQ(dl->Barcode, "AB123");
+         EXPECT_EQ(dl->Partial, 0);
+         EXPECT_EQ(dl->RangeStart, 0);
+     }},
+    {"delay barcode, an empty code is refused", D,
+     "delayModeBarcode delayCodeEdit =AB1 textKeypadOk delayCodeEdit = textKeypadOk "
+     "textKeypadCancel",
+     "delayCodeCode", "AB1", nullptr,
+     [](Dev d) {
+         EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(d->GetDelayData(0))->Barcode, "AB1");
+     }},
     {"message lines", M, "msgLine2 =Hello textKeypadOk msgLine3 =world textKeypadOk", "msgLine2",
      "Hello", nullptr,
      [](Dev d) {
@@ -139,6 +155,8 @@ class StepPanelsTest : public StepEditorTest {
             EXPECT_TRUE(b->isChecked()) << widget;
         } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
             EXPECT_EQ(b->text(), shows) << widget;
+        } else if (auto* f = qobject_cast<QLineEdit*>(w)) {
+            EXPECT_EQ(f->text(), shows) << widget;
         } else {
             EXPECT_EQ(qobject_cast<QLabel*>(w)->text(), shows) << widget;
         }
@@ -189,6 +207,16 @@ TEST_F(StepPanelsTest, SwitchingAndMovingSaveThePanel) {
     press("stepAddMessage");
     std::unique_ptr<UnitStepDelayData> dl(dev->GetDelayData(2));
     EXPECT_EQ(dl->TimeValue, 9);
+    // A rename shows the step again: what was typed is saved first, not dropped.
+    selectRow(2);
+    press("delayTime");
+    enter("7");
+    press("numpadOk");
+    press("stepRename");
+    enter("wait");
+    press("textKeypadOk");
+    EXPECT_EQ(find<QPushButton>("delayTime")->text(), "7");
+    EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeValue, 7);
 }
 
 TEST_F(StepPanelsTest, FasteningPictureAndPositions) {
