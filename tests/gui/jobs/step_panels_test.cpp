@@ -18,6 +18,10 @@ using Dev = ApplicationDeviceClass*;
 
 constexpr int F = STEP_FASTENING, I = STEP_INPUT, O = STEP_OUTPUT, D = STEP_DELAY, M = STEP_MESSAGE;
 
+// "./files/image/" and this name make 256 bytes: one more than the step keeps.
+const std::string kLongName = std::string(238, 'n') + ".png";
+const std::string kLongPick = "msgImage @" + kLongName + " browserOk msgClose";
+
 struct PanelCase {
     const char* what;
     int type;
@@ -120,6 +124,8 @@ const PanelCase kPanels[] = {
          std::unique_ptr<UnitStepMsgData> m(d->GetMsgData(0));
          EXPECT_EQ(m->ImgFilename, "./files/image/part.png");
      }},
+    {"message picture path too long for the step", M, kLongPick.c_str(), "msgImage", "-", nullptr,
+     [](Dev d) { EXPECT_EQ(std::unique_ptr<UnitStepMsgData>(d->GetMsgData(0))->ImgFilename, ""); }},
 };
 } // namespace
 
@@ -131,6 +137,7 @@ class StepPanelsTest : public StepEditorTest {
         QImage picture(64, 48, QImage::Format_RGB32);
         picture.fill(Qt::darkCyan);
         ASSERT_TRUE(picture.save("files/image/part.png"));
+        ASSERT_TRUE(picture.save(QString::fromStdString("files/image/" + kLongName), "PNG"));
     }
     void run(const std::string& s) {
         if (s[0] == '=') return enter(QString::fromStdString(s.substr(1)).replace('+', ' '));
@@ -227,6 +234,10 @@ TEST_F(StepPanelsTest, FasteningPictureAndPositions) {
     dev->JobFree();
     open();
     auto* picture = find<QLabel>("fastenPicture");
+    EXPECT_FALSE(picture->pixmap().isNull());
+    // Decoded once: a field change shows the picture without reading the file again.
+    std::filesystem::remove("files/image/part.png");
+    press("fastenPresetUp");
     EXPECT_FALSE(picture->pixmap().isNull());
     press("fastenTool");
     EXPECT_NE(find<QWidget>("UnitSelectFastenTool"), nullptr);
