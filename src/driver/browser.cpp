@@ -279,6 +279,40 @@ int removeAt(int dirFd, const char* name) {
     return unlinkat(dirFd, name, AT_REMOVEDIR) == 0 ? 0 : fromErrno(errno);
 }
 
+BrowserRenameHook renameHook = nullptr;
+
+int renameWith(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
+    if (renameHook) return renameHook(fromDir, from, toDir, to, flags);
+    return renameat2(fromDir, from, toDir, to, flags);
+}
+
+// Creates an empty placeholder under `name`, failing with EEXIST when anything holds it.
+int takeName(int dirFd, const char* name, bool dir) {
+    if (dir) return mkdirat(dirFd, name, 0700);
+    const int fd = openat(dirFd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return -1;
+    close(fd);
+    return 0;
+}
+
+// A rename that never replaces what is under `to`. FUSE sticks (exFAT, NTFS) and older
+// vfat refuse the flag: there the name is first taken with an exclusive create (an empty
+// file, or an empty folder for a folder), which fails when anything holds it, and only
+// that placeholder is replaced. Hard links are no way out: those file systems have none.
+int renameNoReplace(int fromDir, const char* from, int toDir, const char* to) {
+    if (renameWith(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return -1;
+    struct stat st;
+    if (fstatat(fromDir, from, &st, AT_SYMLINK_NOFOLLOW) != 0) return -1;
+    const bool dir = S_ISDIR(st.st_mode);
+    if (takeName(toDir, to, dir) != 0) return -1;
+    if (renameWith(fromDir, from, toDir, to, 0) == 0) return 0;
+    const int err = errno;
+    unlinkat(toDir, to, dir ? AT_REMOVEDIR : 0);
+    errno = err;
+    return -1;
+}
+
 std::string tempName() {
     static std::atomic<unsigned> counter{0};
     char buf[64];
@@ -319,7 +353,7 @@ int copyFileAt(int srcDir, const char* name, const struct stat& st, int dstDir,
     }
     if (rc == BROWSER_OK && fsync(out.fd) != 0) rc = fromErrno(errno);
     if (rc == BROWSER_OK && close(std::exchange(out.fd, -1)) != 0) rc = fromErrno(errno);
-    if (rc == BROWSER_OK && renameat2(dstDir, tmp.c_str(), dstDir, dstName, RENAME_NOREPLACE) != 0)
+    if (rc == BROWSER_OK && renameNoReplace(dstDir, tmp.c_str(), dstDir, dstName) != 0)
         rc = fromErrno(errno);
     if (rc != BROWSER_OK) unlinkat(dstDir, tmp.c_str(), 0);
     return rc;
@@ -348,7 +382,7 @@ int copyDirAt(int srcDir, const char* name, const struct stat& st, int dstDir,
             if (rc == BROWSER_OK) rc = copyAt(src.fd, n.c_str(), dst.fd, n.c_str());
     }
     if (rc == BROWSER_OK && fsync(dst.fd) != 0) rc = fromErrno(errno);
-    if (rc == BROWSER_OK && renameat2(dstDir, tmp.c_str(), dstDir, dstName, RENAME_NOREPLACE) != 0)
+    if (rc == BROWSER_OK && renameNoReplace(dstDir, tmp.c_str(), dstDir, dstName) != 0)
         rc = fromErrno(errno);
     if (rc != BROWSER_OK) removeAt(dstDir, tmp.c_str());
     return rc;
@@ -408,6 +442,10 @@ Transfer openTransfer(const char* srcRoot, const char* srcDir, const char* name,
 }
 } // namespace
 
+void Browser_SetRenameHook(BrowserRenameHook hook) {
+    renameHook = hook;
+}
+
 int Browser_MakeDir(const char* root, const char* dir, const char* name) {
     if (!validName(name)) {
         DBG_ERR("name refused (%s)", name ? name : "(null)");
@@ -430,7 +468,7 @@ int Browser_Rename(const char* root, const char* dir, const char* oldName, const
     }
     Fd d;
     if (int rc = openLocation(root, dir, &d); rc != BROWSER_OK) return rc;
-    if (renameat2(d.fd, oldName, d.fd, newName, RENAME_NOREPLACE) != 0) {
+    if (renameNoReplace(d.fd, oldName, d.fd, newName) != 0) {
         DBG_ERR("rename fail (%s), %s", oldName, strerror(errno));
         return fromErrno(errno);
     }
@@ -462,7 +500,7 @@ int Browser_Move(const char* srcRoot, const char* srcDir, const char* name, cons
                  const char* dstDir) {
     Transfer t = openTransfer(srcRoot, srcDir, name, dstRoot, dstDir);
     if (t.rc != BROWSER_OK) return t.rc;
-    if (renameat2(t.src.fd, name, t.dst.fd, name, RENAME_NOREPLACE) == 0) return BROWSER_OK;
+    if (renameNoReplace(t.src.fd, name, t.dst.fd, name) == 0) return BROWSER_OK;
     if (errno != EXDEV) {
         DBG_ERR("move fail (%s), %s", name, strerror(errno));
         return fromErrno(errno);

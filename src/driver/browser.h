@@ -72,6 +72,13 @@ enum BrowserResult {
     BROWSER_IO = -7,       // any other system failure
 };
 
+// Test seam: every rename of the file operations goes through `hook` (renameat2's
+// arguments) instead of the system call, so that a file system refusing the flags can be
+// played on tmpfs. nullptr restores renameat2.
+using BrowserRenameHook = int (*)(int fromDir, const char* from, int toDir, const char* to,
+                                  unsigned flags);
+void Browser_SetRenameHook(BrowserRenameHook hook);
+
 int Browser_MakeDir(const char* root, const char* dir, const char* name);
 int Browser_Rename(const char* root, const char* dir, const char* oldName, const char* newName);
 // Removes a file, a link (never its target) or a folder with everything in it.

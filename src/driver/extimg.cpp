@@ -2,14 +2,18 @@
 // calling back; the callbacks log and jump back to the decoder, never end the process.
 #include "extimg.h"
 
+#include "common.h"
 #include "debug.h"
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <jerror.h>
 #include <jpeglib.h>
 #include <png.h>
+#include <unistd.h>
 
 namespace {
 
@@ -256,9 +260,13 @@ int ExtImg_LoadPath(ExtImgBitmap* out, const char* path, ExtImgTooLargeFn tooLar
         return -1;
     }
     *out = ExtImgBitmap{};
-    FILE* f = fopen(path, "rb");
+    // Regular files only, opened without waiting: a FIFO or a device under a picture's
+    // name (a restored archive, a stick) would otherwise hold the GUI thread in open().
+    const int fd = Common_OpenRegular(path, O_RDONLY);
+    FILE* f = fd >= 0 ? fdopen(fd, "rb") : nullptr;
     if (!f) {
-        DBG_ERR("image open fail (%s)", path);
+        DBG_ERR("image open fail (%s), %s", path, strerror(errno));
+        if (fd >= 0) close(fd);
         return -1;
     }
     int rc = ExtImg_Load(out, f, tooLarge, context);

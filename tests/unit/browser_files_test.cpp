@@ -54,30 +54,52 @@ TEST(BrowserListing, DirsThenFilesByteOrderHiddenLeftOutLinksAreFiles) {
     EXPECT_EQ(Browser_CheckExist("./files/none"), -1);
 }
 
+// A FUSE or old vfat stick: any rename flag is refused.
+int flagRefused(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
+    if (flags != 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    return renameat(fromDir, from, toDir, to);
+}
+
 TEST(BrowserFiles, HostileNamesAreCreatedRenamedCopiedAndDeletedAsPlainNames) {
     TestEnv env;
     TestEnv::writeFile("outside.txt", "keep");
     fs::create_directories("files/dst");
     const auto before = snapshot(env.home());
     const char* hostile[] = {"a\"b", "$(touch x)", "new\nline", "`touch y`", "c;d&e|f", "'q' *"};
-    for (const char* n : hostile) {
-        SCOPED_TRACE(n);
-        const std::string dir = std::string("files/") + n;
-        ASSERT_EQ(Browser_MakeDir("./files", "", n), BROWSER_OK);
-        ASSERT_TRUE(fs::is_directory(dir));
-        TestEnv::writeFile(dir + "/" + n, "payload");
-        const std::string renamed = std::string(n) + "2";
-        ASSERT_EQ(Browser_Rename("./files", "", n, renamed.c_str()), BROWSER_OK);
-        ASSERT_EQ(Browser_Copy("./files", "", renamed.c_str(), "./files", "dst"), BROWSER_OK);
-        EXPECT_EQ(TestEnv::readFile("files/dst/" + renamed + "/" + n), "payload");
-        ASSERT_EQ(Browser_Copy("./files", renamed.c_str(), n, "./files", ""), BROWSER_OK);
-        EXPECT_EQ(TestEnv::readFile(dir), "payload");
-        ASSERT_EQ(Browser_Move("./files", "", n, "./files", "dst"), BROWSER_OK);
-        EXPECT_EQ(TestEnv::readFile("files/dst/" + std::string(n)), "payload");
-        EXPECT_EQ(Browser_Remove("./files", "", renamed.c_str()), BROWSER_OK);
-        EXPECT_EQ(Browser_Remove("./files", "dst", renamed.c_str()), BROWSER_OK);
-        EXPECT_EQ(Browser_Remove("./files", "dst", n), BROWSER_OK);
-    }
+    for (const bool refused : {false, true})
+        for (const char* n : hostile) {
+            SCOPED_TRACE(std::string(n) + (refused ? " flag refused" : ""));
+            Browser_SetRenameHook(refused ? flagRefused : nullptr);
+            const std::string dir = std::string("files/") + n;
+            ASSERT_EQ(Browser_MakeDir("./files", "", n), BROWSER_OK);
+            ASSERT_TRUE(fs::is_directory(dir));
+            TestEnv::writeFile(dir + "/" + n, "payload");
+            const std::string renamed = std::string(n) + "2";
+            ASSERT_EQ(Browser_Rename("./files", "", n, renamed.c_str()), BROWSER_OK);
+            ASSERT_EQ(Browser_Copy("./files", "", renamed.c_str(), "./files", "dst"), BROWSER_OK);
+            EXPECT_EQ(TestEnv::readFile("files/dst/" + renamed + "/" + n), "payload");
+            ASSERT_EQ(Browser_Copy("./files", renamed.c_str(), n, "./files", ""), BROWSER_OK);
+            EXPECT_EQ(TestEnv::readFile(dir), "payload");
+            ASSERT_EQ(Browser_Move("./files", "", n, "./files", "dst"), BROWSER_OK);
+            EXPECT_EQ(TestEnv::readFile("files/dst/" + std::string(n)), "payload");
+            EXPECT_EQ(Browser_Remove("./files", "", renamed.c_str()), BROWSER_OK);
+            EXPECT_EQ(Browser_Remove("./files", "dst", renamed.c_str()), BROWSER_OK);
+            EXPECT_EQ(Browser_Remove("./files", "dst", n), BROWSER_OK);
+            // Taken names stay refused, and nothing is overwritten, with or without the flag.
+            TestEnv::writeFile(dir, "mine");
+            TestEnv::writeFile("files/dst/" + std::string(n), "theirs");
+            EXPECT_EQ(Browser_Move("./files", "", n, "./files", "dst"), BROWSER_EXISTS);
+            TestEnv::writeFile(dir + "2", "other");
+            EXPECT_EQ(Browser_Rename("./files", "", n, renamed.c_str()), BROWSER_EXISTS);
+            EXPECT_EQ(TestEnv::readFile("files/dst/" + std::string(n)), "theirs");
+            EXPECT_EQ(TestEnv::readFile(dir + "2"), "other");
+            for (const std::string& f : {dir, dir + "2", "files/dst/" + std::string(n)})
+                fs::remove(f);
+        }
+    Browser_SetRenameHook(nullptr);
     // Nothing ran: no file made by a command, nothing left anywhere in the data home.
     EXPECT_EQ(snapshot(env.home()), before);
     EXPECT_FALSE(fs::exists(env.root() + "/x"));

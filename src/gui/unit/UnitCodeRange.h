@@ -33,6 +33,10 @@ class UnitCodeRange : public QWidget {
     bool Partial() const;
     int Start() const; // the compared part, 0 and 0 when the whole code is compared
     int End() const;
+    // What a stored entry holds: the switch on with no part chosen (yet, or any more after
+    // the code changed) compares the whole code, as a partial entry without a range never
+    // matches any scan.
+    bool ComparesPart() const { return Partial() && Start() >= 1; }
 
   signals:
     void changed();

@@ -61,7 +61,7 @@ TEST_F(JobBarcodeTest, PressesThenTheSavedTable) {
     const std::string all = r1 + r2 + r3;
     struct Case {
         const char* what;
-        const char* presses; // "=text" types on the keypad, "@n" picks job n
+        const char* presses; // "=text" types on the keypad, "@n" picks job n, "!" opens again
         std::string file;
         bool marked = false; // the select button says "Deselect All" before leaving
     } cases[] = {
@@ -83,6 +83,7 @@ TEST_F(JobBarcodeTest, PressesThenTheSavedTable) {
         {"select all shows deselect", "bcSelectAll", all, true},
         {"select all twice clears the marks", "bcSelectAll bcSelectAll bcRow1 bcDelete confirmOk",
          r1 + r3},
+        {"marks do not outlive the screen", "bcSel0 bcBack ! bcRow2 bcDelete confirmOk", r1 + r2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -95,7 +96,10 @@ TEST_F(JobBarcodeTest, PressesThenTheSavedTable) {
                 type(QString::fromStdString(p.substr(1)));
             else if (p[0] == '@')
                 chooseJob(p[1] - '0');
-            else
+            else if (p == "!") {
+                TestEnv::writeFile(kFile, "stale\n");
+                ASSERT_NE(open(), nullptr);
+            } else
                 press(p.c_str());
         }
         EXPECT_EQ(find("bcSelectAll")->text(), c.marked ? "Deselect All" : "Select All");

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -222,6 +224,19 @@ TEST(ExternImage, RefusedDamagedAndForeignFilesGiveNoImage) {
         {"png signature only", bytes(std::string("\x89PNG\r\n\x1a\n", 8)), {}},
         {"empty", bytes(""), {}},
         {"missing", [] { return QFile::remove("in") || true; }, {}},
+        // Nobody writes these: an open that waits for a writer never returns.
+        {"fifo",
+         [] {
+             QFile::remove("in");
+             return mkfifo("in", 0600) == 0;
+         },
+         {}},
+        {"link to a fifo",
+         [] {
+             QFile::remove("in");
+             return mkfifo("fifo.png", 0600) == 0 && symlink("fifo.png", "in") == 0;
+         },
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

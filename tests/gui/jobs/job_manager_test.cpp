@@ -20,6 +20,7 @@ struct RecordingPort : JobManagerPort {
     QSet<QString> files{"a", "b", "c"}; // job files present
     int extra = 0;                      // jobs counted beyond the named ones
     int fail = 0;                       // every store call answers this
+    bool leaves = false;                // a failed new or copy keeps its entry, no file
     Lines lines;
 
     void rec(const QString& l) { lines.push_back(l.toStdString()); }
@@ -33,11 +34,13 @@ struct RecordingPort : JobManagerPort {
     int Create(const QString& name) override {
         rec("create " + name);
         if (!fail) add(name);
+        if (fail && leaves) jobs.append(name);
         return fail;
     }
     int Copy(int row, const QString& name) override {
         rec(QString("copy %1 ").arg(row) + name);
         if (!fail) add(name);
+        if (fail && leaves) jobs.append(name);
         return fail;
     }
     int Rename(int row, const QString& name) override {
@@ -46,8 +49,9 @@ struct RecordingPort : JobManagerPort {
     }
     int Delete(int row) override {
         rec(QString("delete %1").arg(row));
-        if (!fail) jobs.removeAt(row);
-        return fail;
+        const bool noFile = !files.contains(jobs.value(row)); // only its entry to remove
+        if (!fail || noFile) jobs.removeAt(row);
+        return noFile ? 0 : fail;
     }
     int MoveUp(int row) override {
         rec(QString("up %1").arg(row));
@@ -98,7 +102,23 @@ const Case kCases[] = {
     {"a refused creation keeps the entry open and the selection",
      [](RecordingPort& p) { p.fail = -3; }, 1,
      [](JobManager& m) { EXPECT_FALSE(m.EntryConfirmed("new job", "z")); },
-     {"create z"}, 1},
+     {"create z", "Error: Failed to create the job."}, 1},
+    {"a failed new or copy says so and drops the entry it left",
+     [](RecordingPort& p) { p.fail = -1; p.leaves = true; }, 1,
+     [](JobManager& m) { EXPECT_FALSE(m.EntryConfirmed("new job", "z"));
+                         EXPECT_TRUE(m.EntryConfirmed("copy job", "b1")); },
+     {"create z", "delete 3", "list", "Error: Failed to create the job.",
+      "copy 1 b1", "delete 3", "list", "Error: Failed to copy the job."}, 1},
+    {"a failed rename says so",
+     [](RecordingPort& p) { p.fail = -1; }, 0,
+     [](JobManager& m) { EXPECT_TRUE(m.EntryConfirmed("rename", "q")); },
+     {"rename 0 q", "list", "Error: Failed to rename the job."}, 0},
+    {"a leading dot is refused with its own reason",
+     [](RecordingPort&) {}, 0,
+     [](JobManager& m) { EXPECT_FALSE(m.EntryConfirmed("new job", ".x"));
+                         EXPECT_TRUE(m.EntryConfirmed("rename", ".y")); },
+     {"Error: Can not use \".\" at the start of the job name.",
+      "Error: Can not use \".\" at the start of the job name."}, 0},
     {"delete asks first; confirmed, the job goes and no row is selected",
      [](RecordingPort&) {}, 2,
      [](JobManager& m) { m.DeletePressed(); m.Confirmed("other"); m.Confirmed("delete"); },

@@ -119,6 +119,7 @@ TEST_F(ScrewPosTest, PlaceMoveDeleteAndSave) {
         {"touch", {100, 100}, {}, {{100, 100}}, 0}, // an empty step starts appending
         {"posDelete", {}, {}, {}, -1},              // the only one
         {"posDelete", {}, {}, {}, -1},              // none left: nothing
+        {"posSave", {}, {}, {}, -1},                // refused without a screw
         {"posInsert", {}, {}, {}, -1},
         {"touch", {100, 100}, {}, {{100, 100}}, 0}, // an insert into none appends
         {"posAppend", {}, {}, {{100, 100}}, 0},
@@ -154,6 +155,11 @@ TEST_F(ScrewPosTest, PlaceMoveDeleteAndSave) {
             drag(a.at, a.to);
         else
             press(a.what);
+        if (!strcmp(a.what, "posSave")) {
+            ASSERT_EQ(Screens::Find(ScreenId::ScrewPosition), page);
+            EXPECT_EQ(msgText(), PageScrewPosition::NoScrewText);
+            press("msgClose");
+        }
         const std::vector<QPoint> got = points();
         ASSERT_EQ(got.size(), a.circles.size());
         for (size_t i = 0; i < got.size(); ++i) {

@@ -4,17 +4,18 @@
 #include "UnitMessageBox.h"
 #include "page/jobs/StepEditor.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 constexpr int F = STEP_FASTENING, I = STEP_INPUT, O = STEP_OUTPUT, D = STEP_DELAY, M = STEP_MESSAGE;
 using Names = std::vector<std::string>;
 
-const char* const kTypes = "FIODM"; // by STEP_* value
+const char* const kTypes = "FIODMU"; // by STEP_* value; U a type no panel knows
 
 struct EditorCase {
     const char* what;
-    const char* types; // the job on file, a letter a step: F I O D M
+    const char* types; // the job on file, a letter a step: F I O D M U
     const char* steps; // "#n" selects row n, "=text" fills the keypad, else a press
     const char* names; // the loaded job afterwards, and the file after save
     int selected;      // row and panel afterwards (-1 none)
@@ -37,6 +38,7 @@ const EditorCase kCases[] = {
     {"up at the top, down at the end", "FI", "#0 stepUp #1 stepDown", "fastening-1 input-1", 1},
     {"rename", "FI", "#1 stepRename =gate textKeypadOk", "fastening-1 gate", 1},
     {"empty name", "FI", "#1 stepRename = textKeypadOk textKeypadCancel", "fastening-1 input-1", 1},
+    {"unknown type shown and kept", "UF", "#1 #0 stepDown", "fastening-1 input-1", 1},
 };
 
 // The panel of each step type, by STEP_* value.
@@ -50,7 +52,14 @@ TEST_F(StepEditorTest, ButtonsChangeTheLoadedJobAndSaveWritesIt) {
         std::vector<int> types;
         for (const char* t = c.types; *t; ++t)
             types.push_back(int(strchr(kTypes, *t) - kTypes));
-        writeJob(types);
+        std::vector<int> made = types;
+        std::replace(made.begin(), made.end(), int(STEP_TYPE_COUNT), I);
+        writeJob(made);
+        // An unknown type comes from a file this editor did not write.
+        std::string file = TestEnv::readFile(kFile);
+        for (size_t i = 0; i < types.size(); ++i)
+            if (types[i] == STEP_TYPE_COUNT) file[JOB_HEADER_SIZE + STEP_RECORD_SIZE * i] = 9;
+        TestEnv::writeFile(kFile, file);
         open();
         for (const std::string& s : words(c.steps)) {
             if (s[0] == '#')
@@ -65,7 +74,14 @@ TEST_F(StepEditorTest, ButtonsChangeTheLoadedJobAndSaveWritesIt) {
         EXPECT_EQ(editor->Editor().Selected(), c.selected);
         EXPECT_EQ(selectedRow(), c.selected);
         StepPanel* panel = editor->VisiblePanel();
-        if (c.selected >= 0) {
+        const int unknown = int(std::count(types.begin(), types.end(), STEP_TYPE_COUNT));
+        if (c.selected >= 0 && dev->GetStepType(c.selected) == 9) {
+            EXPECT_EQ(panel, nullptr);
+            EXPECT_EQ(editor->Model()
+                          ->data(editor->Model()->index(c.selected, 2), Qt::DisplayRole)
+                          .toString(),
+                      "Unknown");
+        } else if (c.selected >= 0) {
             ASSERT_NE(panel, nullptr);
             EXPECT_EQ(panel->objectName(), kPanel[dev->GetStepType(c.selected)]);
             EXPECT_EQ(panel->Sdx(), c.selected);
@@ -81,6 +97,10 @@ TEST_F(StepEditorTest, ButtonsChangeTheLoadedJobAndSaveWritesIt) {
         EXPECT_EQ(Screens::Find(ScreenId::StepEditor), nullptr);
         EXPECT_EQ(TestEnv::readFile(kFile).size(), 172 + 4096 * names.size());
         EXPECT_EQ(savedNames(), names);
+        int kept = 0;
+        for (int sdx = 0; sdx < dev->GetStepsLen(); ++sdx)
+            kept += dev->GetStepType(sdx) == 9;
+        EXPECT_EQ(kept, unknown);
         EXPECT_EQ(dev->GetJobStepCountJdx(0), int(names.size()));
 
         ASSERT_EQ(dev->JobDelete(0), 0);

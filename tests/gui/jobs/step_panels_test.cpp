@@ -18,6 +18,10 @@ using Dev = ApplicationDeviceClass*;
 
 constexpr int F = STEP_FASTENING, I = STEP_INPUT, O = STEP_OUTPUT, D = STEP_DELAY, M = STEP_MESSAGE;
 
+// "./files/image/" and this name make 256 bytes: one more than the step keeps.
+const std::string kLongName = std::string(238, 'n') + ".png";
+const std::string kLongPick = "msgImage @" + kLongName + " browserOk msgClose";
+
 struct PanelCase {
     const char* what;
     int type;
@@ -90,6 +94,22 @@ const PanelCase kPanels[] = {
          EXPECT_EQ(dl->RangeStart, 2);
          EXPECT_EQ(dl->RangeEnd, 4);
      }},
+    {"delay barcode, the switch without a part compares all", D,
+     "delayModeBarcode delayCodeEdit =AB123 textKeypadOk delayCodePartial", "delayCodeRange", "-",
+     nullptr,
+     [](Dev d) {
+         std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
+         EXPECT_EQ(dl->Barcode, "AB123");
+         EXPECT_EQ(dl->Partial, 0);
+         EXPECT_EQ(dl->RangeStart, 0);
+     }},
+    {"delay barcode, an empty code is refused", D,
+     "delayModeBarcode delayCodeEdit =AB1 textKeypadOk delayCodeEdit = textKeypadOk "
+     "textKeypadCancel",
+     "delayCodeCode", "AB1", nullptr,
+     [](Dev d) {
+         EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(d->GetDelayData(0))->Barcode, "AB1");
+     }},
     {"message lines", M, "msgLine2 =Hello textKeypadOk msgLine3 =world textKeypadOk", "msgLine2",
      "Hello", nullptr,
      [](Dev d) {
@@ -104,6 +124,8 @@ const PanelCase kPanels[] = {
          std::unique_ptr<UnitStepMsgData> m(d->GetMsgData(0));
          EXPECT_EQ(m->ImgFilename, "./files/image/part.png");
      }},
+    {"message picture path too long for the step", M, kLongPick.c_str(), "msgImage", "-", nullptr,
+     [](Dev d) { EXPECT_EQ(std::unique_ptr<UnitStepMsgData>(d->GetMsgData(0))->ImgFilename, ""); }},
 };
 } // namespace
 
@@ -115,6 +137,7 @@ class StepPanelsTest : public StepEditorTest {
         QImage picture(64, 48, QImage::Format_RGB32);
         picture.fill(Qt::darkCyan);
         ASSERT_TRUE(picture.save("files/image/part.png"));
+        ASSERT_TRUE(picture.save(QString::fromStdString("files/image/" + kLongName), "PNG"));
     }
     void run(const std::string& s) {
         if (s[0] == '=') return enter(QString::fromStdString(s.substr(1)).replace('+', ' '));
@@ -139,6 +162,8 @@ class StepPanelsTest : public StepEditorTest {
             EXPECT_TRUE(b->isChecked()) << widget;
         } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
             EXPECT_EQ(b->text(), shows) << widget;
+        } else if (auto* f = qobject_cast<QLineEdit*>(w)) {
+            EXPECT_EQ(f->text(), shows) << widget;
         } else {
             EXPECT_EQ(qobject_cast<QLabel*>(w)->text(), shows) << widget;
         }
@@ -189,6 +214,16 @@ TEST_F(StepPanelsTest, SwitchingAndMovingSaveThePanel) {
     press("stepAddMessage");
     std::unique_ptr<UnitStepDelayData> dl(dev->GetDelayData(2));
     EXPECT_EQ(dl->TimeValue, 9);
+    // A rename shows the step again: what was typed is saved first, not dropped.
+    selectRow(2);
+    press("delayTime");
+    enter("7");
+    press("numpadOk");
+    press("stepRename");
+    enter("wait");
+    press("textKeypadOk");
+    EXPECT_EQ(find<QPushButton>("delayTime")->text(), "7");
+    EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeValue, 7);
 }
 
 TEST_F(StepPanelsTest, FasteningPictureAndPositions) {
@@ -199,6 +234,10 @@ TEST_F(StepPanelsTest, FasteningPictureAndPositions) {
     dev->JobFree();
     open();
     auto* picture = find<QLabel>("fastenPicture");
+    EXPECT_FALSE(picture->pixmap().isNull());
+    // Decoded once: a field change shows the picture without reading the file again.
+    std::filesystem::remove("files/image/part.png");
+    press("fastenPresetUp");
     EXPECT_FALSE(picture->pixmap().isNull());
     press("fastenTool");
     EXPECT_NE(find<QWidget>("UnitSelectFastenTool"), nullptr);

@@ -127,8 +127,7 @@ void UnitBarcodeEdit::openJobList() {
 BarcodeRow UnitBarcodeEdit::Entered() const {
     BarcodeRow r;
     r.Code = range_->Code();
-    // The switch on without a chosen part compares the whole code.
-    const bool partial = range_->Partial() && range_->Start() >= 1;
+    const bool partial = range_->ComparesPart();
     r.Partial = partial ? 1 : 0;
     r.Start = partial ? range_->Start() : 0;
     r.End = partial ? range_->End() : 0;

@@ -96,6 +96,9 @@ QPushButton* UnitBarcodeList::button(const char* name, const QString& text) {
 void UnitBarcodeList::SetTable(int table) {
     table_ = table;
     cursor_ = -1;
+    // Marks live in the driver's table: those of an earlier visit would turn the next
+    // single-row Delete into a delete of rows nobody sees marked now.
+    ApplicationDevice()->BarcodeSetSelected(table, -1, false);
     Reload();
 }
 

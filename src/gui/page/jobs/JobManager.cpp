@@ -81,12 +81,20 @@ bool JobManager::EntryConfirmed(const QString& context, const QString& name) {
         port_.Error(kSlashText);
         return context != "new job";
     }
+    // A hidden file is never listed again: the job would be gone after a restart.
+    if (name.startsWith('.')) {
+        port_.Error(kDotText);
+        return context != "new job";
+    }
     if (context == "new job") {
         if (port_.Exists(name)) {
             port_.Error(kExistText);
             return false;
         }
-        if (port_.Create(name) != 0) return false;
+        const int before = port_.Count();
+        const int rc = port_.Create(name);
+        added(rc, before, kCreateFailText);
+        if (rc != 0) return false;
         selectLast();
         return true;
     }
@@ -97,7 +105,9 @@ bool JobManager::EntryConfirmed(const QString& context, const QString& name) {
             port_.Error(kExistText);
             return true;
         }
-        if (port_.Rename(row_, name) == 0) port_.ListChanged();
+        const int rc = port_.Rename(row_, name);
+        port_.ListChanged(); // the entry carries the new name even when its file failed
+        if (rc != 0) port_.Error(kRenameFailText);
         return true;
     }
     if (context == "copy job") {
@@ -106,10 +116,22 @@ bool JobManager::EntryConfirmed(const QString& context, const QString& name) {
             port_.Error(kExistText);
             return true;
         }
-        if (port_.Copy(row_, name) == 0) selectLast();
+        const int before = port_.Count();
+        const int rc = port_.Copy(row_, name);
+        added(rc, before, kCopyFailText);
+        if (rc == 0) selectLast();
         return true;
     }
     return true;
+}
+
+void JobManager::added(int rc, int countBefore, const char* failText) {
+    if (rc == 0) return;
+    if (port_.Count() > countBefore) {
+        port_.Delete(port_.Count() - 1);
+        port_.ListChanged();
+    }
+    port_.Error(failText);
 }
 
 void JobManager::Confirmed(const QString& context) {

@@ -37,6 +37,10 @@ class JobManager {
     static constexpr const char* kLimitText = "Job limit exceeded.";
     static constexpr const char* kExistText = "Job already exists.";
     static constexpr const char* kSlashText = "Can not use \"/\" in the job name.";
+    static constexpr const char* kDotText = "Can not use \".\" at the start of the job name.";
+    static constexpr const char* kCreateFailText = "Failed to create the job.";
+    static constexpr const char* kCopyFailText = "Failed to copy the job.";
+    static constexpr const char* kRenameFailText = "Failed to rename the job.";
 
     using ExistsFn = std::function<bool(const QString& name)>;
     // "new_job", else new_job1..255, the first whose file is absent; "" when all exist.
@@ -65,6 +69,9 @@ class JobManager {
 
   private:
     void selectLast();
+    // A new or copied job whose file could not be written: its entry is dropped again,
+    // as nothing could edit or run it, and the failure is told.
+    void added(int rc, int countBefore, const char* failText);
     JobManagerPort& port_;
     int row_ = -1;
 };

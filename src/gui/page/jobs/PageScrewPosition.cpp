@@ -2,6 +2,7 @@
 
 #include "ApplicationDeviceClass.h"
 #include "ExternImage.h"
+#include "StepPicture.h"
 #include "UiSound.h"
 #include "UnitBrowser.h"
 #include "UnitMessageBox.h"
@@ -191,12 +192,8 @@ void PageScrewPosition::Edit(int sdx) {
 }
 
 void PageScrewPosition::loadPicture(const QString& path, bool tell) {
-    // The step keeps 255 bytes of 8-bit text: a path that does not come back whole from
-    // there would send the job screen after another file.
-    const QByteArray stored = ApplicationDeviceClass::ToNative(path);
-    if (tell &&
-        (stored.size() > MaxPathBytes || ApplicationDeviceClass::FromNative(stored) != path)) {
-        showError("The file name is too long or has characters that can not be stored.");
+    if (tell && !StepPicture::Storable(path)) {
+        showError(StepPicture::TooLongText);
         return;
     }
     QString tooLarge;
@@ -282,6 +279,12 @@ void PageScrewPosition::enterComponent(int component) {
 
 void PageScrewPosition::save() {
     const ScrewLayout& l = tunner_->Layout();
+    // A fastening step without a screw would be passed by the job without the tool ever
+    // being unlocked: the editor stays until a position is placed (or Cancel).
+    if (l.Count() == 0) {
+        showError(NoScrewText);
+        return;
+    }
     auto* data = new UnitStepFastenData(this);
     data->ImgFilename = path_;
     for (int k = 0; k < UnitStepFastenData::kPositions; ++k) {

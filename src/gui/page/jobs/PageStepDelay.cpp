@@ -142,6 +142,7 @@ void PageStepDelay::enterCode() {
     auto* pad = new UnitTextKeypad("Barcode", code_->Code());
     connect(pad, &UnitTextKeypad::cancel, this, [this] { Navigator::DismissModal(dialog_); });
     connect(pad, &UnitTextKeypad::ok, this, [this, pad] {
+        if (pad->Text().isEmpty()) return; // no scan matches an empty code: the entry stays
         code_->Set(pad->Text().left(kCodeMax), code_->Partial(), code_->Start(), code_->End());
         Navigator::DismissModal(dialog_);
     });
@@ -158,8 +159,9 @@ void PageStepDelay::Save() {
     d.Line2 = lines_[1]->text();
     d.Line3 = lines_[2]->text();
     d.Barcode = code_->Code();
-    d.Partial = code_->Partial() ? 1 : 0;
-    d.RangeStart = code_->Start();
-    d.RangeEnd = code_->End();
+    const bool partial = code_->ComparesPart();
+    d.Partial = partial ? 1 : 0;
+    d.RangeStart = partial ? code_->Start() : 0;
+    d.RangeEnd = partial ? code_->End() : 0;
     ApplicationDevice()->SetDelayData(sdx_, &d);
 }

@@ -27,7 +27,8 @@ constexpr int kNoPanel = ApplicationDeviceClass::StepTypeCount; // the blank pag
 
 QString PageStepEditor::TypeText(int type) {
     static const char* const names[] = {"Fastening", "Input", "Output", "Delay", "Message"};
-    return type >= 0 && type < ApplicationDeviceClass::StepTypeCount ? names[type] : QString();
+    // A type from a file this editor did not write (a newer firmware, a damaged card).
+    return type >= 0 && type < ApplicationDeviceClass::StepTypeCount ? names[type] : "Unknown";
 }
 
 PageStepEditor::PageStepEditor(QWidget* parent) : Page(parent), editor_(*this) {
@@ -80,7 +81,10 @@ PageStepEditor::PageStepEditor(QWidget* parent) : Page(parent), editor_(*this) {
     typePanels_[ApplicationDeviceClass::StepTypeMessage] = new PageStepMessage(panels_);
     for (StepPanel* p : typePanels_)
         panels_->addWidget(p);
-    panels_->addWidget(new QWidget(panels_));
+    unknown_ = new QLabel(panels_);
+    unknown_->setObjectName("stepUnknown");
+    unknown_->setAlignment(Qt::AlignCenter);
+    panels_->addWidget(unknown_);
     panels_->setCurrentIndex(kNoPanel);
 
     auto* body = new QHBoxLayout;
@@ -197,12 +201,20 @@ void PageStepEditor::SavePanel() {
 void PageStepEditor::ShowStep(int sdx) {
     model_->Reload();
     if (sdx < 0) {
+        unknown_->clear();
         panels_->setCurrentIndex(kNoPanel);
         return;
     }
     view_->selectRow(sdx);
     const int type = ApplicationDevice()->GetStepType(sdx);
-    typePanels_[type]->Load(sdx);
+    StepPanel* panel = Panel(type);
+    // No panel can show an unknown type, so none can save over it: it stays as loaded.
+    unknown_->setText(panel ? QString() : "Unknown step type: the step is kept as it is.");
+    if (!panel) {
+        panels_->setCurrentIndex(kNoPanel);
+        return;
+    }
+    panel->Load(sdx);
     panels_->setCurrentIndex(type);
 }
 

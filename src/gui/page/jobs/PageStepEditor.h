@@ -58,6 +58,7 @@ class PageStepEditor : public Page, private StepEditorPort {
     ListModel<Row>* model_;
     QTableView* view_;
     QLabel* title_;
+    QLabel* unknown_; // the page shown without a panel: no step, or one of unknown type
     QStackedWidget* panels_;
     StepPanel* typePanels_[ApplicationDeviceClass::StepTypeCount] = {};
     ModalHandle dialog_; // one confirmation, message or name entry at a time

@@ -1,7 +1,6 @@
 #include "PageStepFastening.h"
 
 #include "ApplicationDeviceClass.h"
-#include "ExternImage.h"
 #include "Page.h"
 #include "UiSound.h"
 #include "UnitSelectFastenTool.h"
@@ -99,15 +98,10 @@ void PageStepFastening::Load(int sdx) {
     presetNo_ = f->PresetNo;
     preset_->setText(PresetText(presetNo_));
     screws_->setText(QString::number(f->NoScrews));
-    QImage image;
-    if (f->ImgFlag == 1) image = EwLoadExternBitmap(f->ImgFilename);
-    if (image.isNull()) {
-        picture_->setPixmap({});
-        picture_->setText(f->ImgFlag == 1 ? f->ImgFilename : QString());
-    } else {
-        picture_->setPixmap(QPixmap::fromImage(image).scaled(picture_->size(), Qt::KeepAspectRatio,
-                                                             Qt::SmoothTransformation));
-    }
+    const QPixmap shown =
+        decoded_.Fit(f->ImgFlag == 1 ? f->ImgFilename : QString(), picture_->size());
+    picture_->setPixmap(shown);
+    if (shown.isNull()) picture_->setText(f->ImgFlag == 1 ? f->ImgFilename : QString());
 }
 
 void PageStepFastening::chooseTool() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "StepPanel.h"
+#include "StepPicture.h"
 
 class QLabel;
 class QPushButton;
@@ -30,5 +31,6 @@ class PageStepFastening : public StepPanel {
     QLabel* preset_;
     QPushButton* screws_;
     QLabel* picture_;
+    StepPicture decoded_;
     int presetNo_ = 0;
 };

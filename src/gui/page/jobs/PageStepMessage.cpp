@@ -1,9 +1,9 @@
 #include "PageStepMessage.h"
 
 #include "ApplicationDeviceClass.h"
-#include "ExternImage.h"
 #include "UiSound.h"
 #include "UnitBrowser.h"
+#include "UnitMessageBox.h"
 #include "UnitStepMsgData.h"
 #include "UnitTextKeypad.h"
 
@@ -54,12 +54,7 @@ void PageStepMessage::Load(int sdx) {
     for (int i = 0; i < 3; ++i)
         lines_[i]->setText(texts[i]);
     image_->setText(m->ImgFilename.isEmpty() ? QString("-") : m->ImgFilename);
-    const QImage image = m->ImgFilename.isEmpty() ? QImage() : EwLoadExternBitmap(m->ImgFilename);
-    if (image.isNull())
-        picture_->setPixmap({});
-    else
-        picture_->setPixmap(QPixmap::fromImage(image).scaled(picture_->size(), Qt::KeepAspectRatio,
-                                                             Qt::SmoothTransformation));
+    picture_->setPixmap(decoded_.Fit(m->ImgFilename, picture_->size()));
 }
 
 void PageStepMessage::enterLine(int line) {
@@ -83,10 +78,24 @@ void PageStepMessage::chooseImage() {
     browser->Model().SetPick(BrowserModel::Pick::File, {"jpg", "jpeg", "png"});
     connect(browser, &UnitBrowser::chosen, this, [this](const QString& path) {
         Navigator::DismissModal(dialog_);
+        if (!StepPicture::Storable(path)) return showError(StepPicture::TooLongText);
         ApplicationDevice()->SetMsgImgFilename(sdx_, path);
         Load(sdx_);
     });
-    connect(browser, &Page::completed, this, [this] { Navigator::DismissModal(dialog_); });
+    // A refusal shown from `chosen` is not the browser: it stays until it is closed.
+    connect(browser, &Page::completed, this, [this, browser] {
+        if (dialog_.dialog == browser) Navigator::DismissModal(dialog_);
+    });
     dialog_ = Navigator::PresentModal(host(), browser, Transition::Scale);
     browser->Init();
+}
+
+void PageStepMessage::showError(const QString& text) {
+    UiSound_Ng();
+    auto* box = new UnitMessageBox;
+    box->setObjectName("msgStepError");
+    box->SetTitle("Error");
+    box->SetText(text);
+    connect(box, &UnitMessageBox::closed, this, [this] { Navigator::DismissModal(dialog_); });
+    dialog_ = Navigator::PresentModal(host(), box, Transition::Fade);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "StepPanel.h"
+#include "StepPicture.h"
 
 class QLabel;
 class QPushButton;
@@ -16,8 +17,10 @@ class PageStepMessage : public StepPanel {
   private:
     void enterLine(int line);
     void chooseImage();
+    void showError(const QString& text);
 
     QPushButton* lines_[3];
     QPushButton* image_;
     QLabel* picture_;
+    StepPicture decoded_;
 };

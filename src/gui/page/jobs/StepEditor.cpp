@@ -1,6 +1,13 @@
 #include "StepEditor.h"
 
-void StepEditor::show(int sdx) {
+void StepEditor::change(const std::function<int()>& edit, const std::function<int()>& next) {
+    // The visible panel's fields go into the loaded job before anything shows a step
+    // again, because showing one refills the panel from the loaded job.
+    port_.SavePanel();
+    if (!edit || edit() == 0) display(next());
+}
+
+void StepEditor::display(int sdx) {
     const int n = port_.StepCount();
     sel_ = n == 0 ? -1 : sdx < 0 ? 0 : sdx >= n ? n - 1 : sdx;
     port_.ShowStep(sel_);
@@ -8,13 +15,12 @@ void StepEditor::show(int sdx) {
 
 void StepEditor::Open() {
     sel_ = -1;
-    show(0);
+    display(0);
 }
 
 void StepEditor::Select(int sdx) {
     if (sdx == sel_ || sdx < 0 || sdx >= port_.StepCount()) return;
-    port_.SavePanel();
-    show(sdx);
+    change(nullptr, [sdx] { return sdx; });
 }
 
 bool StepEditor::roomForOne() {
@@ -25,14 +31,12 @@ bool StepEditor::roomForOne() {
 
 void StepEditor::AddPressed(int type) {
     if (!roomForOne()) return;
-    port_.SavePanel();
-    if (port_.AddStep(type) == 0) show(port_.StepCount() - 1);
+    change([this, type] { return port_.AddStep(type); }, [this] { return port_.StepCount() - 1; });
 }
 
 void StepEditor::CopyPressed() {
     if (sel_ < 0 || !roomForOne()) return;
-    port_.SavePanel();
-    if (port_.CopyStep(sel_) == 0) show(port_.StepCount() - 1);
+    change([this] { return port_.CopyStep(sel_); }, [this] { return port_.StepCount() - 1; });
 }
 
 void StepEditor::DeletePressed() {
@@ -45,14 +49,12 @@ void StepEditor::RenamePressed() {
 
 void StepEditor::UpPressed() {
     if (sel_ < 1) return;
-    port_.SavePanel();
-    if (port_.MoveStepUp(sel_) == 0) show(sel_ - 1);
+    change([this] { return port_.MoveStepUp(sel_); }, [this] { return sel_ - 1; });
 }
 
 void StepEditor::DownPressed() {
     if (sel_ < 0 || sel_ >= port_.StepCount() - 1) return;
-    port_.SavePanel();
-    if (port_.MoveStepDown(sel_) == 0) show(sel_ + 1);
+    change([this] { return port_.MoveStepDown(sel_); }, [this] { return sel_ + 1; });
 }
 
 void StepEditor::SavePressed() {
@@ -68,7 +70,7 @@ void StepEditor::Confirmed(const QString& context) {
         if (sel_ < 0) return;
         // The deleted step's panel is not saved: its record is gone. The step that moves
         // into its place (or the one before the last) becomes the selected one.
-        if (port_.DeleteStep(sel_) == 0) show(sel_);
+        if (port_.DeleteStep(sel_) == 0) display(sel_);
     } else if (context == "save") {
         port_.SavePanel();
         // A failed write keeps the editor and the loaded job, so nothing is lost.
@@ -85,6 +87,7 @@ void StepEditor::Confirmed(const QString& context) {
 
 bool StepEditor::NameEntered(const QString& name) {
     if (name.isEmpty()) return false;
-    if (sel_ >= 0 && port_.RenameStep(sel_, name) == 0) show(sel_);
+    if (sel_ >= 0)
+        change([this, &name] { return port_.RenameStep(sel_, name); }, [this] { return sel_; });
     return true;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class StepEditorPort {
   public:
@@ -52,7 +53,12 @@ class StepEditor {
     bool NameEntered(const QString& name);
 
   private:
-    void show(int sdx);
+    // Saves the visible panel, then runs `edit` (none: nothing to change) and, when it
+    // succeeds, shows step `next()`. Every action that shows a step again goes through it.
+    void change(const std::function<int()>& edit, const std::function<int()>& next);
+    // Shows step `sdx` (clamped to the list; -1 none) without saving the panel: only for
+    // opening and after a delete, when the panel's record is gone.
+    void display(int sdx);
     bool roomForOne();
 
     StepEditorPort& port_;
