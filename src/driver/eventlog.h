@@ -46,9 +46,11 @@ std::string EventLog_ScannerCode();
 // An empty line writes nothing: the tool gets its acknowledgement in the queue's order (a
 // result already in the log, sent again after a lost link).
 int EventLog_Queue(const std::string& line, int ackTdx);
-// Runs `task` on the writer's loop once every line queued before it is written and
-// acknowledged: a tool's event-output changes keep their order with the acknowledgements
-// of its results, so a disable never overtakes the acknowledgement of a line in the writer.
+// Runs `task` once every line queued before it is written and acknowledged: at once on the
+// caller's thread when nothing is queued, else on the writer's loop in queue order. A
+// tool's event-output changes keep their order with the acknowledgements of its results,
+// so a disable never overtakes the acknowledgement of a line in the writer. Only the GUI
+// thread queues.
 int EventLog_QueueTask(std::function<void()> task);
 // Blocks until every line queued before the call is written (or spooled) and
 // acknowledged, then tries the whole spool once, whatever its back-off. Used at

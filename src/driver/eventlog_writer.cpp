@@ -427,6 +427,16 @@ int EventLog_Queue(const std::string& line, int ackTdx) {
 }
 
 int EventLog_QueueTask(std::function<void()> task) {
+    {
+        // Nothing ahead of it (every item queued so far is done): at once, on the caller's
+        // thread, so what the caller writes to the tool next comes after it.
+        std::unique_lock<std::mutex> g(writer.lock);
+        if (writer.done == writer.queued) {
+            g.unlock();
+            task();
+            return 0;
+        }
+    }
     return queueItem({std::string(), -1, std::move(task)});
 }
 

@@ -46,8 +46,8 @@ struct RecordingPort : FreeRunPort, RecordingResults {
     void LeaveScreen() override { rec("leave"); }
 };
 
-const Lines kOpen0 = {"0:fet+", "0:4001=0", "0:auto=0", "0:events=1"};
-const Lines kOpen1 = {"1:fet+", "1:4001=0", "1:auto=0", "1:events=1"};
+const Lines kOpen0 = {"0:fet+", "0:events=1", "0:4001=0", "0:auto=0"};
+const Lines kOpen1 = {"1:fet+", "1:events=1", "1:4001=0", "1:auto=0"};
 
 Lines join(std::initializer_list<Lines> parts) {
     Lines all;
@@ -188,7 +188,7 @@ const Case kCases[] = {
      [](RecordingPort&) {},
      [](FreeRun& r, RecordingPort& p) { p.states[0] = 4; r.Registry(0, 4); p.states[0] = 3;
                                         r.Registry(0, 3); },
-     {"0:4001=1", "0:fet+", "0:4001=0", "0:auto=0", "0:events=0"}},
+     {"0:4001=1", "0:fet+", "0:events=0", "0:4001=0", "0:auto=0"}},
     {"the tool being collected readdressed: the next chosen tool goes on, it comes back open",
      [](RecordingPort& p) { p.manager = true; p.pending = {1, 1}; },
      [](FreeRun& r, RecordingPort& p) {
@@ -229,7 +229,7 @@ TEST(FreeRun, StoredResultsAreCollectedToolByToolOutsideTheTable) {
     port.presetOn = {false, false, false, false};
     FreeRun run(port);
     run.Start();
-    EXPECT_EQ(port.lines, Lines({"table", "2:fet+", "2:4001=0", "2:auto=0", "2:events=1",
+    EXPECT_EQ(port.lines, Lines({"table", "2:fet+", "2:events=1", "2:4001=0", "2:auto=0",
                                  "prompt in 100", "tray check in 100"}));
     run.Timer(FreeTimer::TrayCheck);
     port.lines.clear();

@@ -724,8 +724,8 @@ TEST_F(JobRunTest, LinkLostAndUpWithoutPendingRestoresTheStep) {
     EXPECT_TRUE(run.Disconnected(0));
     EXPECT_EQ(run.View().resultText, "-");
     run.OnToolState(0, 3);
-    EXPECT_TRUE(InOrder(Take(), {"autolock 0 1", "write 0 4001 1", "write 0 4004 3", "screwcnt 0 2",
-                                 "unlock 0", "backup 0 1"}));
+    EXPECT_TRUE(InOrder(Take(), {"autolock 0 1", "write 0 4001 1", "backup 0 1", "write 0 4004 3",
+                                 "screwcnt 0 2", "unlock 0"}));
     EXPECT_FALSE(run.Disconnected(0));
 }
 
@@ -890,7 +890,7 @@ TEST_F(JobRunTest, ASecondConnectedDuringTheCatchUpKeepsItGoing) {
     EXPECT_EQ(run.ScrewsDone(), 2);
     EXPECT_TRUE(Has(Take(), "screwcnt 0 1"));
     Reconnect(0, 0, 0);
-    EXPECT_TRUE(InOrder(Take(), {"write 0 4001 1", "unlock 0", "backup 0 1"}));
+    EXPECT_TRUE(InOrder(Take(), {"write 0 4001 1", "backup 0 1", "unlock 0"}));
 }
 
 // A readdressing (the flag, then "connected") and a renewed event link (a second

@@ -17,12 +17,13 @@ void FreeRun::Start() {
     port_.StartTimer(FreeTimer::TrayCheck, kTrayCheckMs);
 }
 
-// Results of the tool enter the table, it works unlocked and sends only new results.
+// Results of the tool enter the table, it sends only new results and works unlocked. Output
+// goes on before the unlock, so no fastening is made into the stored results it drops.
 void FreeRun::OpenTool(int tdx) {
     port_.SetFetBit(tdx, true);
+    OpenOutput(tdx);
     port_.WriteRegister(tdx, kRegToolLock, 0);
     port_.SetAutoLock(tdx, 0);
-    OpenOutput(tdx);
 }
 
 void FreeRun::Fasten(int tdx) {

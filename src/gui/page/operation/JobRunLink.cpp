@@ -106,8 +106,8 @@ void JobRun::LinkUp(int32_t t) {
     } else {
         draining_[k] = 0; // the tool drops what it stored
         intake_.Stored().SetPending(t, 0);
+        intake_.OutputOn(t, 1); // before the unlock: nothing made then is dropped with them
         RestoreStepOn(t);
-        intake_.OutputOn(t, 1);
     }
     disconnected_[k] = 0;
     Refresh();
