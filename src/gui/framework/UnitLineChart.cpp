@@ -75,14 +75,8 @@ int UnitLineChart::yOf(int value, const QRect& r) const {
     return int(y);
 }
 
-void UnitLineChart::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing, false);
+void UnitLineChart::drawBackground(QPainter& p, const QRect& r, int span) {
     p.fillRect(rect(), Theme::Panel);
-    const QRect r = plot();
-    if (r.width() < 2 || r.height() < 2) return;
-    const int span = std::max<int>(xRange_ > 0 ? xRange_ : int(points_.size()), 2) - 1;
-
     p.setPen(Theme::Border);
     for (int i = 0; i <= kGridRows; ++i) {
         const int y = r.top() + (r.height() - 1) * i / kGridRows;
@@ -105,6 +99,27 @@ void UnitLineChart::paintEvent(QPaintEvent*) {
         // The last mark's number goes left of it when it would run off the edge.
         p.drawText(x + 2 + w > width() ? x - 2 - w : x + 2, r.bottom() + 15, t);
     }
+}
+
+void UnitLineChart::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    const QRect r = plot();
+    if (r.width() < 2 || r.height() < 2) {
+        p.fillRect(rect(), Theme::Panel);
+        return;
+    }
+    const int span = std::max<int>(xRange_ > 0 ? xRange_ : int(points_.size()), 2) - 1;
+    const qreal dpr = devicePixelRatioF();
+    if (backSpan_ != span || back_.size() != size() * dpr) {
+        back_ = QPixmap(size() * dpr);
+        back_.setDevicePixelRatio(dpr);
+        QPainter bp(&back_);
+        bp.setRenderHint(QPainter::Antialiasing, false);
+        drawBackground(bp, r, span);
+        backSpan_ = span;
+    }
+    p.drawPixmap(0, 0, back_);
     if (zero_ >= 0) {
         p.setPen(QPen(Theme::Muted, 1));
         const int y = yOf(zero_, r);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPixmap>
 #include <QPolygon>
 #include <QWidget>
 #include <vector>
@@ -36,7 +37,12 @@ class UnitLineChart : public QWidget {
     QRect plot() const;
     int yOf(int value, const QRect& r) const;
     void changed();
+    void drawBackground(QPainter& p, const QRect& r, int span);
     std::vector<int> points_;
+    // Panel, grid and sample marks, drawn once per size and span: the text is the costly
+    // part of a frame, and a curve frame changes only the line.
+    QPixmap back_;
+    int backSpan_ = -1;
     QPolygon path_; // points_ in pixels, rebuilt when stale
     bool stale_ = true;
     int upper_ = 5;
