@@ -76,7 +76,18 @@ void UnitLvBar::SetValid(bool valid) {
     display();
 }
 
+void UnitLvBar::SetState(int lower, int upper, int value, bool valid) {
+    if (displayed_ && lower == lower_ && upper == upper_ && value == value_ && valid == valid_)
+        return;
+    lower_ = lower;
+    upper_ = upper;
+    value_ = value;
+    valid_ = valid;
+    display();
+}
+
 void UnitLvBar::display() {
+    displayed_ = true;
     value_button_->setText(valid_ ? ParameterMap::Format(value_, decimals_) : QString("-"));
     for (QPushButton* b : {minus_, value_button_, plus_})
         b->setEnabled(valid_);

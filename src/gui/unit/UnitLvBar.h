@@ -22,6 +22,8 @@ class UnitLvBar : public QWidget {
     void SetTitle(const QString& title); // the numpad's title
     void SetDecimals(int decimals);      // 0, 1 or 2
     void SetLimits(int lower, int upper);
+    // Limits, value and validity at once, redrawn once and only when one of them changed.
+    void SetState(int lower, int upper, int value, bool valid);
     void SetValue(int value);
     void SetValid(bool valid);
     int Value() const { return value_; }
@@ -48,6 +50,7 @@ class UnitLvBar : public QWidget {
     QString title_;
     int decimals_ = 0, lower_ = 0, upper_ = 0, value_ = 0;
     bool valid_ = false;
+    bool displayed_ = false; // display() ran once: SetState may skip an unchanged state
     ModalHandle numpad_;
     ModalHandle error_;
 };

@@ -45,16 +45,25 @@ UnitParamWrapper::~UnitParamWrapper() {
 
 void UnitParamWrapper::Configure(const ParameterMap::Line& line, const ParamValue& value,
                                  int typeCode) {
+    // A refresh of the same line sets only its value: names and title stay (a tab
+    // refreshes every line).
+    const bool same = configured_ && line.Reg == line_.Reg && line.Title == line_.Title &&
+                      line.Decimals == line_.Decimals && line.Kind == line_.Kind;
+    configured_ = true;
     line_ = line;
     value_ = value;
     typeCode_ = typeCode;
-    const QString name = QString("param%1").arg(line.Reg);
-    setObjectName(name);
-    title_->setObjectName(name + "Title");
-    title_->setText(ParameterMap::Shown(line.Title));
-    bar_->SetName(name);
-    switch_->setObjectName(name + "Switch");
-    select_->setObjectName(name + "Select");
+    if (!same) {
+        const QString name = QString("param%1").arg(line.Reg);
+        setObjectName(name);
+        title_->setObjectName(name + "Title");
+        title_->setText(ParameterMap::Shown(line.Title));
+        bar_->SetName(name);
+        switch_->setObjectName(name + "Switch");
+        select_->setObjectName(name + "Select");
+        bar_->SetTitle(line.Title);
+        bar_->SetDecimals(line.Decimals);
+    }
 
     const bool selector = line.Kind != Editor::Value;
     const bool isSwitch = !selector && value.Valid && value.Lower == 0 && value.Upper == 1;
@@ -62,11 +71,7 @@ void UnitParamWrapper::Configure(const ParameterMap::Line& line, const ParamValu
     switch_->setVisible(isSwitch);
     select_->setVisible(selector);
 
-    bar_->SetTitle(line.Title);
-    bar_->SetDecimals(line.Decimals);
-    bar_->SetLimits(value.Lower, value.Upper);
-    bar_->SetValue(value.Value);
-    bar_->SetValid(value.Valid);
+    bar_->SetState(value.Lower, value.Upper, value.Value, value.Valid);
     switch_->SetValue(value.Value, value.Valid);
     select_->setText(value.Valid ? ParameterMap::SelectorText(line.Reg, value.Value)
                                  : QString("-"));

@@ -41,6 +41,7 @@ class UnitParamWrapper : public QFrame {
     ParameterMap::Line line_;
     ParamValue value_;
     int typeCode_ = 0;
+    bool configured_ = false;
     QLabel* title_;
     UnitLvBar* bar_;
     UnitRectSwitch* switch_;
