@@ -165,8 +165,12 @@ QString BrowserModel::ProposeFolderName() const {
 }
 
 QString BrowserModel::CheckName(const QString& name) const {
+    if (name.isEmpty()) return "Enter a name.";
     if (name.contains('/')) return "Can not use \"/\" in the name.";
     if (name == "." || name == ".." || listed(name)) return "Already exist.";
+    // The list hides dot names: such an entry could be neither seen nor removed here.
+    if (name.startsWith('.')) return "Can not use \".\" at the start of the name.";
+    if (name.toUtf8().size() > 255) return "The name is too long.";
     return {};
 }
 
@@ -238,7 +242,7 @@ QString BrowserModel::Chosen() const {
 QString BrowserModel::ErrorText(int rc) {
     switch (rc) {
     case BROWSER_BAD_NAME:
-        return "Can not use \"/\" in the name.";
+        return "The name can not be used.";
     case BROWSER_EXISTS:
         return "Already exist.";
     case BROWSER_NO_SPACE:

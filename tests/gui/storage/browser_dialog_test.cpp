@@ -110,7 +110,12 @@ TEST_F(BrowserTest, ModelRules) {
     TestEnv::writeFile("files/t/new_folder1", "");
     struct NameCase {
         QString name, message;
-    } nameCases[] = {{"ok name", ""}, {"..", "Already exist."}, {"new_folder1", "Already exist."}};
+    } nameCases[] = {{"ok name", ""},
+                     {"..", "Already exist."},
+                     {"new_folder1", "Already exist."},
+                     {".cfg", "Can not use \".\" at the start of the name."},
+                     {QString(256, 'n'), "The name is too long."},
+                     {"", "Enter a name."}};
     for (const NameCase& c : nameCases)
         EXPECT_EQ(m.CheckName(c.name), c.message) << c.name.toStdString();
     EXPECT_EQ(m.ProposeFolderName(), "new_folder2");
