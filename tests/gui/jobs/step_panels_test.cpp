@@ -226,6 +226,32 @@ TEST_F(StepPanelsTest, SwitchingAndMovingSaveThePanel) {
     EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeValue, 7);
 }
 
+// Values the panels cannot show (written by another editor) stay as stored when the step
+// is only looked at.
+TEST_F(StepPanelsTest, ValuesThePanelsDoNotOfferAreKeptWhenOnlyLookedAt) {
+    writeJob({I, O, D});
+    open();
+    UnitStepOutputData out;
+    out.Used[0] = 1;
+    out.Mode[0] = 3;
+    out.ImpulseWidth = 70000;
+    dev->SetOutputStepData(1, &out);
+    std::unique_ptr<UnitStepDelayData> dl(dev->GetDelayData(2));
+    dl->TimeValue = 90000000;
+    dev->SetDelayData(2, dl.get());
+    selectRow(1);
+    selectRow(2); // the output panel shown and left
+    EXPECT_EQ(dev->GetOutputStepData(1)->ImpulseWidth, 70000);
+    EXPECT_EQ(dev->GetOutputStepData(1)->Mode[0], 3);
+    UnitStepInputData in;
+    in.Condition = 7;
+    dev->SetInputStepData(0, &in);
+    selectRow(0);
+    EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeValue, 90000000);
+    selectRow(1);
+    EXPECT_EQ(dev->GetInputStepData(0)->Condition, 7);
+}
+
 TEST_F(StepPanelsTest, FasteningPictureAndPositions) {
     writeJob({F});
     ASSERT_EQ(dev->JobLoad(0), 0);

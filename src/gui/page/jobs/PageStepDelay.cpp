@@ -111,7 +111,8 @@ void PageStepDelay::Load(int sdx) {
     std::unique_ptr<UnitStepDelayData> d(ApplicationDevice()->GetDelayData(sdx));
     const int mode = d->Mode >= 0 && d->Mode < 3 ? d->Mode : 0;
     // Fields of the other modes share the stored bytes: they start empty.
-    time_->setText(QString::number(mode == 0 ? d->TimeValue : 0));
+    loadedTime_ = mode == 0 ? d->TimeValue : 0;
+    time_->setText(QString::number(loadedTime_));
     units_->button(mode == 0 && d->TimeUnit == 1 ? 1 : 0)->setChecked(true);
     const QString lines[3] = {d->Line1, d->Line2, d->Line3};
     for (int i = 0; i < 3; ++i)
@@ -153,7 +154,10 @@ void PageStepDelay::Save() {
     if (sdx_ < 0) return;
     UnitStepDelayData d;
     d.Mode = modes_->checkedId() < 0 ? 0 : modes_->checkedId();
-    d.TimeValue = std::max(0, ParseTime(time_->text()));
+    // A time beyond what the panel takes (another editor wrote it) stays unless changed.
+    d.TimeValue = time_->text() == QString::number(loadedTime_)
+                      ? loadedTime_
+                      : std::max(0, ParseTime(time_->text()));
     d.TimeUnit = units_->checkedId() == 1 ? 1 : 0;
     d.Line1 = lines_[0]->text();
     d.Line2 = lines_[1]->text();

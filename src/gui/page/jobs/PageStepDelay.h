@@ -30,6 +30,7 @@ class PageStepDelay : public StepPanel {
     QButtonGroup* modes_;
     QStackedWidget* pages_;
     QPushButton* time_;
+    int loadedTime_ = 0;
     QButtonGroup* units_;
     QPushButton* lines_[3];
     UnitCodeRange* code_;

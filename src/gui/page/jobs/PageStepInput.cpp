@@ -50,7 +50,13 @@ void PageStepInput::Load(int sdx) {
     const UnitStepInputData* d = ApplicationDevice()->GetInputStepData(sdx);
     for (int i = 0; i < 16; ++i)
         use_[i]->setChecked(d->Used[i] != 0);
-    cond_[d->Condition >= 0 && d->Condition < 4 ? d->Condition : 0]->setChecked(true);
+    loadedCond_ = d->Condition;
+    // A condition the panel does not offer shows none chosen and is kept until one is.
+    QButtonGroup* group = cond_[0]->group();
+    group->setExclusive(false);
+    for (int c = 0; c < 4; ++c)
+        cond_[c]->setChecked(c == d->Condition);
+    group->setExclusive(true);
 }
 
 void PageStepInput::Save() {
@@ -58,6 +64,7 @@ void PageStepInput::Save() {
     UnitStepInputData d;
     for (int i = 0; i < 16; ++i)
         d.Used[i] = use_[i]->isChecked() ? 1 : 0;
+    d.Condition = loadedCond_;
     for (int c = 0; c < 4; ++c)
         if (cond_[c]->isChecked()) d.Condition = c;
     ApplicationDevice()->SetInputStepData(sdx_, &d);

@@ -17,4 +17,5 @@ class PageStepInput : public StepPanel {
   private:
     QPushButton* use_[16];
     QPushButton* cond_[4];
+    int loadedCond_ = 0;
 };

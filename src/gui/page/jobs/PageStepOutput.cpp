@@ -65,8 +65,10 @@ void PageStepOutput::Load(int sdx) {
     for (int i = 0; i < 16; ++i) {
         use_[i]->setChecked(d->Used[i] != 0);
         mode_[i]->setChecked(d->Mode[i] == 1);
+        loadedMode_[i] = d->Mode[i];
         showMode(i);
     }
+    loadedWidth_ = d->ImpulseWidth;
     width_->setText(QString::number(d->ImpulseWidth));
 }
 
@@ -87,8 +89,12 @@ void PageStepOutput::Save() {
     UnitStepOutputData d;
     for (int i = 0; i < 16; ++i) {
         d.Used[i] = use_[i]->isChecked() ? 1 : 0;
-        d.Mode[i] = mode_[i]->isChecked() ? 1 : 0;
+        // A mode or width the panel does not offer (another editor wrote it) stays unless
+        // the engineer changes it.
+        const bool high = mode_[i]->isChecked();
+        d.Mode[i] = high == (loadedMode_[i] == 1) ? loadedMode_[i] : high ? 1 : 0;
     }
-    d.ImpulseWidth = ParseWidth(width_->text());
+    d.ImpulseWidth =
+        width_->text() == QString::number(loadedWidth_) ? loadedWidth_ : ParseWidth(width_->text());
     ApplicationDevice()->SetOutputStepData(sdx_, &d);
 }

@@ -26,4 +26,6 @@ class PageStepOutput : public StepPanel {
     QPushButton* use_[16];
     QPushButton* mode_[16];
     QPushButton* width_;
+    int loadedMode_[16] = {}; // as stored, shown as the nearest choice
+    int loadedWidth_ = 0;
 };
