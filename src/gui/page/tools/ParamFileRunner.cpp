@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
 
 namespace ParamFileRunner {
 namespace {
@@ -54,6 +55,44 @@ QString Save(int32_t tdx, const QString& path) {
     return {};
 }
 
+namespace {
+bool isBarcode(int addr) {
+    return addr >= ParamFile::BarcodeSelect &&
+           addr < ParamFile::BarcodeBlocks[1].Start + ParamFile::BarcodeBlocks[1].Count;
+}
+
+// Every value against the tool's limits at +1000 (lower) and +2000 (upper), read block by
+// block; a register whose limits both read 0 has none. Done: all fit.
+ParamFile::End checkLimits(int32_t tdx, int32_t type, const std::vector<ParamFile::Step>& writes) {
+    std::vector<ParamFile::Block> blocks = ParamFile::ReadBlocks();
+    if (type == 3) blocks.push_back(ParamFile::Type3Block);
+    for (const ParamFile::Block& b : blocks) {
+        const bool used = std::any_of(writes.begin(), writes.end(), [&](const ParamFile::Step& w) {
+            return w.Address >= b.Start && w.Address < b.Start + b.Count;
+        });
+        if (!used) continue;
+        for (int off : {1000, 2000})
+            if (int rc = ApplicationDevice()->MbusReadTdx(tdx, b.Start + off, b.Count); rc != 0) {
+                DBG_ERR("limits %d-%d failed (%d)", b.Start + off, b.Count, rc);
+                return ParamFile::End::Communication;
+            }
+        for (const ParamFile::Step& w : writes) {
+            if (w.Address < b.Start || w.Address >= b.Start + b.Count) continue;
+            const int lower = ApplicationDevice()->MbusGetDataTdx(tdx, w.Address + 1000);
+            const int upper = ApplicationDevice()->MbusGetDataTdx(tdx, w.Address + 2000);
+            if ((lower != 0 || upper != 0) && (w.Value < lower || w.Value > upper)) {
+                DBG_ERR("A%04d,%d outside %d..%d", w.Address, w.Value, lower, upper);
+                return ParamFile::End::Invalid;
+            }
+        }
+    }
+    return ParamFile::End::Done;
+}
+} // namespace
+
+// The whole file is judged, and every value checked against the tool's limits, before the
+// first write: a bad line late in the file leaves the tool as it was, and only a lost link
+// can stop a load half-way.
 QString Load(int32_t tdx, const QString& path, bool barcodeOnly) {
     const UnitToolInfo info = ApplicationDevice()->GetTdxToolInfo(tdx);
     QFile f(path);
@@ -64,6 +103,7 @@ QString Load(int32_t tdx, const QString& path, bool barcodeOnly) {
     ParamFile::Loader loader(info.Type, info.ModelNo, barcodeOnly);
     ParamFile::End end = ParamFile::End::Done;
     int lines = 0;
+    std::vector<ParamFile::Step> writes;
     while (end == ParamFile::End::Done && !f.atEnd()) {
         // At most one character past the limit is read, so a huge line costs nothing.
         QByteArray line = f.readLine(ParamFile::MaxLine + 2);
@@ -72,15 +112,23 @@ QString Load(int32_t tdx, const QString& path, bool barcodeOnly) {
         const ParamFile::Step s = loader.Feed(line.toStdString());
         if (s.Kind == ParamFile::Step::Invalid) end = ParamFile::End::Invalid;
         if (s.Kind == ParamFile::Step::Mismatch) end = ParamFile::End::Mismatch;
-        if (s.Kind != ParamFile::Step::Write) continue;
-        const int rc = ApplicationDevice()->MbusWriteTdx(tdx, s.Address, s.Value);
+        if (s.Kind == ParamFile::Step::Write) writes.push_back(s);
+    }
+    // A file that ends inside its header loaded nothing: not a success.
+    if (end == ParamFile::End::Done && lines < 3) end = ParamFile::End::Invalid;
+    if (end == ParamFile::End::Done) {
+        std::vector<ParamFile::Step> limited;
+        for (const ParamFile::Step& w : writes)
+            if (!isBarcode(w.Address)) limited.push_back(w);
+        end = checkLimits(tdx, info.Type, limited);
+    }
+    for (size_t i = 0; end == ParamFile::End::Done && i < writes.size(); ++i) {
+        const int rc = ApplicationDevice()->MbusWriteTdx(tdx, writes[i].Address, writes[i].Value);
         if (rc == 5)
             end = ParamFile::End::Invalid; // the tool refused the value
         else if (rc != 0)
             end = ParamFile::End::Communication;
     }
-    // A file that ends inside its header loaded nothing: not a success.
-    if (end == ParamFile::End::Done && lines < 3) end = ParamFile::End::Invalid;
     if (end != ParamFile::End::Done)
         DBG_ERR("%s line %d: %s", qPrintable(path), lines, ParamFile::Message(end).c_str());
     return QString::fromStdString(ParamFile::Message(end));
