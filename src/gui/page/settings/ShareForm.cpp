@@ -43,13 +43,15 @@ SharePlan ShareForm::PlanForward(const ForwardSettings& stored, bool enable,
     uint v = port.trimmed().toUInt(&ok, 10);
     e.Port = ok && v <= 0xffff ? v : 0;
     if (entered) *entered = e;
-    if (enable) {
-        if (e.Address == 0 || (!octets.isEmpty() && octets[0].trimmed() == "0"))
-            p.Error = "Invalid server ip address.";
-        else if (port.trimmed() == "0")
-            p.Error = "Invalid port number.";
-        if (!p.Error.isEmpty()) return p;
-    }
+    // Entries the record cannot hold are refused whether or not forwarding is on: packed,
+    // they would be stored as something else (port 70000 as 0).
+    if (!EthernetForm::Octets(octets, 0) || (enable && e.Address == 0) ||
+        (enable && !octets.isEmpty() && octets[0].trimmed() == "0"))
+        p.Error = "Invalid server ip address.";
+    else if ((!port.trimmed().isEmpty() && !(ok && v <= 0xffff)) ||
+             (enable && port.trimmed() == "0"))
+        p.Error = "Invalid port number.";
+    if (!p.Error.isEmpty()) return p;
     if (e.Enable == stored.Enable && e.Address == stored.Address && e.Port == stored.Port) return p;
     p.Apply = true;
     return p;

@@ -12,6 +12,11 @@ WifiPlan WifiForm::Plan(const WifiSettings& stored, const WifiSettings& e, bool 
     WifiPlan p;
     p.Error = Check(e.Ssid, e.Passphrase);
     if (!p.Error.isEmpty()) return p;
+    // Manual mode without a channel would write "channel=-1", which the daemon refuses.
+    if (advancedChanged && e.ChannelMode == 1 && e.Channel < 0) {
+        p.Error = "Please select a channel";
+        return p;
+    }
     if (e.Ssid == stored.Ssid && e.Passphrase == stored.Passphrase && e.Band == stored.Band &&
         !advancedChanged)
         return p;
