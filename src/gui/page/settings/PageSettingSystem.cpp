@@ -124,6 +124,10 @@ QString PageSettingSystem::PasswordError(const QString& current, const QString& 
     if (confirm.isEmpty()) return "Please enter confirm password.";
     if (current != login) return "Incorrect old password.";
     if (fresh != confirm) return "New and confirm password do not match.";
+    // The settings file keeps 127 characters and drops edge blanks when it is read: such a
+    // password would change at the next start.
+    if (fresh.toUtf8().size() > 127) return "Password too long (max 127 characters).";
+    if (fresh.trimmed() != fresh) return "Password can not begin or end with a blank.";
     return {};
 }
 
@@ -136,8 +140,10 @@ void PageSettingSystem::changePassword() {
         ShowMessage("Error", error);
         return;
     }
+    const QString old = dev->GetSysPwd();
     dev->SetSysPwd(pwd_[1]->text());
     if (dev->SaveSetting() != 0) {
+        dev->SetSysPwd(old); // told it failed: the login keeps the password it had
         ShowMessage("Error", "Failed to save.");
         return;
     }
