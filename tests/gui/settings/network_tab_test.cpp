@@ -98,6 +98,8 @@ TEST_F(NetworkTabTest, WifiApply) {
          "Error / Invalid password length (expected 8..31)", false},
         {"pass phrase of 32", nullptr, "12345678901234567890123456789012", nullptr,
          "Error / Invalid password length (expected 8..31)", false},
+        {"SSID with a leading blank", " quillet", nullptr, nullptr,
+         "Error / SSID can not begin or end with a blank.", false},
         {"unchanged does not cycle", nullptr, nullptr, nullptr, "", false},
         {"advanced cancelled", nullptr, nullptr,
          [this] {

@@ -41,6 +41,8 @@ TEST_F(ShareTabTest, FtpApply) {
          false, 1, "quillet", "vuzo"},
         {"user with a colon", false, "a:b", nullptr, "Error / Invalid character in User name",
          false, false, 1, "quillet", "vuzo"},
+        {"password with a trailing blank", false, nullptr, "vuzo ",
+         "Error / Password can not begin or end with a blank.", false, false, 1, "quillet", "vuzo"},
         {"empty user, FTP off: not checked", true, "", nullptr, kApplied, true, false, 0, "",
          "vuzo"},
         {"only the password", false, nullptr, "n3w $(pass)", kApplied, true, true, 1, "quillet",

@@ -1,6 +1,7 @@
 #include "PageSettingSystem.h"
 
 #include "ApplicationDeviceClass.h"
+#include "SettingText.h"
 #include "Timer.h"
 #include "UiSound.h"
 #include "UnitConfirmation.h"
@@ -124,11 +125,7 @@ QString PageSettingSystem::PasswordError(const QString& current, const QString& 
     if (confirm.isEmpty()) return "Please enter confirm password.";
     if (current != login) return "Incorrect old password.";
     if (fresh != confirm) return "New and confirm password do not match.";
-    // The settings file keeps 127 characters and drops edge blanks when it is read: such a
-    // password would change at the next start.
-    if (fresh.toUtf8().size() > 127) return "Password too long (max 127 characters).";
-    if (fresh.trimmed() != fresh) return "Password can not begin or end with a blank.";
-    return {};
+    return SettingText::Error("Password", fresh);
 }
 
 void PageSettingSystem::changePassword() {

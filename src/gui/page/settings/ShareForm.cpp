@@ -1,6 +1,7 @@
 #include "ShareForm.h"
 
 #include "EthernetForm.h"
+#include "SettingText.h"
 
 namespace {
 bool hasControl(const QString& text) {
@@ -23,6 +24,10 @@ SharePlan ShareForm::PlanFtp(const FtpSettings& stored, const FtpSettings& e) {
             p.Error = "Invalid character in User name";
         else if (hasControl(e.Password))
             p.Error = "Invalid character in Password";
+        else if (QString t = SettingText::Error("User name", e.User); !t.isEmpty())
+            p.Error = t;
+        else
+            p.Error = SettingText::Error("Password", e.Password);
         if (!p.Error.isEmpty()) return p;
     }
     if (e.Enable == stored.Enable && e.User == stored.User && e.Password == stored.Password)
