@@ -15,6 +15,7 @@
 #include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 void ifconfig_eth0_up() {
@@ -36,7 +37,18 @@ EthCtx ethCtx;
 } // namespace
 
 void dhcpd_run() {
-    if (ethCtx.is_dhcpd_run) return;
+    if (ethCtx.is_dhcpd_run) {
+        // A client that ended by itself (a crash, a refused start) is reaped here and
+        // started again; one still running is left alone.
+        int status = 0;
+        if (waitpid(ethCtx.dhcpdPid, &status, WNOHANG) != ethCtx.dhcpdPid) return;
+        DBG_ERR("dhcpcd ended by itself (status 0x%x), started again", status);
+        ethCtx.dhcpdPid = -1;
+        ethCtx.is_dhcpd_run = 0;
+    }
+    // An address set while static stays beside the lease (the client removes only its
+    // own), so it goes first.
+    Common_System("ifconfig eth0 0.0.0.0");
     // Started without a shell and kept in the foreground (-B): the process started is the
     // client itself, so the stop below ends exactly it and nothing else named dhcpcd.
     ethCtx.dhcpdPid = Common_Spawn({"dhcpcd", "-B", "eth0"});

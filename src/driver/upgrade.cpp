@@ -220,7 +220,10 @@ int Upgrade_Install(const char* file) {
         return rc;
     }
     const std::string program = Upgrade_ProgramPath();
-    const std::string copy = folderOf(program) + "/upgrade";
+    // Hidden and named after the program: the folder is usually one on PATH, and a plain
+    // "upgrade" there could be another program's (or be left as one after a power cut).
+    const std::string copy =
+        folderOf(program) + "/." + program.substr(program.find_last_of('/') + 1) + ".upgrade";
     long cut;
     {
         std::lock_guard<std::mutex> g(upgradeCtx.lock);

@@ -135,6 +135,13 @@ class NetMonitor : public DriverFixture {
         startDriver();
         for (int f : {DEBUG_FLAG_NETLINK, DEBUG_FLAG_DISCO, DEBUG_FLAG_BEF})
             Debug_GetFlag()[f] = 1;
+        // A client that runs until stopped, as the real one does ("ends" makes it quit).
+        TestEnv::writeFile(env.root() + "/dhcp/dhcpcd",
+                           "#!/bin/sh\necho \"dhcpcd $*\" >>\"$KEST_STUB_LOG\"\n"
+                           "[ -e \"$0.ends\" ] && { echo $$ >\"$0.ended\"; exit 0; }\n"
+                           "exec sleep 1000\n");
+        chmod((env.root() + "/dhcp/dhcpcd").c_str(), 0755);
+        setenv("PATH", (env.root() + "/dhcp:" + getenv("PATH")).c_str(), 1);
         env.clearStubCalls();
     }
     // Handles the message on the netlink loop; a client it started has recorded its
@@ -176,6 +183,7 @@ std::vector<Taken> taken;
 
 TEST_F(NetMonitor, LinkAndAddressMessagesDriveAddressingAndMembershipBackupMessagesTheirHandler) {
     const uint32_t IP = 0x0a4d0001, MASK = 0xffffff00, GW = 0x0a4d00fe;
+    const char* kClear = "ifconfig eth0 0.0.0.0"; // a static address left from before goes
     using Msgs = std::vector<std::vector<uint8_t>>;
     struct Row {
         Row(const char* n, uint32_t d, uint32_t i, uint32_t g, Msgs m, Lines c, Lines l, Lines a)
@@ -205,7 +213,7 @@ TEST_F(NetMonitor, LinkAndAddressMessagesDriveAddressingAndMembershipBackupMessa
             {"Netlink event RTM_NEWADDR : eth0", "eth0 STATIC : wait RTM_NEWLINK"},
             {"join MC group"}),
         Row("dhcp: repeated link-up starts the client once", 1, 0, 0,
-            {link("eth0", RUN), link("eth0", RUN), link("eth0", RUN)}, {"dhcpcd -B eth0"},
+            {link("eth0", RUN), link("eth0", RUN), link("eth0", RUN)}, {kClear, "dhcpcd -B eth0"},
             {"dhcp", "link up, run dhcpd"}, {"join MC group"}),
         Row("dhcp: the address joins with it", 1, 0, 0, {addr("eth0", {0x0a4d0064})}, {},
             {"Netlink event RTM_NEWADDR : eth0", "eth0 DHCP : 10.77.0.100",
@@ -213,7 +221,7 @@ TEST_F(NetMonitor, LinkAndAddressMessagesDriveAddressingAndMembershipBackupMessa
             {}),
         Row("dhcp: link lost, client stopped, link back starts it again", 1, 0, 0,
             {link("eth0", RUN), link("eth0", UP), link("eth0", RUN)},
-            {"dhcpcd -B eth0", "dhcpcd -B eth0"},
+            {kClear, "dhcpcd -B eth0", kClear, "dhcpcd -B eth0"},
             {"link down, kill dhcpd & leave MC group", "Close server stream (link down)."}, {}),
         Row("interface down", 1, 0, 0, {link("eth0", 0)}, {},
             {"eth0 interface down, kill dhcpd & leave MC group"}, {"Close server stream"}),
@@ -301,6 +309,22 @@ TEST_F(NetMonitor, StoppingTheClientEndsExactlyTheProcessStarted) {
     EXPECT_NE(kill(ours, 0), 0) << "stopped and reaped";
     EXPECT_EQ(kill(stranger.pid(), 0), 0) << "a client started by anything else stays";
     EXPECT_EQ(FileLines(env.root() + "/pids").size(), 2u) << "started once";
+}
+
+TEST_F(NetMonitor, AClientThatEndedByItselfIsStartedAgainAtTheNextLinkUp) {
+    const std::string client = env.root() + "/dhcp/dhcpcd";
+    TestEnv::writeFile(client + ".ends", "");
+    setNet(1, 0, 0, 0);
+    feed(link("eth0", RUN));
+    ASSERT_TRUE(kest_test::WaitUntil([&] { return FileLines(client + ".ended").size() == 1; }));
+    const std::string stat = "/proc/" + FileLines(client + ".ended")[0] + "/stat";
+    ASSERT_TRUE(kest_test::WaitUntil(
+        [&] { return TestEnv::readFile(stat).find(") Z ") != std::string::npos; }));
+    unlink((client + ".ends").c_str());
+    feed(link("eth0", RUN));
+    EXPECT_TRUE(kest_test::WaitUntil([&] { return clientLines() == 2; })) << "started again";
+    EXPECT_TRUE(log.contains("dhcpcd ended by itself"));
+    feed(link("eth0", 0));
 }
 
 TEST_F(NetMonitor, WlanUpAndDownTheCardWatcherAndEthernetLinkLostDismissesOnlyItsTools) {

@@ -74,15 +74,17 @@ TEST(Upgrade, OnlyAWholeExecutableOfThisMachineReplacesTheProgramWhosePathFollow
         }
         EXPECT_EQ(TestEnv::readFile(program), "running program") << r.name;
         EXPECT_FALSE(TestEnv::exists(program + ".prev")) << r.name;
-        EXPECT_FALSE(TestEnv::exists(env.home() + "/upgrade")) << r.name;
+        EXPECT_FALSE(TestEnv::exists(env.home() + "/.zqcapp.upgrade")) << r.name;
     }
 
     const std::string file = env.root() + "/zqcapp_1.2.3.dmk";
     TestEnv::writeFile(file, good);
+    TestEnv::writeFile(env.home() + "/upgrade", "another program"); // left alone
     ASSERT_EQ(Upgrade_Install(file.c_str()), UPGRADE_OK);
+    EXPECT_EQ(TestEnv::readFile(env.home() + "/upgrade"), "another program");
     EXPECT_TRUE(TestEnv::readFile(program) == good);
     EXPECT_EQ(TestEnv::readFile(program + ".prev"), "running program");
-    EXPECT_FALSE(TestEnv::exists(env.home() + "/upgrade"));
+    EXPECT_FALSE(TestEnv::exists(env.home() + "/.zqcapp.upgrade"));
     struct stat st;
     ASSERT_EQ(stat(program.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0111, 0111u);

@@ -488,9 +488,11 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
 
     // ---- family: backup and upgrade (DeviceBackup.cpp) ----
     // Queue a save or load of the controller data on the network queue (0, -1 without a
-    // queue); "processing" follows when it is done.
+    // queue or for a path the message cannot hold); "processing" follows when it is done.
     int32_t P2PSave(const QString& path);
     int32_t P2PLoad(const QString& path);
+    // Whether the network message holds `path` whole (at most 127 bytes).
+    static bool P2PPathFits(const QString& path);
     // Result of the last save or load finished: 0, a BACKUP_ERR_ code, -1 before the first.
     int32_t P2PLastResult();
     // Default archive name of today: "Kest_YYYYMMDD.p2p".

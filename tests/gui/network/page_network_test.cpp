@@ -140,6 +140,17 @@ TEST_F(PageNetworkTest, ReadEditWriteAsTheToolHoldsThem) {
          },
          {},
          false},
+        {"panel's SSID of 32 is refused, not cut",
+         [&] {
+             setting_set_str(get_setting_network()->ssid, 128, std::string(32, 's').c_str());
+             press("netPanelWifi");
+             press("netApply");
+             auto* error = find<QLabel>("netError");
+             EXPECT_EQ(error ? error->text() : "", "Invalid SSID length (max 31)");
+             if (root->NetworkDialog()) press("netCancel");
+         },
+         {},
+         false},
     };
     for (const auto& r : rows) {
         load(peer, read);
@@ -180,7 +191,7 @@ TEST_F(PageNetworkTest, ReadEditWriteAsTheToolHoldsThem) {
         ASSERT_TRUE(cycleUntil([&] { return dev->GetTtyNetinfo().size() && !tty_link_open(); }));
     }
     std::vector<std::string> calls = env->stubCalls();
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), "chmod a+rw " + node), 5);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "chmod a+rw " + node), 6);
 }
 
 TEST_F(PageNetworkTest, PullingTheToolClosesTheDialogAndSendsNothing) {

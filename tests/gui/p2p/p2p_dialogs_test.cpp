@@ -30,6 +30,7 @@ class P2PDialogTest : public ShellTest {
 };
 
 TEST_F(P2PDialogTest, FolderDialogChecksThenHandsBackThePath) {
+    const std::string longName(111, 'n'); // with "./files/jobs/" and ".p2p": 128
     struct Case {
         const char* folder; // null: none chosen; "" the browser's root
         const char* name;   // null: the proposal kept
@@ -41,6 +42,7 @@ TEST_F(P2PDialogTest, FolderDialogChecksThenHandsBackThePath) {
         {"", nullptr, "", "./files/Kest_20261207.p2p"},
         {"", "backup", "", "./files/backup.p2p"},
         {"jobs", "x.p2p", "", "./files/jobs/x.p2p"},
+        {"jobs", longName.c_str(), "The path is too long (max 127 characters).", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name ? c.name : "(proposal)");

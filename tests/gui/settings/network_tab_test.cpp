@@ -35,12 +35,18 @@ TEST_F(NetworkTabTest, EthernetApply) {
          kApplied, 0, ip(0, 0, 0, 7), 0, ip(10, 0, 0, 254), true},
         {"to DHCP clears the addresses", 0, "ethMode_1", nullptr, nullptr, nullptr, kApplied, 1, 0,
          0, 0, true},
-        {"to static with IP 0", 1, "ethMode_0", "0.0.0.0", nullptr, nullptr, badIp, 0, A, M, G,
+        {"to static with IP 0", 1, "ethMode_0", "0.0.0.0", nullptr, nullptr, badIp, 1, A, M, G,
          false},
-        {"to static, first IP field 0", 1, "ethMode_0", "0.1.2.3", nullptr, nullptr, badIp, 0, A, M,
+        {"to static, first IP field 0", 1, "ethMode_0", "0.1.2.3", nullptr, nullptr, badIp, 1, A, M,
          G, false},
         {"to static, netmask first field 0", 1, "ethMode_0", "10.1.1.1", "0.255.255.0", nullptr,
+         "Error / Invalid netmask address.", 1, A, M, G, false},
+        {"static edited, octet 300", 0, nullptr, "192.168.1.300", nullptr, nullptr, badIp, 0, A, M,
+         G, false},
+        {"static edited, netmask octet 256", 0, nullptr, nullptr, "255.255.256.0", nullptr,
          "Error / Invalid netmask address.", 0, A, M, G, false},
+        {"to static, gateway octet 999", 1, "ethMode_0", "10.1.1.1", "255.255.0.0", "10.1.1.999",
+         badIp, 1, A, M, G, false},
         {"to static, gateway not checked", 1, "ethMode_0", "10.1.1.1", "255.255.0.0", "0.0.0.0",
          kApplied, 0, ip(10, 1, 1, 1), ip(255, 255, 0, 0), 0, true},
     };
@@ -71,7 +77,7 @@ TEST_F(NetworkTabTest, EthernetApply) {
         EXPECT_EQ(f.network.ip, c.cycled ? c.ipAfter : A);
         EXPECT_EQ(f.network.dhcp, c.cycled ? c.dhcpAfter : c.dhcp) << "saved only when applied";
     }
-    EXPECT_EQ(sounds(UiSoundKind::Tap), 8 + 6 + 6); // applies, mode buttons, message boxes
+    EXPECT_EQ(sounds(UiSoundKind::Tap), 11 + 7 + 9); // applies, mode buttons, message boxes
 }
 
 TEST_F(NetworkTabTest, WifiApply) {
@@ -92,6 +98,8 @@ TEST_F(NetworkTabTest, WifiApply) {
          "Error / Invalid password length (expected 8..31)", false},
         {"pass phrase of 32", nullptr, "12345678901234567890123456789012", nullptr,
          "Error / Invalid password length (expected 8..31)", false},
+        {"SSID with a leading blank", " quillet", nullptr, nullptr,
+         "Error / SSID can not begin or end with a blank.", false},
         {"unchanged does not cycle", nullptr, nullptr, nullptr, "", false},
         {"advanced cancelled", nullptr, nullptr,
          [this] {
@@ -100,6 +108,13 @@ TEST_F(NetworkTabTest, WifiApply) {
              tap("advCancel");
          },
          "", false},
+        {"manual channel mode, none picked", nullptr, nullptr,
+         [this] {
+             tap("wifiAdvanced");
+             tap("advMode_1");
+             tap("advOk");
+         },
+         "Error / Please select a channel", false},
         {"SSID of 32, pass phrase of 31", "abcdefghijabcdefghijabcdefghijab",
          "1234567890123456789012345678901", nullptr, kApplied, true},
     };

@@ -209,6 +209,8 @@ TEST_F(SettingScreenTest, PasswordChange) {
         {"0", "1", "2", "Error / New and confirm password do not match.", "0"},
         {"0", "pass 1", "pass 1", "Success / Password has been changed successfully.", "pass 1"},
         {"pass 1", "", "", "Error / Please enter new password.", "pass 1"},
+        {"pass 1", "pass 2 ", "pass 2 ", "Error / Password can not begin or end with a blank.",
+         "pass 1"},
     };
     press("tabSettingSystem");
     shot("PageSettingSystem");
@@ -224,15 +226,22 @@ TEST_F(SettingScreenTest, PasswordChange) {
         const bool cleared = c.message.rfind("Success", 0) == 0;
         EXPECT_EQ(find<QLineEdit>("pwdCurrent")->text().isEmpty(), cleared || !*c.current);
     }
-    // 200 characters are stored as the first 127.
-    const std::string fresh = longest + std::string(73, 'z');
-    find<QLineEdit>("pwdCurrent")->setText("pass 1");
-    find<QLineEdit>("pwdNew")->setText(QString::fromStdString(fresh));
-    find<QLineEdit>("pwdConfirm")->setText(QString::fromStdString(fresh));
-    tapOn("pwdChange");
-    EXPECT_EQ(dialog(), "Success / Password has been changed successfully.");
-    EXPECT_EQ(dev->GetSysPwd().toStdString(), longest);
+    // More than the file keeps is refused; 127 are taken.
+    auto change = [&](const std::string& fresh) {
+        find<QLineEdit>("pwdCurrent")->setText(dev->GetSysPwd());
+        find<QLineEdit>("pwdNew")->setText(QString::fromStdString(fresh));
+        find<QLineEdit>("pwdConfirm")->setText(QString::fromStdString(fresh));
+        tapOn("pwdChange");
+        return dialog();
+    };
+    EXPECT_EQ(change(longest + "z"), "Error / Password too long (max 127 characters).");
+    EXPECT_EQ(change(longest), "Success / Password has been changed successfully.");
     EXPECT_EQ(std::string(fileSetting().system.login_password), longest);
+    // A failed save leaves the password in force as it was.
+    Common_SetWriteFailAfter(0);
+    EXPECT_EQ(change("other"), "Error / Failed to save.");
+    Common_SetWriteFailAfter(-1);
+    EXPECT_EQ(dev->GetSysPwd().toStdString(), longest);
 }
 
 // The reset takes only the login password; the service password is refused. It clears

@@ -22,6 +22,14 @@ void PutText(QVector<uint16_t>& image, int first, const QString& text) {
         image[first + i] = uint16_t(uint8_t(bytes[2 * i]) | uint8_t(bytes[2 * i + 1]) << 8);
 }
 
+QString Check(const NetworkForm& f) {
+    if (ApplicationDeviceClass::ToNative(f.Ssid).size() > TextMax)
+        return QString("Invalid SSID length (max %1)").arg(TextMax);
+    if (ApplicationDeviceClass::ToNative(f.Psk).size() > TextMax)
+        return QString("Invalid password length (max %1)").arg(TextMax);
+    return {};
+}
+
 NetworkForm FormOf(const QVector<uint16_t>& in) {
     QVector<uint16_t> image = in;
     image.resize(Words);

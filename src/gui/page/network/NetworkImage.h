@@ -22,6 +22,9 @@ constexpr int DefaultPort = 5000;
 constexpr int TextMax = 31; // 32 bytes with the terminating NUL
 
 NetworkForm FormOf(const QVector<uint16_t>& image);
+// What keeps the form from reaching the tool as typed ("" when nothing): a text longer
+// than the tool keeps would be cut, and a cut SSID never joins.
+QString Check(const NetworkForm& form);
 // The form into a copy of `image`: words 15..19 stay as read; with DHCP on, the address
 // words too (the fields are cleared on the screen, the tool keeps its static address).
 QVector<uint16_t> ImageOf(const NetworkForm& form, const QVector<uint16_t>& image);

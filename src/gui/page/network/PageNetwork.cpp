@@ -134,6 +134,10 @@ PageNetwork::PageNetwork(QWidget* parent) : Page(parent) {
     });
 
     auto* buttons = new QHBoxLayout;
+    error_ = new QLabel(this);
+    error_->setObjectName("netError");
+    error_->setStyleSheet("color: #ff6b5b;");
+    buttons->addWidget(error_);
     buttons->addStretch(1);
     auto* cancel = new QPushButton("Cancel", this);
     cancel->setObjectName("netCancel");
@@ -210,6 +214,9 @@ NetworkForm PageNetwork::Form() const {
 }
 
 void PageNetwork::apply() {
-    ApplicationDevice()->TtyXmitNetinfo(NetworkImage::ImageOf(Form(), image_));
+    const NetworkForm f = Form();
+    error_->setText(NetworkImage::Check(f));
+    if (!error_->text().isEmpty()) return UiSound_Tap(); // stays open to be mended
+    ApplicationDevice()->TtyXmitNetinfo(NetworkImage::ImageOf(f, image_));
     Leave();
 }

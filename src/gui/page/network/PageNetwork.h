@@ -1,7 +1,8 @@
 // The tool network dialog ("Network setting"), open while a tool is plugged in by its USB
 // serial port: edits the tool's network registers (Wi-Fi, addressing, port, SSID, pass
-// phrase, country). Apply writes them to the tool and closes; Cancel closes without
-// sending. The conversion to and from the registers is NetworkImage's.
+// phrase, country). Apply writes them to the tool and closes, unless the tool could not
+// keep them as typed (told in the dialog); Cancel closes without sending. The conversion to and
+// from the registers is NetworkImage's.
 #pragma once
 
 #include "NetworkImage.h"
@@ -38,4 +39,5 @@ class PageNetwork : public Page {
     QLineEdit* ssid_;
     QLineEdit* psk_;
     UnitKeypad* keypad_;
+    QLabel* error_;
 };

@@ -1,5 +1,6 @@
 #include "PageP2P_SelectFolder.h"
 
+#include "ApplicationDeviceClass.h"
 #include "UiSound.h"
 #include "UnitBrowser.h"
 #include "UnitTextKeypad.h"
@@ -66,6 +67,8 @@ void PageP2P_SelectFolder::confirm() {
     QString name = name_;
     if (!name.endsWith(extension_)) name += extension_;
     const QString path = folder_ + "/" + name;
+    if (!ApplicationDeviceClass::P2PPathFits(path))
+        return showError("The path is too long (max 127 characters).");
     finish([this, path] { emit accepted(path); });
 }
 

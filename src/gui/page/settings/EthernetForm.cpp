@@ -10,6 +10,15 @@ uint32_t EthernetForm::Pack(const QStringList& octets, int first) {
     return v;
 }
 
+bool EthernetForm::Octets(const QStringList& octets, int first) {
+    for (int i = first; i < first + 4 && i < octets.size(); ++i) {
+        const QString t = octets[i].trimmed();
+        bool ok = false;
+        if (!t.isEmpty() && (t.toUInt(&ok, 10) > 255 || !ok)) return false;
+    }
+    return true;
+}
+
 QStringList EthernetForm::Fields(const UnitIF_ADDR_T& a) {
     QStringList f;
     for (uint32_t v : {a.Ip, a.Netmask, a.Gateway})
@@ -25,8 +34,20 @@ EthernetPlan EthernetForm::Plan(bool storedDhcp, const UnitIF_ADDR_T& stored,
     entered.Ip = Pack(e.Octets, 0);
     entered.Netmask = Pack(e.Octets, 4);
     entered.Gateway = Pack(e.Octets, 8);
+    if (e.Dhcp == storedDhcp && e.Dhcp) return p;
+    // An address the fields cannot hold is refused even where the entries go unchecked:
+    // packed, "192.168.1.300" would be applied as 192.168.1.0.
+    if (!e.Dhcp) {
+        if (!Octets(e.Octets, 0) || !Octets(e.Octets, 8)) {
+            p.Error = "Invalid ip address.";
+            return p;
+        }
+        if (!Octets(e.Octets, 4)) {
+            p.Error = "Invalid netmask address.";
+            return p;
+        }
+    }
     if (e.Dhcp == storedDhcp) {
-        if (e.Dhcp) return p;
         if (entered.Ip == stored.Ip && entered.Netmask == stored.Netmask &&
             entered.Gateway == stored.Gateway)
             return p;
@@ -34,8 +55,10 @@ EthernetPlan EthernetForm::Plan(bool storedDhcp, const UnitIF_ADDR_T& stored,
         p.Addrs = entered;
         return p;
     }
-    p.SetDhcp = e.Dhcp ? 1 : 0;
+    // The flag is stored only with the change: a refused switch to static would leave the
+    // panel static with no address after the next start.
     if (e.Dhcp) {
+        p.SetDhcp = 1;
         p.Apply = true; // addresses cleared
         return p;
     }
@@ -50,6 +73,7 @@ EthernetPlan EthernetForm::Plan(bool storedDhcp, const UnitIF_ADDR_T& stored,
         p.Error = "Invalid netmask address.";
         return p;
     }
+    p.SetDhcp = 0;
     p.Apply = true;
     p.Addrs = entered;
     return p;

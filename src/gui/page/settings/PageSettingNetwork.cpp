@@ -159,9 +159,9 @@ void PageSettingNetwork::applyEthernet() {
     for (QLineEdit* o : octets_)
         e.Octets << o->text();
     EthernetPlan p = EthernetForm::Plan(dev->OnGetEthDhcp() == 1, dev->GetEthStaticAddrs(), e);
-    if (p.SetDhcp >= 0) dev->OnSetEthDhcp(p.SetDhcp);
     if (!p.Error.isEmpty()) return message("Error", p.Error);
     if (!p.Apply) return;
+    if (p.SetDhcp >= 0) dev->OnSetEthDhcp(p.SetDhcp);
     dev->SetEthStaticAddrs(p.Addrs);
     dev->Eth0Down();
     dev->ToolLostByNetif(kNetifEthernet);

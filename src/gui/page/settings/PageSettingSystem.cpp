@@ -1,6 +1,7 @@
 #include "PageSettingSystem.h"
 
 #include "ApplicationDeviceClass.h"
+#include "SettingText.h"
 #include "Timer.h"
 #include "UiSound.h"
 #include "UnitConfirmation.h"
@@ -124,7 +125,7 @@ QString PageSettingSystem::PasswordError(const QString& current, const QString& 
     if (confirm.isEmpty()) return "Please enter confirm password.";
     if (current != login) return "Incorrect old password.";
     if (fresh != confirm) return "New and confirm password do not match.";
-    return {};
+    return SettingText::Error("Password", fresh);
 }
 
 void PageSettingSystem::changePassword() {
@@ -136,8 +137,10 @@ void PageSettingSystem::changePassword() {
         ShowMessage("Error", error);
         return;
     }
+    const QString old = dev->GetSysPwd();
     dev->SetSysPwd(pwd_[1]->text());
     if (dev->SaveSetting() != 0) {
+        dev->SetSysPwd(old); // told it failed: the login keeps the password it had
         ShowMessage("Error", "Failed to save.");
         return;
     }

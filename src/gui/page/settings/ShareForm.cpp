@@ -1,6 +1,7 @@
 #include "ShareForm.h"
 
 #include "EthernetForm.h"
+#include "SettingText.h"
 
 namespace {
 bool hasControl(const QString& text) {
@@ -23,6 +24,10 @@ SharePlan ShareForm::PlanFtp(const FtpSettings& stored, const FtpSettings& e) {
             p.Error = "Invalid character in User name";
         else if (hasControl(e.Password))
             p.Error = "Invalid character in Password";
+        else if (QString t = SettingText::Error("User name", e.User); !t.isEmpty())
+            p.Error = t;
+        else
+            p.Error = SettingText::Error("Password", e.Password);
         if (!p.Error.isEmpty()) return p;
     }
     if (e.Enable == stored.Enable && e.User == stored.User && e.Password == stored.Password)
@@ -43,13 +48,15 @@ SharePlan ShareForm::PlanForward(const ForwardSettings& stored, bool enable,
     uint v = port.trimmed().toUInt(&ok, 10);
     e.Port = ok && v <= 0xffff ? v : 0;
     if (entered) *entered = e;
-    if (enable) {
-        if (e.Address == 0 || (!octets.isEmpty() && octets[0].trimmed() == "0"))
-            p.Error = "Invalid server ip address.";
-        else if (port.trimmed() == "0")
-            p.Error = "Invalid port number.";
-        if (!p.Error.isEmpty()) return p;
-    }
+    // Entries the record cannot hold are refused whether or not forwarding is on: packed,
+    // they would be stored as something else (port 70000 as 0).
+    if (!EthernetForm::Octets(octets, 0) || (enable && e.Address == 0) ||
+        (enable && !octets.isEmpty() && octets[0].trimmed() == "0"))
+        p.Error = "Invalid server ip address.";
+    else if ((!port.trimmed().isEmpty() && !(ok && v <= 0xffff)) ||
+             (enable && port.trimmed() == "0"))
+        p.Error = "Invalid port number.";
+    if (!p.Error.isEmpty()) return p;
     if (e.Enable == stored.Enable && e.Address == stored.Address && e.Port == stored.Port) return p;
     p.Apply = true;
     return p;

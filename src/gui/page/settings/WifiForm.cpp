@@ -1,6 +1,7 @@
 #include "WifiForm.h"
 
 #include "ApplicationDeviceClass.h"
+#include "SettingText.h"
 
 // The checks and channel lists are the access point's own, so the tab and the file it
 // writes can never disagree.
@@ -11,7 +12,14 @@ QString WifiForm::Check(const QString& ssid, const QString& pass) {
 WifiPlan WifiForm::Plan(const WifiSettings& stored, const WifiSettings& e, bool advancedChanged) {
     WifiPlan p;
     p.Error = Check(e.Ssid, e.Passphrase);
+    if (p.Error.isEmpty()) p.Error = SettingText::Error("SSID", e.Ssid);
+    if (p.Error.isEmpty()) p.Error = SettingText::Error("Password", e.Passphrase);
     if (!p.Error.isEmpty()) return p;
+    // Manual mode without a channel would write "channel=-1", which the daemon refuses.
+    if (advancedChanged && e.ChannelMode == 1 && e.Channel < 0) {
+        p.Error = "Please select a channel";
+        return p;
+    }
     if (e.Ssid == stored.Ssid && e.Passphrase == stored.Passphrase && e.Band == stored.Band &&
         !advancedChanged)
         return p;
