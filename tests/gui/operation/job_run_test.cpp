@@ -619,9 +619,9 @@ TEST_F(JobRunTest, BarcodeMatchingRule) {
         int partial, start, end;
         bool match;
     } cases[] = {
-        {"ABCDEF", "ABCDEF", 0, 0, 0, true},  {"ABCDEF", "abcdef", 0, 0, 0, false},
-        {"xxCDx", "ABCDE", 1, 3, 5, false},   {"ABCD", "ABCD", 1, 3, 5, false}, // too short
-        {"ABCDE", "ABCDE", 1, 0, 5, false},                                     // no valid range
+        {"ABCDEF", "ABCDEF", 0, 0, 0, true}, {"ABCDEF", "abcdef", 0, 0, 0, false},
+        {"xxCDx", "ABCDE", 1, 3, 5, false},  {"ABCD", "ABCD", 1, 3, 5, false}, // too short
+        {"ABCDE", "ABCDE", 1, 0, 5, false},                                    // no valid range
     };
     for (const auto& c : cases)
         EXPECT_EQ(JobRun::BarcodeMatches(c.code, c.entry, c.partial, c.start, c.end), c.match)
