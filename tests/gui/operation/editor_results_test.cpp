@@ -31,19 +31,6 @@ const Case kCases[] = {
      [](RecordingPort& p) { p.manager = false; p.pending = {4, 0}; p.states = {3, 0}; },
      [](EditorResults&, RecordingPort&) {},
      {"0:events=1"}},
-    {"stored results are collected tool by tool in order, with no unlock",
-     [](RecordingPort& p) { p.pending = {2, 1}; p.results[0] = {result(1), result(2)};
-                            p.results[1] = {result(3)}; },
-     [](EditorResults& r, RecordingPort&) { r.Prompt(); r.StoredConfirmed(0x3);
-                                            r.Fasten(0); r.Fasten(0); r.Fasten(1); },
-     {"prompt in 100", "stored open", "0:events=0", "0:log+ack status 1 source 0",
-      "stored 0 got 1", "0:log+ack status 2 source 0", "stored 0 got 2", "1:events=0",
-      "1:log+ack status 3 source 0", "stored 1 got 1", "stored close"}},
-    {"a tool not chosen sends only new results from then on",
-     [](RecordingPort& p) { p.pending = {2, 1}; p.results[1] = {result(3)}; },
-     [](EditorResults& r, RecordingPort&) { r.Prompt(); r.StoredConfirmed(0x2); r.Fasten(1); },
-     {"prompt in 100", "stored open", "0:events=1", "1:events=0",
-      "1:log+ack status 3 source 0", "stored 1 got 1", "stored close"}},
     {"leave closes the dialog and asks no tool for its stored results",
      [](RecordingPort& p) { p.pending = {2, 0}; },
      [](EditorResults& r, RecordingPort& p) { r.Prompt(); r.StoredLeave(); p.results[0] = {result(1)};

@@ -72,12 +72,6 @@ struct Case {
 
 // clang-format off
 const Case kCases[] = {
-    {"an NG result sounds NG, others only tap; each is logged, shown and listed",
-     [](RecordingPort& p) { p.results[0] = {result(2), result(1), result(6)}; },
-     [](FreeRun& r, RecordingPort&) { r.Fasten(0); r.Fasten(0); r.Fasten(0); },
-     {"ng", "0:log+ack status 2 source 0", "last 0 status 2", "table",
-      "tap", "0:log+ack status 1 source 0", "last 0 status 1", "table",
-      "tap", "0:log+ack status 6 source 0", "last 0 status 6", "table"}},
     {"an event with nothing unread is neither logged nor shown a second time",
      [](RecordingPort&) {}, [](FreeRun& r, RecordingPort&) { r.Fasten(1); r.Fasten(9); }, {}},
     {"a failed log line and a missing card are reported; the run goes on",
@@ -96,10 +90,6 @@ const Case kCases[] = {
      [](RecordingPort& p) { p.barcodeIf = 1; p.results[0] = {result(7, "R-1")}; },
      [](FreeRun& r, RecordingPort&) { r.ScannerCode("LOCAL"); r.Fasten(0); },
      {"tap", "0:log+ack status 7 source 1", "last 0 status 7", "table", "notice R-1"}},
-    {"a tool that connects is unlocked with its results on; a lost one changes nothing",
-     [](RecordingPort& p) { p.states = {3, 0}; },
-     [](FreeRun& r, RecordingPort& p) { r.Registry(1, 2); p.states[1] = 3; r.Registry(1, 3); },
-     kOpen1},
     {"with the backup manager a connecting tool with stored results opens the dialog",
      [](RecordingPort& p) { p.manager = true; p.states = {3, 0}; },
      [](FreeRun& r, RecordingPort& p) { p.pending[1] = 2; p.states[1] = 3; r.Registry(1, 3);

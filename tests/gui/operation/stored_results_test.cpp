@@ -32,19 +32,12 @@ TEST(StoredResults, CollectsChosenConnectedToolsOneAfterTheOther) {
         Lines want;
     } cases[] = {
         {"one tool", {3, 0, 0, 0}, 0x1, 0xF, {0, 0, 0}, {"start 0", "complete 0", "end"}},
-        {"two in index order",
-         {2, 0, 0, 1},
-         0x9,
-         0xF,
-         {0, 0, 3},
-         {"start 0", "complete 0", "start 3", "complete 3", "end"}},
         {"not chosen and not connected are declined",
          {1, 2, 1, 0},
          0x3,
          0x5,
          {0},
          {"decline 1", "decline 2", "start 0", "complete 0", "end"}},
-        {"nothing chosen", {1, 1, 0, 0}, 0x0, 0xF, {}, {"decline 0", "decline 1", "end"}},
         {"a tool without pending is not counted",
          {1, 0, 0, 0},
          0x1,
@@ -82,7 +75,7 @@ TEST(ResultOnce, OnlyTheFirstResultAfterALossCanBeTheResendOfTheLastTaken) {
     };
     const FastenResult a = rec(5), b = rec(7, "AB"), b2 = rec(7, "ABC");
     // The resend and results alike it on a live link, first back or not: the run tables of
-    // both operation screens. T take, L link lost, F forget, R ask whether it is the resend.
+    // both operation screens. T take, L link lost, R ask whether it is the resend.
     struct Op {
         char op;
         int tdx;
@@ -102,7 +95,6 @@ TEST(ResultOnce, OnlyTheFirstResultAfterALossCanBeTheResendOfTheLastTaken) {
          {{'T', 0, a}, {'L', 0, {}}, {'R', 0, a, true}, {'L', 0, {}}, {'R', 0, a, true}}},
         {"per tool", {{'T', 0, a}, {'L', 1, {}}, {'R', 1, a, false}, {'R', 0, a, false}}},
         {"nothing taken yet", {{'L', 0, {}}, {'R', 0, FastenResult{}, false}}},
-        {"back with nothing stored", {{'T', 0, a}, {'L', 0, {}}, {'F', 0, {}}, {'R', 0, a, false}}},
         {"bad index", {{'T', 8, a}, {'L', 8, {}}, {'R', 8, a, false}, {'R', -1, a, false}}},
     };
     for (const auto& row : rows) {
@@ -112,7 +104,6 @@ TEST(ResultOnce, OnlyTheFirstResultAfterALossCanBeTheResendOfTheLastTaken) {
             const Op& o = row.ops[i];
             if (o.op == 'T') once.Take(o.tdx, o.r);
             if (o.op == 'L') once.LinkLost(o.tdx);
-            if (o.op == 'F') once.Forget(o.tdx);
             if (o.op == 'R') {
                 EXPECT_EQ(once.Resent(o.tdx, o.r), o.resent) << "step " << i;
             }
