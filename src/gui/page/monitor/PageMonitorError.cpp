@@ -75,9 +75,7 @@ void PageMonitorError::Reload() {
     const int tdx = ApplicationDevice()->OnGetCurrTdx();
     const int type = ApplicationDevice()->GetToolType_ByTdx(tdx);
     const QString notice = ToolNotice::For(tdx, type);
-    notice_->setText(notice);
-    notice_->setVisible(!notice.isEmpty());
-    body_->setVisible(notice.isEmpty());
+    ToolNotice::Show(notice_, body_, notice);
     // A failed read shows no line rather than codes of an earlier read.
     read_ = notice.isEmpty() && ApplicationDevice()->MbusRead(kFirstReg, kCount) == 0;
     model_->Reload();

@@ -7,6 +7,7 @@
 #include "UnitLineChart.h"
 #include "data/UnitTdxData.h"
 #include "graph.h"
+#include "page/tools/ToolNotice.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -134,9 +135,7 @@ void PageMonitorGraph::Shown() {
 
 void PageMonitorGraph::showNotice() {
     const QString notice = graph_.Notice();
-    notice_->setText(notice);
-    notice_->setVisible(!notice.isEmpty());
-    controls_->setVisible(notice.isEmpty());
+    ToolNotice::Show(notice_, controls_, notice);
 }
 
 void PageMonitorGraph::Hidden() {

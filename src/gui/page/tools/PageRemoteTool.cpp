@@ -1,6 +1,7 @@
 #include "PageRemoteTool.h"
 
 #include "ApplicationDeviceClass.h"
+#include "ToolNotice.h"
 #include "UiSound.h"
 #include "UnitMessageBox.h"
 
@@ -123,9 +124,7 @@ void PageRemoteTool::Hidden() {
 
 void PageRemoteTool::Changed() {
     const QString notice = state_.Notice();
-    notice_->setText(notice);
-    notice_->setVisible(!notice.isEmpty());
-    controls_->setVisible(notice.isEmpty());
+    ToolNotice::Show(notice_, controls_, notice);
     tool_->setText(ApplicationDevice()->GetTdxToolName(ApplicationDevice()->OnGetCurrTdx()));
     run_->setText(state_.Running() ? "Stop" : "Start");
     run_->setProperty("role", state_.Running() ? "danger" : "ok");

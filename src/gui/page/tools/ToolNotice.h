@@ -2,6 +2,7 @@
 // no-tool notice, the controller families' notice, or nothing.
 #pragma once
 
+#include <QLabel>
 #include <QString>
 
 namespace ToolNotice {
@@ -12,5 +13,12 @@ inline QString For(int tdx, int type) {
     if (tdx < 0) return kNoTool;
     if (type == 1 || type == 4) return kController;
     return {};
+}
+
+// The notice in place of the screen's controls, or the controls when there is none.
+inline void Show(QLabel* notice, QWidget* controls, const QString& text) {
+    notice->setText(text);
+    notice->setVisible(!text.isEmpty());
+    controls->setVisible(text.isEmpty());
 }
 } // namespace ToolNotice
