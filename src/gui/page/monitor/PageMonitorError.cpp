@@ -17,10 +17,7 @@ PageMonitorError::PageMonitorError(QWidget* parent) : TabPage(parent) {
     setObjectName("PageMonitorError");
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(12, 8, 12, 8);
-    notice_ = new QLabel(this);
-    notice_->setObjectName("monitorErrorNotice");
-    notice_->setAlignment(Qt::AlignCenter);
-    notice_->setStyleSheet("font-size: 30px; font-weight: bold; color: #f2a71b;");
+    notice_ = ToolNotice::Label(this, "monitorErrorNotice");
     v->addWidget(notice_, 1);
     body_ = new QWidget(this);
     v->addWidget(body_, 1);

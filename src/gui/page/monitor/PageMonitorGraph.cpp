@@ -29,10 +29,7 @@ PageMonitorGraph::PageMonitorGraph(QWidget* parent) : TabPage(parent), graph_(*t
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(12, 8, 12, 8);
-    notice_ = new QLabel(this);
-    notice_->setObjectName("graphNotice");
-    notice_->setAlignment(Qt::AlignCenter);
-    notice_->setStyleSheet("font-size: 30px; font-weight: bold; color: #f2a71b;");
+    notice_ = ToolNotice::Label(this, "graphNotice");
     notice_->hide();
     outer->addWidget(notice_, 1);
     controls_ = new QWidget(this);

@@ -21,10 +21,7 @@ PageRemoteTool::PageRemoteTool(QWidget* parent) : TabPage(parent), state_(*this)
     setObjectName("PageRemoteTool");
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(12, 8, 12, 8);
-    notice_ = new QLabel(this);
-    notice_->setObjectName("remoteNotice");
-    notice_->setAlignment(Qt::AlignCenter);
-    notice_->setStyleSheet("font-size: 30px; font-weight: bold; color: #f2a71b;");
+    notice_ = ToolNotice::Label(this, "remoteNotice");
     v->addWidget(notice_, 1);
     controls_ = new QWidget(this);
     v->addWidget(controls_, 1);

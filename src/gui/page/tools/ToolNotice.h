@@ -15,6 +15,15 @@ inline QString For(int tdx, int type) {
     return {};
 }
 
+// The notice's label, as every such screen shows it.
+inline QLabel* Label(QWidget* parent, const QString& name) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setAlignment(Qt::AlignCenter);
+    l->setStyleSheet("font-size: 30px; font-weight: bold; color: #f2a71b;");
+    return l;
+}
+
 // The notice in place of the screen's controls, or the controls when there is none.
 inline void Show(QLabel* notice, QWidget* controls, const QString& text) {
     notice->setText(text);
