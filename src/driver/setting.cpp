@@ -246,6 +246,10 @@ SettingSystem* get_setting_system() {
     return &settingCtx.setting.system;
 }
 
+SettingPlant* get_setting_plant() {
+    return &settingCtx.setting.plant;
+}
+
 void setting_parse_text(Setting* s, const char* text, size_t len) {
     // Lines are taken as the reader takes them: at most 999 characters per read, so an
     // over-long line is seen as several pieces.

@@ -1,5 +1,6 @@
-// The persistent settings record (1144 bytes, read in place by every module), its
-// plain-text file, the legacy binary conversion, brightness, volume and vendor block.
+// The persistent settings record (read in place by every module; its first 1144 bytes are
+// the legacy image's layout), its plain-text file, the legacy binary conversion,
+// brightness, volume and vendor block.
 #pragma once
 
 #include <cstddef>
@@ -68,6 +69,21 @@ struct SettingSystem {
     uint32_t volume;     // 0..4: mute, 25, 50, 75, 100
 };
 
+// The plant side: the result store's bound and the plant peers (Open Protocol server,
+// MQTT publisher). Kept after the older groups so their offsets stay as they were.
+struct SettingPlant {
+    uint32_t op_enable; // "open protocol"
+    uint32_t op_port;   // "open protocol port"
+    uint32_t store_size; // "result store size": results kept in the store
+    uint32_t store_days; // "result store days": and for at most this many days
+    uint32_t mqtt_enable;
+    uint32_t mqtt_broker; // IPv4, first octet most significant
+    uint32_t mqtt_port;
+    char mqtt_topic[128];
+    char mqtt_user[128];
+    char mqtt_password[128];
+};
+
 struct Setting {
     SettingOperation operation;
     SettingIo io;
@@ -76,6 +92,7 @@ struct Setting {
     SettingNetwork network;
     SettingShare share;
     SettingSystem system;
+    SettingPlant plant;
 };
 
 static_assert(offsetof(Setting, operation) == 0);
@@ -85,7 +102,8 @@ static_assert(offsetof(Setting, barcode) == 412);
 static_assert(offsetof(Setting, network) == 444);
 static_assert(offsetof(Setting, share) == 732);
 static_assert(offsetof(Setting, system) == 1004);
-static_assert(sizeof(Setting) == 1144);
+static_assert(offsetof(Setting, plant) == 1144);
+static_assert(sizeof(Setting) == 1144 + 412);
 
 enum SettingType {
     CFG_BOOL = 0,
@@ -105,7 +123,7 @@ struct SettingConfig {
 };
 
 extern const SettingConfig configs[];
-extern const size_t configs_count; // 103
+extern const size_t configs_count; // 116
 
 Setting* get_setting();
 SettingOperation* get_setting_operation();
@@ -115,6 +133,7 @@ SettingBarcode* get_setting_barcode();
 SettingNetwork* get_setting_network();
 SettingShare* get_setting_share();
 SettingSystem* get_setting_system();
+SettingPlant* get_setting_plant();
 const Setting* get_default_setting();
 
 int load_setting();

@@ -65,6 +65,12 @@ Setting makeDefaults() {
     strcpy(sy.login_password, "0");
     sy.brightness = 3;
     sy.volume = 4;
+    auto& pl = s.plant;
+    pl.op_port = 4545;
+    pl.store_size = 200000;
+    pl.store_days = 90;
+    pl.mqtt_port = 1883;
+    strcpy(pl.mqtt_topic, "kest/station");
     return s;
 }
 } // namespace
@@ -133,6 +139,19 @@ const SettingConfig configs[] = {
     BOOLF("bef enable", share.bef_enable),
     IPF("bef server ip", share.bef_server_ip),
     INTF("bef port", share.bef_port),
+    SECTION("Share -> Open protocol"),
+    BOOLF("open protocol", plant.op_enable),
+    INTF("open protocol port", plant.op_port),
+    SECTION("Share -> Result store"),
+    INTF("result store size", plant.store_size),
+    INTF("result store days", plant.store_days),
+    SECTION("Share -> MQTT"),
+    BOOLF("mqtt enable", plant.mqtt_enable),
+    IPF("mqtt broker", plant.mqtt_broker),
+    INTF("mqtt port", plant.mqtt_port),
+    STRF("mqtt topic", plant.mqtt_topic),
+    STRF("mqtt user", plant.mqtt_user),
+    STRF("mqtt password", plant.mqtt_password),
     SECTION("System"),
     STRF("login password", system.login_password),
     ENUMF("language", system.language, vLanguage),
@@ -141,7 +160,7 @@ const SettingConfig configs[] = {
 };
 // clang-format on
 const size_t configs_count = sizeof(configs) / sizeof(configs[0]);
-static_assert(sizeof(configs) / sizeof(configs[0]) == 103);
+static_assert(sizeof(configs) / sizeof(configs[0]) == 116);
 
 const Setting* get_default_setting() {
     static const Setting dft_setting = makeDefaults();

@@ -27,7 +27,7 @@ struct ThreadsState {
 ThreadsState& threadsCtx = *new ThreadsState;
 
 const char* const threadNames[LOOP_COUNT] = {"0", "A", "B", "C", "D", "E", "F", "G",
-                                             "H", "I", "J", "K", "L", "M", "N"};
+                                             "H", "I", "J", "K", "L", "M", "N", "O", "P", "Q"};
 
 // Each worker runs its own set-up and then its loop until the process ends. Module
 // set-ups that belong to a thread are called here as their modules arrive.

@@ -1,4 +1,4 @@
-// The fifteen worker threads of the driver layer, each running one GLib main loop,
+// The eighteen worker threads of the driver layer, each running one GLib main loop,
 // and a small request queue that wakes its loop when an item is pushed.
 #pragma once
 
@@ -24,13 +24,16 @@ enum ThreadLoopIndex {
     LOOP_BEF = 12,       // "L"
     LOOP_BST = 13,       // "M"
     LOOP_EVENTLOG = 14,  // "N": the result log's writes and flushes, so they stall no one
-    LOOP_COUNT = 15
+    LOOP_STORE = 15,     // "O": the result store's one writer (SQLite commits)
+    LOOP_OPSRV = 16,     // "P": the Open Protocol server's sockets
+    LOOP_MQTT = 17,      // "Q": the MQTT publisher
+    LOOP_COUNT = 18
 };
 
-// Creates the 15 loops and threads in index order and returns once every thread has run
+// Creates the 18 loops and threads in index order and returns once every thread has run
 // the set-ups registered before it. Returns 0 (a second call does nothing).
 int Threads_Init();
-// The loop of that index, or nullptr for an index above 14 (or before Threads_Init).
+// The loop of that index, or nullptr for an index above 17 (or before Threads_Init).
 GMainLoop* Threads_GetMainLoop(int index);
 // The context of that loop (the default context for 0), or nullptr.
 GMainContext* Threads_GetContext(int index);

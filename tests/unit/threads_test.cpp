@@ -22,9 +22,9 @@ TEST(Threads, SetupRunsBeforeInitReturnsLoopsByIndexAndWorkQueuesDrainInOrderWit
     EXPECT_NE(where, std::this_thread::get_id());
     ASSERT_NE(Threads_GetMainLoop(0), nullptr);
     EXPECT_EQ(g_main_loop_get_context(Threads_GetMainLoop(0)), g_main_context_default());
-    ASSERT_NE(Threads_GetMainLoop(14), nullptr);
-    EXPECT_NE(Threads_GetContext(14), g_main_context_default());
-    EXPECT_EQ(Threads_GetMainLoop(15), nullptr);
+    ASSERT_NE(Threads_GetMainLoop(LOOP_COUNT - 1), nullptr);
+    EXPECT_NE(Threads_GetContext(LOOP_COUNT - 1), g_main_context_default());
+    EXPECT_EQ(Threads_GetMainLoop(LOOP_COUNT), nullptr);
     EXPECT_EQ(Threads_GetMainLoop(-1), nullptr);
     for (int i = 1; i < LOOP_COUNT; ++i)
         for (int j = i + 1; j < LOOP_COUNT; ++j)

@@ -53,6 +53,16 @@
     X(BOOL, BefEnable, share.bef_enable, NOTIFY, nullptr)                                          \
     X(ADDR, BefServerIp, share.bef_server_ip, SILENT, nullptr)                                     \
     X(INT, BefServerPort, share.bef_port, SILENT, nullptr)                                         \
+    X(BOOL, OpEnable, plant.op_enable, NOTIFY, nullptr)                                            \
+    X(INT, OpPort, plant.op_port, SILENT, nullptr)                                                 \
+    X(INT, StoreSize, plant.store_size, SILENT, nullptr)                                           \
+    X(INT, StoreDays, plant.store_days, SILENT, nullptr)                                           \
+    X(BOOL, MqttEnable, plant.mqtt_enable, NOTIFY, nullptr)                                        \
+    X(ADDR, MqttBroker, plant.mqtt_broker, SILENT, nullptr)                                        \
+    X(INT, MqttPort, plant.mqtt_port, SILENT, nullptr)                                             \
+    X(TEXT, MqttTopic, plant.mqtt_topic, SILENT, nullptr)                                          \
+    X(TEXT, MqttUser, plant.mqtt_user, SILENT, nullptr)                                            \
+    X(TEXT, MqttPassword, plant.mqtt_password, SILENT, nullptr)                                    \
     X(INT, Brightness, system.brightness, NOTIFY, apply_brightness)                                \
     X(INT, Volume, system.volume, NOTIFY, apply_volume)
 
