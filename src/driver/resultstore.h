@@ -13,20 +13,20 @@
 // What the caller of the log knows about a result beyond its line. -1: not known (a line
 // taken back from the log after a crash, or from the spool).
 struct ResultExtra {
-    int tdx = -1;        // the sending tool
-    int jobIndex = -1;   // position of the job in the job list
-    int stepIndex = -1;  // step of the loaded job
-    int batchSize = -1;  // screws of the step
-    int batchCount = -1; // screws counted in the step with this result
-    int unit = -1;       // the tool's torque unit code, as its parameter register holds it
+    int tdx = -1;               // the sending tool
+    int jobIndex = -1;          // position of the job in the job list
+    int stepIndex = -1;         // step of the loaded job
+    int batchSize = -1;         // screws of the step
+    int batchCount = -1;        // screws counted in the step with this result
+    int unit = -1;              // the tool's torque unit code, as its parameter register holds it
     std::vector<uint8_t> frame; // the tool's event frame as the event channel normalised it
 };
 
 // One row of the store.
 struct StoredResult {
-    int64_t id = 0;     // tightening ID: increasing, never reused
-    std::string time;   // "YYYY-MM-DD HH:MM:SS", local, as in the line
-    int utcOffset = 0;  // seconds east of UTC at that time
+    int64_t id = 0;    // tightening ID: increasing, never reused
+    std::string time;  // "YYYY-MM-DD HH:MM:SS", local, as in the line
+    int utcOffset = 0; // seconds east of UTC at that time
     std::string job, step, barcode, tool;
     int fastenTime = 0, preset = 0;
     int targetTorque = 0, torque = 0; // x 100, as in the frame

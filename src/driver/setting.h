@@ -72,8 +72,8 @@ struct SettingSystem {
 // The plant side: the result store's bound and the plant peers (Open Protocol server,
 // MQTT publisher). Kept after the older groups so their offsets stay as they were.
 struct SettingPlant {
-    uint32_t op_enable; // "open protocol"
-    uint32_t op_port;   // "open protocol port"
+    uint32_t op_enable;  // "open protocol"
+    uint32_t op_port;    // "open protocol port"
     uint32_t store_size; // "result store size": results kept in the store
     uint32_t store_days; // "result store days": and for at most this many days
     uint32_t mqtt_enable;

@@ -26,8 +26,8 @@ struct ThreadsState {
 // Never destroyed: the worker threads are not joined and run until the process ends.
 ThreadsState& threadsCtx = *new ThreadsState;
 
-const char* const threadNames[LOOP_COUNT] = {"0", "A", "B", "C", "D", "E", "F", "G",
-                                             "H", "I", "J", "K", "L", "M", "N", "O", "P", "Q"};
+const char* const threadNames[LOOP_COUNT] = {"0", "A", "B", "C", "D", "E", "F", "G", "H",
+                                             "I", "J", "K", "L", "M", "N", "O", "P", "Q"};
 
 // Each worker runs its own set-up and then its loop until the process ends. Module
 // set-ups that belong to a thread are called here as their modules arrive.
