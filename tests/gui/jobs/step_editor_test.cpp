@@ -185,6 +185,20 @@ TEST_F(StepEditorTest, DialogsTitleAndAFailedSave) {
     EXPECT_EQ(dialogText(), "Save?");
     press("confirmCancel");
 
+    // A step the station could never pass is shown with its problem and nothing is saved.
+    const std::string before = TestEnv::readFile(kFile);
+    press("stepAddDelay");
+    press("delayModeBarcode");
+    selectRow(0);
+    press("stepSave");
+    press("confirmOk");
+    EXPECT_EQ(dialogText(), "The step has no barcode to wait for.");
+    EXPECT_EQ(editor->Editor().Selected(), 2);
+    press("msgClose");
+    EXPECT_EQ(TestEnv::readFile(kFile), before);
+    press("stepDelete");
+    press("confirmOk");
+
     // A failed save keeps the editor and the job.
     press("stepAddInput");
     // The job's folder is replaced by a file: the job cannot be written.

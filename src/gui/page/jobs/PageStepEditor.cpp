@@ -9,7 +9,9 @@
 #include "UiSound.h"
 #include "UnitConfirmation.h"
 #include "UnitMessageBox.h"
+#include "UnitStepDelayData.h"
 #include "UnitTextKeypad.h"
+#include "job.h"
 #include "page/operation/ScreenResults.h"
 
 #include <QHBoxLayout>
@@ -20,6 +22,7 @@
 #include <QStackedWidget>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <memory>
 
 namespace {
 constexpr int kNoPanel = ApplicationDeviceClass::StepTypeCount; // the blank page of the stack
@@ -196,6 +199,15 @@ void PageStepEditor::FreeJob() {
 
 void PageStepEditor::SavePanel() {
     if (StepPanel* p = VisiblePanel()) p->Save();
+}
+
+QString PageStepEditor::StepProblem(int sdx) {
+    ApplicationDeviceClass* dev = ApplicationDevice();
+    if (dev->GetStepType(sdx) != STEP_DELAY) return QString();
+    // No scan ever matches an empty code: the station would stop at the step.
+    std::unique_ptr<UnitStepDelayData> d(dev->GetDelayData(sdx));
+    return d->Mode == 2 && d->Barcode.isEmpty() ? "The step has no barcode to wait for."
+                                                : QString();
 }
 
 void PageStepEditor::ShowStep(int sdx) {

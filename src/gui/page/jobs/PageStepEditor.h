@@ -47,6 +47,7 @@ class PageStepEditor : public Page, private StepEditorPort {
     int SaveJob() override;
     void FreeJob() override;
     void SavePanel() override;
+    QString StepProblem(int sdx) override;
     void ShowStep(int sdx) override;
     void Error(const QString& text) override;
     void Confirm(const QString& question, const QString& context) override;

@@ -73,6 +73,7 @@ void StepEditor::Confirmed(const QString& context) {
         if (port_.DeleteStep(sel_) == 0) display(sel_);
     } else if (context == "save") {
         port_.SavePanel();
+        if (!everyStepRuns()) return;
         // A failed write keeps the editor and the loaded job, so nothing is lost.
         if (port_.SaveJob() != 0) {
             port_.Error(kSaveFailText);
@@ -83,6 +84,17 @@ void StepEditor::Confirmed(const QString& context) {
         port_.FreeJob();
         port_.Close();
     }
+}
+
+bool StepEditor::everyStepRuns() {
+    for (int sdx = 0, n = port_.StepCount(); sdx < n; ++sdx) {
+        const QString problem = port_.StepProblem(sdx);
+        if (problem.isEmpty()) continue;
+        display(sdx);
+        port_.Error(problem);
+        return false;
+    }
+    return true;
 }
 
 bool StepEditor::NameEntered(const QString& name) {

@@ -19,7 +19,9 @@ class StepEditorPort {
     virtual int RenameStep(int sdx, const QString& name) = 0;
     virtual int SaveJob() = 0;
     virtual void FreeJob() = 0;
-    virtual void SavePanel() = 0;       // the visible panel's fields into the loaded job
+    virtual void SavePanel() = 0; // the visible panel's fields into the loaded job
+    // Why step `sdx` as it stands could never be passed at the station; empty when it can.
+    virtual QString StepProblem(int sdx) = 0;
     virtual void ShowStep(int sdx) = 0; // list re-read, row selected, its panel (-1 none)
     virtual void Error(const QString& text) = 0;
     virtual void Confirm(const QString& question, const QString& context) = 0;
@@ -56,6 +58,8 @@ class StepEditor {
     // Saves the visible panel, then runs `edit` (none: nothing to change) and, when it
     // succeeds, shows step `next()`. Every action that shows a step again goes through it.
     void change(const std::function<int()>& edit, const std::function<int()>& next);
+    // The first step that could never be passed is shown with its problem; false then.
+    bool everyStepRuns();
     // Shows step `sdx` (clamped to the list; -1 none) without saving the panel: only for
     // opening and after a delete, when the panel's record is gone.
     void display(int sdx);
