@@ -168,6 +168,8 @@ TEST_F(ParamFileTest, SaveWritesTheToolsRegistersInFileOrderAndLoadRestoresThem)
     waitDone(panel);
     EXPECT_EQ(panel->LastMessage(), "");
     EXPECT_EQ(snapshot(1, 3), before);
+    // Written a slice per event-loop turn, so other tools' results are taken meanwhile.
+    EXPECT_GT(panel->Turns(), int(before.size() / ParamFileRunner::Loading::kSlice));
 
     // A tool that stops answering mid-save leaves no file.
     ASSERT_EQ(tools->cmd("ignore 0 1000"), "ok");

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <memory>
 
 namespace {
 constexpr int kMaxRows = 8;
@@ -161,7 +162,8 @@ void PageTopDownBox::saveParams(int tdx) {
         ParamFile::DefaultName(info.Name.toStdString(), info.Model.toStdString(), info.Version));
     auto* dialog = new PageP2P_SelectFolder(name, ".csv", window());
     connect(dialog, &PageP2P_SelectFolder::accepted, this, [this, tdx](const QString& path) {
-        runLater([tdx, path] { return ParamFileRunner::Save(tdx, path); });
+        runLater(
+            [tdx, path]() -> std::optional<QString> { return ParamFileRunner::Save(tdx, path); });
     });
 }
 
@@ -171,24 +173,38 @@ void PageTopDownBox::loadParams(int tdx) {
     auto* dialog = new PageP2P_SelectFile(".csv", true, window());
     connect(dialog, &PageP2P_SelectFile::accepted, this,
             [this, tdx](const QString& path, bool barcodeOnly) {
-                runLater([tdx, path, barcodeOnly] {
-                    return ParamFileRunner::Load(tdx, path, barcodeOnly);
+                runLater([tdx, path, barcodeOnly,
+                          load = std::shared_ptr<ParamFileRunner::Loading>()]() mutable
+                         -> std::optional<QString> {
+                    if (!load)
+                        load = std::make_shared<ParamFileRunner::Loading>(tdx, path, barcodeOnly);
+                    if (!load->Next()) return std::nullopt;
+                    return load->Message();
                 });
             });
 }
 
-void PageTopDownBox::runLater(std::function<QString()> work) {
+void PageTopDownBox::runLater(std::function<std::optional<QString>()> work) {
     auto* box = new UnitMessageBox;
     box->setObjectName("paramWait");
     box->SetTitle("Message");
     box->SetText("Please wait...");
     box->SetCloseVisible(false);
     wait_ = Navigator::PresentModal(window(), box, Transition::Fade);
-    QTimer::singleShot(100, this, [this, work = std::move(work)] {
-        lastMessage_ = work();
-        Navigator::DismissModal(wait_);
-        if (!lastMessage_.isEmpty()) showError(lastMessage_);
-    });
+    turns_ = 0;
+    QTimer::singleShot(100, this, [this, work = std::move(work)] { runTurn(work); });
+}
+
+void PageTopDownBox::runTurn(std::function<std::optional<QString>()> work) {
+    ++turns_;
+    std::optional<QString> message = work();
+    if (!message) {
+        QTimer::singleShot(0, this, [this, work = std::move(work)] { runTurn(work); });
+        return;
+    }
+    lastMessage_ = *message;
+    Navigator::DismissModal(wait_);
+    if (!lastMessage_.isEmpty()) showError(lastMessage_);
 }
 
 void PageTopDownBox::showError(const QString& text) {

@@ -9,6 +9,7 @@
 
 #include <QList>
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -40,6 +41,8 @@ class PageTopDownBox : public Page {
     bool Busy() const { return wait_.Open(); }
     // The last save's or load's message, empty when it went well.
     QString LastMessage() const { return lastMessage_; }
+    // Event-loop turns the last save or load took (a load goes a slice per turn).
+    int Turns() const { return turns_; }
 
   private:
     void rowPressed(int tdx);
@@ -47,8 +50,10 @@ class PageTopDownBox : public Page {
     void saveParams(int tdx);
     void loadParams(int tdx);
     // Shows the wait indicator, then runs `work` 100 ms later so the indicator is drawn
-    // first; its message, if any, in the error dialog.
-    void runLater(std::function<QString()> work);
+    // first, and again one event-loop turn apart until it gives its message (shown in the
+    // error dialog when not empty).
+    void runLater(std::function<std::optional<QString>()> work);
+    void runTurn(std::function<std::optional<QString>()> work);
     void showError(const QString& text);
     QVBoxLayout* list_;
     QList<UnitSelectToolsItem*> rows_;
@@ -57,4 +62,5 @@ class PageTopDownBox : public Page {
     Timer* tempTimer_;
     ModalHandle wait_, error_;
     QString lastMessage_;
+    int turns_ = 0;
 };

@@ -93,44 +93,61 @@ ParamFile::End checkLimits(int32_t tdx, int32_t type, const std::vector<ParamFil
 // The whole file is judged, and every value checked against the tool's limits, before the
 // first write: a bad line late in the file leaves the tool as it was, and only a lost link
 // can stop a load half-way.
-QString Load(int32_t tdx, const QString& path, bool barcodeOnly) {
+Loading::Loading(int32_t tdx, const QString& path, bool barcodeOnly) : tdx_(tdx), path_(path) {
     const UnitToolInfo info = ApplicationDevice()->GetTdxToolInfo(tdx);
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         DBG_ERR("%s: %s", qPrintable(path), qPrintable(f.errorString()));
-        return QString::fromStdString(ParamFile::Message(ParamFile::End::OpenFail));
+        end_ = ParamFile::End::OpenFail;
+        return;
     }
     ParamFile::Loader loader(info.Type, info.ModelNo, barcodeOnly);
-    ParamFile::End end = ParamFile::End::Done;
-    int lines = 0;
-    std::vector<ParamFile::Step> writes;
-    while (end == ParamFile::End::Done && !f.atEnd()) {
+    while (end_ == ParamFile::End::Done && !f.atEnd()) {
         // At most one character past the limit is read, so a huge line costs nothing.
         QByteArray line = f.readLine(ParamFile::MaxLine + 2);
         if (line.endsWith('\n')) line.chop(1);
-        ++lines;
+        ++lines_;
         const ParamFile::Step s = loader.Feed(line.toStdString());
-        if (s.Kind == ParamFile::Step::Invalid) end = ParamFile::End::Invalid;
-        if (s.Kind == ParamFile::Step::Mismatch) end = ParamFile::End::Mismatch;
-        if (s.Kind == ParamFile::Step::Write) writes.push_back(s);
+        if (s.Kind == ParamFile::Step::Invalid) end_ = ParamFile::End::Invalid;
+        if (s.Kind == ParamFile::Step::Mismatch) end_ = ParamFile::End::Mismatch;
+        if (s.Kind == ParamFile::Step::Write) writes_.push_back(s);
     }
     // A file that ends inside its header loaded nothing: not a success.
-    if (end == ParamFile::End::Done && lines < 3) end = ParamFile::End::Invalid;
-    if (end == ParamFile::End::Done) {
+    if (end_ == ParamFile::End::Done && lines_ < 3) end_ = ParamFile::End::Invalid;
+    if (end_ == ParamFile::End::Done) {
         std::vector<ParamFile::Step> limited;
-        for (const ParamFile::Step& w : writes)
+        for (const ParamFile::Step& w : writes_)
             if (!isBarcode(w.Address)) limited.push_back(w);
-        end = checkLimits(tdx, info.Type, limited);
+        end_ = checkLimits(tdx, info.Type, limited);
     }
-    for (size_t i = 0; end == ParamFile::End::Done && i < writes.size(); ++i) {
-        const int rc = ApplicationDevice()->MbusWriteTdx(tdx, writes[i].Address, writes[i].Value);
+}
+
+bool Loading::Next() {
+    for (size_t n = 0; end_ == ParamFile::End::Done && next_ < writes_.size() && n < kSlice; ++n) {
+        const ParamFile::Step& w = writes_[next_];
+        const int rc = ApplicationDevice()->MbusWriteTdx(tdx_, w.Address, w.Value);
         if (rc == 5)
-            end = ParamFile::End::Invalid; // the tool refused the value
+            end_ = ParamFile::End::Invalid; // the tool refused the value
         else if (rc != 0)
-            end = ParamFile::End::Communication;
+            end_ = ParamFile::End::Communication;
+        else
+            ++next_;
     }
-    if (end != ParamFile::End::Done)
-        DBG_ERR("%s line %d: %s", qPrintable(path), lines, ParamFile::Message(end).c_str());
-    return QString::fromStdString(ParamFile::Message(end));
+    const bool ended = end_ != ParamFile::End::Done || next_ == writes_.size();
+    if (ended && end_ != ParamFile::End::Done)
+        DBG_ERR("%s line %d, write %zu of %zu: %s", qPrintable(path_), lines_, next_,
+                writes_.size(), ParamFile::Message(end_).c_str());
+    return ended;
+}
+
+QString Loading::Message() const {
+    return QString::fromStdString(ParamFile::Message(end_));
+}
+
+QString Load(int32_t tdx, const QString& path, bool barcodeOnly) {
+    Loading l(tdx, path, barcodeOnly);
+    while (!l.Next()) {
+    }
+    return l.Message();
 }
 } // namespace ParamFileRunner
