@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <mutex>
 #include <poll.h>
 #include <spawn.h>
@@ -519,6 +520,18 @@ int Common_IoSync(const std::string& path, int fd) {
         return -1;
     }
     return fdatasync(fd);
+}
+
+int Common_IoRemoveAll(const std::string& path) {
+    if (int err = Common_FaultFor(path, COMMON_FAULT_REMOVE)) {
+        errno = err;
+        return -1;
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+    if (!ec) return 0;
+    errno = ec.value();
+    return -1;
 }
 
 int Common_IoMkdirP(const std::string& path) {

@@ -69,9 +69,10 @@ void Common_SetWriteFailAfter(long bytes);
 // and flushes, "eacces:<prefix>" fails opens and folder creation). A relative path is
 // matched both as given and under the data home.
 enum CommonFaultOp {
-    COMMON_FAULT_OPEN = 1,  // opening a file, creating a folder
-    COMMON_FAULT_WRITE = 2, // write()
-    COMMON_FAULT_SYNC = 4,  // fdatasync()
+    COMMON_FAULT_OPEN = 1,   // opening a file, creating a folder
+    COMMON_FAULT_WRITE = 2,  // write()
+    COMMON_FAULT_SYNC = 4,   // fdatasync()
+    COMMON_FAULT_REMOVE = 8, // removing a file or a tree
 };
 // `ops` is a mask of CommonFaultOp; a null or empty prefix clears the fault.
 void Common_SetFault(const char* pathPrefix, int err, int ops);
@@ -81,6 +82,9 @@ int Common_IoOpen(const std::string& path, int flags, unsigned mode = 0666);
 long Common_IoWrite(const std::string& path, int fd, const void* data, size_t len);
 int Common_IoSync(const std::string& path, int fd);
 int Common_IoMkdirP(const std::string& path);
+// Removes `path` and everything under it (nothing there is not an error). 0, or -1 with
+// errno set.
+int Common_IoRemoveAll(const std::string& path);
 
 // Creates a directory and its missing parents (mode 0777). Returns 0 or -1.
 int Common_MkdirP(const std::string& path, unsigned mode = 0777);

@@ -183,7 +183,8 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     UnitVendorInfo_t GetVendorInfo();
     int32_t SetVendorInfo(const UnitVendorInfo_t& info); // -1: not saved, text unchanged
     UnitTime GetTime();
-    void FactoryReset();
+    // Removes the settings, the tool registry, the jobs and the other data; 0 or -1.
+    int32_t FactoryReset();
     void SystemRestart();
     // Sets the system clock, then the hardware clock, with the two argument vectors (no
     // shell); a failure is logged.

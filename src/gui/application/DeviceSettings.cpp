@@ -8,7 +8,10 @@
 #include "io.h"
 #include "setting.h"
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <vector>
 
 namespace {
 constexpr int kPorts = 16;
@@ -178,11 +181,28 @@ UnitTime ApplicationDeviceClass::GetTime() {
     return t;
 }
 
-void ApplicationDeviceClass::FactoryReset() {
-    // The glob stays outside the quotes so the shell expands it; "vendor" survives.
-    for (const std::string& cmd : {"rm -rf " + Common_ShellQuote(Common_HomePath("regtools")),
-                                   "rm -rf " + Common_ShellQuote(Common_HomePath("files")) + "/*"})
-        if (int rc = Common_System(cmd); rc != 0) DBG_ERR("%s failed (%d)", cmd.c_str(), rc);
+int32_t ApplicationDeviceClass::FactoryReset() {
+    // What makes the station the old one goes first, so a power cut half-way leaves a reset
+    // station, not one with the old settings and no jobs; the logs, largest, go last.
+    // "vendor" stays. Hidden entries go too: temporary files can hold passwords.
+    std::vector<std::string> order = {"files/setting", "regtools", "files/job"};
+    std::vector<std::string> rest;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(Common_HomePath("files"), ec)) {
+        const std::string name = "files/" + e.path().filename().string();
+        if (std::find(order.begin(), order.end(), name) == order.end() && name != "files/log")
+            rest.push_back(name);
+    }
+    std::sort(rest.begin(), rest.end());
+    order.insert(order.end(), rest.begin(), rest.end());
+    order.push_back("files/log");
+    int rc = 0;
+    for (const std::string& path : order)
+        if (Common_IoRemoveAll(Common_HomePath(path)) != 0) {
+            DBG_ERR("cannot remove %s: %s", path.c_str(), strerror(errno));
+            rc = -1;
+        }
+    return rc;
 }
 
 void ApplicationDeviceClass::SystemRestart() {

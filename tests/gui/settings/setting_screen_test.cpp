@@ -251,6 +251,8 @@ TEST_F(SettingScreenTest, FactoryResetPassword) {
     TestEnv::writeFile("regtools", "x");
     TestEnv::writeFile("vendor", "v");
     TestEnv::writeFile("files/job/a b.job", "x");
+    TestEnv::writeFile("files/.p2p-old/setting/setting.kest", "x");
+    TestEnv::writeFile("files/log/.x.tmp", "x");
     ASSERT_EQ(dev->SaveSetting(), 0);
     press("tabSettingSystem");
     tapOn("factoryReset");
@@ -290,6 +292,25 @@ TEST_F(SettingScreenTest, FactoryResetPassword) {
         EXPECT_EQ(env->stubCalls(), std::vector<std::string>{"reboot"});
     }
     EXPECT_GE(sounds(UiSoundKind::Ng), 3);
+    EXPECT_FALSE(TestEnv::exists("files/.p2p-old")) << "hidden leftovers go too";
+    EXPECT_FALSE(TestEnv::exists("files/log/.x.tmp"));
+
+    // A removal that fails says so, and the station restarts all the same.
+    TestEnv::writeFile("files/job/b.job", "x");
+    Common_SetFault(Common_HomePath("files/job").c_str(), EIO, COMMON_FAULT_REMOVE);
+    tapOn("factoryReset");
+    tapOn("confirmOk");
+    type("4321");
+    press("passwordOk");
+    Common_SetFault(nullptr, 0, 0);
+    EXPECT_TRUE(TestEnv::exists("files/job/b.job"));
+    for (auto* box : root->findChildren<UnitMessageBox*>())
+        if (box->isVisible()) {
+            EXPECT_EQ(box->findChild<QPushButton*>("msgClose")->text(), "OK");
+        }
+    env->clearStubCalls();
+    EXPECT_EQ(dialog(), "Error / Factory reset failed.\nPress OK to restart the system.");
+    EXPECT_EQ(env->stubCalls(), std::vector<std::string>{"reboot"});
 }
 
 // Other messages of the tab only close; the ones tagged for a restart restart, after the
@@ -432,18 +453,17 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     press("ftpApply");
     shot("PageSettingShare_Error");
     EXPECT_EQ(dialog(), "Error / Please input the User name");
-    // The language stays on the page; the backup transfer saves before it opens.
+    // The language stays on the page; the backup transfer opens even when the settings
+    // cannot be written, as a load is the repair (its save writes them first).
     press("tabSettingSystem");
     tapOn("language_2");
     tapOn("languageApply");
     EXPECT_EQ(find<PageSettingSystem>("PageSettingSystem")->Language(), 2);
     standIn({ScreenId::P2P});
-    press("tabSettingOperation");
-    tapOn("Opmode_1");
-    press("tabSettingSystem");
+    Common_SetWriteFailAfter(0);
     tapOn("p2pOpen");
+    Common_SetWriteFailAfter(-1);
     EXPECT_EQ(created[ScreenId::P2P], 1);
-    EXPECT_EQ(fileSetting().operation.operation_mode, 1u) << "saved before the backup flow";
     Screens::Close(ScreenId::P2P);
     SettingsRestarts::Instance().Schedule(SettingsRestarts::Ftp);
     SettingsRestarts::Instance().Schedule(SettingsRestarts::Wifi);

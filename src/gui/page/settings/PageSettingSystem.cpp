@@ -161,6 +161,7 @@ void PageSettingSystem::ShowMessage(const QString& title, const QString& text, c
     box->SetTitle(title);
     box->SetText(text);
     const bool restart = tag == "factory reset" || tag == "p2p_load";
+    if (restart) box->SetCloseText("OK");
     connect(box, &UnitMessageBox::closed, this, [this, restart] {
         Navigator::DismissModal(message_);
         if (restart) ApplicationDevice()->SystemRestart();
@@ -195,8 +196,12 @@ void PageSettingSystem::askResetPassword() {
             return;
         }
         Navigator::DismissModal(password_);
-        dev->FactoryReset();
-        ShowMessage("Success", "Press OK to restart the system.", "factory reset");
+        // A reset that failed half-way cannot go on running either: restart all the same.
+        if (dev->FactoryReset() == 0)
+            ShowMessage("Success", "Press OK to restart the system.", "factory reset");
+        else
+            ShowMessage("Error", "Factory reset failed.\nPress OK to restart the system.",
+                        "factory reset");
     });
     connect(pw, &UnitPassword::cancel, this, [this] {
         UiSound_Tap();
@@ -207,10 +212,7 @@ void PageSettingSystem::askResetPassword() {
 
 void PageSettingSystem::openP2p() {
     UiSound_Tap();
-    // The backup carries the settings file as it is now.
-    if (ApplicationDevice()->SaveSetting() != 0) {
-        ShowMessage("Error", "Failed to save.");
-        return;
-    }
+    // A save writes the settings file before its folder chooser; a load must open even when
+    // the file cannot be written, as it is the repair.
     Screens::Open(ScreenId::P2P, window());
 }
