@@ -172,7 +172,7 @@ void onRouteItem(const NetNlinkItem* item, void*) {
             } else {
                 DBG_LOG(DEBUG_FLAG_NETLINK, "interface down, kill hostapd & leave MC group");
                 if (Hostapd_IsRunning()) Disco_Leave_McGroup(Disco_GetSocket_Wlan());
-                Hostapd_Kill();
+                Net_PushMsgQ_KillHostapd();
             }
         }
         return;
@@ -407,6 +407,14 @@ WorkQueue* Net_GetMsgQ() {
 int Net_PushMsgQ_RunHostapd() {
     return pushMsg(NET_MSG_RUN_HOSTAPD, nullptr);
 }
+int Net_PushMsgQ_KillHostapd() {
+    Hostapd_CutStart();
+    if (!Net_GetMsgQ()) {
+        Hostapd_Kill();
+        return 0;
+    }
+    return pushMsg(NET_MSG_KILL_HOSTAPD, nullptr);
+}
 int Net_PushMsgQ_P2PSave(const char* path) {
     return pushMsg(NET_MSG_P2P_SAVE, path);
 }
@@ -424,6 +432,9 @@ int Net_ProcMsgQ(void* item) {
     switch (m->kind) {
     case NET_MSG_RUN_HOSTAPD:
         Hostapd_Run();
+        break;
+    case NET_MSG_KILL_HOSTAPD:
+        Hostapd_Kill();
         break;
     case NET_MSG_P2P_SAVE:
     case NET_MSG_P2P_LOAD:

@@ -65,7 +65,12 @@ void Net_ProcNlinkKobj(const char* msg, size_t len);
 
 // ---- network message queue ----
 
-enum NetMsgKind { NET_MSG_RUN_HOSTAPD = 0, NET_MSG_P2P_SAVE = 1, NET_MSG_P2P_LOAD = 2 };
+enum NetMsgKind {
+    NET_MSG_RUN_HOSTAPD = 0,
+    NET_MSG_P2P_SAVE = 1,
+    NET_MSG_P2P_LOAD = 2,
+    NET_MSG_KILL_HOSTAPD = 3
+};
 #define NET_MSG_PATH_SIZE 128
 struct NetMsg {
     int32_t kind;
@@ -78,6 +83,10 @@ WorkQueue* Net_GetMsgQ();
 // Each queues one message (0), or returns -1 when there is no queue. The path is copied,
 // cut to 127 characters; a null path leaves it empty.
 int Net_PushMsgQ_RunHostapd();
+// The stop of the access point on its worker, so the caller never waits for the daemon's
+// grace (up to 3 s); a start running then is cut short at once. Without a queue the stop is
+// made on the caller's thread.
+int Net_PushMsgQ_KillHostapd();
 int Net_PushMsgQ_P2PSave(const char* path);
 int Net_PushMsgQ_P2PLoad(const char* path);
 // Handles one message on the access point's worker and frees it; returns 1.

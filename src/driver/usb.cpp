@@ -4,6 +4,7 @@
 #include "common.h"
 #include "debug.h"
 #include "ew_driver.h"
+#include "net.h"
 #include "tools.h"
 #include "wlan.h"
 
@@ -237,7 +238,7 @@ void onWifiDongle(int event, uint16_t, uint16_t) {
         usbCtx.wlanTries = -1;
         updateTimer();
         ToolManager_DismissTool_ByNetIf(2);
-        Hostapd_Kill();
+        Net_PushMsgQ_KillHostapd();
     }
 }
 
@@ -363,16 +364,18 @@ int tty_link_open() {
 
 int tty_xmit_netinfo() {
     if (!mBusRtuCtx) return 0;
+    // A tool that stops answering costs one response timeout, not one per word left.
     auto put = [](int word, bool swap) {
         uint16_t v = swap ? swapBytes(tty_netinfo[word]) : tty_netinfo[word];
-        modbus_write_register(mBusRtuCtx, TTY_NETINFO_FIRST_REG + word, v);
+        if (modbus_write_register(mBusRtuCtx, TTY_NETINFO_FIRST_REG + word, v) == 1) return true;
+        DBG_ERR("write of %d failed: %s", TTY_NETINFO_FIRST_REG + word, modbus_strerror(errno));
+        return false;
     };
-    put(0, false); // Wi-Fi
-    for (int w = 1; w <= 13; ++w)
-        put(w, false); // DHCP, address, netmask, gateway
-    put(14, false);    // port
-    put(52, false);    // country
-    for (int w = 20; w <= 51; ++w)
-        put(w, true); // SSID, then the pass phrase
-    return 0;
+    bool ok = put(0, false); // Wi-Fi
+    for (int w = 1; ok && w <= 13; ++w)
+        ok = put(w, false);                      // DHCP, address, netmask, gateway
+    ok = ok && put(14, false) && put(52, false); // port, country
+    for (int w = 20; ok && w <= 51; ++w)
+        ok = put(w, true); // SSID, then the pass phrase
+    return ok ? 0 : -1;
 }

@@ -64,7 +64,8 @@ constexpr int TTY_NETINFO_WORDS = 53;
 // Copies the image out or in (GUI thread).
 void tty_get_netinfo(uint16_t out[TTY_NETINFO_WORDS]);
 void tty_set_netinfo(const uint16_t in[TTY_NETINFO_WORDS]);
-// Writes the image back to the tool (not registers 282..286); 0. Nothing without a link.
+// Writes the image back to the tool (not registers 282..286), stopping at the first write
+// the tool does not take; 0 or -1. Nothing (0) without a link.
 int tty_xmit_netinfo();
 // 1 while the tool's serial link is open.
 int tty_link_open();

@@ -454,6 +454,10 @@ void Hostapd_Kill() {
     stopLocked();
 }
 
+void Hostapd_CutStart() {
+    hostapdCtx.stopGen.fetch_add(1);
+}
+
 int Hostapd_IsRunning() {
     return int(hostapdCtx.hostapdRunState.load());
 }

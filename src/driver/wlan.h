@@ -20,6 +20,8 @@ void Hostapd_Run();
 // Stops it: closes the control connection and ends the daemon this module started (its
 // pid file, checked to still name a hostapd); a stop while stopped does nothing.
 void Hostapd_Kill();
+// Cuts a start that is running short (its survey and its wait for the daemon), at once.
+void Hostapd_CutStart();
 // 1 while the access point counts as running.
 int Hostapd_IsRunning();
 // Fills the best 2.4 GHz and 5 GHz channels from the dongle driver's channel report; a

@@ -3,6 +3,7 @@
 // The slave side of the pty is linked where the panel looks for the device.
 #pragma once
 
+#include <cstdint>
 #include <fcntl.h>
 #include <modbus.h>
 #include <mutex>
@@ -60,6 +61,11 @@ class RtuPeer {
         std::lock_guard<std::mutex> g(lock_);
         writes_.clear();
     }
+    // Stops answering write requests once `n` more were answered (a tool that goes silent).
+    void answerWrites(size_t n) {
+        std::lock_guard<std::mutex> g(lock_);
+        writesLeft_ = writes_.size() + n;
+    }
     // (address, value) of each write-single-register request, in order.
     std::vector<std::pair<int, uint16_t>> writes() {
         std::lock_guard<std::mutex> g(lock_);
@@ -76,8 +82,13 @@ class RtuPeer {
             int len = modbus_receive(ctx_, req);
             if (len <= 0) continue;
             std::lock_guard<std::mutex> g(lock_);
-            if (req[1] == 0x06)
+            if (req[1] == 0x06) {
+                if (writes_.size() >= writesLeft_) {
+                    writes_.push_back({req[2] << 8 | req[3], uint16_t(req[4] << 8 | req[5])});
+                    continue;
+                }
                 writes_.push_back({req[2] << 8 | req[3], uint16_t(req[4] << 8 | req[5])});
+            }
             modbus_reply(ctx_, req, len, map_);
         }
     }
@@ -88,4 +99,5 @@ class RtuPeer {
     std::thread thread_;
     std::mutex lock_;
     std::vector<std::pair<int, uint16_t>> writes_;
+    size_t writesLeft_ = SIZE_MAX;
 };

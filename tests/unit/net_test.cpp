@@ -335,6 +335,7 @@ TEST_F(NetMonitor, WlanUpAndDownTheCardWatcherAndEthernetLinkLostDismissesOnlyIt
     EXPECT_EQ(Hostapd_IsRunning(), 1);
     feed(link("wlan0", 0));
     EXPECT_TRUE(log.contains("interface down, kill hostapd & leave MC group"));
+    drainNetQ(); // the stop is made on the access point's worker
     EXPECT_EQ(Hostapd_IsRunning(), 0);
     // The card watcher: a card partition added or removed raises the drive update.
     struct Row {

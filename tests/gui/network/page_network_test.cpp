@@ -204,6 +204,20 @@ TEST_F(PageNetworkTest, PullingTheToolClosesTheDialogAndSendsNothing) {
     EXPECT_EQ(sounds(UiSoundKind::Tap), 0);
 }
 
+// A tool that stops answering costs one wait, not one per register left; the dialog stays
+// open and says so.
+TEST_F(PageNetworkTest, ATransferCutOffStopsAtTheFirstUnansweredWrite) {
+    RtuPeer peer(node, 267, 53);
+    load(peer, toolRegs());
+    plug();
+    peer.answerWrites(3);
+    press("netApply");
+    EXPECT_EQ(peer.writes().size(), 4u);
+    EXPECT_NE(root->NetworkDialog(), nullptr);
+    EXPECT_EQ(find<QLabel>("netError")->text(), "Could not send to the tool.");
+    pull();
+}
+
 TEST_F(PageNetworkTest, AShortReadOpensNoDialog) {
     LogCapture log;
     RtuPeer peer(node, 267, 30); // the tool answers the request with an error

@@ -217,6 +217,9 @@ void PageNetwork::apply() {
     const NetworkForm f = Form();
     error_->setText(NetworkImage::Check(f));
     if (!error_->text().isEmpty()) return UiSound_Tap(); // stays open to be mended
-    ApplicationDevice()->TtyXmitNetinfo(NetworkImage::ImageOf(f, image_));
+    if (ApplicationDevice()->TtyXmitNetinfo(NetworkImage::ImageOf(f, image_)) != 0) {
+        error_->setText("Could not send to the tool.");
+        return UiSound_Ng();
+    }
     Leave();
 }
