@@ -20,8 +20,10 @@
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <net/if.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -303,9 +305,47 @@ int Net_Start() {
     return 0;
 }
 
+namespace {
+// The flags of interface `name` as they are now, -1 when there is none.
+long linkFlagsNow(const char* name) {
+    const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s < 0) {
+        DBG_ERR("socket: %s", strerror(errno));
+        return -1;
+    }
+    ifreq r{};
+    snprintf(r.ifr_name, sizeof r.ifr_name, "%s", name);
+    const int rc = ioctl(s, SIOCGIFFLAGS, &r);
+    close(s);
+    return rc == 0 ? long(uint16_t(r.ifr_flags)) : -1;
+}
+} // namespace
+
 void Net_Init() {
+    // The kernel tells only changes: a link that is up already when the panel starts (a
+    // service restart, an upgrade, the launcher's fallback) sends no message when raised
+    // again, so its state now is handled as that message would be, on the monitor's loop.
+    const long eth = linkFlagsNow("eth0");
+    const bool dongle = is_wifi_dongle_connected();
+    const long wlan = dongle ? linkFlagsNow("wlan0") : -1;
     ifconfig_eth0_up();
-    if (is_wifi_dongle_connected()) Hostapd_Ifup_Wlan();
+    if (dongle) Hostapd_Ifup_Wlan();
+    for (auto [name, flags] : {std::pair{"eth0", eth}, std::pair{"wlan0", wlan}}) {
+        if (flags < 0 || !(flags & IFF_UP)) continue; // raised now: the kernel says so
+        DBG_LOG(DEBUG_FLAG_NETLINK, "%s already up at start", name);
+        NetNlinkItem it{};
+        it.kind = NET_NL_NEWLINK;
+        it.flags = uint32_t(flags);
+        snprintf(it.ifname, sizeof it.ifname, "%s", name);
+        auto* copy = new NetNlinkItem(it);
+        g_main_context_invoke_full(
+            Threads_GetContext(LOOP_NETLINK), G_PRIORITY_DEFAULT,
+            [](gpointer p) {
+                onRouteItem(static_cast<NetNlinkItem*>(p), nullptr);
+                return G_SOURCE_REMOVE;
+            },
+            copy, [](gpointer p) { delete static_cast<NetNlinkItem*>(p); });
+    }
 }
 
 int Net_OpenNlink_Route() {

@@ -7,6 +7,7 @@
 #include "ToolCell.h"
 
 #include "debug.h"
+#include "disco.h"
 #include "ethernet.h"
 #include "net.h"
 #include "setting.h"
@@ -177,6 +178,38 @@ TEST_F(NetCell, DhcpLeaseFromARealServerJoinsTheGroupAndALostLinkDismissesTheToo
     for (const auto& l : env.stubCalls())
         starts += l == "dhcpcd -B eth0";
     EXPECT_EQ(starts, 2u) << "once per link-up";
+}
+
+// A panel restarted while eth0 is up (a service restart, an upgrade, the launcher's
+// fallback) gets no link message for it: it acts on the state the link is in, static (the
+// address there already) and DHCP (the old client gone with its lease).
+TEST_F(NetCell, AStartWithEth0AlreadyUpAddressesItAndJoinsTheGroup) {
+    ASSERT_TRUE(start({2, 3}));
+    ASSERT_EQ(system("ip link set eth0 up && ip addr add 10.77.0.1/24 dev eth0"), 0);
+    ASSERT_TRUE(WaitUntil(
+        [] { return ShellOutput("ip -br link show dev eth0").find("UP") != std::string::npos; }));
+    setNet(0, 0x0A4D0001, 0);
+    env.clearStubCalls();
+    Net_Init();
+    ASSERT_TRUE(WaitUntil(member)) << "joined on eth0 without a link message";
+    EXPECT_TRUE(hasStub("ifconfig eth0 10.77.0.1 netmask 255.255.255.0 up"));
+    EXPECT_TRUE(foundAgain(2)) << "the tools answering the group only are found";
+    if (!DhcpPeersInstalled()) return;
+
+    const std::string dir = env.root() + "/dhcp";
+    WriteDhcpClient(dir);
+    setenv("PATH", (dir + ":" + getenv("PATH")).c_str(), 1);
+    auto server = cell->startOnToolsSide(DhcpServerArgs(dir));
+    ASSERT_TRUE(server);
+    ASSERT_TRUE(server->waitFor("DHCP, IP range")) << server->output();
+    Threads_RunSync(LOOP_NETLINK, [] { Disco_Leave_McGroup(Disco_GetSocket_Eth()); });
+    ASSERT_EQ(system("ip addr flush dev eth0"), 0);
+    setNet(1, 0, 0);
+    const Seen lease = seen("eth0 DHCP : 10.77.0.1");
+    Net_Init();
+    ASSERT_TRUE(log.waitFor(lease.needle, lease.before + 1, 60000)) << server->output();
+    EXPECT_TRUE(WaitUntil(member)) << "joined with the leased address";
+    EXPECT_EQ(dhcpd_is_run(), 1);
 }
 
 } // namespace
