@@ -151,10 +151,29 @@ uint16_t envPort(const char* name, uint16_t dflt) {
     return p > 0 && p < 65536 ? uint16_t(p) : dflt;
 }
 
+// The socket bound to any address also receives the group's datagrams that arrive on
+// wlan0 (the Wi-Fi socket joins there): those are the Wi-Fi tools', told by the interface
+// they came in on.
 gboolean recvFrom(DiscoCtx* ctx, uint32_t netif) {
     uint8_t buf[DISCO_MAX_DGRAM];
-    ssize_t n = recv(ctx->sock, buf, sizeof buf, MSG_DONTWAIT);
+    alignas(cmsghdr) uint8_t control[CMSG_SPACE(sizeof(in_pktinfo))];
+    iovec iov{buf, sizeof buf};
+    msghdr m{};
+    m.msg_iov = &iov;
+    m.msg_iovlen = 1;
+    m.msg_control = control;
+    m.msg_controllen = sizeof control;
+    ssize_t n = recvmsg(ctx->sock, &m, MSG_DONTWAIT);
     if (n < 0) return G_SOURCE_CONTINUE;
+    if (netif == TOOL_NETIF_ETH) {
+        for (cmsghdr* c = CMSG_FIRSTHDR(&m); c; c = CMSG_NXTHDR(&m, c))
+            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+                in_pktinfo info;
+                memcpy(&info, CMSG_DATA(c), sizeof info);
+                const unsigned wlan = if_nametoindex("wlan0");
+                if (wlan != 0 && unsigned(info.ipi_ifindex) == wlan) netif = TOOL_NETIF_WLAN;
+            }
+    }
     DBG_LOG_PLAIN(DEBUG_FLAG_DISCO,
                   netif == TOOL_NETIF_ETH ? "recv disco from eth" : "recv disco from wlan");
     if (n < DISCO_HDR_LEN) return G_SOURCE_CONTINUE;
@@ -186,6 +205,8 @@ void openSocket(DiscoCtx* ctx, const char* fn, const char* ctxName, uint32_t bin
     int on = 1;
     if (setsockopt(ctx->sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) < 0)
         DBG_ERR_AS(fn, "fail to set reuse address, %s", strerror(errno));
+    if (setsockopt(ctx->sock, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) < 0)
+        DBG_ERR_AS(fn, "fail to ask for the arriving interface, %s", strerror(errno));
     // The Wi-Fi address is given to its interface only when the access point comes up,
     // which can be after start-up: bind to it anyway and receive once it exists.
     if (setsockopt(ctx->sock, IPPROTO_IP, IP_FREEBIND, &on, sizeof on) < 0)

@@ -388,7 +388,65 @@ void Hostapd_Scan_BestChannel(int* best24, int* best5) {
                              best5);
 }
 
+namespace {
+// What the daemon said while a request waited for its reply (the control interface hands
+// unsolicited lines to this callback, which has no context of its own).
+std::vector<std::string>* saidDuringRequest = nullptr;
+void keepSaid(char* msg, size_t len) {
+    if (saidDuringRequest) saidDuringRequest->emplace_back(msg, len);
+}
+
+// hostapd raises the interface before it goes to the background and can say "AP-ENABLED"
+// before anyone attached: ask its state once attached. Lines said meanwhile go to `said`.
+bool askEnabled(wpa_ctrl* ctrl, std::vector<std::string>* said) {
+    char reply[2048];
+    size_t len = sizeof reply - 1;
+    saidDuringRequest = said;
+    const int rc = wpa_ctrl_request(ctrl, "STATUS", 6, reply, &len, keepSaid);
+    saidDuringRequest = nullptr;
+    if (rc != 0) {
+        DBG_ERR("hostapd STATUS fail (%d)", rc);
+        return false;
+    }
+    reply[len] = '\0';
+    const std::string_view r(reply, len);
+    return r.rfind("state=ENABLED", 0) == 0 || r.find("\nstate=ENABLED") != std::string_view::npos;
+}
+
+// Acts on the daemon's lines: a station that left marks its tool, "AP-ENABLED" joins the
+// group on wlan0. Called without the module's lock: the registry and discovery take theirs.
+void actOnLines(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        DBG_LOG_PLAIN(DEBUG_FLAG_NETLINK, "hostapd say : %s", printable(line.c_str()).c_str());
+        uint8_t mac[6] = {};
+        const int kind = Hostapd_ParseLine(line.data(), line.size(), mac);
+        if (kind == HOSTAPD_LINE_NO_MAC)
+            DBG_ERR("mac is null");
+        else if (kind == HOSTAPD_LINE_BAD_MAC)
+            DBG_ERR("malformed mac : %s", printable(line.c_str()).c_str());
+        else if (kind == HOSTAPD_LINE_STA_LEFT)
+            ToolManager_UpdateToolState_ByHostapd(mac);
+        else if (kind == HOSTAPD_LINE_AP_ENABLED)
+            Disco_Join_McGroup(Disco_GetSocket_Wlan(), HOSTAPD_AP_ADDR);
+    }
+}
+
+void startLocked(std::vector<std::string>* said, bool* enabled);
+} // namespace
+
 void Hostapd_Run() {
+    std::vector<std::string> said;
+    bool enabled = false;
+    startLocked(&said, &enabled);
+    actOnLines(said);
+    if (enabled) {
+        DBG_LOG(DEBUG_FLAG_NETLINK, "hostapd enabled before the attach");
+        Disco_Join_McGroup(Disco_GetSocket_Wlan(), HOSTAPD_AP_ADDR);
+    }
+}
+
+namespace {
+void startLocked(std::vector<std::string>* said, bool* enabled) {
     uint32_t gen = hostapdCtx.stopGen.load();
     std::lock_guard<std::mutex> g(hostapdCtx.lock);
     if (hostapdCtx.hostapdRunState == 1) return;
@@ -428,7 +486,10 @@ void Hostapd_Run() {
     if (rc != 0) DBG_ERR("hostapd start fail (exit %d)", rc);
 
     wpa_ctrl* ctrl = rc == 0 ? openCtrl(gen) : nullptr;
-    if (ctrl && wpa_ctrl_attach(ctrl) != 0) DBG_ERR("wpa_ctrl_attach fail");
+    if (ctrl && wpa_ctrl_attach(ctrl) != 0)
+        DBG_ERR("wpa_ctrl_attach fail");
+    else if (ctrl)
+        *enabled = askEnabled(ctrl, said);
     hostapdCtx.ctrl = ctrl;
     if (ctrl) {
         hostapdCtx.channel = g_io_channel_unix_new(wpa_ctrl_get_fd(ctrl));
@@ -444,6 +505,7 @@ void Hostapd_Run() {
     EwDriver_PushMsgQ_WlanScan(0);
     if (check_wlan_access() == 0) hostapdCtx.hostapdRunState = 1;
 }
+} // namespace
 
 void Hostapd_Kill() {
     hostapdCtx.stopGen.fetch_add(1);
@@ -463,11 +525,7 @@ int Hostapd_IsRunning() {
 }
 
 int Hostapd_RecvCB() {
-    struct Action {
-        int kind;
-        uint8_t mac[6];
-    };
-    std::vector<Action> actions;
+    std::vector<std::string> lines;
     {
         std::lock_guard<std::mutex> g(hostapdCtx.lock);
         if (!hostapdCtx.ctrl) {
@@ -481,24 +539,9 @@ int Hostapd_RecvCB() {
                 DBG_ERR("wpa_ctrl_recv fail : %s", strerror(errno));
                 break;
             }
-            buf[len] = '\0';
-            DBG_LOG_PLAIN(DEBUG_FLAG_NETLINK, "hostapd say : %s", printable(buf).c_str());
-            Action a{};
-            a.kind = Hostapd_ParseLine(buf, len, a.mac);
-            if (a.kind == HOSTAPD_LINE_NO_MAC)
-                DBG_ERR("mac is null");
-            else if (a.kind == HOSTAPD_LINE_BAD_MAC)
-                DBG_ERR("malformed mac : %s", printable(buf).c_str());
-            else if (a.kind != HOSTAPD_LINE_OTHER)
-                actions.push_back(a);
+            lines.emplace_back(buf, len);
         }
     }
-    // Acted on outside the lock: the registry and discovery take their own.
-    for (const Action& a : actions) {
-        if (a.kind == HOSTAPD_LINE_STA_LEFT)
-            ToolManager_UpdateToolState_ByHostapd(a.mac);
-        else
-            Disco_Join_McGroup(Disco_GetSocket_Wlan(), HOSTAPD_AP_ADDR);
-    }
+    actOnLines(lines);
     return 1;
 }

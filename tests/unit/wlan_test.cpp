@@ -209,9 +209,19 @@ class CtrlServer {
             requests_.emplace_back(buf, size_t(n));
             client_ = from;
             clientLen_ = len;
-            sendto(fd_, "OK\n", 3, 0, reinterpret_cast<sockaddr*>(&from), len);
+            const std::string reply = requests_.back() == "STATUS" ? status_ : "OK\n";
+            sendto(fd_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
         }
     }
+
+  public:
+    void setStatus(const std::string& text) {
+        std::lock_guard<std::mutex> g(lock_);
+        status_ = text;
+    }
+
+  private:
+    std::string status_ = "state=DISABLED\n"; // the answer to STATUS
     std::string path_;
     int fd_ = -1;
     std::thread thread_;
@@ -310,7 +320,8 @@ TEST_F(HostapdRun, StationLeavingMarksItsToolDisconnectedThroughTheRealClient) {
     Threads_Init();
     CtrlServer server(ctrlPath());
     Threads_RunSync(LOOP_HOSTAPD, Hostapd_Run); // where the network queue runs it
-    ASSERT_EQ(server.requests(), (Lines{"ATTACH"}));
+    ASSERT_EQ(server.requests(), (Lines{"ATTACH", "STATUS"}));
+    EXPECT_FALSE(log.contains("join MC group 192.168.131.1")) << "not enabled yet";
 
     struct {
         const char* line;
@@ -338,7 +349,13 @@ TEST_F(HostapdRun, StationLeavingMarksItsToolDisconnectedThroughTheRealClient) {
     EXPECT_TRUE(log.contains("02?<3>forged")); // one log line, the break shown as '?'
 
     Hostapd_Kill();
-    EXPECT_EQ(server.requests(), (Lines{"ATTACH", "DETACH"}));
+    EXPECT_EQ(server.requests(), (Lines{"ATTACH", "STATUS", "DETACH"}));
+    // "AP-ENABLED" said before the attach: the state asked for joins the group all the same.
+    server.setStatus("state=ENABLED\nphy=phy0\n");
+    const size_t joins = log.count("join MC group 192.168.131.1");
+    Threads_RunSync(LOOP_HOSTAPD, Hostapd_Run);
+    EXPECT_EQ(log.count("join MC group 192.168.131.1"), joins + 1);
+    Hostapd_Kill();
     setToolState(1, TOOL_STATE_CONNECTED);
     server.send("<3>AP-STA-DISCONNECTED 02:00:5e:10:20:02");
     Threads_RunSync(LOOP_HOSTAPD, [] {});
