@@ -36,10 +36,9 @@ constexpr int OP_ACK_RESENDS = 3;
 constexpr size_t OP_TX_LIMIT = 1 << 20; // a client that reads nothing is dropped beyond this
 constexpr int OP_ALARM_LINK_LOST = 9000; // + the tool's number (1..8)
 
-// Driver start-up: the result store as the source, the listener when "open protocol" is on.
-int OpSrv_Init();
-// The same with another store (tests, benches); the hooks of the barcode reader, the
-// fastening channel and the tool registry are installed. Returns 0.
+// Start-up with a store: installs the hooks of the barcode reader, the fastening channel
+// and the tool registry and, on loop "P", watches the store and listens when "open
+// protocol" is on. Returns 0.
 int OpSrv_Start(const OpSrvStore& store);
 // From the share settings: stores changed values and restarts the listener (closing the
 // session). Port 0 takes any free port (tests). 0 when nothing changed, 1 otherwise.
