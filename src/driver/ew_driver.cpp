@@ -46,13 +46,14 @@ const char* const ew_event_name[EW_EVENT_COUNT] = {"update_discotools",
                                                    "bst_event",
                                                    "bst_commfail",
                                                    "update_devs",
-                                                   "log_fail"};
+                                                   "log_fail",
+                                                   "plant_dropped"};
 
 namespace {
 struct EwMsg {
     int32_t kind;
     int32_t w[4];
-    char* text; // kinds 7 and 8
+    char* text; // kinds 7, 8 and 20
 };
 
 struct EwDriverState {
@@ -168,6 +169,9 @@ void deliver(EwDriverSink* d, const EwMsg* m) {
     case EW_EVENT_LOG_FAIL:
         d->TriggerLogFail();
         break;
+    case EW_EVENT_PLANT_DROPPED:
+        d->TriggerPlantDropped(m->text ? m->text : "");
+        break;
     default:
         Debug_WriteLog(1, "unknown ew event type (%d)", m->kind);
         break;
@@ -250,6 +254,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
     Bst_Start(); // the tray worker: bst_init, then bst_main every 200 ms
 
     EventLog_StartWriter(); // a spool left by the last run is written first
+    ResultStore_Init();     // what the day files got after the store's last commit, first
 
     // The link and card monitors are opened by their own workers before their loops run,
     // and the network message queue is created on the access point's worker.
@@ -279,7 +284,8 @@ void EwDriver_SetDeviceObject(EwDriverSink* deviceObject) {
 }
 
 void EwDriver_Deinitialize() {
-    EventLog_Shutdown(); // every queued result reaches the file and its tool before exit
+    EventLog_Shutdown();    // every queued result reaches the file and its tool before exit
+    ResultStore_Shutdown(); // then the rows the log writer handed over
     ewDriver_MsgQ.deviceObject = nullptr;
 }
 
@@ -371,4 +377,9 @@ void EwDriver_PushMsgQ_UpdateDevs() {
 }
 void EwDriver_PushMsgQ_LogFail() {
     push(EW_EVENT_LOG_FAIL);
+}
+void EwDriver_PushMsgQ_PlantDropped(const char* text) {
+    char* copy = strdup(text ? text : "");
+    if (!copy) abort(); // allocation failure ends the process
+    push(EW_EVENT_PLANT_DROPPED, 0, 0, 0, 0, copy);
 }

@@ -25,7 +25,8 @@ enum EwEventKind {
     EW_EVENT_BST_COMMFAIL = 17,
     EW_EVENT_UPDATE_DEVS = 18,
     EW_EVENT_LOG_FAIL = 19,
-    EW_EVENT_COUNT = 20
+    EW_EVENT_PLANT_DROPPED = 20,
+    EW_EVENT_COUNT = 21
 };
 
 extern const char* const ew_event_name[EW_EVENT_COUNT];
@@ -56,6 +57,9 @@ class EwDriverSink {
     virtual void TriggerUpdateDevs() = 0;
     // A result line could not be written to the log (it was kept in the spool).
     virtual void TriggerLogFail() {}
+    // The result store's bound dropped results a plant peer had not received; the text
+    // tells the operator how many and whose.
+    virtual void TriggerPlantDropped(const char* text) { (void)text; }
 };
 
 // Start-up of the driver layer in its fixed order; takes the device object.
@@ -107,3 +111,4 @@ void EwDriver_PushMsgQ_BstEvent(int32_t mask, int32_t preset, int32_t alarm, int
 void EwDriver_PushMsgQ_BstCommFail(int32_t failed);
 void EwDriver_PushMsgQ_UpdateDevs();
 void EwDriver_PushMsgQ_LogFail();
+void EwDriver_PushMsgQ_PlantDropped(const char* text); // copies the text

@@ -196,7 +196,6 @@ gboolean fastening_event_cb(GIOChannel*, GIOCondition cond, gpointer) {
         if (OperationSetBarcode set = barcodeSet.load()) set(code);
     }
     EwDriver_PushMsgQ_RecvBackupData(tdx);
-    if (get_setting_share()->bef_enable) Bef_PushMsgQ(tdx, frame, size_t(len));
     return parked ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
 }
 
@@ -344,6 +343,14 @@ int Operation_TakeEvent(int tdx, FastenResult* out) {
         if (ret == 0 && !fresh) ret = 1;
     }
     return ret;
+}
+
+int Operation_LastTakenFrame(int tdx, uint8_t* buf, size_t cap) {
+    RegToolsLock g;
+    RegToolRecord* rec = ToolManager_RegTool(tdx);
+    if (!rec || !buf || rec->evLast.len == 0 || rec->evLast.len > cap) return -1;
+    memcpy(buf, rec->evLast.bytes, rec->evLast.len);
+    return int(rec->evLast.len);
 }
 
 int Operation_QueuedEvents(int tdx) {

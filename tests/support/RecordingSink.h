@@ -60,6 +60,9 @@ class RecordingSink : public EwDriverSink {
     void TriggerBstCommFail(int32_t f) override { add("bst_commfail", f); }
     void TriggerUpdateDevs() override { add("update_devs"); }
     void TriggerLogFail() override { add("log_fail"); }
+    void TriggerPlantDropped(const char* text) override {
+        events.push_back(std::string("plant_dropped ") + text);
+    }
 
   private:
     size_t drained_ = 0, taken_ = 0;

@@ -62,6 +62,11 @@ TEST_F(EwDriverTest, EveryKindReachesItsMethodWithPayload) {
         {[] { EwDriver_PushMsgQ_BstCommFail(1); }, "bst_commfail 1"},
         {[] { EwDriver_PushMsgQ_UpdateDevs(); }, "update_devs"},
         {[] { EwDriver_PushMsgQ_LogFail(); }, "log_fail"},
+        {[] {
+             EwDriver_PushMsgQ_PlantDropped("Plant results dropped: 3 results of op were not "
+                                            "delivered.");
+         },
+         "plant_dropped Plant results dropped: 3 results of op were not delivered."},
     };
     std::vector<std::string> expect;
     for (const auto& [post, event] : posts) { // all posted before the one drain

@@ -5,6 +5,7 @@
 #include "debug.h"
 #include "eventlog.h"
 #include "job.h"
+#include "operation.h"
 #include "setting.h"
 
 #include <cstring>
@@ -31,6 +32,24 @@ LogTexts logTexts(int32_t jdx, int32_t sdx, int32_t tdx, const FastenResult& rec
     t.tool = EventLog_ToolName(tdx);
     return t;
 }
+
+// What the result store keeps beside the line: the positions, and the sending tool's
+// frame when the one it last gave is this record's (a stored result sent again may not be).
+ResultExtra logExtra(int32_t jdx, int32_t sdx, int32_t tdx, int32_t ackTdx,
+                     const FastenResult& record) {
+    ResultExtra e;
+    e.jobIndex = jdx;
+    e.stepIndex = sdx;
+    const int32_t sender = ackTdx >= 0 ? ackTdx : tdx;
+    e.tdx = sender;
+    uint8_t frame[320]; // a Modbus/TCP frame at most
+    const int n = Operation_LastTakenFrame(sender, frame, sizeof frame);
+    FastenResult decoded;
+    if (n > 0 && Operation_DecodeFrame(frame, n, &decoded) == 0 &&
+        SameFastenResult(decoded, record))
+        e.frame.assign(frame, frame + n);
+    return e;
+}
 } // namespace
 
 int32_t ApplicationDeviceClass::WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx,
@@ -51,7 +70,7 @@ int32_t ApplicationDeviceClass::LogAndAcknowledge(int32_t jdx, int32_t sdx, int3
     Common_LocalTime(&now);
     std::string line = EventLog_FormatLine(now, t.job.c_str(), t.step.c_str(), t.barcode.c_str(),
                                            t.tool.c_str(), record);
-    return EventLog_Queue(line, ackTdx);
+    return EventLog_Queue(line, ackTdx, logExtra(jdx, sdx, tdx, ackTdx, record));
 }
 
 int32_t ApplicationDeviceClass::AcknowledgeResend(int32_t tdx) {
