@@ -168,8 +168,9 @@ void dropWaitLocked() {
 }
 
 void closeLocked(const char* reason) {
-    DBG_LOG(DEBUG_FLAG_BEF, "Close server stream (%s).", reason ? reason : "");
+    // Down before the line is out: whoever waits for the line finds the link down.
     bef_ctx.connected = 0;
+    DBG_LOG(DEBUG_FLAG_BEF, "Close server stream (%s).", reason ? reason : "");
     ++bef_ctx.generation;
     dropWaitLocked();
     if (bef_ctx.current) {
