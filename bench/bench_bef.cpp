@@ -1,7 +1,9 @@
-// Forwarded messages per second over loopback against raw sends of the same messages
-// on a plain TCP socket.
+// Forwarded messages per second over loopback, from the result log through the result
+// store to the server, against raw sends of the same messages on a plain TCP socket.
 #include "bef.h"
 #include "debug.h"
+#include "eventlog.h"
+#include "resultstore.h"
 #include "setting.h"
 #include "threads.h"
 
@@ -10,8 +12,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <string>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -70,19 +74,28 @@ int main(int argc, char** argv) {
     Debug_SetQuiet(true);
     auto f = frame();
 
-    // Panel path: queue all while connected; time until the server has every byte.
+    // Panel path: results logged while connected (their lines and store rows in a
+    // temporary data home); time until the server has every byte.
+    char home[] = "/tmp/kest-bench-bef-XXXXXX";
+    if (!mkdtemp(home) || chdir(home) != 0) return 1;
     Sink panelSink;
     panelSink.start(count * 72);
     SettingShare* sh = get_setting_share();
     sh->bef_enable = 0;
-    sh->bef_server_ip = INADDR_LOOPBACK;
-    sh->bef_port = panelSink.port;
+    get_setting_plant()->store_size = uint32_t(count * 2);
     Bef_init();
+    ResultStore_Init();
     Threads_Init();
+    Bef_ApplySetting(1, INADDR_LOOPBACK, panelSink.port);
     if (Bef_ConnectTimerCallback() != 1) return 1;
+    const std::string line = "2026-12-08 10:00:00,j,s,-,t,1,2,3.00,4.00,5,6,7,8,9,0,0,1,0,\n";
     auto t = Clock::now();
-    for (size_t i = 0; i < count; ++i)
-        Bef_PushMsgQ(int(i % 8), f.data(), f.size());
+    for (size_t i = 0; i < count; ++i) {
+        ResultExtra x;
+        x.tdx = int(i % 8);
+        x.frame = f;
+        EventLog_Queue(line, -1, std::move(x));
+    }
     while (panelSink.got < count * 72)
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     double panel = std::chrono::duration<double>(Clock::now() - t).count();
@@ -114,5 +127,8 @@ int main(int argc, char** argv) {
     printf("raw send()          %10.0f msg/s  (ratio panel/raw time %.2f)\n", count / raw,
            panel / raw);
     Bef_ApplySetting(0, 0, 0);
+    EventLog_Shutdown();
+    ResultStore_Shutdown();
+    std::filesystem::remove_all(home);
     return 0;
 }

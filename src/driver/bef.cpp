@@ -1,11 +1,14 @@
-// Backup event forwarding client. The event channel queues messages (never waiting on
-// the network); the forwarding worker ("L") sends them one at a time while connected, on
-// a non-blocking socket, and waits for a slow server on its loop, never under the lock;
-// the reconnect timer on the default loop connects. One lock serialises every change of
-// the connection state and each send call, so a close from the GUI never waits long.
+// Backup event forwarding client. What it sends comes from the result store, from the
+// cursor "bef": the forwarding worker ("L") reads the rows after it while connected,
+// sends them one at a time on a non-blocking socket, and moves the cursor as each send
+// completes, so a server that was down gets what happened meanwhile, in order. It waits
+// for a slow server on its loop, never under the lock; the reconnect timer on the default
+// loop connects. One lock serialises every change of the connection state and each send
+// call, so a close from the GUI never waits long.
 #include "bef.h"
 
 #include "debug.h"
+#include "resultstore.h"
 #include "setting.h"
 #include "threads.h"
 
@@ -23,8 +26,12 @@
 #include <string>
 
 namespace {
+// Rows read from the store at a time.
+constexpr size_t BEF_WINDOW = 256;
+
 struct BefMsg {
-    uint32_t len;
+    int64_t id;   // the row it was made from
+    uint32_t len; // 0: a row not forwarded (no frame), only its cursor moves
     uint8_t data[BEF_MSG_MAX];
 };
 
@@ -46,16 +53,53 @@ struct BefCtx {
 // Never destroyed: the forwarding worker may still run while the process exits.
 BefCtx& bef_ctx = *new BefCtx;
 
+// The next messages: rows of the store read after the cursor, in ID order.
 struct BefQueue {
     std::mutex lock;
     std::deque<BefMsg*> items;
+    int64_t readUpTo = 0;   // the newest row read into `items`
     bool scheduled = false; // a sender dispatch is pending on the forwarding loop
-    size_t dropped = 0;
+    int watch = 0;          // the store's commit watch
 };
-// Never destroyed: messages still queued at exit stay reachable.
+// Never destroyed: messages still read at exit stay reachable.
 BefQueue& bef_MsgQ = *new BefQueue;
 
 gboolean senderDispatch(gpointer);
+
+// Rows the store holds beyond those read (a plain compare, no query).
+bool moreLocked() {
+    return !bef_MsgQ.items.empty() ||
+           ResultStore_LastId() > std::max(bef_MsgQ.readUpTo, ResultStore_Cursor(BEF_PEER));
+}
+
+// The next rows after the cursor (or after those read already) into messages. A row
+// without the tool's frame (taken back from the day file) or whose frame does not fit is
+// not forwarded: its cursor moves all the same, in its place.
+void readRowsLocked() {
+    if (!bef_MsgQ.items.empty()) return;
+    const int64_t after = std::max(bef_MsgQ.readUpTo, ResultStore_Cursor(BEF_PEER));
+    std::vector<StoredResult> rows;
+    if (ResultStore_Read(after, BEF_WINDOW, &rows) <= 0) return;
+    for (const StoredResult& r : rows) {
+        auto* m = static_cast<BefMsg*>(malloc(sizeof(BefMsg)));
+        if (!m) abort(); // allocation failure ends the process
+        m->id = r.id;
+        m->len = 0;
+        bef_MsgQ.readUpTo = r.id;
+        const int tdx = r.extra.tdx;
+        int n = -1;
+        if (tdx >= 0 && !r.extra.frame.empty()) {
+            DBG_LOG(DEBUG_FLAG_BEF, "Push asyncQ, on TDX,%d. ", tdx);
+            n = Bef_BuildMsg(tdx, r.extra.frame.data(), r.extra.frame.size(), m->data);
+            if (n < 0)
+                DBG_ERR("frame of %d bytes refused (tdx %d)", int(r.extra.frame.size()), tdx);
+        } else {
+            DBG_LOG(DEBUG_FLAG_BEF, "result %lld has no frame, not forwarded", (long long)r.id);
+        }
+        if (n > 0) m->len = uint32_t(n);
+        bef_MsgQ.items.push_back(m);
+    }
+}
 
 // Wakes the sender when there is work and a connection (no polling).
 void kickSender() {
@@ -63,7 +107,7 @@ void kickSender() {
     if (!ctx) return;
     {
         std::lock_guard<std::mutex> g(bef_MsgQ.lock);
-        if (bef_MsgQ.scheduled || bef_MsgQ.items.empty() || !bef_ctx.connected.load()) return;
+        if (bef_MsgQ.scheduled || !bef_ctx.connected.load() || !moreLocked()) return;
         bef_MsgQ.scheduled = true;
     }
     GSource* s = g_idle_source_new();
@@ -78,8 +122,7 @@ gboolean senderDispatch(gpointer) {
     Bef_ProcMsgQ();
     std::lock_guard<std::mutex> g(bef_ctx.lock);
     std::lock_guard<std::mutex> q(bef_MsgQ.lock);
-    if (bef_ctx.writeWait || !bef_ctx.connected.load() ||
-        (bef_MsgQ.items.empty() && !bef_ctx.current)) {
+    if (bef_ctx.writeWait || !bef_ctx.connected.load() || (!moreLocked() && !bef_ctx.current)) {
         bef_MsgQ.scheduled = false;
         return G_SOURCE_REMOVE;
     }
@@ -124,14 +167,16 @@ void dropWaitLocked() {
 }
 
 void closeLocked(const char* reason) {
-    DBG_LOG(DEBUG_FLAG_BEF, "Close server stream (%s).", reason ? reason : "");
+    // Down before the line is out: whoever waits for the line finds the link down.
     bef_ctx.connected = 0;
+    DBG_LOG(DEBUG_FLAG_BEF, "Close server stream (%s).", reason ? reason : "");
     ++bef_ctx.generation;
     dropWaitLocked();
     if (bef_ctx.current) {
-        // A message the server refused twice is dropped; one cut short by any other
-        // close is sent whole on the next link.
+        // A message the server refused twice is dropped (its cursor moves past it); one
+        // cut short by any other close is sent whole on the next link.
         if (strcmp(reason ? reason : "", "Send error") == 0) {
+            ResultStore_Ack(BEF_PEER, bef_ctx.current->id);
             free(bef_ctx.current);
         } else {
             std::lock_guard<std::mutex> q(bef_MsgQ.lock);
@@ -229,6 +274,7 @@ void sendLocked() {
         if (n > 0) {
             bef_ctx.sent += size_t(n);
             if (bef_ctx.sent < bef_ctx.current->len) continue; // a short send is completed
+            ResultStore_Ack(BEF_PEER, bef_ctx.current->id);
             free(bef_ctx.current);
             bef_ctx.current = nullptr;
             return;
@@ -306,6 +352,21 @@ int Bef_init() {
         bef_ctx.watch = nullptr;
         bef_ctx.connected = 0;
     }
+    {
+        std::lock_guard<std::mutex> q(bef_MsgQ.lock);
+        for (BefMsg* m : bef_MsgQ.items)
+            free(m);
+        bef_MsgQ.items.clear();
+        bef_MsgQ.readUpTo = 0;
+        if (bef_MsgQ.watch) ResultStore_Unwatch(bef_MsgQ.watch);
+        // Each commit wakes the sender; the first (the store's start-up) also gives a
+        // forwarding that is on its cursor, so what comes while the server is down waits.
+        bef_MsgQ.watch = ResultStore_Watch([](int64_t) {
+            if (get_setting_share()->bef_enable == 1) ResultStore_Join(BEF_PEER);
+            kickSender();
+        });
+    }
+    if (get_setting_share()->bef_enable == 1) ResultStore_Join(BEF_PEER);
     Threads_AddSetup(LOOP_BEF, [] {
         std::lock_guard<std::mutex> g(bef_ctx.lock);
         if (get_setting_share()->bef_enable == 1) timerAddLocked();
@@ -313,44 +374,21 @@ int Bef_init() {
     return 0;
 }
 
-int Bef_PushMsgQ(int tdx, const uint8_t* frame, size_t len) {
-    if (!frame || len == 0) return -1;
-    DBG_LOG(DEBUG_FLAG_BEF, "Push asyncQ, on TDX,%d. ", tdx);
-    auto* m = static_cast<BefMsg*>(malloc(sizeof(BefMsg)));
-    if (!m) abort(); // allocation failure ends the process
-    int n = Bef_BuildMsg(tdx, frame, len, m->data);
-    if (n < 0) {
-        DBG_ERR("frame of %d bytes refused (tdx %d)", int(len), tdx);
-        free(m);
-        return -1;
-    }
-    m->len = uint32_t(n);
-    BefMsg* dropped = nullptr;
-    {
-        std::lock_guard<std::mutex> g(bef_MsgQ.lock);
-        if (bef_MsgQ.items.size() >= BEF_QUEUE_MAX) {
-            dropped = bef_MsgQ.items.front();
-            bef_MsgQ.items.pop_front();
-            ++bef_MsgQ.dropped;
-        }
-        bef_MsgQ.items.push_back(m);
-    }
-    if (dropped) {
-        DBG_ERR("forwarding queue full (%d), oldest message dropped", int(BEF_QUEUE_MAX));
-        free(dropped);
-    }
-    kickSender();
-    return 0;
-}
-
 int Bef_ProcMsgQ() {
     std::lock_guard<std::mutex> g(bef_ctx.lock);
     if (!bef_ctx.connected.load() || !bef_ctx.socket || bef_ctx.writeWait) return 1;
-    if (!bef_ctx.current) {
+    while (!bef_ctx.current) {
         std::lock_guard<std::mutex> q(bef_MsgQ.lock);
+        readRowsLocked();
         if (bef_MsgQ.items.empty()) return 1;
-        bef_ctx.current = bef_MsgQ.items.front();
+        BefMsg* m = bef_MsgQ.items.front();
         bef_MsgQ.items.pop_front();
+        if (m->len == 0) { // not forwarded: only its place in the order
+            ResultStore_Ack(BEF_PEER, m->id);
+            free(m);
+            continue;
+        }
+        bef_ctx.current = m;
         bef_ctx.sent = 0;
         bef_ctx.failures = 0;
         DBG_LOG(DEBUG_FLAG_BEF, "Pop asyncQ, send ...");
@@ -447,6 +485,7 @@ int Bef_ApplySetting(uint32_t enable, uint32_t serverIp, uint32_t port) {
     sh->bef_enable = enable;
     sh->bef_server_ip = serverIp;
     sh->bef_port = port;
+    if (enable == 1) ResultStore_Join(BEF_PEER); // from now on, results wait for the server
     closeLocked("Change setting");
     return 1;
 }
@@ -461,6 +500,5 @@ bool Bef_TimerArmed() {
 }
 
 size_t Bef_QueueLen() {
-    std::lock_guard<std::mutex> g(bef_MsgQ.lock);
-    return bef_MsgQ.items.size();
+    return ResultStore_Backlog(BEF_PEER);
 }

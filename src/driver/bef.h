@@ -1,5 +1,6 @@
-// Backup event forwarding: every fastening event frame, with the sending tool's index
-// inserted, is queued and sent in order to a server over one TCP client connection.
+// Backup event forwarding: the event frame of every result in the result store, with the
+// sending tool's index inserted, is sent in ID order to a server over one TCP client
+// connection; the store's cursor "bef" moves as each send completes.
 #pragma once
 
 #include <cstddef>
@@ -7,9 +8,9 @@
 
 constexpr size_t BEF_FRAME_MAX = 70; // largest event frame accepted
 constexpr size_t BEF_MSG_MAX = BEF_FRAME_MAX + 2;
-constexpr size_t BEF_FRAME_MIN = 9;      // header up to the byte count
-constexpr size_t BEF_QUEUE_MAX = 100000; // beyond this the oldest message is dropped
+constexpr size_t BEF_FRAME_MIN = 9; // header up to the byte count
 constexpr unsigned BEF_RECONNECT_SECONDS = 5;
+constexpr const char* BEF_PEER = "bef"; // the result store cursor of forwarding
 constexpr unsigned BEF_CONNECT_TIMEOUT_MS = 3000;
 // The server is not expected to send anything; beyond this many bytes on one link the
 // panel stops discarding, closes and reconnects at the next timer tick.
@@ -20,15 +21,15 @@ constexpr size_t BEF_RECV_LIMIT = 4096;
 // for a frame shorter than 9 or longer than 70 bytes.
 int Bef_BuildMsg(int tdx, const uint8_t* frame, size_t len, uint8_t out[BEF_MSG_MAX]);
 
-// Start-up: clears the connection state and registers the forwarding worker's set-up
-// (which arms the reconnect timer when forwarding is enabled).
+// Start-up: clears the connection state, watches the store's commits and registers the
+// forwarding worker's set-up (which arms the reconnect timer when forwarding is enabled).
+// Enabled, the forwarding keeps a cursor in the store from its first start on.
 int Bef_init();
-// Called by the fastening event channel for each valid frame while forwarding is on.
-// Returns 0 when queued, -1 when refused (no frame, empty, too short or too long).
-int Bef_PushMsgQ(int tdx, const uint8_t* frame, size_t len);
-// Sends (or goes on sending) the message at the head of the queue when connected, without
+// Sends (or goes on sending) the next row after the cursor when connected, without
 // waiting: a server that takes nothing is waited for on the forwarding loop, at most 3 s
-// twice, then the link is closed with "Send error". Always returns 1.
+// twice, then the link is closed with "Send error" (that row is not sent again). A row
+// without a frame, or with one that is too short or too long, is skipped (a debug line).
+// Always returns 1.
 int Bef_ProcMsgQ();
 void Bef_ConnectTimerAdd();
 void Bef_ConnectTimerDel();
@@ -41,4 +42,5 @@ int Bef_ApplySetting(uint32_t enable, uint32_t serverIp, uint32_t port);
 
 int Bef_IsConnected();
 bool Bef_TimerArmed();
+// Rows after the cursor (the message being sent included).
 size_t Bef_QueueLen();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "fasten_result.h"
+#include "resultstore.h"
 
 #include <cstdint>
 #include <ctime>
@@ -46,6 +47,10 @@ std::string EventLog_ScannerCode();
 // An empty line writes nothing: the tool gets its acknowledgement in the queue's order (a
 // result already in the log, sent again after a lost link).
 int EventLog_Queue(const std::string& line, int ackTdx);
+// The same with what the caller knows beyond the line, for the result store: once the
+// line is on disk the store gets it with a new tightening ID (loop "O"; the
+// acknowledgement never waits for that).
+int EventLog_Queue(const std::string& line, int ackTdx, ResultExtra extra);
 // Runs `task` once every line queued before it is written and acknowledged: at once on the
 // caller's thread when nothing is queued, else on the writer's loop in queue order. A
 // tool's event-output changes keep their order with the acknowledgements of its results,

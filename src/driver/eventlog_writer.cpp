@@ -8,6 +8,7 @@
 #include "eventlog_private.h"
 #include "ew_driver.h"
 #include "mbus.h"
+#include "resultstore.h"
 #include "setting.h"
 #include "threads.h"
 
@@ -30,6 +31,7 @@ struct LogItem {
     std::string line; // empty: nothing to write (an acknowledgement or a task only)
     int ackTdx;
     std::function<void()> task; // run in queue order, after the acknowledgements before it
+    ResultExtra extra;          // for the result store
 };
 
 struct EventLogWriterState {
@@ -72,8 +74,10 @@ std::string dayFileFor(const std::string& line, uint32_t location) {
 
 // Appends the lines to their day files, one write and one fdatasync per file. All or
 // nothing: on a failure every file touched is cut back to its former size, so a line is
-// never both in a file and in the spool. 0 or -1.
-int appendDurably(const std::vector<std::string>& lines, uint32_t location) {
+// never both in a file and in the spool. Once all are on disk the result store is handed
+// them, file by file (with `extras`, one per line, when the caller knows them). 0 or -1.
+int appendDurably(const std::vector<std::string>& lines, uint32_t location,
+                  std::vector<ResultExtra>* extras = nullptr) {
     if (lines.empty()) return 0;
     // Without the card mounted the folders would be made inside its empty mount point.
     if (location == 1 && !Common_MicroSdMounted()) {
@@ -84,15 +88,16 @@ int appendDurably(const std::vector<std::string>& lines, uint32_t location) {
         std::string path;
         int fd;
         off_t size;
+        size_t first, count; // the lines written there
+        off_t end;           // the file's size after them
     };
     std::vector<Touched> files;
     int rc = 0;
     for (size_t i = 0; i < lines.size() && rc == 0;) {
         std::string path = dayFileFor(lines[i], location), chunk;
-        size_t j = i;
-        while (j < lines.size() && dayFileFor(lines[j], location) == path)
-            chunk += lines[j++];
-        i = j;
+        const size_t first = i;
+        while (i < lines.size() && dayFileFor(lines[i], location) == path)
+            chunk += lines[i++];
         bool needHeader = false;
         int fd = EventLog_OpenDay(path, &needHeader, __func__);
         if (fd < 0) {
@@ -100,8 +105,9 @@ int appendDurably(const std::vector<std::string>& lines, uint32_t location) {
             break;
         }
         struct stat st;
-        files.push_back({path, fd, fstat(fd, &st) == 0 ? st.st_size : 0});
+        const off_t size = fstat(fd, &st) == 0 ? st.st_size : 0;
         if (needHeader) chunk.insert(0, EVENTLOG_HEADER);
+        files.push_back({path, fd, size, first, i - first, size + off_t(chunk.size())});
         if (EventLog_AppendWhole(fd, path, chunk) != 0) {
             DBG_ERR("%s write fail : %s", path.c_str(), strerror(errno));
             rc = -1;
@@ -116,6 +122,14 @@ int appendDurably(const std::vector<std::string>& lines, uint32_t location) {
         if (rc != 0 && (ftruncate(f->fd, f->size) != 0 || fdatasync(f->fd) != 0))
             DBG_ERR("cannot cut %s back, %s", f->path.c_str(), strerror(errno));
         close(f->fd);
+    }
+    for (size_t k = 0; rc == 0 && k < files.size(); ++k) {
+        std::vector<ResultWrittenLine> written(files[k].count);
+        for (size_t n = 0; n < files[k].count; ++n) {
+            written[n].line = lines[files[k].first + n];
+            if (extras) written[n].extra = std::move((*extras)[files[k].first + n]);
+        }
+        ResultStore_Written(files[k].path, files[k].end, std::move(written));
     }
     return rc;
 }
@@ -291,7 +305,8 @@ gboolean retryFired(gpointer) {
 // without the writer's loop, once a try is due), so an acknowledgement waits for one slice
 // of it at most, never for all of it. The GUI hears of lines spooled while the log fails
 // and of lines dropped.
-void logOrSpool(const std::vector<std::string>& lines, uint32_t location) {
+void logOrSpool(const std::vector<std::string>& lines, std::vector<ResultExtra>& extras,
+                uint32_t location) {
     if (spoolLength() > 0 && !Threads_GetContext(LOOP_EVENTLOG) &&
         std::chrono::steady_clock::now() >= writer.retryAt) {
         trySpool(location);
@@ -302,7 +317,7 @@ void logOrSpool(const std::vector<std::string>& lines, uint32_t location) {
         if (rc >= 0) spoolWritten(rc);
     }
     const bool behind = spoolLength() > 0;
-    if (!behind && appendDurably(lines, location) == 0) return;
+    if (!behind && appendDurably(lines, location, &extras) == 0) return;
     const uint64_t dropped = writer.dropped;
     spoolLines(lines, location);
     if (!behind) retryLater();
@@ -346,10 +361,14 @@ void runBatch() {
         std::lock_guard<std::mutex> g(writer.runLock);
         uint32_t location = get_setting_log()->path;
         std::vector<std::string> lines;
+        std::vector<ResultExtra> extras;
         lines.reserve(batch.size());
         for (auto& it : batch)
-            if (!it.line.empty()) lines.push_back(it.line);
-        logOrSpool(lines, location);
+            if (!it.line.empty()) {
+                lines.push_back(it.line);
+                extras.push_back(std::move(it.extra));
+            }
+        logOrSpool(lines, extras, location);
         for (auto& it : batch) {
             if (it.task) it.task();
             if (it.ackTdx < 0) continue;
@@ -423,7 +442,11 @@ int queueItem(LogItem item);
 } // namespace
 
 int EventLog_Queue(const std::string& line, int ackTdx) {
-    return queueItem({line, ackTdx, nullptr});
+    return queueItem({line, ackTdx, nullptr, {}});
+}
+
+int EventLog_Queue(const std::string& line, int ackTdx, ResultExtra extra) {
+    return queueItem({line, ackTdx, nullptr, std::move(extra)});
 }
 
 int EventLog_QueueTask(std::function<void()> task) {
@@ -437,7 +460,7 @@ int EventLog_QueueTask(std::function<void()> task) {
             return 0;
         }
     }
-    return queueItem({std::string(), -1, std::move(task)});
+    return queueItem({std::string(), -1, std::move(task), {}});
 }
 
 namespace {

@@ -12,6 +12,7 @@
 #include "job.h"
 #include "net.h"
 #include "operation.h"
+#include "opsrv.h"
 #include "setting.h"
 #include "share.h"
 #include "sound.h"
@@ -48,7 +49,8 @@ const char* const ew_event_name[EW_EVENT_COUNT] = {"update_discotools",
                                                    "update_devs",
                                                    "log_fail",
                                                    "plant_command",
-                                                   "op_connected"};
+                                                   "op_connected",
+                                                   "plant_dropped"};
 
 namespace {
 struct EwMsg {
@@ -176,6 +178,9 @@ void deliver(EwDriverSink* d, const EwMsg* m) {
     case EW_EVENT_OP_CONNECTED:
         d->TriggerOpConnected(w[0]);
         break;
+    case EW_EVENT_PLANT_DROPPED:
+        d->TriggerPlantDropped(m->text ? m->text : "");
+        break;
     default:
         Debug_WriteLog(1, "unknown ew event type (%d)", m->kind);
         break;
@@ -252,12 +257,14 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
     FtpServer_Init();
 
     Bef_init();
+    OpSrv_Init();
 
     Browser_Refresh_Drvs();
 
     Bst_Start(); // the tray worker: bst_init, then bst_main every 200 ms
 
     EventLog_StartWriter(); // a spool left by the last run is written first
+    ResultStore_Init();     // what the day files got after the store's last commit, first
 
     // The link and card monitors are opened by their own workers before their loops run,
     // and the network message queue is created on the access point's worker.
@@ -287,7 +294,8 @@ void EwDriver_SetDeviceObject(EwDriverSink* deviceObject) {
 }
 
 void EwDriver_Deinitialize() {
-    EventLog_Shutdown(); // every queued result reaches the file and its tool before exit
+    EventLog_Shutdown();    // every queued result reaches the file and its tool before exit
+    ResultStore_Shutdown(); // then the rows the log writer handed over
     ewDriver_MsgQ.deviceObject = nullptr;
 }
 
@@ -387,4 +395,9 @@ void EwDriver_PushMsgQ_PlantCommand(int32_t requestId, int32_t mid, int32_t arg,
 }
 void EwDriver_PushMsgQ_OpConnected(int32_t connected) {
     push(EW_EVENT_OP_CONNECTED, connected);
+}
+void EwDriver_PushMsgQ_PlantDropped(const char* text) {
+    char* copy = strdup(text ? text : "");
+    if (!copy) abort(); // allocation failure ends the process
+    push(EW_EVENT_PLANT_DROPPED, 0, 0, 0, 0, copy);
 }

@@ -27,7 +27,8 @@ enum EwEventKind {
     EW_EVENT_LOG_FAIL = 19,
     EW_EVENT_PLANT_COMMAND = 20,
     EW_EVENT_OP_CONNECTED = 21,
-    EW_EVENT_COUNT = 22
+    EW_EVENT_PLANT_DROPPED = 22,
+    EW_EVENT_COUNT = 23
 };
 
 extern const char* const ew_event_name[EW_EVENT_COUNT];
@@ -68,6 +69,9 @@ class EwDriverSink {
     }
     // The Open Protocol client's session began (1) or ended (0).
     virtual void TriggerOpConnected(int32_t connected) { (void)connected; }
+    // The result store's bound dropped results a plant peer had not received; the text
+    // tells the operator how many and whose.
+    virtual void TriggerPlantDropped(const char* text) { (void)text; }
 };
 
 // Start-up of the driver layer in its fixed order; takes the device object.
@@ -122,3 +126,4 @@ void EwDriver_PushMsgQ_LogFail();
 void EwDriver_PushMsgQ_PlantCommand(int32_t requestId, int32_t mid, int32_t arg,
                                     const char* text); // copies the text (may be null)
 void EwDriver_PushMsgQ_OpConnected(int32_t connected);
+void EwDriver_PushMsgQ_PlantDropped(const char* text); // copies the text

@@ -200,7 +200,6 @@ gboolean fastening_event_cb(GIOChannel*, GIOCondition cond, gpointer) {
     if (error && (status == 1 || status == 2))
         if (OperationToolErrorHook hook = toolErrorHook.load()) hook(tdx, error);
     EwDriver_PushMsgQ_RecvBackupData(tdx);
-    if (get_setting_share()->bef_enable) Bef_PushMsgQ(tdx, frame, size_t(len));
     return parked ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
 }
 
@@ -348,6 +347,14 @@ int Operation_TakeEvent(int tdx, FastenResult* out) {
         if (ret == 0 && !fresh) ret = 1;
     }
     return ret;
+}
+
+int Operation_LastTakenFrame(int tdx, uint8_t* buf, size_t cap) {
+    RegToolsLock g;
+    RegToolRecord* rec = ToolManager_RegTool(tdx);
+    if (!rec || !buf || rec->evLast.len == 0 || rec->evLast.len > cap) return -1;
+    memcpy(buf, rec->evLast.bytes, rec->evLast.len);
+    return int(rec->evLast.len);
 }
 
 int Operation_QueuedEvents(int tdx) {

@@ -56,6 +56,9 @@ int fastening_event_disable(int tdx);
 // the last read again when none is waiting. 0 for a new result, 1 for the last one again,
 // -1 when the tool never sent one.
 int Operation_TakeEvent(int tdx, FastenResult* out);
+// The frame of the event Operation_TakeEvent last gave for the tool, as the event channel
+// normalised it, into `buf`: its length, or -1 (no such tool, none taken, `cap` too small).
+int Operation_LastTakenFrame(int tdx, uint8_t* buf, size_t cap);
 // Number of results waiting for the screens.
 int Operation_QueuedEvents(int tdx);
 // Reads 2900/2901 and returns the pending stored events (0 for a bad or unconnected tool).

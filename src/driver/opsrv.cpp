@@ -128,8 +128,7 @@ gboolean writable(GSocket*, GIOCondition, gpointer) {
     dropSource(opsrv.outSource);
     opFlush();
     // Results sent without acknowledgement go on once the socket took the last ones.
-    if (opsrv.client && opsrv.tx.empty() && opsrv.results.on && opsrv.results.noAck)
-        pumpResults();
+    if (opsrv.client && opsrv.tx.empty() && opsrv.results.on && opsrv.results.noAck) pumpResults();
     return G_SOURCE_REMOVE;
 }
 
@@ -231,7 +230,8 @@ void pumpResults() {
             if (n < 0) DBG_ERR("result store read after %lld fail", (long long)opsrv.fetchedUpTo);
             if (n <= 0 || rows.empty()) return; // the store's watch wakes us for new ones
             opsrv.fetchedUpTo = rows.back().id;
-            for (StoredResult& r : rows) opsrv.ahead.push_back(std::move(r));
+            for (StoredResult& r : rows)
+                opsrv.ahead.push_back(std::move(r));
         }
         StoredResult r = std::move(opsrv.ahead.front());
         opsrv.ahead.pop_front();
@@ -472,8 +472,7 @@ gboolean readable(GSocket* sock, GIOCondition, gpointer) {
         }
         armIdle();
         if (r.status == OP_FRAME_ERROR) {
-            DBG_ERR("malformed telegram (MID %04d), %d bytes dropped", r.replyMid,
-                    int(r.consumed));
+            DBG_ERR("malformed telegram (MID %04d), %d bytes dropped", r.replyMid, int(r.consumed));
             opReply(r.replyMid, r.error);
             continue;
         }
@@ -495,7 +494,8 @@ void closeSession(const char* reason) {
     streamReset(opsrv.results);
     streamReset(opsrv.idents);
     streamReset(opsrv.alarms);
-    for (auto& [id, p] : opsrv.pending) dropSource(p.timer);
+    for (auto& [id, p] : opsrv.pending)
+        dropSource(p.timer);
     opsrv.pending.clear();
     opsrv.ahead.clear();
     if (opsrv.started) { // before the close, so the client never sees a stale status
@@ -627,11 +627,29 @@ int OpSrv_Start(const OpSrvStore& store) {
     return 0;
 }
 
+int OpSrv_Init() {
+    OpSrvStore s;
+    s.read = ResultStore_Read;
+    s.get = ResultStore_Get;
+    s.cursor = ResultStore_Cursor;
+    s.ack = ResultStore_Ack;
+    // The store's first call (its start-up) comes before any result: the cursor is set then.
+    s.watch = [](std::function<void(int64_t)> fn) {
+        return ResultStore_Watch([fn = std::move(fn)](int64_t lastId) {
+            if (get_setting_plant()->op_enable) ResultStore_Join(OP_PEER);
+            fn(lastId);
+        });
+    };
+    s.unwatch = ResultStore_Unwatch;
+    return OpSrv_Start(s);
+}
+
 int OpSrv_ApplySetting(uint32_t enable, uint32_t port) {
     SettingPlant* pl = get_setting_plant();
     if (pl->op_enable == enable && pl->op_port == port) return 0;
     pl->op_enable = enable;
     pl->op_port = port;
+    if (enable) ResultStore_Join(OP_PEER); // from now on, results wait for the client
     Threads_RunSync(LOOP_OPSRV, applyOnLoop);
     return 1;
 }

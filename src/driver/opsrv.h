@@ -33,9 +33,12 @@ struct OpSrvTimeouts {
 
 constexpr const char* OP_PEER = "op"; // the store cursor of this peer
 constexpr int OP_ACK_RESENDS = 3;
-constexpr size_t OP_TX_LIMIT = 1 << 20; // a client that reads nothing is dropped beyond this
+constexpr size_t OP_TX_LIMIT = 1 << 20;  // a client that reads nothing is dropped beyond this
 constexpr int OP_ALARM_LINK_LOST = 9000; // + the tool's number (1..8)
 
+// Driver start-up: OpSrv_Start over the result store. A client of a server switched on for
+// the first time is sent the results from then on, not the store's history.
+int OpSrv_Init();
 // Start-up with a store: installs the hooks of the barcode reader, the fastening channel
 // and the tool registry and, on loop "P", watches the store and listens when "open
 // protocol" is on. Returns 0.

@@ -46,13 +46,16 @@ struct ResultWrittenLine {
 int ResultStore_ParseLine(const char* text, size_t len, StoredResult* out);
 
 // Driver start-up: registers the store's set-up on loop "O" (open or create the database,
-// then take in the lines the day files got after the last row stored, in order).
+// then take in the lines the day files got after the last row stored, in order). Once the
+// worker threads run, the set-up runs on the loop at once and the call waits for it.
 int ResultStore_Init();
 // From the log writer (loop "N") after `lines` reached the day file `path` durably; `end`
 // is the file's size after them. Queued to loop "O"; never waits on SQLite.
 void ResultStore_Written(const std::string& path, off_t end, std::vector<ResultWrittenLine> lines);
 // Waits until everything handed before the call is committed (shutdown, tests).
 void ResultStore_Flush();
+// At exit, after the log writer's: Flush, then the connections are closed (Init may open
+// the store again, in another data home for one).
 void ResultStore_Shutdown();
 
 int64_t ResultStore_LastId();
@@ -71,3 +74,12 @@ size_t ResultStore_Backlog(const char* peer);
 // Returns a handle for ResultStore_Unwatch.
 int ResultStore_Watch(std::function<void(int64_t lastId)> fn);
 void ResultStore_Unwatch(int handle);
+
+// The start-up has opened the store (reads before it find nothing).
+bool ResultStore_Ready();
+// A peer's first delivery starts at the newest row (a peer switched on later is not sent
+// the history); a peer with a cursor keeps it. 0, or -1 before the store is open.
+int ResultStore_Join(const char* peer);
+// Test seam: called on loop "O" with 0 just before each commit of rows and with 1 after
+// it, with the newest id of the commit.
+void ResultStore_SetCommitHook(std::function<void(int phase, int64_t lastId)> fn);

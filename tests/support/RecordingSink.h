@@ -65,6 +65,9 @@ class RecordingSink : public EwDriverSink {
         if (*text) events.back() += std::string(" ") + text;
     }
     void TriggerOpConnected(int32_t c) override { add("op_connected", c); }
+    void TriggerPlantDropped(const char* text) override {
+        events.push_back(std::string("plant_dropped ") + text);
+    }
 
   private:
     size_t drained_ = 0, taken_ = 0;

@@ -1,6 +1,9 @@
-// Backup event forwarding against a real TCP server on 127.0.0.1 started by the test.
+// Backup event forwarding against a real TCP server on 127.0.0.1 started by the test; the
+// results reach it through the log writer and the result store, as the panel's do.
 #include "TcpServer.h"
 #include "bef.h"
+#include "eventlog.h"
+#include "resultstore.h"
 #include "unit_common.h"
 
 using namespace std::chrono;
@@ -27,9 +30,12 @@ std::vector<uint8_t> eventFrame(size_t len = 70, uint8_t seed = 0) {
     return f;
 }
 
+constexpr size_t kMany = 100000; // far more than the socket buffers hold
+
 struct BefTest : ::testing::Test {
     TestEnv env;
     LogCapture log;
+    RecordingSink sink;
     void start(uint32_t enable, uint16_t port) {
         load_setting();
         Debug_GetFlag()[DEBUG_FLAG_BEF].store(1);
@@ -37,10 +43,33 @@ struct BefTest : ::testing::Test {
         sh->bef_enable = enable;
         sh->bef_server_ip = kLoopback;
         sh->bef_port = port;
+        EwDriver_SetDeviceObject(&sink);
+        EventLog_SetAckWriter([](int) { return 0; });
         Bef_init();
         Threads_Init();
+        ResultStore_Init();
     }
-    void TearDown() override { Bef_ApplySetting(0, 0, 0); }
+    // A result of tool `tdx` with its event frame (none: a line taken back from the log),
+    // logged by the writer; `wait` until the store has it.
+    static void push(int tdx, const std::vector<uint8_t>& frame, bool wait = true) {
+        ResultExtra e;
+        e.tdx = tdx;
+        e.frame = frame;
+        struct tm now;
+        Common_LocalTime(&now);
+        FastenResult r{.Status = 1};
+        EventLog_Queue(EventLog_FormatLine(now, "", "", "-", "t", r), -1, std::move(e));
+        if (wait) flush();
+    }
+    static void flush() {
+        EventLog_Flush();
+        ResultStore_Flush();
+    }
+    void TearDown() override {
+        Bef_ApplySetting(0, 0, 0);
+        ResultStore_Shutdown();
+        EventLog_SetAckWriter(nullptr);
+    }
 };
 } // namespace
 
@@ -71,17 +100,19 @@ TEST(BefMessage, Boundaries) {
 TEST_F(BefTest, FrameArrivesWithToolIndex) {
     TcpServer server;
     start(0, server.port());
-    EXPECT_EQ(Bef_PushMsgQ(3, nullptr, 70), -1);
-    EXPECT_EQ(Bef_PushMsgQ(3, eventFrame().data(), 0), -1);
-    EXPECT_EQ(Bef_PushMsgQ(3, eventFrame(71).data(), 71), -1) << "too long frames are refused";
-    EXPECT_EQ(Bef_QueueLen(), 0u);
+    push(3, {});
+    push(3, eventFrame(71)); // too long
+    EXPECT_EQ(Bef_QueueLen(), 2u);
     ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
     EXPECT_TRUE(log.contains("Connect success !! "));
     auto f = eventFrame();
-    ASSERT_EQ(Bef_PushMsgQ(3, f.data(), f.size()), 0);
+    push(3, f);
     ASSERT_TRUE(server.waitBytes(72));
+    ASSERT_TRUE(WaitUntil([] { return Bef_QueueLen() == 0; })) << "each row's cursor moved";
+    EXPECT_TRUE(log.contains("result 1 has no frame, not forwarded"));
+    EXPECT_TRUE(log.contains("frame of 71 bytes refused (tdx 3)"));
     std::string d = server.data();
-    ASSERT_EQ(d.size(), 72u);
+    ASSERT_EQ(d.size(), 72u) << "only the frame that fits";
     EXPECT_EQ(uint8_t(d[9]), 0x03);
     EXPECT_EQ(uint8_t(d[10]), 0x00);
     EXPECT_EQ(uint8_t(d[5]), f[5] + 2);
@@ -99,7 +130,8 @@ TEST_F(BefTest, ResultsQueuedWhileDownArriveInOrder) {
     start(0, port);
     EXPECT_EQ(Bef_ConnectTimerCallback(), 0) << "nobody listens yet";
     for (uint8_t i = 0; i < 20; ++i)
-        ASSERT_EQ(Bef_PushMsgQ(i, eventFrame(40, i).data(), 40), 0);
+        push(i, eventFrame(40, i), false);
+    flush();
     EXPECT_EQ(Bef_QueueLen(), 20u) << "nothing is sent without a connection";
     TcpServer server; // new port, so point the settings at it and reconnect
     Bef_ApplySetting(0, kLoopback, server.port());
@@ -132,7 +164,7 @@ TEST_F(BefTest, ServerClosingGivesRecvFinAndReconnectAfterFiveSeconds) {
     EXPECT_LE(gap, 7500);
     auto f = eventFrame();
     ASSERT_TRUE(WaitUntil([] { return Bef_IsConnected() == 1; }, seconds(30)));
-    Bef_PushMsgQ(1, f.data(), f.size());
+    push(1, f);
     EXPECT_TRUE(server.waitBytes(72));
 }
 
@@ -151,7 +183,7 @@ TEST_F(BefTest, ChangingOnlyThePortReconnectsThereUnchangedDoesNothingAndOffStay
     ASSERT_TRUE(b.waitAccepts(1, seconds(30)));
     auto f = eventFrame();
     ASSERT_TRUE(WaitUntil([] { return Bef_IsConnected() == 1; }, seconds(30)));
-    Bef_PushMsgQ(2, f.data(), f.size());
+    push(2, f);
     EXPECT_TRUE(b.waitBytes(72));
     EXPECT_EQ(a.data().size(), 0u);
     EXPECT_EQ(a.accepts(), 1);
@@ -160,34 +192,50 @@ TEST_F(BefTest, ChangingOnlyThePortReconnectsThereUnchangedDoesNothingAndOffStay
     EXPECT_EQ(Bef_IsConnected(), 0);
     EXPECT_FALSE(Bef_TimerArmed());
     // Switching off keeps what is queued.
-    Bef_PushMsgQ(0, eventFrame().data(), 70);
+    push(0, eventFrame());
     EXPECT_EQ(Bef_QueueLen(), 1u);
     ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
     EXPECT_TRUE(b.waitBytes(2 * 72));
 }
 
-TEST_F(BefTest, BoundDropsTheOldest) {
-    start(0, 1);
-    for (size_t i = 0; i <= BEF_QUEUE_MAX; ++i) {
-        auto f = eventFrame(13);
-        f[9] = uint8_t(i);
-        f[10] = uint8_t(i >> 8);
-        f[11] = uint8_t(i >> 16);
-        ASSERT_EQ(Bef_PushMsgQ(0, f.data(), f.size()), 0);
+TEST_F(BefTest, TheStoreBoundDropsTheOldestSaysSoAndMovesTheCursor) {
+    uint16_t port;
+    {
+        TcpServer probe;
+        port = probe.port();
     }
-    EXPECT_EQ(Bef_QueueLen(), BEF_QUEUE_MAX);
-    EXPECT_EQ(log.count("oldest message dropped"), 1u);
+    start(1, port); // on, and the server is down
+    const size_t bound = 50, made = 60;
+    get_setting_plant()->store_size = bound;
+    for (size_t i = 0; i < made; ++i) {
+        auto f = eventFrame(13);
+        f[11] = uint8_t(i);
+        push(0, f, false);
+    }
+    flush();
+    EXPECT_EQ(Bef_QueueLen(), bound);
+    EXPECT_EQ(ResultStore_Cursor("bef"), int64_t(made - bound));
+    int said = 0; // the operator is told of every result dropped, maybe over a few commits
+    for (const std::string& m : sink.drain()) {
+        int n = 0;
+        if (sscanf(m.c_str(),
+                   "plant_dropped Plant results dropped: %d results of bef were not "
+                   "delivered.",
+                   &n) == 1)
+            said += n;
+    }
+    EXPECT_EQ(said, int(made - bound));
+    EXPECT_TRUE(log.contains("results not delivered to bef dropped"));
     TcpServer server;
-    Bef_ApplySetting(0, kLoopback, server.port());
+    Bef_ApplySetting(1, kLoopback, server.port());
     ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
-    ASSERT_TRUE(server.waitBytes(15 * BEF_QUEUE_MAX, milliseconds(60000)));
+    ASSERT_TRUE(server.waitBytes(15 * bound));
     std::string d = server.data();
-    auto seq = [&](size_t k) {
-        const uint8_t* p = reinterpret_cast<const uint8_t*>(d.data()) + 15 * k + 11;
-        return size_t(p[0]) | size_t(p[1]) << 8 | size_t(p[2]) << 16;
-    };
-    EXPECT_EQ(seq(0), 1u) << "message 0 was dropped";
-    EXPECT_EQ(seq(BEF_QUEUE_MAX - 1), BEF_QUEUE_MAX);
+    for (size_t k = 0; k < bound; ++k)
+        EXPECT_EQ(uint8_t(d[15 * k + 13]), made - bound + k) << "the oldest went, in order";
+    ASSERT_TRUE(WaitUntil([&] { return ResultStore_Cursor("bef") == int64_t(made); }));
+    push(0, eventFrame(13));
+    EXPECT_EQ(ResultStore_LastId(), int64_t(made + 1)) << "no ID used again after pruning";
 }
 
 // A GUI call (apply, close) returns well within one send limit (3 s) while the sender waits.
@@ -202,9 +250,10 @@ TEST_F(BefTest, StalledServerFailsOneMessageTwiceAndNeverHoldsTheGui) {
     start(0, server.port());
     ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
     auto f = eventFrame();
-    const size_t pushed = BEF_QUEUE_MAX; // far more than the socket buffers hold
+    const size_t pushed = kMany;
     for (size_t i = 0; i < pushed; ++i)
-        Bef_PushMsgQ(0, f.data(), f.size());
+        push(0, f, false);
+    flush();
     // Filling the socket buffers takes thousands of sends: long under emulation (arm64 run).
     ASSERT_TRUE(log.waitFor("send waits for the server", 1, 180000));
     EXPECT_TRUE(returnsPromptly([&] { Bef_ApplySetting(0, kLoopback, server.port()); }));
@@ -219,7 +268,7 @@ TEST_F(BefTest, StalledServerFailsOneMessageTwiceAndNeverHoldsTheGui) {
     EXPECT_LT(left, pushed);
 
     // A close from the screen while the sender waits: prompt, and the message cut short
-    // goes back to the head of the queue.
+    // stays after the cursor, to be sent first on the next link.
     ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
     log.clear();
     // Filling the socket buffers takes thousands of sends: long under emulation (arm64 run).
@@ -228,7 +277,7 @@ TEST_F(BefTest, StalledServerFailsOneMessageTwiceAndNeverHoldsTheGui) {
     EXPECT_TRUE(returnsPromptly([] { Bef_CloseServerStream("Change setting"); }));
     EXPECT_EQ(Bef_IsConnected(), 0);
     if (log.count("try 2 of 2") == 0) { // the wait had not run out meanwhile
-        EXPECT_EQ(Bef_QueueLen(), before + 1);
+        EXPECT_EQ(Bef_QueueLen(), before);
     }
 }
 

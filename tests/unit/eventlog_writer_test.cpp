@@ -93,7 +93,32 @@ TEST(EventLogQuoting, FieldsWithSeparatorsQuotedOthersAsTheyAreAndTheFaultSeamsC
         EXPECT_EQ(f[4], c.tool);
         EXPECT_EQ(f[13], "4");
         EXPECT_EQ(f[18], "");
+        // The store reads the same texts back from the line.
+        StoredResult r;
+        ASSERT_EQ(ResultStore_ParseLine(l.data(), l.size(), &r), 0);
+        EXPECT_EQ(r.time, "2026-12-06 10:00:00");
+        EXPECT_EQ(r.job, c.job);
+        EXPECT_EQ(r.step, c.step);
+        EXPECT_EQ(r.barcode, c.barcode);
+        EXPECT_EQ(r.tool, c.tool);
+        EXPECT_EQ(r.screw, 4);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.extra.tdx, -1);
+        EXPECT_NE(ResultStore_ParseLine(l.data(), l.size() - 1, &r), 0) << "a torn line";
     }
+    FastenResult big = result(65535);
+    big.TargetTorque = 65535;
+    big.ConvTorque = 1234;
+    const std::string l = EventLog_FormatLine(day(2026, 12, 6), "j", "s", "-", "t", big);
+    StoredResult r;
+    ASSERT_EQ(ResultStore_ParseLine(l.data(), l.size(), &r), 0);
+    EXPECT_EQ(r.targetTorque, 65535);
+    EXPECT_EQ(r.torque, 1234);
+    EXPECT_EQ(r.screw, 65535);
+    for (std::string bad :
+         {std::string(EVENTLOG_HEADER), l.substr(0, l.size() - 2) + "\n", l.substr(0, 30),
+          std::string("2026-12-06 10:00:00,\"a,b,s,-,t,\n"), l.substr(0, l.size() - 1) + ",\n"})
+        EXPECT_NE(ResultStore_ParseLine(bad.data(), bad.size(), &r), 0) << bad;
     // The fault seam: the prefix, the error and the operations choose what fails.
     TestEnv env;
     struct {

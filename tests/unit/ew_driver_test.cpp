@@ -65,6 +65,11 @@ TEST_F(EwDriverTest, EveryKindReachesItsMethodWithPayload) {
         {[] { EwDriver_PushMsgQ_PlantCommand(7, 50, 0, "VIN-9"); }, "plant_command 7 50 0 VIN-9"},
         {[] { EwDriver_PushMsgQ_PlantCommand(8, 38, 12, nullptr); }, "plant_command 8 38 12"},
         {[] { EwDriver_PushMsgQ_OpConnected(1); }, "op_connected 1"},
+        {[] {
+             EwDriver_PushMsgQ_PlantDropped("Plant results dropped: 3 results of op were not "
+                                            "delivered.");
+         },
+         "plant_dropped Plant results dropped: 3 results of op were not delivered."},
     };
     std::vector<std::string> expect;
     for (const auto& [post, event] : posts) { // all posted before the one drain

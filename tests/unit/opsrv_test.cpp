@@ -1,5 +1,6 @@
 // The Open Protocol server on a loopback port, against a small client that writes and reads
 // telegrams as the public description lays them out (length, MID, revision, blanks, NUL).
+#include "OpClient.h"
 #include "opframe.h"
 #include "opsrv.h"
 #include "resultstore.h"
@@ -73,62 +74,6 @@ struct FakeStore {
     }
 };
 
-struct Telegram {
-    int mid = -1; // -1: the server closed, -2: nothing within the deadline
-    std::string data;
-};
-
-struct Client {
-    int fd = -1;
-    std::string buf;
-    explicit Client(int port) {
-        fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(uint16_t(port));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    }
-    ~Client() { close(fd); }
-    void raw(const std::string& bytes) {
-        ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
-    }
-    void send(int mid, int rev = 1, const std::string& data = "", char noAck = ' ') {
-        char h[32];
-        snprintf(h, sizeof h, "%04zu%04d%03d%c        ", 20 + data.size(), mid, rev, noAck);
-        raw(std::string(h) + data + std::string(1, '\0'));
-    }
-    // The next telegram: its length field must count what came before its NUL.
-    Telegram next() {
-        for (;;) {
-            size_t nul = buf.find('\0');
-            if (nul != std::string::npos) {
-                Telegram t;
-                EXPECT_EQ(std::to_string(nul), std::to_string(std::stoi(buf.substr(0, 4))));
-                t.mid = std::stoi(buf.substr(4, 4));
-                t.data = buf.substr(20, nul - 20);
-                buf.erase(0, nul + 1);
-                return t;
-            }
-            pollfd p{fd, POLLIN, 0};
-            if (poll(&p, 1, 20000) <= 0) return {-2, ""};
-            char b[4096];
-            ssize_t n = recv(fd, b, sizeof b, 0);
-            if (n <= 0) return {-1, ""};
-            buf.append(b, size_t(n));
-        }
-    }
-    std::string expect(int mid) {
-        Telegram t = next();
-        EXPECT_EQ(t.mid, mid) << t.data;
-        return t.data;
-    }
-    void start() {
-        send(1, 1);
-        expect(2);
-    }
-};
-
 struct OpSrvTest : ::testing::Test {
     TestEnv env;
     LogCapture log;
@@ -159,7 +104,7 @@ struct OpSrvTest : ::testing::Test {
 } // namespace
 
 TEST_F(OpSrvTest, SessionRevisionsSecondClientKeepAliveMalformedAndStop) {
-    Client c(OpSrv_BoundPort());
+    OpClient c(OpSrv_BoundPort());
     c.send(60);
     EXPECT_EQ(c.expect(4), "006079"); // not in a session yet
     c.send(1, 4);
@@ -171,7 +116,7 @@ TEST_F(OpSrvTest, SessionRevisionsSecondClientKeepAliveMalformedAndStop) {
     c.send(1, 1);
     EXPECT_EQ(c.expect(4), "000196");
     {
-        Client second(OpSrv_BoundPort());
+        OpClient second(OpSrv_BoundPort());
         EXPECT_EQ(second.expect(4), "000196");
         EXPECT_EQ(second.next().mid, -1);
     }
@@ -193,7 +138,7 @@ TEST_F(OpSrvTest, SessionRevisionsSecondClientKeepAliveMalformedAndStop) {
 
 TEST_F(OpSrvTest, IdleSessionIsClosed) {
     OpSrv_SetTimeouts({50, 10000, 5000});
-    Client c(OpSrv_BoundPort());
+    OpClient c(OpSrv_BoundPort());
     c.start();
     EXPECT_EQ(c.next().mid, -1);
     EXPECT_TRUE(sink.waitFor("op_connected 0"));
@@ -201,9 +146,10 @@ TEST_F(OpSrvTest, IdleSessionIsClosed) {
 }
 
 TEST_F(OpSrvTest, ResultsInOrderResentThenClosedAndCaughtUpAfterReconnect) {
-    for (int64_t id = 1; id <= 3; ++id) store.add(id);
+    for (int64_t id = 1; id <= 3; ++id)
+        store.add(id);
     {
-        Client c(OpSrv_BoundPort());
+        OpClient c(OpSrv_BoundPort());
         c.start();
         c.send(60, 1);
         EXPECT_EQ(c.expect(5), "0060");
@@ -214,7 +160,7 @@ TEST_F(OpSrvTest, ResultsInOrderResentThenClosedAndCaughtUpAfterReconnect) {
         }
         EXPECT_TRUE(WaitUntil([&] { return store.acked() == 3; }));
         OpSrv_SetTimeouts({15000, 50, 5000});
-        store.add(4); // the watch wakes the sender
+        store.add(4);                                  // the watch wakes the sender
         for (int i = 0; i < 1 + OP_ACK_RESENDS; ++i) { // sent, then resent three times
             std::string d = c.expect(61);
             EXPECT_EQ(d.substr(d.size() - 12), "230000000004");
@@ -223,7 +169,7 @@ TEST_F(OpSrvTest, ResultsInOrderResentThenClosedAndCaughtUpAfterReconnect) {
         EXPECT_EQ(store.acked(), 3);
     }
     OpSrv_SetTimeouts({15000, 10000, 5000});
-    Client c(OpSrv_BoundPort());
+    OpClient c(OpSrv_BoundPort());
     c.start();
     c.send(60, 2);
     EXPECT_EQ(c.expect(5), "0060");
@@ -246,7 +192,7 @@ TEST_F(OpSrvTest, ResultsInOrderResentThenClosedAndCaughtUpAfterReconnect) {
 
 TEST_F(OpSrvTest, CommandsAnsweredByTheGui) {
     OpSrv_SetTimeouts({15000, 10000, 50});
-    Client c(OpSrv_BoundPort());
+    OpClient c(OpSrv_BoundPort());
     c.start();
     c.send(42);
     OpSrv_CommandDone(command("42 0"), 0);
@@ -263,7 +209,7 @@ TEST_F(OpSrvTest, CommandsAnsweredByTheGui) {
 }
 
 TEST_F(OpSrvTest, IdentifiersAndAlarmsOneAtATime) {
-    Client c(OpSrv_BoundPort());
+    OpClient c(OpSrv_BoundPort());
     c.start();
     c.send(51);
     EXPECT_EQ(c.expect(5), "0051");

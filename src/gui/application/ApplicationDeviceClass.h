@@ -15,6 +15,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPair>
 #include <QString>
 #include <QVector>
 #include <cstdint>
@@ -74,6 +75,12 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // A result line could not be written to the log (it went to the spool): screens show
     // "Error" / "Logging failed", one dialog at a time.
     SystemEvent LogFailEvent;
+    // A plant system's command (UnitPlantCommand), answered with PlantCommandDone.
+    SystemEvent PlantCommandEvent;
+    // A plant peer connected or went away.
+    SystemEvent PlantStateEvent;
+    // The result store dropped results a peer had not received (UnitPlantCommand's Text).
+    SystemEvent PlantDroppedEvent;
 
     // ---- family: driver events (DeviceEvents.cpp) ----
     void UpdateDiscotools() override;
@@ -97,6 +104,10 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     void TriggerBstCommFail(int32_t failed) override;
     void TriggerUpdateDevs() override;
     void TriggerLogFail() override;
+    void TriggerPlantCommand(int32_t requestId, int32_t mid, int32_t arg,
+                             const char* text) override;
+    void TriggerOpConnected(int32_t connected) override;
+    void TriggerPlantDropped(const char* text) override;
 
     // ---- family: shell state (DeviceShell.cpp) ----
     int32_t OnGetCurrTdx();
@@ -455,6 +466,18 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     int32_t BefApplySetting(bool enable, uint32_t address, uint32_t port);
     void BefCloseServerStream(const QString& reason);
     bool BefIsConnected();
+
+    // ---- family: plant side (DevicePlant.cpp) ----
+    // The share screen's Open Protocol apply: 0 unchanged, 1 stored and restarted.
+    int32_t OpApplySetting(bool enable, uint32_t port);
+    // A plant peer is connected now (the status bar's icon).
+    bool PlantConnected();
+    // Results each enabled peer has not acknowledged yet, by the peer's short name.
+    QList<QPair<QString, int32_t>> PlantBacklog();
+    // The answer to a PlantCommandEvent: 0 done, else the peer's error code.
+    void PlantCommandDone(int32_t requestId, int32_t code);
+    // A plant system's identifier, taken as a scan is.
+    void PlantIdentifier(const QString& code);
 
     // ---- family: storage and files (DeviceStorage.cpp) ----
     // Figures of the file system holding `path` ("/media/..." under the sysroot).

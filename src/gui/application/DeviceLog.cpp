@@ -5,7 +5,9 @@
 #include "debug.h"
 #include "eventlog.h"
 #include "job.h"
+#include "operation.h"
 #include "setting.h"
+#include "tools.h"
 
 #include <cstring>
 #include <string>
@@ -31,6 +33,36 @@ LogTexts logTexts(int32_t jdx, int32_t sdx, int32_t tdx, const FastenResult& rec
     t.tool = EventLog_ToolName(tdx);
     return t;
 }
+
+// What the result store keeps beside the line: the positions, and the sending tool's
+// frame when the one it last gave is this record's (a stored result sent again may not be).
+ResultExtra logExtra(int32_t jdx, int32_t sdx, int32_t tdx, int32_t ackTdx,
+                     const FastenResult& record) {
+    ResultExtra e;
+    e.jobIndex = jdx;
+    e.stepIndex = sdx;
+    const int32_t sender = ackTdx >= 0 ? ackTdx : tdx;
+    e.tdx = sender;
+    ToolView view;
+    if (ToolManager_GetToolView(sender, &view) == 0) e.unit = int(view.torqueUnit);
+    // The step's batch: its screws, and the screw the tool counts this result as.
+    if (const StepRecord* s = sdx >= 0 ? job_step(sdx) : nullptr;
+        s && step_type(*s) == STEP_FASTENING) {
+        StepFasten f;
+        step_get_fasten(*s, &f);
+        if (f.screws > 0) {
+            e.batchSize = int(f.screws);
+            e.batchCount = record.ScrewNo;
+        }
+    }
+    uint8_t frame[320]; // a Modbus/TCP frame at most
+    const int n = Operation_LastTakenFrame(sender, frame, sizeof frame);
+    FastenResult decoded;
+    if (n > 0 && Operation_DecodeFrame(frame, n, &decoded) == 0 &&
+        SameFastenResult(decoded, record))
+        e.frame.assign(frame, frame + n);
+    return e;
+}
 } // namespace
 
 int32_t ApplicationDeviceClass::WriteEventLog(int32_t jdx, int32_t sdx, int32_t tdx,
@@ -51,7 +83,7 @@ int32_t ApplicationDeviceClass::LogAndAcknowledge(int32_t jdx, int32_t sdx, int3
     Common_LocalTime(&now);
     std::string line = EventLog_FormatLine(now, t.job.c_str(), t.step.c_str(), t.barcode.c_str(),
                                            t.tool.c_str(), record);
-    return EventLog_Queue(line, ackTdx);
+    return EventLog_Queue(line, ackTdx, logExtra(jdx, sdx, tdx, ackTdx, record));
 }
 
 int32_t ApplicationDeviceClass::AcknowledgeResend(int32_t tdx) {

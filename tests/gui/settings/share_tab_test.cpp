@@ -3,7 +3,13 @@
 // pending restarts when the operator leaves are the settings screen's test.
 #include "ChildProcess.h"
 #include "NetworkTabFixture.h"
+#include "opsrv.h"
 #include "page/settings/PageSettingShare.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <csignal>
 
@@ -152,6 +158,48 @@ TEST_F(ShareTabTest, ForwardingApply) {
         EXPECT_EQ(fileSetting().share.bef_port, 0u) << "written when the screens are left";
     }
     dev->BefApplySetting(false, 0, 0);
+}
+
+// The Open Protocol server: a port it cannot listen on is refused, an applied change moves
+// the listener at once, switched off it listens no more.
+TEST_F(ShareTabTest, OpenProtocolApply) {
+    const int free = [] {
+        const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        socklen_t len = sizeof a;
+        bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+        close(s);
+        return int(ntohs(a.sin_port));
+    }();
+    struct Case {
+        const char* what;
+        bool tapSwitch;
+        std::string port; // entered, "": as shown
+        const char* dialog;
+        uint32_t enableAfter, portAfter;
+        int listening;
+    } cases[] = {
+        {"port 0", true, "0", "Error / Invalid port number.", 0, 4545, 0},
+        {"port 70000", true, "70000", "Error / Invalid port number.", 0, 4545, 0},
+        {"unchanged", false, "", "", 0, 4545, 0},
+        {"on", true, std::to_string(free), kApplied, 1, uint32_t(free), free},
+        {"off", true, "", kApplied, 0, uint32_t(free), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        open<PageSettingShare>();
+        EXPECT_EQ(widget<QLineEdit>("opPort")->isEnabled(), get_setting_plant()->op_enable != 0);
+        if (c.tapSwitch) tap("opEnable");
+        if (!c.port.empty()) enter("opPort", c.port.c_str()); // "": as shown
+        tap("opApply");
+        EXPECT_EQ(dialog(), c.dialog);
+        EXPECT_EQ(get_setting_plant()->op_enable, c.enableAfter);
+        EXPECT_EQ(get_setting_plant()->op_port, c.portAfter);
+        EXPECT_EQ(OpSrv_BoundPort(), c.listening);
+    }
+    OpSrv_Stop();
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "UnitFastenEventData.h"
 #include "UnitIoEventData.h"
 #include "UnitNotice.h"
+#include "UnitPlantBacklog.h"
 #include "UnitStepDelayView.h"
 #include "UnitStepFastenView.h"
 #include "UnitStepInputView.h"
@@ -186,6 +187,8 @@ QWidget* PageOperationWithJob::buildButtons() {
     resetJob_ = button(w, "opResetJob", "Reset job", &JobRun::ResetJob);
     h->addWidget(resetJob_);
     h->addStretch(1);
+    h->addWidget(new UnitPlantBacklog(w));
+    h->addSpacing(16);
     fullScreenButton_ = new QPushButton("Full screen", w);
     fullScreenButton_->setObjectName("opFullScreen");
     fullScreenButton_->setMinimumSize(150, 64);

@@ -13,6 +13,7 @@
 #include "UnitLastResult.h"
 #include "UnitMessageBox.h"
 #include "UnitNotice.h"
+#include "UnitPlantBacklog.h"
 #include "UnitTdxData.h"
 
 #include <QEvent>
@@ -51,6 +52,8 @@ PageOperationWithoutJob::PageOperationWithoutJob(QWidget* parent) : Page(parent)
     title->setProperty("role", "title");
     bar->addWidget(title);
     bar->addStretch(1);
+    bar->addWidget(new UnitPlantBacklog(this));
+    bar->addSpacing(16);
     auto button = [&](const char* name, const char* text, const char* role) {
         auto* b = new QPushButton(text, this);
         b->setObjectName(name);

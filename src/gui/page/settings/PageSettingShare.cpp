@@ -78,7 +78,23 @@ PageSettingShare::PageSettingShare(QWidget* parent) : SettingsTab(parent) {
     befPort_->setFixedWidth(160);
     addRow("Server port", befPort_);
 
-    for (QCheckBox* c : {ftpEnable_, befEnable_})
+    addRow("Open Protocol", nullptr);
+    auto* opBox = new QWidget(this);
+    h = new QHBoxLayout(opBox);
+    h->setContentsMargins(0, 0, 0, 0);
+    opEnable_ = new QCheckBox(opBox);
+    opEnable_->setObjectName("opEnable");
+    h->addWidget(opEnable_);
+    h->addStretch(1);
+    h->addWidget(applyButton(opBox, "opApply"));
+    addRow("Enable server", opBox);
+    opPort_ = AddEntry("opPort", UnitKeypad::Numeric);
+    opPort_->setValidator(new QIntValidator(0, 65535, opPort_));
+    opPort_->setMaxLength(5);
+    opPort_->setFixedWidth(160);
+    addRow("Listening port", opPort_);
+
+    for (QCheckBox* c : {ftpEnable_, befEnable_, opEnable_})
         connect(c, &QCheckBox::toggled, this, [this] {
             UiSound_Tap();
             enableFields();
@@ -91,6 +107,10 @@ PageSettingShare::PageSettingShare(QWidget* parent) : SettingsTab(parent) {
         UiSound_Tap();
         applyForward();
     });
+    connect(findChild<QPushButton*>("opApply"), &QPushButton::clicked, this, [this] {
+        UiSound_Tap();
+        applyOpen();
+    });
     load();
 }
 
@@ -100,7 +120,7 @@ UnitMessageBox* PageSettingShare::MessageDialog() const {
 
 void PageSettingShare::load() {
     ApplicationDeviceClass* dev = ApplicationDevice();
-    QSignalBlocker a(ftpEnable_), b(befEnable_);
+    QSignalBlocker a(ftpEnable_), b(befEnable_), c(opEnable_);
     ftpEnable_->setChecked(dev->OnGetFtpEnable());
     ftpUser_->setText(dev->OnGetFtpUser());
     ftpPwd_->setText(dev->OnGetFtpPwd());
@@ -109,6 +129,8 @@ void PageSettingShare::load() {
     for (int i = 0; i < 4; ++i)
         befIp_[i]->setText(QString::number((ip >> (24 - 8 * i)) & 0xff));
     befPort_->setText(QString::number(dev->OnGetBefServerPort()));
+    opEnable_->setChecked(dev->OnGetOpEnable());
+    opPort_->setText(QString::number(dev->OnGetOpPort()));
     enableFields();
 }
 
@@ -117,6 +139,7 @@ void PageSettingShare::enableFields() {
         setRowEnabled(w, ftpEnable_->isChecked());
     setRowEnabled(befIp_[0]->parentWidget(), befEnable_->isChecked());
     setRowEnabled(befPort_, befEnable_->isChecked());
+    setRowEnabled(opPort_, opEnable_->isChecked());
 }
 
 void PageSettingShare::message(const QString& title, const QString& text) {
@@ -163,5 +186,18 @@ void PageSettingShare::applyForward() {
     // Stored in the record and the link closed with "Change setting"; the file is
     // written when the operator leaves the settings screens.
     dev->BefApplySetting(e.Enable, e.Address, e.Port);
+    message("Message", "Changes have been applied.");
+}
+
+void PageSettingShare::applyOpen() {
+    ApplicationDeviceClass* dev = ApplicationDevice();
+    uint32_t port = 0;
+    SharePlan p = ShareForm::PlanOpen(dev->OnGetOpEnable(), uint32_t(dev->OnGetOpPort()),
+                                      opEnable_->isChecked(), opPort_->text(), &port);
+    if (!p.Error.isEmpty()) return message("Error", p.Error);
+    if (!p.Apply) return;
+    // Stored in the record and the listener restarted; the file is written when the
+    // operator leaves the settings screens, as for forwarding.
+    dev->OpApplySetting(opEnable_->isChecked(), port);
     message("Message", "Changes have been applied.");
 }

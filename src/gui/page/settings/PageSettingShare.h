@@ -1,5 +1,6 @@
-// The share tab: the FTP share (switch, user name, password) and backup event forwarding
-// (switch, server address, port), each applied by its own button through ShareForm.
+// The share tab: the FTP share (switch, user name, password), backup event forwarding
+// (switch, server address, port) and the Open Protocol server (switch, port), each applied
+// by its own button through ShareForm.
 // Every button plays the tap sound.
 #pragma once
 
@@ -21,6 +22,7 @@ class PageSettingShare : public SettingsTab {
     void enableFields();
     void applyFtp();
     void applyForward();
+    void applyOpen();
     void message(const QString& title, const QString& text);
     QCheckBox* ftpEnable_;
     QLineEdit* ftpUser_;
@@ -28,5 +30,7 @@ class PageSettingShare : public SettingsTab {
     QCheckBox* befEnable_;
     QLineEdit* befIp_[4];
     QLineEdit* befPort_;
+    QCheckBox* opEnable_;
+    QLineEdit* opPort_;
     ModalHandle message_;
 };

@@ -61,3 +61,18 @@ SharePlan ShareForm::PlanForward(const ForwardSettings& stored, bool enable,
     p.Apply = true;
     return p;
 }
+
+SharePlan ShareForm::PlanOpen(bool storedEnable, uint32_t storedPort, bool enable,
+                              const QString& port, uint32_t* enteredPort) {
+    SharePlan p;
+    bool ok = false;
+    const uint v = port.trimmed().toUInt(&ok, 10);
+    // A port the server cannot listen on is refused whether or not it is on.
+    if (!ok || v == 0 || v > 0xffff) {
+        p.Error = "Invalid port number.";
+        return p;
+    }
+    if (enteredPort) *enteredPort = v;
+    p.Apply = enable != storedEnable || v != storedPort;
+    return p;
+}

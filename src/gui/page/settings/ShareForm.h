@@ -1,5 +1,5 @@
-// The share tab without widgets: the FTP half's and the forwarding half's checks and
-// what each apply button does against the stored settings.
+// The share tab without widgets: the checks of the FTP, forwarding and Open Protocol parts
+// and what each apply button does against the stored settings.
 #pragma once
 
 #include <QString>
@@ -30,4 +30,7 @@ class ShareForm {
     static SharePlan PlanForward(const ForwardSettings& stored, bool enable,
                                  const QStringList& octets, const QString& port,
                                  ForwardSettings* entered);
+    // The Open Protocol server: the switch and its listening port (1..65535).
+    static SharePlan PlanOpen(bool storedEnable, uint32_t storedPort, bool enable,
+                              const QString& port, uint32_t* enteredPort);
 };

@@ -6,7 +6,9 @@
 #include "UnitErrorPopup.h"
 #include "UnitMenu.h"
 #include "UnitPassword.h"
+#include "UnitPlantCommand.h"
 #include "page/Screens.h"
+#include "page/operation/PlantCommands.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -52,7 +54,12 @@ PageHome::PageHome(QWidget* parent) : Page(parent) {
     v->addWidget(menuArea_, 1);
 
     startup_ = new ShellStartup(this);
+    new PlantCommands(this);
     ApplicationDeviceClass* dev = ApplicationDevice();
+    // Results dropped before a plant system received them: said to whoever is at the panel.
+    connect(&dev->PlantDroppedEvent, &SystemEvent::triggered, this, [this](QObject* ctx) {
+        if (auto* p = qobject_cast<UnitPlantCommand*>(ctx)) ShowMessage("Warning", p->Text);
+    });
     connect(dev, &ApplicationDeviceClass::UserLevelChanged, this, &PageHome::refreshLevel);
     connect(dev, &ApplicationDeviceClass::OpmodeChanged, this, &PageHome::refreshTiles);
     dev->OnSetUserLevel(0);

@@ -119,8 +119,8 @@ PageStatusBar::PageStatusBar(QWidget* parent) : QFrame(parent) {
     connect(&dev->UpdateRegtoolsEvent, &SystemEvent::triggered, this, &PageStatusBar::RefreshTools);
     connect(dev, &ApplicationDeviceClass::CurrTdxChanged, this, &PageStatusBar::RefreshTools);
     connect(dev, &ApplicationDeviceClass::CurrentJobChanged, this, &PageStatusBar::RefreshTools);
-    for (SystemEvent* e :
-         {&dev->UpdateDevsEvent, &dev->DrvUpdateNotifierEvent, &dev->BstHotplugEvent})
+    for (SystemEvent* e : {&dev->UpdateDevsEvent, &dev->DrvUpdateNotifierEvent,
+                           &dev->BstHotplugEvent, &dev->PlantStateEvent})
         connect(e, &SystemEvent::triggered, this, &PageStatusBar::RefreshDevices);
     // The bar is built before the registry is loaded; loading it posts no tool event.
     connect(&dev->EwInitDoneEvent, &SystemEvent::triggered, this, [this] {
@@ -181,6 +181,7 @@ void PageStatusBar::RefreshDevices() {
     }
     if (dev->IsBarcodeScannerPresent()) pictures << "dev_barcode";
     if (dev->IsWifiConnected()) pictures << "dev_wifi";
+    if (dev->PlantConnected()) pictures << "dev_plant";
     for (int i = 0; i < MaxIcons; ++i) {
         QString pic = i < pictures.size() ? pictures[i] : QString();
         setIcon(devIcons_[i], pic, Theme::Text);
