@@ -54,9 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     StoredResult r;
     if (ResultStore_ParseLine(text, size, &r) == 0) {
         const struct tm t = timeOf(r);
-        const std::string again =
-            EventLog_FormatLine(t, r.job.c_str(), r.step.c_str(), r.barcode.c_str(),
-                                r.tool.c_str(), resultOf(r));
+        const std::string again = EventLog_FormatLine(
+            t, r.job.c_str(), r.step.c_str(), r.barcode.c_str(), r.tool.c_str(), resultOf(r));
         StoredResult back;
         // Texts holding a NUL are cut by the writer's C strings: only those may differ.
         const bool nul = memchr(data, 0, size) != nullptr;

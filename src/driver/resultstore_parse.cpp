@@ -85,8 +85,8 @@ bool parseTime(const std::string& s, int* utcOffset) {
     t.tm_min = atoi(s.c_str() + 14);
     t.tm_sec = atoi(s.c_str() + 17);
     t.tm_isdst = -1;
-    if (t.tm_mon < 0 || t.tm_mon > 11 || t.tm_mday < 1 || t.tm_mday > 31 || t.tm_hour > 23 || t.tm_min > 59 ||
-        t.tm_sec > 60)
+    if (t.tm_mon < 0 || t.tm_mon > 11 || t.tm_mday < 1 || t.tm_mday > 31 || t.tm_hour > 23 ||
+        t.tm_min > 59 || t.tm_sec > 60)
         return false;
     *utcOffset = mktime(&t) == time_t(-1) ? 0 : int(t.tm_gmtoff);
     return true;
