@@ -46,7 +46,8 @@ const char* const ew_event_name[EW_EVENT_COUNT] = {"update_discotools",
                                                    "bst_event",
                                                    "bst_commfail",
                                                    "update_devs",
-                                                   "log_fail"};
+                                                   "log_fail",
+                                                   "mqtt_state"};
 
 namespace {
 struct EwMsg {
@@ -167,6 +168,9 @@ void deliver(EwDriverSink* d, const EwMsg* m) {
         break;
     case EW_EVENT_LOG_FAIL:
         d->TriggerLogFail();
+        break;
+    case EW_EVENT_MQTT_STATE:
+        d->TriggerMqttState(w[0]);
         break;
     default:
         Debug_WriteLog(1, "unknown ew event type (%d)", m->kind);
@@ -371,4 +375,7 @@ void EwDriver_PushMsgQ_UpdateDevs() {
 }
 void EwDriver_PushMsgQ_LogFail() {
     push(EW_EVENT_LOG_FAIL);
+}
+void EwDriver_PushMsgQ_MqttState(int32_t state) {
+    push(EW_EVENT_MQTT_STATE, state);
 }

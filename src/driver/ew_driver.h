@@ -25,7 +25,8 @@ enum EwEventKind {
     EW_EVENT_BST_COMMFAIL = 17,
     EW_EVENT_UPDATE_DEVS = 18,
     EW_EVENT_LOG_FAIL = 19,
-    EW_EVENT_COUNT = 20
+    EW_EVENT_MQTT_STATE = 20,
+    EW_EVENT_COUNT = 21
 };
 
 extern const char* const ew_event_name[EW_EVENT_COUNT];
@@ -56,6 +57,9 @@ class EwDriverSink {
     virtual void TriggerUpdateDevs() = 0;
     // A result line could not be written to the log (it was kept in the spool).
     virtual void TriggerLogFail() {}
+    // The MQTT publisher's state changed (Mqtt_State(): 0 off, 1 connecting, 2 connected,
+    // 3 refused; Mqtt_StateText() says why).
+    virtual void TriggerMqttState(int32_t state) { (void)state; }
 };
 
 // Start-up of the driver layer in its fixed order; takes the device object.
@@ -107,3 +111,4 @@ void EwDriver_PushMsgQ_BstEvent(int32_t mask, int32_t preset, int32_t alarm, int
 void EwDriver_PushMsgQ_BstCommFail(int32_t failed);
 void EwDriver_PushMsgQ_UpdateDevs();
 void EwDriver_PushMsgQ_LogFail();
+void EwDriver_PushMsgQ_MqttState(int32_t state);

@@ -60,6 +60,7 @@ class RecordingSink : public EwDriverSink {
     void TriggerBstCommFail(int32_t f) override { add("bst_commfail", f); }
     void TriggerUpdateDevs() override { add("update_devs"); }
     void TriggerLogFail() override { add("log_fail"); }
+    void TriggerMqttState(int32_t s) override { add("mqtt_state", s); }
 
   private:
     size_t drained_ = 0, taken_ = 0;

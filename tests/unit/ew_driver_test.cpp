@@ -62,6 +62,7 @@ TEST_F(EwDriverTest, EveryKindReachesItsMethodWithPayload) {
         {[] { EwDriver_PushMsgQ_BstCommFail(1); }, "bst_commfail 1"},
         {[] { EwDriver_PushMsgQ_UpdateDevs(); }, "update_devs"},
         {[] { EwDriver_PushMsgQ_LogFail(); }, "log_fail"},
+        {[] { EwDriver_PushMsgQ_MqttState(3); }, "mqtt_state 3"},
     };
     std::vector<std::string> expect;
     for (const auto& [post, event] : posts) { // all posted before the one drain
