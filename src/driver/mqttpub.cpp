@@ -211,6 +211,7 @@ void pumpResults() {
             }
             mq.window.push_back({r.id, mid, false});
             mq.publishedUpTo = r.id;
+            MQTT_LOG("result %lld published", (long long)r.id);
         }
         if (size_t(n) < room) return;
     }
