@@ -35,6 +35,7 @@ struct BarcodeState {
     std::atomic<const BarcodeToolAccess*> tools{nullptr};
 };
 BarcodeState barcodeCtx;
+std::atomic<BarcodeCodeHook> codeHook{nullptr};
 
 void closeDev() {
     if (barcodeCtx.watch) {
@@ -78,6 +79,7 @@ gboolean onKey(GIOChannel*, GIOCondition cond, gpointer) {
     }
     DBG_LOG_PLAIN(DEBUG_FLAG_BARCODE, "barcode : %s", text);
     EwDriver_PushMsgQ_RecvBarcode(text);
+    if (BarcodeCodeHook hook = codeHook.load()) hook(text);
     return G_SOURCE_CONTINUE;
 }
 
@@ -225,9 +227,16 @@ std::string Barcode_GetCurrCode() {
 
 void Barcode_SetCurrCode(const char* text) {
     if (!text || strnlen(text, BARCODE_MAX + 1) > BARCODE_MAX) return;
-    std::lock_guard<std::mutex> g(barcodeCtx.codeLock);
-    memset(barcodeCtx.key.buf, 0, sizeof barcodeCtx.key.buf);
-    memcpy(barcodeCtx.key.buf, text, strlen(text));
+    {
+        std::lock_guard<std::mutex> g(barcodeCtx.codeLock);
+        memset(barcodeCtx.key.buf, 0, sizeof barcodeCtx.key.buf);
+        memcpy(barcodeCtx.key.buf, text, strlen(text));
+    }
+    if (BarcodeCodeHook hook = codeHook.load(); hook && *text) hook(text);
+}
+
+void Barcode_SetCodeHook(BarcodeCodeHook hook) {
+    codeHook.store(hook);
 }
 
 int Barcode_Len(int table) {

@@ -103,6 +103,9 @@ bool Barcode_DevicePresent();
 std::string Barcode_GetCurrCode();
 void Barcode_GetCurrCode(char* out, size_t size);
 void Barcode_SetCurrCode(const char* text);
+// Installed by a plant peer: called with each new current code (a scan or a tool's read).
+using BarcodeCodeHook = void (*)(const char* code);
+void Barcode_SetCodeHook(BarcodeCodeHook hook);
 
 // Table operations: table 8 = job table, 0..7 = tool. 0, or -1 when refused.
 int Barcode_Len(int table);

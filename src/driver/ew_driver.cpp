@@ -47,13 +47,15 @@ const char* const ew_event_name[EW_EVENT_COUNT] = {"update_discotools",
                                                    "bst_commfail",
                                                    "update_devs",
                                                    "log_fail",
+                                                   "plant_command",
+                                                   "op_connected",
                                                    "mqtt_state"};
 
 namespace {
 struct EwMsg {
     int32_t kind;
     int32_t w[4];
-    char* text; // kinds 7 and 8
+    char* text; // kinds 7, 8 and 20
 };
 
 struct EwDriverState {
@@ -168,6 +170,12 @@ void deliver(EwDriverSink* d, const EwMsg* m) {
         break;
     case EW_EVENT_LOG_FAIL:
         d->TriggerLogFail();
+        break;
+    case EW_EVENT_PLANT_COMMAND:
+        d->TriggerPlantCommand(w[0], w[1], w[2], m->text ? m->text : "");
+        break;
+    case EW_EVENT_OP_CONNECTED:
+        d->TriggerOpConnected(w[0]);
         break;
     case EW_EVENT_MQTT_STATE:
         d->TriggerMqttState(w[0]);
@@ -375,6 +383,14 @@ void EwDriver_PushMsgQ_UpdateDevs() {
 }
 void EwDriver_PushMsgQ_LogFail() {
     push(EW_EVENT_LOG_FAIL);
+}
+void EwDriver_PushMsgQ_PlantCommand(int32_t requestId, int32_t mid, int32_t arg, const char* text) {
+    char* copy = nullptr;
+    if (text && *text && !(copy = strdup(text))) abort();
+    push(EW_EVENT_PLANT_COMMAND, requestId, mid, arg, 0, copy);
+}
+void EwDriver_PushMsgQ_OpConnected(int32_t connected) {
+    push(EW_EVENT_OP_CONNECTED, connected);
 }
 void EwDriver_PushMsgQ_MqttState(int32_t state) {
     push(EW_EVENT_MQTT_STATE, state);

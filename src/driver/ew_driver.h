@@ -25,8 +25,10 @@ enum EwEventKind {
     EW_EVENT_BST_COMMFAIL = 17,
     EW_EVENT_UPDATE_DEVS = 18,
     EW_EVENT_LOG_FAIL = 19,
-    EW_EVENT_MQTT_STATE = 20,
-    EW_EVENT_COUNT = 21
+    EW_EVENT_PLANT_COMMAND = 20,
+    EW_EVENT_OP_CONNECTED = 21,
+    EW_EVENT_MQTT_STATE = 22,
+    EW_EVENT_COUNT = 23
 };
 
 extern const char* const ew_event_name[EW_EVENT_COUNT];
@@ -57,6 +59,16 @@ class EwDriverSink {
     virtual void TriggerUpdateDevs() = 0;
     // A result line could not be written to the log (it was kept in the spool).
     virtual void TriggerLogFail() {}
+    // A plant peer asks the panel to act as the operator would: `mid` 42 lock / 43 unlock the
+    // current step's tool, 38 select job number `arg`, 18 preset `arg` for the screen without
+    // a job, 50 take `text` as the current barcode. The GUI answers with
+    // OpSrv_CommandDone(requestId, error) (0 done, else the code to report).
+    virtual void TriggerPlantCommand(int32_t requestId, int32_t mid, int32_t arg,
+                                     const char* text) {
+        (void)requestId, (void)mid, (void)arg, (void)text;
+    }
+    // The Open Protocol client's session began (1) or ended (0).
+    virtual void TriggerOpConnected(int32_t connected) { (void)connected; }
     // The MQTT publisher's state changed (Mqtt_State(): 0 off, 1 connecting, 2 connected,
     // 3 refused; Mqtt_StateText() says why).
     virtual void TriggerMqttState(int32_t state) { (void)state; }
@@ -111,4 +123,7 @@ void EwDriver_PushMsgQ_BstEvent(int32_t mask, int32_t preset, int32_t alarm, int
 void EwDriver_PushMsgQ_BstCommFail(int32_t failed);
 void EwDriver_PushMsgQ_UpdateDevs();
 void EwDriver_PushMsgQ_LogFail();
+void EwDriver_PushMsgQ_PlantCommand(int32_t requestId, int32_t mid, int32_t arg,
+                                    const char* text); // copies the text (may be null)
+void EwDriver_PushMsgQ_OpConnected(int32_t connected);
 void EwDriver_PushMsgQ_MqttState(int32_t state);

@@ -36,6 +36,7 @@ FetState& fet = *new FetState; // never destroyed (see tools.cpp)
 std::atomic<uint32_t> fet_enable{0};
 std::atomic<OperationSetBarcode> barcodeSet{nullptr};
 std::atomic<OperationGetBarcode> barcodeGet{nullptr};
+std::atomic<OperationToolErrorHook> toolErrorHook{nullptr};
 
 void barcodeText(const uint8_t* frame, int len, char out[33]) {
     int n = 0;
@@ -195,6 +196,9 @@ gboolean fastening_event_cb(GIOChannel*, GIOCondition cond, gpointer) {
         barcodeText(frame, len, code);
         if (OperationSetBarcode set = barcodeSet.load()) set(code);
     }
+    const uint16_t status = be16(frame + 33), error = be16(frame + 29);
+    if (error && (status == 1 || status == 2))
+        if (OperationToolErrorHook hook = toolErrorHook.load()) hook(tdx, error);
     EwDriver_PushMsgQ_RecvBackupData(tdx);
     if (get_setting_share()->bef_enable) Bef_PushMsgQ(tdx, frame, size_t(len));
     return parked ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
@@ -420,6 +424,10 @@ uint32_t fet_get_enable() {
 }
 void fet_set_enable(uint32_t mask) {
     fet_enable.store(mask);
+}
+
+void Operation_SetToolErrorHook(OperationToolErrorHook hook) {
+    toolErrorHook.store(hook);
 }
 
 void Operation_SetBarcodeHooks(OperationSetBarcode setCurr, OperationGetBarcode getCurr) {

@@ -79,3 +79,6 @@ void fet_set_enable(uint32_t mask); // bit i: collect the results of tool i
 using OperationSetBarcode = void (*)(const char* text);
 using OperationGetBarcode = void (*)(char* out, size_t size);
 void Operation_SetBarcodeHooks(OperationSetBarcode setCurr, OperationGetBarcode getCurr);
+// Installed by a plant peer: a result (OK or NG) whose error register is not 0.
+using OperationToolErrorHook = void (*)(int tdx, int error);
+void Operation_SetToolErrorHook(OperationToolErrorHook hook);

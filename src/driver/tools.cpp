@@ -32,6 +32,7 @@ struct DiscoToolsState {
 RegToolsState& regTools = *new RegToolsState;
 DiscoToolsState& discoTools = *new DiscoToolsState;
 std::atomic<int> currTDX{-1};
+std::atomic<ToolLinkLostHook> linkLostHook{nullptr};
 std::atomic<const ToolBarcodeOps*> barcodeOps{nullptr};
 
 int findRegLocked(const uint8_t* mac) {
@@ -215,8 +216,14 @@ void ToolManager_SetState_Locked(int tdx, RegToolRecord* rec, uint32_t state, bo
     if (rec->state != state)
         DBG_LOG(DEBUG_FLAG_MODBUS, "tdx.%d state %u -> %u", tdx, unsigned(rec->state),
                 unsigned(state));
+    const bool lost = rec->state == TOOL_STATE_CONNECTED && state != TOOL_STATE_CONNECTED;
     rec->state = state;
     if (post) EwDriver_PushMsgQ_UpdateRegTools(tdx, int32_t(state));
+    if (ToolLinkLostHook hook = linkLostHook.load(); lost && hook) hook(tdx);
+}
+
+void ToolManager_SetLinkLostHook(ToolLinkLostHook hook) {
+    linkLostHook.store(hook);
 }
 
 void ToolManager_TeardownRxWatch(RegToolRecord* rec) {

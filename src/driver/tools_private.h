@@ -191,6 +191,10 @@ const char* ToolManager_GetToolName_ByTdx(int tdx);
 // The one place a connection state changes: assigns it, logs the transition under the
 // Modbus flag, and posts "update_regtools" (tdx, state) when `post` is set.
 void ToolManager_SetState_Locked(int tdx, RegToolRecord* rec, uint32_t state, bool post);
+// Installed by a plant peer: a connected tool left the connected state (lock held: the
+// hook only hands the news on).
+using ToolLinkLostHook = void (*)(int tdx);
+void ToolManager_SetLinkLostHook(ToolLinkLostHook hook);
 // Closes and releases the tool's receive watch, whichever it is (nothing stays parked).
 void ToolManager_TeardownRxWatch(RegToolRecord* rec);
 // Ends the tool's event watch only: a curve watch in the slot stays, the parked event

@@ -60,6 +60,11 @@ class RecordingSink : public EwDriverSink {
     void TriggerBstCommFail(int32_t f) override { add("bst_commfail", f); }
     void TriggerUpdateDevs() override { add("update_devs"); }
     void TriggerLogFail() override { add("log_fail"); }
+    void TriggerPlantCommand(int32_t id, int32_t mid, int32_t arg, const char* text) override {
+        add("plant_command", id, mid, arg);
+        if (*text) events.back() += std::string(" ") + text;
+    }
+    void TriggerOpConnected(int32_t c) override { add("op_connected", c); }
     void TriggerMqttState(int32_t s) override { add("mqtt_state", s); }
 
   private:

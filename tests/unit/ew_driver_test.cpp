@@ -62,6 +62,9 @@ TEST_F(EwDriverTest, EveryKindReachesItsMethodWithPayload) {
         {[] { EwDriver_PushMsgQ_BstCommFail(1); }, "bst_commfail 1"},
         {[] { EwDriver_PushMsgQ_UpdateDevs(); }, "update_devs"},
         {[] { EwDriver_PushMsgQ_LogFail(); }, "log_fail"},
+        {[] { EwDriver_PushMsgQ_PlantCommand(7, 50, 0, "VIN-9"); }, "plant_command 7 50 0 VIN-9"},
+        {[] { EwDriver_PushMsgQ_PlantCommand(8, 38, 12, nullptr); }, "plant_command 8 38 12"},
+        {[] { EwDriver_PushMsgQ_OpConnected(1); }, "op_connected 1"},
         {[] { EwDriver_PushMsgQ_MqttState(3); }, "mqtt_state 3"},
     };
     std::vector<std::string> expect;

@@ -459,6 +459,29 @@ TEST_F(JobRunTest, StepEntryUnlocksOnlyARegisteredStepTool) {
     EXPECT_TRUE(p.active.count(RunTimer::NextStep));
 }
 
+// A plant system's lock holds the step tool over the steps that follow, until it unlocks
+// or another job is loaded; without a job it is refused.
+TEST_F(JobRunTest, APlantLockHoldsOverStepsUntilUnlockedOrANewJob) {
+    EXPECT_FALSE(run.PlantLock(true));
+    Load({Step{.screws = 1}, Step{.screws = 1}});
+    Take();
+    EXPECT_TRUE(run.PlantLock(true));
+    EXPECT_TRUE(Has(Take(), "lock 0 1"));
+    Event(1, 0, 1);
+    Settle();
+    auto l = Take();
+    EXPECT_EQ(run.Sdx(), 1);
+    EXPECT_FALSE(Has(l, "unlock 0")) << "the next step keeps it locked";
+    EXPECT_TRUE(Has(l, "lockall"));
+    EXPECT_TRUE(run.PlantLock(false));
+    EXPECT_TRUE(Has(Take(), "unlock 0"));
+    EXPECT_TRUE(run.PlantLock(true));
+    run.JobLoad(0);
+    Settle();
+    EXPECT_FALSE(run.PlantLocked());
+    EXPECT_TRUE(Has(Take(), "unlock 0")) << "a new job starts unlocked";
+}
+
 // The job's end with "auto job restart"; without it (released, "Ready" high): the cell's
 // job-select test.
 TEST_F(JobRunTest, TheJobEndWithAutoRestart) {

@@ -109,6 +109,7 @@ void JobRun::JobLoad(int32_t jdx) {
         return;
     }
     JobRelease(true);
+    plantLock_ = false; // a plant's lock holds for the job it was given on
     view_.jobName = port_.JobName(jdx);
     if (port_.JobLoad(jdx) != 0) {
         view_.jobName.clear();
@@ -367,7 +368,7 @@ void JobRun::EnterFasten() {
             port_.SetBstAlarmForce();
         }
     } else {
-        port_.ToolLockExceptTdx(stepTool_);
+        UnlockStepToolOnly(stepTool_);
     }
 }
 

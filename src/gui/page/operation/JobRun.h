@@ -57,6 +57,10 @@ class JobRun {
     void JobLoadByEvent(int32_t jdx);
     // The start-up job: load it when found (returns false and loads nothing otherwise).
     bool LoadStartupJob(const QString& name);
+    // A plant system locks (true) or unlocks the current step's tool; a lock holds over the
+    // steps that follow until unlocked or another job is loaded. False without a job.
+    bool PlantLock(bool on);
+    bool PlantLocked() const { return plantLock_; }
 
     // ---- read-only state ----
     const RunView& View() const { return view_; }
@@ -129,6 +133,8 @@ class JobRun {
     void TrayCheck();
     void TrayWarnSlave();
     void LockStepTool(int32_t on);
+    // The step tool unlocked and every other locked, unless a plant system holds it locked.
+    void UnlockStepToolOnly(int32_t t);
 
     JobRunPort& port_;
     RunSettings set_;
@@ -163,4 +169,5 @@ class JobRun {
     bool trayFirstAnswer_ = false;
     bool carryNg_ = false;    // a reset of the first step keeps the job NG over the start
     int32_t pendingRow_ = -1; // job chosen while another runs, waiting for "openjob"
+    bool plantLock_ = false;
 };

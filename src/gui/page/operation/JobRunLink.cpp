@@ -62,7 +62,7 @@ void JobRun::RestoreStepOn(int32_t t) {
     if (port_.Settings().bstOn)
         port_.SetBstAlarmForce();
     else
-        port_.ToolLockExceptTdx(t);
+        UnlockStepToolOnly(t);
     Refresh();
 }
 
@@ -92,7 +92,7 @@ void JobRun::LinkUp(int32_t t) {
             if (port_.Settings().bstOn)
                 port_.SetBstAlarmForce();
             else
-                port_.ToolLockExceptTdx(t);
+                UnlockStepToolOnly(t);
         }
         intake_.OutputOn(t, 0);
     } else if (pending > 0 && manager) {
@@ -144,7 +144,28 @@ void JobRun::LockStepTool(int32_t on) {
     if (stepTool_ < 0) return;
     // A tool whose link is lost stays locked until the step is restored on it.
     if (!on && disconnected_[static_cast<size_t>(stepTool_)]) return;
+    if (!on && plantLock_) return;
     port_.SetToolLock(stepTool_, on);
+}
+
+void JobRun::UnlockStepToolOnly(int32_t t) {
+    if (plantLock_)
+        port_.ToolLockAll();
+    else
+        port_.ToolLockExceptTdx(t);
+}
+
+bool JobRun::PlantLock(bool on) {
+    if (jdx_ < 0) return false;
+    plantLock_ = on;
+    if (stepTool_ < 0 || !InFastenStep() || !waiting_) return true;
+    if (on)
+        port_.SetToolLock(stepTool_, 1);
+    else if (port_.Settings().bstOn)
+        port_.SetBstAlarmForce(); // the tray's answer decides again
+    else if (!disconnected_[static_cast<size_t>(stepTool_)])
+        port_.ToolLockExceptTdx(stepTool_);
+    return true;
 }
 
 void JobRun::TrayCheck() {

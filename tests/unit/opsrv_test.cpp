@@ -1,0 +1,289 @@
+// The Open Protocol server on a loopback port, against a small client that writes and reads
+// telegrams as the public description lays them out (length, MID, revision, blanks, NUL).
+#include "opframe.h"
+#include "opsrv.h"
+#include "resultstore.h"
+#include "unit_common.h"
+
+#include "barcode.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using kest_test::WaitUntil;
+
+namespace {
+// Rows, a cursor and a watch, as the result store keeps them.
+struct FakeStore {
+    std::mutex lock;
+    std::vector<StoredResult> rows;
+    int64_t cursor = 0;
+    std::function<void(int64_t)> watcher;
+    void add(int64_t id) {
+        StoredResult r;
+        r.id = id;
+        r.time = "2026-03-04 05:06:07";
+        r.status = 1;
+        r.torque = int(id * 100);
+        std::function<void(int64_t)> w;
+        {
+            std::lock_guard<std::mutex> g(lock);
+            rows.push_back(r);
+            w = watcher;
+        }
+        if (w) w(id);
+    }
+    int64_t acked() {
+        std::lock_guard<std::mutex> g(lock);
+        return cursor;
+    }
+    OpSrvStore ops() {
+        OpSrvStore s;
+        s.read = [this](int64_t after, size_t max, std::vector<StoredResult>* out) {
+            std::lock_guard<std::mutex> g(lock);
+            for (const StoredResult& r : rows)
+                if (r.id > after && out->size() < max) out->push_back(r);
+            return int(out->size());
+        };
+        s.get = [this](int64_t id, StoredResult* out) {
+            std::lock_guard<std::mutex> g(lock);
+            for (const StoredResult& r : rows)
+                if (r.id == id) return *out = r, 0;
+            return -1;
+        };
+        s.cursor = [this](const char*) { return acked(); };
+        s.ack = [this](const char*, int64_t id) {
+            std::lock_guard<std::mutex> g(lock);
+            cursor = std::max(cursor, id);
+            return 0;
+        };
+        s.watch = [this](std::function<void(int64_t)> fn) {
+            std::lock_guard<std::mutex> g(lock);
+            watcher = std::move(fn);
+            return 1;
+        };
+        s.unwatch = [this](int) {
+            std::lock_guard<std::mutex> g(lock);
+            watcher = nullptr;
+        };
+        return s;
+    }
+};
+
+struct Telegram {
+    int mid = -1; // -1: the server closed, -2: nothing within the deadline
+    std::string data;
+};
+
+struct Client {
+    int fd = -1;
+    std::string buf;
+    explicit Client(int port) {
+        fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(uint16_t(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    }
+    ~Client() { close(fd); }
+    void raw(const std::string& bytes) {
+        ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
+    }
+    void send(int mid, int rev = 1, const std::string& data = "", char noAck = ' ') {
+        char h[32];
+        snprintf(h, sizeof h, "%04zu%04d%03d%c        ", 20 + data.size(), mid, rev, noAck);
+        raw(std::string(h) + data + std::string(1, '\0'));
+    }
+    // The next telegram: its length field must count what came before its NUL.
+    Telegram next() {
+        for (;;) {
+            size_t nul = buf.find('\0');
+            if (nul != std::string::npos) {
+                Telegram t;
+                EXPECT_EQ(std::to_string(nul), std::to_string(std::stoi(buf.substr(0, 4))));
+                t.mid = std::stoi(buf.substr(4, 4));
+                t.data = buf.substr(20, nul - 20);
+                buf.erase(0, nul + 1);
+                return t;
+            }
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 20000) <= 0) return {-2, ""};
+            char b[4096];
+            ssize_t n = recv(fd, b, sizeof b, 0);
+            if (n <= 0) return {-1, ""};
+            buf.append(b, size_t(n));
+        }
+    }
+    std::string expect(int mid) {
+        Telegram t = next();
+        EXPECT_EQ(t.mid, mid) << t.data;
+        return t.data;
+    }
+    void start() {
+        send(1, 1);
+        expect(2);
+    }
+};
+
+struct OpSrvTest : ::testing::Test {
+    TestEnv env;
+    LogCapture log;
+    RecordingSink sink;
+    FakeStore store;
+    void SetUp() override {
+        load_setting();
+        Debug_GetFlag()[DEBUG_FLAG_BEF].store(1);
+        EwDriver_SetDeviceObject(&sink);
+        get_setting_plant()->op_enable = 1;
+        get_setting_plant()->op_port = 0; // any free port
+        OpSrv_Start(store.ops());
+        Threads_Init();
+        ASSERT_TRUE(WaitUntil([] { return OpSrv_BoundPort() > 0; }));
+    }
+    void TearDown() override { OpSrv_Stop(); }
+    // The request id of the next plant command posted to the GUI, checking what it carries.
+    int32_t command(const std::string& what) {
+        EXPECT_TRUE(sink.next("plant_command"));
+        std::string line = sink.events.back();
+        int32_t id = 0;
+        char rest[64] = {};
+        sscanf(line.c_str(), "plant_command %d %63[^\n]", &id, rest);
+        EXPECT_EQ(std::string(rest), what);
+        return id;
+    }
+};
+} // namespace
+
+TEST_F(OpSrvTest, SessionRevisionsSecondClientKeepAliveMalformedAndStop) {
+    Client c(OpSrv_BoundPort());
+    c.send(60);
+    EXPECT_EQ(c.expect(4), "006079"); // not in a session yet
+    c.send(1, 4);
+    EXPECT_EQ(c.expect(4), "000197");
+    c.send(1, 3);
+    EXPECT_EQ(c.expect(2).size(), 105u);
+    EXPECT_TRUE(sink.waitFor("op_connected 1"));
+    EXPECT_EQ(OpSrv_Connected(), 1);
+    c.send(1, 1);
+    EXPECT_EQ(c.expect(4), "000196");
+    {
+        Client second(OpSrv_BoundPort());
+        EXPECT_EQ(second.expect(4), "000196");
+        EXPECT_EQ(second.next().mid, -1);
+    }
+    c.send(9999);
+    c.expect(9999);
+    c.send(123);
+    EXPECT_EQ(c.expect(4), "012399");
+    c.send(60, 4);
+    EXPECT_EQ(c.expect(4), "006097");
+    c.raw("junk" + std::string("00250064001         0000000001", 30) + std::string(1, '\0'));
+    EXPECT_EQ(c.expect(4), "006401"); // the length said 25, the NUL came at 30
+    c.send(64, 1, "12");
+    EXPECT_EQ(c.expect(4), "006401");
+    c.send(3);
+    EXPECT_EQ(c.expect(5), "0003");
+    EXPECT_EQ(c.next().mid, -1);
+    EXPECT_TRUE(sink.waitFor("op_connected 0"));
+}
+
+TEST_F(OpSrvTest, IdleSessionIsClosed) {
+    OpSrv_SetTimeouts({50, 10000, 5000});
+    Client c(OpSrv_BoundPort());
+    c.start();
+    EXPECT_EQ(c.next().mid, -1);
+    EXPECT_TRUE(sink.waitFor("op_connected 0"));
+    EXPECT_EQ(OpSrv_Connected(), 0);
+}
+
+TEST_F(OpSrvTest, ResultsInOrderResentThenClosedAndCaughtUpAfterReconnect) {
+    for (int64_t id = 1; id <= 3; ++id) store.add(id);
+    {
+        Client c(OpSrv_BoundPort());
+        c.start();
+        c.send(60, 1);
+        EXPECT_EQ(c.expect(5), "0060");
+        for (int64_t id = 1; id <= 3; ++id) {
+            std::string d = c.expect(61);
+            EXPECT_EQ(d.substr(d.size() - 12), "23" + std::string(9, '0') + std::to_string(id));
+            c.send(62);
+        }
+        EXPECT_TRUE(WaitUntil([&] { return store.acked() == 3; }));
+        OpSrv_SetTimeouts({15000, 50, 5000});
+        store.add(4); // the watch wakes the sender
+        for (int i = 0; i < 1 + OP_ACK_RESENDS; ++i) { // sent, then resent three times
+            std::string d = c.expect(61);
+            EXPECT_EQ(d.substr(d.size() - 12), "230000000004");
+        }
+        EXPECT_EQ(c.next().mid, -1);
+        EXPECT_EQ(store.acked(), 3);
+    }
+    OpSrv_SetTimeouts({15000, 10000, 5000});
+    Client c(OpSrv_BoundPort());
+    c.start();
+    c.send(60, 2);
+    EXPECT_EQ(c.expect(5), "0060");
+    std::string d = c.expect(61); // the missed one, in revision 2
+    EXPECT_EQ(d.size(), 365u);
+    EXPECT_NE(d.find("410000000004"), std::string::npos);
+    c.send(62);
+    EXPECT_TRUE(WaitUntil([&] { return store.acked() == 4; }));
+    c.send(60);
+    EXPECT_EQ(c.expect(4), "006009");
+    c.send(64, 1, "0000000002");
+    EXPECT_EQ(c.expect(65).substr(0, 12), "010000000002");
+    c.send(64, 1, "0000000099");
+    EXPECT_EQ(c.expect(4), "006415");
+    c.send(63);
+    EXPECT_EQ(c.expect(5), "0063");
+    c.send(63);
+    EXPECT_EQ(c.expect(4), "006310");
+}
+
+TEST_F(OpSrvTest, CommandsAnsweredByTheGui) {
+    OpSrv_SetTimeouts({15000, 10000, 50});
+    Client c(OpSrv_BoundPort());
+    c.start();
+    c.send(42);
+    OpSrv_CommandDone(command("42 0"), 0);
+    EXPECT_EQ(c.expect(5), "0042");
+    c.send(38, 1, "03");
+    OpSrv_CommandDone(command("38 2"), OP_ERR_JOB_CANNOT_SET); // job 3 is the third
+    EXPECT_EQ(c.expect(4), "003820");
+    c.send(50, 1, "VIN-1");
+    int32_t late = command("50 0 VIN-1");
+    EXPECT_EQ(c.expect(4), "005098"); // no answer in time
+    OpSrv_CommandDone(late, 0);       // too late: nothing more is sent
+    c.send(18, 1, "1x3");
+    EXPECT_EQ(c.expect(4), "001801");
+}
+
+TEST_F(OpSrvTest, IdentifiersAndAlarmsOneAtATime) {
+    Client c(OpSrv_BoundPort());
+    c.start();
+    c.send(51);
+    EXPECT_EQ(c.expect(5), "0051");
+    Barcode_SetCurrCode("ABC"); // as a tool's barcode read sets it
+    EXPECT_EQ(c.expect(52), "ABC" + std::string(22, ' '));
+    OpSrv_IdentifierRead("DEF");
+    Threads_RunSync(LOOP_OPSRV, [] {}); // taken in, waiting for the 0053
+    c.send(9999);
+    c.expect(9999);
+    c.send(53);
+    EXPECT_EQ(c.expect(52).substr(0, 3), "DEF");
+    c.send(70);
+    EXPECT_EQ(c.expect(5), "0070");
+    OpSrv_ToolError(0, 331);
+    EXPECT_EQ(c.expect(71).substr(0, 12), "010331021031");
+    c.send(72);
+    OpSrv_ToolLinkLost(1);
+    EXPECT_EQ(c.expect(71).substr(0, 12), "019002021030");
+    c.send(73);
+    EXPECT_EQ(c.expect(5), "0073");
+    c.send(73);
+    EXPECT_EQ(c.expect(4), "007312");
+}
