@@ -10,6 +10,7 @@
 #include "eventlog.h"
 #include "io.h"
 #include "job.h"
+#include "mqttpub.h"
 #include "net.h"
 #include "operation.h"
 #include "opsrv.h"
@@ -50,7 +51,8 @@ const char* const ew_event_name[EW_EVENT_COUNT] = {"update_discotools",
                                                    "log_fail",
                                                    "plant_command",
                                                    "op_connected",
-                                                   "plant_dropped"};
+                                                   "plant_dropped",
+                                                   "mqtt_state"};
 
 namespace {
 struct EwMsg {
@@ -181,6 +183,9 @@ void deliver(EwDriverSink* d, const EwMsg* m) {
     case EW_EVENT_PLANT_DROPPED:
         d->TriggerPlantDropped(m->text ? m->text : "");
         break;
+    case EW_EVENT_MQTT_STATE:
+        d->TriggerMqttState(w[0]);
+        break;
     default:
         Debug_WriteLog(1, "unknown ew event type (%d)", m->kind);
         break;
@@ -258,6 +263,7 @@ int EwDriver_Initialize(EwDriverSink* deviceObject) {
 
     Bef_init();
     OpSrv_Init();
+    Mqtt_Init();
 
     Browser_Refresh_Drvs();
 
@@ -400,4 +406,7 @@ void EwDriver_PushMsgQ_PlantDropped(const char* text) {
     char* copy = strdup(text ? text : "");
     if (!copy) abort(); // allocation failure ends the process
     push(EW_EVENT_PLANT_DROPPED, 0, 0, 0, 0, copy);
+}
+void EwDriver_PushMsgQ_MqttState(int32_t state) {
+    push(EW_EVENT_MQTT_STATE, state);
 }

@@ -28,7 +28,8 @@ enum EwEventKind {
     EW_EVENT_PLANT_COMMAND = 20,
     EW_EVENT_OP_CONNECTED = 21,
     EW_EVENT_PLANT_DROPPED = 22,
-    EW_EVENT_COUNT = 23
+    EW_EVENT_MQTT_STATE = 23,
+    EW_EVENT_COUNT = 24
 };
 
 extern const char* const ew_event_name[EW_EVENT_COUNT];
@@ -72,6 +73,9 @@ class EwDriverSink {
     // The result store's bound dropped results a plant peer had not received; the text
     // tells the operator how many and whose.
     virtual void TriggerPlantDropped(const char* text) { (void)text; }
+    // The MQTT publisher's state changed (Mqtt_State(): 0 off, 1 connecting, 2 connected,
+    // 3 refused; Mqtt_StateText() says why).
+    virtual void TriggerMqttState(int32_t state) { (void)state; }
 };
 
 // Start-up of the driver layer in its fixed order; takes the device object.
@@ -127,3 +131,4 @@ void EwDriver_PushMsgQ_PlantCommand(int32_t requestId, int32_t mid, int32_t arg,
                                     const char* text); // copies the text (may be null)
 void EwDriver_PushMsgQ_OpConnected(int32_t connected);
 void EwDriver_PushMsgQ_PlantDropped(const char* text); // copies the text
+void EwDriver_PushMsgQ_MqttState(int32_t state);

@@ -68,6 +68,7 @@ class RecordingSink : public EwDriverSink {
     void TriggerPlantDropped(const char* text) override {
         events.push_back(std::string("plant_dropped ") + text);
     }
+    void TriggerMqttState(int32_t s) override { add("mqtt_state", s); }
 
   private:
     size_t drained_ = 0, taken_ = 0;

@@ -70,6 +70,7 @@ TEST_F(EwDriverTest, EveryKindReachesItsMethodWithPayload) {
                                             "delivered.");
          },
          "plant_dropped Plant results dropped: 3 results of op were not delivered."},
+        {[] { EwDriver_PushMsgQ_MqttState(3); }, "mqtt_state 3"},
     };
     std::vector<std::string> expect;
     for (const auto& [post, event] : posts) { // all posted before the one drain

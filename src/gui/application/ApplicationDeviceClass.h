@@ -107,6 +107,7 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     void TriggerPlantCommand(int32_t requestId, int32_t mid, int32_t arg,
                              const char* text) override;
     void TriggerOpConnected(int32_t connected) override;
+    void TriggerMqttState(int32_t state) override;
     void TriggerPlantDropped(const char* text) override;
 
     // ---- family: shell state (DeviceShell.cpp) ----

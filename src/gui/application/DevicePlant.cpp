@@ -4,6 +4,7 @@
 #include "UnitPlantCommand.h"
 #include "barcode.h"
 #include "bef.h"
+#include "mqttpub.h"
 #include "opsrv.h"
 #include "resultstore.h"
 #include "setting.h"
@@ -13,13 +14,15 @@ int32_t ApplicationDeviceClass::OpApplySetting(bool enable, uint32_t port) {
 }
 
 bool ApplicationDeviceClass::PlantConnected() {
-    return OpSrv_Connected() == 1;
+    return OpSrv_Connected() == 1 || Mqtt_State() == 2;
 }
 
 QList<QPair<QString, int32_t>> ApplicationDeviceClass::PlantBacklog() {
     QList<QPair<QString, int32_t>> peers;
     if (get_setting_plant()->op_enable)
         peers << qMakePair(QString("OP"), int32_t(ResultStore_Backlog(OP_PEER)));
+    if (get_setting_plant()->mqtt_enable)
+        peers << qMakePair(QString("MQTT"), int32_t(ResultStore_Backlog(MQTT_PEER)));
     if (get_setting_share()->bef_enable)
         peers << qMakePair(QString("BEF"), int32_t(ResultStore_Backlog(BEF_PEER)));
     return peers;
@@ -47,6 +50,10 @@ void ApplicationDeviceClass::TriggerPlantCommand(int32_t requestId, int32_t mid,
 }
 
 void ApplicationDeviceClass::TriggerOpConnected(int32_t) {
+    PlantStateEvent.Trigger();
+}
+
+void ApplicationDeviceClass::TriggerMqttState(int32_t) {
     PlantStateEvent.Trigger();
 }
 

@@ -1,0 +1,312 @@
+// The MQTT publisher: its JSON, then against Debian's broker (mosquitto on a loopback port
+// of the test's own, its files in the temp folder) with mosquitto_sub as the plant's
+// subscriber in a persistent session.
+#include "ChildProcess.h"
+#include "mqttpub.h"
+#include "resultstore.h"
+#include "unit_common.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <numeric>
+#include <sys/socket.h>
+
+using kest_test::WaitUntil;
+
+namespace {
+StoredResult fullRow() {
+    StoredResult r;
+    r.id = 42;
+    r.time = "2026-12-08 14:03:05";
+    r.utcOffset = 3600;
+    r.job = "Door";
+    r.step = "S1";
+    r.tool = "ZQ-7";
+    r.barcode = "VIN-1";
+    r.preset = 3;
+    r.targetTorque = 1250;
+    r.torque = 1234;
+    r.extra.unit = 2;
+    r.speed = 300;
+    r.a1 = 720;
+    r.a2 = 10;
+    r.a3 = 0;
+    r.screw = 2;
+    r.error = 0;
+    r.direction = 0;
+    r.status = 1;
+    return r;
+}
+} // namespace
+
+TEST(MqttJson, KeysEscapesDecimalsAndOffset) {
+    const std::string tail = R"("speed":300,"angle1":720,"angle2":10,"angle3":0,"screw":2,)"
+                             R"("error":0,"direction":0,"status":"OK"})";
+    struct Case {
+        const char* what;
+        std::function<void(StoredResult&)> change;
+        std::string expect;
+    } cases[] = {
+        {"every field", [](StoredResult&) {},
+         R"({"id":42,"time":"2026-12-08T14:03:05+01:00","job":"Door","step":"S1","tool":"ZQ-7",)"
+         R"("barcode":"VIN-1","preset":3,"target_torque":12.50,"torque":12.34,"unit":"N.m",)" +
+             tail},
+        {"unknown: no job, step, tool, barcode \"-\", unit -1, bad time",
+         [](StoredResult& r) {
+             r.job = r.step = r.tool = "";
+             r.barcode = "-";
+             r.extra.unit = -1;
+             r.time = "2026-12-08";
+         },
+         R"({"id":42,"preset":3,"target_torque":12.50,"torque":12.34,)" + tail},
+        {"empty barcode, west offset, small and negative torque, NG",
+         [](StoredResult& r) {
+             r.barcode = "";
+             r.utcOffset = -(5 * 3600 + 30 * 60);
+             r.targetTorque = 5;
+             r.torque = -7;
+             r.extra.unit = 9; // beyond the table: shown modulo its size, as on the screens
+             r.status = 2;
+         },
+         R"({"id":42,"time":"2026-12-08T14:03:05-05:30","job":"Door","step":"S1","tool":"ZQ-7",)"
+         R"("preset":3,"target_torque":0.05,"torque":-0.07,"unit":"N.m",)" +
+             tail.substr(0, tail.size() - 5) + "\"NG\"}"},
+        {"escapes, control bytes, Latin-1 and UTF-8",
+         [](StoredResult& r) {
+             r.job = "a\"b\\c\n\t\x01";
+             r.step = "Gr\xfc\xdf";            // Latin-1
+             r.tool = "\xc3\xa9t\xe2\x82\xac"; // UTF-8 stays
+             r.barcode = "\xc3(";              // broken UTF-8: Latin-1 bytes
+             r.utcOffset = 0;
+         },
+         R"({"id":42,"time":"2026-12-08T14:03:05+00:00","job":"a\"b\\c\n\t\u0001",)"
+         "\"step\":\"Gr\xc3\xbc\xc3\x9f\",\"tool\":\"\xc3\xa9t\xe2\x82\xac\","
+         "\"barcode\":\"\xc3\x83(\","
+         R"("preset":3,"target_torque":12.50,"torque":12.34,"unit":"N.m",)" +
+             tail},
+    };
+    for (const Case& c : cases) {
+        StoredResult r = fullRow();
+        c.change(r);
+        EXPECT_EQ(Mqtt_ResultJson(r), c.expect) << c.what;
+    }
+    EXPECT_EQ(Mqtt_ClientId("SN 1234/A", "host"), "kest-SN1234A");
+    EXPECT_EQ(Mqtt_ClientId("", "panel-7"), "kest-panel-7");
+    EXPECT_EQ(Mqtt_ClientId("0123456789abcdefghijklmnop", nullptr), "kest-0123456789abcdefgh");
+}
+
+namespace {
+// Rows, a cursor and a watch, as the result store keeps them.
+struct FakeStore {
+    std::mutex lock;
+    std::vector<StoredResult> rows;
+    int64_t cursor = 0;
+    std::function<void(int64_t)> watcher;
+    void add(int64_t id) {
+        StoredResult r = fullRow();
+        r.id = id;
+        r.torque = int(id * 100 + 1);
+        std::function<void(int64_t)> w;
+        {
+            std::lock_guard<std::mutex> g(lock);
+            rows.push_back(r);
+            w = watcher;
+        }
+        if (w) w(id);
+    }
+    int64_t acked() {
+        std::lock_guard<std::mutex> g(lock);
+        return cursor;
+    }
+    MqttStore ops() {
+        MqttStore s;
+        s.read = [this](int64_t after, size_t max, std::vector<StoredResult>* out) {
+            std::lock_guard<std::mutex> g(lock);
+            for (const StoredResult& r : rows)
+                if (r.id > after && out->size() < max) out->push_back(r);
+            return int(out->size());
+        };
+        s.cursor = [this](const char*) { return acked(); };
+        s.ack = [this](const char* peer, int64_t id) {
+            EXPECT_STREQ(peer, "mqtt");
+            std::lock_guard<std::mutex> g(lock);
+            EXPECT_GT(id, cursor); // never back, never twice
+            cursor = std::max(cursor, id);
+            return 0;
+        };
+        s.backlog = [this](const char*) {
+            std::lock_guard<std::mutex> g(lock);
+            return size_t(std::count_if(rows.begin(), rows.end(),
+                                        [this](const StoredResult& r) { return r.id > cursor; }));
+        };
+        s.watch = [this](std::function<void(int64_t)> fn) {
+            std::lock_guard<std::mutex> g(lock);
+            watcher = std::move(fn);
+            return 1;
+        };
+        s.unwatch = [this](int) {
+            std::lock_guard<std::mutex> g(lock);
+            watcher = nullptr;
+        };
+        return s;
+    }
+};
+
+int freePort() {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    close(fd);
+    return ntohs(a.sin_port);
+}
+
+// The tightening IDs of the results the subscriber printed, in the order they came.
+std::vector<int64_t> receivedIds(const std::string& out) {
+    std::vector<int64_t> ids;
+    const std::string key = "kest/station/results {\"id\":";
+    for (size_t p = out.find(key); p != std::string::npos; p = out.find(key, p + 1))
+        ids.push_back(std::stoll(out.substr(p + key.size())));
+    return ids;
+}
+
+struct MqttBrokerTest : ::testing::Test {
+    TestEnv env;
+    LogCapture log;
+    RecordingSink sink;
+    FakeStore store;
+    int port = freePort();
+    std::string dir = env.root() + "/broker";
+    std::unique_ptr<ChildProcess> broker, sub;
+
+    void SetUp() override { EwDriver_SetDeviceObject(&sink); }
+    void TearDown() override {
+        Mqtt_Stop();
+        EwDriver_SetDeviceObject(nullptr);
+    }
+    // The broker keeps sessions in the temp folder across its restarts and stays root.
+    void startBroker(const std::string& extra = "allow_anonymous true\n") {
+        fs::create_directories(dir);
+        TestEnv::writeFile(dir + "/mosquitto.conf",
+                           "listener " + std::to_string(port) + " 127.0.0.1\nuser root\n" +
+                               "persistence true\npersistence_location " + dir + "/\n" +
+                               "log_dest stderr\nlog_type all\n" + extra);
+        broker = std::make_unique<ChildProcess>();
+        ASSERT_TRUE(broker->start({"/usr/sbin/mosquitto", "-c", dir + "/mosquitto.conf"}));
+        ASSERT_TRUE(broker->waitFor(" running")) << broker->output();
+    }
+    void stopBroker() {
+        kill(broker->pid(), SIGTERM); // saves the sessions
+        ASSERT_EQ(broker->wait(20000), 0) << broker->output();
+    }
+    void startSubscriber() {
+        sub = std::make_unique<ChildProcess>();
+        ASSERT_TRUE(
+            sub->start({"/usr/bin/mosquitto_sub", "-h", "127.0.0.1", "-p", std::to_string(port),
+                        "-q", "1", "-c", "-i", "plant-sub", "-t", "kest/station/#", "-v"}));
+        ASSERT_TRUE(broker->waitFor("Sending SUBACK to plant-sub")) << broker->output();
+    }
+    void startPanel(const char* user = "", const char* password = "") {
+        load_setting();
+        set_vendor_info("SN-0042");
+        Mqtt_ApplySetting(1, 0x7f000001, uint32_t(port), "kest/station", user, password);
+        Mqtt_Start(store.ops());
+        Threads_Init();
+    }
+    bool received(int64_t id) {
+        std::string needle = "kest/station/results {\"id\":" + std::to_string(id) + ",";
+        return sub->waitFor(needle);
+    }
+};
+} // namespace
+
+TEST_F(MqttBrokerTest, ResultsArriveInOrderWithTheirFieldsAndMoveTheCursor) {
+    startBroker();
+    startSubscriber();
+    store.add(1); // logged before the publisher started
+    startPanel();
+    ASSERT_TRUE(sink.waitFor("mqtt_state 2", 20000));
+    EXPECT_EQ(Mqtt_State(), MQTT_CONNECTED);
+    EXPECT_EQ(Mqtt_StateText(), "Connected");
+    ASSERT_TRUE(sub->waitFor("kest/station/status online"));
+    // MQTT 3.1.1, the session kept (clean session off), 30 s keep-alive.
+    EXPECT_TRUE(broker->waitFor(" as kest-SN-0042 (p2, c0, k30)")) << broker->output();
+    for (int64_t id = 2; id <= 5; ++id)
+        store.add(id);
+    ASSERT_TRUE(received(5)) << sub->output();
+    EXPECT_EQ(receivedIds(sub->output()), (std::vector<int64_t>{1, 2, 3, 4, 5}));
+    StoredResult third = fullRow();
+    third.id = 3;
+    third.torque = 301;
+    EXPECT_NE(sub->output().find("kest/station/results " + Mqtt_ResultJson(third) + "\n"),
+              std::string::npos);
+    ASSERT_TRUE(WaitUntil([&] { return store.acked() == 5; }));
+    EXPECT_EQ(Mqtt_Backlog(), 0u);
+
+    // A restart with the publisher off says "offline" first.
+    Mqtt_ApplySetting(0, 0x7f000001, uint32_t(port), "kest/station", "", "");
+    ASSERT_TRUE(sink.waitFor("mqtt_state 0"));
+    EXPECT_TRUE(sub->waitFor("kest/station/status offline"));
+}
+
+TEST_F(MqttBrokerTest, BrokerDownMeanwhileGetsTheMissingResultsInOrder) {
+    // The broker saves its sessions at every change, so one killed keeps the subscriber's.
+    startBroker("allow_anonymous true\nautosave_interval 1\nautosave_on_changes true\n");
+    startSubscriber();
+    ASSERT_TRUE(broker->waitFor("Saving in-memory database")) << broker->output();
+    Debug_GetFlag()[DEBUG_FLAG_BEF].store(1);
+    startPanel();
+    ASSERT_TRUE(sink.next("mqtt_state 2", 20000));
+    for (int64_t id = 1; id <= 3; ++id)
+        store.add(id);
+    ASSERT_TRUE(WaitUntil([&] { return store.acked() == 3; }));
+
+    // Published to a broker that takes nothing in and then dies: never acknowledged, so
+    // published again from the cursor.
+    kill(broker->pid(), SIGSTOP);
+    for (int64_t id = 4; id <= 10; ++id)
+        store.add(id);
+    ASSERT_TRUE(log.waitFor("result 10 published"));
+    kill(broker->pid(), SIGKILL);
+    ASSERT_EQ(broker->wait(20000), 128 + SIGKILL);
+    ASSERT_TRUE(sink.next("mqtt_state 1", 20000));
+    for (int64_t id = 11; id <= 250; ++id) // more than the window
+        store.add(id);
+    EXPECT_EQ(Mqtt_Backlog(), 247u);
+    EXPECT_EQ(store.acked(), 3);
+    startBroker("allow_anonymous true\nautosave_interval 1\nautosave_on_changes true\n");
+    ASSERT_TRUE(sink.next("mqtt_state 2", 30000));
+    ASSERT_TRUE(received(250)) << sub->output();
+    // Each one at least once, first arrivals in ID order.
+    std::vector<int64_t> first;
+    for (int64_t id : receivedIds(sub->output()))
+        if (std::find(first.begin(), first.end(), id) == first.end()) first.push_back(id);
+    std::vector<int64_t> all(250);
+    std::iota(all.begin(), all.end(), 1);
+    EXPECT_EQ(first, all);
+    ASSERT_TRUE(WaitUntil([&] { return store.acked() == 250; }));
+    EXPECT_TRUE(log.contains("broker 127.0.0.1:" + std::to_string(port)));
+}
+
+TEST_F(MqttBrokerTest, WrongPasswordIsRefusedAndNeverLogged) {
+    ShellOutput("/usr/bin/mosquitto_passwd -c -b " + env.root() + "/passwd panel right-one");
+    startBroker("allow_anonymous false\npassword_file " + env.root() + "/passwd\n");
+    Debug_GetFlag()[DEBUG_FLAG_BEF].store(1); // the informational lines too
+    startPanel("panel", "wrong-secret");
+    ASSERT_TRUE(sink.waitFor("mqtt_state 3", 20000));
+    EXPECT_EQ(Mqtt_State(), MQTT_REFUSED);
+    EXPECT_EQ(Mqtt_StateText(), "Not authorised");
+    EXPECT_TRUE(log.waitFor("refused the connection (code 5) : Not authorised"));
+    for (const std::string& l : log.lines())
+        EXPECT_EQ(l.find("wrong-secret"), std::string::npos) << l;
+    store.add(1);
+    EXPECT_EQ(Mqtt_Backlog(), 1u); // nothing delivered
+
+    // The right password: connected, and the result goes.
+    Mqtt_ApplySetting(1, 0x7f000001, uint32_t(port), "kest/station", "panel", "right-one");
+    ASSERT_TRUE(sink.waitFor("mqtt_state 2", 20000));
+    ASSERT_TRUE(WaitUntil([&] { return store.acked() == 1; }));
+}
