@@ -11,7 +11,6 @@
 #include "UnitMessageBox.h"
 #include "UnitStepDelayData.h"
 #include "UnitTextKeypad.h"
-#include "job.h"
 #include "page/operation/ScreenResults.h"
 
 #include <QHBoxLayout>
@@ -203,7 +202,7 @@ void PageStepEditor::SavePanel() {
 
 QString PageStepEditor::StepProblem(int sdx) {
     ApplicationDeviceClass* dev = ApplicationDevice();
-    if (dev->GetStepType(sdx) != STEP_DELAY) return QString();
+    if (!qobject_cast<PageStepDelay*>(Panel(dev->GetStepType(sdx)))) return QString();
     // No scan ever matches an empty code: the station would stop at the step.
     std::unique_ptr<UnitStepDelayData> d(dev->GetDelayData(sdx));
     return d->Mode == 2 && d->Barcode.isEmpty() ? "The step has no barcode to wait for."
