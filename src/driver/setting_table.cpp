@@ -28,13 +28,13 @@ const char* const vLanguage[] = {"english", "spanish",  "french",    "german",
 const char* const vBrightness[] = {"25", "50", "75", "100", ""};
 const char* const vVolume[] = {"mute", "25", "50", "75", "100", ""};
 
-#define OFF(member) uint32_t(offsetof(Setting, member))
+#define CFG_OFF(member) uint32_t(offsetof(Setting, member))
 #define SECTION(title) {title, 0, 0, CFG_SECTION, nullptr}
-#define BOOLF(key, member) {key, OFF(member), 4, CFG_BOOL, nullptr}
-#define ENUMF(key, member, vals) {key, OFF(member), 4, CFG_ENUM, vals}
-#define INTF(key, member) {key, OFF(member), 4, CFG_INT, nullptr}
-#define STRF(key, member) {key, OFF(member), uint32_t(sizeof(Setting::member)), CFG_STRING, nullptr}
-#define IPF(key, member) {key, OFF(member), 4, CFG_IPV4, nullptr}
+#define BOOLF(key, member) {key, CFG_OFF(member), 4, CFG_BOOL, nullptr}
+#define ENUMF(key, member, vals) {key, CFG_OFF(member), 4, CFG_ENUM, vals}
+#define INTF(key, member) {key, CFG_OFF(member), 4, CFG_INT, nullptr}
+#define STRF(key, member) {key, CFG_OFF(member), uint32_t(sizeof(Setting::member)), CFG_STRING, nullptr}
+#define IPF(key, member) {key, CFG_OFF(member), 4, CFG_IPV4, nullptr}
 #define INPUT(n) ENUMF("input." #n, io.input[n - 1], vInput)
 #define OUTPUT(n) ENUMF("output." #n, io.output[n - 1], vOutput)
 #define TOOL(n) BOOLF("tool " #n, barcode.tool[n - 1])
@@ -159,6 +159,17 @@ const SettingConfig configs[] = {
     ENUMF("volume", system.volume, vVolume),
 };
 // clang-format on
+// The table's helpers end here: unity builds put other files after this one.
+#undef CFG_OFF
+#undef SECTION
+#undef BOOLF
+#undef ENUMF
+#undef INTF
+#undef STRF
+#undef IPF
+#undef INPUT
+#undef OUTPUT
+#undef TOOL
 const size_t configs_count = sizeof(configs) / sizeof(configs[0]);
 static_assert(sizeof(configs) / sizeof(configs[0]) == 116);
 
