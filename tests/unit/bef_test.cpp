@@ -245,6 +245,9 @@ template <typename F> bool returnsPromptly(F call) {
 }
 
 TEST_F(BefTest, StalledServerFailsOneMessageTwiceAndNeverHoldsTheGui) {
+    // Filling a stalled link takes about 100 000 results through the log and the store:
+    // beyond a test's time under emulation. The native and sanitizer runs keep the case.
+    if (getenv("KEST_QEMU")) GTEST_SKIP() << "too slow under emulation";
     TcpServer server(4096);
     server.pauseReading(true);
     start(0, server.port());
