@@ -3,6 +3,7 @@
 // beside mosquitto_pub publishing the same payloads at QoS 1 from a file; then one result
 // at a time, from the store's commit (its watch) to the subscriber's line, p50 and p99.
 #include "ChildProcess.h"
+#include "MqttBroker.h"
 #include "TestEnv.h"
 #include "debug.h"
 #include "mqttpub.h"
@@ -86,18 +87,6 @@ struct MemStore {
     }
 };
 
-int freePort() {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
-}
-
 // Takes the subscriber's lines until the one of result `id`; false at the deadline.
 bool until(ChildProcess& sub, int64_t id) {
     const std::string needle = "{\"id\":" + std::to_string(id) + ",";
@@ -113,17 +102,17 @@ int main() {
     const size_t samples = 300;
     TestEnv env;
     Debug_SetQuiet(true);
-    const int port = freePort();
-    const std::string conf = env.root() + "/mosquitto.conf";
-    TestEnv::writeFile(conf, "listener " + std::to_string(port) +
-                                 " 127.0.0.1\nuser root\nallow_anonymous true\n"
-                                 "persistence false\nlog_dest stderr\nlog_type information\n"
-                                 "log_type subscribe\nmax_queued_messages 0\n");
-    ChildProcess broker, sub;
-    if (!broker.start({"/usr/sbin/mosquitto", "-c", conf}) || !broker.waitFor(" running")) {
-        fprintf(stderr, "broker did not start: %s\n", broker.output().c_str());
+    kest_test::MqttBroker mqtt(env.root() + "/broker");
+    const int port = mqtt.port;
+    std::string why;
+    if (!mqtt.start("allow_anonymous true\npersistence false\nlog_type information\n"
+                    "log_type subscribe\nmax_queued_messages 0\n",
+                    &why)) {
+        fprintf(stderr, "broker did not start: %s\n", why.c_str());
         return 1;
     }
+    ChildProcess& broker = *mqtt.process;
+    ChildProcess sub;
     if (!sub.start({"/usr/bin/mosquitto_sub", "-h", "127.0.0.1", "-p", std::to_string(port), "-q",
                     "1", "-c", "-i", "bench-sub", "-t", "kest/station/results"}) ||
         !broker.waitFor("bench-sub 1 kest/station/results")) {

@@ -2,14 +2,12 @@
 // of the test's own, its files in the temp folder) with mosquitto_sub as the plant's
 // subscriber in a persistent session.
 #include "ChildProcess.h"
+#include "MqttBroker.h"
 #include "mqttpub.h"
 #include "resultstore.h"
 #include "unit_common.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <numeric>
-#include <sys/socket.h>
 
 using kest_test::WaitUntil;
 
@@ -152,18 +150,6 @@ struct FakeStore {
     }
 };
 
-int freePort() {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
-}
-
 // The tightening IDs of the results the subscriber printed, in the order they came.
 std::vector<int64_t> receivedIds(const std::string& out) {
     std::vector<int64_t> ids;
@@ -178,36 +164,24 @@ struct MqttBrokerTest : ::testing::Test {
     LogCapture log;
     RecordingSink sink;
     FakeStore store;
-    int port = freePort();
-    std::string dir = env.root() + "/broker";
-    std::unique_ptr<ChildProcess> broker, sub;
+    kest_test::MqttBroker mqtt{env.root() + "/broker"};
+    int port = mqtt.port;
+    ChildProcess* broker = nullptr; // mqtt's running process
+    std::unique_ptr<ChildProcess> sub;
 
     void SetUp() override { EwDriver_SetDeviceObject(&sink); }
     void TearDown() override {
         Mqtt_Stop();
         EwDriver_SetDeviceObject(nullptr);
     }
-    // The broker keeps sessions in the temp folder across its restarts and stays root.
     void startBroker(const std::string& extra = "allow_anonymous true\n") {
-        fs::create_directories(dir);
-        TestEnv::writeFile(dir + "/mosquitto.conf",
-                           "listener " + std::to_string(port) + " 127.0.0.1\nuser root\n" +
-                               "persistence true\npersistence_location " + dir + "/\n" +
-                               "log_dest stderr\nlog_type all\n" + extra);
-        broker = std::make_unique<ChildProcess>();
-        ASSERT_TRUE(broker->start({"/usr/sbin/mosquitto", "-c", dir + "/mosquitto.conf"}));
-        ASSERT_TRUE(broker->waitFor(" running")) << broker->output();
-    }
-    void stopBroker() {
-        kill(broker->pid(), SIGTERM); // saves the sessions
-        ASSERT_EQ(broker->wait(20000), 0) << broker->output();
+        std::string why;
+        ASSERT_TRUE(mqtt.start("persistence true\nlog_type all\n" + extra, &why)) << why;
+        broker = mqtt.process.get();
     }
     void startSubscriber() {
         sub = std::make_unique<ChildProcess>();
-        ASSERT_TRUE(
-            sub->start({"/usr/bin/mosquitto_sub", "-h", "127.0.0.1", "-p", std::to_string(port),
-                        "-q", "1", "-c", "-i", "plant-sub", "-t", "kest/station/#", "-v"}));
-        ASSERT_TRUE(broker->waitFor("Sending SUBACK to plant-sub")) << broker->output();
+        ASSERT_TRUE(mqtt.subscribe(*sub, "plant-sub", "kest/station/#")) << broker->output();
     }
     void startPanel(const char* user = "", const char* password = "") {
         load_setting();

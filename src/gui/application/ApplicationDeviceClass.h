@@ -471,6 +471,11 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // ---- family: plant side (DevicePlant.cpp) ----
     // The share screen's Open Protocol apply: 0 unchanged, 1 stored and restarted.
     int32_t OpApplySetting(bool enable, uint32_t port);
+    // The share screen's MQTT apply: 0 unchanged, 1 stored and the session restarted.
+    int32_t MqttApplySetting(bool enable, uint32_t broker, uint32_t port, const QString& topic,
+                             const QString& user, const QString& password);
+    // The broker link as the share screen shows it ("Connected", why it was refused ...).
+    QString MqttStateText();
     // A plant peer is connected now (the status bar's icon).
     bool PlantConnected();
     // Results each enabled peer has not acknowledged yet, by the peer's short name.

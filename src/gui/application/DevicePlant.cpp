@@ -13,6 +13,19 @@ int32_t ApplicationDeviceClass::OpApplySetting(bool enable, uint32_t port) {
     return OpSrv_ApplySetting(enable ? 1 : 0, port);
 }
 
+int32_t ApplicationDeviceClass::MqttApplySetting(bool enable, uint32_t broker, uint32_t port,
+                                                 const QString& topic, const QString& user,
+                                                 const QString& password) {
+    return Mqtt_ApplySetting(enable ? 1 : 0, broker, port, ToNative(topic).constData(),
+                             ToNative(user).constData(), ToNative(password).constData());
+}
+
+QString ApplicationDeviceClass::MqttStateText() {
+    const int state = Mqtt_State();
+    const QString text = FromNative(Mqtt_StateText().c_str());
+    return state == MQTT_REFUSED ? "Refused: " + text : text;
+}
+
 bool ApplicationDeviceClass::PlantConnected() {
     return OpSrv_Connected() == 1 || Mqtt_State() == 2;
 }

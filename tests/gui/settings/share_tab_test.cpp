@@ -1,14 +1,17 @@
-// The share tab: the FTP and forwarding applies as tables (switches and entries pressed
-// in, then the settings record, the file, the daemon's stop and restart, the dialog); the
-// pending restarts when the operator leaves are the settings screen's test.
+// The share tab: the FTP, forwarding, Open Protocol and MQTT applies as tables (switches and
+// entries pressed in, then the settings record, the file, the daemon's stop and restart, the
+// dialog); the pending restarts when the operator leaves are the settings screen's test.
 #include "ChildProcess.h"
+#include "MqttBroker.h"
 #include "NetworkTabFixture.h"
+#include "mqttpub.h"
 #include "opsrv.h"
 #include "page/settings/PageSettingShare.h"
+#include "resultstore.h"
+#include "threads.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include <QLabel>
+
 #include <unistd.h>
 
 #include <csignal>
@@ -163,16 +166,7 @@ TEST_F(ShareTabTest, ForwardingApply) {
 // The Open Protocol server: a port it cannot listen on is refused, an applied change moves
 // the listener at once, switched off it listens no more.
 TEST_F(ShareTabTest, OpenProtocolApply) {
-    const int free = [] {
-        const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        socklen_t len = sizeof a;
-        bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-        close(s);
-        return int(ntohs(a.sin_port));
-    }();
+    const int free = kest_test::FreePort();
     struct Case {
         const char* what;
         bool tapSwitch;
@@ -200,6 +194,82 @@ TEST_F(ShareTabTest, OpenProtocolApply) {
         EXPECT_EQ(OpSrv_BoundPort(), c.listening);
     }
     OpSrv_Stop();
+}
+
+// The MQTT publisher: entries the record or a broker cannot take are refused; an applied
+// account the broker refuses says so on the tab, the right one connects.
+TEST_F(ShareTabTest, MqttApplyAndTheBrokerLink) {
+    ASSERT_EQ(ResultStore_Init(), 0);
+    EwDriver_SetDeviceObject(dev); // the link's state reaches the tab as on the panel
+    Mqtt_Init();
+    Threads_Init();
+    kest_test::MqttBroker broker(env->root() + "/broker");
+    ShellOutput("/usr/bin/mosquitto_passwd -c -b " + env->root() + "/passwd panel right-one");
+    std::string why;
+    ASSERT_TRUE(
+        broker.start("allow_anonymous false\npassword_file " + env->root() + "/passwd\n", &why))
+        << why;
+    const std::string at = "127.0.0.1:" + std::to_string(broker.port);
+    struct Case {
+        const char* what;
+        bool tapSwitch;
+        std::string broker; // the entries, nullptr: as shown
+        const char *topic, *user, *pwd;
+        const char* dialog;
+        uint32_t enableAfter;
+        const char* state; // the link's row once the apply is through
+    } cases[] = {
+        {"three octets", true, "127.0.1", nullptr, nullptr, nullptr,
+         "Error / Invalid broker ip address.", 0, "Off"},
+        {"first octet 0", true, "0.1.2.3:1883", nullptr, nullptr, nullptr,
+         "Error / Invalid broker ip address.", 0, "Off"},
+        {"port 70000", true, "127.0.0.1:70000", nullptr, nullptr, nullptr,
+         "Error / Invalid port number.", 0, "Off"},
+        {"no topic", true, at, "", nullptr, nullptr, "Error / Please input the Topic", 0, "Off"},
+        {"a wildcard", true, at, "kest/#", nullptr, nullptr, "Error / Invalid character in Topic",
+         0, "Off"},
+        {"a password without a user", true, at, nullptr, "", "x",
+         "Error / Please input the User name", 0, "Off"},
+        {"unchanged", false, "", nullptr, nullptr, nullptr, "", 0, "Off"},
+        {"refused", true, at, "line 4", "panel", "wrong", kApplied, 1, "Refused: Not authorised"},
+        {"right password", false, "", nullptr, nullptr, "right-one", kApplied, 1, "Connected"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        open<PageSettingShare>();
+        EXPECT_EQ(widget<QLineEdit>("mqttTopic")->isEnabled(), get_setting_plant()->mqtt_enable);
+        if (c.tapSwitch) tap("mqttEnable");
+        if (!c.broker.empty()) {
+            // "address:port" into the broker's two fields
+            const size_t colon = c.broker.find(':');
+            enter("mqttBroker", QString::fromStdString(c.broker.substr(0, colon)));
+            if (colon != std::string::npos)
+                enter("mqttPort", QString::fromStdString(c.broker.substr(colon + 1)));
+        }
+        if (c.topic) enter("mqttTopic", c.topic);
+        if (c.user) enter("mqttUser", c.user);
+        if (c.pwd) enter("mqttPwd", c.pwd);
+        tap("mqttApply");
+        EXPECT_EQ(dialog(), c.dialog);
+        EXPECT_EQ(get_setting_plant()->mqtt_enable, c.enableAfter);
+        auto* state = widget<QLabel>("mqttState");
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                EwDriver_ProcessData();
+                return state->text() == c.state;
+            },
+            int(kest_test::kWaitLimit.count())))
+            << state->text().toStdString();
+        EXPECT_EQ(state->property("role").toString() == "error", c.state[0] == 'R');
+    }
+    const SettingPlant* pl = get_setting_plant();
+    EXPECT_EQ(pl->mqtt_broker, 0x7f000001u);
+    EXPECT_EQ(pl->mqtt_port, uint32_t(broker.port));
+    EXPECT_STREQ(pl->mqtt_topic, "line 4");
+    EXPECT_STREQ(pl->mqtt_password, "right-one");
+    Mqtt_Stop();
+    EwDriver_SetDeviceObject(nullptr);
+    ResultStore_Shutdown();
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 
 namespace {
 QPushButton* applyButton(QWidget* parent, const char* name) {
@@ -33,72 +34,57 @@ void setRowEnabled(QWidget* control, bool on) {
 PageSettingShare::PageSettingShare(QWidget* parent) : SettingsTab(parent) {
     setObjectName("PageSettingShare");
     addRow("FTP", nullptr);
-    auto* ftpBox = new QWidget(this);
-    auto* h = new QHBoxLayout(ftpBox);
-    h->setContentsMargins(0, 0, 0, 0);
-    ftpEnable_ = new QCheckBox(ftpBox);
-    ftpEnable_->setObjectName("ftpEnable");
-    h->addWidget(ftpEnable_);
-    h->addStretch(1);
-    h->addWidget(applyButton(ftpBox, "ftpApply"));
-    addRow("Enable FTP", ftpBox);
+    ftpEnable_ = switchRow("Enable FTP", "ftpEnable", "ftpApply");
     ftpUser_ = AddEntry("ftpUser", UnitKeypad::Text);
     addRow("User name", ftpUser_);
     ftpPwd_ = AddEntry("ftpPwd", UnitKeypad::Text);
     addRow("Password", ftpPwd_);
 
     addRow("Backup event forwarding", nullptr);
-    auto* befBox = new QWidget(this);
-    h = new QHBoxLayout(befBox);
-    h->setContentsMargins(0, 0, 0, 0);
-    befEnable_ = new QCheckBox(befBox);
-    befEnable_->setObjectName("befEnable");
-    h->addWidget(befEnable_);
-    h->addStretch(1);
-    h->addWidget(applyButton(befBox, "befApply"));
-    addRow("Enable forwarding", befBox);
+    befEnable_ = switchRow("Enable forwarding", "befEnable", "befApply");
     auto* ipBox = new QWidget(this);
-    h = new QHBoxLayout(ipBox);
+    auto* h = new QHBoxLayout(ipBox);
     h->setContentsMargins(0, 0, 0, 0);
+    h->setSpacing(4);
     for (int i = 0; i < 4; ++i) {
         befIp_[i] =
             AddEntry(QString("befIp_%1").arg(i).toLatin1().constData(), UnitKeypad::Numeric);
         befIp_[i]->setValidator(new QIntValidator(0, 255, befIp_[i]));
         befIp_[i]->setMaxLength(3);
-        befIp_[i]->setFixedWidth(110);
+        befIp_[i]->setFixedWidth(76);
         befIp_[i]->setAlignment(Qt::AlignCenter);
         h->addWidget(befIp_[i]);
         if (i < 3) h->addWidget(new QLabel(".", ipBox));
     }
     h->addStretch(1);
-    addRow("Server IP address", ipBox);
-    befPort_ = AddEntry("befPort", UnitKeypad::Numeric);
-    befPort_->setValidator(new QIntValidator(0, 65535, befPort_));
-    befPort_->setMaxLength(5);
-    befPort_->setFixedWidth(160);
+    addRow("Server IP", ipBox);
+    befPort_ = portEntry("befPort");
     addRow("Server port", befPort_);
 
+    // The plant's systems in a column of their own.
+    NextColumn();
     addRow("Open Protocol", nullptr);
-    auto* opBox = new QWidget(this);
-    h = new QHBoxLayout(opBox);
-    h->setContentsMargins(0, 0, 0, 0);
-    opEnable_ = new QCheckBox(opBox);
-    opEnable_->setObjectName("opEnable");
-    h->addWidget(opEnable_);
-    h->addStretch(1);
-    h->addWidget(applyButton(opBox, "opApply"));
-    addRow("Enable server", opBox);
-    opPort_ = AddEntry("opPort", UnitKeypad::Numeric);
-    opPort_->setValidator(new QIntValidator(0, 65535, opPort_));
-    opPort_->setMaxLength(5);
-    opPort_->setFixedWidth(160);
+    opEnable_ = switchRow("Enable server", "opEnable", "opApply");
+    opPort_ = portEntry("opPort");
     addRow("Listening port", opPort_);
 
-    for (QCheckBox* c : {ftpEnable_, befEnable_, opEnable_})
-        connect(c, &QCheckBox::toggled, this, [this] {
-            UiSound_Tap();
-            enableFields();
-        });
+    addRow("MQTT", nullptr);
+    // The broker link's state beside its switch.
+    mqttState_ = new QLabel(this);
+    mqttState_->setObjectName("mqttState");
+    mqttEnable_ = switchRow("Publish results", "mqttEnable", "mqttApply", mqttState_);
+    mqttBroker_ = AddEntry("mqttBroker", UnitKeypad::Numeric);
+    mqttBroker_->setMaxLength(15);
+    addRow("Broker IP", mqttBroker_);
+    mqttPort_ = portEntry("mqttPort");
+    addRow("Broker port", mqttPort_);
+    mqttTopic_ = AddEntry("mqttTopic", UnitKeypad::Text);
+    addRow("Topic", mqttTopic_);
+    mqttUser_ = AddEntry("mqttUser", UnitKeypad::Text);
+    addRow("User name", mqttUser_);
+    mqttPwd_ = AddEntry("mqttPwd", UnitKeypad::Text);
+    addRow("Password", mqttPwd_);
+
     connect(findChild<QPushButton*>("ftpApply"), &QPushButton::clicked, this, [this] {
         UiSound_Tap();
         applyFtp();
@@ -111,7 +97,40 @@ PageSettingShare::PageSettingShare(QWidget* parent) : SettingsTab(parent) {
         UiSound_Tap();
         applyOpen();
     });
+    connect(findChild<QPushButton*>("mqttApply"), &QPushButton::clicked, this, [this] {
+        UiSound_Tap();
+        applyMqtt();
+    });
+    connect(&ApplicationDevice()->PlantStateEvent, &SystemEvent::triggered, this,
+            &PageSettingShare::showMqttState);
     load();
+}
+
+QCheckBox* PageSettingShare::switchRow(const QString& label, const char* name, const char* apply,
+                                       QWidget* beside) {
+    auto* box = new QWidget(this);
+    auto* h = new QHBoxLayout(box);
+    h->setContentsMargins(0, 0, 0, 0);
+    auto* c = new QCheckBox(box);
+    c->setObjectName(name);
+    h->addWidget(c);
+    if (beside) h->addWidget(beside, 1);
+    h->addStretch(1);
+    h->addWidget(applyButton(box, apply));
+    addRow(label, box);
+    connect(c, &QCheckBox::toggled, this, [this] {
+        UiSound_Tap();
+        enableFields();
+    });
+    return c;
+}
+
+QLineEdit* PageSettingShare::portEntry(const char* name) {
+    QLineEdit* e = AddEntry(name, UnitKeypad::Numeric);
+    e->setValidator(new QIntValidator(0, 65535, e));
+    e->setMaxLength(5);
+    e->setFixedWidth(160);
+    return e;
 }
 
 UnitMessageBox* PageSettingShare::MessageDialog() const {
@@ -120,7 +139,7 @@ UnitMessageBox* PageSettingShare::MessageDialog() const {
 
 void PageSettingShare::load() {
     ApplicationDeviceClass* dev = ApplicationDevice();
-    QSignalBlocker a(ftpEnable_), b(befEnable_), c(opEnable_);
+    QSignalBlocker a(ftpEnable_), b(befEnable_), c(opEnable_), d(mqttEnable_);
     ftpEnable_->setChecked(dev->OnGetFtpEnable());
     ftpUser_->setText(dev->OnGetFtpUser());
     ftpPwd_->setText(dev->OnGetFtpPwd());
@@ -131,7 +150,31 @@ void PageSettingShare::load() {
     befPort_->setText(QString::number(dev->OnGetBefServerPort()));
     opEnable_->setChecked(dev->OnGetOpEnable());
     opPort_->setText(QString::number(dev->OnGetOpPort()));
+    const MqttSettings m = storedMqtt();
+    mqttEnable_->setChecked(m.Enable);
+    QStringList broker;
+    for (int i = 0; i < 4; ++i)
+        broker << QString::number((m.Broker >> (24 - 8 * i)) & 0xff);
+    mqttBroker_->setText(m.Broker ? broker.join('.') : QString());
+    mqttPort_->setText(QString::number(m.Port));
+    mqttTopic_->setText(m.Topic);
+    mqttUser_->setText(m.User);
+    mqttPwd_->setText(m.Password);
+    showMqttState();
     enableFields();
+}
+
+MqttSettings PageSettingShare::storedMqtt() const {
+    ApplicationDeviceClass* dev = ApplicationDevice();
+    return {dev->OnGetMqttEnable(), dev->OnGetMqttBroker(), uint32_t(dev->OnGetMqttPort()),
+            dev->OnGetMqttTopic(),  dev->OnGetMqttUser(),   dev->OnGetMqttPassword()};
+}
+
+void PageSettingShare::showMqttState() {
+    const QString text = ApplicationDevice()->MqttStateText();
+    mqttState_->setText(text);
+    mqttState_->setProperty("role", text.startsWith("Refused") ? "error" : "");
+    mqttState_->style()->polish(mqttState_);
 }
 
 void PageSettingShare::enableFields() {
@@ -140,6 +183,8 @@ void PageSettingShare::enableFields() {
     setRowEnabled(befIp_[0]->parentWidget(), befEnable_->isChecked());
     setRowEnabled(befPort_, befEnable_->isChecked());
     setRowEnabled(opPort_, opEnable_->isChecked());
+    for (QLineEdit* w : {mqttBroker_, mqttPort_, mqttTopic_, mqttUser_, mqttPwd_})
+        setRowEnabled(w, mqttEnable_->isChecked());
 }
 
 void PageSettingShare::message(const QString& title, const QString& text) {
@@ -199,5 +244,18 @@ void PageSettingShare::applyOpen() {
     // Stored in the record and the listener restarted; the file is written when the
     // operator leaves the settings screens, as for forwarding.
     dev->OpApplySetting(opEnable_->isChecked(), port);
+    message("Message", "Changes have been applied.");
+}
+
+void PageSettingShare::applyMqtt() {
+    const MqttEntry e{mqttEnable_->isChecked(), mqttBroker_->text(), mqttPort_->text(),
+                      mqttTopic_->text(),       mqttUser_->text(),   mqttPwd_->text()};
+    MqttSettings m;
+    SharePlan p = ShareForm::PlanMqtt(storedMqtt(), e, &m);
+    if (!p.Error.isEmpty()) return message("Error", p.Error);
+    if (!p.Apply) return;
+    // Stored in the record and the session restarted on its own loop; the link's state
+    // follows in the row above. The file is written when the settings screens are left.
+    ApplicationDevice()->MqttApplySetting(m.Enable, m.Broker, m.Port, m.Topic, m.User, m.Password);
     message("Message", "Changes have been applied.");
 }

@@ -27,18 +27,27 @@ SettingsTab::SettingsTab(QWidget* parent) : Page(parent) {
 }
 
 QWidget* SettingsTab::addRow(const QString& label, QWidget* control) {
-    int row = grid_->rowCount();
+    const int row = rows_++;
     auto* l = new QLabel(label, this);
     if (!control) {
         l->setProperty("role", "subtitle");
-        grid_->addWidget(l, row, 0, 1, 2);
+        grid_->addWidget(l, row, column_, 1, 2);
         return l;
     }
-    grid_->addWidget(l, row, 0);
-    grid_->addWidget(control, row, 1);
+    grid_->addWidget(l, row, column_);
+    grid_->addWidget(control, row, column_ + 1);
     // The label is hidden with its row.
     control->setProperty("rowLabel", QVariant::fromValue<QObject*>(l));
     return control;
+}
+
+void SettingsTab::NextColumn() {
+    // An empty grid column between the two keeps them apart.
+    column_ += 3;
+    rows_ = 0;
+    grid_->setHorizontalSpacing(16);
+    grid_->setColumnMinimumWidth(column_ - 1, 16);
+    grid_->setColumnStretch(column_ + 1, 1);
 }
 
 void SettingsTab::follow(const char* property) {

@@ -41,6 +41,9 @@ class SettingsTab : public Page {
     // A label and a control (or a group of controls) as one row; a row label of "" makes
     // a section heading when `control` is null.
     QWidget* addRow(const QString& label, QWidget* control);
+    // Rows added after this go into a second column beside the first, from the top (a tab
+    // with more rows than the screen is tall).
+    void NextColumn();
     // The open keypad's target, or null.
     QLineEdit* KeypadTarget() const;
 
@@ -56,6 +59,8 @@ class SettingsTab : public Page {
     void follow(const char* property);
     void showKeypad(QLineEdit* target);
     QGridLayout* grid_;
+    int column_ = 0; // the grid column of the current rows' labels
+    int rows_ = 0;   // rows in the current column
     QWidget* pad_ = nullptr;
     UnitKeypad* keys_[2] = {};
     QPointer<QLineEdit> target_;

@@ -76,3 +76,49 @@ SharePlan ShareForm::PlanOpen(bool storedEnable, uint32_t storedPort, bool enabl
     p.Apply = enable != storedEnable || v != storedPort;
     return p;
 }
+
+SharePlan ShareForm::PlanMqtt(const MqttSettings& stored, const MqttEntry& e,
+                              MqttSettings* entered) {
+    SharePlan p;
+    MqttSettings m;
+    m.Enable = e.Enable;
+    const QStringList octets = e.Broker.trimmed().split('.');
+    const bool address = octets.size() == 4 && EthernetForm::Octets(octets, 0);
+    m.Broker = address ? EthernetForm::Pack(octets, 0) : 0;
+    bool ok = false;
+    const uint port = e.Port.trimmed().toUInt(&ok, 10);
+    m.Port = port;
+    m.Topic = e.Topic;
+    m.User = e.User;
+    m.Password = e.Password;
+    // What the record cannot hold is refused whether or not the publisher is on; an empty
+    // address only while it is off.
+    if ((!address && !(e.Broker.trimmed().isEmpty() && !e.Enable)) ||
+        (e.Enable && (m.Broker == 0 || octets[0].trimmed() == "0")))
+        p.Error = "Invalid broker ip address.";
+    else if (!ok || port == 0 || port > 0xffff)
+        p.Error = "Invalid port number.";
+    else if (e.Enable && e.Topic.isEmpty())
+        p.Error = "Please input the Topic";
+    // The panel publishes under the topic: wildcards are for subscribers only.
+    else if (e.Topic.contains('+') || e.Topic.contains('#') || hasControl(e.Topic))
+        p.Error = "Invalid character in Topic";
+    else if (hasControl(e.User))
+        p.Error = "Invalid character in User name";
+    else if (hasControl(e.Password))
+        p.Error = "Invalid character in Password";
+    // A broker takes no password without a user name.
+    else if (!e.Password.isEmpty() && e.User.isEmpty())
+        p.Error = "Please input the User name";
+    else if (QString t = SettingText::Error("Topic", e.Topic); !t.isEmpty())
+        p.Error = t;
+    else if (QString u = SettingText::Error("User name", e.User); !u.isEmpty())
+        p.Error = u;
+    else
+        p.Error = SettingText::Error("Password", e.Password);
+    if (!p.Error.isEmpty()) return p;
+    if (entered) *entered = m;
+    p.Apply = m.Enable != stored.Enable || m.Broker != stored.Broker || m.Port != stored.Port ||
+              m.Topic != stored.Topic || m.User != stored.User || m.Password != stored.Password;
+    return p;
+}
