@@ -5,9 +5,16 @@
 // driver's event channel, the GUI loop, the screen's run state, the durable log writer,
 // then the acknowledgement. Beside it in the same run the raw path: libmodbus receive,
 // append + fdatasync, one Modbus write. Reports p50 and p99 of both and their ratios, and
-// checks the log holds every result. Needs root (namespaces); otherwise skipped.
-// BENCH_SECONDS sets the length of the load (default 15).
+// checks the log holds every result. The plant's two peers take every result in the same
+// run: an Open Protocol client and an MQTT subscriber on Debian's broker (on the panel's
+// loopback), each with the time from the tool's send to its receipt, p50 and p99. Needs root
+// (namespaces); otherwise skipped. BENCH_SECONDS sets the length of the load (default 15).
 #include "gui_cell_bench.h"
+#include "plant_bench.h"
+
+#include "LoopbackPort.h"
+#include "MqttBroker.h"
+#include "resultstore.h"
 
 #include "UnitTdxData.h"
 #include "eventlog.h"
@@ -66,8 +73,36 @@ int main() {
     const std::vector<double> raw = rawPath(*cell, total, per);
 
     TestEnv env;
+    // The plant: a broker here and both peers switched on in the panel's settings.
+    kest_test::MqttBroker broker(env.root() + "/broker");
+    std::string why;
+    if (!broker.start("allow_anonymous true\nlog_type all\n", &why)) {
+        std::fprintf(stderr, "bench_gui_result_ack_screen: broker did not start: %s\n",
+                     why.c_str());
+        return 1;
+    }
+    bench::Receipts atOp, atMqtt;
+    bench::MqttPlantSub mqttSub;
+    if (!mqttSub.start("127.0.0.1", broker.port, "plant/bench", &atMqtt) ||
+        !broker.process->waitFor("Sending SUBACK to bench-plant")) {
+        std::fprintf(stderr, "bench_gui_result_ack_screen: no subscription: %s\n",
+                     broker.process->output().c_str());
+        return 1;
+    }
+    const int opPort = kest_test::FreePort();
+    load_setting();
+    SettingPlant* plant = get_setting_plant();
+    plant->op_enable = 1;
+    plant->op_port = uint32_t(opPort);
+    plant->mqtt_enable = 1;
+    plant->mqtt_broker = 0x7f000001;
+    plant->mqtt_port = uint32_t(broker.port);
+    setting_set_str(plant->mqtt_topic, sizeof plant->mqtt_topic, "plant/bench");
+    save_setting();
     auto sim = startTools(*cell, kTools, {"--write-regtools", env.home() + "/regtools"});
-    if (!sim || !sim->ok() || !startPanel(*cell, env, kTools, false)) {
+    bench::OpPlantClient opClient;
+    if (!sim || !sim->ok() || !startPanel(*cell, env, kTools, false) ||
+        !opClient.start(opPort, &atOp)) {
         std::fprintf(stderr, "bench_gui_result_ack_screen: panel did not connect the tools\n");
         return 1;
     }
@@ -130,6 +165,21 @@ int main() {
     cycleUntil([&] { return done.load(); }, (seconds + 60) * 1000);
     load.join();
     ApplicationDevice()->FlushEventLog();
+    cycleUntil([&] { return atOp.size() >= size_t(total) && atMqtt.size() >= size_t(total); },
+               30000);
+    // Send to receipt: the send stamp is in the stored row's angles.
+    auto toPlant = [](bench::Receipts& r) {
+        std::vector<double> lat;
+        std::lock_guard<std::mutex> g(r.lock);
+        for (auto [id, at] : r.at) {
+            StoredResult row;
+            if (ResultStore_Get(id, &row) == 0)
+                lat.push_back(
+                    double(at - stampOf(uint16_t(row.a1), uint16_t(row.a2), uint16_t(row.a3))));
+        }
+        return lat;
+    };
+    const std::vector<double> op = toPlant(atOp), mqtt = toPlant(atMqtt);
     const auto lines = logLines(env.home());
     // With a job loaded every line names the step's tool; the send stamps (A1..A3) tell
     // the results apart: every one logged, none twice.
@@ -150,12 +200,17 @@ int main() {
     std::printf("result to acknowledgement through the job screen, %d tools x %d results/s, %d s\n",
                 kTools, kRate, seconds);
     reportLatencies("raw (append+fdatasync+write)", raw, "job screen (GUI, log, then ack)", panel);
+    std::printf(
+        "  result to the plant, same run: 0061 on the client p50 %.0f us, p99 %.0f us (%zu);"
+        " MQTT subscriber p50 %.0f us, p99 %.0f us (%zu)\n",
+        pct(op, 0.5), pct(op, 0.99), op.size(), pct(mqtt, 0.5), pct(mqtt, 0.99), mqtt.size());
     std::printf("  check: %zu log lines, %d distinct results, toolsim acked all: %s,"
                 " step counter %s\n",
                 lines.size(), distinct, acked ? "yes" : "no", counted.toStdString().c_str());
     const bool ok = int(raw.size()) >= total && int(panel.size()) >= total && acked &&
                     int(lines.size()) == total && distinct == total && stolen == 0 &&
-                    counted == QString::number(per);
+                    counted == QString::number(per) && int(op.size()) == total &&
+                    int(mqtt.size()) == total;
     if (!ok)
         std::printf("  INCOMPLETE: expected %d results on each path (%d read early)\n", total,
                     stolen);

@@ -63,22 +63,6 @@ GMainContext* loopContext() {
     return Threads_GetContext(LOOP_MQTT);
 }
 
-gboolean runPosted(gpointer p) {
-    (*static_cast<std::function<void()>*>(p))();
-    return G_SOURCE_REMOVE;
-}
-
-void mqPost(std::function<void()> fn) {
-    GMainContext* ctx = loopContext();
-    if (!ctx) return;
-    GSource* s = g_idle_source_new();
-    g_source_set_priority(s, G_PRIORITY_DEFAULT);
-    g_source_set_callback(s, runPosted, new std::function<void()>(std::move(fn)),
-                          [](gpointer p) { delete static_cast<std::function<void()>*>(p); });
-    g_source_attach(s, ctx);
-    g_source_unref(s);
-}
-
 void dropSource(GSource*& s) {
     if (!s) return;
     g_source_destroy(s);
@@ -360,7 +344,7 @@ int Mqtt_Start(const MqttStore& store) {
             mq.watchHandle = copy.watch([](int64_t) {
                 // Many commits, one wake-up: the publisher reads everything new at once.
                 if (mq.wakePosted.exchange(true)) return;
-                mqPost([] {
+                Threads_Post(LOOP_MQTT, [] {
                     mq.wakePosted = false;
                     mq.pump = true;
                     if (mq.mosq) settle();
@@ -405,7 +389,7 @@ int Mqtt_ApplySetting(uint32_t enable, uint32_t broker, uint32_t port, const cha
     setting_set_str(pl->mqtt_topic, sizeof pl->mqtt_topic, topic);
     setting_set_str(pl->mqtt_user, sizeof pl->mqtt_user, user);
     setting_set_str(pl->mqtt_password, sizeof pl->mqtt_password, password);
-    mqPost(applyOnLoop);
+    Threads_Post(LOOP_MQTT, applyOnLoop);
     return 1;
 }
 

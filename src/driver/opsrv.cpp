@@ -78,23 +78,6 @@ GMainContext* loopContext() {
     return Threads_GetContext(LOOP_OPSRV);
 }
 
-gboolean runPosted(gpointer p) {
-    (*static_cast<std::function<void()>*>(p))();
-    return G_SOURCE_REMOVE;
-}
-
-// Runs `fn` on loop "P" later, never inline, in the order posted.
-void opPost(std::function<void()> fn) {
-    GMainContext* ctx = loopContext();
-    if (!ctx) return;
-    GSource* s = g_idle_source_new();
-    g_source_set_priority(s, G_PRIORITY_DEFAULT);
-    g_source_set_callback(s, runPosted, new std::function<void()>(std::move(fn)),
-                          [](gpointer p) { delete static_cast<std::function<void()>*>(p); });
-    g_source_attach(s, ctx);
-    g_source_unref(s);
-}
-
 GSource* addTimer(unsigned ms, GSourceFunc fn, gpointer data) {
     GSource* s = g_timeout_source_new(ms);
     g_source_set_callback(s, fn, data, nullptr);
@@ -599,7 +582,7 @@ std::string nowText() {
 
 void pushAlarm(int code, bool toolReady) {
     std::string time = nowText();
-    opPost([code, toolReady, time] {
+    Threads_Post(LOOP_OPSRV, [code, toolReady, time] {
         streamPush(opsrv.alarms, OpBuild_Alarm(code, true, toolReady, time));
     });
 }
@@ -617,7 +600,7 @@ int OpSrv_Start(const OpSrvStore& store) {
             opsrv.watchHandle = copy.watch([](int64_t) {
                 // Many commits, one wake-up: the sender reads everything new at once.
                 if (opsrv.wakePosted.exchange(true)) return;
-                opPost([] {
+                Threads_Post(LOOP_OPSRV, [] {
                     opsrv.wakePosted = false;
                     pumpResults();
                 });
@@ -683,7 +666,7 @@ int OpSrv_Connected() {
 }
 
 void OpSrv_CommandDone(int32_t requestId, int error) {
-    opPost([requestId, error] {
+    Threads_Post(LOOP_OPSRV, [requestId, error] {
         auto it = opsrv.pending.find(requestId);
         if (it == opsrv.pending.end()) {
             DBG_ERR("answer to command %d comes too late", int(requestId));
@@ -699,7 +682,8 @@ void OpSrv_CommandDone(int32_t requestId, int error) {
 void OpSrv_IdentifierRead(const char* code) {
     if (!code || !*code) return;
     std::string c = code;
-    opPost([c] { streamPush(opsrv.idents, OpBuild_Identifier(opsrv.idents.revision, c)); });
+    Threads_Post(LOOP_OPSRV,
+                 [c] { streamPush(opsrv.idents, OpBuild_Identifier(opsrv.idents.revision, c)); });
 }
 
 void OpSrv_ToolError(int tdx, int error) {

@@ -141,6 +141,23 @@ void Threads_RunSync(int index, std::function<void()> fn) {
     fut.wait();
 }
 
+void Threads_Post(int index, std::function<void()> fn) {
+    GMainContext* ctx = Threads_GetContext(index);
+    if (!ctx) return;
+    GSource* s = g_idle_source_new();
+    g_source_set_priority(s, G_PRIORITY_DEFAULT);
+    g_source_set_callback(
+        s,
+        [](gpointer p) -> gboolean {
+            (*static_cast<std::function<void()>*>(p))();
+            return G_SOURCE_REMOVE;
+        },
+        new std::function<void()>(std::move(fn)),
+        [](gpointer p) { delete static_cast<std::function<void()>*>(p); });
+    g_source_attach(s, ctx);
+    g_source_unref(s);
+}
+
 struct WorkQueue {
     GMainContext* context;
     std::function<void(void*)> handler;

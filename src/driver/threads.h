@@ -43,6 +43,9 @@ GMainContext* Threads_GetContext(int index);
 void Threads_AddSetup(int index, std::function<void()> setup);
 // Runs `fn` on the loop's thread and waits for it to finish (set-up, tests).
 void Threads_RunSync(int index, std::function<void()> fn);
+// Runs `fn` on the loop's thread later, never inline, in the order posted; dropped before
+// Threads_Init (there is no loop to run it).
+void Threads_Post(int index, std::function<void()> fn);
 
 // A first-in first-out request queue drained one item per dispatch on one loop. Pushing
 // wakes the loop (no polling); when more items remain the source dispatches again on the

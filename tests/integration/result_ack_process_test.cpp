@@ -4,9 +4,13 @@
 #include "ChildProcess.h"
 #include "CsvRead.h"
 #include "FakeTool.h"
+#include "LoopbackPort.h"
+#include "OpClient.h"
 #include "TestEnv.h"
+#include "setting.h"
 
 #include <gtest/gtest.h>
+#include <map>
 #include <string>
 
 namespace {
@@ -89,4 +93,77 @@ TEST_F(ResultAckProcess, SpooledResultSurvivesKillNineAndIsWrittenAtTheNextStart
     auto l = logLines();
     ASSERT_EQ(l.size(), 1u);
     EXPECT_EQ(screwOf(l[0]), 42);
+}
+
+// A plant client subscribed over Open Protocol while the panel is killed (-9) right after a
+// tool saw an acknowledgement, the line in the file and its delivery not yet made. After
+// every start the client gets what it has not acknowledged, in order, each result under the
+// ID it was first sent with, and in the end every line of the file once.
+TEST_F(ResultAckProcess, KillNineBetweenTheLineAndThePlantLosesAndRenumbersNothing) {
+    panel.reset();
+    const int port = kest_test::FreePort();
+    load_setting();
+    get_setting_plant()->op_enable = 1;
+    get_setting_plant()->op_port = uint32_t(port);
+    ASSERT_EQ(save_setting(), 0);
+
+    std::map<int64_t, std::string> torqueOf; // by tightening ID, as first delivered
+    std::map<std::string, int64_t> idOf;
+    int64_t acked = 0;
+    // Takes a delivery: one ID per result and one result per ID, IDs in order (a resend
+    // repeats the last).
+    auto take = [&](const std::string& d, int64_t* last) {
+        const int64_t id = OpResultId(d);
+        const std::string torque = OpResultTorque(d);
+        EXPECT_GE(id, *last) << d;
+        *last = id;
+        auto [t, newId] = torqueOf.emplace(id, torque);
+        EXPECT_EQ(t->second, torque) << "ID " << id << " sent for two results";
+        auto [i, newTorque] = idOf.emplace(torque, id);
+        EXPECT_EQ(i->second, id) << "result " << torque << " sent under two IDs";
+    };
+    int made = 0;
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE("start " + std::to_string(round + 1));
+        startPanel();
+        ASSERT_TRUE(panel->waitFor("connected 0", 20000)) << panel->output();
+        ASSERT_TRUE(kest_test::WaitUntil([&] { return kest_test::PortListening(port); }));
+        // The probe above was a client too: the server takes the next once it saw it go.
+        std::unique_ptr<OpClient> session;
+        ASSERT_TRUE(kest_test::WaitUntil([&] {
+            session = std::make_unique<OpClient>(port);
+            session->send(1);
+            return session->next().mid == 2;
+        }));
+        OpClient& c = *session;
+        c.send(60);
+        ASSERT_EQ(c.next().mid, 5);
+        // What the client had not acknowledged comes first, in order.
+        int64_t last = acked;
+        auto newest = [&] { return torqueOf.empty() ? int64_t(0) : torqueOf.rbegin()->first; };
+        while (int(torqueOf.size()) < made || last < newest()) {
+            const OpReply r = c.next();
+            ASSERT_EQ(r.mid, 61) << r.data << panel->output();
+            take(r.data, &last);
+            c.send(62);
+            acked = last;
+        }
+        if (round == 3) break;
+        for (int i = 0; i < 2; ++i) {
+            ++made;
+            const std::string torque = std::to_string(1000 + made);
+            ASSERT_EQ(tools->cmd("fasten 0 ok torque=" + torque), "ok " + std::to_string(made));
+            ASSERT_TRUE(tools->wait(0, "acked=" + std::to_string(made)));
+        }
+        panel->stop(); // right after the tool's acknowledgement
+        // What reached the client before the kill (the first of the two, or resends of
+        // it): taken, never acknowledged, so the next start sends it again.
+        for (OpReply r = c.next(); r.mid == 61; r = c.next())
+            take(r.data, &last);
+    }
+    const auto lines = logLines();
+    ASSERT_EQ(int(lines.size()), made);
+    EXPECT_EQ(int(idOf.size()), made) << "every line delivered";
+    for (int i = 1; i <= made; ++i)
+        EXPECT_EQ(idOf.count("00" + std::to_string(1000 + i)), 1u) << i;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <cstdint>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -79,3 +80,12 @@ struct OpClient {
         expect(2);
     }
 };
+
+// Fields of a 0061 result (revision 1): the tightening ID (parameter 23, the last) and the
+// torque (parameter 15, x 100 in six digits); the whole data where the layout differs.
+inline int64_t OpResultId(const std::string& d) {
+    return d.size() >= 10 ? std::stoll(d.substr(d.size() - 10)) : -1;
+}
+inline std::string OpResultTorque(const std::string& d) {
+    return d.size() > 126 && d.compare(118, 2, "15") == 0 ? d.substr(120, 6) : d;
+}

@@ -150,15 +150,6 @@ struct FakeStore {
     }
 };
 
-// The tightening IDs of the results the subscriber printed, in the order they came.
-std::vector<int64_t> receivedIds(const std::string& out) {
-    std::vector<int64_t> ids;
-    const std::string key = "kest/station/results {\"id\":";
-    for (size_t p = out.find(key); p != std::string::npos; p = out.find(key, p + 1))
-        ids.push_back(std::stoll(out.substr(p + key.size())));
-    return ids;
-}
-
 struct MqttBrokerTest : ::testing::Test {
     TestEnv env;
     LogCapture log;
@@ -211,7 +202,8 @@ TEST_F(MqttBrokerTest, ResultsArriveInOrderWithTheirFieldsAndMoveTheCursor) {
     for (int64_t id = 2; id <= 5; ++id)
         store.add(id);
     ASSERT_TRUE(received(5)) << sub->output();
-    EXPECT_EQ(receivedIds(sub->output()), (std::vector<int64_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(kest_test::ReceivedIds(sub->output(), "kest/station"),
+              (std::vector<int64_t>{1, 2, 3, 4, 5}));
     StoredResult third = fullRow();
     third.id = 3;
     third.torque = 301;
@@ -255,12 +247,9 @@ TEST_F(MqttBrokerTest, BrokerDownMeanwhileGetsTheMissingResultsInOrder) {
     ASSERT_TRUE(sink.next("mqtt_state 2", 30000));
     ASSERT_TRUE(received(250)) << sub->output();
     // Each one at least once, first arrivals in ID order.
-    std::vector<int64_t> first;
-    for (int64_t id : receivedIds(sub->output()))
-        if (std::find(first.begin(), first.end(), id) == first.end()) first.push_back(id);
     std::vector<int64_t> all(250);
     std::iota(all.begin(), all.end(), 1);
-    EXPECT_EQ(first, all);
+    EXPECT_EQ(kest_test::FirstArrivals(kest_test::ReceivedIds(sub->output(), "kest/station")), all);
     ASSERT_TRUE(WaitUntil([&] { return store.acked() == 250; }));
     EXPECT_TRUE(log.contains("broker 127.0.0.1:" + std::to_string(port)));
 }

@@ -30,11 +30,6 @@ class PlantScreenTest : public JobScreenTest {
         EXPECT_TRUE(until([&] { return c.has(); })) << "no answer, waiting for " << mid;
         return c.expect(mid);
     }
-    // A result: the tightening ID (parameter 23, the last) and the torque (parameter 15).
-    static int64_t idOf(const std::string& d) { return std::stoll(d.substr(d.size() - 10)); }
-    static std::string torqueOf(const std::string& d) {
-        return d.size() > 126 && d.compare(118, 2, "15") == 0 ? d.substr(120, 6) : d;
-    }
 };
 
 TEST_F(PlantScreenTest, AClientSelectsTheJobTakesEveryResultAcrossAReconnectAndLocksTheTool) {
@@ -58,8 +53,8 @@ TEST_F(PlantScreenTest, AClientSelectsTheJobTakesEveryResultAcrossAReconnectAndL
     for (int torque : {1234, 1300}) {
         ASSERT_EQ(tools->cmd("fasten 0 ok torque=" + std::to_string(torque)).rfind("ok", 0), 0u);
         const std::string d = answer(*c, 61);
-        EXPECT_EQ(torqueOf(d), "00" + std::to_string(torque)) << d;
-        ids.push_back(idOf(d));
+        EXPECT_EQ(OpResultTorque(d), "00" + std::to_string(torque)) << d;
+        ids.push_back(OpResultId(d));
         c->send(62);
     }
     EXPECT_EQ(ids[1], ids[0] + 1);
@@ -75,8 +70,8 @@ TEST_F(PlantScreenTest, AClientSelectsTheJobTakesEveryResultAcrossAReconnectAndL
     c->send(60);
     answer(*c, 5);
     const std::string missed = answer(*c, 61);
-    EXPECT_EQ(idOf(missed), ids[1] + 1);
-    EXPECT_EQ(torqueOf(missed), "001400");
+    EXPECT_EQ(OpResultId(missed), ids[1] + 1);
+    EXPECT_EQ(OpResultTorque(missed), "001400");
     c->send(62);
 
     char id[16];
