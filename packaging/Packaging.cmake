@@ -14,6 +14,14 @@ install(FILES ${CMAKE_SOURCE_DIR}/data/sound/tab.wav ${CMAKE_SOURCE_DIR}/data/so
 install(PROGRAMS ${CMAKE_SOURCE_DIR}/packaging/zqcapp-launch DESTINATION lib/zqcapp)
 # Debian 12 keeps units in /lib (usrmerge makes it /usr/lib on disk).
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/zqcapp.service DESTINATION /lib/systemd/system)
+# The board's interfaces keep the kernel's names (eth0, wlan0), and the system's network
+# managers leave them to the panel (systemd-networkd, NetworkManager): plain files, read
+# only where udev, networkd or NetworkManager are installed.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/70-zqcapp-kernel-names.link
+              ${CMAKE_SOURCE_DIR}/packaging/10-zqcapp-unmanaged.network
+        DESTINATION /lib/systemd/network)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/zqcapp-unmanaged.conf
+        DESTINATION /usr/lib/NetworkManager/conf.d)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME zqcapp)
@@ -57,7 +65,9 @@ endif()
 # channel survey and the FTP share.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "fonts-dejavu-core, alsa-utils, net-tools, dhcpcd-base, hostapd, wireless-tools, proftpd-basic")
+# triggers: the initramfs, which holds the .link files, is rebuilt where there is one.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/postinst
-    ${CMAKE_SOURCE_DIR}/packaging/prerm ${CMAKE_SOURCE_DIR}/packaging/postrm)
+    ${CMAKE_SOURCE_DIR}/packaging/prerm ${CMAKE_SOURCE_DIR}/packaging/postrm
+    ${CMAKE_SOURCE_DIR}/packaging/triggers)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

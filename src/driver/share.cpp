@@ -7,12 +7,16 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <strings.h>
 #include <unistd.h>
 
 namespace {
 constexpr const char* kConf = "proftpd.conf";
 constexpr const char* kPasswd = "ftpd.passwd";
 constexpr const char* kPidFile = "/var/run/proftpd.pid";
+// Only the password file's account logs in: without it proftpd also asks the system's
+// accounts (root among them) over plain FTP.
+constexpr const char* kAuthOrder = "AuthOrder\t\tmod_auth_file.c\n";
 
 bool hasControl(const char* text) {
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
@@ -65,6 +69,24 @@ bool isProftpd(pid_t pid) {
         comm.pop_back();
     return comm == "proftpd";
 }
+// A configuration kept from an older version (or edited on the board) without an
+// AuthOrder line gets the restriction added; everything else in it stays as it is.
+int restrictAuth(const std::string& path) {
+    std::string text;
+    if (Common_ReadFile(path, text, 1 << 20) != 0) {
+        DBG_ERR("cannot read %s : %s", path.c_str(), strerror(errno));
+        return -1;
+    }
+    std::string restricted = Share_ConfWithAuthOrder(text);
+    if (restricted == text) return 0;
+    DBG_LOG(DEBUG_FLAG_SETTING, "%s : only the share's account may log in, AuthOrder added",
+            path.c_str());
+    if (Common_WriteFileAtomic(path, restricted.data(), restricted.size()) != 0) {
+        DBG_ERR("proftpd.conf write fail : %s", strerror(errno));
+        return -1;
+    }
+    return 0;
+}
 } // namespace
 
 bool Share_NameUsable(const char* name) {
@@ -89,8 +111,26 @@ std::string Share_ConfText() {
            "Group\t\t\troot\n"
            "DefaultRoot\t\t~\n"
            "AllowOverwrite\t\ton\n"
-           "AuthUserFile\t\t" + Common_HomePath(kPasswd) + "\n";
+           "AuthUserFile\t\t" + Common_HomePath(kPasswd) + "\n" +
+           kAuthOrder;
     // clang-format on
+}
+
+std::string Share_ConfWithAuthOrder(const std::string& conf) {
+    // Directives are words at the start of a line, in any case; a comment is not one.
+    size_t at = 0;
+    while (at < conf.size()) {
+        size_t nl = conf.find('\n', at);
+        if (nl == std::string::npos) nl = conf.size();
+        size_t b = conf.find_first_not_of(" \t", at);
+        if (b < nl && nl - b >= 9 && strncasecmp(conf.c_str() + b, "AuthOrder", 9) == 0 &&
+            (b + 9 == nl || conf[b + 9] == ' ' || conf[b + 9] == '\t' || conf[b + 9] == '\r'))
+            return conf;
+        at = nl + 1;
+    }
+    std::string out = conf;
+    if (!out.empty() && out.back() != '\n') out += '\n';
+    return out + kAuthOrder;
 }
 
 int create_proftpd_conf() {
@@ -107,8 +147,13 @@ int FtpServer_Init() {
     writePasswdFile(setting_get_str(s->ftp_username), setting_get_str(s->ftp_password));
 
     int ret = 0;
-    if (!Common_Exists(Common_HomePath(kConf)) && create_proftpd_conf() != 0) {
-        DBG_ERR("proftpd.conf open fail : %s", strerror(errno));
+    const std::string conf = Common_HomePath(kConf);
+    if (!Common_Exists(conf)) {
+        if (create_proftpd_conf() != 0) {
+            DBG_ERR("proftpd.conf open fail : %s", strerror(errno));
+            ret = -1;
+        }
+    } else if (restrictAuth(conf) != 0) {
         ret = -1;
     }
     // The daemon puts itself in the background.

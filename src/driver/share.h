@@ -4,8 +4,9 @@
 
 #include <string>
 
-// Regenerates "ftpd.passwd", creates "proftpd.conf" when missing and, with "ftp enable"
-// on, starts the daemon. Returns the start's result, or the configuration's when off.
+// Regenerates "ftpd.passwd", creates "proftpd.conf" when missing (adds the AuthOrder line
+// to one that lacks it) and, with "ftp enable" on, starts the daemon. Returns the start's
+// result, or the configuration's when off.
 int FtpServer_Init();
 // Writes "proftpd.conf" in the data home; 0 or -1.
 int create_proftpd_conf();
@@ -14,9 +15,12 @@ void kill_ftpd();
 // Deletes the password file and starts again (the share screen's restart).
 int run_ftpd();
 
-// The configuration's text for the current data home (on the board its thirteen lines
-// name /home/dromik).
+// The configuration's text for the current data home (on the board its lines name
+// /home/dromik); its last line lets only the password file's account log in.
 std::string Share_ConfText();
+// `conf` as it is when it has an AuthOrder directive, else with "AuthOrder
+// mod_auth_file.c" added as its last line.
+std::string Share_ConfWithAuthOrder(const std::string& conf);
 // An account name the password file can hold: not empty, no ':' (the file's field
 // separator) and no control character (a line break would add an entry).
 bool Share_NameUsable(const char* name);

@@ -278,9 +278,21 @@ void Hostapd_ParseBestChannel(const char* text, size_t len, uint32_t country, in
     }
 }
 
+int Hostapd_ConfChannel(const HostapdConfInput& in, int* wanted) {
+    const int channel = in.channelMode == 1 ? in.manualChannel
+                        : in.band == 1      ? in.best5
+                                            : in.best24;
+    if (wanted) *wanted = channel;
+    int admitted[16];
+    const int n = Hostapd_ManualChannels(in.band, in.country, admitted, int(std::size(admitted)));
+    for (int i = 0; i < n; ++i)
+        if (admitted[i] == channel) return channel;
+    return admitted[0];
+}
+
 std::vector<std::string> Hostapd_ConfLines(const HostapdConfInput& in) {
     const char* country = in.country == 1 ? "FR" : in.country == 2 ? "JP" : "US";
-    int channel = in.channelMode == 1 ? in.manualChannel : in.band == 1 ? in.best5 : in.best24;
+    const int channel = Hostapd_ConfChannel(in);
     return {
         "interface=wlan0",
         "driver=nl80211",
@@ -478,6 +490,12 @@ void startLocked(std::vector<std::string>* said, bool* enabled) {
     }
     HostapdConfInput in{ssid.c_str(),    psk.c_str(),       n->band, n->country,
                         n->channel_mode, n->manual_channel, best24,  best5};
+    int wanted = 0;
+    const int channel = Hostapd_ConfChannel(in, &wanted);
+    if (channel != wanted)
+        DBG_ERR("no usable %s channel (%d, %s mode), channel %d instead",
+                n->band == 1 ? "5 GHz" : "2.4 GHz", wanted,
+                n->channel_mode == 1 ? "manual" : "auto", channel);
     writeConf(Hostapd_ConfLines(in));
 
     unlink(pidPath().c_str());

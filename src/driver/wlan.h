@@ -50,6 +50,11 @@ struct HostapdConfInput {
 };
 // The 17 lines of hostapd.conf, in order, without line ends.
 std::vector<std::string> Hostapd_ConfLines(const HostapdConfInput& in);
+// The number of its channel line: the manual channel, or the survey's choice for the band.
+// One that the band and country do not admit (no survey report, no channel picked) becomes
+// the first of Hostapd_ManualChannels, so the daemon still starts on a channel allowed
+// everywhere. `wanted`, when given, gets the number before that.
+int Hostapd_ConfChannel(const HostapdConfInput& in, int* wanted = nullptr);
 
 // Checks of the Wi-Fi tab's apply, in this order.
 enum HostapdConfCheck {

@@ -1,7 +1,7 @@
 // The FTP share served by Debian's proftpd from the files the panel generates, in a
 // network and mount namespace of the test's own (as root): a real FTP client (curl) logs
 // in with the account of the settings, reads and replaces files under "files" and cannot
-// leave it.
+// leave it; the system's own accounts (root included) cannot log in.
 #include "TestEnv.h"
 #include "Wait.h"
 #include "common.h"
@@ -28,6 +28,28 @@ constexpr const char* kDaemon = "/usr/sbin/proftpd";
 constexpr const char* kTool = "/usr/sbin/ftpasswd";
 // Shell characters, quotes and a blank: the account must take it as it is.
 const std::string kPassword = "a b$(touch pwned)`touch pwned2`'\";|&";
+// System accounts of the namespace's own /etc/passwd and /etc/shadow, with known passwords
+// ("sys-pass-1" and "root-pass-1"; SHA-512 crypt).
+constexpr const char* kSysUser = "kestsys";
+constexpr const char* kSysHash = "$6$kestsalt$1bLYV.csAQR0kR8Z2e4FZU6ydhvrzzaipVi0aJ/"
+                                 "WbDqhlZPZNtZv6sWWIVIW4PFAMyKxiHYRy4FUE61xdkAfq.";
+constexpr const char* kRootHash =
+    "$6$kestsalt$2W8jafEuWQejWtcsgsPbQIT0LYDfa2PDqiY0s9QSG09BfvOIcWmtLRCNNzLAIdyDot06."
+    "ERhAOYAnTT0DbtAz.";
+
+// `text` (passwd, shadow or ftpusers lines) without those of `user`, plus `entry`.
+std::string withEntry(const std::string& text, const std::string& user, const std::string& entry) {
+    std::string out;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t nl = text.find('\n', at);
+        if (nl == std::string::npos) nl = text.size();
+        std::string line = text.substr(at, nl - at);
+        at = nl + 1;
+        if (!line.empty() && line != user && line.rfind(user + ":", 0) != 0) out += line + "\n";
+    }
+    return out + entry + "\n";
+}
 
 bool listening() {
     int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -62,6 +84,29 @@ struct FtpShare : ::testing::Test {
         std::string shells = env.root() + "/shells";
         TestEnv::writeFile(shells, TestEnv::readFile("/etc/shells") + "/bin/false\n");
         if (mount(shells.c_str(), "/etc/shells", nullptr, MS_BIND, nullptr) != 0) return false;
+        // A system account and root with known passwords, their homes in the test's folder
+        // (which the account may pass through). /etc/ftpusers without root: the share must
+        // not rest on a list the engineer may edit.
+        const std::string sysHome = env.root() + "/syshome", rootHome = env.root() + "/roothome";
+        fs::create_directories(sysHome);
+        fs::create_directories(rootHome);
+        chmod(env.root().c_str(), 0711);
+        std::string passwd = withEntry(TestEnv::readFile("/etc/passwd"), "root",
+                                       "root:x:0:0:root:" + rootHome + ":/bin/sh");
+        passwd = withEntry(passwd, kSysUser,
+                           std::string(kSysUser) + ":x:1999:1999::" + sysHome + ":/bin/sh");
+        std::string shadow = withEntry(TestEnv::readFile("/etc/shadow"), "root",
+                                       std::string("root:") + kRootHash + ":19000:0:99999:7:::");
+        shadow = withEntry(shadow, kSysUser,
+                           std::string(kSysUser) + ":" + kSysHash + ":19000:0:99999:7:::");
+        const std::string ftpusers = withEntry(TestEnv::readFile("/etc/ftpusers"), "root", "");
+        for (auto [text, target] : {std::pair{passwd, "/etc/passwd"},
+                                    {shadow, "/etc/shadow"},
+                                    {ftpusers, "/etc/ftpusers"}}) {
+            std::string copy = env.root() + target;
+            TestEnv::writeFile(copy, text);
+            if (mount(copy.c_str(), target, nullptr, MS_BIND, nullptr) != 0) return false;
+        }
         return std::system("ip link set lo up") == 0;
     }
 
@@ -104,11 +149,19 @@ struct FtpShare : ::testing::Test {
 
     // curl's exit status; its output in `out`.
     int curl(std::vector<std::string> args, std::string& out,
-             const std::string& password = kPassword) {
+             const std::string& password = kPassword, const std::string& user = "quillet") {
         std::vector<std::string> argv = {"curl", "-sS",    "--max-time",
-                                         "20",   "--user", "quillet:" + password};
+                                         "20",   "--user", user + ":" + password};
         argv.insert(argv.end(), args.begin(), args.end());
         return Common_RunCapture(argv, out);
+    }
+    // The system account and root are refused (530: curl's 67), the share's account is in.
+    void onlyTheShareAccount() {
+        std::string out;
+        EXPECT_EQ(curl({"ftp://127.0.0.1/"}, out, "sys-pass-1", kSysUser), 67) << "system account";
+        EXPECT_EQ(curl({"ftp://127.0.0.1/"}, out, "root-pass-1", "root"), 67) << "root";
+        EXPECT_EQ(curl({"--list-only", "ftp://127.0.0.1/job/"}, out), 0) << "share account";
+        EXPECT_EQ(out, "a.job\n");
     }
 };
 } // namespace
@@ -160,4 +213,22 @@ TEST_F(FtpShare, ServesTheFilesFolderToTheAccountAndRestartsWithANewPassword) {
     ASSERT_TRUE(WaitUntil(listening));
     EXPECT_EQ(curl({"ftp://127.0.0.1/log/2025/01/01/20250101.csv"}, out, "second pass"), 0);
     EXPECT_EQ(curl({"ftp://127.0.0.1/"}, out), 67) << "the old password is gone";
+}
+
+TEST_F(FtpShare, OnlyTheShareAccountLogsInAlsoUnderAConfigurationOfAnOlderVersion) {
+    onlyTheShareAccount();
+    // A board upgraded from a version whose configuration let proftpd's Unix accounts in
+    // keeps its file, edits and all: the start adds the restriction and nothing else.
+    kill_ftpd();
+    ASSERT_TRUE(WaitUntil([] { return !listening(); }));
+    const std::string old = "ServerName\t\t\"Quillet-Kest FTP Server\"\nServerType\t\tstandalone\n"
+                            "DefaultServer\t\ton\nRootLogin\t\ton\nPort\t\t\t21\nUseIPv6\t\t\toff\n"
+                            "Umask\t\t\t022\nMaxInstances\t\t3\nUser\t\t\troot\nGroup\t\t\troot\n"
+                            "DefaultRoot\t\t~\nAllowOverwrite\t\ton\nAuthUserFile\t\t" +
+                            env.home() + "/ftpd.passwd";
+    TestEnv::writeFile("proftpd.conf", old);
+    EXPECT_EQ(run_ftpd(), 0);
+    ASSERT_TRUE(WaitUntil(listening));
+    EXPECT_EQ(TestEnv::readFile("proftpd.conf"), old + "\nAuthOrder\t\tmod_auth_file.c\n");
+    onlyTheShareAccount();
 }

@@ -2,7 +2,8 @@
 // eth0 starts down without address; the panel raises it, addresses it (static, or DHCP
 // from a real dnsmasq on the tools' side with the real dhcpcd in a mount namespace of
 // its own), joins the discovery group, and follows the peer's link going down and up.
-// Tools answer the group only. Root only.
+// On the cell's Wi-Fi leg, tools on wlan0 are found once the access point joins the
+// group there. Tools answer the group only. Root only.
 #include "CsvRead.h"
 #include "ToolCell.h"
 
@@ -13,6 +14,7 @@
 #include "setting.h"
 #include "threads.h"
 #include "tools.h"
+#include "wlan.h"
 
 #include <algorithm>
 #include <linux/netlink.h>
@@ -218,6 +220,52 @@ TEST_F(NetCell, AStartWithEth0AlreadyUpAddressesItAndJoinsTheGroup) {
     ASSERT_TRUE(log.waitFor(lease.needle, lease.before + 1, 60000)) << server->output();
     EXPECT_TRUE(WaitUntil(member)) << "joined with the leased address";
     EXPECT_EQ(dhcpd_is_run(), 1);
+}
+
+class WifiLeg : public ToolCellTest {
+  protected:
+    WifiLeg() : ToolCellTest(ToolCell::Namespaces) { cell->wifiLeg = true; }
+};
+
+// Tools on Wi-Fi answer the group, as on the Ethernet: once the access point is up (the
+// join its "AP-ENABLED" makes) they are found, filed as Wi-Fi tools and connect over
+// wlan0; a Wi-Fi dismissal (the dongle pulled) takes them and leaves the Ethernet's.
+TEST_F(WifiLeg, ToolsAnsweringTheGroupOnWlan0AreWifiTools) {
+    ASSERT_TRUE(startTools({2}));
+    auto wifi = cell->startWifiTools({3});
+    ASSERT_TRUE(wifi) << "toolsim on the Wi-Fi leg";
+    ASSERT_TRUE(startDriver());
+    Threads_RunSync(LOOP_HOSTAPD,
+                    [] { Disco_Join_McGroup(Disco_GetSocket_Wlan(), HOSTAPD_AP_ADDR); });
+    EXPECT_EQ(discoGroupMembers(), (std::set<std::string>{"eth0", "wlan0"}));
+
+    Disco_Send_ScanReq(0);
+    ASSERT_TRUE(tools->wait(0, "requests>=1"));
+    ASSERT_TRUE(wifi->wait(0, "requests>=1")) << "the scan reaches wlan0";
+    ASSERT_TRUE(log.waitFor("scan ack " + cell->toolIp(0)));
+    ASSERT_TRUE(log.waitFor("scan ack " + ToolCell::wifiToolIp(0)));
+    Threads_RunSync(LOOP_DISCO_ETH, [] {});
+    Threads_RunSync(LOOP_DISCO_WLAN, [] {});
+    ASSERT_EQ(ToolManager_GetDiscoToolsLen(), 2);
+    for (int i = 0; i < 2; ++i)
+        ASSERT_EQ(ToolManager_MoveTool_DiscoToReg(0), 0);
+    ASSERT_TRUE(sink.waitFor("update_regtools 0 3"));
+    ASSERT_TRUE(sink.waitFor("update_regtools 1 3"));
+
+    const int wifiTdx =
+        ToolManager_FindRegTdx_ByMac(reinterpret_cast<const uint8_t*>(mac(3, 16).data()));
+    const int ethTdx = 1 - wifiTdx;
+    ASSERT_TRUE(wifiTdx == 0 || wifiTdx == 1);
+    ToolView v;
+    ASSERT_EQ(ToolManager_GetToolView(wifiTdx, &v), 0);
+    EXPECT_EQ(v.netif, uint32_t(TOOL_NETIF_WLAN));
+    EXPECT_EQ(v.ip, 0xC0A8830Bu); // 192.168.131.11
+    ASSERT_EQ(ToolManager_GetToolView(ethTdx, &v), 0);
+    EXPECT_EQ(v.netif, uint32_t(TOOL_NETIF_ETH));
+
+    ToolManager_DismissTool_ByNetIf(TOOL_NETIF_WLAN);
+    EXPECT_TRUE(waitState(wifiTdx, TOOL_STATE_IDLE));
+    EXPECT_EQ(state(ethTdx), TOOL_STATE_CONNECTED);
 }
 
 } // namespace

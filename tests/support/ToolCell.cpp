@@ -78,8 +78,29 @@ class NamespaceCell : public ToolCell {
         for (const char* v :
              {"KEST_DISCO_GROUP", "KEST_DISCO_PORT", "KEST_DISCO_DEST_PORT", "KEST_DISCO_ETH_ADDR"})
             unsetenv(v);
-        setenv("KEST_DISCO_WLAN_ADDR", "127.0.0.1", 1); // no access point in the cell
+        if (wifiLeg && !addWifiLeg()) return false;
+        // Without the leg no access point: the Wi-Fi endpoint on loopback.
+        if (wifiLeg)
+            unsetenv("KEST_DISCO_WLAN_ADDR");
+        else
+            setenv("KEST_DISCO_WLAN_ADDR", "127.0.0.1", 1);
         return self_ >= 0 && panel_ >= 0 && tools_ >= 0 && setns(panel_, CLONE_NEWNET) == 0;
+    }
+    std::unique_ptr<Toolsim> startWifiTools(const std::vector<int>& types) override {
+        if (!wifiLeg) return nullptr;
+        std::vector<std::string> args = {"--bind", wifiToolIp(0), "--ack-wait", kTestAckWaitMs,
+                                         "--group-only"};
+        for (size_t i = 0; i < types.size(); i++) {
+            char id[64];
+            snprintf(id, sizeof id, "mac=02:4b:53:00:%02x:%02x,serial=KW%d%02zu", types[i],
+                     unsigned(17 + i), types[i], i);
+            args.insert(args.end(), {"--tool", std::to_string(types[i]) + ",ip=" +
+                                                   wifiToolIp(int(i)) + ",port=5020," + id});
+        }
+        if (setns(tools_, CLONE_NEWNET) != 0) return nullptr;
+        auto t = std::make_unique<ToolsimProcess>(args);
+        setns(panel_, CLONE_NEWNET);
+        return t->ok() ? std::move(t) : nullptr;
     }
     std::unique_ptr<Toolsim> startTools(const std::vector<int>& types,
                                         const std::vector<std::string>& extra) override {
@@ -124,6 +145,18 @@ class NamespaceCell : public ToolCell {
     }
 
   private:
+    // The second veth pair: its ends go with the namespaces at the cell's end.
+    bool addWifiLeg() {
+        const std::string p = "ip -n kest-p-" + tag_ + " ", t = "ip -n kest-t-" + tag_ + " ";
+        std::string cmd = "ip link add kw" + tag_ + " type veth peer name kv" + tag_ +
+                          " && ip link set kw" + tag_ + " netns kest-p-" + tag_ +
+                          " && ip link set kv" + tag_ + " netns kest-t-" + tag_ + " && " + p +
+                          "link set kw" + tag_ + " name wlan0 && " + t + "link set kv" + tag_ +
+                          " name wifi0 && " + p + "addr add 192.168.131.1/24 dev wlan0";
+        for (int i = 0; i < 8; ++i)
+            cmd += " && " + t + "addr add " + wifiToolIp(i) + "/24 dev wifi0";
+        return sh(cmd + " && " + p + "link set wlan0 up && " + t + "link set wifi0 up") == 0;
+    }
     static std::string script() { return std::string(KEST_SOURCE_DIR) + "/sim/cell/cell.sh"; }
     std::string dir_, tag_;
     int self_ = -1, panel_ = -1, tools_ = -1;

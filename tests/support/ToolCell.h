@@ -31,6 +31,15 @@ class ToolCell {
     // further toolsim options; null when it did not come up.
     virtual std::unique_ptr<Toolsim> startTools(const std::vector<int>& types,
                                                 const std::vector<std::string>& extra) = 0;
+    // Namespace cell, set before up(): a Wi-Fi leg as well, the panel's wlan0 with the
+    // access point's address 192.168.131.1/24 joined by a second veth pair to the tools'
+    // side (wifi0, 192.168.131.11 to .18), where the panel's Wi-Fi discovery socket binds
+    // as on the board. Without it the Wi-Fi endpoint stays on loopback.
+    bool wifiLeg = false;
+    // toolsim on the Wi-Fi leg, discovery through the group only, tool i at wifiToolIp(i)
+    // with a MAC and serial of its own (mac(type, 16 + i)); null without the leg.
+    virtual std::unique_ptr<Toolsim> startWifiTools(const std::vector<int>&) { return nullptr; }
+    static std::string wifiToolIp(int i) { return "192.168.131." + std::to_string(11 + i); }
     virtual std::string toolIp(int i) const = 0;
     virtual std::string spareIp(int i) const = 0;
     virtual uint16_t port() const = 0;

@@ -6,13 +6,13 @@
 
 namespace {
 // The configuration as written down for the board, with the data home in place of
-// /home/dromik.
+// /home/dromik, and the line that keeps the system's accounts out.
 std::string expectedConf(const std::string& home) {
     return "ServerName\t\t\"Quillet-Kest FTP Server\"\nServerType\t\tstandalone\n"
            "DefaultServer\t\ton\nRootLogin\t\ton\nPort\t\t\t21\nUseIPv6\t\t\toff\n"
            "Umask\t\t\t022\nMaxInstances\t\t5\nUser\t\t\troot\nGroup\t\t\troot\n"
            "DefaultRoot\t\t~\nAllowOverwrite\t\ton\nAuthUserFile\t\t" +
-           home + "/ftpd.passwd\n";
+           home + "/ftpd.passwd\nAuthOrder\t\tmod_auth_file.c\n";
 }
 
 struct ShareTest : ::testing::Test {
@@ -42,8 +42,9 @@ TEST_F(ShareTest, StartTable) {
     using Lines = std::vector<std::string>;
     struct Case {
         Case(const char* w, uint32_t e, const char* u, const char* p, bool l, const char* c,
-             Lines calls, const char* in)
-            : what(w), enable(e), user(u), pwd(p), local(l), conf(c), calls(calls), stdinText(in) {}
+             Lines calls, const char* in, const char* after = nullptr)
+            : what(w), enable(e), user(u), pwd(p), local(l), conf(c), calls(calls), stdinText(in),
+              after(after ? after : c) {}
         const char* what;
         uint32_t enable;
         const char* user;
@@ -52,6 +53,7 @@ TEST_F(ShareTest, StartTable) {
         const char* conf; // an existing configuration, nullptr for none
         Lines calls;
         const char* stdinText; // what the local tool read, nullptr when it did not run
+        const char* after;     // the configuration afterwards (an existing one)
     } cases[] = {
         Case("on, tool from PATH", 1, "quillet", "vuzo", false, nullptr,
              {"ftpasswd " + tool, start}, nullptr),
@@ -59,8 +61,14 @@ TEST_F(ShareTest, StartTable) {
              nullptr),
         Case("local tool, password on its input", 1, "quillet", "a b$(touch x)`touch y`'\"", true,
              nullptr, {"./ftpasswd " + tool, start}, "a b$(touch x)`touch y`'\"\n"),
-        Case("edited configuration kept", 1, "quillet", "vuzo", true, "Port 2121\n",
-             {"./ftpasswd " + tool, start}, "vuzo\n"),
+        Case("edited configuration kept, the system's accounts shut out", 1, "quillet", "vuzo",
+             true, "Port 2121\n#AuthOrder mod_auth_unix.c\nMaxInstances 2",
+             {"./ftpasswd " + tool, start}, "vuzo\n",
+             "Port 2121\n#AuthOrder mod_auth_unix.c\nMaxInstances 2\n"
+             "AuthOrder\t\tmod_auth_file.c\n"),
+        Case("an AuthOrder of the engineer's own kept", 0, "quillet", "vuzo", false,
+             "Port 2121\n  authorder\tmod_auth_file.c mod_auth_unix.c\r\n", {"ftpasswd " + tool},
+             nullptr),
         Case("name with a colon: no account", 1, "a::0:0::/:/bin/sh", "vuzo", true, nullptr,
              {start}, nullptr),
         Case("name with a line break: no account", 1, "a\nb", "vuzo", true, nullptr, {start},
@@ -81,7 +89,7 @@ TEST_F(ShareTest, StartTable) {
         EXPECT_EQ(FtpServer_Init(), 0);
         EXPECT_EQ(env.stubCalls(), c.calls);
         EXPECT_FALSE(TestEnv::exists("ftpd.passwd")) << "the old file is deleted first";
-        EXPECT_EQ(TestEnv::readFile("proftpd.conf"), c.conf ? c.conf : expectedConf(home));
+        EXPECT_EQ(TestEnv::readFile("proftpd.conf"), c.conf ? c.after : expectedConf(home));
         if (c.stdinText)
             EXPECT_EQ(TestEnv::readFile("ftpasswd.stdin"), c.stdinText);
         else
@@ -104,6 +112,14 @@ TEST_F(ShareTest, ConfigurationThatCannotBeWrittenAndStopByPidFile) {
     Common_SetWriteFailAfter(-1);
     EXPECT_EQ(run_ftpd(), 0);
     EXPECT_EQ(TestEnv::readFile("proftpd.conf"), expectedConf(env.home()));
+    // A kept configuration that cannot take the AuthOrder line stays as it was.
+    account(0, "quillet", "vuzo");
+    TestEnv::writeFile("proftpd.conf", "Port 2121\n");
+    Common_SetWriteFailAfter(0);
+    EXPECT_EQ(FtpServer_Init(), -1);
+    Common_SetWriteFailAfter(-1);
+    EXPECT_TRUE(log.contains("proftpd.conf write fail"));
+    EXPECT_EQ(TestEnv::readFile("proftpd.conf"), "Port 2121\n");
     // The pid file's numbers are stopped only when they name a proftpd; other lines, stale
     // numbers given to another program and a missing file stop nothing.
     ChildProcess daemon, other;

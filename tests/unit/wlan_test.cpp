@@ -53,10 +53,14 @@ TEST(HostapdConf, LinesInOrderTheChannelReportTheWifiChecksAndManualChannelLists
         {1, 1, 0, -1, 1, 40, "country_code=FR", "hw_mode=a", "channel=40"},
         {0, 2, 0, -1, 1, 36, "country_code=JP", "hw_mode=g", "channel=1"},
         {1, 7, 0, -1, 1, 48, "country_code=US", "hw_mode=a", "channel=48"},
-        {0, 0, 0, -1, -1, -1, "country_code=US", "hw_mode=g", "channel=-1"}, // no report
-        {0, 1, 1, 11, 5, 36, "country_code=FR", "hw_mode=g", "channel=11"},  // manual wins
+        {0, 1, 1, 11, 5, 36, "country_code=FR", "hw_mode=g", "channel=11"}, // manual wins
         {1, 2, 1, 44, 5, 36, "country_code=JP", "hw_mode=a", "channel=44"},
-        {1, 0, 1, -1, 5, 36, "country_code=US", "hw_mode=a", "channel=-1"},
+        // No report, or no channel picked: the band's first channel, allowed everywhere.
+        {0, 0, 0, -1, -1, -1, "country_code=US", "hw_mode=g", "channel=1"},
+        {1, 1, 0, -1, -1, -1, "country_code=FR", "hw_mode=a", "channel=36"},
+        {1, 7, 0, -1, 5, -1, "country_code=US", "hw_mode=a", "channel=36"},
+        {1, 0, 1, -1, 5, 36, "country_code=US", "hw_mode=a", "channel=36"},
+        {1, 1, 1, 149, 5, 36, "country_code=FR", "hw_mode=a", "channel=36"},
     };
     for (const auto& r : rows) {
         in = {"s", "p", r.band, r.country, r.mode, r.manual, r.best24, r.best5};
@@ -273,18 +277,23 @@ TEST_F(HostapdRun, ControlCharacterStartsNothingElseStartWritesThePrivateFileAnd
     setting_set_str(get_setting_network()->wifi_password, 128, "secret123");
     struct {
         uint32_t mode;
+        bool report; // the dongle driver's channel report is there
         const char* channelLine;
         size_t iwlist;
         Lines events;
     } rows[] = {
-        {0, "channel=9", 3, {"wlan scan 1", "wlan scan 0"}},
-        {1, "channel=6", 0, {"wlan scan 0"}},
+        {0, true, "channel=9", 3, {"wlan scan 1", "wlan scan 0"}},
+        {1, true, "channel=6", 0, {"wlan scan 0"}},
+        {0, false, "channel=1", 3, {"wlan scan 1", "wlan scan 0"}},
     };
-    TestEnv::writeFile(env.sysroot() + "/proc/net/rtl88x2bu/wlan0/best_channel",
-                       report({{1, 40}, {9, 12}}));
+    const std::string reportFile = env.sysroot() + "/proc/net/rtl88x2bu/wlan0/best_channel";
     TestEnv::writeFile("hostapd.conf", "old\n");
     chmod("hostapd.conf", 0644);
     for (const auto& r : rows) {
+        if (r.report)
+            TestEnv::writeFile(reportFile, report({{1, 40}, {9, 12}}));
+        else
+            fs::remove(reportFile);
         env.clearStubCalls();
         sink.clear();
         get_setting_network()->channel_mode = r.mode;
@@ -294,6 +303,8 @@ TEST_F(HostapdRun, ControlCharacterStartsNothingElseStartWritesThePrivateFileAnd
         ASSERT_EQ(conf.size(), 17u);
         EXPECT_EQ(conf[4], "ssid=panel-ap");
         EXPECT_EQ(conf[7], r.channelLine);
+        EXPECT_EQ(log.contains("no usable 2.4 GHz channel (-1, auto mode), channel 1 instead"),
+                  !r.report);
         EXPECT_EQ(conf[14], "wpa_passphrase=secret123");
         struct stat st;
         ASSERT_EQ(stat("hostapd.conf", &st), 0);
