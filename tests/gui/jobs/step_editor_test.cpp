@@ -2,6 +2,7 @@
 // and the selection after each button, the file after save, cancel, the step limit.
 #include "StepEditorFixture.h"
 #include "UnitMessageBox.h"
+#include "UnitStepDelayData.h"
 #include "page/jobs/StepEditor.h"
 
 #include <algorithm>
@@ -193,6 +194,19 @@ TEST_F(StepEditorTest, DialogsTitleAndAFailedSave) {
     press("stepSave");
     press("confirmOk");
     EXPECT_EQ(dialogText(), "The step has no barcode to wait for.");
+    EXPECT_EQ(editor->Editor().Selected(), 2);
+    press("msgClose");
+    EXPECT_EQ(TestEnv::readFile(kFile), before);
+    // Nor does a part compared with no part chosen, as another editor may have left it.
+    selectRow(0);
+    UnitStepDelayData part;
+    part.Mode = 2;
+    part.Barcode = "AB12";
+    part.Partial = 1;
+    ASSERT_EQ(dev->SetDelayData(2, &part), 0);
+    press("stepSave");
+    press("confirmOk");
+    EXPECT_EQ(dialogText(), "The step compares a part of its barcode but no part is chosen.");
     EXPECT_EQ(editor->Editor().Selected(), 2);
     press("msgClose");
     EXPECT_EQ(TestEnv::readFile(kFile), before);

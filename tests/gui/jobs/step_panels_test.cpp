@@ -238,6 +238,7 @@ TEST_F(StepPanelsTest, ValuesThePanelsDoNotOfferAreKeptWhenOnlyLookedAt) {
     dev->SetOutputStepData(1, &out);
     std::unique_ptr<UnitStepDelayData> dl(dev->GetDelayData(2));
     dl->TimeValue = 90000000;
+    dl->TimeUnit = 3;
     dev->SetDelayData(2, dl.get());
     selectRow(1);
     selectRow(2); // the output panel shown and left
@@ -248,8 +249,25 @@ TEST_F(StepPanelsTest, ValuesThePanelsDoNotOfferAreKeptWhenOnlyLookedAt) {
     dev->SetInputStepData(0, &in);
     selectRow(0);
     EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeValue, 90000000);
+    EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeUnit, 3);
     selectRow(1);
     EXPECT_EQ(dev->GetInputStepData(0)->Condition, 7);
+    StepDelay raw;
+    raw.mode = 5;
+    step_put_delay(job_step(2), raw);
+    selectRow(2);
+    selectRow(1);
+    EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->Mode, 5);
+    UnitStepDelayData part;
+    part.Mode = 2;
+    part.Barcode = "AB12";
+    part.Partial = 2;
+    part.RangeStart = 1;
+    part.RangeEnd = 2;
+    dev->SetDelayData(2, &part);
+    selectRow(2);
+    selectRow(1);
+    EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->Partial, 2);
 }
 
 TEST_F(StepPanelsTest, FasteningPictureAndPositions) {

@@ -15,6 +15,16 @@
 #include <QVBoxLayout>
 #include <memory>
 
+namespace {
+// Checks the button of `id` only; none for an id the group has not.
+void checkOnly(QButtonGroup* group, int id) {
+    group->setExclusive(false);
+    for (QAbstractButton* b : group->buttons())
+        b->setChecked(group->id(b) == id);
+    group->setExclusive(true);
+}
+} // namespace
+
 int PageStepDelay::ParseTime(const QString& text) {
     bool ok = false;
     const int n = text.trimmed().toInt(&ok);
@@ -95,6 +105,7 @@ PageStepDelay::PageStepDelay(QWidget* parent) : StepPanel(parent) {
     cv->addWidget(edit);
     cv->addStretch(1);
     pages_->addWidget(codePage);
+    connect(code_, &UnitCodeRange::changed, this, [this] { codeEdited_ = true; });
     connect(edit, &QPushButton::clicked, this, [this] {
         UiSound_Tap();
         enterCode();
@@ -109,19 +120,24 @@ void PageStepDelay::setMode(int mode) {
 void PageStepDelay::Load(int sdx) {
     sdx_ = sdx;
     std::unique_ptr<UnitStepDelayData> d(ApplicationDevice()->GetDelayData(sdx));
+    loadedMode_ = d->Mode;
     const int mode = d->Mode >= 0 && d->Mode < 3 ? d->Mode : 0;
     // Fields of the other modes share the stored bytes: they start empty.
-    loadedTime_ = mode == 0 ? d->TimeValue : 0;
+    loadedTime_ = d->Mode == 0 ? d->TimeValue : 0;
     time_->setText(QString::number(loadedTime_));
-    units_->button(mode == 0 && d->TimeUnit == 1 ? 1 : 0)->setChecked(true);
+    loadedUnit_ = d->Mode == 0 ? d->TimeUnit : 0;
+    checkOnly(units_, loadedUnit_);
     const QString lines[3] = {d->Line1, d->Line2, d->Line3};
     for (int i = 0; i < 3; ++i)
-        lines_[i]->setText(mode == 1 ? lines[i] : QString());
-    if (mode == 2)
+        lines_[i]->setText(d->Mode == 1 ? lines[i] : QString());
+    loadedPartial_ = d->Mode == 2 ? d->Partial : 0;
+    if (d->Mode == 2)
         code_->Set(d->Barcode, d->Partial != 0, d->RangeStart, d->RangeEnd);
     else
         code_->Set(QString(), false, 0, 0);
+    codeEdited_ = false;
     setMode(mode);
+    checkOnly(modes_, loadedMode_);
 }
 
 void PageStepDelay::enter(const QString& title, QPushButton* target, bool numeric) {
@@ -152,19 +168,21 @@ void PageStepDelay::enterCode() {
 
 void PageStepDelay::Save() {
     if (sdx_ < 0) return;
+    // With no mode chosen the step keeps its own, and the stored fields with it.
+    if (modes_->checkedId() < 0) return;
     UnitStepDelayData d;
-    d.Mode = modes_->checkedId() < 0 ? 0 : modes_->checkedId();
+    d.Mode = modes_->checkedId();
     // A time beyond what the panel takes (another editor wrote it) stays unless changed.
     d.TimeValue = time_->text() == QString::number(loadedTime_)
                       ? loadedTime_
                       : std::max(0, ParseTime(time_->text()));
-    d.TimeUnit = units_->checkedId() == 1 ? 1 : 0;
+    d.TimeUnit = units_->checkedId() < 0 ? loadedUnit_ : units_->checkedId();
     d.Line1 = lines_[0]->text();
     d.Line2 = lines_[1]->text();
     d.Line3 = lines_[2]->text();
     d.Barcode = code_->Code();
     const bool partial = code_->ComparesPart();
-    d.Partial = partial ? 1 : 0;
+    d.Partial = !partial ? 0 : !codeEdited_ && loadedPartial_ > 1 ? loadedPartial_ : 1;
     d.RangeStart = partial ? code_->Start() : 0;
     d.RangeEnd = partial ? code_->End() : 0;
     ApplicationDevice()->SetDelayData(sdx_, &d);

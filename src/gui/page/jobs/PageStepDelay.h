@@ -27,11 +27,17 @@ class PageStepDelay : public StepPanel {
     void enter(const QString& title, QPushButton* target, bool numeric);
     void enterCode();
 
+    // Values the panel cannot show (another editor wrote them) are kept until the engineer
+    // changes them: a mode or unit shows none chosen, a compare flag above 1 shows on.
     QButtonGroup* modes_;
+    int loadedMode_ = 0;
     QStackedWidget* pages_;
     QPushButton* time_;
     int loadedTime_ = 0;
     QButtonGroup* units_;
+    int loadedUnit_ = 0;
     QPushButton* lines_[3];
     UnitCodeRange* code_;
+    int loadedPartial_ = 0;
+    bool codeEdited_ = false;
 };

@@ -203,10 +203,16 @@ void PageStepEditor::SavePanel() {
 QString PageStepEditor::StepProblem(int sdx) {
     ApplicationDeviceClass* dev = ApplicationDevice();
     if (!qobject_cast<PageStepDelay*>(Panel(dev->GetStepType(sdx)))) return QString();
-    // No scan ever matches an empty code: the station would stop at the step.
+    // No scan ever matches an empty code, nor a compared part that lies in no code (a
+    // file from another editor): the station would stop at the step.
     std::unique_ptr<UnitStepDelayData> d(dev->GetDelayData(sdx));
-    return d->Mode == 2 && d->Barcode.isEmpty() ? "The step has no barcode to wait for."
-                                                : QString();
+    if (d->Mode != 2) return QString();
+    if (d->Barcode.isEmpty()) return "The step has no barcode to wait for.";
+    const bool noPart =
+        d->RangeStart < 1 || d->RangeEnd < d->RangeStart || d->RangeEnd > d->Barcode.size();
+    if (d->Partial == 1 && noPart)
+        return "The step compares a part of its barcode but no part is chosen.";
+    return QString();
 }
 
 void PageStepEditor::ShowStep(int sdx) {

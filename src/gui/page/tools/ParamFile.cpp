@@ -94,6 +94,13 @@ std::string Line(int address, uint16_t value) {
     return buf;
 }
 
+bool BarcodeLine(int a) {
+    if (a == BarcodeSelect || a == BarcodeCommit) return true;
+    for (const Block& b : BarcodeBlocks)
+        if (a >= b.Start && a < b.Start + b.Count) return true;
+    return false;
+}
+
 std::string BarcodeLines(int entry, const std::function<uint16_t(int)>& image) {
     std::string out = Line(BarcodeSelect, uint16_t(entry));
     for (const Block& b : BarcodeBlocks)
@@ -120,7 +127,19 @@ std::string Message(End end) {
 }
 
 Loader::Loader(int32_t type, uint32_t model, bool barcodeOnly)
-    : type_(type), model_(model), barcodeOnly_(barcodeOnly) {}
+    : type_(type), model_(model), barcodeOnly_(barcodeOnly) {
+    // Only the lines a save writes, so a file can set no command register (motor start,
+    // unlock) nor a register the tool type lacks. A barcode-only load takes any driver's
+    // file and skips its other lines, a transducer driver's ones too.
+    const int last = BarcodeBlocks[1].Start + BarcodeBlocks[1].Count - 1;
+    carried_.assign(size_t(last) + 1, false);
+    for (int a : Registers(barcodeOnly ? 3 : type))
+        carried_[size_t(a)] = true;
+    for (int a : {251, 252, 260})
+        carried_[size_t(a)] = true;
+    for (int a = BarcodeSelect; a <= last; ++a)
+        carried_[size_t(a)] = BarcodeLine(a);
+}
 
 Step Loader::Feed(const std::string& raw) {
     ++line_;
@@ -134,6 +153,7 @@ Step Loader::Feed(const std::string& raw) {
     const long long addr = decimal(f[0], 65535);
     const long long value = decimal(f[1], 65535);
     if (addr < 1 || value < 0) return {Step::Invalid};
+    if (size_t(addr) >= carried_.size() || !carried_[size_t(addr)]) return {Step::Invalid};
     Step s{Step::Write, int(addr), uint16_t(value)};
     // 251, 252 and 260 stay the tool's own (260 is the torque unit the panel reads at
     // connection).

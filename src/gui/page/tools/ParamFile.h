@@ -23,6 +23,8 @@ constexpr int BarcodeEntries = 30;
 constexpr int BarcodeSelect = 5000;
 constexpr int BarcodeCommit = 5006;
 constexpr Block BarcodeBlocks[] = {{5001, 3}, {5007, 32}};
+// A line of the barcode window: 5000, 5001..5003, 5006 and 5007..5038.
+bool BarcodeLine(int address);
 // Lines longer than this are refused.
 constexpr int MaxLine = 1000;
 
@@ -64,5 +66,6 @@ class Loader {
     uint32_t model_;
     bool barcodeOnly_;
     int line_ = 0;
+    std::vector<bool> carried_; // by address: a line a file of this tool type may hold
 };
 } // namespace ParamFile

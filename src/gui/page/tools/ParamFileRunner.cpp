@@ -56,13 +56,10 @@ QString Save(int32_t tdx, const QString& path) {
 }
 
 namespace {
-bool isBarcode(int addr) {
-    return addr >= ParamFile::BarcodeSelect &&
-           addr < ParamFile::BarcodeBlocks[1].Start + ParamFile::BarcodeBlocks[1].Count;
-}
-
 // Every value against the tool's limits at +1000 (lower) and +2000 (upper), read block by
-// block; a register whose limits both read 0 has none. Done: all fit.
+// block; a register whose limits both read 0 has none. The loader takes no other register
+// than those of these blocks and the barcode window, so no value goes unchecked. Done: all
+// fit.
 ParamFile::End checkLimits(int32_t tdx, int32_t type, const std::vector<ParamFile::Step>& writes) {
     std::vector<ParamFile::Block> blocks = ParamFile::ReadBlocks();
     if (type == 3) blocks.push_back(ParamFile::Type3Block);
@@ -117,7 +114,7 @@ Loading::Loading(int32_t tdx, const QString& path, bool barcodeOnly) : tdx_(tdx)
     if (end_ == ParamFile::End::Done) {
         std::vector<ParamFile::Step> limited;
         for (const ParamFile::Step& w : writes_)
-            if (!isBarcode(w.Address)) limited.push_back(w);
+            if (!ParamFile::BarcodeLine(w.Address)) limited.push_back(w);
         end_ = checkLimits(tdx, info.Type, limited);
     }
 }
