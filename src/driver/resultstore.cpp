@@ -622,7 +622,9 @@ int ResultStore_Read(int64_t afterId, size_t max, std::vector<StoredResult>* out
     out->clear();
     openReader();
     std::lock_guard<std::mutex> g(store.readLock);
-    if (!store.rdb) return -1;
+    // Before the start-up has opened the store there is nothing yet: its watch wakes the
+    // peers when there is.
+    if (!store.rdb) return store.ready ? -1 : 0;
     sqlite3_stmt* s = nullptr;
     const std::string sql = std::string(SELECT_ROWS) + "WHERE id > ? ORDER BY id LIMIT ?";
     if (sqlite3_prepare_v2(store.rdb, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
