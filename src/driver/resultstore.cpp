@@ -697,9 +697,15 @@ size_t ResultStore_Backlog(const char* peer) {
 }
 
 int ResultStore_Watch(std::function<void(int64_t lastId)> fn) {
-    std::lock_guard<std::mutex> g(store.lock);
-    const int h = store.nextWatch++;
-    store.watchers[h] = std::move(fn);
+    int h;
+    {
+        std::lock_guard<std::mutex> g(store.lock);
+        h = store.nextWatch++;
+        store.watchers[h] = fn;
+    }
+    // A peer whose loop registers after the start-up's call gets it now: otherwise it would
+    // take its cursor only at the next commit, past the result of that commit.
+    if (store.ready) fn(store.lastId.load());
     return h;
 }
 

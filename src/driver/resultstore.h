@@ -70,7 +70,8 @@ int64_t ResultStore_Cursor(const char* peer);
 int ResultStore_Ack(const char* peer, int64_t id);
 // Rows after the peer's cursor.
 size_t ResultStore_Backlog(const char* peer);
-// Called on loop "O" after each commit with the newest id (peers wake their senders).
+// Called on loop "O" after each commit with the newest id (peers wake their senders), and
+// once when the start-up is done: at once, on the caller's thread, when it is done already.
 // Returns a handle for ResultStore_Unwatch.
 int ResultStore_Watch(std::function<void(int64_t lastId)> fn);
 void ResultStore_Unwatch(int handle);
