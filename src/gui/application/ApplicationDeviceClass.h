@@ -530,6 +530,9 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // Replaces the program with `file` (an executable of this machine, kept whole): 0 or an
     // UPGRADE_ERR_ code; on failure the program is unchanged.
     int32_t SwUpgrade(const QString& file);
+    // Why the running program is the service launcher's fallback (zqcapp.prev, as zqcapp
+    // failed to start); empty when it is not.
+    QString FallbackReason();
 
     // ---- family: network (DeviceNetwork.cpp) ----
     // Discovery scan request on both networks, keep-alive passes first.
