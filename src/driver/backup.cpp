@@ -4,6 +4,7 @@
 #include "debug.h"
 #include "ew_driver.h"
 #include "net.h"
+#include "setting.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -558,6 +559,9 @@ int Backup_Load(const char* path) {
         if (sfd >= 0) close(sfd);
     }
     if (rc == BACKUP_OK) rc = swapIn();
+    // From now on the settings in memory are not the loaded ones: none may be saved over
+    // them before the restart.
+    if (rc == BACKUP_OK) setting_refuse_saves("backup loaded, restart pending");
     removeTree(kStaging);
     if (rc) DBG_ERR("%s not loaded : %s", path, Backup_ResultText(rc));
     return rc;

@@ -195,9 +195,12 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     UnitVendorInfo_t GetVendorInfo();
     int32_t SetVendorInfo(const UnitVendorInfo_t& info); // -1: not saved, text unchanged
     UnitTime GetTime();
-    // Removes the settings, the tool registry, the jobs and the other data; 0 or -1.
+    // Removes the settings, the tool registry, the jobs and the other data; 0 or -1. From
+    // its start no save reaches the files (they would bring back what it removes).
     int32_t FactoryReset();
-    void SystemRestart();
+    // Asks for the restart ("reboot"); from then on no save reaches the files. The command's
+    // status: 0 when the restart was asked for.
+    int32_t SystemRestart();
     // Sets the system clock, then the hardware clock, with the two argument vectors (no
     // shell); a failure is logged.
     void SetSystemClock(const std::vector<std::string>& date,
