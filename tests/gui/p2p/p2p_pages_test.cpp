@@ -134,6 +134,30 @@ TEST_F(P2PPagesTest, BackupSavesLoadsAndOffersTheRestartOnlyAfterALoad) {
     }
 }
 
+// A save writes the settings before its folder chooser opens, and refuses when they cannot
+// be written; a load opens all the same, since it is the repair.
+TEST_F(P2PPagesTest, OnlyASaveWritesTheSettingsFirst) {
+    auto* page = qobject_cast<PageP2P*>(Screens::Open(ScreenId::P2P, root));
+    ASSERT_NE(page, nullptr);
+    Common_SetWriteFailAfter(0);
+    press("p2pSave");
+    EXPECT_EQ(message(page->Dialog()),
+              std::make_pair(QString("Error"), QString("Failed to save.")));
+    EXPECT_EQ(find<QWidget>("PageP2P_SelectFolder"), nullptr);
+    press("msgClose");
+    press("p2pLoad");
+    EXPECT_NE(find<QWidget>("PageP2P_SelectFile"), nullptr);
+    press("p2pCancel");
+    Common_SetWriteFailAfter(-1);
+    dev->OnSetOpmode(1);
+    press("p2pSave");
+    EXPECT_NE(find<QWidget>("PageP2P_SelectFolder"), nullptr);
+    Setting file = *get_default_setting();
+    const std::string text = settingFile();
+    setting_parse_text(&file, text.data(), text.size());
+    EXPECT_EQ(file.operation.operation_mode, 1u) << "saved before the folder chooser";
+}
+
 // Once the loaded files are in place, the panel shows only that it restarts: nothing under
 // the notice takes a touch, and no save (leaving the settings, a brightness change) writes
 // the settings it still holds over the loaded ones, also when the restart does not come.
