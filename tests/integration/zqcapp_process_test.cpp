@@ -1,7 +1,8 @@
-// The real zqcapp process: start-up sequence, data home, console quit, shutdown order, and
-// the upgrade with the real program as its file.
+// The real zqcapp process: start-up sequence, data home, console quit, shutdown order, a
+// backup load cut off before the start, and the upgrade with the real program as its file.
 #include "ChildProcess.h"
 #include "TestEnv.h"
+#include "backup.h"
 #include "upgrade.h"
 
 #include <csignal>
@@ -109,6 +110,31 @@ TEST(ZqcappProcess, MissingFramebufferFailsStartUpAndLeavesTheTerminalAsItWas) {
     EXPECT_TRUE(t.c_lflag & ICANON) << "line mode restored";
     close(slave);
     close(master);
+}
+
+// A backup load cut off during its swap (the process killed) is finished by the next start
+// before the panel reads its data.
+TEST(ZqcappProcess, StartFinishesABackupLoadCutOffDuringItsSwap) {
+    TestEnv env;
+    SetPanelEnvironment(env.root());
+    TestEnv::writeFile("files/job/Body.job", "saved\n");
+    TestEnv::writeFile("files/image/a.png", "picture");
+    const std::string p2p = env.root() + "/saved.p2p";
+    ASSERT_EQ(Backup_Save(p2p.c_str()), BACKUP_OK);
+    TestEnv::writeFile("files/job/Body.job", "changed\n");
+    Backup_SetSwapCutAfter(1);
+    ASSERT_EQ(Backup_Load(p2p.c_str()), BACKUP_ERR_SWAP);
+    Backup_SetSwapCutAfter(-1);
+    ChildProcess p;
+    ASSERT_TRUE(p.start({ZQCAPP_PATH, "--home", env.home()}));
+    ASSERT_TRUE(p.waitFor("Start main loop", 20000)) << p.output();
+    EXPECT_NE(p.output().find("a load was cut off during its swap"), std::string::npos);
+    ASSERT_TRUE(p.write("p"));
+    EXPECT_EQ(p.wait(20000), 0) << p.output();
+    EXPECT_EQ(TestEnv::readFile("files/job/Body.job"), "saved\n");
+    EXPECT_EQ(TestEnv::readFile("files/image/a.png"), "picture");
+    for (const char* hidden : {"files/.p2p-swap", "files/.p2p-old", "files/.p2p-restore"})
+        EXPECT_FALSE(std::filesystem::exists(hidden)) << hidden;
 }
 
 // The upgrade tries the new program before it takes the program's place, and keeps as
