@@ -1,5 +1,6 @@
 // Entry point of zqcapp: options, data home, then start-up, GUI loop and shutdown.
 #include "EwRuntime.h"
+#include "backup.h"
 #include "common.h"
 #include "debug.h"
 
@@ -54,6 +55,8 @@ int main(int argc, char** argv) {
         fprintf(stderr, "zqcapp: cannot use data home %s\n", home ? home : "/home/dromik");
         return 1;
     }
+    // A backup load cut off during its swap is finished before any module reads ./files.
+    Backup_Recover();
     // A peer or child that goes away mid-write must give EPIPE, not end the panel.
     signal(SIGPIPE, SIG_IGN);
     // Stopped by the system (a restart): the same shutdown as "p".

@@ -4,6 +4,7 @@
 #include "debug.h"
 #include "ew_driver.h"
 #include "net.h"
+#include "setting.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -30,6 +31,10 @@ constexpr const char* kFiles = "./files";
 // system; as hidden entries they are neither archived nor swapped.
 constexpr const char* kStaging = "./files/.p2p-restore";
 constexpr const char* kOld = "./files/.p2p-old";
+// Present while a swap is under way: "1" while the entries of ./files move into kOld, "2"
+// while the staged ones move in. Written only once the staging is whole and synced, so a
+// start-up that finds it can always finish the swap.
+constexpr const char* kSwapMark = "./files/.p2p-swap";
 constexpr const char* kLog = "log";
 constexpr size_t kBlock = 64 * 1024;
 
@@ -37,6 +42,7 @@ struct BackupCtx {
     std::atomic<uint64_t> maxMembers{200000};
     std::atomic<uint64_t> maxBytes{4ull << 30};
     std::atomic<int> last{-1};
+    std::atomic<int> cutAfter{-1}; // test hook: renames a swap makes before its "power cut"
 } backupCtx;
 
 // ---- folders ----
@@ -342,37 +348,81 @@ void undo(std::vector<Moved>& moved) {
             DBG_ERR("rename %s back fail : %s", it->to.c_str(), strerror(errno));
     moved.clear();
 }
-bool move(std::vector<Moved>& moved, const std::string& from, const std::string& to) {
-    if (rename(from.c_str(), to.c_str()) != 0) {
-        DBG_ERR("rename %s to %s fail : %s", from.c_str(), to.c_str(), strerror(errno));
-        return false;
+
+// One swap's renames, recorded so a failure can put them back, and counted for the
+// test's cut.
+struct Swap {
+    std::vector<Moved> moved;
+    int renames = 0;
+    bool cut = false; // the test's "power cut": stop here, leave everything as it is
+    bool move(const std::string& from, const std::string& to) {
+        const int cutAfter = backupCtx.cutAfter.load();
+        if (cutAfter >= 0 && renames >= cutAfter) {
+            cut = true;
+            return false;
+        }
+        if (rename(from.c_str(), to.c_str()) != 0) {
+            DBG_ERR("rename %s to %s fail : %s", from.c_str(), to.c_str(), strerror(errno));
+            return false;
+        }
+        renames++;
+        moved.push_back({from, to});
+        return true;
     }
-    moved.push_back({from, to});
-    return true;
+    // Every visible entry of ./files but "log" into the old-data folder.
+    bool moveOut() {
+        for (const std::string& n : listDir(kFiles)) {
+            if (n[0] == '.' || n == kLog) continue;
+            if (!move(std::string(kFiles) + "/" + n, std::string(kOld) + "/" + n)) return false;
+        }
+        syncDir(kFiles);
+        syncDir(kOld);
+        return true;
+    }
+    // Every staged entry into ./files.
+    bool moveIn() {
+        for (const std::string& n : listDir(kStaging))
+            if (!move(std::string(kStaging) + "/" + n, std::string(kFiles) + "/" + n)) return false;
+        syncDir(kFiles);
+        return true;
+    }
+};
+
+int markSwap(const char* phase) {
+    if (Common_WriteFileAtomic(kSwapMark, phase, strlen(phase)) != 0) {
+        DBG_ERR("write %s fail : %s", kSwapMark, strerror(errno));
+        return -1;
+    }
+    return 0;
+}
+void unmarkSwap() {
+    if (unlink(kSwapMark) != 0 && errno != ENOENT)
+        DBG_ERR("remove %s fail : %s", kSwapMark, strerror(errno));
+    syncDir(kFiles);
 }
 
+// What swapIn answers when the test's cut stopped it: nothing is cleaned up.
+constexpr int kSwapCut = -1;
+
 // Every visible entry of ./files but "log" goes to the old-data folder, then every staged
-// entry takes its place; any failed rename puts everything back.
+// entry takes its place, each phase under its mark; a failed rename puts everything back.
+// A swap cut off in between is finished at the next start (Backup_Recover).
 int swapIn() {
     if (mkdir(kOld, 0700) != 0) {
         DBG_ERR("mkdir %s fail : %s", kOld, strerror(errno));
         return BACKUP_ERR_SWAP;
     }
-    std::vector<Moved> moved;
-    for (const std::string& n : listDir(kFiles)) {
-        if (n[0] == '.' || n == kLog) continue;
-        if (!move(moved, std::string(kFiles) + "/" + n, std::string(kOld) + "/" + n)) {
-            undo(moved);
-            return BACKUP_ERR_SWAP;
-        }
+    if (markSwap("1") != 0) return BACKUP_ERR_SWAP;
+    Swap swap;
+    bool ok = swap.moveOut() && markSwap("2") == 0 && swap.moveIn();
+    if (swap.cut) return kSwapCut;
+    if (!ok) {
+        undo(swap.moved);
+        syncDir(kFiles);
+        unmarkSwap();
+        return BACKUP_ERR_SWAP;
     }
-    for (const std::string& n : listDir(kStaging)) {
-        if (!move(moved, std::string(kStaging) + "/" + n, std::string(kFiles) + "/" + n)) {
-            undo(moved);
-            return BACKUP_ERR_SWAP;
-        }
-    }
-    syncDir(kFiles);
+    unmarkSwap();
     removeTree(kOld);
     return BACKUP_OK;
 }
@@ -538,8 +588,9 @@ int Backup_Load(const char* path) {
                 (unsigned long long)room);
         return BACKUP_ERR_SPACE;
     }
-    removeTree(kStaging); // left by a load that was cut off
-    removeTree(kOld);
+    // A load cut off before: its swap is finished (or this one refused) before anything of
+    // it is removed.
+    if (Backup_Recover() != 0) return BACKUP_ERR_SWAP;
     if (mkdir(kStaging, 0755) != 0) {
         DBG_ERR("mkdir %s fail : %s", kStaging, strerror(errno));
         return BACKUP_ERR_WRITE;
@@ -558,6 +609,10 @@ int Backup_Load(const char* path) {
         if (sfd >= 0) close(sfd);
     }
     if (rc == BACKUP_OK) rc = swapIn();
+    if (rc == kSwapCut) return BACKUP_ERR_SWAP;
+    // From now on the settings in memory are not the loaded ones: none may be saved over
+    // them before the restart.
+    if (rc == BACKUP_OK) setting_refuse_saves("backup loaded, restart pending");
     removeTree(kStaging);
     if (rc) DBG_ERR("%s not loaded : %s", path, Backup_ResultText(rc));
     return rc;
@@ -567,6 +622,31 @@ void Backup_HandleNetMsg(int kind, const char* path) {
     int rc = kind == NET_MSG_P2P_SAVE ? Backup_Save(path) : Backup_Load(path);
     backupCtx.last = rc;
     EwDriver_PushMsgQ_Processing(rc);
+}
+
+int Backup_Recover() {
+    std::string phase;
+    if (Common_ReadFile(kSwapMark, phase) == 0) {
+        DBG_ERR("a load was cut off during its swap (phase %s) : finishing it", phase.c_str());
+        if (mkdir(kOld, 0700) != 0 && errno != EEXIST) {
+            DBG_ERR("mkdir %s fail : %s", kOld, strerror(errno));
+            return -1;
+        }
+        Swap swap;
+        if ((phase != "2" && (!swap.moveOut() || markSwap("2") != 0)) || !swap.moveIn()) {
+            DBG_ERR("the cut-off load cannot be finished : %s and %s kept", kOld, kStaging);
+            return -1;
+        }
+        unmarkSwap();
+    }
+    // Without a mark these are a cut extraction's staging or a finished swap's old data.
+    removeTree(kStaging);
+    removeTree(kOld);
+    return 0;
+}
+
+void Backup_SetSwapCutAfter(int renames) {
+    backupCtx.cutAfter = renames;
 }
 
 int Backup_LastResult() {

@@ -4,7 +4,8 @@
 // A save writes PATH.tmp beside the target, syncs it and renames it onto PATH. A load
 // checks every member first, extracts into a staging folder inside ./files and swaps the
 // staged entries in only when all of it was extracted; ./files/log is never touched and
-// any failure leaves the data as it was.
+// any failure leaves the data as it was. A swap cut off by a power cut or a kill (its mark
+// "./files/.p2p-swap" tells) is finished at the next start, before anything reads ./files.
 #pragma once
 
 #include <cstddef>
@@ -50,6 +51,15 @@ int Backup_Save(const char* path);
 // Replaces ./files (all but ./files/log) with the archive's content. A BackupResult; on
 // failure ./files is unchanged.
 int Backup_Load(const char* path);
+
+// Start-up, before anything reads ./files: a swap that was cut off is finished (its staged
+// data was whole before the first rename), and staging or old data left without a swap
+// under way is removed. 0, or -1 when the swap cannot be finished: its folders and mark
+// stay for the next try, and a load refuses to run over them.
+int Backup_Recover();
+// Test hook: the swap of the loads that follow stops after `renames` renames and leaves
+// everything as a power cut would (-1 = never).
+void Backup_SetSwapCutAfter(int renames);
 
 // Installs the network queue's handler for save and load messages (start-up, before the
 // worker threads). The handler raises "processing" with the operation's BackupResult.

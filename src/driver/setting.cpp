@@ -3,6 +3,7 @@
 #include "common.h"
 #include "debug.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,8 @@ struct SettingState {
     Setting setting;
     char vinfo[128];
     std::mutex strLock;
+    // Set by the network queue's worker (a restore) or the GUI thread; a string literal.
+    std::atomic<const char*> refused{nullptr};
 };
 SettingState settingCtx;
 
@@ -287,7 +290,18 @@ std::string setting_format_text(const Setting* s) {
     return out;
 }
 
+void setting_refuse_saves(const char* why) {
+    settingCtx.refused = why;
+}
+const char* setting_saves_refused() {
+    return settingCtx.refused.load();
+}
+
 int save_setting() {
+    if (const char* why = settingCtx.refused.load()) {
+        DBG_ERR("settings not saved : %s", why);
+        return -1;
+    }
     std::string text = setting_format_text(&settingCtx.setting);
     if (Common_WriteFileAtomic(kSettingFile, text.data(), text.size()) != 0) return -1;
     return 0;
@@ -353,6 +367,7 @@ std::string setting_log_dir_today() {
 }
 
 int load_setting() {
+    settingCtx.refused = nullptr; // the record becomes the file's again
     memcpy(&settingCtx.setting, get_default_setting(), sizeof(Setting));
     makeDirs();
     if (!convertLegacy()) {

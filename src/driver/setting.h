@@ -138,6 +138,12 @@ const Setting* get_default_setting();
 
 int load_setting();
 int save_setting();
+// Once a restore or a factory reset has replaced the files, the record in memory is no
+// longer theirs: until the restart every save is refused (-1, with `why` in its log line).
+// load_setting, which makes the record the file's again, lifts it.
+void setting_refuse_saves(const char* why);
+// Why saves are refused, or nullptr.
+const char* setting_saves_refused();
 int load_setting_plain_text();
 // Parses settings text into the record (what load_setting_plain_text does per line).
 void setting_parse_text(Setting* s, const char* text, size_t len);

@@ -17,6 +17,11 @@
 
 namespace {
 
+constexpr const char* kPrev = ".prev";
+// How long the copy may take to answer "--version" (seconds; a start under emulation or on
+// a slow card stays well inside it).
+constexpr const char* kStartLimitS = "10";
+
 struct UpgradeCtx {
     std::mutex lock;
     std::string program; // set by tests; empty = default
@@ -98,10 +103,41 @@ long long copyTo(int in, const std::string& dst, long cutAfter) {
     return total;
 }
 
+bool endsWith(const std::string& s, const std::string& tail) {
+    return s.size() > tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::string ownExe() {
+    char exe[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    return n > 0 ? std::string(exe, size_t(n)) : std::string();
+}
+
+// The copy is started once with "--version" under timeout(1), which ends its whole process
+// group at the limit. A program that cannot be loaded on this board (a library or a libc
+// it lacks), that dies at once or hangs, or another program altogether, does not print
+// the line this program prints ("zqcapp <version>").
+int tryStart(const std::string& copy) {
+    std::string out;
+    int rc = -1;
+    // 126 is "cannot execute": a copy closed a moment ago can still be busy (ETXTBSY)
+    // while another thread forks, so it gets two more tries.
+    for (int i = 0; i < 3; ++i) {
+        rc =
+            Common_RunCapture({"timeout", "-s", "KILL", kStartLimitS, copy, "--version"}, out, 256);
+        if (rc != 126) break;
+        usleep(100 * 1000);
+    }
+    if (rc == 0 && out.rfind("zqcapp ", 0) == 0) return 0;
+    out = out.substr(0, out.find('\n'));
+    DBG_ERR("%s does not start : status %d, \"%s\"", copy.c_str(), rc, out.c_str());
+    return -1;
+}
+
 // The current program stays reachable as "<program>.prev": a second name for the same
 // file, so there is no instant without a program. A file system without links gets a copy.
 int keepPrevious(const std::string& program) {
-    std::string prev = program + ".prev";
+    std::string prev = program + kPrev;
     std::string tmp = prev + ".tmp";
     unlink(tmp.c_str());
     if (link(program.c_str(), tmp.c_str()) != 0) {
@@ -176,14 +212,17 @@ std::string Upgrade_ProgramPath() {
         if (!upgradeCtx.program.empty()) return upgradeCtx.program;
     }
     if (const char* env = getenv("ZQCAPP_PROGRAM"); env && *env) return env;
-    char exe[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return Common_HomePath("zqcapp");
-    std::string p(exe, size_t(n));
-    const std::string prev = ".prev";
-    if (p.size() > prev.size() && p.compare(p.size() - prev.size(), prev.size(), prev) == 0)
-        p.resize(p.size() - prev.size());
+    std::string p = ownExe();
+    if (p.empty()) return Common_HomePath("zqcapp");
+    if (endsWith(p, kPrev)) p.resize(p.size() - strlen(kPrev));
     return p;
+}
+
+std::string Upgrade_FallbackReason() {
+    if (const char* why = getenv("KEST_FALLBACK"); why && *why) return why;
+    std::string exe = ownExe();
+    if (!endsWith(exe, kPrev)) return std::string();
+    return exe.substr(exe.find_last_of('/') + 1) + " is running";
 }
 
 void Upgrade_SetCopyCutAfter(long bytes) {
@@ -237,7 +276,17 @@ int Upgrade_Install(const char* file) {
         unlink(copy.c_str());
         return UPGRADE_ERR_SIZE;
     }
-    if (access(program.c_str(), F_OK) == 0 && keepPrevious(program) != 0) {
+    if (tryStart(copy) != 0) {
+        unlink(copy.c_str());
+        return UPGRADE_ERR_START;
+    }
+    // Running as the fallback, the program file is the one that did not start and
+    // "<program>.prev" is the one running: that one stays the previous program.
+    const bool keepFallback =
+        !Upgrade_FallbackReason().empty() && access((program + kPrev).c_str(), F_OK) == 0;
+    if (keepFallback) {
+        DBG_ERR("running as the fallback: %s%s stays the previous program", program.c_str(), kPrev);
+    } else if (access(program.c_str(), F_OK) == 0 && keepPrevious(program) != 0) {
         unlink(copy.c_str());
         return UPGRADE_ERR_REPLACE;
     }

@@ -1,6 +1,9 @@
-// The real zqcapp process: start-up sequence, data home, console quit, shutdown order.
+// The real zqcapp process: start-up sequence, data home, console quit, shutdown order, a
+// backup load cut off before the start, and the upgrade with the real program as its file.
 #include "ChildProcess.h"
 #include "TestEnv.h"
+#include "backup.h"
+#include "upgrade.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -107,4 +110,76 @@ TEST(ZqcappProcess, MissingFramebufferFailsStartUpAndLeavesTheTerminalAsItWas) {
     EXPECT_TRUE(t.c_lflag & ICANON) << "line mode restored";
     close(slave);
     close(master);
+}
+
+// A backup load cut off during its swap (the process killed) is finished by the next start
+// before the panel reads its data.
+TEST(ZqcappProcess, StartFinishesABackupLoadCutOffDuringItsSwap) {
+    TestEnv env;
+    SetPanelEnvironment(env.root());
+    TestEnv::writeFile("files/job/Body.job", "saved\n");
+    TestEnv::writeFile("files/image/a.png", "picture");
+    const std::string p2p = env.root() + "/saved.p2p";
+    ASSERT_EQ(Backup_Save(p2p.c_str()), BACKUP_OK);
+    TestEnv::writeFile("files/job/Body.job", "changed\n");
+    Backup_SetSwapCutAfter(1);
+    ASSERT_EQ(Backup_Load(p2p.c_str()), BACKUP_ERR_SWAP);
+    Backup_SetSwapCutAfter(-1);
+    ChildProcess p;
+    ASSERT_TRUE(p.start({ZQCAPP_PATH, "--home", env.home()}));
+    ASSERT_TRUE(p.waitFor("Start main loop", 20000)) << p.output();
+    EXPECT_NE(p.output().find("a load was cut off during its swap"), std::string::npos);
+    ASSERT_TRUE(p.write("p"));
+    EXPECT_EQ(p.wait(20000), 0) << p.output();
+    EXPECT_EQ(TestEnv::readFile("files/job/Body.job"), "saved\n");
+    EXPECT_EQ(TestEnv::readFile("files/image/a.png"), "picture");
+    for (const char* hidden : {"files/.p2p-swap", "files/.p2p-old", "files/.p2p-restore"})
+        EXPECT_FALSE(std::filesystem::exists(hidden)) << hidden;
+}
+
+// The upgrade tries the new program before it takes the program's place, and keeps as
+// zqcapp.prev the program that starts: the replaced one, or while the launcher's fallback
+// runs, zqcapp.prev itself (the program file is then the one that failed to start).
+TEST(ZqcappProcess, UpgradeTriesTheNewProgramAndKeepsTheOneThatStarts) {
+    TestEnv env;
+    const std::string program = env.home() + "/zqcapp";
+    Upgrade_SetProgramPath(program.c_str());
+    const std::string real = TestEnv::readFile(ZQCAPP_PATH);
+    ASSERT_GT(real.size(), 65536u);
+    TestEnv::writeFile(env.root() + "/zqcapp.dmk", real);
+    TestEnv::writeFile(env.root() + "/cut.dmk", real.substr(0, 65536));
+    const std::string other = std::string(SIM_BIN_DIR) + "/jobgen/jobgen";
+    ASSERT_TRUE(std::filesystem::exists(other)) << other;
+    struct Row {
+        const char* name;
+        std::string file;
+        bool fallback;
+        int want;
+        std::string program, prev; // afterwards ("real": the new program)
+    } rows[] = {
+        {"does not start", env.root() + "/cut.dmk", false, UPGRADE_ERR_START, "broken", "good"},
+        {"another program", other, false, UPGRADE_ERR_START, "broken", "good"},
+        {"upgrade", env.root() + "/zqcapp.dmk", false, UPGRADE_OK, "real", "broken"},
+        {"upgrade while the fallback runs", env.root() + "/zqcapp.dmk", true, UPGRADE_OK, "real",
+         "good"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        TestEnv::writeFile(program, "broken");
+        TestEnv::writeFile(program + ".prev", "good");
+        if (r.fallback)
+            setenv("KEST_FALLBACK", "zqcapp failed to start 3 times in a row: starting zqcapp.prev",
+                   1);
+        EXPECT_EQ(Upgrade_Install(r.file.c_str()), r.want);
+        unsetenv("KEST_FALLBACK");
+        const std::string now = TestEnv::readFile(program);
+        EXPECT_EQ(now == real ? "real" : now, r.program);
+        EXPECT_EQ(TestEnv::readFile(program + ".prev"), r.prev);
+        EXPECT_FALSE(std::filesystem::exists(env.home() + "/.zqcapp.upgrade"));
+    }
+    // What was installed starts.
+    ChildProcess v;
+    ASSERT_TRUE(v.start({program, "--version"}));
+    EXPECT_EQ(v.wait(30000), 0) << v.output();
+    Upgrade_SetProgramPath(nullptr);
 }

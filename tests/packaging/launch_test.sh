@@ -1,8 +1,9 @@
 #!/bin/sh
 # The service launcher's fallback, with stand-in programs: three failed starts of zqcapp
 # in a row start zqcapp.prev (with a journal line and KEST_FALLBACK for the debug log), a
-# start that reaches the main loop clears the count, a new zqcapp gets its tries again.
-# Usage: launch_test.sh <zqcapp-launch>
+# start that reaches the main loop clears the count, a new zqcapp gets its tries again; one
+# that ends with status 0 before its main loop counts as failed, and the unit restarts it.
+# Usage: launch_test.sh <zqcapp-launch>   (zqcapp.service beside it)
 set -u
 launch=$1
 dir=$(mktemp -d "${TMPDIR:-/tmp}/kest-launch-XXXXXX")
@@ -69,7 +70,21 @@ for i in 1 2 3 4; do run; done
 check "no zqcapp.prev: zqcapp is started a fourth time" has "new3 starting"
 check "and its status still passes" [ "$rc" = 1 ]
 
-# 4. A stop signal to the launcher ends the program it started.
+# 4. A program that ends with status 0 before its main loop failed to start all the same:
+# the launcher counts it, and the unit restarts it (on-failure would not: the fallback would
+# then wait for three power cycles).
+rm -f "$dir/zqcapp" "$dir/state/failed-starts"
+printf '#!/bin/sh\necho "quiet starting"\nexit 0\n' >"$dir/zqcapp"
+chmod +x "$dir/zqcapp"
+good "$dir/zqcapp.prev" prev
+for i in 1 2 3; do run; done
+check "an exit 0 before the main loop passes its status" [ "$rc" = 0 ]
+run
+check "three of them fall back" has "prev starting zqcapp failed to start 3 times in a row"
+restart=$(sed -n 's/^Restart=//p' "$(dirname "$launch")/zqcapp.service")
+check "the unit restarts a program that ended with status 0 (Restart=$restart)" [ "$restart" = always ]
+
+# 5. A stop signal to the launcher ends the program it started.
 rm -f "$dir/zqcapp" "$dir/state/failed-starts"
 nap=613.$$ # a sleep of this test's own
 printf '#!/bin/sh\necho "Start main loop"\nexec sleep %s\n' "$nap" >"$dir/zqcapp"

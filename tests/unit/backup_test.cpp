@@ -222,6 +222,46 @@ TEST_F(Backup, HostileArchivesAreRefusedAndTheDataStaysByteForByte) {
     EXPECT_FALSE(TestEnv::exists("/x"));
 }
 
+// A load cut off (a power cut, a kill) at any rename of its swap is finished at the next
+// start: ./files is the archive's whole, nothing hidden is left, the log is untouched. A
+// load that comes first finishes it too, instead of deleting the old data it kept; a cut
+// during the extraction leaves only staging, which the start removes.
+TEST_F(Backup, ALoadCutOffDuringItsSwapIsFinishedAtTheNextStart) {
+    const std::string p2p = env.root() + "/saved.p2p";
+    ASSERT_EQ(Backup_Save(p2p.c_str()), BACKUP_OK);
+    auto want = withoutLog(snapshot("files"));
+    want.erase("tools/T1/log");
+    want.erase("tools/T1/log/old.csv");
+    const auto log = snapshot("files/log");
+    // Six entries move out (job, setting, tools, image, empty, extra), five move in.
+    struct Row {
+        const char* name;
+        int cutAfter;
+        std::function<int()> next; // the next start, or the next load
+    } rows[] = {
+        {"before the first rename", 0, Backup_Recover},
+        {"moving out", 3, Backup_Recover},
+        {"all moved out", 6, Backup_Recover},
+        {"moving in", 8, Backup_Recover},
+        {"then a load", 3, [&] { return Backup_Load(p2p.c_str()); }},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        TestEnv::writeFile("files/job/Body.job", "changed\n");
+        TestEnv::writeFile("files/extra/x", "added\n");
+        Backup_SetSwapCutAfter(r.cutAfter);
+        EXPECT_EQ(Backup_Load(p2p.c_str()), BACKUP_ERR_SWAP);
+        Backup_SetSwapCutAfter(-1);
+        EXPECT_NE(withoutLog(snapshot("files")), want) << "cut off half-way";
+        EXPECT_EQ(r.next(), 0);
+        EXPECT_EQ(withoutLog(snapshot("files")), want);
+        EXPECT_EQ(snapshot("files/log"), log);
+    }
+    TestEnv::writeFile("files/.p2p-restore/job/Half.job", "cut during the extraction");
+    EXPECT_EQ(Backup_Recover(), 0);
+    EXPECT_EQ(withoutLog(snapshot("files")), want);
+}
+
 // The queue's worker runs the load and raises "processing" with its result.
 class BackupQueue : public DriverFixture {
   protected:

@@ -195,9 +195,12 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     UnitVendorInfo_t GetVendorInfo();
     int32_t SetVendorInfo(const UnitVendorInfo_t& info); // -1: not saved, text unchanged
     UnitTime GetTime();
-    // Removes the settings, the tool registry, the jobs and the other data; 0 or -1.
+    // Removes the settings, the tool registry, the jobs and the other data; 0 or -1. From
+    // its start no save reaches the files (they would bring back what it removes).
     int32_t FactoryReset();
-    void SystemRestart();
+    // Asks for the restart ("reboot"); from then on no save reaches the files. The command's
+    // status: 0 when the restart was asked for.
+    int32_t SystemRestart();
     // Sets the system clock, then the hardware clock, with the two argument vectors (no
     // shell); a failure is logged.
     void SetSystemClock(const std::vector<std::string>& date,
@@ -530,6 +533,9 @@ class ApplicationDeviceClass : public QObject, public EwDriverSink {
     // Replaces the program with `file` (an executable of this machine, kept whole): 0 or an
     // UPGRADE_ERR_ code; on failure the program is unchanged.
     int32_t SwUpgrade(const QString& file);
+    // Why the running program is the service launcher's fallback (zqcapp.prev, as zqcapp
+    // failed to start); empty when it is not.
+    QString FallbackReason();
 
     // ---- family: network (DeviceNetwork.cpp) ----
     // Discovery scan request on both networks, keep-alive passes first.

@@ -40,3 +40,7 @@ QString ApplicationDeviceClass::P2PDefaultName() {
 int32_t ApplicationDeviceClass::SwUpgrade(const QString& file) {
     return Upgrade_Install(file.toUtf8().constData());
 }
+
+QString ApplicationDeviceClass::FallbackReason() {
+    return QString::fromStdString(Upgrade_FallbackReason());
+}

@@ -182,6 +182,8 @@ UnitTime ApplicationDeviceClass::GetTime() {
 }
 
 int32_t ApplicationDeviceClass::FactoryReset() {
+    // Whatever the panel holds in memory would bring back what is removed here.
+    setting_refuse_saves("factory reset, restart pending");
     // What makes the station the old one goes first, so a power cut half-way leaves a reset
     // station, not one with the old settings and no jobs; the logs, largest, go last.
     // "vendor" stays. Hidden entries go too: temporary files can hold passwords.
@@ -205,10 +207,14 @@ int32_t ApplicationDeviceClass::FactoryReset() {
     return rc;
 }
 
-void ApplicationDeviceClass::SystemRestart() {
+int32_t ApplicationDeviceClass::SystemRestart() {
+    // Until the process ends, nothing it holds may overwrite the files it restarts from.
+    if (!setting_saves_refused()) setting_refuse_saves("restart pending");
     // The results the log's spool holds in memory were acknowledged: to its file first.
     EventLog_Shutdown();
-    Common_System("reboot");
+    int rc = Common_System("reboot");
+    if (rc != 0) DBG_ERR("reboot failed (%d)", rc);
+    return rc;
 }
 
 void ApplicationDeviceClass::SetSystemClock(const std::vector<std::string>& date,

@@ -1,6 +1,8 @@
 // Device-object family "tool registry": tool tables, names, types and connection
 // states for the screens, each from a copy the registry takes under its table's lock.
 #include "ApplicationDeviceClass.h"
+#include "debug.h"
+#include "setting.h"
 #include "tools.h"
 
 #include <cstring>
@@ -126,5 +128,10 @@ int32_t ApplicationDeviceClass::ReleaseRegTool(int32_t tdx) {
 }
 
 int32_t ApplicationDeviceClass::SaveRegTools() {
+    // After a factory reset the file would bring back the tools it removed.
+    if (const char* why = setting_saves_refused()) {
+        DBG_ERR("registered tools not saved : %s", why);
+        return -1;
+    }
     return ToolManager_SaveRegTools();
 }

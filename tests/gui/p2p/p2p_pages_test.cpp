@@ -8,12 +8,14 @@
 #include "net.h"
 #include "page/p2p/PageP2P.h"
 #include "page/p2p/PageSwUpgrade.h"
+#include "page/p2p/RestartNotice.h"
+#include "setting.h"
 #include "threads.h"
 #include "upgrade.h"
 
 #include <QLabel>
 #include <QProgressBar>
-#include <fstream>
+#include <filesystem>
 #include <glib.h>
 
 namespace {
@@ -61,6 +63,15 @@ class P2PPagesTest : public ShellTest {
             if (l.rfind("reboot", 0) == 0) return true;
         return false;
     }
+    // A finger on the screen where the widget is: whatever lies over it takes the touch.
+    void touch(const char* name) {
+        QWidget* w = find<QWidget>(name);
+        ASSERT_NE(w, nullptr) << name;
+        const QPoint at = w->mapTo(root, w->rect().center());
+        QTest::mouseClick(root->windowHandle(), Qt::LeftButton, {}, at);
+        flush();
+    }
+    std::string settingFile() const { return TestEnv::readFile("files/setting/setting.kest"); }
     GMainContext* ctx = nullptr;
     std::string program;
 };
@@ -80,8 +91,9 @@ TEST_F(P2PPagesTest, BackupSavesLoadsAndOffersTheRestartOnlyAfterALoad) {
         std::string job; // files/job/Body.job afterwards
     } rows[] = {
         {"save", "p2pSave", nullptr, {}, false, false, "saved job"},
-        {"load", "p2pLoad", "Kest_20261207.p2p", {"Success", kRestart}, true, true, "saved job"},
         {"broken", "p2pLoad", "broken.p2p", {"Error", kUnchanged}, true, false, "changed job"},
+        // Last: after its restart only the restart notice is left.
+        {"load", "p2pLoad", "Kest_20261207.p2p", {"Success", kRestart}, true, true, "saved job"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -122,10 +134,91 @@ TEST_F(P2PPagesTest, BackupSavesLoadsAndOffersTheRestartOnlyAfterALoad) {
     }
 }
 
-TEST_F(P2PPagesTest, UpgradeReplacesTheProgramOnlyWithAnExecutableOfThisMachine) {
-    std::string good(200000, '\0');
-    std::ifstream("/proc/self/exe", std::ios::binary)
-        .read(good.data(), std::streamsize(good.size()));
+// A save writes the settings before its folder chooser opens, and refuses when they cannot
+// be written; a load opens all the same, since it is the repair.
+TEST_F(P2PPagesTest, OnlyASaveWritesTheSettingsFirst) {
+    auto* page = qobject_cast<PageP2P*>(Screens::Open(ScreenId::P2P, root));
+    ASSERT_NE(page, nullptr);
+    Common_SetWriteFailAfter(0);
+    press("p2pSave");
+    EXPECT_EQ(message(page->Dialog()),
+              std::make_pair(QString("Error"), QString("Failed to save.")));
+    EXPECT_EQ(find<QWidget>("PageP2P_SelectFolder"), nullptr);
+    press("msgClose");
+    press("p2pLoad");
+    EXPECT_NE(find<QWidget>("PageP2P_SelectFile"), nullptr);
+    press("p2pCancel");
+    Common_SetWriteFailAfter(-1);
+    dev->OnSetOpmode(1);
+    press("p2pSave");
+    EXPECT_NE(find<QWidget>("PageP2P_SelectFolder"), nullptr);
+    Setting file = *get_default_setting();
+    const std::string text = settingFile();
+    setting_parse_text(&file, text.data(), text.size());
+    EXPECT_EQ(file.operation.operation_mode, 1u) << "saved before the folder chooser";
+}
+
+// Once the loaded files are in place, the panel shows only that it restarts: nothing under
+// the notice takes a touch, and no save (leaving the settings, a brightness change) writes
+// the settings it still holds over the loaded ones, also when the restart does not come.
+TEST_F(P2PPagesTest, AfterALoadOnlyTheRestartNoticeStaysAndNothingIsSavedOverTheLoadedFiles) {
+    dev->OnSetOpmode(1);
+    ASSERT_EQ(dev->SaveSetting(), 0);
+    ASSERT_EQ(Backup_Save("./files/Kest_20261207.p2p"), 0);
+    const std::string loaded = settingFile();
+    dev->OnSetOpmode(0);
+    ASSERT_EQ(dev->SaveSetting(), 0);
+    root->show();
+    press("tileSetting");
+    press("tabSettingSystem");
+    press("p2pOpen");
+    press("p2pLoad");
+    press("p2pFileButton");
+    browserPick("Kest_20261207.p2p");
+    press("p2pOk");
+    runQueue();
+    ASSERT_EQ(settingFile(), loaded);
+    press("msgClose");
+    EXPECT_TRUE(rebooted());
+    auto* notice = find<UnitMessageBox>("restartNotice");
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_EQ(message(notice), std::make_pair(QString("Message"), QString(RestartNotice::Text)));
+    EXPECT_FALSE(notice->findChild<QPushButton*>("msgClose")->isVisible());
+    shot("PageP2P_Restarting");
+    for (const char* under : {"p2pClose", "p2pSave", "tabBack"}) {
+        SCOPED_TRACE(under);
+        touch(under);
+        EXPECT_NE(Screens::Find(ScreenId::P2P), nullptr);
+        EXPECT_NE(Screens::Find(ScreenId::Setting), nullptr);
+    }
+    // Pressed anyway (a key, a screen that slipped through), the page and the saves refuse.
+    press("p2pClose");
+    EXPECT_NE(Screens::Find(ScreenId::P2P), nullptr);
+    press("p2pSave");
+    EXPECT_EQ(find<QWidget>("UnitBrowser"), nullptr);
+    EXPECT_NE(dev->SaveSetting(), 0);
+    dev->OnSetBrightness(2);
+    EXPECT_EQ(settingFile(), loaded);
+    EXPECT_TRUE(notice->isVisible());
+}
+
+// A restart that cannot be asked for leaves the notice up, saying what to do.
+TEST_F(P2PPagesTest, ARestartThatFailsSaysToSwitchThePanelOffAndOn) {
+    const std::string reboot = env->root() + "/stubs/reboot"; // first on PATH
+    std::filesystem::remove(reboot);
+    TestEnv::writeFile(reboot, "#!/bin/sh\nexit 1\n");
+    std::filesystem::permissions(reboot, std::filesystem::perms::owner_all);
+    auto* notice = RestartNotice::Restart(root);
+    EXPECT_EQ(message(notice),
+              std::make_pair(QString("Error"), QString(RestartNotice::FailedText)));
+    EXPECT_FALSE(notice->findChild<QPushButton*>("msgClose")->isVisible());
+    EXPECT_NE(setting_saves_refused(), nullptr);
+}
+
+TEST_F(P2PPagesTest, UpgradeReplacesTheProgramOnlyWithAnExecutableOfThisMachineThatStarts) {
+    // The program built beside the tests: the upgrade starts its copy ("--version") first.
+    const std::string good = TestEnv::readFile(ZQCAPP_PATH);
     TestEnv::writeFile("files/zqcapp_2.dmk", good);
     TestEnv::writeFile("files/script.dmk", "#!/bin/sh\n");
     struct Row {

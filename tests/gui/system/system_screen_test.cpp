@@ -65,6 +65,20 @@ TEST_F(SystemScreenTest, TabsAndUpgradeFollowTheUserLevel) {
     }
 }
 
+// Started by the launcher in place of a program that failed to start, the information tab
+// says so: the version shown is the previous program's.
+TEST_F(SystemScreenTest, InformationTabSaysWhenTheFallbackProgramRuns) {
+    const char* why = "zqcapp failed to start 3 times in a row: starting zqcapp.prev";
+    for (const char* fallback : {static_cast<const char*>(nullptr), why}) {
+        SCOPED_TRACE(fallback ? "fallback" : "installed program");
+        if (fallback) setenv("KEST_FALLBACK", fallback, 1);
+        openAs("0");
+        unsetenv("KEST_FALLBACK");
+        EXPECT_EQ(label("systemFallback"), fallback ? QString(fallback) : QString("<none>"));
+        if (fallback) shot("PageSystemInfo_Fallback");
+    }
+}
+
 TEST_F(SystemScreenTest, UpgradeAsksTheLoginOrTheServicePassword) {
     standIn({ScreenId::SwUpgrade});
     dev->SetSysPwd("4321");

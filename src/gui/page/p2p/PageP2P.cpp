@@ -3,6 +3,7 @@
 #include "ApplicationDeviceClass.h"
 #include "PageP2P_SelectFile.h"
 #include "PageP2P_SelectFolder.h"
+#include "RestartNotice.h"
 #include "UiSound.h"
 #include "UnitMessageBox.h"
 
@@ -95,7 +96,7 @@ void PageP2P::start(bool loading, const QString& path) {
 }
 
 void PageP2P::onProcessing() {
-    if (busy_ == Busy::None) return;
+    if (busy_ != Busy::Saving && busy_ != Busy::Loading) return;
     const bool loading = busy_ == Busy::Loading;
     busy_ = Busy::None;
     Navigator::DismissModal(dialog_);
@@ -121,7 +122,10 @@ void PageP2P::showMessage(const QString& title, const QString& text, bool restar
     if (restart) box->SetCloseText("OK");
     connect(box, &UnitMessageBox::closed, this, [this, restart] {
         Navigator::DismissModal(dialog_);
-        if (restart) ApplicationDevice()->SystemRestart();
+        if (!restart) return;
+        // The loaded files are in place: nothing on this page may run any more.
+        busy_ = Busy::Restarting;
+        RestartNotice::Restart(host());
     });
     if (title == "Error") UiSound_Ng();
     dialog_ = Navigator::PresentModal(host(), box, Transition::Scale);

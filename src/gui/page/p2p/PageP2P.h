@@ -1,7 +1,8 @@
 // "Select P2P type": save the controller data to an archive or load it back. The folder or
 // file dialog chooses the archive, the processing notice stays until the network queue's
-// worker raised "processing", and a load that succeeded offers the restart. A failed save
-// or load says so and changes nothing. Screen registry row P2P (modal).
+// worker raised "processing", and a load that succeeded offers the restart, after which
+// only the restart notice stays (RestartNotice). A failed save or load says so and changes
+// nothing. Screen registry row P2P (modal).
 // Widgets: "p2pSave", "p2pLoad", "p2pClose"; its message boxes are Dialog().
 #pragma once
 
@@ -27,5 +28,5 @@ class PageP2P : public Page {
     QWidget* host() const;
 
     ModalHandle dialog_;
-    enum class Busy { None, Saving, Loading } busy_ = Busy::None;
+    enum class Busy { None, Saving, Loading, Restarting } busy_ = Busy::None;
 };

@@ -1,6 +1,7 @@
 #include "PageSwUpgrade.h"
 
 #include "ApplicationDeviceClass.h"
+#include "RestartNotice.h"
 #include "UiSound.h"
 #include "UnitBrowser.h"
 #include "UnitConfirmation.h"
@@ -139,7 +140,7 @@ void PageSwUpgrade::showMessage(const QString& title, const QString& text, bool 
     if (restart) box->SetCloseText("OK");
     connect(box, &UnitMessageBox::closed, this, [this, restart] {
         closeDialog();
-        if (restart) ApplicationDevice()->SystemRestart();
+        if (restart) RestartNotice::Restart(host());
     });
     if (title == "Error") UiSound_Ng();
     dialog_ = Navigator::PresentModal(host(), box, Transition::Scale);

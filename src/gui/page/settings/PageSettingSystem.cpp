@@ -7,6 +7,7 @@
 #include "UnitConfirmation.h"
 #include "UnitPassword.h"
 #include "page/Screens.h"
+#include "page/p2p/RestartNotice.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -164,7 +165,7 @@ void PageSettingSystem::ShowMessage(const QString& title, const QString& text, c
     if (restart) box->SetCloseText("OK");
     connect(box, &UnitMessageBox::closed, this, [this, restart] {
         Navigator::DismissModal(message_);
-        if (restart) ApplicationDevice()->SystemRestart();
+        if (restart) RestartNotice::Restart(window());
     });
     message_ = Navigator::PresentModal(window(), box, Transition::Scale);
 }

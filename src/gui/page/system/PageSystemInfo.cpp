@@ -1,6 +1,7 @@
 #include "PageSystemInfo.h"
 
 #include "ApplicationDeviceClass.h"
+#include "Theme.h"
 #include "UiSound.h"
 #include "UnitPassword.h"
 #include "page/Screens.h"
@@ -40,6 +41,19 @@ PageSystemInfo::PageSystemInfo(QWidget* parent) : Page(parent) {
     vendor_->setObjectName("systemVendor");
     vendor_->setWordWrap(true);
     grid->addWidget(vendor_, 1, 1, 1, 2);
+    // The engineer must see that the installed program did not start: the version above is
+    // the previous program's, and an upgrade now replaces the one that failed.
+    const QString fallback = ApplicationDevice()->FallbackReason();
+    if (!fallback.isEmpty()) {
+        auto* ft = new QLabel("Fallback", body_);
+        ft->setProperty("role", "subtitle");
+        grid->addWidget(ft, 2, 0);
+        auto* why = new QLabel(fallback, body_);
+        why->setObjectName("systemFallback");
+        why->setWordWrap(true);
+        why->setStyleSheet(QString("color: %1;").arg(Theme::Warn.name()));
+        grid->addWidget(why, 2, 1, 1, 2);
+    }
     connect(upgrade_, &QPushButton::clicked, this, [this] {
         UiSound_Tap();
         askPassword();

@@ -1,5 +1,6 @@
-// The information tab of the system screen: the program's version, the vendor text and
-// "upgrade" (not for guests). The upgrade asks for the login or the service password,
+// The information tab of the system screen: the program's version, the vendor text,
+// "upgrade" (not for guests) and, while the service launcher's fallback program runs, why
+// ("systemFallback"). The upgrade asks for the login or the service password,
 // then opens the upgrade dialog; the tab's controls are disabled while one of its dialogs
 // is open.
 #pragma once
