@@ -11,6 +11,7 @@
 #include "TestEnv.h"
 #include "Timer.h"
 #include "UiSound.h"
+#include "Wait.h"
 #include "browser.h"
 #include "debug.h"
 #include "eventlog.h"
@@ -98,6 +99,18 @@ class ShellTest : public ::testing::Test {
             QCoreApplication::processEvents();
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    // Driver events to the screens.
+    static void deliver() {
+        EwDriver_ProcessData();
+        flush();
+    }
+    // Delivers driver events and the GUI's own until `pred` holds.
+    template <class Pred> static bool until(Pred pred) {
+        return kest_test::WaitUntil([&] {
+            deliver();
+            return pred();
+        });
     }
     // Renders the window (or `w`) to $KEST_SCREENS_DIR/<name>.png (build/screens) for review.
     void shot(const char* name, QWidget* w = nullptr) {

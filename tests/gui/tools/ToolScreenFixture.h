@@ -56,11 +56,6 @@ class ToolScreenTest : public ShellTest {
         deliver();
         return tdx;
     }
-    // Driver events to the screens.
-    void deliver() {
-        EwDriver_ProcessData();
-        flush();
-    }
     void clickCell(const char* view, int row, int column) {
         auto* v = find<QAbstractItemView>(view);
         ASSERT_NE(v, nullptr) << view;
