@@ -23,6 +23,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -123,6 +124,11 @@ class ShellTest : public ::testing::Test {
     }
     template <class T = QPushButton> T* find(const char* name) const {
         return root ? root->findChild<T*>(name) : nullptr;
+    }
+    // The text of the message box shown, "" for none.
+    QString msgText() const {
+        auto* l = find<QLabel>("msgText");
+        return l && l->isVisible() ? l->text() : QString();
     }
     void press(const char* name) {
         auto* b = find<QPushButton>(name);

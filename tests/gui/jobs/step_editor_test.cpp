@@ -146,7 +146,7 @@ TEST_F(StepEditorTest, StepLimitRefusesAddAndCopy) {
         press(button);
         ASSERT_NE(editor->Dialog(), nullptr);
         EXPECT_EQ(editor->Dialog()->Title(), "Error");
-        EXPECT_EQ(dialogText(), "Step limit exceeded.");
+        EXPECT_EQ(msgText(), "Step limit exceeded.");
         EXPECT_EQ(dev->GetStepsLen(), StepEditor::kMaxSteps);
         if (std::string(button) == "stepCopy") shot("step_editor_limit");
         press("msgClose");
@@ -173,16 +173,16 @@ TEST_F(StepEditorTest, DialogsTitleAndAFailedSave) {
     shot("step_editor_rename");
     press("textKeypadCancel");
     press("stepDelete");
-    EXPECT_EQ(dialogText(), "Delete?");
+    EXPECT_EQ(msgText(), "Delete?");
     shot("step_editor_delete");
     press("confirmCancel");
     press("stepSave");
-    EXPECT_EQ(dialogText(), "Save?");
+    EXPECT_EQ(msgText(), "Save?");
     shot("step_editor_save");
     // A second request while one dialog is open is ignored.
     QMetaObject::invokeMethod(editor, [this] { editor->Editor().CancelPressed(); });
     flush();
-    EXPECT_EQ(dialogText(), "Save?");
+    EXPECT_EQ(msgText(), "Save?");
     press("confirmCancel");
 
     // A step the station could never pass is shown with its problem and nothing is saved.
@@ -192,7 +192,7 @@ TEST_F(StepEditorTest, DialogsTitleAndAFailedSave) {
     selectRow(0);
     press("stepSave");
     press("confirmOk");
-    EXPECT_EQ(dialogText(), "The step has no barcode to wait for.");
+    EXPECT_EQ(msgText(), "The step has no barcode to wait for.");
     EXPECT_EQ(editor->Editor().Selected(), 2);
     press("msgClose");
     EXPECT_EQ(TestEnv::readFile(kFile), before);
@@ -207,7 +207,7 @@ TEST_F(StepEditorTest, DialogsTitleAndAFailedSave) {
     press("stepSave");
     press("confirmOk");
     ASSERT_NE(editor->Dialog(), nullptr);
-    EXPECT_EQ(dialogText(), StepEditor::kSaveFailText);
+    EXPECT_EQ(msgText(), StepEditor::kSaveFailText);
     EXPECT_EQ(Screens::Find(ScreenId::StepEditor), editor);
     EXPECT_EQ(dev->GetStepsLen(), 3);
     press("msgClose");

@@ -68,10 +68,6 @@ class ToolScreenTest : public ShellTest {
         auto* l = find<QLabel>(label);
         return l ? l->text() : QString("(no %1)").arg(label);
     }
-    QString msgText() {
-        auto* l = find<QLabel>("msgText");
-        return l && l->isVisible() ? l->text() : QString();
-    }
     // sim/gpio's tree in the sysroot: "init", or "wire" with "POS LEVEL".
     int gpioTree(const std::string& verb, const std::string& args = "") {
         const std::string tree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
