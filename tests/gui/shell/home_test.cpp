@@ -7,11 +7,21 @@
 #include "UnitScrim.h"
 #include "common.h"
 #include "page/shell/PageHome.h"
+#include "page/system/DebugLogModel.h"
+#include "page/system/PageDebug.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
 
 namespace {
+const char* const kDebugSamples[] = {
+    "disco_scan_ack.412 : tool 00:1b:2c:4d:5e:01 on eth0, 192.168.0.31:5020",
+    "Modbus_Connect.233 : connected 192.168.0.31:5020 (tdx 0)",
+    "ew event : update_regtools",
+    "Gpio_ReadInput.118 : input 3 -> 1",
+    "Bef_Connect.97 : fail to connect 10.0.0.5:7000, Connection refused",
+};
+
 class HomeTest : public ShellTest {
   protected:
     PageHome* home() { return root->Home(); }
@@ -22,10 +32,12 @@ class HomeTest : public ShellTest {
 TEST_F(HomeTest, MenusCarryTheirTilesInOrder) {
     makeRoot();
     ASSERT_FALSE(home()->AdminMenuShown());
+    shot("PageHome_Guest");
     EXPECT_EQ(home()->Menu()->Titles(), QStringList({"Operation", "Monitor", "System", "Login"}));
     EXPECT_EQ(find("tileJobManager"), nullptr);
     dev->SetSysPwd("4321");
     login("4321");
+    shot("PageHome_Admin");
     EXPECT_EQ(home()->Menu()->Titles(),
               QStringList({"Operation", "Job Manager", "Parameter", "Monitor", "Remote", "Setting",
                            "System", "Logout", "File browser"}));
@@ -72,6 +84,21 @@ TEST_F(HomeTest, LoginAndServicePasswordsGiveTheirLevels) {
         EXPECT_EQ(std::tuple(home()->AdminMenuShown(), dev->OnGetUserLevel(), home()->Password(),
                              find("btnDebug")->isVisible()),
                   std::tuple(true, c.level, nullptr, c.debugButton));
+        if (c.debugButton) { // the service level's debug page and its dialogs
+            press("btnDebug");
+            ASSERT_NE(PageDebug::Instance(), nullptr);
+            for (int i = 0; i < 40; ++i)
+                PageDebug::Instance()->Model()->Append(kDebugSamples[i % 5]);
+            shot("PageDebug");
+            press("debugSettings");
+            shot("PageDebugSetting");
+            press("debugSettingClose");
+            press("debugSave");
+            shot("UnitMessageBox_Confirm");
+            press("msgClose");
+            PageDebug::Instance()->Leave();
+            flush();
+        }
         press("tileLogout");
         EXPECT_EQ(std::tuple(home()->AdminMenuShown(), dev->OnGetUserLevel(),
                              find("tileLogin") != nullptr, find("btnDebug")->isVisible()),
@@ -103,7 +130,7 @@ TEST_F(HomeTest, PasswordPromptCancelWrongAndCorrectWhileBlinking) {
     bool last = false;
     while (pw->Blinking() && t.elapsed() < 10000) {
         QTest::qWait(20);
-        if (pw->IncorrectVisible() && !last) ++shows;
+        if (pw->IncorrectVisible() && !last && ++shows == 1) shot("UnitPassword_Incorrect");
         last = pw->IncorrectVisible();
     }
     // Four toggles: on, off, on, off.
@@ -111,6 +138,7 @@ TEST_F(HomeTest, PasswordPromptCancelWrongAndCorrectWhileBlinking) {
               std::tuple(false, false, 2, pw));
     EXPECT_GE(t.elapsed(), 1400);
     type("1111");
+    shot("UnitPassword");
     press("passwordOk");
     ASSERT_TRUE(home()->Password()->Blinking());
     type("4321");
@@ -153,6 +181,7 @@ TEST_F(HomeTest, OneScreenOfEachKindAndOnlyAtItsLevel) {
 TEST_F(HomeTest, SecondMessageIsDroppedWhileOneIsOpen) {
     makeRoot();
     EXPECT_TRUE(home()->ShowMessage("Warning", "first"));
+    shot("UnitErrorPopup");
     EXPECT_FALSE(home()->ShowMessage("Error", "second"));
     ASSERT_NE(home()->MessageBox(), nullptr);
     EXPECT_EQ(std::tuple(home()->MessageBox()->Text(), sounds(UiSoundKind::Ng)),

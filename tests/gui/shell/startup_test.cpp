@@ -151,6 +151,7 @@ TEST_F(StartupTest, ScanIndicatorFollowsTheScanAndRunsTheChecks) {
     makeRoot();
     auto* startup = home()->Startup();
     scan(1);
+    shot("UnitScanning");
     EXPECT_TRUE(startup->ScanningShown() && startup->ScanTimeout()->Enabled());
     scan(0);
     EXPECT_EQ(std::tuple(startup->ScanningShown(), startup->ScanTimeout()->Enabled(),
