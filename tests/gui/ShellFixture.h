@@ -11,6 +11,7 @@
 #include "TestEnv.h"
 #include "Timer.h"
 #include "UiSound.h"
+#include "Wait.h"
 #include "browser.h"
 #include "debug.h"
 #include "eventlog.h"
@@ -22,6 +23,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -99,17 +101,44 @@ class ShellTest : public ::testing::Test {
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    // Renders the window (or `w`) to $KEST_SCREENS_DIR/<name>.png (build/screens) for review.
+    // Driver events to the screens.
+    static void deliver() {
+        EwDriver_ProcessData();
+        flush();
+    }
+    // Delivers driver events and the GUI's own until `pred` holds.
+    template <class Pred> static bool until(Pred pred) {
+        return kest_test::WaitUntil([&] {
+            deliver();
+            return pred();
+        });
+    }
+    // Renders the window (or `w`) to $KEST_SCREENS_DIR/<name>.png (build/screens) for review,
+    // at its own full size; the screen it is named after (up to a '_'), when the window holds
+    // one by that object or class name, is the one shown.
     void shot(const char* name, QWidget* w = nullptr) {
         const char* dir = getenv("KEST_SCREENS_DIR");
         const QString out = dir ? dir : QString(KEST_BINARY_DIR) + "/screens";
         QDir().mkpath(out);
         flush();
+        const QString screen = QString(name).section('_', 0, 0);
+        int named = 0, shown = 0;
+        for (QWidget* c : root ? root->findChildren<QWidget*>() : QList<QWidget*>())
+            if (c->objectName() == screen || screen == c->metaObject()->className())
+                ++named, shown += c->isVisible();
+        EXPECT_TRUE(named == 0 || shown > 0) << name << " is not shown";
+        const QPixmap picture = (w ? w : root)->grab();
+        EXPECT_EQ(picture.width(), (w ? w : root)->width()) << name;
         const QString path = out + "/" + name + ".png";
-        ASSERT_TRUE((w ? w : root)->grab().save(path)) << path.toStdString();
+        ASSERT_TRUE(picture.save(path)) << path.toStdString();
     }
     template <class T = QPushButton> T* find(const char* name) const {
         return root ? root->findChild<T*>(name) : nullptr;
+    }
+    // The text of the message box shown, "" for none.
+    QString msgText() const {
+        auto* l = find<QLabel>("msgText");
+        return l && l->isVisible() ? l->text() : QString();
     }
     void press(const char* name) {
         auto* b = find<QPushButton>(name);

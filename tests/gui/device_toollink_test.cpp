@@ -48,9 +48,9 @@ TEST_F(DeviceToolLink, ModbusAccessAndToolText) {
     ASSERT_EQ(tools->cmd("set 0 260 3"), "ok");
     int tdx = connect(0);
     dev->OnSetCurrTdx(tdx);
-    EXPECT_EQ(dev->GetSelToolConn(), 1);
-    EXPECT_EQ(dev->GetTorqueUnit_ByTdx(tdx), 3);
-    EXPECT_EQ(dev->GetTorqueUnit_ByTdx(9), -1);
+    EXPECT_EQ(std::tuple(dev->GetSelToolConn(), dev->GetTorqueUnit_ByTdx(tdx),
+                         dev->GetTorqueUnit_ByTdx(9)),
+              std::tuple(1, 3, -1));
     EXPECT_EQ(dev->GetTorqueValue_ByPreset(tdx, 2), tools->reg(0, 2 * 15 + 2));
 
     tools->trace(0);
@@ -61,13 +61,12 @@ TEST_F(DeviceToolLink, ModbusAccessAndToolText) {
     // 0x6162, fifteen zeros, and the pass phrase untouched.
     EXPECT_EQ(tools->cmd("get 0 287 17"), "ok 24930 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 65535");
     EXPECT_EQ(dev->MbusRead(267, 54), 0);
-    EXPECT_EQ(dev->GetTdxToolSsid(tdx), "ab");
-    EXPECT_EQ(dev->GetTdxToolSsid(5), "");
+    EXPECT_EQ(std::tuple(dev->GetTdxToolSsid(tdx), dev->GetTdxToolSsid(5)),
+              std::tuple(QString("ab"), QString()));
     EXPECT_EQ(dev->MbusWrite(264, 0x10001), 0); // low 16 bits
     EXPECT_EQ(tools->reg(0, 264), 1);
     EXPECT_EQ(dev->MbusReadTdx(tdx, 264, 1), 0);
-    EXPECT_EQ(dev->MbusGetData(264), 1);
-    EXPECT_EQ(dev->MbusGetDataTdx(tdx, 264), 1);
+    EXPECT_EQ(std::tuple(dev->MbusGetData(264), dev->MbusGetDataTdx(tdx, 264)), std::tuple(1, 1));
     EXPECT_EQ(dev->MbusRead(5995, 6), MBUS_ERR_RANGE);
     dev->ToolLost(tdx);
     EXPECT_EQ(dev->GetSelToolConn(), 0);

@@ -79,15 +79,14 @@ TEST_F(BstTest, TrayPresentAtStartOpensChangesRaiseEventsAndFailuresAreCounted) 
     auto tray = startTray();
     bst_set_usb_search(present);
     bst_init();
-    EXPECT_EQ(get_bst_status(), uint32_t(BST_STATUS_ARRIVED));
-    EXPECT_EQ(get_bst_preset(), -1);
+    EXPECT_EQ(std::tuple(get_bst_status(), get_bst_preset()),
+              std::tuple(uint32_t(BST_STATUS_ARRIVED), -1));
     LogCapture log;
     bst_main();
     EXPECT_EQ(get_bst_status(), uint32_t(BST_STATUS_OPEN));
     EXPECT_EQ(events(), (V{"bst_hotplug 1", "bst_hotplug 1"}));
     EXPECT_EQ(env.stubCalls(), V{"chmod a+rw " + node});
-    EXPECT_TRUE(log.contains("BST dev_no is 0"));
-    EXPECT_TRUE(log.contains("bst open success"));
+    EXPECT_TRUE(log.contains("BST dev_no is 0") && log.contains("bst open success"));
     bst_main();
     EXPECT_EQ(events(), V{"bst_event 7 3 0 1"});
     EXPECT_EQ(get_bst_no_socket(), 6);
@@ -121,8 +120,8 @@ TEST_F(BstTest, TrayPresentAtStartOpensChangesRaiseEventsAndFailuresAreCounted) 
         EXPECT_EQ(events(), cases[i].expect);
     }
     EXPECT_EQ(get_bst_no_socket(), 9);
-    EXPECT_TRUE(log.contains("no_socket change 0x6 to 0x8"));
-    EXPECT_TRUE(log.contains("alarm change 0x0 to 0x1"));
+    EXPECT_TRUE(log.contains("no_socket change 0x6 to 0x8") &&
+                log.contains("alarm change 0x0 to 0x1"));
 
     // A communication failure counts the failures since the last reset.
     ASSERT_EQ(tray->send("silent"), "ok");
@@ -161,11 +160,9 @@ TEST_F(BstTest, UnplugClosesKeepsTheSocketCountAndAFailedReopenDropsTheLink) {
     bst_left_proc();
     bst_main();
     EXPECT_EQ(events(), V{"bst_hotplug 0"});
-    EXPECT_EQ(get_bst_status(), uint32_t(BST_STATUS_NONE));
-    EXPECT_EQ(get_bst_preset(), -1);
-    EXPECT_EQ(get_bst_alarm(), -1);
-    EXPECT_EQ(get_bst_opmode(), -1);
-    EXPECT_EQ(get_bst_no_socket(), 6);
+    EXPECT_EQ(std::tuple(get_bst_status(), get_bst_preset(), get_bst_alarm(), get_bst_opmode(),
+                         get_bst_no_socket()),
+              std::tuple(uint32_t(BST_STATUS_NONE), -1, -1, -1, 6));
     EXPECT_EQ(bst_write(BST_REG_SOCKET_REQUEST, 2), -1);
     EXPECT_EQ(tray->send("request"), "request 4");
     // A departure seen with no tray still reports the tray gone.
@@ -207,8 +204,7 @@ TEST_F(BstTest, ArrivalLaterAndMissingNodes) {
     for (int i = 0; i < 10; ++i)
         bst_main();
     EXPECT_EQ(events(), V{});
-    EXPECT_EQ(get_bst_read_fail_cnt(), 0u);
-    EXPECT_EQ(get_bst_preset(), -1);
+    EXPECT_EQ(std::tuple(get_bst_read_fail_cnt(), get_bst_preset()), std::tuple(0u, -1));
     bst_left_proc();
     bst_main();
     events();
@@ -216,8 +212,7 @@ TEST_F(BstTest, ArrivalLaterAndMissingNodes) {
     TestEnv::writeFile(env.sysroot() + "/dev/ttyUSB4", "");
     bst_arrive_proc();
     bst_main();
-    EXPECT_TRUE(log.contains("bst open fail"));
-    EXPECT_EQ(get_bst_status(), uint32_t(BST_STATUS_NONE));
+    EXPECT_TRUE(log.contains("bst open fail") && get_bst_status() == BST_STATUS_NONE);
     EXPECT_EQ(events(), V{});
 }
 

@@ -24,24 +24,21 @@ TEST_P(ToolEvents, StoredResultsComeFirstWithOutput1AndEachIsAcknowledgedAndOutp
     ASSERT_TRUE(bringUpUnlocked({2, 3}));
     for (int i = 0; i < 3; i++)
         ASSERT_EQ(tools->cmd("fasten 0 ok torque=" + str(101 + i)), "ok " + str(i + 1));
-    EXPECT_EQ(Operation_GetNoPendingEvent(0), 3);
-    EXPECT_EQ(Operation_GetNoPendingEvent(1), 0);
-    EXPECT_EQ(Operation_GetNoPendingEvent(2), 0);
-    EXPECT_EQ(Operation_GetNoPendingEvent(-1), 0);
+    EXPECT_EQ((std::vector{Operation_GetNoPendingEvent(0), Operation_GetNoPendingEvent(1),
+                           Operation_GetNoPendingEvent(2), Operation_GetNoPendingEvent(-1)}),
+              (std::vector{3, 0, 0, 0}));
     ASSERT_EQ(fastening_event_enable(0, 0), MBUS_OK);
     EXPECT_EQ(tools->reg(0, 4015), 1);
     for (int i = 0; i < 3; i++) {
         ASSERT_TRUE(nextResult(0, &r)) << i;
-        EXPECT_EQ(r.ConvTorque, 101 + i) << "oldest first";
-        EXPECT_EQ(r.Status, FASTEN_STATUS_OK);
+        EXPECT_EQ(std::tuple(r.ConvTorque, r.Status), std::tuple(101 + i, FASTEN_STATUS_OK))
+            << "oldest first";
     }
     EXPECT_EQ(Operation_GetNoPendingEvent(0), 0);
     ASSERT_EQ(tools->cmd("fasten 0 ng torque=555 preset=4 barcode=LOT-42"), "ok 4");
     ASSERT_TRUE(nextResult(0, &r));
-    EXPECT_EQ(r.ConvTorque, 555);
-    EXPECT_EQ(r.Status, FASTEN_STATUS_NG);
-    EXPECT_EQ(r.Preset, 4);
-    EXPECT_STREQ(r.Barcode, "LOT-42");
+    EXPECT_EQ(std::tuple(r.ConvTorque, r.Status, r.Preset, std::string(r.Barcode)),
+              std::tuple(555, FASTEN_STATUS_NG, 4, "LOT-42"));
     EXPECT_TRUE(tools->wait(0, "acked=4 pending=0")) << "every result acknowledged once";
     ToolManager_DismissTool_ByTdx(0, 1);
     EXPECT_EQ(Operation_GetNoPendingEvent(0), 0);
@@ -68,18 +65,15 @@ TEST_P(ToolEvents, BackToBackResultsReachTheScreensAndTheTableAndWithJobABarcode
     ASSERT_TRUE(sink.next("fastening 0"));
     ASSERT_TRUE(sink.next("fastening 0"));
     ASSERT_EQ(Operation_TakeEvent(0, &r), 0);
-    EXPECT_STREQ(r.Barcode, "FIRST");
-    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(std::tuple(std::string(r.Barcode), r.Status), std::tuple("FIRST", 1));
     ASSERT_EQ(Operation_TakeEvent(0, &r), 0);
-    EXPECT_STREQ(r.Barcode, "SECOND");
-    EXPECT_EQ(r.FastenTime, 201);
+    EXPECT_EQ(std::tuple(std::string(r.Barcode), r.FastenTime), std::tuple("SECOND", 201));
     ASSERT_EQ(Operation_TakeEvent(0, &r), 1) << "nothing new: the last one again";
     EXPECT_STREQ(r.Barcode, "SECOND");
     EXPECT_EQ(get_fet_len(), 2);
     FetItem it;
     get_fet_item(1, &it);
-    EXPECT_EQ(it.seq, 2u);
-    EXPECT_STREQ(it.toolName, "ZQKS2607201");
+    EXPECT_EQ(std::tuple(it.seq, std::string(it.toolName)), std::tuple(2u, "ZQKS2607201"));
     ASSERT_EQ(fastening_event_enable(0, 1), 0);
     EXPECT_EQ(tools->reg(0, 4015), 2);
     ASSERT_EQ(fastening_event_disable(0), 0);
@@ -92,8 +86,7 @@ TEST_P(ToolEvents, BackToBackResultsReachTheScreensAndTheTableAndWithJobABarcode
     ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
     ASSERT_EQ(tools->cmd("barcode 0 JOB-42"), "ok 3");
     ASSERT_TRUE(sink.next("fastening 0"));
-    EXPECT_EQ(Barcode_GetCurrCode(), "JOB-42");
-    EXPECT_EQ(get_fet_len(), 0);
+    EXPECT_EQ(std::tuple(Barcode_GetCurrCode(), get_fet_len()), std::tuple("JOB-42", 0));
 }
 
 TEST_P(ToolEvents, FullRingDropsTheOldestAndAFrameWithTheDataLinkDownIsDropped) {
@@ -126,8 +119,7 @@ TEST_P(ToolEvents, FullRingDropsTheOldestAndAFrameWithTheDataLinkDownIsDropped) 
     dataLink(1);
     ASSERT_EQ(tools->cmd("fasten 0 ok barcode=KEPT"), "ok 19");
     ASSERT_TRUE(nextResult(0, &r));
-    EXPECT_STREQ(r.Barcode, "KEPT");
-    EXPECT_EQ(Operation_QueuedEvents(0), 0);
+    EXPECT_EQ(std::tuple(std::string(r.Barcode), Operation_QueuedEvents(0)), std::tuple("KEPT", 0));
 }
 
 // A screen leaves while the tool sends: the result's "fastening" reaches no screen and its
@@ -144,8 +136,8 @@ TEST_P(ToolEvents, AScreenThatLeftOrARenewedConnectionSeesOnlyWhatTheToolSendsIt
     EXPECT_EQ(r.ConvTorque, 101) << "sent again from the tool's store";
     ASSERT_EQ(tools->cmd("fasten 0 ng torque=202"), "ok 2");
     ASSERT_TRUE(nextResult(0, &r));
-    EXPECT_EQ(r.ConvTorque, 202) << "judged one fastening late";
-    EXPECT_EQ(r.Status, FASTEN_STATUS_NG);
+    EXPECT_EQ(std::tuple(r.ConvTorque, r.Status), std::tuple(202, FASTEN_STATUS_NG))
+        << "judged one fastening late";
     EXPECT_NE(Operation_TakeEvent(0, &r), 0) << "nothing else unread";
     EXPECT_TRUE(tools->wait(0, "acked=2 pending=0")) << "each acknowledged its own result";
 
@@ -159,9 +151,8 @@ TEST_P(ToolEvents, AScreenThatLeftOrARenewedConnectionSeesOnlyWhatTheToolSendsIt
     ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
     ASSERT_EQ(tools->cmd("fasten 0 ng torque=303"), "ok 3");
     ASSERT_TRUE(nextResult(0, &r));
-    EXPECT_EQ(r.ConvTorque, 303);
-    EXPECT_EQ(r.Status, FASTEN_STATUS_NG);
-    EXPECT_EQ(sink.count("fastening 0"), 1u);
+    EXPECT_EQ(std::tuple(r.ConvTorque, r.Status, sink.count("fastening 0")),
+              std::tuple(303, FASTEN_STATUS_NG, 1u));
 
     // A renewed event connection (advertise cause 5) keeps the tool's output on: what it
     // sends there before a screen enables the output again is a result, and is kept.
@@ -208,11 +199,12 @@ TEST_P(ToolEvents, ControllerFramesAreNormalisedAndResultsKeepTheirToolAfterARel
     ASSERT_EQ(fastening_event_enable(1, 1), MBUS_OK);
     ASSERT_EQ(tools->cmd("barcode 0 ABC"), "ok 1");
     ASSERT_TRUE(nextResult(0, &r));
-    EXPECT_EQ(r.Status, FASTEN_STATUS_BARCODE);
-    EXPECT_STREQ(r.Barcode, "ABC");
+    EXPECT_EQ(std::tuple(r.Status, std::string(r.Barcode)),
+              std::tuple(FASTEN_STATUS_BARCODE, "ABC"));
     ToolManager_LockRegTools();
-    EXPECT_EQ(ToolManager_RegTool(0)->frameLen, 40) << "37 + 3 characters";
-    EXPECT_EQ(ToolManager_RegTool(0)->frame[8], 92 - 61);
+    EXPECT_EQ(std::tuple(ToolManager_RegTool(0)->frameLen, ToolManager_RegTool(0)->frame[8]),
+              std::tuple(40, 92 - 61))
+        << "37 + 3 characters";
     ToolManager_UnlockRegTools();
     // One at a time: the tools send concurrently.
     ASSERT_EQ(tools->cmd("fasten 1 ok torque=21"), "ok 1");
@@ -220,8 +212,8 @@ TEST_P(ToolEvents, ControllerFramesAreNormalisedAndResultsKeepTheirToolAfterARel
     EXPECT_EQ(r.ConvTorque, 21);
     ASSERT_EQ(tools->cmd("fasten 0 ok torque=11"), "ok 2");
     ASSERT_TRUE(nextResult(0, &r));
-    EXPECT_EQ(r.ConvTorque, 11);
-    EXPECT_STREQ(r.Barcode, "ABC") << "the tool's last barcode rides along";
+    EXPECT_EQ(std::tuple(r.ConvTorque, std::string(r.Barcode)), std::tuple(11, "ABC"))
+        << "the tool's last barcode rides along";
     EXPECT_EQ(get_fet_len(), 1) << "only the enabled tool fills the table";
     // The watch follows its tool when an earlier tool is released.
     ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
@@ -249,14 +241,13 @@ TEST_P(ToolEvents, MalformedFramesAreDroppedAndOnlyALostEventConnectionHalvesThe
     ASSERT_TRUE(nextResult(0, &r));
     EXPECT_EQ(r.ConvTorque, 909);
     EXPECT_EQ(sink.count("fastening 0"), 2u) << "nothing else reached the screens";
-    EXPECT_EQ(state(0), TOOL_STATE_CONNECTED);
-    EXPECT_EQ(ToolManager_GetRegToolsLen(), 1);
+    EXPECT_EQ(std::tuple(state(0), ToolManager_GetRegToolsLen()),
+              std::tuple(uint32_t(TOOL_STATE_CONNECTED), 1));
     // A closed event connection makes the tool half connected.
     ASSERT_EQ(tools->cmd("evport 0 off"), "ok");
     EXPECT_TRUE(sink.next("update_regtools 0 4"));
     ToolManager_LockRegTools();
-    EXPECT_EQ(ToolManager_RegTool(0)->rxWatch, nullptr);
-    EXPECT_EQ(ToolManager_RegTool(0)->evConn, nullptr);
+    EXPECT_TRUE(!ToolManager_RegTool(0)->rxWatch && !ToolManager_RegTool(0)->evConn);
     ToolManager_UnlockRegTools();
 }
 

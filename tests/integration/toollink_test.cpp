@@ -63,20 +63,16 @@ TEST_P(ToolLink, RegistrationConnectsWithTheStartUpTraffic) {
         ASSERT_EQ(tools->cmd(c), "ok") << c;
     ASSERT_TRUE(startDriver());
     ASSERT_TRUE(registerAll());
-    EXPECT_EQ(macOf(0), mac(2, 0));
-    EXPECT_EQ(macOf(1), mac(1, 1));
+    EXPECT_EQ(std::tuple(macOf(0), macOf(1)), std::tuple(mac(2, 0), mac(1, 1)));
     EXPECT_EQ(tools->trace(0), "4001=1 259=0 4100=0 4015=0 3:260 3:1002 3:2002");
     EXPECT_EQ(tools->trace(1), "4001=1 277=0 4100=0 4015=0 3:252 3:1002 3:2002");
     ToolManager_LockRegTools();
     const RegToolRecord a = *ToolManager_RegTool(0), b = *ToolManager_RegTool(1);
     ToolManager_UnlockRegTools();
-    EXPECT_EQ(a.torqueUnit, 4);
-    EXPECT_EQ(b.torqueUnit, 3);
-    EXPECT_EQ(a.torqueMin, tools->reg(0, 1002));
-    EXPECT_EQ(a.torqueMax, tools->reg(0, 2002));
+    EXPECT_EQ(std::tuple(a.torqueUnit, b.torqueUnit, long(a.torqueMin), long(a.torqueMax)),
+              std::tuple(4, 3, tools->reg(0, 1002), tools->reg(0, 2002)));
     EXPECT_LT(a.torqueMin, a.torqueMax);
-    EXPECT_TRUE(tools->wait(0, "data=1 event=1"));
-    EXPECT_TRUE(tools->wait(1, "data=1 event=1"));
+    EXPECT_TRUE(tools->wait(0, "data=1 event=1") && tools->wait(1, "data=1 event=1"));
     // A request with both connections up reconnects nothing; it only reports again.
     Modbus_MsgQ_Push_Connect(0);
     EXPECT_TRUE(sink.next("update_regtools 0 3"));
@@ -126,11 +122,11 @@ TEST_P(ToolLink, ReadFunctionDependsOnTheAddressAndAFailedRetryDismissesTheTool)
         ASSERT_EQ(tools->cmd(c), "ok");
     ASSERT_EQ(Modbus_Read(0, 100, 2, 1), MBUS_OK);
     ASSERT_EQ(Modbus_Read(0, 3100, 1, 1), MBUS_OK);
-    EXPECT_EQ(Modbus_GetData(0, 100), 11);
-    EXPECT_EQ(Modbus_GetData(0, 101), 22);
-    EXPECT_EQ(Modbus_GetData(8, 6101), 22); // index and address wrap
-    EXPECT_EQ(Modbus_GetData(0, 3100), 7);
-    EXPECT_EQ(Modbus_GetData(-1, 100), 0);
+    // Index 8 and address 6101 wrap.
+    EXPECT_EQ(
+        (std::vector<int>{Modbus_GetData(0, 100), Modbus_GetData(0, 101), Modbus_GetData(8, 6101),
+                          Modbus_GetData(0, 3100), Modbus_GetData(-1, 100)}),
+        (std::vector{11, 22, 22, 7, 0}));
     ToolManager_SetCurrTdx(0);
     ASSERT_EQ(tools->cmd("silent 0"), "ok");
     EXPECT_EQ(Modbus_Read(0, 100, 2, 1), MBUS_ERR_DISMISSED);
@@ -214,10 +210,8 @@ TEST_P(ToolLink, SilentToolIsDismissedAtTheFourthTickAndAReleaseRenumbersTheOthe
     ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
     EXPECT_TRUE(sink.next("update_regtools -1 -1"));
     EXPECT_EQ(ToolManager_GetRegToolsLen(), 2);
-    EXPECT_EQ(macOf(0), mac(3, 1));
-    EXPECT_EQ(macOf(1), mac(1, 2));
-    EXPECT_EQ(state(0), TOOL_STATE_CONNECTED);
-    EXPECT_EQ(state(1), TOOL_STATE_CONNECTED);
+    EXPECT_EQ(std::tuple(macOf(0), macOf(1)), std::tuple(mac(3, 1), mac(1, 2)));
+    EXPECT_TRUE(state(0) == TOOL_STATE_CONNECTED && state(1) == TOOL_STATE_CONNECTED);
     // The extra scan of the release brings the tool back among the discovered ones.
     EXPECT_TRUE(sink.waitUntil([] { return ToolManager_GetDiscoToolsLen() == 1; }));
     EXPECT_TRUE(tools->wait(0, "data=0 event=0")) << "its links closed";
@@ -323,8 +317,7 @@ TEST_P(ToolLink, RegtoolsWrittenByTheToolsConnectAtTheFirstScanUnlockedOnTheMoni
     EXPECT_TRUE(TestEnv::exists(env.home() + "/files/tools/ZQKS2607201"));
     Modbus_SetScreenCode(SCREEN_CODE_MONITOR); // the monitor screen connects them unlocked
     ASSERT_TRUE(scan(1));
-    EXPECT_TRUE(waitState(0, TOOL_STATE_CONNECTED));
-    EXPECT_TRUE(waitState(1, TOOL_STATE_CONNECTED));
+    EXPECT_TRUE(waitState(0, TOOL_STATE_CONNECTED) && waitState(1, TOOL_STATE_CONNECTED));
     EXPECT_EQ(tools->trace(1), "4001=0 277=0 4100=0 4015=0 3:252 3:1002 3:2002");
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0) << "registered tools do not enter the list";
 }

@@ -44,6 +44,22 @@ std::vector<std::string> codes(int table) {
     return out;
 }
 
+// Every row of `table` as "code~partial~start~end~target~selected", a tool table's target
+// as its preset.
+std::vector<std::string> tableRows(int table) {
+    std::vector<std::string> out;
+    BarcodeEntry e;
+    for (int i = 0; i < Barcode_Len(table); ++i) {
+        if (Barcode_GetEntry(table, i, &e) != 0) continue;
+        const std::string target =
+            table == BARCODE_JOB_TABLE ? e.target : std::to_string(BarcodeEntry_Preset(&e));
+        out.push_back(std::string(e.code) + "~" + std::to_string(e.partial) + "~" +
+                      std::to_string(e.start) + "~" + std::to_string(e.end) + "~" + target + "~" +
+                      std::to_string(e.selected));
+    }
+    return out;
+}
+
 class BarcodeTableTest : public ::testing::Test {
   protected:
     TestEnv env;
@@ -66,21 +82,9 @@ class BarcodeTableTest : public ::testing::Test {
 TEST_F(BarcodeTableTest, JobLineLoadsAsWritten) {
     TestEnv::writeFile("files/barcode.kest", "code~1~2~3~job~\nX~0~0~0~second job~extra~\n\n");
     Barcode_Init();
-    ASSERT_EQ(Barcode_Len(BARCODE_JOB_TABLE), 3);
-    BarcodeEntry e;
-    ASSERT_EQ(Barcode_GetEntry(BARCODE_JOB_TABLE, 0, &e), 0);
-    EXPECT_STREQ(e.code, "code");
-    EXPECT_EQ(e.partial, 1u);
-    EXPECT_EQ(e.start, 2u);
-    EXPECT_EQ(e.end, 3u);
-    EXPECT_STREQ(e.target, "job");
-    EXPECT_EQ(e.selected, 0);
-    ASSERT_EQ(Barcode_GetEntry(BARCODE_JOB_TABLE, 1, &e), 0);
-    EXPECT_STREQ(e.target, "second job");
     // An empty line is an entry with an empty code and zero numbers.
-    ASSERT_EQ(Barcode_GetEntry(BARCODE_JOB_TABLE, 2, &e), 0);
-    EXPECT_STREQ(e.code, "");
-    EXPECT_EQ(e.partial + e.start + e.end, 0u);
+    EXPECT_EQ(tableRows(BARCODE_JOB_TABLE),
+              (std::vector<std::string>{"code~1~2~3~job~0", "X~0~0~0~second job~0", "~0~0~0~~0"}));
     // Saved back, the known fields come out as they went in.
     ASSERT_EQ(Barcode_Save(BARCODE_JOB_TABLE), 0);
     EXPECT_EQ(TestEnv::readFile("files/barcode.kest"),
@@ -101,43 +105,39 @@ TEST_F(BarcodeTableTest, LongFieldsAreCut) {
                        code + "~0~0~0~" + job + "~\n" + std::string(1500, 'z'));
     Barcode_Init();
     ASSERT_EQ(Barcode_Len(BARCODE_JOB_TABLE), 2); // the long line's remainder is no row
-    BarcodeEntry e;
-    Barcode_GetEntry(BARCODE_JOB_TABLE, 0, &e);
-    EXPECT_EQ(std::string(e.code), code.substr(0, 32));
-    EXPECT_EQ(std::string(e.target), job.substr(0, 127));
+    EXPECT_EQ(tableRows(BARCODE_JOB_TABLE)[0],
+              code.substr(0, 32) + "~0~0~0~" + job.substr(0, 127) + "~0");
 }
 
 TEST_F(BarcodeTableTest, AppendEditMoveDeleteMatchAndSaveWithoutFolder) {
     Barcode_Init();
-    EXPECT_EQ(Barcode_Append(BARCODE_JOB_TABLE, nullptr, 0, 0, 0, "j"), -1);
-    EXPECT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "A", 2, 0, 0, "j"), -1);
-    EXPECT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "A", 0, -1, 0, "j"), -1);
-    EXPECT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "A", 0, 0, -1, "j"), -1);
-    EXPECT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "A~B", 0, 0, 0, "j"), -1);
-    EXPECT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "A", 0, 0, 0, "j\nk"), -1);
-    EXPECT_EQ(Barcode_Append(9, "A", 0, 0, 0, "j"), -1);
+    const struct {
+        const char *code, *job;
+        int partial, start, end, table;
+    } refused[] = {{nullptr, "j", 0, 0, 0, BARCODE_JOB_TABLE},
+                   {"A", "j", 2, 0, 0, BARCODE_JOB_TABLE},
+                   {"A", "j", 0, -1, 0, BARCODE_JOB_TABLE},
+                   {"A", "j", 0, 0, -1, BARCODE_JOB_TABLE},
+                   {"A~B", "j", 0, 0, 0, BARCODE_JOB_TABLE},
+                   {"A", "j\nk", 0, 0, 0, BARCODE_JOB_TABLE},
+                   {"A", "j", 0, 0, 0, 9}};
+    for (const auto& r : refused)
+        EXPECT_EQ(Barcode_Append(r.table, r.code, r.partial, r.start, r.end, r.job), -1)
+            << (r.code ? r.code : "null") << " " << r.job;
     EXPECT_EQ(Barcode_Len(BARCODE_JOB_TABLE), 0);
     EXPECT_EQ(Barcode_Append(BARCODE_JOB_TABLE, std::string(35, 'k').c_str(), 1, 0, 0, nullptr), 0);
-    BarcodeEntry e;
-    Barcode_GetEntry(BARCODE_JOB_TABLE, 0, &e);
-    EXPECT_EQ(std::string(e.code), std::string(32, 'k'));
-    EXPECT_STREQ(e.target, "");
+    EXPECT_EQ(tableRows(BARCODE_JOB_TABLE)[0], std::string(32, 'k') + "~1~0~0~~0");
     EXPECT_EQ(Barcode_Edit(BARCODE_JOB_TABLE, 0, "B", 1, 3, 5, "job B"), 0);
     EXPECT_EQ(Barcode_Edit(BARCODE_JOB_TABLE, 0, "C", 3, 3, 5, "job C"), -1);
     EXPECT_EQ(Barcode_Edit(BARCODE_JOB_TABLE, 1, "C", 0, 0, 0, "job C"), -1);
-    Barcode_GetEntry(BARCODE_JOB_TABLE, 0, &e);
-    EXPECT_STREQ(e.code, "B");
-    EXPECT_EQ(e.start, 3u);
-    EXPECT_STREQ(e.target, "job B");
+    EXPECT_EQ(tableRows(BARCODE_JOB_TABLE)[0], "B~1~3~5~job B~0");
     EXPECT_EQ(Barcode_Edit(BARCODE_JOB_TABLE, 0, "B", 0, 0, 0, nullptr), 0);
-    Barcode_GetEntry(BARCODE_JOB_TABLE, 0, &e);
-    EXPECT_STREQ(e.target, ""); // a missing job name clears the field
+    EXPECT_EQ(tableRows(BARCODE_JOB_TABLE)[0], "B~0~0~0~~0") << "a missing job name clears it";
     // Tool tables: a missing preset stores -1.
     int32_t p = 4;
     ASSERT_EQ(Barcode_Append(1, "T", 0, 0, 0, &p), 0);
     ASSERT_EQ(Barcode_Edit(1, 0, "T", 0, 0, 0, nullptr), 0);
-    Barcode_GetEntry(1, 0, &e);
-    EXPECT_EQ(BarcodeEntry_Preset(&e), -1);
+    EXPECT_EQ(tableRows(1)[0], "T~0~0~0~-1~0");
     EXPECT_EQ(Barcode_Append(2, "T", 0, 0, 0, &p), -1); // no third tool
     EXPECT_EQ(Barcode_Len(2), 0);
     // Moves and deletes.
@@ -199,11 +199,10 @@ TEST_F(BarcodeTableTest, AppendEditMoveDeleteMatchAndSaveWithoutFolder) {
     int32_t p5 = 5, p16 = 16;
     Barcode_Append(0, "P", 0, 0, 0, &p5);
     Barcode_Append(0, "xxM", 1, 3, 3, &p16);
-    EXPECT_EQ(Barcode_FindPreset(0, "P"), 5);
-    EXPECT_EQ(Barcode_FindPreset(0, "abM"), 16);
-    EXPECT_EQ(Barcode_FindPreset(0, "Q"), -1);
-    EXPECT_EQ(Barcode_FindPreset(1, "P"), -1);
-    EXPECT_EQ(Barcode_FindPreset(8, "P"), -1);
+    EXPECT_EQ((std::vector{Barcode_FindPreset(0, "P"), Barcode_FindPreset(0, "abM"),
+                           Barcode_FindPreset(0, "Q"), Barcode_FindPreset(1, "P"),
+                           Barcode_FindPreset(8, "P")}),
+              (std::vector{5, 16, -1, -1, -1}));
     // Without the folder a save fails.
     std::filesystem::remove_all(env.home() + "/files");
     EXPECT_EQ(Barcode_Save(BARCODE_JOB_TABLE), -1);
@@ -214,22 +213,15 @@ TEST_F(BarcodeTableTest, ToolTablesLoadAndSaveByName) {
     Barcode_Init();
     ASSERT_NE(reg.tables[0], nullptr);
     ASSERT_NE(reg.tables[1], nullptr); // a missing file gives an empty table
-    EXPECT_EQ(Barcode_Len(0), 2);
-    EXPECT_EQ(Barcode_Len(1), 0);
-    EXPECT_EQ(Barcode_Len(5), 0);
-    EXPECT_EQ(Barcode_Len(-1), 0);
-    BarcodeEntry e;
-    Barcode_GetEntry(0, 1, &e);
-    EXPECT_EQ(BarcodeEntry_Preset(&e), 17);
-    EXPECT_EQ(e.partial, 1u);
+    EXPECT_EQ(tableRows(0), (std::vector<std::string>{"P1~0~0~0~1~0", "M~1~1~2~17~0"}));
+    EXPECT_EQ(std::tuple(Barcode_Len(1), Barcode_Len(5), Barcode_Len(-1)), std::tuple(0, 0, 0));
     int32_t p = 3;
     Barcode_Append(1, "NEW", 0, 0, 0, &p);
     ASSERT_EQ(Barcode_Save(1), 0);
     EXPECT_EQ(TestEnv::readFile("files/tools/ZQ-B/barcode.zq"), "NEW~0~0~0~3~\n");
     ASSERT_EQ(Barcode_Save(0), 0);
     EXPECT_EQ(TestEnv::readFile("files/tools/ZQ-A/barcode.zq"), "P1~0~0~0~1~\nM~1~1~2~17~\n");
-    EXPECT_EQ(Barcode_Save(2), -1);
-    EXPECT_EQ(Barcode_Save(9), -1);
+    EXPECT_EQ(std::tuple(Barcode_Save(2), Barcode_Save(9)), std::tuple(-1, -1));
     // A tool whose folder is gone cannot be saved.
     reg.names[1] = "gone";
     EXPECT_EQ(Barcode_Save(1), -1);
@@ -247,11 +239,10 @@ TEST_F(BarcodeTableTest, UnreadableTablesAreMovedAsideNotOverwritten) {
     std::filesystem::create_directories(env.home() + "/files/tools/ZQ-A/barcode.zq/x");
     LogCapture log;
     Barcode_Init();
-    EXPECT_EQ(Barcode_Len(BARCODE_JOB_TABLE), 0);
-    EXPECT_EQ(Barcode_Len(0), 0);
+    EXPECT_EQ(std::tuple(Barcode_Len(BARCODE_JOB_TABLE), Barcode_Len(0)), std::tuple(0, 0));
     EXPECT_EQ(log.count("cannot be read"), 2u);
-    EXPECT_TRUE(TestEnv::exists("files/barcode.kest.unreadable/x"));
-    EXPECT_TRUE(TestEnv::exists("files/tools/ZQ-A/barcode.zq.unreadable/x"));
+    EXPECT_TRUE(TestEnv::exists("files/barcode.kest.unreadable/x") &&
+                TestEnv::exists("files/tools/ZQ-A/barcode.zq.unreadable/x"));
     jobRows({"A"});
     EXPECT_EQ(Barcode_Save(BARCODE_JOB_TABLE), 0) << "a new table takes the free name";
     EXPECT_EQ(TestEnv::readFile("files/barcode.kest"), "A~0~0~0~job~\n");

@@ -14,17 +14,10 @@ constexpr uint32_t kLoopback = 0x7f000001;
 
 // A 70-byte driver event frame: header, byte count 61, data bytes counting from `seed`.
 std::vector<uint8_t> eventFrame(size_t len = 70, uint8_t seed = 0) {
-    std::vector<uint8_t> f(len);
-    f[0] = 0x12;
-    f[1] = 0x34;
-    f[2] = 0;
-    f[3] = 0;
-    unsigned length = unsigned(len - 6);
-    f[4] = uint8_t(length >> 8);
-    f[5] = uint8_t(length);
-    f[6] = 1;
-    f[7] = 3;
-    f[8] = uint8_t(len - 9);
+    const unsigned length = unsigned(len - 6);
+    std::vector<uint8_t> f = {
+        0x12, 0x34, 0, 0, uint8_t(length >> 8), uint8_t(length), 1, 3, uint8_t(len - 9)};
+    f.resize(len);
     for (size_t i = 9; i < len; ++i)
         f[i] = uint8_t(seed + i);
     return f;
@@ -65,6 +58,8 @@ struct BefTest : ::testing::Test {
         EventLog_Flush();
         ResultStore_Flush();
     }
+    // A port that is free again once its probe is gone: nobody listens there.
+    static uint16_t freePort() { return TcpServer().port(); }
     void TearDown() override {
         Bef_ApplySetting(0, 0, 0);
         ResultStore_Shutdown();
@@ -89,11 +84,8 @@ TEST(BefMessage, Boundaries) {
     f[4] = 0xff;
     f[5] = 0xff; // length wraps modulo 65536
     ASSERT_EQ(Bef_BuildMsg(0x1234, f.data(), f.size(), out), 39);
-    EXPECT_EQ(out[8], 0x01);
-    EXPECT_EQ(out[4], 0x00);
-    EXPECT_EQ(out[5], 0x01);
-    EXPECT_EQ(out[9], 0x34);
-    EXPECT_EQ(out[10], 0x12);
+    EXPECT_EQ((std::vector<int>{out[4], out[5], out[8], out[9], out[10]}),
+              (std::vector<int>{0x00, 0x01, 0x01, 0x34, 0x12}));
     EXPECT_EQ(Bef_BuildMsg(0, nullptr, 10, out), -1);
 }
 
@@ -109,25 +101,18 @@ TEST_F(BefTest, FrameArrivesWithToolIndex) {
     push(3, f);
     ASSERT_TRUE(server.waitBytes(72));
     ASSERT_TRUE(WaitUntil([] { return Bef_QueueLen() == 0; })) << "each row's cursor moved";
-    EXPECT_TRUE(log.contains("result 1 has no frame, not forwarded"));
-    EXPECT_TRUE(log.contains("frame of 71 bytes refused (tdx 3)"));
+    for (const char* l :
+         {"result 1 has no frame, not forwarded", "frame of 71 bytes refused (tdx 3)",
+          "Push asyncQ, on TDX,3. ", "Pop asyncQ, send ..."})
+        EXPECT_TRUE(log.contains(l)) << l;
     std::string d = server.data();
     ASSERT_EQ(d.size(), 72u) << "only the frame that fits";
-    EXPECT_EQ(uint8_t(d[9]), 0x03);
-    EXPECT_EQ(uint8_t(d[10]), 0x00);
-    EXPECT_EQ(uint8_t(d[5]), f[5] + 2);
-    EXPECT_EQ(uint8_t(d[8]), f[8] + 2);
-    EXPECT_TRUE(log.contains("Push asyncQ, on TDX,3. "));
-    EXPECT_TRUE(log.contains("Pop asyncQ, send ..."));
+    EXPECT_EQ((std::vector<int>{uint8_t(d[5]), uint8_t(d[8]), uint8_t(d[9]), uint8_t(d[10])}),
+              (std::vector<int>{f[5] + 2, f[8] + 2, 0x03, 0x00}));
 }
 
 TEST_F(BefTest, ResultsQueuedWhileDownArriveInOrder) {
-    uint16_t port;
-    {
-        TcpServer probe; // a port that is free again once the probe is gone
-        port = probe.port();
-    }
-    start(0, port);
+    start(0, freePort());
     EXPECT_EQ(Bef_ConnectTimerCallback(), 0) << "nobody listens yet";
     for (uint8_t i = 0; i < 20; ++i)
         push(i, eventFrame(40, i), false);
@@ -156,8 +141,7 @@ TEST_F(BefTest, ServerClosingGivesRecvFinAndReconnectAfterFiveSeconds) {
     auto closedAt = steady_clock::now();
     server.dropClient();
     ASSERT_TRUE(log.waitFor("Close server stream (Recv FIN).", 1, 30000));
-    EXPECT_TRUE(log.contains("Read len 0"));
-    EXPECT_TRUE(Bef_TimerArmed());
+    EXPECT_TRUE(log.contains("Read len 0") && Bef_TimerArmed());
     ASSERT_TRUE(server.waitAccepts(2, seconds(30)));
     auto gap = duration_cast<milliseconds>(steady_clock::now() - closedAt).count();
     EXPECT_GE(gap, 4500);
@@ -178,19 +162,16 @@ TEST_F(BefTest, ChangingOnlyThePortReconnectsThereUnchangedDoesNothingAndOffStay
     EXPECT_FALSE(log.contains("Close server stream"));
     EXPECT_EQ(Bef_IsConnected(), 1);
     EXPECT_EQ(Bef_ApplySetting(1, kLoopback, b.port()), 1);
-    EXPECT_TRUE(log.contains("Close server stream (Change setting)."));
-    EXPECT_EQ(Bef_IsConnected(), 0);
+    EXPECT_TRUE(log.contains("Close server stream (Change setting).") && Bef_IsConnected() == 0);
     ASSERT_TRUE(b.waitAccepts(1, seconds(30)));
     auto f = eventFrame();
     ASSERT_TRUE(WaitUntil([] { return Bef_IsConnected() == 1; }, seconds(30)));
     push(2, f);
     EXPECT_TRUE(b.waitBytes(72));
-    EXPECT_EQ(a.data().size(), 0u);
-    EXPECT_EQ(a.accepts(), 1);
+    EXPECT_EQ(std::tuple(a.data().size(), a.accepts()), std::tuple(0u, 1));
     // Switching off closes and stays closed.
     EXPECT_EQ(Bef_ApplySetting(0, kLoopback, b.port()), 1);
-    EXPECT_EQ(Bef_IsConnected(), 0);
-    EXPECT_FALSE(Bef_TimerArmed());
+    EXPECT_TRUE(Bef_IsConnected() == 0 && !Bef_TimerArmed());
     // Switching off keeps what is queued.
     push(0, eventFrame());
     EXPECT_EQ(Bef_QueueLen(), 1u);
@@ -199,12 +180,7 @@ TEST_F(BefTest, ChangingOnlyThePortReconnectsThereUnchangedDoesNothingAndOffStay
 }
 
 TEST_F(BefTest, TheStoreBoundDropsTheOldestSaysSoAndMovesTheCursor) {
-    uint16_t port;
-    {
-        TcpServer probe;
-        port = probe.port();
-    }
-    start(1, port); // on, and the server is down
+    start(1, freePort()); // on, and the server is down
     const size_t bound = 50, made = 60;
     get_setting_plant()->store_size = bound;
     for (size_t i = 0; i < made; ++i) {

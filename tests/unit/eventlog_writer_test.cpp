@@ -23,13 +23,14 @@ std::string line(int tool, int screw, const struct tm& t = day(2026, 12, 6)) {
 }
 
 const char* const DAY_FILE = "files/log/2026/12/06/20261206.csv";
+using Lines = std::vector<std::string>;
 
 struct WriterTest : ::testing::Test {
     TestEnv env;
     LogCapture log;
     RecordingSink sink;
     std::mutex ackLock;
-    std::vector<std::string> acks; // "tdx:lines in the day file at that moment"
+    Lines acks; // "tdx:lines in the day file at that moment"
     std::string sd;
 
     void SetUp() override {
@@ -85,25 +86,17 @@ TEST(EventLogQuoting, FieldsWithSeparatorsQuotedOthersAsTheyAreAndTheFaultSeamsC
         std::string l =
             EventLog_FormatLine(day(2026, 12, 6), c.job, c.step, c.barcode, c.tool, result(4));
         EXPECT_EQ(l.substr(0, strlen(c.expectHead)), c.expectHead);
+        const Lines texts = {c.job, c.step, c.barcode, c.tool};
         auto f = CsvSplit(l);
         ASSERT_EQ(f.size(), 19u);
-        EXPECT_EQ(f[1], c.job);
-        EXPECT_EQ(f[2], c.step);
-        EXPECT_EQ(f[3], c.barcode);
-        EXPECT_EQ(f[4], c.tool);
-        EXPECT_EQ(f[13], "4");
-        EXPECT_EQ(f[18], "");
+        EXPECT_EQ(std::vector(f.begin() + 1, f.begin() + 5), texts);
+        EXPECT_EQ(std::tie(f[13], f[18]), std::tuple("4", ""));
         // The store reads the same texts back from the line.
         StoredResult r;
         ASSERT_EQ(ResultStore_ParseLine(l.data(), l.size(), &r), 0);
-        EXPECT_EQ(r.time, "2026-12-06 10:00:00");
-        EXPECT_EQ(r.job, c.job);
-        EXPECT_EQ(r.step, c.step);
-        EXPECT_EQ(r.barcode, c.barcode);
-        EXPECT_EQ(r.tool, c.tool);
-        EXPECT_EQ(r.screw, 4);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.extra.tdx, -1);
+        EXPECT_EQ((std::vector{r.job, r.step, r.barcode, r.tool}), texts);
+        EXPECT_EQ(std::tuple(r.time, r.screw, r.status, r.extra.tdx),
+                  std::tuple("2026-12-06 10:00:00", 4, 1, -1));
         EXPECT_NE(ResultStore_ParseLine(l.data(), l.size() - 1, &r), 0) << "a torn line";
     }
     FastenResult big = result(65535);
@@ -112,9 +105,7 @@ TEST(EventLogQuoting, FieldsWithSeparatorsQuotedOthersAsTheyAreAndTheFaultSeamsC
     const std::string l = EventLog_FormatLine(day(2026, 12, 6), "j", "s", "-", "t", big);
     StoredResult r;
     ASSERT_EQ(ResultStore_ParseLine(l.data(), l.size(), &r), 0);
-    EXPECT_EQ(r.targetTorque, 65535);
-    EXPECT_EQ(r.torque, 1234);
-    EXPECT_EQ(r.screw, 65535);
+    EXPECT_EQ(std::tuple(r.targetTorque, r.torque, r.screw), std::tuple(65535, 1234, 65535));
     for (std::string bad :
          {std::string(EVENTLOG_HEADER), l.substr(0, l.size() - 2) + "\n", l.substr(0, 30),
           std::string("2026-12-06 10:00:00,\"a,b,s,-,t,\n"), l.substr(0, l.size() - 1) + ",\n"})
@@ -146,7 +137,7 @@ TEST(EventLogQuoting, FieldsWithSeparatorsQuotedOthersAsTheyAreAndTheFaultSeamsC
 }
 
 TEST_F(WriterTest, LinesOfManyToolsReachTheFileInCallOrderAndEachAckFollowsItsLine) {
-    std::vector<std::string> sent;
+    Lines sent;
     for (int i = 0; i < 200; ++i) {
         sent.push_back(line(i % 8, i));
         ASSERT_EQ(EventLog_Queue(sent.back(), i % 8), 0);
@@ -159,11 +150,9 @@ TEST_F(WriterTest, LinesOfManyToolsReachTheFileInCallOrderAndEachAckFollowsItsLi
               }),
               0);
     EventLog_Flush();
-    auto l = fileLines(DAY_FILE);
-    ASSERT_EQ(l.size(), sent.size() + 1);
-    EXPECT_EQ(l[0], EVENTLOG_HEADER);
-    for (size_t i = 0; i < sent.size(); ++i)
-        EXPECT_EQ(l[i + 1], sent[i]) << i;
+    Lines want = {EVENTLOG_HEADER};
+    want.insert(want.end(), sent.begin(), sent.end());
+    EXPECT_EQ(fileLines(DAY_FILE), want);
     ASSERT_EQ(acks.size(), sent.size() + 2);
     EXPECT_EQ(acks[sent.size()], "3:201");
     EXPECT_EQ(acks.back(), "output off");
@@ -177,16 +166,14 @@ TEST_F(WriterTest, LinesOfManyToolsReachTheFileInCallOrderAndEachAckFollowsItsLi
 }
 
 TEST_F(WriterTest, LinesGoToTheFileOfTheirOwnDay) {
-    EventLog_Queue(line(0, 1, day(2026, 12, 5, 23, 59, 59)), -1);
-    EventLog_Queue(line(0, 2, day(2026, 12, 6, 0, 0, 0)), 0);
+    const std::string eve = line(0, 1, day(2026, 12, 5, 23, 59, 59)),
+                      midnight = line(0, 2, day(2026, 12, 6, 0, 0, 0));
+    EventLog_Queue(eve, -1);
+    EventLog_Queue(midnight, 0);
     EventLog_Flush();
-    auto a = fileLines("files/log/2026/12/05/20261205.csv");
-    auto b = fileLines(DAY_FILE);
-    ASSERT_EQ(a.size(), 2u);
-    ASSERT_EQ(b.size(), 2u);
-    EXPECT_EQ(a[1].substr(0, 19), "2026-12-05 23:59:59");
-    EXPECT_EQ(b[1].substr(0, 19), "2026-12-06 00:00:00");
-    EXPECT_EQ(acks, std::vector<std::string>{"0:2"}) << "no ack for -1";
+    EXPECT_EQ(fileLines("files/log/2026/12/05/20261205.csv"), (Lines{EVENTLOG_HEADER, eve}));
+    EXPECT_EQ(fileLines(DAY_FILE), (Lines{EVENTLOG_HEADER, midnight}));
+    EXPECT_EQ(acks, Lines{"0:2"}) << "no ack for -1";
 }
 
 // The log cannot be written: the line is acknowledged all the same, the GUI hears of it,
@@ -244,9 +231,8 @@ TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
         if (c.location == 1) insertCard();
         EventLog_Queue(line(3, 4), 3);
         EventLog_Flush();
-        auto l = fileLines(dayFile());
-        EXPECT_EQ(l, (std::vector<std::string>{EVENTLOG_HEADER, line(0, 1), line(1, 2), line(2, 3),
-                                               line(3, 4)}));
+        EXPECT_EQ(fileLines(dayFile()),
+                  (Lines{EVENTLOG_HEADER, line(0, 1), line(1, 2), line(2, 3), line(3, 4)}));
         EXPECT_EQ(EventLog_SpoolLength(), 0u);
         EXPECT_FALSE(TestEnv::exists(spool));
         EXPECT_TRUE(log.contains("4 spooled results written")) << "the last behind the others";
@@ -266,8 +252,8 @@ TEST_F(WriterTest, MemorySpoolKeepsTheNewestLinesUpToItsBoundAndExitWritesItOrNa
     Common_SetFault(nullptr, 0, 0);
     EventLog_Queue(line(0, 6), 0);
     EventLog_Flush();
-    EXPECT_EQ(fileLines(DAY_FILE), (std::vector<std::string>{EVENTLOG_HEADER, line(0, 3),
-                                                             line(0, 4), line(0, 5), line(0, 6)}));
+    EXPECT_EQ(fileLines(DAY_FILE),
+              (Lines{EVENTLOG_HEADER, line(0, 3), line(0, 4), line(0, 5), line(0, 6)}));
     // At exit the memory spool gets a last try; what cannot be written is named.
     for (bool writable : {true, false}) {
         SCOPED_TRACE(writable);
@@ -311,8 +297,7 @@ TEST_F(WriterTest, TheSpoolFileIsBoundedAndAFullBoundIsReported) {
     EventLog_Queue(line(0, 7), 0);
     EventLog_Flush();
     EXPECT_EQ(fileLines(DAY_FILE),
-              (std::vector<std::string>{EVENTLOG_HEADER, line(0, 1), line(0, 2), line(0, 3),
-                                        line(0, 6), line(0, 7)}));
+              (Lines{EVENTLOG_HEADER, line(0, 1), line(0, 2), line(0, 3), line(0, 6), line(0, 7)}));
     EXPECT_EQ(EventLog_SpoolLength(), 0u);
     EXPECT_FALSE(TestEnv::exists(spool));
 }
@@ -323,7 +308,7 @@ TEST_F(WriterTest, AResultDuringAnOutageIsAcknowledgedWithoutATryOfTheSpool) {
     insertCard();
     EventLog_SetRetryDelays(3600000, 3600000); // no try of its own during the test
     Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
-    std::vector<std::string> sent;
+    Lines sent;
     for (int i = 1; i <= 5; ++i) {
         sent.push_back(line(i % 8, i));
         EventLog_Queue(sent.back(), i % 8);
@@ -360,7 +345,7 @@ TEST_F(WriterTest, TheSpoolIsTriedAgainWithBackOffAndWrittenWithoutANewResult) {
     EXPECT_EQ(acks.size(), 1u);
     Common_SetFault(nullptr, 0, 0);
     ASSERT_TRUE(kest_test::WaitUntil([] { return EventLog_SpoolLength() == 0; }));
-    EXPECT_EQ(fileLines(DAY_FILE), (std::vector<std::string>{EVENTLOG_HEADER, line(0, 1)}));
+    EXPECT_EQ(fileLines(DAY_FILE), (Lines{EVENTLOG_HEADER, line(0, 1)}));
     EXPECT_TRUE(log.contains("1 spooled results written"));
 }
 
@@ -372,7 +357,7 @@ TEST_F(WriterTest, SpoolFilesLeftByEarlierRunsAreWrittenAtStart) {
     TestEnv::writeFile(spool, line(0, 1) + line(0, 2) + "2026-12-06 10:0");
     EventLog_StartWriter(); // the spool's tries write it, no result needed
     ASSERT_TRUE(log.waitFor("2 spooled results written"));
-    std::vector<std::string> want = {EVENTLOG_HEADER, line(0, 1), line(0, 2)};
+    Lines want = {EVENTLOG_HEADER, line(0, 1), line(0, 2)};
     EXPECT_EQ(fileLines(dayFile()), want);
     EXPECT_FALSE(TestEnv::exists(spool));
     EXPECT_TRUE(log.contains("incomplete last line left out"));
@@ -426,8 +411,7 @@ TEST_F(WriterTest, SpoolFilesLeftByEarlierRunsAreWrittenAtStart) {
         TestEnv::writeFile(spool, c.text);
         EventLog_StartWriter();
         ASSERT_TRUE(log.waitFor("spooled results written"));
-        EXPECT_EQ(fileLines(dayFile()),
-                  (std::vector<std::string>{EVENTLOG_HEADER, line(0, 6), line(0, 7)}));
+        EXPECT_EQ(fileLines(dayFile()), (Lines{EVENTLOG_HEADER, line(0, 6), line(0, 7)}));
         EXPECT_EQ(log.contains("mark unreadable"), !c.trusted);
         EXPECT_FALSE(TestEnv::exists(spool));
     }
@@ -447,8 +431,8 @@ TEST_F(WriterTest, TwoSpoolFilesAtStartGoInTheOrderOfTheirResults) {
     fs::last_write_time(card, fs::last_write_time(internal) + std::chrono::seconds(5));
     EventLog_StartWriter();
     ASSERT_TRUE(log.waitFor("2 spooled results written"));
-    EXPECT_EQ(fileLines(DAY_FILE), (std::vector<std::string>{EVENTLOG_HEADER, line(0, 2),
-                                                             line(1, 3, day(2026, 12, 6, 11))}));
+    EXPECT_EQ(fileLines(DAY_FILE),
+              (Lines{EVENTLOG_HEADER, line(0, 2), line(1, 3, day(2026, 12, 6, 11))}));
 }
 
 // A spool left by an outage does not hold up the start: the writer's set-up only takes
@@ -456,7 +440,7 @@ TEST_F(WriterTest, TwoSpoolFilesAtStartGoInTheOrderOfTheirResults) {
 // later result.
 struct StartUpTest : WriterTest {
     size_t heldAtSetUp = 0;
-    std::vector<std::string> spooled;
+    Lines spooled;
     void SetUp() override {
         std::string text;
         for (int i = 0; i < 1003; ++i) {
@@ -485,7 +469,7 @@ TEST_F(StartUpTest, ALeftSpoolIsTakenOverAtSetUpAndWrittenByTheLoopBeforeLaterRe
 TEST_F(WriterTest, TheSpoolIsWrittenBySlicesEachMarkedInItsFile) {
     insertCard();
     EventLog_SetRetryDelays(3600000, 3600000);
-    std::vector<std::string> a, b;
+    Lines a, b;
     std::string text;
     for (int i = 0; i < 1000; ++i) {
         a.push_back(line(i % 8, i));
@@ -505,8 +489,7 @@ TEST_F(WriterTest, TheSpoolIsWrittenBySlicesEachMarkedInItsFile) {
     ASSERT_GT(done.size(), 1u);
     ASSERT_LT(done.size(), a.size() + 1) << "one slice, not the whole spool";
     const size_t n = done.size() - 1;
-    EXPECT_EQ(std::vector<std::string>(done.begin() + 1, done.end()),
-              std::vector<std::string>(a.begin(), a.begin() + std::ptrdiff_t(n)));
+    EXPECT_EQ(Lines(done.begin() + 1, done.end()), Lines(a.begin(), a.begin() + std::ptrdiff_t(n)));
     EXPECT_EQ(EventLog_SpoolLength(), a.size() - n + b.size());
     size_t offset = 0;
     for (size_t i = 0; i < n; ++i)
@@ -555,15 +538,15 @@ struct FullDiskTest : WriterTest {
 
 TEST_F(FullDiskTest, RealFullDiskSpoolsToTheCard) {
     insertCard();
-    std::vector<std::string> sent;
+    Lines sent = {EVENTLOG_HEADER};
     for (int i = 0; EventLog_SpoolLength() == 0 && i < 400; ++i) {
         sent.push_back(line(i % 8, i));
         EventLog_Queue(sent.back(), i % 8);
         EventLog_Flush();
     }
     ASSERT_EQ(EventLog_SpoolLength(), 1u);
-    EXPECT_EQ(fileLines(EventLog_SpoolPath(0)), std::vector<std::string>{sent.back()});
-    EXPECT_EQ(acks.size(), sent.size());
+    EXPECT_EQ(fileLines(EventLog_SpoolPath(0)), Lines{sent.back()});
+    EXPECT_EQ(acks.size(), sent.size() - 1);
     // Room again (a day file removed by the operator): the spooled line is written.
     std::string full = TestEnv::readFile(DAY_FILE);
     ASSERT_EQ(umount("files/log"), 0);
@@ -571,9 +554,6 @@ TEST_F(FullDiskTest, RealFullDiskSpoolsToTheCard) {
     sent.push_back(line(0, 999));
     EventLog_Queue(sent.back(), 0);
     EventLog_Flush();
-    auto l = fileLines(DAY_FILE);
-    ASSERT_EQ(l.size(), sent.size() + 1);
-    for (size_t i = 0; i < sent.size(); ++i)
-        EXPECT_EQ(l[i + 1], sent[i]) << i;
+    EXPECT_EQ(fileLines(DAY_FILE), sent);
     EXPECT_EQ(EventLog_SpoolLength(), 0u);
 }

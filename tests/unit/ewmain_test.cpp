@@ -61,8 +61,9 @@ TEST(Console, MapsKeysAndTheFramebufferColourRuleAndSystemInfoLabels) {
     // The system information labels are padded to 45.
     std::string t = EwSystemInfoText(0, 1280, 800);
     EXPECT_EQ(t.rfind(std::string(45, '-') + "\n", 0), 0u);
-    EXPECT_NE(t.find(EwStepLabel("Color format") + "RGBA8888\n"), std::string::npos);
-    EXPECT_NE(t.find("8388608"), std::string::npos);
+    for (const std::string& part :
+         {EwStepLabel("Color format") + "RGBA8888\n", std::string("8388608")})
+        EXPECT_NE(t.find(part), std::string::npos) << part;
     EXPECT_EQ(EwStepLabel("Initialize Display...").size(), 45u);
 }
 
@@ -75,8 +76,7 @@ TEST(Touch, RecordSizesReadAlikeOtherEventsIgnoredHeldTouchAndShortTapGiveOneRel
         apply(st, 3, 54, -5, size);
         apply(st, 1, 330, 1, size);
         ASSERT_TRUE(Touch_QueryState(st, &p));
-        EXPECT_EQ(p.x, 640);
-        EXPECT_EQ(p.y, -5);
+        EXPECT_EQ(std::tuple(p.x, p.y), std::tuple(640, -5));
         apply(st, 1, 330, 0, size);
         EXPECT_EQ(st.state, 3);
     }
@@ -84,16 +84,14 @@ TEST(Touch, RecordSizesReadAlikeOtherEventsIgnoredHeldTouchAndShortTapGiveOneRel
     apply(st, 0, 0, 0);
     apply(st, 3, 57, 1);
     apply(st, 1, 331, 1);
-    EXPECT_EQ(st.state, 0);
-    EXPECT_EQ(st.x, 0);
+    EXPECT_EQ(std::tuple(st.state, st.x), std::tuple(0, 0));
     TouchPoint p{};
     EXPECT_FALSE(Touch_QueryState(st, &p));
     apply(st, 3, 53, 100);
     apply(st, 3, 54, 200);
     apply(st, 1, 330, 1);
     ASSERT_TRUE(Touch_QueryState(st, &p)); // press
-    EXPECT_EQ(p.x, 100);
-    EXPECT_EQ(p.y, 200);
+    EXPECT_EQ(std::tuple(p.x, p.y), std::tuple(100, 200));
     apply(st, 3, 53, 110);
     ASSERT_TRUE(Touch_QueryState(st, &p)); // move
     EXPECT_EQ(p.x, 110);
@@ -116,8 +114,7 @@ TEST(Touch, RecordSizesReadAlikeOtherEventsIgnoredHeldTouchAndShortTapGiveOneRel
     EXPECT_EQ(p.x, 5);
     // A new contact starts cleanly afterwards.
     apply(st, 1, 330, 1);
-    EXPECT_EQ(st.state, 1);
-    EXPECT_FALSE(st.releasedEarly);
+    EXPECT_EQ(std::tuple(st.state, st.releasedEarly), std::tuple(1, false));
 }
 
 // The real reader thread on a recorded stream fed through a FIFO in the sysroot.
@@ -140,8 +137,7 @@ TEST(TouchReader, RecordedStreamReachesTheQuery) {
     EXPECT_GT(v, 0u); // the GUI loop is woken after the read
     TouchPoint p{};
     ASSERT_TRUE(Touch_Query(&p));
-    EXPECT_EQ(p.x, 640);
-    EXPECT_EQ(p.y, 400);
+    EXPECT_EQ(std::tuple(p.x, p.y), std::tuple(640, 400));
     ASSERT_EQ(write(fd, InputRecord(1, 330, 0).data(), 16), 16);
     // Moves while held, then the last look: released once a query finds no contact.
     EXPECT_TRUE(kest_test::WaitUntil([&] { return !Touch_Query(&p); }));

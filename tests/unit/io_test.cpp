@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 namespace {
+using Lines = std::vector<std::string>;
 const std::string kTree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
 
 class IoTest : public ::testing::Test {
@@ -46,15 +47,14 @@ TEST_F(IoTest, InitThenInputsReadActiveLowOutputsWriteAndEdgeWordsWithinBounds) 
     EXPECT_TRUE(Gpio_IsSimulated());
     for (int i = 0; i < IO_PORT_COUNT; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(attr(gpio_out_no[i], "direction"), "out\n");
-        EXPECT_EQ(attr(gpio_out_no[i], "edge"), "none\n");
-        EXPECT_EQ(attr(gpio_in_no[i], "direction"), "in\n");
-        EXPECT_EQ(attr(gpio_in_no[i], "active_low"), "1\n");
-        EXPECT_EQ(attr(gpio_in_no[i], "edge"), "both\n");
+        const uint32_t out = gpio_out_no[i], in = gpio_in_no[i];
+        EXPECT_EQ((Lines{attr(out, "direction"), attr(out, "edge"), attr(in, "direction"),
+                         attr(in, "active_low"), attr(in, "edge")}),
+                  (Lines{"out\n", "none\n", "in\n", "1\n", "both\n"}));
         EXPECT_EQ(get_gpio_out_val(i), 0);
     }
-    EXPECT_EQ(attr(GPIO_EXTRA_OUT, "direction"), "out\n");
-    EXPECT_EQ(attr(gpio_out_no[4], "value"), "1\n");
+    EXPECT_EQ(std::tuple(attr(GPIO_EXTRA_OUT, "direction"), attr(gpio_out_no[4], "value")),
+              std::tuple("out\n", "1\n"));
     // The last line exported is the extra output.
     EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/gpio/export"), "110\n");
     EXPECT_TRUE(sink.drain().empty()); // set-up posts nothing
@@ -65,8 +65,7 @@ TEST_F(IoTest, InitThenInputsReadActiveLowOutputsWriteAndEdgeWordsWithinBounds) 
         wire(pos, 1);
         EXPECT_EQ(get_gpio_in_val(pos), 0) << pos;
     }
-    EXPECT_EQ(get_gpio_in_val(16), -1);
-    EXPECT_EQ(get_gpio_in_val(-1), -1);
+    EXPECT_EQ(std::tuple(get_gpio_in_val(16), get_gpio_in_val(-1)), std::tuple(-1, -1));
     // An output writes and remembers its level.
     Debug_GetFlag()[DEBUG_FLAG_OUTPUT] = 1;
     LogCapture log;
@@ -77,23 +76,22 @@ TEST_F(IoTest, InitThenInputsReadActiveLowOutputsWriteAndEdgeWordsWithinBounds) 
     } cases[] = {{0, 1, "1\n", 1}, {15, 7, "1\n", 1}, {15, 0, "0\n", 0}, {8, -1, "1\n", 1}};
     for (const auto& c : cases) {
         ASSERT_EQ(set_gpio_out_val(c.pos, c.level), 0);
-        EXPECT_EQ(attr(gpio_out_no[c.pos], "value"), c.file);
-        EXPECT_EQ(get_gpio_out_val(c.pos), c.remembered);
+        EXPECT_EQ(std::tuple(attr(gpio_out_no[c.pos], "value"), get_gpio_out_val(c.pos)),
+                  std::tuple(c.file, c.remembered));
     }
-    EXPECT_TRUE(log.contains("output, port.0 = 1"));
-    EXPECT_TRUE(log.contains("output, port.15 = 0"));
-    EXPECT_EQ(set_gpio_out_val(16, 1), -1);
-    EXPECT_EQ(set_gpio_out_val(-1, 1), -1);
+    EXPECT_TRUE(log.contains("output, port.0 = 1") && log.contains("output, port.15 = 0"));
+    EXPECT_EQ(std::tuple(set_gpio_out_val(16, 1), set_gpio_out_val(-1, 1)), std::tuple(-1, -1));
     // The edge words, and the bounds.
     const char* words[] = {"none\n", "rising\n", "falling\n", "both\n"};
     for (int e = 0; e < 4; ++e) {
         ASSERT_EQ(set_gpio_edge(gpio_in_no[5], e), 0);
         EXPECT_EQ(attr(gpio_in_no[5], "edge"), words[e]);
     }
-    EXPECT_EQ(set_gpio_edge(gpio_in_no[5], 4), -1);
-    EXPECT_EQ(set_gpio_edge(gpio_in_no[5], -1), -1);
+    // Out of range, and no such line.
+    EXPECT_EQ(std::tuple(set_gpio_edge(gpio_in_no[5], 4), set_gpio_edge(gpio_in_no[5], -1),
+                         set_gpio_edge(999, 3)),
+              std::tuple(-1, -1, -1));
     EXPECT_EQ(attr(gpio_in_no[5], "edge"), "both\n");
-    EXPECT_EQ(set_gpio_edge(999, 3), -1); // no such line
     EXPECT_EQ(log.count("set_gpio_edge."), 3u);
 }
 
@@ -114,8 +112,7 @@ TEST_F(IoTest, ToggledInputReachesTheQueueWithItsLevelAndAnEmptyValueIsAFailure)
     auto logged = [&](const char* line) {
         return kest_test::WaitUntil([&] { return log.contains(line); });
     };
-    EXPECT_TRUE(logged("input event, port.2 = 1"));
-    EXPECT_TRUE(logged("input event, port.11 = 1"));
+    EXPECT_TRUE(logged("input event, port.2 = 1") && logged("input event, port.11 = 1"));
     // An empty value is a failure, not a released input.
     sink.clear();
     wire(3, 0);
@@ -140,8 +137,7 @@ TEST_F(IoTest, MissingTreeFailsLoudlyWithoutEvents) {
     LogCapture log;
     Gpio_Init();
     EXPECT_EQ(log.count("open fail"), size_t(IO_PORT_COUNT));
-    EXPECT_EQ(get_gpio_in_val(0), -1);
-    EXPECT_EQ(set_gpio_out_val(0, 1), -1);
+    EXPECT_EQ(std::tuple(get_gpio_in_val(0), set_gpio_out_val(0, 1)), std::tuple(-1, -1));
     sink.drain();
     EXPECT_TRUE(sink.with("input").empty());
 }

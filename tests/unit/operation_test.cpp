@@ -69,19 +69,9 @@ TEST(EventFrame, NormaliseByTypeAndLengthDecodeReadsRegistersBoundsTheBarcodeAnd
     memset(&f[37], 'Z', 33); // no terminator anywhere in the text area
     FastenResult r;
     ASSERT_EQ(Operation_DecodeFrame(f.data(), int(f.size()), &r), 0);
-    EXPECT_EQ(r.EventNo, 1000); // register 0, the tool's number of the event
-    EXPECT_EQ(r.FastenTime, 1001);
-    EXPECT_EQ(r.Preset, 1002);
-    EXPECT_EQ(r.TargetTorque, 1003);
-    EXPECT_EQ(r.ConvTorque, 1004);
-    EXPECT_EQ(r.Speed, 1005);
-    EXPECT_EQ(r.A1, 1006);
-    EXPECT_EQ(r.A3, 1008);
-    EXPECT_EQ(r.ScrewNo, 1009);
-    EXPECT_EQ(r.Error, 1010);
-    EXPECT_EQ(r.Direction, 1011);
-    EXPECT_EQ(r.Status, 2);
-    EXPECT_EQ(r.Snug, 1013);
+    EXPECT_EQ(r.EventNo, 1000);     // register 0, the tool's number of the event
+    for (size_t i = 0; i < 13; ++i) // registers 1..13 in their order; the status is 2
+        EXPECT_EQ(r.*kFastenResultRegs[i], i == 11 ? 2 : 1001 + int(i)) << "register " << i + 1;
     EXPECT_EQ(strlen(r.Barcode), 32u);
     EXPECT_EQ(Operation_DecodeFrame(f.data(), 40, &r), 0); // only 3 text bytes received
     EXPECT_STREQ(r.Barcode, "ZZZ");
@@ -122,12 +112,10 @@ TEST(Fet, WrapsAtCapacityRestartsNumberingAfterClearBarcodeFromToolOrReader) {
     add_fet_item(-1, f.data(), int(f.size()));
     EXPECT_EQ(get_fet_len(), 1024);
     FetItem it;
-    ASSERT_EQ(get_fet_item(0, &it), 0);
-    EXPECT_EQ(it.seq, 1025u);
-    ASSERT_EQ(get_fet_item(1, &it), 0);
-    EXPECT_EQ(it.seq, 1026u);
-    ASSERT_EQ(get_fet_item(2, &it), 0);
-    EXPECT_EQ(it.seq, 3u);
+    for (auto [row, seq] : {std::pair{0, 1025u}, {1, 1026u}, {2, 3u}}) {
+        ASSERT_EQ(get_fet_item(row, &it), 0);
+        EXPECT_EQ(it.seq, seq) << row;
+    }
     EXPECT_EQ(get_fet_item(1024, &it), -1);
     struct tm tm;
     Common_LocalTime(&tm);
@@ -152,10 +140,8 @@ TEST(Fet, WrapsAtCapacityRestartsNumberingAfterClearBarcodeFromToolOrReader) {
     FetItem a, b;
     get_fet_item(0, &a);
     get_fet_item(1, &b);
-    EXPECT_STREQ(a.Barcode, "AT-TOOL");
-    EXPECT_STREQ(b.Barcode, "LOCAL-1");
-    EXPECT_EQ(a.ConvTorque, 104);
-    EXPECT_EQ(a.Status, 1);
+    EXPECT_EQ(std::tuple(std::string(a.Barcode), std::string(b.Barcode), a.ConvTorque, a.Status),
+              std::tuple("AT-TOOL", "LOCAL-1", 104, 1));
     Operation_SetBarcodeHooks(nullptr, nullptr);
 }
 

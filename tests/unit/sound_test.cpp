@@ -23,19 +23,19 @@ std::string makeWave(uint32_t frames, uint16_t channels, uint32_t rate, uint8_t 
         for (int i = 0; i < n; ++i)
             s.push_back(char((v >> (8 * i)) & 0xff));
     };
-    std::string h = "RIFF";
+    std::string h = "RIFF", fmt = "WAVEfmt ", chunk = "data";
     le(h, 36 + uint32_t(data.size()), 4);
-    h += "WAVEfmt ";
-    le(h, 16, 4);
-    le(h, 1, 2);
-    le(h, channels, 2);
-    le(h, rate, 4);
-    le(h, rate * channels * 2, 4);
-    le(h, channels * 2, 2);
-    le(h, 16, 2);
-    h += "data";
-    le(h, uint32_t(data.size()), 4);
-    return h + data;
+    // format: its size, PCM, channels, rate, bytes a second, bytes a frame, bits
+    for (auto [v, n] : {std::pair{16u, 4},
+                        {1u, 2},
+                        {channels, 2},
+                        {rate, 4},
+                        {rate * channels * 2, 4},
+                        {channels * 2u, 2},
+                        {16u, 2}})
+        le(fmt, v, n);
+    le(chunk, uint32_t(data.size()), 4);
+    return h + fmt + chunk + data;
 }
 
 // Compares played bytes without dumping kilobytes of samples on a mismatch.
@@ -224,27 +224,20 @@ TEST(SoundWave, HeaderFieldsAndDataChunkAndVolumeIndexToMixerPercentage) {
     TestEnv env;
     std::string w = makeWave(3, 2, 44100, 1);
     SoundWaveInfo info{};
-    ASSERT_EQ(Sound_ParseWave(reinterpret_cast<const uint8_t*>(w.data()), w.size(), &info), 0);
-    EXPECT_EQ(info.channels, 2u);
-    EXPECT_EQ(info.rate, 44100u);
-    EXPECT_EQ(info.dataOffset, 44u);
-    EXPECT_EQ(info.dataLength, 12u);
+    auto parse = [&](const std::string& text, size_t n) {
+        return Sound_ParseWave(reinterpret_cast<const uint8_t*>(text.data()), n, &info);
+    };
+    ASSERT_EQ(parse(w, w.size()), 0);
+    EXPECT_EQ(std::tuple(info.channels, info.rate, info.dataOffset, info.dataLength),
+              std::tuple(2u, 44100u, 44u, 12u));
     // A "LIST" chunk before the data is skipped; a data size past the end is cut.
     std::string withList = w.substr(0, 36) + std::string("LIST\x04\0\0\0abcd", 12) + w.substr(36);
     withList[40 + 12] = char(0xff);
-    ASSERT_EQ(
-        Sound_ParseWave(reinterpret_cast<const uint8_t*>(withList.data()), withList.size(), &info),
-        0);
-    EXPECT_EQ(info.dataOffset, 56u);
-    EXPECT_EQ(info.dataLength, 12u);
-    for (size_t cut : {0, 11, 43}) {
-        EXPECT_EQ(Sound_ParseWave(reinterpret_cast<const uint8_t*>(w.data()), cut, &info), -1);
-    }
-    std::string notRiff = w;
-    notRiff[0] = 'X';
-    EXPECT_EQ(
-        Sound_ParseWave(reinterpret_cast<const uint8_t*>(notRiff.data()), notRiff.size(), &info),
-        -1);
+    ASSERT_EQ(parse(withList, withList.size()), 0);
+    EXPECT_EQ(std::tuple(info.dataOffset, info.dataLength), std::tuple(56u, 12u));
+    for (size_t cut : {0, 11, 43})
+        EXPECT_EQ(parse(w, cut), -1) << cut;
+    EXPECT_EQ(parse("X" + w.substr(1), w.size()), -1) << "not RIFF";
     // The volume index to the mixer's percentage.
     const int expect[] = {0, 85, 90, 95, 100, 100, 100, 100};
     for (uint32_t i = 0; i < 8; ++i) {

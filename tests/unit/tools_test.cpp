@@ -53,8 +53,8 @@ TEST(ToolsNames, DefaultRegisteredAndSafeNames) {
         EXPECT_STREQ(out, c.want) << c.serial;
         EXPECT_TRUE(ToolManager_NameIsSafe(out)) << c.serial;
     }
-    EXPECT_TRUE(ToolManager_NameIsSafe("ZQ123"));
-    EXPECT_TRUE(ToolManager_NameIsSafe("my tool.1"));
+    for (const char* good : {"ZQ123", "my tool.1"})
+        EXPECT_TRUE(ToolManager_NameIsSafe(good)) << good;
     for (const char* bad : {"", ".", "..", "a/b", "/abs", "../up"})
         EXPECT_FALSE(ToolManager_NameIsSafe(bad)) << bad;
     EXPECT_FALSE(ToolManager_NameIsSafe(nullptr));
@@ -63,11 +63,9 @@ TEST(ToolsNames, DefaultRegisteredAndSafeNames) {
 TEST(ToolsRegtools, MacTextRecordLayoutDecodeRefusalsAndBarcodeLinesSplitAtTilde) {
     uint8_t parsed[6] = {1, 2, 3, 4, 5, 6};
     EXPECT_NE(MacAddr_Atoi("aa:bb:cc:dd:ee", parsed), 0);
-    EXPECT_EQ(parsed[0], 1);
-    EXPECT_EQ(parsed[5], 6);
+    EXPECT_EQ(std::string((char*)parsed, 6), "\x01\x02\x03\x04\x05\x06") << "left as it was";
     EXPECT_EQ(MacAddr_Atoi("aa:bb:cc:dd:ee:f", parsed), 0);
-    const uint8_t want[6] = {0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0x0f};
-    EXPECT_EQ(memcmp(parsed, want, 6), 0);
+    EXPECT_EQ(std::string((char*)parsed, 6), "\xaa\xbb\xcc\xdd\xee\x0f");
     EXPECT_NE(MacAddr_Atoi(nullptr, parsed), 0);
     // The record file.
     RegToolRecord rec;
@@ -81,24 +79,18 @@ TEST(ToolsRegtools, MacTextRecordLayoutDecodeRefusalsAndBarcodeLinesSplitAtTilde
     rec.type = 3;
     uint8_t out[REGTOOLS_RECORD_SIZE];
     RegTools_EncodeRecord(&rec, out);
-    EXPECT_EQ(std::string((char*)out, 6), "ZQtool");
-    EXPECT_EQ(out[6], 0);
-    EXPECT_EQ(std::string((char*)out + 33, 16), "0123456789abcdef");
-    EXPECT_EQ(out[49] | out[50] | out[51], 0);
-    EXPECT_EQ(out[52], 0x44); // little-endian model
-    EXPECT_EQ(out[55], 0x11);
-    EXPECT_EQ(memcmp(out + 56, mac, 6), 0);
-    EXPECT_EQ(std::string((char*)out + 62, 16), "ZQ01020304050607");
-    EXPECT_EQ(out[78], 3);
-    EXPECT_EQ(out[79], 0);
+    // name (33), serial (16, 3 padding), little-endian model, MAC, default name, type, 0
+    EXPECT_EQ(std::string((char*)out, sizeof out), "ZQtool" + std::string(27, 0) +
+                                                       "0123456789abcdef" + std::string(3, 0) +
+                                                       "\x44\x33\x22\x11\x01\x02\x03\x04\x05\x06" +
+                                                       "ZQ01020304050607" + std::string("\x03", 2));
 
     RegToolRecord back;
     memset(&back, 0xee, sizeof back);
     ASSERT_EQ(RegTools_DecodeRecord(out, &back), 0);
-    EXPECT_STREQ(back.name, "ZQtool");
-    EXPECT_EQ(back.model, 0x11223344u);
-    EXPECT_EQ(memcmp(back.defname, rec.defname, 16), 0);
-    EXPECT_EQ(back.type, 3);
+    EXPECT_EQ(
+        std::tuple(std::string(back.name), back.model, std::string(back.defname, 16), back.type),
+        std::tuple("ZQtool", 0x11223344u, "ZQ01020304050607", 3));
     // Unusable names are refused, long ones terminated.
     uint8_t in[REGTOOLS_RECORD_SIZE] = {};
     memcpy(in, "../etc", 6);
@@ -125,11 +117,9 @@ TEST(ToolsRegtools, MacTextRecordLayoutDecodeRefusalsAndBarcodeLinesSplitAtTilde
     for (const auto& c : cases) {
         ToolBarcodeLine l;
         ToolManager_ParseBarcodeLine(c.line, &l);
-        EXPECT_STREQ(l.code, c.code) << c.line;
-        EXPECT_EQ(l.partial, c.partial) << c.line;
-        EXPECT_EQ(l.start, c.start) << c.line;
-        EXPECT_EQ(l.end, c.end) << c.line;
-        EXPECT_EQ(l.preset, c.preset) << c.line;
+        EXPECT_EQ(std::tuple(std::string(l.code), l.partial, l.start, l.end, l.preset),
+                  std::tuple(c.code, c.partial, c.start, c.end, c.preset))
+            << c.line;
     }
 }
 
@@ -179,17 +169,12 @@ TEST_F(Registry, LoadKeepsEightIdleToolsWithFoldersAndSaveWritesThemBackOrKeepsT
     LogCapture log;
     startDriver();
     ASSERT_EQ(ToolManager_GetRegToolsLen(), 8);
-    EXPECT_EQ(name(0), "ZQalpha");
-    EXPECT_EQ(name(7), "T5");
-    EXPECT_EQ(state(1), 0u);
-    EXPECT_TRUE(fs::is_directory("files/tools/ZQalpha"));
-    EXPECT_TRUE(fs::is_directory("files/tools/XWCbeta"));
+    EXPECT_EQ(std::tuple(name(0), name(7), state(1)), std::tuple("ZQalpha", "T5", 0u));
+    EXPECT_TRUE(fs::is_directory("files/tools/ZQalpha") && fs::is_directory("files/tools/XWCbeta"));
     EXPECT_FALSE(fs::exists("../escape"));
-    EXPECT_TRUE(log.contains("record skipped"));
-    EXPECT_TRUE(log.contains("more than 8 tools"));
+    EXPECT_TRUE(log.contains("record skipped") && log.contains("more than 8 tools"));
     ToolView v = view(1);
-    EXPECT_EQ(v.model, 99u);
-    EXPECT_EQ(v.mac[5], 2) << "the MAC copy";
+    EXPECT_EQ(std::tuple(v.model, v.mac[5]), std::tuple(99u, uint8_t(2))) << "the MAC copy";
     ToolManager_LockRegTools();
     EXPECT_NE(ToolManager_RegTool(1)->barcode, nullptr); // made by the barcode loader
     ToolManager_UnlockRegTools();
@@ -379,11 +364,9 @@ TEST_F(Registry, ReleasingToolZeroOfThreeRenumbers) {
     ToolManager_SetCurrTdx(2);
     ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
     ASSERT_EQ(ToolManager_GetRegToolsLen(), 2);
-    EXPECT_EQ(name(0), "ZQSN1");
-    EXPECT_EQ(name(1), "ZQSN2");
+    EXPECT_EQ(std::tuple(name(0), name(1)), std::tuple("ZQSN1", "ZQSN2"));
     EXPECT_EQ(ToolManager_GetCurrTdx(), 1); // still the same tool
-    EXPECT_FALSE(fs::exists("files/tools/ZQSN0"));
-    EXPECT_TRUE(fs::exists("files/tools/ZQSN1"));
+    EXPECT_TRUE(!fs::exists("files/tools/ZQSN0") && fs::exists("files/tools/ZQSN1"));
     auto ev = sink.drain();
     EXPECT_NE(std::find(ev.begin(), ev.end(), std::string("update_regtools -1 -1")), ev.end());
     LogCapture log;
@@ -401,10 +384,8 @@ TEST_F(Registry, RegistrationBuildsTheRecordAndRefusesANinthTool) {
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
     EXPECT_TRUE(fs::is_directory("files/tools/ZQTABC"));
     ToolView v = view(0);
-    EXPECT_STREQ(v.name, "ZQTABC");
-    EXPECT_STREQ(v.defname, "ZQT02005e102009");
-    EXPECT_EQ(v.netif, 2u);
-    EXPECT_EQ(v.state, uint32_t(TOOL_STATE_CONNECTING));
+    EXPECT_EQ(std::tuple(std::string(v.name), std::string(v.defname), v.netif, v.state),
+              std::tuple("ZQTABC", "ZQT02005e102009", 2u, uint32_t(TOOL_STATE_CONNECTING)));
     registerTools(7);
     feedAck(makeInfo(50));
     LogCapture log;
@@ -433,12 +414,10 @@ TEST_F(Registry, RenameMovesTheFolderOrMergesBarcodeLines) {
     BarcodeEntry e[3];
     for (int i = 0; i < 3; ++i)
         ASSERT_EQ(Barcode_GetEntry(1, i, &e[i]), 0);
-    EXPECT_STREQ(e[0].code, "AB12");
-    EXPECT_EQ(BarcodeEntry_Preset(&e[0]), 3);
-    EXPECT_STREQ(e[1].code, "LONG");
-    EXPECT_STREQ(e[2].code, "CD");
-    EXPECT_EQ(e[2].end, 4u);
-    EXPECT_EQ(BarcodeEntry_Preset(&e[2]), 16);
+    EXPECT_EQ(std::tuple(std::string(e[0].code), std::string(e[1].code), std::string(e[2].code)),
+              std::tuple("AB12", "LONG", "CD"));
+    EXPECT_EQ(std::tuple(BarcodeEntry_Preset(&e[0]), e[2].end, BarcodeEntry_Preset(&e[2])),
+              std::tuple(3, 4u, 16));
     // Renaming to its own name neither removes its folder nor merges its lines twice.
     ASSERT_EQ(ToolManager_SetToolName_ByTdx(1, "Old"), 0);
     EXPECT_TRUE(fs::exists("files/tools/Old/barcode.zq"));
@@ -464,13 +443,12 @@ TEST_F(Registry, FindByMacAndNameAndInvalidIndexesOrNames) {
         EXPECT_EQ(name(0), "ZQSN0");
     }
     uint8_t mac2[6] = {0x02, 0x00, 0x5e, 0x10, 0x20, 2};
-    EXPECT_EQ(ToolManager_FindRegTdx_ByMac(mac2), 1);
-    EXPECT_EQ(ToolManager_FindRegTdx_ByMac(nullptr), -1);
-    EXPECT_EQ(ToolManager_FindTdx_ByName("ZQSN1"), 1);
-    EXPECT_EQ(ToolManager_FindTdx_ByName("ZQSN"), -1);
+    EXPECT_EQ(std::tuple(ToolManager_FindRegTdx_ByMac(mac2), ToolManager_FindRegTdx_ByMac(nullptr)),
+              std::tuple(1, -1));
+    EXPECT_EQ(std::tuple(ToolManager_FindTdx_ByName("ZQSN1"), ToolManager_FindTdx_ByName("ZQSN")),
+              std::tuple(1, -1));
     ToolManager_LockRegTools();
-    EXPECT_EQ(CheckTdx(1, "t", 1), 0);
-    EXPECT_EQ(CheckTdx(2, "t", 1), 1);
+    EXPECT_EQ(std::tuple(CheckTdx(1, "t", 1), CheckTdx(2, "t", 1)), std::tuple(0, 1));
     EXPECT_EQ(ToolManager_GetToolName_ByTdx(8), nullptr);
     ToolManager_UnlockRegTools();
     LogCapture log;

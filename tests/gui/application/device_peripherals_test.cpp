@@ -94,9 +94,7 @@ TEST(DeviceBst, UnknownStateAndTheForcedAlarm) {
     std::unique_ptr<QObject> data(dev->GetBstData());
     auto* d = qobject_cast<UnitBstEvent*>(data.get());
     ASSERT_NE(d, nullptr);
-    EXPECT_EQ(d->ChangeMask, 0);
-    EXPECT_EQ(d->Preset, -1);
-    EXPECT_EQ(d->NoSocket, -1);
+    EXPECT_EQ(std::tuple(d->ChangeMask, d->Preset, d->NoSocket), std::tuple(0, -1, -1));
     dev->SetBstAlarmForce();
     std::unique_ptr<QObject> forced(dev->GetBstData());
     EXPECT_EQ(qobject_cast<UnitBstEvent*>(forced.get())->Alarm, 2);
@@ -118,10 +116,8 @@ TEST(DeviceBarcode, MissingRowsAndTables) {
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(row->Code, "Y");
     EXPECT_EQ(dev->UpdateCurrBarcode(BARCODE_JOB_TABLE, 5), row);
-    EXPECT_EQ(row->Code, "");
-    EXPECT_EQ(row->JobName, "");
-    EXPECT_EQ(row->Preset, -1);
-    EXPECT_EQ(dev->BarcodeGetCurrCode(), "-");
+    EXPECT_EQ(std::tuple(row->Code, row->JobName, row->Preset, dev->BarcodeGetCurrCode()),
+              std::tuple(QString(), QString(), -1, QString("-")));
     LogCapture log;
     EXPECT_EQ(dev->BarcodeGetLen(3), 0); // no such tool: an empty list, not an error
     EXPECT_EQ(log.count("invalid barcode table"), 0u);
@@ -141,9 +137,8 @@ TEST_F(DeviceIoTest, OutputsByFunctionAndPositionInputsAndEdges) {
     EXPECT_EQ(dev->SetSysOutLevel(IO_OUT_JOB_OK, 1), 2);
     EXPECT_EQ(outputs(), "0010000000001000");
     EXPECT_EQ(dev->GetOutputStatus(12), 1);
-    EXPECT_EQ(dev->SetSysOutLevel(9, 1), 0);
-    EXPECT_EQ(dev->SetSysOutLevel(0, 1), 0); // free outputs belong to the job steps
-    EXPECT_EQ(dev->SetSysOutLevel(-3, 1), 0);
+    for (int f : {9, 0, -3}) // free outputs (0) belong to the job steps
+        EXPECT_EQ(dev->SetSysOutLevel(f, 1), 0) << f;
     EXPECT_EQ(outputs(), "0010000000001000");
     EXPECT_EQ(dev->SetSysOutLevel(IO_OUT_JOB_OK, 0), 2);
     EXPECT_EQ(outputs(), std::string(16, '0'));
@@ -158,9 +153,8 @@ TEST_F(DeviceIoTest, OutputsByFunctionAndPositionInputsAndEdges) {
         EXPECT_EQ(dev->GetOutputStatus(i), 0);
 
     ASSERT_EQ(std::system((kTree + " wire " + env.sysroot() + " 4 0").c_str()), 0);
-    EXPECT_EQ(dev->GetInputStatus(3), 1);
-    EXPECT_EQ(dev->GetInputStatus(4), 0);
-    EXPECT_EQ(dev->GetInputStatus(16), -1);
+    EXPECT_EQ(std::tuple(dev->GetInputStatus(3), dev->GetInputStatus(4), dev->GetInputStatus(16)),
+              std::tuple(1, 0, -1));
     dev->SetInputEdge(3, IO_EDGE_RISING);
     EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/gpio/gpio111/edge"), "rising\n");
     LogCapture log;

@@ -39,10 +39,8 @@ bool saveCmykJpeg(const char* path, int w, int h, const uint8_t cmyk[4]) {
     c.err = jpeg_std_error(&err);
     jpeg_create_compress(&c);
     jpeg_stdio_dest(&c, f);
-    c.image_width = JDIMENSION(w);
-    c.image_height = JDIMENSION(h);
-    c.input_components = 4;
-    c.in_color_space = JCS_CMYK;
+    std::tie(c.image_width, c.image_height, c.input_components, c.in_color_space) =
+        std::tuple(JDIMENSION(w), JDIMENSION(h), 4, JCS_CMYK);
     jpeg_set_defaults(&c);
     jpeg_start_compress(&c, TRUE);
     std::vector<JSAMPLE> row(size_t(w) * 4);
@@ -126,25 +124,23 @@ TEST(ExternImage, DecodesEveryInputToOpaqueRgb) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QSize size = c.in.size();
-        if (std::string(c.fmt) == "CMYK") {
-            ASSERT_TRUE(saveCmykJpeg("in", size.width(), size.height(), red));
-        } else {
-            ASSERT_TRUE(c.in.save("in", c.fmt));
-        }
+        ASSERT_TRUE(std::string(c.fmt) == "CMYK"
+                        ? saveCmykJpeg("in", size.width(), size.height(), red)
+                        : c.in.save("in", c.fmt));
         if (c.png.first) {
             EXPECT_EQ(pngType("in"), c.png);
         }
         int reports = 0;
         QImage img = EwLoadExternBitmap("in", [&](int32_t, int32_t) { ++reports; });
         ASSERT_FALSE(img.isNull());
-        EXPECT_EQ(img.size(), size);
-        EXPECT_FALSE(img.hasAlphaChannel());
+        EXPECT_EQ(std::tuple(img.size(), img.hasAlphaChannel(), reports),
+                  std::tuple(size, false, 0));
         QRgb p = img.pixel(size.width() / 2, size.height() / 2);
         EXPECT_EQ(qAlpha(p), 255);
-        EXPECT_NEAR(qRed(p), c.expect.red(), 6);
-        EXPECT_NEAR(qGreen(p), c.expect.green(), 6);
-        EXPECT_NEAR(qBlue(p), c.expect.blue(), 6);
-        EXPECT_EQ(reports, 0);
+        for (auto [got, want] : {std::pair{qRed(p), c.expect.red()},
+                                 {qGreen(p), c.expect.green()},
+                                 {qBlue(p), c.expect.blue()}})
+            EXPECT_NEAR(got, want, 6);
     }
 }
 

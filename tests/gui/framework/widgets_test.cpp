@@ -57,9 +57,8 @@ TEST_F(FrameworkTest, ConfirmationBoxSignalsChoiceAndCancel) {
     EXPECT_EQ(box.findChild<QPushButton*>("msgClose")->text(), "Cancel");
     click(&box, "msgConfirm");
     click(&box, "msgClose");
-    EXPECT_EQ(confirmed.count(), 1);
-    EXPECT_EQ(closed.count(), 1);
-    EXPECT_EQ(sounds(UiSoundKind::Tap), 2);
+    EXPECT_EQ(std::tuple(confirmed.count(), closed.count(), sounds(UiSoundKind::Tap)),
+              std::tuple(1, 1, 2));
 }
 
 TEST_F(FrameworkTest, ScrimKeepsTouchesAwayFromTheScreenBelow) {

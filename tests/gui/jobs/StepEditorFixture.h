@@ -84,10 +84,6 @@ class StepEditorTest : public ShellTest {
         EXPECT_EQ(dev->JobLoad(0), 0);
         return stepNames();
     }
-    QString dialogText() const {
-        auto* t = find<QLabel>("msgText");
-        return t && t->isVisible() ? t->text() : QString();
-    }
 
     PageStepEditor* editor = nullptr;
 };

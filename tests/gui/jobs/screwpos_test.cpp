@@ -209,26 +209,22 @@ TEST_F(ScrewPosTest, PlaceMoveDeleteAndSave) {
     press("posSave");
     EXPECT_EQ(Screens::Find(ScreenId::ScrewPosition), nullptr);
     const UnitStepFastenData* f = dev->GetFastenData(0);
-    EXPECT_EQ(f->ImgFlag, 1);
-    EXPECT_EQ(f->ImgFilename, "./files/image/part.png");
-    EXPECT_EQ(f->NoScrews, 2);
-    EXPECT_TRUE(f->ScrewPos[0]->Enabled);
-    EXPECT_EQ(QPoint(f->ScrewPos[0]->X, f->ScrewPos[0]->Y), QPoint(100, 100));
-    EXPECT_EQ(QPoint(f->ScrewPos[1]->X, f->ScrewPos[1]->Y), dragged);
-    EXPECT_EQ(f->ScrewPos[1]->Radius, radius + 2);
-    EXPECT_EQ(f->ScrewPos[1]->Width, width - 1);
-    EXPECT_EQ(f->ScrewPos[1]->OkColor.red(), 12);
-    EXPECT_EQ(f->ScrewPos[1]->NgColor.blue(), 200);
-    EXPECT_EQ(f->ScrewPos[0]->Radius, radius + 1);
+    EXPECT_EQ(std::tuple(f->ImgFlag, f->ImgFilename, f->NoScrews),
+              std::tuple(1, QString("./files/image/part.png"), 2));
+    const UnitScrewPosData &a = *f->ScrewPos[0], &b = *f->ScrewPos[1];
+    EXPECT_EQ(std::tuple(a.Enabled, QPoint(a.X, a.Y), a.Radius),
+              std::tuple(true, QPoint(100, 100), radius + 1));
+    EXPECT_EQ(std::tuple(QPoint(b.X, b.Y), b.Radius, b.Width, b.OkColor.red(), b.NgColor.blue()),
+              std::tuple(dragged, radius + 2, width - 1, 12, 200));
     EXPECT_FALSE(f->ScrewPos[2]->Enabled);
 
     ASSERT_EQ(dev->JobSave(0), 0);
     const std::string file = TestEnv::readFile("files/job/panel.job");
     ASSERT_EQ(file.size(), size_t(JOB_HEADER_SIZE + STEP_RECORD_SIZE));
     const size_t step = JOB_HEADER_SIZE, pos = step + SF_POS;
-    EXPECT_EQ(u32(file, step + SF_SCREWS), 2u);
-    EXPECT_EQ(u32(file, step + SF_IMG_FLAG), 1u);
-    EXPECT_STREQ(file.data() + step + SF_IMG, "./files/image/part.png");
+    EXPECT_EQ(std::tuple(u32(file, step + SF_SCREWS), u32(file, step + SF_IMG_FLAG),
+                         std::string(file.data() + step + SF_IMG)),
+              std::tuple(2u, 1u, "./files/image/part.png"));
     const uint32_t want[3][4] = {
         {1, 100, 100, uint32_t(radius + 1)},
         {1, uint32_t(dragged.x()), uint32_t(dragged.y()), uint32_t(radius + 2)},
@@ -242,11 +238,8 @@ TEST_F(ScrewPosTest, PlaceMoveDeleteAndSave) {
 TEST_F(ScrewPosTest, NinetyNineAtMostAndCancelKeepsTheStep) {
     UnitStepFastenData* f = dev->GetFastenData(0);
     for (int k = 0; k < 99; ++k) {
-        f->ScrewPos[k]->Enabled = true;
-        f->ScrewPos[k]->X = 5 * k;
-        f->ScrewPos[k]->Y = 300;
-        f->ScrewPos[k]->Radius = 10;
-        f->ScrewPos[k]->Width = 2;
+        UnitScrewPosData& p = *f->ScrewPos[k];
+        std::tie(p.Enabled, p.X, p.Y, p.Radius, p.Width) = std::tuple(true, 5 * k, 300, 10, 2);
     }
     ASSERT_EQ(dev->SaveScrewPos(0, f), 0);
     ASSERT_EQ(dev->SetFastenNoScrews(0, 99), 0);
@@ -267,9 +260,8 @@ TEST_F(ScrewPosTest, NinetyNineAtMostAndCancelKeepsTheStep) {
     EXPECT_EQ(points()[98], QPoint(490, 300));
     touch({490, 300});
     press("posDelete");
-    EXPECT_EQ(layout().Count(), 98);
-    EXPECT_EQ(layout().Current(), 97);
-    EXPECT_EQ(dev->GetFastenData(0)->NoScrews, 98);
+    EXPECT_EQ(std::tuple(layout().Count(), layout().Current(), dev->GetFastenData(0)->NoScrews),
+              std::tuple(98, 97, 98));
     press("posRight");
     press("posInsert"); // below the limit again
     touch({600, 50});
@@ -279,9 +271,8 @@ TEST_F(ScrewPosTest, NinetyNineAtMostAndCancelKeepsTheStep) {
     press("posCancel");
     EXPECT_EQ(Screens::Find(ScreenId::ScrewPosition), nullptr);
     f = dev->GetFastenData(0);
-    EXPECT_EQ(f->NoScrews, 99);
-    EXPECT_TRUE(f->ScrewPos[98]->Enabled);
-    EXPECT_EQ(f->ScrewPos[97]->X, 5 * 97);
+    EXPECT_EQ(std::tuple(f->NoScrews, f->ScrewPos[98]->Enabled, f->ScrewPos[97]->X),
+              std::tuple(99, true, 5 * 97));
 
     // Saving fewer circles disables the positions after them.
     ASSERT_NE(open(), nullptr);
@@ -289,10 +280,9 @@ TEST_F(ScrewPosTest, NinetyNineAtMostAndCancelKeepsTheStep) {
     press("posDelete");
     press("posSave");
     f = dev->GetFastenData(0);
-    EXPECT_EQ(f->NoScrews, 98);
-    EXPECT_EQ(f->ScrewPos[0]->X, 5);
-    EXPECT_EQ(f->ScrewPos[97]->X, 5 * 98);
-    EXPECT_FALSE(f->ScrewPos[98]->Enabled);
+    EXPECT_EQ(
+        std::tuple(f->NoScrews, f->ScrewPos[0]->X, f->ScrewPos[97]->X, f->ScrewPos[98]->Enabled),
+        std::tuple(98, 5, 5 * 98, false));
 }
 
 TEST_F(ScrewPosTest, ScaledPhotographKeepsItsCoordinatesARefusedPictureKeepsTheOneInUse) {

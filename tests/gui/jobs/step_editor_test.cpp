@@ -72,8 +72,8 @@ TEST_F(StepEditorTest, ButtonsChangeTheLoadedJobAndSaveWritesIt) {
         }
         const Names names = words(c.names);
         EXPECT_EQ(stepNames(), names);
-        EXPECT_EQ(editor->Editor().Selected(), c.selected);
-        EXPECT_EQ(selectedRow(), c.selected);
+        EXPECT_EQ(std::tuple(editor->Editor().Selected(), selectedRow()),
+                  std::tuple(c.selected, c.selected));
         StepPanel* panel = editor->VisiblePanel();
         const int unknown = int(std::count(types.begin(), types.end(), STEP_TYPE_COUNT));
         if (c.selected >= 0 && dev->GetStepType(c.selected) == 9) {
@@ -84,8 +84,8 @@ TEST_F(StepEditorTest, ButtonsChangeTheLoadedJobAndSaveWritesIt) {
                       "Unknown");
         } else if (c.selected >= 0) {
             ASSERT_NE(panel, nullptr);
-            EXPECT_EQ(panel->objectName(), kPanel[dev->GetStepType(c.selected)]);
-            EXPECT_EQ(panel->Sdx(), c.selected);
+            EXPECT_EQ(std::tuple(panel->objectName(), panel->Sdx()),
+                      std::tuple(QString(kPanel[dev->GetStepType(c.selected)]), c.selected));
         } else {
             EXPECT_EQ(panel, nullptr);
         }
@@ -95,14 +95,14 @@ TEST_F(StepEditorTest, ButtonsChangeTheLoadedJobAndSaveWritesIt) {
 
         press("stepSave");
         press("confirmOk");
-        EXPECT_EQ(Screens::Find(ScreenId::StepEditor), nullptr);
-        EXPECT_EQ(TestEnv::readFile(kFile).size(), 172 + 4096 * names.size());
+        EXPECT_EQ(std::tuple(Screens::Find(ScreenId::StepEditor), TestEnv::readFile(kFile).size()),
+                  std::tuple(nullptr, 172 + 4096 * names.size()));
         EXPECT_EQ(savedNames(), names);
         int kept = 0;
         for (int sdx = 0; sdx < dev->GetStepsLen(); ++sdx)
             kept += dev->GetStepType(sdx) == 9;
-        EXPECT_EQ(kept, unknown);
-        EXPECT_EQ(dev->GetJobStepCountJdx(0), int(names.size()));
+        EXPECT_EQ(std::tuple(kept, dev->GetJobStepCountJdx(0)),
+                  std::tuple(unknown, int(names.size())));
 
         ASSERT_EQ(dev->JobDelete(0), 0);
         dev->JobFree();
@@ -132,10 +132,10 @@ TEST_F(StepEditorTest, CancelDropsEveryEditAndLeavesTheFile) {
     EXPECT_EQ(find<QLabel>("msgText")->text(), "Cancel?");
     shot("step_editor_cancel");
     press("confirmOk");
-    EXPECT_EQ(Screens::Find(ScreenId::StepEditor), nullptr);
-    EXPECT_EQ(dev->GetStepsLen(), 0); // no job loaded any more
-    EXPECT_EQ(TestEnv::readFile(kFile), before);
-    EXPECT_EQ(dev->GetJobStepCountJdx(0), 5);
+    // No job loaded any more; the file as it was.
+    EXPECT_EQ(std::tuple(Screens::Find(ScreenId::StepEditor), dev->GetStepsLen(),
+                         TestEnv::readFile(kFile), dev->GetJobStepCountJdx(0)),
+              std::tuple(nullptr, 0, before, 5));
 }
 
 TEST_F(StepEditorTest, StepLimitRefusesAddAndCopy) {
@@ -146,9 +146,9 @@ TEST_F(StepEditorTest, StepLimitRefusesAddAndCopy) {
         SCOPED_TRACE(button);
         press(button);
         ASSERT_NE(editor->Dialog(), nullptr);
-        EXPECT_EQ(editor->Dialog()->Title(), "Error");
-        EXPECT_EQ(dialogText(), "Step limit exceeded.");
-        EXPECT_EQ(dev->GetStepsLen(), StepEditor::kMaxSteps);
+        EXPECT_EQ(
+            std::tuple(editor->Dialog()->Title(), msgText(), dev->GetStepsLen()),
+            std::tuple(QString("Error"), QString("Step limit exceeded."), StepEditor::kMaxSteps));
         if (std::string(button) == "stepCopy") shot("step_editor_limit");
         press("msgClose");
         EXPECT_EQ(editor->Dialog(), nullptr);
@@ -157,8 +157,8 @@ TEST_F(StepEditorTest, StepLimitRefusesAddAndCopy) {
     press("stepDelete");
     press("confirmOk");
     press("stepAddOutput");
-    EXPECT_EQ(dev->GetStepsLen(), StepEditor::kMaxSteps);
-    EXPECT_EQ(dev->GetStepType(StepEditor::kMaxSteps - 1), O);
+    EXPECT_EQ(std::tuple(dev->GetStepsLen(), dev->GetStepType(StepEditor::kMaxSteps - 1)),
+              std::tuple(StepEditor::kMaxSteps, O));
 }
 
 TEST_F(StepEditorTest, DialogsTitleAndAFailedSave) {
@@ -169,21 +169,21 @@ TEST_F(StepEditorTest, DialogsTitleAndAFailedSave) {
     press("stepRename");
     auto* field = find<QLineEdit>("textKeypadField");
     ASSERT_NE(field, nullptr);
-    EXPECT_EQ(field->text(), "input-1");
-    EXPECT_EQ(field->placeholderText(), "Enter new name");
+    EXPECT_EQ(std::tuple(field->text(), field->placeholderText()),
+              std::tuple(QString("input-1"), QString("Enter new name")));
     shot("step_editor_rename");
     press("textKeypadCancel");
     press("stepDelete");
-    EXPECT_EQ(dialogText(), "Delete?");
+    EXPECT_EQ(msgText(), "Delete?");
     shot("step_editor_delete");
     press("confirmCancel");
     press("stepSave");
-    EXPECT_EQ(dialogText(), "Save?");
+    EXPECT_EQ(msgText(), "Save?");
     shot("step_editor_save");
     // A second request while one dialog is open is ignored.
     QMetaObject::invokeMethod(editor, [this] { editor->Editor().CancelPressed(); });
     flush();
-    EXPECT_EQ(dialogText(), "Save?");
+    EXPECT_EQ(msgText(), "Save?");
     press("confirmCancel");
 
     // A step the station could never pass is shown with its problem and nothing is saved.
@@ -193,8 +193,8 @@ TEST_F(StepEditorTest, DialogsTitleAndAFailedSave) {
     selectRow(0);
     press("stepSave");
     press("confirmOk");
-    EXPECT_EQ(dialogText(), "The step has no barcode to wait for.");
-    EXPECT_EQ(editor->Editor().Selected(), 2);
+    EXPECT_EQ(std::tuple(msgText(), editor->Editor().Selected()),
+              std::tuple(QString("The step has no barcode to wait for."), 2));
     press("msgClose");
     EXPECT_EQ(TestEnv::readFile(kFile), before);
     // Nor does a part compared with no part chosen, as another editor may have left it.
@@ -221,7 +221,7 @@ TEST_F(StepEditorTest, DialogsTitleAndAFailedSave) {
     press("stepSave");
     press("confirmOk");
     ASSERT_NE(editor->Dialog(), nullptr);
-    EXPECT_EQ(dialogText(), StepEditor::kSaveFailText);
+    EXPECT_EQ(msgText(), StepEditor::kSaveFailText);
     EXPECT_EQ(Screens::Find(ScreenId::StepEditor), editor);
     EXPECT_EQ(dev->GetStepsLen(), 3);
     press("msgClose");

@@ -42,26 +42,22 @@ const PanelCase kPanels[] = {
     {"screw count, out of range refused", F, "fastenScrews =0 numpadOk =100 numpadOk =12 numpadOk",
      "fastenScrews", "12", "step_editor_fastening_screws",
      [](Dev d) {
-         EXPECT_EQ(d->GetFastenData(0)->NoScrews, 12);
-         EXPECT_EQ(d->GetTotalScrewOfLoadedJob(), 12);
+         EXPECT_EQ(std::tuple(d->GetFastenData(0)->NoScrews, d->GetTotalScrewOfLoadedJob()),
+                   std::tuple(12, 12));
      }},
     {"inputs and condition", I, "inUse1 inUse16 inCond3", "inCond3", "checked", "step_editor_input",
      [](Dev d) {
          const UnitStepInputData* in = d->GetInputStepData(0);
-         EXPECT_EQ(in->Used[0], 1);
-         EXPECT_EQ(in->Used[1], 0);
-         EXPECT_EQ(in->Used[15], 1);
-         EXPECT_EQ(in->Condition, 3);
+         EXPECT_EQ(std::tuple(in->Used[0], in->Used[1], in->Used[15], in->Condition),
+                   std::tuple(1, 0, 1, 3));
      }},
     {"outputs, mode and width", O, "outUse2 outMode2 outUse9 outWidth =250 numpadOk", "outMode2",
      "High", "step_editor_output",
      [](Dev d) {
          const UnitStepOutputData* out = d->GetOutputStepData(0);
-         EXPECT_EQ(out->Used[1], 1);
-         EXPECT_EQ(out->Mode[1], 1);
-         EXPECT_EQ(out->Used[8], 1);
-         EXPECT_EQ(out->Mode[8], 0);
-         EXPECT_EQ(out->ImpulseWidth, 250);
+         EXPECT_EQ(
+             std::tuple(out->Used[1], out->Mode[1], out->Used[8], out->Mode[8], out->ImpulseWidth),
+             std::tuple(1, 1, 1, 0, 250));
      }},
     {"width that is no number is 100", O, "outWidth =40 numpadOk outWidth = numpadOk", "outWidth",
      "100", nullptr, [](Dev d) { EXPECT_EQ(d->GetOutputStepData(0)->ImpulseWidth, 100); }},
@@ -69,39 +65,30 @@ const PanelCase kPanels[] = {
      "step_editor_delay_time",
      [](Dev d) {
          std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
-         EXPECT_EQ(dl->Mode, 0);
-         EXPECT_EQ(dl->TimeValue, 45);
-         EXPECT_EQ(dl->TimeUnit, 1);
+         EXPECT_EQ(std::tuple(dl->Mode, dl->TimeValue, dl->TimeUnit), std::tuple(0, 45, 1));
      }},
     {"delay message", D,
      "delayModeMessage delayLine1 =Check+the+cover textKeypadOk delayLine3 =then+OK textKeypadOk",
      "delayLine1", "Check the cover", "step_editor_delay_message",
      [](Dev d) {
          std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
-         EXPECT_EQ(dl->Mode, 1);
-         EXPECT_EQ(dl->Line1, "Check the cover");
-         EXPECT_EQ(dl->Line2, "");
-         EXPECT_EQ(dl->Line3, "then OK");
+         EXPECT_EQ(std::tuple(dl->Mode, dl->Line1, dl->Line2, dl->Line3),
+                   std::tuple(1, "Check the cover", "", "then OK"));
      }},
     {"delay barcode with a compared part", D,
      "delayModeBarcode delayCodeEdit =AB12345 textKeypadOk delayCodeChar2 delayCodeChar4",
      "delayCodeRange", "2 / 4", "step_editor_delay_barcode",
      [](Dev d) {
          std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
-         EXPECT_EQ(dl->Mode, 2);
-         EXPECT_EQ(dl->Barcode, "AB12345");
-         EXPECT_EQ(dl->Partial, 1);
-         EXPECT_EQ(dl->RangeStart, 2);
-         EXPECT_EQ(dl->RangeEnd, 4);
+         EXPECT_EQ(std::tuple(dl->Mode, dl->Barcode, dl->Partial, dl->RangeStart, dl->RangeEnd),
+                   std::tuple(2, "AB12345", 1, 2, 4));
      }},
     {"delay barcode, the switch without a part compares all", D,
      "delayModeBarcode delayCodeEdit =AB123 textKeypadOk delayCodePartial", "delayCodeRange", "-",
      nullptr,
      [](Dev d) {
          std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
-         EXPECT_EQ(dl->Barcode, "AB123");
-         EXPECT_EQ(dl->Partial, 0);
-         EXPECT_EQ(dl->RangeStart, 0);
+         EXPECT_EQ(std::tuple(dl->Barcode, dl->Partial, dl->RangeStart), std::tuple("AB123", 0, 0));
      }},
     {"delay barcode, an empty code is refused", D,
      "delayModeBarcode delayCodeEdit =AB1 textKeypadOk delayCodeEdit = textKeypadOk "
@@ -114,15 +101,13 @@ const PanelCase kPanels[] = {
      "Hello", nullptr,
      [](Dev d) {
          std::unique_ptr<UnitStepMsgData> m(d->GetMsgData(0));
-         EXPECT_EQ(m->Line1, "");
-         EXPECT_EQ(m->Line2, "Hello");
-         EXPECT_EQ(m->Line3, "world");
+         EXPECT_EQ(std::tuple(m->Line1, m->Line2, m->Line3), std::tuple("", "Hello", "world"));
      }},
     {"message picture from internal storage", M, "msgImage @part.png browserOk", "msgImage",
      "./files/image/part.png", "step_editor_message",
      [](Dev d) {
-         std::unique_ptr<UnitStepMsgData> m(d->GetMsgData(0));
-         EXPECT_EQ(m->ImgFilename, "./files/image/part.png");
+         EXPECT_EQ(std::unique_ptr<UnitStepMsgData>(d->GetMsgData(0))->ImgFilename,
+                   "./files/image/part.png");
      }},
     {"message picture path too long for the step", M, kLongPick.c_str(), "msgImage", "-", nullptr,
      [](Dev d) { EXPECT_EQ(std::unique_ptr<UnitStepMsgData>(d->GetMsgData(0))->ImgFilename, ""); }},
@@ -242,8 +227,9 @@ TEST_F(StepPanelsTest, ValuesThePanelsDoNotOfferAreKeptWhenOnlyLookedAt) {
     dev->SetDelayData(2, dl.get());
     selectRow(1);
     selectRow(2); // the output panel shown and left
-    EXPECT_EQ(dev->GetOutputStepData(1)->ImpulseWidth, 70000);
-    EXPECT_EQ(dev->GetOutputStepData(1)->Mode[0], 3);
+    EXPECT_EQ(
+        std::tuple(dev->GetOutputStepData(1)->ImpulseWidth, dev->GetOutputStepData(1)->Mode[0]),
+        std::tuple(70000, 3));
     UnitStepInputData in;
     in.Condition = 7;
     dev->SetInputStepData(0, &in);

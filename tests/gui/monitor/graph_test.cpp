@@ -49,6 +49,7 @@ TEST_F(GraphTest, StartArmsAFasteningDrawsStopAndToolChangeEndTheCapture) {
     auto* page = qobject_cast<PageMonitor*>(Screens::Find(ScreenId::Monitor));
     ASSERT_NE(page, nullptr);
     ASSERT_EQ(page->CurrentTab(), 0) << "the graph tab comes first";
+    shot("PageMonitorGraph_Empty");
 
     // Start on tool b (toolsim's 1, current by then) with `reg` refused: its trace holds `upTo`,
     // not `never`.

@@ -116,8 +116,8 @@ TEST(MonitorGraph, SettingsTakenOnlyWhileStopped) {
     EXPECT_TRUE(g.SetSettings({8, 4, 1, 2}));
     EXPECT_EQ(g.Settings(), (GraphSettings{8, 0, 1, 2})) << "Torque/Angle disables channel 2";
     ASSERT_TRUE(g.Start());
-    EXPECT_EQ(port.log[1], "4101=8");
-    EXPECT_EQ(port.log[2], "4102=0");
+    EXPECT_EQ(std::vector(port.log.begin() + 1, port.log.begin() + 3),
+              (std::vector<std::string>{"4101=8", "4102=0"}));
     EXPECT_FALSE(g.CanEditSettings());
     EXPECT_FALSE(g.SetSettings({2, 2, 2, 2}));
     EXPECT_EQ(g.Settings().Channel1, 8);
@@ -146,18 +146,10 @@ TEST(MonitorGraph, NamesOfTheChoicesAndUnknownOutsideTheLists) {
 toolsim::CurveRecord curve(uint16_t ch1, std::vector<int16_t> s1, uint16_t ch2 = 0,
                            std::vector<int16_t> s2 = {}) {
     toolsim::CurveRecord c;
-    c.channel1 = ch1;
-    c.channel2 = ch2;
-    c.fastenTime = 350;
-    c.targetTorque = 1200;
-    c.convTorque = 1180;
-    c.speed = 900;
-    c.angle1 = 10;
-    c.angle2 = 20;
-    c.snugAngle = 7;
-    c.error = 0;
-    c.count = 3;
-    c.status = 1;
+    std::tie(c.channel1, c.channel2, c.fastenTime, c.targetTorque, c.convTorque, c.speed) =
+        std::tuple(ch1, ch2, 350, 1200, 1180, 900);
+    std::tie(c.angle1, c.angle2, c.snugAngle, c.error, c.count, c.status) =
+        std::tuple(10, 20, 7, 0, 3, 1);
     c.samples1 = std::move(s1);
     c.samples2 = std::move(s2);
     return c;
@@ -220,14 +212,14 @@ TEST(MonitorGraph, FrameToChartsPeaksAndValues) {
         f.TorqueMin = c.torqueMin;
         GraphView v;
         ASSERT_TRUE(MonitorGraph::Compute(f, &v)) << c.name;
-        EXPECT_EQ(v.Charts[0].Upper, c.upper) << c.name;
-        EXPECT_EQ(v.Charts[0].Points, c.points) << c.name;
-        EXPECT_EQ(v.Charts[0].Zero, c.points[0]) << c.name;
-        EXPECT_EQ(v.Charts[0].Peak, c.peak) << c.name;
-        EXPECT_EQ(v.Charts[1].Shown, c.peak2 != nullptr) << c.name;
+        const auto& one = v.Charts[0];
+        EXPECT_EQ(std::tuple(one.Upper, one.Points, one.Zero, one.Peak, v.Charts[1].Shown),
+                  std::tuple(c.upper, c.points, c.points[0], QString(c.peak), c.peak2 != nullptr))
+            << c.name;
         if (c.peak2) {
-            EXPECT_EQ(v.Charts[1].Peak, c.peak2) << c.name;
-            EXPECT_EQ(v.Charts[1].Points, c.points2) << c.name;
+            EXPECT_EQ(std::tuple(v.Charts[1].Peak, v.Charts[1].Points),
+                      std::tuple(QString(c.peak2), c.points2))
+                << c.name;
         }
         EXPECT_EQ(v.Values,
                   QStringList({c.time, "12.00", "11.80", "900", "10", "20", "7", "0", "3", "1"}))
@@ -261,8 +253,7 @@ TEST(MonitorGraph, FramesThatDoNotAddUpKeepThePreviousCurve) {
     port.frame = frame(good);
     MonitorGraph g(port);
     g.OnGraphEvent(4);
-    EXPECT_EQ(port.log, std::vector<std::string>{"read 4"});
-    EXPECT_EQ(port.shows, 1);
+    EXPECT_EQ(std::tuple(port.log, port.shows), std::tuple(std::vector<std::string>{"read 4"}, 1));
     port.frameOk = false; // the tool went away before the frame was read
     g.OnGraphEvent(4);
     EXPECT_EQ(port.shows, 1);

@@ -84,11 +84,13 @@ TEST_F(MonitorTest, ErrorListShowsTheCodesWithTheirTexts) {
     flush();
     EXPECT_EQ(text("monitorErrorNotice"), "Please use XWC's local LCD.");
     EXPECT_TRUE(find<QLabel>("monitorErrorNotice")->isVisible());
+    shot("PageMonitorError_Controller");
     // A tool that does not answer leaves no stale lines.
     dev->OnSetCurrTdx(t);
     ASSERT_EQ(tools->cmd("die 0"), "ok");
     press("monitorErrorRefresh");
     EXPECT_EQ(find<QTableView>("monitorErrorList")->model()->rowCount(), 0);
+    shot("PageMonitorError");
 }
 
 TEST_F(MonitorTest, InputLampsFollowTheInputsWhileTheTabIsShown) {
@@ -107,6 +109,7 @@ TEST_F(MonitorTest, InputLampsFollowTheInputsWhileTheTabIsShown) {
     EXPECT_FALSE(lit(io->InputLamp(0)));
     EXPECT_TRUE(lit(io->OutputLamp(4)));
     EXPECT_EQ(text("ioIn3Name"), "Skip");
+    shot("PageMonitorIo");
     struct Wire {
         int pos;     // 1..16
         int level;   // electrical

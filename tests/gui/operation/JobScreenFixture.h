@@ -123,14 +123,6 @@ class JobScreenTest : public ShellTest {
         press("tileOperation");
         return qobject_cast<PageOperationWithJob*>(Screens::Find(ScreenId::OperationWithJob));
     }
-    // Drains the driver queue and the GUI's events until `pred` holds.
-    template <class Pred> bool until(Pred pred) {
-        return kest_test::WaitUntil([&] {
-            EwDriver_ProcessData();
-            flush();
-            return pred();
-        });
-    }
     void chooseRow(int row) {
         auto* view = find<QListView>("selectJobList");
         ASSERT_NE(view, nullptr);

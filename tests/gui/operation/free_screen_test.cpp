@@ -2,22 +2,19 @@
 // loopback: results become table rows with the chosen columns, clear, sounds, preset by
 // barcode, the scanner rule and the screen code that leaves connecting tools unlocked.
 #include "CsvRead.h"
-#include "FakeTool.h"
-#include "ShellFixture.h"
 #include "UnitMessageBox.h"
 #include "UnitNotice.h"
 #include "UnitStoredResults.h"
 #include "Wait.h"
 #include "barcode.h"
 #include "common.h"
-#include "disco.h"
 #include "eventlog.h"
 #include "mbus.h"
-#include "operation.h"
 #include "page/operation/FetTableModel.h"
 #include "page/operation/PageOperationWithoutJob.h"
 #include "page/operation/UnitLastResult.h"
 #include "threads.h"
+#include "tools/ToolScreenFixture.h"
 
 #include <QDir>
 #include <QLabel>
@@ -28,13 +25,10 @@
 
 namespace {
 
-class FreeScreenTest : public ShellTest {
+class FreeScreenTest : public ToolScreenTest {
   protected:
     void SetUp() override {
-        ShellTest::SetUp();
-        EwDriver_CreateQueue();
-        EwDriver_SetDeviceObject(dev);
-        Operation_Init();
+        ToolScreenTest::SetUp();
         Threads_Init();
         EwDriver_WireToolBarcodes(); // the tool tables in the registry records
         ToolManager_LoadRegTools();
@@ -43,35 +37,12 @@ class FreeScreenTest : public ShellTest {
     void TearDown() override {
         Common_SetFault(nullptr, 0, 0);
         dev->FlushEventLog(); // no line is written into the next test's data home
-        for (int t = dev->GetRegtoolsLen() - 1; t >= 0; --t)
-            dev->ToolLost(t);
-        ShellTest::TearDown();
-        tools.reset();
-        dev->SetScreenCode(0);
-    }
-    // Registers virtual tool i and connects it on this thread; its index.
-    int connect(int i) {
-        const auto a = tools->ack(i);
-        Disco_Proc(a.data(), a.size(), TOOL_NETIF_ETH);
-        const int tdx = dev->GetRegtoolsLen();
-        EXPECT_EQ(dev->RegisterDiscoTool(0), 0);
-        Modbus_MsgQProc_Connect(tdx);
-        EwDriver_ProcessData(); // its "connected" reaches the screen shown now
-        flush();
-        return tdx;
+        ToolScreenTest::TearDown();
     }
     PageOperationWithoutJob* open() {
         makeRoot();
         press("tileOperation");
         return qobject_cast<PageOperationWithoutJob*>(Screens::Find(ScreenId::OperationWithoutJob));
-    }
-    // Delivers driver events to the screens until `pred` holds.
-    template <class Pred> bool deliverUntil(Pred pred) {
-        return kest_test::WaitUntil([&] {
-            EwDriver_ProcessData();
-            flush();
-            return pred();
-        });
     }
     int rows() const { return page ? page->Model()->rowCount() : -1; }
     // Result lines in the log, every day.
@@ -97,7 +68,7 @@ class FreeScreenTest : public ShellTest {
     void fasten(const std::string& line) {
         const int before = rows();
         ASSERT_EQ(tools->cmd(line).rfind("ok ", 0), 0u) << line;
-        ASSERT_TRUE(deliverUntil([&] { return rows() > before; })) << line;
+        ASSERT_TRUE(until([&] { return rows() > before; })) << line;
     }
     void setColumns(std::initializer_list<const char*> on) {
         const char* all[] = {"LogToolname", "LogBarcode", "LogFtime",     "LogPreset", "LogTtorque",
@@ -109,7 +80,6 @@ class FreeScreenTest : public ShellTest {
                                 }) != on.end());
     }
 
-    std::unique_ptr<FakeTool> tools;
     PageOperationWithoutJob* page = nullptr;
 };
 
@@ -274,7 +244,7 @@ TEST_F(FreeScreenTest, StoredResultsGoToTheLogNotTheTable) {
     EXPECT_TRUE(dlg->Chosen(t));
     shot("UnitStoredResults_Free");
     press("storedConfirm");
-    ASSERT_TRUE(deliverUntil([&] { return page->StoredDialog() == nullptr; }));
+    ASSERT_TRUE(until([&] { return page->StoredDialog() == nullptr; }));
     EXPECT_EQ(rows(), 0);
     EXPECT_EQ(tools->reg(0, 4001), 0);
     EXPECT_EQ(dev->OnGetFetEnable() & 1, 1);
@@ -307,7 +277,7 @@ TEST_F(FreeScreenTest, LeavingDuringACollectionTurnsOutputOffAfterTheLastAcknowl
     writesOf(""); // the connection's own writes
     writes.clear();
     press("storedConfirm");
-    ASSERT_TRUE(deliverUntil([&] { return acking.load() >= 1; }));
+    ASSERT_TRUE(until([&] { return acking.load() >= 1; }));
     press("storedLeave");
     release.set_value();
     dev->FlushEventLog();
@@ -328,7 +298,7 @@ TEST_F(FreeScreenTest, AFailedLogLineIsReportedOnceAndKeptUntilTheLogWorks) {
     fasten("fasten 0 ok screw=71 error=0 dir=0 snug=0");
     fasten("fasten 0 ng screw=72 error=0 dir=0 snug=0");
     ASSERT_TRUE(panelAcks(2)) << "the tool protocol is unchanged";
-    ASSERT_TRUE(deliverUntil([&] { return page->MessageDialog() != nullptr; }));
+    ASSERT_TRUE(until([&] { return page->MessageDialog() != nullptr; }));
     EXPECT_EQ(page->MessageDialog()->Title(), "Error");
     EXPECT_EQ(page->MessageDialog()->Text(), "Logging failed");
     EXPECT_EQ(root->findChildren<UnitMessageBox*>().size(), 1u) << "one message at a time";

@@ -153,10 +153,9 @@ TEST(ParameterMap, SelectorsAndTheirLabels) {
     const PM::Selector screw = PM::SelectorOf(PM::kRegScrewType, 0x4001);
     ASSERT_EQ(screw.Items.size(), 15);
     EXPECT_TRUE(screw.IsMask);
-    EXPECT_EQ(screw.Items[0].Label, "  P1 (CCW)");
-    EXPECT_EQ(screw.Items[1].Label, "  P2 (CW)");
-    EXPECT_EQ(screw.Items[14].Label, "  P15 (CCW)");
-    EXPECT_EQ(screw.AllLabel, "  Select ALL");
+    EXPECT_EQ((QStringList{screw.Items[0].Label, screw.Items[1].Label, screw.Items[14].Label,
+                           screw.AllLabel}),
+              (QStringList{"  P1 (CCW)", "  P2 (CW)", "  P15 (CCW)", "  Select ALL"}));
     const PM::Selector preset = PM::SelectorOf(PM::kRegDisplayPreset, 0);
     EXPECT_EQ(preset.Title, "Select the preset number available in the tool.");
     EXPECT_EQ(preset.Items[0].Label, " Use all presets");

@@ -176,6 +176,7 @@ TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
     EXPECT_EQ(shown("param16Value"), "-") << "the type line too";
     EXPECT_FALSE(find("param17Plus")->isEnabled());
     EXPECT_EQ(text("paramTypeName"), "-");
+    shot("PageParameters_Unread");
 }
 
 } // namespace

@@ -162,10 +162,9 @@ TEST_F(SettingScreenTest, ConditionalRows) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.press);
         tapOn(c.press);
-        EXPECT_EQ(shown("defaultJobName"), c.job);
-        EXPECT_EQ(shown("defaultJobSelect"), c.job);
-        EXPECT_EQ(shown("bstToolName"), c.tray);
-        EXPECT_EQ(shown("bstToolSelect"), c.tray);
+        EXPECT_EQ((std::vector{shown("defaultJobName"), shown("defaultJobSelect"),
+                               shown("bstToolName"), shown("bstToolSelect")}),
+                  (std::vector{c.job, c.job, c.tray, c.tray}));
     }
     tapOn("AutoStartJobOnBoot");
     tapOn("BitSocketTray");
@@ -189,9 +188,9 @@ TEST_F(SettingScreenTest, ConditionalRows) {
     tapOn("AutoStartJobOnBoot"); // hidden, but the name stays
     leave();
     const Setting s = fileSetting();
-    EXPECT_STREQ(s.operation.default_job_name, "welding");
-    EXPECT_STREQ(s.operation.bst_tool_name, "right");
-    EXPECT_EQ(s.operation.auto_start_job, 0u);
+    EXPECT_EQ(std::tuple(std::string(s.operation.default_job_name),
+                         std::string(s.operation.bst_tool_name), s.operation.auto_start_job),
+              std::tuple("welding", "right", 0u));
 }
 
 TEST_F(SettingScreenTest, PasswordChange) {
@@ -273,17 +272,16 @@ TEST_F(SettingScreenTest, FactoryResetPassword) {
         type(c.typed);
         press("passwordOk");
         if (!c.accepted) {
-            EXPECT_TRUE(pw->IncorrectVisible() || pw->Blinking());
-            EXPECT_TRUE(pw->Text().isEmpty());
-            EXPECT_TRUE(TestEnv::exists("files/job/a b.job"));
-            EXPECT_TRUE(TestEnv::exists("regtools"));
+            EXPECT_TRUE((pw->IncorrectVisible() || pw->Blinking()) && pw->Text().isEmpty());
+            EXPECT_TRUE(TestEnv::exists("files/job/a b.job") && TestEnv::exists("regtools"));
             shot("PageSettingSystem_ResetPassword");
             continue;
         }
         EXPECT_EQ(find<UnitPassword>("UnitPassword"), nullptr);
-        EXPECT_FALSE(TestEnv::exists("files/job"));
-        EXPECT_FALSE(TestEnv::exists("files/setting/setting.kest"));
-        EXPECT_TRUE(TestEnv::exists("files"));
+        EXPECT_EQ(std::tuple(TestEnv::exists("files/job"),
+                             TestEnv::exists("files/setting/setting.kest"),
+                             TestEnv::exists("files")),
+                  std::tuple(false, false, true));
         EXPECT_TRUE(TestEnv::exists("vendor")) << "the vendor text stays";
         EXPECT_FALSE(TestEnv::exists("regtools"));
         EXPECT_EQ(env->stubCalls(), std::vector<std::string>{}) << "no restart before OK";
@@ -482,10 +480,11 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     ASSERT_EQ(calls.size(), 3u); // wlan0 up, then the FTP user and the daemon
     EXPECT_EQ(calls[0], "ifconfig wlan0 192.168.131.1 netmask 255.255.255.0 up");
     EXPECT_EQ(calls[2], "proftpd -c " + env->home() + "/proftpd.conf");
-    EXPECT_FALSE(SettingsRestarts::Instance().Pending(SettingsRestarts::Wifi));
-    EXPECT_FALSE(SettingsRestarts::Instance().Pending(SettingsRestarts::Ftp));
-    EXPECT_TRUE(TestEnv::exists("files/setting/setting.kest"));
-    EXPECT_EQ(fileSetting().system.language, 0u);
+    EXPECT_FALSE(SettingsRestarts::Instance().Pending(SettingsRestarts::Wifi) ||
+                 SettingsRestarts::Instance().Pending(SettingsRestarts::Ftp));
+    EXPECT_EQ(
+        std::tuple(TestEnv::exists("files/setting/setting.kest"), fileSetting().system.language),
+        std::tuple(true, 0u));
     press("tileSystem");
     press("tabSystemNetwork");
     EXPECT_TRUE(shown("PageSystemNetwork"));

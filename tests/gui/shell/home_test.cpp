@@ -7,11 +7,21 @@
 #include "UnitScrim.h"
 #include "common.h"
 #include "page/shell/PageHome.h"
+#include "page/system/DebugLogModel.h"
+#include "page/system/PageDebug.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
 
 namespace {
+const char* const kDebugSamples[] = {
+    "disco_scan_ack.412 : tool 00:1b:2c:4d:5e:01 on eth0, 192.168.0.31:5020",
+    "Modbus_Connect.233 : connected 192.168.0.31:5020 (tdx 0)",
+    "ew event : update_regtools",
+    "Gpio_ReadInput.118 : input 3 -> 1",
+    "Bef_Connect.97 : fail to connect 10.0.0.5:7000, Connection refused",
+};
+
 class HomeTest : public ShellTest {
   protected:
     PageHome* home() { return root->Home(); }
@@ -22,10 +32,12 @@ class HomeTest : public ShellTest {
 TEST_F(HomeTest, MenusCarryTheirTilesInOrder) {
     makeRoot();
     ASSERT_FALSE(home()->AdminMenuShown());
+    shot("PageHome_Guest");
     EXPECT_EQ(home()->Menu()->Titles(), QStringList({"Operation", "Monitor", "System", "Login"}));
     EXPECT_EQ(find("tileJobManager"), nullptr);
     dev->SetSysPwd("4321");
     login("4321");
+    shot("PageHome_Admin");
     EXPECT_EQ(home()->Menu()->Titles(),
               QStringList({"Operation", "Job Manager", "Parameter", "Monitor", "Remote", "Setting",
                            "System", "Logout", "File browser"}));
@@ -42,10 +54,9 @@ TEST_F(HomeTest, TilesOfScreensNotBuiltAreDisabled) {
     makeRoot();
     dev->SetSysPwd("4321");
     login("4321");
-    EXPECT_TRUE(find("tileJobManager")->isEnabled()); // built: every tile has its screen
-    EXPECT_TRUE(find("tileParameter")->isEnabled());
-    EXPECT_TRUE(find("tileMonitor")->isEnabled());
-    EXPECT_TRUE(find("tileSystem")->isEnabled()); // its network status tab
+    // Built: every tile has its screen (the system's: its network status tab).
+    for (const char* tile : {"tileJobManager", "tileParameter", "tileMonitor", "tileSystem"})
+        EXPECT_TRUE(find(tile)->isEnabled()) << tile;
     delete root;
     root = nullptr;
     standIn({ScreenId::JobManager});
@@ -70,15 +81,28 @@ TEST_F(HomeTest, LoginAndServicePasswordsGiveTheirLevels) {
         makeRoot();
         dev->SetSysPwd("4321");
         login(c.typed);
-        EXPECT_TRUE(home()->AdminMenuShown());
-        EXPECT_EQ(dev->OnGetUserLevel(), c.level);
-        EXPECT_EQ(home()->Password(), nullptr);
-        EXPECT_EQ(find("btnDebug")->isVisible(), c.debugButton);
+        EXPECT_EQ(std::tuple(home()->AdminMenuShown(), dev->OnGetUserLevel(), home()->Password(),
+                             find("btnDebug")->isVisible()),
+                  std::tuple(true, c.level, nullptr, c.debugButton));
+        if (c.debugButton) { // the service level's debug page and its dialogs
+            press("btnDebug");
+            ASSERT_NE(PageDebug::Instance(), nullptr);
+            for (int i = 0; i < 40; ++i)
+                PageDebug::Instance()->Model()->Append(kDebugSamples[i % 5]);
+            shot("PageDebug");
+            press("debugSettings");
+            shot("PageDebugSetting");
+            press("debugSettingClose");
+            press("debugSave");
+            shot("UnitMessageBox_Confirm");
+            press("msgClose");
+            PageDebug::Instance()->Leave();
+            flush();
+        }
         press("tileLogout");
-        EXPECT_FALSE(home()->AdminMenuShown());
-        EXPECT_EQ(dev->OnGetUserLevel(), 0);
-        EXPECT_NE(find("tileLogin"), nullptr);
-        EXPECT_FALSE(find("btnDebug")->isVisible());
+        EXPECT_EQ(std::tuple(home()->AdminMenuShown(), dev->OnGetUserLevel(),
+                             find("tileLogin") != nullptr, find("btnDebug")->isVisible()),
+                  std::tuple(false, 0, true, false));
         delete root;
         root = nullptr;
         flush();
@@ -92,15 +116,13 @@ TEST_F(HomeTest, PasswordPromptCancelWrongAndCorrectWhileBlinking) {
     dev->SetSysPwd("4321");
     press("tileLogin");
     press("passwordCancel");
-    EXPECT_EQ(home()->Password(), nullptr);
-    EXPECT_EQ(dev->OnGetUserLevel(), 0);
+    EXPECT_EQ(std::tuple(home()->Password(), dev->OnGetUserLevel()), std::tuple(nullptr, 0));
     login("9999");
     UnitPassword* pw = home()->Password();
     ASSERT_NE(pw, nullptr);
-    EXPECT_EQ(pw->Text(), "");
-    EXPECT_EQ(sounds(UiSoundKind::Ng), 1);
-    EXPECT_EQ(dev->OnGetUserLevel(), 0);
-    EXPECT_FALSE(home()->AdminMenuShown());
+    EXPECT_EQ(std::tuple(pw->Text(), sounds(UiSoundKind::Ng), dev->OnGetUserLevel(),
+                         home()->AdminMenuShown()),
+              std::tuple(QString(), 1, 0, false));
     // Record every visibility change of the message until the blinking ends.
     QElapsedTimer t;
     t.start();
@@ -108,22 +130,21 @@ TEST_F(HomeTest, PasswordPromptCancelWrongAndCorrectWhileBlinking) {
     bool last = false;
     while (pw->Blinking() && t.elapsed() < 10000) {
         QTest::qWait(20);
-        if (pw->IncorrectVisible() && !last) ++shows;
+        if (pw->IncorrectVisible() && !last && ++shows == 1) shot("UnitPassword_Incorrect");
         last = pw->IncorrectVisible();
     }
-    EXPECT_FALSE(pw->Blinking());
-    EXPECT_FALSE(pw->IncorrectVisible());
-    EXPECT_EQ(shows, 2); // four toggles: on, off, on, off
+    // Four toggles: on, off, on, off.
+    EXPECT_EQ(std::tuple(pw->Blinking(), pw->IncorrectVisible(), shows, home()->Password()),
+              std::tuple(false, false, 2, pw));
     EXPECT_GE(t.elapsed(), 1400);
-    EXPECT_EQ(home()->Password(), pw);
     type("1111");
+    shot("UnitPassword");
     press("passwordOk");
     ASSERT_TRUE(home()->Password()->Blinking());
     type("4321");
     press("passwordOk");
-    EXPECT_TRUE(home()->AdminMenuShown());
-    EXPECT_EQ(dev->OnGetUserLevel(), 1);
-    EXPECT_EQ(home()->Password(), nullptr);
+    EXPECT_EQ(std::tuple(home()->AdminMenuShown(), dev->OnGetUserLevel(), home()->Password()),
+              std::tuple(true, 1, nullptr));
 }
 
 TEST_F(HomeTest, OneScreenOfEachKindAndOnlyAtItsLevel) {
@@ -133,8 +154,8 @@ TEST_F(HomeTest, OneScreenOfEachKindAndOnlyAtItsLevel) {
     press("tileMonitor");
     Page* monitor = Screens::Find(ScreenId::Monitor);
     ASSERT_NE(monitor, nullptr);
-    EXPECT_EQ(Screens::Open(ScreenId::Monitor, home()), monitor);
-    EXPECT_EQ(created[ScreenId::Monitor], 1);
+    EXPECT_EQ(std::tuple(Screens::Open(ScreenId::Monitor, home()), created[ScreenId::Monitor]),
+              std::tuple(monitor, 1));
     monitor->Leave();
     flush();
     EXPECT_EQ(Screens::Find(ScreenId::Monitor), nullptr);
@@ -160,13 +181,13 @@ TEST_F(HomeTest, OneScreenOfEachKindAndOnlyAtItsLevel) {
 TEST_F(HomeTest, SecondMessageIsDroppedWhileOneIsOpen) {
     makeRoot();
     EXPECT_TRUE(home()->ShowMessage("Warning", "first"));
+    shot("UnitErrorPopup");
     EXPECT_FALSE(home()->ShowMessage("Error", "second"));
     ASSERT_NE(home()->MessageBox(), nullptr);
-    EXPECT_EQ(home()->MessageBox()->Text(), "first");
-    EXPECT_EQ(sounds(UiSoundKind::Ng), 1);
+    EXPECT_EQ(std::tuple(home()->MessageBox()->Text(), sounds(UiSoundKind::Ng)),
+              std::tuple(QString("first"), 1));
     press("msgClose");
-    EXPECT_EQ(home()->MessageBox(), nullptr);
-    EXPECT_EQ(sounds(UiSoundKind::Tap), 1);
+    EXPECT_EQ(std::tuple(home()->MessageBox(), sounds(UiSoundKind::Tap)), std::tuple(nullptr, 1));
     EXPECT_TRUE(home()->ShowMessage("Error", "third"));
 }
 
@@ -220,8 +241,8 @@ TEST_F(HomeTest, LeavingSettingsAndTheBrowser) {
     flush();
     EXPECT_EQ(Screens::Find(ScreenId::Setting), nullptr);
     ASSERT_NE(home()->MessageBox(), nullptr);
-    EXPECT_EQ(home()->MessageBox()->Title(), "Error");
-    EXPECT_EQ(home()->MessageBox()->Text(), "Failed to save.");
+    EXPECT_EQ(std::tuple(home()->MessageBox()->Title(), home()->MessageBox()->Text()),
+              std::tuple(QString("Error"), QString("Failed to save.")));
     press("msgClose");
 
     press("tileFilebrowser");
@@ -232,9 +253,8 @@ TEST_F(HomeTest, LeavingSettingsAndTheBrowser) {
     int taps = sounds(UiSoundKind::Tap);
     browser->Leave();
     flush();
-    EXPECT_EQ(Screens::Find(ScreenId::Browser), nullptr);
-    EXPECT_EQ(root->findChild<UnitScrim*>(), nullptr);
-    EXPECT_EQ(sounds(UiSoundKind::Tap), taps + 1);
-    EXPECT_EQ(access("zqcapp", X_OK), 0);
+    EXPECT_EQ(std::tuple(Screens::Find(ScreenId::Browser), root->findChild<UnitScrim*>(),
+                         sounds(UiSoundKind::Tap), access("zqcapp", X_OK)),
+              std::tuple(nullptr, nullptr, taps + 1, 0));
 }
 } // namespace

@@ -132,13 +132,13 @@ TEST_F(StartupTest, StorageWarningAndAutoStart) {
             EXPECT_EQ(home()->MessageBox(), nullptr);
         } else {
             ASSERT_NE(home()->MessageBox(), nullptr);
-            EXPECT_EQ(home()->MessageBox()->Title(), "Warning");
-            EXPECT_EQ(home()->MessageBox()->Text(), c.text);
-            EXPECT_EQ(sounds(UiSoundKind::Ng), 1);
+            EXPECT_EQ(std::tuple(home()->MessageBox()->Title(), home()->MessageBox()->Text(),
+                                 sounds(UiSoundKind::Ng)),
+                      std::tuple(QString("Warning"), QString(c.text), 1));
         }
-        EXPECT_EQ(Screens::Find(ScreenId::OperationWithJob) != nullptr, c.opens);
-        EXPECT_EQ(job_is_loaded(), c.opens);
-        EXPECT_EQ(c.opens && loaded(c.job), c.opens);
+        EXPECT_EQ(std::tuple(Screens::Find(ScreenId::OperationWithJob) != nullptr, job_is_loaded(),
+                             c.opens && loaded(c.job)),
+                  std::tuple(c.opens, c.opens, c.opens));
         EXPECT_TRUE(root->DrvRefreshTimer()->Enabled());
         TearDown();
     }
@@ -149,14 +149,14 @@ TEST_F(StartupTest, ScanIndicatorFollowsTheScanAndRunsTheChecks) {
     autoStartJob("j");
     setInternalUsage(95);
     makeRoot();
+    auto* startup = home()->Startup();
     scan(1);
-    EXPECT_TRUE(home()->Startup()->ScanningShown());
-    EXPECT_TRUE(home()->Startup()->ScanTimeout()->Enabled());
+    shot("UnitScanning");
+    EXPECT_TRUE(startup->ScanningShown() && startup->ScanTimeout()->Enabled());
     scan(0);
-    EXPECT_FALSE(home()->Startup()->ScanningShown());
-    EXPECT_FALSE(home()->Startup()->ScanTimeout()->Enabled());
-    EXPECT_TRUE(home()->Startup()->StartupDone());
-    EXPECT_TRUE(loaded("j"));
+    EXPECT_EQ(std::tuple(startup->ScanningShown(), startup->ScanTimeout()->Enabled(),
+                         startup->StartupDone(), loaded("j")),
+              std::tuple(false, false, true, true));
     ASSERT_NE(home()->MessageBox(), nullptr);
     EXPECT_EQ(home()->MessageBox()->Text(), "Low disk space !!!\n\nInternal storage 95%\n");
 }
@@ -168,11 +168,11 @@ TEST_F(StartupTest, ScanTimeOutReportsAndAutoStarts) {
     home()->Startup()->ScanTimeout()->SetBegin(30);
     scan(1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return home()->MessageBox() != nullptr; }, 20000));
-    EXPECT_FALSE(home()->Startup()->ScanningShown());
-    EXPECT_EQ(home()->MessageBox()->Title(), "Error");
-    EXPECT_EQ(home()->MessageBox()->Text(), "Scanning failed.");
-    EXPECT_TRUE(loaded("j"));
-    EXPECT_TRUE(home()->Startup()->StartupDone());
+    EXPECT_EQ(std::tuple(home()->MessageBox()->Title(), home()->MessageBox()->Text()),
+              std::tuple(QString("Error"), QString("Scanning failed.")));
+    EXPECT_EQ(std::tuple(home()->Startup()->ScanningShown(), loaded("j"),
+                         home()->Startup()->StartupDone()),
+              std::tuple(false, true, true));
 }
 
 TEST_F(StartupTest, StorageEventsWithinThePeriodGiveOneRefresh) {
@@ -192,14 +192,12 @@ TEST_F(StartupTest, StorageEventsWithinThePeriodGiveOneRefresh) {
     flush();
     ASSERT_TRUE(QTest::qWaitFor([&] { return notified > 0; }, 20000));
     EXPECT_GE(t.elapsed(), 290);
-    EXPECT_EQ(dev->GetDrvsLen(), 1);
-    EXPECT_EQ(dev->GetDrvDev(0), "sda1");
+    EXPECT_EQ(std::tuple(dev->GetDrvsLen(), dev->GetDrvDev(0)), std::tuple(1, QString("sda1")));
     // Three events, one refresh: the later events neither restarted nor repeated it; with
     // every queued event handled and the timer off, no second one is pending.
     flush();
-    EXPECT_FALSE(root->DrvRefreshTimer()->Enabled());
-    EXPECT_EQ(notified, 1);
-    EXPECT_EQ(devs, 1);
+    EXPECT_EQ(std::tuple(root->DrvRefreshTimer()->Enabled(), notified, devs),
+              std::tuple(false, 1, 1));
 }
 
 TEST_F(StartupTest, DiscoveryScanStartsAfterOneHundredMilliseconds) {

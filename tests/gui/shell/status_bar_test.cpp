@@ -55,6 +55,7 @@ TEST_F(StatusBarTest, ToolIconsByTypeAndStateWithTheCounts) {
     dev->OnSetCurrTdx(0);
     flush();
     EXPECT_EQ(text("statusToolName"), "press-1");
+    shot("PageStatusBar", root->StatusBar());
     // A registry event refreshes the states.
     setToolState(1, 3);
     dev->UpdateRegtools(1, 3);
@@ -100,6 +101,7 @@ TEST_F(StatusBarTest, DeviceIconsInOrderAndTrayAlarmBlinks) {
         EXPECT_EQ(icon("devIcon", i), want[i]) << i;
     dev->TriggerBstCommFail(1);
     flush();
+    shot("PageStatusBar_TrayAlarm", root->StatusBar());
     QLabel* tray = label("devIcon2");
     EXPECT_EQ(icon("devIcon", 2), "dev_tray_alarm");
     bool shown = !tray->pixmap().isNull();

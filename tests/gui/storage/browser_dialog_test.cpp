@@ -175,10 +175,12 @@ TEST_F(BrowserTest, ModelRules) {
 TEST_F(BrowserTest, DialogOverAUsbStick) {
     UnitBrowser* b = open();
     ASSERT_NE(b, nullptr);
-    EXPECT_EQ(find<QLabel>("browserPath")->text(), "internal storage");
-    EXPECT_EQ(find<QLabel>("browserStorage")->text(), "6.5 GB / 8.0 GB   81 %");
-    EXPECT_EQ(find<QProgressBar>("browserStorageBar")->value(), 6656);
-    EXPECT_EQ(find<QComboBox>("browserDrive")->count(), 2);
+    EXPECT_EQ(
+        (QStringList{find<QLabel>("browserPath")->text(), find<QLabel>("browserStorage")->text()}),
+        (QStringList{"internal storage", "6.5 GB / 8.0 GB   81 %"}));
+    EXPECT_EQ(std::tuple(find<QProgressBar>("browserStorageBar")->value(),
+                         find<QComboBox>("browserDrive")->count()),
+              std::tuple(6656, 2));
     // A picture shows its preview; one over 4096 pixels is refused by name of its size.
     tapItem(b, "photo.png");
     EXPECT_EQ(b->Model().Highlight(), row(b, "photo.png"));
@@ -188,10 +190,7 @@ TEST_F(BrowserTest, DialogOverAUsbStick) {
     b->Init();
     flush();
     tapItem(b, "wide.png");
-    auto* tooLarge = root->findChildren<UnitMessageBox*>().value(0);
-    ASSERT_NE(tooLarge, nullptr);
-    EXPECT_EQ(tooLarge->Text(),
-              "The image is too large. (5000 x 100)\n\n Max resolution is 4096 x 4096.");
+    EXPECT_EQ(msgText(), "The image is too large. (5000 x 100)\n\n Max resolution is 4096 x 4096.");
     EXPECT_EQ(b->Model().Highlight(), -1);
     EXPECT_TRUE(find<QLabel>("browserPreview")->pixmap().isNull());
     shot("UnitBrowser_ImageTooLarge");
@@ -210,14 +209,12 @@ TEST_F(BrowserTest, DialogOverAUsbStick) {
     press("browserNewFolder");
     ASSERT_NE(b->Dialog(), nullptr);
     EXPECT_EQ(find<QLineEdit>("textKeypadField")->text(), "new_folder");
-    enterName("x/y");
-    auto* err = root->findChildren<UnitMessageBox*>().value(0);
-    ASSERT_NE(err, nullptr);
-    EXPECT_EQ(err->Text(), "Can not use \"/\" in the name.");
-    press("msgClose");
-    enterName("jobs");
-    EXPECT_EQ(root->findChildren<UnitMessageBox*>().value(0)->Text(), "Already exist.");
-    press("msgClose");
+    for (auto [name, refusal] :
+         {std::pair{"x/y", "Can not use \"/\" in the name."}, {"jobs", "Already exist."}}) {
+        enterName(name);
+        EXPECT_EQ(msgText(), refusal);
+        press("msgClose");
+    }
     enterName("$(touch x) \"q\"");
     EXPECT_TRUE(fs::is_directory("files/$(touch x) \"q\""));
     tapItem(b, "b.bak");
@@ -246,7 +243,7 @@ TEST_F(BrowserTest, DialogOverAUsbStick) {
     press("browserSelectAll");
     EXPECT_EQ(find("browserSelectAll")->text(), "Deselect All");
     press("browserDelete");
-    EXPECT_EQ(root->findChildren<UnitMessageBox*>().value(0)->Text(), "Delete ?");
+    EXPECT_EQ(msgText(), "Delete ?");
     press("msgConfirm");
     EXPECT_TRUE(fs::is_empty(sys + "/media/sda1"));
     EXPECT_FALSE(fs::exists(env->root() + "/home/x"));
@@ -272,10 +269,10 @@ TEST_F(BrowserTest, StorageTabShowsInternalStorageAndTheCardWhenPresent) {
     page.show();
     page.Refresh();
     auto text = [&](const char* name) { return page.findChild<QLabel*>(name)->text(); };
-    EXPECT_EQ(text("storageInternalTotal"), "8.0 GB ( 8192 MB )");
-    EXPECT_EQ(text("storageInternalFree"), "1.5 GB ( 1536 MB )");
-    EXPECT_EQ(text("storageInternalUsed"), "6.5 GB ( 6656 MB )");
-    EXPECT_EQ(text("storageInternalPercent"), "81 %");
+    EXPECT_EQ(
+        (QStringList{text("storageInternalTotal"), text("storageInternalFree"),
+                     text("storageInternalUsed"), text("storageInternalPercent")}),
+        (QStringList{"8.0 GB ( 8192 MB )", "1.5 GB ( 1536 MB )", "6.5 GB ( 6656 MB )", "81 %"}));
     EXPECT_EQ(page.findChild<QProgressBar*>("storageInternalGauge")->maximum(), 8192);
     EXPECT_FALSE(page.findChild<QWidget*>("storageSdBlock")->isVisible());
     EXPECT_EQ(text("storageSdPercent"), "0 %");

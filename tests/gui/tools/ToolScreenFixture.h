@@ -56,11 +56,6 @@ class ToolScreenTest : public ShellTest {
         deliver();
         return tdx;
     }
-    // Driver events to the screens.
-    void deliver() {
-        EwDriver_ProcessData();
-        flush();
-    }
     void clickCell(const char* view, int row, int column) {
         auto* v = find<QAbstractItemView>(view);
         ASSERT_NE(v, nullptr) << view;
@@ -72,10 +67,6 @@ class ToolScreenTest : public ShellTest {
     QString text(const char* label) {
         auto* l = find<QLabel>(label);
         return l ? l->text() : QString("(no %1)").arg(label);
-    }
-    QString msgText() {
-        auto* l = find<QLabel>("msgText");
-        return l && l->isVisible() ? l->text() : QString();
     }
     // sim/gpio's tree in the sysroot: "init", or "wire" with "POS LEVEL".
     int gpioTree(const std::string& verb, const std::string& args = "") {

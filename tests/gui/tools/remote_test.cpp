@@ -35,6 +35,7 @@ TEST_F(RemoteTest, ButtonsWriteTheirRegistersAndToolInitDismissesTheTool) {
     PageRemote* page = open();
     ASSERT_NE(page, nullptr);
     RemoteTool& state = page->ToolTab()->State();
+    shot("PageRemoteTool");
     EXPECT_EQ(noticeShown(), "");
     EXPECT_EQ(state.Preset(), 7);
     EXPECT_EQ(state.Direction(), 1);
@@ -79,6 +80,7 @@ TEST_F(RemoteTest, ButtonsWriteTheirRegistersAndToolInitDismissesTheTool) {
 
     // Tool init: 252 := 77 after the question, then the tool is dismissed.
     press("remoteToolInit");
+    shot("PageRemoteTool_Confirm");
     press("msgConfirm");
     EXPECT_EQ(tools->trace(0), "252=77");
     deliver();
@@ -104,6 +106,7 @@ TEST_F(RemoteTest, ButtonsWriteTheirRegistersAndToolInitDismissesTheTool) {
         flush();
         EXPECT_EQ(msgText(), r.message) << r.current;
         EXPECT_EQ(text("msgTitle"), "Error");
+        if (r.current == t) shot("PageRemoteTool_NotConnected");
         press("msgClose");
         EXPECT_EQ(tools->trace(0), "") << r.current;
     }
@@ -155,9 +158,11 @@ TEST_F(RemoteTest, ControllersGetTheirNoticesAndOutputButtonsToggleTheirOutputs)
         EXPECT_EQ(noticeShown(), "Please use XWC's local LCD.") << t;
         EXPECT_EQ(tools->trace(t), "") << "nothing read or written on a controller";
     }
+    shot("PageRemoteTool_Controller");
 
     // The manual outputs on the GPIO tree.
     press("PageRemoteTab1");
+    shot("PageRemoteOutput");
     auto out = [&](int pos) {
         return TestEnv::readFile(env->sysroot() + "/sys/class/gpio/gpio" +
                                  std::to_string(gpio_out_no[pos]) + "/value");

@@ -36,6 +36,7 @@ TEST_F(ToolListTest, RegisterRenameReleaseAndTheRegtoolsFile) {
         discover(i);
     PageEditToolList* page = openEditor();
     ASSERT_NE(page, nullptr);
+    shot("PageEditToolList");
     EXPECT_EQ(text("editDiscoCount"), "3 ea");
     EXPECT_EQ(text("editRegCount"), "0 ea");
 
@@ -82,6 +83,8 @@ TEST_F(ToolListTest, RegisterRenameReleaseAndTheRegtoolsFile) {
         {"", "Failed to rename."},
         {"Station-L", ""},
     };
+    clickCell("editRegList", 0, PageEditToolList::ColName);
+    shot("UnitTextKeypad");
     for (const Rename& c : cases) {
         if (!page->Keypad()) clickCell("editRegList", 0, PageEditToolList::ColName);
         auto* field = find<QLineEdit>("textKeypadField");
@@ -91,6 +94,7 @@ TEST_F(ToolListTest, RegisterRenameReleaseAndTheRegtoolsFile) {
         press("textKeypadOk");
         EXPECT_EQ(msgText(), c.error) << c.typed.toStdString();
         EXPECT_EQ(page->Keypad() != nullptr, !c.error.isEmpty()) << c.typed.toStdString();
+        if (c.typed == first) shot("PageEditToolList_Exists");
         if (!c.error.isEmpty()) press("msgClose");
     }
     EXPECT_EQ(regCell(0, PageEditToolList::ColName), "Station-L");
@@ -106,6 +110,7 @@ TEST_F(ToolListTest, RegisterRenameReleaseAndTheRegtoolsFile) {
     clickCell("editRegList", 0, PageEditToolList::ColSerial);
     press("editRelease");
     EXPECT_EQ(msgText(), "Release?");
+    shot("PageEditToolList_Release");
     press("msgConfirm");
     deliver();
     EXPECT_EQ(toolsWhenCurrentCleared, 2);
@@ -144,6 +149,7 @@ TEST_F(ToolListTest, EightToolsMakeTheLimitDialogEvenWithNothingChosen) {
         EXPECT_EQ(msgText(), "Exceed limit\n\nUp to 8 tools can be registered.");
         EXPECT_EQ(text("msgTitle"), "Error");
         EXPECT_EQ(sounds(UiSoundKind::Ng), 1);
+        if (!chosen) shot("PageEditToolList_Limit");
         press("msgClose");
         EXPECT_EQ(dev->GetRegtoolsLen(), 8);
         EXPECT_EQ(dev->GetDiscotoolsLen(), 1);
@@ -168,6 +174,7 @@ TEST_F(ToolListTest, PanelListsToolsWithTheirLinkAndChoosesAConnectedOne) {
     root->OpenTopDownBox();
     auto* panel = qobject_cast<PageTopDownBox*>(root->TopDownBox());
     ASSERT_NE(panel, nullptr);
+    shot("PageTopDownBox");
     EXPECT_FALSE(find("topDownEdit")->isVisible()) << "guests do not edit the list";
     EXPECT_FALSE(find("toolRow0Save")->isVisible()) << "nor save parameters";
     ASSERT_EQ(panel->Rows(), 3);
