@@ -206,8 +206,9 @@ TEST_F(StepEditorTest, DialogsTitleAndAFailedSave) {
     ASSERT_EQ(dev->SetDelayData(2, &part), 0);
     press("stepSave");
     press("confirmOk");
-    EXPECT_EQ(dialogText(), "The step compares a part of its barcode but no part is chosen.");
-    EXPECT_EQ(editor->Editor().Selected(), 2);
+    EXPECT_EQ(
+        std::tuple(msgText(), editor->Editor().Selected()),
+        std::tuple(QString("The step compares a part of its barcode but no part is chosen."), 2));
     press("msgClose");
     EXPECT_EQ(TestEnv::readFile(kFile), before);
     press("stepDelete");
