@@ -135,10 +135,18 @@ class ShellTest : public ::testing::Test {
     template <class T = QPushButton> T* find(const char* name) const {
         return root ? root->findChild<T*>(name) : nullptr;
     }
-    // The text of the message box shown, "" for none.
-    QString msgText() const {
-        auto* l = find<QLabel>("msgText");
+    // The text of the label `name` while it is shown, "" otherwise; of the message box shown.
+    QString shownText(const char* name) const {
+        auto* l = find<QLabel>(name);
         return l && l->isVisible() ? l->text() : QString();
+    }
+    QString msgText() const { return shownText("msgText"); }
+    // The screen behind a home tile, pressed on a new window (after a login with `pwd`).
+    template <class P> P* openTile(const char* tile, ScreenId id, const char* pwd = nullptr) {
+        makeRoot();
+        if (pwd) login(pwd);
+        press(tile);
+        return qobject_cast<P*>(Screens::Find(id));
     }
     void press(const char* name) {
         auto* b = find<QPushButton>(name);

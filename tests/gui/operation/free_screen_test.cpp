@@ -40,9 +40,7 @@ class FreeScreenTest : public ToolScreenTest {
         ToolScreenTest::TearDown();
     }
     PageOperationWithoutJob* open() {
-        makeRoot();
-        press("tileOperation");
-        return qobject_cast<PageOperationWithoutJob*>(Screens::Find(ScreenId::OperationWithoutJob));
+        return openTile<PageOperationWithoutJob>("tileOperation", ScreenId::OperationWithoutJob);
     }
     int rows() const { return page ? page->Model()->rowCount() : -1; }
     // Result lines in the log, every day.

@@ -24,9 +24,7 @@ class SettingScreenTest : public TabTest {
   protected:
     void SetUp() override {
         TabTest::SetUp();
-        makeRoot();
-        login("0");
-        press("tileSetting");
+        openTile<Page>("tileSetting", ScreenId::Setting, "0");
     }
     // Presses a button or a switch where a finger would (a switch's box is at its left).
     void tapOn(const char* name) {
