@@ -81,9 +81,10 @@ TEST(Upgrade, OnlyAWholeExecutableOfThisMachineReplacesTheProgramWhosePathFollow
     TestEnv::writeFile(file, good);
     TestEnv::writeFile(env.home() + "/upgrade", "another program"); // left alone
     ASSERT_EQ(Upgrade_Install(file.c_str()), UPGRADE_OK);
-    EXPECT_EQ(TestEnv::readFile(env.home() + "/upgrade"), "another program");
     EXPECT_TRUE(TestEnv::readFile(program) == good);
-    EXPECT_EQ(TestEnv::readFile(program + ".prev"), "running program");
+    EXPECT_EQ(std::tuple(TestEnv::readFile(env.home() + "/upgrade"),
+                         TestEnv::readFile(program + ".prev")),
+              std::tuple("another program", "running program"));
     EXPECT_FALSE(TestEnv::exists(env.home() + "/.zqcapp.upgrade"));
     struct stat st;
     ASSERT_EQ(stat(program.c_str(), &st), 0);
