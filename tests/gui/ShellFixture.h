@@ -5,6 +5,7 @@
 
 #include "ApplicationApplication.h"
 #include "ApplicationDeviceClass.h"
+#include "CsvRead.h"
 #include "FakeTool.h"
 #include "Navigator.h"
 #include "Page.h"
@@ -210,6 +211,16 @@ class ShellTest : public ::testing::Test {
         for (size_t i = 0; i < items.size(); ++i)
             if (items[i].Name == file) b->Model().SetHighlight(int(i));
         press("browserOk");
+    }
+    // The key lines of the settings file by key.
+    static std::map<std::string, std::string> settingsKeys() {
+        std::map<std::string, std::string> keys;
+        for (const std::string& line : FileLines("files/setting/setting.kest")) {
+            const size_t eq = line.find("= ");
+            if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
+            keys[line.substr(0, line.find_last_not_of(' ', eq - 1) + 1)] = line.substr(eq + 2);
+        }
+        return keys;
     }
     int sounds(UiSoundKind k) const { return int(std::count(played.begin(), played.end(), k)); }
 
