@@ -5,6 +5,7 @@
 
 #include "ApplicationApplication.h"
 #include "ApplicationDeviceClass.h"
+#include "CsvRead.h"
 #include "FakeTool.h"
 #include "Navigator.h"
 #include "Page.h"
@@ -135,10 +136,18 @@ class ShellTest : public ::testing::Test {
     template <class T = QPushButton> T* find(const char* name) const {
         return root ? root->findChild<T*>(name) : nullptr;
     }
-    // The text of the message box shown, "" for none.
-    QString msgText() const {
-        auto* l = find<QLabel>("msgText");
+    // The text of the label `name` while it is shown, "" otherwise; of the message box shown.
+    QString shownText(const char* name) const {
+        auto* l = find<QLabel>(name);
         return l && l->isVisible() ? l->text() : QString();
+    }
+    QString msgText() const { return shownText("msgText"); }
+    // The screen behind a home tile, pressed on a new window (after a login with `pwd`).
+    template <class P> P* openTile(const char* tile, ScreenId id, const char* pwd = nullptr) {
+        makeRoot();
+        if (pwd) login(pwd);
+        press(tile);
+        return qobject_cast<P*>(Screens::Find(id));
     }
     void press(const char* name) {
         auto* b = find<QPushButton>(name);
@@ -202,6 +211,16 @@ class ShellTest : public ::testing::Test {
         for (size_t i = 0; i < items.size(); ++i)
             if (items[i].Name == file) b->Model().SetHighlight(int(i));
         press("browserOk");
+    }
+    // The key lines of the settings file by key.
+    static std::map<std::string, std::string> settingsKeys() {
+        std::map<std::string, std::string> keys;
+        for (const std::string& line : FileLines("files/setting/setting.kest")) {
+            const size_t eq = line.find("= ");
+            if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
+            keys[line.substr(0, line.find_last_not_of(' ', eq - 1) + 1)] = line.substr(eq + 2);
+        }
+        return keys;
     }
     int sounds(UiSoundKind k) const { return int(std::count(played.begin(), played.end(), k)); }
 

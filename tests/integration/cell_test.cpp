@@ -42,10 +42,10 @@ TEST_F(CellTest, SysrootAndStubsWithoutNetwork) {
     EXPECT_TRUE(fs::exists(sys + "/sys/class/gpio/gpio106/value")) << "input 1";
     EXPECT_TRUE(fs::exists(sys + "/sys/class/gpio/gpio4/value")) << "output 1";
     EXPECT_TRUE(fs::exists(sys + "/sys/class/backlight/pwm-backlight/brightness"));
-    EXPECT_TRUE(fs::is_fifo(sys + "/dev/input/event0"));
-    EXPECT_TRUE(fs::is_fifo(sys + "/dev/input/event1"));
-    EXPECT_TRUE(fs::is_directory(sys + "/media/mmcblk3p2"));
-    EXPECT_TRUE(fs::is_directory(sys + "/media/mmcblk1p1"));
+    for (const char* node : {"/dev/input/event0", "/dev/input/event1"})
+        EXPECT_TRUE(fs::is_fifo(sys + node)) << node;
+    for (const char* dir : {"/media/mmcblk3p2", "/media/mmcblk1p1"})
+        EXPECT_TRUE(fs::is_directory(sys + dir)) << dir;
     // A reader of the touch FIFO is not left at end of file: the keeper holds it open.
     const int fd = open((sys + "/dev/input/event0").c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(fd, 0);

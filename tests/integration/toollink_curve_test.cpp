@@ -74,11 +74,9 @@ TEST_P(ToolCurves, TriggeredFasteningDeliversItsCurveInEachLayoutAndIgnoredTrigg
         ASSERT_TRUE(sink.next("trigger 1"));
         GraphFrameCopy f;
         ASSERT_EQ(Graph_GetFrame(1, &f), 0);
-        EXPECT_EQ(f.len, r.len);
-        EXPECT_EQ(f.info.n, r.n);
-        EXPECT_EQ(f.info.channels, r.channels);
-        EXPECT_EQ(f.info.ch1, r.ch1);
-        EXPECT_EQ(Graph_Field(&f, GRAPH_OFF_CONV), r.torque);
+        EXPECT_EQ(std::tuple(f.len, f.info.n, f.info.channels, f.info.ch1,
+                             Graph_Field(&f, GRAPH_OFF_CONV)),
+                  std::tuple(r.len, r.n, r.channels, r.ch1, r.torque));
         EXPECT_EQ(Graph_Field(&f, GRAPH_OFF_STATUS), 1) << "the fastening's own values";
         EXPECT_EQ(f.torqueUnit, view.torqueUnit);
         EXPECT_EQ(f.torqueMin, view.torqueMin);
@@ -171,15 +169,14 @@ TEST_P(ToolCurves, CurveWatchParksTheEventWatchAndATriggerRequestIsAnswered) {
     // Event output off while the curve watch runs: the curve watch stays, nothing comes back.
     ASSERT_EQ(Graph_EnableCB_ByTdx(0), 0);
     ASSERT_EQ(fastening_event_disable(0), MBUS_OK);
-    EXPECT_TRUE(slot(0).graph);
-    EXPECT_FALSE(slot(0).parked);
+    EXPECT_TRUE(slot(0).graph && !slot(0).parked);
     EXPECT_EQ(Graph_DisableCB_ByTdx(0), 0);
     EXPECT_EQ(slot(0).watch, nullptr);
 
     // A trigger request is answered and the answer posts nothing.
-    EXPECT_EQ(Modbus_WriteRaw_EnableGraphTrigger(2), 2);
-    EXPECT_EQ(Graph_EnableCB_ByTdx(-1), 2);
-    EXPECT_EQ(Graph_DisableCB_ByTdx(8), 2);
+    EXPECT_EQ(std::tuple(Modbus_WriteRaw_EnableGraphTrigger(2), Graph_EnableCB_ByTdx(-1),
+                         Graph_DisableCB_ByTdx(8)),
+              std::tuple(2, 2, 2));
     ASSERT_EQ(Graph_EnableCB_ByTdx(0), 0);
     Graph_EnableTrigger_RefCnt = 2;
     tools->trace(0);
@@ -199,8 +196,7 @@ TEST_P(ToolCurves, CurveWatchParksTheEventWatchAndATriggerRequestIsAnswered) {
     EXPECT_EQ(Modbus_WriteRaw_EnableGraphTrigger(0), 3);
     log.clear();
     EXPECT_EQ(Graph_EnableCB_ByTdx(0), 3);
-    EXPECT_TRUE(log.contains("Graph_EnableCB_ByTdx."));
-    EXPECT_TRUE(log.contains("invalid status ((nil)/0)"));
+    EXPECT_TRUE(log.contains("Graph_EnableCB_ByTdx.") && log.contains("invalid status ((nil)/0)"));
     EXPECT_EQ(Graph_DisableCB_ByTdx(0), 3);
     EXPECT_EQ(slot(0).watch, nullptr) << "the dismissal took the watch";
 }

@@ -16,13 +16,12 @@ TEST_F(BarcodeRegistry, ToolTablesLiveInTheRegistryRecords) {
     TestEnv::writeFile("files/tools/ZQalpha/barcode.zq", "A1~0~0~0~2~\nB~1~1~1~17~\n");
     startDriver();
     ASSERT_EQ(ToolManager_GetRegToolsLen(), 2);
-    EXPECT_EQ(Barcode_Len(0), 2);
-    EXPECT_EQ(Barcode_Len(1), 0); // no file: an empty table
-    EXPECT_EQ(Barcode_FindPreset(0, "A1"), 2);
-    EXPECT_EQ(Barcode_FindPreset(0, "Bxyz"), 17);
+    // Tool 1 has no file: an empty table.
+    EXPECT_EQ(std::tuple(Barcode_Len(0), Barcode_Len(1), Barcode_FindPreset(0, "A1"),
+                         Barcode_FindPreset(0, "Bxyz")),
+              std::tuple(2, 0, 2, 17));
     ToolManager_LockRegTools();
-    EXPECT_NE(ToolManager_RegTool(0)->barcode, nullptr);
-    EXPECT_NE(ToolManager_RegTool(1)->barcode, nullptr);
+    EXPECT_TRUE(ToolManager_RegTool(0)->barcode && ToolManager_RegTool(1)->barcode);
     ToolManager_UnlockRegTools();
 
     int32_t preset = 5;
@@ -33,14 +32,12 @@ TEST_F(BarcodeRegistry, ToolTablesLiveInTheRegistryRecords) {
     // A rename into a folder that has a table merges its rows through the module's append.
     TestEnv::writeFile("files/tools/Line 2/barcode.zq", "M1~0~0~0~9~\n");
     ASSERT_EQ(ToolManager_SetToolName_ByTdx(1, "Line 2"), 0);
-    EXPECT_EQ(Barcode_Len(1), 2);
-    EXPECT_EQ(Barcode_FindPreset(1, "M1"), 9);
+    EXPECT_EQ(std::tuple(Barcode_Len(1), Barcode_FindPreset(1, "M1")), std::tuple(2, 9));
     ASSERT_EQ(Barcode_Save(1), 0);
     EXPECT_EQ(TestEnv::readFile("files/tools/Line 2/barcode.zq"), "NEW~0~0~0~5~\nM1~0~0~0~9~\n");
 
     // Releasing a tool frees its table; the next tool moves down with its own.
     ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
-    EXPECT_EQ(Barcode_Len(0), 2);
-    EXPECT_EQ(Barcode_FindPreset(0, "M1"), 9);
-    EXPECT_EQ(Barcode_Len(1), 0);
+    EXPECT_EQ(std::tuple(Barcode_Len(0), Barcode_FindPreset(0, "M1"), Barcode_Len(1)),
+              std::tuple(2, 9, 0));
 }

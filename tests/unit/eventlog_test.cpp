@@ -101,10 +101,9 @@ TEST_F(EventLogTest, FirstResultOfTheDayWritesTheHeaderOnceAndMidnightSplitsTheF
     ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);
     auto a = fileLines("files/log/2026/12/31/20261231.csv");
     auto b = fileLines("files/log/2027/01/01/20270101.csv");
-    ASSERT_EQ(a.size(), 2u);
-    ASSERT_EQ(b.size(), 2u);
-    EXPECT_EQ(a[1].substr(0, 19), "2026-12-31 23:59:59");
-    EXPECT_EQ(b[1].substr(0, 19), "2027-01-01 00:00:00");
+    ASSERT_EQ(std::tuple(a.size(), b.size()), std::tuple(2u, 2u));
+    EXPECT_EQ(std::tuple(a[1].substr(0, 19), b[1].substr(0, 19)),
+              std::tuple("2026-12-31 23:59:59", "2027-01-01 00:00:00"));
 }
 
 TEST_F(EventLogTest, MicroSdOnlyWithTheCardAndAnUnmakeableFolderOrFileFails) {

@@ -75,9 +75,9 @@ TEST(CurveFrame, CheckTableAndReadersOfACopyStayInsideIt) {
     memcpy(copy.bytes, f.data(), f.size());
     copy.len = int32_t(f.size());
     ASSERT_EQ(Graph_CheckFrame(copy.bytes, copy.len, &copy.info), GRAPH_FRAME_OK);
-    EXPECT_EQ(Graph_Field(&copy, GRAPH_OFF_CONV), 1234);
-    EXPECT_EQ(Graph_Field(&copy, GRAPH_OFF_STATUS), 1);
-    EXPECT_EQ(Graph_Field(&copy, GRAPH_OFF_CH2), 6);
+    EXPECT_EQ(std::tuple(Graph_Field(&copy, GRAPH_OFF_CONV), Graph_Field(&copy, GRAPH_OFF_STATUS),
+                         Graph_Field(&copy, GRAPH_OFF_CH2)),
+              std::tuple(1234, 1, 6));
     EXPECT_EQ(Graph_Sample(&copy, 1, 0), -3) << "signed";
     EXPECT_EQ(Graph_Sample(&copy, 1, 54), 51);
     EXPECT_EQ(Graph_Sample(&copy, 2, 0), 1000) << "the second block";

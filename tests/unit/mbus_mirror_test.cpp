@@ -36,9 +36,7 @@ TEST(MbusMirror, BlockReadsBackWhatOneReadStoredZerosClearAndReadersNeverSeeAMix
     Modbus_StoreBlock(2, 101, 1, nullptr);
     uint16_t out[3];
     ASSERT_EQ(Modbus_GetBlock(2, 100, 3, out), 0);
-    EXPECT_EQ(out[0], 1);
-    EXPECT_EQ(out[1], 0);
-    EXPECT_EQ(out[2], 3);
+    EXPECT_EQ(std::tuple(out[0], out[1], out[2]), std::tuple(1, 0, 3));
     // Readers never see a mix of two reads.
     struct Block {
         int addr, count;

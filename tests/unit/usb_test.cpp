@@ -155,9 +155,8 @@ TEST_F(UsbTest, PluggingAndPullingEachKind) {
     src.Pull(kIptime[0], kIptime[1]);
     ASSERT_TRUE(cycleUntil([&] { return sink.count("update_drvs") > 0; }));
     EXPECT_TRUE(log.contains("Wi-Fi dongle left"));
-    EXPECT_EQ(toolState(0), uint32_t(TOOL_STATE_CONNECTED));
-    EXPECT_EQ(toolState(1), uint32_t(TOOL_STATE_IDLE));
-    EXPECT_EQ(Hostapd_IsRunning(), 0);
+    EXPECT_EQ(std::tuple(toolState(0), toolState(1), Hostapd_IsRunning()),
+              std::tuple(uint32_t(TOOL_STATE_CONNECTED), uint32_t(TOOL_STATE_IDLE), 0));
 }
 
 TEST_F(UsbTest, DongleInterfaceIsWaitedForOnTimerTicksAndAPullEndsTheWait) {

@@ -52,9 +52,8 @@ TEST_F(Wiring, ResultIsForwardedWhenOnAndTheLogNamesTheToolAndTheScannerCode) {
     EXPECT_EQ(uint8_t(got[9]), 0); // tool index of the registered tool
     EXPECT_EQ(got.substr(39, 5), "FWD-1");
     ASSERT_EQ(ToolManager_SetToolName_ByTdx(0, "Station 4"), 0);
-    EXPECT_EQ(EventLog_ToolName(0), "Station 4");
-    EXPECT_EQ(EventLog_ToolName(5), "");
-    EXPECT_EQ(EventLog_ScannerCode(), "-");
+    EXPECT_EQ(std::tuple(EventLog_ToolName(0), EventLog_ToolName(5), EventLog_ScannerCode()),
+              std::tuple("Station 4", "", "-"));
     Barcode_SetCurrCode("SCAN-9");
     EXPECT_EQ(EventLog_ScannerCode(), "SCAN-9");
 }

@@ -11,19 +11,6 @@
 namespace {
 class DeviceSettingsTest : public ShellTest {};
 
-// Key lines of the settings file by key.
-std::map<std::string, std::string> settingsFile() {
-    std::map<std::string, std::string> keys;
-    for (const std::string& line : FileLines("files/setting/setting.kest")) {
-        size_t eq = line.find("= ");
-        if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
-        std::string key = line.substr(0, eq);
-        key.erase(key.find_last_not_of(' ') + 1);
-        keys[key] = line.substr(eq + 2);
-    }
-    return keys;
-}
-
 // The properties no screen test presses (the operation and log rows are the settings
 // screen's table, the network and share rows their tabs'): each lands under its own key,
 // the text ones converted and cut, the two applied at once saved and sent to the hardware.
@@ -49,7 +36,7 @@ TEST_F(DeviceSettingsTest, PropertiesNoScreenPressesWriteTheirOwnKey) {
         SCOPED_TRACE(r.property);
         *get_setting() = *get_default_setting();
         ASSERT_EQ(save_setting(), 0);
-        const auto defaults = settingsFile();
+        const auto defaults = settingsKeys();
         const QMetaProperty mp =
             dev->metaObject()->property(dev->metaObject()->indexOfProperty(r.property));
         std::unique_ptr<QSignalSpy> spy;
@@ -64,10 +51,10 @@ TEST_F(DeviceSettingsTest, PropertiesNoScreenPressesWriteTheirOwnKey) {
         else
             EXPECT_EQ(back.toLongLong(), r.value.toLongLong());
         if (!r.savedAtOnce) {
-            EXPECT_EQ(settingsFile(), defaults); // memory only until SaveSetting
+            EXPECT_EQ(settingsKeys(), defaults); // memory only until SaveSetting
             ASSERT_EQ(dev->SaveSetting(), 0);
         }
-        auto saved = settingsFile();
+        auto saved = settingsKeys();
         ASSERT_EQ(saved.size(), defaults.size());
         EXPECT_EQ(saved[r.key], r.text);
         for (const auto& [key, text] : defaults) {

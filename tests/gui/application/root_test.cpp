@@ -26,9 +26,9 @@ TEST_F(RootTest, ServiceCableOpensOneDialogLeavingOrUnplugCloses) {
     EXPECT_EQ(root->NetworkDialog()->parentWidget(), root);
     EXPECT_EQ(sounds(UiSoundKind::Ok), 1);
     tty(0); // unplugged: closed without the operator's tap
-    EXPECT_EQ(root->NetworkDialog(), nullptr);
-    EXPECT_EQ(root->findChild<UnitScrim*>(), nullptr);
-    EXPECT_EQ(sounds(UiSoundKind::Tap), 0);
+    EXPECT_EQ(
+        std::tuple(root->NetworkDialog(), root->findChild<UnitScrim*>(), sounds(UiSoundKind::Tap)),
+        std::tuple(nullptr, nullptr, 0));
     tty(1);
     EXPECT_EQ(created[ScreenId::Network], 2);
     root->NetworkDialog()->Leave(); // either of its buttons

@@ -215,10 +215,8 @@ TEST_F(JobBarcodeTest, CommandRules) {
             order += Read(8, i).Code;
         EXPECT_EQ(order, c.order);
     }
-    EXPECT_EQ(Preset(3), "P.3");
-    EXPECT_EQ(Preset(16), "MS-A");
-    EXPECT_EQ(Preset(17), "MS-B");
-    EXPECT_EQ(Preset(-1), "-");
+    EXPECT_EQ((QStringList{Preset(3), Preset(16), Preset(17), Preset(-1)}),
+              (QStringList{"P.3", "MS-A", "MS-B", "-"}));
     BarcodeRow r;
     r.Code = "abc";
     r.Partial = 1;

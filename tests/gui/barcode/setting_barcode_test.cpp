@@ -43,9 +43,8 @@ class SettingBarcodeTest : public ShellTest {
 
 TEST_F(SettingBarcodeTest, PressesThenEachToolsFileTheToolSettingAndNoTool) {
     ASSERT_NE(page(), nullptr);
-    EXPECT_EQ(page()->Tool(), 0);
-    EXPECT_EQ(find("sbTool0")->text(), "left");
-    EXPECT_EQ(find("sbTool1")->text(), "right");
+    EXPECT_EQ(std::tuple(page()->Tool(), find("sbTool0")->text(), find("sbTool1")->text()),
+              std::tuple(0, QString("left"), QString("right")));
     const std::string k1 = "k1~0~0~0~3~\n", abc = "abc123~1~4~6~17~\n", r9 = "r9~0~0~0~16~\n";
     struct Case {
         const char* what;
@@ -125,9 +124,9 @@ TEST_F(SettingBarcodeTest, PressesThenEachToolsFileTheToolSettingAndNoTool) {
     press("tileSetting");
     press("tabSettingBarcode");
     ASSERT_NE(page(), nullptr);
-    EXPECT_EQ(page()->Tool(), -1);
-    EXPECT_TRUE(find<QLabel>("sbNone")->isVisible());
-    EXPECT_FALSE(find("sbAdd")->isEnabled());
+    EXPECT_EQ(
+        std::tuple(page()->Tool(), find<QLabel>("sbNone")->isVisible(), find("sbAdd")->isEnabled()),
+        std::tuple(-1, true, false));
 }
 
 } // namespace

@@ -130,9 +130,8 @@ TEST_F(JobMadeOnScreensTest, EveryStepKindWithScrewPositionsRunsAndIsLogged) {
     const auto records = LogRecords("files/log");
     ASSERT_EQ(records.size(), 2u);
     for (const auto& r : records) {
-        EXPECT_EQ(r.at(1), "new_job");
-        EXPECT_EQ(r.at(2), "fastening-1");
-        EXPECT_EQ(r.at(4), tool.toStdString());
+        EXPECT_EQ(std::tuple(r.at(1), r.at(2), r.at(4)),
+                  std::tuple("new_job", "fastening-1", tool.toStdString()));
     }
 }
 

@@ -43,10 +43,7 @@ class JobManagerScreenTest : public ToolScreenTest {
         job_free();
     }
     PageJobManager* open() {
-        makeRoot();
-        login("0");
-        press("tileJobManager");
-        return qobject_cast<PageJobManager*>(Screens::Find(ScreenId::JobManager));
+        return openTile<PageJobManager>("tileJobManager", ScreenId::JobManager, "0");
     }
     QStringList rows() const {
         QStringList out;

@@ -14,11 +14,8 @@ namespace {
 
 class MonitorTest : public ToolScreenTest {
   protected:
-    PageMonitor* open() {
-        makeRoot();
-        press("tileMonitor"); // on the guest menu
-        return qobject_cast<PageMonitor*>(Screens::Find(ScreenId::Monitor));
-    }
+    // On the guest menu.
+    PageMonitor* open() { return openTile<PageMonitor>("tileMonitor", ScreenId::Monitor); }
     QString cell(int row, int column) {
         auto* v = find<QTableView>("monitorErrorList");
         return v->model()->index(row, column).data().toString();

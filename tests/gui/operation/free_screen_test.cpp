@@ -40,9 +40,7 @@ class FreeScreenTest : public ToolScreenTest {
         ToolScreenTest::TearDown();
     }
     PageOperationWithoutJob* open() {
-        makeRoot();
-        press("tileOperation");
-        return qobject_cast<PageOperationWithoutJob*>(Screens::Find(ScreenId::OperationWithoutJob));
+        return openTile<PageOperationWithoutJob>("tileOperation", ScreenId::OperationWithoutJob);
     }
     int rows() const { return page ? page->Model()->rowCount() : -1; }
     // Result lines in the log, every day.
@@ -197,9 +195,9 @@ TEST_F(FreeScreenTest, ScannerCodesShownOnlyWithTheLocalScannerAndTheErrorCodeLi
     press("opErrorCodes");
     auto* table = find<QTableWidget>("errorCodeTable");
     ASSERT_NE(table, nullptr);
-    EXPECT_EQ(table->rowCount(), 29);
-    EXPECT_EQ(table->item(0, 0)->text(), "E104");
-    EXPECT_EQ(table->item(28, 1)->text(), QString::fromUtf8("Battery temperature over 80\u00b0C"));
+    EXPECT_EQ(
+        std::tuple(table->rowCount(), table->item(0, 0)->text(), table->item(28, 1)->text()),
+        std::tuple(29, QString("E104"), QString::fromUtf8("Battery temperature over 80\u00b0C")));
     shot("UnitErrorCodeList");
     press("errorCodeClose");
     EXPECT_EQ(find<QTableWidget>("errorCodeTable"), nullptr);
@@ -245,9 +243,8 @@ TEST_F(FreeScreenTest, StoredResultsGoToTheLogNotTheTable) {
     shot("UnitStoredResults_Free");
     press("storedConfirm");
     ASSERT_TRUE(until([&] { return page->StoredDialog() == nullptr; }));
-    EXPECT_EQ(rows(), 0);
-    EXPECT_EQ(tools->reg(0, 4001), 0);
-    EXPECT_EQ(dev->OnGetFetEnable() & 1, 1);
+    EXPECT_EQ(std::tuple(rows(), tools->reg(0, 4001), dev->OnGetFetEnable() & 1),
+              std::tuple(0, 0L, 1));
     ASSERT_TRUE(panelAcks(2)) << writes;
     EXPECT_EQ(logLines(), 2) << "both stored results";
     fasten("fasten 0 ok");
@@ -299,8 +296,8 @@ TEST_F(FreeScreenTest, AFailedLogLineIsReportedOnceAndKeptUntilTheLogWorks) {
     fasten("fasten 0 ng screw=72 error=0 dir=0 snug=0");
     ASSERT_TRUE(panelAcks(2)) << "the tool protocol is unchanged";
     ASSERT_TRUE(until([&] { return page->MessageDialog() != nullptr; }));
-    EXPECT_EQ(page->MessageDialog()->Title(), "Error");
-    EXPECT_EQ(page->MessageDialog()->Text(), "Logging failed");
+    EXPECT_EQ(std::tuple(page->MessageDialog()->Title(), page->MessageDialog()->Text()),
+              std::tuple(QString("Error"), QString("Logging failed")));
     EXPECT_EQ(root->findChildren<UnitMessageBox*>().size(), 1u) << "one message at a time";
     EXPECT_EQ(logLines(), 0);
     EXPECT_EQ(EventLog_SpoolLength(), 2u);

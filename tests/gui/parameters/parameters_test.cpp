@@ -9,16 +9,11 @@ namespace {
 
 class ParametersTest : public ToolScreenTest {
   protected:
+    // Logged in with the default password.
     PageParameters* open() {
-        makeRoot();
-        login("0"); // the default password
-        press("tileParameter");
-        return qobject_cast<PageParameters*>(Screens::Find(ScreenId::Parameters));
+        return openTile<PageParameters>("tileParameter", ScreenId::Parameters, "0");
     }
-    QString noticeShown() {
-        auto* l = find<QLabel>("PageParametersNotice");
-        return l && l->isVisible() ? l->text() : QString();
-    }
+    QString noticeShown() { return shownText("PageParametersNotice"); }
     QString shown(const char* name) {
         auto* b = find(name);
         return b ? b->text() : QString("(no %1)").arg(name);

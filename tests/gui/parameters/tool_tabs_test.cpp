@@ -70,11 +70,7 @@ class ToolTabsTest : public ToolScreenTest {
 };
 
 void ToolTabsTest::open(Tab t) {
-    if (!root) {
-        makeRoot();
-        login("0");
-        press("tileParameter");
-    }
+    if (!root) openTile<Page>("tileParameter", ScreenId::Parameters, "0");
     const int index = 3 + int(t); // after "Fastening", "Advanced" and "Contoller"
     press(QString("PageParametersTab%1").arg(index).toLatin1().constData());
     const char* const names[] = {"PageParamMultiSeq", "PageParamNetwork", "PageParamBarcode"};

@@ -68,10 +68,8 @@ TEST_F(NetworkTabTest, EthernetApply) {
         tap("ethApply");
 
         EXPECT_EQ(dialog(), c.dialog);
-        EXPECT_EQ(n->dhcp, c.dhcpAfter);
-        EXPECT_EQ(n->ip, c.ipAfter);
-        EXPECT_EQ(n->netmask, c.maskAfter);
-        EXPECT_EQ(n->gateway, c.gwAfter);
+        EXPECT_EQ(std::tuple(n->dhcp, n->ip, n->netmask, n->gateway),
+                  std::tuple(c.dhcpAfter, c.ipAfter, c.maskAfter, c.gwAfter));
         EXPECT_EQ(env->stubCalls(), c.cycled ? kEthCycle : std::vector<std::string>{});
         Setting f = fileSetting();
         EXPECT_EQ(f.network.ip, c.cycled ? c.ipAfter : A);
@@ -177,10 +175,9 @@ TEST_F(NetworkTabTest, BandAdvancedAndRestart) {
     since.start();
     tap("wifiApply");
     EXPECT_EQ(dialog(), kApplied);
-    EXPECT_EQ(n->country, 2u);
-    EXPECT_EQ(n->channel_mode, 1u);
-    EXPECT_EQ(n->manual_channel, 44);
-    EXPECT_EQ(fileSetting().network.manual_channel, 44);
+    EXPECT_EQ(std::tuple(n->country, n->channel_mode, n->manual_channel,
+                         fileSetting().network.manual_channel),
+              std::tuple(2u, 1u, 44, 44));
     EXPECT_EQ(env->stubCalls(), std::vector<std::string>{"ifconfig wlan0 down"});
     qint64 up = waitStub("ifconfig wlan0 192.168.131.1 netmask 255.255.255.0 up", since);
     EXPECT_GE(up, SettingsRestarts::kDelayMs);

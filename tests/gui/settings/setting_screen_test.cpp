@@ -24,9 +24,7 @@ class SettingScreenTest : public TabTest {
   protected:
     void SetUp() override {
         TabTest::SetUp();
-        makeRoot();
-        login("0");
-        press("tileSetting");
+        openTile<Page>("tileSetting", ScreenId::Setting, "0");
     }
     // Presses a button or a switch where a finger would (a switch's box is at its left).
     void tapOn(const char* name) {
@@ -43,16 +41,6 @@ class SettingScreenTest : public TabTest {
     void leave() {
         press("tabBack");
         ASSERT_EQ(Screens::Find(ScreenId::Setting), nullptr);
-    }
-    // The key lines of the settings file by key.
-    static std::map<std::string, std::string> fileKeys() {
-        std::map<std::string, std::string> keys;
-        for (const std::string& line : FileLines("files/setting/setting.kest")) {
-            const size_t eq = line.find("= ");
-            if (line.empty() || line[0] == '#' || eq == std::string::npos) continue;
-            keys[line.substr(0, line.find_last_not_of(' ', eq - 1) + 1)] = line.substr(eq + 2);
-        }
-        return keys;
     }
 };
 
@@ -116,7 +104,7 @@ TEST_F(SettingScreenTest, EveryBoundRowReachesTheFile) {
         SCOPED_TRACE(c.presses.back());
         if (!Screens::Find(ScreenId::Setting)) press("tileSetting");
         const uint32_t before = c.field(fileSetting());
-        const auto keys = fileKeys();
+        const auto keys = settingsKeys();
         // A bound row's property notifies its observers once per change.
         const std::string row(c.presses.back());
         const QMetaProperty mp = dev->metaObject()->property(
@@ -131,7 +119,7 @@ TEST_F(SettingScreenTest, EveryBoundRowReachesTheFile) {
         }
         leave();
         EXPECT_EQ(c.field(fileSetting()), c.after);
-        const auto saved = fileKeys();
+        const auto saved = settingsKeys();
         ASSERT_EQ(saved.size(), keys.size());
         size_t changed = 0;
         for (const auto& [key, text] : keys)

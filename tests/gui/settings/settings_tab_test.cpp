@@ -27,9 +27,8 @@ TEST_F(SettingsTabTest, RowsWriteTheirPropertyAndFollowIt) {
 
     QTest::mouseClick(withoutJob, Qt::LeftButton);
     EXPECT_EQ(get_setting_operation()->operation_mode, 1u);
-    EXPECT_TRUE(withoutJob->isChecked());
-    EXPECT_FALSE(withJob->isChecked());
-    EXPECT_TRUE(tray->isVisible());
+    EXPECT_EQ(std::tuple(withoutJob->isChecked(), withJob->isChecked(), tray->isVisible()),
+              std::tuple(true, false, true));
     QTest::mouseClick(autoStart, Qt::LeftButton, {}, QPoint(20, autoStart->height() / 2));
     EXPECT_EQ(get_setting_operation()->auto_start_job, 1u);
     EXPECT_EQ(sounds(UiSoundKind::Tap), 2);
@@ -37,9 +36,8 @@ TEST_F(SettingsTabTest, RowsWriteTheirPropertyAndFollowIt) {
     // Changed elsewhere: the rows follow without writing back or playing a sound.
     dev->OnSetOpmode(0);
     dev->OnSetAutoStartJobOnBoot(false);
-    EXPECT_TRUE(withJob->isChecked());
-    EXPECT_FALSE(autoStart->isChecked());
-    EXPECT_FALSE(tray->isVisible());
+    EXPECT_EQ(std::tuple(withJob->isChecked(), autoStart->isChecked(), tray->isVisible()),
+              std::tuple(true, false, false));
     dev->OnSetOpmode(7); // a value no choice stands for
     EXPECT_FALSE(withJob->isChecked() || withoutJob->isChecked());
     EXPECT_EQ(sounds(UiSoundKind::Tap), 2);

@@ -57,11 +57,8 @@ class BrowserTest : public ShellTest {
         return out;
     }
     UnitBrowser* open() {
-        makeRoot();
         dev->SetSysPwd("4321");
-        login("4321");
-        press("tileFilebrowser");
-        auto* b = qobject_cast<UnitBrowser*>(Screens::Find(ScreenId::Browser));
+        auto* b = openTile<UnitBrowser>("tileFilebrowser", ScreenId::Browser, "4321");
         EXPECT_NE(b, nullptr);
         return b;
     }

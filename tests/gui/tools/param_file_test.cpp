@@ -114,9 +114,8 @@ TEST_F(ParamFileTest, SaveWritesTheToolsRegistersInFileOrderAndLoadRestoresThem)
         const auto l = lines(std::string("files/") + c.name + ".csv");
         const auto regs = ParamFile::Registers(c.type);
         ASSERT_EQ(l.size(), 3 + regs.size() + 30 * 37);
-        EXPECT_EQ(l[0], "Driver Parameter data file,");
-        EXPECT_EQ(l[1], c.model);
-        EXPECT_EQ(l[2], "Firmware version,1.20.3");
+        EXPECT_EQ(std::tuple(l[0], l[1], l[2]),
+                  std::tuple("Driver Parameter data file,", c.model, "Firmware version,1.20.3"));
         for (size_t i = 0; i < regs.size(); ++i)
             EXPECT_EQ(l[3 + i], "A" + std::string(4 - std::to_string(regs[i]).size(), '0') +
                                     std::to_string(regs[i]) + "," +
@@ -129,10 +128,9 @@ TEST_F(ParamFileTest, SaveWritesTheToolsRegistersInFileOrderAndLoadRestoresThem)
                 << a;
         // Entry 4 of the barcode window: select, preset, ..., commit.
         const size_t e4 = 3 + regs.size() + 4 * 37;
-        EXPECT_EQ(l[e4], "A5000,4");
-        EXPECT_EQ(l[e4 + 1], c.type == 3 ? "A5001,3" : "A5001,0");
-        EXPECT_EQ(l[e4 + 4], c.type == 3 ? "A5007,65" : "A5007,0");
-        EXPECT_EQ(l[e4 + 36], "A5006,1");
+        EXPECT_EQ(std::tuple(l[e4], l[e4 + 1], l[e4 + 4], l[e4 + 36]),
+                  std::tuple("A5000,4", c.type == 3 ? "A5001,3" : "A5001,0",
+                             c.type == 3 ? "A5007,65" : "A5007,0", "A5006,1"));
     }
     // Saved, the tool changed, then the file loaded back through the file dialog.
     setBarcode(1, 0, 5, "X-1");

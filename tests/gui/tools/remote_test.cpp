@@ -12,16 +12,9 @@ namespace {
 
 class RemoteTest : public ToolScreenTest {
   protected:
-    PageRemote* open() {
-        makeRoot();
-        login("0"); // the default password
-        press("tileRemote");
-        return qobject_cast<PageRemote*>(Screens::Find(ScreenId::Remote));
-    }
-    QString noticeShown() {
-        auto* l = find<QLabel>("remoteNotice");
-        return l && l->isVisible() ? l->text() : QString();
-    }
+    // Logged in with the default password.
+    PageRemote* open() { return openTile<PageRemote>("tileRemote", ScreenId::Remote, "0"); }
+    QString noticeShown() { return shownText("remoteNotice"); }
 };
 
 TEST_F(RemoteTest, ButtonsWriteTheirRegistersAndToolInitDismissesTheTool) {
