@@ -5,7 +5,6 @@
 
 #include "CsvRead.h"
 #include "FakeTool.h"
-#include "ShellFixture.h"
 #include "Timer.h"
 #include "UnitConfirmation.h"
 #include "UnitNotice.h"
@@ -18,11 +17,8 @@
 #include "UnitStoredResults.h"
 #include "Wait.h"
 #include "common.h"
-#include "disco.h"
 #include "io.h"
 #include "job.h"
-#include "mbus.h"
-#include "operation.h"
 #include "page/operation/PageOperationImageView.h"
 #include "page/operation/PageOperationWithJob.h"
 #include "page/operation/UnitStepDelayView.h"
@@ -31,17 +27,14 @@
 #include "page/operation/UnitStepMessageView.h"
 #include "page/operation/UnitStepOutputView.h"
 #include "threads.h"
+#include "tools/ToolScreenFixture.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QImage>
 #include <QListView>
 #include <QProgressBar>
-#include <filesystem>
 
 namespace job_screen_test {
-
-inline const std::string kTree = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree";
 
 // Counts the paints of one widget.
 struct Paints : QObject {
@@ -53,38 +46,27 @@ struct Paints : QObject {
     int n = 0;
 };
 
-class JobScreenTest : public ShellTest {
+class JobScreenTest : public ToolScreenTest {
   protected:
     void SetUp() override {
-        ShellTest::SetUp();
-        ASSERT_EQ(std::system((kTree + " init " + env->sysroot()).c_str()), 0);
+        ToolScreenTest::SetUp();
+        ASSERT_EQ(gpioTree("init"), 0);
         Threads_Init();
         Gpio_Init();
-        Operation_Init();
-        EwDriver_SetDeviceObject(dev);
     }
     void TearDown() override {
         delete root;
         root = nullptr;
         flush();
         EventLog_Flush(); // the closed screens' event-output changes, before the tools go
-        for (int t = dev->GetRegtoolsLen() - 1; t >= 0; --t)
-            dev->ToolLost(t);
-        tools.reset();
-        ShellTest::TearDown();
+        ToolScreenTest::TearDown();
     }
-    // Virtual tools registered and connected in this order; their registered names.
+    // Virtual tools registered and connected in this order.
     void connectTools(const std::vector<int>& types) {
         tools = FakeTool::onLoopback(types);
         ASSERT_TRUE(tools);
-        for (size_t i = 0; i < types.size(); ++i) {
-            const auto a = tools->ack(int(i));
-            Disco_Proc(a.data(), a.size(), TOOL_NETIF_ETH);
-            const int tdx = dev->GetRegtoolsLen();
-            ASSERT_EQ(dev->RegisterDiscoTool(0), 0);
-            Modbus_MsgQProc_Connect(tdx);
-            ASSERT_EQ(dev->GetTdxToolState(tdx), 3);
-        }
+        for (size_t i = 0; i < types.size(); ++i)
+            ASSERT_EQ(dev->GetTdxToolState(connect(int(i))), 3);
     }
     struct Step {
         int type;
@@ -123,13 +105,7 @@ class JobScreenTest : public ShellTest {
         press("tileOperation");
         return qobject_cast<PageOperationWithJob*>(Screens::Find(ScreenId::OperationWithJob));
     }
-    void chooseRow(int row) {
-        auto* view = find<QListView>("selectJobList");
-        ASSERT_NE(view, nullptr);
-        const QRect r = view->visualRect(view->model()->index(row, 0));
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
-        flush();
-    }
+    void chooseRow(int row) { clickCell("selectJobList", row, 0); }
     long reg(int t, int r) { return tools->reg(t, r); }
     // Job 0: one step of three screws of `tool`, drawn at three positions on a part.
     void makePictureJob(const QString& tool) {
@@ -183,7 +159,8 @@ class JobScreenTest : public ShellTest {
     }
     // Output `pos` (1..16) as the GPIO tree holds it: what the PLC reads.
     int outputLine(int pos) const {
-        const std::string cmd = kTree + " out " + env->sysroot() + " " + std::to_string(pos);
+        const std::string cmd = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree out " +
+                                env->sysroot() + " " + std::to_string(pos);
         FILE* f = popen(cmd.c_str(), "r");
         if (!f) return -1;
         int v = -1;
@@ -191,8 +168,6 @@ class JobScreenTest : public ShellTest {
         pclose(f);
         return v;
     }
-
-    std::unique_ptr<FakeTool> tools;
 };
 
 } // namespace job_screen_test

@@ -431,7 +431,7 @@ TEST_F(JobScreenTest, BarcodesAndJobSelectInputsLoadJobs) {
     ASSERT_TRUE(until([&] { return name->text() == "right"; }));
     // Binary selection: "Job select.1" active (the line pulled low) is mask 1, job 0.
     dev->SetSysInputFunc(4, 1);
-    ASSERT_EQ(std::system((kTree + " wire " + env->sysroot() + " 5 0").c_str()), 0);
+    ASSERT_EQ(gpioTree("wire", "5 0"), 0);
     dev->TriggerInput(4, 1);
     ASSERT_TRUE(until([&] { return name->text() == "left"; }));
     EXPECT_EQ(dev->OnGetCurrentJob(), 0);
