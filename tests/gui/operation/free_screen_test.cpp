@@ -93,15 +93,13 @@ TEST_F(FreeScreenTest, ResultsBecomeRowsWithTheChosenColumnsAndTheRightSounds) {
     writes.clear();
     played.clear();
     fasten("fasten 0 ok torque=1234 dir=0");
-    EXPECT_EQ(sounds(UiSoundKind::Tap), 1);
-    EXPECT_EQ(sounds(UiSoundKind::Ng), 0);
+    EXPECT_EQ(std::tuple(sounds(UiSoundKind::Tap), sounds(UiSoundKind::Ng)), std::tuple(1, 0));
     fasten("fasten 0 ng torque=905 dir=1");
-    EXPECT_EQ(sounds(UiSoundKind::Ng), 1) << "an NG result plays the NG sound";
-    EXPECT_EQ(sounds(UiSoundKind::Tap), 1) << "and no tap";
+    EXPECT_EQ(std::tuple(sounds(UiSoundKind::Tap), sounds(UiSoundKind::Ng)), std::tuple(1, 1))
+        << "an NG result plays the NG sound and no tap";
     // Each result is acknowledged once, and only after its line is in the log.
     ASSERT_TRUE(panelAcks(2)) << tools->cmd("stats 0") << ", writes" << writes;
-    EXPECT_EQ(logLines(), 2);
-    EXPECT_EQ(writesOf("4016="), 2) << writes;
+    EXPECT_EQ(std::tuple(logLines(), writesOf("4016=")), std::tuple(2, 2)) << writes;
 
     const QString name = dev->GetTdxToolName(t);
     QStringList titles;
@@ -121,8 +119,8 @@ TEST_F(FreeScreenTest, ResultsBecomeRowsWithTheChosenColumnsAndTheRightSounds) {
         EXPECT_EQ(page->Model()->index(r, 1).data(Qt::BackgroundRole).value<QBrush>().color(),
                   want[r].background);
     }
-    EXPECT_EQ(page->LastResult()->StatusText(), "NG");
-    EXPECT_EQ(page->LastResult()->ToolText(), name);
+    EXPECT_EQ(std::tuple(page->LastResult()->StatusText(), page->LastResult()->ToolText()),
+              std::tuple(QString("NG"), name));
     // The status column is wider than 110 px here: long labels.
     EXPECT_GE(page->Table()->columnWidth(4), PageOperationWithoutJob::kLongStatusWidth);
 
@@ -156,8 +154,7 @@ TEST_F(FreeScreenTest, ClearAfterConfirmationEmptiesTheTableAndNumberingStartsAg
     page = open();
     ASSERT_NE(page, nullptr);
     fasten("fasten 0 ok");
-    EXPECT_EQ(page->Model()->columnCount(), 1);
-    EXPECT_EQ(cell(0, 0), "1");
+    EXPECT_EQ(std::tuple(page->Model()->columnCount(), cell(0, 0)), std::tuple(1, QString("1")));
     fasten("fasten 0 ok");
     press("opClear");
     ASSERT_NE(page->ConfirmDialog(), nullptr);
@@ -166,11 +163,9 @@ TEST_F(FreeScreenTest, ClearAfterConfirmationEmptiesTheTableAndNumberingStartsAg
     EXPECT_EQ(rows(), 2);
     press("opClear");
     press("msgConfirm");
-    EXPECT_EQ(rows(), 0);
-    EXPECT_EQ(page->LastResult()->StatusText(), "-");
+    EXPECT_EQ(std::tuple(rows(), page->LastResult()->StatusText()), std::tuple(0, QString("-")));
     fasten("fasten 0 ng");
-    EXPECT_EQ(rows(), 1);
-    EXPECT_EQ(cell(0, 0), "1");
+    EXPECT_EQ(std::tuple(rows(), cell(0, 0)), std::tuple(1, QString("1")));
 }
 
 TEST_F(FreeScreenTest, ScannerCodesShownOnlyWithTheLocalScannerAndTheErrorCodeList) {
@@ -216,9 +211,9 @@ TEST_F(FreeScreenTest, AToolConnectingWhileTheScreenIsShownStaysUnlocked) {
     press("opHome");
     EXPECT_EQ(Screens::Find(ScreenId::OperationWithoutJob), nullptr);
     page = nullptr;
-    EXPECT_EQ(dev->GetScreenCode(), 0);
-    EXPECT_EQ(tools->reg(0, 4001), 1) << "leaving locks every registered tool";
-    EXPECT_EQ(tools->reg(0, 4015), 0);
+    EXPECT_EQ(std::tuple(dev->GetScreenCode(), tools->reg(0, 4001), tools->reg(0, 4015)),
+              std::tuple(0, 1L, 0L))
+        << "leaving locks every registered tool";
     tools->trace(1);
     connect(1);
     EXPECT_EQ(tools->trace(1).rfind("4001=1", 0), 0u) << "elsewhere a connecting tool is locked";
@@ -236,10 +231,9 @@ TEST_F(FreeScreenTest, StoredResultsGoToTheLogNotTheTable) {
     page = open();
     ASSERT_NE(page, nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return page->StoredDialog() != nullptr; }, 20000));
-    EXPECT_EQ(page->Run().Pending(t), 2);
     UnitStoredResults* dlg = page->StoredDialog();
-    EXPECT_EQ(dlg->PendingText(t), "2");
-    EXPECT_TRUE(dlg->Chosen(t));
+    EXPECT_EQ(std::tuple(page->Run().Pending(t), dlg->PendingText(t), dlg->Chosen(t)),
+              std::tuple(2, QString("2"), true));
     shot("UnitStoredResults_Free");
     press("storedConfirm");
     ASSERT_TRUE(until([&] { return page->StoredDialog() == nullptr; }));
@@ -299,8 +293,7 @@ TEST_F(FreeScreenTest, AFailedLogLineIsReportedOnceAndKeptUntilTheLogWorks) {
     EXPECT_EQ(std::tuple(page->MessageDialog()->Title(), page->MessageDialog()->Text()),
               std::tuple(QString("Error"), QString("Logging failed")));
     EXPECT_EQ(root->findChildren<UnitMessageBox*>().size(), 1u) << "one message at a time";
-    EXPECT_EQ(logLines(), 0);
-    EXPECT_EQ(EventLog_SpoolLength(), 2u);
+    EXPECT_EQ(std::tuple(logLines(), EventLog_SpoolLength()), std::tuple(0, size_t(2)));
     press("msgClose");
     Common_SetFault(nullptr, 0, 0);
     fasten("fasten 0 ok screw=73 error=0 dir=0 snug=0");

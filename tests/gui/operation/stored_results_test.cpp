@@ -1,8 +1,8 @@
 // The stored-results collector: which tools are asked in which order, progress, the end;
 // and the judge-once guard over tools' event numbers.
+#include "RecordingResultsPort.h"
 #include "page/operation/StoredResults.h"
 
-#include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -20,7 +20,7 @@ struct Recorder {
     }
 };
 
-using Lines = std::vector<std::string>;
+using results_test::Lines;
 
 TEST(StoredResults, CollectsChosenConnectedToolsOneAfterTheOther) {
     const struct {
@@ -31,25 +31,15 @@ TEST(StoredResults, CollectsChosenConnectedToolsOneAfterTheOther) {
                                   // counted again with nothing left
         Lines want;
     } cases[] = {
+        // clang-format off
         {"one tool", {3, 0, 0, 0}, 0x1, 0xF, {0, 0, 0}, {"start 0", "complete 0", "end"}},
-        {"not chosen and not connected are declined",
-         {1, 2, 1, 0},
-         0x3,
-         0x5,
-         {0},
+        {"not chosen and not connected are declined", {1, 2, 1, 0}, 0x3, 0x5, {0},
          {"decline 1", "decline 2", "start 0", "complete 0", "end"}},
-        {"a tool without pending is not counted",
-         {1, 0, 0, 0},
-         0x1,
-         0xF,
-         {2, 0},
+        {"a tool without pending is not counted", {1, 0, 0, 0}, 0x1, 0xF, {2, 0},
          {"start 0", "complete 0", "end"}},
         {"the tool being collected comes back with nothing left: the next one starts",
-         {1, 0, 0, 1},
-         0x9,
-         0xF,
-         {-1, 3},
-         {"start 0", "start 3", "complete 3", "end"}},
+         {1, 0, 0, 1}, 0x9, 0xF, {-1, 3}, {"start 0", "start 3", "complete 3", "end"}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         Recorder r;
@@ -67,13 +57,8 @@ TEST(StoredResults, CollectsChosenConnectedToolsOneAfterTheOther) {
 
 TEST(ResultOnce, OnlyTheFirstResultAfterALossCanBeTheResendOfTheLastTaken) {
     // Event number 0 throughout: a tool that leaves register 0 alone.
-    auto rec = [](int status, const char* code = "") {
-        FastenResult r;
-        r.Status = uint16_t(status);
-        snprintf(r.Barcode, sizeof r.Barcode, "%s", code);
-        return r;
-    };
-    const FastenResult a = rec(5), b = rec(7, "AB"), b2 = rec(7, "ABC");
+    const FastenResult a = results_test::result(5), b = results_test::result(7, "AB"),
+                       b2 = results_test::result(7, "ABC");
     // The resend and results alike it on a live link, first back or not: the run tables of
     // both operation screens. T take, L link lost, R ask whether it is the resend.
     struct Op {
