@@ -78,6 +78,21 @@ class FreeScreenTest : public ToolScreenTest {
                                 }) != on.end());
     }
 
+    // Tool 0 holds a result of each of `results` (fasten commands' words) when the screen
+    // opens with the backup manager on; waits for the dialog that offers them.
+    void openHolding(std::initializer_list<const char*> results) {
+        tools = FakeTool::onLoopback({2});
+        connect(0);
+        ASSERT_EQ(tools->cmd("set 0 4001 0"), "ok");
+        int n = 0;
+        for (const char* r : results)
+            ASSERT_EQ(tools->cmd(std::string("fasten 0 ") + r), "ok " + std::to_string(++n));
+        dev->OnSetBackupManager(true);
+        page = open();
+        ASSERT_NE(page, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return page->StoredDialog() != nullptr; }, 20000));
+    }
+
     PageOperationWithoutJob* page = nullptr;
 };
 
@@ -222,17 +237,9 @@ TEST_F(FreeScreenTest, AToolConnectingWhileTheScreenIsShownStaysUnlocked) {
 // Results a tool stored while no screen took them are collected into the log through the
 // dialog, never into the table; afterwards the tool works unlocked with its results listed.
 TEST_F(FreeScreenTest, StoredResultsGoToTheLogNotTheTable) {
-    tools = FakeTool::onLoopback({2});
-    const int t = connect(0);
-    ASSERT_EQ(tools->cmd("set 0 4001 0"), "ok");
-    ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 1");
-    ASSERT_EQ(tools->cmd("fasten 0 ng"), "ok 2");
-    dev->OnSetBackupManager(true);
-    page = open();
-    ASSERT_NE(page, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return page->StoredDialog() != nullptr; }, 20000));
+    ASSERT_NO_FATAL_FAILURE(openHolding({"ok", "ng"}));
     UnitStoredResults* dlg = page->StoredDialog();
-    EXPECT_EQ(std::tuple(page->Run().Pending(t), dlg->PendingText(t), dlg->Chosen(t)),
+    EXPECT_EQ(std::tuple(page->Run().Pending(0), dlg->PendingText(0), dlg->Chosen(0)),
               std::tuple(2, QString("2"), true));
     shot("UnitStoredResults_Free");
     press("storedConfirm");
@@ -248,15 +255,7 @@ TEST_F(FreeScreenTest, StoredResultsGoToTheLogNotTheTable) {
 // line's acknowledgement before its event output goes off, so the result is not sent again
 // to the next screen and logged twice.
 TEST_F(FreeScreenTest, LeavingDuringACollectionTurnsOutputOffAfterTheLastAcknowledgement) {
-    tools = FakeTool::onLoopback({2});
-    connect(0);
-    ASSERT_EQ(tools->cmd("set 0 4001 0"), "ok");
-    ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 1");
-    ASSERT_EQ(tools->cmd("fasten 0 ok"), "ok 2");
-    dev->OnSetBackupManager(true);
-    page = open();
-    ASSERT_NE(page, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return page->StoredDialog() != nullptr; }, 20000));
+    ASSERT_NO_FATAL_FAILURE(openHolding({"ok", "ok"}));
     std::promise<void> release;
     std::shared_future<void> held = release.get_future().share();
     std::atomic<int> acking{0};
