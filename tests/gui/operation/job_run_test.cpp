@@ -439,8 +439,7 @@ TEST_F(JobRunTest, StepEntryUnlocksOnlyARegisteredStepTool) {
     // The kept counters are complete already: a skip ends the step (NG), not nothing.
     p.s.skipNoPwd = true;
     run.OnConfirmed("skip");
-    EXPECT_TRUE(run.JobNg());
-    EXPECT_TRUE(p.active.count(RunTimer::NextStep));
+    EXPECT_EQ(std::pair(run.JobNg(), p.active.count(RunTimer::NextStep)), std::pair(true, 1ul));
 }
 
 // A plant system's lock holds the step tool over the steps that follow, until it unlocks
@@ -651,8 +650,7 @@ TEST_F(JobRunTest, DelayBarcodeStepWaitsForItsCode) {
     FastenResult r = Res(7);
     std::strcpy(r.Barcode, "zz123");
     run.OnFastenEvent(1, r);
-    EXPECT_FALSE(run.Waiting());
-    EXPECT_TRUE(p.active.count(RunTimer::NextStep));
+    EXPECT_EQ(std::pair(run.Waiting(), p.active.count(RunTimer::NextStep)), std::pair(false, 1ul));
 }
 
 TEST_F(JobRunTest, JobSelectInputs) {
