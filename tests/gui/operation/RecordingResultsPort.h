@@ -6,6 +6,8 @@
 
 #include <cstring>
 #include <deque>
+#include <functional>
+#include <gtest/gtest.h>
 #include <map>
 #include <string>
 #include <vector>
@@ -71,5 +73,29 @@ struct RecordingResults : virtual ResultsPort {
         rec("stored close");
     }
 };
+
+// A row of an events table: the port's set-up, the events after Start, the port calls
+// they must give.
+template <class Run, class Port> struct EventCase {
+    const char* name;
+    std::function<void(Port&)> setUp;
+    std::function<void(Run&, Port&)> events;
+    Lines expected;
+};
+
+// Each row on a new port and run; `fromStart`: the calls Start makes are expected too.
+template <class Run, class Port, size_t N>
+void RunEventCases(const EventCase<Run, Port> (&cases)[N], bool fromStart) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Port port;
+        c.setUp(port);
+        Run run(port);
+        run.Start();
+        if (!fromStart) port.lines.clear();
+        c.events(run, port);
+        EXPECT_EQ(port.lines, c.expected);
+    }
+}
 
 } // namespace results_test

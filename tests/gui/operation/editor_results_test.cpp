@@ -3,7 +3,6 @@
 #include "RecordingResultsPort.h"
 #include "page/operation/EditorResults.h"
 
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -14,12 +13,7 @@ struct RecordingPort : EditorResultsPort, RecordingResults {
     void StartPrompt(int ms) override { rec("prompt in " + n(ms)); }
 };
 
-struct Case {
-    const char* name;
-    std::function<void(RecordingPort&)> setUp;
-    std::function<void(EditorResults&, RecordingPort&)> events; // after Start
-    Lines expected;                                             // from Start on
-};
+using Case = EventCase<EditorResults, RecordingPort>; // the lines from Start on
 
 // clang-format off
 const Case kCases[] = {
@@ -46,15 +40,7 @@ const Case kCases[] = {
 // clang-format on
 
 TEST(EditorResults, EventsAsTable) {
-    for (const Case& c : kCases) {
-        SCOPED_TRACE(c.name);
-        RecordingPort port;
-        c.setUp(port);
-        EditorResults r(port);
-        r.Start();
-        c.events(r, port);
-        EXPECT_EQ(port.lines, c.expected);
-    }
+    RunEventCases(kCases, true);
 }
 
 } // namespace

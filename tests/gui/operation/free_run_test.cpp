@@ -3,7 +3,6 @@
 #include "RecordingResultsPort.h"
 #include "page/operation/FreeRun.h"
 
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -63,12 +62,7 @@ FastenResult numbered(int no) {
     return r;
 }
 
-struct Case {
-    const char* name;
-    std::function<void(RecordingPort&)> setUp;
-    std::function<void(FreeRun&, RecordingPort&)> events; // after Start, lines cleared
-    Lines expected;
-};
+using Case = EventCase<FreeRun, RecordingPort>; // events after Start, its lines cleared
 
 // clang-format off
 const Case kCases[] = {
@@ -192,16 +186,7 @@ const Case kCases[] = {
 // clang-format on
 
 TEST(FreeRun, EventsAsTable) {
-    for (const Case& c : kCases) {
-        SCOPED_TRACE(c.name);
-        RecordingPort port;
-        c.setUp(port);
-        FreeRun run(port);
-        run.Start();
-        port.lines.clear();
-        c.events(run, port);
-        EXPECT_EQ(port.lines, c.expected);
-    }
+    RunEventCases(kCases, false);
 }
 
 // Start opens the connected tools without stored results and starts the tray check.
