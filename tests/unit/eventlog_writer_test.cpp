@@ -22,6 +22,13 @@ std::string line(int tool, int screw, const struct tm& t = day(2026, 12, 6)) {
                                result(screw));
 }
 
+// A spool file's mark: where the records not written yet begin.
+std::string spoolMark(size_t offset) {
+    char mark[32];
+    snprintf(mark, sizeof mark, "#%020zu\n", offset);
+    return mark;
+}
+
 const char* const DAY_FILE = "files/log/2026/12/06/20261206.csv";
 using Lines = std::vector<std::string>;
 
@@ -364,9 +371,7 @@ TEST_F(WriterTest, SpoolFilesLeftByEarlierRunsAreWrittenAtStart) {
     // After a power cut while a spool was written by slices, the next start takes it up
     // after its mark.
     const std::string first = line(0, 1) + line(0, 2);
-    char mark[32];
-    snprintf(mark, sizeof mark, "#%020zu\n", first.size());
-    TestEnv::writeFile(spool, mark + first.substr(22) + line(0, 3));
+    TestEnv::writeFile(spool, spoolMark(first.size()) + first.substr(22) + line(0, 3));
     EventLog_StartWriter();
     ASSERT_TRUE(log.waitFor("1 spooled results written"));
     want.push_back(line(0, 3));
@@ -391,18 +396,15 @@ TEST_F(WriterTest, SpoolFilesLeftByEarlierRunsAreWrittenAtStart) {
         EventLog_FormatLine(day(2026, 12, 6), "Job, \"A\"", "S", "-", "tool0", result(5));
     ASSERT_EQ(quoted[20], '"');
     const std::string tail = line(0, 6) + line(0, 7);
-    auto marked = [&](const char* mark) { return mark + (quoted + tail).substr(22); };
-    snprintf(mark, sizeof mark, "#%020zu\n", quoted.size() + 5);
-    const std::string intoRecord = mark;
-    snprintf(mark, sizeof mark, "#%020zu\n", quoted.size());
+    auto marked = [&](const std::string& mark) { return mark + (quoted + tail).substr(22); };
     struct {
         const char* what;
         std::string text;
         bool trusted;
     } marks[] = {
         {"torn into garbage", marked("#00000000000000000a9x\n"), false},
-        {"pointing into a record", marked(intoRecord.c_str()), false},
-        {"just after a line break", marked(mark), true},
+        {"pointing into a record", marked(spoolMark(quoted.size() + 5)), false},
+        {"just after a line break", marked(spoolMark(quoted.size())), true},
     };
     for (const auto& c : marks) {
         SCOPED_TRACE(c.what);
@@ -424,9 +426,7 @@ TEST_F(WriterTest, TwoSpoolFilesAtStartGoInTheOrderOfTheirResults) {
     insertCard();
     const std::string internal = "files/log/spool.csv", card = EventLog_SpoolPath(0);
     const std::string older = line(0, 1) + line(0, 2), newer = line(1, 3, day(2026, 12, 6, 11));
-    char mark[32];
-    snprintf(mark, sizeof mark, "#%020zu\n", older.size() - line(0, 2).size());
-    TestEnv::writeFile(card, mark + older.substr(22));
+    TestEnv::writeFile(card, spoolMark(older.size() - line(0, 2).size()) + older.substr(22));
     TestEnv::writeFile(internal, newer);
     fs::last_write_time(card, fs::last_write_time(internal) + std::chrono::seconds(5));
     EventLog_StartWriter();
@@ -494,10 +494,8 @@ TEST_F(WriterTest, TheSpoolIsWrittenBySlicesEachMarkedInItsFile) {
     size_t offset = 0;
     for (size_t i = 0; i < n; ++i)
         offset += a[i].size();
-    char mark[32];
-    snprintf(mark, sizeof mark, "#%020zu\n", offset);
     const std::string after = TestEnv::readFile(spool);
-    EXPECT_EQ(after.substr(0, 22), mark);
+    EXPECT_EQ(after.substr(0, 22), spoolMark(offset));
     EXPECT_EQ(after.substr(offset), text.substr(offset));
     // Its bound counts the records not written yet: one more fits in the file.
     EventLog_SetSpoolFileLimit(EventLog_SpoolLength() + 1);

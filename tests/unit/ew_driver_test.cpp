@@ -41,45 +41,6 @@ TEST_F(EwDriverTest, BurstOfHundredDrainedInOneCycleInOrderAndEventLinesOnlyUnde
     EXPECT_TRUE(sink.drain().empty());
 }
 
-TEST_F(EwDriverTest, EveryKindReachesItsMethodWithPayload) {
-    const std::pair<void (*)(), const char*> posts[] = {
-        {[] { EwDriver_PushMsgQ_UpdateDiscoTools(); }, "update_discotools"},
-        {[] { EwDriver_PushMsgQ_UpdateRegTools(2, 3); }, "update_regtools 2 3"},
-        {[] { EwDriver_PushMsgQ_UpdateCurrTdx(); }, "update_curr_tdx -1"},
-        {[] { EwDriver_PushMsgQ_RecvGraphData(4); }, "trigger 4"},
-        {[] { EwDriver_PushMsgQ_RecvBackupData(5); }, "fastening 5"},
-        {[] { EwDriver_PushMsgQ_RecvInput(15, 1); }, "input 15 1"},
-        {[] { EwDriver_PushMsgQ_UpdateDrvs(); }, "update_drvs"},
-        {[] { EwDriver_PushMsgQ_RecvBarcode("AB-12"); }, "barcode AB-12"},
-        {[] { EwDriver_PushMsgQ_InitDone(); }, "init_done"},
-        {[] { EwDriver_PushMsgQ_NotifyImgTooLarge(4000, 3000); }, "image too large 4000 3000"},
-        {[] { EwDriver_PushMsgQ_WlanScan(1); }, "wlan scan 1"},
-        {[] { EwDriver_PushMsgQ_SetDisconnFlag(7, 0x101); }, "disconn flag 7 1"},
-        {[] { EwDriver_PushMsgQ_TTY(1); }, "tty 1"},
-        {[] { EwDriver_PushMsgQ_Processing(0); }, "processing 0"},
-        {[] { EwDriver_PushMsgQ_BstHotplug(1); }, "bst_hotplug 1"},
-        {[] { EwDriver_PushMsgQ_BstEvent(5, 2, 0, 1); }, "bst_event 5 2 0 1"},
-        {[] { EwDriver_PushMsgQ_BstCommFail(1); }, "bst_commfail 1"},
-        {[] { EwDriver_PushMsgQ_UpdateDevs(); }, "update_devs"},
-        {[] { EwDriver_PushMsgQ_LogFail(); }, "log_fail"},
-        {[] { EwDriver_PushMsgQ_PlantCommand(7, 50, 0, "VIN-9"); }, "plant_command 7 50 0 VIN-9"},
-        {[] { EwDriver_PushMsgQ_PlantCommand(8, 38, 12, nullptr); }, "plant_command 8 38 12"},
-        {[] { EwDriver_PushMsgQ_OpConnected(1); }, "op_connected 1"},
-        {[] {
-             EwDriver_PushMsgQ_PlantDropped("Plant results dropped: 3 results of op were not "
-                                            "delivered.");
-         },
-         "plant_dropped Plant results dropped: 3 results of op were not delivered."},
-        {[] { EwDriver_PushMsgQ_MqttState(3); }, "mqtt_state 3"},
-    };
-    std::vector<std::string> expect;
-    for (const auto& [post, event] : posts) { // all posted before the one drain
-        post();
-        expect.push_back(event);
-    }
-    EXPECT_EQ(sink.drain(), expect);
-}
-
 TEST_F(EwDriverTest, CurrentToolReadAtDeliveryTextCopiedOrNotQueuedNothingWithoutDeviceObject) {
     static int32_t registryValue = 2;
     EwDriver_SetCurrTdxSource([] { return registryValue; });
