@@ -440,15 +440,31 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     shot("UnitWlanAdvanced");
     press("advCancel");
     EXPECT_FALSE(shown("UnitWlanAdvanced"));
-    QTest::mouseClick(find<QLineEdit>("wifiSsid"), Qt::LeftButton);
-    EXPECT_TRUE(shown("key_a"));
+    // A tapped field gets the keypad (numeric for an octet); its keys type there.
+    auto key = [this](const char* name) {
+        for (auto* k : root->findChildren<QPushButton*>(name))
+            if (k->isVisible()) return QTest::mouseClick(k, Qt::LeftButton);
+        ADD_FAILURE() << name << " is not shown";
+    };
+    auto* ssid = find<QLineEdit>("wifiSsid");
+    QTest::mouseClick(ssid, Qt::LeftButton);
+    ssid->clear();
+    const int taps = sounds(UiSoundKind::Tap);
+    for (const char* k : {"key_a", "key_Shift", "key_p", "key_Space", "key_7"})
+        key(k);
+    EXPECT_EQ(ssid->text(), "aP 7");
     shot("PageSettingNetwork_Keypad");
     press("keypadDone");
     QTest::mouseClick(find<QLineEdit>("ethIp_0"), Qt::LeftButton);
-    EXPECT_TRUE(shown("settingsKeypad"));
     EXPECT_FALSE(shown("key_a")) << "numeric keys only";
+    key("key_Clear");
+    key("key_9");
+    EXPECT_EQ((QStringList{find<QLineEdit>("ethIp_0")->text(), ssid->text()}),
+              (QStringList{"9", "aP 7"}));
     shot("PageSettingNetwork_NumericKeypad");
     press("keypadDone");
+    EXPECT_EQ(std::tuple(shown("settingsKeypad"), sounds(UiSoundKind::Tap)),
+              std::tuple(false, taps + 9));
     press("tabSettingShare");
     find<QLineEdit>("ftpUser")->clear();
     press("ftpApply");
