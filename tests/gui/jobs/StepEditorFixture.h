@@ -5,6 +5,7 @@
 
 #include "../tools/ToolScreenFixture.h"
 #include "ShellFixture.h"
+#include "Touches.h"
 #include "job.h"
 #include "page/jobs/PageStepEditor.h"
 #include "page/jobs/StepPanel.h"
@@ -17,7 +18,7 @@
 #include <string>
 #include <vector>
 
-class StepEditorTest : public ShellTest {
+class StepEditorTest : public WithTouches<ShellTest> {
   protected:
     static constexpr const char* kFile = "files/job/body.job";
 
@@ -59,13 +60,6 @@ class StepEditorTest : public ShellTest {
         const QRect r = view->visualRect(view->model()->index(row, 1));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
         flush();
-    }
-    // Text into the open keypad's field (text or numeric).
-    void enter(const QString& text) {
-        auto* field = find<QLineEdit>("textKeypadField");
-        if (!field) field = find<QLineEdit>("numpadField");
-        ASSERT_NE(field, nullptr);
-        field->setText(text);
     }
     int selectedRow() const {
         auto* view = find<QTableView>("stepList");

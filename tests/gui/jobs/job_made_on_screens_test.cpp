@@ -2,6 +2,7 @@
 // the step editor adds a step of every kind, the screw position editor places two screws
 // on a picture; the operation screen runs it over a virtual tool and the GPIO tree, and
 // the day's log holds the job's two results under its names.
+#include "Touches.h"
 #include "UnitBrowser.h"
 #include "eventlog.h"
 #include "operation/JobScreenFixture.h"
@@ -9,13 +10,12 @@
 #include "page/jobs/PageStepEditor.h"
 #include "page/jobs/UnitPosTunner.h"
 
-#include <QListWidget>
 #include <QTableView>
 
 namespace {
 using namespace job_screen_test;
 
-class JobMadeOnScreensTest : public JobScreenTest {
+class JobMadeOnScreensTest : public WithTouches<JobScreenTest> {
   protected:
     void SetUp() override {
         JobScreenTest::SetUp();
@@ -25,15 +25,6 @@ class JobMadeOnScreensTest : public JobScreenTest {
         JobScreenTest::TearDown();
         EventLog_SetToolNameSource(nullptr);
         EventLog_SetScannerCodeSource(nullptr);
-    }
-    // Text into the open keypad (text or numeric), then its OK.
-    void enter(const char* field, const QString& text) {
-        press(field);
-        auto* f = find<QLineEdit>("textKeypadField");
-        if (!f || !f->isVisible()) f = find<QLineEdit>("numpadField");
-        ASSERT_NE(f, nullptr);
-        f->setText(text);
-        press(f->objectName() == "numpadField" ? "numpadOk" : "textKeypadOk");
     }
 };
 
@@ -69,15 +60,8 @@ TEST_F(JobMadeOnScreensTest, EveryStepKindWithScrewPositionsRunsAndIsLogged) {
     auto* positions = qobject_cast<PageScrewPosition*>(Screens::Find(ScreenId::ScrewPosition));
     ASSERT_NE(positions, nullptr);
     press("posPicture");
-    auto* browser = qobject_cast<UnitBrowser*>(positions->Dialog());
-    ASSERT_NE(browser, nullptr);
-    auto* list = find<QListWidget>("browserList");
-    const auto& items = browser->Model().Items();
-    for (size_t i = 0; i < items.size(); ++i)
-        if (items[i].Name == "part.png")
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                              list->visualItemRect(list->item(int(i))).center());
-    flush();
+    ASSERT_NE(qobject_cast<UnitBrowser*>(positions->Dialog()), nullptr);
+    tapBrowserItem("part.png");
     press("browserOk");
     UnitPosTunner* tunner = positions->Tunner();
     for (QPoint p : {QPoint(200, 200), QPoint(440, 200)}) {
@@ -96,10 +80,14 @@ TEST_F(JobMadeOnScreensTest, EveryStepKindWithScrewPositionsRunsAndIsLogged) {
     press("stepAddOutput");
     press("outUse1");
     press("stepAddDelay");
-    enter("delayTime", "300");
+    press("delayTime");
+    fillKeypad("300");
+    press("numpadOk");
     press("delayUnitMs");
     press("stepAddMessage");
-    enter("msgLine1", "Turn the part");
+    press("msgLine1");
+    fillKeypad("Turn the part");
+    press("textKeypadOk");
     shot("JobMadeOnScreens_Editor");
     press("stepSave");
     press("confirmOk");

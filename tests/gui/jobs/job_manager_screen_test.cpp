@@ -2,9 +2,11 @@
 // objectName, then the files in ./files/job, the list rows, the selection and the dialog
 // shown; and stored results collected while it is open, from a virtual tool into the log.
 #include "CsvRead.h"
+#include "Touches.h"
 #include "UnitMessageBox.h"
 #include "UnitStoredResults.h"
 #include "Wait.h"
+#include "common.h"
 #include "job.h"
 #include "page/jobs/PageJobManager.h"
 #include "page/operation/ScreenResults.h"
@@ -26,9 +28,15 @@ class StandInStepEditor : public Page {
     int edited = -1;
 };
 
+// The job manager over a store that refuses every move.
+class RefusingMoves : public PageJobManager {
+    int MoveUp(int) override { return -1; }
+    int MoveDown(int) override { return -1; }
+};
+
 namespace {
 
-class JobManagerScreenTest : public ToolScreenTest {
+class JobManagerScreenTest : public WithTouches<ToolScreenTest> {
   protected:
     void SetUp() override {
         ToolScreenTest::SetUp();
@@ -56,14 +64,10 @@ class JobManagerScreenTest : public ToolScreenTest {
     static QStringList files() {
         QStringList out;
         for (const auto& e : fs::directory_iterator("files/job"))
-            if (e.path().extension() == ".job") out << QString::fromStdString(e.path().stem());
+            if (e.path().extension() == ".job" && e.path().stem() != "stray")
+                out << QString::fromStdString(e.path().stem());
         out.sort();
         return out;
-    }
-    void setField(const QString& text) {
-        auto* f = find<QLineEdit>("textKeypadField");
-        ASSERT_NE(f, nullptr);
-        f->setText(text);
     }
     static int logLines() { return int(LogRecords("files/log").size()); }
 };
@@ -76,20 +80,25 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
     auto* editor = new StandInStepEditor;
     Screens::SetFactory(ScreenId::StepEditor, [&] { return editor; });
 
+    // A file the store cannot read takes its name all the same.
+    TestEnv::writeFile("files/job/stray.job", "x");
     struct Step {
         const char* what;
-        const char* presses; // "#n" touches row n, "=text" fills the entry ("+" a space)
+        const char* presses; // "#n" touches row n, "=text" fills the entry ("+" a space),
+                             // "@ctx" answers the open question as a dialog of ctx would
         QStringList rows;    // "number name", in order
         int selected;
         QString shown; // the message or entry text shown after it, "" none
         const char* shot = nullptr;
+        bool writesFail = false; // no file can be written during the presses
     };
     const QStringList two = {"1 assembly", "2 new_job"};
     const QStringList three = {"1 assembly", "2 new_job", "3 new_job1"};
     const QStringList four = {"1 assembly", "2 new_job", "3 new_job1", "4 assembly1"};
     const QStringList moved = {"1 assembly", "2 new_job", "3 assembly1", "4 new_job1"};
     const QStringList renamed = {"1 assembly", "2 new_job", "3 line 2", "4 new_job1"};
-    const QString slash = "Can not use \"/\" in the job name.", exists = "Job already exists.";
+    const QString slash = JobManager::kSlashText, exists = JobManager::kExistText,
+                  dot = JobManager::kDotText;
     const Step steps[] = {
         {"opened: the jobs, nothing selected", "", two, -1, ""},
         {"the row buttons need a row", "jobCopy jobRename jobDelete jobEdit jobUp jobDown", two, -1,
@@ -100,12 +109,19 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
         {"a slash is refused, the entry stays", "=a/b textKeypadOk", three, 2, slash,
          "PageJobManager_Error"},
         {"an existing name is refused", "msgClose =assembly textKeypadOk", three, 2, exists},
+        {"an empty name keeps the entry", "msgClose = textKeypadOk", three, 2, ""},
+        {"a leading dot is refused, the entry stays", "=.x textKeypadOk", three, 2, dot},
+        {"a stray file's name is refused", "msgClose =stray textKeypadOk", three, 2, exists},
+        {"a failed creation keeps the entry, not the job", "msgClose =z textKeypadOk", three, 2,
+         JobManager::kCreateFailText, nullptr, true},
         {"cancel leaves all as it was", "msgClose textKeypadCancel", three, 2, ""},
         {"copy of the first proposes assembly1", "#0 jobCopy", three, 0, "assembly1"},
         {"its OK copies it, selected last", "textKeypadOk", four, 3, ""},
         {"copy proposes the first number free", "#1 jobCopy", four, 1, "new_job2"},
         {"a copy onto a job is refused, the entry closed", "=assembly textKeypadOk", four, 1,
          exists},
+        {"a failed copy says so and leaves no job", "msgClose jobCopy textKeypadOk", four, 1,
+         JobManager::kCopyFailText, nullptr, true},
         {"up moves it and the selection", "msgClose #3 jobUp", moved, 2, ""},
         {"down at the last row does nothing", "jobDown jobDown", four, 3, ""},
         {"up at the first row does nothing", "#0 jobUp", four, 0, ""},
@@ -115,20 +131,29 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
         {"a slash in the new name is refused", "jobRename =x/y textKeypadOk", moved, 2, slash},
         {"rename onto another job is refused", "msgClose jobRename =new_job textKeypadOk", moved, 2,
          exists},
+        {"a failed rename says so, the name stays", "msgClose jobRename =q textKeypadOk", moved, 2,
+         JobManager::kRenameFailText, nullptr, true},
+        {"a leading dot in a new name is refused", "msgClose jobRename =.y textKeypadOk", moved, 2,
+         dot},
         {"rename stores the new name", "msgClose jobRename =line+2 textKeypadOk", renamed, 2, ""},
         {"delete asks first", "jobDelete", renamed, 2, "Delete?", "PageJobManager_Delete"},
+        {"another question's answer deletes nothing", "@other", renamed, 2, "Delete?"},
         {"confirmed, the job goes and no row is selected", "confirmOk", three, -1, ""},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.what);
+        if (s.writesFail) Common_SetWriteFailAfter(0);
         for (const std::string& p : words(s.presses)) {
             if (p[0] == '#')
                 clickCell("jobList", std::stoi(p.substr(1)), 1);
             else if (p[0] == '=')
-                setField(QString::fromStdString(p.substr(1)).replace('+', ' '));
+                fillKeypad(QString::fromStdString(p.substr(1)).replace('+', ' '));
+            else if (p[0] == '@')
+                page->Manager().Confirmed(QString::fromStdString(p.substr(1)));
             else
                 press(p.c_str());
         }
+        Common_SetWriteFailAfter(-1);
         EXPECT_EQ(rows(), s.rows);
         QStringList names;
         for (const QString& r : s.rows)
@@ -154,6 +179,17 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
     Screens::Close(ScreenId::StepEditor);
     flush();
     EXPECT_EQ(rows().size(), 4);
+    // A selection past a list that shrank meanwhile is dropped, as is one past its end.
+    Screens::SetFactory(ScreenId::StepEditor, [] { return new StandInStepEditor; });
+    clickCell("jobList", 3, 1);
+    press("jobEdit");
+    ASSERT_EQ(dev->JobDelete(3), 0);
+    Screens::Close(ScreenId::StepEditor);
+    flush();
+    EXPECT_EQ(std::tuple(rows().size(), page->Manager().Selected()), std::tuple(3, -1));
+    page->Manager().Select(3);
+    EXPECT_EQ(page->Manager().Selected(), -1);
+    clickCell("jobList", 1, 1);
 
     // Without a step editor nothing opens and the job is not left loaded.
     Screens::SetFactory(ScreenId::StepEditor, [] { return nullptr; });
@@ -169,16 +205,21 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
     press("jobEdit");
     EXPECT_EQ(msgText(), "");
     EXPECT_EQ(Screens::Find(ScreenId::StepEditor), nullptr);
+    standIn({ScreenId::Barcode});
+    press("jobBarcode");
+    EXPECT_EQ(created[ScreenId::Barcode], 1);
 }
 
 // A full list: new says the limit. One below it, with new_job and new_job1..255 all
-// taken, new and a copy of new_job propose no name.
+// taken, new and a copy of new_job propose no name. A refused move keeps the selection.
 TEST_F(JobManagerScreenTest, TheLimitThenNoNameLeft) {
     for (int i = 0; i < JOB_MAX_JOBS; ++i) {
         const QString name = i > 255 ? QString("j%1").arg(i) : QString("new_job%1").arg(i);
         ASSERT_EQ(dev->JobCreateNew(i ? name : "new_job"), 0);
     }
-    ASSERT_NE(open(), nullptr);
+    Screens::SetFactory(ScreenId::JobManager, [] { return new RefusingMoves; });
+    PageJobManager* page = open();
+    ASSERT_NE(page, nullptr);
     press("jobNew");
     EXPECT_EQ(msgText(), "Job limit exceeded.");
     EXPECT_EQ(find<QLineEdit>("textKeypadField"), nullptr);
@@ -193,6 +234,10 @@ TEST_F(JobManagerScreenTest, TheLimitThenNoNameLeft) {
         EXPECT_EQ(field->text(), "") << copyOf;
         press("textKeypadCancel");
     }
+    clickCell("jobList", 1, 1);
+    press("jobUp");
+    press("jobDown");
+    EXPECT_EQ(page->Manager().Selected(), 1);
 }
 
 // A tool holding results while the job manager is open: the dialog comes up, the chosen

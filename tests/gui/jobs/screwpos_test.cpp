@@ -2,6 +2,7 @@
 // pictures written by the test, the view touched at picture points, buttons pressed by
 // name, then the step as the device object reads it and the saved job file.
 #include "../tools/ToolScreenFixture.h"
+#include "Touches.h"
 #include "UnitBrowser.h"
 #include "UnitStepFastenData.h"
 #include "job.h"
@@ -9,7 +10,6 @@
 #include "page/jobs/UnitPosTunner.h"
 #include "page/operation/PageOperationImageView.h"
 
-#include <QListWidget>
 #include <cstring>
 #include <filesystem>
 
@@ -22,7 +22,7 @@ uint32_t u32(const std::string& b, size_t at) {
     return v;
 }
 
-class ScrewPosTest : public ToolScreenTest {
+class ScrewPosTest : public WithTouches<ToolScreenTest> {
   protected:
     void SetUp() override {
         ToolScreenTest::SetUp();
@@ -72,17 +72,8 @@ class ScrewPosTest : public ToolScreenTest {
     }
     void pick(const QString& name) {
         press("posPicture");
-        auto* b = qobject_cast<UnitBrowser*>(page->Dialog());
-        ASSERT_NE(b, nullptr);
-        auto* list = find<QListWidget>("browserList");
-        const auto& items = b->Model().Items();
-        int row = -1;
-        for (size_t i = 0; i < items.size(); ++i)
-            if (items[i].Name == name) row = int(i);
-        ASSERT_GE(row, 0) << name.toStdString();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(list->item(row)).center());
-        flush();
+        ASSERT_NE(qobject_cast<UnitBrowser*>(page->Dialog()), nullptr);
+        tapBrowserItem(name);
         shot("PageScrewPosition_Browser");
         press("browserOk");
     }

@@ -66,7 +66,7 @@ TEST_F(StepEditorTest, ButtonsChangeTheLoadedJobAndSaveWritesIt) {
             if (s[0] == '#')
                 selectRow(std::stoi(s.substr(1)));
             else if (s[0] == '=')
-                enter(QString::fromStdString(s.substr(1)));
+                fillKeypad(QString::fromStdString(s.substr(1)));
             else
                 press(s.c_str());
         }
@@ -124,7 +124,7 @@ TEST_F(StepEditorTest, CancelDropsEveryEditAndLeavesTheFile) {
     press("inUse3");
     selectRow(0);
     press("stepRename");
-    enter("other");
+    fillKeypad("other");
     press("textKeypadOk");
     press("stepDown");
     ASSERT_EQ(dev->GetStepName(1), "other");

@@ -9,7 +9,6 @@
 #include "UnitStepOutputData.h"
 
 #include <QImage>
-#include <QListWidget>
 #include <functional>
 #include <memory>
 
@@ -125,18 +124,11 @@ class StepPanelsTest : public StepEditorTest {
         ASSERT_TRUE(picture.save(QString::fromStdString("files/image/" + kLongName), "PNG"));
     }
     void run(const std::string& s) {
-        if (s[0] == '=') return enter(QString::fromStdString(s.substr(1)).replace('+', ' '));
+        if (s[0] == '=') return fillKeypad(QString::fromStdString(s.substr(1)).replace('+', ' '));
         if (s[0] != '@') return press(s.c_str());
-        auto* browser = qobject_cast<UnitBrowser*>(editor->VisiblePanel()->Dialog());
-        ASSERT_NE(browser, nullptr);
+        ASSERT_NE(qobject_cast<UnitBrowser*>(editor->VisiblePanel()->Dialog()), nullptr);
         shot("step_editor_message_browser");
-        const auto& items = browser->Model().Items();
-        auto* list = find<QListWidget>("browserList");
-        for (size_t i = 0; i < items.size(); ++i)
-            if (items[i].Name == QString::fromStdString(s.substr(1)))
-                QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                                  list->visualItemRect(list->item(int(i))).center());
-        flush();
+        tapBrowserItem(QString::fromStdString(s.substr(1)));
     }
     void expectShows(const char* widget, const char* shows) {
         auto* w = find<QWidget>(widget);
@@ -194,7 +186,7 @@ TEST_F(StepPanelsTest, SwitchingAndMovingSaveThePanel) {
     EXPECT_EQ(dev->GetOutputStepData(1)->Used[7], 1);
     selectRow(2);
     press("delayTime");
-    enter("9");
+    fillKeypad("9");
     press("numpadOk");
     press("stepAddMessage");
     std::unique_ptr<UnitStepDelayData> dl(dev->GetDelayData(2));
@@ -202,10 +194,10 @@ TEST_F(StepPanelsTest, SwitchingAndMovingSaveThePanel) {
     // A rename shows the step again: what was typed is saved first, not dropped.
     selectRow(2);
     press("delayTime");
-    enter("7");
+    fillKeypad("7");
     press("numpadOk");
     press("stepRename");
-    enter("wait");
+    fillKeypad("wait");
     press("textKeypadOk");
     EXPECT_EQ(find<QPushButton>("delayTime")->text(), "7");
     EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeValue, 7);

@@ -184,27 +184,6 @@ TEST_F(NetworkTabTest, BandAdvancedAndRestart) {
     EXPECT_FALSE(SettingsRestarts::Instance().Pending(SettingsRestarts::Wifi));
 }
 
-// A tapped field gets the tab's keypad (numeric for an octet); its keys type there.
-TEST_F(NetworkTabTest, KeypadTypesIntoTheTappedField) {
-    open<PageSettingNetwork>();
-    auto* ssid = widget<QLineEdit>("wifiSsid");
-    auto* octet = widget<QLineEdit>("ethGw_3");
-    QTest::mouseClick(ssid, Qt::LeftButton);
-    ssid->clear();
-    for (const char* k : {"key_a", "key_Shift", "key_p", "key_Space", "key_7"})
-        tap(k);
-    EXPECT_EQ(ssid->text(), "aP 7");
-    QTest::mouseClick(octet, Qt::LeftButton);
-    EXPECT_FALSE(widget("key_a")->isVisible()) << "numeric keys only";
-    tap("key_Clear");
-    tap("key_9");
-    EXPECT_EQ(octet->text(), "9");
-    EXPECT_EQ(ssid->text(), "aP 7");
-    tap("keypadDone");
-    EXPECT_FALSE(widget<QWidget>("settingsKeypad")->isVisible());
-    EXPECT_EQ(sounds(UiSoundKind::Tap), 8);
-}
-
 TEST(WifiForm, ChecksInOrder) {
     struct Case {
         QString ssid, pass, error;

@@ -147,6 +147,7 @@ TEST_F(SettingScreenTest, ConditionalRows) {
         {"BitSocketTray", true, false},
         {"AutoStartJobOnBoot", false, false},
     };
+    EXPECT_TRUE(find("Opmode_0")->isChecked()) << "the stored mode";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.press);
         tapOn(c.press);
@@ -154,8 +155,20 @@ TEST_F(SettingScreenTest, ConditionalRows) {
                                shown("bstToolName"), shown("bstToolSelect")}),
                   (std::vector{c.job, c.job, c.tray, c.tray}));
     }
-    tapOn("AutoStartJobOnBoot");
+    // Changed elsewhere, the rows follow with no sound (a press plays one); a mode no
+    // choice stands for checks none.
+    const int taps = sounds(UiSoundKind::Tap);
+    dev->OnSetOpmode(7);
+    EXPECT_FALSE(find("Opmode_0")->isChecked() || find("Opmode_1")->isChecked());
+    dev->OnSetOpmode(0);
+    dev->OnSetAutoStartJobOnBoot(true);
+    EXPECT_EQ(std::tuple(find("Opmode_0")->isChecked(),
+                         find<QAbstractButton>("AutoStartJobOnBoot")->isChecked(),
+                         sounds(UiSoundKind::Tap)),
+              std::tuple(true, true, taps));
+    tapOn("Opmode_1");
     tapOn("BitSocketTray");
+    EXPECT_EQ(sounds(UiSoundKind::Tap), taps + 2);
     shot("PageSettingOperation");
     tapOn("defaultJobSelect");
     auto* list = root->findChild<QListView*>();
@@ -406,17 +419,11 @@ TEST(ClockSettingTest, ParseAndCommandLine) {
 // Leaving runs the pending restarts and the save once; a picture of each tab and dialog,
 // and of the system screen's network status tab.
 TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
-    const char* tabs[] = {"tabSettingOperation", "tabSettingIo",      "tabSettingLog",
-                          "tabSettingBarcode",   "tabSettingNetwork", "tabSettingShare",
-                          "tabSettingSystem"};
-    const char* pages[] = {"PageSettingOperation", "PageSettingIo",      "PageSettingLog",
-                           "PageSettingBarcode",   "PageSettingNetwork", "PageSettingShare",
-                           "PageSettingSystem"};
     EXPECT_TRUE(shown("PageSettingOperation")) << "the first tab";
-    for (int i = 0; i < 7; ++i) {
-        press(tabs[i]);
-        EXPECT_TRUE(shown(pages[i]));
-        shot(pages[i]);
+    for (std::string tab : {"Operation", "Io", "Log", "Barcode", "Network", "Share", "System"}) {
+        press(("tabSetting" + tab).c_str());
+        EXPECT_TRUE(shown(("PageSetting" + tab).c_str()));
+        shot(("PageSetting" + tab).c_str());
     }
     press("tabSettingIo");
     tapOn("ioInput0");
@@ -433,15 +440,31 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     shot("UnitWlanAdvanced");
     press("advCancel");
     EXPECT_FALSE(shown("UnitWlanAdvanced"));
-    QTest::mouseClick(find<QLineEdit>("wifiSsid"), Qt::LeftButton);
-    EXPECT_TRUE(shown("key_a"));
+    // A tapped field gets the keypad (numeric for an octet); its keys type there.
+    auto key = [this](const char* name) {
+        for (auto* k : root->findChildren<QPushButton*>(name))
+            if (k->isVisible()) return QTest::mouseClick(k, Qt::LeftButton);
+        ADD_FAILURE() << name << " is not shown";
+    };
+    auto* ssid = find<QLineEdit>("wifiSsid");
+    QTest::mouseClick(ssid, Qt::LeftButton);
+    ssid->clear();
+    const int taps = sounds(UiSoundKind::Tap);
+    for (const char* k : {"key_a", "key_Shift", "key_p", "key_Space", "key_7"})
+        key(k);
+    EXPECT_EQ(ssid->text(), "aP 7");
     shot("PageSettingNetwork_Keypad");
     press("keypadDone");
     QTest::mouseClick(find<QLineEdit>("ethIp_0"), Qt::LeftButton);
-    EXPECT_TRUE(shown("settingsKeypad"));
     EXPECT_FALSE(shown("key_a")) << "numeric keys only";
+    key("key_Clear");
+    key("key_9");
+    EXPECT_EQ((QStringList{find<QLineEdit>("ethIp_0")->text(), ssid->text()}),
+              (QStringList{"9", "aP 7"}));
     shot("PageSettingNetwork_NumericKeypad");
     press("keypadDone");
+    EXPECT_EQ(std::tuple(shown("settingsKeypad"), sounds(UiSoundKind::Tap)),
+              std::tuple(false, taps + 9));
     press("tabSettingShare");
     find<QLineEdit>("ftpUser")->clear();
     press("ftpApply");

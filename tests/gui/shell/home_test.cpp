@@ -50,26 +50,6 @@ TEST_F(HomeTest, MenusCarryTheirTilesInOrder) {
     }
 }
 
-TEST_F(HomeTest, TilesOfScreensNotBuiltAreDisabled) {
-    makeRoot();
-    dev->SetSysPwd("4321");
-    login("4321");
-    // Built: every tile has its screen (the system's: its network status tab).
-    for (const char* tile : {"tileJobManager", "tileParameter", "tileMonitor", "tileSystem"})
-        EXPECT_TRUE(find(tile)->isEnabled()) << tile;
-    delete root;
-    root = nullptr;
-    standIn({ScreenId::JobManager});
-    makeRoot();
-    login("4321");
-    EXPECT_TRUE(find("tileJobManager")->isEnabled());
-    EXPECT_TRUE(find("tileOperation")->isEnabled()); // the job screen
-    // The operation tile follows the screen of the mode in force.
-    standIn({ScreenId::OperationWithoutJob});
-    dev->OnSetOpmode(1);
-    EXPECT_TRUE(find("tileOperation")->isEnabled());
-}
-
 TEST_F(HomeTest, LoginAndServicePasswordsGiveTheirLevels) {
     struct Case {
         const char* typed;

@@ -2,6 +2,7 @@
 // dialog pressed by object name over a fake USB stick under the sysroot (names refused,
 // drives and a pulled stick), and the storage status tab.
 #include "ShellFixture.h"
+#include "Touches.h"
 #include "UnitMessageBox.h"
 #include "UnitTextKeypad.h"
 #include "page/storage/PageSystemStorage.h"
@@ -17,7 +18,7 @@
 namespace fs = std::filesystem;
 
 namespace {
-class BrowserTest : public ShellTest {
+class BrowserTest : public WithTouches<ShellTest> {
   protected:
     void SetUp() override {
         ShellTest::SetUp();
@@ -73,11 +74,6 @@ class BrowserTest : public ShellTest {
         auto* list = find<QListWidget>("browserList");
         return list->visualItemRect(list->item(r)).center();
     }
-    void tapItem(UnitBrowser* b, const QString& name) {
-        auto* vp = find<QListWidget>("browserList")->viewport();
-        QTest::mouseClick(vp, Qt::LeftButton, {}, at(row(b, name)));
-        flush();
-    }
     void holdItem(UnitBrowser* b, const QString& name) {
         auto* vp = find<QListWidget>("browserList")->viewport();
         const QPoint p = at(row(b, name));
@@ -88,9 +84,7 @@ class BrowserTest : public ShellTest {
     }
     // Answers the open name prompt.
     void enterName(const QString& text) {
-        auto* field = find<QLineEdit>("textKeypadField");
-        ASSERT_NE(field, nullptr);
-        field->setText(text);
+        fillKeypad(text);
         press("textKeypadOk");
     }
     std::string sys;
@@ -105,16 +99,8 @@ TEST_F(BrowserTest, ModelRules) {
     EXPECT_EQ(m.ProposeFolderName(), "new_folder");
     fs::create_directories("files/t/new_folder");
     TestEnv::writeFile("files/t/new_folder1", "");
-    struct NameCase {
-        QString name, message;
-    } nameCases[] = {{"ok name", ""},
-                     {"..", "Already exist."},
-                     {"new_folder1", "Already exist."},
-                     {".cfg", "Can not use \".\" at the start of the name."},
-                     {QString(256, 'n'), "The name is too long."},
-                     {"", "Enter a name."}};
-    for (const NameCase& c : nameCases)
-        EXPECT_EQ(m.CheckName(c.name), c.message) << c.name.toStdString();
+    EXPECT_EQ(m.CheckName("new_folder1"), "Already exist.");
+    EXPECT_EQ(m.CheckName(""), "Enter a name.") << "the prompt closes on none";
     EXPECT_EQ(m.ProposeFolderName(), "new_folder2");
 
     // A hundred levels deep and no further; the label follows the stack.
@@ -179,14 +165,14 @@ TEST_F(BrowserTest, DialogOverAUsbStick) {
                          find<QComboBox>("browserDrive")->count()),
               std::tuple(6656, 2));
     // A picture shows its preview; one over 4096 pixels is refused by name of its size.
-    tapItem(b, "photo.png");
+    tapBrowserItem("photo.png");
     EXPECT_EQ(b->Model().Highlight(), row(b, "photo.png"));
     EXPECT_FALSE(find<QLabel>("browserPreview")->pixmap().isNull());
     shot("UnitBrowser");
     QImage(5000, 100, QImage::Format_RGB32).save("files/wide.png");
     b->Init();
     flush();
-    tapItem(b, "wide.png");
+    tapBrowserItem("wide.png");
     EXPECT_EQ(msgText(), "The image is too large. (5000 x 100)\n\n Max resolution is 4096 x 4096.");
     EXPECT_EQ(b->Model().Highlight(), -1);
     EXPECT_TRUE(find<QLabel>("browserPreview")->pixmap().isNull());
@@ -197,8 +183,8 @@ TEST_F(BrowserTest, DialogOverAUsbStick) {
     flush();
 
     // Browse: a first tap highlights a folder, a second opens it; "Up" comes back.
-    tapItem(b, "jobs");
-    tapItem(b, "jobs");
+    tapBrowserItem("jobs");
+    tapBrowserItem("jobs");
     EXPECT_EQ(find<QLabel>("browserPath")->text(), "internal storage / jobs");
     press("browserUp");
 
@@ -206,15 +192,20 @@ TEST_F(BrowserTest, DialogOverAUsbStick) {
     press("browserNewFolder");
     ASSERT_NE(b->Dialog(), nullptr);
     EXPECT_EQ(find<QLineEdit>("textKeypadField")->text(), "new_folder");
-    for (auto [name, refusal] :
-         {std::pair{"x/y", "Can not use \"/\" in the name."}, {"jobs", "Already exist."}}) {
+    const std::pair<QString, QString> refused[] = {
+        {"x/y", "Can not use \"/\" in the name."},
+        {"jobs", "Already exist."},
+        {"..", "Already exist."},
+        {".cfg", "Can not use \".\" at the start of the name."},
+        {QString(256, 'n'), "The name is too long."}};
+    for (const auto& [name, refusal] : refused) {
         enterName(name);
         EXPECT_EQ(msgText(), refusal);
         press("msgClose");
     }
     enterName("$(touch x) \"q\"");
     EXPECT_TRUE(fs::is_directory("files/$(touch x) \"q\""));
-    tapItem(b, "b.bak");
+    tapBrowserItem("b.bak");
     press("browserRename");
     EXPECT_EQ(find<QLineEdit>("textKeypadField")->text(), "b.bak");
     enterName("c`id`.bak");
@@ -222,7 +213,7 @@ TEST_F(BrowserTest, DialogOverAUsbStick) {
 
     // Hold to select, copy to the stick, paste there.
     holdItem(b, "c`id`.bak");
-    tapItem(b, "jobs");
+    tapBrowserItem("jobs");
     EXPECT_EQ(b->Model().SelectedNames(), (QStringList{"jobs", "c`id`.bak"}));
     shot("UnitBrowser_Selection");
     press("browserCopy");
@@ -253,7 +244,7 @@ TEST_F(BrowserTest, DialogOverAUsbStick) {
     // OK hands back the highlighted item.
     QString chosen;
     QObject::connect(b, &UnitBrowser::chosen, [&](const QString& p) { chosen = p; });
-    tapItem(b, "Zeta.bak");
+    tapBrowserItem("Zeta.bak");
     press("browserOk");
     EXPECT_EQ(chosen, "./files/Zeta.bak");
     EXPECT_EQ(Screens::Find(ScreenId::Browser), nullptr);
