@@ -41,11 +41,6 @@ class DebugPageTest : public ShellTest {
         flush();
         return p;
     }
-    // Drains the driver queue into the GUI.
-    void pump() {
-        EwDriver_ProcessData();
-        flush();
-    }
     // Saves through the dialogs and reads the file the stamp `name` names.
     std::string saveAndRead(PageDebug* page, const char* name = "20260101_000000") {
         press("debugSave");
@@ -158,13 +153,13 @@ TEST_F(DebugPageTest, OnePageAtATime) {
 // direct writes of flag 1 arrive.
 TEST_F(DebugPageTest, WhatArrivesWithEveryFlagOff) {
     DBG_ERR("before");
-    pump();
+    deliver();
     PageDebug* page = open();
     EXPECT_EQ(page->Model()->Count(), 0);
     for (int i = 0; i < DEBUG_FLAG_COUNT; ++i)
         DBG_LOG(i, "informational %d", i);
     DBG_ERR("broken %d", 7);
-    pump();
+    deliver();
     ASSERT_EQ(page->Model()->Count(), 1);
     EXPECT_NE(page->Model()->Line(0).indexOf(" : broken 7"), -1);
     dev->DebugWrite(2, "x");
@@ -204,7 +199,7 @@ TEST_F(DebugPageTest, FlagTogglesSwitchTheirOwnFlagAtOnce) {
     EXPECT_EQ(Debug_GetFlag()[DEBUG_FLAG_MODBUS].load(), 1);
     DBG_LOG(DEBUG_FLAG_MODBUS, "modbus line");
     DBG_LOG(DEBUG_FLAG_DISCO, "disco line");
-    pump();
+    deliver();
     ASSERT_EQ(page->Model()->Count(), 1);
     EXPECT_NE(page->Model()->Line(0).indexOf("modbus line"), -1);
     dev->OnSetDebugFlagBST(true);

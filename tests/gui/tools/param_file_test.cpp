@@ -7,10 +7,8 @@
 #include "page/tools/ParamFile.h"
 #include "page/tools/ParamFileRunner.h"
 #include "page/tools/UnitSelectToolsItem.h"
-#include "unit/UnitBrowser.h"
 
 #include <QLineEdit>
-#include <fstream>
 #include <sstream>
 
 namespace {
@@ -30,13 +28,6 @@ class ParamFileTest : public ToolScreenTest {
         for (std::string tok; in >> tok;)
             if (tok.find('=') != std::string::npos)
                 out.push_back(std::atoi(tok.c_str() + (tok[0] == '!' ? 1 : 0)));
-        return out;
-    }
-    static std::vector<std::string> lines(const std::string& path) {
-        std::vector<std::string> out;
-        std::ifstream in(path);
-        for (std::string l; std::getline(in, l);)
-            out.push_back(l);
         return out;
     }
     // The tool's registers a load can restore, and its 30 barcode entries.
@@ -82,6 +73,19 @@ class ParamFileTest : public ToolScreenTest {
             QTest::qWaitFor([&] { return !panel->Busy(); }, int(kest_test::kWaitLimit.count())));
         flush();
     }
+    // The open save dialog into ./files, named `name` (nullptr: the name offered).
+    void save(PageTopDownBox* panel, const char* name) {
+        press("p2pFolderButton");
+        press("browserOk");
+        if (name) {
+            press("p2pNameField");
+            find<QLineEdit>("textKeypadField")->setText(name);
+            press("textKeypadOk");
+        }
+        press("p2pOk");
+        EXPECT_TRUE(panel->Busy()) << "the wait indicator shows first";
+        waitDone(panel);
+    }
 };
 
 TEST_F(ParamFileTest, SaveWritesTheToolsRegistersInFileOrderAndLoadRestoresThem) {
@@ -97,21 +101,13 @@ TEST_F(ParamFileTest, SaveWritesTheToolsRegistersInFileOrderAndLoadRestoresThem)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const UnitToolInfo info = dev->GetTdxToolInfo(c.tdx);
-        const std::string row = "toolRow" + std::to_string(c.tdx);
-        press((row + "Save").c_str());
+        press(("toolRow" + std::to_string(c.tdx) + "Save").c_str());
         EXPECT_EQ(find<QPushButton>("p2pNameField")->text().toStdString(),
                   info.Name.toStdString() + "_" + (c.type == 2 ? "ZQ" : "ZQT") +
                       std::to_string(info.ModelNo) + "_FW1.20.3.csv");
-        press("p2pFolderButton");
-        press("browserOk");
-        press("p2pNameField");
-        find<QLineEdit>("textKeypadField")->setText(c.name);
-        press("textKeypadOk");
-        press("p2pOk");
-        EXPECT_TRUE(panel->Busy()) << "the wait indicator shows first";
-        waitDone(panel);
+        save(panel, c.name);
         EXPECT_EQ(panel->LastMessage(), "");
-        const auto l = lines(std::string("files/") + c.name + ".csv");
+        const auto l = FileLines(std::string("files/") + c.name + ".csv");
         const auto regs = ParamFile::Registers(c.type);
         ASSERT_EQ(l.size(), 3 + regs.size() + 30 * 37);
         EXPECT_EQ(std::tuple(l[0], l[1], l[2]),
@@ -139,13 +135,7 @@ TEST_F(ParamFileTest, SaveWritesTheToolsRegistersInFileOrderAndLoadRestoresThem)
     set(1, 356, 250);
     const std::vector<long> before = snapshot(1, 3);
     press("toolRow1Save");
-    press("p2pFolderButton");
-    press("browserOk");
-    press("p2pNameField");
-    find<QLineEdit>("textKeypadField")->setText("round");
-    press("textKeypadOk");
-    press("p2pOk");
-    waitDone(panel);
+    save(panel, "round");
     ASSERT_EQ(panel->LastMessage(), "");
     // The tool is changed, then the file loaded back through the file dialog.
     setBarcode(1, 0, 1, "other");
@@ -155,13 +145,8 @@ TEST_F(ParamFileTest, SaveWritesTheToolsRegistersInFileOrderAndLoadRestoresThem)
     ASSERT_NE(snapshot(1, 3), before);
     press("toolRow1Load");
     press("p2pFileButton");
-    auto* b = root->findChild<UnitBrowser*>("UnitBrowser");
-    ASSERT_NE(b, nullptr);
-    const auto& items = b->Model().Items();
-    for (size_t i = 0; i < items.size(); ++i)
-        if (items[i].Name == "round.csv") b->Model().SetHighlight(int(i));
-    press("browserOk");
     shot("PageP2P_SelectFile_Csv");
+    browserPick("round.csv");
     press("p2pOk");
     waitDone(panel);
     EXPECT_EQ(panel->LastMessage(), "");
@@ -172,10 +157,7 @@ TEST_F(ParamFileTest, SaveWritesTheToolsRegistersInFileOrderAndLoadRestoresThem)
     // A tool that stops answering mid-save leaves no file.
     ASSERT_EQ(tools->cmd("ignore 0 1000"), "ok");
     press("toolRow0Save");
-    press("p2pFolderButton");
-    press("browserOk");
-    press("p2pOk");
-    waitDone(panel);
+    save(panel, nullptr);
     EXPECT_EQ(find<QLabel>("msgText")->text(), "Communication fail");
     EXPECT_EQ(QDir("files").entryList({"*.csv"}), (QStringList{"round.csv", "zq.csv", "zqt.csv"}));
 }
