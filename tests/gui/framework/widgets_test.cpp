@@ -1,14 +1,13 @@
-// Framework pieces: keypads type into their target, the scrim makes a dialog modal,
-// message and confirmation boxes play the tap sound and signal their choice, the list
-// model shows the rows the device object hands out.
+// Framework pieces: keypads type into their target, message and confirmation boxes play
+// the tap sound and signal their choice, the list model shows the rows the device object
+// hands out, the line chart scales its points (a dialog's scrim is touched under the
+// restart notice, p2p_pages_test.cpp).
 #include "ListModel.h"
 #include "ShellFixture.h"
 #include "UnitKeypad.h"
 #include "UnitLineChart.h"
 #include "UnitMessageBox.h"
-#include "UnitScrim.h"
 #include "job.h"
-#include "page/shell/PageHome.h"
 
 #include <QListView>
 #include <QSignalSpy>
@@ -61,23 +60,6 @@ TEST_F(FrameworkTest, ConfirmationBoxSignalsChoiceAndCancel) {
               std::tuple(1, 1, 2));
 }
 
-TEST_F(FrameworkTest, ScrimKeepsTouchesAwayFromTheScreenBelow) {
-    makeRoot();
-    PageHome* home = root->Home();
-    home->ShowMessage("Message", "modal");
-    auto* login = find("tileLogin");
-    QPoint centre = login->mapTo(root, login->rect().center());
-    QWidget* hit = root->childAt(centre);
-    ASSERT_NE(hit, nullptr);
-    EXPECT_NE(qobject_cast<UnitScrim*>(hit), nullptr);
-    QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(root, centre));
-    flush();
-    EXPECT_EQ(home->Password(), nullptr); // the tile below was not pressed
-    press("msgClose");
-    QTest::mouseClick(login, Qt::LeftButton);
-    flush();
-    EXPECT_NE(home->Password(), nullptr);
-}
 TEST_F(FrameworkTest, ListModelCopiesTheRowsAtEachReload) {
     load_job();
     struct JobRow {
