@@ -1,12 +1,11 @@
-// Framework pieces: keypads type into their target, message and confirmation boxes play
-// the tap sound and signal their choice, the list model shows the rows the device object
-// hands out, the line chart scales its points (a dialog's scrim is touched under the
-// restart notice, p2p_pages_test.cpp).
+// Framework pieces: keypads type into their target, the list model shows the rows the
+// device object hands out, the line chart scales its points (a dialog's scrim is touched
+// under the restart notice, p2p_pages_test.cpp; a confirmation's buttons are the debug
+// page's save).
 #include "ListModel.h"
 #include "ShellFixture.h"
 #include "UnitKeypad.h"
 #include "UnitLineChart.h"
-#include "UnitMessageBox.h"
 #include "job.h"
 
 #include <QListView>
@@ -44,20 +43,6 @@ TEST_F(FrameworkTest, KeypadsTypeIntoTheirTarget) {
         click(&numeric, k);
     EXPECT_EQ(edit.text(), "-12.5");
     EXPECT_EQ(numeric.findChild<QPushButton*>("key_a"), nullptr);
-}
-
-TEST_F(FrameworkTest, ConfirmationBoxSignalsChoiceAndCancel) {
-    UnitMessageBox box;
-    box.SetTitle("Confirmation");
-    box.SetText("Save?");
-    box.SetConfirm("save");
-    QSignalSpy confirmed(&box, &UnitMessageBox::confirmed), closed(&box, &UnitMessageBox::closed);
-    box.show();
-    EXPECT_EQ(box.findChild<QPushButton*>("msgClose")->text(), "Cancel");
-    click(&box, "msgConfirm");
-    click(&box, "msgClose");
-    EXPECT_EQ(std::tuple(confirmed.count(), closed.count(), sounds(UiSoundKind::Tap)),
-              std::tuple(1, 1, 2));
 }
 
 TEST_F(FrameworkTest, ListModelCopiesTheRowsAtEachReload) {

@@ -45,7 +45,10 @@ class DebugPageTest : public ShellTest {
     std::string saveAndRead(PageDebug* page, const char* name = "20260101_000000") {
         press("debugSave");
         EXPECT_EQ(page->Dialog()->Text(), "Save?");
+        EXPECT_EQ(find("msgClose")->text(), "Cancel");
+        const int taps = sounds(UiSoundKind::Tap);
         press("msgConfirm");
+        EXPECT_EQ(sounds(UiSoundKind::Tap), taps + 1);
         // A slow machine may already have finished; while it works, nothing closes it.
         if (page->Dialog()->Text() != "Complete") {
             EXPECT_EQ(page->Dialog()->Text(), "Please wait ...");
@@ -115,7 +118,9 @@ TEST_F(DebugPageTest, CancelClearAndAnEmptySave) {
     page->Model()->Append("a");
     page->Model()->Append("b");
     press("debugSave");
+    const int taps = sounds(UiSoundKind::Tap);
     press("msgClose");
+    EXPECT_EQ(std::tuple(page->Dialog(), sounds(UiSoundKind::Tap)), std::tuple(nullptr, taps + 1));
     press("debugClear");
     EXPECT_EQ(page->Model()->Count(), 0);
     Common_SetFixedTime(1767225660); // 2026-01-01 00:01:00
