@@ -56,6 +56,23 @@ class ToolScreenTest : public ShellTest {
         deliver();
         return tdx;
     }
+    // Register `reg` of virtual tool t, set on the tool's side.
+    void set(int t, int reg, int value) {
+        ASSERT_EQ(tools->cmd("set " + std::to_string(t) + " " + std::to_string(reg) + " " +
+                             std::to_string(value)),
+                  "ok")
+            << reg;
+    }
+    // Barcode entry `i` of tool t through the tool's window, as the barcode editor does.
+    void setBarcode(int t, int i, int preset, const std::string& code) {
+        set(t, 5000, i);
+        set(t, 5001, preset);
+        set(t, 5002, 1);
+        set(t, 5003, int(code.size()));
+        for (size_t k = 0; k < 32; ++k)
+            set(t, 5007 + int(k), k < code.size() ? code[k] : 0);
+        set(t, 5006, 1);
+    }
     void clickCell(const char* view, int row, int column) {
         auto* v = find<QAbstractItemView>(view);
         ASSERT_NE(v, nullptr) << view;
