@@ -114,20 +114,14 @@ TEST_F(MonitorTest, InputLampsFollowTheInputsWhileTheTabIsShown) {
     } wires[] = {{5, 0, true}, {2, 1, false}, {16, 0, true}};
     for (const Wire& w : wires) {
         ASSERT_EQ(gpioTree("wire", std::to_string(w.pos) + " " + std::to_string(w.level)), 0);
-        EXPECT_TRUE(kest_test::WaitUntil([&] {
-            deliver();
-            return lit(io->InputLamp(w.pos - 1)) == w.litNow;
-        })) << w.pos;
+        EXPECT_TRUE(until([&] { return lit(io->InputLamp(w.pos - 1)) == w.litNow; })) << w.pos;
     }
     // Hidden behind the error tab, the lamps stand still until shown again.
     press("PageMonitorTab2");
     int events = 0;
     QObject::connect(&dev->InputEvents[4], &SystemEvent::triggered, [&] { ++events; });
     ASSERT_EQ(gpioTree("wire", "5 1"), 0);
-    EXPECT_TRUE(kest_test::WaitUntil([&] {
-        deliver();
-        return events > 0;
-    }));
+    EXPECT_TRUE(until([&] { return events > 0; }));
     EXPECT_TRUE(lit(io->InputLamp(4))) << "no handler while hidden";
     press("PageMonitorTab1");
     EXPECT_FALSE(lit(io->InputLamp(4)));

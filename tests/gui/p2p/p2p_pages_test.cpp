@@ -50,8 +50,7 @@ class P2PPagesTest : public ShellTest {
     void runQueue() {
         while (g_main_context_iteration(ctx, FALSE)) {
         }
-        EwDriver_ProcessData();
-        flush();
+        deliver();
     }
     std::pair<QString, QString> message(QWidget* dialog) {
         auto* box = qobject_cast<UnitMessageBox*>(dialog);
