@@ -7,6 +7,7 @@
 #include "disco.h"
 #include "mbus.h"
 #include "operation.h"
+#include "page/tools/PageTopDownBox.h"
 
 #include <QAbstractItemView>
 #include <QDir>
@@ -80,6 +81,18 @@ class ToolScreenTest : public ShellTest {
         ASSERT_TRUE(r.isValid()) << view << " row " << row;
         QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, r.center());
         flush();
+    }
+    QString cellText(const char* view, int row, int column) {
+        auto* v = find<QAbstractItemView>(view);
+        return v ? v->model()->index(row, column).data().toString() : QString("(no %1)").arg(view);
+    }
+    // The pull-down tool panel on a new window, after a login with `pwd` (none: a guest).
+    PageTopDownBox* openPanel(const char* pwd = nullptr) {
+        makeRoot();
+        if (pwd) login(pwd);
+        root->OpenTopDownBox();
+        flush();
+        return qobject_cast<PageTopDownBox*>(root->TopDownBox());
     }
     QString text(const char* label) {
         auto* l = find<QLabel>(label);

@@ -43,15 +43,6 @@ class ParamFileTest : public ToolScreenTest {
         }
         return out;
     }
-    PageTopDownBox* openPanel() {
-        makeRoot();
-        login("0");
-        root->OpenTopDownBox();
-        flush();
-        auto* panel = qobject_cast<PageTopDownBox*>(root->TopDownBox());
-        EXPECT_NE(panel, nullptr);
-        return panel;
-    }
     void waitDone(PageTopDownBox* panel) {
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return !panel->Busy(); }, int(kest_test::kWaitLimit.count())));
@@ -80,7 +71,8 @@ TEST_F(ParamFileTest, SaveWritesTheToolsRegistersInFileOrderAndLoadRestoresThem)
     } cases[] = {{0, 2, "zq", "Driver model,ZQ-3020"}, {1, 3, "zqt", "Driver model,ZQT-3030"}};
     set(1, 356, 7);
     setBarcode(1, 4, 3, "AB12");
-    PageTopDownBox* panel = openPanel();
+    PageTopDownBox* panel = openPanel("0");
+    ASSERT_NE(panel, nullptr);
     shot("PageTopDownBox_ParamButtons");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
