@@ -1,7 +1,6 @@
 // The job barcode screen over the real job table: presses on the list and the entry
 // editor, then the table file written when the screen is left, byte for byte; a scanned
-// code opens the editor; leaving turns the connected tools' result output off. The
-// list's widget-free rules (cursor after a command, which ones ask first) as a table.
+// code opens the editor; leaving turns the connected tools' result output off.
 #include "UnitBarcodeData.h"
 #include "UnitConfirmation.h"
 #include "UnitMessageBox.h"
@@ -71,11 +70,18 @@ TEST_F(JobBarcodeTest, PressesThenTheSavedTable) {
         {"OK without a code adds nothing", "bcAdd @2 bceOk bceCancel", all},
         {"edit the cursor's row", "bcRow1 bcEdit =7 @0 bceOk", r1 + "r27~0~0~0~body~\n" + r3},
         {"edit without a cursor does nothing", "bcEdit", all},
-        {"delete confirmed", "bcRow0 bcDelete confirmOk", r2 + r3},
+        {"delete confirmed, the cursor stays on row 0", "bcRow0 bcDelete confirmOk", r2 + r3},
+        {"deleting row 0 twice", "bcRow0 bcDelete confirmOk bcDelete confirmOk", r3},
+        {"deleting the last row moves the cursor up",
+         "bcRow2 bcDelete confirmOk bcDelete confirmOk", r1},
         {"delete cancelled", "bcRow0 bcDelete confirmCancel", all},
         {"delete takes the marked rows", "bcRow1 bcSel0 bcSel2 bcDelete confirmOk", r2},
+        {"delete without a cursor or marks asks nothing", "bcDelete bcSelectAll bcDelete confirmOk",
+         ""},
         {"up of row 0 changes nothing", "bcRow0 bcUp", all},
         {"down of the last row changes nothing", "bcRow2 bcDown", all},
+        {"top of row 0 asks nothing", "bcRow0 bcTop bcDelete confirmOk", r2 + r3},
+        {"end of the last row asks nothing", "bcRow2 bcEnd bcDelete confirmOk", r1 + r2},
         {"up twice follows the row", "bcRow2 bcUp bcUp", r3 + r1 + r2},
         {"down then top asks and moves", "bcRow0 bcDown bcTop confirmOk", all},
         {"end asks and moves", "bcRow0 bcEnd confirmOk", r2 + r3 + r1},
@@ -128,6 +134,14 @@ TEST_F(JobBarcodeTest, ListShowsRangeAndJobScanOpensTheEditorLeavingTurnsOutputO
                                                    "text-decoration:underline;\">345</span>cd",
                                                    "3 / 5", "door"}));
     EXPECT_EQ(page->List()->Cells(1), QStringList({"2", "whole", "-", "gone"}));
+    EXPECT_EQ((QStringList{BarcodeList::Preset(3), BarcodeList::Preset(16), BarcodeList::Preset(17),
+                           BarcodeList::Preset(-1)}),
+              (QStringList{"P.3", "MS-A", "MS-B", "-"}));
+    BarcodeRow whole;
+    whole.Code = "abc";
+    whole.Start = 2;
+    whole.End = 3;
+    EXPECT_EQ(BarcodeList::Range(whole), "-") << "a whole-code row shows no part";
     shot("PageBarcode");
 
     dev->TriggerBcode("sc4n-77");
@@ -173,58 +187,6 @@ TEST_F(JobBarcodeTest, ListShowsRangeAndJobScanOpensTheEditorLeavingTurnsOutputO
               "ab345cd~1~3~5~door~\nwhole~0~0~0~gone~\nnext-1~0~0~0~seat~\n");
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(tools->reg(i, MBUS_REG_EVENT_OUTPUT), 0) << "leaving turns it off, tool " << i;
-}
-
-// The cursor after each command and which commands ask first, over a table of 3 rows.
-TEST_F(JobBarcodeTest, CommandRules) {
-    using namespace BarcodeList;
-    struct Case {
-        Command c;
-        int cursor;
-        bool marked; // row 1 marked
-        bool applies;
-        int after;
-        const char* order;
-        const char* context;
-    } cases[] = {
-        {Up, 0, false, false, 0, "abc", ""},
-        {Up, 2, false, true, 1, "acb", ""},
-        {Down, 2, false, false, 2, "abc", ""},
-        {Down, 0, false, true, 1, "bac", ""},
-        {Top, 0, false, false, 0, "abc", "top"},
-        {Top, 2, false, true, 0, "cab", "top"},
-        {End, 2, false, false, 2, "abc", "end"},
-        {End, 0, false, true, 2, "bca", "end"},
-        {Delete, 2, false, true, 1, "ab", "delete"},
-        {Delete, 0, false, true, 0, "bc", "delete"},
-        {Delete, -1, false, false, -1, "abc", "delete"},
-        {Delete, -1, true, true, -1, "ac", "delete"},
-        {Edit, -1, false, false, -1, "abc", ""},
-        {Up, -1, false, false, -1, "abc", ""},
-        {SelectAll, 1, false, true, 1, "abc", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << int(c.c) << " at " << c.cursor);
-        fill({{"a", "body"}, {"b", "door"}, {"c", "seat"}});
-        if (c.marked) dev->BarcodeSetSelected(8, 1, true);
-        EXPECT_EQ(Applies(c.c, 8, c.cursor), c.applies);
-        EXPECT_EQ(Confirmation(c.c), c.context);
-        EXPECT_EQ(BarcodeList::Run(c.c, 8, c.cursor), c.after);
-        QString order;
-        for (int i = 0; i < dev->BarcodeGetLen(8); ++i)
-            order += Read(8, i).Code;
-        EXPECT_EQ(order, c.order);
-    }
-    EXPECT_EQ((QStringList{Preset(3), Preset(16), Preset(17), Preset(-1)}),
-              (QStringList{"P.3", "MS-A", "MS-B", "-"}));
-    BarcodeRow r;
-    r.Code = "abc";
-    r.Partial = 1;
-    r.Start = 2;
-    r.End = 3;
-    EXPECT_EQ(Range(r), "2 / 3");
-    r.Partial = 0;
-    EXPECT_EQ(Range(r), "-") << "a whole-code row shows no part";
 }
 
 } // namespace

@@ -26,10 +26,6 @@ QImage filled(int w, int h, QImage::Format f, QColor c) {
     return img;
 }
 
-bool save(const QImage& img, const char* path, const char* fmt) {
-    return img.save(path, fmt);
-}
-
 // libjpeg writes CMYK with the Adobe marker and the values as given (inverted ink).
 bool saveCmykJpeg(const char* path, int w, int h, const uint8_t cmyk[4]) {
     FILE* f = fopen(path, "wb");
@@ -207,7 +203,7 @@ TEST(ExternImage, RefusedDamagedAndForeignFilesGiveNoImage) {
          [] {
              // The start-of-frame carries height then width after length and precision.
              std::string d;
-             if (!save(noise(16, 16), "in", "JPG")) return false;
+             if (!noise(16, 16).save("in", "JPG")) return false;
              d = TestEnv::readFile("in");
              size_t sof = d.find("\xFF\xC0");
              if (sof == std::string::npos) return false;
@@ -252,7 +248,7 @@ TEST(ExternImage, RefusalIsPostedToTheDevice) {
     RecordingSink sink;
     EwDriver_CreateQueue();
     EwDriver_SetDeviceObject(&sink);
-    ASSERT_TRUE(save(filled(5000, 100, QImage::Format_RGB32, Qt::red), "big.png", "PNG"));
+    ASSERT_TRUE(filled(5000, 100, QImage::Format_RGB32, Qt::red).save("big.png", "PNG"));
     EXPECT_TRUE(EwLoadExternBitmap("big.png").isNull());
     EXPECT_TRUE(sink.waitFor("image too large"));
     EXPECT_EQ(sink.with("image too large"), std::vector<std::string>{"image too large 5000 100"});

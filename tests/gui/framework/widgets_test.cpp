@@ -1,14 +1,12 @@
-// Framework pieces: keypads type into their target, the scrim makes a dialog modal,
-// message and confirmation boxes play the tap sound and signal their choice, the list
-// model shows the rows the device object hands out.
+// Framework pieces: keypads type into their target, the list model shows the rows the
+// device object hands out, the line chart scales its points (a dialog's scrim is touched
+// under the restart notice, p2p_pages_test.cpp; a confirmation's buttons are the debug
+// page's save).
 #include "ListModel.h"
 #include "ShellFixture.h"
 #include "UnitKeypad.h"
 #include "UnitLineChart.h"
-#include "UnitMessageBox.h"
-#include "UnitScrim.h"
 #include "job.h"
-#include "page/shell/PageHome.h"
 
 #include <QListView>
 #include <QSignalSpy>
@@ -47,37 +45,6 @@ TEST_F(FrameworkTest, KeypadsTypeIntoTheirTarget) {
     EXPECT_EQ(numeric.findChild<QPushButton*>("key_a"), nullptr);
 }
 
-TEST_F(FrameworkTest, ConfirmationBoxSignalsChoiceAndCancel) {
-    UnitMessageBox box;
-    box.SetTitle("Confirmation");
-    box.SetText("Save?");
-    box.SetConfirm("save");
-    QSignalSpy confirmed(&box, &UnitMessageBox::confirmed), closed(&box, &UnitMessageBox::closed);
-    box.show();
-    EXPECT_EQ(box.findChild<QPushButton*>("msgClose")->text(), "Cancel");
-    click(&box, "msgConfirm");
-    click(&box, "msgClose");
-    EXPECT_EQ(std::tuple(confirmed.count(), closed.count(), sounds(UiSoundKind::Tap)),
-              std::tuple(1, 1, 2));
-}
-
-TEST_F(FrameworkTest, ScrimKeepsTouchesAwayFromTheScreenBelow) {
-    makeRoot();
-    PageHome* home = root->Home();
-    home->ShowMessage("Message", "modal");
-    auto* login = find("tileLogin");
-    QPoint centre = login->mapTo(root, login->rect().center());
-    QWidget* hit = root->childAt(centre);
-    ASSERT_NE(hit, nullptr);
-    EXPECT_NE(qobject_cast<UnitScrim*>(hit), nullptr);
-    QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(root, centre));
-    flush();
-    EXPECT_EQ(home->Password(), nullptr); // the tile below was not pressed
-    press("msgClose");
-    QTest::mouseClick(login, Qt::LeftButton);
-    flush();
-    EXPECT_NE(home->Password(), nullptr);
-}
 TEST_F(FrameworkTest, ListModelCopiesTheRowsAtEachReload) {
     load_job();
     struct JobRow {

@@ -28,10 +28,7 @@ class GraphTest : public ToolScreenTest {
     QString button() { return find<QPushButton>("graphStart")->text(); }
     // The curve of tool t's next fastening drawn.
     bool curveDrawn() {
-        return kest_test::WaitUntil([&] {
-            deliver();
-            return !chart(0)->points().empty();
-        });
+        return until([&] { return !chart(0)->points().empty(); });
     }
 };
 

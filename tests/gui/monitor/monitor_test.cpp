@@ -16,10 +16,6 @@ class MonitorTest : public ToolScreenTest {
   protected:
     // On the guest menu.
     PageMonitor* open() { return openTile<PageMonitor>("tileMonitor", ScreenId::Monitor); }
-    QString cell(int row, int column) {
-        auto* v = find<QTableView>("monitorErrorList");
-        return v->model()->index(row, column).data().toString();
-    }
 };
 
 TEST_F(MonitorTest, ToolsRunUnlockedAndAToolConnectingMeanwhileStaysUnlocked) {
@@ -67,16 +63,17 @@ TEST_F(MonitorTest, ErrorListShowsTheCodesWithTheirTexts) {
                  {"E104", "Low Battery voltage "},
                  {"", ""}};
     for (int row = 0; row < 4; ++row) {
-        EXPECT_EQ(cell(row, 0), lines[row].code) << row;
-        EXPECT_EQ(cell(row, 1), lines[row].text) << row;
+        EXPECT_EQ(cellText("monitorErrorList", row, 0), lines[row].code) << row;
+        EXPECT_EQ(cellText("monitorErrorList", row, 1), lines[row].text) << row;
     }
     EXPECT_EQ(find<QTableView>("monitorErrorList")->model()->rowCount(), 8);
     shot("PageMonitorError_Live");
     // A new error appears on "Refresh"; a controller shows its notice instead.
     ASSERT_EQ(tools->cmd("error 0 501"), "ok");
     press("monitorErrorRefresh");
-    EXPECT_EQ(cell(0, 1), QString::fromUtf8("Battery temperature over 80\u00b0C"));
-    EXPECT_EQ(cell(1, 0), "E330");
+    EXPECT_EQ(cellText("monitorErrorList", 0, 1),
+              QString::fromUtf8("Battery temperature over 80\u00b0C"));
+    EXPECT_EQ(cellText("monitorErrorList", 1, 0), "E330");
     dev->OnSetCurrTdx(1);
     flush();
     EXPECT_EQ(text("monitorErrorNotice"), "Please use XWC's local LCD.");
@@ -114,20 +111,14 @@ TEST_F(MonitorTest, InputLampsFollowTheInputsWhileTheTabIsShown) {
     } wires[] = {{5, 0, true}, {2, 1, false}, {16, 0, true}};
     for (const Wire& w : wires) {
         ASSERT_EQ(gpioTree("wire", std::to_string(w.pos) + " " + std::to_string(w.level)), 0);
-        EXPECT_TRUE(kest_test::WaitUntil([&] {
-            deliver();
-            return lit(io->InputLamp(w.pos - 1)) == w.litNow;
-        })) << w.pos;
+        EXPECT_TRUE(until([&] { return lit(io->InputLamp(w.pos - 1)) == w.litNow; })) << w.pos;
     }
     // Hidden behind the error tab, the lamps stand still until shown again.
     press("PageMonitorTab2");
     int events = 0;
     QObject::connect(&dev->InputEvents[4], &SystemEvent::triggered, [&] { ++events; });
     ASSERT_EQ(gpioTree("wire", "5 1"), 0);
-    EXPECT_TRUE(kest_test::WaitUntil([&] {
-        deliver();
-        return events > 0;
-    }));
+    EXPECT_TRUE(until([&] { return events > 0; }));
     EXPECT_TRUE(lit(io->InputLamp(4))) << "no handler while hidden";
     press("PageMonitorTab1");
     EXPECT_FALSE(lit(io->InputLamp(4)));

@@ -50,8 +50,7 @@ class P2PPagesTest : public ShellTest {
     void runQueue() {
         while (g_main_context_iteration(ctx, FALSE)) {
         }
-        EwDriver_ProcessData();
-        flush();
+        deliver();
     }
     std::pair<QString, QString> message(QWidget* dialog) {
         auto* box = qobject_cast<UnitMessageBox*>(dialog);
@@ -152,10 +151,7 @@ TEST_F(P2PPagesTest, OnlyASaveWritesTheSettingsFirst) {
     dev->OnSetOpmode(1);
     press("p2pSave");
     EXPECT_NE(find<QWidget>("PageP2P_SelectFolder"), nullptr);
-    Setting file = *get_default_setting();
-    const std::string text = settingFile();
-    setting_parse_text(&file, text.data(), text.size());
-    EXPECT_EQ(file.operation.operation_mode, 1u) << "saved before the folder chooser";
+    EXPECT_EQ(settingsKeys()["operation mode"], "without job") << "saved before the folder chooser";
 }
 
 // Once the loaded files are in place, the panel shows only that it restarts: nothing under

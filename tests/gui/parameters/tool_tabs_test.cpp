@@ -44,15 +44,6 @@ class ToolTabsTest : public ToolScreenTest {
         return s + "/" + std::to_string(preset) + "/" + std::to_string(start) + "/" +
                std::to_string(end);
     }
-    void storeEntry(int t, int index, const std::string& code, int preset) {
-        const std::string tool = "set " + std::to_string(t) + " ";
-        tools->cmd(tool + "5000 " + std::to_string(index));
-        tools->cmd(tool + "5001 " + std::to_string(preset));
-        for (size_t i = 0; i <= code.size(); ++i)
-            tools->cmd(tool + std::to_string(5007 + i) + " " +
-                       std::to_string(i < code.size() ? int(code[i]) : 0));
-        tools->cmd(tool + "5006 1");
-    }
     void typeInto(const char* field, const QString& text) {
         auto* e = find<QLineEdit>(field);
         ASSERT_NE(e, nullptr) << field;
@@ -86,9 +77,9 @@ TEST_F(ToolTabsTest, PressesReachTheToolsRegistersAndBarcodeTables) {
     connect(1);
     connect(2);
     dev->OnSetCurrTdx(t);
-    storeEntry(0, 2, "A-LONGER-CODE", 9); // written over by a shorter one
-    storeEntry(0, 7, "OLD-7", 2);
-    storeEntry(0, 29, "LAST", 15);
+    setBarcode(0, 2, 9, "A-LONGER-CODE"); // written over by a shorter one
+    setBarcode(0, 7, 2, "OLD-7");
+    setBarcode(0, 29, 15, "LAST");
     tools->trace(0);
 
     struct Case {
@@ -185,7 +176,7 @@ TEST_F(ToolTabsTest, PressesReachTheToolsRegistersAndBarcodeTables) {
         c.check();
     }
     // An entry the tab could not read is refused, never erased by confirming it.
-    storeEntry(0, 5, "KEEP", 4);
+    setBarcode(0, 5, 4, "KEEP");
     ASSERT_EQ(tools->cmd("refuse 0 5000"), "ok");
     open(NetworkTab);
     open(BarcodeTab);
@@ -196,7 +187,7 @@ TEST_F(ToolTabsTest, PressesReachTheToolsRegistersAndBarcodeTables) {
         press("pbeOk");
     }
     EXPECT_EQ(msgText(), "Failed to read from the tool.");
-    EXPECT_EQ(entry(0, 5), "KEEP/4/0/0");
+    EXPECT_EQ(entry(0, 5), "KEEP/4/1/4");
 }
 
 } // namespace

@@ -41,26 +41,27 @@ class DebugPageTest : public ShellTest {
         flush();
         return p;
     }
-    // Drains the driver queue into the GUI.
-    void pump() {
-        EwDriver_ProcessData();
-        flush();
-    }
-    // Saves through the dialogs and reads the file the stamp `name` names.
-    std::string saveAndRead(PageDebug* page, const char* name = "20260101_000000") {
+    // Saves through the dialogs: the answer shown once the save ended, "title: text", closed.
+    QString save(PageDebug* page) {
         press("debugSave");
         EXPECT_EQ(page->Dialog()->Text(), "Save?");
+        EXPECT_EQ(find("msgClose")->text(), "Cancel");
+        const int taps = sounds(UiSoundKind::Tap);
         press("msgConfirm");
+        EXPECT_EQ(sounds(UiSoundKind::Tap), taps + 1);
         // A slow machine may already have finished; while it works, nothing closes it.
-        if (page->Dialog()->Text() != "Complete") {
-            EXPECT_EQ(page->Dialog()->Text(), "Please wait ...");
+        if (page->Dialog()->Text() == "Please wait ...")
             EXPECT_FALSE(find("msgClose")->isVisible());
-        }
         EXPECT_TRUE(
             QTest::qWaitFor([&] { return page->Dialog()->Text() != "Please wait ..."; }, 20000));
-        EXPECT_EQ(page->Dialog()->Text(), "Complete");
         EXPECT_TRUE(find("msgClose")->isVisible());
+        const QString answer = page->Dialog()->Title() + ": " + page->Dialog()->Text();
         press("msgClose");
+        return answer;
+    }
+    // Saves and reads the file the stamp `name` names.
+    std::string saveAndRead(PageDebug* page, const char* name = "20260101_000000") {
+        EXPECT_EQ(save(page), "Message: Complete");
         return TestEnv::readFile(std::string("files/dlog_") + name + ".dbg");
     }
 };
@@ -99,14 +100,7 @@ TEST_F(DebugPageTest, SaveFailureSaysSaveFail) {
         PageDebug* page = open();
         page->Model()->Append(QString(8192, 'a')); // more than one buffer
         c.prepare();
-        press("debugSave");
-        press("msgConfirm");
-        ASSERT_TRUE(
-            QTest::qWaitFor([&] { return page->Dialog()->Text() != "Please wait ..."; }, 20000));
-        EXPECT_EQ(page->Dialog()->Title(), "Error");
-        EXPECT_EQ(page->Dialog()->Text(), "Save fail");
-        EXPECT_TRUE(find("msgClose")->isVisible());
-        press("msgClose");
+        EXPECT_EQ(save(page), "Error: Save fail");
         page->Leave();
         flush();
         QFile::remove("files/dlog_20260101_000000.dbg");
@@ -120,7 +114,9 @@ TEST_F(DebugPageTest, CancelClearAndAnEmptySave) {
     page->Model()->Append("a");
     page->Model()->Append("b");
     press("debugSave");
+    const int taps = sounds(UiSoundKind::Tap);
     press("msgClose");
+    EXPECT_EQ(std::tuple(page->Dialog(), sounds(UiSoundKind::Tap)), std::tuple(nullptr, taps + 1));
     press("debugClear");
     EXPECT_EQ(page->Model()->Count(), 0);
     Common_SetFixedTime(1767225660); // 2026-01-01 00:01:00
@@ -158,13 +154,13 @@ TEST_F(DebugPageTest, OnePageAtATime) {
 // direct writes of flag 1 arrive.
 TEST_F(DebugPageTest, WhatArrivesWithEveryFlagOff) {
     DBG_ERR("before");
-    pump();
+    deliver();
     PageDebug* page = open();
     EXPECT_EQ(page->Model()->Count(), 0);
     for (int i = 0; i < DEBUG_FLAG_COUNT; ++i)
         DBG_LOG(i, "informational %d", i);
     DBG_ERR("broken %d", 7);
-    pump();
+    deliver();
     ASSERT_EQ(page->Model()->Count(), 1);
     EXPECT_NE(page->Model()->Line(0).indexOf(" : broken 7"), -1);
     dev->DebugWrite(2, "x");
@@ -204,7 +200,7 @@ TEST_F(DebugPageTest, FlagTogglesSwitchTheirOwnFlagAtOnce) {
     EXPECT_EQ(Debug_GetFlag()[DEBUG_FLAG_MODBUS].load(), 1);
     DBG_LOG(DEBUG_FLAG_MODBUS, "modbus line");
     DBG_LOG(DEBUG_FLAG_DISCO, "disco line");
-    pump();
+    deliver();
     ASSERT_EQ(page->Model()->Count(), 1);
     EXPECT_NE(page->Model()->Line(0).indexOf("modbus line"), -1);
     dev->OnSetDebugFlagBST(true);

@@ -7,6 +7,7 @@
 #include "disco.h"
 #include "mbus.h"
 #include "operation.h"
+#include "page/tools/PageTopDownBox.h"
 
 #include <QAbstractItemView>
 #include <QDir>
@@ -56,6 +57,23 @@ class ToolScreenTest : public ShellTest {
         deliver();
         return tdx;
     }
+    // Register `reg` of virtual tool t, set on the tool's side.
+    void set(int t, int reg, int value) {
+        ASSERT_EQ(tools->cmd("set " + std::to_string(t) + " " + std::to_string(reg) + " " +
+                             std::to_string(value)),
+                  "ok")
+            << reg;
+    }
+    // Barcode entry `i` of tool t through the tool's window, as the barcode editor does.
+    void setBarcode(int t, int i, int preset, const std::string& code) {
+        set(t, 5000, i);
+        set(t, 5001, preset);
+        set(t, 5002, 1);
+        set(t, 5003, int(code.size()));
+        for (size_t k = 0; k < 32; ++k)
+            set(t, 5007 + int(k), k < code.size() ? code[k] : 0);
+        set(t, 5006, 1);
+    }
     void clickCell(const char* view, int row, int column) {
         auto* v = find<QAbstractItemView>(view);
         ASSERT_NE(v, nullptr) << view;
@@ -63,6 +81,18 @@ class ToolScreenTest : public ShellTest {
         ASSERT_TRUE(r.isValid()) << view << " row " << row;
         QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, r.center());
         flush();
+    }
+    QString cellText(const char* view, int row, int column) {
+        auto* v = find<QAbstractItemView>(view);
+        return v ? v->model()->index(row, column).data().toString() : QString("(no %1)").arg(view);
+    }
+    // The pull-down tool panel on a new window, after a login with `pwd` (none: a guest).
+    PageTopDownBox* openPanel(const char* pwd = nullptr) {
+        makeRoot();
+        if (pwd) login(pwd);
+        root->OpenTopDownBox();
+        flush();
+        return qobject_cast<PageTopDownBox*>(root->TopDownBox());
     }
     QString text(const char* label) {
         auto* l = find<QLabel>(label);

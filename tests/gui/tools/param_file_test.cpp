@@ -7,10 +7,8 @@
 #include "page/tools/ParamFile.h"
 #include "page/tools/ParamFileRunner.h"
 #include "page/tools/UnitSelectToolsItem.h"
-#include "unit/UnitBrowser.h"
 
 #include <QLineEdit>
-#include <fstream>
 #include <sstream>
 
 namespace {
@@ -32,13 +30,6 @@ class ParamFileTest : public ToolScreenTest {
                 out.push_back(std::atoi(tok.c_str() + (tok[0] == '!' ? 1 : 0)));
         return out;
     }
-    static std::vector<std::string> lines(const std::string& path) {
-        std::vector<std::string> out;
-        std::ifstream in(path);
-        for (std::string l; std::getline(in, l);)
-            out.push_back(l);
-        return out;
-    }
     // The tool's registers a load can restore, and its 30 barcode entries.
     std::vector<long> snapshot(int t, int type) {
         std::vector<long> out;
@@ -52,35 +43,23 @@ class ParamFileTest : public ToolScreenTest {
         }
         return out;
     }
-    void set(int t, int reg, int value) {
-        ASSERT_EQ(tools->cmd("set " + std::to_string(t) + " " + std::to_string(reg) + " " +
-                             std::to_string(value)),
-                  "ok")
-            << reg;
-    }
-    // Barcode entry `i` of tool t through the tool's window, as the barcode editor does.
-    void setBarcode(int t, int i, int preset, const std::string& code) {
-        set(t, 5000, i);
-        set(t, 5001, preset);
-        set(t, 5002, 1);
-        set(t, 5003, int(code.size()));
-        for (size_t k = 0; k < 32; ++k)
-            set(t, 5007 + int(k), k < code.size() ? code[k] : 0);
-        set(t, 5006, 1);
-    }
-    PageTopDownBox* openPanel() {
-        makeRoot();
-        login("0");
-        root->OpenTopDownBox();
-        flush();
-        auto* panel = qobject_cast<PageTopDownBox*>(root->TopDownBox());
-        EXPECT_NE(panel, nullptr);
-        return panel;
-    }
     void waitDone(PageTopDownBox* panel) {
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return !panel->Busy(); }, int(kest_test::kWaitLimit.count())));
         flush();
+    }
+    // The open save dialog into ./files, named `name` (nullptr: the name offered).
+    void save(PageTopDownBox* panel, const char* name) {
+        press("p2pFolderButton");
+        press("browserOk");
+        if (name) {
+            press("p2pNameField");
+            find<QLineEdit>("textKeypadField")->setText(name);
+            press("textKeypadOk");
+        }
+        press("p2pOk");
+        EXPECT_TRUE(panel->Busy()) << "the wait indicator shows first";
+        waitDone(panel);
     }
 };
 
@@ -92,26 +71,19 @@ TEST_F(ParamFileTest, SaveWritesTheToolsRegistersInFileOrderAndLoadRestoresThem)
     } cases[] = {{0, 2, "zq", "Driver model,ZQ-3020"}, {1, 3, "zqt", "Driver model,ZQT-3030"}};
     set(1, 356, 7);
     setBarcode(1, 4, 3, "AB12");
-    PageTopDownBox* panel = openPanel();
+    PageTopDownBox* panel = openPanel("0");
+    ASSERT_NE(panel, nullptr);
     shot("PageTopDownBox_ParamButtons");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const UnitToolInfo info = dev->GetTdxToolInfo(c.tdx);
-        const std::string row = "toolRow" + std::to_string(c.tdx);
-        press((row + "Save").c_str());
+        press(("toolRow" + std::to_string(c.tdx) + "Save").c_str());
         EXPECT_EQ(find<QPushButton>("p2pNameField")->text().toStdString(),
                   info.Name.toStdString() + "_" + (c.type == 2 ? "ZQ" : "ZQT") +
                       std::to_string(info.ModelNo) + "_FW1.20.3.csv");
-        press("p2pFolderButton");
-        press("browserOk");
-        press("p2pNameField");
-        find<QLineEdit>("textKeypadField")->setText(c.name);
-        press("textKeypadOk");
-        press("p2pOk");
-        EXPECT_TRUE(panel->Busy()) << "the wait indicator shows first";
-        waitDone(panel);
+        save(panel, c.name);
         EXPECT_EQ(panel->LastMessage(), "");
-        const auto l = lines(std::string("files/") + c.name + ".csv");
+        const auto l = FileLines(std::string("files/") + c.name + ".csv");
         const auto regs = ParamFile::Registers(c.type);
         ASSERT_EQ(l.size(), 3 + regs.size() + 30 * 37);
         EXPECT_EQ(std::tuple(l[0], l[1], l[2]),
@@ -139,13 +111,7 @@ TEST_F(ParamFileTest, SaveWritesTheToolsRegistersInFileOrderAndLoadRestoresThem)
     set(1, 356, 250);
     const std::vector<long> before = snapshot(1, 3);
     press("toolRow1Save");
-    press("p2pFolderButton");
-    press("browserOk");
-    press("p2pNameField");
-    find<QLineEdit>("textKeypadField")->setText("round");
-    press("textKeypadOk");
-    press("p2pOk");
-    waitDone(panel);
+    save(panel, "round");
     ASSERT_EQ(panel->LastMessage(), "");
     // The tool is changed, then the file loaded back through the file dialog.
     setBarcode(1, 0, 1, "other");
@@ -155,13 +121,8 @@ TEST_F(ParamFileTest, SaveWritesTheToolsRegistersInFileOrderAndLoadRestoresThem)
     ASSERT_NE(snapshot(1, 3), before);
     press("toolRow1Load");
     press("p2pFileButton");
-    auto* b = root->findChild<UnitBrowser*>("UnitBrowser");
-    ASSERT_NE(b, nullptr);
-    const auto& items = b->Model().Items();
-    for (size_t i = 0; i < items.size(); ++i)
-        if (items[i].Name == "round.csv") b->Model().SetHighlight(int(i));
-    press("browserOk");
     shot("PageP2P_SelectFile_Csv");
+    browserPick("round.csv");
     press("p2pOk");
     waitDone(panel);
     EXPECT_EQ(panel->LastMessage(), "");
@@ -172,10 +133,7 @@ TEST_F(ParamFileTest, SaveWritesTheToolsRegistersInFileOrderAndLoadRestoresThem)
     // A tool that stops answering mid-save leaves no file.
     ASSERT_EQ(tools->cmd("ignore 0 1000"), "ok");
     press("toolRow0Save");
-    press("p2pFolderButton");
-    press("browserOk");
-    press("p2pOk");
-    waitDone(panel);
+    save(panel, nullptr);
     EXPECT_EQ(find<QLabel>("msgText")->text(), "Communication fail");
     EXPECT_EQ(QDir("files").entryList({"*.csv"}), (QStringList{"round.csv", "zq.csv", "zqt.csv"}));
 }

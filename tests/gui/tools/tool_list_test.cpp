@@ -9,7 +9,6 @@
 
 #include <QLabel>
 #include <QSignalSpy>
-#include <QTableView>
 
 namespace {
 
@@ -22,10 +21,6 @@ class ToolListTest : public ToolScreenTest {
         flush();
         press("topDownEdit");
         return qobject_cast<PageEditToolList*>(Screens::Find(ScreenId::EditToolList));
-    }
-    QString regCell(int row, int column) {
-        auto* v = find<QTableView>("editRegList");
-        return v->model()->index(row, column).data().toString();
     }
     static bool folder(const QString& name) { return QDir("files/tools/" + name).exists(); }
 };
@@ -55,8 +50,8 @@ TEST_F(ToolListTest, RegisterRenameReleaseAndTheRegtoolsFile) {
     deliver();
     EXPECT_EQ(text("editRegCount"), "1 ea");
     EXPECT_EQ(text("editDiscoCount"), "1 ea");
-    EXPECT_EQ(regCell(0, PageEditToolList::ColSerial), serial);
-    EXPECT_EQ(regCell(0, PageEditToolList::ColModel), QString("ZQT3030"));
+    EXPECT_EQ(cellText("editRegList", 0, PageEditToolList::ColSerial), serial);
+    EXPECT_EQ(cellText("editRegList", 0, PageEditToolList::ColModel), QString("ZQT3030"));
     EXPECT_EQ(page->Editor().SelectedDiscovered(), -1) << "a registration clears the choice";
     EXPECT_EQ(sounds(UiSoundKind::Tap), 1);
     press("editRegister"); // nothing chosen: nothing happens
@@ -97,7 +92,7 @@ TEST_F(ToolListTest, RegisterRenameReleaseAndTheRegtoolsFile) {
         if (c.typed == first) shot("PageEditToolList_Exists");
         if (!c.error.isEmpty()) press("msgClose");
     }
-    EXPECT_EQ(regCell(0, PageEditToolList::ColName), "Station-L");
+    EXPECT_EQ(cellText("editRegList", 0, PageEditToolList::ColName), "Station-L");
     EXPECT_TRUE(folder("Station-L"));
     EXPECT_FALSE(folder(first)) << "the folder moved with the name";
     EXPECT_EQ(current.count(), 1) << "the current tool was set again for its new name";
@@ -116,7 +111,7 @@ TEST_F(ToolListTest, RegisterRenameReleaseAndTheRegtoolsFile) {
     EXPECT_EQ(toolsWhenCurrentCleared, 2);
     EXPECT_EQ(dev->OnGetCurrTdx(), -1);
     EXPECT_EQ(dev->GetRegtoolsLen(), 1);
-    EXPECT_EQ(regCell(0, PageEditToolList::ColName), second);
+    EXPECT_EQ(cellText("editRegList", 0, PageEditToolList::ColName), second);
     EXPECT_FALSE(folder("Station-L")) << "an empty folder goes with its tool";
     EXPECT_EQ(TestEnv::readFile("regtools"), "") << "saved when the editor closes";
 
@@ -170,9 +165,7 @@ TEST_F(ToolListTest, PanelListsToolsWithTheirLinkAndChoosesAConnectedOne) {
     dev->ToolLost(2);
     deliver();
     ASSERT_EQ(dev->GetTdxToolConn(2), 0);
-    makeRoot();
-    root->OpenTopDownBox();
-    auto* panel = qobject_cast<PageTopDownBox*>(root->TopDownBox());
+    auto* panel = openPanel();
     ASSERT_NE(panel, nullptr);
     shot("PageTopDownBox");
     EXPECT_FALSE(find("topDownEdit")->isVisible()) << "guests do not edit the list";
