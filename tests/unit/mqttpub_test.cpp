@@ -2,6 +2,7 @@
 // of the test's own, its files in the temp folder) with mosquitto_sub as the plant's
 // subscriber in a persistent session.
 #include "ChildProcess.h"
+#include "FakeResultStore.h"
 #include "MqttBroker.h"
 #include "mqttpub.h"
 #include "resultstore.h"
@@ -94,73 +95,21 @@ TEST(MqttJson, KeysEscapesDecimalsAndOffset) {
 }
 
 namespace {
-// Rows, a cursor and a watch, as the result store keeps them.
-struct FakeStore {
-    std::mutex lock;
-    std::vector<StoredResult> rows;
-    int64_t cursor = 0;
-    std::function<void(int64_t)> watcher;
-    void add(int64_t id) {
-        StoredResult r = fullRow();
-        r.id = id;
-        r.torque = int(id * 100 + 1);
-        std::function<void(int64_t)> w;
-        {
-            std::lock_guard<std::mutex> g(lock);
-            rows.push_back(r);
-            w = watcher;
-        }
-        if (w) w(id);
-    }
-    int64_t acked() {
-        std::lock_guard<std::mutex> g(lock);
-        return cursor;
-    }
-    MqttStore ops() {
-        MqttStore s;
-        s.read = [this](int64_t after, size_t max, std::vector<StoredResult>* out) {
-            std::lock_guard<std::mutex> g(lock);
-            for (const StoredResult& r : rows)
-                if (r.id > after && out->size() < max) out->push_back(r);
-            return int(out->size());
-        };
-        s.cursor = [this](const char*) { return acked(); };
-        s.ack = [this](const char* peer, int64_t id) {
-            EXPECT_STREQ(peer, "mqtt");
-            std::lock_guard<std::mutex> g(lock);
-            EXPECT_GT(id, cursor); // never back, never twice
-            cursor = std::max(cursor, id);
-            return 0;
-        };
-        s.backlog = [this](const char*) {
-            std::lock_guard<std::mutex> g(lock);
-            return size_t(std::count_if(rows.begin(), rows.end(),
-                                        [this](const StoredResult& r) { return r.id > cursor; }));
-        };
-        s.watch = [this](std::function<void(int64_t)> fn) {
-            std::lock_guard<std::mutex> g(lock);
-            watcher = std::move(fn);
-            return 1;
-        };
-        s.unwatch = [this](int) {
-            std::lock_guard<std::mutex> g(lock);
-            watcher = nullptr;
-        };
-        return s;
-    }
-};
-
 struct MqttBrokerTest : ::testing::Test {
     TestEnv env;
     LogCapture log;
     RecordingSink sink;
-    FakeStore store;
+    FakeResultStore store;
     kest_test::MqttBroker mqtt{env.root() + "/broker"};
     int port = mqtt.port;
     ChildProcess* broker = nullptr; // mqtt's running process
     std::unique_ptr<ChildProcess> sub;
 
-    void SetUp() override { EwDriver_SetDeviceObject(&sink); }
+    void SetUp() override {
+        EwDriver_SetDeviceObject(&sink);
+        store.base = fullRow();
+        store.peer = MQTT_PEER;
+    }
     void TearDown() override {
         Mqtt_Stop();
         EwDriver_SetDeviceObject(nullptr);
@@ -178,7 +127,14 @@ struct MqttBrokerTest : ::testing::Test {
         load_setting();
         set_vendor_info("SN-0042");
         Mqtt_ApplySetting(1, 0x7f000001, uint32_t(port), "kest/station", user, password);
-        Mqtt_Start(store.ops());
+        MqttStore ops = store.ops<MqttStore>();
+        ops.backlog = [this](const char*) {
+            std::lock_guard<std::mutex> g(store.lock);
+            return size_t(
+                std::count_if(store.rows.begin(), store.rows.end(),
+                              [this](const StoredResult& r) { return r.id > store.cursor; }));
+        };
+        Mqtt_Start(ops);
         Threads_Init();
     }
     bool received(int64_t id) {

@@ -1,5 +1,6 @@
 // The Open Protocol server on a loopback port, against a small client that writes and reads
 // telegrams as the public description lays them out (length, MID, revision, blanks, NUL).
+#include "FakeResultStore.h"
 #include "OpClient.h"
 #include "opframe.h"
 #include "opsrv.h"
@@ -17,75 +18,27 @@
 using kest_test::WaitUntil;
 
 namespace {
-// Rows, a cursor and a watch, as the result store keeps them.
-struct FakeStore {
-    std::mutex lock;
-    std::vector<StoredResult> rows;
-    int64_t cursor = 0;
-    std::function<void(int64_t)> watcher;
-    void add(int64_t id) {
-        StoredResult r;
-        r.id = id;
-        r.time = "2026-03-04 05:06:07";
-        r.status = 1;
-        r.torque = int(id * 100);
-        std::function<void(int64_t)> w;
-        {
-            std::lock_guard<std::mutex> g(lock);
-            rows.push_back(r);
-            w = watcher;
-        }
-        if (w) w(id);
-    }
-    int64_t acked() {
-        std::lock_guard<std::mutex> g(lock);
-        return cursor;
-    }
-    OpSrvStore ops() {
-        OpSrvStore s;
-        s.read = [this](int64_t after, size_t max, std::vector<StoredResult>* out) {
-            std::lock_guard<std::mutex> g(lock);
-            for (const StoredResult& r : rows)
-                if (r.id > after && out->size() < max) out->push_back(r);
-            return int(out->size());
-        };
-        s.get = [this](int64_t id, StoredResult* out) {
-            std::lock_guard<std::mutex> g(lock);
-            for (const StoredResult& r : rows)
-                if (r.id == id) return *out = r, 0;
-            return -1;
-        };
-        s.cursor = [this](const char*) { return acked(); };
-        s.ack = [this](const char*, int64_t id) {
-            std::lock_guard<std::mutex> g(lock);
-            cursor = std::max(cursor, id);
-            return 0;
-        };
-        s.watch = [this](std::function<void(int64_t)> fn) {
-            std::lock_guard<std::mutex> g(lock);
-            watcher = std::move(fn);
-            return 1;
-        };
-        s.unwatch = [this](int) {
-            std::lock_guard<std::mutex> g(lock);
-            watcher = nullptr;
-        };
-        return s;
-    }
-};
-
 struct OpSrvTest : ::testing::Test {
     TestEnv env;
     LogCapture log;
     RecordingSink sink;
-    FakeStore store;
+    FakeResultStore store;
     void SetUp() override {
         load_setting();
+        store.base.time = "2026-03-04 05:06:07";
+        store.base.status = 1;
+        OpSrvStore ops = store.ops<OpSrvStore>();
+        ops.get = [this](int64_t id, StoredResult* out) {
+            std::lock_guard<std::mutex> g(store.lock);
+            for (const StoredResult& r : store.rows)
+                if (r.id == id) return *out = r, 0;
+            return -1;
+        };
         Debug_GetFlag()[DEBUG_FLAG_BEF].store(1);
         EwDriver_SetDeviceObject(&sink);
         get_setting_plant()->op_enable = 1;
         get_setting_plant()->op_port = 0; // any free port
-        OpSrv_Start(store.ops());
+        OpSrv_Start(ops);
         Threads_Init();
         ASSERT_TRUE(WaitUntil([] { return OpSrv_BoundPort() > 0; }));
     }
