@@ -148,8 +148,6 @@ TEST_F(SettingTest, ParsingRules) {
          [](const Setting& s) { return s.network.manual_channel == 0; }, "not a number"},
         {line("bef port", "99999999999999"),
          [](const Setting& s) { return s.share.bef_port == 0x7FFFFFFF; }, "huge"},
-        {line("ip", "192.168.000.085"), [](const Setting& s) { return s.network.ip == 0xC0A80055; },
-         "zero-padded ip"},
         {line("gateway", "10.1.2"),
          [](const Setting& s) { return s.network.gateway == 0xC0A80001; },
          "bad ip keeps the default"},
