@@ -197,8 +197,11 @@ TEST_F(ShareTabTest, OpenProtocolApply) {
 }
 
 // The MQTT publisher: entries the record or a broker cannot take are refused; an applied
-// account the broker refuses says so on the tab, the right one connects.
+// account the broker refuses says so on the tab, the right one connects; no password is
+// ever logged.
 TEST_F(ShareTabTest, MqttApplyAndTheBrokerLink) {
+    LogCapture log;
+    Debug_GetFlag()[DEBUG_FLAG_BEF].store(1); // the informational lines too
     ASSERT_EQ(ResultStore_Init(), 0);
     EwDriver_SetDeviceObject(dev); // the link's state reaches the tab as on the panel
     Mqtt_Init();
@@ -231,7 +234,8 @@ TEST_F(ShareTabTest, MqttApplyAndTheBrokerLink) {
         {"a password without a user", true, at, nullptr, "", "x",
          "Error / Please input the User name", 0, "Off"},
         {"unchanged", false, "", nullptr, nullptr, nullptr, "", 0, "Off"},
-        {"refused", true, at, "line 4", "panel", "wrong", kApplied, 1, "Refused: Not authorised"},
+        {"refused", true, at, "line 4", "panel", "wrong-secret", kApplied, 1,
+         "Refused: Not authorised"},
         {"right password", false, "", nullptr, nullptr, "right-one", kApplied, 1, "Connected"},
     };
     for (const Case& c : cases) {
@@ -267,6 +271,10 @@ TEST_F(ShareTabTest, MqttApplyAndTheBrokerLink) {
     EXPECT_EQ(pl->mqtt_port, uint32_t(broker.port));
     EXPECT_STREQ(pl->mqtt_topic, "line 4");
     EXPECT_STREQ(pl->mqtt_password, "right-one");
+    for (const std::string& l : log.lines())
+        EXPECT_TRUE(l.find("wrong-secret") == std::string::npos &&
+                    l.find("right-one") == std::string::npos)
+            << l;
     Mqtt_Stop();
     EwDriver_SetDeviceObject(nullptr);
     ResultStore_Shutdown();
