@@ -341,8 +341,6 @@ TEST_F(HostapdRun, StationLeavingMarksItsToolDisconnectedThroughTheRealClient) {
     } rows[] = {
         {"<3>AP-STA-CONNECTED 02:00:5e:10:20:02", "hostapd say : <3>AP-STA-CONNECTED", 3, 3},
         {"<3>AP-STA-DISCONNECTED", "mac is null", 3, 3},
-        {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20", "malformed mac", 3, 3},
-        {"<3>AP-STA-DISCONNECTED 102:00:5e:10:20:02", "malformed mac", 3, 3},
         {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20:02\n<3>forged", "malformed mac", 3, 3},
         {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20:09", "AP-STA-DISCONNECTED 02:00:5e:10:20:09", 3, 3},
         {"<3>AP-ENABLED ", "join MC group 192.168.131.1", 3, 3},
