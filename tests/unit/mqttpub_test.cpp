@@ -150,8 +150,7 @@ TEST_F(MqttBrokerTest, ResultsArriveInOrderWithTheirFieldsAndMoveTheCursor) {
     store.add(1); // logged before the publisher started
     startPanel();
     ASSERT_TRUE(sink.waitFor("mqtt_state 2", 20000));
-    EXPECT_EQ(Mqtt_State(), MQTT_CONNECTED);
-    EXPECT_EQ(Mqtt_StateText(), "Connected");
+    EXPECT_EQ(std::tuple(Mqtt_State(), Mqtt_StateText()), std::tuple(MQTT_CONNECTED, "Connected"));
     ASSERT_TRUE(sub->waitFor("kest/station/status online"));
     // MQTT 3.1.1, the session kept (clean session off), 30 s keep-alive.
     EXPECT_TRUE(broker->waitFor(" as kest-SN-0042 (p2, c0, k30)")) << broker->output();

@@ -54,17 +54,12 @@ TEST(OpFrame, TelegramsBothWays) {
         OpFrame_Parse(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), &r);
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(r.consumed, c.consumed);
-        if (c.status == OP_FRAME_OK) {
-            EXPECT_EQ(r.telegram.mid, c.mid);
-            EXPECT_EQ(r.telegram.revision, c.revision);
-            EXPECT_EQ(r.telegram.data, c.data);
-            EXPECT_EQ(r.telegram.noAck, c.noAck);
-            EXPECT_EQ(r.telegram.sequence, c.sequence);
-        }
-        if (c.status == OP_FRAME_ERROR) {
-            EXPECT_EQ(r.replyMid, c.mid);
-            EXPECT_EQ(r.error, OP_ERR_INVALID_DATA);
-        }
+        const OpTelegram& t = r.telegram;
+        if (c.status == OP_FRAME_OK)
+            EXPECT_EQ(std::tuple(t.mid, t.revision, t.data, t.noAck, t.sequence),
+                      std::tuple(c.mid, c.revision, c.data, c.noAck, c.sequence));
+        if (c.status == OP_FRAME_ERROR)
+            EXPECT_EQ(std::tuple(r.replyMid, r.error), std::tuple(c.mid, OP_ERR_INVALID_DATA));
     }
 
     StoredResult row;
