@@ -240,11 +240,9 @@ TEST_F(NetMonitor, LinkAndAddressMessagesDriveAddressingAndMembershipBackupMessa
     Net_PushMsgQ_P2PLoad(nullptr);
     drainNetQ();
     ASSERT_EQ(taken.size(), 3u);
-    EXPECT_EQ(taken[0].kind, NET_MSG_P2P_SAVE);
-    EXPECT_EQ(taken[0].path, "/media/b.p2p");
-    EXPECT_EQ(taken[1].kind, NET_MSG_P2P_LOAD);
-    EXPECT_EQ(taken[1].path, longPath.substr(0, 127));
-    EXPECT_EQ(taken[2].path, "");
+    EXPECT_EQ(std::tuple(taken[0].kind, taken[0].path, taken[1].kind, taken[1].path, taken[2].path),
+              std::tuple(NET_MSG_P2P_SAVE, "/media/b.p2p", NET_MSG_P2P_LOAD,
+                         longPath.substr(0, 127), ""));
 
     Net_ProcMsgQ(new NetMsg{7, "x"});
     EXPECT_TRUE(log.contains("invalid network message kind 7"));

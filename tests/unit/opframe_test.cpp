@@ -128,14 +128,11 @@ TEST(OpFrame, TelegramsBothWays) {
     EXPECT_NE(OpBuild_Result(2, row).find("410000000042"), std::string::npos);
 
     // Request data.
-    EXPECT_EQ(OpParse_TighteningId("0000000042"), 42);
-    EXPECT_EQ(OpParse_TighteningId("42"), -1);
-    EXPECT_EQ(OpParse_TighteningId("00000000x2"), -1);
-    EXPECT_EQ(OpParse_JobId(1, "07"), 7);
-    EXPECT_EQ(OpParse_JobId(2, "0107"), 107);
-    EXPECT_EQ(OpParse_JobId(2, "07"), -1);
-    EXPECT_EQ(OpParse_ParameterSet("012"), 12);
-    EXPECT_EQ(OpParse_ParameterSet("12"), -1);
+    EXPECT_EQ((std::vector<int64_t>{OpParse_TighteningId("0000000042"), OpParse_TighteningId("42"),
+                                    OpParse_TighteningId("00000000x2"), OpParse_JobId(1, "07"),
+                                    OpParse_JobId(2, "0107"), OpParse_JobId(2, "07"),
+                                    OpParse_ParameterSet("012"), OpParse_ParameterSet("12")}),
+              (std::vector<int64_t>{42, -1, -1, 7, 107, -1, 12, -1}));
     std::string ident;
     EXPECT_EQ(OpParse_Identifier("VIN-7   ", &ident), 0);
     EXPECT_EQ(ident, "VIN-7");
