@@ -195,6 +195,10 @@ class CtrlServer {
         std::lock_guard<std::mutex> g(lock_);
         return requests_;
     }
+    void setStatus(const std::string& text) {
+        std::lock_guard<std::mutex> g(lock_);
+        status_ = text;
+    }
     bool send(const std::string& line) {
         std::lock_guard<std::mutex> g(lock_);
         return sendto(fd_, line.data(), line.size(), 0, reinterpret_cast<sockaddr*>(&client_),
@@ -218,13 +222,6 @@ class CtrlServer {
         }
     }
 
-  public:
-    void setStatus(const std::string& text) {
-        std::lock_guard<std::mutex> g(lock_);
-        status_ = text;
-    }
-
-  private:
     std::string status_ = "state=DISABLED\n"; // the answer to STATUS
     std::string path_;
     int fd_ = -1;
