@@ -9,12 +9,6 @@
 
 #include "barcode.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 using kest_test::WaitUntil;
 
 namespace {

@@ -9,7 +9,6 @@
 #include "unit_common.h"
 #include "wlan.h"
 
-#include <climits>
 #include <sys/socket.h>
 #include <sys/un.h>
 
