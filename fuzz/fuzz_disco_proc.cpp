@@ -9,11 +9,7 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool once = [] {
-        Debug_SetQuiet(true);
-        return true;
-    }();
-    (void)once;
+    Debug_SetQuiet(true);
     size_t max = size < DISCO_MAX_DGRAM ? size : DISCO_MAX_DGRAM;
     for (size_t len = 0; len <= max; ++len) {
         std::vector<uint8_t> copy(data, data + len);

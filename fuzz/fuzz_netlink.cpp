@@ -8,11 +8,7 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool once = [] {
-        Debug_SetQuiet(true);
-        return true;
-    }();
-    (void)once;
+    Debug_SetQuiet(true);
     const size_t max = size < 4096 ? size : 4096;
     std::vector<uint8_t> copy(data, data + max);
     size_t items = 0;

@@ -2,21 +2,19 @@
 // network and mount namespace of the test's own (as root): a real FTP client (curl) logs
 // in with the account of the settings, reads and replaces files under "files" and cannot
 // leave it; the system's own accounts (root included) cannot log in.
+#include "LoopbackPort.h"
 #include "TestEnv.h"
 #include "Wait.h"
 #include "common.h"
 #include "setting.h"
 #include "share.h"
 
-#include <arpa/inet.h>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,14 +50,7 @@ std::string withEntry(const std::string& text, const std::string& user, const st
 }
 
 bool listening() {
-    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(21);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool ok = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    close(s);
-    return ok;
+    return kest_test::PortListening(21);
 }
 
 struct FtpShare : ::testing::Test {

@@ -2,11 +2,11 @@
 // (length, MID, revision, blanks, NUL), over a real socket, for the server's tests.
 #pragma once
 
-#include <arpa/inet.h>
+#include "LoopbackPort.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
@@ -23,10 +23,7 @@ struct OpClient {
     std::string buf;
     explicit OpClient(int port) {
         fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(uint16_t(port));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in a = kest_test::LoopbackAddr(port);
         EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
     }
     ~OpClient() { close(fd); }

@@ -4,14 +4,13 @@
 // asked for.
 #pragma once
 
+#include "LoopbackPort.h"
 #include "Wait.h"
 
-#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <netinet/in.h>
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
@@ -25,9 +24,7 @@ class TcpServer {
         int one = 1;
         setsockopt(lfd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
         if (rcvbuf) setsockopt(lfd_, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
-        sockaddr_in a = {};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in a = kest_test::LoopbackAddr();
         bind(lfd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
         socklen_t len = sizeof a;
         getsockname(lfd_, reinterpret_cast<sockaddr*>(&a), &len);

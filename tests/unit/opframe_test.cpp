@@ -54,17 +54,12 @@ TEST(OpFrame, TelegramsBothWays) {
         OpFrame_Parse(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), &r);
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(r.consumed, c.consumed);
-        if (c.status == OP_FRAME_OK) {
-            EXPECT_EQ(r.telegram.mid, c.mid);
-            EXPECT_EQ(r.telegram.revision, c.revision);
-            EXPECT_EQ(r.telegram.data, c.data);
-            EXPECT_EQ(r.telegram.noAck, c.noAck);
-            EXPECT_EQ(r.telegram.sequence, c.sequence);
-        }
-        if (c.status == OP_FRAME_ERROR) {
-            EXPECT_EQ(r.replyMid, c.mid);
-            EXPECT_EQ(r.error, OP_ERR_INVALID_DATA);
-        }
+        const OpTelegram& t = r.telegram;
+        if (c.status == OP_FRAME_OK)
+            EXPECT_EQ(std::tuple(t.mid, t.revision, t.data, t.noAck, t.sequence),
+                      std::tuple(c.mid, c.revision, c.data, c.noAck, c.sequence));
+        if (c.status == OP_FRAME_ERROR)
+            EXPECT_EQ(std::tuple(r.replyMid, r.error), std::tuple(c.mid, OP_ERR_INVALID_DATA));
     }
 
     StoredResult row;
@@ -133,14 +128,11 @@ TEST(OpFrame, TelegramsBothWays) {
     EXPECT_NE(OpBuild_Result(2, row).find("410000000042"), std::string::npos);
 
     // Request data.
-    EXPECT_EQ(OpParse_TighteningId("0000000042"), 42);
-    EXPECT_EQ(OpParse_TighteningId("42"), -1);
-    EXPECT_EQ(OpParse_TighteningId("00000000x2"), -1);
-    EXPECT_EQ(OpParse_JobId(1, "07"), 7);
-    EXPECT_EQ(OpParse_JobId(2, "0107"), 107);
-    EXPECT_EQ(OpParse_JobId(2, "07"), -1);
-    EXPECT_EQ(OpParse_ParameterSet("012"), 12);
-    EXPECT_EQ(OpParse_ParameterSet("12"), -1);
+    EXPECT_EQ((std::vector<int64_t>{OpParse_TighteningId("0000000042"), OpParse_TighteningId("42"),
+                                    OpParse_TighteningId("00000000x2"), OpParse_JobId(1, "07"),
+                                    OpParse_JobId(2, "0107"), OpParse_JobId(2, "07"),
+                                    OpParse_ParameterSet("012"), OpParse_ParameterSet("12")}),
+              (std::vector<int64_t>{42, -1, -1, 7, 107, -1, 12, -1}));
     std::string ident;
     EXPECT_EQ(OpParse_Identifier("VIN-7   ", &ident), 0);
     EXPECT_EQ(ident, "VIN-7");

@@ -71,14 +71,9 @@ TEST(ResultStore, WrittenLinesGetIncreasingIdsAndExtrasWhileTheAckNeverWaitsForT
     ASSERT_EQ(rows.size(), 5u) << "the day before the store is not taken in";
     for (int i = 1; i <= 5; ++i) {
         const StoredResult& r = rows[size_t(i - 1)];
-        EXPECT_EQ(r.id, i);
-        EXPECT_EQ(r.screw, i);
-        EXPECT_EQ(r.time, "2026-12-06 10:00:00");
-        EXPECT_EQ(r.job, "J");
-        EXPECT_EQ(r.extra.tdx, i % 8);
-        EXPECT_EQ(r.extra.stepIndex, i);
-        EXPECT_EQ(r.extra.batchSize, -1);
-        EXPECT_EQ(r.extra.frame, extra(i).frame);
+        EXPECT_EQ(std::tuple(r.id, r.screw, r.time, r.job, r.extra.tdx, r.extra.stepIndex,
+                             r.extra.batchSize, r.extra.frame),
+                  std::tuple(i, i, "2026-12-06 10:00:00", "J", i % 8, i, -1, extra(i).frame));
     }
     {
         std::lock_guard<std::mutex> g(seenLock);

@@ -22,8 +22,6 @@ class SettingTest : public ::testing::Test {
 
 TEST_F(SettingTest, FirstStartDefaultsVolumeBrightnessAndTodaysLogFolderOnTheCardOnlyWhenIn) {
     ASSERT_EQ(load_setting(), 0);
-    for (const char* d : {"files", "files/log", "files/job", "files/setting", "files/image"})
-        EXPECT_TRUE(std::filesystem::is_directory(d)) << d;
     std::string text = TestEnv::readFile(kFile);
     ASSERT_GT(text.size(), 58u);
     EXPECT_EQ(text.substr(0, 58), "\n" + std::string(56, '#') + "\n");
@@ -148,8 +146,6 @@ TEST_F(SettingTest, ParsingRules) {
          [](const Setting& s) { return s.network.manual_channel == 0; }, "not a number"},
         {line("bef port", "99999999999999"),
          [](const Setting& s) { return s.share.bef_port == 0x7FFFFFFF; }, "huge"},
-        {line("ip", "192.168.000.085"), [](const Setting& s) { return s.network.ip == 0xC0A80055; },
-         "zero-padded ip"},
         {line("gateway", "10.1.2"),
          [](const Setting& s) { return s.network.gateway == 0xC0A80001; },
          "bad ip keeps the default"},

@@ -1,6 +1,6 @@
 // Software upgrade over real files: a program in the test's data home that no file replaces
-// unless it is a whole copy of an executable of this machine that starts (the replacement
-// itself, with the real program, is in the process tests).
+// unless it is a whole copy of an executable of this machine (the trial start and the
+// replacement itself, with the real program, are in the process tests).
 #include "FileSizeLimit.h"
 #include "unit_common.h"
 #include "upgrade.h"
@@ -64,9 +64,6 @@ TEST(Upgrade,
         {"full disk", good, fullDisk, UPGRADE_ERR_COPY, "write"},
         {"missing", "", [](const char*) { return Upgrade_Install("/nonexistent/x.dmk"); },
          UPGRADE_ERR_OPEN, "open /nonexistent/x.dmk fail"},
-        // The head of this machine's executable passes every check of its header but is
-        // not a program that can run: it is tried before it replaces anything.
-        {"does not start", good, plain, UPGRADE_ERR_START, "does not start : status"},
     };
     for (const Row& r : rows) {
         TestEnv::writeFile(program, "running program");

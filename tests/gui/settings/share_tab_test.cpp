@@ -77,9 +77,9 @@ TEST_F(ShareTabTest, FtpApply) {
 
         EXPECT_EQ(dialog(), c.dialog);
         const SettingShare* s = get_setting_share();
-        EXPECT_EQ(s->ftp_enable, c.enableAfter);
-        EXPECT_STREQ(s->ftp_username, c.userAfter);
-        EXPECT_STREQ(s->ftp_password, c.pwdAfter);
+        EXPECT_EQ(
+            std::tuple(s->ftp_enable, std::string(s->ftp_username), std::string(s->ftp_password)),
+            std::tuple(c.enableAfter, c.userAfter, c.pwdAfter));
         EXPECT_EQ(fileSetting().share.ftp_enable, c.enableAfter) << "saved when applied";
         EXPECT_EQ(daemon.wait(c.stopped ? int(kest_test::kWaitLimit.count()) : 300),
                   c.stopped ? 128 + SIGTERM : -1);
@@ -155,9 +155,8 @@ TEST_F(ShareTabTest, ForwardingApply) {
         tap("befApply");
         EXPECT_EQ(dialog(), c.dialog);
         const SettingShare* s = get_setting_share();
-        EXPECT_EQ(s->bef_enable, c.enableAfter);
-        EXPECT_EQ(s->bef_server_ip, c.ipAfter);
-        EXPECT_EQ(s->bef_port, c.portAfter);
+        EXPECT_EQ(std::tuple(s->bef_enable, s->bef_server_ip, s->bef_port),
+                  std::tuple(c.enableAfter, c.ipAfter, c.portAfter));
         EXPECT_EQ(fileSetting().share.bef_port, 0u) << "written when the screens are left";
     }
     dev->BefApplySetting(false, 0, 0);
@@ -189,16 +188,19 @@ TEST_F(ShareTabTest, OpenProtocolApply) {
         if (!c.port.empty()) enter("opPort", c.port.c_str()); // "": as shown
         tap("opApply");
         EXPECT_EQ(dialog(), c.dialog);
-        EXPECT_EQ(get_setting_plant()->op_enable, c.enableAfter);
-        EXPECT_EQ(get_setting_plant()->op_port, c.portAfter);
-        EXPECT_EQ(OpSrv_BoundPort(), c.listening);
+        const SettingPlant* p = get_setting_plant();
+        EXPECT_EQ(std::tuple(p->op_enable, p->op_port, OpSrv_BoundPort()),
+                  std::tuple(c.enableAfter, c.portAfter, c.listening));
     }
     OpSrv_Stop();
 }
 
 // The MQTT publisher: entries the record or a broker cannot take are refused; an applied
-// account the broker refuses says so on the tab, the right one connects.
+// account the broker refuses says so on the tab, the right one connects; no password is
+// ever logged.
 TEST_F(ShareTabTest, MqttApplyAndTheBrokerLink) {
+    LogCapture log;
+    Debug_GetFlag()[DEBUG_FLAG_BEF].store(1); // the informational lines too
     ASSERT_EQ(ResultStore_Init(), 0);
     EwDriver_SetDeviceObject(dev); // the link's state reaches the tab as on the panel
     Mqtt_Init();
@@ -231,7 +233,8 @@ TEST_F(ShareTabTest, MqttApplyAndTheBrokerLink) {
         {"a password without a user", true, at, nullptr, "", "x",
          "Error / Please input the User name", 0, "Off"},
         {"unchanged", false, "", nullptr, nullptr, nullptr, "", 0, "Off"},
-        {"refused", true, at, "line 4", "panel", "wrong", kApplied, 1, "Refused: Not authorised"},
+        {"refused", true, at, "line 4", "panel", "wrong-secret", kApplied, 1,
+         "Refused: Not authorised"},
         {"right password", false, "", nullptr, nullptr, "right-one", kApplied, 1, "Connected"},
     };
     for (const Case& c : cases) {
@@ -263,10 +266,13 @@ TEST_F(ShareTabTest, MqttApplyAndTheBrokerLink) {
         EXPECT_EQ(state->property("role").toString() == "error", c.state[0] == 'R');
     }
     const SettingPlant* pl = get_setting_plant();
-    EXPECT_EQ(pl->mqtt_broker, 0x7f000001u);
-    EXPECT_EQ(pl->mqtt_port, uint32_t(broker.port));
-    EXPECT_STREQ(pl->mqtt_topic, "line 4");
-    EXPECT_STREQ(pl->mqtt_password, "right-one");
+    EXPECT_EQ(std::tuple(pl->mqtt_broker, pl->mqtt_port, std::string(pl->mqtt_topic),
+                         std::string(pl->mqtt_password)),
+              std::tuple(0x7f000001u, uint32_t(broker.port), "line 4", "right-one"));
+    for (const std::string& l : log.lines())
+        EXPECT_TRUE(l.find("wrong-secret") == std::string::npos &&
+                    l.find("right-one") == std::string::npos)
+            << l;
     Mqtt_Stop();
     EwDriver_SetDeviceObject(nullptr);
     ResultStore_Shutdown();
