@@ -55,11 +55,13 @@ TEST(OpFrame, TelegramsBothWays) {
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(r.consumed, c.consumed);
         const OpTelegram& t = r.telegram;
-        if (c.status == OP_FRAME_OK)
+        if (c.status == OP_FRAME_OK) {
             EXPECT_EQ(std::tuple(t.mid, t.revision, t.data, t.noAck, t.sequence),
                       std::tuple(c.mid, c.revision, c.data, c.noAck, c.sequence));
-        if (c.status == OP_FRAME_ERROR)
+        }
+        if (c.status == OP_FRAME_ERROR) {
             EXPECT_EQ(std::tuple(r.replyMid, r.error), std::tuple(c.mid, OP_ERR_INVALID_DATA));
+        }
     }
 
     StoredResult row;

@@ -50,8 +50,9 @@ class DebugPageTest : public ShellTest {
         press("msgConfirm");
         EXPECT_EQ(sounds(UiSoundKind::Tap), taps + 1);
         // A slow machine may already have finished; while it works, nothing closes it.
-        if (page->Dialog()->Text() == "Please wait ...")
+        if (page->Dialog()->Text() == "Please wait ...") {
             EXPECT_FALSE(find("msgClose")->isVisible());
+        }
         EXPECT_TRUE(
             QTest::qWaitFor([&] { return page->Dialog()->Text() != "Please wait ..."; }, 20000));
         EXPECT_TRUE(find("msgClose")->isVisible());
