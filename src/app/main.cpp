@@ -59,8 +59,9 @@ int main(int argc, char** argv) {
     Backup_Recover();
     // A peer or child that goes away mid-write must give EPIPE, not end the panel.
     signal(SIGPIPE, SIG_IGN);
-    // Stopped by the system (a restart): the same shutdown as "p".
+    // Stopped by the system (a restart) or by Ctrl-C in a terminal: the same shutdown as "p".
     EwQuitOnSignal(SIGTERM);
+    EwQuitOnSignal(SIGINT);
     EwSetArgs(argc, argv);
     if (!EwInit()) return 1;
     // Started by the service's launcher in place of a program that failed to start.

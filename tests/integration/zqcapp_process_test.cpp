@@ -6,6 +6,7 @@
 #include "upgrade.h"
 
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -52,23 +53,27 @@ TEST(ZqcappProcess, StartsCreatesDataHomeAndQuitsOnP) {
     EXPECT_EQ(c.wait(20000), 0) << c.output();
 }
 
-// SIGTERM (the system's stop at a restart) ends the panel as "p" does: the whole shutdown
-// runs, the result log's included, and the exit status is 0.
-TEST(ZqcappProcess, SigtermShutsDownAsTheQuitKeyDoes) {
+// SIGTERM (the system's stop at a restart) and SIGINT (Ctrl-C where the panel runs in a
+// terminal) end the panel as "p" does: the whole shutdown runs, the result log's included,
+// and the exit status is 0.
+TEST(ZqcappProcess, SigtermAndSigintShutDownAsTheQuitKeyDoes) {
     TestEnv env;
     SetPanelEnvironment(env.root());
-    ChildProcess p;
-    ASSERT_TRUE(p.start({ZQCAPP_PATH, "--home", env.root() + "/panelhome"}));
-    ASSERT_TRUE(p.waitFor("Start main loop", 20000)) << p.output();
-    ASSERT_EQ(kill(p.pid(), SIGTERM), 0);
-    EXPECT_EQ(p.wait(20000), 0) << p.output();
-    const std::string o = p.output();
-    size_t at = o.find("Start main loop");
-    for (const char* label : {"Deinitialize Touch Driver...                 [OK]",
-                              "Shutting down Application...                 [OK]",
-                              "Deinitialize Graphics Engine...              [OK]"}) {
-        at = o.find(label, at);
-        ASSERT_NE(at, std::string::npos) << label << "\n" << o;
+    for (int sig : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(strsignal(sig));
+        ChildProcess p;
+        ASSERT_TRUE(p.start({ZQCAPP_PATH, "--home", env.root() + "/panelhome"}));
+        ASSERT_TRUE(p.waitFor("Start main loop", 20000)) << p.output();
+        ASSERT_EQ(kill(p.pid(), sig), 0);
+        EXPECT_EQ(p.wait(20000), 0) << p.output();
+        const std::string o = p.output();
+        size_t at = o.find("Start main loop");
+        for (const char* label : {"Deinitialize Touch Driver...                 [OK]",
+                                  "Shutting down Application...                 [OK]",
+                                  "Deinitialize Graphics Engine...              [OK]"}) {
+            at = o.find(label, at);
+            ASSERT_NE(at, std::string::npos) << label << "\n" << o;
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <cstdint>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -26,6 +27,28 @@ inline int FreePort() {
     close(fd);
     return ntohs(a.sin_port);
 }
+
+// A loopback port held bound but not listening, for a peer that must be down: connecting
+// to it is refused, and while it is held neither another test's server nor a connection's
+// own ephemeral port (a socket that would connect to itself) can take it.
+class ClosedPort {
+  public:
+    ClosedPort() : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in a = LoopbackAddr();
+        socklen_t len = sizeof a;
+        if (bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+            getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+            port_ = ntohs(a.sin_port);
+    }
+    ~ClosedPort() { close(fd_); }
+    ClosedPort(const ClosedPort&) = delete;
+    ClosedPort& operator=(const ClosedPort&) = delete;
+    uint16_t port() const { return port_; }
+
+  private:
+    int fd_;
+    uint16_t port_ = 0;
+};
 
 inline bool PortListening(int port) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

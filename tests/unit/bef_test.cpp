@@ -1,5 +1,6 @@
 // Backup event forwarding against a real TCP server on 127.0.0.1 started by the test; the
 // results reach it through the log writer and the result store, as the panel's do.
+#include "LoopbackPort.h"
 #include "TcpServer.h"
 #include "bef.h"
 #include "eventlog.h"
@@ -59,7 +60,7 @@ struct BefTest : ::testing::Test {
         ResultStore_Flush();
     }
     // A port that is free again once its probe is gone: nobody listens there.
-    static uint16_t freePort() { return TcpServer().port(); }
+    kest_test::ClosedPort down; // the server's port while nobody listens
     void TearDown() override {
         Bef_ApplySetting(0, 0, 0);
         ResultStore_Shutdown();
@@ -112,7 +113,7 @@ TEST_F(BefTest, FrameArrivesWithToolIndex) {
 }
 
 TEST_F(BefTest, ResultsQueuedWhileDownArriveInOrder) {
-    start(0, freePort());
+    start(0, down.port());
     EXPECT_EQ(Bef_ConnectTimerCallback(), 0) << "nobody listens yet";
     for (uint8_t i = 0; i < 20; ++i)
         push(i, eventFrame(40, i), false);
@@ -180,7 +181,7 @@ TEST_F(BefTest, ChangingOnlyThePortReconnectsThereUnchangedDoesNothingAndOffStay
 }
 
 TEST_F(BefTest, TheStoreBoundDropsTheOldestSaysSoAndMovesTheCursor) {
-    start(1, freePort()); // on, and the server is down
+    start(1, down.port()); // on, and the server is down
     const size_t bound = 50, made = 60;
     get_setting_plant()->store_size = bound;
     for (size_t i = 0; i < made; ++i) {
