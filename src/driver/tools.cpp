@@ -1,3 +1,6 @@
+// The tool registry's tables (registered and discovered tools), their locks and record
+// access, the load and save of the registered table, dismissal, and registration, release
+// and rename. What discovery's answers and silences do to the tables is in tools_disco.cpp.
 #include "tools.h"
 
 #include "common.h"
@@ -18,57 +21,38 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
-struct RegToolsState {
-    std::mutex lock;
-    std::vector<RegToolRecord> tools;
-};
-struct DiscoToolsState {
-    std::mutex lock;
-    std::vector<DiscoToolRecord> tools;
-};
 // Never destroyed: worker threads use the tables until the process ends, so no exit-time
 // destructor may run under them.
 RegToolsState& regTools = *new RegToolsState;
 DiscoToolsState& discoTools = *new DiscoToolsState;
+
+namespace {
 std::atomic<int> currTDX{-1};
 std::atomic<ToolLinkLostHook> linkLostHook{nullptr};
 std::atomic<const ToolBarcodeOps*> barcodeOps{nullptr};
+} // namespace
 
-int findRegLocked(const uint8_t* mac) {
+int ToolManager_FindRegLocked(const uint8_t* mac) {
     for (size_t i = 0; i < regTools.tools.size(); ++i)
         if (memcmp(regTools.tools[i].mac, mac, 6) == 0) return int(i);
     return -1;
 }
 
-int findDiscoLocked(const uint8_t* mac) {
+int ToolManager_FindDiscoLocked(const uint8_t* mac) {
     for (size_t i = 0; i < discoTools.tools.size(); ++i)
         if (memcmp(discoTools.tools[i].info.mac, mac, 6) == 0) return int(i);
     return -1;
 }
 
-// Removes the discovered entry with this MAC; disco lock held. True when one was there.
-bool removeDiscoLocked(const uint8_t* mac) {
-    int i = findDiscoLocked(mac);
-    if (i < 0) return false;
-    discoTools.tools.erase(discoTools.tools.begin() + i);
-    return true;
-}
-
-// Registered-table lock held. The request names the tool by MAC as well, so a release that
-// renumbers the table before loop 3 runs it cannot leave the tool waiting in state 2.
-int pushConnect(int tdx) {
+int ToolManager_PushConnect(int tdx) {
     return Modbus_MsgQ_Push_Connect(tdx, regTools.tools[size_t(tdx)].mac);
 }
 
-// Drops both connections and the receive watch; registered-table lock held.
-void dropLinks(RegToolRecord* rec) {
+void ToolManager_DropLinks(RegToolRecord* rec) {
     ToolManager_TeardownRxWatch(rec);
     ToolConn_Drop(&rec->mbConn);
     ToolConn_Drop(&rec->evConn);
 }
-
-} // namespace
 
 void ToolManager_LockRegTools() {
     regTools.lock.lock();
@@ -164,16 +148,16 @@ int ToolManager_GetDiscoToolView(int index, DiscoToolView* out) {
 int ToolManager_FindDiscoTdx_ByMac(const uint8_t* mac) {
     if (!mac) return -1;
     DiscoToolsLock g;
-    return findDiscoLocked(mac);
+    return ToolManager_FindDiscoLocked(mac);
 }
 
 int ToolManager_FindRegTdx_ByMac(const uint8_t* mac) {
     if (!mac) return -1;
     RegToolsLock g;
-    return findRegLocked(mac);
+    return ToolManager_FindRegLocked(mac);
 }
 int ToolManager_FindRegTdx_ByMac_Unlocked(const uint8_t* mac) {
-    return mac ? findRegLocked(mac) : -1;
+    return mac ? ToolManager_FindRegLocked(mac) : -1;
 }
 
 int ToolManager_FindTdx_ByName(const char* name) {
@@ -296,7 +280,7 @@ int ToolManager_DismissTool_ByTdx(int tdx, int lock) {
     if (CheckTdx(tdx, __func__, __LINE__)) return -1;
     RegToolRecord* rec = &regTools.tools[size_t(tdx)];
     bool hadCtx = rec->mbConn || rec->evConn;
-    dropLinks(rec);
+    ToolManager_DropLinks(rec);
     rec->miss = 0;
     int expected = tdx;
     bool wasCurrent = currTDX.compare_exchange_strong(expected, -1);
@@ -327,202 +311,6 @@ int ToolManager_DismissTool_All() {
     for (size_t i = 0; i < regTools.tools.size(); ++i)
         ToolManager_DismissTool_ByTdx(int(i), 0);
     return 0;
-}
-
-// ---- discovery answers ----
-
-namespace {
-// Queues a connect request and enters state 2; a request that cannot be queued leaves
-// the tool in `otherwise`, so its next answer asks again.
-void connectOr(int tdx, RegToolRecord* rec, uint32_t otherwise) {
-    ToolManager_SetState_Locked(
-        tdx, rec, pushConnect(tdx) == 0 ? uint32_t(TOOL_STATE_CONNECTING) : otherwise, false);
-}
-
-// A registered tool answered; registered-table lock held.
-void updateRegLocked(int tdx, const ToolInfo* info, uint8_t cause, uint32_t netif) {
-    RegToolRecord* rec = &regTools.tools[size_t(tdx)];
-    rec->netif = netif;
-    rec->miss = 0;
-    switch (rec->state) {
-    case TOOL_STATE_IDLE:
-        rec->cause = cause;
-        rec->version = info->version;
-        memcpy(rec->serial, info->serial, TOOL_SERIAL_SIZE);
-        rec->model = info->model;
-        rec->ip = info->ip;
-        rec->port = info->port;
-        rec->busy = info->busy;
-        if (rec->busy)
-            ToolManager_SetState_Locked(tdx, rec, TOOL_STATE_BUSY, true);
-        else
-            connectOr(tdx, rec, TOOL_STATE_IDLE);
-        break;
-    case TOOL_STATE_BUSY:
-        rec->busy = info->busy;
-        if (!rec->busy) connectOr(tdx, rec, TOOL_STATE_BUSY);
-        break;
-    case TOOL_STATE_CONNECTING:
-        break;
-    case TOOL_STATE_CONNECTED:
-        if (rec->ip == info->ip && rec->port == info->port) break;
-        ToolManager_DismissTool_ByTdx(tdx, 0);
-        rec->ip = info->ip;
-        rec->port = info->port;
-        connectOr(tdx, rec, TOOL_STATE_IDLE);
-        break;
-    default:
-        pushConnect(tdx);
-        break; // 4 and 5: retry; the attempt sets the state
-    }
-}
-
-// An unregistered tool answered; discovered-table lock held. True when the list changed.
-bool updateDiscoLocked(const ToolInfo* info, uint8_t cause, uint32_t netif) {
-    int i = findDiscoLocked(info->mac);
-    if (i < 0) {
-        if (info->busy) return false;
-        DiscoToolRecord rec;
-        memset(&rec, 0, sizeof rec);
-        rec.info = *info;
-        ToolManager_MakeDefaultName(info, rec.defname);
-        rec.netif = netif;
-        discoTools.tools.push_back(rec);
-        return true;
-    }
-    if (info->busy) {
-        discoTools.tools.erase(discoTools.tools.begin() + i);
-        return true;
-    }
-    DiscoToolRecord* rec = &discoTools.tools[size_t(i)];
-    memcpy(rec->info.serial, info->serial, TOOL_SERIAL_SIZE);
-    rec->info.model = info->model;
-    rec->info.ip = info->ip;
-    rec->info.port = info->port;
-    rec->info.busy = info->busy;
-    rec->info.version = info->version;
-    rec->info.type = info->type;
-    if (cause) rec->cause = cause;
-    rec->netif = netif;
-    rec->miss = 0;
-    return false;
-}
-
-// A tool left (advertise cause 3) or its Wi-Fi station disconnected.
-void toolLeaves(const uint8_t* mac) {
-    {
-        RegToolsLock g;
-        int tdx = findRegLocked(mac);
-        if (tdx >= 0) ToolManager_DismissTool_ByTdx(tdx, 0);
-    }
-    bool removed;
-    {
-        DiscoToolsLock g;
-        removed = removeDiscoLocked(mac);
-    }
-    if (removed) EwDriver_PushMsgQ_UpdateDiscoTools();
-}
-} // namespace
-
-int ToolManager_UpdateToolState_ByDisco(const ToolInfo* info, uint8_t cause, uint32_t netif) {
-    if (!info) return -1;
-    if (cause == 3) {
-        toolLeaves(info->mac);
-        return 0;
-    }
-    if (cause == 5) {
-        int tdx;
-        {
-            RegToolsLock g;
-            tdx = findRegLocked(info->mac);
-            if (tdx < 0) return 0;
-            RegToolRecord* rec = &regTools.tools[size_t(tdx)];
-            ToolManager_TeardownEventWatch(rec);
-            ToolConn_Drop(&rec->evConn);
-        }
-        Modbus_MsgQ_Push_Connect(tdx, info->mac);
-        return 0;
-    }
-    // The lookup and the update happen under the locks so an index cannot go stale.
-    std::unique_lock<std::mutex> dg(discoTools.lock);
-    std::unique_lock<std::mutex> rg(regTools.lock);
-    int tdx = findRegLocked(info->mac);
-    if (tdx >= 0) {
-        dg.unlock();
-        updateRegLocked(tdx, info, cause, netif);
-        return 0;
-    }
-    rg.unlock();
-    bool changed = updateDiscoLocked(info, cause, netif);
-    dg.unlock();
-    if (changed) EwDriver_PushMsgQ_UpdateDiscoTools();
-    return 0;
-}
-
-int ToolManager_Readdress(const ToolInfo* info, uint8_t cause, uint32_t netif) {
-    if (!info) return -1;
-    RegToolsLock g;
-    int tdx = findRegLocked(info->mac);
-    if (tdx < 0) return 0;
-    RegToolRecord* rec = &regTools.tools[size_t(tdx)];
-    dropLinks(rec);
-    rec->version = info->version;
-    rec->cause = cause;
-    memcpy(rec->serial, info->serial, TOOL_SERIAL_SIZE);
-    rec->model = info->model;
-    rec->ip = info->ip;
-    rec->port = info->port;
-    rec->busy = info->busy;
-    rec->netif = netif;
-    rec->miss = 0;
-    connectOr(tdx, rec, TOOL_STATE_IDLE);
-    EwDriver_PushMsgQ_SetDisconnFlag(tdx, 1);
-    return 0;
-}
-
-int ToolManager_UpdateToolState_ByHostapd(const uint8_t* mac) {
-    if (!mac) return -1;
-    toolLeaves(mac);
-    return 0;
-}
-
-// ---- keep-alive ----
-
-void ToolManager_KeepAlive_DiscoTools() {
-    int removed = 0;
-    {
-        DiscoToolsLock g;
-        for (int i = int(discoTools.tools.size()) - 1; i >= 0; --i) {
-            DiscoToolRecord& r = discoTools.tools[size_t(i)];
-            if (r.miss > 2) {
-                discoTools.tools.erase(discoTools.tools.begin() + i);
-                ++removed;
-            } else {
-                ++r.miss;
-            }
-        }
-    }
-    for (int i = 0; i < removed; ++i)
-        EwDriver_PushMsgQ_UpdateDiscoTools();
-}
-
-void ToolManager_KeepAlive_RegTools() {
-    RegToolsLock g;
-    for (size_t i = 0; i < regTools.tools.size(); ++i) {
-        RegToolRecord& r = regTools.tools[i];
-        if (r.state != TOOL_STATE_CONNECTED) continue;
-        if (r.miss > 2) {
-            r.miss = 0;
-            ToolManager_DismissTool_ByTdx(int(i), 0);
-        } else {
-            ++r.miss;
-        }
-    }
-}
-
-void ToolManager_RemoveAll_DiscoTools() {
-    DiscoToolsLock g;
-    discoTools.tools.clear();
 }
 
 // ---- registration, release, rename ----
@@ -562,9 +350,9 @@ int ToolManager_MoveTool_DiscoToReg(int index) {
     std::string dir = ToolManager_ToolDir(rec.name);
     discoTools.tools.erase(discoTools.tools.begin() + index);
     // Unqueued, the tool waits idle for its next answer instead of "connecting" for good.
-    ToolManager_SetState_Locked(tdx, &regTools.tools.back(),
-                                pushConnect(tdx) == 0 ? TOOL_STATE_CONNECTING : TOOL_STATE_IDLE,
-                                true);
+    ToolManager_SetState_Locked(
+        tdx, &regTools.tools.back(),
+        ToolManager_PushConnect(tdx) == 0 ? TOOL_STATE_CONNECTING : TOOL_STATE_IDLE, true);
     EwDriver_PushMsgQ_UpdateDiscoTools();
     rg.unlock();
     dg.unlock();
@@ -583,7 +371,7 @@ int ToolManager_MoveTool_RegToDisco(int tdx) {
             return -1;
         }
         RegToolRecord* rec = &regTools.tools[size_t(tdx)];
-        dropLinks(rec);
+        ToolManager_DropLinks(rec);
         rmdir(ToolManager_ToolDir(rec->name).c_str()); // only an empty folder goes
         const ToolBarcodeOps* ops = barcodeOps.load();
         if (rec->barcode && ops) ops->destroy(rec->barcode);

@@ -143,6 +143,20 @@ struct RegToolRecord {
     BarcodeTable* barcode;
 };
 
+// ---- the tables (tools.cpp) ----
+// Registered tools, at most TOOL_MAX_REG, indexed by tdx; tools that answered discovery
+// and are not registered. Each under its own lock (see below).
+struct RegToolsState {
+    std::mutex lock;
+    std::vector<RegToolRecord> tools;
+};
+struct DiscoToolsState {
+    std::mutex lock;
+    std::vector<DiscoToolRecord> tools;
+};
+extern RegToolsState& regTools;
+extern DiscoToolsState& discoTools;
+
 // ---- locks ----
 // Two non-recursive mutexes. When both are needed the discovered-table lock is taken
 // first. Neither is ever held across network traffic; a tool's connection lock
@@ -205,6 +219,16 @@ void ToolManager_TeardownEventWatch(RegToolRecord* rec);
 void Operation_ResumeEventWatch_Locked(int tdx, RegToolRecord* rec);
 // The record's table pointer for the barcode module; nullptr for a bad index.
 BarcodeTable** ToolManager_BarcodeSlot(int tdx);
+
+// The index of the tool with this MAC in the registered table (its lock held), or -1.
+int ToolManager_FindRegLocked(const uint8_t* mac);
+// The same in the discovered table (its lock held).
+int ToolManager_FindDiscoLocked(const uint8_t* mac);
+// Registered-table lock held. The request names the tool by MAC as well, so a release that
+// renumbers the table before loop 3 runs it cannot leave the tool waiting in state 2.
+int ToolManager_PushConnect(int tdx);
+// Drops both connections and the receive watch; registered-table lock held.
+void ToolManager_DropLinks(RegToolRecord* rec);
 
 // Dismisses the tool that owns `conn` (data or event connection), whatever its index is
 // now; nothing when it was dismissed or released already. Takes the registered-table
