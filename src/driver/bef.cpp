@@ -306,7 +306,7 @@ gboolean writableCallback(gint, GIOCondition cond, gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
-// A fresh IPv4 TCP socket with the 3 s limits and no-delay.
+// A fresh IPv4 TCP socket with the 3 s limits, no-delay and a small send buffer.
 GSocket* newSocket() {
     GError* err = nullptr;
     GSocket* s =
@@ -319,7 +319,8 @@ GSocket* newSocket() {
     g_socket_set_blocking(s, TRUE);
     g_socket_set_timeout(s, BEF_CONNECT_TIMEOUT_MS / 1000);
     if (!g_socket_set_option(s, IPPROTO_TCP, TCP_USER_TIMEOUT, BEF_CONNECT_TIMEOUT_MS, &err) ||
-        !g_socket_set_option(s, IPPROTO_TCP, TCP_NODELAY, 1, &err)) {
+        !g_socket_set_option(s, IPPROTO_TCP, TCP_NODELAY, 1, &err) ||
+        !g_socket_set_option(s, SOL_SOCKET, SO_SNDBUF, BEF_SEND_BUFFER, &err)) {
         DBG_ERR("socket option fail : %s", err ? err->message : "");
         g_clear_error(&err);
     }

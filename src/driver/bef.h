@@ -12,6 +12,11 @@ constexpr size_t BEF_FRAME_MIN = 9; // header up to the byte count
 constexpr unsigned BEF_RECONNECT_SECONDS = 5;
 constexpr const char* BEF_PEER = "bef"; // the result store cursor of forwarding
 constexpr unsigned BEF_CONNECT_TIMEOUT_MS = 3000;
+// The socket's send buffer (the kernel doubles it). Results count as forwarded once the
+// socket took them, and a link the kernel gives up on (a server that took nothing for the
+// user timeout) loses what its buffer held: left to grow (megabytes on a fast link), that
+// would be tens of thousands of results; this bounds it to about two hundred.
+constexpr int BEF_SEND_BUFFER = 8192;
 // The server is not expected to send anything; beyond this many bytes on one link the
 // panel stops discarding, closes and reconnects at the next timer tick.
 constexpr size_t BEF_RECV_LIMIT = 4096;

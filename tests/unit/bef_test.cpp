@@ -24,7 +24,7 @@ std::vector<uint8_t> eventFrame(size_t len = 70, uint8_t seed = 0) {
     return f;
 }
 
-constexpr size_t kMany = 100000; // far more than the socket buffers hold
+constexpr size_t kMany = 5000; // far more than the (bounded) socket buffers hold
 
 struct BefTest : ::testing::Test {
     TestEnv env;
@@ -223,14 +223,9 @@ template <typename F> bool returnsPromptly(F call) {
 }
 
 TEST_F(BefTest, StalledServerFailsOneMessageTwiceAndNeverHoldsTheGui) {
-    // Filling a stalled link takes about 100 000 results through the log and the store:
-    // beyond a test's time under emulation. The native and sanitizer runs keep the case.
+    // The fill has to beat the kernel's own give-up (the user timeout counts from the
+    // server's window closing), which emulation does not.
     if (getenv("KEST_QEMU")) GTEST_SKIP() << "too slow under emulation";
-#ifdef __SANITIZE_ADDRESS__
-    // Under ASan the link does not fill within 8 minutes; left to the native run until
-    // the fill is made cheaper.
-    GTEST_SKIP() << "too slow under ASan";
-#endif
     TcpServer server(4096);
     server.pauseReading(true);
     start(0, server.port());
@@ -240,9 +235,7 @@ TEST_F(BefTest, StalledServerFailsOneMessageTwiceAndNeverHoldsTheGui) {
     for (size_t i = 0; i < pushed; ++i)
         push(0, f, false);
     flush();
-    // Filling the socket buffers takes thousands of sends: minutes under ASan or on a loaded
-    // machine.
-    ASSERT_TRUE(log.waitFor("send waits for the server", 1, 480000));
+    ASSERT_TRUE(log.waitFor("send waits for the server", 1, 30000));
     EXPECT_TRUE(returnsPromptly([&] { Bef_ApplySetting(0, kLoopback, server.port()); }));
     ASSERT_TRUE(log.waitFor("Close server stream (Send error).", 1, 30000));
     // Tries count per message: other messages may have waited once and gone on, but only
@@ -258,9 +251,7 @@ TEST_F(BefTest, StalledServerFailsOneMessageTwiceAndNeverHoldsTheGui) {
     // stays after the cursor, to be sent first on the next link.
     ASSERT_EQ(Bef_ConnectTimerCallback(), 1);
     log.clear();
-    // Filling the socket buffers takes thousands of sends: minutes under ASan or on a loaded
-    // machine.
-    ASSERT_TRUE(log.waitFor("send waits for the server", 1, 480000));
+    ASSERT_TRUE(log.waitFor("send waits for the server", 1, 30000));
     size_t before = Bef_QueueLen();
     EXPECT_TRUE(returnsPromptly([] { Bef_CloseServerStream("Change setting"); }));
     EXPECT_EQ(Bef_IsConnected(), 0);
