@@ -2,7 +2,6 @@
 // objectName, then the files in ./files/job, the list rows, the selection and the dialog
 // shown; and stored results collected while it is open, from a virtual tool into the log.
 #include "CsvRead.h"
-#include "Touches.h"
 #include "UnitMessageBox.h"
 #include "UnitStoredResults.h"
 #include "Wait.h"
@@ -11,7 +10,7 @@
 #include "page/jobs/PageJobManager.h"
 #include "page/operation/ScreenResults.h"
 #include "threads.h"
-#include "tools/ToolScreenFixture.h"
+#include "tools/Presses.h"
 
 #include <QLineEdit>
 #include <QTableView>
@@ -36,10 +35,11 @@ class RefusingMoves : public PageJobManager {
 
 namespace {
 
-class JobManagerScreenTest : public WithTouches<ToolScreenTest> {
+class JobManagerScreenTest : public WithPresses<ToolScreenTest> {
   protected:
     void SetUp() override {
         ToolScreenTest::SetUp();
+        touchList = "jobList";
         Threads_Init();
         fs::create_directories("files/job");
         load_job();
@@ -84,8 +84,7 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
     TestEnv::writeFile("files/job/stray.job", "x");
     struct Step {
         const char* what;
-        const char* presses; // "#n" touches row n, "=text" fills the entry ("+" a space),
-                             // "@ctx" answers the open question as a dialog of ctx would
+        const char* presses; // "@ctx" answers the open question as a dialog of ctx would
         QStringList rows;    // "number name", in order
         int selected;
         QString shown; // the message or entry text shown after it, "" none
@@ -143,16 +142,10 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
     for (const Step& s : steps) {
         SCOPED_TRACE(s.what);
         if (s.writesFail) Common_SetWriteFailAfter(0);
-        for (const std::string& p : words(s.presses)) {
-            if (p[0] == '#')
-                clickCell("jobList", std::stoi(p.substr(1)), 1);
-            else if (p[0] == '=')
-                fillKeypad(QString::fromStdString(p.substr(1)).replace('+', ' '));
-            else if (p[0] == '@')
-                page->Manager().Confirmed(QString::fromStdString(p.substr(1)));
-            else
-                press(p.c_str());
-        }
+        if (s.presses[0] == '@')
+            page->Manager().Confirmed(s.presses + 1);
+        else
+            run(s.presses);
         Common_SetWriteFailAfter(-1);
         EXPECT_EQ(rows(), s.rows);
         QStringList names;
@@ -169,8 +162,7 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
     }
 
     // Edit loads the job and hands the editor its row; closing the editor re-reads the list.
-    clickCell("jobList", 1, 1);
-    press("jobEdit");
+    run("#1 jobEdit");
     ASSERT_EQ(Screens::Find(ScreenId::StepEditor), editor);
     EXPECT_EQ(editor->edited, 1);
     ASSERT_TRUE(job_is_loaded());
@@ -181,15 +173,14 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
     EXPECT_EQ(rows().size(), 4);
     // A selection past a list that shrank meanwhile is dropped, as is one past its end.
     Screens::SetFactory(ScreenId::StepEditor, [] { return new StandInStepEditor; });
-    clickCell("jobList", 3, 1);
-    press("jobEdit");
+    run("#3 jobEdit");
     ASSERT_EQ(dev->JobDelete(3), 0);
     Screens::Close(ScreenId::StepEditor);
     flush();
     EXPECT_EQ(std::tuple(rows().size(), page->Manager().Selected()), std::tuple(3, -1));
     page->Manager().Select(3);
     EXPECT_EQ(page->Manager().Selected(), -1);
-    clickCell("jobList", 1, 1);
+    touchRow(1);
 
     // Without a step editor nothing opens and the job is not left loaded.
     Screens::SetFactory(ScreenId::StepEditor, [] { return nullptr; });
@@ -227,16 +218,14 @@ TEST_F(JobManagerScreenTest, TheLimitThenNoNameLeft) {
     press("msgClose");
     ASSERT_EQ(dev->JobDelete(JOB_MAX_JOBS - 1), 0);
     for (int copyOf : {-1, 0}) {
-        if (copyOf >= 0) clickCell("jobList", copyOf, 1);
+        if (copyOf >= 0) touchRow(copyOf);
         press(copyOf < 0 ? "jobNew" : "jobCopy");
         auto* field = find<QLineEdit>("textKeypadField");
         ASSERT_NE(field, nullptr) << copyOf;
         EXPECT_EQ(field->text(), "") << copyOf;
         press("textKeypadCancel");
     }
-    clickCell("jobList", 1, 1);
-    press("jobUp");
-    press("jobDown");
+    run("#1 jobUp jobDown");
     EXPECT_EQ(page->Manager().Selected(), 1);
 }
 

@@ -123,27 +123,14 @@ class StepPanelsTest : public StepEditorTest {
         ASSERT_TRUE(picture.save("files/image/part.png"));
         ASSERT_TRUE(picture.save(QString::fromStdString("files/image/" + kLongName), "PNG"));
     }
-    void run(const std::string& s) {
-        if (s[0] == '=') return fillKeypad(QString::fromStdString(s.substr(1)).replace('+', ' '));
-        if (s[0] != '@') return press(s.c_str());
-        ASSERT_NE(qobject_cast<UnitBrowser*>(editor->VisiblePanel()->Dialog()), nullptr);
-        shot("step_editor_message_browser");
-        tapBrowserItem(QString::fromStdString(s.substr(1)));
-    }
     void expectShows(const char* widget, const char* shows) {
         auto* w = find<QWidget>(widget);
         ASSERT_NE(w, nullptr) << widget;
-        if (std::string(shows) == "checked") {
-            auto* b = qobject_cast<QAbstractButton*>(w);
-            ASSERT_NE(b, nullptr);
-            EXPECT_TRUE(b->isChecked()) << widget;
-        } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-            EXPECT_EQ(b->text(), shows) << widget;
-        } else if (auto* f = qobject_cast<QLineEdit*>(w)) {
-            EXPECT_EQ(f->text(), shows) << widget;
-        } else {
-            EXPECT_EQ(qobject_cast<QLabel*>(w)->text(), shows) << widget;
-        }
+        // Buttons, fields and labels all have the text property; only buttons are checked.
+        if (std::string(shows) == "checked")
+            EXPECT_TRUE(w->property("checked").toBool()) << widget;
+        else
+            EXPECT_EQ(w->property("text").toString(), shows) << widget;
     }
 };
 
@@ -152,12 +139,16 @@ TEST_F(StepPanelsTest, FieldsSurviveSaveAndReload) {
         SCOPED_TRACE(c.what);
         writeJob({c.type});
         open();
-        for (const std::string& s : words(c.steps))
-            run(s);
+        for (const std::string& s : words(c.steps)) {
+            if (s[0] == '@') {
+                ASSERT_NE(qobject_cast<UnitBrowser*>(editor->VisiblePanel()->Dialog()), nullptr);
+                shot("step_editor_message_browser");
+            }
+            run(s.c_str());
+        }
         if (c.shot) shot(c.shot);
         EXPECT_EQ(editor->VisiblePanel()->Dialog(), nullptr);
-        press("stepSave");
-        press("confirmOk");
+        run("stepSave confirmOk");
         ASSERT_EQ(Screens::Find(ScreenId::StepEditor), nullptr);
         savedNames();
         c.check(dev);
@@ -175,30 +166,16 @@ TEST_F(StepPanelsTest, FieldsSurviveSaveAndReload) {
 TEST_F(StepPanelsTest, SwitchingAndMovingSaveThePanel) {
     writeJob({I, O, D});
     open();
-    press("inUse5");
-    selectRow(1);
+    run("inUse5 #1");
     EXPECT_EQ(dev->GetInputStepData(0)->Used[4], 1);
-    press("outUse7");
-    press("stepUp");
+    run("outUse7 stepUp");
     EXPECT_EQ(dev->GetOutputStepData(0)->Used[6], 1);
-    press("outUse8");
-    press("stepDown");
+    run("outUse8 stepDown");
     EXPECT_EQ(dev->GetOutputStepData(1)->Used[7], 1);
-    selectRow(2);
-    press("delayTime");
-    fillKeypad("9");
-    press("numpadOk");
-    press("stepAddMessage");
-    std::unique_ptr<UnitStepDelayData> dl(dev->GetDelayData(2));
-    EXPECT_EQ(dl->TimeValue, 9);
+    run("#2 delayTime =9 numpadOk stepAddMessage");
+    EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeValue, 9);
     // A rename shows the step again: what was typed is saved first, not dropped.
-    selectRow(2);
-    press("delayTime");
-    fillKeypad("7");
-    press("numpadOk");
-    press("stepRename");
-    fillKeypad("wait");
-    press("textKeypadOk");
+    run("#2 delayTime =7 numpadOk stepRename =wait textKeypadOk");
     EXPECT_EQ(find<QPushButton>("delayTime")->text(), "7");
     EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeValue, 7);
 }
@@ -217,24 +194,22 @@ TEST_F(StepPanelsTest, ValuesThePanelsDoNotOfferAreKeptWhenOnlyLookedAt) {
     dl->TimeValue = 90000000;
     dl->TimeUnit = 3;
     dev->SetDelayData(2, dl.get());
-    selectRow(1);
-    selectRow(2); // the output panel shown and left
+    run("#1 #2"); // the output panel shown and left
     EXPECT_EQ(
         std::tuple(dev->GetOutputStepData(1)->ImpulseWidth, dev->GetOutputStepData(1)->Mode[0]),
         std::tuple(70000, 3));
     UnitStepInputData in;
     in.Condition = 7;
     dev->SetInputStepData(0, &in);
-    selectRow(0);
+    touchRow(0);
     EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeValue, 90000000);
     EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeUnit, 3);
-    selectRow(1);
+    touchRow(1);
     EXPECT_EQ(dev->GetInputStepData(0)->Condition, 7);
     StepDelay raw;
     raw.mode = 5;
     step_put_delay(job_step(2), raw);
-    selectRow(2);
-    selectRow(1);
+    run("#2 #1");
     EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->Mode, 5);
     UnitStepDelayData part;
     part.Mode = 2;
@@ -243,8 +218,7 @@ TEST_F(StepPanelsTest, ValuesThePanelsDoNotOfferAreKeptWhenOnlyLookedAt) {
     part.RangeStart = 1;
     part.RangeEnd = 2;
     dev->SetDelayData(2, &part);
-    selectRow(2);
-    selectRow(1);
+    run("#2 #1");
     EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->Partial, 2);
 }
 
