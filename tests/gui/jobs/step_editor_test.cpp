@@ -67,21 +67,16 @@ TEST_F(StepEditorTest, ButtonsChangeTheLoadedJobAndSaveWritesIt) {
         EXPECT_EQ(stepNames(), names);
         EXPECT_EQ(std::tuple(editor->Editor().Selected(), selectedRow()),
                   std::tuple(c.selected, c.selected));
+        // The selected step's panel; none for no step or one of a type no panel knows.
         StepPanel* panel = editor->VisiblePanel();
         const int unknown = int(std::count(types.begin(), types.end(), STEP_TYPE_COUNT));
-        if (c.selected >= 0 && dev->GetStepType(c.selected) == 9) {
-            EXPECT_EQ(panel, nullptr);
-            EXPECT_EQ(editor->Model()
-                          ->data(editor->Model()->index(c.selected, 2), Qt::DisplayRole)
-                          .toString(),
-                      "Unknown");
-        } else if (c.selected >= 0) {
-            ASSERT_NE(panel, nullptr);
-            EXPECT_EQ(std::tuple(panel->objectName(), panel->Sdx()),
-                      std::tuple(QString(kPanel[dev->GetStepType(c.selected)]), c.selected));
-        } else {
-            EXPECT_EQ(panel, nullptr);
-        }
+        const int type = c.selected >= 0 ? dev->GetStepType(c.selected) : -1;
+        const bool known = type >= 0 && type < 5;
+        EXPECT_EQ(std::pair(panel ? panel->objectName() : "", panel ? panel->Sdx() : -1),
+                  std::pair(QString(known ? kPanel[type] : ""), known ? c.selected : -1));
+        const QModelIndex typeCell = editor->Model()->index(c.selected, 2);
+        EXPECT_EQ(editor->Model()->data(typeCell, Qt::DisplayRole).toString() == "Unknown",
+                  type == 9);
         EXPECT_EQ(editor->Dialog(), nullptr);
         // Nothing reaches the file before save.
         EXPECT_EQ(TestEnv::readFile(kFile).size(), 172 + 4096 * types.size());
