@@ -15,10 +15,7 @@ namespace {
 class ToolListTest : public ToolScreenTest {
   protected:
     PageEditToolList* openEditor() {
-        makeRoot();
-        dev->OnSetUserLevel(1);
-        root->OpenTopDownBox();
-        flush();
+        openPanel("0");
         press("topDownEdit");
         return qobject_cast<PageEditToolList*>(Screens::Find(ScreenId::EditToolList));
     }
