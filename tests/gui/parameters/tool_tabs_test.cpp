@@ -158,6 +158,8 @@ TEST_F(ToolTabsTest, PressesReachTheToolsRegistersAndBarcodeTables) {
         for (int k : {0, 1, 2})
             tools->trace(k);
         for (const std::string& s : words(c.steps)) {
+            // Typed text goes on the keys into the field open: the barcode editor's, the
+            // numpad's or the text keypad's.
             if (s[0] != '=') run(s.c_str());
             for (const char* field : {"pbeCode", "numpadField", "textKeypadField"})
                 if (auto* e = find<QLineEdit>(field); s[0] == '=' && e && e->isVisible())

@@ -18,8 +18,8 @@
 
 namespace {
 const char* kApplied = "Message / Changes have been applied.";
-const char* badIp = "Error / Invalid server ip address.";
-const char* badPort = "Error / Invalid port number.";
+const char* kBadIp = "Error / Invalid server ip address.";
+const char* kBadPort = "Error / Invalid port number.";
 
 class ShareTabTest : public TabTest {
   protected:
@@ -122,11 +122,11 @@ TEST_F(ShareTabTest, ForwardingApply) {
         const char* dialog;
         uint32_t enableAfter, ipAfter, portAfter;
     } cases[] = {
-        {"address 0", "befEnable befIp=0.0.0.0 befPort=5001", badIp, 0, 0, 0},
-        {"first field 0", "befEnable befIp=0.1.2.3 befPort=5001", badIp, 0, 0, 0},
-        {"port 0", "befEnable befIp=10.0.0.1 befPort=0", badPort, 0, 0, 0},
-        {"octet 300", "befEnable befIp=10.0.0.300 befPort=5001", badIp, 0, 0, 0},
-        {"port 70000", "befEnable befIp=10.0.0.1 befPort=70000", badPort, 0, 0, 0},
+        {"address 0", "befEnable befIp=0.0.0.0 befPort=5001", kBadIp, 0, 0, 0},
+        {"first field 0", "befEnable befIp=0.1.2.3 befPort=5001", kBadIp, 0, 0, 0},
+        {"port 0", "befEnable befIp=10.0.0.1 befPort=0", kBadPort, 0, 0, 0},
+        {"octet 300", "befEnable befIp=10.0.0.300 befPort=5001", kBadIp, 0, 0, 0},
+        {"port 70000", "befEnable befIp=10.0.0.1 befPort=70000", kBadPort, 0, 0, 0},
         {"unchanged", "", "", 0, 0, 0},
         {"off with address 0: not checked", "befEnable befIp=0.0.0.0 befPort=7 befEnable", kApplied,
          0, 0, 7},
@@ -160,8 +160,8 @@ TEST_F(ShareTabTest, OpenProtocolApply) {
         uint32_t enableAfter, portAfter;
         int listening;
     } cases[] = {
-        {"port 0", "opEnable opPort=0", badPort, 0, 4545, 0},
-        {"port 70000", "opEnable opPort=70000", badPort, 0, 4545, 0},
+        {"port 0", "opEnable opPort=0", kBadPort, 0, 4545, 0},
+        {"port 70000", "opEnable opPort=70000", kBadPort, 0, 4545, 0},
         {"unchanged", "", "", 0, 4545, 0},
         {"on", "opEnable opPort=" + std::to_string(free), kApplied, 1, uint32_t(free), free},
         {"off", "opEnable", kApplied, 0, uint32_t(free), 0},
@@ -208,7 +208,7 @@ TEST_F(ShareTabTest, MqttApplyAndTheBrokerLink) {
     } cases[] = {
         {"three octets", "mqttEnable mqttBroker=127.0.1", badBroker, 0, "Off"},
         {"first octet 0", "mqttEnable mqttBroker=0.1.2.3 mqttPort=1883", badBroker, 0, "Off"},
-        {"port 70000", "mqttEnable mqttBroker=127.0.0.1 mqttPort=70000", badPort, 0, "Off"},
+        {"port 70000", "mqttEnable mqttBroker=127.0.0.1 mqttPort=70000", kBadPort, 0, "Off"},
         {"no topic", at + " mqttTopic=", "Error / Please input the Topic", 0, "Off"},
         {"a wildcard", at + " mqttTopic=kest/#", "Error / Invalid character in Topic", 0, "Off"},
         {"a password without a user", at + " mqttUser= mqttPwd=x",
