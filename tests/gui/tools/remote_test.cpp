@@ -85,10 +85,10 @@ TEST_F(RemoteTest, ButtonsWriteTheirRegistersAndToolInitDismissesTheTool) {
     for (const Refused& r : refused) {
         dev->OnSetCurrTdx(r.current);
         flush();
-        auto* run = find("remoteRun");
-        ASSERT_NE(run, nullptr);
+        auto* runButton = find("remoteRun");
+        ASSERT_NE(runButton, nullptr);
         // The controls are covered by the notice without a tool; press the state's way.
-        if (!run->isVisible())
+        if (!runButton->isVisible())
             page->ToolTab()->State().ToolInitPressed();
         else
             press("remoteToolInit");
