@@ -182,9 +182,10 @@ TEST_F(SettingScreenTest, ConditionalRows) {
 TEST_F(SettingScreenTest, PasswordChange) {
     const std::string longest(127, 'k');
     struct Case {
-        const char *current, *fresh, *confirm;
+        std::string current, fresh, confirm;
         std::string message;
-        std::string stored; // the login password in memory and in the file afterwards
+        std::string stored;      // the login password in memory and in the file afterwards
+        bool writeFails = false; // the settings file cannot be written
     } cases[] = {
         {"", "1", "1", "Error / Please enter old password.", "0"},
         {"0", "", "1", "Error / Please enter new password.", "0"},
@@ -196,36 +197,28 @@ TEST_F(SettingScreenTest, PasswordChange) {
         {"pass 1", "", "", "Error / Please enter new password.", "pass 1"},
         {"pass 1", "pass 2 ", "pass 2 ", "Error / Password can not begin or end with a blank.",
          "pass 1"},
+        // More than the file keeps is refused; 127 are taken.
+        {"pass 1", longest + "z", longest + "z", "Error / Password too long (max 127 characters).",
+         "pass 1"},
+        {"pass 1", longest, longest, "Success / Password has been changed successfully.", longest},
+        // A failed save leaves the password in force as it was.
+        {longest, "other", "other", "Error / Failed to save.", longest, true},
     };
     fill("tabSettingSystem %PageSettingSystem");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        find<QLineEdit>("pwdCurrent")->setText(c.current);
-        find<QLineEdit>("pwdNew")->setText(c.fresh);
-        find<QLineEdit>("pwdConfirm")->setText(c.confirm);
+        find<QLineEdit>("pwdCurrent")->setText(QString::fromStdString(c.current));
+        find<QLineEdit>("pwdNew")->setText(QString::fromStdString(c.fresh));
+        find<QLineEdit>("pwdConfirm")->setText(QString::fromStdString(c.confirm));
+        Common_SetWriteFailAfter(c.writeFails ? 0 : -1);
         tap("pwdChange");
+        Common_SetWriteFailAfter(-1);
         EXPECT_EQ(dialog(), c.message);
         EXPECT_EQ(dev->GetSysPwd().toStdString(), c.stored);
         EXPECT_EQ(std::string(fileSetting().system.login_password), c.stored) << "saved at once";
         const bool cleared = c.message.rfind("Success", 0) == 0;
-        EXPECT_EQ(find<QLineEdit>("pwdCurrent")->text().isEmpty(), cleared || !*c.current);
+        EXPECT_EQ(find<QLineEdit>("pwdCurrent")->text().isEmpty(), cleared || c.current.empty());
     }
-    // More than the file keeps is refused; 127 are taken.
-    auto change = [&](const std::string& fresh) {
-        find<QLineEdit>("pwdCurrent")->setText(dev->GetSysPwd());
-        find<QLineEdit>("pwdNew")->setText(QString::fromStdString(fresh));
-        find<QLineEdit>("pwdConfirm")->setText(QString::fromStdString(fresh));
-        tap("pwdChange");
-        return dialog();
-    };
-    EXPECT_EQ(change(longest + "z"), "Error / Password too long (max 127 characters).");
-    EXPECT_EQ(change(longest), "Success / Password has been changed successfully.");
-    EXPECT_EQ(std::string(fileSetting().system.login_password), longest);
-    // A failed save leaves the password in force as it was.
-    Common_SetWriteFailAfter(0);
-    EXPECT_EQ(change("other"), "Error / Failed to save.");
-    Common_SetWriteFailAfter(-1);
-    EXPECT_EQ(dev->GetSysPwd().toStdString(), longest);
 }
 
 // The reset takes only the login password; the service password is refused. It clears
