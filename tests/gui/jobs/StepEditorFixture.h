@@ -1,40 +1,37 @@
-// The step editor opened as the job manager opens it: a job file "body" written through
-// the device object in the test's data home, loaded, the screen opened over the root and
-// handed the job index.
+// The job editors' set-up: a job file "body" written through the device object in the
+// test's data home; the step editor opened as the job manager opens it, loaded, the screen
+// opened over the root and handed the job index.
 #pragma once
 
-#include "../tools/ToolScreenFixture.h"
-#include "ShellFixture.h"
-#include "Touches.h"
+#include "../tools/Presses.h"
 #include "job.h"
 #include "page/jobs/PageStepEditor.h"
 #include "page/jobs/StepPanel.h"
 
-#include <QDir>
-#include <QHeaderView>
 #include <QLabel>
 #include <QTableView>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-class StepEditorTest : public WithTouches<ShellTest> {
+class StepEditorTest : public WithPresses<ToolScreenTest> {
   protected:
     static constexpr const char* kFile = "files/job/body.job";
 
     void SetUp() override {
-        ShellTest::SetUp();
+        ToolScreenTest::SetUp();
         std::filesystem::create_directories("files/job");
         std::filesystem::create_directories("files/image");
         load_job();
         job_free();
-        dev->OnSetUserLevel(1);
         makeRoot();
+        dev->OnSetUserLevel(1); // the editors are an administrator's
+        touchList = "stepList";
     }
     void TearDown() override {
         Screens::Close(ScreenId::StepEditor);
         job_free();
-        ShellTest::TearDown();
+        ToolScreenTest::TearDown();
     }
     // Job 0 with steps of these types, on file and not loaded.
     void writeJob(const std::vector<int>& types) {
@@ -47,18 +44,11 @@ class StepEditorTest : public WithTouches<ShellTest> {
     }
     void open() {
         ASSERT_EQ(dev->JobLoad(0), 0);
-        dev->OnSetUserLevel(1); // the editors are an administrator's
+        dev->OnSetUserLevel(1);
         Page* page = Screens::Open(ScreenId::StepEditor, root);
         editor = qobject_cast<PageStepEditor*>(page);
         ASSERT_NE(editor, nullptr);
         ASSERT_TRUE(QMetaObject::invokeMethod(page, "Edit", Q_ARG(int, 0)));
-        flush();
-    }
-    void selectRow(int row) {
-        auto* view = find<QTableView>("stepList");
-        ASSERT_NE(view, nullptr);
-        const QRect r = view->visualRect(view->model()->index(row, 1));
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
         flush();
     }
     int selectedRow() const {

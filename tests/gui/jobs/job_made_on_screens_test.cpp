@@ -2,20 +2,18 @@
 // the step editor adds a step of every kind, the screw position editor places two screws
 // on a picture; the operation screen runs it over a virtual tool and the GPIO tree, and
 // the day's log holds the job's two results under its names.
-#include "Touches.h"
 #include "UnitBrowser.h"
 #include "eventlog.h"
 #include "operation/JobScreenFixture.h"
 #include "page/jobs/PageScrewPosition.h"
 #include "page/jobs/PageStepEditor.h"
 #include "page/jobs/UnitPosTunner.h"
-
-#include <QTableView>
+#include "tools/Presses.h"
 
 namespace {
 using namespace job_screen_test;
 
-class JobMadeOnScreensTest : public WithTouches<JobScreenTest> {
+class JobMadeOnScreensTest : public WithPresses<JobScreenTest> {
   protected:
     void SetUp() override {
         JobScreenTest::SetUp();
@@ -39,58 +37,32 @@ TEST_F(JobMadeOnScreensTest, EveryStepKindWithScrewPositionsRunsAndIsLogged) {
     login("0");
 
     // The job manager proposes "new_job"; the new job is edited.
-    press("tileJobManager");
-    press("jobNew");
-    press("textKeypadOk");
-    auto* jobs = find<QTableView>("jobList");
-    ASSERT_NE(jobs, nullptr);
-    QTest::mouseClick(jobs->viewport(), Qt::LeftButton, {},
-                      jobs->visualRect(jobs->model()->index(0, 1)).center());
-    flush();
-    press("jobEdit");
+    touchList = "jobList";
+    run("tileJobManager jobNew textKeypadOk #0 jobEdit");
     auto* editor = qobject_cast<PageStepEditor*>(Screens::Find(ScreenId::StepEditor));
     ASSERT_NE(editor, nullptr);
 
     // Fastening: the tool, preset 2, two screws placed on the picture.
-    press("stepAddFasten");
-    press("fastenTool");
-    press("selectTool0");
-    press("fastenPresetUp");
-    press("fastenPositions");
+    run("stepAddFasten fastenTool selectTool0 fastenPresetUp fastenPositions");
     auto* positions = qobject_cast<PageScrewPosition*>(Screens::Find(ScreenId::ScrewPosition));
     ASSERT_NE(positions, nullptr);
     press("posPicture");
     ASSERT_NE(qobject_cast<UnitBrowser*>(positions->Dialog()), nullptr);
-    tapBrowserItem("part.png");
-    press("browserOk");
+    run("@part.png browserOk");
     UnitPosTunner* tunner = positions->Tunner();
     for (QPoint p : {QPoint(200, 200), QPoint(440, 200)}) {
         QTest::mouseClick(tunner, Qt::LeftButton, {},
                           tunner->Layout().ToView(QPointF(p) + QPointF(0.5, 0.5)).toPoint());
         flush();
     }
-    shot("JobMadeOnScreens_Positions");
-    press("posSave");
+    run("%JobMadeOnScreens_Positions posSave");
     ASSERT_EQ(Screens::Find(ScreenId::ScrewPosition), nullptr);
     EXPECT_EQ(find<QPushButton>("fastenScrews")->text(), "2") << "the count follows the circles";
 
     // Input 1 active, output 1 pulsed, a 300 ms delay, a message.
-    press("stepAddInput");
-    press("inUse1");
-    press("stepAddOutput");
-    press("outUse1");
-    press("stepAddDelay");
-    press("delayTime");
-    fillKeypad("300");
-    press("numpadOk");
-    press("delayUnitMs");
-    press("stepAddMessage");
-    press("msgLine1");
-    fillKeypad("Turn the part");
-    press("textKeypadOk");
-    shot("JobMadeOnScreens_Editor");
-    press("stepSave");
-    press("confirmOk");
+    run("stepAddInput inUse1 stepAddOutput outUse1 stepAddDelay delayTime =300 numpadOk "
+        "delayUnitMs stepAddMessage msgLine1 =Turn+the+part textKeypadOk "
+        "%JobMadeOnScreens_Editor stepSave confirmOk");
     ASSERT_EQ(Screens::Find(ScreenId::StepEditor), nullptr);
     EXPECT_EQ(dev->GetJobStepCountJdx(0), 5);
     EXPECT_EQ(dev->GetJobTotalScrewJdx(0), 2);

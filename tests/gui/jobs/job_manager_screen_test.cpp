@@ -2,7 +2,6 @@
 // objectName, then the files in ./files/job, the list rows, the selection and the dialog
 // shown; and stored results collected while it is open, from a virtual tool into the log.
 #include "CsvRead.h"
-#include "Touches.h"
 #include "UnitMessageBox.h"
 #include "UnitStoredResults.h"
 #include "Wait.h"
@@ -11,7 +10,7 @@
 #include "page/jobs/PageJobManager.h"
 #include "page/operation/ScreenResults.h"
 #include "threads.h"
-#include "tools/ToolScreenFixture.h"
+#include "tools/Presses.h"
 
 #include <QLineEdit>
 #include <QTableView>
@@ -36,10 +35,11 @@ class RefusingMoves : public PageJobManager {
 
 namespace {
 
-class JobManagerScreenTest : public WithTouches<ToolScreenTest> {
+class JobManagerScreenTest : public WithPresses<ToolScreenTest> {
   protected:
     void SetUp() override {
         ToolScreenTest::SetUp();
+        touchList = "jobList";
         Threads_Init();
         fs::create_directories("files/job");
         load_job();
@@ -84,12 +84,10 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
     TestEnv::writeFile("files/job/stray.job", "x");
     struct Step {
         const char* what;
-        const char* presses; // "#n" touches row n, "=text" fills the entry ("+" a space),
-                             // "@ctx" answers the open question as a dialog of ctx would
+        const char* presses; // "@ctx" answers the open question as a dialog of ctx would
         QStringList rows;    // "number name", in order
         int selected;
-        QString shown; // the message or entry text shown after it, "" none
-        const char* shot = nullptr;
+        QString shown;           // the message or entry text shown after it, "" none
         bool writesFail = false; // no file can be written during the presses
     };
     const QStringList two = {"1 assembly", "2 new_job"};
@@ -103,17 +101,17 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
         {"opened: the jobs, nothing selected", "", two, -1, ""},
         {"the row buttons need a row", "jobCopy jobRename jobDelete jobEdit jobUp jobDown", two, -1,
          ""},
-        {"new proposes new_job1", "jobNew", two, -1, "new_job1", "PageJobManager_New"},
+        {"new proposes new_job1", "jobNew %PageJobManager_New", two, -1, "new_job1"},
         {"its OK creates it, selected last", "textKeypadOk", three, 2, ""},
         {"then new proposes new_job2", "jobNew", three, 2, "new_job2"},
-        {"a slash is refused, the entry stays", "=a/b textKeypadOk", three, 2, slash,
-         "PageJobManager_Error"},
+        {"a slash is refused, the entry stays", "=a/b textKeypadOk %PageJobManager_Error", three, 2,
+         slash},
         {"an existing name is refused", "msgClose =assembly textKeypadOk", three, 2, exists},
         {"an empty name keeps the entry", "msgClose = textKeypadOk", three, 2, ""},
         {"a leading dot is refused, the entry stays", "=.x textKeypadOk", three, 2, dot},
         {"a stray file's name is refused", "msgClose =stray textKeypadOk", three, 2, exists},
         {"a failed creation keeps the entry, not the job", "msgClose =z textKeypadOk", three, 2,
-         JobManager::kCreateFailText, nullptr, true},
+         JobManager::kCreateFailText, true},
         {"cancel leaves all as it was", "msgClose textKeypadCancel", three, 2, ""},
         {"copy of the first proposes assembly1", "#0 jobCopy", three, 0, "assembly1"},
         {"its OK copies it, selected last", "textKeypadOk", four, 3, ""},
@@ -121,38 +119,32 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
         {"a copy onto a job is refused, the entry closed", "=assembly textKeypadOk", four, 1,
          exists},
         {"a failed copy says so and leaves no job", "msgClose jobCopy textKeypadOk", four, 1,
-         JobManager::kCopyFailText, nullptr, true},
+         JobManager::kCopyFailText, true},
         {"up moves it and the selection", "msgClose #3 jobUp", moved, 2, ""},
         {"down at the last row does nothing", "jobDown jobDown", four, 3, ""},
         {"up at the first row does nothing", "#0 jobUp", four, 0, ""},
         {"up again", "#3 jobUp", moved, 2, ""},
-        {"rename proposes its name", "jobRename", moved, 2, "assembly1", "PageJobManager_Rename"},
+        {"rename proposes its name", "jobRename %PageJobManager_Rename", moved, 2, "assembly1"},
         {"its own name changes nothing", "textKeypadOk", moved, 2, ""},
         {"a slash in the new name is refused", "jobRename =x/y textKeypadOk", moved, 2, slash},
         {"rename onto another job is refused", "msgClose jobRename =new_job textKeypadOk", moved, 2,
          exists},
         {"a failed rename says so, the name stays", "msgClose jobRename =q textKeypadOk", moved, 2,
-         JobManager::kRenameFailText, nullptr, true},
+         JobManager::kRenameFailText, true},
         {"a leading dot in a new name is refused", "msgClose jobRename =.y textKeypadOk", moved, 2,
          dot},
         {"rename stores the new name", "msgClose jobRename =line+2 textKeypadOk", renamed, 2, ""},
-        {"delete asks first", "jobDelete", renamed, 2, "Delete?", "PageJobManager_Delete"},
+        {"delete asks first", "jobDelete %PageJobManager_Delete", renamed, 2, "Delete?"},
         {"another question's answer deletes nothing", "@other", renamed, 2, "Delete?"},
         {"confirmed, the job goes and no row is selected", "confirmOk", three, -1, ""},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.what);
         if (s.writesFail) Common_SetWriteFailAfter(0);
-        for (const std::string& p : words(s.presses)) {
-            if (p[0] == '#')
-                clickCell("jobList", std::stoi(p.substr(1)), 1);
-            else if (p[0] == '=')
-                fillKeypad(QString::fromStdString(p.substr(1)).replace('+', ' '));
-            else if (p[0] == '@')
-                page->Manager().Confirmed(QString::fromStdString(p.substr(1)));
-            else
-                press(p.c_str());
-        }
+        if (s.presses[0] == '@')
+            page->Manager().Confirmed(s.presses + 1);
+        else
+            run(s.presses);
         Common_SetWriteFailAfter(-1);
         EXPECT_EQ(rows(), s.rows);
         QStringList names;
@@ -165,12 +157,10 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
                                   ? find<QLineEdit>("textKeypadField")->text()
                                   : msgText();
         EXPECT_EQ(shown, s.shown);
-        if (s.shot) shot(s.shot);
     }
 
     // Edit loads the job and hands the editor its row; closing the editor re-reads the list.
-    clickCell("jobList", 1, 1);
-    press("jobEdit");
+    run("#1 jobEdit");
     ASSERT_EQ(Screens::Find(ScreenId::StepEditor), editor);
     EXPECT_EQ(editor->edited, 1);
     ASSERT_TRUE(job_is_loaded());
@@ -181,15 +171,14 @@ TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
     EXPECT_EQ(rows().size(), 4);
     // A selection past a list that shrank meanwhile is dropped, as is one past its end.
     Screens::SetFactory(ScreenId::StepEditor, [] { return new StandInStepEditor; });
-    clickCell("jobList", 3, 1);
-    press("jobEdit");
+    run("#3 jobEdit");
     ASSERT_EQ(dev->JobDelete(3), 0);
     Screens::Close(ScreenId::StepEditor);
     flush();
     EXPECT_EQ(std::tuple(rows().size(), page->Manager().Selected()), std::tuple(3, -1));
     page->Manager().Select(3);
     EXPECT_EQ(page->Manager().Selected(), -1);
-    clickCell("jobList", 1, 1);
+    touchRow(1);
 
     // Without a step editor nothing opens and the job is not left loaded.
     Screens::SetFactory(ScreenId::StepEditor, [] { return nullptr; });
@@ -227,16 +216,14 @@ TEST_F(JobManagerScreenTest, TheLimitThenNoNameLeft) {
     press("msgClose");
     ASSERT_EQ(dev->JobDelete(JOB_MAX_JOBS - 1), 0);
     for (int copyOf : {-1, 0}) {
-        if (copyOf >= 0) clickCell("jobList", copyOf, 1);
+        if (copyOf >= 0) touchRow(copyOf);
         press(copyOf < 0 ? "jobNew" : "jobCopy");
         auto* field = find<QLineEdit>("textKeypadField");
         ASSERT_NE(field, nullptr) << copyOf;
         EXPECT_EQ(field->text(), "") << copyOf;
         press("textKeypadCancel");
     }
-    clickCell("jobList", 1, 1);
-    press("jobUp");
-    press("jobDown");
+    run("#1 jobUp jobDown");
     EXPECT_EQ(page->Manager().Selected(), 1);
 }
 

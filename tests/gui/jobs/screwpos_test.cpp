@@ -1,8 +1,7 @@
 // The screw position editor over a job with one fastening step in the test's data home:
 // pictures written by the test, the view touched at picture points, buttons pressed by
 // name, then the step as the device object reads it and the saved job file.
-#include "../tools/ToolScreenFixture.h"
-#include "Touches.h"
+#include "StepEditorFixture.h"
 #include "UnitBrowser.h"
 #include "UnitStepFastenData.h"
 #include "job.h"
@@ -11,9 +10,6 @@
 #include "page/operation/PageOperationImageView.h"
 
 #include <cstring>
-#include <filesystem>
-
-namespace fs = std::filesystem;
 
 namespace {
 uint32_t u32(const std::string& b, size_t at) {
@@ -22,24 +18,14 @@ uint32_t u32(const std::string& b, size_t at) {
     return v;
 }
 
-class ScrewPosTest : public WithTouches<ToolScreenTest> {
+// Job 0 of one fastening step, loaded.
+class ScrewPosTest : public StepEditorTest {
   protected:
     void SetUp() override {
-        ToolScreenTest::SetUp();
-        fs::create_directories("files/job");
-        fs::create_directories("files/image");
-        load_job();
-        job_free();
-        ASSERT_EQ(dev->JobCreateNew("panel"), 0);
+        StepEditorTest::SetUp();
+        writeJob({STEP_FASTENING});
         ASSERT_EQ(dev->JobLoad(0), 0);
-        ASSERT_EQ(dev->StepCreateNew(STEP_FASTENING), 0);
         picture("part.png", {640, 400}, "PNG");
-        makeRoot();
-        dev->OnSetUserLevel(1);
-    }
-    void TearDown() override {
-        job_free();
-        ToolScreenTest::TearDown();
     }
     static void picture(const QString& name, QSize size, const char* format) {
         QImage img(size, QImage::Format_RGB32);
@@ -76,12 +62,6 @@ class ScrewPosTest : public WithTouches<ToolScreenTest> {
         tapBrowserItem(name);
         shot("PageScrewPosition_Browser");
         press("browserOk");
-    }
-    void enter(const char* component, const QString& value) {
-        press(component);
-        press("key_Clear");
-        type(value);
-        press("numpadOk");
     }
     std::vector<QPoint> points() {
         std::vector<QPoint> v;
@@ -175,27 +155,15 @@ TEST_F(ScrewPosTest, PlaceMoveDeleteAndSave) {
 
     // Size, line and colours of the current circle (the second).
     const int radius = layout().At(1).Radius, width = layout().At(1).Width;
-    press("posRadiusUp");
-    press("posRadiusUp");
-    press("posWidthDown");
-    press("posOk");
-    enter("posRed", "12");
-    press("posNg");
-    enter("posBlue", "200");
-    press("posGreen");
-    press("key_Clear");
-    type("300");
-    press("numpadOk");
+    run("posRadiusUp posRadiusUp posWidthDown posOk posRed key_Clear ~12 numpadOk posNg posBlue "
+        "key_Clear ~200 numpadOk posGreen key_Clear ~300 numpadOk");
     EXPECT_EQ(msgText(), "Enter a number from 0 to 255.");
-    shot("PageScrewPosition_Numpad");
-    press("msgClose");
-    press("numpadCancel");
+    run("%PageScrewPosition_Numpad msgClose numpadCancel");
     EXPECT_EQ(page->Dialog(), nullptr);
     // The controls take the settings of the circle picked, and change that one.
     touch({100, 100});
     EXPECT_EQ(text("posRadiusValue"), QString::number(radius));
-    press("posRadiusUp");
-    shot("PageScrewPosition");
+    run("posRadiusUp %PageScrewPosition");
 
     press("posSave");
     EXPECT_EQ(Screens::Find(ScreenId::ScrewPosition), nullptr);
@@ -210,7 +178,7 @@ TEST_F(ScrewPosTest, PlaceMoveDeleteAndSave) {
     EXPECT_FALSE(f->ScrewPos[2]->Enabled);
 
     ASSERT_EQ(dev->JobSave(0), 0);
-    const std::string file = TestEnv::readFile("files/job/panel.job");
+    const std::string file = TestEnv::readFile(kFile);
     ASSERT_EQ(file.size(), size_t(JOB_HEADER_SIZE + STEP_RECORD_SIZE));
     const size_t step = JOB_HEADER_SIZE, pos = step + SF_POS;
     EXPECT_EQ(std::tuple(u32(file, step + SF_SCREWS), u32(file, step + SF_IMG_FLAG),
@@ -253,8 +221,7 @@ TEST_F(ScrewPosTest, NinetyNineAtMostAndCancelKeepsTheStep) {
     press("posDelete");
     EXPECT_EQ(std::tuple(layout().Count(), layout().Current(), dev->GetFastenData(0)->NoScrews),
               std::tuple(98, 97, 98));
-    press("posRight");
-    press("posInsert"); // below the limit again
+    run("posRight posInsert"); // below the limit again
     touch({600, 50});
     EXPECT_EQ(layout().Count(), 99);
 
@@ -268,8 +235,7 @@ TEST_F(ScrewPosTest, NinetyNineAtMostAndCancelKeepsTheStep) {
     // Saving fewer circles disables the positions after them.
     ASSERT_NE(open(), nullptr);
     touch({0, 300});
-    press("posDelete");
-    press("posSave");
+    run("posDelete posSave");
     f = dev->GetFastenData(0);
     EXPECT_EQ(
         std::tuple(f->NoScrews, f->ScrewPos[0]->X, f->ScrewPos[97]->X, f->ScrewPos[98]->Enabled),

@@ -62,39 +62,26 @@ TEST_F(StepEditorTest, ButtonsChangeTheLoadedJobAndSaveWritesIt) {
             if (types[i] == STEP_TYPE_COUNT) file[JOB_HEADER_SIZE + STEP_RECORD_SIZE * i] = 9;
         TestEnv::writeFile(kFile, file);
         open();
-        for (const std::string& s : words(c.steps)) {
-            if (s[0] == '#')
-                selectRow(std::stoi(s.substr(1)));
-            else if (s[0] == '=')
-                fillKeypad(QString::fromStdString(s.substr(1)));
-            else
-                press(s.c_str());
-        }
+        run(c.steps);
         const Names names = words(c.names);
         EXPECT_EQ(stepNames(), names);
         EXPECT_EQ(std::tuple(editor->Editor().Selected(), selectedRow()),
                   std::tuple(c.selected, c.selected));
+        // The selected step's panel; none for no step or one of a type no panel knows.
         StepPanel* panel = editor->VisiblePanel();
         const int unknown = int(std::count(types.begin(), types.end(), STEP_TYPE_COUNT));
-        if (c.selected >= 0 && dev->GetStepType(c.selected) == 9) {
-            EXPECT_EQ(panel, nullptr);
-            EXPECT_EQ(editor->Model()
-                          ->data(editor->Model()->index(c.selected, 2), Qt::DisplayRole)
-                          .toString(),
-                      "Unknown");
-        } else if (c.selected >= 0) {
-            ASSERT_NE(panel, nullptr);
-            EXPECT_EQ(std::tuple(panel->objectName(), panel->Sdx()),
-                      std::tuple(QString(kPanel[dev->GetStepType(c.selected)]), c.selected));
-        } else {
-            EXPECT_EQ(panel, nullptr);
-        }
+        const int type = c.selected >= 0 ? dev->GetStepType(c.selected) : -1;
+        const bool known = type >= 0 && type < 5;
+        EXPECT_EQ(std::pair(panel ? panel->objectName() : "", panel ? panel->Sdx() : -1),
+                  std::pair(QString(known ? kPanel[type] : ""), known ? c.selected : -1));
+        const QModelIndex typeCell = editor->Model()->index(c.selected, 2);
+        EXPECT_EQ(editor->Model()->data(typeCell, Qt::DisplayRole).toString() == "Unknown",
+                  type == 9);
         EXPECT_EQ(editor->Dialog(), nullptr);
         // Nothing reaches the file before save.
         EXPECT_EQ(TestEnv::readFile(kFile).size(), 172 + 4096 * types.size());
 
-        press("stepSave");
-        press("confirmOk");
+        run("stepSave confirmOk");
         EXPECT_EQ(std::tuple(Screens::Find(ScreenId::StepEditor), TestEnv::readFile(kFile).size()),
                   std::tuple(nullptr, 172 + 4096 * names.size()));
         EXPECT_EQ(savedNames(), names);
@@ -117,21 +104,12 @@ TEST_F(StepEditorTest, CancelDropsEveryEditAndLeavesTheFile) {
     dev->JobFree();
     const std::string before = TestEnv::readFile(kFile);
     open();
-    shot("step_editor_fastening");
-    press("fastenPresetUp");
-    press("stepAddMessage");
-    selectRow(1);
-    press("inUse3");
-    selectRow(0);
-    press("stepRename");
-    fillKeypad("other");
-    press("textKeypadOk");
-    press("stepDown");
+    run("%step_editor_fastening fastenPresetUp stepAddMessage #1 inUse3 #0 stepRename =other "
+        "textKeypadOk stepDown");
     ASSERT_EQ(dev->GetStepName(1), "other");
     press("stepCancel");
     EXPECT_EQ(find<QLabel>("msgText")->text(), "Cancel?");
-    shot("step_editor_cancel");
-    press("confirmOk");
+    run("%step_editor_cancel confirmOk");
     // No job loaded any more; the file as it was.
     EXPECT_EQ(std::tuple(Screens::Find(ScreenId::StepEditor), dev->GetStepsLen(),
                          TestEnv::readFile(kFile), dev->GetJobStepCountJdx(0)),
@@ -141,7 +119,7 @@ TEST_F(StepEditorTest, CancelDropsEveryEditAndLeavesTheFile) {
 TEST_F(StepEditorTest, StepLimitRefusesAddAndCopy) {
     writeJob(std::vector<int>(StepEditor::kMaxSteps, I));
     open();
-    selectRow(0);
+    touchRow(0);
     for (const char* button : {"stepAddFasten", "stepAddMessage", "stepCopy"}) {
         SCOPED_TRACE(button);
         press(button);
@@ -154,9 +132,7 @@ TEST_F(StepEditorTest, StepLimitRefusesAddAndCopy) {
         EXPECT_EQ(editor->Dialog(), nullptr);
     }
     // Below the limit again, a step can be added.
-    press("stepDelete");
-    press("confirmOk");
-    press("stepAddOutput");
+    run("stepDelete confirmOk stepAddOutput");
     EXPECT_EQ(std::tuple(dev->GetStepsLen(), dev->GetStepType(StepEditor::kMaxSteps - 1)),
               std::tuple(StepEditor::kMaxSteps, O));
 }
@@ -165,19 +141,14 @@ TEST_F(StepEditorTest, DialogsTitleAndAFailedSave) {
     writeJob({F, I});
     open();
     EXPECT_EQ(find<QLabel>("stepTitle")->text(), "body");
-    selectRow(1);
-    press("stepRename");
+    run("#1 stepRename");
     auto* field = find<QLineEdit>("textKeypadField");
     ASSERT_NE(field, nullptr);
     EXPECT_EQ(std::tuple(field->text(), field->placeholderText()),
               std::tuple(QString("input-1"), QString("Enter new name")));
-    shot("step_editor_rename");
-    press("textKeypadCancel");
-    press("stepDelete");
+    run("%step_editor_rename textKeypadCancel stepDelete");
     EXPECT_EQ(msgText(), "Delete?");
-    shot("step_editor_delete");
-    press("confirmCancel");
-    press("stepSave");
+    run("%step_editor_delete confirmCancel stepSave");
     EXPECT_EQ(msgText(), "Save?");
     shot("step_editor_save");
     // A second request while one dialog is open is ignored.
@@ -188,39 +159,30 @@ TEST_F(StepEditorTest, DialogsTitleAndAFailedSave) {
 
     // A step the station could never pass is shown with its problem and nothing is saved.
     const std::string before = TestEnv::readFile(kFile);
-    press("stepAddDelay");
-    press("delayModeBarcode");
-    selectRow(0);
-    press("stepSave");
-    press("confirmOk");
+    run("stepAddDelay delayModeBarcode #0 stepSave confirmOk");
     EXPECT_EQ(std::tuple(msgText(), editor->Editor().Selected()),
               std::tuple(QString("The step has no barcode to wait for."), 2));
     press("msgClose");
     EXPECT_EQ(TestEnv::readFile(kFile), before);
     // Nor does a part compared with no part chosen, as another editor may have left it.
-    selectRow(0);
+    touchRow(0);
     UnitStepDelayData part;
     part.Mode = 2;
     part.Barcode = "AB12";
     part.Partial = 1;
     ASSERT_EQ(dev->SetDelayData(2, &part), 0);
-    press("stepSave");
-    press("confirmOk");
+    run("stepSave confirmOk");
     EXPECT_EQ(
         std::tuple(msgText(), editor->Editor().Selected()),
         std::tuple(QString("The step compares a part of its barcode but no part is chosen."), 2));
     press("msgClose");
     EXPECT_EQ(TestEnv::readFile(kFile), before);
-    press("stepDelete");
-    press("confirmOk");
-
     // A failed save keeps the editor and the job.
-    press("stepAddInput");
+    run("stepDelete confirmOk stepAddInput");
     // The job's folder is replaced by a file: the job cannot be written.
     std::filesystem::remove_all("files/job");
     TestEnv::writeFile("files/job", "");
-    press("stepSave");
-    press("confirmOk");
+    run("stepSave confirmOk");
     ASSERT_NE(editor->Dialog(), nullptr);
     EXPECT_EQ(msgText(), StepEditor::kSaveFailText);
     EXPECT_EQ(Screens::Find(ScreenId::StepEditor), editor);

@@ -24,34 +24,34 @@ const std::string kLongPick = "msgImage @" + kLongName + " browserOk msgClose";
 struct PanelCase {
     const char* what;
     int type;
-    const char* steps;  // a press, "=text" into the keypad ("+" a space), "@name" a browser item
-    const char* widget; // shown again after reopening
-    const char* shows;  // its text, or "checked"
-    const char* shot;   // screenshot after the presses
+    const char* steps;
+    const char* widget;             // shown again after reopening
+    const char* shows;              // its text, or "checked"
     std::function<void(Dev)> check; // step 0 of the loaded job
 };
 
 const PanelCase kPanels[] = {
     {"tool chosen from the registered tools", F, "fastenTool selectTool1", "fastenTool", "right",
-     nullptr, [](Dev d) { EXPECT_EQ(d->GetFastenData(0)->ToolName, "right"); }},
+     [](Dev d) { EXPECT_EQ(d->GetFastenData(0)->ToolName, "right"); }},
     {"preset below the first wraps to the last", F, "fastenPresetDown", "fastenPreset",
-     "Multi Sequence-B", nullptr, [](Dev d) { EXPECT_EQ(d->GetFastenData(0)->PresetNo, 16); }},
-    {"preset up", F, "fastenPresetUp fastenPresetUp", "fastenPreset", "P3", nullptr,
+     "Multi Sequence-B", [](Dev d) { EXPECT_EQ(d->GetFastenData(0)->PresetNo, 16); }},
+    {"preset up", F, "fastenPresetUp fastenPresetUp", "fastenPreset", "P3",
      [](Dev d) { EXPECT_EQ(d->GetFastenData(0)->PresetNo, 2); }},
-    {"screw count, out of range refused", F, "fastenScrews =0 numpadOk =100 numpadOk =12 numpadOk",
-     "fastenScrews", "12", "step_editor_fastening_screws",
+    {"screw count, out of range refused", F,
+     "fastenScrews =0 numpadOk =100 numpadOk =12 numpadOk %step_editor_fastening_screws",
+     "fastenScrews", "12",
      [](Dev d) {
          EXPECT_EQ(std::tuple(d->GetFastenData(0)->NoScrews, d->GetTotalScrewOfLoadedJob()),
                    std::tuple(12, 12));
      }},
-    {"inputs and condition", I, "inUse1 inUse16 inCond3", "inCond3", "checked", "step_editor_input",
+    {"inputs and condition", I, "inUse1 inUse16 inCond3 %step_editor_input", "inCond3", "checked",
      [](Dev d) {
          const UnitStepInputData* in = d->GetInputStepData(0);
          EXPECT_EQ(std::tuple(in->Used[0], in->Used[1], in->Used[15], in->Condition),
                    std::tuple(1, 0, 1, 3));
      }},
-    {"outputs, mode and width", O, "outUse2 outMode2 outUse9 outWidth =250 numpadOk", "outMode2",
-     "High", "step_editor_output",
+    {"outputs, mode and width", O,
+     "outUse2 outMode2 outUse9 outWidth =250 numpadOk %step_editor_output", "outMode2", "High",
      [](Dev d) {
          const UnitStepOutputData* out = d->GetOutputStepData(0);
          EXPECT_EQ(
@@ -59,24 +59,26 @@ const PanelCase kPanels[] = {
              std::tuple(1, 1, 1, 0, 250));
      }},
     {"width that is no number is 100", O, "outWidth =40 numpadOk outWidth = numpadOk", "outWidth",
-     "100", nullptr, [](Dev d) { EXPECT_EQ(d->GetOutputStepData(0)->ImpulseWidth, 100); }},
-    {"delay time in ms", D, "delayTime =45 numpadOk delayUnitMs", "delayUnitMs", "checked",
-     "step_editor_delay_time",
+     "100", [](Dev d) { EXPECT_EQ(d->GetOutputStepData(0)->ImpulseWidth, 100); }},
+    {"delay time in ms", D, "delayTime =45 numpadOk delayUnitMs %step_editor_delay_time",
+     "delayUnitMs", "checked",
      [](Dev d) {
          std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
          EXPECT_EQ(std::tuple(dl->Mode, dl->TimeValue, dl->TimeUnit), std::tuple(0, 45, 1));
      }},
     {"delay message", D,
-     "delayModeMessage delayLine1 =Check+the+cover textKeypadOk delayLine3 =then+OK textKeypadOk",
-     "delayLine1", "Check the cover", "step_editor_delay_message",
+     "delayModeMessage delayLine1 =Check+the+cover textKeypadOk delayLine3 =then+OK textKeypadOk "
+     "%step_editor_delay_message",
+     "delayLine1", "Check the cover",
      [](Dev d) {
          std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
          EXPECT_EQ(std::tuple(dl->Mode, dl->Line1, dl->Line2, dl->Line3),
                    std::tuple(1, "Check the cover", "", "then OK"));
      }},
     {"delay barcode with a compared part", D,
-     "delayModeBarcode delayCodeEdit =AB12345 textKeypadOk delayCodeChar2 delayCodeChar4",
-     "delayCodeRange", "2 / 4", "step_editor_delay_barcode",
+     "delayModeBarcode delayCodeEdit =AB12345 textKeypadOk delayCodeChar2 delayCodeChar4 "
+     "%step_editor_delay_barcode",
+     "delayCodeRange", "2 / 4",
      [](Dev d) {
          std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
          EXPECT_EQ(std::tuple(dl->Mode, dl->Barcode, dl->Partial, dl->RangeStart, dl->RangeEnd),
@@ -84,7 +86,6 @@ const PanelCase kPanels[] = {
      }},
     {"delay barcode, the switch without a part compares all", D,
      "delayModeBarcode delayCodeEdit =AB123 textKeypadOk delayCodePartial", "delayCodeRange", "-",
-     nullptr,
      [](Dev d) {
          std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
          EXPECT_EQ(std::tuple(dl->Barcode, dl->Partial, dl->RangeStart), std::tuple("AB123", 0, 0));
@@ -92,23 +93,23 @@ const PanelCase kPanels[] = {
     {"delay barcode, an empty code is refused", D,
      "delayModeBarcode delayCodeEdit =AB1 textKeypadOk delayCodeEdit = textKeypadOk "
      "textKeypadCancel",
-     "delayCodeCode", "AB1", nullptr,
+     "delayCodeCode", "AB1",
      [](Dev d) {
          EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(d->GetDelayData(0))->Barcode, "AB1");
      }},
     {"message lines", M, "msgLine2 =Hello textKeypadOk msgLine3 =world textKeypadOk", "msgLine2",
-     "Hello", nullptr,
+     "Hello",
      [](Dev d) {
          std::unique_ptr<UnitStepMsgData> m(d->GetMsgData(0));
          EXPECT_EQ(std::tuple(m->Line1, m->Line2, m->Line3), std::tuple("", "Hello", "world"));
      }},
-    {"message picture from internal storage", M, "msgImage @part.png browserOk", "msgImage",
-     "./files/image/part.png", "step_editor_message",
+    {"message picture from internal storage", M,
+     "msgImage @part.png browserOk %step_editor_message", "msgImage", "./files/image/part.png",
      [](Dev d) {
          EXPECT_EQ(std::unique_ptr<UnitStepMsgData>(d->GetMsgData(0))->ImgFilename,
                    "./files/image/part.png");
      }},
-    {"message picture path too long for the step", M, kLongPick.c_str(), "msgImage", "-", nullptr,
+    {"message picture path too long for the step", M, kLongPick.c_str(), "msgImage", "-",
      [](Dev d) { EXPECT_EQ(std::unique_ptr<UnitStepMsgData>(d->GetMsgData(0))->ImgFilename, ""); }},
 };
 } // namespace
@@ -123,27 +124,14 @@ class StepPanelsTest : public StepEditorTest {
         ASSERT_TRUE(picture.save("files/image/part.png"));
         ASSERT_TRUE(picture.save(QString::fromStdString("files/image/" + kLongName), "PNG"));
     }
-    void run(const std::string& s) {
-        if (s[0] == '=') return fillKeypad(QString::fromStdString(s.substr(1)).replace('+', ' '));
-        if (s[0] != '@') return press(s.c_str());
-        ASSERT_NE(qobject_cast<UnitBrowser*>(editor->VisiblePanel()->Dialog()), nullptr);
-        shot("step_editor_message_browser");
-        tapBrowserItem(QString::fromStdString(s.substr(1)));
-    }
     void expectShows(const char* widget, const char* shows) {
         auto* w = find<QWidget>(widget);
         ASSERT_NE(w, nullptr) << widget;
-        if (std::string(shows) == "checked") {
-            auto* b = qobject_cast<QAbstractButton*>(w);
-            ASSERT_NE(b, nullptr);
-            EXPECT_TRUE(b->isChecked()) << widget;
-        } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-            EXPECT_EQ(b->text(), shows) << widget;
-        } else if (auto* f = qobject_cast<QLineEdit*>(w)) {
-            EXPECT_EQ(f->text(), shows) << widget;
-        } else {
-            EXPECT_EQ(qobject_cast<QLabel*>(w)->text(), shows) << widget;
-        }
+        // Buttons, fields and labels all have the text property; only buttons are checked.
+        if (std::string(shows) == "checked")
+            EXPECT_TRUE(w->property("checked").toBool()) << widget;
+        else
+            EXPECT_EQ(w->property("text").toString(), shows) << widget;
     }
 };
 
@@ -152,12 +140,15 @@ TEST_F(StepPanelsTest, FieldsSurviveSaveAndReload) {
         SCOPED_TRACE(c.what);
         writeJob({c.type});
         open();
-        for (const std::string& s : words(c.steps))
-            run(s);
-        if (c.shot) shot(c.shot);
+        for (const std::string& s : words(c.steps)) {
+            if (s[0] == '@') {
+                ASSERT_NE(qobject_cast<UnitBrowser*>(editor->VisiblePanel()->Dialog()), nullptr);
+                shot("step_editor_message_browser");
+            }
+            run(s.c_str());
+        }
         EXPECT_EQ(editor->VisiblePanel()->Dialog(), nullptr);
-        press("stepSave");
-        press("confirmOk");
+        run("stepSave confirmOk");
         ASSERT_EQ(Screens::Find(ScreenId::StepEditor), nullptr);
         savedNames();
         c.check(dev);
@@ -175,30 +166,16 @@ TEST_F(StepPanelsTest, FieldsSurviveSaveAndReload) {
 TEST_F(StepPanelsTest, SwitchingAndMovingSaveThePanel) {
     writeJob({I, O, D});
     open();
-    press("inUse5");
-    selectRow(1);
+    run("inUse5 #1");
     EXPECT_EQ(dev->GetInputStepData(0)->Used[4], 1);
-    press("outUse7");
-    press("stepUp");
+    run("outUse7 stepUp");
     EXPECT_EQ(dev->GetOutputStepData(0)->Used[6], 1);
-    press("outUse8");
-    press("stepDown");
+    run("outUse8 stepDown");
     EXPECT_EQ(dev->GetOutputStepData(1)->Used[7], 1);
-    selectRow(2);
-    press("delayTime");
-    fillKeypad("9");
-    press("numpadOk");
-    press("stepAddMessage");
-    std::unique_ptr<UnitStepDelayData> dl(dev->GetDelayData(2));
-    EXPECT_EQ(dl->TimeValue, 9);
+    run("#2 delayTime =9 numpadOk stepAddMessage");
+    EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeValue, 9);
     // A rename shows the step again: what was typed is saved first, not dropped.
-    selectRow(2);
-    press("delayTime");
-    fillKeypad("7");
-    press("numpadOk");
-    press("stepRename");
-    fillKeypad("wait");
-    press("textKeypadOk");
+    run("#2 delayTime =7 numpadOk stepRename =wait textKeypadOk");
     EXPECT_EQ(find<QPushButton>("delayTime")->text(), "7");
     EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeValue, 7);
 }
@@ -217,24 +194,22 @@ TEST_F(StepPanelsTest, ValuesThePanelsDoNotOfferAreKeptWhenOnlyLookedAt) {
     dl->TimeValue = 90000000;
     dl->TimeUnit = 3;
     dev->SetDelayData(2, dl.get());
-    selectRow(1);
-    selectRow(2); // the output panel shown and left
+    run("#1 #2"); // the output panel shown and left
     EXPECT_EQ(
         std::tuple(dev->GetOutputStepData(1)->ImpulseWidth, dev->GetOutputStepData(1)->Mode[0]),
         std::tuple(70000, 3));
     UnitStepInputData in;
     in.Condition = 7;
     dev->SetInputStepData(0, &in);
-    selectRow(0);
+    touchRow(0);
     EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeValue, 90000000);
     EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeUnit, 3);
-    selectRow(1);
+    touchRow(1);
     EXPECT_EQ(dev->GetInputStepData(0)->Condition, 7);
     StepDelay raw;
     raw.mode = 5;
     step_put_delay(job_step(2), raw);
-    selectRow(2);
-    selectRow(1);
+    run("#2 #1");
     EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->Mode, 5);
     UnitStepDelayData part;
     part.Mode = 2;
@@ -243,8 +218,7 @@ TEST_F(StepPanelsTest, ValuesThePanelsDoNotOfferAreKeptWhenOnlyLookedAt) {
     part.RangeStart = 1;
     part.RangeEnd = 2;
     dev->SetDelayData(2, &part);
-    selectRow(2);
-    selectRow(1);
+    run("#2 #1");
     EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->Partial, 2);
 }
 

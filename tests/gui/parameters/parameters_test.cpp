@@ -3,11 +3,11 @@
 // the selector dialogs' confirm and cancel, parameter initialisation, the notices without
 // register traffic, and "-" after a failed read.
 #include "page/parameters/PageParameters.h"
-#include "tools/ToolScreenFixture.h"
+#include "tools/Presses.h"
 
 namespace {
 
-class ParametersTest : public ToolScreenTest {
+class ParametersTest : public WithPresses<ToolScreenTest> {
   protected:
     // Logged in with the default password.
     PageParameters* open() {
@@ -39,33 +39,31 @@ TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
     EXPECT_EQ(noticeShown(), "");
     // The tool barcode tab takes results: the tool sends only new ones (4015 := 2).
     EXPECT_EQ(tools->trace(0), "4015=2 " + std::string(kFasten1));
-    EXPECT_EQ(shown("param2Value"), "1.50");
-    EXPECT_EQ(text("param2Title"), "Target torque");
-    EXPECT_EQ(text("param3Title"), "Torque limit (%)");
+    EXPECT_EQ((QStringList{shown("param2Value"), text("param2Title"), text("param3Title")}),
+              (QStringList{"1.50", "Target torque", "Torque limit (%)"}));
     shot("PageParamFastening");
 
     const std::string f1 = kFasten1, f3 = "3:31 3:1031 3:2031", adv = "3:500 3:1500 3:2500",
                       set = kSettings;
     struct Step {
-        const char* presses; // pressed in turn; "=TEXT" types into the open numpad
-        std::string trace;   // the tool's requests
-        int reg;             // then this register holds `value`
+        const char* presses;
+        std::string trace; // the tool's requests
+        int reg;           // then this register holds `value`
         int value;
         const char* message = nullptr; // the refusal shown, closed again
-        const char* shot = nullptr;    // the picture taken after the presses
     } steps[] = {
         {"param2Plus", "2=151 " + f1, 2, 151},
         {"param2Minus", "2=150 " + f1, 2, 150},
-        {"param2Value key_Clear =9.99 numpadOk", "2=999 " + f1, 2, 999},
-        {"param2Value key_Clear =12.34 numpadOk", "", 2, 999,
-         "Invalid value !!!\n\n( 0.00 ~ 10.00 )", "PageParamFastening_Invalid"},
-        {"param2Value key_Clear =1 numpadCancel", "", 2, 999},
+        {"param2Value key_Clear ~9.99 numpadOk", "2=999 " + f1, 2, 999},
+        {"param2Value key_Clear ~12.34 numpadOk %PageParamFastening_Invalid", "", 2, 999,
+         "Invalid value !!!\n\n( 0.00 ~ 10.00 )"},
+        {"param2Value key_Clear ~1 numpadCancel", "", 2, 999},
         {"param1Switch", "1=1 " + f1, 1, 1},
         {"fastenPreset3", f3, 32, 190},
         {"param32Plus", "32=191 " + f3, 32, 191},
-        {"PageParametersTab1", adv, 500, 0, nullptr, "PageParamAdvanced"},
+        {"PageParametersTab1 %PageParamAdvanced", adv, 500, 0},
         {"param501Plus", "501=1 " + adv, 501, 1},
-        {"PageParametersTab2", set, 260, 2, nullptr, "PageParamController"},
+        {"PageParametersTab2 %PageParamController", set, 260, 2},
         {"param260Select selectItem3 selectOk", "260=3 3:260 " + set, 260, 3},
         {"param260Select selectItem0 selectCancel", "", 260, 3},
         {"param261Select selectAll selectOk", "261=32767 " + set, 261, 32767},
@@ -80,13 +78,7 @@ TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
     ASSERT_EQ(tools->cmd("refuse 0 502"), "ok");
     for (const Step& s : steps) {
         SCOPED_TRACE(s.presses);
-        for (const std::string& p : words(s.presses)) {
-            if (p[0] == '=')
-                type(QString::fromStdString(p.substr(1)));
-            else
-                press(p.c_str());
-        }
-        if (s.shot) shot(s.shot);
+        run(s.presses);
         if (s.message) {
             EXPECT_EQ(msgText(), s.message);
             press("msgClose");
@@ -96,31 +88,21 @@ TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
     }
     EXPECT_EQ(dev->GetTorqueUnit_ByTdx(t), 3) << "read again after its write";
     // The switch to "AC/TM" retitled preset 1's block.
-    press("PageParametersTab0");
-    press("fastenPreset1");
-    EXPECT_EQ(text("param2Title"), "Max torque");
-    EXPECT_EQ(text("param3Title"), "Min torque");
-    EXPECT_EQ(text("paramTypeName"), "AC/TM");
+    run("PageParametersTab0 fastenPreset1");
+    EXPECT_EQ((QStringList{text("param2Title"), text("param3Title"), text("paramTypeName")}),
+              (QStringList{"Max torque", "Min torque", "AC/TM"}));
     EXPECT_EQ(shown("param3Value"), "1.00") << "a torque now, in hundredths";
     press("PageParametersTab2");
     EXPECT_EQ(shown("param260Select"), "cN.m");
     EXPECT_EQ(shown("param251Select"), "ZQ-150");
     EXPECT_FALSE(find<QWidget>("param355")->isVisible()) << "crow foot lines: type 3 only";
-    const struct {
-        const char* line;
-        const char* shot;
-    } dialogs[] = {{"param240Select", "UnitParamSelect_Preset"},
-                   {"param251Select", "UnitParamSelect_DriverModel"},
-                   {"param258Select", "UnitParamSelect_ButtonLock"},
-                   {"param260Select", "UnitParamSelect_TorqueUnit"},
-                   {"param261Select", "UnitParamSelect_ScrewType"},
-                   {"param265Select", "UnitParamSelect_BackupType"},
-                   {"param245Value", "UnitNumpad"}};
-    for (const auto& d : dialogs) {
-        press(d.line);
-        shot(d.shot);
-        press(std::string(d.line).ends_with("Value") ? "numpadCancel" : "selectCancel");
-    }
+    run("param240Select %UnitParamSelect_Preset selectCancel "
+        "param251Select %UnitParamSelect_DriverModel selectCancel "
+        "param258Select %UnitParamSelect_ButtonLock selectCancel "
+        "param260Select %UnitParamSelect_TorqueUnit selectCancel "
+        "param261Select %UnitParamSelect_ScrewType selectCancel "
+        "param265Select %UnitParamSelect_BackupType selectCancel "
+        "param245Value %UnitNumpad numpadCancel");
     EXPECT_EQ(tools->reg(0, 245), 800) << "nothing written by the dialogs cancelled";
     tools->trace(0);
 
@@ -145,10 +127,7 @@ TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
     flush();
     press("PageParametersTab2");
     tools->trace(0);
-    press("param252Value");
-    press("key_Clear");
-    type("77");
-    press("numpadOk");
+    run("param252Value key_Clear ~77 numpadOk");
     EXPECT_EQ(tools->trace(0), "252=77") << "no list read after the initialisation";
     deliver();
     EXPECT_EQ(dev->OnGetCurrTdx(), -1);
@@ -166,9 +145,8 @@ TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
     EXPECT_EQ(shown("param2Value"), "1.50");
     ASSERT_EQ(tools->cmd("die 0"), "ok");
     press("fastenPreset2");
-    for (const char* line : {"param17Value", "param22Value"})
+    for (const char* line : {"param17Value", "param22Value", "param16Value"}) // 16: the type
         EXPECT_EQ(shown(line), "-") << line;
-    EXPECT_EQ(shown("param16Value"), "-") << "the type line too";
     EXPECT_FALSE(find("param17Plus")->isEnabled());
     EXPECT_EQ(text("paramTypeName"), "-");
     shot("PageParameters_Unread");

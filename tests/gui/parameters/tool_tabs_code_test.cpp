@@ -166,11 +166,9 @@ TEST(ToolBarcodeCode, EntriesGoThroughTheWindowInTheToolsOrder) {
     // Read back through the window.
     ToolBarcodeEntry got;
     ASSERT_EQ(ToolBarcode::ReadEntry(w.link(), 4, &got), 0);
-    EXPECT_TRUE(got.valid);
-    EXPECT_EQ(got.code, "AB-123");
-    EXPECT_EQ(got.preset, 7);
-    EXPECT_EQ(ToolBarcode::Range(got), "4 / 6");
-    EXPECT_EQ(ToolBarcode::Preset(got), "P.7");
+    EXPECT_EQ(std::tuple(got.valid, got.code, got.preset, ToolBarcode::Range(got),
+                         ToolBarcode::Preset(got)),
+              std::tuple(true, "AB-123", 7, "4 / 6", "P.7"));
     EXPECT_EQ(ToolBarcode::CodeHtml(got),
               "AB-<span style=\"color:#f2a71b; text-decoration:underline;\">123</span>");
     // A write failing midway never reaches the store command.

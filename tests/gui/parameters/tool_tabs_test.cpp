@@ -2,7 +2,7 @@
 // device object and virtual tools on loopback: each press changes the tool's registers or
 // its barcode table as the tool itself reports them, bad text writes nothing, and an
 // entry stored for all tools reaches every connected driver but no controller.
-#include "../tools/ToolScreenFixture.h"
+#include "../tools/Presses.h"
 #include "Wait.h"
 #include "page/parameters/PageParamBarcode.h"
 #include "page/parameters/PageParamMultiSeq.h"
@@ -17,7 +17,7 @@ namespace {
 
 enum Tab { MultiSeqTab, NetworkTab, BarcodeTab };
 
-class ToolTabsTest : public ToolScreenTest {
+class ToolTabsTest : public WithPresses<ToolScreenTest> {
   protected:
     // Opens the parameters screen (once) and shows one of the three tabs.
     void open(Tab tab);
@@ -115,13 +115,9 @@ TEST_F(ToolTabsTest, PressesReachTheToolsRegistersAndBarcodeTables) {
          "pnPort key_Clear =12.5 numpadOk %PageParamNetwork_Error",
          [&] {
              EXPECT_EQ(msgText(), "Invalid number.\n\nDigits only, please.");
-             press("msgClose");
-             press("key_Clear");
-             type("70000");
-             press("numpadOk");
+             run("msgClose key_Clear ~70000 numpadOk");
              EXPECT_EQ(msgText(), "Invalid value !!!\n\n( 1 ~ 65535 )");
-             press("msgClose");
-             press("numpadCancel");
+             run("msgClose numpadCancel");
              EXPECT_EQ(writes(0), "");
          }},
         {"static mode and gateway octet", NetworkTab, "pnStatic pnGateway3 key_Clear =254 numpadOk",
@@ -162,15 +158,12 @@ TEST_F(ToolTabsTest, PressesReachTheToolsRegistersAndBarcodeTables) {
         for (int k : {0, 1, 2})
             tools->trace(k);
         for (const std::string& s : words(c.steps)) {
-            if (s[0] == '%') {
-                shot(s.c_str() + 1);
-            } else if (s[0] == '=') {
-                for (const char* field : {"pbeCode", "numpadField", "textKeypadField"})
-                    if (auto* e = find<QLineEdit>(field); e && e->isVisible())
-                        typeInto(field, QString::fromStdString(s.substr(1)));
-            } else {
-                press(s.c_str());
-            }
+            // Typed text goes on the keys into the field open: the barcode editor's, the
+            // numpad's or the text keypad's.
+            if (s[0] != '=') run(s.c_str());
+            for (const char* field : {"pbeCode", "numpadField", "textKeypadField"})
+                if (auto* e = find<QLineEdit>(field); s[0] == '=' && e && e->isVisible())
+                    typeInto(field, QString::fromStdString(s.substr(1)));
             if (c.tab == BarcodeTab) waitRead();
         }
         c.check();

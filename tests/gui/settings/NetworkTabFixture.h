@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <sstream>
 
 class TabTest : public ShellTest {
   protected:
@@ -27,15 +28,35 @@ class TabTest : public ShellTest {
         tab->show();
         flush();
     }
+    // A widget of the tab (of the window when no tab is open).
     template <class W = QPushButton> W* widget(const char* name) const {
-        return tab->findChild<W*>(name);
+        return tab ? tab->findChild<W*>(name) : find<W>(name);
     }
+    // Presses a button or a switch where a finger would (a switch's box is at its left).
     void tap(const char* name) {
         auto* b = widget<QAbstractButton>(name);
         ASSERT_NE(b, nullptr) << name;
-        ASSERT_TRUE(b->isEnabled()) << name;
+        ASSERT_TRUE(b->isVisible() && b->isEnabled()) << name;
         QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2));
         flush();
+    }
+    // Taps, entries and pictures in turn: "name" taps it, "name=text" types the text into it
+    // ("+" a space; into its four octet fields when it has them), "%name" takes that picture.
+    void fill(const std::string& script) {
+        std::istringstream in(script);
+        for (std::string w; in >> w;) {
+            const size_t eq = w.find('=');
+            const std::string name = w.substr(0, eq);
+            const QString text = QString::fromStdString(w.substr(eq + 1)).replace('+', ' ');
+            if (w[0] == '%')
+                shot(w.c_str() + 1);
+            else if (eq == std::string::npos)
+                tap(name.c_str());
+            else if (widget<QLineEdit>((name + "_0").c_str()))
+                enterOctets(name.c_str(), text);
+            else
+                enter(name.c_str(), text);
+        }
     }
     // Types into a field as the keypad would (the field's validator applies).
     void enter(const char* name, const QString& text) {

@@ -22,33 +22,29 @@ TEST_F(NetworkTabTest, EthernetApply) {
     const char* badIp = "Error / Invalid ip address.";
     struct Case {
         const char* what;
-        uint32_t dhcp;                    // stored
-        const char* mode;                 // button pressed, nullptr for none
-        const char *ipIn, *maskIn, *gwIn; // entered (nullptr: as shown)
+        uint32_t dhcp;       // stored
+        const char* presses; // the mode button, the entries
         const char* dialog;
         uint32_t dhcpAfter, ipAfter, maskAfter, gwAfter; // in the record
         bool cycled;                                     // eth0 cycled and the file saved
     } cases[] = {
-        {"DHCP unchanged", 1, nullptr, "10.0.0.9", nullptr, nullptr, "", 1, A, M, G, false},
-        {"static unchanged", 0, "ethMode_0", nullptr, nullptr, nullptr, "", 0, A, M, G, false},
-        {"static edited, taken without checks", 0, nullptr, "0.0.0.7", "0.0.0.0", "10.0.0.254",
+        {"DHCP unchanged", 1, "ethIp=10.0.0.9", "", 1, A, M, G, false},
+        {"static unchanged", 0, "ethMode_0", "", 0, A, M, G, false},
+        {"static edited, taken without checks", 0, "ethIp=0.0.0.7 ethMask=0.0.0.0 ethGw=10.0.0.254",
          kApplied, 0, ip(0, 0, 0, 7), 0, ip(10, 0, 0, 254), true},
-        {"to DHCP clears the addresses", 0, "ethMode_1", nullptr, nullptr, nullptr, kApplied, 1, 0,
-         0, 0, true},
-        {"to static with IP 0", 1, "ethMode_0", "0.0.0.0", nullptr, nullptr, badIp, 1, A, M, G,
-         false},
-        {"to static, first IP field 0", 1, "ethMode_0", "0.1.2.3", nullptr, nullptr, badIp, 1, A, M,
-         G, false},
-        {"to static, netmask first field 0", 1, "ethMode_0", "10.1.1.1", "0.255.255.0", nullptr,
+        {"to DHCP clears the addresses", 0, "ethMode_1", kApplied, 1, 0, 0, 0, true},
+        {"to static with IP 0", 1, "ethMode_0 ethIp=0.0.0.0", badIp, 1, A, M, G, false},
+        {"to static, first IP field 0", 1, "ethMode_0 ethIp=0.1.2.3", badIp, 1, A, M, G, false},
+        {"to static, netmask first field 0", 1, "ethMode_0 ethIp=10.1.1.1 ethMask=0.255.255.0",
          "Error / Invalid netmask address.", 1, A, M, G, false},
-        {"static edited, octet 300", 0, nullptr, "192.168.1.300", nullptr, nullptr, badIp, 0, A, M,
-         G, false},
-        {"static edited, netmask octet 256", 0, nullptr, nullptr, "255.255.256.0", nullptr,
+        {"static edited, octet 300", 0, "ethIp=192.168.1.300", badIp, 0, A, M, G, false},
+        {"static edited, netmask octet 256", 0, "ethMask=255.255.256.0",
          "Error / Invalid netmask address.", 0, A, M, G, false},
-        {"to static, gateway octet 999", 1, "ethMode_0", "10.1.1.1", "255.255.0.0", "10.1.1.999",
-         badIp, 1, A, M, G, false},
-        {"to static, gateway not checked", 1, "ethMode_0", "10.1.1.1", "255.255.0.0", "0.0.0.0",
-         kApplied, 0, ip(10, 1, 1, 1), ip(255, 255, 0, 0), 0, true},
+        {"to static, gateway octet 999", 1,
+         "ethMode_0 ethIp=10.1.1.1 ethMask=255.255.0.0 ethGw=10.1.1.999", badIp, 1, A, M, G, false},
+        {"to static, gateway not checked", 1,
+         "ethMode_0 ethIp=10.1.1.1 ethMask=255.255.0.0 ethGw=0.0.0.0", kApplied, 0, ip(10, 1, 1, 1),
+         ip(255, 255, 0, 0), 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -60,11 +56,7 @@ TEST_F(NetworkTabTest, EthernetApply) {
         ASSERT_EQ(save_setting(), 0);
         open<PageSettingNetwork>();
         env->clearStubCalls();
-        if (c.mode) tap(c.mode);
-        const char* prefixes[] = {"ethIp", "ethMask", "ethGw"};
-        const char* entered[] = {c.ipIn, c.maskIn, c.gwIn};
-        for (int i = 0; i < 3; ++i)
-            if (entered[i]) enterOctets(prefixes[i], entered[i]);
+        fill(c.presses);
         tap("ethApply");
 
         EXPECT_EQ(dialog(), c.dialog);
@@ -79,58 +71,41 @@ TEST_F(NetworkTabTest, EthernetApply) {
 }
 
 TEST_F(NetworkTabTest, WifiApply) {
-    const std::string down = "ifconfig wlan0 down";
+    const std::string down = "ifconfig wlan0 down", ssid32 = "abcdefghijabcdefghijabcdefghijab";
+    const char* badLength = "Error / Invalid password length (expected 8..31)";
     struct Case {
         const char* what;
-        const char* ssid; // entered, nullptr: as shown
-        const char* pass;
-        std::function<void()> also; // band or advanced presses
+        std::string presses;
         const char* dialog;
         bool cycled;
     } cases[] = {
-        {"empty SSID", "", nullptr, nullptr, "Error / Please input the SSID", false},
-        {"empty pass phrase", nullptr, "", nullptr, "Error / Please input the Password", false},
-        {"SSID of 33", "abcdefghijabcdefghijabcdefghijabc", nullptr, nullptr,
-         "Error / Invalid SSID length (max 32)", false},
-        {"pass phrase of 7", nullptr, "1234567", nullptr,
-         "Error / Invalid password length (expected 8..31)", false},
-        {"pass phrase of 32", nullptr, "12345678901234567890123456789012", nullptr,
-         "Error / Invalid password length (expected 8..31)", false},
-        {"SSID with a leading blank", " quillet", nullptr, nullptr,
+        {"empty SSID", "wifiSsid=", "Error / Please input the SSID", false},
+        {"empty pass phrase", "wifiPass=", "Error / Please input the Password", false},
+        {"SSID of 33", "wifiSsid=" + ssid32 + "c", "Error / Invalid SSID length (max 32)", false},
+        {"pass phrase of 7", "wifiPass=1234567", badLength, false},
+        {"pass phrase of 32", "wifiPass=12345678901234567890123456789012", badLength, false},
+        {"SSID with a leading blank", "wifiSsid=+quillet",
          "Error / SSID can not begin or end with a blank.", false},
-        {"unchanged does not cycle", nullptr, nullptr, nullptr, "", false},
-        {"advanced cancelled", nullptr, nullptr,
-         [this] {
-             tap("wifiAdvanced");
-             tap("advCountry_1");
-             tap("advCancel");
-         },
-         "", false},
-        {"manual channel mode, none picked", nullptr, nullptr,
-         [this] {
-             tap("wifiAdvanced");
-             tap("advMode_1");
-             tap("advOk");
-         },
+        {"unchanged does not cycle", "", "", false},
+        {"advanced cancelled", "wifiAdvanced advCountry_1 advCancel", "", false},
+        {"manual channel mode, none picked", "wifiAdvanced advMode_1 advOk",
          "Error / Please select a channel", false},
-        {"SSID of 32, pass phrase of 31", "abcdefghijabcdefghijabcdefghijab",
-         "1234567890123456789012345678901", nullptr, kApplied, true},
+        {"SSID of 32, pass phrase of 31",
+         "wifiSsid=" + ssid32 + " wifiPass=1234567890123456789012345678901", kApplied, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         load_setting(); // "quillet", "40718253", 5 GHz
         open<PageSettingNetwork>();
         env->clearStubCalls();
-        if (c.ssid) enter("wifiSsid", c.ssid);
-        if (c.pass) enter("wifiPass", c.pass);
-        if (c.also) c.also();
+        fill(c.presses);
         tap("wifiApply");
         EXPECT_EQ(dialog(), c.dialog);
         EXPECT_EQ(env->stubCalls(),
                   c.cycled ? std::vector<std::string>{down} : std::vector<std::string>{});
         EXPECT_EQ(SettingsRestarts::Instance().Pending(SettingsRestarts::Wifi), c.cycled);
         EXPECT_EQ(std::string(get_setting_network()->ssid),
-                  c.cycled ? c.ssid : std::string("quillet"));
+                  c.cycled ? ssid32 : std::string("quillet"));
         SettingsRestarts::Instance().Cancel(SettingsRestarts::Wifi);
     }
 }
@@ -160,8 +135,7 @@ TEST_F(NetworkTabTest, BandAdvancedAndRestart) {
         return l.join(',');
     };
     EXPECT_EQ(channels(), "36,40,44,48,149,153,157,161,165");
-    tap("advCountry_2");
-    tap("advMode_1");
+    fill("advCountry_2 advMode_1");
     EXPECT_TRUE(list->isEnabled());
     EXPECT_EQ(channels(), "36,40,44,48");
     QListWidgetItem* ch44 = list->item(2);

@@ -26,14 +26,6 @@ class SettingScreenTest : public TabTest {
         TabTest::SetUp();
         openTile<Page>("tileSetting", ScreenId::Setting, "0");
     }
-    // Presses a button or a switch where a finger would (a switch's box is at its left).
-    void tapOn(const char* name) {
-        auto* b = find<QAbstractButton>(name);
-        ASSERT_NE(b, nullptr) << name;
-        ASSERT_TRUE(b->isVisible() && b->isEnabled()) << name;
-        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2));
-        flush();
-    }
     bool shown(const char* name) const {
         auto* w = find<QWidget>(name);
         return w && w->isVisible();
@@ -112,7 +104,7 @@ TEST_F(SettingScreenTest, EveryBoundRowReachesTheFile) {
         std::unique_ptr<QSignalSpy> notified;
         if (mp.isValid()) notified = std::make_unique<QSignalSpy>(dev, mp.notifySignal());
         for (const char* name : c.presses)
-            tapOn(name);
+            tap(name);
         EXPECT_EQ(c.field(fileSetting()), before) << "written only when the screen is left";
         if (notified) {
             EXPECT_EQ(notified->count(), 1);
@@ -150,14 +142,14 @@ TEST_F(SettingScreenTest, ConditionalRows) {
     EXPECT_TRUE(find("Opmode_0")->isChecked()) << "the stored mode";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.press);
-        tapOn(c.press);
+        tap(c.press);
         EXPECT_EQ((std::vector{shown("defaultJobName"), shown("defaultJobSelect"),
                                shown("bstToolName"), shown("bstToolSelect")}),
                   (std::vector{c.job, c.job, c.tray, c.tray}));
     }
     // Changed elsewhere, the rows follow with no sound (a press plays one); a mode no
     // choice stands for checks none.
-    const int taps = sounds(UiSoundKind::Tap);
+    const int tapped = sounds(UiSoundKind::Tap);
     dev->OnSetOpmode(7);
     EXPECT_FALSE(find("Opmode_0")->isChecked() || find("Opmode_1")->isChecked());
     dev->OnSetOpmode(0);
@@ -165,28 +157,21 @@ TEST_F(SettingScreenTest, ConditionalRows) {
     EXPECT_EQ(std::tuple(find("Opmode_0")->isChecked(),
                          find<QAbstractButton>("AutoStartJobOnBoot")->isChecked(),
                          sounds(UiSoundKind::Tap)),
-              std::tuple(true, true, taps));
-    tapOn("Opmode_1");
-    tapOn("BitSocketTray");
-    EXPECT_EQ(sounds(UiSoundKind::Tap), taps + 2);
-    shot("PageSettingOperation");
-    tapOn("defaultJobSelect");
+              std::tuple(true, true, tapped));
+    fill("Opmode_1 BitSocketTray");
+    EXPECT_EQ(sounds(UiSoundKind::Tap), tapped + 2);
+    fill("%PageSettingOperation defaultJobSelect %PageSettingOperation_JobList");
     auto* list = root->findChild<QListView*>();
     ASSERT_NE(list, nullptr);
-    shot("PageSettingOperation_JobList");
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualRect(list->model()->index(1, 0)).center());
     flush();
     EXPECT_EQ(find<QLineEdit>("defaultJobName")->text(), "welding");
-    tapOn("defaultJobSelect");
-    tapOn("selectJobCancel");
-    tapOn("bstToolSelect");
-    shot("PageSettingOperation_ToolList");
-    tapOn("selectTool1");
+    fill("defaultJobSelect selectJobCancel bstToolSelect %PageSettingOperation_ToolList "
+         "selectTool1");
     EXPECT_EQ(find<QLineEdit>("bstToolName")->text(), "right");
-    tapOn("bstToolSelect");
-    tapOn("selectToolCancel");
-    tapOn("AutoStartJobOnBoot"); // hidden, but the name stays
+    // The default job row hidden at last, its name stays.
+    fill("bstToolSelect selectToolCancel AutoStartJobOnBoot");
     leave();
     const Setting s = fileSetting();
     EXPECT_EQ(std::tuple(std::string(s.operation.default_job_name),
@@ -197,9 +182,10 @@ TEST_F(SettingScreenTest, ConditionalRows) {
 TEST_F(SettingScreenTest, PasswordChange) {
     const std::string longest(127, 'k');
     struct Case {
-        const char *current, *fresh, *confirm;
+        std::string current, fresh, confirm;
         std::string message;
-        std::string stored; // the login password in memory and in the file afterwards
+        std::string stored;      // the login password in memory and in the file afterwards
+        bool writeFails = false; // the settings file cannot be written
     } cases[] = {
         {"", "1", "1", "Error / Please enter old password.", "0"},
         {"0", "", "1", "Error / Please enter new password.", "0"},
@@ -211,60 +197,45 @@ TEST_F(SettingScreenTest, PasswordChange) {
         {"pass 1", "", "", "Error / Please enter new password.", "pass 1"},
         {"pass 1", "pass 2 ", "pass 2 ", "Error / Password can not begin or end with a blank.",
          "pass 1"},
+        // More than the file keeps is refused; 127 are taken.
+        {"pass 1", longest + "z", longest + "z", "Error / Password too long (max 127 characters).",
+         "pass 1"},
+        {"pass 1", longest, longest, "Success / Password has been changed successfully.", longest},
+        // A failed save leaves the password in force as it was.
+        {longest, "other", "other", "Error / Failed to save.", longest, true},
     };
-    press("tabSettingSystem");
-    shot("PageSettingSystem");
+    fill("tabSettingSystem %PageSettingSystem");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        find<QLineEdit>("pwdCurrent")->setText(c.current);
-        find<QLineEdit>("pwdNew")->setText(c.fresh);
-        find<QLineEdit>("pwdConfirm")->setText(c.confirm);
-        tapOn("pwdChange");
+        find<QLineEdit>("pwdCurrent")->setText(QString::fromStdString(c.current));
+        find<QLineEdit>("pwdNew")->setText(QString::fromStdString(c.fresh));
+        find<QLineEdit>("pwdConfirm")->setText(QString::fromStdString(c.confirm));
+        Common_SetWriteFailAfter(c.writeFails ? 0 : -1);
+        tap("pwdChange");
+        Common_SetWriteFailAfter(-1);
         EXPECT_EQ(dialog(), c.message);
         EXPECT_EQ(dev->GetSysPwd().toStdString(), c.stored);
         EXPECT_EQ(std::string(fileSetting().system.login_password), c.stored) << "saved at once";
         const bool cleared = c.message.rfind("Success", 0) == 0;
-        EXPECT_EQ(find<QLineEdit>("pwdCurrent")->text().isEmpty(), cleared || !*c.current);
+        EXPECT_EQ(find<QLineEdit>("pwdCurrent")->text().isEmpty(), cleared || c.current.empty());
     }
-    // More than the file keeps is refused; 127 are taken.
-    auto change = [&](const std::string& fresh) {
-        find<QLineEdit>("pwdCurrent")->setText(dev->GetSysPwd());
-        find<QLineEdit>("pwdNew")->setText(QString::fromStdString(fresh));
-        find<QLineEdit>("pwdConfirm")->setText(QString::fromStdString(fresh));
-        tapOn("pwdChange");
-        return dialog();
-    };
-    EXPECT_EQ(change(longest + "z"), "Error / Password too long (max 127 characters).");
-    EXPECT_EQ(change(longest), "Success / Password has been changed successfully.");
-    EXPECT_EQ(std::string(fileSetting().system.login_password), longest);
-    // A failed save leaves the password in force as it was.
-    Common_SetWriteFailAfter(0);
-    EXPECT_EQ(change("other"), "Error / Failed to save.");
-    Common_SetWriteFailAfter(-1);
-    EXPECT_EQ(dev->GetSysPwd().toStdString(), longest);
 }
 
 // The reset takes only the login password; the service password is refused. It clears
 // the data but keeps the vendor text.
 TEST_F(SettingScreenTest, FactoryResetPassword) {
     dev->SetSysPwd("4321");
-    TestEnv::writeFile("regtools", "x");
-    TestEnv::writeFile("vendor", "v");
-    TestEnv::writeFile("files/job/a b.job", "x");
-    TestEnv::writeFile("files/.p2p-old/setting/setting.kest", "x");
-    TestEnv::writeFile("files/log/.x.tmp", "x");
+    for (const char* file : {"regtools", "vendor", "files/job/a b.job",
+                             "files/.p2p-old/setting/setting.kest", "files/log/.x.tmp"})
+        TestEnv::writeFile(file, "x");
     ASSERT_EQ(dev->SaveSetting(), 0);
-    press("tabSettingSystem");
-    tapOn("factoryReset");
-    shot("PageSettingSystem_ResetConfirm");
-    tapOn("confirmCancel");
+    fill("tabSettingSystem factoryReset %PageSettingSystem_ResetConfirm confirmCancel");
     EXPECT_TRUE(TestEnv::exists("files/job/a b.job"));
     struct Case {
         const char* typed;
         bool accepted;
     } cases[] = {{"vorkel5293", false}, {"0", false}, {"", false}, {"4321", true}};
-    tapOn("factoryReset");
-    tapOn("confirmOk");
+    fill("factoryReset confirmOk");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
         auto* pw = find<UnitPassword>("UnitPassword");
@@ -305,8 +276,7 @@ TEST_F(SettingScreenTest, FactoryResetPassword) {
     // A removal that fails says so, and the station restarts all the same.
     TestEnv::writeFile("files/job/b.job", "x");
     Common_SetFault(Common_HomePath("files/job").c_str(), EIO, COMMON_FAULT_REMOVE);
-    tapOn("factoryReset");
-    tapOn("confirmOk");
+    fill("factoryReset confirmOk");
     type("4321");
     press("passwordOk");
     Common_SetFault(nullptr, 0, 0);
@@ -379,7 +349,7 @@ TEST_F(SettingScreenTest, ClockEditor) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.date ? c.date : "cancel");
         env->clearStubCalls();
-        tapOn("systemTimeChange");
+        tap("systemTimeChange");
         ASSERT_NE(Screens::Find(ScreenId::SystemTime), nullptr);
         EXPECT_EQ(find<QLineEdit>("timeYear")->text(), "2026");
         EXPECT_EQ(find<QLineEdit>("timeMinute")->text(), "5");
@@ -388,7 +358,7 @@ TEST_F(SettingScreenTest, ClockEditor) {
         for (int i = 0; i < 5; ++i)
             if (values[i]) find<QLineEdit>(names[i])->setText(values[i]);
         if (!c.date) shot("PageSystemTime");
-        tapOn(c.ok ? "timeOk" : "timeCancel");
+        tap(c.ok ? "timeOk" : "timeCancel");
         EXPECT_EQ(Screens::Find(ScreenId::SystemTime), nullptr);
         const std::vector<std::string> none, both{c.date ? c.date : "", "hwclock -w"};
         EXPECT_EQ(env->stubCalls(), c.ok ? both : none);
@@ -425,20 +395,12 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
         EXPECT_TRUE(shown(("PageSetting" + tab).c_str()));
         shot(("PageSetting" + tab).c_str());
     }
-    press("tabSettingIo");
-    tapOn("ioInput0");
-    shot("PageSettingIo_Functions");
-    tapOn("ioFuncCancel");
-    tapOn("ioOutputClear");
-    shot("PageSettingIo_Clear");
-    tapOn("confirmCancel");
+    fill("tabSettingIo ioInput0 %PageSettingIo_Functions ioFuncCancel ioOutputClear "
+         "%PageSettingIo_Clear confirmCancel");
     // The advanced Wi-Fi dialog, the keypads over the network tab, the share tab's check.
-    press("tabSettingNetwork");
-    press("wifiAdvanced");
-    press("advMode_1");
+    fill("tabSettingNetwork wifiAdvanced advMode_1");
     EXPECT_TRUE(find<QWidget>("advChannels")->isEnabled());
-    shot("UnitWlanAdvanced");
-    press("advCancel");
+    fill("%UnitWlanAdvanced advCancel");
     EXPECT_FALSE(shown("UnitWlanAdvanced"));
     // A tapped field gets the keypad (numeric for an octet); its keys type there.
     auto key = [this](const char* name) {
@@ -449,7 +411,7 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     auto* ssid = find<QLineEdit>("wifiSsid");
     QTest::mouseClick(ssid, Qt::LeftButton);
     ssid->clear();
-    const int taps = sounds(UiSoundKind::Tap);
+    const int tapped = sounds(UiSoundKind::Tap);
     for (const char* k : {"key_a", "key_Shift", "key_p", "key_Space", "key_7"})
         key(k);
     EXPECT_EQ(ssid->text(), "aP 7");
@@ -464,7 +426,7 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     shot("PageSettingNetwork_NumericKeypad");
     press("keypadDone");
     EXPECT_EQ(std::tuple(shown("settingsKeypad"), sounds(UiSoundKind::Tap)),
-              std::tuple(false, taps + 9));
+              std::tuple(false, tapped + 9));
     press("tabSettingShare");
     find<QLineEdit>("ftpUser")->clear();
     press("ftpApply");
@@ -472,13 +434,11 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     EXPECT_EQ(dialog(), "Error / Please input the User name");
     // The language stays on the page; the backup transfer opens even when the settings
     // cannot be written, as a load is the repair (its save writes them first).
-    press("tabSettingSystem");
-    tapOn("language_2");
-    tapOn("languageApply");
+    fill("tabSettingSystem language_2 languageApply");
     EXPECT_EQ(find<PageSettingSystem>("PageSettingSystem")->Language(), 2);
     standIn({ScreenId::P2P});
     Common_SetWriteFailAfter(0);
-    tapOn("p2pOpen");
+    tap("p2pOpen");
     Common_SetWriteFailAfter(-1);
     EXPECT_EQ(created[ScreenId::P2P], 1);
     Screens::Close(ScreenId::P2P);
@@ -496,8 +456,7 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     EXPECT_EQ(
         std::tuple(TestEnv::exists("files/setting/setting.kest"), fileSetting().system.language),
         std::tuple(true, 0u));
-    press("tileSystem");
-    press("tabSystemNetwork");
+    fill("tileSystem tabSystemNetwork");
     EXPECT_TRUE(shown("PageSystemNetwork"));
     shot("PageSystemNetwork");
 }

@@ -18,6 +18,8 @@
 
 namespace {
 const char* kApplied = "Message / Changes have been applied.";
+const char* kBadIp = "Error / Invalid server ip address.";
+const char* kBadPort = "Error / Invalid port number.";
 
 class ShareTabTest : public TabTest {
   protected:
@@ -34,27 +36,25 @@ class ShareTabTest : public TabTest {
 TEST_F(ShareTabTest, FtpApply) {
     struct Case {
         const char* what;
-        bool switchOff;
-        const char* user; // entered, nullptr: as shown
-        const char* pwd;
+        const char* presses;
         const char* dialog;
         bool stopped, restarts;
         uint32_t enableAfter;
         const char* userAfter;
         const char* pwdAfter;
     } cases[] = {
-        {"unchanged", false, nullptr, nullptr, "", false, false, 1, "quillet", "vuzo"},
-        {"empty user, FTP on", false, "", nullptr, "Error / Please input the User name", false,
-         false, 1, "quillet", "vuzo"},
-        {"empty password, FTP on", false, nullptr, "", "Error / Please input the Password", false,
-         false, 1, "quillet", "vuzo"},
-        {"user with a colon", false, "a:b", nullptr, "Error / Invalid character in User name",
-         false, false, 1, "quillet", "vuzo"},
-        {"password with a trailing blank", false, nullptr, "vuzo ",
+        {"unchanged", "", "", false, false, 1, "quillet", "vuzo"},
+        {"empty user, FTP on", "ftpUser=", "Error / Please input the User name", false, false, 1,
+         "quillet", "vuzo"},
+        {"empty password, FTP on", "ftpPwd=", "Error / Please input the Password", false, false, 1,
+         "quillet", "vuzo"},
+        {"user with a colon", "ftpUser=a:b", "Error / Invalid character in User name", false, false,
+         1, "quillet", "vuzo"},
+        {"password with a trailing blank", "ftpPwd=vuzo+",
          "Error / Password can not begin or end with a blank.", false, false, 1, "quillet", "vuzo"},
-        {"empty user, FTP off: not checked", true, "", nullptr, kApplied, true, false, 0, "",
+        {"empty user, FTP off: not checked", "ftpUser= ftpEnable", kApplied, true, false, 0, "",
          "vuzo"},
-        {"only the password", false, nullptr, "n3w $(pass)", kApplied, true, true, 1, "quillet",
+        {"only the password", "ftpPwd=n3w+$(pass)", kApplied, true, true, 1, "quillet",
          "n3w $(pass)"},
     };
     for (const Case& c : cases) {
@@ -67,12 +67,8 @@ TEST_F(ShareTabTest, FtpApply) {
         ChildProcess daemon;
         fakeDaemon(daemon);
         env->clearStubCalls();
-        if (c.user) enter("ftpUser", c.user);
-        if (c.pwd) enter("ftpPwd", c.pwd);
-        if (c.switchOff) {
-            tap("ftpEnable");
-            EXPECT_FALSE(widget<QLineEdit>("ftpUser")->isEnabled());
-        }
+        fill(c.presses);
+        EXPECT_EQ(widget<QLineEdit>("ftpUser")->isEnabled(), c.enableAfter == 1) << "the switch";
         tap("ftpApply");
 
         EXPECT_EQ(dialog(), c.dialog);
@@ -113,8 +109,7 @@ TEST_F(ShareTabTest, RestartOneSecondLaterUnlessSwitchedOff) {
     enter("ftpPwd", "third");
     tap("ftpApply");
     dialog();
-    tap("ftpEnable");
-    tap("ftpApply");
+    fill("ftpEnable ftpApply");
     EXPECT_EQ(dialog(), kApplied);
     EXPECT_FALSE(SettingsRestarts::Instance().Pending(SettingsRestarts::Ftp));
     EXPECT_EQ(env->stubCalls().size(), 2u) << "no second start";
@@ -123,24 +118,19 @@ TEST_F(ShareTabTest, RestartOneSecondLaterUnlessSwitchedOff) {
 TEST_F(ShareTabTest, ForwardingApply) {
     struct Case {
         const char* what;
-        bool switchOn;
-        bool offAgain;  // switched off after the entries
-        const char* ip; // entered, nullptr: as shown
-        const char* port;
+        const char* presses;
         const char* dialog;
         uint32_t enableAfter, ipAfter, portAfter;
     } cases[] = {
-        {"address 0", true, false, "0.0.0.0", "5001", "Error / Invalid server ip address.", 0, 0,
-         0},
-        {"first field 0", true, false, "0.1.2.3", "5001", "Error / Invalid server ip address.", 0,
-         0, 0},
-        {"port 0", true, false, "10.0.0.1", "0", "Error / Invalid port number.", 0, 0, 0},
-        {"octet 300", true, false, "10.0.0.300", "5001", "Error / Invalid server ip address.", 0, 0,
-         0},
-        {"port 70000", true, false, "10.0.0.1", "70000", "Error / Invalid port number.", 0, 0, 0},
-        {"unchanged", false, false, nullptr, nullptr, "", 0, 0, 0},
-        {"off with address 0: not checked", true, true, "0.0.0.0", "7", kApplied, 0, 0, 7},
-        {"on", true, false, "10.0.0.1", "5001", kApplied, 1, 0x0a000001, 5001},
+        {"address 0", "befEnable befIp=0.0.0.0 befPort=5001", kBadIp, 0, 0, 0},
+        {"first field 0", "befEnable befIp=0.1.2.3 befPort=5001", kBadIp, 0, 0, 0},
+        {"port 0", "befEnable befIp=10.0.0.1 befPort=0", kBadPort, 0, 0, 0},
+        {"octet 300", "befEnable befIp=10.0.0.300 befPort=5001", kBadIp, 0, 0, 0},
+        {"port 70000", "befEnable befIp=10.0.0.1 befPort=70000", kBadPort, 0, 0, 0},
+        {"unchanged", "", "", 0, 0, 0},
+        {"off with address 0: not checked", "befEnable befIp=0.0.0.0 befPort=7 befEnable", kApplied,
+         0, 0, 7},
+        {"on", "befEnable befIp=10.0.0.1 befPort=5001", kApplied, 1, 0x0a000001, 5001},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -148,10 +138,7 @@ TEST_F(ShareTabTest, ForwardingApply) {
         ASSERT_EQ(save_setting(), 0);
         open<PageSettingShare>();
         EXPECT_EQ(widget<QLineEdit>("befPort")->isEnabled(), false);
-        if (c.switchOn) tap("befEnable");
-        if (c.ip) enterOctets("befIp", c.ip);
-        if (c.port) enter("befPort", c.port);
-        if (c.offAgain) tap("befEnable");
+        fill(c.presses);
         tap("befApply");
         EXPECT_EQ(dialog(), c.dialog);
         const SettingShare* s = get_setting_share();
@@ -168,24 +155,22 @@ TEST_F(ShareTabTest, OpenProtocolApply) {
     const int free = kest_test::FreePort();
     struct Case {
         const char* what;
-        bool tapSwitch;
-        std::string port; // entered, "": as shown
+        std::string presses;
         const char* dialog;
         uint32_t enableAfter, portAfter;
         int listening;
     } cases[] = {
-        {"port 0", true, "0", "Error / Invalid port number.", 0, 4545, 0},
-        {"port 70000", true, "70000", "Error / Invalid port number.", 0, 4545, 0},
-        {"unchanged", false, "", "", 0, 4545, 0},
-        {"on", true, std::to_string(free), kApplied, 1, uint32_t(free), free},
-        {"off", true, "", kApplied, 0, uint32_t(free), 0},
+        {"port 0", "opEnable opPort=0", kBadPort, 0, 4545, 0},
+        {"port 70000", "opEnable opPort=70000", kBadPort, 0, 4545, 0},
+        {"unchanged", "", "", 0, 4545, 0},
+        {"on", "opEnable opPort=" + std::to_string(free), kApplied, 1, uint32_t(free), free},
+        {"off", "opEnable", kApplied, 0, uint32_t(free), 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         open<PageSettingShare>();
         EXPECT_EQ(widget<QLineEdit>("opPort")->isEnabled(), get_setting_plant()->op_enable != 0);
-        if (c.tapSwitch) tap("opEnable");
-        if (!c.port.empty()) enter("opPort", c.port.c_str()); // "": as shown
+        fill(c.presses);
         tap("opApply");
         EXPECT_EQ(dialog(), c.dialog);
         const SettingPlant* p = get_setting_plant();
@@ -211,47 +196,33 @@ TEST_F(ShareTabTest, MqttApplyAndTheBrokerLink) {
     ASSERT_TRUE(
         broker.start("allow_anonymous false\npassword_file " + env->root() + "/passwd\n", &why))
         << why;
-    const std::string at = "127.0.0.1:" + std::to_string(broker.port);
+    const std::string at =
+        "mqttEnable mqttBroker=127.0.0.1 mqttPort=" + std::to_string(broker.port);
+    const char* badBroker = "Error / Invalid broker ip address.";
     struct Case {
         const char* what;
-        bool tapSwitch;
-        std::string broker; // the entries, nullptr: as shown
-        const char *topic, *user, *pwd;
+        std::string presses;
         const char* dialog;
         uint32_t enableAfter;
         const char* state; // the link's row once the apply is through
     } cases[] = {
-        {"three octets", true, "127.0.1", nullptr, nullptr, nullptr,
-         "Error / Invalid broker ip address.", 0, "Off"},
-        {"first octet 0", true, "0.1.2.3:1883", nullptr, nullptr, nullptr,
-         "Error / Invalid broker ip address.", 0, "Off"},
-        {"port 70000", true, "127.0.0.1:70000", nullptr, nullptr, nullptr,
-         "Error / Invalid port number.", 0, "Off"},
-        {"no topic", true, at, "", nullptr, nullptr, "Error / Please input the Topic", 0, "Off"},
-        {"a wildcard", true, at, "kest/#", nullptr, nullptr, "Error / Invalid character in Topic",
-         0, "Off"},
-        {"a password without a user", true, at, nullptr, "", "x",
+        {"three octets", "mqttEnable mqttBroker=127.0.1", badBroker, 0, "Off"},
+        {"first octet 0", "mqttEnable mqttBroker=0.1.2.3 mqttPort=1883", badBroker, 0, "Off"},
+        {"port 70000", "mqttEnable mqttBroker=127.0.0.1 mqttPort=70000", kBadPort, 0, "Off"},
+        {"no topic", at + " mqttTopic=", "Error / Please input the Topic", 0, "Off"},
+        {"a wildcard", at + " mqttTopic=kest/#", "Error / Invalid character in Topic", 0, "Off"},
+        {"a password without a user", at + " mqttUser= mqttPwd=x",
          "Error / Please input the User name", 0, "Off"},
-        {"unchanged", false, "", nullptr, nullptr, nullptr, "", 0, "Off"},
-        {"refused", true, at, "line 4", "panel", "wrong-secret", kApplied, 1,
+        {"unchanged", "", "", 0, "Off"},
+        {"refused", at + " mqttTopic=line+4 mqttUser=panel mqttPwd=wrong-secret", kApplied, 1,
          "Refused: Not authorised"},
-        {"right password", false, "", nullptr, nullptr, "right-one", kApplied, 1, "Connected"},
+        {"right password", "mqttPwd=right-one", kApplied, 1, "Connected"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         open<PageSettingShare>();
         EXPECT_EQ(widget<QLineEdit>("mqttTopic")->isEnabled(), get_setting_plant()->mqtt_enable);
-        if (c.tapSwitch) tap("mqttEnable");
-        if (!c.broker.empty()) {
-            // "address:port" into the broker's two fields
-            const size_t colon = c.broker.find(':');
-            enter("mqttBroker", QString::fromStdString(c.broker.substr(0, colon)));
-            if (colon != std::string::npos)
-                enter("mqttPort", QString::fromStdString(c.broker.substr(colon + 1)));
-        }
-        if (c.topic) enter("mqttTopic", c.topic);
-        if (c.user) enter("mqttUser", c.user);
-        if (c.pwd) enter("mqttPwd", c.pwd);
+        fill(c.presses);
         tap("mqttApply");
         EXPECT_EQ(dialog(), c.dialog);
         EXPECT_EQ(get_setting_plant()->mqtt_enable, c.enableAfter);

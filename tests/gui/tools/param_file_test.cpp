@@ -1,7 +1,7 @@
 // Parameter data files against virtual tools: the save and load pressed on the pull-down
 // panel, what the file holds per tool type, which registers a load writes (the tool's own
 // request trace), the load's checks and messages, and a save then load round trip.
-#include "ToolScreenFixture.h"
+#include "Presses.h"
 #include "UnitToolInfo.h"
 #include "page/tools/PageTopDownBox.h"
 #include "page/tools/ParamFile.h"
@@ -12,7 +12,7 @@
 #include <sstream>
 
 namespace {
-class ParamFileTest : public ToolScreenTest {
+class ParamFileTest : public WithPresses<ToolScreenTest> {
   protected:
     void SetUp() override {
         ToolScreenTest::SetUp();
@@ -50,13 +50,8 @@ class ParamFileTest : public ToolScreenTest {
     }
     // The open save dialog into ./files, named `name` (nullptr: the name offered).
     void save(PageTopDownBox* panel, const char* name) {
-        press("p2pFolderButton");
-        press("browserOk");
-        if (name) {
-            press("p2pNameField");
-            find<QLineEdit>("textKeypadField")->setText(name);
-            press("textKeypadOk");
-        }
+        run("p2pFolderButton browserOk");
+        if (name) run(("p2pNameField =" + std::string(name) + " textKeypadOk").c_str());
         press("p2pOk");
         EXPECT_TRUE(panel->Busy()) << "the wait indicator shows first";
         waitDone(panel);
@@ -119,9 +114,7 @@ TEST_F(ParamFileTest, SaveWritesTheToolsRegistersInFileOrderAndLoadRestoresThem)
     set(1, 2, 200);
     set(1, 356, 100);
     ASSERT_NE(snapshot(1, 3), before);
-    press("toolRow1Load");
-    press("p2pFileButton");
-    shot("PageP2P_SelectFile_Csv");
+    run("toolRow1Load p2pFileButton %PageP2P_SelectFile_Csv");
     browserPick("round.csv");
     press("p2pOk");
     waitDone(panel);

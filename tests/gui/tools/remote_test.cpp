@@ -1,7 +1,7 @@
 // The remote screen over the real device object and a virtual tool on loopback: each
 // button's register write, the run toggle, tool init (the tool is dismissed and comes
 // back), the messages without a usable tool, and the manual outputs on the GPIO tree.
-#include "ToolScreenFixture.h"
+#include "Presses.h"
 #include "io.h"
 #include "page/tools/PageRemote.h"
 #include "page/tools/PageRemoteOutput.h"
@@ -10,7 +10,7 @@
 
 namespace {
 
-class RemoteTest : public ToolScreenTest {
+class RemoteTest : public WithPresses<ToolScreenTest> {
   protected:
     // Logged in with the default password.
     PageRemote* open() { return openTile<PageRemote>("tileRemote", ScreenId::Remote, "0"); }
@@ -29,10 +29,8 @@ TEST_F(RemoteTest, ButtonsWriteTheirRegistersAndToolInitDismissesTheTool) {
     ASSERT_NE(page, nullptr);
     RemoteTool& state = page->ToolTab()->State();
     shot("PageRemoteTool");
-    EXPECT_EQ(noticeShown(), "");
-    EXPECT_EQ(state.Preset(), 7);
-    EXPECT_EQ(state.Direction(), 1);
-    EXPECT_EQ(state.Lock(), 0);
+    EXPECT_EQ(std::tuple(noticeShown(), state.Preset(), state.Direction(), state.Lock()),
+              std::tuple(QString(), 7, 1, 0));
     EXPECT_EQ(tools->trace(0), "4:3303 4001=0") << "status read, then unlocked";
     EXPECT_EQ(tools->reg(0, 4001), 0);
 
@@ -72,9 +70,7 @@ TEST_F(RemoteTest, ButtonsWriteTheirRegistersAndToolInitDismissesTheTool) {
     shot("PageRemoteTool_Live");
 
     // Tool init: 252 := 77 after the question, then the tool is dismissed.
-    press("remoteToolInit");
-    shot("PageRemoteTool_Confirm");
-    press("msgConfirm");
+    run("remoteToolInit %PageRemoteTool_Confirm msgConfirm");
     EXPECT_EQ(tools->trace(0), "252=77");
     deliver();
     EXPECT_EQ(dev->GetTdxToolConn(t), 0);
@@ -89,10 +85,10 @@ TEST_F(RemoteTest, ButtonsWriteTheirRegistersAndToolInitDismissesTheTool) {
     for (const Refused& r : refused) {
         dev->OnSetCurrTdx(r.current);
         flush();
-        auto* run = find("remoteRun");
-        ASSERT_NE(run, nullptr);
+        auto* runButton = find("remoteRun");
+        ASSERT_NE(runButton, nullptr);
         // The controls are covered by the notice without a tool; press the state's way.
-        if (!run->isVisible())
+        if (!runButton->isVisible())
             page->ToolTab()->State().ToolInitPressed();
         else
             press("remoteToolInit");
@@ -154,8 +150,7 @@ TEST_F(RemoteTest, ControllersGetTheirNoticesAndOutputButtonsToggleTheirOutputs)
     shot("PageRemoteTool_Controller");
 
     // The manual outputs on the GPIO tree.
-    press("PageRemoteTab1");
-    shot("PageRemoteOutput");
+    run("PageRemoteTab1 %PageRemoteOutput");
     auto out = [&](int pos) {
         return TestEnv::readFile(env->sysroot() + "/sys/class/gpio/gpio" +
                                  std::to_string(gpio_out_no[pos]) + "/value");

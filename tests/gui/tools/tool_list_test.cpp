@@ -15,10 +15,7 @@ namespace {
 class ToolListTest : public ToolScreenTest {
   protected:
     PageEditToolList* openEditor() {
-        makeRoot();
-        dev->OnSetUserLevel(1);
-        root->OpenTopDownBox();
-        flush();
+        openPanel("0");
         press("topDownEdit");
         return qobject_cast<PageEditToolList*>(Screens::Find(ScreenId::EditToolList));
     }
@@ -48,8 +45,8 @@ TEST_F(ToolListTest, RegisterRenameReleaseAndTheRegtoolsFile) {
     played.clear();
     press("editRegister");
     deliver();
-    EXPECT_EQ(text("editRegCount"), "1 ea");
-    EXPECT_EQ(text("editDiscoCount"), "1 ea");
+    EXPECT_EQ((QStringList{text("editRegCount"), text("editDiscoCount")}),
+              (QStringList{"1 ea", "1 ea"}));
     EXPECT_EQ(cellText("editRegList", 0, PageEditToolList::ColSerial), serial);
     EXPECT_EQ(cellText("editRegList", 0, PageEditToolList::ColModel), QString("ZQT3030"));
     EXPECT_EQ(page->Editor().SelectedDiscovered(), -1) << "a registration clears the choice";
@@ -108,9 +105,8 @@ TEST_F(ToolListTest, RegisterRenameReleaseAndTheRegtoolsFile) {
     shot("PageEditToolList_Release");
     press("msgConfirm");
     deliver();
-    EXPECT_EQ(toolsWhenCurrentCleared, 2);
-    EXPECT_EQ(dev->OnGetCurrTdx(), -1);
-    EXPECT_EQ(dev->GetRegtoolsLen(), 1);
+    EXPECT_EQ(std::tuple(toolsWhenCurrentCleared, dev->OnGetCurrTdx(), dev->GetRegtoolsLen()),
+              std::tuple(2, -1, 1));
     EXPECT_EQ(cellText("editRegList", 0, PageEditToolList::ColName), second);
     EXPECT_FALSE(folder("Station-L")) << "an empty folder goes with its tool";
     EXPECT_EQ(TestEnv::readFile("regtools"), "") << "saved when the editor closes";
