@@ -157,6 +157,23 @@ class JobScreenTest : public ToolScreenTest {
         QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, at);
         flush();
     }
+    // Tool t of `types` holds counts[t] results (angle 1: 100 (t + 1) + i) when the screen
+    // opens with the backup manager on: the screen, once it offers them.
+    PageOperationWithJob* openHolding(const std::vector<int>& types,
+                                      const std::vector<int>& counts) {
+        connectTools(types);
+        for (int t = 0; t < int(types.size()); ++t) {
+            EXPECT_EQ(dev->SetToolLock(t, 0), 0);
+            for (int i = 0; i < counts[size_t(t)]; ++i)
+                EXPECT_EQ(tools->cmd("fasten " + std::to_string(t) +
+                                     " ok a1=" + std::to_string(100 * (t + 1) + i)),
+                          "ok " + std::to_string(i + 1));
+        }
+        dev->OnSetBackupManager(true);
+        PageOperationWithJob* page = openScreen();
+        EXPECT_TRUE(until([&] { return page->StoredDialog() != nullptr; }));
+        return page;
+    }
     // Output `pos` (1..16) as the GPIO tree holds it: what the PLC reads.
     int outputLine(int pos) const {
         const std::string cmd = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree out " +
