@@ -6,16 +6,13 @@
 #include "UnitMessageBox.h"
 #include "UnitSelectJob.h"
 #include "job.h"
-#include "mbus.h"
 
 #include "page/barcode/BarcodeList.h"
 #include "page/barcode/PageBarcode.h"
 #include "page/barcode/UnitBarcodeEdit.h"
 #include "page/barcode/UnitBarcodeList.h"
 #include "tools/ToolScreenFixture.h"
-#include <filesystem>
 
-#include <QLineEdit>
 #include <QListView>
 
 namespace {

@@ -3,9 +3,6 @@
 // toolsim's virtual tools on loopback registered and connected on the test's thread.
 #pragma once
 
-#include "CsvRead.h"
-#include "FakeTool.h"
-#include "Timer.h"
 #include "UnitConfirmation.h"
 #include "UnitNotice.h"
 #include "UnitPassword.h"
@@ -15,7 +12,6 @@
 #include "UnitStepInputData.h"
 #include "UnitStepOutputData.h"
 #include "UnitStoredResults.h"
-#include "Wait.h"
 #include "common.h"
 #include "io.h"
 #include "job.h"

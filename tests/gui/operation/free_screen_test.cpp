@@ -1,23 +1,17 @@
 // The operation screen without a job over the real device object and virtual tools on
 // loopback: results become table rows with the chosen columns, clear, sounds, preset by
 // barcode, the scanner rule and the screen code that leaves connecting tools unlocked.
-#include "CsvRead.h"
 #include "UnitMessageBox.h"
 #include "UnitNotice.h"
 #include "UnitStoredResults.h"
-#include "Wait.h"
 #include "barcode.h"
 #include "common.h"
-#include "eventlog.h"
-#include "mbus.h"
 #include "page/operation/FetTableModel.h"
 #include "page/operation/PageOperationWithoutJob.h"
 #include "page/operation/UnitLastResult.h"
 #include "threads.h"
 #include "tools/ToolScreenFixture.h"
 
-#include <QDir>
-#include <QLabel>
 #include <QTableView>
 #include <QTableWidget>
 #include <atomic>
