@@ -343,25 +343,6 @@ TEST(JobRun, InputStepConditions) {
     }
 }
 
-TEST(JobRun, StepsThatDoNotWait) {
-    const struct {
-        Step step;
-        Lines never;
-    } cases[] = {
-        {Step{.type = kStepInput, .in = {4}, .cond = 0}, {}}, // input 4: a system function
-        {Step{.type = kStepDelay, .value = 0}, {"timer start Delay 0"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.step.type);
-        Rig k;
-        k.p.inFunc[4] = 15;
-        k.Enter({c.step, Step{.type = kStepMsg}});
-        EXPECT_FALSE(k.run.Waiting());
-        k.Next(); // the message step after it
-        EXPECT_TRUE(InOrder(k.p.lines, {}, c.never));
-    }
-}
-
 // Skip and reset step with no password asked: which steps the command makes NG.
 TEST(JobRun, SkipAndResetStepMakeTheJobNgOnlyWhereWorkIsLost) {
     const Step input{.type = kStepInput, .in = {1, 2}, .cond = 0};
@@ -491,6 +472,7 @@ const auto Hotplug = [](bool on) -> Op { return [=](Rig& k) { k.run.OnTrayHotplu
 const auto Full = [](bool on) -> Op { return [=](Rig& k) { k.run.FullScreen(on); }; };
 const Op take = [](Rig& k) { k.Take(); };
 const Op settle = [](Rig& k) { k.Settle(); };
+const Op next = [](Rig& k) { k.Next(); }; // the next-step timer's expiry, running or not
 
 // Checks: of the lines recorded since the last take, and of the runner's state.
 const auto Seen = [](Lines want, Lines never = {}) -> Op {
@@ -551,6 +533,14 @@ TEST(JobRunScenarios, StepsAndResults) {
           Is(screws, 2), take, Ev(1, 0, 3),
           Seen({"sysout 1 1", "sysout 4 1", "lockall", "timer start NextStep 100"}, {"sysout 3 1"}),
           Is(stepNg, true), settle, Saw("sysout 6 1"), Is(banner, "Job NG !!!")}},
+        // Steps that do not wait: an input step on a system-function input, a delay of 0;
+        // the next-step timer then enters the message step after it.
+        {"an input step on a system-function input",
+         {Func(4, 15), Enter({Step{.type = kStepInput, .in = {4}, .cond = 0}, message}),
+          Is(waiting, false), next, Seen({})}},
+        {"a time delay of 0",
+         {Enter({Step{.type = kStepDelay, .value = 0}, message}), Is(waiting, false), next,
+          Seen({}, {"timer start Delay 0"})}},
         // A broken job: it waits with nothing unlocked, and skipped it leaves the job NG.
         {"a fastening step without screws",
          {Set(skipNoPwd, true), Enter({Step{.screws = 0}}), Is(waiting, true),
