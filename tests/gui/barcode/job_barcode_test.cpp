@@ -13,8 +13,6 @@
 #include "page/barcode/UnitBarcodeList.h"
 #include "tools/ToolScreenFixture.h"
 
-#include <QListView>
-
 namespace {
 const char* kFile = "files/barcode.kest";
 
@@ -42,11 +40,7 @@ class JobBarcodeTest : public ToolScreenTest {
     }
     void chooseJob(int jdx) {
         press("bceJobSelect");
-        auto* v = find<QListView>("selectJobList");
-        ASSERT_NE(v, nullptr);
-        QTest::mouseClick(v->viewport(), Qt::LeftButton, {},
-                          v->visualRect(v->model()->index(jdx, 0)).center());
-        flush();
+        clickCell("selectJobList", jdx, 0);
     }
     std::string file() const { return TestEnv::readFile(kFile); }
 };
