@@ -42,7 +42,6 @@ class JobBarcodeTest : public ToolScreenTest {
         press("bceJobSelect");
         clickCell("selectJobList", jdx, 0);
     }
-    std::string file() const { return TestEnv::readFile(kFile); }
 };
 
 // Each case: the table before, the presses, the file after leaving the screen.
@@ -103,7 +102,7 @@ TEST_F(JobBarcodeTest, PressesThenTheSavedTable) {
         EXPECT_EQ(TestEnv::readFile(kFile), "stale\n") << "written only when leaving";
         press("bcBack");
         EXPECT_EQ(Screens::Find(ScreenId::Barcode), nullptr);
-        EXPECT_EQ(file(), c.file);
+        EXPECT_EQ(TestEnv::readFile(kFile), c.file);
     }
 }
 

@@ -128,17 +128,13 @@ class JobScreenTest : public ToolScreenTest {
         ASSERT_EQ(dev->JobSave(0), 0);
         dev->JobFree();
     }
-    // The widget a touch at the centre of `w` reaches: the topmost one there.
-    static QWidget* topAt(QWidget* w) {
-        QWidget* top = w->window();
-        return top->childAt(w->mapTo(top, w->rect().center()));
-    }
-    // Every button of `dlg` is on top where the operator touches it.
+    // Every button of `dlg` is on top where the operator touches it: the topmost widget at
+    // its centre is the button.
     static void expectOnTop(QWidget* dlg) {
         ASSERT_NE(dlg, nullptr);
         for (QPushButton* b : dlg->findChildren<QPushButton*>()) {
             if (!b->isVisible()) continue;
-            QWidget* top = topAt(b);
+            QWidget* top = b->window()->childAt(b->mapTo(b->window(), b->rect().center()));
             EXPECT_EQ(top, b) << b->objectName().toStdString() << " under "
                               << (top ? top->objectName().toStdString() : "nothing");
         }
