@@ -398,46 +398,6 @@ TEST(JobRun, BarcodeMatchingRule) {
             << c.code << " " << c.entry;
 }
 
-// Only the first result after a link loss can be the tool's resend, and only of the last
-// result taken before the loss (the rule itself: the ResultOnce table); here that the step
-// and the collection both apply it. The records carry event number 0, as from a tool that
-// leaves register 0 alone.
-TEST(JobRun, AlikeStoredResultsAreEachLoggedOnlyTheResendIsNot) {
-    FastenResult code = Res(7);
-    snprintf(code.Barcode, sizeof code.Barcode, "LOT7");
-    const FastenResult reset = Res(5);
-    const struct {
-        const char* what;
-        bool collect; // collected through the dialog, else caught up by the step
-        std::vector<FastenResult> before, stored;
-        const char* logged; // per stored result: + logged, - acknowledged only
-    } rows[] = {
-        {"the resend, then the same code twice", false, {code}, {code, code, code}, "-++"},
-        {"like an earlier result, not the last", false, {reset, code}, {reset}, "+"},
-        {"collected: two alarm resets", true, {}, {reset, reset}, "++"},
-        {"collected: the resend, then the same again", true, {reset}, {reset, reset}, "-+"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        Rig k;
-        k.p.s.backupManager = row.collect;
-        k.Load({Step{.screws = 9}});
-        const int t = row.collect ? 1 : 0; // the step tool comes back into its step
-        for (const auto& r : row.before)
-            k.run.OnFastenEvent(t, r);
-        k.Reconnect(t, static_cast<int>(row.stored.size()));
-        if (row.collect) k.run.OnStoredConfirmed(1u << t);
-        for (size_t i = 0; i < row.stored.size(); i++) {
-            k.Take();
-            k.run.OnFastenEvent(t, row.stored[i]);
-            const bool logged = row.logged[i] == '+';
-            EXPECT_EQ(!Logged(k.p.lines).empty(), logged) << "stored result " << i;
-            EXPECT_EQ(Has(k.p.lines, "ack again " + std::to_string(t)), !logged)
-                << "acknowledged once, by its line or alone";
-        }
-    }
-}
-
 // ---- scenarios: moves on one job runner and checks of what it did, in order ----
 
 using Op = std::function<void(Rig&)>;
@@ -457,6 +417,9 @@ const auto Enter = [](std::vector<Step> s) -> Op { return [=](Rig& k) { k.Enter(
 const auto Ev = [](int status, int t = 0, int screwNo = 0, int no = -1) -> Op {
     return [=](Rig& k) { k.Event(status, t, screwNo, no); };
 };
+const auto Give = [](int t, FastenResult r) -> Op {
+    return [=](Rig& k) { k.run.OnFastenEvent(t, r); };
+};
 const auto State = [](int t, int s) -> Op { return [=](Rig& k) { k.run.OnToolState(t, s); }; };
 const auto Re = [](int t, int pending, int lostState = 2) -> Op {
     return [=](Rig& k) { k.Reconnect(t, pending, lostState); };
@@ -464,6 +427,10 @@ const auto Re = [](int t, int pending, int lostState = 2) -> Op {
 const auto Conf = [](const char* c) -> Op { return [=](Rig& k) { k.run.OnConfirmed(c); }; };
 const auto In = [](int in, int lvl) -> Op { return [=](Rig& k) { k.run.OnInput(in, lvl); }; };
 const auto Scan = [](const char* c) -> Op { return [=](Rig& k) { k.run.OnBarcode(c); }; };
+// The stored-results dialog confirmed with the tools of `mask` chosen.
+const auto Collect = [](uint32_t mask) -> Op {
+    return [=](Rig& k) { k.run.OnStoredConfirmed(mask); };
+};
 const auto Fire = [](RunTimer t) -> Op { return [=](Rig& k) { k.Fire(t); }; };
 const auto Tray = [](int mask, int preset, int alarm, int opmode) -> Op {
     return [=](Rig& k) { k.run.OnTrayEvent(mask, preset, alarm, opmode); };
@@ -482,6 +449,14 @@ const auto Exactly = [](Lines want) -> Op { return [=](Rig& k) { EXPECT_EQ(k.Tak
 const auto Saw = [](std::string l) -> Op { return [=](Rig& k) { EXPECT_TRUE(Has(k.Take(), l)); }; };
 const auto NotSaw = [](std::string l) -> Op {
     return [=](Rig& k) { EXPECT_FALSE(Has(k.Take(), l)); };
+};
+// The result just given was logged (its line acknowledges it), else acknowledged alone.
+const auto Logs = [](int t, bool logged) -> Op {
+    return [=](Rig& k) {
+        const Lines l = k.Take();
+        EXPECT_EQ(!Logged(l).empty(), logged);
+        EXPECT_EQ(Has(l, "ack again " + std::to_string(t)), !logged) << "acknowledged once";
+    };
 };
 const auto Is = [](auto get, auto want) -> Op { return [=](Rig& k) { EXPECT_EQ(get(k), want); }; };
 const auto screws = [](Rig& k) { return k.run.ScrewsDone(); };
@@ -687,16 +662,35 @@ TEST(JobRunScenarios, JobSelection) {
         // without a job.
         {"every result is logged with the scanner's barcode",
          {Set(&RunSettings::barcodeInterface, 1), Set(&RunSettings::backupManager, true),
-          Pend(1, 1), Load({Step{}}), Ev(1, 0, 1), Fire(RunTimer::StoredPrompt),
-          [](Rig& k) { k.run.OnStoredConfirmed(0x2); }, Ev(1, 1, 0),
-          [](Rig& k) { k.run.JobRelease(true); }, Ev(1, 0, 2),
+          Pend(1, 1), Load({Step{}}), Ev(1, 0, 1), Fire(RunTimer::StoredPrompt), Collect(0x2),
+          Ev(1, 1, 0), [](Rig& k) { k.run.JobRelease(true); }, Ev(1, 0, 2),
           Is([](Rig& k) { return k.p.sources; }, std::vector<int>{0, 0, 0})}},
     });
 }
 
 TEST(JobRunScenarios, LinkLossCatchUpAndJudgeOnce) {
-    const Step three{.screws = 3};
+    const Step three{.screws = 3}, nine{.screws = 9};
+    FastenResult code = Res(7);
+    snprintf(code.Barcode, sizeof code.Barcode, "LOT7");
+    const FastenResult reset = Res(5);
     Play({
+        // Only the first result after a link loss can be the tool's resend, and only of the
+        // last result taken before the loss (the rule itself: the ResultOnce table); here
+        // that the step (tool 0 caught up) and the collection (tool 1 through the dialog)
+        // both apply it. The records carry event number 0, as from a tool that leaves
+        // register 0 alone.
+        {"the resend, then the same code twice",
+         {Load({nine}), Give(0, code), Re(0, 3), take, Give(0, code), Logs(0, false), Give(0, code),
+          Logs(0, true), Give(0, code), Logs(0, true)}},
+        {"like an earlier result, not the last",
+         {Load({nine}), Give(0, reset), Give(0, code), Re(0, 1), take, Give(0, reset),
+          Logs(0, true)}},
+        {"collected: two alarm resets",
+         {Set(&RunSettings::backupManager, true), Load({nine}), Re(1, 2), Collect(0x2), take,
+          Give(1, reset), Logs(1, true), Give(1, reset), Logs(1, true)}},
+        {"collected: the resend, then the same again",
+         {Set(&RunSettings::backupManager, true), Load({nine}), Give(1, reset), Re(1, 2),
+          Collect(0x2), take, Give(1, reset), Logs(1, false), Give(1, reset), Logs(1, true)}},
         {"link lost and up without pending restores the step",
          {Load({three}), Ev(1, 0, 1), take, State(0, 2),
           Saw("msg Message|The connection was lost.\n\nT0"), Is(disconnected(0), true),
@@ -749,9 +743,8 @@ TEST(JobRunScenarios, LinkLossCatchUpAndJudgeOnce) {
         {"stored results collected with the manager are logged, not counted",
          {Set(&RunSettings::backupManager, true), Pend(1, 2),
           Load({Step{.tool = "T1", .screws = 3}}), Is(running(RunTimer::StoredPrompt), true),
-          Seen({"backup 0 1"}, {"backup 1 1"}), Fire(RunTimer::StoredPrompt), take,
-          [](Rig& k) { k.run.OnStoredConfirmed(0x2); }, Saw("backup 1 0"), Ev(1, 1, 0, 5),
-          Ev(1, 1, 0, 5),
+          Seen({"backup 0 1"}, {"backup 1 1"}), Fire(RunTimer::StoredPrompt), take, Collect(0x2),
+          Saw("backup 1 0"), Ev(1, 1, 0, 5), Ev(1, 1, 0, 5),
           Exactly({"log -1 -1 1 ack 1", "log -1 -1 1 ack 1", "autolock 1 1", "write 1 4004 3",
                    "screwcnt 1 3", "unlock 1", "stored close"}),
           Is(screws, 0), Ev(1, 1, 0, 6), Is(screws, 1)}},
