@@ -5,7 +5,6 @@
 #include "FakeTool.h"
 #include "TestEnv.h"
 #include "UnitFastenEventData.h"
-#include "Wait.h"
 #include "disco.h"
 #include "ew_driver.h"
 #include "mbus.h"
@@ -16,7 +15,6 @@
 #include "tools.h"
 
 #include <gtest/gtest.h>
-#include <memory>
 
 namespace {
 

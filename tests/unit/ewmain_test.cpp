@@ -20,9 +20,16 @@ std::vector<int> decode(const std::string& bytes, bool flushAtEnd = true) {
     return keys;
 }
 
-void apply(TouchState& st, uint16_t type, uint16_t code, int32_t value, size_t size = 16) {
-    const std::string r = InputRecord(type, code, value, size);
-    Touch_ApplyRecord(st, reinterpret_cast<const unsigned char*>(r.data()), size);
+// Input records (type, code, value) in the order the device delivers them.
+struct Rec {
+    uint16_t type, code;
+    int32_t value;
+};
+void apply(TouchState& st, std::initializer_list<Rec> recs, size_t size = 16) {
+    for (const Rec& r : recs) {
+        const std::string b = InputRecord(r.type, r.code, r.value, size);
+        Touch_ApplyRecord(st, reinterpret_cast<const unsigned char*>(b.data()), size);
+    }
 }
 } // namespace
 
@@ -72,48 +79,38 @@ TEST(Touch, RecordSizesReadAlikeOtherEventsIgnoredHeldTouchAndShortTapGiveOneRel
         SCOPED_TRACE(size);
         TouchState st;
         TouchPoint p{};
-        apply(st, 3, 53, 640, size);
-        apply(st, 3, 54, -5, size);
-        apply(st, 1, 330, 1, size);
+        apply(st, {{3, 53, 640}, {3, 54, -5}, {1, 330, 1}}, size);
         ASSERT_TRUE(Touch_QueryState(st, &p));
         EXPECT_EQ(std::tuple(p.x, p.y), std::tuple(640, -5));
-        apply(st, 1, 330, 0, size);
+        apply(st, {{1, 330, 0}}, size);
         EXPECT_EQ(st.state, 3);
     }
     TouchState st;
-    apply(st, 0, 0, 0);
-    apply(st, 3, 57, 1);
-    apply(st, 1, 331, 1);
+    apply(st, {{0, 0, 0}, {3, 57, 1}, {1, 331, 1}});
     EXPECT_EQ(std::tuple(st.state, st.x), std::tuple(0, 0));
     TouchPoint p{};
     EXPECT_FALSE(Touch_QueryState(st, &p));
-    apply(st, 3, 53, 100);
-    apply(st, 3, 54, 200);
-    apply(st, 1, 330, 1);
+    apply(st, {{3, 53, 100}, {3, 54, 200}, {1, 330, 1}});
     ASSERT_TRUE(Touch_QueryState(st, &p)); // press
     EXPECT_EQ(std::tuple(p.x, p.y), std::tuple(100, 200));
-    apply(st, 3, 53, 110);
+    apply(st, {{3, 53, 110}});
     ASSERT_TRUE(Touch_QueryState(st, &p)); // move
     EXPECT_EQ(p.x, 110);
     ASSERT_TRUE(Touch_QueryState(st, &p)); // still held: another move
-    apply(st, 3, 54, 220);
-    apply(st, 1, 330, 0);
+    apply(st, {{3, 54, 220}, {1, 330, 0}});
     ASSERT_TRUE(Touch_QueryState(st, &p)); // release seen: last position once more
     EXPECT_EQ(p.y, 220);
     EXPECT_FALSE(Touch_QueryState(st, &p)); // then nothing: the GUI delivers the release
     EXPECT_EQ(st.state, 0);
     // A short tap is completed as a press, then a release.
     st = TouchState{};
-    apply(st, 3, 53, 5);
-    apply(st, 3, 54, 6);
-    apply(st, 1, 330, 1);
-    apply(st, 1, 330, 0);                   // broken before the GUI looked
-    ASSERT_TRUE(Touch_QueryState(st, &p));  // press
-    ASSERT_TRUE(Touch_QueryState(st, &p));  // release seen
-    EXPECT_FALSE(Touch_QueryState(st, &p)); // released
+    apply(st, {{3, 53, 5}, {3, 54, 6}, {1, 330, 1}, {1, 330, 0}}); // broken before the GUI looked
+    ASSERT_TRUE(Touch_QueryState(st, &p));                         // press
+    ASSERT_TRUE(Touch_QueryState(st, &p));                         // release seen
+    EXPECT_FALSE(Touch_QueryState(st, &p));                        // released
     EXPECT_EQ(p.x, 5);
     // A new contact starts cleanly afterwards.
-    apply(st, 1, 330, 1);
+    apply(st, {{1, 330, 1}});
     EXPECT_EQ(std::tuple(st.state, st.releasedEarly), std::tuple(1, false));
 }
 

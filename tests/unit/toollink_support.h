@@ -4,7 +4,6 @@
 
 #include "ToolCell.h"
 #include "disco.h"
-#include "ew_driver.h"
 #include "mbus.h"
 #include "tools_private.h"
 #include "unit_common.h"

@@ -1,12 +1,9 @@
 // Device object: settings properties, I/O function checks, vendor text (the clock and
 // the factory reset are the status bar's and the settings screen's tests).
-#include "CsvRead.h"
 #include "ShellFixture.h"
 #include "common.h"
 
 #include <QSignalSpy>
-#include <map>
-#include <memory>
 
 namespace {
 class DeviceSettingsTest : public ShellTest {};

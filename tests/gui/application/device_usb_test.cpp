@@ -4,10 +4,8 @@
 #include "UsbShellFixture.h"
 #include "UsbWatch.h"
 #include "page/shell/PageStatusBar.h"
-#include "usb.h"
 
 #include <QElapsedTimer>
-#include <QLabel>
 
 namespace {
 class UsbGuiTest : public UsbShellTest {

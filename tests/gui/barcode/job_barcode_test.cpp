@@ -6,17 +6,12 @@
 #include "UnitMessageBox.h"
 #include "UnitSelectJob.h"
 #include "job.h"
-#include "mbus.h"
 
 #include "page/barcode/BarcodeList.h"
 #include "page/barcode/PageBarcode.h"
 #include "page/barcode/UnitBarcodeEdit.h"
 #include "page/barcode/UnitBarcodeList.h"
 #include "tools/ToolScreenFixture.h"
-#include <filesystem>
-
-#include <QLineEdit>
-#include <QListView>
 
 namespace {
 const char* kFile = "files/barcode.kest";
@@ -45,13 +40,8 @@ class JobBarcodeTest : public ToolScreenTest {
     }
     void chooseJob(int jdx) {
         press("bceJobSelect");
-        auto* v = find<QListView>("selectJobList");
-        ASSERT_NE(v, nullptr);
-        QTest::mouseClick(v->viewport(), Qt::LeftButton, {},
-                          v->visualRect(v->model()->index(jdx, 0)).center());
-        flush();
+        clickCell("selectJobList", jdx, 0);
     }
-    std::string file() const { return TestEnv::readFile(kFile); }
 };
 
 // Each case: the table before, the presses, the file after leaving the screen.
@@ -112,7 +102,7 @@ TEST_F(JobBarcodeTest, PressesThenTheSavedTable) {
         EXPECT_EQ(TestEnv::readFile(kFile), "stale\n") << "written only when leaving";
         press("bcBack");
         EXPECT_EQ(Screens::Find(ScreenId::Barcode), nullptr);
-        EXPECT_EQ(file(), c.file);
+        EXPECT_EQ(TestEnv::readFile(kFile), c.file);
     }
 }
 

@@ -2,7 +2,6 @@
 // chooser, the list and the entry editor, then each tool's table file right after the
 // change, byte for byte, and the tool's barcode setting.
 #include "../tools/ToolScreenFixture.h"
-#include "ShellFixture.h"
 #include "UnitMessageBox.h"
 #include "barcode.h"
 #include "page/barcode/PageSettingBarcode.h"
@@ -11,9 +10,6 @@
 #include "page/shell/PageTabHost.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QLabel>
-#include <filesystem>
 
 namespace {
 std::string toolFile(const char* name) {

@@ -3,9 +3,6 @@
 // toolsim's virtual tools on loopback registered and connected on the test's thread.
 #pragma once
 
-#include "CsvRead.h"
-#include "FakeTool.h"
-#include "Timer.h"
 #include "UnitConfirmation.h"
 #include "UnitNotice.h"
 #include "UnitPassword.h"
@@ -15,7 +12,6 @@
 #include "UnitStepInputData.h"
 #include "UnitStepOutputData.h"
 #include "UnitStoredResults.h"
-#include "Wait.h"
 #include "common.h"
 #include "io.h"
 #include "job.h"
@@ -132,17 +128,13 @@ class JobScreenTest : public ToolScreenTest {
         ASSERT_EQ(dev->JobSave(0), 0);
         dev->JobFree();
     }
-    // The widget a touch at the centre of `w` reaches: the topmost one there.
-    static QWidget* topAt(QWidget* w) {
-        QWidget* top = w->window();
-        return top->childAt(w->mapTo(top, w->rect().center()));
-    }
-    // Every button of `dlg` is on top where the operator touches it.
+    // Every button of `dlg` is on top where the operator touches it: the topmost widget at
+    // its centre is the button.
     static void expectOnTop(QWidget* dlg) {
         ASSERT_NE(dlg, nullptr);
         for (QPushButton* b : dlg->findChildren<QPushButton*>()) {
             if (!b->isVisible()) continue;
-            QWidget* top = topAt(b);
+            QWidget* top = b->window()->childAt(b->mapTo(b->window(), b->rect().center()));
             EXPECT_EQ(top, b) << b->objectName().toStdString() << " under "
                               << (top ? top->objectName().toStdString() : "nothing");
         }
@@ -156,6 +148,23 @@ class JobScreenTest : public ToolScreenTest {
         const QPoint at = b->mapTo(top, b->rect().center());
         QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, at);
         flush();
+    }
+    // Tool t of `types` holds counts[t] results (angle 1: 100 (t + 1) + i) when the screen
+    // opens with the backup manager on: the screen, once it offers them.
+    PageOperationWithJob* openHolding(const std::vector<int>& types,
+                                      const std::vector<int>& counts) {
+        connectTools(types);
+        for (int t = 0; t < int(types.size()); ++t) {
+            EXPECT_EQ(dev->SetToolLock(t, 0), 0);
+            for (int i = 0; i < counts[size_t(t)]; ++i)
+                EXPECT_EQ(tools->cmd("fasten " + std::to_string(t) +
+                                     " ok a1=" + std::to_string(100 * (t + 1) + i)),
+                          "ok " + std::to_string(i + 1));
+        }
+        dev->OnSetBackupManager(true);
+        PageOperationWithJob* page = openScreen();
+        EXPECT_TRUE(until([&] { return page->StoredDialog() != nullptr; }));
+        return page;
     }
     // Output `pos` (1..16) as the GPIO tree holds it: what the PLC reads.
     int outputLine(int pos) const {

@@ -3,8 +3,6 @@
 #include "RecordingResultsPort.h"
 #include "page/operation/FreeRun.h"
 
-#include <gtest/gtest.h>
-
 namespace {
 using namespace results_test;
 

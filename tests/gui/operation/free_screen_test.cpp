@@ -1,23 +1,17 @@
 // The operation screen without a job over the real device object and virtual tools on
 // loopback: results become table rows with the chosen columns, clear, sounds, preset by
 // barcode, the scanner rule and the screen code that leaves connecting tools unlocked.
-#include "CsvRead.h"
 #include "UnitMessageBox.h"
 #include "UnitNotice.h"
 #include "UnitStoredResults.h"
-#include "Wait.h"
 #include "barcode.h"
 #include "common.h"
-#include "eventlog.h"
-#include "mbus.h"
 #include "page/operation/FetTableModel.h"
 #include "page/operation/PageOperationWithoutJob.h"
 #include "page/operation/UnitLastResult.h"
 #include "threads.h"
 #include "tools/ToolScreenFixture.h"
 
-#include <QDir>
-#include <QLabel>
 #include <QTableView>
 #include <QTableWidget>
 #include <atomic>
@@ -68,14 +62,11 @@ class FreeScreenTest : public ToolScreenTest {
         ASSERT_EQ(tools->cmd(line).rfind("ok ", 0), 0u) << line;
         ASSERT_TRUE(until([&] { return rows() > before; })) << line;
     }
-    void setColumns(std::initializer_list<const char*> on) {
-        const char* all[] = {"LogToolname", "LogBarcode", "LogFtime",     "LogPreset", "LogTtorque",
-                             "LogCtorque",  "LogSpeed",   "LogA1",        "LogA2",     "LogA3",
-                             "LogScrewNo",  "LogError",   "LogDirection", "LogStatus", "LogSnug"};
-        for (const char* p : all)
-            dev->setProperty(p, std::find_if(on.begin(), on.end(), [&](const char* o) {
-                                    return strcmp(o, p) == 0;
-                                }) != on.end());
+    void setColumns(const QStringList& on) {
+        for (const char* p : {"LogToolname", "LogBarcode", "LogFtime", "LogPreset", "LogTtorque",
+                              "LogCtorque", "LogSpeed", "LogA1", "LogA2", "LogA3", "LogScrewNo",
+                              "LogError", "LogDirection", "LogStatus", "LogSnug"})
+            dev->setProperty(p, on.contains(p));
     }
 
     // Tool 0 holds a result of each of `results` (fasten commands' words) when the screen

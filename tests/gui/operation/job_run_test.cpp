@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -276,11 +277,7 @@ struct Rig {
     }
 };
 
-class JobRunTest : public ::testing::Test, protected Rig {};
-
-// ---- steps and results ----
-
-TEST_F(JobRunTest, CounterTextsForEveryUnitAndDirection) {
+TEST(JobRun, CounterTextsForEveryUnitAndDirection) {
     // Job of 3 + 2 screws, three OK results in step one, one in step two.
     const struct {
         int unit, dir;
@@ -310,41 +307,7 @@ TEST_F(JobRunTest, CounterTextsForEveryUnitAndDirection) {
     }
 }
 
-// The result pulses of a step of two screws, and the step's outcome: an NG screw then OK
-// on the same screw leaves the step OK (the job OK too: the screen test's run); an NG screw
-// the count passes over (skipped) leaves the step and the job NG however OK the results
-// after it are.
-TEST_F(JobRunTest, ResultPulsesAndTheStepOutcome) {
-    Load({Step{}});
-    Take();
-    Event(2, 0, 1);
-    EXPECT_EQ(run.View().errorText, "E0 : Unknown error code");
-    Event(1, 0, 1);
-    Event(1, 0, 2);
-    EXPECT_TRUE(InOrder(Take(),
-                        {"log 0 0 0 ack 0", "sound ng", "sysout 2 1", "sound ok", "sysout 1 1",
-                         "sysout 3 1", "lockall", "timer start NextStep 100"},
-                        {"sysout 4 1"}));
-
-    Rig k;
-    k.p.s.skipNoPwd = true;
-    k.Load({Step{.screws = 3}});
-    k.Event(1, 0, 1);
-    k.Event(2, 0, 2);
-    k.run.OnConfirmed("skip"); // Next screw over the NG one
-    EXPECT_EQ(k.run.ScrewsDone(), 2);
-    k.Take();
-    k.Event(1, 0, 3);
-    EXPECT_TRUE(InOrder(k.Take(),
-                        {"sysout 1 1", "sysout 4 1", "lockall", "timer start NextStep 100"},
-                        {"sysout 3 1"}));
-    EXPECT_TRUE(k.run.StepNg());
-    k.Settle();
-    EXPECT_TRUE(Has(k.Take(), "sysout 6 1"));
-    EXPECT_EQ(k.run.View().banner, "Job NG !!!");
-}
-
-TEST_F(JobRunTest, InputStepConditions) {
+TEST(JobRun, InputStepConditions) {
     const struct {
         int cond;
         int lvl1, lvl2;
@@ -380,111 +343,8 @@ TEST_F(JobRunTest, InputStepConditions) {
     }
 }
 
-TEST_F(JobRunTest, StepsThatDoNotWait) {
-    const struct {
-        Step step;
-        Lines never;
-    } cases[] = {
-        {Step{.type = kStepInput, .in = {4}, .cond = 0}, {}}, // input 4: a system function
-        {Step{.type = kStepDelay, .value = 0}, {"timer start Delay 0"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.step.type);
-        Rig k;
-        k.p.inFunc[4] = 15;
-        k.Enter({c.step, Step{.type = kStepMsg}});
-        EXPECT_FALSE(k.run.Waiting());
-        k.Next(); // the message step after it
-        EXPECT_TRUE(InOrder(k.p.lines, {}, c.never));
-    }
-}
-
-// A fastening step without screws is a broken job: it waits with nothing unlocked, and
-// skipped it leaves the job NG.
-TEST_F(JobRunTest, AFasteningStepWithoutScrewsWaitsAndMakesTheJobNg) {
-    p.s.skipNoPwd = true;
-    Enter({Step{.screws = 0}});
-    EXPECT_TRUE(run.Waiting());
-    EXPECT_TRUE(InOrder(Take(), {"msg Error|The step has no screws."}, {"unlock 0"}));
-    run.OnConfirmed("skip");
-    Settle();
-    EXPECT_TRUE(run.JobNg());
-}
-
-// A time delay in seconds counts in its unit and ends with the tap (the screen test's
-// delay is in milliseconds).
-TEST_F(JobRunTest, TimeDelayInSecondsEndsByItsTimer) {
-    Load({Step{.type = kStepDelay, .value = 2}, Step{.type = kStepMsg}});
-    EXPECT_EQ(run.View().delayTitle, "Time ( 2 sec )");
-    EXPECT_TRUE(Has(Take(), "timer start Delay 2000"));
-    Fire(RunTimer::Delay);
-    EXPECT_TRUE(InOrder(Take(), {"sound tap", "timer start NextStep 100"}));
-}
-
-// The step tool's unlock with its preset and count: the screen test's and the cell's; the
-// target torque shown, and a tool not registered unlocks nothing.
-TEST_F(JobRunTest, StepEntryUnlocksOnlyARegisteredStepTool) {
-    Load({Step{.screws = 3}, Step{.tool = "nope", .screws = 5}});
-    EXPECT_TRUE(run.Waiting());
-    EXPECT_EQ(run.View().resultText, "0.00 / 12.50 N.m");
-    for (int i = 1; i <= 3; i++)
-        Event(1, 0, i);
-    Take();
-    Settle();
-    EXPECT_TRUE(InOrder(Take(), {}, {"unlock 0", "write 0 4004 3"}));
-    EXPECT_TRUE(run.Waiting());
-    EXPECT_EQ(std::tuple(run.StepTool(), run.StepScrews(), run.ScrewsDone()), std::tuple(-1, 3, 3));
-    Event(1, 0, 4); // its results never count
-    EXPECT_EQ(run.ScrewsDone(), 3);
-    // The kept counters are complete already: a skip ends the step (NG), not nothing.
-    p.s.skipNoPwd = true;
-    run.OnConfirmed("skip");
-    EXPECT_EQ(std::pair(run.JobNg(), p.active.count(RunTimer::NextStep)), std::pair(true, 1ul));
-}
-
-// A plant system's lock holds the step tool over the steps that follow, until it unlocks
-// or another job is loaded; without a job it is refused.
-TEST_F(JobRunTest, APlantLockHoldsOverStepsUntilUnlockedOrANewJob) {
-    EXPECT_FALSE(run.PlantLock(true));
-    Load({Step{.screws = 1}, Step{.screws = 1}});
-    Take();
-    EXPECT_TRUE(run.PlantLock(true));
-    EXPECT_TRUE(Has(Take(), "lock 0 1"));
-    Event(1, 0, 1);
-    Settle();
-    EXPECT_EQ(run.Sdx(), 1);
-    EXPECT_TRUE(InOrder(Take(), {"lockall"}, {"unlock 0"})) << "the next step keeps it locked";
-    EXPECT_TRUE(run.PlantLock(false));
-    EXPECT_TRUE(Has(Take(), "unlock 0"));
-    EXPECT_TRUE(run.PlantLock(true));
-    run.JobLoad(0);
-    Settle();
-    EXPECT_FALSE(run.PlantLocked());
-    EXPECT_TRUE(Has(Take(), "unlock 0")) << "a new job starts unlocked";
-}
-
-// The job's end with "auto job restart"; without it (released, "Ready" high): the cell's
-// job-select test.
-TEST_F(JobRunTest, TheJobEndWithAutoRestart) {
-    p.s.autoRestart = true;
-    p.s.skipNoPwd = true;
-    Load({Step{.screws = 1}});
-    run.OnConfirmed("skip"); // the only screw skipped: step and job NG
-    Settle();
-    EXPECT_EQ(run.View().banner, "Job NG !!!");
-    Take();
-    Fire(RunTimer::JobResult);
-    EXPECT_TRUE(InOrder(Take(), {"alloff", "timer start NextStep 100"}));
-    EXPECT_EQ(std::pair(run.JobNg(), run.Sdx()), std::pair(true, -1))
-        << "NG cleared at the restart, not at the banner";
-    Fire(RunTimer::NextStep);
-    EXPECT_EQ(std::pair(run.JobNg(), run.Sdx()), std::pair(false, 0));
-}
-
-// ---- operator commands ----
-
 // Skip and reset step with no password asked: which steps the command makes NG.
-TEST_F(JobRunTest, SkipAndResetStepMakeTheJobNgOnlyWhereWorkIsLost) {
+TEST(JobRun, SkipAndResetStepMakeTheJobNgOnlyWhereWorkIsLost) {
     const Step input{.type = kStepInput, .in = {1, 2}, .cond = 0};
     const struct {
         const char* command;
@@ -523,96 +383,7 @@ TEST_F(JobRunTest, SkipAndResetStepMakeTheJobNgOnlyWhereWorkIsLost) {
     }
 }
 
-// The password of a skip is the screen test's; an input with the skip function skips a
-// screw on its rising level without one, and the skipped screws leave the step NG.
-TEST_F(JobRunTest, SkipInputActsOnTheRisingLevel) {
-    p.inFunc[3] = 9;
-    Load({Step{.screws = 3}});
-    run.OnInput(3, 0);
-    EXPECT_EQ(run.ScrewsDone(), 0);
-    run.OnInput(3, 1);
-    EXPECT_EQ(run.ScrewsDone(), 1);
-    EXPECT_TRUE(Has(Take(), "screwcnt 0 2"));
-    run.OnInput(3, 1);
-    EXPECT_EQ(run.ScrewsDone(), 2);
-    Event(1, 0, 1); // the last screw OK: the skipped ones make step and job NG
-    EXPECT_TRUE(run.StepNg() && run.JobNg());
-}
-
-TEST_F(JobRunTest, TakeBackOfAnOkScrewMakesTheJobNg) {
-    p.s.backNoPwd = true;
-    Load({Step{.screws = 3}});
-    Event(1, 0, 1);
-    Take();
-    run.OnConfirmed("back");
-    EXPECT_EQ(std::pair(run.ScrewsDone(), run.JobNg()), std::pair(0, true));
-    EXPECT_TRUE(Has(Take(), "screwcnt 0 3"));
-    for (int i = 1; i <= 3; i++)
-        Event(1, 0, i);
-    Settle();
-    EXPECT_EQ(run.View().banner, "Job NG !!!");
-}
-
-TEST_F(JobRunTest, FullScreenOnAStepWithoutAPictureIsIgnored) {
-    Load({Step{.screws = 1}, Step{.screws = 1, .img = 1}, Step{.screws = 1, .img = 1}});
-    run.FullScreen(true);
-    EXPECT_FALSE(run.View().fullScreen);
-    Event(1, 0, 1);
-    Settle();
-    ASSERT_TRUE(run.View().picture);
-    EXPECT_FALSE(run.View().fullScreen);
-    // Pressed over a picture it holds for the next picture step.
-    run.FullScreen(true);
-    EXPECT_TRUE(run.View().fullScreen);
-    Event(1, 0, 2);
-    Settle();
-    ASSERT_EQ(run.Sdx(), 2);
-    EXPECT_TRUE(run.View().fullScreen);
-}
-
-// The screen goes away: the outputs of the job's output steps go back to 0; no timer is
-// left to do it (the result pulses: the screen test leaving within a pulse).
-TEST_F(JobRunTest, ClosingSetsBackTheOutputsOfOutputSteps) {
-    Load({Step{.type = kStepOutput, .out = {{9, 0}, {10, 1}}}});
-    Take();
-    run.Close();
-    EXPECT_TRUE(InOrder(Take(), {"out 9 0", "out 10 0"}));
-    EXPECT_FALSE(p.active.count(RunTimer::OutputStep));
-}
-
-// ---- job selection ----
-
-TEST_F(JobRunTest, NextAndPreviousJob) {
-    p.inFunc[5] = 13;
-    p.inFunc[6] = 14;
-    Load({Step{.type = kStepMsg}}, 3);
-    ASSERT_TRUE(p.active.count(RunTimer::JobResult));
-    Take();
-    run.PrevJob(); // at the first job: nothing asked
-    EXPECT_TRUE(Take().empty());
-    run.NextJob();
-    EXPECT_EQ(Take(), Lines{"confirm next job"});
-    run.OnConfirmed("next job");
-    EXPECT_TRUE(Has(Take(), "pwd next job"));
-    run.OnPassword("next job", "1234");
-    EXPECT_EQ(run.Jdx(), 1);
-    // The next-job input loads without a password; a new job stops the old one's banner.
-    Settle();
-    ASSERT_TRUE(p.active.count(RunTimer::JobResult));
-    Take();
-    run.OnInput(5, 1);
-    EXPECT_TRUE(InOrder(Take(), {"jobload 2"}, {"pwd next job"}));
-    EXPECT_FALSE(p.active.count(RunTimer::JobResult));
-    EXPECT_TRUE(run.View().banner.isEmpty());
-    run.NextJob(); // at the last job: nothing asked
-    EXPECT_TRUE(Take().empty());
-    run.OnInput(5, 1);
-    EXPECT_EQ(run.Jdx(), 2);
-    run.OnInput(6, 1);
-    EXPECT_EQ(run.Jdx(), 1);
-}
-
-TEST_F(JobRunTest, BarcodeMatchingRule) {
+TEST(JobRun, BarcodeMatchingRule) {
     const struct {
         const char *code, *entry;
         int partial, start, end;
@@ -627,328 +398,417 @@ TEST_F(JobRunTest, BarcodeMatchingRule) {
             << c.code << " " << c.entry;
 }
 
-// Not found and a single entry: the screen test's barcodes.
-TEST_F(JobRunTest, ScannerSelectsTheFirstMatchingEntry) {
-    p.jobs = {{"a", {Step{}}}, {"b", {Step{}}}, {"c", {Step{}}}};
-    p.table = {{"X1", 0, 0, 0, "zz"}, {"..CDE", 1, 3, 5, "c"}, {"ABCDE", 0, 0, 0, "b"}};
-    run.Create();
-    Take();
-    run.OnBarcode("ABCDE");
-    EXPECT_TRUE(InOrder(Take(), {"sound tap", "dbg ew receive barcode event ABCDE",
-                                 "dbg code search success, 2/3, c", "dbg job search result , 2",
-                                 "jobload 2"}));
-}
+// ---- scenarios: moves on one job runner and checks of what it did, in order ----
 
-// The scanner's matching code: the screen test's; here a code that does not match, and
-// the same from a tool's barcode read.
-TEST_F(JobRunTest, DelayBarcodeStepWaitsForItsCode) {
-    const Step code{
-        .type = kStepDelay, .delayMode = 2, .code = "AB123", .partial = 1, .start = 3, .end = 5};
-    Load({code, Step{.type = kStepMsg}});
-    run.OnBarcode("AB124");
-    EXPECT_TRUE(run.Waiting());
-    FastenResult r = Res(7);
-    std::strcpy(r.Barcode, "zz123");
-    run.OnFastenEvent(1, r);
-    EXPECT_EQ(std::pair(run.Waiting(), p.active.count(RunTimer::NextStep)), std::pair(false, 1ul));
-}
+using Op = std::function<void(Rig&)>;
+struct Scenario {
+    const char* what;
+    std::vector<Op> ops;
+};
 
-TEST_F(JobRunTest, JobSelectInputs) {
-    // Direct: "Job select.8" loads job 7, releasing the input keeps it (binary masks: the
-    // screen test's and the cell's job-select test).
-    p.jobs.assign(8, {"j", {Step{}}});
-    p.s.jobSelType = 1;
-    run.Create();
-    p.inFunc[9] = 8;
-    run.OnInput(9, 1);
-    EXPECT_EQ(run.Jdx(), 7);
-    run.OnInput(9, 0);
-    EXPECT_EQ(run.Jdx(), 7);
-}
+// Moves.
+const auto Set = [](auto field, auto v) -> Op { return [=](Rig& k) { k.p.s.*field = v; }; };
+const auto Func = [](int in, int f) -> Op { return [=](Rig& k) { k.p.inFunc[in] = f; }; };
+const auto Pend = [](int t, int n) -> Op { return [=](Rig& k) { k.p.pending[t] = n; }; };
+const auto Load = [](std::vector<Step> s, int jobs = 1) -> Op {
+    return [=](Rig& k) { k.Load(s, jobs); };
+};
+const auto Enter = [](std::vector<Step> s) -> Op { return [=](Rig& k) { k.Enter(s); }; };
+const auto Ev = [](int status, int t = 0, int screwNo = 0, int no = -1) -> Op {
+    return [=](Rig& k) { k.Event(status, t, screwNo, no); };
+};
+const auto Give = [](int t, FastenResult r) -> Op {
+    return [=](Rig& k) { k.run.OnFastenEvent(t, r); };
+};
+const auto State = [](int t, int s) -> Op { return [=](Rig& k) { k.run.OnToolState(t, s); }; };
+const auto Re = [](int t, int pending, int lostState = 2) -> Op {
+    return [=](Rig& k) { k.Reconnect(t, pending, lostState); };
+};
+const auto Conf = [](const char* c) -> Op { return [=](Rig& k) { k.run.OnConfirmed(c); }; };
+const auto In = [](int in, int lvl) -> Op { return [=](Rig& k) { k.run.OnInput(in, lvl); }; };
+const auto Scan = [](const char* c) -> Op { return [=](Rig& k) { k.run.OnBarcode(c); }; };
+// The stored-results dialog confirmed with the tools of `mask` chosen.
+const auto Collect = [](uint32_t mask) -> Op {
+    return [=](Rig& k) { k.run.OnStoredConfirmed(mask); };
+};
+const auto Fire = [](RunTimer t) -> Op { return [=](Rig& k) { k.Fire(t); }; };
+const auto Tray = [](int mask, int preset, int alarm, int opmode) -> Op {
+    return [=](Rig& k) { k.run.OnTrayEvent(mask, preset, alarm, opmode); };
+};
+const auto Hotplug = [](bool on) -> Op { return [=](Rig& k) { k.run.OnTrayHotplug(on); }; };
+const auto Full = [](bool on) -> Op { return [=](Rig& k) { k.run.FullScreen(on); }; };
+const Op take = [](Rig& k) { k.Take(); };
+const Op settle = [](Rig& k) { k.Settle(); };
+const Op next = [](Rig& k) { k.Next(); }; // the next-step timer's expiry, running or not
 
-// The job runner logs the scanner's barcode: the "remote" interface is for the screens
-// that show results without a job.
-TEST_F(JobRunTest, EveryResultIsLoggedWithTheScannersBarcode) {
-    p.s.barcodeInterface = 1;
-    p.s.backupManager = true;
-    p.pending[1] = 1;
-    Load({Step{}});
-    Event(1, 0, 1); // live, with a job
-    Fire(RunTimer::StoredPrompt);
-    run.OnStoredConfirmed(0x2);
-    Event(1, 1, 0); // stored
-    run.JobRelease(true);
-    Event(1, 0, 2); // live, without a job
-    EXPECT_EQ(p.sources, (std::vector<int>{0, 0, 0}));
-}
-
-// ---- link loss, catch-up, judge once ----
-
-TEST_F(JobRunTest, LinkLostAndUpWithoutPendingRestoresTheStep) {
-    Load({Step{.screws = 3}});
-    Event(1, 0, 1);
-    Take();
-    run.OnToolState(0, 2);
-    EXPECT_TRUE(Has(Take(), "msg Message|The connection was lost.\n\nT0"));
-    EXPECT_EQ(std::pair(run.Disconnected(0), run.View().resultText), std::pair(true, QString("-")));
-    run.OnToolState(0, 3);
-    EXPECT_TRUE(InOrder(Take(), {"autolock 0 1", "write 0 4001 1", "backup 0 1", "write 0 4004 3",
-                                 "screwcnt 0 2", "unlock 0"}));
-    EXPECT_FALSE(run.Disconnected(0));
-}
-
-// The step tool's catch-up itself: the cell's link test. Another tool's result meanwhile
-// is never counted for it.
-TEST_F(JobRunTest, AnotherToolsResultDuringTheCatchUpIsNotCounted) {
-    Load({Step{.screws = 3}});
-    Reconnect(0, 2);
-    EXPECT_EQ(run.CatchUp(), 2);
-    Event(1, 1, 1);
-    EXPECT_EQ(std::pair(run.CatchUp(), run.ScrewsDone()), std::pair(2, 0));
-}
-
-TEST_F(JobRunTest, StoredResultsOfACompleteStepAreLoggedOnly) {
-    Load({Step{.screws = 1}, Step{.type = kStepInput, .in = {1}, .cond = 0}});
-    Event(1, 0, 1);
-    run.OnToolState(0, 2); // before the next step starts
-    p.pending[0] = 2;
-    Take();
-    run.OnToolState(0, 3);
-    EXPECT_TRUE(InOrder(Take(), {"backup 0 0"}, {"unlock 0"}));
-    EXPECT_EQ(std::pair(run.Draining(0), run.CatchUp()), std::pair(2, 0));
-}
-
-TEST_F(JobRunTest, AResentResultIsAcknowledgedButNeverCountedOrLoggedTwice) {
-    Load({Step{.screws = 4}});
-    Event(1, 0, 1, 41);
-    // The acknowledgement was lost with the link: the tool sends result 41 again, as a
-    // stored result counted in its pending number.
-    Reconnect(0, 2);
-    Take();
-    Event(1, 0, 1, 41);
-    EXPECT_EQ(Take(), (Lines{"ack again 0", "dbg result 41 of tdx.0 again: acknowledged, "
-                                            "not counted"}));
-    EXPECT_EQ(run.ScrewsDone(), 1);
-    Event(1, 0, 2, 42); // the one made while the link was down counts
-    EXPECT_EQ(run.ScrewsDone(), 2);
-    EXPECT_TRUE(Has(Take(), "screwcnt 0 2"));
-    Event(1, 0, 3, 41); // the same number in another record is another result
-    EXPECT_EQ(run.ScrewsDone(), 3);
-    // Back with nothing stored: nothing can come again. The same record live is a new
-    // result (a tool that leaves its event number alone, the same barcode read twice).
-    Reconnect(0, 0);
-    Take();
-    Event(1, 0, 3, 41);
-    EXPECT_EQ(run.ScrewsDone(), 4);
-    EXPECT_TRUE(Has(Take(), "log 0 0 0 ack 0"));
-}
-
-// Only the first result after a link loss can be the tool's resend, and only of the last
-// result taken before the loss (the rule itself: the ResultOnce table); here that the step
-// and the collection both apply it. The records carry event number 0, as from a tool that
-// leaves register 0 alone.
-TEST_F(JobRunTest, AlikeStoredResultsAreEachLoggedOnlyTheResendIsNot) {
-    FastenResult code = Res(7);
-    snprintf(code.Barcode, sizeof code.Barcode, "LOT7");
-    const FastenResult reset = Res(5);
-    const struct {
-        const char* what;
-        bool collect; // collected through the dialog, else caught up by the step
-        std::vector<FastenResult> before, stored;
-        const char* logged; // per stored result: + logged, - acknowledged only
-    } rows[] = {
-        {"the resend, then the same code twice", false, {code}, {code, code, code}, "-++"},
-        {"like an earlier result, not the last", false, {reset, code}, {reset}, "+"},
-        {"collected: two alarm resets", true, {}, {reset, reset}, "++"},
-        {"collected: the resend, then the same again", true, {reset}, {reset, reset}, "-+"},
+// Checks: of the lines recorded since the last take, and of the runner's state.
+const auto Seen = [](Lines want, Lines never = {}) -> Op {
+    return [=](Rig& k) { EXPECT_TRUE(InOrder(k.Take(), want, never)); };
+};
+const auto Exactly = [](Lines want) -> Op { return [=](Rig& k) { EXPECT_EQ(k.Take(), want); }; };
+const auto Saw = [](std::string l) -> Op { return [=](Rig& k) { EXPECT_TRUE(Has(k.Take(), l)); }; };
+const auto NotSaw = [](std::string l) -> Op {
+    return [=](Rig& k) { EXPECT_FALSE(Has(k.Take(), l)); };
+};
+// The result just given was logged (its line acknowledges it), else acknowledged alone.
+const auto Logs = [](int t, bool logged) -> Op {
+    return [=](Rig& k) {
+        const Lines l = k.Take();
+        EXPECT_EQ(!Logged(l).empty(), logged);
+        EXPECT_EQ(Has(l, "ack again " + std::to_string(t)), !logged) << "acknowledged once";
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
+};
+const auto Is = [](auto get, auto want) -> Op { return [=](Rig& k) { EXPECT_EQ(get(k), want); }; };
+const auto screws = [](Rig& k) { return k.run.ScrewsDone(); };
+const auto catchUp = [](Rig& k) { return k.run.CatchUp(); };
+const auto sdx = [](Rig& k) { return k.run.Sdx(); };
+const auto jdx = [](Rig& k) { return k.run.Jdx(); };
+const auto waiting = [](Rig& k) { return k.run.Waiting(); };
+const auto jobNg = [](Rig& k) { return k.run.JobNg(); };
+const auto stepNg = [](Rig& k) { return k.run.StepNg(); };
+const auto banner = [](Rig& k) { return k.run.View().banner; };
+const auto resultText = [](Rig& k) { return k.run.View().resultText; };
+const auto fullScreen = [](Rig& k) { return k.run.View().fullScreen; };
+const auto draining = [](int t) { return [=](Rig& k) { return k.run.Draining(t); }; };
+const auto disconnected = [](int t) { return [=](Rig& k) { return k.run.Disconnected(t); }; };
+const auto running = [](RunTimer t) { return [=](Rig& k) { return k.p.active.count(t) == 1; }; };
+// A plant system's lock or unlock, and whether it was taken.
+const auto plant = [](bool on) { return [=](Rig& k) { return k.run.PlantLock(on); }; };
+
+void Play(const std::vector<Scenario>& scenarios) {
+    for (const Scenario& s : scenarios) {
+        SCOPED_TRACE(s.what);
         Rig k;
-        k.p.s.backupManager = row.collect;
-        k.Load({Step{.screws = 9}});
-        const int t = row.collect ? 1 : 0; // the step tool comes back into its step
-        for (const auto& r : row.before)
-            k.run.OnFastenEvent(t, r);
-        k.Reconnect(t, static_cast<int>(row.stored.size()));
-        if (row.collect) k.run.OnStoredConfirmed(1u << t);
-        for (size_t i = 0; i < row.stored.size(); i++) {
-            k.Take();
-            k.run.OnFastenEvent(t, row.stored[i]);
-            const bool logged = row.logged[i] == '+';
-            EXPECT_EQ(!Logged(k.p.lines).empty(), logged) << "stored result " << i;
-            EXPECT_EQ(Has(k.p.lines, "ack again " + std::to_string(t)), !logged)
-                << "acknowledged once, by its line or alone";
+        for (size_t i = 0; i < s.ops.size(); i++) {
+            SCOPED_TRACE("move " + std::to_string(i + 1));
+            s.ops[i](k);
         }
     }
 }
 
-TEST_F(JobRunTest, StoredResultsArrivingAfterTheStepChangedAreLoggedButNotJudged) {
-    p.s.skipNoPwd = true;
-    Load({Step{.screws = 1}, Step{.screws = 2}});
-    Reconnect(0, 3);
-    ASSERT_EQ(run.CatchUp(), 3);
-    run.OnConfirmed("skip"); // the operator moves on before they arrive
-    Settle();
-    ASSERT_EQ(run.Sdx(), 1);
-    EXPECT_EQ(run.Draining(0), 3);
-    Take();
-    Event(1, 0, 1, 7);
-    Event(2, 0, 2, 8);
-    EXPECT_EQ(Take(), (Lines{"log -1 -1 0 ack 0", "log -1 -1 0 ack 0"}));
-    EXPECT_EQ(run.ScrewsDone(), 0);
-    // The link drops again with one of them still stored, and one new result made.
-    Reconnect(0, 2);
-    EXPECT_EQ(std::pair(run.Draining(0), run.CatchUp()), std::pair(1, 1));
-    Event(1, 0, 3, 9); // still the earlier step's
-    EXPECT_EQ(run.ScrewsDone(), 0);
-    Event(1, 0, 1, 10); // this step's
-    EXPECT_EQ(run.ScrewsDone(), 1);
+const auto skipNoPwd = &RunSettings::skipNoPwd;
+const Step input1{.type = kStepInput, .in = {1}, .cond = 0};
+const Step message{.type = kStepMsg};
+
+TEST(JobRunScenarios, StepsAndResults) {
+    Play({
+        // The result pulses of a step of two screws: an NG screw then OK on the same screw
+        // leaves the step OK (the job OK too: the screen test's run).
+        {"an NG screw fastened again",
+         {Load({Step{}}), take, Ev(2, 0, 1),
+          Is([](Rig& k) { return k.run.View().errorText; }, "E0 : Unknown error code"), Ev(1, 0, 1),
+          Ev(1, 0, 2),
+          Seen({"log 0 0 0 ack 0", "sound ng", "sysout 2 1", "sound ok", "sysout 1 1", "sysout 3 1",
+                "lockall", "timer start NextStep 100"},
+               {"sysout 4 1"})}},
+        // An NG screw the count passes over leaves the step and the job NG however OK the
+        // results after it are.
+        {"an NG screw skipped",
+         {Set(skipNoPwd, true), Load({Step{.screws = 3}}), Ev(1, 0, 1), Ev(2, 0, 2), Conf("skip"),
+          Is(screws, 2), take, Ev(1, 0, 3),
+          Seen({"sysout 1 1", "sysout 4 1", "lockall", "timer start NextStep 100"}, {"sysout 3 1"}),
+          Is(stepNg, true), settle, Saw("sysout 6 1"), Is(banner, "Job NG !!!")}},
+        // Steps that do not wait: an input step on a system-function input, a delay of 0;
+        // the next-step timer then enters the message step after it.
+        {"an input step on a system-function input",
+         {Func(4, 15), Enter({Step{.type = kStepInput, .in = {4}, .cond = 0}, message}),
+          Is(waiting, false), next, Seen({})}},
+        {"a time delay of 0",
+         {Enter({Step{.type = kStepDelay, .value = 0}, message}), Is(waiting, false), next,
+          Seen({}, {"timer start Delay 0"})}},
+        // A broken job: it waits with nothing unlocked, and skipped it leaves the job NG.
+        {"a fastening step without screws",
+         {Set(skipNoPwd, true), Enter({Step{.screws = 0}}), Is(waiting, true),
+          Seen({"msg Error|The step has no screws."}, {"unlock 0"}), Conf("skip"), settle,
+          Is(jobNg, true)}},
+        // It counts in its unit and ends with the tap (the screen test's delay is in
+        // milliseconds).
+        {"a time delay in seconds",
+         {Load({Step{.type = kStepDelay, .value = 2}, message}),
+          Is([](Rig& k) { return k.run.View().delayTitle; }, "Time ( 2 sec )"),
+          Saw("timer start Delay 2000"), Fire(RunTimer::Delay),
+          Seen({"sound tap", "timer start NextStep 100"})}},
+        // The step tool's unlock with its preset and count: the screen test's and the cell's;
+        // here the target torque shown, and a tool not registered unlocks nothing. Its
+        // results never count; the kept counters are complete already: a skip ends the step
+        // (NG), not nothing.
+        {"only a registered step tool is unlocked",
+         {Load({Step{.screws = 3}, Step{.tool = "nope", .screws = 5}}), Is(waiting, true),
+          Is(resultText, "0.00 / 12.50 N.m"), Ev(1, 0, 1), Ev(1, 0, 2), Ev(1, 0, 3), take, settle,
+          Seen({}, {"unlock 0", "write 0 4004 3"}), Is(waiting, true),
+          Is([](Rig& k) { return k.run.StepTool(); }, -1),
+          Is([](Rig& k) { return k.run.StepScrews(); }, 3), Is(screws, 3), Ev(1, 0, 4),
+          Is(screws, 3), Set(skipNoPwd, true), Conf("skip"), Is(jobNg, true),
+          Is(running(RunTimer::NextStep), true)}},
+        // It holds the step tool over the steps that follow, until it unlocks or another
+        // job is loaded; without a job it is refused.
+        {"a plant lock",
+         {Is(plant(true), false), Load({Step{.screws = 1}, Step{.screws = 1}}), take,
+          Is(plant(true), true), Saw("lock 0 1"), Ev(1, 0, 1), settle, Is(sdx, 1),
+          Seen({"lockall"}, {"unlock 0"}), // the next step keeps it locked
+          Is(plant(false), true), Saw("unlock 0"), Is(plant(true), true),
+          [](Rig& k) { k.run.JobLoad(0); }, settle,
+          Is([](Rig& k) { return k.run.PlantLocked(); }, false),
+          Saw("unlock 0")}}, // a new job starts unlocked
+        // The job's end with "auto job restart"; without it (released, "Ready" high): the
+        // cell's job-select test. NG is cleared at the restart, not at the banner.
+        {"auto job restart",
+         {Set(&RunSettings::autoRestart, true), Set(skipNoPwd, true), Load({Step{.screws = 1}}),
+          Conf("skip"), settle, Is(banner, "Job NG !!!"), take, Fire(RunTimer::JobResult),
+          Seen({"alloff", "timer start NextStep 100"}), Is(jobNg, true), Is(sdx, -1),
+          Fire(RunTimer::NextStep), Is(jobNg, false), Is(sdx, 0)}},
+    });
 }
 
-TEST_F(JobRunTest, StoredResultsCollectedWithTheManagerAreLoggedNotCounted) {
-    p.s.backupManager = true;
-    p.pending[1] = 2;
-    Load({Step{.tool = "T1", .screws = 3}}); // even the step tool's stored results
-    EXPECT_TRUE(p.active.count(RunTimer::StoredPrompt));
-    EXPECT_TRUE(InOrder(p.lines, {"backup 0 1"}, {"backup 1 1"}));
-    Fire(RunTimer::StoredPrompt);
-    Take();
-    run.OnStoredConfirmed(0x2);
-    EXPECT_TRUE(Has(Take(), "backup 1 0"));
-    Event(1, 1, 0, 5);
-    Event(1, 1, 0, 5); // alike, with no link lost between: a result of its own
-    EXPECT_EQ(Take(), (Lines{"log -1 -1 1 ack 1", "log -1 -1 1 ack 1", "autolock 1 1",
-                             "write 1 4004 3", "screwcnt 1 3", "unlock 1", "stored close"}));
-    EXPECT_EQ(run.ScrewsDone(), 0);
-    Event(1, 1, 0, 6); // collection over: a result of the step again
-    EXPECT_EQ(run.ScrewsDone(), 1);
+TEST(JobRunScenarios, OperatorCommands) {
+    Play({
+        // The password of a skip is the screen test's; an input with the skip function
+        // skips a screw on its rising level without one, and the skipped screws leave the
+        // step NG when the last screw is OK.
+        {"the skip input",
+         {Func(3, 9), Load({Step{.screws = 3}}), In(3, 0), Is(screws, 0), In(3, 1), Is(screws, 1),
+          Saw("screwcnt 0 2"), In(3, 1), Is(screws, 2), Ev(1, 0, 1), Is(stepNg, true),
+          Is(jobNg, true)}},
+        {"taking back an OK screw makes the job NG",
+         {Set(&RunSettings::backNoPwd, true), Load({Step{.screws = 3}}), Ev(1, 0, 1), take,
+          Conf("back"), Is(screws, 0), Is(jobNg, true), Saw("screwcnt 0 3"), Ev(1, 0, 1),
+          Ev(1, 0, 2), Ev(1, 0, 3), settle, Is(banner, "Job NG !!!")}},
+        // Ignored on a step without a picture; pressed over a picture it holds for the next
+        // picture step.
+        {"full screen",
+         {Load({Step{.screws = 1}, Step{.screws = 1, .img = 1}, Step{.screws = 1, .img = 1}}),
+          Full(true), Is(fullScreen, false), Ev(1, 0, 1), settle,
+          Is([](Rig& k) { return k.run.View().picture; }, true), Is(fullScreen, false), Full(true),
+          Is(fullScreen, true), Ev(1, 0, 2), settle, Is(sdx, 2), Is(fullScreen, true)}},
+        // The screen goes away: the outputs of the job's output steps go back to 0; no timer
+        // is left to do it (the result pulses: the screen test leaving within a pulse).
+        {"closing sets back the outputs of output steps",
+         {Load({Step{.type = kStepOutput, .out = {{9, 0}, {10, 1}}}}), take,
+          [](Rig& k) { k.run.Close(); }, Seen({"out 9 0", "out 10 0"}),
+          Is(running(RunTimer::OutputStep), false)}},
+    });
 }
 
-// A second "connected" while the catch-up runs (the event link renewed, our acknowledgement
-// late) keeps it going, the resend taken as one; after a real loss the next "connected"
-// reconnects again.
-TEST_F(JobRunTest, ASecondConnectedDuringTheCatchUpKeepsItGoing) {
-    Load({Step{.screws = 3}});
-    Reconnect(0, 2);
-    Event(1, 0, 1, 11);
-    Take();
-    p.pending[0] = 2;
-    run.OnToolState(0, 3);
-    EXPECT_EQ(Take(), (Lines{"backup 0 0"}));
-    EXPECT_EQ(run.CatchUp(), 1) << "the resend was counted when it was taken";
-    Event(1, 0, 1, 11);
-    EXPECT_EQ(run.ScrewsDone(), 1);
-    Event(1, 0, 2, 12);
-    EXPECT_EQ(run.ScrewsDone(), 2);
-    EXPECT_TRUE(Has(Take(), "screwcnt 0 1"));
-    Reconnect(0, 0, 0);
-    EXPECT_TRUE(InOrder(Take(), {"write 0 4001 1", "backup 0 1", "unlock 0"}));
+TEST(JobRunScenarios, JobSelection) {
+    Play({
+        // Nothing is asked at the first job for the previous one, nor at the last for the
+        // next. The next-job input loads without a password; a new job stops the old one's
+        // banner.
+        {"next and previous job",
+         {Func(5, 13),
+          Func(6, 14),
+          Load({message}, 3),
+          Is(running(RunTimer::JobResult), true),
+          take,
+          [](Rig& k) { k.run.PrevJob(); },
+          Exactly({}),
+          [](Rig& k) { k.run.NextJob(); },
+          Exactly({"confirm next job"}),
+          Conf("next job"),
+          Saw("pwd next job"),
+          [](Rig& k) { k.run.OnPassword("next job", "1234"); },
+          Is(jdx, 1),
+          settle,
+          Is(running(RunTimer::JobResult), true),
+          take,
+          In(5, 1),
+          Seen({"jobload 2"}, {"pwd next job"}),
+          Is(running(RunTimer::JobResult), false),
+          Is(banner, QString()),
+          [](Rig& k) { k.run.NextJob(); },
+          Exactly({}),
+          In(5, 1),
+          Is(jdx, 2),
+          In(6, 1),
+          Is(jdx, 1)}},
+        // Not found and a single entry: the screen test's barcodes.
+        {"the scanner selects the first matching entry",
+         {[](Rig& k) {
+              k.p.jobs = {{"a", {Step{}}}, {"b", {Step{}}}, {"c", {Step{}}}};
+              k.p.table = {{"X1", 0, 0, 0, "zz"}, {"..CDE", 1, 3, 5, "c"}, {"ABCDE", 0, 0, 0, "b"}};
+              k.run.Create();
+          },
+          take, Scan("ABCDE"),
+          Seen({"sound tap", "dbg ew receive barcode event ABCDE",
+                "dbg code search success, 2/3, c", "dbg job search result , 2", "jobload 2"})}},
+        // The scanner's matching code: the screen test's; here a code that does not match,
+        // and the same from a tool's barcode read.
+        {"a barcode delay step waits for its code",
+         {Load({Step{.type = kStepDelay,
+                     .delayMode = 2,
+                     .code = "AB123",
+                     .partial = 1,
+                     .start = 3,
+                     .end = 5},
+                message}),
+          Scan("AB124"), Is(waiting, true),
+          [](Rig& k) {
+              FastenResult r = Res(7);
+              std::strcpy(r.Barcode, "zz123");
+              k.run.OnFastenEvent(1, r);
+          },
+          Is(waiting, false), Is(running(RunTimer::NextStep), true)}},
+        // Direct: "Job select.8" loads job 7, releasing the input keeps it (binary masks:
+        // the screen test's and the cell's job-select test).
+        {"job select inputs",
+         {[](Rig& k) {
+              k.p.jobs.assign(8, {"j", {Step{}}});
+              k.p.s.jobSelType = 1;
+              k.run.Create();
+          },
+          Func(9, 8), In(9, 1), Is(jdx, 7), In(9, 0), Is(jdx, 7)}},
+        // The job runner logs the scanner's barcode, live with a job, stored, and live
+        // without a job: the "remote" interface is for the screens that show results
+        // without a job.
+        {"every result is logged with the scanner's barcode",
+         {Set(&RunSettings::barcodeInterface, 1), Set(&RunSettings::backupManager, true),
+          Pend(1, 1), Load({Step{}}), Ev(1, 0, 1), Fire(RunTimer::StoredPrompt), Collect(0x2),
+          Ev(1, 1, 0), [](Rig& k) { k.run.JobRelease(true); }, Ev(1, 0, 2),
+          Is([](Rig& k) { return k.p.sources; }, std::vector<int>{0, 0, 0})}},
+    });
 }
 
-// A readdressing (the flag, then "connected") and a renewed event link (a second
-// "connected") both let the tool send its last result again: never another screw, never
-// another line; and a renewal takes nothing off an earlier step's stored results.
-TEST_F(JobRunTest, AResendAfterAReaddressingOrARenewalIsNeverCounted) {
-    Load({Step{.screws = 3}});
-    Event(1, 0, 1, 21);
-    run.OnDisconnFlag(0, 1);
-    p.pending[0] = 1; // 21, its acknowledgement lost with the old links
-    run.OnToolState(0, 3);
-    Take();
-    Event(1, 0, 1, 21);
-    EXPECT_EQ(Take(),
-              (Lines{"ack again 0", "dbg result 21 of tdx.0 again: acknowledged, not counted",
-                     "screwcnt 0 2"}));
-    Event(1, 0, 2, 22);
-    run.OnToolState(0, 3);
-    EXPECT_TRUE(Has(Take(), "backup 0 0"));
-    Event(1, 0, 2, 22);
-    EXPECT_EQ(run.ScrewsDone(), 2);
-    EXPECT_FALSE(Has(Take(), "log 0 0 0 ack 0"));
-
-    Rig k;
-    k.p.s.skipNoPwd = true;
-    k.Load({Step{.screws = 1}, Step{.screws = 2}});
-    k.Reconnect(0, 3);
-    k.run.OnConfirmed("skip");
-    k.Settle();
-    k.Event(1, 0, 1, 7);
-    ASSERT_EQ(k.run.Draining(0), 2);
-    k.run.OnToolState(0, 3);
-    k.Event(1, 0, 1, 7);
-    EXPECT_EQ(k.run.Draining(0), 2) << "the resend was drained when it was taken";
+TEST(JobRunScenarios, LinkLossCatchUpAndJudgeOnce) {
+    const Step three{.screws = 3}, nine{.screws = 9};
+    FastenResult code = Res(7);
+    snprintf(code.Barcode, sizeof code.Barcode, "LOT7");
+    const FastenResult reset = Res(5);
+    Play({
+        // Only the first result after a link loss can be the tool's resend, and only of the
+        // last result taken before the loss (the rule itself: the ResultOnce table); here
+        // that the step (tool 0 caught up) and the collection (tool 1 through the dialog)
+        // both apply it. The records carry event number 0, as from a tool that leaves
+        // register 0 alone.
+        {"the resend, then the same code twice",
+         {Load({nine}), Give(0, code), Re(0, 3), take, Give(0, code), Logs(0, false), Give(0, code),
+          Logs(0, true), Give(0, code), Logs(0, true)}},
+        {"like an earlier result, not the last",
+         {Load({nine}), Give(0, reset), Give(0, code), Re(0, 1), take, Give(0, reset),
+          Logs(0, true)}},
+        {"collected: two alarm resets",
+         {Set(&RunSettings::backupManager, true), Load({nine}), Re(1, 2), Collect(0x2), take,
+          Give(1, reset), Logs(1, true), Give(1, reset), Logs(1, true)}},
+        {"collected: the resend, then the same again",
+         {Set(&RunSettings::backupManager, true), Load({nine}), Give(1, reset), Re(1, 2),
+          Collect(0x2), take, Give(1, reset), Logs(1, false), Give(1, reset), Logs(1, true)}},
+        {"link lost and up without pending restores the step",
+         {Load({three}), Ev(1, 0, 1), take, State(0, 2),
+          Saw("msg Message|The connection was lost.\n\nT0"), Is(disconnected(0), true),
+          Is(resultText, "-"), State(0, 3),
+          Seen({"autolock 0 1", "write 0 4001 1", "backup 0 1", "write 0 4004 3", "screwcnt 0 2",
+                "unlock 0"}),
+          Is(disconnected(0), false)}},
+        // The step tool's catch-up itself: the cell's link test.
+        {"another tool's result during the catch-up is never counted",
+         {Load({three}), Re(0, 2), Is(catchUp, 2), Ev(1, 1, 1), Is(catchUp, 2), Is(screws, 0)}},
+        {"stored results of a complete step are logged only",
+         {Load({Step{.screws = 1}, input1}), Ev(1, 0, 1), State(0, 2), // before the next step
+          Pend(0, 2), take, State(0, 3), Seen({"backup 0 0"}, {"unlock 0"}), Is(draining(0), 2),
+          Is(catchUp, 0)}},
+        // The acknowledgement of 41 was lost with the link: the tool sends it again, as a
+        // stored result counted in its pending number; the one made while the link was down
+        // counts, and the same number in another record is another result. Back with
+        // nothing stored, nothing can come again: the same record live is a new result (a
+        // tool that leaves its event number alone, the same barcode read twice).
+        {"a resent result is acknowledged but never counted or logged twice",
+         {Load({Step{.screws = 4}}), Ev(1, 0, 1, 41), Re(0, 2), take, Ev(1, 0, 1, 41),
+          Exactly({"ack again 0", "dbg result 41 of tdx.0 again: acknowledged, not counted"}),
+          Is(screws, 1), Ev(1, 0, 2, 42), Is(screws, 2), Saw("screwcnt 0 2"), Ev(1, 0, 3, 41),
+          Is(screws, 3), Re(0, 0), take, Ev(1, 0, 3, 41), Is(screws, 4), Saw("log 0 0 0 ack 0")}},
+        // The operator moves on before they arrive; then the link drops again with one of
+        // them still stored, and one new result made.
+        {"stored results arriving after the step changed are logged but not judged",
+         {Set(skipNoPwd, true),
+          Load({Step{.screws = 1}, Step{.screws = 2}}),
+          Re(0, 3),
+          Is(catchUp, 3),
+          Conf("skip"),
+          settle,
+          Is(sdx, 1),
+          Is(draining(0), 3),
+          take,
+          Ev(1, 0, 1, 7),
+          Ev(2, 0, 2, 8),
+          Exactly({"log -1 -1 0 ack 0", "log -1 -1 0 ack 0"}),
+          Is(screws, 0),
+          Re(0, 2),
+          Is(draining(0), 1),
+          Is(catchUp, 1),
+          Ev(1, 0, 3, 9), // still the earlier step's
+          Is(screws, 0),
+          Ev(1, 0, 1, 10),
+          Is(screws, 1)}},
+        // Even the step tool's stored results; alike results with no link lost between are
+        // each a result of their own; with the collection over a result counts again.
+        {"stored results collected with the manager are logged, not counted",
+         {Set(&RunSettings::backupManager, true), Pend(1, 2),
+          Load({Step{.tool = "T1", .screws = 3}}), Is(running(RunTimer::StoredPrompt), true),
+          Seen({"backup 0 1"}, {"backup 1 1"}), Fire(RunTimer::StoredPrompt), take, Collect(0x2),
+          Saw("backup 1 0"), Ev(1, 1, 0, 5), Ev(1, 1, 0, 5),
+          Exactly({"log -1 -1 1 ack 1", "log -1 -1 1 ack 1", "autolock 1 1", "write 1 4004 3",
+                   "screwcnt 1 3", "unlock 1", "stored close"}),
+          Is(screws, 0), Ev(1, 1, 0, 6), Is(screws, 1)}},
+        // The event link renewed, our acknowledgement late: the resend is taken as one (it
+        // was counted when it was taken); after a real loss the next "connected" reconnects
+        // again.
+        {"a second connected during the catch-up keeps it going",
+         {Load({three}), Re(0, 2), Ev(1, 0, 1, 11), take, Pend(0, 2), State(0, 3),
+          Exactly({"backup 0 0"}), Is(catchUp, 1), Ev(1, 0, 1, 11), Is(screws, 1), Ev(1, 0, 2, 12),
+          Is(screws, 2), Saw("screwcnt 0 1"), Re(0, 0, 0),
+          Seen({"write 0 4001 1", "backup 0 1", "unlock 0"})}},
+        // A readdressing (the flag, then "connected", 21's acknowledgement lost with the old
+        // links) and a renewed event link (a second "connected") both let the tool send its
+        // last result again: never another screw, never another line.
+        {"a resend after a readdressing or a renewal is never counted",
+         {Load({three}), Ev(1, 0, 1, 21), [](Rig& k) { k.run.OnDisconnFlag(0, 1); }, Pend(0, 1),
+          State(0, 3), take, Ev(1, 0, 1, 21),
+          Exactly({"ack again 0", "dbg result 21 of tdx.0 again: acknowledged, not counted",
+                   "screwcnt 0 2"}),
+          Ev(1, 0, 2, 22), State(0, 3), Saw("backup 0 0"), Ev(1, 0, 2, 22), Is(screws, 2),
+          NotSaw("log 0 0 0 ack 0")}},
+        // A renewal takes nothing off an earlier step's stored results: the resend was
+        // drained when it was taken.
+        {"a renewal and an earlier step's stored results",
+         {Set(skipNoPwd, true), Load({Step{.screws = 1}, Step{.screws = 2}}), Re(0, 3),
+          Conf("skip"), settle, Ev(1, 0, 1, 7), Is(draining(0), 2), State(0, 3), Ev(1, 0, 1, 7),
+          Is(draining(0), 2)}},
+        // Between fastening steps (and before the first) a line names the tool that sent it
+        // and the step that is current, also while a reset step waits to be entered again.
+        {"results between steps are logged with their tool and the current step",
+         {Set(&RunSettings::resetNoPwd, true), Enter({Step{.screws = 1}, input1}), Ev(1, 0, 1),
+          settle, Is(sdx, 1), take, Ev(1, 1), Conf("reset step"), Ev(1, 1),
+          Is([](Rig& k) { return Logged(k.Take()); },
+             Lines{"log 0 1 1 ack 1", "log 0 1 1 ack 1"})}},
+        // The data link alone would keep the step tool working while its results cannot
+        // come. Another tool's links leave the step alone; without the manager its stored
+        // results are dropped. The step tool's one stored result was made before the lock
+        // took.
+        {"the event link alone lost locks the step tool until it catches up",
+         {Load({three}), take, Re(1, 4, 0), Saw("backup 1 1"), Is(catchUp, 0), State(1, 4),
+          NotSaw("lock 1 1"), State(0, 4), Saw("lock 0 1"), Is(disconnected(0), true), Pend(0, 1),
+          State(0, 3), Seen({"write 0 4004 3", "unlock 0", "backup 0 0"}), Is(catchUp, 1)}},
+    });
 }
 
-// Between fastening steps (and before the first) a line names the tool that sent it and the
-// step that is current, also while a reset step waits to be entered again.
-TEST_F(JobRunTest, ResultsBetweenStepsAreLoggedWithTheirToolAndTheCurrentStep) {
-    p.s.resetNoPwd = true;
-    Enter({Step{.screws = 1}, Step{.type = kStepInput, .in = {1}, .cond = 0}});
-    Event(1, 0, 1);
-    Settle();
-    ASSERT_EQ(run.Sdx(), 1);
-    Take();
-    Event(1, 1);
-    run.OnConfirmed("reset step");
-    Event(1, 1);
-    EXPECT_EQ(Logged(Take()), (Lines{"log 0 1 1 ack 1", "log 0 1 1 ack 1"}));
-}
-
-// The data link alone would keep the step tool working while its results cannot come.
-// Another tool's links leave the step alone; without the manager its stored results are
-// dropped.
-TEST_F(JobRunTest, EventLinkAloneLostLocksTheStepToolUntilItCatchesUp) {
-    Load({Step{.screws = 3}});
-    Take();
-    Reconnect(1, 4, 0);
-    EXPECT_TRUE(Has(Take(), "backup 1 1"));
-    EXPECT_EQ(run.CatchUp(), 0);
-    run.OnToolState(1, 4);
-    EXPECT_FALSE(Has(Take(), "lock 1 1")) << "not the step tool";
-    run.OnToolState(0, 4);
-    EXPECT_TRUE(Has(Take(), "lock 0 1") && run.Disconnected(0));
-    p.pending[0] = 1; // made before the lock took
-    run.OnToolState(0, 3);
-    EXPECT_TRUE(InOrder(Take(), {"write 0 4004 3", "unlock 0", "backup 0 0"}));
-    EXPECT_EQ(run.CatchUp(), 1);
-}
-
-// ---- the bit socket tray ----
-
-TEST_F(JobRunTest, TrayInSlaveModeRequestsTheSocketAndDecidesTheLock) {
-    p.s.bstOn = true;
-    p.bst = true;
-    Load({Step{}});
-    EXPECT_TRUE(InOrder(Take(), {"write 0 4004 3", "bst 3200 3", "bstforce"}, {"unlock 0"}));
-    run.OnTrayEvent(0x2, 2, 1, 0);
-    run.OnTrayEvent(0x2, 2, 0, 0);
-    run.OnTrayEvent(0x4, 2, 0, 1);
-    EXPECT_EQ(Take(), (Lines{"lock 0 1", "lock 0 0", "lock 0 1",
-                             "msg Warning|In With job mode,\nBST should operate in Slave mode"}));
-}
-
-// A tray plugged in during a step answers only after its hot-plug events: its first
-// report requests the step's socket, and the next decides the lock; a failure locks.
-TEST_F(JobRunTest, ATrayPluggedInDuringAStepRequestsTheSocketAtItsFirstAnswer) {
-    p.s.bstOn = true;
-    Load({Step{}});
-    p.bst = true;
-    p.bstQuiet = true;
-    run.OnTrayHotplug(true);
-    run.OnTrayHotplug(true);
-    Take();
-    p.bstQuiet = false;
-    run.OnTrayEvent(0x7, 0, 0, 0);
-    EXPECT_EQ(Take(), (Lines{"bst 3200 3", "bstforce"}));
-    run.OnTrayEvent(0x2, 0, 0, 0);
-    EXPECT_EQ(Take(), (Lines{"lock 0 0"}));
-    // Its communication fails: the step tool is locked, only with "bit socket tray" on.
-    run.OnTrayCommFail();
-    EXPECT_TRUE(Has(Take(), "lock 0 1"));
-    p.s.bstOn = false;
-    run.OnTrayCommFail();
-    EXPECT_FALSE(Has(Take(), "lock 0 1"));
+TEST(JobRunScenarios, TheBitSocketTray) {
+    const auto bstOn = &RunSettings::bstOn;
+    Play({
+        {"in slave mode the tray requests the socket and decides the lock",
+         {Set(bstOn, true), [](Rig& k) { k.p.bst = true; }, Load({Step{}}),
+          Seen({"write 0 4004 3", "bst 3200 3", "bstforce"}, {"unlock 0"}), Tray(0x2, 2, 1, 0),
+          Tray(0x2, 2, 0, 0), Tray(0x4, 2, 0, 1),
+          Exactly({"lock 0 1", "lock 0 0", "lock 0 1",
+                   "msg Warning|In With job mode,\nBST should operate in Slave mode"})}},
+        // It answers only after its hot-plug events: its first report requests the step's
+        // socket, and the next decides the lock. Its communication failing locks the step
+        // tool, only with "bit socket tray" on.
+        {"a tray plugged in during a step requests the socket at its first answer",
+         {Set(bstOn, true), Load({Step{}}), [](Rig& k) { k.p.bst = k.p.bstQuiet = true; },
+          Hotplug(true), Hotplug(true), take, [](Rig& k) { k.p.bstQuiet = false; },
+          Tray(0x7, 0, 0, 0), Exactly({"bst 3200 3", "bstforce"}), Tray(0x2, 0, 0, 0),
+          Exactly({"lock 0 0"}), [](Rig& k) { k.run.OnTrayCommFail(); }, Saw("lock 0 1"),
+          Set(bstOn, false), [](Rig& k) { k.run.OnTrayCommFail(); }, NotSaw("lock 0 1")}},
+    });
 }
 
 } // namespace

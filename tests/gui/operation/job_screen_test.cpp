@@ -318,17 +318,9 @@ TEST_F(JobScreenTest, StepViewsShowAndAdvance) {
 // round: its old bar goes, its choice can be changed, and its new bar counts the new
 // number.
 TEST_F(JobScreenTest, AToolBackDuringTheCollectionIsChosenAfresh) {
-    connectTools({2, 2});
-    for (int t = 0; t < 2; ++t) {
-        ASSERT_EQ(dev->SetToolLock(t, 0), 0);
-        for (int i = 0; i < 2; ++i)
-            ASSERT_EQ(tools->cmd("fasten " + std::to_string(t) + " ok"),
-                      "ok " + std::to_string(i + 1));
-    }
-    dev->OnSetBackupManager(true);
-    PageOperationWithJob* page = openScreen();
-    ASSERT_TRUE(until([&] { return page->StoredDialog() != nullptr; }));
+    PageOperationWithJob* page = openHolding({2, 2}, {2, 2});
     UnitStoredResults* dlg = page->StoredDialog();
+    ASSERT_NE(dlg, nullptr);
     press("storedConfirm");
     ASSERT_TRUE(dlg->ProgressShown(0));
     // Tool 0 drops before its first result is taken, fastens once more, and comes back.
@@ -355,21 +347,9 @@ TEST_F(JobScreenTest, AToolBackDuringTheCollectionIsChosenAfresh) {
 // Three tools hold results before the screen opens: confirmed, each tool is collected in
 // turn, and every result is in the log once, in the tool's order (told apart by angle 1).
 TEST_F(JobScreenTest, StoredResultsOfThreeToolsAreLoggedOnceInOrder) {
-    connectTools({2, 3, 1});
-    std::vector<int> want;
-    for (int t = 0; t < 3; ++t) {
-        ASSERT_EQ(dev->SetToolLock(t, 0), 0);
-        for (int i = 0; i < 2 + t; ++i) {
-            want.push_back(100 * (t + 1) + i);
-            ASSERT_EQ(
-                tools->cmd("fasten " + std::to_string(t) + " ok a1=" + std::to_string(want.back())),
-                "ok " + std::to_string(i + 1));
-        }
-    }
-    dev->OnSetBackupManager(true);
-    PageOperationWithJob* page = openScreen();
-    ASSERT_TRUE(until([&] { return page->StoredDialog() != nullptr; }));
+    PageOperationWithJob* page = openHolding({2, 3, 1}, {2, 3, 4});
     UnitStoredResults* dlg = page->StoredDialog();
+    ASSERT_NE(dlg, nullptr);
     for (int t = 0; t < 3; ++t)
         EXPECT_EQ(std::tuple(dlg->PendingText(t), dlg->Chosen(t)),
                   std::tuple(QString::number(2 + t), true));
@@ -387,7 +367,7 @@ TEST_F(JobScreenTest, StoredResultsOfThreeToolsAreLoggedOnceInOrder) {
     std::vector<int> got;
     for (const auto& record : LogRecords("files/log"))
         got.push_back(std::stoi(record.at(10))); // A1
-    EXPECT_EQ(got, want);
+    EXPECT_EQ(got, (std::vector<int>{100, 101, 200, 201, 202, 300, 301, 302, 303}));
 }
 
 // A result pulse is still high when the operator leaves: the output goes back as the

@@ -3,10 +3,6 @@
 #include "RecordingResultsPort.h"
 #include "page/operation/StoredResults.h"
 
-#include <gtest/gtest.h>
-#include <string>
-#include <vector>
-
 namespace {
 
 struct Recorder {
