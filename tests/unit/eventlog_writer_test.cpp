@@ -66,6 +66,11 @@ struct WriterTest : ::testing::Test {
         return get_setting_log()->path == 1 ? sd + "/2026/12/06/20261206.csv" : DAY_FILE;
     }
     void insertCard(bool mounted = true) { env.insertCard(mounted); }
+    // Queues a line and waits until the writer has handled it.
+    void put(const std::string& l, int tdx) {
+        EventLog_Queue(l, tdx);
+        EventLog_Flush();
+    }
     bool waitAcks(size_t n) {
         return kest_test::WaitUntil([&] {
             std::lock_guard<std::mutex> g(ackLock);
@@ -176,8 +181,7 @@ TEST_F(WriterTest, LinesGoToTheFileOfTheirOwnDay) {
     const std::string eve = line(0, 1, day(2026, 12, 5, 23, 59, 59)),
                       midnight = line(0, 2, day(2026, 12, 6, 0, 0, 0));
     EventLog_Queue(eve, -1);
-    EventLog_Queue(midnight, 0);
-    EventLog_Flush();
+    put(midnight, 0);
     EXPECT_EQ(fileLines("files/log/2026/12/05/20261205.csv"), (Lines{EVENTLOG_HEADER, eve}));
     EXPECT_EQ(fileLines(DAY_FILE), (Lines{EVENTLOG_HEADER, midnight}));
     EXPECT_EQ(acks, Lines{"0:2"}) << "no ack for -1";
@@ -217,8 +221,7 @@ TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
         sink.clear();
         log.clear();
         EventLog_Queue(line(0, 1), 0);
-        EventLog_Queue(line(1, 2), 1);
-        EventLog_Flush();
+        put(line(1, 2), 1);
         EXPECT_EQ(acks.size(), 2u) << "acknowledged although not written";
         EXPECT_EQ(EventLog_SpoolLength(), 2u);
         EXPECT_TRUE(fileLines(dayFile()).empty()) << "no line and no lone header in the log";
@@ -230,14 +233,12 @@ TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
         }
         EXPECT_TRUE(sink.waitFor("log_fail"));
         // Still failing: the next line joins the spool behind them.
-        EventLog_Queue(line(2, 3), 2);
-        EventLog_Flush();
+        put(line(2, 3), 2);
         EXPECT_EQ(EventLog_SpoolLength(), 3u);
         // Writable again: spooled lines first, then the new one; the spool is gone.
         Common_SetFault(nullptr, 0, 0);
         if (c.location == 1) insertCard();
-        EventLog_Queue(line(3, 4), 3);
-        EventLog_Flush();
+        put(line(3, 4), 3);
         EXPECT_EQ(fileLines(dayFile()),
                   (Lines{EVENTLOG_HEADER, line(0, 1), line(1, 2), line(2, 3), line(3, 4)}));
         EXPECT_EQ(EventLog_SpoolLength(), 0u);
@@ -257,8 +258,7 @@ TEST_F(WriterTest, MemorySpoolKeepsTheNewestLinesUpToItsBoundAndExitWritesItOrNa
     EXPECT_TRUE(log.contains("2 oldest results dropped"));
     EXPECT_EQ(acks.size(), 5u);
     Common_SetFault(nullptr, 0, 0);
-    EventLog_Queue(line(0, 6), 0);
-    EventLog_Flush();
+    put(line(0, 6), 0);
     EXPECT_EQ(fileLines(DAY_FILE),
               (Lines{EVENTLOG_HEADER, line(0, 3), line(0, 4), line(0, 5), line(0, 6)}));
     // At exit the memory spool gets a last try; what cannot be written is named.
@@ -267,8 +267,7 @@ TEST_F(WriterTest, MemorySpoolKeepsTheNewestLinesUpToItsBoundAndExitWritesItOrNa
         fs::remove_all("files/log");
         log.clear();
         Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
-        EventLog_Queue(line(0, 1), 0);
-        EventLog_Flush();
+        put(line(0, 1), 0);
         ASSERT_EQ(EventLog_SpoolLength(), 1u);
         if (writable) Common_SetFault(nullptr, 0, 0);
         EventLog_Shutdown();
@@ -288,10 +287,8 @@ TEST_F(WriterTest, TheSpoolFileIsBoundedAndAFullBoundIsReported) {
     EventLog_SetSpoolFileLimit(3);
     EventLog_SetSpoolLimit(1);
     Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
-    for (int i = 1; i <= 6; ++i) {
-        EventLog_Queue(line(0, i), 0);
-        EventLog_Flush();
-    }
+    for (int i = 1; i <= 6; ++i)
+        put(line(0, i), 0);
     const std::string spool = EventLog_SpoolPath(0);
     EXPECT_EQ(fileLines(spool), (std::vector{line(0, 1), line(0, 2), line(0, 3)}));
     EXPECT_EQ(EventLog_SpoolLength(), 4u);
@@ -301,8 +298,7 @@ TEST_F(WriterTest, TheSpoolFileIsBoundedAndAFullBoundIsReported) {
     EXPECT_TRUE(sink.waitFor("log_fail"));
     Common_SetFault(nullptr, 0, 0);
     EventLog_Flush();
-    EventLog_Queue(line(0, 7), 0);
-    EventLog_Flush();
+    put(line(0, 7), 0);
     EXPECT_EQ(fileLines(DAY_FILE),
               (Lines{EVENTLOG_HEADER, line(0, 1), line(0, 2), line(0, 3), line(0, 6), line(0, 7)}));
     EXPECT_EQ(EventLog_SpoolLength(), 0u);
@@ -456,8 +452,7 @@ struct StartUpTest : WriterTest {
 
 TEST_F(StartUpTest, ALeftSpoolIsTakenOverAtSetUpAndWrittenByTheLoopBeforeLaterResults) {
     EXPECT_EQ(heldAtSetUp, spooled.size()) << "written before the start went on";
-    EventLog_Queue(line(0, 2000), 0);
-    EventLog_Flush();
+    put(line(0, 2000), 0);
     spooled.insert(spooled.begin(), EVENTLOG_HEADER);
     spooled.push_back(line(0, 2000));
     EXPECT_EQ(fileLines(DAY_FILE), spooled);
@@ -500,8 +495,7 @@ TEST_F(WriterTest, TheSpoolIsWrittenBySlicesEachMarkedInItsFile) {
     // Its bound counts the records not written yet: one more fits in the file.
     EventLog_SetSpoolFileLimit(EventLog_SpoolLength() + 1);
     const std::string later = line(0, 5000);
-    EventLog_Queue(later, 0);
-    EventLog_Flush();
+    put(later, 0);
     EXPECT_FALSE(log.contains("is full")) << "the written records count against the bound";
     EXPECT_EQ(fileLines(spool).back(), later);
     EXPECT_EQ(EventLog_SpoolLength(), a.size() - n + b.size() + 1);
@@ -539,8 +533,7 @@ TEST_F(FullDiskTest, RealFullDiskSpoolsToTheCard) {
     Lines sent = {EVENTLOG_HEADER};
     for (int i = 0; EventLog_SpoolLength() == 0 && i < 400; ++i) {
         sent.push_back(line(i % 8, i));
-        EventLog_Queue(sent.back(), i % 8);
-        EventLog_Flush();
+        put(sent.back(), i % 8);
     }
     ASSERT_EQ(EventLog_SpoolLength(), 1u);
     EXPECT_EQ(fileLines(EventLog_SpoolPath(0)), Lines{sent.back()});
@@ -550,8 +543,7 @@ TEST_F(FullDiskTest, RealFullDiskSpoolsToTheCard) {
     ASSERT_EQ(umount("files/log"), 0);
     TestEnv::writeFile(DAY_FILE, full);
     sent.push_back(line(0, 999));
-    EventLog_Queue(sent.back(), 0);
-    EventLog_Flush();
+    put(sent.back(), 0);
     EXPECT_EQ(fileLines(DAY_FILE), sent);
     EXPECT_EQ(EventLog_SpoolLength(), 0u);
 }
