@@ -135,12 +135,9 @@ TEST_F(EventLogTest, FirstResultOfTheDayWritesTheHeaderOnceAndMidnightSplitsTheF
     const std::string older =
         "2026-12-04 07:00:00,5\" screw,S,-,T,1,1,1.00,1.00,1,1,1,1,1,0,1,1,1,\n";
     const std::string header = EVENTLOG_HEADER;
-    struct {
-        const char* what;
-        std::optional<std::string> before; // the day file's content, none when there is none
-        std::vector<std::string> kept;     // its lines before the two new ones
-        bool cut;                          // the debug log says a partial record was cut off
-    } cases[] = {
+    // what, the day file's content (none when there is none), its lines before the two new
+    // ones, and whether the debug log says a partial record was cut off
+    const std::tuple<const char*, std::optional<std::string>, Lines, bool> cases[] = {
         {"no folders yet", std::nullopt, {header}, false},
         {"empty file left by a power cut", "", {header}, false},
         {"day file with lines", earlier, {earlier}, false},
@@ -158,18 +155,18 @@ TEST_F(EventLogTest, FirstResultOfTheDayWritesTheHeaderOnceAndMidnightSplitsTheF
     };
     const std::string added =
         EventLog_FormatLine(localTm(2026, 12, 4, 10, 0, 0), "J", "S", "-", "T", sample());
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, before, kept, cut] : cases) {
+        SCOPED_TRACE(what);
         fs::remove_all("files/log");
         log.clear();
-        if (c.before) TestEnv::writeFile("files/log/2026/12/04/20261204.csv", *c.before);
+        if (before) TestEnv::writeFile("files/log/2026/12/04/20261204.csv", *before);
         Common_SetFixedTime(localInstant(2026, 12, 4, 10, 0, 0));
         ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
         ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
-        std::vector<std::string> want = c.kept;
+        std::vector<std::string> want = kept;
         want.insert(want.end(), {added, added});
         EXPECT_EQ(fileLines("files/log/2026/12/04/20261204.csv"), want);
-        EXPECT_EQ(log.contains("incomplete last record cut off"), c.cut);
+        EXPECT_EQ(log.contains("incomplete last record cut off"), cut);
     }
     // Results around midnight go to two files.
     Common_SetFixedTime(localInstant(2026, 12, 31, 23, 59, 59));
@@ -242,10 +239,8 @@ TEST_F(TinyLogTest, FullDiskReturnsFailureAndKeepsEarlierLinesWhole) {
 }
 
 TEST(EventLogQuoting, FieldsWithSeparatorsQuotedOthersAsTheyAreAndTheFaultSeamsChoice) {
-    struct {
-        const char *job, *step, *barcode, *tool;
-        const char* expectHead; // fields 1..5 as written
-    } cases[] = {
+    // job, step, barcode, tool, and fields 1..5 as written
+    const std::tuple<const char*, const char*, const char*, const char*, const char*> cases[] = {
         {"job A", "step-1", "-", "tool1", "2026-12-06 10:00:00,job A,step-1,-,tool1,"},
         {"a,b", "s", "-", "t", "2026-12-06 10:00:00,\"a,b\",s,-,t,"},
         {"j", "say \"hi\"", "-", "t", "2026-12-06 10:00:00,j,\"say \"\"hi\"\"\",-,t,"},
@@ -254,12 +249,11 @@ TEST(EventLogQuoting, FieldsWithSeparatorsQuotedOthersAsTheyAreAndTheFaultSeamsC
         {"", "", "", "", "2026-12-06 10:00:00,,,,,"},
         {"\"", "'", "a b;c", "\xe9t\xe9", "2026-12-06 10:00:00,\"\"\"\",',a b;c,\xe9t\xe9,"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.expectHead);
-        std::string l =
-            EventLog_FormatLine(day(2026, 12, 6), c.job, c.step, c.barcode, c.tool, result(4));
-        EXPECT_EQ(l.substr(0, strlen(c.expectHead)), c.expectHead);
-        const Lines texts = {c.job, c.step, c.barcode, c.tool};
+    for (const auto& [job, step, barcode, tool, expectHead] : cases) {
+        SCOPED_TRACE(expectHead);
+        std::string l = EventLog_FormatLine(day(2026, 12, 6), job, step, barcode, tool, result(4));
+        EXPECT_EQ(l.substr(0, strlen(expectHead)), expectHead);
+        const Lines texts = {job, step, barcode, tool};
         auto f = CsvSplit(l);
         ASSERT_EQ(f.size(), 19u);
         EXPECT_EQ(std::vector(f.begin() + 1, f.begin() + 5), texts);
@@ -285,22 +279,17 @@ TEST(EventLogQuoting, FieldsWithSeparatorsQuotedOthersAsTheyAreAndTheFaultSeamsC
         EXPECT_NE(ResultStore_ParseLine(bad.data(), bad.size(), &r), 0) << bad;
     // The fault seam: the prefix, the error and the operations choose what fails.
     TestEnv env;
-    struct {
-        const char* prefix;
-        int ops;
-        const char* path;
-        int op;
-        int expect;
-    } faults[] = {
+    // the fault's prefix and operations, the path and operation tried, the error it gets
+    const std::tuple<const char*, int, const char*, int, int> faults[] = {
         {"./files/log", COMMON_FAULT_WRITE, "./files/log/2026/x.csv", COMMON_FAULT_WRITE, ENOSPC},
         {"./files/log", COMMON_FAULT_WRITE, "./files/log/2026/x.csv", COMMON_FAULT_SYNC, 0},
         {"./files/log", COMMON_FAULT_WRITE, "./files/job/x", COMMON_FAULT_WRITE, 0},
         {"/media", COMMON_FAULT_OPEN, "/media/mmcblk1p1/a", COMMON_FAULT_OPEN, ENOSPC},
         {nullptr, COMMON_FAULT_WRITE, "./files/log/a", COMMON_FAULT_WRITE, 0},
     };
-    for (const auto& f : faults) {
-        Common_SetFault(f.prefix, ENOSPC, f.ops);
-        EXPECT_EQ(Common_FaultFor(f.path, f.op), f.expect) << f.path;
+    for (const auto& [prefix, ops, path, op, expect] : faults) {
+        Common_SetFault(prefix, ENOSPC, ops);
+        EXPECT_EQ(Common_FaultFor(path, op), expect) << path;
     }
     // A relative path is also matched under the data home.
     Common_SetFault((Common_HomeDir() + "/files/log").c_str(), EACCES, COMMON_FAULT_OPEN);
@@ -554,24 +543,20 @@ TEST_F(WriterTest, SpoolFilesLeftByEarlierRunsAreWrittenAtStart) {
     ASSERT_EQ(quoted[20], '"');
     const std::string tail = line(0, 6) + line(0, 7);
     auto marked = [&](const std::string& mark) { return mark + (quoted + tail).substr(22); };
-    struct {
-        const char* what;
-        std::string text;
-        bool trusted;
-    } marks[] = {
+    const std::tuple<const char*, std::string, bool> marks[] = {
         {"torn into garbage", marked("#00000000000000000a9x\n"), false},
         {"pointing into a record", marked(spoolMark(quoted.size() + 5)), false},
         {"just after a line break", marked(spoolMark(quoted.size())), true},
     };
-    for (const auto& c : marks) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, text, trusted] : marks) {
+        SCOPED_TRACE(what);
         fs::remove_all(sd + "/2026");
         log.clear();
-        TestEnv::writeFile(spool, c.text);
+        TestEnv::writeFile(spool, text);
         EventLog_StartWriter();
         ASSERT_TRUE(log.waitFor("spooled results written"));
         EXPECT_EQ(fileLines(dayFile()), (Lines{EVENTLOG_HEADER, line(0, 6), line(0, 7)}));
-        EXPECT_EQ(log.contains("mark unreadable"), !c.trusted);
+        EXPECT_EQ(log.contains("mark unreadable"), !trusted);
         EXPECT_FALSE(TestEnv::exists(spool));
     }
 }
