@@ -11,33 +11,27 @@ namespace {
 // ---- pure helpers ----
 
 TEST(ToolsNames, DefaultRegisteredAndSafeNames) {
-    struct Case {
-        uint8_t type;
-        const char* want; // exactly 16 bytes compared
-    } cases[] = {
+    // the type, and the name: exactly 16 bytes compared
+    const std::tuple<uint8_t, const char*> cases[] = {
         {TOOL_TYPE_XWC, "XWC02005e1020ab"},
         {TOOL_TYPE_ZQ, "ZQ02005e1020ab"},
         {TOOL_TYPE_ZQT, "ZQT02005e1020ab"},
         {TOOL_TYPE_XWTC, "XWTC02005e1020ab"},
         {9, "02005e1020ab"},
     };
-    for (const auto& c : cases) {
-        ToolInfo i = makeInfo(0xab, c.type);
+    for (const auto& [type, name] : cases) {
+        ToolInfo i = makeInfo(0xab, type);
         char out[TOOL_DEFNAME_SIZE];
         memset(out, 'x', sizeof out);
         ToolManager_MakeDefaultName(&i, out);
-        std::string want(c.want);
-        EXPECT_EQ(std::string(out, strnlen(out, sizeof out)), want) << int(c.type);
+        std::string want(name);
+        EXPECT_EQ(std::string(out, strnlen(out, sizeof out)), want) << int(type);
         if (want.size() < TOOL_DEFNAME_SIZE) {
             EXPECT_EQ(out[want.size()], 0);
         }
     }
     // A registered name is the prefix and the serial as a plain folder name.
-    struct {
-        uint8_t type;
-        const char* serial;
-        const char* want;
-    } regCases[] = {
+    const std::tuple<uint8_t, const char*, const char*> regCases[] = {
         {TOOL_TYPE_XWTC, "SSSSSSSSSSSSSSSSSSSS", "XWTCSSSSSSSSSSSSSSSS"}, // 16 bytes taken
         {7, "A1", "A1"},
         {TOOL_TYPE_ZQ, "/../../etc", "ZQ_.._.._etc"},
@@ -47,11 +41,11 @@ TEST(ToolsNames, DefaultRegisteredAndSafeNames) {
         {7, ".", "_"},
         {7, "../x", ".._x"},
     };
-    for (const auto& c : regCases) {
+    for (const auto& [type, serial, want] : regCases) {
         char out[TOOL_NAME_SIZE];
-        ToolManager_MakeRegName(c.type, c.serial, out);
-        EXPECT_STREQ(out, c.want) << c.serial;
-        EXPECT_TRUE(ToolManager_NameIsSafe(out)) << c.serial;
+        ToolManager_MakeRegName(type, serial, out);
+        EXPECT_STREQ(out, want) << serial;
+        EXPECT_TRUE(ToolManager_NameIsSafe(out)) << serial;
     }
     for (const char* good : {"ZQ123", "my tool.1"})
         EXPECT_TRUE(ToolManager_NameIsSafe(good)) << good;
@@ -101,11 +95,7 @@ TEST(ToolsRegtools, MacTextRecordLayoutDecodeRefusalsAndBarcodeLinesSplitAtTilde
     EXPECT_EQ(RegTools_DecodeRecord(in, &rec), 0);
     EXPECT_EQ(strlen(rec.name), 32u);
     // A tool's barcode line splits at "~".
-    struct Case {
-        const char* line;
-        const char* code;
-        uint32_t partial, start, end, preset;
-    } cases[] = {
+    const std::tuple<const char*, const char*, uint32_t, uint32_t, uint32_t, uint32_t> cases[] = {
         {"ABC123~1~2~5~7~\n", "ABC123", 1, 2, 5, 7},
         {"X~0~0~0~16~extra~\n", "X", 0, 0, 0, 16},
         {"only\n", "only", 0, 0, 0, 0},
@@ -114,12 +104,12 @@ TEST(ToolsRegtools, MacTextRecordLayoutDecodeRefusalsAndBarcodeLinesSplitAtTilde
         {"0123456789012345678901234567890123456789~0~1~1~3~", "01234567890123456789012345678901", 0,
          1, 1, 3},
     };
-    for (const auto& c : cases) {
+    for (const auto& [line, code, partial, start, end, preset] : cases) {
         ToolBarcodeLine l;
-        ToolManager_ParseBarcodeLine(c.line, &l);
+        ToolManager_ParseBarcodeLine(line, &l);
         EXPECT_EQ(std::tuple(std::string(l.code), l.partial, l.start, l.end, l.preset),
-                  std::tuple(c.code, c.partial, c.start, c.end, c.preset))
-            << c.line;
+                  std::tuple(code, partial, start, end, preset))
+            << line;
     }
 }
 
