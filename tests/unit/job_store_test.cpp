@@ -132,11 +132,8 @@ TEST_F(JobStoreTest, MoveAtTheEdgesChangesNothingAndDeleteRenumbersFollowingJobs
 TEST_F(JobStoreTest, NewJobNamesAndTheHeaderWritten) {
     makeJobs(1);
     const std::string n200(200, 'n');
-    struct {
-        const char* name;
-        int rc;
-        std::string file; // the job's file name, empty when refused
-    } cases[] = {
+    // a name, the result, and the job's file name (empty when refused)
+    const std::tuple<const char*, int, std::string> cases[] = {
         {"fresh", 0, "fresh"},
         {n200.c_str(), 0, n200.substr(0, 127)},
         {"j0", JOB_ERR_NAME_EXISTS, ""},
@@ -146,17 +143,17 @@ TEST_F(JobStoreTest, NewJobNamesAndTheHeaderWritten) {
         {"a/b", -1, ""},
         {".hidden", -1, ""},
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, rc, file] : cases) {
         int before = job_list_len();
-        EXPECT_EQ(job_new(c.name), c.rc) << (c.name ? c.name : "null");
-        EXPECT_EQ(job_list_len(), before + (c.rc == 0)) << (c.name ? c.name : "null");
-        if (c.rc != 0) continue;
+        EXPECT_EQ(job_new(name), rc) << (name ? name : "null");
+        EXPECT_EQ(job_list_len(), before + (rc == 0)) << (name ? name : "null");
+        if (rc != 0) continue;
         EXPECT_EQ(job_list_entry(before)->jdx, uint32_t(before));
-        std::string img = TestEnv::readFile(jobPath(c.file));
+        std::string img = TestEnv::readFile(jobPath(file));
         ASSERT_EQ(img.size(), 172u);
-        EXPECT_EQ(std::tuple(img.substr(0, 8), img[9], fileU32(jobPath(c.file), 12),
-                             fileName(jobPath(c.file))),
-                  std::tuple("zqc.job.", char(1), uint32_t(before), c.file));
+        EXPECT_EQ(std::tuple(img.substr(0, 8), img[9], fileU32(jobPath(file), 12),
+                             fileName(jobPath(file))),
+                  std::tuple("zqc.job.", char(1), uint32_t(before), file));
     }
     EXPECT_TRUE(log.contains("name is null"));
     EXPECT_FALSE(TestEnv::exists("files/escape.job"));
@@ -176,22 +173,19 @@ TEST_F(JobStoreTest, NewJobNamesAndTheHeaderWritten) {
 }
 
 TEST_F(JobStoreTest, LoadReadsAllStepsOrStopsAtTheEndOfTheFileAndFailuresLeaveAnEmptyJob) {
-    struct {
-        uint32_t steps, records;
-        int rc;
-        const char* logged;
-    } cases[] = {{3, 3, 0, nullptr},
-                 {3, 2, -1, "step(3/3) read fail, expect 4096 but 0"},
-                 {0xffffffffu, 1, -1, "step(2/-1) read fail"}}; // no 4 billion tries
-    for (const auto& c : cases) {
-        TestEnv::writeFile(jobPath("j"), jobImage("j", 0, c.steps, c.records));
+    const std::tuple<uint32_t, uint32_t, int, const char*> cases[] = {
+        {3, 3, 0, nullptr},
+        {3, 2, -1, "step(3/3) read fail, expect 4096 but 0"},
+        {0xffffffffu, 1, -1, "step(2/-1) read fail"}}; // no 4 billion tries
+    for (const auto& [steps, records, rc, logged] : cases) {
+        TestEnv::writeFile(jobPath("j"), jobImage("j", 0, steps, records));
         load_job();
         log.clear();
-        EXPECT_EQ(job_load(0), c.rc) << c.steps;
+        EXPECT_EQ(job_load(0), rc) << steps;
         EXPECT_TRUE(job_is_loaded());
-        EXPECT_EQ(job_steps_len(), int(c.records));
-        EXPECT_EQ(log.count("read fail"), c.logged ? 1u : 0u);
-        EXPECT_TRUE(!c.logged || log.contains(c.logged)) << c.logged;
+        EXPECT_EQ(job_steps_len(), int(records));
+        EXPECT_EQ(log.count("read fail"), logged ? 1u : 0u);
+        EXPECT_TRUE(!logged || log.contains(logged)) << logged;
     }
     EXPECT_STREQ(get_stepname_sdx(0), "input-1");
     // Failures leave an empty loaded job.
