@@ -103,10 +103,7 @@ TEST(NetWalk, MessagesGiveItemsInOrderAndMalformedOnesEndTheWalk) {
     tooShort[0] = 8;
     auto linkBody = msg(RTM_NEWLINK, std::vector<uint8_t>(12));
     auto errorMsg = msg(NLMSG_ERROR, std::vector<uint8_t>(20));
-    struct Row {
-        std::vector<uint8_t> buf;
-        std::string want;
-    } rows[] = {
+    const std::tuple<std::vector<uint8_t>, std::string> rows[] = {
         {link("eth0", RUN), "link eth0 41; 0"},
         {link(nullptr, UP), "link  1; 0"},
         {addr("eth0", {0x0a4d0005, 0xc0a80001}), "addr eth0 2;ip 10.77.0.5;ip 192.168.0.1; 0"},
@@ -123,8 +120,8 @@ TEST(NetWalk, MessagesGiveItemsInOrderAndMalformedOnesEndTheWalk) {
         {cutAddr, " -4"},
         {msg(RTM_DELLINK, std::vector<uint8_t>(16)), " 0"},
     };
-    for (const auto& r : rows)
-        EXPECT_EQ(walk(r.buf), r.want);
+    for (const auto& [buf, want] : rows)
+        EXPECT_EQ(walk(buf), want);
 }
 
 // ---- what the messages do, on the netlink loop ----
@@ -316,10 +313,7 @@ TEST_F(NetMonitor, WlanUpAndDownTheCardWatcherAndEthernetLinkLostDismissesOnlyIt
     drainNetQ(); // the stop is made on the access point's worker
     EXPECT_EQ(Hostapd_IsRunning(), 0);
     // The card watcher: a card partition added or removed raises the drive update.
-    struct Row {
-        std::string event;
-        bool raises;
-    } rows[] = {
+    const std::tuple<std::string, bool> rows[] = {
         {std::string("add@/devices/platform/mmc1/mmc1:0001/block/mmcblk1/mmcblk1p1") + '\0' +
              "ACTION=add" + '\0' + "DEVNAME=mmcblk1p1",
          true},
@@ -332,14 +326,14 @@ TEST_F(NetMonitor, WlanUpAndDownTheCardWatcherAndEthernetLinkLostDismissesOnlyIt
         {"", false},
         {"mmcblk1p1 add", false},
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.event);
-        EXPECT_EQ(Net_KobjIsSdChange(r.event.data(), r.event.size()), r.raises ? 1 : 0);
+    for (const auto& [event, raises] : rows) {
+        SCOPED_TRACE(event);
+        EXPECT_EQ(Net_KobjIsSdChange(event.data(), event.size()), raises ? 1 : 0);
         sink.clear();
-        Net_ProcNlinkKobj(r.event.data(), r.event.size());
+        Net_ProcNlinkKobj(event.data(), event.size());
         EwDriver_PushMsgQ_InitDone(); // a later event: everything before it is delivered
         ASSERT_TRUE(sink.waitFor("init_done"));
-        EXPECT_EQ(sink.count("update_drvs"), r.raises ? 1u : 0u);
+        EXPECT_EQ(sink.count("update_drvs"), raises ? 1u : 0u);
     }
     // The Ethernet link lost under DHCP dismisses only the Ethernet tools.
     setNet(1, 0, 0, 0);
