@@ -202,13 +202,7 @@ TEST_F(DiscoProc, ScanWithKeepAliveLeaveWithoutMembershipFailedJoinAndDatagramsB
     // Datagrams by type and length (the list is empty again).
     ToolInfo t = makeInfo(3);
     using Bytes = std::vector<uint8_t>;
-    struct Case {
-        const char* what;
-        std::vector<uint8_t> bytes;
-        int result;
-        const char* log;
-        int discoLen;
-    } cases[] = {
+    const std::tuple<const char*, Bytes, int, const char*, int> cases[] = {
         {"scan from another controller", Bytes{0x34, 0x12, 0, 1}, 0,
          "recv disco req (1) from other controller", 0},
         {"search from another controller", Bytes{0, 0, 0, 2, 'x'}, 0,
@@ -225,11 +219,11 @@ TEST_F(DiscoProc, ScanWithKeepAliveLeaveWithoutMembershipFailedJoinAndDatagramsB
         {"search ack with trailing bytes", resized(ack(DISCO_SEARCH_ACK, makeInfo(4)), 100), 0,
          "search ack 127.0.0.1", 2},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, bytes, result, logged, discoLen] : cases) {
         LogCapture log;
-        EXPECT_EQ(proc(c.bytes), c.result) << c.what;
-        EXPECT_TRUE(!c.log || log.contains(c.log)) << c.what;
-        EXPECT_EQ(ToolManager_GetDiscoToolsLen(), c.discoLen) << c.what;
+        EXPECT_EQ(proc(bytes), result) << what;
+        EXPECT_TRUE(!logged || log.contains(logged)) << what;
+        EXPECT_EQ(ToolManager_GetDiscoToolsLen(), discoLen) << what;
     }
 }
 
