@@ -182,16 +182,10 @@ TEST_F(NetMonitor, LinkAndAddressMessagesDriveAddressingAndMembershipBackupMessa
     const uint32_t IP = 0x0a4d0001, MASK = 0xffffff00, GW = 0x0a4d00fe;
     const char* kClear = "ifconfig eth0 0.0.0.0"; // a static address left from before goes
     using Msgs = std::vector<std::vector<uint8_t>>;
-    struct Row {
-        Row(const char* n, uint32_t d, uint32_t i, uint32_t g, Msgs m, Lines c, Lines l, Lines a)
-            : name(n), dhcp(d), ip(i), gw(g), msgs(m), commands(c), lines(l), absent(a) {}
-        const char* name;
-        uint32_t dhcp, ip, gw;
-        Msgs msgs;
-        Lines commands; // command lines, in order
-        Lines lines;    // log lines that must be there
-        Lines absent;   // and must not
-    } rows[] = {
+    // name, dhcp, ip, gateway, messages, the command lines in order, the log lines that must
+    // be there and those that must not
+    using Row = std::tuple<const char*, uint32_t, uint32_t, uint32_t, Msgs, Lines, Lines, Lines>;
+    const Row rows[] = {
         Row("static address 0: no command, still joins with 0", 0, 0, GW, {link("eth0", RUN)}, {},
             {"join MC group 0.0.0.0"}, {}),
         Row("static address message waits for the link", 0, IP, 0, {addr("eth0", {IP})}, {},
@@ -208,18 +202,18 @@ TEST_F(NetMonitor, LinkAndAddressMessagesDriveAddressingAndMembershipBackupMessa
         Row("wlan0 address waits for the link", 0, IP, 0, {addr("wlan0", {HOSTAPD_AP_ADDR})}, {},
             {"wlan0 : wait RTM_NEWLINK"}, {}),
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
-        setNet(r.dhcp, r.ip, MASK, r.gw);
+    for (const auto& [name, dhcp, ip, gw, msgs, commands, lines, absent] : rows) {
+        SCOPED_TRACE(name);
+        setNet(dhcp, ip, MASK, gw);
         log.clear();
         env.clearStubCalls();
         started = 0;
-        for (const auto& m : r.msgs)
+        for (const auto& m : msgs)
             feed(m);
-        EXPECT_EQ(env.stubCalls(), r.commands);
-        for (const auto& l : r.lines)
+        EXPECT_EQ(env.stubCalls(), commands);
+        for (const auto& l : lines)
             EXPECT_TRUE(log.contains(l)) << l;
-        for (const auto& l : r.absent)
+        for (const auto& l : absent)
             EXPECT_FALSE(log.contains(l)) << l;
         feed(link("eth0", 0)); // leaves the client stopped and the group left for the next row
         EXPECT_EQ(dhcpd_is_run(), 0);
