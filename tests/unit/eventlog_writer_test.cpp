@@ -137,21 +137,19 @@ TEST_F(EventLogTest, FirstResultOfTheDayWritesTheHeaderOnceAndMidnightSplitsTheF
     const std::string header = EVENTLOG_HEADER;
     // what, the day file's content (none when there is none), its lines before the two new
     // ones, and whether the debug log says a partial record was cut off
-    const std::tuple<const char*, std::optional<std::string>, Lines, bool> cases[] = {
-        {"no folders yet", std::nullopt, {header}, false},
-        {"empty file left by a power cut", "", {header}, false},
-        {"day file with lines", earlier, {earlier}, false},
-        {"torn header", "Time, Job, St", {header}, true},
-        {"torn inside a quoted field", earlier + "2026-12-04 09:00:00,\"job, A", {earlier}, true},
-        {"torn after a quoted line break",
-         earlier + "2026-12-04 09:00:00,J,S,\"LOT\r\n7",
-         {earlier},
-         true},
-        {"a lone quote in an older line, whole", older + earlier, {older, earlier}, false},
-        {"a lone quote in an older line, then torn",
-         older + earlier + "2026-12-04 09:0",
-         {older, earlier},
-         true},
+    using Case = std::tuple<const char*, std::optional<std::string>, Lines, bool>;
+    const Case cases[] = {
+        Case("no folders yet", std::nullopt, {header}, false),
+        Case("empty file left by a power cut", "", {header}, false),
+        Case("day file with lines", earlier, {earlier}, false),
+        Case("torn header", "Time, Job, St", {header}, true),
+        Case("torn inside a quoted field", earlier + "2026-12-04 09:00:00,\"job, A", {earlier},
+             true),
+        Case("torn after a quoted line break", earlier + "2026-12-04 09:00:00,J,S,\"LOT\r\n7",
+             {earlier}, true),
+        Case("a lone quote in an older line, whole", older + earlier, {older, earlier}, false),
+        Case("a lone quote in an older line, then torn", older + earlier + "2026-12-04 09:0",
+             {older, earlier}, true),
     };
     const std::string added =
         EventLog_FormatLine(localTm(2026, 12, 4, 10, 0, 0), "J", "S", "-", "T", sample());
@@ -341,32 +339,28 @@ TEST_F(WriterTest, LinesGoToTheFileOfTheirOwnDay) {
 // the line waits in the spool (file on the other storage or memory) and reaches the log,
 // in order and before newer lines, when it can be written again.
 TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
-    struct {
-        const char* what;
-        uint32_t location;
-        bool card;
-        int err, ops;
-        bool spoolFile;         // else memory
-        bool unmounted = false; // the card is in its slot but not mounted
-    } cases[] = {
-        {"internal full on write, no card", 0, false, ENOSPC, COMMON_FAULT_WRITE, false},
-        {"internal full at the flush, no card", 0, false, ENOSPC, COMMON_FAULT_SYNC, false},
-        {"internal folder unwritable, no card", 0, false, EACCES, COMMON_FAULT_OPEN, false},
-        {"internal full, spool on the card", 0, true, ENOSPC, COMMON_FAULT_WRITE, true},
-        {"card unwritable, spool internal", 1, true, EACCES, COMMON_FAULT_OPEN, true},
-        {"card taken out, spool internal", 1, false, 0, 0, true},
+    // what, the log's location, a card mounted, the fault's error and operations, whether the
+    // spool is a file (else memory), and a card in its slot but not mounted
+    using Case = std::tuple<const char*, uint32_t, bool, int, int, bool, bool>;
+    const Case cases[] = {
+        {"internal full on write, no card", 0, false, ENOSPC, COMMON_FAULT_WRITE, false, false},
+        {"internal full at the flush, no card", 0, false, ENOSPC, COMMON_FAULT_SYNC, false, false},
+        {"internal folder unwritable, no card", 0, false, EACCES, COMMON_FAULT_OPEN, false, false},
+        {"internal full, spool on the card", 0, true, ENOSPC, COMMON_FAULT_WRITE, true, false},
+        {"card unwritable, spool internal", 1, true, EACCES, COMMON_FAULT_OPEN, true, false},
+        {"card taken out, spool internal", 1, false, 0, 0, true, false},
         {"card in but not mounted, spool internal", 1, false, 0, 0, true, true},
         {"internal full, card in but not mounted", 0, false, ENOSPC, COMMON_FAULT_WRITE, false,
          true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, location, card, err, ops, spoolFile, unmounted] : cases) {
+        SCOPED_TRACE(what);
         fs::remove_all("files/log");
         fs::remove_all(sd);
         env.removeCard();
-        get_setting_log()->path = c.location;
-        if (c.card || c.unmounted) insertCard(!c.unmounted);
-        if (c.ops) Common_SetFault(c.location == 1 ? sd.c_str() : "./files/log", c.err, c.ops);
+        get_setting_log()->path = location;
+        if (card || unmounted) insertCard(!unmounted);
+        if (ops) Common_SetFault(location == 1 ? sd.c_str() : "./files/log", err, ops);
         acks.clear();
         sink.clear();
         log.clear();
@@ -376,9 +370,9 @@ TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
         EXPECT_EQ(EventLog_SpoolLength(), 2u);
         EXPECT_TRUE(fileLines(dayFile()).empty()) << "no line and no lone header in the log";
         EXPECT_FALSE(TestEnv::exists(sd + "/2026")) << "nothing in the empty mount point";
-        std::string spool = EventLog_SpoolPath(c.location);
-        EXPECT_EQ(TestEnv::exists(spool), c.spoolFile) << spool;
-        if (c.spoolFile) {
+        std::string spool = EventLog_SpoolPath(location);
+        EXPECT_EQ(TestEnv::exists(spool), spoolFile) << spool;
+        if (spoolFile) {
             EXPECT_EQ(fileLines(spool), (std::vector{line(0, 1), line(1, 2)}));
         }
         EXPECT_TRUE(sink.waitFor("log_fail"));
@@ -387,7 +381,7 @@ TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
         EXPECT_EQ(EventLog_SpoolLength(), 3u);
         // Writable again: spooled lines first, then the new one; the spool is gone.
         Common_SetFault(nullptr, 0, 0);
-        if (c.location == 1) insertCard();
+        if (location == 1) insertCard();
         put(line(3, 4), 3);
         EXPECT_EQ(fileLines(dayFile()),
                   (Lines{EVENTLOG_HEADER, line(0, 1), line(1, 2), line(2, 3), line(3, 4)}));
