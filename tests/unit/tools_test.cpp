@@ -254,6 +254,7 @@ TEST_F(Registry, TransitionsOfARegisteredToolAndADismissalThatNeverWaitsForItsCo
                    K = TOOL_STATE_CONNECTED, H = TOOL_STATE_HALF, F = TOOL_STATE_FAILED;
     const Lines none, lostCurrent = {"update_curr_tdx -1", "update_regtools 0 0"};
     const std::vector<int> asked = {0};
+    const uint32_t A1 = 0x7f000001, A2 = 0x7f000002;
     static const ToolInfo t = makeInfo(1, TOOL_TYPE_ZQ, 0x7f000001, 5020, "SN0");
     static const ToolInfo moved = makeInfo(1, TOOL_TYPE_ZQ, 0x7f000002, 5020, "SN0");
     using In = void (*)();
@@ -265,62 +266,56 @@ TEST_F(Registry, TransitionsOfARegisteredToolAndADismissalThatNeverWaitsForItsCo
              hostapd = [] { ToolManager_UpdateToolState_ByHostapd(t.mac); },
              lost = [] { ToolManager_DismissTool_ByTdx(0, 1); },
              ethDown = [] { ToolManager_DismissTool_ByNetIf(TOOL_NETIF_ETH); };
-    struct Row {
-        uint32_t from;
-        int miss;
-        bool current; // the screens' current tool
-        bool queue;   // the connect queue exists
-        In in;
-        uint32_t to;
-        int missAfter;
-        Lines events;
-        std::vector<int> connects;
-        uint32_t ipAfter = 0x7f000001;
-    } rows[] = {
-        {I, 2, false, true, ack, C, 0, none, asked},
-        {I, 0, false, true, ackBusy, B, 0, {"update_regtools 0 1"}, {}},
-        {I, 0, false, false, ack, I, 0, none, {}}, // unqueued: asks again next time
-        {B, 0, false, true, ackBusy, B, 0, none, {}},
-        {B, 0, false, true, ack, C, 0, none, asked},
-        {B, 0, false, false, ack, B, 0, none, {}},
-        {C, 0, false, true, ack, C, 0, none, {}},
-        {K, 2, false, true, ack, K, 0, none, {}},
-        {K, 0, false, true, ackMoved, C, 0, none, asked, 0x7f000002},
-        {K, 0, true, true, ackMoved, C, 0, lostCurrent, asked, 0x7f000002},
-        {H, 0, false, true, ack, H, 0, none, asked},
-        {F, 0, false, true, ack, F, 0, none, asked},
-        {K, 2, false, true, tick, K, 3, none, {}},
-        {K, 3, false, true, tick, I, 0, none, {}}, // the fourth silent tick
-        {K, 3, true, true, tick, I, 0, lostCurrent, {}},
-        {H, 3, false, true, tick, H, 3, none, {}}, // only connected tools are counted
-        {K, 0, false, true, leave, I, 0, none, {}},
-        {K, 0, true, true, hostapd, I, 0, lostCurrent, {}},
-        {K, 0, false, true, renew, K, 0, none, asked},
-        {K, 1, false, true, readdress, C, 0, {"disconn flag 0 1"}, asked, 0x7f000002},
-        {B, 0, false, true, lost, I, 0, none, {}},
-        {K, 0, true, true, ethDown, I, 0, lostCurrent, {}},
+    // from a state and keep-alive count, the screens' current tool, the connect queue there,
+    // an input: the state, count and address after, the events posted, the connects asked
+    using Row =
+        std::tuple<uint32_t, int, bool, bool, In, uint32_t, int, Lines, std::vector<int>, uint32_t>;
+    const Row rows[] = {
+        {I, 2, false, true, ack, C, 0, none, asked, A1},
+        {I, 0, false, true, ackBusy, B, 0, {"update_regtools 0 1"}, {}, A1},
+        {I, 0, false, false, ack, I, 0, none, {}, A1}, // unqueued: asks again next time
+        {B, 0, false, true, ackBusy, B, 0, none, {}, A1},
+        {B, 0, false, true, ack, C, 0, none, asked, A1},
+        {B, 0, false, false, ack, B, 0, none, {}, A1},
+        {C, 0, false, true, ack, C, 0, none, {}, A1},
+        {K, 2, false, true, ack, K, 0, none, {}, A1},
+        {K, 0, false, true, ackMoved, C, 0, none, asked, A2},
+        {K, 0, true, true, ackMoved, C, 0, lostCurrent, asked, A2},
+        {H, 0, false, true, ack, H, 0, none, asked, A1},
+        {F, 0, false, true, ack, F, 0, none, asked, A1},
+        {K, 2, false, true, tick, K, 3, none, {}, A1},
+        {K, 3, false, true, tick, I, 0, none, {}, A1}, // the fourth silent tick
+        {K, 3, true, true, tick, I, 0, lostCurrent, {}, A1},
+        {H, 3, false, true, tick, H, 3, none, {}, A1}, // only connected tools are counted
+        {K, 0, false, true, leave, I, 0, none, {}, A1},
+        {K, 0, true, true, hostapd, I, 0, lostCurrent, {}, A1},
+        {K, 0, false, true, renew, K, 0, none, asked, A1},
+        {K, 1, false, true, readdress, C, 0, {"disconn flag 0 1"}, asked, A2},
+        {B, 0, false, true, lost, I, 0, none, {}, A1},
+        {K, 0, true, true, ethDown, I, 0, lostCurrent, {}, A1},
     };
     startDriver();
     registerTools(1);
     Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
     for (size_t i = 0; i < std::size(rows); ++i) {
-        const Row& r = rows[i];
-        prime(0, r.from, r.miss);
-        ToolManager_SetCurrTdx(r.current ? 0 : 1);
-        if (!r.queue) Modbus_SetMsgQ(nullptr);
+        const auto& [from, missBefore, current, queue, in, to, missAfter, events, connects,
+                     ipAfter] = rows[i];
+        prime(0, from, missBefore);
+        ToolManager_SetCurrTdx(current ? 0 : 1);
+        if (!queue) Modbus_SetMsgQ(nullptr);
         LogCapture log;
-        r.in();
+        in();
         Modbus_SetMsgQ(recordQ);
         const ToolView v = view(0);
-        EXPECT_EQ(v.state, r.to) << "row " << i;
-        EXPECT_EQ(miss(0), r.missAfter) << "row " << i;
-        EXPECT_EQ(v.ip, r.ipAfter) << "row " << i;
-        EXPECT_EQ(sink.drain(), r.events) << "row " << i;
-        EXPECT_EQ(takeConnects(), r.connects) << "row " << i;
+        EXPECT_EQ(v.state, to) << "row " << i;
+        EXPECT_EQ(miss(0), missAfter) << "row " << i;
+        EXPECT_EQ(v.ip, ipAfter) << "row " << i;
+        EXPECT_EQ(sink.drain(), events) << "row " << i;
+        EXPECT_EQ(takeConnects(), connects) << "row " << i;
         // Each change is logged (a readdressing passes through idle).
-        EXPECT_EQ(log.contains("tdx.0 state "), r.from != r.to) << "row " << i;
-        if (r.from != r.to) {
-            EXPECT_TRUE(log.contains("-> " + std::to_string(r.to))) << "row " << i;
+        EXPECT_EQ(log.contains("tdx.0 state "), from != to) << "row " << i;
+        if (from != to) {
+            EXPECT_TRUE(log.contains("-> " + std::to_string(to))) << "row " << i;
         }
     }
     // A dismissal never waits for the tool's connection.
