@@ -71,7 +71,11 @@ class BarcodeTableTest : public ::testing::Test {
         TestEnv::writeFile("files/tools/ZQ-B/.keep", "");
         Barcode_SetToolAccess(&fakeAccess);
     }
-    void TearDown() override { Barcode_SetToolAccess(nullptr); }
+    void TearDown() override {
+        for (auto& t : reg.tables)
+            BarcodeTable_Destroy(t);
+        Barcode_SetToolAccess(nullptr);
+    }
     void jobRows(std::initializer_list<const char*> cs) {
         for (const char* c : cs)
             ASSERT_EQ(Barcode_Append(BARCODE_JOB_TABLE, c, 0, 0, 0, "job"), 0);
@@ -221,8 +225,6 @@ TEST_F(BarcodeTableTest, ToolTablesLoadAndSaveByName) {
     EXPECT_EQ(Barcode_FindPreset(0, "R"), 15);
     BarcodeTable lines;
     EXPECT_EQ(BarcodeTable_Parse(&lines, "A~1~2~3~17~\nB\n", 14, BARCODE_KIND_TOOL), 2);
-    for (auto& t : reg.tables)
-        BarcodeTable_Destroy(t);
 }
 
 TEST_F(BarcodeTableTest, UnreadableTablesAreMovedAsideNotOverwritten) {
@@ -238,6 +240,4 @@ TEST_F(BarcodeTableTest, UnreadableTablesAreMovedAsideNotOverwritten) {
     jobRows({"A"});
     EXPECT_EQ(Barcode_Save(BARCODE_JOB_TABLE), 0) << "a new table takes the free name";
     EXPECT_EQ(TestEnv::readFile("files/barcode.kest"), "A~0~0~0~job~\n");
-    for (auto& t : reg.tables)
-        BarcodeTable_Destroy(t);
 }

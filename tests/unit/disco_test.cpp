@@ -131,12 +131,10 @@ void sendTo(const char* addr, int port, const std::vector<uint8_t>& b) {
 
 TEST_F(DiscoProc, AnswersOnEachEndpointRecordTheirInterfaceAndRequestsReachTheDestination) {
     int port = atoi(getenv("KEST_DISCO_PORT"));
-    ToolInfo eth = makeInfo(1), wlan = makeInfo(2);
-    std::vector<uint8_t> b(DISCO_ACK_LEN);
-    Disco_EncodeAck(DISCO_SCAN_ACK, &eth, b.data());
-    sendTo("127.0.0.2", port, b); // only the Ethernet endpoint (any address) takes this
-    Disco_EncodeAck(DISCO_SCAN_ACK, &wlan, b.data());
-    sendTo("127.0.0.1", port, b); // the Wi-Fi endpoint is bound to 127.0.0.1 here
+    // Only the Ethernet endpoint (any address) takes the first; the Wi-Fi endpoint is bound to
+    // 127.0.0.1 here.
+    sendTo("127.0.0.2", port, ack(DISCO_SCAN_ACK, makeInfo(1)));
+    sendTo("127.0.0.1", port, ack(DISCO_SCAN_ACK, makeInfo(2)));
     ASSERT_TRUE(waitFor([] { return ToolManager_GetDiscoToolsLen() == 2; }));
     for (int i = 0; i < 2; ++i) {
         DiscoToolView d;

@@ -87,7 +87,6 @@ struct WriterTest : EventLogTest {
     std::string dayFile() const {
         return get_setting_log()->path == 1 ? sd + "/2026/12/06/20261206.csv" : DAY_FILE;
     }
-    void insertCard(bool mounted = true) { env.insertCard(mounted); }
     // Queues a line and waits until the writer has handled it.
     void put(const std::string& l, int tdx) {
         EventLog_Queue(l, tdx);
@@ -359,7 +358,7 @@ TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
         fs::remove_all(sd);
         env.removeCard();
         get_setting_log()->path = location;
-        if (card || unmounted) insertCard(!unmounted);
+        if (card || unmounted) env.insertCard(!unmounted);
         if (ops) Common_SetFault(location == 1 ? sd.c_str() : "./files/log", err, ops);
         acks.clear();
         sink.clear();
@@ -381,7 +380,7 @@ TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
         EXPECT_EQ(EventLog_SpoolLength(), 3u);
         // Writable again: spooled lines first, then the new one; the spool is gone.
         Common_SetFault(nullptr, 0, 0);
-        if (location == 1) insertCard();
+        if (location == 1) env.insertCard();
         put(line(3, 4), 3);
         EXPECT_EQ(fileLines(dayFile()),
                   (Lines{EVENTLOG_HEADER, line(0, 1), line(1, 2), line(2, 3), line(3, 4)}));
@@ -427,7 +426,7 @@ TEST_F(WriterTest, MemorySpoolKeepsTheNewestLinesUpToItsBoundAndExitWritesItOrNa
 // which is said once in the debug log, and the screens hear "log_fail" as for any result
 // the log did not take.
 TEST_F(WriterTest, TheSpoolFileIsBoundedAndAFullBoundIsReported) {
-    insertCard();
+    env.insertCard();
     EventLog_SetSpoolFileLimit(3);
     EventLog_SetSpoolLimit(1);
     Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
@@ -452,7 +451,7 @@ TEST_F(WriterTest, TheSpoolFileIsBoundedAndAFullBoundIsReported) {
 // While the log fails, a new result is spooled behind the others and acknowledged without
 // any try of the log: the spool is tried on its own schedule, not at every result.
 TEST_F(WriterTest, AResultDuringAnOutageIsAcknowledgedWithoutATryOfTheSpool) {
-    insertCard();
+    env.insertCard();
     EventLog_SetRetryDelays(3600000, 3600000); // no try of its own during the test
     Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
     Lines sent;
@@ -497,7 +496,7 @@ TEST_F(WriterTest, TheSpoolIsTriedAgainWithBackOffAndWrittenWithoutANewResult) {
 }
 
 TEST_F(WriterTest, SpoolFilesLeftByEarlierRunsAreWrittenAtStart) {
-    insertCard();
+    env.insertCard();
     get_setting_log()->path = 1;
     const std::string spool = "files/log/spool.csv";
     // The last line was cut by a power cut: it was never acknowledged and is left out.
@@ -559,7 +558,7 @@ TEST_F(WriterTest, SpoolFilesLeftByEarlierRunsAreWrittenAtStart) {
 // goes first, whichever was touched last (a mark written after a slice refreshes a file's
 // time).
 TEST_F(WriterTest, TwoSpoolFilesAtStartGoInTheOrderOfTheirResults) {
-    insertCard();
+    env.insertCard();
     const std::string internal = "files/log/spool.csv", card = EventLog_SpoolPath(0);
     const std::string older = line(0, 1) + line(0, 2), newer = line(1, 3, day(2026, 12, 6, 11));
     TestEnv::writeFile(card, spoolMark(older.size() - line(0, 2).size()) + older.substr(22));
@@ -602,7 +601,7 @@ TEST_F(StartUpTest, ALeftSpoolIsTakenOverAtSetUpAndWrittenByTheLoopBeforeLaterRe
 // The spool reaches the log a slice at a time; after each slice its file says where the
 // rest begins, so a restart would not write the slice again.
 TEST_F(WriterTest, TheSpoolIsWrittenBySlicesEachMarkedInItsFile) {
-    insertCard();
+    env.insertCard();
     EventLog_SetRetryDelays(3600000, 3600000);
     Lines a, b;
     std::string text;
@@ -665,7 +664,7 @@ struct FullDiskTest : WriterTest {
 };
 
 TEST_F(FullDiskTest, RealFullDiskSpoolsToTheCard) {
-    insertCard();
+    env.insertCard();
     Lines sent = {EVENTLOG_HEADER};
     for (int i = 0; EventLog_SpoolLength() == 0 && i < 400; ++i) {
         sent.push_back(line(i % 8, i));

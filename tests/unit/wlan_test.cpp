@@ -63,9 +63,8 @@ TEST(HostapdConf, LinesInOrderTheChannelReportTheWifiChecksAndManualChannelLists
         in = {"s", "p", band, country, mode, manual, best24, best5};
         Lines l = Hostapd_ConfLines(in);
         ASSERT_EQ(l.size(), 17u);
-        EXPECT_EQ(l[5], cc) << band << country << mode;
-        EXPECT_EQ(l[6], hw) << band << country << mode;
-        EXPECT_EQ(l[7], channel) << band << country << mode;
+        EXPECT_EQ(Lines(l.begin() + 5, l.begin() + 8), (Lines{cc, hw, channel}))
+            << band << country << mode;
     }
     // The channel report.
     const std::tuple<const char*, uint32_t, std::string, int, int> reports[] = {
