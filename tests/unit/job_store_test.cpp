@@ -26,15 +26,16 @@ std::string jobImage(const std::string& name, uint32_t jdx, uint32_t steps, uint
     return img;
 }
 
-uint32_t fileU32(const std::string& path, size_t off) {
-    std::string s = TestEnv::readFile(path);
+// A little-endian word of a job's file.
+uint32_t fileU32(const std::string& job, size_t off) {
+    std::string s = TestEnv::readFile(jobPath(job));
     if (s.size() < off + 4) return 0xdeadbeef;
     return uint32_t(uint8_t(s[off])) | uint32_t(uint8_t(s[off + 1])) << 8 |
            uint32_t(uint8_t(s[off + 2])) << 16 | uint32_t(uint8_t(s[off + 3])) << 24;
 }
 
-std::string fileName(const std::string& path) {
-    std::string s = TestEnv::readFile(path);
+std::string fileName(const std::string& job) {
+    std::string s = TestEnv::readFile(jobPath(job));
     return s.size() >= 144 ? std::string(s.c_str() + 16) : std::string();
 }
 
@@ -110,8 +111,7 @@ TEST_F(JobStoreTest, MoveAtTheEdgesChangesNothingAndDeleteRenumbersFollowingJobs
     EXPECT_EQ(names(), (Names{"j0", "j1", "j3", "j4"}));
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(job_list_entry(i)->jdx, uint32_t(i));
-    EXPECT_EQ(std::tuple(fileU32(jobPath("j1"), 12), fileU32(jobPath("j3"), 12),
-                         fileU32(jobPath("j4"), 12)),
+    EXPECT_EQ(std::tuple(fileU32("j1", 12), fileU32("j3", 12), fileU32("j4", 12)),
               std::tuple(1u, 2u, 3u));
     EXPECT_EQ(job_delete(4), -1);
     EXPECT_EQ(job_delete(-1), -1);
@@ -151,13 +151,12 @@ TEST_F(JobStoreTest, NewJobNamesAndTheHeaderWritten) {
         EXPECT_EQ(job_list_entry(before)->jdx, uint32_t(before));
         std::string img = TestEnv::readFile(jobPath(file));
         ASSERT_EQ(img.size(), 172u);
-        EXPECT_EQ(std::tuple(img.substr(0, 8), img[9], fileU32(jobPath(file), 12),
-                             fileName(jobPath(file))),
+        EXPECT_EQ(std::tuple(img.substr(0, 8), img[9], fileU32(file, 12), fileName(file)),
                   std::tuple("zqc.job.", char(1), uint32_t(before), file));
     }
     EXPECT_TRUE(log.contains("name is null"));
     EXPECT_FALSE(TestEnv::exists("files/escape.job"));
-    EXPECT_EQ(fileU32(jobPath("j0"), 12), 0u) << "the existing file is not replaced";
+    EXPECT_EQ(fileU32("j0", 12), 0u) << "the existing file is not replaced";
     // A failure says what failed.
     log.clear();
     Common_SetWriteFailAfter(10);
@@ -208,14 +207,14 @@ TEST_F(JobStoreTest, SaveRecomputesCountersAndWritesExactSize) {
     ASSERT_EQ(step_new(STEP_DELAY), 0);
     job_put_u32(job_step(2)->b + SF_SCREWS, 100); // not a fastening step: not counted
     ASSERT_EQ(job_save(0), 0);
-    EXPECT_EQ(fileU32(jobPath("j0"), 148), 0u) << "no fastening step, no screws";
+    EXPECT_EQ(fileU32("j0", 148), 0u) << "no fastening step, no screws";
     job_put_u32(job_step(0)->b + SF_SCREWS, 4);
     job_put_u32(job_step(1)->b + SF_SCREWS, 5);
     ASSERT_EQ(job_save(0), 0);
     EXPECT_EQ(fs::file_size(jobPath("j0")), 172u + 4 * 4096);
     // steps, screws, then the fastening, input and delay counters
     for (auto [off, want] : {std::pair{144, 4u}, {148, 9u}, {152, 2u}, {156, 1u}, {164, 1u}})
-        EXPECT_EQ(fileU32(jobPath("j0"), size_t(off)), want) << off;
+        EXPECT_EQ(fileU32("j0", size_t(off)), want) << off;
     EXPECT_EQ(std::tuple(job_list_entry(0)->total_screws, job_list_entry(0)->steps),
               std::tuple(9u, 4u));
     // Reloading gives the same steps back.
@@ -260,7 +259,7 @@ TEST_F(JobStoreTest, SaveStoresTheCurrentIndexEvenAfterAMove) {
     ASSERT_EQ(job_load(1), 0);
     job_move_up(1); // j1 now at position 0
     ASSERT_EQ(job_save(0), 0);
-    EXPECT_EQ(fileU32(jobPath("j1"), 12), 0u);
+    EXPECT_EQ(fileU32("j1", 12), 0u);
     load_job();
     EXPECT_EQ(names(), (Names{"j1", "j0"}));
 }
@@ -283,8 +282,7 @@ struct GappedListTest : JobStoreTest {
     void expectPositionsStored() {
         for (int i = 0; i < job_list_len(); ++i) {
             EXPECT_EQ(job_list_entry(i)->jdx, uint32_t(i)) << job_list_entry(i)->name;
-            EXPECT_EQ(fileU32(jobPath(job_list_entry(i)->name), 12), uint32_t(i))
-                << job_list_entry(i)->name;
+            EXPECT_EQ(fileU32(job_list_entry(i)->name, 12), uint32_t(i)) << job_list_entry(i)->name;
         }
     }
     // The list in this order, every entry holding its position, and the same after a restart.
@@ -333,7 +331,7 @@ TEST_F(GappedListTest, ConsistentFilesAreNotRewritten) {
         return out;
     };
     EXPECT_EQ(touched(), "C") << "only the file that differed";
-    EXPECT_EQ(fileU32(jobPath("C"), 12), 2u);
+    EXPECT_EQ(fileU32("C", 12), 2u);
     age(); // a move touches just the two swapped files
     job_move_up(2);
     EXPECT_EQ(touched(), "BC");
@@ -345,8 +343,7 @@ TEST_F(GappedListTest, AFileCarryingAnotherJobsNameKeepsItsOwnIndexAndSteps) {
     TestEnv::writeFile(jobPath("b"), jobImage("b", 6, 2, 2));
     writeJobs({{"c", 7}});
     for (int start = 0; start < 2; ++start) { // and the next start finds the same
-        EXPECT_EQ(std::tuple(fileU32(jobPath("a"), 12), fileU32(jobPath("b"), 12),
-                             fileU32(jobPath("c"), 12)),
+        EXPECT_EQ(std::tuple(fileU32("a", 12), fileU32("b", 12), fileU32("c", 12)),
                   std::tuple(0u, 1u, 2u))
             << start;
         load_job();
@@ -359,7 +356,7 @@ TEST_F(GappedListTest, AFileCarryingAnotherJobsNameKeepsItsOwnIndexAndSteps) {
     std::string b = TestEnv::readFile(jobPath("b"));
     step_new(STEP_INPUT);
     ASSERT_EQ(job_save(0), 0);
-    EXPECT_EQ(fileU32(jobPath("a"), 144), 2u);
+    EXPECT_EQ(fileU32("a", 144), 2u);
     EXPECT_EQ(TestEnv::readFile(jobPath("b")), b) << "the other job's file is untouched";
 }
 
@@ -378,7 +375,7 @@ TEST_F(GappedListTest, IndexIsNeverWrittenThroughAFifoOrFolder) {
     EXPECT_EQ(names(), (Names{"P", "D", "Z"}));
     EXPECT_TRUE(log.contains("job_delete.") && log.contains("./files/job/D.job open fail"));
     EXPECT_EQ(log.count("./files/job/P.job open fail"), 2u);
-    EXPECT_EQ(fileU32(jobPath("Z"), 12), 2u) << "the others are still renumbered";
+    EXPECT_EQ(fileU32("Z", 12), 2u) << "the others are still renumbered";
     EXPECT_TRUE(fs::is_fifo(jobPath("P")));
 }
 
@@ -398,14 +395,14 @@ TEST_F(JobStoreTest, SaveUnderAnotherJobsIndexIsRefusedAndFollowsARenameOfTheLoa
         log.contains("job_save.") &&
         log.contains("job 1 is ./files/job/j1.job, not the loaded job (./files/job/j0.job)"));
     EXPECT_EQ(job_save(0), 0) << "its own index still saves";
-    EXPECT_EQ(fileU32(jobPath("j0"), 144), 2u);
+    EXPECT_EQ(fileU32("j0", 144), 2u);
     // A save follows a rename of the loaded job only.
     step_new(STEP_INPUT);
     ASSERT_EQ(set_jobname_jdx(1, "other"), 0);
     EXPECT_EQ(job_save(1), -1) << "renaming another job does not make it the loaded one";
     ASSERT_EQ(set_jobname_jdx(0, "renamed"), 0);
     ASSERT_EQ(job_save(0), 0);
-    EXPECT_EQ(std::tuple(fileU32(jobPath("renamed"), 144), fileName(jobPath("renamed"))),
+    EXPECT_EQ(std::tuple(fileU32("renamed", 144), fileName("renamed")),
               std::tuple(3u, std::string("renamed")));
     EXPECT_FALSE(TestEnv::exists(jobPath("j0")));
 }
