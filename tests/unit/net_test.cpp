@@ -244,29 +244,27 @@ TEST_F(NetMonitor, StoppingTheClientEndsExactlyTheProcessStarted) {
     // ignores SIGTERM (as the real client's privilege-separation helpers may), and a
     // stranger of the same name.
     const std::string bin = env.root() + "/client";
+    // The helper's and the client's process numbers go beside the client's folder.
     TestEnv::writeFile(bin + "/dhcpcd",
-                       "#!/bin/sh\n[ $# -eq 0 ] || echo \"dhcpcd $*\" >>\"$KEST_STUB_LOG\"\n"
+                       "#!/bin/sh\nd=$(dirname \"$0\")/..\n"
+                       "[ $# -eq 0 ] || echo \"dhcpcd $*\" >>\"$KEST_STUB_LOG\"\n"
                        "[ $# -eq 0 ] || sh -c 'trap \"\" TERM; echo $$ >\"$0\"; exec sleep 1000' "
-                       "\"" +
-                           env.root() +
-                           "/helper\" &\n"
-                           "echo $$ >>\"" +
-                           env.root() + "/pids\"\nexec sleep 1000\n");
+                       "\"$d/helper\" &\necho $$ >>\"$d/pids\"\nexec sleep 1000\n");
     chmod((bin + "/dhcpcd").c_str(), 0755);
     setenv("PATH", (bin + ":" + getenv("PATH")).c_str(), 1);
+    auto written = [&](const char* name) { return FileLines(env.root() + "/" + name); };
     ChildProcess stranger;
     ASSERT_TRUE(stranger.start({bin + "/dhcpcd"}));
-    ASSERT_TRUE(kest_test::WaitUntil([&] { return FileLines(env.root() + "/pids").size() == 1; }));
+    ASSERT_TRUE(kest_test::WaitUntil([&] { return written("pids").size() == 1; }));
 
     setNet(1, 0, 0, 0);
     feed(link("eth0", RUN));
     feed(link("eth0", RUN));
-    ASSERT_TRUE(kest_test::WaitUntil([&] { return FileLines(env.root() + "/pids").size() == 2; }));
-    const pid_t ours = pid_t(std::stol(FileLines(env.root() + "/pids")[1]));
+    ASSERT_TRUE(kest_test::WaitUntil([&] { return written("pids").size() == 2; }));
+    const pid_t ours = pid_t(std::stol(written("pids")[1]));
     EXPECT_EQ(kill(ours, 0), 0);
-    ASSERT_TRUE(
-        kest_test::WaitUntil([&] { return FileLines(env.root() + "/helper").size() == 1; }));
-    const std::string helper = "/proc/" + FileLines(env.root() + "/helper")[0] + "/stat";
+    ASSERT_TRUE(kest_test::WaitUntil([&] { return written("helper").size() == 1; }));
+    const std::string helper = "/proc/" + written("helper")[0] + "/stat";
     auto ended = [&] { // gone, or a zombie waiting for its new parent
         std::string st = TestEnv::readFile(helper);
         return st.empty() || st.find(") Z ") != std::string::npos;
@@ -277,7 +275,7 @@ TEST_F(NetMonitor, StoppingTheClientEndsExactlyTheProcessStarted) {
     EXPECT_EQ(dhcpd_is_run(), 0);
     EXPECT_NE(kill(ours, 0), 0) << "stopped and reaped";
     EXPECT_EQ(kill(stranger.pid(), 0), 0) << "a client started by anything else stays";
-    EXPECT_EQ(FileLines(env.root() + "/pids").size(), 2u) << "started once";
+    EXPECT_EQ(written("pids").size(), 2u) << "started once";
 }
 
 TEST_F(NetMonitor, AClientThatEndedByItselfIsStartedAgainAtTheNextLinkUp) {
