@@ -98,13 +98,8 @@ TEST(BarcodeKeys, FortyCharactersGiveThirtyTwoOverwriteInPlaceEventLayoutsAndCur
 
 TEST(BarcodeKeys, ShiftRepeatReleaseAndOtherEventTypes) {
     const uint16_t SHIFT = KEY_LSHIFT, ENTER = KEY_ENTER;
-    struct Case {
-        Case(const char* n, std::vector<Ev> e, std::vector<std::string> c)
-            : name(n), evs(std::move(e)), codes(std::move(c)) {}
-        const char* name;
-        std::vector<Ev> evs;
-        std::vector<std::string> codes;
-    } cases[] = {
+    using Case = std::tuple<const char*, std::vector<Ev>, std::vector<std::string>>;
+    const Case cases[] = {
         Case("shift on digits gives their symbols",
              {{1, SHIFT, 1}, {1, 2, 1}, {1, 11, 1}, {1, SHIFT, 0}, {1, 2, 1}, {1, ENTER, 1}},
              {"!)1"}),
@@ -129,11 +124,11 @@ TEST(BarcodeKeys, ShiftRepeatReleaseAndOtherEventTypes) {
         Case("backspace and other keys end the code", {{1, 2, 1}, {1, 14, 1}, {1, 3, 1}, {1, 1, 1}},
              {"1", "2"}),
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, evs, codes] : cases) {
+        SCOPED_TRACE(name);
         BarcodeKeyState s;
         BarcodeKey_Reset(&s);
-        EXPECT_EQ(feed(&s, c.evs), c.codes);
+        EXPECT_EQ(feed(&s, evs), codes);
     }
 }
 

@@ -71,7 +71,11 @@ class BarcodeTableTest : public ::testing::Test {
         TestEnv::writeFile("files/tools/ZQ-B/.keep", "");
         Barcode_SetToolAccess(&fakeAccess);
     }
-    void TearDown() override { Barcode_SetToolAccess(nullptr); }
+    void TearDown() override {
+        for (auto& t : reg.tables)
+            BarcodeTable_Destroy(t);
+        Barcode_SetToolAccess(nullptr);
+    }
     void jobRows(std::initializer_list<const char*> cs) {
         for (const char* c : cs)
             ASSERT_EQ(Barcode_Append(BARCODE_JOB_TABLE, c, 0, 0, 0, "job"), 0);
@@ -111,19 +115,17 @@ TEST_F(BarcodeTableTest, LongFieldsAreCut) {
 
 TEST_F(BarcodeTableTest, AppendEditMoveDeleteMatchAndSaveWithoutFolder) {
     Barcode_Init();
-    const struct {
-        const char *code, *job;
-        int partial, start, end, table;
-    } refused[] = {{nullptr, "j", 0, 0, 0, BARCODE_JOB_TABLE},
-                   {"A", "j", 2, 0, 0, BARCODE_JOB_TABLE},
-                   {"A", "j", 0, -1, 0, BARCODE_JOB_TABLE},
-                   {"A", "j", 0, 0, -1, BARCODE_JOB_TABLE},
-                   {"A~B", "j", 0, 0, 0, BARCODE_JOB_TABLE},
-                   {"A", "j\nk", 0, 0, 0, BARCODE_JOB_TABLE},
-                   {"A", "j", 0, 0, 0, 9}};
-    for (const auto& r : refused)
-        EXPECT_EQ(Barcode_Append(r.table, r.code, r.partial, r.start, r.end, r.job), -1)
-            << (r.code ? r.code : "null") << " " << r.job;
+    const std::tuple<const char*, const char*, int, int, int, int> refused[] = {
+        {nullptr, "j", 0, 0, 0, BARCODE_JOB_TABLE},
+        {"A", "j", 2, 0, 0, BARCODE_JOB_TABLE},
+        {"A", "j", 0, -1, 0, BARCODE_JOB_TABLE},
+        {"A", "j", 0, 0, -1, BARCODE_JOB_TABLE},
+        {"A~B", "j", 0, 0, 0, BARCODE_JOB_TABLE},
+        {"A", "j\nk", 0, 0, 0, BARCODE_JOB_TABLE},
+        {"A", "j", 0, 0, 0, 9}};
+    for (const auto& [code, job, partial, start, end, table] : refused)
+        EXPECT_EQ(Barcode_Append(table, code, partial, start, end, job), -1)
+            << (code ? code : "null") << " " << job;
     EXPECT_EQ(Barcode_Len(BARCODE_JOB_TABLE), 0);
     EXPECT_EQ(Barcode_Append(BARCODE_JOB_TABLE, std::string(35, 'k').c_str(), 1, 0, 0, nullptr), 0);
     EXPECT_EQ(tableRows(BARCODE_JOB_TABLE)[0], std::string(32, 'k') + "~1~0~0~~0");
@@ -142,12 +144,7 @@ TEST_F(BarcodeTableTest, AppendEditMoveDeleteMatchAndSaveWithoutFolder) {
     EXPECT_EQ(Barcode_Len(2), 0);
     // Moves and deletes.
     using V = std::vector<std::string>;
-    struct Case {
-        int (*op)(int, int);
-        int row;
-        int rc;
-        V after;
-    } cases[] = {
+    const std::tuple<int (*)(int, int), int, int, V> cases[] = {
         {Barcode_MoveUp, 0, -1, {"A", "B", "C", "D"}},
         {Barcode_MoveUp, 2, 0, {"A", "C", "B", "D"}},
         {Barcode_MoveDown, 3, -1, {"A", "B", "C", "D"}},
@@ -161,12 +158,12 @@ TEST_F(BarcodeTableTest, AppendEditMoveDeleteMatchAndSaveWithoutFolder) {
         {Barcode_Delete, 1, 0, {"A", "C", "D"}},
         {Barcode_Delete, 4, -1, {"A", "B", "C", "D"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [op, row, rc, after] : cases) {
         while (Barcode_Len(BARCODE_JOB_TABLE))
             Barcode_Delete(BARCODE_JOB_TABLE, 0);
         jobRows({"A", "B", "C", "D"});
-        EXPECT_EQ(c.op(BARCODE_JOB_TABLE, c.row), c.rc) << c.row;
-        EXPECT_EQ(codes(BARCODE_JOB_TABLE), c.after) << c.row;
+        EXPECT_EQ(op(BARCODE_JOB_TABLE, row), rc) << row;
+        EXPECT_EQ(codes(BARCODE_JOB_TABLE), after) << row;
     }
     Barcode_SetSelected(BARCODE_JOB_TABLE, 0, 1);
     Barcode_SetSelected(BARCODE_JOB_TABLE, 2, 1);
@@ -181,10 +178,7 @@ TEST_F(BarcodeTableTest, AppendEditMoveDeleteMatchAndSaveWithoutFolder) {
     ASSERT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "ZZCDE", 1, 3, 5, "second partial"), 0);
     ASSERT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "AB", 1, 2, 1, "reversed range"), 0);
     ASSERT_EQ(Barcode_Append(BARCODE_JOB_TABLE, "Q", 1, 0, 1, "range from 0"), 0);
-    struct {
-        const char* code;
-        const char* job;
-    } scans[] = {
+    const std::tuple<const char*, const char*> scans[] = {
         {"11CDE", "partial"}, // characters 3..5 equal: the first of two matches wins
         {"11CDE999", "partial"},
         {"ABCD", "whole"}, // 4 characters: the partial rows (end 5) are skipped
@@ -194,8 +188,8 @@ TEST_F(BarcodeTableTest, AppendEditMoveDeleteMatchAndSaveWithoutFolder) {
         {"Q", ""},  // nor does a range from 0
         {"", ""},
     };
-    for (const auto& c : scans)
-        EXPECT_EQ(Barcode_FindJob(c.code), c.job) << c.code;
+    for (const auto& [code, job] : scans)
+        EXPECT_EQ(Barcode_FindJob(code), job) << code;
     int32_t p5 = 5, p16 = 16;
     Barcode_Append(0, "P", 0, 0, 0, &p5);
     Barcode_Append(0, "xxM", 1, 3, 3, &p16);
@@ -231,8 +225,6 @@ TEST_F(BarcodeTableTest, ToolTablesLoadAndSaveByName) {
     EXPECT_EQ(Barcode_FindPreset(0, "R"), 15);
     BarcodeTable lines;
     EXPECT_EQ(BarcodeTable_Parse(&lines, "A~1~2~3~17~\nB\n", 14, BARCODE_KIND_TOOL), 2);
-    for (auto& t : reg.tables)
-        BarcodeTable_Destroy(t);
 }
 
 TEST_F(BarcodeTableTest, UnreadableTablesAreMovedAsideNotOverwritten) {
@@ -248,6 +240,4 @@ TEST_F(BarcodeTableTest, UnreadableTablesAreMovedAsideNotOverwritten) {
     jobRows({"A"});
     EXPECT_EQ(Barcode_Save(BARCODE_JOB_TABLE), 0) << "a new table takes the free name";
     EXPECT_EQ(TestEnv::readFile("files/barcode.kest"), "A~0~0~0~job~\n");
-    for (auto& t : reg.tables)
-        BarcodeTable_Destroy(t);
 }

@@ -131,12 +131,10 @@ void sendTo(const char* addr, int port, const std::vector<uint8_t>& b) {
 
 TEST_F(DiscoProc, AnswersOnEachEndpointRecordTheirInterfaceAndRequestsReachTheDestination) {
     int port = atoi(getenv("KEST_DISCO_PORT"));
-    ToolInfo eth = makeInfo(1), wlan = makeInfo(2);
-    std::vector<uint8_t> b(DISCO_ACK_LEN);
-    Disco_EncodeAck(DISCO_SCAN_ACK, &eth, b.data());
-    sendTo("127.0.0.2", port, b); // only the Ethernet endpoint (any address) takes this
-    Disco_EncodeAck(DISCO_SCAN_ACK, &wlan, b.data());
-    sendTo("127.0.0.1", port, b); // the Wi-Fi endpoint is bound to 127.0.0.1 here
+    // Only the Ethernet endpoint (any address) takes the first; the Wi-Fi endpoint is bound to
+    // 127.0.0.1 here.
+    sendTo("127.0.0.2", port, ack(DISCO_SCAN_ACK, makeInfo(1)));
+    sendTo("127.0.0.1", port, ack(DISCO_SCAN_ACK, makeInfo(2)));
     ASSERT_TRUE(waitFor([] { return ToolManager_GetDiscoToolsLen() == 2; }));
     for (int i = 0; i < 2; ++i) {
         DiscoToolView d;
@@ -202,13 +200,7 @@ TEST_F(DiscoProc, ScanWithKeepAliveLeaveWithoutMembershipFailedJoinAndDatagramsB
     // Datagrams by type and length (the list is empty again).
     ToolInfo t = makeInfo(3);
     using Bytes = std::vector<uint8_t>;
-    struct Case {
-        const char* what;
-        std::vector<uint8_t> bytes;
-        int result;
-        const char* log;
-        int discoLen;
-    } cases[] = {
+    const std::tuple<const char*, Bytes, int, const char*, int> cases[] = {
         {"scan from another controller", Bytes{0x34, 0x12, 0, 1}, 0,
          "recv disco req (1) from other controller", 0},
         {"search from another controller", Bytes{0, 0, 0, 2, 'x'}, 0,
@@ -225,11 +217,11 @@ TEST_F(DiscoProc, ScanWithKeepAliveLeaveWithoutMembershipFailedJoinAndDatagramsB
         {"search ack with trailing bytes", resized(ack(DISCO_SEARCH_ACK, makeInfo(4)), 100), 0,
          "search ack 127.0.0.1", 2},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, bytes, result, logged, discoLen] : cases) {
         LogCapture log;
-        EXPECT_EQ(proc(c.bytes), c.result) << c.what;
-        EXPECT_TRUE(!c.log || log.contains(c.log)) << c.what;
-        EXPECT_EQ(ToolManager_GetDiscoToolsLen(), c.discoLen) << c.what;
+        EXPECT_EQ(proc(bytes), result) << what;
+        EXPECT_TRUE(!logged || log.contains(logged)) << what;
+        EXPECT_EQ(ToolManager_GetDiscoToolsLen(), discoLen) << what;
     }
 }
 

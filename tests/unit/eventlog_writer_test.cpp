@@ -1,13 +1,38 @@
-// The result log writer: CSV quoting, file order, acknowledgement only after the line is
+// The result log: formatting, daily files, failures that must not damage lines already
+// written, and the writer: CSV quoting, file order, acknowledgement only after the line is
 // in the file, and the spool when the log cannot be written (fault seam, real tmpfs).
 #include "eventlog.h"
 #include "ew_driver.h"
 #include "unit_common.h"
 
+#include <optional>
 #include <sched.h>
 #include <sys/mount.h>
 
 namespace {
+
+FastenResult sample() {
+    // FastenTime, Preset, TargetTorque, ConvTorque, Speed, A1..A3, ScrewNo, Error, Direction,
+    // Status, Snug: the fields in their declared order.
+    return {850, 3, 1234, 1301, 600, 1, 2, 3, 4, 0, 1, 1, 65535};
+}
+
+struct EventLogTest : ::testing::Test {
+    TestEnv env;
+    LogCapture log;
+    void SetUp() override {
+        load_setting();
+        get_setting_log()->path = 0;
+    }
+    // A full disk: a tiny tmpfs over the internal log, in a private mount namespace.
+    void mountTinyLog() {
+        if (geteuid() != 0) GTEST_SKIP() << "needs root for a private tmpfs";
+        if (unshare(CLONE_NEWNS) != 0) GTEST_SKIP() << "no mount namespace";
+        ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+        fs::create_directories("files/log");
+        ASSERT_EQ(mount("tmpfs", "files/log", "tmpfs", 0, "size=8k"), 0) << strerror(errno);
+    }
+};
 
 struct tm day(int y, int mo, int d, int h = 10, int mi = 0, int s = 0) {
     return localTm(y, mo, d, h, mi, s);
@@ -32,17 +57,14 @@ std::string spoolMark(size_t offset) {
 const char* const DAY_FILE = "files/log/2026/12/06/20261206.csv";
 using Lines = std::vector<std::string>;
 
-struct WriterTest : ::testing::Test {
-    TestEnv env;
-    LogCapture log;
+struct WriterTest : EventLogTest {
     RecordingSink sink;
     std::mutex ackLock;
     Lines acks; // "tdx:lines in the day file at that moment"
     std::string sd;
 
     void SetUp() override {
-        load_setting();
-        get_setting_log()->path = 0;
+        EventLogTest::SetUp();
         EwDriver_SetDeviceObject(&sink);
         Threads_Init();
         sd = env.sysroot() + "/media/mmcblk1p1";
@@ -65,7 +87,11 @@ struct WriterTest : ::testing::Test {
     std::string dayFile() const {
         return get_setting_log()->path == 1 ? sd + "/2026/12/06/20261206.csv" : DAY_FILE;
     }
-    void insertCard(bool mounted = true) { env.insertCard(mounted); }
+    // Queues a line and waits until the writer has handled it.
+    void put(const std::string& l, int tdx) {
+        EventLog_Queue(l, tdx);
+        EventLog_Flush();
+    }
     bool waitAcks(size_t n) {
         return kest_test::WaitUntil([&] {
             std::lock_guard<std::mutex> g(ackLock);
@@ -75,11 +101,143 @@ struct WriterTest : ::testing::Test {
 };
 } // namespace
 
+TEST(EventLogFormat, LineHasNineteenFieldsExactFormatsEmptyFieldsAndDefaultSources) {
+    const struct tm t = localTm(2026, 12, 4, 7, 5, 9);
+    std::string line = EventLog_FormatLine(t, "job A", "fastening-1", "-", "tool1", sample());
+    EXPECT_EQ(line,
+              "2026-12-04 07:05:09,job A,fastening-1,-,tool1,850,3,12.34,13.01,600,1,2,3,4,0,1,1,"
+              "65535,\n");
+    EXPECT_EQ(std::count(line.begin(), line.end(), ','), 18);
+    // No job and step, and the torque rounding.
+    const FastenResult r{.TargetTorque = 5, .ConvTorque = 65535};
+    line = EventLog_FormatLine(localTm(2026, 1, 1), nullptr, nullptr, "", "", r);
+    EXPECT_EQ(line.substr(0, 24), "2026-01-01 00:00:00,,,,,");
+    EXPECT_NE(line.find(",0.05,655.35,"), std::string::npos) << line;
+    // The default sources give a dash barcode and no tool name until installed.
+    EXPECT_EQ(EventLog_ScannerCode(), "-");
+    EXPECT_EQ(EventLog_ToolName(0), "");
+    EventLog_SetScannerCodeSource([] { return std::string("ABC"); });
+    EventLog_SetToolNameSource([](int tdx) { return "tool" + std::to_string(tdx); });
+    EXPECT_EQ(EventLog_ScannerCode(), "ABC");
+    EXPECT_EQ(EventLog_ToolName(3), "tool3");
+    EventLog_SetScannerCodeSource(nullptr);
+    EventLog_SetToolNameSource(nullptr);
+}
+
+// The first result of the day writes the header once; a day file with lines gets none. A
+// day file a power cut left ending inside a record loses that partial record only (it was
+// never acknowledged), so the next line starts clean and no field swallows the rest.
+TEST_F(EventLogTest, FirstResultOfTheDayWritesTheHeaderOnceAndMidnightSplitsTheFiles) {
+    const std::string earlier = "2026-12-04 08:00:00,J,S,-,T,1,1,1.00,1.00,1,1,1,1,1,0,1,1,1,\n";
+    // A line an older version wrote without quoting: its lone quote must not make the
+    // rest of the file look like one field.
+    const std::string older =
+        "2026-12-04 07:00:00,5\" screw,S,-,T,1,1,1.00,1.00,1,1,1,1,1,0,1,1,1,\n";
+    const std::string header = EVENTLOG_HEADER;
+    // what, the day file's content (none when there is none), its lines before the two new
+    // ones, and whether the debug log says a partial record was cut off
+    using Case = std::tuple<const char*, std::optional<std::string>, Lines, bool>;
+    const Case cases[] = {
+        Case("no folders yet", std::nullopt, {header}, false),
+        Case("empty file left by a power cut", "", {header}, false),
+        Case("day file with lines", earlier, {earlier}, false),
+        Case("torn header", "Time, Job, St", {header}, true),
+        Case("torn inside a quoted field", earlier + "2026-12-04 09:00:00,\"job, A", {earlier},
+             true),
+        Case("torn after a quoted line break", earlier + "2026-12-04 09:00:00,J,S,\"LOT\r\n7",
+             {earlier}, true),
+        Case("a lone quote in an older line, whole", older + earlier, {older, earlier}, false),
+        Case("a lone quote in an older line, then torn", older + earlier + "2026-12-04 09:0",
+             {older, earlier}, true),
+    };
+    const std::string added =
+        EventLog_FormatLine(localTm(2026, 12, 4, 10, 0, 0), "J", "S", "-", "T", sample());
+    for (const auto& [what, before, kept, cut] : cases) {
+        SCOPED_TRACE(what);
+        fs::remove_all("files/log");
+        log.clear();
+        if (before) TestEnv::writeFile("files/log/2026/12/04/20261204.csv", *before);
+        Common_SetFixedTime(localInstant(2026, 12, 4, 10, 0, 0));
+        ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
+        ASSERT_EQ(EventLog_Write("J", "S", "-", "T", sample()), 0);
+        std::vector<std::string> want = kept;
+        want.insert(want.end(), {added, added});
+        EXPECT_EQ(fileLines("files/log/2026/12/04/20261204.csv"), want);
+        EXPECT_EQ(log.contains("incomplete last record cut off"), cut);
+    }
+    // Results around midnight go to two files.
+    Common_SetFixedTime(localInstant(2026, 12, 31, 23, 59, 59));
+    ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);
+    Common_SetFixedTime(localInstant(2027, 1, 1, 0, 0, 0));
+    ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);
+    auto a = fileLines("files/log/2026/12/31/20261231.csv");
+    auto b = fileLines("files/log/2027/01/01/20270101.csv");
+    ASSERT_EQ(std::tuple(a.size(), b.size()), std::tuple(2u, 2u));
+    EXPECT_EQ(std::tuple(a[1].substr(0, 19), b[1].substr(0, 19)),
+              std::tuple("2026-12-31 23:59:59", "2027-01-01 00:00:00"));
+}
+
+TEST_F(EventLogTest, MicroSdOnlyWithTheCardAndAnUnmakeableFolderOrFileFails) {
+    get_setting_log()->path = 1;
+    Common_SetFixedTime(localInstant(2026, 3, 5, 12, 0, 0));
+    // No card, or a card not mounted (yet): nothing is made inside the empty mount point,
+    // which is on the internal flash.
+    for (bool inSlot : {false, true}) {
+        SCOPED_TRACE(inSlot);
+        if (inSlot) env.insertCard(false);
+        log.clear();
+        EXPECT_EQ(EventLog_Write("", "", "-", "T", sample()), -1);
+        EXPECT_TRUE(log.contains("micro sd not present"));
+        EXPECT_FALSE(TestEnv::exists(env.sysroot() + "/media/mmcblk1p1/2026"));
+    }
+    env.mountCard();
+    ASSERT_EQ(EventLog_Write("", "", "-", "T", sample()), 0);
+    EXPECT_TRUE(TestEnv::exists(env.sysroot() + "/media/mmcblk1p1/2026/03/05/20260305.csv"));
+    // The internal log: a folder that cannot be made or a file that cannot be opened fails.
+    get_setting_log()->path = 0;
+    log.clear();
+    Common_SetFixedTime(localInstant(2026, 6, 1, 8, 0, 0));
+    fs::remove_all("files/log");
+    TestEnv::writeFile("files/log/2026", "a file where the year folder belongs");
+    EXPECT_EQ(EventLog_Write("", "", "-", "T", sample()), -1);
+    fs::remove_all("files/log");
+    fs::create_directories("files/log/2026/06/01/20260601.csv"); // a folder in the file's place
+    EXPECT_EQ(EventLog_Write("", "", "-", "T", sample()), -1);
+    EXPECT_TRUE(log.contains("EventLog_Write."));
+}
+
+struct TinyLogTest : EventLogTest {
+    void SetUp() override {
+        EventLogTest::SetUp();
+        mountTinyLog();
+    }
+};
+
+TEST_F(TinyLogTest, FullDiskReturnsFailureAndKeepsEarlierLinesWhole) {
+    Common_SetFixedTime(localInstant(2026, 7, 7, 7, 7, 7));
+    int ok = 0, failed = 0;
+    for (int i = 0; i < 400 && failed < 3; ++i) {
+        if (EventLog_Write("a job with a longish name", "fastening-12", "BARCODE-0123456789",
+                           "tool", sample()) == 0)
+            ++ok;
+        else
+            ++failed;
+    }
+    EXPECT_GT(ok, 10);
+    EXPECT_EQ(failed, 3);
+    auto l = fileLines("files/log/2026/07/07/20260707.csv");
+    ASSERT_EQ(int(l.size()), ok + 1);
+    EXPECT_EQ(l[0], EVENTLOG_HEADER);
+    for (size_t i = 1; i < l.size(); ++i) {
+        EXPECT_EQ(l[i].back(), '\n');
+        EXPECT_EQ(l[i], l[1]);
+    }
+    umount("files/log");
+}
+
 TEST(EventLogQuoting, FieldsWithSeparatorsQuotedOthersAsTheyAreAndTheFaultSeamsChoice) {
-    struct {
-        const char *job, *step, *barcode, *tool;
-        const char* expectHead; // fields 1..5 as written
-    } cases[] = {
+    // job, step, barcode, tool, and fields 1..5 as written
+    const std::tuple<const char*, const char*, const char*, const char*, const char*> cases[] = {
         {"job A", "step-1", "-", "tool1", "2026-12-06 10:00:00,job A,step-1,-,tool1,"},
         {"a,b", "s", "-", "t", "2026-12-06 10:00:00,\"a,b\",s,-,t,"},
         {"j", "say \"hi\"", "-", "t", "2026-12-06 10:00:00,j,\"say \"\"hi\"\"\",-,t,"},
@@ -88,12 +246,11 @@ TEST(EventLogQuoting, FieldsWithSeparatorsQuotedOthersAsTheyAreAndTheFaultSeamsC
         {"", "", "", "", "2026-12-06 10:00:00,,,,,"},
         {"\"", "'", "a b;c", "\xe9t\xe9", "2026-12-06 10:00:00,\"\"\"\",',a b;c,\xe9t\xe9,"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.expectHead);
-        std::string l =
-            EventLog_FormatLine(day(2026, 12, 6), c.job, c.step, c.barcode, c.tool, result(4));
-        EXPECT_EQ(l.substr(0, strlen(c.expectHead)), c.expectHead);
-        const Lines texts = {c.job, c.step, c.barcode, c.tool};
+    for (const auto& [job, step, barcode, tool, expectHead] : cases) {
+        SCOPED_TRACE(expectHead);
+        std::string l = EventLog_FormatLine(day(2026, 12, 6), job, step, barcode, tool, result(4));
+        EXPECT_EQ(l.substr(0, strlen(expectHead)), expectHead);
+        const Lines texts = {job, step, barcode, tool};
         auto f = CsvSplit(l);
         ASSERT_EQ(f.size(), 19u);
         EXPECT_EQ(std::vector(f.begin() + 1, f.begin() + 5), texts);
@@ -119,22 +276,17 @@ TEST(EventLogQuoting, FieldsWithSeparatorsQuotedOthersAsTheyAreAndTheFaultSeamsC
         EXPECT_NE(ResultStore_ParseLine(bad.data(), bad.size(), &r), 0) << bad;
     // The fault seam: the prefix, the error and the operations choose what fails.
     TestEnv env;
-    struct {
-        const char* prefix;
-        int ops;
-        const char* path;
-        int op;
-        int expect;
-    } faults[] = {
+    // the fault's prefix and operations, the path and operation tried, the error it gets
+    const std::tuple<const char*, int, const char*, int, int> faults[] = {
         {"./files/log", COMMON_FAULT_WRITE, "./files/log/2026/x.csv", COMMON_FAULT_WRITE, ENOSPC},
         {"./files/log", COMMON_FAULT_WRITE, "./files/log/2026/x.csv", COMMON_FAULT_SYNC, 0},
         {"./files/log", COMMON_FAULT_WRITE, "./files/job/x", COMMON_FAULT_WRITE, 0},
         {"/media", COMMON_FAULT_OPEN, "/media/mmcblk1p1/a", COMMON_FAULT_OPEN, ENOSPC},
         {nullptr, COMMON_FAULT_WRITE, "./files/log/a", COMMON_FAULT_WRITE, 0},
     };
-    for (const auto& f : faults) {
-        Common_SetFault(f.prefix, ENOSPC, f.ops);
-        EXPECT_EQ(Common_FaultFor(f.path, f.op), f.expect) << f.path;
+    for (const auto& [prefix, ops, path, op, expect] : faults) {
+        Common_SetFault(prefix, ENOSPC, ops);
+        EXPECT_EQ(Common_FaultFor(path, op), expect) << path;
     }
     // A relative path is also matched under the data home.
     Common_SetFault((Common_HomeDir() + "/files/log").c_str(), EACCES, COMMON_FAULT_OPEN);
@@ -176,8 +328,7 @@ TEST_F(WriterTest, LinesGoToTheFileOfTheirOwnDay) {
     const std::string eve = line(0, 1, day(2026, 12, 5, 23, 59, 59)),
                       midnight = line(0, 2, day(2026, 12, 6, 0, 0, 0));
     EventLog_Queue(eve, -1);
-    EventLog_Queue(midnight, 0);
-    EventLog_Flush();
+    put(midnight, 0);
     EXPECT_EQ(fileLines("files/log/2026/12/05/20261205.csv"), (Lines{EVENTLOG_HEADER, eve}));
     EXPECT_EQ(fileLines(DAY_FILE), (Lines{EVENTLOG_HEADER, midnight}));
     EXPECT_EQ(acks, Lines{"0:2"}) << "no ack for -1";
@@ -187,57 +338,50 @@ TEST_F(WriterTest, LinesGoToTheFileOfTheirOwnDay) {
 // the line waits in the spool (file on the other storage or memory) and reaches the log,
 // in order and before newer lines, when it can be written again.
 TEST_F(WriterTest, FailedWritesAreSpooledAcknowledgedAndWrittenLaterInOrder) {
-    struct {
-        const char* what;
-        uint32_t location;
-        bool card;
-        int err, ops;
-        bool spoolFile;         // else memory
-        bool unmounted = false; // the card is in its slot but not mounted
-    } cases[] = {
-        {"internal full on write, no card", 0, false, ENOSPC, COMMON_FAULT_WRITE, false},
-        {"internal full at the flush, no card", 0, false, ENOSPC, COMMON_FAULT_SYNC, false},
-        {"internal folder unwritable, no card", 0, false, EACCES, COMMON_FAULT_OPEN, false},
-        {"internal full, spool on the card", 0, true, ENOSPC, COMMON_FAULT_WRITE, true},
-        {"card unwritable, spool internal", 1, true, EACCES, COMMON_FAULT_OPEN, true},
-        {"card taken out, spool internal", 1, false, 0, 0, true},
+    // what, the log's location, a card mounted, the fault's error and operations, whether the
+    // spool is a file (else memory), and a card in its slot but not mounted
+    using Case = std::tuple<const char*, uint32_t, bool, int, int, bool, bool>;
+    const Case cases[] = {
+        {"internal full on write, no card", 0, false, ENOSPC, COMMON_FAULT_WRITE, false, false},
+        {"internal full at the flush, no card", 0, false, ENOSPC, COMMON_FAULT_SYNC, false, false},
+        {"internal folder unwritable, no card", 0, false, EACCES, COMMON_FAULT_OPEN, false, false},
+        {"internal full, spool on the card", 0, true, ENOSPC, COMMON_FAULT_WRITE, true, false},
+        {"card unwritable, spool internal", 1, true, EACCES, COMMON_FAULT_OPEN, true, false},
+        {"card taken out, spool internal", 1, false, 0, 0, true, false},
         {"card in but not mounted, spool internal", 1, false, 0, 0, true, true},
         {"internal full, card in but not mounted", 0, false, ENOSPC, COMMON_FAULT_WRITE, false,
          true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, location, card, err, ops, spoolFile, unmounted] : cases) {
+        SCOPED_TRACE(what);
         fs::remove_all("files/log");
         fs::remove_all(sd);
         env.removeCard();
-        get_setting_log()->path = c.location;
-        if (c.card || c.unmounted) insertCard(!c.unmounted);
-        if (c.ops) Common_SetFault(c.location == 1 ? sd.c_str() : "./files/log", c.err, c.ops);
+        get_setting_log()->path = location;
+        if (card || unmounted) env.insertCard(!unmounted);
+        if (ops) Common_SetFault(location == 1 ? sd.c_str() : "./files/log", err, ops);
         acks.clear();
         sink.clear();
         log.clear();
         EventLog_Queue(line(0, 1), 0);
-        EventLog_Queue(line(1, 2), 1);
-        EventLog_Flush();
+        put(line(1, 2), 1);
         EXPECT_EQ(acks.size(), 2u) << "acknowledged although not written";
         EXPECT_EQ(EventLog_SpoolLength(), 2u);
         EXPECT_TRUE(fileLines(dayFile()).empty()) << "no line and no lone header in the log";
         EXPECT_FALSE(TestEnv::exists(sd + "/2026")) << "nothing in the empty mount point";
-        std::string spool = EventLog_SpoolPath(c.location);
-        EXPECT_EQ(TestEnv::exists(spool), c.spoolFile) << spool;
-        if (c.spoolFile) {
+        std::string spool = EventLog_SpoolPath(location);
+        EXPECT_EQ(TestEnv::exists(spool), spoolFile) << spool;
+        if (spoolFile) {
             EXPECT_EQ(fileLines(spool), (std::vector{line(0, 1), line(1, 2)}));
         }
         EXPECT_TRUE(sink.waitFor("log_fail"));
         // Still failing: the next line joins the spool behind them.
-        EventLog_Queue(line(2, 3), 2);
-        EventLog_Flush();
+        put(line(2, 3), 2);
         EXPECT_EQ(EventLog_SpoolLength(), 3u);
         // Writable again: spooled lines first, then the new one; the spool is gone.
         Common_SetFault(nullptr, 0, 0);
-        if (c.location == 1) insertCard();
-        EventLog_Queue(line(3, 4), 3);
-        EventLog_Flush();
+        if (location == 1) env.insertCard();
+        put(line(3, 4), 3);
         EXPECT_EQ(fileLines(dayFile()),
                   (Lines{EVENTLOG_HEADER, line(0, 1), line(1, 2), line(2, 3), line(3, 4)}));
         EXPECT_EQ(EventLog_SpoolLength(), 0u);
@@ -257,8 +401,7 @@ TEST_F(WriterTest, MemorySpoolKeepsTheNewestLinesUpToItsBoundAndExitWritesItOrNa
     EXPECT_TRUE(log.contains("2 oldest results dropped"));
     EXPECT_EQ(acks.size(), 5u);
     Common_SetFault(nullptr, 0, 0);
-    EventLog_Queue(line(0, 6), 0);
-    EventLog_Flush();
+    put(line(0, 6), 0);
     EXPECT_EQ(fileLines(DAY_FILE),
               (Lines{EVENTLOG_HEADER, line(0, 3), line(0, 4), line(0, 5), line(0, 6)}));
     // At exit the memory spool gets a last try; what cannot be written is named.
@@ -267,8 +410,7 @@ TEST_F(WriterTest, MemorySpoolKeepsTheNewestLinesUpToItsBoundAndExitWritesItOrNa
         fs::remove_all("files/log");
         log.clear();
         Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
-        EventLog_Queue(line(0, 1), 0);
-        EventLog_Flush();
+        put(line(0, 1), 0);
         ASSERT_EQ(EventLog_SpoolLength(), 1u);
         if (writable) Common_SetFault(nullptr, 0, 0);
         EventLog_Shutdown();
@@ -284,14 +426,12 @@ TEST_F(WriterTest, MemorySpoolKeepsTheNewestLinesUpToItsBoundAndExitWritesItOrNa
 // which is said once in the debug log, and the screens hear "log_fail" as for any result
 // the log did not take.
 TEST_F(WriterTest, TheSpoolFileIsBoundedAndAFullBoundIsReported) {
-    insertCard();
+    env.insertCard();
     EventLog_SetSpoolFileLimit(3);
     EventLog_SetSpoolLimit(1);
     Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
-    for (int i = 1; i <= 6; ++i) {
-        EventLog_Queue(line(0, i), 0);
-        EventLog_Flush();
-    }
+    for (int i = 1; i <= 6; ++i)
+        put(line(0, i), 0);
     const std::string spool = EventLog_SpoolPath(0);
     EXPECT_EQ(fileLines(spool), (std::vector{line(0, 1), line(0, 2), line(0, 3)}));
     EXPECT_EQ(EventLog_SpoolLength(), 4u);
@@ -301,8 +441,7 @@ TEST_F(WriterTest, TheSpoolFileIsBoundedAndAFullBoundIsReported) {
     EXPECT_TRUE(sink.waitFor("log_fail"));
     Common_SetFault(nullptr, 0, 0);
     EventLog_Flush();
-    EventLog_Queue(line(0, 7), 0);
-    EventLog_Flush();
+    put(line(0, 7), 0);
     EXPECT_EQ(fileLines(DAY_FILE),
               (Lines{EVENTLOG_HEADER, line(0, 1), line(0, 2), line(0, 3), line(0, 6), line(0, 7)}));
     EXPECT_EQ(EventLog_SpoolLength(), 0u);
@@ -312,7 +451,7 @@ TEST_F(WriterTest, TheSpoolFileIsBoundedAndAFullBoundIsReported) {
 // While the log fails, a new result is spooled behind the others and acknowledged without
 // any try of the log: the spool is tried on its own schedule, not at every result.
 TEST_F(WriterTest, AResultDuringAnOutageIsAcknowledgedWithoutATryOfTheSpool) {
-    insertCard();
+    env.insertCard();
     EventLog_SetRetryDelays(3600000, 3600000); // no try of its own during the test
     Common_SetFault("./files/log", ENOSPC, COMMON_FAULT_WRITE);
     Lines sent;
@@ -357,7 +496,7 @@ TEST_F(WriterTest, TheSpoolIsTriedAgainWithBackOffAndWrittenWithoutANewResult) {
 }
 
 TEST_F(WriterTest, SpoolFilesLeftByEarlierRunsAreWrittenAtStart) {
-    insertCard();
+    env.insertCard();
     get_setting_log()->path = 1;
     const std::string spool = "files/log/spool.csv";
     // The last line was cut by a power cut: it was never acknowledged and is left out.
@@ -397,24 +536,20 @@ TEST_F(WriterTest, SpoolFilesLeftByEarlierRunsAreWrittenAtStart) {
     ASSERT_EQ(quoted[20], '"');
     const std::string tail = line(0, 6) + line(0, 7);
     auto marked = [&](const std::string& mark) { return mark + (quoted + tail).substr(22); };
-    struct {
-        const char* what;
-        std::string text;
-        bool trusted;
-    } marks[] = {
+    const std::tuple<const char*, std::string, bool> marks[] = {
         {"torn into garbage", marked("#00000000000000000a9x\n"), false},
         {"pointing into a record", marked(spoolMark(quoted.size() + 5)), false},
         {"just after a line break", marked(spoolMark(quoted.size())), true},
     };
-    for (const auto& c : marks) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, text, trusted] : marks) {
+        SCOPED_TRACE(what);
         fs::remove_all(sd + "/2026");
         log.clear();
-        TestEnv::writeFile(spool, c.text);
+        TestEnv::writeFile(spool, text);
         EventLog_StartWriter();
         ASSERT_TRUE(log.waitFor("spooled results written"));
         EXPECT_EQ(fileLines(dayFile()), (Lines{EVENTLOG_HEADER, line(0, 6), line(0, 7)}));
-        EXPECT_EQ(log.contains("mark unreadable"), !c.trusted);
+        EXPECT_EQ(log.contains("mark unreadable"), !trusted);
         EXPECT_FALSE(TestEnv::exists(spool));
     }
 }
@@ -423,7 +558,7 @@ TEST_F(WriterTest, SpoolFilesLeftByEarlierRunsAreWrittenAtStart) {
 // goes first, whichever was touched last (a mark written after a slice refreshes a file's
 // time).
 TEST_F(WriterTest, TwoSpoolFilesAtStartGoInTheOrderOfTheirResults) {
-    insertCard();
+    env.insertCard();
     const std::string internal = "files/log/spool.csv", card = EventLog_SpoolPath(0);
     const std::string older = line(0, 1) + line(0, 2), newer = line(1, 3, day(2026, 12, 6, 11));
     TestEnv::writeFile(card, spoolMark(older.size() - line(0, 2).size()) + older.substr(22));
@@ -456,8 +591,7 @@ struct StartUpTest : WriterTest {
 
 TEST_F(StartUpTest, ALeftSpoolIsTakenOverAtSetUpAndWrittenByTheLoopBeforeLaterResults) {
     EXPECT_EQ(heldAtSetUp, spooled.size()) << "written before the start went on";
-    EventLog_Queue(line(0, 2000), 0);
-    EventLog_Flush();
+    put(line(0, 2000), 0);
     spooled.insert(spooled.begin(), EVENTLOG_HEADER);
     spooled.push_back(line(0, 2000));
     EXPECT_EQ(fileLines(DAY_FILE), spooled);
@@ -467,7 +601,7 @@ TEST_F(StartUpTest, ALeftSpoolIsTakenOverAtSetUpAndWrittenByTheLoopBeforeLaterRe
 // The spool reaches the log a slice at a time; after each slice its file says where the
 // rest begins, so a restart would not write the slice again.
 TEST_F(WriterTest, TheSpoolIsWrittenBySlicesEachMarkedInItsFile) {
-    insertCard();
+    env.insertCard();
     EventLog_SetRetryDelays(3600000, 3600000);
     Lines a, b;
     std::string text;
@@ -500,8 +634,7 @@ TEST_F(WriterTest, TheSpoolIsWrittenBySlicesEachMarkedInItsFile) {
     // Its bound counts the records not written yet: one more fits in the file.
     EventLog_SetSpoolFileLimit(EventLog_SpoolLength() + 1);
     const std::string later = line(0, 5000);
-    EventLog_Queue(later, 0);
-    EventLog_Flush();
+    put(later, 0);
     EXPECT_FALSE(log.contains("is full")) << "the written records count against the bound";
     EXPECT_EQ(fileLines(spool).back(), later);
     EXPECT_EQ(EventLog_SpoolLength(), a.size() - n + b.size() + 1);
@@ -525,22 +658,17 @@ TEST_F(WriterTest, TheSpoolIsWrittenBySlicesEachMarkedInItsFile) {
 // The mount namespace is made before the writer's thread starts, so it shares it.
 struct FullDiskTest : WriterTest {
     void SetUp() override {
-        if (geteuid() != 0) GTEST_SKIP() << "needs root for a private tmpfs";
-        if (unshare(CLONE_NEWNS) != 0) GTEST_SKIP() << "no mount namespace";
-        ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
-        fs::create_directories("files/log");
-        ASSERT_EQ(mount("tmpfs", "files/log", "tmpfs", 0, "size=8k"), 0) << strerror(errno);
+        mountTinyLog();
         WriterTest::SetUp();
     }
 };
 
 TEST_F(FullDiskTest, RealFullDiskSpoolsToTheCard) {
-    insertCard();
+    env.insertCard();
     Lines sent = {EVENTLOG_HEADER};
     for (int i = 0; EventLog_SpoolLength() == 0 && i < 400; ++i) {
         sent.push_back(line(i % 8, i));
-        EventLog_Queue(sent.back(), i % 8);
-        EventLog_Flush();
+        put(sent.back(), i % 8);
     }
     ASSERT_EQ(EventLog_SpoolLength(), 1u);
     EXPECT_EQ(fileLines(EventLog_SpoolPath(0)), Lines{sent.back()});
@@ -550,8 +678,7 @@ TEST_F(FullDiskTest, RealFullDiskSpoolsToTheCard) {
     ASSERT_EQ(umount("files/log"), 0);
     TestEnv::writeFile(DAY_FILE, full);
     sent.push_back(line(0, 999));
-    EventLog_Queue(sent.back(), 0);
-    EventLog_Flush();
+    put(sent.back(), 0);
     EXPECT_EQ(fileLines(DAY_FILE), sent);
     EXPECT_EQ(EventLog_SpoolLength(), 0u);
 }

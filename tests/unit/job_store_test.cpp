@@ -1,4 +1,5 @@
-// Job store against real job files in a temporary data home.
+// Job store against real job files in a temporary data home: the list, loads and saves,
+// step operations, names, renaming and copying of jobs, and the record codecs.
 #include "job.h"
 #include "unit_common.h"
 
@@ -25,17 +26,20 @@ std::string jobImage(const std::string& name, uint32_t jdx, uint32_t steps, uint
     return img;
 }
 
-uint32_t fileU32(const std::string& path, size_t off) {
-    std::string s = TestEnv::readFile(path);
+// A little-endian word of a job's file.
+uint32_t fileU32(const std::string& job, size_t off) {
+    std::string s = TestEnv::readFile(jobPath(job));
     if (s.size() < off + 4) return 0xdeadbeef;
     return uint32_t(uint8_t(s[off])) | uint32_t(uint8_t(s[off + 1])) << 8 |
            uint32_t(uint8_t(s[off + 2])) << 16 | uint32_t(uint8_t(s[off + 3])) << 24;
 }
 
-std::string fileName(const std::string& path) {
-    std::string s = TestEnv::readFile(path);
+std::string fileName(const std::string& job) {
+    std::string s = TestEnv::readFile(jobPath(job));
     return s.size() >= 144 ? std::string(s.c_str() + 16) : std::string();
 }
+
+using Names = std::vector<std::string>;
 
 struct JobStoreTest : ::testing::Test {
     TestEnv env;
@@ -52,8 +56,8 @@ struct JobStoreTest : ::testing::Test {
         ASSERT_EQ(load_job(), 0);
         ASSERT_EQ(job_list_len(), n);
     }
-    std::vector<std::string> names() {
-        std::vector<std::string> out;
+    Names names() {
+        Names out;
         for (int i = 0; i < job_list_len(); ++i)
             out.push_back(job_list_entry(i)->name);
         return out;
@@ -82,7 +86,7 @@ TEST_F(JobStoreTest, EmptyOrMissingDirectoryAndScanSkipsHiddenShortForeignAndNon
     TestEnv::writeFile(jobPath("evil"), jobImage("../../victim", 0, 0, 0));
     TestEnv::writeFile(jobPath("empty"), jobImage("", 1, 0, 0));
     ASSERT_EQ(load_job(), 0);
-    EXPECT_EQ(names(), (std::vector<std::string>{"alpha", "beta"}));
+    EXPECT_EQ(names(), (Names{"alpha", "beta"}));
     for (const char* l :
          {"invalid job name in ./files/job/evil.job", "invalid job name in ./files/job/empty.job",
           "./files/job/short.job read error, expect 172 but 171",
@@ -104,16 +108,15 @@ TEST_F(JobStoreTest, MoveAtTheEdgesChangesNothingAndDeleteRenumbersFollowingJobs
                 log.contains("invalid job index, 4 / 5"));
     EXPECT_EQ(job_delete(2), 0);
     EXPECT_FALSE(TestEnv::exists(jobPath("j2")));
-    EXPECT_EQ(names(), (std::vector<std::string>{"j0", "j1", "j3", "j4"}));
+    EXPECT_EQ(names(), (Names{"j0", "j1", "j3", "j4"}));
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(job_list_entry(i)->jdx, uint32_t(i));
-    EXPECT_EQ(std::tuple(fileU32(jobPath("j1"), 12), fileU32(jobPath("j3"), 12),
-                         fileU32(jobPath("j4"), 12)),
+    EXPECT_EQ(std::tuple(fileU32("j1", 12), fileU32("j3", 12), fileU32("j4", 12)),
               std::tuple(1u, 2u, 3u));
     EXPECT_EQ(job_delete(4), -1);
     EXPECT_EQ(job_delete(-1), -1);
     load_job(); // the files alone give the same order
-    EXPECT_EQ(names(), (std::vector<std::string>{"j0", "j1", "j3", "j4"}));
+    EXPECT_EQ(names(), (Names{"j0", "j1", "j3", "j4"}));
     // A file that cannot be removed keeps its entry.
     fs::remove(jobPath("j0"));
     fs::create_directories(jobPath("j0") + "/inner"); // a non-empty folder cannot be removed
@@ -129,11 +132,8 @@ TEST_F(JobStoreTest, MoveAtTheEdgesChangesNothingAndDeleteRenumbersFollowingJobs
 TEST_F(JobStoreTest, NewJobNamesAndTheHeaderWritten) {
     makeJobs(1);
     const std::string n200(200, 'n');
-    struct {
-        const char* name;
-        int rc;
-        std::string file; // the job's file name, empty when refused
-    } cases[] = {
+    // a name, the result, and the job's file name (empty when refused)
+    const std::tuple<const char*, int, std::string> cases[] = {
         {"fresh", 0, "fresh"},
         {n200.c_str(), 0, n200.substr(0, 127)},
         {"j0", JOB_ERR_NAME_EXISTS, ""},
@@ -143,21 +143,20 @@ TEST_F(JobStoreTest, NewJobNamesAndTheHeaderWritten) {
         {"a/b", -1, ""},
         {".hidden", -1, ""},
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, rc, file] : cases) {
         int before = job_list_len();
-        EXPECT_EQ(job_new(c.name), c.rc) << (c.name ? c.name : "null");
-        EXPECT_EQ(job_list_len(), before + (c.rc == 0)) << (c.name ? c.name : "null");
-        if (c.rc != 0) continue;
+        EXPECT_EQ(job_new(name), rc) << (name ? name : "null");
+        EXPECT_EQ(job_list_len(), before + (rc == 0)) << (name ? name : "null");
+        if (rc != 0) continue;
         EXPECT_EQ(job_list_entry(before)->jdx, uint32_t(before));
-        std::string img = TestEnv::readFile(jobPath(c.file));
+        std::string img = TestEnv::readFile(jobPath(file));
         ASSERT_EQ(img.size(), 172u);
-        EXPECT_EQ(std::tuple(img.substr(0, 8), img[9], fileU32(jobPath(c.file), 12),
-                             fileName(jobPath(c.file))),
-                  std::tuple("zqc.job.", char(1), uint32_t(before), c.file));
+        EXPECT_EQ(std::tuple(img.substr(0, 8), img[9], fileU32(file, 12), fileName(file)),
+                  std::tuple("zqc.job.", char(1), uint32_t(before), file));
     }
     EXPECT_TRUE(log.contains("name is null"));
     EXPECT_FALSE(TestEnv::exists("files/escape.job"));
-    EXPECT_EQ(fileU32(jobPath("j0"), 12), 0u) << "the existing file is not replaced";
+    EXPECT_EQ(fileU32("j0", 12), 0u) << "the existing file is not replaced";
     // A failure says what failed.
     log.clear();
     Common_SetWriteFailAfter(10);
@@ -173,22 +172,19 @@ TEST_F(JobStoreTest, NewJobNamesAndTheHeaderWritten) {
 }
 
 TEST_F(JobStoreTest, LoadReadsAllStepsOrStopsAtTheEndOfTheFileAndFailuresLeaveAnEmptyJob) {
-    struct {
-        uint32_t steps, records;
-        int rc;
-        const char* logged;
-    } cases[] = {{3, 3, 0, nullptr},
-                 {3, 2, -1, "step(3/3) read fail, expect 4096 but 0"},
-                 {0xffffffffu, 1, -1, "step(2/-1) read fail"}}; // no 4 billion tries
-    for (const auto& c : cases) {
-        TestEnv::writeFile(jobPath("j"), jobImage("j", 0, c.steps, c.records));
+    const std::tuple<uint32_t, uint32_t, int, const char*> cases[] = {
+        {3, 3, 0, nullptr},
+        {3, 2, -1, "step(3/3) read fail, expect 4096 but 0"},
+        {0xffffffffu, 1, -1, "step(2/-1) read fail"}}; // no 4 billion tries
+    for (const auto& [steps, records, rc, logged] : cases) {
+        TestEnv::writeFile(jobPath("j"), jobImage("j", 0, steps, records));
         load_job();
         log.clear();
-        EXPECT_EQ(job_load(0), c.rc) << c.steps;
+        EXPECT_EQ(job_load(0), rc) << steps;
         EXPECT_TRUE(job_is_loaded());
-        EXPECT_EQ(job_steps_len(), int(c.records));
-        EXPECT_EQ(log.count("read fail"), c.logged ? 1u : 0u);
-        EXPECT_TRUE(!c.logged || log.contains(c.logged)) << c.logged;
+        EXPECT_EQ(job_steps_len(), int(records));
+        EXPECT_EQ(log.count("read fail"), logged ? 1u : 0u);
+        EXPECT_TRUE(!logged || log.contains(logged)) << logged;
     }
     EXPECT_STREQ(get_stepname_sdx(0), "input-1");
     // Failures leave an empty loaded job.
@@ -211,14 +207,14 @@ TEST_F(JobStoreTest, SaveRecomputesCountersAndWritesExactSize) {
     ASSERT_EQ(step_new(STEP_DELAY), 0);
     job_put_u32(job_step(2)->b + SF_SCREWS, 100); // not a fastening step: not counted
     ASSERT_EQ(job_save(0), 0);
-    EXPECT_EQ(fileU32(jobPath("j0"), 148), 0u) << "no fastening step, no screws";
+    EXPECT_EQ(fileU32("j0", 148), 0u) << "no fastening step, no screws";
     job_put_u32(job_step(0)->b + SF_SCREWS, 4);
     job_put_u32(job_step(1)->b + SF_SCREWS, 5);
     ASSERT_EQ(job_save(0), 0);
     EXPECT_EQ(fs::file_size(jobPath("j0")), 172u + 4 * 4096);
     // steps, screws, then the fastening, input and delay counters
     for (auto [off, want] : {std::pair{144, 4u}, {148, 9u}, {152, 2u}, {156, 1u}, {164, 1u}})
-        EXPECT_EQ(fileU32(jobPath("j0"), size_t(off)), want) << off;
+        EXPECT_EQ(fileU32("j0", size_t(off)), want) << off;
     EXPECT_EQ(std::tuple(job_list_entry(0)->total_screws, job_list_entry(0)->steps),
               std::tuple(9u, 4u));
     // Reloading gives the same steps back.
@@ -263,9 +259,9 @@ TEST_F(JobStoreTest, SaveStoresTheCurrentIndexEvenAfterAMove) {
     ASSERT_EQ(job_load(1), 0);
     job_move_up(1); // j1 now at position 0
     ASSERT_EQ(job_save(0), 0);
-    EXPECT_EQ(fileU32(jobPath("j1"), 12), 0u);
+    EXPECT_EQ(fileU32("j1", 12), 0u);
     load_job();
-    EXPECT_EQ(names(), (std::vector<std::string>{"j1", "j0"}));
+    EXPECT_EQ(names(), (Names{"j1", "j0"}));
 }
 
 // ---- stored indexes with gaps and repeats: positions rule, the files follow ----
@@ -286,19 +282,17 @@ struct GappedListTest : JobStoreTest {
     void expectPositionsStored() {
         for (int i = 0; i < job_list_len(); ++i) {
             EXPECT_EQ(job_list_entry(i)->jdx, uint32_t(i)) << job_list_entry(i)->name;
-            EXPECT_EQ(fileU32(jobPath(job_list_entry(i)->name), 12), uint32_t(i))
-                << job_list_entry(i)->name;
+            EXPECT_EQ(fileU32(job_list_entry(i)->name, 12), uint32_t(i)) << job_list_entry(i)->name;
         }
     }
     // The list in this order, every entry holding its position, and the same after a restart.
-    void expectOrder(const std::vector<std::string>& want) {
+    void expectOrder(const Names& want) {
         EXPECT_EQ(names(), want);
         expectPositionsStored();
         load_job();
         EXPECT_EQ(names(), want) << "after a restart";
     }
 };
-using Names = std::vector<std::string>;
 } // namespace
 
 TEST_F(GappedListTest, LoadStoresPositionsMoveSwapsOnlyTheNeighboursNewAndCopiedStayLast) {
@@ -337,7 +331,7 @@ TEST_F(GappedListTest, ConsistentFilesAreNotRewritten) {
         return out;
     };
     EXPECT_EQ(touched(), "C") << "only the file that differed";
-    EXPECT_EQ(fileU32(jobPath("C"), 12), 2u);
+    EXPECT_EQ(fileU32("C", 12), 2u);
     age(); // a move touches just the two swapped files
     job_move_up(2);
     EXPECT_EQ(touched(), "BC");
@@ -349,8 +343,7 @@ TEST_F(GappedListTest, AFileCarryingAnotherJobsNameKeepsItsOwnIndexAndSteps) {
     TestEnv::writeFile(jobPath("b"), jobImage("b", 6, 2, 2));
     writeJobs({{"c", 7}});
     for (int start = 0; start < 2; ++start) { // and the next start finds the same
-        EXPECT_EQ(std::tuple(fileU32(jobPath("a"), 12), fileU32(jobPath("b"), 12),
-                             fileU32(jobPath("c"), 12)),
+        EXPECT_EQ(std::tuple(fileU32("a", 12), fileU32("b", 12), fileU32("c", 12)),
                   std::tuple(0u, 1u, 2u))
             << start;
         load_job();
@@ -363,7 +356,7 @@ TEST_F(GappedListTest, AFileCarryingAnotherJobsNameKeepsItsOwnIndexAndSteps) {
     std::string b = TestEnv::readFile(jobPath("b"));
     step_new(STEP_INPUT);
     ASSERT_EQ(job_save(0), 0);
-    EXPECT_EQ(fileU32(jobPath("a"), 144), 2u);
+    EXPECT_EQ(fileU32("a", 144), 2u);
     EXPECT_EQ(TestEnv::readFile(jobPath("b")), b) << "the other job's file is untouched";
 }
 
@@ -382,7 +375,7 @@ TEST_F(GappedListTest, IndexIsNeverWrittenThroughAFifoOrFolder) {
     EXPECT_EQ(names(), (Names{"P", "D", "Z"}));
     EXPECT_TRUE(log.contains("job_delete.") && log.contains("./files/job/D.job open fail"));
     EXPECT_EQ(log.count("./files/job/P.job open fail"), 2u);
-    EXPECT_EQ(fileU32(jobPath("Z"), 12), 2u) << "the others are still renumbered";
+    EXPECT_EQ(fileU32("Z", 12), 2u) << "the others are still renumbered";
     EXPECT_TRUE(fs::is_fifo(jobPath("P")));
 }
 
@@ -402,14 +395,14 @@ TEST_F(JobStoreTest, SaveUnderAnotherJobsIndexIsRefusedAndFollowsARenameOfTheLoa
         log.contains("job_save.") &&
         log.contains("job 1 is ./files/job/j1.job, not the loaded job (./files/job/j0.job)"));
     EXPECT_EQ(job_save(0), 0) << "its own index still saves";
-    EXPECT_EQ(fileU32(jobPath("j0"), 144), 2u);
+    EXPECT_EQ(fileU32("j0", 144), 2u);
     // A save follows a rename of the loaded job only.
     step_new(STEP_INPUT);
     ASSERT_EQ(set_jobname_jdx(1, "other"), 0);
     EXPECT_EQ(job_save(1), -1) << "renaming another job does not make it the loaded one";
     ASSERT_EQ(set_jobname_jdx(0, "renamed"), 0);
     ASSERT_EQ(job_save(0), 0);
-    EXPECT_EQ(std::tuple(fileU32(jobPath("renamed"), 144), fileName(jobPath("renamed"))),
+    EXPECT_EQ(std::tuple(fileU32("renamed", 144), fileName("renamed")),
               std::tuple(3u, std::string("renamed")));
     EXPECT_FALSE(TestEnv::exists(jobPath("j0")));
 }
@@ -431,4 +424,221 @@ TEST_F(JobStoreTest, SaveAfterAFailedOrMissingLoadIsRefused) {
     ASSERT_EQ(job_new("j0"), 0);
     EXPECT_EQ(job_save(0), -1);
     EXPECT_EQ(fs::file_size(jobPath("j0")), 172u);
+}
+
+// ---- steps, names, renames and copies of a loaded job ----
+
+namespace {
+struct JobStepTest : JobStoreTest {
+    void SetUp() override {
+        JobStoreTest::SetUp();
+        ASSERT_EQ(job_new("base"), 0);
+        ASSERT_EQ(job_new("other"), 0);
+        ASSERT_EQ(job_load(0), 0);
+    }
+    Names stepNames() {
+        Names out;
+        for (int i = 0; i < job_steps_len(); ++i)
+            out.push_back(get_stepname_sdx(i));
+        return out;
+    }
+};
+} // namespace
+
+TEST_F(JobStepTest, NewStepsAreNamedByTypeCounter) {
+    for (uint32_t t = 0; t < STEP_TYPE_COUNT; ++t)
+        ASSERT_EQ(step_new(t), 0);
+    step_new(STEP_FASTENING);
+    EXPECT_EQ(stepNames(),
+              (Names{"fastening-1", "input-1", "output-1", "delay-1", "message-1", "fastening-2"}));
+    EXPECT_EQ(job_loaded_header()->entry.steps, 6u);
+    StepOutput o;
+    step_get_output(*job_step(2), &o);
+    StepFasten f;
+    step_get_fasten(*job_step(0), &f);
+    EXPECT_EQ(std::tuple(o.width, f.screws, f.tool_name[0]), std::tuple(100u, 0u, '\0'));
+    EXPECT_EQ(step_new(5), -1);
+    EXPECT_TRUE(log.contains("invalid step type (5)"));
+    job_free();
+    EXPECT_EQ(step_new(STEP_INPUT), -1) << "no job loaded";
+    EXPECT_EQ(job_steps_len(), 0);
+}
+
+TEST_F(JobStepTest, MoveStepsWithinBoundsAndDeleteDecrementsCounterAndCount) {
+    for (int i = 0; i < 3; ++i)
+        step_new(STEP_DELAY);
+    EXPECT_EQ(std::tuple(step_move_up(0), step_move_down(2), step_move_up(3)),
+              std::tuple(-1, -1, -1));
+    EXPECT_TRUE(log.contains("invalid parameters ("));
+    EXPECT_EQ(step_move_up(2), 0);
+    EXPECT_EQ(stepNames(), (Names{"delay-1", "delay-3", "delay-2"}));
+    EXPECT_EQ(step_move_down(0), 0);
+    EXPECT_EQ(stepNames(), (Names{"delay-3", "delay-1", "delay-2"}));
+    EXPECT_EQ(step_move_down(1), 0); // into the last place
+    EXPECT_EQ(stepNames(), (Names{"delay-3", "delay-2", "delay-1"}));
+    // A delete takes one off the type's counter and the count.
+    step_new(STEP_INPUT);
+    step_new(STEP_INPUT);
+    EXPECT_EQ(step_delete(3), 0);
+    EXPECT_EQ(std::tuple(job_loaded_header()->entry.counters[STEP_INPUT],
+                         job_loaded_header()->entry.steps),
+              std::tuple(1u, 4u));
+    EXPECT_EQ(step_delete(4), -1);
+    EXPECT_EQ(stepNames(), (Names{"delay-3", "delay-2", "delay-1", "input-2"}));
+}
+
+TEST_F(JobStepTest, CopyAppendsAtTheEndWithSuffix) {
+    step_new(STEP_FASTENING);
+    step_new(STEP_INPUT);
+    step_new(STEP_OUTPUT);
+    job_put_u32(job_step(0)->b + SF_SCREWS, 7);
+    EXPECT_EQ(step_copy(0), 0);
+    ASSERT_EQ(job_steps_len(), 4);
+    const auto& entry = job_loaded_header()->entry;
+    EXPECT_EQ(std::tuple(std::string(get_stepname_sdx(3)), job_get_u32(job_step(3)->b + SF_SCREWS),
+                         entry.counters[STEP_FASTENING], entry.steps),
+              std::tuple("fastening-1-copy", 7u, 2u, 4u));
+    EXPECT_EQ(step_copy(4), -1);
+    std::string longName(125, 'm');
+    ASSERT_EQ(set_stepname_sdx(1, longName.c_str()), 0);
+    step_copy(1);
+    EXPECT_EQ(std::string(get_stepname_sdx(4)), (longName + "-copy").substr(0, 127));
+}
+
+TEST_F(JobStepTest, NameAccessorsValidateIndexesAndRenameMovesTheFileAndHeaderName) {
+    EXPECT_TRUE(get_jobname_jdx(-1) == nullptr && get_stepname_sdx(0) == nullptr);
+    EXPECT_TRUE(log.contains("invalid job index (-1)") && log.contains("invalid sdx (0,0)"));
+    EXPECT_STREQ(get_jobname_jdx(1), "other");
+    step_new(STEP_INPUT);
+    std::string longName(300, 's');
+    EXPECT_EQ(set_stepname_sdx(0, longName.c_str()), 0);
+    EXPECT_EQ(strlen(get_stepname_sdx(0)), 127u);
+    EXPECT_EQ(set_stepname_sdx(1, "x"), -1);
+    // A rename moves the file and the header's name (the job holds the one step above).
+    job_save(0);
+    EXPECT_EQ(set_jobname_jdx(0, "renamed"), 0);
+    EXPECT_FALSE(TestEnv::exists(jobPath("base")));
+    std::string img = TestEnv::readFile(jobPath("renamed"));
+    ASSERT_EQ(img.size(), 172u + 4096);
+    EXPECT_EQ(std::tuple(std::string(img.c_str() + 16), std::string(get_jobname_jdx(0))),
+              std::tuple("renamed", "renamed"));
+    load_job();
+    EXPECT_EQ(find_jdx_by_name("renamed"), 0);
+    EXPECT_EQ(set_jobname_jdx(0, "renamed"), 0) << "renaming to its own name is harmless";
+    EXPECT_EQ(std::tuple(set_jobname_jdx(3, "x"), set_jobname_jdx(0, nullptr)), std::tuple(-1, -1));
+    EXPECT_TRUE(log.contains("invalid parameters (3, "));
+}
+
+TEST_F(JobStepTest, RenameOrCopyOntoAnExistingJobIsRefusedAndAFailedRenameKeepsTheEntry) {
+    std::string otherBefore = TestEnv::readFile(jobPath("other"));
+    EXPECT_EQ(set_jobname_jdx(0, "other"), JOB_ERR_NAME_EXISTS);
+    EXPECT_EQ(job_copy(0, "other"), JOB_ERR_NAME_EXISTS);
+    EXPECT_EQ(std::tuple(TestEnv::readFile(jobPath("other")), std::string(get_jobname_jdx(0)),
+                         job_list_len()),
+              std::tuple(otherBefore, "base", 2));
+    // A file that is not in the list (for example a damaged one) is not replaced either.
+    TestEnv::writeFile(jobPath("stray"), "not a job");
+    EXPECT_EQ(set_jobname_jdx(0, "stray"), JOB_ERR_NAME_EXISTS);
+    EXPECT_EQ(job_copy(0, "stray"), JOB_ERR_NAME_EXISTS);
+    EXPECT_EQ(TestEnv::readFile(jobPath("stray")), "not a job");
+    // A rename that fails keeps the entry.
+    fs::remove(jobPath("base"));
+    EXPECT_EQ(set_jobname_jdx(0, "newname"), -1);
+    EXPECT_STREQ(get_jobname_jdx(0), "base");
+    EXPECT_TRUE(log.contains("job rename fail (-1, -1, 0)"));
+}
+
+TEST_F(JobStepTest, CopyDuplicatesFileWithNewIndexAndNameOrFails) {
+    step_new(STEP_FASTENING);
+    step_new(STEP_DELAY);
+    job_save(0);
+    EXPECT_EQ(job_copy(0, "dup"), 0);
+    ASSERT_EQ(job_list_len(), 3);
+    EXPECT_EQ(std::tuple(std::string(get_jobname_jdx(2)), job_list_entry(2)->jdx),
+              std::tuple("dup", 2u));
+    std::string a = TestEnv::readFile(jobPath("base")), b = TestEnv::readFile(jobPath("dup"));
+    ASSERT_EQ(a.size(), b.size());
+    EXPECT_EQ(a.substr(144), b.substr(144));
+    EXPECT_EQ(std::tuple(std::string(b.c_str() + 16), uint8_t(b[12])), std::tuple("dup", 2));
+    load_job();
+    ASSERT_EQ(job_load(2), 0);
+    EXPECT_EQ(job_steps_len(), 2);
+    // An invalid index or a missing source fails.
+    EXPECT_EQ(std::tuple(job_copy(9, "x"), job_copy(0, nullptr)), std::tuple(-1, -1));
+    EXPECT_EQ(job_list_len(), 3);
+    fs::remove(jobPath("other"));
+    EXPECT_EQ(job_copy(1, "again"), -1);
+    EXPECT_TRUE(log.contains("modify_jobheader_name."));
+}
+
+TEST_F(JobStepTest, HostileNamesCopyAndRenameSafely) {
+    const char* names[] = {"a\"b", "$(touch pwned)", "`touch pwned2`", "with space",
+                           "-rf",  "semi;colon",     "quote'single",   "star*"};
+    int expected = job_list_len();
+    for (const char* n : names) {
+        ASSERT_EQ(job_copy(0, n), 0) << n;
+        ++expected;
+        EXPECT_TRUE(TestEnv::exists(jobPath(n))) << n;
+        std::string renamed = std::string(n) + "2";
+        ASSERT_EQ(set_jobname_jdx(expected - 1, renamed.c_str()), 0) << n;
+        EXPECT_TRUE(TestEnv::exists(jobPath(renamed))) << n;
+        EXPECT_FALSE(TestEnv::exists(jobPath(n))) << n;
+    }
+    EXPECT_EQ(job_list_len(), expected);
+    for (const char* f : {"pwned", "pwned2", "files/job/pwned"})
+        EXPECT_FALSE(TestEnv::exists(f)) << f;
+    load_job();
+    EXPECT_EQ(job_list_len(), expected);
+    EXPECT_EQ(find_jdx_by_name("-rf2"), 6);
+}
+
+TEST(JobRecord, ScrewPositionLayoutDisabledGeometryKeptAndDelayModesWriteOnlyTheirOwn) {
+    ScrewPosition p{.enabled = 1, .x = 640, .y = -2, .radius = 20, .width = 3};
+    p.pending[0] = 0xff, p.ok[1] = 0xee, p.ng[2] = 0xdd;
+    uint8_t b[SCREW_POSITION_SIZE];
+    memset(b, 0x55, sizeof b);
+    job_encode_screwpos(p, b);
+    EXPECT_EQ(std::tuple(job_get_u32(b + 4), job_get_u32(b + 8), b[20], b[24], b[28],
+                         b[29] | b[30] | b[31]),
+              std::tuple(640u, 0xfffffffeu, 0xff, 0xee, 0xdd, 0));
+    ScrewPosition q;
+    job_decode_screwpos(b, &q);
+    EXPECT_EQ(std::tuple(q.y, q.ng[2]), std::tuple(-2, 0xdd));
+    // A save keeps the geometry of disabled positions.
+    StepRecord r;
+    ScrewPosition pos[JOB_MAX_SCREW_POS];
+    pos[0] = {.enabled = 1, .x = 10};
+    pos[1] = {.enabled = 1, .x = 20};
+    step_save_screwpos(&r, "img/a.png", pos);
+    StepFasten f;
+    step_get_fasten(r, &f);
+    EXPECT_EQ(std::tuple(f.img_flag, std::string(f.img_path)), std::tuple(1u, "img/a.png"));
+    ScrewPosition next[JOB_MAX_SCREW_POS];
+    next[0] = {.enabled = 1, .x = 11};
+    next[1].x = 99; // disabled: only its enabled word changes
+    step_save_screwpos(&r, "", next);
+    step_get_fasten(r, &f);
+    EXPECT_EQ(std::tuple(std::string(f.img_path), f.pos[0].x, f.pos[1].enabled, f.pos[1].x),
+              std::tuple("img/a.png", 11, 0u, 20));
+    // Delay modes share bytes and write only their own.
+    StepRecord rec;
+    StepDelay d;
+    d.mode = 1;
+    strcpy(d.line[0], "first line");
+    strcpy(d.line[2], "third");
+    step_put_delay(&rec, d);
+    StepDelay back;
+    step_get_delay(rec, &back);
+    EXPECT_EQ(std::tuple(std::string(back.line[0]), std::string(back.line[2]), back.time_value),
+              std::tuple("first line", "third", 0u))
+        << "other modes' fields stay empty";
+    StepDelay bc{.mode = 2, .partial = 1, .range_start = 2, .range_end = 5};
+    memset(bc.barcode, 'B', 32);
+    step_put_delay(&rec, bc);
+    EXPECT_EQ(std::tuple(job_get_u32(rec.b + 172), job_get_u32(rec.b + 180)), std::tuple(1u, 5u));
+    EXPECT_STREQ(reinterpret_cast<const char*>(rec.b + 264), "") << "line 2 untouched (was empty)";
+    EXPECT_STREQ(reinterpret_cast<const char*>(rec.b + 392), "third") << "line 3 kept";
+    step_get_delay(rec, &back);
+    EXPECT_EQ(std::tuple(std::string(back.barcode), back.range_start, back.line[0][0]),
+              std::tuple(std::string(32, 'B'), 2u, '\0'));
 }

@@ -103,10 +103,7 @@ TEST(NetWalk, MessagesGiveItemsInOrderAndMalformedOnesEndTheWalk) {
     tooShort[0] = 8;
     auto linkBody = msg(RTM_NEWLINK, std::vector<uint8_t>(12));
     auto errorMsg = msg(NLMSG_ERROR, std::vector<uint8_t>(20));
-    struct Row {
-        std::vector<uint8_t> buf;
-        std::string want;
-    } rows[] = {
+    const std::tuple<std::vector<uint8_t>, std::string> rows[] = {
         {link("eth0", RUN), "link eth0 41; 0"},
         {link(nullptr, UP), "link  1; 0"},
         {addr("eth0", {0x0a4d0005, 0xc0a80001}), "addr eth0 2;ip 10.77.0.5;ip 192.168.0.1; 0"},
@@ -123,8 +120,8 @@ TEST(NetWalk, MessagesGiveItemsInOrderAndMalformedOnesEndTheWalk) {
         {cutAddr, " -4"},
         {msg(RTM_DELLINK, std::vector<uint8_t>(16)), " 0"},
     };
-    for (const auto& r : rows)
-        EXPECT_EQ(walk(r.buf), r.want);
+    for (const auto& [buf, want] : rows)
+        EXPECT_EQ(walk(buf), want);
 }
 
 // ---- what the messages do, on the netlink loop ----
@@ -185,16 +182,10 @@ TEST_F(NetMonitor, LinkAndAddressMessagesDriveAddressingAndMembershipBackupMessa
     const uint32_t IP = 0x0a4d0001, MASK = 0xffffff00, GW = 0x0a4d00fe;
     const char* kClear = "ifconfig eth0 0.0.0.0"; // a static address left from before goes
     using Msgs = std::vector<std::vector<uint8_t>>;
-    struct Row {
-        Row(const char* n, uint32_t d, uint32_t i, uint32_t g, Msgs m, Lines c, Lines l, Lines a)
-            : name(n), dhcp(d), ip(i), gw(g), msgs(m), commands(c), lines(l), absent(a) {}
-        const char* name;
-        uint32_t dhcp, ip, gw;
-        Msgs msgs;
-        Lines commands; // command lines, in order
-        Lines lines;    // log lines that must be there
-        Lines absent;   // and must not
-    } rows[] = {
+    // name, dhcp, ip, gateway, messages, the command lines in order, the log lines that must
+    // be there and those that must not
+    using Row = std::tuple<const char*, uint32_t, uint32_t, uint32_t, Msgs, Lines, Lines, Lines>;
+    const Row rows[] = {
         Row("static address 0: no command, still joins with 0", 0, 0, GW, {link("eth0", RUN)}, {},
             {"join MC group 0.0.0.0"}, {}),
         Row("static address message waits for the link", 0, IP, 0, {addr("eth0", {IP})}, {},
@@ -211,18 +202,18 @@ TEST_F(NetMonitor, LinkAndAddressMessagesDriveAddressingAndMembershipBackupMessa
         Row("wlan0 address waits for the link", 0, IP, 0, {addr("wlan0", {HOSTAPD_AP_ADDR})}, {},
             {"wlan0 : wait RTM_NEWLINK"}, {}),
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
-        setNet(r.dhcp, r.ip, MASK, r.gw);
+    for (const auto& [name, dhcp, ip, gw, msgs, commands, lines, absent] : rows) {
+        SCOPED_TRACE(name);
+        setNet(dhcp, ip, MASK, gw);
         log.clear();
         env.clearStubCalls();
         started = 0;
-        for (const auto& m : r.msgs)
+        for (const auto& m : msgs)
             feed(m);
-        EXPECT_EQ(env.stubCalls(), r.commands);
-        for (const auto& l : r.lines)
+        EXPECT_EQ(env.stubCalls(), commands);
+        for (const auto& l : lines)
             EXPECT_TRUE(log.contains(l)) << l;
-        for (const auto& l : r.absent)
+        for (const auto& l : absent)
             EXPECT_FALSE(log.contains(l)) << l;
         feed(link("eth0", 0)); // leaves the client stopped and the group left for the next row
         EXPECT_EQ(dhcpd_is_run(), 0);
@@ -253,29 +244,27 @@ TEST_F(NetMonitor, StoppingTheClientEndsExactlyTheProcessStarted) {
     // ignores SIGTERM (as the real client's privilege-separation helpers may), and a
     // stranger of the same name.
     const std::string bin = env.root() + "/client";
+    // The helper's and the client's process numbers go beside the client's folder.
     TestEnv::writeFile(bin + "/dhcpcd",
-                       "#!/bin/sh\n[ $# -eq 0 ] || echo \"dhcpcd $*\" >>\"$KEST_STUB_LOG\"\n"
+                       "#!/bin/sh\nd=$(dirname \"$0\")/..\n"
+                       "[ $# -eq 0 ] || echo \"dhcpcd $*\" >>\"$KEST_STUB_LOG\"\n"
                        "[ $# -eq 0 ] || sh -c 'trap \"\" TERM; echo $$ >\"$0\"; exec sleep 1000' "
-                       "\"" +
-                           env.root() +
-                           "/helper\" &\n"
-                           "echo $$ >>\"" +
-                           env.root() + "/pids\"\nexec sleep 1000\n");
+                       "\"$d/helper\" &\necho $$ >>\"$d/pids\"\nexec sleep 1000\n");
     chmod((bin + "/dhcpcd").c_str(), 0755);
     setenv("PATH", (bin + ":" + getenv("PATH")).c_str(), 1);
+    auto written = [&](const char* name) { return FileLines(env.root() + "/" + name); };
     ChildProcess stranger;
     ASSERT_TRUE(stranger.start({bin + "/dhcpcd"}));
-    ASSERT_TRUE(kest_test::WaitUntil([&] { return FileLines(env.root() + "/pids").size() == 1; }));
+    ASSERT_TRUE(kest_test::WaitUntil([&] { return written("pids").size() == 1; }));
 
     setNet(1, 0, 0, 0);
     feed(link("eth0", RUN));
     feed(link("eth0", RUN));
-    ASSERT_TRUE(kest_test::WaitUntil([&] { return FileLines(env.root() + "/pids").size() == 2; }));
-    const pid_t ours = pid_t(std::stol(FileLines(env.root() + "/pids")[1]));
+    ASSERT_TRUE(kest_test::WaitUntil([&] { return written("pids").size() == 2; }));
+    const pid_t ours = pid_t(std::stol(written("pids")[1]));
     EXPECT_EQ(kill(ours, 0), 0);
-    ASSERT_TRUE(
-        kest_test::WaitUntil([&] { return FileLines(env.root() + "/helper").size() == 1; }));
-    const std::string helper = "/proc/" + FileLines(env.root() + "/helper")[0] + "/stat";
+    ASSERT_TRUE(kest_test::WaitUntil([&] { return written("helper").size() == 1; }));
+    const std::string helper = "/proc/" + written("helper")[0] + "/stat";
     auto ended = [&] { // gone, or a zombie waiting for its new parent
         std::string st = TestEnv::readFile(helper);
         return st.empty() || st.find(") Z ") != std::string::npos;
@@ -286,7 +275,7 @@ TEST_F(NetMonitor, StoppingTheClientEndsExactlyTheProcessStarted) {
     EXPECT_EQ(dhcpd_is_run(), 0);
     EXPECT_NE(kill(ours, 0), 0) << "stopped and reaped";
     EXPECT_EQ(kill(stranger.pid(), 0), 0) << "a client started by anything else stays";
-    EXPECT_EQ(FileLines(env.root() + "/pids").size(), 2u) << "started once";
+    EXPECT_EQ(written("pids").size(), 2u) << "started once";
 }
 
 TEST_F(NetMonitor, AClientThatEndedByItselfIsStartedAgainAtTheNextLinkUp) {
@@ -316,10 +305,7 @@ TEST_F(NetMonitor, WlanUpAndDownTheCardWatcherAndEthernetLinkLostDismissesOnlyIt
     drainNetQ(); // the stop is made on the access point's worker
     EXPECT_EQ(Hostapd_IsRunning(), 0);
     // The card watcher: a card partition added or removed raises the drive update.
-    struct Row {
-        std::string event;
-        bool raises;
-    } rows[] = {
+    const std::tuple<std::string, bool> rows[] = {
         {std::string("add@/devices/platform/mmc1/mmc1:0001/block/mmcblk1/mmcblk1p1") + '\0' +
              "ACTION=add" + '\0' + "DEVNAME=mmcblk1p1",
          true},
@@ -332,14 +318,14 @@ TEST_F(NetMonitor, WlanUpAndDownTheCardWatcherAndEthernetLinkLostDismissesOnlyIt
         {"", false},
         {"mmcblk1p1 add", false},
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.event);
-        EXPECT_EQ(Net_KobjIsSdChange(r.event.data(), r.event.size()), r.raises ? 1 : 0);
+    for (const auto& [event, raises] : rows) {
+        SCOPED_TRACE(event);
+        EXPECT_EQ(Net_KobjIsSdChange(event.data(), event.size()), raises ? 1 : 0);
         sink.clear();
-        Net_ProcNlinkKobj(r.event.data(), r.event.size());
+        Net_ProcNlinkKobj(event.data(), event.size());
         EwDriver_PushMsgQ_InitDone(); // a later event: everything before it is delivered
         ASSERT_TRUE(sink.waitFor("init_done"));
-        EXPECT_EQ(sink.count("update_drvs"), r.raises ? 1u : 0u);
+        EXPECT_EQ(sink.count("update_drvs"), raises ? 1u : 0u);
     }
     // The Ethernet link lost under DHCP dismisses only the Ethernet tools.
     setNet(1, 0, 0, 0);

@@ -54,14 +54,12 @@ TEST_F(SettingTest, FirstStartDefaultsVolumeBrightnessAndTodaysLogFolderOnTheCar
     EXPECT_EQ(env.stubCalls(), std::vector<std::string>{"amixer sset Speaker 95%"});
     EXPECT_EQ(TestEnv::readFile(env.sysroot() + "/sys/class/backlight/pwm-backlight/brightness"),
               "50\n");
-    struct {
-        uint32_t idx;
-        int vol;
-        int bright;
-    } maps[] = {{0, 0, 25}, {1, 85, 50}, {2, 90, 75}, {3, 95, 100}, {4, 100, 100}, {7, 100, 100}};
-    for (auto m : maps) {
-        EXPECT_EQ(volume_percent(m.idx), m.vol);
-        EXPECT_EQ(brightness_percent(m.idx), m.bright);
+    // an index, its volume and brightness percentages
+    const std::tuple<uint32_t, int, int> maps[] = {{0, 0, 25},   {1, 85, 50},   {2, 90, 75},
+                                                   {3, 95, 100}, {4, 100, 100}, {7, 100, 100}};
+    for (const auto& [idx, vol, bright] : maps) {
+        EXPECT_EQ(volume_percent(idx), vol);
+        EXPECT_EQ(brightness_percent(idx), bright);
     }
     // Today's log folder goes on the card only when it is in and mounted.
     TestEnv::writeFile(kFile, line("path", "micro sd"));
@@ -128,70 +126,58 @@ TEST_F(SettingTest, ParsingRules) {
     std::string garbage;
     for (int i = 0; i < 4096; ++i)
         garbage += char((i * 131) & 0xff);
-    struct Case {
-        std::string text;
-        std::function<bool(const Setting&)> check;
-        const char* what;
-    } cases[] = {
-        {line("volume", "75"), [](const Setting& s) { return s.system.volume == 3; }, "volume 75"},
-        {"band = 2.4G\n", [](const Setting& s) { return s.network.band == 0; }, "single blanks"},
-        {"band=2.4G\n", [](const Setting& s) { return s.network.band == 1; }, "no blanks: ignored"},
-        {line("brightness", "100"), [](const Setting& s) { return s.system.brightness == 3; },
-         "100"},
-        {line("input.1", "job select 1"), [](const Setting& s) { return s.io.input[0] == 1; },
+    const std::tuple<std::string, std::function<bool(const Setting&)>, const char*> cases[] = {
+        {line("volume", "75"), [](auto& s) { return s.system.volume == 3; }, "volume 75"},
+        {"band = 2.4G\n", [](auto& s) { return s.network.band == 0; }, "single blanks"},
+        {"band=2.4G\n", [](auto& s) { return s.network.band == 1; }, "no blanks: ignored"},
+        {line("brightness", "100"), [](auto& s) { return s.system.brightness == 3; }, "100"},
+        {line("input.1", "job select 1"), [](auto& s) { return s.io.input[0] == 1; },
          "first match"},
-        {line("manual channel", "-1"),
-         [](const Setting& s) { return s.network.manual_channel == -1; }, "-1"},
-        {line("manual channel", "abc"),
-         [](const Setting& s) { return s.network.manual_channel == 0; }, "not a number"},
-        {line("bef port", "99999999999999"),
-         [](const Setting& s) { return s.share.bef_port == 0x7FFFFFFF; }, "huge"},
-        {line("gateway", "10.1.2"),
-         [](const Setting& s) { return s.network.gateway == 0xC0A80001; },
+        {line("manual channel", "-1"), [](auto& s) { return s.network.manual_channel == -1; },
+         "-1"},
+        {line("manual channel", "abc"), [](auto& s) { return s.network.manual_channel == 0; },
+         "not a number"},
+        {line("bef port", "99999999999999"), [](auto& s) { return s.share.bef_port == 0x7FFFFFFF; },
+         "huge"},
+        {line("gateway", "10.1.2"), [](auto& s) { return s.network.gateway == 0xC0A80001; },
          "bad ip keeps the default"},
-        {line("a1", "maybe"), [](const Setting& s) { return s.log.a1 == 0; }, "bool unchanged"},
-        {line("a1", "  true"), [](const Setting& s) { return s.log.a1 == 1; }, "bool contains"},
-        {line("dhcp", "nothing"), [](const Setting& s) { return s.network.dhcp == 1; },
-         "enum unchanged"},
+        {line("a1", "maybe"), [](auto& s) { return s.log.a1 == 0; }, "bool unchanged"},
+        {line("a1", "  true"), [](auto& s) { return s.log.a1 == 1; }, "bool contains"},
+        {line("dhcp", "nothing"), [](auto& s) { return s.network.dhcp == 1; }, "enum unchanged"},
         {line("unknown key", "1") + "# comment = x\n\n",
-         [](const Setting& s) { return memcmp(&s, get_default_setting(), sizeof s) == 0; },
+         [](auto& s) { return memcmp(&s, get_default_setting(), sizeof s) == 0; },
          "unknown, comment, empty"},
         {line("Setting -> Operation", "x"),
-         [](const Setting& s) { return memcmp(&s, get_default_setting(), sizeof s) == 0; },
-         "section name"},
-        {line("ssid", std::string(300, 'w')),
-         [](const Setting& s) { return strlen(s.network.ssid) == 127; }, "long string truncated"},
-        {line("ssid", "a = b"), [](const Setting& s) { return strcmp(s.network.ssid, "a") == 0; },
+         [](auto& s) { return memcmp(&s, get_default_setting(), sizeof s) == 0; }, "section name"},
+        {line("ssid", std::string(300, 'w')), [](auto& s) { return strlen(s.network.ssid) == 127; },
+         "long string truncated"},
+        {line("ssid", "a = b"), [](auto& s) { return strcmp(s.network.ssid, "a") == 0; },
          "second ="},
-        {line("default job name", ""),
-         [](const Setting& s) { return s.operation.default_job_name[0] == 0; }, "empty"},
-        {" band = 2.4G\n", [](const Setting& s) { return s.network.band == 1; },
-         "leading blank kept"},
+        {line("default job name", ""), [](auto& s) { return s.operation.default_job_name[0] == 0; },
+         "empty"},
+        {" band = 2.4G\n", [](auto& s) { return s.network.band == 1; }, "leading blank kept"},
         // Longer than one read, and bytes of every value: no crash, the rest still read.
         {std::string(5000, 'k') + " = x\n" + line("volume", "25") + garbage + "\n" +
              line("operation mode", "without job"),
-         [](const Setting& s) {
+         [](auto& s) {
              return s.system.volume == 1 && s.operation.operation_mode == 1 &&
                     s.network.ip == get_default_setting()->network.ip;
          },
          "bad input keeps defaults"},
         // The 1000th character starts a new read: a key placed there is seen as a line.
-        {std::string(999, 'x') + line("volume", "50"),
-         [](const Setting& s) { return s.system.volume == 2; }, "line split into reads"},
+        {std::string(999, 'x') + line("volume", "50"), [](auto& s) { return s.system.volume == 2; },
+         "line split into reads"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [text, check, what] : cases) {
         Setting s;
         memcpy(&s, get_default_setting(), sizeof s);
-        setting_parse_text(&s, c.text.data(), c.text.size());
-        EXPECT_TRUE(c.check(s)) << c.what;
+        setting_parse_text(&s, text.data(), text.size());
+        EXPECT_TRUE(check(s)) << what;
     }
 }
 
 TEST(SettingAddress, DottedDecimalOctetsAndRefusals) {
-    struct {
-        const char* text;
-        uint32_t value;
-    } cases[] = {
+    const std::tuple<const char*, uint32_t> cases[] = {
         {"192.168.0.85", 0xC0A80055},
         {"192.168.000.085", 0xC0A80055},
         {"010.001.002.008", 0x0A010208}, // decimal, not octal
@@ -199,10 +185,10 @@ TEST(SettingAddress, DottedDecimalOctetsAndRefusals) {
         {"255.255.255.255", 0xFFFFFFFF},
         {" \t10.0.0.1", 0x0A000001},
     };
-    for (const auto& c : cases) {
+    for (const auto& [text, value] : cases) {
         uint32_t v = 0x5A5A5A5A;
-        EXPECT_EQ(setting_parse_ipv4(c.text, &v), 0) << c.text;
-        EXPECT_EQ(v, c.value) << c.text;
+        EXPECT_EQ(setting_parse_ipv4(text, &v), 0) << text;
+        EXPECT_EQ(v, value) << text;
     }
     for (const char* bad :
          {"256.1.1.1", "1.2.3.1000", "99999999999.1.1.1", "1.2.3", "1.2.3.4.5", "1.2.3.", ".1.2.3",

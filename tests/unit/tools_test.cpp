@@ -11,33 +11,27 @@ namespace {
 // ---- pure helpers ----
 
 TEST(ToolsNames, DefaultRegisteredAndSafeNames) {
-    struct Case {
-        uint8_t type;
-        const char* want; // exactly 16 bytes compared
-    } cases[] = {
+    // the type, and the name: exactly 16 bytes compared
+    const std::tuple<uint8_t, const char*> cases[] = {
         {TOOL_TYPE_XWC, "XWC02005e1020ab"},
         {TOOL_TYPE_ZQ, "ZQ02005e1020ab"},
         {TOOL_TYPE_ZQT, "ZQT02005e1020ab"},
         {TOOL_TYPE_XWTC, "XWTC02005e1020ab"},
         {9, "02005e1020ab"},
     };
-    for (const auto& c : cases) {
-        ToolInfo i = makeInfo(0xab, c.type);
+    for (const auto& [type, name] : cases) {
+        ToolInfo i = makeInfo(0xab, type);
         char out[TOOL_DEFNAME_SIZE];
         memset(out, 'x', sizeof out);
         ToolManager_MakeDefaultName(&i, out);
-        std::string want(c.want);
-        EXPECT_EQ(std::string(out, strnlen(out, sizeof out)), want) << int(c.type);
+        std::string want(name);
+        EXPECT_EQ(std::string(out, strnlen(out, sizeof out)), want) << int(type);
         if (want.size() < TOOL_DEFNAME_SIZE) {
             EXPECT_EQ(out[want.size()], 0);
         }
     }
     // A registered name is the prefix and the serial as a plain folder name.
-    struct {
-        uint8_t type;
-        const char* serial;
-        const char* want;
-    } regCases[] = {
+    const std::tuple<uint8_t, const char*, const char*> regCases[] = {
         {TOOL_TYPE_XWTC, "SSSSSSSSSSSSSSSSSSSS", "XWTCSSSSSSSSSSSSSSSS"}, // 16 bytes taken
         {7, "A1", "A1"},
         {TOOL_TYPE_ZQ, "/../../etc", "ZQ_.._.._etc"},
@@ -47,11 +41,11 @@ TEST(ToolsNames, DefaultRegisteredAndSafeNames) {
         {7, ".", "_"},
         {7, "../x", ".._x"},
     };
-    for (const auto& c : regCases) {
+    for (const auto& [type, serial, want] : regCases) {
         char out[TOOL_NAME_SIZE];
-        ToolManager_MakeRegName(c.type, c.serial, out);
-        EXPECT_STREQ(out, c.want) << c.serial;
-        EXPECT_TRUE(ToolManager_NameIsSafe(out)) << c.serial;
+        ToolManager_MakeRegName(type, serial, out);
+        EXPECT_STREQ(out, want) << serial;
+        EXPECT_TRUE(ToolManager_NameIsSafe(out)) << serial;
     }
     for (const char* good : {"ZQ123", "my tool.1"})
         EXPECT_TRUE(ToolManager_NameIsSafe(good)) << good;
@@ -101,11 +95,7 @@ TEST(ToolsRegtools, MacTextRecordLayoutDecodeRefusalsAndBarcodeLinesSplitAtTilde
     EXPECT_EQ(RegTools_DecodeRecord(in, &rec), 0);
     EXPECT_EQ(strlen(rec.name), 32u);
     // A tool's barcode line splits at "~".
-    struct Case {
-        const char* line;
-        const char* code;
-        uint32_t partial, start, end, preset;
-    } cases[] = {
+    const std::tuple<const char*, const char*, uint32_t, uint32_t, uint32_t, uint32_t> cases[] = {
         {"ABC123~1~2~5~7~\n", "ABC123", 1, 2, 5, 7},
         {"X~0~0~0~16~extra~\n", "X", 0, 0, 0, 16},
         {"only\n", "only", 0, 0, 0, 0},
@@ -114,12 +104,12 @@ TEST(ToolsRegtools, MacTextRecordLayoutDecodeRefusalsAndBarcodeLinesSplitAtTilde
         {"0123456789012345678901234567890123456789~0~1~1~3~", "01234567890123456789012345678901", 0,
          1, 1, 3},
     };
-    for (const auto& c : cases) {
+    for (const auto& [line, code, partial, start, end, preset] : cases) {
         ToolBarcodeLine l;
-        ToolManager_ParseBarcodeLine(c.line, &l);
+        ToolManager_ParseBarcodeLine(line, &l);
         EXPECT_EQ(std::tuple(std::string(l.code), l.partial, l.start, l.end, l.preset),
-                  std::tuple(c.code, c.partial, c.start, c.end, c.preset))
-            << c.line;
+                  std::tuple(code, partial, start, end, preset))
+            << line;
     }
 }
 
@@ -264,6 +254,7 @@ TEST_F(Registry, TransitionsOfARegisteredToolAndADismissalThatNeverWaitsForItsCo
                    K = TOOL_STATE_CONNECTED, H = TOOL_STATE_HALF, F = TOOL_STATE_FAILED;
     const Lines none, lostCurrent = {"update_curr_tdx -1", "update_regtools 0 0"};
     const std::vector<int> asked = {0};
+    const uint32_t A1 = 0x7f000001, A2 = 0x7f000002;
     static const ToolInfo t = makeInfo(1, TOOL_TYPE_ZQ, 0x7f000001, 5020, "SN0");
     static const ToolInfo moved = makeInfo(1, TOOL_TYPE_ZQ, 0x7f000002, 5020, "SN0");
     using In = void (*)();
@@ -275,62 +266,56 @@ TEST_F(Registry, TransitionsOfARegisteredToolAndADismissalThatNeverWaitsForItsCo
              hostapd = [] { ToolManager_UpdateToolState_ByHostapd(t.mac); },
              lost = [] { ToolManager_DismissTool_ByTdx(0, 1); },
              ethDown = [] { ToolManager_DismissTool_ByNetIf(TOOL_NETIF_ETH); };
-    struct Row {
-        uint32_t from;
-        int miss;
-        bool current; // the screens' current tool
-        bool queue;   // the connect queue exists
-        In in;
-        uint32_t to;
-        int missAfter;
-        Lines events;
-        std::vector<int> connects;
-        uint32_t ipAfter = 0x7f000001;
-    } rows[] = {
-        {I, 2, false, true, ack, C, 0, none, asked},
-        {I, 0, false, true, ackBusy, B, 0, {"update_regtools 0 1"}, {}},
-        {I, 0, false, false, ack, I, 0, none, {}}, // unqueued: asks again next time
-        {B, 0, false, true, ackBusy, B, 0, none, {}},
-        {B, 0, false, true, ack, C, 0, none, asked},
-        {B, 0, false, false, ack, B, 0, none, {}},
-        {C, 0, false, true, ack, C, 0, none, {}},
-        {K, 2, false, true, ack, K, 0, none, {}},
-        {K, 0, false, true, ackMoved, C, 0, none, asked, 0x7f000002},
-        {K, 0, true, true, ackMoved, C, 0, lostCurrent, asked, 0x7f000002},
-        {H, 0, false, true, ack, H, 0, none, asked},
-        {F, 0, false, true, ack, F, 0, none, asked},
-        {K, 2, false, true, tick, K, 3, none, {}},
-        {K, 3, false, true, tick, I, 0, none, {}}, // the fourth silent tick
-        {K, 3, true, true, tick, I, 0, lostCurrent, {}},
-        {H, 3, false, true, tick, H, 3, none, {}}, // only connected tools are counted
-        {K, 0, false, true, leave, I, 0, none, {}},
-        {K, 0, true, true, hostapd, I, 0, lostCurrent, {}},
-        {K, 0, false, true, renew, K, 0, none, asked},
-        {K, 1, false, true, readdress, C, 0, {"disconn flag 0 1"}, asked, 0x7f000002},
-        {B, 0, false, true, lost, I, 0, none, {}},
-        {K, 0, true, true, ethDown, I, 0, lostCurrent, {}},
+    // from a state and keep-alive count, the screens' current tool, the connect queue there,
+    // an input: the state, count and address after, the events posted, the connects asked
+    using Row =
+        std::tuple<uint32_t, int, bool, bool, In, uint32_t, int, Lines, std::vector<int>, uint32_t>;
+    const Row rows[] = {
+        {I, 2, false, true, ack, C, 0, none, asked, A1},
+        {I, 0, false, true, ackBusy, B, 0, {"update_regtools 0 1"}, {}, A1},
+        {I, 0, false, false, ack, I, 0, none, {}, A1}, // unqueued: asks again next time
+        {B, 0, false, true, ackBusy, B, 0, none, {}, A1},
+        {B, 0, false, true, ack, C, 0, none, asked, A1},
+        {B, 0, false, false, ack, B, 0, none, {}, A1},
+        {C, 0, false, true, ack, C, 0, none, {}, A1},
+        {K, 2, false, true, ack, K, 0, none, {}, A1},
+        {K, 0, false, true, ackMoved, C, 0, none, asked, A2},
+        {K, 0, true, true, ackMoved, C, 0, lostCurrent, asked, A2},
+        {H, 0, false, true, ack, H, 0, none, asked, A1},
+        {F, 0, false, true, ack, F, 0, none, asked, A1},
+        {K, 2, false, true, tick, K, 3, none, {}, A1},
+        {K, 3, false, true, tick, I, 0, none, {}, A1}, // the fourth silent tick
+        {K, 3, true, true, tick, I, 0, lostCurrent, {}, A1},
+        {H, 3, false, true, tick, H, 3, none, {}, A1}, // only connected tools are counted
+        {K, 0, false, true, leave, I, 0, none, {}, A1},
+        {K, 0, true, true, hostapd, I, 0, lostCurrent, {}, A1},
+        {K, 0, false, true, renew, K, 0, none, asked, A1},
+        {K, 1, false, true, readdress, C, 0, {"disconn flag 0 1"}, asked, A2},
+        {B, 0, false, true, lost, I, 0, none, {}, A1},
+        {K, 0, true, true, ethDown, I, 0, lostCurrent, {}, A1},
     };
     startDriver();
     registerTools(1);
     Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
     for (size_t i = 0; i < std::size(rows); ++i) {
-        const Row& r = rows[i];
-        prime(0, r.from, r.miss);
-        ToolManager_SetCurrTdx(r.current ? 0 : 1);
-        if (!r.queue) Modbus_SetMsgQ(nullptr);
+        const auto& [from, missBefore, current, queue, in, to, missAfter, events, connects,
+                     ipAfter] = rows[i];
+        prime(0, from, missBefore);
+        ToolManager_SetCurrTdx(current ? 0 : 1);
+        if (!queue) Modbus_SetMsgQ(nullptr);
         LogCapture log;
-        r.in();
+        in();
         Modbus_SetMsgQ(recordQ);
         const ToolView v = view(0);
-        EXPECT_EQ(v.state, r.to) << "row " << i;
-        EXPECT_EQ(miss(0), r.missAfter) << "row " << i;
-        EXPECT_EQ(v.ip, r.ipAfter) << "row " << i;
-        EXPECT_EQ(sink.drain(), r.events) << "row " << i;
-        EXPECT_EQ(takeConnects(), r.connects) << "row " << i;
+        EXPECT_EQ(v.state, to) << "row " << i;
+        EXPECT_EQ(miss(0), missAfter) << "row " << i;
+        EXPECT_EQ(v.ip, ipAfter) << "row " << i;
+        EXPECT_EQ(sink.drain(), events) << "row " << i;
+        EXPECT_EQ(takeConnects(), connects) << "row " << i;
         // Each change is logged (a readdressing passes through idle).
-        EXPECT_EQ(log.contains("tdx.0 state "), r.from != r.to) << "row " << i;
-        if (r.from != r.to) {
-            EXPECT_TRUE(log.contains("-> " + std::to_string(r.to))) << "row " << i;
+        EXPECT_EQ(log.contains("tdx.0 state "), from != to) << "row " << i;
+        if (from != to) {
+            EXPECT_TRUE(log.contains("-> " + std::to_string(to))) << "row " << i;
         }
     }
     // A dismissal never waits for the tool's connection.
@@ -429,6 +414,39 @@ TEST_F(Registry, RenameMovesTheFolderOrMergesBarcodeLines) {
     ASSERT_EQ(ToolManager_SetToolName_ByTdx(2, "Piped"), 0);
     EXPECT_EQ(Barcode_Len(2), before);
     ASSERT_EQ(ToolManager_MoveTool_RegToDisco(1), 0); // frees the table (ASan checks)
+}
+
+// Barcode tool tables in the real records: loaded with the registered tools, saved under the
+// tool's folder, fed by the registry when a rename merges a folder, and freed with the record.
+TEST_F(Registry, BarcodeToolTablesLiveInTheRecords) {
+    TestEnv::writeFile("regtools", regRecord("ZQalpha", 1) + regRecord("ZQbeta", 2));
+    TestEnv::writeFile("files/tools/ZQalpha/barcode.zq", "A1~0~0~0~2~\nB~1~1~1~17~\n");
+    startDriver();
+    ASSERT_EQ(ToolManager_GetRegToolsLen(), 2);
+    // Tool 1 has no file: an empty table.
+    EXPECT_EQ(std::tuple(Barcode_Len(0), Barcode_Len(1), Barcode_FindPreset(0, "A1"),
+                         Barcode_FindPreset(0, "Bxyz")),
+              std::tuple(2, 0, 2, 17));
+    ToolManager_LockRegTools();
+    EXPECT_TRUE(ToolManager_RegTool(0)->barcode && ToolManager_RegTool(1)->barcode);
+    ToolManager_UnlockRegTools();
+
+    int32_t preset = 5;
+    ASSERT_EQ(Barcode_Append(1, "NEW", 0, 0, 0, &preset), 0);
+    ASSERT_EQ(Barcode_Save(1), 0);
+    EXPECT_EQ(TestEnv::readFile("files/tools/ZQbeta/barcode.zq"), "NEW~0~0~0~5~\n");
+
+    // A rename into a folder that has a table merges its rows through the module's append.
+    TestEnv::writeFile("files/tools/Line 2/barcode.zq", "M1~0~0~0~9~\n");
+    ASSERT_EQ(ToolManager_SetToolName_ByTdx(1, "Line 2"), 0);
+    EXPECT_EQ(std::tuple(Barcode_Len(1), Barcode_FindPreset(1, "M1")), std::tuple(2, 9));
+    ASSERT_EQ(Barcode_Save(1), 0);
+    EXPECT_EQ(TestEnv::readFile("files/tools/Line 2/barcode.zq"), "NEW~0~0~0~5~\nM1~0~0~0~9~\n");
+
+    // Releasing a tool frees its table; the next tool moves down with its own.
+    ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
+    EXPECT_EQ(std::tuple(Barcode_Len(0), Barcode_FindPreset(0, "M1"), Barcode_Len(1)),
+              std::tuple(2, 9, 0));
 }
 
 TEST_F(Registry, FindByMacAndNameAndInvalidIndexesOrNames) {

@@ -41,41 +41,33 @@ TEST(HostapdConf, LinesInOrderTheChannelReportTheWifiChecksAndManualChannelLists
                      "ieee80211h=1", "wpa=2", "wpa_passphrase=secret123", "wpa_key_mgmt=WPA-PSK",
                      "wpa_pairwise=CCMP"}));
     // The country, band and channel lines.
-    struct {
-        uint32_t band, country, mode;
-        int32_t manual;
-        int best24, best5;
-        const char *cc, *hw, *channel;
-    } rows[] = {
-        {0, 0, 0, -1, 9, 44, "country_code=US", "hw_mode=g", "channel=9"},
-        {1, 0, 0, -1, 9, 157, "country_code=US", "hw_mode=a", "channel=157"},
-        {1, 1, 0, -1, 1, 40, "country_code=FR", "hw_mode=a", "channel=40"},
-        {0, 2, 0, -1, 1, 36, "country_code=JP", "hw_mode=g", "channel=1"},
-        {1, 7, 0, -1, 1, 48, "country_code=US", "hw_mode=a", "channel=48"},
-        {0, 1, 1, 11, 5, 36, "country_code=FR", "hw_mode=g", "channel=11"}, // manual wins
-        {1, 2, 1, 44, 5, 36, "country_code=JP", "hw_mode=a", "channel=44"},
-        // No report, or no channel picked: the band's first channel, allowed everywhere.
-        {0, 0, 0, -1, -1, -1, "country_code=US", "hw_mode=g", "channel=1"},
-        {1, 1, 0, -1, -1, -1, "country_code=FR", "hw_mode=a", "channel=36"},
-        {1, 7, 0, -1, 5, -1, "country_code=US", "hw_mode=a", "channel=36"},
-        {1, 0, 1, -1, 5, 36, "country_code=US", "hw_mode=a", "channel=36"},
-        {1, 1, 1, 149, 5, 36, "country_code=FR", "hw_mode=a", "channel=36"},
-    };
-    for (const auto& r : rows) {
-        in = {"s", "p", r.band, r.country, r.mode, r.manual, r.best24, r.best5};
+    // band, country, channel mode, manual channel, best channels reported: the three lines
+    const std::tuple<uint32_t, uint32_t, uint32_t, int32_t, int, int, const char*, const char*,
+                     const char*>
+        rows[] = {
+            {0, 0, 0, -1, 9, 44, "country_code=US", "hw_mode=g", "channel=9"},
+            {1, 0, 0, -1, 9, 157, "country_code=US", "hw_mode=a", "channel=157"},
+            {1, 1, 0, -1, 1, 40, "country_code=FR", "hw_mode=a", "channel=40"},
+            {0, 2, 0, -1, 1, 36, "country_code=JP", "hw_mode=g", "channel=1"},
+            {1, 7, 0, -1, 1, 48, "country_code=US", "hw_mode=a", "channel=48"},
+            {0, 1, 1, 11, 5, 36, "country_code=FR", "hw_mode=g", "channel=11"}, // manual wins
+            {1, 2, 1, 44, 5, 36, "country_code=JP", "hw_mode=a", "channel=44"},
+            // No report, or no channel picked: the band's first channel, allowed everywhere.
+            {0, 0, 0, -1, -1, -1, "country_code=US", "hw_mode=g", "channel=1"},
+            {1, 1, 0, -1, -1, -1, "country_code=FR", "hw_mode=a", "channel=36"},
+            {1, 7, 0, -1, 5, -1, "country_code=US", "hw_mode=a", "channel=36"},
+            {1, 0, 1, -1, 5, 36, "country_code=US", "hw_mode=a", "channel=36"},
+            {1, 1, 1, 149, 5, 36, "country_code=FR", "hw_mode=a", "channel=36"},
+        };
+    for (const auto& [band, country, mode, manual, best24, best5, cc, hw, channel] : rows) {
+        in = {"s", "p", band, country, mode, manual, best24, best5};
         Lines l = Hostapd_ConfLines(in);
         ASSERT_EQ(l.size(), 17u);
-        EXPECT_EQ(l[5], r.cc) << r.band << r.country << r.mode;
-        EXPECT_EQ(l[6], r.hw) << r.band << r.country << r.mode;
-        EXPECT_EQ(l[7], r.channel) << r.band << r.country << r.mode;
+        EXPECT_EQ(Lines(l.begin() + 5, l.begin() + 8), (Lines{cc, hw, channel}))
+            << band << country << mode;
     }
     // The channel report.
-    struct {
-        const char* what;
-        uint32_t country;
-        std::string text;
-        int best24, best5;
-    } reports[] = {
+    const std::tuple<const char*, uint32_t, std::string, int, int> reports[] = {
         {"lowest of 1, 5, 9", 0, report({{1, 30}, {5, 10}, {9, 20}}), 5, -1},
         {"equal values: first listed", 0, report({{9, 10}, {1, 10}, {5, 10}}), 9, -1},
         {"13 and others never", 0, report({{13, 0}, {6, 0}, {1, 50}}), 1, -1},
@@ -90,17 +82,15 @@ TEST(HostapdConf, LinesInOrderTheChannelReportTheWifiChecksAndManualChannelLists
              std::string(1001, ' ') + "\nThe rx cnt of channel   1 = 4",
          1, -1},
     };
-    for (const auto& r : reports) {
+    for (const auto& [what, country, text, best24, best5] : reports) {
         int b24 = -1, b5 = -1;
-        Hostapd_ParseBestChannel(r.text.data(), r.text.size(), r.country, &b24, &b5);
-        EXPECT_EQ(b24, r.best24) << r.what;
-        EXPECT_EQ(b5, r.best5) << r.what;
+        Hostapd_ParseBestChannel(text.data(), text.size(), country, &b24, &b5);
+        EXPECT_EQ(b24, best24) << what;
+        EXPECT_EQ(b5, best5) << what;
     }
     // The Wi-Fi tab's checks, in order, and the manual channel lists.
     std::string s32(32, 's'), s33(33, 's'), p31(31, 'p'), p32(32, 'p');
-    struct {
-        const char *ssid, *psk, *message;
-    } checks[] = {
+    const std::tuple<const char*, const char*, const char*> checks[] = {
         {"", "", "Please input the SSID"},
         {"ap", "", "Please input the Password"},
         {s33.c_str(), "1234567", "Invalid SSID length (max 32)"},
@@ -113,15 +103,12 @@ TEST(HostapdConf, LinesInOrderTheChannelReportTheWifiChecksAndManualChannelLists
         {"ap", "12345678\r", "Invalid character in Password"},
         {"caf\xe9", "12345678", ""}, // Latin-1 text is fine
     };
-    for (const auto& r : checks)
-        EXPECT_STREQ(Hostapd_CheckWifiConfMessage(Hostapd_CheckWifiConf(r.ssid, r.psk)), r.message)
-            << r.ssid << " / " << r.psk;
+    for (const auto& [ssid, psk, message] : checks)
+        EXPECT_STREQ(Hostapd_CheckWifiConfMessage(Hostapd_CheckWifiConf(ssid, psk)), message)
+            << ssid << " / " << psk;
     // The manual channel lists.
     using V = std::vector<int>;
-    struct {
-        uint32_t band, country;
-        V channels;
-    } lists[] = {
+    const std::tuple<uint32_t, uint32_t, V> lists[] = {
         {0, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
         {0, 1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
         {0, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
@@ -129,10 +116,10 @@ TEST(HostapdConf, LinesInOrderTheChannelReportTheWifiChecksAndManualChannelLists
         {1, 1, {36, 40, 44, 48}},
         {1, 2, {36, 40, 44, 48}},
     };
-    for (const auto& r : lists) {
+    for (const auto& [band, country, channels] : lists) {
         int out[32];
-        int n = Hostapd_ManualChannels(r.band, r.country, out, 32);
-        EXPECT_EQ(V(out, out + n), r.channels) << r.band << r.country;
+        int n = Hostapd_ManualChannels(band, country, out, 32);
+        EXPECT_EQ(V(out, out + n), channels) << band << country;
     }
     int two[2];
     EXPECT_EQ(Hostapd_ManualChannels(1, 0, two, 2), 2);
@@ -141,11 +128,8 @@ TEST(HostapdConf, LinesInOrderTheChannelReportTheWifiChecksAndManualChannelLists
 // ---- the daemon's control protocol ----
 
 TEST(HostapdLines, Parse) {
-    struct {
-        const char* line;
-        int kind;
-        uint8_t last;
-    } rows[] = {
+    // a line, its kind and the MAC's last byte
+    const std::tuple<const char*, int, uint8_t> rows[] = {
         {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20:0a", HOSTAPD_LINE_STA_LEFT, 0x0a},
         {"<3>AP-STA-DISCONNECTED 02:00:5E:10:20:FF reason=3", HOSTAPD_LINE_STA_LEFT, 0xff},
         {"AP-STA-DISCONNECTED 02:00:5e:10:20:01", HOSTAPD_LINE_STA_LEFT, 0x01},
@@ -164,10 +148,10 @@ TEST(HostapdLines, Parse) {
         {"<3>AP-DISABLED ", HOSTAPD_LINE_OTHER, 0},
         {"", HOSTAPD_LINE_OTHER, 0},
     };
-    for (const auto& r : rows) {
+    for (const auto& [line, kind, last] : rows) {
         uint8_t mac[6] = {};
-        EXPECT_EQ(Hostapd_ParseLine(r.line, strlen(r.line), mac), r.kind) << r.line;
-        EXPECT_EQ(mac[5], r.last) << r.line;
+        EXPECT_EQ(Hostapd_ParseLine(line, strlen(line), mac), kind) << line;
+        EXPECT_EQ(mac[5], last) << line;
     }
 }
 
@@ -271,13 +255,9 @@ TEST_F(HostapdRun, ControlCharacterStartsNothingElseStartWritesThePrivateFileAnd
     EXPECT_TRUE(env.stubCalls().empty());
     EXPECT_EQ(scanEvents(), (Lines{"wlan scan 0"}));
     setting_set_str(get_setting_network()->wifi_password, 128, "secret123");
-    struct {
-        uint32_t mode;
-        bool report; // the dongle driver's channel report is there
-        const char* channelLine;
-        size_t iwlist;
-        Lines events;
-    } rows[] = {
+    // channel mode, the dongle driver's channel report is there, the channel line, the scans,
+    // events
+    const std::tuple<uint32_t, bool, const char*, size_t, Lines> rows[] = {
         {0, true, "channel=9", 3, {"wlan scan 1", "wlan scan 0"}},
         {1, true, "channel=6", 0, {"wlan scan 0"}},
         {0, false, "channel=1", 3, {"wlan scan 1", "wlan scan 0"}},
@@ -285,30 +265,30 @@ TEST_F(HostapdRun, ControlCharacterStartsNothingElseStartWritesThePrivateFileAnd
     const std::string reportFile = env.sysroot() + "/proc/net/rtl88x2bu/wlan0/best_channel";
     TestEnv::writeFile("hostapd.conf", "old\n");
     chmod("hostapd.conf", 0644);
-    for (const auto& r : rows) {
-        if (r.report)
+    for (const auto& [mode, hasReport, channelLine, iwlist, events] : rows) {
+        if (hasReport)
             TestEnv::writeFile(reportFile, report({{1, 40}, {9, 12}}));
         else
             fs::remove(reportFile);
         env.clearStubCalls();
         sink.clear();
-        get_setting_network()->channel_mode = r.mode;
+        get_setting_network()->channel_mode = mode;
         Hostapd_Run();
         EXPECT_EQ(Hostapd_IsRunning(), 1);
         Lines conf = FileLines("hostapd.conf");
         ASSERT_EQ(conf.size(), 17u);
         EXPECT_EQ(conf[4], "ssid=panel-ap");
-        EXPECT_EQ(conf[7], r.channelLine);
+        EXPECT_EQ(conf[7], channelLine);
         EXPECT_EQ(log.contains("no usable 2.4 GHz channel (-1, auto mode), channel 1 instead"),
-                  !r.report);
+                  !hasReport);
         EXPECT_EQ(conf[14], "wpa_passphrase=secret123");
         struct stat st;
         ASSERT_EQ(stat("hostapd.conf", &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u);
         Lines calls = env.stubCalls();
-        EXPECT_EQ(size_t(std::count(calls.begin(), calls.end(), "iwlist wlan0 scan")), r.iwlist);
+        EXPECT_EQ(size_t(std::count(calls.begin(), calls.end(), "iwlist wlan0 scan")), iwlist);
         EXPECT_EQ(calls.back(), "hostapd -B -P " + pidFile() + " hostapd.conf");
-        EXPECT_EQ(scanEvents(), r.events);
+        EXPECT_EQ(scanEvents(), events);
         Hostapd_Run(); // running: nothing again
         EXPECT_EQ(env.stubCalls().size(), calls.size());
         Hostapd_Kill();
@@ -330,11 +310,9 @@ TEST_F(HostapdRun, StationLeavingMarksItsToolDisconnectedThroughTheRealClient) {
     ASSERT_EQ(server.requests(), (Lines{"ATTACH", "STATUS"}));
     EXPECT_FALSE(log.contains("join MC group 192.168.131.1")) << "not enabled yet";
 
-    struct {
-        const char* line;
-        const char* logged; // proves the line was handled
-        uint32_t state0, state1;
-    } rows[] = {
+    // a line, what the log says to prove it was handled, the tools' states then
+
+    const std::tuple<const char*, const char*, uint32_t, uint32_t> rows[] = {
         {"<3>AP-STA-CONNECTED 02:00:5e:10:20:02", "hostapd say : <3>AP-STA-CONNECTED", 3, 3},
         {"<3>AP-STA-DISCONNECTED", "mac is null", 3, 3},
         {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20:02\n<3>forged", "malformed mac", 3, 3},
@@ -343,13 +321,13 @@ TEST_F(HostapdRun, StationLeavingMarksItsToolDisconnectedThroughTheRealClient) {
         {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20:02", "tdx.1 state 3 -> 0", 3, 0},
     };
     Debug_GetFlag()[DEBUG_FLAG_MODBUS] = 1;
-    for (const auto& r : rows) {
-        size_t before = log.count(r.logged);
-        ASSERT_TRUE(server.send(r.line));
-        ASSERT_TRUE(log.waitFor(r.logged, before + 1, 20000)) << r.line;
+    for (const auto& [line, logged, state0, state1] : rows) {
+        size_t before = log.count(logged);
+        ASSERT_TRUE(server.send(line));
+        ASSERT_TRUE(log.waitFor(logged, before + 1, 20000)) << line;
         Threads_RunSync(LOOP_HOSTAPD, [] {}); // the callback has returned
-        EXPECT_EQ(toolState(0), r.state0) << r.line;
-        EXPECT_EQ(toolState(1), r.state1) << r.line;
+        EXPECT_EQ(toolState(0), state0) << line;
+        EXPECT_EQ(toolState(1), state1) << line;
     }
     EXPECT_TRUE(log.contains("02?<3>forged")); // one log line, the break shown as '?'
 
