@@ -20,15 +20,14 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class ToolLink : public ToolLinkTest {
-  protected:
-    uint32_t hostIp(const std::string& text) {
-        in_addr a{};
-        inet_pton(AF_INET, text.c_str(), &a);
-        return ntohl(a.s_addr);
-    }
-};
+using ToolLink = ToolLinkTest;
 TOOL_CELLS(ToolLink);
+
+uint32_t hostIp(const std::string& text) {
+    in_addr a{};
+    inet_pton(AF_INET, text.c_str(), &a);
+    return ntohl(a.s_addr);
+}
 
 // Each type answers the scan over the cell's sockets; the answer's fields are decoded as
 // DiscoWire (unit) and the device object's registry test check them.
