@@ -1,13 +1,16 @@
 // Fuzz target: the result store reads day-file lines back (files a user may have edited
 // over FTP). Any bytes: parsed or refused, never more; a row parsed, written again by the
-// log writer's format, reads back the same. Texts from outside in a written line always
-// read back as they were.
+// log writer's format, reads back the same. Texts from outside in a written line (barcodes
+// from the scanner or the tool, names typed at the panel) always read back as they were,
+// by the store and as 19 CSV fields.
+#include "../tests/support/CsvRead.h"
 #include "eventlog.h"
 #include "resultstore.h"
 
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace {
 struct tm timeOf(const StoredResult& r) {
@@ -78,6 +81,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size >= 2) f.ConvTorque = uint16_t(data[0] << 8 | data[1]);
     const std::string line = EventLog_FormatLine(t, texts[0].c_str(), texts[1].c_str(),
                                                  texts[2].c_str(), texts[3].c_str(), f);
+    if (line.empty() || line.back() != '\n') __builtin_trap();
+    const std::vector<std::string> fields = CsvSplit(line);
+    if (fields.size() != 19) __builtin_trap();
+    for (int i = 0; i < 4; ++i)
+        if (fields[size_t(i) + 1] != texts[i]) __builtin_trap();
     if (ResultStore_ParseLine(line.data(), line.size(), &r) != 0) __builtin_trap();
     if (r.job != texts[0] || r.step != texts[1] || r.barcode != texts[2] || r.tool != texts[3] ||
         r.torque != f.ConvTorque)

@@ -31,13 +31,14 @@ struct ResultAckProcess : ::testing::Test {
     void SetUp() override {
         tools = FakeTool::onLoopback({2}, {"--write-regtools", env.home() + "/regtools"});
         ASSERT_TRUE(tools && tools->ok());
-        startPanel();
-        ASSERT_TRUE(panel->waitFor("connected 0", 20000)) << panel->output();
+        ASSERT_NO_FATAL_FAILURE(startPanel());
         ASSERT_TRUE(tools->wait(0, "r4015=2 r4001=0"));
     }
+    // A panel, up once it has connected the tool.
     void startPanel() {
         panel = std::make_unique<ChildProcess>();
         ASSERT_TRUE(panel->start({ACK_HARNESS_PATH, env.home()}));
+        ASSERT_TRUE(panel->waitFor("connected 0", 20000)) << panel->output();
     }
 };
 } // namespace
@@ -75,9 +76,8 @@ TEST_F(ResultAckProcess, SpooledResultSurvivesKillNineAndIsWrittenAtTheNextStart
     panel.reset();
     env.insertCard();
     setenv("KEST_FAULT", ("eacces:" + env.home() + "/files/log").c_str(), 1);
-    startPanel();
+    ASSERT_NO_FATAL_FAILURE(startPanel()); // the fault is in the started panel's environment
     unsetenv("KEST_FAULT");
-    ASSERT_TRUE(panel->waitFor("connected 0", 20000)) << panel->output();
     ASSERT_TRUE(tools->wait(0, "r4015=2 r4001=0"));
     ASSERT_EQ(tools->cmd("fasten 0 ok screw=42"), "ok 1");
     ASSERT_TRUE(tools->wait(0, "acked=1"));
@@ -86,8 +86,7 @@ TEST_F(ResultAckProcess, SpooledResultSurvivesKillNineAndIsWrittenAtTheNextStart
     const std::string spool = env.sysroot() + "/media/mmcblk1p1/spool.csv";
     ASSERT_TRUE(TestEnv::exists(spool));
     EXPECT_EQ(screwOf(CsvSplit(TestEnv::readFile(spool))), 42);
-    startPanel();
-    ASSERT_TRUE(panel->waitFor("connected 0", 20000)) << panel->output();
+    ASSERT_NO_FATAL_FAILURE(startPanel());
     // The spool left behind is written by the writer's loop after start-up, not before it.
     ASSERT_TRUE(kest_test::WaitUntil([&] { return !TestEnv::exists(spool); })) << panel->output();
     auto l = logLines();
@@ -126,8 +125,7 @@ TEST_F(ResultAckProcess, KillNineBetweenTheLineAndThePlantLosesAndRenumbersNothi
     int made = 0;
     for (int round = 0; round < 4; ++round) {
         SCOPED_TRACE("start " + std::to_string(round + 1));
-        startPanel();
-        ASSERT_TRUE(panel->waitFor("connected 0", 20000)) << panel->output();
+        ASSERT_NO_FATAL_FAILURE(startPanel());
         ASSERT_TRUE(kest_test::WaitUntil([&] { return kest_test::PortListening(port); }));
         // The probe above was a client too: the server takes the next once it saw it go.
         std::unique_ptr<OpClient> session;

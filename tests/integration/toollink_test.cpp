@@ -14,43 +14,18 @@
 #include <arpa/inet.h>
 #include <future>
 #include <glib.h>
-#include <set>
 
 using namespace std::chrono_literals;
 
 namespace {
 
-class ToolLink : public ToolLinkTest {
-  protected:
-    uint32_t hostIp(const std::string& text) {
-        in_addr a{};
-        inet_pton(AF_INET, text.c_str(), &a);
-        return ntohl(a.s_addr);
-    }
-};
+using ToolLink = ToolLinkTest;
 TOOL_CELLS(ToolLink);
 
-// Each type answers the scan over the cell's sockets; the answer's fields are decoded as
-// DiscoWire (unit) and the device object's registry test check them.
-TEST_P(ToolLink, DiscoversToolsOfEveryType) {
-    ASSERT_TRUE(startTools({1, 2, 3, 4}));
-    ASSERT_TRUE(startDriver());
-    ASSERT_TRUE(scan());
-    ASSERT_EQ(ToolManager_GetDiscoToolsLen(), 4);
-    EXPECT_TRUE(sink.waitFor("update_discotools"));
-    ToolManager_LockDiscoTools();
-    std::set<int> types;
-    for (int i = 0; i < 4; i++) {
-        const DiscoToolRecord* d = ToolManager_DiscoTool(i);
-        ASSERT_NE(d, nullptr);
-        const int type = d->info.type, idx = type - 1; // tool i has type i + 1
-        types.insert(type);
-        EXPECT_EQ(d->info.ip, hostIp(cell->toolIp(idx))) << type;
-        EXPECT_EQ(d->info.port, cell->port());
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(d->info.mac), 6), mac(type, idx));
-    }
-    ToolManager_UnlockDiscoTools();
-    EXPECT_EQ(types, (std::set<int>{1, 2, 3, 4}));
+uint32_t hostIp(const std::string& text) {
+    in_addr a{};
+    inet_pton(AF_INET, text.c_str(), &a);
+    return ntohl(a.s_addr);
 }
 
 // Start-up traffic of both families and a repeated request (the lock helpers the screens
