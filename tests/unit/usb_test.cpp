@@ -73,23 +73,20 @@ class UsbTest : public ::testing::Test {
 };
 
 TEST_F(UsbTest, WithoutLibraryOrHotplugNothingElseTenRegistrationsAFailedOneStopsNone) {
-    struct {
-        int init;
-        bool hotplug;
-        const char* line;
-    } rows[] = {
+    // The library's init result, hotplug offered, the line logged.
+    const std::tuple<int, bool, const char*> rows[] = {
         {-99, true, "libusb_init fail : LIBUSB_ERROR_TEST"},
         {0, false, "hotplug capabilites are not supported on this platform"},
     };
-    for (const auto& r : rows) {
+    for (const auto& [init, hotplug, line] : rows) {
         UsbTestSource s;
-        s.initResult = r.init;
-        s.hotplug = r.hotplug;
+        s.initResult = init;
+        s.hotplug = hotplug;
         Usb_SetEventSource(&s);
         log.clear();
         EXPECT_EQ(Usb_Init(), -1);
         EXPECT_TRUE(s.regs.empty());
-        EXPECT_TRUE(log.contains(r.line));
+        EXPECT_TRUE(log.contains(line));
         Usb_SetEventSource(&src);
     }
     src.failRegistration = {1, 8};
