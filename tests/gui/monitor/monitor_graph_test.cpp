@@ -81,29 +81,26 @@ TEST(MonitorGraph, StartWritesTheSettingsThenArmsUnlessNoToolOrNoWatch) {
 }
 
 TEST(MonitorGraph, LeavingStopsAndRearmsOnlyWhileRunning) {
-    struct Case {
-        const char* name;
-        void (*act)(MonitorGraph&);
-        const char* calls; // after a successful start
-    } cases[] = {
+    // The action after a successful start, and the calls it makes.
+    const std::tuple<const char*, void (*)(MonitorGraph&), const char*> cases[] = {
         // Stop, a tool change and clear are pressed on the screen (graph_test.cpp).
         {"leave", [](MonitorGraph& g) { g.Leave(); }, "off 2, Start, no rearm, 4100=0"},
         {"rearm", [](MonitorGraph& g) { g.OnRearm(); }, "trigger"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [name, act, calls] : cases) {
         RecPort port;
         MonitorGraph g(port);
         ASSERT_TRUE(g.Start());
         port.tdx = 5; // the tool armed is the one stopped, whatever is current now
         port.log.clear();
-        c.act(g);
-        EXPECT_EQ(port.joined(), c.calls) << c.name;
+        act(g);
+        EXPECT_EQ(port.joined(), calls) << name;
         // Stopped, nothing more is sent.
         if (!g.Running()) {
             port.log.clear();
             g.OnRearm();
             g.Leave();
-            EXPECT_EQ(port.joined(), "") << c.name;
+            EXPECT_EQ(port.joined(), "") << name;
         }
     }
 }
