@@ -16,12 +16,8 @@ using Steps = StartupChecks::Steps;
 
 TEST(StartupChecks, StepsInOrderForEachSequenceOfEvents) {
     enum Event { Init, InitWifi, ScanOn, ScanOff, Timeout };
-    struct Case {
-        const char* what;
-        std::vector<std::pair<Event, Steps>> events;
-        bool done;
-    };
-    const Case cases[] = {
+    // What the sequence is, its events with the steps each gives, whether the checks ran.
+    const std::tuple<const char*, std::vector<std::pair<Event, Steps>>, bool> cases[] = {
         {"no adapter: both checks at once",
          {{Init, {Step::LowSpaceCheck, Step::AutoStartCheck}}},
          true},
@@ -50,11 +46,11 @@ TEST(StartupChecks, StepsInOrderForEachSequenceOfEvents) {
           {ScanOff, {Step::StopTimeout, Step::CloseScanning, Step::LowSpaceCheck}}},
          true},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, events, done] : cases) {
+        SCOPED_TRACE(what);
         StartupChecks m;
         int i = 0;
-        for (const auto& [event, want] : c.events) {
+        for (const auto& [event, want] : events) {
             Steps got = event == Init       ? m.InitDone(false)
                         : event == InitWifi ? m.InitDone(true)
                         : event == ScanOn   ? m.ScanStarted()
@@ -62,7 +58,7 @@ TEST(StartupChecks, StepsInOrderForEachSequenceOfEvents) {
                                             : m.TimedOut();
             EXPECT_EQ(got, want) << "event " << i++;
         }
-        EXPECT_EQ(m.Done(), c.done);
+        EXPECT_EQ(m.Done(), done);
         EXPECT_FALSE(m.ScanningShown());
     }
 }
