@@ -180,11 +180,8 @@ std::function<bool()> bytes(std::string data) {
 TEST(ExternImage, RefusedDamagedAndForeignFilesGiveNoImage) {
     TestEnv env;
     using F = QImage::Format;
-    const struct Case {
-        const char* name;
-        std::function<bool()> make; // writes "in"
-        std::vector<std::string> reports;
-    } cases[] = {
+    // A name, what writes "in", the refusals reported.
+    const std::tuple<const char*, std::function<bool()>, std::vector<std::string>> cases[] = {
         {"png 5000 x 100", as(filled(5000, 100, F::Format_RGB32, Qt::red), "PNG"), {"5000 x 100"}},
         {"png 100 x 4097", as(filled(100, 4097, F::Format_RGB32, Qt::red), "PNG"), {"100 x 4097"}},
         {"png cut in half", as(noise(300, 200), "PNG", 0.5), {}},
@@ -221,15 +218,15 @@ TEST(ExternImage, RefusedDamagedAndForeignFilesGiveNoImage) {
          },
          {}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(c.make());
+    for (const auto& [name, make, expected] : cases) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(make());
         std::vector<std::string> reports;
         QImage img = EwLoadExternBitmap("in", [&](int32_t w, int32_t h) {
             reports.push_back(std::to_string(w) + " x " + std::to_string(h));
         });
         EXPECT_TRUE(img.isNull());
-        EXPECT_EQ(reports, c.reports);
+        EXPECT_EQ(reports, expected);
     }
 }
 
