@@ -88,36 +88,33 @@ TEST_F(P2PDialogTest, FolderDialogChecksThenHandsBackThePath) {
 }
 
 TEST_F(P2PDialogTest, FileDialogAcceptsOnlyItsExtension) {
-    struct Case {
-        bool offer;
-        const char* file; // null: none chosen
-        bool barcodeOnly;
-        QString browserError, error, path;
-    } cases[] = {
+    // "Barcode only" offered, the file picked (null: none), "barcode only" pressed, the error
+    // inside the browser, the dialog's error, the path handed back.
+    const std::tuple<bool, const char*, bool, QString, QString, QString> cases[] = {
         {true, nullptr, false, "", "Please select file to load.", ""},
         {false, "c.p2p.txt", false, "Invalid file.", "Please select file to load.", ""},
         {false, "d.P2P", false, "Invalid file.", "Please select file to load.", ""},
         {false, "b.p2p", false, "", "", "./files/b.p2p"},
         {true, "b.p2p", true, "", "", "./files/b.p2p"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file ? c.file : "(none)");
+    for (const auto& [offer, file, barcodeOnly, browserError, error, path] : cases) {
+        SCOPED_TRACE(file ? file : "(none)");
         std::optional<QString> accepted;
         bool cancelled = false;
-        auto* d = new PageP2P_SelectFile(".p2p", c.offer, root);
+        auto* d = new PageP2P_SelectFile(".p2p", offer, root);
         QObject::connect(d, &PageP2P_SelectFile::accepted, [&](const QString& p, bool only) {
             accepted = p + (only ? " (barcode only)" : "");
         });
         QObject::connect(d, &PageP2P_SelectFile::cancelled, [&] { cancelled = true; });
         flush();
-        EXPECT_EQ(find("p2pBarcodeOnly") != nullptr, c.offer);
-        if (c.offer && !c.file) shot("PageP2P_SelectFile");
-        if (c.file) {
+        EXPECT_EQ(find("p2pBarcodeOnly") != nullptr, offer);
+        if (offer && !file) shot("PageP2P_SelectFile");
+        if (file) {
             press("p2pFileButton");
-            browserPick(c.file);
-            if (!c.browserError.isEmpty()) {
+            browserPick(file);
+            if (!browserError.isEmpty()) {
                 // Refused inside the browser, which stays open without a highlight.
-                EXPECT_EQ(message(), c.browserError);
+                EXPECT_EQ(message(), browserError);
                 ASSERT_NE(browser(), nullptr);
                 EXPECT_EQ(browser()->Model().Highlight(), -1);
                 press("msgClose");
@@ -125,9 +122,9 @@ TEST_F(P2PDialogTest, FileDialogAcceptsOnlyItsExtension) {
             }
             EXPECT_EQ(browser(), nullptr);
         }
-        if (c.barcodeOnly) press("p2pBarcodeOnly");
-        finish<PageP2P_SelectFile>(c.error, accepted, cancelled,
-                                   c.path + (c.barcodeOnly ? " (barcode only)" : ""));
+        if (barcodeOnly) press("p2pBarcodeOnly");
+        finish<PageP2P_SelectFile>(error, accepted, cancelled,
+                                   path + (barcodeOnly ? " (barcode only)" : ""));
     }
 }
 } // namespace
