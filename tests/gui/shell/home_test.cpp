@@ -168,28 +168,23 @@ TEST_F(HomeTest, SecondMessageIsDroppedWhileOneIsOpen) {
 
 TEST_F(HomeTest, OperationTileFollowsTheModeAndWarnsOfAMissingLogCard) {
     standInAll();
-    struct Case {
-        int opmode;
-        bool logOnCard, cardPresent;
-        ScreenId opens;
-        bool warns;
-    };
-    const Case cases[] = {
+    // The mode, the log on the card, the card present, the screen opened, the warning.
+    const std::tuple<int, bool, bool, ScreenId, bool> cases[] = {
         {1, true, true, ScreenId::OperationWithoutJob, false},
         {0, true, false, ScreenId::OperationWithJob, true},
         {1, true, false, ScreenId::OperationWithoutJob, true},
         {0, false, false, ScreenId::OperationWithJob, false},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(int(&c - cases));
+    for (const auto& [opmode, logOnCard, cardPresent, opens, warns] : cases) {
+        SCOPED_TRACE(testing::Message() << opmode << logOnCard << cardPresent);
         makeRoot();
-        if (c.cardPresent) TestEnv::writeFile(env->sysroot() + "/dev/mmcblk1p1", "");
-        dev->OnSetOpmode(c.opmode);
-        dev->OnSetLogPath(c.logOnCard ? 1 : 0);
+        if (cardPresent) TestEnv::writeFile(env->sysroot() + "/dev/mmcblk1p1", "");
+        dev->OnSetOpmode(opmode);
+        dev->OnSetLogPath(logOnCard ? 1 : 0);
         press("tileOperation");
-        EXPECT_NE(Screens::Find(c.opens), nullptr);
-        EXPECT_EQ(home()->MessageBox() != nullptr, c.warns);
-        if (c.warns) {
+        EXPECT_NE(Screens::Find(opens), nullptr);
+        EXPECT_EQ(home()->MessageBox() != nullptr, warns);
+        if (warns) {
             EXPECT_EQ(home()->MessageBox()->Title(), "Warning");
             EXPECT_EQ(home()->MessageBox()->Text(),
                       "The log store location is set to MicroSD,\nbut MicroSD does not exist.");
