@@ -91,16 +91,17 @@ TEST(ExternImage, DecodesEveryInputToOpaqueRgb) {
     mono.fill(1);
     using F = QImage;
     const QColor grey(128, 128, 128), dark(77, 77, 77), light(200, 200, 200);
-    struct Case {
-        const char* name;
-        QImage in;       // written as "in" in the data home, its size expected back
-        const char* fmt; // "CMYK": a JPEG of that size in the colours of `red`
-        QColor expect;   // at the centre, each channel within 6
-        std::pair<int, int> png = {0, 0}; // expected bit depth and colour type; JPEG: none
-    } cases[] = {
-        {"jpeg grey", filled(200, 100, F::Format_Grayscale8, grey), "JPG", grey},
-        {"jpeg cmyk", QImage(64, 32, F::Format_RGB32), "CMYK", Qt::red},
-        {"jpeg 1280 x 800 kept", filled(1280, 800, F::Format_RGB32, Qt::blue), "JPG", Qt::blue},
+    // A name; the image written as "in" in the data home, its size expected back; its format
+    // ("CMYK": a JPEG of that size in the colours of `red`); the colour at the centre, each
+    // channel within 6; the PNG's bit depth and colour type (JPEG: {0, 0}).
+    const std::tuple<const char*, QImage, const char*, QColor, std::pair<int, int>> cases[] = {
+        {"jpeg grey", filled(200, 100, F::Format_Grayscale8, grey), "JPG", grey, {0, 0}},
+        {"jpeg cmyk", QImage(64, 32, F::Format_RGB32), "CMYK", Qt::red, {0, 0}},
+        {"jpeg 1280 x 800 kept",
+         filled(1280, 800, F::Format_RGB32, Qt::blue),
+         "JPG",
+         Qt::blue,
+         {0, 0}},
         {"png grey 8", filled(30, 20, F::Format_Grayscale8, dark), "PNG", dark, {8, 0}},
         {"png grey 16", filled(30, 20, F::Format_Grayscale16, light), "PNG", light, {16, 0}},
         {"png palette", palette, "PNG", QColor(0, 160, 40), {8, 3}},
@@ -117,14 +118,14 @@ TEST(ExternImage, DecodesEveryInputToOpaqueRgb) {
          {16, 6}},
         {"png 4096 wide kept", filled(4096, 2, F::Format_RGB32, Qt::red), "PNG", Qt::red, {8, 2}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QSize size = c.in.size();
-        ASSERT_TRUE(std::string(c.fmt) == "CMYK"
+    for (const auto& [name, in, fmt, expect, png] : cases) {
+        SCOPED_TRACE(name);
+        const QSize size = in.size();
+        ASSERT_TRUE(std::string(fmt) == "CMYK"
                         ? saveCmykJpeg("in", size.width(), size.height(), red)
-                        : c.in.save("in", c.fmt));
-        if (c.png.first) {
-            EXPECT_EQ(pngType("in"), c.png);
+                        : in.save("in", fmt));
+        if (png.first) {
+            EXPECT_EQ(pngType("in"), png);
         }
         int reports = 0;
         QImage img = EwLoadExternBitmap("in", [&](int32_t, int32_t) { ++reports; });
@@ -133,9 +134,9 @@ TEST(ExternImage, DecodesEveryInputToOpaqueRgb) {
                   std::tuple(size, false, 0));
         QRgb p = img.pixel(size.width() / 2, size.height() / 2);
         EXPECT_EQ(qAlpha(p), 255);
-        for (auto [got, want] : {std::pair{qRed(p), c.expect.red()},
-                                 {qGreen(p), c.expect.green()},
-                                 {qBlue(p), c.expect.blue()}})
+        for (auto [got, want] : {std::pair{qRed(p), expect.red()},
+                                 {qGreen(p), expect.green()},
+                                 {qBlue(p), expect.blue()}})
             EXPECT_NEAR(got, want, 6);
     }
 }
