@@ -18,6 +18,13 @@ std::map<std::string, std::string> withoutLog(std::map<std::string, std::string>
     std::erase_if(m, [](auto& kv) { return kv.first == "log" || kv.first.rfind("log/", 0) == 0; });
     return m;
 }
+// Without the nested log folder too: what an archive of ours holds.
+std::map<std::string, std::string> withoutAnyLog(const std::map<std::string, std::string>& m) {
+    auto out = withoutLog(m);
+    out.erase("tools/T1/log");
+    out.erase("tools/T1/log/old.csv");
+    return out;
+}
 std::vector<std::string> members(const std::string& path) {
     std::vector<std::string> out;
     archive* a = archive_read_new();
@@ -126,10 +133,7 @@ TEST_F(Backup, ASaveCutByAFullDiskKeepsTheOldArchiveAndALoadIntoAnotherHomeKeeps
     const auto otherLog = snapshot(other + "/files/log");
 
     ASSERT_EQ(Backup_Load(p2p.c_str()), BACKUP_OK);
-    auto want = withoutLog(saved);
-    want.erase("tools/T1/log");
-    want.erase("tools/T1/log/old.csv");
-    EXPECT_EQ(withoutLog(snapshot(other + "/files")), want);
+    EXPECT_EQ(withoutLog(snapshot(other + "/files")), withoutAnyLog(saved));
     EXPECT_EQ(snapshot(other + "/files/log"), otherLog);
     EXPECT_FALSE(TestEnv::exists("files/.p2p-restore"));
     EXPECT_FALSE(TestEnv::exists("files/.p2p-old"));
@@ -159,12 +163,8 @@ TEST_F(Backup, AnArchiveInsideFilesAndOneWrittenByTarLoad) {
         ASSERT_EQ(Backup_Load(archive.c_str()), BACKUP_OK) << archive;
         auto now = withoutLog(snapshot("files"));
         now.erase("backup.p2p");
-        auto want = saved;
-        if (archive[0] == '.') { // ours leaves every "log" out; that tar kept the nested one
-            want.erase("tools/T1/log");
-            want.erase("tools/T1/log/old.csv");
-        }
-        EXPECT_TRUE(now == want) << archive;
+        // Ours leaves every "log" out; that tar kept the nested one.
+        EXPECT_TRUE(now == (archive[0] == '.' ? withoutAnyLog(saved) : saved)) << archive;
         EXPECT_EQ(TestEnv::readFile("files/log/2026/12/07.csv"), "result rows, later\n");
     }
 }
@@ -173,12 +173,8 @@ TEST_F(Backup, HostileArchivesAreRefusedAndTheDataStaysByteForByte) {
     const std::string good = env.root() + "/good.p2p";
     ASSERT_EQ(Backup_Save(good.c_str()), BACKUP_OK);
     const std::string goodBytes = TestEnv::readFile(good);
-    struct Row {
-        std::string name;
-        std::function<void(const std::string&)> make;
-        int want;
-        std::string line;
-    };
+    // A name, what writes the archive, the load's result, the line logged.
+    using Row = std::tuple<std::string, std::function<void(const std::string&)>, int, std::string>;
     auto members = [](std::vector<Member> m) {
         return [m](const std::string& p) { writeArchive(p, m); };
     };
@@ -210,14 +206,15 @@ TEST_F(Backup, HostileArchivesAreRefusedAndTheDataStaysByteForByte) {
         {"missing", [](const std::string&) {}, BACKUP_ERR_OPEN, "open"},
     };
     const auto before = snapshot(env.home());
-    for (const Row& r : rows) {
-        const std::string p = env.root() + "/hostile-" + std::to_string(&r - rows.data()) + ".p2p";
-        r.make(p);
+    size_t n = 0;
+    for (const auto& [name, make, want, line] : rows) {
+        const std::string p = env.root() + "/hostile-" + std::to_string(n++) + ".p2p";
+        make(p);
         log.clear();
-        EXPECT_EQ(Backup_Load(p.c_str()), r.want) << r.name;
-        EXPECT_TRUE(log.contains(r.line)) << r.name;
-        EXPECT_TRUE(log.contains("not loaded") || log.contains("refused")) << r.name;
-        EXPECT_EQ(snapshot(env.home()), before) << r.name;
+        EXPECT_EQ(Backup_Load(p.c_str()), want) << name;
+        EXPECT_TRUE(log.contains(line)) << name;
+        EXPECT_TRUE(log.contains("not loaded") || log.contains("refused")) << name;
+        EXPECT_EQ(snapshot(env.home()), before) << name;
     }
     EXPECT_FALSE(TestEnv::exists("/x"));
 }
@@ -229,31 +226,26 @@ TEST_F(Backup, HostileArchivesAreRefusedAndTheDataStaysByteForByte) {
 TEST_F(Backup, ALoadCutOffDuringItsSwapIsFinishedAtTheNextStart) {
     const std::string p2p = env.root() + "/saved.p2p";
     ASSERT_EQ(Backup_Save(p2p.c_str()), BACKUP_OK);
-    auto want = withoutLog(snapshot("files"));
-    want.erase("tools/T1/log");
-    want.erase("tools/T1/log/old.csv");
+    const auto want = withoutAnyLog(snapshot("files"));
     const auto log = snapshot("files/log");
     // Six entries move out (job, setting, tools, image, empty, extra), five move in.
-    struct Row {
-        const char* name;
-        int cutAfter;
-        std::function<int()> next; // the next start, or the next load
-    } rows[] = {
+    // A name, the renames done before the cut, the next start or the next load.
+    const std::tuple<const char*, int, std::function<int()>> rows[] = {
         {"before the first rename", 0, Backup_Recover},
         {"moving out", 3, Backup_Recover},
         {"all moved out", 6, Backup_Recover},
         {"moving in", 8, Backup_Recover},
         {"then a load", 3, [&] { return Backup_Load(p2p.c_str()); }},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.name);
+    for (const auto& [name, cutAfter, next] : rows) {
+        SCOPED_TRACE(name);
         TestEnv::writeFile("files/job/Body.job", "changed\n");
         TestEnv::writeFile("files/extra/x", "added\n");
-        Backup_SetSwapCutAfter(r.cutAfter);
+        Backup_SetSwapCutAfter(cutAfter);
         EXPECT_EQ(Backup_Load(p2p.c_str()), BACKUP_ERR_SWAP);
         Backup_SetSwapCutAfter(-1);
         EXPECT_NE(withoutLog(snapshot("files")), want) << "cut off half-way";
-        EXPECT_EQ(r.next(), 0);
+        EXPECT_EQ(next(), 0);
         EXPECT_EQ(withoutLog(snapshot("files")), want);
         EXPECT_EQ(snapshot("files/log"), log);
     }

@@ -71,14 +71,12 @@ struct BefTest : ::testing::Test {
 
 TEST(BefMessage, Boundaries) {
     uint8_t out[BEF_MSG_MAX];
-    struct Case {
-        size_t len;
-        int expect;
-    } cases[] = {{0, -1}, {8, -1}, {9, 11}, {37, 39}, {70, 72}, {71, -1}, {101, -1}};
-    for (auto c : cases) {
-        std::vector<uint8_t> f =
-            c.len >= 9 ? eventFrame(c.len) : std::vector<uint8_t>(c.len + 1, 0);
-        EXPECT_EQ(Bef_BuildMsg(0, f.data(), c.len, out), c.expect) << c.len;
+    // A frame's length, what the message built from it takes.
+    const std::pair<size_t, int> cases[] = {{0, -1},  {8, -1},  {9, 11},  {37, 39},
+                                            {70, 72}, {71, -1}, {101, -1}};
+    for (const auto& [len, expect] : cases) {
+        std::vector<uint8_t> f = len >= 9 ? eventFrame(len) : std::vector<uint8_t>(len + 1, 0);
+        EXPECT_EQ(Bef_BuildMsg(0, f.data(), len, out), expect) << len;
     }
     auto f = eventFrame(37);
     f[8] = 0xff; // byte count wraps modulo 256

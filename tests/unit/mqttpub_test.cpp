@@ -41,11 +41,8 @@ StoredResult fullRow() {
 TEST(MqttJson, KeysEscapesDecimalsAndOffset) {
     const std::string tail = R"("speed":300,"angle1":720,"angle2":10,"angle3":0,"screw":2,)"
                              R"("error":0,"direction":0,"status":"OK"})";
-    struct Case {
-        const char* what;
-        std::function<void(StoredResult&)> change;
-        std::string expect;
-    } cases[] = {
+    // What the row shows, the change made to the full row, the JSON it becomes.
+    const std::tuple<const char*, std::function<void(StoredResult&)>, std::string> cases[] = {
         {"every field", [](StoredResult&) {},
          R"({"id":42,"time":"2026-12-08T14:03:05+01:00","job":"Door","step":"S1","tool":"ZQ-7",)"
          R"("barcode":"VIN-1","preset":3,"target_torque":12.50,"torque":12.34,"unit":"N.m",)" +
@@ -84,10 +81,10 @@ TEST(MqttJson, KeysEscapesDecimalsAndOffset) {
          R"("preset":3,"target_torque":12.50,"torque":12.34,"unit":"N.m",)" +
              tail},
     };
-    for (const Case& c : cases) {
+    for (const auto& [what, change, expect] : cases) {
         StoredResult r = fullRow();
-        c.change(r);
-        EXPECT_EQ(Mqtt_ResultJson(r), c.expect) << c.what;
+        change(r);
+        EXPECT_EQ(Mqtt_ResultJson(r), expect) << what;
     }
     EXPECT_EQ(Mqtt_ClientId("SN 1234/A", "host"), "kest-SN1234A");
     EXPECT_EQ(Mqtt_ClientId("", "panel-7"), "kest-panel-7");

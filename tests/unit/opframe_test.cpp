@@ -87,11 +87,8 @@ TEST(OpFrame, TelegramsBothWays) {
     panel.controllerName = "zqcapp";
     panel.supplierCode = "KST";
 
-    struct OutCase {
-        const char* name;
-        std::string built, bytes;
-    };
-    const OutCase out[] = {
+    // Each record: its name, the bytes built, the bytes wanted.
+    const std::tuple<const char*, std::string, std::string> out[] = {
         {"accepted", OpBuild_Accepted(60), Z("00240005001         0060")},
         {"error", OpBuild_Error(38, OP_ERR_REVISION), Z("00260004001         003897")},
         {"keep-alive", OpBuild_KeepAlive(), Z("00209999001         ")},
@@ -118,9 +115,9 @@ TEST(OpFrame, TelegramsBothWays) {
          Z("00530071001         01033102103004"
            "2026-03-04:05:06:07")},
     };
-    for (const OutCase& c : out) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.built, c.bytes);
+    for (const auto& [name, built, bytes] : out) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(built, bytes);
     }
     // The later revisions grow by their added fields only.
     EXPECT_EQ(OpBuild_StartAck(3, panel).size(), 20u + 105u + 1u);

@@ -33,6 +33,14 @@ struct OpSrvTest : ::testing::Test {
         ASSERT_TRUE(WaitUntil([] { return OpSrv_BoundPort() > 0; }));
     }
     void TearDown() override { OpSrv_Stop(); }
+    // Telegrams sent in turn (MID, revision, data), each with the reply it gets (MID, data).
+    using Exchange = std::tuple<int, int, std::string, int, std::string>;
+    static void talk(OpClient& c, std::initializer_list<Exchange> script) {
+        for (const auto& [mid, rev, data, reply, want] : script) {
+            c.send(mid, rev, data);
+            EXPECT_EQ(c.expect(reply), want) << "after " << mid;
+        }
+    }
     // The request id of the next plant command posted to the GUI, checking what it carries.
     int32_t command(const std::string& what) {
         EXPECT_TRUE(sink.next("plant_command"));
@@ -48,33 +56,22 @@ struct OpSrvTest : ::testing::Test {
 
 TEST_F(OpSrvTest, SessionRevisionsSecondClientKeepAliveMalformedAndStop) {
     OpClient c(OpSrv_BoundPort());
-    c.send(60);
-    EXPECT_EQ(c.expect(4), "006079"); // not in a session yet
-    c.send(1, 4);
-    EXPECT_EQ(c.expect(4), "000197");
+    talk(c, {{60, 1, "", 4, "006079"}, // not in a session yet
+             {1, 4, "", 4, "000197"}});
     c.send(1, 3);
     EXPECT_EQ(c.expect(2).size(), 105u);
     EXPECT_TRUE(sink.waitFor("op_connected 1"));
     EXPECT_EQ(OpSrv_Connected(), 1);
-    c.send(1, 1);
-    EXPECT_EQ(c.expect(4), "000196");
+    talk(c, {{1, 1, "", 4, "000196"}});
     {
         OpClient second(OpSrv_BoundPort());
         EXPECT_EQ(second.expect(4), "000196");
         EXPECT_EQ(second.next().mid, -1);
     }
-    c.send(9999);
-    c.expect(9999);
-    c.send(123);
-    EXPECT_EQ(c.expect(4), "012399");
-    c.send(60, 4);
-    EXPECT_EQ(c.expect(4), "006097");
+    talk(c, {{9999, 1, "", 9999, ""}, {123, 1, "", 4, "012399"}, {60, 4, "", 4, "006097"}});
     c.raw("junk" + std::string("00250064001         0000000001", 30) + std::string(1, '\0'));
     EXPECT_EQ(c.expect(4), "006401"); // the length said 25, the NUL came at 30
-    c.send(64, 1, "12");
-    EXPECT_EQ(c.expect(4), "006401");
-    c.send(3);
-    EXPECT_EQ(c.expect(5), "0003");
+    talk(c, {{64, 1, "12", 4, "006401"}, {3, 1, "", 5, "0003"}});
     EXPECT_EQ(c.next().mid, -1);
     EXPECT_TRUE(sink.waitFor("op_connected 0"));
 }
@@ -94,8 +91,7 @@ TEST_F(OpSrvTest, ResultsInOrderResentThenClosedAndCaughtUpAfterReconnect) {
     {
         OpClient c(OpSrv_BoundPort());
         c.start();
-        c.send(60, 1);
-        EXPECT_EQ(c.expect(5), "0060");
+        talk(c, {{60, 1, "", 5, "0060"}});
         for (int64_t id = 1; id <= 3; ++id) {
             std::string d = c.expect(61);
             EXPECT_EQ(d.substr(d.size() - 12), "23" + std::string(9, '0') + std::to_string(id));
@@ -114,19 +110,13 @@ TEST_F(OpSrvTest, ResultsInOrderResentThenClosedAndCaughtUpAfterReconnect) {
     OpSrv_SetTimeouts({15000, 10000, 5000});
     OpClient c(OpSrv_BoundPort());
     c.start();
-    c.send(60, 2);
-    EXPECT_EQ(c.expect(5), "0060");
+    talk(c, {{60, 2, "", 5, "0060"}});
     std::string d = c.expect(61); // the missed one, in revision 2
     EXPECT_EQ(d.size(), 365u);
     EXPECT_NE(d.find("410000000004"), std::string::npos);
     c.send(62);
     EXPECT_TRUE(WaitUntil([&] { return store.acked() == 4; }));
-    c.send(60);
-    EXPECT_EQ(c.expect(4), "006009");
-    c.send(63);
-    EXPECT_EQ(c.expect(5), "0063");
-    c.send(63);
-    EXPECT_EQ(c.expect(4), "006310");
+    talk(c, {{60, 1, "", 4, "006009"}, {63, 1, "", 5, "0063"}, {63, 1, "", 4, "006310"}});
 }
 
 TEST_F(OpSrvTest, CommandsAnsweredByTheGui) {
@@ -140,32 +130,25 @@ TEST_F(OpSrvTest, CommandsAnsweredByTheGui) {
     int32_t late = command("50 0 VIN-1");
     EXPECT_EQ(c.expect(4), "005098"); // no answer in time
     OpSrv_CommandDone(late, 0);       // too late: nothing more is sent
-    c.send(18, 1, "1x3");
-    EXPECT_EQ(c.expect(4), "001801");
+    talk(c, {{18, 1, "1x3", 4, "001801"}});
 }
 
 TEST_F(OpSrvTest, IdentifiersAndAlarmsOneAtATime) {
     OpClient c(OpSrv_BoundPort());
     c.start();
-    c.send(51);
-    EXPECT_EQ(c.expect(5), "0051");
+    talk(c, {{51, 1, "", 5, "0051"}});
     Barcode_SetCurrCode("ABC"); // as a tool's barcode read sets it
     EXPECT_EQ(c.expect(52), "ABC" + std::string(22, ' '));
     OpSrv_IdentifierRead("DEF");
     Threads_RunSync(LOOP_OPSRV, [] {}); // taken in, waiting for the 0053
-    c.send(9999);
-    c.expect(9999);
+    talk(c, {{9999, 1, "", 9999, ""}});
     c.send(53);
     EXPECT_EQ(c.expect(52).substr(0, 3), "DEF");
-    c.send(70);
-    EXPECT_EQ(c.expect(5), "0070");
+    talk(c, {{70, 1, "", 5, "0070"}});
     OpSrv_ToolError(0, 331);
     EXPECT_EQ(c.expect(71).substr(0, 12), "010331021031");
     c.send(72);
     OpSrv_ToolLinkLost(1);
     EXPECT_EQ(c.expect(71).substr(0, 12), "019002021030");
-    c.send(73);
-    EXPECT_EQ(c.expect(5), "0073");
-    c.send(73);
-    EXPECT_EQ(c.expect(4), "007312");
+    talk(c, {{73, 1, "", 5, "0073"}, {73, 1, "", 4, "007312"}});
 }

@@ -105,12 +105,11 @@ TEST(ResultStore, WrittenLinesGetIncreasingIdsAndExtrasWhileTheAckNeverWaitsForT
 TEST(ResultStore, AfterSigkillAtACommitTheNextStartHoldsEveryLineOnceWithStableIds) {
     if (Threads_GetContext(LOOP_STORE))
         GTEST_SKIP() << "forks its own worker threads: run it in a process of its own (ctest)";
-    struct {
-        int phase, commit; // held there: 0 before the commit, 1 after it
-    } points[] = {{0, 1}, {0, 3}, {1, 3}};
+    // Held at (phase, commit): phase 0 before the commit, 1 after it.
+    const std::pair<int, int> points[] = {{0, 1}, {0, 3}, {1, 3}};
     const int made = 6;
-    for (const auto& p : points) {
-        SCOPED_TRACE(testing::Message() << "phase " << p.phase << " commit " << p.commit);
+    for (const auto& [heldPhase, heldCommit] : points) {
+        SCOPED_TRACE(testing::Message() << "phase " << heldPhase << " commit " << heldCommit);
         TestEnv env;
         writeHistory();
         const pid_t writer = fork();
@@ -123,7 +122,7 @@ TEST(ResultStore, AfterSigkillAtACommitTheNextStartHoldsEveryLineOnceWithStableI
             int commits = 0;
             ResultStore_SetCommitHook([&](int phase, int64_t last) {
                 if (phase == 1) TestEnv::writeFile("committed", std::to_string(last));
-                if (phase == p.phase && ++commits == p.commit) {
+                if (phase == heldPhase && ++commits == heldCommit) {
                     TestEnv::writeFile("held", "");
                     pause();
                 }
@@ -141,7 +140,7 @@ TEST(ResultStore, AfterSigkillAtACommitTheNextStartHoldsEveryLineOnceWithStableI
         ASSERT_EQ(waitpid(writer, &status, 0), writer);
         const int64_t committed =
             TestEnv::exists("committed") ? atoll(TestEnv::readFile("committed").c_str()) : 0;
-        EXPECT_EQ(committed, p.commit - 1 + p.phase);
+        EXPECT_EQ(committed, heldCommit - 1 + heldPhase);
 
         const pid_t again = fork();
         ASSERT_GE(again, 0);
@@ -167,7 +166,7 @@ TEST(ResultStore, AfterSigkillAtACommitTheNextStartHoldsEveryLineOnceWithStableI
         const std::vector<std::string> csv = fileLines(DAY_FILE);
         const std::vector<std::string> rows = fileLines("rows");
         ASSERT_EQ(rows.size() + 1, csv.size()) << "every line of the day file, once";
-        ASSERT_GE(int(rows.size()), p.commit + 1);
+        ASSERT_GE(int(rows.size()), heldCommit + 1);
         for (size_t k = 0; k < rows.size(); ++k) {
             // The lines in their order under IDs counted from 1 (none used twice); the
             // extras of what was committed before the kill, none for lines taken back;

@@ -36,12 +36,9 @@ TEST(Upgrade,
     ASSERT_EQ(Upgrade_SelfId(&self), 0);
     std::string otherClass = good;
     otherClass[EI_CLASS] = self.elfClass == ELFCLASS64 ? ELFCLASS32 : ELFCLASS64;
-    struct Row {
-        std::string name, file;
-        std::function<int(const char*)> install;
-        int want;
-        std::string line;
-    };
+    // A name, the file's content, how it is installed, the result, the line logged.
+    using Row =
+        std::tuple<std::string, std::string, std::function<int(const char*)>, int, std::string>;
     auto plain = [](const char* f) { return Upgrade_Install(f); };
     auto cut = [](const char* f) {
         Upgrade_SetCopyCutAfter(4096);
@@ -65,18 +62,18 @@ TEST(Upgrade,
         {"missing", "", [](const char*) { return Upgrade_Install("/nonexistent/x.dmk"); },
          UPGRADE_ERR_OPEN, "open /nonexistent/x.dmk fail"},
     };
-    for (const Row& r : rows) {
+    for (const auto& [name, content, install, want, line] : rows) {
         TestEnv::writeFile(program, "running program");
         const std::string file = env.root() + "/new.dmk";
-        TestEnv::writeFile(file, r.file);
+        TestEnv::writeFile(file, content);
         log.clear();
-        EXPECT_EQ(r.install(file.c_str()), r.want) << r.name;
-        if (r.name != "full disk") { // the child logs that one
-            EXPECT_TRUE(log.contains(r.line)) << r.name;
+        EXPECT_EQ(install(file.c_str()), want) << name;
+        if (name != "full disk") { // the child logs that one
+            EXPECT_TRUE(log.contains(line)) << name;
         }
-        EXPECT_EQ(TestEnv::readFile(program), "running program") << r.name;
-        EXPECT_FALSE(TestEnv::exists(program + ".prev")) << r.name;
-        EXPECT_FALSE(TestEnv::exists(env.home() + "/.zqcapp.upgrade")) << r.name;
+        EXPECT_EQ(TestEnv::readFile(program), "running program") << name;
+        EXPECT_FALSE(TestEnv::exists(program + ".prev")) << name;
+        EXPECT_FALSE(TestEnv::exists(env.home() + "/.zqcapp.upgrade")) << name;
     }
 
     Upgrade_SetProgramPath(nullptr);

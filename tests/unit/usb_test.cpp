@@ -73,23 +73,20 @@ class UsbTest : public ::testing::Test {
 };
 
 TEST_F(UsbTest, WithoutLibraryOrHotplugNothingElseTenRegistrationsAFailedOneStopsNone) {
-    struct {
-        int init;
-        bool hotplug;
-        const char* line;
-    } rows[] = {
+    // The library's init result, hotplug offered, the line logged.
+    const std::tuple<int, bool, const char*> rows[] = {
         {-99, true, "libusb_init fail : LIBUSB_ERROR_TEST"},
         {0, false, "hotplug capabilites are not supported on this platform"},
     };
-    for (const auto& r : rows) {
+    for (const auto& [init, hotplug, line] : rows) {
         UsbTestSource s;
-        s.initResult = r.init;
-        s.hotplug = r.hotplug;
+        s.initResult = init;
+        s.hotplug = hotplug;
         Usb_SetEventSource(&s);
         log.clear();
         EXPECT_EQ(Usb_Init(), -1);
         EXPECT_TRUE(s.regs.empty());
-        EXPECT_TRUE(log.contains(r.line));
+        EXPECT_TRUE(log.contains(line));
         Usb_SetEventSource(&src);
     }
     src.failRegistration = {1, 8};
@@ -115,13 +112,8 @@ TEST_F(UsbTest, PluggingAndPullingEachKind) {
     ASSERT_EQ(ToolManager_LoadRegTools(), 0);
     ASSERT_EQ(Usb_Init(), 0);
     wlan0(true);
-    struct {
-        const char* what;
-        bool plug;
-        const uint16_t* dev;
-        Lines events;
-        const char* logged;
-    } rows[] = {
+    // What happens, plugged or pulled, the device, the events posted, the line logged.
+    const std::tuple<const char*, bool, const uint16_t*, Lines, const char*> rows[] = {
         {"stick in", true, kStick, {"update_drvs"}, nullptr},
         {"stick out", false, kStick, {"update_drvs"}, nullptr},
         {"tray in", true, kTray, {"update_drvs"}, "BST arrived"},
@@ -130,20 +122,20 @@ TEST_F(UsbTest, PluggingAndPullingEachKind) {
         {"tplink in", true, kTplink, {"update_drvs"}, "Wi-Fi dongle arrived"},
         {"tool out", false, kTool, {"tty 0", "update_drvs"}, "ttyACM left"},
     };
-    for (const auto& r : rows) {
+    for (const auto& [what, plug, dev, posted, logged] : rows) {
         log.clear();
         env.clearStubCalls();
-        r.plug ? src.Plug(r.dev[0], r.dev[1]) : src.Pull(r.dev[0], r.dev[1]);
-        ASSERT_TRUE(cycleUntil([&] { return sink.events.size() >= r.events.size(); })) << r.what;
-        EXPECT_EQ(events(), r.events) << r.what;
-        if (r.logged) {
-            EXPECT_TRUE(log.contains(r.logged)) << r.what;
+        plug ? src.Plug(dev[0], dev[1]) : src.Pull(dev[0], dev[1]);
+        ASSERT_TRUE(cycleUntil([&] { return sink.events.size() >= posted.size(); })) << what;
+        EXPECT_EQ(events(), posted) << what;
+        if (logged) {
+            EXPECT_TRUE(log.contains(logged)) << what;
         }
-        if (r.dev == kTray) {
-            EXPECT_EQ(get_bst_status(), r.plug ? 1u : 3u) << r.what;
+        if (dev == kTray) {
+            EXPECT_EQ(get_bst_status(), plug ? 1u : 3u) << what;
         }
-        EXPECT_EQ(ifups(), r.dev == kIptime || r.dev == kTplink ? 1u : 0u) << r.what;
-        EXPECT_EQ(usb_search_vpid(r.dev[0], r.dev[1]), r.plug ? 1 : 0) << r.what;
+        EXPECT_EQ(ifups(), dev == kIptime || dev == kTplink ? 1u : 0u) << what;
+        EXPECT_EQ(usb_search_vpid(dev[0], dev[1]), plug ? 1 : 0) << what;
     }
     EXPECT_EQ(is_wifi_dongle_connected(), 1);
 

@@ -52,11 +52,6 @@ bool saveCmykJpeg(const char* path, int w, int h, const uint8_t cmyk[4]) {
     return true;
 }
 
-void cut(const char* path, double keep) {
-    std::string data = TestEnv::readFile(path);
-    TestEnv::writeFile(path, data.substr(0, size_t(double(data.size()) * keep)));
-}
-
 // Bit depth and colour type from the IHDR, so each row really tests the input it names.
 std::pair<int, int> pngType(const char* path) {
     std::string d = TestEnv::readFile(path);
@@ -75,9 +70,14 @@ QImage noise(int w, int h) {
     return img;
 }
 
-// Writes `img` as "in" in the data home.
-std::function<bool()> as(QImage img, const char* fmt) {
-    return [img, fmt] { return img.save("in", fmt); };
+// Writes `img` as "in" in the data home, then keeps only its first `keep` part.
+std::function<bool()> as(QImage img, const char* fmt, double keep = 1) {
+    return [img, fmt, keep] {
+        const bool ok = img.save("in", fmt);
+        const std::string data = TestEnv::readFile("in");
+        TestEnv::writeFile("in", data.substr(0, size_t(double(data.size()) * keep)));
+        return ok;
+    };
 }
 
 TEST(ExternImage, DecodesEveryInputToOpaqueRgb) {
@@ -91,16 +91,17 @@ TEST(ExternImage, DecodesEveryInputToOpaqueRgb) {
     mono.fill(1);
     using F = QImage;
     const QColor grey(128, 128, 128), dark(77, 77, 77), light(200, 200, 200);
-    struct Case {
-        const char* name;
-        QImage in;       // written as "in" in the data home, its size expected back
-        const char* fmt; // "CMYK": a JPEG of that size in the colours of `red`
-        QColor expect;   // at the centre, each channel within 6
-        std::pair<int, int> png = {0, 0}; // expected bit depth and colour type; JPEG: none
-    } cases[] = {
-        {"jpeg grey", filled(200, 100, F::Format_Grayscale8, grey), "JPG", grey},
-        {"jpeg cmyk", QImage(64, 32, F::Format_RGB32), "CMYK", Qt::red},
-        {"jpeg 1280 x 800 kept", filled(1280, 800, F::Format_RGB32, Qt::blue), "JPG", Qt::blue},
+    // A name; the image written as "in" in the data home, its size expected back; its format
+    // ("CMYK": a JPEG of that size in the colours of `red`); the colour at the centre, each
+    // channel within 6; the PNG's bit depth and colour type (JPEG: {0, 0}).
+    const std::tuple<const char*, QImage, const char*, QColor, std::pair<int, int>> cases[] = {
+        {"jpeg grey", filled(200, 100, F::Format_Grayscale8, grey), "JPG", grey, {0, 0}},
+        {"jpeg cmyk", QImage(64, 32, F::Format_RGB32), "CMYK", Qt::red, {0, 0}},
+        {"jpeg 1280 x 800 kept",
+         filled(1280, 800, F::Format_RGB32, Qt::blue),
+         "JPG",
+         Qt::blue,
+         {0, 0}},
         {"png grey 8", filled(30, 20, F::Format_Grayscale8, dark), "PNG", dark, {8, 0}},
         {"png grey 16", filled(30, 20, F::Format_Grayscale16, light), "PNG", light, {16, 0}},
         {"png palette", palette, "PNG", QColor(0, 160, 40), {8, 3}},
@@ -117,14 +118,14 @@ TEST(ExternImage, DecodesEveryInputToOpaqueRgb) {
          {16, 6}},
         {"png 4096 wide kept", filled(4096, 2, F::Format_RGB32, Qt::red), "PNG", Qt::red, {8, 2}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QSize size = c.in.size();
-        ASSERT_TRUE(std::string(c.fmt) == "CMYK"
+    for (const auto& [name, in, fmt, expect, png] : cases) {
+        SCOPED_TRACE(name);
+        const QSize size = in.size();
+        ASSERT_TRUE(std::string(fmt) == "CMYK"
                         ? saveCmykJpeg("in", size.width(), size.height(), red)
-                        : c.in.save("in", c.fmt));
-        if (c.png.first) {
-            EXPECT_EQ(pngType("in"), c.png);
+                        : in.save("in", fmt));
+        if (png.first) {
+            EXPECT_EQ(pngType("in"), png);
         }
         int reports = 0;
         QImage img = EwLoadExternBitmap("in", [&](int32_t, int32_t) { ++reports; });
@@ -133,9 +134,9 @@ TEST(ExternImage, DecodesEveryInputToOpaqueRgb) {
                   std::tuple(size, false, 0));
         QRgb p = img.pixel(size.width() / 2, size.height() / 2);
         EXPECT_EQ(qAlpha(p), 255);
-        for (auto [got, want] : {std::pair{qRed(p), c.expect.red()},
-                                 {qGreen(p), c.expect.green()},
-                                 {qBlue(p), c.expect.blue()}})
+        for (auto [got, want] : {std::pair{qRed(p), expect.red()},
+                                 {qGreen(p), expect.green()},
+                                 {qBlue(p), expect.blue()}})
             EXPECT_NEAR(got, want, 6);
     }
 }
@@ -170,15 +171,6 @@ TEST(ExternImage, NamesWithHighBytesAreFoundAsListed) {
     }
 }
 
-// Writes `img` as "in", then keeps only its first `keep` part.
-std::function<bool()> cutAs(QImage img, const char* fmt, double keep) {
-    return [img, fmt, keep] {
-        bool ok = img.save("in", fmt);
-        cut("in", keep);
-        return ok;
-    };
-}
-
 std::function<bool()> bytes(std::string data) {
     return [data] {
         TestEnv::writeFile("in", data);
@@ -189,16 +181,13 @@ std::function<bool()> bytes(std::string data) {
 TEST(ExternImage, RefusedDamagedAndForeignFilesGiveNoImage) {
     TestEnv env;
     using F = QImage::Format;
-    const struct Case {
-        const char* name;
-        std::function<bool()> make; // writes "in"
-        std::vector<std::string> reports;
-    } cases[] = {
+    // A name, what writes "in", the refusals reported.
+    const std::tuple<const char*, std::function<bool()>, std::vector<std::string>> cases[] = {
         {"png 5000 x 100", as(filled(5000, 100, F::Format_RGB32, Qt::red), "PNG"), {"5000 x 100"}},
         {"png 100 x 4097", as(filled(100, 4097, F::Format_RGB32, Qt::red), "PNG"), {"100 x 4097"}},
-        {"png cut in half", cutAs(noise(300, 200), "PNG", 0.5), {}},
-        {"png header only", cutAs(noise(30, 20), "PNG", 0.05), {}},
-        {"jpeg cut in half", cutAs(noise(640, 480), "JPG", 0.5), {}},
+        {"png cut in half", as(noise(300, 200), "PNG", 0.5), {}},
+        {"png header only", as(noise(30, 20), "PNG", 0.05), {}},
+        {"jpeg cut in half", as(noise(640, 480), "JPG", 0.5), {}},
         {"jpeg 30000 x 30000 declared",
          [] {
              // The start-of-frame carries height then width after length and precision.
@@ -230,15 +219,15 @@ TEST(ExternImage, RefusedDamagedAndForeignFilesGiveNoImage) {
          },
          {}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(c.make());
+    for (const auto& [name, make, expected] : cases) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(make());
         std::vector<std::string> reports;
         QImage img = EwLoadExternBitmap("in", [&](int32_t w, int32_t h) {
             reports.push_back(std::to_string(w) + " x " + std::to_string(h));
         });
         EXPECT_TRUE(img.isNull());
-        EXPECT_EQ(reports, c.reports);
+        EXPECT_EQ(reports, expected);
     }
 }
 

@@ -62,13 +62,9 @@ TEST_F(GraphTest, StartArmsAFasteningDrawsStopAndToolChangeEndTheCapture) {
 
     // Each step's requests on tool a's data connection, in order, found in toolsim's trace
     // ("4101=1" a write); after a step that must write nothing, a read closes the trace.
-    struct Step {
-        const char* name;
-        const char* button;
-        const char* writes; // substring of the trace; nullptr: no settings, no disarm
-        int charts;         // charts with points after the step
-        std::function<void()> act;
-    } steps[] = {
+    // A name, the button's text after the step, a substring of the trace (nullptr: no
+    // settings, no disarm), the charts with points after the step, the step itself.
+    const std::tuple<const char*, const char*, const char*, int, std::function<void()>> steps[] = {
         {"start, default settings", "Stop", "4101=1 4102=0 4103=2 4104=1 4100=1", 0,
          [&] { press("graphStart"); }},
         {"a fastening: one chart", "Stop", "", 1,
@@ -148,16 +144,16 @@ TEST_F(GraphTest, StartArmsAFasteningDrawsStopAndToolChangeEndTheCapture) {
          }},
     };
     tools->trace(a);
-    for (Step& s : steps) {
-        s.act();
-        EXPECT_EQ(button(), s.button) << s.name;
+    for (const auto& [name, label, writes, charts, act] : steps) {
+        act();
+        EXPECT_EQ(button(), label) << name;
         const std::string trace = tools->trace(a);
-        if (s.writes)
-            EXPECT_NE(trace.find(s.writes), std::string::npos) << s.name << ": " << trace;
+        if (writes)
+            EXPECT_NE(trace.find(writes), std::string::npos) << name << ": " << trace;
         else
             for (const char* w : {"4100=0", "4101="})
-                EXPECT_EQ(trace.find(w), std::string::npos) << s.name << ": " << trace;
-        EXPECT_EQ(!chart(0)->points().empty() + !chart(1)->points().empty(), s.charts) << s.name;
+                EXPECT_EQ(trace.find(w), std::string::npos) << name << ": " << trace;
+        EXPECT_EQ(!chart(0)->points().empty() + !chart(1)->points().empty(), charts) << name;
     }
     EXPECT_EQ(text("graphValue0"), "") << "cleared by the tool change";
 }

@@ -56,54 +56,46 @@ struct RecPort : MonitorGraphPort {
 
 // A refused write stopping the start is pressed on the screen (graph_test.cpp).
 TEST(MonitorGraph, StartWritesTheSettingsThenArmsUnlessNoToolOrNoWatch) {
-    struct Case {
-        const char* name;
-        int32_t tdx;
-        int32_t watch;
-        bool running;
-        const char* calls;
-    } cases[] = {
+    // A name, the current tool, what the watch answers, running afterwards, the calls made.
+    const std::tuple<const char*, int32_t, int32_t, bool, const char*> cases[] = {
         {"armed", 2, 0, true,
          "clear, 4101=1, 4102=0, 4103=2, 4104=1, 4100=1, cnt=0, on 2, Stop, rearm"},
         {"no watch: disarmed again", 2, 3, false,
          "clear, 4101=1, 4102=0, 4103=2, 4104=1, 4100=1, cnt=0, on 2, 4100=0"},
         {"no current tool", -1, 0, false, "clear"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [name, tdx, watch, running, calls] : cases) {
         RecPort port;
-        port.tdx = c.tdx;
-        port.watch = c.watch;
+        port.tdx = tdx;
+        port.watch = watch;
         MonitorGraph g(port);
         g.StartStop();
-        EXPECT_EQ(g.Running(), c.running) << c.name;
-        EXPECT_EQ(port.joined(), c.calls) << c.name;
+        EXPECT_EQ(g.Running(), running) << name;
+        EXPECT_EQ(port.joined(), calls) << name;
     }
 }
 
 TEST(MonitorGraph, LeavingStopsAndRearmsOnlyWhileRunning) {
-    struct Case {
-        const char* name;
-        void (*act)(MonitorGraph&);
-        const char* calls; // after a successful start
-    } cases[] = {
+    // The action after a successful start, and the calls it makes.
+    const std::tuple<const char*, void (*)(MonitorGraph&), const char*> cases[] = {
         // Stop, a tool change and clear are pressed on the screen (graph_test.cpp).
         {"leave", [](MonitorGraph& g) { g.Leave(); }, "off 2, Start, no rearm, 4100=0"},
         {"rearm", [](MonitorGraph& g) { g.OnRearm(); }, "trigger"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [name, act, calls] : cases) {
         RecPort port;
         MonitorGraph g(port);
         ASSERT_TRUE(g.Start());
         port.tdx = 5; // the tool armed is the one stopped, whatever is current now
         port.log.clear();
-        c.act(g);
-        EXPECT_EQ(port.joined(), c.calls) << c.name;
+        act(g);
+        EXPECT_EQ(port.joined(), calls) << name;
         // Stopped, nothing more is sent.
         if (!g.Running()) {
             port.log.clear();
             g.OnRearm();
             g.Leave();
-            EXPECT_EQ(port.joined(), "") << c.name;
+            EXPECT_EQ(port.joined(), "") << name;
         }
     }
 }

@@ -55,16 +55,15 @@ TEST_F(MonitorTest, ErrorListShowsTheCodesWithTheirTexts) {
     dev->OnSetCurrTdx(t);
     open();
     press("PageMonitorTab2");
-    struct Line {
-        const char* code;
-        const char* text;
-    } lines[] = {{"E330", "Target torque reached before the Min angle"},
-                 {"E999", "Undefined error code"},
-                 {"E104", "Low Battery voltage "},
-                 {"", ""}};
+    const std::pair<const char*, const char*> lines[] = {
+        // code, text
+        {"E330", "Target torque reached before the Min angle"},
+        {"E999", "Undefined error code"},
+        {"E104", "Low Battery voltage "},
+        {"", ""}};
     for (int row = 0; row < 4; ++row) {
-        EXPECT_EQ(cellText("monitorErrorList", row, 0), lines[row].code) << row;
-        EXPECT_EQ(cellText("monitorErrorList", row, 1), lines[row].text) << row;
+        EXPECT_EQ(cellText("monitorErrorList", row, 0), lines[row].first) << row;
+        EXPECT_EQ(cellText("monitorErrorList", row, 1), lines[row].second) << row;
     }
     EXPECT_EQ(find<QTableView>("monitorErrorList")->model()->rowCount(), 8);
     shot("PageMonitorError_Live");
@@ -104,14 +103,11 @@ TEST_F(MonitorTest, InputLampsFollowTheInputsWhileTheTabIsShown) {
     EXPECT_TRUE(lit(io->OutputLamp(4)));
     EXPECT_EQ(text("ioIn3Name"), "Skip");
     shot("PageMonitorIo");
-    struct Wire {
-        int pos;     // 1..16
-        int level;   // electrical
-        bool litNow; // the lamp of that input
-    } wires[] = {{5, 0, true}, {2, 1, false}, {16, 0, true}};
-    for (const Wire& w : wires) {
-        ASSERT_EQ(gpioTree("wire", std::to_string(w.pos) + " " + std::to_string(w.level)), 0);
-        EXPECT_TRUE(until([&] { return lit(io->InputLamp(w.pos - 1)) == w.litNow; })) << w.pos;
+    // Input 1..16, its electrical level, whether its lamp is lit then.
+    const std::tuple<int, int, bool> wires[] = {{5, 0, true}, {2, 1, false}, {16, 0, true}};
+    for (const auto& [pos, level, litNow] : wires) {
+        ASSERT_EQ(gpioTree("wire", std::to_string(pos) + " " + std::to_string(level)), 0);
+        EXPECT_TRUE(until([&] { return lit(io->InputLamp(pos - 1)) == litNow; })) << pos;
     }
     // Hidden behind the error tab, the lamps stand still until shown again.
     press("PageMonitorTab2");

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QRadioButton>
 #include <filesystem>
+#include <numeric>
 
 namespace fs = std::filesystem;
 using Regs = std::map<int, uint16_t>;
@@ -171,12 +172,10 @@ TEST_F(PageNetworkTest, ReadEditWriteAsTheToolHoldsThem) {
         if (!r.sent) {
             EXPECT_TRUE(writes.empty()) << r.what;
         } else {
-            std::vector<int> order = {267};
-            for (int a = 268; a <= 280; ++a)
-                order.push_back(a);
-            order.insert(order.end(), {281, 319});
-            for (int a = 287; a <= 318; ++a)
-                order.push_back(a);
+            std::vector<int> order(15 + 1 + 32);
+            std::iota(order.begin(), order.begin() + 15, 267); // 267..281
+            order[15] = 319;
+            std::iota(order.begin() + 16, order.end(), 287); // 287..318
             ASSERT_EQ(writes.size(), order.size()) << r.what;
             for (size_t i = 0; i < order.size(); ++i) {
                 int a = order[i];

@@ -48,11 +48,9 @@ class P2PDialogTest : public ShellTest {
 
 TEST_F(P2PDialogTest, FolderDialogChecksThenHandsBackThePath) {
     const std::string longName(111, 'n'); // with "./files/jobs/" and ".p2p": 128
-    struct Case {
-        const char* folder; // null: none chosen; "" the browser's root
-        const char* name;   // null: the proposal kept
-        QString error, path;
-    } cases[] = {
+    // The folder (null: none chosen; "" the browser's root), the name typed (null: the
+    // proposal kept), the error shown, the path handed back.
+    const std::tuple<const char*, const char*, QString, QString> cases[] = {
         {nullptr, nullptr, "Please select path to save.", ""},
         {"", "", "Please enter file name to save.", ""},
         {"", "a/b", "Can not use \"/\" in the file name.", ""},
@@ -61,8 +59,8 @@ TEST_F(P2PDialogTest, FolderDialogChecksThenHandsBackThePath) {
         {"jobs", "x.p2p", "", "./files/jobs/x.p2p"},
         {"jobs", longName.c_str(), "The path is too long (max 127 characters).", ""},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name ? c.name : "(proposal)");
+    for (const auto& [folder, name, error, path] : cases) {
+        SCOPED_TRACE(name ? name : "(proposal)");
         std::optional<QString> accepted;
         bool cancelled = false;
         auto* d = new PageP2P_SelectFolder("Kest_20261207", ".p2p", root);
@@ -71,55 +69,52 @@ TEST_F(P2PDialogTest, FolderDialogChecksThenHandsBackThePath) {
         QObject::connect(d, &PageP2P_SelectFolder::cancelled, [&] { cancelled = true; });
         flush();
         EXPECT_EQ(find<QPushButton>("p2pNameField")->text(), "Kest_20261207");
-        if (c.folder) {
+        if (folder) {
             press("p2pFolderButton");
-            if (!c.name) shot("PageP2P_SelectFolder_Browser");
-            browserPick({}, c.folder);
+            if (!name) shot("PageP2P_SelectFolder_Browser");
+            browserPick({}, folder);
             EXPECT_EQ(browser(), nullptr);
             EXPECT_EQ(find<QLabel>("p2pFolderField")->text(),
-                      QString("./files") + (*c.folder ? QString("/") + c.folder : ""));
+                      QString("./files") + (*folder ? QString("/") + folder : ""));
         }
-        if (c.name) {
+        if (name) {
             press("p2pNameField");
-            find<QLineEdit>("textKeypadField")->setText(c.name);
+            find<QLineEdit>("textKeypadField")->setText(name);
             press("textKeypadOk");
         }
-        if (!c.folder) shot("PageP2P_SelectFolder");
-        finish<PageP2P_SelectFolder>(c.error, accepted, cancelled, c.path);
+        if (!folder) shot("PageP2P_SelectFolder");
+        finish<PageP2P_SelectFolder>(error, accepted, cancelled, path);
     }
 }
 
 TEST_F(P2PDialogTest, FileDialogAcceptsOnlyItsExtension) {
-    struct Case {
-        bool offer;
-        const char* file; // null: none chosen
-        bool barcodeOnly;
-        QString browserError, error, path;
-    } cases[] = {
+    // "Barcode only" offered, the file picked (null: none), "barcode only" pressed, the error
+    // inside the browser, the dialog's error, the path handed back.
+    const std::tuple<bool, const char*, bool, QString, QString, QString> cases[] = {
         {true, nullptr, false, "", "Please select file to load.", ""},
         {false, "c.p2p.txt", false, "Invalid file.", "Please select file to load.", ""},
         {false, "d.P2P", false, "Invalid file.", "Please select file to load.", ""},
         {false, "b.p2p", false, "", "", "./files/b.p2p"},
         {true, "b.p2p", true, "", "", "./files/b.p2p"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file ? c.file : "(none)");
+    for (const auto& [offer, file, barcodeOnly, browserError, error, path] : cases) {
+        SCOPED_TRACE(file ? file : "(none)");
         std::optional<QString> accepted;
         bool cancelled = false;
-        auto* d = new PageP2P_SelectFile(".p2p", c.offer, root);
+        auto* d = new PageP2P_SelectFile(".p2p", offer, root);
         QObject::connect(d, &PageP2P_SelectFile::accepted, [&](const QString& p, bool only) {
             accepted = p + (only ? " (barcode only)" : "");
         });
         QObject::connect(d, &PageP2P_SelectFile::cancelled, [&] { cancelled = true; });
         flush();
-        EXPECT_EQ(find("p2pBarcodeOnly") != nullptr, c.offer);
-        if (c.offer && !c.file) shot("PageP2P_SelectFile");
-        if (c.file) {
+        EXPECT_EQ(find("p2pBarcodeOnly") != nullptr, offer);
+        if (offer && !file) shot("PageP2P_SelectFile");
+        if (file) {
             press("p2pFileButton");
-            browserPick(c.file);
-            if (!c.browserError.isEmpty()) {
+            browserPick(file);
+            if (!browserError.isEmpty()) {
                 // Refused inside the browser, which stays open without a highlight.
-                EXPECT_EQ(message(), c.browserError);
+                EXPECT_EQ(message(), browserError);
                 ASSERT_NE(browser(), nullptr);
                 EXPECT_EQ(browser()->Model().Highlight(), -1);
                 press("msgClose");
@@ -127,9 +122,9 @@ TEST_F(P2PDialogTest, FileDialogAcceptsOnlyItsExtension) {
             }
             EXPECT_EQ(browser(), nullptr);
         }
-        if (c.barcodeOnly) press("p2pBarcodeOnly");
-        finish<PageP2P_SelectFile>(c.error, accepted, cancelled,
-                                   c.path + (c.barcodeOnly ? " (barcode only)" : ""));
+        if (barcodeOnly) press("p2pBarcodeOnly");
+        finish<PageP2P_SelectFile>(error, accepted, cancelled,
+                                   path + (barcodeOnly ? " (barcode only)" : ""));
     }
 }
 } // namespace

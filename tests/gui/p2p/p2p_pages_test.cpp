@@ -81,33 +81,30 @@ const char* kRetry = "Failed to upgrade.\n\nPlease retry.";
 
 TEST_F(P2PPagesTest, BackupSavesLoadsAndOffersTheRestartOnlyAfterALoad) {
     TestEnv::writeFile(env->root() + "/broken.p2p", "not an archive");
-    struct Row {
-        const char* name;
-        const char* button; // p2pSave or p2pLoad
-        const char* file;   // picked in ./files for a load
-        std::pair<QString, QString> result;
-        bool pageStays, reboots;
-        std::string job; // files/job/Body.job afterwards
-    } rows[] = {
+    // A name, p2pSave or p2pLoad, the file picked in ./files for a load, the result shown,
+    // the page stays, the panel restarts, files/job/Body.job afterwards.
+    using Row = std::tuple<const char*, const char*, const char*, std::pair<QString, QString>, bool,
+                           bool, std::string>;
+    const Row rows[] = {
         {"save", "p2pSave", nullptr, {}, false, false, "saved job"},
         {"broken", "p2pLoad", "broken.p2p", {"Error", kUnchanged}, true, false, "changed job"},
         // Last: after its restart only the restart notice is left.
         {"load", "p2pLoad", "Kest_20261207.p2p", {"Success", kRestart}, true, true, "saved job"},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.name);
+    for (const auto& [name, button, file, result, pageStays, reboots, job] : rows) {
+        SCOPED_TRACE(name);
         env->clearStubCalls();
-        if (r.file && std::string(r.file) == "broken.p2p")
+        if (file && std::string(file) == "broken.p2p")
             TestEnv::writeFile("files/broken.p2p", "not an archive");
         auto* page = qobject_cast<PageP2P*>(Screens::Open(ScreenId::P2P, root));
         ASSERT_NE(page, nullptr);
         flush();
-        if (&r == &rows[0]) shot("PageP2P");
-        press(r.button);
-        if (r.file) {
+        if (!file) shot("PageP2P");
+        press(button);
+        if (file) {
             TestEnv::writeFile("files/job/Body.job", "changed job");
             press("p2pFileButton");
-            browserPick(r.file);
+            browserPick(file);
         } else {
             press("p2pFolderButton");
             browserPick({});
@@ -115,19 +112,19 @@ TEST_F(P2PPagesTest, BackupSavesLoadsAndOffersTheRestartOnlyAfterALoad) {
         press("p2pOk");
         EXPECT_EQ(message(page->Dialog()),
                   std::make_pair(QString("Message"), QString("Please wait ...")));
-        if (&r == &rows[0]) shot("PageP2P_Processing");
+        if (!file) shot("PageP2P_Processing");
         runQueue();
-        ASSERT_EQ(Screens::Find(ScreenId::P2P) != nullptr, r.pageStays);
-        EXPECT_EQ(TestEnv::readFile("files/job/Body.job"), r.job);
+        ASSERT_EQ(Screens::Find(ScreenId::P2P) != nullptr, pageStays);
+        EXPECT_EQ(TestEnv::readFile("files/job/Body.job"), job);
         EXPECT_EQ(TestEnv::readFile("files/log/r.csv"), "results");
-        if (!r.pageStays) {
+        if (!pageStays) {
             EXPECT_TRUE(TestEnv::exists("files/Kest_20261207.p2p"));
             continue;
         }
-        EXPECT_EQ(message(page->Dialog()), r.result);
-        shot(r.reboots ? "PageP2P_LoadSuccess" : "PageP2P_LoadFailed");
+        EXPECT_EQ(message(page->Dialog()), result);
+        shot(reboots ? "PageP2P_LoadSuccess" : "PageP2P_LoadFailed");
         press("msgClose");
-        EXPECT_EQ(rebooted(), r.reboots);
+        EXPECT_EQ(rebooted(), reboots);
         Screens::Close(ScreenId::P2P);
         flush();
     }
@@ -217,37 +214,34 @@ TEST_F(P2PPagesTest, UpgradeReplacesTheProgramOnlyWithAnExecutableOfThisMachineT
     const std::string good = TestEnv::readFile(ZQCAPP_PATH);
     TestEnv::writeFile("files/zqcapp_2.dmk", good);
     TestEnv::writeFile("files/script.dmk", "#!/bin/sh\n");
-    struct Row {
-        const char* name;
-        const char* file; // nullptr: none chosen
-        QString confirm;  // the confirmation's text, empty when none
-        std::pair<QString, QString> result;
-        bool replaced;
-    } rows[] = {
-        {"no file", nullptr, "", {"Error", "Please select a file."}, false},
-        {"not a program", "script.dmk", "Correct ?\n\nscript.dmk", {"Error", kRetry}, false},
-        {"program", "zqcapp_2.dmk", "Correct ?\n\nzqcapp_2.dmk", {"Success", kRestart}, true},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.name);
+    // A name, the file chosen (nullptr: none), the confirmation's text (empty when none), the
+    // result shown, the program replaced.
+    const std::tuple<const char*, const char*, QString, std::pair<QString, QString>, bool> rows[] =
+        {
+            {"no file", nullptr, "", {"Error", "Please select a file."}, false},
+            {"not a program", "script.dmk", "Correct ?\n\nscript.dmk", {"Error", kRetry}, false},
+            {"program", "zqcapp_2.dmk", "Correct ?\n\nzqcapp_2.dmk", {"Success", kRestart}, true},
+        };
+    for (const auto& [name, file, confirm, result, replaced] : rows) {
+        SCOPED_TRACE(name);
         env->clearStubCalls();
         TestEnv::writeFile(program, "running program");
         auto* page = qobject_cast<PageSwUpgrade*>(Screens::Open(ScreenId::SwUpgrade, root));
         ASSERT_NE(page, nullptr);
         flush();
-        if (r.file) {
+        if (file) {
             press("swFileButton");
-            browserPick(r.file);
-            EXPECT_EQ(find<QLabel>("swFileField")->text(), QString("./files/") + r.file);
+            browserPick(file);
+            EXPECT_EQ(find<QLabel>("swFileField")->text(), QString("./files/") + file);
         }
-        if (r.replaced) shot("PageSwUpgrade");
+        if (replaced) shot("PageSwUpgrade");
         press("swUpgrade");
-        if (!r.confirm.isEmpty()) {
-            EXPECT_EQ(message(page->Dialog()), std::make_pair(QString("Confirmation"), r.confirm));
-            if (r.replaced) shot("PageSwUpgrade_Confirm");
+        if (!confirm.isEmpty()) {
+            EXPECT_EQ(message(page->Dialog()), std::make_pair(QString("Confirmation"), confirm));
+            if (replaced) shot("PageSwUpgrade_Confirm");
             press("confirmOk");
         }
-        if (r.replaced) {
+        if (replaced) {
             EXPECT_TRUE(find<QProgressBar>("swProgress")->isVisible());
             EXPECT_TRUE(kest_test::WaitUntil([&] {
                 QCoreApplication::processEvents();
@@ -255,12 +249,12 @@ TEST_F(P2PPagesTest, UpgradeReplacesTheProgramOnlyWithAnExecutableOfThisMachineT
             }));
             EXPECT_EQ(find<QProgressBar>("swProgress")->value(), 100);
         }
-        EXPECT_EQ(message(page->Dialog()), r.result);
-        if (r.replaced) shot("PageSwUpgrade_Success");
-        EXPECT_EQ(TestEnv::readFile(program) == good, r.replaced);
-        EXPECT_EQ(TestEnv::exists(program + ".prev"), r.replaced);
+        EXPECT_EQ(message(page->Dialog()), result);
+        if (replaced) shot("PageSwUpgrade_Success");
+        EXPECT_EQ(TestEnv::readFile(program) == good, replaced);
+        EXPECT_EQ(TestEnv::exists(program + ".prev"), replaced);
         press("msgClose");
-        EXPECT_EQ(rebooted(), r.replaced);
+        EXPECT_EQ(rebooted(), replaced);
         Screens::Close(ScreenId::SwUpgrade);
         flush();
     }

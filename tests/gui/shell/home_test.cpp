@@ -51,20 +51,18 @@ TEST_F(HomeTest, MenusCarryTheirTilesInOrder) {
 }
 
 TEST_F(HomeTest, LoginAndServicePasswordsGiveTheirLevels) {
-    struct Case {
-        const char* typed;
-        int level;
-        bool debugButton;
-    };
-    for (Case c : {Case{"4321", 1, false}, Case{"vorkel5293", 2, true}}) {
-        SCOPED_TRACE(c.typed);
+    // The password typed, the level it gives, whether the debug button shows.
+    const std::tuple<const char*, int, bool> cases[] = {{"4321", 1, false},
+                                                        {"vorkel5293", 2, true}};
+    for (const auto& [typed, level, debugButton] : cases) {
+        SCOPED_TRACE(typed);
         makeRoot();
         dev->SetSysPwd("4321");
-        login(c.typed);
+        login(typed);
         EXPECT_EQ(std::tuple(home()->AdminMenuShown(), dev->OnGetUserLevel(), home()->Password(),
                              find("btnDebug")->isVisible()),
-                  std::tuple(true, c.level, nullptr, c.debugButton));
-        if (c.debugButton) { // the service level's debug page and its dialogs
+                  std::tuple(true, level, nullptr, debugButton));
+        if (debugButton) { // the service level's debug page and its dialogs
             press("btnDebug");
             ASSERT_NE(PageDebug::Instance(), nullptr);
             for (int i = 0; i < 40; ++i)
@@ -142,17 +140,14 @@ TEST_F(HomeTest, OneScreenOfEachKindAndOnlyAtItsLevel) {
     press("tileMonitor");
     EXPECT_EQ(created[ScreenId::Monitor], 2);
     // Lowest user level of a screen: guest, administrator, service.
-    struct Case {
-        ScreenId id;
-        int level;
-    };
-    for (Case c :
-         {Case{ScreenId::Setting, 1}, Case{ScreenId::Browser, 1}, Case{ScreenId::Debug, 2}}) {
+    const std::pair<ScreenId, int> lowest[] = {
+        {ScreenId::Setting, 1}, {ScreenId::Browser, 1}, {ScreenId::Debug, 2}};
+    for (const auto& [id, lowestLevel] : lowest) {
         for (int level = 0; level <= 2; ++level) {
             dev->OnSetUserLevel(level);
-            Page* p = Screens::Open(c.id, root);
-            EXPECT_EQ(p != nullptr, level >= c.level) << int(c.id) << " at " << level;
-            Screens::Close(c.id);
+            Page* p = Screens::Open(id, root);
+            EXPECT_EQ(p != nullptr, level >= lowestLevel) << int(id) << " at " << level;
+            Screens::Close(id);
             flush();
         }
     }
@@ -173,28 +168,23 @@ TEST_F(HomeTest, SecondMessageIsDroppedWhileOneIsOpen) {
 
 TEST_F(HomeTest, OperationTileFollowsTheModeAndWarnsOfAMissingLogCard) {
     standInAll();
-    struct Case {
-        int opmode;
-        bool logOnCard, cardPresent;
-        ScreenId opens;
-        bool warns;
-    };
-    const Case cases[] = {
+    // The mode, the log on the card, the card present, the screen opened, the warning.
+    const std::tuple<int, bool, bool, ScreenId, bool> cases[] = {
         {1, true, true, ScreenId::OperationWithoutJob, false},
         {0, true, false, ScreenId::OperationWithJob, true},
         {1, true, false, ScreenId::OperationWithoutJob, true},
         {0, false, false, ScreenId::OperationWithJob, false},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(int(&c - cases));
+    for (const auto& [opmode, logOnCard, cardPresent, opens, warns] : cases) {
+        SCOPED_TRACE(testing::Message() << opmode << logOnCard << cardPresent);
         makeRoot();
-        if (c.cardPresent) TestEnv::writeFile(env->sysroot() + "/dev/mmcblk1p1", "");
-        dev->OnSetOpmode(c.opmode);
-        dev->OnSetLogPath(c.logOnCard ? 1 : 0);
+        if (cardPresent) TestEnv::writeFile(env->sysroot() + "/dev/mmcblk1p1", "");
+        dev->OnSetOpmode(opmode);
+        dev->OnSetLogPath(logOnCard ? 1 : 0);
         press("tileOperation");
-        EXPECT_NE(Screens::Find(c.opens), nullptr);
-        EXPECT_EQ(home()->MessageBox() != nullptr, c.warns);
-        if (c.warns) {
+        EXPECT_NE(Screens::Find(opens), nullptr);
+        EXPECT_EQ(home()->MessageBox() != nullptr, warns);
+        if (warns) {
             EXPECT_EQ(home()->MessageBox()->Title(), "Warning");
             EXPECT_EQ(home()->MessageBox()->Text(),
                       "The log store location is set to MicroSD,\nbut MicroSD does not exist.");

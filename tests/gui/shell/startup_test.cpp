@@ -16,12 +16,8 @@ using Steps = StartupChecks::Steps;
 
 TEST(StartupChecks, StepsInOrderForEachSequenceOfEvents) {
     enum Event { Init, InitWifi, ScanOn, ScanOff, Timeout };
-    struct Case {
-        const char* what;
-        std::vector<std::pair<Event, Steps>> events;
-        bool done;
-    };
-    const Case cases[] = {
+    // What the sequence is, its events with the steps each gives, whether the checks ran.
+    const std::tuple<const char*, std::vector<std::pair<Event, Steps>>, bool> cases[] = {
         {"no adapter: both checks at once",
          {{Init, {Step::LowSpaceCheck, Step::AutoStartCheck}}},
          true},
@@ -50,11 +46,11 @@ TEST(StartupChecks, StepsInOrderForEachSequenceOfEvents) {
           {ScanOff, {Step::StopTimeout, Step::CloseScanning, Step::LowSpaceCheck}}},
          true},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, events, done] : cases) {
+        SCOPED_TRACE(what);
         StartupChecks m;
         int i = 0;
-        for (const auto& [event, want] : c.events) {
+        for (const auto& [event, want] : events) {
             Steps got = event == Init       ? m.InitDone(false)
                         : event == InitWifi ? m.InitDone(true)
                         : event == ScanOn   ? m.ScanStarted()
@@ -62,7 +58,7 @@ TEST(StartupChecks, StepsInOrderForEachSequenceOfEvents) {
                                             : m.TimedOut();
             EXPECT_EQ(got, want) << "event " << i++;
         }
-        EXPECT_EQ(m.Done(), c.done);
+        EXPECT_EQ(m.Done(), done);
         EXPECT_FALSE(m.ScanningShown());
     }
 }
@@ -97,15 +93,9 @@ class StartupTest : public ShellTest {
 // Start-up without an adapter: one warning from the storage figures, the default job
 // loaded when it exists, and the status bar and the drive list asked to fill.
 TEST_F(StartupTest, StorageWarningAndAutoStart) {
-    struct Case {
-        int internal, card;
-        bool cardPresent;
-        const char* text;
-        const char* job; // auto-start's default job; nullptr: auto-start off ("" names none)
-        int opmode;
-        bool opens;
-    };
-    const Case cases[] = {
+    // Internal and card usage in %, the card present, the warning (nullptr: none), auto-start's
+    // default job (nullptr: auto-start off; "" names none), the mode, the job screen opened.
+    const std::tuple<int, int, bool, const char*, const char*, int, bool> cases[] = {
         {89, 0, false, nullptr, nullptr, 0, false},
         {90, 0, false, "Low disk space !!!\n\nInternal storage 90%\n", nullptr, 0, false},
         {89, 95, false, nullptr, nullptr, 0, false},
@@ -116,29 +106,30 @@ TEST_F(StartupTest, StorageWarningAndAutoStart) {
         {0, 0, false, nullptr, "", 0, false},
         {0, 0, false, nullptr, "body-left", 1, false},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(int(&c - cases));
+    for (const auto& [internal, card, cardPresent, text, job, opmode, opens] : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << internal << " " << card << " " << (job ? job : "off") << " " << opmode);
         SetUp();
-        setInternalUsage(c.internal);
+        setInternalUsage(internal);
         TestEnv::writeFile(env->sysroot() + "/media/mmcblk1p1/.keep", "");
-        storageFigures()["/media/mmcblk1p1"] = {1000, 1000 - 10 * uint64_t(c.card)};
-        if (c.cardPresent) TestEnv::writeFile(env->sysroot() + "/dev/mmcblk1p1", "");
-        if (c.job) autoStartJob(*c.job ? c.job : nullptr);
-        dev->OnSetOpmode(c.opmode);
+        storageFigures()["/media/mmcblk1p1"] = {1000, 1000 - 10 * uint64_t(card)};
+        if (cardPresent) TestEnv::writeFile(env->sysroot() + "/dev/mmcblk1p1", "");
+        if (job) autoStartJob(*job ? job : nullptr);
+        dev->OnSetOpmode(opmode);
         makeRoot();
         initDone();
         EXPECT_TRUE(home()->Startup()->StartupDone());
-        if (!c.text) {
+        if (!text) {
             EXPECT_EQ(home()->MessageBox(), nullptr);
         } else {
             ASSERT_NE(home()->MessageBox(), nullptr);
             EXPECT_EQ(std::tuple(home()->MessageBox()->Title(), home()->MessageBox()->Text(),
                                  sounds(UiSoundKind::Ng)),
-                      std::tuple(QString("Warning"), QString(c.text), 1));
+                      std::tuple(QString("Warning"), QString(text), 1));
         }
         EXPECT_EQ(std::tuple(Screens::Find(ScreenId::OperationWithJob) != nullptr, job_is_loaded(),
-                             c.opens && loaded(c.job)),
-                  std::tuple(c.opens, c.opens, c.opens));
+                             opens && loaded(job)),
+                  std::tuple(opens, opens, opens));
         EXPECT_TRUE(root->DrvRefreshTimer()->Enabled());
         TearDown();
     }

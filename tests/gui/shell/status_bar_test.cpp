@@ -33,22 +33,19 @@ TEST_F(StatusBarTest, ToolIconsByTypeAndStateWithTheCounts) {
                    {"x7", 9, 3},
                    {"c8", 1, 3}});
     makeRoot();
-    struct Want {
-        const char* picture;
-        const char* cls;
-    };
-    const Want want[8] = {{"tool_controller", "connected"},
-                          {"tool_driver", "failed"},
-                          {"tool_driver", "failed"},
-                          {"tool_controller", "busy"},
-                          {"tool_driver", "connecting"},
-                          {"tool_driver", "connecting"},
-                          {"", "connected"},
-                          {"tool_controller", "connected"}};
+    const std::pair<const char*, const char*> want[8] = {// picture, state class
+                                                         {"tool_controller", "connected"},
+                                                         {"tool_driver", "failed"},
+                                                         {"tool_driver", "failed"},
+                                                         {"tool_controller", "busy"},
+                                                         {"tool_driver", "connecting"},
+                                                         {"tool_driver", "connecting"},
+                                                         {"", "connected"},
+                                                         {"tool_controller", "connected"}};
     for (int i = 0; i < 8; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(icon("toolIcon", i), want[i].picture);
-        EXPECT_EQ(icon("toolIcon", i, "stateClass"), want[i].cls);
+        EXPECT_EQ(icon("toolIcon", i), want[i].first);
+        EXPECT_EQ(icon("toolIcon", i, "stateClass"), want[i].second);
     }
     EXPECT_EQ(text("statusToolCount"), "(3/8)");
     EXPECT_EQ(text("statusToolName"), "unselected");

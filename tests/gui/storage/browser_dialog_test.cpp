@@ -135,23 +135,18 @@ TEST_F(BrowserTest, ModelRules) {
     // Picker: files by extension, or folders only.
     const QStringList folders = {"jobs", "new_folder"},
                       withFiles = folders + QStringList{"Zeta.bak", "b.bak"};
-    struct PickCase {
-        BrowserModel::Pick pick;
-        QStringList ext;
-        int highlight;
-        QStringList listed;
-        QString chosen;
-    } picks[] = {
+    // What is picked, by which extensions, the highlight, the names listed, the choice.
+    const std::tuple<BrowserModel::Pick, QStringList, int, QStringList, QString> picks[] = {
         {BrowserModel::Pick::File, {"BAK"}, -1, withFiles, ""},
         {BrowserModel::Pick::File, {"bak"}, 0, withFiles, ""},
         {BrowserModel::Pick::Folder, {}, -1, folders, "./files/t"},
     };
-    for (const PickCase& c : picks) {
-        m.SetPick(c.pick, c.ext);
+    for (const auto& [pick, ext, highlight, listed, chosen] : picks) {
+        m.SetPick(pick, ext);
         m.Refresh();
-        m.SetHighlight(c.highlight);
-        EXPECT_EQ(names(m), c.listed);
-        EXPECT_EQ(m.Chosen(), c.chosen);
+        m.SetHighlight(highlight);
+        EXPECT_EQ(names(m), listed);
+        EXPECT_EQ(m.Chosen(), chosen);
     }
 }
 

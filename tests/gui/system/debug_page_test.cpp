@@ -87,20 +87,17 @@ TEST_F(DebugPageTest, LinesCarryTheStampAndTheRingDropsTheOldest) {
 }
 
 TEST_F(DebugPageTest, SaveFailureSaysSaveFail) {
-    struct {
-        const char* what;
-        void (*prepare)();
-    } cases[] = {
+    const std::pair<const char*, void (*)()> cases[] = {
         {"the save file cannot be created", [] { QDir("files").removeRecursively(); }},
         // The file opens, but the disk is full: the lines never reach it.
         {"the disk is full", [] { QFile::link("/dev/full", "files/dlog_20260101_000000.dbg"); }},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, prepare] : cases) {
+        SCOPED_TRACE(what);
         QDir().mkpath("files");
         PageDebug* page = open();
         page->Model()->Append(QString(8192, 'a')); // more than one buffer
-        c.prepare();
+        prepare();
         EXPECT_EQ(save(page), "Error: Save fail");
         page->Leave();
         flush();

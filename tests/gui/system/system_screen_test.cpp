@@ -81,23 +81,22 @@ TEST_F(SystemScreenTest, UpgradeAsksTheLoginOrTheServicePassword) {
     openAs("4321");
     dev->GetVendorInfo();
     shot("PageSystemInfo");
-    struct Case {
-        const char* pwd;
-        bool opens;
-    } cases[] = {{"0", false}, {"4321", true}, {"vorkel5293", true}, {"43210", false}};
+    // The password typed, whether it opens the upgrade.
+    const std::pair<const char*, bool> cases[] = {
+        {"0", false}, {"4321", true}, {"vorkel5293", true}, {"43210", false}};
     auto* info = find<PageSystemInfo>("PageSystemInfo");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.pwd);
+    for (const auto& [pwd, opens] : cases) {
+        SCOPED_TRACE(pwd);
         const int ng = sounds(UiSoundKind::Ng), before = created[ScreenId::SwUpgrade];
         press("systemUpgrade");
         ASSERT_NE(info->Password(), nullptr);
         EXPECT_FALSE(find("systemUpgrade")->isEnabled()); // the tab waits for its dialog
-        type(c.pwd);
-        if (c.opens) shot("PageSystemInfo_Password");
+        type(pwd);
+        if (opens) shot("PageSystemInfo_Password");
         press("passwordOk");
-        EXPECT_EQ(created[ScreenId::SwUpgrade], before + c.opens);
+        EXPECT_EQ(created[ScreenId::SwUpgrade], before + opens);
         EXPECT_FALSE(find("systemUpgrade")->isEnabled());
-        if (c.opens) {
+        if (opens) {
             EXPECT_EQ(info->Password(), nullptr);
             ASSERT_NE(Screens::Find(ScreenId::SwUpgrade), nullptr);
             Screens::Close(ScreenId::SwUpgrade);
@@ -119,29 +118,27 @@ TEST_F(SystemScreenTest, VendorTextIsWrittenAtOnce) {
     press("tabSystemVendor");
     EXPECT_EQ(find<QLineEdit>("PP_Serial")->text(), "old");
     shot("PageSystemVendor");
-    struct Case {
-        const char* typed;
-        const char* button;
-        const char* stored;
-    } cases[] = {{"acme-7", "textKeypadOk", "acme-7"},
-                 {"zz", "textKeypadCancel", "acme-7"},
-                 {"", "textKeypadOk", ""}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.typed);
+    // Typed, the keypad's button pressed, the text stored then.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"acme-7", "textKeypadOk", "acme-7"},
+        {"zz", "textKeypadCancel", "acme-7"},
+        {"", "textKeypadOk", ""}};
+    for (const auto& [typed, button, stored] : cases) {
+        SCOPED_TRACE(typed);
         QTest::mouseClick(find<QLineEdit>("PP_Serial"), Qt::LeftButton);
         flush();
         ASSERT_NE(find<QLineEdit>("textKeypadField"), nullptr);
         find<QLineEdit>("textKeypadField")->clear();
-        type(c.typed);
-        if (*c.typed == 'a') shot("PageSystemVendor_Keypad");
-        press(c.button);
+        type(typed);
+        if (*typed == 'a') shot("PageSystemVendor_Keypad");
+        press(button);
         EXPECT_EQ(find<QLineEdit>("textKeypadField"), nullptr);
         const std::string file = vendorFile();
         ASSERT_EQ(file.size(), 128u);
-        EXPECT_STREQ(file.c_str(), c.stored);
-        EXPECT_EQ(find<QLineEdit>("PP_Serial")->text(), c.stored);
+        EXPECT_STREQ(file.c_str(), stored);
+        EXPECT_EQ(find<QLineEdit>("PP_Serial")->text(), stored);
         press("tabSystemInfo");
-        EXPECT_EQ(shownText("systemVendor"), c.stored);
+        EXPECT_EQ(shownText("systemVendor"), stored);
         press("tabSystemVendor");
     }
 }
@@ -149,13 +146,11 @@ TEST_F(SystemScreenTest, VendorTextIsWrittenAtOnce) {
 TEST_F(SystemScreenTest, TouchTestEndsWhenEveryTargetWasTouched) {
     openAs("vorkel5293");
     press("tabSystemVendor");
-    struct Case {
-        int touches;      // targets pressed, in order
-        bool closeButton; // then "Close"
-        bool okSound;
-    } cases[] = {{PageTouchTest::Targets, false, true}, {2, true, false}, {0, true, false}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.touches);
+    // Targets pressed in order, then "Close" pressed, and the OK sound played.
+    const std::tuple<int, bool, bool> cases[] = {
+        {PageTouchTest::Targets, false, true}, {2, true, false}, {0, true, false}};
+    for (const auto& [touches, closeButton, okSound] : cases) {
+        SCOPED_TRACE(touches);
         press("vendorTouchTest");
         auto* page = qobject_cast<PageTouchTest*>(Screens::Find(ScreenId::TouchTest));
         ASSERT_NE(page, nullptr);
@@ -170,14 +165,14 @@ TEST_F(SystemScreenTest, TouchTestEndsWhenEveryTargetWasTouched) {
             EXPECT_LT(d.manhattanLength(), 160) << i;
         }
         const int oks = sounds(UiSoundKind::Ok);
-        for (int i = 0; i < c.touches; ++i) {
+        for (int i = 0; i < touches; ++i) {
             EXPECT_NE(Screens::Find(ScreenId::TouchTest), nullptr) << i;
             press(QString("touchTarget%1").arg(i).toLatin1().constData());
-            if (i == 1 && c.closeButton) shot("PageTouchTest");
+            if (i == 1 && closeButton) shot("PageTouchTest");
         }
-        if (c.closeButton) press("touchClose");
+        if (closeButton) press("touchClose");
         EXPECT_EQ(Screens::Find(ScreenId::TouchTest), nullptr);
-        EXPECT_EQ(sounds(UiSoundKind::Ok), oks + c.okSound);
+        EXPECT_EQ(sounds(UiSoundKind::Ok), oks + okSound);
         flush();
     }
 }
