@@ -109,6 +109,7 @@ TEST(ResultStore, AfterSigkillAtACommitTheNextStartHoldsEveryLineOnceWithStableI
     const std::pair<int, int> points[] = {{0, 1}, {0, 3}, {1, 3}};
     const int made = 6;
     for (const auto& [heldPhase, heldCommit] : points) {
+        const int phaseAt = heldPhase, commitAt = heldCommit; // clang 14 cannot capture bindings
         SCOPED_TRACE(testing::Message() << "phase " << heldPhase << " commit " << heldCommit);
         TestEnv env;
         writeHistory();
@@ -122,7 +123,7 @@ TEST(ResultStore, AfterSigkillAtACommitTheNextStartHoldsEveryLineOnceWithStableI
             int commits = 0;
             ResultStore_SetCommitHook([&](int phase, int64_t last) {
                 if (phase == 1) TestEnv::writeFile("committed", std::to_string(last));
-                if (phase == heldPhase && ++commits == heldCommit) {
+                if (phase == phaseAt && ++commits == commitAt) {
                     TestEnv::writeFile("held", "");
                     pause();
                 }

@@ -126,7 +126,7 @@ TEST_F(UsbTest, PluggingAndPullingEachKind) {
         log.clear();
         env.clearStubCalls();
         plug ? src.Plug(dev[0], dev[1]) : src.Pull(dev[0], dev[1]);
-        ASSERT_TRUE(cycleUntil([&] { return sink.events.size() >= posted.size(); })) << what;
+        ASSERT_TRUE(cycleUntil([&, n = posted.size()] { return sink.events.size() >= n; })) << what;
         EXPECT_EQ(events(), posted) << what;
         if (logged) {
             EXPECT_TRUE(log.contains(logged)) << what;

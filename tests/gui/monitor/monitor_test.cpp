@@ -107,7 +107,9 @@ TEST_F(MonitorTest, InputLampsFollowTheInputsWhileTheTabIsShown) {
     const std::tuple<int, int, bool> wires[] = {{5, 0, true}, {2, 1, false}, {16, 0, true}};
     for (const auto& [pos, level, litNow] : wires) {
         ASSERT_EQ(gpioTree("wire", std::to_string(pos) + " " + std::to_string(level)), 0);
-        EXPECT_TRUE(until([&] { return lit(io->InputLamp(pos - 1)) == litNow; })) << pos;
+        EXPECT_TRUE(until([&, p = pos, want = litNow] {
+            return lit(io->InputLamp(p - 1)) == want;
+        })) << pos;
     }
     // Hidden behind the error tab, the lamps stand still until shown again.
     press("PageMonitorTab2");
