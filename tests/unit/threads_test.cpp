@@ -1,11 +1,12 @@
-// Worker loops and the woken request queue.
+// Worker loops. The bound of a work queue is met through the sound queue
+// (tests/unit/sound_test.cpp).
 #include "unit_common.h"
 
 #include <glib.h>
 
 // A slow set-up (a queue created on a loaded machine) runs on its own thread, and what it
 // makes exists once Threads_Init returns, before discovery can post a connect request.
-TEST(Threads, SetupRunsBeforeInitReturnsLoopsByIndexAndWorkQueuesDrainInOrderWithinBound) {
+TEST(Threads, SetupRunsBeforeInitReturnsAndLoopsAreFoundByIndex) {
     std::atomic<bool> ran{false};
     std::thread::id where;
     Threads_AddSetup(LOOP_SOUND, [&] {
@@ -28,49 +29,4 @@ TEST(Threads, SetupRunsBeforeInitReturnsLoopsByIndexAndWorkQueuesDrainInOrderWit
     for (int i = 1; i < LOOP_COUNT; ++i)
         for (int j = i + 1; j < LOOP_COUNT; ++j)
             EXPECT_NE(Threads_GetContext(i), Threads_GetContext(j));
-    // The work queue drains in order, one item at a time, and honours its bound.
-    std::mutex m;
-    std::vector<intptr_t> seen;
-    std::atomic<int> inside{0}, maxInside{0};
-    static WorkQueue* q; // queues live for the process
-    q = WorkQueue_New(
-        Threads_GetContext(LOOP_BEF),
-        [&](void* item) {
-            int now = ++inside;
-            maxInside = std::max(maxInside.load(), now);
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-            {
-                std::lock_guard<std::mutex> g(m);
-                seen.push_back(reinterpret_cast<intptr_t>(item));
-            }
-            --inside;
-        },
-        0);
-    for (intptr_t i = 1; i <= 500; ++i)
-        ASSERT_EQ(WorkQueue_Push(q, reinterpret_cast<void*>(i)), 0);
-    kest_test::WaitUntil([&] {
-        std::lock_guard<std::mutex> g(m);
-        return seen.size() == 500;
-    });
-    std::lock_guard<std::mutex> g(m);
-    ASSERT_EQ(seen.size(), 500u);
-    for (size_t i = 0; i < seen.size(); ++i)
-        EXPECT_EQ(seen[i], intptr_t(i + 1));
-    EXPECT_EQ(maxInside.load(), 1);
-
-    // A bounded queue on a loop that is kept busy refuses the item beyond its bound.
-    std::atomic<bool> release{false};
-    static WorkQueue* b;
-    b = WorkQueue_New(
-        Threads_GetContext(LOOP_GPIO),
-        [&](void*) {
-            while (!release)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        },
-        3);
-    ASSERT_EQ(WorkQueue_Push(b, nullptr), 0);
-    ASSERT_TRUE(kest_test::WaitUntil([&] { return WorkQueue_Length(b) == 0; }));
-    for (int want : {0, 0, 0, -1})
-        EXPECT_EQ(WorkQueue_Push(b, nullptr), want);
-    release = true;
 }
