@@ -301,8 +301,10 @@ TEST_F(WriterTest, LinesOfManyToolsReachTheFileInCallOrderAndEachAckFollowsItsLi
         sent.push_back(line(i % 8, i));
         ASSERT_EQ(EventLog_Queue(sent.back(), i % 8), 0);
     }
-    // A resend's acknowledgement (no line) and an event-output change keep the queue's order.
+    // A resend's acknowledgement (no line) and an event-output change keep the queue's order;
+    // an item for no tool is acknowledged to none.
     ASSERT_EQ(EventLog_Queue(std::string(), 3), 0);
+    ASSERT_EQ(EventLog_Queue(std::string(), -1), 0);
     ASSERT_EQ(EventLog_QueueTask([this] {
                   std::lock_guard<std::mutex> g(ackLock);
                   acks.push_back("output off");
@@ -322,16 +324,6 @@ TEST_F(WriterTest, LinesOfManyToolsReachTheFileInCallOrderAndEachAckFollowsItsLi
         EXPECT_GE(linesThen, int(i) + 2) << "ack " << i << " came before its line was in the file";
     }
     EXPECT_EQ(sink.drain().size(), 0u) << "no log_fail";
-}
-
-TEST_F(WriterTest, LinesGoToTheFileOfTheirOwnDay) {
-    const std::string eve = line(0, 1, day(2026, 12, 5, 23, 59, 59)),
-                      midnight = line(0, 2, day(2026, 12, 6, 0, 0, 0));
-    EventLog_Queue(eve, -1);
-    put(midnight, 0);
-    EXPECT_EQ(fileLines("files/log/2026/12/05/20261205.csv"), (Lines{EVENTLOG_HEADER, eve}));
-    EXPECT_EQ(fileLines(DAY_FILE), (Lines{EVENTLOG_HEADER, midnight}));
-    EXPECT_EQ(acks, Lines{"0:2"}) << "no ack for -1";
 }
 
 // The log cannot be written: the line is acknowledged all the same, the GUI hears of it,
