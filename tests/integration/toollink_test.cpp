@@ -164,23 +164,8 @@ TEST_P(ToolLink, ToolKilledMidReadOrWriteIsDismissedAfterTheRetry) {
     EXPECT_EQ(Modbus_Write(0, 4001, 1, 1), MBUS_ERR_NOT_CONNECTED);
 }
 
-TEST_P(ToolLink, SilentToolIsDismissedAtTheFourthTickAndAReleaseRenumbersTheOthers) {
+TEST_P(ToolLink, AReleaseRenumbersTheOthersAndScansItsToolBack) {
     ASSERT_TRUE(bringUp({2, 3, 1}));
-    ASSERT_TRUE(tick()); // every answer so far is in: the miss counters are 0
-    ASSERT_EQ(tools->cmd("silent 0"), "ok");
-    for (int k = 1; k <= 3; k++) {
-        ASSERT_TRUE(tick());
-        EXPECT_EQ(state(0), TOOL_STATE_CONNECTED) << "tick " << k;
-    }
-    ASSERT_TRUE(tick());
-    EXPECT_EQ(state(0), TOOL_STATE_IDLE) << "dismissed at the fourth tick";
-    EXPECT_EQ(state(1), TOOL_STATE_CONNECTED) << "the answering tool stays";
-    EXPECT_TRUE(sink.next("update_regtools 0 0"));
-    ASSERT_EQ(tools->cmd("back 0"), "ok");
-    ASSERT_TRUE(scan(1));
-    EXPECT_TRUE(sink.next("update_regtools 0 3")) << "connected anew when it answers";
-    EXPECT_TRUE(tools->wait(0, "data=1")) << "the old connections were closed";
-
     // Releasing tool zero of three renumbers the others.
     ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
     EXPECT_TRUE(sink.next("update_regtools -1 -1"));
