@@ -260,22 +260,4 @@ TEST_P(ToolLink, ARequestFollowsItsToolWhenAReleaseRenumbers) {
     EXPECT_TRUE(tools->wait(1, "data=1 event=1")) << "both its links are up";
 }
 
-TEST_P(ToolLink, RegtoolsWrittenByTheToolsConnectAtTheFirstScanUnlockedOnTheMonitor) {
-    // The demo's path: "./regtools" names the tools before the panel starts.
-    ASSERT_TRUE(startTools({2, 4}, {"--write-regtools", env.home() + "/regtools"}));
-    ASSERT_TRUE(startDriver());
-    ASSERT_EQ(ToolManager_GetRegToolsLen(), 2);
-    ToolManager_LockRegTools();
-    EXPECT_STREQ(ToolManager_GetToolName_ByTdx(0), "ZQKS2607201");
-    EXPECT_STREQ(ToolManager_GetToolName_ByTdx(1), "XWTCKS2607402");
-    EXPECT_EQ(ToolManager_RegTool(0)->state, uint32_t(TOOL_STATE_IDLE));
-    ToolManager_UnlockRegTools();
-    EXPECT_TRUE(TestEnv::exists(env.home() + "/files/tools/ZQKS2607201"));
-    Modbus_SetScreenCode(SCREEN_CODE_MONITOR); // the monitor screen connects them unlocked
-    ASSERT_TRUE(scan(1));
-    EXPECT_TRUE(waitState(0, TOOL_STATE_CONNECTED) && waitState(1, TOOL_STATE_CONNECTED));
-    EXPECT_EQ(tools->trace(1), "4001=0 277=0 4100=0 4015=0 3:252 3:1002 3:2002");
-    EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0) << "registered tools do not enter the list";
-}
-
 } // namespace
