@@ -28,7 +28,7 @@ uint32_t hostIp(const std::string& text) {
     return ntohl(a.s_addr);
 }
 
-// Start-up traffic of both families and a repeated request (the lock helpers the screens
+// Start-up traffic of both families (the lock helpers the screens
 // use are the device object's tool-link test's).
 TEST_P(ToolLink, RegistrationConnectsWithTheStartUpTraffic) {
     ASSERT_TRUE(startTools({2, 1}));
@@ -48,10 +48,6 @@ TEST_P(ToolLink, RegistrationConnectsWithTheStartUpTraffic) {
               std::tuple(4, 3, tools->reg(0, 1002), tools->reg(0, 2002)));
     EXPECT_LT(a.torqueMin, a.torqueMax);
     EXPECT_TRUE(tools->wait(0, "data=1 event=1") && tools->wait(1, "data=1 event=1"));
-    // A request with both connections up reconnects nothing; it only reports again.
-    Modbus_MsgQ_Push_Connect(0);
-    EXPECT_TRUE(sink.next("update_regtools 0 3"));
-    EXPECT_EQ(tools->trace(0), "");
 }
 
 TEST_P(ToolLink, HalfConnectedToolGetsNoEventOutputAndAFailedOneIsReported) {
