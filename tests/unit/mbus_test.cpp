@@ -16,7 +16,13 @@ TEST(MbusAddr, RefusalNamesItsCallerOddTextAndFullTextAndRefusedConnectFailsAtOn
     EXPECT_EQ(CheckMbusAddr(5995, 6, "caller", 7), 1);
     EXPECT_TRUE(log.contains("caller.7 : addr out of range, 5995-6"));
     // The text of the Wi-Fi registers: two characters per register, an odd last one high.
+    // The registers after the text are zero, even when the text fills whole registers.
     uint16_t regs[16];
+    std::fill(regs, regs + 16, 0xffff);
+    Mbus_EncodeText("ab", regs);
+    std::vector<uint16_t> ab(16, 0);
+    ab[0] = 0x6162;
+    EXPECT_EQ(std::vector<uint16_t>(regs, regs + 16), ab);
     Mbus_EncodeText("abc", regs);
     EXPECT_EQ(regs[1], 0x6300);
     char text[33];
