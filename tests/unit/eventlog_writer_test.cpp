@@ -99,7 +99,6 @@ TEST(EventLogFormat, LineHasNineteenFieldsExactFormatsEmptyFieldsAndDefaultSourc
     EXPECT_EQ(line,
               "2026-12-04 07:05:09,job A,fastening-1,-,tool1,850,3,12.34,13.01,600,1,2,3,4,0,1,1,"
               "65535,\n");
-    EXPECT_EQ(std::count(line.begin(), line.end(), ','), 18);
     // No job and step, and the torque rounding.
     const FastenResult r{.TargetTorque = 5, .ConvTorque = 65535};
     line = EventLog_FormatLine(localTm(2026, 1, 1), nullptr, nullptr, "", "", r);
@@ -270,7 +269,6 @@ TEST(EventLogQuoting, FieldsWithSeparatorsQuotedOthersAsTheyAreAndTheFaultSeamsC
         {"./files/log", COMMON_FAULT_WRITE, "./files/log/2026/x.csv", COMMON_FAULT_WRITE, ENOSPC},
         {"./files/log", COMMON_FAULT_WRITE, "./files/log/2026/x.csv", COMMON_FAULT_SYNC, 0},
         {"./files/log", COMMON_FAULT_WRITE, "./files/job/x", COMMON_FAULT_WRITE, 0},
-        {"/media", COMMON_FAULT_OPEN, "/media/mmcblk1p1/a", COMMON_FAULT_OPEN, ENOSPC},
         {nullptr, COMMON_FAULT_WRITE, "./files/log/a", COMMON_FAULT_WRITE, 0},
     };
     for (const auto& [prefix, ops, path, op, expect] : faults) {
