@@ -30,12 +30,6 @@ void writeHistory() {
                        std::string(EVENTLOG_HEADER) +
                            EventLog_FormatLine(localTm(2026, 12, 5), "", "", "-", "t", r));
 }
-
-std::vector<StoredResult> allRows() {
-    std::vector<StoredResult> rows;
-    EXPECT_GE(ResultStore_Read(0, 1000, &rows), 0);
-    return rows;
-}
 } // namespace
 
 TEST(ResultStore, WrittenLinesGetIncreasingIdsAndExtrasWhileTheAckNeverWaitsForTheStore) {
@@ -67,7 +61,8 @@ TEST(ResultStore, WrittenLinesGetIncreasingIdsAndExtrasWhileTheAckNeverWaitsForT
     EXPECT_EQ(fileLines(DAY_FILE).size(), 6u);
     release.set_value();
     ResultStore_Flush();
-    std::vector<StoredResult> rows = allRows();
+    std::vector<StoredResult> rows;
+    EXPECT_GE(ResultStore_Read(0, 1000, &rows), 0);
     ASSERT_EQ(rows.size(), 5u) << "the day before the store is not taken in";
     for (int i = 1; i <= 5; ++i) {
         const StoredResult& r = rows[size_t(i - 1)];
