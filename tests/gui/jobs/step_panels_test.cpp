@@ -186,13 +186,10 @@ TEST_F(StepPanelsTest, ValuesThePanelsDoNotOfferAreKeptWhenOnlyLookedAt) {
     writeJob({I, O, D});
     open();
     UnitStepOutputData out;
-    out.Used[0] = 1;
-    out.Mode[0] = 3;
-    out.ImpulseWidth = 70000;
+    std::tie(out.Used[0], out.Mode[0], out.ImpulseWidth) = std::tuple(1, 3, 70000);
     dev->SetOutputStepData(1, &out);
     std::unique_ptr<UnitStepDelayData> dl(dev->GetDelayData(2));
-    dl->TimeValue = 90000000;
-    dl->TimeUnit = 3;
+    std::tie(dl->TimeValue, dl->TimeUnit) = std::tuple(90000000, 3);
     dev->SetDelayData(2, dl.get());
     run("#1 #2"); // the output panel shown and left
     EXPECT_EQ(
@@ -202,8 +199,8 @@ TEST_F(StepPanelsTest, ValuesThePanelsDoNotOfferAreKeptWhenOnlyLookedAt) {
     in.Condition = 7;
     dev->SetInputStepData(0, &in);
     touchRow(0);
-    EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeValue, 90000000);
-    EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeUnit, 3);
+    dl.reset(dev->GetDelayData(2));
+    EXPECT_EQ(std::tuple(dl->TimeValue, dl->TimeUnit), std::tuple(90000000, 3));
     touchRow(1);
     EXPECT_EQ(dev->GetInputStepData(0)->Condition, 7);
     StepDelay raw;
@@ -212,17 +209,15 @@ TEST_F(StepPanelsTest, ValuesThePanelsDoNotOfferAreKeptWhenOnlyLookedAt) {
     run("#2 #1");
     EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->Mode, 5);
     UnitStepDelayData part;
-    part.Mode = 2;
-    part.Barcode = "AB12";
-    part.Partial = 2;
-    part.RangeStart = 1;
-    part.RangeEnd = 2;
+    std::tie(part.Mode, part.Barcode, part.Partial, part.RangeStart, part.RangeEnd) =
+        std::tuple(2, "AB12", 2, 1, 2);
     dev->SetDelayData(2, &part);
     run("#2 #1");
     EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->Partial, 2);
 }
 
-TEST_F(StepPanelsTest, FasteningPictureAndPositions) {
+// The screw positions screen opened from the panel is the job-made-on-screens test's.
+TEST_F(StepPanelsTest, FasteningPictureAndToolChoice) {
     writeJob({F});
     ASSERT_EQ(dev->JobLoad(0), 0);
     ASSERT_EQ(dev->SetFastenImgFilename(0, "./files/image/part.png"), 0);
@@ -240,14 +235,4 @@ TEST_F(StepPanelsTest, FasteningPictureAndPositions) {
     shot("step_editor_select_tool");
     press("selectToolCancel");
     EXPECT_EQ(dev->GetFastenData(0)->ToolName, "");
-
-    // Opened over the editor (a stand-in here); its changes show when it closes.
-    standIn({ScreenId::ScrewPosition});
-    press("fastenPositions");
-    EXPECT_EQ(created[ScreenId::ScrewPosition], 1);
-    ASSERT_NE(Screens::Find(ScreenId::ScrewPosition), nullptr);
-    ASSERT_EQ(dev->SetFastenNoScrews(0, 7), 0);
-    Screens::Close(ScreenId::ScrewPosition);
-    flush();
-    EXPECT_EQ(find<QPushButton>("fastenScrews")->text(), "7");
 }
