@@ -1,6 +1,7 @@
-// Listing and file operations of the browser module over real files in the data home and
-// sysroot: order, hidden entries, hostile names, refusals that keep every operation inside
-// its drive root, moves across file systems and a full drive.
+// Listing, file operations and storage figures of the browser module over real files in the
+// data home and sysroot: order, hidden entries, hostile names, refusals that keep every
+// operation inside its drive root, moves across file systems and a full drive; the figures of
+// missing and real paths, the test seam, and which mount folders are drives.
 #include "browser.h"
 #include "unit_common.h"
 
@@ -38,10 +39,8 @@ TEST(BrowserListing, DirsThenFilesByteOrderHiddenLeftOutLinksAreFiles) {
               (std::vector<std::string>{"alpha", "B.txt", "b.txt"}));
     EXPECT_EQ(Browser_GetSel(3), nullptr);
 
-    // Under the sysroot, and a folder that cannot be opened empties both lists.
+    // A folder that cannot be opened empties both lists.
     TestEnv::writeFile(env.sysroot() + "/media/sda1/stick.txt", "");
-    ASSERT_EQ(Browser_Refresh_DirAndFiles("/media/sda1"), 0);
-    EXPECT_EQ(names(Browser_GetFilesLen, Browser_GetFile), (std::vector<std::string>{"stick.txt"}));
     LogCapture log;
     EXPECT_EQ(Browser_Refresh_DirAndFiles("/media/sdb1"), -1);
     EXPECT_EQ(Browser_GetFilesLen() + Browser_GetDirsLen(), 0);
@@ -174,5 +173,52 @@ TEST(BrowserFiles, MoveAcrossFileSystemsAndAFullDriveLeavesNoHalfFile) {
     EXPECT_TRUE(fs::is_empty(stick)); // neither the final name nor a temporary one
     EXPECT_EQ(fs::file_size("files/big.bin"), 1u << 20); // the failed move kept its source
     umount(stick.c_str());
+}
+
+TEST(BrowserStorage, FiguresOfMissingAndRealPathsTheHookAndDrivesOfMountFoldersWithANode) {
+    TestEnv env;
+    EXPECT_EQ(Browser_Refresh_Drvs(), 0); // no "/media" at all
+    BrowserStorageStat st{};
+    EXPECT_EQ(Browser_StorageStat("/media/mmcblk3p2", &st), -1);
+    EXPECT_TRUE(Browser_StorageStat(env.home().c_str(), &st) == 0 && st.total > 0 &&
+                st.free <= st.total)
+        << st.total << " " << st.free;
+    EXPECT_EQ(Browser_StorageStat(nullptr, &st), -2);
+    TestEnv::writeFile(env.sysroot() + "/media/sda1/.keep", "");
+    Browser_SetStorageStatHook([](const char*, BrowserStorageStat* out) {
+        *out = {1000, 100};
+        return 0;
+    });
+    EXPECT_EQ(Browser_StorageStat("/media/sda1", &st), 0);
+    EXPECT_EQ(std::tuple(st.total, st.free), std::tuple(1000u, 100u));
+    // The hook never makes a missing path exist.
+    EXPECT_EQ(Browser_StorageStat("/media/sdb1", &st), -1);
+    Browser_SetStorageStatHook(nullptr);
+    // Mount folders with a device node are drives.
+    const std::string sys = env.sysroot();
+    struct Entry {
+        const char* name;
+        bool folder, node, listed;
+    } entries[] = {
+        {"sda1", true, true, true},
+        {"mmcblk1p1", true, true, true},
+        {"sdb1", true, false, false},     // stale mount folder
+        {"mmcblk3p2", true, true, false}, // internal partitions
+        {"mmcblk3p1", true, true, false},
+        {".hidden", true, true, false},
+        {"sdc1", false, true, false}, // a file, not a folder
+        {"a-very-long-drive-name", true, true, true},
+    };
+    for (const Entry& e : entries) {
+        std::string media = sys + "/media/" + e.name;
+        TestEnv::writeFile(e.folder ? media + "/.keep" : media, "");
+        if (e.node) TestEnv::writeFile(sys + "/dev/" + e.name, "");
+    }
+    ASSERT_EQ(Browser_Refresh_Drvs(), 3);
+    std::set<std::string> names;
+    for (int i = 0; i < Browser_GetDrvsLen(); ++i)
+        names.insert(Browser_GetDrvName(i));
+    EXPECT_EQ(names, (std::set<std::string>{"sda1", "mmcblk1p1", "a-very-long-dri"}));
+    EXPECT_TRUE(!Browser_GetDrvName(3) && !Browser_GetDrvName(-1));
 }
 } // namespace

@@ -210,9 +210,8 @@ TEST_F(JobManagerScreenTest, TheLimitThenNoNameLeft) {
     PageJobManager* page = open();
     ASSERT_NE(page, nullptr);
     press("jobNew");
-    EXPECT_EQ(msgText(), "Job limit exceeded.");
-    EXPECT_EQ(find<QLineEdit>("textKeypadField"), nullptr);
-    EXPECT_EQ(rows().size(), JOB_MAX_JOBS);
+    EXPECT_EQ(std::tuple(msgText(), find<QLineEdit>("textKeypadField"), rows().size()),
+              std::tuple(QString("Job limit exceeded."), nullptr, JOB_MAX_JOBS));
     press("msgClose");
     ASSERT_EQ(dev->JobDelete(JOB_MAX_JOBS - 1), 0);
     for (int copyOf : {-1, 0}) {
@@ -254,10 +253,8 @@ TEST_F(JobManagerScreenTest, StoredResultsAreCollectedIntoTheLog) {
         dev->FlushEventLog();
         return logLines() == 2 && tools->stat(0, "pending") == 0;
     }));
-    for (const auto& record : LogRecords("files/log")) {
-        EXPECT_EQ(record.at(1), "");
-        EXPECT_EQ(record.at(2), "");
-    }
+    for (const auto& record : LogRecords("files/log"))
+        EXPECT_EQ(std::tuple(record.at(1), record.at(2)), std::tuple("", ""));
     EXPECT_EQ(tools->reg(0, 4001), 0) << "the lock is left as it was";
     // A screen opened over it shares the taker; closing it leaves the results on.
     auto* nested = new Page;

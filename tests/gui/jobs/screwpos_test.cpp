@@ -137,16 +137,15 @@ TEST_F(ScrewPosTest, PlaceMoveDeleteAndSave) {
             EXPECT_LE(std::abs(got[i].x() - a.circles[i].x()), a.slack) << i;
             EXPECT_LE(std::abs(got[i].y() - a.circles[i].y()), a.slack) << i;
         }
-        EXPECT_EQ(layout().Current(), a.current);
-        EXPECT_EQ(dev->GetFastenData(0)->NoScrews, int(a.circles.size()));
-        EXPECT_EQ(text("posCount"), QString("%1 / 99").arg(a.circles.size()));
+        EXPECT_EQ(
+            std::tuple(layout().Current(), dev->GetFastenData(0)->NoScrews, text("posCount")),
+            std::tuple(a.current, int(a.circles.size()), QString("%1 / 99").arg(a.circles.size())));
     }
     const QPoint dragged = points()[1];
 
     // The current circle blinks: its outline toggles at every 500 ms expiry.
     Timer* blink = page->Tunner()->BlinkTimer();
-    EXPECT_TRUE(blink->Enabled());
-    EXPECT_EQ(blink->Period(), 500);
+    EXPECT_EQ(std::tuple(blink->Enabled(), blink->Period()), std::tuple(true, 500));
     const bool before = page->Tunner()->OutlineOn();
     emit blink->trigger();
     EXPECT_NE(page->Tunner()->OutlineOn(), before);
@@ -207,14 +206,13 @@ TEST_F(ScrewPosTest, NinetyNineAtMostAndCancelKeepsTheStep) {
     EXPECT_TRUE(page->Tunner()->HasPicture());
     EXPECT_EQ(text("posCount"), "99 / 99");
 
-    const char* const acts[] = {"posAppend", "touch", "posInsert", "touch"};
-    for (const char* a : acts) {
+    for (const char* a : {"posAppend", "touch", "posInsert", "touch"}) {
         if (!strcmp(a, "touch"))
             touch({600, 50});
         else
             press(a);
-        EXPECT_EQ(layout().Count(), 99) << a;
-        EXPECT_EQ(dev->GetFastenData(0)->NoScrews, 99) << a;
+        EXPECT_EQ(std::tuple(layout().Count(), dev->GetFastenData(0)->NoScrews), std::tuple(99, 99))
+            << a;
     }
     EXPECT_EQ(points()[98], QPoint(490, 300));
     touch({490, 300});
@@ -255,9 +253,8 @@ TEST_F(ScrewPosTest, ScaledPhotographKeepsItsCoordinatesARefusedPictureKeepsTheO
     const QSize viewSize = page->Tunner()->size(); // the screen goes with the save
     press("posSave");
     const UnitScrewPosData* p = dev->GetFastenData(0)->ScrewPos[0];
-    EXPECT_TRUE(p->Enabled);
-    EXPECT_NEAR(p->X, 640, 2);
-    EXPECT_NEAR(p->Y, 400, 2);
+    EXPECT_TRUE(p->Enabled && std::abs(p->X - 640) <= 2 && std::abs(p->Y - 400) <= 2)
+        << p->X << "," << p->Y;
 
     // The job screen's view, at the editor's size, draws the circle where it was placed
     // and leaves the picture's corner alone.

@@ -15,6 +15,9 @@
 namespace {
 using Dev = ApplicationDeviceClass*;
 
+// Owns what the device object hands out to be freed by the caller.
+const auto own = [](auto* p) { return std::unique_ptr<std::remove_pointer_t<decltype(p)>>(p); };
+
 constexpr int F = STEP_FASTENING, I = STEP_INPUT, O = STEP_OUTPUT, D = STEP_DELAY, M = STEP_MESSAGE;
 
 // "./files/image/" and this name make 256 bytes: one more than the step keeps.
@@ -63,7 +66,7 @@ const PanelCase kPanels[] = {
     {"delay time in ms", D, "delayTime =45 numpadOk delayUnitMs %step_editor_delay_time",
      "delayUnitMs", "checked",
      [](Dev d) {
-         std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
+         const auto dl = own(d->GetDelayData(0));
          EXPECT_EQ(std::tuple(dl->Mode, dl->TimeValue, dl->TimeUnit), std::tuple(0, 45, 1));
      }},
     {"delay message", D,
@@ -71,7 +74,7 @@ const PanelCase kPanels[] = {
      "%step_editor_delay_message",
      "delayLine1", "Check the cover",
      [](Dev d) {
-         std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
+         const auto dl = own(d->GetDelayData(0));
          EXPECT_EQ(std::tuple(dl->Mode, dl->Line1, dl->Line2, dl->Line3),
                    std::tuple(1, "Check the cover", "", "then OK"));
      }},
@@ -80,37 +83,31 @@ const PanelCase kPanels[] = {
      "%step_editor_delay_barcode",
      "delayCodeRange", "2 / 4",
      [](Dev d) {
-         std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
+         const auto dl = own(d->GetDelayData(0));
          EXPECT_EQ(std::tuple(dl->Mode, dl->Barcode, dl->Partial, dl->RangeStart, dl->RangeEnd),
                    std::tuple(2, "AB12345", 1, 2, 4));
      }},
     {"delay barcode, the switch without a part compares all", D,
      "delayModeBarcode delayCodeEdit =AB123 textKeypadOk delayCodePartial", "delayCodeRange", "-",
      [](Dev d) {
-         std::unique_ptr<UnitStepDelayData> dl(d->GetDelayData(0));
+         const auto dl = own(d->GetDelayData(0));
          EXPECT_EQ(std::tuple(dl->Barcode, dl->Partial, dl->RangeStart), std::tuple("AB123", 0, 0));
      }},
     {"delay barcode, an empty code is refused", D,
      "delayModeBarcode delayCodeEdit =AB1 textKeypadOk delayCodeEdit = textKeypadOk "
      "textKeypadCancel",
-     "delayCodeCode", "AB1",
-     [](Dev d) {
-         EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(d->GetDelayData(0))->Barcode, "AB1");
-     }},
+     "delayCodeCode", "AB1", [](Dev d) { EXPECT_EQ(own(d->GetDelayData(0))->Barcode, "AB1"); }},
     {"message lines", M, "msgLine2 =Hello textKeypadOk msgLine3 =world textKeypadOk", "msgLine2",
      "Hello",
      [](Dev d) {
-         std::unique_ptr<UnitStepMsgData> m(d->GetMsgData(0));
+         const auto m = own(d->GetMsgData(0));
          EXPECT_EQ(std::tuple(m->Line1, m->Line2, m->Line3), std::tuple("", "Hello", "world"));
      }},
     {"message picture from internal storage", M,
      "msgImage @part.png browserOk %step_editor_message", "msgImage", "./files/image/part.png",
-     [](Dev d) {
-         EXPECT_EQ(std::unique_ptr<UnitStepMsgData>(d->GetMsgData(0))->ImgFilename,
-                   "./files/image/part.png");
-     }},
+     [](Dev d) { EXPECT_EQ(own(d->GetMsgData(0))->ImgFilename, "./files/image/part.png"); }},
     {"message picture path too long for the step", M, kLongPick.c_str(), "msgImage", "-",
-     [](Dev d) { EXPECT_EQ(std::unique_ptr<UnitStepMsgData>(d->GetMsgData(0))->ImgFilename, ""); }},
+     [](Dev d) { EXPECT_EQ(own(d->GetMsgData(0))->ImgFilename, ""); }},
 };
 } // namespace
 
@@ -173,11 +170,11 @@ TEST_F(StepPanelsTest, SwitchingAndMovingSaveThePanel) {
     run("outUse8 stepDown");
     EXPECT_EQ(dev->GetOutputStepData(1)->Used[7], 1);
     run("#2 delayTime =9 numpadOk stepAddMessage");
-    EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeValue, 9);
+    EXPECT_EQ(own(dev->GetDelayData(2))->TimeValue, 9);
     // A rename shows the step again: what was typed is saved first, not dropped.
     run("#2 delayTime =7 numpadOk stepRename =wait textKeypadOk");
     EXPECT_EQ(find<QPushButton>("delayTime")->text(), "7");
-    EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeValue, 7);
+    EXPECT_EQ(own(dev->GetDelayData(2))->TimeValue, 7);
 }
 
 // Values the panels cannot show (written by another editor) stay as stored when the step
@@ -186,13 +183,10 @@ TEST_F(StepPanelsTest, ValuesThePanelsDoNotOfferAreKeptWhenOnlyLookedAt) {
     writeJob({I, O, D});
     open();
     UnitStepOutputData out;
-    out.Used[0] = 1;
-    out.Mode[0] = 3;
-    out.ImpulseWidth = 70000;
+    std::tie(out.Used[0], out.Mode[0], out.ImpulseWidth) = std::tuple(1, 3, 70000);
     dev->SetOutputStepData(1, &out);
     std::unique_ptr<UnitStepDelayData> dl(dev->GetDelayData(2));
-    dl->TimeValue = 90000000;
-    dl->TimeUnit = 3;
+    std::tie(dl->TimeValue, dl->TimeUnit) = std::tuple(90000000, 3);
     dev->SetDelayData(2, dl.get());
     run("#1 #2"); // the output panel shown and left
     EXPECT_EQ(
@@ -202,27 +196,25 @@ TEST_F(StepPanelsTest, ValuesThePanelsDoNotOfferAreKeptWhenOnlyLookedAt) {
     in.Condition = 7;
     dev->SetInputStepData(0, &in);
     touchRow(0);
-    EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeValue, 90000000);
-    EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->TimeUnit, 3);
+    dl.reset(dev->GetDelayData(2));
+    EXPECT_EQ(std::tuple(dl->TimeValue, dl->TimeUnit), std::tuple(90000000, 3));
     touchRow(1);
     EXPECT_EQ(dev->GetInputStepData(0)->Condition, 7);
     StepDelay raw;
     raw.mode = 5;
     step_put_delay(job_step(2), raw);
     run("#2 #1");
-    EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->Mode, 5);
+    EXPECT_EQ(own(dev->GetDelayData(2))->Mode, 5);
     UnitStepDelayData part;
-    part.Mode = 2;
-    part.Barcode = "AB12";
-    part.Partial = 2;
-    part.RangeStart = 1;
-    part.RangeEnd = 2;
+    std::tie(part.Mode, part.Barcode, part.Partial, part.RangeStart, part.RangeEnd) =
+        std::tuple(2, "AB12", 2, 1, 2);
     dev->SetDelayData(2, &part);
     run("#2 #1");
-    EXPECT_EQ(std::unique_ptr<UnitStepDelayData>(dev->GetDelayData(2))->Partial, 2);
+    EXPECT_EQ(own(dev->GetDelayData(2))->Partial, 2);
 }
 
-TEST_F(StepPanelsTest, FasteningPictureAndPositions) {
+// The screw positions screen opened from the panel is the job-made-on-screens test's.
+TEST_F(StepPanelsTest, FasteningPictureAndToolChoice) {
     writeJob({F});
     ASSERT_EQ(dev->JobLoad(0), 0);
     ASSERT_EQ(dev->SetFastenImgFilename(0, "./files/image/part.png"), 0);
@@ -240,14 +232,4 @@ TEST_F(StepPanelsTest, FasteningPictureAndPositions) {
     shot("step_editor_select_tool");
     press("selectToolCancel");
     EXPECT_EQ(dev->GetFastenData(0)->ToolName, "");
-
-    // Opened over the editor (a stand-in here); its changes show when it closes.
-    standIn({ScreenId::ScrewPosition});
-    press("fastenPositions");
-    EXPECT_EQ(created[ScreenId::ScrewPosition], 1);
-    ASSERT_NE(Screens::Find(ScreenId::ScrewPosition), nullptr);
-    ASSERT_EQ(dev->SetFastenNoScrews(0, 7), 0);
-    Screens::Close(ScreenId::ScrewPosition);
-    flush();
-    EXPECT_EQ(find<QPushButton>("fastenScrews")->text(), "7");
 }
