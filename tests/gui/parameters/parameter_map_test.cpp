@@ -12,14 +12,11 @@ namespace PM = ParameterMap;
 
 namespace {
 
-// A tool whose register r holds r (values) and whose reads are recorded; a read of
+// A tool whose register r holds r (values) and whose writes are recorded; a read of
 // `failAt` fails.
 class RecordingPort : public ParamPort {
   public:
-    int Read(int addr, int count) override {
-        reads << QString("%1+%2").arg(addr).arg(count);
-        return addr == failAt ? 5 : 0;
-    }
+    int Read(int addr, int) override { return addr == failAt ? 5 : 0; }
     QVector<uint16_t> Block(int addr, int count) override {
         QVector<uint16_t> v;
         for (int i = 0; i < count; ++i)
@@ -32,7 +29,7 @@ class RecordingPort : public ParamPort {
     }
     void ToolLost() override { ++lost; }
     void TorqueUnitWritten() override { writes << "unit"; }
-    QStringList reads, writes;
+    QStringList writes;
     int failAt = -1;
     bool refuse = false;
     int lost = 0;

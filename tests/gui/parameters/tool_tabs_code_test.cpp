@@ -245,8 +245,7 @@ TEST(ToolBarcodeCode, DisplayAndRangeChoice) {
         CodeRangePick r;
         for (int t : p.touches)
             r.Touch(t);
-        EXPECT_EQ(r.start, p.start) << p.touches.size();
-        EXPECT_EQ(r.end, p.end) << p.touches.size();
+        EXPECT_EQ(std::pair(r.start, r.end), std::pair(p.start, p.end)) << p.touches.size();
     }
 }
 
