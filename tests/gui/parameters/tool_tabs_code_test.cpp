@@ -61,25 +61,6 @@ TEST(MultiSeqCode, StepValuesShowAndLogAsTheCommandTableSays) {
     EXPECT_EQ(MultiSeq::WithCommand({3, 500}, 0).argument, 0);
 }
 
-// Whatever a step register holds, the screen gets a command of the table with an argument
-// inside its range, and re-encoding it gives a value the tool's table accepts.
-TEST(MultiSeqCode, EveryRegisterValueDecodesIntoTheTable) {
-    Debug_SetQuiet(true);
-    for (int v = 0; v <= 65535; ++v) {
-        const MultiSeq::Step s = MultiSeq::Decode(v);
-        ASSERT_GE(s.command, 0) << v;
-        ASSERT_LT(s.command, MultiSeq::kCommands) << v;
-        const MultiSeq::Command& c = MultiSeq::CommandOf(s.command);
-        ASSERT_GE(s.argument, c.hasArgument ? c.lowest : 0) << v;
-        ASSERT_LE(s.argument, c.hasArgument ? c.highest : 0) << v;
-        const int back = MultiSeq::Encode(s.command, s.argument);
-        ASSERT_LE(back, 8999) << v;
-        const bool held = v < 9000 && v % 1000 == (c.hasArgument ? s.argument : 0);
-        ASSERT_EQ(held ? back : v, v) << "a value the table holds is kept";
-    }
-    Debug_SetQuiet(false);
-}
-
 TEST(ToolNetworkCode, DecimalTextIsTakenOnlyWhenWholeAndInRange) {
     struct Case {
         const char* text;

@@ -49,10 +49,7 @@ TEST_F(NetworkTabTest, EthernetApply) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         SettingNetwork* n = get_setting_network();
-        n->dhcp = c.dhcp;
-        n->ip = A;
-        n->netmask = M;
-        n->gateway = G;
+        std::tie(n->dhcp, n->ip, n->netmask, n->gateway) = std::tuple(c.dhcp, A, M, G);
         ASSERT_EQ(save_setting(), 0);
         open<PageSettingNetwork>();
         env->clearStubCalls();
@@ -119,9 +116,8 @@ TEST_F(NetworkTabTest, BandAdvancedAndRestart) {
     n->manual_channel = 149;
     open<PageSettingNetwork>();
     tap("wifiBand_0");
-    EXPECT_EQ(n->channel_mode, 0u);
-    EXPECT_EQ(n->manual_channel, -1);
-    EXPECT_EQ(n->band, 1u) << "the band itself waits for the apply";
+    EXPECT_EQ(std::tuple(n->channel_mode, n->manual_channel, n->band), std::tuple(0u, -1, 1u))
+        << "the band itself waits for the apply";
     tap("wifiBand_1");
 
     tap("wifiAdvanced");

@@ -26,7 +26,6 @@ class SystemScreenTest : public ShellTest {
         if (pwd) login(pwd);
         press("tileSystem");
     }
-    std::string vendorFile() const { return TestEnv::readFile("vendor"); }
 };
 
 // Started by the launcher in place of a program that failed to start, the information tab
@@ -129,7 +128,7 @@ TEST_F(SystemScreenTest, VendorTextIsWrittenAtOnce) {
         if (*typed == 'a') shot("PageSystemVendor_Keypad");
         press(button);
         EXPECT_EQ(find<QLineEdit>("textKeypadField"), nullptr);
-        const std::string file = vendorFile();
+        const std::string file = TestEnv::readFile("vendor");
         ASSERT_EQ(file.size(), 128u);
         EXPECT_STREQ(file.c_str(), stored);
         EXPECT_EQ(find<QLineEdit>("PP_Serial")->text(), stored);
