@@ -134,9 +134,7 @@ struct Window {
 TEST(ToolBarcodeCode, EntriesGoThroughTheWindowInTheToolsOrder) {
     Window w;
     auto entry = [](const char* code, int preset, int start = 0, int end = 0) {
-        ToolBarcodeEntry e;
-        e.valid = true, e.code = code, e.preset = preset, e.start = start, e.end = end;
-        return e;
+        return ToolBarcodeEntry{true, preset, start, end, code};
     };
     // The order of the window's registers, a code written over a longer one, clearing and
     // storing for all tools are pressed on the screen (tool_tabs_test.cpp).
@@ -201,8 +199,7 @@ TEST(ToolBarcodeCode, DisplayAndRangeChoice) {
         {"", 0, 0, "", "", "-"},
     };
     for (const Case& c : cases) {
-        ToolBarcodeEntry e;
-        e.valid = true, e.code = c.code, e.start = c.start, e.end = c.end, e.preset = 1;
+        const ToolBarcodeEntry e{true, 1, c.start, c.end, c.code};
         const auto p = ToolBarcode::Parts(e);
         EXPECT_EQ(p.before, c.before) << c.code << c.start;
         EXPECT_EQ(p.compared, c.compared) << c.code << c.start;
@@ -213,8 +210,7 @@ TEST(ToolBarcodeCode, DisplayAndRangeChoice) {
     EXPECT_EQ(ToolBarcode::CodeHtml(unread) + ToolBarcode::Range(unread) +
                   ToolBarcode::Preset(unread),
               "---");
-    ToolBarcodeEntry tag;
-    tag.valid = true, tag.code = "<b>", tag.preset = 2;
+    const ToolBarcodeEntry tag{true, 2, 0, 0, "<b>"};
     EXPECT_EQ(ToolBarcode::CodeHtml(tag), "&lt;b&gt;") << "codes are text, not markup";
     EXPECT_EQ(ToolBarcode::Number(29), "30");
 
