@@ -32,17 +32,13 @@ class ToolTabsTest : public WithPresses<ToolScreenTest> {
     }
     // Tool t's barcode entry as the tool keeps it: "code/preset/start/end".
     std::string entry(int t, int index) {
-        const std::string tool = std::to_string(t) + " ";
-        EXPECT_EQ(tools->cmd("set " + tool + "5000 " + std::to_string(index)), "ok");
-        std::istringstream head(tools->cmd("get " + tool + "5001 3").substr(3));
-        std::istringstream code(tools->cmd("get " + tool + "5007 32").substr(3));
-        int preset = 0, start = 0, end = 0, c = 0;
-        head >> preset >> start >> end;
+        EXPECT_EQ(tools->cmd("set " + std::to_string(t) + " 5000 " + std::to_string(index)), "ok");
         std::string s;
-        while (code >> c && c)
-            s += char(c);
-        return s + "/" + std::to_string(preset) + "/" + std::to_string(start) + "/" +
-               std::to_string(end);
+        for (int a = 5007; a < 5007 + 32 && tools->reg(t, a) > 0; ++a)
+            s += char(tools->reg(t, a));
+        for (int a : {5001, 5002, 5003}) // preset, start, end
+            s += "/" + std::to_string(tools->reg(t, a));
+        return s;
     }
     void typeInto(const char* field, const QString& text) {
         auto* e = find<QLineEdit>(field);

@@ -161,9 +161,8 @@ TEST_F(DebugPageTest, WhatArrivesWithEveryFlagOff) {
     deliver();
     ASSERT_EQ(page->Model()->Count(), 1);
     EXPECT_NE(page->Model()->Line(0).indexOf(" : broken 7"), -1);
-    dev->DebugWrite(2, "x");
-    dev->DebugWrite(1, "direct");
-    dev->DebugWrite(0, "suppressed");
+    for (int flag : {2, 1, 0})
+        dev->DebugWrite(flag, flag == 1 ? "direct" : "suppressed");
     flush();
     ASSERT_EQ(page->Model()->Count(), 2);
     EXPECT_TRUE(page->Model()->Line(1).endsWith("direct"));

@@ -26,20 +26,29 @@ class SystemScreenTest : public ShellTest {
         if (pwd) login(pwd);
         press("tileSystem");
     }
-    std::string vendorFile() const { return TestEnv::readFile("vendor"); }
 };
 
+// Started by the launcher in place of a program that failed to start, the information tab
+// says so: the version shown is the previous program's.
 TEST_F(SystemScreenTest, TabsAndUpgradeFollowTheUserLevel) {
+    const char* why = "zqcapp failed to start 3 times in a row: starting zqcapp.prev";
     struct Case {
         const char* pwd; // nullptr: guest
         int level;
         bool upgrade, serviceTabs;
-    } cases[] = {{nullptr, 0, false, false}, {"0", 1, true, false}, {"vorkel5293", 2, true, true}};
+        const char* fallback; // why the launcher started this program, if it did
+    } cases[] = {{nullptr, 0, false, false, nullptr},
+                 {"0", 1, true, false, why},
+                 {"vorkel5293", 2, true, true, nullptr}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.level);
+        if (c.fallback) setenv("KEST_FALLBACK", c.fallback, 1);
         openAs(c.pwd);
+        unsetenv("KEST_FALLBACK");
         ASSERT_EQ(dev->OnGetUserLevel(), c.level);
         EXPECT_EQ(shownText("systemVersion"), QString("v ") + KEST_VERSION);
+        EXPECT_EQ(shownText("systemFallback"), QString(c.fallback));
+        if (c.fallback) shot("PageSystemInfo_Fallback");
         EXPECT_TRUE(find("tabSystemInfo")->isChecked()); // the first tab
         EXPECT_EQ(find("systemUpgrade")->isEnabled(), c.upgrade);
         EXPECT_EQ(find("tabSystemVendor") != nullptr, c.serviceTabs);
@@ -58,20 +67,6 @@ TEST_F(SystemScreenTest, TabsAndUpgradeFollowTheUserLevel) {
         EXPECT_EQ(root->findChildren<PageDebug*>().size(), 1);
         debug->Leave();
         flush();
-    }
-}
-
-// Started by the launcher in place of a program that failed to start, the information tab
-// says so: the version shown is the previous program's.
-TEST_F(SystemScreenTest, InformationTabSaysWhenTheFallbackProgramRuns) {
-    const char* why = "zqcapp failed to start 3 times in a row: starting zqcapp.prev";
-    for (const char* fallback : {static_cast<const char*>(nullptr), why}) {
-        SCOPED_TRACE(fallback ? "fallback" : "installed program");
-        if (fallback) setenv("KEST_FALLBACK", fallback, 1);
-        openAs("0");
-        unsetenv("KEST_FALLBACK");
-        EXPECT_EQ(shownText("systemFallback"), fallback ? QString(fallback) : QString());
-        if (fallback) shot("PageSystemInfo_Fallback");
     }
 }
 
@@ -133,7 +128,7 @@ TEST_F(SystemScreenTest, VendorTextIsWrittenAtOnce) {
         if (*typed == 'a') shot("PageSystemVendor_Keypad");
         press(button);
         EXPECT_EQ(find<QLineEdit>("textKeypadField"), nullptr);
-        const std::string file = vendorFile();
+        const std::string file = TestEnv::readFile("vendor");
         ASSERT_EQ(file.size(), 128u);
         EXPECT_STREQ(file.c_str(), stored);
         EXPECT_EQ(find<QLineEdit>("PP_Serial")->text(), stored);

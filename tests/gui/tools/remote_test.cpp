@@ -65,8 +65,7 @@ TEST_F(RemoteTest, ButtonsWriteTheirRegistersAndToolInitDismissesTheTool) {
         EXPECT_EQ(find("remoteRun")->text(), p.runText) << p.button;
         EXPECT_GE(sounds(UiSoundKind::Tap), 1) << p.button;
     }
-    EXPECT_EQ(state.Preset(), 12);
-    EXPECT_EQ(tools->reg(0, 4004), 12);
+    EXPECT_EQ(std::pair(state.Preset(), tools->reg(0, 4004)), std::pair(12, 12L));
     shot("PageRemoteTool_Live");
 
     // Tool init: 252 := 77 after the question, then the tool is dismissed.
@@ -123,8 +122,7 @@ TEST_F(RemoteTest, ButtonsWriteTheirRegistersAndToolInitDismissesTheTool) {
         }
         EXPECT_EQ(tools->trace(0).substr(0, 13), "4003=0 4001=1") << leave;
     }
-    EXPECT_EQ(tools->reg(0, 4003), 0);
-    EXPECT_EQ(tools->reg(0, 4001), 1);
+    EXPECT_EQ(std::pair(tools->reg(0, 4003), tools->reg(0, 4001)), std::pair(0L, 1L));
 }
 
 TEST_F(RemoteTest, ControllersGetTheirNoticesAndOutputButtonsToggleTheirOutputs) {

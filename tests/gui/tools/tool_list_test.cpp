@@ -137,13 +137,11 @@ TEST_F(ToolListTest, EightToolsMakeTheLimitDialogEvenWithNothingChosen) {
         if (chosen) clickCell("editDiscoList", 0, 1);
         played.clear();
         press("editRegister");
-        EXPECT_EQ(msgText(), "Exceed limit\n\nUp to 8 tools can be registered.");
-        EXPECT_EQ(text("msgTitle"), "Error");
-        EXPECT_EQ(sounds(UiSoundKind::Ng), 1);
+        EXPECT_EQ(std::tuple(text("msgTitle"), msgText(), sounds(UiSoundKind::Ng)),
+                  std::tuple("Error", "Exceed limit\n\nUp to 8 tools can be registered.", 1));
         if (!chosen) shot("PageEditToolList_Limit");
         press("msgClose");
-        EXPECT_EQ(dev->GetRegtoolsLen(), 8);
-        EXPECT_EQ(dev->GetDiscotoolsLen(), 1);
+        EXPECT_EQ(std::tuple(dev->GetRegtoolsLen(), dev->GetDiscotoolsLen()), std::tuple(8, 1));
     }
     // The list cannot be kept: closing the editor says so.
     QFile::remove("regtools");
@@ -182,12 +180,12 @@ TEST_F(ToolListTest, PanelListsToolsWithTheirLinkAndChoosesAConnectedOne) {
     };
     for (const Row& r : rows) {
         UnitSelectToolsItem* item = panel->Row(r.tdx);
-        EXPECT_EQ(item->Text(F::Name), dev->GetTdxToolName(r.tdx));
-        EXPECT_EQ(item->Text(F::Status), r.status) << r.tdx;
-        EXPECT_EQ(item->Text(F::Version), r.version) << r.tdx;
-        EXPECT_EQ(item->Text(F::Address).toStdString(), r.address) << r.tdx;
-        EXPECT_EQ(item->Text(F::Port).toStdString(), r.port) << r.tdx;
-        EXPECT_EQ(item->Text(F::Mac), dev->GetTdxToolMac(r.tdx)) << r.tdx;
+        QStringList shown;
+        for (auto field : {F::Name, F::Status, F::Version, F::Address, F::Port, F::Mac})
+            shown << item->Text(field);
+        EXPECT_EQ(shown, (QStringList{dev->GetTdxToolName(r.tdx), r.status, r.version,
+                                      QString::fromStdString(r.address),
+                                      QString::fromStdString(r.port), dev->GetTdxToolMac(r.tdx)}));
     }
     // The temperature timer reads 3313 of the connected tools.
     EXPECT_TRUE(QTest::qWaitFor([&] { return panel->Row(0)->Text(F::Temp) == "23.5"; }, 20000));
