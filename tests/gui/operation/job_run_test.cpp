@@ -766,12 +766,6 @@ TEST(JobRunScenarios, LinkLossCatchUpAndJudgeOnce) {
                    "screwcnt 0 2"}),
           Ev(1, 0, 2, 22), State(0, 3), Saw("backup 0 0"), Ev(1, 0, 2, 22), Is(screws, 2),
           NotSaw("log 0 0 0 ack 0")}},
-        // A renewal takes nothing off an earlier step's stored results: the resend was
-        // drained when it was taken.
-        {"a renewal and an earlier step's stored results",
-         {Set(skipNoPwd, true), Load({Step{.screws = 1}, Step{.screws = 2}}), Re(0, 3),
-          Conf("skip"), settle, Ev(1, 0, 1, 7), Is(draining(0), 2), State(0, 3), Ev(1, 0, 1, 7),
-          Is(draining(0), 2)}},
         // Between fastening steps (and before the first) a line names the tool that sent it
         // and the step that is current, also while a reset step waits to be entered again.
         {"results between steps are logged with their tool and the current step",
