@@ -14,6 +14,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -233,11 +234,7 @@ struct Rig {
     int nextNo = 1000;
 
     // Lines recorded since the last call.
-    Lines Take() {
-        Lines v;
-        v.swap(p.lines);
-        return v;
-    }
+    Lines Take() { return std::exchange(p.lines, {}); }
     void Fire(RunTimer t) {
         ASSERT_TRUE(p.active.count(t)) << RunTimerName(t) << " not running";
         p.active.erase(t);
@@ -295,14 +292,10 @@ TEST(JobRun, CounterTextsForEveryUnitAndDirection) {
         k.p.s.countDir = c.dir;
         k.Enter({Step{.screws = 3}, Step{.screws = 2}});
         Lines seen{k.run.View().counterText.toStdString()};
-        for (int i = 0; i < 3; i++) {
-            k.run.OnFastenEvent(0, Res(1, i + 1));
+        for (int screw : {1, 2, 3, 0, 4}) { // 0: the second step entered
+            screw ? k.run.OnFastenEvent(0, Res(1, screw)) : k.Next();
             seen.push_back(k.run.View().counterText.toStdString());
         }
-        k.Next();
-        seen.push_back(k.run.View().counterText.toStdString());
-        k.run.OnFastenEvent(0, Res(1, 4));
-        seen.push_back(k.run.View().counterText.toStdString());
         EXPECT_EQ(seen, c.texts);
     }
 }
@@ -375,8 +368,8 @@ TEST(JobRun, SkipAndResetStepMakeTheJobNgOnlyWhereWorkIsLost) {
             k.run.OnConfirmed(c.command);
         EXPECT_TRUE(k.p.active.count(RunTimer::NextStep));
         if (reset) k.Next();
-        EXPECT_EQ(k.run.JobNg(), c.ng);
-        EXPECT_EQ(k.run.Sdx(), 0) << "skip: still the step; reset: the same step again";
+        EXPECT_EQ(std::tuple(k.run.JobNg(), k.run.Sdx()), std::tuple(c.ng, 0))
+            << "skip: still the step; reset: the same step again";
         if (reset) {
             EXPECT_EQ(k.run.ScrewsDone(), 0);
         }
