@@ -208,8 +208,7 @@ TEST(FreeRun, StoredResultsAreCollectedToolByToolOutsideTheTable) {
     port.lines.clear();
     run.Timer(FreeTimer::StoredPrompt);
     run.StoredConfirmed(0x3);
-    EXPECT_EQ(run.StoredTotal(), 3);
-    EXPECT_EQ(run.Collecting(), 0);
+    EXPECT_EQ(std::tuple(run.StoredTotal(), run.Collecting()), std::tuple(3, 0));
     port.results[0] = {result(1), result(2)};
     port.results[1] = {result(1)};
     run.Fasten(0);
@@ -241,9 +240,8 @@ TEST(FreeRun, ToolsNotChosenAreOpenedAndALostToolIsDroppedFromTheTotal) {
     port.lines.clear();
     port.states[1] = 0;
     run.Registry(1, 0);
-    EXPECT_EQ(run.StoredTotal(), 0);
-    EXPECT_EQ(run.Pending(1), 0);
-    EXPECT_EQ(port.lines, Lines({"stored close"}));
+    EXPECT_EQ(std::tuple(run.StoredTotal(), run.Pending(1), port.lines),
+              std::tuple(0, 0, Lines({"stored close"})));
 }
 
 } // namespace
