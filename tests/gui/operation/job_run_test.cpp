@@ -8,7 +8,6 @@
 #include "page/operation/JobRun.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
@@ -663,24 +662,12 @@ TEST(JobRunScenarios, JobSelection) {
 
 TEST(JobRunScenarios, LinkLossCatchUpAndJudgeOnce) {
     const Step three{.screws = 3}, nine{.screws = 9};
-    FastenResult code = Res(7);
-    snprintf(code.Barcode, sizeof code.Barcode, "LOT7");
     const FastenResult reset = Res(5);
     Play({
         // Only the first result after a link loss can be the tool's resend, and only of the
         // last result taken before the loss (the rule itself: the ResultOnce table); here
-        // that the step (tool 0 caught up) and the collection (tool 1 through the dialog)
-        // both apply it. The records carry event number 0, as from a tool that leaves
-        // register 0 alone.
-        {"the resend, then the same code twice",
-         {Load({nine}), Give(0, code), Re(0, 3), take, Give(0, code), Logs(0, false), Give(0, code),
-          Logs(0, true), Give(0, code), Logs(0, true)}},
-        {"like an earlier result, not the last",
-         {Load({nine}), Give(0, reset), Give(0, code), Re(0, 1), take, Give(0, reset),
-          Logs(0, true)}},
-        {"collected: two alarm resets",
-         {Set(&RunSettings::backupManager, true), Load({nine}), Re(1, 2), Collect(0x2), take,
-          Give(1, reset), Logs(1, true), Give(1, reset), Logs(1, true)}},
+        // that the collection (tool 1 through the dialog) applies it. The records carry
+        // event number 0, as from a tool that leaves register 0 alone.
         {"collected: the resend, then the same again",
          {Set(&RunSettings::backupManager, true), Load({nine}), Give(1, reset), Re(1, 2),
           Collect(0x2), take, Give(1, reset), Logs(1, false), Give(1, reset), Logs(1, true)}},
