@@ -70,8 +70,8 @@ TEST(MonitorGraph, StartWritesTheSettingsThenArmsUnlessNoToolOrNoWatch) {
         port.watch = watch;
         MonitorGraph g(port);
         g.StartStop();
-        EXPECT_EQ(g.Running(), running) << name;
-        EXPECT_EQ(port.joined(), calls) << name;
+        EXPECT_EQ(std::tuple(g.Running(), port.joined()), std::tuple(running, std::string(calls)))
+            << name;
     }
 }
 
@@ -110,29 +110,26 @@ TEST(MonitorGraph, SettingsTakenOnlyWhileStopped) {
     ASSERT_TRUE(g.Start());
     EXPECT_EQ(std::vector(port.log.begin() + 1, port.log.begin() + 3),
               (std::vector<std::string>{"4101=8", "4102=0"}));
-    EXPECT_FALSE(g.CanEditSettings());
-    EXPECT_FALSE(g.SetSettings({2, 2, 2, 2}));
-    EXPECT_EQ(g.Settings().Channel1, 8);
+    // Braces: evaluated in order, the refused change before the look at what is kept.
+    EXPECT_EQ((std::tuple{g.CanEditSettings(), g.SetSettings({2, 2, 2, 2}), g.Settings().Channel1}),
+              std::tuple(false, false, 8));
 }
 
 TEST(MonitorGraph, NamesOfTheChoicesAndUnknownOutsideTheLists) {
-    const std::pair<QString, QString> names[] = {
-        {MonitorGraph::ChannelName(0), "Disable"},
-        {MonitorGraph::ChannelName(6), "Current commond (mA)"},
-        {MonitorGraph::ChannelName(8), "Torque/Angle"},
-        {MonitorGraph::ChannelName(9), "Unknown"},
-        {MonitorGraph::SamplingName(1), "5 ms"},
-        {MonitorGraph::SamplingName(4), "30 ms"},
-        {MonitorGraph::SamplingName(0), "Unknown"},
-        {MonitorGraph::SamplingName(5), "Unknown"},
-        {MonitorGraph::DirectionName(3), "Both"},
-        {MonitorGraph::DirectionName(0), "Unknown"},
-        {MonitorGraph::DirectionName(4), "Unknown"},
-        {MonitorGraph::ValueTitle(0), "Time(ms)"},
-        {MonitorGraph::ValueTitle(6), "Snug angle\n(degree)"},
+    const auto names = [](QString (*name)(int), std::vector<int> codes) {
+        QStringList out;
+        for (int c : codes)
+            out << name(c);
+        return out;
     };
-    for (const auto& [got, want] : names)
-        EXPECT_EQ(got, want);
+    EXPECT_EQ(names(MonitorGraph::ChannelName, {0, 6, 8, 9}),
+              QStringList({"Disable", "Current commond (mA)", "Torque/Angle", "Unknown"}));
+    EXPECT_EQ(names(MonitorGraph::SamplingName, {1, 4, 0, 5}),
+              QStringList({"5 ms", "30 ms", "Unknown", "Unknown"}));
+    EXPECT_EQ(names(MonitorGraph::DirectionName, {3, 0, 4}),
+              QStringList({"Both", "Unknown", "Unknown"}));
+    EXPECT_EQ(names(MonitorGraph::ValueTitle, {0, 6}),
+              QStringList({"Time(ms)", "Snug angle\n(degree)"}));
 }
 
 toolsim::CurveRecord curve(uint16_t ch1, std::vector<int16_t> s1, uint16_t ch2 = 0,
@@ -198,10 +195,7 @@ TEST(MonitorGraph, FrameToChartsPeaksAndValues) {
          {100, 0, 500}},
     };
     for (const Case& c : cases) {
-        GraphFrame f;
-        f.Bytes = toolsim::encodeCurveFrame(1, c.c);
-        f.TorqueUnit = c.unit;
-        f.TorqueMin = c.torqueMin;
+        const GraphFrame f{toolsim::encodeCurveFrame(1, c.c), c.unit, c.torqueMin};
         GraphView v;
         ASSERT_TRUE(MonitorGraph::Compute(f, &v)) << c.name;
         const auto& one = v.Charts[0];
@@ -220,11 +214,6 @@ TEST(MonitorGraph, FrameToChartsPeaksAndValues) {
 }
 
 TEST(MonitorGraph, FramesThatDoNotAddUpKeepThePreviousCurve) {
-    auto frame = [](std::vector<uint8_t> b) {
-        GraphFrame f;
-        f.Bytes = std::move(b);
-        return f;
-    };
     const auto good = toolsim::encodeCurveFrame(1, curve(1, {1, 2, 3}));
     auto two = toolsim::encodeCurveFrame(1, curve(1, {1, 2, 3}, 3, {4, 5, 6}));
     std::vector<uint8_t> big = toolsim::encodeCurveFrame(1, curve(1, std::vector<int16_t>(512)));
@@ -236,13 +225,13 @@ TEST(MonitorGraph, FramesThatDoNotAddUpKeepThePreviousCurve) {
     };
     for (const auto& [name, bytes] : bad) {
         RecPort port;
-        port.frame = frame(bytes);
+        port.frame = GraphFrame{.Bytes = bytes};
         MonitorGraph g(port);
         g.OnGraphEvent(1);
         EXPECT_EQ(port.shows, 0) << name;
     }
     RecPort port;
-    port.frame = frame(good);
+    port.frame = GraphFrame{.Bytes = good};
     MonitorGraph g(port);
     g.OnGraphEvent(4);
     EXPECT_EQ(std::tuple(port.log, port.shows), std::tuple(std::vector<std::string>{"read 4"}, 1));

@@ -15,10 +15,6 @@ using Case = EventCase<EditorResults, RecordingPort>; // the lines from Start on
 
 // clang-format off
 const Case kCases[] = {
-    {"a live result is logged and acknowledged; the barcode source follows the setting",
-     [](RecordingPort& p) { p.results[0] = {result(1)}; p.results[1] = {result(2)}; },
-     [](EditorResults& r, RecordingPort& p) { r.Fasten(0); p.barcodeIf = 1; r.Fasten(1); r.Fasten(1); },
-     {"0:events=1", "1:events=1", "0:log+ack status 1 source 0", "1:log+ack status 2 source 1"}},
     {"without the backup manager connected tools only send new results; no prompt",
      [](RecordingPort& p) { p.manager = false; p.pending = {4, 0}; p.states = {3, 0}; },
      [](EditorResults&, RecordingPort&) {},
@@ -29,11 +25,6 @@ const Case kCases[] = {
                                               r.Fasten(0); },
      {"1:events=1", "prompt in 100", "stored open", "stored close",
       "0:log+ack status 1 source 0"}},
-    {"a tool that reconnects holding results opens the dialog",
-     [](RecordingPort& p) { p.states = {3, 0}; },
-     [](EditorResults& r, RecordingPort& p) { r.Registry(1, 2); p.states[1] = 3; p.pending[1] = 3;
-                                              r.Registry(1, 3); },
-     {"0:events=1", "stored open"}},
 };
 // clang-format on
 

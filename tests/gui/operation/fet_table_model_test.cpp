@@ -31,12 +31,7 @@ struct Ring {
             }
         }
     }
-    void clear() {
-        items.clear();
-        ++clears;
-        seq = 0;
-        write = 0;
-    }
+    void clear() { *this = Ring{{}, 0, 0, clears + 1}; } // empty, numbered from 1 again
 };
 
 struct Step {
@@ -86,9 +81,8 @@ TEST(FetTableModel, RowsFollowTheTable) {
             QSignalSpy rem(&model, &QAbstractItemModel::rowsRemoved);
             const int resets = model.Resets();
             model.Sync();
-            EXPECT_EQ(ins.count(), s.inserted);
-            EXPECT_EQ(rem.count(), s.removed);
-            EXPECT_EQ(model.Resets() - resets, s.resets);
+            EXPECT_EQ(std::tuple(ins.count(), rem.count(), model.Resets() - resets),
+                      std::tuple(s.inserted, s.removed, s.resets));
             // Oldest first, newest last, numbers without a gap.
             const int rows = model.rowCount();
             ASSERT_EQ(rows, int(ring.items.size()));
@@ -134,16 +128,17 @@ TEST(FetTableModel, CellsAndColours) {
                      FetTableModel::ConvTorque, FetTableModel::Direction, FetTableModel::Status});
     model.Sync();
     auto text = [&](int r, int c) { return model.index(r, c).data().toString(); };
-    EXPECT_EQ(text(0, 2), "12.34");
-    EXPECT_EQ(text(0, 4), "L");
+    EXPECT_EQ(std::tuple(text(0, 2), text(0, 4)), std::tuple(QString("12.34"), QString("L")));
+    auto colour = [&](int r) {
+        return model.index(r, 2).data(Qt::BackgroundRole).value<QBrush>().color().rgb() & 0xffffff;
+    };
     for (int r = 0; r < int(std::size(statuses)); ++r) {
         model.SetLongStatus(false);
-        EXPECT_EQ(text(r, 5), statuses[r].shortLabel) << r;
+        const QString shortLabel = text(r, 5);
         model.SetLongStatus(true);
-        EXPECT_EQ(text(r, 5), statuses[r].longLabel) << r;
-        EXPECT_EQ(model.index(r, 2).data(Qt::BackgroundRole).value<QBrush>().color().rgb() &
-                      0xffffff,
-                  statuses[r].colour)
+        EXPECT_EQ(std::tuple(shortLabel, text(r, 5), colour(r)),
+                  std::tuple(QString(statuses[r].shortLabel), QString(statuses[r].longLabel),
+                             statuses[r].colour))
             << r;
     }
 }

@@ -144,22 +144,6 @@ const Case kCases[] = {
          r.Fasten(0); r.Fasten(0); },
      {"0:ack again", "stored 0 got 1", "0:log+ack status 1 source 0", "stored 0 got 2", "0:fet+",
       "0:auto=0", "0:4001=0", "stored close"}},
-    {"after a link loss the resend is acknowledged only, the same result again is logged",
-     [](RecordingPort& p) { p.manager = true; p.results[0] = {result(5), result(5), result(5)}; },
-     [](FreeRun& r, RecordingPort& p) { r.Fasten(0); r.Registry(0, 0); p.pending[0] = 2;
-                                        r.Registry(0, 3); r.StoredConfirmed(0x1); r.Fasten(0);
-                                        r.Fasten(0); },
-     {"tap", "0:log+ack status 5 source 0", "last 0 status 5", "table", "stored open", "0:fet-",
-      "0:events=0", "0:ack again", "stored 0 got 1", "0:log+ack status 5 source 0",
-      "stored 0 got 2", "0:fet+", "0:auto=0", "0:4001=0", "stored close"}},
-    {"a readdressed tool (flag, then connected) sends its last result again: acknowledged only",
-     [](RecordingPort& p) { p.manager = true; p.results[0] = {numbered(41)}; },
-     [](FreeRun& r, RecordingPort& p) {
-         r.Fasten(0); r.DisconnFlag(0, 1); p.pending[0] = 1; r.Registry(0, 3);
-         r.StoredConfirmed(0x1); p.lines.clear(); p.results[0] = {numbered(41)}; r.Fasten(0); },
-     {"0:ack again", "stored 0 got 1", "0:fet+", "0:auto=0", "0:4001=0", "stored close"}},
-    {"advertise cause 5 renews a working tool's event link: output back, stored results first",
-     [](RecordingPort&) {}, [](FreeRun& r, RecordingPort&) { r.Registry(0, 3); }, {"0:events=0"}},
     {"after a renewed event link the first result is checked: the resend is acknowledged only",
      [](RecordingPort& p) { p.results[0] = {numbered(7)}; },
      [](FreeRun& r, RecordingPort& p) {
@@ -208,8 +192,7 @@ TEST(FreeRun, StoredResultsAreCollectedToolByToolOutsideTheTable) {
     port.lines.clear();
     run.Timer(FreeTimer::StoredPrompt);
     run.StoredConfirmed(0x3);
-    EXPECT_EQ(run.StoredTotal(), 3);
-    EXPECT_EQ(run.Collecting(), 0);
+    EXPECT_EQ(std::tuple(run.StoredTotal(), run.Collecting()), std::tuple(3, 0));
     port.results[0] = {result(1), result(2)};
     port.results[1] = {result(1)};
     run.Fasten(0);
@@ -241,9 +224,8 @@ TEST(FreeRun, ToolsNotChosenAreOpenedAndALostToolIsDroppedFromTheTotal) {
     port.lines.clear();
     port.states[1] = 0;
     run.Registry(1, 0);
-    EXPECT_EQ(run.StoredTotal(), 0);
-    EXPECT_EQ(run.Pending(1), 0);
-    EXPECT_EQ(port.lines, Lines({"stored close"}));
+    EXPECT_EQ(std::tuple(run.StoredTotal(), run.Pending(1), port.lines),
+              std::tuple(0, 0, Lines({"stored close"})));
 }
 
 } // namespace

@@ -45,9 +45,8 @@ TEST(StoredResults, CollectsChosenConnectedToolsOneAfterTheOther) {
         s.Confirm(c.chosen, c.connected);
         for (int t : c.results)
             t < 0 ? s.SetPending(-1 - t, 0) : void(s.OnResult(t));
-        EXPECT_EQ(r.seen, c.want) << c.name;
-        EXPECT_EQ(s.Total(), 0) << c.name;
-        EXPECT_FALSE(s.AnyPending()) << c.name;
+        EXPECT_EQ(std::tuple(r.seen, s.Total(), s.AnyPending()), std::tuple(c.want, 0, false))
+            << c.name;
     }
 }
 
