@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -15,15 +16,9 @@ namespace {
 std::vector<std::string> seeds;
 
 void loadFile(const std::string& path) {
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return;
-    std::string s;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-        s.append(buf, n);
-    fclose(f);
-    seeds.push_back(s);
+    std::ifstream in(path, std::ios::binary);
+    if (in)
+        seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 uint64_t rng = 0x9E3779B97F4A7C15ull;
@@ -42,11 +37,9 @@ int main(int argc, char** argv) {
     std::string self = argv[0];
     std::string name = self.substr(self.rfind('/') + 1);
     std::string dir = std::string(KEST_FUZZ_CORPUS) + "/" + name;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') loadFile(dir + "/" + e->d_name);
-        closedir(d);
-    }
+    std::error_code ec; // no corpus folder: generated inputs only
+    for (const auto& e : std::filesystem::directory_iterator(dir, ec))
+        if (e.path().filename().string()[0] != '.') loadFile(e.path());
     for (const auto& s : seeds)
         LLVMFuzzerTestOneInput((const uint8_t*)s.data(), s.size());
     std::vector<uint8_t> buf;
