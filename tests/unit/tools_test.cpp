@@ -4,6 +4,8 @@
 
 #include "barcode.h"
 
+#include <gmock/gmock.h>
+
 using namespace toollink_test;
 
 namespace {
@@ -24,11 +26,8 @@ TEST(ToolsNames, DefaultRegisteredAndSafeNames) {
         char out[TOOL_DEFNAME_SIZE];
         memset(out, 'x', sizeof out);
         ToolManager_MakeDefaultName(&i, out);
-        std::string want(name);
-        EXPECT_EQ(std::string(out, strnlen(out, sizeof out)), want) << int(type);
-        if (want.size() < TOOL_DEFNAME_SIZE) {
-            EXPECT_EQ(out[want.size()], 0);
-        }
+        // strnlen: a shorter name must end in its terminator, a full one fills the 16 bytes
+        EXPECT_EQ(std::string(out, strnlen(out, sizeof out)), name) << int(type);
     }
     // A registered name is the prefix and the serial as a plain folder name.
     const std::tuple<uint8_t, const char*, const char*> regCases[] = {
@@ -216,8 +215,7 @@ TEST_F(Registry, UnknownToolIsListedWhileFreeAndAnsweringAndDroppedAtTheFourthSi
     EXPECT_EQ(sink.drain(), (Lines{"update_discotools"}));
     DiscoToolView d;
     ASSERT_EQ(ToolManager_GetDiscoToolView(0, &d), 0);
-    EXPECT_EQ(d.netif, 2u);
-    EXPECT_STREQ(d.defname, "ZQ02005e102007");
+    EXPECT_EQ(std::tuple(d.netif, std::string(d.defname)), std::tuple(2u, "ZQ02005e102007"));
     feedAck(t); // a repeat changes nothing visible
     EXPECT_TRUE(sink.drain().empty());
     feedAck(t, TOOL_NETIF_ETH, 1); // taken by another controller: leaves the list
@@ -307,16 +305,12 @@ TEST_F(Registry, TransitionsOfARegisteredToolAndADismissalThatNeverWaitsForItsCo
         in();
         Modbus_SetMsgQ(recordQ);
         const ToolView v = view(0);
-        EXPECT_EQ(v.state, to) << "row " << i;
-        EXPECT_EQ(miss(0), missAfter) << "row " << i;
-        EXPECT_EQ(v.ip, ipAfter) << "row " << i;
-        EXPECT_EQ(sink.drain(), events) << "row " << i;
-        EXPECT_EQ(takeConnects(), connects) << "row " << i;
+        EXPECT_EQ(std::tuple(v.state, miss(0), v.ip, sink.drain(), takeConnects()),
+                  std::tuple(to, missAfter, ipAfter, events, connects))
+            << "row " << i;
         // Each change is logged (a readdressing passes through idle).
         EXPECT_EQ(log.contains("tdx.0 state "), from != to) << "row " << i;
-        if (from != to) {
-            EXPECT_TRUE(log.contains("-> " + std::to_string(to))) << "row " << i;
-        }
+        EXPECT_TRUE(from == to || log.contains("-> " + std::to_string(to))) << "row " << i;
     }
     // A dismissal never waits for the tool's connection.
     // A connect attempt to a closed port leaves the data connection made but down.
@@ -352,8 +346,7 @@ TEST_F(Registry, ReleasingToolZeroOfThreeRenumbers) {
     EXPECT_EQ(std::tuple(name(0), name(1)), std::tuple("ZQSN1", "ZQSN2"));
     EXPECT_EQ(ToolManager_GetCurrTdx(), 1); // still the same tool
     EXPECT_TRUE(!fs::exists("files/tools/ZQSN0") && fs::exists("files/tools/ZQSN1"));
-    auto ev = sink.drain();
-    EXPECT_NE(std::find(ev.begin(), ev.end(), std::string("update_regtools -1 -1")), ev.end());
+    EXPECT_THAT(sink.drain(), testing::Contains("update_regtools -1 -1"));
     LogCapture log;
     EXPECT_EQ(ToolManager_MoveTool_RegToDisco(5), -1);
     EXPECT_TRUE(log.contains("invalid reg_index : 2 / 5"));
@@ -399,10 +392,9 @@ TEST_F(Registry, RenameMovesTheFolderOrMergesBarcodeLines) {
     BarcodeEntry e[3];
     for (int i = 0; i < 3; ++i)
         ASSERT_EQ(Barcode_GetEntry(1, i, &e[i]), 0);
-    EXPECT_EQ(std::tuple(std::string(e[0].code), std::string(e[1].code), std::string(e[2].code)),
-              std::tuple("AB12", "LONG", "CD"));
-    EXPECT_EQ(std::tuple(BarcodeEntry_Preset(&e[0]), e[2].end, BarcodeEntry_Preset(&e[2])),
-              std::tuple(3, 4u, 16));
+    EXPECT_EQ(std::tuple(std::string(e[0].code), std::string(e[1].code), std::string(e[2].code),
+                         BarcodeEntry_Preset(&e[0]), e[2].end, BarcodeEntry_Preset(&e[2])),
+              std::tuple("AB12", "LONG", "CD", 3, 4u, 16));
     // Renaming to its own name neither removes its folder nor merges its lines twice.
     ASSERT_EQ(ToolManager_SetToolName_ByTdx(1, "Old"), 0);
     EXPECT_TRUE(fs::exists("files/tools/Old/barcode.zq"));
