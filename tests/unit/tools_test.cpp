@@ -258,8 +258,7 @@ TEST_F(Registry, TransitionsOfARegisteredToolAndADismissalThatNeverWaitsForItsCo
              renew = [] { ToolManager_UpdateToolState_ByDisco(&t, 5, TOOL_NETIF_ETH); },
              readdress = [] { ToolManager_Readdress(&moved, 2, TOOL_NETIF_ETH); },
              hostapd = [] { ToolManager_UpdateToolState_ByHostapd(t.mac); },
-             lost = [] { ToolManager_DismissTool_ByTdx(0, 1); },
-             ethDown = [] { ToolManager_DismissTool_ByNetIf(TOOL_NETIF_ETH); };
+             lost = [] { ToolManager_DismissTool_ByTdx(0, 1); };
     // from a state and keep-alive count, the screens' current tool, the connect queue there,
     // an input: the state, count and address after, the events posted, the connects asked
     using Row =
@@ -286,7 +285,6 @@ TEST_F(Registry, TransitionsOfARegisteredToolAndADismissalThatNeverWaitsForItsCo
         {K, 0, false, true, renew, K, 0, none, asked, A1},
         {K, 1, false, true, readdress, C, 0, {"disconn flag 0 1"}, asked, A2},
         {B, 0, false, true, lost, I, 0, none, {}, A1},
-        {K, 0, true, true, ethDown, I, 0, lostCurrent, {}, A1},
     };
     startDriver();
     registerTools(1);
