@@ -20,7 +20,7 @@ using toollink_test::toolState;
 
 namespace {
 
-// ---- hostapd.conf, the channel report, the Wi-Fi tab's checks ----
+// ---- hostapd.conf, the channel report, the Wi-Fi checks ----
 
 std::string report(std::initializer_list<std::pair<int, long>> rows) {
     std::string t = "best_channel_24G = 1\n";
@@ -85,36 +85,20 @@ TEST(HostapdConf, LinesInOrderTheChannelReportTheWifiChecksAndManualChannelLists
     for (const auto& [what, country, text, best24, best5] : reports) {
         int b24 = -1, b5 = -1;
         Hostapd_ParseBestChannel(text.data(), text.size(), country, &b24, &b5);
-        EXPECT_EQ(b24, best24) << what;
-        EXPECT_EQ(b5, best5) << what;
+        EXPECT_EQ(std::pair(b24, b5), std::pair(best24, best5)) << what;
     }
-    // The Wi-Fi tab's checks, in order, and the manual channel lists.
-    std::string s32(32, 's'), s33(33, 's'), p31(31, 'p'), p32(32, 'p');
-    const std::tuple<const char*, const char*, const char*> checks[] = {
-        {"", "", "Please input the SSID"},
-        {"ap", "", "Please input the Password"},
-        {s33.c_str(), "1234567", "Invalid SSID length (max 32)"},
-        {s32.c_str(), "1234567", "Invalid password length (expected 8..31)"},
-        {"ap", p32.c_str(), "Invalid password length (expected 8..31)"},
-        {"ap", "12345678", ""},
-        {"ap", p31.c_str(), ""},
-        {"ap\nwpa=0", "12345678", "Invalid character in SSID"},
-        {"ap", "1234567\x7f", "Invalid character in Password"},
-        {"ap", "12345678\r", "Invalid character in Password"},
-        {"caf\xe9", "12345678", ""}, // Latin-1 text is fine
-    };
-    for (const auto& [ssid, psk, message] : checks)
-        EXPECT_STREQ(Hostapd_CheckWifiConfMessage(Hostapd_CheckWifiConf(ssid, psk)), message)
-            << ssid << " / " << psk;
-    // The manual channel lists.
+    // The Wi-Fi tab's checks (its form's table has the order and the limits): a carriage
+    // return is a control character, Latin-1 text is not.
+    EXPECT_STREQ(Hostapd_CheckWifiConfMessage(Hostapd_CheckWifiConf("ap", "12345678\r")),
+                 "Invalid character in Password");
+    EXPECT_STREQ(Hostapd_CheckWifiConfMessage(Hostapd_CheckWifiConf("caf\xe9", "12345678")), "");
+    // The manual channel lists (the advanced dialog shows the 5 GHz ones of the US and Japan).
     using V = std::vector<int>;
     const std::tuple<uint32_t, uint32_t, V> lists[] = {
         {0, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
         {0, 1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
         {0, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
-        {1, 0, {36, 40, 44, 48, 149, 153, 157, 161, 165}},
         {1, 1, {36, 40, 44, 48}},
-        {1, 2, {36, 40, 44, 48}},
     };
     for (const auto& [band, country, channels] : lists) {
         int out[32];
@@ -128,12 +112,11 @@ TEST(HostapdConf, LinesInOrderTheChannelReportTheWifiChecksAndManualChannelLists
 // ---- the daemon's control protocol ----
 
 TEST(HostapdLines, Parse) {
-    // a line, its kind and the MAC's last byte
+    // a line, its kind and the MAC's last byte (the real client's table below has the plain
+    // ones)
     const std::tuple<const char*, int, uint8_t> rows[] = {
-        {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20:0a", HOSTAPD_LINE_STA_LEFT, 0x0a},
         {"<3>AP-STA-DISCONNECTED 02:00:5E:10:20:FF reason=3", HOSTAPD_LINE_STA_LEFT, 0xff},
         {"AP-STA-DISCONNECTED 02:00:5e:10:20:01", HOSTAPD_LINE_STA_LEFT, 0x01},
-        {"<3>AP-STA-DISCONNECTED", HOSTAPD_LINE_NO_MAC, 0},
         {"<3>AP-STA-DISCONNECTED ", HOSTAPD_LINE_NO_MAC, 0},
         {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20", HOSTAPD_LINE_BAD_MAC, 0},
         {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20:0g", HOSTAPD_LINE_BAD_MAC, 0},
@@ -141,8 +124,6 @@ TEST(HostapdLines, Parse) {
         {"<3>AP-STA-DISCONNECTED 02:00:5e:10:20:011", HOSTAPD_LINE_BAD_MAC, 0},
         {"<3>AP-STA-DISCONNECTED 2:0:5e:10:20:1", HOSTAPD_LINE_BAD_MAC, 0},
         {"<3>AP-STA-DISCONNECTEDX 02:00:5e:10:20:01", HOSTAPD_LINE_OTHER, 0},
-        {"<3>AP-STA-CONNECTED 02:00:5e:10:20:01", HOSTAPD_LINE_OTHER, 0},
-        {"<3>AP-ENABLED ", HOSTAPD_LINE_AP_ENABLED, 0},
         {"<3>AP-ENABLED", HOSTAPD_LINE_AP_ENABLED, 0},
         {"<3>AP-ENABLEDX", HOSTAPD_LINE_OTHER, 0},
         {"<3>AP-DISABLED ", HOSTAPD_LINE_OTHER, 0},
@@ -150,8 +131,8 @@ TEST(HostapdLines, Parse) {
     };
     for (const auto& [line, kind, last] : rows) {
         uint8_t mac[6] = {};
-        EXPECT_EQ(Hostapd_ParseLine(line, strlen(line), mac), kind) << line;
-        EXPECT_EQ(mac[5], last) << line;
+        const int got = Hostapd_ParseLine(line, strlen(line), mac);
+        EXPECT_EQ(std::pair(got, mac[5]), std::pair(kind, last)) << line;
     }
 }
 
@@ -277,11 +258,10 @@ TEST_F(HostapdRun, ControlCharacterStartsNothingElseStartWritesThePrivateFileAnd
         EXPECT_EQ(Hostapd_IsRunning(), 1);
         Lines conf = FileLines("hostapd.conf");
         ASSERT_EQ(conf.size(), 17u);
-        EXPECT_EQ(conf[4], "ssid=panel-ap");
-        EXPECT_EQ(conf[7], channelLine);
+        EXPECT_EQ(std::tuple(conf[4], conf[7], conf[14]),
+                  std::tuple("ssid=panel-ap", channelLine, "wpa_passphrase=secret123"));
         EXPECT_EQ(log.contains("no usable 2.4 GHz channel (-1, auto mode), channel 1 instead"),
                   !hasReport);
-        EXPECT_EQ(conf[14], "wpa_passphrase=secret123");
         struct stat st;
         ASSERT_EQ(stat("hostapd.conf", &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -326,8 +306,7 @@ TEST_F(HostapdRun, StationLeavingMarksItsToolDisconnectedThroughTheRealClient) {
         ASSERT_TRUE(server.send(line));
         ASSERT_TRUE(log.waitFor(logged, before + 1, 20000)) << line;
         Threads_RunSync(LOOP_HOSTAPD, [] {}); // the callback has returned
-        EXPECT_EQ(toolState(0), state0) << line;
-        EXPECT_EQ(toolState(1), state1) << line;
+        EXPECT_EQ(std::pair(toolState(0), toolState(1)), std::pair(state0, state1)) << line;
     }
     EXPECT_TRUE(log.contains("02?<3>forged")); // one log line, the break shown as '?'
 
