@@ -158,11 +158,14 @@ TEST(WifiForm, ChecksInOrder) {
     struct Case {
         QString ssid, pass, error;
     } cases[] = {
-        // The longest SSID and pass phrase taken are applied on the tab (WifiApply); the
-        // driver's own rows (wlan_test.cpp) hold the other checks.
+        // The longest SSID and pass phrase taken are applied on the tab (WifiApply).
+        {"", "", "Please input the SSID"},
         {"a\nb", "", "Please input the Password"},
+        {QString(33, 'a'), "1234567", "Invalid SSID length (max 32)"},
         {"a\nb", "1234567", "Invalid password length (expected 8..31)"},
+        {"a\nb", "12345678", "Invalid character in SSID"},
         {"ssid", "1234\t5678", "Invalid character in Password"},
+        {"ssid", QString("1234567\x7f"), "Invalid character in Password"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(WifiForm::Check(c.ssid, c.pass), c.error) << c.ssid.toStdString();
