@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <numeric>
 
 namespace {
 void runTasks() {
@@ -76,14 +77,11 @@ TEST_F(DeviceEventsTest, DeliveryOrderPayloadsAndDroppedIndexes) {
     EwDriver_ProcessData();
     EXPECT_TRUE(seen.empty()); // delivery runs when the cycle processes its tasks
     runTasks();
-    ASSERT_EQ(seen.size(), 100u);
-    for (int i = 0; i < 100; ++i)
-        EXPECT_EQ(seen[size_t(i)], i);
+    std::vector<int> posted(100);
+    std::iota(posted.begin(), posted.end(), 0);
+    EXPECT_EQ(seen, posted);
     EXPECT_TRUE(firstPayload.isNull()); // freed once every handler has run
-    EXPECT_EQ(a, 1);
-    EXPECT_EQ(b, 1);
-    EXPECT_EQ(ports, (std::vector<int>{151, 0}));
-    EXPECT_EQ(flags, 1);
+    EXPECT_EQ(std::tuple(a, b, ports, flags), std::tuple(1, 1, std::vector<int>{151, 0}, 1));
     for (auto& c : cs)
         QObject::disconnect(c);
 }
@@ -94,17 +92,14 @@ TEST_F(DeviceEventsTest, UnchangedCurrentToolNotifiesNobody) {
     QSignalSpy spy(dev, &ApplicationDeviceClass::CurrTdxChanged);
     EwDriver_PushMsgQ_UpdateCurrTdx();
     EwDriver_ProcessData();
-    EXPECT_EQ(spy.count(), 1);
-    EXPECT_EQ(dev->OnGetCurrTdx(), 3);
+    EXPECT_EQ(std::tuple(spy.count(), dev->OnGetCurrTdx()), std::tuple(1, 3));
     int prev = dev->OnGetPrevTdx();
     EwDriver_PushMsgQ_UpdateCurrTdx();
     EwDriver_ProcessData();
-    EXPECT_EQ(spy.count(), 1);
-    EXPECT_EQ(dev->OnGetPrevTdx(), prev);
+    EXPECT_EQ(std::tuple(spy.count(), dev->OnGetPrevTdx()), std::tuple(1, prev));
     // The property setter always notifies and makes PrevTdx equal CurrTdx.
     dev->OnSetCurrTdx(3);
-    EXPECT_EQ(spy.count(), 2);
-    EXPECT_EQ(dev->OnGetPrevTdx(), 3);
+    EXPECT_EQ(std::tuple(spy.count(), dev->OnGetPrevTdx()), std::tuple(2, 3));
     EwDriver_SetCurrTdxSource(nullptr);
 }
 

@@ -63,15 +63,14 @@ TEST_F(DeviceJobsTest, LogOnAnAbsentMicroSdMovesToInternal) {
     std::filesystem::create_directories(env.sysroot() + "/dev");
     TestEnv::writeFile(env.sysroot() + "/dev/mmcblk1p1", "");
     dev->OnSetLogPath(1);
-    EXPECT_EQ(dev->CheckLogLocation(), "") << "the card is there";
-    EXPECT_EQ(dev->OnGetLogPath(), 1);
+    EXPECT_EQ(std::tuple(dev->CheckLogLocation(), dev->OnGetLogPath()), std::tuple(QString(), 1))
+        << "the card is there";
     std::filesystem::remove(env.sysroot() + "/dev/mmcblk1p1");
     int before = changed.count();
     EXPECT_EQ(dev->CheckLogLocation(),
               "Micro SD does not exist.\nThe log location has been changed\nto internal "
               "automatically.");
-    EXPECT_EQ(dev->OnGetLogPath(), 0);
-    EXPECT_EQ(changed.count(), before + 1);
+    EXPECT_EQ(std::tuple(dev->OnGetLogPath(), changed.count()), std::tuple(0, before + 1));
     load_setting(); // what was saved
     EXPECT_EQ(get_setting_log()->path, 0u);
 }

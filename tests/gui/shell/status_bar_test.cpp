@@ -17,6 +17,12 @@ class StatusBarTest : public ShellTest {
         return label(QString("%1%2").arg(row).arg(i))->property(prop).toString();
     }
     QString text(const char* name) { return label(name)->text(); }
+    QStringList icons(const char* row, int n, const char* prop = "picture") {
+        QStringList l;
+        for (int i = 0; i < n; ++i)
+            l << icon(row, i, prop);
+        return l;
+    }
 };
 
 int absent(uint16_t, uint16_t) {
@@ -33,20 +39,12 @@ TEST_F(StatusBarTest, ToolIconsByTypeAndStateWithTheCounts) {
                    {"x7", 9, 3},
                    {"c8", 1, 3}});
     makeRoot();
-    const std::pair<const char*, const char*> want[8] = {// picture, state class
-                                                         {"tool_controller", "connected"},
-                                                         {"tool_driver", "failed"},
-                                                         {"tool_driver", "failed"},
-                                                         {"tool_controller", "busy"},
-                                                         {"tool_driver", "connecting"},
-                                                         {"tool_driver", "connecting"},
-                                                         {"", "connected"},
-                                                         {"tool_controller", "connected"}};
-    for (int i = 0; i < 8; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(icon("toolIcon", i), want[i].first);
-        EXPECT_EQ(icon("toolIcon", i, "stateClass"), want[i].second);
-    }
+    EXPECT_EQ(icons("toolIcon", 8),
+              QStringList({"tool_controller", "tool_driver", "tool_driver", "tool_controller",
+                           "tool_driver", "tool_driver", "", "tool_controller"}));
+    EXPECT_EQ(icons("toolIcon", 8, "stateClass"),
+              QStringList({"connected", "failed", "failed", "busy", "connecting", "connecting",
+                           "connected", "connected"}));
     EXPECT_EQ(text("statusToolCount"), "(3/8)");
     EXPECT_EQ(text("statusToolName"), "unselected");
     dev->OnSetCurrTdx(0);
@@ -80,22 +78,20 @@ TEST_F(StatusBarTest, DeviceIconsInOrderAndTrayAlarmBlinks) {
     TestEnv::writeFile(sys + "/dev/input/event1", "");
     // Drives come in directory order: the pictures follow the list.
     auto drivePictures = [&] {
-        std::vector<QString> pictures;
+        QStringList pictures;
         for (int i = 0; i < dev->GetDrvsLen(); ++i)
             pictures.push_back(dev->GetDrvDev(i) == "mmcblk1p1" ? "dev_sd" : "dev_usb");
         return pictures;
     };
     ASSERT_EQ(dev->RefreshDrvs(), 2);
-    const std::vector<QString> drives = drivePictures();
     // A tray whose serial node never appears is connected (and never communicates).
     bst_set_usb_search(absent);
     bst_init();
     bst_arrive_proc();
     bst_main();
     makeRoot();
-    const QString want[] = {drives[0], drives[1], "dev_tray", "dev_barcode", "", "", "", ""};
-    for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(icon("devIcon", i), want[i]) << i;
+    EXPECT_EQ(icons("devIcon", 8),
+              drivePictures() + QStringList({"dev_tray", "dev_barcode", "", "", "", ""}));
     dev->TriggerBstCommFail(1);
     flush();
     shot("PageStatusBar_TrayAlarm", root->StatusBar());
@@ -114,10 +110,7 @@ TEST_F(StatusBarTest, DeviceIconsInOrderAndTrayAlarmBlinks) {
     ASSERT_EQ(dev->RefreshDrvs(), 3);
     dev->TriggerUpdateDevs();
     flush();
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(icon("devIcon", i), drivePictures()[size_t(i)]) << i;
-    EXPECT_EQ(icon("devIcon", 3), "dev_tray");
-    EXPECT_EQ(icon("devIcon", 4), "");
+    EXPECT_EQ(icons("devIcon", 5), drivePictures() + QStringList({"dev_tray", ""}));
     bst_left_proc();
     bst_main();
     EXPECT_FALSE(dev->IsBstConnect()) << "a pulled tray is gone after the next tick";
