@@ -21,14 +21,6 @@ class UsbShellTest : public ShellTest {
         Usb_SetEventSource(nullptr);
     }
     // GUI cycles (driver bridge, then Qt's events) until `cond` holds.
-    bool cycleUntil(const std::function<bool()>& cond) {
-        return QTest::qWaitFor(
-            [&] {
-                EwDriver_ProcessData();
-                flush();
-                return cond();
-            },
-            int(kest_test::kWaitLimit.count()));
-    }
+    bool cycleUntil(const std::function<bool()>& cond) { return until(cond); }
     UsbTestSource src;
 };

@@ -57,10 +57,7 @@ class OutputWatch {
         std::lock_guard<std::mutex> g(lock_);
         return levels_[o];
     }
-    int highs(int o) {
-        const std::string l = levels(o);
-        return int(std::count(l.begin(), l.end(), '1'));
-    }
+    int highs(int o) { return int(std::ranges::count(levels(o), '1')); }
 
   private:
     void run() {
@@ -105,12 +102,6 @@ inline bool inOrder(const std::string& trace, const std::vector<std::string>& wr
         at += w.size();
     }
     return true;
-}
-
-inline void putStep(StepRecord* s, const char* tool, uint32_t preset, uint32_t screws) {
-    job_put_text(s->b + SF_TOOL, JOB_TOOLNAME_SIZE, tool);
-    job_put_u32(s->b + SF_PRESET, preset);
-    job_put_u32(s->b + SF_SCREWS, screws);
 }
 
 class JobRunCell : public ::testing::Test {
@@ -178,13 +169,18 @@ class JobRunCell : public ::testing::Test {
                                   : f.tool.empty() ? STEP_MESSAGE
                                                    : STEP_FASTENING;
             ASSERT_EQ(step_new(type), 0);
-            if (type == STEP_FASTENING) putStep(job_step(sdx), f.tool.c_str(), f.preset, f.screws);
+            StepRecord* s = job_step(sdx);
+            if (type == STEP_FASTENING) {
+                job_put_text(s->b + SF_TOOL, JOB_TOOLNAME_SIZE, f.tool.c_str());
+                job_put_u32(s->b + SF_PRESET, f.preset);
+                job_put_u32(s->b + SF_SCREWS, f.screws);
+            }
             if (type != STEP_OUTPUT) continue;
             StepOutput o;
             o.used[f.output - 1] = 1;
             o.mode[f.output - 1] = 0;
             o.width = 150;
-            step_put_output(job_step(sdx), o);
+            step_put_output(s, o);
         }
         ASSERT_EQ(job_save(jdx), 0);
         job_free();

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -35,16 +36,13 @@ TEST(Jobgen, RefusesAHomeWithoutRegisteredToolsAndWritesTheJobsForThem) {
 
     ASSERT_EQ(job_load(find_jdx_by_name("Demo picture")), 0);
     ASSERT_EQ(stepTypes(), (std::vector<uint32_t>{STEP_FASTENING, STEP_FASTENING}));
-    const struct {
-        const char* tool;
-        uint32_t screws;
-    } fastening[] = {{"ZQ-1", 4}, {"XWC-2", 2}};
+    // Each step's tool, screw count and picture flag.
+    const std::tuple<std::string, uint32_t, uint32_t> fastening[] = {{"ZQ-1", 4, 1},
+                                                                     {"XWC-2", 2, 1}};
     for (int s = 0; s < 2; ++s) {
         StepFasten f;
         step_get_fasten(*job_step(s), &f);
-        EXPECT_STREQ(f.tool_name, fastening[s].tool);
-        EXPECT_EQ(f.screws, fastening[s].screws);
-        EXPECT_EQ(f.img_flag, 1u);
+        EXPECT_EQ(std::tuple(std::string(f.tool_name), f.screws, f.img_flag), fastening[s]);
         EXPECT_TRUE(TestEnv::exists(f.img_path)) << f.img_path;
         for (uint32_t k = 0; k < JOB_MAX_SCREW_POS; ++k)
             EXPECT_EQ(f.pos[k].enabled, k < f.screws ? 1u : 0u) << s << " " << k;

@@ -26,10 +26,8 @@ TEST_F(MonitorTest, ToolsRunUnlockedAndAToolConnectingMeanwhileStaysUnlocked) {
     PageMonitor* page = open();
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(dev->GetScreenCode(), PageMonitor::kScreenCode);
-    for (int t : {a, b}) {
-        EXPECT_EQ(tools->reg(t, 4001), 0) << t;
-        EXPECT_EQ(tools->reg(t, 264), 0) << t;
-    }
+    for (int t : {a, b}) // unlocked, auto-lock off
+        EXPECT_EQ(std::pair(tools->reg(t, 4001), tools->reg(t, 264)), std::pair(0L, 0L)) << t;
     const int c = connect(2);
     EXPECT_EQ(tools->reg(c, 4001), 0) << "left unlocked at its connection";
     press("PageMonitorHome");
@@ -55,16 +53,14 @@ TEST_F(MonitorTest, ErrorListShowsTheCodesWithTheirTexts) {
     dev->OnSetCurrTdx(t);
     open();
     press("PageMonitorTab2");
-    const std::pair<const char*, const char*> lines[] = {
-        // code, text
-        {"E330", "Target torque reached before the Min angle"},
-        {"E999", "Undefined error code"},
-        {"E104", "Low Battery voltage "},
-        {"", ""}};
-    for (int row = 0; row < 4; ++row) {
-        EXPECT_EQ(cellText("monitorErrorList", row, 0), lines[row].first) << row;
-        EXPECT_EQ(cellText("monitorErrorList", row, 1), lines[row].second) << row;
-    }
+    std::vector<std::string> shown; // "code | text" of the first rows
+    for (int row = 0; row < 4; ++row)
+        shown.push_back(
+            (cellText("monitorErrorList", row, 0) + " | " + cellText("monitorErrorList", row, 1))
+                .toStdString());
+    EXPECT_EQ(shown, (std::vector<std::string>{"E330 | Target torque reached before the Min angle",
+                                               "E999 | Undefined error code",
+                                               "E104 | Low Battery voltage ", " | "}));
     EXPECT_EQ(find<QTableView>("monitorErrorList")->model()->rowCount(), 8);
     shot("PageMonitorError_Live");
     // A new error appears on "Refresh"; a controller shows its notice instead.
@@ -98,9 +94,9 @@ TEST_F(MonitorTest, InputLampsFollowTheInputsWhileTheTabIsShown) {
     press("PageMonitorTab1");
     PageMonitorIo* io = page->IoTab();
     auto lit = [](QLabel* l) { return l->property("lit").toBool(); };
-    EXPECT_TRUE(lit(io->InputLamp(1))) << "active low: a grounded input reads 1";
-    EXPECT_FALSE(lit(io->InputLamp(0)));
-    EXPECT_TRUE(lit(io->OutputLamp(4)));
+    // Active low: the grounded input reads 1; the output set above is lit.
+    EXPECT_EQ(std::tuple(lit(io->InputLamp(0)), lit(io->InputLamp(1)), lit(io->OutputLamp(4))),
+              std::tuple(false, true, true));
     EXPECT_EQ(text("ioIn3Name"), "Skip");
     shot("PageMonitorIo");
     // Input 1..16, its electrical level, whether its lamp is lit then.

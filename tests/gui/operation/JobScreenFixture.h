@@ -3,6 +3,7 @@
 // toolsim's virtual tools on loopback registered and connected on the test's thread.
 #pragma once
 
+#include "ChildProcess.h"
 #include "UnitConfirmation.h"
 #include "UnitNotice.h"
 #include "UnitPassword.h"
@@ -29,6 +30,7 @@
 #include <QImage>
 #include <QListView>
 #include <QProgressBar>
+#include <charconv>
 
 namespace job_screen_test {
 
@@ -168,13 +170,11 @@ class JobScreenTest : public ToolScreenTest {
     }
     // Output `pos` (1..16) as the GPIO tree holds it: what the PLC reads.
     int outputLine(int pos) const {
-        const std::string cmd = std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree out " +
-                                env->sysroot() + " " + std::to_string(pos);
-        FILE* f = popen(cmd.c_str(), "r");
-        if (!f) return -1;
-        int v = -1;
-        if (fscanf(f, "%d", &v) != 1) v = -1;
-        pclose(f);
+        const std::string out =
+            ShellOutput(std::string(KEST_SOURCE_DIR) + "/sim/gpio/gpio-tree out " + env->sysroot() +
+                        " " + std::to_string(pos));
+        int v = -1; // left so when the tree printed no number
+        std::from_chars(out.data(), out.data() + out.size(), v);
         return v;
     }
 };

@@ -27,11 +27,17 @@ class P2PDialogTest : public ShellTest {
         EXPECT_EQ(box->Title(), "Error");
         return box->Text();
     }
+    // A new dialog, its answers recorded in `accepted` and `cancelled`.
+    template <class D> D* watch(D* d) {
+        accepted.reset();
+        cancelled = false;
+        QObject::connect(d, &D::cancelled, [this] { cancelled = true; });
+        flush();
+        return d;
+    }
     // OK pressed: the error shown, then the dialog cancelled; without one `want` handed
     // back. Either way the dialog `D` is gone.
-    template <class D>
-    void finish(const QString& error, const std::optional<QString>& accepted, const bool& cancelled,
-                const QString& want) {
+    template <class D> void finish(const QString& error, const QString& want) {
         press("p2pOk");
         EXPECT_EQ(message(), error);
         if (!error.isEmpty()) {
@@ -44,6 +50,8 @@ class P2PDialogTest : public ShellTest {
         flush();
         EXPECT_EQ(root->findChild<D*>(), nullptr);
     }
+    std::optional<QString> accepted;
+    bool cancelled = false;
 };
 
 TEST_F(P2PDialogTest, FolderDialogChecksThenHandsBackThePath) {
@@ -61,13 +69,9 @@ TEST_F(P2PDialogTest, FolderDialogChecksThenHandsBackThePath) {
     };
     for (const auto& [folder, name, error, path] : cases) {
         SCOPED_TRACE(name ? name : "(proposal)");
-        std::optional<QString> accepted;
-        bool cancelled = false;
-        auto* d = new PageP2P_SelectFolder("Kest_20261207", ".p2p", root);
+        auto* d = watch(new PageP2P_SelectFolder("Kest_20261207", ".p2p", root));
         QObject::connect(d, &PageP2P_SelectFolder::accepted,
                          [&](const QString& p) { accepted = p; });
-        QObject::connect(d, &PageP2P_SelectFolder::cancelled, [&] { cancelled = true; });
-        flush();
         EXPECT_EQ(find<QPushButton>("p2pNameField")->text(), "Kest_20261207");
         if (folder) {
             press("p2pFolderButton");
@@ -83,7 +87,7 @@ TEST_F(P2PDialogTest, FolderDialogChecksThenHandsBackThePath) {
             press("textKeypadOk");
         }
         if (!folder) shot("PageP2P_SelectFolder");
-        finish<PageP2P_SelectFolder>(error, accepted, cancelled, path);
+        finish<PageP2P_SelectFolder>(error, path);
     }
 }
 
@@ -99,14 +103,10 @@ TEST_F(P2PDialogTest, FileDialogAcceptsOnlyItsExtension) {
     };
     for (const auto& [offer, file, barcodeOnly, browserError, error, path] : cases) {
         SCOPED_TRACE(file ? file : "(none)");
-        std::optional<QString> accepted;
-        bool cancelled = false;
-        auto* d = new PageP2P_SelectFile(".p2p", offer, root);
+        auto* d = watch(new PageP2P_SelectFile(".p2p", offer, root));
         QObject::connect(d, &PageP2P_SelectFile::accepted, [&](const QString& p, bool only) {
             accepted = p + (only ? " (barcode only)" : "");
         });
-        QObject::connect(d, &PageP2P_SelectFile::cancelled, [&] { cancelled = true; });
-        flush();
         EXPECT_EQ(find("p2pBarcodeOnly") != nullptr, offer);
         if (offer && !file) shot("PageP2P_SelectFile");
         if (file) {
@@ -123,8 +123,7 @@ TEST_F(P2PDialogTest, FileDialogAcceptsOnlyItsExtension) {
             EXPECT_EQ(browser(), nullptr);
         }
         if (barcodeOnly) press("p2pBarcodeOnly");
-        finish<PageP2P_SelectFile>(error, accepted, cancelled,
-                                   path + (barcodeOnly ? " (barcode only)" : ""));
+        finish<PageP2P_SelectFile>(error, path + (barcodeOnly ? " (barcode only)" : ""));
     }
 }
 } // namespace

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <algorithm>
 #include <sstream>
 
 class TabTest : public ShellTest {
@@ -92,11 +93,7 @@ class TabTest : public ShellTest {
     }
     // Waits for a stub line; the milliseconds since `since`, -1 when it never came.
     qint64 waitStub(const std::string& line, const QElapsedTimer& since) {
-        auto seen = [&] {
-            for (const auto& l : env->stubCalls())
-                if (l == line) return true;
-            return false;
-        };
+        auto seen = [&] { return std::ranges::count(env->stubCalls(), line) > 0; };
         if (!QTest::qWaitFor(seen, int(kest_test::kWaitLimit.count()))) return -1;
         return since.elapsed();
     }
