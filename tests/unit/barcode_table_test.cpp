@@ -202,27 +202,14 @@ TEST_F(BarcodeTableTest, AppendEditMoveDeleteMatchAndSaveWithoutFolder) {
     EXPECT_EQ(Barcode_Save(BARCODE_JOB_TABLE), -1);
 }
 
-TEST_F(BarcodeTableTest, ToolTablesLoadAndSaveByName) {
-    TestEnv::writeFile("files/tools/ZQ-A/barcode.zq", "P1~0~0~0~1~\nM~1~1~2~17~\n");
+// Loads, saves, appends and matches of tool tables are the registry's tests (tools_test).
+TEST_F(BarcodeTableTest, ToolTablesSaveOnlyUnderARegisteredToolsFolder) {
     Barcode_Init();
-    ASSERT_NE(reg.tables[0], nullptr);
-    ASSERT_NE(reg.tables[1], nullptr); // a missing file gives an empty table
-    EXPECT_EQ(tableRows(0), (std::vector<std::string>{"P1~0~0~0~1~0", "M~1~1~2~17~0"}));
-    EXPECT_EQ(std::tuple(Barcode_Len(1), Barcode_Len(5), Barcode_Len(-1)), std::tuple(0, 0, 0));
-    int32_t p = 3;
-    Barcode_Append(1, "NEW", 1, 2, 4, &p);
-    ASSERT_EQ(Barcode_Save(1), 0);
-    EXPECT_EQ(TestEnv::readFile("files/tools/ZQ-B/barcode.zq"), "NEW~1~2~4~3~\n");
-    ASSERT_EQ(Barcode_Save(0), 0);
-    EXPECT_EQ(TestEnv::readFile("files/tools/ZQ-A/barcode.zq"), "P1~0~0~0~1~\nM~1~1~2~17~\n");
     EXPECT_EQ(std::tuple(Barcode_Save(2), Barcode_Save(9)), std::tuple(-1, -1));
     // A tool whose folder is gone cannot be saved.
     reg.names[1] = "gone";
     EXPECT_EQ(Barcode_Save(1), -1);
     EXPECT_EQ(reg.held, 0);
-    // The registry's own append (merging a folder) uses the same rows.
-    EXPECT_EQ(BarcodeTable_AppendPreset(reg.tables[0], "R", 0, 0, 0, 15), 0);
-    EXPECT_EQ(Barcode_FindPreset(0, "R"), 15);
     BarcodeTable lines;
     EXPECT_EQ(BarcodeTable_Parse(&lines, "A~1~2~3~17~\nB\n", 14, BARCODE_KIND_TOOL), 2);
 }

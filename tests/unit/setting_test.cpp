@@ -57,10 +57,9 @@ TEST_F(SettingTest, FirstStartDefaultsVolumeBrightnessAndTodaysLogFolderOnTheCar
     // an index, its volume and brightness percentages
     const std::tuple<uint32_t, int, int> maps[] = {{0, 0, 25},   {1, 85, 50},   {2, 90, 75},
                                                    {3, 95, 100}, {4, 100, 100}, {7, 100, 100}};
-    for (const auto& [idx, vol, bright] : maps) {
-        EXPECT_EQ(volume_percent(idx), vol);
-        EXPECT_EQ(brightness_percent(idx), bright);
-    }
+    for (const auto& [idx, vol, bright] : maps)
+        EXPECT_EQ(std::pair(volume_percent(idx), brightness_percent(idx)), std::pair(vol, bright))
+            << idx;
     // Today's log folder goes on the card only when it is in and mounted.
     TestEnv::writeFile(kFile, line("path", "micro sd"));
     for (bool card : {false, true}) {
@@ -187,15 +186,14 @@ TEST(SettingAddress, DottedDecimalOctetsAndRefusals) {
     };
     for (const auto& [text, value] : cases) {
         uint32_t v = 0x5A5A5A5A;
-        EXPECT_EQ(setting_parse_ipv4(text, &v), 0) << text;
-        EXPECT_EQ(v, value) << text;
+        EXPECT_EQ(std::pair(setting_parse_ipv4(text, &v), v), std::pair(0, value)) << text;
     }
     for (const char* bad :
          {"256.1.1.1", "1.2.3.1000", "99999999999.1.1.1", "1.2.3", "1.2.3.4.5", "1.2.3.", ".1.2.3",
           "1..2.3", "1.2.3.4x", "1.2.3.4 5", "-1.2.3.4", "+1.2.3.4", "0x7f.0.0.1", "", "a.b.c.d"}) {
         uint32_t v = 0x5A5A5A5A;
-        EXPECT_EQ(setting_parse_ipv4(bad, &v), -1) << bad;
-        EXPECT_EQ(v, 0x5A5A5A5Au) << bad << ": unchanged when refused";
+        EXPECT_EQ(std::pair(setting_parse_ipv4(bad, &v), v), std::pair(-1, 0x5A5A5A5Au))
+            << bad << ": unchanged when refused";
     }
     LogCapture log;
     Setting s;
@@ -220,11 +218,11 @@ TEST_F(SettingTest, LegacyImageIsConvertedOnceAfterTheNewFileAndAnUnreadableOneI
     EXPECT_EQ(get_setting_operation()->operation_mode, 1u) << "the values are in use anyway";
     EXPECT_TRUE(TestEnv::exists("./files/setting/setting.conf"));
     ASSERT_EQ(load_setting(), 0); // the next start converts it again
-    EXPECT_EQ(get_setting_operation()->operation_mode, 1u);
-    EXPECT_EQ(get_setting_operation()->barcode_if, 0u);
-    EXPECT_EQ(get_setting_operation()->auto_start_job, 1u);
-    EXPECT_STREQ(get_setting_system()->login_password, "4321");
-    EXPECT_EQ(get_setting_system()->brightness, 2u);
+    const SettingOperation& op = *get_setting_operation();
+    EXPECT_EQ(std::tuple(op.operation_mode, op.barcode_if, op.auto_start_job,
+                         std::string(get_setting_system()->login_password),
+                         get_setting_system()->brightness),
+              std::tuple(1u, 0u, 1u, "4321", 2u));
     EXPECT_FALSE(TestEnv::exists("./files/setting/setting.conf"));
     EXPECT_NE(TestEnv::readFile(kFile).find(line("operation mode", "without job")),
               std::string::npos);
@@ -275,8 +273,6 @@ TEST_F(SettingTest, VendorBlockKeeps127CharactersChangesOnlyOnceSavedAndSavesAre
     ASSERT_EQ(save_setting(), 0);
     EXPECT_EQ(TestEnv::readFile(kFile), fresh);
     // No temporary files are left behind.
-    int files = 0;
-    for (auto& e : std::filesystem::directory_iterator("./files/setting"))
-        (void)e, ++files;
-    EXPECT_EQ(files, 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator("./files/setting"), fs::directory_iterator()),
+              1);
 }
