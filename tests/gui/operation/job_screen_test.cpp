@@ -3,11 +3,14 @@
 // one dialog of each kind, the picture follows the screws; every view is rendered to
 // $KEST_SCREENS_DIR.
 #include "JobScreenFixture.h"
+#include "eventlog.h"
+#include "ew_driver.h"
 
 namespace {
 using namespace job_screen_test;
 
 TEST_F(JobScreenTest, AJobRunsOnTwoToolsAndStartsOver) {
+    EwDriver_WireLogSources(); // the Tool column as the panel writes it
     connectTools({2, 1});
     const QString a = dev->GetTdxToolName(0), b = dev->GetTdxToolName(1);
     makeJob("body", {{kStepFasten, a, 2, 2}, {kStepMsg, "Turn the part"}, {kStepFasten, b, 1, 0}});
@@ -57,10 +60,17 @@ TEST_F(JobScreenTest, AJobRunsOnTwoToolsAndStartsOver) {
     shot("PageOperationWithJob_Banner");
     // Every result of both tools was acknowledged and logged.
     EXPECT_TRUE(tools->wait(0, "acked>=3") && tools->wait(1, "acked>=1"));
+    std::vector<std::string> logged; // job, step and tool of each line
+    for (const auto& r : LogRecords("files/log"))
+        logged.push_back(r.at(1) + " " + r.at(2) + " " + r.at(4));
+    const std::string ta = "body fastening-1 " + a.toStdString();
+    EXPECT_EQ(logged, (std::vector{ta, ta, ta, "body fastening-2 " + b.toStdString()}));
     // "auto job restart": the banner goes and the job runs again from step 1.
     ASSERT_TRUE(until([&] { return page->Banner().isEmpty() && page->SelectedStepRow() == 0; }));
     ASSERT_TRUE(until([&] { return reg(0, 4001) == 0; }));
     EXPECT_EQ(f->Counter(), "0");
+    EventLog_SetToolNameSource(nullptr);
+    EventLog_SetScannerCodeSource(nullptr);
 }
 
 TEST_F(JobScreenTest, ConfirmationsAndPasswordsOneDialogAtATime) {
