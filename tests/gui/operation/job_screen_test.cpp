@@ -369,10 +369,10 @@ TEST_F(JobScreenTest, StoredResultsOfThreeToolsAreLoggedOnceInOrder) {
     press("storedConfirm");
     // Collected, acknowledged, and the dialog closes at the end.
     ASSERT_TRUE(until([&] { return page->StoredDialog() == nullptr; }));
-    for (int t = 0; t < 3; ++t)
+    for (int t = 0; t < 3; ++t) {
         EXPECT_TRUE(tools->wait(t, "acked>=" + std::to_string(2 + t) + " pending=0")) << t;
-    for (int t = 0; t < 3; ++t)
         EXPECT_EQ(page->Run().Stored().Pending(t), 0) << t;
+    }
     // Acknowledged after its line: every line is in the day's file now.
     std::vector<int> got;
     for (const auto& record : LogRecords("files/log"))
