@@ -315,13 +315,9 @@ TEST_F(JobScreenTest, StepViewsShowAndAdvance) {
     dev->TriggerBcode("zz123"); // characters 3..5 match
     ASSERT_TRUE(until([&] { return page->Banner() == "Job OK !!!"; }));
 
-    struct Case {
-        int remaining, duration;
-        const char* text;
-    };
-    for (Case c : {Case{999, 999, "0.999"}, Case{1000, 1000, "1.0"}, Case{450, 5000, "0.5"},
-                   Case{0, 800, "0.000"}})
-        EXPECT_EQ(UnitStepDelayView::FormatRemaining(c.remaining, c.duration), c.text);
+    const auto left = &UnitStepDelayView::FormatRemaining; // remaining, duration
+    EXPECT_EQ((QStringList{left(999, 999), left(1000, 1000), left(450, 5000), left(0, 800)}),
+              (QStringList{"0.999", "1.0", "0.5", "0.000"}));
 }
 
 // A tool that drops and comes back with more results while the dialog is open starts a new
