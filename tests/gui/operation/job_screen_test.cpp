@@ -102,7 +102,7 @@ TEST_F(JobScreenTest, ConfirmationsAndPasswordsOneDialogAtATime) {
     press("opSkip");
     press("confirmOk");
     ASSERT_NE(page->PasswordDialog(), nullptr);
-    const int ngBefore = int(std::count(played.begin(), played.end(), UiSoundKind::Ng));
+    const int ngBefore = sounds(UiSoundKind::Ng);
     type("99");
     press("passwordOk");
     ASSERT_NE(page->PasswordDialog(), nullptr);
