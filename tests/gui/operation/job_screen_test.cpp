@@ -256,13 +256,11 @@ TEST_F(JobScreenTest, StepViewsShowAndAdvance) {
                       {kStepDelay, ""}});
     ASSERT_EQ(dev->JobLoad(0), 0);
     UnitStepInputData in;
-    in.Used[0] = in.Used[3] = 1;
-    in.Condition = 0;
+    in.Used[0] = in.Used[3] = 1; // the default condition: active high
     ASSERT_EQ(dev->SetInputStepData(2, &in), 0);
     UnitStepOutputData out;
     out.Used[0] = out.Used[1] = 1;
-    out.Mode[0] = 0;
-    out.Mode[1] = 1;
+    out.Mode[1] = 1; // high; the first keeps the default, an impulse
     out.ImpulseWidth = 300;
     ASSERT_EQ(dev->SetOutputStepData(3, &out), 0);
     UnitStepDelayData confirm;
