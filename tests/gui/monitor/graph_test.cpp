@@ -136,12 +136,6 @@ TEST_F(GraphTest, StartArmsAFasteningDrawsStopAndToolChangeEndTheCapture) {
              EXPECT_FALSE(page->GraphTab()->Graph().Start());
              EXPECT_EQ(tools->trace(3), "");
          }},
-        {"no tool", "Start", "", 0,
-         [&] {
-             dev->OnSetCurrTdx(-1);
-             flush();
-             EXPECT_EQ(text("graphNotice"), "Please select a tool.");
-         }},
     };
     tools->trace(a);
     for (const auto& [name, label, writes, charts, act] : steps) {

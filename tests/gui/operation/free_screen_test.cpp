@@ -112,19 +112,15 @@ TEST_F(FreeScreenTest, ResultsBecomeRowsWithTheChosenColumnsAndTheRightSounds) {
     for (int c = 0; c < page->Model()->columnCount(); ++c)
         titles << page->Model()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
     EXPECT_EQ(titles, QStringList({"No.", "Tool", "Torque", "Dir", "Status"}));
-    struct Row {
-        QStringList cells;
-        QColor background;
-    } want[] = {{{"1", name, "12.34", "F", "OK"}, QColor(0x1a, 0x5e, 0x33)},
-                {{"2", name, "9.05", "L", "NG"}, QColor(0x7a, 0x1f, 0x1f)}};
-    for (int r = 0; r < 2; ++r) {
-        QStringList got;
+    auto row = [&](int r) { // the tool cell's background, then the cells
+        const QBrush b = page->Model()->index(r, 1).data(Qt::BackgroundRole).value<QBrush>();
+        QStringList got{b.color().name(QColor::HexArgb)};
         for (int c = 0; c < 5; ++c)
             got << cell(r, c);
-        EXPECT_EQ(got, want[r].cells) << r;
-        EXPECT_EQ(page->Model()->index(r, 1).data(Qt::BackgroundRole).value<QBrush>().color(),
-                  want[r].background);
-    }
+        return got;
+    };
+    EXPECT_EQ(row(0), QStringList({"#ff1a5e33", "1", name, "12.34", "F", "OK"}));
+    EXPECT_EQ(row(1), QStringList({"#ff7a1f1f", "2", name, "9.05", "L", "NG"}));
     EXPECT_EQ(std::tuple(page->LastResult()->StatusText(), page->LastResult()->ToolText()),
               std::tuple(QString("NG"), name));
     // The status column is wider than 110 px here: long labels.
@@ -141,15 +137,11 @@ TEST_F(FreeScreenTest, ResultsBecomeRowsWithTheChosenColumnsAndTheRightSounds) {
     dev->OnSetBarcodeIF(0);
     dev->BarcodeAddPreset(t, "AB-77", 0, 0, 0, 3);
     ASSERT_EQ(tools->cmd("set 0 4004 1"), "ok");
-    struct Case {
-        bool settingOn;
-        long preset;
-    } cases[] = {{false, 1}, {true, 3}};
-    for (const Case& c : cases) {
-        dev->SetSettingBarcodeTdx(t, c.settingOn);
+    for (auto [settingOn, preset] : {std::pair(false, 1L), std::pair(true, 3L)}) {
+        dev->SetSettingBarcodeTdx(t, settingOn);
         fasten("barcode 0 AB-77");
         // The preset write, if any, is made before the row is shown.
-        EXPECT_EQ(tools->reg(0, 4004), c.preset) << c.settingOn;
+        EXPECT_EQ(tools->reg(0, 4004), preset) << settingOn;
     }
 }
 
@@ -175,18 +167,14 @@ TEST_F(FreeScreenTest, ClearAfterConfirmationEmptiesTheTableAndNumberingStartsAg
 }
 
 TEST_F(FreeScreenTest, ScannerCodesShownOnlyWithTheLocalScannerAndTheErrorCodeList) {
-    struct Case {
-        int barcodeIf;
-        bool shown;
-    } cases[] = {{1, false}, {0, true}};
     page = open();
     ASSERT_NE(page, nullptr);
-    for (const Case& c : cases) {
-        dev->OnSetBarcodeIF(c.barcodeIf);
+    for (auto [barcodeIf, shown] : {std::pair(1, false), std::pair(0, true)}) {
+        dev->OnSetBarcodeIF(barcodeIf);
         dev->TriggerBcode("SCAN-42");
         flush();
-        EXPECT_EQ(page->NoticeWidget()->Showing(), c.shown) << c.barcodeIf;
-        if (c.shown) {
+        EXPECT_EQ(page->NoticeWidget()->Showing(), shown) << barcodeIf;
+        if (shown) {
             EXPECT_EQ(page->NoticeWidget()->text(), "SCAN-42");
             // The notice fades away on its own.
             EXPECT_TRUE(QTest::qWaitFor([&] { return !page->NoticeWidget()->Showing(); }, 20000));

@@ -3,11 +3,14 @@
 // one dialog of each kind, the picture follows the screws; every view is rendered to
 // $KEST_SCREENS_DIR.
 #include "JobScreenFixture.h"
+#include "eventlog.h"
+#include "ew_driver.h"
 
 namespace {
 using namespace job_screen_test;
 
 TEST_F(JobScreenTest, AJobRunsOnTwoToolsAndStartsOver) {
+    EwDriver_WireLogSources(); // the Tool column as the panel writes it
     connectTools({2, 1});
     const QString a = dev->GetTdxToolName(0), b = dev->GetTdxToolName(1);
     makeJob("body", {{kStepFasten, a, 2, 2}, {kStepMsg, "Turn the part"}, {kStepFasten, b, 1, 0}});
@@ -57,10 +60,17 @@ TEST_F(JobScreenTest, AJobRunsOnTwoToolsAndStartsOver) {
     shot("PageOperationWithJob_Banner");
     // Every result of both tools was acknowledged and logged.
     EXPECT_TRUE(tools->wait(0, "acked>=3") && tools->wait(1, "acked>=1"));
+    std::vector<std::string> logged; // job, step and tool of each line
+    for (const auto& r : LogRecords("files/log"))
+        logged.push_back(r.at(1) + " " + r.at(2) + " " + r.at(4));
+    const std::string ta = "body fastening-1 " + a.toStdString();
+    EXPECT_EQ(logged, (std::vector{ta, ta, ta, "body fastening-2 " + b.toStdString()}));
     // "auto job restart": the banner goes and the job runs again from step 1.
     ASSERT_TRUE(until([&] { return page->Banner().isEmpty() && page->SelectedStepRow() == 0; }));
     ASSERT_TRUE(until([&] { return reg(0, 4001) == 0; }));
     EXPECT_EQ(f->Counter(), "0");
+    EventLog_SetToolNameSource(nullptr);
+    EventLog_SetScannerCodeSource(nullptr);
 }
 
 TEST_F(JobScreenTest, ConfirmationsAndPasswordsOneDialogAtATime) {
@@ -92,7 +102,7 @@ TEST_F(JobScreenTest, ConfirmationsAndPasswordsOneDialogAtATime) {
     press("opSkip");
     press("confirmOk");
     ASSERT_NE(page->PasswordDialog(), nullptr);
-    const int ngBefore = int(std::count(played.begin(), played.end(), UiSoundKind::Ng));
+    const int ngBefore = sounds(UiSoundKind::Ng);
     type("99");
     press("passwordOk");
     ASSERT_NE(page->PasswordDialog(), nullptr);
@@ -152,19 +162,16 @@ TEST_F(JobScreenTest, ConfirmationsAndPasswordsOneDialogAtATime) {
     EXPECT_EQ(dev->OnGetCurrentJob(), -1);
 }
 
-TEST_F(JobScreenTest, WithoutAJobAConnectingToolIsLockedAndHomeLeaves) {
+TEST_F(JobScreenTest, WithoutAJobTheResetSettingHoldsAndHomeLeaves) {
     dev->OnSetDispJobReset(false);
     openScreen();
     auto* b = find<QPushButton>("opResetJob");
     ASSERT_NE(b, nullptr);
     EXPECT_FALSE(b->isVisible()) << "hidden by its setting";
     EXPECT_TRUE(find<QPushButton>("opSkip")->isVisible());
-    ASSERT_EQ(dev->GetScreenCode(), 0);
-    connectTools({2});
-    // The first write of the connection is the lock, made by the link itself; only a
-    // step of a loaded job unlocks a tool here.
-    EXPECT_EQ(tools->trace(0).rfind("4001=1", 0), 0u);
-    EXPECT_EQ(reg(0, 4001), 1);
+    // Not the free screen's code: a tool connecting here is locked by the link itself,
+    // and only a step of a loaded job unlocks it.
+    EXPECT_EQ(dev->GetScreenCode(), 0);
     press("opHome"); // no job: no question
     EXPECT_EQ(Screens::Find(ScreenId::OperationWithJob), nullptr);
 }
@@ -249,13 +256,11 @@ TEST_F(JobScreenTest, StepViewsShowAndAdvance) {
                       {kStepDelay, ""}});
     ASSERT_EQ(dev->JobLoad(0), 0);
     UnitStepInputData in;
-    in.Used[0] = in.Used[3] = 1;
-    in.Condition = 0;
+    in.Used[0] = in.Used[3] = 1; // the default condition: active high
     ASSERT_EQ(dev->SetInputStepData(2, &in), 0);
     UnitStepOutputData out;
     out.Used[0] = out.Used[1] = 1;
-    out.Mode[0] = 0;
-    out.Mode[1] = 1;
+    out.Mode[1] = 1; // high; the first keeps the default, an impulse
     out.ImpulseWidth = 300;
     ASSERT_EQ(dev->SetOutputStepData(3, &out), 0);
     UnitStepDelayData confirm;
@@ -305,13 +310,9 @@ TEST_F(JobScreenTest, StepViewsShowAndAdvance) {
     dev->TriggerBcode("zz123"); // characters 3..5 match
     ASSERT_TRUE(until([&] { return page->Banner() == "Job OK !!!"; }));
 
-    struct Case {
-        int remaining, duration;
-        const char* text;
-    };
-    for (Case c : {Case{999, 999, "0.999"}, Case{1000, 1000, "1.0"}, Case{450, 5000, "0.5"},
-                   Case{0, 800, "0.000"}})
-        EXPECT_EQ(UnitStepDelayView::FormatRemaining(c.remaining, c.duration), c.text);
+    const auto left = &UnitStepDelayView::FormatRemaining; // remaining, duration
+    EXPECT_EQ((QStringList{left(999, 999), left(1000, 1000), left(450, 5000), left(0, 800)}),
+              (QStringList{"0.999", "1.0", "0.5", "0.000"}));
 }
 
 // A tool that drops and comes back with more results while the dialog is open starts a new
@@ -359,10 +360,10 @@ TEST_F(JobScreenTest, StoredResultsOfThreeToolsAreLoggedOnceInOrder) {
     press("storedConfirm");
     // Collected, acknowledged, and the dialog closes at the end.
     ASSERT_TRUE(until([&] { return page->StoredDialog() == nullptr; }));
-    for (int t = 0; t < 3; ++t)
+    for (int t = 0; t < 3; ++t) {
         EXPECT_TRUE(tools->wait(t, "acked>=" + std::to_string(2 + t) + " pending=0")) << t;
-    for (int t = 0; t < 3; ++t)
         EXPECT_EQ(page->Run().Stored().Pending(t), 0) << t;
+    }
     // Acknowledged after its line: every line is in the day's file now.
     std::vector<int> got;
     for (const auto& record : LogRecords("files/log"))
