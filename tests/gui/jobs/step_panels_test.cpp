@@ -213,8 +213,7 @@ TEST_F(StepPanelsTest, ValuesThePanelsDoNotOfferAreKeptWhenOnlyLookedAt) {
     EXPECT_EQ(own(dev->GetDelayData(2))->Partial, 2);
 }
 
-// The screw positions screen opened from the panel is the job-made-on-screens test's.
-TEST_F(StepPanelsTest, FasteningPictureAndToolChoice) {
+TEST_F(StepPanelsTest, FasteningPictureToolChoiceAndPositions) {
     writeJob({F});
     ASSERT_EQ(dev->JobLoad(0), 0);
     ASSERT_EQ(dev->SetFastenImgFilename(0, "./files/image/part.png"), 0);
@@ -232,4 +231,14 @@ TEST_F(StepPanelsTest, FasteningPictureAndToolChoice) {
     shot("step_editor_select_tool");
     press("selectToolCancel");
     EXPECT_EQ(dev->GetFastenData(0)->ToolName, "");
+
+    // Opened over the editor (a stand-in here); its changes show when it closes.
+    standIn({ScreenId::ScrewPosition});
+    press("fastenPositions");
+    EXPECT_EQ(created[ScreenId::ScrewPosition], 1);
+    ASSERT_NE(Screens::Find(ScreenId::ScrewPosition), nullptr);
+    ASSERT_EQ(dev->SetFastenNoScrews(0, 7), 0);
+    Screens::Close(ScreenId::ScrewPosition);
+    flush();
+    EXPECT_EQ(find<QPushButton>("fastenScrews")->text(), "7");
 }
