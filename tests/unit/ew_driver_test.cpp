@@ -31,12 +31,11 @@ TEST_F(EwDriverTest, BurstOfHundredDrainedInOneCycleInOrderAndEventLinesOnlyUnde
     EwDriver_PushMsgQ_RecvInput(3, 1);
     EwDriver_PushMsgQ_UpdateDrvs();
     Debug_WriteLog(1, "plain line");
-    auto first = sink.drain();
     // input, update_drvs, the "plain line" debug event, plus the two "ew event" lines
     // that arrive as debug events themselves during the same drain.
-    std::vector<std::string> expect = {"input 3 1", "update_drvs", "debug plain line",
-                                       "debug ew event : input", "debug ew event : update_drvs"};
-    EXPECT_EQ(first, expect);
+    EXPECT_EQ(sink.drain(),
+              (std::vector<std::string>{"input 3 1", "update_drvs", "debug plain line",
+                                        "debug ew event : input", "debug ew event : update_drvs"}));
     // Debug events are never logged as events: nothing more follows.
     EXPECT_TRUE(sink.drain().empty());
 }

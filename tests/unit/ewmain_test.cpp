@@ -4,19 +4,18 @@
 #include "unit_common.h"
 
 namespace {
-std::vector<int> decode(const std::string& bytes, bool flushAtEnd = true) {
+// The keys of a burst: each byte fed, a pending key taken, and the decoder flushed at the end.
+std::vector<int> decode(const std::string& bytes) {
     ConsoleDecoder d;
     std::vector<int> keys;
+    auto keep = [&keys](int k) {
+        if (k != EW_KEY_NONE) keys.push_back(k);
+    };
     for (unsigned char c : bytes) {
-        int k = d.feed(c);
-        if (k != EW_KEY_NONE) keys.push_back(k);
-        k = d.take();
-        if (k != EW_KEY_NONE) keys.push_back(k);
+        keep(d.feed(c));
+        keep(d.take());
     }
-    if (flushAtEnd) {
-        int k = d.flush();
-        if (k != EW_KEY_NONE) keys.push_back(k);
-    }
+    keep(d.flush());
     return keys;
 }
 

@@ -117,8 +117,7 @@ TEST(Fet, WrapsAtCapacityRestartsNumberingAfterClearBarcodeFromToolOrReader) {
     struct tm tm;
     Common_LocalTime(&tm);
     char want[80];
-    snprintf(want, sizeof want, "%04d-%02d-%02d %02d:%02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1,
-             tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    strftime(want, sizeof want, "%Y-%m-%d %H:%M:%S", &tm);
     EXPECT_STREQ(it.time, want);
     clear_fet();
     EXPECT_EQ(get_fet_len(), 0);
