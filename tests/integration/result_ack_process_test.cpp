@@ -14,11 +14,6 @@
 #include <string>
 
 namespace {
-// Result records of the log, every day.
-std::vector<std::vector<std::string>> logLines() {
-    return LogRecords("files/log");
-}
-
 // The Screw no column of a result record.
 int screwOf(const std::vector<std::string>& record) {
     return record.size() > 13 ? std::atoi(record[13].c_str()) : -1;
@@ -53,7 +48,7 @@ TEST_F(ResultAckProcess, TheToolSeesTheAckOnlyWhenTheLineIsInTheFileEvenAfterKil
         trace += tools->trace(0);
         return trace.find("~4016=1") != std::string::npos;
     })) << trace;
-    auto l = logLines();
+    auto l = LogRecords("files/log");
     ASSERT_EQ(l.size(), 1u) << "the acknowledgement reached the tool before the line";
     EXPECT_EQ(screwOf(l[0]), 7);
     ASSERT_TRUE(tools->wait(0, "acked=1")) << "the retry is answered";
@@ -63,7 +58,7 @@ TEST_F(ResultAckProcess, TheToolSeesTheAckOnlyWhenTheLineIsInTheFileEvenAfterKil
         ASSERT_EQ(tools->cmd("fasten 0 ok screw=" + std::to_string(i)), "ok " + std::to_string(i));
         ASSERT_TRUE(tools->wait(0, "acked=" + std::to_string(i))) << i;
         if (i == 5) panel->stop(); // at once: nothing more may reach the file
-        auto l = logLines();
+        auto l = LogRecords("files/log");
         ASSERT_EQ(l.size(), size_t(i)) << "after ack " << i;
         EXPECT_EQ(screwOf(l.back()), i);
     }
@@ -82,14 +77,14 @@ TEST_F(ResultAckProcess, SpooledResultSurvivesKillNineAndIsWrittenAtTheNextStart
     ASSERT_EQ(tools->cmd("fasten 0 ok screw=42"), "ok 1");
     ASSERT_TRUE(tools->wait(0, "acked=1"));
     panel->stop();
-    EXPECT_TRUE(logLines().empty());
+    EXPECT_TRUE(LogRecords("files/log").empty());
     const std::string spool = env.sysroot() + "/media/mmcblk1p1/spool.csv";
     ASSERT_TRUE(TestEnv::exists(spool));
     EXPECT_EQ(screwOf(CsvSplit(TestEnv::readFile(spool))), 42);
     ASSERT_NO_FATAL_FAILURE(startPanel());
     // The spool left behind is written by the writer's loop after start-up, not before it.
     ASSERT_TRUE(kest_test::WaitUntil([&] { return !TestEnv::exists(spool); })) << panel->output();
-    auto l = logLines();
+    auto l = LogRecords("files/log");
     ASSERT_EQ(l.size(), 1u);
     EXPECT_EQ(screwOf(l[0]), 42);
 }
@@ -160,7 +155,7 @@ TEST_F(ResultAckProcess, KillNineBetweenTheLineAndThePlantLosesAndRenumbersNothi
         for (OpReply r = c.next(); r.mid == 61; r = c.next())
             take(r.data, &last);
     }
-    const auto lines = logLines();
+    const auto lines = LogRecords("files/log");
     ASSERT_EQ(int(lines.size()), made);
     EXPECT_EQ(int(idOf.size()), made) << "every line delivered";
     for (int i = 1; i <= made; ++i)
