@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <sstream>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,14 +39,9 @@ constexpr const char* kRootHash =
 // `text` (passwd, shadow or ftpusers lines) without those of `user`, plus `entry`.
 std::string withEntry(const std::string& text, const std::string& user, const std::string& entry) {
     std::string out;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t nl = text.find('\n', at);
-        if (nl == std::string::npos) nl = text.size();
-        std::string line = text.substr(at, nl - at);
-        at = nl + 1;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
         if (!line.empty() && line != user && line.rfind(user + ":", 0) != 0) out += line + "\n";
-    }
     return out + entry + "\n";
 }
 
@@ -72,9 +68,6 @@ struct FtpShare : ::testing::Test {
         if (!fs::is_symlink("/var/run") &&
             mount(run.c_str(), "/var/run", nullptr, MS_BIND, nullptr) != 0)
             return false;
-        std::string shells = env.root() + "/shells";
-        TestEnv::writeFile(shells, TestEnv::readFile("/etc/shells") + "/bin/false\n");
-        if (mount(shells.c_str(), "/etc/shells", nullptr, MS_BIND, nullptr) != 0) return false;
         // A system account and root with known passwords, their homes in the test's folder
         // (which the account may pass through). /etc/ftpusers without root: the share must
         // not rest on a list the engineer may edit.
@@ -91,9 +84,11 @@ struct FtpShare : ::testing::Test {
         shadow = withEntry(shadow, kSysUser,
                            std::string(kSysUser) + ":" + kSysHash + ":19000:0:99999:7:::");
         const std::string ftpusers = withEntry(TestEnv::readFile("/etc/ftpusers"), "root", "");
+        const std::string shells = TestEnv::readFile("/etc/shells") + "/bin/false\n";
         for (auto [text, target] : {std::pair{passwd, "/etc/passwd"},
                                     {shadow, "/etc/shadow"},
-                                    {ftpusers, "/etc/ftpusers"}}) {
+                                    {ftpusers, "/etc/ftpusers"},
+                                    {shells, "/etc/shells"}}) {
             std::string copy = env.root() + target;
             TestEnv::writeFile(copy, text);
             if (mount(copy.c_str(), target, nullptr, MS_BIND, nullptr) != 0) return false;
@@ -171,15 +166,13 @@ TEST_F(FtpShare, ServesTheFilesFolderToTheAccountAndRestartsWithANewPassword) {
     EXPECT_EQ(TestEnv::readFile("files/job/a.job"), "new job\n");
 
     // The files root is the whole view: ".." and absolute paths stay inside it.
-    struct Escape {
-        std::vector<std::string> args;
-    } escapes[] = {{{"--path-as-is", url + "/../regtools"}},
-                   {{"--path-as-is", url + "/job/../../regtools"}},
-                   {{"-Q", "CWD ..", url + "/regtools"}},
-                   {{url + "/%2F" + env.home().substr(1) + "/regtools"}}};
-    for (const Escape& e : escapes) {
-        SCOPED_TRACE(e.args.back());
-        EXPECT_NE(curl(e.args, out), 0);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--path-as-is", url + "/../regtools"},
+          {"--path-as-is", url + "/job/../../regtools"},
+          {"-Q", "CWD ..", url + "/regtools"},
+          {url + "/%2F" + env.home().substr(1) + "/regtools"}}) {
+        SCOPED_TRACE(args.back());
+        EXPECT_NE(curl(args, out), 0);
         EXPECT_EQ(out.find("registry"), std::string::npos);
     }
 

@@ -35,12 +35,7 @@ class ToolCurves : public ToolLinkTest {
     static Slot slot(int tdx) {
         RegToolsLock g;
         RegToolRecord* rec = ToolManager_RegTool(tdx);
-        Slot s;
-        if (!rec) return s;
-        s.watch = rec->rxWatch;
-        s.graph = rec->rxGraph;
-        s.parked = rec->evParked;
-        return s;
+        return rec ? Slot{rec->rxWatch, rec->rxGraph != 0, rec->evParked != 0} : Slot{};
     }
     // A reference to the watch in the slot now, to see it destroyed later.
     static GSource* holdWatch(int tdx) {

@@ -19,55 +19,24 @@ class ToolEvents : public ToolLinkTest {
 };
 TOOL_CELLS(ToolEvents);
 
-// Tool 0 with output 1 gets its stored results first, tool 1 with output 2 skips them.
-TEST_P(ToolEvents, StoredResultsComeFirstWithOutput1AndEachIsAcknowledgedAndOutput2Skips) {
-    ASSERT_TRUE(bringUpUnlocked({2, 3}));
-    for (int i = 0; i < 3; i++)
-        ASSERT_EQ(tools->cmd("fasten 0 ok torque=" + str(101 + i)), "ok " + str(i + 1));
-    EXPECT_EQ((std::vector{Operation_GetNoPendingEvent(0), Operation_GetNoPendingEvent(1),
-                           Operation_GetNoPendingEvent(2), Operation_GetNoPendingEvent(-1)}),
-              (std::vector{3, 0, 0, 0}));
-    ASSERT_EQ(fastening_event_enable(0, 0), MBUS_OK);
-    EXPECT_EQ(tools->reg(0, 4015), 1);
-    for (int i = 0; i < 3; i++) {
-        ASSERT_TRUE(nextResult(0, &r)) << i;
-        EXPECT_EQ(std::tuple(r.ConvTorque, r.Status), std::tuple(101 + i, FASTEN_STATUS_OK))
-            << "oldest first";
-    }
-    EXPECT_EQ(Operation_GetNoPendingEvent(0), 0);
-    ASSERT_EQ(tools->cmd("fasten 0 ng torque=555 preset=4 barcode=LOT-42"), "ok 4");
-    ASSERT_TRUE(nextResult(0, &r));
-    EXPECT_EQ(std::tuple(r.ConvTorque, r.Status, r.Preset, std::string(r.Barcode)),
-              std::tuple(555, FASTEN_STATUS_NG, 4, "LOT-42"));
-    EXPECT_TRUE(tools->wait(0, "acked=4 pending=0")) << "every result acknowledged once";
-    ToolManager_DismissTool_ByTdx(0, 1);
-    EXPECT_EQ(Operation_GetNoPendingEvent(0), 0);
-    EXPECT_EQ(fastening_event_enable(0, 0), -1) << "no connections after dismissal";
-
-    for (int i = 0; i < 4; i++)
-        ASSERT_EQ(tools->cmd("fasten 1 ok torque=7"), "ok " + str(i + 1));
-    ASSERT_EQ(fastening_event_enable(1, 1), MBUS_OK);
-    EXPECT_EQ(tools->reg(1, 4015), 2);
-    EXPECT_EQ(Operation_GetNoPendingEvent(1), 0);
-    ASSERT_EQ(tools->cmd("fasten 1 ok torque=808"), "ok 5");
-    ASSERT_TRUE(nextResult(1, &r));
-    EXPECT_EQ(r.ConvTorque, 808) << "the stored results would have come first";
-}
-
 TEST_P(ToolEvents, BackToBackResultsReachTheScreensAndTheTableAndWithJobABarcodeIsTheCode) {
     ASSERT_TRUE(bringUpUnlocked({2}));
     ASSERT_EQ(tools->cmd("ackwait 0 0"), "ok");  // stored results go out in one write
     get_setting_operation()->operation_mode = 1; // without job
     fet_set_enable(0x01);
     ASSERT_EQ(tools->cmd("fasten 0 ok barcode=FIRST"), "ok 1");
-    ASSERT_EQ(tools->cmd("fasten 0 ng time=201 barcode=SECOND"), "ok 2");
+    ASSERT_EQ(tools->cmd("fasten 0 ng time=201 preset=4 barcode=SECOND"), "ok 2");
+    EXPECT_EQ((std::vector{Operation_GetNoPendingEvent(1), Operation_GetNoPendingEvent(-1)}),
+              (std::vector{0, 0}))
+        << "no such tool";
     ASSERT_EQ(fastening_event_enable(0, 0), 0);
     ASSERT_TRUE(sink.next("fastening 0"));
     ASSERT_TRUE(sink.next("fastening 0"));
     ASSERT_EQ(Operation_TakeEvent(0, &r), 0);
     EXPECT_EQ(std::tuple(std::string(r.Barcode), r.Status), std::tuple("FIRST", 1));
     ASSERT_EQ(Operation_TakeEvent(0, &r), 0);
-    EXPECT_EQ(std::tuple(std::string(r.Barcode), r.FastenTime), std::tuple("SECOND", 201));
+    EXPECT_EQ(std::tuple(std::string(r.Barcode), r.FastenTime, r.Preset),
+              std::tuple("SECOND", 201, 4));
     ASSERT_EQ(Operation_TakeEvent(0, &r), 1) << "nothing new: the last one again";
     EXPECT_STREQ(r.Barcode, "SECOND");
     EXPECT_EQ(get_fet_len(), 2);
