@@ -1,6 +1,6 @@
-// A result a tool has seen acknowledged survives the panel process killed (-9) right then:
-// in the spool when the log cannot be written, and delivered to a plant client. The panel
-// is ack_harness (the driver layer logging and acknowledging as the job screen).
+// A result a tool has seen acknowledged is in the log file: checked at the moment the
+// tool receives 4016 := 1, and after the panel process is killed (-9) right then. The
+// panel is ack_harness (the driver layer logging and acknowledging as the job screen).
 #include "ChildProcess.h"
 #include "CsvRead.h"
 #include "FakeTool.h"
@@ -37,6 +37,32 @@ struct ResultAckProcess : ::testing::Test {
     }
 };
 } // namespace
+
+TEST_F(ResultAckProcess, TheToolSeesTheAckOnlyWhenTheLineIsInTheFileEvenAfterKillNine) {
+    // The tool leaves the first acknowledgement unanswered, so the panel waits inside
+    // that write: the file is looked at while the tool holds the request.
+    ASSERT_EQ(tools->cmd("ignore 0 1"), "ok");
+    ASSERT_EQ(tools->cmd("fasten 0 ok screw=7"), "ok 1");
+    std::string trace;
+    ASSERT_TRUE(kest_test::WaitUntil([&] {
+        trace += tools->trace(0);
+        return trace.find("~4016=1") != std::string::npos;
+    })) << trace;
+    auto l = LogRecords("files/log");
+    ASSERT_EQ(l.size(), 1u) << "the acknowledgement reached the tool before the line";
+    EXPECT_EQ(screwOf(l[0]), 7);
+    ASSERT_TRUE(tools->wait(0, "acked=1")) << "the retry is answered";
+
+    // Killed (-9) right after an acknowledgement, the panel has the line in the file.
+    for (int i = 2; i <= 5; ++i) {
+        ASSERT_EQ(tools->cmd("fasten 0 ok screw=" + std::to_string(i)), "ok " + std::to_string(i));
+        ASSERT_TRUE(tools->wait(0, "acked=" + std::to_string(i))) << i;
+        if (i == 5) panel->stop(); // at once: nothing more may reach the file
+        auto l = LogRecords("files/log");
+        ASSERT_EQ(l.size(), size_t(i)) << "after ack " << i;
+        EXPECT_EQ(screwOf(l.back()), i);
+    }
+}
 
 // KEST_FAULT makes the whole internal log unwritable: the result is acknowledged, kept
 // in the spool on the card (flushed before the ack), and a panel started after a kill -9
