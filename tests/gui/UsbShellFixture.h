@@ -5,8 +5,6 @@
 #include "UsbTestSource.h"
 #include "usb.h"
 
-#include <functional>
-
 class UsbShellTest : public ShellTest {
   protected:
     void SetUp() override {
@@ -20,7 +18,5 @@ class UsbShellTest : public ShellTest {
         ShellTest::TearDown();
         Usb_SetEventSource(nullptr);
     }
-    // GUI cycles (driver bridge, then Qt's events) until `cond` holds.
-    bool cycleUntil(const std::function<bool()>& cond) { return until(cond); }
     UsbTestSource src;
 };

@@ -42,13 +42,13 @@ TEST_F(UsbGuiTest, SeveralEventsOneDriveRefreshThreeSecondsLaterAndTheWifiIcon) 
     src.Plug(0x0781, 0x5567); // a stick
     src.Plug(0x0BDA, 0xB812); // the dongle
     src.Pull(0x0781, 0x5567);
-    ASSERT_TRUE(cycleUntil([&] { return notified > 0; }));
+    ASSERT_TRUE(until([&] { return notified > 0; }));
     EXPECT_GE(t.elapsed(), 2900);
     EXPECT_EQ(devs, 1);
     EXPECT_TRUE(wifiIcon());
     // The dongle pulled: the next refresh, the first after the three events, drops its icon.
     src.Pull(0x0BDA, 0xB812);
-    ASSERT_TRUE(cycleUntil([&] { return notified > 1; }));
+    ASSERT_TRUE(until([&] { return notified > 1; }));
     EXPECT_EQ(std::tuple(notified, devs, wifiIcon()), std::tuple(2, 2, false));
 }
 } // namespace

@@ -70,11 +70,11 @@ class PageNetworkTest : public UsbShellTest {
     }
     void plug() {
         src.Plug(0x0483, 0x5740);
-        ASSERT_TRUE(cycleUntil([&] { return root->NetworkDialog() != nullptr; }));
+        ASSERT_TRUE(until([&] { return root->NetworkDialog() != nullptr; }));
     }
     void pull() {
         src.Pull(0x0483, 0x5740);
-        ASSERT_TRUE(cycleUntil([&] { return root->NetworkDialog() == nullptr; }));
+        ASSERT_TRUE(until([&] { return root->NetworkDialog() == nullptr; }));
     }
     void setField(const char* name, const QString& text) {
         auto* e = find<QLineEdit>(name);
@@ -181,7 +181,7 @@ TEST_F(PageNetworkTest, ReadEditWriteAsTheToolHoldsThem) {
         for (int a = 282; a <= 286; ++a)
             EXPECT_EQ(peer.get(a), 0xAAAA) << r.what;
         src.Pull(0x0483, 0x5740);
-        ASSERT_TRUE(cycleUntil([&] { return dev->GetTtyNetinfo().size() && !tty_link_open(); }));
+        ASSERT_TRUE(until([&] { return dev->GetTtyNetinfo().size() && !tty_link_open(); }));
     }
     std::vector<std::string> calls = env->stubCalls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "chmod a+rw " + node), 6);
@@ -215,8 +215,8 @@ TEST_F(PageNetworkTest, AShortReadOpensNoDialog) {
     LogCapture log;
     RtuPeer peer(node, 267, 30); // the tool answers the request with an error
     src.Plug(0x0483, 0x5740);
-    ASSERT_TRUE(cycleUntil([&] { return log.contains("read network registers fail"); }));
-    ASSERT_TRUE(cycleUntil([&] { return tty_link_open() == 1; }));
+    ASSERT_TRUE(until([&] { return log.contains("read network registers fail"); }));
+    ASSERT_TRUE(until([&] { return tty_link_open() == 1; }));
     EXPECT_EQ(root->NetworkDialog(), nullptr);
     pull(); // the link closes with the departure
     EXPECT_EQ(tty_link_open(), 0);
