@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -20,14 +21,7 @@ void loadFile(const std::string& path) {
     if (in)
         seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
-uint64_t rng = 0x9E3779B97F4A7C15ull;
-uint64_t next() {
-    rng ^= rng << 13;
-    rng ^= rng >> 7;
-    rng ^= rng << 17;
-    return rng;
-}
+std::mt19937_64 rng; // default seed: every run replays the same inputs
 } // namespace
 
 int main(int argc, char** argv) {
@@ -44,31 +38,31 @@ int main(int argc, char** argv) {
         LLVMFuzzerTestOneInput((const uint8_t*)s.data(), s.size());
     std::vector<uint8_t> buf;
     for (long i = 0; i < count; ++i) {
-        if (!seeds.empty() && (next() % 4) != 0) {
-            const std::string& s = seeds[next() % seeds.size()];
+        if (!seeds.empty() && (rng() % 4) != 0) {
+            const std::string& s = seeds[rng() % seeds.size()];
             buf.assign(s.begin(), s.end());
-            int edits = 1 + int(next() % 8);
+            int edits = 1 + int(rng() % 8);
             for (int k = 0; k < edits; ++k) {
-                switch (next() % 4) {
+                switch (rng() % 4) {
                 case 0:
-                    if (!buf.empty()) buf[next() % buf.size()] = uint8_t(next());
+                    if (!buf.empty()) buf[rng() % buf.size()] = uint8_t(rng());
                     break;
                 case 1:
-                    buf.insert(buf.begin() + long(buf.empty() ? 0 : next() % buf.size()),
-                               uint8_t(next()));
+                    buf.insert(buf.begin() + long(buf.empty() ? 0 : rng() % buf.size()),
+                               uint8_t(rng()));
                     break;
                 case 2:
-                    if (!buf.empty()) buf.erase(buf.begin() + long(next() % buf.size()));
+                    if (!buf.empty()) buf.erase(buf.begin() + long(rng() % buf.size()));
                     break;
                 default:
-                    if (!buf.empty()) buf.resize(next() % (buf.size() + 1));
+                    if (!buf.empty()) buf.resize(rng() % (buf.size() + 1));
                     break;
                 }
             }
         } else {
-            buf.resize(next() % 2048);
+            buf.resize(rng() % 2048);
             for (auto& b : buf)
-                b = uint8_t(next());
+                b = uint8_t(rng());
         }
         LLVMFuzzerTestOneInput(buf.data(), buf.size());
     }
