@@ -172,10 +172,7 @@ TEST_F(NetCell, DhcpLeaseFromARealServerJoinsTheGroupAndALostLinkDismissesTheToo
         EXPECT_EQ(dhcpd_is_run(), 0) << "the client stopped";
         EXPECT_EQ(state(1), TOOL_STATE_IDLE);
     }
-    size_t starts = 0;
-    for (const auto& l : env.stubCalls())
-        starts += l == "dhcpcd -B eth0";
-    EXPECT_EQ(starts, 2u) << "once per link-up";
+    EXPECT_EQ(std::ranges::count(env.stubCalls(), "dhcpcd -B eth0"), 2) << "once per link-up";
 }
 
 // A panel restarted while eth0 is up (a service restart, an upgrade, the launcher's
