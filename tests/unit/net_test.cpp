@@ -151,10 +151,8 @@ class NetMonitor : public DriverFixture {
         }
     }
     size_t clientLines() {
-        const Lines calls = env.stubCalls();
-        return size_t(std::count_if(calls.begin(), calls.end(), [](const std::string& l) {
-            return l.rfind("dhcpcd", 0) == 0;
-        }));
+        return size_t(std::ranges::count_if(
+            env.stubCalls(), [](const std::string& l) { return l.rfind("dhcpcd", 0) == 0; }));
     }
     size_t started = 0;
     // The queue's source runs at idle priority, after a Threads_RunSync: wait until it
