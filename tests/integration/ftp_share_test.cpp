@@ -136,10 +136,9 @@ struct FtpShare : ::testing::Test {
     // curl's exit status; its output in `out`.
     int curl(std::vector<std::string> args, std::string& out,
              const std::string& password = kPassword, const std::string& user = "quillet") {
-        std::vector<std::string> argv = {"curl", "-sS",    "--max-time",
-                                         "20",   "--user", user + ":" + password};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return Common_RunCapture(argv, out);
+        args.insert(args.begin(),
+                    {"curl", "-sS", "--max-time", "20", "--user", user + ":" + password});
+        return Common_RunCapture(args, out);
     }
     // The system account and root are refused (530: curl's 67), the share's account is in.
     void onlyTheShareAccount() {

@@ -63,10 +63,7 @@ class NetCell : public ToolCellTest {
         bool again() const { return log.waitFor(needle, before + 1); }
     };
     Seen seen(const std::string& needle) { return {log, needle, log.count(needle)}; }
-    bool hasStub(const std::string& line) {
-        const auto calls = env.stubCalls();
-        return std::find(calls.begin(), calls.end(), line) != calls.end();
-    }
+    bool hasStub(const std::string& line) { return std::ranges::count(env.stubCalls(), line) > 0; }
 };
 
 // A static address is applied and the group joined on eth0, with the route only for a
@@ -74,14 +71,13 @@ class NetCell : public ToolCellTest {
 // rejoins; a card's kernel device event raises the drive update.
 TEST_F(NetCell, StaticAddressPeerLinkAndDeviceEvents) {
     ASSERT_TRUE(start({2, 3}));
-    struct Row {
-        uint32_t gw;
-        const char* route; // the kernel's default route afterwards
-    } rows[] = {{0, ""}, {0x0A4D00FE, "default via 10.77.0.254 dev eth0"}};
+    // The gateway, the kernel's default route afterwards.
+    const std::pair<uint32_t, const char*> rows[] = {
+        {0, ""}, {0x0A4D00FE, "default via 10.77.0.254 dev eth0"}};
     bool first = true;
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.gw);
-        setNet(0, 0x0A4D0001, r.gw);
+    for (const auto& [gw, route] : rows) {
+        SCOPED_TRACE(gw);
+        setNet(0, 0x0A4D0001, gw);
         env.clearStubCalls();
         const Seen join = seen("join MC group 10.77.0.1");
         if (first) {
@@ -96,10 +92,10 @@ TEST_F(NetCell, StaticAddressPeerLinkAndDeviceEvents) {
         ASSERT_TRUE(join.again());
         EXPECT_NE(ShellOutput("ip -br addr show dev eth0").find("10.77.0.1/24"), std::string::npos);
         EXPECT_TRUE(hasStub("ifconfig eth0 10.77.0.1 netmask 255.255.255.0 up"));
-        EXPECT_EQ(hasStub("route add default gw 10.77.0.254"), r.gw != 0);
+        EXPECT_EQ(hasStub("route add default gw 10.77.0.254"), gw != 0);
         EXPECT_EQ(ShellOutput("ip route show default").find("default") == std::string::npos,
-                  !*r.route);
-        EXPECT_NE(ShellOutput("ip route show default").find(r.route), std::string::npos);
+                  !*route);
+        EXPECT_NE(ShellOutput("ip route show default").find(route), std::string::npos);
         EXPECT_TRUE(foundAgain(2)) << "the tools answering the group only are found";
     }
     for (int round = 0; round < 2; ++round) {
@@ -176,10 +172,7 @@ TEST_F(NetCell, DhcpLeaseFromARealServerJoinsTheGroupAndALostLinkDismissesTheToo
         EXPECT_EQ(dhcpd_is_run(), 0) << "the client stopped";
         EXPECT_EQ(state(1), TOOL_STATE_IDLE);
     }
-    size_t starts = 0;
-    for (const auto& l : env.stubCalls())
-        starts += l == "dhcpcd -B eth0";
-    EXPECT_EQ(starts, 2u) << "once per link-up";
+    EXPECT_EQ(std::ranges::count(env.stubCalls(), "dhcpcd -B eth0"), 2) << "once per link-up";
 }
 
 // A panel restarted while eth0 is up (a service restart, an upgrade, the launcher's

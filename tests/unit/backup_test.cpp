@@ -38,12 +38,9 @@ std::vector<std::string> members(const std::string& path) {
 }
 
 struct Member {
-    Member(std::string n, mode_t t = AE_IFREG, std::string d = "", std::string l = "")
-        : name(std::move(n)), type(t), data(std::move(d)), link(std::move(l)) {}
     std::string name;
-    mode_t type;
-    std::string data;
-    std::string link; // symlink target or hardlink name
+    mode_t type = AE_IFREG;
+    std::string data{}, link{}; // link: the symlink's target or the hardlink's name
 };
 void writeArchive(const std::string& path, const std::vector<Member>& list) {
     archive* a = archive_write_new();

@@ -111,10 +111,8 @@ TEST(BrowserFiles, RefusalsKeepEveryOperationInsideItsRoot) {
     TestEnv::writeFile("files/taken.txt", "t");
     fs::create_directory_symlink("../outside", "files/escape");
     const auto before = snapshot(env.home());
-    struct Case {
-        const char* what;
-        int rc, expected;
-    } cases[] = {
+    // What, the result, the result expected.
+    const std::tuple<const char*, int, int> cases[] = {
         {"mkdir slash", Browser_MakeDir("./files", "", "a/b"), BROWSER_BAD_NAME},
         {"mkdir dotdot", Browser_MakeDir("./files", "", ".."), BROWSER_BAD_NAME},
         {"mkdir dot", Browser_MakeDir("./files", "", "."), BROWSER_BAD_NAME},
@@ -137,8 +135,8 @@ TEST(BrowserFiles, RefusalsKeepEveryOperationInsideItsRoot) {
         {"move in by link", Browser_Move("./files", "escape", "secret.txt", "./files", ""),
          BROWSER_BAD_PATH},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(c.rc, c.expected) << c.what;
+    for (const auto& [what, rc, expected] : cases)
+        EXPECT_EQ(rc, expected) << what;
     EXPECT_EQ(snapshot(env.home()), before);
     // The link itself can be removed; its target stays.
     EXPECT_EQ(Browser_Remove("./files", "", "escape"), BROWSER_OK);
@@ -196,10 +194,8 @@ TEST(BrowserStorage, FiguresOfMissingAndRealPathsTheHookAndDrivesOfMountFoldersW
     Browser_SetStorageStatHook(nullptr);
     // Mount folders with a device node are drives.
     const std::string sys = env.sysroot();
-    struct Entry {
-        const char* name;
-        bool folder, node, listed;
-    } entries[] = {
+    // The name under /media, a folder (else a file), a node in /dev, listed.
+    const std::tuple<const char*, bool, bool, bool> entries[] = {
         {"sda1", true, true, true},
         {"mmcblk1p1", true, true, true},
         {"sdb1", true, false, false},     // stale mount folder
@@ -209,10 +205,10 @@ TEST(BrowserStorage, FiguresOfMissingAndRealPathsTheHookAndDrivesOfMountFoldersW
         {"sdc1", false, true, false}, // a file, not a folder
         {"a-very-long-drive-name", true, true, true},
     };
-    for (const Entry& e : entries) {
-        std::string media = sys + "/media/" + e.name;
-        TestEnv::writeFile(e.folder ? media + "/.keep" : media, "");
-        if (e.node) TestEnv::writeFile(sys + "/dev/" + e.name, "");
+    for (const auto& [name, folder, node, listed] : entries) {
+        std::string media = sys + "/media/" + name;
+        TestEnv::writeFile(folder ? media + "/.keep" : media, "");
+        if (node) TestEnv::writeFile(sys + "/dev/" + name, "");
     }
     ASSERT_EQ(Browser_Refresh_Drvs(), 3);
     std::set<std::string> names;

@@ -23,8 +23,7 @@ void put(std::vector<uint8_t>& b, const void* p, size_t n) {
     b.insert(b.end(), c, c + n);
 }
 void align(std::vector<uint8_t>& b) {
-    while (b.size() % 4)
-        b.push_back(0);
+    b.resize((b.size() + 3) / 4 * 4);
 }
 void attr(std::vector<uint8_t>& b, uint16_t type, const void* p, size_t n) {
     uint16_t h[2] = {uint16_t(4 + n), type};
@@ -152,10 +151,8 @@ class NetMonitor : public DriverFixture {
         }
     }
     size_t clientLines() {
-        const Lines calls = env.stubCalls();
-        return size_t(std::count_if(calls.begin(), calls.end(), [](const std::string& l) {
-            return l.rfind("dhcpcd", 0) == 0;
-        }));
+        return size_t(std::ranges::count_if(
+            env.stubCalls(), [](const std::string& l) { return l.rfind("dhcpcd", 0) == 0; }));
     }
     size_t started = 0;
     // The queue's source runs at idle priority, after a Threads_RunSync: wait until it
@@ -171,12 +168,8 @@ class NetMonitor : public DriverFixture {
     LogCapture log;
 };
 
-// What the backup handler of the network queue took.
-struct Taken {
-    int kind;
-    std::string path;
-};
-std::vector<Taken> taken;
+// What the backup handler of the network queue took: the kinds and paths.
+std::vector<std::pair<int, std::string>> taken;
 
 TEST_F(NetMonitor, LinkAndAddressMessagesDriveAddressingAndMembershipBackupMessagesTheirHandler) {
     const uint32_t IP = 0x0a4d0001, MASK = 0xffffff00, GW = 0x0a4d00fe;
@@ -225,15 +218,15 @@ TEST_F(NetMonitor, LinkAndAddressMessagesDriveAddressingAndMembershipBackupMessa
     drainNetQ();
     EXPECT_TRUE(log.contains("no backup handler, save of \"/media/a.p2p\" dropped"));
 
-    Net_SetBackupHandler([](int kind, const char* path) { taken.push_back({kind, path}); });
+    Net_SetBackupHandler([](int kind, const char* path) { taken.emplace_back(kind, path); });
     Net_PushMsgQ_P2PSave("/media/b.p2p");
     Net_PushMsgQ_P2PLoad(longPath.c_str());
     Net_PushMsgQ_P2PLoad(nullptr);
     drainNetQ();
-    ASSERT_EQ(taken.size(), 3u);
-    EXPECT_EQ(std::tuple(taken[0].kind, taken[0].path, taken[1].kind, taken[1].path, taken[2].path),
-              std::tuple(NET_MSG_P2P_SAVE, "/media/b.p2p", NET_MSG_P2P_LOAD,
-                         longPath.substr(0, 127), ""));
+    EXPECT_EQ(taken,
+              (std::vector<std::pair<int, std::string>>{{NET_MSG_P2P_SAVE, "/media/b.p2p"},
+                                                        {NET_MSG_P2P_LOAD, longPath.substr(0, 127)},
+                                                        {NET_MSG_P2P_LOAD, ""}}));
 
     Net_ProcMsgQ(new NetMsg{7, "x"});
     EXPECT_TRUE(log.contains("invalid network message kind 7"));

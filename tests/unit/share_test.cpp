@@ -40,55 +40,47 @@ TEST_F(ShareTest, StartTable) {
         "--stdin --passwd --name=quillet --uid 0 --home " + home + "/files --shell /bin/false";
     const std::string start = "proftpd -c " + home + "/proftpd.conf";
     using Lines = std::vector<std::string>;
-    struct Case {
-        Case(const char* w, uint32_t e, const char* u, const char* p, bool l, const char* c,
-             Lines calls, const char* in, const char* after = nullptr)
-            : what(w), enable(e), user(u), pwd(p), local(l), conf(c), calls(calls), stdinText(in),
-              after(after ? after : c) {}
-        const char* what;
-        uint32_t enable;
-        const char* user;
-        const char* pwd;
-        bool local;       // "./ftpasswd" in the data home
-        const char* conf; // an existing configuration, nullptr for none
-        Lines calls;
-        const char* stdinText; // what the local tool read, nullptr when it did not run
-        const char* after;     // the configuration afterwards (an existing one)
-    } cases[] = {
-        Case("off: account only", 0, "quillet", "vuzo", false, nullptr, {"ftpasswd " + tool},
-             nullptr),
-        Case("edited configuration kept, the system's accounts shut out", 1, "quillet", "vuzo",
-             true, "Port 2121\n#AuthOrder mod_auth_unix.c\nMaxInstances 2",
-             {"./ftpasswd " + tool, start}, "vuzo\n",
-             "Port 2121\n#AuthOrder mod_auth_unix.c\nMaxInstances 2\n"
-             "AuthOrder\t\tmod_auth_file.c\n"),
-        Case("an AuthOrder of the engineer's own kept", 0, "quillet", "vuzo", false,
-             "Port 2121\n  authorder\tmod_auth_file.c mod_auth_unix.c\r\n", {"ftpasswd " + tool},
-             nullptr),
-        Case("name with a colon: no account", 1, "a::0:0::/:/bin/sh", "vuzo", true, nullptr,
-             {start}, nullptr),
-        Case("name with a line break: no account", 1, "a\nb", "vuzo", true, nullptr, {start},
-             nullptr),
-        Case("password with a line break: no account", 1, "quillet", "x\ny", true, nullptr, {start},
-             nullptr),
+    // What, ftp_enable, user, password, "./ftpasswd" in the data home, an existing
+    // configuration (nullptr: none), the calls, what the local tool read (nullptr: it did not
+    // run), the existing configuration afterwards (nullptr: unchanged).
+    using Row = std::tuple<const char*, uint32_t, const char*, const char*, bool, const char*,
+                           Lines, const char*, const char*>;
+    const Row rows[] = {
+        Row("off: account only", 0, "quillet", "vuzo", false, nullptr, {"ftpasswd " + tool},
+            nullptr, nullptr),
+        Row("edited configuration kept, the system's accounts shut out", 1, "quillet", "vuzo", true,
+            "Port 2121\n#AuthOrder mod_auth_unix.c\nMaxInstances 2", {"./ftpasswd " + tool, start},
+            "vuzo\n",
+            "Port 2121\n#AuthOrder mod_auth_unix.c\nMaxInstances 2\n"
+            "AuthOrder\t\tmod_auth_file.c\n"),
+        Row("an AuthOrder of the engineer's own kept", 0, "quillet", "vuzo", false,
+            "Port 2121\n  authorder\tmod_auth_file.c mod_auth_unix.c\r\n", {"ftpasswd " + tool},
+            nullptr, nullptr),
+        Row("name with a colon: no account", 1, "a::0:0::/:/bin/sh", "vuzo", true, nullptr, {start},
+            nullptr, nullptr),
+        Row("name with a line break: no account", 1, "a\nb", "vuzo", true, nullptr, {start},
+            nullptr, nullptr),
+        Row("password with a line break: no account", 1, "quillet", "x\ny", true, nullptr, {start},
+            nullptr, nullptr),
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, enable, user, pwd, local, conf, calls, stdinText, after] : rows) {
+        SCOPED_TRACE(what);
         for (const auto& f : fs::directory_iterator(home))
             fs::remove_all(f.path());
         env.clearStubCalls();
         TestEnv::writeFile("ftpd.passwd", "old:entry\n");
-        if (c.local) localTool();
-        if (c.conf) TestEnv::writeFile("proftpd.conf", c.conf);
-        account(c.enable, c.user, c.pwd);
+        if (local) localTool();
+        if (conf) TestEnv::writeFile("proftpd.conf", conf);
+        account(enable, user, pwd);
 
         EXPECT_EQ(FtpServer_Init(), 0);
-        EXPECT_EQ(env.stubCalls(), c.calls);
+        EXPECT_EQ(env.stubCalls(), calls);
         EXPECT_FALSE(TestEnv::exists("ftpd.passwd")) << "the old file is deleted first";
-        EXPECT_EQ(TestEnv::readFile("proftpd.conf"), c.conf ? c.after : expectedConf(home));
+        EXPECT_EQ(TestEnv::readFile("proftpd.conf"),
+                  conf ? (after ? after : conf) : expectedConf(home));
         EXPECT_EQ(TestEnv::exists("ftpasswd.stdin") ? TestEnv::readFile("ftpasswd.stdin")
                                                     : "(none)",
-                  c.stdinText ? c.stdinText : "(none)");
+                  stdinText ? stdinText : "(none)");
     }
     EXPECT_EQ(log.count("no account written"), 3u);
 }

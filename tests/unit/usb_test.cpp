@@ -56,10 +56,8 @@ class UsbTest : public ::testing::Test {
         return e;
     }
     size_t ifups() const {
-        Lines c = env.stubCalls();
-        return size_t(std::count(c.begin(), c.end(),
-                                 "ifconfig wlan0 192.168.131.1 netmask "
-                                 "255.255.255.0 up"));
+        return size_t(std::ranges::count(env.stubCalls(),
+                                         "ifconfig wlan0 192.168.131.1 netmask 255.255.255.0 up"));
     }
     void wlan0(bool present) {
         TestEnv::writeFile(env.sysroot() + "/proc/net/wireless",
@@ -92,17 +90,14 @@ TEST_F(UsbTest, WithoutLibraryOrHotplugNothingElseTenRegistrationsAFailedOneStop
     src.failRegistration = {1, 8};
     ASSERT_EQ(Usb_Init(), 0);
     // Vendor, product and events of each registration that took, in order.
-    std::vector<std::tuple<int, int, int>> regs;
+    using Reg = std::tuple<int, int, int>;
+    std::vector<Reg> regs;
     for (const auto& r : src.regs)
         regs.emplace_back(r.vendor, r.product, r.events);
-    EXPECT_EQ(regs, (std::vector<std::tuple<int, int, int>>{{0x0BDA, 0xB812, 1},
-                                                            {0x2357, 0x0115, 1},
-                                                            {0x2357, 0x0115, 2},
-                                                            {0x0483, 0x5740, 1},
-                                                            {0x0483, 0x5740, 2},
-                                                            {0x0403, 0x6001, 1},
-                                                            {0x0403, 0x6001, 2},
-                                                            {-1, -1, 2}}));
+    const std::vector<Reg> want = {{0x0BDA, 0xB812, 1}, {0x2357, 0x0115, 1}, {0x2357, 0x0115, 2},
+                                   {0x0483, 0x5740, 1}, {0x0483, 0x5740, 2}, {0x0403, 0x6001, 1},
+                                   {0x0403, 0x6001, 2}, {-1, -1, 2}};
+    EXPECT_EQ(regs, want);
     EXPECT_TRUE(log.contains("register wifi(iptime) left event fail : LIBUSB_ERROR_TEST"));
     EXPECT_TRUE(log.contains("register storage arrive event fail : LIBUSB_ERROR_TEST"));
 }

@@ -97,12 +97,9 @@ TEST_F(PageNetworkTest, ReadEditWriteAsTheToolHoldsThem) {
     const Regs panelWifi = {{287, 0x7061}, {288, 0x6E65}, {289, 0x6C2D}, {290, 0x6170},
                             {291, 0},      {303, 0x7365}, {304, 0x6372}, {305, 0x6574},
                             {306, 0x3132}, {307, 0x3300}};
-    struct {
-        const char* what;
-        std::function<void()> act;
-        Regs want; // registers changed from `read`; nothing written when `sent` is false
-        bool sent;
-    } rows[] = {
+    // What, the presses, the registers changed from `read`, anything written (when not,
+    // nothing is).
+    const std::tuple<const char*, std::function<void()>, Regs, bool> rows[] = {
         {"unchanged", [&] { press("netApply"); }, {}, true},
         {"edited",
          [&] {
@@ -156,7 +153,7 @@ TEST_F(PageNetworkTest, ReadEditWriteAsTheToolHoldsThem) {
     std::iota(order.begin(), order.begin() + 15, 267);
     order[15] = 319;
     std::iota(order.begin() + 16, order.end(), 287);
-    for (const auto& r : rows) {
+    for (const auto& [what, act, changed, sent] : rows) {
         load(peer, read);
         plug();
         QStringList form;
@@ -165,26 +162,25 @@ TEST_F(PageNetworkTest, ReadEditWriteAsTheToolHoldsThem) {
         form << find<QComboBox>("netWifi")->currentText()
              << find<QComboBox>("netCountry")->currentText();
         EXPECT_EQ(form, (QStringList{"ABC", "pass1234", "192", "1", "5020", "   On", "Europe"}))
-            << r.what;
-        EXPECT_TRUE(find<QRadioButton>("netStatic")->isChecked()) << r.what;
-        if (std::string(r.what) == "unchanged") shot("PageNetwork");
-        r.act();
+            << what;
+        EXPECT_TRUE(find<QRadioButton>("netStatic")->isChecked()) << what;
+        if (std::string(what) == "unchanged") shot("PageNetwork");
+        act();
         flush();
-        EXPECT_EQ(root->NetworkDialog(), nullptr) << r.what;
+        EXPECT_EQ(root->NetworkDialog(), nullptr) << what;
         std::vector<std::pair<int, uint16_t>> want;
         for (int a : order)
-            if (r.sent)
-                want.push_back({a, r.want.count(a) ? r.want.at(a)
-                                   : read.count(a) ? read.at(a)
-                                                   : 0});
-        EXPECT_EQ(peer.writes(), want) << r.what;
+            if (sent)
+                want.push_back({a, changed.count(a) ? changed.at(a)
+                                   : read.count(a)  ? read.at(a)
+                                                    : 0});
+        EXPECT_EQ(peer.writes(), want) << what;
         for (int a = 282; a <= 286; ++a)
-            EXPECT_EQ(peer.get(a), 0xAAAA) << r.what;
+            EXPECT_EQ(peer.get(a), 0xAAAA) << what;
         src.Pull(0x0483, 0x5740);
         ASSERT_TRUE(until([&] { return dev->GetTtyNetinfo().size() && !tty_link_open(); }));
     }
-    std::vector<std::string> calls = env->stubCalls();
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), "chmod a+rw " + node), 6);
+    EXPECT_EQ(std::ranges::count(env->stubCalls(), "chmod a+rw " + node), 6);
 }
 
 TEST_F(PageNetworkTest, PullingTheToolClosesTheDialogAndSendsNothing) {

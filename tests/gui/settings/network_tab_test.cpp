@@ -20,49 +20,49 @@ class NetworkTabTest : public TabTest {};
 TEST_F(NetworkTabTest, EthernetApply) {
     const uint32_t A = ip(10, 0, 0, 5), M = ip(255, 255, 255, 0), G = ip(10, 0, 0, 1); // stored
     const char* badIp = "Error / Invalid ip address.";
-    struct Case {
-        const char* what;
-        uint32_t dhcp;       // stored
-        const char* presses; // the mode button, the entries
-        const char* dialog;
-        uint32_t dhcpAfter, ipAfter, maskAfter, gwAfter; // in the record
-        bool cycled;                                     // eth0 cycled and the file saved
-    } cases[] = {
-        {"DHCP unchanged", 1, "ethIp=10.0.0.9", "", 1, A, M, G, false},
-        {"static unchanged", 0, "ethMode_0", "", 0, A, M, G, false},
-        {"static edited, taken without checks", 0, "ethIp=0.0.0.7 ethMask=0.0.0.0 ethGw=10.0.0.254",
-         kApplied, 0, ip(0, 0, 0, 7), 0, ip(10, 0, 0, 254), true},
-        {"to DHCP clears the addresses", 0, "ethMode_1", kApplied, 1, 0, 0, 0, true},
-        {"to static with IP 0", 1, "ethMode_0 ethIp=0.0.0.0", badIp, 1, A, M, G, false},
-        {"to static, first IP field 0", 1, "ethMode_0 ethIp=0.1.2.3", badIp, 1, A, M, G, false},
-        {"to static, netmask first field 0", 1, "ethMode_0 ethIp=10.1.1.1 ethMask=0.255.255.0",
-         "Error / Invalid netmask address.", 1, A, M, G, false},
-        {"static edited, octet 300", 0, "ethIp=192.168.1.300", badIp, 0, A, M, G, false},
-        {"static edited, netmask octet 256", 0, "ethMask=255.255.256.0",
-         "Error / Invalid netmask address.", 0, A, M, G, false},
-        {"to static, gateway octet 999", 1,
-         "ethMode_0 ethIp=10.1.1.1 ethMask=255.255.0.0 ethGw=10.1.1.999", badIp, 1, A, M, G, false},
-        {"to static, gateway not checked", 1,
-         "ethMode_0 ethIp=10.1.1.1 ethMask=255.255.0.0 ethGw=0.0.0.0", kApplied, 0, ip(10, 1, 1, 1),
-         ip(255, 255, 0, 0), 0, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    // What, dhcp stored, the presses (the mode button, the entries), the dialog, the record's
+    // dhcp, ip, netmask and gateway then, eth0 cycled and the file saved.
+    const std::tuple<const char*, uint32_t, const char*, const char*, uint32_t, uint32_t, uint32_t,
+                     uint32_t, bool>
+        cases[] = {
+            {"DHCP unchanged", 1, "ethIp=10.0.0.9", "", 1, A, M, G, false},
+            {"static unchanged", 0, "ethMode_0", "", 0, A, M, G, false},
+            {"static edited, taken without checks", 0,
+             "ethIp=0.0.0.7 ethMask=0.0.0.0 ethGw=10.0.0.254", kApplied, 0, ip(0, 0, 0, 7), 0,
+             ip(10, 0, 0, 254), true},
+            {"to DHCP clears the addresses", 0, "ethMode_1", kApplied, 1, 0, 0, 0, true},
+            {"to static with IP 0", 1, "ethMode_0 ethIp=0.0.0.0", badIp, 1, A, M, G, false},
+            {"to static, first IP field 0", 1, "ethMode_0 ethIp=0.1.2.3", badIp, 1, A, M, G, false},
+            {"to static, netmask first field 0", 1, "ethMode_0 ethIp=10.1.1.1 ethMask=0.255.255.0",
+             "Error / Invalid netmask address.", 1, A, M, G, false},
+            {"static edited, octet 300", 0, "ethIp=192.168.1.300", badIp, 0, A, M, G, false},
+            {"static edited, netmask octet 256", 0, "ethMask=255.255.256.0",
+             "Error / Invalid netmask address.", 0, A, M, G, false},
+            {"to static, gateway octet 999", 1,
+             "ethMode_0 ethIp=10.1.1.1 ethMask=255.255.0.0 ethGw=10.1.1.999", badIp, 1, A, M, G,
+             false},
+            {"to static, gateway not checked", 1,
+             "ethMode_0 ethIp=10.1.1.1 ethMask=255.255.0.0 ethGw=0.0.0.0", kApplied, 0,
+             ip(10, 1, 1, 1), ip(255, 255, 0, 0), 0, true},
+        };
+    for (const auto& [what, dhcp, presses, dialogText, dhcpAfter, ipAfter, maskAfter, gwAfter,
+                      cycled] : cases) {
+        SCOPED_TRACE(what);
         SettingNetwork* n = get_setting_network();
-        std::tie(n->dhcp, n->ip, n->netmask, n->gateway) = std::tuple(c.dhcp, A, M, G);
+        std::tie(n->dhcp, n->ip, n->netmask, n->gateway) = std::tuple(dhcp, A, M, G);
         ASSERT_EQ(save_setting(), 0);
         open<PageSettingNetwork>();
         env->clearStubCalls();
-        fill(c.presses);
+        fill(presses);
         tap("ethApply");
 
-        EXPECT_EQ(dialog(), c.dialog);
+        EXPECT_EQ(dialog(), dialogText);
         EXPECT_EQ(std::tuple(n->dhcp, n->ip, n->netmask, n->gateway),
-                  std::tuple(c.dhcpAfter, c.ipAfter, c.maskAfter, c.gwAfter));
-        EXPECT_EQ(env->stubCalls(), c.cycled ? kEthCycle : std::vector<std::string>{});
+                  std::tuple(dhcpAfter, ipAfter, maskAfter, gwAfter));
+        EXPECT_EQ(env->stubCalls(), cycled ? kEthCycle : std::vector<std::string>{});
         Setting f = fileSetting();
-        EXPECT_EQ(f.network.ip, c.cycled ? c.ipAfter : A);
-        EXPECT_EQ(f.network.dhcp, c.cycled ? c.dhcpAfter : c.dhcp) << "saved only when applied";
+        EXPECT_EQ(f.network.ip, cycled ? ipAfter : A);
+        EXPECT_EQ(f.network.dhcp, cycled ? dhcpAfter : dhcp) << "saved only when applied";
     }
     EXPECT_EQ(sounds(UiSoundKind::Tap), 11 + 7 + 9); // applies, mode buttons, message boxes
 }
@@ -70,12 +70,8 @@ TEST_F(NetworkTabTest, EthernetApply) {
 TEST_F(NetworkTabTest, WifiApply) {
     const std::string down = "ifconfig wlan0 down", ssid32 = "abcdefghijabcdefghijabcdefghijab";
     const char* badLength = "Error / Invalid password length (expected 8..31)";
-    struct Case {
-        const char* what;
-        std::string presses;
-        const char* dialog;
-        bool cycled;
-    } cases[] = {
+    // What, the presses, the dialog, wlan0 cycled.
+    const std::tuple<const char*, std::string, const char*, bool> cases[] = {
         {"empty SSID", "wifiSsid=", "Error / Please input the SSID", false},
         {"empty pass phrase", "wifiPass=", "Error / Please input the Password", false},
         {"SSID of 33", "wifiSsid=" + ssid32 + "c", "Error / Invalid SSID length (max 32)", false},
@@ -90,19 +86,19 @@ TEST_F(NetworkTabTest, WifiApply) {
         {"SSID of 32, pass phrase of 31",
          "wifiSsid=" + ssid32 + " wifiPass=1234567890123456789012345678901", kApplied, true},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, presses, dialogText, cycled] : cases) {
+        SCOPED_TRACE(what);
         load_setting(); // "quillet", "40718253", 5 GHz
         open<PageSettingNetwork>();
         env->clearStubCalls();
-        fill(c.presses);
+        fill(presses);
         tap("wifiApply");
-        EXPECT_EQ(dialog(), c.dialog);
+        EXPECT_EQ(dialog(), dialogText);
         EXPECT_EQ(env->stubCalls(),
-                  c.cycled ? std::vector<std::string>{down} : std::vector<std::string>{});
-        EXPECT_EQ(SettingsRestarts::Instance().Pending(SettingsRestarts::Wifi), c.cycled);
+                  cycled ? std::vector<std::string>{down} : std::vector<std::string>{});
+        EXPECT_EQ(SettingsRestarts::Instance().Pending(SettingsRestarts::Wifi), cycled);
         EXPECT_EQ(std::string(get_setting_network()->ssid),
-                  c.cycled ? ssid32 : std::string("quillet"));
+                  cycled ? ssid32 : std::string("quillet"));
         SettingsRestarts::Instance().Cancel(SettingsRestarts::Wifi);
     }
 }
@@ -155,9 +151,7 @@ TEST_F(NetworkTabTest, BandAdvancedAndRestart) {
 }
 
 TEST(WifiForm, ChecksInOrder) {
-    struct Case {
-        QString ssid, pass, error;
-    } cases[] = {
+    const std::tuple<QString, QString, QString> cases[] = {
         // The longest SSID and pass phrase taken are applied on the tab (WifiApply).
         {"", "", "Please input the SSID"},
         {"a\nb", "", "Please input the Password"},
@@ -167,8 +161,8 @@ TEST(WifiForm, ChecksInOrder) {
         {"ssid", "1234\t5678", "Invalid character in Password"},
         {"ssid", QString("1234567\x7f"), "Invalid character in Password"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(WifiForm::Check(c.ssid, c.pass), c.error) << c.ssid.toStdString();
+    for (const auto& [ssid, pass, error] : cases)
+        EXPECT_EQ(WifiForm::Check(ssid, pass), error) << ssid.toStdString();
     EXPECT_EQ(WifiForm::ParseChannel("x"), -1);
     EXPECT_EQ(WifiForm::ParseChannel("165"), 165);
 }

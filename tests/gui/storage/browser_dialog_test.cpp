@@ -64,11 +64,9 @@ class BrowserTest : public WithTouches<ShellTest> {
         return b;
     }
     int row(UnitBrowser* b, const QString& name) {
-        const auto& items = b->Model().Items();
-        for (size_t i = 0; i < items.size(); ++i)
-            if (items[i].Name == name) return int(i);
-        ADD_FAILURE() << name.toStdString();
-        return -1;
+        const int r = int(names(b->Model()).indexOf(name));
+        EXPECT_GE(r, 0) << name.toStdString();
+        return r;
     }
     QPoint at(int r) {
         auto* list = find<QListWidget>("browserList");
