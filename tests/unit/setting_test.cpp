@@ -126,14 +126,11 @@ TEST_F(SettingTest, ParsingRules) {
     for (int i = 0; i < 4096; ++i)
         garbage += char((i * 131) & 0xff);
     const std::tuple<std::string, std::function<bool(const Setting&)>, const char*> cases[] = {
-        {line("volume", "75"), [](auto& s) { return s.system.volume == 3; }, "volume 75"},
         {"band = 2.4G\n", [](auto& s) { return s.network.band == 0; }, "single blanks"},
         {"band=2.4G\n", [](auto& s) { return s.network.band == 1; }, "no blanks: ignored"},
         {line("brightness", "100"), [](auto& s) { return s.system.brightness == 3; }, "100"},
         {line("input.1", "job select 1"), [](auto& s) { return s.io.input[0] == 1; },
          "first match"},
-        {line("manual channel", "-1"), [](auto& s) { return s.network.manual_channel == -1; },
-         "-1"},
         {line("manual channel", "abc"), [](auto& s) { return s.network.manual_channel == 0; },
          "not a number"},
         {line("bef port", "99999999999999"), [](auto& s) { return s.share.bef_port == 0x7FFFFFFF; },

@@ -407,9 +407,13 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     QTest::mouseClick(ssid, Qt::LeftButton);
     ssid->clear();
     const int tapped = sounds(UiSoundKind::Tap);
-    for (const char* k : {"key_a", "key_Shift", "key_p", "key_Space", "key_7"})
+    // Shift holds until pressed again; Clear and backspace edit the field.
+    for (const char* k : {"key_b", "key_Clear", "key_a", "key_Shift", "key_p", "key_Shift", "key_q",
+                          "key_Space", "key_7", "key_-", "key_Backspace"})
         key(k);
-    EXPECT_EQ(ssid->text(), "aP 7");
+    EXPECT_EQ(ssid->text(), "aPq 7");
+    for (auto* b : find<QWidget>("UnitKeypadText")->findChildren<QPushButton*>())
+        EXPECT_GE(b->minimumSizeHint().height(), 1);
     shot("PageSettingNetwork_Keypad");
     press("keypadDone");
     QTest::mouseClick(find<QLineEdit>("ethIp_0"), Qt::LeftButton);
@@ -417,11 +421,11 @@ TEST_F(SettingScreenTest, TabsAndLeavingOnce) {
     key("key_Clear");
     key("key_9");
     EXPECT_EQ((QStringList{find<QLineEdit>("ethIp_0")->text(), ssid->text()}),
-              (QStringList{"9", "aP 7"}));
+              (QStringList{"9", "aPq 7"}));
     shot("PageSettingNetwork_NumericKeypad");
     press("keypadDone");
     EXPECT_EQ(std::tuple(shown("settingsKeypad"), sounds(UiSoundKind::Tap)),
-              std::tuple(false, tapped + 9));
+              std::tuple(false, tapped + 15));
     press("tabSettingShare");
     find<QLineEdit>("ftpUser")->clear();
     press("ftpApply");

@@ -48,43 +48,39 @@ TEST_F(HomeTest, MenusCarryTheirTilesInOrder) {
         ASSERT_NE(find(tile), nullptr) << tile;
         EXPECT_FALSE(find(tile)->findChild<QLabel*>("tileIcon")->pixmap().isNull()) << tile;
     }
+    EXPECT_EQ(std::tuple(home()->AdminMenuShown(), dev->OnGetUserLevel(), home()->Password(),
+                         find("btnDebug")->isVisible()),
+              std::tuple(true, 1, nullptr, false));
+    press("tileLogout");
+    EXPECT_EQ(std::tuple(home()->AdminMenuShown(), dev->OnGetUserLevel(),
+                         find("tileLogin") != nullptr, find("btnDebug")->isVisible()),
+              std::tuple(false, 0, true, false));
 }
 
-TEST_F(HomeTest, LoginAndServicePasswordsGiveTheirLevels) {
-    // The password typed, the level it gives, whether the debug button shows.
-    const std::tuple<const char*, int, bool> cases[] = {{"4321", 1, false},
-                                                        {"vorkel5293", 2, true}};
-    for (const auto& [typed, level, debugButton] : cases) {
-        SCOPED_TRACE(typed);
-        makeRoot();
-        dev->SetSysPwd("4321");
-        login(typed);
-        EXPECT_EQ(std::tuple(home()->AdminMenuShown(), dev->OnGetUserLevel(), home()->Password(),
-                             find("btnDebug")->isVisible()),
-                  std::tuple(true, level, nullptr, debugButton));
-        if (debugButton) { // the service level's debug page and its dialogs
-            press("btnDebug");
-            ASSERT_NE(PageDebug::Instance(), nullptr);
-            for (int i = 0; i < 40; ++i)
-                PageDebug::Instance()->Model()->Append(kDebugSamples[i % 5]);
-            shot("PageDebug");
-            press("debugSettings");
-            shot("PageDebugSetting");
-            press("debugSettingClose");
-            press("debugSave");
-            shot("UnitMessageBox_Confirm");
-            press("msgClose");
-            PageDebug::Instance()->Leave();
-            flush();
-        }
-        press("tileLogout");
-        EXPECT_EQ(std::tuple(home()->AdminMenuShown(), dev->OnGetUserLevel(),
-                             find("tileLogin") != nullptr, find("btnDebug")->isVisible()),
-                  std::tuple(false, 0, true, false));
-        delete root;
-        root = nullptr;
-        flush();
-    }
+TEST_F(HomeTest, ServicePasswordGivesItsLevelAndTheDebugPage) {
+    makeRoot();
+    dev->SetSysPwd("4321");
+    login("vorkel5293");
+    EXPECT_EQ(std::tuple(home()->AdminMenuShown(), dev->OnGetUserLevel(), home()->Password(),
+                         find("btnDebug")->isVisible()),
+              std::tuple(true, 2, nullptr, true));
+    press("btnDebug");
+    ASSERT_NE(PageDebug::Instance(), nullptr);
+    for (int i = 0; i < 40; ++i)
+        PageDebug::Instance()->Model()->Append(kDebugSamples[i % 5]);
+    shot("PageDebug");
+    press("debugSettings");
+    shot("PageDebugSetting");
+    press("debugSettingClose");
+    press("debugSave");
+    shot("UnitMessageBox_Confirm");
+    press("msgClose");
+    PageDebug::Instance()->Leave();
+    flush();
+    press("tileLogout");
+    EXPECT_EQ(std::tuple(home()->AdminMenuShown(), dev->OnGetUserLevel(),
+                         find("tileLogin") != nullptr, find("btnDebug")->isVisible()),
+              std::tuple(false, 0, true, false));
 }
 
 // Cancel closes the prompt; a wrong password clears it and blinks four times, keeping

@@ -121,10 +121,8 @@ TEST_F(StatusBarTest, RunningJobNameTakesThePlaceOfTheCurrentTool) {
     registerTools({{"press-1", 1, 3}});
     ASSERT_EQ(dev->JobCreateNew("Door, left"), 0);
     makeRoot();
-    EXPECT_EQ(text("statusToolName"), "unselected");
-    dev->OnSetCurrTdx(0);
+    dev->OnSetCurrTdx(0); // its name shown: the tool icons' case
     flush();
-    EXPECT_EQ(text("statusToolName"), "press-1");
     QSignalSpy changed(dev, &ApplicationDeviceClass::CurrentJobChanged);
     dev->OnSetCurrentJob(0);
     dev->OnSetCurrentJob(0);
