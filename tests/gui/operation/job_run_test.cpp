@@ -64,9 +64,8 @@ class Port : public JobRunPort {
     QString ToolName(int32_t t) override { return tools.count(t) ? tools[t] : QString(); }
     bool ToolConnected(int32_t t) override { return tools.count(t) > 0; }
     int32_t FindRegTdxByName(const QString& n) override {
-        for (auto& [t, name] : tools)
-            if (name == n) return t;
-        return -1;
+        auto it = std::find_if(tools.begin(), tools.end(), [&](auto& e) { return e.second == n; });
+        return it == tools.end() ? -1 : it->first;
     }
     void ToolLockAll() override { L("lockall"); }
     void ToolLockExceptTdx(int32_t t) override { L("unlock " + N(t)); }
@@ -116,9 +115,8 @@ class Port : public JobRunPort {
     int32_t GetJobsLen() override { return static_cast<int32_t>(jobs.size()); }
     QString JobName(int32_t j) override { return jobs[static_cast<size_t>(j)].first; }
     int32_t FindJdxByName(const QString& n) override {
-        for (size_t i = 0; i < jobs.size(); i++)
-            if (jobs[i].first == n) return static_cast<int32_t>(i);
-        return -1;
+        auto it = std::find_if(jobs.begin(), jobs.end(), [&](auto& j) { return j.first == n; });
+        return it == jobs.end() ? -1 : static_cast<int32_t>(it - jobs.begin());
     }
     int32_t GetStepsLen() override {
         return loaded < 0 ? 0
@@ -259,18 +257,6 @@ struct Rig {
         entering ? Next() : Settle();
     }
     void Enter(std::vector<Step> steps) { Load(steps, 1, true); }
-    // Each event is a distinct record unless the test gives the tool's event number.
-    void Event(int status, int t = 0, int screwNo = 0, int no = -1) {
-        FastenResult r = Res(status, screwNo);
-        r.EventNo = uint16_t(no >= 0 ? no : nextNo++);
-        run.OnFastenEvent(t, r);
-    }
-    // The link of `t` lost and back with `pending` stored results.
-    void Reconnect(int t, int pending, int lostState = 2) {
-        run.OnToolState(t, lostState);
-        p.pending[t] = pending;
-        run.OnToolState(t, 3);
-    }
 };
 
 TEST(JobRun, CounterTextsForEveryUnitAndDirection) {
@@ -328,10 +314,10 @@ TEST(JobRun, InputStepConditions) {
         k.Enter({Step{.type = kStepInput, .in = {1, 2}, .cond = c.cond}, Step{.type = kStepMsg}});
         for (auto [input, level] : c.inputs)
             k.run.OnInput(input, level);
-        if (c.inputs.empty()) {
-            EXPECT_EQ(k.run.Waiting(), c.waiting) << "at entry";
-        }
-        EXPECT_EQ(k.p.active.count(RunTimer::NextStep) == 1, !c.waiting);
+        // Waiting is read at entry only; the next-step timer runs when it does not wait.
+        EXPECT_EQ(std::tuple(c.inputs.empty() ? k.run.Waiting() : c.waiting,
+                             k.p.active.count(RunTimer::NextStep) == 1),
+                  std::tuple(c.waiting, !c.waiting));
     }
 }
 
@@ -367,11 +353,9 @@ TEST(JobRun, SkipAndResetStepMakeTheJobNgOnlyWhereWorkIsLost) {
             k.run.OnConfirmed(c.command);
         EXPECT_TRUE(k.p.active.count(RunTimer::NextStep));
         if (reset) k.Next();
-        EXPECT_EQ(std::tuple(k.run.JobNg(), k.run.Sdx()), std::tuple(c.ng, 0))
-            << "skip: still the step; reset: the same step again";
-        if (reset) {
-            EXPECT_EQ(k.run.ScrewsDone(), 0);
-        }
+        // Skip: still the step; reset: the same step again, its screws not done.
+        EXPECT_EQ(std::tuple(k.run.JobNg(), k.run.Sdx(), reset ? k.run.ScrewsDone() : 0),
+                  std::tuple(c.ng, 0, 0));
     }
 }
 
@@ -406,15 +390,25 @@ const auto Load = [](std::vector<Step> s, int jobs = 1) -> Op {
     return [=](Rig& k) { k.Load(s, jobs); };
 };
 const auto Enter = [](std::vector<Step> s) -> Op { return [=](Rig& k) { k.Enter(s); }; };
+// Each event is a distinct record unless the test gives the tool's event number.
 const auto Ev = [](int status, int t = 0, int screwNo = 0, int no = -1) -> Op {
-    return [=](Rig& k) { k.Event(status, t, screwNo, no); };
+    return [=](Rig& k) {
+        FastenResult r = Res(status, screwNo);
+        r.EventNo = uint16_t(no >= 0 ? no : k.nextNo++);
+        k.run.OnFastenEvent(t, r);
+    };
 };
 const auto Give = [](int t, FastenResult r) -> Op {
     return [=](Rig& k) { k.run.OnFastenEvent(t, r); };
 };
 const auto State = [](int t, int s) -> Op { return [=](Rig& k) { k.run.OnToolState(t, s); }; };
+// The link of `t` lost and back with `pending` stored results.
 const auto Re = [](int t, int pending, int lostState = 2) -> Op {
-    return [=](Rig& k) { k.Reconnect(t, pending, lostState); };
+    return [=](Rig& k) {
+        k.run.OnToolState(t, lostState);
+        k.p.pending[t] = pending;
+        k.run.OnToolState(t, 3);
+    };
 };
 const auto Conf = [](const char* c) -> Op { return [=](Rig& k) { k.run.OnConfirmed(c); }; };
 const auto In = [](int in, int lvl) -> Op { return [=](Rig& k) { k.run.OnInput(in, lvl); }; };
@@ -445,9 +439,9 @@ const auto NotSaw = [](std::string l) -> Op {
 // The result just given was logged (its line acknowledges it), else acknowledged alone.
 const auto Logs = [](int t, bool logged) -> Op {
     return [=](Rig& k) {
-        const Lines l = k.Take();
-        EXPECT_EQ(!Logged(l).empty(), logged);
-        EXPECT_EQ(Has(l, "ack again " + std::to_string(t)), !logged) << "acknowledged once";
+        const Lines l = k.Take(); // acknowledged once: by its line or alone
+        EXPECT_EQ(std::tuple(!Logged(l).empty(), Has(l, "ack again " + std::to_string(t))),
+                  std::tuple(logged, !logged));
     };
 };
 const auto Is = [](auto get, auto want) -> Op { return [=](Rig& k) { EXPECT_EQ(get(k), want); }; };
