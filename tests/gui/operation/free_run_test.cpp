@@ -72,12 +72,6 @@ const Case kCases[] = {
      [](FreeRun& r, RecordingPort&) { r.Fasten(1); },
      {"tap", "Message: Micro SD does not exist.", "1:log+ack status 1 source 0",
       "Error: Logging failed", "last 1 status 1", "table"}},
-    // The preset of a barcode with the tool's setting on and off: the screen test's.
-    {"with the setting on but no matching row, nothing is written",
-     [](RecordingPort& p) { p.results[1] = {result(7, "X")}; p.presetOn = {false, true};
-                            p.presets["AB-77"] = 3; },
-     [](FreeRun& r, RecordingPort&) { r.Fasten(1); },
-     {"tap", "1:log+ack status 7 source 0", "last 1 status 7", "table"}},
     {"with the tools' scanners the tool's code is logged and shown; the local scanner is ignored",
      [](RecordingPort& p) { p.barcodeIf = 1; p.results[0] = {result(7, "R-1")}; },
      [](FreeRun& r, RecordingPort&) { r.ScannerCode("LOCAL"); r.Fasten(0); },
