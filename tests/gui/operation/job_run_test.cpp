@@ -479,6 +479,9 @@ void Play(const std::vector<Scenario>& scenarios) {
 const auto skipNoPwd = &RunSettings::skipNoPwd;
 const Step input1{.type = kStepInput, .in = {1}, .cond = 0};
 const Step message{.type = kStepMsg};
+// Waits for a code whose characters 3..5 are "123".
+const Step codeDelay{
+    .type = kStepDelay, .delayMode = 2, .code = "AB123", .partial = 1, .start = 3, .end = 5};
 
 TEST(JobRunScenarios, StepsAndResults) {
     Play({
@@ -608,14 +611,7 @@ TEST(JobRunScenarios, JobSelection) {
         // The scanner's matching code: the screen test's; here a code that does not match,
         // and the same from a tool's barcode read.
         {"a barcode delay step waits for its code",
-         {Load({Step{.type = kStepDelay,
-                     .delayMode = 2,
-                     .code = "AB123",
-                     .partial = 1,
-                     .start = 3,
-                     .end = 5},
-                message}),
-          Scan("AB124"), Is(waiting, true),
+         {Load({codeDelay, message}), Scan("AB124"), Is(waiting, true),
           [](Rig& k) {
               FastenResult r = Res(7);
               std::strcpy(r.Barcode, "zz123");
