@@ -72,12 +72,6 @@ const Case kCases[] = {
      [](FreeRun& r, RecordingPort&) { r.Fasten(1); },
      {"tap", "Message: Micro SD does not exist.", "1:log+ack status 1 source 0",
       "Error: Logging failed", "last 1 status 1", "table"}},
-    // The preset of a barcode with the tool's setting on and off: the screen test's.
-    {"with the setting on but no matching row, nothing is written",
-     [](RecordingPort& p) { p.results[1] = {result(7, "X")}; p.presetOn = {false, true};
-                            p.presets["AB-77"] = 3; },
-     [](FreeRun& r, RecordingPort&) { r.Fasten(1); },
-     {"tap", "1:log+ack status 7 source 0", "last 1 status 7", "table"}},
     {"with the tools' scanners the tool's code is logged and shown; the local scanner is ignored",
      [](RecordingPort& p) { p.barcodeIf = 1; p.results[0] = {result(7, "R-1")}; },
      [](FreeRun& r, RecordingPort&) { r.ScannerCode("LOCAL"); r.Fasten(0); },
@@ -164,6 +158,18 @@ const Case kCases[] = {
      join({{"1:fet-", "1:events=0", "stored refresh 0"}, kOpen0,
            {"stored refresh 0", "1:log+ack status 1 source 0", "stored 1 got 1", "1:fet+",
             "1:auto=0", "1:4001=0", "stored close"}})},
+    {"tools not chosen are opened and a lost tool is dropped from the total",
+     [](RecordingPort& p) { p.manager = true; p.pending = {4, 3}; },
+     [](FreeRun& r, RecordingPort& p) {
+         r.Timer(FreeTimer::StoredPrompt);
+         p.lines.clear();
+         r.StoredConfirmed(0x2); // tool 0 not chosen: its stored results stay in the tool
+         p.rec("total " + p.n(r.StoredTotal()));
+         p.states[1] = 0;
+         r.Registry(1, 0);
+         p.rec("total " + p.n(r.StoredTotal()) + ", tool 1 " + p.n(r.Pending(1)));
+     },
+     join({kOpen0, {"1:fet-", "1:events=0", "total 3", "stored close", "total 0, tool 1 0"}})},
 };
 // clang-format on
 
@@ -208,24 +214,6 @@ TEST(FreeRun, StoredResultsAreCollectedToolByToolOutsideTheTable) {
                                 {"1:fet+", "1:auto=0", "tray force", "stored close"}}))
         << "stored results make no sound and never reach the panel or the table";
     EXPECT_EQ(run.StoredTotal(), 0);
-}
-
-TEST(FreeRun, ToolsNotChosenAreOpenedAndALostToolIsDroppedFromTheTotal) {
-    RecordingPort port;
-    port.manager = true;
-    port.pending = {4, 3};
-    FreeRun run(port);
-    run.Start();
-    run.Timer(FreeTimer::StoredPrompt);
-    port.lines.clear();
-    run.StoredConfirmed(0x2); // tool 0 not chosen: its stored results stay in the tool
-    EXPECT_EQ(port.lines, join({kOpen0, {"1:fet-", "1:events=0"}}));
-    EXPECT_EQ(run.StoredTotal(), 3);
-    port.lines.clear();
-    port.states[1] = 0;
-    run.Registry(1, 0);
-    EXPECT_EQ(std::tuple(run.StoredTotal(), run.Pending(1), port.lines),
-              std::tuple(0, 0, Lines({"stored close"})));
 }
 
 } // namespace

@@ -133,15 +133,19 @@ TEST_F(FreeScreenTest, ResultsBecomeRowsWithTheChosenColumnsAndTheRightSounds) {
     fasten("fasten 0 ok torque=1180 time=820 barcode=LOT-4711");
     shot("PageOperationWithoutJob");
 
-    // A barcode read at the tool selects its preset only with the tool's setting on.
+    // A barcode read at the tool selects its preset only with the tool's setting on and a
+    // row for the code; else nothing is written (the panel's 4004 writes so far).
     dev->OnSetBarcodeIF(0);
     dev->BarcodeAddPreset(t, "AB-77", 0, 0, 0, 3);
     ASSERT_EQ(tools->cmd("set 0 4004 1"), "ok");
-    for (auto [settingOn, preset] : {std::pair(false, 1L), std::pair(true, 3L)}) {
-        dev->SetSettingBarcodeTdx(t, settingOn);
-        fasten("barcode 0 AB-77");
+    for (auto [on, code, preset, n] :
+         {std::tuple(false, "AB-77", 1L, 0), std::tuple(true, "AB-77", 3L, 1),
+          std::tuple(true, "CD-8", 3L, 1)}) {
+        dev->SetSettingBarcodeTdx(t, on);
+        fasten(std::string("barcode 0 ") + code);
         // The preset write, if any, is made before the row is shown.
-        EXPECT_EQ(tools->reg(0, 4004), preset) << settingOn;
+        EXPECT_EQ(std::tuple(tools->reg(0, 4004), writesOf("4004=")), std::tuple(preset, n))
+            << on << " " << code;
     }
 }
 
