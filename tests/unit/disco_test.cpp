@@ -162,8 +162,10 @@ TEST_F(DiscoProc, ScanWithKeepAliveLeaveWithoutMembershipFailedJoinAndDatagramsB
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 1);
     Disco_Send_ScanReq(0); // no keep-alive pass
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 1);
-    Disco_Send_ScanReq(1);
+    EXPECT_TRUE(sink.drain().empty());
+    Disco_Send_ScanReq(1); // the fourth silent pass drops it, and the screens hear of it
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
+    EXPECT_EQ(sink.drain(), (Lines{"update_discotools"}));
     // A leave without membership, and a failed join.
     Debug_GetFlag()[DEBUG_FLAG_NETLINK] = 1;
     LogCapture log;
