@@ -158,9 +158,6 @@ TEST_F(Registry, LoadKeepsEightIdleToolsWithFoldersAndSaveWritesThemBackOrKeepsT
     EXPECT_TRUE(log.contains("record skipped") && log.contains("more than 8 tools"));
     ToolView v = view(1);
     EXPECT_EQ(std::tuple(v.model, v.mac[5]), std::tuple(99u, uint8_t(2))) << "the MAC copy";
-    ToolManager_LockRegTools();
-    EXPECT_NE(ToolManager_RegTool(1)->barcode, nullptr); // made by the barcode loader
-    ToolManager_UnlockRegTools();
     // Saved, the kept records come back byte for byte.
     const std::string kept = head + tools.substr(0, 6 * tools.size() / 7);
     fs::remove("regtools");
