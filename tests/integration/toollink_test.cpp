@@ -162,10 +162,11 @@ TEST_P(ToolLink, ToolKilledMidReadOrWriteIsDismissedAfterTheRetry) {
 
 TEST_P(ToolLink, AReleaseRenumbersTheOthersAndScansItsToolBack) {
     ASSERT_TRUE(bringUp({2, 3, 1}));
-    // Releasing tool zero of three renumbers the others.
+    // Releasing tool zero of three renumbers the others; the current index follows its tool.
+    ToolManager_SetCurrTdx(2);
     ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
     EXPECT_TRUE(sink.next("update_regtools -1 -1"));
-    EXPECT_EQ(ToolManager_GetRegToolsLen(), 2);
+    EXPECT_EQ(std::tuple(ToolManager_GetRegToolsLen(), ToolManager_GetCurrTdx()), std::tuple(2, 1));
     EXPECT_EQ(std::tuple(macOf(0), macOf(1)), std::tuple(mac(3, 1), mac(1, 2)));
     EXPECT_TRUE(state(0) == TOOL_STATE_CONNECTED && state(1) == TOOL_STATE_CONNECTED);
     // The extra scan of the release brings the tool back among the discovered ones.

@@ -82,13 +82,9 @@ TEST(ToolsRegtools, MacTextRecordLayoutDecodeRefusalsAndBarcodeLinesSplitAtTilde
     EXPECT_EQ(
         std::tuple(std::string(back.name), back.model, std::string(back.defname, 16), back.type),
         std::tuple("ZQtool", 0x11223344u, "ZQ01020304050607", 3));
-    // Unusable names are refused, long ones terminated.
+    // A name without its terminator is cut.
     uint8_t in[REGTOOLS_RECORD_SIZE] = {};
-    memcpy(in, "../etc", 6);
-    EXPECT_EQ(RegTools_DecodeRecord(in, &rec), -1);
-    memset(in, 0, sizeof in);
-    EXPECT_EQ(RegTools_DecodeRecord(in, &rec), -1); // empty name
-    memset(in, 'N', 33);                            // no terminator in the name field
+    memset(in, 'N', 33);
     EXPECT_EQ(RegTools_DecodeRecord(in, &rec), 0);
     EXPECT_EQ(strlen(rec.name), 32u);
     // A tool's barcode line splits at "~".
@@ -162,9 +158,6 @@ TEST_F(Registry, LoadKeepsEightIdleToolsWithFoldersAndSaveWritesThemBackOrKeepsT
     EXPECT_TRUE(log.contains("record skipped") && log.contains("more than 8 tools"));
     ToolView v = view(1);
     EXPECT_EQ(std::tuple(v.model, v.mac[5]), std::tuple(99u, uint8_t(2))) << "the MAC copy";
-    ToolManager_LockRegTools();
-    EXPECT_NE(ToolManager_RegTool(1)->barcode, nullptr); // made by the barcode loader
-    ToolManager_UnlockRegTools();
     // Saved, the kept records come back byte for byte.
     const std::string kept = head + tools.substr(0, 6 * tools.size() / 7);
     fs::remove("regtools");
@@ -224,21 +217,16 @@ TEST_F(Registry, UnknownToolIsListedWhileFreeAndAnsweringAndDroppedAtTheFourthSi
     EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 0);
     EXPECT_EQ(sink.drain(), (Lines{"update_discotools"}));
     EXPECT_EQ(ToolManager_UpdateToolState_ByHostapd(nullptr), -1);
-    // A discovered tool is dropped at the fourth silent tick.
+    // An answer restarts a tool's count of silent ticks: only the silent one goes.
     feedAck(makeInfo(1));
     feedAck(makeInfo(2));
-    sink.drain();
-    for (int tick = 1; tick <= 3; ++tick) {
+    for (int tick = 1; tick <= 4; ++tick) {
         ToolManager_KeepAlive_DiscoTools();
-        feedAck(makeInfo(2)); // tool 2 keeps answering
-        EXPECT_EQ(ToolManager_GetDiscoToolsLen(), 2) << tick;
+        if (tick < 4) feedAck(makeInfo(2));
     }
-    EXPECT_TRUE(sink.drain().empty());
-    ToolManager_KeepAlive_DiscoTools();
-    ASSERT_EQ(ToolManager_GetDiscoToolsLen(), 1);
     uint8_t mac2[6] = {0x02, 0x00, 0x5e, 0x10, 0x20, 2};
-    EXPECT_EQ(ToolManager_FindDiscoTdx_ByMac(mac2), 0);
-    EXPECT_EQ(sink.drain(), (Lines{"update_discotools"}));
+    EXPECT_EQ(std::tuple(ToolManager_GetDiscoToolsLen(), ToolManager_FindDiscoTdx_ByMac(mac2)),
+              std::tuple(1, 0));
 }
 
 // What happens to registered tool 0 in each state at each input: its new state, its
@@ -330,17 +318,6 @@ TEST_F(Registry, TransitionsOfARegisteredToolAndADismissalThatNeverWaitsForItsCo
     ToolConn_Unref(conn); // the last reference frees it (ASan checks)
 }
 
-TEST_F(Registry, ReleasingToolZeroOfThreeRenumbers) {
-    startDriver();
-    registerTools(3);
-    ToolManager_SetCurrTdx(2);
-    ASSERT_EQ(ToolManager_MoveTool_RegToDisco(0), 0);
-    EXPECT_EQ(ToolManager_GetCurrTdx(), 1); // still the same tool
-    LogCapture log;
-    EXPECT_EQ(ToolManager_MoveTool_RegToDisco(5), -1);
-    EXPECT_TRUE(log.contains("invalid reg_index : 2 / 5"));
-}
-
 TEST_F(Registry, RegistrationBuildsTheRecordAndRefusesANinthTool) {
     startDriver();
     feedAck(makeInfo(9, TOOL_TYPE_ZQT, 0x7f000001, 5020, "ABC"), TOOL_NETIF_WLAN);
@@ -429,14 +406,12 @@ TEST_F(Registry, BarcodeToolTablesLiveInTheRecords) {
 TEST_F(Registry, FindByMacAndNameAndInvalidIndexesOrNames) {
     startDriver();
     registerTools(2);
-    {
-        LogCapture log;
-        EXPECT_EQ(ToolManager_SetToolName_ByTdx(2, "x"), -1);
-        EXPECT_TRUE(log.contains("invalid parameters (2,2,x)"));
-        EXPECT_EQ(ToolManager_SetToolName_ByTdx(0, "../../x"), -1);
-        EXPECT_EQ(ToolManager_SetToolName_ByTdx(0, nullptr), -1);
-        EXPECT_EQ(name(0), "ZQSN0");
-    }
+    LogCapture log;
+    EXPECT_EQ(ToolManager_SetToolName_ByTdx(2, "x"), -1);
+    EXPECT_TRUE(log.contains("invalid parameters (2,2,x)"));
+    EXPECT_EQ(ToolManager_SetToolName_ByTdx(0, "../../x"), -1);
+    EXPECT_EQ(ToolManager_SetToolName_ByTdx(0, nullptr), -1);
+    EXPECT_EQ(name(0), "ZQSN0");
     uint8_t mac2[6] = {0x02, 0x00, 0x5e, 0x10, 0x20, 2};
     EXPECT_EQ(std::tuple(ToolManager_FindRegTdx_ByMac(mac2), ToolManager_FindRegTdx_ByMac(nullptr)),
               std::tuple(1, -1));
@@ -446,13 +421,15 @@ TEST_F(Registry, FindByMacAndNameAndInvalidIndexesOrNames) {
     EXPECT_EQ(std::tuple(CheckTdx(1, "t", 1), CheckTdx(2, "t", 1)), std::tuple(0, 1));
     EXPECT_EQ(ToolManager_GetToolName_ByTdx(8), nullptr);
     ToolManager_UnlockRegTools();
-    LogCapture log;
+    log.clear();
     EXPECT_EQ(ToolManager_FindTdx_ByName(nullptr), -1);
     EXPECT_TRUE(log.contains("invalid parameters : tname is null"));
     EXPECT_EQ(ToolManager_DismissTool_ByTdx(2, 1), -1);
     EXPECT_TRUE(log.contains("invalid regtdx 2/2"));
     EXPECT_EQ(ToolManager_DismissTool_ByTdx(-1, 1), -1);
     EXPECT_EQ(log.count("invalid regtdx"), 1u); // -1 is refused silently
+    EXPECT_EQ(ToolManager_MoveTool_RegToDisco(5), -1);
+    EXPECT_TRUE(log.contains("invalid reg_index : 2 / 5"));
     ToolView v;
     EXPECT_EQ(ToolManager_GetToolView(2, &v), -1);
     EXPECT_EQ(v.name[0], 0);

@@ -20,9 +20,8 @@ class RemoteTest : public WithPresses<ToolScreenTest> {
 TEST_F(RemoteTest, ButtonsWriteTheirRegistersAndToolInitDismissesTheTool) {
     tools = FakeTool::onLoopback({2});
     const int t = connect(0);
-    ASSERT_EQ(tools->cmd("set 0 4004 7"), "ok"); // the tool's preset now
-    ASSERT_EQ(tools->cmd("set 0 4005 1"), "ok");
-    ASSERT_EQ(tools->cmd("lock 0 1"), "ok");
+    for (const char* c : {"set 0 4004 7", "set 0 4005 1", "lock 0 1"}) // the tool now
+        ASSERT_EQ(tools->cmd(c), "ok") << c;
     dev->OnSetCurrTdx(t);
     tools->trace(0);
     PageRemote* page = open();
