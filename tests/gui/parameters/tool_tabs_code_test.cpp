@@ -160,15 +160,13 @@ TEST(ToolBarcodeCode, EntriesGoThroughTheWindowInTheToolsOrder) {
         ToolBarcodeEntry e;
         bool partial;
         int index;
-    } refused[] = {
-        {entry("A", 0), false, 0},
-        {entry("A", 16), false, 0},
-        {entry("ABC", 1, 2, 4), true, 0},
-        {entry("ABC", 1, 3, 2), true, 0},
-        {entry("ABC", 1, 0, 0), true, 0},
-        {entry("A", 1), false, 30},
-        {entry(QString(33, 'x').toLatin1().constData(), 1), false, 0},
-    };
+    } refused[] = {{entry("A", 0), false, 0},
+                   {entry("A", 16), false, 0},
+                   {entry("ABC", 1, 2, 4), true, 0},
+                   {entry("ABC", 1, 3, 2), true, 0},
+                   {entry("ABC", 1, 0, 0), true, 0},
+                   {entry("A", 1), false, 30},
+                   {entry(QString(33, 'x').toLatin1().constData(), 1), false, 0}};
     w.writes.clear();
     for (const Refused& r : refused)
         EXPECT_EQ(ToolBarcode::WriteEntry(w.link().write, r.index, r.e, r.partial), -1)
