@@ -168,6 +168,15 @@ std::function<bool()> bytes(std::string data) {
     };
 }
 
+// Makes "in" a fifo, or a link to one.
+std::function<bool()> fifo(bool link) {
+    return [link] {
+        QFile::remove("in");
+        const char* made = link ? "fifo.png" : "in";
+        return mkfifo(made, 0600) == 0 && (!link || symlink(made, "in") == 0);
+    };
+}
+
 TEST(ExternImage, RefusedDamagedAndForeignFilesGiveNoImage) {
     TestEnv env;
     using F = QImage::Format;
@@ -196,18 +205,8 @@ TEST(ExternImage, RefusedDamagedAndForeignFilesGiveNoImage) {
         {"empty", bytes(""), {}},
         {"missing", [] { return QFile::remove("in") || true; }, {}},
         // Nobody writes these: an open that waits for a writer never returns.
-        {"fifo",
-         [] {
-             QFile::remove("in");
-             return mkfifo("in", 0600) == 0;
-         },
-         {}},
-        {"link to a fifo",
-         [] {
-             QFile::remove("in");
-             return mkfifo("fifo.png", 0600) == 0 && symlink("fifo.png", "in") == 0;
-         },
-         {}},
+        {"fifo", fifo(false), {}},
+        {"link to a fifo", fifo(true), {}},
     };
     for (const auto& [name, make, expected] : cases) {
         SCOPED_TRACE(name);
