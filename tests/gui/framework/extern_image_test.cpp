@@ -89,34 +89,24 @@ TEST(ExternImage, DecodesEveryInputToOpaqueRgb) {
     QImage mono(33, 9, QImage::Format_Mono);
     mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
     mono.fill(1);
-    using F = QImage;
+    using enum QImage::Format;
     const QColor grey(128, 128, 128), dark(77, 77, 77), light(200, 200, 200);
+    const QColor green(10, 200, 30), greenA(10, 200, 30, 64), orange(250, 120, 5),
+        orangeA(250, 120, 5, 128);
     // A name; the image written as "in" in the data home, its size expected back; its format
     // ("CMYK": a JPEG of that size in the colours of `red`); the colour at the centre, each
     // channel within 6; the PNG's bit depth and colour type (JPEG: {0, 0}).
     const std::tuple<const char*, QImage, const char*, QColor, std::pair<int, int>> cases[] = {
-        {"jpeg grey", filled(200, 100, F::Format_Grayscale8, grey), "JPG", grey, {0, 0}},
-        {"jpeg cmyk", QImage(64, 32, F::Format_RGB32), "CMYK", Qt::red, {0, 0}},
-        {"jpeg 1280 x 800 kept",
-         filled(1280, 800, F::Format_RGB32, Qt::blue),
-         "JPG",
-         Qt::blue,
-         {0, 0}},
-        {"png grey 8", filled(30, 20, F::Format_Grayscale8, dark), "PNG", dark, {8, 0}},
-        {"png grey 16", filled(30, 20, F::Format_Grayscale16, light), "PNG", light, {16, 0}},
+        {"jpeg grey", filled(200, 100, Format_Grayscale8, grey), "JPG", grey, {0, 0}},
+        {"jpeg cmyk", QImage(64, 32, Format_RGB32), "CMYK", Qt::red, {0, 0}},
+        {"jpeg 1280x800 kept", filled(1280, 800, Format_RGB32, Qt::blue), "JPG", Qt::blue, {}},
+        {"png grey 8", filled(30, 20, Format_Grayscale8, dark), "PNG", dark, {8, 0}},
+        {"png grey 16", filled(30, 20, Format_Grayscale16, light), "PNG", light, {16, 0}},
         {"png palette", palette, "PNG", QColor(0, 160, 40), {8, 3}},
         {"png 1 bit", mono, "PNG", Qt::white, {1, 3}},
-        {"png alpha",
-         filled(30, 20, F::Format_ARGB32, QColor(10, 200, 30, 64)),
-         "PNG",
-         QColor(10, 200, 30),
-         {8, 6}},
-        {"png rgba 16",
-         filled(30, 20, F::Format_RGBA64, QColor(250, 120, 5, 128)),
-         "PNG",
-         QColor(250, 120, 5),
-         {16, 6}},
-        {"png 4096 wide kept", filled(4096, 2, F::Format_RGB32, Qt::red), "PNG", Qt::red, {8, 2}},
+        {"png alpha", filled(30, 20, Format_ARGB32, greenA), "PNG", green, {8, 6}},
+        {"png rgba 16", filled(30, 20, Format_RGBA64, orangeA), "PNG", orange, {16, 6}},
+        {"png 4096 wide kept", filled(4096, 2, Format_RGB32, Qt::red), "PNG", Qt::red, {8, 2}},
     };
     for (const auto& [name, in, fmt, expect, png] : cases) {
         SCOPED_TRACE(name);
@@ -178,6 +168,15 @@ std::function<bool()> bytes(std::string data) {
     };
 }
 
+// Makes "in" a fifo, or a link to one.
+std::function<bool()> fifo(bool link) {
+    return [link] {
+        QFile::remove("in");
+        const char* made = link ? "fifo.png" : "in";
+        return mkfifo(made, 0600) == 0 && (!link || symlink(made, "in") == 0);
+    };
+}
+
 TEST(ExternImage, RefusedDamagedAndForeignFilesGiveNoImage) {
     TestEnv env;
     using F = QImage::Format;
@@ -206,18 +205,8 @@ TEST(ExternImage, RefusedDamagedAndForeignFilesGiveNoImage) {
         {"empty", bytes(""), {}},
         {"missing", [] { return QFile::remove("in") || true; }, {}},
         // Nobody writes these: an open that waits for a writer never returns.
-        {"fifo",
-         [] {
-             QFile::remove("in");
-             return mkfifo("in", 0600) == 0;
-         },
-         {}},
-        {"link to a fifo",
-         [] {
-             QFile::remove("in");
-             return mkfifo("fifo.png", 0600) == 0 && symlink("fifo.png", "in") == 0;
-         },
-         {}},
+        {"fifo", fifo(false), {}},
+        {"link to a fifo", fifo(true), {}},
     };
     for (const auto& [name, make, expected] : cases) {
         SCOPED_TRACE(name);

@@ -105,20 +105,20 @@ TEST_F(GraphTest, StartArmsAFasteningDrawsStopAndToolChangeEndTheCapture) {
              flush();
              ASSERT_EQ(dev->MbusReadTdx(a, 4100, 1), 0);
          }},
-        {"the settings dialog, Torque/Angle", "Start", "", 0,
+        {"the settings dialog, Torque/Angle: no channel 2", "Start", "", 0,
          [&] {
              press("graphSettings");
              choose("graphCh1_8");
              EXPECT_TRUE(find<QWidget>("graphSettingNote")->isVisible());
              EXPECT_FALSE(find<QWidget>("graphCh2")->isEnabled());
              shot("PageMonitorGraphSetting");
-             press("graphSettingCancel");
+             press("graphSettingOk");
          }},
         // A write the tool refuses ends the start there, and leaves it stopped: after the
         // sampling nothing more is written, after the trigger no disarm follows.
         {"refused sampling", "Start", "", 0, [&] { refusedStart("4103", "4103=1!", "4104="); }},
         {"refused trigger", "Start", "", 0,
-         [&] { refusedStart("4100", "4104=3 4100=1!", "4100=0"); }},
+         [&] { refusedStart("4100", "4101=8 4102=0 4103=1 4104=3 4100=1!", "4100=0"); }},
         {"start on a tool not connected", "Start", "", 0,
          [&] {
              dev->OnSetCurrTdx(idle);

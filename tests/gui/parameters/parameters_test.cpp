@@ -39,8 +39,14 @@ TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
     EXPECT_EQ(noticeShown(), "");
     // The tool barcode tab takes results: the tool sends only new ones (4015 := 2).
     EXPECT_EQ(tools->trace(0), "4015=2 " + std::string(kFasten1));
-    EXPECT_EQ((QStringList{shown("param2Value"), text("param2Title"), text("param3Title")}),
-              (QStringList{"1.50", "Target torque", "Torque limit (%)"}));
+    // Titles by the block's type, values with their lines' decimals.
+    EXPECT_EQ((QStringList{text("paramTypeName"), shown("param2Value"), text("param2Title"),
+                           text("param3Title"), shown("param3Value"), text("param4Title"),
+                           shown("param4Value"), text("param10Title"), shown("param10Value"),
+                           text("param12Title")}),
+              (QStringList{"TC/AM", "1.50", "Target torque", "Torque limit (%)", "100",
+                           "Target angle (not use)", "0", "Free speed (rpm)", "700",
+                           "Seating point from\nTarget torque (%)"}));
     shot("PageParamFastening");
 
     const std::string f1 = kFasten1, f3 = "3:31 3:1031 3:2031", adv = "3:500 3:1500 3:2500",
@@ -89,8 +95,11 @@ TEST_F(ParametersTest, EditorsWriteTheToolsRegisters) {
     EXPECT_EQ(dev->GetTorqueUnit_ByTdx(t), 3) << "read again after its write";
     // The switch to "AC/TM" retitled preset 1's block.
     run("PageParametersTab0 fastenPreset1");
-    EXPECT_EQ((QStringList{text("param2Title"), text("param3Title"), text("paramTypeName")}),
-              (QStringList{"Max torque", "Min torque", "AC/TM"}));
+    EXPECT_EQ((QStringList{text("param2Title"), text("param3Title"), text("paramTypeName"),
+                           shown("param2Value"), text("param7Title"), shown("param7Value"),
+                           text("param12Title")}),
+              (QStringList{"Max torque", "Min torque", "AC/TM", "9.99", "Snug torque", "0.30",
+                           "Seating point from\nMax torque (%)"}));
     EXPECT_EQ(shown("param3Value"), "1.00") << "a torque now, in hundredths";
     press("PageParametersTab2");
     EXPECT_EQ(shown("param260Select"), "cN.m");
