@@ -51,10 +51,11 @@ struct JobStoreTest : ::testing::Test {
         ASSERT_EQ(load_job(), 0);
         ASSERT_EQ(job_list_len(), n);
     }
-    Names names() {
+    // The list's job names, or the loaded job's step names.
+    static Names names(bool steps = false) {
         Names out;
-        for (int i = 0; i < job_list_len(); ++i)
-            out.push_back(job_list_entry(i)->name);
+        for (int i = 0; i < (steps ? job_steps_len() : job_list_len()); ++i)
+            out.push_back(steps ? get_stepname_sdx(i) : job_list_entry(i)->name);
         return out;
     }
 };
@@ -414,12 +415,6 @@ struct JobStepTest : JobStoreTest {
         ASSERT_EQ(job_new("other"), 0);
         ASSERT_EQ(job_load(0), 0);
     }
-    Names stepNames() {
-        Names out;
-        for (int i = 0; i < job_steps_len(); ++i)
-            out.push_back(get_stepname_sdx(i));
-        return out;
-    }
 };
 } // namespace
 
@@ -453,7 +448,7 @@ TEST_F(JobStepTest, MovesOutOfBoundsAreRefusedAndDeleteDecrementsCounterAndCount
                          job_loaded_header()->entry.steps),
               std::tuple(1u, 4u));
     EXPECT_EQ(step_delete(4), -1);
-    EXPECT_EQ(stepNames(), (Names{"delay-1", "delay-2", "delay-3", "input-2"}));
+    EXPECT_EQ(names(true), (Names{"delay-1", "delay-2", "delay-3", "input-2"}));
 }
 
 TEST_F(JobStepTest, CopyAppendsAtTheEndWithSuffix) {
