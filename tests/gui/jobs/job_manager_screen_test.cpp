@@ -69,7 +69,6 @@ class JobManagerScreenTest : public WithPresses<ToolScreenTest> {
         out.sort();
         return out;
     }
-    static int logLines() { return int(LogRecords("files/log").size()); }
 };
 
 TEST_F(JobManagerScreenTest, ButtonsChangeTheFilesAndTheList) {
@@ -251,7 +250,7 @@ TEST_F(JobManagerScreenTest, StoredResultsAreCollectedIntoTheLog) {
     }));
     ASSERT_TRUE(kest_test::WaitUntil([&] {
         dev->FlushEventLog();
-        return logLines() == 2 && tools->stat(0, "pending") == 0;
+        return LogRecords("files/log").size() == 2 && tools->stat(0, "pending") == 0;
     }));
     for (const auto& record : LogRecords("files/log"))
         EXPECT_EQ(std::tuple(record.at(1), record.at(2)), std::tuple("", ""));

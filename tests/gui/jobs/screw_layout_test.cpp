@@ -14,8 +14,7 @@ TEST(ScrewLayout, SizeLimitsAndFontBands) {
     l.Append(20, 50);
     for (auto [set, got] : radii) {
         l.SetRadius(set);
-        EXPECT_EQ(l.At(1).Radius, got) << set;
-        EXPECT_EQ(l.Template().Radius, got) << set;
+        EXPECT_EQ(std::pair(l.At(1).Radius, l.Template().Radius), std::pair(got, got)) << set;
     }
     for (auto [set, got] : widths) {
         l.SetWidth(set);

@@ -12,12 +12,6 @@
 #include <cstring>
 
 namespace {
-uint32_t u32(const std::string& b, size_t at) {
-    uint32_t v = 0;
-    std::memcpy(&v, b.data() + at, 4);
-    return v;
-}
-
 // Job 0 of one fastening step, loaded.
 class ScrewPosTest : public StepEditorTest {
   protected:
@@ -179,8 +173,10 @@ TEST_F(ScrewPosTest, PlaceMoveDeleteAndSave) {
     ASSERT_EQ(dev->JobSave(0), 0);
     const std::string file = TestEnv::readFile(kFile);
     ASSERT_EQ(file.size(), size_t(JOB_HEADER_SIZE + STEP_RECORD_SIZE));
+    const auto* bytes = reinterpret_cast<const uint8_t*>(file.data());
     const size_t step = JOB_HEADER_SIZE, pos = step + SF_POS;
-    EXPECT_EQ(std::tuple(u32(file, step + SF_SCREWS), u32(file, step + SF_IMG_FLAG),
+    EXPECT_EQ(std::tuple(job_get_u32(bytes + step + SF_SCREWS),
+                         job_get_u32(bytes + step + SF_IMG_FLAG),
                          std::string(file.data() + step + SF_IMG)),
               std::tuple(2u, 1u, "./files/image/part.png"));
     const uint32_t want[3][4] = {
@@ -189,7 +185,8 @@ TEST_F(ScrewPosTest, PlaceMoveDeleteAndSave) {
         {0, 0, 0, 0}};
     for (size_t k = 0; k < 3; ++k)
         for (size_t w = 0; w < 4; ++w)
-            EXPECT_EQ(u32(file, pos + k * SCREW_POSITION_SIZE + w * 4), want[k][w]) << k << w;
+            EXPECT_EQ(job_get_u32(bytes + pos + k * SCREW_POSITION_SIZE + w * 4), want[k][w])
+                << k << w;
     EXPECT_EQ(uint8_t(file[pos + SCREW_POSITION_SIZE + 23]), 12) << "OK red";
 }
 
@@ -235,9 +232,10 @@ TEST_F(ScrewPosTest, NinetyNineAtMostAndCancelKeepsTheStep) {
     touch({0, 300});
     run("posDelete posSave");
     f = dev->GetFastenData(0);
-    EXPECT_EQ(
-        std::tuple(f->NoScrews, f->ScrewPos[0]->X, f->ScrewPos[97]->X, f->ScrewPos[98]->Enabled),
-        std::tuple(98, 5, 5 * 98, false));
+    // The disabled one keeps its place on the picture.
+    EXPECT_EQ(std::tuple(f->NoScrews, f->ScrewPos[0]->X, f->ScrewPos[97]->X,
+                         f->ScrewPos[98]->Enabled, f->ScrewPos[98]->X),
+              std::tuple(98, 5, 5 * 98, false, 5 * 98));
 }
 
 TEST_F(ScrewPosTest, ScaledPhotographKeepsItsCoordinatesARefusedPictureKeepsTheOneInUse) {

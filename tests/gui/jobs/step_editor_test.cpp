@@ -74,9 +74,7 @@ TEST_F(StepEditorTest, ButtonsChangeTheLoadedJobAndSaveWritesIt) {
         const bool known = type >= 0 && type < 5;
         EXPECT_EQ(std::pair(panel ? panel->objectName() : "", panel ? panel->Sdx() : -1),
                   std::pair(QString(known ? kPanel[type] : ""), known ? c.selected : -1));
-        const QModelIndex typeCell = editor->Model()->index(c.selected, 2);
-        EXPECT_EQ(editor->Model()->data(typeCell, Qt::DisplayRole).toString() == "Unknown",
-                  type == 9);
+        EXPECT_EQ(editor->Model()->index(c.selected, 2).data().toString() == "Unknown", type == 9);
         EXPECT_EQ(editor->Dialog(), nullptr);
         // Nothing reaches the file before save.
         EXPECT_EQ(TestEnv::readFile(kFile).size(), 172 + 4096 * types.size());
