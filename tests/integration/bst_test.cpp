@@ -96,28 +96,26 @@ TEST_F(BstTest, TrayPresentAtStartOpensChangesRaiseEventsAndFailuresAreCounted) 
 
     // Changes raise events with their mask; a forced alarm (set_bst_alarm, -1 for none) is compared
     // at the next tick.
-    struct Case {
-        std::vector<std::string> script;
-        int forcedAlarm;
-        V expect;
-    } cases[] = {
+    // the tray's commands, the forced alarm, the events
+    const std::tuple<V, int, V> cases[] = {
         {{"alarm 1"}, -1, {"bst_event 2 3 1 1"}},
         {{"preset 5", "opmode 0"}, -1, {"bst_event 5 5 1 0"}},
-        {{"sockets 8"}, -1, {}}, // no_socket alone: logged, no event
+        {{"sockets 8"}, -1, V{}}, // no_socket alone: logged, no event
         {{"preset 6", "sockets 9"}, -1, {"bst_event 1 6 1 0"}},
         {{"alarm 0", "opmode 1", "preset 1"}, -1, {"bst_event 7 1 0 1"}},
         {{"alarm 2"}, -1, {"bst_event 2 1 2 1"}},
-        {{}, 2, {}}, // the tray reports 2 as well: nothing to say
+        {V{}, 2, V{}}, // the tray reports 2 as well: nothing to say
         {{"alarm 0"}, -1, {"bst_event 2 1 0 1"}},
-        {{}, 2, {"bst_event 2 1 0 1"}},
+        {V{}, 2, {"bst_event 2 1 0 1"}},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
-        for (const auto& s : cases[i].script)
+        const auto& [script, forcedAlarm, expect] = cases[i];
+        for (const auto& s : script)
             ASSERT_EQ(tray->send(s), "ok");
-        if (cases[i].forcedAlarm >= 0) set_bst_alarm(cases[i].forcedAlarm);
+        if (forcedAlarm >= 0) set_bst_alarm(forcedAlarm);
         bst_main();
-        EXPECT_EQ(events(), cases[i].expect);
+        EXPECT_EQ(events(), expect);
     }
     EXPECT_EQ(get_bst_no_socket(), 9);
     EXPECT_TRUE(log.contains("no_socket change 0x6 to 0x8") &&

@@ -51,27 +51,25 @@ TEST_P(ToolCurves, TriggeredFasteningDeliversItsCurveInEachLayoutAndIgnoredTrigg
     ToolView view;
     ASSERT_EQ(ToolManager_GetToolView(1, &view), 0);
     ASSERT_EQ(Graph_EnableCB_ByTdx(1), 0);
-    struct Row {
-        int ch1, ch2, torque;
-        int n, channels, len;
-    } rows[] = {
+    // the channels chosen, the torque; the frame's samples, channels and length
+    const std::tuple<int, int, int, int, int, int> rows[] = {
         {1, 0, 1500, 100, 1, 240}, // torque alone
         {2, 3, 900, 55, 2, 260},   // current and speed
         {8, 3, 700, 100, 1, 240},  // torque/angle: the tool leaves channel 2 out
     };
     int made = 0;
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.ch1 * 10 + r.ch2);
-        for (auto [reg, v] : {std::pair{4101, r.ch1}, {4102, r.ch2}, {4103, 2}, {4104, 1}})
+    for (const auto& [ch1, ch2, torque, n, channels, len] : rows) {
+        SCOPED_TRACE(ch1 * 10 + ch2);
+        for (auto [reg, v] : {std::pair{4101, ch1}, {4102, ch2}, {4103, 2}, {4104, 1}})
             ASSERT_EQ(Modbus_Write(1, reg, uint16_t(v), 1), MBUS_OK) << reg;
         ASSERT_EQ(Modbus_Write(1, MBUS_REG_GRAPH_TRIGGER, 1, 1), MBUS_OK);
-        ASSERT_EQ(tools->cmd("fasten 1 ok torque=" + str(r.torque)), "ok " + str(++made));
+        ASSERT_EQ(tools->cmd("fasten 1 ok torque=" + str(torque)), "ok " + str(++made));
         ASSERT_TRUE(sink.next("trigger 1"));
         GraphFrameCopy f;
         ASSERT_EQ(Graph_GetFrame(1, &f), 0);
         EXPECT_EQ(std::tuple(f.len, f.info.n, f.info.channels, f.info.ch1,
                              Graph_Field(&f, GRAPH_OFF_CONV)),
-                  std::tuple(r.len, r.n, r.channels, r.ch1, r.torque));
+                  std::tuple(len, n, channels, ch1, torque));
         EXPECT_EQ(Graph_Field(&f, GRAPH_OFF_STATUS), 1) << "the fastening's own values";
         EXPECT_EQ(f.torqueUnit, view.torqueUnit);
         EXPECT_EQ(f.torqueMin, view.torqueMin);

@@ -77,9 +77,8 @@ TEST_P(ToolEvents, FullRingDropsTheOldestAndAFrameWithTheDataLinkDownIsDropped) 
     log.clear();
     ASSERT_EQ(fastening_event_enable(0, 1), MBUS_OK);
     auto dataLink = [](uint32_t up) {
-        ToolManager_LockRegTools();
+        RegToolsLock g;
         ToolManager_RegTool(0)->mbConn->connected = up;
-        ToolManager_UnlockRegTools();
     };
     dataLink(0);
     ASSERT_EQ(tools->cmd("fasten 0 ok barcode=LOST"), "ok 18");
@@ -215,9 +214,8 @@ TEST_P(ToolEvents, MalformedFramesAreDroppedAndOnlyALostEventConnectionHalvesThe
     // A closed event connection makes the tool half connected.
     ASSERT_EQ(tools->cmd("evport 0 off"), "ok");
     EXPECT_TRUE(sink.next("update_regtools 0 4"));
-    ToolManager_LockRegTools();
+    RegToolsLock g;
     EXPECT_TRUE(!ToolManager_RegTool(0)->rxWatch && !ToolManager_RegTool(0)->evConn);
-    ToolManager_UnlockRegTools();
 }
 
 } // namespace

@@ -152,31 +152,28 @@ TEST(ZqcappProcess, UpgradeTriesTheNewProgramAndKeepsTheOneThatStarts) {
     TestEnv::writeFile(env.root() + "/cut.dmk", real.substr(0, 65536));
     const std::string other = std::string(SIM_BIN_DIR) + "/jobgen/jobgen";
     ASSERT_TRUE(std::filesystem::exists(other)) << other;
-    struct Row {
-        const char* name;
-        std::string file;
-        bool fallback;
-        int want;
-        std::string program, prev; // afterwards ("real": the new program)
-    } rows[] = {
+    // what, the file installed, the fallback running, the result, the program and the
+    // previous one afterwards ("real": the new program)
+    using Row = std::tuple<const char*, std::string, bool, int, std::string, std::string>;
+    const Row rows[] = {
         {"does not start", env.root() + "/cut.dmk", false, UPGRADE_ERR_START, "broken", "good"},
         {"another program", other, false, UPGRADE_ERR_START, "broken", "good"},
         {"upgrade", env.root() + "/zqcapp.dmk", false, UPGRADE_OK, "real", "broken"},
         {"upgrade while the fallback runs", env.root() + "/zqcapp.dmk", true, UPGRADE_OK, "real",
          "good"},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.name);
+    for (const auto& [name, file, fallback, want, afterwards, prev] : rows) {
+        SCOPED_TRACE(name);
         TestEnv::writeFile(program, "broken");
         TestEnv::writeFile(program + ".prev", "good");
-        if (r.fallback)
+        if (fallback)
             setenv("KEST_FALLBACK", "zqcapp failed to start 3 times in a row: starting zqcapp.prev",
                    1);
-        EXPECT_EQ(Upgrade_Install(r.file.c_str()), r.want);
+        EXPECT_EQ(Upgrade_Install(file.c_str()), want);
         unsetenv("KEST_FALLBACK");
         const std::string now = TestEnv::readFile(program);
-        EXPECT_EQ(now == real ? "real" : now, r.program);
-        EXPECT_EQ(TestEnv::readFile(program + ".prev"), r.prev);
+        EXPECT_EQ(now == real ? "real" : now, afterwards);
+        EXPECT_EQ(TestEnv::readFile(program + ".prev"), prev);
         EXPECT_FALSE(std::filesystem::exists(env.home() + "/.zqcapp.upgrade"));
     }
     // What was installed starts.

@@ -46,13 +46,11 @@ struct BefTest : ::testing::Test {
     // A result of tool `tdx` with its event frame (none: a line taken back from the log),
     // logged by the writer; `wait` until the store has it.
     static void push(int tdx, const std::vector<uint8_t>& frame, bool wait = true) {
-        ResultExtra e;
-        e.tdx = tdx;
-        e.frame = frame;
         struct tm now;
         Common_LocalTime(&now);
         FastenResult r{.Status = 1};
-        EventLog_Queue(EventLog_FormatLine(now, "", "", "-", "t", r), -1, std::move(e));
+        EventLog_Queue(EventLog_FormatLine(now, "", "", "-", "t", r), -1,
+                       ResultExtra{.tdx = tdx, .frame = frame});
         if (wait) flush();
     }
     static void flush() {

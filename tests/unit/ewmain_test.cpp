@@ -20,23 +20,17 @@ std::vector<int> decode(const std::string& bytes) {
 }
 
 // Input records (type, code, value) in the order the device delivers them.
-struct Rec {
-    uint16_t type, code;
-    int32_t value;
-};
+using Rec = std::tuple<uint16_t, uint16_t, int32_t>;
 void apply(TouchState& st, std::initializer_list<Rec> recs, size_t size = 16) {
-    for (const Rec& r : recs) {
-        const std::string b = InputRecord(r.type, r.code, r.value, size);
+    for (const auto& [type, code, value] : recs) {
+        const std::string b = InputRecord(type, code, value, size);
         Touch_ApplyRecord(st, reinterpret_cast<const unsigned char*>(b.data()), size);
     }
 }
 } // namespace
 
 TEST(Console, MapsKeysAndTheFramebufferColourRuleAndSystemInfoLabels) {
-    struct Case {
-        std::string in;
-        std::vector<int> keys;
-    } cases[] = {
+    const std::pair<std::string, std::vector<int>> cases[] = {
         {"\n", {EW_KEY_OK}},
         {"\x1b", {EW_KEY_EXIT}},
         {"\x1b[A", {EW_KEY_UP}},
@@ -55,15 +49,13 @@ TEST(Console, MapsKeysAndTheFramebufferColourRuleAndSystemInfoLabels) {
         {"\x1bx", {EW_KEY_EXIT}},
         {"\x1b\x1b[A", {EW_KEY_EXIT, EW_KEY_UP}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(decode(c.in), c.keys) << "input: " << c.in.size();
+    for (const auto& [in, keys] : cases)
+        EXPECT_EQ(decode(in), keys) << "input: " << in.size();
     // The framebuffer's colour format rule.
-    struct {
-        uint32_t bpp;
-        bool fits;
-    } formats[] = {{16, false}, {24, false}, {31, false}, {32, true}, {39, true}, {40, false}};
-    for (auto f : formats)
-        EXPECT_EQ(Fb_FormatFits(f.bpp), f.fits) << f.bpp;
+    const std::pair<uint32_t, bool> formats[] = {{16, false}, {24, false}, {31, false},
+                                                 {32, true},  {39, true},  {40, false}};
+    for (auto [bpp, fits] : formats)
+        EXPECT_EQ(Fb_FormatFits(bpp), fits) << bpp;
     // The system information labels are padded to 45.
     std::string t = EwSystemInfoText(0, 1280, 800);
     EXPECT_EQ(t.rfind(std::string(45, '-') + "\n", 0), 0u);

@@ -75,10 +75,7 @@ TEST(OpFrame, TelegramsBothWays) {
     row.a1 = 270;
     row.status = 1;
     row.error = 0;
-    row.extra.tdx = 1;
-    row.extra.jobIndex = 4;
-    row.extra.batchSize = 6;
-    row.extra.batchCount = 6;
+    row.extra = {.tdx = 1, .jobIndex = 4, .batchSize = 6, .batchCount = 6, .frame = {}};
     StoredResult ng = row;
     ng.status = 2;
     ng.error = 331;

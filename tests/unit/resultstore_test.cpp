@@ -15,12 +15,8 @@ std::string line(int screw) {
 }
 
 ResultExtra extra(int screw) {
-    ResultExtra e;
-    e.tdx = screw % 8;
-    e.jobIndex = 2;
-    e.stepIndex = screw;
-    e.frame = {1, 2, 3, uint8_t(screw)};
-    return e;
+    return {
+        .tdx = screw % 8, .jobIndex = 2, .stepIndex = screw, .frame = {1, 2, 3, uint8_t(screw)}};
 }
 
 // A day before the store exists: history, never taken in.
