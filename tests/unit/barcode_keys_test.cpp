@@ -50,25 +50,18 @@ TEST(BarcodeKeys, FortyCharactersGiveThirtyTwoOverwriteInPlaceEventLayoutsAndCur
     BarcodeKeyState s;
     BarcodeKey_Reset(&s);
     EXPECT_STREQ(s.buf, "-");
-    std::string forty = "0123456789abcdefghijklmnopqrstuvwxyz0123";
-    auto evs = typed(forty);
-    evs.push_back({1, KEY_ENTER, 1});
-    auto codes = feed(&s, evs);
-    ASSERT_EQ(codes.size(), 1u);
-    EXPECT_EQ(codes[0], forty.substr(0, 32));
+    const std::string forty = "0123456789abcdefghijklmnopqrstuvwxyz0123";
+    EXPECT_EQ(feed(&s, join({typed(forty), {{1, KEY_ENTER, 1}}})),
+              std::vector<std::string>{forty.substr(0, 32)});
     EXPECT_EQ(s.count, 0);
     // New characters overwrite the previous code in place.
-    evs = typed("abcdef");
-    evs.push_back({1, KEY_ENTER, 1});
-    feed(&s, evs);
+    feed(&s, join({typed("abcdef"), {{1, KEY_ENTER, 1}}}));
     feed(&s, typed("xy"));
     EXPECT_STREQ(s.buf, "xycdef");
     EXPECT_EQ(feed(&s, {{1, KEY_ENTER, 1}}), std::vector<std::string>{"xy"});
     // The event layouts.
-    uint8_t ev[24] = {};
     // 16-byte layout: 8 bytes of time, type 1, code 0x1c, value 2.
-    uint8_t tail[8] = {1, 0, 0x1c, 0, 2, 0, 0, 0};
-    memcpy(ev + 8, tail, 8);
+    uint8_t ev[24] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0x1c, 0, 2, 0, 0, 0};
     uint16_t type, code;
     int32_t value;
     ASSERT_EQ(BarcodeKey_ParseEvent(ev, 16, 16, &type, &code, &value), 0);
@@ -172,14 +165,9 @@ TEST_F(BarcodeReaderTest, ScannedCodesReachTheQueueRefreshFollowsTheNodeAndAGone
     Barcode_Init();
     ASSERT_TRUE(Barcode_IsOpen());
     EXPECT_EQ(Barcode_GetCurrCode(), "-");
-    auto evs = typed("ab1");
-    evs.insert(evs.begin() + 2, {1, KEY_LSHIFT, 1});
-    evs.push_back({1, KEY_LSHIFT, 0});
-    evs.push_back({1, KEY_ENTER, 1});
-    evs.push_back({1, KEY_ENTER, 1}); // a second Enter posts nothing
-    send(evs);
-    send(typed("zz"));
-    send({{1, KEY_ENTER, 1}});
+    send(join({typed("a"), {{1, KEY_LSHIFT, 1}}, typed("b1"), {{1, KEY_LSHIFT, 0}}}));
+    send({{1, KEY_ENTER, 1}, {1, KEY_ENTER, 1}}); // a second Enter posts nothing
+    send(join({typed("zz"), {{1, KEY_ENTER, 1}}}));
     ASSERT_TRUE(sink.waitFor("barcode zz", 3000));
     EXPECT_EQ(sink.with("barcode"), (std::vector<std::string>{"barcode aB!", "barcode zz"}));
     EXPECT_TRUE(Barcode_GetCurrCode() == "zz" && log.contains("barcode : aB!"));
@@ -193,8 +181,7 @@ TEST_F(BarcodeReaderTest, ScannedCodesReachTheQueueRefreshFollowsTheNodeAndAGone
     writer = open(node.c_str(), O_RDWR | O_CLOEXEC);
     Barcode_RefreshDev();
     EXPECT_TRUE(Barcode_IsOpen());
-    send(typed("q"));
-    send({{1, KEY_ENTER, 1}});
+    send(join({typed("q"), {{1, KEY_ENTER, 1}}}));
     EXPECT_TRUE(sink.waitFor("barcode q", 3000));
     // A scanner that goes away is closed.
     close(writer); // the only writer leaves: the reader sees a hang-up

@@ -69,15 +69,13 @@ TEST_F(IoTest, InitThenInputsReadActiveLowOutputsWriteAndEdgeWordsWithinBounds) 
     // An output writes and remembers its level.
     Debug_GetFlag()[DEBUG_FLAG_OUTPUT] = 1;
     LogCapture log;
-    struct {
-        int pos, level;
-        const char* file;
-        int remembered;
-    } cases[] = {{0, 1, "1\n", 1}, {15, 7, "1\n", 1}, {15, 0, "0\n", 0}, {8, -1, "1\n", 1}};
-    for (const auto& c : cases) {
-        ASSERT_EQ(set_gpio_out_val(c.pos, c.level), 0);
-        EXPECT_EQ(std::tuple(attr(gpio_out_no[c.pos], "value"), get_gpio_out_val(c.pos)),
-                  std::tuple(c.file, c.remembered));
+    // The port, the level written, the value file and the level remembered afterwards.
+    const std::tuple<int, int, const char*, int> cases[] = {
+        {0, 1, "1\n", 1}, {15, 7, "1\n", 1}, {15, 0, "0\n", 0}, {8, -1, "1\n", 1}};
+    for (const auto& [pos, level, file, remembered] : cases) {
+        ASSERT_EQ(set_gpio_out_val(pos, level), 0);
+        EXPECT_EQ(std::tuple(attr(gpio_out_no[pos], "value"), get_gpio_out_val(pos)),
+                  std::tuple(file, remembered));
     }
     EXPECT_TRUE(log.contains("output, port.0 = 1") && log.contains("output, port.15 = 0"));
     EXPECT_EQ(std::tuple(set_gpio_out_val(16, 1), set_gpio_out_val(-1, 1)), std::tuple(-1, -1));

@@ -41,9 +41,7 @@ std::string makeWave(uint32_t frames, uint16_t channels, uint32_t rate, uint8_t 
 // Compares played bytes without dumping kilobytes of samples on a mismatch.
 ::testing::AssertionResult sameBytes(const std::string& got, const std::string& want) {
     if (got == want) return ::testing::AssertionSuccess();
-    size_t at = 0;
-    while (at < got.size() && at < want.size() && got[at] == want[at])
-        ++at;
+    const auto at = std::ranges::mismatch(got, want).in1 - got.begin();
     return ::testing::AssertionFailure() << "played " << got.size() << " bytes, expected "
                                          << want.size() << ", first difference at " << at;
 }

@@ -20,6 +20,7 @@
 #include <glib.h>
 
 namespace {
+using Msg = std::pair<QString, QString>; // a message box's title and text
 
 class P2PPagesTest : public ShellTest {
   protected:
@@ -53,7 +54,7 @@ class P2PPagesTest : public ShellTest {
         }
         deliver();
     }
-    std::pair<QString, QString> message(QWidget* dialog) {
+    Msg message(QWidget* dialog) {
         auto* box = qobject_cast<UnitMessageBox*>(dialog);
         if (!box || !box->isVisible()) return {};
         return {box->Title(), box->Text()};
@@ -83,8 +84,7 @@ TEST_F(P2PPagesTest, BackupSavesLoadsAndOffersTheRestartOnlyAfterALoad) {
     TestEnv::writeFile(env->root() + "/broken.p2p", "not an archive");
     // A name, p2pSave or p2pLoad, the file picked in ./files for a load, the result shown,
     // the page stays, the panel restarts, files/job/Body.job afterwards.
-    using Row = std::tuple<const char*, const char*, const char*, std::pair<QString, QString>, bool,
-                           bool, std::string>;
+    using Row = std::tuple<const char*, const char*, const char*, Msg, bool, bool, std::string>;
     const Row rows[] = {
         {"save", "p2pSave", nullptr, {}, false, false, "saved job"},
         {"broken", "p2pLoad", "broken.p2p", {"Error", kUnchanged}, true, false, "changed job"},
@@ -110,8 +110,7 @@ TEST_F(P2PPagesTest, BackupSavesLoadsAndOffersTheRestartOnlyAfterALoad) {
             browserPick({});
         }
         press("p2pOk");
-        EXPECT_EQ(message(page->Dialog()),
-                  std::make_pair(QString("Message"), QString("Please wait ...")));
+        EXPECT_EQ(message(page->Dialog()), Msg("Message", "Please wait ..."));
         if (!file) shot("PageP2P_Processing");
         runQueue();
         ASSERT_EQ(Screens::Find(ScreenId::P2P) != nullptr, pageStays);
@@ -137,8 +136,7 @@ TEST_F(P2PPagesTest, OnlyASaveWritesTheSettingsFirst) {
     ASSERT_NE(page, nullptr);
     Common_SetWriteFailAfter(0);
     press("p2pSave");
-    EXPECT_EQ(message(page->Dialog()),
-              std::make_pair(QString("Error"), QString("Failed to save.")));
+    EXPECT_EQ(message(page->Dialog()), Msg("Error", "Failed to save."));
     EXPECT_EQ(find<QWidget>("PageP2P_SelectFolder"), nullptr);
     press("msgClose");
     press("p2pLoad");
@@ -174,7 +172,7 @@ TEST_F(P2PPagesTest, AfterALoadOnlyTheRestartNoticeStaysAndNothingIsSavedOverThe
     auto* notice = find<UnitMessageBox>("restartNotice");
     ASSERT_NE(notice, nullptr);
     // Shown (a hidden box has no message) with its text.
-    EXPECT_EQ(message(notice), std::make_pair(QString("Message"), QString(RestartNotice::Text)));
+    EXPECT_EQ(message(notice), Msg("Message", RestartNotice::Text));
     EXPECT_FALSE(notice->findChild<QPushButton*>("msgClose")->isVisible());
     shot("PageP2P_Restarting");
     for (const char* under : {"p2pClose", "p2pSave", "tabBack"}) {
@@ -201,8 +199,7 @@ TEST_F(P2PPagesTest, ARestartThatFailsSaysToSwitchThePanelOffAndOn) {
     TestEnv::writeFile(reboot, "#!/bin/sh\nexit 1\n");
     std::filesystem::permissions(reboot, std::filesystem::perms::owner_all);
     auto* notice = RestartNotice::Restart(root);
-    EXPECT_EQ(message(notice),
-              std::make_pair(QString("Error"), QString(RestartNotice::FailedText)));
+    EXPECT_EQ(message(notice), Msg("Error", RestartNotice::FailedText));
     EXPECT_FALSE(notice->findChild<QPushButton*>("msgClose")->isVisible());
     EXPECT_NE(setting_saves_refused(), nullptr);
 }
@@ -214,12 +211,11 @@ TEST_F(P2PPagesTest, UpgradeReplacesTheProgramOnlyWithAnExecutableOfThisMachineT
     TestEnv::writeFile("files/script.dmk", "#!/bin/sh\n");
     // A name, the file chosen (nullptr: none), the confirmation's text (empty when none), the
     // result shown, the program replaced.
-    const std::tuple<const char*, const char*, QString, std::pair<QString, QString>, bool> rows[] =
-        {
-            {"no file", nullptr, "", {"Error", "Please select a file."}, false},
-            {"not a program", "script.dmk", "Correct ?\n\nscript.dmk", {"Error", kRetry}, false},
-            {"program", "zqcapp_2.dmk", "Correct ?\n\nzqcapp_2.dmk", {"Success", kRestart}, true},
-        };
+    const std::tuple<const char*, const char*, QString, Msg, bool> rows[] = {
+        {"no file", nullptr, "", {"Error", "Please select a file."}, false},
+        {"not a program", "script.dmk", "Correct ?\n\nscript.dmk", {"Error", kRetry}, false},
+        {"program", "zqcapp_2.dmk", "Correct ?\n\nzqcapp_2.dmk", {"Success", kRestart}, true},
+    };
     for (const auto& [name, file, confirm, result, replaced] : rows) {
         SCOPED_TRACE(name);
         env->clearStubCalls();
@@ -235,7 +231,7 @@ TEST_F(P2PPagesTest, UpgradeReplacesTheProgramOnlyWithAnExecutableOfThisMachineT
         if (replaced) shot("PageSwUpgrade");
         press("swUpgrade");
         if (!confirm.isEmpty()) {
-            EXPECT_EQ(message(page->Dialog()), std::make_pair(QString("Confirmation"), confirm));
+            EXPECT_EQ(message(page->Dialog()), Msg("Confirmation", confirm));
             if (replaced) shot("PageSwUpgrade_Confirm");
             press("confirmOk");
         }

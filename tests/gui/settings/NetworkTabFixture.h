@@ -54,7 +54,8 @@ class TabTest : public ShellTest {
             else if (eq == std::string::npos)
                 tap(name.c_str());
             else if (widget<QLineEdit>((name + "_0").c_str()))
-                enterOctets(name.c_str(), text);
+                for (int i = 0; i < 4; ++i)
+                    enter((name + "_" + std::to_string(i)).c_str(), text.section('.', i, i));
             else
                 enter(name.c_str(), text);
         }
@@ -65,11 +66,6 @@ class TabTest : public ShellTest {
         ASSERT_NE(e, nullptr) << name;
         e->clear();
         QTest::keyClicks(e, text);
-    }
-    void enterOctets(const char* prefix, const QString& dotted) {
-        QStringList o = dotted.split('.');
-        for (int i = 0; i < 4; ++i)
-            enter(QString("%1_%2").arg(prefix).arg(i).toLatin1().constData(), o[i]);
     }
     // "Title / text" of the open message box of the tab (the window when no tab is open),
     // "" for none; the box is closed.
