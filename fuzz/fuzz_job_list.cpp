@@ -4,9 +4,9 @@
 #include "job.h"
 #include "scratch_home.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <unistd.h>
 
@@ -45,10 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         size_t next = in.find("\n--\n", pos);
         std::string part =
             in.substr(pos, next == std::string::npos ? std::string::npos : next - pos);
-        FILE* f = fopen(fileOf(files++).c_str(), "wb");
-        if (!f) abort();
-        if (!part.empty() && fwrite(part.data(), 1, part.size(), f) != part.size()) abort();
-        fclose(f);
+        if (!(std::ofstream(fileOf(files++), std::ios::binary) << part)) abort();
         if (next == std::string::npos) break;
         pos = next + 4;
     }

@@ -18,14 +18,21 @@ inline sockaddr_in LoopbackAddr(int port = 0) {
     return a;
 }
 
+// Binds `fd` to a port of the system's choice on loopback: the port, 0 when it did not bind.
+inline uint16_t BindLoopback(int fd) {
+    sockaddr_in a = LoopbackAddr();
+    socklen_t len = sizeof a;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return 0;
+    return ntohs(a.sin_port);
+}
+
 inline int FreePort() {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a = LoopbackAddr();
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    const int port = BindLoopback(fd);
     close(fd);
-    return ntohs(a.sin_port);
+    return port;
 }
 
 // A loopback port held bound but not listening, for a peer that must be down: connecting
@@ -33,13 +40,7 @@ inline int FreePort() {
 // own ephemeral port (a socket that would connect to itself) can take it.
 class ClosedPort {
   public:
-    ClosedPort() : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in a = LoopbackAddr();
-        socklen_t len = sizeof a;
-        if (bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-            getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-            port_ = ntohs(a.sin_port);
-    }
+    ClosedPort() : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), port_(BindLoopback(fd_)) {}
     ~ClosedPort() { close(fd_); }
     ClosedPort(const ClosedPort&) = delete;
     ClosedPort& operator=(const ClosedPort&) = delete;
@@ -47,7 +48,7 @@ class ClosedPort {
 
   private:
     int fd_;
-    uint16_t port_ = 0;
+    uint16_t port_;
 };
 
 inline bool PortListening(int port) {

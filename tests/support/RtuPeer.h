@@ -83,11 +83,9 @@ class RtuPeer {
             if (len <= 0) continue;
             std::lock_guard<std::mutex> g(lock_);
             if (req[1] == 0x06) {
-                if (writes_.size() >= writesLeft_) {
-                    writes_.push_back({req[2] << 8 | req[3], uint16_t(req[4] << 8 | req[5])});
-                    continue;
-                }
+                const bool silent = writes_.size() >= writesLeft_;
                 writes_.push_back({req[2] << 8 | req[3], uint16_t(req[4] << 8 | req[5])});
+                if (silent) continue;
             }
             modbus_reply(ctx_, req, len, map_);
         }

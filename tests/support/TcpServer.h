@@ -24,11 +24,7 @@ class TcpServer {
         int one = 1;
         setsockopt(lfd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
         if (rcvbuf) setsockopt(lfd_, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
-        sockaddr_in a = kest_test::LoopbackAddr();
-        bind(lfd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        getsockname(lfd_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
+        port_ = kest_test::BindLoopback(lfd_);
         listen(lfd_, 4);
         th_ = std::thread([this] { run(); });
     }

@@ -12,7 +12,6 @@
 #include <fstream>
 #include <map>
 #include <mutex>
-#include <sstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -30,9 +29,8 @@ TestEnv::TestEnv() {
     home_ = root_ + "/home";
     sysroot_ = root_ + "/sysroot";
     stubDir_ = root_ + "/stubs";
-    fs::create_directories(home_);
-    fs::create_directories(sysroot_);
-    fs::create_directories(stubDir_);
+    for (const std::string& d : {home_, sysroot_, stubDir_})
+        fs::create_directories(d);
     // ifconfig and route also act inside a cell's network namespace (KEST_STUB_NETNS_APPLY).
     for (std::string n :
          {"reboot", "ifconfig", "route", "dhcpcd", "amixer", "date", "hwclock", "hostapd", "iwlist",
@@ -57,8 +55,7 @@ TestEnv::TestEnv() {
 TestEnv::~TestEnv() {
     Common_ClearFixedTime();
     Common_SetWriteFailAfter(-1);
-    if (chdir(oldCwd_.c_str()) != 0) {
-    }
+    (void)!chdir(oldCwd_.c_str());
     setenv("PATH", oldPath_.c_str(), 1);
     std::error_code ec;
     if (!getenv("KEST_KEEP_TEST_DIRS")) fs::remove_all(root_, ec);
@@ -96,9 +93,7 @@ void TestEnv::writeFile(const std::string& path, const std::string& content) {
 
 std::string TestEnv::readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 bool TestEnv::exists(const std::string& path) {

@@ -69,12 +69,11 @@ class NamespaceCell : public ToolCell {
         if (!mkdtemp(tmpl)) return false;
         dir_ = tmpl;
         tag_ = "pc" + std::to_string(getpid());
-        const std::string& tag = tag_;
-        if (sh(script() + " up " + dir_ + " --name " + tag + " >/dev/null") != 0) return false;
+        if (sh(script() + " up " + dir_ + " --name " + tag_ + " >/dev/null") != 0) return false;
         setenv("KEST_STUB_NETNS_APPLY", "1", 1); // ifconfig and route act in the panel's side
         self_ = open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
-        panel_ = open(("/var/run/netns/kest-p-" + tag).c_str(), O_RDONLY | O_CLOEXEC);
-        tools_ = open(("/var/run/netns/kest-t-" + tag).c_str(), O_RDONLY | O_CLOEXEC);
+        panel_ = open(("/var/run/netns/kest-p-" + tag_).c_str(), O_RDONLY | O_CLOEXEC);
+        tools_ = open(("/var/run/netns/kest-t-" + tag_).c_str(), O_RDONLY | O_CLOEXEC);
         for (const char* v :
              {"KEST_DISCO_GROUP", "KEST_DISCO_PORT", "KEST_DISCO_DEST_PORT", "KEST_DISCO_ETH_ADDR"})
             unsetenv(v);
