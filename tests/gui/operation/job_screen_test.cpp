@@ -162,20 +162,6 @@ TEST_F(JobScreenTest, ConfirmationsAndPasswordsOneDialogAtATime) {
     EXPECT_EQ(dev->OnGetCurrentJob(), -1);
 }
 
-TEST_F(JobScreenTest, WithoutAJobTheResetSettingHoldsAndHomeLeaves) {
-    dev->OnSetDispJobReset(false);
-    openScreen();
-    auto* b = find<QPushButton>("opResetJob");
-    ASSERT_NE(b, nullptr);
-    EXPECT_FALSE(b->isVisible()) << "hidden by its setting";
-    EXPECT_TRUE(find<QPushButton>("opSkip")->isVisible());
-    // Not the free screen's code: a tool connecting here is locked by the link itself,
-    // and only a step of a loaded job unlocks it.
-    EXPECT_EQ(dev->GetScreenCode(), 0);
-    press("opHome"); // no job: no question
-    EXPECT_EQ(Screens::Find(ScreenId::OperationWithJob), nullptr);
-}
-
 // The circles follow the screws; then dialogs opened over the picture stay on top and take
 // the operator's touches, after the screen has been refreshed beneath them, beside the
 // step and in full screen.
@@ -418,8 +404,14 @@ TEST_F(JobScreenTest, BarcodesAndJobSelectInputsLoadJobs) {
     EXPECT_EQ(dev->OnGetCurrentJob(), 0);
 }
 
-TEST_F(JobScreenTest, DialogsRenderedAndNoticeReplaced) {
+TEST_F(JobScreenTest, WithoutAJobTheResetSettingHoldsDialogsRenderAndHomeLeaves) {
+    dev->OnSetDispJobReset(false);
     PageOperationWithJob* page = openScreen();
+    EXPECT_FALSE(find<QPushButton>("opResetJob")->isVisible()) << "hidden by its setting";
+    EXPECT_TRUE(find<QPushButton>("opSkip")->isVisible());
+    // Not the free screen's code: a tool connecting here is locked by the link itself,
+    // and only a step of a loaded job unlocks it.
+    EXPECT_EQ(dev->GetScreenCode(), 0);
     // Not-found notice: a second notice replaces the text and starts the fade again.
     UnitNotice* n = page->Notice();
     n->Show("Job not found\nAAA");
@@ -473,5 +465,7 @@ TEST_F(JobScreenTest, DialogsRenderedAndNoticeReplaced) {
     dlg.SetConfirmEnabled(false);
     dlg.resize(dlg.size());
     shot("UnitStoredResults", &dlg);
+    press("opHome"); // no job: no question
+    EXPECT_EQ(Screens::Find(ScreenId::OperationWithJob), nullptr);
 }
 } // namespace
