@@ -25,6 +25,13 @@ const char* const kDebugSamples[] = {
 class HomeTest : public ShellTest {
   protected:
     PageHome* home() { return root->Home(); }
+    // Logout leaves the guest menu with its login tile and no debug button.
+    void logoutToGuest() {
+        press("tileLogout");
+        EXPECT_EQ(std::tuple(home()->AdminMenuShown(), dev->OnGetUserLevel(),
+                             find("tileLogin") != nullptr, find("btnDebug")->isVisible()),
+                  std::tuple(false, 0, true, false));
+    }
 };
 
 // Each level's menu in order, every tile with its picture (the subtitles are the look's,
@@ -51,10 +58,7 @@ TEST_F(HomeTest, MenusCarryTheirTilesInOrder) {
     EXPECT_EQ(std::tuple(home()->AdminMenuShown(), dev->OnGetUserLevel(), home()->Password(),
                          find("btnDebug")->isVisible()),
               std::tuple(true, 1, nullptr, false));
-    press("tileLogout");
-    EXPECT_EQ(std::tuple(home()->AdminMenuShown(), dev->OnGetUserLevel(),
-                         find("tileLogin") != nullptr, find("btnDebug")->isVisible()),
-              std::tuple(false, 0, true, false));
+    logoutToGuest();
 }
 
 TEST_F(HomeTest, ServicePasswordGivesItsLevelAndTheDebugPage) {
@@ -77,10 +81,7 @@ TEST_F(HomeTest, ServicePasswordGivesItsLevelAndTheDebugPage) {
     press("msgClose");
     PageDebug::Instance()->Leave();
     flush();
-    press("tileLogout");
-    EXPECT_EQ(std::tuple(home()->AdminMenuShown(), dev->OnGetUserLevel(),
-                         find("tileLogin") != nullptr, find("btnDebug")->isVisible()),
-              std::tuple(false, 0, true, false));
+    logoutToGuest();
 }
 
 // Cancel closes the prompt; a wrong password clears it and blinks four times, keeping
